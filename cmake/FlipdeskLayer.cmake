@@ -1,0 +1,41 @@
+# One static library per layer folder. Sources are globbed so that a new file
+# in a layer needs no edit here; CONFIGURE_DEPENDS re-globs on every build.
+function(flipdesk_layer name dir)
+  cmake_parse_arguments(L "" "EXCLUDE" "DEPS;PKGS" ${ARGN})
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+  if(L_EXCLUDE)
+    list(FILTER _srcs EXCLUDE REGEX "${L_EXCLUDE}")
+  endif()
+  if(_srcs)
+    add_library(${name} STATIC ${_srcs})
+    set(_vis PUBLIC)
+  else()
+    # A layer not yet written still links, so its dependents can build.
+    add_library(${name} INTERFACE)
+    set(_vis INTERFACE)
+  endif()
+  target_include_directories(${name} ${_vis} ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} ${_vis} ${L_DEPS} Threads::Threads)
+  foreach(p ${L_PKGS})
+    target_link_libraries(${name} ${_vis} PkgConfig::${p})
+  endforeach()
+endfunction()
+
+# One GoogleTest executable per layer, from tests/<dir>/*.cpp.
+function(flipdesk_tests name dir)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT _srcs)
+    return()
+  endif()
+  add_executable(${name} ${_srcs})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_DEPS} testsupport GTest::gtest GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    FLIPDESK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+    FLIPDESK_BUILD_RESOURCES="${FLIPDESK_RESOURCE_DIR}")
+  add_dependencies(${name} flipdesk_resources)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "FLIPDESK_RESOURCES=${FLIPDESK_RESOURCE_DIR};SDL_AUDIODRIVER=dummy;SDL_VIDEODRIVER=dummy;EGL_PLATFORM=surfaceless")
+endfunction()

@@ -1,0 +1,59 @@
+#pragma once
+// Serial dispatch queues (one worker thread each) and a counting semaphore.
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace fd {
+
+class DispatchQueue {
+ public:
+  explicit DispatchQueue(std::string label);
+  // Runs every queued job, then joins the worker.
+  ~DispatchQueue();
+  DispatchQueue(const DispatchQueue&) = delete;
+  DispatchQueue& operator=(const DispatchQueue&) = delete;
+
+  void async(std::function<void()> job);
+  // Runs job on the queue and waits for it; inline when called from the queue.
+  void sync(const std::function<void()>& job);
+  // Waits until every job queued so far has run.
+  void drain();
+  bool isCurrent() const;
+  const std::string& label() const { return label_; }
+
+ private:
+  void work();
+  std::string label_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::condition_variable idle_;
+  std::deque<std::function<void()>> jobs_;
+  bool running_ = false;
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+// A global concurrent queue stand-in: each job on a detached thread.
+void dispatchGlobalAsync(std::function<void()> job);
+// A detached thread, as the phone's detachNewThreadSelector.
+void detachThread(std::function<void()> job);
+
+class Semaphore {
+ public:
+  explicit Semaphore(int count);
+  void wait();
+  // false when the timeout (seconds) passed first.
+  bool waitFor(double seconds);
+  void signal();
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  int count_;
+};
+
+}  // namespace fd

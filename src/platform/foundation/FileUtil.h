@@ -1,0 +1,34 @@
+#pragma once
+// File helpers on std::filesystem with the phone's file-manager manners:
+// boolean results, no exceptions, copies and moves that refuse to overwrite.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+namespace fd::files {
+
+namespace fs = std::filesystem;
+
+bool exists(const fs::path& p);
+bool isDirectory(const fs::path& p);
+bool createDirectory(const fs::path& p);  // with parents; true if it already exists
+// Files and folders (recursive). Refuse (false) when the destination exists.
+bool copyItem(const fs::path& from, const fs::path& to);
+bool moveItem(const fs::path& from, const fs::path& to);
+bool removeItem(const fs::path& p);  // recursive; false when nothing was there
+// Names directly inside a folder, sorted.
+std::vector<std::string> contentsOfDirectory(const fs::path& dir);
+// Every file and folder below, as paths relative to dir ("a", "a/b.png"), sorted.
+std::vector<std::string> subpaths(const fs::path& dir);
+std::optional<std::uintmax_t> fileSize(const fs::path& p);
+
+std::optional<Data> readFile(const fs::path& p);
+// Temp file in the same folder, fsync, rename: the old file survives a failure.
+bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size);
+bool writeFileAtomically(const fs::path& p, const Data& bytes);
+bool writeFileAtomically(const fs::path& p, const std::string& text);
+
+}  // namespace fd::files

@@ -1,0 +1,27 @@
+#pragma once
+// The sandbox: one root holding Library/ (Projects, Background, Audio,
+// Preferences, Caches), Documents/ and tmp/, as the phone's sandbox has them.
+#include <filesystem>
+
+namespace fd::paths {
+
+// $FLIPDESK_HOME, else $XDG_DATA_HOME/flipdesk, else ~/.local/share/flipdesk.
+std::filesystem::path home();
+// Tests point the sandbox at a folder of their own; an empty path returns to
+// the environment's choice.
+void setHomeOverride(const std::filesystem::path& root);
+
+std::filesystem::path library();      // <home>/Library
+std::filesystem::path documents();    // <home>/Documents
+std::filesystem::path temporary();    // <home>/tmp
+std::filesystem::path caches();       // <home>/Library/Caches
+std::filesystem::path preferences();  // <home>/Library/Preferences
+
+// Creates the root and its standard folders; false when that fails.
+bool ensureSandbox();
+
+// The bundle's resource folder: $FLIPDESK_RESOURCES, else the build's folder.
+std::filesystem::path resources();
+std::filesystem::path resource(const std::string& name);
+
+}  // namespace fd::paths

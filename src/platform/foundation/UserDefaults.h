@@ -1,0 +1,40 @@
+#pragma once
+// The standard user-defaults store: one property list under Library/Preferences.
+// Setters change memory only; synchronize() writes the file atomically.
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "platform/foundation/Value.h"
+
+namespace fd {
+
+class UserDefaults {
+ public:
+  static UserDefaults& standard();
+  // Drops the shared store so the next standard() re-reads the file (tests,
+  // and a changed sandbox root).
+  static void resetStandardForTesting();
+
+  // A null value when the key is not set.
+  Value objectForKey(const std::string& key) const;
+  void setObject(const std::string& key, Value value);  // a null value removes
+  void removeObjectForKey(const std::string& key);
+
+  std::int64_t integerForKey(const std::string& key) const;
+  double doubleForKey(const std::string& key) const;
+  float floatForKey(const std::string& key) const;
+  bool boolForKey(const std::string& key) const;
+  std::string stringForKey(const std::string& key) const;  // "" when unset
+
+  bool synchronize();
+  std::filesystem::path filePath() const;
+
+ private:
+  explicit UserDefaults(std::filesystem::path file);
+  std::filesystem::path file_;
+  mutable std::mutex mutex_;
+  Dictionary values_;
+};
+
+}  // namespace fd

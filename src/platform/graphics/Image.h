@@ -1,0 +1,105 @@
+#pragma once
+// A picture in memory: RGBA8 pixels (rows top-down), a size in points, a scale
+// and an orientation, as the phone's image objects carry them.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Value.h"
+
+namespace gfx {
+
+// The phone's eight orientations, in its numbering (Up = 0 ... RightMirrored = 7).
+enum class Orientation : int {
+  Up = 0,
+  Down = 1,           // rotated 180 degrees
+  Left = 2,           // rotated 90 degrees counter-clockwise
+  Right = 3,          // rotated 90 degrees clockwise
+  UpMirrored = 4,
+  DownMirrored = 5,
+  LeftMirrored = 6,
+  RightMirrored = 7,
+};
+// EXIF orientation tag values 1..8 and back (unknown values give Up).
+int exifFromOrientation(Orientation o);
+Orientation orientationFromExif(int exif);
+
+struct Size {
+  float width = 0, height = 0;
+  bool operator==(const Size&) const = default;
+};
+struct Point {
+  float x = 0, y = 0;
+  bool operator==(const Point&) const = default;
+};
+struct Rect {
+  float x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+class Image {
+ public:
+  Image() = default;
+  // A transparent picture of the given pixel size.
+  Image(int pixelWidth, int pixelHeight, float scale = 1.0f);
+
+  bool empty() const { return width_ == 0 || height_ == 0; }
+  int pixelWidth() const { return width_; }
+  int pixelHeight() const { return height_; }
+  float scale() const { return scale_; }
+  void setScale(float s) { scale_ = s; }
+  Orientation orientation() const { return orientation_; }
+  void setOrientation(Orientation o) { orientation_ = o; }
+  bool premultiplied() const { return premultiplied_; }
+  void setPremultiplied(bool p) { premultiplied_ = p; }
+  // Size in points as the phone reports it: pixels / scale, width and height
+  // swapped for the four sideways orientations.
+  Size size() const;
+
+  std::uint8_t* pixels() { return data_.data(); }
+  const std::uint8_t* pixels() const { return data_.data(); }
+  std::vector<std::uint8_t>& bytes() { return data_; }
+  const std::vector<std::uint8_t>& bytes() const { return data_; }
+  std::size_t stride() const { return static_cast<std::size_t>(width_) * 4; }
+  std::uint8_t* pixel(int x, int y) { return data_.data() + (static_cast<std::size_t>(y) * width_ + x) * 4; }
+  const std::uint8_t* pixel(int x, int y) const { return data_.data() + (static_cast<std::size_t>(y) * width_ + x) * 4; }
+
+  // Exact conversions: premultiply rounds c*a/255; unpremultiply rounds
+  // c*255/a, so straight -> premultiplied -> straight returns every colour that
+  // premultiplied form can hold. No-ops when already in that form.
+  void premultiply();
+  void unpremultiply();
+
+  // Pixel blocks of the canvas: rows bottom-up, premultiplied, tightly packed.
+  static Image fromPixelBlock(const std::uint8_t* block, int width, int height, float scale = 1.0f);
+  std::vector<std::uint8_t> toPixelBlock() const;  // premultiplies a copy if needed
+
+  // The pixels drawn the right way up (orientation applied, result Up).
+  Image normalizedOrientation() const;
+
+  bool operator==(const Image& o) const = default;
+
+ private:
+  int width_ = 0, height_ = 0;
+  float scale_ = 1.0f;
+  Orientation orientation_ = Orientation::Up;
+  bool premultiplied_ = false;
+  std::vector<std::uint8_t> data_;
+};
+
+// PNG files hold straight alpha. A name ending "@2x.png" gives scale 2.
+std::optional<Image> decodePNG(const fd::Data& bytes, std::string* error = nullptr);
+std::optional<Image> readPNG(const std::filesystem::path& path, std::string* error = nullptr);
+// Unpremultiplies a copy when needed. compressionLevel: zlib level, -1 default.
+std::optional<fd::Data> encodePNG(const Image& image, int compressionLevel = -1);
+bool writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel = -1);
+
+// JPEG: orientation comes from the EXIF tag; pixels stay as stored.
+std::optional<Image> decodeJPEG(const fd::Data& bytes, std::string* error = nullptr);
+std::optional<Image> readJPEG(const std::filesystem::path& path, std::string* error = nullptr);
+// PNG or JPEG by content.
+std::optional<Image> readImage(const std::filesystem::path& path, std::string* error = nullptr);
+
+}  // namespace gfx

@@ -1,0 +1,33 @@
+#include "support/Sandbox.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace testing_support {
+
+std::filesystem::path makeTempDir(const char* prefix) {
+  std::string templ = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+  char* made = ::mkdtemp(templ.data());
+  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+  return std::filesystem::path(made);
+}
+
+ScopedSandbox::ScopedSandbox() : root_(makeTempDir("flipdesk-test-")) {
+  fd::paths::setHomeOverride(root_);
+  fd::paths::ensureSandbox();
+  fd::UserDefaults::resetStandardForTesting();
+  fd::RunLoop::resetMainForTesting(true);
+}
+
+ScopedSandbox::~ScopedSandbox() {
+  fd::UserDefaults::resetStandardForTesting();
+  fd::paths::setHomeOverride({});
+  std::error_code ec;
+  if (std::getenv("FLIPDESK_KEEP_TEST_SANDBOX") == nullptr) std::filesystem::remove_all(root_, ec);
+}
+
+}  // namespace testing_support

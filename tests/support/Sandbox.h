@@ -1,0 +1,32 @@
+#pragma once
+// A fresh sandbox root per test: a temporary folder that the paths layer points
+// at, fresh user defaults, and a main run loop on a virtual clock.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace testing_support {
+
+class ScopedSandbox {
+ public:
+  ScopedSandbox();
+  ~ScopedSandbox();
+  const std::filesystem::path& root() const { return root_; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+// Test fixture owning a ScopedSandbox.
+class SandboxTest : public ::testing::Test {
+ protected:
+  const std::filesystem::path& root() const { return sandbox_.root(); }
+
+ private:
+  ScopedSandbox sandbox_;
+};
+
+// A unique empty temporary folder, removed by the caller.
+std::filesystem::path makeTempDir(const char* prefix);
+
+}  // namespace testing_support
