@@ -30,7 +30,7 @@ function(flipdesk_tests name dir)
   endif()
   add_executable(${name} ${_srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${T_DEPS} testsupport GTest::gtest GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${T_DEPS} testsupport GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     FLIPDESK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
     FLIPDESK_BUILD_RESOURCES="${FLIPDESK_RESOURCE_DIR}")

@@ -1,8 +1,10 @@
 #pragma once
 // Named notifications with an optional payload. Posting from any thread
 // delivers synchronously on the poster's thread, as the phone does.
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,6 +32,8 @@ class NotificationCenter {
                          const void* object = nullptr);
   void removeObserver(ObserverId id);
   void removeObserver(const void* owner);
+  // Handlers run outside the lock, so they may add or remove observers; one
+  // removed while the post is under way is not called.
   void post(const std::string& name, const void* object = nullptr, Value userInfo = {});
 
  private:
@@ -39,9 +43,11 @@ class NotificationCenter {
     const void* owner;
     const void* object;
     Handler handler;
+    // Cleared on removal, so a post already under way skips the observer.
+    std::atomic<bool> active{true};
   };
   std::mutex m_;
-  std::vector<Entry> entries_;
+  std::vector<std::shared_ptr<Entry>> entries_;
   ObserverId next_ = 1;
 };
 

@@ -13,8 +13,12 @@
 namespace fd {
 
 class RunLoop;
+namespace detail {
+struct RunLoopState;
+}
 
-// A scheduled timer. Handles are shared; invalidate() stops it for good.
+// A scheduled timer. Handles are shared; invalidate() stops it for good and
+// drops the callback, so a callback may hold its own timer.
 class Timer {
  public:
   void invalidate();
@@ -27,11 +31,17 @@ class Timer {
 
  private:
   friend class RunLoop;
-  Timer(RunLoop* loop, std::uint64_t id, double interval, bool repeats, std::function<void()> fn);
-  RunLoop* loop_;
+  friend struct detail::RunLoopState;
+  Timer(std::weak_ptr<detail::RunLoopState> loop, std::uint64_t id, double interval, bool repeats,
+        std::function<void()> fn, const void* target);
+  // Takes the callback for one firing; false when the timer is no longer valid.
+  bool takeForFiring(double now, std::function<void()>& fn);
+  // The loop's reference is weak: a timer may outlive a loop reset in tests.
+  std::weak_ptr<detail::RunLoopState> loop_;
   std::uint64_t id_;
   double interval_;
   bool repeats_;
+  const void* target_;
   std::function<void()> fn_;
   mutable std::mutex m_;
   bool valid_ = true;
@@ -71,7 +81,8 @@ class RunLoop {
   // loop for dt seconds.
   void advance(double dt);
   // Runs until stop() is called (the program's main loop). Between turns it
-  // sleeps until the next timer or posted task.
+  // sleeps until the next timer or posted task; a virtual clock jumps straight
+  // to the next timer instead. A stop() that came before run() ends it at once.
   void run();
   void stop();
   // One turn: waits at most maxWait seconds for work, runs what is due.
@@ -79,13 +90,15 @@ class RunLoop {
 
  private:
   RunLoop();
-  friend class Timer;
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<detail::RunLoopState> state() const;
+  TimerRef schedule(double delay, double interval, bool repeats, std::function<void()> fn, const void* target);
+  mutable std::mutex stateMutex_;
+  std::shared_ptr<detail::RunLoopState> state_;
 };
 
 bool isMainThread();
-// Runs fn on the main thread. wait=true blocks until it has run; called on the
+// Runs fn on the main thread. wait=true blocks until it has run (the main
+// thread must be turning its loop) and rethrows what fn threw; called on the
 // main thread, fn runs inline either way.
 void performOnMain(std::function<void()> fn, bool wait);
 

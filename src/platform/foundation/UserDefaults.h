@@ -34,6 +34,7 @@ class UserDefaults {
   explicit UserDefaults(std::filesystem::path file);
   std::filesystem::path file_;
   mutable std::mutex mutex_;
+  std::mutex writeMutex_;  // keeps concurrent synchronize() calls in order
   Dictionary values_;
 };
 

@@ -34,6 +34,9 @@ class Value {
   Value(long i);
   Value(long long i);
   Value(unsigned i);
+  // Sizes and counts; above the signed 64-bit range they clamp.
+  Value(unsigned long i);
+  Value(unsigned long long i);
   Value(double d);
   Value(float f);
   Value(const char* s);

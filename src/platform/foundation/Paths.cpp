@@ -1,0 +1,85 @@
+#include "platform/foundation/Paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+
+namespace fd::paths {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex& overrideMutex() {
+  static std::mutex m;
+  return m;
+}
+
+fs::path& homeOverride() {
+  static fs::path p;
+  return p;
+}
+
+fs::path envPath(const char* name) {
+  const char* v = std::getenv(name);
+  return (v != nullptr && *v != '\0') ? fs::path(v) : fs::path();
+}
+
+fs::path userHome() {
+  fs::path h = envPath("HOME");
+  if (!h.empty()) return h;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
+  return fs::temp_directory_path();
+}
+
+}  // namespace
+
+fs::path home() {
+  {
+    std::lock_guard lock(overrideMutex());
+    if (!homeOverride().empty()) return homeOverride();
+  }
+  if (fs::path p = envPath("FLIPDESK_HOME"); !p.empty()) return p;
+  if (fs::path p = envPath("XDG_DATA_HOME"); !p.empty()) return p / "flipdesk";
+  return userHome() / ".local" / "share" / "flipdesk";
+}
+
+void setHomeOverride(const fs::path& root) {
+  std::lock_guard lock(overrideMutex());
+  homeOverride() = root;
+}
+
+fs::path library() { return home() / "Library"; }
+fs::path documents() { return home() / "Documents"; }
+fs::path temporary() { return home() / "tmp"; }
+fs::path caches() { return library() / "Caches"; }
+fs::path preferences() { return library() / "Preferences"; }
+
+bool ensureSandbox() {
+  const fs::path lib = library();
+  const fs::path folders[] = {lib / "Projects", lib / "Background", lib / "Audio", preferences(), caches(),
+                              documents(), temporary()};
+  bool ok = true;
+  for (const fs::path& f : folders) {
+    std::error_code ec;
+    fs::create_directories(f, ec);
+    ok = fs::is_directory(f, ec) && ok;
+  }
+  return ok;
+}
+
+fs::path resources() {
+  if (fs::path p = envPath("FLIPDESK_RESOURCES"); !p.empty()) return p;
+#ifdef FLIPDESK_DEFAULT_RESOURCES
+  return fs::path(FLIPDESK_DEFAULT_RESOURCES);
+#else
+  return fs::path("resources");
+#endif
+}
+
+fs::path resource(const std::string& name) { return resources() / name; }
+
+}  // namespace fd::paths

@@ -1,0 +1,207 @@
+#include "platform/foundation/PropertyList.h"
+
+#include <plist/plist.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+#include "platform/foundation/FileUtil.h"
+
+namespace fd {
+
+namespace {
+
+// Property-list dates count from 2001-01-01 UTC; Date counts from 1970.
+constexpr double kReferenceDateOffset = 978307200.0;
+
+struct PlistDeleter {
+  void operator()(plist_t p) const { plist_free(p); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+// Deep enough for any file this program writes; hostile nesting stops here.
+constexpr int kMaxDepth = 512;
+
+plist_t toNode(const Value& value, int depth);
+
+plist_t dateNode(const Date& date) {
+  double since2001 = date.seconds - kReferenceDateOffset;
+  double whole = std::floor(since2001);
+  auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
+  if (micro >= 1000000) whole += 1, micro -= 1000000;
+  whole = std::clamp(whole, double(std::numeric_limits<std::int32_t>::min()),
+                     double(std::numeric_limits<std::int32_t>::max()));
+  return plist_new_date(static_cast<std::int32_t>(whole), micro);
+}
+
+plist_t toNode(const Value& value, int depth) {
+  if (depth > kMaxDepth) return nullptr;
+  switch (value.type()) {
+    case Value::Type::Null: return nullptr;
+    case Value::Type::Bool: return plist_new_bool(value.boolValue() ? 1 : 0);
+    case Value::Type::Integer: return plist_new_uint(static_cast<std::uint64_t>(value.integerValue()));
+    case Value::Type::Real: return plist_new_real(value.doubleValue());
+    case Value::Type::String: return plist_new_string(value.string()->c_str());
+    case Value::Type::Data: {
+      const Data& d = *value.data();
+      return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
+    }
+    case Value::Type::Date: return dateNode(*value.date());
+    case Value::Type::Array: {
+      plist_t node = plist_new_array();
+      for (const Value& item : *value.array())
+        if (plist_t child = toNode(item, depth + 1)) plist_array_append_item(node, child);
+      return node;
+    }
+    case Value::Type::Dictionary: {
+      plist_t node = plist_new_dict();
+      for (const auto& [key, item] : *value.dictionary())
+        if (plist_t child = toNode(item, depth + 1)) plist_dict_set_item(node, key.c_str(), child);
+      return node;
+    }
+  }
+  return nullptr;
+}
+
+std::optional<Value> fromNode(plist_t node, int depth, std::string* error) {
+  auto fail = [&](const char* message) -> std::optional<Value> {
+    if (error) *error = message;
+    return std::nullopt;
+  };
+  if (node == nullptr) return fail("missing node");
+  if (depth > kMaxDepth) return fail("property list nested too deeply");
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      std::uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return Value(b != 0);
+    }
+    case PLIST_UINT: {
+      std::uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return Value(static_cast<long long>(static_cast<std::int64_t>(u)));
+    }
+    case PLIST_UID: {
+      std::uint64_t u = 0;
+      plist_get_uid_val(node, &u);
+      return Value(static_cast<long long>(u));
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return Value(d);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+      char* s = nullptr;
+      if (plist_get_node_type(node) == PLIST_KEY)
+        plist_get_key_val(node, &s);
+      else
+        plist_get_string_val(node, &s);
+      Value v(std::string(s ? s : ""));
+      std::free(s);
+      return v;
+    }
+    case PLIST_DATA: {
+      std::uint64_t length = 0;
+      const char* p = plist_get_data_ptr(node, &length);
+      const auto* bytes = reinterpret_cast<const std::uint8_t*>(p);
+      return Value(Data(bytes, bytes + (p ? length : 0)));
+    }
+    case PLIST_DATE: {
+      std::int32_t sec = 0, usec = 0;
+      plist_get_date_val(node, &sec, &usec);
+      // The library hands back the fraction's magnitude for dates before 2001.
+      double fraction = usec / 1e6;
+      double since2001 = sec < 0 ? sec - fraction : sec + fraction;
+      return Value(Date{since2001 + kReferenceDateOffset});
+    }
+    case PLIST_ARRAY: {
+      Array items;
+      std::uint32_t n = plist_array_get_size(node);
+      items.reserve(n);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        auto item = fromNode(plist_array_get_item(node, i), depth + 1, error);
+        if (!item) return std::nullopt;
+        items.push_back(std::move(*item));
+      }
+      return Value(std::move(items));
+    }
+    case PLIST_DICT: {
+      Dictionary entries;
+      plist_dict_iter it = nullptr;
+      plist_dict_new_iter(node, &it);
+      bool ok = true;
+      while (it != nullptr) {
+        char* key = nullptr;
+        plist_t child = nullptr;
+        plist_dict_next_item(node, it, &key, &child);
+        if (key == nullptr) break;
+        std::string k(key);
+        std::free(key);
+        auto item = fromNode(child, depth + 1, error);
+        if (!item) {
+          ok = false;
+          break;
+        }
+        entries.insert_or_assign(std::move(k), std::move(*item));
+      }
+      std::free(it);
+      if (!ok) return std::nullopt;
+      return Value(std::move(entries));
+    }
+    default: return fail("unsupported property-list node");
+  }
+}
+
+}  // namespace
+
+std::optional<Value> parsePropertyList(const Data& bytes, std::string* error) {
+  if (bytes.empty()) {
+    if (error) *error = "empty property list";
+    return std::nullopt;
+  }
+  if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (error) *error = "property list too large";
+    return std::nullopt;
+  }
+  plist_t root = nullptr;
+  plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &root);
+  PlistPtr owner(root);
+  if (root == nullptr) {
+    if (error) *error = "not a valid property list";
+    return std::nullopt;
+  }
+  return fromNode(root, 0, error);
+}
+
+std::optional<Value> readPropertyList(const std::filesystem::path& path, std::string* error) {
+  auto bytes = files::readFile(path);
+  if (!bytes) {
+    if (error) *error = "cannot read " + path.string();
+    return std::nullopt;
+  }
+  return parsePropertyList(*bytes, error);
+}
+
+std::string serializePropertyListXML(const Value& value) {
+  PlistPtr root(value.isNull() ? plist_new_dict() : toNode(value, 0));
+  if (!root) root.reset(plist_new_dict());
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(root.get(), &xml, &length);
+  std::string text(xml ? xml : "", xml ? length : 0);
+  plist_to_xml_free(xml);
+  return text;
+}
+
+bool writePropertyList(const std::filesystem::path& path, const Value& value) {
+  std::string text = serializePropertyListXML(value);
+  if (text.empty()) return false;
+  return files::writeFileAtomically(path, text);
+}
+
+}  // namespace fd

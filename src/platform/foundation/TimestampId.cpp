@@ -1,0 +1,75 @@
+#include "platform/foundation/TimestampId.h"
+
+#include <time.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace fd {
+
+namespace {
+
+using namespace std::chrono;
+
+// Local wall-clock time as a calendar reading, in milliseconds counted as if
+// it were UTC. Ids compare by this reading, so steps of the clock or of the
+// time zone never make an id smaller than the one before.
+using CivilMillis = sys_time<milliseconds>;
+
+CivilMillis localReading(system_clock::time_point t) {
+  auto ms = floor<milliseconds>(t);
+  auto secs = floor<seconds>(ms);
+  time_t tt = system_clock::to_time_t(time_point_cast<system_clock::duration>(secs));
+  tm local{};
+  localtime_r(&tt, &local);
+  auto day = year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+             std::chrono::day{static_cast<unsigned>(local.tm_mday)};
+  return sys_days{day} + hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec} + (ms - secs);
+}
+
+std::string format(CivilMillis reading) {
+  auto day = floor<days>(reading);
+  year_month_day ymd{day};
+  hh_mm_ss<milliseconds> time{reading - day};
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%04d%02u%02u%02d%02d%02d%03d", static_cast<int>(ymd.year()),
+                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
+  return buffer;
+}
+
+struct State {
+  std::mutex m;
+  std::function<system_clock::time_point()> clock;
+  bool issued = false;
+  CivilMillis last{};
+};
+
+State& state() {
+  static State s;
+  return s;
+}
+
+}  // namespace
+
+std::string formatTimestampId(std::chrono::system_clock::time_point t) { return format(localReading(t)); }
+
+std::string timestampId() {
+  State& s = state();
+  std::lock_guard lock(s.m);
+  CivilMillis reading = localReading(s.clock ? s.clock() : system_clock::now());
+  if (s.issued && reading <= s.last) reading = s.last + milliseconds{1};
+  s.last = reading;
+  s.issued = true;
+  return format(reading);
+}
+
+void setTimestampClockForTesting(std::function<std::chrono::system_clock::time_point()> clock) {
+  State& s = state();
+  std::lock_guard lock(s.m);
+  s.clock = std::move(clock);
+  s.issued = false;  // each test starts a fresh sequence
+}
+
+}  // namespace fd

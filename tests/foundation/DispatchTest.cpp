@@ -1,0 +1,108 @@
+#include "platform/foundation/Dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+using fd::DispatchQueue;
+using fd::Semaphore;
+
+TEST(DispatchQueue, RunsJobsInOrderOnOneThread) {
+  std::vector<int> order;
+  std::vector<std::thread::id> threads;
+  {
+    DispatchQueue q("order");
+    for (int i = 0; i < 100; ++i)
+      q.async([&, i] {
+        order.push_back(i);
+        threads.push_back(std::this_thread::get_id());
+      });
+    q.drain();
+    EXPECT_EQ(order.size(), 100u);
+  }
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
+  for (auto id : threads) EXPECT_EQ(id, threads.front());
+  EXPECT_NE(threads.front(), std::this_thread::get_id());
+}
+
+TEST(DispatchQueue, DestructionRunsEveryQueuedJob) {
+  std::atomic<int> ran{0};
+  {
+    DispatchQueue q("drain");
+    q.async([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+    for (int i = 0; i < 50; ++i) q.async([&] { ++ran; });
+  }
+  EXPECT_EQ(ran, 50);
+}
+
+TEST(DispatchQueue, SyncWaitsAndRunsInlineFromTheQueue) {
+  DispatchQueue q("sync");
+  int value = 0;
+  q.async([&] { value = 1; });
+  q.sync([&] { value *= 10; });
+  EXPECT_EQ(value, 10);
+
+  bool innerOnQueue = false;
+  q.sync([&] {
+    q.sync([&] { innerOnQueue = q.isCurrent(); });  // would deadlock if queued
+  });
+  EXPECT_TRUE(innerOnQueue);
+  EXPECT_FALSE(q.isCurrent());
+  EXPECT_EQ(q.label(), "sync");
+}
+
+TEST(DispatchQueue, SyncRethrowsAndTheQueueSurvivesAThrowingJob) {
+  DispatchQueue q("throws");
+  EXPECT_THROW(q.sync([] { throw std::runtime_error("x"); }), std::runtime_error);
+  q.async([] { throw std::runtime_error("logged, not fatal"); });
+  int after = 0;
+  q.sync([&] { after = 1; });
+  EXPECT_EQ(after, 1);
+}
+
+TEST(DispatchQueue, DrainWaitsForJobsQueuedFromOtherThreads) {
+  DispatchQueue q("multi");
+  std::atomic<int> sum{0};
+  std::vector<std::thread> producers;
+  for (int t = 0; t < 4; ++t)
+    producers.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) q.async([&] { ++sum; });
+    });
+  for (auto& p : producers) p.join();
+  q.drain();
+  EXPECT_EQ(sum, 400);
+}
+
+TEST(Semaphore, CountsPermits) {
+  Semaphore s(2);
+  EXPECT_TRUE(s.waitFor(0));
+  EXPECT_TRUE(s.waitFor(0));
+  EXPECT_FALSE(s.waitFor(0.01));
+  s.signal();
+  EXPECT_TRUE(s.waitFor(0));
+}
+
+TEST(Semaphore, WakesAWaiterOnAnotherThread) {
+  Semaphore s(0);
+  std::atomic<bool> through{false};
+  std::thread waiter([&] {
+    s.wait();
+    through = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(through);
+  s.signal();
+  waiter.join();
+  EXPECT_TRUE(through);
+}
+
+TEST(Dispatch, DetachedJobsRun) {
+  Semaphore done(0);
+  fd::dispatchGlobalAsync([&] { done.signal(); });
+  fd::detachThread([&] { done.signal(); });
+  EXPECT_TRUE(done.waitFor(5));
+  EXPECT_TRUE(done.waitFor(5));
+}

@@ -1,0 +1,127 @@
+#include "platform/foundation/FileUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/foundation/Paths.h"
+#include "support/Sandbox.h"
+
+namespace fs = std::filesystem;
+namespace files = fd::files;
+
+namespace {
+
+void put(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p) << text;
+}
+
+std::string text(const fs::path& p) {
+  auto d = files::readFile(p);
+  return d ? std::string(d->begin(), d->end()) : "<missing>";
+}
+
+}  // namespace
+
+class FilesTest : public testing_support::SandboxTest {};
+
+TEST_F(FilesTest, SandboxHasThePhoneLayout) {
+  EXPECT_EQ(fd::paths::home(), root());
+  for (const char* sub : {"Library/Projects", "Library/Background", "Library/Audio", "Library/Preferences",
+                          "Library/Caches", "Documents", "tmp"})
+    EXPECT_TRUE(fs::is_directory(root() / sub)) << sub;
+  EXPECT_EQ(fd::paths::preferences(), root() / "Library" / "Preferences");
+  EXPECT_EQ(fd::paths::caches(), root() / "Library" / "Caches");
+  EXPECT_EQ(fd::paths::temporary(), root() / "tmp");
+}
+
+TEST(Paths, EnvironmentChoosesTheRootWithoutAnOverride) {
+  fd::paths::setHomeOverride({});
+  ::setenv("FLIPDESK_HOME", "/srv/fd-home", 1);
+  EXPECT_EQ(fd::paths::home(), fs::path("/srv/fd-home"));
+  ::unsetenv("FLIPDESK_HOME");
+  ::setenv("XDG_DATA_HOME", "/srv/xdg", 1);
+  EXPECT_EQ(fd::paths::home(), fs::path("/srv/xdg/flipdesk"));
+  ::unsetenv("XDG_DATA_HOME");
+  const char* oldHome = std::getenv("HOME");
+  std::string savedHome = oldHome ? oldHome : "";
+  ::setenv("HOME", "/srv/user", 1);
+  EXPECT_EQ(fd::paths::home(), fs::path("/srv/user/.local/share/flipdesk"));
+  if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
+
+  ::setenv("FLIPDESK_RESOURCES", "/srv/res", 1);
+  EXPECT_EQ(fd::paths::resource("strings"), fs::path("/srv/res/strings"));
+  ::unsetenv("FLIPDESK_RESOURCES");
+  EXPECT_EQ(fd::paths::resources(), fs::path(FLIPDESK_BUILD_RESOURCES));
+}
+
+TEST_F(FilesTest, CopyAndMoveRefuseAnExistingDestination) {
+  fs::path a = root() / "a.txt", b = root() / "b.txt";
+  put(a, "A");
+  put(b, "B");
+  EXPECT_FALSE(files::copyItem(a, b));
+  EXPECT_FALSE(files::moveItem(a, b));
+  EXPECT_EQ(text(b), "B");
+  EXPECT_EQ(text(a), "A");
+  EXPECT_FALSE(files::copyItem(root() / "none", root() / "c"));
+  EXPECT_FALSE(files::moveItem(root() / "none", root() / "c"));
+  EXPECT_FALSE(files::exists(root() / "c"));
+}
+
+TEST_F(FilesTest, FoldersCopyMoveAndRemoveRecursively) {
+  fs::path src = root() / "Library" / "Projects" / "p1";
+  put(src / "Project.plist", "plist");
+  put(src / "pages" / "1.png", "png");
+  fs::create_directories(src / "empty");
+
+  fs::path copy = root() / "Documents" / "p1copy";
+  ASSERT_TRUE(files::copyItem(src, copy));
+  EXPECT_EQ(files::subpaths(copy),
+            (std::vector<std::string>{"Project.plist", "empty", "pages", "pages/1.png"}));
+  EXPECT_EQ(text(copy / "pages" / "1.png"), "png");
+  EXPECT_TRUE(files::exists(src / "pages" / "1.png"));
+
+  fs::path moved = root() / "tmp" / "p1moved";
+  ASSERT_TRUE(files::moveItem(src, moved));
+  EXPECT_FALSE(files::exists(src));
+  EXPECT_EQ(files::contentsOfDirectory(moved), (std::vector<std::string>{"Project.plist", "empty", "pages"}));
+
+  EXPECT_TRUE(files::removeItem(moved));
+  EXPECT_FALSE(files::exists(moved));
+  EXPECT_FALSE(files::removeItem(moved)) << "nothing was there";
+  EXPECT_TRUE(files::contentsOfDirectory(moved).empty());
+  EXPECT_TRUE(files::subpaths(moved).empty());
+}
+
+TEST_F(FilesTest, CreateDirectoryMakesParentsAndAcceptsExisting) {
+  fs::path deep = root() / "x" / "y" / "z";
+  EXPECT_TRUE(files::createDirectory(deep));
+  EXPECT_TRUE(files::isDirectory(deep));
+  EXPECT_TRUE(files::createDirectory(deep));
+  put(root() / "file", "f");
+  EXPECT_FALSE(files::createDirectory(root() / "file"));
+  EXPECT_FALSE(files::createDirectory(root() / "file" / "sub"));
+}
+
+TEST_F(FilesTest, AtomicWriteReplacesWholeFiles) {
+  fs::path p = root() / "w.bin";
+  ASSERT_TRUE(files::writeFileAtomically(p, std::string("first version, longer")));
+  ASSERT_TRUE(files::writeFileAtomically(p, std::string("second")));
+  EXPECT_EQ(text(p), "second");
+  EXPECT_EQ(files::fileSize(p), 6u);
+  ASSERT_TRUE(files::writeFileAtomically(p, fd::Data{}));
+  EXPECT_EQ(files::fileSize(p), 0u);
+  EXPECT_FALSE(files::fileSize(root() / "missing"));
+  EXPECT_FALSE(files::readFile(root() / "Library")) << "a folder is not a readable file";
+}
+
+TEST_F(FilesTest, FailedAtomicWriteLeavesNoTrace) {
+  fs::path target = root() / "Documents" / "busy";
+  put(target / "keep.txt", "keep");
+  EXPECT_FALSE(files::writeFileAtomically(target, std::string("new")));
+  EXPECT_EQ(files::contentsOfDirectory(root() / "Documents"), std::vector<std::string>{"busy"});
+  EXPECT_EQ(text(target / "keep.txt"), "keep");
+  EXPECT_FALSE(files::writeFileAtomically(root() / "no" / "such" / "dir.txt", std::string("x")));
+}

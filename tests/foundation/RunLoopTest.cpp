@@ -1,0 +1,209 @@
+#include "platform/foundation/RunLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/Sandbox.h"
+
+using fd::RunLoop;
+using fd::TimerRef;
+
+class RunLoopTest : public testing_support::SandboxTest {
+ protected:
+  RunLoop& loop = RunLoop::main();
+  std::vector<std::string> log;
+};
+
+TEST_F(RunLoopTest, TimersFireInDateOrderOnTheVirtualClock) {
+  ASSERT_TRUE(loop.usesVirtualClock());
+  EXPECT_EQ(loop.now(), 0.0);
+  loop.scheduleTimer(0.3, false, [&] { log.push_back("c@" + std::to_string(loop.now())); });
+  loop.scheduleTimer(0.1, false, [&] { log.push_back("a@" + std::to_string(loop.now())); });
+  loop.performAfterDelay(0.2, [&] { log.push_back("b@" + std::to_string(loop.now())); });
+  loop.advance(0.25);
+  EXPECT_EQ(log, (std::vector<std::string>{"a@0.100000", "b@0.200000"}));
+  EXPECT_DOUBLE_EQ(loop.now(), 0.25);
+  loop.advance(1);
+  EXPECT_EQ(log.back(), "c@0.300000");
+  EXPECT_EQ(log.size(), 3u);
+}
+
+TEST_F(RunLoopTest, RepeatingTimerFiresOncePerInterval) {
+  int fired = 0;
+  TimerRef t = loop.scheduleTimer(0.1, true, [&] { ++fired; });
+  loop.advance(1.0);
+  EXPECT_EQ(fired, 10);
+  EXPECT_TRUE(t->isValid());
+  EXPECT_NEAR(t->fireDate(), 1.1, 1e-9);
+  t->invalidate();
+  loop.advance(1.0);
+  EXPECT_EQ(fired, 10);
+  EXPECT_FALSE(t->isValid());
+}
+
+TEST_F(RunLoopTest, OneShotTimerIsInvalidAfterFiring) {
+  int fired = 0;
+  TimerRef t = loop.scheduleTimer(0.5, false, [&] { ++fired; });
+  loop.advance(0.49);
+  EXPECT_EQ(fired, 0);
+  EXPECT_TRUE(t->isValid());
+  loop.advance(0.01);
+  EXPECT_EQ(fired, 1);
+  EXPECT_FALSE(t->isValid());
+  loop.advance(5);
+  EXPECT_EQ(fired, 1);
+}
+
+TEST_F(RunLoopTest, CallbacksMayInvalidateAndSchedule) {
+  int repeats = 0;
+  TimerRef self;
+  self = loop.scheduleTimer(0.1, true, [&] {
+    if (++repeats == 3) self->invalidate();
+  });
+  TimerRef victim = loop.scheduleTimer(0.25, false, [&] { log.push_back("victim"); });
+  loop.scheduleTimer(0.2, false, [&] {
+    victim->invalidate();
+    loop.scheduleTimer(0.0, false, [&] { log.push_back("chained"); });
+    loop.post([&] { log.push_back("posted"); });
+  });
+  loop.advance(1);
+  EXPECT_EQ(repeats, 3);
+  EXPECT_EQ(log, (std::vector<std::string>{"posted", "chained"}));
+}
+
+TEST_F(RunLoopTest, TimerThatOwnsItselfIsReleasedOnInvalidate) {
+  auto marker = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = marker;
+  TimerRef t = loop.scheduleTimer(0.1, true, [marker] { ++*marker; });
+  marker.reset();
+  loop.advance(0.3);
+  EXPECT_EQ(*watch.lock(), 3);
+  t->invalidate();
+  EXPECT_TRUE(watch.expired()) << "an invalidated timer drops its callback";
+}
+
+TEST_F(RunLoopTest, CancelPerformsDropsOnlyThatTarget) {
+  int mine = 0, other = 0;
+  int keyA = 0, keyB = 0;
+  loop.performAfterDelay(0.1, [&] { ++mine; }, &keyA);
+  loop.performAfterDelay(0.2, [&] { ++mine; }, &keyA);
+  loop.performAfterDelay(0.1, [&] { ++other; }, &keyB);
+  loop.cancelPerforms(&keyA);
+  loop.advance(1);
+  EXPECT_EQ(mine, 0);
+  EXPECT_EQ(other, 1);
+}
+
+TEST_F(RunLoopTest, ManualFireOfAOneShotInvalidatesIt) {
+  int fired = 0;
+  TimerRef once = loop.scheduleTimer(1, false, [&] { ++fired; });
+  TimerRef rep = loop.scheduleTimer(1, true, [&] { ++fired; });
+  once->fire();
+  rep->fire();
+  EXPECT_EQ(fired, 2);
+  EXPECT_FALSE(once->isValid());
+  EXPECT_TRUE(rep->isValid());
+  loop.advance(1);
+  EXPECT_EQ(fired, 3);
+}
+
+TEST_F(RunLoopTest, PostedTasksRunInOrderFromAnyThread) {
+  std::thread worker([&] {
+    for (int i = 0; i < 3; ++i) loop.post([&log = log, i] { log.push_back(std::to_string(i)); });
+  });
+  worker.join();
+  EXPECT_TRUE(log.empty());
+  loop.runUntilIdle();
+  EXPECT_EQ(log, (std::vector<std::string>{"0", "1", "2"}));
+}
+
+TEST_F(RunLoopTest, PerformOnMainRunsInlineOnMain) {
+  bool ran = false;
+  fd::performOnMain([&] { ran = true; }, false);
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(fd::isMainThread());
+}
+
+TEST_F(RunLoopTest, PerformOnMainWaitFromAWorkerWhileTheLoopRuns) {
+  std::atomic<bool> workerDone{false};
+  std::thread::id ranOn;
+  int value = 0;
+  std::thread worker([&] {
+    EXPECT_FALSE(fd::isMainThread());
+    fd::performOnMain(
+        [&] {
+          ranOn = std::this_thread::get_id();
+          value = 42;
+        },
+        true);
+    EXPECT_EQ(value, 42) << "wait=true returns after the block ran";
+    workerDone = true;
+    fd::performOnMain([&] { loop.stop(); }, false);
+  });
+  loop.run();
+  worker.join();
+  EXPECT_TRUE(workerDone);
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+TEST_F(RunLoopTest, PerformOnMainPassesExceptionsBack) {
+  std::atomic<bool> caught{false};
+  std::thread worker([&] {
+    try {
+      fd::performOnMain([] { throw std::runtime_error("boom"); }, true);
+    } catch (const std::runtime_error&) {
+      caught = true;
+    }
+  });
+  while (!caught) loop.runOnce(0.01);
+  worker.join();
+}
+
+TEST_F(RunLoopTest, VirtualRunJumpsToTimersUntilStopped) {
+  loop.scheduleTimer(5, false, [&] { log.push_back("five"); });
+  loop.scheduleTimer(10, false, [&] { loop.stop(); });
+  loop.run();
+  EXPECT_EQ(log, std::vector<std::string>{"five"});
+  EXPECT_DOUBLE_EQ(loop.now(), 10.0);
+}
+
+TEST(RunLoopRealClock, RunSleepsUntilTheTimerAndWakesOnPost) {
+  RunLoop::resetMainForTesting(false);
+  RunLoop& loop = RunLoop::main();
+  double start = loop.now();
+  int ticks = 0;
+  loop.scheduleTimer(0.02, true, [&] {
+    if (++ticks == 3) loop.stop();
+  });
+  loop.run();
+  EXPECT_EQ(ticks, 3);
+  EXPECT_GE(loop.now() - start, 0.06 - 1e-3);
+
+  bool posted = false;
+  std::thread worker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    loop.post([&] {
+      posted = true;
+      loop.stop();
+    });
+  });
+  loop.run();
+  worker.join();
+  EXPECT_TRUE(posted);
+  RunLoop::resetMainForTesting(true);
+}
+
+TEST(RunLoopReset, OldTimersOutliveAReset) {
+  RunLoop::resetMainForTesting(true);
+  int fired = 0;
+  TimerRef t = RunLoop::main().scheduleTimer(1, false, [&] { ++fired; });
+  RunLoop::resetMainForTesting(true);
+  EXPECT_FALSE(t->isValid());
+  t->invalidate();
+  RunLoop::main().advance(2);
+  EXPECT_EQ(fired, 0);
+}
