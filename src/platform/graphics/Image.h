@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/foundation/Value.h"
+#include "platform/graphics/Geometry.h"
 
 namespace gfx {
 
@@ -25,19 +26,6 @@ enum class Orientation : int {
 // EXIF orientation tag values 1..8 and back (unknown values give Up).
 int exifFromOrientation(Orientation o);
 Orientation orientationFromExif(int exif);
-
-struct Size {
-  float width = 0, height = 0;
-  bool operator==(const Size&) const = default;
-};
-struct Point {
-  float x = 0, y = 0;
-  bool operator==(const Point&) const = default;
-};
-struct Rect {
-  float x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const Rect&) const = default;
-};
 
 class Image {
  public:
@@ -78,6 +66,15 @@ class Image {
 
   // The pixels drawn the right way up (orientation applied, result Up).
   Image normalizedOrientation() const;
+
+  // A copy of the stored pixels resampled to the given pixel size (bilinear,
+  // computed on premultiplied colour so transparent pixels do not bleed their
+  // colour); scale, orientation and the premultiplied flag are kept. An empty
+  // image when either size is not positive.
+  Image scaledTo(int pixelWidth, int pixelHeight) const;
+  // The stored pixels inside the rectangle (in pixels, rounded outwards and
+  // cut to the picture); empty when nothing of it lies on the picture.
+  Image cropped(const Rect& pixelRect) const;
 
   bool operator==(const Image& o) const = default;
 

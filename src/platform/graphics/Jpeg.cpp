@@ -1,0 +1,153 @@
+// JPEG reading with libjpeg(-turbo) from memory. Errors longjmp back to
+// runDecode, so what they may cross lives in the caller's DecodeJob. Data that
+// ends early is an error here (libjpeg would pad it with grey and warn).
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <string>
+
+#include "platform/foundation/FileUtil.h"
+#include "platform/graphics/Codec.h"
+#include "platform/graphics/Exif.h"
+#include "platform/graphics/Image.h"
+
+namespace gfx {
+
+namespace {
+
+constexpr std::size_t kMaxPixels = std::size_t{1} << 27;
+constexpr int kWarnDataEndsEarly = JWRN_JPEG_EOF;
+
+struct ErrorManager {
+  jpeg_error_mgr base;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+  bool endedEarly;
+};
+
+void onError(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  err->base.format_message(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr cinfo, int level) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  if (level < 0 && err->base.msg_code == kWarnDataEndsEarly) err->endedEarly = true;
+}
+
+struct DecodeJob {
+  Image image;
+  std::vector<std::uint8_t> row;
+  int exif = 1;
+  bool adobeInverted = false;
+};
+
+void readMarkers(jpeg_decompress_struct& cinfo, DecodeJob& job) {
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker == JPEG_APP0 + 1) {
+      if (auto o = exifOrientation(m->data, m->data_length)) {
+        job.exif = *o;
+        break;
+      }
+    }
+  }
+  // Adobe writes CMYK inverted; its files carry an APP14 "Adobe" segment.
+  job.adobeInverted = cinfo.saw_Adobe_marker;
+}
+
+void storeRow(const jpeg_decompress_struct& cinfo, const DecodeJob& job, std::uint8_t* out) {
+  const std::uint8_t* in = job.row.data();
+  const int w = static_cast<int>(cinfo.output_width);
+  for (int x = 0; x < w; ++x, out += 4) {
+    if (cinfo.out_color_space == JCS_CMYK) {
+      const std::uint8_t* p = in + x * 4;
+      unsigned k = job.adobeInverted ? p[3] : 255 - p[3];
+      for (int i = 0; i < 3; ++i) {
+        unsigned c = job.adobeInverted ? p[i] : 255 - p[i];
+        out[i] = static_cast<std::uint8_t>((c * k + 127) / 255);
+      }
+    } else if (cinfo.out_color_space == JCS_GRAYSCALE) {
+      out[0] = out[1] = out[2] = in[x];
+    } else {
+      std::memcpy(out, in + x * 3, 3);
+    }
+    out[3] = 255;
+  }
+}
+
+bool runDecode(jpeg_decompress_struct& cinfo, ErrorManager& err, const fd::Data& bytes, DecodeJob& job) {
+  if (setjmp(err.jump)) return false;
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
+  jpeg_read_header(&cinfo, TRUE);
+  readMarkers(cinfo, job);
+  switch (cinfo.jpeg_color_space) {
+    case JCS_GRAYSCALE: cinfo.out_color_space = JCS_GRAYSCALE; break;
+    case JCS_CMYK:
+    case JCS_YCCK: cinfo.out_color_space = JCS_CMYK; break;
+    default: cinfo.out_color_space = JCS_RGB; break;
+  }
+  jpeg_start_decompress(&cinfo);
+  const std::size_t w = cinfo.output_width, h = cinfo.output_height;
+  if (w == 0 || h == 0 || w * h > kMaxPixels) {
+    std::snprintf(err.message, sizeof err.message, "JPEG of %zux%zu pixels refused", w, h);
+    return false;
+  }
+  job.image = Image(static_cast<int>(w), static_cast<int>(h));
+  job.row.resize(w * static_cast<std::size_t>(cinfo.output_components));
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = job.row.data();
+    const int y = static_cast<int>(cinfo.output_scanline);
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || err.endedEarly) break;
+    storeRow(cinfo, job, job.image.pixel(0, y));
+  }
+  if (!err.endedEarly) jpeg_finish_decompress(&cinfo);
+  if (err.endedEarly) {
+    std::snprintf(err.message, sizeof err.message, "JPEG data ends early");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Image> decodeJPEG(const fd::Data& bytes, std::string* error) {
+  if (bytes.size() < 4 || bytes[0] != 0xff || bytes[1] != 0xd8) {
+    if (error) *error = "not a JPEG file";
+    return std::nullopt;
+  }
+  jpeg_decompress_struct cinfo;
+  std::memset(&cinfo, 0, sizeof cinfo);  // destroying a never-created decoder is then harmless
+  ErrorManager err;
+  std::memset(&err, 0, sizeof err);
+  cinfo.err = jpeg_std_error(&err.base);
+  err.base.error_exit = onError;
+  err.base.emit_message = onMessage;
+  DecodeJob job;
+  bool ok = runDecode(cinfo, err, bytes, job);
+  jpeg_destroy_decompress(&cinfo);
+  if (!ok) {
+    if (error) *error = err.message[0] ? err.message : "corrupt JPEG data";
+    return std::nullopt;
+  }
+  job.image.setOrientation(orientationFromExif(job.exif));
+  return std::move(job.image);
+}
+
+std::optional<Image> readJPEG(const std::filesystem::path& path, std::string* error) {
+  auto bytes = fd::files::readFile(path);
+  if (!bytes) {
+    if (error) *error = "cannot read " + path.string();
+    return std::nullopt;
+  }
+  auto img = decodeJPEG(*bytes, error);
+  if (img) img->setScale(scaleFromFileName(path));
+  return img;
+}
+
+}  // namespace gfx

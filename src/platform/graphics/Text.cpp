@@ -1,0 +1,162 @@
+// Text with pango on cairo. Hinting is off and metrics are unhinted, so a
+// layout measures the same whatever the transform it is drawn with.
+#include "platform/graphics/Text.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "platform/graphics/ContextImpl.h"
+
+namespace gfx {
+
+namespace {
+
+template <typename T, void (*Free)(T*)>
+struct Deleter {
+  void operator()(T* p) const { Free(p); }
+};
+void unrefLayout(PangoLayout* p) { g_object_unref(p); }
+void unrefContext(PangoContext* p) { g_object_unref(p); }
+using LayoutPtr = std::unique_ptr<PangoLayout, Deleter<PangoLayout, unrefLayout>>;
+using ContextPtr = std::unique_ptr<PangoContext, Deleter<PangoContext, unrefContext>>;
+
+PangoContext* measuringContext() {
+  // One per thread: pango's default font map is per thread as well.
+  thread_local ContextPtr context(pango_font_map_create_context(pango_cairo_font_map_get_default()));
+  return context.get();
+}
+
+void setFontOptions(PangoContext* context) {
+  cairo_font_options_t* o = cairo_font_options_create();
+  cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
+  pango_cairo_context_set_font_options(context, o);
+  cairo_font_options_destroy(o);
+}
+
+bool truncates(LineBreak b) {
+  return b == LineBreak::TruncateHead || b == LineBreak::TruncateTail || b == LineBreak::TruncateMiddle;
+}
+
+PangoEllipsizeMode ellipsizeFor(LineBreak b) {
+  switch (b) {
+    case LineBreak::TruncateHead: return PANGO_ELLIPSIZE_START;
+    case LineBreak::TruncateMiddle: return PANGO_ELLIPSIZE_MIDDLE;
+    case LineBreak::TruncateTail: return PANGO_ELLIPSIZE_END;
+    default: return PANGO_ELLIPSIZE_NONE;
+  }
+}
+
+// Lays the text out for a box of the given width (<= 0: unlimited) and height
+// (<= 0: unlimited; only truncation looks at it).
+LayoutPtr makeLayout(PangoContext* context, std::string_view utf8, const TextStyle& style, float width,
+                     float height) {
+  LayoutPtr layout(pango_layout_new(context));
+  char* valid = g_utf8_make_valid(utf8.data(), static_cast<gssize>(utf8.size()));
+  pango_layout_set_text(layout.get(), valid, -1);
+  g_free(valid);
+
+  PangoFontDescription* fd = pango_font_description_new();
+  pango_font_description_set_family(fd, style.font.family.c_str());
+  pango_font_description_set_absolute_size(fd, std::max(style.font.size, 0.0f) * PANGO_SCALE);
+  pango_font_description_set_weight(fd, style.font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_layout_set_font_description(layout.get(), fd);
+  pango_font_description_free(fd);
+
+  const bool singleLine = style.numberOfLines == 1;
+  const bool clipOnly = style.lineBreak == LineBreak::Clip && singleLine;
+  if (width > 0 && !clipOnly) pango_layout_set_width(layout.get(), static_cast<int>(width * PANGO_SCALE));
+  pango_layout_set_wrap(layout.get(), style.lineBreak == LineBreak::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+  if (truncates(style.lineBreak)) {
+    pango_layout_set_ellipsize(layout.get(), ellipsizeFor(style.lineBreak));
+    if (style.numberOfLines > 0) pango_layout_set_height(layout.get(), -style.numberOfLines);
+    else if (height > 0) pango_layout_set_height(layout.get(), static_cast<int>(height * PANGO_SCALE));
+    else pango_layout_set_height(layout.get(), std::numeric_limits<int>::max());
+  }
+  return layout;
+}
+
+// Logical size of the first `lines` lines (0: all), in points.
+Size keptSize(PangoLayout* layout, int lines) {
+  PangoLayoutIter* it = pango_layout_get_iter(layout);
+  int count = 0, right = 0, bottom = 0;
+  do {
+    PangoRectangle logical;
+    pango_layout_iter_get_line_extents(it, nullptr, &logical);
+    right = std::max(right, logical.width);
+    bottom = std::max(bottom, logical.y + logical.height);
+    ++count;
+  } while ((lines == 0 || count < lines) && pango_layout_iter_next_line(it));
+  pango_layout_iter_free(it);
+  return {static_cast<float>(right) / PANGO_SCALE, static_cast<float>(bottom) / PANGO_SCALE};
+}
+
+constexpr float kAlignFactor[] = {0.0f, 0.5f, 1.0f};  // by TextAlignment / VerticalAlignment
+constexpr PangoAlignment kPangoAlignment[] = {PANGO_ALIGN_LEFT, PANGO_ALIGN_CENTER, PANGO_ALIGN_RIGHT};
+
+}  // namespace
+
+Size measureText(std::string_view utf8, const TextStyle& style, float maxWidth) {
+  if (utf8.empty()) return {};
+  PangoContext* context = measuringContext();
+  setFontOptions(context);
+  LayoutPtr layout = makeLayout(context, utf8, style, maxWidth, 0);
+  Size s = keptSize(layout.get(), truncates(style.lineBreak) ? 0 : std::max(style.numberOfLines, 0));
+  if (maxWidth > 0) s.width = std::min(s.width, maxWidth);
+  return {std::ceil(s.width), std::ceil(s.height)};
+}
+
+float lineHeight(const Font& font) {
+  TextStyle style;
+  style.font = font;
+  PangoContext* context = measuringContext();
+  setFontOptions(context);
+  LayoutPtr layout = makeLayout(context, "X", style, 0, 0);
+  return keptSize(layout.get(), 1).height;
+}
+
+void drawText(Context& ctx, std::string_view utf8, const Rect& rect, const TextStyle& style) {
+  auto* impl = detail::ContextAccess::impl(ctx);
+  if (!ctx.valid() || utf8.empty() || rect.isEmpty()) return;
+  const Rect r = rect.standardized();
+  cairo_t* cr = impl->cr;
+  LayoutPtr layout(pango_cairo_create_layout(cr));
+  PangoContext* context = pango_layout_get_context(layout.get());
+  setFontOptions(context);
+  layout = makeLayout(context, utf8, style, r.width, r.height);
+  pango_layout_set_alignment(layout.get(), kPangoAlignment[static_cast<int>(style.alignment)]);
+  const int lines = truncates(style.lineBreak) ? 0 : std::max(style.numberOfLines, 0);
+  const Size kept = keptSize(layout.get(), lines);
+  float x = r.x;
+  if (pango_layout_get_width(layout.get()) < 0)  // unwrapped: pango does not align, so place the line here
+    x += (r.width - kept.width) * kAlignFactor[static_cast<int>(style.alignment)];
+  const float y = r.y + (r.height - kept.height) * kAlignFactor[static_cast<int>(style.verticalAlignment)];
+  // Only the kept lines, and nothing outside r.
+  const float clipTop = std::max(r.y, y), clipBottom = std::min(r.y + r.height, y + kept.height);
+  if (clipBottom <= clipTop) return;
+
+  impl->draw([&] {
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, r.x, clipTop, r.width, clipBottom - clipTop);
+    cairo_clip(cr);
+    cairo_move_to(cr, x, y);
+    impl->setSource(style.color);
+    pango_cairo_show_layout(cr, layout.get());
+    cairo_restore(cr);
+  });
+}
+
+}  // namespace gfx
+
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig keeps the patterns of matched fonts in caches that live until the
+// process ends and that the leak checker cannot follow; any program that draws
+// text would otherwise fail under the sanitizers.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif

@@ -1,0 +1,56 @@
+#pragma once
+// Text layout and drawing with pango: labels, titles and button captions. The
+// default family is DejaVu Sans (Debian's fonts-dejavu-core), so that the same
+// text gives the same pixels on every machine.
+#include <string>
+#include <string_view>
+
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Geometry.h"
+
+namespace gfx {
+
+struct Font {
+  std::string family = "DejaVu Sans";
+  float size = 17.0f;  // in points (user units)
+  bool bold = false;
+  bool operator==(const Font&) const = default;
+};
+
+enum class TextAlignment { Left, Center, Right };
+enum class VerticalAlignment { Top, Center, Bottom };
+
+// How text that does not fit is broken or cut (the phone's line break modes).
+enum class LineBreak {
+  WordWrap,        // break between words; a word longer than the width breaks by characters
+  CharWrap,        // break anywhere
+  Clip,            // lines that do not fit are cut at the edge
+  TruncateHead,    // "...end" on the last line
+  TruncateTail,    // "start..." on the last line
+  TruncateMiddle,  // "sta...end" on the last line
+};
+
+struct TextStyle {
+  Font font;
+  Color color = Color::black();
+  TextAlignment alignment = TextAlignment::Left;
+  VerticalAlignment verticalAlignment = VerticalAlignment::Top;
+  LineBreak lineBreak = LineBreak::WordWrap;
+  int numberOfLines = 0;  // 0: as many as the text needs
+};
+
+// The size the text takes when laid out no wider than maxWidth (<= 0: no
+// limit) with the style's font, line breaking and line count; width and height
+// are rounded up to whole points. Empty text measures zero by zero.
+Size measureText(std::string_view utf8, const TextStyle& style, float maxWidth = 0);
+
+// Draws the text inside r in the current transform, clip, alpha and blend of
+// the context, laid out to r's width; lines below r's bottom are cut off.
+// Glyphs stand upright in a y-down user space (a TopLeft context); in a y-up
+// one they come out upside down, as on the phone.
+void drawText(Context& ctx, std::string_view utf8, const Rect& r, const TextStyle& style);
+
+// The height of one line of the font (ascent + descent + leading), in points.
+float lineHeight(const Font& font);
+
+}  // namespace gfx

@@ -1,0 +1,200 @@
+// Text layout and drawing: colour, placement, alignment, wrapping,
+// truncation and measuring.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "platform/graphics/Text.h"
+
+namespace {
+
+using gfx::Color;
+using gfx::Context;
+using gfx::Image;
+using gfx::Rect;
+using gfx::TextStyle;
+
+struct Ink {
+  int minX = 1 << 30, minY = 1 << 30, maxX = -1, maxY = -1, count = 0;
+  bool any() const { return count > 0; }
+  float centreX() const { return (minX + maxX + 1) / 2.0f; }
+  float centreY() const { return (minY + maxY + 1) / 2.0f; }
+};
+
+Ink inkOf(const Image& img) {
+  Ink ink;
+  for (int y = 0; y < img.pixelHeight(); ++y)
+    for (int x = 0; x < img.pixelWidth(); ++x)
+      if (img.pixel(x, y)[3] > 0) {
+        ink.minX = std::min(ink.minX, x), ink.maxX = std::max(ink.maxX, x);
+        ink.minY = std::min(ink.minY, y), ink.maxY = std::max(ink.maxY, y);
+        ++ink.count;
+      }
+  return ink;
+}
+
+Image drawn(const char* text, const TextStyle& style, Rect r, int w = 200, int h = 60, float scale = 1) {
+  Context ctx(w, h, scale);
+  gfx::drawText(ctx, text, r, style);
+  return ctx.makeImage();
+}
+
+TEST(GfxTextTest, DrawsInTheGivenColourInsideTheRect) {
+  TextStyle style;
+  style.color = Color::rgba8(200, 30, 10);
+  Image img = drawn("Hello", style, {20, 10, 150, 30});
+  Ink ink = inkOf(img);
+  ASSERT_TRUE(ink.any());
+  EXPECT_GE(ink.minX, 20);
+  EXPECT_LE(ink.minX, 24);  // starts at the left edge
+  EXPECT_GE(ink.minY, 10);
+  EXPECT_LE(ink.maxY, 40);
+  EXPECT_LT(ink.maxX, 100);
+  int solid = 0;
+  for (int y = 0; y < img.pixelHeight(); ++y)
+    for (int x = 0; x < img.pixelWidth(); ++x) {
+      const std::uint8_t* p = img.pixel(x, y);
+      if (p[3] == 255) {
+        ++solid;
+        EXPECT_EQ(p[0], 200);
+        EXPECT_EQ(p[1], 30);
+        EXPECT_EQ(p[2], 10);
+      } else if (p[3] > 64) {
+        EXPECT_NEAR(p[0], 200, 3);  // edges carry the same colour in straight form
+      }
+    }
+  EXPECT_GT(solid, 20);
+}
+
+TEST(GfxTextTest, AlignmentMovesTheText) {
+  TextStyle style;
+  const Rect r{0, 0, 200, 60};
+  Ink left = inkOf(drawn("Flip", style, r));
+  style.alignment = gfx::TextAlignment::Center;
+  Ink centre = inkOf(drawn("Flip", style, r));
+  style.alignment = gfx::TextAlignment::Right;
+  Ink right = inkOf(drawn("Flip", style, r));
+  EXPECT_LT(left.minX, 4);
+  EXPECT_NEAR(centre.centreX(), 100, 3);
+  EXPECT_GT(right.maxX, 195);
+  EXPECT_EQ(left.maxX - left.minX, right.maxX - right.minX);
+
+  // Single-line clipping and truncating styles are aligned as well.
+  style.numberOfLines = 1;
+  style.lineBreak = gfx::LineBreak::Clip;
+  EXPECT_NEAR(inkOf(drawn("Flip", style, r)).maxX, right.maxX, 1);
+  style.lineBreak = gfx::LineBreak::TruncateTail;
+  style.alignment = gfx::TextAlignment::Center;
+  EXPECT_NEAR(inkOf(drawn("Flip", style, r)).centreX(), 100, 3);
+
+  style.verticalAlignment = gfx::VerticalAlignment::Center;
+  EXPECT_NEAR(inkOf(drawn("Flip", style, r)).centreY(), 30, 4);
+  style.verticalAlignment = gfx::VerticalAlignment::Bottom;
+  EXPECT_GT(inkOf(drawn("Flip", style, r)).maxY, 50);
+}
+
+TEST(GfxTextTest, MeasuringGrowsWithTextAndWraps) {
+  TextStyle style;
+  EXPECT_EQ(gfx::measureText("", style), (gfx::Size{0, 0}));
+  const gfx::Size one = gfx::measureText("a", style);
+  const gfx::Size word = gfx::measureText("animation", style);
+  const gfx::Size two = gfx::measureText("animation animation", style);
+  EXPECT_GT(one.width, 5);
+  EXPECT_GT(word.width, 5 * one.width);
+  EXPECT_GT(two.width, 2 * word.width);
+  EXPECT_EQ(one.height, word.height);
+  EXPECT_NEAR(one.height, gfx::lineHeight(style.font), 1);
+  EXPECT_GT(one.height, 15);
+  EXPECT_LT(one.height, 25);
+  EXPECT_EQ(one.width, std::ceil(one.width));
+
+  // Wrapped into a narrow width: two lines, no wider than allowed.
+  const gfx::Size wrapped = gfx::measureText("animation animation", style, word.width + 5);
+  EXPECT_LE(wrapped.width, word.width + 5);
+  EXPECT_NEAR(wrapped.height, 2 * one.height, 2);
+  style.numberOfLines = 1;
+  EXPECT_EQ(gfx::measureText("animation animation", style, word.width + 5).height, one.height);
+  style.numberOfLines = 0;
+  style.lineBreak = gfx::LineBreak::CharWrap;
+  EXPECT_GE(gfx::measureText("animation", style, 30).height, 3 * one.height - 2);
+
+  style.lineBreak = gfx::LineBreak::TruncateTail;
+  style.numberOfLines = 1;
+  const gfx::Size cut = gfx::measureText("animation animation animation", style, 60);
+  EXPECT_LE(cut.width, 60);
+  EXPECT_EQ(cut.height, one.height);
+
+  TextStyle big;
+  big.font.size = 34;
+  EXPECT_NEAR(gfx::measureText("animation", big).width, 2 * word.width, 3);
+  big.font.size = 17;
+  big.font.bold = true;
+  EXPECT_GT(gfx::measureText("animation", big).width, word.width);
+}
+
+TEST(GfxTextTest, LineCountAndTruncationLimitTheInk) {
+  const char* longText = "one two three four five six seven eight nine ten eleven twelve";
+  TextStyle style;
+  const float line = gfx::lineHeight(style.font);
+  const Rect r{0, 0, 100, 200};
+  Ink all = inkOf(drawn(longText, style, r, 100, 200));
+  style.numberOfLines = 2;
+  Ink two = inkOf(drawn(longText, style, r, 100, 200));
+  EXPECT_GT(all.maxY, 3 * line);
+  EXPECT_LT(two.maxY, 2 * line + 1);
+  EXPECT_GT(two.maxY, line);
+
+  style.lineBreak = gfx::LineBreak::TruncateTail;
+  Ink truncated = inkOf(drawn(longText, style, r, 100, 200));
+  EXPECT_LT(truncated.maxY, 2 * line + 1);
+  EXPECT_LE(truncated.maxX, 100);
+
+  // A rect shorter than the text cuts it off at its bottom.
+  style = TextStyle{};
+  Ink shortRect = inkOf(drawn(longText, style, {0, 0, 100, line}, 100, 200));
+  EXPECT_LT(shortRect.maxY, line + 1);
+}
+
+TEST(GfxTextTest, FollowsTheScaleAndTheAlpha) {
+  TextStyle style;
+  Ink at1 = inkOf(drawn("Flip", style, {0, 0, 100, 30}, 100, 30, 1));
+  Ink at2 = inkOf(drawn("Flip", style, {0, 0, 100, 30}, 200, 60, 2));
+  EXPECT_NEAR(at2.maxX - at2.minX, 2 * (at1.maxX - at1.minX), 3);
+
+  Context ctx(100, 30);
+  ctx.setAlpha(0.5f);
+  gfx::drawText(ctx, "Flip", {0, 0, 100, 30}, style);
+  Image img = ctx.makeImage();
+  int maxAlpha = 0;
+  for (std::size_t i = 3; i < img.bytes().size(); i += 4) maxAlpha = std::max<int>(maxAlpha, img.bytes()[i]);
+  EXPECT_NEAR(maxAlpha, 128, 1);
+
+  // Invalid UTF-8 is drawn with replacement characters, not refused or crashed on.
+  Context bad(100, 30);
+  gfx::drawText(bad, "ab\xff\xfe" "cd", {0, 0, 100, 30}, style);
+  EXPECT_TRUE(inkOf(bad.makeImage()).any());
+  EXPECT_GT(gfx::measureText("ab\xff" "cd", style).width, 0);
+}
+
+TEST(GfxTextTest, ThreadsDrawTheSamePixels) {
+  // Icons are drawn on background queues while the UI draws labels.
+  TextStyle style;
+  const Image reference = drawn("Frame 7", style, {0, 0, 100, 30}, 100, 30);
+  const gfx::Size measured = gfx::measureText("Frame 7", style);
+  std::vector<int> mismatches(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i)
+        if (drawn("Frame 7", style, {0, 0, 100, 30}, 100, 30).bytes() != reference.bytes() ||
+            gfx::measureText("Frame 7", style) != measured)
+          ++mismatches[t];
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+}  // namespace
