@@ -1,0 +1,65 @@
+// Recognition time of long strokes. The canvas recognises at touch-up on the
+// main thread, so a 1000-point stroke should take well under 50 ms.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "canvas/shape/Unitily.h"
+
+namespace {
+
+std::vector<ShapePoint> ellipseStroke(int count, float rx, float ry, float turns, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> jitter(-0.8f, 0.8f);
+  std::vector<ShapePoint> p;
+  for (int i = 0; i < count; ++i) {
+    const double t = 2 * M_PI * turns * i / (count - 1);
+    p.push_back({static_cast<float>(240 + rx * std::cos(t)) + jitter(rng),
+                 static_cast<float>(160 + ry * std::sin(t)) + jitter(rng)});
+  }
+  return p;
+}
+
+std::vector<ShapePoint> rectangleStroke(int count, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> jitter(-0.8f, 0.8f);
+  const ShapePoint corners[5] = {{100, 80}, {380, 80}, {380, 250}, {100, 250}, {100, 80}};
+  std::vector<ShapePoint> p;
+  for (int i = 0; i < count; ++i) {
+    const float s = 4.0f * i / (count - 1);
+    const int side = std::min(3, static_cast<int>(s));
+    const float f = s - side;
+    const ShapePoint a = corners[side], b = corners[side + 1];
+    p.push_back({a.x + f * (b.x - a.x) + jitter(rng), a.y + f * (b.y - a.y) + jitter(rng)});
+  }
+  return p;
+}
+
+void recognise(benchmark::State& state, const std::vector<ShapePoint>& stroke) {
+  for (auto _ : state) {
+    Unitily::resetHistory();
+    ShapeRecord r = Unitily::recogniseWithPoints(stroke);
+    benchmark::DoNotOptimize(r);
+  }
+}
+
+// A circle drawn slowly: 1000 touch points under a point apart.
+void BM_Circle1000(benchmark::State& state) { recognise(state, ellipseStroke(1000, 100, 100, 1, 1)); }
+// A rectangle drawn slowly.
+void BM_Rectangle1000(benchmark::State& state) { recognise(state, rectangleStroke(1000, 2)); }
+// A small circle drawn very slowly: its outline is too short (under 320) for
+// thinning, so all 1000 points reach the fits.
+void BM_SmallSlowCircle1000(benchmark::State& state) { recognise(state, ellipseStroke(1000, 45, 45, 1, 4)); }
+// A fast scribble going round 24 times: points 18 or more apart, so nothing
+// is thinned and the prepared stroke doubles.
+void BM_FastScribble1000(benchmark::State& state) { recognise(state, ellipseStroke(1000, 150, 120, 24, 3)); }
+
+}  // namespace
+
+BENCHMARK(BM_Circle1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Rectangle1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallSlowCircle1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FastScribble1000)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,33 @@
+#pragma once
+// Reference shapes fitted to a closed stroke: the smallest enclosing
+// rectangle and the largest triangle and quadrangle with vertices on it.
+#include <span>
+
+#include "canvas/shape/ShapeRecord.h"
+
+namespace shape {
+
+struct FittedRectangle {
+  ShapePoint corners[4];  // P1..P4 in order around the rectangle
+  double angle = 0;       // radians, 0 .. 89 degrees
+};
+FittedRectangle FitMinimumRectangle(std::span<const ShapePoint> points);
+
+struct FittedTriangle {
+  ShapePoint vertices[3];  // base start, base end, apex
+  double area = 0;
+};
+FittedTriangle FitLargestTriangle(std::span<const ShapePoint> points);
+
+struct FittedQuadrangle {
+  ShapePoint vertices[4];  // diagonal start, diagonal end, far apex, near apex
+  double area = 0;
+};
+FittedQuadrangle FitLargestQuadrangle(std::span<const ShapePoint> points);
+
+// Drops a tail that overshoots the start of a closed stroke: among the last
+// `window` points, the one nearest the first point ends the stroke. Returns
+// the new count.
+int TrimClosedTail(std::span<const ShapePoint> points, int limit, int window);
+
+}  // namespace shape
