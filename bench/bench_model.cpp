@@ -1,0 +1,70 @@
+// Model speed: saving a long project, and building a project from pictures
+// through the write queue (frames per second and peak memory).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <memory>
+
+#include "model/ProjectDataModel.h"
+#include "model/ZTDataModel.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+gfx::Image pagePicture(int seed) {
+  gfx::Image img(384, 288);
+  for (int y = 0; y < img.pixelHeight(); ++y) {
+    for (int x = 0; x < img.pixelWidth(); ++x) {
+      std::uint8_t* p = img.pixel(x, y);
+      p[0] = static_cast<std::uint8_t>(x + seed);
+      p[1] = static_cast<std::uint8_t>(y * 2 + seed);
+      p[2] = static_cast<std::uint8_t>((x ^ y) + seed);
+      p[3] = 255;
+    }
+  }
+  return img;
+}
+
+double peakMemoryMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;  // ru_maxrss is in KiB on Linux
+}
+
+void BM_SaveThousandFrameProject(benchmark::State& state) {
+  testing_support::ScopedSandbox sandbox;
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("long");
+  while (p->imagesArray().size() < 1000) p->createImageAtPage(static_cast<int>(p->imagesArray().size()));
+  for (auto _ : state) benchmark::DoNotOptimize(p->saveData());
+  state.counters["frames"] = static_cast<double>(p->imagesArray().size());
+}
+BENCHMARK(BM_SaveThousandFrameProject)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ThreeHundredFramesThroughWriteQueue(benchmark::State& state) {
+  constexpr int kFrames = 300;
+  std::vector<ImageRef> pictures;
+  for (int i = 0; i < 8; ++i) pictures.push_back(std::make_shared<const gfx::Image>(pagePicture(i * 31)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      testing_support::ScopedSandbox sandbox;
+      ZTDataModel::resetSharedInstanceForTesting();
+      state.ResumeTiming();
+      std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", pictures[0], 1);
+      for (int i = 1; i < kFrames; ++i) p->addFrameWithImage(pictures[i % pictures.size()], 1);
+      ProjectDataModel::waitForImageWrites();
+      state.PauseTiming();
+      ZTDataModel::resetSharedInstanceForTesting();
+    }
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames);
+  state.counters["frames_per_second"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * kFrames), benchmark::Counter::kIsRate);
+  state.counters["peak_rss_MiB"] = peakMemoryMiB();
+}
+BENCHMARK(BM_ThreeHundredFramesThroughWriteQueue)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,34 @@
+#include "app/videoEncode.h"
+
+#include "model/ProjectDataModel.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/TimestampId.h"
+#include "platform/media/SoundMix.h"
+
+void videoEncode::mergerAudioOfProjectWithProjectName(const std::vector<std::string>& projectNames) {
+  // Projects are read here; the mixing runs on a worker of its own.
+  std::vector<std::vector<media::MixClip>> projectsWithSound;
+  for (const std::string& name : projectNames) {
+    std::shared_ptr<ProjectDataModel> project = ProjectDataModel::initWithProjectName(name);
+    if (project && !project->soundNameArray().empty()) projectsWithSound.push_back(soundMixClipsOfProject(*project));
+  }
+  SoundMergerDelegate* delegate = delegate_;
+  if (projectsWithSound.empty()) {
+    if (delegate != nullptr) delegate->combineAudioFinishedwithSoundNameArray({});
+    return;
+  }
+  fd::detachThread([delegate, projects = std::move(projectsWithSound)] {
+    std::vector<std::string> soundNames;
+    for (const std::vector<media::MixClip>& clips : projects) {
+      const std::string file = "Rec" + fd::timestampId() + ".caf";
+      // A project whose clips cannot be mixed is passed over.
+      if (media::mixClipsToCaf(clips, fd::paths::documents() / file)) soundNames.push_back(file);
+    }
+    if (delegate != nullptr) delegate->combineAudioFinishedwithSoundNameArray(soundNames);
+  });
+}
+
+void videoEncode::registerAsSoundMerger() {
+  SoundMerger::setFactory([] { return std::make_shared<videoEncode>(); });
+}

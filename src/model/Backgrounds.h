@@ -1,0 +1,17 @@
+#pragma once
+// Background kinds, told by the first two letters of a background's name.
+#include <string_view>
+
+enum BackgroundType : int {
+  kBackgroundOther = 0,          // treated as a user still picture
+  kBackgroundShippedStill = 1,   // "SS"
+  kBackgroundUserStill = 2,      // "US"
+  kBackgroundShippedLoop = 3,    // "SD": animated, loops
+  kBackgroundUserLoop = 4,       // "UD": recognised, no picture source
+  kBackgroundShippedHold = 5,    // "SC": animated, holds its last picture
+  kBackgroundUserHold = 6,       // "UC": recognised, no picture source
+};
+
+int backgroundTypeOfName(std::string_view name);
+// Types 0..2 are still pictures the project keeps copies of.
+inline bool isStillBackgroundType(int type) { return type >= 0 && type <= kBackgroundUserStill; }

@@ -1,0 +1,352 @@
+// Loading, creating and saving a project, and the paths of its files.
+#include "model/ProjectDataModel.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "model/Backgrounds.h"
+#include "model/DeviceScreen.h"
+#include "model/SafeName.h"
+#include "model/Tools.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/media/AudioFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Project.plist keys; stored files depend on their spelling.
+constexpr const char* kVersionKey = "Version";
+constexpr const char* kFrameLayCountKey = "FrameLayCount";
+constexpr const char* kAnimationSpeedKey = "AnimationSpeed";
+constexpr const char* kImagesArrayKey = "ImagesArray";
+constexpr const char* kTemporarysArrayKey = "temporarysArray";
+constexpr const char* kLaysDictionaryKey = "LaysDictionary";
+constexpr const char* kAudioNameKey = "AudioName";
+constexpr const char* kBackgroundNameKey = "BackgroundName";
+constexpr const char* kBackgroundTypeKey = "BackgroundType";
+constexpr const char* kIsBackgroundOpenKey = "isBackgroundOpen";
+constexpr const char* kDescriptionKey = "Description";
+constexpr const char* kProjectDataVersionKey = "ProjectDataVersion";
+constexpr const char* kDataTypeKey = "DataType";
+constexpr const char* kSoundTagViewPointsKey = "SoundTagViewPoints";
+constexpr const char* kSoundNameArrayKey = "SoundNameArray";
+constexpr const char* kSoundTagViewFrameKey = "soundTagViewFrame";
+
+// A solid-colour background of old projects, converted to a user picture name.
+constexpr const char* kLegacyColorBackground = "BCBackgroundColor.png";
+constexpr const char* kLegacySoundFile = "audio.caf";
+// Timeline of the legacy sound conversion: start x, span and seconds per step.
+constexpr float kTimelineStartX = 49.0f;
+constexpr float kTimelineSpan = 330.0f;
+constexpr double kLegacyFrameSeconds = 0.16;
+
+bool isNumeric(const fd::Value& v) { return v.isNumber() || v.isString(); }
+
+std::vector<FrameRecord> framesFromValue(const fd::Value& v) {
+  std::vector<FrameRecord> frames;
+  if (const fd::Array* a = v.array()) {
+    for (const fd::Value& item : *a) {
+      if (std::optional<FrameRecord> r = FrameRecord::fromValue(item)) frames.push_back(std::move(*r));
+    }
+  }
+  return frames;
+}
+
+fd::Value framesToValue(const std::vector<FrameRecord>& frames) {
+  fd::Array a;
+  a.reserve(frames.size());
+  for (const FrameRecord& r : frames) a.push_back(r.toValue());
+  return fd::Value(std::move(a));
+}
+
+}  // namespace
+
+std::shared_ptr<ProjectDataModel> ProjectDataModel::initWithProjectName(const std::string& name) {
+  if (!isPlainPathComponent(name)) return nullptr;
+  std::shared_ptr<ProjectDataModel> p(new ProjectDataModel());
+  p->setCurProjectName(name);
+  return p;
+}
+
+bool ProjectDataModel::setCurProjectName(const std::string& name) {
+  if (!isPlainPathComponent(name)) return false;
+  curProjectName_ = name;
+  if (!readData()) createData();
+  return true;
+}
+
+std::string ProjectDataModel::dateString() { return Tools::dateString(); }
+
+int ProjectDataModel::curDevideDataType() {
+  std::optional<float> scale = DeviceScreen::scale();
+  return (!scale || *scale < 2.0f) ? 1 : 2;
+}
+
+bool ProjectDataModel::createData() {
+  fd::files::createDirectory(projectDicPath());
+  frameLayCount_ = 2;
+  animationSpeed_ = kNewProjectSpeed;
+  // Ids come from one strictly increasing source, so they already differ.
+  std::string foreground = dateString();
+  std::string middle = dateString();
+  std::string icon = dateString();
+  laysDictionary_.clear();
+  laysDictionary_[foreground] = LayerRecord{2, {1}, true};
+  laysDictionary_[middle] = LayerRecord{1, {1}, std::nullopt};
+  imagesArray_ = {FrameRecord{{middle, foreground}, icon, std::nullopt, std::nullopt}};
+  temporarysArray_.clear();
+  soundTagPointsArray_.clear();
+  soundNameArray_.clear();
+  soundFrameArray_.clear();
+  audioName_.reset();
+  curBackgroundName_.reset();
+  backgroundType_ = kBackgroundOther;
+  isOpenBackground_ = true;
+  isNewVersion_ = false;
+  description_ = "";
+  dataVersion_ = kProjectDataVersion;
+  dataType_ = curDevideDataType();
+  return true;
+}
+
+bool ProjectDataModel::readData() {
+  std::optional<fd::Value> stored = fd::readPropertyList(plistFilePath());
+  if (!stored || !stored->isDictionary()) return false;
+  const fd::Value& d = *stored;
+
+  int storedVersion = isNumeric(d[kVersionKey]) ? d[kVersionKey].intValue() : 0;
+  frameLayCount_ = d[kFrameLayCountKey].intValue() >= 1 ? d[kFrameLayCountKey].intValue() : 2;
+  float speed = d[kAnimationSpeedKey].floatValue();
+  animationSpeed_ = (std::isfinite(speed) && speed > 0.0f) ? speed : kNewProjectSpeed;
+  imagesArray_ = framesFromValue(d[kImagesArrayKey]);
+  temporarysArray_ = framesFromValue(d[kTemporarysArrayKey]);
+  laysDictionary_.clear();
+  if (const fd::Dictionary* lays = d[kLaysDictionaryKey].dictionary()) {
+    for (const auto& [id, v] : *lays) {
+      if (!isPlainPathComponent(id)) continue;
+      if (std::optional<LayerRecord> r = LayerRecord::fromValue(v)) laysDictionary_[id] = std::move(*r);
+    }
+  }
+  audioName_.reset();
+  if (const std::string* a = d[kAudioNameKey].string()) audioName_ = *a;
+  curBackgroundName_.reset();
+  backgroundType_ = kBackgroundOther;
+  if (const std::string* b = d[kBackgroundNameKey].string()) setCurBackgroundName(*b);
+  if (isNumeric(d[kBackgroundTypeKey])) backgroundType_ = d[kBackgroundTypeKey].intValue();
+  if (curBackgroundName_ == kLegacyColorBackground) {
+    curBackgroundName_ = "US" + dateString() + ".png";
+    backgroundType_ = kBackgroundUserStill;
+  }
+  isOpenBackground_ = isNumeric(d[kIsBackgroundOpenKey]) ? d[kIsBackgroundOpenKey].boolValue() : true;
+  description_.reset();
+  if (const std::string* s = d[kDescriptionKey].string()) description_ = *s;
+  dataVersion_ = isNumeric(d[kProjectDataVersionKey]) ? d[kProjectDataVersionKey].intValue() : kProjectDataVersion;
+  dataType_ = d[kDataTypeKey].intValue();
+  if (dataType_ == 0) dataType_ = curDevideDataType();
+
+  // A project left with no usable frame still opens, with one empty frame.
+  repairAfterLoad();
+
+  isNewVersion_ = false;
+  soundTagPointsArray_.clear();
+  soundNameArray_.clear();
+  soundFrameArray_.clear();
+  bool hasPoints = d[kSoundTagViewPointsKey].isArray();
+  bool hasNames = d[kSoundNameArrayKey].isArray();
+  bool hasFrames = d[kSoundTagViewFrameKey].isArray();
+  if (hasPoints) {
+    for (const fd::Value& v : *d[kSoundTagViewPointsKey].array()) soundTagPointsArray_.push_back(v.floatValue());
+  }
+  if (hasNames) {
+    for (const fd::Value& v : *d[kSoundNameArrayKey].array()) soundNameArray_.push_back(v.stringValue());
+  }
+  if (hasFrames) {
+    for (const fd::Value& v : *d[kSoundTagViewFrameKey].array()) soundFrameArray_.push_back(v.intValue());
+  }
+  if (storedVersion < kDataVersion) {
+    // The legacy sound only fills lists the file did not have.
+    std::vector<float> points = std::move(soundTagPointsArray_);
+    std::vector<std::string> names = std::move(soundNameArray_);
+    std::vector<int> frames = std::move(soundFrameArray_);
+    soundTagPointsArray_.clear();
+    soundNameArray_.clear();
+    soundFrameArray_.clear();
+    convertLegacySound();
+    if (hasPoints) soundTagPointsArray_ = std::move(points);
+    if (hasNames) soundNameArray_ = std::move(names);
+    if (hasFrames) soundFrameArray_ = std::move(frames);
+  }
+  return true;
+}
+
+void ProjectDataModel::convertLegacySound() {
+  const fs::path folder = projectDicPath();
+  for (const std::string& entry : fd::files::subpaths(folder)) {
+    if (entry != kLegacySoundFile) continue;
+    std::string name = (audioName_ && !audioName_->empty()) ? *audioName_ : std::string(kLegacySoundFile);
+    float seconds = static_cast<float>(media::audioDuration(folder / entry).value_or(0.0));
+    int frameCount = static_cast<int>(imagesArray_.size());
+    int steps = static_cast<int>(seconds / kLegacyFrameSeconds);
+    float endX = steps == 0 ? kTimelineStartX + kTimelineSpan / frameCount
+                            : kTimelineStartX + kTimelineSpan * steps / frameCount;
+    soundTagPointsArray_ = {kTimelineStartX, endX};
+    soundNameArray_ = {name};
+    // The tag's end is kept as a frame number (the sound's length in frames,
+    // within the project), so that it reads as a frame limit later.
+    soundFrameArray_ = {1, std::clamp(steps, 1, frameCount)};
+    isNewVersion_ = true;
+  }
+}
+
+void ProjectDataModel::repairAfterLoad() {
+  if (imagesArray_.empty()) createImageAtPage(1);
+  // Every layer a frame names gets a record, so paths and flags resolve.
+  auto ensureLayers = [this](const std::vector<FrameRecord>& frames, bool countPages) {
+    for (std::size_t page = 0; page < frames.size(); ++page) {
+      const FrameRecord& r = frames[page];
+      for (std::size_t i = 0; i < r.laysArray.size(); ++i) {
+        auto [it, added] = laysDictionary_.try_emplace(r.laysArray[i]);
+        if (added) it->second.layPosition = std::clamp(static_cast<int>(i) + 1, 1, frameLayCount_);
+        if (added && countPages) it->second.refPageArray.push_back(static_cast<int>(page) + 1);
+      }
+    }
+  };
+  ensureLayers(imagesArray_, true);
+  ensureLayers(temporarysArray_, false);
+}
+
+bool ProjectDataModel::saveData() const {
+  fd::Dictionary d;
+  d[kVersionKey] = fd::Value(kDataVersion);
+  d[kFrameLayCountKey] = fd::Value(frameLayCount_);
+  d[kAnimationSpeedKey] = fd::Value(animationSpeed_);
+  d[kImagesArrayKey] = framesToValue(imagesArray_);
+  d[kTemporarysArrayKey] = framesToValue(temporarysArray_);
+  fd::Dictionary lays;
+  for (const auto& [id, r] : laysDictionary_) lays[id] = r.toValue();
+  d[kLaysDictionaryKey] = fd::Value(std::move(lays));
+  if (audioName_) d[kAudioNameKey] = fd::Value(*audioName_);
+  if (curBackgroundName_) d[kBackgroundNameKey] = fd::Value(*curBackgroundName_);
+  d[kBackgroundTypeKey] = fd::Value(backgroundType_);
+  d[kIsBackgroundOpenKey] = fd::Value(isOpenBackground_);
+  if (description_) d[kDescriptionKey] = fd::Value(*description_);
+  d[kProjectDataVersionKey] = fd::Value(dataVersion_);
+  d[kDataTypeKey] = fd::Value(dataType_);
+  d[kSoundTagViewPointsKey] = fd::Value(fd::Array(soundTagPointsArray_.begin(), soundTagPointsArray_.end()));
+  d[kSoundNameArrayKey] = fd::Value(fd::Array(soundNameArray_.begin(), soundNameArray_.end()));
+  d[kSoundTagViewFrameKey] = fd::Value(fd::Array(soundFrameArray_.begin(), soundFrameArray_.end()));
+  return fd::writePropertyList(plistFilePath(), fd::Value(std::move(d)));
+}
+
+fs::path ProjectDataModel::projectDicPath() const {
+  fs::path inLibrary = fd::paths::library() / "Projects" / curProjectName_;
+  fs::path inDocuments = fd::paths::documents() / curProjectName_;
+  // Projects of old versions lived in Documents; they move on first use.
+  if (fd::files::isDirectory(inDocuments) && !fd::files::exists(inLibrary)) {
+    fd::files::createDirectory(inLibrary.parent_path());
+    fd::files::moveItem(inDocuments, inLibrary);
+  }
+  return inLibrary;
+}
+
+fs::path ProjectDataModel::plistFilePath() const { return projectDicPath() / "Project.plist"; }
+
+fs::path ProjectDataModel::fileInFolder(const std::string& name) const { return projectDicPath() / name; }
+
+OptionalPath ProjectDataModel::audioPath() const {
+  static constexpr const char* kExtensions[] = {"caf", "wav", "aif"};
+  const fs::path folder = projectDicPath();
+  for (const char* ext : kExtensions) {
+    std::string lower = ext;
+    std::string upper = lower;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const std::string& e : {lower, upper}) {
+      fs::path p = folder / ("audio." + e);
+      if (fd::files::exists(p)) return p;
+    }
+  }
+  return std::nullopt;
+}
+
+const FrameRecord* ProjectDataModel::recordAt(int page, bool mark) const {
+  const std::vector<FrameRecord>& list = listFor(mark);
+  if (page < 1 || page > static_cast<int>(list.size())) return nullptr;
+  return &list[page - 1];
+}
+
+std::optional<std::string> ProjectDataModel::iconAtPage(int page, bool mark) const {
+  const FrameRecord* r = recordAt(page, mark);
+  if (r == nullptr) return std::nullopt;
+  return r->iconName + "Icon";
+}
+
+OptionalPath ProjectDataModel::iconFullPathAtPage(int page, bool mark) const {
+  std::optional<std::string> name = iconAtPage(page, mark);
+  if (!name) return std::nullopt;
+  return fileInFolder(*name + ".png");
+}
+
+std::optional<std::string> ProjectDataModel::snapshotNameAtPage(int page, bool mark) const {
+  const FrameRecord* r = recordAt(page, mark);
+  if (r == nullptr) return std::nullopt;
+  return r->iconName + "Snapshot";
+}
+
+OptionalPath ProjectDataModel::snapshotFullPathAtPage(int page, bool mark) const {
+  std::optional<std::string> name = snapshotNameAtPage(page, mark);
+  if (!name) return std::nullopt;
+  return fileInFolder(*name + ".png");
+}
+
+std::optional<std::string> ProjectDataModel::snapshotIconNameAtPage(int page, bool mark) const {
+  const FrameRecord* r = recordAt(page, mark);
+  if (r == nullptr) return std::nullopt;
+  return r->iconName + "SnapshotIcon.png";
+}
+
+OptionalPath ProjectDataModel::snapshotIconFullPathAtPage(int page, bool mark) const {
+  std::optional<std::string> name = snapshotIconNameAtPage(page, mark);
+  if (!name) return std::nullopt;
+  return fileInFolder(*name);
+}
+
+std::optional<std::vector<std::string>> ProjectDataModel::laysAtPage(int page, bool mark) const {
+  const FrameRecord* r = recordAt(page, mark);
+  if (r == nullptr) return std::nullopt;
+  return r->laysArray;
+}
+
+OptionalPath ProjectDataModel::layFullPathAtPage(int page, bool mark, int position) const {
+  const FrameRecord* r = recordAt(page, mark);
+  if (r == nullptr || position < 1 || position > static_cast<int>(r->laysArray.size())) return std::nullopt;
+  return fileInFolder(r->laysArray[position - 1] + ".png");
+}
+
+OptionalPath ProjectDataModel::backgroundFullPath() const {
+  if (!curBackgroundName_ || !isStillBackgroundType(backgroundType_)) return std::nullopt;
+  return fileInFolder("background.png");
+}
+
+OptionalPath ProjectDataModel::backgroundIconFullPath() const {
+  if (!isStillBackgroundType(backgroundType_)) return std::nullopt;
+  return fileInFolder("backgroundIcon.png");
+}
+
+OptionalPath ProjectDataModel::soundFilePathWithName(const std::string& name) const {
+  if (!isPlainPathComponent(name)) return std::nullopt;
+  std::string file = fs::path(name).extension().string().size() > 1 ? name : fs::path(name).replace_extension("caf").string();
+  fs::path inDocuments = fd::paths::documents() / file;
+  if (fd::files::exists(inDocuments)) return inDocuments;
+  return fileInFolder(file);
+}
+
+bool ProjectDataModel::setCurBackgroundName(std::optional<std::string> name) {
+  if (name && !isPlainPathComponent(*name)) return false;
+  curBackgroundName_ = std::move(name);
+  backgroundType_ = curBackgroundName_ ? backgroundTypeOfName(*curBackgroundName_) : kBackgroundOther;
+  return true;
+}

@@ -1,0 +1,202 @@
+#pragma once
+// One project in memory together with its folder on disk: its frames with
+// shared layers and repeat runs, the temporary tray, its background, speed and
+// sound tags, Project.plist and the paths of every page file.
+//
+// A project lives behind a shared_ptr: image-write jobs keep it alive until
+// they are done. Its name is always one plain path component.
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/FrameRecord.h"
+#include "platform/graphics/Image.h"
+
+using ImageRef = std::shared_ptr<const gfx::Image>;
+using OptionalPath = std::optional<std::filesystem::path>;
+
+class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
+ public:
+  static constexpr int kDataVersion = 104;         // "Version" written to Project.plist
+  static constexpr int kProjectDataVersion = 100;  // "ProjectDataVersion"
+  static constexpr float kNewProjectSpeed = 0.25f;
+
+  // Loads the project of that name, or creates it when it has no readable
+  // Project.plist. nullptr when the name is not a plain path component.
+  static std::shared_ptr<ProjectDataModel> initWithProjectName(const std::string& name);
+
+  // --- load, create, save (Project.plist)
+  // Re-points this object at another project: loads it, or creates it. A name
+  // that is not a plain path component is refused (false) and nothing changes.
+  bool setCurProjectName(const std::string& name);
+  const std::string& curProjectName() const { return curProjectName_; }
+  bool readData();
+  bool createData();
+  bool saveData() const;
+
+  // --- paths
+  std::filesystem::path projectDicPath() const;
+  std::filesystem::path plistFilePath() const;
+  static std::string dateString();
+  static int curDevideDataType();
+  OptionalPath audioPath() const;
+  std::optional<std::string> iconAtPage(int page, bool mark) const;
+  OptionalPath iconFullPathAtPage(int page, bool mark) const;
+  std::optional<std::string> snapshotNameAtPage(int page, bool mark) const;
+  OptionalPath snapshotFullPathAtPage(int page, bool mark) const;
+  std::optional<std::string> snapshotIconNameAtPage(int page, bool mark) const;
+  OptionalPath snapshotIconFullPathAtPage(int page, bool mark) const;
+  std::optional<std::vector<std::string>> laysAtPage(int page, bool mark) const;
+  OptionalPath layFullPathAtPage(int page, bool mark, int position) const;
+  OptionalPath backgroundFullPath() const;
+  OptionalPath backgroundIconFullPath() const;
+  // Where a tagged sound is played from: the name in Documents (with ".caf"
+  // added when it has no extension), else the same name in the project folder.
+  OptionalPath soundFilePathWithName(const std::string& name) const;
+
+  // --- fields
+  int frameLayCount() const { return frameLayCount_; }
+  void setFrameLayCount(int n) { frameLayCount_ = n; }
+  float animationSpeed() const { return animationSpeed_; }
+  void setAnimationSpeed(float s) { animationSpeed_ = s; }
+  std::vector<FrameRecord>& imagesArray() { return imagesArray_; }
+  const std::vector<FrameRecord>& imagesArray() const { return imagesArray_; }
+  void setImagesArray(std::vector<FrameRecord> a) { imagesArray_ = std::move(a); }
+  std::vector<FrameRecord>& temporarysArray() { return temporarysArray_; }
+  const std::vector<FrameRecord>& temporarysArray() const { return temporarysArray_; }
+  void setTemporarysArray(std::vector<FrameRecord> a) { temporarysArray_ = std::move(a); }
+  std::map<std::string, LayerRecord>& laysDictionary() { return laysDictionary_; }
+  const std::map<std::string, LayerRecord>& laysDictionary() const { return laysDictionary_; }
+  void setLaysDictionary(std::map<std::string, LayerRecord> d) { laysDictionary_ = std::move(d); }
+  const std::optional<std::string>& audioName() const { return audioName_; }
+  void setAudioName(std::optional<std::string> n) { audioName_ = std::move(n); }
+  const std::optional<std::string>& curBackgroundName() const { return curBackgroundName_; }
+  // Sets the name and derives the type. A name that is not a plain path
+  // component is refused (false) and nothing changes.
+  bool setCurBackgroundName(std::optional<std::string> name);
+  const std::optional<std::string>& description() const { return description_; }
+  void setDescription(std::optional<std::string> d) { description_ = std::move(d); }
+  int backgroundType() const { return backgroundType_; }
+  int dataVersion() const { return dataVersion_; }
+  void setDataVersion(int v) { dataVersion_ = v; }
+  int dataType() const { return dataType_; }
+  void setDataType(int t) { dataType_ = t; }
+  std::vector<float>& soundTagPointsArray() { return soundTagPointsArray_; }
+  const std::vector<float>& soundTagPointsArray() const { return soundTagPointsArray_; }
+  void setSoundTagPointsArray(std::vector<float> a) { soundTagPointsArray_ = std::move(a); }
+  std::vector<std::string>& soundNameArray() { return soundNameArray_; }
+  const std::vector<std::string>& soundNameArray() const { return soundNameArray_; }
+  void setSoundNameArray(std::vector<std::string> a) { soundNameArray_ = std::move(a); }
+  std::vector<int>& soundFrameArray() { return soundFrameArray_; }
+  const std::vector<int>& soundFrameArray() const { return soundFrameArray_; }
+  void setSoundFrameArray(std::vector<int> a) { soundFrameArray_ = std::move(a); }
+  bool isNewVersion() const { return isNewVersion_; }
+  void setIsNewVersion(bool b) { isNewVersion_ = b; }
+  bool isOpenBackground() const { return isOpenBackground_; }
+  void setIsOpenBackground(bool b) { isOpenBackground_ = b; }
+
+  // --- frame queries (pages from 1; mark false: frame list, true: tray)
+  bool isByReapeatFrame(int page) const;
+  bool isReapeatFrame(int page) const;
+  int reapeatFrame(int page) const;
+  // The length of the run that page starts: its kReapeatNumber, but never
+  // more than the repeat copies that really follow it (1 for other pages).
+  int reapeatFrameNumber(int page) const;
+  int pageUpWithCurrentPage(int page) const;
+  int nextPageWithCurrentPage(int page) const;
+  bool layIsOpenAtPage(int page, int position, bool mark) const;
+  bool checkLayUsed(const std::string& layId) const;
+  int gitRidOfRepeatFrameCurrentPage(int page) const;
+
+  // --- frame operations
+  bool createImageAtPage(int page);
+  bool copyImageAtPage(int page);
+  bool createImageWithLays(const std::vector<std::string>& lays, int page);
+  bool insertImageWithLays(const std::vector<std::string>& lays, const std::string& icon, int page);
+  bool deleteImageAtPage(int page, bool mark);
+  bool moveImageFrom(int from, int to);
+  bool moveImageToTemporaryWithPage(int page);
+  bool moveTemporaryAtpage(int trayPage, int imagePage);
+
+  // --- layer operations
+  void setLayStateIsOpen(bool open, int page, int position, bool mark);
+  void createLay(const std::string& layId, int position, bool isOpen);
+  bool replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay, int page);
+  void deleteLay(const std::string& layId);
+  void addMark(int page, const std::string& layId);
+  void removeMark(int page, const std::string& layId);
+  void marksIncFromPage(int page);
+  void marksDecToPage(int page);
+  void marksIncFromPage(int page, int count);
+  void marksDecToPage(int page, int count);
+  void renameAllWithPageStart(int pageStart);
+  bool addLay(const std::string& layId, int page, int position);
+  void replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay);
+  bool deleteLay(const std::string& layId, int page);
+  bool deleteAllLaysAtPage(const std::string& layId, int page);
+  std::optional<std::string> createLayAtPosition(int position) const;
+  std::optional<int> layPosition(const std::string& layId) const;
+  std::optional<std::vector<int>> layMarks(const std::string& layId) const;
+  void addMarks(const std::vector<int>& pages, const std::string& layId);
+  void removeMarks(const std::vector<int>& pages, const std::string& layId);
+  std::string rightNameWithName(const std::string& name) const;
+  static std::string randStringWithModel(int modulus);
+
+  // --- sound tags
+  bool isCouldPlaySound() const;
+  void deleteSoundTagViewDataWithTag(int tag);
+  void soundTagPointsArrayArrange();
+  void soundTagFrameArrayArrange();
+  // [x, width] of a new tag, {0, 0} when there is no room.
+  std::vector<float> pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(float sliderX, float width) const;
+
+  // --- backgrounds
+  static int countOfBackground(const std::string& name);
+
+  // --- pictures handed in from outside (rotoscoping); callable from any one
+  // thread at a time, not only the main one.
+  bool setImage(const ImageRef& image, int layPosition, int index);
+  bool addFrameWithImage(const ImageRef& image, int layPosition);
+  void asyncWriteImage(const ImageRef& image, int layPosition, int index);
+  // Blocks until every picture queued so far has been written.
+  static void waitForImageWrites();
+  // Runs work on the write queue once the pictures queued so far are written.
+  static void afterImageWrites(std::function<void()> work);
+
+ private:
+  ProjectDataModel() = default;
+  const std::vector<FrameRecord>& listFor(bool mark) const { return mark ? temporarysArray_ : imagesArray_; }
+  const FrameRecord* recordAt(int page, bool mark) const;
+  LayerRecord* layerRecord(const std::string& layId);
+  bool isIconNamed(const std::string& iconName) const;
+  bool isLayNamed(const std::string& layId) const;
+  void deleteIconFilesIfUnused(const std::string& iconName);
+  void repairAfterLoad();
+  void convertLegacySound();
+  std::filesystem::path fileInFolder(const std::string& name) const;
+
+  std::string curProjectName_;
+  int frameLayCount_ = 2;
+  float animationSpeed_ = kNewProjectSpeed;
+  std::vector<FrameRecord> imagesArray_;
+  std::vector<FrameRecord> temporarysArray_;
+  std::map<std::string, LayerRecord> laysDictionary_;
+  std::optional<std::string> audioName_;
+  std::optional<std::string> curBackgroundName_;
+  std::optional<std::string> description_;
+  int backgroundType_ = 0;
+  int dataVersion_ = kProjectDataVersion;
+  int dataType_ = 1;
+  std::vector<float> soundTagPointsArray_;
+  std::vector<std::string> soundNameArray_;
+  std::vector<int> soundFrameArray_;
+  bool isNewVersion_ = false;
+  bool isOpenBackground_ = true;
+  // Records taken out of both lists in the middle of a move: their layers are
+  // still in use and must not be deleted meanwhile.
+  const std::vector<FrameRecord>* recordsInFlight_ = nullptr;
+};

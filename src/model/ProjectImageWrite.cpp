@@ -1,0 +1,76 @@
+// Pictures handed to a project from outside (a video turned into frames):
+// PNG encoding and icon drawing run on one process-wide serial queue, so the
+// hand-over does not wait for them.
+#include <memory>
+
+#include "model/ProjectDataModel.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/graphics/Context.h"
+
+namespace {
+
+constexpr gfx::Rect kIconRect{0, 0, 108, 81};
+
+struct ImageWriteQueue {
+  fd::DispatchQueue queue{"org.flipdesk.model.data-write"};
+  // Held while a job draws its icon.
+  fd::Semaphore iconPermit{1};
+};
+
+ImageWriteQueue& imageWriteQueue() {
+  static ImageWriteQueue q;
+  return q;
+}
+
+struct WriteJob {
+  ImageRef image;
+  std::shared_ptr<const ProjectDataModel> project;  // kept alive until written
+  OptionalPath layerPath;
+  OptionalPath snapshotPath;
+  OptionalPath iconPath;
+};
+
+void runWriteJob(const WriteJob& job) {
+  if (std::optional<fd::Data> png = gfx::encodePNG(*job.image)) {
+    if (job.layerPath) fd::files::writeFileAtomically(*job.layerPath, *png);
+    if (job.snapshotPath) fd::files::writeFileAtomically(*job.snapshotPath, *png);
+  }
+  ImageWriteQueue& q = imageWriteQueue();
+  q.iconPermit.wait();
+  gfx::Context icon(static_cast<int>(kIconRect.width), static_cast<int>(kIconRect.height));
+  icon.drawImage(*job.image, kIconRect);
+  std::optional<fd::Data> iconPng = gfx::encodePNG(icon.makeImage());
+  q.iconPermit.signal();
+  if (iconPng && job.iconPath) fd::files::writeFileAtomically(*job.iconPath, *iconPng);
+}
+
+}  // namespace
+
+bool ProjectDataModel::setImage(const ImageRef& image, int layPosition, int index) {
+  if (!image || index < 1 || index > static_cast<int>(imagesArray_.size())) return false;
+  if (layPosition < 1 || layPosition > frameLayCount_) return false;
+  asyncWriteImage(image, layPosition, index);
+  saveData();
+  return true;
+}
+
+bool ProjectDataModel::addFrameWithImage(const ImageRef& image, int layPosition) {
+  if (!image || layPosition < 1 || layPosition > frameLayCount_) return false;
+  createImageAtPage(static_cast<int>(imagesArray_.size()) + 1);
+  asyncWriteImage(image, layPosition, static_cast<int>(imagesArray_.size()));
+  saveData();
+  return true;
+}
+
+void ProjectDataModel::asyncWriteImage(const ImageRef& image, int layPosition, int index) {
+  if (!image || layPosition > frameLayCount_ || index > static_cast<int>(imagesArray_.size())) return;
+  // Paths are taken now: the frame list may change before the job runs.
+  WriteJob job{image, shared_from_this(), layFullPathAtPage(index, false, layPosition),
+               snapshotFullPathAtPage(index, false), iconFullPathAtPage(index, false)};
+  imageWriteQueue().queue.async([job = std::move(job)] { runWriteJob(job); });
+}
+
+void ProjectDataModel::waitForImageWrites() { imageWriteQueue().queue.drain(); }
+
+void ProjectDataModel::afterImageWrites(std::function<void()> work) { imageWriteQueue().queue.async(std::move(work)); }

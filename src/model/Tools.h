@@ -1,0 +1,19 @@
+#pragma once
+// Small model utilities: time-stamp ids, the free-name rule shared by projects
+// and layers, and the random helpers.
+#include <string>
+#include <vector>
+
+class Tools {
+ public:
+  // A "yyyyMMddHHmmssSSS" id of now. Every id of the process comes from one
+  // strictly increasing source, so no two ids are ever equal, whichever object
+  // asked for them (projects being combined included).
+  static std::string dateString();
+  static int randInteger();
+  // b when b == e, else b + (rand() mod |e - b|).
+  static int randValueBegin(int b, int e);
+  // The first free name from `name`: a taken name gets "copy1", a taken
+  // "...copyN..." gets the next number after its first "copy".
+  static std::string uniqueName(const std::string& name, const std::vector<std::string>& taken);
+};

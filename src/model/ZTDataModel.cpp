@@ -1,0 +1,301 @@
+// The application model: start-up, saving, and the project list operations.
+#include "model/ZTDataModel.h"
+
+#include <algorithm>
+
+#include "model/SafeName.h"
+#include "model/Tools.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// User-defaults keys; stored state depends on their spelling.
+constexpr const char* kProjectsNameArrayKey = "ProjectsNameArray";
+constexpr const char* kCurProjectNameKey = "CurProjectName";
+constexpr const char* kAudiosArrayKey = "AudiosArray";
+constexpr const char* kBackgroundsArrayKey = "BackgroundsArray";
+constexpr const char* kVersionKey = "Version";
+constexpr const char* kDataVersionKey = "DataVersion";
+constexpr const char* kDataTypeKey = "DataType";
+constexpr const char* kShowDeskSimpleKey = "ShowDeskSimple";
+constexpr const char* kShowPicSimpleKey = "ShowPicSimple";
+
+// A stored data version this old is read as the current one.
+constexpr int kOldestDataVersion = 99;
+
+std::mutex& sharedMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::unique_ptr<ZTDataModel>& sharedSlot() {
+  static std::unique_ptr<ZTDataModel> model;
+  return model;
+}
+
+// The stored names that can be used: strings that are plain path components,
+// each once.
+std::vector<std::string> projectNamesFromValue(const fd::Value& v) {
+  std::vector<std::string> names;
+  if (const fd::Array* a = v.array()) {
+    for (const fd::Value& item : *a) {
+      const std::string* s = item.string();
+      if (s != nullptr && isPlainPathComponent(*s) && std::find(names.begin(), names.end(), *s) == names.end()) {
+        names.push_back(*s);
+      }
+    }
+  }
+  return names;
+}
+
+std::vector<std::string> stringsFromValue(const fd::Value& v) {
+  std::vector<std::string> out;
+  if (const fd::Array* a = v.array()) {
+    for (const fd::Value& item : *a) {
+      if (const std::string* s = item.string()) out.push_back(*s);
+    }
+  }
+  return out;
+}
+
+fd::Value toValue(const std::vector<std::string>& strings) { return fd::Value(fd::Array(strings.begin(), strings.end())); }
+
+}  // namespace
+
+ZTDataModel& ZTDataModel::sharedInstance() {
+  std::lock_guard lock(sharedMutex());
+  std::unique_ptr<ZTDataModel>& slot = sharedSlot();
+  if (!slot) slot = std::make_unique<ZTDataModel>();
+  return *slot;
+}
+
+void ZTDataModel::resetSharedInstanceForTesting() {
+  ProjectDataModel::waitForImageWrites();
+  std::lock_guard lock(sharedMutex());
+  sharedSlot().reset();
+}
+
+ZTDataModel::ZTDataModel() {
+  if (!readData()) createData();
+  extendDataModel_ = std::make_unique<ExtendDataModel>();
+}
+
+ZTDataModel::~ZTDataModel() = default;
+
+fs::path ZTDataModel::audioFolderPath() { return fd::paths::library() / "Audio"; }
+
+fs::path ZTDataModel::backgroundPath() const { return fd::paths::library() / "Background"; }
+
+fs::path ZTDataModel::plistFilePath() const { return fd::paths::library() / "Zoetra.plist"; }
+
+OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) const {
+  if (!isPlainPathComponent(name)) return std::nullopt;
+  return fd::paths::library() / "Projects" / name;
+}
+
+void ZTDataModel::openCurrentProject() {
+  prjDataModel_ = ProjectDataModel::initWithProjectName(curProjectName_);
+}
+
+bool ZTDataModel::readData() {
+  // A missing Audio or Background folder is made again; the stored project
+  // list and current project stay as they are.
+  if (!fd::files::createDirectory(audioFolderPath()) || !fd::files::createDirectory(backgroundPath())) return false;
+  const fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  projectsNameArray_ = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
+  const fd::Value current = defaults.objectForKey(kCurProjectNameKey);
+  curProjectName_ = current.string() != nullptr ? *current.string() : "";
+  if (projectsNameArray_.empty()) {
+    projectsNameArray_.push_back(kDefaultProjectName);
+    setProjectsNameArray(projectsNameArray_);
+    setCurProjectName(kDefaultProjectName);
+  } else if (!isPlainPathComponent(curProjectName_)) {
+    setCurProjectName(projectsNameArray_.front());
+  }
+  openCurrentProject();
+  const fd::Value audios = defaults.objectForKey(kAudiosArrayKey);
+  if (audios.isArray()) audiosArray_ = *audios.array();
+  dataVersion_ = static_cast<int>(defaults.integerForKey(kDataVersionKey));
+  dataType_ = static_cast<int>(defaults.integerForKey(kDataTypeKey));
+  dataType_ = ProjectDataModel::curDevideDataType();
+  showDeskSimple_ = defaults.boolForKey(kShowDeskSimpleKey);
+  showPicSimple_ = defaults.boolForKey(kShowPicSimpleKey);
+  if (defaults.integerForKey(kVersionKey) < kVersion) {
+    showDeskSimple_ = true;
+    showPicSimple_ = true;
+  }
+  if (dataVersion_ <= kOldestDataVersion) dataVersion_ = kVersion;
+  backgroundArray_ = stringsFromValue(defaults.objectForKey(kBackgroundsArrayKey));
+  return true;
+}
+
+bool ZTDataModel::createData() {
+  fd::files::createDirectory(audioFolderPath());
+  fd::files::createDirectory(backgroundPath());
+  setProjectsNameArray({kDefaultProjectName});
+  setCurProjectName(kDefaultProjectName);
+  openCurrentProject();
+  setAudiosArray({});
+  setBackgroundArray({});
+  dataVersion_ = kStoredDataVersion;
+  dataType_ = ProjectDataModel::curDevideDataType();
+  showDeskSimple_ = true;
+  showPicSimple_ = true;
+  return true;
+}
+
+bool ZTDataModel::saveData() {
+  fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  defaults.synchronize();
+  fd::files::createDirectory(audioFolderPath());
+  defaults.setObject(kVersionKey, fd::Value(version()));
+  defaults.setObject(kProjectsNameArrayKey, toValue(projectsNameArray_));
+  defaults.setObject(kCurProjectNameKey, fd::Value(curProjectName_));
+  if (prjDataModel_) prjDataModel_->saveData();
+  extendDataModel_->saveData();
+  defaults.setObject(kAudiosArrayKey, fd::Value(audiosArray_));
+  defaults.setObject(kBackgroundsArrayKey, toValue(backgroundArray_));
+  defaults.setObject(kDataVersionKey, fd::Value(kStoredDataVersion));
+  defaults.setObject(kDataTypeKey, fd::Value(dataType_));
+  defaults.setObject(kShowDeskSimpleKey, fd::Value(showDeskSimple_));
+  defaults.setObject(kShowPicSimpleKey, fd::Value(showPicSimple_));
+  defaults.synchronize();
+  return true;
+}
+
+void ZTDataModel::setCurProjectName(const std::string& name) {
+  curProjectName_ = name;
+  fd::UserDefaults::standard().setObject(kCurProjectNameKey, fd::Value(name));
+}
+
+void ZTDataModel::setProjectsNameArray(std::vector<std::string> names) {
+  projectsNameArray_ = std::move(names);
+  fd::UserDefaults::standard().setObject(kProjectsNameArrayKey, toValue(projectsNameArray_));
+}
+
+void ZTDataModel::setAudiosArray(fd::Array names) {
+  audiosArray_ = std::move(names);
+  fd::UserDefaults::standard().setObject(kAudiosArrayKey, fd::Value(audiosArray_));
+}
+
+void ZTDataModel::setBackgroundArray(std::vector<std::string> names) {
+  backgroundArray_ = std::move(names);
+  fd::UserDefaults::standard().setObject(kBackgroundsArrayKey, toValue(backgroundArray_));
+}
+
+std::string ZTDataModel::rightNameWithName(const std::string& name) const {
+  return Tools::uniqueName(name, projectsNameArray_);
+}
+
+bool ZTDataModel::createProject(const std::string& name, const std::optional<std::string>& description) {
+  if (!isPlainPathComponent(name)) return false;
+  const std::string unique = rightNameWithName(name);
+  std::vector<std::string> names = projectsNameArray_;
+  names.push_back(unique);
+  setProjectsNameArray(std::move(names));
+  setCurProjectName(unique);
+  if (prjDataModel_) {
+    prjDataModel_->setCurProjectName(unique);
+  } else {
+    openCurrentProject();
+  }
+  prjDataModel_->setDescription(description);
+  return true;
+}
+
+bool ZTDataModel::removeProject(const std::string& name) {
+  std::vector<std::string> names = projectsNameArray_;
+  names.erase(std::remove(names.begin(), names.end(), name), names.end());
+  setProjectsNameArray(std::move(names));
+  if (OptionalPath folder = projectPathWithProjectName(name); folder && fd::files::exists(*folder)) {
+    fd::files::removeItem(*folder);
+  }
+  if (projectsNameArray_.empty()) createProject(kDefaultProjectName, "");
+  return true;
+}
+
+bool ZTDataModel::removeProjects(const std::vector<std::string>& names) {
+  for (const std::string& name : names) removeProject(name);
+  for (const std::string& name : names) {
+    // The default project may have been made again under one of these names.
+    if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), name) != projectsNameArray_.end()) continue;
+    if (OptionalPath folder = projectPathWithProjectName(name); folder && fd::files::exists(*folder)) {
+      fd::files::removeItem(*folder);
+    }
+  }
+  return true;
+}
+
+bool ZTDataModel::moveProjectBack(const std::string& name) {
+  auto it = std::find(projectsNameArray_.rbegin(), projectsNameArray_.rend(), name);
+  if (it == projectsNameArray_.rend()) return false;
+  const std::size_t index = projectsNameArray_.size() - 1 - (it - projectsNameArray_.rbegin());
+  if (index < 1) return false;
+  std::vector<std::string> names = projectsNameArray_;
+  std::swap(names[index], names[index - 1]);
+  setProjectsNameArray(std::move(names));
+  return true;
+}
+
+bool ZTDataModel::moveProjectForward(const std::string& name) {
+  auto it = std::find(projectsNameArray_.rbegin(), projectsNameArray_.rend(), name);
+  if (it == projectsNameArray_.rend()) return false;
+  const std::size_t index = projectsNameArray_.size() - 1 - (it - projectsNameArray_.rbegin());
+  if (index + 1 >= projectsNameArray_.size()) return false;
+  std::vector<std::string> names = projectsNameArray_;
+  std::swap(names[index], names[index + 1]);
+  setProjectsNameArray(std::move(names));
+  return true;
+}
+
+bool ZTDataModel::duplicateProject(const std::string& name) {
+  saveData();
+  if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), name) == projectsNameArray_.end()) return false;
+  const std::string copyName = rightNameWithName(name);
+  OptionalPath from = projectPathWithProjectName(name);
+  OptionalPath to = projectPathWithProjectName(copyName);
+  if (!from || !to) return false;
+  if (fd::files::exists(*to)) fd::files::removeItem(*to);
+  // The list only names the copy once its folder is really there.
+  if (!fd::files::copyItem(*from, *to)) return false;
+  std::vector<std::string> names = projectsNameArray_;
+  names.push_back(copyName);
+  setProjectsNameArray(std::move(names));
+  return true;
+}
+
+bool ZTDataModel::changeProjectName(const std::string& newName, const std::string& oldName) {
+  const bool wasCurrent = oldName == curProjectName_;
+  if (wasCurrent && prjDataModel_) prjDataModel_->saveData();
+  if (!isPlainPathComponent(newName)) return false;
+  if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), newName) != projectsNameArray_.end()) {
+    return false;
+  }
+  std::vector<std::string> names = projectsNameArray_;
+  const bool listed = std::find(names.begin(), names.end(), oldName) != names.end();
+  std::replace(names.begin(), names.end(), oldName, newName);
+  if (listed) {
+    OptionalPath from = projectPathWithProjectName(oldName);
+    if (from && fd::files::exists(*from) && !fd::files::moveItem(*from, *projectPathWithProjectName(newName))) {
+      return false;
+    }
+  }
+  setProjectsNameArray(std::move(names));
+  if (wasCurrent) {
+    setCurProjectName(newName);
+    openCurrentProject();
+  }
+  return true;
+}
+
+std::shared_ptr<ProjectDataModel> ZTDataModel::creatProject(const std::string& name, const ImageRef& image,
+                                                            int layPosition) {
+  if (!createProject(rightNameWithName(name), std::nullopt)) return nullptr;
+  if (image) prjDataModel_->setImage(image, layPosition, 1);
+  saveData();
+  return prjDataModel_;
+}

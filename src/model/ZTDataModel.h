@@ -1,0 +1,127 @@
+#pragma once
+// The one process-wide model: the ordered project list, the current project
+// and its open ProjectDataModel, the extended settings, the audio and user
+// background lists and the first-run tip flags. It keeps its own state in the
+// user defaults and creates, removes, duplicates, renames, reorders and
+// combines project folders.
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/ExtendDataModel.h"
+#include "model/ProjectDataModel.h"
+#include "model/SoundMerger.h"
+
+class ZTDataModelDelegate {
+ public:
+  virtual ~ZTDataModelDelegate() = default;
+  // A combination has finished (sent on the main thread).
+  virtual void combineFinish() {}
+};
+
+class ZTDataModel : public SoundMergerDelegate {
+ public:
+  static constexpr int kVersion = 104;
+  static constexpr int kStoredDataVersion = 100;
+  static constexpr const char* kDefaultProjectName = "test";
+
+  static ZTDataModel& sharedInstance();
+  // Tests: drops the model so the next sharedInstance() starts afresh.
+  static void resetSharedInstanceForTesting();
+
+  ZTDataModel();
+  ~ZTDataModel() override;
+  ZTDataModel(const ZTDataModel&) = delete;
+  ZTDataModel& operator=(const ZTDataModel&) = delete;
+
+  bool readData();
+  bool createData();
+  bool saveData();
+
+  // --- projects
+  bool createProject(const std::string& name, const std::optional<std::string>& description);
+  bool removeProject(const std::string& name);
+  bool removeProjects(const std::vector<std::string>& names);
+  bool moveProjectBack(const std::string& name);
+  bool moveProjectForward(const std::string& name);
+  bool duplicateProject(const std::string& name);
+  bool changeProjectName(const std::string& newName, const std::string& oldName);
+  // nullopt for a name that is not a plain path component.
+  OptionalPath projectPathWithProjectName(const std::string& name) const;
+  std::string rightNameWithName(const std::string& name) const;
+
+  // --- combining projects: sound first, then frames
+  void combineSoundFileWithProject(const std::vector<std::string>& names);
+  // From the sound merger, on any thread: the combination goes on on the main thread.
+  void combineAudioFinishedwithSoundNameArray(const std::vector<std::string>& soundNames) override;
+  bool combineProjects(const std::vector<std::string>& names);
+  void combineSoundTagFrameAndPoints(ProjectDataModel& target);
+
+  // --- backgrounds
+  static int backgroundTypeWithBackgroundName(const std::string& name);
+  OptionalPath backgroundFullPathWithBackgroundName(const std::optional<std::string>& name) const;
+  OptionalPath backgroundIconFullPathWithBackgroundName(const std::optional<std::string>& name) const;
+  OptionalPath dynamicBackgroundFullPathWithBackgroundName(const std::string& name, int page) const;
+  OptionalPath dynamicBackgroundIconFullPathWithBackgroundName(const std::string& name, int page) const;
+  void setBackground(const std::string& name, const std::vector<std::shared_ptr<ProjectDataModel>>& projects);
+
+  // --- a project built from pictures (callable from a worker thread)
+  std::shared_ptr<ProjectDataModel> creatProject(const std::string& name, const ImageRef& image, int layPosition);
+
+  // --- paths
+  std::filesystem::path plistFilePath() const;
+  std::filesystem::path backgroundPath() const;
+  static std::filesystem::path audioFolderPath();
+
+  // --- fields
+  const std::string& curProjectName() const { return curProjectName_; }
+  void setCurProjectName(const std::string& name);
+  const std::shared_ptr<ProjectDataModel>& prjDataModel() const { return prjDataModel_; }
+  void setPrjDataModel(std::shared_ptr<ProjectDataModel> p) { prjDataModel_ = std::move(p); }
+  const std::vector<std::string>& projectsNameArray() const { return projectsNameArray_; }
+  void setProjectsNameArray(std::vector<std::string> names);
+  // Loaded and saved as stored; nothing reads its entries.
+  const fd::Array& audiosArray() const { return audiosArray_; }
+  void setAudiosArray(fd::Array names);
+  const std::vector<std::string>& backgroundArray() const { return backgroundArray_; }
+  void setBackgroundArray(std::vector<std::string> names);
+  ExtendDataModel& extendDataModel() { return *extendDataModel_; }
+  int dataVersion() const { return dataVersion_; }
+  void setDataVersion(int v) { dataVersion_ = v; }
+  int dataType() const { return dataType_; }
+  void setDataType(int t) { dataType_ = t; }
+  bool showDeskSimple() const { return showDeskSimple_; }
+  void setShowDeskSimple(bool b) { showDeskSimple_ = b; }
+  bool showPicSimple() const { return showPicSimple_; }
+  void setShowPicSimple(bool b) { showPicSimple_ = b; }
+  const std::vector<std::string>& prjSoundNameArray() const { return prjSoundNameArray_; }
+  const std::vector<std::string>& prjSoundName() const { return prjSoundName_; }
+  ZTDataModelDelegate* delegate() const { return delegate_; }
+  void setDelegate(ZTDataModelDelegate* d) { delegate_ = d; }
+  int version() const { return kVersion; }
+  void setVersion(int v) { storedVersion_ = v; }
+
+ private:
+  void openCurrentProject();
+  void mergeProjectInto(ProjectDataModel& target, const std::string& name);
+
+  std::string curProjectName_;
+  std::shared_ptr<ProjectDataModel> prjDataModel_;
+  std::vector<std::string> projectsNameArray_;
+  fd::Array audiosArray_;
+  std::vector<std::string> backgroundArray_;
+  std::unique_ptr<ExtendDataModel> extendDataModel_;
+  int dataVersion_ = kStoredDataVersion;
+  int dataType_ = 1;
+  bool showDeskSimple_ = true;
+  bool showPicSimple_ = true;
+  std::vector<std::string> prjSoundNameArray_;
+  std::vector<std::string> prjSoundName_;
+  ZTDataModelDelegate* delegate_ = nullptr;
+  int storedVersion_ = kVersion;
+  // The merger of the combination in progress, kept until it has answered.
+  std::shared_ptr<SoundMerger> merger_;
+};

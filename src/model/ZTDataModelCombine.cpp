@@ -1,0 +1,141 @@
+// Combining projects: the sound merge first, then frames, layers and files of
+// projects 2..n moved into project 1, then its sound tags rebuilt.
+#include <algorithm>
+
+#include "model/SafeName.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/RunLoop.h"
+
+namespace {
+
+constexpr double kTimelineSpan = 330.0;
+constexpr double kTagStartOffset = 49.0;
+constexpr double kTagEndOffset = 40.0;
+constexpr float kTimelineEnd = 380.0f;
+constexpr int kMinimumFrameLimit = 8;
+
+}  // namespace
+
+void ZTDataModel::combineSoundFileWithProject(const std::vector<std::string>& names) {
+  prjSoundName_ = names;
+  merger_ = SoundMerger::make();
+  if (!merger_) {
+    combineAudioFinishedwithSoundNameArray({});
+    return;
+  }
+  merger_->setDelegate(this);
+  merger_->mergerAudioOfProjectWithProjectName(names);
+}
+
+void ZTDataModel::combineAudioFinishedwithSoundNameArray(const std::vector<std::string>& soundNames) {
+  // The merger answers from its worker (or at once, from inside its own call):
+  // the combination always goes on at the main thread's next turn.
+  fd::RunLoop::main().post([this, soundNames] {
+    prjSoundNameArray_ = soundNames;
+    merger_.reset();
+    combineProjects(prjSoundName_);
+  });
+}
+
+void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& name) {
+  std::shared_ptr<ProjectDataModel> source = ProjectDataModel::initWithProjectName(name);
+  if (!source) return;
+  const std::filesystem::path from = source->projectDicPath();
+  const std::filesystem::path to = target.projectDicPath();
+  source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()));
+  for (auto& [id, layer] : source->laysDictionary()) {
+    target.laysDictionary()[id] = layer;
+    fd::files::moveItem(from / (id + ".png"), to / (id + ".png"));
+  }
+  for (const FrameRecord& r : source->imagesArray()) {
+    target.imagesArray().push_back(r);
+    fd::files::moveItem(from / (r.iconName + "Icon.png"), to / (r.iconName + "Icon.png"));
+    fd::files::moveItem(from / (r.iconName + "Snapshot.png"), to / (r.iconName + "Snapshot.png"));
+  }
+  fd::files::removeItem(from);
+}
+
+bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
+  saveData();
+  if (names.empty()) return false;
+  const std::string& targetName = names.front();
+  std::shared_ptr<ProjectDataModel> target = ProjectDataModel::initWithProjectName(targetName);
+  if (!target) return false;
+  // Each further project once, and never the target itself: merging a project
+  // into itself would delete it.
+  std::vector<std::string> merged;
+  for (std::size_t i = 1; i < names.size(); ++i) {
+    if (names[i] != targetName && isPlainPathComponent(names[i]) &&
+        std::find(merged.begin(), merged.end(), names[i]) == merged.end()) {
+      merged.push_back(names[i]);
+    }
+  }
+
+  std::vector<int>& frames = target->soundFrameArray();
+  if (!frames.empty() && !target->soundTagPointsArray().empty() && !target->soundNameArray().empty()) {
+    frames = {frames.front(), frames.back()};
+    target->soundTagPointsArray().clear();
+    int offset = static_cast<int>(target->imagesArray().size());
+    for (const std::string& name : merged) {
+      std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
+      if (!p->soundNameArray().empty() && !p->soundTagPointsArray().empty() && !p->soundFrameArray().empty()) {
+        frames.push_back(p->soundFrameArray().front() + offset);
+        frames.push_back(p->soundFrameArray().back() + offset);
+      }
+      offset += static_cast<int>(p->imagesArray().size());
+    }
+  }
+
+  for (const std::string& name : merged) mergeProjectInto(*target, name);
+
+  const bool currentMerged = std::find(merged.begin(), merged.end(), curProjectName_) != merged.end();
+  std::vector<std::string> remaining = projectsNameArray_;
+  std::erase_if(remaining, [&](const std::string& n) { return std::find(merged.begin(), merged.end(), n) != merged.end(); });
+  setProjectsNameArray(std::move(remaining));
+
+  target->saveData();
+  combineSoundTagFrameAndPoints(*target);
+
+  if (currentMerged) {
+    setCurProjectName(targetName);
+    prjDataModel_ = target;
+  } else if (curProjectName_ == targetName && prjDataModel_) {
+    // The open object still holds the target as it was; a later save of it
+    // would overwrite the combination.
+    prjDataModel_->setCurProjectName(targetName);
+  }
+  if (delegate_ != nullptr) delegate_->combineFinish();
+  return true;
+}
+
+void ZTDataModel::combineSoundTagFrameAndPoints(ProjectDataModel& target) {
+  std::vector<int>& frames = target.soundFrameArray();
+  if (frames.empty()) return;
+  target.setSoundNameArray(prjSoundNameArray_);
+  if (frames.size() < 2) return;
+  std::vector<std::string>& names = target.soundNameArray();
+  std::vector<float>& points = target.soundTagPointsArray();
+  const int frameCount = static_cast<int>(target.imagesArray().size());
+  const double k = kTimelineSpan / frameCount;
+  std::size_t tag = 0;
+  while (tag * 2 + 1 < frames.size()) {
+    const int start = frames[tag * 2];
+    const int end = frames[tag * 2 + 1];
+    const float endX = static_cast<float>(k * (end - 1) + kTagEndOffset);
+    const float startX = static_cast<float>(k * (start - 1) + kTagStartOffset);
+    if (endX <= kTimelineEnd) {
+      points.push_back(startX);
+      points.push_back(endX);
+      if (tag < names.size()) {
+        extendDataModel_->limitFramesDict()[names[tag]] = std::max(end - start, kMinimumFrameLimit);
+      }
+      ++tag;
+    } else {
+      frames.erase(frames.begin() + tag * 2, frames.begin() + tag * 2 + 2);
+      if (tag < names.size()) names.erase(names.begin() + tag);
+    }
+    target.saveData();
+    extendDataModel_->saveLimitFramesDict();
+  }
+}

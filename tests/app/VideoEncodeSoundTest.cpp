@@ -1,0 +1,149 @@
+// The movie encoder's sound merge, alone and driving a project combination.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "app/videoEncode.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/media/AudioFile.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Answer : public SoundMergerDelegate {
+ public:
+  void combineAudioFinishedwithSoundNameArray(const std::vector<std::string>& names) override {
+    soundNames = names;
+    onMain = fd::isMainThread();
+    done = true;
+  }
+  std::vector<std::string> soundNames;
+  bool onMain = true;
+  std::atomic<bool> done{false};
+};
+
+class VideoEncodeSoundTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    SoundMerger::setFactory({});
+  }
+  void TearDown() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    SoundMerger::setFactory({});
+  }
+
+  // A project of `frames` frames at `speed` with one tag per (start, sound).
+  void makeProject(const std::string& name, int frames, float speed,
+                   const std::vector<std::pair<int, std::string>>& tags) {
+    std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
+    for (int i = 1; i < frames; ++i) p->createImageAtPage(i);
+    p->setAnimationSpeed(speed);
+    for (const auto& [start, sound] : tags) {
+      p->soundFrameArray().insert(p->soundFrameArray().end(), {start, start + 1});
+      p->soundTagPointsArray().insert(p->soundTagPointsArray().end(), {49.0f, 80.0f});
+      p->soundNameArray().push_back(sound);
+    }
+    p->saveData();
+  }
+
+  static std::vector<float> constantClip(std::size_t n, float value) { return std::vector<float>(n, value); }
+
+  static std::vector<std::int16_t> readShorts(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (f == nullptr) return {};
+    EXPECT_EQ(info.samplerate, 44100);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.format, SF_FORMAT_CAF | SF_FORMAT_PCM_16);
+    std::vector<std::int16_t> s(static_cast<std::size_t>(info.frames));
+    sf_read_short(f, s.data(), info.frames);
+    sf_close(f);
+    return s;
+  }
+
+  static void waitFor(const std::atomic<bool>& flag) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!flag && std::chrono::steady_clock::now() < deadline) {
+      fd::RunLoop::main().runUntilIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(flag);
+  }
+};
+
+TEST_F(VideoEncodeSoundTest, EachProjectWithSoundGetsOneMixedRecording) {
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", constantClip(1000, 1000.0f / 32768)));
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "two.caf", constantClip(1000, 2000.0f / 32768)));
+  // Tags at frames 1 and 3 at speed 0.5: the second starts 2 * 0.16 s in.
+  makeProject("A", 4, 0.5f, {{1, "one.caf"}, {3, "two"}});
+  makeProject("Silent", 2, 0.25f, {});
+  makeProject("B", 2, 1.0f, {{2, "one.caf"}});
+
+  videoEncode encoder;
+  Answer answer;
+  encoder.setDelegate(&answer);
+  encoder.mergerAudioOfProjectWithProjectName({"A", "Silent", "B"});
+  waitFor(answer.done);
+  EXPECT_FALSE(answer.onMain) << "the answer comes from the export's thread";
+  ASSERT_EQ(answer.soundNames.size(), 2u);
+  for (const std::string& name : answer.soundNames) {
+    EXPECT_EQ(name.substr(0, 3), "Rec");
+    EXPECT_EQ(name.size(), 3u + 17u + 4u);
+  }
+  EXPECT_NE(answer.soundNames[0], answer.soundNames[1]);
+
+  const std::vector<std::int16_t> a = readShorts(fd::paths::documents() / answer.soundNames[0]);
+  const std::size_t second = 14112;
+  ASSERT_EQ(a.size(), second + 1000);
+  EXPECT_EQ(a[0], 1000);
+  EXPECT_EQ(a[999], 1000);
+  EXPECT_EQ(a[1000], 0);
+  EXPECT_EQ(a[second - 1], 0);
+  EXPECT_EQ(a[second], 2000);
+  const std::vector<std::int16_t> b = readShorts(fd::paths::documents() / answer.soundNames[1]);
+  ASSERT_EQ(b.size(), 3528u + 1000u);  // frame 2 at 0.08 s
+  EXPECT_EQ(b[3527], 0);
+  EXPECT_EQ(b[3528], 1000);
+}
+
+TEST_F(VideoEncodeSoundTest, WithoutSoundTheAnswerComesAtOnce) {
+  makeProject("Silent", 2, 0.5f, {});
+  videoEncode encoder;
+  Answer answer;
+  encoder.setDelegate(&answer);
+  encoder.mergerAudioOfProjectWithProjectName({"Silent", "../bad"});
+  EXPECT_TRUE(answer.done);
+  EXPECT_TRUE(answer.soundNames.empty());
+}
+
+TEST_F(VideoEncodeSoundTest, ACombinationThroughTheRegisteredMerger) {
+  videoEncode::registerAsSoundMerger();
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", constantClip(500, 0.25f)));
+  makeProject("A", 3, 0.5f, {{1, "one.caf"}});
+  makeProject("B", 2, 0.5f, {{1, "one.caf"}});
+  struct Finish : ZTDataModelDelegate {
+    void combineFinish() override { done = true; }
+    std::atomic<bool> done{false};
+  } finish;
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"test", "A", "B"});
+  m.setDelegate(&finish);
+  m.combineSoundFileWithProject({"A", "B"});
+  waitFor(finish.done);
+  m.setDelegate(nullptr);
+  std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName("A");
+  ASSERT_EQ(t->soundNameArray().size(), 2u);
+  EXPECT_EQ(t->soundFrameArray(), (std::vector<int>{1, 2, 4, 5}));
+  for (const std::string& name : t->soundNameArray()) EXPECT_TRUE(fs::exists(fd::paths::documents() / name));
+  EXPECT_EQ(m.projectsNameArray(), (std::vector<std::string>{"test", "A"}));
+}
+
+}  // namespace

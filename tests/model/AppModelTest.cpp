@@ -1,0 +1,233 @@
+// The application model: start-up from the user defaults, saving, and the
+// project list operations.
+#include <fstream>
+
+#include "model/ModelTestSupport.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace {
+
+using model_test::ModelTest;
+namespace fs = std::filesystem;
+
+fs::path projectFolder(const std::string& name) { return fd::paths::library() / "Projects" / name; }
+
+std::vector<std::string> storedProjectList() {
+  std::vector<std::string> out;
+  const fd::Value stored = fd::UserDefaults::standard().objectForKey("ProjectsNameArray");
+  if (const fd::Array* a = stored.array()) {
+    for (const fd::Value& v : *a) out.push_back(v.stringValue());
+  }
+  return out;
+}
+
+using Names = std::vector<std::string>;
+
+class AppModelTest : public ModelTest {};
+
+TEST_F(AppModelTest, FreshInstallHasOneTestProjectAndTips) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  EXPECT_EQ(m.projectsNameArray(), Names{"test"});
+  EXPECT_EQ(m.curProjectName(), "test");
+  EXPECT_TRUE(fs::is_directory(projectFolder("test")));
+  EXPECT_TRUE(fs::is_directory(fd::paths::library() / "Audio"));
+  EXPECT_TRUE(fs::is_directory(fd::paths::library() / "Background"));
+  EXPECT_TRUE(m.showDeskSimple());
+  EXPECT_TRUE(m.showPicSimple());
+  EXPECT_EQ(m.version(), 104);
+  ASSERT_TRUE(m.prjDataModel());
+  EXPECT_EQ(m.prjDataModel()->curProjectName(), "test");
+
+  m.saveData();
+  fd::UserDefaults::resetStandardForTesting();
+  const fd::UserDefaults& d = fd::UserDefaults::standard();
+  EXPECT_EQ(d.integerForKey("DataVersion"), 100);
+  EXPECT_EQ(d.integerForKey("Version"), 104);
+  EXPECT_EQ(d.stringForKey("CurProjectName"), "test");
+  EXPECT_EQ(storedProjectList(), Names{"test"});
+  EXPECT_TRUE(fs::exists(projectFolder("test") / "Project.plist"));
+}
+
+TEST_F(AppModelTest, StoredTipFlagsComeBackUnlessTheVersionIsOld) {
+  {
+    fd::UserDefaults& d = fd::UserDefaults::standard();
+    d.setObject("ProjectsNameArray", fd::Value(fd::Array{fd::Value("walk")}));
+    d.setObject("CurProjectName", fd::Value("walk"));
+    d.setObject("ShowDeskSimple", fd::Value(false));
+    d.setObject("ShowPicSimple", fd::Value(false));
+    d.setObject("Version", fd::Value(104));
+    d.synchronize();
+  }
+  EXPECT_FALSE(ZTDataModel::sharedInstance().showDeskSimple());
+  EXPECT_FALSE(ZTDataModel::sharedInstance().showPicSimple());
+
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::standard().setObject("Version", fd::Value(103));
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  EXPECT_TRUE(m.showDeskSimple());
+  EXPECT_TRUE(m.showPicSimple());
+  EXPECT_EQ(m.curProjectName(), "walk");
+}
+
+TEST_F(AppModelTest, MissingMediaFoldersAreMadeAgainWithoutLosingTheProjectList) {
+  {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    m.createProject("walk", "a walk");
+    m.saveData();
+    m.createProject("run", std::nullopt);
+    m.setCurProjectName("walk");
+    m.saveData();
+  }
+  ZTDataModel::resetSharedInstanceForTesting();
+  fs::remove_all(fd::paths::library() / "Background");
+  fs::remove_all(fd::paths::library() / "Audio");
+
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk", "run"}));
+  EXPECT_EQ(m.curProjectName(), "walk");
+  EXPECT_EQ(m.prjDataModel()->description(), "a walk");
+  EXPECT_TRUE(fs::is_directory(fd::paths::library() / "Background"));
+  EXPECT_TRUE(fs::is_directory(fd::paths::library() / "Audio"));
+}
+
+TEST_F(AppModelTest, StoredNamesThatAreNoPlainFileNamesAreNeverUsed) {
+  fd::UserDefaults& d = fd::UserDefaults::standard();
+  d.setObject("ProjectsNameArray", fd::Value(fd::Array{fd::Value("../evil"), fd::Value("ok"), fd::Value(""),
+                                                        fd::Value(".."), fd::Value(7), fd::Value("ok")}));
+  d.setObject("CurProjectName", fd::Value("../evil"));
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  EXPECT_EQ(m.projectsNameArray(), Names{"ok"});
+  EXPECT_EQ(m.curProjectName(), "ok");
+  EXPECT_FALSE(fs::exists(fd::paths::library() / "evil"));
+
+  EXPECT_FALSE(m.createProject("a/b", ""));
+  EXPECT_FALSE(m.createProject("..", ""));
+  EXPECT_FALSE(m.changeProjectName("x/y", "ok"));
+  EXPECT_FALSE(m.changeProjectName(".", "ok"));
+  EXPECT_FALSE(m.projectPathWithProjectName("../ok"));
+  EXPECT_EQ(m.projectsNameArray(), Names{"ok"});
+  EXPECT_EQ(m.creatProject("../roto", nullptr, 1), nullptr);
+}
+
+TEST_F(AppModelTest, CreateProjectMakesUniqueNamesAndSwitchesToThem) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  std::shared_ptr<ProjectDataModel> open = m.prjDataModel();
+  EXPECT_TRUE(m.createProject("test", "first copy"));
+  EXPECT_TRUE(m.createProject("test", std::nullopt));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "testcopy1", "testcopy2"}));
+  EXPECT_EQ(m.curProjectName(), "testcopy2");
+  EXPECT_EQ(m.prjDataModel(), open) << "the open project object is re-pointed, not replaced";
+  EXPECT_EQ(open->curProjectName(), "testcopy2");
+  EXPECT_FALSE(open->description().has_value());
+  EXPECT_EQ(fd::UserDefaults::standard().stringForKey("CurProjectName"), "testcopy2");
+}
+
+TEST_F(AppModelTest, RemovingTheOnlyProjectLeavesTest) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("solo", "");
+  m.removeProject("test");
+  ASSERT_EQ(m.projectsNameArray(), Names{"solo"});
+  EXPECT_FALSE(fs::exists(projectFolder("test")));
+  m.removeProject("solo");
+  EXPECT_EQ(m.projectsNameArray(), Names{"test"});
+  EXPECT_EQ(m.curProjectName(), "test");
+  EXPECT_FALSE(fs::exists(projectFolder("solo")));
+
+  m.createProject("a", "");
+  m.createProject("b", "");
+  EXPECT_TRUE(m.removeProjects({"a", "b", "test"}));
+  EXPECT_EQ(m.projectsNameArray(), Names{"test"});
+  EXPECT_TRUE(fs::exists(projectFolder("test"))) << "the default project made again keeps its folder";
+}
+
+TEST_F(AppModelTest, RenamingOntoAnExistingNameAnswersNoAndMovesNothing) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("walk", "");
+  m.saveData();
+  EXPECT_FALSE(m.changeProjectName("test", "walk"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));
+  EXPECT_TRUE(fs::exists(projectFolder("walk") / "Project.plist"));
+  EXPECT_TRUE(fs::exists(projectFolder("test")));
+}
+
+TEST_F(AppModelTest, RenamingTheCurrentProjectMovesItsFolderAndReopensIt) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("walk", "");
+  m.prjDataModel()->setAnimationSpeed(0.5f);
+  EXPECT_TRUE(m.changeProjectName("stroll", "walk"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "stroll"}));
+  EXPECT_EQ(m.curProjectName(), "stroll");
+  EXPECT_FALSE(fs::exists(projectFolder("walk")));
+  EXPECT_EQ(m.prjDataModel()->curProjectName(), "stroll");
+  EXPECT_EQ(m.prjDataModel()->animationSpeed(), 0.5f) << "saved before the move";
+}
+
+TEST_F(AppModelTest, RenameAnswersNoAndKeepsTheListWhenTheFolderCannotMove) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("walk", "");
+  m.setCurProjectName("test");
+  fs::create_directories(projectFolder("stray"));  // not listed, but in the way
+  EXPECT_FALSE(m.changeProjectName("stray", "walk"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));
+  EXPECT_TRUE(fs::exists(projectFolder("walk")));
+}
+
+TEST_F(AppModelTest, DuplicateCopiesTheFolderUnderAFreeName) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.prjDataModel()->setDescription("original");
+  fs::create_directories(projectFolder("testcopy1"));
+  std::ofstream(projectFolder("testcopy1") / "junk.txt") << "old";
+  EXPECT_TRUE(m.duplicateProject("test"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "testcopy1"}));
+  EXPECT_FALSE(fs::exists(projectFolder("testcopy1") / "junk.txt"));
+  std::shared_ptr<ProjectDataModel> copy = ProjectDataModel::initWithProjectName("testcopy1");
+  EXPECT_EQ(copy->description(), "original");
+  EXPECT_EQ(m.curProjectName(), "test");
+  EXPECT_FALSE(m.duplicateProject("absent"));
+}
+
+TEST_F(AppModelTest, DuplicateAnswersNoAndKeepsTheListWhenTheCopyFails) {
+  fd::UserDefaults::standard().setObject("ProjectsNameArray", fd::Value(fd::Array{fd::Value("test"), fd::Value("ghost")}));
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  ASSERT_FALSE(fs::exists(projectFolder("ghost")));
+  EXPECT_FALSE(m.duplicateProject("ghost"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "ghost"}));
+}
+
+TEST_F(AppModelTest, ProjectsMoveOnePlaceAtATime) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("b", "");
+  m.createProject("c", "");
+  EXPECT_FALSE(m.moveProjectBack("test"));
+  EXPECT_FALSE(m.moveProjectForward("c"));
+  EXPECT_FALSE(m.moveProjectBack("nope"));
+  EXPECT_TRUE(m.moveProjectBack("c"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "c", "b"}));
+  EXPECT_TRUE(m.moveProjectForward("test"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"c", "test", "b"}));
+  EXPECT_EQ(storedProjectList(), (Names{"c", "test", "b"})) << "the setter stores at once";
+}
+
+TEST_F(AppModelTest, UniqueNameRule) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"test", "testcopy1", "a", "acopy1", "mycopy", "copycat", "Acopy1x"});
+  EXPECT_EQ(m.rightNameWithName("test"), "testcopy2");
+  EXPECT_EQ(m.rightNameWithName("a"), "acopy2");
+  EXPECT_EQ(m.rightNameWithName("mycopy"), "mycopy1");
+  EXPECT_EQ(m.rightNameWithName("copycat"), "copy1");
+  EXPECT_EQ(m.rightNameWithName("Acopy1x"), "Acopy2");
+  EXPECT_EQ(m.rightNameWithName("fresh"), "fresh");
+}
+
+TEST_F(AppModelTest, DeviceDataTypeFollowsTheScreenScale) {
+  EXPECT_EQ(ProjectDataModel::curDevideDataType(), 1);
+  DeviceScreen::setMainScreen(1.0f, 320, 480);
+  EXPECT_EQ(ProjectDataModel::curDevideDataType(), 1);
+  DeviceScreen::setMainScreen(2.0f, 320, 568);
+  EXPECT_EQ(ProjectDataModel::curDevideDataType(), 2);
+  EXPECT_EQ(ZTDataModel::sharedInstance().dataType(), 2);
+  EXPECT_TRUE(ZTDataModel::sharedInstance().extendDataModel().isIphone5ScreenSize());
+}
+
+}  // namespace

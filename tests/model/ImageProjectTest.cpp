@@ -1,0 +1,96 @@
+// Projects built from pictures handed over one at a time (from a worker
+// thread), written through the model's serial write queue.
+#include <future>
+#include <thread>
+
+#include "model/ModelTestSupport.h"
+
+namespace {
+
+using model_test::ModelTest;
+using model_test::patternImage;
+namespace fs = std::filesystem;
+
+ImageRef picture(std::uint8_t seed, int w = 40, int h = 30) {
+  return std::make_shared<const gfx::Image>(patternImage(w, h, seed));
+}
+
+class ImageProjectTest : public ModelTest {};
+
+TEST_F(ImageProjectTest, WithoutAPictureTheProjectIsEmptyButSaved) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  std::shared_ptr<ProjectDataModel> p = m.creatProject("Roto", nullptr, 1);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->curProjectName(), "Roto");
+  EXPECT_EQ(m.curProjectName(), "Roto");
+  EXPECT_EQ(p->imagesArray().size(), 1u);
+  EXPECT_TRUE(fs::exists(p->plistFilePath()));
+  EXPECT_FALSE(fs::exists(*p->layFullPathAtPage(1, false, 1)));
+  EXPECT_EQ(m.creatProject("Roto", nullptr, 1)->curProjectName(), "Rotocopy1");
+}
+
+TEST_F(ImageProjectTest, PicturesFromAWorkerThreadBecomeFrames) {
+  std::shared_ptr<ProjectDataModel> p;
+  std::thread worker([&] {
+    p = ZTDataModel::sharedInstance().creatProject("Roto", picture(1), 2);
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(p->addFrameWithImage(picture(2), 2));
+    EXPECT_TRUE(p->addFrameWithImage(picture(3), 1));
+  });
+  worker.join();
+  ProjectDataModel::waitForImageWrites();
+  ASSERT_EQ(p->imagesArray().size(), 3u);
+  const int positions[] = {2, 2, 1};
+  for (int page = 1; page <= 3; ++page) {
+    const fs::path layer = *p->layFullPathAtPage(page, false, positions[page - 1]);
+    const fs::path snapshot = *p->snapshotFullPathAtPage(page, false);
+    ASSERT_TRUE(fs::exists(layer)) << page;
+    EXPECT_EQ(model_test::readText(layer), model_test::readText(snapshot)) << "the snapshot is the picture itself";
+    std::optional<gfx::Image> stored = gfx::readPNG(layer);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, patternImage(40, 30, static_cast<std::uint8_t>(page)));
+    std::optional<gfx::Image> icon = gfx::readPNG(*p->iconFullPathAtPage(page, false));
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->pixelWidth(), 108);
+    EXPECT_EQ(icon->pixelHeight(), 81);
+  }
+  std::shared_ptr<ProjectDataModel> reread = ProjectDataModel::initWithProjectName("Roto");
+  EXPECT_EQ(reread->imagesArray(), p->imagesArray());
+}
+
+TEST_F(ImageProjectTest, InvalidPositionsAndPagesAreRefused) {
+  std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", nullptr, 1);
+  EXPECT_FALSE(p->setImage(picture(1), 3, 1));
+  EXPECT_FALSE(p->addFrameWithImage(picture(1), 3));
+  EXPECT_FALSE(p->setImage(picture(1), 1, 2));
+  EXPECT_FALSE(p->setImage(nullptr, 1, 1));
+  EXPECT_FALSE(p->addFrameWithImage(nullptr, 1));
+  EXPECT_EQ(p->imagesArray().size(), 1u);
+  EXPECT_TRUE(p->setImage(picture(1), 1, 1));
+  ProjectDataModel::waitForImageWrites();
+  EXPECT_TRUE(fs::exists(*p->layFullPathAtPage(1, false, 1)));
+}
+
+TEST_F(ImageProjectTest, AJobWritesThePageItWasGivenEvenIfFramesMoveMeanwhile) {
+  std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", nullptr, 1);
+  ASSERT_TRUE(p->addFrameWithImage(picture(9), 1));
+  // Hold the queue until the frame list has changed.
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  ProjectDataModel::afterImageWrites([gate] { gate.wait(); });
+  ASSERT_TRUE(p->addFrameWithImage(picture(5), 1));
+  const std::string addedLayer = p->imagesArray()[2].laysArray[0];
+  const std::string addedIcon = p->imagesArray()[2].iconName;
+  ASSERT_TRUE(p->moveImageFrom(3, 1));  // the frame the job was queued for is now page 1
+  release.set_value();
+  ProjectDataModel::waitForImageWrites();
+  std::optional<gfx::Image> written = gfx::readPNG(p->projectDicPath() / (addedLayer + ".png"));
+  ASSERT_TRUE(written);
+  EXPECT_EQ(*written, patternImage(40, 30, 5));
+  EXPECT_TRUE(fs::exists(p->projectDicPath() / (addedIcon + "Icon.png")));
+  std::optional<gfx::Image> nowThird = gfx::readPNG(*p->layFullPathAtPage(3, false, 1));
+  ASSERT_TRUE(nowThird);
+  EXPECT_EQ(*nowThird, patternImage(40, 30, 9)) << "the frame now at page 3 keeps its own picture";
+}
+
+}  // namespace

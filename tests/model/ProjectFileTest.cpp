@@ -1,0 +1,279 @@
+// The project folder and Project.plist: creation, saving and reading back,
+// the migrations of older projects, lenient loading, and the path getters.
+#include <plist/plist.h>
+
+#include <cmath>
+#include <fstream>
+#include <set>
+
+#include "model/ModelTestSupport.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/media/AudioFile.h"
+
+namespace {
+
+using model_test::ModelTest;
+namespace fs = std::filesystem;
+
+class ProjectFileTest : public ModelTest {
+ protected:
+  fs::path folder(const std::string& name) { return fd::paths::library() / "Projects" / name; }
+
+  void writePlist(const std::string& name, const fd::Value& v) {
+    fs::create_directories(folder(name));
+    ASSERT_TRUE(fd::writePropertyList(folder(name) / "Project.plist", v));
+  }
+};
+
+TEST_F(ProjectFileTest, ANewProjectHasOneFrameOnTwoLayers) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("fresh");
+  ASSERT_TRUE(p);
+  EXPECT_TRUE(fs::is_directory(folder("fresh")));
+  EXPECT_FALSE(fs::exists(folder("fresh") / "Project.plist")) << "written at the first save";
+  ASSERT_EQ(p->imagesArray().size(), 1u);
+  const FrameRecord& frame = p->imagesArray()[0];
+  ASSERT_EQ(frame.laysArray.size(), 2u);
+  const LayerRecord& middle = p->laysDictionary().at(frame.laysArray[0]);
+  const LayerRecord& front = p->laysDictionary().at(frame.laysArray[1]);
+  EXPECT_EQ(middle.layPosition, 1);
+  EXPECT_EQ(front.layPosition, 2);
+  EXPECT_EQ(middle.refPageArray, std::vector<int>{1});
+  EXPECT_EQ(front.refPageArray, std::vector<int>{1});
+  EXPECT_FALSE(middle.isLayOpen.has_value());
+  EXPECT_EQ(front.isLayOpen, true);
+  std::set<std::string> ids{frame.laysArray[0], frame.laysArray[1], frame.iconName};
+  EXPECT_EQ(ids.size(), 3u);
+  EXPECT_EQ(p->animationSpeed(), 0.25f);
+  EXPECT_EQ(p->description(), "");
+  EXPECT_TRUE(p->isOpenBackground());
+  EXPECT_EQ(p->backgroundType(), 0);
+  EXPECT_EQ(p->dataVersion(), 100);
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("bad/name"), nullptr);
+  EXPECT_EQ(ProjectDataModel::initWithProjectName(".."), nullptr);
+  EXPECT_FALSE(p->setCurProjectName(""));
+  EXPECT_EQ(p->curProjectName(), "fresh");
+}
+
+TEST_F(ProjectFileTest, WhatIsSavedReadsBackEqual) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("round");
+  p->createImageAtPage(1);
+  p->createImageAtPage(2);
+  p->imagesArray()[1].frameInfo = 1;
+  p->imagesArray()[1].reapeatNumber = 2;
+  p->imagesArray()[2] = FrameRecord{p->imagesArray()[1].laysArray, p->imagesArray()[1].iconName, 2, std::nullopt};
+  p->moveImageToTemporaryWithPage(1);
+  p->setAnimationSpeed(0.5f);
+  p->setCurBackgroundName("USmine.png");
+  p->setIsOpenBackground(false);
+  p->setDescription("a test");
+  p->setAudioName("old.caf");
+  p->setSoundTagPointsArray({49.5f, 120.25f});
+  p->setSoundFrameArray({1, 2});
+  p->setSoundNameArray({"Rec1.caf"});
+  ASSERT_TRUE(p->saveData());
+
+  std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("round");
+  EXPECT_EQ(q->imagesArray(), p->imagesArray());
+  EXPECT_EQ(q->temporarysArray(), p->temporarysArray());
+  EXPECT_EQ(q->laysDictionary(), p->laysDictionary());
+  EXPECT_EQ(q->animationSpeed(), 0.5f);
+  EXPECT_EQ(q->curBackgroundName(), "USmine.png");
+  EXPECT_EQ(q->backgroundType(), 2);
+  EXPECT_FALSE(q->isOpenBackground());
+  EXPECT_EQ(q->description(), "a test");
+  EXPECT_EQ(q->audioName(), "old.caf");
+  EXPECT_EQ(q->soundTagPointsArray(), p->soundTagPointsArray());
+  EXPECT_EQ(q->soundFrameArray(), p->soundFrameArray());
+  EXPECT_EQ(q->soundNameArray(), p->soundNameArray());
+  EXPECT_FALSE(q->isNewVersion());
+
+  std::optional<fd::Value> raw = fd::readPropertyList(p->plistFilePath());
+  ASSERT_TRUE(raw);
+  EXPECT_EQ((*raw)["Version"].intValue(), 104);
+  EXPECT_EQ((*raw)["ProjectDataVersion"].intValue(), 100);
+  EXPECT_TRUE((*raw)["temporarysArray"].isArray());
+  EXPECT_TRUE((*raw)["soundTagViewFrame"].isArray());
+  EXPECT_EQ((*raw)["ImagesArray"].at(0)["kReapeatNumber"].intValue(), 2);
+}
+
+TEST_F(ProjectFileTest, ABinaryPropertyListReadsToo) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("bin");
+  p->createImageAtPage(1);
+  p->setSoundNameArray({"x.caf"});
+  p->saveData();
+  std::string xml = model_test::readText(p->plistFilePath());
+  plist_t node = nullptr;
+  plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &node);
+  ASSERT_NE(node, nullptr);
+  char* bin = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(node, &bin, &length);
+  plist_free(node);
+  ASSERT_NE(bin, nullptr);
+  ASSERT_TRUE(fd::files::writeFileAtomically(p->plistFilePath(), bin, length));
+  free(bin);
+  ASSERT_EQ(model_test::readText(p->plistFilePath()).rfind("bplist", 0), 0u);
+
+  std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("bin");
+  EXPECT_EQ(q->imagesArray(), p->imagesArray());
+  EXPECT_EQ(q->laysDictionary(), p->laysDictionary());
+  EXPECT_EQ(q->soundNameArray(), std::vector<std::string>{"x.caf"});
+}
+
+TEST_F(ProjectFileTest, MissingKeysTakeTheirDefaults) {
+  writePlist("sparse", fd::Value(fd::Dictionary{{"Version", fd::Value(104)}}));
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("sparse");
+  EXPECT_TRUE(p->isOpenBackground()) << "no isBackgroundOpen: the background shows";
+  EXPECT_EQ(p->animationSpeed(), 0.25f);
+  EXPECT_EQ(p->frameLayCount(), 2);
+  ASSERT_EQ(p->imagesArray().size(), 1u) << "a project without frames gets one empty frame";
+  EXPECT_EQ(p->laysDictionary().size(), 2u);
+  EXPECT_TRUE(p->soundTagPointsArray().empty());
+  EXPECT_FALSE(p->description().has_value());
+  EXPECT_EQ(p->dataType(), 1);
+}
+
+TEST_F(ProjectFileTest, WrongTypesAndHostileNamesLoadWhatTheyCan) {
+  fd::Dictionary goodFrame{{"LaysArray", fd::Value(fd::Array{fd::Value("L1"), fd::Value("L2")})},
+                           {"IconName", fd::Value("I1")}};
+  fd::Array frames{
+      fd::Value(goodFrame),
+      fd::Value("not a frame"),
+      fd::Value(fd::Dictionary{{"LaysArray", fd::Value(fd::Array{fd::Value("../../escape")})}, {"IconName", fd::Value("I2")}}),
+      fd::Value(fd::Dictionary{{"LaysArray", fd::Value(fd::Array{fd::Value("L3")})}, {"IconName", fd::Value("../I3")}}),
+      fd::Value(fd::Dictionary{{"LaysArray", fd::Value("L4")}, {"IconName", fd::Value("I4")}}),
+      fd::Value(fd::Dictionary{{"IconName", fd::Value(12)}}),
+  };
+  fd::Dictionary lays{{"L1", fd::Value(fd::Dictionary{{"LayPosition", fd::Value("1")}, {"RefPageArray", fd::Value(7)}})},
+                      {"..", fd::Value(fd::Dictionary{{"LayPosition", fd::Value(1)}})},
+                      {"L9", fd::Value(3.5)}};
+  writePlist("messy", fd::Value(fd::Dictionary{
+                          {"Version", fd::Value("104")},
+                          {"FrameLayCount", fd::Value(fd::Array{})},
+                          {"AnimationSpeed", fd::Value("fast")},
+                          {"ImagesArray", fd::Value(frames)},
+                          {"temporarysArray", fd::Value(fd::Dictionary{})},
+                          {"LaysDictionary", fd::Value(lays)},
+                          {"BackgroundName", fd::Value("../../../etc/passwd")},
+                          {"isBackgroundOpen", fd::Value(fd::Array{})},
+                          {"Description", fd::Value(5)},
+                          {"SoundTagViewPoints", fd::Value(fd::Array{fd::Value("49"), fd::Value(fd::Array{})})},
+                          {"SoundNameArray", fd::Value("x")},
+                          {"soundTagViewFrame", fd::Value(fd::Array{fd::Value(1), fd::Value(2.9)})},
+                      }));
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("messy");
+  ASSERT_EQ(p->imagesArray().size(), 1u);
+  EXPECT_EQ(p->imagesArray()[0].iconName, "I1");
+  EXPECT_EQ(p->laysDictionary().at("L1").layPosition, 1);
+  EXPECT_TRUE(p->laysDictionary().at("L1").refPageArray.empty());
+  EXPECT_EQ(p->laysDictionary().at("L2").layPosition, 2) << "a named layer without a record gets one";
+  EXPECT_EQ(p->laysDictionary().at("L2").refPageArray, std::vector<int>{1});
+  EXPECT_FALSE(p->laysDictionary().contains(".."));
+  EXPECT_FALSE(p->laysDictionary().contains("L9"));
+  EXPECT_EQ(p->animationSpeed(), 0.25f);
+  EXPECT_EQ(p->frameLayCount(), 2);
+  EXPECT_FALSE(p->curBackgroundName().has_value());
+  EXPECT_FALSE(p->backgroundFullPath().has_value());
+  EXPECT_TRUE(p->isOpenBackground());
+  EXPECT_FALSE(p->description().has_value());
+  EXPECT_EQ(p->soundTagPointsArray(), (std::vector<float>{49.0f, 0.0f}));
+  EXPECT_TRUE(p->soundNameArray().empty());
+  EXPECT_EQ(p->soundFrameArray(), (std::vector<int>{1, 2}));
+  EXPECT_TRUE(p->temporarysArray().empty());
+  EXPECT_FALSE(p->isNewVersion());
+  // Operations on what was loaded stay inside the folder.
+  EXPECT_TRUE(p->deleteImageAtPage(1, false));
+  EXPECT_EQ(p->imagesArray().size(), 1u);
+  EXPECT_FALSE(p->soundFilePathWithName("../x.caf"));
+}
+
+TEST_F(ProjectFileTest, UnreadablePlistMakesANewProjectAndKeepsThePageFiles) {
+  fs::create_directories(folder("broken"));
+  std::ofstream(folder("broken") / "Project.plist") << "<plist><dict><key>";
+  model_test::writeTinyPng(folder("broken") / "old.png");
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("broken");
+  EXPECT_EQ(p->imagesArray().size(), 1u);
+  EXPECT_TRUE(fs::exists(folder("broken") / "old.png"));
+}
+
+TEST_F(ProjectFileTest, OldProjectsGetTheirSoundAsATag) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("old");
+  for (int i = 1; i < 10; ++i) p->createImageAtPage(i);
+  p->saveData();
+  std::optional<fd::Value> v = fd::readPropertyList(p->plistFilePath());
+  fd::Dictionary d = *v->dictionary();
+  d["Version"] = fd::Value(103);
+  d.erase("SoundTagViewPoints");
+  d.erase("SoundNameArray");
+  d.erase("soundTagViewFrame");
+  d["AudioName"] = fd::Value("theme.caf");
+  ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), fd::Value(d)));
+  ASSERT_TRUE(media::writeMonoCaf(folder("old") / "audio.caf", std::vector<float>(70560, 0.1f)));  // 1.6 s
+
+  std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("old");
+  EXPECT_TRUE(q->isNewVersion());
+  EXPECT_EQ(q->soundTagPointsArray(), (std::vector<float>{49.0f, 379.0f}));
+  EXPECT_EQ(q->soundNameArray(), std::vector<std::string>{"theme.caf"});
+  EXPECT_EQ(q->soundFrameArray(), (std::vector<int>{1, 10}));
+  EXPECT_EQ(q->audioPath(), folder("old") / "audio.caf");
+
+  d.erase("AudioName");
+  ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), fd::Value(d)));
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("old")->soundNameArray(), std::vector<std::string>{"audio.caf"});
+
+  d["Version"] = fd::Value(104);
+  ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), fd::Value(d)));
+  EXPECT_TRUE(ProjectDataModel::initWithProjectName("old")->soundNameArray().empty());
+}
+
+TEST_F(ProjectFileTest, TheOldColourBackgroundBecomesAUserPicture) {
+  writePlist("colour", fd::Value(fd::Dictionary{{"Version", fd::Value(104)},
+                                                {"BackgroundName", fd::Value("BCBackgroundColor.png")},
+                                                {"BackgroundType", fd::Value(0)}}));
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("colour");
+  const std::string name = p->curBackgroundName().value_or("");
+  EXPECT_EQ(name.substr(0, 2), "US");
+  EXPECT_EQ(name.substr(name.size() - 4), ".png");
+  EXPECT_EQ(name.size(), 2u + 17u + 4u);
+  EXPECT_EQ(p->backgroundType(), 2);
+}
+
+TEST_F(ProjectFileTest, AProjectFolderInDocumentsMovesToTheLibrary) {
+  fs::create_directories(fd::paths::documents() / "legacy");
+  model_test::writeTinyPng(fd::paths::documents() / "legacy" / "page.png");
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("legacy");
+  EXPECT_EQ(p->projectDicPath(), folder("legacy"));
+  EXPECT_TRUE(fs::exists(folder("legacy") / "page.png"));
+  EXPECT_FALSE(fs::exists(fd::paths::documents() / "legacy"));
+}
+
+TEST_F(ProjectFileTest, PagePathsAnswerNothingOutOfRange) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("paths");
+  p->createImageAtPage(1);
+  p->moveImageToTemporaryWithPage(2);
+  p->createImageAtPage(1);
+  const fs::path dir = folder("paths");
+  EXPECT_FALSE(p->iconFullPathAtPage(0, false));
+  EXPECT_FALSE(p->iconFullPathAtPage(3, false));
+  EXPECT_FALSE(p->iconFullPathAtPage(2, true));
+  const std::string trayIcon = p->temporarysArray()[0].iconName;
+  EXPECT_EQ(p->iconFullPathAtPage(1, true), dir / (trayIcon + "Icon.png"));
+  EXPECT_EQ(p->iconAtPage(2, false), p->imagesArray()[1].iconName + "Icon");
+  EXPECT_EQ(p->snapshotFullPathAtPage(2, false), dir / (p->imagesArray()[1].iconName + "Snapshot.png"));
+  EXPECT_EQ(p->snapshotIconFullPathAtPage(1, false), dir / (p->imagesArray()[0].iconName + "SnapshotIcon.png"));
+  EXPECT_EQ(p->layFullPathAtPage(1, false, 2), dir / (p->imagesArray()[0].laysArray[1] + ".png"));
+  EXPECT_FALSE(p->layFullPathAtPage(1, false, 0));
+  EXPECT_FALSE(p->layFullPathAtPage(1, false, 3));
+  EXPECT_FALSE(p->laysAtPage(5, false));
+  EXPECT_FALSE(p->audioPath());
+}
+
+TEST_F(ProjectFileTest, IdsNeverRepeat) {
+  std::set<std::string> ids;
+  for (int i = 0; i < 2000; ++i) ids.insert(ProjectDataModel::dateString());
+  EXPECT_EQ(ids.size(), 2000u);
+  for (const std::string& id : ids) EXPECT_EQ(id.size(), 17u);
+}
+
+}  // namespace

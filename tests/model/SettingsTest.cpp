@@ -1,0 +1,290 @@
+// Extended settings, sound tags, backgrounds, unique names and orientation.
+#include <cstdlib>
+#include <set>
+
+#include "model/Backgrounds.h"
+#include "model/ImageOrientation.h"
+#include "model/ModelTestSupport.h"
+#include "model/Tools.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace {
+
+using model_test::ModelTest;
+namespace fs = std::filesystem;
+
+class SettingsTest : public ModelTest {};
+
+TEST_F(SettingsTest, CurrentColourComesFromThePalette) {
+  fd::UserDefaults& d = fd::UserDefaults::standard();
+  const std::pair<int, gfx::Color> cases[] = {
+      {0, gfx::Color::black()},
+      {45, gfx::Color::black()},
+      {44, gfx::Color::rgba8(0, 0, 0)},
+      {1, gfx::Color::rgba8(0xFE, 0xD7, 0xBC)},
+      {23, gfx::Color::rgba8(0x88, 0x10, 0x0F)},
+  };
+  for (const auto& [index, colour] : cases) {
+    d.setObject("ColorIndex", fd::Value(index));
+    ExtendDataModel e;
+    EXPECT_EQ(e.cuColorIndex(), index);
+    EXPECT_EQ(e.cuColor(), colour) << index;
+  }
+  ExtendDataModel e;
+  e.setCuColorIndex(12);
+  e.saveData();
+  fd::UserDefaults::resetStandardForTesting();
+  EXPECT_EQ(fd::UserDefaults::standard().integerForKey("ColorIndex"), 12);
+}
+
+TEST_F(SettingsTest, BrushPresets) {
+  ExtendDataModel e;
+  EXPECT_EQ(e.dicWithBrushMark(0), (BrushPreset{32, 1.0f}));
+  EXPECT_FALSE(e.dicWithBrushMark(8));
+  EXPECT_FALSE(e.dicWithBrushMark(-1));
+  e.setDicWithBrushMark(7, 12, 0.5f);
+  e.setDicWithBrushMark(8, 1, 0.1f);
+  EXPECT_EQ(e.dicWithBrushMark(7), (BrushPreset{12, 0.5f}));
+  EXPECT_EQ(e.brushSetting().size(), 8u);
+  EXPECT_EQ(e.brushSize(), 32.0f);
+}
+
+TEST_F(SettingsTest, FrameLimitsPersistInTheirOwnFile) {
+  ASSERT_FALSE(fs::exists(fd::paths::library() / "limit"));
+  {
+    ExtendDataModel e;
+    EXPECT_TRUE(e.limitFramesDict().empty());
+    e.limitFramesDict()["Rec1.caf"] = 12;
+    e.saveLimitFramesDict();
+  }
+  EXPECT_TRUE(fs::exists(ExtendDataModel::limitFramesPath()));
+  ExtendDataModel again;
+  EXPECT_EQ(again.limitFramesDict(), (std::map<std::string, int>{{"Rec1.caf", 12}}));
+}
+
+TEST_F(SettingsTest, LoginRecordAndLogout) {
+  {
+    ExtendDataModel e;
+    EXPECT_FALSE(e.isLoginLumisto());
+    e.setIsLoginLumisto(true);
+    e.setLumistoUserName("ann");
+    e.setLumistoPassword("pw");
+    e.setIsLogined(true);
+    e.saveLumistoInfo();
+  }
+  {
+    ExtendDataModel e;
+    EXPECT_TRUE(e.isLoginLumisto());
+    EXPECT_EQ(e.lumistoUserName(), "ann");
+    EXPECT_EQ(e.lumistoPassword(), "pw");
+    EXPECT_FALSE(e.isLogined());
+    e.setIsLoginLumisto(false);
+    e.saveLumistoInfo();
+  }
+  std::optional<fd::Value> stored = fd::readPropertyList(ExtendDataModel::lumistoPath());
+  ASSERT_TRUE(stored);
+  EXPECT_FALSE((*stored).contains("userName"));
+  ExtendDataModel e;
+  EXPECT_FALSE(e.isLoginLumisto());
+  EXPECT_EQ(e.lumistoUserName(), "");
+  EXPECT_EQ(e.lumistoPassword(), "");
+}
+
+TEST_F(SettingsTest, BackgroundTypesByPrefix) {
+  const std::pair<const char*, int> cases[] = {{"SSsky", 1}, {"USmine.png", 2}, {"SDBackground000_", 3}, {"UD", 4},
+                                               {"SCx", 5},   {"UCx", 6},         {"S", 0},                {"", 0},
+                                               {"ss", 0},    {"Photo", 0}};
+  for (const auto& [name, type] : cases) EXPECT_EQ(ZTDataModel::backgroundTypeWithBackgroundName(name), type) << name;
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("bg");
+  EXPECT_TRUE(p->setCurBackgroundName("SCBackground000_"));
+  EXPECT_EQ(p->backgroundType(), 5);
+  EXPECT_FALSE(p->backgroundFullPath());
+  EXPECT_FALSE(p->backgroundIconFullPath());
+  EXPECT_FALSE(p->setCurBackgroundName("../x"));
+  EXPECT_EQ(p->curBackgroundName(), "SCBackground000_");
+  EXPECT_EQ(ProjectDataModel::countOfBackground("SDBackground001_"), 31);
+  EXPECT_EQ(ProjectDataModel::countOfBackground("SDBackground009_"), 1);
+}
+
+class BackgroundPathsTest : public ModelTest {
+ protected:
+  void SetUp() override {
+    ModelTest::SetUp();
+    resources_ = root() / "bundle";
+    fs::create_directories(resources_);
+    const char* old = std::getenv("FLIPDESK_RESOURCES");
+    if (old != nullptr) oldResources_ = old;
+    ::setenv("FLIPDESK_RESOURCES", resources_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (oldResources_) {
+      ::setenv("FLIPDESK_RESOURCES", oldResources_->c_str(), 1);
+    } else {
+      ::unsetenv("FLIPDESK_RESOURCES");
+    }
+    ModelTest::TearDown();
+  }
+  void touch(const std::string& name) { model_test::writeTinyPng(resources_ / name); }
+
+  fs::path resources_;
+  std::optional<std::string> oldResources_;
+};
+
+TEST_F(BackgroundPathsTest, PicturesOfEachKind) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  touch("SSsky.png");
+  touch("SSskyIcon.png");
+  touch("SDBackground000_4.jpg");
+  touch("SDBackground000_0Icon.jpg");
+  touch("SCBackground000_29.jpg");
+  EXPECT_EQ(m.backgroundFullPathWithBackgroundName("SSsky"), resources_ / "SSsky.png");
+  EXPECT_EQ(m.backgroundIconFullPathWithBackgroundName("SSsky"), resources_ / "SSskyIcon.png");
+  EXPECT_FALSE(m.backgroundFullPathWithBackgroundName("SSnone"));
+  EXPECT_EQ(m.backgroundFullPathWithBackgroundName("USme"), m.backgroundPath() / "USme.png");
+  EXPECT_EQ(m.backgroundIconFullPathWithBackgroundName("Photo"), m.backgroundPath() / "PhotoIcon.png");
+  EXPECT_FALSE(m.backgroundFullPathWithBackgroundName(std::nullopt));
+  EXPECT_FALSE(m.backgroundFullPathWithBackgroundName(""));
+  EXPECT_FALSE(m.backgroundFullPathWithBackgroundName("US/../../x"));
+  EXPECT_EQ(m.dynamicBackgroundFullPathWithBackgroundName("SDBackground000_", 35), resources_ / "SDBackground000_4.jpg");
+  EXPECT_EQ(m.dynamicBackgroundFullPathWithBackgroundName("SCBackground000_", 35), resources_ / "SCBackground000_29.jpg");
+  EXPECT_EQ(m.backgroundIconFullPathWithBackgroundName("SDBackground000_"), resources_ / "SDBackground000_0Icon.jpg");
+  EXPECT_FALSE(m.dynamicBackgroundFullPathWithBackgroundName("SDBackground000_", 0));
+  EXPECT_FALSE(m.dynamicBackgroundFullPathWithBackgroundName("UDx", 1));
+  EXPECT_FALSE(m.backgroundFullPathWithBackgroundName("UCx"));
+}
+
+TEST_F(BackgroundPathsTest, GivingABackgroundCopiesStillPictures) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  touch("SSsky.png");
+  touch("SSskyIcon.png");
+  std::shared_ptr<ProjectDataModel> p = m.prjDataModel();
+  m.setBackground("SSsky", {p});
+  EXPECT_EQ(p->curBackgroundName(), "SSsky");
+  EXPECT_EQ(p->backgroundType(), 1);
+  EXPECT_TRUE(fs::exists(*p->backgroundFullPath()));
+  EXPECT_TRUE(fs::exists(*p->backgroundIconFullPath()));
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("test")->curBackgroundName(), "SSsky") << "saved";
+
+  m.setBackground("SDBackground000_", {p});
+  EXPECT_EQ(p->backgroundType(), 3);
+  EXPECT_FALSE(p->backgroundFullPath());
+  EXPECT_TRUE(fs::exists(p->projectDicPath() / "background.png")) << "older copies stay on disk";
+}
+
+TEST_F(SettingsTest, SoundTagsPlayOnlyAtHalfSpeed) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("snd");
+  p->setSoundNameArray({"a.caf"});
+  p->setAnimationSpeed(0.5f);
+  EXPECT_TRUE(p->isCouldPlaySound());
+  p->setAnimationSpeed(0.25f);
+  EXPECT_FALSE(p->isCouldPlaySound());
+  p->setAnimationSpeed(0.5f);
+  p->setSoundNameArray({});
+  EXPECT_FALSE(p->isCouldPlaySound());
+}
+
+TEST_F(SettingsTest, DeletingATagSortsWhatRemains) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("snd");
+  p->setSoundTagPointsArray({200, 250, 49, 100, 300, 340});
+  p->setSoundFrameArray({5, 6, 1, 2, 8, 9});
+  p->setSoundNameArray({"b", "a", "c"});
+  p->deleteSoundTagViewDataWithTag(0);
+  EXPECT_EQ(p->soundTagPointsArray(), (std::vector<float>{49, 100, 300, 340}));
+  EXPECT_EQ(p->soundFrameArray(), (std::vector<int>{1, 2, 8, 9}));
+  EXPECT_EQ(p->soundNameArray(), (std::vector<std::string>{"a", "c"}));
+  p->deleteSoundTagViewDataWithTag(7);
+  EXPECT_EQ(p->soundNameArray().size(), 2u);
+}
+
+TEST_F(SettingsTest, RoomForANewSoundTag) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("snd");
+  using F = std::vector<float>;
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(370, 50), (F{0, 0}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(300, 100), (F{305, 75}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(100, 50), (F{105, 50}));
+  p->setSoundTagPointsArray({100, 200});
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(95, 40), (F{0, 0}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(150, 40), (F{200, 40}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(150, 400), (F{200, 180}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(10, 40), (F{15, 40}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(10, 90), (F{15, 85}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(80, 90), (F{0, 0})) << "15 points of room";
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(196, 30), (F{201, 30})) << "after the last tag";
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(195, 30), (F{200, 30})) << "at the end of the last tag";
+  p->setSoundTagPointsArray({250, 300, 100, 200});
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(195, 30), (F{0, 0})) << "at the end of a tag with one after it";
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(150, 60), (F{200, 50}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(260, 60), (F{300, 60}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(215, 60), (F{220, 30}));
+  EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(230, 60), (F{0, 0}));
+}
+
+TEST_F(SettingsTest, ToolsNamesAndNumbers) {
+  EXPECT_EQ(Tools::uniqueName("x", {}), "x");
+  EXPECT_EQ(Tools::uniqueName("a", {"a", "acopy1"}), "acopy2");
+  EXPECT_EQ(Tools::uniqueName("test", {"test", "testcopy1", "testcopy2"}), "testcopy3");
+  EXPECT_EQ(Tools::uniqueName("acopy2", {"acopy1", "acopy2", "acopy3"}), "acopy4");
+  std::set<std::string> ids;
+  for (int i = 0; i < 500; ++i) ids.insert(Tools::dateString());
+  EXPECT_EQ(ids.size(), 500u);
+  EXPECT_EQ(Tools::randValueBegin(4, 4), 4);
+  for (int i = 0; i < 50; ++i) {
+    int v = Tools::randValueBegin(10, 3);
+    EXPECT_GE(v, 10);
+    EXPECT_LT(v, 17);
+  }
+  EXPECT_EQ(ProjectDataModel::randStringWithModel(0), "0");
+  EXPECT_LT(std::stoi(ProjectDataModel::randStringWithModel(-7)), 7);
+}
+
+// Expected upright pixel (x, y) of a stored W x H picture for an orientation.
+std::pair<int, int> storedPixelFor(gfx::Orientation o, int x, int y, int w, int h) {
+  using gfx::Orientation;
+  switch (o) {
+    case Orientation::Up: return {x, y};
+    case Orientation::Down: return {w - 1 - x, h - 1 - y};
+    case Orientation::Left: return {w - 1 - y, x};
+    case Orientation::Right: return {y, h - 1 - x};
+    case Orientation::UpMirrored: return {w - 1 - x, y};
+    case Orientation::DownMirrored: return {x, h - 1 - y};
+    case Orientation::LeftMirrored: return {y, x};
+    case Orientation::RightMirrored: return {w - 1 - y, h - 1 - x};
+  }
+  return {x, y};
+}
+
+TEST_F(SettingsTest, AllEightOrientationsDrawUpright) {
+  constexpr int w = 5, h = 3;
+  for (int o = 0; o < 8; ++o) {
+    const auto orientation = static_cast<gfx::Orientation>(o);
+    gfx::Image stored = model_test::patternImage(w, h);
+    stored.setOrientation(orientation);
+    auto image = std::make_shared<const gfx::Image>(stored);
+    ImageRef upright = ImageOrientation::imageWithImage(image);
+    ASSERT_TRUE(upright);
+    if (orientation == gfx::Orientation::Up) {
+      EXPECT_EQ(upright, image) << "an upright picture comes back as itself";
+      continue;
+    }
+    gfx::Image shown = *upright;
+    shown.unpremultiply();
+    const bool sideways = o == 2 || o == 3 || o == 6 || o == 7;
+    const int sw = sideways ? h : w, sh = sideways ? w : h;
+    ASSERT_EQ(shown.pixelWidth(), sw) << o;
+    ASSERT_EQ(shown.pixelHeight(), sh) << o;
+    EXPECT_EQ(shown.orientation(), gfx::Orientation::Up);
+    for (int y = 0; y < sh; ++y) {
+      for (int x = 0; x < sw; ++x) {
+        auto [sx, sy] = storedPixelFor(orientation, x, y, w, h);
+        const std::uint8_t* got = shown.pixel(x, y);
+        const std::uint8_t* want = stored.pixel(sx, sy);
+        EXPECT_TRUE(std::equal(got, got + 4, want)) << "orientation " << o << " at " << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(ImageOrientation::imageWithImage(nullptr), nullptr);
+}
+
+}  // namespace
