@@ -1,0 +1,172 @@
+// Package export and import of a 300-frame project (1200 PNGs), timed against
+// Debian's zip -r -P and unzip -P on the same folder. Peak memory is reported
+// as peak_rss_MB (ru_maxrss of this process, which never sees the children's).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "model/PackageZipOperator.h"
+#include "model/ProjectDataModel.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+#include "support/Sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFrames = 300;
+constexpr const char* kProject = "Bench";
+
+double peakRssMB() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// A drawn-looking layer: a few strokes on transparency, different per seed.
+fd::Data layerPng(int w, int h, int seed) {
+  gfx::Context c(w, h);
+  c.setLineWidth(6.0f + static_cast<float>(seed % 5));
+  for (int s = 0; s < 12; ++s) {
+    c.setStrokeColor(gfx::Color::rgba8(static_cast<std::uint8_t>(seed * 40 + s * 17), static_cast<std::uint8_t>(s * 23),
+                                       static_cast<std::uint8_t>(200 - s * 9)));
+    std::vector<gfx::Point> line;
+    for (int k = 0; k < 8; ++k) {
+      line.push_back({static_cast<float>((seed * 97 + s * 61 + k * 83) % w), static_cast<float>((seed * 53 + s * 37 + k * 71) % h)});
+    }
+    c.strokePolyline(line);
+  }
+  return *gfx::encodePNG(c.makeImage());
+}
+
+void writeFile(const fs::path& p, const fd::Data& bytes) { fd::files::writeFileAtomically(p, bytes); }
+
+struct Fixture {
+  testing_support::ScopedSandbox sandbox;
+  std::shared_ptr<ProjectDataModel> project;
+  fs::path folder;
+
+  Fixture() {
+    folder = fd::paths::library() / "Projects" / kProject;
+    fs::create_directories(folder);
+    std::vector<fd::Data> layers, snapshots, icons;
+    for (int i = 0; i < 8; ++i) {
+      layers.push_back(layerPng(768, 576, i));
+      snapshots.push_back(layerPng(384, 288, i + 8));
+      icons.push_back(layerPng(216, 162, i + 16));
+    }
+    fd::Array frames;
+    fd::Dictionary lays;
+    for (int f = 1; f <= kFrames; ++f) {
+      const std::string a = "A" + std::to_string(f), b = "B" + std::to_string(f), icon = "I" + std::to_string(f);
+      writeFile(folder / (a + ".png"), layers[f % 8]);
+      writeFile(folder / (b + ".png"), layers[(f + 3) % 8]);
+      writeFile(folder / (icon + "Snapshot.png"), snapshots[f % 8]);
+      writeFile(folder / (icon + "Icon.png"), icons[f % 8]);
+      frames.push_back(fd::Dictionary{{"LaysArray", fd::Array{a, b}}, {"IconName", icon}});
+      lays[a] = fd::Dictionary{{"LayPosition", 1}, {"RefPageArray", fd::Array{f}}};
+      lays[b] = fd::Dictionary{{"LayPosition", 2}, {"RefPageArray", fd::Array{f}}, {"isLayOpen", true}};
+    }
+    fd::writePropertyList(folder / "Project.plist",
+                          fd::Dictionary{{"Version", 104}, {"FrameLayCount", 2}, {"AnimationSpeed", 0.25},
+                                         {"ImagesArray", frames}, {"temporarysArray", fd::Array{}},
+                                         {"LaysDictionary", lays}, {"ProjectDataVersion", 100}, {"DataType", 2}});
+    project = ProjectDataModel::initWithProjectName(kProject);
+  }
+};
+
+Fixture& fixture() {
+  static Fixture f;
+  return f;
+}
+
+fs::path currentPackage() { return fd::paths::documents() / (std::string(kProject) + ".zt2"); }
+
+void ensurePackage() {
+  if (!fs::exists(currentPackage())) ZipOperator().exportAndIsUpgradeVersion(*fixture().project, true);
+}
+
+void BM_ExportCurrentFormat(benchmark::State& state) {
+  Fixture& f = fixture();
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove(currentPackage());
+    state.ResumeTiming();
+    if (!ZipOperator().exportAndIsUpgradeVersion(*f.project, true)) state.SkipWithError("export failed");
+  }
+  state.counters["package_MB"] = static_cast<double>(fs::file_size(currentPackage())) / (1 << 20);
+  state.counters["peak_rss_MB"] = peakRssMB();
+}
+
+void BM_ZipCommand(benchmark::State& state) {
+  Fixture& f = fixture();
+  const fs::path out = fd::paths::temporary() / "by-zip.zip";
+  const std::string command = "cd " + quoted(f.folder) + " && /usr/bin/zip -q -r -P " + ZipOperator::kPackagePassword +
+                              " " + quoted(out) + " . >/dev/null 2>&1";
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove(out);
+    state.ResumeTiming();
+    if (std::system(command.c_str()) != 0) state.SkipWithError("zip failed");
+  }
+}
+
+void BM_ImportCurrentFormat(benchmark::State& state) {
+  fixture();
+  ensurePackage();
+  const fs::path target = fd::paths::library() / "Projects" / "Imported";
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(target);
+    state.ResumeTiming();
+    if (!ZipOperator().import(kProject, target, true)) state.SkipWithError("import failed");
+  }
+  state.counters["peak_rss_MB"] = peakRssMB();
+}
+
+void BM_UnzipCommand(benchmark::State& state) {
+  fixture();
+  ensurePackage();
+  const fs::path out = fd::paths::temporary() / "by-unzip";
+  const std::string command = "/usr/bin/unzip -q -o -P " + std::string(ZipOperator::kPackagePassword) + " " +
+                              quoted(currentPackage()) + " -d " + quoted(out) + " >/dev/null 2>&1";
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(out);
+    state.ResumeTiming();
+    if (std::system(command.c_str()) != 0) state.SkipWithError("unzip failed");
+  }
+}
+
+void BM_ExportOlderFormat(benchmark::State& state) {
+  Fixture& f = fixture();
+  const fs::path package = fd::paths::documents() / (std::string(kProject) + ".zt");
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (const auto& name : ZipOperator::packageNames(false)) fs::remove(fd::paths::documents() / (name + ".zt"));
+    fs::remove(currentPackage());
+    state.ResumeTiming();
+    if (!ZipOperator().exportAndIsUpgradeVersion(*f.project, false)) state.SkipWithError("export failed");
+  }
+  state.counters["peak_rss_MB"] = peakRssMB();
+}
+
+}  // namespace
+
+BENCHMARK(BM_ExportCurrentFormat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ZipCommand)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ImportCurrentFormat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_UnzipCommand)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ExportOlderFormat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,81 @@
+// Fuzz target for the package import path: arbitrary bytes as a package in
+// Documents, imported into the projects folder, then the same bytes through
+// the zip wrapper with and without a password. The run must never crash,
+// never write outside its sandbox, and leave no half-imported project.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "model/PackageZipOperator.h"
+#include "model/zip/ZipWrapper.h"
+#include "platform/foundation/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& sandbox() {
+  static const fs::path root = [] {
+    std::string templ = (fs::temp_directory_path() / "flipdesk-fuzz-XXXXXX").string();
+    if (::mkdtemp(templ.data()) == nullptr) std::abort();
+    fd::paths::setHomeOverride(templ);
+    fd::paths::ensureSandbox();
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(fd::paths::home(), ec);
+    });
+    return fs::path(templ);
+  }();
+  return root;
+}
+
+void check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "fuzz_import: %s\n", what);
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fs::path root = sandbox();
+  const fs::path package = fd::paths::documents() / "Fuzz.zt2";
+  {
+    std::ofstream out(package, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  const fs::path projects = fd::paths::library() / "Projects";
+  const fs::path target = projects / "Target";
+  ZipOperator op;
+  const bool imported = op.import("Fuzz", target, true);
+  std::error_code ec;
+  check(imported == fs::exists(target / "Project.plist", ec), "import answer does not match the disk");
+  fs::remove_all(target, ec);
+  for (const auto& entry : fs::directory_iterator(projects, ec)) {
+    check(false, ("left behind in Projects: " + entry.path().filename().string()).c_str());
+  }
+
+  const fs::path out = root / "out";
+  for (const char* password : {"", ZipOperator::kPackagePassword}) {
+    ZipWrapper zip;
+    if (*password ? zip.UnzipOpenFile(package, password) : zip.UnzipOpenFile(package)) {
+      zip.getZipFileContents();
+      zip.UnzipFileTo(out, false);
+      zip.UnzipCloseFile();
+    }
+    fs::remove_all(out, ec);
+  }
+  // Only the standard folders may stand at the sandbox's top level.
+  for (const auto& entry : fs::directory_iterator(root, ec)) {
+    const std::string name = entry.path().filename().string();
+    check(name == "Library" || name == "Documents" || name == "tmp", "something was written outside");
+  }
+  fs::remove(package, ec);
+  return 0;
+}

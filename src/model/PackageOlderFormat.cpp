@@ -1,0 +1,164 @@
+#include "model/PackageOlderFormat.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "model/FrameRecord.h"
+#include "model/ProjectDataModel.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+
+namespace fs = std::filesystem;
+
+namespace package_format {
+
+namespace {
+
+constexpr const char* kPlistName = "Project.plist";
+constexpr const char* kImagesArrayKey = "ImagesArray";
+constexpr const char* kTrayKey = "temporarysArray";
+constexpr const char* kLaysDictionaryKey = "LaysDictionary";
+constexpr const char* kTagFramesKey = "soundTagViewFrame";
+constexpr const char* kTagPointsKey = "SoundTagViewPoints";
+// The older layout also keeps both tag lists under these names.
+constexpr const char* kOlderTagFramesKey = "kSoundTagViewFrame";
+constexpr const char* kOlderTagPointsKey = "kSoundTagViewPoints";
+constexpr float kTimelineWidth = 330.0f;
+constexpr float kTimelineStart = 49.0f;
+
+std::optional<std::vector<FrameRecord>> readFrames(const fd::Value& list) {
+  std::vector<FrameRecord> frames;
+  if (list.isNull()) return frames;
+  if (!list.isArray()) return std::nullopt;
+  for (const fd::Value& v : *list.array()) {
+    auto record = FrameRecord::fromValue(v);
+    if (!record) return std::nullopt;
+    frames.push_back(std::move(*record));
+  }
+  return frames;
+}
+
+fd::Value framesValue(std::vector<FrameRecord>& frames) {
+  fd::Array list;
+  for (FrameRecord& f : frames) {
+    f.frameInfo.reset();
+    f.reapeatNumber.reset();
+    list.push_back(f.toValue());
+  }
+  return fd::Value(std::move(list));
+}
+
+fs::path layerFile(const fs::path& folder, const std::string& id) { return folder / (id + ".png"); }
+fs::path snapshotFile(const fs::path& folder, const std::string& icon) { return folder / (icon + "Snapshot.png"); }
+fs::path iconFile(const fs::path& folder, const std::string& icon) { return folder / (icon + "Icon.png"); }
+
+// All layers of the frame in position order, open or not, each drawn over the
+// whole snapshot; a layer without a readable file adds nothing.
+void redraw(const fs::path& folder, const FrameRecord& frame, fd::Dictionary& lays) {
+  std::vector<std::pair<int, std::string>> order;
+  for (std::size_t i = 0; i < frame.laysArray.size(); ++i) {
+    const std::string& id = frame.laysArray[i];
+    auto found = lays.find(id);
+    const fd::Value position = found != lays.end() ? found->second[kLayPositionKey] : fd::Value();
+    order.emplace_back(position.isNumber() ? position.intValue() : static_cast<int>(i) + 1, id);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+
+  gfx::Context snapshot(kSnapshotWidth, kSnapshotHeight);
+  const gfx::Rect whole{0, 0, static_cast<float>(kSnapshotWidth), static_cast<float>(kSnapshotHeight)};
+  for (const auto& [position, id] : order) {
+    if (auto picture = gfx::readPNG(layerFile(folder, id))) snapshot.drawImage(*picture, whole);
+    auto found = lays.find(id);
+    if (found != lays.end() && found->second.isDictionary()) found->second[kIsLayOpenKey] = fd::Value(true);
+  }
+  const gfx::Image picture = snapshot.makeImage();
+  gfx::writePNG(snapshotFile(folder, frame.iconName), picture);
+  gfx::Context icon(kIconWidth, kIconHeight);
+  icon.drawImage(picture, {0, 0, static_cast<float>(kIconWidth), static_cast<float>(kIconHeight)});
+  gfx::writePNG(iconFile(folder, frame.iconName), icon.makeImage());
+}
+
+void copyIfPresent(const fs::path& from, const fs::path& to) {
+  if (fd::files::exists(from)) fd::files::copyItem(from, to);
+}
+
+// A repeat copy at page becomes a frame of its own: fresh layer files and
+// records, fresh icon and snapshot files, and its page no longer counted as a
+// user of the run's shared layers.
+void makeRealFrame(const fs::path& folder, FrameRecord& frame, int page, fd::Dictionary& lays) {
+  std::vector<std::string> fresh;
+  for (std::size_t k = 0; k < frame.laysArray.size(); ++k) {
+    const std::string& id = frame.laysArray[k];
+    const std::string newId = ProjectDataModel::dateString();
+    copyIfPresent(layerFile(folder, id), layerFile(folder, newId));
+    fd::Value record = fd::Dictionary{{kLayPositionKey, fd::Value(static_cast<int>(k) + 1)}};
+    auto found = lays.find(id);
+    if (found != lays.end() && found->second.isDictionary()) {
+      record = found->second;
+      if (fd::Array* refs = found->second[kRefPageArrayKey].array()) {
+        std::erase_if(*refs, [page](const fd::Value& v) { return v.intValue() == page; });
+      }
+    }
+    record[kRefPageArrayKey] = fd::Array{fd::Value(page)};
+    record[kIsLayOpenKey] = fd::Value(true);
+    lays[newId] = std::move(record);
+    fresh.push_back(newId);
+  }
+  const std::string newIcon = ProjectDataModel::dateString();
+  copyIfPresent(snapshotFile(folder, frame.iconName), snapshotFile(folder, newIcon));
+  copyIfPresent(iconFile(folder, frame.iconName), iconFile(folder, newIcon));
+  frame.laysArray = std::move(fresh);
+  frame.iconName = newIcon;
+}
+
+}  // namespace
+
+std::vector<float> olderTagPoints(const std::vector<int>& tagFrames, int frameCount) {
+  std::vector<float> points;
+  if (frameCount <= 0) return points;
+  const float step = kTimelineWidth / static_cast<float>(frameCount);
+  for (int f : tagFrames) points.push_back(step * static_cast<float>(f - 1) + kTimelineStart);
+  return points;
+}
+
+bool convertToOlderFormat(const fs::path& folder) {
+  const fs::path plistPath = folder / kPlistName;
+  auto plist = fd::readPropertyList(plistPath);
+  if (!plist || !plist->isDictionary()) return false;
+  fd::Value& root = *plist;
+  auto frames = readFrames(root[kImagesArrayKey]);
+  auto tray = readFrames(root[kTrayKey]);
+  if (!frames || !tray) return false;
+  if (!root[kLaysDictionaryKey].isDictionary()) root[kLaysDictionaryKey] = fd::Dictionary{};
+  fd::Dictionary& lays = *root[kLaysDictionaryKey].dictionary();
+
+  // Runs are drawn before their copies are split off, so that each copy
+  // starts from the run's new all-layer pictures.
+  for (const FrameRecord& f : *frames) {
+    if (!f.isRepeatCopy()) redraw(folder, f, lays);
+  }
+  for (const FrameRecord& f : *tray) redraw(folder, f, lays);
+  for (std::size_t i = 0; i < frames->size(); ++i) {
+    if ((*frames)[i].isRepeatCopy()) makeRealFrame(folder, (*frames)[i], static_cast<int>(i) + 1, lays);
+  }
+  root[kImagesArrayKey] = framesValue(*frames);
+  root[kTrayKey] = framesValue(*tray);
+
+  const fd::Value tagFrames = root[kTagFramesKey];
+  if (tagFrames.isArray() && tagFrames.count() > 0) {
+    std::vector<int> values;
+    for (const fd::Value& v : *tagFrames.array()) values.push_back(v.intValue());
+    fd::Array points;
+    for (float p : olderTagPoints(values, static_cast<int>(frames->size()))) points.push_back(fd::Value(p));
+    root[kTagPointsKey] = points;
+    root[kOlderTagPointsKey] = points;
+    root[kOlderTagFramesKey] = tagFrames;
+  }
+  return fd::writePropertyList(plistPath, root);
+}
+
+}  // namespace package_format

@@ -1,0 +1,238 @@
+#include "model/PackageZipOperator.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <string_view>
+
+#include "model/PackageOlderFormat.h"
+#include "model/ProjectDataModel.h"
+#include "model/SafeName.h"
+#include "model/Tools.h"
+#include "model/zip/EntryName.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Only these extensions are packed, compared exactly (case included).
+constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PNG", "png", "plist",
+                                                               "m4r", "caf", "wav", "aif"};
+// Extensions counted as taken package names.
+constexpr std::array<std::string_view, 4> kPackageExtensions = {"zt", "ZT", "zt2", "ZT2"};
+constexpr const char* kPlistName = "Project.plist";
+
+bool hasExtensionIn(const fs::path& p, auto const& list) {
+  const std::string ext = p.extension().string();
+  if (ext.size() < 2) return false;
+  const std::string_view bare = std::string_view(ext).substr(1);
+  return std::find(list.begin(), list.end(), bare) != list.end();
+}
+
+bool isRealFile(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::symlink_status(p, ec));
+}
+
+// Moves a file or folder to a path that must still be free at that instant.
+bool moveNoReplace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EINVAL || errno == ENOSYS || errno == EXDEV) return fd::files::moveItem(from, to);
+  return false;
+}
+
+// A fresh folder of its own next to (or in) the given folder.
+fs::path makeUniqueFolder(const fs::path& parent, const std::string& prefix) {
+  std::error_code ec;
+  fs::create_directories(parent, ec);
+  std::string pattern = (parent / (prefix + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  return fs::path(pattern);
+}
+
+// Removes a staging folder on every way out unless it was handed on.
+class StagingFolder {
+ public:
+  explicit StagingFolder(fs::path path) : path_(std::move(path)) {}
+  ~StagingFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  const fs::path& path() const { return path_; }
+  bool valid() const { return !path_.empty(); }
+
+ private:
+  fs::path path_;
+};
+
+// Sound files named by the project's tags, taken from Documents and packed
+// under their names; a file of the same name in the folder wins.
+std::vector<std::pair<fs::path, std::string>> taggedSounds(const std::vector<std::string>& names,
+                                                           const fs::path& documents, const fs::path& folder) {
+  std::vector<std::pair<fs::path, std::string>> sounds;
+  for (const std::string& name : names) {
+    const auto checked = zipnames::check(name);
+    if (checked.verdict != zipnames::Verdict::Safe) continue;
+    fs::path relative;
+    for (const std::string& part : checked.components) relative /= part;
+    const fs::path source = documents / relative;
+    std::error_code ec;
+    if (!isRealFile(source) || fs::exists(fs::symlink_status(folder / relative, ec))) continue;
+    const std::string entry = relative.generic_string();
+    const bool listed = std::any_of(sounds.begin(), sounds.end(), [&](const auto& s) { return s.second == entry; });
+    if (!listed) sounds.emplace_back(source, entry);
+  }
+  return sounds;
+}
+
+}  // namespace
+
+const char* describe(PackageFailure failure) {
+  switch (failure) {
+    case PackageFailure::None: return "no failure";
+    case PackageFailure::TargetExists: return "the target folder already exists";
+    case PackageFailure::PackageMissing: return "no such package in Documents";
+    case PackageFailure::BadName: return "the name is not a plain file name";
+    case PackageFailure::NotAProject: return "the package holds no project";
+    case PackageFailure::Archive: return "the zip archive failed";
+    case PackageFailure::ProjectMissing: return "the project folder is missing";
+    case PackageFailure::Conversion: return "the older package layout could not be made";
+    case PackageFailure::FileSystem: return "a file operation failed";
+  }
+  return "unknown failure";
+}
+
+bool ZipOperator::fail(PackageFailure failure, ZipFailure archive) {
+  lastFailure_ = failure;
+  archiveFailure_ = archive;
+  return false;
+}
+
+bool ZipOperator::packFolder(const fs::path& folder, const std::vector<std::pair<fs::path, std::string>>& extra,
+                             const fs::path& zipPath) {
+  std::vector<std::pair<fs::path, std::string>> files;
+  for (const std::string& relative : fd::files::subpaths(folder)) {
+    const fs::path file = folder / relative;
+    if (hasExtensionIn(file, kPackedExtensions) && isRealFile(file)) files.emplace_back(file, relative);
+  }
+  files.insert(files.end(), extra.begin(), extra.end());
+  ZipWrapper zip;
+  if (!zip.CreateZipFile2(zipPath, kPackagePassword)) return fail(PackageFailure::Archive, zip.lastFailure());
+  for (const auto& [file, entry] : files) {
+    if (!zip.addFileToZip(file, entry)) {
+      const ZipFailure why = zip.lastFailure();
+      zip.CloseZipFile2();
+      return fail(PackageFailure::Archive, why);
+    }
+  }
+  if (!zip.CloseZipFile2()) return fail(PackageFailure::Archive, zip.lastFailure());
+  return true;
+}
+
+bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, bool isUpgradeVersion) {
+  lastFailure_ = PackageFailure::None;
+  archiveFailure_ = ZipFailure::None;
+  lastPackagePath_.clear();
+  std::string name = project.curProjectName();
+  if (!isPlainPathComponent(name)) return fail(PackageFailure::BadName);
+  const fs::path source = project.projectDicPath();
+  if (!fd::files::isDirectory(source)) return fail(PackageFailure::ProjectMissing);
+
+  // The zip, and for the older layout a converted copy of the project, are
+  // made in a staging folder of its own: the project folder is only read,
+  // tagged sounds are packed straight from Documents, and two exports never
+  // share a work folder.
+  StagingFolder staging(makeUniqueFolder(fd::paths::temporary(), "ProjectData-"));
+  if (!staging.valid()) return fail(PackageFailure::FileSystem);
+  fs::path work = source;
+  if (!isUpgradeVersion) {
+    work = staging.path() / "project";
+    if (!fd::files::copyItem(source, work)) return fail(PackageFailure::FileSystem);
+    if (!package_format::convertToOlderFormat(work)) return fail(PackageFailure::Conversion);
+  }
+
+  const fs::path documents = fd::paths::documents();
+  if (!fd::files::createDirectory(documents)) return fail(PackageFailure::FileSystem);
+  if (fd::files::exists(documents / (name + "." + kCurrentExtension)) ||
+      fd::files::exists(documents / (name + "." + kOlderExtension))) {
+    name = rightNameWithName(name);
+  }
+  const auto sounds = taggedSounds(project.soundNameArray(), documents, work);
+
+  const fs::path zipPath = staging.path() / (name + ".zip");
+  if (!packFolder(work, sounds, zipPath)) return false;
+  const fs::path package = documents / (name + "." + (isUpgradeVersion ? kCurrentExtension : kOlderExtension));
+  if (!moveNoReplace(zipPath, package)) return fail(PackageFailure::FileSystem);
+  lastPackagePath_ = package;
+  return true;
+}
+
+bool ZipOperator::exports(const std::vector<std::shared_ptr<ProjectDataModel>>& projects, bool isUpgradeVersion) {
+  bool all = true;
+  for (const auto& project : projects) {
+    all = (project && exportAndIsUpgradeVersion(*project, isUpgradeVersion)) && all;
+  }
+  return all;
+}
+
+bool ZipOperator::import(const std::string& name, const fs::path& folder, bool isUpgrade) {
+  lastFailure_ = PackageFailure::None;
+  archiveFailure_ = ZipFailure::None;
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(folder, ec))) return fail(PackageFailure::TargetExists);
+  if (!isPlainPathComponent(name) || folder.filename().empty()) return fail(PackageFailure::BadName);
+  const fs::path package =
+      fd::paths::documents() / (name + "." + (isUpgrade ? kCurrentExtension : kOlderExtension));
+  if (!isRealFile(package)) return fail(PackageFailure::PackageMissing);
+
+  // Unpacked beside the target under a hidden name, so that a failure at any
+  // entry leaves the projects folder as it was.
+  StagingFolder staging(makeUniqueFolder(folder.parent_path(), "." + folder.filename().string() + ".import-"));
+  if (!staging.valid()) return fail(PackageFailure::FileSystem);
+  ZipWrapper zip;
+  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(staging.path(), false);
+  const ZipFailure why = zip.lastFailure();
+  zip.UnzipCloseFile();
+  if (!unpacked) return fail(PackageFailure::Archive, why);
+
+  const fs::path plist = staging.path() / kPlistName;
+  if (!isRealFile(plist)) return fail(PackageFailure::NotAProject);
+  const auto contents = fd::readPropertyList(plist);
+  if (!contents || !contents->isDictionary()) return fail(PackageFailure::NotAProject);
+  // Project folders are plain folders; the staging folder was made private.
+  fs::permissions(staging.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec, ec);
+  if (!moveNoReplace(staging.path(), folder)) {
+    return fail(fd::files::exists(folder) ? PackageFailure::TargetExists : PackageFailure::FileSystem);
+  }
+  return true;
+}
+
+std::string ZipOperator::rightNameWithName(const std::string& name) const {
+  std::vector<std::string> taken;
+  for (const std::string& relative : fd::files::subpaths(fd::paths::documents())) {
+    fs::path p(relative);
+    if (hasExtensionIn(p, kPackageExtensions)) taken.push_back(p.replace_extension().generic_string());
+  }
+  return Tools::uniqueName(name, taken);
+}
+
+std::vector<std::string> ZipOperator::packageNames(bool isUpgrade) {
+  const std::string suffix = std::string(".") + (isUpgrade ? kCurrentExtension : kOlderExtension);
+  std::vector<std::string> names;
+  const fs::path documents = fd::paths::documents();
+  for (const std::string& item : fd::files::contentsOfDirectory(documents)) {
+    if (item.size() <= suffix.size() || !item.ends_with(suffix)) continue;
+    if (isRealFile(documents / item)) names.push_back(item.substr(0, item.size() - suffix.size()));
+  }
+  return names;
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Project packages: one password-protected zip in Documents per exported
+// project, "zt2" holding the project folder as it is, "zt" the older layout.
+// Exports are written aside and moved into place whole; imports unpack beside
+// the target folder and move it in only once every entry checked out.
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/zip/ZipWrapper.h"
+
+class ProjectDataModel;
+
+enum class PackageFailure {
+  None,
+  TargetExists,     // import: something already stands at the target path
+  PackageMissing,   // import: no such package in Documents
+  BadName,          // a package name that is not one plain file name
+  NotAProject,      // import: the archive holds no readable Project.plist
+  Archive,          // the zip layer failed; see archiveFailure()
+  ProjectMissing,   // export: the project folder is not there
+  Conversion,       // export: the older layout could not be made
+  FileSystem,       // a copy, move or folder creation failed
+};
+const char* describe(PackageFailure failure);
+
+class ZipOperator {
+ public:
+  static constexpr const char* kPackagePassword = "Quillmarkpond_Haverstock_QWM";
+  static constexpr const char* kCurrentExtension = "zt2";
+  static constexpr const char* kOlderExtension = "zt";
+
+  // export:andIsUpgradeVersion: (the first keyword alone is reserved in C++).
+  // YES only when the package now stands in Documents.
+  bool exportAndIsUpgradeVersion(const ProjectDataModel& project, bool isUpgradeVersion);
+  bool exports(const std::vector<std::shared_ptr<ProjectDataModel>>& projects, bool isUpgradeVersion);
+  // Unpacks <Documents>/<name>.zt2 (or .zt) into folder, which must not exist.
+  bool import(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
+  // A name no package of either extension in Documents uses.
+  std::string rightNameWithName(const std::string& name) const;
+
+  // Names (without extension) of the packages of one format in Documents.
+  static std::vector<std::string> packageNames(bool isUpgrade);
+
+  // Why the last export or import answered NO, and where the last export went.
+  PackageFailure lastFailure() const { return lastFailure_; }
+  ZipFailure archiveFailure() const { return archiveFailure_; }
+  const std::filesystem::path& lastPackagePath() const { return lastPackagePath_; }
+
+ private:
+  bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None);
+  bool packFolder(const std::filesystem::path& folder,
+                  const std::vector<std::pair<std::filesystem::path, std::string>>& extra,
+                  const std::filesystem::path& zipPath);
+
+  PackageFailure lastFailure_ = PackageFailure::None;
+  ZipFailure archiveFailure_ = ZipFailure::None;
+  std::filesystem::path lastPackagePath_;
+};

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "model/PackageZipOperator.h"
+#include "model/ProjectDataModel.h"
+#include "model/zip/ZipWrapper.h"
+#include "package_test_support.h"
+#include "support/Sandbox.h"
+
+namespace fs = std::filesystem;
+using namespace packagetest;
+using namespace ziptest;
+
+namespace {
+
+class PackageExportTest : public testing_support::SandboxTest {
+ protected:
+  fs::path documents() const { return fd::paths::documents(); }
+  void touch(const std::string& name) { writeBytes(documents() / name, bytesOf("x")); }
+
+  std::shared_ptr<ProjectDataModel> project(const std::string& name, int frames = 2) {
+    writeProject(plainProject(name, frames));
+    return ProjectDataModel::initWithProjectName(name);
+  }
+
+  std::vector<std::string> entriesOf(const fs::path& package) {
+    ZipWrapper zip;
+    EXPECT_TRUE(zip.UnzipOpenFile(package, ZipOperator::kPackagePassword));
+    auto names = zip.getZipFileContents();
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::vector<std::string> documentsListing() { return fd::files::contentsOfDirectory(documents()); }
+};
+
+TEST_F(PackageExportTest, NamesFollowTheProjectAndAvoidEveryTakenPackage) {
+  auto walk = project("Walk");
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walk.zt2");
+
+  // Walk.zt2 alone already blocks the name: the package becomes Walkcopy1,
+  // and no stray Walk.zip is left behind.
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy1.zt2");
+  EXPECT_EQ(documentsListing(), (std::vector<std::string>{"Walk.zt2", "Walkcopy1.zt2"}));
+
+  touch("Walk.zt");
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy2.zt2");
+  // The older format is kept apart from a current package of the same name.
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, false));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy3.zt");
+}
+
+TEST_F(PackageExportTest, RightNameCountsUpFromTheHighestCopy) {
+  touch("Walk.zt");
+  touch("Walkcopy3.zt");
+  ZipOperator op;
+  EXPECT_EQ(op.rightNameWithName("Walk"), "Walkcopy1");
+  EXPECT_EQ(op.rightNameWithName("Walkcopy3"), "Walkcopy4");
+  EXPECT_EQ(op.rightNameWithName("Run"), "Run");
+  touch("Walkcopy1.ZT2");
+  EXPECT_EQ(op.rightNameWithName("Walk"), "Walkcopy2");
+
+  auto walk = project("Walk");
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, false));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy2.zt");
+  auto copy3 = project("Walkcopy3");
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*copy3, false));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy4.zt");
+}
+
+TEST_F(PackageExportTest, OnlyPackedExtensionsAndTaggedSoundsGoIn) {
+  ProjectLayout layout = plainProject("Song", 1);
+  layout.soundNames = {"Rec1.caf", "Missing.caf", "../escape.caf"};
+  layout.tagFrames = {1, 1, 1, 1, 1, 1};
+  writeProject(layout);
+  const fs::path folder = projectFolder("Song");
+  for (const char* extra : {"notes.txt", "a.JPG", "b.jpg", "c.m4r", "d.wav", "e.aif", "f.Png", "g.jpeg", "noext"}) {
+    writeBytes(folder / extra, bytesOf(extra));
+  }
+  writeBytes(documents() / "Rec1.caf", bytesOf("sound"));
+  writeBytes(fd::paths::library() / "escape.caf", bytesOf("outside"));
+  const auto before = folderContents(folder);
+
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Song"), true));
+  EXPECT_EQ(entriesOf(documents() / "Song.zt2"),
+            (std::vector<std::string>{"I1Icon.png", "I1Snapshot.png", "L1a.png", "L1b.png", "Project.plist",
+                                      "Rec1.caf", "a.JPG", "b.jpg", "c.m4r", "d.wav", "e.aif"}));
+  // The project folder itself is not touched by an export.
+  EXPECT_EQ(folderContents(folder), before);
+}
+
+TEST_F(PackageExportTest, EveryEntryIsEncryptedWithThePackagePassword) {
+  auto walk = project("Walk");
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
+  ZipWrapper none;
+  ASSERT_TRUE(none.UnzipOpenFile(documents() / "Walk.zt2"));
+  EXPECT_FALSE(none.UnzipFileTo(root() / "none", false));
+  EXPECT_EQ(none.lastFailure(), ZipFailure::PasswordRequired);
+}
+
+TEST_F(PackageExportTest, FailureAnswersNoAndLeavesNothing) {
+  auto ghost = ProjectDataModel::initWithProjectName("Ghost");
+  fs::remove_all(projectFolder("Ghost"));
+  ZipOperator op;
+  EXPECT_FALSE(op.exportAndIsUpgradeVersion(*ghost, true));
+  EXPECT_EQ(op.lastFailure(), PackageFailure::ProjectMissing);
+
+  // A project whose plist cannot be read cannot be converted to the older
+  // layout; nothing may claim success.
+  auto broken = project("Broken");
+  writeBytes(projectFolder("Broken") / "Project.plist", bytesOf("not a plist"));
+  EXPECT_FALSE(op.exportAndIsUpgradeVersion(*broken, false));
+  EXPECT_EQ(op.lastFailure(), PackageFailure::Conversion);
+
+  // An unreadable layer file makes the archive fail.
+  auto locked = project("Locked");
+  fs::permissions(projectFolder("Locked") / "L1a.png", fs::perms::none);
+  if (::access((projectFolder("Locked") / "L1a.png").c_str(), R_OK) != 0) {
+    EXPECT_FALSE(op.exportAndIsUpgradeVersion(*locked, true));
+    EXPECT_EQ(op.lastFailure(), PackageFailure::Archive);
+  }
+  EXPECT_TRUE(documentsListing().empty());
+  EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
+}
+
+TEST_F(PackageExportTest, ExportsAnswersForAll) {
+  ZipOperator op;
+  EXPECT_TRUE(op.exports({}, true));
+  auto a = project("A");
+  auto b = project("B");
+  EXPECT_TRUE(op.exports({a, b}, true));
+  EXPECT_EQ(ZipOperator::packageNames(true), (std::vector<std::string>{"A", "B"}));
+  EXPECT_TRUE(ZipOperator::packageNames(false).empty());
+  fs::remove_all(projectFolder("B"));
+  EXPECT_FALSE(op.exports({a, b}, false));
+  // A.zt2 already holds the name A, so the older package takes the next one.
+  EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"Acopy1"}));
+}
+
+}  // namespace

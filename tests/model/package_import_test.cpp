@@ -1,0 +1,129 @@
+// Imports of bad packages: every one answers NO with its reason, and the
+// projects folder, Documents and everything else stay exactly as they were.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "model/PackageZipOperator.h"
+#include "model/ProjectDataModel.h"
+#include "package_test_support.h"
+#include "support/Sandbox.h"
+
+namespace fs = std::filesystem;
+using namespace packagetest;
+using namespace ziptest;
+
+namespace {
+
+constexpr const char* kPassword = ZipOperator::kPackagePassword;
+
+class PackageImportTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override { writeProject(plainProject("Existing", 2)); }
+
+  fs::path documents() const { return fd::paths::documents(); }
+
+  Entry plist() const {
+    return Entry{.name = "Project.plist", .content = readBytes(projectFolder("Existing") / "Project.plist"),
+                 .password = kPassword};
+  }
+  Entry png(const std::string& name, std::string bytes = "png bytes") const {
+    return Entry{.name = name, .content = bytesOf(bytes), .password = kPassword};
+  }
+
+  // Imports Documents/<name>.zt2 into Projects/Target expecting NO, and checks
+  // that the whole sandbox but for the package is as it was.
+  PackageFailure importExpectingRefusal(const std::string& name, ZipFailure* archive = nullptr) {
+    const auto before = snapshotTree(root());
+    ZipOperator op;
+    EXPECT_FALSE(op.import(name, projectFolder("Target"), true));
+    EXPECT_EQ(snapshotTree(root()), before) << "the import changed something";
+    if (archive) *archive = op.archiveFailure();
+    return op.lastFailure();
+  }
+
+  ZipFailure refusedArchive(const std::vector<Entry>& entries) {
+    EXPECT_TRUE(buildArchive(documents() / "Bad.zt2", entries));
+    ZipFailure archive = ZipFailure::None;
+    EXPECT_EQ(importExpectingRefusal("Bad", &archive), PackageFailure::Archive);
+    fs::remove(documents() / "Bad.zt2");
+    return archive;
+  }
+};
+
+TEST_F(PackageImportTest, ImportIntoAnExistingFolderDoesNothing) {
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Existing"), true));
+  const auto before = snapshotTree(root());
+  EXPECT_FALSE(op.import("Existing", projectFolder("Existing"), true));
+  EXPECT_EQ(op.lastFailure(), PackageFailure::TargetExists);
+  EXPECT_EQ(snapshotTree(root()), before);
+}
+
+TEST_F(PackageImportTest, MissingPackageOrBadNameAnswersNo) {
+  EXPECT_EQ(importExpectingRefusal("Nothing"), PackageFailure::PackageMissing);
+  writeBytes(root() / "Outside.zt2", bytesOf("x"));
+  EXPECT_EQ(importExpectingRefusal("../Outside"), PackageFailure::BadName);
+  // The older extension is looked for only when asked.
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Existing"), true));
+  EXPECT_FALSE(op.import("Existing", projectFolder("Target"), false));
+  EXPECT_EQ(op.lastFailure(), PackageFailure::PackageMissing);
+}
+
+TEST_F(PackageImportTest, HostileEntriesAreRefusedWhole) {
+  EXPECT_EQ(refusedArchive({plist(), png("../../Documents/evil.png")}), ZipFailure::UnsafeName);
+  EXPECT_EQ(refusedArchive({plist(), png("/tmp/evil.png")}), ZipFailure::UnsafeName);
+  EXPECT_EQ(refusedArchive({plist(), png("..\\Existing\\L1a.png")}), ZipFailure::UnsafeName);
+  Entry link = unixEntry("L1a.png", "../Existing/L1a.png", S_IFLNK | 0777);
+  link.password = kPassword;
+  EXPECT_EQ(refusedArchive({plist(), link}), ZipFailure::LinkEntry);
+}
+
+TEST_F(PackageImportTest, DamagedPackagesLeaveNoHalfProject) {
+  // The first entries are fine and would be written; the bad last one must
+  // take them all away again.
+  std::vector<std::uint8_t> content(50000, 'p');
+  Entry corrupt{.name = "L9.png", .content = content, .password = kPassword};
+  corrupt.crc = crcOf(content) ^ 0x0000FFFFu;
+  EXPECT_EQ(refusedArchive({plist(), png("L1.png"), corrupt}), ZipFailure::WrongPassword);
+
+  Entry plainCorrupt{.name = "L9.png", .content = content, .crc = crcOf(content) ^ 1u};
+  EXPECT_EQ(refusedArchive({plist(), png("L1.png"), plainCorrupt}), ZipFailure::CorruptEntry);
+
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Existing"), true));
+  const auto bytes = readBytes(documents() / "Existing.zt2");
+  writeBytes(documents() / "Cut.zt2", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  ZipFailure archive = ZipFailure::None;
+  EXPECT_EQ(importExpectingRefusal("Cut", &archive), PackageFailure::Archive);
+  EXPECT_EQ(archive, ZipFailure::CannotOpen);
+}
+
+TEST_F(PackageImportTest, WrongOrMissingPasswordIsReportedAsSuch) {
+  Entry other{.name = "Project.plist", .content = bytesOf(std::string(2000, 'k')), .password = "another password"};
+  EXPECT_EQ(refusedArchive({other}), ZipFailure::WrongPassword);
+  // An unencrypted package extracts, but it must still hold a project.
+  ASSERT_TRUE(buildArchive(documents() / "Open.zt2", {Entry{.name = "L1.png", .content = bytesOf("x")}}));
+  EXPECT_EQ(importExpectingRefusal("Open"), PackageFailure::NotAProject);
+}
+
+TEST_F(PackageImportTest, ZipBombIsStopped) {
+  const std::vector<std::uint8_t> zeros(8u << 20, 0);
+  std::vector<std::uint8_t> block = rawDeflate(zeros);
+  std::vector<Entry> bomb{plist()};
+  for (int i = 0; i < 40; ++i) {
+    bomb.push_back(Entry{.name = "z" + std::to_string(i) + ".png", .content = {}, .crc = crcOf(zeros),
+                         .declaredSize = zeros.size(), .payload = block});
+  }
+  EXPECT_EQ(refusedArchive(bomb), ZipFailure::TooLarge);
+}
+
+TEST_F(PackageImportTest, ProjectPlistMustBeReadable) {
+  ASSERT_TRUE(buildArchive(documents() / "NoPlist.zt2", {png("L1.png")}));
+  EXPECT_EQ(importExpectingRefusal("NoPlist"), PackageFailure::NotAProject);
+  ASSERT_TRUE(buildArchive(documents() / "BadPlist.zt2",
+                           {Entry{.name = "Project.plist", .content = bytesOf("garbage"), .password = kPassword}}));
+  EXPECT_EQ(importExpectingRefusal("BadPlist"), PackageFailure::NotAProject);
+}
+
+}  // namespace

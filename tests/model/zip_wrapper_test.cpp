@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
+
+#include "model/zip/TraditionalCipher.h"
+#include "model/zip/ZipWrapper.h"
+#include "support/Sandbox.h"
+#include "zip_test_support.h"
+
+namespace fs = std::filesystem;
+using namespace ziptest;
+
+namespace {
+
+class ZipWrapperTest : public testing_support::SandboxTest {
+ protected:
+  fs::path dir(const char* name) { return root() / name; }
+
+  void makeFile(const fs::path& p, const std::string& text) { writeBytes(p, bytesOf(text)); }
+
+  bool writeZip(const fs::path& zipPath, const std::vector<std::pair<fs::path, std::string>>& files,
+                const std::string& password = "") {
+    ZipWrapper zip;
+    if (!(password.empty() ? zip.CreateZipFile2(zipPath) : zip.CreateZipFile2(zipPath, password))) return false;
+    for (const auto& [file, name] : files) {
+      if (!zip.addFileToZip(file, name)) return false;
+    }
+    return zip.CloseZipFile2();
+  }
+};
+
+class RecordingDelegate : public ZipWrapperDelegate {
+ public:
+  bool answersErrorMessage() const override { return true; }
+  void ErrorMessage(const std::string& message) override { messages.push_back(message); }
+  bool answersOverWriteOperation() const override { return true; }
+  bool OverWriteOperation(const fs::path& path) override {
+    asked.push_back(path);
+    return allowOverwrite;
+  }
+  std::vector<std::string> messages;
+  std::vector<fs::path> asked;
+  bool allowOverwrite = false;
+};
+
+TEST_F(ZipWrapperTest, RoundTripWithAndWithoutPassword) {
+  std::vector<std::uint8_t> big(300 * 1024);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>((i * 7919) >> 3);
+  writeBytes(dir("src/big.png"), big);
+  makeFile(dir("src/empty.plist"), "");
+  for (const std::string& password : {std::string(), std::string("Secret_pass_XYZ")}) {
+    SCOPED_TRACE(password);
+    const fs::path zipPath = dir("out.zip");
+    ASSERT_TRUE(writeZip(zipPath, {{dir("src/big.png"), "big.png"}, {dir("src/empty.plist"), "sub/empty.plist"}},
+                         password));
+    ZipWrapper reader;
+    ASSERT_TRUE(password.empty() ? reader.UnzipOpenFile(zipPath) : reader.UnzipOpenFile(zipPath, password));
+    EXPECT_EQ(reader.getZipFileContents(), (std::vector<std::string>{"big.png", "sub/empty.plist"}));
+    const fs::path out = dir(password.empty() ? "plain" : "secret");
+    ASSERT_TRUE(reader.UnzipFileTo(out, false)) << describe(reader.lastFailure());
+    EXPECT_TRUE(reader.UnzipCloseFile());
+    EXPECT_EQ(readBytes(out / "big.png"), big);
+    EXPECT_TRUE(fs::is_regular_file(out / "sub/empty.plist"));
+    EXPECT_EQ(fs::file_size(out / "sub/empty.plist"), 0u);
+  }
+}
+
+TEST_F(ZipWrapperTest, PasswordIsRequiredAndChecked) {
+  makeFile(dir("a.png"), std::string(5000, 'a'));
+  makeFile(dir("b.png"), "bbbbbbbbbbbbbbbbbbbbbbbbbbb");
+  const fs::path zipPath = dir("locked.zip");
+  ASSERT_TRUE(writeZip(zipPath, {{dir("a.png"), "a.png"}, {dir("b.png"), "b.png"}}, "right"));
+
+  auto delegate = std::make_shared<RecordingDelegate>();
+  ZipWrapper noPassword;
+  noPassword.setDelegate(delegate);
+  ASSERT_TRUE(noPassword.UnzipOpenFile(zipPath));
+  EXPECT_FALSE(noPassword.UnzipFileTo(dir("none"), false));
+  EXPECT_EQ(noPassword.lastFailure(), ZipFailure::PasswordRequired);
+  ASSERT_FALSE(delegate->messages.empty());
+  EXPECT_EQ(delegate->messages.front(), "Error occurs");
+  EXPECT_FALSE(fs::exists(dir("none/a.png")));
+
+  // A wrong password passes the one-byte header check now and then; with
+  // many tries some must pass it and then fail on CRC or inflate instead.
+  for (int i = 0; i < 40; ++i) {
+    ZipWrapper wrong;
+    ASSERT_TRUE(wrong.UnzipOpenFile(zipPath, "wrong" + std::to_string(i)));
+    EXPECT_FALSE(wrong.UnzipFileTo(dir("wrong"), false));
+    EXPECT_EQ(wrong.lastFailure(), ZipFailure::WrongPassword);
+  }
+  EXPECT_TRUE(snapshotTree(dir("wrong")).empty());
+}
+
+TEST_F(ZipWrapperTest, CloseAnswersFollowWhatIsOpen) {
+  ZipWrapper zip;
+  EXPECT_FALSE(zip.CloseZipFile2());
+  EXPECT_TRUE(zip.UnzipCloseFile());
+  EXPECT_FALSE(zip.addFileToZip(dir("x"), "x"));
+  EXPECT_EQ(zip.lastFailure(), ZipFailure::NotOpen);
+  EXPECT_FALSE(zip.UnzipFileTo(dir("x"), true));
+  EXPECT_FALSE(zip.UnzipOpenFile(dir("missing.zip")));
+}
+
+TEST_F(ZipWrapperTest, AddingAMissingFileFails) {
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.CreateZipFile2(dir("z.zip"), "pw"));
+  EXPECT_FALSE(zip.addFileToZip(dir("nothing.png"), "nothing.png"));
+  EXPECT_EQ(zip.lastFailure(), ZipFailure::CannotRead);
+  EXPECT_TRUE(zip.CloseZipFile2());
+}
+
+TEST_F(ZipWrapperTest, BackslashNamesBecomeFoldersAndFolderEntriesMakeFolders) {
+  const fs::path zipPath = dir("names.zip");
+  ASSERT_TRUE(buildArchive(zipPath, {Entry{.name = "a\\b.png", .content = bytesOf("B")},
+                                     Entry{.name = "empty\\", .content = {}},
+                                     Entry{.name = "x/y/", .content = {}}}));
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.UnzipOpenFile(zipPath));
+  EXPECT_EQ(zip.getZipFileContents(), (std::vector<std::string>{"a/b.png", "empty/", "x/y/"}));
+  ASSERT_TRUE(zip.UnzipFileTo(dir("out"), false));
+  EXPECT_EQ(readBytes(dir("out/a/b.png")), bytesOf("B"));
+  EXPECT_TRUE(fs::is_directory(dir("out/empty")));
+  EXPECT_TRUE(fs::is_directory(dir("out/x/y")));
+}
+
+TEST_F(ZipWrapperTest, DateFieldHoldsSecondsSince1980LocalTime) {
+  std::tm tm{};
+  tm.tm_year = 80;
+  tm.tm_mon = 0;
+  tm.tm_mday = 2;
+  tm.tm_isdst = -1;
+  const std::time_t jan2 = std::mktime(&tm);
+  makeFile(dir("old.png"), "old");
+  struct timespec times[2] = {{0, UTIME_OMIT}, {jan2, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir("old.png").c_str(), times, 0), 0);
+  ASSERT_TRUE(writeZip(dir("d.zip"), {{dir("old.png"), "old.png"}}, "pw"));
+
+  unzFile unz = unzOpen64(dir("d.zip").c_str());
+  ASSERT_NE(unz, nullptr);
+  ASSERT_EQ(unzGoToFirstFile(unz), UNZ_OK);
+  unz_file_info64 info{};
+  ASSERT_EQ(unzGetCurrentFileInfo64(unz, &info, nullptr, 0, nullptr, 0, nullptr, 0), UNZ_OK);
+  unzClose(unz);
+  EXPECT_EQ(info.dosDate, 86400u);
+
+  ZipWrapper reader;
+  ASSERT_TRUE(reader.UnzipOpenFile(dir("d.zip"), "pw"));
+  ASSERT_TRUE(reader.UnzipFileTo(dir("out"), false));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir("out/old.png").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, jan2);
+}
+
+TEST_F(ZipWrapperTest, OverwriteFollowsFlagAndDelegate) {
+  makeFile(dir("new.png"), "new");
+  ASSERT_TRUE(writeZip(dir("o.zip"), {{dir("new.png"), "f.png"}}));
+  const auto extractInto = [&](const fs::path& out, bool overWrite, std::shared_ptr<ZipWrapperDelegate> delegate) {
+    makeFile(out / "f.png", "old");
+    ZipWrapper zip;
+    zip.setDelegate(std::move(delegate));
+    EXPECT_TRUE(zip.UnzipOpenFile(dir("o.zip")));
+    EXPECT_TRUE(zip.UnzipFileTo(out, overWrite));
+    return readBytes(out / "f.png");
+  };
+  // Without a delegate "may I overwrite?" answers YES.
+  EXPECT_EQ(extractInto(dir("a"), false, nullptr), bytesOf("new"));
+  auto refusing = std::make_shared<RecordingDelegate>();
+  EXPECT_EQ(extractInto(dir("b"), false, refusing), bytesOf("old"));
+  ASSERT_EQ(refusing->asked.size(), 1u);
+  EXPECT_EQ(refusing->asked[0], dir("b") / "f.png");
+  auto allowing = std::make_shared<RecordingDelegate>();
+  allowing->allowOverwrite = true;
+  EXPECT_EQ(extractInto(dir("c"), false, allowing), bytesOf("new"));
+  auto unasked = std::make_shared<RecordingDelegate>();
+  EXPECT_EQ(extractInto(dir("d"), true, unasked), bytesOf("new"));
+  EXPECT_TRUE(unasked->asked.empty());
+}
+
+TEST_F(ZipWrapperTest, AddFolderWalksTheTree) {
+  makeFile(dir("tree/one.png"), "1");
+  makeFile(dir("tree/deep/two.png"), "2");
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.CreateZipFile2(dir("t.zip")));
+  ASSERT_TRUE(zip.addFolderToZip(dir("tree"), "tree"));
+  ASSERT_TRUE(zip.CloseZipFile2());
+  ZipWrapper reader;
+  ASSERT_TRUE(reader.UnzipOpenFile(dir("t.zip")));
+  EXPECT_EQ(reader.getZipFileContents(),
+            (std::vector<std::string>{"tree/", "tree/deep/", "tree/deep/two.png", "tree/one.png"}));
+}
+
+TEST(TraditionalCipher, DecryptsWhatItEncryptsAndChecksTheHeader) {
+  std::vector<std::uint8_t> data = bytesOf("the quick brown fox jumps over the lazy dog");
+  const auto original = data;
+  zipcrypto::TraditionalCipher writer("pw");
+  const auto header = zipcrypto::makeHeader(writer, 0xAB000000u);
+  writer.encrypt(data.data(), data.size());
+  EXPECT_NE(data, original);
+  zipcrypto::TraditionalCipher reader("pw");
+  EXPECT_TRUE(zipcrypto::acceptHeader(reader, header, 0xABCDEF01u));
+  reader.decrypt(data.data(), data.size());
+  EXPECT_EQ(data, original);
+}
+
+}  // namespace
