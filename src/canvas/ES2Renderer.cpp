@@ -1,0 +1,180 @@
+#include "canvas/ES2Renderer.h"
+
+#include <vector>
+
+#include "platform/foundation/Log.h"
+#include "platform/gl/Util.h"
+
+ES2Renderer::ES2Renderer(gfx::Rect frame, float contentScaleFactor)
+    : frame_(frame), bounds_{0, 0, frame.width, frame.height}, contentScaleFactor_(contentScaleFactor) {
+  loadOpenGLES();
+  context_ = glx::Context::create(2);
+  valid_ = context_ != nullptr && createBuffer();
+  recomputeScales();
+}
+
+ES2Renderer::~ES2Renderer() {
+  if (!context_) return;
+  destoryBuffer();
+  if (context_->isCurrent()) glx::Context::clearCurrent();
+}
+
+void ES2Renderer::loadOpenGLES() {
+  layer_.setBounds(bounds_.width, bounds_.height);
+  layer_.setContentsScale(contentScaleFactor_);
+  layer_.setOpaque(false);
+  layer_.setRetainedBacking(true);
+}
+
+bool ES2Renderer::framebufferComplete() {
+  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  if (status != GL_FRAMEBUFFER_COMPLETE) {
+    fd::Log("Failed to make complete framebuffer object %x\n", status);
+    return false;
+  }
+  return true;
+}
+
+bool ES2Renderer::createBuffer() {
+  if (!context_->makeCurrent()) return false;
+  glGenFramebuffers(1, &defaultFramebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glGenRenderbuffers(1, &colorRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer_);
+  context_->renderbufferStorage(layer_);
+  glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &backingWidth_);
+  glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &backingHeight_);
+  glx::clearErrors();
+  if (!framebufferComplete()) return false;
+  // New storage holds whatever the driver left there; a new canvas is transparent.
+  glViewport(0, 0, backingWidth_, backingHeight_);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+  return true;
+}
+
+void ES2Renderer::destoryBuffer() {
+  bufferAccessSemaphore_.wait();
+  {
+    glx::ContextGuard guard(*context_);
+    if (defaultFramebuffer_ != 0) glDeleteFramebuffers(1, &defaultFramebuffer_);
+    defaultFramebuffer_ = 0;
+    if (colorRenderbuffer_ != 0) glDeleteRenderbuffers(1, &colorRenderbuffer_);
+    colorRenderbuffer_ = 0;
+  }
+  bufferAccessSemaphore_.signal();
+}
+
+bool ES2Renderer::resizeFromLayer(glx::GLLayer& layer) {
+  bufferAccessSemaphore_.wait();
+  if (!context_ || !context_->makeCurrent()) {
+    bufferAccessSemaphore_.signal();
+    return false;
+  }
+  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
+  context_->renderbufferStorage(layer);
+  glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &backingWidth_);
+  glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &backingHeight_);
+  bufferAccessSemaphore_.signal();
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  recomputeScales();
+  return framebufferComplete();
+}
+
+void ES2Renderer::recomputeScales() {
+  scaleWidth_ = backingWidth_ != 0 ? static_cast<double>(bounds_.width) / backingWidth_ : 1.0;
+  scaleHeight_ = backingHeight_ != 0 ? static_cast<double>(bounds_.height) / backingHeight_ : 1.0;
+}
+
+void ES2Renderer::layoutSubviews() {
+  recomputeScales();
+  if (autoBufferResize_) {
+    layer_.setBounds(bounds_.width, bounds_.height);
+    resizeFromLayer(layer_);
+  }
+}
+
+void ES2Renderer::setFrame(gfx::Rect frame) {
+  frame_ = frame;
+  bounds_.width = frame.width;
+  bounds_.height = frame.height;
+  recomputeScales();
+}
+
+void ES2Renderer::setBounds(gfx::Rect bounds) {
+  bounds_ = bounds;
+  frame_.width = bounds.width;
+  frame_.height = bounds.height;
+  recomputeScales();
+}
+
+unsigned ES2Renderer::viewWidth() const { return bounds_.width > 0 ? static_cast<unsigned>(bounds_.width) : 0; }
+unsigned ES2Renderer::viewHeight() const { return bounds_.height > 0 ? static_cast<unsigned>(bounds_.height) : 0; }
+
+gfx::Point ES2Renderer::bufferPointWithPoint(gfx::Point p) const {
+  return {static_cast<float>(p.x / scaleWidth_), static_cast<float>(p.y / scaleHeight_)};
+}
+gfx::Size ES2Renderer::bufferSizeWithSize(gfx::Size s) const {
+  return {static_cast<float>(s.width / scaleWidth_), static_cast<float>(s.height / scaleHeight_)};
+}
+gfx::Rect ES2Renderer::bufferRectWithRect(gfx::Rect r) const {
+  return {static_cast<float>(r.x / scaleWidth_), static_cast<float>(r.y / scaleHeight_),
+          static_cast<float>(r.width / scaleWidth_), static_cast<float>(r.height / scaleHeight_)};
+}
+gfx::Point ES2Renderer::pointWithBufferPoint(gfx::Point p) const {
+  return {static_cast<float>(p.x * scaleWidth_), static_cast<float>(p.y * scaleHeight_)};
+}
+gfx::Size ES2Renderer::sizeWithBufferSize(gfx::Size s) const {
+  return {static_cast<float>(s.width * scaleWidth_), static_cast<float>(s.height * scaleHeight_)};
+}
+gfx::Rect ES2Renderer::rectWithBufferRect(gfx::Rect r) const {
+  return {static_cast<float>(r.x * scaleWidth_), static_cast<float>(r.y * scaleHeight_),
+          static_cast<float>(r.width * scaleWidth_), static_cast<float>(r.height * scaleHeight_)};
+}
+
+void ES2Renderer::bindForSettings() {
+  context_->makeCurrent();
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+}
+
+void ES2Renderer::beginRender() {
+  context_->makeCurrent();
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glViewport(0, 0, backingWidth_, backingHeight_);
+}
+
+void ES2Renderer::beginRenderForLayer(glx::GLLayer& layer) {
+  context_->makeCurrent();
+  resizeFromLayer(layer);
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glViewport(0, 0, backingWidth_, backingHeight_);
+}
+
+void ES2Renderer::finishRender() {
+  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
+  context_->presentRenderbuffer();
+}
+
+void ES2Renderer::readData(std::uint8_t* out, gfx::Rect rect) {
+  bufferAccessSemaphore_.wait();
+  {
+    glx::ContextGuard guard(*context_);
+    glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+    glx::readPixels(static_cast<int>(rect.x), static_cast<int>(rect.y), static_cast<int>(rect.width),
+                    static_cast<int>(rect.height), out);
+  }
+  bufferAccessSemaphore_.signal();
+}
+
+std::optional<gfx::Image> ES2Renderer::image() {
+  return imageWithRect({0, 0, static_cast<float>(backingWidth_), static_cast<float>(backingHeight_)});
+}
+
+std::optional<gfx::Image> ES2Renderer::imageWithRect(gfx::Rect rect) {
+  const int w = static_cast<int>(rect.width), h = static_cast<int>(rect.height);
+  if (w <= 0 || h <= 0) return std::nullopt;
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(w) * h * 4);
+  readData(block.data(), rect);
+  return gfx::Image::fromPixelBlock(block.data(), w, h, 1.0f);
+}

@@ -1,0 +1,103 @@
+#pragma once
+// Bottom of the canvas chain: one OpenGL ES 2 context and one framebuffer
+// whose single colour renderbuffer takes its storage from the view's GL layer.
+// Every dab, stamp and clear is drawn straight into that renderbuffer, which
+// is retained across presents and so is the only copy of the picture while it
+// is edited. Maps view points to backing pixels, reads pixels back, and owns
+// the lock that serialises renderbuffer access.
+#include <GLES2/gl2.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/foundation/Dispatch.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GLLayer.h"
+#include "platform/graphics/Image.h"
+
+class ES2Renderer {
+ public:
+  virtual ~ES2Renderer();
+  ES2Renderer(const ES2Renderer&) = delete;
+  ES2Renderer& operator=(const ES2Renderer&) = delete;
+
+  // NO when the context or the framebuffer could not be made; factories of
+  // the subclasses return nullptr then.
+  bool isValid() const { return valid_; }
+
+  // View geometry, in points. The backing keeps the size it was made with
+  // unless autoBufferResize is on; a new frame changes only the scales.
+  gfx::Rect frame() const { return frame_; }
+  virtual void setFrame(gfx::Rect frame);
+  gfx::Rect bounds() const { return bounds_; }
+  virtual void setBounds(gfx::Rect bounds);
+  // Points per backing pixel the view asks of its layer (1 unless set).
+  float contentScaleFactor() const { return contentScaleFactor_; }
+  virtual void layoutSubviews();
+  unsigned viewWidth() const;
+  unsigned viewHeight() const;
+
+  glx::GLLayer& layer() { return layer_; }
+  glx::Context* context() const { return context_.get(); }
+  // Makes this canvas's context current for a scope, restoring the previous one.
+  glx::ContextGuard contextGuard() const { return glx::ContextGuard(*context_); }
+  fd::Semaphore& bufferAccessSemaphore() { return bufferAccessSemaphore_; }
+
+  bool createBuffer();
+  void destoryBuffer();
+  virtual bool resizeFromLayer(glx::GLLayer& layer);
+
+  gfx::Point bufferPointWithPoint(gfx::Point p) const;
+  gfx::Size bufferSizeWithSize(gfx::Size s) const;
+  gfx::Rect bufferRectWithRect(gfx::Rect r) const;
+  gfx::Point pointWithBufferPoint(gfx::Point p) const;
+  gfx::Size sizeWithBufferSize(gfx::Size s) const;
+  gfx::Rect rectWithBufferRect(gfx::Rect r) const;
+
+  // Context current, framebuffer bound, viewport the whole backing. Every
+  // drawing operation is bracketed by beginRender ... finishRender.
+  void beginRender();
+  void beginRenderForLayer(glx::GLLayer& layer);
+  // Presents the renderbuffer.
+  void finishRender();
+
+  // Reads a rectangle of backing pixels (truncated to integers, origin bottom
+  // left) into out: width x height x 4 bytes, RGBA, rows bottom-up.
+  void readData(std::uint8_t* out, gfx::Rect rect);
+  // The picture right way up (top row first), premultiplied, scale 1.
+  std::optional<gfx::Image> image();
+  std::optional<gfx::Image> imageWithRect(gfx::Rect rect);
+
+  int backingWidth() const { return backingWidth_; }
+  int backingHeight() const { return backingHeight_; }
+  bool autoBufferResize() const { return autoBufferResize_; }
+  void setAutoBufferResize(bool on) { autoBufferResize_ = on; }
+  double scaleWidth() const { return scaleWidth_; }
+  double scaleHeight() const { return scaleHeight_; }
+
+ protected:
+  // The layer's storage is allocated at the frame's size times the content
+  // scale factor (default 1).
+  explicit ES2Renderer(gfx::Rect frame, float contentScaleFactor = 1.0f);
+  // Context current and framebuffer bound, without presenting: for settings.
+  void bindForSettings();
+
+ private:
+  void loadOpenGLES();
+  void recomputeScales();
+  bool framebufferComplete();
+
+  std::unique_ptr<glx::Context> context_;
+  glx::GLLayer layer_;
+  int backingWidth_ = 0, backingHeight_ = 0;
+  bool autoBufferResize_ = false;
+  double scaleWidth_ = 1, scaleHeight_ = 1;
+  GLuint defaultFramebuffer_ = 0;
+  GLuint colorRenderbuffer_ = 0;
+  fd::Semaphore bufferAccessSemaphore_{1};
+  gfx::Rect frame_;
+  gfx::Rect bounds_;
+  float contentScaleFactor_ = 1.0f;
+  bool valid_ = false;
+};

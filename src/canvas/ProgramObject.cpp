@@ -1,0 +1,56 @@
+#include "canvas/ProgramObject.h"
+
+#include <utility>
+
+#include "canvas/RenderFunctions.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
+
+ProgramObject::ProgramObject(std::string vertSrc, std::string fragSrc)
+    : vertSrc_(std::move(vertSrc)), fragSrc_(std::move(fragSrc)) {}
+
+ProgramObject::ProgramObject(ProgramObject&& o) noexcept
+    : programID_(std::exchange(o.programID_, 0)),
+      vertSrc_(std::move(o.vertSrc_)),
+      fragSrc_(std::move(o.fragSrc_)),
+      attribLoc_(std::move(o.attribLoc_)),
+      uniformLoc_(std::move(o.uniformLoc_)) {}
+
+ProgramObject::~ProgramObject() { destory(); }
+
+ProgramObject ProgramObject::initWithVertShaderName(const std::string& vertName, const std::string& fragName) {
+  return ProgramObject(readFile(vertName).value_or(""), readFile(fragName).value_or(""));
+}
+
+ProgramObject ProgramObject::initWithVertShaderPath(const std::string& vertPath, const std::string& fragPath) {
+  return ProgramObject(readFileWithPath(vertPath).value_or(""), readFileWithPath(fragPath).value_or(""));
+}
+
+std::optional<std::string> ProgramObject::readFile(const std::string& resourceName) {
+  return readFileWithPath(fd::paths::resource(resourceName).string());
+}
+
+std::optional<std::string> ProgramObject::readFileWithPath(const std::string& path) {
+  auto bytes = fd::files::readFile(path);
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
+}
+
+void ProgramObject::loadShadersWithAttribCount(const std::vector<const char*>& attribNames,
+                                               const std::vector<const char*>& uniformNames) {
+  destory();
+  attribLoc_.resize(attribNames.size());
+  for (std::size_t i = 0; i < attribLoc_.size(); ++i) attribLoc_[i] = static_cast<GLint>(i);
+  uniformLoc_.assign(uniformNames.size(), -1);
+  GLuint program = 0;
+  if (BuildProgram(vertSrc_.c_str(), fragSrc_.c_str(), static_cast<int>(attribNames.size()), attribNames.data(),
+                   attribLoc_.data(), static_cast<int>(uniformNames.size()), uniformNames.data(),
+                   uniformLoc_.data(), &program)) {
+    programID_ = program;
+  }
+}
+
+void ProgramObject::destory() {
+  if (programID_ != 0) glDeleteProgram(programID_);
+  programID_ = 0;
+}

@@ -1,0 +1,94 @@
+#include "canvas/RenderFunctions.h"
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+GLint CompileShader(GLenum type, GLsizei count, const GLchar* const* texts, GLuint* shader) {
+  GLuint s = glCreateShader(type);
+  glShaderSource(s, count, texts, nullptr);
+  glCompileShader(s);
+  GLint status = 0;
+  glGetShaderiv(s, GL_COMPILE_STATUS, &status);
+  if (status == 0) {
+    std::printf("Failed to compile shader:\n");
+    for (GLsizei i = 0; i < count; ++i) std::printf("%s", texts[i]);
+    GLchar log[1024] = {0};
+    glGetShaderInfoLog(s, sizeof log, nullptr, log);
+    std::printf("%s\n", log);
+  }
+  *shader = s;
+  return status;
+}
+
+GLint LinkProgram(GLuint program) {
+  glLinkProgram(program);
+  GLint status = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &status);
+  if (status == 0) std::printf("Failed to link program %u\n", program);
+  return status;
+}
+
+bool BuildProgram(const char* vertexText, const char* fragmentText, int attribCount, const char* const* attribNames,
+                  const GLint* attribLocations, int uniformCount, const char* const* uniformNames,
+                  GLint* uniformLocations, GLuint* program) {
+  GLuint p = glCreateProgram();
+  GLuint vs = 0, fs = 0;
+  const GLint vsOk = CompileShader(GL_VERTEX_SHADER, 1, &vertexText, &vs);
+  const GLint fsOk = CompileShader(GL_FRAGMENT_SHADER, 1, &fragmentText, &fs);
+  glAttachShader(p, vs);
+  glAttachShader(p, fs);
+  for (int i = 0; i < attribCount; ++i) {
+    if (attribNames[i] != nullptr && attribNames[i][0] != '\0') {
+      glBindAttribLocation(p, static_cast<GLuint>(attribLocations[i]), attribNames[i]);
+    }
+  }
+  const GLint linked = (vsOk != 0 && fsOk != 0) ? LinkProgram(p) : 0;
+  const bool ok = vsOk != 0 && fsOk != 0 && linked != 0;
+  if (ok) {
+    for (int i = 0; i < uniformCount; ++i) {
+      if (uniformNames[i] == nullptr || uniformNames[i][0] == '\0') continue;
+      uniformLocations[i] = glGetUniformLocation(p, uniformNames[i]);
+      if (uniformLocations[i] == -1) std::printf("bind %s error!\n", uniformNames[i]);
+    }
+    *program = p;
+  } else {
+    glDeleteProgram(p);
+  }
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  return ok;
+}
+
+std::vector<gfx::Point> BuildEllipseVertices(int n, float cx, float cy, float a, float b, float angle) {
+  std::vector<gfx::Point> points;
+  if (n <= 0) return points;
+  points.reserve(static_cast<std::size_t>(n));
+  const double ca = std::cos(angle), sa = std::sin(angle);
+  for (int k = 0; k < n; ++k) {
+    const double theta = k * 360.0 / n * 0.017453292519943295;
+    const double ex = a * std::cos(theta), ey = b * std::sin(theta);
+    points.push_back({static_cast<float>(cx + ex * ca + ey * sa), static_cast<float>(cy - ex * sa + ey * ca)});
+  }
+  return points;
+}
+
+float DabDirectionAngle(float x0, float y0, float x1, float y1) {
+  const float dx = x1 - x0, dy = y1 - y0;
+  if (dx == 0.0f) {
+    if (dy > 0.0f) return static_cast<float>(std::numbers::pi / 2);
+    if (dy < 0.0f) return static_cast<float>(-std::numbers::pi / 2);
+    return 0.0f;
+  }
+  float angle = std::atan(dy / dx);
+  if (dx < 0.0f) angle -= static_cast<float>(std::numbers::pi);
+  return angle;
+}
+
+unsigned NextPowerOfTwo(unsigned n) {
+  for (int bit = 19; bit >= 0; --bit) {
+    const unsigned top = 1u << bit;
+    if ((n & top) != 0) return (n & (top - 1)) != 0 ? top << 1 : top;
+  }
+  return 1;
+}

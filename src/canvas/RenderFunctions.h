@@ -1,0 +1,30 @@
+#pragma once
+// Plain helpers of the brush renderer: building GLSL programs, the ellipse
+// outline, the stroke direction and the power of two of a render size.
+#include <GLES2/gl2.h>
+
+#include <vector>
+
+#include "platform/graphics/Geometry.h"
+
+// Compiles texts into a new shader (name in *shader, 0 on failure); returns the
+// compile status. Prints the texts when they do not compile.
+GLint CompileShader(GLenum type, GLsizei count, const GLchar* const* texts, GLuint* shader);
+// Links the program; returns the link status.
+GLint LinkProgram(GLuint program);
+// Builds a program from two texts, binding attribute i to attribLocations[i]
+// and looking up the uniforms into uniformLocations (-1 for a missing one,
+// reported as "bind %s error!"). true on success with the name in *program.
+bool BuildProgram(const char* vertexText, const char* fragmentText, int attribCount, const char* const* attribNames,
+                  const GLint* attribLocations, int uniformCount, const char* const* uniformNames,
+                  GLint* uniformLocations, GLuint* program);
+
+// n points of the ellipse with semi-axes a and b about (cx, cy), turned by angle.
+std::vector<gfx::Point> BuildEllipseVertices(int n, float cx, float cy, float a, float b, float angle);
+
+// Direction from (x0, y0) to (x1, y1) in radians, in -3pi/2 .. pi/2 as the
+// dab rotation expects it.
+float DabDirectionAngle(float x0, float y0, float x1, float y1);
+
+// Highest set bit among bits 0-19, doubled when a lower bit is also set; 1 for 0.
+unsigned NextPowerOfTwo(unsigned n);

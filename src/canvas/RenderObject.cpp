@@ -1,0 +1,266 @@
+#include "canvas/RenderObject.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "canvas/ProgramObject.h"
+#include "canvas/RenderFunctions.h"
+#include "canvas/TextureObject.h"
+#include "platform/foundation/Paths.h"
+#include "platform/gl/Util.h"
+
+namespace {
+
+constexpr const char* kVertexShaderName = "shaders/RenderShader.vsh";
+constexpr const char* kFragmentShaderName = "shaders/RenderShader.fsh";
+
+constexpr const char* kAttribNames[] = {"a_position", "a_color", "m_texCoord", "m_bgCoord"};
+constexpr const char* kUniformNames[] = {"m_scale",  "m_center",     "m_enableRotate", "m_radian",
+                                         "m_brushTexture", "m_enableTexture", "m_alpha", "m_renderType",
+                                         "m_enableBGMix",  "m_bgTexture",     "m_pressure"};
+static_assert(std::size(kUniformNames) == RenderObject::kUniformCount);
+
+// Brush index 0 is the eraser tip, 1-6 the pen tips, 7 the smudge tip.
+constexpr const char* kDefaultTipNames[] = {
+    "DefaultTexture.bundle/brusherase.png",  "DefaultTexture.bundle/brushImage1.png",
+    "DefaultTexture.bundle/brushImage2.png", "DefaultTexture.bundle/brushImage3.png",
+    "DefaultTexture.bundle/brushImage4.png", "DefaultTexture.bundle/brushImage5.png",
+    "DefaultTexture.bundle/brushImage6.png", "DefaultTexture.bundle/brushSmudge.png",
+};
+
+}  // namespace
+
+RenderObject::RenderObject(unsigned backingWidth, unsigned backingHeight) : Common(backingWidth, backingHeight) {
+  loadShadersAndTextures();
+  rotateEnabled_ = false;
+  setRenderSize(drawSize_);
+}
+
+RenderObject::~RenderObject() {
+  if (smudgeTexture_ != 0) glDeleteTextures(1, &smudgeTexture_);
+}
+
+void RenderObject::loadShadersAndTextures() {
+  loadShaders();
+  loadTextures();
+}
+
+void RenderObject::loadShaders() {
+  renderProgram_ = std::make_unique<ProgramObject>(
+      ProgramObject::initWithVertShaderName(kVertexShaderName, kFragmentShaderName));
+  renderProgram_->loadShadersWithAttribCount({std::begin(kAttribNames), std::end(kAttribNames)},
+                                             {std::begin(kUniformNames), std::end(kUniformNames)});
+}
+
+void RenderObject::loadTextures() {
+  std::vector<gfx::Image> images;
+  for (const char* name : kDefaultTipNames) {
+    if (auto image = gfx::readPNG(fd::paths::resource(name))) images.push_back(std::move(*image));
+  }
+  setTextureImages(images);
+}
+
+void RenderObject::setTextureImages(std::span<const gfx::Image> images) {
+  if (images.empty()) return;
+  for (auto& atlas : atlases_) atlas.reset();
+  std::size_t next = 0;
+  for (auto& atlas : atlases_) {
+    const std::size_t remaining = images.size() - next;
+    if (remaining == 0) break;
+    const std::size_t take = remaining >= 5 ? 4 : remaining;
+    atlas = TextureObject::initWithImages(images.subspan(next, take), kAtlasQuality);
+    next += take;
+  }
+  useDefaultTexture();
+  setCurIndex(curIndex_);
+}
+
+const TextureObject* RenderObject::atlasForIndex(int index) const {
+  const int slot = index <= 3 ? 0 : (index <= 7 ? 1 : (index <= 11 ? 2 : 3));
+  const TextureObject* atlas = atlases_[static_cast<std::size_t>(slot)].get();
+  const int cell = index % 4;
+  if (atlas == nullptr || static_cast<int>(atlas->vertiesCount()) < cell) atlas = atlases_[0].get();
+  return atlas;
+}
+
+void RenderObject::bindCellCoordinates() {
+  const TextureObject* atlas = atlasForIndex(curIndex_);
+  if (atlas == nullptr) {
+    glDisableVertexAttribArray(kTexCoord);
+    return;
+  }
+  // p1..p4 of the cell match the quad corners.
+  const float* cell = atlas->vertiesOfTextureIndex(static_cast<unsigned>(curIndex_ % 4));
+  glVertexAttribPointer(kTexCoord, 2, GL_FLOAT, GL_FALSE, 0, cell + 2);
+  glEnableVertexAttribArray(kTexCoord);
+}
+
+void RenderObject::setCurIndex(int index) {
+  curIndex_ = index;
+  useDefaultTexture();
+  bindCellCoordinates();
+}
+
+void RenderObject::useDefaultTexture() { useTexture(atlasForIndex(curIndex_), GL_TEXTURE0); }
+
+void RenderObject::setRenderColorWithRed(float r, float g, float b, float a) {
+  Common::setRenderColorWithRed(r, g, b, a);
+  glDisableVertexAttribArray(kColor);
+  glVertexAttrib4f(kColor, r, g, b, a);
+}
+
+void RenderObject::setAlphaValue(float a) {
+  Common::setAlphaValue(a);
+  uniform1f(kAlpha, a);
+}
+
+void RenderObject::setRenderSize(float size) {
+  if (!std::isfinite(size) || size < 0) size = 0;
+  const float limit = static_cast<float>(glx::maxTextureSize());
+  size = std::min(size, limit);
+  Common::setRenderSize(size);
+  texSize_ = std::min(static_cast<float>(NextPowerOfTwo(static_cast<unsigned>(size))), limit);
+  destSize_ = std::min(texSize_ * scaleFactor_, limit);
+  const float t = (texSize_ - size) / (2 * texSize_);
+  bgCoord_ = {t, t, 1 - t, t, 1 - t, 1 - t, t, 1 - t};
+  bindBgCoordinates();
+  if (smudgeEnabled_) ensureSmudgeTexture();
+}
+
+void RenderObject::bindBgCoordinates() {
+  glVertexAttribPointer(kBgCoord, 2, GL_FLOAT, GL_FALSE, 0, bgCoord_.data());
+  glEnableVertexAttribArray(kBgCoord);
+}
+
+void RenderObject::setSmudgeEnabled(bool enabled) {
+  smudgeEnabled_ = enabled;
+  uniform1i(kEnableBGMix, enabled ? 1 : 0);
+  if (enabled) ensureSmudgeTexture();
+}
+
+void RenderObject::setPressure(float pressure) {
+  pressure_ = pressure;
+  uniform1f(kPressure, pressure);
+}
+
+void RenderObject::setLineBegin(bool begin) {
+  lineBegin_ = begin;
+  if (begin) smudgeFresh_ = false;
+}
+
+void RenderObject::applyBlend() {
+  Common::setBlendModeWithColorEquation(blendModeRGB_, blendModeAlpha_);
+  Common::setBlendWithSCFactor(scFactor_, dcFactor_, saFactor_, daFactor_);
+}
+
+void RenderObject::setScFactor(GLenum f) {
+  scFactor_ = f;
+  applyBlend();
+}
+void RenderObject::setDcFactor(GLenum f) {
+  dcFactor_ = f;
+  applyBlend();
+}
+void RenderObject::setSaFactor(GLenum f) {
+  saFactor_ = f;
+  applyBlend();
+}
+void RenderObject::setDaFactor(GLenum f) {
+  daFactor_ = f;
+  applyBlend();
+}
+
+void RenderObject::setBlendModeWithColorEquation(GLenum colorEquation, GLenum alphaEquation) {
+  blendModeRGB_ = colorEquation;
+  blendModeAlpha_ = alphaEquation;
+  Common::setBlendModeWithColorEquation(colorEquation, alphaEquation);
+}
+
+void RenderObject::setBlendWithSFactor(GLenum s, GLenum d) { setBlendWithSCFactor(s, d, s, d); }
+
+void RenderObject::setBlendWithSCFactor(GLenum sc, GLenum dc, GLenum sa, GLenum da) {
+  scFactor_ = sc;
+  dcFactor_ = dc;
+  saFactor_ = sa;
+  daFactor_ = da;
+  Common::setBlendWithSCFactor(sc, dc, sa, da);
+}
+
+void RenderObject::setRotateEnabled(bool enabled) {
+  rotateEnabled_ = enabled;
+  if (!enabled) radianMin_ = radianMax_ = 0;
+  uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
+}
+
+void RenderObject::setDirectionFollow(bool follow) {
+  directionFollow_ = follow;
+  uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
+}
+
+bool RenderObject::openProgramWithViewWidth(unsigned viewWidth, unsigned viewHeight, float scaleFactor) {
+  scaleFactor_ = scaleFactor;
+  destSize_ = std::min(texSize_ * scaleFactor_, static_cast<float>(glx::maxTextureSize()));
+  updateViewWidth(viewWidth, viewHeight);
+  return useDefaultProgram();
+}
+
+bool RenderObject::updateBackingWidth(unsigned width, unsigned height) {
+  Common::updateBackingWidth(width, height);
+  return width != 0 && height != 0;
+}
+
+bool RenderObject::updateViewWidth(unsigned width, unsigned height) {
+  Common::updateViewWidth(width, height);
+  if (viewWidth_ != 0 && viewHeight_ != 0) {
+    uniform2f(kScale, 2 * scaleFactor_ / viewWidth_, 2 * scaleFactor_ / viewHeight_);
+  }
+  return width != 0 && height != 0;
+}
+
+bool RenderObject::useDefaultProgram() {
+  if (!useProgram(renderProgram_.get())) return false;
+  if (viewWidth_ != 0 && viewHeight_ != 0) {
+    uniform2f(kScale, 2 * scaleFactor_ / viewWidth_, 2 * scaleFactor_ / viewHeight_);
+  }
+  uniform2f(kCenter, 0, 0);
+  uniform1i(kBrushTexture, 0);
+  uniform1f(kEnableTexture, 1.0f);
+  uniform1f(kAlpha, alphaValue_);
+  uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
+  bindBgCoordinates();
+  uniform1i(kBgTexture, 1);
+  uniform1f(kPressure, pressure_);
+  uniform1i(kEnableBGMix, smudgeEnabled_ ? 1 : 0);
+  return true;
+}
+
+void RenderObject::recoverySetting() {
+  if (!useDefaultProgram()) return;
+  setRenderColorWithRed(colorRed_, colorGreen_, colorBlue_, colorAlpha_);
+  setAlphaValue(alphaValue_);
+  resetSetting();
+}
+
+void RenderObject::resetSetting() {
+  setCurIndex(curIndex_);
+  setRotateEnabled(rotateEnabled_);
+  applyBlend();
+}
+
+// Uniforms reach only the program in use; before useDefaultProgram they are
+// not sent (useDefaultProgram sends them all).
+bool RenderObject::hasProgram() const {
+  return programEnabled_ && renderProgram_ != nullptr && renderProgram_->isEnabled();
+}
+
+void RenderObject::uniform1f(Uniform u, float v) {
+  if (hasProgram()) glUniform1f(renderProgram_->uniform(u), v);
+}
+
+void RenderObject::uniform1i(Uniform u, int v) {
+  if (hasProgram()) glUniform1i(renderProgram_->uniform(u), v);
+}
+
+void RenderObject::uniform2f(Uniform u, float x, float y) {
+  if (hasProgram()) glUniform2f(renderProgram_->uniform(u), x, y);
+}

@@ -1,0 +1,181 @@
+#pragma once
+// The brush renderer of one canvas: loads the brush program and tip atlases
+// and draws everything that reaches the canvas as textured quads - dabs along
+// strokes (batched into one draw per call), smudge dabs, lines, polygons and
+// ellipses made of dabs, pictures, pixel blocks and area clears. Every call
+// runs with its canvas's context current and framebuffer bound.
+#include <GLES2/gl2.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "canvas/Common.h"
+#include "platform/graphics/Image.h"
+
+class ProgramObject;
+class TextureObject;
+
+class RenderObject : public Common {
+ public:
+  // Attribute locations, fixed at link time.
+  enum Attrib : GLuint { kPosition = 0, kColor = 1, kTexCoord = 2, kBgCoord = 3 };
+  // Uniform indices, in the order they are looked up.
+  enum Uniform : unsigned {
+    kScale = 0, kCenter, kEnableRotate, kRadian, kBrushTexture, kEnableTexture,
+    kAlpha, kRenderType, kEnableBGMix, kBgTexture, kPressure, kUniformCount
+  };
+  static constexpr int kAtlasQuality = 128;
+  static constexpr int kAtlasCount = 4;
+
+  RenderObject(unsigned backingWidth, unsigned backingHeight);
+  ~RenderObject() override;
+
+  void loadShadersAndTextures() override;
+  void loadShaders();
+  void loadTextures();
+  // Up to sixteen tips, four to an atlas. Empty lists are ignored.
+  void setTextureImages(std::span<const gfx::Image> images);
+  void setCurIndex(int index);
+  void useDefaultTexture();
+
+  void setRenderColorWithRed(float r, float g, float b, float a) override;
+  void setAlphaValue(float a) override;
+  // Clamped to 0..the GL's texture size limit; non-finite sizes count as 0.
+  void setRenderSize(float size) override;
+  void setSmudgeEnabled(bool enabled);
+  void setSmudgeSoftness(float softness) { smudgeSoftness_ = softness; }
+  void setPressure(float pressure);
+  float pressure() const { return pressure_; }
+
+  void setScFactor(GLenum f);
+  void setDcFactor(GLenum f);
+  void setSaFactor(GLenum f);
+  void setDaFactor(GLenum f);
+  void setBlendModeWithColorEquation(GLenum colorEquation, GLenum alphaEquation) override;
+  void setBlendWithSFactor(GLenum s, GLenum d) override;
+  void setBlendWithSCFactor(GLenum sc, GLenum dc, GLenum sa, GLenum da) override;
+
+  bool needRotateTexture() const { return directionFollow_ || rotateEnabled_; }
+  void setRotateEnabled(bool enabled);
+  void setDirectionFollow(bool follow);
+
+  bool openProgramWithViewWidth(unsigned viewWidth, unsigned viewHeight, float scaleFactor = 1.0f) override;
+  bool updateBackingWidth(unsigned width, unsigned height) override;
+  bool updateViewWidth(unsigned width, unsigned height) override;
+  bool useDefaultProgram();
+  // Re-sends this renderer's whole state (another canvas drew in between).
+  void recoverySetting();
+  void resetSetting();
+
+  // Dabs: centres in view points (bottom-left origin), sizes in backing pixels.
+  void drawPoints(const gfx::Point* points, const float* sizes, int count);
+  void drawPoints(const gfx::Point* points, const float* sizes, int count, bool lineBegin);
+  void drawLineFromPoint(gfx::Point from, gfx::Point to);
+  // type 1: open polyline, 2: closed polygon, 3: broken line.
+  void drawLines(const gfx::Point* points, int count, int type = 1);
+  void drawBrokenLine(const gfx::Point* points, int count);
+  void drawPolygon(const gfx::Point* points, int count);
+  void drawEllipsesWithCenter(gfx::Point center, float width, float height, float radian);
+
+  // Clears the rotated rectangle to transparent; the caller sets the blend.
+  void clearWithSize(gfx::Size size, gfx::Point center, float radian);
+  // Paint over the canvas (premultiplied source over).
+  void drawImage(const gfx::Image& image, gfx::Rect rect, float radian);
+  void drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian);
+  void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect, float radian);
+  void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center, float radian);
+  // Replace the rotated rectangle; nullptr clears it.
+  void setImage(const gfx::Image* image, gfx::Rect rect, float radian);
+  void setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian);
+  void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect, float radian);
+  void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center, float radian);
+
+  int curIndex() const { return curIndex_; }
+  bool rotateEnabled() const { return rotateEnabled_; }
+  int radianMin() const { return radianMin_; }
+  void setRadianMin(int degrees) { radianMin_ = degrees; }
+  int radianMax() const { return radianMax_; }
+  void setRadianMax(int degrees) { radianMax_ = degrees; }
+  bool directionFollow() const { return directionFollow_; }
+  GLenum scFactor() const { return scFactor_; }
+  GLenum dcFactor() const { return dcFactor_; }
+  GLenum saFactor() const { return saFactor_; }
+  GLenum daFactor() const { return daFactor_; }
+  GLenum blendModeRGB() const { return blendModeRGB_; }
+  GLenum blendModeAlpha() const { return blendModeAlpha_; }
+  bool tipEffectEnabled() const { return tipEffectEnabled_; }
+  void setTipEffectEnabled(bool e) { tipEffectEnabled_ = e; }
+  float tipValue() const { return tipValue_; }
+  void setTipValue(float v) { tipValue_ = v; }
+  bool smudgeEnabled() const { return smudgeEnabled_; }
+  float smudgeSoftness() const { return smudgeSoftness_; }
+  bool lineBegin() const { return lineBegin_; }
+  void setLineBegin(bool begin);
+  gfx::Point prePoint() const { return prePoint_; }
+  void setBeginPoint(gfx::Point p) { prePoint_ = p; }
+  float texSize() const { return texSize_; }
+  float destSize() const { return destSize_; }
+  // The smudge copy's texture and edge in pixels (0 until smudge is first used).
+  GLuint smudgeTexture() const { return smudgeTexture_; }
+  int smudgeEdge() const { return smudgeEdge_; }
+  const TextureObject* atlas(int i) const { return atlases_[static_cast<std::size_t>(i)].get(); }
+  const ProgramObject* program() const { return renderProgram_.get(); }
+
+ private:
+  struct Dab {
+    float corners[8];
+    float angle = 0;
+    bool rotate = false;
+  };
+  bool prepareDab(gfx::Point p, float size, Dab& dab);
+  void drawBatchedDabs(const gfx::Point* points, const float* sizes, int count);
+  void drawSmudgeDabs(const gfx::Point* points, const float* sizes, int count);
+  void ensureSmudgeTexture();
+  void copySmudge(gfx::Point q);
+  const TextureObject* atlasForIndex(int index) const;
+  void bindCellCoordinates();
+  void bindBgCoordinates();
+  void applyBlend();
+  void applyBlendOnce(GLenum src, GLenum dst);
+  void renderImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float rotate);
+  void renderData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center, float rotate);
+  void renderTexture(TextureObject& texture, gfx::Size size, gfx::Point center, float rotate);
+  void setQuad(float* corners, gfx::Size size);
+
+  bool hasProgram() const;
+  void uniform1f(Uniform u, float v);
+  void uniform1i(Uniform u, int v);
+  void uniform2f(Uniform u, float x, float y);
+
+  std::unique_ptr<ProgramObject> renderProgram_;
+  std::array<std::unique_ptr<TextureObject>, kAtlasCount> atlases_;
+  int curIndex_ = 0;
+  bool rotateEnabled_ = false;
+  bool directionFollow_ = false;
+  int radianMin_ = 0, radianMax_ = 0;
+  double radianStatic_ = 0;
+  GLenum scFactor_ = GL_SRC_ALPHA, dcFactor_ = GL_ONE_MINUS_SRC_ALPHA;
+  GLenum saFactor_ = GL_ONE, daFactor_ = GL_ONE_MINUS_SRC_ALPHA;
+  GLenum blendModeRGB_ = GL_FUNC_ADD, blendModeAlpha_ = GL_FUNC_ADD;
+  bool tipEffectEnabled_ = false;
+  float tipValue_ = 1.0f;
+  bool smudgeEnabled_ = false;
+  float smudgeSoftness_ = 0.5f;
+  float pressure_ = 0.5f;
+  gfx::Point prePoint_;
+  GLuint smudgeTexture_ = 0;
+  int smudgeEdge_ = 0;
+  // The copy was taken during this stroke; a stroke that starts drawing at
+  // once (a tap) picks up paint before its first dab.
+  bool smudgeFresh_ = false;
+  bool lineBegin_ = false;
+  float texSize_ = 1.0f;
+  float destSize_ = 1.0f;
+  std::array<float, 8> bgCoord_{};
+  float quad_[8] = {};
+  std::vector<float> batch_;          // x, y, s, t per vertex, six vertices per dab
+  std::vector<std::uint8_t> zeros_;   // blank smudge square, for copies cut by the edge
+};

@@ -1,0 +1,330 @@
+// The drawing half of the brush renderer: the dab loop, shapes made of dabs,
+// pictures, pixel blocks and area clears.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "canvas/DabRandom.h"
+#include "canvas/RenderFunctions.h"
+#include "canvas/RenderObject.h"
+#include "canvas/TextureObject.h"
+#include "platform/gl/Util.h"
+
+bool RenderObject::prepareDab(gfx::Point p, float size, Dab& dab) {
+  float hx = static_cast<float>(size / 2 * scaleX_);
+  const float hy = static_cast<float>(size / 2 * scaleY_);
+  if (tipEffectEnabled_) hx *= tipValue_;
+  const float corners[8] = {-hx, -hy, hx, -hy, hx, hy, -hx, hy};
+  std::copy(std::begin(corners), std::end(corners), dab.corners);
+  dab.rotate = needRotateTexture();
+  if (!dab.rotate) return true;
+  double angle = 0;
+  if (rotateEnabled_ && radianMin_ <= radianMax_) {
+    const int degrees =
+        radianMin_ < radianMax_ ? radianMin_ + dab_random::next() % (radianMax_ - radianMin_) : radianMin_;
+    angle = degrees / 180.0 * std::numbers::pi;
+  }
+  if (directionFollow_) {
+    if (p.x != prePoint_.x || p.y != prePoint_.y) {
+      const float a = DabDirectionAngle(prePoint_.x, prePoint_.y, p.x, p.y);
+      radianStatic_ = std::numbers::pi - a;
+      angle += radianStatic_;
+    } else if (lineBegin_) {
+      return false;
+    } else {
+      angle += radianStatic_;
+    }
+  }
+  dab.angle = static_cast<float>(angle);
+  return true;
+}
+
+void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int count, bool lineBegin) {
+  setLineBegin(lineBegin);
+  drawPoints(points, sizes, count);
+}
+
+void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int count) {
+  if (points == nullptr || sizes == nullptr || count <= 0) return;
+  uniform1i(kRenderType, 0);
+  if (smudgeEnabled_) {
+    drawSmudgeDabs(points, sizes, count);
+  } else {
+    drawBatchedDabs(points, sizes, count);
+  }
+  glx::clearErrors();
+}
+
+// Plain dabs do not read the framebuffer, so a whole batch goes in one draw:
+// the corners are turned and placed here instead of in the vertex shader.
+// Triangles of one draw are blended in order, so the picture is the same as
+// with one draw per dab.
+void RenderObject::drawBatchedDabs(const gfx::Point* points, const float* sizes, int count) {
+  const TextureObject* atlas = atlasForIndex(curIndex_);
+  const float* cell = atlas != nullptr ? atlas->vertiesOfTextureIndex(static_cast<unsigned>(curIndex_ % 4)) + 2
+                                       : bgCoord_.data();
+  batch_.clear();
+  batch_.reserve(static_cast<std::size_t>(count) * 24);
+  Dab dab;
+  float lastAngle = 0;
+  gfx::Point lastCenter{0, 0};
+  bool anyRotated = false;
+  constexpr int kTriangleCorners[6] = {0, 1, 2, 0, 2, 3};
+  for (int i = 0; i < count; ++i) {
+    const gfx::Point p = points[i];
+    if (!prepareDab(p, sizes[i], dab)) continue;
+    const float c = dab.rotate ? std::cos(dab.angle) : 1.0f;
+    const float s = dab.rotate ? std::sin(dab.angle) : 0.0f;
+    for (int k : kTriangleCorners) {
+      const float x = dab.corners[2 * k], y = dab.corners[2 * k + 1];
+      batch_.push_back(x * c - y * s + p.x);
+      batch_.push_back(x * s + y * c + p.y);
+      batch_.push_back(cell[2 * k]);
+      batch_.push_back(cell[2 * k + 1]);
+    }
+    if (dab.rotate) {
+      lastAngle = dab.angle;
+      anyRotated = true;
+    }
+    lastCenter = p;
+    prePoint_ = p;
+  }
+  if (batch_.empty()) return;
+  uniform2f(kCenter, 0, 0);
+  uniform1f(kEnableRotate, 0.0f);
+  constexpr GLsizei kStride = 4 * sizeof(float);
+  glVertexAttribPointer(kPosition, 2, GL_FLOAT, GL_FALSE, kStride, batch_.data());
+  glEnableVertexAttribArray(kPosition);
+  glVertexAttribPointer(kTexCoord, 2, GL_FLOAT, GL_FALSE, kStride, batch_.data() + 2);
+  glEnableVertexAttribArray(kTexCoord);
+  // The smudge coordinates are four vertices long; a constant stands in.
+  glDisableVertexAttribArray(kBgCoord);
+  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch_.size() / 4));
+  // Leave the per-dab state as a dab-by-dab loop would have left it.
+  uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
+  if (anyRotated) uniform1f(kRadian, lastAngle);
+  uniform2f(kCenter, lastCenter.x, lastCenter.y);
+  bindCellCoordinates();
+  bindBgCoordinates();
+}
+
+void RenderObject::drawSmudgeDabs(const gfx::Point* points, const float* sizes, int count) {
+  ensureSmudgeTexture();
+  bindCellCoordinates();
+  bindBgCoordinates();
+  Dab dab;
+  for (int i = 0; i < count; ++i) {
+    const gfx::Point p = points[i];
+    if (!prepareDab(p, sizes[i], dab)) continue;
+    if (dab.rotate) uniform1f(kRadian, dab.angle);
+    uniform2f(kCenter, p.x, p.y);
+    std::copy(std::begin(dab.corners), std::end(dab.corners), quad_);
+    glVertexAttribPointer(kPosition, 2, GL_FLOAT, GL_FALSE, 0, quad_);
+    glEnableVertexAttribArray(kPosition);
+    if (lineBegin_) {
+      // The first dab of a line only picks up paint.
+      prePoint_ = p;
+      lineBegin_ = false;
+    } else {
+      if (!smudgeFresh_) copySmudge(p);
+      glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+    }
+    const float soft = smudgeSoftness_;
+    copySmudge({p.x * (1 - soft) + prePoint_.x * soft, p.y * (1 - soft) + prePoint_.y * soft});
+    prePoint_ = p;
+  }
+}
+
+void RenderObject::ensureSmudgeTexture() {
+  const int limit = glx::maxTextureSize();
+  const int edge = std::clamp(static_cast<int>(destSize_), 1, limit);
+  if (smudgeTexture_ != 0 && edge == smudgeEdge_) return;
+  bindTextureAtPosition(GL_TEXTURE1, &smudgeTexture_);
+  // Sampled about 1:1, so no mipmaps are needed.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  zeros_.assign(static_cast<std::size_t>(edge) * edge * 4, 0);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, edge, edge, 0, GL_RGBA, GL_UNSIGNED_BYTE, zeros_.data());
+  smudgeEdge_ = edge;
+  smudgeFresh_ = false;
+  glActiveTexture(GL_TEXTURE0);
+}
+
+// Copies the square of the canvas centred on q (view points) into the smudge
+// texture. The parts of the square off the canvas read as transparent.
+void RenderObject::copySmudge(gfx::Point q) {
+  ensureSmudgeTexture();
+  bindTextureAtPosition(GL_TEXTURE1, &smudgeTexture_);
+  const int e = smudgeEdge_;
+  const int x0 = static_cast<int>(std::lround(q.x / scaleX_ - e / 2.0));
+  const int y0 = static_cast<int>(std::lround(q.y / scaleY_ - e / 2.0));
+  const int cx0 = std::max(x0, 0), cy0 = std::max(y0, 0);
+  const int cx1 = std::min(x0 + e, static_cast<int>(backingWidth_));
+  const int cy1 = std::min(y0 + e, static_cast<int>(backingHeight_));
+  if (cx0 != x0 || cy0 != y0 || cx1 != x0 + e || cy1 != y0 + e) {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, e, e, GL_RGBA, GL_UNSIGNED_BYTE, zeros_.data());
+  }
+  if (cx1 > cx0 && cy1 > cy0) {
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, cx0 - x0, cy0 - y0, cx0, cy0, cx1 - cx0, cy1 - cy0);
+  }
+  glx::logErrors(__FILE__, __LINE__);
+  glActiveTexture(GL_TEXTURE0);
+  smudgeFresh_ = true;
+}
+
+void RenderObject::drawLineFromPoint(gfx::Point from, gfx::Point to) {
+  const float dx = to.x - from.x, dy = to.y - from.y;
+  const int n = static_cast<int>(std::sqrt(dx * dx + dy * dy) + 1);
+  std::vector<gfx::Point> points(static_cast<std::size_t>(n));
+  std::vector<float> sizes(static_cast<std::size_t>(n), drawSize_);
+  for (int k = 0; k < n; ++k) {
+    const float f = static_cast<float>(k) / n;
+    points[static_cast<std::size_t>(k)] = {from.x + dx * f, from.y + dy * f};
+  }
+  drawPoints(points.data(), sizes.data(), n);
+}
+
+void RenderObject::drawLines(const gfx::Point* points, int count, int type) {
+  if (points == nullptr || count <= 1) return;
+  setLineBegin(true);
+  prePoint_ = points[0];
+  for (int i = 0; i + 1 < count; ++i) drawLineFromPoint(points[i], points[i + 1]);
+  if (type == 2 && count >= 3) drawLineFromPoint(points[count - 1], points[0]);
+}
+
+void RenderObject::drawBrokenLine(const gfx::Point* points, int count) {
+  if (count >= 2) drawLines(points, count, 3);
+}
+
+void RenderObject::drawPolygon(const gfx::Point* points, int count) {
+  if (count > 2) {
+    drawLines(points, count, 2);
+  } else {
+    drawBrokenLine(points, count);
+  }
+}
+
+void RenderObject::drawEllipsesWithCenter(gfx::Point center, float width, float height, float radian) {
+  const int n = static_cast<int>((width + height) * std::numbers::pi * 0.5);
+  const std::vector<gfx::Point> vertices = BuildEllipseVertices(n, center.x, center.y, width, height, radian);
+  drawLines(vertices.data(), static_cast<int>(vertices.size()), 2);
+}
+
+void RenderObject::setQuad(float* corners, gfx::Size size) {
+  const float hx = size.width / 2, hy = size.height / 2;
+  const float c[8] = {-hx, -hy, hx, -hy, hx, hy, -hx, hy};
+  std::copy(std::begin(c), std::end(c), corners);
+}
+
+void RenderObject::clearWithSize(gfx::Size size, gfx::Point center, float radian) {
+  uniform1f(kEnableRotate, 1.0f);
+  uniform1f(kRadian, radian);
+  uniform1i(kRenderType, 3);
+  setQuad(quad_, size);
+  glVertexAttribPointer(kPosition, 2, GL_FLOAT, GL_FALSE, 0, quad_);
+  glEnableVertexAttribArray(kPosition);
+  uniform2f(kCenter, center.x, center.y);
+  glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+}
+
+namespace {
+gfx::Point centerOf(gfx::Rect r) {
+  return {static_cast<float>(r.x + r.width / 2.0), static_cast<float>(r.y + r.height / 2.0)};
+}
+}  // namespace
+
+void RenderObject::applyBlendOnce(GLenum src, GLenum dst) {
+  glEnable(GL_BLEND);
+  glBlendEquationSeparate(GL_FUNC_ADD, GL_FUNC_ADD);
+  glBlendFuncSeparate(src, dst, src, dst);
+}
+
+void RenderObject::drawImage(const gfx::Image& image, gfx::Rect rect, float radian) {
+  drawImage(image, {rect.width, rect.height}, centerOf(rect), radian);
+}
+
+void RenderObject::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect, float radian) {
+  drawData(bytes, dataSize, {rect.width, rect.height}, centerOf(rect), radian);
+}
+
+void RenderObject::setImage(const gfx::Image* image, gfx::Rect rect, float radian) {
+  setImage(image, {rect.width, rect.height}, centerOf(rect), radian);
+}
+
+void RenderObject::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect, float radian) {
+  setData(bytes, dataSize, {rect.width, rect.height}, centerOf(rect), radian);
+}
+
+void RenderObject::drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian) {
+  applyBlendOnce(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  renderImage(&image, size, center, radian);
+  resetSetting();
+}
+
+void RenderObject::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center,
+                            float radian) {
+  applyBlendOnce(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  renderData(bytes, dataSize, drawSize, center, radian);
+  resetSetting();
+}
+
+void RenderObject::setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian) {
+  if (image != nullptr) {
+    applyBlendOnce(GL_ONE, GL_ZERO);
+    renderImage(image, size, center, radian);
+  } else {
+    applyBlendOnce(GL_ZERO, GL_ZERO);
+    clearWithSize(size, center, radian);
+  }
+  resetSetting();
+}
+
+void RenderObject::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center,
+                           float radian) {
+  if (bytes != nullptr) {
+    applyBlendOnce(GL_ONE, GL_ZERO);
+    renderData(bytes, dataSize, drawSize, center, radian);
+  } else {
+    applyBlendOnce(GL_ZERO, GL_ZERO);
+    clearWithSize(drawSize, center, radian);
+  }
+  resetSetting();
+}
+
+void RenderObject::renderImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float rotate) {
+  if (image == nullptr) return;
+  auto texture = TextureObject::initWithImage(*image);
+  if (texture && texture->isEnabled()) renderTexture(*texture, size, center, rotate);
+}
+
+void RenderObject::renderData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center,
+                              float rotate) {
+  auto texture = TextureObject::initWithData(bytes, static_cast<int>(dataSize.width),
+                                             static_cast<int>(dataSize.height));
+  if (texture && texture->isEnabled()) renderTexture(*texture, drawSize, center, rotate);
+}
+
+// A picture drawn at its own pixel size without turning is sampled texel for
+// texel (nearest), so pages and undo snapshots come back bit-exactly; scaled
+// or turned pictures are filtered.
+void RenderObject::renderTexture(TextureObject& texture, gfx::Size size, gfx::Point center, float rotate) {
+  const bool unscaled = rotate == 0.0f && scaleX_ > 0 && scaleY_ > 0 &&
+                        std::fabs(size.width / scaleX_ - texture.pixelWidth()) < 1e-3 &&
+                        std::fabs(size.height / scaleY_ - texture.pixelHeight()) < 1e-3;
+  texture.setFilter(unscaled ? GL_NEAREST : GL_LINEAR);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture.textureID());
+  uniform1f(kEnableRotate, 1.0f);
+  uniform1f(kRadian, rotate);
+  uniform1i(kRenderType, 3);
+  setQuad(quad_, size);
+  glVertexAttribPointer(kPosition, 2, GL_FLOAT, GL_FALSE, 0, quad_);
+  glEnableVertexAttribArray(kPosition);
+  uniform2f(kCenter, center.x, center.y);
+  glVertexAttribPointer(kTexCoord, 2, GL_FLOAT, GL_FALSE, 0, texture.vertiesOfTextureIndex(0) + 2);
+  glEnableVertexAttribArray(kTexCoord);
+  glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+  glx::clearErrors();
+}

@@ -1,0 +1,67 @@
+#pragma once
+// A GL texture of brush tips or of one picture. Brush tips are laid out as an
+// atlas of 1, 2x2 or 4x4 cells in a square power-of-two texture (mipmapped,
+// since dabs are drawn far smaller than the tips). A single picture or pixel
+// block gets a texture of exactly its own pixel size, so that drawn at that
+// size it lands on the canvas bit for bit.
+//
+// Each cell keeps five (s, t) points p0..p4; the renderer passes p1..p4 for
+// the quad corners (-x,-y), (+x,-y), (+x,+y), (-x,+y), so pictures stand upright.
+#include <GLES2/gl2.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/graphics/Image.h"
+
+class TextureObject {
+ public:
+  static constexpr unsigned kMaxCells = 16;
+  static constexpr unsigned kFloatsPerCell = 10;
+
+  // The smallest of 64..1024 at or above the image's larger side in points
+  // (1024 for anything larger): the quality of a one-tip atlas.
+  static int qualityForImage(const gfx::Image& image);
+
+  // An atlas of quality x quality pixels holding the images in list order.
+  static std::unique_ptr<TextureObject> initWithImages(std::span<const gfx::Image> images, int quality);
+  static std::unique_ptr<TextureObject> initWithImage(const gfx::Image& image, int quality);
+  // A picture texture of the image's pixel size (premultiplied on upload).
+  static std::unique_ptr<TextureObject> initWithImage(const gfx::Image& image);
+  // A picture texture of a pixel block (RGBA, rows bottom-up, premultiplied);
+  // nullptr when the bytes are absent or a side is not positive.
+  static std::unique_ptr<TextureObject> initWithData(const std::uint8_t* bytes, int width, int height);
+
+  ~TextureObject();
+  TextureObject(const TextureObject&) = delete;
+  TextureObject& operator=(const TextureObject&) = delete;
+
+  bool isEnabled() const { return textureID_ != 0; }
+  GLuint textureID() const { return textureID_; }
+  unsigned vertiesCount() const { return vertiesCount_; }
+  int pixelWidth() const { return width_; }
+  int pixelHeight() const { return height_; }
+  // Cell k's ten floats; cell 0's when k is out of range.
+  const float* vertiesOfTextureIndex(unsigned k) const;
+  const float* verties() const { return vertiesOfTextureIndex(0); }
+  // Filtering of a picture texture (atlases keep their mipmapped filtering).
+  void setFilter(GLenum filter);
+  void destoryTexture();
+
+ private:
+  TextureObject() = default;
+  void setCell(unsigned k, float s0, float s1, float tb, float tt);
+  // Atlas pixels: rows top-first, premultiplied.
+  std::vector<std::uint8_t> createTextureDataWithImages(std::span<const gfx::Image> images, int quality);
+  void buildAtlasTexture(const std::vector<std::uint8_t>& pixels, int quality);
+  void buildPictureTexture(const std::uint8_t* pixels, int width, int height);
+
+  GLuint textureID_ = 0;
+  std::array<float, kMaxCells * kFloatsPerCell> verties_{};
+  unsigned vertiesCount_ = 0;
+  int width_ = 0, height_ = 0;
+  GLenum filter_ = 0;
+};
