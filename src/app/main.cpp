@@ -1,13 +1,128 @@
-// flipdesk's entry: prepares the sandbox and reports where it lives.
+// flipdesk's entry: parses the options, chooses the screen, starts the
+// application with its delegate in a window (or headless) and runs the main
+// loop until the application terminates.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
 
+#include "app/AppDelegate.h"
+#include "app/videoEncode.h"
+#include "model/DeviceScreen.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/SdlHost.h"
 
-int main() {
+namespace {
+
+struct Options {
+  bool tall = false;
+  float scale = 1;
+  bool headless = false;
+  std::optional<double> exitAfter;
+  std::string screenshot;
+};
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: flipdesk [--tall] [--scale 1|2] [--headless] [--exit-after SECONDS] [--screenshot FILE.png]\n");
+}
+
+std::optional<Options> parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (a == "--tall") {
+      o.tall = true;
+    } else if (a == "--headless") {
+      o.headless = true;
+    } else if (a == "--scale") {
+      const char* v = value();
+      if (!v || (std::strcmp(v, "1") != 0 && std::strcmp(v, "2") != 0)) return std::nullopt;
+      o.scale = static_cast<float>(std::atoi(v));
+    } else if (a == "--exit-after") {
+      const char* v = value();
+      char* end = nullptr;
+      double s = v ? std::strtod(v, &end) : -1;
+      if (!v || *end != '\0' || !(s >= 0)) return std::nullopt;
+      o.exitAfter = s;
+    } else if (a == "--screenshot") {
+      const char* v = value();
+      if (!v) return std::nullopt;
+      o.screenshot = v;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+volatile std::sig_atomic_t gStopRequested = 0;
+void onSignal(int) { gStopRequested = 1; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Options> options = parse(argc, argv);
+  if (!options) {
+    usage();
+    return 2;
+  }
   if (!fd::paths::ensureSandbox()) {
     std::fprintf(stderr, "flipdesk: cannot create the data folder %s\n", fd::paths::home().c_str());
     return 1;
   }
-  std::printf("flipdesk data folder: %s\n", fd::paths::home().c_str());
-  return 0;
+  fd::RunLoop::main().makeCurrentThreadMain();
+  ui::Screen::configure(options->tall, options->scale);
+  const ui::Screen& screen = ui::Screen::main();
+  // The model sees the screen as the phone reported it: portrait bounds.
+  DeviceScreen::setMainScreen(screen.scale(), screen.bounds().height, screen.bounds().width);
+  videoEncode::registerAsSoundMerger();
+
+  ui::Application& app = ui::Application::shared();
+  app.setDelegate(std::make_shared<AppDelegate>());
+
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+  // A signal asks for the phone's termination, handled on the main loop.
+  fd::TimerRef signalWatch = fd::RunLoop::main().scheduleTimer(0.1, true, [&app] {
+    if (gStopRequested) app.terminate();
+  });
+  fd::TimerRef exitTimer;
+  if (options->exitAfter)
+    exitTimer = fd::RunLoop::main().scheduleTimer(*options->exitAfter, false, [&app] { app.terminate(); });
+
+  int status = 0;
+  if (options->headless) {
+    // Frames are composed as a window would show them, so that the headless
+    // run exercises the same drawing.
+    fd::TimerRef frames = fd::RunLoop::main().scheduleTimer(1.0 / 30, true, [&app] { app.composeScreen(); });
+    app.launch();
+    if (!app.isTerminated()) fd::RunLoop::main().run();
+    frames->invalidate();
+  } else {
+    ui::SdlHost host;
+    std::string error;
+    if (!host.open("flipdesk", &error)) {
+      std::fprintf(stderr, "flipdesk: no window (%s); try --headless\n", error.c_str());
+      return 1;
+    }
+    app.launch();
+    host.run();
+  }
+  if (!options->screenshot.empty() && !gfx::writePNG(options->screenshot, app.screenshot())) {
+    std::fprintf(stderr, "flipdesk: cannot write %s\n", options->screenshot.c_str());
+    status = 1;
+  }
+  signalWatch->invalidate();
+  if (exitTimer) exitTimer->invalidate();
+  app.reset();
+  return status;
 }

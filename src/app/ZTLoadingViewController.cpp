@@ -1,0 +1,127 @@
+#include "app/ZTLoadingViewController.h"
+
+#include "app/LaunchArt.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/Screen.h"
+
+namespace {
+
+// Where things sit on the two screens (points).
+struct Layout {
+  ui::Rect project;   // the project's picture (a page's 4:3 shape)
+  ui::Rect name;      // its name, below
+  ui::Rect carousel;  // one card wide, paging sideways
+  ui::Rect pageLabel;
+};
+constexpr Layout kLayouts[] = {
+    {{28, 52, 216, 162}, {28, 222, 216, 24}, {276, 40, 176, 190}, {276, 236, 176, 20}},   // 480 x 320
+    {{44, 52, 240, 180}, {44, 240, 240, 24}, {330, 40, 196, 210}, {330, 256, 196, 20}},   // 568 x 320
+};
+
+const Layout& layout() { return kLayouts[ui::Screen::main().isTall() ? 1 : 0]; }
+
+constexpr const char* kEntryTitles[] = {"Previous Work", "Rotoscoping", "Community"};
+
+}  // namespace
+
+std::string ZTLoadingViewController::entryTitle(int entry) {
+  if (entry < 0 || entry >= kEntryCount) return {};
+  return kEntryTitles[entry];
+}
+
+ui::Button* ZTLoadingViewController::entryButton(int entry) const {
+  if (entry < 0 || entry >= static_cast<int>(entries_.size())) return nullptr;
+  return entries_[static_cast<std::size_t>(entry)].get();
+}
+
+void ZTLoadingViewController::loadView() {
+  const ui::Screen& screen = ui::Screen::main();
+  ui::Rect b = screen.bounds();
+  float scale = screen.scale();
+  const Layout& L = layout();
+  auto root = std::make_shared<ui::ImageView>(ui::Picture(launch_art::backdrop(b.width, b.height, scale)));
+  root->setFrame(b);
+  root->setUserInteractionEnabled(true);
+
+  auto title = std::make_shared<ui::Label>(ui::Rect{0, 8, b.width, 32});
+  title->setText("flipdesk");
+  title->setFont({"DejaVu Sans", 22, true});
+  title->setTextColor({0.45f, 0.25f, 0.12f, 1});
+  title->setTextAlignment(ui::TextAlignment::Center);
+  root->addSubview(title);
+
+  auto frame = std::make_shared<ui::View>(ui::Rect{L.project.x - 6, L.project.y - 6, L.project.width + 12,
+                                                   L.project.height + 12});
+  frame->setBackgroundColor({0.35f, 0.22f, 0.12f, 1});
+  root->addSubview(frame);
+  projectBackground_ = std::make_shared<ui::ImageView>(L.project);
+  projectBackground_->setContentMode(ui::ContentMode::ScaleAspectFill);
+  projectBackground_->setClipsToBounds(true);
+  root->addSubview(projectBackground_);
+  projectIcon_ = std::make_shared<ui::ImageView>(L.project);
+  projectIcon_->setContentMode(ui::ContentMode::ScaleAspectFit);
+  root->addSubview(projectIcon_);
+  projectName_ = std::make_shared<ui::Label>(L.name);
+  projectName_->setFont({"DejaVu Sans", 15, true});
+  projectName_->setTextColor({0.3f, 0.2f, 0.1f, 1});
+  projectName_->setTextAlignment(ui::TextAlignment::Center);
+  root->addSubview(projectName_);
+
+  carousel_ = std::make_shared<ui::ScrollView>(L.carousel);
+  carousel_->setPagingEnabled(true);
+  carousel_->setContentSize({L.carousel.width * kEntryCount, L.carousel.height});
+  entries_.clear();
+  for (int i = 0; i < kEntryCount; ++i) {
+    auto button = ui::Button::make(ui::ButtonType::Custom,
+                                   {L.carousel.width * i, 0, L.carousel.width, L.carousel.height});
+    button->setBackgroundImage(ui::Picture(launch_art::card(i, L.carousel.width, L.carousel.height, scale)));
+    button->setTitle(fd::Localized(kEntryTitles[i]));
+    button->setTitleColor(ui::Color{0.2f, 0.15f, 0.1f, 1});
+    button->setTitleColor(ui::Color{0.6f, 0.3f, 0.1f, 1}, ui::StateHighlighted);
+    button->setTitleEdgeInsets({L.carousel.height * 0.55f, 0, 0, 0});
+    button->setTag(kEntryTagBase + i);
+    button->addTarget(this, [this, i](ui::Control*, const ui::Event*) { chooseEntry(i); }, ui::TouchUpInside);
+    carousel_->addSubview(button);
+    entries_.push_back(button);
+  }
+  root->addSubview(carousel_);
+  pageLabel_ = std::make_shared<ui::Label>(L.pageLabel);
+  pageLabel_->setText("\u25C0  swipe  \u25B6");
+  pageLabel_->setFont({"DejaVu Sans", 11, false});
+  pageLabel_->setTextColor({0.4f, 0.3f, 0.2f, 1});
+  pageLabel_->setTextAlignment(ui::TextAlignment::Center);
+  root->addSubview(pageLabel_);
+  setView(root);
+  reloadProject();
+}
+
+void ZTLoadingViewController::viewWillAppear(bool) { reloadProject(); }
+
+void ZTLoadingViewController::reloadProject() {
+  if (!projectIcon_) return;
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
+  projectName_->setText(model.curProjectName());
+  ui::Picture background, icon;
+  if (project) {
+    if (auto path = project->backgroundFullPath()) background = ui::Picture::fromFile(*path);
+    if (auto path = project->iconFullPathAtPage(1, false)) icon = ui::Picture::fromFile(*path);
+  }
+  // A project that has never been drawn in shows a blank page.
+  if (background.empty() && icon.empty()) {
+    const Layout& L = layout();
+    background = ui::Picture(launch_art::blankPage(L.project.width, L.project.height, ui::Screen::main().scale()));
+  }
+  projectBackground_->setImage(background);
+  projectIcon_->setImage(icon);
+}
+
+void ZTLoadingViewController::chooseEntry(int entry) {
+  if (entry < 0 || entry >= kEntryCount) return;
+  auto alert = ui::AlertView::make(fd::Localized(kEntryTitles[entry]),
+                                   fd::Localized("This part of the program is not available yet."), nullptr,
+                                   fd::Localized("OK"));
+  alert->show();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The launch screen: the current project's icon over its background, and a
+// carousel of the three ways on (previous work, rotoscoping, community). None
+// of those screens is part of this build yet, so an entry says so when chosen.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/ViewController.h"
+
+class ZTLoadingViewController : public ui::ViewController {
+ public:
+  // Carousel entries, in order.
+  enum Entry { kPreviousWork = 0, kRotoscoping = 1, kCommunity = 2 };
+  static constexpr int kEntryCount = 3;
+  static constexpr int kEntryTagBase = 100;
+
+  void loadView() override;
+  void viewWillAppear(bool animated) override;
+
+  // Shows the current project's picture and name again.
+  void reloadProject();
+  // What a press of a carousel entry does.
+  void chooseEntry(int entry);
+
+  ui::ScrollView* carousel() const { return carousel_.get(); }
+  ui::Button* entryButton(int entry) const;
+  ui::ImageView* projectBackground() const { return projectBackground_.get(); }
+  ui::ImageView* projectIcon() const { return projectIcon_.get(); }
+  ui::Label* projectName() const { return projectName_.get(); }
+
+  static std::string entryTitle(int entry);
+
+ private:
+  std::shared_ptr<ui::ScrollView> carousel_;
+  std::vector<std::shared_ptr<ui::Button>> entries_;
+  std::shared_ptr<ui::ImageView> projectBackground_, projectIcon_;
+  std::shared_ptr<ui::Label> projectName_, pageLabel_;
+};

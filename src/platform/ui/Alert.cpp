@@ -1,0 +1,243 @@
+#include "platform/ui/Alert.h"
+
+#include <algorithm>
+
+#include "platform/ui/Animation.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+
+namespace ui {
+
+namespace {
+std::vector<ButtonSheet*>& registry() {
+  static std::vector<ButtonSheet*> sheets;
+  return sheets;
+}
+
+// Button colours by role: ordinary, emphasised (cancel), destructive.
+constexpr Color kButtonColors[] = {
+    {0.82f, 0.84f, 0.88f, 1},
+    {0.25f, 0.3f, 0.42f, 1},
+    {0.8f, 0.15f, 0.12f, 1},
+};
+constexpr Color kButtonTitleColors[] = {{0.1f, 0.1f, 0.15f, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}};
+constexpr float kAlertWidth = 284;
+constexpr float kButtonHeight = 40;
+constexpr float kMargin = 12;
+}  // namespace
+
+std::vector<ButtonSheet*> visibleButtonSheets() {
+  std::vector<ButtonSheet*> out;
+  for (ButtonSheet* s : registry())
+    if (s->isVisible()) out.push_back(s);
+  return out;
+}
+
+ButtonSheet::ButtonSheet(std::string title, std::string message, ButtonSheetDelegate* delegate)
+    : title_(std::move(title)), message_(std::move(message)), delegate_(delegate) {}
+
+ButtonSheet::~ButtonSheet() { std::erase(registry(), this); }
+
+std::string ButtonSheet::buttonTitleAtIndex(int index) const {
+  if (index < 0 || index >= numberOfButtons()) return {};
+  return buttons_[static_cast<std::size_t>(index)];
+}
+
+int ButtonSheet::addButtonWithTitle(const std::string& title) {
+  buttons_.push_back(title);
+  int i = numberOfButtons() - 1;
+  if (firstOtherIndex_ < 0 && i != cancelIndex_) firstOtherIndex_ = i;
+  return i;
+}
+
+std::shared_ptr<Button> ButtonSheet::makeButton(int index, bool emphasised) {
+  auto b = Button::make(ButtonType::Custom);
+  int role = emphasised ? 1 : 0;
+  if (auto* as = dynamic_cast<ActionSheet*>(this); as && as->destructiveButtonIndex() == index) role = 2;
+  b->setBackgroundColor(kButtonColors[role]);
+  b->setTitle(buttonTitleAtIndex(index));
+  b->setTitleColor(kButtonTitleColors[role]);
+  b->setTitleColor(Color{1, 1, 0.6f, 1}, StateHighlighted);
+  b->setTag(index);
+  b->addTarget(this, [this, index](Control*, const Event*) { pressButton(index); }, TouchUpInside);
+  return b;
+}
+
+void ButtonSheet::presentIn(std::shared_ptr<Window> window) {
+  window_ = window;
+  window->setWindowLevel(Window::kLevelAlert);
+  window->setBackgroundColor(Color{0, 0, 0, 0.4f});
+  build();
+  window->addSubview(shared_from_this());
+  visible_ = true;
+  dismissing_ = false;
+  registry().push_back(this);
+  window->makeKeyAndVisible();
+}
+
+void ButtonSheet::pressButton(int index) {
+  if (!visible_ || dismissing_ || index < 0 || index >= numberOfButtons()) return;
+  std::shared_ptr<View> keep = shared_from_this();
+  if (delegate_) delegate_->clickedButtonAtIndex(*this, index);
+  dismissWithClickedButtonIndex(index, true);
+}
+
+void ButtonSheet::dismissWithClickedButtonIndex(int index, bool animated) {
+  if (!visible_ || dismissing_) return;
+  dismissing_ = true;
+  auto self = std::static_pointer_cast<ButtonSheet>(shared_from_this());
+  if (delegate_) delegate_->willDismissWithButtonIndex(*this, index);
+  auto finish = [self, index] {
+    self->visible_ = false;
+    std::erase(registry(), self.get());
+    std::shared_ptr<Window> w = self->window_.lock();
+    self->window_.reset();
+    self->removeFromSuperview();
+    if (w) Application::shared().removeWindow(w.get());
+    if (self->delegate_) self->delegate_->didDismissWithButtonIndex(*self, index);
+  };
+  std::shared_ptr<Window> w = window_.lock();
+  if (!animated || !w) {
+    finish();
+    return;
+  }
+  Animations::animate(kFadeDuration, [w] { w->setAlpha(0); }, [finish](bool) { finish(); });
+}
+
+// --- alert
+
+AlertView::AlertView(std::string title, std::string message, ButtonSheetDelegate* delegate,
+                     std::optional<std::string> cancel, std::vector<std::string> others)
+    : ButtonSheet(std::move(title), std::move(message), delegate) {
+  if (cancel) {
+    buttons_.push_back(*cancel);
+    cancelIndex_ = 0;
+  }
+  for (auto& o : others) addButtonWithTitle(o);
+}
+
+std::shared_ptr<AlertView> AlertView::make(std::string title, std::string message, ButtonSheetDelegate* delegate,
+                                           std::optional<std::string> cancel, std::vector<std::string> others) {
+  return std::make_shared<AlertView>(std::move(title), std::move(message), delegate, std::move(cancel),
+                                     std::move(others));
+}
+
+void AlertView::show() {
+  if (visible_) return;
+  presentIn(std::make_shared<Window>(Screen::main().bounds()));
+}
+
+void AlertView::build() {
+  for (auto& sv : std::vector<std::shared_ptr<View>>(subviews())) sv->removeFromSuperview();
+  setBackgroundColor({0.08f, 0.13f, 0.3f, 0.94f});
+  float inner = kAlertWidth - 2 * kMargin;
+  float y = kMargin;
+  auto addText = [&](const std::string& text, float size, bool bold) {
+    if (text.empty()) return;
+    auto l = std::make_shared<Label>();
+    l->setFont({"DejaVu Sans", size, bold});
+    l->setTextColor(Color::white(1));
+    l->setTextAlignment(TextAlignment::Center);
+    l->setNumberOfLines(0);
+    l->setLineBreakMode(LineBreak::WordWrap);
+    l->setText(text);
+    Size s = l->sizeThatFits({inner, 1000});
+    l->setFrame({kMargin, y, inner, s.height});
+    addSubview(l);
+    y += s.height + 8;
+  };
+  addText(title_, 17, true);
+  addText(message_, 14, false);
+  y += 4;
+  int n = numberOfButtons();
+  if (n == 2) {
+    // Two buttons stand side by side, the cancel button on the left.
+    float w = (inner - 8) / 2;
+    for (int i = 0; i < 2; ++i) {
+      auto b = makeButton(i, i == cancelIndex_);
+      b->setFrame({kMargin + i * (w + 8), y, w, kButtonHeight});
+      addSubview(b);
+    }
+    y += kButtonHeight + kMargin;
+  } else {
+    // Stacked: the others first, the cancel button at the bottom.
+    std::vector<int> order;
+    for (int i = 0; i < n; ++i)
+      if (i != cancelIndex_) order.push_back(i);
+    if (cancelIndex_ >= 0) order.push_back(cancelIndex_);
+    for (int i : order) {
+      auto b = makeButton(i, i == cancelIndex_);
+      b->setFrame({kMargin, y, inner, kButtonHeight});
+      addSubview(b);
+      y += kButtonHeight + 6;
+    }
+    y += kMargin - 6;
+  }
+  Rect screen = Screen::main().bounds();
+  setFrame({(screen.width - kAlertWidth) / 2, (screen.height - y) / 2, kAlertWidth, y});
+}
+
+// --- action sheet
+
+ActionSheet::ActionSheet(std::string title, ButtonSheetDelegate* delegate, std::optional<std::string> cancel,
+                         std::optional<std::string> destructive, std::vector<std::string> others)
+    : ButtonSheet(std::move(title), {}, delegate) {
+  if (destructive) {
+    buttons_.push_back(*destructive);
+    destructiveIndex_ = 0;
+  }
+  for (auto& o : others) addButtonWithTitle(o);
+  if (cancel) {
+    buttons_.push_back(*cancel);
+    cancelIndex_ = numberOfButtons() - 1;
+  }
+}
+
+std::shared_ptr<ActionSheet> ActionSheet::make(std::string title, ButtonSheetDelegate* delegate,
+                                               std::optional<std::string> cancel,
+                                               std::optional<std::string> destructive,
+                                               std::vector<std::string> others) {
+  return std::make_shared<ActionSheet>(std::move(title), delegate, std::move(cancel), std::move(destructive),
+                                       std::move(others));
+}
+
+void ActionSheet::showInView(View*) {
+  if (visible_) return;
+  presentIn(std::make_shared<Window>(Screen::main().bounds()));
+  Rect f = frame();
+  Rect screen = Screen::main().bounds();
+  setCenter({center().x, center().y + f.height});
+  Point target{screen.width / 2, screen.height - f.height / 2};
+  Animations::animate(kFadeDuration, [this, target] { setCenter(target); });
+}
+
+void ActionSheet::build() {
+  for (auto& sv : std::vector<std::shared_ptr<View>>(subviews())) sv->removeFromSuperview();
+  setBackgroundColor({0.12f, 0.14f, 0.2f, 0.94f});
+  Rect screen = Screen::main().bounds();
+  float width = std::min(screen.width, 360.0f);
+  float inner = width - 2 * kMargin;
+  float y = kMargin;
+  if (!title_.empty()) {
+    auto l = std::make_shared<Label>();
+    l->setFont({"DejaVu Sans", 13, false});
+    l->setTextColor(Color::white(0.85f));
+    l->setTextAlignment(TextAlignment::Center);
+    l->setText(title_);
+    l->setFrame({kMargin, y, inner, 20});
+    addSubview(l);
+    y += 26;
+  }
+  for (int i = 0; i < numberOfButtons(); ++i) {
+    if (i == cancelIndex_) y += 6;
+    auto b = makeButton(i, i == cancelIndex_);
+    b->setFrame({kMargin, y, inner, kButtonHeight});
+    addSubview(b);
+    y += kButtonHeight + 6;
+  }
+  y += kMargin - 6;
+  setFrame({(screen.width - width) / 2, screen.height - y, width, y});
+}
+
+}  // namespace ui

@@ -1,0 +1,101 @@
+#include "platform/ui/Application.h"
+
+#include <algorithm>
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Animation.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+
+namespace ui {
+
+Application& Application::shared() {
+  static Application app;
+  return app;
+}
+
+void Application::reset() {
+  touches_.reset();
+  windows_.clear();
+  delegate_.reset();
+  Animator::shared().reset();
+  statusBarHidden_ = false;
+  terminated_ = active_ = background_ = false;
+  remoteTypes_ = 0;
+}
+
+std::vector<Window*> Application::windows() const {
+  std::vector<Window*> out;
+  for (auto& w : windows_)
+    if (!w->isHidden()) out.push_back(w.get());
+  std::stable_sort(out.begin(), out.end(), [](Window* a, Window* b) { return a->windowLevel() < b->windowLevel(); });
+  return out;
+}
+
+Window* Application::keyWindow() const {
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
+    if ((*it)->windowLevel() == Window::kLevelNormal && !(*it)->isHidden()) return it->get();
+  return nullptr;
+}
+
+void Application::addWindow(std::shared_ptr<Window> window) {
+  removeWindow(window.get());
+  windows_.push_back(std::move(window));
+}
+
+void Application::removeWindow(const Window* window) {
+  std::erase_if(windows_, [window](const std::shared_ptr<Window>& w) { return w.get() == window; });
+}
+
+void Application::launch() {
+  if (delegate_) delegate_->didFinishLaunching(*this);
+  active_ = true;
+  if (delegate_) delegate_->didBecomeActive(*this);
+}
+
+void Application::enterBackground() {
+  if (background_ || terminated_) return;
+  touches_.cancelAll();
+  active_ = false;
+  if (delegate_) delegate_->willResignActive(*this);
+  background_ = true;
+  if (delegate_) delegate_->didEnterBackground(*this);
+  fd::NotificationCenter::defaultCenter().post(kDidEnterBackgroundNotification, this);
+}
+
+void Application::enterForeground() {
+  if (!background_ || terminated_) return;
+  background_ = false;
+  if (delegate_) delegate_->willEnterForeground(*this);
+  fd::NotificationCenter::defaultCenter().post(kWillEnterForegroundNotification, this);
+  active_ = true;
+  if (delegate_) delegate_->didBecomeActive(*this);
+}
+
+void Application::terminate() {
+  if (terminated_) return;
+  enterBackground();
+  terminated_ = true;
+  if (delegate_) delegate_->willTerminate(*this);
+  fd::NotificationCenter::defaultCenter().post(kWillTerminateNotification, this);
+  fd::RunLoop::main().stop();
+}
+
+void Application::simulateMemoryWarning() {
+  if (delegate_) delegate_->didReceiveMemoryWarning(*this);
+  fd::NotificationCenter::defaultCenter().post(fd::kLowMemoryNotification, this);
+}
+
+void Application::composeScreen() {
+  const Screen& s = Screen::main();
+  Rect b = s.bounds();
+  compositor_.composeScreen(windows(), {b.width, b.height}, s.scale());
+}
+
+gfx::Image Application::screenshot() {
+  composeScreen();
+  return compositor_.frameImage();
+}
+
+}  // namespace ui

@@ -1,0 +1,89 @@
+#pragma once
+// The application object: its delegate, windows, the touch dispatcher, the
+// life-cycle (launch, background, foreground, termination) and the
+// low-memory notification, and the picture of the screen.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/graphics/Image.h"
+#include "platform/ui/Compositor.h"
+#include "platform/ui/TouchDispatcher.h"
+
+namespace ui {
+
+class Application;
+class Window;
+
+// The program's delegate of the application's life-cycle.
+class ApplicationDelegate {
+ public:
+  virtual ~ApplicationDelegate() = default;
+  virtual bool didFinishLaunching(Application&) { return true; }
+  virtual void didBecomeActive(Application&) {}
+  virtual void willResignActive(Application&) {}
+  virtual void didEnterBackground(Application&) {}
+  virtual void willEnterForeground(Application&) {}
+  virtual void willTerminate(Application&) {}
+  virtual void didReceiveMemoryWarning(Application&) {}
+};
+
+// Notifications the application posts alongside its delegate calls.
+inline constexpr const char* kDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
+inline constexpr const char* kWillEnterForegroundNotification = "UIApplicationWillEnterForegroundNotification";
+inline constexpr const char* kWillTerminateNotification = "UIApplicationWillTerminateNotification";
+
+class Application {
+ public:
+  static Application& shared();
+  // Windows, delegate, touches and animations back to nothing (tests).
+  void reset();
+
+  void setDelegate(std::shared_ptr<ApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
+  ApplicationDelegate* delegate() const { return delegate_.get(); }
+
+  // Windows on screen, back to front by level then order shown.
+  std::vector<Window*> windows() const;
+  Window* keyWindow() const;
+  void addWindow(std::shared_ptr<Window> window);
+  void removeWindow(const Window* window);
+
+  bool isStatusBarHidden() const { return statusBarHidden_; }
+  void setStatusBarHidden(bool hidden) { statusBarHidden_ = hidden; }
+  // Push registration is recorded; nothing is sent on this platform.
+  void registerForRemoteNotifications(unsigned types) { remoteTypes_ = types; }
+  unsigned registeredRemoteNotificationTypes() const { return remoteTypes_; }
+
+  TouchDispatcher& touches() { return touches_; }
+
+  // Life-cycle, as the phone's system drives it.
+  void launch();
+  void enterBackground();
+  void enterForeground();
+  // Resigns, goes to the background, tells the delegate it terminates, then
+  // stops the main run loop. A second call does nothing.
+  void terminate();
+  bool isTerminated() const { return terminated_; }
+  bool isActive() const { return active_; }
+  // Posts fd::kLowMemoryNotification and tells the delegate.
+  void simulateMemoryWarning();
+
+  // The screen as it shows now (presentation values).
+  void composeScreen();
+  Compositor& compositor() { return compositor_; }
+  gfx::Image screenshot();
+
+ private:
+  Application() = default;
+  std::shared_ptr<ApplicationDelegate> delegate_;
+  std::vector<std::shared_ptr<Window>> windows_;
+  TouchDispatcher touches_;
+  Compositor compositor_;
+  bool statusBarHidden_ = false;
+  bool terminated_ = false;
+  bool active_ = false;
+  bool background_ = false;
+  unsigned remoteTypes_ = 0;
+};
+
+}  // namespace ui

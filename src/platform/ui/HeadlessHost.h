@@ -1,0 +1,51 @@
+#pragma once
+// The screen without a display, for tests and the program's headless mode:
+// synthetic multi-finger touches, the run loop's (virtual) clock, a mode that
+// ends animations at once while keeping their callbacks' order, pressing the
+// buttons of alerts and action sheets, and reading the screen as an image.
+#include <string>
+#include <vector>
+
+#include "platform/graphics/Image.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/TouchDispatcher.h"
+
+namespace ui {
+
+class HeadlessHost {
+ public:
+  // Resets the application (windows, delegate, touches, animations) and sets
+  // up the screen.
+  explicit HeadlessHost(bool tall = false, float scale = 1.0f);
+  ~HeadlessHost();
+  HeadlessHost(const HeadlessHost&) = delete;
+  HeadlessHost& operator=(const HeadlessHost&) = delete;
+
+  // --- fingers (screen points)
+  void touchDown(std::int64_t finger, Point p);
+  void touchMove(std::int64_t finger, Point p);
+  void touchUp(std::int64_t finger, Point p);
+  void touchCancel(std::int64_t finger);
+  // Several fingers changing in one event.
+  void touches(const std::vector<FingerChange>& changes);
+  void tap(Point p, std::int64_t finger = 1);
+  // Down at `from`, `steps` moves to `to` each `stepTime` apart, up.
+  void drag(Point from, Point to, int steps = 5, double stepTime = 1.0 / 60);
+
+  // --- time: the run loop's clock moves forward, running what falls due.
+  void advance(double seconds);
+  void runUntilIdle();
+  void setInstantAnimations(bool on);
+
+  // --- alerts and action sheets on screen, oldest first
+  std::vector<ButtonSheet*> alerts() const;
+  // Presses a button of the newest sheet; false when there is none or no
+  // such button.
+  bool pressAlertButton(int index);
+  bool pressAlertButton(const std::string& title);
+
+  // --- the screen as it shows now
+  gfx::Image screenshot();
+};
+
+}  // namespace ui

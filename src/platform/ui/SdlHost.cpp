@@ -1,0 +1,156 @@
+#include "platform/ui/SdlHost.h"
+
+#include <SDL.h>
+
+#include <vector>
+
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+
+namespace ui {
+
+namespace {
+constexpr std::int64_t kMouseFinger = 1;
+constexpr std::int64_t kMirrorFinger = 2;
+constexpr std::int64_t kTouchFingerBase = 1000;
+}  // namespace
+
+struct SdlHost::Impl {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  int texW = 0, texH = 0;
+  bool mouseDown = false;
+  bool twoFingers = false;
+  bool panMode = false;
+  Point mirrorCentre;
+  fd::TimerRef pumpTimer;
+  bool sdlStarted = false;
+};
+
+SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {}
+
+SdlHost::~SdlHost() {
+  if (impl_->pumpTimer) impl_->pumpTimer->invalidate();
+  if (impl_->texture) SDL_DestroyTexture(impl_->texture);
+  if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
+  if (impl_->window) SDL_DestroyWindow(impl_->window);
+  // The window host owns SDL for the program's life: quitting it whole lets
+  // SDL release its system connections (the session bus among them).
+  if (impl_->sdlStarted) SDL_Quit();
+}
+
+bool SdlHost::open(const std::string& title, std::string* error) {
+  // Touches arrive as touches; the mouse events SDL would make from them
+  // would be a second finger.
+  SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+  SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = SDL_GetError();
+    return false;
+  }
+  impl_->sdlStarted = true;
+  const Screen& s = Screen::main();
+  impl_->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.pixelWidth(),
+                                   s.pixelHeight(), SDL_WINDOW_SHOWN);
+  if (!impl_->window) {
+    if (error) *error = SDL_GetError();
+    return false;
+  }
+  impl_->renderer = SDL_CreateRenderer(impl_->window, -1, 0);
+  if (!impl_->renderer) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
+  if (!impl_->renderer) {
+    if (error) *error = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+void SdlHost::handleMouse(int type, int x, int y, unsigned modifiers) {
+  float k = Screen::main().scale();
+  Point p{x / k, y / k};
+  auto second = [&] {
+    if (impl_->panMode) return Point{p.x + kSecondFingerOffset, p.y};
+    return Point{2 * impl_->mirrorCentre.x - p.x, 2 * impl_->mirrorCentre.y - p.y};
+  };
+  std::vector<FingerChange> changes;
+  if (type == SDL_MOUSEBUTTONDOWN && !impl_->mouseDown) {
+    impl_->mouseDown = true;
+    impl_->twoFingers = (modifiers & KMOD_CTRL) != 0;
+    impl_->panMode = (modifiers & KMOD_SHIFT) != 0;
+    impl_->mirrorCentre = {p.x + kSecondFingerOffset / 2, p.y};
+    changes.push_back({kMouseFinger, p, TouchPhase::Began});
+    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Began});
+  } else if (type == SDL_MOUSEMOTION && impl_->mouseDown) {
+    changes.push_back({kMouseFinger, p, TouchPhase::Moved});
+    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Moved});
+  } else if (type == SDL_MOUSEBUTTONUP && impl_->mouseDown) {
+    impl_->mouseDown = false;
+    changes.push_back({kMouseFinger, p, TouchPhase::Ended});
+    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Ended});
+  }
+  if (!changes.empty()) Application::shared().touches().dispatch(changes);
+}
+
+void SdlHost::pump() {
+  Application& app = Application::shared();
+  const Screen& screen = Screen::main();
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    switch (e.type) {
+      case SDL_QUIT: app.terminate(); return;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+          app.terminate();
+          return;
+        }
+        if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) app.enterBackground();
+        if (e.window.event == SDL_WINDOWEVENT_RESTORED) app.enterForeground();
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT)
+          handleMouse(e.type, e.button.x, e.button.y, SDL_GetModState());
+        break;
+      case SDL_MOUSEMOTION:
+        if (e.motion.which != SDL_TOUCH_MOUSEID) handleMouse(e.type, e.motion.x, e.motion.y, SDL_GetModState());
+        break;
+      case SDL_FINGERDOWN:
+      case SDL_FINGERMOTION:
+      case SDL_FINGERUP: {
+        TouchPhase phase = e.type == SDL_FINGERDOWN ? TouchPhase::Began
+                           : e.type == SDL_FINGERUP ? TouchPhase::Ended
+                                                    : TouchPhase::Moved;
+        Rect b = screen.bounds();
+        app.touches().dispatch(
+            {{kTouchFingerBase + static_cast<std::int64_t>(e.tfinger.fingerId), {e.tfinger.x * b.width, e.tfinger.y * b.height}, phase}});
+        break;
+      }
+      default: break;
+    }
+  }
+  if (app.isTerminated() || !impl_->renderer) return;
+  app.composeScreen();
+  Compositor& c = app.compositor();
+  if (!impl_->texture || impl_->texW != c.frameWidth() || impl_->texH != c.frameHeight()) {
+    if (impl_->texture) SDL_DestroyTexture(impl_->texture);
+    impl_->texture = SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                       c.frameWidth(), c.frameHeight());
+    impl_->texW = c.frameWidth();
+    impl_->texH = c.frameHeight();
+  }
+  if (!impl_->texture) return;
+  SDL_UpdateTexture(impl_->texture, nullptr, c.framePixels(), c.frameStride());
+  SDL_RenderClear(impl_->renderer);
+  SDL_RenderCopy(impl_->renderer, impl_->texture, nullptr, nullptr);
+  SDL_RenderPresent(impl_->renderer);
+}
+
+void SdlHost::run() {
+  impl_->pumpTimer = fd::RunLoop::main().scheduleTimer(1.0 / 60, true, [this] { pump(); });
+  pump();
+  if (!Application::shared().isTerminated()) fd::RunLoop::main().run();
+  impl_->pumpTimer->invalidate();
+}
+
+}  // namespace ui

@@ -1,0 +1,40 @@
+#pragma once
+// The screen in an SDL2 window: a point is `scale` pixels; the mouse is one
+// finger, and holding Ctrl adds a second finger mirrored about a point beside
+// the first (pinch and turn; with Shift too it follows at a fixed offset, for
+// two-finger pans); real touch events pass through. Closing the window
+// terminates the application as the phone's termination does.
+#include <memory>
+#include <string>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Types.h"
+
+namespace ui {
+
+class SdlHost {
+ public:
+  SdlHost();
+  ~SdlHost();
+  SdlHost(const SdlHost&) = delete;
+  SdlHost& operator=(const SdlHost&) = delete;
+
+  // Opens the window for the main screen; false (with a reason) when SDL has
+  // no video.
+  bool open(const std::string& title, std::string* error = nullptr);
+  // Runs the main run loop until the application terminates (or the loop is
+  // stopped), drawing the screen and reading input 60 times a second.
+  void run();
+  // One pass: input, then a frame on the window.
+  void pump();
+
+  // The second finger's offset from the first when Ctrl goes down.
+  static constexpr float kSecondFingerOffset = 60;
+
+ private:
+  void handleMouse(int type, int x, int y, unsigned modifiers);
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ui

@@ -1,0 +1,157 @@
+#include "platform/ui/TouchDispatcher.h"
+
+#include <algorithm>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Animation.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/Window.h"
+
+namespace ui {
+
+Touch* TouchDispatcher::touchFor(std::int64_t id) const {
+  for (auto& s : touches_)
+    if (s.id == id) return s.touch.get();
+  return nullptr;
+}
+
+void TouchDispatcher::reset() {
+  touches_.clear();
+  ignored_.clear();
+  lastTap_ = {};
+}
+
+Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
+  std::vector<Window*> windows = Application::shared().windows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    Window* w = *it;
+    Point local = w->transformToSuperview().inverted().apply(f.location);
+    View* hit = w->hitTest(local, nullptr);
+    if (!hit) continue;
+    if (Animator::shared().blocksInteraction(hit)) return nullptr;
+    // A view that takes one finger at a time ignores the others, and while an
+    // exclusive-touch view holds a finger no other view takes one (nor does
+    // it take a second while others are down).
+    for (auto& s : touches_) {
+      View* owner = s.touch->view();
+      if (owner == hit && !hit->isMultipleTouchEnabled()) return nullptr;
+      if (owner != hit && owner && owner->isExclusiveTouch()) return nullptr;
+    }
+    if (hit->isExclusiveTouch() && !touches_.empty()) return nullptr;
+    auto t = std::make_unique<Touch>();
+    t->id_ = f.id;
+    t->view_ = hit->shared_from_this();
+    t->window_ = w;
+    t->phase_ = TouchPhase::Began;
+    t->location_ = t->previous_ = t->start_ = local;
+    t->timestamp_ = now;
+    bool repeat = lastTap_.view == hit && now - lastTap_.time <= kMultiTapInterval &&
+                  distance(lastTap_.location, local) <= kMultiTapDistance;
+    t->tapCount_ = repeat ? lastTap_.count + 1 : 1;
+    Touch* raw = t.get();
+    touches_.push_back({f.id, std::move(t)});
+    return raw;
+  }
+  return nullptr;
+}
+
+void TouchDispatcher::deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event) {
+  // One message per view with that view's touches, in the order the views
+  // first appear among the changed touches.
+  std::vector<View*> views;
+  for (Touch* t : changed)
+    if (std::find(views.begin(), views.end(), t->view()) == views.end()) views.push_back(t->view());
+  for (View* v : views) {
+    TouchSet set;
+    for (Touch* t : changed)
+      if (t->view() == v) set.push_back(t);
+    std::shared_ptr<View> keep = v->shared_from_this();
+    switch (phase) {
+      case TouchPhase::Began: v->touchesBegan(set, event); break;
+      case TouchPhase::Moved: v->touchesMoved(set, event); break;
+      case TouchPhase::Ended: v->touchesEnded(set, event); break;
+      case TouchPhase::Cancelled: v->touchesCancelled(set, event); break;
+      case TouchPhase::Stationary: break;
+    }
+  }
+}
+
+void TouchDispatcher::stealForScrollViews(std::vector<Touch*>& moved, Event& event) {
+  for (Touch* t : moved) {
+    View* v = t->view();
+    ScrollView* sv = nullptr;
+    for (View* p = v->superview(); p; p = p->superview())
+      if (auto* s = dynamic_cast<ScrollView*>(p); s && s->isScrollEnabled() && s->canCancelContentTouches()) {
+        sv = s;
+        break;
+      }
+    if (!sv || distance(t->start_, t->location_) < kScrollSlop) continue;
+    // The content loses the finger; the scroll view drags from here on (it
+    // adopts the touch first, so a cancel forwarded to it keeps the drag).
+    sv->beginDraggingWithTouch(t);
+    t->phase_ = TouchPhase::Cancelled;
+    deliver({t}, TouchPhase::Cancelled, event);
+    t->view_ = sv->shared_from_this();
+    t->phase_ = TouchPhase::Moved;
+  }
+}
+
+void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
+  double now = fd::RunLoop::main().now();
+  std::vector<Touch*> began, moved, ended, cancelled;
+  for (const FingerChange& f : changes) {
+    if (std::find(ignored_.begin(), ignored_.end(), f.id) != ignored_.end()) {
+      if (f.phase == TouchPhase::Ended || f.phase == TouchPhase::Cancelled) std::erase(ignored_, f.id);
+      continue;
+    }
+    Touch* t = touchFor(f.id);
+    if (f.phase == TouchPhase::Began) {
+      if (t) continue;  // a finger already down cannot go down again
+      t = begin(f, now);
+      if (!t) {
+        ignored_.push_back(f.id);
+        continue;
+      }
+      began.push_back(t);
+      continue;
+    }
+    if (!t) continue;
+    t->previous_ = t->location_;
+    t->location_ = t->window_->transformToSuperview().inverted().apply(f.location);
+    t->timestamp_ = now;
+    t->phase_ = f.phase;
+    if (f.phase == TouchPhase::Moved) moved.push_back(t);
+    else if (f.phase == TouchPhase::Ended) ended.push_back(t);
+    else if (f.phase == TouchPhase::Cancelled) cancelled.push_back(t);
+  }
+  if (began.empty() && moved.empty() && ended.empty() && cancelled.empty()) return;
+
+  Event event;
+  event.timestamp_ = now;
+  for (auto& s : touches_) event.all_.push_back(s.touch.get());
+  if (!began.empty()) deliver(began, TouchPhase::Began, event);
+  if (!moved.empty()) {
+    stealForScrollViews(moved, event);
+    deliver(moved, TouchPhase::Moved, event);
+  }
+  if (!ended.empty()) deliver(ended, TouchPhase::Ended, event);
+  if (!cancelled.empty()) deliver(cancelled, TouchPhase::Cancelled, event);
+
+  for (Touch* t : ended) {
+    lastTap_ = {t->location_, now, t->tapCount_, t->view()};
+    if (distance(t->start_, t->location_) > kMultiTapDistance) lastTap_.count = 0;
+  }
+  std::erase_if(touches_, [](const Slot& s) {
+    return s.touch->phase_ == TouchPhase::Ended || s.touch->phase_ == TouchPhase::Cancelled;
+  });
+}
+
+void TouchDispatcher::cancelAll() {
+  std::vector<FingerChange> changes;
+  for (auto& s : touches_) changes.push_back({s.id, s.touch->window_->transformToSuperview().apply(s.touch->location_), TouchPhase::Cancelled});
+  if (!changes.empty()) dispatch(changes);
+  ignored_.clear();
+}
+
+}  // namespace ui

@@ -1,0 +1,58 @@
+#pragma once
+// Turns finger changes from a host into touch deliveries: hit testing on the
+// topmost window, one touch object per finger that stays with the view it
+// began in, tap counts, multi-touch and exclusive-touch rules, and scroll
+// views taking over touches that start dragging inside them.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/ui/Responder.h"
+
+namespace ui {
+
+struct FingerChange {
+  std::int64_t id = 0;
+  Point location;  // screen points
+  TouchPhase phase = TouchPhase::Moved;
+};
+
+class TouchDispatcher {
+ public:
+  // Two touch-downs count as one double tap when the second comes within this
+  // time of the first's lift and this close to it.
+  static constexpr double kMultiTapInterval = 0.35;
+  static constexpr float kMultiTapDistance = 25;
+  // A touch inside a scroll view that moves this far starts a drag.
+  static constexpr float kScrollSlop = 10;
+
+  // One event: fingers going down, moving, lifting or cancelled together.
+  void dispatch(const std::vector<FingerChange>& changes);
+  // Cancels every finger (the program going to the background).
+  void cancelAll();
+
+  std::size_t activeTouches() const { return touches_.size(); }
+  // The touch object of a finger that is down, else nullptr.
+  Touch* touchFor(std::int64_t id) const;
+  void reset();
+
+ private:
+  struct Slot {
+    std::int64_t id;
+    std::unique_ptr<Touch> touch;
+  };
+  Touch* begin(const FingerChange& f, double now);
+  void deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event);
+  void stealForScrollViews(std::vector<Touch*>& moved, Event& event);
+
+  std::vector<Slot> touches_;
+  std::vector<std::int64_t> ignored_;
+  struct LastTap {
+    Point location;
+    double time = -1;
+    int count = 0;
+    const View* view = nullptr;
+  } lastTap_;
+};
+
+}  // namespace ui

@@ -1,0 +1,161 @@
+// The program's start: the delegate's launch builds the launch screen for the
+// screen size, entries that lead nowhere yet say so, and going to the
+// background or terminating saves the model. Then the real program, headless
+// and in a window under a virtual X server, exits cleanly with its files
+// written.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/AppDelegate.h"
+#include "app/ZTLoadingViewController.h"
+#include "model/DeviceScreen.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/Screen.h"
+#include "services/VTSystemManager.h"
+#include "support/Sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LaunchTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+  }
+  void TearDown() override {
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    DeviceScreen::resetForTesting();
+  }
+  AppDelegate* start(bool tall) {
+    host = std::make_unique<ui::HeadlessHost>(tall, 1.0f);
+    ui::Rect b = ui::Screen::main().bounds();
+    DeviceScreen::setMainScreen(1.0f, b.height, b.width);
+    auto delegate = std::make_shared<AppDelegate>();
+    ui::Application::shared().setDelegate(delegate);
+    ui::Application::shared().launch();
+    return delegate.get();
+  }
+  std::unique_ptr<ui::HeadlessHost> host;
+};
+
+fs::path programPath() { return fs::path(FLIPDESK_BUILD_RESOURCES).parent_path() / "flipdesk"; }
+
+int runProgram(const std::string& prefix, const fs::path& home, const std::string& args) {
+  std::string cmd = "FLIPDESK_HOME='" + home.string() + "' FLIPDESK_RESOURCES='" + FLIPDESK_BUILD_RESOURCES + "' " +
+                    prefix + " '" + programPath().string() + "' " + args + " >/dev/null 2>&1";
+  int status = std::system(cmd.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void expectSavedModel(const fs::path& home) {
+  EXPECT_TRUE(fs::exists(home / "Library/Preferences/flipdesk.plist"));
+  EXPECT_TRUE(fs::exists(home / "Library/Projects" / ZTDataModel::kDefaultProjectName / "Project.plist"));
+}
+
+}  // namespace
+
+TEST_F(LaunchTest, LaunchBuildsTheLaunchScreenAndHidesTheStatusBar) {
+  AppDelegate* d = start(false);
+  ui::Application& app = ui::Application::shared();
+  EXPECT_EQ(AppDelegate::sharedAppDelegate(), d);
+  EXPECT_TRUE(app.isStatusBarHidden());
+  EXPECT_EQ(app.registeredRemoteNotificationTypes(), AppDelegate::kRemoteNotificationTypes);
+  ASSERT_NE(app.keyWindow(), nullptr);
+  ZTLoadingViewController* launch = d->loadingViewController();
+  ASSERT_NE(launch, nullptr);
+  EXPECT_EQ(app.keyWindow()->rootViewController(), launch);
+  EXPECT_EQ(launch->view()->bounds(), (ui::Rect{0, 0, 480, 320}));
+  EXPECT_EQ(launch->projectName()->text(), ZTDataModel::sharedInstance().curProjectName());
+  // A project never drawn in shows a blank page rather than nothing.
+  EXPECT_FALSE(launch->projectBackground()->image().empty());
+  for (int i = 0; i < ZTLoadingViewController::kEntryCount; ++i)
+    ASSERT_NE(launch->entryButton(i), nullptr);
+  // The screen really shows something: not a black frame.
+  gfx::Image shot = host->screenshot();
+  EXPECT_GT(shot.pixel(5, 300)[0], 150);
+}
+
+TEST_F(LaunchTest, TallScreenGetsItsOwnLayout) {
+  AppDelegate* d = start(true);
+  ZTLoadingViewController* launch = d->loadingViewController();
+  EXPECT_EQ(launch->view()->bounds().width, 568);
+  ui::Rect c = launch->carousel()->frame();
+  EXPECT_LE(c.x + c.width, 568);
+  EXPECT_GT(c.x + c.width, 480);  // uses the extra width
+  EXPECT_TRUE(ZTDataModel::sharedInstance().extendDataModel().isIphone5ScreenSize());
+}
+
+TEST_F(LaunchTest, EntriesThatLeadNowhereYetSaySo) {
+  AppDelegate* d = start(false);
+  ZTLoadingViewController* launch = d->loadingViewController();
+  host->setInstantAnimations(true);
+  ui::Button* first = launch->entryButton(ZTLoadingViewController::kPreviousWork);
+  ui::Rect r = first->convertRectTo(first->bounds(), nullptr);
+  host->tap({r.x + r.width / 2, r.y + r.height / 2});
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), "Previous Work");
+  EXPECT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+  EXPECT_TRUE(host->alerts().empty());
+  // Swiping the carousel reaches the other entries.
+  host->drag({r.x + r.width - 10, r.y + 40}, {r.x + 10, r.y + 40});
+  host->runUntilIdle();
+  EXPECT_EQ(launch->carousel()->contentOffset().x, launch->carousel()->bounds().width);
+  launch->chooseEntry(ZTLoadingViewController::kCommunity);
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), "Community");
+}
+
+TEST_F(LaunchTest, BackgroundAndTerminationSaveTheModel) {
+  AppDelegate* d = start(false);
+  fs::remove(fd::UserDefaults::standard().filePath());
+  ui::Application& app = ui::Application::shared();
+  app.enterBackground();
+  EXPECT_EQ(d->saveCount(), 1);
+  expectSavedModel(root());
+  app.enterBackground();  // already there: no second save
+  EXPECT_EQ(d->saveCount(), 1);
+  app.enterForeground();
+  // Termination passes through the background (a save) and then saves again.
+  app.terminate();
+  EXPECT_EQ(d->saveCount(), 3);
+  EXPECT_TRUE(app.isTerminated());
+  app.terminate();
+  EXPECT_EQ(d->saveCount(), 3);
+}
+
+TEST_F(LaunchTest, ProgramRunsHeadlessAndExitsWithTheModelSaved) {
+  ASSERT_TRUE(fs::exists(programPath())) << programPath();
+  fs::path home = root() / "run";
+  EXPECT_EQ(runProgram("", home, "--headless --exit-after 0.3 --tall --scale 2"), 0);
+  expectSavedModel(home);
+  EXPECT_EQ(runProgram("", home, "--bogus"), 2);
+  EXPECT_EQ(runProgram("", home, "--scale 3"), 2);
+}
+
+TEST_F(LaunchTest, ProgramOpensAWindowUnderAVirtualXServer) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+  fs::path home = root() / "x11";
+  fs::path shot = root() / "window.png";
+  // The X and session-bus client libraries keep a few allocations for the
+  // process's life; leak checking of this child would report theirs.
+  EXPECT_EQ(runProgram("ASAN_OPTIONS=detect_leaks=0 SDL_VIDEODRIVER=x11 xvfb-run -a", home,
+                       "--exit-after 1 --screenshot '" + shot.string() + "'"),
+            0);
+  expectSavedModel(home);
+  auto picture = gfx::readPNG(shot);
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_EQ(picture->pixelWidth(), 480);
+}

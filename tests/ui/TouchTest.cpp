@@ -1,0 +1,215 @@
+// Hit testing, touch ownership, several fingers, tap counts and the
+// responder chain.
+#include <gtest/gtest.h>
+
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "UiTestSupport.h"
+
+using namespace ui;
+
+namespace {
+
+// Records every touch message it gets, with locations in its own coordinates.
+class Recorder : public View {
+ public:
+  using View::View;
+  struct Entry {
+    std::string phase;
+    std::size_t count;
+    Point location, previous;
+    int tapCount;
+    const View* touchView;
+  };
+  std::vector<Entry> log;
+  bool forward = false;
+  void record(const char* phase, const TouchSet& touches) {
+    for (Touch* t : touches)
+      log.push_back({phase, touches.size(), t->locationInView(this), t->previousLocationInView(this), t->tapCount(),
+                     t->view()});
+  }
+  void touchesBegan(const TouchSet& t, const Event& e) override {
+    record("began", t);
+    if (forward) View::touchesBegan(t, e);
+  }
+  void touchesMoved(const TouchSet& t, const Event& e) override {
+    record("moved", t);
+    if (forward) View::touchesMoved(t, e);
+  }
+  void touchesEnded(const TouchSet& t, const Event& e) override {
+    record("ended", t);
+    if (forward) View::touchesEnded(t, e);
+  }
+  void touchesCancelled(const TouchSet& t, const Event& e) override {
+    record("cancelled", t);
+    if (forward) View::touchesCancelled(t, e);
+  }
+};
+
+class RecordingController : public ViewController {
+ public:
+  std::vector<std::string> log;
+  void touchesBegan(const TouchSet&, const Event&) override { log.push_back("began"); }
+  void touchesEnded(const TouchSet&, const Event&) override { log.push_back("ended"); }
+};
+
+}  // namespace
+
+class TouchTest : public ui_test::UiTest {};
+
+TEST_F(TouchTest, HitTestingSkipsHiddenFaintAndNonInteractiveViews) {
+  auto back = std::make_shared<Recorder>(Rect{0, 0, 200, 200});
+  auto front = std::make_shared<Recorder>(Rect{50, 50, 100, 100});
+  rootView()->addSubview(back);
+  rootView()->addSubview(front);
+  EXPECT_EQ(window->hitTest({60, 60}, nullptr), front.get());
+  front->setHidden(true);
+  EXPECT_EQ(window->hitTest({60, 60}, nullptr), back.get());
+  front->setHidden(false);
+  front->setAlpha(0.009f);
+  EXPECT_EQ(window->hitTest({60, 60}, nullptr), back.get());
+  front->setAlpha(0.01f);
+  EXPECT_EQ(window->hitTest({60, 60}, nullptr), front.get());
+  front->setUserInteractionEnabled(false);
+  EXPECT_EQ(window->hitTest({60, 60}, nullptr), back.get());
+  // A child outside its parent's bounds is not reached, clipped or not.
+  auto outside = std::make_shared<Recorder>(Rect{150, 150, 100, 100});
+  back->addSubview(outside);
+  EXPECT_EQ(window->hitTest({320, 320}, nullptr), nullptr);
+  EXPECT_EQ(window->hitTest({170, 170}, nullptr), outside.get());
+}
+
+TEST_F(TouchTest, HitTestingFollowsTransforms) {
+  auto v = std::make_shared<Recorder>(Rect{100, 100, 200, 20});
+  rootView()->addSubview(v);
+  EXPECT_EQ(window->hitTest({200, 150}, nullptr), rootView());
+  v->setTransform(AffineTransform::makeRotation(std::numbers::pi_v<float> / 2));
+  // Turned upright about its centre (200, 110): now 20 wide, 200 tall.
+  EXPECT_EQ(window->hitTest({200, 150}, nullptr), v.get());
+  EXPECT_EQ(window->hitTest({280, 110}, nullptr), rootView());
+  v->setTransform(AffineTransform::makeScale(0.5f, 0.5f));
+  EXPECT_EQ(window->hitTest({120, 110}, nullptr), rootView());
+  EXPECT_EQ(window->hitTest({160, 110}, nullptr), v.get());
+}
+
+TEST_F(TouchTest, ATouchStaysWithTheViewItBeganIn) {
+  auto a = std::make_shared<Recorder>(Rect{0, 0, 100, 100});
+  auto b = std::make_shared<Recorder>(Rect{200, 0, 100, 100});
+  rootView()->addSubview(a);
+  rootView()->addSubview(b);
+  host->touchDown(1, {50, 50});
+  host->touchMove(1, {250, 50});  // over b now
+  host->touchUp(1, {260, 60});
+  ASSERT_EQ(a->log.size(), 3u);
+  EXPECT_TRUE(b->log.empty());
+  EXPECT_EQ(a->log[1].phase, "moved");
+  EXPECT_EQ(a->log[1].location, (Point{250, 50}));
+  EXPECT_EQ(a->log[1].previous, (Point{50, 50}));
+  EXPECT_EQ(a->log[2].location, (Point{260, 60}));
+  EXPECT_EQ(a->log[2].touchView, a.get());
+  // Removing the view mid-touch keeps the touch object valid.
+  host->touchDown(2, {20, 20});
+  a->removeFromSuperview();
+  std::weak_ptr<Recorder> weak = a;
+  host->touchMove(2, {30, 30});
+  EXPECT_EQ(a->log.back().phase, "moved");
+  a.reset();
+  EXPECT_FALSE(weak.expired());
+  host->touchUp(2, {30, 30});
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(Application::shared().touches().activeTouches(), 0u);
+}
+
+TEST_F(TouchTest, LocationsAreInTheAskingViewsCoordinates) {
+  auto v = std::make_shared<Recorder>(Rect{100, 100, 100, 100});
+  v->setTransform(AffineTransform::makeScale(2, 2));  // covers 50..250 on screen
+  rootView()->addSubview(v);
+  host->touchDown(1, {150, 150});
+  ASSERT_EQ(v->log.size(), 1u);
+  EXPECT_EQ(v->log[0].location, (Point{50, 50}));
+  host->touchMove(1, {170, 130});
+  EXPECT_EQ(v->log[1].location, (Point{60, 40}));
+  EXPECT_EQ(v->log[1].previous, (Point{50, 50}));
+  host->touchUp(1, {170, 130});
+}
+
+TEST_F(TouchTest, MultipleFingersNeedTheMultiTouchFlag) {
+  auto v = std::make_shared<Recorder>(Rect{0, 0, 300, 300});
+  rootView()->addSubview(v);
+  host->touches({{1, {10, 10}, TouchPhase::Began}, {2, {100, 100}, TouchPhase::Began}});
+  ASSERT_EQ(v->log.size(), 1u);  // the second finger is ignored
+  host->touchMove(2, {120, 120});
+  EXPECT_EQ(v->log.size(), 1u);
+  host->touches({{1, {10, 10}, TouchPhase::Ended}, {2, {120, 120}, TouchPhase::Ended}});
+  EXPECT_EQ(v->log.size(), 2u);
+
+  v->log.clear();
+  v->setMultipleTouchEnabled(true);
+  host->touches({{1, {10, 10}, TouchPhase::Began}, {2, {100, 100}, TouchPhase::Began}});
+  ASSERT_EQ(v->log.size(), 2u);
+  EXPECT_EQ(v->log[0].count, 2u);  // one message with both fingers
+  host->touchDown(3, {200, 200});  // a third joins later
+  EXPECT_EQ(v->log.size(), 3u);
+  EXPECT_EQ(v->log[2].count, 1u);
+  host->touches({{1, {20, 20}, TouchPhase::Moved}, {2, {90, 90}, TouchPhase::Moved}});
+  EXPECT_EQ(v->log[3].location, (Point{20, 20}));
+  EXPECT_EQ(v->log[4].location, (Point{90, 90}));
+  host->touchCancel(3);
+  EXPECT_EQ(v->log.back().phase, "cancelled");
+  host->touches({{1, {20, 20}, TouchPhase::Ended}, {2, {90, 90}, TouchPhase::Ended}});
+  EXPECT_EQ(Application::shared().touches().activeTouches(), 0u);
+}
+
+TEST_F(TouchTest, QuickTapsCountUpAndSlowOnesStartAgain) {
+  auto v = std::make_shared<Recorder>(Rect{0, 0, 300, 300});
+  rootView()->addSubview(v);
+  host->tap({50, 50});
+  host->advance(0.1);
+  host->tap({52, 50});
+  host->advance(0.1);
+  host->tap({50, 52});
+  host->advance(0.5);
+  host->tap({50, 50});
+  host->advance(0.1);
+  host->tap({150, 150});  // too far from the last tap
+  std::vector<int> counts;
+  for (auto& e : v->log)
+    if (e.phase == "began") counts.push_back(e.tapCount);
+  EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 1, 1}));
+}
+
+TEST_F(TouchTest, UnhandledTouchesWalkViewSuperviewController) {
+  auto controller = std::make_shared<RecordingController>();
+  auto container = std::make_shared<Recorder>(Rect{0, 0, 200, 200});
+  container->forward = true;
+  controller->setView(container);
+  rootView()->addSubview(container);
+  auto plain = std::make_shared<View>(Rect{10, 10, 50, 50});  // does not handle touches
+  container->addSubview(plain);
+  host->tap({20, 20});
+  ASSERT_EQ(container->log.size(), 2u);
+  EXPECT_EQ(container->log[0].touchView, plain.get());  // still the view it began in
+  EXPECT_EQ(controller->log, (std::vector<std::string>{"began", "ended"}));
+  EXPECT_EQ(plain->nextResponder(), container.get());
+  EXPECT_EQ(container->nextResponder(), controller.get());
+  EXPECT_EQ(controller->nextResponder(), rootView());
+}
+
+TEST_F(TouchTest, ExclusiveTouchKeepsOtherFingersOut) {
+  auto a = std::make_shared<Recorder>(Rect{0, 0, 100, 100});
+  auto b = std::make_shared<Recorder>(Rect{200, 0, 100, 100});
+  a->setExclusiveTouch(true);
+  rootView()->addSubview(a);
+  rootView()->addSubview(b);
+  host->touchDown(1, {50, 50});
+  host->touchDown(2, {250, 50});
+  EXPECT_TRUE(b->log.empty());
+  host->touchUp(2, {250, 50});
+  host->touchUp(1, {50, 50});
+  host->touchDown(2, {250, 50});
+  EXPECT_EQ(b->log.size(), 1u);
+  host->touchDown(1, {50, 50});  // exclusive view while another finger is down
+  EXPECT_EQ(a->log.size(), 2u);
+}
