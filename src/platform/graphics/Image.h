@@ -91,6 +91,16 @@ std::optional<Image> decodePNG(const fd::Data& bytes, std::string* error = nullp
 std::optional<Image> readPNG(const std::filesystem::path& path, std::string* error = nullptr);
 // Unpremultiplies a copy when needed. compressionLevel: zlib level, -1 default.
 std::optional<fd::Data> encodePNG(const Image& image, int compressionLevel = -1);
+// Encoder settings for files written while the user waits: one row filter for
+// every row instead of libpng trying all five, and zlib's run-length strategy.
+// Every setting is lossless.
+struct PngEncoding {
+  enum class Filter { Adaptive, None, Sub, Up, Average, Paeth };
+  int compressionLevel = -1;  // zlib level, -1 default
+  Filter filter = Filter::Adaptive;
+  bool runLength = false;  // zlib's Z_RLE strategy
+};
+std::optional<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding);
 bool writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel = -1);
 
 // JPEG: orientation comes from the EXIF tag; pixels stay as stored.

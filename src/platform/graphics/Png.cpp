@@ -2,6 +2,7 @@
 // errors by longjmp, so everything a longjmp may cross lives in a Job object
 // owned by the caller (no automatic C++ objects in the jumping frames).
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -77,10 +78,19 @@ void writeToMemory(png_structp png, png_bytep data, png_size_t length) {
 
 void flushNothing(png_structp) {}
 
-bool runWrite(png_structp png, png_infop info, const Image& image, int level, WriteJob& job) {
+// libpng's filter flags by PngEncoding::Filter (Adaptive: all five).
+constexpr int kPngFilterFlags[] = {PNG_ALL_FILTERS, PNG_FILTER_NONE, PNG_FILTER_SUB,
+                                   PNG_FILTER_UP,   PNG_FILTER_AVG,  PNG_FILTER_PAETH};
+
+bool runWrite(png_structp png, png_infop info, const Image& image, const PngEncoding& encoding, WriteJob& job) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &job, writeToMemory, flushNothing);
+  const int level = encoding.compressionLevel;
   if (level >= 0) png_set_compression_level(png, level > 9 ? 9 : level);
+  if (encoding.filter != PngEncoding::Filter::Adaptive) {
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, kPngFilterFlags[static_cast<int>(encoding.filter)]);
+  }
+  if (encoding.runLength) png_set_compression_strategy(png, Z_RLE);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.pixelWidth()), static_cast<png_uint_32>(image.pixelHeight()),
                8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -117,6 +127,12 @@ std::optional<Image> decodePNG(const fd::Data& bytes, std::string* error) {
 }
 
 std::optional<fd::Data> encodePNG(const Image& image, int compressionLevel) {
+  PngEncoding encoding;
+  encoding.compressionLevel = compressionLevel;
+  return encodePNG(image, encoding);
+}
+
+std::optional<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding) {
   if (image.empty()) return std::nullopt;
   Image straight;
   const Image* src = &image;
@@ -132,7 +148,7 @@ std::optional<fd::Data> encodePNG(const Image& image, int compressionLevel) {
     png_destroy_write_struct(&png, nullptr);
     return std::nullopt;
   }
-  bool ok = runWrite(png, info, *src, compressionLevel, job);
+  bool ok = runWrite(png, info, *src, encoding, job);
   png_destroy_write_struct(&png, &info);
   if (!ok) return std::nullopt;
   return std::move(job.out);

@@ -1,0 +1,170 @@
+// The editor page: worst-case flood fill, a fill from tap to drawn (with its
+// undo mark), saving the page files and loading a page. The page save is
+// measured next to one default PNG encode of the same layer, its yardstick.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "canvas/DrawsView.h"
+#include "canvas/FillToolWalk.h"
+#include "canvas/PageFiles.h"
+#include "model/ExtendDataModel.h"
+#include "model/ProjectDataModel.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/RunLoop.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+constexpr int kW = 768, kH = 576;
+
+// A sandbox, a fresh model with one project, and a 2x editor canvas with
+// a few strokes on both layers of page 1.
+struct PageFixture {
+  testing_support::ScopedSandbox sandbox;
+  std::unique_ptr<DrawsView> view;
+
+  PageFixture() {
+    ZTDataModel::resetSharedInstanceForTesting();
+    model().setPrjDataModel(ProjectDataModel::initWithProjectName("bench"));
+    model().extendDataModel().setCurPage(1);
+    view = DrawsView::initDrawViewWithScaleFactor(2);
+    if (!view) return;
+    view->setAutoMark(true);
+    for (int layer = 1; layer <= 2; ++layer) {
+      view->clear();
+      model().extendDataModel().setCuColorIndex(10 * layer);
+      view->setBrushColor(model().extendDataModel().cuColor());
+      for (int i = 0; i < 6; ++i) strokeWave(static_cast<float>(30 + 40 * i + 7 * layer), static_cast<float>(layer));
+      view->writeToFileForLay(layer);
+    }
+  }
+  ~PageFixture() {
+    view.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+  }
+  static ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
+
+  void strokeWave(float y, float phase) {
+    auto at = [&](int i) { return gfx::Point{12.0f + i * 9.0f, y + 18.0f * std::sin(i * 0.4f + phase)}; };
+    gfx::Point last = at(0);
+    view->touchesBegan({{last, last, 1}});
+    for (int i = 1; i < 40; ++i) {
+      const gfx::Point p = at(i);
+      view->touchesMoved({{p, last, 1}});
+      last = p;
+    }
+    view->touchesEnded({{last, last, 1}});
+  }
+};
+
+void BM_FillComputeWorstCase(benchmark::State& state) {
+  // Every pixel of the page is inside: the largest region a tap can make.
+  std::vector<std::uint32_t> input(static_cast<std::size_t>(kW) * kH, 0u), output(input.size(), 0u), stack;
+  const std::uint32_t colours[2] = {fill::packRGBA(200, 10, 10, 255), fill::packRGBA(10, 10, 200, 255)};
+  int turn = 0;
+  for (auto _ : state) {
+    fill::Surface s{kW, kH, input.data(), output.data()};
+    benchmark::DoNotOptimize(fill::walkRegion(s, kW / 2, kH / 2, colours[turn ^= 1], 10, stack));
+  }
+  state.counters["pixels"] = static_cast<double>(input.size());
+}
+BENCHMARK(BM_FillComputeWorstCase)->Unit(benchmark::kMillisecond);
+
+void BM_FillComputeNoisyPage(benchmark::State& state) {
+  // Faint noise within the tolerance: every pixel is inside, and every test
+  // walks the colour comparisons rather than the exact-match shortcut.
+  std::vector<std::uint32_t> input(static_cast<std::size_t>(kW) * kH), output(input.size(), 0u), stack;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    const auto v = static_cast<std::uint8_t>(120 + (static_cast<std::uint32_t>(i * 2654435761u) >> 29));
+    input[i] = fill::packRGBA(v, v, v, 255);
+  }
+  const std::uint32_t colours[2] = {fill::packRGBA(200, 10, 10, 255), fill::packRGBA(10, 10, 200, 255)};
+  int turn = 0;
+  std::size_t painted = 0;
+  for (auto _ : state) {
+    fill::Surface s{kW, kH, input.data(), output.data()};
+    painted = fill::walkRegion(s, 0, 0, colours[turn ^= 1], 10, stack);
+    benchmark::DoNotOptimize(painted);
+  }
+  state.counters["pixels"] = static_cast<double>(painted);
+}
+BENCHMARK(BM_FillComputeNoisyPage)->Unit(benchmark::kMillisecond);
+
+void BM_FillTapToDrawn(benchmark::State& state) {
+  PageFixture f;
+  if (!f.view) {
+    state.SkipWithError("no GL canvas");
+    return;
+  }
+  f.view->clear();
+  f.view->setIsFillTool(true);
+  int turn = 0;
+  for (auto _ : state) {
+    // Alternate colours so that every tap fills the whole page again.
+    f.model().extendDataModel().setCuColorIndex((turn ^= 1) ? 13 : 27);
+    f.view->touchesBegan({{{200, 150}, {200, 150}, 1}});
+    f.view->touchesEnded({{{200, 150}, {200, 150}, 1}});
+    while (f.view->fillTool()->hasPendingFill()) {
+      fd::RunLoop::main().runUntilIdle();
+      std::this_thread::yield();
+    }
+  }
+}
+BENCHMARK(BM_FillTapToDrawn)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LayerDefaultPngEncode(benchmark::State& state) {
+  PageFixture f;
+  if (!f.view) {
+    state.SkipWithError("no GL canvas");
+    return;
+  }
+  const gfx::Image layer = *f.view->image();
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    auto png = gfx::encodePNG(layer);
+    bytes = png ? png->size() : 0;
+    benchmark::DoNotOptimize(png);
+  }
+  state.counters["png_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_LayerDefaultPngEncode)->Unit(benchmark::kMillisecond);
+
+void BM_PageSave(benchmark::State& state) {
+  PageFixture f;
+  if (!f.view) {
+    state.SkipWithError("no GL canvas");
+    return;
+  }
+  // Layer 2 being edited: read-back, layer file, snapshot with layer 1 read
+  // from its file, icon.
+  for (auto _ : state) {
+    f.view->setOperated(true);
+    f.view->writeToFileForLay(2);
+  }
+  const auto path = f.model().prjDataModel()->layFullPathAtPage(1, false, 2);
+  state.counters["png_bytes"] = static_cast<double>(path ? fd::files::fileSize(*path).value_or(0) : 0);
+}
+BENCHMARK(BM_PageSave)->Unit(benchmark::kMillisecond);
+
+void BM_PageLoad(benchmark::State& state) {
+  PageFixture f;
+  if (!f.view) {
+    state.SkipWithError("no GL canvas");
+    return;
+  }
+  const auto path = *f.model().prjDataModel()->layFullPathAtPage(1, false, 1);
+  for (auto _ : state) {
+    auto picture = gfx::readPNG(path);
+    f.view->setImage(picture ? &*picture : nullptr, f.view->bounds());
+  }
+}
+BENCHMARK(BM_PageLoad)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

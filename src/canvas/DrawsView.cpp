@@ -1,0 +1,215 @@
+#include "canvas/DrawsView.h"
+
+#include <cmath>
+#include <new>
+
+#include "canvas/PageFiles.h"
+#include "model/ExtendDataModel.h"
+#include "model/ProjectDataModel.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Paths.h"
+
+namespace {
+
+// Brush tips by brush type; the type number is also the texture index.
+constexpr const char* kBrushTextureNames[] = {
+    "DefaultTexture.bundle/brusherase.png",
+    "DefaultTexture.bundle/brushImage1.png",
+    "DefaultTexture.bundle/brushImage2.png",
+    "brushImage3.png",
+    "newBrush04.png",
+    "newBrush05.png",
+    "newBrush06.png",
+    "DefaultTexture.bundle/brushSmudge.png",
+};
+
+}  // namespace
+
+std::unique_ptr<DrawsView> DrawsView::initDrawViewWithScaleFactor(float scale) {
+  // The base is made with the frame in pixels so that the backing gets the
+  // page size times the screen scale; the frame then shrinks to points.
+  std::unique_ptr<DrawsView> view(new DrawsView({0, 0, kPageWidth * scale, kPageHeight * scale}, scale));
+  if (!view->isValid()) return nullptr;
+  return view;
+}
+
+DrawsView::DrawsView(gfx::Rect backingFrame, float scale) : VTEAGLView(backingFrame) {
+  if (!isValid()) return;
+  operated_ = false;
+  setFrame({0, 0, kPageWidth, kPageHeight});
+  cScaleFactor_ = scale;
+  factor_ = 1;
+  baseRect_ = frame();
+  drawRect_ = frame();
+  std::vector<gfx::Image> textures;
+  for (const char* name : kBrushTextureNames) {
+    if (auto image = gfx::readPNG(fd::paths::resource(name))) textures.push_back(std::move(*image));
+  }
+  setTextureImages(textures);
+}
+
+DrawsView::~DrawsView() = default;
+
+float DrawsView::distanceBetweenPoints(gfx::Point p, gfx::Point q) {
+  const double dx = static_cast<double>(p.x) - q.x;
+  const double dy = static_cast<double>(p.y) - q.y;
+  return static_cast<float>(std::sqrt(dx * dx + dy * dy));
+}
+
+gfx::Point DrawsView::rectOffsetWithPoints(gfx::Point pPre, gfx::Point pLocal, gfx::Point qPre, gfx::Point qLoc) {
+  return {((pPre.x - pLocal.x) + (qPre.x - qLoc.x)) / 2, ((pPre.y - pLocal.y) + (qPre.y - qLoc.y)) / 2};
+}
+
+// --- content
+
+// A fill started on the old picture must not be drawn over the new one.
+void DrawsView::pageReplaced() {
+  if (fillTool_) fillTool_->cancelPendingFill();
+}
+
+void DrawsView::setImage(const gfx::Image* image, gfx::Rect rect) {
+  pageReplaced();
+  VTEAGLView::setImage(image, rect);
+  resetUndoManager();
+  operated_ = false;
+}
+
+void DrawsView::setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian) {
+  pageReplaced();
+  VTEAGLView::setImage(image, size, center, radian);
+  resetUndoManager();
+  operated_ = false;
+}
+
+void DrawsView::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect) {
+  pageReplaced();
+  VTEAGLView::setData(bytes, dataSize, rect);
+  resetUndoManager();
+  operated_ = false;
+}
+
+void DrawsView::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center,
+                        float radian) {
+  pageReplaced();
+  VTEAGLView::setData(bytes, dataSize, size, center, radian);
+  resetUndoManager();
+  operated_ = false;
+}
+
+void DrawsView::drawImage(const gfx::Image& image, gfx::Rect rect) {
+  VTEAGLView::drawImage(image, rect);
+  operated_ = true;
+}
+
+void DrawsView::drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian) {
+  VTEAGLView::drawImage(image, size, center, radian);
+  operated_ = true;
+}
+
+void DrawsView::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect) {
+  VTEAGLView::drawData(bytes, dataSize, rect);
+  operated_ = true;
+}
+
+void DrawsView::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center,
+                         float radian) {
+  VTEAGLView::drawData(bytes, dataSize, size, center, radian);
+  operated_ = true;
+}
+
+void DrawsView::clear() {
+  pageReplaced();
+  VTEAGLView::clear();
+  operated_ = true;
+}
+
+bool DrawsView::undo() {
+  pageReplaced();
+  const bool done = VTEAGLView::undo();
+  operated_ = true;
+  return done;
+}
+
+bool DrawsView::redo() {
+  pageReplaced();
+  const bool done = VTEAGLView::redo();
+  operated_ = true;
+  return done;
+}
+
+// --- flood fill
+
+void DrawsView::fillStart(gfx::Point location) {
+  if (!fillTool_) {
+    fillTool_ = std::make_unique<FillTool>(
+        kFillTransactType,
+        gfx::Size{static_cast<float>(backingWidth()), static_cast<float>(backingHeight())}, kFillTolerance, this);
+  }
+  // One fill at a time: the tool still owns the previous picture until its
+  // result has been drawn.
+  if (fillTool_->hasPendingFill()) return;
+  const std::size_t size = static_cast<std::size_t>(backingWidth()) * backingHeight() * 4;
+  std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[size]);
+  if (pixels) {
+    readData(pixels.get(), {0, 0, static_cast<float>(backingWidth()), static_cast<float>(backingHeight())});
+    fillTool_->setImageData(pixels.get(),
+                            {static_cast<float>(backingWidth()), static_cast<float>(backingHeight())});
+  }
+  fillTool_->setFillColor(ZTDataModel::sharedInstance().extendDataModel().cuColor());
+  fillTool_->fillImageDataWithPosition(bufferPointWithPoint(location));
+}
+
+void DrawsView::fillToolDidFinishedWithImageData(const FillImageData& result) {
+  drawData(result.bytes, result.size, bounds());
+}
+
+// --- page files
+
+namespace {
+
+PageFiles::FrameTargets currentFrameTargets(const ProjectDataModel& project, int page) {
+  PageFiles::FrameTargets t;
+  for (int i = 0; i < 2; ++i) {
+    t.layers[i] = project.layFullPathAtPage(page, false, i + 1);
+    t.layerOpen[i] = project.layIsOpenAtPage(page, i + 1, false);
+  }
+  t.snapshot = project.snapshotFullPathAtPage(page, false);
+  t.icon = project.iconFullPathAtPage(page, false);
+  return t;
+}
+
+}  // namespace
+
+void DrawsView::writeToFileForLay(int position) {
+  if (!operated_) return;
+  operated_ = false;
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
+  if (!project) return;
+  std::optional<gfx::Image> layer =
+      imageWithRect({0, 0, static_cast<float>(backingWidth()), static_cast<float>(backingHeight())});
+  if (!layer) return;
+  PageFiles::writeLayer(*layer, position, currentFrameTargets(*project, model.extendDataModel().curPage()),
+                        cScaleFactor_);
+}
+
+void DrawsView::writeSnapAndIconImage(int position) {
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
+  if (!project) return;
+  std::optional<gfx::Image> layer = image();
+  if (!layer) return;
+  PageFiles::writeSnapshotAndIcon(*layer, position,
+                                  currentFrameTargets(*project, model.extendDataModel().curPage()), cScaleFactor_);
+}
+
+void DrawsView::writeToFileForBackground() {
+  if (!operated_) return;
+  operated_ = false;
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  std::optional<gfx::Image> background = image();
+  if (!background) return;
+  const std::optional<std::string>& name = model.extendDataModel().backgroundName();
+  PageFiles::writeBackground(*background, model.backgroundFullPathWithBackgroundName(name),
+                             model.backgroundIconFullPathWithBackgroundName(name), cScaleFactor_);
+}

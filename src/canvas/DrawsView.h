@@ -1,0 +1,160 @@
+#pragma once
+// The drawing desk's canvas: one layer of one frame on a 384 x 288 point page.
+// Adds zoom and move by two fingers, the eight brush types of the desk, the
+// flood fill at touch end, the stamp tool's print-view role, the `operated`
+// flag that tells whether the page must be saved, and the page files.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "canvas/FillTool.h"
+#include "canvas/VTEAGLView.h"
+
+// Held for the desk; the canvas sends it nothing.
+class EraserOperateDelegate {
+ public:
+  virtual ~EraserOperateDelegate() = default;
+};
+
+class Zoom_MoveOperateDelegate {
+ public:
+  virtual ~Zoom_MoveOperateDelegate() = default;
+  virtual void drawViewFrameChanged(gfx::Rect) {}
+};
+
+class PrintDrawViewDelegate {
+ public:
+  virtual ~PrintDrawViewDelegate() = default;
+  virtual void printImageInDrawview() {}
+};
+
+// One finger as the canvas sees it: locations in the canvas's own points
+// (origin at the top left), and the finger's tap count.
+struct CanvasTouch {
+  gfx::Point location;
+  gfx::Point previousLocation;
+  int tapCount = 1;
+};
+
+class DrawsView : public VTEAGLView, public FillToolDelegate {
+ public:
+  static constexpr float kPageWidth = 384;
+  static constexpr float kPageHeight = 288;
+  static constexpr float kMaxZoom = 3;
+  // A pinch may overshoot the 1x-3x range while the fingers move (the end
+  // snaps back), but never so far that the frame collapses or explodes.
+  static constexpr float kMinPinchZoom = 0.25f;
+  static constexpr float kMaxPinchZoom = 6;
+  static constexpr float kPinchDistanceScale = 400;
+  static constexpr float kDampedStep = 0.25f;
+  static constexpr int kFillTolerance = 10;
+  static constexpr int kFillTransactType = 4;
+
+  // nullptr when GL could not be set up.
+  static std::unique_ptr<DrawsView> initDrawViewWithScaleFactor(float scale);
+  ~DrawsView() override;
+
+  // --- brushes
+  void setBrushType(int type) override;
+  void reflushSettings();
+
+  // --- geometry
+  gfx::Rect drawRect() const { return drawRect_; }
+  void setDrawRect(gfx::Rect r);
+  gfx::Rect baseRect() const { return baseRect_; }
+  void setBaseRect(gfx::Rect r);
+  float factor() const { return factor_; }
+  float cScaleFactor() const { return cScaleFactor_; }
+  // The desk's view animates the frame changes that end a gesture; it learns
+  // of every frame change here (animated: inside an animation block).
+  void setFrameObserver(std::function<void(gfx::Rect frame, bool animated)> observer) {
+    frameObserver_ = std::move(observer);
+  }
+
+  static float distanceBetweenPoints(gfx::Point p, gfx::Point q);
+  static gfx::Point rectOffsetWithPoints(gfx::Point pPre, gfx::Point pLocal, gfx::Point qPre, gfx::Point qLoc);
+
+  // --- flags and delegates
+  bool isFillTool() const { return isFillTool_; }
+  void setIsFillTool(bool on) { isFillTool_ = on; }
+  bool isPrintView() const { return isPrintView_; }
+  void setIsPrintView(bool on) { isPrintView_ = on; }
+  bool enabledZoom() const { return enabledZoom_; }
+  void setEnabledZoom(bool on) { enabledZoom_ = on; }
+  bool operated() const { return operated_; }
+  void setOperated(bool on) { operated_ = on; }
+  bool isZoomEnd() const { return isZoomEnd_; }
+  bool isDraw() const { return isDraw_; }
+  FillTool* fillTool() const { return fillTool_.get(); }
+
+  OpenGLESDrawDelegate* isCanDrawDelegate() const { return isCanDrawDelegate_; }
+  void setIsCanDrawDelegate(OpenGLESDrawDelegate* d) { isCanDrawDelegate_ = d; }
+  Zoom_MoveOperateDelegate* zoom_moveDelegate() const { return zoomMoveDelegate_; }
+  void setZoom_moveDelegate(Zoom_MoveOperateDelegate* d) { zoomMoveDelegate_ = d; }
+  PrintDrawViewDelegate* printDrawViewDelegate() const { return printDrawViewDelegate_; }
+  void setPrintDrawViewDelegate(PrintDrawViewDelegate* d) { printDrawViewDelegate_ = d; }
+  EraserOperateDelegate* eraserDelegate() const { return eraserDelegate_; }
+  void setEraserDelegate(EraserOperateDelegate* d) { eraserDelegate_ = d; }
+
+  // --- content: loading a page resets the undo history and `operated`;
+  // stamping, clearing, undo and redo set `operated`.
+  void setImage(const gfx::Image* image, gfx::Rect rect);
+  void setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian);
+  void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect);
+  void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center, float radian);
+  void drawImage(const gfx::Image& image, gfx::Rect rect);
+  void drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian);
+  void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect);
+  void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center, float radian);
+  void clear() override;
+  bool undo() override;
+  bool redo() override;
+
+  // --- page files of the model's current page
+  void writeToFileForLay(int position);
+  void writeSnapAndIconImage(int position);
+  void writeToFileForBackground();
+
+  // --- touches: every finger of the event that belongs to this canvas
+  void touchesBegan(const std::vector<CanvasTouch>& touches);
+  void touchesMoved(const std::vector<CanvasTouch>& touches);
+  void touchesEnded(const std::vector<CanvasTouch>& touches);
+  void touchesCancelled(const std::vector<CanvasTouch>& touches);
+
+  // The flood fill's result, on the main thread.
+  void fillToolDidFinishedWithImageData(const FillImageData& result) override;
+
+ protected:
+  DrawsView(gfx::Rect backingFrame, float scale);
+  void applyBrushSize(float size) override;
+
+ private:
+  enum class Phase { Began, Moved, Ended };
+  void route(const std::vector<CanvasTouch>& touches, Phase phase);
+  bool passesGates();
+  void singleFinger(const CanvasTouch& touch, Phase phase);
+  void twoFingers(const std::vector<CanvasTouch>& touches, Phase phase);
+  void doubleTapZoom(gfx::Point location);
+  void setDrawRectEnd(gfx::Rect r);
+  gfx::Rect pinchStep(const std::vector<CanvasTouch>& touches, bool atEnd) const;
+  void fillStart(gfx::Point location);
+  void pageReplaced();
+  void applyFrame(gfx::Rect r, bool animated);
+
+  bool isFillTool_ = false;
+  std::unique_ptr<FillTool> fillTool_;
+  bool isPrintView_ = false;
+  float cScaleFactor_ = 1;
+  gfx::Rect baseRect_;
+  gfx::Rect drawRect_;
+  float factor_ = 1;
+  bool enabledZoom_ = false;
+  bool isZoomEnd_ = false;
+  bool isDraw_ = false;
+  bool operated_ = false;
+  EraserOperateDelegate* eraserDelegate_ = nullptr;
+  Zoom_MoveOperateDelegate* zoomMoveDelegate_ = nullptr;
+  PrintDrawViewDelegate* printDrawViewDelegate_ = nullptr;
+  OpenGLESDrawDelegate* isCanDrawDelegate_ = nullptr;
+  std::function<void(gfx::Rect, bool)> frameObserver_;
+};

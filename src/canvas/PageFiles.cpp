@@ -1,0 +1,80 @@
+#include "canvas/PageFiles.h"
+
+#include <cmath>
+#include <future>
+
+#include "platform/foundation/FileUtil.h"
+#include "platform/graphics/Context.h"
+
+namespace {
+
+// A scale-1 context, cleared, in which pictures are drawn upright.
+gfx::Context pageContext(int width, int height) {
+  gfx::Context ctx(width, height, 1.0f, gfx::Origin::TopLeft);
+  ctx.clear();
+  return ctx;
+}
+
+gfx::Rect whole(const gfx::Context& ctx) {
+  return {0, 0, static_cast<float>(ctx.pixelWidth()), static_cast<float>(ctx.pixelHeight())};
+}
+
+}  // namespace
+
+bool PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
+  std::optional<fd::Data> bytes = gfx::encodePNG(image, kEncoding);
+  if (!bytes) return false;
+  return fd::files::writeFileAtomically(path, *bytes);
+}
+
+gfx::Image PageFiles::composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
+  gfx::Context ctx = pageContext(kSnapshotWidth, kSnapshotHeight);
+  const gfx::Rect r = whole(ctx);
+  if (layer1 != nullptr && open1 && !layer1->empty()) ctx.drawImage(*layer1, r);
+  if (layer2 != nullptr && open2 && !layer2->empty()) ctx.drawImage(*layer2, r);
+  return ctx.makeImage();
+}
+
+gfx::Image PageFiles::makeIcon(const gfx::Image& picture, float scale) {
+  gfx::Context ctx = pageContext(static_cast<int>(std::lround(kIconWidth * scale)),
+                                 static_cast<int>(std::lround(kIconHeight * scale)));
+  if (!picture.empty()) ctx.drawImage(picture, whole(ctx));
+  return ctx.makeImage();
+}
+
+void PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
+                                     float scale) {
+  std::array<std::optional<gfx::Image>, 2> read;
+  std::array<const gfx::Image*, 2> layers{nullptr, nullptr};
+  for (int i = 0; i < 2; ++i) {
+    if (i + 1 == position) {
+      layers[i] = &layer;
+    } else if (targets.layerOpen[i] && targets.layers[i]) {
+      read[i] = gfx::readPNG(*targets.layers[i]);
+      if (read[i]) layers[i] = &*read[i];
+    }
+  }
+  const gfx::Image snapshot = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
+  // Each file waits for its own flush to disk; the two flushes overlap.
+  std::future<void> snapshotWrite = std::async(std::launch::async, [&] {
+    if (targets.snapshot) writePNG(*targets.snapshot, snapshot);
+  });
+  if (targets.icon) writePNG(*targets.icon, makeIcon(snapshot, scale));
+  snapshotWrite.get();
+}
+
+void PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale) {
+  // The layer file (the largest encode) is written beside the snapshot work,
+  // which only reads the same picture; the call returns when all are written.
+  std::future<void> layerWrite = std::async(std::launch::async, [&] {
+    if (position >= 1 && position <= 2 && targets.layers[position - 1]) writePNG(*targets.layers[position - 1], layer);
+  });
+  writeSnapshotAndIcon(layer, position, targets, scale);
+  layerWrite.get();
+}
+
+void PageFiles::writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
+                                float scale) {
+  if (image) writePNG(*image, background);
+  if (icon) writePNG(*icon, makeIcon(background, scale));
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The page files the editor canvas writes: the layer picture at backing size,
+// the 384 x 288 snapshot of the frame's open layers and the frame icon; in
+// background mode the background picture and its icon. Every file is written
+// atomically, so a crash while saving leaves the previous file readable.
+#include <array>
+#include <filesystem>
+#include <optional>
+
+#include "platform/graphics/Image.h"
+
+class PageFiles {
+ public:
+  static constexpr int kSnapshotWidth = 384;
+  static constexpr int kSnapshotHeight = 288;
+  static constexpr int kIconWidth = 108;   // points; times the screen scale
+  static constexpr int kIconHeight = 81;
+  // The page files are written on the main thread when a page is left: a
+  // fast level, one row filter and run-length matching encode several times
+  // faster than the defaults, into files no larger for drawings.
+  static constexpr gfx::PngEncoding kEncoding{1, gfx::PngEncoding::Filter::Sub, true};
+
+  using OptionalPath = std::optional<std::filesystem::path>;
+
+  // Where the files of one frame go, and which of its two layers show.
+  struct FrameTargets {
+    std::array<OptionalPath, 2> layers;  // positions 1 and 2
+    std::array<bool, 2> layerOpen{true, true};
+    OptionalPath snapshot;
+    OptionalPath icon;
+  };
+
+  // PNG written to a temporary file and renamed; false (old file untouched)
+  // when the picture cannot be encoded or written.
+  static bool writePNG(const std::filesystem::path& path, const gfx::Image& image);
+
+  // Layer 1, then layer 2 over it, each only when given and open, scaled into
+  // 384 x 288 pixels. No background.
+  static gfx::Image composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2);
+  // The picture scaled to fill 108 x 81 points at the given screen scale.
+  static gfx::Image makeIcon(const gfx::Image& picture, float scale);
+
+  // The edited layer's file, then the snapshot and icon of its frame. The
+  // other layer is read from its file; a file that cannot be read is left
+  // out of the snapshot.
+  static void writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale);
+  // Only the snapshot and the icon, with `layer` standing for the given
+  // position.
+  static void writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets, float scale);
+  static void writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
+                              float scale);
+};

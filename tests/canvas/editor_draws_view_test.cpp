@@ -1,0 +1,465 @@
+// The editor canvas: brush presets, zoom and move, gates, `operated`, the
+// fill at touch end, the page files of the model's current page, and a
+// stroke that survives undo, redo, saving and loading.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "CanvasTestSupport.h"
+#include "canvas/DrawsView.h"
+#include "canvas/PageFiles.h"
+#include "model/ExtendDataModel.h"
+#include "model/ProjectDataModel.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/RunLoop.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+using canvas_test::Pixels;
+using canvas_test::readAll;
+
+struct Gate : OpenGLESDrawDelegate {
+  bool can = true;
+  void enableRedo() override {}
+  void enableUndo() override {}
+  void disableRedo() override {}
+  void disableUndo() override {}
+  bool isCanDraw() override { return can; }
+};
+
+struct Printer : PrintDrawViewDelegate {
+  int prints = 0;
+  void printImageInDrawview() override { ++prints; }
+};
+
+struct FrameWatcher : Zoom_MoveOperateDelegate {
+  int changes = 0;
+  gfx::Rect last;
+  void drawViewFrameChanged(gfx::Rect r) override {
+    ++changes;
+    last = r;
+  }
+};
+
+class DrawsViewTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    model().setPrjDataModel(ProjectDataModel::initWithProjectName("editor"));
+    model().extendDataModel().setCurPage(1);
+  }
+  void TearDown() override { ZTDataModel::resetSharedInstanceForTesting(); }
+  static ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
+
+  std::unique_ptr<DrawsView> make(float scale) {
+    auto view = DrawsView::initDrawViewWithScaleFactor(scale);
+    if (view) view->setAutoMark(true);
+    return view;
+  }
+  static CanvasTouch finger(gfx::Point now, gfx::Point before, int taps = 1) { return {now, before, taps}; }
+  static void tap(DrawsView& v, gfx::Point p) {
+    v.touchesBegan({finger(p, p)});
+    v.touchesEnded({finger(p, p)});
+  }
+  static void stroke(DrawsView& v, gfx::Point from, gfx::Point to) {
+    v.touchesBegan({finger(from, from)});
+    gfx::Point last = from;
+    for (int i = 1; i <= 12; ++i) {
+      const float f = i / 12.0f;
+      const gfx::Point p{from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f};
+      v.touchesMoved({finger(p, last)});
+      last = p;
+    }
+    v.touchesEnded({finger(to, last)});
+  }
+  // Two fingers symmetric about `centre`, `before` and `now` apart.
+  static std::vector<CanvasTouch> pinch(gfx::Point centre, float before, float now) {
+    return {finger({centre.x - now / 2, centre.y}, {centre.x - before / 2, centre.y}),
+            finger({centre.x + now / 2, centre.y}, {centre.x + before / 2, centre.y})};
+  }
+  static bool pumpFill(DrawsView& v) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (v.fillTool() != nullptr && v.fillTool()->hasPendingFill()) {
+      fd::RunLoop::main().runUntilIdle();
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+  }
+  // Loads a page whose backing holds a one-pixel ring [x0, x1] x [y0, y1]
+  // (backing pixels, rows from the bottom).
+  static void loadRingPage(DrawsView& v, int x0, int y0, int x1, int y1) {
+    const int w = v.backingWidth(), h = v.backingHeight();
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(w) * h * 4, 0);
+    auto set = [&](int x, int y) { block[(static_cast<std::size_t>(y) * w + x) * 4 + 3] = 255; };
+    for (int x = x0; x <= x1; ++x) set(x, y0), set(x, y1);
+    for (int y = y0; y <= y1; ++y) set(x0, y), set(x1, y);
+    v.setData(block.data(), {float(w), float(h)}, v.bounds());
+  }
+  static std::size_t countColour(const Pixels& p, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < p.bytes.size(); i += 4)
+      n += p.bytes[i] == r && p.bytes[i + 1] == g && p.bytes[i + 2] == b && p.bytes[i + 3] == 255;
+    return n;
+  }
+};
+
+TEST_F(DrawsViewTest, CreationFixesThePageGeometry) {
+  for (float scale : {1.0f, 2.0f}) {
+    auto v = make(scale);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->backingWidth(), static_cast<int>(384 * scale));
+    EXPECT_EQ(v->backingHeight(), static_cast<int>(288 * scale));
+    EXPECT_EQ(v->frame(), (gfx::Rect{0, 0, 384, 288}));
+    EXPECT_EQ(v->baseRect(), v->frame());
+    EXPECT_EQ(v->drawRect(), v->frame());
+    EXPECT_EQ(v->factor(), 1);
+    EXPECT_EQ(v->cScaleFactor(), scale);
+    EXPECT_FALSE(v->operated());
+    EXPECT_FALSE(v->isFillTool());
+    EXPECT_FALSE(v->isPrintView());
+    EXPECT_EQ(v->bufferPointWithPoint({100, 50}), (gfx::Point{100 * scale, 50 * scale}));
+  }
+}
+
+TEST_F(DrawsViewTest, BrushTypeTable) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  for (int type : {8, -1}) {
+    v->setBrushType(type);
+    EXPECT_EQ(v->brushTypeIndex(), 1);
+    EXPECT_EQ(v->sizeMax(), 2);
+    EXPECT_EQ(v->sizeMin(), 36);
+    EXPECT_TRUE(v->enableAutoresize());
+    EXPECT_FLOAT_EQ(v->densityFactor(), 0.3141742f);
+    EXPECT_FLOAT_EQ(v->speedSenseFactor(), 0.1213768f);
+  }
+  v->setBrushType(1);
+  EXPECT_FLOAT_EQ(v->densityFactor(), 0.3f);
+  EXPECT_FLOAT_EQ(v->speedSenseFactor(), 0.12f);
+  v->setBrushType(3);
+  EXPECT_EQ(v->radianMax(), 181);
+  EXPECT_FALSE(v->alphaEffect());
+  EXPECT_FLOAT_EQ(v->speedSenseFactor(), 0.7409f);
+  v->setBrushType(4);
+  EXPECT_EQ(v->brushTypeIndex(), 4);
+  EXPECT_TRUE(v->directionFollow());
+  EXPECT_FALSE(v->enableRotate());
+  EXPECT_TRUE(v->tipEffectEnabled());
+  EXPECT_EQ(v->sizeMax(), 64);
+  EXPECT_EQ(v->sizeMin(), 24);
+  v->setBrushType(7);
+  EXPECT_TRUE(v->enableSmudge());
+  EXPECT_FALSE(v->enableAutoresize());
+  EXPECT_FLOAT_EQ(v->softnessSmudge(), 0.5f);
+  EXPECT_FLOAT_EQ(v->presses(), 0.5f);
+  EXPECT_EQ(v->sizeMin(), 64);
+  v->setBrushType(0);
+  EXPECT_EQ(v->sizeMax(), 10);
+  EXPECT_EQ(v->sizeMin(), 64);
+  EXPECT_FLOAT_EQ(v->densityFactor(), 0.25f);
+}
+
+TEST_F(DrawsViewTest, SizeRuleByBrushType) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  struct Case {
+    int type;
+    float size;
+    float max, min;
+    bool autoResize;
+  };
+  const Case cases[] = {{4, 30, 30, 0, true},  {5, 30, 0, 30, true},  {6, 30, 0, 30, true},
+                        {7, 30, 30, 30, false}, {2, 30, 2, 30, true}, {0, 12.9f, 2, 12, true},
+                        {4, 50, 50, 10, true}};
+  for (const Case& c : cases) {
+    v->setBrushType(c.type);
+    v->setBrushSize(c.size);
+    EXPECT_EQ(v->sizeMax(), c.max) << c.type;
+    EXPECT_EQ(v->sizeMin(), c.min) << c.type;
+    EXPECT_EQ(v->enableAutoresize(), c.autoResize) << c.type;
+  }
+  // Re-applying the settings keeps the size asked for.
+  v->setBrushType(4);
+  v->setBrushSize(60);
+  v->reflushSettings();
+  EXPECT_EQ(v->sizeMax(), 60);
+  EXPECT_EQ(v->sizeMin(), 20);
+}
+
+TEST_F(DrawsViewTest, PinchPastThreeTimesSnapsToThreeTimesAboutTheSameCentre) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  FrameWatcher watcher;
+  v->setZoom_moveDelegate(&watcher);
+  const gfx::Point c{192, 144};
+  v->touchesBegan(pinch(c, 100, 100));
+  v->touchesMoved(pinch(c, 100, 500));  // +400 points: the frame doubles
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{-192, -144, 768, 576}));
+  v->touchesMoved(pinch(c, 100, 500));
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{-576, -432, 1536, 1152}));
+  // Beyond 3x the frame follows at a quarter of the finger speed.
+  v->touchesMoved(pinch(c, 100, 500));
+  EXPECT_EQ(v->drawRect().width, 1536 * 1.25f);
+  EXPECT_FALSE(v->isZoomEnd());
+  v->touchesEnded(pinch(c, 100, 100));
+  EXPECT_TRUE(v->isZoomEnd());
+  const gfx::Rect r = v->drawRect();
+  EXPECT_EQ(r.width, 3 * 384);
+  EXPECT_EQ(r.height, 3 * 288);
+  EXPECT_FLOAT_EQ(r.x + r.width / 2, -768 + 1920 / 2.0f) << "about the same centre";
+  EXPECT_EQ(v->factor(), 3);
+  EXPECT_EQ(v->frame(), r);
+  EXPECT_EQ(watcher.last, r);
+  EXPECT_FALSE(v->operated()) << "a gesture draws nothing";
+}
+
+TEST_F(DrawsViewTest, PinchBelowOneTimeSnapsBackToTheBase) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  const gfx::Point c{192, 144};
+  v->touchesBegan(pinch(c, 300, 300));
+  v->touchesMoved(pinch(c, 300, 100));
+  EXPECT_LT(v->drawRect().width, 384);
+  v->touchesEnded(pinch(c, 100, 100));
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{0, 0, 384, 288}));
+  EXPECT_EQ(v->factor(), 1);
+}
+
+TEST_F(DrawsViewTest, ViolentPinchNeverCollapsesTheFrame) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  const gfx::Point c{192, 144};
+  v->touchesBegan(pinch(c, 1000, 1000));
+  for (int i = 0; i < 5; ++i) {
+    v->touchesMoved(pinch(c, 1000, 0));  // fingers closing by 1000 points at once
+    EXPECT_GT(v->drawRect().width, 0);
+    EXPECT_GT(v->drawRect().height, 0);
+  }
+  EXPECT_GE(v->drawRect().width, DrawsView::kMinPinchZoom * 384 - 0.01f);
+  const gfx::Point mapped = v->bufferPointWithPoint({10, 10});
+  EXPECT_TRUE(std::isfinite(mapped.x) && std::isfinite(mapped.y));
+  for (int i = 0; i < 10; ++i) v->touchesMoved(pinch(c, 0, 4000));
+  EXPECT_LE(v->drawRect().width, DrawsView::kMaxPinchZoom * 384 + 0.01f);
+  v->touchesEnded(pinch(c, 10, 10));
+  EXPECT_EQ(v->drawRect().width, 3 * 384);
+  // A rectangle without area is refused outright.
+  v->setDrawRect({0, 0, 0, 288});
+  EXPECT_EQ(v->drawRect().width, 3 * 384);
+}
+
+TEST_F(DrawsViewTest, ZoomEndAlwaysCoversTheBase) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  // Zoomed 2x, then dragged far to the left and up.
+  v->touchesBegan(pinch({192, 144}, 100, 100));
+  v->touchesMoved(pinch({192, 144}, 100, 500));
+  v->touchesEnded({finger({-900, -900}, {0, 0}), finger({-800, -900}, {100, 0})});
+  const gfx::Rect r = v->drawRect();
+  EXPECT_GE(r.x + r.width, 384);
+  EXPECT_GE(r.y + r.height, 288);
+  EXPECT_LE(r.x, 0);
+  EXPECT_LE(r.y, 0);
+}
+
+TEST_F(DrawsViewTest, TwoFingerDoubleTapZoomsAboutTheFingerAndBack) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  const std::vector<CanvasTouch> doubleTap = {finger({100, 50}, {100, 50}, 2), finger({120, 50}, {120, 50}, 2)};
+  v->touchesBegan(doubleTap);
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{-200, -100, 1152, 864}));
+  EXPECT_FALSE(v->isDraw());
+  v->touchesEnded(doubleTap);
+  v->touchesBegan(doubleTap);
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{0, 0, 384, 288}));
+}
+
+TEST_F(DrawsViewTest, WithoutZoomTwoFingersDoNothing) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  const Pixels before = readAll(*v);
+  const auto two = pinch({192, 144}, 100, 300);
+  v->touchesBegan(two);
+  v->touchesMoved(two);
+  v->touchesEnded(two);
+  v->touchesBegan({finger({100, 50}, {100, 50}, 2), finger({120, 50}, {120, 50}, 2)});
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{0, 0, 384, 288}));
+  EXPECT_EQ(readAll(*v), before);
+  EXPECT_FALSE(v->operated());
+}
+
+TEST_F(DrawsViewTest, OpenPickersAndTheDeskBlockEveryTouch) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  const Pixels before = readAll(*v);
+  ExtendDataModel& settings = model().extendDataModel();
+  settings.setIsBrush(true);
+  stroke(*v, {50, 50}, {300, 200});
+  settings.setIsBrush(false);
+  settings.setIsSize(true);
+  stroke(*v, {50, 50}, {300, 200});
+  settings.setIsSize(false);
+  Gate gate;
+  gate.can = false;
+  v->setIsCanDrawDelegate(&gate);
+  stroke(*v, {50, 50}, {300, 200});
+  EXPECT_FALSE(v->operated());
+  EXPECT_EQ(readAll(*v), before);
+  gate.can = true;
+  stroke(*v, {50, 50}, {300, 200});
+  EXPECT_TRUE(v->operated());
+  EXPECT_NE(readAll(*v), before);
+}
+
+TEST_F(DrawsViewTest, LoadingAPageClearsOperatedAndTheHistory) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  stroke(*v, {50, 50}, {300, 200});
+  ASSERT_TRUE(v->canUndo());
+  gfx::Image page(384, 288);
+  v->setImage(&page, v->bounds());
+  EXPECT_FALSE(v->operated());
+  EXPECT_FALSE(v->canUndo());
+  const Pixels loaded = readAll(*v);
+  v->undo();
+  EXPECT_EQ(readAll(*v), loaded);
+  EXPECT_TRUE(v->operated()) << "undo sets operated even when nothing changed";
+}
+
+TEST_F(DrawsViewTest, PrintViewPrintsAtEveryTouchEnd) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  Printer printer;
+  v->setIsPrintView(true);
+  v->setEnabledZoom(true);
+  v->setPrintDrawViewDelegate(&printer);
+  tap(*v, {40, 40});
+  EXPECT_EQ(printer.prints, 1);
+  const auto two = pinch({192, 144}, 100, 300);
+  v->touchesBegan(two);
+  v->touchesMoved(two);
+  v->touchesEnded(two);
+  EXPECT_EQ(printer.prints, 2) << "two fingers take the single-finger path on a print view";
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{0, 0, 384, 288}));
+}
+
+TEST_F(DrawsViewTest, FillInsideARingFillsExactlyTheInside) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  model().extendDataModel().setCuColorIndex(23);  // #88100F
+  // Ring in backing pixels 100..299 x 300..449: 198 x 148 inside.
+  loadRingPage(*v, 100, 300, 299, 449);
+  v->setIsFillTool(true);
+  // View point (100, 50) is backing (200, 100) from the top: row 475 from the bottom: outside.
+  // View point (100, 80) is backing row 575 - 160 = 415: inside.
+  tap(*v, {100, 80});
+  EXPECT_TRUE(v->operated()) << "set at once, before the result is drawn";
+  ASSERT_TRUE(pumpFill(*v));
+  const Pixels after = readAll(*v);
+  const std::size_t inside = 198 * 148;
+  const std::size_t rim = 2 * 200 + 2 * 150 - 4 - 4;
+  EXPECT_EQ(countColour(after, 0x88, 0x10, 0x0F), inside + rim);
+  EXPECT_EQ(after.at(200, 400)[0], 0x88);
+  EXPECT_EQ(after.at(200, 200)[3], 0) << "outside the ring";
+  EXPECT_TRUE(v->canUndo()) << "the fill is an undo step";
+}
+
+TEST_F(DrawsViewTest, FillOnAnEmptyPageFillsItAll) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  model().extendDataModel().setCuColorIndex(16);  // #557886
+  v->setIsFillTool(true);
+  tap(*v, {383.5f, 0.2f});
+  ASSERT_TRUE(pumpFill(*v));
+  EXPECT_EQ(countColour(readAll(*v), 0x55, 0x78, 0x86), 384u * 288u);
+}
+
+TEST_F(DrawsViewTest, FillOutlivedByItsPageIsNotDrawn) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  v->setIsFillTool(true);
+  tap(*v, {10, 10});
+  gfx::Image page(384, 288);
+  v->setImage(&page, v->bounds());
+  const Pixels loaded = readAll(*v);
+  ASSERT_TRUE(pumpFill(*v));
+  EXPECT_EQ(readAll(*v), loaded);
+  EXPECT_FALSE(v->operated());
+}
+
+TEST_F(DrawsViewTest, SecondFillTapWhilePendingIsIgnored) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  model().extendDataModel().setCuColorIndex(44);
+  // Two rooms: a vertical wall at backing column 200.
+  const int w = v->backingWidth(), h = v->backingHeight();
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(w) * h * 4, 0);
+  for (int y = 0; y < h; ++y) block[(static_cast<std::size_t>(y) * w + 200) * 4 + 3] = 128;
+  v->setData(block.data(), {float(w), float(h)}, v->bounds());
+  v->setIsFillTool(true);
+  tap(*v, {20, 20});
+  tap(*v, {300, 20});
+  ASSERT_TRUE(pumpFill(*v));
+  const Pixels after = readAll(*v);
+  EXPECT_EQ(after.at(20, 200)[3], 255);
+  EXPECT_EQ(after.at(300, 200)[3], 0);
+}
+
+TEST_F(DrawsViewTest, PageFilesOfTheCurrentPage) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  auto project = model().prjDataModel();
+  const auto layer = *project->layFullPathAtPage(1, false, 2);
+  const auto snapshot = *project->snapshotFullPathAtPage(1, false);
+  const auto icon = *project->iconFullPathAtPage(1, false);
+  v->writeToFileForLay(2);
+  EXPECT_FALSE(std::filesystem::exists(layer)) << "nothing changed, nothing written";
+  stroke(*v, {50, 50}, {300, 200});
+  v->writeToFileForLay(2);
+  EXPECT_FALSE(v->operated());
+  EXPECT_EQ(gfx::readPNG(layer)->pixelWidth(), 768);
+  EXPECT_EQ(gfx::readPNG(snapshot)->pixelWidth(), 384);
+  EXPECT_EQ(gfx::readPNG(icon)->pixelWidth(), 216);
+  std::filesystem::remove(layer);
+  v->writeToFileForLay(2);
+  EXPECT_FALSE(std::filesystem::exists(layer)) << "a second call without drawing writes nothing";
+  std::filesystem::remove(snapshot);
+  v->writeSnapAndIconImage(2);
+  EXPECT_TRUE(std::filesystem::exists(snapshot));
+  EXPECT_FALSE(v->operated());
+}
+
+TEST_F(DrawsViewTest, StrokeUndoRedoSaveReloadKeepsThePixels) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  model().extendDataModel().setCuColorIndex(13);
+  v->setBrushColor(model().extendDataModel().cuColor());
+  const Pixels blank = readAll(*v);
+  stroke(*v, {40, 40}, {340, 240});
+  stroke(*v, {40, 240}, {340, 40});
+  const Pixels drawn = readAll(*v);
+  ASSERT_NE(drawn, blank);
+  ASSERT_TRUE(v->undo());
+  EXPECT_NE(readAll(*v), drawn);
+  ASSERT_TRUE(v->redo());
+  EXPECT_EQ(readAll(*v), drawn);
+  v->writeToFileForLay(1);
+
+  auto reloaded = make(2);
+  ASSERT_NE(reloaded, nullptr);
+  auto picture = gfx::readPNG(*model().prjDataModel()->layFullPathAtPage(1, false, 1));
+  ASSERT_TRUE(picture.has_value());
+  reloaded->setImage(&*picture, reloaded->bounds());
+  EXPECT_EQ(readAll(*reloaded), drawn);
+  EXPECT_FALSE(reloaded->operated());
+}
+
+}  // namespace

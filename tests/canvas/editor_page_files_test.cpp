@@ -1,0 +1,163 @@
+// The page files: sizes, composition of the open layers, missing and broken
+// layer files, atomic replacement.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "canvas/PageFiles.h"
+#include "platform/foundation/FileUtil.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A premultiplied picture of one colour over the top `coverRows` rows (the
+// rest transparent), as the canvas hands its backing out.
+gfx::Image layerPicture(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b, int coverRows) {
+  gfx::Image image(w, h);
+  image.setPremultiplied(true);
+  for (int y = 0; y < coverRows; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = image.pixel(x, y);
+      p[0] = r;
+      p[1] = g;
+      p[2] = b;
+      p[3] = 255;
+    }
+  return image;
+}
+
+class PageFilesTest : public testing_support::SandboxTest {
+ protected:
+  PageFiles::FrameTargets targets() const {
+    PageFiles::FrameTargets t;
+    t.layers = {root() / "mid.png", root() / "fore.png"};
+    t.snapshot = root() / "frameSnapshot.png";
+    t.icon = root() / "frameIcon.png";
+    return t;
+  }
+  static gfx::Image read(const fs::path& p) {
+    auto image = gfx::readPNG(p);
+    EXPECT_TRUE(image.has_value()) << p;
+    return image.value_or(gfx::Image());
+  }
+};
+
+TEST_F(PageFilesTest, SizesAtScaleOneAndTwo) {
+  for (float scale : {1.0f, 2.0f}) {
+    const int w = static_cast<int>(384 * scale), h = static_cast<int>(288 * scale);
+    PageFiles::writeLayer(layerPicture(w, h, 255, 0, 0, h), 2, targets(), scale);
+    const gfx::Image layer = read(root() / "fore.png");
+    EXPECT_EQ(layer.pixelWidth(), w);
+    EXPECT_EQ(layer.pixelHeight(), h);
+    const gfx::Image snapshot = read(root() / "frameSnapshot.png");
+    EXPECT_EQ(snapshot.pixelWidth(), 384);
+    EXPECT_EQ(snapshot.pixelHeight(), 288);
+    const gfx::Image icon = read(root() / "frameIcon.png");
+    EXPECT_EQ(icon.pixelWidth(), static_cast<int>(108 * scale));
+    EXPECT_EQ(icon.pixelHeight(), static_cast<int>(81 * scale));
+    EXPECT_FALSE(fs::exists(root() / "mid.png")) << "only the edited layer is written";
+  }
+}
+
+TEST_F(PageFilesTest, LayerFileKeepsThePixelsExactly) {
+  gfx::Image layer = layerPicture(768, 576, 10, 200, 30, 100);
+  // Half-transparent premultiplied pixels survive the straight-alpha file.
+  for (int x = 0; x < 768; ++x) {
+    std::uint8_t* p = layer.pixel(x, 300);
+    p[0] = 60, p[1] = 0, p[2] = 13, p[3] = 128;
+  }
+  PageFiles::writeLayer(layer, 1, targets(), 2);
+  gfx::Image back = read(root() / "mid.png");
+  back.premultiply();
+  EXPECT_EQ(back.bytes(), layer.bytes());
+}
+
+TEST_F(PageFilesTest, EveryFastEncodingIsLossless) {
+  gfx::Image picture(97, 31);
+  for (std::size_t i = 0; i < picture.bytes().size(); ++i)
+    picture.bytes()[i] = static_cast<std::uint8_t>((i * 7919u) >> 3);
+  using F = gfx::PngEncoding::Filter;
+  for (F filter : {F::Adaptive, F::None, F::Sub, F::Up, F::Average, F::Paeth}) {
+    for (bool runLength : {false, true}) {
+      auto png = gfx::encodePNG(picture, gfx::PngEncoding{1, filter, runLength});
+      ASSERT_TRUE(png.has_value());
+      auto back = gfx::decodePNG(*png);
+      ASSERT_TRUE(back.has_value());
+      EXPECT_EQ(back->bytes(), picture.bytes()) << static_cast<int>(filter) << " " << runLength;
+    }
+  }
+}
+
+TEST_F(PageFilesTest, SnapshotComposesOnlyOpenLayersInOrder) {
+  auto t = targets();
+  // The middle ground is red everywhere; the foreground blue on its top half.
+  PageFiles::writeLayer(layerPicture(768, 576, 255, 0, 0, 576), 1, t, 2);
+  PageFiles::writeLayer(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2);
+  gfx::Image snap = read(*t.snapshot);
+  EXPECT_EQ(snap.pixel(10, 10)[2], 255) << "the foreground lies over the middle ground";
+  EXPECT_EQ(snap.pixel(10, 10)[0], 0);
+  EXPECT_EQ(snap.pixel(10, 280)[0], 255);
+
+  t.layerOpen = {false, true};
+  PageFiles::writeSnapshotAndIcon(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2);
+  snap = read(*t.snapshot);
+  EXPECT_EQ(snap.pixel(10, 10)[2], 255);
+  EXPECT_EQ(snap.pixel(10, 280)[3], 0) << "a closed middle ground is left out";
+  const gfx::Image icon = read(*t.icon);
+  EXPECT_EQ(icon.pixel(5, 150)[3], 0) << "and so from the icon";
+  EXPECT_EQ(icon.pixel(5, 5)[2], 255);
+
+  t.layerOpen = {true, false};
+  PageFiles::writeSnapshotAndIcon(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2);
+  snap = read(*t.snapshot);
+  EXPECT_EQ(snap.pixel(10, 10)[0], 255) << "a closed edited layer is left out too";
+  EXPECT_TRUE(fs::exists(root() / "fore.png"));
+}
+
+TEST_F(PageFilesTest, MissingOrBrokenOtherLayerIsLeftOut) {
+  auto t = targets();
+  PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  gfx::Image snap = read(*t.snapshot);
+  EXPECT_EQ(snap.pixel(10, 10)[1], 255);
+  EXPECT_EQ(snap.pixel(10, 200)[3], 0) << "no middle-ground file: only the foreground";
+
+  std::ofstream(root() / "mid.png") << "not a picture";
+  PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  snap = read(*t.snapshot);
+  EXPECT_EQ(snap.pixel(10, 200)[3], 0);
+
+  t.layers[0].reset();  // a frame without a middle-ground layer
+  PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  EXPECT_EQ(read(*t.snapshot).pixel(10, 10)[1], 255);
+}
+
+TEST_F(PageFilesTest, FailedWriteKeepsThePreviousFile) {
+  const fs::path target = root() / "page.png";
+  ASSERT_TRUE(PageFiles::writePNG(target, layerPicture(16, 16, 255, 0, 0, 16)));
+  const auto before = fd::files::readFile(target);
+  // A picture that cannot be encoded, then a folder that cannot be written.
+  EXPECT_FALSE(PageFiles::writePNG(target, gfx::Image()));
+  EXPECT_EQ(fd::files::readFile(target), before);
+  EXPECT_FALSE(PageFiles::writePNG(root() / "no-such-folder" / "page.png", layerPicture(16, 16, 1, 2, 3, 16)));
+  // Replacing leaves no temporary files behind.
+  ASSERT_TRUE(PageFiles::writePNG(target, layerPicture(16, 16, 0, 0, 255, 16)));
+  EXPECT_EQ(read(target).pixel(0, 0)[2], 255);
+  std::vector<std::string> leftovers;
+  for (const auto& e : fs::directory_iterator(root()))
+    if (e.is_regular_file() && e.path().filename() != "page.png") leftovers.push_back(e.path().filename());
+  EXPECT_TRUE(leftovers.empty()) << leftovers.front();
+}
+
+TEST_F(PageFilesTest, BackgroundAndItsIcon) {
+  PageFiles::writeBackground(layerPicture(768, 576, 9, 9, 9, 576), root() / "bg.png", root() / "bgIcon.png", 2);
+  EXPECT_EQ(read(root() / "bg.png").pixelWidth(), 768);
+  const gfx::Image icon = read(root() / "bgIcon.png");
+  EXPECT_EQ(icon.pixelWidth(), 216);
+  EXPECT_EQ(icon.pixelHeight(), 162);
+  EXPECT_EQ(icon.pixel(100, 100)[0], 9);
+}
+
+}  // namespace
