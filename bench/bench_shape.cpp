@@ -1,5 +1,8 @@
 // Recognition time of long strokes. The canvas recognises at touch-up on the
-// main thread, so a 1000-point stroke should take well under 50 ms.
+// main thread, so a 1000-point hand-drawn stroke should take well under 50 ms.
+// Hand jitter ends the quadrangle fit's climbs early; a perfectly smooth
+// outline lets every climb run half-way round, the fit's worst case, which
+// the fitted-point limit holds to about half a second.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -18,6 +21,15 @@ std::vector<ShapePoint> ellipseStroke(int count, float rx, float ry, float turns
     const double t = 2 * M_PI * turns * i / (count - 1);
     p.push_back({static_cast<float>(240 + rx * std::cos(t)) + jitter(rng),
                  static_cast<float>(160 + ry * std::sin(t)) + jitter(rng)});
+  }
+  return p;
+}
+
+std::vector<ShapePoint> smoothCircleStroke(int count, float radius) {
+  std::vector<ShapePoint> p;
+  for (int i = 0; i <= count; ++i) {
+    const double t = 2 * M_PI * i / count;
+    p.push_back({static_cast<float>(200 + radius * std::cos(t)), static_cast<float>(150 + radius * std::sin(t))});
   }
   return p;
 }
@@ -55,6 +67,17 @@ void BM_SmallSlowCircle1000(benchmark::State& state) { recognise(state, ellipseS
 // A fast scribble going round 24 times: points 18 or more apart, so nothing
 // is thinned and the prepared stroke doubles.
 void BM_FastScribble1000(benchmark::State& state) { recognise(state, ellipseStroke(1000, 150, 120, 24, 3)); }
+// A small circle without jitter at the largest size the closed-shape fits
+// take: the worst case of the quadrangle fit.
+void BM_SmoothSmallCircle1199(benchmark::State& state) { recognise(state, smoothCircleStroke(1198, 45)); }
+// Beyond that limit only the corner finder runs.
+void BM_SmoothSmallCircle3000(benchmark::State& state) { recognise(state, smoothCircleStroke(3000, 45)); }
+// A short line drawn very slowly: decided as a line before any fit.
+void BM_SlowLine3000(benchmark::State& state) {
+  std::vector<ShapePoint> p;
+  for (int i = 0; i < 3000; ++i) p.push_back({50 + i * 0.05f, 100 + i * 0.01f});
+  recognise(state, p);
+}
 
 }  // namespace
 
@@ -62,4 +85,7 @@ BENCHMARK(BM_Circle1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rectangle1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallSlowCircle1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastScribble1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothSmallCircle1199)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothSmallCircle3000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SlowLine3000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -126,6 +126,14 @@ TEST(StrokePreparation, DenseLongStrokesAreThinnedFirst) {
   EXPECT_EQ(PrepareStrokePoints(horizontalRun(74, 2))->size(), 74u);
 }
 
+TEST(StrokePreparation, SlowStrokesAreNotRefused) {
+  // 1500 touch points over 150 units: too short to be thinned, yet a stroke
+  // that a fast input device gives in a second and a half.
+  const auto prepared = PrepareStrokePoints(horizontalRun(1500, 0.1f));
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared->size(), 1500u);
+}
+
 TEST(StrokePreparation, OutOfRangeStrokesAreRefused) {
   const float inf = std::numeric_limits<float>::infinity();
   EXPECT_FALSE(PrepareStrokePoints(std::vector<ShapePoint>{{0, 0}, {inf, 3}}));
@@ -145,5 +153,18 @@ TEST(StrokePreparation, DegenerateStrokes) {
   retrace.insert(retrace.end(), retrace.rbegin(), retrace.rend());
   EXPECT_TRUE(IsDegenerateStroke(retrace));
   EXPECT_FALSE(IsDegenerateStroke(horizontalRun(50, 4)));
+  // Pixel-stepped input along a slant travels 1.4 times its length, and more
+  // with a wobble back now and then; along the line it goes only forwards.
+  std::vector<ShapePoint> staircase{{100, 100}};
+  for (int i = 0; i < 70; ++i) {
+    const ShapePoint p = staircase.back();
+    staircase.push_back({p.x + 1, p.y});
+    staircase.push_back({p.x + 1, p.y + 1});
+    if (i % 12 == 5) {
+      staircase.push_back({p.x, p.y + 1});
+      staircase.push_back({p.x + 1, p.y + 1});
+    }
+  }
+  EXPECT_FALSE(IsDegenerateStroke(staircase));
   EXPECT_FALSE(IsDegenerateStroke(std::vector<ShapePoint>{{0, 0}, {100, 0}, {100, 100}}));
 }

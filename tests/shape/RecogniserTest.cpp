@@ -93,6 +93,43 @@ TEST_F(RecogniserTest, DegenerateStrokesAreNotRecognised) {
     EXPECT_EQ(Unitily::recogniseWithPoints(strokes[i]).type, kShapeNone) << i;
 }
 
+TEST_F(RecogniserTest, SlowStraightStrokesAreLines) {
+  // Many touch points on a short line: the line is decided before any of the
+  // costly closed-shape fits, so no point limit may stand in its way.
+  std::vector<ShapePoint> slow;
+  for (int i = 0; i < 1500; ++i) slow.push_back({50 + i * 0.1f, 100 + i * 0.02f});
+  const ShapeRecord line = Unitily::recogniseWithPoints(slow);
+  ASSERT_EQ(line.type, kShapeLine);
+  EXPECT_NEAR(line.output.line.points[1].x, 199.9f, 0.01);
+
+  // Whole-pixel steps along a diagonal, wobbling back a pixel now and then.
+  std::vector<ShapePoint> stepped{{100, 100}};
+  for (int i = 0; i < 70; ++i) {
+    const ShapePoint p = stepped.back();
+    stepped.push_back({p.x + 1, p.y});
+    stepped.push_back({p.x + 1, p.y + 1});
+    if (i % 12 == 5) {
+      stepped.push_back({p.x, p.y + 1});
+      stepped.push_back({p.x + 1, p.y + 1});
+    }
+  }
+  const ShapeRecord diagonal = Unitily::recogniseWithPoints(stepped);
+  ASSERT_EQ(diagonal.type, kShapeLine);
+  EXPECT_EQ(diagonal.output.line.points[0], (ShapePoint{100, 100}));
+  EXPECT_EQ(diagonal.output.line.points[1], (ShapePoint{170, 170}));
+}
+
+TEST_F(RecogniserTest, RefusedStrokeTakesItsTurnInTheHistory) {
+  StrokeMaker m(7, 0.2f);
+  ASSERT_EQ(Unitily::recogniseWithPoints(shaft(m)).type, kShapeLine);
+  const std::vector<ShapePoint> broken{{300, 150}, {std::nanf(""), 160}, {280, 170}};
+  EXPECT_EQ(Unitily::recogniseWithPoints(broken).type, kShapeNone);
+  EXPECT_EQ(Unitily::historyCount(), 2);
+  // The stroke before the head was no line, so no arrow is made with the
+  // shaft drawn earlier.
+  EXPECT_EQ(Unitily::recogniseWithPoints(vee(m, {300, 150}, -25)).type, kShapePolyline);
+}
+
 TEST_F(RecogniserTest, EmptyStrokeLeavesTheHistoryAlone) {
   StrokeMaker m(2, 0.3f);
   EXPECT_EQ(Unitily::recogniseWithPoints({}).type, kShapeNone);

@@ -98,6 +98,7 @@ ShapeRecord ClassifyShape(std::span<const ShapePoint> p) {
   m.area = area;
   m.gap = DistanceBetweenPoints(q.front(), q.back());
   if (m.gap > 35 || area < 100) return {};
+  if (q.size() > kMaxFittedPoints) return {};
 
   const FittedRectangle rect = FitMinimumRectangle(q);
   const FittedQuadrangle quad = FitLargestQuadrangle(q);

@@ -1,11 +1,18 @@
 #pragma once
 // Reference shapes fitted to a closed stroke: the smallest enclosing
 // rectangle and the largest triangle and quadrangle with vertices on it.
+#include <cstddef>
 #include <span>
 
 #include "canvas/shape/ShapeRecord.h"
 
 namespace shape {
+
+// The largest-quadrangle fit climbs from every pair of points, so its cost
+// grows with the cube of the count on a smooth outline: about half a second
+// at this many points, seconds beyond. A longer closed stroke (drawn very
+// slowly) is left to the corner finder rather than stall touch-up.
+inline constexpr std::size_t kMaxFittedPoints = 1200;
 
 struct FittedRectangle {
   ShapePoint corners[4];  // P1..P4 in order around the rectangle

@@ -35,10 +35,17 @@ bool IsDegenerateStroke(std::span<const ShapePoint> points) {
   const double extent = std::max(side1, side2);
   if (extent < kMinShapeExtent) return true;
   if (std::min(side1, side2) >= kMaxRetraceBreadth) return false;
-  double path = 0;
-  for (std::size_t i = 0; i + 1 < points.size(); ++i) path += DistanceBetweenPoints(points[i], points[i + 1]);
-  // Drawn once, a line's path is about its extent; retraced, at least twice.
-  return path > 1.5 * extent;
+  const ShapePoint from = side1 >= side2 ? box.corners[0] : box.corners[1];
+  const ShapePoint to = side1 >= side2 ? box.corners[1] : box.corners[2];
+  const double ux = (static_cast<double>(to.x) - from.x) / extent;
+  const double uy = (static_cast<double>(to.y) - from.y) / extent;
+  double travel = 0;
+  for (std::size_t i = 0; i + 1 < points.size(); ++i)
+    travel += std::fabs((static_cast<double>(points[i + 1].x) - points[i].x) * ux +
+                        (static_cast<double>(points[i + 1].y) - points[i].y) * uy);
+  // Drawn once, a line travels its extent along the band; retraced, at least
+  // half as much again.
+  return travel > 1.5 * extent;
 }
 
 std::vector<ShapePoint> SubsampleStrokePoints(std::span<const ShapePoint> points, int r) {

@@ -10,10 +10,11 @@
 
 namespace shape {
 
-// A prepared stroke longer than this is not a hand-drawn shape on a canvas
-// (a scribble going round many times), and the quadrangle fit, cubic in the
-// worst case, would stall touch-up for most of a second on 2000 points.
-inline constexpr std::size_t kMaxPreparedPoints = 1200;
+// No hand-drawn stroke on a page comes near this many prepared points (twenty
+// seconds of 1000 Hz input, or hundreds of laps); the cap bounds the memory
+// and the direction searches of the corner finder for absurd input. The
+// costly closed-shape fits have their own, lower limit (kMaxFittedPoints).
+inline constexpr std::size_t kMaxPreparedPoints = 20000;
 // Coordinates beyond this magnitude (or not finite) are no canvas points.
 inline constexpr float kMaxCoordinate = 1.0e7f;
 
@@ -23,7 +24,9 @@ std::optional<std::vector<ShapePoint>> PrepareStrokePoints(std::span<const Shape
 
 // A stroke smaller than kMinShapeExtent across (a tap), or one that runs back
 // and forth within a band narrower than kMaxRetraceBreadth, is no shape: the
-// fits would make a dot a line and a retraced line a folded polyline.
+// fits would make a dot a line and a retraced line a folded polyline. Going
+// back and forth is measured along the band, so that the sideways steps of
+// pixel-stepped input along a slanted line do not count as retracing.
 inline constexpr float kMinShapeExtent = 5;
 inline constexpr float kMaxRetraceBreadth = 4;
 bool IsDegenerateStroke(std::span<const ShapePoint> points);

@@ -1,5 +1,6 @@
 #include "canvas/shape/Unitily.h"
 
+#include <optional>
 #include <vector>
 
 #include "canvas/shape/ShapeClassification.h"
@@ -98,13 +99,15 @@ ShapeRecord Unitily::recogniseWithPoints(std::span<const ShapePoint> points) {
   using namespace shape;
   if (points.empty()) return {};
   std::optional<std::vector<ShapePoint>> prepared = PrepareStrokePoints(points);
-  if (!prepared) return {};
 
+  // A refused stroke still takes its turn in the history, kept without points,
+  // so that the next stroke is not read together with the one before it.
   StrokeHistory& h = history();
   std::vector<ShapePoint>& slot = h.strokes[h.counter];
-  slot = keptPoints(std::move(*prepared));
+  slot = prepared ? keptPoints(std::move(*prepared)) : std::vector<ShapePoint>{};
 
-  ShapeRecord record = IsDegenerateStroke(slot) ? ShapeRecord{} : regularise(ClassifyShape(slot), slot, h);
+  ShapeRecord record =
+      !prepared || IsDegenerateStroke(slot) ? ShapeRecord{} : regularise(ClassifyShape(slot), slot, h);
   if (record.type == kShapeLine && DistanceBetweenPoints(record.output.line.points[0],
                                                          record.output.line.points[1]) < kMinShapeExtent)
     record = {};
