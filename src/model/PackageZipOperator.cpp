@@ -75,11 +75,14 @@ class StagingFolder {
 };
 
 // Sound files named by the project's tags, taken from Documents and packed
-// under their names; a file of the same name in the folder wins.
+// under their names; a file of the same name in the folder wins. They pass
+// the same extension filter as the folder's own files: a package carries the
+// same kinds of file whichever folder they came from.
 std::vector<std::pair<fs::path, std::string>> taggedSounds(const std::vector<std::string>& names,
                                                            const fs::path& documents, const fs::path& folder) {
   std::vector<std::pair<fs::path, std::string>> sounds;
   for (const std::string& name : names) {
+    if (!hasExtensionIn(fs::path(name), kPackedExtensions)) continue;
     const auto checked = zipnames::check(name);
     if (checked.verdict != zipnames::Verdict::Safe) continue;
     fs::path relative;
@@ -232,7 +235,9 @@ std::vector<std::string> ZipOperator::packageNames(bool isUpgrade) {
   const fs::path documents = fd::paths::documents();
   for (const std::string& item : fd::files::contentsOfDirectory(documents)) {
     if (item.size() <= suffix.size() || !item.ends_with(suffix)) continue;
-    if (isRealFile(documents / item)) names.push_back(item.substr(0, item.size() - suffix.size()));
+    // Only names import() accepts are offered ("...zt" would list as "..").
+    std::string name = item.substr(0, item.size() - suffix.size());
+    if (isRealFile(documents / item) && isPlainPathComponent(name)) names.push_back(std::move(name));
   }
   return names;
 }

@@ -75,14 +75,15 @@ TEST_F(PackageExportTest, RightNameCountsUpFromTheHighestCopy) {
 
 TEST_F(PackageExportTest, OnlyPackedExtensionsAndTaggedSoundsGoIn) {
   ProjectLayout layout = plainProject("Song", 1);
-  layout.soundNames = {"Rec1.caf", "Missing.caf", "../escape.caf"};
-  layout.tagFrames = {1, 1, 1, 1, 1, 1};
+  // Tagged sounds pass the same extension filter as the folder's files.
+  layout.soundNames = {"Rec1.caf", "Missing.caf", "../escape.caf", "Song.mp3", "Loud.CAF", "Bare"};
+  layout.tagFrames = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
   writeProject(layout);
   const fs::path folder = projectFolder("Song");
   for (const char* extra : {"notes.txt", "a.JPG", "b.jpg", "c.m4r", "d.wav", "e.aif", "f.Png", "g.jpeg", "noext"}) {
     writeBytes(folder / extra, bytesOf(extra));
   }
-  writeBytes(documents() / "Rec1.caf", bytesOf("sound"));
+  for (const char* sound : {"Rec1.caf", "Song.mp3", "Loud.CAF", "Bare"}) writeBytes(documents() / sound, bytesOf("sound"));
   writeBytes(fd::paths::library() / "escape.caf", bytesOf("outside"));
   const auto before = folderContents(folder);
 
@@ -141,6 +142,15 @@ TEST_F(PackageExportTest, ExportsAnswersForAll) {
   fs::remove_all(projectFolder("B"));
   EXPECT_FALSE(op.exports({a, b}, false));
   // A.zt2 already holds the name A, so the older package takes the next one.
+  EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"Acopy1"}));
+
+  // The listing offers only what import() can open: plain files whose name
+  // is one path component, with the exact extension.
+  touch("...zt");
+  touch("..zt2");
+  touch("Upper.ZT2");
+  fs::create_directories(documents() / "Folder.zt2");
+  EXPECT_EQ(ZipOperator::packageNames(true), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"Acopy1"}));
 }
 

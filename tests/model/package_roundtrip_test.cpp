@@ -81,6 +81,28 @@ TEST_F(PackageRoundTripTest, CurrentFormatComesBackByteForByte) {
   EXPECT_TRUE(back->imagesArray()[2].isRepeatCopy());
 }
 
+// Tag sounds live in Documents; the package carries them, and an import on a
+// device without them puts them in the project folder, where playback looks
+// when Documents has no such file.
+TEST_F(PackageRoundTripTest, CurrentFormatCarriesTaggedSoundsIntoTheImportedFolder) {
+  ProjectLayout layout = plainProject("Walk", 4);
+  layout.tagFrames = {1, 2, 3, 4};
+  layout.soundNames = {"Rec1.caf", "Rec2.wav"};
+  writeProject(layout);
+  writeBytes(documents() / "Rec1.caf", bytesOf("first sound"));
+  writeBytes(documents() / "Rec2.wav", bytesOf("second sound"));
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), true));
+  EXPECT_FALSE(fs::exists(projectFolder("Walk") / "Rec1.caf"));
+  fs::remove(documents() / "Rec1.caf");
+  fs::remove(documents() / "Rec2.wav");
+  ASSERT_TRUE(op.import("Walk", projectFolder("Back"), true)) << describe(op.lastFailure());
+  EXPECT_EQ(readBytes(projectFolder("Back") / "Rec1.caf"), bytesOf("first sound"));
+  EXPECT_EQ(readBytes(projectFolder("Back") / "Rec2.wav"), bytesOf("second sound"));
+  auto back = ProjectDataModel::initWithProjectName("Back");
+  EXPECT_EQ(back->soundNameArray(), layout.soundNames);
+}
+
 TEST_F(PackageRoundTripTest, OlderFormatExpandsRepeatsRedrawsPicturesAndRebuildsTags) {
   writeProject(olderFormatSubject());
   const auto original = folderContents(projectFolder("Walk"));
