@@ -22,8 +22,11 @@ void videoEncode::mergerAudioOfProjectWithProjectName(const std::vector<std::str
     std::vector<std::string> soundNames;
     for (const std::vector<media::MixClip>& clips : projects) {
       const std::string file = "Rec" + fd::timestampId() + ".caf";
-      // A project whose clips cannot be mixed is passed over.
-      if (media::mixClipsToCaf(clips, fd::paths::documents() / file)) soundNames.push_back(file);
+      // A failed mix still answers its name: the combination hands the names
+      // out to the projects' tags by position, so leaving one out would put
+      // every later project's sound on the wrong frames.
+      media::mixClipsToCaf(clips, fd::paths::documents() / file);
+      soundNames.push_back(file);
     }
     if (delegate != nullptr) delegate->combineAudioFinishedwithSoundNameArray(soundNames);
   });

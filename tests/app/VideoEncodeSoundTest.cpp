@@ -114,6 +114,22 @@ TEST_F(VideoEncodeSoundTest, EachProjectWithSoundGetsOneMixedRecording) {
   EXPECT_EQ(b[3528], 1000);
 }
 
+TEST_F(VideoEncodeSoundTest, AProjectWhoseMixFailsKeepsItsPlaceInTheAnswer) {
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", constantClip(100, 0.25f)));
+  makeProject("Lost", 2, 0.5f, {{1, "missing.caf"}});
+  makeProject("B", 2, 0.5f, {{1, "one.caf"}});
+
+  videoEncode encoder;
+  Answer answer;
+  encoder.setDelegate(&answer);
+  encoder.mergerAudioOfProjectWithProjectName({"Lost", "B"});
+  waitFor(answer.done);
+  ASSERT_EQ(answer.soundNames.size(), 2u) << "one name per project with sound, failed or not";
+  EXPECT_FALSE(fs::exists(fd::paths::documents() / answer.soundNames[0]));
+  EXPECT_EQ(readShorts(fd::paths::documents() / answer.soundNames[1]).size(), 100u)
+      << "the second name is the second project's mix";
+}
+
 TEST_F(VideoEncodeSoundTest, WithoutSoundTheAnswerComesAtOnce) {
   makeProject("Silent", 2, 0.5f, {});
   videoEncode encoder;
