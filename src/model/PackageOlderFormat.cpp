@@ -7,6 +7,7 @@
 
 #include "model/FrameRecord.h"
 #include "model/ProjectDataModel.h"
+#include "model/ProjectPlistKeys.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/graphics/Context.h"
@@ -18,12 +19,8 @@ namespace package_format {
 
 namespace {
 
-constexpr const char* kPlistName = "Project.plist";
-constexpr const char* kImagesArrayKey = "ImagesArray";
-constexpr const char* kTrayKey = "temporarysArray";
-constexpr const char* kLaysDictionaryKey = "LaysDictionary";
-constexpr const char* kTagFramesKey = "soundTagViewFrame";
-constexpr const char* kTagPointsKey = "SoundTagViewPoints";
+using namespace projectplist;
+
 // The older layout also keeps both tag lists under these names.
 constexpr const char* kOlderTagFramesKey = "kSoundTagViewFrame";
 constexpr const char* kOlderTagPointsKey = "kSoundTagViewPoints";
@@ -126,12 +123,12 @@ std::vector<float> olderTagPoints(const std::vector<int>& tagFrames, int frameCo
 }
 
 bool convertToOlderFormat(const fs::path& folder) {
-  const fs::path plistPath = folder / kPlistName;
+  const fs::path plistPath = folder / kFileName;
   auto plist = fd::readPropertyList(plistPath);
   if (!plist || !plist->isDictionary()) return false;
   fd::Value& root = *plist;
   auto frames = readFrames(root[kImagesArrayKey]);
-  auto tray = readFrames(root[kTrayKey]);
+  auto tray = readFrames(root[kTemporarysArrayKey]);
   if (!frames || !tray) return false;
   if (!root[kLaysDictionaryKey].isDictionary()) root[kLaysDictionaryKey] = fd::Dictionary{};
   fd::Dictionary& lays = *root[kLaysDictionaryKey].dictionary();
@@ -146,15 +143,15 @@ bool convertToOlderFormat(const fs::path& folder) {
     if ((*frames)[i].isRepeatCopy()) makeRealFrame(folder, (*frames)[i], static_cast<int>(i) + 1, lays);
   }
   root[kImagesArrayKey] = framesValue(*frames);
-  root[kTrayKey] = framesValue(*tray);
+  root[kTemporarysArrayKey] = framesValue(*tray);
 
-  const fd::Value tagFrames = root[kTagFramesKey];
+  const fd::Value tagFrames = root[kSoundTagViewFrameKey];
   if (tagFrames.isArray() && tagFrames.count() > 0) {
     std::vector<int> values;
     for (const fd::Value& v : *tagFrames.array()) values.push_back(v.intValue());
     fd::Array points;
     for (float p : olderTagPoints(values, static_cast<int>(frames->size()))) points.push_back(fd::Value(p));
-    root[kTagPointsKey] = points;
+    root[kSoundTagViewPointsKey] = points;
     root[kOlderTagPointsKey] = points;
     root[kOlderTagFramesKey] = tagFrames;
   }

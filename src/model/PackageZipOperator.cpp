@@ -11,6 +11,7 @@
 
 #include "model/PackageOlderFormat.h"
 #include "model/ProjectDataModel.h"
+#include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
 #include "model/zip/EntryName.h"
@@ -27,7 +28,6 @@ constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PN
                                                                "m4r", "caf", "wav", "aif"};
 // Extensions counted as taken package names.
 constexpr std::array<std::string_view, 4> kPackageExtensions = {"zt", "ZT", "zt2", "ZT2"};
-constexpr const char* kPlistName = "Project.plist";
 
 bool hasExtensionIn(const fs::path& p, auto const& list) {
   const std::string ext = p.extension().string();
@@ -207,7 +207,7 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   zip.UnzipCloseFile();
   if (!unpacked) return fail(PackageFailure::Archive, why);
 
-  const fs::path plist = staging.path() / kPlistName;
+  const fs::path plist = staging.path() / projectplist::kFileName;
   if (!isRealFile(plist)) return fail(PackageFailure::NotAProject);
   const auto contents = fd::readPropertyList(plist);
   if (!contents || !contents->isDictionary()) return fail(PackageFailure::NotAProject);

@@ -9,6 +9,7 @@
 #include "model/DeviceScreen.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
+#include "model/ProjectPlistKeys.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -18,23 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Project.plist keys; stored files depend on their spelling.
-constexpr const char* kVersionKey = "Version";
-constexpr const char* kFrameLayCountKey = "FrameLayCount";
-constexpr const char* kAnimationSpeedKey = "AnimationSpeed";
-constexpr const char* kImagesArrayKey = "ImagesArray";
-constexpr const char* kTemporarysArrayKey = "temporarysArray";
-constexpr const char* kLaysDictionaryKey = "LaysDictionary";
-constexpr const char* kAudioNameKey = "AudioName";
-constexpr const char* kBackgroundNameKey = "BackgroundName";
-constexpr const char* kBackgroundTypeKey = "BackgroundType";
-constexpr const char* kIsBackgroundOpenKey = "isBackgroundOpen";
-constexpr const char* kDescriptionKey = "Description";
-constexpr const char* kProjectDataVersionKey = "ProjectDataVersion";
-constexpr const char* kDataTypeKey = "DataType";
-constexpr const char* kSoundTagViewPointsKey = "SoundTagViewPoints";
-constexpr const char* kSoundNameArrayKey = "SoundNameArray";
-constexpr const char* kSoundTagViewFrameKey = "soundTagViewFrame";
+using namespace projectplist;
+
 
 // A solid-colour background of old projects, converted to a user picture name.
 constexpr const char* kLegacyColorBackground = "BCBackgroundColor.png";
@@ -253,7 +239,7 @@ fs::path ProjectDataModel::projectDicPath() const {
   return inLibrary;
 }
 
-fs::path ProjectDataModel::plistFilePath() const { return projectDicPath() / "Project.plist"; }
+fs::path ProjectDataModel::plistFilePath() const { return projectDicPath() / kFileName; }
 
 fs::path ProjectDataModel::fileInFolder(const std::string& name) const { return projectDicPath() / name; }
 
