@@ -83,7 +83,7 @@ class ArbitraryPathClip : public ui::View {
   float offSet_ = 0;
   fd::TimerRef timer_;
   bool isMove_ = false;
-  bool viewActivity_ = true;
+  bool viewActivity_ = false;
   bool clear_ = false;
   ArbitraryPathClipDelegate* delegate_ = nullptr;
 };

@@ -35,6 +35,10 @@ std::unique_ptr<DrawsView> DrawsView::initDrawViewWithScaleFactor(float scale) {
 
 DrawsView::DrawsView(gfx::Rect backingFrame, float scale) : VTEAGLView(backingFrame) {
   if (!isValid()) return;
+  // The brush canvas ends its set-up with brush type 1. On this canvas that
+  // means the desk's row for type 1, not the engine's bare preset that the
+  // base applied while this object was not yet a DrawsView.
+  setBrushType(1);
   operated_ = false;
   setFrame({0, 0, kPageWidth, kPageHeight});
   cScaleFactor_ = scale;

@@ -196,6 +196,10 @@ bool FillTool::fillImageWithImage(const gfx::Image& picture, float r, float g, f
   return fillImageWithPosition(p);
 }
 
+bool FillTool::fillDataWithImage(const gfx::Image& picture, float r, float g, float b, float a, gfx::Point p) {
+  return fillImageWithImage(picture, r, g, b, a, p);
+}
+
 bool FillTool::startFill(gfx::Point p, ResultKind kind) {
   if (pending_) return false;
   pending_ = true;

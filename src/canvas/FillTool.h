@@ -92,6 +92,8 @@ class FillTool {
   bool fillImageDataWithImageData(const std::uint8_t* bytes, gfx::Size size, float r, float g, float b, float a,
                                   gfx::Point p);
   bool fillImageWithImage(const gfx::Image& picture, float r, float g, float b, float a, gfx::Point p);
+  // Despite its name, answers with the composed picture, as fillImageWithImage.
+  bool fillDataWithImage(const gfx::Image& picture, float r, float g, float b, float a, gfx::Point p);
 
   // The pending fill's result will not be delivered (the picture it was made
   // from is gone). The fill itself still finishes on the queue.

@@ -125,6 +125,18 @@ TEST_F(DrawsViewTest, CreationFixesThePageGeometry) {
   }
 }
 
+TEST_F(DrawsViewTest, CreationEndsWithTheDesksRowForTypeOne) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->brushTypeIndex(), 1);
+  EXPECT_EQ(v->useType(), 1) << "texture selection only, as the row's base call";
+  EXPECT_EQ(v->sizeMax(), 2);
+  EXPECT_EQ(v->sizeMin(), 36);
+  EXPECT_FLOAT_EQ(v->densityFactor(), 0.3f);
+  EXPECT_FLOAT_EQ(v->speedSenseFactor(), 0.12f);
+  EXPECT_FALSE(v->operated());
+}
+
 TEST_F(DrawsViewTest, BrushTypeTable) {
   auto v = make(1);
   ASSERT_NE(v, nullptr);
@@ -161,6 +173,72 @@ TEST_F(DrawsViewTest, BrushTypeTable) {
   EXPECT_EQ(v->sizeMax(), 10);
   EXPECT_EQ(v->sizeMin(), 64);
   EXPECT_FLOAT_EQ(v->densityFactor(), 0.25f);
+}
+
+// Every row of the desk's brush table, each applied after a row that differs
+// from it in as many settings as possible.
+TEST_F(DrawsViewTest, EveryBrushRowSendsItsValues) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  struct Row {
+    int type, index, useType;
+    int maxSize, minSize;
+    bool autoResize, rotate;
+    int radianMax;
+    bool alphaEffect;
+    float density;
+    GLenum dc;  // destination colour factor
+    bool smudge, directionFollow;
+    float speed;
+    bool tip;
+  };
+  const Row rows[] = {
+      {0, 0, 0, 10, 64, true, true, 360, true, 0.25f, GL_ONE_MINUS_SRC_ALPHA, false, false, 0.5f, false},
+      {1, 1, 1, 2, 36, true, true, 360, true, 0.3f, GL_ONE_MINUS_SRC_ALPHA, false, false, 0.12f, false},
+      {2, 2, 0, 2, 32, true, true, 360, true, 0.5f, GL_ONE_MINUS_SRC_ALPHA, false, false, 0.5f, false},
+      {3, 3, 0, 2, 55, true, true, 181, false, 0.01f, GL_ONE_MINUS_SRC_ALPHA, false, false, 0.7409f, false},
+      {4, 4, 1, 64, 24, true, false, 0, false, 0.005f, GL_ONE_MINUS_SRC_ALPHA, false, true, 0.5f, true},
+      {5, 5, 1, 24, 64, true, false, 0, true, 0.01f, GL_ONE_MINUS_SRC_ALPHA, false, true, 0.5f, false},
+      {6, 6, 1, 0, 16, true, false, 0, true, 0.01f, GL_ONE_MINUS_SRC_ALPHA, false, false, 0.5f, true},
+      {7, 7, 0, 64, 64, false, false, -1, true, 0.1f, GL_ONE_MINUS_SRC_ALPHA, true, false, 0.5f, false},
+  };
+  for (const Row& r : rows) {
+    v->setBrushType(r.type == 7 ? 4 : 7);
+    v->setTipValue(0.3f);
+    v->setBrushType(r.type);
+    SCOPED_TRACE(r.type);
+    EXPECT_EQ(v->brushTypeIndex(), r.index);
+    EXPECT_EQ(v->useType(), r.useType);
+    EXPECT_EQ(v->sizeMax(), r.maxSize);
+    EXPECT_EQ(v->sizeMin(), r.minSize);
+    EXPECT_EQ(v->enableAutoresize(), r.autoResize);
+    EXPECT_EQ(v->enableRotate(), r.rotate);
+    if (r.radianMax >= 0) {
+      EXPECT_EQ(v->radianMin(), 0);
+      EXPECT_EQ(v->radianMax(), r.radianMax);
+    }
+    EXPECT_EQ(v->alphaEffect(), r.alphaEffect);
+    EXPECT_FLOAT_EQ(v->densityFactor(), r.density);
+    EXPECT_EQ(v->dcFactor(), r.dc);
+    EXPECT_EQ(v->enableSmudge(), r.smudge);
+    EXPECT_EQ(v->directionFollow(), r.directionFollow);
+    EXPECT_FLOAT_EQ(v->speedSenseFactor(), r.speed);
+    EXPECT_EQ(v->tipEffectEnabled(), r.tip);
+    if (r.type >= 1 && r.type <= 6) {
+      EXPECT_FLOAT_EQ(v->tipValue(), 1.0f);
+    }
+    if (r.type == 0) {
+      EXPECT_EQ(v->scFactor(), static_cast<GLenum>(GL_ZERO)) << "the eraser keeps the base call's blend";
+    } else if (r.type == 7) {
+      EXPECT_EQ(v->scFactor(), static_cast<GLenum>(GL_ONE));
+      EXPECT_FLOAT_EQ(v->softnessSmudge(), 0.5f);
+      EXPECT_FLOAT_EQ(v->presses(), 0.5f);
+    } else {
+      EXPECT_EQ(v->scFactor(), static_cast<GLenum>(GL_SRC_ALPHA));
+      EXPECT_EQ(v->saFactor(), static_cast<GLenum>(GL_ONE));
+      EXPECT_EQ(v->daFactor(), static_cast<GLenum>(GL_ONE_MINUS_SRC_ALPHA));
+    }
+  }
 }
 
 TEST_F(DrawsViewTest, SizeRuleByBrushType) {
@@ -282,6 +360,34 @@ TEST_F(DrawsViewTest, TwoFingerDoubleTapZoomsAboutTheFingerAndBack) {
   EXPECT_EQ(v->drawRect(), (gfx::Rect{0, 0, 384, 288}));
 }
 
+TEST_F(DrawsViewTest, BaseRectMovesTheCanvasUnlessAGestureHasJustEnded) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  FrameWatcher watcher;
+  v->setZoom_moveDelegate(&watcher);
+  v->setBaseRect({48, 16, 384, 288});
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{48, 16, 384, 288}));
+  EXPECT_EQ(v->frame(), v->drawRect());
+  EXPECT_EQ(watcher.changes, 1);
+
+  const gfx::Point c{192, 144};
+  v->touchesBegan(pinch(c, 100, 100));
+  v->touchesMoved(pinch(c, 100, 300));
+  v->touchesEnded(pinch(c, 100, 100));
+  ASSERT_TRUE(v->isZoomEnd());
+  const gfx::Rect zoomed = v->drawRect();
+  v->setBaseRect({0, 0, 384, 288});
+  EXPECT_EQ(v->drawRect(), zoomed) << "a zoom that has just ended stays";
+  EXPECT_EQ(v->baseRect(), (gfx::Rect{0, 0, 384, 288}));
+
+  v->touchesBegan(pinch(c, 100, 100));
+  EXPECT_FALSE(v->isZoomEnd());
+  v->setBaseRect({0, 0, 384, 288});
+  EXPECT_EQ(v->drawRect(), (gfx::Rect{0, 0, 384, 288}));
+  EXPECT_EQ(v->factor(), 1);
+}
+
 TEST_F(DrawsViewTest, WithoutZoomTwoFingersDoNothing) {
   auto v = make(1);
   ASSERT_NE(v, nullptr);
@@ -372,6 +478,27 @@ TEST_F(DrawsViewTest, FillInsideARingFillsExactlyTheInside) {
   EXPECT_TRUE(v->canUndo()) << "the fill is an undo step";
 }
 
+TEST_F(DrawsViewTest, FillOnAZoomedCanvasStartsUnderTheFinger) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  v->setEnabledZoom(true);
+  model().extendDataModel().setCuColorIndex(23);  // #88100F
+  // Ring in backing pixels 100..299 x 100..199, rows from the bottom.
+  loadRingPage(*v, 100, 100, 299, 199);
+  v->touchesBegan({finger({0, 0}, {0, 0}, 2), finger({10, 0}, {10, 0}, 2)});
+  ASSERT_EQ(v->drawRect(), (gfx::Rect{0, 0, 1152, 864}));
+  v->setIsFillTool(true);
+  // Page point (150, 137) from the top is backing row 150 from the bottom,
+  // inside the ring; three times that on the zoomed canvas.
+  tap(*v, {450, 411});
+  ASSERT_TRUE(pumpFill(*v));
+  const Pixels after = readAll(*v);
+  EXPECT_EQ(after.at(150, 150)[0], 0x88);
+  EXPECT_EQ(after.at(150, 150)[3], 255);
+  EXPECT_EQ(after.at(50, 50)[3], 0) << "outside the ring";
+  EXPECT_EQ(countColour(after, 0x88, 0x10, 0x0F), 198u * 98u + 2 * 200 + 2 * 100 - 8);
+}
+
 TEST_F(DrawsViewTest, FillOnAnEmptyPageFillsItAll) {
   auto v = make(1);
   ASSERT_NE(v, nullptr);
@@ -435,6 +562,29 @@ TEST_F(DrawsViewTest, PageFilesOfTheCurrentPage) {
   v->writeSnapAndIconImage(2);
   EXPECT_TRUE(std::filesystem::exists(snapshot));
   EXPECT_FALSE(v->operated());
+}
+
+TEST_F(DrawsViewTest, BackgroundFilesOnlyAfterAChange) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  const std::string name = "US20240101120000000";
+  model().extendDataModel().setBackgroundName(name);
+  const auto picture = *model().backgroundFullPathWithBackgroundName(name);
+  const auto icon = *model().backgroundIconFullPathWithBackgroundName(name);
+  std::filesystem::create_directories(picture.parent_path());
+  v->writeToFileForBackground();
+  EXPECT_FALSE(std::filesystem::exists(picture));
+  stroke(*v, {50, 50}, {300, 200});
+  v->writeToFileForBackground();
+  EXPECT_FALSE(v->operated());
+  EXPECT_EQ(gfx::readPNG(picture)->pixelWidth(), 768);
+  const auto iconImage = gfx::readPNG(icon);
+  ASSERT_TRUE(iconImage.has_value());
+  EXPECT_EQ(iconImage->pixelWidth(), 216);
+  EXPECT_EQ(iconImage->pixelHeight(), 162);
+  std::filesystem::remove(picture);
+  v->writeToFileForBackground();
+  EXPECT_FALSE(std::filesystem::exists(picture)) << "a second call without drawing writes nothing";
 }
 
 TEST_F(DrawsViewTest, StrokeUndoRedoSaveReloadKeepsThePixels) {

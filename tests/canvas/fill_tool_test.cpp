@@ -260,4 +260,17 @@ TEST_F(FillToolTest, PictureEntryPointsKeepTheRightWayUp) {
   EXPECT_EQ(r.picture.pixel(0, 4)[0], 255) << "the line again as rim";
 }
 
+TEST_F(FillToolTest, FillDataWithImageAnswersWithTheComposedPicture) {
+  gfx::Image picture(16, 8);
+  for (int x = 0; x < 16; ++x) picture.pixel(x, 5)[3] = 255;
+  Recorder r;
+  FillTool tool(4, {16, 8}, 10, &r);
+  ASSERT_TRUE(tool.fillDataWithImage(picture, 0, 1, 0, 1, {2, 1}));
+  ASSERT_TRUE(pumpUntilIdle(tool));
+  EXPECT_EQ(r.imageCalls, 1);
+  EXPECT_EQ(r.fillDataCalls, 0);
+  EXPECT_EQ(r.picture.pixel(3, 0)[1], 255);
+  EXPECT_EQ(r.picture.pixel(3, 7)[3], 0) << "below the line is not filled";
+}
+
 }  // namespace

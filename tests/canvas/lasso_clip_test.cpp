@@ -170,6 +170,43 @@ TEST_F(LassoTest, MaskFollowsTheScreenScale) {
   EXPECT_EQ(mask.pixel(200, 160)[3], 0);
 }
 
+TEST_F(LassoTest, CutFollowsTheScreenScaleTheRightWayUp) {
+  ui::Screen::configure(false, 2);
+  drawTriangle();
+  // A scale-2 picture: top half green, bottom half blue.
+  gfx::Image picture(400, 200);
+  picture.setScale(2);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 400; ++x) {
+      std::uint8_t* p = picture.pixel(x, y);
+      p[1] = y < 100 ? 255 : 0;
+      p[2] = y < 100 ? 0 : 255;
+      p[3] = 255;
+    }
+  gfx::Image cut = lasso->clipImageWithMask(picture);
+  ASSERT_EQ(cut.pixelWidth(), 400);
+  ASSERT_EQ(cut.pixelHeight(), 200);
+  EXPECT_EQ(cut.pixel(200, 40)[1], 255);
+  EXPECT_EQ(cut.pixel(200, 40)[3], 255);
+  EXPECT_EQ(cut.pixel(200, 160)[3], 0);
+  EXPECT_EQ(cut.pixel(20, 180)[3], 0);
+}
+
+TEST_F(LassoTest, SinglePointOutlineDrawsNothing) {
+  finger(TouchPhase::Began, {60, 40});
+  finger(TouchPhase::Moved, {60, 40});
+  finger(TouchPhase::Ended, {60, 40});
+  ASSERT_EQ(lasso->points().size(), 1u);
+  ASSERT_TRUE(lasso->clipPath().has_value());
+  EXPECT_TRUE(lasso->dotline());
+  const gfx::Image shot = lasso->renderToImage(1);
+  int marked = 0;
+  for (int y = 0; y < shot.pixelHeight(); ++y)
+    for (int x = 0; x < shot.pixelWidth(); ++x) marked += shot.pixel(x, y)[3] != 0;
+  EXPECT_EQ(marked, 0);
+  EXPECT_EQ(lasso->generateMaskImage().pixel(60, 40)[3], 0);
+}
+
 TEST_F(LassoTest, DashedOutlineIsDrawnInRed) {
   drawTriangle();
   gfx::Image shot = lasso->renderToImage(1);
