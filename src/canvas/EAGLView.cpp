@@ -143,12 +143,9 @@ bool EAGLView::step(bool forward) {
   SnapshotData snapshot = undoManager_->currentImageDataOfItem();
   if (!snapshot || snapshot->size() != static_cast<std::size_t>(backingWidth()) * backingHeight() * 4) {
     // The snapshot vanished after the check (or does not fit): step back and
-    // leave the picture as it is rather than lose it.
-    if (forward) {
-      undoManager_->UndoManager::undo();
-    } else {
-      undoManager_->UndoManager::redo();
-    }
+    // leave the picture as it is rather than lose it. Reading it may have
+    // spilled another snapshot, so the step back must not wait on file writes.
+    undoManager_->revertStep(forward);
     return false;
   }
   beginRender();
@@ -222,8 +219,10 @@ void EAGLView::touchesEnded(gfx::Point location) {
   if (!strokeActive_) return;
   const auto p = toCanvasPoint(location);
   if (!p) {
-    // The lifting point is unusable; the stroke still has to end.
+    // The lifting point is unusable; the stroke still has to end, and the
+    // delegate still hears that the touch ended.
     cancelStroke();
+    if (delegate_ != nullptr) delegate_->eaglViewDidTouchEnd(this);
     return;
   }
   strokeActive_ = false;

@@ -52,8 +52,9 @@ ImagesUndoManager::~ImagesUndoManager() {
   cache_.clear();
 }
 
-std::filesystem::path ImagesUndoManager::pathWithName(const std::string& name) const {
-  std::filesystem::path p = tempDirectory_.value_or(std::filesystem::path()) / name;
+std::optional<std::filesystem::path> ImagesUndoManager::pathWithName(const std::string& name) const {
+  if (!tempDirectory_) return std::nullopt;
+  std::filesystem::path p = *tempDirectory_ / name;
   if (pathExtension_) p += "." + *pathExtension_;
   return p;
 }
@@ -87,7 +88,8 @@ SnapshotData ImagesUndoManager::currentImageDataOfItem() {
   if (auto it = cache_.find(selectItem_); it != cache_.end()) return it->second;
   // A spill of this very snapshot may still be on its way to the file.
   if (processCount_.load() != 0) waitForFiles();
-  auto bytes = fd::files::readFile(currentPathOfItem());
+  const auto path = currentPathOfItem();
+  auto bytes = path ? fd::files::readFile(*path) : std::nullopt;
   if (!bytes) return nullptr;
   auto data = std::make_shared<const fd::Data>(std::move(*bytes));
   if (maxCacheCount_ != 0) {
@@ -97,7 +99,10 @@ SnapshotData ImagesUndoManager::currentImageDataOfItem() {
   return data;
 }
 
-std::optional<gfx::Image> ImagesUndoManager::currentImageItem() const { return gfx::readPNG(currentPathOfItem()); }
+std::optional<gfx::Image> ImagesUndoManager::currentImageItem() const {
+  const auto path = currentPathOfItem();
+  return path ? gfx::readPNG(*path) : std::nullopt;
+}
 
 void ImagesUndoManager::resetWithImageDataOfCurrentItem(SnapshotData bytes) {
   reset();
@@ -145,7 +150,7 @@ void ImagesUndoManager::removeOneObjectFromCache() {
 void ImagesUndoManager::removeImageWithNames(const std::vector<std::string>& names) {
   std::vector<std::filesystem::path> paths;
   for (const auto& name : names) {
-    paths.push_back(pathWithName(name));
+    if (auto path = pathWithName(name)) paths.push_back(std::move(*path));
     cache_.erase(name);
   }
   if (!fileAccessQueue_) return;
@@ -212,5 +217,6 @@ void ImagesUndoManager::didReceiveMemoryWarning() {
 }
 
 bool ImagesUndoManager::canStepTo(const std::string& item) {
-  return cache_.count(item) != 0 || fd::files::exists(pathWithName(item));
+  const auto path = pathWithName(item);
+  return cache_.count(item) != 0 || (path && fd::files::exists(*path));
 }

@@ -43,8 +43,10 @@ class ImagesUndoManager : public UndoManager {
   void resetWithImageDataOfCurrentItem(SnapshotData bytes);
   void resetWithImageOfCurrentItem(const gfx::Image& image);
 
-  std::filesystem::path pathWithName(const std::string& name) const;
-  std::filesystem::path currentPathOfItem() const { return pathWithName(selectItem_); }
+  // The snapshot file of a name; nullopt while no folder is set (nothing is
+  // written then, rather than somewhere relative to the working folder).
+  std::optional<std::filesystem::path> pathWithName(const std::string& name) const;
+  std::optional<std::filesystem::path> currentPathOfItem() const { return pathWithName(selectItem_); }
   std::size_t curCacheCount() const { return cache_.size(); }
   bool isCached(const std::string& name) const { return cache_.count(name) != 0; }
   void removeOneObjectFromCache();

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr const char* kVertexShaderName = "shaders/RenderShader.vsh";
-constexpr const char* kFragmentShaderName = "shaders/RenderShader.fsh";
+constexpr const char* kVertexShaderName = "RenderShader.bundle/RenderShader.vsh";
+constexpr const char* kFragmentShaderName = "RenderShader.bundle/RenderShader.fsh";
 
 constexpr const char* kAttribNames[] = {"a_position", "a_color", "m_texCoord", "m_bgCoord"};
 constexpr const char* kUniformNames[] = {"m_scale",  "m_center",     "m_enableRotate", "m_radian",
@@ -50,6 +50,15 @@ void RenderObject::loadShaders() {
       ProgramObject::initWithVertShaderName(kVertexShaderName, kFragmentShaderName));
   renderProgram_->loadShadersWithAttribCount({std::begin(kAttribNames), std::end(kAttribNames)},
                                              {std::begin(kUniformNames), std::end(kUniformNames)});
+  // The fragment text has a variant for plain dabs; it reads only the
+  // uniforms up to m_renderType.
+  dabProgram_ = std::make_unique<ProgramObject>(renderProgram_->vertSrc(),
+                                                "#define PLAIN_DABS\n" + renderProgram_->fragSrc());
+  if (renderProgram_->isEnabled()) {
+    dabProgram_->loadShadersWithAttribCount({std::begin(kAttribNames), std::end(kAttribNames)},
+                                            {std::begin(kUniformNames), std::begin(kUniformNames) + kRenderType + 1});
+  }
+  dabUniformsSet_ = false;
 }
 
 void RenderObject::loadTextures() {

@@ -123,6 +123,10 @@ class RenderObject : public Common {
   int smudgeEdge() const { return smudgeEdge_; }
   const TextureObject* atlas(int i) const { return atlases_[static_cast<std::size_t>(i)].get(); }
   const ProgramObject* program() const { return renderProgram_.get(); }
+  // The same program built for plain dab batches only (see drawBatchedDabs).
+  const ProgramObject* dabProgram() const { return dabProgram_.get(); }
+  // Off: plain dabs are drawn with the full program too (for comparison).
+  void setPlainDabProgramEnabled(bool on) { plainDabProgramEnabled_ = on; }
 
  private:
   struct Dab {
@@ -132,6 +136,7 @@ class RenderObject : public Common {
   };
   bool prepareDab(gfx::Point p, float size, Dab& dab);
   void drawBatchedDabs(const gfx::Point* points, const float* sizes, int count);
+  void useDabProgram();
   void drawSmudgeDabs(const gfx::Point* points, const float* sizes, int count);
   void ensureSmudgeTexture();
   void copySmudge(gfx::Point q);
@@ -151,6 +156,11 @@ class RenderObject : public Common {
   void uniform2f(Uniform u, float x, float y);
 
   std::unique_ptr<ProgramObject> renderProgram_;
+  std::unique_ptr<ProgramObject> dabProgram_;
+  // Uniform values last sent to the dab program (it keeps them between batches).
+  bool plainDabProgramEnabled_ = true;
+  bool dabUniformsSet_ = false;
+  float dabScaleX_ = 0, dabScaleY_ = 0, dabAlpha_ = 0;
   std::array<std::unique_ptr<TextureObject>, kAtlasCount> atlases_;
   int curIndex_ = 0;
   bool rotateEnabled_ = false;

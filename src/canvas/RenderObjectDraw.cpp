@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "canvas/DabRandom.h"
+#include "canvas/ProgramObject.h"
 #include "canvas/RenderFunctions.h"
 #include "canvas/RenderObject.h"
 #include "canvas/TextureObject.h"
@@ -90,8 +91,16 @@ void RenderObject::drawBatchedDabs(const gfx::Point* points, const float* sizes,
     prePoint_ = p;
   }
   if (batch_.empty()) return;
-  uniform2f(kCenter, 0, 0);
-  uniform1f(kEnableRotate, 0.0f);
+  // The plain-dab variant gives the same pixels; without the brush program
+  // in use nothing visible may be drawn, so it is not swapped in then.
+  const bool plainProgram =
+      plainDabProgramEnabled_ && hasProgram() && dabProgram_ != nullptr && dabProgram_->isEnabled();
+  if (plainProgram) {
+    useDabProgram();
+  } else {
+    uniform2f(kCenter, 0, 0);
+    uniform1f(kEnableRotate, 0.0f);
+  }
   constexpr GLsizei kStride = 4 * sizeof(float);
   glVertexAttribPointer(kPosition, 2, GL_FLOAT, GL_FALSE, kStride, batch_.data());
   glEnableVertexAttribArray(kPosition);
@@ -101,11 +110,45 @@ void RenderObject::drawBatchedDabs(const gfx::Point* points, const float* sizes,
   glDisableVertexAttribArray(kBgCoord);
   glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch_.size() / 4));
   // Leave the per-dab state as a dab-by-dab loop would have left it.
-  uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
+  if (plainProgram) {
+    glUseProgram(program()->programID());
+  } else {
+    uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
+  }
   if (anyRotated) uniform1f(kRadian, lastAngle);
   uniform2f(kCenter, lastCenter.x, lastCenter.y);
   bindCellCoordinates();
   bindBgCoordinates();
+}
+
+// The dab program draws absolute positions (centre 0, no turning) and keeps
+// its uniforms between batches, so only changed values are sent.
+void RenderObject::useDabProgram() {
+  const ProgramObject& p = *dabProgram_;
+  glUseProgram(p.programID());
+  if (!dabUniformsSet_) {
+    glUniform2f(p.uniform(kCenter), 0, 0);
+    glUniform1f(p.uniform(kEnableRotate), 0.0f);
+    glUniform1i(p.uniform(kBrushTexture), 0);
+    glUniform1f(p.uniform(kEnableTexture), 1.0f);
+    glUniform1f(p.uniform(kAlpha), alphaValue_);
+    glUniform1i(p.uniform(kRenderType), 0);
+    dabAlpha_ = alphaValue_;
+    dabScaleX_ = dabScaleY_ = 0;
+    dabUniformsSet_ = true;
+  }
+  if (viewWidth_ != 0 && viewHeight_ != 0) {
+    const float sx = 2 * scaleFactor_ / viewWidth_, sy = 2 * scaleFactor_ / viewHeight_;
+    if (sx != dabScaleX_ || sy != dabScaleY_) {
+      glUniform2f(p.uniform(kScale), sx, sy);
+      dabScaleX_ = sx;
+      dabScaleY_ = sy;
+    }
+  }
+  if (alphaValue_ != dabAlpha_) {
+    glUniform1f(p.uniform(kAlpha), alphaValue_);
+    dabAlpha_ = alphaValue_;
+  }
 }
 
 void RenderObject::drawSmudgeDabs(const gfx::Point* points, const float* sizes, int count) {

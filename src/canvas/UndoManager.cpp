@@ -41,6 +41,18 @@ bool UndoManager::undo() { return step(undoItems_, redoItems_); }
 
 bool UndoManager::redo() { return step(redoItems_, undoItems_); }
 
+void UndoManager::revertStep(bool redone) {
+  std::vector<std::string>& from = redone ? undoItems_ : redoItems_;
+  std::vector<std::string>& to = redone ? redoItems_ : undoItems_;
+  itemAccessSemaphore_.wait();
+  if (!from.empty()) {
+    to.push_back(selectItem_);
+    selectItem_ = from.back();
+    from.pop_back();
+  }
+  itemAccessSemaphore_.signal();
+}
+
 void UndoManager::reset() {
   itemAccessSemaphore_.wait();
   clearUndoItems();

@@ -31,6 +31,9 @@ class UndoManager {
   // NO while snapshot writes are in flight or there is nothing to step to.
   virtual bool undo();
   virtual bool redo();
+  // Takes back the step just made by undo (redone = NO) or redo (YES), with no
+  // check: for a caller that found the state it stepped to unusable.
+  void revertStep(bool redone);
   virtual void clearUndoItems() { undoItems_.clear(); }
   virtual void clearRedoItems() { redoItems_.clear(); }
   void reset();

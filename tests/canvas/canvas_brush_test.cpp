@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "CanvasTestSupport.h"
 #include "canvas/DabRandom.h"
@@ -205,6 +206,13 @@ TEST_F(BlendTest, PicturesOverAndReplaceAndClear) {
 
 namespace {
 class CanvasTouchTest : public testing_support::SandboxTest {};
+
+struct TouchRecorder : EAGLViewDelegate {
+  std::string events;
+  void eaglViewDidTouchBegin(EAGLView*) override { events += 'b'; }
+  void eaglViewDidTouchMove(EAGLView*) override { events += 'm'; }
+  void eaglViewDidTouchEnd(EAGLView*) override { events += 'e'; }
+};
 }  // namespace
 
 TEST_F(CanvasTouchTest, MovesAndEndsWithoutABeginNeverDraw) {
@@ -237,16 +245,35 @@ TEST_F(CanvasTouchTest, CancelEndsTheStrokeWithoutDrawingItsEnd) {
 TEST_F(CanvasTouchTest, NonFinitePointsAreDropped) {
   auto canvas = makeCanvas(1);
   ASSERT_NE(canvas, nullptr);
+  TouchRecorder recorder;
+  canvas->setDelegate(&recorder);
   const Pixels blank = readAll(*canvas);
   canvas->touchesBegan({std::nanf(""), 10});
   EXPECT_FALSE(canvas->strokeActive());
+  EXPECT_EQ(recorder.events, "");
   canvas->touchesBegan({10, 10});
   canvas->touchesMoved({INFINITY, 10});
   canvas->touchesEnded({std::nanf(""), 10});
   EXPECT_FALSE(canvas->strokeActive());
+  // The stroke began and ended; the unusable move is not reported.
+  EXPECT_EQ(recorder.events, "be");
   const Pixels after = readAll(*canvas);
   // Only what the begin itself drew (nothing: touch-down draws no dab).
   EXPECT_EQ(after, blank);
+}
+
+TEST_F(CanvasTouchTest, DelegateHearsEachTouchAfterItsStrokeCall) {
+  auto canvas = makeCanvas(1);
+  ASSERT_NE(canvas, nullptr);
+  TouchRecorder recorder;
+  canvas->setDelegate(&recorder);
+  canvas->touchesBegan({10, 10});
+  canvas->touchesMoved({40, 10});
+  canvas->touchesEnded({60, 10});
+  canvas->touchesBegan({10, 50});
+  canvas->touchesCancelled({20, 50});
+  canvas->touchesMoved({40, 10});  // no stroke under way: not a touch of a stroke
+  EXPECT_EQ(recorder.events, "bmebe");
 }
 
 TEST_F(CanvasTouchTest, TwoCanvasesDrawingInTurnKeepTheirOwnPictures) {
@@ -337,4 +364,30 @@ TEST_F(CanvasTouchTest, BrushTypePresets) {
   EXPECT_EQ(canvas->useType(), 0);
   canvas->setBrushTypeIndex(3);
   EXPECT_EQ(canvas->useType(), 1);
+}
+
+
+// Plain dab batches go through a variant of the brush program built for them;
+// it must leave exactly the pixels the full program leaves.
+TEST_F(CanvasTouchTest, PlainDabProgramDrawsWhatTheFullProgramDraws) {
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale);
+    auto plain = makeCanvas(scale);
+    auto full = makeCanvas(scale);
+    ASSERT_TRUE(plain && full);
+    full->shaderObject()->setPlainDabProgramEnabled(false);
+    for (VTEAGLView* c : {plain.get(), full.get()}) {
+      c->setBrushSize(scale == 1 ? 48 : 24);
+      for (int type : {1, 2, 4, 5, 6, 0, 3}) {
+        c->setBrushType(type);
+        c->setTipEffectEnabled(type == 4);
+        c->setTipValue(0.4f);
+        c->setBrushColor(gfx::Color{0.3f, 0.7f, 0.2f, 0.9f});
+        c->setBrushAlpha(0.6f);
+        dab_random::seed(5);
+        stroke(*c, {30, 40 + type * 30.0f}, {350, 60 + type * 25.0f}, 25);
+      }
+    }
+    EXPECT_EQ(readAll(*plain), readAll(*full));
+  }
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "CanvasTestSupport.h"
 #include "canvas/RenderFunctions.h"
 #include "canvas/ProgramObject.h"
 #include "canvas/TextureObject.h"
+#include "platform/foundation/Paths.h"
 #include "platform/gl/Util.h"
 #include "support/Sandbox.h"
 
@@ -141,6 +143,15 @@ TEST_F(RendererTest, DefaultTipsAndProgramLoadFromTheResources) {
   ASSERT_NE(r->program(), nullptr);
   EXPECT_TRUE(r->program()->isEnabled());
   for (GLint loc : r->program()->uniformLoc()) EXPECT_NE(loc, -1);
+  // The bundle names are part of the resource layout other tools rely on.
+  for (const char* name : {"RenderShader.bundle/RenderShader.vsh", "RenderShader.bundle/RenderShader.fsh",
+                           "DefaultTexture.bundle/brusherase.png", "DefaultTexture.bundle/brushSmudge.png"}) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(fd::paths::resource(name))) << name;
+  }
+  EXPECT_EQ(r->program()->vertSrc(), ProgramObject::readFile("RenderShader.bundle/RenderShader.vsh").value_or("-"));
+  ASSERT_NE(r->dabProgram(), nullptr);
+  EXPECT_TRUE(r->dabProgram()->isEnabled());
+  for (GLint loc : r->dabProgram()->uniformLoc()) EXPECT_NE(loc, -1);
   // Eight tips: two atlases of four.
   ASSERT_NE(r->atlas(0), nullptr);
   ASSERT_NE(r->atlas(1), nullptr);

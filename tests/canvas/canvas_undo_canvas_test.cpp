@@ -109,11 +109,29 @@ TEST_P(CanvasUndoTest, MissingSnapshotLeavesThePictureAndAnswersNo) {
   canvas->undoManager()->waitForFiles();
   // The files vanish (the app went to the background, say).
   canvas->undoManager()->waitForFiles();
-  std::filesystem::remove(canvas->undoManager()->pathWithName(canvas->undoManager()->undoItems().back()));
+  std::filesystem::remove(*canvas->undoManager()->pathWithName(canvas->undoManager()->undoItems().back()));
   const Pixels before = readAll(*canvas);
   EXPECT_FALSE(canvas->undo());
   EXPECT_EQ(readAll(*canvas), before);
   EXPECT_TRUE(canvas->canUndo());
+}
+
+TEST_P(CanvasUndoTest, ASnapshotThatDoesNotFitLeavesPictureAndHistory) {
+  ImagesUndoManager* m = canvas->undoManager();
+  m->setMaxCacheCount(1);
+  // A foreign block under the earlier state; each add spills the other to a file.
+  m->addItemWithImageData(std::make_shared<const fd::Data>(16, 7));
+  strokeNumber(3);
+  const std::string present = m->currentStringItem();
+  m->waitForFiles();
+  const Pixels before = readAll(*canvas);
+  // Reading the unusable state back into the cache spills the present one to
+  // its file; the step back must happen all the same.
+  EXPECT_FALSE(canvas->undo());
+  EXPECT_EQ(m->currentStringItem(), present);
+  EXPECT_EQ(readAll(*canvas), before);
+  EXPECT_TRUE(canvas->canUndo());
+  EXPECT_FALSE(canvas->canRedo());
 }
 
 TEST_P(CanvasUndoTest, MarksNeedAChangeAndRespectTheInterval) {

@@ -61,7 +61,7 @@ TEST_F(UndoManagerTest, NewStepDropsTheRedoListAndItsSnapshots) {
   m.waitForFiles();
   ASSERT_TRUE(m.undo());
   ASSERT_TRUE(m.undo());
-  const auto redoPaths = std::vector{m.pathWithName(m.redoItems()[0]), m.pathWithName(m.redoItems()[1])};
+  const auto redoPaths = std::vector{*m.pathWithName(m.redoItems()[0]), *m.pathWithName(m.redoItems()[1])};
   for (const auto& p : redoPaths) EXPECT_TRUE(std::filesystem::exists(p));
   m.addItemWithImageData(bytesOf(9));
   m.waitForFiles();
@@ -77,7 +77,7 @@ TEST_F(UndoManagerTest, FullCacheSpillsTheFarthestStateAndReadsItBack) {
   m.addItemWithImageData(bytesOf(50));
   m.waitForFiles();
   EXPECT_FALSE(m.isCached(oldest));
-  EXPECT_TRUE(std::filesystem::exists(m.pathWithName(oldest)));
+  EXPECT_TRUE(std::filesystem::exists(*m.pathWithName(oldest)));
   while (m.undo()) {
   }
   EXPECT_EQ(m.currentStringItem(), oldest);
@@ -132,7 +132,7 @@ TEST_F(UndoManagerTest, StepToAMissingSnapshotIsRefused) {
   m.addItemWithImageData(bytesOf(1));
   m.addItemWithImageData(bytesOf(2));
   m.waitForFiles();
-  std::filesystem::remove(m.pathWithName(m.undoItems().back()));
+  std::filesystem::remove(*m.pathWithName(m.undoItems().back()));
   const std::string before = m.currentStringItem();
   EXPECT_FALSE(m.undo());
   EXPECT_EQ(m.currentStringItem(), before);
@@ -147,6 +147,23 @@ TEST_F(UndoManagerTest, FileNamesFollowTheExtension) {
   EXPECT_EQ(m.pathWithName("N"), *m.tempDirectory() / "N");
 }
 
+TEST_F(UndoManagerTest, WithoutAFolderNothingIsWrittenAnywhere) {
+  ImagesUndoManager m(bytesOf(0));
+  m.setMaxCacheCount(0);
+  m.setTempDirectory(std::nullopt);
+  EXPECT_FALSE(m.pathWithName("N"));
+  const auto cwd = std::filesystem::current_path();
+  m.addItemWithImageData(bytesOf(1));
+  const std::string name = m.currentStringItem();
+  m.waitForFiles();
+  EXPECT_FALSE(std::filesystem::exists(cwd / name));
+  EXPECT_EQ(m.currentImageDataOfItem(), nullptr);
+  // The earlier state's snapshot stayed in memory; the lost one is never stepped to.
+  EXPECT_TRUE(m.undo());
+  EXPECT_EQ(tagOf(m.currentImageDataOfItem()), 0);
+  EXPECT_FALSE(m.redo());
+}
+
 TEST_F(UndoManagerTest, EachManagerKeepsAndDeletesOnlyItsOwnFolder) {
   auto a = std::make_unique<ImagesUndoManager>(bytesOf(0));
   auto b = std::make_unique<ImagesUndoManager>(bytesOf(0));
@@ -156,7 +173,7 @@ TEST_F(UndoManagerTest, EachManagerKeepsAndDeletesOnlyItsOwnFolder) {
   b->setMaxCacheCount(0);
   b->addItemWithImageData(bytesOf(1));
   b->waitForFiles();
-  const auto bFile = b->pathWithName(b->currentStringItem());
+  const auto bFile = *b->pathWithName(b->currentStringItem());
   ASSERT_TRUE(std::filesystem::exists(bFile));
 
   const auto aDir = *a->tempDirectory();
