@@ -50,18 +50,17 @@ void VTEAGLView::drawWithEndPoint(gfx::Point p) {
     stroke.reserve(points_.size());
     for (const gfx::Point& q : points_) stroke.push_back({q.x, q.y});
     const ShapeRecord shape = Unitily::recogniseWithPoints(stroke);
-    // Only a shape that will be drawn replaces the stroke; an unrecognised or
-    // masked-out one leaves the stroke as drawn rather than erasing it.
-    if (shapeAdmitted(shape)) {
-      if (tempData_) {
-        beginRender();
-        shaderObject()->setData(tempData_->data(),
-                                {static_cast<float>(backingWidth()), static_cast<float>(backingHeight())}, bounds(),
-                                0);
-        finishRender();
-      }
-      drawShape(shape);
+    // In recognition mode a stroke stands only as the shape it was taken for:
+    // the picture from before the stroke comes back, and when no admitted
+    // shape replaces it the canvas is exactly its last marked state, so there
+    // is nothing new to mark.
+    if (tempData_) {
+      beginRender();
+      shaderObject()->setData(tempData_->data(),
+                              {static_cast<float>(backingWidth()), static_cast<float>(backingHeight())}, bounds(), 0);
+      finishRender();
     }
+    if (!drawShape(shape)) return;
   }
   bool marked = false;
   if (autoMark()) marked = mark();

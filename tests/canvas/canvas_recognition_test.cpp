@@ -24,22 +24,28 @@ void wobblyLine(VTEAGLView& canvas) {
 
 }  // namespace
 
-TEST_F(RecognitionTest, AStrokeNoShapeAdmitsIsKeptAsDrawn) {
-  auto plain = makeCanvas(1);
-  auto recognising = makeCanvas(1);
-  ASSERT_TRUE(plain && recognising);
-  for (VTEAGLView* c : {plain.get(), recognising.get()}) {
-    c->setAutoMark(true);
-    c->setBrushType(3);
-  }
-  recognising->setEnableRecogition(true);
-  recognising->setShapesMark(0);
+TEST_F(RecognitionTest, AStrokeNoShapeAdmitsLeavesTheLastMarkedPicture) {
+  auto canvas = makeCanvas(1);
+  ASSERT_TRUE(canvas);
+  canvas->setAutoMark(true);
+  canvas->setBrushType(3);
+  canvas->setEnableRecogition(true);
+  canvas->setShapesMark(0);
+  const auto before = readAll(*canvas);
   dab_random::seed(4);
-  wobblyLine(*plain);
+  wobblyLine(*canvas);
+  // The stroke is taken back and, with nothing new on the canvas, not marked.
+  EXPECT_EQ(readAll(*canvas), before);
+  EXPECT_FALSE(canvas->canUndo());
+  ASSERT_TRUE(canvas->tempData());
+  EXPECT_EQ(*canvas->tempData(), before.bytes);
+
+  // Admitting lines again, the same stroke comes back as a line and is marked.
+  canvas->setShapesMark(799);
   dab_random::seed(4);
-  wobblyLine(*recognising);
-  EXPECT_EQ(readAll(*recognising), readAll(*plain));
-  EXPECT_TRUE(recognising->canUndo());
+  wobblyLine(*canvas);
+  EXPECT_NE(readAll(*canvas), before);
+  EXPECT_TRUE(canvas->canUndo());
 }
 
 TEST_F(RecognitionTest, ARecognisedLineReplacesTheStroke) {
