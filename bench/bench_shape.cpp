@@ -1,8 +1,9 @@
 // Recognition time of long strokes. The canvas recognises at touch-up on the
 // main thread, so a 1000-point hand-drawn stroke should take well under 50 ms.
-// Hand jitter ends the quadrangle fit's climbs early; a perfectly smooth
-// outline lets every climb run half-way round, the fit's worst case, which
-// the fitted-point limit holds to about half a second.
+// Hand jitter ends the quadrangle fit's climbs early; on a perfectly smooth
+// outline every climb runs a quarter of the way round and only the climb
+// index keeps it short. The smooth circles past 1200 points show what the
+// fitted-point limit guards against: there only the corner finder runs.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -67,11 +68,15 @@ void BM_SmallSlowCircle1000(benchmark::State& state) { recognise(state, ellipseS
 // A fast scribble going round 24 times: points 18 or more apart, so nothing
 // is thinned and the prepared stroke doubles.
 void BM_FastScribble1000(benchmark::State& state) { recognise(state, ellipseStroke(1000, 150, 120, 24, 3)); }
-// A small circle without jitter at the largest size the closed-shape fits
-// take: the worst case of the quadrangle fit.
-void BM_SmoothSmallCircle1199(benchmark::State& state) { recognise(state, smoothCircleStroke(1198, 45)); }
-// Beyond that limit only the corner finder runs.
-void BM_SmoothSmallCircle3000(benchmark::State& state) { recognise(state, smoothCircleStroke(3000, 45)); }
+// Small circles without jitter, all points reaching the fits: the worst case
+// of the quadrangle fit, whose climbs run a quarter of the way round.
+void BM_SmoothSmallCircle(benchmark::State& state) {
+  recognise(state, smoothCircleStroke(static_cast<int>(state.range(0)), 45));
+}
+// The same drawn by hand.
+void BM_SmallSlowCircle(benchmark::State& state) {
+  recognise(state, ellipseStroke(static_cast<int>(state.range(0)), 45, 45, 1, 5));
+}
 // A short line drawn very slowly: decided as a line before any fit.
 void BM_SlowLine3000(benchmark::State& state) {
   std::vector<ShapePoint> p;
@@ -85,7 +90,7 @@ BENCHMARK(BM_Circle1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rectangle1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SmallSlowCircle1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastScribble1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SmoothSmallCircle1199)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SmoothSmallCircle3000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothSmallCircle)->Arg(1000)->Arg(1198)->Arg(2000)->Arg(3000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallSlowCircle)->Arg(2000)->Arg(3000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SlowLine3000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "canvas/shape/BaseLineClimb.h"
 #include "canvas/shape/ShapeGeometry.h"
 
 namespace shape {
@@ -62,62 +63,18 @@ FittedRectangle FitMinimumRectangle(std::span<const ShapePoint> p) {
   return result;
 }
 
-namespace {
-
-// Distance from a base line p[i]p[j] with the integer line coefficients the
-// fits have always used; they make the areas coarse but reproducible.
-class BaseLine {
- public:
-  BaseLine(ShapePoint pi, ShapePoint pj) {
-    const float dx = pi.x - pj.x, dy = pi.y - pj.y;
-    a_ = std::trunc(static_cast<double>(dy));
-    b_ = std::trunc(static_cast<double>(-dx));
-    c_ = std::trunc(static_cast<double>(dx * pi.y - pi.x * dy));
-    norm_ = std::sqrt(a_ * a_ + b_ * b_);
-  }
-  bool degenerate() const { return a_ == 0 && b_ == 0; }
-  // The distance times the line's norm: climbs compare these, which orders
-  // points as the distances do without a division per point.
-  double scaledDistance(ShapePoint q) const {
-    const float value = static_cast<float>(a_) * q.x + static_cast<float>(b_) * q.y + static_cast<float>(c_);
-    return std::fabs(std::trunc(static_cast<double>(value)));
-  }
-  double norm() const { return norm_; }
-
- private:
-  double a_, b_, c_, norm_;
-};
-
-struct Climb {
-  int apex;
-  double distance;
-};
-
-// Walks from start while the distance does not drop; stops before bound.
-Climb climb(std::span<const ShapePoint> p, const BaseLine& line, int start, int bound) {
-  Climb r{start, 0};
-  for (int k = start; k < bound; ++k) {
-    const double d = line.scaledDistance(p[k]);
-    if (d < r.distance) break;
-    r.distance = d;
-    r.apex = k;
-  }
-  r.distance /= line.norm();
-  return r;
-}
-
-}  // namespace
-
 FittedTriangle FitLargestTriangle(std::span<const ShapePoint> p) {
   FittedTriangle best;
   const int n = static_cast<int>(p.size());
+  // Each scan resumes where it stopped for the previous base end, so the
+  // walks stay short without an index.
   for (int i = 0; i + 1 < n; ++i) {
     int farStart = i + 1, nearStart = i + 1;
     for (int j = i + 1; j < n; ++j) {
       const BaseLine line(p[i], p[j]);
       if (line.degenerate()) continue;
-      const Climb far = climb(p, line, farStart, n);
-      const Climb near = climb(p, line, nearStart, j);
+      const Climb far = ClimbFrom(p, line, farStart, n);
+      const Climb near = ClimbFrom(p, line, nearStart, j);
       farStart = far.apex;
       nearStart = near.apex;
       const Climb& apex = near.distance > far.distance ? near : far;
@@ -136,12 +93,15 @@ FittedTriangle FitLargestTriangle(std::span<const ShapePoint> p) {
 FittedQuadrangle FitLargestQuadrangle(std::span<const ShapePoint> p) {
   FittedQuadrangle best;
   const int n = static_cast<int>(p.size());
+  // Every climb starts afresh from the diagonal's ends: the index saves them
+  // from walking round the whole outline.
+  const ClimbIndex index(p);
   for (int i = 0; i + 1 < n; ++i) {
     for (int j = i + 1; j < n; ++j) {
       const BaseLine line(p[i], p[j]);
       if (line.degenerate()) continue;
-      const Climb far = climb(p, line, j + 1, n);
-      const Climb near = climb(p, line, i + 1, j);
+      const Climb far = index.climb(line, j + 1, n);
+      const Climb near = index.climb(line, i + 1, j);
       const double diagonal = DistanceBetweenPoints(p[i], p[j]);
       const double area = (diagonal * far.distance + diagonal * near.distance) * 0.5;
       if (area > best.area) {
