@@ -1,8 +1,8 @@
 // Recognition time of long strokes. The canvas recognises at touch-up on the
 // main thread, so a 1000-point hand-drawn stroke should take well under 50 ms.
 // Hand jitter ends the quadrangle fit's climbs early; on a perfectly smooth
-// outline every climb runs a quarter of the way round and only the climb
-// index keeps it short. The smooth circles past 1200 points show what the
+// outline every climb runs a quarter of the way round, and only the climb
+// index and the area bounds that pass over most diagonals keep it short. The smooth circles past 1200 points show what the
 // fitted-point limit guards against: there only the corner finder runs.
 #include <benchmark/benchmark.h>
 

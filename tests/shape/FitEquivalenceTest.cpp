@@ -1,6 +1,8 @@
-// The indexed climbs of the largest-triangle and largest-quadrangle fits must
-// give exactly what walking every point gives: same apexes, same areas to the
-// bit, on smooth, jittered, pixel-stepped, straight-sided and far-off strokes.
+// The indexed climbs of the largest-triangle and largest-quadrangle fits, and
+// the diagonals they pass over as unable to beat the best, must give exactly
+// what walking every point from every pair gives: same apexes, same areas to
+// the bit, the same first-found winner among equal areas, on smooth,
+// jittered, pixel-stepped, straight-sided, repeated and far-off strokes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +11,7 @@
 
 #include "StrokeMaker.h"
 #include "canvas/shape/BaseLineClimb.h"
+#include "canvas/shape/ReachBound.h"
 #include "canvas/shape/ShapeFitting.h"
 #include "canvas/shape/ShapeGeometry.h"
 
@@ -225,4 +228,131 @@ TEST(ShapeFitEquivalence, OutOfRangePointsFallBackToWalking) {
   const Climb got = index.climb(line, 1, 60);
   const Climb want = reference::climb(broken, reference::Line(broken[0], broken[15]), 1, 60);
   EXPECT_EQ(got.apex, want.apex);
+}
+
+namespace {
+
+// Outlines where many diagonals tie or nearly tie for the largest area.
+std::vector<Stroke> tiedStrokes() {
+  StrokeMaker exact(5, 0);
+  std::vector<Stroke> out;
+  // Regular polygons on whole coordinates: equal areas by symmetry.
+  out.push_back(exact.path({{100, 100}, {200, 100}, {200, 200}, {100, 200}}, 5, true));
+  out.push_back(exact.path({{100, 60}, {160, 60}, {200, 100}, {200, 160}, {160, 200}, {100, 200}, {60, 160}, {60, 100}},
+                           4, true));
+  // Laps over the same points: every area comes round again exactly.
+  Stroke laps;
+  const Stroke lap = pixelStepped(exact.ellipse({150, 150}, 40, 40, 0, 90));
+  for (int k = 0; k < 3; ++k) laps.insert(laps.end(), lap.begin(), lap.end());
+  out.push_back(laps);
+  // A circle whose points differ by a hair: areas equal to a few units in the
+  // last place, and a far-off one where the line values round by whole units.
+  StrokeMaker hair(6, 0.01f);
+  out.push_back(hair.ellipse({200, 150}, 45, 45, 0, 300));
+  out.push_back(shifted(exact.ellipse({0, 0}, 45, 45, 0, 240), 3.0e5f, 2.0e5f));
+  return out;
+}
+
+// Of the points from i+1 to j-1, where the quadrangle fit's near climb runs.
+Reach reachBetween(const Stroke& s, int i, int j) {
+  Reach r;
+  for (int k = i + 1; k < j; ++k) r.include(s[k]);
+  return r;
+}
+
+}  // namespace
+
+TEST(ShapeFitEquivalence, TiedAndNearlyTiedAreasKeepTheFirstWinner) {
+  for (const Stroke& s : tiedStrokes()) {
+    expectSameTriangle(FitLargestTriangle(s), reference::triangle(s), "tied");
+    expectSameQuadrangle(FitLargestQuadrangle(s), reference::quadrangle(s), "tied");
+  }
+}
+
+TEST(ShapeFitEquivalence, SmoothCirclesOfManyPoints) {
+  // The counts the recogniser fits at most, where nearly every diagonal is
+  // passed over unclimbed.
+  StrokeMaker exact(2, 0);
+  for (int count : {500, 1199}) {
+    const Stroke s = exact.ellipse({200, 150}, 45, 45, 0, count);
+    const std::string where = "circle of " + std::to_string(count);
+    expectSameTriangle(FitLargestTriangle(s), reference::triangle(s), where);
+    expectSameQuadrangle(FitLargestQuadrangle(s), reference::quadrangle(s), where);
+  }
+}
+
+TEST(ShapeFitEquivalence, AreaBoundsHoldToTheLastBit) {
+  // A diagonal whose area is even one step of double above the best must
+  // never be passed over: the bounds answer "may exceed" for the largest
+  // double below every area the point-by-point fits measure.
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    std::vector<Stroke> all = strokes(seed);
+    for (const Stroke& s : tiedStrokes()) all.push_back(s);
+    std::mt19937 rng(seed * 104729);
+    for (const Stroke& s : all) {
+      const ReachBound bound(s);
+      const int n = static_cast<int>(s.size());
+      std::uniform_int_distribution<int> pick(0, n - 1);
+      for (int trial = 0; trial < 300; ++trial) {
+        int i = pick(rng), j = pick(rng);
+        if (i == j) continue;
+        if (i > j) std::swap(i, j);
+        const BaseLine line(s[i], s[j]);
+        if (line.degenerate()) continue;
+        const reference::Line plain(s[i], s[j]);
+        const Climb far = reference::climb(s, plain, j + 1, n);
+        const Climb near = reference::climb(s, plain, i + 1, j);
+        const double diagonal = DistanceBetweenPoints(s[i], s[j]);
+        const double area = (diagonal * far.distance + diagonal * near.distance) * 0.5;
+        if (area > 0) {
+          ASSERT_TRUE(bound.mayExceed(line, s[i], s[j], reachBetween(s, i, j), j + 1, std::nextafter(area, 0.0)))
+              << seed << " " << i << " " << j;
+        }
+        for (const Climb& apex : {far, near}) {
+          if (apex.apex >= n) continue;  // a far climb from the last point reaches nothing
+          const double scaled = plain.scaled(s[apex.apex]);
+          const double triangle = diagonal * (scaled / line.norm()) * 0.5;
+          if (triangle > 0) {
+            ASSERT_TRUE(AreaMayExceed(s[i], s[j], scaled, line, std::nextafter(triangle, 0.0)))
+                << seed << " " << i << " " << j;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(ShapeFitEquivalence, AreaBoundsPassOverMostDiagonalsOfACircle) {
+  // The bounds must be sharp enough to matter: against the best area of a
+  // smooth circle, short diagonals and ones near the end cannot compete.
+  StrokeMaker exact(4, 0);
+  const Stroke s = exact.ellipse({200, 150}, 45, 45, 0, 240);
+  const double best = FitLargestQuadrangle(s).area;
+  const ReachBound bound(s);
+  const int n = static_cast<int>(s.size());
+  int pairs = 0, kept = 0;
+  for (int i = 0; i + 1 < n; ++i) {
+    Reach between;
+    for (int j = i + 1; j < n; ++j) {
+      if (j > i + 1) between.include(s[j - 1]);
+      const BaseLine line(s[i], s[j]);
+      if (line.degenerate()) continue;
+      ++pairs;
+      kept += bound.mayExceed(line, s[i], s[j], between, j + 1, best) ? 1 : 0;
+    }
+  }
+  EXPECT_LT(kept * 4, pairs);
+  EXPECT_GT(kept, 0);
+}
+
+TEST(ShapeFitEquivalence, UnboundedStrokesAreNeverPassedOver) {
+  // Coordinates the rounding bounds do not cover leave every diagonal to be
+  // climbed.
+  StrokeMaker exact(3, 0);
+  Stroke s = exact.ellipse({200, 150}, 60, 60, 0, 40);
+  s[10].y = INFINITY;
+  const ReachBound bound(s);
+  EXPECT_FALSE(bound.usable());
+  EXPECT_TRUE(bound.mayExceed(BaseLine(s[0], s[20]), s[0], s[20], reachBetween(s, 0, 20), 21, 1.0e30));
+  EXPECT_EQ(FitLargestQuadrangle(s).area, reference::quadrangle(s).area);
 }

@@ -11,52 +11,29 @@ namespace {
 // by point (no canvas point comes near it).
 constexpr double kIndexedCoordinateLimit = 1.0e8;
 
-// BaseLine::value rounds four times (two products, two sums), no term more
-// than three times: its error is below 3 * 2^-24 (1.8e-7) of |a*x| + |b*y| +
-// |c|. The spare factor covers the double rounding of the step bounds, which
-// is some 2^-50 of the same.
-constexpr double kRelativeRounding = 4.0e-7;
-// Underflow to subnormals loses absolute amounts too small to matter anywhere
-// else; this keeps the bound positive for a stroke at the origin.
-constexpr double kAbsoluteRounding = 1.0e-30;
-
 // Short climbs (the rule on a jittery stroke) are walked point by point
 // before the index is asked, and again after every uncertain step.
 constexpr int kStepsBeforeIndex = 6;
 
 }  // namespace
 
-BaseLine::BaseLine(ShapePoint pi, ShapePoint pj) {
-  const float dx = pi.x - pj.x, dy = pi.y - pj.y;
-  a_ = std::trunc(static_cast<double>(dy));
-  b_ = std::trunc(static_cast<double>(-dx));
-  c_ = std::trunc(static_cast<double>(dx * pi.y - pi.x * dy));
-  norm_ = std::sqrt(a_ * a_ + b_ * b_);
-  af_ = static_cast<float>(a_);
-  bf_ = static_cast<float>(b_);
-  cf_ = static_cast<float>(c_);
-}
-
 Climb ClimbFrom(std::span<const ShapePoint> p, const BaseLine& line, int start, int bound) {
-  Climb r{start, 0};
-  for (int k = start; k < bound; ++k) {
-    const double d = line.scaledDistance(p[k]);
-    if (d < r.distance) break;
-    r.distance = d;
-    r.apex = k;
-  }
+  Climb r = ClimbScaled(p, line, start, bound);
   r.distance /= line.norm();
   return r;
 }
 
-ClimbIndex::ClimbIndex(std::span<const ShapePoint> points) : points_(points) {
-  const std::size_t n = points.size();
-  usable_ = n >= 2;
+StrokeMagnitude::StrokeMagnitude(std::span<const ShapePoint> points) {
   for (const ShapePoint& q : points) {
-    if (!(std::fabs(q.x) <= kIndexedCoordinateLimit && std::fabs(q.y) <= kIndexedCoordinateLimit)) usable_ = false;
+    if (!(std::fabs(q.x) <= kIndexedCoordinateLimit && std::fabs(q.y) <= kIndexedCoordinateLimit)) bounded_ = false;
     maxAbsX_ = std::max(maxAbsX_, static_cast<double>(std::fabs(q.x)));
     maxAbsY_ = std::max(maxAbsY_, static_cast<double>(std::fabs(q.y)));
   }
+}
+
+ClimbIndex::ClimbIndex(std::span<const ShapePoint> points) : points_(points), magnitude_(points) {
+  const std::size_t n = points.size();
+  usable_ = n >= 2 && magnitude_.bounded();
   if (!usable_) return;
 
   // Step 0 has no predecessor; a zero box never passes as rising.
@@ -77,11 +54,6 @@ ClimbIndex::ClimbIndex(std::span<const ShapePoint> points) : points_(points) {
                            std::min(a.bound[2], b.bound[2]), std::max(a.bound[3], b.bound[3])}};
     }
   }
-}
-
-double ClimbIndex::roundingBound(const BaseLine& line) const {
-  const double magnitude = std::fabs(line.a()) * maxAbsX_ + std::fabs(line.b()) * maxAbsY_ + std::fabs(line.c());
-  return kRelativeRounding * magnitude + kAbsoluteRounding;
 }
 
 int ClimbIndex::passRisingSteps(double ux, double uy, double margin, int from, int to) const {
@@ -109,7 +81,7 @@ Climb ClimbIndex::climb(const BaseLine& line, int start, int bound) const {
   // point where the computed one is not negative, the computed one cannot
   // fall, and neither can its truncated magnitude: such steps never end a
   // climb. Mirrored for the negative side.
-  const double margin = 2 * roundingBound(line);
+  const double margin = 2 * magnitude_.valueRounding(line);
   float value = line.value(points_[start]);
   r.distance = BaseLine::scaled(value);
   int walked = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "canvas/shape/BaseLineClimb.h"
+#include "canvas/shape/ReachBound.h"
 #include "canvas/shape/ShapeGeometry.h"
 
 namespace shape {
@@ -73,12 +74,16 @@ FittedTriangle FitLargestTriangle(std::span<const ShapePoint> p) {
     for (int j = i + 1; j < n; ++j) {
       const BaseLine line(p[i], p[j]);
       if (line.degenerate()) continue;
-      const Climb far = ClimbFrom(p, line, farStart, n);
-      const Climb near = ClimbFrom(p, line, nearStart, j);
+      const Climb far = ClimbScaled(p, line, farStart, n);
+      const Climb near = ClimbScaled(p, line, nearStart, j);
       farStart = far.apex;
       nearStart = near.apex;
+      // Compared before dividing by the norm: one division instead of two,
+      // the same choice. Most areas are measured only roughly, enough to see
+      // that they do not beat the best.
       const Climb& apex = near.distance > far.distance ? near : far;
-      const double area = DistanceBetweenPoints(p[i], p[j]) * apex.distance * 0.5;
+      if (!AreaMayExceed(p[i], p[j], apex.distance, line, best.area)) continue;
+      const double area = DistanceBetweenPoints(p[i], p[j]) * (apex.distance / line.norm()) * 0.5;
       if (area > best.area) {
         best.area = area;
         best.vertices[0] = p[i];
@@ -94,15 +99,21 @@ FittedQuadrangle FitLargestQuadrangle(std::span<const ShapePoint> p) {
   FittedQuadrangle best;
   const int n = static_cast<int>(p.size());
   // Every climb starts afresh from the diagonal's ends: the index saves them
-  // from walking round the whole outline.
+  // from walking round the whole outline. A diagonal is not climbed from at
+  // all when the reach of the points either climb could visit bounds its area
+  // to no more than the best: only a strictly larger area would replace it.
   const ClimbIndex index(p);
+  const ReachBound bound(p);
   for (int i = 0; i + 1 < n; ++i) {
+    Reach between;  // of the points i+1 .. j-1, where the near climb runs
     for (int j = i + 1; j < n; ++j) {
+      if (j > i + 1) between.include(p[j - 1]);
       const BaseLine line(p[i], p[j]);
       if (line.degenerate()) continue;
+      if (!bound.mayExceed(line, p[i], p[j], between, j + 1, best.area)) continue;
+      const double diagonal = DistanceBetweenPoints(p[i], p[j]);
       const Climb far = index.climb(line, j + 1, n);
       const Climb near = index.climb(line, i + 1, j);
-      const double diagonal = DistanceBetweenPoints(p[i], p[j]);
       const double area = (diagonal * far.distance + diagonal * near.distance) * 0.5;
       if (area > best.area) {
         best.area = area;
