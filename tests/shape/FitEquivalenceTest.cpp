@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -291,6 +292,7 @@ TEST(ShapeFitEquivalence, AreaBoundsHoldToTheLastBit) {
     std::mt19937 rng(seed * 104729);
     for (const Stroke& s : all) {
       const ReachBound bound(s);
+      const std::optional<FineReachBound> fine = bound.usable() ? std::optional<FineReachBound>(s) : std::nullopt;
       const int n = static_cast<int>(s.size());
       std::uniform_int_distribution<int> pick(0, n - 1);
       for (int trial = 0; trial < 300; ++trial) {
@@ -307,6 +309,10 @@ TEST(ShapeFitEquivalence, AreaBoundsHoldToTheLastBit) {
         if (area > 0) {
           ASSERT_TRUE(bound.mayExceed(line, s[i], s[j], reachBetween(s, i, j), j + 1, std::nextafter(area, 0.0)))
               << seed << " " << i << " " << j;
+          if (bound.usable()) {
+            ASSERT_TRUE(fine->mayExceed(line, s[i], s[j], i + 1, j, j + 1, std::nextafter(area, 0.0)))
+                << seed << " " << i << " " << j;
+          }
         }
         for (const Climb& apex : {far, near}) {
           if (apex.apex >= n) continue;  // a far climb from the last point reaches nothing
@@ -343,6 +349,75 @@ TEST(ShapeFitEquivalence, AreaBoundsPassOverMostDiagonalsOfACircle) {
   }
   EXPECT_LT(kept * 4, pairs);
   EXPECT_GT(kept, 0);
+}
+
+TEST(ShapeFitEquivalence, FineBoundsHoldOnEveryDiagonalOfRoundOutlines) {
+  // Every diagonal, not a sample, of outlines round enough that the fit
+  // builds the closer bound: ellipses turned through all directions (every
+  // cone of the finer fan), far off, and pixel-stepped. Each must be kept
+  // against the largest double below the area it truly has.
+  StrokeMaker exact(8, 0);
+  std::vector<Stroke> all;
+  for (float turn : {0.0f, 7.0f, 22.5f, 40.0f, 71.0f})
+    all.push_back(exact.ellipse({200, 150}, 60, 25, turn, 90));
+  all.push_back(shifted(exact.ellipse({0, 0}, 45, 45, 0, 80), 3.0e5f, -2.0e5f));
+  all.push_back(pixelStepped(exact.ellipse({150, 150}, 40, 40, 0, 90)));
+  for (const Stroke& s : all) {
+    const FineReachBound fine(s);
+    const int n = static_cast<int>(s.size());
+    for (int i = 0; i + 1 < n; ++i) {
+      for (int j = i + 1; j < n; ++j) {
+        const BaseLine line(s[i], s[j]);
+        if (line.degenerate()) continue;
+        const reference::Line plain(s[i], s[j]);
+        const double diagonal = DistanceBetweenPoints(s[i], s[j]);
+        const double area = (diagonal * reference::climb(s, plain, j + 1, n).distance +
+                             diagonal * reference::climb(s, plain, i + 1, j).distance) *
+                            0.5;
+        if (area > 0) {
+          ASSERT_TRUE(fine.mayExceed(line, s[i], s[j], i + 1, j, j + 1, std::nextafter(area, 0.0))) << i << " " << j;
+        }
+      }
+    }
+  }
+}
+
+TEST(ShapeFitEquivalence, FineBoundsLeaveFewDiagonalsOfACircleToClimb) {
+  // A quarter of a circle's diagonals get past the octagon; the finer fan
+  // must stop most of those, yet keep the winners.
+  StrokeMaker exact(4, 0);
+  const Stroke s = exact.ellipse({200, 150}, 45, 45, 0, 240);
+  const double best = FitLargestQuadrangle(s).area;
+  const ReachBound bound(s);
+  const FineReachBound fine(s);
+  const int n = static_cast<int>(s.size());
+  int coarse = 0, kept = 0;
+  for (int i = 0; i + 1 < n; ++i) {
+    Reach between;
+    for (int j = i + 1; j < n; ++j) {
+      if (j > i + 1) between.include(s[j - 1]);
+      const BaseLine line(s[i], s[j]);
+      if (line.degenerate() || !bound.mayExceed(line, s[i], s[j], between, j + 1, best)) continue;
+      ++coarse;
+      kept += fine.mayExceed(line, s[i], s[j], i + 1, j, j + 1, best) ? 1 : 0;
+    }
+  }
+  EXPECT_LT(kept * 2, coarse);
+  EXPECT_GT(kept, 0);
+}
+
+TEST(ShapeFitEquivalence, RoundOutlinesPastTheFineBoundThreshold) {
+  // Enough diagonals pass the octagon here for the fit to switch to the finer
+  // bound part-way: hand jitter, laps that tie every area, and a far-off
+  // circle whose line values round by whole units.
+  StrokeMaker hand(9, 0.8f), exact(9, 0);
+  Stroke laps;
+  const Stroke lap = pixelStepped(exact.ellipse({150, 150}, 40, 40, 0, 150));
+  for (int k = 0; k < 3; ++k) laps.insert(laps.end(), lap.begin(), lap.end());
+  for (const Stroke& s : {hand.ellipse({200, 150}, 45, 45, 0, 600), laps,
+                          shifted(exact.ellipse({0, 0}, 45, 45, 10, 400), 3.0e5f, 2.0e5f),
+                          exact.ellipse({240, 160}, 120, 50, 33, 500)})
+    expectSameQuadrangle(FitLargestQuadrangle(s), reference::quadrangle(s), "round");
 }
 
 TEST(ShapeFitEquivalence, UnboundedStrokesAreNeverPassedOver) {

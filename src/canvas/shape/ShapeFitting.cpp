@@ -1,6 +1,7 @@
 #include "canvas/shape/ShapeFitting.h"
 
 #include <cmath>
+#include <optional>
 
 #include "canvas/shape/BaseLineClimb.h"
 #include "canvas/shape/ReachBound.h"
@@ -104,6 +105,11 @@ FittedQuadrangle FitLargestQuadrangle(std::span<const ShapePoint> p) {
   // to no more than the best: only a strictly larger area would replace it.
   const ClimbIndex index(p);
   const ReachBound bound(p);
+  // Its table costs about what climbing a few thousand diagonals does: it is
+  // built only for outlines round enough to let that many through.
+  std::optional<FineReachBound> fine;
+  constexpr int kPassedBeforeFineBound = 4000;
+  int passed = 0;
   for (int i = 0; i + 1 < n; ++i) {
     Reach between;  // of the points i+1 .. j-1, where the near climb runs
     for (int j = i + 1; j < n; ++j) {
@@ -111,6 +117,8 @@ FittedQuadrangle FitLargestQuadrangle(std::span<const ShapePoint> p) {
       const BaseLine line(p[i], p[j]);
       if (line.degenerate()) continue;
       if (!bound.mayExceed(line, p[i], p[j], between, j + 1, best.area)) continue;
+      if (!fine && bound.usable() && ++passed > kPassedBeforeFineBound) fine.emplace(p);
+      if (fine && !fine->mayExceed(line, p[i], p[j], i + 1, j, j + 1, best.area)) continue;
       const double diagonal = DistanceBetweenPoints(p[i], p[j]);
       const Climb far = index.climb(line, j + 1, n);
       const Climb near = index.climb(line, i + 1, j);

@@ -12,7 +12,7 @@ namespace shape {
 // over provably rising stretches in a few steps, and the quadrangle fit skips
 // the pairs whose area provably cannot win, but the pairs alone make the cost
 // grow with the square of the count: on a perfectly smooth outline about
-// 50 ms at this many points and 0.2 s at twice as many, and a fast scribble
+// 45 ms at this many points and 0.2 s at twice as many, and a fast scribble
 // densified past it costs as much. A longer closed stroke is left to the
 // corner finder rather than stall touch-up.
 inline constexpr std::size_t kMaxFittedPoints = 1200;
