@@ -152,13 +152,21 @@ bool ZipWrapper::addFileToZip(const std::filesystem::path& file, const std::stri
                            : addEncryptedEntry(file, isFolder, newname, dateField);
 }
 
+namespace {
+
+// A folder entry has no content to read; a file that can't be opened fails it.
+bool openEntrySource(const std::filesystem::path& file, bool isFolder, FilePtr& in) {
+  if (isFolder) return true;
+  in.reset(std::fopen(file.c_str(), "rb"));
+  return in != nullptr;
+}
+
+}  // namespace
+
 bool ZipWrapper::addPlainEntry(const std::filesystem::path& file, bool isFolder, const std::string& name,
                                std::uint32_t dateField) {
   FilePtr in;
-  if (!isFolder) {
-    in.reset(std::fopen(file.c_str(), "rb"));
-    if (!in) return fail(ZipFailure::CannotRead);
-  }
+  if (!openEntrySource(file, isFolder, in)) return fail(ZipFailure::CannotRead);
   auto* zip = static_cast<zipFile>(zipFile_);
   const zip_fileinfo info = entryInfo(dateField);
   if (zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
@@ -190,10 +198,7 @@ bool ZipWrapper::addEncryptedEntry(const std::filesystem::path& file, bool isFol
   std::uint64_t size = 0;
   if (!isFolder && !checksum(file, crc, size)) return fail(ZipFailure::CannotRead);
   FilePtr in;
-  if (!isFolder) {
-    in.reset(std::fopen(file.c_str(), "rb"));
-    if (!in) return fail(ZipFailure::CannotRead);
-  }
+  if (!openEntrySource(file, isFolder, in)) return fail(ZipFailure::CannotRead);
 
   auto* zip = static_cast<zipFile>(zipFile_);
   const zip_fileinfo info = entryInfo(dateField);
