@@ -14,7 +14,16 @@ function(flipdesk_layer name dir)
     add_library(${name} INTERFACE)
     set(_vis INTERFACE)
   endif()
-  target_include_directories(${name} ${_vis} ${PROJECT_SOURCE_DIR}/src)
+  # Each layer's include root holds only its own folder; the roots of the
+  # layers it depends on come with them. A header of a higher layer, or of one
+  # not named in DEPS, is then not found: the build enforces the layering.
+  set(_root ${CMAKE_BINARY_DIR}/include/${name})
+  get_filename_component(_parent ${_root}/${dir} DIRECTORY)
+  file(MAKE_DIRECTORY ${_parent})
+  if(NOT IS_SYMLINK ${_root}/${dir})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${dir} ${_root}/${dir} SYMBOLIC)
+  endif()
+  target_include_directories(${name} ${_vis} ${_root})
   target_link_libraries(${name} ${_vis} ${L_DEPS} Threads::Threads)
   foreach(p ${L_PKGS})
     target_link_libraries(${name} ${_vis} PkgConfig::${p})

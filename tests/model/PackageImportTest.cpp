@@ -5,7 +5,7 @@
 
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
-#include "package_test_support.h"
+#include "PackageTestSupport.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;

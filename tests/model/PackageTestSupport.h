@@ -10,7 +10,7 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Value.h"
 #include "platform/graphics/Image.h"
-#include "zip_test_support.h"
+#include "ZipTestSupport.h"
 
 namespace packagetest {
 

@@ -7,7 +7,7 @@
 #include "model/zip/TraditionalCipher.h"
 #include "model/zip/ZipWrapper.h"
 #include "support/Sandbox.h"
-#include "zip_test_support.h"
+#include "ZipTestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace ziptest;
