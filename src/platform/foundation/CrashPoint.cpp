@@ -1,0 +1,64 @@
+#include "platform/foundation/CrashPoint.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+namespace fd {
+namespace {
+
+struct Armed {
+  std::mutex mutex;
+  std::string step;
+  int remaining = 0;
+  std::atomic<bool> any{false};
+
+  Armed() {
+    const char* env = std::getenv("FLIPDESK_CRASH_AT");
+    if (env == nullptr || *env == '\0') return;
+    std::string spec(env);
+    int hit = 1;
+    if (auto colon = spec.rfind(':'); colon != std::string::npos) {
+      hit = std::atoi(spec.c_str() + colon + 1);
+      spec.resize(colon);
+    }
+    step = spec;
+    remaining = hit < 1 ? 1 : hit;
+    any = true;
+  }
+};
+
+Armed& armed() {
+  static Armed a;
+  return a;
+}
+
+}  // namespace
+
+void crashPoint(std::string_view step) {
+  Armed& a = armed();
+  if (!a.any.load(std::memory_order_relaxed)) return;
+  std::lock_guard lock(a.mutex);
+  if (a.step != step) return;
+  if (--a.remaining > 0) return;
+  ::_exit(kCrashPointExitCode);
+}
+
+void armCrashPoint(std::string step, int hit) {
+  Armed& a = armed();
+  std::lock_guard lock(a.mutex);
+  a.step = std::move(step);
+  a.remaining = hit < 1 ? 1 : hit;
+  a.any = true;
+}
+
+void disarmCrashPoint() {
+  Armed& a = armed();
+  std::lock_guard lock(a.mutex);
+  a.any = false;
+  a.step.clear();
+}
+
+}  // namespace fd

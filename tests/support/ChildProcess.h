@@ -1,0 +1,22 @@
+#pragma once
+// Runs a piece of a test in a forked child, so that a test can kill the
+// program at a chosen step (fd::armCrashPoint) and then look at what the
+// parent finds on disk. The child starts from the parent's state at the fork:
+// fork before starting threads of your own (queues, GL) in the parent.
+#include <functional>
+
+namespace testing_support {
+
+struct ChildResult {
+  bool exited = false;   // ended through exit/_exit
+  int exitCode = -1;     // when exited
+  int signal = 0;        // when killed by a signal
+  bool crashedAtPoint() const;
+};
+
+// Forks, runs body in the child and ends the child with exit code 0 after it
+// (or the crash point's code if an armed step was reached). The child's gtest
+// failures make it exit with code 1.
+ChildResult runInChild(const std::function<void()>& body);
+
+}  // namespace testing_support
