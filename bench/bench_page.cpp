@@ -62,18 +62,64 @@ struct PageFixture {
   }
 };
 
+// The walk as it was first written, a pixel stack in depth-first order: the
+// yardstick for the span walk on growing pages.
+std::size_t pixelStackWalk(const fill::Surface& s, int sx, int sy, std::uint32_t setter, int tolerance,
+                           std::vector<std::uint32_t>& stack) {
+  const std::size_t w = static_cast<std::size_t>(s.width), total = w * static_cast<std::size_t>(s.height);
+  if (stack.size() < total) stack.resize(total);
+  std::uint32_t* top = stack.data();
+  const std::uint32_t seed = static_cast<std::uint32_t>(static_cast<std::size_t>(sy) * w + sx);
+  const fill::PixelTest test(s.input[seed], setter, tolerance);
+  std::size_t painted = 0;
+  if (s.output[seed] != setter) {
+    s.output[seed] = setter;
+    ++painted;
+  }
+  *top++ = seed;
+  auto visit = [&](std::uint32_t n) {
+    fill::PixelClass c = test.classify(s.input[n], s.output[n]);
+    if (c == fill::PixelClass::Filled) return;
+    s.output[n] = setter;
+    ++painted;
+    if (c == fill::PixelClass::Inside) *top++ = n;
+  };
+  while (top != stack.data()) {
+    const std::uint32_t p = *--top;
+    const std::uint32_t x = p % static_cast<std::uint32_t>(w);
+    if (x >= 1) visit(p - 1);
+    if (p >= w) visit(p - static_cast<std::uint32_t>(w));
+    if (x < w - 1) visit(p + 1);
+    if (p < total - w) visit(p + static_cast<std::uint32_t>(w));
+  }
+  return painted;
+}
+
+template <bool kSpanWalk>
 void BM_FillComputeWorstCase(benchmark::State& state) {
   // Every pixel of the page is inside: the largest region a tap can make.
-  std::vector<std::uint32_t> input(static_cast<std::size_t>(kW) * kH, 0u), output(input.size(), 0u), stack;
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  std::vector<std::uint32_t> input(static_cast<std::size_t>(w) * h, 0u), output(input.size(), 0u), stack;
   const std::uint32_t colours[2] = {fill::packRGBA(200, 10, 10, 255), fill::packRGBA(10, 10, 200, 255)};
   int turn = 0;
   for (auto _ : state) {
-    fill::Surface s{kW, kH, input.data(), output.data()};
-    benchmark::DoNotOptimize(fill::walkRegion(s, kW / 2, kH / 2, colours[turn ^= 1], 10, stack));
+    fill::Surface s{w, h, input.data(), output.data()};
+    if constexpr (kSpanWalk) {
+      benchmark::DoNotOptimize(fill::walkRegion(s, w / 2, h / 2, colours[turn ^= 1], 10, stack));
+    } else {
+      benchmark::DoNotOptimize(pixelStackWalk(s, w / 2, h / 2, colours[turn ^= 1], 10, stack));
+    }
   }
   state.counters["pixels"] = static_cast<double>(input.size());
 }
-BENCHMARK(BM_FillComputeWorstCase)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillComputeWorstCase<true>)
+    ->Name("BM_FillComputeWorstCase")
+    ->Args({kW, kH})->Args({2 * kW, 2 * kH})->Args({4 * kW, 4 * kH})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillComputeWorstCase<false>)
+    ->Name("BM_FillComputeWorstCase_PixelStack")
+    ->Args({kW, kH})->Args({2 * kW, 2 * kH})->Args({4 * kW, 4 * kH})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_FillComputeNoisyPage(benchmark::State& state) {
   // Faint noise within the tolerance: every pixel is inside, and every test

@@ -16,7 +16,10 @@ PixelTest::PixelTest(std::uint32_t origin, std::uint32_t setter, int tolerance)
 }
 
 bool PixelTest::isInside(std::uint32_t input) const {
-  if (tolerance_ == 0) return input == origin_;
+  // The seed's own colour is inside whatever the tolerance; most pixels of a
+  // large region are exactly that colour.
+  if (input == origin_) return true;
+  if (tolerance_ == 0) return false;
   int a = channel(input, 3);
   if (a < lo_[3] || a > hi_[3]) return false;
   if (a <= tolerance_) return true;
@@ -30,40 +33,86 @@ bool PixelTest::isInside(std::uint32_t input) const {
 std::size_t walkRegion(const Surface& s, int seedX, int seedY, std::uint32_t setter, int tolerance,
                        std::vector<std::uint32_t>& stack) {
   if (seedX < 0 || seedY < 0 || seedX >= s.width || seedY >= s.height) return 0;
-  const std::size_t w = static_cast<std::size_t>(s.width);
-  const std::size_t total = w * static_cast<std::size_t>(s.height);
-  // Every pixel is painted before it is pushed and never pushed again, so the
-  // stack never needs more than one entry per pixel.
-  if (stack.size() < total) stack.resize(total);
-  std::uint32_t* const base = stack.data();
-  std::uint32_t* top = base;
-
-  const std::uint32_t seed = static_cast<std::uint32_t>(static_cast<std::size_t>(seedY) * w + seedX);
-  const PixelTest test(s.input[seed], setter, tolerance);
+  // Row spans instead of single pixels: each pixel of the region is tested a
+  // bounded number of times and rows are read in order, which keeps large
+  // pages fast. The painted set does not depend on the order of the walk: it
+  // is the seed's 4-connected region of inside pixels (painted pixels count as
+  // visited) plus the border pixels touching it.
+  const int w = s.width;
+  const std::uint32_t* const in = s.input;
+  std::uint32_t* const out = s.output;
+  const std::size_t seedIndex = static_cast<std::size_t>(seedY) * w + seedX;
+  const PixelTest test(in[seedIndex], setter, tolerance);
   std::size_t painted = 0;
-  if (s.output[seed] != setter) {
-    s.output[seed] = setter;
-    ++painted;
-  }
-  *top++ = seed;
 
-  auto visit = [&](std::uint32_t n) {
-    PixelClass c = test.classify(s.input[n], s.output[n]);
-    if (c == PixelClass::Filled) return;
-    s.output[n] = setter;
+  auto inside = [&](std::size_t i) { return test.classify(in[i], out[i]) == PixelClass::Inside; };
+  auto paint = [&](std::size_t i) {
+    out[i] = setter;
     ++painted;
-    if (c == PixelClass::Inside) *top++ = n;
+  };
+  // A pixel next to the region that is not part of it: painted as the rim
+  // unless already in the fill colour.
+  auto rim = [&](std::size_t i) {
+    if (out[i] != setter) paint(i);
   };
 
-  const std::uint32_t lastX = static_cast<std::uint32_t>(s.width - 1);
-  const std::uint32_t lastRow = static_cast<std::uint32_t>(total - w);
-  while (top != base) {
-    const std::uint32_t p = *--top;
-    const std::uint32_t x = p % static_cast<std::uint32_t>(w);
-    if (x >= 1) visit(p - 1);
-    if (p >= w) visit(p - static_cast<std::uint32_t>(w));
-    if (x < lastX) visit(p + 1);
-    if (p < lastRow) visit(p + static_cast<std::uint32_t>(w));
+  // Pending span starts: the pixel (y * width + x), then the row and the ends
+  // of the span that found it. That row's part under the finding span is all
+  // painted already, so only the overhang is scanned again. A pixel is pushed
+  // at most once from the row above and once from the row below.
+  stack.clear();
+  constexpr std::uint32_t kNoParent = 0xffffffffu;
+  auto scanRow = [&](int ny, int from, int to) {
+    const std::size_t nrow = static_cast<std::size_t>(ny) * w;
+    bool inRun = false;
+    for (int nx = from; nx <= to; ++nx) {
+      const std::size_t i = nrow + nx;
+      const PixelClass c = test.classify(in[i], out[i]);
+      if (c == PixelClass::Inside) {
+        if (!inRun) stack.insert(stack.end(), {static_cast<std::uint32_t>(i), 0u, 0u, 0u});
+        inRun = true;
+      } else {
+        inRun = false;
+        if (c == PixelClass::Border) paint(i);
+      }
+    }
+    return nrow;
+  };
+  auto fillSpan = [&](int x, int y, bool isSeed, std::uint32_t parentY, int parentL, int parentR) {
+    const std::size_t row = static_cast<std::size_t>(y) * w;
+    if (!isSeed && !inside(row + x)) return;
+    if (out[row + x] != setter) paint(row + x);
+    int l = x, r = x;
+    while (l > 0 && inside(row + l - 1)) paint(row + --l);
+    while (r < w - 1 && inside(row + r + 1)) paint(row + ++r);
+    if (l > 0) rim(row + l - 1);
+    if (r < w - 1) rim(row + r + 1);
+    for (int ny : {y - 1, y + 1}) {
+      if (ny < 0 || ny >= s.height) continue;
+      const std::size_t before = stack.size();
+      if (static_cast<std::uint32_t>(ny) == parentY) {
+        if (l < parentL) scanRow(ny, l, std::min(r, parentL - 1));
+        if (r > parentR) scanRow(ny, std::max(l, parentR + 1), r);
+      } else {
+        scanRow(ny, l, r);
+      }
+      for (std::size_t k = before; k < stack.size(); k += 4) {
+        stack[k + 1] = static_cast<std::uint32_t>(y);
+        stack[k + 2] = static_cast<std::uint32_t>(l);
+        stack[k + 3] = static_cast<std::uint32_t>(r);
+      }
+    }
+  };
+
+  fillSpan(seedX, seedY, true, kNoParent, 0, -1);
+  while (!stack.empty()) {
+    const std::size_t k = stack.size() - 4;
+    const std::uint32_t p = stack[k];
+    const std::uint32_t parentY = stack[k + 1];
+    const int parentL = static_cast<int>(stack[k + 2]), parentR = static_cast<int>(stack[k + 3]);
+    stack.resize(k);
+    fillSpan(static_cast<int>(p % static_cast<std::uint32_t>(w)), static_cast<int>(p / static_cast<std::uint32_t>(w)),
+             false, parentY, parentL, parentR);
   }
   return painted;
 }

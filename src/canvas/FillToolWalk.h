@@ -65,8 +65,8 @@ struct Surface {
 
 // Paints into surface.output, in `setter`, the region of pixels like the
 // seed's and the rim of border pixels touching it. The seed itself is painted
-// too. `stack` is scratch space, grown once to width x height entries and kept
-// by the caller so that repeated fills allocate nothing. Answers the number of
+// too. `stack` is scratch space kept by the caller, so that repeated fills
+// reuse its capacity. Answers the number of
 // pixels painted; a seed outside the surface paints nothing.
 std::size_t walkRegion(const Surface& surface, int seedX, int seedY, std::uint32_t setter, int tolerance,
                        std::vector<std::uint32_t>& stack);

@@ -155,6 +155,72 @@ TEST(FillWalk, DiagonalGapsDoNotLeak) {
   EXPECT_EQ(page.out(8, 0), kRed);
 }
 
+// The pixel-by-pixel walk the region is defined by: every inside pixel reached
+// through four-way steps, and every border pixel next to one of them.
+std::size_t referenceWalk(Page& page, int sx, int sy, std::uint32_t setter, int tolerance) {
+  const int w = page.w;
+  const std::size_t seed = static_cast<std::size_t>(sy) * w + sx;
+  const fill::PixelTest test(page.input[seed], setter, tolerance);
+  std::vector<std::size_t> todo{seed};
+  std::size_t painted = 0;
+  if (page.output[seed] != setter) {
+    page.output[seed] = setter;
+    ++painted;
+  }
+  while (!todo.empty()) {
+    std::size_t p = todo.back();
+    todo.pop_back();
+    int x = static_cast<int>(p % w), y = static_cast<int>(p / w);
+    const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
+    for (int k = 0; k < 4; ++k) {
+      if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= page.h) continue;
+      std::size_t n = static_cast<std::size_t>(ny[k]) * w + nx[k];
+      fill::PixelClass c = test.classify(page.input[n], page.output[n]);
+      if (c == fill::PixelClass::Filled) continue;
+      page.output[n] = setter;
+      ++painted;
+      if (c == fill::PixelClass::Inside) todo.push_back(n);
+    }
+  }
+  return painted;
+}
+
+// Random walls, faint and near-colour pixels, earlier fills in the output and
+// seeds on walls: the span walk paints exactly the pixels the definition does.
+TEST(FillWalk, SpanWalkPaintsExactlyTheDefinedRegion) {
+  std::uint32_t state = 12345;
+  auto next = [&] { return state = state * 1664525u + 1013904223u; };
+  const std::uint32_t palette[] = {0u, kBlack, kRed, kBlue, fill::packRGBA(0, 0, 0, 6),
+                                   fill::packRGBA(250, 5, 0, 255), fill::packRGBA(10, 10, 10, 250)};
+  for (int round = 0; round < 300; ++round) {
+    const int w = 1 + static_cast<int>(next() % 48), h = 1 + static_cast<int>(next() % 40);
+    const unsigned wallShare = next() % 70;
+    Page a(w, h);
+    for (auto& p : a.input) p = (next() % 100 < wallShare) ? palette[next() % 7] : 0u;
+    for (auto& p : a.output) p = (next() % 10 == 0) ? kRed : 0u;
+    Page b = a;
+    const int sx = static_cast<int>(next() % w), sy = static_cast<int>(next() % h);
+    const int tolerance = (round % 3 == 0) ? 0 : 10;
+    const std::uint32_t colour = (round % 2) ? kRed : kBlue;
+    std::size_t got = a.fill(sx, sy, colour, tolerance);
+    std::size_t want = referenceWalk(b, sx, sy, colour, tolerance);
+    ASSERT_EQ(got, want) << "round " << round;
+    ASSERT_EQ(a.output, b.output) << "round " << round;
+  }
+}
+
+// A maze of one-pixel corridors makes a span walk turn at every row.
+TEST(FillWalk, SerpentineCorridorIsFilledEndToEnd) {
+  Page a(31, 31);
+  for (int y = 1; y < 31; y += 2)
+    for (int x = 0; x < 31; ++x) a.in(x, y) = kBlack;
+  for (int y = 1; y < 31; y += 2) a.in((y / 2) % 2 ? 0 : 30, y) = 0u;
+  Page b = a;
+  EXPECT_EQ(a.fill(15, 0, kRed, 0), referenceWalk(b, 15, 0, kRed, 0));
+  EXPECT_EQ(a.output, b.output);
+  EXPECT_EQ(a.out(15, 30), kRed);
+}
+
 TEST(FillSample, SameSizeIsAnExactCopy) {
   std::vector<std::uint32_t> src(12 * 7);
   for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint32_t>(i * 2654435761u);
