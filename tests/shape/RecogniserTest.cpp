@@ -8,6 +8,7 @@
 #include "StrokeMaker.h"
 #include "canvas/shape/ShapeGeometry.h"
 #include "canvas/shape/StrokeHistory.h"
+#include "canvas/shape/StrokePreparation.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Value.h"
 
@@ -91,6 +92,29 @@ TEST_F(RecogniserTest, DegenerateStrokesAreNotRecognised) {
   };
   for (std::size_t i = 0; i < strokes.size(); ++i)
     EXPECT_EQ(Unitily::recogniseWithPoints(strokes[i]).type, kShapeNone) << i;
+}
+
+// Two to five prepared points make a line from the first to the last point,
+// whatever their shape and however short; a dot stays nothing.
+TEST_F(RecogniserTest, FewPointsAreALineFromFirstToLast) {
+  const std::vector<std::vector<ShapePoint>> strokes{
+      {{100, 100}, {103, 100}},                                 // three units long
+      {{100, 100}, {102, 101}, {104, 100}},                     // a tiny zigzag
+      {{50, 50}, {56, 51}, {51, 52}, {56, 53}},                 // back and forth
+      {{10, 10}, {11, 12}, {12, 10}, {13, 12}, {14, 13}},       // five points
+  };
+  for (std::size_t i = 0; i < strokes.size(); ++i) {
+    const auto prepared = shape::PrepareStrokePoints(strokes[i]);
+    ASSERT_TRUE(prepared && prepared->size() <= 5) << i;
+    Unitily::resetHistory();
+    const ShapeRecord r = Unitily::recogniseWithPoints(strokes[i]);
+    ASSERT_EQ(r.type, kShapeLine) << i;
+    EXPECT_EQ(r.output.line.points[0], strokes[i].front()) << i;
+  }
+  Unitily::resetHistory();
+  EXPECT_EQ(Unitily::recogniseWithPoints(std::vector<ShapePoint>{{100, 100}, {100.4f, 100.3f}}).type, kShapeNone);
+  EXPECT_EQ(Unitily::recogniseWithPoints(std::vector<ShapePoint>{{100, 100}, {100.5f, 100}, {100.2f, 100.6f}}).type,
+            kShapeNone);
 }
 
 TEST_F(RecogniserTest, SlowStraightStrokesAreLines) {

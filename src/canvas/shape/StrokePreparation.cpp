@@ -48,6 +48,13 @@ bool IsDegenerateStroke(std::span<const ShapePoint> points) {
   return travel > 1.5 * extent;
 }
 
+bool IsDot(std::span<const ShapePoint> points) {
+  if (points.size() < 2) return true;
+  const FittedRectangle box = FitMinimumRectangle(points);
+  return std::max(DistanceBetweenPoints(box.corners[0], box.corners[1]),
+                  DistanceBetweenPoints(box.corners[1], box.corners[2])) < kMaxDotExtent;
+}
+
 std::vector<ShapePoint> SubsampleStrokePoints(std::span<const ShapePoint> points, int r) {
   const std::size_t k = r < 10 ? 9 : static_cast<std::size_t>(r - 5);
   std::vector<ShapePoint> out;

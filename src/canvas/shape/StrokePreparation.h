@@ -31,6 +31,13 @@ inline constexpr float kMinShapeExtent = 5;
 inline constexpr float kMaxRetraceBreadth = 4;
 bool IsDegenerateStroke(std::span<const ShapePoint> points);
 
+// A stroke of two to five prepared points is a line from its first to its
+// last point whatever its shape; only a dot, all of it within kMaxDotExtent,
+// is none.
+inline constexpr std::size_t kMaxFewPoints = 5;
+inline constexpr float kMaxDotExtent = 1;
+bool IsDot(std::span<const ShapePoint> points);
+
 // Every k-th point (k from the mean spacing r), then the last point.
 std::vector<ShapePoint> SubsampleStrokePoints(std::span<const ShapePoint> points, int r);
 

@@ -106,11 +106,16 @@ ShapeRecord Unitily::recogniseWithPoints(std::span<const ShapePoint> points) {
   std::vector<ShapePoint>& slot = h.strokes[h.counter];
   slot = prepared ? keptPoints(std::move(*prepared)) : std::vector<ShapePoint>{};
 
-  ShapeRecord record =
-      !prepared || IsDegenerateStroke(slot) ? ShapeRecord{} : regularise(ClassifyShape(slot), slot, h);
-  if (record.type == kShapeLine && DistanceBetweenPoints(record.output.line.points[0],
-                                                         record.output.line.points[1]) < kMinShapeExtent)
-    record = {};
+  const bool fewPoints = slot.size() >= 2 && slot.size() <= kMaxFewPoints;
+  ShapeRecord record;
+  if (fewPoints) {
+    if (!IsDot(slot)) record = regularise(ClassifyShape(slot), slot, h);
+  } else if (prepared && !IsDegenerateStroke(slot)) {
+    record = regularise(ClassifyShape(slot), slot, h);
+    if (record.type == kShapeLine && DistanceBetweenPoints(record.output.line.points[0],
+                                                           record.output.line.points[1]) < kMinShapeExtent)
+      record = {};
+  }
 
   h.types[h.counter] = HistoryTypeCode(record.type);
   if (++h.counter == kHistorySlots) h.clear();
