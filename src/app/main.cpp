@@ -111,7 +111,11 @@ int main(int argc, char** argv) {
     ui::SdlHost host;
     std::string error;
     if (!host.open("flipdesk", &error)) {
-      std::fprintf(stderr, "flipdesk: no window (%s); try --headless\n", error.c_str());
+      std::fprintf(stderr,
+                   "flipdesk: cannot open a window: %s.\n"
+                   "Start it under a display (X11 or Wayland), or run it without a window with --headless\n"
+                   "(for example: flipdesk --headless --exit-after 5 --screenshot screen.png).\n",
+                   error.c_str());
       return 1;
     }
     app.launch();

@@ -5,6 +5,10 @@
 // written.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
+#include <fstream>
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -143,6 +147,22 @@ TEST_F(LaunchTest, ProgramRunsHeadlessAndExitsWithTheModelSaved) {
   expectSavedModel(home);
   EXPECT_EQ(runProgram("", home, "--bogus"), 2);
   EXPECT_EQ(runProgram("", home, "--scale 3"), 2);
+}
+
+// With no display a window would be drawn nowhere and the program would run
+// until killed: it says so, names --headless and stops.
+TEST_F(LaunchTest, WithoutADisplayTheProgramStopsAndNamesHeadless) {
+  fs::path home = root() / "nodisplay";
+  fs::path log = root() / "nodisplay.log";
+  std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER FLIPDESK_HOME='" + home.string() +
+                    "' FLIPDESK_RESOURCES='" + FLIPDESK_BUILD_RESOURCES + "' timeout 20 '" + programPath().string() +
+                    "' --exit-after 15 >'" + log.string() + "' 2>&1";
+  int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  std::ifstream in(log);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("--headless"), std::string::npos) << text;
 }
 
 TEST_F(LaunchTest, ProgramOpensAWindowUnderAVirtualXServer) {

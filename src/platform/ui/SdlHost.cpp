@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/ui/Application.h"
@@ -50,6 +51,13 @@ bool SdlHost::open(const std::string& title, std::string* error) {
     return false;
   }
   impl_->sdlStarted = true;
+  // Without a display SDL settles for a driver that draws nowhere; a window
+  // nobody can see would run until killed, so say so instead.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    if (error) *error = std::string("no display to show a window on (only the \"") + driver + "\" video driver)";
+    return false;
+  }
   const Screen& s = Screen::main();
   impl_->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.pixelWidth(),
                                    s.pixelHeight(), SDL_WINDOW_SHOWN);
