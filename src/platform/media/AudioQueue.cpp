@@ -41,9 +41,10 @@ bool AudioQueue::enqueue(QueueBuffer* buffer) {
 void AudioQueue::start() {
   {
     std::lock_guard lock(mutex_);
+    // A stop asked for before the start (a file shorter than the primed
+    // buffers) still lets the queue end when what is queued has played.
     running_ = true;
     paused_ = false;
-    stopping_ = false;
   }
   AudioOutput::shared().add(shared_from_this());
 }
@@ -58,6 +59,7 @@ void AudioQueue::stop(bool immediately) {
   {
     std::lock_guard lock(mutex_);
     if (immediately || queued_.empty()) {
+      stopping_ = false;
       queued_.clear();
       readFrame_ = 0;
       running_ = false;
