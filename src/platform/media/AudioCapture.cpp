@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <deque>
@@ -34,19 +35,19 @@ std::optional<std::filesystem::path> inputFile() {
 // Samples of a file handed out as the run loop's clock moves on.
 class FileCapture : public CaptureSource {
  public:
-  explicit FileCapture(std::vector<float> samples) : samples_(std::move(samples)) {}
+  FileCapture(std::vector<float> samples, CaptureClock clock) : samples_(std::move(samples)), clock_(clock) {}
   void start() override {
     if (running_) return;
     running_ = true;
-    startedAt_ = fd::RunLoop::main().now();
+    startedAt_ = now();
   }
   void pause() override {
     if (!running_) return;
-    elapsedBefore_ += fd::RunLoop::main().now() - startedAt_;
+    elapsedBefore_ += now() - startedAt_;
     running_ = false;
   }
   std::size_t read(float* out, std::size_t max) override {
-    double elapsed = elapsedBefore_ + (running_ ? fd::RunLoop::main().now() - startedAt_ : 0.0);
+    double elapsed = elapsedBefore_ + (running_ ? now() - startedAt_ : 0.0);
     const auto due = static_cast<std::size_t>(std::floor(elapsed * kRecordingSampleRate + 1e-6));
     const std::size_t n = std::min(max, due > delivered_ ? due - delivered_ : 0);
     for (std::size_t i = 0; i < n; ++i) {
@@ -58,7 +59,12 @@ class FileCapture : public CaptureSource {
   }
 
  private:
+  double now() const {
+    if (clock_ == CaptureClock::RunLoop) return fd::RunLoop::main().now();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  }
   std::vector<float> samples_;
+  CaptureClock clock_;
   bool running_ = false;
   double startedAt_ = 0;
   double elapsedBefore_ = 0;
@@ -124,12 +130,12 @@ void setCaptureInputFile(std::optional<std::filesystem::path> file) {
   gInputFile = std::move(file);
 }
 
-fd::Expected<std::unique_ptr<CaptureSource>> openCapture() {
+fd::Expected<std::unique_ptr<CaptureSource>> openCapture(CaptureClock clock) {
   if (auto file = inputFile()) {
     std::string error;
     auto samples = readMonoSamples(*file, kRecordingSampleRate, &error);
     if (!samples) return fd::fail("the microphone's input file " + file->string() + " cannot be read: " + error);
-    return std::unique_ptr<CaptureSource>(std::make_unique<FileCapture>(std::move(*samples)));
+    return std::unique_ptr<CaptureSource>(std::make_unique<FileCapture>(std::move(*samples), clock));
   }
   auto device = std::make_unique<DeviceCapture>();
   if (fd::Status s = device->open(); !s) return s.failure();

@@ -23,8 +23,13 @@ class CaptureSource {
   virtual std::size_t read(float* out, std::size_t max) = 0;
 };
 
+// Whose time a sound file played as the microphone follows: the main run
+// loop's (virtual in tests; what the recorder uses) or the real clock (for
+// capture threads such as the camera's).
+enum class CaptureClock { RunLoop, RealTime };
+
 // A fresh capture source, or a failure naming why there is no microphone.
-fd::Expected<std::unique_ptr<CaptureSource>> openCapture();
+fd::Expected<std::unique_ptr<CaptureSource>> openCapture(CaptureClock clock = CaptureClock::RunLoop);
 
 // Tests and machines without a microphone: the file every later openCapture
 // plays (nullopt: the real device again).

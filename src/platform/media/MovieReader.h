@@ -1,0 +1,56 @@
+#pragma once
+// Reads a movie file: its pictures as BGRA at their own media times, and its
+// sound as mono 44100 Hz samples, in the order they play. A file that is not
+// a movie, or is cut short, is an error or an early end, never a crash.
+// One thread at a time.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/Expected.h"
+#include "platform/media/VideoFrame.h"
+
+namespace media {
+
+class MovieReader {
+ public:
+  enum class Status { Reading, Completed, Failed };
+
+  static fd::Expected<std::unique_ptr<MovieReader>> open(const std::filesystem::path& file);
+  ~MovieReader();
+  MovieReader(const MovieReader&) = delete;
+  MovieReader& operator=(const MovieReader&) = delete;
+
+  double duration() const;
+  bool hasVideo() const;
+  bool hasAudio() const;
+  int width() const;
+  int height() const;
+  double nominalFrameRate() const;
+  // Degrees the picture is meant to be turned by to show upright (0, 90, 180, 270).
+  int rotationDegrees() const;
+
+  // Sound is decoded only when asked for (keeps memory bounded for readers
+  // that want pictures only).
+  void setReadsAudio(bool reads);
+
+  // The next picture, or nullopt at the end (see status()).
+  std::optional<VideoSample> nextVideoFrame();
+  // The next stretch of sound, or nullopt when the sound has ended.
+  std::optional<AudioSamples> nextAudioSamples();
+
+  // The first picture whose time is at or after `seconds` (the last one when
+  // seconds lies past the end); reading continues after it.
+  std::optional<VideoSample> frameAt(double seconds);
+
+  Status status() const;
+  const std::string& error() const;
+
+ private:
+  MovieReader() = default;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace media
