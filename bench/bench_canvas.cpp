@@ -20,7 +20,7 @@ constexpr float kScale = 2;
 
 struct Bench {
   testing_support::ScopedSandbox sandbox;
-  std::unique_ptr<VTEAGLView> canvas;
+  std::shared_ptr<VTEAGLView> canvas;
   Bench() {
     canvas = VTEAGLView::create({0, 0, 384 * kScale, 288 * kScale});
     canvas->setFrame({0, 0, 384, 288});

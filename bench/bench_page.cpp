@@ -26,7 +26,7 @@ constexpr int kW = 768, kH = 576;
 // a few strokes on both layers of page 1.
 struct PageFixture {
   testing_support::ScopedSandbox sandbox;
-  std::unique_ptr<DrawsView> view;
+  std::shared_ptr<DrawsView> view;
 
   PageFixture() {
     ZTDataModel::resetSharedInstanceForTesting();

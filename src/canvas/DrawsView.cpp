@@ -25,10 +25,10 @@ constexpr const char* kBrushTextureNames[] = {
 
 }  // namespace
 
-std::unique_ptr<DrawsView> DrawsView::initDrawViewWithScaleFactor(float scale) {
+std::shared_ptr<DrawsView> DrawsView::initDrawViewWithScaleFactor(float scale) {
   // The base is made with the frame in pixels so that the backing gets the
   // page size times the screen scale; the frame then shrinks to points.
-  std::unique_ptr<DrawsView> view(new DrawsView({0, 0, kPageWidth * scale, kPageHeight * scale}, scale));
+  std::shared_ptr<DrawsView> view(new DrawsView({0, 0, kPageWidth * scale, kPageHeight * scale}, scale));
   if (!view->isValid()) return nullptr;
   return view;
 }
@@ -39,6 +39,8 @@ DrawsView::DrawsView(gfx::Rect backingFrame, float scale) : VTEAGLView(backingFr
   // means the desk's row for type 1, not the engine's bare preset that the
   // base applied while this object was not yet a DrawsView.
   setBrushType(1);
+  setUserInteractionEnabled(true);
+  setMultipleTouchEnabled(true);
   operated_ = false;
   setFrame({0, 0, kPageWidth, kPageHeight});
   cScaleFactor_ = scale;

@@ -28,14 +28,6 @@ class PrintDrawViewDelegate {
   virtual void printImageInDrawview() {}
 };
 
-// One finger as the canvas sees it: locations in the canvas's own points
-// (origin at the top left), and the finger's tap count.
-struct CanvasTouch {
-  gfx::Point location;
-  gfx::Point previousLocation;
-  int tapCount = 1;
-};
-
 class DrawsView : public VTEAGLView, public FillToolDelegate {
  public:
   static constexpr float kPageWidth = 384;
@@ -51,7 +43,7 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   static constexpr int kFillTransactType = 4;
 
   // nullptr when GL could not be set up.
-  static std::unique_ptr<DrawsView> initDrawViewWithScaleFactor(float scale);
+  static std::shared_ptr<DrawsView> initDrawViewWithScaleFactor(float scale);
   ~DrawsView() override;
 
   // --- brushes
@@ -115,7 +107,12 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   void writeSnapAndIconImage(int position);
   void writeToFileForBackground();
 
-  // --- touches: every finger of the event that belongs to this canvas
+  // --- touches from the responder chain, through the canvas-touch adaptor
+  void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) override;
+  // The gesture logic: every finger of the event that belongs to this canvas.
   void touchesBegan(const std::vector<CanvasTouch>& touches);
   void touchesMoved(const std::vector<CanvasTouch>& touches);
   void touchesEnded(const std::vector<CanvasTouch>& touches);

@@ -103,6 +103,19 @@ bool DrawsView::passesGates() {
   return true;
 }
 
+void DrawsView::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
+  touchesBegan(canvasTouches(touches, event, *this));
+}
+void DrawsView::touchesMoved(const ui::TouchSet& touches, const ui::Event& event) {
+  touchesMoved(canvasTouches(touches, event, *this));
+}
+void DrawsView::touchesEnded(const ui::TouchSet& touches, const ui::Event& event) {
+  touchesEnded(canvasTouches(touches, event, *this));
+}
+void DrawsView::touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) {
+  touchesCancelled(canvasTouches(touches, event, *this));
+}
+
 void DrawsView::touchesBegan(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Began); }
 void DrawsView::touchesMoved(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Moved); }
 void DrawsView::touchesEnded(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Ended); }

@@ -21,8 +21,8 @@ double now() {
 
 void EAGLView::setClockForTesting(std::function<double()> clock) { clockOverride() = std::move(clock); }
 
-std::unique_ptr<EAGLView> EAGLView::create(gfx::Rect frame) {
-  std::unique_ptr<EAGLView> view(new EAGLView(frame));
+std::shared_ptr<EAGLView> EAGLView::create(gfx::Rect frame) {
+  std::shared_ptr<EAGLView> view(new EAGLView(frame));
   if (!view->isValid()) return nullptr;
   return view;
 }
@@ -90,15 +90,8 @@ bool EAGLView::resizeFromLayer(glx::GLLayer& layer) {
   return ok;
 }
 
-void EAGLView::setFrame(gfx::Rect frame) {
-  ES2Renderer::setFrame(frame);
-  if (!shaderObject_) return;
-  auto guard = contextGuard();
-  shaderObject_->updateViewWidth(viewWidth(), viewHeight());
-}
-
-void EAGLView::setBounds(gfx::Rect bounds) {
-  ES2Renderer::setBounds(bounds);
+void EAGLView::boundsSizeChanged(ui::Size oldSize) {
+  ES2Renderer::boundsSizeChanged(oldSize);
   if (!shaderObject_) return;
   auto guard = contextGuard();
   shaderObject_->updateViewWidth(viewWidth(), viewHeight());
@@ -234,6 +227,28 @@ void EAGLView::touchesCancelled(gfx::Point /*location*/) {
   if (!strokeActive_) return;
   cancelStroke();
   if (delegate_ != nullptr) delegate_->eaglViewDidTouchEnd(this);
+}
+
+namespace {
+// Any one finger of the set: the first the adaptor gives.
+std::optional<gfx::Point> anyLocation(const ui::TouchSet& touches, const ui::View& view) {
+  const std::vector<CanvasTouch> fingers = canvasTouches(touches, view);
+  if (fingers.empty()) return std::nullopt;
+  return fingers.front().location;
+}
+}  // namespace
+
+void EAGLView::touchesBegan(const ui::TouchSet& touches, const ui::Event& /*event*/) {
+  if (auto p = anyLocation(touches, *this)) touchesBegan(*p);
+}
+void EAGLView::touchesMoved(const ui::TouchSet& touches, const ui::Event& /*event*/) {
+  if (auto p = anyLocation(touches, *this)) touchesMoved(*p);
+}
+void EAGLView::touchesEnded(const ui::TouchSet& touches, const ui::Event& /*event*/) {
+  if (auto p = anyLocation(touches, *this)) touchesEnded(*p);
+}
+void EAGLView::touchesCancelled(const ui::TouchSet& touches, const ui::Event& /*event*/) {
+  if (auto p = anyLocation(touches, *this)) touchesCancelled(*p);
 }
 
 void EAGLView::cancelStroke() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "canvas/CanvasTouch.h"
 #include "canvas/ES2Renderer.h"
 #include "canvas/ImagesUndoManager.h"
 #include "canvas/RenderObject.h"
@@ -39,7 +40,7 @@ class OpenGLESDrawDelegate {
 class EAGLView : public ES2Renderer {
  public:
   // nullptr when GL could not be set up.
-  static std::unique_ptr<EAGLView> create(gfx::Rect frame);
+  static std::shared_ptr<EAGLView> create(gfx::Rect frame);
   ~EAGLView() override;
 
   RenderObject* shaderObject() const { return shaderObject_.get(); }
@@ -49,8 +50,6 @@ class EAGLView : public ES2Renderer {
   void loadUndoManager();
   void layoutSubviews() override;
   bool resizeFromLayer(glx::GLLayer& layer) override;
-  void setFrame(gfx::Rect frame) override;
-  void setBounds(gfx::Rect bounds) override;
 
   std::optional<std::filesystem::path> tempDirectory() const;
   void setTempDirectory(const std::optional<std::filesystem::path>& dir);
@@ -73,6 +72,13 @@ class EAGLView : public ES2Renderer {
   virtual void drawWithBeginPoint(gfx::Point p);
   virtual void drawWithMovePoint(gfx::Point p);
   virtual void drawWithEndPoint(gfx::Point p);
+
+  // Touches from the responder chain: any one finger of the set, through
+  // the canvas-touch adaptor, to the point entries below.
+  void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) override;
 
   // Touch entry: location in view points with the origin at the top left, as
   // the UI reports it. A move or end reaches the stroke calls only after a
@@ -101,6 +107,8 @@ class EAGLView : public ES2Renderer {
 
  protected:
   explicit EAGLView(gfx::Rect frame, float contentScaleFactor = 1.0f);
+  // The renderer follows the view's size.
+  void boundsSizeChanged(ui::Size oldSize) override;
   // Called when a stroke ends without its end call (cancel).
   virtual void strokeDidCancel() {}
   void notifyAvailability(bool couldUndo, bool couldRedo);

@@ -5,8 +5,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/gl/Util.h"
 
-ES2Renderer::ES2Renderer(gfx::Rect frame, float contentScaleFactor)
-    : frame_(frame), bounds_{0, 0, frame.width, frame.height}, contentScaleFactor_(contentScaleFactor) {
+ES2Renderer::ES2Renderer(gfx::Rect frame, float contentScaleFactor) : ui::GLView(frame, contentScaleFactor) {
   loadOpenGLES();
   context_ = glx::Context::create(2);
   valid_ = context_ != nullptr && createBuffer();
@@ -20,10 +19,12 @@ ES2Renderer::~ES2Renderer() {
 }
 
 void ES2Renderer::loadOpenGLES() {
-  layer_.setBounds(bounds_.width, bounds_.height);
-  layer_.setContentsScale(contentScaleFactor_);
-  layer_.setOpaque(false);
-  layer_.setRetainedBacking(true);
+  // Transparent pixels show whatever lies under the canvas.
+  setBackgroundColor(gfx::Color{0, 0, 0, 0});
+  setOpaque(false);
+  layer().setOpaque(false);
+  layer().setRetainedBacking(true);
+  readPicturesOnDemand();
 }
 
 bool ES2Renderer::framebufferComplete() {
@@ -42,7 +43,7 @@ bool ES2Renderer::createBuffer() {
   glGenRenderbuffers(1, &colorRenderbuffer_);
   glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer_);
-  context_->renderbufferStorage(layer_);
+  context_->renderbufferStorage(layer());
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &backingWidth_);
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &backingHeight_);
   glx::clearErrors();
@@ -83,34 +84,22 @@ bool ES2Renderer::resizeFromLayer(glx::GLLayer& layer) {
 }
 
 void ES2Renderer::recomputeScales() {
-  scaleWidth_ = backingWidth_ != 0 ? static_cast<double>(bounds_.width) / backingWidth_ : 1.0;
-  scaleHeight_ = backingHeight_ != 0 ? static_cast<double>(bounds_.height) / backingHeight_ : 1.0;
+  scaleWidth_ = backingWidth_ != 0 ? static_cast<double>(bounds().width) / backingWidth_ : 1.0;
+  scaleHeight_ = backingHeight_ != 0 ? static_cast<double>(bounds().height) / backingHeight_ : 1.0;
+}
+
+void ES2Renderer::boundsSizeChanged(ui::Size oldSize) {
+  ui::GLView::boundsSizeChanged(oldSize);
+  recomputeScales();
 }
 
 void ES2Renderer::layoutSubviews() {
   recomputeScales();
-  if (autoBufferResize_) {
-    layer_.setBounds(bounds_.width, bounds_.height);
-    resizeFromLayer(layer_);
-  }
+  if (autoBufferResize_) resizeFromLayer(layer());
 }
 
-void ES2Renderer::setFrame(gfx::Rect frame) {
-  frame_ = frame;
-  bounds_.width = frame.width;
-  bounds_.height = frame.height;
-  recomputeScales();
-}
-
-void ES2Renderer::setBounds(gfx::Rect bounds) {
-  bounds_ = bounds;
-  frame_.width = bounds.width;
-  frame_.height = bounds.height;
-  recomputeScales();
-}
-
-unsigned ES2Renderer::viewWidth() const { return bounds_.width > 0 ? static_cast<unsigned>(bounds_.width) : 0; }
-unsigned ES2Renderer::viewHeight() const { return bounds_.height > 0 ? static_cast<unsigned>(bounds_.height) : 0; }
+unsigned ES2Renderer::viewWidth() const { return bounds().width > 0 ? static_cast<unsigned>(bounds().width) : 0; }
+unsigned ES2Renderer::viewHeight() const { return bounds().height > 0 ? static_cast<unsigned>(bounds().height) : 0; }
 
 gfx::Point ES2Renderer::bufferPointWithPoint(gfx::Point p) const {
   return {static_cast<float>(p.x / scaleWidth_), static_cast<float>(p.y / scaleHeight_)};

@@ -1,6 +1,8 @@
 #pragma once
-// Bottom of the canvas chain: one OpenGL ES 2 context and one framebuffer
-// whose single colour renderbuffer takes its storage from the view's GL layer.
+// Bottom of the canvas chain: a view of the toolkit whose layer is a GL layer,
+// with one OpenGL ES 2 context and one framebuffer whose single colour
+// renderbuffer takes its storage from that layer. Presents reach the screen
+// through the GL view: the compositor reads the picture when it shows it.
 // Every dab, stamp and clear is drawn straight into that renderbuffer, which
 // is retained across presents and so is the only copy of the picture while it
 // is edited. Maps view points to backing pixels, reads pixels back, and owns
@@ -15,10 +17,11 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/GLLayer.h"
 #include "platform/graphics/Image.h"
+#include "platform/ui/GLView.h"
 
-class ES2Renderer {
+class ES2Renderer : public ui::GLView {
  public:
-  virtual ~ES2Renderer();
+  ~ES2Renderer() override;
   ES2Renderer(const ES2Renderer&) = delete;
   ES2Renderer& operator=(const ES2Renderer&) = delete;
 
@@ -26,19 +29,15 @@ class ES2Renderer {
   // the subclasses return nullptr then.
   bool isValid() const { return valid_; }
 
-  // View geometry, in points. The backing keeps the size it was made with
-  // unless autoBufferResize is on; a new frame changes only the scales.
-  gfx::Rect frame() const { return frame_; }
-  virtual void setFrame(gfx::Rect frame);
-  gfx::Rect bounds() const { return bounds_; }
-  virtual void setBounds(gfx::Rect bounds);
-  // Points per backing pixel the view asks of its layer (1 unless set).
-  float contentScaleFactor() const { return contentScaleFactor_; }
-  virtual void layoutSubviews();
+  // The view's geometry is the toolkit's (frame, bounds, layout). The backing
+  // keeps the size it was made with unless autoBufferResize is on; a new
+  // frame changes only the scales.
+  // Backing pixels per point the view asks of its layer (1 unless set).
+  float contentScaleFactor() const { return contentsScale(); }
+  void layoutSubviews() override;
   unsigned viewWidth() const;
   unsigned viewHeight() const;
 
-  glx::GLLayer& layer() { return layer_; }
   glx::Context* context() const { return context_.get(); }
   // Makes this canvas's context current for a scope, restoring the previous one.
   glx::ContextGuard contextGuard() const { return glx::ContextGuard(*context_); }
@@ -82,6 +81,9 @@ class ES2Renderer {
   explicit ES2Renderer(gfx::Rect frame, float contentScaleFactor = 1.0f);
   // Context current and framebuffer bound, without presenting: for settings.
   void bindForSettings();
+  // The scales follow the bounds' size.
+  void boundsSizeChanged(ui::Size oldSize) override;
+  std::optional<gfx::Image> readPresentedPicture() override { return image(); }
 
  private:
   void loadOpenGLES();
@@ -89,15 +91,11 @@ class ES2Renderer {
   bool framebufferComplete();
 
   std::unique_ptr<glx::Context> context_;
-  glx::GLLayer layer_;
   int backingWidth_ = 0, backingHeight_ = 0;
   bool autoBufferResize_ = false;
   double scaleWidth_ = 1, scaleHeight_ = 1;
   GLuint defaultFramebuffer_ = 0;
   GLuint colorRenderbuffer_ = 0;
   fd::Semaphore bufferAccessSemaphore_{1};
-  gfx::Rect frame_;
-  gfx::Rect bounds_;
-  float contentScaleFactor_ = 1.0f;
   bool valid_ = false;
 };

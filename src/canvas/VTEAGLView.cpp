@@ -51,8 +51,8 @@ int gCanvasCount = 0;
 int VTEAGLView::liveCanvasCount() { return gCanvasCount; }
 const VTEAGLView* VTEAGLView::currentCanvas() { return gCurrentCanvas; }
 
-std::unique_ptr<VTEAGLView> VTEAGLView::create(gfx::Rect frame) {
-  std::unique_ptr<VTEAGLView> view(new VTEAGLView(frame));
+std::shared_ptr<VTEAGLView> VTEAGLView::create(gfx::Rect frame) {
+  std::shared_ptr<VTEAGLView> view(new VTEAGLView(frame));
   if (!view->isValid()) return nullptr;
   return view;
 }
@@ -104,14 +104,9 @@ void VTEAGLView::layoutSubviews() {
   setDensityFactor(densityFactor_);
 }
 
-void VTEAGLView::setFrame(gfx::Rect frame) {
-  EAGLView::setFrame(frame);
-  updateSettings();
-  setDensityFactor(densityFactor_);
-}
-
-void VTEAGLView::setBounds(gfx::Rect bounds) {
-  EAGLView::setBounds(bounds);
+void VTEAGLView::boundsSizeChanged(ui::Size oldSize) {
+  EAGLView::boundsSizeChanged(oldSize);
+  if (!shaderObject()) return;
   updateSettings();
   setDensityFactor(densityFactor_);
 }

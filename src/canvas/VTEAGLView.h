@@ -19,14 +19,12 @@ class VTEAGLView : public EAGLView {
  public:
   static constexpr unsigned kDefaultShapesMark = 799;
 
-  static std::unique_ptr<VTEAGLView> create(gfx::Rect frame);
+  static std::shared_ptr<VTEAGLView> create(gfx::Rect frame);
   ~VTEAGLView() override;
 
   void loadData();
   void updateSettings();
   void layoutSubviews() override;
-  void setFrame(gfx::Rect frame) override;
-  void setBounds(gfx::Rect bounds) override;
 
   // Brush settings.
   virtual void setBrushType(int type);
@@ -127,6 +125,8 @@ class VTEAGLView : public EAGLView {
 
  protected:
   explicit VTEAGLView(gfx::Rect frame, float contentScaleFactor = 1.0f);
+  // The dab spacing follows the scales, which follow the view's size.
+  void boundsSizeChanged(ui::Size oldSize) override;
   // The base size rule: (2, size, autoresize). Subclasses with their own
   // rules override this, not setBrushSize.
   virtual void applyBrushSize(float size);

@@ -102,7 +102,7 @@ class BlendTest : public testing_support::SandboxTest {
     result = readAll(*canvas);
     return result.at(192, 144);
   }
-  std::unique_ptr<VTEAGLView> canvas;
+  std::shared_ptr<VTEAGLView> canvas;
   Pixels result;
 };
 

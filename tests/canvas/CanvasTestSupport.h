@@ -15,7 +15,7 @@ constexpr float kPageWidth = 384, kPageHeight = 288;
 
 // A brush canvas whose backing is the page times the scale and whose frame is
 // the page, as the editor sets one up.
-inline std::unique_ptr<VTEAGLView> makeCanvas(float scale) {
+inline std::shared_ptr<VTEAGLView> makeCanvas(float scale) {
   auto canvas = VTEAGLView::create({0, 0, kPageWidth * scale, kPageHeight * scale});
   if (canvas) canvas->setFrame({0, 0, kPageWidth, kPageHeight});
   return canvas;

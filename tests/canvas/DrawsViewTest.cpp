@@ -54,7 +54,7 @@ class DrawsViewTest : public testing_support::SandboxTest {
   void TearDown() override { ZTDataModel::resetSharedInstanceForTesting(); }
   static ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
 
-  std::unique_ptr<DrawsView> make(float scale) {
+  std::shared_ptr<DrawsView> make(float scale) {
     auto view = DrawsView::initDrawViewWithScaleFactor(scale);
     if (view) view->setAutoMark(true);
     return view;

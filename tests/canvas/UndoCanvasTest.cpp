@@ -25,7 +25,7 @@ class CanvasUndoTest : public testing_support::SandboxTest, public ::testing::Wi
     const float x = 20 + static_cast<float>((k * 37) % 340), y = 20 + static_cast<float>((k * 53) % 240);
     stroke(*canvas, {x, y}, {x + 15, y + 10}, 4);
   }
-  std::unique_ptr<VTEAGLView> canvas;
+  std::shared_ptr<VTEAGLView> canvas;
 };
 
 struct Recorder : EAGLViewDelegate {

@@ -46,6 +46,7 @@ gfx::Image GLLayer::readPicture() const {
 
 void GLLayer::present() {
   ++presents_;
+  if (observer_) observer_();
   if (handler_) handler_(readPicture());
 }
 

@@ -20,6 +20,9 @@ class GLLayer {
   // Receives each presented picture: rows top-down, premultiplied, scale =
   // the layer's contents scale. Runs inside present, with the context current.
   using PresentHandler = std::function<void(const gfx::Image&)>;
+  // Told of each present without the pixels, before the handler: for a
+  // viewer that reads the picture itself, only when it shows it.
+  using PresentObserver = std::function<void()>;
 
   GLLayer() = default;
   GLLayer(float widthPoints, float heightPoints, float contentsScale = 1.0f);
@@ -43,6 +46,7 @@ class GLLayer {
 
   void setPresentHandler(PresentHandler handler) { handler_ = std::move(handler); }
   bool hasPresentHandler() const { return static_cast<bool>(handler_); }
+  void setPresentObserver(PresentObserver observer) { observer_ = std::move(observer); }
   // Number of presents so far.
   std::uint64_t presentCount() const { return presents_; }
 
@@ -61,6 +65,7 @@ class GLLayer {
   int storageWidth_ = 0, storageHeight_ = 0;
   std::uint64_t presents_ = 0;
   PresentHandler handler_;
+  PresentObserver observer_;
 };
 
 }  // namespace glx

@@ -12,13 +12,35 @@ GLView::GLView(const Rect& frame, float contentsScale) : View(frame) {
   setOpaque(true);
 }
 
-GLView::~GLView() { layer_->setPresentHandler({}); }
+GLView::~GLView() {
+  layer_->setPresentHandler({});
+  layer_->setPresentObserver({});
+}
 
 void GLView::setContentsScale(float s) { layer_->setContentsScale(s); }
 
 void GLView::present(gfx::Image picture) {
   presented_ = std::make_shared<const gfx::Image>(std::move(picture));
+  stale_ = false;
   ++presents_;
+}
+
+void GLView::readPicturesOnDemand() {
+  layer_->setPresentHandler({});
+  layer_->setPresentObserver([this] {
+    stale_ = true;
+    ++presents_;
+  });
+}
+
+const std::shared_ptr<const gfx::Image>& GLView::presentedImage() {
+  if (stale_) {
+    stale_ = false;
+    if (std::optional<gfx::Image> picture = readPresentedPicture()) {
+      presented_ = std::make_shared<const gfx::Image>(std::move(*picture));
+    }
+  }
+  return presented_;
 }
 
 void GLView::boundsSizeChanged(Size oldSize) {
@@ -27,7 +49,7 @@ void GLView::boundsSizeChanged(Size oldSize) {
 }
 
 void GLView::drawLayerContent(Compositor& compositor, const Geometry& g) {
-  if (presented_) compositor.drawImage(presented_, g.bounds);
+  if (const auto& picture = presentedImage()) compositor.drawImage(picture, g.bounds);
 }
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 // view's transform, alpha and clipping like any other content. Pixels can
 // also be handed in directly (present()), which is all the compositor needs.
 #include <memory>
+#include <optional>
 
 #include "platform/gl/GLLayer.h"
 #include "platform/ui/View.h"
@@ -23,10 +24,18 @@ class GLView : public View {
   // A presented picture: rows top-down, premultiplied (or straight, as the
   // image says). The latest one is shown until the next.
   void present(gfx::Image picture);
-  const std::shared_ptr<const gfx::Image>& presentedImage() const { return presented_; }
+  // The picture shown now (read from the layer first when it is stale).
+  const std::shared_ptr<const gfx::Image>& presentedImage();
   std::uint64_t presentCount() const { return presents_; }
 
  protected:
+  // For a view that owns the context its layer draws with: a present only
+  // marks the shown picture stale, and readPresentedPicture() fetches it
+  // once, when the view is next composed. A drawing canvas presents after
+  // every batch of dabs, far more often than the screen is composed.
+  void readPicturesOnDemand();
+  virtual std::optional<gfx::Image> readPresentedPicture() { return std::nullopt; }
+
   void drawLayerContent(Compositor& compositor, const Geometry& g) override;
   void boundsSizeChanged(Size oldSize) override;
 
@@ -34,6 +43,7 @@ class GLView : public View {
   std::unique_ptr<glx::GLLayer> layer_;
   std::shared_ptr<const gfx::Image> presented_;
   std::uint64_t presents_ = 0;
+  bool stale_ = false;
 };
 
 }  // namespace ui
