@@ -102,10 +102,12 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   bool undo() override;
   bool redo() override;
 
-  // --- page files of the model's current page
-  void writeToFileForLay(int position);
-  void writeSnapAndIconImage(int position);
-  void writeToFileForBackground();
+  // --- page files of the model's current page. NO when a file could not be
+  // written (logged); `operated` then stays set, so the next call writes the
+  // page again. YES when everything was written or nothing had changed.
+  bool writeToFileForLay(int position);
+  bool writeSnapAndIconImage(int position);
+  bool writeToFileForBackground();
 
   // --- touches from the responder chain, through the canvas-touch adaptor
   void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;

@@ -21,11 +21,24 @@ gfx::Rect whole(const gfx::Context& ctx) {
 
 }  // namespace
 
-bool PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
+fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
   std::optional<fd::Data> bytes = gfx::encodePNG(image, kEncoding);
-  if (!bytes) return false;
-  return fd::files::writeFileAtomically(path, *bytes);
+  if (!bytes) return fd::fail("cannot encode the picture for " + path.string());
+  if (!fd::files::writeFileAtomically(path, *bytes)) return fd::fail("cannot write " + path.string());
+  return {};
 }
+
+namespace {
+
+// The first failure of several writes, all of which are tried.
+fd::Status firstFailure(std::initializer_list<const fd::Status*> results) {
+  for (const fd::Status* r : results) {
+    if (!r->ok()) return r->failure();
+  }
+  return {};
+}
+
+}  // namespace
 
 gfx::Image PageFiles::composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
   gfx::Context ctx = pageContext(kSnapshotWidth, kSnapshotHeight);
@@ -42,8 +55,8 @@ gfx::Image PageFiles::makeIcon(const gfx::Image& picture, float scale) {
   return ctx.makeImage();
 }
 
-void PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
-                                     float scale) {
+fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
+                                           float scale) {
   std::array<std::optional<gfx::Image>, 2> read;
   std::array<const gfx::Image*, 2> layers{nullptr, nullptr};
   for (int i = 0; i < 2; ++i) {
@@ -56,25 +69,34 @@ void PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position, cons
   }
   const gfx::Image snapshot = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
   // Each file waits for its own flush to disk; the two flushes overlap.
-  std::future<void> snapshotWrite = std::async(std::launch::async, [&] {
-    if (targets.snapshot) writePNG(*targets.snapshot, snapshot);
+  std::future<fd::Status> snapshotWrite = std::async(std::launch::async, [&]() -> fd::Status {
+    if (targets.snapshot) return writePNG(*targets.snapshot, snapshot);
+    return {};
   });
-  if (targets.icon) writePNG(*targets.icon, makeIcon(snapshot, scale));
-  snapshotWrite.get();
+  fd::Status icon;
+  if (targets.icon) icon = writePNG(*targets.icon, makeIcon(snapshot, scale));
+  const fd::Status snap = snapshotWrite.get();
+  return firstFailure({&snap, &icon});
 }
 
-void PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale) {
+fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale) {
   // The layer file (the largest encode) is written beside the snapshot work,
   // which only reads the same picture; the call returns when all are written.
-  std::future<void> layerWrite = std::async(std::launch::async, [&] {
-    if (position >= 1 && position <= 2 && targets.layers[position - 1]) writePNG(*targets.layers[position - 1], layer);
+  std::future<fd::Status> layerWrite = std::async(std::launch::async, [&]() -> fd::Status {
+    if (position >= 1 && position <= 2 && targets.layers[position - 1]) {
+      return writePNG(*targets.layers[position - 1], layer);
+    }
+    return {};
   });
-  writeSnapshotAndIcon(layer, position, targets, scale);
-  layerWrite.get();
+  const fd::Status frame = writeSnapshotAndIcon(layer, position, targets, scale);
+  const fd::Status own = layerWrite.get();
+  return firstFailure({&own, &frame});
 }
 
-void PageFiles::writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
-                                float scale) {
-  if (image) writePNG(*image, background);
-  if (icon) writePNG(*icon, makeIcon(background, scale));
+fd::Status PageFiles::writeBackground(const gfx::Image& background, const OptionalPath& image,
+                                      const OptionalPath& icon, float scale) {
+  fd::Status picture, small;
+  if (image) picture = writePNG(*image, background);
+  if (icon) small = writePNG(*icon, makeIcon(background, scale));
+  return firstFailure({&picture, &small});
 }

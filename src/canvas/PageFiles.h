@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/foundation/Expected.h"
 #include "platform/graphics/Image.h"
 
 class PageFiles {
@@ -30,9 +31,9 @@ class PageFiles {
     OptionalPath icon;
   };
 
-  // PNG written to a temporary file and renamed; false (old file untouched)
-  // when the picture cannot be encoded or written.
-  static bool writePNG(const std::filesystem::path& path, const gfx::Image& image);
+  // PNG written to a temporary file and renamed; a failure (old file
+  // untouched) when the picture cannot be encoded or written.
+  static fd::Status writePNG(const std::filesystem::path& path, const gfx::Image& image);
 
   // Layer 1, then layer 2 over it, each only when given and open, scaled into
   // 384 x 288 pixels. No background.
@@ -42,11 +43,12 @@ class PageFiles {
 
   // The edited layer's file, then the snapshot and icon of its frame. The
   // other layer is read from its file; a file that cannot be read is left
-  // out of the snapshot.
-  static void writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale);
+  // out of the snapshot. Every file is tried; the first failure is reported.
+  static fd::Status writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale);
   // Only the snapshot and the icon, with `layer` standing for the given
   // position.
-  static void writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets, float scale);
-  static void writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
-                              float scale);
+  static fd::Status writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
+                                         float scale);
+  static fd::Status writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
+                                    float scale);
 };

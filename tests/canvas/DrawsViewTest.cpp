@@ -564,6 +564,36 @@ TEST_F(DrawsViewTest, PageFilesOfTheCurrentPage) {
   EXPECT_FALSE(v->operated());
 }
 
+TEST_F(DrawsViewTest, AFailedPageWriteIsReportedAndWrittenAgainLater) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  const auto layer = *model().prjDataModel()->layFullPathAtPage(1, false, 2);
+  stroke(*v, {50, 50}, {300, 200});
+  // The layer's place is taken by a folder: the write fails.
+  std::filesystem::create_directories(layer);
+  EXPECT_FALSE(v->writeToFileForLay(2));
+  EXPECT_TRUE(v->operated()) << "the page is still unsaved";
+  std::filesystem::remove(layer);
+  EXPECT_TRUE(v->writeToFileForLay(2)) << "the next call writes it";
+  EXPECT_FALSE(v->operated());
+  const auto picture = gfx::readPNG(layer);
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_EQ(picture->pixelWidth(), 384);
+  EXPECT_TRUE(v->writeToFileForLay(2)) << "nothing changed: nothing to write, nothing failed";
+
+  const std::string name = "US20240101120000000";
+  model().extendDataModel().setBackgroundName(name);
+  const auto background = *model().backgroundFullPathWithBackgroundName(name);
+  std::filesystem::create_directories(background);
+  stroke(*v, {50, 50}, {300, 200});
+  EXPECT_FALSE(v->writeToFileForBackground());
+  EXPECT_TRUE(v->operated());
+  std::filesystem::remove(background);
+  EXPECT_TRUE(v->writeToFileForBackground());
+  EXPECT_FALSE(v->operated());
+  EXPECT_TRUE(std::filesystem::exists(background));
+}
+
 TEST_F(DrawsViewTest, BackgroundFilesOnlyAfterAChange) {
   auto v = make(2);
   ASSERT_NE(v, nullptr);

@@ -48,7 +48,7 @@ class PageFilesTest : public testing_support::SandboxTest {
 TEST_F(PageFilesTest, SizesAtScaleOneAndTwo) {
   for (float scale : {1.0f, 2.0f}) {
     const int w = static_cast<int>(384 * scale), h = static_cast<int>(288 * scale);
-    PageFiles::writeLayer(layerPicture(w, h, 255, 0, 0, h), 2, targets(), scale);
+    EXPECT_TRUE(PageFiles::writeLayer(layerPicture(w, h, 255, 0, 0, h), 2, targets(), scale).ok());
     const gfx::Image layer = read(root() / "fore.png");
     EXPECT_EQ(layer.pixelWidth(), w);
     EXPECT_EQ(layer.pixelHeight(), h);
@@ -69,7 +69,7 @@ TEST_F(PageFilesTest, LayerFileKeepsThePixelsExactly) {
     std::uint8_t* p = layer.pixel(x, 300);
     p[0] = 60, p[1] = 0, p[2] = 13, p[3] = 128;
   }
-  PageFiles::writeLayer(layer, 1, targets(), 2);
+  EXPECT_TRUE(PageFiles::writeLayer(layer, 1, targets(), 2).ok());
   gfx::Image back = read(root() / "mid.png");
   back.premultiply();
   EXPECT_EQ(back.bytes(), layer.bytes());
@@ -94,15 +94,15 @@ TEST_F(PageFilesTest, EveryFastEncodingIsLossless) {
 TEST_F(PageFilesTest, SnapshotComposesOnlyOpenLayersInOrder) {
   auto t = targets();
   // The middle ground is red everywhere; the foreground blue on its top half.
-  PageFiles::writeLayer(layerPicture(768, 576, 255, 0, 0, 576), 1, t, 2);
-  PageFiles::writeLayer(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2);
+  EXPECT_TRUE(PageFiles::writeLayer(layerPicture(768, 576, 255, 0, 0, 576), 1, t, 2).ok());
+  EXPECT_TRUE(PageFiles::writeLayer(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2).ok());
   gfx::Image snap = read(*t.snapshot);
   EXPECT_EQ(snap.pixel(10, 10)[2], 255) << "the foreground lies over the middle ground";
   EXPECT_EQ(snap.pixel(10, 10)[0], 0);
   EXPECT_EQ(snap.pixel(10, 280)[0], 255);
 
   t.layerOpen = {false, true};
-  PageFiles::writeSnapshotAndIcon(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2);
+  EXPECT_TRUE(PageFiles::writeSnapshotAndIcon(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2).ok());
   snap = read(*t.snapshot);
   EXPECT_EQ(snap.pixel(10, 10)[2], 255);
   EXPECT_EQ(snap.pixel(10, 280)[3], 0) << "a closed middle ground is left out";
@@ -111,7 +111,7 @@ TEST_F(PageFilesTest, SnapshotComposesOnlyOpenLayersInOrder) {
   EXPECT_EQ(icon.pixel(5, 5)[2], 255);
 
   t.layerOpen = {true, false};
-  PageFiles::writeSnapshotAndIcon(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2);
+  EXPECT_TRUE(PageFiles::writeSnapshotAndIcon(layerPicture(768, 576, 0, 0, 255, 288), 2, t, 2).ok());
   snap = read(*t.snapshot);
   EXPECT_EQ(snap.pixel(10, 10)[0], 255) << "a closed edited layer is left out too";
   EXPECT_TRUE(fs::exists(root() / "fore.png"));
@@ -119,18 +119,18 @@ TEST_F(PageFilesTest, SnapshotComposesOnlyOpenLayersInOrder) {
 
 TEST_F(PageFilesTest, MissingOrBrokenOtherLayerIsLeftOut) {
   auto t = targets();
-  PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  EXPECT_TRUE(PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
   gfx::Image snap = read(*t.snapshot);
   EXPECT_EQ(snap.pixel(10, 10)[1], 255);
   EXPECT_EQ(snap.pixel(10, 200)[3], 0) << "no middle-ground file: only the foreground";
 
   std::ofstream(root() / "mid.png") << "not a picture";
-  PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  EXPECT_TRUE(PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
   snap = read(*t.snapshot);
   EXPECT_EQ(snap.pixel(10, 200)[3], 0);
 
   t.layers[0].reset();  // a frame without a middle-ground layer
-  PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  EXPECT_TRUE(PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
   EXPECT_EQ(read(*t.snapshot).pixel(10, 10)[1], 255);
 }
 
@@ -151,8 +151,28 @@ TEST_F(PageFilesTest, FailedWriteKeepsThePreviousFile) {
   EXPECT_TRUE(leftovers.empty()) << leftovers.front();
 }
 
+TEST_F(PageFilesTest, AFileThatCannotBeWrittenIsReported) {
+  PageFiles::FrameTargets t = targets();
+  // The layer's place is taken by a folder: its file cannot be replaced.
+  fs::create_directories(*t.layers[1]);
+  const fd::Status layer = PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1);
+  ASSERT_FALSE(layer.ok());
+  EXPECT_NE(layer.error().find(t.layers[1]->filename().string()), std::string::npos) << layer.error();
+  EXPECT_TRUE(fs::exists(*t.snapshot)) << "the other files are still written";
+  fs::remove(*t.layers[1]);
+  EXPECT_TRUE(PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
+
+  fs::remove(*t.icon);
+  fs::create_directories(*t.icon);
+  EXPECT_FALSE(PageFiles::writeSnapshotAndIcon(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
+  const fs::path icon = root() / "bgIcon.png";
+  fs::create_directories(icon);
+  EXPECT_FALSE(PageFiles::writeBackground(layerPicture(384, 288, 9, 9, 9, 288), root() / "bg.png", icon, 1).ok());
+  EXPECT_TRUE(fs::exists(root() / "bg.png"));
+}
+
 TEST_F(PageFilesTest, BackgroundAndItsIcon) {
-  PageFiles::writeBackground(layerPicture(768, 576, 9, 9, 9, 576), root() / "bg.png", root() / "bgIcon.png", 2);
+  EXPECT_TRUE(PageFiles::writeBackground(layerPicture(768, 576, 9, 9, 9, 576), root() / "bg.png", root() / "bgIcon.png", 2).ok());
   EXPECT_EQ(read(root() / "bg.png").pixelWidth(), 768);
   const gfx::Image icon = read(root() / "bgIcon.png");
   EXPECT_EQ(icon.pixelWidth(), 216);
