@@ -132,7 +132,8 @@ void DrawsView::applyBrushSize(float size) {
 void DrawsView::reflushSettings() {
   setBrushTypeIndex(brushTypeIndex());
   setBrushColor(brushColor());
-  // The size the user asked for, not the engine's derived slow-speed size:
-  // re-applying that through the size rule would shrink types 4 and 5.
-  setBrushSize(std::trunc(requestedBrushSize()));
+  // The sizes as they stand. Sending the slow-speed size back through the
+  // size rule would shrink types 4 and 5, and re-sending the last size asked
+  // for would undo the sizes that a row of the brush table set itself.
+  setMaxSpeedSize(static_cast<int>(sizeMax()), static_cast<int>(sizeMin()), enableAutoresize());
 }

@@ -268,6 +268,51 @@ TEST_F(DrawsViewTest, SizeRuleByBrushType) {
   EXPECT_EQ(v->sizeMin(), 20);
 }
 
+// Re-applying the settings changes nothing: not the sizes a row of the
+// brush table set itself, nor the ones a size asked for gave.
+TEST_F(DrawsViewTest, ReflushKeepsEveryRowsSizes) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  struct Sizes {
+    float max, min, brush;
+    bool autoResize;
+    int index;
+    bool operator==(const Sizes&) const = default;
+  };
+  auto now = [&] { return Sizes{v->sizeMax(), v->sizeMin(), v->brushSize(), v->enableAutoresize(), v->brushTypeIndex()}; };
+  const gfx::Color colour{0.1f, 0.5f, 0.9f, 1};
+  v->setBrushColor(colour);
+  for (int type = -1; type <= 8; ++type) {
+    SCOPED_TRACE(type);
+    v->setBrushType(type);
+    const Sizes row = now();
+    v->reflushSettings();
+    EXPECT_EQ(now(), row) << "the row's own sizes";
+    for (float asked : {12.0f, 50.0f, 63.7f}) {
+      v->setBrushSize(asked);
+      const Sizes sized = now();
+      v->reflushSettings();
+      EXPECT_EQ(now(), sized) << asked;
+      v->reflushSettings();
+      EXPECT_EQ(now(), sized) << "twice: " << asked;
+    }
+    EXPECT_EQ(v->brushColor(), colour);
+  }
+  // The rows' own sizes, for the record.
+  v->setBrushType(1);
+  v->reflushSettings();
+  EXPECT_EQ(v->sizeMax(), 2);
+  EXPECT_EQ(v->sizeMin(), 36);
+  v->setBrushType(7);
+  v->reflushSettings();
+  EXPECT_EQ(v->sizeMax(), 64);
+  EXPECT_EQ(v->sizeMin(), 64);
+  v->setBrushType(0);
+  v->reflushSettings();
+  EXPECT_EQ(v->sizeMax(), 10);
+  EXPECT_EQ(v->sizeMin(), 64);
+}
+
 TEST_F(DrawsViewTest, PinchPastThreeTimesSnapsToThreeTimesAboutTheSameCentre) {
   auto v = make(2);
   ASSERT_NE(v, nullptr);
