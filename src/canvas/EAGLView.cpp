@@ -223,11 +223,9 @@ void EAGLView::touchesEnded(gfx::Point location) {
   if (delegate_ != nullptr) delegate_->eaglViewDidTouchEnd(this);
 }
 
-void EAGLView::touchesCancelled(gfx::Point /*location*/) {
-  if (!strokeActive_) return;
-  cancelStroke();
-  if (delegate_ != nullptr) delegate_->eaglViewDidTouchEnd(this);
-}
+// A cancelled finger ends its stroke as a lift at the same place does: the
+// stroke keeps its last segment and its undo step.
+void EAGLView::touchesCancelled(gfx::Point location) { touchesEnded(location); }
 
 namespace {
 // Any one finger of the set: the first the adaptor gives.

@@ -82,7 +82,7 @@ class EAGLView : public ES2Renderer {
 
   // Touch entry: location in view points with the origin at the top left, as
   // the UI reports it. A move or end reaches the stroke calls only after a
-  // begin of this canvas; a cancel ends the stroke without drawing.
+  // begin of this canvas; a cancel ends the stroke as a lift there does.
   // Non-finite locations are dropped.
   virtual void touchesBegan(gfx::Point location);
   virtual void touchesMoved(gfx::Point location);
@@ -109,7 +109,7 @@ class EAGLView : public ES2Renderer {
   explicit EAGLView(gfx::Rect frame, float contentScaleFactor = 1.0f);
   // The renderer follows the view's size.
   void boundsSizeChanged(ui::Size oldSize) override;
-  // Called when a stroke ends without its end call (cancel).
+  // Called when a stroke ends without its end call (a second finger).
   virtual void strokeDidCancel() {}
   void notifyAvailability(bool couldUndo, bool couldRedo);
   void setEdited(bool e) { edited_ = e; }

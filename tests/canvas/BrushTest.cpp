@@ -225,21 +225,33 @@ TEST_F(CanvasTouchTest, MovesAndEndsWithoutABeginNeverDraw) {
   EXPECT_EQ(readAll(*canvas), blank);
 }
 
-TEST_F(CanvasTouchTest, CancelEndsTheStrokeWithoutDrawingItsEnd) {
-  auto canvas = makeCanvas(1);
-  ASSERT_NE(canvas, nullptr);
-  canvas->setAutoMark(true);
-  canvas->touchesBegan({50, 50});
-  canvas->touchesMoved({80, 50});
-  canvas->touchesMoved({110, 50});
-  const Pixels drawn = readAll(*canvas);
-  canvas->touchesCancelled({200, 50});
-  EXPECT_EQ(readAll(*canvas), drawn);
-  EXPECT_FALSE(canvas->strokeActive());
-  EXPECT_TRUE(canvas->canUndo());  // what was drawn is one undo step
-  canvas->touchesMoved({200, 100});
-  canvas->touchesEnded({220, 100});
-  EXPECT_EQ(readAll(*canvas), drawn);
+TEST_F(CanvasTouchTest, CancelEndsTheStrokeAsALiftDoes) {
+  auto lifted = makeCanvas(1);
+  auto cancelled = makeCanvas(1);
+  ASSERT_TRUE(lifted && cancelled);
+  Pixels beforeEnd;
+  for (auto* c : {lifted.get(), cancelled.get()}) {
+    dab_random::seed(11);
+    c->setAutoMark(true);
+    c->touchesBegan({50, 50});
+    c->touchesMoved({80, 50});
+    c->touchesMoved({110, 50});
+    if (c == lifted.get()) {
+      c->touchesEnded({200, 50});
+    } else {
+      beforeEnd = readAll(*c);
+      c->touchesCancelled({200, 50});
+    }
+  }
+  // The end segment is drawn, as for a lift at the same place.
+  EXPECT_NE(readAll(*cancelled), beforeEnd);
+  EXPECT_EQ(readAll(*cancelled), readAll(*lifted));
+  EXPECT_FALSE(cancelled->strokeActive());
+  EXPECT_TRUE(cancelled->canUndo());  // the whole stroke is one undo step
+  const Pixels drawn = readAll(*cancelled);
+  cancelled->touchesMoved({200, 100});
+  cancelled->touchesEnded({220, 100});
+  EXPECT_EQ(readAll(*cancelled), drawn) << "the stroke is over";
 }
 
 TEST_F(CanvasTouchTest, NonFinitePointsAreDropped) {

@@ -101,3 +101,20 @@ TEST_F(CanvasViewTreeTest, LassoAboveTheCanvasTakesItsTouches) {
   host->drag({300, 100}, {400, 200}, 8);
   EXPECT_TRUE(canvas->operated());
 }
+
+TEST_F(CanvasViewTreeTest, ACancelledFingerEndsItsStrokeWhereItWas) {
+  host->touchDown(1, {100, 100});
+  for (float x : {125.0f, 150.0f, 175.0f}) host->touchMove(1, {x, 100});
+  host->touchCancel(1);
+  EXPECT_FALSE(canvas->strokeActive());
+  EXPECT_TRUE(canvas->canUndo()) << "the stroke is one undo step";
+  // The stroke reaches the finger's last place, page (127, 84): backing
+  // pixels from the bottom at twice that.
+  const int w = canvas->backingWidth(), h = canvas->backingHeight();
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(w) * h * 4);
+  canvas->readData(pixels.data(), {0, 0, static_cast<float>(w), static_cast<float>(h)});
+  int painted = 0;
+  for (int y = 2 * (288 - 84) - 2; y <= 2 * (288 - 84) + 2; ++y)
+    for (int x = 2 * 127 - 2; x <= 2 * 127 + 2; ++x) painted += pixels[(static_cast<std::size_t>(y) * w + x) * 4 + 3] > 0;
+  EXPECT_GT(painted, 0);
+}
