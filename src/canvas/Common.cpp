@@ -65,16 +65,16 @@ bool Common::useTexture(const TextureObject* texture, GLenum unit) {
   return false;
 }
 
-void Common::bindTextureAtPosition(GLenum unit, GLuint* texID) {
+void Common::bindTextureAtPosition(GLenum unit, glx::TextureHandle& texture) {
   glActiveTexture(unit);
-  if (*texID == 0) {
-    glGenTextures(1, texID);
-    glBindTexture(GL_TEXTURE_2D, *texID);
+  if (!texture) {
+    texture = glx::TextureHandle::make();
+    glBindTexture(GL_TEXTURE_2D, texture.get());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   }
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glBindTexture(GL_TEXTURE_2D, *texID);
+  glBindTexture(GL_TEXTURE_2D, texture.get());
 }
 
 void Common::clearWithRed(float r, float g, float b, float a) {

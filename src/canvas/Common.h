@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "platform/gl/Handles.h"
 #include "platform/graphics/Geometry.h"
 
 class ProgramObject;
@@ -34,8 +35,8 @@ class Common {
 
   bool useProgram(const ProgramObject* program);
   bool useTexture(const TextureObject* texture, GLenum unit = GL_TEXTURE0);
-  // Creates the texture (clamped to edge) the first time *texID is 0.
-  void bindTextureAtPosition(GLenum unit, GLuint* texID);
+  // Creates the texture (clamped to edge) the first time it is empty.
+  void bindTextureAtPosition(GLenum unit, glx::TextureHandle& texture);
 
   void clear() { clearWithRed(0, 0, 0, 0); }
   void clearWithRed(float r, float g, float b, float a);

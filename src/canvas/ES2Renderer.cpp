@@ -38,11 +38,11 @@ bool ES2Renderer::framebufferComplete() {
 
 bool ES2Renderer::createBuffer() {
   if (!context_->makeCurrent()) return false;
-  glGenFramebuffers(1, &defaultFramebuffer_);
-  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
-  glGenRenderbuffers(1, &colorRenderbuffer_);
-  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer_);
+  defaultFramebuffer_ = glx::FramebufferHandle::make();
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
+  colorRenderbuffer_ = glx::RenderbufferHandle::make();
+  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_.get());
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer_.get());
   context_->renderbufferStorage(layer());
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &backingWidth_);
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &backingHeight_);
@@ -59,10 +59,8 @@ void ES2Renderer::destoryBuffer() {
   bufferAccessSemaphore_.wait();
   {
     glx::ContextGuard guard(*context_);
-    if (defaultFramebuffer_ != 0) glDeleteFramebuffers(1, &defaultFramebuffer_);
-    defaultFramebuffer_ = 0;
-    if (colorRenderbuffer_ != 0) glDeleteRenderbuffers(1, &colorRenderbuffer_);
-    colorRenderbuffer_ = 0;
+    defaultFramebuffer_.reset();
+    colorRenderbuffer_.reset();
   }
   bufferAccessSemaphore_.signal();
 }
@@ -73,12 +71,12 @@ bool ES2Renderer::resizeFromLayer(glx::GLLayer& layer) {
     bufferAccessSemaphore_.signal();
     return false;
   }
-  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_.get());
   context_->renderbufferStorage(layer);
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &backingWidth_);
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &backingHeight_);
   bufferAccessSemaphore_.signal();
-  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
   recomputeScales();
   return framebufferComplete();
 }
@@ -124,24 +122,24 @@ gfx::Rect ES2Renderer::rectWithBufferRect(gfx::Rect r) const {
 
 void ES2Renderer::bindForSettings() {
   context_->makeCurrent();
-  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
 }
 
 void ES2Renderer::beginRender() {
   context_->makeCurrent();
-  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
   glViewport(0, 0, backingWidth_, backingHeight_);
 }
 
 void ES2Renderer::beginRenderForLayer(glx::GLLayer& layer) {
   context_->makeCurrent();
   resizeFromLayer(layer);
-  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
   glViewport(0, 0, backingWidth_, backingHeight_);
 }
 
 void ES2Renderer::finishRender() {
-  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_.get());
   context_->presentRenderbuffer();
 }
 
@@ -149,7 +147,7 @@ void ES2Renderer::readData(std::uint8_t* out, gfx::Rect rect) {
   bufferAccessSemaphore_.wait();
   {
     glx::ContextGuard guard(*context_);
-    glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
     glx::readPixels(static_cast<int>(rect.x), static_cast<int>(rect.y), static_cast<int>(rect.width),
                     static_cast<int>(rect.height), out);
   }

@@ -16,6 +16,7 @@
 #include "platform/foundation/Dispatch.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GLLayer.h"
+#include "platform/gl/Handles.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/GLView.h"
 
@@ -94,8 +95,8 @@ class ES2Renderer : public ui::GLView {
   int backingWidth_ = 0, backingHeight_ = 0;
   bool autoBufferResize_ = false;
   double scaleWidth_ = 1, scaleHeight_ = 1;
-  GLuint defaultFramebuffer_ = 0;
-  GLuint colorRenderbuffer_ = 0;
+  glx::FramebufferHandle defaultFramebuffer_;
+  glx::RenderbufferHandle colorRenderbuffer_;
   fd::Semaphore bufferAccessSemaphore_{1};
   bool valid_ = false;
 };

@@ -9,15 +9,6 @@
 ProgramObject::ProgramObject(std::string vertSrc, std::string fragSrc)
     : vertSrc_(std::move(vertSrc)), fragSrc_(std::move(fragSrc)) {}
 
-ProgramObject::ProgramObject(ProgramObject&& o) noexcept
-    : programID_(std::exchange(o.programID_, 0)),
-      vertSrc_(std::move(o.vertSrc_)),
-      fragSrc_(std::move(o.fragSrc_)),
-      attribLoc_(std::move(o.attribLoc_)),
-      uniformLoc_(std::move(o.uniformLoc_)) {}
-
-ProgramObject::~ProgramObject() { destory(); }
-
 ProgramObject ProgramObject::initWithVertShaderName(const std::string& vertName, const std::string& fragName) {
   return ProgramObject(readFile(vertName).value_or(""), readFile(fragName).value_or(""));
 }
@@ -42,15 +33,9 @@ void ProgramObject::loadShadersWithAttribCount(const std::vector<const char*>& a
   attribLoc_.resize(attribNames.size());
   for (std::size_t i = 0; i < attribLoc_.size(); ++i) attribLoc_[i] = static_cast<GLint>(i);
   uniformLoc_.assign(uniformNames.size(), -1);
-  GLuint program = 0;
-  if (BuildProgram(vertSrc_.c_str(), fragSrc_.c_str(), static_cast<int>(attribNames.size()), attribNames.data(),
-                   attribLoc_.data(), static_cast<int>(uniformNames.size()), uniformNames.data(),
-                   uniformLoc_.data(), &program)) {
-    programID_ = program;
-  }
+  BuildProgram(vertSrc_.c_str(), fragSrc_.c_str(), static_cast<int>(attribNames.size()), attribNames.data(),
+               attribLoc_.data(), static_cast<int>(uniformNames.size()), uniformNames.data(), uniformLoc_.data(),
+               &program_);
 }
 
-void ProgramObject::destory() {
-  if (programID_ != 0) glDeleteProgram(programID_);
-  programID_ = 0;
-}
+void ProgramObject::destory() { program_.reset(); }

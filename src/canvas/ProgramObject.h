@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/gl/Handles.h"
+
 class ProgramObject {
  public:
   ProgramObject(std::string vertSrc, std::string fragSrc);
-  ~ProgramObject();
   ProgramObject(const ProgramObject&) = delete;
   ProgramObject& operator=(const ProgramObject&) = delete;
+  ProgramObject(ProgramObject&&) noexcept = default;
+  ProgramObject& operator=(ProgramObject&&) noexcept = default;
 
   // Texts from bundle resources by name, or from files; an unreadable one is empty.
   static ProgramObject initWithVertShaderName(const std::string& vertName, const std::string& fragName);
@@ -25,8 +28,8 @@ class ProgramObject {
                                   const std::vector<const char*>& uniformNames);
   void destory();
 
-  bool isEnabled() const { return programID_ != 0; }
-  GLuint programID() const { return programID_; }
+  bool isEnabled() const { return static_cast<bool>(program_); }
+  GLuint programID() const { return program_.get(); }
   const std::string& vertSrc() const { return vertSrc_; }
   const std::string& fragSrc() const { return fragSrc_; }
   unsigned attribCount() const { return static_cast<unsigned>(attribLoc_.size()); }
@@ -35,10 +38,8 @@ class ProgramObject {
   const std::vector<GLint>& uniformLoc() const { return uniformLoc_; }
   GLint uniform(unsigned index) const { return index < uniformLoc_.size() ? uniformLoc_[index] : -1; }
 
-  ProgramObject(ProgramObject&& o) noexcept;
-
  private:
-  GLuint programID_ = 0;
+  glx::ProgramHandle program_;
   std::string vertSrc_, fragSrc_;
   std::vector<GLint> attribLoc_;
   std::vector<GLint> uniformLoc_;

@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <utility>
 
-GLint CompileShader(GLenum type, GLsizei count, const GLchar* const* texts, GLuint* shader) {
-  GLuint s = glCreateShader(type);
+GLint CompileShader(GLenum type, GLsizei count, const GLchar* const* texts, glx::ShaderHandle* shader) {
+  glx::ShaderHandle owned = glx::ShaderHandle::make(type);
+  const GLuint s = owned.get();
   glShaderSource(s, count, texts, nullptr);
   glCompileShader(s);
   GLint status = 0;
@@ -17,7 +19,7 @@ GLint CompileShader(GLenum type, GLsizei count, const GLchar* const* texts, GLui
     glGetShaderInfoLog(s, sizeof log, nullptr, log);
     std::printf("%s\n", log);
   }
-  *shader = s;
+  *shader = std::move(owned);
   return status;
 }
 
@@ -31,13 +33,14 @@ GLint LinkProgram(GLuint program) {
 
 bool BuildProgram(const char* vertexText, const char* fragmentText, int attribCount, const char* const* attribNames,
                   const GLint* attribLocations, int uniformCount, const char* const* uniformNames,
-                  GLint* uniformLocations, GLuint* program) {
-  GLuint p = glCreateProgram();
-  GLuint vs = 0, fs = 0;
+                  GLint* uniformLocations, glx::ProgramHandle* program) {
+  glx::ProgramHandle owned = glx::ProgramHandle::make();
+  const GLuint p = owned.get();
+  glx::ShaderHandle vs, fs;
   const GLint vsOk = CompileShader(GL_VERTEX_SHADER, 1, &vertexText, &vs);
   const GLint fsOk = CompileShader(GL_FRAGMENT_SHADER, 1, &fragmentText, &fs);
-  glAttachShader(p, vs);
-  glAttachShader(p, fs);
+  glAttachShader(p, vs.get());
+  glAttachShader(p, fs.get());
   for (int i = 0; i < attribCount; ++i) {
     if (attribNames[i] != nullptr && attribNames[i][0] != '\0') {
       glBindAttribLocation(p, static_cast<GLuint>(attribLocations[i]), attribNames[i]);
@@ -51,12 +54,9 @@ bool BuildProgram(const char* vertexText, const char* fragmentText, int attribCo
       uniformLocations[i] = glGetUniformLocation(p, uniformNames[i]);
       if (uniformLocations[i] == -1) std::printf("bind %s error!\n", uniformNames[i]);
     }
-    *program = p;
-  } else {
-    glDeleteProgram(p);
+    *program = std::move(owned);
   }
-  glDeleteShader(vs);
-  glDeleteShader(fs);
+  // The shaders (and a program that failed) are freed on the way out.
   return ok;
 }
 

@@ -36,9 +36,7 @@ RenderObject::RenderObject(unsigned backingWidth, unsigned backingHeight) : Comm
   setRenderSize(drawSize_);
 }
 
-RenderObject::~RenderObject() {
-  if (smudgeTexture_ != 0) glDeleteTextures(1, &smudgeTexture_);
-}
+RenderObject::~RenderObject() = default;
 
 void RenderObject::loadShadersAndTextures() {
   loadShaders();

@@ -119,7 +119,7 @@ class RenderObject : public Common {
   float texSize() const { return texSize_; }
   float destSize() const { return destSize_; }
   // The smudge copy's texture and edge in pixels (0 until smudge is first used).
-  GLuint smudgeTexture() const { return smudgeTexture_; }
+  GLuint smudgeTexture() const { return smudgeTexture_.get(); }
   int smudgeEdge() const { return smudgeEdge_; }
   const TextureObject* atlas(int i) const { return atlases_[static_cast<std::size_t>(i)].get(); }
   const ProgramObject* program() const { return renderProgram_.get(); }
@@ -176,7 +176,7 @@ class RenderObject : public Common {
   float smudgeSoftness_ = 0.5f;
   float pressure_ = 0.5f;
   gfx::Point prePoint_;
-  GLuint smudgeTexture_ = 0;
+  glx::TextureHandle smudgeTexture_;
   int smudgeEdge_ = 0;
   // The copy was taken during this stroke; a stroke that starts drawing at
   // once (a tap) picks up paint before its first dab.

@@ -181,8 +181,8 @@ void RenderObject::drawSmudgeDabs(const gfx::Point* points, const float* sizes, 
 void RenderObject::ensureSmudgeTexture() {
   const int limit = glx::maxTextureSize();
   const int edge = std::clamp(static_cast<int>(destSize_), 1, limit);
-  if (smudgeTexture_ != 0 && edge == smudgeEdge_) return;
-  bindTextureAtPosition(GL_TEXTURE1, &smudgeTexture_);
+  if (smudgeTexture_ && edge == smudgeEdge_) return;
+  bindTextureAtPosition(GL_TEXTURE1, smudgeTexture_);
   // Sampled about 1:1, so no mipmaps are needed.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -198,7 +198,7 @@ void RenderObject::ensureSmudgeTexture() {
 // texture. The parts of the square off the canvas read as transparent.
 void RenderObject::copySmudge(gfx::Point q) {
   ensureSmudgeTexture();
-  bindTextureAtPosition(GL_TEXTURE1, &smudgeTexture_);
+  bindTextureAtPosition(GL_TEXTURE1, smudgeTexture_);
   const int e = smudgeEdge_;
   const int x0 = static_cast<int>(std::lround(q.x / scaleX_ - e / 2.0));
   const int y0 = static_cast<int>(std::lround(q.y / scaleY_ - e / 2.0));

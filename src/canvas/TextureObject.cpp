@@ -85,7 +85,6 @@ std::unique_ptr<TextureObject> TextureObject::initWithData(const std::uint8_t* b
   return t;
 }
 
-TextureObject::~TextureObject() { destoryTexture(); }
 
 const float* TextureObject::vertiesOfTextureIndex(unsigned k) const {
   if (k >= vertiesCount_) k = 0;
@@ -131,8 +130,8 @@ std::vector<std::uint8_t> TextureObject::createTextureDataWithImages(std::span<c
 
 void TextureObject::buildAtlasTexture(const std::vector<std::uint8_t>& pixels, int quality) {
   glActiveTexture(GL_TEXTURE0);
-  glGenTextures(1, &textureID_);
-  glBindTexture(GL_TEXTURE_2D, textureID_);
+  texture_ = glx::TextureHandle::make();
+  glBindTexture(GL_TEXTURE_2D, texture_.get());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -148,8 +147,8 @@ void TextureObject::buildPictureTexture(const std::uint8_t* pixels, int width, i
   const int limit = glx::maxTextureSize();
   if (width > limit || height > limit) return;
   glActiveTexture(GL_TEXTURE0);
-  glGenTextures(1, &textureID_);
-  glBindTexture(GL_TEXTURE_2D, textureID_);
+  texture_ = glx::TextureHandle::make();
+  glBindTexture(GL_TEXTURE_2D, texture_.get());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -161,14 +160,11 @@ void TextureObject::buildPictureTexture(const std::uint8_t* pixels, int width, i
 }
 
 void TextureObject::setFilter(GLenum filter) {
-  if (textureID_ == 0 || filter == filter_) return;
-  glBindTexture(GL_TEXTURE_2D, textureID_);
+  if (!texture_ || filter == filter_) return;
+  glBindTexture(GL_TEXTURE_2D, texture_.get());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
   filter_ = filter;
 }
 
-void TextureObject::destoryTexture() {
-  if (textureID_ != 0) glDeleteTextures(1, &textureID_);
-  textureID_ = 0;
-}
+void TextureObject::destoryTexture() { texture_.reset(); }

@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/gl/Handles.h"
 #include "platform/graphics/Image.h"
 
 class TextureObject {
@@ -35,12 +36,12 @@ class TextureObject {
   // nullptr when the bytes are absent or a side is not positive.
   static std::unique_ptr<TextureObject> initWithData(const std::uint8_t* bytes, int width, int height);
 
-  ~TextureObject();
+  ~TextureObject() = default;
   TextureObject(const TextureObject&) = delete;
   TextureObject& operator=(const TextureObject&) = delete;
 
-  bool isEnabled() const { return textureID_ != 0; }
-  GLuint textureID() const { return textureID_; }
+  bool isEnabled() const { return static_cast<bool>(texture_); }
+  GLuint textureID() const { return texture_.get(); }
   unsigned vertiesCount() const { return vertiesCount_; }
   int pixelWidth() const { return width_; }
   int pixelHeight() const { return height_; }
@@ -59,7 +60,7 @@ class TextureObject {
   void buildAtlasTexture(const std::vector<std::uint8_t>& pixels, int quality);
   void buildPictureTexture(const std::uint8_t* pixels, int width, int height);
 
-  GLuint textureID_ = 0;
+  glx::TextureHandle texture_;
   std::array<float, kMaxCells * kFloatsPerCell> verties_{};
   unsigned vertiesCount_ = 0;
   int width_ = 0, height_ = 0;

@@ -3,29 +3,26 @@
 #include <GLES2/gl2.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/gl/Context.h"
 #include "platform/gl/Display.h"
 #include "platform/gl/GLLayer.h"
+#include "platform/gl/Handles.h"
 #include "platform/gl/Util.h"
 
 namespace {
 
 // A framebuffer with a layer's storage, as a canvas sets one up.
 struct Target {
-  GLuint fbo = 0, rb = 0;
+  glx::FramebufferHandle fbo = glx::FramebufferHandle::make();
+  glx::RenderbufferHandle rb = glx::RenderbufferHandle::make();
   explicit Target(glx::Context& c, glx::GLLayer& layer) {
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glGenRenderbuffers(1, &rb);
-    glBindRenderbuffer(GL_RENDERBUFFER, rb);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
+    glBindRenderbuffer(GL_RENDERBUFFER, rb.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb.get());
     EXPECT_TRUE(c.renderbufferStorage(layer));
-  }
-  ~Target() {
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteRenderbuffers(1, &rb);
   }
 };
 
@@ -74,8 +71,8 @@ TEST(GLContext, GuardRestoresWhateverWasCurrent) {
 TEST(GLContext, SharedContextsSeeEachOthersTextures) {
   auto a = glx::Context::create(2);
   ASSERT_TRUE(a && a->makeCurrent());
-  GLuint tex = 0;
-  glGenTextures(1, &tex);
+  glx::TextureHandle owned = glx::TextureHandle::make();
+  const GLuint tex = owned.get();
   glBindTexture(GL_TEXTURE_2D, tex);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   auto b = glx::Context::create(2, a.get());
@@ -84,6 +81,9 @@ TEST(GLContext, SharedContextsSeeEachOthersTextures) {
   auto c = glx::Context::create(2);
   ASSERT_TRUE(c && c->makeCurrent());
   EXPECT_EQ(glIsTexture(tex), GL_FALSE);
+  ASSERT_TRUE(a->makeCurrent());
+  owned.reset();
+  EXPECT_EQ(glIsTexture(tex), GL_FALSE) << "the handle freed it";
   glx::Context::clearCurrent();
 }
 
@@ -164,10 +164,38 @@ TEST(GLUtil, ReadPixelsIsBottomUpAndTightlyPacked) {
 TEST(GLLayer, PresentWithoutLayerStorageFails) {
   auto c = glx::Context::create(2);
   ASSERT_TRUE(c && c->makeCurrent());
-  GLuint rb = 0;
-  glGenRenderbuffers(1, &rb);
-  glBindRenderbuffer(GL_RENDERBUFFER, rb);
+  glx::RenderbufferHandle rb = glx::RenderbufferHandle::make();
+  glBindRenderbuffer(GL_RENDERBUFFER, rb.get());
   EXPECT_FALSE(c->presentRenderbuffer());
-  glDeleteRenderbuffers(1, &rb);
+  rb.reset();
   glx::Context::clearCurrent();
+}
+
+// A layer that goes away while its renderbuffer lives on is no longer
+// presented to (nothing is left pointing at it).
+TEST(GLLayer, ALayerGoneIsForgottenByItsContext) {
+  auto c = glx::Context::create(2);
+  ASSERT_TRUE(c && c->makeCurrent());
+  int presents = 0;
+  {
+    auto layer = std::make_unique<glx::GLLayer>(4, 4, 1);
+    layer->setPresentObserver([&] { ++presents; });
+    Target t(*c, *layer);
+    EXPECT_TRUE(c->presentRenderbuffer());
+    EXPECT_EQ(presents, 1);
+    layer.reset();
+    EXPECT_FALSE(c->presentRenderbuffer());
+    EXPECT_EQ(presents, 1);
+  }
+  // A layer outliving its context is simply forgotten too.
+  auto other = glx::Context::create(2);
+  ASSERT_TRUE(other && other->makeCurrent());
+  glx::GLLayer survivor(2, 2, 1);
+  {
+    Target t2(*other, survivor);
+    EXPECT_TRUE(other->presentRenderbuffer());
+  }
+  glx::Context::clearCurrent();
+  other.reset();
+  EXPECT_EQ(survivor.presentCount(), 1u);
 }

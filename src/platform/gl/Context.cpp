@@ -55,6 +55,7 @@ Context::~Context() {
   {
     std::lock_guard lock(registryMutex);
     registry().erase(context_);
+    for (auto& [name, layer] : layers()[this]) layer->storageContext_ = nullptr;
     layers().erase(this);
   }
   eglDestroyContext(d, context_);
@@ -90,8 +91,11 @@ bool Context::renderbufferStorage(GLLayer& layer) {
   if (glGetError() != GL_NO_ERROR) return false;
   std::lock_guard lock(registryMutex);
   auto& mine = layers()[this];
-  if (layer.renderbuffer_ != 0) mine.erase(layer.renderbuffer_);
+  if (layer.storageContext_ != nullptr && layer.renderbuffer_ != 0) {
+    layers()[layer.storageContext_].erase(layer.renderbuffer_);
+  }
   layer.renderbuffer_ = static_cast<GLuint>(bound);
+  layer.storageContext_ = this;
   layer.storageWidth_ = w;
   layer.storageHeight_ = h;
   mine[layer.renderbuffer_] = &layer;
@@ -112,6 +116,17 @@ bool Context::presentRenderbuffer() {
   if (layer == nullptr) return false;
   layer->present();
   return true;
+}
+
+void Context::forgetLayer(GLLayer& layer) {
+  std::lock_guard lock(registryMutex);
+  if (layer.storageContext_ == nullptr) return;
+  auto it = layers().find(layer.storageContext_);
+  if (it != layers().end()) {
+    auto entry = it->second.find(layer.renderbuffer_);
+    if (entry != it->second.end() && entry->second == &layer) it->second.erase(entry);
+  }
+  layer.storageContext_ = nullptr;
 }
 
 ContextGuard::ContextGuard(const Context& context)

@@ -37,6 +37,10 @@ class Context {
   bool presentRenderbuffer();
 
  private:
+  friend class GLLayer;
+  // A layer going away leaves no trace in its context's records.
+  static void forgetLayer(GLLayer& layer);
+
   Context(EGLContext c, int apiVersion) : context_(c), apiVersion_(apiVersion) {}
   EGLContext context_;
   int apiVersion_;

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gl/Context.h"
 #include "platform/gl/Util.h"
 
 namespace glx {
 
 GLLayer::GLLayer(float widthPoints, float heightPoints, float contentsScale)
     : width_(widthPoints), height_(heightPoints), scale_(contentsScale) {}
+
+GLLayer::~GLLayer() { Context::forgetLayer(*this); }
 
 void GLLayer::setBounds(float widthPoints, float heightPoints) {
   width_ = widthPoints;

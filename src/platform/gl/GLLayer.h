@@ -26,6 +26,11 @@ class GLLayer {
 
   GLLayer() = default;
   GLLayer(float widthPoints, float heightPoints, float contentsScale = 1.0f);
+  // The context forgets the layer; the renderbuffer itself belongs to the
+  // framebuffer's owner, who frees it through its handle.
+  ~GLLayer();
+  GLLayer(const GLLayer&) = delete;
+  GLLayer& operator=(const GLLayer&) = delete;
 
   void setBounds(float widthPoints, float heightPoints);
   float widthPoints() const { return width_; }
@@ -61,7 +66,10 @@ class GLLayer {
   float width_ = 0, height_ = 0, scale_ = 1.0f;
   bool opaque_ = false;
   bool retained_ = true;
-  GLuint renderbuffer_ = 0;  // storage given by Context::renderbufferStorage
+  // The renderbuffer holding the storage Context::renderbufferStorage gave,
+  // and that context: a name the layer refers to, not one it owns.
+  GLuint renderbuffer_ = 0;
+  Context* storageContext_ = nullptr;
   int storageWidth_ = 0, storageHeight_ = 0;
   std::uint64_t presents_ = 0;
   PresentHandler handler_;
