@@ -1,0 +1,545 @@
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <random>
+#include <set>
+
+#include "net/HTTPRequest.h"
+#include "net/NetTestSupport.h"
+#include "platform/foundation/FileUtil.h"
+
+namespace fs = std::filesystem;
+using net_test::NetTest;
+using net_test::RecordingDelegate;
+
+namespace {
+
+std::string gzip(const std::string& text) {
+  httplib::detail::gzip_compressor compressor;
+  std::string out;
+  compressor.compress(text.data(), text.size(), true, [&](const char* data, std::size_t n) {
+    out.append(data, n);
+    return true;
+  });
+  return out;
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string out(n, '\0');
+  for (char& c : out) c = static_cast<char>(gen() & 0xff);
+  return out;
+}
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Names in the folder: a finished or failed download leaves no partial file.
+std::vector<std::string> folderNames(const fs::path& dir) { return fd::files::contentsOfDirectory(dir); }
+
+}  // namespace
+
+TEST_F(NetTest, PlainGetFinishesWithStatusHeadersAndBody) {
+  std::string method;
+  http.server().Get("/hello", [&](const httplib::Request& req, httplib::Response& res) {
+    method = req.method;
+    res.set_header("X-Answer", "42");
+    res.set_content("hello", "text/plain");
+  });
+  http.start();
+
+  auto request = HTTPRequest::initWithURL(http.url("/hello"));
+  EXPECT_EQ(request->requestMethod(), "GET");
+  EXPECT_EQ(request->timeOutSeconds(), 10);
+  EXPECT_EQ(request->numberOfTimesToRetryOnTimeout(), 0);
+  EXPECT_FALSE(request->downloadDestinationPath());
+  EXPECT_EQ(request->maxBodySize(), 256u << 20);
+  EXPECT_FALSE(request->responseString()) << "nothing before the response";
+
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  ASSERT_EQ(delegate.finished.size(), 1u);
+  EXPECT_EQ(delegate.finished[0], request.get());
+  EXPECT_EQ(method, "GET");
+  EXPECT_EQ(request->responseStatusCode(), 200);
+  EXPECT_FALSE(request->error());
+  EXPECT_EQ(request->responseString(), "hello");
+  // Header names are found whatever their case.
+  ASSERT_TRUE(request->responseHeaders().count("x-answer"));
+  EXPECT_EQ(request->responseHeaders().at("X-ANSWER"), "42");
+}
+
+TEST_F(NetTest, GzipBodyIsAskedForAndInflated) {
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "frame " + std::to_string(i) + "\n";
+  const std::string packed = gzip(text);
+  ASSERT_LT(packed.size(), text.size() / 4);
+  std::string acceptEncoding;
+  http.server().Get("/packed", [&](const httplib::Request& req, httplib::Response& res) {
+    acceptEncoding = req.get_header_value("Accept-Encoding");
+    res.set_header("Content-Encoding", "gzip");
+    res.set_content(packed, "application/octet-stream");
+  });
+  http.start();
+
+  auto request = HTTPRequest::initWithURL(http.url("/packed"));
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  EXPECT_NE(acceptEncoding.find("gzip"), std::string::npos);
+  ASSERT_EQ(delegate.finished.size(), 1u);
+  EXPECT_EQ(request->responseString(), text);
+}
+
+TEST_F(NetTest, TextIsLatin1UnlessTheResponseNamesACharset) {
+  struct Case {
+    const char* path;
+    const char* contentType;
+    std::string body;
+    std::optional<std::string> text;
+  };
+  const Case cases[] = {
+      {"/latin1", "text/plain", "caf\xe9", std::string("caf\xc3\xa9")},
+      {"/utf8", "text/plain; charset=utf-8", "caf\xc3\xa9", std::string("caf\xc3\xa9")},
+      {"/quoted", "text/html; level=1; Charset=\"UTF-8\"", "\xe2\x82\xac", std::string("\xe2\x82\xac")},
+      {"/cp1252", "text/plain; charset=windows-1252", "\x80", std::string("\xe2\x82\xac")},
+      {"/unknown", "text/plain; charset=x-no-such-charset", "\xe9", std::string("\xc3\xa9")},
+      // Bytes that are not UTF-8 under a UTF-8 label give no text at all.
+      {"/bad-utf8", "text/plain; charset=utf-8", "ab\xff", std::nullopt},
+  };
+  for (const Case& c : cases)
+    http.server().Get(c.path, [&c](const httplib::Request&, httplib::Response& res) { res.set_content(c.body, c.contentType); });
+  http.start();
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto request = HTTPRequest::initWithURL(http.url(c.path));
+    RecordingDelegate delegate;
+    runToEnd(request, delegate);
+    EXPECT_EQ(delegate.finished.size(), 1u);
+    EXPECT_EQ(request->responseString(), c.text);
+  }
+}
+
+TEST_F(NetTest, HeadersAreSentOnceWithTheLastValue) {
+  httplib::Headers seen;
+  int hits = 0;
+  http.server().Get("/echo", [&](const httplib::Request& req, httplib::Response& res) {
+    ++hits;
+    seen = req.headers;
+    res.set_content("[]", "application/json");
+  });
+  http.start();
+
+  auto request = HTTPRequest::initWithURL(http.url("/echo"));
+  request->addRequestHeader("Content-Type", "application/json");
+  request->addRequestHeader("Accept", "text/plain");
+  request->addRequestHeader("accept", "application/json");  // the same header: replaces
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  EXPECT_EQ(delegate.finished.size(), 1u);
+  EXPECT_EQ(seen.count("Accept"), 1u);
+  EXPECT_EQ(httplib::detail::get_header_value(seen, "Accept", 0, ""), std::string("application/json"));
+  EXPECT_EQ(httplib::detail::get_header_value(seen, "Content-Type", 0, ""), std::string("application/json"));
+
+  // A value with a line break would smuggle in a header of its own: refused before sending.
+  auto smuggler = HTTPRequest::initWithURL(http.url("/echo"));
+  smuggler->addRequestHeader("X-Note", "a\r\nX-Admin: yes");
+  RecordingDelegate refused;
+  runToEnd(smuggler, refused);
+  ASSERT_EQ(refused.failed.size(), 1u);
+  EXPECT_EQ(smuggler->error()->code, static_cast<int>(HTTPErrorCode::StreamSetUp));
+  EXPECT_EQ(hits, 1);
+}
+
+TEST_F(NetTest, RedirectChainIsFollowedAndALoopEndsWithTooManyRedirects) {
+  int loopHits = 0;
+  http.server().Get("/a", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/b", 302); });
+  http.server().Get("/b", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/c", 301); });
+  http.server().Get("/c", [](const httplib::Request&, httplib::Response& res) { res.set_content("arrived", "text/plain"); });
+  http.server().Get("/loop", [&](const httplib::Request&, httplib::Response& res) {
+    ++loopHits;
+    res.set_redirect("/loop", 302);
+  });
+  http.server().Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect("file:///etc/passwd", 302);
+  });
+  http.start();
+
+  auto chain = HTTPRequest::initWithURL(http.url("/a"));
+  RecordingDelegate chainDelegate;
+  runToEnd(chain, chainDelegate);
+  ASSERT_EQ(chainDelegate.finished.size(), 1u);
+  EXPECT_EQ(chain->responseStatusCode(), 200);
+  EXPECT_EQ(chain->responseString(), "arrived");
+  EXPECT_FALSE(chain->responseHeaders().count("Location")) << "headers of the last response only";
+
+  auto loop = HTTPRequest::initWithURL(http.url("/loop"));
+  RecordingDelegate loopDelegate;
+  runToEnd(loop, loopDelegate);
+  ASSERT_EQ(loopDelegate.failed.size(), 1u);
+  EXPECT_EQ(loop->error()->domain, "HTTPRequestErrorDomain");
+  EXPECT_EQ(loop->error()->code, 9);
+  EXPECT_EQ(loopHits, HTTPRequest::kMaxRedirects + 1);
+
+  // A redirect may not leave http and https.
+  auto escape = HTTPRequest::initWithURL(http.url("/to-file"));
+  RecordingDelegate escapeDelegate;
+  runToEnd(escape, escapeDelegate);
+  ASSERT_EQ(escapeDelegate.failed.size(), 1u);
+  EXPECT_EQ(escape->error()->code, static_cast<int>(HTTPErrorCode::BadAddress));
+  EXPECT_EQ(escape->responseString(), "") << "nothing of the file was read";
+}
+
+TEST_F(NetTest, NotFoundIsAFinishedRequestWithItsStatus) {
+  http.server().Get("/gone", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("no such pack", "text/plain");
+  });
+  http.start();
+  auto request = HTTPRequest::initWithURL(http.url("/gone"));
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  ASSERT_EQ(delegate.finished.size(), 1u);
+  EXPECT_EQ(request->responseStatusCode(), 404);
+  EXPECT_EQ(request->responseString(), "no such pack");
+  EXPECT_FALSE(request->error());
+}
+
+TEST_F(NetTest, RefusedConnectionFailsWithConnectionFailure) {
+  int port = 0;
+  {
+    testing_support::LocalHttpServer closed;
+    closed.start();
+    port = closed.port();
+  }
+  auto request = HTTPRequest::initWithURL("http://127.0.0.1:" + std::to_string(port) + "/x");
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  ASSERT_EQ(delegate.failed.size(), 1u);
+  EXPECT_EQ(request->error()->domain, kHTTPRequestErrorDomain);
+  EXPECT_EQ(request->error()->code, static_cast<int>(HTTPErrorCode::ConnectionFailure));
+  EXPECT_FALSE(request->error()->localizedDescription.empty());
+  EXPECT_EQ(request->responseStatusCode(), 0);
+}
+
+TEST_F(NetTest, AddressesOtherThanHttpAreRefusedWithBadAddress) {
+  for (const char* url : {"file:///etc/passwd", "ftp://127.0.0.1/pack.zip", "127.0.0.1/pack.zip", "", "http://[::1"}) {
+    SCOPED_TRACE(url);
+    auto request = HTTPRequest::initWithURL(url);
+    RecordingDelegate delegate;
+    request->setDelegate(&delegate);
+    request->startAsynchronous();
+    EXPECT_EQ(delegate.calls(), 0u) << "told through the main loop, not inside start";
+    ASSERT_TRUE(runUntil([&] { return delegate.calls() > 0; }));
+    ASSERT_EQ(delegate.failed.size(), 1u);
+    EXPECT_EQ(request->error()->code, static_cast<int>(HTTPErrorCode::BadAddress));
+  }
+}
+
+TEST_F(NetTest, TimeOutRetriesAndThenFails) {
+  std::atomic<int> hits{0};
+  http.server().Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
+    ++hits;
+    stallUntilReleased();
+    res.set_content("late", "text/plain");
+  });
+  std::atomic<int> flakyHits{0};
+  http.server().Get("/flaky", [&](const httplib::Request&, httplib::Response& res) {
+    if (++flakyHits == 1) stallUntilReleased();
+    res.set_content("second time lucky", "text/plain");
+  });
+  http.start();
+
+  auto request = HTTPRequest::initWithURL(http.url("/stall"));
+  request->setTimeOutSeconds(0.2);
+  request->setNumberOfTimesToRetryOnTimeout(2);
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  ASSERT_EQ(delegate.failed.size(), 1u);
+  EXPECT_EQ(request->error()->code, static_cast<int>(HTTPErrorCode::TimedOut));
+  EXPECT_EQ(hits, 3) << "the first try and two retries";
+
+  auto flaky = HTTPRequest::initWithURL(http.url("/flaky"));
+  flaky->setTimeOutSeconds(0.2);
+  flaky->setNumberOfTimesToRetryOnTimeout(1);
+  RecordingDelegate flakyDelegate;
+  runToEnd(flaky, flakyDelegate);
+  ASSERT_EQ(flakyDelegate.finished.size(), 1u);
+  EXPECT_EQ(flaky->responseString(), "second time lucky");
+  EXPECT_EQ(flakyHits, 2);
+}
+
+TEST_F(NetTest, RetryAfterTimeOutResumesAHalfSentDownload) {
+  const std::string file = randomBytes(300000, 7);
+  const std::size_t half = file.size() / 2;
+  std::mutex m;
+  std::vector<std::string> ranges;
+  http.server().Get("/pack.zip", [&](const httplib::Request& req, httplib::Response& res) {
+    std::string range = req.get_header_value("Range");
+    {
+      std::lock_guard lock(m);
+      ranges.push_back(range);
+    }
+    if (range.empty()) {
+      // The first answer stops half-way and hangs.
+      res.set_content_provider(file.size(), "application/octet-stream",
+                               [&, half](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                 if (offset < half) return sink.write(file.data() + offset, half - offset);
+                                 stallUntilReleased();
+                                 return false;
+                               });
+      return;
+    }
+    // The server answers the range itself: 206 with its Content-Range.
+    res.set_content(file, "application/octet-stream");
+  });
+  http.start();
+
+  const fs::path dir = root() / "Library" / "downloadFolder";
+  fs::create_directories(dir);
+  const fs::path dest = dir / "pack.zip";
+  auto request = HTTPRequest::initWithURL(http.url("/pack.zip"));
+  request->setDownloadDestinationPath(dest.string());
+  request->setTimeOutSeconds(0.3);
+  request->setNumberOfTimesToRetryOnTimeout(1);
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  ASSERT_EQ(delegate.finished.size(), 1u) << request->error().value_or(HTTPError{}).localizedDescription;
+  EXPECT_EQ(request->downloadDestinationPath(), dest.string());
+  EXPECT_FALSE(request->responseString()) << "the body went to the file";
+  ASSERT_EQ(ranges.size(), 2u);
+  EXPECT_EQ(ranges[0], "");
+  EXPECT_EQ(ranges[1], "bytes=" + std::to_string(half) + "-");
+  EXPECT_EQ(request->responseStatusCode(), 206);
+  EXPECT_TRUE(readAll(dest) == file) << "byte-equal to what the server holds";
+  EXPECT_EQ(folderNames(dir), std::vector<std::string>{"pack.zip"});
+}
+
+TEST_F(NetTest, DestinationIsReplacedOnlyByAWholeBody) {
+  http.server().Get("/half", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "application/octet-stream", [&](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+      if (offset == 0) return sink.write(std::string(500, 'x').data(), 500);
+      stallUntilReleased();
+      return false;
+    });
+  });
+  http.server().Get("/whole", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("new picture", "image/png");
+  });
+  http.start();
+
+  const fs::path dir = root() / "Library" / "downloadFolder";
+  fs::create_directories(dir);
+  const fs::path dest = dir / "thumb.png";
+  ASSERT_TRUE(fd::files::writeFileAtomically(dest, std::string("old picture")));
+
+  auto failing = HTTPRequest::initWithURL(http.url("/half"));
+  failing->setDownloadDestinationPath(dest.string());
+  failing->setTimeOutSeconds(0.2);
+  RecordingDelegate failingDelegate;
+  runToEnd(failing, failingDelegate);
+  ASSERT_EQ(failingDelegate.failed.size(), 1u);
+  EXPECT_EQ(failing->error()->code, static_cast<int>(HTTPErrorCode::TimedOut));
+  EXPECT_EQ(readAll(dest), "old picture");
+  EXPECT_EQ(folderNames(dir), std::vector<std::string>{"thumb.png"});
+
+  auto whole = HTTPRequest::initWithURL(http.url("/whole"));
+  whole->setDownloadDestinationPath(dest.string());
+  RecordingDelegate wholeDelegate;
+  runToEnd(whole, wholeDelegate);
+  ASSERT_EQ(wholeDelegate.finished.size(), 1u);
+  EXPECT_EQ(readAll(dest), "new picture");
+  EXPECT_EQ(folderNames(dir), std::vector<std::string>{"thumb.png"});
+
+  // A folder that does not exist cannot take the file.
+  auto nowhere = HTTPRequest::initWithURL(http.url("/whole"));
+  nowhere->setDownloadDestinationPath((dir / "missing" / "thumb.png").string());
+  RecordingDelegate nowhereDelegate;
+  runToEnd(nowhere, nowhereDelegate);
+  ASSERT_EQ(nowhereDelegate.failed.size(), 1u);
+  EXPECT_EQ(nowhere->error()->code, static_cast<int>(HTTPErrorCode::Files));
+}
+
+TEST_F(NetTest, CancelEndsOpenAndWaitingRequestsWithCancelled) {
+  std::atomic<int> arrived{0};
+  http.server().Get("/hang", [&](const httplib::Request&, httplib::Response& res) {
+    ++arrived;
+    stallUntilReleased();
+    res.set_content("late", "text/plain");
+  });
+  http.server().Get("/quick", [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
+  http.start();
+
+  const fs::path dest = root() / "Documents" / "hang.zip";
+  std::vector<std::shared_ptr<HTTPRequest>> requests;
+  RecordingDelegate delegate;
+  for (int i = 0; i < 5; ++i) {
+    requests.push_back(HTTPRequest::initWithURL(http.url("/hang")));
+    requests.back()->setDelegate(&delegate);
+    if (i == 0) requests.back()->setDownloadDestinationPath(dest.string());
+    requests.back()->startAsynchronous();
+  }
+  ASSERT_TRUE(runUntil([&] { return arrived == 4; }));
+  // The fifth, still waiting for a slot, and one open request (in this order,
+  // so that the freed slot cannot go to the fifth first).
+  requests[4]->cancel();
+  requests[0]->cancel();
+  ASSERT_TRUE(runUntil([&] { return delegate.failed.size() == 2; }));
+  for (int i : {0, 4}) {
+    EXPECT_TRUE(requests[i]->isFinished());
+    EXPECT_EQ(requests[i]->error()->code, static_cast<int>(HTTPErrorCode::Cancelled));
+  }
+  EXPECT_FALSE(fs::exists(dest));
+  EXPECT_EQ(folderNames(dest.parent_path()), std::vector<std::string>{});
+  for (int i : {1, 2, 3}) requests[i]->cancel();
+  ASSERT_TRUE(runUntil([&] { return delegate.failed.size() == 5; }));
+  EXPECT_EQ(arrived, 4) << "the cancelled waiting request never reached the server";
+
+  // Cancelling a request already told changes nothing.
+  auto quick = HTTPRequest::initWithURL(http.url("/quick"));
+  RecordingDelegate quickDelegate;
+  runToEnd(quick, quickDelegate);
+  quick->cancel();
+  fd::RunLoop::main().runOnce(0.05);
+  EXPECT_EQ(quickDelegate.finished.size(), 1u);
+  EXPECT_EQ(quickDelegate.failed.size(), 0u);
+  EXPECT_FALSE(quick->error());
+}
+
+TEST_F(NetTest, TenRequestsAtOnceNeverOpenMoreThanFourAndWaitInOrder) {
+  std::mutex m;
+  int open = 0;
+  int mostOpen = 0;
+  std::vector<int> arrivals;
+  http.server().Get("/slow", [&](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard lock(m);
+      arrivals.push_back(std::stoi(req.get_param_value("i")));
+      mostOpen = std::max(mostOpen, ++open);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    {
+      std::lock_guard lock(m);
+      --open;
+    }
+    res.set_content(req.get_param_value("i"), "text/plain");
+  });
+  http.start();
+
+  RecordingDelegate delegate;
+  std::vector<std::shared_ptr<HTTPRequest>> requests;
+  for (int i = 0; i < 10; ++i) {
+    requests.push_back(HTTPRequest::initWithURL(http.url("/slow?i=" + std::to_string(i))));
+    requests.back()->setDelegate(&delegate);
+    requests.back()->startAsynchronous();
+  }
+  ASSERT_TRUE(runUntil([&] { return delegate.calls() == 10; }));
+  EXPECT_EQ(delegate.finished.size(), 10u);
+  EXPECT_EQ(mostOpen, HTTPRequest::kMaxConcurrentRequests);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(requests[i]->responseString(), std::to_string(i));
+  ASSERT_EQ(arrivals.size(), 10u);
+  // The first four go at once; the others follow in the order they were started.
+  EXPECT_EQ(std::set<int>(arrivals.begin(), arrivals.begin() + 4), (std::set<int>{0, 1, 2, 3}));
+  EXPECT_EQ(std::set<int>(arrivals.begin() + 8, arrivals.end()), (std::set<int>{8, 9}));
+}
+
+TEST_F(NetTest, ADelegateDestroyedBeforeTheEndIsNeverCalled) {
+  http.server().Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    res.set_content("ok", "text/plain");
+  });
+  http.start();
+
+  struct CountingDelegate : HTTPRequestDelegate {
+    explicit CountingDelegate(int* calls) : calls(calls) {}
+    void requestFinished(HTTPRequest&) override { ++*calls; }
+    void requestFailed(HTTPRequest&) override { ++*calls; }
+    int* calls;
+  };
+  int goneCalls = 0;
+  auto gone = std::make_unique<CountingDelegate>(&goneCalls);
+  auto request = HTTPRequest::initWithURL(http.url("/slow"));
+  request->setDelegate(gone.get());
+  request->startAsynchronous();
+  gone.reset();
+  EXPECT_EQ(request->delegate(), nullptr);
+
+  // The request still runs to its end, and a live delegate elsewhere is told.
+  RecordingDelegate alive;
+  auto other = HTTPRequest::initWithURL(http.url("/slow"));
+  runToEnd(other, alive);
+  ASSERT_TRUE(runUntil([&] { return request->isFinished(); }));
+  EXPECT_EQ(goneCalls, 0);
+  EXPECT_EQ(alive.finished.size(), 1u);
+
+  // A request released by its caller still finishes and tells its delegate.
+  RecordingDelegate orphanDelegate;
+  {
+    auto orphan = HTTPRequest::initWithURL(http.url("/slow"));
+    orphan->setDelegate(&orphanDelegate);
+    orphan->startAsynchronous();
+  }
+  ASSERT_TRUE(runUntil([&] { return orphanDelegate.calls() == 1; }));
+}
+
+TEST_F(NetTest, BodyOverTheLimitFailsWithoutKeepingIt) {
+  const std::string big = randomBytes(100000, 3);
+  const std::string zeros(20 << 20, '\0');
+  const std::string bomb = gzip(zeros);
+  http.server().Get("/big", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(big, "application/octet-stream");
+  });
+  http.server().Get("/bomb", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Encoding", "gzip");
+    res.set_content(bomb, "application/octet-stream");
+  });
+  http.start();
+
+  auto exact = HTTPRequest::initWithURL(http.url("/big"));
+  exact->setMaxBodySize(big.size());
+  RecordingDelegate exactDelegate;
+  runToEnd(exact, exactDelegate);
+  EXPECT_EQ(exactDelegate.finished.size(), 1u) << "a body of exactly the limit is fine";
+
+  const fs::path dest = root() / "Documents" / "big.bin";
+  auto over = HTTPRequest::initWithURL(http.url("/big"));
+  over->setMaxBodySize(big.size() - 1);
+  over->setDownloadDestinationPath(dest.string());
+  RecordingDelegate overDelegate;
+  runToEnd(over, overDelegate);
+  ASSERT_EQ(overDelegate.failed.size(), 1u);
+  EXPECT_EQ(over->error()->code, static_cast<int>(HTTPErrorCode::ConnectionFailure));
+  EXPECT_NE(over->error()->localizedDescription.find("larger"), std::string::npos);
+  EXPECT_EQ(folderNames(dest.parent_path()), std::vector<std::string>{});
+
+  // The limit counts inflated bytes: a small packed body cannot fill memory.
+  ASSERT_LT(bomb.size(), 100000u);
+  auto packed = HTTPRequest::initWithURL(http.url("/bomb"));
+  packed->setMaxBodySize(1 << 20);
+  RecordingDelegate packedDelegate;
+  runToEnd(packed, packedDelegate);
+  ASSERT_EQ(packedDelegate.failed.size(), 1u);
+  EXPECT_LE(packed->responseString().value_or("").size(), std::size_t{1} << 20);
+}
+
+TEST_F(NetTest, ASecondStartIsIgnored) {
+  std::atomic<int> hits{0};
+  http.server().Get("/once", [&](const httplib::Request&, httplib::Response& res) {
+    ++hits;
+    res.set_content("ok", "text/plain");
+  });
+  http.start();
+  auto request = HTTPRequest::initWithURL(http.url("/once"));
+  RecordingDelegate delegate;
+  request->setDelegate(&delegate);
+  request->startAsynchronous();
+  request->startAsynchronous();
+  ASSERT_TRUE(runUntil([&] { return delegate.calls() > 0; }));
+  fd::RunLoop::main().runOnce(0.1);
+  EXPECT_EQ(delegate.calls(), 1u);
+  EXPECT_EQ(hits, 1);
+}

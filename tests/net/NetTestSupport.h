@@ -1,0 +1,77 @@
+#pragma once
+// What the network tests share: a fixture with a real-clock main loop and a
+// local server, and a delegate that records what it is told.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "net/HTTPRequest.h"
+#include "platform/foundation/RunLoop.h"
+#include "support/LocalHttpServer.h"
+#include "support/Sandbox.h"
+
+namespace net_test {
+
+class RecordingDelegate : public HTTPRequestDelegate {
+ public:
+  void requestFinished(HTTPRequest& request) override { record(request, finished); }
+  void requestFailed(HTTPRequest& request) override { record(request, failed); }
+
+  std::size_t calls() const { return finished.size() + failed.size(); }
+
+  std::vector<HTTPRequest*> finished;
+  std::vector<HTTPRequest*> failed;
+  bool allOnMainThread = true;
+
+ private:
+  void record(HTTPRequest& request, std::vector<HTTPRequest*>& into) {
+    allOnMainThread = allOnMainThread && fd::isMainThread();
+    into.push_back(&request);
+  }
+};
+
+class NetTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override { fd::RunLoop::resetMainForTesting(/*virtualClock=*/false); }
+  // Stalled handlers end when the test ends, before the server stops.
+  void TearDown() override { release = true; }
+
+  // Turns the main loop until done() holds or the time is up.
+  bool runUntil(const std::function<bool()>& done, double seconds = 10) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      fd::RunLoop::main().runOnce(0.02);
+    }
+    return true;
+  }
+
+  // Starts the request with the delegate and turns the loop until it is told.
+  void runToEnd(const std::shared_ptr<HTTPRequest>& request, RecordingDelegate& delegate) {
+    request->setDelegate(&delegate);
+    request->startAsynchronous();
+    ASSERT_TRUE(runUntil([&] { return delegate.calls() > 0; })) << request->url();
+    // Exactly one answer: nothing more arrives afterwards.
+    fd::RunLoop::main().runOnce(0.05);
+    EXPECT_EQ(delegate.calls(), 1u);
+    EXPECT_TRUE(delegate.allOnMainThread);
+    EXPECT_TRUE(request->isFinished());
+  }
+
+  // Holds a server thread until the test releases it (or a few seconds pass).
+  void stallUntilReleased() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!release && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
+  std::atomic<bool> release{false};
+  testing_support::LocalHttpServer http;
+};
+
+}  // namespace net_test
