@@ -1,13 +1,21 @@
 #!/bin/sh
-# Builds and runs the import fuzz target.
-#   fuzz/build.sh [seconds]     (default 30)
+# Builds and runs a fuzz target: "import" (packages, corpus fuzz/corpus) or
+# "json" (the JSON reader, corpus fuzz/corpus_json).
+#   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
-# given time over a copy of fuzz/corpus. Without clang: the plain driver
-# replays the corpus once.
+# given time over a copy of the corpus. Without clang: the plain driver
+# replays the corpus once. $FLIPDESK_JOBS caps the build's parallel jobs.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
 seconds=${1:-30}
+target=${2:-import}
+case "$target" in
+  import) corpus="$here/corpus" ;;
+  json) corpus="$here/corpus_json" ;;
+  *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
+esac
+jobs=${FLIPDESK_JOBS:-$(nproc)}
 build=${FLIPDESK_FUZZ_BUILD:-$top/build-fuzz}
 
 if command -v clang++ >/dev/null 2>&1; then
@@ -17,14 +25,14 @@ if command -v clang++ >/dev/null 2>&1; then
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DFLIPDESK_FUZZ=ON -DFLIPDESK_BENCH=OFF >/dev/null
-  cmake --build "$build" --target fuzz_import -j"$(nproc)"
-  work="$build/fuzz-corpus"
+  cmake --build "$build" --target "fuzz_$target" -j"$jobs"
+  work="$build/fuzz-corpus-$target"
   mkdir -p "$work"
-  cp -n "$here"/corpus/* "$work"/ 2>/dev/null || true
-  "$build/fuzz/fuzz_import" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$work"
+  cp -n "$corpus"/* "$work"/ 2>/dev/null || true
+  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$work"
 else
   build=${FLIPDESK_FUZZ_BUILD:-$top/build-fuzz-plain}
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLIPDESK_BENCH=OFF >/dev/null
-  cmake --build "$build" --target fuzz_import_driver -j"$(nproc)"
-  "$build/fuzz/fuzz_import_driver" "$here/corpus"
+  cmake --build "$build" --target "fuzz_${target}_driver" -j"$jobs"
+  "$build/fuzz/fuzz_${target}_driver" "$corpus"
 fi

@@ -33,6 +33,6 @@ int main(int argc, char** argv) {
       ++runs;
     }
   }
-  std::printf("fuzz_import_driver: %zu inputs, no findings\n", runs);
+  std::printf("%s: %zu inputs, no findings\n", argv[0], runs);
   return 0;
 }

@@ -161,6 +161,9 @@ class RequestTransfer final : public transport::Transfer {
       --retriesLeft_;
       transport::Request again = settings_.request;
       if (file_ && fileBytes_ > 0 && std::fflush(file_.get()) == 0) again.resumeFrom = fileBytes_;
+      // The file holds inflated bytes, and only in the identity encoding do
+      // byte ranges count those.
+      if (again.resumeFrom > 0) again.acceptGzip = false;
       resumedFrom_ = again.resumeFrom;
       return again;
     }

@@ -278,11 +278,13 @@ TEST_F(NetTest, RetryAfterTimeOutResumesAHalfSentDownload) {
   const std::size_t half = file.size() / 2;
   std::mutex m;
   std::vector<std::string> ranges;
+  std::vector<std::string> encodings;
   http.server().Get("/pack.zip", [&](const httplib::Request& req, httplib::Response& res) {
     std::string range = req.get_header_value("Range");
     {
       std::lock_guard lock(m);
       ranges.push_back(range);
+      encodings.push_back(req.get_header_value("Accept-Encoding"));
     }
     if (range.empty()) {
       // The first answer stops half-way and hangs.
@@ -314,6 +316,9 @@ TEST_F(NetTest, RetryAfterTimeOutResumesAHalfSentDownload) {
   ASSERT_EQ(ranges.size(), 2u);
   EXPECT_EQ(ranges[0], "");
   EXPECT_EQ(ranges[1], "bytes=" + std::to_string(half) + "-");
+  // The file holds inflated bytes: the range is asked for in the identity encoding.
+  EXPECT_NE(encodings[0].find("gzip"), std::string::npos);
+  EXPECT_EQ(encodings[1].find("gzip"), std::string::npos);
   EXPECT_EQ(request->responseStatusCode(), 206);
   EXPECT_TRUE(readAll(dest) == file) << "byte-equal to what the server holds";
   EXPECT_EQ(folderNames(dir), std::vector<std::string>{"pack.zip"});

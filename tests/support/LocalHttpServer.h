@@ -18,6 +18,8 @@ namespace testing_support {
 class LocalHttpServer {
  public:
   explicit LocalHttpServer(bool keepAlive = false) {
+    // Small answers otherwise wait out the peer's delayed acknowledgement.
+    server_.set_tcp_nodelay(true);
     if (keepAlive) {
       server_.set_keep_alive_max_count(1000000);
     } else {

@@ -186,7 +186,6 @@ struct Exchange {
     ok &= curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Exchange::onBodyBytes) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_WRITEDATA, this) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
-    ok &= curl_easy_setopt(e, CURLOPT_PRIVATE, this) == CURLE_OK;
     if (request.acceptGzip) ok &= curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "gzip") == CURLE_OK;
     if (request.resumeFrom > 0) {
       std::string range = std::to_string(request.resumeFrom) + "-";
@@ -291,13 +290,20 @@ struct Client::Impl {
     std::unique_ptr<Exchange> ex = std::move(node.mapped());
     curl_multi_remove_handle(multi.get(), easy);
     std::optional<Request> again = ex->transfer->onComplete(result);
-    if (!again || result.outcome == Outcome::Cancelled) return;
+    if (!again || result.outcome == Outcome::Cancelled) {
+      if (spare.size() < static_cast<std::size_t>(width)) spare.push_back(std::move(ex->easy));
+      return;
+    }
     ex->request = std::move(*again);
     begin(std::move(ex));
   }
 
   // Adds an exchange to the multi handle, or ends it when it cannot start.
   void begin(std::unique_ptr<Exchange> ex) {
+    if (!ex->easy && !spare.empty()) {
+      ex->easy = std::move(spare.back());
+      spare.pop_back();
+    }
     if (!ex->prepare() || curl_multi_add_handle(multi.get(), ex->easy.get()) != CURLM_OK) {
       std::optional<Request> again = ex->transfer->onComplete({Outcome::SetUpFailed, "the exchange could not be set up"});
       (void)again;  // an exchange that cannot be set up would fail the same way again
@@ -328,6 +334,7 @@ struct Client::Impl {
   std::vector<Id> cancels;                        // guarded by m
   bool stopping = false;                          // guarded by m
   std::map<CURL*, std::unique_ptr<Exchange>> active;  // network thread only
+  std::vector<EasyPtr> spare;  // handles of ended exchanges, for the next ones; network thread only
   std::thread thread;
 };
 
