@@ -63,6 +63,27 @@ class NetTest : public testing_support::SandboxTest {
     EXPECT_TRUE(request->isFinished());
   }
 
+  // The request was told requestFailed, with this code of the engine's domain.
+  static ::testing::AssertionResult failedWith(const HTTPRequest& request, const RecordingDelegate& delegate,
+                                               HTTPErrorCode code) {
+    if (delegate.failed.size() != 1 || !request.error())
+      return ::testing::AssertionFailure() << request.url() << " did not fail";
+    const HTTPError& error = *request.error();
+    if (error.domain != kHTTPRequestErrorDomain || error.code != static_cast<int>(code))
+      return ::testing::AssertionFailure() << request.url() << " failed with " << error.domain << " " << error.code
+                                           << ": " << error.localizedDescription;
+    return ::testing::AssertionSuccess();
+  }
+
+  // A handler that counts its requests and answers only when the test ends.
+  httplib::Server::Handler stallingHandler(std::atomic<int>& hits) {
+    return [this, &hits](const httplib::Request&, httplib::Response& res) {
+      ++hits;
+      stallUntilReleased();
+      res.set_content("late", "text/plain");
+    };
+  }
+
   // Holds a server thread until the test releases it (or a few seconds pass).
   void stallUntilReleased() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
