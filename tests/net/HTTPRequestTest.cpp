@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 
+#include "net/CannedServer.h"
 #include "net/HTTPRequest.h"
 #include "net/NetTestSupport.h"
 #include "platform/foundation/FileUtil.h"
@@ -144,6 +145,16 @@ TEST_F(NetTest, HeadersAreSentOnceWithTheLastValue) {
   EXPECT_EQ(seen.count("Accept"), 1u);
   EXPECT_EQ(httplib::detail::get_header_value(seen, "Accept", 0, ""), std::string("application/json"));
   EXPECT_EQ(httplib::detail::get_header_value(seen, "Content-Type", 0, ""), std::string("application/json"));
+
+  // An empty value is still sent, as the bare name with a colon.
+  net_test::CannedServer raw({{"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n"}});
+  auto empty = HTTPRequest::initWithURL(raw.url("/echo"));
+  empty->addRequestHeader("X-Empty", "");
+  RecordingDelegate emptyDelegate;
+  runToEnd(empty, emptyDelegate);
+  EXPECT_EQ(empty->responseStatusCode(), 204);
+  ASSERT_EQ(raw.requests().size(), 1u);
+  EXPECT_NE(raw.requests()[0].find("\r\nX-Empty:"), std::string::npos) << raw.requests()[0];
 
   // A value with a line break would smuggle in a header of its own: refused before sending.
   auto smuggler = HTTPRequest::initWithURL(http.url("/echo"));
@@ -312,6 +323,46 @@ TEST_F(NetTest, RetryAfterTimeOutResumesAHalfSentDownload) {
   EXPECT_EQ(request->responseStatusCode(), 206);
   EXPECT_TRUE(readAll(dest) == file) << "byte-equal to what the server holds";
   EXPECT_EQ(folderNames(dir), std::vector<std::string>{"pack.zip"});
+}
+
+TEST_F(NetTest, AResumedDownloadAppendsOnlyWhereTheServerResumes) {
+  const std::string file = randomBytes(1000, 11);
+  const std::string whole = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n";
+  const fs::path dest = root() / "Documents" / "pack.zip";
+  auto download = [&](const std::string& url) {
+    auto request = HTTPRequest::initWithURL(url);
+    request->setDownloadDestinationPath(dest.string());
+    request->setTimeOutSeconds(0.3);
+    request->setNumberOfTimesToRetryOnTimeout(1);
+    return request;
+  };
+
+  // Bytes from another offset than the one asked for would corrupt the file.
+  {
+    net_test::CannedServer server({
+        {whole + file.substr(0, 500), /*hangAfter=*/true},
+        {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 100-999/1000\r\nContent-Length: 900\r\n"
+         "Connection: close\r\n\r\n" + file.substr(100)},
+    });
+    auto request = download(server.url("/pack.zip"));
+    RecordingDelegate delegate;
+    runToEnd(request, delegate);
+    ASSERT_TRUE(failedWith(*request, delegate, HTTPErrorCode::ConnectionFailure));
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_NE(server.requests()[1].find("Range: bytes=500-"), std::string::npos);
+    EXPECT_EQ(folderNames(dest.parent_path()), std::vector<std::string>{});
+  }
+  // A server that ignores the range sends everything again: the file starts over.
+  {
+    net_test::CannedServer server({{whole + file.substr(0, 500), /*hangAfter=*/true}, {whole + file}});
+    auto request = download(server.url("/pack.zip"));
+    RecordingDelegate delegate;
+    runToEnd(request, delegate);
+    ASSERT_EQ(delegate.finished.size(), 1u);
+    EXPECT_EQ(request->responseStatusCode(), 200);
+    EXPECT_TRUE(readAll(dest) == file);
+    EXPECT_EQ(folderNames(dest.parent_path()), std::vector<std::string>{"pack.zip"});
+  }
 }
 
 TEST_F(NetTest, DestinationIsReplacedOnlyByAWholeBody) {
