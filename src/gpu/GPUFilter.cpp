@@ -116,9 +116,12 @@ void GPUFilter::renderToTextureWithVertices(const GPUQuad& vertices, const GPUQu
                                             GLuint sourceTexture) {
   if (preventRendering_ || filterProgram_ == nullptr) return;
   GPUOpenGLESContext::setActiveShaderProgram(filterProgram_);
+  // The framebuffer first: building it sets up the size-dependent values
+  // (texel steps) that the uniforms below carry, so even the first frame
+  // draws with them.
+  setFilterFBO();
   applyStoredUniforms(filterProgram_);
   setUniformsForProgramAtIndex(0);
-  setFilterFBO();
   setClearColor(backgroundColorRed_, backgroundColorGreen_, backgroundColorBlue_, backgroundColorAlpha_);
   drawQuad(filterProgram_, vertices, textureCoordinates, sourceTexture, filterInputTextureUniform_, 2);
 }

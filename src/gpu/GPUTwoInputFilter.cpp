@@ -62,7 +62,10 @@ void GPUTwoInputFilter::newFrameReadyAtTime(CMTime frameTime, int textureIndex) 
 void GPUTwoInputFilter::setInputTexture(GLuint texture, int textureIndex) {
   if (textureIndex == 0) {
     filterSourceTexture_ = texture;
-    hasSetFirstTexture_ = true;
+    // A source going away sends size zero and then texture 0: that 0
+    // detaches the index rather than taking it.
+    if (texture != 0 || !detachingFirstInput_) hasSetFirstTexture_ = true;
+    detachingFirstInput_ = false;
   } else {
     filterSourceTexture2_ = texture;
   }
@@ -79,7 +82,10 @@ void GPUTwoInputFilter::setTextureDelegate(GPUTextureDelegate* delegate, int tex
 void GPUTwoInputFilter::setInputSize(gfx::Size size, int textureIndex) {
   if (textureIndex != 0) return;
   GPUFilter::setInputSize(size, textureIndex);
-  if (size == gfx::Size{}) hasSetFirstTexture_ = false;
+  if (size == gfx::Size{}) {
+    hasSetFirstTexture_ = false;
+    detachingFirstInput_ = true;
+  }
 }
 
 void GPUTwoInputFilter::setInputRotation(RotationMode rotation, int textureIndex) {
@@ -106,9 +112,12 @@ void GPUTwoInputFilter::renderToTextureWithVertices(const GPUQuad& vertices, con
                                                     GLuint sourceTexture) {
   if (preventRendering_ || filterProgram_ == nullptr) return;
   GPUOpenGLESContext::setActiveShaderProgram(filterProgram_);
+  // The framebuffer first: building it sets up the size-dependent values
+  // (texel steps) that the uniforms below carry, so even the first frame
+  // draws with them.
+  setFilterFBO();
   applyStoredUniforms(filterProgram_);
   setUniformsForProgramAtIndex(0);
-  setFilterFBO();
   setClearColor(backgroundColorRed_, backgroundColorGreen_, backgroundColorBlue_, backgroundColorAlpha_);
   glActiveTexture(GL_TEXTURE3);
   glBindTexture(GL_TEXTURE_2D, filterSourceTexture2_);

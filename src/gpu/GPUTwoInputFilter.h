@@ -36,6 +36,7 @@ class GPUTwoInputFilter : public GPUFilter {
   CMTime firstFrameTime_ = kCMTimeInvalid;
   CMTime secondFrameTime_ = kCMTimeInvalid;
   bool hasSetFirstTexture_ = false;
+  bool detachingFirstInput_ = false;
   bool hasReceivedFirstFrame_ = false;
   bool hasReceivedSecondFrame_ = false;
   bool firstFrameCheckDisabled_ = false;

@@ -120,8 +120,9 @@ inline const char* const kBlurFragment =
     "               + texture2D(inputImageTexture, textureCoordinate) * 0.5\n"
     "               + texture2D(inputImageTexture, textureCoordinate + step) * 0.25;\n"
     "}\n";
-// The same, with the colour squared afterwards: the order of the passes shows.
-inline const char* const kBlurSquareFragment =
+// The same, with the colour limited to one half afterwards: the order of the
+// passes shows.
+inline const char* const kBlurLimitFragment =
     "precision highp float;\n"
     "varying highp vec2 textureCoordinate;\n"
     "uniform sampler2D inputImageTexture;\n"
@@ -133,15 +134,15 @@ inline const char* const kBlurSquareFragment =
     "  vec4 c = texture2D(inputImageTexture, textureCoordinate - step) * 0.25\n"
     "         + texture2D(inputImageTexture, textureCoordinate) * 0.5\n"
     "         + texture2D(inputImageTexture, textureCoordinate + step) * 0.25;\n"
-    "  gl_FragColor = vec4(c.rgb * c.rgb, c.a);\n"
+    "  gl_FragColor = vec4(min(c.rgb, vec3(0.5)), c.a);\n"
     "}\n";
 
 class BlurTestFilter : public GPUTwoPassTextureSamplingFilter {
  public:
-  // squareAfter: the second (horizontal) pass squares its result.
-  explicit BlurTestFilter(bool squareAfter = false)
+  // limitAfter: the second (horizontal) pass limits its result to one half.
+  explicit BlurTestFilter(bool limitAfter = false)
       : GPUTwoPassTextureSamplingFilter(kGPUVertexShaderString, kBlurFragment, kGPUVertexShaderString,
-                                        squareAfter ? kBlurSquareFragment : kBlurFragment) {}
+                                        limitAfter ? kBlurLimitFragment : kBlurFragment) {}
 };
 
 }  // namespace gputest
