@@ -73,8 +73,10 @@ void GPUFilterGroup::conserveMemoryForNextFrame() {
 }
 
 void GPUFilterGroup::textureNoLongerNeededForTarget(GPUInput*) {
-  if (outputTextureRetainCount_ > 0) --outputTextureRetainCount_;
-  if (outputTextureRetainCount_ == 0 && firstTextureDelegate_ != nullptr) {
+  // A release beyond the count (a filter done twice) must not release the
+  // source's texture again.
+  if (outputTextureRetainCount_ == 0) return;
+  if (--outputTextureRetainCount_ == 0 && firstTextureDelegate_ != nullptr) {
     firstTextureDelegate_->textureNoLongerNeededForTarget(this);
   }
 }

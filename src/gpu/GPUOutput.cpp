@@ -117,8 +117,8 @@ void GPUOutput::conserveMemoryForNextFrame() {
 }
 
 void GPUOutput::textureNoLongerNeededForTarget(GPUInput*) {
-  if (outputTextureRetainCount_ > 0) --outputTextureRetainCount_;
-  if (outputTextureRetainCount_ == 0) cleanupOutputImage();
+  if (outputTextureRetainCount_ == 0) return;
+  if (--outputTextureRetainCount_ == 0) cleanupOutputImage();
 }
 
 gfx::Image GPUOutput::newCGImageFromCurrentlyProcessedOutputWithOrientation(gfx::Orientation) { return {}; }
