@@ -125,6 +125,7 @@ void GPURawDataOutput::destroyDataFBO() {
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
     dataFramebuffer_.reset();
     dataRenderbuffer_.reset();
+    inputReadFramebuffer_.reset();
   });
 }
 
@@ -166,11 +167,32 @@ const std::uint8_t* GPURawDataOutput::rawBytesForImage() {
     }
     if (hasReadFromTheCurrentFrame_ || needed == 0 || dataProgram_ == nullptr) return;
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
-    renderAtInternalSize();
-    glx::readPixels(0, 0, static_cast<int>(imageSize_.width), static_cast<int>(imageSize_.height), rawBytes_.data());
+    if (!readInputTextureDirectly()) {
+      renderAtInternalSize();
+      glx::readPixels(0, 0, static_cast<int>(imageSize_.width), static_cast<int>(imageSize_.height),
+                      rawBytes_.data());
+    }
     hasReadFromTheCurrentFrame_ = true;
   });
   return rawBytes_.data();
+}
+
+bool GPURawDataOutput::readInputTextureDirectly() {
+  // Drawing the input unscaled into the output's framebuffer copies every
+  // texel as it is; reading the texture gives the same bytes one draw sooner.
+  if (inputTextureForDisplay_ == 0 || !(inputSize_ == imageSize_)) return false;
+  if (!inputReadFramebuffer_) inputReadFramebuffer_ = glx::FramebufferHandle::make();
+  glBindFramebuffer(GL_FRAMEBUFFER, inputReadFramebuffer_.get());
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, inputTextureForDisplay_, 0);
+  const bool readable = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  if (readable) {
+    const int w = static_cast<int>(imageSize_.width), h = static_cast<int>(imageSize_.height);
+    glx::readPixels(0, 0, w, h, rawBytes_.data());
+    if (outputBGRA_) swapRedAndBlue(rawBytes_.data(), static_cast<std::size_t>(w) * h);
+  }
+  // Detached again, so the source may delete or resize its texture freely.
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  return readable;
 }
 
 GPUByteColorVector GPURawDataOutput::colorAtLocation(gfx::Point location) {

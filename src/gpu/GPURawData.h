@@ -48,7 +48,7 @@ class GPURawDataOutput : public GPUInput {
   void setInputTexture(GLuint texture, int) override { inputTextureForDisplay_ = texture; }
   void setTextureDelegate(GPUTextureDelegate* delegate, int) override { textureDelegate_ = delegate; }
   int nextAvailableTextureIndex() const override { return 0; }
-  void setInputSize(gfx::Size, int) override {}
+  void setInputSize(gfx::Size size, int) override { inputSize_ = size; }
   void setInputRotation(RotationMode rotation, int) override { inputRotation_ = rotation; }
   gfx::Size maximumOutputSize() const override { return imageSize_; }
   void endProcessing() override {}
@@ -75,6 +75,9 @@ class GPURawDataOutput : public GPUInput {
   void destroyDataFBO();
   void setFilterFBO();
   void renderAtInternalSize();
+  // Reads the source's texture itself when drawing it would change nothing
+  // (same size): false when that texture cannot be read that way.
+  bool readInputTextureDirectly();
 
   gfx::Size imageSize_;
   RotationMode inputRotation_ = RotationNone;
@@ -85,6 +88,8 @@ class GPURawDataOutput : public GPUInput {
   glx::RenderbufferHandle dataRenderbuffer_;
   gfx::Size framebufferSize_;
   GLuint inputTextureForDisplay_ = 0;
+  gfx::Size inputSize_;
+  glx::FramebufferHandle inputReadFramebuffer_;
   GLProgram* dataProgram_ = nullptr;
   GLint dataInputTextureUniform_ = -1;
   std::vector<std::uint8_t> rawBytes_;

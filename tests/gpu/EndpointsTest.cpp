@@ -230,3 +230,22 @@ TEST(GPUUIElementSource, AViewEntersThePipelineAsItLooks) {
   const auto result = gpuref::compare(imageFromBytes(output->rawBytesForImage(), 60, 40), expected, 0, 0);
   EXPECT_EQ(result.badPixels, 0) << result.firstBad;
 }
+
+TEST(GPURawDataEndpoints, ScaledReadsDrawAndStillHonourTheByteOrder) {
+  // Red in, output at half size: the output draws its input (no direct read).
+  std::vector<std::uint8_t> red(16 * 8 * 4);
+  for (std::size_t i = 0; i < red.size(); i += 4) red[i] = 255, red[i + 3] = 255;
+  for (bool bgraOut : {true, false}) {
+    auto input = std::make_shared<GPURawDataInput>(red.data(), gfx::Size{16, 8}, GL_RGBA);
+    auto output = std::make_shared<GPURawDataOutput>(gfx::Size{8, 4}, bgraOut);
+    input->addTarget(output);
+    input->processData();
+    gputest::drainProcessingQueue();
+    const std::uint8_t* bytes = output->rawBytesForImage();
+    for (int i = 0; i < 8 * 4; ++i) {
+      ASSERT_EQ(bytes[i * 4 + (bgraOut ? 2 : 0)], 255) << "pixel " << i;
+      ASSERT_EQ(bytes[i * 4 + (bgraOut ? 0 : 2)], 0) << "pixel " << i;
+    }
+    EXPECT_EQ(output->colorAtLocation({1, 1}), (GPUByteColorVector{255, 0, 0, 255}));
+  }
+}

@@ -177,3 +177,43 @@ TEST(GPUFilter, ArraySetterCopiesTheCallersValues) {
   const auto result = gpuref::compare(out, expected);
   EXPECT_EQ(result.badPixels, 0) << result.firstBad;
 }
+
+TEST(GPUFilter, RotatedPointsAgreeWithTheQuads) {
+  // A point inside the quad reads where the quad's corners, interpolated, say.
+  for (int mode = 0; mode < kRotationModeCount; ++mode) {
+    const GPUQuad& q = ::textureCoordinatesForRotation(mode);
+    for (auto [x, y] : {std::pair{0.25f, 0.75f}, std::pair{0.6f, 0.1f}}) {
+      const float s = (1 - x) * (1 - y) * q[0] + x * (1 - y) * q[2] + (1 - x) * y * q[4] + x * y * q[6];
+      const float t = (1 - x) * (1 - y) * q[1] + x * (1 - y) * q[3] + (1 - x) * y * q[5] + x * y * q[7];
+      const gfx::Point p = rotatedPoint({x, y}, mode);
+      EXPECT_FLOAT_EQ(p.x, s) << "mode " << mode;
+      EXPECT_FLOAT_EQ(p.y, t) << "mode " << mode;
+      const auto ref = gpuref::readPoint(mode, x, y);
+      EXPECT_FLOAT_EQ(p.x, ref[0]);
+      EXPECT_FLOAT_EQ(p.y, ref[1]);
+    }
+    EXPECT_EQ(rotationSwapsWidthAndHeight(mode), gpuref::swapsSides(mode));
+  }
+  EXPECT_EQ(&::textureCoordinatesForRotation(42), &::textureCoordinatesForRotation(RotationNone));
+}
+
+TEST(GPUFilter, AMissingShaderFileLeavesAFilterThatPassesFramesOn) {
+  auto filter = GPUFilter::withFragmentShaderFromFile("NoSuchShader");
+  EXPECT_EQ(filter->filterProgram(), nullptr);
+  auto target = std::make_shared<gputest::RecordingTarget>();
+  filter->addTarget(target);
+  runPicture(gpuref::loadPicture("gpu_cat.png"), filter, RotationNone);
+  EXPECT_EQ(target->frames, 1);
+}
+
+TEST(GPUMediaTime, StillAndMovingTimes) {
+  EXPECT_TRUE(CMTIME_IS_INDEFINITE(kCMTimeIndefinite));
+  EXPECT_FALSE(CMTIME_IS_INDEFINITE(kCMTimeInvalid));
+  EXPECT_FALSE(CMTIME_IS_VALID(kCMTimeInvalid));
+  const CMTime a = CMTimeMakeWithSeconds(1.5, 600);
+  EXPECT_EQ(a.value, 900);
+  EXPECT_EQ(CMTimeAdd(a, CMTimeMake(1, 30)), CMTimeMake(920, 600));
+  EXPECT_DOUBLE_EQ(CMTimeGetSeconds(CMTimeMake(920, 600)), 920.0 / 600);
+  EXPECT_TRUE(CMTIME_IS_INDEFINITE(CMTimeAdd(a, kCMTimeIndefinite)));
+  EXPECT_FALSE(CMTIME_IS_VALID(CMTimeAdd(a, kCMTimeInvalid)));
+}
