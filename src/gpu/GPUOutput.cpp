@@ -28,7 +28,7 @@ void GPUOutput::addTarget(const std::shared_ptr<GPUInput>& target) {
 void GPUOutput::addTarget(const std::shared_ptr<GPUInput>& target, int textureLocation) {
   if (!target) return;
   performOnProcessingQueueSync([&] {
-    if (textureIndexOfTarget(target.get()) >= 0) return;
+    if (indexOfTarget(target.get()) >= 0) return;
     setInputTextureForTarget(target.get(), textureLocation);
     target->setTextureDelegate(this, textureLocation);
     targets_.push_back({target, textureLocation});
@@ -45,7 +45,7 @@ void GPUOutput::detachTarget(GPUInput& target, int textureIndex) {
 void GPUOutput::removeTarget(const std::shared_ptr<GPUInput>& target) {
   if (!target) return;
   performOnProcessingQueueSync([&] {
-    const int index = textureIndexOfTarget(target.get());
+    const int index = indexOfTarget(target.get());
     if (index < 0) return;
     if (targetToIgnoreForUpdates_ == target.get()) targetToIgnoreForUpdates_ = nullptr;
     detachTarget(*target, index);
@@ -73,6 +73,12 @@ std::vector<std::shared_ptr<GPUInput>> GPUOutput::targets() const {
 }
 
 int GPUOutput::textureIndexOfTarget(const GPUInput* target) const {
+  int index = -1;
+  performOnProcessingQueueSync([&] { index = indexOfTarget(target); });
+  return index;
+}
+
+int GPUOutput::indexOfTarget(const GPUInput* target) const {
   for (const TargetEntry& e : targets_) {
     if (e.target.get() == target) return e.textureIndex;
   }

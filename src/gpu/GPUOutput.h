@@ -124,6 +124,8 @@ class GPUOutput : public GPUTextureDelegate {
   // Tells a target at its index that this source goes away (size zero,
   // texture 0, no delegate, no rotation).
   static void detachTarget(GPUInput& target, int textureIndex);
+  // textureIndexOfTarget for code already on the processing queue.
+  int indexOfTarget(const GPUInput* target) const;
 
   std::vector<TargetEntry> targets_;
   glx::TextureHandle outputTexture_;

@@ -38,6 +38,11 @@ GPUPicture::GPUPicture(const gfx::Image& image, bool smoothlyScaleOutput) {
   });
 }
 
+GPUPicture::~GPUPicture() {
+  // A queued send still uses this picture: wait it out.
+  performOnProcessingQueueSync([] {});
+}
+
 void GPUPicture::processImage() {
   hasProcessedImage_ = true;
   bool idle = false;

@@ -11,6 +11,7 @@ class GPUPicture : public GPUOutput {
   // The image's stored pixels (its orientation is not applied). With smooth
   // scaling the texture's sides are raised to powers of two and mipmapped.
   explicit GPUPicture(const gfx::Image& image, bool smoothlyScaleOutput = false);
+  ~GPUPicture() override;
 
   // Queues one frame to every target and returns at once; dropped while an
   // earlier frame is still being sent.
