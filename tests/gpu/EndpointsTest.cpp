@@ -3,6 +3,8 @@
 // of other GL code, and a toolkit view rendered into the pipeline.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "gpu/GPUFilter.h"
 #include "gpu/GPURawData.h"
 #include "gpu/GPUTextureEndpoints.h"
@@ -10,6 +12,7 @@
 #include "gpu/GpuReference.h"
 #include "gpu/GpuTestSupport.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/gl/Context.h"
 #include "platform/gl/Util.h"
 #include "platform/ui/View.h"
 
@@ -177,14 +180,28 @@ class TextureReader : public GPUTextureOutputDelegate {
 
 TEST(GPUTextureEndpoints, ATextureOfOtherCodeRunsThroughAFilterIntoATexture) {
   const gfx::Image cat = gpuref::uploaded(gpuref::loadPicture("gpu_cat.png"));
-  glx::TextureHandle texture;
+  // Other GL code on a thread of its own, with a context in the processing
+  // context's share group, makes the texture.
+  glx::Context* processing = nullptr;
   performOnProcessingQueueSync([&] {
-    ASSERT_TRUE(GPUOpenGLESContext::useImageProcessingContext());
+    if (GPUOpenGLESContext::useImageProcessingContext()) {
+      processing = GPUOpenGLESContext::sharedImageProcessingOpenGLESContext().context();
+    }
+  });
+  ASSERT_NE(processing, nullptr);
+  std::unique_ptr<glx::Context> other;
+  glx::TextureHandle texture;
+  std::thread([&] {
+    other = glx::Context::create(2, processing);
+    if (!other || !other->makeCurrent()) return;
     texture = glx::TextureHandle::make();
     glBindTexture(GL_TEXTURE_2D, texture.get());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 150, 100, 0, GL_RGBA, GL_UNSIGNED_BYTE, cat.pixels());
-  });
+    glFinish();
+    glx::Context::clearCurrent();
+  }).join();
+  ASSERT_TRUE(texture);
   TextureReader reader;
   {
     auto input = std::make_shared<GPUTextureInput>(texture.get(), gfx::Size{150, 100});
@@ -200,11 +217,13 @@ TEST(GPUTextureEndpoints, ATextureOfOtherCodeRunsThroughAFilterIntoATexture) {
   ASSERT_EQ(reader.frames, 1);
   const auto result = gpuref::compare(reader.picture, gpuref::filter(cat, 6, gpuref::passThrough));
   EXPECT_EQ(result.badPixels, 0) << result.firstBad;
-  // The caller's texture outlives the source.
-  performOnProcessingQueueSync([&] {
+  // The source did not take the texture with it: its owner frees it.
+  std::thread([&] {
+    other->makeCurrent();
     EXPECT_EQ(glIsTexture(texture.get()), GL_TRUE);
     texture.reset();
-  });
+    glx::Context::clearCurrent();
+  }).join();
 }
 
 TEST(GPUUIElementSource, AViewEntersThePipelineAsItLooks) {
