@@ -217,3 +217,23 @@ TEST(GPUMediaTime, StillAndMovingTimes) {
   EXPECT_TRUE(CMTIME_IS_INDEFINITE(CMTimeAdd(a, kCMTimeIndefinite)));
   EXPECT_FALSE(CMTIME_IS_VALID(CMTimeAdd(a, kCMTimeInvalid)));
 }
+
+TEST(GPUFilter, FilteringOneImageKeepsItsScaleAndOrientation) {
+  gfx::Image cat = gpuref::loadPicture("gpu_cat.png");
+  cat.setScale(2);
+  cat.setOrientation(gfx::Orientation::Right);
+  auto gray = std::make_shared<gputest::GrayscaleTestFilter>();
+  const gfx::Image out = gray->imageByFilteringImage(cat);
+  EXPECT_EQ(out.scale(), 2.0f);
+  EXPECT_EQ(out.orientation(), gfx::Orientation::Right);
+  // The stored pixels are filtered as they lie; the orientation only travels.
+  const auto expected = gpuref::filter(gpuref::uploaded(cat), 0, [](const gpuref::Sampler& in, float s, float t) {
+    auto c = in(s, t);
+    const float l = c[0] * 0.2125f + c[1] * 0.7154f + c[2] * 0.0721f;
+    return gpuref::Colour{l, l, l, c[3]};
+  });
+  const auto result = gpuref::compare(out, expected);
+  EXPECT_EQ(result.badPixels, 0) << result.firstBad;
+  // The filter is left without the picture as its source.
+  EXPECT_EQ(gray->inputTextureSize(), (gfx::Size{0, 0}));
+}
