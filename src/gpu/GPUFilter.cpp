@@ -31,7 +31,7 @@ std::optional<std::string> shaderSourceFromResource(const std::string& name, con
   return std::string(bytes->begin(), bytes->end());
 }
 
-const std::vector<std::string>& GPUFilter::defaultAttributes() {
+const std::vector<std::string>& defaultFilterAttributes() {
   static const std::vector<std::string> attributes = {"position", "inputTextureCoordinate"};
   return attributes;
 }
@@ -42,16 +42,16 @@ GPUFilter::GPUFilter(const std::string& fragmentShader) : GPUFilter(kGPUVertexSh
 
 GPUFilter::GPUFilter(const std::string& vertexShader, const std::string& fragmentShader)
     : GPUFilter(std::optional<std::string>(vertexShader), std::optional<std::string>(fragmentShader),
-                defaultAttributes()) {}
+                defaultFilterAttributes()) {}
 
 std::shared_ptr<GPUFilter> GPUFilter::withFragmentShaderFromFile(const std::string& name) {
   return std::shared_ptr<GPUFilter>(
-      new GPUFilter(std::string(kGPUVertexShaderString), shaderSourceFromResource(name, "fsh"), defaultAttributes()));
+      new GPUFilter(std::string(kGPUVertexShaderString), shaderSourceFromResource(name, "fsh"), defaultFilterAttributes()));
 }
 
-GLProgram* GPUFilter::linkedProgram(const std::optional<std::string>& vertexShader,
-                                    const std::optional<std::string>& fragmentShader,
-                                    const std::vector<std::string>& attributes) {
+GLProgram* linkedFilterProgram(const std::optional<std::string>& vertexShader,
+                               const std::optional<std::string>& fragmentShader,
+                               const std::vector<std::string>& attributes) {
   GPUOpenGLESContext& shared = GPUOpenGLESContext::sharedImageProcessingOpenGLESContext();
   GLProgram* program = shared.programForVertexShaderString(vertexShader, fragmentShader);
   if (!program->initialized()) {
@@ -64,18 +64,22 @@ GLProgram* GPUFilter::linkedProgram(const std::optional<std::string>& vertexShad
   return program;
 }
 
+void activateFilterProgram(GLProgram* program) {
+  GPUOpenGLESContext::setActiveShaderProgram(program);
+  glEnableVertexAttribArray(program->attributeIndex("position"));
+  glEnableVertexAttribArray(program->attributeIndex("inputTextureCoordinate"));
+}
+
 GPUFilter::GPUFilter(const std::optional<std::string>& vertexShader, const std::optional<std::string>& fragmentShader,
                      const std::vector<std::string>& attributes) {
   performOnProcessingQueueSync([&] {
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
-    filterProgram_ = linkedProgram(vertexShader, fragmentShader, attributes);
+    filterProgram_ = linkedFilterProgram(vertexShader, fragmentShader, attributes);
     if (filterProgram_ == nullptr) return;
     filterPositionAttribute_ = filterProgram_->attributeIndex("position");
     filterTextureCoordinateAttribute_ = filterProgram_->attributeIndex("inputTextureCoordinate");
     filterInputTextureUniform_ = filterProgram_->uniformIndex("inputImageTexture");
-    GPUOpenGLESContext::setActiveShaderProgram(filterProgram_);
-    glEnableVertexAttribArray(filterPositionAttribute_);
-    glEnableVertexAttribArray(filterTextureCoordinateAttribute_);
+    activateFilterProgram(filterProgram_);
   });
 }
 
@@ -115,6 +119,11 @@ void GPUFilter::drawQuad(GLProgram* program, const GPUQuad& vertices, const GPUQ
 void GPUFilter::renderToTextureWithVertices(const GPUQuad& vertices, const GPUQuad& textureCoordinates,
                                             GLuint sourceTexture) {
   if (preventRendering_ || filterProgram_ == nullptr) return;
+  prepareToDraw();
+  drawQuad(filterProgram_, vertices, textureCoordinates, sourceTexture, filterInputTextureUniform_, 2);
+}
+
+void GPUFilter::prepareToDraw() {
   GPUOpenGLESContext::setActiveShaderProgram(filterProgram_);
   // The framebuffer first: building it sets up the size-dependent values
   // (texel steps) that the uniforms below carry, so even the first frame
@@ -123,7 +132,12 @@ void GPUFilter::renderToTextureWithVertices(const GPUQuad& vertices, const GPUQu
   applyStoredUniforms(filterProgram_);
   setUniformsForProgramAtIndex(0);
   setClearColor(backgroundColorRed_, backgroundColorGreen_, backgroundColorBlue_, backgroundColorAlpha_);
-  drawQuad(filterProgram_, vertices, textureCoordinates, sourceTexture, filterInputTextureUniform_, 2);
+}
+
+void GPUFilter::bindFramebufferAtFBOSize(const glx::FramebufferHandle& framebuffer) const {
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+  const gfx::Size size = sizeOfFBO();
+  glViewport(0, 0, static_cast<GLsizei>(size.width), static_cast<GLsizei>(size.height));
 }
 
 void GPUFilter::informTargetsAboutNewFrameAtTime(CMTime frameTime) {
@@ -227,20 +241,11 @@ gfx::Size GPUFilter::sizeOfFBO() const {
   return maximum;
 }
 
-void GPUFilter::configureTexture(glx::TextureHandle& texture) {
-  texture = glx::TextureHandle::make();
-  glBindTexture(GL_TEXTURE_2D, texture.get());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-}
-
 void GPUFilter::attachNewTexture(glx::FramebufferHandle& framebuffer, glx::TextureHandle& texture, gfx::Size size) {
   glActiveTexture(GL_TEXTURE1);
   framebuffer = glx::FramebufferHandle::make();
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-  if (!texture) configureTexture(texture);
+  if (!texture) texture = makeOutputTexture();
   glBindTexture(GL_TEXTURE_2D, texture.get());
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(size.width), static_cast<GLsizei>(size.height), 0,
                GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -263,9 +268,7 @@ void GPUFilter::setFilterFBO() {
     createFilterFBOofSize(size);
     setupFilterForSize(size);
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, filterFramebuffer_.get());
-  const gfx::Size size = sizeOfFBO();
-  glViewport(0, 0, static_cast<GLsizei>(size.width), static_cast<GLsizei>(size.height));
+  bindFramebufferAtFBOSize(filterFramebuffer_);
 }
 
 void GPUFilter::destroyFilterFBO() {

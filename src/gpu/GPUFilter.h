@@ -23,6 +23,18 @@ extern const char* const kGPUPassthroughFragmentShaderString;
 // A shader source from the bundle's resources ("<name>.<type>"); nullopt when missing.
 std::optional<std::string> shaderSourceFromResource(const std::string& name, const std::string& type);
 
+// Attributes in the order they take their locations: "position",
+// "inputTextureCoordinate" (then whatever a filter draws with besides).
+const std::vector<std::string>& defaultFilterAttributes();
+// On the processing queue: the cached program for the two sources, linked
+// with the attributes when new; nullptr (its logs written) when it fails.
+GLProgram* linkedFilterProgram(const std::optional<std::string>& vertexShader,
+                               const std::optional<std::string>& fragmentShader,
+                               const std::vector<std::string>& attributes = defaultFilterAttributes());
+// On the processing queue: makes the program active and enables the arrays
+// of its position and first texture coordinate.
+void activateFilterProgram(GLProgram* program);
+
 class GPUFilter : public GPUFilterStage {
  public:
   // The pass-through filter.
@@ -100,26 +112,22 @@ class GPUFilter : public GPUFilterStage {
   GLuint filterFramebuffer() const { return filterFramebuffer_.get(); }
 
  protected:
-  // Attributes in the order they take their locations: "position",
-  // "inputTextureCoordinate", then whatever a subclass draws with.
-  static const std::vector<std::string>& defaultAttributes();
   GPUFilter(const std::optional<std::string>& vertexShader, const std::optional<std::string>& fragmentShader,
             const std::vector<std::string>& attributes);
 
-  // On the processing queue: the program for the two sources from the cache,
-  // linked with the attributes when new; nullptr (logged) when it fails.
-  static GLProgram* linkedProgram(const std::optional<std::string>& vertexShader,
-                                  const std::optional<std::string>& fragmentShader,
-                                  const std::vector<std::string>& attributes);
   // On the processing queue, with the program active: this filter's values.
   void applyStoredUniforms(GLProgram* program) const;
   // Framebuffer plus texture storage of the size, colour attachment 0.
   static void attachNewTexture(glx::FramebufferHandle& framebuffer, glx::TextureHandle& texture, gfx::Size size);
-  static void configureTexture(glx::TextureHandle& texture);
   // Clears to the colour and draws the strip with the source on the unit.
   void drawQuad(GLProgram* program, const GPUQuad& vertices, const GPUQuad& textureCoordinates,
                 GLuint sourceTexture, GLint samplerUniform, int textureUnit) const;
   void setClearColor(float r, float g, float b, float a) const;
+  // Program active, framebuffer bound and cleared, uniforms set: the steps
+  // every first-program draw begins with.
+  void prepareToDraw();
+  // Binds the framebuffer with the viewport at sizeOfFBO.
+  void bindFramebufferAtFBOSize(const glx::FramebufferHandle& framebuffer) const;
 
   GLuint filterSourceTexture_ = 0;
   glx::FramebufferHandle filterFramebuffer_;

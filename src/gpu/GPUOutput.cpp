@@ -97,14 +97,19 @@ void GPUOutput::initializeOutputTextureIfNeeded() {
   performOnProcessingQueueSync([this] {
     if (outputTexture_ || !GPUOpenGLESContext::useImageProcessingContext()) return;
     glActiveTexture(GL_TEXTURE0);
-    outputTexture_ = glx::TextureHandle::make();
-    glBindTexture(GL_TEXTURE_2D, outputTexture_.get());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    outputTexture_ = makeOutputTexture();
     glBindTexture(GL_TEXTURE_2D, 0);
   });
+}
+
+glx::TextureHandle GPUOutput::makeOutputTexture() {
+  glx::TextureHandle texture = glx::TextureHandle::make();
+  glBindTexture(GL_TEXTURE_2D, texture.get());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  return texture;
 }
 
 void GPUOutput::deleteOutputTexture() {

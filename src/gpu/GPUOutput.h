@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "gpu/GPUTypes.h"
-#include "gpu/MediaTime.h"
+#include "platform/media/MediaTime.h"
 #include "platform/gl/Handles.h"
 #include "platform/graphics/Image.h"
 
@@ -124,6 +124,8 @@ class GPUOutput : public GPUTextureDelegate {
   // Tells a target at its index that this source goes away (size zero,
   // texture 0, no delegate, no rotation).
   static void detachTarget(GPUInput& target, int textureIndex);
+  // A new texture, bound, with linear filtering and clamped edges, no storage.
+  static glx::TextureHandle makeOutputTexture();
   // textureIndexOfTarget for code already on the processing queue.
   int indexOfTarget(const GPUInput* target) const;
 

@@ -74,21 +74,10 @@ GPURawDataOutput::GPURawDataOutput(gfx::Size imageSize, bool resultsInBGRAFormat
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
     // glReadPixels always gives R, G, B, A: BGRA bytes need the swizzle.
     const char* fragment = outputBGRA_ ? kSwizzlingFragmentShaderString : kGPUPassthroughFragmentShaderString;
-    GLProgram* program = GPUOpenGLESContext::sharedImageProcessingOpenGLESContext().programForVertexShaderString(
-        std::string(kGPUVertexShaderString), std::string(fragment));
-    if (!program->initialized()) {
-      program->addAttribute("position");
-      program->addAttribute("inputTextureCoordinate");
-      if (!program->link()) {
-        program->logLinkFailure();
-        return;
-      }
-    }
-    dataProgram_ = program;
-    dataInputTextureUniform_ = program->uniformIndex("inputImageTexture");
-    GPUOpenGLESContext::setActiveShaderProgram(program);
-    glEnableVertexAttribArray(program->attributeIndex("position"));
-    glEnableVertexAttribArray(program->attributeIndex("inputTextureCoordinate"));
+    dataProgram_ = linkedFilterProgram(std::string(kGPUVertexShaderString), std::string(fragment));
+    if (dataProgram_ == nullptr) return;
+    dataInputTextureUniform_ = dataProgram_->uniformIndex("inputImageTexture");
+    activateFilterProgram(dataProgram_);
   });
 }
 

@@ -111,14 +111,7 @@ void GPUTwoInputFilter::releaseInputTexturesIfNeeded() {
 void GPUTwoInputFilter::renderToTextureWithVertices(const GPUQuad& vertices, const GPUQuad& textureCoordinates,
                                                     GLuint sourceTexture) {
   if (preventRendering_ || filterProgram_ == nullptr) return;
-  GPUOpenGLESContext::setActiveShaderProgram(filterProgram_);
-  // The framebuffer first: building it sets up the size-dependent values
-  // (texel steps) that the uniforms below carry, so even the first frame
-  // draws with them.
-  setFilterFBO();
-  applyStoredUniforms(filterProgram_);
-  setUniformsForProgramAtIndex(0);
-  setClearColor(backgroundColorRed_, backgroundColorGreen_, backgroundColorBlue_, backgroundColorAlpha_);
+  prepareToDraw();
   glActiveTexture(GL_TEXTURE3);
   glBindTexture(GL_TEXTURE_2D, filterSourceTexture2_);
   glUniform1i(filterInputTextureUniform2_, 3);

@@ -9,12 +9,10 @@ GPUTwoPassFilter::GPUTwoPassFilter(const std::string& firstStageVertexShader,
     : GPUFilter(firstStageVertexShader, firstStageFragmentShader) {
   performOnProcessingQueueSync([&] {
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
-    secondFilterProgram_ = linkedProgram(secondStageVertexShader, secondStageFragmentShader, defaultAttributes());
+    secondFilterProgram_ = linkedFilterProgram(secondStageVertexShader, secondStageFragmentShader);
     if (secondFilterProgram_ == nullptr) return;
     secondFilterInputTextureUniform_ = secondFilterProgram_->uniformIndex("inputImageTexture");
-    GPUOpenGLESContext::setActiveShaderProgram(secondFilterProgram_);
-    glEnableVertexAttribArray(secondFilterProgram_->attributeIndex("position"));
-    glEnableVertexAttribArray(secondFilterProgram_->attributeIndex("inputTextureCoordinate"));
+    activateFilterProgram(secondFilterProgram_);
   });
 }
 
@@ -49,9 +47,7 @@ void GPUTwoPassFilter::setFilterFBO() {
     glBindTexture(GL_TEXTURE_2D, 0);
     setupFilterForSize(size);
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, filterFramebuffer_.get());
-  const gfx::Size size = sizeOfFBO();
-  glViewport(0, 0, static_cast<GLsizei>(size.width), static_cast<GLsizei>(size.height));
+  bindFramebufferAtFBOSize(filterFramebuffer_);
 }
 
 void GPUTwoPassFilter::setSecondFilterFBO() {
@@ -60,9 +56,7 @@ void GPUTwoPassFilter::setSecondFilterFBO() {
     createFilterFBOofSize(size);
     setupFilterForSize(size);
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, secondFilterFramebuffer_.get());
-  const gfx::Size size = sizeOfFBO();
-  glViewport(0, 0, static_cast<GLsizei>(size.width), static_cast<GLsizei>(size.height));
+  bindFramebufferAtFBOSize(secondFilterFramebuffer_);
 }
 
 void GPUTwoPassFilter::recreateFilterFBO() {

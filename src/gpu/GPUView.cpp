@@ -74,22 +74,11 @@ GPUView::GPUView(const ui::Rect& frame, float contentsScale)
     boundsSize_ = {b.width, b.height};
     scale_ = scale;
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
-    GLProgram* program = GPUOpenGLESContext::sharedImageProcessingOpenGLESContext().programForVertexShaderString(
-        std::string(kGPUVertexShaderString), std::string(kGPUPassthroughFragmentShaderString));
-    if (!program->initialized()) {
-      program->addAttribute("position");
-      program->addAttribute("inputTextureCoordinate");
-      if (!program->link()) {
-        program->logLinkFailure();
-        program = nullptr;
-      }
-    }
-    displayProgram_ = program;
-    if (program != nullptr) {
-      displayInputTextureUniform_ = program->uniformIndex("inputImageTexture");
-      GPUOpenGLESContext::setActiveShaderProgram(program);
-      glEnableVertexAttribArray(program->attributeIndex("position"));
-      glEnableVertexAttribArray(program->attributeIndex("inputTextureCoordinate"));
+    displayProgram_ = linkedFilterProgram(std::string(kGPUVertexShaderString),
+                                          std::string(kGPUPassthroughFragmentShaderString));
+    if (displayProgram_ != nullptr) {
+      displayInputTextureUniform_ = displayProgram_->uniformIndex("inputImageTexture");
+      activateFilterProgram(displayProgram_);
     }
     createDisplayFramebuffer();
   });

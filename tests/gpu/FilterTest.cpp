@@ -206,18 +206,6 @@ TEST(GPUFilter, AMissingShaderFileLeavesAFilterThatPassesFramesOn) {
   EXPECT_EQ(target->frames, 1);
 }
 
-TEST(GPUMediaTime, StillAndMovingTimes) {
-  EXPECT_TRUE(CMTIME_IS_INDEFINITE(kCMTimeIndefinite));
-  EXPECT_FALSE(CMTIME_IS_INDEFINITE(kCMTimeInvalid));
-  EXPECT_FALSE(CMTIME_IS_VALID(kCMTimeInvalid));
-  const CMTime a = CMTimeMakeWithSeconds(1.5, 600);
-  EXPECT_EQ(a.value, 900);
-  EXPECT_EQ(CMTimeAdd(a, CMTimeMake(1, 30)), CMTimeMake(920, 600));
-  EXPECT_DOUBLE_EQ(CMTimeGetSeconds(CMTimeMake(920, 600)), 920.0 / 600);
-  EXPECT_TRUE(CMTIME_IS_INDEFINITE(CMTimeAdd(a, kCMTimeIndefinite)));
-  EXPECT_FALSE(CMTIME_IS_VALID(CMTimeAdd(a, kCMTimeInvalid)));
-}
-
 TEST(GPUFilter, FilteringOneImageKeepsItsScaleAndOrientation) {
   gfx::Image cat = gpuref::loadPicture("gpu_cat.png");
   cat.setScale(2);

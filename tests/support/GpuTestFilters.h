@@ -106,23 +106,9 @@ class AddBlendTestFilter : public GPUTwoInputFilter {
   AddBlendTestFilter() : GPUTwoInputFilter(kAddBlendFragment) {}
 };
 
-// Three taps (1/4, 1/2, 1/4) along the pass's texel step.
-inline const char* const kBlurFragment =
-    "precision highp float;\n"
-    "varying highp vec2 textureCoordinate;\n"
-    "uniform sampler2D inputImageTexture;\n"
-    "uniform float texelWidthOffset;\n"
-    "uniform float texelHeightOffset;\n"
-    "void main()\n"
-    "{\n"
-    "  vec2 step = vec2(texelWidthOffset, texelHeightOffset);\n"
-    "  gl_FragColor = texture2D(inputImageTexture, textureCoordinate - step) * 0.25\n"
-    "               + texture2D(inputImageTexture, textureCoordinate) * 0.5\n"
-    "               + texture2D(inputImageTexture, textureCoordinate + step) * 0.25;\n"
-    "}\n";
-// The same, with the colour limited to one half afterwards: the order of the
-// passes shows.
-inline const char* const kBlurLimitFragment =
+// Three taps (1/4, 1/2, 1/4) along the pass's texel step into c; the ending
+// decides what is written.
+inline const char* const kBlurSampling =
     "precision highp float;\n"
     "varying highp vec2 textureCoordinate;\n"
     "uniform sampler2D inputImageTexture;\n"
@@ -133,9 +119,11 @@ inline const char* const kBlurLimitFragment =
     "  vec2 step = vec2(texelWidthOffset, texelHeightOffset);\n"
     "  vec4 c = texture2D(inputImageTexture, textureCoordinate - step) * 0.25\n"
     "         + texture2D(inputImageTexture, textureCoordinate) * 0.5\n"
-    "         + texture2D(inputImageTexture, textureCoordinate + step) * 0.25;\n"
-    "  gl_FragColor = vec4(min(c.rgb, vec3(0.5)), c.a);\n"
-    "}\n";
+    "         + texture2D(inputImageTexture, textureCoordinate + step) * 0.25;\n";
+inline const std::string kBlurFragment = std::string(kBlurSampling) + "  gl_FragColor = c;\n}\n";
+// The colour limited to one half afterwards: the order of the passes shows.
+inline const std::string kBlurLimitFragment =
+    std::string(kBlurSampling) + "  gl_FragColor = vec4(min(c.rgb, vec3(0.5)), c.a);\n}\n";
 
 class BlurTestFilter : public GPUTwoPassTextureSamplingFilter {
  public:
