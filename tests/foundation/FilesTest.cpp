@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
+#include "support/ChildProcess.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -124,4 +126,44 @@ TEST_F(FilesTest, FailedAtomicWriteLeavesNoTrace) {
   EXPECT_EQ(files::contentsOfDirectory(root() / "Documents"), std::vector<std::string>{"busy"});
   EXPECT_EQ(text(target / "keep.txt"), "keep");
   EXPECT_FALSE(files::writeFileAtomically(root() / "no" / "such" / "dir.txt", std::string("x")));
+}
+
+// A write killed before its rename leaves its temp file and the old file;
+// the sweep takes the temp files of writes whose writer is gone, only for the
+// targets the caller owns, and never one of a write in flight.
+TEST_F(FilesTest, KilledAtomicWritesLeaveTempFilesTheSweepRemoves) {
+  const fs::path dir = root() / "Documents";
+  ASSERT_TRUE(files::writeFileAtomically(dir / "a.png", std::string("old")));
+  for (int kill = 0; kill < 3; ++kill) {
+    auto child = testing_support::runInChild([&] {
+      fd::armCrashPoint("file.atomic-write.renaming");
+      files::writeFileAtomically(dir / "a.png", std::string("new"));
+    });
+    ASSERT_TRUE(child.crashedAtPoint());
+  }
+  EXPECT_EQ(text(dir / "a.png"), "old");
+  std::vector<std::string> names = files::contentsOfDirectory(dir);
+  ASSERT_EQ(names.size(), 4u);
+  for (const std::string& n : names) {
+    if (n != "a.png") {
+      EXPECT_EQ(files::atomicWriteTarget(n), "a.png") << n;
+    }
+  }
+  put(dir / ".b.txt.Qq12Ww", "someone else's target");
+  auto ownsPng = [](std::string_view target) { return target.ends_with(".png"); };
+  EXPECT_EQ(files::removeAtomicWriteLeftovers(dir, ownsPng), 3);
+  EXPECT_EQ(files::contentsOfDirectory(dir), (std::vector<std::string>{".b.txt.Qq12Ww", "a.png"}));
+  EXPECT_EQ(files::removeAtomicWriteLeftovers(root() / "missing", ownsPng), 0);
+}
+
+TEST_F(FilesTest, TempNamesOfAtomicWrites) {
+  EXPECT_EQ(files::atomicWriteTarget(".Project.plist.Ab12Z9"), "Project.plist");
+  EXPECT_EQ(files::atomicWriteTarget(".x.Ab12Z9"), "x");
+  for (const char* notOne : {"Project.plist.Ab12Z9", ".Project.plist.Ab12Z", ".Project.plist.Ab-2Z9",
+                             ".Project.plist.Ab12Z99", "..Ab12Z9", ".Ab12Z9", ".Project.plist_Ab12Z9", ""}) {
+    EXPECT_EQ(files::atomicWriteTarget(notOne), "") << notOne;
+  }
+  EXPECT_TRUE(files::isUniqueTempSuffix("a0Z9bY"));
+  EXPECT_FALSE(files::isUniqueTempSuffix("a0Z9b"));
+  EXPECT_FALSE(files::isUniqueTempSuffix("a0Z9b."));
 }

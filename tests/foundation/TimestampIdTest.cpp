@@ -4,6 +4,12 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "support/ChildProcess.h"
+#include "support/Sandbox.h"
 
 using namespace std::chrono;
 
@@ -27,11 +33,16 @@ class TimestampIdTest : public ::testing::Test {
       ::unsetenv("TZ");
     ::tzset();
   }
+  // A clock that stands still unless an id waits for it.
   void setClock(system_clock::time_point t) {
     now_ = t;
-    fd::setTimestampClockForTesting([this] { return now_; });
+    fd::setTimestampClockForTesting([this] { return now_; }, [this](milliseconds d) {
+      now_ += d;
+      waited_ += d;
+    });
   }
   system_clock::time_point now_;
+  milliseconds waited_{0};
 
  private:
   bool hadTz_ = false;
@@ -49,13 +60,16 @@ TEST_F(TimestampIdTest, FormatsLocalTimeToTheMillisecond) {
   EXPECT_EQ(fd::formatTimestampId(utc(2013, 5, 7, 8, 3, 9, 45) + microseconds{999}), "20130507080309045");
 }
 
-TEST_F(TimestampIdTest, StrictlyIncreasingWithinOneMillisecond) {
+TEST_F(TimestampIdTest, StrictlyIncreasingWithinOneMillisecondByWaitingForTheClock) {
   setClock(utc(2020, 2, 28, 12, 0, 0, 500));
   EXPECT_EQ(fd::timestampId(), "20200228120000500");
   EXPECT_EQ(fd::timestampId(), "20200228120000501");
   EXPECT_EQ(fd::timestampId(), "20200228120000502");
+  EXPECT_EQ(waited_, milliseconds{2}) << "each id waited for the clock to move on";
+  EXPECT_EQ(fd::formatTimestampId(now_), "20200228120000502") << "ids never run ahead of the clock";
   now_ += milliseconds{10};
-  EXPECT_EQ(fd::timestampId(), "20200228120000510");
+  EXPECT_EQ(fd::timestampId(), "20200228120000512");
+  EXPECT_EQ(waited_, milliseconds{2}) << "a clock that moved on is not waited for";
 }
 
 TEST_F(TimestampIdTest, ClockSteppingBackContinuesFromTheLastId) {
@@ -65,6 +79,16 @@ TEST_F(TimestampIdTest, ClockSteppingBackContinuesFromTheLastId) {
   EXPECT_EQ(fd::timestampId(), "20200228120000501");
   now_ += hours{2};
   EXPECT_EQ(fd::timestampId(), "20200228130000500");
+  EXPECT_EQ(waited_, milliseconds{0}) << "an hour back is a stepped clock, not one to wait for";
+}
+
+TEST_F(TimestampIdTest, AClockABitBehindTheLastIdIsWaitedFor) {
+  setClock(utc(2020, 2, 28, 12, 0, 0, 500));
+  EXPECT_EQ(fd::timestampId(), "20200228120000500");
+  now_ -= milliseconds{300};
+  EXPECT_EQ(fd::timestampId(), "20200228120000501");
+  EXPECT_EQ(fd::formatTimestampId(now_), "20200228120000501");
+  EXPECT_EQ(waited_, milliseconds{301});
 }
 
 TEST_F(TimestampIdTest, TheNextMillisecondCarriesThroughTheCalendar) {
@@ -90,4 +114,39 @@ TEST_F(TimestampIdTest, RealClockIdsIncrease) {
     ASSERT_GT(id, last);
     last = id;
   }
+}
+
+TEST_F(TimestampIdTest, ABurstNeverRunsAheadOfTheRealClock) {
+  fd::setTimestampClockForTesting({});
+  for (int i = 0; i < 200; ++i) {
+    std::string id = fd::timestampId();
+    ASSERT_LE(id, fd::formatTimestampId(system_clock::now())) << "id " << i;
+  }
+}
+
+// A program started again right after another made a burst of ids must not
+// hand out any of them: each process here starts with no id issued, as a
+// fresh program does.
+TEST_F(TimestampIdTest, AProgramStartedRightAfterABurstIssuesOtherIds) {
+  fd::setTimestampClockForTesting({});
+  namespace fs = std::filesystem;
+  const fs::path dir = testing_support::makeTempDir("timestamp-");
+  auto burst = [&](const fs::path& file) {
+    return testing_support::runInChild([file] {
+      std::ofstream out(file);
+      for (int i = 0; i < 300; ++i) out << fd::timestampId() << "\n";
+    });
+  };
+  auto first = burst(dir / "first");
+  auto second = burst(dir / "second");
+  ASSERT_TRUE(first.exited && first.exitCode == 0);
+  ASSERT_TRUE(second.exited && second.exitCode == 0);
+  std::set<std::string> seen;
+  for (const char* name : {"first", "second"}) {
+    std::ifstream in(dir / name);
+    int count = 0;
+    for (std::string id; std::getline(in, id); ++count) EXPECT_TRUE(seen.insert(id).second) << "repeated id " << id;
+    EXPECT_EQ(count, 300);
+  }
+  fs::remove_all(dir);
 }

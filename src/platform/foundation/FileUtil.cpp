@@ -1,12 +1,15 @@
 #include "platform/foundation/FileUtil.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+
+#include "platform/foundation/CrashPoint.h"
 
 namespace fd::files {
 
@@ -29,6 +32,31 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// mkstemp's template: the six characters it replaces with letters and digits.
+constexpr std::string_view kTempSuffixTemplate = "XXXXXX";
+
+bool sameFile(int fd, const std::string& path) {
+  struct stat opened {}, named {};
+  return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+         opened.st_ino == named.st_ino;
+}
+
+// A temp file next to the target, held under an exclusive lock until it is
+// closed, so that a cleaner never takes the file of a write in flight. -1 on
+// failure.
+int openLockedTemp(const fs::path& dir, const fs::path& target, std::string& temp) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    temp = (dir / ("." + target.filename().string() + "." + std::string(kTempSuffixTemplate))).string();
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return -1;
+    // A cleaner may have taken the file between mkstemp and the lock: then the
+    // name no longer leads to this file, and a new one is made.
+    if (::flock(fd, LOCK_EX) == 0 && sameFile(fd, temp)) return fd;
+    ::close(fd);
+  }
+  return -1;
 }
 
 void syncDirectory(const fs::path& dir) {
@@ -123,16 +151,17 @@ std::optional<Data> readFile(const fs::path& p) {
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {
   if (p.filename().empty()) return false;
   fs::path dir = p.parent_path().empty() ? fs::path(".") : p.parent_path();
-  std::string temp = (dir / ("." + p.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(temp.data());
+  std::string temp;
+  int fd = openLockedTemp(dir, p, temp);
   if (fd < 0) return false;
   bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, bytes, size) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
+  crashPoint("file.atomic-write.renaming");
+  // Renamed while still open and locked: a cleaner sees either the temp file
+  // locked or the target, never a temp file it may take.
   if (ok) ok = ::rename(temp.c_str(), p.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
+  if (!ok) ::unlink(temp.c_str());
+  ok = (::close(fd) == 0) && ok;
+  if (!ok) return false;
   syncDirectory(dir);
   return true;
 }
@@ -143,6 +172,39 @@ bool writeFileAtomically(const fs::path& p, const Data& bytes) {
 
 bool writeFileAtomically(const fs::path& p, const std::string& text) {
   return writeFileAtomically(p, text.data(), text.size());
+}
+
+bool isUniqueTempSuffix(std::string_view suffix) {
+  return suffix.size() == kTempSuffixTemplate.size() && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+         });
+}
+
+std::string atomicWriteTarget(std::string_view name) {
+  const std::size_t suffix = kTempSuffixTemplate.size() + 1;
+  if (name.size() < suffix + 2 || name.front() != '.' || name[name.size() - suffix] != '.') return {};
+  if (!isUniqueTempSuffix(name.substr(name.size() - kTempSuffixTemplate.size()))) return {};
+  return std::string(name.substr(1, name.size() - suffix - 1));
+}
+
+int removeAtomicWriteLeftovers(const fs::path& dir, const std::function<bool(std::string_view target)>& ownTarget) {
+  int removed = 0;
+  for (const std::string& name : contentsOfDirectory(dir)) {
+    const std::string target = atomicWriteTarget(name);
+    if (target.empty() || !ownTarget(target)) continue;
+    const std::string path = (dir / name).string();
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st {};
+    // Unlocked means its writer is gone: a live writer holds the lock until
+    // after its rename.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && sameFile(fd, path) &&
+        ::unlink(path.c_str()) == 0) {
+      ++removed;
+    }
+    ::close(fd);
+  }
+  return removed;
 }
 
 }  // namespace fd::files

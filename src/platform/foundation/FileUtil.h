@@ -2,8 +2,10 @@
 // File helpers on std::filesystem with the phone's file-manager manners:
 // boolean results, no exceptions, copies and moves that refuse to overwrite.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/Value.h"
@@ -27,8 +29,21 @@ std::optional<std::uintmax_t> fileSize(const fs::path& p);
 
 std::optional<Data> readFile(const fs::path& p);
 // Temp file in the same folder, fsync, rename: the old file survives a failure.
+// The temp file is "." + the file's name + "." + six letters or digits, and is
+// locked while the write is in flight.
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size);
 bool writeFileAtomically(const fs::path& p, const Data& bytes);
 bool writeFileAtomically(const fs::path& p, const std::string& text);
+
+// Six letters or digits, as mkstemp and mkdtemp fill in the end of a
+// temporary name.
+bool isUniqueTempSuffix(std::string_view suffix);
+// The name of the file a temp file of writeFileAtomically was to become, for
+// a name of that pattern ("" otherwise).
+std::string atomicWriteTarget(std::string_view tempName);
+// Removes, directly inside dir, the temp files that writes killed before their
+// rename left behind, for targets that `ownTarget` accepts; temp files of
+// writes still in flight (in any process) are left alone. Answers how many went.
+int removeAtomicWriteLeftovers(const fs::path& dir, const std::function<bool(std::string_view target)>& ownTarget);
 
 }  // namespace fd::files

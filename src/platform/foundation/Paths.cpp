@@ -3,8 +3,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 
 namespace fd::paths {
@@ -57,6 +60,18 @@ fs::path documents() { return home() / "Documents"; }
 fs::path temporary() { return home() / "tmp"; }
 fs::path caches() { return library() / "Caches"; }
 fs::path preferences() { return library() / "Preferences"; }
+
+namespace {
+// Folders the program itself keeps in Documents.
+constexpr const char* kPhotoLibraryFolder = "Pictures";
+constexpr std::array<std::string_view, 1> kOwnDocumentsFolders = {kPhotoLibraryFolder};
+}  // namespace
+
+fs::path photoLibrary() { return documents() / kPhotoLibraryFolder; }
+
+bool isOwnDocumentsFolder(const std::string& name) {
+  return std::find(kOwnDocumentsFolders.begin(), kOwnDocumentsFolders.end(), name) != kOwnDocumentsFolders.end();
+}
 
 bool ensureSandbox() {
   const fs::path lib = library();

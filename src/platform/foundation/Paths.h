@@ -2,6 +2,7 @@
 // The sandbox: one root holding Library/ (Projects, Background, Audio,
 // Preferences, Caches), Documents/ and tmp/, as the phone's sandbox has them.
 #include <filesystem>
+#include <string>
 
 namespace fd::paths {
 
@@ -16,6 +17,11 @@ std::filesystem::path documents();    // <home>/Documents
 std::filesystem::path temporary();    // <home>/tmp
 std::filesystem::path caches();       // <home>/Library/Caches
 std::filesystem::path preferences();  // <home>/Library/Preferences
+// <home>/Documents/Pictures: the folder that plays the photo library and album.
+std::filesystem::path photoLibrary();
+// Folders of the program's own inside Documents (the album): never a project
+// of the old layout, whatever their name.
+bool isOwnDocumentsFolder(const std::string& name);
 
 // Creates the root and its standard folders; false when that fails.
 bool ensureSandbox();

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace fd {
 
@@ -42,6 +43,7 @@ std::string format(CivilMillis reading) {
 struct State {
   std::mutex m;
   std::function<system_clock::time_point()> clock;
+  std::function<void(milliseconds)> wait;
   bool issued = false;
   CivilMillis last{};
 };
@@ -58,17 +60,36 @@ std::string formatTimestampId(std::chrono::system_clock::time_point t) { return 
 std::string timestampId() {
   State& s = state();
   std::lock_guard lock(s.m);
-  CivilMillis reading = localReading(s.clock ? s.clock() : system_clock::now());
-  if (s.issued && reading <= s.last) reading = s.last + milliseconds{1};
+  auto read = [&s] { return localReading(s.clock ? s.clock() : system_clock::now()); };
+  CivilMillis reading = read();
+  if (s.issued && reading <= s.last) {
+    if (s.last - reading < kTimestampLongestWait) {
+      // Counting on from the last id without waiting is what let a burst run
+      // seconds ahead of the clock, into the ids of the next start.
+      while (reading <= s.last) {
+        const milliseconds missing = s.last - reading + milliseconds{1};
+        if (s.wait) {
+          s.wait(missing);
+        } else {
+          std::this_thread::sleep_for(missing);
+        }
+        reading = read();
+      }
+    } else {
+      reading = s.last + milliseconds{1};
+    }
+  }
   s.last = reading;
   s.issued = true;
   return format(reading);
 }
 
-void setTimestampClockForTesting(std::function<std::chrono::system_clock::time_point()> clock) {
+void setTimestampClockForTesting(std::function<std::chrono::system_clock::time_point()> clock,
+                                 std::function<void(std::chrono::milliseconds)> wait) {
   State& s = state();
   std::lock_guard lock(s.m);
   s.clock = std::move(clock);
+  s.wait = std::move(wait);
   s.issued = false;  // each test starts a fresh sequence
 }
 

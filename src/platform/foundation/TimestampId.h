@@ -1,6 +1,8 @@
 #pragma once
 // Unique names: "yyyyMMddHHmmssSSS" in local time, strictly increasing within
-// the process even when two are asked in one millisecond or the clock steps back.
+// the process. An id is never ahead of the clock: when the clock still reads
+// the last id's millisecond the next one waits until it has moved on, so a
+// program started again right after a burst of ids cannot issue them again.
 #include <chrono>
 #include <functional>
 #include <string>
@@ -10,8 +12,18 @@ namespace fd {
 std::string timestampId();
 // Formats a wall-clock time as "yyyyMMddHHmmssSSS" in local time.
 std::string formatTimestampId(std::chrono::system_clock::time_point t);
+
+// How far behind the last id the clock may read and still be waited for.
+// Further back the clock was stepped (or the time zone changed): waiting would
+// freeze the program, so ids count on from the last one until the clock
+// catches up.
+inline constexpr std::chrono::milliseconds kTimestampLongestWait{2000};
+
 // Replaces the wall clock the ids are read from (an empty function restores
-// it) and forgets the last id issued.
-void setTimestampClockForTesting(std::function<std::chrono::system_clock::time_point()> clock);
+// it) and forgets the last id issued. `wait` is called when an id has to wait
+// for the clock, with the time still missing; it must move the test's clock
+// on. Empty, it sleeps for real.
+void setTimestampClockForTesting(std::function<std::chrono::system_clock::time_point()> clock,
+                                 std::function<void(std::chrono::milliseconds)> wait = {});
 
 }  // namespace fd

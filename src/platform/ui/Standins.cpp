@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 // --- album
 
-fs::path photoLibraryFolder() { return fd::paths::documents() / "Pictures"; }
+fs::path photoLibraryFolder() { return fd::paths::photoLibrary(); }
 
 std::vector<fs::path> photoLibraryPictures() {
   std::vector<fs::path> out;
