@@ -15,6 +15,7 @@
 #include "model/SafeName.h"
 #include "model/Tools.h"
 #include "model/zip/EntryName.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -26,6 +27,9 @@ namespace {
 // Only these extensions are packed, compared exactly (case included).
 constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PNG", "png", "plist",
                                                                "m4r", "caf", "wav", "aif"};
+// Marks an import's staging folder: "." + target + kImportStagingMark + XXXXXX.
+constexpr std::string_view kImportStagingMark = ".import-";
+
 // Extensions counted as taken package names.
 constexpr std::array<std::string_view, 4> kPackageExtensions = {"zt", "ZT", "zt2", "ZT2"};
 
@@ -199,7 +203,8 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
 
   // Unpacked beside the target under a hidden name, so that a failure at any
   // entry leaves the projects folder as it was.
-  StagingFolder staging(makeUniqueFolder(folder.parent_path(), "." + folder.filename().string() + ".import-"));
+  StagingFolder staging(
+      makeUniqueFolder(folder.parent_path(), "." + folder.filename().string() + std::string(kImportStagingMark)));
   if (!staging.valid()) return fail(PackageFailure::FileSystem);
   ZipWrapper zip;
   const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(staging.path(), false);
@@ -212,6 +217,7 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   const auto contents = fd::readPropertyList(plist);
   if (!contents || !contents->isDictionary()) return fail(PackageFailure::NotAProject);
   // Project folders are plain folders; the staging folder was made private.
+  fd::crashPoint("package.import.unpacked");
   fs::permissions(staging.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                       fs::perms::others_read | fs::perms::others_exec, ec);
   if (!moveNoReplace(staging.path(), folder)) {
@@ -227,6 +233,12 @@ std::string ZipOperator::rightNameWithName(const std::string& name) const {
     if (hasExtensionIn(p, kPackageExtensions)) taken.push_back(p.replace_extension().generic_string());
   }
   return Tools::uniqueName(name, taken);
+}
+
+bool ZipOperator::isImportStagingName(std::string_view name) {
+  const std::size_t mark = name.rfind(kImportStagingMark);
+  if (name.size() < 2 || name.front() != '.' || mark == std::string_view::npos || mark < 2) return false;
+  return fd::files::isUniqueTempSuffix(name.substr(mark + kImportStagingMark.size()));
 }
 
 std::vector<std::string> ZipOperator::packageNames(bool isUpgrade) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,10 @@ class ZipOperator {
 
   // Names (without extension) of the packages of one format in Documents.
   static std::vector<std::string> packageNames(bool isUpgrade);
+  // The hidden folder an import unpacks into beside its target:
+  // "." + target name + ".import-" + six letters or digits. One that is still
+  // there when the projects folder opens was left by a killed import.
+  static bool isImportStagingName(std::string_view name);
 
   // Why the last export or import answered NO, and where the last export went.
   PackageFailure lastFailure() const { return lastFailure_; }

@@ -10,6 +10,7 @@
 #include "model/SafeName.h"
 #include "model/Tools.h"
 #include "model/ProjectPlistKeys.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -62,6 +63,7 @@ bool ProjectDataModel::setCurProjectName(const std::string& name) {
   if (!isPlainPathComponent(name)) return false;
   curProjectName_ = name;
   if (!readData()) createData();
+  removeLeftovers();
   return true;
 }
 
@@ -77,9 +79,10 @@ bool ProjectDataModel::createData() {
   frameLayCount_ = 2;
   animationSpeed_ = kNewProjectSpeed;
   // Ids come from one strictly increasing source, so they already differ.
-  std::string foreground = dateString();
-  std::string middle = dateString();
-  std::string icon = dateString();
+  std::string foreground = newId();
+  std::string middle = newId();
+  std::string icon = newId();
+  pendingDeletions_.clear();
   laysDictionary_.clear();
   laysDictionary_[foreground] = LayerRecord{2, {1}, true};
   laysDictionary_[middle] = LayerRecord{1, {1}, std::nullopt};
@@ -103,6 +106,7 @@ bool ProjectDataModel::readData() {
   std::optional<fd::Value> stored = fd::readPropertyList(plistFilePath());
   if (!stored || !stored->isDictionary()) return false;
   const fd::Value& d = *stored;
+  pendingDeletions_.clear();
 
   int storedVersion = isNumeric(d[kVersionKey]) ? d[kVersionKey].intValue() : 0;
   frameLayCount_ = d[kFrameLayCountKey].intValue() >= 1 ? d[kFrameLayCountKey].intValue() : 2;
@@ -225,14 +229,17 @@ bool ProjectDataModel::saveData() const {
   d[kSoundTagViewPointsKey] = fd::Value(fd::Array(soundTagPointsArray_.begin(), soundTagPointsArray_.end()));
   d[kSoundNameArrayKey] = fd::Value(fd::Array(soundNameArray_.begin(), soundNameArray_.end()));
   d[kSoundTagViewFrameKey] = fd::Value(fd::Array(soundFrameArray_.begin(), soundFrameArray_.end()));
-  return fd::writePropertyList(plistFilePath(), fd::Value(std::move(d)));
+  if (!fd::writePropertyList(plistFilePath(), fd::Value(std::move(d)))) return false;
+  fd::crashPoint("project.save.written");
+  deleteFilesOfLastSave();
+  return true;
 }
 
 fs::path ProjectDataModel::projectDicPath() const {
   fs::path inLibrary = fd::paths::library() / "Projects" / curProjectName_;
   fs::path inDocuments = fd::paths::documents() / curProjectName_;
   // Projects of old versions lived in Documents; they move on first use.
-  if (fd::files::isDirectory(inDocuments) && !fd::files::exists(inLibrary)) {
+  if (isOldLayoutProject(inDocuments) && !fd::files::exists(inLibrary)) {
     fd::files::createDirectory(inLibrary.parent_path());
     fd::files::moveItem(inDocuments, inLibrary);
   }

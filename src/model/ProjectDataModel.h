@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/FrameRecord.h"
@@ -36,12 +37,18 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   const std::string& curProjectName() const { return curProjectName_; }
   bool readData();
   bool createData();
+  // Writes Project.plist atomically; once it is written, deletes the files of
+  // frames and layers deleted since the last save (files the list on disk may
+  // still have named until now). False when the list could not be written.
   bool saveData() const;
 
   // --- paths
   std::filesystem::path projectDicPath() const;
   std::filesystem::path plistFilePath() const;
   static std::string dateString();
+  // A new id for the files of this project: a time stamp that names no file
+  // in the folder and no layer or frame of the project.
+  std::string newId() const;
   static int curDevideDataType();
   OptionalPath audioPath() const;
   std::optional<std::string> iconAtPage(int page, bool mark) const;
@@ -133,7 +140,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   void marksDecToPage(int page);
   void marksIncFromPage(int page, int count);
   void marksDecToPage(int page, int count);
-  void renameAllWithPageStart(int pageStart);
+  // Gives every layer and frame new ids, for a project about to be merged
+  // into another. Only the records change: the answer lists the renamed files
+  // (old name, new name) for the caller to carry over, so the folder keeps
+  // matching the Project.plist on disk until the merge is saved.
+  std::vector<std::pair<std::string, std::string>> renameAllWithPageStart(int pageStart);
   bool addLay(const std::string& layId, int page, int position);
   void replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay);
   bool deleteLay(const std::string& layId, int page);
@@ -175,6 +186,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   bool isIconNamed(const std::string& iconName) const;
   bool isLayNamed(const std::string& layId) const;
   void deleteIconFilesIfUnused(const std::string& iconName);
+  // The file of a deleted layer or frame goes at the next successful save.
+  void deleteFileAfterSave(const std::string& id, const std::string& file);
+  void deleteFilesOfLastSave() const;
+  void removeLeftovers() const;
+  static bool isOldLayoutProject(const std::filesystem::path& folderInDocuments);
   void repairAfterLoad();
   void convertLegacySound();
   std::filesystem::path fileInFolder(const std::string& name) const;
@@ -199,4 +215,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // Records taken out of both lists in the middle of a move: their layers are
   // still in use and must not be deleted meanwhile.
   const std::vector<FrameRecord>* recordsInFlight_ = nullptr;
+  // Files of deleted layers and frames, by their id, kept until a save no
+  // longer names them: a kill before that save must find them all.
+  struct PendingDeletion {
+    std::string id;
+    std::string file;
+  };
+  mutable std::vector<PendingDeletion> pendingDeletions_;
 };

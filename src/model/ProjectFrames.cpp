@@ -120,8 +120,8 @@ bool ProjectDataModel::isIconNamed(const std::string& iconName) const {
 
 void ProjectDataModel::deleteIconFilesIfUnused(const std::string& iconName) {
   if (isIconNamed(iconName)) return;
-  fd::files::removeItem(fileInFolder(iconName + "Icon.png"));
-  fd::files::removeItem(fileInFolder(iconName + "Snapshot.png"));
+  deleteFileAfterSave(iconName, iconName + "Icon.png");
+  deleteFileAfterSave(iconName, iconName + "Snapshot.png");
 }
 
 // --- adding and copying
@@ -129,9 +129,9 @@ void ProjectDataModel::deleteIconFilesIfUnused(const std::string& iconName) {
 bool ProjectDataModel::createImageAtPage(int page) {
   if (page < 1) return false;
   page = std::min(page, static_cast<int>(imagesArray_.size()) + 1);
-  std::string middle = dateString();
-  std::string foreground = dateString();
-  std::string icon = dateString();
+  std::string middle = newId();
+  std::string foreground = newId();
+  std::string icon = newId();
   createLay(middle, 1, true);
   createLay(foreground, 2, true);
   int r = reapeatFrame(page);
@@ -157,7 +157,7 @@ bool ProjectDataModel::insertImageWithLays(const std::vector<std::string>& lays,
 bool ProjectDataModel::createImageWithLays(const std::vector<std::string>& lays, int page) {
   if (page < 1) return false;
   page = std::min(page, static_cast<int>(imagesArray_.size()) + 1);
-  const std::string icon = dateString();
+  const std::string icon = newId();
   const gfx::Rect snapshotRect{0, 0, kSnapshotSize.width, kSnapshotSize.height};
   gfx::Context snapshot(static_cast<int>(kSnapshotSize.width), static_cast<int>(kSnapshotSize.height), 1.0f,
                         gfx::Origin::BottomLeft);
@@ -184,7 +184,7 @@ bool ProjectDataModel::copyImageAtPage(int page) {
   const int positions = std::min({2, frameLayCount_, static_cast<int>(source->laysArray.size())});
   std::vector<std::string> ids;
   for (int i = 1; i <= positions; ++i) {
-    std::string id = dateString();
+    std::string id = newId();
     fd::files::copyItem(fileInFolder(source->laysArray[i - 1] + ".png"), fileInFolder(id + ".png"));
     createLay(id, i, layIsOpenAtPage(page, i, false));
     ids.push_back(std::move(id));

@@ -7,7 +7,6 @@
 #include "model/ProjectDataModel.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
-#include "platform/foundation/FileUtil.h"
 
 LayerRecord* ProjectDataModel::layerRecord(const std::string& layId) {
   auto it = laysDictionary_.find(layId);
@@ -48,7 +47,7 @@ void ProjectDataModel::removeMark(int page, const std::string& layId) {
 
 void ProjectDataModel::deleteLay(const std::string& layId) {
   if (isLayNamed(layId)) return;
-  if (isPlainPathComponent(layId)) fd::files::removeItem(fileInFolder(layId + ".png"));
+  if (isPlainPathComponent(layId)) deleteFileAfterSave(layId, layId + ".png");
   laysDictionary_.erase(layId);
 }
 
@@ -94,19 +93,20 @@ void ProjectDataModel::replaceLay(const std::string& oldLay, const std::optional
   for (int page = 1; page <= static_cast<int>(imagesArray_.size()); ++page) replaceLay(oldLay, newLay, page);
 }
 
-void ProjectDataModel::renameAllWithPageStart(int pageStart) {
+std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWithPageStart(int pageStart) {
+  std::vector<std::pair<std::string, std::string>> renamed;
   marksIncFromPage(1, pageStart);
   std::vector<std::string> ids;
   for (const auto& [id, layer] : laysDictionary_) ids.push_back(id);
   for (const std::string& oldId : ids) {
-    const std::string newId = dateString();
+    const std::string newId = this->newId();
     laysDictionary_[newId] = std::move(laysDictionary_[oldId]);
     laysDictionary_.erase(oldId);
     // Tray records are renamed too, so no record ever names a missing layer.
     for (std::vector<FrameRecord>* list : {&imagesArray_, &temporarysArray_}) {
       for (FrameRecord& r : *list) std::replace(r.laysArray.begin(), r.laysArray.end(), oldId, newId);
     }
-    fd::files::moveItem(fileInFolder(oldId + ".png"), fileInFolder(newId + ".png"));
+    renamed.emplace_back(oldId + ".png", newId + ".png");
   }
   std::string runOldIcon;
   std::string runNewIcon;
@@ -115,15 +115,16 @@ void ProjectDataModel::renameAllWithPageStart(int pageStart) {
       r.iconName = runNewIcon;
       continue;
     }
-    const std::string newIcon = dateString();
-    fd::files::moveItem(fileInFolder(r.iconName + "Icon.png"), fileInFolder(newIcon + "Icon.png"));
-    fd::files::moveItem(fileInFolder(r.iconName + "Snapshot.png"), fileInFolder(newIcon + "Snapshot.png"));
+    const std::string newIcon = newId();
+    renamed.emplace_back(r.iconName + "Icon.png", newIcon + "Icon.png");
+    renamed.emplace_back(r.iconName + "Snapshot.png", newIcon + "Snapshot.png");
     if (r.isRunStart()) {
       runOldIcon = r.iconName;
       runNewIcon = newIcon;
     }
     r.iconName = newIcon;
   }
+  return renamed;
 }
 
 // --- operations kept complete although no screen uses them
@@ -159,7 +160,7 @@ bool ProjectDataModel::deleteAllLaysAtPage(const std::string& layId, int page) {
 
 std::optional<std::string> ProjectDataModel::createLayAtPosition(int position) const {
   if (position < 1) return std::nullopt;
-  return dateString();
+  return newId();
 }
 
 std::optional<int> ProjectDataModel::layPosition(const std::string& layId) const {

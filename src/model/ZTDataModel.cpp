@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
 #include "platform/foundation/FileUtil.h"
@@ -80,6 +81,8 @@ void ZTDataModel::resetSharedInstanceForTesting() {
 }
 
 ZTDataModel::ZTDataModel() {
+  // Before any project opens: the start is the one moment no import runs.
+  removeImportLeftovers();
   if (!readData()) createData();
   extendDataModel_ = std::make_unique<ExtendDataModel>();
 }
@@ -95,6 +98,16 @@ fs::path ZTDataModel::plistFilePath() const { return fd::paths::library() / "Zoe
 OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) const {
   if (!isPlainPathComponent(name)) return std::nullopt;
   return fd::paths::library() / "Projects" / name;
+}
+
+void ZTDataModel::removeImportLeftovers() {
+  const fs::path projects = fd::paths::library() / "Projects";
+  for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
+    std::error_code ec;
+    if (ZipOperator::isImportStagingName(name) && fs::is_directory(fs::symlink_status(projects / name, ec))) {
+      fd::files::removeItem(projects / name);
+    }
+  }
 }
 
 void ZTDataModel::openCurrentProject() {

@@ -106,6 +106,8 @@ class ZTDataModel : public SoundMergerDelegate {
 
  private:
   void openCurrentProject();
+  // Staging folders of imports killed before their move, in the projects folder.
+  static void removeImportLeftovers();
   void mergeProjectInto(ProjectDataModel& target, const std::string& name);
 
   std::string curProjectName_;

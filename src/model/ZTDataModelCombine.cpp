@@ -1,11 +1,14 @@
 // Combining projects: the sound merge first, then frames, layers and files of
-// projects 2..n moved into project 1, then its sound tags rebuilt.
+// projects 2..n copied into project 1, which is saved before they are deleted,
+// then its sound tags rebuilt.
 #include <algorithm>
 
 #include "model/SafeName.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UserDefaults.h"
 
 namespace {
 
@@ -43,17 +46,14 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& 
   if (!source) return;
   const std::filesystem::path from = source->projectDicPath();
   const std::filesystem::path to = target.projectDicPath();
-  source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()));
-  for (auto& [id, layer] : source->laysDictionary()) {
-    target.laysDictionary()[id] = layer;
-    fd::files::moveItem(from / (id + ".png"), to / (id + ".png"));
+  // Copied, not moved: until the target's Project.plist names the pages, the
+  // merged project's own folder must stay as its Project.plist names it.
+  for (const auto& [oldName, newName] :
+       source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()))) {
+    fd::files::copyItem(from / oldName, to / newName);
   }
-  for (const FrameRecord& r : source->imagesArray()) {
-    target.imagesArray().push_back(r);
-    fd::files::moveItem(from / (r.iconName + "Icon.png"), to / (r.iconName + "Icon.png"));
-    fd::files::moveItem(from / (r.iconName + "Snapshot.png"), to / (r.iconName + "Snapshot.png"));
-  }
-  fd::files::removeItem(from);
+  for (auto& [id, layer] : source->laysDictionary()) target.laysDictionary()[id] = layer;
+  for (const FrameRecord& r : source->imagesArray()) target.imagesArray().push_back(r);
 }
 
 bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
@@ -88,17 +88,30 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   }
 
   for (const std::string& name : merged) mergeProjectInto(*target, name);
+  fd::crashPoint("combine.pages-copied");
 
+  // The merged projects go only once the target holding their pages is on
+  // disk, and the stored project list no longer names them: a kill at any
+  // step leaves every page in a listed project.
+  if (!target->saveData()) {
+    if (delegate_ != nullptr) delegate_->combineFinish();
+    return false;
+  }
+  fd::crashPoint("combine.target-saved");
   const bool currentMerged = std::find(merged.begin(), merged.end(), curProjectName_) != merged.end();
   std::vector<std::string> remaining = projectsNameArray_;
   std::erase_if(remaining, [&](const std::string& n) { return std::find(merged.begin(), merged.end(), n) != merged.end(); });
   setProjectsNameArray(std::move(remaining));
+  if (currentMerged) setCurProjectName(targetName);
+  fd::UserDefaults::standard().synchronize();
+  fd::crashPoint("combine.list-saved");
+  for (const std::string& name : merged) {
+    if (OptionalPath folder = projectPathWithProjectName(name)) fd::files::removeItem(*folder);
+  }
 
-  target->saveData();
   combineSoundTagFrameAndPoints(*target);
 
   if (currentMerged) {
-    setCurProjectName(targetName);
     prjDataModel_ = target;
   } else if (curProjectName_ == targetName && prjDataModel_) {
     // The open object still holds the target as it was; a later save of it

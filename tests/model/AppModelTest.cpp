@@ -4,6 +4,7 @@
 
 #include "model/ModelTestSupport.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace {
@@ -193,6 +194,37 @@ TEST_F(AppModelTest, DuplicateAnswersNoAndKeepsTheListWhenTheCopyFails) {
   ASSERT_FALSE(fs::exists(projectFolder("ghost")));
   EXPECT_FALSE(m.duplicateProject("ghost"));
   EXPECT_EQ(m.projectsNameArray(), (Names{"test", "ghost"}));
+}
+
+// Only a real project of the old layout moves out of Documents: never the
+// album, never a folder of the user's that holds no Project.plist.
+TEST_F(AppModelTest, AProjectNamedLikeTheAlbumLeavesThePhotosAlone) {
+  const fs::path album = fd::paths::photoLibrary();
+  fs::create_directories(album);
+  std::ofstream(album / "IMG_0001.png") << "photo";
+  ASSERT_TRUE(fd::writePropertyList(album / "Project.plist", fd::Value(fd::Dictionary{})));
+  const fs::path userFolder = fd::paths::documents() / "Holiday";
+  fs::create_directories(userFolder);
+  std::ofstream(userFolder / "notes.txt") << "mine";
+  const fs::path linked = fd::paths::documents() / "Linked";
+  fs::create_directories(fd::paths::documents() / "elsewhere");
+  ASSERT_TRUE(fd::writePropertyList(fd::paths::documents() / "elsewhere" / "Project.plist", fd::Value(fd::Dictionary{})));
+  fs::create_directory_symlink(fd::paths::documents() / "elsewhere", linked);
+
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  for (const char* name : {"Pictures", "Holiday", "Linked"}) {
+    ASSERT_TRUE(m.createProject(name, std::nullopt));
+    EXPECT_EQ(m.curProjectName(), name);
+    m.saveData();
+    EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 1u) << "a new, empty project";
+    EXPECT_FALSE(fs::exists(projectFolder(name) / "IMG_0001.png"));
+    EXPECT_FALSE(fs::exists(projectFolder(name) / "notes.txt"));
+  }
+  EXPECT_TRUE(m.removeProjects({"Pictures", "Holiday", "Linked"}));
+  EXPECT_EQ(model_test::readText(album / "IMG_0001.png"), "photo");
+  EXPECT_EQ(model_test::readText(userFolder / "notes.txt"), "mine");
+  EXPECT_TRUE(fs::exists(fd::paths::documents() / "elsewhere" / "Project.plist"));
+  EXPECT_TRUE(fs::is_symlink(linked));
 }
 
 TEST_F(AppModelTest, ProjectsMoveOnePlaceAtATime) {

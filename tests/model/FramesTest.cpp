@@ -99,12 +99,17 @@ TEST_F(FramesTest, DeletingAPageOfARunDeletesTheRunAndItsPictures) {
   ASSERT_TRUE(p->deleteImageAtPage(3, false));
   ASSERT_EQ(p->imagesArray().size(), 2u);
   EXPECT_EQ(icon(2), lastIcon);
+  // The pictures go with the next save: until then Project.plist on disk
+  // may still name them.
+  EXPECT_TRUE(fs::exists(file(runIcon + "Icon.png")));
+  ASSERT_TRUE(p->saveData());
   EXPECT_FALSE(fs::exists(file(runIcon + "Icon.png")));
   EXPECT_FALSE(fs::exists(file(runIcon + "Snapshot.png")));
   EXPECT_TRUE(p->deleteImageAtPage(7, false)) << "out of range still answers YES";
   // A layer goes with the page its references name.
   const std::vector<std::string> lastLayers = p->imagesArray()[1].laysArray;
   ASSERT_TRUE(p->deleteImageAtPage(2, false));
+  ASSERT_TRUE(p->saveData());
   for (const std::string& id : lastLayers) {
     EXPECT_FALSE(fs::exists(file(id + ".png")));
     EXPECT_FALSE(p->laysDictionary().contains(id));
@@ -246,6 +251,8 @@ TEST_F(FramesTest, DeletingATrayRecordDeletesItsLayers) {
   const FrameRecord parked = p->temporarysArray()[0];
   ASSERT_TRUE(p->deleteImageAtPage(1, true));
   EXPECT_TRUE(p->temporarysArray().empty());
+  for (const std::string& id : parked.laysArray) EXPECT_TRUE(fs::exists(file(id + ".png"))) << "until the save";
+  ASSERT_TRUE(p->saveData());
   for (const std::string& id : parked.laysArray) EXPECT_FALSE(fs::exists(file(id + ".png")));
   EXPECT_FALSE(fs::exists(file(parked.iconName + "Icon.png")));
 }

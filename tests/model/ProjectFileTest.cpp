@@ -9,7 +9,9 @@
 #include "model/ModelTestSupport.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/TimestampId.h"
 #include "platform/media/AudioFile.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -242,6 +244,8 @@ TEST_F(ProjectFileTest, TheOldColourBackgroundBecomesAUserPicture) {
 TEST_F(ProjectFileTest, AProjectFolderInDocumentsMovesToTheLibrary) {
   fs::create_directories(fd::paths::documents() / "legacy");
   model_test::writeTinyPng(fd::paths::documents() / "legacy" / "page.png");
+  ASSERT_TRUE(fd::writePropertyList(fd::paths::documents() / "legacy" / "Project.plist",
+                                    fd::Value(fd::Dictionary{{"Version", fd::Value(104)}})));
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("legacy");
   EXPECT_EQ(p->projectDicPath(), folder("legacy"));
   EXPECT_TRUE(fs::exists(folder("legacy") / "page.png"));
@@ -267,6 +271,67 @@ TEST_F(ProjectFileTest, PagePathsAnswerNothingOutOfRange) {
   EXPECT_FALSE(p->layFullPathAtPage(1, false, 3));
   EXPECT_FALSE(p->laysAtPage(5, false));
   EXPECT_FALSE(p->audioPath());
+}
+
+// A new frame never takes an id whose files an earlier run left in the
+// folder, even when the clock reads exactly those ids again.
+TEST_F(ProjectFileTest, NewIdsSkipFilesAlreadyInTheFolder) {
+  using namespace std::chrono;
+  system_clock::time_point now = system_clock::now();
+  fd::setTimestampClockForTesting([&] { return now; }, [&](milliseconds d) { now += d; });
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("ids");
+  std::set<std::string> taken;
+  const char* suffixes[] = {".png", "Icon.png", "Snapshot.png"};
+  for (int i = 1; i <= 9; ++i) {
+    const std::string id = fd::formatTimestampId(now + milliseconds{i});
+    model_test::writeTinyPng(folder("ids") / (id + suffixes[i % 3]));
+    taken.insert(id);
+  }
+  ASSERT_TRUE(p->createImageAtPage(1));
+  ASSERT_TRUE(p->copyImageAtPage(1));
+  fd::setTimestampClockForTesting({});
+  std::set<std::string> used;
+  for (const FrameRecord& r : p->imagesArray()) {
+    used.insert(r.iconName);
+    used.insert(r.laysArray.begin(), r.laysArray.end());
+  }
+  EXPECT_EQ(used.size(), 9u);
+  for (const std::string& id : used) EXPECT_FALSE(taken.contains(id)) << id;
+}
+
+// A program started again right after another made a burst of frames (and
+// saved them) draws its new frames into files of their own.
+TEST_F(ProjectFileTest, AStartRightAfterABurstOfFramesOverwritesNoPicture) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("burst");
+  auto first = testing_support::runInChild([&] {
+    for (int i = 0; i < 150; ++i) p->createImageAtPage(static_cast<int>(p->imagesArray().size()));
+    for (const auto& [id, layer] : p->laysDictionary()) model_test::writeTinyPng(folder("burst") / (id + ".png"), 1);
+    p->saveData();
+  });
+  auto second = testing_support::runInChild([&] {
+    std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("burst");
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_TRUE(q->createImageAtPage(static_cast<int>(q->imagesArray().size())));
+      // The canvas draws the new frame's layers.
+      const int page = static_cast<int>(q->imagesArray().size());
+      model_test::writeTinyPng(*q->layFullPathAtPage(page, false, 1), 2);
+      model_test::writeTinyPng(*q->layFullPathAtPage(page, false, 2), 2);
+    }
+    q->saveData();
+  });
+  ASSERT_TRUE(first.exited && first.exitCode == 0);
+  ASSERT_TRUE(second.exited && second.exitCode == 0);
+  std::shared_ptr<ProjectDataModel> result = ProjectDataModel::initWithProjectName("burst");
+  ASSERT_EQ(result->imagesArray().size(), 171u);
+  const fs::path reference = folder("reference.png");
+  model_test::writeTinyPng(reference, 2);
+  std::set<std::string> layers;
+  int redrawn = 0;
+  for (const FrameRecord& r : result->imagesArray()) {
+    for (const std::string& id : r.laysArray) EXPECT_TRUE(layers.insert(id).second) << "two frames share " << id;
+    if (model_test::readText(folder("burst") / (r.laysArray[0] + ".png")) == model_test::readText(reference)) ++redrawn;
+  }
+  EXPECT_EQ(redrawn, 20) << "only the second run's frames hold its pictures";
 }
 
 TEST_F(ProjectFileTest, IdsNeverRepeat) {
