@@ -304,9 +304,12 @@ TEST_F(ProjectFileTest, NewIdsSkipFilesAlreadyInTheFolder) {
 TEST_F(ProjectFileTest, AStartRightAfterABurstOfFramesOverwritesNoPicture) {
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("burst");
   auto first = testing_support::runInChild([&] {
-    for (int i = 0; i < 150; ++i) p->createImageAtPage(static_cast<int>(p->imagesArray().size()));
-    for (const auto& [id, layer] : p->laysDictionary()) model_test::writeTinyPng(folder("burst") / (id + ".png"), 1);
+    for (int i = 0; i < 200; ++i) p->createImageAtPage(static_cast<int>(p->imagesArray().size()));
     p->saveData();
+    // The last frames, whose ids are the furthest on, are drawn.
+    for (int page = 181; page <= 201; ++page) {
+      for (int position : {1, 2}) model_test::writeTinyPng(*p->layFullPathAtPage(page, false, position), 1);
+    }
   });
   auto second = testing_support::runInChild([&] {
     std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("burst");
@@ -322,14 +325,14 @@ TEST_F(ProjectFileTest, AStartRightAfterABurstOfFramesOverwritesNoPicture) {
   ASSERT_TRUE(first.exited && first.exitCode == 0);
   ASSERT_TRUE(second.exited && second.exitCode == 0);
   std::shared_ptr<ProjectDataModel> result = ProjectDataModel::initWithProjectName("burst");
-  ASSERT_EQ(result->imagesArray().size(), 171u);
+  ASSERT_EQ(result->imagesArray().size(), 221u);
   const fs::path reference = folder("reference.png");
   model_test::writeTinyPng(reference, 2);
   std::set<std::string> layers;
   int redrawn = 0;
   for (const FrameRecord& r : result->imagesArray()) {
     for (const std::string& id : r.laysArray) EXPECT_TRUE(layers.insert(id).second) << "two frames share " << id;
-    if (model_test::readText(folder("burst") / (r.laysArray[0] + ".png")) == model_test::readText(reference)) ++redrawn;
+    if (model_test::readText(folder("burst") / (r.laysArray[1] + ".png")) == model_test::readText(reference)) ++redrawn;
   }
   EXPECT_EQ(redrawn, 20) << "only the second run's frames hold its pictures";
 }
