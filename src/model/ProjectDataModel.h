@@ -46,6 +46,9 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   std::filesystem::path projectDicPath() const;
   std::filesystem::path plistFilePath() const;
   static std::string dateString();
+  // Removes the temp files that writes killed before their rename left in a
+  // project folder (only those of the program's own files).
+  static void removeWriteLeftovers(const std::filesystem::path& folder);
   // A new id for the files of this project: a time stamp that names no file
   // in the folder and no layer or frame of the project.
   std::string newId() const;

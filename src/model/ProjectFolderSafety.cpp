@@ -62,8 +62,10 @@ void ProjectDataModel::deleteFilesOfLastSave() const {
   }
 }
 
-void ProjectDataModel::removeLeftovers() const {
-  fd::files::removeAtomicWriteLeftovers(projectDicPath(), isProjectFileName);
+void ProjectDataModel::removeLeftovers() const { removeWriteLeftovers(projectDicPath()); }
+
+void ProjectDataModel::removeWriteLeftovers(const fs::path& folder) {
+  fd::files::removeAtomicWriteLeftovers(folder, isProjectFileName);
 }
 
 bool ProjectDataModel::isOldLayoutProject(const fs::path& folder) {

@@ -82,7 +82,7 @@ void ZTDataModel::resetSharedInstanceForTesting() {
 
 ZTDataModel::ZTDataModel() {
   // Before any project opens: the start is the one moment no import runs.
-  removeImportLeftovers();
+  removeLeftovers();
   if (!readData()) createData();
   extendDataModel_ = std::make_unique<ExtendDataModel>();
 }
@@ -100,12 +100,15 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
   return fd::paths::library() / "Projects" / name;
 }
 
-void ZTDataModel::removeImportLeftovers() {
+void ZTDataModel::removeLeftovers() {
   const fs::path projects = fd::paths::library() / "Projects";
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
-    if (ZipOperator::isImportStagingName(name) && fs::is_directory(fs::symlink_status(projects / name, ec))) {
+    if (!fs::is_directory(fs::symlink_status(projects / name, ec))) continue;
+    if (ZipOperator::isImportStagingName(name)) {
       fd::files::removeItem(projects / name);
+    } else {
+      ProjectDataModel::removeWriteLeftovers(projects / name);
     }
   }
 }

@@ -106,8 +106,9 @@ class ZTDataModel : public SoundMergerDelegate {
 
  private:
   void openCurrentProject();
-  // Staging folders of imports killed before their move, in the projects folder.
-  static void removeImportLeftovers();
+  // Leftovers of killed imports (their staging folders) and of killed writes
+  // in every project folder.
+  static void removeLeftovers();
   void mergeProjectInto(ProjectDataModel& target, const std::string& name);
 
   std::string curProjectName_;

@@ -233,6 +233,19 @@ TEST_F(CrashSafetyTest, KilledAtomicWritesLeaveNothingOnceTheProjectOpens) {
   ::close(lock);
   ProjectDataModel::initWithProjectName("walk");
   EXPECT_TRUE(atomicWriteLeftovers(dir).empty()) << "its writer is gone";
+
+  // Projects not opened are swept when the program starts.
+  std::shared_ptr<ProjectDataModel> other = ProjectDataModel::initWithProjectName("other");
+  auto child = runInChild([&] {
+    fd::armCrashPoint("file.atomic-write.renaming");
+    other->saveData();
+  });
+  ASSERT_TRUE(child.crashedAtPoint());
+  ASSERT_EQ(atomicWriteLeftovers(projectFolder("other")).size(), 1u);
+  restart();
+  ZTDataModel::sharedInstance();
+  EXPECT_TRUE(atomicWriteLeftovers(projectFolder("other")).empty());
+  for (const std::string& n : keep) EXPECT_TRUE(fs::exists(dir / n)) << n;
 }
 
 TEST_F(CrashSafetyTest, AKilledImportLeavesNoStagingFolderAfterTheNextStart) {
