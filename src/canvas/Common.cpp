@@ -11,10 +11,7 @@ void Common::setRenderColor(std::optional<gfx::Color> color) {
 }
 
 void Common::setRenderColorWithRed(float r, float g, float b, float a) {
-  colorRed_ = r;
-  colorGreen_ = g;
-  colorBlue_ = b;
-  colorAlpha_ = a;
+  settings_.color = {r, g, b, a};
 }
 
 void Common::recomputeScales() {

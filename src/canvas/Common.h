@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "canvas/BrushSettings.h"
 #include "platform/gl/Handles.h"
 #include "platform/graphics/Geometry.h"
 
@@ -25,9 +26,10 @@ class Common {
   // nullopt is ignored.
   void setRenderColor(std::optional<gfx::Color> color);
   virtual void setRenderColorWithRed(float r, float g, float b, float a);
-  gfx::Color renderColor() const { return {colorRed_, colorGreen_, colorBlue_, colorAlpha_}; }
-  virtual void setRenderSize(float size) { drawSize_ = size; }
-  float renderSize() const { return drawSize_; }
+  gfx::Color renderColor() const { return settings_.color; }
+  virtual void setRenderSize(float size) { settings_.size = size; }
+  float renderSize() const { return settings_.size; }
+  const RenderSettings& settings() const { return settings_; }
 
   virtual bool openProgramWithViewWidth(unsigned viewWidth, unsigned viewHeight, float scaleFactor = 1.0f);
   virtual bool updateBackingWidth(unsigned width, unsigned height);
@@ -49,8 +51,8 @@ class Common {
   unsigned viewHeight() const { return viewHeight_; }
   unsigned backingWidth() const { return backingWidth_; }
   unsigned backingHeight() const { return backingHeight_; }
-  float alphaValue() const { return alphaValue_; }
-  virtual void setAlphaValue(float a) { alphaValue_ = a; }
+  float alphaValue() const { return settings_.alpha; }
+  virtual void setAlphaValue(float a) { settings_.alpha = a; }
   double scaleX() const { return scaleX_; }
   double scaleY() const { return scaleY_; }
   float scaleFactor() const { return scaleFactor_; }
@@ -61,9 +63,9 @@ class Common {
  protected:
   void recomputeScales();
 
-  float colorRed_ = 0, colorGreen_ = 0, colorBlue_ = 0, colorAlpha_ = 0;
-  float alphaValue_ = 1.0f;
-  float drawSize_ = 0;
+  // The render state, one value (colour, opacity, size, tip, dab style,
+  // blend, smudge).
+  RenderSettings settings_;
   unsigned backingWidth_ = 0, backingHeight_ = 0, viewWidth_ = 0, viewHeight_ = 0;
   float scaleFactor_ = 1.0f;
   double scaleX_ = 0, scaleY_ = 0;

@@ -73,18 +73,6 @@ std::vector<gfx::Point> BuildEllipseVertices(int n, float cx, float cy, float a,
   return points;
 }
 
-float DabDirectionAngle(float x0, float y0, float x1, float y1) {
-  const float dx = x1 - x0, dy = y1 - y0;
-  if (dx == 0.0f) {
-    if (dy > 0.0f) return static_cast<float>(std::numbers::pi / 2);
-    if (dy < 0.0f) return static_cast<float>(-std::numbers::pi / 2);
-    return 0.0f;
-  }
-  float angle = std::atan(dy / dx);
-  if (dx < 0.0f) angle -= static_cast<float>(std::numbers::pi);
-  return angle;
-}
-
 unsigned NextPowerOfTwo(unsigned n) {
   for (int bit = 19; bit >= 0; --bit) {
     const unsigned top = 1u << bit;

@@ -1,10 +1,12 @@
 #pragma once
 // Plain helpers of the brush renderer: building GLSL programs, the ellipse
-// outline, the stroke direction and the power of two of a render size.
+// outline and the power of two of a render size. The stroke direction
+// (DabDirectionAngle) is the dab shaper's.
 #include <GLES2/gl2.h>
 
 #include <vector>
 
+#include "canvas/DabShaper.h"
 #include "platform/gl/Handles.h"
 #include "platform/graphics/Geometry.h"
 
@@ -23,10 +25,6 @@ bool BuildProgram(const char* vertexText, const char* fragmentText, int attribCo
 
 // n points of the ellipse with semi-axes a and b about (cx, cy), turned by angle.
 std::vector<gfx::Point> BuildEllipseVertices(int n, float cx, float cy, float a, float b, float angle);
-
-// Direction from (x0, y0) to (x1, y1) in radians, in -3pi/2 .. pi/2 as the
-// dab rotation expects it.
-float DabDirectionAngle(float x0, float y0, float x1, float y1);
 
 // Highest set bit among bits 0-19, doubled when a lower bit is also set; 1 for 0.
 unsigned NextPowerOfTwo(unsigned n);

@@ -32,8 +32,8 @@ constexpr const char* kDefaultTipNames[] = {
 
 RenderObject::RenderObject(unsigned backingWidth, unsigned backingHeight) : Common(backingWidth, backingHeight) {
   loadShadersAndTextures();
-  rotateEnabled_ = false;
-  setRenderSize(drawSize_);
+  settings_.dab.rotate = false;
+  setRenderSize(settings_.size);
 }
 
 RenderObject::~RenderObject() = default;
@@ -79,7 +79,7 @@ void RenderObject::setTextureImages(std::span<const gfx::Image> images) {
     next += take;
   }
   useDefaultTexture();
-  setCurIndex(curIndex_);
+  setCurIndex(settings_.tipIndex);
 }
 
 const TextureObject* RenderObject::atlasForIndex(int index) const {
@@ -91,24 +91,24 @@ const TextureObject* RenderObject::atlasForIndex(int index) const {
 }
 
 void RenderObject::bindCellCoordinates() {
-  const TextureObject* atlas = atlasForIndex(curIndex_);
+  const TextureObject* atlas = atlasForIndex(settings_.tipIndex);
   if (atlas == nullptr) {
     glDisableVertexAttribArray(kTexCoord);
     return;
   }
   // p1..p4 of the cell match the quad corners.
-  const float* cell = atlas->vertiesOfTextureIndex(static_cast<unsigned>(curIndex_ % 4));
+  const float* cell = atlas->vertiesOfTextureIndex(static_cast<unsigned>(settings_.tipIndex % 4));
   glVertexAttribPointer(kTexCoord, 2, GL_FLOAT, GL_FALSE, 0, cell + 2);
   glEnableVertexAttribArray(kTexCoord);
 }
 
 void RenderObject::setCurIndex(int index) {
-  curIndex_ = index;
+  settings_.tipIndex = index;
   useDefaultTexture();
   bindCellCoordinates();
 }
 
-void RenderObject::useDefaultTexture() { useTexture(atlasForIndex(curIndex_), GL_TEXTURE0); }
+void RenderObject::useDefaultTexture() { useTexture(atlasForIndex(settings_.tipIndex), GL_TEXTURE0); }
 
 void RenderObject::setRenderColorWithRed(float r, float g, float b, float a) {
   Common::setRenderColorWithRed(r, g, b, a);
@@ -131,7 +131,7 @@ void RenderObject::setRenderSize(float size) {
   const float t = (texSize_ - size) / (2 * texSize_);
   bgCoord_ = {t, t, 1 - t, t, 1 - t, 1 - t, t, 1 - t};
   bindBgCoordinates();
-  if (smudgeEnabled_) ensureSmudgeTexture();
+  if (settings_.smudge) ensureSmudgeTexture();
 }
 
 void RenderObject::bindBgCoordinates() {
@@ -140,67 +140,68 @@ void RenderObject::bindBgCoordinates() {
 }
 
 void RenderObject::setSmudgeEnabled(bool enabled) {
-  smudgeEnabled_ = enabled;
+  settings_.smudge = enabled;
   uniform1i(kEnableBGMix, enabled ? 1 : 0);
   if (enabled) ensureSmudgeTexture();
 }
 
 void RenderObject::setPressure(float pressure) {
-  pressure_ = pressure;
+  settings_.pressure = pressure;
   uniform1f(kPressure, pressure);
 }
 
 void RenderObject::setLineBegin(bool begin) {
-  lineBegin_ = begin;
+  shaper_.setLineBegin(begin);
   if (begin) smudgeFresh_ = false;
 }
 
 void RenderObject::applyBlend() {
-  Common::setBlendModeWithColorEquation(blendModeRGB_, blendModeAlpha_);
-  Common::setBlendWithSCFactor(scFactor_, dcFactor_, saFactor_, daFactor_);
+  const BlendSettings& b = settings_.blend;
+  Common::setBlendModeWithColorEquation(b.colorEquation, b.alphaEquation);
+  Common::setBlendWithSCFactor(b.sc, b.dc, b.sa, b.da);
 }
 
 void RenderObject::setScFactor(GLenum f) {
-  scFactor_ = f;
+  settings_.blend.sc = f;
   applyBlend();
 }
 void RenderObject::setDcFactor(GLenum f) {
-  dcFactor_ = f;
+  settings_.blend.dc = f;
   applyBlend();
 }
 void RenderObject::setSaFactor(GLenum f) {
-  saFactor_ = f;
+  settings_.blend.sa = f;
   applyBlend();
 }
 void RenderObject::setDaFactor(GLenum f) {
-  daFactor_ = f;
+  settings_.blend.da = f;
   applyBlend();
 }
 
 void RenderObject::setBlendModeWithColorEquation(GLenum colorEquation, GLenum alphaEquation) {
-  blendModeRGB_ = colorEquation;
-  blendModeAlpha_ = alphaEquation;
+  settings_.blend.colorEquation = colorEquation;
+  settings_.blend.alphaEquation = alphaEquation;
   Common::setBlendModeWithColorEquation(colorEquation, alphaEquation);
 }
 
 void RenderObject::setBlendWithSFactor(GLenum s, GLenum d) { setBlendWithSCFactor(s, d, s, d); }
 
 void RenderObject::setBlendWithSCFactor(GLenum sc, GLenum dc, GLenum sa, GLenum da) {
-  scFactor_ = sc;
-  dcFactor_ = dc;
-  saFactor_ = sa;
-  daFactor_ = da;
+  settings_.blend.sc = sc;
+  settings_.blend.dc = dc;
+  settings_.blend.sa = sa;
+  settings_.blend.da = da;
   Common::setBlendWithSCFactor(sc, dc, sa, da);
 }
 
 void RenderObject::setRotateEnabled(bool enabled) {
-  rotateEnabled_ = enabled;
-  if (!enabled) radianMin_ = radianMax_ = 0;
+  settings_.dab.rotate = enabled;
+  if (!enabled) settings_.dab.radianMin = settings_.dab.radianMax = 0;
   uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
 }
 
 void RenderObject::setDirectionFollow(bool follow) {
-  directionFollow_ = follow;
+  settings_.dab.directionFollow = follow;
   uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
 }
 
@@ -232,25 +233,37 @@ bool RenderObject::useDefaultProgram() {
   uniform2f(kCenter, 0, 0);
   uniform1i(kBrushTexture, 0);
   uniform1f(kEnableTexture, 1.0f);
-  uniform1f(kAlpha, alphaValue_);
+  uniform1f(kAlpha, settings_.alpha);
   uniform1f(kEnableRotate, needRotateTexture() ? 1.0f : 0.0f);
   bindBgCoordinates();
   uniform1i(kBgTexture, 1);
-  uniform1f(kPressure, pressure_);
-  uniform1i(kEnableBGMix, smudgeEnabled_ ? 1 : 0);
+  uniform1f(kPressure, settings_.pressure);
+  uniform1i(kEnableBGMix, settings_.smudge ? 1 : 0);
   return true;
+}
+
+void RenderObject::applySettings(const RenderSettings& settings) {
+  settings_ = settings;
+  const gfx::Color c = settings_.color;
+  setRenderColorWithRed(c.r, c.g, c.b, c.a);
+  setAlphaValue(settings_.alpha);
+  setRenderSize(settings_.size);
+  setSmudgeEnabled(settings_.smudge);
+  setPressure(settings_.pressure);
+  resetSetting();
 }
 
 void RenderObject::recoverySetting() {
   if (!useDefaultProgram()) return;
-  setRenderColorWithRed(colorRed_, colorGreen_, colorBlue_, colorAlpha_);
-  setAlphaValue(alphaValue_);
+  const gfx::Color c = settings_.color;
+  setRenderColorWithRed(c.r, c.g, c.b, c.a);
+  setAlphaValue(settings_.alpha);
   resetSetting();
 }
 
 void RenderObject::resetSetting() {
-  setCurIndex(curIndex_);
-  setRotateEnabled(rotateEnabled_);
+  setCurIndex(settings_.tipIndex);
+  setRotateEnabled(settings_.dab.rotate);
   applyBlend();
 }
 

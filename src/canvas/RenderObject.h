@@ -1,9 +1,12 @@
 #pragma once
 // The brush renderer of one canvas: loads the brush program and tip atlases
-// and draws everything that reaches the canvas as textured quads - dabs along
-// strokes (batched into one draw per call), smudge dabs, lines, polygons and
-// ellipses made of dabs, pictures, pixel blocks and area clears. Every call
-// runs with its canvas's context current and framebuffer bound.
+// and draws everything that reaches the canvas as textured quads - fully
+// specified dabs (batched into one draw per call), smudge dabs, lines,
+// polygons and ellipses made of dabs, pictures, pixel blocks and area clears.
+// Its state is one RenderSettings value, applied as a whole; the setters are
+// thin wrappers that change one part of it. Dab centres become dabs through
+// the stroke side's DabShaper. Every call runs with its canvas's context
+// current and framebuffer bound.
 #include <GLES2/gl2.h>
 
 #include <array>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "canvas/Common.h"
+#include "canvas/DabShaper.h"
 #include "platform/graphics/Image.h"
 
 class ProgramObject;
@@ -36,6 +40,8 @@ class RenderObject : public Common {
   void loadShadersAndTextures() override;
   void loadShaders();
   void loadTextures();
+  // The whole render state at once (another canvas may have drawn between).
+  void applySettings(const RenderSettings& settings);
   // Up to sixteen tips, four to an atlas. Empty lists are ignored.
   void setTextureImages(std::span<const gfx::Image> images);
   void setCurIndex(int index);
@@ -46,9 +52,9 @@ class RenderObject : public Common {
   // Clamped to 0..the GL's texture size limit; non-finite sizes count as 0.
   void setRenderSize(float size) override;
   void setSmudgeEnabled(bool enabled);
-  void setSmudgeSoftness(float softness) { smudgeSoftness_ = softness; }
+  void setSmudgeSoftness(float softness) { settings_.smudgeSoftness = softness; }
   void setPressure(float pressure);
-  float pressure() const { return pressure_; }
+  float pressure() const { return settings_.pressure; }
 
   void setScFactor(GLenum f);
   void setDcFactor(GLenum f);
@@ -58,7 +64,7 @@ class RenderObject : public Common {
   void setBlendWithSFactor(GLenum s, GLenum d) override;
   void setBlendWithSCFactor(GLenum sc, GLenum dc, GLenum sa, GLenum da) override;
 
-  bool needRotateTexture() const { return directionFollow_ || rotateEnabled_; }
+  bool needRotateTexture() const { return settings_.dab.directionFollow || settings_.dab.rotate; }
   void setRotateEnabled(bool enabled);
   void setDirectionFollow(bool follow);
 
@@ -70,8 +76,11 @@ class RenderObject : public Common {
   void recoverySetting();
   void resetSetting();
 
-  // Dabs: centres in view points (bottom-left origin), sizes in backing pixels.
+  // Dabs: centres in view points (bottom-left origin), sizes in backing
+  // pixels, shaped by the current dab style.
   void drawPoints(const gfx::Point* points, const float* sizes, int count);
+  // Dabs already shaped: drawn as given.
+  void drawDabs(std::span<const Dab> dabs);
   void drawPoints(const gfx::Point* points, const float* sizes, int count, bool lineBegin);
   void drawLineFromPoint(gfx::Point from, gfx::Point to);
   // type 1: open polyline, 2: closed polygon, 3: broken line.
@@ -93,29 +102,29 @@ class RenderObject : public Common {
   void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect, float radian);
   void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center, float radian);
 
-  int curIndex() const { return curIndex_; }
-  bool rotateEnabled() const { return rotateEnabled_; }
-  int radianMin() const { return radianMin_; }
-  void setRadianMin(int degrees) { radianMin_ = degrees; }
-  int radianMax() const { return radianMax_; }
-  void setRadianMax(int degrees) { radianMax_ = degrees; }
-  bool directionFollow() const { return directionFollow_; }
-  GLenum scFactor() const { return scFactor_; }
-  GLenum dcFactor() const { return dcFactor_; }
-  GLenum saFactor() const { return saFactor_; }
-  GLenum daFactor() const { return daFactor_; }
-  GLenum blendModeRGB() const { return blendModeRGB_; }
-  GLenum blendModeAlpha() const { return blendModeAlpha_; }
-  bool tipEffectEnabled() const { return tipEffectEnabled_; }
-  void setTipEffectEnabled(bool e) { tipEffectEnabled_ = e; }
-  float tipValue() const { return tipValue_; }
-  void setTipValue(float v) { tipValue_ = v; }
-  bool smudgeEnabled() const { return smudgeEnabled_; }
-  float smudgeSoftness() const { return smudgeSoftness_; }
-  bool lineBegin() const { return lineBegin_; }
+  int curIndex() const { return settings_.tipIndex; }
+  bool rotateEnabled() const { return settings_.dab.rotate; }
+  int radianMin() const { return settings_.dab.radianMin; }
+  void setRadianMin(int degrees) { settings_.dab.radianMin = degrees; }
+  int radianMax() const { return settings_.dab.radianMax; }
+  void setRadianMax(int degrees) { settings_.dab.radianMax = degrees; }
+  bool directionFollow() const { return settings_.dab.directionFollow; }
+  GLenum scFactor() const { return settings_.blend.sc; }
+  GLenum dcFactor() const { return settings_.blend.dc; }
+  GLenum saFactor() const { return settings_.blend.sa; }
+  GLenum daFactor() const { return settings_.blend.da; }
+  GLenum blendModeRGB() const { return settings_.blend.colorEquation; }
+  GLenum blendModeAlpha() const { return settings_.blend.alphaEquation; }
+  bool tipEffectEnabled() const { return settings_.dab.tipEffect; }
+  void setTipEffectEnabled(bool e) { settings_.dab.tipEffect = e; }
+  float tipValue() const { return settings_.dab.tipValue; }
+  void setTipValue(float v) { settings_.dab.tipValue = v; }
+  bool smudgeEnabled() const { return settings_.smudge; }
+  float smudgeSoftness() const { return settings_.smudgeSoftness; }
+  bool lineBegin() const { return shaper_.lineBegin(); }
   void setLineBegin(bool begin);
-  gfx::Point prePoint() const { return prePoint_; }
-  void setBeginPoint(gfx::Point p) { prePoint_ = p; }
+  gfx::Point prePoint() const { return shaper_.prePoint(); }
+  void setBeginPoint(gfx::Point p) { shaper_.setPrePoint(p); }
   float texSize() const { return texSize_; }
   float destSize() const { return destSize_; }
   // The smudge copy's texture and edge in pixels (0 until smudge is first used).
@@ -129,15 +138,10 @@ class RenderObject : public Common {
   void setPlainDabProgramEnabled(bool on) { plainDabProgramEnabled_ = on; }
 
  private:
-  struct Dab {
-    float corners[8];
-    float angle = 0;
-    bool rotate = false;
-  };
-  bool prepareDab(gfx::Point p, float size, Dab& dab);
-  void drawBatchedDabs(const gfx::Point* points, const float* sizes, int count);
+  void corners(const Dab& dab, float out[8]) const;
+  void drawBatchedDabs(std::span<const Dab> dabs);
   void useDabProgram();
-  void drawSmudgeDabs(const gfx::Point* points, const float* sizes, int count);
+  void drawSmudgeDabs(std::span<const Dab> dabs);
   void ensureSmudgeTexture();
   void copySmudge(gfx::Point q);
   const TextureObject* atlasForIndex(int index) const;
@@ -162,26 +166,13 @@ class RenderObject : public Common {
   bool dabUniformsSet_ = false;
   float dabScaleX_ = 0, dabScaleY_ = 0, dabAlpha_ = 0;
   std::array<std::unique_ptr<TextureObject>, kAtlasCount> atlases_;
-  int curIndex_ = 0;
-  bool rotateEnabled_ = false;
-  bool directionFollow_ = false;
-  int radianMin_ = 0, radianMax_ = 0;
-  double radianStatic_ = 0;
-  GLenum scFactor_ = GL_SRC_ALPHA, dcFactor_ = GL_ONE_MINUS_SRC_ALPHA;
-  GLenum saFactor_ = GL_ONE, daFactor_ = GL_ONE_MINUS_SRC_ALPHA;
-  GLenum blendModeRGB_ = GL_FUNC_ADD, blendModeAlpha_ = GL_FUNC_ADD;
-  bool tipEffectEnabled_ = false;
-  float tipValue_ = 1.0f;
-  bool smudgeEnabled_ = false;
-  float smudgeSoftness_ = 0.5f;
-  float pressure_ = 0.5f;
-  gfx::Point prePoint_;
+  DabShaper shaper_;
+  std::vector<Dab> dabs_;
   glx::TextureHandle smudgeTexture_;
   int smudgeEdge_ = 0;
   // The copy was taken during this stroke; a stroke that starts drawing at
   // once (a tap) picks up paint before its first dab.
   bool smudgeFresh_ = false;
-  bool lineBegin_ = false;
   float texSize_ = 1.0f;
   float destSize_ = 1.0f;
   std::array<float, 8> bgCoord_{};

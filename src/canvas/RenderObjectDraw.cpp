@@ -11,33 +11,11 @@
 #include "canvas/TextureObject.h"
 #include "platform/gl/Util.h"
 
-bool RenderObject::prepareDab(gfx::Point p, float size, Dab& dab) {
-  float hx = static_cast<float>(size / 2 * scaleX_);
-  const float hy = static_cast<float>(size / 2 * scaleY_);
-  if (tipEffectEnabled_) hx *= tipValue_;
-  const float corners[8] = {-hx, -hy, hx, -hy, hx, hy, -hx, hy};
-  std::copy(std::begin(corners), std::end(corners), dab.corners);
-  dab.rotate = needRotateTexture();
-  if (!dab.rotate) return true;
-  double angle = 0;
-  if (rotateEnabled_ && radianMin_ <= radianMax_) {
-    const int degrees =
-        radianMin_ < radianMax_ ? radianMin_ + dab_random::next() % (radianMax_ - radianMin_) : radianMin_;
-    angle = degrees / 180.0 * std::numbers::pi;
-  }
-  if (directionFollow_) {
-    if (p.x != prePoint_.x || p.y != prePoint_.y) {
-      const float a = DabDirectionAngle(prePoint_.x, prePoint_.y, p.x, p.y);
-      radianStatic_ = std::numbers::pi - a;
-      angle += radianStatic_;
-    } else if (lineBegin_) {
-      return false;
-    } else {
-      angle += radianStatic_;
-    }
-  }
-  dab.angle = static_cast<float>(angle);
-  return true;
+void RenderObject::corners(const Dab& dab, float out[8]) const {
+  const float hx = static_cast<float>(dab.width / 2 * scaleX_);
+  const float hy = static_cast<float>(dab.height / 2 * scaleY_);
+  const float c[8] = {-hx, -hy, hx, -hy, hx, hy, -hx, hy};
+  std::copy(std::begin(c), std::end(c), out);
 }
 
 void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int count, bool lineBegin) {
@@ -47,11 +25,17 @@ void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int 
 
 void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int count) {
   if (points == nullptr || sizes == nullptr || count <= 0) return;
+  const auto n = static_cast<std::size_t>(count);
+  shaper_.shapeAll({points, n}, {sizes, n}, settings_.dab, settings_.smudge, dabs_);
+  drawDabs(dabs_);
+}
+
+void RenderObject::drawDabs(std::span<const Dab> dabs) {
   uniform1i(kRenderType, 0);
-  if (smudgeEnabled_) {
-    drawSmudgeDabs(points, sizes, count);
+  if (settings_.smudge) {
+    drawSmudgeDabs(dabs);
   } else {
-    drawBatchedDabs(points, sizes, count);
+    drawBatchedDabs(dabs);
   }
   glx::clearErrors();
 }
@@ -60,37 +44,36 @@ void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int 
 // the corners are turned and placed here instead of in the vertex shader.
 // Triangles of one draw are blended in order, so the picture is the same as
 // with one draw per dab.
-void RenderObject::drawBatchedDabs(const gfx::Point* points, const float* sizes, int count) {
-  const TextureObject* atlas = atlasForIndex(curIndex_);
-  const float* cell = atlas != nullptr ? atlas->vertiesOfTextureIndex(static_cast<unsigned>(curIndex_ % 4)) + 2
-                                       : bgCoord_.data();
+void RenderObject::drawBatchedDabs(std::span<const Dab> dabs) {
+  if (dabs.empty()) return;
+  const TextureObject* atlas = atlasForIndex(settings_.tipIndex);
+  const float* cell = atlas != nullptr
+                          ? atlas->vertiesOfTextureIndex(static_cast<unsigned>(settings_.tipIndex % 4)) + 2
+                          : bgCoord_.data();
   batch_.clear();
-  batch_.reserve(static_cast<std::size_t>(count) * 24);
-  Dab dab;
+  batch_.reserve(dabs.size() * 24);
   float lastAngle = 0;
-  gfx::Point lastCenter{0, 0};
   bool anyRotated = false;
+  float quad[8];
   constexpr int kTriangleCorners[6] = {0, 1, 2, 0, 2, 3};
-  for (int i = 0; i < count; ++i) {
-    const gfx::Point p = points[i];
-    if (!prepareDab(p, sizes[i], dab)) continue;
-    const float c = dab.rotate ? std::cos(dab.angle) : 1.0f;
-    const float s = dab.rotate ? std::sin(dab.angle) : 0.0f;
+  for (const Dab& dab : dabs) {
+    corners(dab, quad);
+    const gfx::Point p = dab.center;
+    const float c = dab.rotated ? std::cos(dab.angle) : 1.0f;
+    const float s = dab.rotated ? std::sin(dab.angle) : 0.0f;
     for (int k : kTriangleCorners) {
-      const float x = dab.corners[2 * k], y = dab.corners[2 * k + 1];
+      const float x = quad[2 * k], y = quad[2 * k + 1];
       batch_.push_back(x * c - y * s + p.x);
       batch_.push_back(x * s + y * c + p.y);
       batch_.push_back(cell[2 * k]);
       batch_.push_back(cell[2 * k + 1]);
     }
-    if (dab.rotate) {
+    if (dab.rotated) {
       lastAngle = dab.angle;
       anyRotated = true;
     }
-    lastCenter = p;
-    prePoint_ = p;
   }
-  if (batch_.empty()) return;
+  const gfx::Point lastCenter = dabs.back().center;
   // The plain-dab variant gives the same pixels; without the brush program
   // in use nothing visible may be drawn, so it is not swapped in then.
   const bool plainProgram =
@@ -131,9 +114,9 @@ void RenderObject::useDabProgram() {
     glUniform1f(p.uniform(kEnableRotate), 0.0f);
     glUniform1i(p.uniform(kBrushTexture), 0);
     glUniform1f(p.uniform(kEnableTexture), 1.0f);
-    glUniform1f(p.uniform(kAlpha), alphaValue_);
+    glUniform1f(p.uniform(kAlpha), settings_.alpha);
     glUniform1i(p.uniform(kRenderType), 0);
-    dabAlpha_ = alphaValue_;
+    dabAlpha_ = settings_.alpha;
     dabScaleX_ = dabScaleY_ = 0;
     dabUniformsSet_ = true;
   }
@@ -145,36 +128,30 @@ void RenderObject::useDabProgram() {
       dabScaleY_ = sy;
     }
   }
-  if (alphaValue_ != dabAlpha_) {
-    glUniform1f(p.uniform(kAlpha), alphaValue_);
-    dabAlpha_ = alphaValue_;
+  if (settings_.alpha != dabAlpha_) {
+    glUniform1f(p.uniform(kAlpha), settings_.alpha);
+    dabAlpha_ = settings_.alpha;
   }
 }
 
-void RenderObject::drawSmudgeDabs(const gfx::Point* points, const float* sizes, int count) {
+void RenderObject::drawSmudgeDabs(std::span<const Dab> dabs) {
   ensureSmudgeTexture();
   bindCellCoordinates();
   bindBgCoordinates();
-  Dab dab;
-  for (int i = 0; i < count; ++i) {
-    const gfx::Point p = points[i];
-    if (!prepareDab(p, sizes[i], dab)) continue;
-    if (dab.rotate) uniform1f(kRadian, dab.angle);
+  for (const Dab& dab : dabs) {
+    const gfx::Point p = dab.center;
+    if (dab.rotated) uniform1f(kRadian, dab.angle);
     uniform2f(kCenter, p.x, p.y);
-    std::copy(std::begin(dab.corners), std::end(dab.corners), quad_);
+    corners(dab, quad_);
     glVertexAttribPointer(kPosition, 2, GL_FLOAT, GL_FALSE, 0, quad_);
     glEnableVertexAttribArray(kPosition);
-    if (lineBegin_) {
-      // The first dab of a line only picks up paint.
-      prePoint_ = p;
-      lineBegin_ = false;
-    } else {
+    // The first dab of a line only picks up paint.
+    if (!dab.first) {
       if (!smudgeFresh_) copySmudge(p);
       glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
     }
-    const float soft = smudgeSoftness_;
-    copySmudge({p.x * (1 - soft) + prePoint_.x * soft, p.y * (1 - soft) + prePoint_.y * soft});
-    prePoint_ = p;
+    const float soft = settings_.smudgeSoftness;
+    copySmudge({p.x * (1 - soft) + dab.previous.x * soft, p.y * (1 - soft) + dab.previous.y * soft});
   }
 }
 
@@ -221,7 +198,7 @@ void RenderObject::drawLineFromPoint(gfx::Point from, gfx::Point to) {
   const float dx = to.x - from.x, dy = to.y - from.y;
   const int n = static_cast<int>(std::sqrt(dx * dx + dy * dy) + 1);
   std::vector<gfx::Point> points(static_cast<std::size_t>(n));
-  std::vector<float> sizes(static_cast<std::size_t>(n), drawSize_);
+  std::vector<float> sizes(static_cast<std::size_t>(n), settings_.size);
   for (int k = 0; k < n; ++k) {
     const float f = static_cast<float>(k) / n;
     points[static_cast<std::size_t>(k)] = {from.x + dx * f, from.y + dy * f};
@@ -232,7 +209,7 @@ void RenderObject::drawLineFromPoint(gfx::Point from, gfx::Point to) {
 void RenderObject::drawLines(const gfx::Point* points, int count, int type) {
   if (points == nullptr || count <= 1) return;
   setLineBegin(true);
-  prePoint_ = points[0];
+  shaper_.setPrePoint(points[0]);
   for (int i = 0; i + 1 < count; ++i) drawLineFromPoint(points[i], points[i + 1]);
   if (type == 2 && count >= 3) drawLineFromPoint(points[count - 1], points[0]);
 }

@@ -73,20 +73,17 @@ void VTEAGLView::loadData() {
   clear();
   setBrushSize(32);
   setBrushColor(gfx::Color{1, 0, 0, 1});
-  brushAlpha_ = 1.0f;
-  alphaEffect_ = true;
+  settings_.render.alpha = 1.0f;
+  settings_.alphaEffect = true;
   enableRecogition_ = false;
   shapesMark_ = kDefaultShapesMark;
-  enableAutoresize_ = false;
-  sizeMin_ = sizeMax_ = 32;
-  enableRotate_ = true;
-  radianMin_ = 0;
-  radianMax_ = 360;
-  scFactor_ = GL_SRC_ALPHA;
-  dcFactor_ = GL_ONE_MINUS_SRC_ALPHA;
-  saFactor_ = GL_ONE;
-  daFactor_ = GL_ONE_MINUS_SRC_ALPHA;
-  densityFactor_ = 0.25f;
+  settings_.autoresize = false;
+  settings_.sizeMin = settings_.sizeMax = 32;
+  settings_.render.dab.rotate = true;
+  settings_.render.dab.radianMin = 0;
+  settings_.render.dab.radianMax = 360;
+  settings_.render.blend = BlendSettings{};
+  settings_.density = 0.25f;
   setBrushType(1);
 }
 
@@ -101,83 +98,77 @@ void VTEAGLView::layoutSubviews() {
   updateSettings();
   EAGLView::layoutSubviews();
   bindForSettings();
-  setDensityFactor(densityFactor_);
+  setDensityFactor(settings_.density);
 }
 
 void VTEAGLView::boundsSizeChanged(ui::Size oldSize) {
   EAGLView::boundsSizeChanged(oldSize);
   if (!shaderObject()) return;
   updateSettings();
-  setDensityFactor(densityFactor_);
+  setDensityFactor(settings_.density);
+}
+
+void VTEAGLView::applyRender() {
+  RenderSettings& render = settings_.render;
+  // Denser brushes (more overlapping dabs) paint each dab fainter.
+  float k = 1.0f;
+  if (settings_.alphaEffect) k = std::clamp(std::sqrt(std::sqrt(settings_.density)), kMinBrushAlpha, 1.0f);
+  const gfx::Color c = settings_.color.value_or(gfx::Color{0, 0, 0, 1});
+  render.color = {c.r, c.g, c.b, c.a * k};
+  auto guard = contextGuard();
+  bindForSettings();
+  if (RenderObject* r = shaderObject()) r->applySettings(render);
 }
 
 void VTEAGLView::setBrushType(int type) {
   const bool inTable = type >= 0 && type < static_cast<int>(std::size(kBrushPresets));
   const BrushPreset& preset = inTable ? kBrushPresets[type] : kOtherBrushPreset;
-  auto guard = contextGuard();
-  bindForSettings();
-  RenderObject* r = shaderObject();
-  useType_ = 0;
-  curBrushTypeIndex_ = type;
-  r->setCurIndex(type);
-  if (preset.textureIndex != type && inTable) r->setCurIndex(preset.textureIndex);
-  enableRotate_ = preset.rotate;
-  r->setRotateEnabled(preset.rotate);
-  if (preset.rotate) {
-    radianMin_ = 0;
-    radianMax_ = 360;
-    r->setRadianMin(0);
-    r->setRadianMax(360);
-  }
-  directionFollow_ = false;
-  r->setDirectionFollow(false);
-  enableSmudge_ = preset.smudge;
-  r->setSmudgeEnabled(enableSmudge_);
-  setBlendModeWithColorEquation(GL_FUNC_ADD, GL_FUNC_ADD);
-  setBlendModelWithSCFactor(preset.blend.sc, preset.blend.dc, preset.blend.sa, preset.blend.da);
-  const int size = static_cast<int>(brushSize_);
-  if (!enableAutoresize_ || preset.sizes == PresetSizes::Same) {
+  RenderSettings& render = settings_.render;
+  settings_.useType = 0;
+  settings_.brushType = type;
+  render.tipIndex = inTable ? preset.textureIndex : type;
+  render.dab.rotate = preset.rotate;
+  // Turning rotation off empties its range; turning it on opens it fully.
+  render.dab.radianMin = 0;
+  render.dab.radianMax = preset.rotate ? 360 : 0;
+  render.dab.directionFollow = false;
+  render.dab.tipEffect = false;
+  render.smudge = preset.smudge;
+  render.blend = {preset.blend.sc, preset.blend.dc, preset.blend.sa, preset.blend.da, GL_FUNC_ADD, GL_FUNC_ADD};
+  const int size = static_cast<int>(settings_.brushSize);
+  if (!settings_.autoresize || preset.sizes == PresetSizes::Same) {
     lineOptimization_.setMaxSpeedSize(static_cast<float>(size), static_cast<float>(size));
   } else if (preset.sizes == PresetSizes::NarrowWhenFast) {
     lineOptimization_.setMaxSpeedSize(kFastSize, static_cast<float>(size));
   } else {
     lineOptimization_.setMaxSpeedSize(static_cast<float>(size), kFastSize);
   }
-  r->setRenderSize(brushSize_);
-  setDensityFactor(preset.density);
-  setTipEffectEnabled(false);
+  render.size = settings_.brushSize;
+  settings_.alphaEffect = true;
   setSpeedSenseFactor(0.5f);
-  setAlphaEffect(true);
+  setDensityFactor(preset.density);
 }
 
 void VTEAGLView::setBrushTypeIndex(int index) {
-  auto guard = contextGuard();
-  bindForSettings();
-  useType_ = 1;
-  curBrushTypeIndex_ = index;
-  shaderObject()->setCurIndex(index);
+  settings_.useType = 1;
+  settings_.brushType = index;
+  settings_.render.tipIndex = index;
+  applyRender();
 }
 
 void VTEAGLView::setBrushColor(std::optional<gfx::Color> color) {
-  brushColor_ = color;
-  float k = 1.0f;
-  if (alphaEffect_) k = std::clamp(std::sqrt(std::sqrt(densityFactor_)), kMinBrushAlpha, 1.0f);
-  const gfx::Color c = color.value_or(gfx::Color{0, 0, 0, 1});
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setRenderColorWithRed(c.r, c.g, c.b, c.a * k);
+  settings_.color = color;
+  applyRender();
 }
 
 void VTEAGLView::setAlphaEffect(bool on) {
-  alphaEffect_ = on;
-  setBrushColor(brushColor_);
+  settings_.alphaEffect = on;
+  applyRender();
 }
 
 void VTEAGLView::setBrushAlpha(float alpha) {
-  brushAlpha_ = std::clamp(std::isfinite(alpha) ? alpha : 1.0f, kMinBrushAlpha, 1.0f);
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setAlphaValue(brushAlpha_);
+  settings_.render.alpha = std::clamp(std::isfinite(alpha) ? alpha : 1.0f, kMinBrushAlpha, 1.0f);
+  applyRender();
 }
 
 void VTEAGLView::setBrushSize(float size) {
@@ -188,14 +179,13 @@ void VTEAGLView::setBrushSize(float size) {
 void VTEAGLView::applyBrushSize(float size) { setMaxSpeedSize(kFastSize, static_cast<int>(size), true); }
 
 void VTEAGLView::setMaxSpeedSize(int maxSpeedSize, int minSpeedSize, bool autoResize) {
-  brushSize_ = sizeMin_ = static_cast<float>(minSpeedSize);
-  sizeMax_ = static_cast<float>(maxSpeedSize);
-  enableAutoresize_ = autoResize;
+  settings_.brushSize = settings_.sizeMin = static_cast<float>(minSpeedSize);
+  settings_.sizeMax = static_cast<float>(maxSpeedSize);
+  settings_.autoresize = autoResize;
   lineOptimization_.setMaxSpeedSize(static_cast<float>(maxSpeedSize), static_cast<float>(minSpeedSize));
   if (!autoResize) lineOptimization_.setIsConstSize(true);
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setRenderSize(brushSize_);
+  settings_.render.size = settings_.brushSize;
+  applyRender();
 }
 
 void VTEAGLView::setBrushSizeMax(int max, int min, bool autoResize) {
@@ -204,59 +194,59 @@ void VTEAGLView::setBrushSizeMax(int max, int min, bool autoResize) {
 }
 
 void VTEAGLView::applyGeneratorSizes() {
-  if (enableAutoresize_) {
-    lineOptimization_.setMaxSpeedSize(sizeMax_, sizeMin_);
+  if (settings_.autoresize) {
+    lineOptimization_.setMaxSpeedSize(settings_.sizeMax, settings_.sizeMin);
   } else {
-    const float larger = std::max(sizeMax_, sizeMin_);
+    const float larger = std::max(settings_.sizeMax, settings_.sizeMin);
     lineOptimization_.setMaxSpeedSize(larger, larger);
   }
 }
 
 void VTEAGLView::setSizeMax(float size) {
-  sizeMax_ = size;
+  settings_.sizeMax = size;
   applyGeneratorSizes();
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setRenderSize(sizeMax_);
+  settings_.render.size = size;
+  applyRender();
 }
 
 void VTEAGLView::setSizeMin(float size) {
-  sizeMin_ = size;
+  settings_.sizeMin = size;
   applyGeneratorSizes();
 }
 
 void VTEAGLView::setEnableAutoresize(bool on) {
-  enableAutoresize_ = on;
+  settings_.autoresize = on;
   applyGeneratorSizes();
 }
 
 void VTEAGLView::setEnableRotate(bool on) {
-  enableRotate_ = on;
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setRotateEnabled(on);
+  settings_.render.dab.rotate = on;
+  if (!on) settings_.render.dab.radianMin = settings_.render.dab.radianMax = 0;
+  applyRender();
 }
 
 void VTEAGLView::setRadianMin(int degrees) {
-  radianMin_ = degrees;
-  shaderObject()->setRadianMin(degrees);
+  settings_.render.dab.radianMin = degrees;
+  applyRender();
 }
 
 void VTEAGLView::setRadianMax(int degrees) {
-  radianMax_ = degrees;
-  shaderObject()->setRadianMax(degrees);
+  settings_.render.dab.radianMax = degrees;
+  applyRender();
 }
 
 void VTEAGLView::setDensityFactor(float density) {
-  densityFactor_ = density;
+  settings_.density = density;
+  // The spacing is a fraction of the dab size in pixels; the generator
+  // works in points.
   const RenderObject* r = shaderObject();
   const double scale = r != nullptr ? std::min(r->scaleX(), r->scaleY()) : 1.0;
   lineOptimization_.setDensityFactor(static_cast<float>(density * scale));
-  if (alphaEffect_) setBrushColor(brushColor_);
+  applyRender();
 }
 
 void VTEAGLView::setSpeedSenseFactor(float factor) {
-  speedSenseFactor_ = factor;
+  settings_.speedSense = factor;
   lineOptimization_.setSpeedSenseFactor(factor);
 }
 
@@ -269,59 +259,50 @@ void VTEAGLView::setTextureImages(const std::vector<gfx::Image>& images) {
 }
 
 void VTEAGLView::setBlendModeWithColorEquation(GLenum colorEquation, GLenum alphaEquation) {
-  modeRGB_ = colorEquation;
-  modeAlpha_ = alphaEquation;
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setBlendModeWithColorEquation(colorEquation, alphaEquation);
+  settings_.render.blend.colorEquation = colorEquation;
+  settings_.render.blend.alphaEquation = alphaEquation;
+  applyRender();
 }
 
 void VTEAGLView::setBlendModelWithSFactor(GLenum s, GLenum d) { setBlendModelWithSCFactor(s, d, s, d); }
 
 void VTEAGLView::setBlendModelWithSCFactor(GLenum sc, GLenum dc, GLenum sa, GLenum da) {
-  scFactor_ = sc;
-  dcFactor_ = dc;
-  saFactor_ = sa;
-  daFactor_ = da;
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setBlendWithSCFactor(sc, dc, sa, da);
+  BlendSettings& b = settings_.render.blend;
+  b.sc = sc;
+  b.dc = dc;
+  b.sa = sa;
+  b.da = da;
+  applyRender();
 }
 
 void VTEAGLView::setTipEffectEnabled(bool on) {
-  tipEffectEnabled_ = on;
-  shaderObject()->setTipEffectEnabled(on);
+  settings_.render.dab.tipEffect = on;
+  applyRender();
 }
 
 void VTEAGLView::setTipValue(float value) {
-  tipValue_ = std::clamp(std::isfinite(value) ? value : 1.0f, 0.0001f, 1.0f);
-  shaderObject()->setTipValue(tipValue_);
+  settings_.render.dab.tipValue = std::clamp(std::isfinite(value) ? value : 1.0f, 0.0001f, 1.0f);
+  applyRender();
 }
 
 void VTEAGLView::setEnableSmudge(bool on) {
-  enableSmudge_ = on;
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setSmudgeEnabled(on);
+  settings_.render.smudge = on;
+  applyRender();
 }
 
 void VTEAGLView::setSoftnessSmudge(float softness) {
-  softnessSmudge_ = softness;
-  shaderObject()->setSmudgeSoftness(softness);
+  settings_.render.smudgeSoftness = softness;
+  applyRender();
 }
 
 void VTEAGLView::setPresses(float pressure) {
-  presses_ = pressure;
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setPressure(pressure);
+  settings_.render.pressure = pressure;
+  applyRender();
 }
 
 void VTEAGLView::setDirectionFollow(bool on) {
-  directionFollow_ = on;
-  auto guard = contextGuard();
-  bindForSettings();
-  shaderObject()->setDirectionFollow(on);
+  settings_.render.dab.directionFollow = on;
+  applyRender();
 }
 
 void VTEAGLView::setEnableRecogition(bool on) {

@@ -1,7 +1,8 @@
 #pragma once
 // The brush canvas: keeps the user-facing brush settings (colour, opacity,
 // size range, tip, rotation, density, speed sensitivity, tip narrowing,
-// smudge, blend), turns them into renderer and stroke-generator settings,
+// smudge, blend) as one BrushSettings value, hands the renderer its render
+// part as a whole after each change and the stroke generator its part,
 // draws strokes through the generator and the dab renderer, stamps pictures
 // and pixel blocks, and can hand a finished stroke to the shape recogniser.
 // Two canvases may live at once; the one that did not draw last re-sends its
@@ -11,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "canvas/BrushSettings.h"
 #include "canvas/EAGLView.h"
 #include "canvas/GenCurvePoints.h"
 #include "canvas/shape/ShapeRecord.h"
@@ -59,32 +61,34 @@ class VTEAGLView : public EAGLView {
   void setEnableRecogition(bool on);
   void setShapesMark(unsigned mask) { shapesMark_ = mask; }
 
-  std::optional<gfx::Color> brushColor() const { return brushColor_; }
-  float brushAlpha() const { return brushAlpha_; }
-  bool alphaEffect() const { return alphaEffect_; }
-  int brushTypeIndex() const { return curBrushTypeIndex_; }
-  float brushSize() const { return brushSize_; }
-  bool enableRotate() const { return enableRotate_; }
-  int radianMin() const { return radianMin_; }
-  int radianMax() const { return radianMax_; }
-  float densityFactor() const { return densityFactor_; }
-  float speedSenseFactor() const { return speedSenseFactor_; }
-  float sizeMin() const { return sizeMin_; }
-  float sizeMax() const { return sizeMax_; }
-  bool enableAutoresize() const { return enableAutoresize_; }
-  bool tipEffectEnabled() const { return tipEffectEnabled_; }
-  float tipValue() const { return tipValue_; }
-  bool enableSmudge() const { return enableSmudge_; }
-  float softnessSmudge() const { return softnessSmudge_; }
-  float presses() const { return presses_; }
-  bool directionFollow() const { return directionFollow_; }
+  // The whole brush, as one value.
+  const BrushSettings& brushSettings() const { return settings_; }
+  std::optional<gfx::Color> brushColor() const { return settings_.color; }
+  float brushAlpha() const { return settings_.render.alpha; }
+  bool alphaEffect() const { return settings_.alphaEffect; }
+  int brushTypeIndex() const { return settings_.brushType; }
+  float brushSize() const { return settings_.brushSize; }
+  bool enableRotate() const { return settings_.render.dab.rotate; }
+  int radianMin() const { return settings_.render.dab.radianMin; }
+  int radianMax() const { return settings_.render.dab.radianMax; }
+  float densityFactor() const { return settings_.density; }
+  float speedSenseFactor() const { return settings_.speedSense; }
+  float sizeMin() const { return settings_.sizeMin; }
+  float sizeMax() const { return settings_.sizeMax; }
+  bool enableAutoresize() const { return settings_.autoresize; }
+  bool tipEffectEnabled() const { return settings_.render.dab.tipEffect; }
+  float tipValue() const { return settings_.render.dab.tipValue; }
+  bool enableSmudge() const { return settings_.render.smudge; }
+  float softnessSmudge() const { return settings_.render.smudgeSoftness; }
+  float presses() const { return settings_.render.pressure; }
+  bool directionFollow() const { return settings_.render.dab.directionFollow; }
   bool enableRecogition() const { return enableRecogition_; }
   unsigned shapesMark() const { return shapesMark_; }
-  int useType() const { return useType_; }
-  GLenum scFactor() const { return scFactor_; }
-  GLenum dcFactor() const { return dcFactor_; }
-  GLenum saFactor() const { return saFactor_; }
-  GLenum daFactor() const { return daFactor_; }
+  int useType() const { return settings_.useType; }
+  GLenum scFactor() const { return settings_.render.blend.sc; }
+  GLenum dcFactor() const { return settings_.render.blend.dc; }
+  GLenum saFactor() const { return settings_.render.blend.sa; }
+  GLenum daFactor() const { return settings_.render.blend.da; }
   const SnapshotData& tempData() const { return tempData_; }
   void setTempData(SnapshotData data) { tempData_ = std::move(data); }
   GenCurvePoints& lineOptimization() { return lineOptimization_; }
@@ -135,6 +139,8 @@ class VTEAGLView : public EAGLView {
  private:
   void generateAndDraw(gfx::Point p, bool endOfStroke);
   void applyGeneratorSizes();
+  // Hands the renderer the render part of the settings, as a whole.
+  void applyRender();
   void refreshTempData(bool afterMark);
   template <typename Render>
   void stamp(bool takeLock, Render&& render);
@@ -144,29 +150,9 @@ class VTEAGLView : public EAGLView {
   SnapshotData tempData_;
   unsigned shapesMark_ = kDefaultShapesMark;
   GenCurvePoints lineOptimization_;
-  std::optional<gfx::Color> brushColor_ = gfx::Color{1, 0, 0, 1};
-  float brushAlpha_ = 1.0f;
-  bool alphaEffect_ = true;
-  int curBrushTypeIndex_ = 0;
-  float brushSize_ = 32;
+  BrushSettings settings_;
   float requestedBrushSize_ = 32;
-  bool enableRotate_ = true;
-  int radianMax_ = 360, radianMin_ = 0;
-  bool directionFollow_ = false;
-  float densityFactor_ = 0.25f;
-  float speedSenseFactor_ = 0.5f;
-  bool enableAutoresize_ = false;
-  float sizeMin_ = 32, sizeMax_ = 32;
-  GLenum scFactor_ = GL_SRC_ALPHA, dcFactor_ = GL_ONE_MINUS_SRC_ALPHA;
-  GLenum saFactor_ = GL_ONE, daFactor_ = GL_ONE_MINUS_SRC_ALPHA;
-  GLenum modeRGB_ = GL_FUNC_ADD, modeAlpha_ = GL_FUNC_ADD;
   std::vector<gfx::Image> textureImages_;
-  bool tipEffectEnabled_ = false;
-  float tipValue_ = 1.0f;
-  bool enableSmudge_ = false;
-  float softnessSmudge_ = 0.5f;
-  float presses_ = 0.5f;
-  int useType_ = 0;
   std::vector<gfx::Point> genPoints_;
   std::vector<float> genSizes_;
 };

@@ -33,7 +33,9 @@ void VTEAGLView::generateAndDraw(gfx::Point p, bool endOfStroke) {
   const int n = lineOptimization_.genWithNewPoint(p, genPoints_, genSizes_);
   if (endOfStroke) shaderObject()->setLineBegin(false);
   if (n <= 0) return;
-  if (!enableAutoresize_ && std::abs(static_cast<int>(sizeMax_ - sizeMin_)) >= 2) randSize(genSizes_.data(), n);
+  if (!settings_.autoresize && std::abs(static_cast<int>(settings_.sizeMax - settings_.sizeMin)) >= 2) {
+    randSize(genSizes_.data(), n);
+  }
   drawPoints(genPoints_.data(), genSizes_.data(), n);
 }
 
@@ -75,8 +77,8 @@ int VTEAGLView::randWithMin(int min, int max) const {
 }
 
 void VTEAGLView::randSize(float* sizes, int count) const {
-  const int lo = static_cast<int>(std::min(sizeMin_, sizeMax_));
-  const int hi = static_cast<int>(std::max(sizeMin_, sizeMax_));
+  const int lo = static_cast<int>(std::min(settings_.sizeMin, settings_.sizeMax));
+  const int hi = static_cast<int>(std::max(settings_.sizeMin, settings_.sizeMax));
   for (int i = 0; i < count; ++i) sizes[i] = static_cast<float>(randWithMin(lo, hi));
 }
 

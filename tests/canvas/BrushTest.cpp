@@ -403,3 +403,35 @@ TEST_F(CanvasTouchTest, PlainDabProgramDrawsWhatTheFullProgramDraws) {
     EXPECT_EQ(readAll(*plain), readAll(*full));
   }
 }
+
+// The brush is one value: after any change the renderer holds exactly the
+// render part the canvas keeps, also after another canvas drew in between.
+TEST_F(CanvasTouchTest, TheRendererHoldsTheCanvasesRenderSettings) {
+  auto a = makeCanvas(1);
+  auto b = makeCanvas(1);
+  ASSERT_TRUE(a && b);
+  for (int type = -1; type <= 9; ++type) {
+    SCOPED_TRACE(type);
+    a->setBrushType(type);
+    EXPECT_EQ(a->shaderObject()->settings(), a->brushSettings().render);
+  }
+  a->setBrushType(4);
+  a->setDirectionFollow(true);
+  a->setTipEffectEnabled(true);
+  a->setTipValue(0.3f);
+  a->setBrushAlpha(0.4f);
+  a->setBrushColor(gfx::Color{0.2f, 0.3f, 0.4f, 0.5f});
+  a->setBlendModelWithSCFactor(GL_ONE, GL_ZERO, GL_ONE, GL_ZERO);
+  a->setSizeMax(48);
+  const RenderSettings& render = a->brushSettings().render;
+  EXPECT_EQ(a->shaderObject()->settings(), render);
+  EXPECT_EQ(render.size, 48);
+  EXPECT_TRUE(render.dab.directionFollow);
+  EXPECT_FLOAT_EQ(render.dab.tipValue, 0.3f);
+  EXPECT_FLOAT_EQ(render.color.a, 0.5f * std::sqrt(std::sqrt(a->densityFactor())));
+  b->setBrushType(7);
+  tap(*b, {10, 10});
+  tap(*a, {20, 20});
+  EXPECT_EQ(a->shaderObject()->settings(), render);
+  EXPECT_EQ(a->shaderObject()->scFactor(), static_cast<GLenum>(GL_ONE));
+}
