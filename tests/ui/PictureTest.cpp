@@ -12,6 +12,8 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Button.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/Handles.h"
 #include "platform/ui/GLView.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -187,6 +189,72 @@ TEST_F(PictureTest, GlViewsCompositeTheirPresentedPixels) {
   EXPECT_EQ(shot.pixel(80, 40)[1], 255);
   EXPECT_EQ(first->presentCount(), 1u);
   EXPECT_EQ(second->presentCount(), 1u);
+}
+
+namespace {
+
+// A GL view that owns its context and reads its layer itself, as a drawing
+// canvas does: presents only mark the picture stale.
+class OnDemandView : public GLView {
+ public:
+  explicit OnDemandView(const Rect& frame) : GLView(frame, 1.0f) {
+    context = glx::Context::create(2);
+    readPicturesOnDemand();
+    glx::ContextGuard guard(*context);
+    fbo = glx::FramebufferHandle::make();
+    rb = glx::RenderbufferHandle::make();
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
+    glBindRenderbuffer(GL_RENDERBUFFER, rb.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb.get());
+    context->renderbufferStorage(layer());
+  }
+  ~OnDemandView() override {
+    glx::ContextGuard guard(*context);
+    fbo.reset();
+    rb.reset();
+  }
+  void paint(float r, float g, float b) {
+    glx::ContextGuard guard(*context);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
+    glClearColor(r, g, b, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb.get());
+    context->presentRenderbuffer();
+  }
+  int reads = 0;
+
+ protected:
+  std::optional<gfx::Image> readPresentedPicture() override {
+    ++reads;
+    glx::ContextGuard guard(*context);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
+    return layer().readPicture();
+  }
+
+ private:
+  std::unique_ptr<glx::Context> context;
+  glx::FramebufferHandle fbo;
+  glx::RenderbufferHandle rb;
+};
+
+}  // namespace
+
+TEST_F(PictureTest, GlViewsThatReadOnDemandReadOncePerComposition) {
+  auto view = std::make_shared<OnDemandView>(Rect{10, 10, 40, 30});
+  rootView()->addSubview(view);
+  for (int i = 0; i < 5; ++i) view->paint(1, 0, 0);
+  EXPECT_EQ(view->presentCount(), 5u);
+  EXPECT_EQ(view->reads, 0) << "nothing read while nothing is shown";
+  gfx::Image shot = host->screenshot();
+  EXPECT_EQ(view->reads, 1);
+  EXPECT_EQ(shot.pixel(20, 20)[0], 255);
+  shot = host->screenshot();
+  EXPECT_EQ(view->reads, 1) << "no new present: the picture is kept";
+  view->paint(0, 0, 1);
+  shot = host->screenshot();
+  EXPECT_EQ(view->reads, 2);
+  EXPECT_EQ(shot.pixel(20, 20)[2], 255);
+  EXPECT_EQ(shot.pixel(20, 20)[0], 0);
 }
 
 TEST_F(PictureTest, CurlTransitionPeelsTheOldPictureAway) {
