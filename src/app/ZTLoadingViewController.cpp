@@ -1,8 +1,12 @@
 #include "app/ZTLoadingViewController.h"
 
+#include <thread>
+
 #include "app/LaunchArt.h"
+#include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Screen.h"
 
@@ -120,8 +124,26 @@ void ZTLoadingViewController::reloadProject() {
 
 void ZTLoadingViewController::chooseEntry(int entry) {
   if (entry < 0 || entry >= kEntryCount) return;
+  if (entry == kPreviousWork) {
+    loadData();
+    return;
+  }
   auto alert = ui::AlertView::make(fd::Localized(kEntryTitles[entry]),
                                    fd::Localized("This part of the program is not available yet."), nullptr,
                                    fd::Localized("OK"));
   alert->show();
+}
+
+void ZTLoadingViewController::loadData() {
+  const std::string nib = ui::Screen::main().isTall() ? "DesktopManagerController_iphone5" : "DesktopManagerController";
+  std::weak_ptr<ViewController> weak = shared_from_this();
+  std::thread([nib, weak] {
+    auto desk = DesktopManagerController::initWithNibName(nib);
+    fd::performOnMain([desk, weak] {
+      auto self = std::static_pointer_cast<ZTLoadingViewController>(weak.lock());
+      if (!self) return;
+      self->desk_ = desk;
+      self->presentViewController(desk, false);
+    }, false);
+  }).detach();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The launch screen: the current project's icon over its background, and a
-// carousel of the three ways on (previous work, rotoscoping, community). None
-// of those screens is part of this build yet, so an entry says so when chosen.
+// carousel of the three ways on (previous work, rotoscoping, community). The
+// first opens a new drawing desk at each press; the screens of the other two
+// are not part of this build yet, so those entries say so when chosen.
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/ViewController.h"
+
+class DesktopManagerController;
 
 class ZTLoadingViewController : public ui::ViewController {
  public:
@@ -26,6 +29,11 @@ class ZTLoadingViewController : public ui::ViewController {
   void reloadProject();
   // What a press of a carousel entry does.
   void chooseEntry(int entry);
+  // Builds a new desk off the main thread, then presents it on the main
+  // thread without animation.
+  void loadData();
+  // The desk made by the latest press (kept while it lives).
+  DesktopManagerController* desk() const { return desk_.get(); }
 
   ui::ScrollView* carousel() const { return carousel_.get(); }
   ui::Button* entryButton(int entry) const;
@@ -40,4 +48,5 @@ class ZTLoadingViewController : public ui::ViewController {
   std::vector<std::shared_ptr<ui::Button>> entries_;
   std::shared_ptr<ui::ImageView> projectBackground_, projectIcon_;
   std::shared_ptr<ui::Label> projectName_, pageLabel_;
+  std::shared_ptr<DesktopManagerController> desk_;
 };

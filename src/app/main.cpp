@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/AppDelegate.h"
+#include "app/FileManagerView.h"
 #include "app/videoEncode.h"
 #include "model/DeviceScreen.h"
 #include "platform/foundation/Paths.h"
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
   // The model sees the screen as the phone reported it: portrait bounds.
   DeviceScreen::setMainScreen(screen.scale(), screen.bounds().height, screen.bounds().width);
   videoEncode::registerAsSoundMerger();
+  FileManagerView::registerWithDesk();
 
   ui::Application& app = ui::Application::shared();
   app.setDelegate(std::make_shared<AppDelegate>());

@@ -1,0 +1,145 @@
+// The desk as a hub: the file manager, leaving the desk, the frame buttons
+// with their confirmations, the store sheet, refreshing when a panel closes,
+// and touches on the desk's own view that go on to the canvas.
+#include <algorithm>
+
+#include "desk/DeskCanvasView.h"
+#include "desk/DesktopManagerController.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
+
+namespace {
+
+ExtendDataModel& settings() { return ZTDataModel::sharedInstance().extendDataModel(); }
+ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel().get(); }
+
+}  // namespace
+
+void DesktopManagerController::fileManager() {
+  defaultState();
+  if (settings().isBackground() && drawsView_) drawsView_->writeToFileForBackground();
+  else saveCurPage();
+  ZTDataModel::sharedInstance().saveData();
+  auto panel = desk_panels::makeFileManager(this);
+  if (!panel) return;
+  fileManeagerView_ = panel;
+  view()->addSubview(panel);
+}
+
+void DesktopManagerController::back() {
+  saveCurPage();
+  dismissViewController(false);
+}
+
+void DesktopManagerController::subviewDidRemove(ui::View* panel) {
+  const bool bg = settings().isBackground();
+  for (ui::View* v : {static_cast<ui::View*>(onionSkinStatusOne_.get()), static_cast<ui::View*>(onionSkinStatusTwo_.get()),
+                      static_cast<ui::View*>(frame2_.get()), static_cast<ui::View*>(frame1_.get()),
+                      static_cast<ui::View*>(pageNumberShowDesk_.get()), static_cast<ui::View*>(pageIndicator_.get()),
+                      static_cast<ui::View*>(nextFrameBtn_.get()), static_cast<ui::View*>(previousFrameBtn_.get())})
+    v->setHidden(bg);
+  for (int tag : {kTagAddFrame, kTagDelete, kTagDuplicate})
+    if (ui::Button* b = drawerButton(tag)) b->setEnabled(!bg);
+  ProjectDataModel* p = project();
+  bgVisibleBtn_->setSelected(p && !p->isOpenBackground());
+  if (bg) {
+    onionBtn_->setEnabled(false);
+    return;
+  }
+  background_->setHidden(bgVisibleBtn_->isSelected());
+  if (panel != nullptr && panel == fileManeagerView_.get()) {
+    onionBtn_->setEnabled(true);
+    // The page number shown while playing is not wanted on return.
+    pageNumberShowDesk_->setHidden(true);
+    modifyProjectSetting();
+    setPlayViewImage();
+    fileManeagerView_.reset();
+  }
+}
+
+// --- frame buttons
+
+void DesktopManagerController::paperOperation(ui::Button* sender) {
+  flashButton(sender);
+  ProjectDataModel* p = project();
+  const int tag = sender->tag();
+  if (tag == kTagDuplicate || tag == kTagAddFrame) {
+    saveCurPage();
+    const int page = settings().curPage();
+    const bool done = p && page >= 1 && page <= frameCount() &&
+                      (tag == kTagDuplicate ? p->copyImageAtPage(page) : p->createImageAtPage(page));
+    if (done) {
+      settings().setCurPage(std::clamp(page + p->reapeatFrameNumber(page), 1, frameCount()));
+      setPageData();
+      renewDesktopDisplay();
+      pageAnimation(4);
+    }
+  } else if (tag == kTagDelete) {
+    ui::AlertView::make(fd::Localized("Warning"), fd::Localized("delete paper"), this, fd::Localized("Cancel"),
+                        {fd::Localized("Delete:")})->show();
+  } else if (tag == kTagClear) {
+    toolsHidden(false);
+    ui::AlertView::make(fd::Localized("Warning"), fd::Localized("Clear this Frames"), this, fd::Localized("OK"),
+                        {fd::Localized("Cancel")})->show();
+  }
+  ZTDataModel::sharedInstance().saveData();
+}
+
+void DesktopManagerController::didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) {
+  const std::string title = sheet.buttonTitleAtIndex(index);
+  if (title == fd::Localized("Delete:")) {
+    ProjectDataModel* p = project();
+    const int page = settings().curPage();
+    if (!p || page < 1 || page > frameCount() || !p->deleteImageAtPage(page, false)) return;
+    const int count = frameCount();
+    int next = p->reapeatFrame(page);
+    if (next > count) next = p->reapeatFrame(count);
+    settings().setCurPage(std::clamp(next, 1, std::max(count, 1)));
+    setPageData();
+    renewDesktopDisplay();
+    ZTDataModel::sharedInstance().saveData();
+  } else if (title == fd::Localized("OK")) {
+    if (drawsView_) drawsView_->clear();
+  }
+}
+
+// --- store sheet
+
+void DesktopManagerController::showInstore() {
+  storeSheet_ = std::make_shared<ui::StoreProductViewController>();
+  storeSheet_->setDelegate(this);
+  storeSheet_->loadProduct(kPdfAppStoreIdentifier, {});
+  presentViewController(storeSheet_, true);
+}
+
+void DesktopManagerController::productViewControllerDidFinish(ui::StoreProductViewController&) {
+  dismissViewController(true);
+}
+
+// --- touches on the desk's own view
+
+void DesktopManagerController::forwardToCanvas(const ui::TouchSet& touches, const ui::Event& event, int phase) {
+  if (!drawsView_ || !canvasView_) return;
+  const std::vector<CanvasTouch> t = canvasView_->canvasTouches(touches, event);
+  if (phase == 0) drawsView_->touchesBegan(t);
+  else if (phase == 1) drawsView_->touchesMoved(t);
+  else drawsView_->touchesEnded(t);
+}
+
+void DesktopManagerController::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
+  const ExtendDataModel& s = settings();
+  // While playing, the canvas is hidden and holds a page other than the one
+  // shown: a stroke there would be saved onto the wrong page.
+  const bool canvasShown = canvasView_ && !canvasView_->isHidden() && playState_ == 0;
+  if (canvasShown && !s.isSize() && !s.isOpicaty() && !s.isBrush() && isCanDraw()) beginDraw_ = true;
+  if (beginDraw_) forwardToCanvas(touches, event, 0);
+}
+
+void DesktopManagerController::touchesMoved(const ui::TouchSet& touches, const ui::Event& event) {
+  if (beginDraw_ && playState_ == 0) forwardToCanvas(touches, event, 1);
+}
+
+void DesktopManagerController::touchesEnded(const ui::TouchSet& touches, const ui::Event& event) {
+  if (beginDraw_ && playState_ == 0) forwardToCanvas(touches, event, 2);
+  beginDraw_ = false;
+}

@@ -1,0 +1,401 @@
+// The desk's pages: opening a project, loading and saving the edited layer,
+// turning and jumping, the page indicator, the layer panel and the onion skin.
+// Every page number the model hands over is checked against the frame list:
+// a project may be empty, or its last frame may just have been deleted.
+#include <algorithm>
+#include <cstdio>
+
+#include "desk/DeskArt.h"
+#include "desk/DeskCanvasView.h"
+#include "desk/DesktopManagerController.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
+#include "platform/ui/Picture.h"
+
+namespace {
+
+ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
+ExtendDataModel& settings() { return model().extendDataModel(); }
+ProjectDataModel* project() { return model().prjDataModel().get(); }
+
+ui::Picture pictureAt(const OptionalPath& path) { return path ? ui::Picture::fromFile(*path) : ui::Picture(); }
+
+// Onion-mode markers: offsets from the paper's x and alphas, by mode.
+struct MarkerPlace {
+  float firstX, firstAlpha, secondX, secondAlpha;
+};
+constexpr MarkerPlace kMarkers[] = {{4.5f, 0.5f, 12, 0.8f}, {12, 0.8f, 27, 0.8f}, {27, 0.8f, 34, 0.6f}};
+
+constexpr float kSelectedRowY = 55, kMiddleRowY = 115;
+
+}  // namespace
+
+bool DesktopManagerController::isCanDraw() {
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  // No frame, no drawing: a stroke would have no page to be saved to.
+  if (!p || page < 1 || page > frameCount()) return false;
+  return p->layIsOpenAtPage(page, editedPosition(), false);
+}
+
+void DesktopManagerController::modifyProjectSetting() {
+  ProjectDataModel* p = project();
+  const float speed = p ? p->animationSpeed() : 0.25f;
+  speedState_ = speed >= 1.0f ? 0 : speed >= 0.5f ? 1 : 2;
+  setSpeedDisplay();
+
+  const int count = frameCount();
+  settings().setCurPage(count > 0 && p ? std::clamp(p->reapeatFrame(count), 1, count) : 1);
+  contentPattern_ = 1;
+  groundBtn_->setSelected(false);
+
+  displayPattern_ = 0;
+  frameManagerBtn_->setEnabled(true);
+  setOnionMarkers(0);
+  selectOneView_->setFrame({selectOneView_->frame().x, 40, selectOneView_->frame().width, selectOneView_->frame().height});
+  selectOneView_->setHidden(false);
+  selectOnionButton(kTagOnionMode0);
+
+  if (p && (p->backgroundType() < 3 || p->backgroundType() > 6)) {
+    background_->setImage({});
+    if (auto path = p->backgroundFullPath()) {
+      ui::Picture bg = ui::Picture::fromFile(*path);
+      background_->setImage(bg);
+    }
+  }
+  setPageData();
+  renewDesktopDisplay();
+  updateEditState();
+}
+
+void DesktopManagerController::adjustPaperSetting() {
+  ProjectDataModel* p = project();
+  const int count = frameCount();
+  int page = std::clamp(settings().curPage(), 1, std::max(count, 1));
+  if (p && count > 0) page = std::clamp(p->reapeatFrame(page), 1, count);
+  settings().setCurPage(page);
+  setPageData();
+  renewDesktopDisplay();
+  updateEditState();
+}
+
+void DesktopManagerController::setPageData() {
+  if (settings().isBackground()) return;
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  const bool onPage = p && page >= 1 && page <= frameCount();
+  layer_->setImage({});
+  std::optional<gfx::Image> edited;
+  if (onPage) {
+    const int other = editedPosition() == 2 ? 1 : 2;
+    if (p->layIsOpenAtPage(page, other, false)) layer_->setImage(pictureAt(p->layFullPathAtPage(page, false, other)));
+    if (p->layIsOpenAtPage(page, editedPosition(), false)) {
+      if (auto path = p->layFullPathAtPage(page, false, editedPosition())) edited = gfx::readImage(*path);
+    }
+    if (p->backgroundType() >= 3 && p->backgroundType() <= 6 && p->curBackgroundName()) {
+      background_->setImage(pictureAt(model().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page)));
+    }
+  }
+  // The canvas is always replaced, also by nothing: a page without a layer
+  // file (or no page at all) must not keep the previous page's strokes.
+  drawImage(edited ? &*edited : nullptr);
+  const int count = frameCount();
+  nextFrameBtn_->setSelected(!p || count == 0 || page == p->reapeatFrame(count));
+  setPageIndicator();
+}
+
+void DesktopManagerController::drawImage(const gfx::Image* image) {
+  if (!drawsView_) return;
+  drawsView_->setImage(image, drawsView_->bounds());
+  drawsView_->setOperated(false);
+}
+
+void DesktopManagerController::saveCurPage() {
+  if (!drawsView_) return;
+  if (settings().isBackground()) {
+    drawsView_->writeToFileForBackground();
+    return;
+  }
+  // Nothing to write to outside the frame list.
+  const int page = settings().curPage();
+  if (page < 1 || page > frameCount()) return;
+  drawsView_->writeToFileForLay(editedPosition());
+}
+
+void DesktopManagerController::setPageIndicator() {
+  char text[64];
+  std::snprintf(text, sizeof text, "%s/%03d", currentRepeatPage().c_str(), frameCount());
+  pageIndicator_->setText(text);
+  pageNumberShowDesk_->setText(text);
+}
+
+// --- turning
+
+void DesktopManagerController::pageOperation(int tag) {
+  if (tag == kTagNextPage) toNextPage();
+  else if (tag == kTagPreviousPage) toPrePage();
+}
+
+void DesktopManagerController::pressNextBtn() {
+  if (!nextFrameBtn_->isSelected()) toNextPage();
+  else paperOperation(nextFrameBtn_.get());
+}
+
+void DesktopManagerController::respondToRollerMoveDown() { toNextPage(); }
+void DesktopManagerController::respondToRollerMoveUp() { toPrePage(); }
+
+void DesktopManagerController::toPrePage() {
+  ProjectDataModel* p = project();
+  flashButton(previousFrameBtn_.get());
+  saveCurPage();
+  pageAnimation(3);
+  if (!p || frameCount() == 0) return;
+  const int page = p->pageUpWithCurrentPage(p->reapeatFrame(settings().curPage()) - 1);
+  if (page >= 1) {
+    settings().setCurPage(page);
+    setPageData();
+    if (displayPattern_ != -1) renewDesktopDisplay();
+  } else {
+    settings().setCurPage(1);
+  }
+}
+
+void DesktopManagerController::toNextPage() {
+  ProjectDataModel* p = project();
+  saveCurPage();
+  pageAnimation(4);
+  const int count = frameCount();
+  if (!p || count == 0) return;
+  const int page = p->nextPageWithCurrentPage(p->reapeatFrame(settings().curPage()) + 1);
+  if (page <= count && page >= 1) {
+    settings().setCurPage(page);
+    setPageData();
+    if (displayPattern_ != -1) renewDesktopDisplay();
+  } else {
+    settings().setCurPage(std::clamp(p->reapeatFrame(count), 1, count));
+  }
+}
+
+void DesktopManagerController::pageAnimation(int kind) {
+  ui::Animations::begin("pageAnimation");
+  ui::Animations::setDuration(0.6);
+  ui::Animations::setTransition(kind == 3 ? ui::AnimationTransition::CurlUp : ui::AnimationTransition::CurlDown,
+                                canvas_.get(), true);
+  ui::Animations::commit();
+}
+
+void DesktopManagerController::gotoFrame(int which) {
+  if (playTimer_) {
+    playTimer_->invalidate();
+    playTimer_.reset();
+    isPlaying_ = false;
+  }
+  saveCurPage();
+  ProjectDataModel* p = project();
+  const int count = frameCount();
+  if (which == 1 && p && count > 0) settings().setCurPage(std::clamp(p->reapeatFrame(count), 1, count));
+  else if (which == 0) settings().setCurPage(1);
+  playState_ = 0;
+  direction_ = 0;
+  toolBtn_->setEnabled(true);
+  colorBtn_->setEnabled(true);
+  setPageData();
+  renewDesktopDisplay();
+  playView_->setHidden(true);
+  if (canvasView_) canvasView_->setHidden(false);
+  reverseBtn_->setSelected(false);
+  playBtn_->setSelected(false);
+  pageNumberShowDesk_->setHidden(true);
+}
+
+// --- layers
+
+void DesktopManagerController::setEditingLayer() {
+  saveCurPage();
+  const ui::Rect b = view()->bounds();
+  if (!layerManager_) {
+    layerManager_ = std::make_shared<LayerManger>(ui::Rect{0, 0, b.width, 320});
+    layerManagerView_->setFrame({(b.width - 224) / 2, 48, 224, 230});
+    layerManager_->addSubview(layerManagerView_);
+    view()->addSubview(layerManager_);
+  }
+  view()->bringSubviewToFront(layerManager_.get());
+  layerManager_->setHidden(false);
+  layerPageLabel_->setText(currentRepeatPage());
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  fVisibleBtn_->setSelected(p && !p->layIsOpenAtPage(page, 2, false));
+  mVisibleBtn_->setSelected(p && !p->layIsOpenAtPage(page, 1, false));
+  ui::Rect m = laySelected_->frame();
+  m.y = contentPattern_ == 1 ? kSelectedRowY : kMiddleRowY;
+  laySelected_->setFrame(m);
+}
+
+void DesktopManagerController::selectGround(int tag) {
+  ui::Rect m = laySelected_->frame();
+  if (tag == kTagForegroundRow) {
+    contentPattern_ = 1;
+    groundBtn_->setSelected(false);
+    m.y = kSelectedRowY;
+  } else {
+    contentPattern_ = 0;
+    groundBtn_->setSelected(true);
+    m.y = kMiddleRowY;
+  }
+  laySelected_->setFrame(m);
+  laySelected_->setHidden(false);
+  setPageData();
+}
+
+void DesktopManagerController::setLayerOpenState(int tag) {
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  const bool onPage = p && page >= 1 && page <= frameCount();
+  if (tag == kTagForegroundVisible) {
+    fVisibleBtn_->setSelected(!fVisibleBtn_->isSelected());
+    if (onPage) p->setLayStateIsOpen(!fVisibleBtn_->isSelected(), page, 2, false);
+  } else if (tag == kTagMiddleVisible) {
+    mVisibleBtn_->setSelected(!mVisibleBtn_->isSelected());
+    if (onPage) p->setLayStateIsOpen(!mVisibleBtn_->isSelected(), page, 1, false);
+  } else {
+    bgVisibleBtn_->setSelected(!bgVisibleBtn_->isSelected());
+    if (p) p->setIsOpenBackground(!bgVisibleBtn_->isSelected());
+  }
+  ui::Button* editedBtn = contentPattern_ == 1 ? fVisibleBtn_.get() : mVisibleBtn_.get();
+  ui::Button* otherBtn = contentPattern_ == 1 ? mVisibleBtn_.get() : fVisibleBtn_.get();
+  if (canvasView_) canvasView_->setHidden(editedBtn->isSelected());
+  layer_->setHidden(otherBtn->isSelected());
+  background_->setHidden(bgVisibleBtn_->isSelected());
+  renewDesktopDisplay();
+  if ((tag == kTagForegroundVisible || tag == kTagMiddleVisible) && onPage && drawsView_)
+    drawsView_->writeSnapAndIconImage(editedPosition());
+}
+
+// --- onion skin
+
+void DesktopManagerController::onionSkinDisplayorHidden() {
+  const ui::Rect b = view()->bounds();
+  if (!skin_) {
+    skin_ = std::make_shared<SkinView>(b);
+    onionSkinView_->setFrame({(b.width - 215) / 2, 60, 215, 201});
+    skin_->addSubview(onionSkinView_);
+    view()->addSubview(skin_);
+  }
+  view()->bringSubviewToFront(skin_.get());
+  skin_->setHidden(false);
+}
+
+void DesktopManagerController::setOnionMarkers(int mode) {
+  const MarkerPlace& m = kMarkers[std::clamp(mode, 0, 2)];
+  const float x = desktopBackground_->frame().x;
+  ui::Rect one = onionSkinStatusOne_->frame(), two = onionSkinStatusTwo_->frame();
+  one.x = x + m.firstX;
+  two.x = x + m.secondX;
+  onionSkinStatusOne_->setFrame(one);
+  onionSkinStatusTwo_->setFrame(two);
+  onionSkinStatusOne_->setAlpha(m.firstAlpha);
+  onionSkinStatusTwo_->setAlpha(m.secondAlpha);
+  onionSkinStatusOne_->setHidden(false);
+  onionSkinStatusTwo_->setHidden(false);
+}
+
+void DesktopManagerController::selectOnionButton(int tag) {
+  for (int i = 0; i < 3; ++i) {
+    const bool chosen = kTagOnionMode0 + i == tag;
+    onionBtnAry_[static_cast<std::size_t>(i)]->setSelected(chosen);
+    onionBtnAry_[static_cast<std::size_t>(i)]->setAlpha(chosen ? 1.0f : 0.5f);
+    onionLabAry_[static_cast<std::size_t>(i)]->setAlpha(chosen ? 1.0f : 0.5f);
+  }
+}
+
+void DesktopManagerController::desktopDisplay(ui::Button* sender) {
+  sender->setSelected(!sender->isSelected());
+  const int tag = sender->tag();
+  if (sender->isSelected()) {
+    selectOneView_->setHidden(false);
+    if (tag >= kTagOnionMode0 && tag <= kTagOnionMode2) {
+      ui::Rect f = selectOneView_->frame();
+      f.y = (tag - kTagOnionMode0) * 60.0f + 40;
+      selectOneView_->setFrame(f);
+      setOnionMarkers(tag - kTagOnionMode0);
+      displayPattern_ = tag - kTagOnionMode0;
+      selectOnionButton(tag);
+    }
+  } else {
+    selectOneView_->setHidden(true);
+    onionSkinStatusOne_->setHidden(true);
+    onionSkinStatusTwo_->setHidden(true);
+    displayPattern_ = -1;
+    for (int i = 0; i < 3; ++i) {
+      onionBtnAry_[static_cast<std::size_t>(i)]->setAlpha(0.5f);
+      onionLabAry_[static_cast<std::size_t>(i)]->setAlpha(0.5f);
+    }
+  }
+  renewDesktopDisplay();
+}
+
+void DesktopManagerController::renewDesktopDisplay() {
+  frame1_->setImage({});
+  frame2_->setImage({});
+  ProjectDataModel* p = project();
+  if (!p || displayPattern_ < 0) return;
+  const int page = settings().curPage(), count = frameCount();
+  auto show = [&](ui::ImageView* v, int n) {
+    if (n < 1 || n > count) return;
+    OptionalPath path = p->snapshotFullPathAtPage(n, false);
+    if (!path) return;
+    ui::Picture pic = ui::Picture::fromFile(*path);
+    v->setImage(pic.empty() ? desk_art::named("emptyImage.png") : pic);
+  };
+  switch (displayPattern_) {
+    case 0: {
+      const int a = p->pageUpWithCurrentPage(page - 1);
+      if (a >= 1) {
+        show(frame2_.get(), a);
+        const int b = p->pageUpWithCurrentPage(a - 1);
+        if (b >= 1) show(frame1_.get(), b);
+      }
+      break;
+    }
+    case 1: {
+      const int n = p->nextPageWithCurrentPage(page + 1);
+      if (page + 1 <= count && n <= count) show(frame2_.get(), n);
+      if (page - 1 >= 1) show(frame1_.get(), p->pageUpWithCurrentPage(page - 1));
+      break;
+    }
+    case 2: {
+      if (page + 1 > count) break;
+      const int n = p->nextPageWithCurrentPage(page + 1);
+      if (n <= count && n > page) {
+        show(frame2_.get(), n);
+        if (n + 1 <= count) {
+          const int m = p->nextPageWithCurrentPage(n + 1);
+          if (m <= count && m > n) show(frame1_.get(), m);
+        }
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void DesktopManagerController::updateEditState() {
+  const bool bg = settings().isBackground();
+  frameManagerBtn_->setHidden(bg);
+  if (bg) {
+    groundBtn_->setImage(desk_art::named("Background.png"), ui::StateNormal);
+    groundBtn_->setImage(desk_art::named("Background.png"), ui::StateSelected);
+    groundBtn_->setTitle(fd::Localized("Background"), ui::StateNormal);
+    groundBtn_->setTitle(fd::Localized("Background"), ui::StateSelected);
+    playView_->setAlpha(0);
+    playerView_->setAlpha(0);
+  } else {
+    groundBtn_->setImage(desk_art::named("Foreground.png"), ui::StateNormal);
+    groundBtn_->setImage(desk_art::named("Middle_ground.png"), ui::StateSelected);
+    groundBtn_->setTitle(fd::Localized("Forground"), ui::StateNormal);
+    groundBtn_->setTitle(fd::Localized("Middle Ground"), ui::StateSelected);
+    playView_->setAlpha(1);
+    playerView_->setAlpha(1);
+  }
+}

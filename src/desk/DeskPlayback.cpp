@@ -1,0 +1,211 @@
+// Playback in place of the canvas: the player bar, the 0.01 s clock with its
+// countdown per speed, frame stepping with wrap and play-once stops, and the
+// return to editing. While it runs the canvas is hidden and takes no touches.
+#include <algorithm>
+#include <cstdio>
+
+#include "desk/DeskArt.h"
+#include "desk/DeskCanvasView.h"
+#include "desk/DesktopManagerController.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
+
+namespace {
+
+ExtendDataModel& settings() { return ZTDataModel::sharedInstance().extendDataModel(); }
+ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel().get(); }
+
+// Speed table: ticks of the 0.01 s clock per frame, the stored speed, the button.
+struct SpeedRow {
+  int ticks;
+  float animationSpeed;
+  const char* image;
+};
+constexpr SpeedRow kSpeeds[] = {{8, 1.0f, "player_12fps.png"}, {16, 0.5f, "player_6fps.png"}, {32, 0.25f, "player_3fps.png"}};
+constexpr double kTick = 0.01;
+constexpr float kPlayerShownY = 262, kPlayerHiddenY = 284;
+
+}  // namespace
+
+std::string DesktopManagerController::currentRepeatPage() const {
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  const int run = p ? p->reapeatFrameNumber(page) : 1;
+  char text[32];
+  if (run < 2) std::snprintf(text, sizeof text, "%03d", page);
+  else std::snprintf(text, sizeof text, "%03d-%03d", page, page + run - 1);
+  return text;
+}
+
+void DesktopManagerController::pressPlayBtnEvent(ui::Button* sender) {
+  const int tag = sender->tag();
+  flashButton(sender);
+  switch (tag) {
+    case kTagMute:
+      if (ProjectDataModel* p = project(); p && p->isCouldPlaySound()) {
+        metuBtn_->setSelected(!metuBtn_->isSelected());
+      } else {
+        ui::AlertView::make(fd::Localized("Warning"), fd::Localized("press metu Button info"), nullptr,
+                            fd::Localized("Cancel"))->show();
+      }
+      break;
+    case kTagFirst: gotoFrame(0); break;
+    case kTagPrevious: toPrePage(); break;
+    case kTagNext: toNextPage(); break;
+    case kTagLast: gotoFrame(1); break;
+    case kTagSpeed: modifySpeed(); break;
+    case kTagLoop: modifyPlayPattern(); break;
+    case kTagPlay:
+      pageNumberShowDesk_->setHidden(false);
+      if (playState_ == 0) {
+        playState_ = 1;
+        playBtn_->setSelected(true);
+        direction_ = 1;
+        isPlayAudio_ = true;
+        prepareForPlay();
+      } else if (playState_ == 1) {
+        restoreState();
+      } else {
+        reverseBtn_->setSelected(false);
+        playBtn_->setSelected(true);
+        playState_ = 1;
+        direction_ = 1;
+        settings().setCurPage(1);
+      }
+      break;
+    case kTagReverse:
+      pageNumberShowDesk_->setHidden(false);
+      if (playState_ == 0) {
+        playState_ = 2;
+        reverseBtn_->setSelected(true);
+        direction_ = -1;
+        isPlayAudio_ = false;
+        prepareForPlay();
+      } else if (playState_ == 2) {
+        restoreState();
+      } else if (ProjectDataModel* p = project()) {
+        playBtn_->setSelected(false);
+        reverseBtn_->setSelected(true);
+        playState_ = 2;
+        direction_ = -1;
+        settings().setCurPage(std::max(1, p->reapeatFrame(frameCount())));
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void DesktopManagerController::setSpeedDisplay() {
+  if (speedState_ >= 0 && speedState_ <= 2) {
+    const SpeedRow& row = kSpeeds[speedState_];
+    speed_ = row.ticks;
+    if (ProjectDataModel* p = project()) p->setAnimationSpeed(row.animationSpeed);
+    if (speedBtn_) speedBtn_->setImage(desk_art::named(row.image));
+  }
+  isPlaySound();
+}
+
+void DesktopManagerController::modifySpeed() {
+  if (speedState_ >= 0 && speedState_ <= 2) speedState_ = (speedState_ + 1) % 3;
+  setSpeedDisplay();
+}
+
+void DesktopManagerController::modifyPlayPattern() {
+  playLoopBtn_->setSelected(playPattern_ != 0);
+  playPattern_ = playPattern_ == 0 ? 1 : 0;
+}
+
+void DesktopManagerController::isPlaySound() {
+  ProjectDataModel* p = project();
+  if (metuBtn_) metuBtn_->setSelected(!(p && p->isCouldPlaySound()));
+}
+
+void DesktopManagerController::prepareForPlay() {
+  saveCurPage();
+  frame1_->setImage({});
+  frame2_->setImage({});
+  layer_->setImage({});
+  playView_->setHidden(false);
+  if (canvasView_) canvasView_->setHidden(true);
+  if (tools_ && tools_->frame().x == 0) toolsHidden(false);
+  toolBtn_->setEnabled(false);
+  colorBtn_->setEnabled(false);
+  setPlayViewImage();
+  playTimer_ = fd::RunLoop::main().scheduleTimer(kTick, true, [this] { playAnimation(); });
+}
+
+void DesktopManagerController::playAnimation() {
+  if (speed_ < 0) speed_ = 0;
+  if (speed_ == 0) {
+    speed_ = speedState_ >= 0 && speedState_ <= 2 ? kSpeeds[speedState_].ticks : 0;
+    const int count = frameCount();
+    int page = settings().curPage() + direction_;
+    bool stopped = false;
+    if (page < 1) {
+      page = std::max(count, 1);
+      settings().setCurPage(page);
+      if (playPattern_ == 1 && playState_ == 2) {
+        gotoFrame(1);
+        stopped = true;
+      }
+    } else if (page > count) {
+      settings().setCurPage(1);
+      if (playPattern_ == 1 && playState_ == 1) {
+        gotoFrame(0);
+        stopped = true;
+      }
+    } else {
+      settings().setCurPage(page);
+    }
+    if (!stopped) setPlayViewImage();
+    setPageIndicator();
+  }
+  if (playTimer_) --speed_;
+}
+
+void DesktopManagerController::setPlayViewImage() {
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  ui::Picture picture;
+  if (p && page >= 1 && page <= frameCount()) {
+    if (auto path = p->snapshotFullPathAtPage(page, false)) picture = ui::Picture::fromFile(*path);
+  }
+  playView_->setImage(picture.empty() ? desk_art::named("emptyImage.png") : picture);
+  if (p && p->backgroundType() >= 3 && p->backgroundType() <= 6 && p->curBackgroundName()) {
+    auto path = ZTDataModel::sharedInstance().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page);
+    background_->setImage(path ? ui::Picture::fromFile(*path) : ui::Picture());
+  }
+}
+
+void DesktopManagerController::restoreState() {
+  if (playTimer_) {
+    playTimer_->invalidate();
+    playTimer_.reset();
+    isPlaying_ = false;
+  }
+  playState_ = 0;
+  direction_ = 0;
+  toolBtn_->setEnabled(true);
+  colorBtn_->setEnabled(true);
+  ProjectDataModel* p = project();
+  const int count = frameCount();
+  if (p && count > 0) settings().setCurPage(std::clamp(p->reapeatFrame(settings().curPage()), 1, count));
+  setPageData();
+  renewDesktopDisplay();
+  playView_->setHidden(true);
+  if (canvasView_) canvasView_->setHidden(false);
+  playBtn_->setSelected(false);
+  reverseBtn_->setSelected(false);
+}
+
+void DesktopManagerController::playerDisplayorHidden() {
+  ui::Rect f = playerView_->frame();
+  const bool hide = f.y == kPlayerShownY;
+  f.y = hide ? kPlayerHiddenY : kPlayerShownY;
+  ui::Animations::begin("PlayerViewDisplayorHidder");
+  playerView_->setFrame(f);
+  ui::Animations::commit();
+  if (hide) view()->bringSubviewToFront(fileManagerBtn_.get());
+  else view()->bringSubviewToFront(playerView_.get());
+}

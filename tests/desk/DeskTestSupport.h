@@ -1,0 +1,100 @@
+#pragma once
+// A desk on a headless screen: a fresh sandbox and model, the screen of the
+// chosen size and scale, the desk as the window's root, animations ending at
+// once unless a test wants them timed.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "desk/DeskCanvasView.h"
+#include "desk/DesktopManagerController.h"
+#include "model/DeviceScreen.h"
+#include "model/ZTDataModel.h"
+#include "platform/graphics/Image.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+#include "support/Sandbox.h"
+
+namespace desk_test {
+
+class DeskTest : public testing_support::SandboxTest {
+ protected:
+  void TearDown() override { stop(); }
+
+  // Builds the desk on a screen of that layout.
+  DesktopManagerController& start(bool tall = false, float scale = 1.0f, bool instant = true) {
+    ZTDataModel::resetSharedInstanceForTesting();
+    host = std::make_unique<ui::HeadlessHost>(tall, scale);
+    const ui::Rect b = ui::Screen::main().bounds();
+    DeviceScreen::setMainScreen(scale, b.height, b.width);
+    ZTDataModel::sharedInstance();
+    prepareModel();
+    host->setInstantAnimations(instant);
+    window = std::make_shared<ui::Window>(b);
+    desk = DesktopManagerController::initWithNibName(tall ? "DesktopManagerController_iphone5"
+                                                           : "DesktopManagerController");
+    window->setRootViewController(desk);
+    window->makeKeyAndVisible();
+    host->runUntilIdle();
+    return *desk;
+  }
+  // Tests change the project before the desk opens it here.
+  virtual void prepareModel() {}
+
+  void stop() {
+    window.reset();
+    desk.reset();
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    DeviceScreen::resetForTesting();
+  }
+
+  ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
+  ProjectDataModel& project() { return *model().prjDataModel(); }
+  ExtendDataModel& settings() { return model().extendDataModel(); }
+  int curPage() { return settings().curPage(); }
+
+  // A page point in screen points.
+  ui::Point onPage(float x, float y) const {
+    ui::Rect f = desk->canvas()->frame();
+    return {f.x + x, f.y + y};
+  }
+  void stroke(ui::Point from, ui::Point to, int steps = 8) {
+    host->drag(from, to, steps);
+    host->runUntilIdle();
+  }
+  void tapView(ui::View* v) {
+    ASSERT_NE(v, nullptr);
+    ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+    host->tap({r.x + r.width / 2, r.y + r.height / 2});
+    host->runUntilIdle();
+  }
+
+  // Alpha of the canvas picture's pixel at page point (x, y), 0..255.
+  int canvasAlphaAt(float x, float y) {
+    auto img = desk->drawsView()->image();
+    if (!img) return -1;
+    const float s = static_cast<float>(img->pixelWidth()) / DrawsView::kPageWidth;
+    return img->pixel(static_cast<int>(x * s), static_cast<int>(y * s))[3];
+  }
+  // Opaque pixels of a PNG file; -1 when it cannot be read.
+  static long inkedPixels(const std::filesystem::path& path) {
+    auto img = gfx::readImage(path);
+    if (!img) return -1;
+    long n = 0;
+    for (int y = 0; y < img->pixelHeight(); ++y)
+      for (int x = 0; x < img->pixelWidth(); ++x)
+        if (img->pixel(x, y)[3] > 0) ++n;
+    return n;
+  }
+
+  std::unique_ptr<ui::HeadlessHost> host;
+  std::shared_ptr<ui::Window> window;
+  std::shared_ptr<DesktopManagerController> desk;
+};
+
+}  // namespace desk_test
