@@ -21,8 +21,9 @@ ColorSelectView::ColorSelectView(const ui::Rect& frame) : ui::View(frame) {
   colorTag_ = std::make_shared<ui::ImageView>(ui::Rect{0, 0, 30, 30});
   colorTag_->setImage(desk_art::named("color_tag.png"));
   colorCans_->addSubview(colorTag_);
+  // The last colour until the model names one; placing the marker stores nothing.
   colorNum_ = 43;
-  setColor(colorNum_);
+  placeMarker();
   int stored = ZTDataModel::sharedInstance().extendDataModel().cuColorIndex();
   if (stored >= 1) setColor(stored - 1);
 }
@@ -36,7 +37,11 @@ void ColorSelectView::setColor(int n) {
   if (n < 0 || n >= kColumns * kRows) return;
   colorNum_ = n;
   ZTDataModel::sharedInstance().extendDataModel().setCuColorIndex(n + 1);
-  const int col = n % kColumns, row = n / kColumns;
+  placeMarker();
+}
+
+void ColorSelectView::placeMarker() {
+  const int col = colorNum_ % kColumns, row = colorNum_ / kColumns;
   colorTag_->setFrame({col * 41.5f + 18, row * 42.0f + 53, 30, 30});
 }
 

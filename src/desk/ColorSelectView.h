@@ -42,6 +42,7 @@ class ColorSelectView : public ui::View {
   void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
 
  private:
+  void placeMarker();
   float paletteX() const { return (bounds().width - kPaletteWidth) / 2; }
   ColorSelectionDelegate* delegate_ = nullptr;
   std::shared_ptr<ui::ImageView> colorCans_, colorTag_;

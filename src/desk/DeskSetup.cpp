@@ -462,7 +462,7 @@ void DesktopManagerController::viewDidLoad() {
   groundBtn_->setTitle(fd::Localized("Forground"), ui::StateNormal);
   groundBtn_->setTitle(fd::Localized("Middle Ground"), ui::StateSelected);
   groundBtn_->setTitleEdgeInsets({0, 10, 2, 0});
-  // The title names the layer for the screen reader's sake; the picture says it.
+  // The layer keeps its name as the title; the picture already shows it.
   groundBtn_->titleLabel()->setFont({"DejaVu Sans", 1, false});
   groundBtn_->setTitleColor(ui::Color::clear());
 

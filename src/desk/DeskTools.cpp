@@ -70,7 +70,6 @@ void DesktopManagerController::respondToBrushBegin(ui::Touch* touch) {
   if (s.isDrawing() || s.isOpicaty() || s.isSize()) return;
   s.setIsBrush(true);
   brushAndEraserSelection_->setHidden(false);
-  view()->bringSubviewToFront(brushAndEraserSelection_.get());
   const int band = brushBandOnBegin(touch->locationInView(view()).y);
   if (band >= 0) {
     brushAndEraserSelection_->toolTag(band)->setAlpha(1.0f);
@@ -144,7 +143,6 @@ void DesktopManagerController::respondToOpacityBegin(ui::Touch* touch) {
   if (s.isDrawing() || s.isSize() || s.isBrush()) return;
   s.setIsOpicaty(true);
   opacitySelection_->setHidden(false);
-  view()->bringSubviewToFront(opacitySelection_.get());
   respondToOpacityMove(touch);
 }
 
@@ -179,7 +177,6 @@ void DesktopManagerController::respondToSizeBegin(ui::Touch* touch) {
   if (s.isDrawing() || s.isOpicaty() || s.isBrush()) return;
   s.setIsSize(true);
   sizeSelection_->setHidden(false);
-  view()->bringSubviewToFront(sizeSelection_.get());
   respondToSizeMove(touch);
 }
 
