@@ -108,6 +108,9 @@ void DesktopManagerController::drawImage(const gfx::Image* image) {
   if (!drawsView_) return;
   drawsView_->setImage(image, drawsView_->bounds());
   drawsView_->setOperated(false);
+  // A new page has no history; the buttons say so.
+  eaglViewNeedUpdateUndoState(drawsView_.get(), drawsView_->canUndo());
+  eaglViewNeedUpdateRedoState(drawsView_.get(), drawsView_->canRedo());
 }
 
 void DesktopManagerController::saveCurPage() {
