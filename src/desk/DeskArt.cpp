@@ -381,6 +381,11 @@ void paintOnionSheet(Context& c, float w, float h, int) {
 }
 
 void paintEmpty(Context& c, float w, float h, int) {
+  // A sheet whose picture is missing: faint paper, a dashed edge, a cross.
+  c.setFillColor(Color::white(1, 0.35f));
+  c.fillRect({0, 0, w, h});
+  line(c, {{w / 2 - 14, h / 2 - 14}, {w / 2 + 14, h / 2 + 14}}, {0.5f, 0.5f, 0.55f, 0.35f}, 2);
+  line(c, {{w / 2 + 14, h / 2 - 14}, {w / 2 - 14, h / 2 + 14}}, {0.5f, 0.5f, 0.55f, 0.35f}, 2);
   c.setStrokeColor({0.5f, 0.5f, 0.55f, 0.35f});
   c.setLineWidth(2);
   c.setLineDash(0, {8, 6});

@@ -107,16 +107,16 @@ TEST_F(LaunchTest, EntriesThatLeadNowhereYetSaySo) {
   host->setInstantAnimations(true);
   ui::Button* first = launch->entryButton(ZTLoadingViewController::kPreviousWork);
   ui::Rect r = first->convertRectTo(first->bounds(), nullptr);
-  host->tap({r.x + r.width / 2, r.y + r.height / 2});
-  ASSERT_EQ(host->alerts().size(), 1u);
-  EXPECT_EQ(host->alerts()[0]->title(), "Previous Work");
-  EXPECT_TRUE(host->pressAlertButton(0));
-  host->runUntilIdle();
-  EXPECT_TRUE(host->alerts().empty());
   // Swiping the carousel reaches the other entries.
   host->drag({r.x + r.width - 10, r.y + 40}, {r.x + 10, r.y + 40});
   host->runUntilIdle();
   EXPECT_EQ(launch->carousel()->contentOffset().x, launch->carousel()->bounds().width);
+  host->tap({r.x + r.width / 2, r.y + r.height / 2});
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), "Rotoscoping");
+  EXPECT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+  EXPECT_TRUE(host->alerts().empty());
   launch->chooseEntry(ZTLoadingViewController::kCommunity);
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), "Community");

@@ -1,0 +1,187 @@
+// From the launch screen to the desk and its file-manager panel: the first
+// carousel entry builds a new desk at each press off the main thread and
+// presents it; a stroke drawn on it lands in the project; the panel lists the
+// projects as cards, opens and creates projects, closes, and its promotion
+// has the desk show the store sheet.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/AppDelegate.h"
+#include "app/FileManagerView.h"
+#include "app/ZTLoadingViewController.h"
+#include "desk/DeskCanvasView.h"
+#include "desk/DesktopManagerController.h"
+#include "model/DeviceScreen.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/Screen.h"
+#include "services/VTSystemManager.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+class DeskLaunchTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    FileManagerView::registerWithDesk();
+  }
+  void TearDown() override {
+    desk_panels::setFileManagerFactory({});
+    ui::Application::shared().reset();
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    DeviceScreen::resetForTesting();
+  }
+  ZTLoadingViewController* start(bool tall = false) {
+    host = std::make_unique<ui::HeadlessHost>(tall, 1.0f);
+    ui::Rect b = ui::Screen::main().bounds();
+    DeviceScreen::setMainScreen(1.0f, b.height, b.width);
+    auto delegate = std::make_shared<AppDelegate>();
+    ui::Application::shared().setDelegate(delegate);
+    ui::Application::shared().launch();
+    host->setInstantAnimations(true);
+    return delegate->loadingViewController();
+  }
+  void tap(ui::View* v) {
+    ASSERT_NE(v, nullptr);
+    ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+    host->tap({r.x + r.width / 2, r.y + r.height / 2});
+    host->runUntilIdle();
+  }
+  // Presses the first entry and waits (in real time) for the desk built off
+  // the main thread to be presented.
+  DesktopManagerController* openDesk(ZTLoadingViewController* launch) {
+    ui::ViewController* before = launch->presentedViewController();
+    tap(launch->entryButton(ZTLoadingViewController::kPreviousWork));
+    for (int i = 0; i < 400; ++i) {
+      host->runUntilIdle();
+      ui::ViewController* now = launch->presentedViewController();
+      if (now != nullptr && now != before) return dynamic_cast<DesktopManagerController*>(now);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return nullptr;
+  }
+  FileManagerView* panelOf(DesktopManagerController* desk) {
+    return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
+  }
+  ui::Point onPage(DesktopManagerController* desk, float x, float y) {
+    ui::Rect f = desk->canvas()->frame();
+    return {f.x + x, f.y + y};
+  }
+  std::unique_ptr<ui::HeadlessHost> host;
+};
+
+TEST_F(DeskLaunchTest, TheFirstEntryOpensANewDeskAtEachPress) {
+  ZTLoadingViewController* launch = start();
+  DesktopManagerController* desk = openDesk(launch);
+  ASSERT_NE(desk, nullptr);
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(DesktopManagerController::sharedViewController(), desk);
+  EXPECT_EQ(launch->desk(), desk);
+  EXPECT_EQ(desk->nibName(), "DesktopManagerController");
+  EXPECT_EQ(desk->view()->window(), ui::Application::shared().keyWindow());
+  // Draw, leave: the stroke is in the page's layer file.
+  host->drag(onPage(desk, 40, 40), onPage(desk, 300, 200), 8);
+  host->runUntilIdle();
+  tap(desk->backBtn());
+  EXPECT_EQ(launch->presentedViewController(), nullptr);
+  auto layer = ZTDataModel::sharedInstance().prjDataModel()->layFullPathAtPage(1, false, 2);
+  ASSERT_TRUE(layer);
+  EXPECT_TRUE(std::filesystem::exists(*layer));
+  // A second press makes another desk, which replaces the first.
+  DesktopManagerController* second = openDesk(launch);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(DesktopManagerController::sharedViewController(), second);
+  EXPECT_GT(second->drawsView()->image()->pixel(170, 120)[3], 0);  // the page drawn before
+}
+
+TEST_F(DeskLaunchTest, TheTallScreenGetsTheTallDesk) {
+  ZTLoadingViewController* launch = start(true);
+  DesktopManagerController* desk = openDesk(launch);
+  ASSERT_NE(desk, nullptr);
+  EXPECT_EQ(desk->nibName(), "DesktopManagerController_iphone5");
+  EXPECT_EQ(desk->view()->bounds().width, 568);
+}
+
+TEST_F(DeskLaunchTest, TheFilePanelListsOpensAndCreatesProjects) {
+  ZTLoadingViewController* launch = start();
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const std::string first = model.curProjectName();
+  ASSERT_TRUE(model.createProject("Second", std::nullopt));
+  ASSERT_TRUE(model.prjDataModel()->createImageAtPage(1));
+  ASSERT_TRUE(model.prjDataModel()->createImageAtPage(1));
+  model.prjDataModel()->setCurBackgroundName(std::string("SS_paper"));
+  model.prjDataModel()->saveData();
+  model.saveData();
+  ASSERT_EQ(model.curProjectName(), "Second");
+  DesktopManagerController* desk = openDesk(launch);
+  ASSERT_NE(desk, nullptr);
+  EXPECT_EQ(desk->pageIndicator()->text(), "003/003");
+
+  tap(desk->fileManagerBtn());
+  FileManagerView* panel = panelOf(desk);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->delegate(), desk);
+  ProjectsView* projects = panel->projsView();
+  ASSERT_EQ(projects->projectNames(), (std::vector<std::string>{first, "Second"}));
+  ASSERT_NE(projects->card(1), nullptr);
+  EXPECT_EQ(projects->card(1)->currentTitle(), "Second");
+  EXPECT_FALSE(projects->card(0)->currentImage().empty());  // an icon, or the blank page
+  EXPECT_EQ(projects->selectedBackground(), std::nullopt);
+  tap(projects->card(1));
+  EXPECT_EQ(projects->selectedIndex(), 1);
+  EXPECT_EQ(projects->selectedBackground(), std::optional<std::string>("SS_paper"));
+
+  // Open the first project with a second touch on its card.
+  tap(projects->card(0));
+  tap(projects->card(0));
+  EXPECT_EQ(model.curProjectName(), first);
+  EXPECT_EQ(desk->fileManeagerView(), nullptr);
+  EXPECT_EQ(desk->pageIndicator()->text(), "001/001");
+  bool panelOnScreen = false;
+  for (const auto& v : desk->view()->subviews()) panelOnScreen |= dynamic_cast<FileManagerView*>(v.get()) != nullptr;
+  EXPECT_FALSE(panelOnScreen);
+
+  // New makes a project that becomes the current one; Close returns to it.
+  tap(desk->fileManagerBtn());
+  panel = panelOf(desk);
+  ASSERT_NE(panel, nullptr);
+  tap(panel->newButton());
+  EXPECT_EQ(model.projectsNameArray().size(), 3u);
+  EXPECT_EQ(panel->projsView()->projectNames().size(), 3u);
+  EXPECT_EQ(panel->projsView()->selectedIndex(), 2);
+  const std::string made = model.curProjectName();
+  EXPECT_NE(made, first);
+  tap(panel->closeButton());
+  EXPECT_EQ(desk->fileManeagerView(), nullptr);
+  EXPECT_EQ(model.prjDataModel()->curProjectName(), made);
+  EXPECT_EQ(desk->pageIndicator()->text(), "001/001");
+}
+
+TEST_F(DeskLaunchTest, ThePromotionHasTheDeskShowTheStoreSheet) {
+  ZTLoadingViewController* launch = start();
+  DesktopManagerController* desk = openDesk(launch);
+  ASSERT_NE(desk, nullptr);
+  tap(desk->fileManagerBtn());
+  FileManagerView* panel = panelOf(desk);
+  ASSERT_NE(panel, nullptr);
+  tap(panel->promotionButton());
+  ASSERT_EQ(host->alerts().size(), 1u);
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Store")));
+  host->runUntilIdle();
+  auto* sheet = dynamic_cast<ui::StoreProductViewController*>(desk->presentedViewController());
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->productIdentifier(), DesktopManagerController::kPdfAppStoreIdentifier);
+  sheet->done();
+  host->runUntilIdle();
+  EXPECT_EQ(desk->presentedViewController(), nullptr);
+}
+
+}  // namespace
