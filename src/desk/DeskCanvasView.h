@@ -1,31 +1,27 @@
 #pragma once
-// Puts the editor canvas into the desk's view tree: shows each picture the
-// canvas presents, and hands the fingers that touch it to the canvas in the
-// canvas's own points. The canvas itself is owned by the desk.
+// The desk's canvas: the editor canvas that also remembers where its latest
+// finger was, so that the desk can keep the eraser ring under the finger.
 #include <memory>
-#include <vector>
 
 #include "canvas/DrawsView.h"
-#include "platform/ui/GLView.h"
 
-class DeskCanvasView : public ui::GLView {
+class DeskCanvasView : public DrawsView {
  public:
-  DeskCanvasView(const ui::Rect& frame, DrawsView* canvas, float scale);
-  ~DeskCanvasView() override;
+  // nullptr when GL could not be set up.
+  static std::shared_ptr<DeskCanvasView> initDrawViewWithScaleFactor(float scale);
 
-  DrawsView* canvas() const { return canvas_; }
-  // Where the first finger of the latest touch delivery was, in this view.
+  // The first finger of the latest touch delivery, in this view's points.
   ui::Point lastLocation() const { return last_; }
-  // The canvas's fingers of an event, in its own points.
-  std::vector<CanvasTouch> canvasTouches(const ui::TouchSet& touches, const ui::Event& event) const;
 
   void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
-  void touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) override;
+  using DrawsView::touchesBegan;
+  using DrawsView::touchesMoved;
+  using DrawsView::touchesEnded;
 
  private:
-  void note(const std::vector<CanvasTouch>& touches);
-  DrawsView* canvas_;
+  DeskCanvasView(gfx::Rect backingFrame, float scale) : DrawsView(backingFrame, scale) {}
+  void note(const ui::TouchSet& touches);
   ui::Point last_;
 };

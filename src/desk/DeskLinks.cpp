@@ -119,18 +119,17 @@ void DesktopManagerController::productViewControllerDidFinish(ui::StoreProductVi
 // --- touches on the desk's own view
 
 void DesktopManagerController::forwardToCanvas(const ui::TouchSet& touches, const ui::Event& event, int phase) {
-  if (!drawsView_ || !canvasView_) return;
-  const std::vector<CanvasTouch> t = canvasView_->canvasTouches(touches, event);
-  if (phase == 0) drawsView_->touchesBegan(t);
-  else if (phase == 1) drawsView_->touchesMoved(t);
-  else drawsView_->touchesEnded(t);
+  if (!drawsView_) return;
+  if (phase == 0) drawsView_->touchesBegan(touches, event);
+  else if (phase == 1) drawsView_->touchesMoved(touches, event);
+  else drawsView_->touchesEnded(touches, event);
 }
 
 void DesktopManagerController::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
   const ExtendDataModel& s = settings();
   // While playing, the canvas is hidden and holds a page other than the one
   // shown: a stroke there would be saved onto the wrong page.
-  const bool canvasShown = canvasView_ && !canvasView_->isHidden() && playState_ == 0;
+  const bool canvasShown = drawsView_ && !drawsView_->isHidden() && playState_ == 0;
   if (canvasShown && !s.isSize() && !s.isOpicaty() && !s.isBrush() && isCanDraw()) beginDraw_ = true;
   if (beginDraw_) forwardToCanvas(touches, event, 0);
 }

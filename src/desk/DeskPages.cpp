@@ -205,7 +205,7 @@ void DesktopManagerController::gotoFrame(int which) {
   setPageData();
   renewDesktopDisplay();
   playView_->setHidden(true);
-  if (canvasView_) canvasView_->setHidden(false);
+  if (drawsView_) drawsView_->setHidden(false);
   reverseBtn_->setSelected(false);
   playBtn_->setSelected(false);
   pageNumberShowDesk_->setHidden(true);
@@ -266,7 +266,7 @@ void DesktopManagerController::setLayerOpenState(int tag) {
   }
   ui::Button* editedBtn = contentPattern_ == 1 ? fVisibleBtn_.get() : mVisibleBtn_.get();
   ui::Button* otherBtn = contentPattern_ == 1 ? mVisibleBtn_.get() : fVisibleBtn_.get();
-  if (canvasView_) canvasView_->setHidden(editedBtn->isSelected());
+  if (drawsView_) drawsView_->setHidden(editedBtn->isSelected());
   layer_->setHidden(otherBtn->isSelected());
   background_->setHidden(bgVisibleBtn_->isSelected());
   renewDesktopDisplay();

@@ -127,7 +127,7 @@ void DesktopManagerController::prepareForPlay() {
   frame2_->setImage({});
   layer_->setImage({});
   playView_->setHidden(false);
-  if (canvasView_) canvasView_->setHidden(true);
+  if (drawsView_) drawsView_->setHidden(true);
   if (tools_ && tools_->frame().x == 0) toolsHidden(false);
   toolBtn_->setEnabled(false);
   colorBtn_->setEnabled(false);
@@ -194,7 +194,7 @@ void DesktopManagerController::restoreState() {
   setPageData();
   renewDesktopDisplay();
   playView_->setHidden(true);
-  if (canvasView_) canvasView_->setHidden(false);
+  if (drawsView_) drawsView_->setHidden(false);
   playBtn_->setSelected(false);
   reverseBtn_->setSelected(false);
 }

@@ -118,10 +118,17 @@ DesktopManagerController::~DesktopManagerController() {
   if (playTimer_) playTimer_->invalidate();
   DesktopManagerController* self = this;
   gSharedDesk.compare_exchange_strong(self, nullptr);
-  // The canvas view outlives nothing it points to.
-  if (canvasView_) canvasView_->removeFromSuperview();
-  canvasView_.reset();
+  // The canvas must not call a delegate that is gone.
+  if (drawsView_) {
+    drawsView_->setDelegate(nullptr);
+    drawsView_->setIsCanDrawDelegate(nullptr);
+    drawsView_->setEraserDelegate(nullptr);
+    drawsView_->setZoom_moveDelegate(nullptr);
+    drawsView_->removeFromSuperview();
+  }
 }
+
+DrawsView* DesktopManagerController::drawsView() const { return drawsView_.get(); }
 
 bool DesktopManagerController::shouldAutorotateToInterfaceOrientation(int orientation) const {
   // Landscape left (3) and right (4) only.
@@ -389,7 +396,7 @@ void DesktopManagerController::loadView() {
   ExtendDataModel& settings = model.extendDataModel();
   // The canvas: a page at the screen's scale.
   const float scale = ui::Screen::main().scale() > 0 ? ui::Screen::main().scale() : 1.0f;
-  drawsView_ = DrawsView::initDrawViewWithScaleFactor(scale);
+  drawsView_ = DeskCanvasView::initDrawViewWithScaleFactor(scale);
   if (drawsView_) {
     drawsView_->setAutoMark(true);
     drawsView_->setDelegate(this);
@@ -399,9 +406,7 @@ void DesktopManagerController::loadView() {
     drawsView_->setBrushType(2);
     drawsView_->setEnabledZoom(true);
     drawsView_->setBrushColor(settings.colors().back());
-    canvasView_ = std::make_shared<DeskCanvasView>(ui::Rect{0, 0, DrawsView::kPageWidth, DrawsView::kPageHeight},
-                                                   drawsView_.get(), scale);
-    canvas_->insertSubviewBelow(canvasView_, playView_.get());
+    canvas_->insertSubviewBelow(drawsView_, playView_.get());
   }
   erser_ = picture("erase.png", {-100, -100, 32, 32});
   erser_->setHidden(true);
@@ -541,7 +546,7 @@ void DesktopManagerController::setZoomIndicator() {
 
 void DesktopManagerController::drawViewFrameChanged(gfx::Rect frame) {
   ui::Animations::begin("Move");
-  for (ui::View* v : {static_cast<ui::View*>(canvasView_.get()), static_cast<ui::View*>(background_.get()),
+  for (ui::View* v : {static_cast<ui::View*>(drawsView_.get()), static_cast<ui::View*>(background_.get()),
                       static_cast<ui::View*>(frame1_.get()), static_cast<ui::View*>(frame2_.get()),
                       static_cast<ui::View*>(layer_.get())})
     if (v) v->setFrame(frame);

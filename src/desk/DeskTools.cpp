@@ -267,14 +267,14 @@ bool erasing(const DrawsView* canvas, int type) { return canvas && type == 0 && 
 }  // namespace
 
 void DesktopManagerController::eaglViewDidTouchBegin(EAGLView*) {
-  if (!erasing(drawsView_.get(), eaglBrushType_) || !canvasView_) return;
-  const ui::Point p = canvasView_->convertPointTo(canvasView_->lastLocation(), canvas_.get());
+  if (!erasing(drawsView_.get(), eaglBrushType_) || !drawsView_) return;
+  const ui::Point p = drawsView_->convertPointTo(drawsView_->lastLocation(), canvas_.get());
   respondToBeginEraserOperation(p.x, p.y, toolSize_ * drawsView_->factor());
 }
 
 void DesktopManagerController::eaglViewDidTouchMove(EAGLView*) {
-  if (!erasing(drawsView_.get(), eaglBrushType_) || !canvasView_) return;
-  const ui::Point p = canvasView_->convertPointTo(canvasView_->lastLocation(), canvas_.get());
+  if (!erasing(drawsView_.get(), eaglBrushType_) || !drawsView_) return;
+  const ui::Point p = drawsView_->convertPointTo(drawsView_->lastLocation(), canvas_.get());
   respondToMoveEraserOperation(p.x, p.y, toolSize_ * drawsView_->factor());
 }
 

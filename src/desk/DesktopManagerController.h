@@ -170,8 +170,8 @@ class DesktopManagerController : public ui::ViewController,
 
   // --- state
   const std::string& nibName() const { return nibName_; }
-  DrawsView* drawsView() const { return drawsView_.get(); }
-  DeskCanvasView* canvasView() const { return canvasView_.get(); }
+  DrawsView* drawsView() const;
+  DeskCanvasView* canvasView() const { return drawsView_.get(); }
   ui::View* canvas() const { return canvas_.get(); }
   int contentPattern() const { return contentPattern_; }
   int displayPattern() const { return displayPattern_; }
@@ -295,8 +295,7 @@ class DesktopManagerController : public ui::ViewController,
   bool isPlayAudio_ = false;
   bool isPlaying_ = false;
 
-  std::unique_ptr<DrawsView> drawsView_;
-  std::shared_ptr<DeskCanvasView> canvasView_;
+  std::shared_ptr<DeskCanvasView> drawsView_;
   std::shared_ptr<ui::View> canvas_;
   std::shared_ptr<ui::ImageView> background_, frame1_, frame2_, layer_, playView_, desktopBackground_, erser_;
   std::shared_ptr<ui::ImageView> colorselect_, pensView_, opacityDisplay_, sizeDisplay_;
