@@ -386,19 +386,22 @@ void DesktopManagerController::renewDesktopDisplay() {
 void DesktopManagerController::updateEditState() {
   const bool bg = settings().isBackground();
   frameManagerBtn_->setHidden(bg);
-  if (bg) {
-    groundBtn_->setImage(desk_art::named("Background.png"), ui::StateNormal);
-    groundBtn_->setImage(desk_art::named("Background.png"), ui::StateSelected);
-    groundBtn_->setTitle(fd::Localized("Background"), ui::StateNormal);
-    groundBtn_->setTitle(fd::Localized("Background"), ui::StateSelected);
-    playView_->setAlpha(0);
-    playerView_->setAlpha(0);
-  } else {
-    groundBtn_->setImage(desk_art::named("Foreground.png"), ui::StateNormal);
-    groundBtn_->setImage(desk_art::named("Middle_ground.png"), ui::StateSelected);
-    groundBtn_->setTitle(fd::Localized("Forground"), ui::StateNormal);
-    groundBtn_->setTitle(fd::Localized("Middle Ground"), ui::StateSelected);
-    playView_->setAlpha(1);
-    playerView_->setAlpha(1);
-  }
+  showGroundButton(bg);
+  playView_->setAlpha(bg ? 0 : 1);
+  playerView_->setAlpha(bg ? 0 : 1);
+}
+
+void DesktopManagerController::showGroundButton(bool background) {
+  // Pictures and titles by state: normal (foreground edited), selected
+  // (middle ground edited); in background mode both name the background.
+  struct Look {
+    const char *normalImage, *selectedImage, *normalTitle, *selectedTitle;
+  };
+  static constexpr Look kLooks[] = {{"Foreground.png", "Middle_ground.png", "Forground", "Middle Ground"},
+                                    {"Background.png", "Background.png", "Background", "Background"}};
+  const Look& look = kLooks[background ? 1 : 0];
+  groundBtn_->setImage(desk_art::named(look.normalImage), ui::StateNormal);
+  groundBtn_->setImage(desk_art::named(look.selectedImage), ui::StateSelected);
+  groundBtn_->setTitle(fd::Localized(look.normalTitle), ui::StateNormal);
+  groundBtn_->setTitle(fd::Localized(look.selectedTitle), ui::StateSelected);
 }

@@ -462,10 +462,7 @@ void DesktopManagerController::viewDidLoad() {
   setPageIndicator();
   pageNumberShowDesk_->setHidden(true);
 
-  groundBtn_->setImage(desk_art::named("Foreground.png"), ui::StateNormal);
-  groundBtn_->setImage(desk_art::named("Middle_ground.png"), ui::StateSelected);
-  groundBtn_->setTitle(fd::Localized("Forground"), ui::StateNormal);
-  groundBtn_->setTitle(fd::Localized("Middle Ground"), ui::StateSelected);
+  showGroundButton(false);
   groundBtn_->setTitleEdgeInsets({0, 10, 2, 0});
   // The layer keeps its name as the title; the picture already shows it.
   groundBtn_->titleLabel()->setFont({"DejaVu Sans", 1, false});

@@ -42,6 +42,19 @@ int brushBandOnMove(float x, float y) {
   return -1;
 }
 
+// Which open bars (and the legacy canvas's drawing flag) block each strip.
+enum class Strip { Brush, Opacity, Size };
+struct Guard {
+  bool brush, opacity, size;
+};
+constexpr Guard kGuards[] = {{false, true, true}, {true, false, true}, {true, true, false}};
+
+bool blocked(Strip strip) {
+  const ExtendDataModel& s = settings();
+  const Guard& g = kGuards[static_cast<int>(strip)];
+  return s.isDrawing() || (g.brush && s.isBrush()) || (g.opacity && s.isOpicaty()) || (g.size && s.isSize());
+}
+
 constexpr const char* kSmallTools[] = {"s_erase.png", "s_pen01.png", "s_pen02.png", "s_pen03.png", "s_pen04.png",
                                        "s_pen05.png", "s_pen06.png", "s_smudge.png", "fill_tool_small.png"};
 
@@ -66,9 +79,8 @@ void DesktopManagerController::placeSizeDisplay() {
 // --- brush strip
 
 void DesktopManagerController::respondToBrushBegin(ui::Touch* touch) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isOpicaty() || s.isSize()) return;
-  s.setIsBrush(true);
+  if (blocked(Strip::Brush)) return;
+  settings().setIsBrush(true);
   brushAndEraserSelection_->setHidden(false);
   const int band = brushBandOnBegin(touch->locationInView(view()).y);
   if (band >= 0) {
@@ -84,9 +96,8 @@ void DesktopManagerController::respondToBrushBegin(ui::Touch* touch) {
 }
 
 void DesktopManagerController::respondToBrushMove(ui::Touch* touch) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isOpicaty() || s.isSize()) return;
-  s.setIsBrush(true);
+  if (blocked(Strip::Brush)) return;
+  settings().setIsBrush(true);
   if (drawsView_) {
     drawsView_->setBlendModeWithColorEquation(kFuncAdd, kFuncAdd);
     drawsView_->setBlendModelWithSCFactor(kSrcAlpha, kOneMinusSrcAlpha, kOne, kOneMinusSrcAlpha);
@@ -108,9 +119,8 @@ void DesktopManagerController::respondToBrushMove(ui::Touch* touch) {
 }
 
 void DesktopManagerController::respondToBrushEnd(ui::Touch*) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isOpicaty() || s.isSize()) return;
-  s.setIsBrush(false);
+  if (blocked(Strip::Brush)) return;
+  settings().setIsBrush(false);
   showPen(drawsView_ && drawsView_->isFillTool() ? kFillBand : eaglBrushType_);
   brushAndEraserSelection_->setHidden(true);
   brushAndEraserSelection_->setAllToolsAlpha(0.5f);
@@ -139,16 +149,14 @@ void DesktopManagerController::applyBrushPreset() {
 // --- opacity strip
 
 void DesktopManagerController::respondToOpacityBegin(ui::Touch* touch) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isSize() || s.isBrush()) return;
-  s.setIsOpicaty(true);
+  if (blocked(Strip::Opacity)) return;
+  settings().setIsOpicaty(true);
   opacitySelection_->setHidden(false);
   respondToOpacityMove(touch);
 }
 
 void DesktopManagerController::respondToOpacityMove(ui::Touch* touch) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isSize() || s.isBrush()) return;
+  if (blocked(Strip::Opacity)) return;
   const ui::Point p = touch->locationInView(view());
   const int value = std::max(static_cast<int>(std::trunc(107.14 - 0.357 * static_cast<double>(p.y))), 1);
   if (p.y < 20 || p.y > 300 || p.x < 400) return;
@@ -159,8 +167,8 @@ void DesktopManagerController::respondToOpacityMove(ui::Touch* touch) {
 }
 
 void DesktopManagerController::respondToOpacityEnd(ui::Touch* touch) {
+  if (blocked(Strip::Opacity)) return;
   ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isSize() || s.isBrush()) return;
   respondToOpacityMove(touch);
   const float alpha = opacitySelection_->curOpacity()->alpha();
   opacitySelection_->oriOpacity()->setAlpha(alpha);
@@ -173,16 +181,14 @@ void DesktopManagerController::respondToOpacityEnd(ui::Touch* touch) {
 // --- size strip
 
 void DesktopManagerController::respondToSizeBegin(ui::Touch* touch) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isOpicaty() || s.isBrush()) return;
-  s.setIsSize(true);
+  if (blocked(Strip::Size)) return;
+  settings().setIsSize(true);
   sizeSelection_->setHidden(false);
   respondToSizeMove(touch);
 }
 
 void DesktopManagerController::respondToSizeMove(ui::Touch* touch) {
-  ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isOpicaty() || s.isBrush()) return;
+  if (blocked(Strip::Size)) return;
   const ui::Point p = touch->locationInView(view());
   if (p.x < 400 || p.y < 20 || p.y > 300) return;
   const int size = static_cast<int>(std::trunc(107.0f - 0.35f * p.y));
@@ -196,8 +202,8 @@ void DesktopManagerController::respondToSizeMove(ui::Touch* touch) {
 }
 
 void DesktopManagerController::respondToSizeEnd(ui::Touch*) {
+  if (blocked(Strip::Size)) return;
   ExtendDataModel& s = settings();
-  if (s.isDrawing() || s.isOpicaty() || s.isBrush()) return;
   s.setIsSize(false);
   if (drawsView_) drawsView_->setBrushSize(toolSize_);
   setEraserSize(toolSize_);

@@ -113,6 +113,7 @@ class DesktopManagerController : public ui::ViewController,
   void desktopDisplay(ui::Button* sender);
   void renewDesktopDisplay();
   void updateEditState();
+  void showGroundButton(bool background);
   void respondToRollerMoveDown() override;
   void respondToRollerMoveUp() override;
 
