@@ -72,6 +72,7 @@ void DesktopManagerController::paperOperation(ui::Button* sender) {
       settings().setCurPage(std::clamp(page + p->reapeatFrameNumber(page), 1, frameCount()));
       setPageData();
       renewDesktopDisplay();
+      reCalculateMultiAudioFrame();
       pageAnimation(4);
     }
   } else if (tag == kTagDelete) {
@@ -97,6 +98,7 @@ void DesktopManagerController::didDismissWithButtonIndex(ui::ButtonSheet& sheet,
     settings().setCurPage(std::clamp(next, 1, std::max(count, 1)));
     setPageData();
     renewDesktopDisplay();
+    reCalculateMultiAudioFrame();
     ZTDataModel::sharedInstance().saveData();
   } else if (title == fd::Localized("OK")) {
     if (drawsView_) drawsView_->clear();

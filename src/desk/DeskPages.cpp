@@ -191,7 +191,7 @@ void DesktopManagerController::gotoFrame(int which) {
   if (playTimer_) {
     playTimer_->invalidate();
     playTimer_.reset();
-    isPlaying_ = false;
+    stopAudio();
   }
   saveCurPage();
   ProjectDataModel* p = project();

@@ -2,6 +2,7 @@
 // countdown per speed, frame stepping with wrap and play-once stops, and the
 // return to editing. While it runs the canvas is hidden and takes no touches.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "desk/DeskArt.h"
@@ -9,6 +10,7 @@
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
+#include "platform/media/AudioSession.h"
 
 namespace {
 
@@ -23,6 +25,10 @@ struct SpeedRow {
 };
 constexpr SpeedRow kSpeeds[] = {{8, 1.0f, "player_12fps.png"}, {16, 0.5f, "player_6fps.png"}, {32, 0.25f, "player_3fps.png"}};
 constexpr double kTick = 0.01;
+constexpr double kFrameSeconds = 0.08;
+// The frame manager's sound track: frames 1..N spread over x 45 to 375.
+constexpr double kTrackStart = 45, kTrackWidth = 330, kTrackEndOffset = 40, kTrackRightLimit = 380;
+constexpr int kMinimumTagFrames = 8;
 constexpr float kPlayerShownY = 262, kPlayerHiddenY = 284;
 
 }  // namespace
@@ -131,6 +137,25 @@ void DesktopManagerController::prepareForPlay() {
   if (tools_ && tools_->frame().x == 0) toolsHidden(false);
   toolBtn_->setEnabled(false);
   colorBtn_->setEnabled(false);
+  if (isPlayAudio_) {
+    // The sound counter starts at the page shown and waits for the tag that
+    // holds it, or the next one; outside all tags it waits for the first.
+    firstPage_ = settings().curPage();
+    firstFew_ = 0;
+    ProjectDataModel* p = project();
+    const std::vector<int>& frames = p ? p->soundFrameArray() : std::vector<int>{};
+    if (frames.size() >= 2) {
+      const float page = static_cast<float>(firstPage_);
+      if (!(page <= static_cast<float>(frames.front()) || page >= static_cast<float>(frames.back()))) {
+        for (std::size_t i = 1; i < frames.size(); i += 2) {
+          if (static_cast<float>(frames[i]) >= page) {
+            firstFew_ = static_cast<int>(i / 2);
+            break;
+          }
+        }
+      }
+    }
+  }
   setPlayViewImage();
   playTimer_ = fd::RunLoop::main().scheduleTimer(kTick, true, [this] { playAnimation(); });
 }
@@ -159,7 +184,12 @@ void DesktopManagerController::playAnimation() {
       settings().setCurPage(page);
     }
     if (!stopped) setPlayViewImage();
+    else stopAudio();
     setPageIndicator();
+    ProjectDataModel* p = project();
+    if (!stopped && isPlayAudio_ && p && !p->soundNameArray().empty() && p->isCouldPlaySound() &&
+        !metuBtn_->isSelected())
+      playMultiAudio();
   }
   if (playTimer_) --speed_;
 }
@@ -182,7 +212,7 @@ void DesktopManagerController::restoreState() {
   if (playTimer_) {
     playTimer_->invalidate();
     playTimer_.reset();
-    isPlaying_ = false;
+    stopAudio();
   }
   playState_ = 0;
   direction_ = 0;
@@ -208,4 +238,79 @@ void DesktopManagerController::playerDisplayorHidden() {
   ui::Animations::commit();
   if (hide) view()->bringSubviewToFront(fileManagerBtn_.get());
   else view()->bringSubviewToFront(playerView_.get());
+}
+
+// --- sound tags
+
+void DesktopManagerController::playMultiAudio() {
+  ProjectDataModel* p = project();
+  if (!p) return;
+  const std::vector<int>& frames = p->soundFrameArray();
+  const std::vector<std::string>& names = p->soundNameArray();
+  const std::size_t tag = static_cast<std::size_t>(firstFew_);
+  if (frames.empty() || 2 * tag + 1 >= frames.size() || tag >= names.size()) return;
+  const int start = frames[2 * tag], end = frames[2 * tag + 1], last = frames.back();
+  if (start <= firstPage_ && firstPage_ < last && firstPage_ < end) {
+    media::AudioSession::shared().setCategory(media::SessionCategory::Playback);
+    if (!isPlaying_) {
+      if (auto path = p->soundFilePathWithName(names[tag])) {
+        // A clip that cannot be opened plays nothing; the frames go on.
+        if (auto player = media::ClipPlayer::open(*path)) {
+          audioPlayer_ = *player;
+          audioPlayer_->setCurrentTime((firstPage_ - start) * kFrameSeconds / p->animationSpeed());
+          audioPlayer_->play();
+          isPlaying_ = true;
+        }
+      }
+    }
+  }
+  if (firstPage_ == end - 1) {
+    stopAudio();
+    if (static_cast<std::size_t>(firstFew_) + 1 < names.size()) ++firstFew_;
+  }
+  if (firstPage_ == frameCount()) {
+    firstPage_ = 0;
+    firstFew_ = 0;
+  }
+  ++firstPage_;
+}
+
+void DesktopManagerController::stopAudio() {
+  if (!isPlaying_) return;
+  if (audioPlayer_) audioPlayer_->stop();
+  audioPlayer_.reset();
+  isPlaying_ = false;
+}
+
+void DesktopManagerController::reCalculateMultiAudioFrame() {
+  ProjectDataModel* p = project();
+  if (!p || p->soundTagPointsArray().empty()) return;
+  std::vector<float>& points = p->soundTagPointsArray();
+  std::vector<int>& frames = p->soundFrameArray();
+  const std::vector<std::string>& names = p->soundNameArray();
+  const auto& limits = settings().limitFramesDict();
+  const int n = frameCount();
+  const double k = (n - 1) / kTrackWidth;
+  for (std::size_t i = 0; 2 * i + 1 < points.size(); ++i) {
+    const int f0 = std::max(1, static_cast<int>(std::trunc(k * (points[2 * i] - kTrackStart) + 1)));
+    int f1 = static_cast<int>(std::trunc(k * (points[2 * i + 1] - kTrackEndOffset) + 1));
+    int limit = 0;
+    if (i < names.size()) {
+      auto it = limits.find(names[i]);
+      if (it != limits.end()) limit = it->second;
+    }
+    limit = std::max(kMinimumTagFrames, limit);
+    if (f1 - f0 > limit - 1) {
+      f1 = f0 + limit - 1;
+      double right = n > 0 ? f1 * (kTrackWidth / n) + kTrackEndOffset : kTrackRightLimit;
+      if (right > kTrackRightLimit) {
+        right = kTrackRightLimit;
+        f1 = static_cast<int>(std::trunc(k * (kTrackRightLimit - kTrackStart) + 1));
+      }
+      points[2 * i + 1] = static_cast<float>(right);
+    }
+    if (frames.size() < 2 * i + 2) frames.resize(2 * i + 2);
+    frames[2 * i] = f0;
+    frames[2 * i + 1] = f1;
+  }
 }

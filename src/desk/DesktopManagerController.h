@@ -17,6 +17,7 @@
 #include "desk/DeskPanels.h"
 #include "desk/PickerViews.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/media/ClipPlayer.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Button.h"
@@ -155,6 +156,13 @@ class DesktopManagerController : public ui::ViewController,
   void setPlayViewImage();
   void restoreState();
   void playerDisplayorHidden();
+  void playMultiAudio();
+  void stopAudio();
+  void reCalculateMultiAudioFrame();
+  int firstPage() const { return firstPage_; }
+  int firstFew() const { return firstFew_; }
+  bool isPlaying() const { return isPlaying_; }
+  media::ClipPlayer* audioPlayer() const { return audioPlayer_.get(); }
 
   // --- links to other screens (DeskLinks.cpp)
   void fileManager();
@@ -295,6 +303,9 @@ class DesktopManagerController : public ui::ViewController,
   fd::TimerRef playTimer_;
   bool isPlayAudio_ = false;
   bool isPlaying_ = false;
+  int firstPage_ = 1;
+  int firstFew_ = 0;
+  std::shared_ptr<media::ClipPlayer> audioPlayer_;
 
   std::shared_ptr<DeskCanvasView> drawsView_;
   std::shared_ptr<ui::View> canvas_;

@@ -1,0 +1,139 @@
+// Playback on the desk: the repeat-run page text, frames stepping at the
+// project's speed, the sound counter starting a tagged clip part-way and
+// stopping it at the tag's end, mute and speed keeping clips silent, and the
+// tags' frames recomputed after a frame is added.
+#include <cmath>
+
+#include "desk/DeskTestSupport.h"
+#include "platform/foundation/Paths.h"
+#include "platform/media/AudioFile.h"
+#include "platform/media/AudioOutput.h"
+
+namespace {
+
+class DeskPlaybackTest : public desk_test::DeskTest {
+ protected:
+  DeskPlaybackTest() { media::AudioOutput::shared().setManualRendering(true); }
+  void prepareModel() override {
+    while (static_cast<int>(project().imagesArray().size()) < frames) ASSERT_TRUE(project().createImageAtPage(1));
+    if (withTag) {
+      // Three seconds of a tone in Documents, tagged to frames 3..12.
+      std::vector<float> tone(44100 * 3);
+      for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.3f * std::sin(float(i) * 0.05f);
+      ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "RecTone.caf", tone));
+      project().setSoundNameArray({"RecTone.caf"});
+      project().setSoundFrameArray({3, 12});
+      project().setSoundTagPointsArray({80, 200});
+    }
+  }
+  void press(int tag) { desk->pressPlayBtnEvent(desk->playerButton(tag)); }
+  int frames = 12;
+  bool withTag = false;
+};
+
+TEST_F(DeskPlaybackTest, RepeatRunTextOfThePageIndicator) {
+  frames = 10;
+  start();
+  settings().setCurPage(7);
+  EXPECT_EQ(desk->currentRepeatPage(), "007");
+  std::vector<FrameRecord>& list = project().imagesArray();
+  list[6].frameInfo = kFrameInfoRunStart;
+  list[6].reapeatNumber = 3;
+  FrameRecord copy{list[6].laysArray, list[6].iconName, kFrameInfoRepeatCopy, std::nullopt};
+  list.insert(list.begin() + 7, 2, copy);
+  EXPECT_EQ(desk->currentRepeatPage(), "007-009");
+}
+
+TEST_F(DeskPlaybackTest, FramesStepAtTheChosenSpeed) {
+  frames = 4;
+  start();
+  press(DesktopManagerController::kTagLoop);  // loop
+  desk->gotoFrame(0);
+  ASSERT_EQ(curPage(), 1);
+  press(DesktopManagerController::kTagSpeed);  // 12 -> 6 frames per second
+  EXPECT_EQ(desk->speedState(), 1);
+  EXPECT_FLOAT_EQ(project().animationSpeed(), 0.5f);
+  press(DesktopManagerController::kTagPlay);
+  EXPECT_FALSE(desk->playView()->isHidden());
+  EXPECT_FALSE(desk->pageNumberShowDesk()->isHidden());
+  // The countdown left by the speed change runs out first (17 ticks), then a
+  // step every 16 ticks.
+  host->advance(0.175);
+  EXPECT_EQ(curPage(), 2);
+  host->advance(0.16 * 3);
+  EXPECT_EQ(curPage(), 1);  // wrapped, looping
+  EXPECT_EQ(desk->pageNumberShowDesk()->text(), "001/004");
+  // Reverse while playing forward: from the last run, timer kept.
+  press(DesktopManagerController::kTagReverse);
+  EXPECT_EQ(desk->playState(), 2);
+  EXPECT_EQ(curPage(), 4);
+  host->advance(0.16);
+  EXPECT_EQ(curPage(), 3);
+  press(DesktopManagerController::kTagReverse);  // stop
+  EXPECT_EQ(desk->playState(), 0);
+  EXPECT_TRUE(desk->playView()->isHidden());
+}
+
+TEST_F(DeskPlaybackTest, ATaggedClipStartsPartWayAndStopsAtItsEnd) {
+  withTag = true;
+  start();
+  press(DesktopManagerController::kTagSpeed);  // 6 frames per second: sounds play
+  ASSERT_TRUE(project().isCouldPlaySound());
+  ASSERT_FALSE(desk->playerButton(DesktopManagerController::kTagMute)->isSelected());
+  press(DesktopManagerController::kTagLoop);
+  desk->gotoFrame(0);
+  settings().setCurPage(5);
+  press(DesktopManagerController::kTagPlay);
+  EXPECT_EQ(desk->firstPage(), 5);
+  EXPECT_EQ(desk->firstFew(), 0);
+  host->advance(0.175);  // the first step
+  ASSERT_TRUE(desk->isPlaying());
+  ASSERT_NE(desk->audioPlayer(), nullptr);
+  EXPECT_NEAR(desk->audioPlayer()->currentTime(), (5 - 3) * 0.16, 0.01);
+  // The counter reaches 11 (the tag's end - 1) six steps later: stopped.
+  for (int step = 0; step < 5; ++step) host->advance(0.16);
+  EXPECT_TRUE(desk->isPlaying());
+  host->advance(0.16);
+  EXPECT_FALSE(desk->isPlaying());
+  press(DesktopManagerController::kTagPlay);  // stop
+}
+
+TEST_F(DeskPlaybackTest, MutedOrAtAnotherSpeedNoClipStarts) {
+  withTag = true;
+  start();
+  press(DesktopManagerController::kTagLoop);
+  desk->gotoFrame(0);
+  settings().setCurPage(3);
+  // 12 frames per second: the project's sound flag is off.
+  EXPECT_TRUE(desk->playerButton(DesktopManagerController::kTagMute)->isSelected());
+  press(DesktopManagerController::kTagPlay);
+  host->advance(0.5);
+  EXPECT_FALSE(desk->isPlaying());
+  press(DesktopManagerController::kTagPlay);
+  press(DesktopManagerController::kTagSpeed);
+  press(DesktopManagerController::kTagMute);  // now it can be muted
+  EXPECT_TRUE(desk->playerButton(DesktopManagerController::kTagMute)->isSelected());
+  settings().setCurPage(3);
+  press(DesktopManagerController::kTagPlay);
+  host->advance(0.5);
+  EXPECT_FALSE(desk->isPlaying());
+  EXPECT_GT(curPage(), 3);  // the frames play as usual
+}
+
+TEST_F(DeskPlaybackTest, TagsAreCutBackToTheirLimitAfterAFrameIsAdded) {
+  frames = 12;
+  start();
+  project().setSoundNameArray({"RecA.caf"});
+  project().setSoundFrameArray({1, 8});
+  project().setSoundTagPointsArray({45, 45 + 330.0f * 11 / 11});
+  settings().limitFramesDict()["RecA.caf"] = 8;
+  desk->paperOperation(desk->drawerButton(DesktopManagerController::kTagAddFrame));
+  ASSERT_EQ(project().imagesArray().size(), 13u);
+  EXPECT_EQ(project().soundFrameArray()[0], 1);
+  EXPECT_EQ(project().soundFrameArray()[1], 8);
+  const float right = project().soundTagPointsArray()[1];
+  EXPECT_FLOAT_EQ(right, static_cast<float>(8 * (330.0 / 13) + 40));
+  EXPECT_LE(right, 380);
+}
+
+}  // namespace
