@@ -46,6 +46,11 @@ bool SdlHost::open(const std::string& title, std::string* error) {
   // would be a second finger.
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+  // The canvases draw with EGL contexts of their own on the main thread; a
+  // GL context of SDL's current in the same thread (its renderer's, or the
+  // one it may hide behind a window surface) takes their place between
+  // draws. SDL blits the composed frame in software instead.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     return false;
@@ -65,8 +70,8 @@ bool SdlHost::open(const std::string& title, std::string* error) {
     if (error) *error = SDL_GetError();
     return false;
   }
-  impl_->renderer = SDL_CreateRenderer(impl_->window, -1, 0);
-  if (!impl_->renderer) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
+  impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
+  if (!impl_->renderer) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, 0);
   if (!impl_->renderer) {
     if (error) *error = SDL_GetError();
     return false;
