@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/LaunchArt.h"
+#include "desk/Unavailable.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -164,7 +165,14 @@ FileManagerView::FileManagerView(const ui::Rect& frame) : ui::View(frame) {
   }, ui::TouchUpInside);
   promotion_ = textButton(fd::Localized("PDF Reader"), {w / 2 - 10, h - 40, 110, 32});
   promotion_->addTarget(this, [this](ui::Control*, const ui::Event*) { showPromotion(); }, ui::TouchUpInside);
-  for (auto* b : {close_.get(), new_.get(), open_.get(), promotion_.get()}) addSubview(b->self());
+  export_ = textButton(fd::Localized("Export"), {w - 190, 6, 80, 26});
+  export_->addTarget(this, [](ui::Control*, const ui::Event*) { screens::showUnavailable("Export"); },
+                     ui::TouchUpInside);
+  share_ = textButton(fd::Localized("Share"), {w - 100, 6, 80, 26});
+  share_->addTarget(this, [](ui::Control*, const ui::Event*) { screens::showUnavailable("Share"); },
+                    ui::TouchUpInside);
+  for (auto* b : {close_.get(), new_.get(), open_.get(), promotion_.get(), export_.get(), share_.get()})
+    addSubview(b->self());
 }
 
 bool FileManagerView::openProject(const std::string& name) {

@@ -59,6 +59,9 @@ class FileManagerView : public ui::View, public ui::ButtonSheetDelegate {
   ui::Button* newButton() const { return new_.get(); }
   ui::Button* openButton() const { return open_.get(); }
   ui::Button* promotionButton() const { return promotion_.get(); }
+  // Exporting and sharing a project lead to screens not in the program yet.
+  ui::Button* exportButton() const { return export_.get(); }
+  ui::Button* shareButton() const { return share_.get(); }
 
   // Opens the named project as the current one, then closes the panel.
   bool openProject(const std::string& name);
@@ -72,6 +75,6 @@ class FileManagerView : public ui::View, public ui::ButtonSheetDelegate {
  private:
   DeskPanelDelegate* delegate_ = nullptr;
   std::shared_ptr<ProjectsView> projsView_;
-  std::shared_ptr<ui::Button> close_, new_, open_, promotion_;
+  std::shared_ptr<ui::Button> close_, new_, open_, promotion_, export_, share_;
   std::shared_ptr<ui::Label> title_;
 };

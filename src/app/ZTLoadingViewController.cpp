@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "app/LaunchArt.h"
+#include "desk/Unavailable.h"
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
@@ -128,10 +129,7 @@ void ZTLoadingViewController::chooseEntry(int entry) {
     loadData();
     return;
   }
-  auto alert = ui::AlertView::make(fd::Localized(kEntryTitles[entry]),
-                                   fd::Localized("This part of the program is not available yet."), nullptr,
-                                   fd::Localized("OK"));
-  alert->show();
+  screens::showUnavailable(kEntryTitles[entry]);
 }
 
 void ZTLoadingViewController::loadData() {

@@ -8,6 +8,7 @@
 
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
+#include "desk/Unavailable.h"
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
@@ -184,10 +185,8 @@ void DesktopManagerController::buildLeftColumn(ui::View* root) {
   fileManagerBtn_ = makeButton("desktop_file.png", {4, 48, 40, 40}, 0, [this](ui::Button*) { fileManager(); });
   frameManagerBtn_ = makeButton("desktop_frames.png", {4, 92, 40, 40}, 0, {});
   // The frame manager is not part of this desk yet: the button says so.
-  frameManagerBtn_->addTarget(this, [](ui::Control*, const ui::Event*) {
-    ui::AlertView::make(fd::Localized("Frames"), fd::Localized("This part of the program is not available yet."),
-                        nullptr, fd::Localized("OK"))->show();
-  }, ui::TouchUpInside);
+  frameManagerBtn_->addTarget(this, [](ui::Control*, const ui::Event*) { screens::showUnavailable("Frames"); },
+                              ui::TouchUpInside);
   groundBtn_ = makeButton(nullptr, {2, 136, 44, 44}, 0, [this](ui::Button*) { setEditingLayer(); });
   onionBtn_ = makeButton("desktop_onion.png", {4, 184, 40, 40}, 0, [this](ui::Button*) { onionSkinDisplayorHidden(); });
   playerBtn_ = makeButton("desktop_player.png", {4, 228, 40, 40}, 0, [this](ui::Button*) { playerDisplayorHidden(); });

@@ -165,6 +165,29 @@ TEST_F(DeskLaunchTest, TheFilePanelListsOpensAndCreatesProjects) {
   EXPECT_EQ(desk->pageIndicator()->text(), "001/001");
 }
 
+TEST_F(DeskLaunchTest, ScreensNotInTheProgramYetSaySo) {
+  ZTLoadingViewController* launch = start();
+  DesktopManagerController* desk = openDesk(launch);
+  ASSERT_NE(desk, nullptr);
+  tap(desk->frameManagerBtn());
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), "Frames");
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+  tap(desk->fileManagerBtn());
+  FileManagerView* panel = panelOf(desk);
+  ASSERT_NE(panel, nullptr);
+  for (auto [button, title] : {std::pair{panel->exportButton(), "Export"}, std::pair{panel->shareButton(), "Share"}}) {
+    tap(button);
+    ASSERT_EQ(host->alerts().size(), 1u) << title;
+    EXPECT_EQ(host->alerts()[0]->title(), title);
+    EXPECT_EQ(host->alerts()[0]->message(), "This part of the program is not available yet.");
+    ASSERT_TRUE(host->pressAlertButton(0));
+    host->runUntilIdle();
+  }
+  EXPECT_EQ(panelOf(desk), panel);  // the panel stays open
+}
+
 TEST_F(DeskLaunchTest, ThePromotionHasTheDeskShowTheStoreSheet) {
   ZTLoadingViewController* launch = start();
   DesktopManagerController* desk = openDesk(launch);
