@@ -188,12 +188,16 @@ void DesktopManagerController::pageAnimation(int kind) {
 }
 
 void DesktopManagerController::gotoFrame(int which) {
+  // While playing, the canvas holds the page playback started from (saved
+  // then), not the page shown: nothing to save, and saving would write it
+  // onto the wrong page.
+  const bool playing = playTimer_ != nullptr;
   if (playTimer_) {
     playTimer_->invalidate();
     playTimer_.reset();
     stopAudio();
   }
-  saveCurPage();
+  if (!playing) saveCurPage();
   ProjectDataModel* p = project();
   const int count = frameCount();
   if (which == 1 && p && count > 0) settings().setCurPage(std::clamp(p->reapeatFrame(count), 1, count));

@@ -129,6 +129,9 @@ void DesktopManagerController::isPlaySound() {
 
 void DesktopManagerController::prepareForPlay() {
   saveCurPage();
+  // The canvas keeps this page while the frames play; a fill still on its way
+  // must not change it, or stopping would save it onto the page then shown.
+  if (drawsView_ && drawsView_->fillTool()) drawsView_->fillTool()->cancelPendingFill();
   frame1_->setImage({});
   frame2_->setImage({});
   layer_->setImage({});

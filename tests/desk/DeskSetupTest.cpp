@@ -222,6 +222,33 @@ TEST_F(DeskSetupTest, AFillThatArrivesAfterThePageChangedIsDropped) {
   EXPECT_LE(inkedPixels(*project().layFullPathAtPage(2, false, 2)), 0);
 }
 
+TEST_F(DeskSetupTest, AFillOnItsWayWhenPlaybackStartsChangesNoPage) {
+  frames = 3;
+  start();
+  settings().setCurPage(1);
+  desk->setPageData();
+  stroke(onPage(100, 100), onPage(200, 100), 4);
+  stroke(onPage(200, 100), onPage(150, 200), 4);
+  stroke(onPage(150, 200), onPage(100, 100), 4);
+  desk->saveCurPage();
+  const long before = inkedPixels(*project().layFullPathAtPage(1, false, 2));
+  ASSERT_GT(before, 0);
+  desk->drawsView()->setIsFillTool(true);
+  host->touchDown(1, onPage(150, 130));
+  host->touchUp(1, onPage(150, 130));
+  desk->pressPlayBtnEvent(desk->playerButton(DesktopManagerController::kTagLoop));
+  desk->pressPlayBtnEvent(desk->playerButton(DesktopManagerController::kTagPlay));
+  waitFor([&] { return !desk->drawsView()->fillTool()->isRunning(); });
+  for (int tick = 0; tick < 100 && curPage() == 1; ++tick) host->advance(0.01);
+  ASSERT_EQ(desk->playState(), 1);
+  ASSERT_NE(curPage(), 1);
+  desk->gotoFrame(1);  // the last-frame button stops on page 3
+  host->runUntilIdle();
+  EXPECT_EQ(curPage(), 3);
+  for (int page = 2; page <= 3; ++page) EXPECT_LE(inkedPixels(*project().layFullPathAtPage(page, false, 2)), 0) << page;
+  EXPECT_EQ(inkedPixels(*project().layFullPathAtPage(1, false, 2)), before);
+}
+
 TEST_F(DeskSetupTest, AnEmptyProjectGivesNoPageToDrawOn) {
   emptyProject = true;
   start();
