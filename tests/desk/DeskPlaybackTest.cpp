@@ -98,6 +98,23 @@ TEST_F(DeskPlaybackTest, ATaggedClipStartsPartWayAndStopsAtItsEnd) {
   press(DesktopManagerController::kTagPlay);  // stop
 }
 
+TEST_F(DeskPlaybackTest, TheSoundCounterWaitsForTheTagHoldingOrFollowingThePage) {
+  start();
+  project().setSoundNameArray({"RecA.caf", "RecB.caf"});
+  project().setSoundFrameArray({3, 6, 10, 12});
+  struct Case {
+    int page, tag;
+  };
+  for (Case c : {Case{2, 0}, Case{3, 0}, Case{5, 0}, Case{8, 1}, Case{11, 1}, Case{12, 0}}) {
+    desk->gotoFrame(0);
+    settings().setCurPage(c.page);
+    press(DesktopManagerController::kTagPlay);
+    EXPECT_EQ(desk->firstPage(), c.page);
+    EXPECT_EQ(desk->firstFew(), c.tag) << "page " << c.page;
+    press(DesktopManagerController::kTagPlay);  // stop
+  }
+}
+
 TEST_F(DeskPlaybackTest, MutedOrAtAnotherSpeedNoClipStarts) {
   withTag = true;
   start();
