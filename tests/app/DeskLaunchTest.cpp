@@ -87,19 +87,33 @@ TEST_F(DeskLaunchTest, TheFirstEntryOpensANewDeskAtEachPress) {
   EXPECT_EQ(launch->desk(), desk);
   EXPECT_EQ(desk->nibName(), "DesktopManagerController");
   EXPECT_EQ(desk->view()->window(), ui::Application::shared().keyWindow());
-  // Draw, leave: the stroke is in the page's layer file.
+  // Draw, turn the page (on the last page the button adds one): page 1's
+  // layer file holds the stroke, page 2 is blank.
   host->drag(onPage(desk, 40, 40), onPage(desk, 300, 200), 8);
   host->runUntilIdle();
+  tap(desk->nextFrameBtn());
+  ProjectDataModel& project = *ZTDataModel::sharedInstance().prjDataModel();
+  ASSERT_EQ(project.imagesArray().size(), 2u);
+  EXPECT_EQ(ZTDataModel::sharedInstance().extendDataModel().curPage(), 2);
+  auto layer = project.layFullPathAtPage(1, false, 2);
+  ASSERT_TRUE(layer);
+  auto saved = gfx::readImage(*layer);
+  ASSERT_TRUE(saved);
+  EXPECT_GT(saved->pixel(saved->pixelWidth() * 170 / 384, saved->pixelHeight() * 120 / 288)[3], 0);
+  EXPECT_EQ(desk->drawsView()->image()->pixel(170, 120)[3], 0);
+  EXPECT_EQ(desk->pageIndicator()->text(), "002/002");
+  // Back to page 1 and leave.
+  tap(desk->previousFrameBtn());
   tap(desk->backBtn());
   EXPECT_EQ(launch->presentedViewController(), nullptr);
-  auto layer = ZTDataModel::sharedInstance().prjDataModel()->layFullPathAtPage(1, false, 2);
-  ASSERT_TRUE(layer);
-  EXPECT_TRUE(std::filesystem::exists(*layer));
   // A second press makes another desk, which replaces the first.
   DesktopManagerController* second = openDesk(launch);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(DesktopManagerController::sharedViewController(), second);
-  EXPECT_GT(second->drawsView()->image()->pixel(170, 120)[3], 0);  // the page drawn before
+  // It opens on the last frame; page 1 still holds the stroke.
+  EXPECT_EQ(second->pageIndicator()->text(), "002/002");
+  tap(second->previousFrameBtn());
+  EXPECT_GT(second->drawsView()->image()->pixel(170, 120)[3], 0);
 }
 
 TEST_F(DeskLaunchTest, TheTallScreenGetsTheTallDesk) {
