@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "model/ZTDataModel.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/Text.h"
@@ -725,6 +726,13 @@ struct Cache {
 };
 Cache& cache() {
   static Cache c;
+  // Emptied on low memory like the bundle pictures; drawn again when asked for.
+  static const bool observing = [] {
+    fd::NotificationCenter::defaultCenter().addObserver(fd::kLowMemoryNotification,
+                                                        [](const fd::Notification&) { purge(); });
+    return true;
+  }();
+  (void)observing;
   return c;
 }
 

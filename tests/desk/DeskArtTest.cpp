@@ -7,6 +7,7 @@
 
 #include "desk/DeskArt.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -51,6 +52,15 @@ TEST_F(DeskArtTest, TheNamesTheDeskUsesAreAllDrawn) {
     EXPECT_FALSE(desk_art::named(name).empty()) << name;
   EXPECT_TRUE(desk_art::named("no_such_picture.png").empty());
   EXPECT_TRUE(desk_art::draw("no_such_picture.png", 2).empty());
+}
+
+TEST_F(DeskArtTest, PicturesAreKeptUntilMemoryRunsLow) {
+  ui::Picture first = desk_art::named("erase.png");
+  EXPECT_EQ(desk_art::named("erase.png").shared(), first.shared());
+  fd::NotificationCenter::defaultCenter().post(fd::kLowMemoryNotification);
+  ui::Picture again = desk_art::named("erase.png");
+  EXPECT_NE(again.shared(), first.shared());
+  EXPECT_EQ(*again.image(), *first.image());
 }
 
 TEST_F(DeskArtTest, ThePaintCanMaskIsTheCansShape) {
