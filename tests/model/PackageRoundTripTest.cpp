@@ -207,6 +207,20 @@ TEST_F(PackageRoundTripTest, FolderPackedByZipImports) {
   EXPECT_EQ(folderContents(projectFolder("Imported")), original);
 }
 
+// zip -fz writes every entry in the 64-bit layout: the 32-bit size fields
+// hold 0xFFFFFFFF and the true sizes sit in the entry's extra information.
+TEST_F(PackageRoundTripTest, Zip64PackageByZipImports) {
+  if (!toolAvailable("/usr/bin/zip")) GTEST_SKIP() << "zip missing";
+  writeProject(plainProject("Wide", 3, 300, 200));
+  const auto original = folderContents(projectFolder("Wide"));
+  ASSERT_EQ(run("cd " + quoted(projectFolder("Wide")) + " && /usr/bin/zip -q -fz -r -P " +
+                ZipOperator::kPackagePassword + " " + quoted(documents() / "Wide.zt2") + " ."),
+            0);
+  ZipOperator op;
+  ASSERT_TRUE(op.import("Wide", projectFolder("Imported"), true)) << describe(op.archiveFailure());
+  EXPECT_EQ(folderContents(projectFolder("Imported")), original);
+}
+
 TEST_F(PackageRoundTripTest, ExportedPackageOpensInUnzip) {
   if (!toolAvailable("/usr/bin/unzip")) GTEST_SKIP() << "unzip missing";
   writeProject(plainProject("Walk", 2));

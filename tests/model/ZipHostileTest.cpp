@@ -193,6 +193,16 @@ TEST_F(ZipHostileTest, ZipBombsAreStoppedByTheDirectory) {
             ZipFailure::CorruptEntry);
 }
 
+TEST_F(ZipHostileTest, SizeMarkedAs64BitWithoutItsExtraFieldIsRefused) {
+  const fs::path zipPath = root() / "box" / "wide.zip";
+  ASSERT_TRUE(buildArchive(zipPath, {Entry{.name = "w.png", .content = bytesOf("wide")}}));
+  ASSERT_EQ(patchHeaders(zipPath, "w.png", [](std::uint8_t* header, bool local) {
+              std::fill_n(header + (local ? 22 : 24), 4, 0xFF);
+            }),
+            2);
+  EXPECT_EQ(extractFileExpectingRefusal(zipPath), ZipFailure::CorruptEntry);
+}
+
 TEST_F(ZipHostileTest, TooManyEntriesAreRefused) {
   std::vector<Entry> many;
   for (std::uint64_t i = 0; i <= ziplimits::kMaxEntryCount; ++i) {

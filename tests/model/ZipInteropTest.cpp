@@ -89,6 +89,20 @@ TEST_F(ZipInteropTest, WrapperReadsWhatZipWrites) {
   }
 }
 
+TEST_F(ZipInteropTest, WrapperReadsZip64ArchivesFromZip) {
+  for (const std::string& password : {std::string(kPassword), std::string()}) {
+    SCOPED_TRACE(password);
+    const fs::path zipPath = root() / (password.empty() ? "wide-plain.zip" : "wide-locked.zip");
+    const std::string pw = password.empty() ? "" : " -P " + password;
+    ASSERT_EQ(run("cd " + quoted(source()) + " && /usr/bin/zip -q -fz -r" + pw + " " + quoted(zipPath) + " ."), 0);
+    ZipWrapper zip;
+    ASSERT_TRUE(password.empty() ? zip.UnzipOpenFile(zipPath) : zip.UnzipOpenFile(zipPath, password));
+    const fs::path out = root() / ("wide" + std::to_string(password.size()));
+    ASSERT_TRUE(zip.UnzipFileTo(out, false)) << describe(zip.lastFailure());
+    EXPECT_EQ(snapshotTree(out), snapshotTree(source()));
+  }
+}
+
 TEST_F(ZipInteropTest, ZipMadePackageRefusesWrongOrMissingPassword) {
   const fs::path zipPath = root() / "byzip.zip";
   ASSERT_EQ(run("cd " + quoted(source()) + " && /usr/bin/zip -q -r -P " + kPassword + " " + quoted(zipPath) + " ."),

@@ -51,6 +51,51 @@ std::optional<std::int64_t> extendedModificationTime(const unsigned char* extra,
   return std::nullopt;
 }
 
+// The 64-bit layout keeps 0xFFFFFFFF in a 32-bit size field and the true
+// value in the extra field 0x0001, which holds, in this order and only for
+// the fields that overflowed: the uncompressed size, the compressed size, the
+// local header offset, the disk number. The minizip Debian ships leaves the
+// sizes at 0xFFFFFFFF on 64-bit machines, so they are read here.
+constexpr unsigned kZip64ExtraId = 0x0001;
+constexpr std::uint64_t kZip64Marker = 0xFFFFFFFFu;
+
+std::uint64_t readLittle64(const unsigned char* at) {
+  std::uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | at[i];
+  return v;
+}
+
+// false when the sizes are marked as 64-bit but the extra field lacks them.
+bool applyZip64Sizes(const unsigned char* extra, std::size_t size, std::uint64_t& uncompressed,
+                     std::uint64_t& compressed) {
+  const bool wideUncompressed = uncompressed == kZip64Marker;
+  const bool wideCompressed = compressed == kZip64Marker;
+  if (!wideUncompressed && !wideCompressed) return true;
+  std::size_t at = 0;
+  while (at + 4 <= size) {
+    const unsigned id = extra[at] | (extra[at + 1] << 8);
+    const std::size_t length = extra[at + 2] | (extra[at + 3] << 8);
+    at += 4;
+    if (at + length > size) return false;
+    if (id == kZip64ExtraId) {
+      std::size_t field = at;
+      const std::size_t end = at + length;
+      if (wideUncompressed) {
+        if (field + 8 > end) return false;
+        uncompressed = readLittle64(extra + field);
+        field += 8;
+      }
+      if (wideCompressed) {
+        if (field + 8 > end) return false;
+        compressed = readLittle64(extra + field);
+      }
+      return true;
+    }
+    at += length;
+  }
+  return false;
+}
+
 bool writeAll(int fd, const unsigned char* bytes, std::size_t count) {
   while (count > 0) {
     const ssize_t n = ::write(fd, bytes, count);
@@ -193,6 +238,11 @@ bool ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     plan.method = static_cast<int>(info.compression_method);
     plan.compressedSize = info.compressed_size;
     plan.uncompressedSize = info.uncompressed_size;
+    if (!applyZip64Sizes(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()),
+                         plan.uncompressedSize, plan.compressedSize)) {
+      OutputErrorMessage("Error occurs while getting file info");
+      return fail(ZipFailure::CorruptEntry);
+    }
     plan.crc = static_cast<std::uint32_t>(info.crc);
     plan.dateField = static_cast<std::uint32_t>(info.dosDate);
     plan.unixTime = extendedModificationTime(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
@@ -383,8 +433,12 @@ bool ZipWrapper::streamEntryTo(const EntryPlan& plan, int fd) {
   if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return fail(ZipFailure::CorruptEntry);
   bool ended = !deflated;
   bool bad = false;
+  // Reads stop at the size the directory gives, whatever the zip layer
+  // thinks the entry's end is.
+  std::uint64_t remaining = plan.compressedSize - (encrypted ? zipcrypto::kHeaderSize : 0);
   for (;;) {
-    const int n = entry.read(input.data(), input.size());
+    const int n = remaining == 0 ? 0 : entry.read(input.data(), std::min<std::uint64_t>(input.size(), remaining));
+    if (n > 0) remaining -= static_cast<std::uint64_t>(n);
     if (n < 0) {
       OutputErrorMessage("Failed to reading zip file");
       bad = true;
