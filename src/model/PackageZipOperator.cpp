@@ -30,8 +30,10 @@ constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PN
 // Marks an import's staging folder: "." + target + kImportStagingMark + XXXXXX.
 constexpr std::string_view kImportStagingMark = ".import-";
 
-// Extensions counted as taken package names.
-constexpr std::array<std::string_view, 4> kPackageExtensions = {"zt", "ZT", "zt2", "ZT2"};
+// The spellings that take a package name, per format: a name is taken only by
+// a package of the same format, whichever case its extension is in.
+constexpr std::array<std::string_view, 2> kOlderSpellings = {"zt", "ZT"};
+constexpr std::array<std::string_view, 2> kCurrentSpellings = {"zt2", "ZT2"};
 
 bool hasExtensionIn(const fs::path& p, auto const& list) {
   const std::string ext = p.extension().string();
@@ -169,15 +171,15 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
 
   const fs::path documents = fd::paths::documents();
   if (!fd::files::createDirectory(documents)) return fail(PackageFailure::FileSystem);
-  if (fd::files::exists(documents / (name + "." + kCurrentExtension)) ||
-      fd::files::exists(documents / (name + "." + kOlderExtension))) {
-    name = rightNameWithName(name);
-  }
+  // A package of the same format holding the name makes it a copy; without
+  // this, the zip would be written and then fail to take its place.
+  const char* extension = isUpgradeVersion ? kCurrentExtension : kOlderExtension;
+  if (fd::files::exists(documents / (name + "." + extension))) name = rightNameWithName(name, isUpgradeVersion);
   const auto sounds = taggedSounds(project.soundNameArray(), documents, work);
 
   const fs::path zipPath = staging.path() / (name + ".zip");
   if (!packFolder(work, sounds, zipPath)) return false;
-  const fs::path package = documents / (name + "." + (isUpgradeVersion ? kCurrentExtension : kOlderExtension));
+  const fs::path package = documents / (name + "." + extension);
   if (!moveNoReplace(zipPath, package)) return fail(PackageFailure::FileSystem);
   lastPackagePath_ = package;
   return true;
@@ -226,11 +228,15 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   return true;
 }
 
-std::string ZipOperator::rightNameWithName(const std::string& name) const {
+std::string ZipOperator::rightNameWithName(const std::string& name) const { return rightNameWithName(name, false); }
+
+std::string ZipOperator::rightNameWithName(const std::string& name, bool isUpgrade) const {
   std::vector<std::string> taken;
   for (const std::string& relative : fd::files::subpaths(fd::paths::documents())) {
     fs::path p(relative);
-    if (hasExtensionIn(p, kPackageExtensions)) taken.push_back(p.replace_extension().generic_string());
+    const bool sameFormat =
+        isUpgrade ? hasExtensionIn(p, kCurrentSpellings) : hasExtensionIn(p, kOlderSpellings);
+    if (sameFormat) taken.push_back(p.replace_extension().generic_string());
   }
   return Tools::uniqueName(name, taken);
 }

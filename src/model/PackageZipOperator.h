@@ -39,8 +39,10 @@ class ZipOperator {
   bool exports(const std::vector<std::shared_ptr<ProjectDataModel>>& projects, bool isUpgradeVersion);
   // Unpacks <Documents>/<name>.zt2 (or .zt) into folder, which must not exist.
   bool import(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
-  // A name no package of either extension in Documents uses.
+  // A name no older-format package in Documents uses.
   std::string rightNameWithName(const std::string& name) const;
+  // A name no package of the given format in Documents uses.
+  std::string rightNameWithName(const std::string& name, bool isUpgrade) const;
 
   // Names (without extension) of the packages of one format in Documents.
   static std::vector<std::string> packageNames(bool isUpgrade);

@@ -35,7 +35,7 @@ class PackageExportTest : public testing_support::SandboxTest {
   std::vector<std::string> documentsListing() { return fd::files::contentsOfDirectory(documents()); }
 };
 
-TEST_F(PackageExportTest, NamesFollowTheProjectAndAvoidEveryTakenPackage) {
+TEST_F(PackageExportTest, NamesFollowTheProjectAndAvoidPackagesOfTheSameFormat) {
   auto walk = project("Walk");
   ZipOperator op;
   ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
@@ -47,12 +47,28 @@ TEST_F(PackageExportTest, NamesFollowTheProjectAndAvoidEveryTakenPackage) {
   EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy1.zt2");
   EXPECT_EQ(documentsListing(), (std::vector<std::string>{"Walk.zt2", "Walkcopy1.zt2"}));
 
-  touch("Walk.zt");
+  // With only current packages named Walk, the older format still gets the
+  // name: a package of the other format does not take it.
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, false));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walk.zt");
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, false));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy1.zt");
   ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
   EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy2.zt2");
-  // The older format is kept apart from a current package of the same name.
-  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, false));
-  EXPECT_EQ(op.lastPackagePath(), documents() / "Walkcopy3.zt");
+  // Run.ZT2 is another file: Run.zt2 can stand beside it.
+  touch("Run.ZT2");
+  auto run = project("Run");
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*run, true));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Run.zt2");
+  // A zip left in Documents by an interrupted export is neither a package
+  // nor overwritten.
+  touch("Run.zip");
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*run, false));
+  EXPECT_EQ(op.lastPackagePath(), documents() / "Run.zt");
+  EXPECT_EQ(readBytes(documents() / "Run.zip"), bytesOf("x"));
+  EXPECT_EQ(documentsListing(), (std::vector<std::string>{"Run.ZT2", "Run.zip", "Run.zt", "Run.zt2", "Walk.zt",
+                                                          "Walk.zt2", "Walkcopy1.zt", "Walkcopy1.zt2",
+                                                          "Walkcopy2.zt2"}));
 }
 
 TEST_F(PackageExportTest, RightNameCountsUpFromTheHighestCopy) {
@@ -62,7 +78,14 @@ TEST_F(PackageExportTest, RightNameCountsUpFromTheHighestCopy) {
   EXPECT_EQ(op.rightNameWithName("Walk"), "Walkcopy1");
   EXPECT_EQ(op.rightNameWithName("Walkcopy3"), "Walkcopy4");
   EXPECT_EQ(op.rightNameWithName("Run"), "Run");
+  // Current-format packages never take an older-format name.
   touch("Walkcopy1.ZT2");
+  touch("Run.zt2");
+  EXPECT_EQ(op.rightNameWithName("Walk"), "Walkcopy1");
+  EXPECT_EQ(op.rightNameWithName("Run"), "Run");
+  EXPECT_EQ(op.rightNameWithName("Walk", true), "Walk");
+  EXPECT_EQ(op.rightNameWithName("Walkcopy1", true), "Walkcopy2");
+  touch("Walkcopy1.zt");
   EXPECT_EQ(op.rightNameWithName("Walk"), "Walkcopy2");
 
   auto walk = project("Walk");
@@ -141,8 +164,8 @@ TEST_F(PackageExportTest, ExportsAnswersForAll) {
   EXPECT_TRUE(ZipOperator::packageNames(false).empty());
   fs::remove_all(projectFolder("B"));
   EXPECT_FALSE(op.exports({a, b}, false));
-  // A.zt2 already holds the name A, so the older package takes the next one.
-  EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"Acopy1"}));
+  // A.zt2 holds the name A only among current packages.
+  EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"A"}));
 
   // The listing offers only what import() can open: plain files whose name
   // is one path component, with the exact extension.
@@ -151,7 +174,7 @@ TEST_F(PackageExportTest, ExportsAnswersForAll) {
   touch("Upper.ZT2");
   fs::create_directories(documents() / "Folder.zt2");
   EXPECT_EQ(ZipOperator::packageNames(true), (std::vector<std::string>{"A", "B"}));
-  EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"Acopy1"}));
+  EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"A"}));
 }
 
 }  // namespace
