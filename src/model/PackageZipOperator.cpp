@@ -120,9 +120,10 @@ const char* describe(PackageFailure failure) {
   return "unknown failure";
 }
 
-bool ZipOperator::fail(PackageFailure failure, ZipFailure archive) {
+bool ZipOperator::fail(PackageFailure failure, ZipFailure archive, const std::string& detail) {
   lastFailure_ = failure;
   archiveFailure_ = archive;
+  lastError_ = detail.empty() ? std::string(describe(failure)) : std::string(describe(failure)) + ": " + detail;
   return false;
 }
 
@@ -135,21 +136,18 @@ bool ZipOperator::packFolder(const fs::path& folder, const std::vector<std::pair
   }
   files.insert(files.end(), extra.begin(), extra.end());
   ZipWrapper zip;
-  if (!zip.CreateZipFile2(zipPath, kPackagePassword)) return fail(PackageFailure::Archive, zip.lastFailure());
-  for (const auto& [file, entry] : files) {
-    if (!zip.addFileToZip(file, entry)) {
-      const ZipFailure why = zip.lastFailure();
-      zip.CloseZipFile2();
-      return fail(PackageFailure::Archive, why);
-    }
+  if (!zip.CreateZipFile2(zipPath, kPackagePassword)) {
+    return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError());
   }
-  if (!zip.CloseZipFile2()) return fail(PackageFailure::Archive, zip.lastFailure());
+  if (!zip.addFilesToZip(files)) return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError());
+  if (!zip.CloseZipFile2()) return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError());
   return true;
 }
 
 bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, bool isUpgradeVersion) {
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
+  lastError_.clear();
   lastPackagePath_.clear();
   std::string name = project.curProjectName();
   if (!isPlainPathComponent(name)) return fail(PackageFailure::BadName);
@@ -196,6 +194,7 @@ bool ZipOperator::exports(const std::vector<std::shared_ptr<ProjectDataModel>>& 
 bool ZipOperator::import(const std::string& name, const fs::path& folder, bool isUpgrade) {
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
+  lastError_.clear();
   std::error_code ec;
   if (fs::exists(fs::symlink_status(folder, ec))) return fail(PackageFailure::TargetExists);
   if (!isPlainPathComponent(name) || folder.filename().empty()) return fail(PackageFailure::BadName);
@@ -211,8 +210,9 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   ZipWrapper zip;
   const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(staging.path(), false);
   const ZipFailure why = zip.lastFailure();
+  const std::string error = zip.lastError();
   zip.UnzipCloseFile();
-  if (!unpacked) return fail(PackageFailure::Archive, why);
+  if (!unpacked) return fail(PackageFailure::Archive, why, error);
 
   const fs::path plist = staging.path() / projectplist::kFileName;
   if (!isRealFile(plist)) return fail(PackageFailure::NotAProject);

@@ -54,15 +54,18 @@ class ZipOperator {
   // Why the last export or import answered NO, and where the last export went.
   PackageFailure lastFailure() const { return lastFailure_; }
   ZipFailure archiveFailure() const { return archiveFailure_; }
+  // The same as a readable message, naming the file or entry concerned.
+  const std::string& lastError() const { return lastError_; }
   const std::filesystem::path& lastPackagePath() const { return lastPackagePath_; }
 
  private:
-  bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None);
+  bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None, const std::string& detail = {});
   bool packFolder(const std::filesystem::path& folder,
                   const std::vector<std::pair<std::filesystem::path, std::string>>& extra,
                   const std::filesystem::path& zipPath);
 
   PackageFailure lastFailure_ = PackageFailure::None;
   ZipFailure archiveFailure_ = ZipFailure::None;
+  std::string lastError_;
   std::filesystem::path lastPackagePath_;
 };

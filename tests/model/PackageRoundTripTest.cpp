@@ -217,7 +217,7 @@ TEST_F(PackageRoundTripTest, Zip64PackageByZipImports) {
                 ZipOperator::kPackagePassword + " " + quoted(documents() / "Wide.zt2") + " ."),
             0);
   ZipOperator op;
-  ASSERT_TRUE(op.import("Wide", projectFolder("Imported"), true)) << describe(op.archiveFailure());
+  ASSERT_TRUE(op.import("Wide", projectFolder("Imported"), true)) << op.lastError();
   EXPECT_EQ(folderContents(projectFolder("Imported")), original);
 }
 

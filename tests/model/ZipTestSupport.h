@@ -87,7 +87,9 @@ struct Entry {
   std::uint32_t dateField = 0x12345678;
 };
 
-inline bool addEntry(zipFile zip, const Entry& e) {
+// Encryption headers take their salt from `salts`, in entry order, as the
+// wrapper draws them.
+inline bool addEntry(zipFile zip, const Entry& e, zipcrypto::HeaderSource& salts) {
   zip_fileinfo info{};
   info.dosDate = e.dateField;
   info.external_fa = e.externalAttributes;
@@ -97,7 +99,7 @@ inline bool addEntry(zipFile zip, const Entry& e) {
   unsigned long flag = 0;
   if (e.password) {
     zipcrypto::TraditionalCipher cipher(*e.password);
-    auto header = zipcrypto::makeHeader(cipher, e.crc.value_or(realCrc));
+    auto header = zipcrypto::makeHeader(cipher, salts.next(), e.crc.value_or(realCrc));
     cipher.encrypt(stream.data(), stream.size());
     stream.insert(stream.begin(), header.begin(), header.end());
     flag = 1;
@@ -115,12 +117,14 @@ inline bool addEntry(zipFile zip, const Entry& e) {
                               e.crc.value_or(realCrc)) == ZIP_OK;
 }
 
-inline bool buildArchive(const fs::path& path, const std::vector<Entry>& entries) {
+inline bool buildArchive(const fs::path& path, const std::vector<Entry>& entries,
+                         std::optional<std::uint32_t> seed = std::nullopt) {
   fs::create_directories(path.parent_path());
   zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
   if (zip == nullptr) return false;
+  zipcrypto::HeaderSource salts = seed ? zipcrypto::HeaderSource(*seed) : zipcrypto::HeaderSource();
   bool ok = true;
-  for (const Entry& e : entries) ok = addEntry(zip, e) && ok;
+  for (const Entry& e : entries) ok = addEntry(zip, e, salts) && ok;
   return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
 

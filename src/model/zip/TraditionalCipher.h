@@ -6,30 +6,46 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <random>
 #include <string_view>
 
 namespace zipcrypto {
 
 inline constexpr std::size_t kHeaderSize = 12;
 
+// The eleven random bytes that open an entry's encryption header.
+using HeaderSalt = std::array<std::uint8_t, kHeaderSize - 1>;
+
 class TraditionalCipher {
  public:
   explicit TraditionalCipher(std::string_view password);
 
+  // Each key step depends on the byte before, so a buffer is one tight loop
+  // over keys held in registers; callers hand over whole buffers.
   void encrypt(std::uint8_t* bytes, std::size_t count);
   void decrypt(std::uint8_t* bytes, std::size_t count);
 
  private:
-  std::uint8_t keystreamByte() const;
-  void update(std::uint8_t plain);
-
   std::uint32_t key0_, key1_, key2_;
 };
 
-// The encryption header for an entry: eleven random bytes and, last, the high
-// byte of the check value (the entry's CRC-32 when sizes are known up front).
+// Where header salts come from: unpredictable by default, fixed by a seed
+// where an archive's bytes must be reproducible.
+class HeaderSource {
+ public:
+  HeaderSource();
+  explicit HeaderSource(std::uint32_t seed);
+  HeaderSalt next();
+
+ private:
+  std::mt19937 random_;
+};
+
+// The encryption header for an entry: the salt and, last, the high byte of
+// the check value (the entry's CRC-32 when sizes are known up front).
 // Encrypts it with the cipher, which then continues with the entry's data.
-std::array<std::uint8_t, kHeaderSize> makeHeader(TraditionalCipher& cipher, std::uint32_t checkValue);
+std::array<std::uint8_t, kHeaderSize> makeHeader(TraditionalCipher& cipher, const HeaderSalt& salt,
+                                                 std::uint32_t checkValue);
 
 // Decrypts a header read from an archive and answers whether its last byte
 // matches the check value's high byte (a wrong password fails this 255 times

@@ -1,5 +1,7 @@
 // Reading side of ZipWrapper: judging an archive's directory, then streaming
-// each entry through decryption, inflation and CRC into a temporary file.
+// entries through decryption, inflation and CRC into temporary files on
+// worker threads (each with its own reading handle), and moving them to their
+// names in archive order on the calling thread.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,9 +13,10 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <random>
+#include <atomic>
 
 #include "model/zip/EntryName.h"
+#include "model/zip/OrderedWork.h"
 #include "model/zip/TraditionalCipher.h"
 #include "model/zip/ZipLimits.h"
 #include "model/zip/ZipWrapper.h"
@@ -109,20 +112,6 @@ bool writeAll(int fd, const unsigned char* bytes, std::size_t count) {
   return true;
 }
 
-// A fresh file next to the target, never following a link and never reusing
-// an existing name.
-int openTemporarySibling(const fs::path& folder, fs::path& made) {
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".unzip-%016llx.part", static_cast<unsigned long long>(random()));
-    made = folder / suffix;
-    const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 void setModificationTime(const fs::path& path, std::int64_t seconds) {
   struct timespec times[2];
   times[0].tv_sec = 0;
@@ -134,68 +123,49 @@ void setModificationTime(const fs::path& path, std::int64_t seconds) {
 
 }  // namespace
 
-struct ZipWrapper::EntryPlan {
-  std::string name;
-  std::vector<std::string> components;
-  bool isFolder = false;
-  unsigned long flag = 0;
-  int method = 0;
-  std::uint64_t compressedSize = 0;
-  std::uint64_t uncompressedSize = 0;
-  std::uint32_t crc = 0;
-  std::uint32_t dateField = 0;
-  std::optional<std::int64_t> unixTime;
-  unz64_file_pos position{};
-};
-
 bool ZipWrapper::UnzipOpenFile(const fs::path& path) {
-  if (unzFile_ != nullptr) {
+  if (unz_) {
     const std::string keep = password_;
     UnzipCloseFile();
     password_ = keep;
   }
   lastFailure_ = ZipFailure::None;
+  lastError_.clear();
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
-  if (ec) return fail(ZipFailure::CannotOpen);
-  unzFile unz = unzOpen64(path.c_str());
-  if (unz == nullptr) return fail(ZipFailure::CannotOpen);
-  unz_global_info64 global{};
-  if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) {
-    unzClose(unz);
-    return fail(ZipFailure::CannotOpen);
-  }
-  unzFile_ = unz;
+  if (ec) return answer(refuse(ZipFailure::CannotOpen, path.filename().string() + ": " + ec.message()));
+  auto opened = zipio::UnzipHandle::open(path);
+  if (!opened) return answer(refuse(ZipFailure::CannotOpen, opened.error()));
+  unz_ = std::move(*opened);
+  unzPath_ = path;
   archiveBytes_ = size;
   return true;
 }
 
 bool ZipWrapper::UnzipOpenFile(const fs::path& path, const std::string& password) {
-  if (unzFile_ != nullptr) UnzipCloseFile();
+  if (unz_) UnzipCloseFile();
   password_ = password;
   return UnzipOpenFile(path);
 }
 
 bool ZipWrapper::UnzipCloseFile() {
   password_.clear();
-  if (unzFile_ == nullptr) return true;
-  const int rc = unzClose(static_cast<unzFile>(unzFile_));
-  unzFile_ = nullptr;
   archiveBytes_ = 0;
-  return rc == UNZ_OK;
+  unzPath_.clear();
+  return unz_.close().ok();
 }
 
-bool ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
-  auto* unz = static_cast<unzFile>(unzFile_);
+fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
+  auto* unz = static_cast<unzFile>(unz_.get());
   unz_global_info64 global{};
-  if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) return fail(ZipFailure::CannotOpen);
+  if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) return refuse(ZipFailure::CannotOpen, "no readable directory");
   if (global.number_entry > ziplimits::kMaxEntryCount) {
     OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-    return fail(ZipFailure::TooManyEntries);
+    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries");
   }
   if (unzGoToFirstFile(unz) != UNZ_OK) {
     OutputErrorMessage("Failed");
-    return fail(ZipFailure::CannotOpen);
+    return refuse(ZipFailure::CannotOpen, "no first entry");
   }
   const std::uint64_t budget = ziplimits::extractionBudget(archiveBytes_);
   std::uint64_t total = 0;
@@ -205,31 +175,31 @@ bool ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   while (rc == UNZ_OK) {
     if (plans.size() >= ziplimits::kMaxEntryCount) {
       OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-      return fail(ZipFailure::TooManyEntries);
+      return refuse(ZipFailure::TooManyEntries, "more than " + std::to_string(ziplimits::kMaxEntryCount));
     }
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(unz, &info, name.data(), name.size(), extra.data(), extra.size(), nullptr, 0) !=
         UNZ_OK) {
       OutputErrorMessage("Error occurs while getting file info");
-      return fail(ZipFailure::CorruptEntry);
+      return refuse(ZipFailure::CorruptEntry, "entry " + std::to_string(plans.size() + 1) + " has no readable record");
     }
     if (info.size_filename > ziplimits::kMaxNameBytes) {
       OutputErrorMessage(describe(ZipFailure::UnsafeName));
-      return fail(ZipFailure::UnsafeName);
+      return refuse(ZipFailure::UnsafeName, "a name of " + std::to_string(info.size_filename) + " bytes");
     }
     EntryPlan plan;
     const std::string raw(name.data(), info.size_filename);
     const auto checked = zipnames::check(raw);
     if (checked.verdict != zipnames::Verdict::Safe) {
       OutputErrorMessage(std::string(zipnames::describe(checked.verdict)) + ": " + raw);
-      return fail(ZipFailure::UnsafeName);
+      return refuse(ZipFailure::UnsafeName, std::string(zipnames::describe(checked.verdict)) + ": " + raw);
     }
     // The high half of the external attributes holds a Unix mode when the
     // archive was made there; only plain files and folders are extracted.
     const unsigned long type = (info.external_fa >> 16) & S_IFMT;
     if (type != 0 && type != S_IFREG && type != S_IFDIR) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + raw);
-      return fail(ZipFailure::LinkEntry);
+      return refuse(ZipFailure::LinkEntry, raw);
     }
     plan.name = zipnames::normalize(raw);
     plan.components = checked.components;
@@ -238,101 +208,50 @@ bool ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     plan.method = static_cast<int>(info.compression_method);
     plan.compressedSize = info.compressed_size;
     plan.uncompressedSize = info.uncompressed_size;
-    if (!applyZip64Sizes(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()),
-                         plan.uncompressedSize, plan.compressedSize)) {
+    const std::size_t extraSize = std::min<std::size_t>(info.size_file_extra, extra.size());
+    if (!applyZip64Sizes(extra.data(), extraSize, plan.uncompressedSize, plan.compressedSize)) {
       OutputErrorMessage("Error occurs while getting file info");
-      return fail(ZipFailure::CorruptEntry);
+      return refuse(ZipFailure::CorruptEntry, raw + ": 64-bit sizes without their extra field");
     }
     plan.crc = static_cast<std::uint32_t>(info.crc);
     plan.dateField = static_cast<std::uint32_t>(info.dosDate);
-    plan.unixTime = extendedModificationTime(extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
+    plan.unixTime = extendedModificationTime(extra.data(), extraSize);
     if (!plan.isFolder) {
       const bool knownMethod = plan.method == kMethodStored || plan.method == kMethodDeflated;
       if (!knownMethod || (plan.flag & (kFlagStrongEncryption | kFlagMaskedHeader)) != 0) {
         OutputErrorMessage(std::string(describe(ZipFailure::UnsupportedEntry)) + ": " + raw);
-        return fail(ZipFailure::UnsupportedEntry);
+        return refuse(ZipFailure::UnsupportedEntry, raw);
       }
       total += plan.uncompressedSize;
       if (plan.uncompressedSize > budget || total > budget) {
         OutputErrorMessage(describe(ZipFailure::TooLarge));
-        return fail(ZipFailure::TooLarge);
+        return refuse(ZipFailure::TooLarge, "more than " + std::to_string(budget) + " bytes");
       }
     }
-    if (unzGetFilePos64(unz, &plan.position) != UNZ_OK) return fail(ZipFailure::CorruptEntry);
+    unz64_file_pos position{};
+    if (unzGetFilePos64(unz, &position) != UNZ_OK) return refuse(ZipFailure::CorruptEntry, raw);
+    plan.directoryOffset = position.pos_in_zip_directory;
+    plan.entryNumber = position.num_of_file;
     plans.push_back(std::move(plan));
     rc = unzGoToNextFile(unz);
   }
   if (rc != UNZ_END_OF_LIST_OF_FILE) {
     OutputErrorMessage("Error occurs while getting file info");
-    return fail(ZipFailure::CorruptEntry);
+    return refuse(ZipFailure::CorruptEntry, "the directory ends early");
   }
-  return true;
+  return {};
 }
 
 bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite) {
-  if (unzFile_ == nullptr) return fail(ZipFailure::NotOpen);
+  if (!unz_) return answer(refuse(ZipFailure::NotOpen, ""));
   lastFailure_ = ZipFailure::None;
+  lastError_.clear();
   std::vector<EntryPlan> plans;
-  if (!planExtraction(plans)) return false;
+  if (auto planned = planExtraction(plans); !planned) return false;
   std::error_code ec;
   fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) return fail(ZipFailure::FileWrite);
-  for (const EntryPlan& plan : plans) {
-    if (!extractEntry(plan, folder, overWrite)) return false;
-  }
-  return true;
-}
-
-bool ZipWrapper::extractEntry(const EntryPlan& plan, const fs::path& folder, bool overWrite) {
-  const std::size_t folderLevels = plan.isFolder ? plan.components.size() : plan.components.size() - 1;
-  fs::path dir = folder;
-  std::error_code ec;
-  // Folders are made one level at a time so that a link planted inside the
-  // target cannot carry later levels elsewhere.
-  for (std::size_t i = 0; i < folderLevels; ++i) {
-    dir /= plan.components[i];
-    const auto status = fs::symlink_status(dir, ec);
-    if (fs::is_symlink(status)) {
-      OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + plan.name);
-      return fail(ZipFailure::LinkEntry);
-    }
-    if (fs::exists(status)) {
-      if (!fs::is_directory(status)) return fail(ZipFailure::FileWrite);
-    } else if (!fs::create_directory(dir, ec) && !fs::is_directory(fs::symlink_status(dir, ec))) {
-      return fail(ZipFailure::FileWrite);
-    }
-  }
-  if (plan.isFolder) return true;
-
-  const fs::path target = dir / plan.components.back();
-  const auto status = fs::symlink_status(target, ec);
-  if (fs::exists(status)) {
-    if (fs::is_directory(status)) return fail(ZipFailure::FileWrite);
-    if (!overWrite && !OverWrite(target)) return true;
-  }
-
-  auto* unz = static_cast<unzFile>(unzFile_);
-  unz64_file_pos position = plan.position;
-  if (unzGoToFilePos64(unz, &position) != UNZ_OK) {
-    OutputErrorMessage("Error occurs");
-    return fail(ZipFailure::CorruptEntry);
-  }
-  fs::path temporary;
-  const int fd = openTemporarySibling(dir, temporary);
-  if (fd < 0) return fail(ZipFailure::FileWrite);
-  bool ok = streamEntryTo(plan, fd);
-  if (::close(fd) != 0 && ok) ok = fail(ZipFailure::FileWrite);
-  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = fail(ZipFailure::FileWrite);
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  if (plan.unixTime) {
-    setModificationTime(target, *plan.unixTime);
-  } else if (plan.dateField != 0) {
-    setModificationTime(target, std::chrono::system_clock::to_time_t(Date1980()) + plan.dateField);
-  }
-  return true;
+  if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string()));
+  return answer(extractAll(plans, folder, overWrite));
 }
 
 namespace {
@@ -347,6 +266,8 @@ class RawEntry {
   ~RawEntry() {
     if (open_) unzCloseCurrentFile(unz_);
   }
+  RawEntry(const RawEntry&) = delete;
+  RawEntry& operator=(const RawEntry&) = delete;
   bool isOpen() const { return open_; }
   // Reads up to count stored bytes; negative on a read failure.
   int read(unsigned char* into, std::size_t count) { return unzReadCurrentFile(unz_, into, static_cast<unsigned>(count)); }
@@ -391,13 +312,33 @@ struct Sink {
   }
 };
 
-}  // namespace
+// One entry inflated on a worker: its verified content under a temporary
+// name, or why not, with the short text the delegate is told.
+struct ExtractedEntry {
+  zipio::TemporaryFile file;
+  ZipFailure failure = ZipFailure::None;
+  std::string error;
+  std::string report;
 
-bool ZipWrapper::streamEntryTo(const EntryPlan& plan, int fd) {
-  RawEntry entry(static_cast<unzFile>(unzFile_));
+  static ExtractedEntry refused(ZipFailure kind, std::string error, std::string report = {}) {
+    ExtractedEntry e;
+    e.failure = kind;
+    e.error = std::move(error);
+    e.report = std::move(report);
+    return e;
+  }
+};
+
+using EntryPlan = ZipWrapper::EntryPlan;
+
+ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string& password, int fd) {
+  unz64_file_pos position{plan.directoryOffset, plan.entryNumber};
+  if (unzGoToFilePos64(unz, &position) != UNZ_OK) {
+    return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": cannot be found", "Error occurs");
+  }
+  RawEntry entry(unz);
   if (!entry.isOpen()) {
-    OutputErrorMessage("Error occurs");
-    return fail(ZipFailure::CorruptEntry);
+    return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": cannot be opened", "Error occurs");
   }
   const bool encrypted = (plan.flag & kFlagEncrypted) != 0;
   // After decryption a bad stream can only be told apart from a wrong
@@ -406,23 +347,19 @@ bool ZipWrapper::streamEntryTo(const EntryPlan& plan, int fd) {
   const ZipFailure dataFailure = encrypted ? ZipFailure::WrongPassword : ZipFailure::CorruptEntry;
   std::optional<zipcrypto::TraditionalCipher> cipher;
   if (encrypted) {
-    if (password_.empty()) {
-      OutputErrorMessage("Error occurs");
-      return fail(ZipFailure::PasswordRequired);
-    }
+    if (password.empty()) return ExtractedEntry::refused(ZipFailure::PasswordRequired, plan.name, "Error occurs");
     std::array<unsigned char, zipcrypto::kHeaderSize> header{};
     if (plan.compressedSize < header.size() || !entry.readExactly(header.data(), header.size())) {
-      OutputErrorMessage("Failed to reading zip file");
-      return fail(ZipFailure::CorruptEntry);
+      return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": no encryption header",
+                                     "Failed to reading zip file");
     }
     // With sizes in a trailing descriptor the writer did not know the CRC
     // yet and checked against the entry's time instead.
     const std::uint32_t check =
         (plan.flag & kFlagDataDescriptor) != 0 ? (plan.dateField & 0xFFFFu) << 16 : plan.crc;
-    cipher.emplace(password_);
+    cipher.emplace(password);
     if (!zipcrypto::acceptHeader(*cipher, header, check)) {
-      OutputErrorMessage("Error occurs");
-      return fail(ZipFailure::WrongPassword);
+      return ExtractedEntry::refused(ZipFailure::WrongPassword, plan.name, "Error occurs");
     }
   }
 
@@ -430,21 +367,23 @@ bool ZipWrapper::streamEntryTo(const EntryPlan& plan, int fd) {
   std::vector<unsigned char> input(ziplimits::kChunkBytes), output(ziplimits::kChunkBytes);
   z_stream stream{};
   const bool deflated = plan.method == kMethodDeflated;
-  if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return fail(ZipFailure::CorruptEntry);
+  if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+    return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": inflate cannot start");
+  }
   bool ended = !deflated;
   bool bad = false;
+  bool readFailed = false;
   // Reads stop at the size the directory gives, whatever the zip layer
   // thinks the entry's end is.
   std::uint64_t remaining = plan.compressedSize - (encrypted ? zipcrypto::kHeaderSize : 0);
   for (;;) {
     const int n = remaining == 0 ? 0 : entry.read(input.data(), std::min<std::uint64_t>(input.size(), remaining));
-    if (n > 0) remaining -= static_cast<std::uint64_t>(n);
     if (n < 0) {
-      OutputErrorMessage("Failed to reading zip file");
-      bad = true;
+      readFailed = bad = true;
       break;
     }
     if (n == 0) break;
+    remaining -= static_cast<std::uint64_t>(n);
     if (cipher) cipher->decrypt(input.data(), static_cast<std::size_t>(n));
     if (!deflated) {
       if (!sink.put(input.data(), static_cast<std::size_t>(n))) break;
@@ -474,21 +413,111 @@ bool ZipWrapper::streamEntryTo(const EntryPlan& plan, int fd) {
     }
   }
   if (deflated) inflateEnd(&stream);
-  if (sink.writeFailed) return fail(ZipFailure::FileWrite);
+  if (sink.writeFailed) return ExtractedEntry::refused(ZipFailure::FileWrite, plan.name + ": " + std::strerror(errno));
   if (bad || sink.overflow || !ended || sink.written != plan.uncompressedSize ||
       static_cast<std::uint32_t>(sink.crc) != plan.crc) {
-    return fail(dataFailure);
+    return ExtractedEntry::refused(dataFailure, plan.name + (readFailed ? ": read failed" : ": CRC, size or data wrong"),
+                                   readFailed ? "Failed to reading zip file" : "");
   }
-  return true;
+  return {};
+}
+
+// Extracted entries held ahead of the one being moved into place, per thread;
+// they wait on disk, not in memory.
+constexpr std::size_t kExtractedAheadPerThread = 4;
+
+}  // namespace
+
+fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs::path& folder, bool overWrite) {
+  const fs::path archive = unzPath_;
+  const std::string password = password_;
+  fd::Status outcome;
+  const std::size_t threads = orderedwork::threadsFor(plans.size());
+  orderedwork::run<ExtractedEntry>(
+      plans.size(), threads, threads * kExtractedAheadPerThread,
+      [&] {
+        // Each thread reads through a handle of its own.
+        auto opened = zipio::UnzipHandle::open(archive);
+        std::optional<zipio::UnzipHandle> handle;
+        std::string cannotOpen;
+        if (opened) {
+          handle.emplace(std::move(*opened));
+        } else {
+          cannotOpen = opened.error();
+        }
+        return [&plans, &folder, &password, handle = std::move(handle), cannotOpen](std::size_t i) {
+          const EntryPlan& plan = plans[i];
+          if (plan.isFolder) return ExtractedEntry{};
+          if (!handle) return ExtractedEntry::refused(ZipFailure::CannotOpen, cannotOpen, "Error occurs");
+          // Temporary files wait in the target folder itself, where the
+          // move into place is a rename.
+          auto file = zipio::TemporaryFile::createIn(folder);
+          if (!file) return ExtractedEntry::refused(ZipFailure::FileWrite, file.error());
+          ExtractedEntry extracted = streamEntry(static_cast<unzFile>(handle->get()), plan, password, file->fd());
+          if (extracted.failure != ZipFailure::None) return extracted;
+          if (auto closed = file->close(); !closed) return ExtractedEntry::refused(ZipFailure::FileWrite, closed.error());
+          extracted.file = std::move(*file);
+          return extracted;
+        };
+      },
+      [&](std::size_t i, ExtractedEntry& extracted) {
+        outcome = placeEntry(plans[i], folder, overWrite, [&](const fs::path& target) -> fd::Status {
+          if (extracted.failure != ZipFailure::None) {
+            if (!extracted.report.empty()) OutputErrorMessage(extracted.report);
+            return refuse(extracted.failure, extracted.error);
+          }
+          if (auto moved = extracted.file.moveTo(target); !moved) return refuse(ZipFailure::FileWrite, moved.error());
+          return {};
+        });
+        return outcome.ok();
+      });
+  return outcome;
+}
+
+fd::Status ZipWrapper::placeEntry(const EntryPlan& plan, const fs::path& folder, bool overWrite,
+                                  const std::function<fd::Status(const fs::path&)>& moveInto) {
+  const std::size_t folderLevels = plan.isFolder ? plan.components.size() : plan.components.size() - 1;
+  fs::path dir = folder;
+  std::error_code ec;
+  // Folders are made one level at a time so that a link planted inside the
+  // target cannot carry later levels elsewhere.
+  for (std::size_t i = 0; i < folderLevels; ++i) {
+    dir /= plan.components[i];
+    const auto status = fs::symlink_status(dir, ec);
+    if (fs::is_symlink(status)) {
+      OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + plan.name);
+      return refuse(ZipFailure::LinkEntry, dir.string());
+    }
+    if (fs::exists(status)) {
+      if (!fs::is_directory(status)) return refuse(ZipFailure::FileWrite, dir.string() + " is not a folder");
+    } else if (!fs::create_directory(dir, ec) && !fs::is_directory(fs::symlink_status(dir, ec))) {
+      return refuse(ZipFailure::FileWrite, "cannot create " + dir.string());
+    }
+  }
+  if (plan.isFolder) return {};
+
+  const fs::path target = dir / plan.components.back();
+  const auto status = fs::symlink_status(target, ec);
+  if (fs::exists(status)) {
+    if (fs::is_directory(status)) return refuse(ZipFailure::FileWrite, target.string() + " is a folder");
+    if (!overWrite && !OverWrite(target)) return {};
+  }
+  if (auto moved = moveInto(target); !moved) return moved;
+  if (plan.unixTime) {
+    setModificationTime(target, *plan.unixTime);
+  } else if (plan.dateField != 0) {
+    setModificationTime(target, std::chrono::system_clock::to_time_t(Date1980()) + plan.dateField);
+  }
+  return {};
 }
 
 std::vector<std::string> ZipWrapper::getZipFileContents() {
   std::vector<std::string> names;
-  if (unzFile_ == nullptr) {
-    fail(ZipFailure::NotOpen);
+  if (!unz_) {
+    (void)refuse(ZipFailure::NotOpen, "");
     return names;
   }
-  auto* unz = static_cast<unzFile>(unzFile_);
+  auto* unz = static_cast<unzFile>(unz_.get());
   std::vector<char> name(ziplimits::kMaxNameBytes + 1);
   int rc = unzGoToFirstFile(unz);
   while (rc == UNZ_OK && names.size() < ziplimits::kMaxEntryCount) {
@@ -497,12 +526,12 @@ std::vector<std::string> ZipWrapper::getZipFileContents() {
       RawEntry entry(unz);
       if (!entry.isOpen()) {
         OutputErrorMessage("Error occured");
-        fail(ZipFailure::CorruptEntry);
+        (void)refuse(ZipFailure::CorruptEntry, "entry " + std::to_string(names.size() + 1) + " cannot be opened");
         return names;
       }
       if (unzGetCurrentFileInfo64(unz, &info, name.data(), name.size(), nullptr, 0, nullptr, 0) != UNZ_OK) {
         OutputErrorMessage("Error occurs while getting file info");
-        fail(ZipFailure::CorruptEntry);
+        (void)refuse(ZipFailure::CorruptEntry, "entry " + std::to_string(names.size() + 1) + " has no readable record");
         return names;
       }
     }

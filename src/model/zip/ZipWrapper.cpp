@@ -1,3 +1,6 @@
+// Common part of ZipWrapper and its writing side: entries are deflated and,
+// with a password, encrypted with the traditional cipher on worker threads,
+// then written in order through minizip's raw mode.
 #include "model/zip/ZipWrapper.h"
 
 #include <sys/stat.h>
@@ -5,14 +8,17 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <ctime>
-#include <memory>
+#include <functional>
 #include <vector>
 
-#include "model/zip/TraditionalCipher.h"
+#include "model/zip/OrderedWork.h"
 #include "model/zip/ZipLimits.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,11 +26,11 @@ namespace {
 constexpr unsigned long kFlagEncrypted = 1;
 // Entries are written as made by MS-DOS with no attributes, as always.
 constexpr unsigned long kVersionMadeBy = 0;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+// Files up to this size are read, compressed and encrypted whole on a worker
+// thread; larger ones are streamed by the writing thread.
+constexpr std::uint64_t kWholeFileBytes = 8u << 20;
+// Entries compressed ahead of the one being written, per worker thread.
+constexpr std::size_t kAheadPerThread = 2;
 
 // Whole seconds from Date1980 to the file's modification time, cut to the
 // 32 bits of the entry's date field.
@@ -34,17 +40,91 @@ std::uint32_t dateFieldFor(const struct stat& st) {
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(when) - static_cast<std::int64_t>(base));
 }
 
-zip_fileinfo entryInfo(std::uint32_t dateField) {
-  zip_fileinfo info{};
-  info.dosDate = dateField;
-  return info;
+std::string reason() { return std::strerror(errno); }
+
+// Raw deflate at zlib's default level, then (with a password) the cipher over
+// each piece of output, which goes to the sink in order. Feeding the input in
+// one piece or many gives the same bytes.
+class EntryEncoder {
+ public:
+  using Sink = std::function<bool(const std::uint8_t*, std::size_t)>;
+
+  EntryEncoder(const std::string& password, Sink sink) : sink_(std::move(sink)) {
+    if (!password.empty()) cipher_.emplace(password);
+    ready_ = deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+  }
+  ~EntryEncoder() {
+    if (ready_) deflateEnd(&stream_);
+  }
+  EntryEncoder(const EntryEncoder&) = delete;
+  EntryEncoder& operator=(const EntryEncoder&) = delete;
+
+  // The encryption header goes first; its last byte carries the CRC's top.
+  bool header(const zipcrypto::HeaderSalt& salt, std::uint32_t crc) {
+    if (!cipher_) return true;
+    auto bytes = zipcrypto::makeHeader(*cipher_, salt, crc);
+    return sink_(bytes.data(), bytes.size());
+  }
+
+  // How much output one call for this much input can make at most.
+  std::size_t bound(std::size_t input) { return ready_ ? deflateBound(&stream_, input) : 0; }
+
+  bool feed(const std::uint8_t* data, std::size_t count, bool last, std::vector<std::uint8_t>& out) {
+    if (!ready_) return false;
+    const int flush = last ? Z_FINISH : Z_NO_FLUSH;
+    stream_.next_in = const_cast<Bytef*>(data);
+    stream_.avail_in = static_cast<uInt>(count);
+    int rc;
+    do {
+      stream_.next_out = out.data();
+      stream_.avail_out = static_cast<uInt>(out.size());
+      rc = deflate(&stream_, flush);
+      if (rc == Z_STREAM_ERROR) return false;
+      const std::size_t have = out.size() - stream_.avail_out;
+      if (cipher_) cipher_->encrypt(out.data(), have);
+      if (have > 0 && !sink_(out.data(), have)) return false;
+    } while (stream_.avail_out == 0 || (last && rc != Z_STREAM_END));
+    return true;
+  }
+
+ private:
+  Sink sink_;
+  std::optional<zipcrypto::TraditionalCipher> cipher_;
+  z_stream stream_{};
+  bool ready_ = false;
+};
+
+// One entry as the workers hand it to the writing thread.
+struct PreparedEntry {
+  std::string name;
+  fs::path file;
+  bool isFolder = false;
+  std::uint32_t dateField = 0;
+  std::uint32_t crc = 0;
+  std::uint64_t size = 0;
+  // The stored bytes (header, deflate stream, encrypted); empty and
+  // `streamed` for a file too large to hold, which the writer reads itself.
+  std::vector<std::uint8_t> stored;
+  bool streamed = false;
+  ZipFailure failure = ZipFailure::None;
+  std::string error;
+};
+
+fd::Status readWhole(const fs::path& file, std::uint64_t expected, std::vector<std::uint8_t>& into) {
+  zipio::FilePtr in(std::fopen(file.c_str(), "rb"));
+  if (!in) return fd::fail("cannot open " + file.string() + ": " + reason());
+  into.resize(expected + 1);  // one more, to notice a file that grew
+  const std::size_t n = std::fread(into.data(), 1, into.size(), in.get());
+  if (std::ferror(in.get())) return fd::fail("cannot read " + file.string() + ": " + reason());
+  into.resize(n);
+  return {};
 }
 
-// One pass over the file for the CRC that the encryption header needs before
-// the first byte of data goes out.
-bool checksum(const std::filesystem::path& file, std::uint32_t& crc, std::uint64_t& size) {
-  FilePtr in(std::fopen(file.c_str(), "rb"));
-  if (!in) return false;
+// One pass for the CRC that the encryption header needs before the first
+// byte of data goes out.
+fd::Status checksum(const fs::path& file, std::uint32_t& crc, std::uint64_t& size) {
+  zipio::FilePtr in(std::fopen(file.c_str(), "rb"));
+  if (!in) return fd::fail("cannot open " + file.string() + ": " + reason());
   std::vector<unsigned char> buffer(ziplimits::kChunkBytes);
   uLong running = crc32(0L, Z_NULL, 0);
   size = 0;
@@ -53,9 +133,51 @@ bool checksum(const std::filesystem::path& file, std::uint32_t& crc, std::uint64
     running = crc32(running, buffer.data(), static_cast<uInt>(n));
     size += n;
   }
-  if (std::ferror(in.get())) return false;
+  if (std::ferror(in.get())) return fd::fail("cannot read " + file.string() + ": " + reason());
   crc = static_cast<std::uint32_t>(running);
-  return true;
+  return {};
+}
+
+// Everything a worker does for one entry: stat, read, CRC, deflate, encrypt.
+PreparedEntry prepare(const fs::path& file, const std::string& name, const std::string& password,
+                      const zipcrypto::HeaderSalt& salt) {
+  PreparedEntry entry;
+  entry.name = name;
+  entry.file = file;
+  const auto refuse = [&](ZipFailure kind, std::string error) {
+    entry.failure = kind;
+    entry.error = std::move(error);
+    return std::move(entry);
+  };
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return refuse(ZipFailure::CannotRead, "cannot read " + file.string() + ": " + reason());
+  entry.isFolder = S_ISDIR(st.st_mode);
+  entry.dateField = dateFieldFor(st);
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (!entry.isFolder && size >= 0xFFFFFFFFull) {
+    return refuse(ZipFailure::CannotRead, file.string() + " is too large for a package entry");
+  }
+  if (!entry.isFolder && size > kWholeFileBytes) {
+    if (auto sum = checksum(file, entry.crc, entry.size); !sum) return refuse(ZipFailure::CannotRead, sum.error());
+    entry.streamed = true;
+    return entry;
+  }
+  std::vector<std::uint8_t> content;
+  if (!entry.isFolder) {
+    if (auto read = readWhole(file, size, content); !read) return refuse(ZipFailure::CannotRead, read.error());
+  }
+  entry.size = content.size();
+  entry.crc = static_cast<std::uint32_t>(crc32(crc32(0L, Z_NULL, 0), content.data(), static_cast<uInt>(content.size())));
+  EntryEncoder encoder(password, [&](const std::uint8_t* bytes, std::size_t count) {
+    entry.stored.insert(entry.stored.end(), bytes, bytes + count);
+    return true;
+  });
+  std::vector<std::uint8_t> out(encoder.bound(content.size()) + 64);
+  entry.stored.reserve(out.size() + zipcrypto::kHeaderSize);
+  if (!encoder.header(salt, entry.crc) || !encoder.feed(content.data(), content.size(), true, out)) {
+    return refuse(ZipFailure::ArchiveWrite, "cannot compress " + name);
+  }
+  return entry;
 }
 
 }  // namespace
@@ -82,15 +204,9 @@ const char* describe(ZipFailure failure) {
 
 ZipWrapper::ZipWrapper() = default;
 
-ZipWrapper::~ZipWrapper() {
-  CloseZipFile2();
-  UnzipCloseFile();
-}
-
-bool ZipWrapper::fail(ZipFailure failure) {
-  lastFailure_ = failure;
-  return false;
-}
+// The handles close themselves; a zip still open for writing gets its
+// central directory then.
+ZipWrapper::~ZipWrapper() = default;
 
 bool ZipWrapper::isDirectory(const std::filesystem::path& path) {
   std::error_code ec;
@@ -115,158 +231,179 @@ bool ZipWrapper::OverWrite(const std::filesystem::path& path) {
   return true;
 }
 
+fd::Failure ZipWrapper::refuse(ZipFailure kind, const std::string& detail) {
+  lastFailure_ = kind;
+  lastError_ = detail.empty() ? std::string(describe(kind)) : std::string(describe(kind)) + ": " + detail;
+  return fd::fail(lastError_);
+}
+
+bool ZipWrapper::answer(const fd::Status& status) { return status.ok(); }
+
 bool ZipWrapper::CreateZipFile2(const std::filesystem::path& path) {
-  if (zipFile_ != nullptr) {
+  if (zip_) {
     const std::string keep = password_;
     CloseZipFile2();
     password_ = keep;
   }
   lastFailure_ = ZipFailure::None;
-  zipFile_ = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-  return zipFile_ != nullptr ? true : fail(ZipFailure::CannotOpen);
+  lastError_.clear();
+  auto made = zipio::ZipWriteHandle::create(path);
+  if (!made) return answer(refuse(ZipFailure::CannotOpen, made.error()));
+  zip_ = std::move(*made);
+  return true;
 }
 
 bool ZipWrapper::CreateZipFile2(const std::filesystem::path& path, const std::string& password) {
-  if (zipFile_ != nullptr) CloseZipFile2();
+  if (zip_) CloseZipFile2();
   password_ = password;
   return CreateZipFile2(path);
 }
 
+void ZipWrapper::seedHeaderSource(std::uint32_t seed) { headerSource_ = zipcrypto::HeaderSource(seed); }
+
 bool ZipWrapper::CloseZipFile2() {
   password_.clear();
-  if (zipFile_ == nullptr) return fail(ZipFailure::NotOpen);
-  const int rc = zipClose(static_cast<zipFile>(zipFile_), nullptr);
-  zipFile_ = nullptr;
-  return rc == ZIP_OK ? true : fail(ZipFailure::ArchiveWrite);
+  if (!zip_) return answer(refuse(ZipFailure::NotOpen, ""));
+  auto closed = zip_.close();
+  return closed ? true : answer(refuse(ZipFailure::ArchiveWrite, closed.error()));
 }
 
 bool ZipWrapper::addFileToZip(const std::filesystem::path& file, const std::string& newname) {
-  if (zipFile_ == nullptr) return fail(ZipFailure::NotOpen);
+  return addFilesToZip({{file, newname}});
+}
+
+bool ZipWrapper::addFilesToZip(const std::vector<std::pair<fs::path, std::string>>& files) {
+  if (!zip_) return answer(refuse(ZipFailure::NotOpen, ""));
   lastFailure_ = ZipFailure::None;
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return fail(ZipFailure::CannotRead);
-  const bool isFolder = S_ISDIR(st.st_mode);
-  if (!isFolder && static_cast<std::uint64_t>(st.st_size) >= 0xFFFFFFFFull) return fail(ZipFailure::CannotRead);
-  const std::uint32_t dateField = dateFieldFor(st);
-  return password_.empty() ? addPlainEntry(file, isFolder, newname, dateField)
-                           : addEncryptedEntry(file, isFolder, newname, dateField);
+  lastError_.clear();
+  return answer(addFiles(files));
 }
 
 namespace {
 
-// A folder entry has no content to read; a file that can't be opened fails it.
-bool openEntrySource(const std::filesystem::path& file, bool isFolder, FilePtr& in) {
-  if (isFolder) return true;
-  in.reset(std::fopen(file.c_str(), "rb"));
-  return in != nullptr;
+// The writing thread's part for one entry: a raw entry in minizip with the
+// precomputed CRC and size; its stored bytes were made by a worker, or are
+// made here for a large file.
+fd::Status writeEntry(zipFile zip, PreparedEntry& entry, const std::string& password,
+                      const zipcrypto::HeaderSalt& salt, ZipFailure& kind) {
+  zip_fileinfo info{};
+  info.dosDate = entry.dateField;
+  const bool encrypted = !password.empty();
+  if (zipOpenNewFileInZip4(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                           Z_DEFAULT_COMPRESSION, /*raw=*/1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
+                           /*password=*/nullptr, 0, kVersionMadeBy, encrypted ? kFlagEncrypted : 0) != ZIP_OK) {
+    kind = ZipFailure::ArchiveWrite;
+    return fd::fail("cannot start entry " + entry.name);
+  }
+  const auto write = [zip](const std::uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+      const unsigned piece = static_cast<unsigned>(std::min<std::size_t>(count, 1u << 30));
+      if (zipWriteInFileInZip(zip, bytes, piece) != ZIP_OK) return false;
+      bytes += piece;
+      count -= piece;
+    }
+    return true;
+  };
+  bool written = true;
+  fd::Status status;
+  if (!entry.streamed) {
+    written = write(entry.stored.data(), entry.stored.size());
+  } else {
+    // A file that changed since its CRC was taken would carry a wrong one.
+    zipio::FilePtr in(std::fopen(entry.file.c_str(), "rb"));
+    EntryEncoder encoder(password, write);
+    std::vector<std::uint8_t> input(ziplimits::kChunkBytes), output(ziplimits::kChunkBytes);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    std::uint64_t size = 0;
+    bool readFailed = !in;
+    written = !readFailed && encoder.header(salt, entry.crc);
+    while (written && !readFailed) {
+      const std::size_t n = std::fread(input.data(), 1, input.size(), in.get());
+      readFailed = n == 0 && std::ferror(in.get());
+      crc = crc32(crc, input.data(), static_cast<uInt>(n));
+      size += n;
+      written = encoder.feed(input.data(), n, n == 0, output);
+      if (n == 0) break;
+    }
+    if (readFailed || size != entry.size || static_cast<std::uint32_t>(crc) != entry.crc) {
+      kind = ZipFailure::CannotRead;
+      status = fd::fail(entry.file.string() + " changed or could not be read while it was packed");
+    }
+  }
+  const bool closed = zipCloseFileInZipRaw(zip, static_cast<uLong>(entry.size), entry.crc) == ZIP_OK;
+  if (!status) return status;
+  if (!written || !closed) {
+    kind = ZipFailure::ArchiveWrite;
+    return fd::fail("cannot write entry " + entry.name);
+  }
+  return {};
 }
 
 }  // namespace
 
-bool ZipWrapper::addPlainEntry(const std::filesystem::path& file, bool isFolder, const std::string& name,
-                               std::uint32_t dateField) {
-  FilePtr in;
-  if (!openEntrySource(file, isFolder, in)) return fail(ZipFailure::CannotRead);
-  auto* zip = static_cast<zipFile>(zipFile_);
-  const zip_fileinfo info = entryInfo(dateField);
-  if (zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                          Z_DEFAULT_COMPRESSION) != ZIP_OK) {
-    return fail(ZipFailure::ArchiveWrite);
+fd::Status ZipWrapper::addFiles(const std::vector<std::pair<fs::path, std::string>>& files) {
+  // Salts are drawn here in entry order, so that a seeded source gives the
+  // same archive whichever thread compresses which entry.
+  std::vector<zipcrypto::HeaderSalt> salts(files.size());
+  if (!password_.empty()) {
+    for (auto& salt : salts) salt = headerSource_.next();
   }
-  bool ok = true;
-  if (in) {
-    std::vector<unsigned char> buffer(ziplimits::kChunkBytes);
-    std::size_t n;
-    while (ok && (n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) {
-      ok = zipWriteInFileInZip(zip, buffer.data(), static_cast<unsigned>(n)) == ZIP_OK;
-    }
-    if (ok && std::ferror(in.get())) {
-      zipCloseFileInZip(zip);
-      return fail(ZipFailure::CannotRead);
-    }
-  }
-  const bool closed = zipCloseFileInZip(zip) == ZIP_OK;
-  return ok && closed ? true : fail(ZipFailure::ArchiveWrite);
+  auto* zip = static_cast<zipFile>(zip_.get());
+  const std::string password = password_;
+  fd::Status outcome;
+  const std::size_t threads = orderedwork::threadsFor(files.size());
+  orderedwork::run<PreparedEntry>(
+      files.size(), threads, threads * kAheadPerThread,
+      [&] {
+        return [&](std::size_t i) { return prepare(files[i].first, files[i].second, password, salts[i]); };
+      },
+      [&](std::size_t i, PreparedEntry& entry) {
+        if (entry.failure != ZipFailure::None) {
+          outcome = refuse(entry.failure, entry.error);
+          return false;
+        }
+        ZipFailure kind = ZipFailure::None;
+        if (auto written = writeEntry(zip, entry, password, salts[i], kind); !written) {
+          outcome = refuse(kind, written.error());
+          return false;
+        }
+        return true;
+      });
+  return outcome;
 }
 
-// Debian's minizip is built without its cipher, so encrypted entries are made
-// here: raw deflate, then the traditional cipher, handed to minizip as a raw
-// entry whose size and CRC are given on closing.
-bool ZipWrapper::addEncryptedEntry(const std::filesystem::path& file, bool isFolder, const std::string& name,
-                                   std::uint32_t dateField) {
-  std::uint32_t crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
-  std::uint64_t size = 0;
-  if (!isFolder && !checksum(file, crc, size)) return fail(ZipFailure::CannotRead);
-  FilePtr in;
-  if (!openEntrySource(file, isFolder, in)) return fail(ZipFailure::CannotRead);
+namespace {
 
-  auto* zip = static_cast<zipFile>(zipFile_);
-  const zip_fileinfo info = entryInfo(dateField);
-  if (zipOpenNewFileInZip4(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                           Z_DEFAULT_COMPRESSION, /*raw=*/1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
-                           /*password=*/nullptr, 0, kVersionMadeBy, kFlagEncrypted) != ZIP_OK) {
-    return fail(ZipFailure::ArchiveWrite);
-  }
-
-  zipcrypto::TraditionalCipher cipher(password_);
-  auto header = zipcrypto::makeHeader(cipher, crc);
-  bool ok = zipWriteInFileInZip(zip, header.data(), static_cast<unsigned>(header.size())) == ZIP_OK;
-
-  z_stream stream{};
-  ok = ok && deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-  std::vector<unsigned char> input(ziplimits::kChunkBytes), output(ziplimits::kChunkBytes);
-  uLong secondCrc = crc32(0L, Z_NULL, 0);
-  std::uint64_t secondSize = 0;
-  bool readFailed = false;
-  int flush = Z_NO_FLUSH;
-  while (ok && flush != Z_FINISH) {
-    std::size_t n = in ? std::fread(input.data(), 1, input.size(), in.get()) : 0;
-    if (n == 0) {
-      readFailed = in && std::ferror(in.get());
-      flush = Z_FINISH;
-    }
-    secondCrc = crc32(secondCrc, input.data(), static_cast<uInt>(n));
-    secondSize += n;
-    stream.next_in = input.data();
-    stream.avail_in = static_cast<uInt>(n);
-    do {
-      stream.next_out = output.data();
-      stream.avail_out = static_cast<uInt>(output.size());
-      const int rc = deflate(&stream, flush);
-      if (rc == Z_STREAM_ERROR) {
-        ok = false;
-        break;
-      }
-      const std::size_t have = output.size() - stream.avail_out;
-      cipher.encrypt(output.data(), have);
-      if (have > 0 && zipWriteInFileInZip(zip, output.data(), static_cast<unsigned>(have)) != ZIP_OK) ok = false;
-    } while (ok && stream.avail_out == 0);
-  }
-  deflateEnd(&stream);
-  // A file that changed between the two passes would carry a wrong CRC.
-  const bool sameContent = !readFailed && secondSize == size && static_cast<std::uint32_t>(secondCrc) == crc;
-  const bool closed = zipCloseFileInZipRaw(zip, static_cast<uLong>(size), crc) == ZIP_OK;
-  if (!sameContent) return fail(ZipFailure::CannotRead);
-  return ok && closed ? true : fail(ZipFailure::ArchiveWrite);
-}
-
-bool ZipWrapper::addFolderToZip(const std::filesystem::path& folder, const std::string& newname) {
-  const std::string prefix = newname + "/";
-  if (!addFileToZip(folder, prefix)) return false;
+// The folder's entry, then its items sorted by name, folders depth first.
+fd::Status listFolder(const fs::path& folder, const std::string& name,
+                      std::vector<std::pair<fs::path, std::string>>& into) {
+  const std::string prefix = name + "/";
+  into.emplace_back(folder, prefix);
   std::error_code ec;
   std::vector<std::string> items;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    items.push_back(entry.path().filename().string());
-  }
-  if (ec) return fail(ZipFailure::CannotRead);
+  for (const auto& entry : fs::directory_iterator(folder, ec)) items.push_back(entry.path().filename().string());
+  if (ec) return fd::fail("cannot list " + folder.string() + ": " + ec.message());
   std::sort(items.begin(), items.end());
   for (const std::string& item : items) {
-    const std::filesystem::path full = folder.string() + "/" + item;
+    const fs::path full = folder.string() + "/" + item;
     // Only real folders are descended into, so a link to an ancestor cannot
     // make the walk endless.
-    const bool realFolder = std::filesystem::is_directory(std::filesystem::symlink_status(full, ec));
-    const bool ok = realFolder ? addFolderToZip(full, prefix + item) : addFileToZip(full, prefix + item);
-    if (!ok) return false;
+    if (fs::is_directory(fs::symlink_status(full, ec))) {
+      if (auto listed = listFolder(full, prefix + item, into); !listed) return listed;
+    } else {
+      into.emplace_back(full, prefix + item);
+    }
   }
-  return true;
+  return {};
+}
+
+}  // namespace
+
+bool ZipWrapper::addFolderToZip(const std::filesystem::path& folder, const std::string& newname) {
+  if (!zip_) return answer(refuse(ZipFailure::NotOpen, ""));
+  std::vector<std::pair<fs::path, std::string>> files;
+  // Entries listed before an unreadable folder still go in, as one by one.
+  const fd::Status listed = listFolder(folder, newname, files);
+  if (!addFilesToZip(files)) return false;
+  return listed ? true : answer(refuse(ZipFailure::CannotRead, listed.error()));
 }

@@ -5,10 +5,16 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "model/zip/TraditionalCipher.h"
+#include "model/zip/ZipHandles.h"
+#include "platform/foundation/Expected.h"
 
 // Optional receiver of the wrapper's reports. A delegate that does not answer
 // a message keeps the wrapper's default (no report; overwriting allowed).
@@ -56,15 +62,24 @@ class ZipWrapper {
   bool CreateZipFile2(const std::filesystem::path& path, const std::string& password);
   bool addFileToZip(const std::filesystem::path& file, const std::string& newname);
   bool addFolderToZip(const std::filesystem::path& folder, const std::string& newname);
+  // Adds files as entries in the order given, as addFileToZip one after the
+  // other would, stopping at the first failure. Entries are compressed and
+  // encrypted on several threads and written in order: the archive's bytes
+  // are those of the one-by-one calls.
+  bool addFilesToZip(const std::vector<std::pair<std::filesystem::path, std::string>>& files);
   bool CloseZipFile2();
+  // Encryption headers drawn from a seeded source make an archive's bytes
+  // reproducible; unseeded they are unpredictable.
+  void seedHeaderSource(std::uint32_t seed);
 
   // Reading.
   bool UnzipOpenFile(const std::filesystem::path& path);
   bool UnzipOpenFile(const std::filesystem::path& path, const std::string& password);
   // Extracts every entry below folder. The whole directory is judged first
-  // (names, links, counts, sizes): a hostile archive writes nothing. Each file
-  // is written under a temporary name and renamed only once its CRC and size
-  // check out, so a failing entry leaves no partial file.
+  // (names, links, counts, sizes): a hostile archive writes nothing. Entries
+  // are inflated on several threads into temporary files, each moved to its
+  // name in archive order only once its CRC and size check out, so a failing
+  // entry leaves no partial file and no later entry in place.
   bool UnzipFileTo(const std::filesystem::path& folder, bool overWrite);
   std::vector<std::string> getZipFileContents();
   bool UnzipCloseFile();
@@ -79,23 +94,47 @@ class ZipWrapper {
   const std::shared_ptr<ZipWrapperDelegate>& delegate() const { return delegate_; }
   void setDelegate(std::shared_ptr<ZipWrapperDelegate> delegate) { delegate_ = std::move(delegate); }
 
+  // Why the last operation answered NO: its kind, and a readable message
+  // naming the entry or file concerned.
   ZipFailure lastFailure() const { return lastFailure_; }
+  const std::string& lastError() const { return lastError_; }
+
+  // One entry as the directory describes it, judged before extraction.
+  struct EntryPlan {
+    std::string name;
+    std::vector<std::string> components;
+    bool isFolder = false;
+    unsigned long flag = 0;
+    int method = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t dateField = 0;
+    std::optional<std::int64_t> unixTime;
+    // Where the entry's directory record is (minizip's unz64_file_pos).
+    std::uint64_t directoryOffset = 0;
+    std::uint64_t entryNumber = 0;
+  };
 
  private:
-  struct EntryPlan;
-  bool fail(ZipFailure failure);
-  bool addEncryptedEntry(const std::filesystem::path& file, bool isFolder, const std::string& name,
-                         std::uint32_t dateField);
-  bool addPlainEntry(const std::filesystem::path& file, bool isFolder, const std::string& name,
-                     std::uint32_t dateField);
-  bool planExtraction(std::vector<EntryPlan>& plans);
-  bool extractEntry(const EntryPlan& plan, const std::filesystem::path& folder, bool overWrite);
-  bool streamEntryTo(const EntryPlan& plan, int fd);
+  // A failure of the given kind with a message; remembered as the last one.
+  fd::Failure refuse(ZipFailure kind, const std::string& detail);
+  bool answer(const fd::Status& status);
+  fd::Status addFiles(const std::vector<std::pair<std::filesystem::path, std::string>>& files);
+  fd::Status planExtraction(std::vector<EntryPlan>& plans);
+  fd::Status extractAll(const std::vector<EntryPlan>& plans, const std::filesystem::path& folder, bool overWrite);
+  // Makes the entry's folders and, for a file that may be written, hands its
+  // target path to moveInto; then sets the modification time.
+  fd::Status placeEntry(const EntryPlan& plan, const std::filesystem::path& folder, bool overWrite,
+                        const std::function<fd::Status(const std::filesystem::path&)>& moveInto);
 
-  void* zipFile_ = nullptr;  // minizip zipFile
-  void* unzFile_ = nullptr;  // minizip unzFile
+  zipio::ZipWriteHandle zip_;
+  zipio::UnzipHandle unz_;
+  std::filesystem::path unzPath_;
   std::string password_;
   std::uint64_t archiveBytes_ = 0;
+  zipcrypto::HeaderSource headerSource_;
   std::shared_ptr<ZipWrapperDelegate> delegate_;
   ZipFailure lastFailure_ = ZipFailure::None;
+  std::string lastError_;
 };

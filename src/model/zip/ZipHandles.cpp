@@ -1,0 +1,143 @@
+#include "model/zip/ZipHandles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <unzip.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <utility>
+
+namespace zipio {
+
+fd::Expected<ZipWriteHandle> ZipWriteHandle::create(const std::filesystem::path& path) {
+  ZipWriteHandle made;
+  made.handle_ = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  if (made.handle_ == nullptr) return fd::fail("cannot create " + path.string());
+  return made;
+}
+
+ZipWriteHandle::~ZipWriteHandle() {
+  if (handle_ != nullptr) zipClose(static_cast<zipFile>(handle_), nullptr);
+}
+
+ZipWriteHandle::ZipWriteHandle(ZipWriteHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+ZipWriteHandle& ZipWriteHandle::operator=(ZipWriteHandle&& other) noexcept {
+  if (this != &other) {
+    ZipWriteHandle old(std::move(*this));
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+fd::Status ZipWriteHandle::close() {
+  void* handle = std::exchange(handle_, nullptr);
+  if (handle == nullptr) return fd::fail("no zip file is open for writing");
+  if (zipClose(static_cast<zipFile>(handle), nullptr) != ZIP_OK) return fd::fail("the central directory cannot be written");
+  return {};
+}
+
+fd::Expected<UnzipHandle> UnzipHandle::open(const std::filesystem::path& path) {
+  UnzipHandle made;
+  made.handle_ = unzOpen64(path.c_str());
+  if (made.handle_ == nullptr) return fd::fail(path.filename().string() + " is not a readable zip file");
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(static_cast<unzFile>(made.handle_), &global) != UNZ_OK) {
+    return fd::fail(path.filename().string() + " has no readable directory");
+  }
+  return made;
+}
+
+UnzipHandle::~UnzipHandle() {
+  if (handle_ != nullptr) unzClose(static_cast<unzFile>(handle_));
+}
+
+UnzipHandle::UnzipHandle(UnzipHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+UnzipHandle& UnzipHandle::operator=(UnzipHandle&& other) noexcept {
+  if (this != &other) {
+    UnzipHandle old(std::move(*this));
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+fd::Status UnzipHandle::close() {
+  void* handle = std::exchange(handle_, nullptr);
+  if (handle == nullptr) return {};
+  if (unzClose(static_cast<unzFile>(handle)) != UNZ_OK) return fd::fail("the zip file did not close cleanly");
+  return {};
+}
+
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    FileDescriptor old(std::move(*this));
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+fd::Status FileDescriptor::close() {
+  const int fd = std::exchange(fd_, -1);
+  if (fd < 0) return {};
+  if (::close(fd) != 0) return fd::fail(std::string("closing a file failed: ") + std::strerror(errno));
+  return {};
+}
+
+fd::Expected<TemporaryFile> TemporaryFile::createIn(const std::filesystem::path& folder) {
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".unzip-%016llx.part", static_cast<unsigned long long>(random()));
+    const std::filesystem::path path = folder / suffix;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      TemporaryFile made;
+      made.file_ = FileDescriptor(fd);
+      made.path_ = path;
+      return made;
+    }
+    if (errno != EEXIST) break;
+  }
+  return fd::fail("cannot create a file in " + folder.string() + ": " + std::strerror(errno));
+}
+
+TemporaryFile::~TemporaryFile() { discard(); }
+
+TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
+    : file_(std::move(other.file_)), path_(std::exchange(other.path_, {})) {}
+
+TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept {
+  if (this != &other) {
+    discard();
+    file_ = std::move(other.file_);
+    path_ = std::exchange(other.path_, {});
+  }
+  return *this;
+}
+
+void TemporaryFile::discard() {
+  file_ = FileDescriptor();
+  if (!path_.empty()) ::unlink(path_.c_str());
+  path_.clear();
+}
+
+fd::Status TemporaryFile::close() { return file_.close(); }
+
+fd::Status TemporaryFile::moveTo(const std::filesystem::path& target) {
+  if (auto closed = file_.close(); !closed) return closed;
+  if (::rename(path_.c_str(), target.c_str()) != 0) {
+    return fd::fail("cannot move into place " + target.string() + ": " + std::strerror(errno));
+  }
+  path_.clear();
+  return {};
+}
+
+}  // namespace zipio
