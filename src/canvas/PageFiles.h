@@ -16,10 +16,8 @@ class PageFiles {
   static constexpr int kSnapshotHeight = 288;
   static constexpr int kIconWidth = 108;   // points; times the screen scale
   static constexpr int kIconHeight = 81;
-  // The page files are written on the main thread when a page is left: a
-  // fast level, one row filter and run-length matching encode several times
-  // faster than the defaults, into files no larger for drawings.
-  static constexpr gfx::PngEncoding kEncoding{1, gfx::PngEncoding::Filter::Sub, true};
+  // The page files are written on the main thread when a page is left.
+  static constexpr gfx::PngEncoding kEncoding = gfx::kQuickPngEncoding;
 
   using OptionalPath = std::optional<std::filesystem::path>;
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
 #include "model/FrameRecord.h"
 #include "model/ProjectDataModel.h"
 #include "model/ProjectPlistKeys.h"
+#include "model/zip/OrderedWork.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/graphics/Context.h"
@@ -53,9 +55,18 @@ fs::path layerFile(const fs::path& folder, const std::string& id) { return folde
 fs::path snapshotFile(const fs::path& folder, const std::string& icon) { return folder / (icon + "Snapshot.png"); }
 fs::path iconFile(const fs::path& folder, const std::string& icon) { return folder / (icon + "Icon.png"); }
 
-// All layers of the frame in position order, open or not, each drawn over the
-// whole snapshot; a layer without a readable file adds nothing.
-void redraw(const fs::path& folder, const FrameRecord& frame, fd::Dictionary& lays) {
+// The pictures to draw for one frame: its layer files in position order and
+// the snapshot and icon to write.
+struct Redraw {
+  std::vector<fs::path> layers;
+  fs::path snapshot;
+  fs::path icon;
+};
+
+// All layers of the frame in position order, open or not; each layer drawn is
+// marked open. Only the plan is made here, on the calling thread, since it
+// changes the shared layer records.
+Redraw planRedraw(const fs::path& folder, const FrameRecord& frame, fd::Dictionary& lays) {
   std::vector<std::pair<int, std::string>> order;
   for (std::size_t i = 0; i < frame.laysArray.size(); ++i) {
     const std::string& id = frame.laysArray[i];
@@ -64,19 +75,53 @@ void redraw(const fs::path& folder, const FrameRecord& frame, fd::Dictionary& la
     order.emplace_back(position.isNumber() ? position.intValue() : static_cast<int>(i) + 1, id);
   }
   std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-
-  gfx::Context snapshot(kSnapshotWidth, kSnapshotHeight);
-  const gfx::Rect whole{0, 0, static_cast<float>(kSnapshotWidth), static_cast<float>(kSnapshotHeight)};
+  Redraw redraw{{}, snapshotFile(folder, frame.iconName), iconFile(folder, frame.iconName)};
   for (const auto& [position, id] : order) {
-    if (auto picture = gfx::readPNG(layerFile(folder, id))) snapshot.drawImage(*picture, whole);
+    redraw.layers.push_back(layerFile(folder, id));
     auto found = lays.find(id);
     if (found != lays.end() && found->second.isDictionary()) found->second[kIsLayOpenKey] = fd::Value(true);
   }
+  return redraw;
+}
+
+bool writeQuickPNG(const fs::path& path, const gfx::Image& picture) {
+  auto bytes = gfx::encodePNG(picture, gfx::kQuickPngEncoding);
+  return bytes && fd::files::writeFileAtomically(path, *bytes);
+}
+
+// Each layer drawn over the whole snapshot; a layer without a readable file
+// adds nothing. False when a picture cannot be written.
+bool drawPictures(const Redraw& redraw) {
+  gfx::Context snapshot(kSnapshotWidth, kSnapshotHeight);
+  const gfx::Rect whole{0, 0, static_cast<float>(kSnapshotWidth), static_cast<float>(kSnapshotHeight)};
+  for (const fs::path& layer : redraw.layers) {
+    if (auto picture = gfx::readPNG(layer)) snapshot.drawImage(*picture, whole);
+  }
   const gfx::Image picture = snapshot.makeImage();
-  gfx::writePNG(snapshotFile(folder, frame.iconName), picture);
   gfx::Context icon(kIconWidth, kIconHeight);
   icon.drawImage(picture, {0, 0, static_cast<float>(kIconWidth), static_cast<float>(kIconHeight)});
-  gfx::writePNG(iconFile(folder, frame.iconName), icon.makeImage());
+  const bool snapshotWritten = writeQuickPNG(redraw.snapshot, picture);
+  return writeQuickPNG(redraw.icon, icon.makeImage()) && snapshotWritten;
+}
+
+// Draws the frames' pictures on several threads. Frames sharing an icon name
+// write the same files, and only the last of them would stand when drawn one
+// after another; only that one is drawn.
+bool drawAll(std::vector<Redraw> redraws) {
+  std::vector<Redraw> last;
+  std::set<fs::path> taken;
+  for (auto it = redraws.rbegin(); it != redraws.rend(); ++it) {
+    if (taken.insert(it->snapshot).second) last.push_back(std::move(*it));
+  }
+  bool all = true;
+  const std::size_t threads = orderedwork::threadsFor(last.size());
+  orderedwork::run<bool>(
+      last.size(), threads, threads * 2, [&] { return [&](std::size_t i) { return drawPictures(last[i]); }; },
+      [&](std::size_t, bool& drawn) {
+        all = all && drawn;
+        return true;
+      });
+  return all;
 }
 
 void copyIfPresent(const fs::path& from, const fs::path& to) {
@@ -135,10 +180,12 @@ bool convertToOlderFormat(const fs::path& folder) {
 
   // Runs are drawn before their copies are split off, so that each copy
   // starts from the run's new all-layer pictures.
+  std::vector<Redraw> redraws;
   for (const FrameRecord& f : *frames) {
-    if (!f.isRepeatCopy()) redraw(folder, f, lays);
+    if (!f.isRepeatCopy()) redraws.push_back(planRedraw(folder, f, lays));
   }
-  for (const FrameRecord& f : *tray) redraw(folder, f, lays);
+  for (const FrameRecord& f : *tray) redraws.push_back(planRedraw(folder, f, lays));
+  if (!drawAll(std::move(redraws))) return false;
   for (std::size_t i = 0; i < frames->size(); ++i) {
     if ((*frames)[i].isRepeatCopy()) makeRealFrame(folder, (*frames)[i], static_cast<int>(i) + 1, lays);
   }

@@ -188,6 +188,38 @@ TEST_F(PackageRoundTripTest, OlderFormatExpandsRepeatsRedrawsPicturesAndRebuilds
   for (int page = 1; page <= 10; ++page) EXPECT_FALSE(loaded->isByReapeatFrame(page)) << page;
 }
 
+// Pictures are drawn side by side, but where two frames write the same files
+// the package holds what drawing them in order leaves: the later frame's.
+TEST_F(PackageRoundTripTest, OlderFormatPicturesSharedByTwoFramesComeFromTheLaterOne) {
+  ProjectLayout layout = plainProject("Walk", 6);
+  const fs::path folder = projectFolder("Walk");
+  gfx::writePNG(folder / "Ta.png", patch(48, 36, 0, 0, 48, 36, 0, 255, 0));
+  gfx::writePNG(folder / "Tb.png", patch(48, 36, 0, 0, 1, 1, 0, 0, 0));
+  layout.lays["Ta"] = layerValue(1, {}, true);
+  layout.lays["Tb"] = layerValue(2, {}, true);
+  layout.tray = {FrameLayout{{"Ta", "Tb"}, "I2"}};
+  writeProject(layout);
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), false)) << op.lastError();
+  ASSERT_TRUE(op.import("Walk", projectFolder("Old"), false)) << op.lastError();
+  auto snapshot = gfx::readPNG(projectFolder("Old") / "I2Snapshot.png");
+  ASSERT_TRUE(snapshot);
+  const std::uint8_t* p = snapshot->pixel(200, 150);
+  EXPECT_EQ(p[0], 0);
+  EXPECT_EQ(p[1], 255);
+  EXPECT_EQ(p[3], 255);
+}
+
+TEST_F(PackageRoundTripTest, OlderFormatExportFailsWhenAPictureCannotBeRedrawn) {
+  writeProject(plainProject("Walk", 3));
+  fs::remove(projectFolder("Walk") / "I2Snapshot.png");
+  fs::create_directories(projectFolder("Walk") / "I2Snapshot.png" / "in the way");
+  ZipOperator op;
+  EXPECT_FALSE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), false));
+  EXPECT_EQ(op.lastFailure(), PackageFailure::Conversion);
+  EXPECT_TRUE(ZipOperator::packageNames(false).empty());
+}
+
 TEST_F(PackageRoundTripTest, OlderTagPointsUseSinglePrecision) {
   EXPECT_EQ(package_format::olderTagPoints({1, 4}, 10), (std::vector<float>{49.0f, 148.0f}));
   EXPECT_EQ(package_format::olderTagPoints({2}, 3), (std::vector<float>{330.0f / 3.0f + 49.0f}));
