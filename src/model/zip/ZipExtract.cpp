@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <atomic>
 
 #include "model/zip/EntryName.h"
 #include "model/zip/OrderedWork.h"
@@ -286,6 +285,23 @@ class RawEntry {
   bool open_ = false;
 };
 
+// A raw inflate stream, ended on every way out.
+class Inflater {
+ public:
+  Inflater() { ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
+  ~Inflater() {
+    if (ready_) inflateEnd(&stream_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  bool ready() const { return ready_; }
+  z_stream& stream() { return stream_; }
+
+ private:
+  z_stream stream_{};
+  bool ready_ = false;
+};
+
 // Output checks shared by stored and deflated entries: never more than the
 // declared size, a running CRC, and the bytes handed on to the file.
 struct Sink {
@@ -365,9 +381,9 @@ ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string
 
   Sink sink{fd, plan.uncompressedSize};
   std::vector<unsigned char> input(ziplimits::kChunkBytes), output(ziplimits::kChunkBytes);
-  z_stream stream{};
   const bool deflated = plan.method == kMethodDeflated;
-  if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+  std::optional<Inflater> inflater;
+  if (deflated && !inflater.emplace().ready()) {
     return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": inflate cannot start");
   }
   bool ended = !deflated;
@@ -393,6 +409,7 @@ ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string
       bad = true;
       break;
     }
+    z_stream& stream = inflater->stream();
     stream.next_in = input.data();
     stream.avail_in = static_cast<uInt>(n);
     do {
@@ -412,7 +429,6 @@ ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string
       break;
     }
   }
-  if (deflated) inflateEnd(&stream);
   if (sink.writeFailed) return ExtractedEntry::refused(ZipFailure::FileWrite, plan.name + ": " + std::strerror(errno));
   if (bad || sink.overflow || !ended || sink.written != plan.uncompressedSize ||
       static_cast<std::uint32_t>(sink.crc) != plan.crc) {
