@@ -89,6 +89,11 @@ TEST_F(PackageImportTest, DamagedPackagesLeaveNoHalfProject) {
 
   Entry plainCorrupt{.name = "L9.png", .content = content, .crc = crcOf(content) ^ 1u};
   EXPECT_EQ(refusedArchive({plist(), png("L1.png"), plainCorrupt}), ZipFailure::CorruptEntry);
+  // The readable message names the entry that failed.
+  ASSERT_TRUE(buildArchive(documents() / "Named.zt2", {plist(), png("L1.png"), plainCorrupt}));
+  ZipOperator named;
+  EXPECT_FALSE(named.import("Named", projectFolder("Named"), true));
+  EXPECT_NE(named.lastError().find("L9.png"), std::string::npos) << named.lastError();
 
   ZipOperator op;
   ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Existing"), true));

@@ -110,7 +110,23 @@ TEST_F(ZipWrapperTest, AddingAMissingFileFails) {
   ASSERT_TRUE(zip.CreateZipFile2(dir("z.zip"), "pw"));
   EXPECT_FALSE(zip.addFileToZip(dir("nothing.png"), "nothing.png"));
   EXPECT_EQ(zip.lastFailure(), ZipFailure::CannotRead);
+  // The message says what could not be read, and why.
+  EXPECT_NE(zip.lastError().find("nothing.png"), std::string::npos) << zip.lastError();
+  EXPECT_NE(zip.lastError().find("No such file"), std::string::npos) << zip.lastError();
   EXPECT_TRUE(zip.CloseZipFile2());
+}
+
+TEST_F(ZipWrapperTest, DestructionFinishesAZipStillBeingWritten) {
+  makeFile(dir("a.png"), "alpha");
+  {
+    ZipWrapper zip;
+    ASSERT_TRUE(zip.CreateZipFile2(dir("open.zip"), "pw"));
+    ASSERT_TRUE(zip.addFileToZip(dir("a.png"), "a.png"));
+  }
+  ZipWrapper reader;
+  ASSERT_TRUE(reader.UnzipOpenFile(dir("open.zip"), "pw"));
+  ASSERT_TRUE(reader.UnzipFileTo(dir("out"), false)) << reader.lastError();
+  EXPECT_EQ(readBytes(dir("out/a.png")), bytesOf("alpha"));
 }
 
 TEST_F(ZipWrapperTest, BackslashNamesBecomeFoldersAndFolderEntriesMakeFolders) {

@@ -133,7 +133,7 @@ bool ZipWrapper::UnzipOpenFile(const fs::path& path) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);
   if (ec) return answer(refuse(ZipFailure::CannotOpen, path.filename().string() + ": " + ec.message()));
-  auto opened = zipio::UnzipHandle::open(path);
+  auto opened = zipio::openZip(path);
   if (!opened) return answer(refuse(ZipFailure::CannotOpen, opened.error()));
   unz_ = std::move(*opened);
   unzPath_ = path;
@@ -151,7 +151,7 @@ bool ZipWrapper::UnzipCloseFile() {
   password_.clear();
   archiveBytes_ = 0;
   unzPath_.clear();
-  return unz_.close().ok();
+  return unz_.close();
 }
 
 fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
@@ -453,7 +453,7 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
       plans.size(), threads, threads * kExtractedAheadPerThread,
       [&] {
         // Each thread reads through a handle of its own.
-        auto opened = zipio::UnzipHandle::open(archive);
+        auto opened = zipio::openZip(archive);
         std::optional<zipio::UnzipHandle> handle;
         std::string cannotOpen;
         if (opened) {

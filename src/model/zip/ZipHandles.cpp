@@ -12,64 +12,24 @@
 
 namespace zipio {
 
-fd::Expected<ZipWriteHandle> ZipWriteHandle::create(const std::filesystem::path& path) {
-  ZipWriteHandle made;
-  made.handle_ = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-  if (made.handle_ == nullptr) return fd::fail("cannot create " + path.string());
+int closeZipForWriting(void* handle) { return zipClose(static_cast<zipFile>(handle), nullptr) == ZIP_OK ? 0 : -1; }
+
+int closeZipForReading(void* handle) { return unzClose(static_cast<unzFile>(handle)) == UNZ_OK ? 0 : -1; }
+
+fd::Expected<ZipWriteHandle> createZip(const std::filesystem::path& path) {
+  ZipWriteHandle made(zipOpen64(path.c_str(), APPEND_STATUS_CREATE));
+  if (!made) return fd::fail("cannot create " + path.string());
   return made;
 }
 
-ZipWriteHandle::~ZipWriteHandle() {
-  if (handle_ != nullptr) zipClose(static_cast<zipFile>(handle_), nullptr);
-}
-
-ZipWriteHandle::ZipWriteHandle(ZipWriteHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-
-ZipWriteHandle& ZipWriteHandle::operator=(ZipWriteHandle&& other) noexcept {
-  if (this != &other) {
-    ZipWriteHandle old(std::move(*this));
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
-}
-
-fd::Status ZipWriteHandle::close() {
-  void* handle = std::exchange(handle_, nullptr);
-  if (handle == nullptr) return fd::fail("no zip file is open for writing");
-  if (zipClose(static_cast<zipFile>(handle), nullptr) != ZIP_OK) return fd::fail("the central directory cannot be written");
-  return {};
-}
-
-fd::Expected<UnzipHandle> UnzipHandle::open(const std::filesystem::path& path) {
-  UnzipHandle made;
-  made.handle_ = unzOpen64(path.c_str());
-  if (made.handle_ == nullptr) return fd::fail(path.filename().string() + " is not a readable zip file");
+fd::Expected<UnzipHandle> openZip(const std::filesystem::path& path) {
+  UnzipHandle made(unzOpen64(path.c_str()));
+  if (!made) return fd::fail(path.filename().string() + " is not a readable zip file");
   unz_global_info64 global{};
-  if (unzGetGlobalInfo64(static_cast<unzFile>(made.handle_), &global) != UNZ_OK) {
+  if (unzGetGlobalInfo64(static_cast<unzFile>(made.get()), &global) != UNZ_OK) {
     return fd::fail(path.filename().string() + " has no readable directory");
   }
   return made;
-}
-
-UnzipHandle::~UnzipHandle() {
-  if (handle_ != nullptr) unzClose(static_cast<unzFile>(handle_));
-}
-
-UnzipHandle::UnzipHandle(UnzipHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-
-UnzipHandle& UnzipHandle::operator=(UnzipHandle&& other) noexcept {
-  if (this != &other) {
-    UnzipHandle old(std::move(*this));
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
-}
-
-fd::Status UnzipHandle::close() {
-  void* handle = std::exchange(handle_, nullptr);
-  if (handle == nullptr) return {};
-  if (unzClose(static_cast<unzFile>(handle)) != UNZ_OK) return fd::fail("the zip file did not close cleanly");
-  return {};
 }
 
 FileDescriptor::~FileDescriptor() {

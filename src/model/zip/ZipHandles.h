@@ -11,44 +11,52 @@
 
 namespace zipio {
 
-// A zip being written (minizip zipFile). The central directory is written
-// only by a close that succeeds.
-class ZipWriteHandle {
+// minizip's closing calls: for a zip being written it also writes the
+// central directory. 0 when the close succeeded.
+int closeZipForWriting(void* handle);
+int closeZipForReading(void* handle);
+
+// An open minizip handle (zipFile or unzFile), closed on destruction.
+template <int (*Close)(void*)>
+class MinizipHandle {
  public:
-  ZipWriteHandle() = default;
-  static fd::Expected<ZipWriteHandle> create(const std::filesystem::path& path);
-  ~ZipWriteHandle();
-  ZipWriteHandle(ZipWriteHandle&& other) noexcept;
-  ZipWriteHandle& operator=(ZipWriteHandle&& other) noexcept;
-  ZipWriteHandle(const ZipWriteHandle&) = delete;
-  ZipWriteHandle& operator=(const ZipWriteHandle&) = delete;
+  MinizipHandle() = default;
+  explicit MinizipHandle(void* handle) : handle_(handle) {}
+  ~MinizipHandle() {
+    if (handle_ != nullptr) Close(handle_);
+  }
+  MinizipHandle(MinizipHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  MinizipHandle& operator=(MinizipHandle&& other) noexcept {
+    if (this != &other) {
+      MinizipHandle old(std::move(*this));
+      handle_ = other.handle_;
+      other.handle_ = nullptr;
+    }
+    return *this;
+  }
+  MinizipHandle(const MinizipHandle&) = delete;
+  MinizipHandle& operator=(const MinizipHandle&) = delete;
 
   void* get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr; }
-  fd::Status close();
+  // Closes now; true when the close succeeded or nothing was open.
+  bool close() {
+    void* handle = handle_;
+    handle_ = nullptr;
+    return handle == nullptr || Close(handle) == 0;
+  }
 
  private:
   void* handle_ = nullptr;
 };
 
-// A zip being read (minizip unzFile), with its global information read.
-class UnzipHandle {
- public:
-  UnzipHandle() = default;
-  static fd::Expected<UnzipHandle> open(const std::filesystem::path& path);
-  ~UnzipHandle();
-  UnzipHandle(UnzipHandle&& other) noexcept;
-  UnzipHandle& operator=(UnzipHandle&& other) noexcept;
-  UnzipHandle(const UnzipHandle&) = delete;
-  UnzipHandle& operator=(const UnzipHandle&) = delete;
+using ZipWriteHandle = MinizipHandle<closeZipForWriting>;
+using UnzipHandle = MinizipHandle<closeZipForReading>;
 
-  void* get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  fd::Status close();
-
- private:
-  void* handle_ = nullptr;
-};
+// Creates (or truncates) a zip for writing.
+fd::Expected<ZipWriteHandle> createZip(const std::filesystem::path& path);
+// Opens a zip for reading and reads its global information.
+fd::Expected<UnzipHandle> openZip(const std::filesystem::path& path);
 
 struct StreamCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }

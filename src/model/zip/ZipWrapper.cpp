@@ -247,7 +247,7 @@ bool ZipWrapper::CreateZipFile2(const std::filesystem::path& path) {
   }
   lastFailure_ = ZipFailure::None;
   lastError_.clear();
-  auto made = zipio::ZipWriteHandle::create(path);
+  auto made = zipio::createZip(path);
   if (!made) return answer(refuse(ZipFailure::CannotOpen, made.error()));
   zip_ = std::move(*made);
   return true;
@@ -264,8 +264,7 @@ void ZipWrapper::seedHeaderSource(std::uint32_t seed) { headerSource_ = zipcrypt
 bool ZipWrapper::CloseZipFile2() {
   password_.clear();
   if (!zip_) return answer(refuse(ZipFailure::NotOpen, ""));
-  auto closed = zip_.close();
-  return closed ? true : answer(refuse(ZipFailure::ArchiveWrite, closed.error()));
+  return zip_.close() ? true : answer(refuse(ZipFailure::ArchiveWrite, "the central directory cannot be written"));
 }
 
 bool ZipWrapper::addFileToZip(const std::filesystem::path& file, const std::string& newname) {
