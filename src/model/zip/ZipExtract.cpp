@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 #include <optional>
 
 #include "model/zip/EntryName.h"
@@ -311,6 +311,7 @@ struct Sink {
   uLong crc = crc32(0L, Z_NULL, 0);
   bool overflow = false;
   bool writeFailed = false;
+  int writeError = 0;
 
   bool put(const unsigned char* bytes, std::size_t count) {
     if (count == 0) return true;
@@ -322,6 +323,7 @@ struct Sink {
     written += count;
     if (!writeAll(fd, bytes, count)) {
       writeFailed = true;
+      writeError = errno;
       return false;
     }
     return true;
@@ -429,7 +431,7 @@ ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string
       break;
     }
   }
-  if (sink.writeFailed) return ExtractedEntry::refused(ZipFailure::FileWrite, plan.name + ": " + std::strerror(errno));
+  if (sink.writeFailed) return ExtractedEntry::refused(ZipFailure::FileWrite, plan.name + ": " + std::error_code(sink.writeError, std::generic_category()).message());
   if (bad || sink.overflow || !ended || sink.written != plan.uncompressedSize ||
       static_cast<std::uint32_t>(sink.crc) != plan.crc) {
     return ExtractedEntry::refused(dataFailure, plan.name + (readFailed ? ": read failed" : ": CRC, size or data wrong"),

@@ -6,7 +6,7 @@
 #include <zip.h>
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 #include <random>
 #include <utility>
 
@@ -47,7 +47,7 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
 fd::Status FileDescriptor::close() {
   const int fd = std::exchange(fd_, -1);
   if (fd < 0) return {};
-  if (::close(fd) != 0) return fd::fail(std::string("closing a file failed: ") + std::strerror(errno));
+  if (::close(fd) != 0) return fd::fail(std::string("closing a file failed: ") + std::error_code(errno, std::generic_category()).message());
   return {};
 }
 
@@ -66,7 +66,7 @@ fd::Expected<TemporaryFile> TemporaryFile::createIn(const std::filesystem::path&
     }
     if (errno != EEXIST) break;
   }
-  return fd::fail("cannot create a file in " + folder.string() + ": " + std::strerror(errno));
+  return fd::fail("cannot create a file in " + folder.string() + ": " + std::error_code(errno, std::generic_category()).message());
 }
 
 TemporaryFile::~TemporaryFile() { discard(); }
@@ -94,7 +94,7 @@ fd::Status TemporaryFile::close() { return file_.close(); }
 fd::Status TemporaryFile::moveTo(const std::filesystem::path& target) {
   if (auto closed = file_.close(); !closed) return closed;
   if (::rename(path_.c_str(), target.c_str()) != 0) {
-    return fd::fail("cannot move into place " + target.string() + ": " + std::strerror(errno));
+    return fd::fail("cannot move into place " + target.string() + ": " + std::error_code(errno, std::generic_category()).message());
   }
   path_.clear();
   return {};

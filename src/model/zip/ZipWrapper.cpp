@@ -9,8 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstring>
+#include <system_error>
 #include <ctime>
 #include <functional>
 #include <vector>
@@ -40,7 +39,8 @@ std::uint32_t dateFieldFor(const struct stat& st) {
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(when) - static_cast<std::int64_t>(base));
 }
 
-std::string reason() { return std::strerror(errno); }
+// errno as text; safe on the worker threads.
+std::string reason() { return std::error_code(errno, std::generic_category()).message(); }
 
 // Raw deflate at zlib's default level, then (with a password) the cipher over
 // each piece of output, which goes to the sink in order. Feeding the input in
@@ -113,9 +113,16 @@ struct PreparedEntry {
 fd::Status readWhole(const fs::path& file, std::uint64_t expected, std::vector<std::uint8_t>& into) {
   zipio::FilePtr in(std::fopen(file.c_str(), "rb"));
   if (!in) return fd::fail("cannot open " + file.string() + ": " + reason());
-  into.resize(expected + 1);  // one more, to notice a file that grew
-  const std::size_t n = std::fread(into.data(), 1, into.size(), in.get());
+  // One byte more than expected notices a file that grew since; it is then
+  // read to its end, so the entry holds the file as one read saw it.
+  into.resize(expected + 1);
+  std::size_t n = std::fread(into.data(), 1, into.size(), in.get());
+  while (n == into.size() && !std::ferror(in.get())) {
+    into.resize(into.size() * 2);
+    n += std::fread(into.data() + n, 1, into.size() - n, in.get());
+  }
   if (std::ferror(in.get())) return fd::fail("cannot read " + file.string() + ": " + reason());
+  if (n >= 0xFFFFFFFFull) return fd::fail(file.string() + " is too large for a package entry");
   into.resize(n);
   return {};
 }
