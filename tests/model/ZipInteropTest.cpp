@@ -61,6 +61,34 @@ TEST_F(ZipInteropTest, UnzipReadsWhatTheWrapperWrites) {
   }
 }
 
+// Many entries compressed on several threads, one of them large enough to be
+// streamed by the writing thread: unzip tests and extracts them all.
+TEST_F(ZipInteropTest, UnzipReadsManyEntriesWrittenTogether) {
+  std::vector<std::pair<fs::path, std::string>> files;
+  for (int i = 0; i < 60; ++i) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(i * 997));
+    for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<std::uint8_t>((k * k + i) >> 3);
+    const std::string name = "many/" + std::to_string(i) + ".png";
+    writeBytes(root() / "tree" / name, bytes);
+    files.emplace_back(root() / "tree" / name, name);
+  }
+  std::vector<std::uint8_t> large((9u << 20) + 3);
+  for (std::size_t k = 0; k < large.size(); ++k) large[k] = static_cast<std::uint8_t>(k ^ (k >> 9));
+  writeBytes(root() / "tree" / "large.caf", large);
+  files.insert(files.begin() + 30, {root() / "tree" / "large.caf", "large.caf"});
+
+  const fs::path zipPath = root() / "many.zip";
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.CreateZipFile2(zipPath, kPassword));
+  ASSERT_TRUE(zip.addFilesToZip(files)) << zip.lastError();
+  ASSERT_TRUE(zip.CloseZipFile2());
+  EXPECT_EQ(run("/usr/bin/unzip -t -P " + std::string(kPassword) + " " + quoted(zipPath)), 0);
+  ASSERT_EQ(run("/usr/bin/unzip -o -P " + std::string(kPassword) + " " + quoted(zipPath) + " -d " +
+                quoted(root() / "out")),
+            0);
+  EXPECT_EQ(snapshotTree(root() / "out"), snapshotTree(root() / "tree"));
+}
+
 TEST_F(ZipInteropTest, UnzipRejectsAWrongPassword) {
   const fs::path zipPath = root() / "locked.zip";
   writeWithWrapper(zipPath, kPassword);

@@ -196,6 +196,31 @@ TEST_F(ZipWrapperTest, OverwriteFollowsFlagAndDelegate) {
   EXPECT_TRUE(unasked->asked.empty());
 }
 
+// Entries are extracted side by side but moved into place in archive order:
+// a name that comes twice ends as one-by-one extraction leaves it.
+TEST_F(ZipWrapperTest, RepeatedNamesEndAsInArchiveOrder) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < 30; ++i) entries.push_back(Entry{.name = "f" + std::to_string(i) + ".png", .content = bytesOf("x")});
+  entries.insert(entries.begin() + 3, Entry{.name = "dup.png", .content = bytesOf(std::string(40000, '1'))});
+  entries.push_back(Entry{.name = "dup.png", .content = bytesOf("two")});
+  ASSERT_TRUE(buildArchive(dir("dup.zip"), entries));
+
+  ZipWrapper plain;
+  ASSERT_TRUE(plain.UnzipOpenFile(dir("dup.zip")));
+  ASSERT_TRUE(plain.UnzipFileTo(dir("a"), false));
+  EXPECT_EQ(readBytes(dir("a/dup.png")), bytesOf("two"));
+
+  // The delegate is asked about the second copy only, on this thread, once.
+  auto refusing = std::make_shared<RecordingDelegate>();
+  ZipWrapper asking;
+  asking.setDelegate(refusing);
+  ASSERT_TRUE(asking.UnzipOpenFile(dir("dup.zip")));
+  ASSERT_TRUE(asking.UnzipFileTo(dir("b"), false));
+  EXPECT_EQ(readBytes(dir("b/dup.png")), bytesOf(std::string(40000, '1')));
+  EXPECT_EQ(refusing->asked, (std::vector<fs::path>{dir("b") / "dup.png"}));
+  for (const auto& [rel, bytes] : snapshotTree(dir("b"))) EXPECT_EQ(rel.find(".part"), std::string::npos) << rel;
+}
+
 TEST_F(ZipWrapperTest, AddFolderWalksTheTree) {
   makeFile(dir("tree/one.png"), "1");
   makeFile(dir("tree/deep/two.png"), "2");
