@@ -89,6 +89,13 @@ TEST(ZipOrderedWork, RunsInlineForOneThreadAndPassesThrowsOn) {
                                      }),
                std::runtime_error);
   EXPECT_EQ(consumed, 7u);
+  // A throw while handing on stops the workers before it reaches the caller.
+  EXPECT_THROW(orderedwork::run<int>(50, 3, 4, throwing,
+                                     [](std::size_t i, int&) -> bool {
+                                       if (i == 3) throw std::logic_error("consumer");
+                                       return true;
+                                     }),
+               std::logic_error);
   EXPECT_TRUE(orderedwork::run<int>(0, 3, 4, throwing, [](std::size_t, int&) { return false; }));
 }
 

@@ -110,7 +110,14 @@ bool run(std::size_t count, std::size_t threads, std::size_t window, MakeWorker 
       result = std::move(ready[i]);
       ready[i].reset();
     }
-    const bool ok = consume(i, *result);
+    bool ok = false;
+    try {
+      ok = consume(i, *result);
+    } catch (...) {
+      rethrow = std::current_exception();
+      all = false;
+      break;
+    }
     {
       std::lock_guard lock(m);
       consumed = i + 1;
