@@ -33,8 +33,7 @@ constexpr std::size_t kAheadPerThread = 2;
 
 // Whole seconds from Date1980 to the file's modification time, cut to the
 // 32 bits of the entry's date field.
-std::uint32_t dateFieldFor(const struct stat& st) {
-  const std::time_t base = std::chrono::system_clock::to_time_t(ZipWrapper::Date1980());
+std::uint32_t dateFieldFor(const struct stat& st, std::time_t base) {
   const std::time_t when = st.st_mtime != 0 ? st.st_mtime : std::time(nullptr);
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(when) - static_cast<std::int64_t>(base));
 }
@@ -147,7 +146,7 @@ fd::Status checksum(const fs::path& file, std::uint32_t& crc, std::uint64_t& siz
 
 // Everything a worker does for one entry: stat, read, CRC, deflate, encrypt.
 PreparedEntry prepare(const fs::path& file, const std::string& name, const std::string& password,
-                      const zipcrypto::HeaderSalt& salt) {
+                      const zipcrypto::HeaderSalt& salt, std::time_t dateBase) {
   PreparedEntry entry;
   entry.name = name;
   entry.file = file;
@@ -159,7 +158,7 @@ PreparedEntry prepare(const fs::path& file, const std::string& name, const std::
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) return refuse(ZipFailure::CannotRead, "cannot read " + file.string() + ": " + reason());
   entry.isFolder = S_ISDIR(st.st_mode);
-  entry.dateField = dateFieldFor(st);
+  entry.dateField = dateFieldFor(st, dateBase);
   const auto size = static_cast<std::uint64_t>(st.st_size);
   if (!entry.isFolder && size >= 0xFFFFFFFFull) {
     return refuse(ZipFailure::CannotRead, file.string() + " is too large for a package entry");
@@ -356,12 +355,14 @@ fd::Status ZipWrapper::addFiles(const std::vector<std::pair<fs::path, std::strin
   }
   auto* zip = static_cast<zipFile>(zip_.get());
   const std::string password = password_;
+  // The time zone is read here, once, rather than on every worker.
+  const std::time_t dateBase = std::chrono::system_clock::to_time_t(Date1980());
   fd::Status outcome;
   const std::size_t threads = orderedwork::threadsFor(files.size());
   orderedwork::run<PreparedEntry>(
       files.size(), threads, threads * kAheadPerThread,
       [&] {
-        return [&](std::size_t i) { return prepare(files[i].first, files[i].second, password, salts[i]); };
+        return [&](std::size_t i) { return prepare(files[i].first, files[i].second, password, salts[i], dateBase); };
       },
       [&](std::size_t i, PreparedEntry& entry) {
         if (entry.failure != ZipFailure::None) {
