@@ -26,8 +26,10 @@ constexpr unsigned long kFlagEncrypted = 1;
 // Entries are written as made by MS-DOS with no attributes, as always.
 constexpr unsigned long kVersionMadeBy = 0;
 // Files up to this size are read, compressed and encrypted whole on a worker
-// thread; larger ones are streamed by the writing thread.
-constexpr std::uint64_t kWholeFileBytes = 8u << 20;
+// thread; larger ones are streamed by the writing thread. With the entries
+// held ahead of the writer this bounds the memory of an export: about
+// threads x (2 + 3) x this size at worst, a few megabytes for drawings.
+constexpr std::uint64_t kWholeFileBytes = 4u << 20;
 // Entries compressed ahead of the one being written, per worker thread.
 constexpr std::size_t kAheadPerThread = 2;
 
