@@ -246,7 +246,7 @@ TEST_F(ZipWrapperTest, WritingOnSeveralThreadsGivesTheSequentialBytes) {
     for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<std::uint8_t>((k * (i + 3)) >> (i % 5));
     contents.push_back(std::move(bytes));
   }
-  // Larger than what a worker holds whole (4 MiB): streamed by the writing thread.
+  // Larger than what a worker holds whole (2 MiB): streamed by the writing thread.
   std::vector<std::uint8_t> large((9u << 20) + 17);
   for (std::size_t k = 0; k < large.size(); ++k) large[k] = static_cast<std::uint8_t>((k >> 7) ^ (k * 13));
   contents.insert(contents.begin() + 20, std::move(large));

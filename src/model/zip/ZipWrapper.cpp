@@ -28,10 +28,12 @@ constexpr unsigned long kVersionMadeBy = 0;
 // Files up to this size are read, compressed and encrypted whole on a worker
 // thread; larger ones are streamed by the writing thread. With the entries
 // held ahead of the writer this bounds the memory of an export: about
-// threads x (2 + 3) x this size at worst, a few megabytes for drawings.
-constexpr std::uint64_t kWholeFileBytes = 4u << 20;
-// Entries compressed ahead of the one being written, per worker thread.
-constexpr std::size_t kAheadPerThread = 2;
+// threads x (4 + 3) x this size at worst, a few megabytes for drawings.
+constexpr std::uint64_t kWholeFileBytes = 2u << 20;
+// Entries compressed ahead of the one being written, per worker thread: on a
+// busy machine a worker that is descheduled holds up the writer, and the
+// others go on only as far as this.
+constexpr std::size_t kAheadPerThread = 4;
 
 // Whole seconds from Date1980 to the file's modification time, cut to the
 // 32 bits of the entry's date field.
