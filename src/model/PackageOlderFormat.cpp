@@ -115,8 +115,9 @@ bool drawAll(std::vector<Redraw> redraws) {
   }
   bool all = true;
   const std::size_t threads = orderedwork::threadsFor(last.size());
+  // A result holds nothing, so no worker waits for a slow one ahead of it.
   orderedwork::run<bool>(
-      last.size(), threads, threads * 2, [&] { return [&](std::size_t i) { return drawPictures(last[i]); }; },
+      last.size(), threads, last.size(), [&] { return [&](std::size_t i) { return drawPictures(last[i]); }; },
       [&](std::size_t, bool& drawn) {
         all = all && drawn;
         return true;

@@ -441,8 +441,9 @@ ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string
 }
 
 // Extracted entries held ahead of the one being moved into place, per thread;
-// they wait on disk, not in memory.
-constexpr std::size_t kExtractedAheadPerThread = 4;
+// they wait on disk, not in memory, so a descheduled worker need not stall
+// the others soon.
+constexpr std::size_t kExtractedAheadPerThread = 16;
 
 }  // namespace
 
