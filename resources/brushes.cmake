@@ -15,7 +15,13 @@ set(_brush_names
   brushImage3.png
   newBrush04.png
   newBrush05.png
-  newBrush06.png)
+  newBrush06.png
+  Brush01.png
+  Brush02.png
+  Brush03.png
+  Brush04.png
+  Brush05.png
+  Brush06.png)
 set(_brush_outputs "")
 foreach(n ${_brush_names})
   list(APPEND _brush_outputs ${FLIPDESK_RESOURCE_DIR}/${n})

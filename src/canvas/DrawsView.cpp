@@ -174,21 +174,6 @@ void DrawsView::fillToolDidFinishedWithImageData(const FillImageData& result) {
 
 namespace {
 
-PageFiles::FrameTargets currentFrameTargets(const ProjectDataModel& project, int page) {
-  PageFiles::FrameTargets t;
-  for (int i = 0; i < 2; ++i) {
-    t.layers[i] = project.layFullPathAtPage(page, false, i + 1);
-    t.layerOpen[i] = project.layIsOpenAtPage(page, i + 1, false);
-  }
-  t.snapshot = project.snapshotFullPathAtPage(page, false);
-  t.icon = project.iconFullPathAtPage(page, false);
-  return t;
-}
-
-}  // namespace
-
-namespace {
-
 // The page writers' answer at the canvas's boundary; a failure is logged.
 bool reported(const fd::Status& status) {
   if (!status.ok()) fd::Log("Page files not written: %s\n", status.error().c_str());
@@ -208,7 +193,7 @@ bool DrawsView::writeToFileForLay(int position) {
       imageWithRect({0, 0, static_cast<float>(backingWidth()), static_cast<float>(backingHeight())});
   if (!layer) return reported(fd::fail("the canvas cannot be read"));
   const bool written = reported(PageFiles::writeLayer(
-      *layer, position, currentFrameTargets(*project, model.extendDataModel().curPage()), cScaleFactor_));
+      *layer, position, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage()), cScaleFactor_));
   if (written) operated_ = false;
   return written;
 }
@@ -220,7 +205,7 @@ bool DrawsView::writeSnapAndIconImage(int position) {
   std::optional<gfx::Image> layer = image();
   if (!layer) return reported(fd::fail("the canvas cannot be read"));
   return reported(PageFiles::writeSnapshotAndIcon(
-      *layer, position, currentFrameTargets(*project, model.extendDataModel().curPage()), cScaleFactor_));
+      *layer, position, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage()), cScaleFactor_));
 }
 
 bool DrawsView::writeToFileForBackground() {

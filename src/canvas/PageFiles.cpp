@@ -3,6 +3,7 @@
 #include <cmath>
 #include <future>
 
+#include "model/ProjectDataModel.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/graphics/Context.h"
 
@@ -20,6 +21,17 @@ gfx::Rect whole(const gfx::Context& ctx) {
 }
 
 }  // namespace
+
+PageFiles::FrameTargets PageFiles::targetsOfPage(const ProjectDataModel& project, int page) {
+  FrameTargets t;
+  for (int i = 0; i < 2; ++i) {
+    t.layers[i] = project.layFullPathAtPage(page, false, i + 1);
+    t.layerOpen[i] = project.layIsOpenAtPage(page, i + 1, false);
+  }
+  t.snapshot = project.snapshotFullPathAtPage(page, false);
+  t.icon = project.iconFullPathAtPage(page, false);
+  return t;
+}
 
 fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
   std::optional<fd::Data> bytes = gfx::encodePNG(image, kEncoding);

@@ -10,6 +10,8 @@
 #include "platform/foundation/Expected.h"
 #include "platform/graphics/Image.h"
 
+class ProjectDataModel;
+
 class PageFiles {
  public:
   static constexpr int kSnapshotWidth = 384;
@@ -28,6 +30,10 @@ class PageFiles {
     OptionalPath snapshot;
     OptionalPath icon;
   };
+
+  // The frame list's files of a page (from 1) of the project, and which of
+  // its layers show.
+  static FrameTargets targetsOfPage(const ProjectDataModel& project, int page);
 
   // PNG written to a temporary file and renamed; a failure (old file
   // untouched) when the picture cannot be encoded or written.

@@ -160,13 +160,14 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path out = argv[1];
   const Tip tips[] = {
-      {hardRound, {"DefaultTexture.bundle/brusherase.png"}},
-      {grainyPencil, {"DefaultTexture.bundle/brushImage1.png"}},
-      {softMarker, {"DefaultTexture.bundle/brushImage2.png"}},
+      // BrushNN.png: the legacy canvas's tips (its eraser uses Brush03).
+      {hardRound, {"DefaultTexture.bundle/brusherase.png", "Brush03.png"}},
+      {grainyPencil, {"DefaultTexture.bundle/brushImage1.png", "Brush01.png"}},
+      {softMarker, {"DefaultTexture.bundle/brushImage2.png", "Brush02.png"}},
       {charcoal, {"DefaultTexture.bundle/brushImage3.png", "brushImage3.png"}},
-      {calligraphyNib, {"DefaultTexture.bundle/brushImage4.png", "newBrush04.png"}},
-      {taperedBrushPen, {"DefaultTexture.bundle/brushImage5.png", "newBrush05.png"}},
-      {smallLiner, {"DefaultTexture.bundle/brushImage6.png", "newBrush06.png"}},
+      {calligraphyNib, {"DefaultTexture.bundle/brushImage4.png", "newBrush04.png", "Brush04.png"}},
+      {taperedBrushPen, {"DefaultTexture.bundle/brushImage5.png", "newBrush05.png", "Brush05.png"}},
+      {smallLiner, {"DefaultTexture.bundle/brushImage6.png", "newBrush06.png", "Brush06.png"}},
       {softSmudge, {"DefaultTexture.bundle/brushSmudge.png"}},
   };
   std::error_code ec;
