@@ -172,51 +172,24 @@ void DrawsView::fillToolDidFinishedWithImageData(const FillImageData& result) {
 
 // --- page files
 
-namespace {
-
-// The page writers' answer at the canvas's boundary; a failure is logged.
-bool reported(const fd::Status& status) {
-  if (!status.ok()) fd::Log("Page files not written: %s\n", status.error().c_str());
-  return status.ok();
-}
-
-}  // namespace
-
 // The changed flag stays set until the files are on disk, so a page whose
 // write failed is written again the next time the page is left.
 bool DrawsView::writeToFileForLay(int position) {
   if (!operated_) return true;
-  ZTDataModel& model = ZTDataModel::sharedInstance();
-  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
-  if (!project) return reported(fd::fail("no project is open"));
-  std::optional<gfx::Image> layer =
-      imageWithRect({0, 0, static_cast<float>(backingWidth()), static_cast<float>(backingHeight())});
-  if (!layer) return reported(fd::fail("the canvas cannot be read"));
-  const bool written = reported(PageFiles::writeLayer(
-      *layer, position, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage()), cScaleFactor_));
+  const bool written = PageFiles::writeCurrentLayer(
+      imageWithRect({0, 0, static_cast<float>(backingWidth()), static_cast<float>(backingHeight())}), position,
+      cScaleFactor_);
   if (written) operated_ = false;
   return written;
 }
 
 bool DrawsView::writeSnapAndIconImage(int position) {
-  ZTDataModel& model = ZTDataModel::sharedInstance();
-  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
-  if (!project) return reported(fd::fail("no project is open"));
-  std::optional<gfx::Image> layer = image();
-  if (!layer) return reported(fd::fail("the canvas cannot be read"));
-  return reported(PageFiles::writeSnapshotAndIcon(
-      *layer, position, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage()), cScaleFactor_));
+  return PageFiles::writeCurrentSnapshotAndIcon(image(), position, cScaleFactor_);
 }
 
 bool DrawsView::writeToFileForBackground() {
   if (!operated_) return true;
-  ZTDataModel& model = ZTDataModel::sharedInstance();
-  std::optional<gfx::Image> background = image();
-  if (!background) return reported(fd::fail("the canvas cannot be read"));
-  const std::optional<std::string>& name = model.extendDataModel().backgroundName();
-  const bool written =
-      reported(PageFiles::writeBackground(*background, model.backgroundFullPathWithBackgroundName(name),
-                                          model.backgroundIconFullPathWithBackgroundName(name), cScaleFactor_));
+  const bool written = PageFiles::writeCurrentBackground(image(), cScaleFactor_);
   if (written) operated_ = false;
   return written;
 }

@@ -63,6 +63,8 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
     frameObserver_ = std::move(observer);
   }
 
+  // Where a zoom gesture ends: r clamped into 1x..3x of base, covering it.
+  static gfx::Rect endRectWithinZoom(gfx::Rect r, gfx::Rect base);
   static float distanceBetweenPoints(gfx::Point p, gfx::Point q);
   static gfx::Point rectOffsetWithPoints(gfx::Point pPre, gfx::Point pLocal, gfx::Point qPre, gfx::Point qLoc);
 

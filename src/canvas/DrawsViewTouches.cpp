@@ -42,8 +42,7 @@ void DrawsView::setBaseRect(gfx::Rect r) {
   if (!isZoomEnd_) setDrawRect(r);
 }
 
-void DrawsView::setDrawRectEnd(gfx::Rect r) {
-  const gfx::Rect b = baseRect_;
+gfx::Rect DrawsView::endRectWithinZoom(gfx::Rect r, gfx::Rect b) {
   if (r.width > kMaxZoom * b.width) {
     r.x += (r.width - kMaxZoom * b.width) / 2;
     r.y += (r.height - kMaxZoom * b.height) / 2;
@@ -55,6 +54,11 @@ void DrawsView::setDrawRectEnd(gfx::Rect r) {
   if (r.y + r.height < b.y + b.height) r.y = b.y + b.height - r.height;
   if (r.x > b.x) r.x = b.x;
   if (r.y > b.y) r.y = b.y;
+  return r;
+}
+
+void DrawsView::setDrawRectEnd(gfx::Rect r) {
+  r = endRectWithinZoom(r, baseRect_);
   if (!usable(r)) return;
   factor_ = r.width / kPageWidth;
   applyFrame(r, true);

@@ -3,8 +3,11 @@
 #include <cmath>
 #include <future>
 
+#include "model/ExtendDataModel.h"
 #include "model/ProjectDataModel.h"
+#include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
 #include "platform/graphics/Context.h"
 
 namespace {
@@ -111,4 +114,43 @@ fd::Status PageFiles::writeBackground(const gfx::Image& background, const Option
   if (image) picture = writePNG(*image, background);
   if (icon) small = writePNG(*icon, makeIcon(background, scale));
   return firstFailure({&picture, &small});
+}
+
+namespace {
+
+// The page writers' answer at the canvases' boundary; a failure is logged.
+bool reported(const fd::Status& status) {
+  if (!status.ok()) fd::Log("Page files not written: %s\n", status.error().c_str());
+  return status.ok();
+}
+
+template <typename Write>
+bool writeCurrentPage(const std::optional<gfx::Image>& layer, Write write) {
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
+  if (!project) return reported(fd::fail("no project is open"));
+  if (!layer) return reported(fd::fail("the canvas cannot be read"));
+  return reported(write(*layer, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage())));
+}
+
+}  // namespace
+
+bool PageFiles::writeCurrentLayer(const std::optional<gfx::Image>& layer, int position, float scale) {
+  return writeCurrentPage(layer, [&](const gfx::Image& picture, const FrameTargets& targets) {
+    return writeLayer(picture, position, targets, scale);
+  });
+}
+
+bool PageFiles::writeCurrentSnapshotAndIcon(const std::optional<gfx::Image>& layer, int position, float scale) {
+  return writeCurrentPage(layer, [&](const gfx::Image& picture, const FrameTargets& targets) {
+    return writeSnapshotAndIcon(picture, position, targets, scale);
+  });
+}
+
+bool PageFiles::writeCurrentBackground(const std::optional<gfx::Image>& background, float scale) {
+  if (!background) return reported(fd::fail("the canvas cannot be read"));
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const std::optional<std::string>& name = model.extendDataModel().backgroundName();
+  return reported(writeBackground(*background, model.backgroundFullPathWithBackgroundName(name),
+                                  model.backgroundIconFullPathWithBackgroundName(name), scale));
 }

@@ -55,4 +55,12 @@ class PageFiles {
                                          float scale);
   static fd::Status writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
                                     float scale);
+
+  // The canvases' writers: the files of the model's open project at its
+  // current page, or of the background being edited, from a picture read off
+  // the canvas. NO, logged, when the picture could not be read, no project is
+  // open or a file was not written.
+  static bool writeCurrentLayer(const std::optional<gfx::Image>& layer, int position, float scale);
+  static bool writeCurrentSnapshotAndIcon(const std::optional<gfx::Image>& layer, int position, float scale);
+  static bool writeCurrentBackground(const std::optional<gfx::Image>& background, float scale);
 };

@@ -131,18 +131,7 @@ void DrawView::setDrawRect(gfx::Rect r) {
 }
 
 void DrawView::setDrawRectEnd(gfx::Rect r) {
-  const gfx::Rect b = baseRect_;
-  if (r.width > kMaxZoom * b.width) {
-    r.x += (r.width - kMaxZoom * b.width) / 2;
-    r.y += (r.height - kMaxZoom * b.height) / 2;
-    r.width = kMaxZoom * b.width;
-    r.height = kMaxZoom * b.height;
-  }
-  if (r.width < b.width) r = {0, 0, b.width, b.height};
-  if (r.x + r.width < b.x + b.width) r.x = b.x + b.width - r.width;
-  if (r.y + r.height < b.y + b.height) r.y = b.y + b.height - r.height;
-  if (r.x > b.x) r.x = b.x;
-  if (r.y > b.y) r.y = b.y;
+  r = DrawsView::endRectWithinZoom(r, baseRect_);
   if (!usable(r)) return;
   applyFactors(r);
   ui::Animations::animate(0.2, [this, r] { applyFrame(r); });
@@ -539,3 +528,8 @@ void DrawView::relpaceDrawViewWithImage(const gfx::Image& image) {
 }
 
 void DrawView::fillToolDidFinished() { isFillState_ = false; }
+
+void DrawView::pageReplaced() {
+  if (fillTool_ && fillTool_->hasPendingFill()) fillTool_->cancelPendingFill();
+  isFillState_ = false;
+}

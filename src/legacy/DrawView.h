@@ -119,6 +119,8 @@ class DrawView : public OpenGLES2DView, public FillToolDelegate {
 
  protected:
   DrawView(gfx::Rect backingFrame, float scale);
+  // A fill started on the old page is dropped.
+  void pageReplaced() override;
 
  private:
   enum class Phase { Began, Moved, Ended };

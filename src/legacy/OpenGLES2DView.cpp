@@ -6,9 +6,6 @@
 #include <new>
 
 #include "canvas/PageFiles.h"
-#include "model/ExtendDataModel.h"
-#include "model/ProjectDataModel.h"
-#include "model/ZTDataModel.h"
 #include "platform/foundation/Log.h"
 #include "platform/gl/Util.h"
 #include "platform/graphics/Context.h"
@@ -58,12 +55,6 @@ void drawFan(const GLfloat* vertices, const GLfloat* texCoords) {
   glVertexPointer(2, GL_FLOAT, 0, vertices);
   glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
   glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-}
-
-// The page writers' answer at the canvas's boundary; a failure is logged.
-bool reported(const fd::Status& status) {
-  if (!status.ok()) fd::Log("Page files not written: %s\n", status.error().c_str());
-  return status.ok();
 }
 
 }  // namespace
@@ -287,6 +278,7 @@ void OpenGLES2DView::drawToolGraphImage(const gfx::Image* image, gfx::Rect rect,
 }
 
 void OpenGLES2DView::setBufferWithImage(const gfx::Image* image) {
+  pageReplaced();
   operated_ = false;
   if (image == nullptr || image->empty()) {
     clear();
@@ -370,17 +362,7 @@ OpenGLES2DView::RingState OpenGLES2DView::ringState() const {
 bool OpenGLES2DView::writeToFileForLay(int position) {
   bool written = true;
   if (operated_) {
-    ZTDataModel& model = ZTDataModel::sharedInstance();
-    const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
-    std::optional<gfx::Image> layer = image();
-    if (!project) {
-      written = reported(fd::fail("no project is open"));
-    } else if (!layer) {
-      written = reported(fd::fail("the canvas cannot be read"));
-    } else {
-      written = reported(PageFiles::writeLayer(
-          *layer, position, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage()), cScaleFactor_));
-    }
+    written = PageFiles::writeCurrentLayer(image(), position, cScaleFactor_);
     if (written) operated_ = false;
   }
   // The history ends with the page leaving the canvas. The ring starts again
@@ -391,24 +373,12 @@ bool OpenGLES2DView::writeToFileForLay(int position) {
 }
 
 bool OpenGLES2DView::writeSnapAndIconImage(int position) {
-  ZTDataModel& model = ZTDataModel::sharedInstance();
-  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
-  if (!project) return reported(fd::fail("no project is open"));
-  std::optional<gfx::Image> layer = image();
-  if (!layer) return reported(fd::fail("the canvas cannot be read"));
-  return reported(PageFiles::writeSnapshotAndIcon(
-      *layer, position, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage()), cScaleFactor_));
+  return PageFiles::writeCurrentSnapshotAndIcon(image(), position, cScaleFactor_);
 }
 
 bool OpenGLES2DView::writeToFileForBackground() {
   if (!operated_) return true;
-  ZTDataModel& model = ZTDataModel::sharedInstance();
-  std::optional<gfx::Image> background = image();
-  if (!background) return reported(fd::fail("the canvas cannot be read"));
-  const std::optional<std::string>& name = model.extendDataModel().backgroundName();
-  const bool written =
-      reported(PageFiles::writeBackground(*background, model.backgroundFullPathWithBackgroundName(name),
-                                          model.backgroundIconFullPathWithBackgroundName(name), cScaleFactor_));
+  const bool written = PageFiles::writeCurrentBackground(image(), cScaleFactor_);
   if (written) operated_ = false;
   return written;
 }

@@ -106,6 +106,9 @@ class OpenGLES2DView : public ui::GLView {
   bool beginDrawing();
   // Presents the renderbuffer (the screen reads it when it composes).
   void presentRenderbuffer();
+  // A page is about to replace the surface (work begun on the old one must
+  // not land on the new one).
+  virtual void pageReplaced() {}
   // Texture coordinates of a dab's square, corner by corner.
   static const GLfloat kDabTexCoords[8];
   GLuint brushTexture() const { return texture_.get(); }

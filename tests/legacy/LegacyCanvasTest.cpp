@@ -189,6 +189,36 @@ TEST_F(LegacyCanvasTest, TheFillToolReallyFillsTheTappedRegion) {
   EXPECT_TRUE(canvas->operated());
 }
 
+TEST_F(LegacyCanvasTest, AFillStartedBeforeAPageLoadDoesNotLandOnTheNewPage) {
+  canvas->setBrushColor({0, 1, 0, 1});
+  canvas->setIsOpenFillTool(true);
+  host->tap({200, 150});
+  ASSERT_TRUE(canvas->isFillState());
+  const gfx::Image next = solid(768, 576, 0, 0, 0, 0);
+  canvas->setBufferWithImage(&next);
+  EXPECT_FALSE(canvas->isFillState()) << "the new page takes fills at once";
+  for (int i = 0; i < 200; ++i) {
+    fd::RunLoop::main().runUntilIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(alphaAtPage(152, 134), 0);
+  EXPECT_FALSE(canvas->canUndo());
+}
+
+TEST_F(LegacyCanvasTest, ACancelledTouchEndsTheGestureWithoutAnUndoStep) {
+  EraserRing ring;
+  canvas->setEraserDelegate(&ring);
+  canvas->setToolPattern(0);
+  std::vector<CanvasTouch> finger = {{{100, 100}, {100, 100}, 1}};
+  canvas->touchesBegan(finger);
+  EXPECT_TRUE(model().extendDataModel().isDrawing());
+  host->touchDown(1, {100, 100});
+  host->touchCancel(1);
+  EXPECT_FALSE(model().extendDataModel().isDrawing());
+  EXPECT_EQ(ring.log.back(), "end");
+  EXPECT_FALSE(canvas->canUndo());
+}
+
 TEST_F(LegacyCanvasTest, AFillTapOutsideTheShownPartDoesNothing) {
   canvas->setIsOpenFillTool(true);
   canvas->setDrawRect({48, 16, 1152, 864});
