@@ -144,6 +144,13 @@ void OpenGLES2DView::notify(void (OpenGLESDrawDelegate::*message)()) {
 
 void OpenGLES2DView::bindTextureWithImage(const gfx::Image* image, bool isEraser) {
   if (image == nullptr || image->empty() || !valid_) return;
+  TipSource source{*image, isEraser, isEraser ? 0.0f : textureA_};
+  if (tipSource_ && *tipSource_ == source && texture_) {
+    if (!context_->makeCurrent()) return;
+    glBindTexture(GL_TEXTURE_2D, texture_.get());
+    glEnable(GL_TEXTURE_2D);
+    return;
+  }
   gfx::Image tip = image->normalizedOrientation();
   if (!isEraser) {
     gfx::Context faded(tip.pixelWidth(), tip.pixelHeight());
@@ -169,6 +176,7 @@ void OpenGLES2DView::bindTextureWithImage(const gfx::Image* image, bool isEraser
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     brushTextureSide_ = side;
+    tipSource_ = std::move(source);
     return;
   }
 }

@@ -130,6 +130,15 @@ class OpenGLES2DView : public ui::GLView {
   glx::es1::RenderbufferHandle viewRenderbuffer_;
   glx::TextureHandle texture_;
   int brushTextureSide_ = 0;
+  // What the brush texture was made from: the pen asks for its tip again at
+  // every move, and the same tip is not made twice.
+  struct TipSource {
+    gfx::Image image;
+    bool eraser = false;
+    float alpha = 0;
+    bool operator==(const TipSource&) const = default;
+  };
+  std::optional<TipSource> tipSource_;
   int backingWidth_ = 0, backingHeight_ = 0;
   float projectionWidth_ = 0, projectionHeight_ = 0;
   // The ring: a freed slot holds no bytes.

@@ -128,6 +128,27 @@ TEST_F(LegacyCanvasTest, EveryBrushAndThePenDraw) {
   }
 }
 
+TEST_F(LegacyCanvasTest, TheBrushAlphaReachesTheTipOfTheNextStroke) {
+  auto strongest = [&] {
+    const auto picture = canvas->image();
+    int most = 0;
+    for (int x = 200; x < 700; ++x) most = std::max<int>(most, picture->pixel(x, 288)[3]);
+    return most;
+  };
+  canvas->setToolPattern(5);
+  host->drag({100, 160}, {380, 160}, 14);
+  const int opaque = strongest();
+  const gfx::Image clear = solid(768, 576, 0, 0, 0, 0);
+  canvas->setBufferWithImage(&clear);
+  canvas->setBrushAlpha(0.2f);
+  clock += 1;
+  host->drag({100, 160}, {380, 160}, 14);
+  const int faint = strongest();
+  EXPECT_GT(faint, 0);
+  EXPECT_LT(faint, opaque) << "a fainter tip lays down less paint";
+  EXPECT_EQ(canvas->brushTextureSide(), 64) << "128-pixel tips become 64-pixel textures";
+}
+
 TEST_F(LegacyCanvasTest, SpeedSensitiveBrushOneThinsOnAFastStroke) {
   fd::UserDefaults::standard().setObject("brush01", fd::Value(true));
   canvas->setToolSize(30);
