@@ -149,6 +149,31 @@ TEST_F(LegacyCanvasTest, TheBrushAlphaReachesTheTipOfTheNextStroke) {
   EXPECT_EQ(canvas->brushTextureSide(), 64) << "128-pixel tips become 64-pixel textures";
 }
 
+TEST_F(LegacyCanvasTest, ThePenDrawsAConstantWidthUnlessItsSettingAsksForSpeed) {
+  // Painted rows in the middle column after a slow and after a fast stroke.
+  auto widths = [&] {
+    std::pair<int, int> w;
+    for (int* out : {&w.first, &w.second}) {
+      const gfx::Image clear = solid(768, 576, 0, 0, 0, 0);
+      canvas->setBufferWithImage(&clear);
+      clock += 1;
+      host->drag({60, 160}, {420, 160}, out == &w.first ? 60 : 4);
+      const auto picture = canvas->image();
+      for (int y = 0; y < 576; ++y) *out += picture->pixel(550, y)[3] > 0;
+    }
+    return w;
+  };
+  canvas->setToolSize(20);
+  canvas->setToolPattern(6);
+  const auto constant = widths();
+  EXPECT_GT(constant.first, 0);
+  EXPECT_NEAR(constant.first, constant.second, 2) << "slow and fast alike";
+  fd::UserDefaults::standard().setObject("brush06", fd::Value(true));
+  const auto bySpeed = widths();
+  EXPECT_GT(bySpeed.second, 0);
+  EXPECT_GT(bySpeed.first, bySpeed.second) << "the pen thins as it speeds up";
+}
+
 TEST_F(LegacyCanvasTest, SpeedSensitiveBrushOneThinsOnAFastStroke) {
   fd::UserDefaults::standard().setObject("brush01", fd::Value(true));
   canvas->setToolSize(30);
