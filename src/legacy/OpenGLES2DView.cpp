@@ -110,6 +110,8 @@ bool OpenGLES2DView::createFramebuffer() {
   viewRenderbuffer_ = glx::es1::RenderbufferHandle::make();
   f.bindFramebuffer(GL_FRAMEBUFFER_OES, viewFramebuffer_.get());
   f.bindRenderbuffer(GL_RENDERBUFFER_OES, viewRenderbuffer_.get());
+  // The layer's storage comes through the context as for the ES 2 canvases:
+  // the extension's renderbuffers are the same objects under the same enums.
   if (!context_->renderbufferStorage(layer())) return false;
   f.framebufferRenderbuffer(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_RENDERBUFFER_OES,
                             viewRenderbuffer_.get());
