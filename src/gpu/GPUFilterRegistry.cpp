@@ -1,6 +1,7 @@
 #include "gpu/GPUFilterRegistry.h"
 
 #include "gpu/GPUFilter.h"
+#include "gpu/filters/GPUStockFilters.h"
 
 const GPUFilterClass::Message* GPUFilterClass::findMessage(const std::string& selector) const {
   auto it = messages_.find(selector);
@@ -35,4 +36,5 @@ std::vector<std::string> GPUFilterRegistry::classNames() const {
 void GPUFilterRegistry::registerCoreFilters() {
   shared().registerClass(GPUFilterClass::of<GPUFilter>("GPUFilter")
                              .message("prepareForImageCapture", &GPUFilter::prepareForImageCapture));
+  registerStockFilters();
 }

@@ -93,7 +93,7 @@ class GPUFilterRegistry {
   const GPUFilterClass* classNamed(const std::string& name) const;
   std::vector<std::string> classNames() const;
 
-  // Enters the pipeline's own classes. Called once at start-up; calling it
+  // Enters the pipeline's own classes and the stock filters. Called once at start-up; calling it
   // again changes nothing.
   static void registerCoreFilters();
 

@@ -1,0 +1,27 @@
+#pragma once
+// What the stock filters share: looking a uniform up once when the filter is
+// made, the aspect ratio that follows the input size, the smallest cell width
+// of the pixel-grid filters, and the centre mapped through the input rotation.
+#include <string>
+
+#include "gpu/GPUFilter.h"
+
+// The location of the uniform in the filter's program, -1 when it has none
+// (or the program failed to build). Runs on the processing queue.
+GLint stockUniformIndex(const GPUFilter& filter, const std::string& name);
+
+// Height over width, or width over height when the rotation swaps the sides;
+// 0 for a zero size.
+float stockAspectRatio(gfx::Size size, RotationMode rotation);
+
+// One pixel of the recorded width, or 1/2048 while no width is known.
+float stockMinimumCellWidth(gfx::Size inputSize);
+
+// A filter whose aspectRatio follows its input size: setInputSize records the
+// size, and a changed, non-zero size sets the aspect ratio again.
+class GPUAspectRatioFilter : public GPUFilter {
+ public:
+  using GPUFilter::GPUFilter;
+  void setInputSize(gfx::Size size, int textureIndex) override;
+  virtual void setAspectRatio(float ratio) = 0;
+};

@@ -1,0 +1,7 @@
+#include "gpu/filters/GPUStockFilters.h"
+
+#include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
+
+void registerStockFilters() {
+  registerColorAdjustmentFilters();
+}
