@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds and runs a fuzz target: "import" (packages, corpus fuzz/corpus) or
-# "json" (the JSON reader, corpus fuzz/corpus_json).
+# "json" (the JSON reader, corpus fuzz/corpus_json) or "curves" (curve files,
+# corpus fuzz/corpus_curves).
 #   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
 # given time over a copy of the corpus. Without clang: the plain driver
@@ -13,6 +14,7 @@ target=${2:-import}
 case "$target" in
   import) corpus="$here/corpus" ;;
   json) corpus="$here/corpus_json" ;;
+  curves) corpus="$here/corpus_curves" ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 jobs=${FLIPDESK_JOBS:-$(nproc)}

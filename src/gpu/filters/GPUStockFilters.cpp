@@ -1,7 +1,9 @@
 #include "gpu/filters/GPUStockFilters.h"
 
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
+#include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 
 void registerStockFilters() {
   registerColorAdjustmentFilters();
+  registerToneCurveFilters();
 }
