@@ -1,9 +1,11 @@
 #include "gpu/filters/GPUStockFilters.h"
 
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
+#include "gpu/filters/distortion/GPUDistortionFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 
 void registerStockFilters() {
   registerColorAdjustmentFilters();
   registerToneCurveFilters();
+  registerDistortionFilters();
 }
