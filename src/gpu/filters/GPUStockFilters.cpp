@@ -2,6 +2,7 @@
 
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
+#include "gpu/filters/generators/GPUGenerators.h"
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 
@@ -10,4 +11,5 @@ void registerStockFilters() {
   registerToneCurveFilters();
   registerDistortionFilters();
   registerStylisingFilters();
+  registerGenerators();
 }
