@@ -5,6 +5,7 @@
 #include "gpu/filters/generators/GPUGenerators.h"
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
+#include "gpu/filters/utility/GPUUtilityFilters.h"
 
 void registerStockFilters() {
   registerColorAdjustmentFilters();
@@ -12,4 +13,5 @@ void registerStockFilters() {
   registerDistortionFilters();
   registerStylisingFilters();
   registerGenerators();
+  registerUtilityFilters();
 }
