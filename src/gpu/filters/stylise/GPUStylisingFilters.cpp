@@ -101,21 +101,14 @@ constexpr const char* kCGAShader = STYLE_HEAD
     "  if (k <= d) { best = black; d = k; }\n"
     "  gl_FragColor = best;\n}\n";
 
-// Four windows in order; the one of least variance wins, an earlier one a tie.
+// Four windows in order; the one of least variance wins, an earlier one a
+// tie. One walk over the (2r + 1)^2 neighbourhood feeds every window a
+// sample lies in (the windows share their middle row and column), so each
+// texel is read once.
 constexpr const char* kKuwaharaShader = STYLE_HEAD
     "uniform int radius;\n"
     "const vec2 src_size = vec2(1.0 / 768.0, 1.0 / 1024.0);\n"
-    "void window(int x0, int x1, int y0, int y1, inout float bound, inout vec4 result) {\n"
-    "  vec3 m = vec3(0.0);\n"
-    "  vec3 s = vec3(0.0);\n"
-    "  for (int j = y0; j <= y1; ++j) {\n"
-    "    for (int i = x0; i <= x1; ++i) {\n"
-    "      vec3 c = texture2D(inputImageTexture, textureCoordinate + vec2(i, j) * src_size).rgb;\n"
-    "      m += c;\n"
-    "      s += c * c;\n"
-    "    }\n"
-    "  }\n"
-    "  float n = float((radius + 1) * (radius + 1));\n"
+    "void pick(vec3 m, vec3 s, float n, inout float bound, inout vec4 result) {\n"
     "  m /= n;\n"
     "  s = abs(s / n - m * m);\n"
     "  float sigma2 = s.r + s.g + s.b;\n"
@@ -125,12 +118,25 @@ constexpr const char* kKuwaharaShader = STYLE_HEAD
     "  }\n"
     "}\n"
     "void main() {\n"
+    "  vec3 m0 = vec3(0.0), m1 = vec3(0.0), m2 = vec3(0.0), m3 = vec3(0.0);\n"
+    "  vec3 s0 = vec3(0.0), s1 = vec3(0.0), s2 = vec3(0.0), s3 = vec3(0.0);\n"
+    "  for (int j = -radius; j <= radius; ++j) {\n"
+    "    for (int i = -radius; i <= radius; ++i) {\n"
+    "      vec3 c = texture2D(inputImageTexture, textureCoordinate + vec2(i, j) * src_size).rgb;\n"
+    "      vec3 cc = c * c;\n"
+    "      if (i <= 0 && j <= 0) { m0 += c; s0 += cc; }\n"
+    "      if (i >= 0 && j <= 0) { m1 += c; s1 += cc; }\n"
+    "      if (i >= 0 && j >= 0) { m2 += c; s2 += cc; }\n"
+    "      if (i <= 0 && j >= 0) { m3 += c; s3 += cc; }\n"
+    "    }\n"
+    "  }\n"
+    "  float n = float((radius + 1) * (radius + 1));\n"
     "  float bound = 100.0;\n"
     "  vec4 result = vec4(0.0);\n"
-    "  window(-radius, 0, -radius, 0, bound, result);\n"
-    "  window(0, radius, -radius, 0, bound, result);\n"
-    "  window(0, radius, 0, radius, bound, result);\n"
-    "  window(-radius, 0, 0, radius, bound, result);\n"
+    "  pick(m0, s0, n, bound, result);\n"
+    "  pick(m1, s1, n, bound, result);\n"
+    "  pick(m2, s2, n, bound, result);\n"
+    "  pick(m3, s3, n, bound, result);\n"
     "  gl_FragColor = result;\n}\n";
 
 constexpr const char* kSharpenVertexShader =
