@@ -14,18 +14,6 @@ using namespace stocktest;
 
 namespace {
 
-template <typename F, typename Setup>
-std::function<std::shared_ptr<GPUFilter>()> maker(Setup setup) {
-  return [setup] {
-    auto f = std::make_shared<F>();
-    setup(*f);
-    return std::static_pointer_cast<GPUFilter>(f);
-  };
-}
-template <typename F>
-std::function<std::shared_ptr<GPUFilter>()> maker() {
-  return maker<F>([](F&) {});
-}
 
 // Applies f to red, green and blue; alpha kept.
 template <typename Fn>
@@ -332,20 +320,7 @@ class ColourFilter : public ::testing::TestWithParam<Case> {};
 TEST_P(ColourFilter, MatchesTheFormulaOnRealPictures) { expectMatchesReference(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Stock, ColourFilter, ::testing::ValuesIn(colourCases()),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
-                           for (char& ch : n)
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
-                         });
-
-gfx::Image solid(int w, int h, std::array<std::uint8_t, 4> rgba) {
-  gfx::Image image(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int k = 0; k < 4; ++k) image.pixel(x, y)[k] = rgba[k];
-  return image;
-}
+                         caseName);
 
 }  // namespace
 

@@ -146,14 +146,6 @@ std::function<bool(const Sampler&, float, float)> nearQuadEdge(gfx::AffineTransf
   };
 }
 
-template <typename F, typename Setup>
-std::function<std::shared_ptr<GPUFilter>()> maker(Setup setup) {
-  return [setup] {
-    auto f = std::make_shared<F>();
-    setup(*f);
-    return std::static_pointer_cast<GPUFilter>(f);
-  };
-}
 
 // The cases for one picture's aspect ratio; run on the cat photo (3:2).
 std::vector<Case> distortionCases() {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -32,6 +34,36 @@ struct Case {
 };
 
 inline std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.name; }
+
+// A factory for the case: the filter made, then set up.
+template <typename F, typename Setup>
+std::function<std::shared_ptr<GPUFilter>()> maker(Setup setup) {
+  return [setup] {
+    auto f = std::make_shared<F>();
+    setup(*f);
+    return std::static_pointer_cast<GPUFilter>(f);
+  };
+}
+template <typename F>
+std::function<std::shared_ptr<GPUFilter>()> maker() {
+  return maker<F>([](F&) {});
+}
+
+// The case's name as a test name.
+inline std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+  std::string n = info.param.name;
+  for (char& ch : n)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return n;
+}
+
+// A picture of one colour.
+inline gfx::Image solid(int w, int h, std::array<std::uint8_t, 4> rgba) {
+  gfx::Image image(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) std::copy(rgba.begin(), rgba.end(), image.pixel(x, y));
+  return image;
+}
 
 inline gfx::Image runPicture(const gfx::Image& picture, const std::shared_ptr<GPUFilter>& filter) {
   auto source = std::make_shared<GPUPicture>(picture);

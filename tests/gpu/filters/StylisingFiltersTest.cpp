@@ -211,14 +211,6 @@ gpuref::Shader vignette(float cx, float cy, std::array<float, 3> colour, float s
   };
 }
 
-template <typename F, typename Setup>
-std::function<std::shared_ptr<GPUFilter>()> maker(Setup setup) {
-  return [setup] {
-    auto f = std::make_shared<F>();
-    setup(*f);
-    return std::static_pointer_cast<GPUFilter>(f);
-  };
-}
 
 // The cat photo resampled to 160 x 128: at this size no pixel centre lies
 // exactly on a cell edge of the settings below, nor on the palette's grid.
@@ -335,19 +327,7 @@ TEST_P(Stylising, MatchesTheFormulaOnTheCatPhoto) {
   EXPECT_EQ(result.badPixels, 0) << result.firstBad << " (largest " << result.maxDifference << ")";
 }
 INSTANTIATE_TEST_SUITE_P(Stock, Stylising, ::testing::ValuesIn(stylisingCases()),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
-                           for (char& ch : n)
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
-                         });
-
-gfx::Image solid(int w, int h, std::array<std::uint8_t, 4> rgba) {
-  gfx::Image image(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) std::copy(rgba.begin(), rgba.end(), image.pixel(x, y));
-  return image;
-}
+                         caseName);
 
 }  // namespace
 

@@ -120,33 +120,38 @@ void GPUCenteredFilter::sendCenter(GPUFilter& filter, gfx::Point p, GLint unifor
   filter.setPoint(rotatedPoint(p, filter.inputRotation()), uniform, filter.filterProgram());
 }
 
-// --- bulge and pinch
+// --- round regions: bulge, pinch, spheres
 
-GPURadialDistortionFilter::GPURadialDistortionFilter(const char* shader, float radius) : GPUAspectRatioFilter(shader) {
-  centerUniform_ = stockUniformIndex(*this, "center");
+GPURoundDistortionFilter::GPURoundDistortionFilter(const std::string& shader, float radius)
+    : GPUAspectRatioFilter(shader) {
   radiusUniform_ = stockUniformIndex(*this, "radius");
-  scaleUniform_ = stockUniformIndex(*this, "scale");
   aspectRatioUniform_ = stockUniformIndex(*this, "aspectRatio");
-  setCenter({0.5f, 0.5f});
+  centerUniform_ = stockUniformIndex(*this, "center");
   setRadius(radius);
-  setScale(0.5f);
+  setCenter({0.5f, 0.5f});
   setAspectRatio(0.0f);
 }
-void GPURadialDistortionFilter::setRadius(float v) {
+void GPURoundDistortionFilter::setRadius(float v) {
   radius_ = v;
   setFloat(v, radiusUniform_, filterProgram());
+}
+void GPURoundDistortionFilter::setAspectRatio(float v) {
+  aspectRatio_ = v;
+  setFloat(v, aspectRatioUniform_, filterProgram());
+}
+void GPURoundDistortionFilter::setInputRotation(RotationMode rotation, int textureIndex) {
+  GPUFilter::setInputRotation(rotation, textureIndex);
+  setCenter(center_);
+}
+
+GPURadialDistortionFilter::GPURadialDistortionFilter(const char* shader, float radius)
+    : GPURoundDistortionFilter(shader, radius) {
+  scaleUniform_ = stockUniformIndex(*this, "scale");
+  setScale(0.5f);
 }
 void GPURadialDistortionFilter::setScale(float v) {
   scale_ = v;
   setFloat(v, scaleUniform_, filterProgram());
-}
-void GPURadialDistortionFilter::setAspectRatio(float v) {
-  aspectRatio_ = v;
-  setFloat(v, aspectRatioUniform_, filterProgram());
-}
-void GPURadialDistortionFilter::setInputRotation(RotationMode rotation, int textureIndex) {
-  GPUFilter::setInputRotation(rotation, textureIndex);
-  setCenter(center_);
 }
 
 GPUBulgeDistortionFilter::GPUBulgeDistortionFilter() : GPURadialDistortionFilter(kBulgeShader, 0.25f) {}
@@ -188,32 +193,14 @@ void GPUSwirlFilter::setInputRotation(RotationMode rotation, int textureIndex) {
 
 GPUSphereRefractionFilter::GPUSphereRefractionFilter() : GPUSphereRefractionFilter(kSphereShader) {}
 GPUSphereRefractionFilter::GPUSphereRefractionFilter(const std::string& fragmentShader)
-    : GPUAspectRatioFilter(fragmentShader) {
-  radiusUniform_ = stockUniformIndex(*this, "radius");
-  aspectRatioUniform_ = stockUniformIndex(*this, "aspectRatio");
-  centerUniform_ = stockUniformIndex(*this, "center");
+    : GPURoundDistortionFilter(fragmentShader, 0.25f) {
   refractiveIndexUniform_ = stockUniformIndex(*this, "refractiveIndex");
-  setRadius(0.25f);
-  setCenter({0.5f, 0.5f});
   setRefractiveIndex(0.71f);
-  setAspectRatio(0.0f);
   setBackgroundColorRed(0, 0, 0, 0);
-}
-void GPUSphereRefractionFilter::setRadius(float v) {
-  radius_ = v;
-  setFloat(v, radiusUniform_, filterProgram());
 }
 void GPUSphereRefractionFilter::setRefractiveIndex(float v) {
   refractiveIndex_ = v;
   setFloat(v, refractiveIndexUniform_, filterProgram());
-}
-void GPUSphereRefractionFilter::setAspectRatio(float v) {
-  aspectRatio_ = v;
-  setFloat(v, aspectRatioUniform_, filterProgram());
-}
-void GPUSphereRefractionFilter::setInputRotation(RotationMode rotation, int textureIndex) {
-  GPUFilter::setInputRotation(rotation, textureIndex);
-  setCenter(center_);
 }
 
 GPUGlassSphereFilter::GPUGlassSphereFilter() : GPUSphereRefractionFilter(kGlassShader) {}

@@ -17,24 +17,37 @@ class GPUCenteredFilter {
   gfx::Point center_{0.5f, 0.5f};
 };
 
-// What the bulge and the pinch share: centre, radius, scale, aspect ratio.
-class GPURadialDistortionFilter : public GPUAspectRatioFilter, public GPUCenteredFilter {
+// A round region around a centre, in a space corrected by the aspect ratio:
+// what the bulge, the pinch and the spheres share.
+class GPURoundDistortionFilter : public GPUAspectRatioFilter, public GPUCenteredFilter {
  public:
   void setCenter(gfx::Point p) { sendCenter(*this, p, centerUniform_); }
   void setRadius(float v);
-  void setScale(float v);
   void setAspectRatio(float v) override;
   float radius() const { return radius_; }
-  float scale() const { return scale_; }
   float aspectRatio() const { return aspectRatio_; }
   void setInputRotation(RotationMode rotation, int textureIndex) override;
+
+ protected:
+  GPURoundDistortionFilter(const std::string& shader, float radius);
+
+ private:
+  GLint centerUniform_ = -1, radiusUniform_ = -1, aspectRatioUniform_ = -1;
+  float radius_ = 0.25f, aspectRatio_ = 0;
+};
+
+// The bulge and the pinch: a scale of the displacement.
+class GPURadialDistortionFilter : public GPURoundDistortionFilter {
+ public:
+  void setScale(float v);
+  float scale() const { return scale_; }
 
  protected:
   GPURadialDistortionFilter(const char* shader, float radius);
 
  private:
-  GLint centerUniform_ = -1, radiusUniform_ = -1, scaleUniform_ = -1, aspectRatioUniform_ = -1;
-  float radius_ = 0.25f, scale_ = 0.5f, aspectRatio_ = 0;
+  GLint scaleUniform_ = -1;
+  float scale_ = 0.5f;
 };
 
 class GPUBulgeDistortionFilter : public GPURadialDistortionFilter {
@@ -74,22 +87,16 @@ class GPUSwirlFilter : public GPUFilter, public GPUCenteredFilter {
 };
 
 // The picture seen through a glass ball; outside the ball transparent black.
-class GPUSphereRefractionFilter : public GPUAspectRatioFilter, public GPUCenteredFilter {
+class GPUSphereRefractionFilter : public GPURoundDistortionFilter {
  public:
   GPUSphereRefractionFilter();
   explicit GPUSphereRefractionFilter(const std::string& fragmentShader);
-  void setCenter(gfx::Point p) { sendCenter(*this, p, centerUniform_); }
-  void setRadius(float v);
   void setRefractiveIndex(float v);
-  void setAspectRatio(float v) override;
-  float radius() const { return radius_; }
   float refractiveIndex() const { return refractiveIndex_; }
-  float aspectRatio() const { return aspectRatio_; }
-  void setInputRotation(RotationMode rotation, int textureIndex) override;
 
  private:
-  GLint centerUniform_ = -1, radiusUniform_ = -1, aspectRatioUniform_ = -1, refractiveIndexUniform_ = -1;
-  float radius_ = 0.25f, refractiveIndex_ = 0.71f, aspectRatio_ = 0;
+  GLint refractiveIndexUniform_ = -1;
+  float refractiveIndex_ = 0.71f;
 };
 
 // The ball shaded as glass, the picture inverted inside it.
