@@ -270,6 +270,10 @@ TEST(CurveFile, FilterReadsFilesAndKeepsIdentityForMissingCurves) {
   ASSERT_FALSE(status);
   EXPECT_NE(status.error().find("Failed to open file"), std::string::npos);
   EXPECT_EQ(existing->rgbCompositeControlPoints(), kIdentity);
+  // A bundle resource is looked for as "<name>.acv" among the resources.
+  auto named = existing->setPointsWithACV("no-such-curve");
+  ASSERT_FALSE(named);
+  EXPECT_NE(named.error().find("no-such-curve.acv"), std::string::npos);
   auto broken = std::make_shared<GPUToneCurveFilter>(missing);
   const gfx::Image out = runPicture(cat, broken);
   EXPECT_EQ(out.pixel(10, 10)[0], 0);
