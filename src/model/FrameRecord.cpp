@@ -1,8 +1,20 @@
 #include "model/FrameRecord.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "model/SafeName.h"
+
+std::optional<int> storedPageNumber(const fd::Value& v) {
+  if (!v.isNumber() && !v.isString()) return std::nullopt;
+  const std::int64_t n = v.integerValue();
+  if (n < -kMaxPageNumber || n > kMaxPageNumber) return std::nullopt;
+  return static_cast<int>(n);
+}
+
+int storedTagFrame(const fd::Value& v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v.integerValue(), -kMaxPageNumber, kMaxPageNumber));
+}
 
 bool FrameRecord::names(const std::string& layId) const {
   return std::find(laysArray.begin(), laysArray.end(), layId) != laysArray.end();
@@ -48,7 +60,7 @@ std::optional<LayerRecord> LayerRecord::fromValue(const fd::Value& v) {
   r.layPosition = v[kLayPositionKey].intValue();
   if (const fd::Array* refs = v[kRefPageArrayKey].array()) {
     for (const fd::Value& p : *refs) {
-      if (p.isNumber() || p.isString()) r.refPageArray.push_back(p.intValue());
+      if (std::optional<int> page = storedPageNumber(p)) r.refPageArray.push_back(*page);
     }
   }
   if (v[kIsLayOpenKey].isNumber() || v[kIsLayOpenKey].isString()) r.isLayOpen = v[kIsLayOpenKey].boolValue();

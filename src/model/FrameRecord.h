@@ -17,6 +17,17 @@ inline constexpr const char* kLayPositionKey = "LayPosition";
 inline constexpr const char* kRefPageArrayKey = "RefPageArray";
 inline constexpr const char* kIsLayOpenKey = "isLayOpen";
 
+// The largest page number a stored value may carry: far beyond any project,
+// and small enough that page arithmetic on it can never overflow.
+inline constexpr int kMaxPageNumber = 1 << 24;
+
+// A page number from a stored list; nullopt when it is not a number or lies
+// outside +-kMaxPageNumber.
+std::optional<int> storedPageNumber(const fd::Value& v);
+// A tag frame from a stored list, held within +-kMaxPageNumber so that the
+// pair it belongs to keeps its place.
+int storedTagFrame(const fd::Value& v);
+
 // kFrameInfo values.
 inline constexpr int kFrameInfoRunStart = 1;
 inline constexpr int kFrameInfoRepeatCopy = 2;

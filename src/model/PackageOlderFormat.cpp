@@ -196,7 +196,7 @@ bool convertToOlderFormat(const fs::path& folder) {
   const fd::Value tagFrames = root[kSoundTagViewFrameKey];
   if (tagFrames.isArray() && tagFrames.count() > 0) {
     std::vector<int> values;
-    for (const fd::Value& v : *tagFrames.array()) values.push_back(v.intValue());
+    for (const fd::Value& v : *tagFrames.array()) values.push_back(storedTagFrame(v));
     fd::Array points;
     for (float p : olderTagPoints(values, static_cast<int>(frames->size()))) points.push_back(fd::Value(p));
     root[kSoundTagViewPointsKey] = points;

@@ -76,7 +76,7 @@ int ProjectDataModel::curDevideDataType() {
 
 bool ProjectDataModel::createData() {
   fd::files::createDirectory(projectDicPath());
-  frameLayCount_ = 2;
+  frameLayCount_ = kFrameLayers;
   animationSpeed_ = kNewProjectSpeed;
   // Ids come from one strictly increasing source, so they already differ.
   std::string foreground = newId();
@@ -109,7 +109,9 @@ bool ProjectDataModel::readData() {
   pendingDeletions_.clear();
 
   int storedVersion = isNumeric(d[kVersionKey]) ? d[kVersionKey].intValue() : 0;
-  frameLayCount_ = d[kFrameLayCountKey].intValue() >= 1 ? d[kFrameLayCountKey].intValue() : 2;
+  // Every frame has two layers; a smaller count would make new frames name
+  // layers that get no record.
+  frameLayCount_ = std::max(d[kFrameLayCountKey].intValue(), kFrameLayers);
   float speed = d[kAnimationSpeedKey].floatValue();
   animationSpeed_ = (std::isfinite(speed) && speed > 0.0f) ? speed : kNewProjectSpeed;
   imagesArray_ = framesFromValue(d[kImagesArrayKey]);
@@ -155,7 +157,7 @@ bool ProjectDataModel::readData() {
     for (const fd::Value& v : *d[kSoundNameArrayKey].array()) soundNameArray_.push_back(v.stringValue());
   }
   if (hasFrames) {
-    for (const fd::Value& v : *d[kSoundTagViewFrameKey].array()) soundFrameArray_.push_back(v.intValue());
+    for (const fd::Value& v : *d[kSoundTagViewFrameKey].array()) soundFrameArray_.push_back(storedTagFrame(v));
   }
   if (storedVersion < kDataVersion) {
     // The legacy sound only fills lists the file did not have.

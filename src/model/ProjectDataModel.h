@@ -25,6 +25,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   static constexpr int kDataVersion = 104;         // "Version" written to Project.plist
   static constexpr int kProjectDataVersion = 100;  // "ProjectDataVersion"
   static constexpr float kNewProjectSpeed = 0.25f;
+  static constexpr int kFrameLayers = 2;  // layers of every frame the program makes
 
   // Loads the project of that name, or creates it when it has no readable
   // Project.plist. nullptr when the name is not a plain path component.
@@ -70,7 +71,6 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
 
   // --- fields
   int frameLayCount() const { return frameLayCount_; }
-  void setFrameLayCount(int n) { frameLayCount_ = n; }
   float animationSpeed() const { return animationSpeed_; }
   void setAnimationSpeed(float s) { animationSpeed_ = s; }
   std::vector<FrameRecord>& imagesArray() { return imagesArray_; }
@@ -199,7 +199,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   std::filesystem::path fileInFolder(const std::string& name) const;
 
   std::string curProjectName_;
-  int frameLayCount_ = 2;
+  int frameLayCount_ = kFrameLayers;
   float animationSpeed_ = kNewProjectSpeed;
   std::vector<FrameRecord> imagesArray_;
   std::vector<FrameRecord> temporarysArray_;

@@ -181,4 +181,35 @@ TEST_F(CombineTest, TagsRunningPastTheTimelineAreDroppedWhole) {
   EXPECT_EQ(m.extendDataModel().limitFramesDict().count("far.caf"), 0u);
 }
 
+// Tag frames at the ends of the int range (an imported package can carry
+// them) take part in the merge's offsets and lengths without overflowing; a
+// tag that lands past the timeline is dropped as any other.
+TEST_F(CombineTest, ExtremeTagFramesCombineWithoutOverflow) {
+  makeProject("A", 3, "a.caf");
+  makeProject("B", 2, "b.caf");
+  auto setTagFrames = [](const std::string& name, fd::Array frames) {
+    const fs::path plist = fd::paths::library() / "Projects" / name / "Project.plist";
+    fd::Value v = *fd::readPropertyList(plist);
+    v["soundTagViewFrame"] = std::move(frames);
+    ASSERT_TRUE(fd::writePropertyList(plist, v));
+  };
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  setTagFrames("A", {fd::Value(-2147483647 - 1), fd::Value(2)});
+  setTagFrames("B", {fd::Value(1), fd::Value(2147483647)});
+  m.setCurProjectName("A");
+  m.prjDataModel()->setCurProjectName("A");
+  SoundMerger::setFactory([] { return std::make_shared<ThreadedMerger>(std::vector<std::string>{"RecA.caf", "RecB.caf"}); });
+  FinishRecorder recorder;
+  m.setDelegate(&recorder);
+  m.combineSoundFileWithProject({"A", "B"});
+  runUntilFinished(recorder);
+  std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName("A");
+  EXPECT_EQ(t->imagesArray().size(), 5u);
+  EXPECT_EQ(t->soundNameArray(), std::vector<std::string>{"RecA.caf"});
+  EXPECT_EQ(t->soundFrameArray(), (std::vector<int>{-kMaxPageNumber, 2}));
+  EXPECT_EQ(m.extendDataModel().limitFramesDict().at("RecA.caf"), 2 + kMaxPageNumber);
+  EXPECT_EQ(m.extendDataModel().limitFramesDict().count("RecB.caf"), 0u);
+  m.setDelegate(nullptr);
+}
+
 }  // namespace

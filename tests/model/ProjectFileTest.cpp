@@ -7,6 +7,7 @@
 #include <set>
 
 #include "model/ModelTestSupport.h"
+#include "model/PackageOlderFormat.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/TimestampId.h"
@@ -188,6 +189,73 @@ TEST_F(ProjectFileTest, WrongTypesAndHostileNamesLoadWhatTheyCan) {
   EXPECT_TRUE(p->deleteImageAtPage(1, false));
   EXPECT_EQ(p->imagesArray().size(), 1u);
   EXPECT_FALSE(p->soundFilePathWithName("../x.caf"));
+}
+
+// A project stored with fewer layers per frame than every frame has: frames
+// added after loading must still name only layers that have records, so what
+// is saved reads back the same.
+TEST_F(ProjectFileTest, ALayerCountBelowTwoIsRepairedOnLoad) {
+  for (int stored : {1, 0, -5}) {
+    const std::string name = "one-layer" + std::to_string(stored + 10);
+    std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
+    ASSERT_TRUE(p->saveData());
+    fd::Value v = *fd::readPropertyList(p->plistFilePath());
+    v["FrameLayCount"] = fd::Value(stored);
+    ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), v));
+
+    std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName(name);
+    EXPECT_EQ(q->frameLayCount(), 2) << stored;
+    ASSERT_TRUE(q->createImageAtPage(2));
+    ASSERT_TRUE(q->copyImageAtPage(1));
+    for (const FrameRecord& r : q->imagesArray()) {
+      for (const std::string& id : r.laysArray) EXPECT_TRUE(q->laysDictionary().contains(id)) << stored << " " << id;
+    }
+    ASSERT_TRUE(q->saveData());
+    std::shared_ptr<ProjectDataModel> back = ProjectDataModel::initWithProjectName(name);
+    EXPECT_EQ(back->imagesArray(), q->imagesArray()) << stored;
+    EXPECT_EQ(back->laysDictionary(), q->laysDictionary()) << stored;
+  }
+}
+
+// Numbers at the ends of the int range, as an imported package may carry,
+// are kept out of page arithmetic: a page reference beyond any project is
+// dropped, a tag frame is held within the page range.
+TEST_F(ProjectFileTest, ExtremeStoredNumbersAreRangeCheckedOnLoad) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("extreme");
+  p->createImageAtPage(1);
+  ASSERT_TRUE(p->saveData());
+  fd::Value v = *fd::readPropertyList(p->plistFilePath());
+  const std::string firstLayer = p->imagesArray()[0].laysArray[0];
+  const std::string lastLayer = p->imagesArray()[1].laysArray[1];
+  v["LaysDictionary"][firstLayer]["RefPageArray"] =
+      fd::Array{fd::Value(1), fd::Value(2147483647), fd::Value(int64_t{1} << 40), fd::Value(-2147483647 - 1)};
+  v["LaysDictionary"][lastLayer]["RefPageArray"] = fd::Array{fd::Value(2), fd::Value(1e300), fd::Value("99999999999")};
+  v["soundTagViewFrame"] = fd::Array{fd::Value(-2147483647 - 1), fd::Value(2147483647)};
+  v["SoundTagViewPoints"] = fd::Array{fd::Value(49.0), fd::Value(379.0)};
+  v["SoundNameArray"] = fd::Array{fd::Value("a.caf")};
+  ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), v));
+
+  std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("extreme");
+  EXPECT_EQ(q->layMarks(firstLayer), std::vector<int>{1});
+  EXPECT_EQ(q->layMarks(lastLayer), std::vector<int>{2});
+  ASSERT_EQ(q->soundFrameArray().size(), 2u);
+  EXPECT_LE(-kMaxPageNumber, q->soundFrameArray()[0]);
+  EXPECT_LT(q->soundFrameArray()[0], 1);
+  EXPECT_EQ(q->soundFrameArray()[1], kMaxPageNumber);
+  // Page arithmetic over what was loaded (the sanitizer build aborts on an
+  // overflow here).
+  ASSERT_TRUE(q->createImageAtPage(1));
+  ASSERT_TRUE(q->createImageAtPage(4));
+  ASSERT_TRUE(q->moveImageFrom(1, 3));
+  ASSERT_TRUE(q->deleteImageAtPage(2, false));
+  q->renameAllWithPageStart(5);
+
+  // The older layout's tag points come from the range-checked frames too.
+  ASSERT_TRUE(package_format::convertToOlderFormat(folder("extreme")));
+  fd::Value older = *fd::readPropertyList(folder("extreme") / "Project.plist");
+  std::vector<float> points;
+  for (const fd::Value& x : *older["SoundTagViewPoints"].array()) points.push_back(x.floatValue());
+  EXPECT_EQ(points, package_format::olderTagPoints({-kMaxPageNumber, kMaxPageNumber}, 2));
 }
 
 TEST_F(ProjectFileTest, UnreadablePlistMakesANewProjectAndKeepsThePageFiles) {
