@@ -9,6 +9,7 @@
 #include "model/FrameRecord.h"
 #include "model/ProjectDataModel.h"
 #include "model/ProjectPlistKeys.h"
+#include "model/Timeline.h"
 #include "model/zip/OrderedWork.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
@@ -26,8 +27,8 @@ using namespace projectplist;
 // The older layout also keeps both tag lists under these names.
 constexpr const char* kOlderTagFramesKey = "kSoundTagViewFrame";
 constexpr const char* kOlderTagPointsKey = "kSoundTagViewPoints";
-constexpr float kTimelineWidth = 330.0f;
-constexpr float kTimelineStart = 49.0f;
+constexpr float kTimelineWidth = timeline::kSpanX;
+constexpr float kTimelineStart = timeline::kStartX;
 
 std::optional<std::vector<FrameRecord>> readFrames(const fd::Value& list) {
   std::vector<FrameRecord> frames;

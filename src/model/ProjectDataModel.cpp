@@ -8,6 +8,7 @@
 #include "model/Backgrounds.h"
 #include "model/DeviceScreen.h"
 #include "model/SafeName.h"
+#include "model/Timeline.h"
 #include "model/Tools.h"
 #include "model/ProjectPlistKeys.h"
 #include "platform/foundation/CrashPoint.h"
@@ -26,10 +27,6 @@ using namespace projectplist;
 // A solid-colour background of old projects, converted to a user picture name.
 constexpr const char* kLegacyColorBackground = "BCBackgroundColor.png";
 constexpr const char* kLegacySoundFile = "audio.caf";
-// Timeline of the legacy sound conversion: start x, span and seconds per step.
-constexpr float kTimelineStartX = 49.0f;
-constexpr float kTimelineSpan = 330.0f;
-constexpr double kLegacyFrameSeconds = 0.16;
 
 bool isNumeric(const fd::Value& v) { return v.isNumber() || v.isString(); }
 
@@ -83,14 +80,13 @@ bool ProjectDataModel::createData() {
   std::string middle = newId();
   std::string icon = newId();
   pendingDeletions_.clear();
-  laysDictionary_.clear();
-  laysDictionary_[foreground] = LayerRecord{2, {1}, true};
-  laysDictionary_[middle] = LayerRecord{1, {1}, std::nullopt};
-  imagesArray_ = {FrameRecord{{middle, foreground}, icon, std::nullopt, std::nullopt}};
-  temporarysArray_.clear();
-  soundTagPointsArray_.clear();
-  soundNameArray_.clear();
-  soundFrameArray_.clear();
+  state_.layers_.clear();
+  state_.layers_[foreground] = LayerRecord{2, {1}, true};
+  state_.layers_[middle] = LayerRecord{1, {1}, std::nullopt};
+  state_.frames_ = {FrameRecord{{middle, foreground}, icon, std::nullopt, std::nullopt}};
+  state_.tray_.clear();
+  state_.recountReferenceBound();
+  soundTags_.clear();
   audioName_.reset();
   curBackgroundName_.reset();
   backgroundType_ = kBackgroundOther;
@@ -114,13 +110,13 @@ bool ProjectDataModel::readData() {
   frameLayCount_ = std::max(d[kFrameLayCountKey].intValue(), kFrameLayers);
   float speed = d[kAnimationSpeedKey].floatValue();
   animationSpeed_ = (std::isfinite(speed) && speed > 0.0f) ? speed : kNewProjectSpeed;
-  imagesArray_ = framesFromValue(d[kImagesArrayKey]);
-  temporarysArray_ = framesFromValue(d[kTemporarysArrayKey]);
-  laysDictionary_.clear();
+  state_.frames_ = framesFromValue(d[kImagesArrayKey]);
+  state_.tray_ = framesFromValue(d[kTemporarysArrayKey]);
+  state_.layers_.clear();
   if (const fd::Dictionary* lays = d[kLaysDictionaryKey].dictionary()) {
     for (const auto& [id, v] : *lays) {
       if (!isPlainPathComponent(id)) continue;
-      if (std::optional<LayerRecord> r = LayerRecord::fromValue(v)) laysDictionary_[id] = std::move(*r);
+      if (std::optional<LayerRecord> r = LayerRecord::fromValue(v)) state_.layers_[id] = std::move(*r);
     }
   }
   audioName_.reset();
@@ -144,82 +140,97 @@ bool ProjectDataModel::readData() {
   repairAfterLoad();
 
   isNewVersion_ = false;
-  soundTagPointsArray_.clear();
-  soundNameArray_.clear();
-  soundFrameArray_.clear();
-  bool hasPoints = d[kSoundTagViewPointsKey].isArray();
-  bool hasNames = d[kSoundNameArrayKey].isArray();
-  bool hasFrames = d[kSoundTagViewFrameKey].isArray();
-  if (hasPoints) {
-    for (const fd::Value& v : *d[kSoundTagViewPointsKey].array()) soundTagPointsArray_.push_back(v.floatValue());
+  SoundTagLists tags;
+  const fd::Array* points = d[kSoundTagViewPointsKey].array();
+  const fd::Array* names = d[kSoundNameArrayKey].array();
+  const fd::Array* frames = d[kSoundTagViewFrameKey].array();
+  if (points) {
+    for (const fd::Value& v : *points) tags.points.push_back(v.floatValue());
   }
-  if (hasNames) {
-    for (const fd::Value& v : *d[kSoundNameArrayKey].array()) soundNameArray_.push_back(v.stringValue());
+  if (names) {
+    for (const fd::Value& v : *names) tags.names.push_back(v.stringValue());
   }
-  if (hasFrames) {
-    for (const fd::Value& v : *d[kSoundTagViewFrameKey].array()) soundFrameArray_.push_back(storedTagFrame(v));
+  if (frames) {
+    for (const fd::Value& v : *frames) tags.frames.push_back(storedTagFrame(v));
   }
   if (storedVersion < kDataVersion) {
     // The legacy sound only fills lists the file did not have.
-    std::vector<float> points = std::move(soundTagPointsArray_);
-    std::vector<std::string> names = std::move(soundNameArray_);
-    std::vector<int> frames = std::move(soundFrameArray_);
-    soundTagPointsArray_.clear();
-    soundNameArray_.clear();
-    soundFrameArray_.clear();
-    convertLegacySound();
-    if (hasPoints) soundTagPointsArray_ = std::move(points);
-    if (hasNames) soundNameArray_ = std::move(names);
-    if (hasFrames) soundFrameArray_ = std::move(frames);
+    if (std::optional<SoundTagLists> legacy = legacySoundTag()) {
+      if (!points) tags.points = std::move(legacy->points);
+      if (!names) tags.names = std::move(legacy->names);
+      if (!frames) tags.frames = std::move(legacy->frames);
+      isNewVersion_ = true;
+    }
   }
+  soundTags_ = soundTagsFromLists(tags);
   return true;
 }
 
-void ProjectDataModel::convertLegacySound() {
+std::optional<SoundTagLists> ProjectDataModel::legacySoundTag() const {
   const fs::path folder = projectDicPath();
+  std::optional<SoundTagLists> tag;
   for (const std::string& entry : fd::files::subpaths(folder)) {
     if (entry != kLegacySoundFile) continue;
     std::string name = (audioName_ && !audioName_->empty()) ? *audioName_ : std::string(kLegacySoundFile);
     float seconds = static_cast<float>(media::audioDuration(folder / entry).value_or(0.0));
-    int frameCount = static_cast<int>(imagesArray_.size());
-    int steps = static_cast<int>(seconds / kLegacyFrameSeconds);
-    float endX = steps == 0 ? kTimelineStartX + kTimelineSpan / frameCount
-                            : kTimelineStartX + kTimelineSpan * steps / frameCount;
-    soundTagPointsArray_ = {kTimelineStartX, endX};
-    soundNameArray_ = {name};
+    int frameCount = static_cast<int>(state_.frames_.size());
+    int steps = static_cast<int>(seconds / timeline::kSoundFrameSeconds);
+    float endX = steps == 0 ? timeline::kStartX + timeline::kSpanX / frameCount
+                            : timeline::kStartX + timeline::kSpanX * steps / frameCount;
     // The tag's end is kept as a frame number (the sound's length in frames,
     // within the project), so that it reads as a frame limit later.
-    soundFrameArray_ = {1, std::clamp(steps, 1, frameCount)};
-    isNewVersion_ = true;
+    tag = SoundTagLists{{timeline::kStartX, endX}, {name}, {1, std::clamp(steps, 1, frameCount)}};
   }
+  return tag;
 }
 
 void ProjectDataModel::repairAfterLoad() {
-  if (imagesArray_.empty()) createImageAtPage(1);
+  if (state_.frames_.empty()) createImageAtPage(1);
   // Every layer a frame names gets a record, so paths and flags resolve.
   auto ensureLayers = [this](const std::vector<FrameRecord>& frames, bool countPages) {
     for (std::size_t page = 0; page < frames.size(); ++page) {
       const FrameRecord& r = frames[page];
       for (std::size_t i = 0; i < r.laysArray.size(); ++i) {
-        auto [it, added] = laysDictionary_.try_emplace(r.laysArray[i]);
+        auto [it, added] = state_.layers_.try_emplace(r.laysArray[i]);
         if (added) it->second.layPosition = std::clamp(static_cast<int>(i) + 1, 1, frameLayCount_);
         if (added && countPages) it->second.refPageArray.push_back(static_cast<int>(page) + 1);
       }
     }
   };
-  ensureLayers(imagesArray_, true);
-  ensureLayers(temporarysArray_, false);
+  ensureLayers(state_.frames_, true);
+  ensureLayers(state_.tray_, false);
+  state_.recountReferenceBound();
 }
 
 bool ProjectDataModel::saveData() const {
+  saveHeldBack_ = false;
+  if (!writePlist(plistFilePath(), plistValue(), ++plistGeneration_)) return false;
+  fd::crashPoint("project.save.written");
+  deleteFilesOfLastSave();
+  return true;
+}
+
+ProjectDataModel::~ProjectDataModel() {
+  if (saveHeldBack_) saveData();
+}
+
+bool ProjectDataModel::writePlist(const fs::path& path, const fd::Value& plist, std::uint64_t generation) const {
+  std::lock_guard lock(plistWriteMutex_);
+  if (generation < plistWrittenGeneration_) return true;  // a later state is on disk already
+  if (!fd::writePropertyList(path, plist)) return false;
+  plistWrittenGeneration_ = generation;
+  return true;
+}
+
+fd::Value ProjectDataModel::plistValue() const {
   fd::Dictionary d;
   d[kVersionKey] = fd::Value(kDataVersion);
   d[kFrameLayCountKey] = fd::Value(frameLayCount_);
   d[kAnimationSpeedKey] = fd::Value(animationSpeed_);
-  d[kImagesArrayKey] = framesToValue(imagesArray_);
-  d[kTemporarysArrayKey] = framesToValue(temporarysArray_);
+  d[kImagesArrayKey] = framesToValue(state_.frames_);
+  d[kTemporarysArrayKey] = framesToValue(state_.tray_);
   fd::Dictionary lays;
-  for (const auto& [id, r] : laysDictionary_) lays[id] = r.toValue();
+  for (const auto& [id, r] : state_.layers_) lays[id] = r.toValue();
   d[kLaysDictionaryKey] = fd::Value(std::move(lays));
   if (audioName_) d[kAudioNameKey] = fd::Value(*audioName_);
   if (curBackgroundName_) d[kBackgroundNameKey] = fd::Value(*curBackgroundName_);
@@ -228,13 +239,11 @@ bool ProjectDataModel::saveData() const {
   if (description_) d[kDescriptionKey] = fd::Value(*description_);
   d[kProjectDataVersionKey] = fd::Value(dataVersion_);
   d[kDataTypeKey] = fd::Value(dataType_);
-  d[kSoundTagViewPointsKey] = fd::Value(fd::Array(soundTagPointsArray_.begin(), soundTagPointsArray_.end()));
-  d[kSoundNameArrayKey] = fd::Value(fd::Array(soundNameArray_.begin(), soundNameArray_.end()));
-  d[kSoundTagViewFrameKey] = fd::Value(fd::Array(soundFrameArray_.begin(), soundFrameArray_.end()));
-  if (!fd::writePropertyList(plistFilePath(), fd::Value(std::move(d)))) return false;
-  fd::crashPoint("project.save.written");
-  deleteFilesOfLastSave();
-  return true;
+  const SoundTagLists tags = soundTagListsOf(soundTags_);
+  d[kSoundTagViewPointsKey] = fd::Value(fd::Array(tags.points.begin(), tags.points.end()));
+  d[kSoundNameArrayKey] = fd::Value(fd::Array(tags.names.begin(), tags.names.end()));
+  d[kSoundTagViewFrameKey] = fd::Value(fd::Array(tags.frames.begin(), tags.frames.end()));
+  return fd::Value(std::move(d));
 }
 
 fs::path ProjectDataModel::projectDicPath() const {

@@ -5,16 +5,23 @@
 //
 // A project lives behind a shared_ptr: image-write jobs keep it alive until
 // they are done. Its name is always one plain path component.
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "model/FrameRecord.h"
+#include "model/ProjectFrames.h"
+#include "model/SoundTag.h"
+#include "model/Timeline.h"
+#include "platform/foundation/Value.h"
 #include "platform/graphics/Image.h"
 
 using ImageRef = std::shared_ptr<const gfx::Image>;
@@ -24,7 +31,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
  public:
   static constexpr int kDataVersion = 104;         // "Version" written to Project.plist
   static constexpr int kProjectDataVersion = 100;  // "ProjectDataVersion"
-  static constexpr float kNewProjectSpeed = 0.25f;
+  static constexpr float kNewProjectSpeed = timeline::kNewProjectSpeed;
   static constexpr int kFrameLayers = 2;  // layers of every frame the program makes
 
   // Loads the project of that name, or creates it when it has no readable
@@ -38,10 +45,12 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   const std::string& curProjectName() const { return curProjectName_; }
   bool readData();
   bool createData();
-  // Writes Project.plist atomically; once it is written, deletes the files of
-  // frames and layers deleted since the last save (files the list on disk may
+  // Writes Project.plist atomically, with everything a save on the write
+  // queue still held back; once it is written, deletes the files of frames
+  // and layers deleted since the last such save (files the list on disk may
   // still have named until now). False when the list could not be written.
   bool saveData() const;
+  ~ProjectDataModel();
 
   // --- paths
   std::filesystem::path projectDicPath() const;
@@ -73,15 +82,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   int frameLayCount() const { return frameLayCount_; }
   float animationSpeed() const { return animationSpeed_; }
   void setAnimationSpeed(float s) { animationSpeed_ = s; }
-  std::vector<FrameRecord>& imagesArray() { return imagesArray_; }
-  const std::vector<FrameRecord>& imagesArray() const { return imagesArray_; }
-  void setImagesArray(std::vector<FrameRecord> a) { imagesArray_ = std::move(a); }
-  std::vector<FrameRecord>& temporarysArray() { return temporarysArray_; }
-  const std::vector<FrameRecord>& temporarysArray() const { return temporarysArray_; }
-  void setTemporarysArray(std::vector<FrameRecord> a) { temporarysArray_ = std::move(a); }
-  std::map<std::string, LayerRecord>& laysDictionary() { return laysDictionary_; }
-  const std::map<std::string, LayerRecord>& laysDictionary() const { return laysDictionary_; }
-  void setLaysDictionary(std::map<std::string, LayerRecord> d) { laysDictionary_ = std::move(d); }
+  // The frames, tray and layers; changed only through the operations below.
+  const ProjectFrames& frames() const { return state_; }
+  const std::vector<FrameRecord>& imagesArray() const { return state_.frames(); }
+  const std::vector<FrameRecord>& temporarysArray() const { return state_.tray(); }
+  const std::map<std::string, LayerRecord>& laysDictionary() const { return state_.layers(); }
   const std::optional<std::string>& audioName() const { return audioName_; }
   void setAudioName(std::optional<std::string> n) { audioName_ = std::move(n); }
   const std::optional<std::string>& curBackgroundName() const { return curBackgroundName_; }
@@ -95,15 +100,13 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   void setDataVersion(int v) { dataVersion_ = v; }
   int dataType() const { return dataType_; }
   void setDataType(int t) { dataType_ = t; }
-  std::vector<float>& soundTagPointsArray() { return soundTagPointsArray_; }
-  const std::vector<float>& soundTagPointsArray() const { return soundTagPointsArray_; }
-  void setSoundTagPointsArray(std::vector<float> a) { soundTagPointsArray_ = std::move(a); }
-  std::vector<std::string>& soundNameArray() { return soundNameArray_; }
-  const std::vector<std::string>& soundNameArray() const { return soundNameArray_; }
-  void setSoundNameArray(std::vector<std::string> a) { soundNameArray_ = std::move(a); }
-  std::vector<int>& soundFrameArray() { return soundFrameArray_; }
-  const std::vector<int>& soundFrameArray() const { return soundFrameArray_; }
-  void setSoundFrameArray(std::vector<int> a) { soundFrameArray_ = std::move(a); }
+  // The sound tags in their order; what Project.plist keeps as parallel lists.
+  const std::vector<SoundTag>& soundTags() const { return soundTags_; }
+  void setSoundTags(std::vector<SoundTag> tags) { soundTags_ = std::move(tags); }
+  // The parts of every tag that has them, flattened as they are stored.
+  std::vector<float> soundTagPointsArray() const;
+  std::vector<std::string> soundNameArray() const;
+  std::vector<int> soundFrameArray() const;
   bool isNewVersion() const { return isNewVersion_; }
   void setIsNewVersion(bool b) { isNewVersion_ = b; }
   bool isOpenBackground() const { return isOpenBackground_; }
@@ -131,6 +134,15 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   bool moveImageFrom(int from, int to);
   bool moveImageToTemporaryWithPage(int page);
   bool moveTemporaryAtpage(int trayPage, int imagePage);
+  // The repeat picker's edit: the run holding page becomes `number` frames
+  // long (1: a plain frame), copies inserted or removed right after its first
+  // frame. Page references are left as they are. false for a page out of
+  // range or a number outside 1..kMaxRepeatRun.
+  bool setRepeatRunAtPage(int page, int number);
+  static constexpr int kMaxRepeatRun = 10000;
+  // Appends the frames and layer records of another project, whose ids and
+  // page references were already made to fit (renameAllWithPageStart).
+  void appendFramesOf(const ProjectDataModel& source);
 
   // --- layer operations
   void setLayStateIsOpen(bool open, int page, int position, bool mark);
@@ -176,14 +188,16 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   bool setImage(const ImageRef& image, int layPosition, int index);
   bool addFrameWithImage(const ImageRef& image, int layPosition);
   void asyncWriteImage(const ImageRef& image, int layPosition, int index);
-  // Blocks until every picture queued so far has been written.
+  // Blocks until every picture queued so far has been written, then writes
+  // the Project.plist of every project whose save the queue held back. Call
+  // it from the thread that changes those projects.
   static void waitForImageWrites();
   // Runs work on the write queue once the pictures queued so far are written.
   static void afterImageWrites(std::function<void()> work);
 
  private:
   ProjectDataModel() = default;
-  const std::vector<FrameRecord>& listFor(bool mark) const { return mark ? temporarysArray_ : imagesArray_; }
+  const std::vector<FrameRecord>& listFor(bool mark) const { return mark ? state_.tray_ : state_.frames_; }
   const FrameRecord* recordAt(int page, bool mark) const;
   LayerRecord* layerRecord(const std::string& layId);
   bool isIconNamed(const std::string& iconName) const;
@@ -195,24 +209,31 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   void removeLeftovers() const;
   static bool isOldLayoutProject(const std::filesystem::path& folderInDocuments);
   void repairAfterLoad();
-  void convertLegacySound();
+  // Every page reference at or after page moves by `by`.
+  void shiftMarks(int page, int by);
+  // The tag an old project's audio.caf becomes, when the folder has one.
+  std::optional<SoundTagLists> legacySoundTag() const;
   std::filesystem::path fileInFolder(const std::string& name) const;
+  fd::Value plistValue() const;
+  // Writes one state of Project.plist unless a later one is already written.
+  bool writePlist(const std::filesystem::path& path, const fd::Value& plist, std::uint64_t generation) const;
+  // The save after a picture is handed in: queued behind the picture's job.
+  // While one such save waits on the queue, later ones are held back and the
+  // next save writes them all, so adding N frames does not write N files of
+  // up to N frames each.
+  void saveDataOnWriteQueue();
 
   std::string curProjectName_;
   int frameLayCount_ = kFrameLayers;
   float animationSpeed_ = kNewProjectSpeed;
-  std::vector<FrameRecord> imagesArray_;
-  std::vector<FrameRecord> temporarysArray_;
-  std::map<std::string, LayerRecord> laysDictionary_;
+  ProjectFrames state_;
   std::optional<std::string> audioName_;
   std::optional<std::string> curBackgroundName_;
   std::optional<std::string> description_;
   int backgroundType_ = 0;
   int dataVersion_ = kProjectDataVersion;
   int dataType_ = 1;
-  std::vector<float> soundTagPointsArray_;
-  std::vector<std::string> soundNameArray_;
-  std::vector<int> soundFrameArray_;
+  std::vector<SoundTag> soundTags_;
   bool isNewVersion_ = false;
   bool isOpenBackground_ = true;
   // Records taken out of both lists in the middle of a move: their layers are
@@ -225,4 +246,10 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
     std::string file;
   };
   mutable std::vector<PendingDeletion> pendingDeletions_;
+
+  mutable std::mutex plistWriteMutex_;
+  mutable std::atomic<std::uint64_t> plistGeneration_{0};  // the last state handed to a write
+  mutable std::uint64_t plistWrittenGeneration_ = 0;       // guarded by plistWriteMutex_
+  std::atomic<bool> saveQueued_{false};                    // a queued save has not run yet
+  mutable std::atomic<bool> saveHeldBack_{false};          // changes no queued save carries
 };

@@ -33,7 +33,7 @@ bool isRealFile(const fs::path& p) {
 std::string ProjectDataModel::newId() const {
   const fs::path folder = projectDicPath();
   auto taken = [&](const std::string& id) {
-    if (laysDictionary_.contains(id) || isLayNamed(id) || isIconNamed(id)) return true;
+    if (state_.layers_.contains(id) || isLayNamed(id) || isIconNamed(id)) return true;
     // A file of that stem may have been written by an earlier run whose ids
     // ran ahead of the clock; a new layer must never write over it.
     for (const char* suffix : {".png", "Icon.png", "Snapshot.png"}) {
@@ -56,7 +56,7 @@ void ProjectDataModel::deleteFilesOfLastSave() const {
   pendingDeletions_.clear();
   for (const PendingDeletion& p : pending) {
     // Named again since (a record brought back): the saved list uses it.
-    if (laysDictionary_.contains(p.id) || isLayNamed(p.id) || isIconNamed(p.id)) continue;
+    if (state_.layers_.contains(p.id) || isLayNamed(p.id) || isIconNamed(p.id)) continue;
     fd::files::removeItem(fileInFolder(p.file));
     fd::crashPoint("project.save.deleting");
   }

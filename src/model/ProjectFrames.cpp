@@ -14,7 +14,7 @@
 namespace {
 
 // Sanity bound for the run length of a parked record read from a file.
-constexpr int kMaxRepeatRun = 10000;
+constexpr int kMaxRepeatRun = ProjectDataModel::kMaxRepeatRun;
 constexpr gfx::Size kSnapshotSize{384, 288};
 constexpr gfx::Size kIconSize{108, 81};
 
@@ -33,6 +33,45 @@ int runLengthAt(const std::vector<FrameRecord>& list, std::size_t i) {
 
 }  // namespace
 
+// --- the value and its invariants
+
+std::optional<std::string> ProjectFrames::brokenInvariant() const {
+  if (frames_.empty()) return "the frame list is empty";
+  auto checkList = [this](const std::vector<FrameRecord>& list, const char* what) -> std::optional<std::string> {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const FrameRecord& r = list[i];
+      const std::string where = std::string(what) + " " + std::to_string(i + 1);
+      if (!isPlainPathComponent(r.iconName)) return where + " has an icon name that is not a plain name";
+      for (const std::string& id : r.laysArray) {
+        if (!isPlainPathComponent(id)) return where + " names a layer id that is not a plain name";
+        if (!layers_.contains(id)) return where + " names layer " + id + ", which has no record";
+      }
+    }
+    return std::nullopt;
+  };
+  if (auto broken = checkList(frames_, "frame")) return broken;
+  if (auto broken = checkList(tray_, "tray record")) return broken;
+  for (const auto& [id, layer] : layers_) {
+    if (!isPlainPathComponent(id)) return "layer id " + id + " is not a plain name";
+    if (layer.layPosition < 1) return "layer " + id + " has position " + std::to_string(layer.layPosition);
+    for (int ref : layer.refPageArray) {
+      if (ref < -kMaxPageNumber || ref > kMaxPageNumber) return "layer " + id + " references page " + std::to_string(ref);
+      if (ref > refPageBound_) {
+        return "layer " + id + " references page " + std::to_string(ref) + " above the bound " +
+               std::to_string(refPageBound_);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+void ProjectFrames::recountReferenceBound() {
+  refPageBound_ = 0;
+  for (const auto& [id, layer] : layers_) {
+    for (int ref : layer.refPageArray) noteReference(ref);
+  }
+}
+
 // --- queries
 
 bool ProjectDataModel::isByReapeatFrame(int page) const {
@@ -46,39 +85,39 @@ bool ProjectDataModel::isReapeatFrame(int page) const {
 }
 
 int ProjectDataModel::reapeatFrame(int page) const {
-  const int count = static_cast<int>(imagesArray_.size());
+  const int count = static_cast<int>(state_.frames_.size());
   if (count == 0) return page;
   int q = std::clamp(page, 1, count);
-  const std::string& icon = imagesArray_[q - 1].iconName;
+  const std::string& icon = state_.frames_[q - 1].iconName;
   // Walk back through the copies to the first frame whose run covers q.
   for (int j = q; j >= 1; --j) {
-    const FrameRecord& r = imagesArray_[j - 1];
+    const FrameRecord& r = state_.frames_[j - 1];
     if (r.iconName != icon) break;
-    if (r.isRunStart()) return j + runLengthAt(imagesArray_, j - 1) > q ? j : page;
+    if (r.isRunStart()) return j + runLengthAt(state_.frames_, j - 1) > q ? j : page;
     if (!r.isRepeatCopy()) break;
   }
   return page;
 }
 
 int ProjectDataModel::reapeatFrameNumber(int page) const {
-  if (page < 1 || page > static_cast<int>(imagesArray_.size())) return 1;
-  return runLengthAt(imagesArray_, page - 1);
+  if (page < 1 || page > static_cast<int>(state_.frames_.size())) return 1;
+  return runLengthAt(state_.frames_, page - 1);
 }
 
 int ProjectDataModel::pageUpWithCurrentPage(int page) const {
-  const int count = static_cast<int>(imagesArray_.size());
+  const int count = static_cast<int>(state_.frames_.size());
   if (page > count) return page;
   for (int j = page; j >= 1; --j) {
-    if (!imagesArray_[j - 1].isRepeatCopy()) return j;
+    if (!state_.frames_[j - 1].isRepeatCopy()) return j;
   }
   return page;
 }
 
 int ProjectDataModel::nextPageWithCurrentPage(int page) const {
-  const int count = static_cast<int>(imagesArray_.size());
+  const int count = static_cast<int>(state_.frames_.size());
   if (page > count) return reapeatFrame(page);
   for (int j = std::max(page, 1); j <= count; ++j) {
-    if (!imagesArray_[j - 1].isRepeatCopy()) return j;
+    if (!state_.frames_[j - 1].isRepeatCopy()) return j;
   }
   return reapeatFrame(page);
 }
@@ -86,21 +125,21 @@ int ProjectDataModel::nextPageWithCurrentPage(int page) const {
 bool ProjectDataModel::layIsOpenAtPage(int page, int position, bool mark) const {
   const FrameRecord* r = recordAt(page, mark);
   if (r == nullptr || position < 1 || position > static_cast<int>(r->laysArray.size())) return true;
-  auto it = laysDictionary_.find(r->laysArray[position - 1]);
-  return it == laysDictionary_.end() || it->second.isOpen();
+  auto it = state_.layers_.find(r->laysArray[position - 1]);
+  return it == state_.layers_.end() || it->second.isOpen();
 }
 
 bool ProjectDataModel::checkLayUsed(const std::string& layId) const {
-  if (!laysDictionary_.contains(layId)) return false;
-  return std::any_of(temporarysArray_.begin(), temporarysArray_.end(),
+  if (!state_.layers_.contains(layId)) return false;
+  return std::any_of(state_.tray_.begin(), state_.tray_.end(),
                      [&](const FrameRecord& r) { return r.names(layId); });
 }
 
 int ProjectDataModel::gitRidOfRepeatFrameCurrentPage(int page) const {
-  const int count = static_cast<int>(imagesArray_.size());
+  const int count = static_cast<int>(state_.frames_.size());
   if (page > count) return page;
   if (page < 1) return 0;
-  return static_cast<int>(std::count_if(imagesArray_.begin(), imagesArray_.begin() + page,
+  return static_cast<int>(std::count_if(state_.frames_.begin(), state_.frames_.begin() + page,
                                         [](const FrameRecord& r) { return !r.isRepeatCopy(); }));
 }
 
@@ -108,14 +147,14 @@ bool ProjectDataModel::isLayNamed(const std::string& layId) const {
   auto named = [&](const std::vector<FrameRecord>& list) {
     return std::any_of(list.begin(), list.end(), [&](const FrameRecord& r) { return r.names(layId); });
   };
-  return named(imagesArray_) || named(temporarysArray_) || (recordsInFlight_ != nullptr && named(*recordsInFlight_));
+  return named(state_.frames_) || named(state_.tray_) || (recordsInFlight_ != nullptr && named(*recordsInFlight_));
 }
 
 bool ProjectDataModel::isIconNamed(const std::string& iconName) const {
   auto named = [&](const std::vector<FrameRecord>& list) {
     return std::any_of(list.begin(), list.end(), [&](const FrameRecord& r) { return r.iconName == iconName; });
   };
-  return named(imagesArray_) || named(temporarysArray_);
+  return named(state_.frames_) || named(state_.tray_);
 }
 
 void ProjectDataModel::deleteIconFilesIfUnused(const std::string& iconName) {
@@ -128,7 +167,7 @@ void ProjectDataModel::deleteIconFilesIfUnused(const std::string& iconName) {
 
 bool ProjectDataModel::createImageAtPage(int page) {
   if (page < 1) return false;
-  page = std::min(page, static_cast<int>(imagesArray_.size()) + 1);
+  page = std::min(page, static_cast<int>(state_.frames_.size()) + 1);
   std::string middle = newId();
   std::string foreground = newId();
   std::string icon = newId();
@@ -143,20 +182,20 @@ bool ProjectDataModel::insertImageWithLays(const std::vector<std::string>& lays,
   if (!std::all_of(lays.begin(), lays.end(), [](const std::string& id) { return isPlainPathComponent(id); })) {
     return false;
   }
-  page = std::min(page, static_cast<int>(imagesArray_.size()) + 1);
+  page = std::min(page, static_cast<int>(state_.frames_.size()) + 1);
   FrameRecord record{lays, icon, std::nullopt, std::nullopt};
   marksIncFromPage(page);
   for (std::size_t i = 0; i < lays.size(); ++i) {
-    if (!laysDictionary_.contains(lays[i])) createLay(lays[i], static_cast<int>(i) + 1, true);
+    if (!state_.layers_.contains(lays[i])) createLay(lays[i], static_cast<int>(i) + 1, true);
   }
   for (const std::string& id : lays) addMark(page, id);
-  imagesArray_.insert(imagesArray_.begin() + (page - 1), std::move(record));
+  state_.frames_.insert(state_.frames_.begin() + (page - 1), std::move(record));
   return true;
 }
 
 bool ProjectDataModel::createImageWithLays(const std::vector<std::string>& lays, int page) {
   if (page < 1) return false;
-  page = std::min(page, static_cast<int>(imagesArray_.size()) + 1);
+  page = std::min(page, static_cast<int>(state_.frames_.size()) + 1);
   const std::string icon = newId();
   const gfx::Rect snapshotRect{0, 0, kSnapshotSize.width, kSnapshotSize.height};
   gfx::Context snapshot(static_cast<int>(kSnapshotSize.width), static_cast<int>(kSnapshotSize.height), 1.0f,
@@ -196,7 +235,7 @@ bool ProjectDataModel::copyImageAtPage(int page) {
 // --- deleting
 
 bool ProjectDataModel::deleteImageAtPage(int page, bool mark) {
-  std::vector<FrameRecord>& list = mark ? temporarysArray_ : imagesArray_;
+  std::vector<FrameRecord>& list = mark ? state_.tray_ : state_.frames_;
   if (page >= 1 && page <= static_cast<int>(list.size())) {
     const FrameRecord removed = list[page - 1];
     if (mark) {
@@ -205,15 +244,15 @@ bool ProjectDataModel::deleteImageAtPage(int page, bool mark) {
       // The whole run holding the page goes, and nothing beyond it.
       const int first = reapeatFrame(page);
       const int length = reapeatFrameNumber(first);
-      imagesArray_.erase(imagesArray_.begin() + (first - 1), imagesArray_.begin() + (first - 1 + length));
+      state_.frames_.erase(state_.frames_.begin() + (first - 1), state_.frames_.begin() + (first - 1 + length));
     }
     // Records are gone before the references drop, so a layer is deleted only
     // when no remaining record names it.
     for (const std::string& id : removed.laysArray) removeMark(page, id);
     if (!mark) marksDecToPage(page);
-    if (imagesArray_.empty()) createImageAtPage(1);
+    if (state_.frames_.empty()) createImageAtPage(1);
     deleteIconFilesIfUnused(removed.iconName);
-  } else if (imagesArray_.empty()) {
+  } else if (state_.frames_.empty()) {
     createImageAtPage(1);
   }
   return true;
@@ -222,7 +261,7 @@ bool ProjectDataModel::deleteImageAtPage(int page, bool mark) {
 // --- moving and parking
 
 bool ProjectDataModel::moveImageFrom(int from, int to) {
-  const int count = static_cast<int>(imagesArray_.size());
+  const int count = static_cast<int>(state_.frames_.size());
   if (from < 1 || from > count) return false;
   to = std::clamp(to, 1, count);
   if (to == from) return false;
@@ -231,17 +270,17 @@ bool ProjectDataModel::moveImageFrom(int from, int to) {
   recordsInFlight_ = &held;
   const int layCount = frameLayCount_;
   for (int k = 0; k < n; ++k) {
-    held.push_back(imagesArray_[from - 1]);
-    imagesArray_.erase(imagesArray_.begin() + (from - 1));
+    held.push_back(state_.frames_[from - 1]);
+    state_.frames_.erase(state_.frames_.begin() + (from - 1));
     marksDecToPage(from);
     const FrameRecord& r = held.back();
     for (int i = 0; i < std::min(layCount, static_cast<int>(r.laysArray.size())); ++i) removeMark(from, r.laysArray[i]);
   }
-  if (to > static_cast<int>(imagesArray_.size())) {
-    imagesArray_.insert(imagesArray_.end(), held.begin(), held.end());
+  if (to > static_cast<int>(state_.frames_.size())) {
+    state_.frames_.insert(state_.frames_.end(), held.begin(), held.end());
   } else {
     for (auto it = held.rbegin(); it != held.rend(); ++it) {
-      imagesArray_.insert(imagesArray_.begin() + (to - 1), *it);
+      state_.frames_.insert(state_.frames_.begin() + (to - 1), *it);
       marksIncFromPage(to);
       for (int i = 0; i < std::min(layCount, static_cast<int>(it->laysArray.size())); ++i) addMark(to, it->laysArray[i]);
     }
@@ -251,41 +290,74 @@ bool ProjectDataModel::moveImageFrom(int from, int to) {
 }
 
 bool ProjectDataModel::moveImageToTemporaryWithPage(int page) {
-  if (page < 1 || page > static_cast<int>(imagesArray_.size())) return false;
+  if (page < 1 || page > static_cast<int>(state_.frames_.size())) return false;
   const int n = reapeatFrameNumber(page);
   for (int k = 0; k < n; ++k) {
-    FrameRecord r = imagesArray_[page - 1];
+    FrameRecord r = state_.frames_[page - 1];
     if (k == 0) {
       FrameRecord parked = r;
       // The parked record carries the run length it really had.
       if (parked.isRunStart()) parked.reapeatNumber = n;
-      temporarysArray_.push_back(std::move(parked));
+      state_.tray_.push_back(std::move(parked));
     }
-    imagesArray_.erase(imagesArray_.begin() + (page - 1));
+    state_.frames_.erase(state_.frames_.begin() + (page - 1));
     for (const std::string& id : r.laysArray) removeMark(page, id);
     marksDecToPage(page);
   }
-  if (imagesArray_.empty()) createImageAtPage(1);
+  if (state_.frames_.empty()) createImageAtPage(1);
   return true;
 }
 
 bool ProjectDataModel::moveTemporaryAtpage(int trayPage, int imagePage) {
-  if (trayPage < 1 || trayPage > static_cast<int>(temporarysArray_.size())) return false;
-  const int page = std::clamp(imagePage, 1, static_cast<int>(imagesArray_.size()) + 1);
-  FrameRecord record = temporarysArray_[trayPage - 1];
+  if (trayPage < 1 || trayPage > static_cast<int>(state_.tray_.size())) return false;
+  const int page = std::clamp(imagePage, 1, static_cast<int>(state_.frames_.size()) + 1);
+  FrameRecord record = state_.tray_[trayPage - 1];
   // A lone copy coming back is a plain frame; only a run start rebuilds a run.
   if (record.isRepeatCopy()) record.frameInfo.reset();
   const int n = record.isRunStart() ? std::clamp(record.reapeatNumber.value_or(1), 1, kMaxRepeatRun) : 1;
   if (record.isRunStart()) record.reapeatNumber = n;
   auto insertAtPage = [&](FrameRecord r) {
-    imagesArray_.insert(imagesArray_.begin() + (page - 1), std::move(r));
+    state_.frames_.insert(state_.frames_.begin() + (page - 1), std::move(r));
     marksIncFromPage(page);
-    for (const std::string& id : imagesArray_[page - 1].laysArray) addMark(page, id);
+    for (const std::string& id : state_.frames_[page - 1].laysArray) addMark(page, id);
   };
   for (int k = 1; k < n; ++k) {
     insertAtPage(FrameRecord{record.laysArray, record.iconName, kFrameInfoRepeatCopy, std::nullopt});
   }
-  temporarysArray_.erase(temporarysArray_.begin() + (trayPage - 1));
+  state_.tray_.erase(state_.tray_.begin() + (trayPage - 1));
   insertAtPage(std::move(record));
   return true;
+}
+
+bool ProjectDataModel::setRepeatRunAtPage(int page, int number) {
+  if (page < 1 || page > static_cast<int>(state_.frames_.size())) return false;
+  if (number < 1 || number > kMaxRepeatRun) return false;
+  const int first = reapeatFrame(page);
+  std::vector<FrameRecord>& frames = state_.frames_;
+  // Only the copies that really follow count: a stale number must not remove
+  // frames outside the run.
+  const int old = reapeatFrameNumber(first);
+  const auto after = frames.begin() + first;
+  if (number < old) {
+    frames.erase(after, after + (old - number));
+  } else if (number > old) {
+    FrameRecord copy = frames[first - 1];
+    copy.frameInfo = kFrameInfoRepeatCopy;
+    frames.insert(after, number - old, copy);
+  }
+  FrameRecord& record = frames[first - 1];
+  if (number < 2) {
+    record.frameInfo.reset();
+    record.reapeatNumber.reset();
+  } else {
+    record.frameInfo = kFrameInfoRunStart;
+    record.reapeatNumber = number;
+  }
+  return true;
+}
+
+void ProjectDataModel::appendFramesOf(const ProjectDataModel& source) {
+  for (const auto& [id, layer] : source.state_.layers_) state_.layers_[id] = layer;
+  state_.frames_.insert(state_.frames_.end(), source.state_.frames_.begin(), source.state_.frames_.end());
+  state_.recountReferenceBound();
 }

@@ -2,6 +2,8 @@
 // PNG encoding and icon drawing run on one process-wide serial queue, so the
 // hand-over does not wait for them.
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "model/ProjectDataModel.h"
 #include "platform/foundation/Dispatch.h"
@@ -16,6 +18,9 @@ struct ImageWriteQueue {
   fd::DispatchQueue queue{"org.flipdesk.model.data-write"};
   // Held while a job draws its icon.
   fd::Semaphore iconPermit{1};
+  // Projects with a save held back behind a queued one.
+  std::mutex heldBackMutex;
+  std::vector<std::weak_ptr<const ProjectDataModel>> heldBack;
 };
 
 ImageWriteQueue& imageWriteQueue() {
@@ -48,29 +53,58 @@ void runWriteJob(const WriteJob& job) {
 }  // namespace
 
 bool ProjectDataModel::setImage(const ImageRef& image, int layPosition, int index) {
-  if (!image || index < 1 || index > static_cast<int>(imagesArray_.size())) return false;
+  if (!image || index < 1 || index > static_cast<int>(state_.frames_.size())) return false;
   if (layPosition < 1 || layPosition > frameLayCount_) return false;
   asyncWriteImage(image, layPosition, index);
-  saveData();
+  saveDataOnWriteQueue();
   return true;
 }
 
 bool ProjectDataModel::addFrameWithImage(const ImageRef& image, int layPosition) {
   if (!image || layPosition < 1 || layPosition > frameLayCount_) return false;
-  createImageAtPage(static_cast<int>(imagesArray_.size()) + 1);
-  asyncWriteImage(image, layPosition, static_cast<int>(imagesArray_.size()));
-  saveData();
+  createImageAtPage(static_cast<int>(state_.frames_.size()) + 1);
+  asyncWriteImage(image, layPosition, static_cast<int>(state_.frames_.size()));
+  saveDataOnWriteQueue();
   return true;
 }
 
+void ProjectDataModel::saveDataOnWriteQueue() {
+  ImageWriteQueue& q = imageWriteQueue();
+  if (saveQueued_.exchange(true)) {
+    if (!saveHeldBack_.exchange(true)) {
+      std::lock_guard lock(q.heldBackMutex);
+      q.heldBack.push_back(weak_from_this());
+    }
+    return;
+  }
+  saveHeldBack_ = false;
+  std::shared_ptr<ProjectDataModel> self = shared_from_this();
+  q.queue.async([self, path = plistFilePath(), plist = plistValue(), generation = ++plistGeneration_] {
+    self->writePlist(path, plist, generation);
+    self->saveQueued_ = false;
+  });
+}
+
 void ProjectDataModel::asyncWriteImage(const ImageRef& image, int layPosition, int index) {
-  if (!image || layPosition > frameLayCount_ || index > static_cast<int>(imagesArray_.size())) return;
+  if (!image || layPosition > frameLayCount_ || index > static_cast<int>(state_.frames_.size())) return;
   // Paths are taken now: the frame list may change before the job runs.
   WriteJob job{image, shared_from_this(), layFullPathAtPage(index, false, layPosition),
                snapshotFullPathAtPage(index, false), iconFullPathAtPage(index, false)};
   imageWriteQueue().queue.async([job = std::move(job)] { runWriteJob(job); });
 }
 
-void ProjectDataModel::waitForImageWrites() { imageWriteQueue().queue.drain(); }
+void ProjectDataModel::waitForImageWrites() {
+  ImageWriteQueue& q = imageWriteQueue();
+  q.queue.drain();
+  std::vector<std::weak_ptr<const ProjectDataModel>> heldBack;
+  {
+    std::lock_guard lock(q.heldBackMutex);
+    heldBack.swap(q.heldBack);
+  }
+  for (const std::weak_ptr<const ProjectDataModel>& weak : heldBack) {
+    std::shared_ptr<const ProjectDataModel> p = weak.lock();
+    if (p && p->saveHeldBack_) p->saveData();
+  }
+}
 
 void ProjectDataModel::afterImageWrites(std::function<void()> work) { imageWriteQueue().queue.async(std::move(work)); }

@@ -9,8 +9,8 @@
 #include "model/Tools.h"
 
 LayerRecord* ProjectDataModel::layerRecord(const std::string& layId) {
-  auto it = laysDictionary_.find(layId);
-  return it == laysDictionary_.end() ? nullptr : &it->second;
+  auto it = state_.layers_.find(layId);
+  return it == state_.layers_.end() ? nullptr : &it->second;
 }
 
 void ProjectDataModel::setLayStateIsOpen(bool open, int page, int position, bool mark) {
@@ -22,14 +22,16 @@ void ProjectDataModel::setLayStateIsOpen(bool open, int page, int position, bool
 
 void ProjectDataModel::createLay(const std::string& layId, int position, bool isOpen) {
   if (position < 1 || position > frameLayCount_ || !isPlainPathComponent(layId)) return;
-  laysDictionary_[rightNameWithName(layId)] = LayerRecord{position, {}, isOpen};
+  state_.layers_[rightNameWithName(layId)] = LayerRecord{position, {}, isOpen};
 }
 
 void ProjectDataModel::addMark(int page, const std::string& layId) {
   LayerRecord* layer = layerRecord(layId);
   if (layer == nullptr) return;
+  if (page < -kMaxPageNumber || page > kMaxPageNumber) return;
   if (std::find(layer->refPageArray.begin(), layer->refPageArray.end(), page) == layer->refPageArray.end()) {
     layer->refPageArray.push_back(page);
+    state_.noteReference(page);
   }
 }
 
@@ -48,34 +50,39 @@ void ProjectDataModel::removeMark(int page, const std::string& layId) {
 void ProjectDataModel::deleteLay(const std::string& layId) {
   if (isLayNamed(layId)) return;
   if (isPlainPathComponent(layId)) deleteFileAfterSave(layId, layId + ".png");
-  laysDictionary_.erase(layId);
+  state_.layers_.erase(layId);
 }
 
 void ProjectDataModel::marksIncFromPage(int page) { marksIncFromPage(page, 1); }
 
 void ProjectDataModel::marksDecToPage(int page) { marksDecToPage(page, 1); }
 
-void ProjectDataModel::marksIncFromPage(int page, int count) {
-  if (count == 0) return;
-  for (auto& [id, layer] : laysDictionary_) {
-    for (int& ref : layer.refPageArray) {
-      if (ref >= page) ref += count;
-    }
-  }
-}
+void ProjectDataModel::marksIncFromPage(int page, int count) { shiftMarks(page, count); }
 
 void ProjectDataModel::marksDecToPage(int page, int count) {
-  for (auto& [id, layer] : laysDictionary_) {
+  if (count < -kMaxPageNumber || count > kMaxPageNumber) return;
+  shiftMarks(page, -count);
+}
+
+void ProjectDataModel::shiftMarks(int page, int by) {
+  // Shifts beyond any page are refused; references stay within the range
+  // that loading allows, so the arithmetic on them cannot overflow.
+  if (by == 0 || by < -kMaxPageNumber || by > kMaxPageNumber) return;
+  if (page > state_.refPageBound_) return;  // nothing references a page that late
+  int bound = 0;
+  for (auto& [id, layer] : state_.layers_) {
     for (int& ref : layer.refPageArray) {
-      if (ref >= page) ref -= count;
+      if (ref >= page) ref = std::clamp(ref + by, -kMaxPageNumber, kMaxPageNumber);
+      bound = std::max(bound, ref);
     }
   }
+  state_.refPageBound_ = bound;
 }
 
 bool ProjectDataModel::replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay, int page) {
-  if (page < 1 || page > static_cast<int>(imagesArray_.size())) return false;
+  if (page < 1 || page > static_cast<int>(state_.frames_.size())) return false;
   if (newLay && !isPlainPathComponent(*newLay)) return false;
-  std::vector<std::string>& lays = imagesArray_[page - 1].laysArray;
+  std::vector<std::string>& lays = state_.frames_[page - 1].laysArray;
   auto it = std::find(lays.begin(), lays.end(), oldLay);
   if (it == lays.end()) return false;
   if (!newLay) {
@@ -90,27 +97,27 @@ bool ProjectDataModel::replaceLay(const std::string& oldLay, const std::optional
 }
 
 void ProjectDataModel::replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay) {
-  for (int page = 1; page <= static_cast<int>(imagesArray_.size()); ++page) replaceLay(oldLay, newLay, page);
+  for (int page = 1; page <= static_cast<int>(state_.frames_.size()); ++page) replaceLay(oldLay, newLay, page);
 }
 
 std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWithPageStart(int pageStart) {
   std::vector<std::pair<std::string, std::string>> renamed;
   marksIncFromPage(1, pageStart);
   std::vector<std::string> ids;
-  for (const auto& [id, layer] : laysDictionary_) ids.push_back(id);
+  for (const auto& [id, layer] : state_.layers_) ids.push_back(id);
   for (const std::string& oldId : ids) {
     const std::string newId = this->newId();
-    laysDictionary_[newId] = std::move(laysDictionary_[oldId]);
-    laysDictionary_.erase(oldId);
+    state_.layers_[newId] = std::move(state_.layers_[oldId]);
+    state_.layers_.erase(oldId);
     // Tray records are renamed too, so no record ever names a missing layer.
-    for (std::vector<FrameRecord>* list : {&imagesArray_, &temporarysArray_}) {
+    for (std::vector<FrameRecord>* list : {&state_.frames_, &state_.tray_}) {
       for (FrameRecord& r : *list) std::replace(r.laysArray.begin(), r.laysArray.end(), oldId, newId);
     }
     renamed.emplace_back(oldId + ".png", newId + ".png");
   }
   std::string runOldIcon;
   std::string runNewIcon;
-  for (FrameRecord& r : imagesArray_) {
+  for (FrameRecord& r : state_.frames_) {
     if (r.isRepeatCopy() && !runOldIcon.empty() && r.iconName == runOldIcon) {
       r.iconName = runNewIcon;
       continue;
@@ -131,9 +138,9 @@ std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWith
 
 bool ProjectDataModel::addLay(const std::string& layId, int page, int position) {
   if (!isPlainPathComponent(layId)) return false;
-  if (!laysDictionary_.contains(layId)) createLay(layId, position < 1 ? frameLayCount_ : position, true);
-  if (page < 1 || page > static_cast<int>(imagesArray_.size())) return false;
-  std::vector<std::string>& lays = imagesArray_[page - 1].laysArray;
+  if (!state_.layers_.contains(layId)) createLay(layId, position < 1 ? frameLayCount_ : position, true);
+  if (page < 1 || page > static_cast<int>(state_.frames_.size())) return false;
+  std::vector<std::string>& lays = state_.frames_[page - 1].laysArray;
   if (std::find(lays.begin(), lays.end(), layId) != lays.end()) return false;
   if (position >= 1) {
     for (const std::string& existing : lays) {
@@ -147,8 +154,8 @@ bool ProjectDataModel::addLay(const std::string& layId, int page, int position) 
 }
 
 bool ProjectDataModel::deleteLay(const std::string& layId, int page) {
-  if (page < 1 || page > static_cast<int>(imagesArray_.size())) return false;
-  std::vector<std::string>& lays = imagesArray_[page - 1].laysArray;
+  if (page < 1 || page > static_cast<int>(state_.frames_.size())) return false;
+  std::vector<std::string>& lays = state_.frames_[page - 1].laysArray;
   auto it = std::find(lays.begin(), lays.end(), layId);
   if (it == lays.end()) return false;
   lays.erase(it);
@@ -164,21 +171,25 @@ std::optional<std::string> ProjectDataModel::createLayAtPosition(int position) c
 }
 
 std::optional<int> ProjectDataModel::layPosition(const std::string& layId) const {
-  auto it = laysDictionary_.find(layId);
-  if (it == laysDictionary_.end()) return std::nullopt;
+  auto it = state_.layers_.find(layId);
+  if (it == state_.layers_.end()) return std::nullopt;
   return it->second.layPosition;
 }
 
 std::optional<std::vector<int>> ProjectDataModel::layMarks(const std::string& layId) const {
-  auto it = laysDictionary_.find(layId);
-  if (it == laysDictionary_.end()) return std::nullopt;
+  auto it = state_.layers_.find(layId);
+  if (it == state_.layers_.end()) return std::nullopt;
   return it->second.refPageArray;
 }
 
 void ProjectDataModel::addMarks(const std::vector<int>& pages, const std::string& layId) {
   LayerRecord* layer = layerRecord(layId);
   if (layer == nullptr) return;
-  layer->refPageArray.insert(layer->refPageArray.end(), pages.begin(), pages.end());
+  for (int page : pages) {
+    if (page < -kMaxPageNumber || page > kMaxPageNumber) continue;
+    layer->refPageArray.push_back(page);
+    state_.noteReference(page);
+  }
 }
 
 void ProjectDataModel::removeMarks(const std::vector<int>& pages, const std::string& layId) {
@@ -186,10 +197,10 @@ void ProjectDataModel::removeMarks(const std::vector<int>& pages, const std::str
 }
 
 std::string ProjectDataModel::rightNameWithName(const std::string& name) const {
-  if (!laysDictionary_.contains(name)) return name;
+  if (!state_.layers_.contains(name)) return name;
   std::vector<std::string> taken;
-  taken.reserve(laysDictionary_.size());
-  for (const auto& [id, layer] : laysDictionary_) taken.push_back(id);
+  taken.reserve(state_.layers_.size());
+  for (const auto& [id, layer] : state_.layers_) taken.push_back(id);
   return Tools::uniqueName(name, taken);
 }
 

@@ -1,16 +1,34 @@
-// Sound tags of a project (three parallel lists) and the room a new tag gets
-// on the sound timeline; picture counts of the animated backgrounds.
+// Sound tags of a project and the room a new tag gets on the sound timeline;
+// picture counts of the animated backgrounds.
 #include <algorithm>
 #include <string_view>
 
 #include "model/ProjectDataModel.h"
+#include "model/SoundTag.h"
+#include "model/Timeline.h"
 
 namespace {
 
-constexpr float kTimelineEnd = 380.0f;
-constexpr float kMinimumTagWidth = 20.0f;
-constexpr float kPointerOffset = 5.0f;
-constexpr float kSoundSpeed = 0.5f;
+using timeline::kMinimumTagWidth;
+constexpr float kTimelineEnd = timeline::kEndX;
+constexpr float kPointerOffset = timeline::kPointerOffsetX;
+
+// Sorts the flat values of one part over the tags that have it, as the
+// stored list is sorted: the other parts stay where they are.
+template <typename T>
+void arrangePart(std::vector<SoundTag>& tags, std::optional<std::array<T, 2>> SoundTag::*part) {
+  std::vector<T> flat;
+  for (const SoundTag& t : tags) {
+    if (t.*part) flat.insert(flat.end(), (t.*part)->begin(), (t.*part)->end());
+  }
+  std::stable_sort(flat.begin(), flat.end());
+  std::size_t next = 0;
+  for (SoundTag& t : tags) {
+    if (!(t.*part)) continue;
+    t.*part = std::array<T, 2>{flat[next], flat[next + 1]};
+    next += 2;
+  }
+}
 
 struct BackgroundCount {
   std::string_view name;
@@ -35,33 +53,28 @@ std::vector<float> fitBefore(float x, float width, float limit, bool strictFit) 
 }  // namespace
 
 bool ProjectDataModel::isCouldPlaySound() const {
-  return animationSpeed_ == kSoundSpeed && !soundNameArray_.empty();
+  return animationSpeed_ == timeline::kSoundSpeed &&
+         std::any_of(soundTags_.begin(), soundTags_.end(), [](const SoundTag& t) { return t.name.has_value(); });
 }
+
+std::vector<float> ProjectDataModel::soundTagPointsArray() const { return soundTagListsOf(soundTags_).points; }
+std::vector<std::string> ProjectDataModel::soundNameArray() const { return soundTagListsOf(soundTags_).names; }
+std::vector<int> ProjectDataModel::soundFrameArray() const { return soundTagListsOf(soundTags_).frames; }
 
 void ProjectDataModel::deleteSoundTagViewDataWithTag(int tag) {
   if (tag < 0) return;
-  const std::size_t first = static_cast<std::size_t>(tag) * 2;
-  auto erasePair = [first](auto& list) {
-    if (first < list.size()) list.erase(list.begin() + first, list.begin() + std::min(first + 2, list.size()));
-  };
-  erasePair(soundTagPointsArray_);
-  erasePair(soundFrameArray_);
-  if (static_cast<std::size_t>(tag) < soundNameArray_.size()) soundNameArray_.erase(soundNameArray_.begin() + tag);
+  if (static_cast<std::size_t>(tag) < soundTags_.size()) soundTags_.erase(soundTags_.begin() + tag);
   soundTagPointsArrayArrange();
   soundTagFrameArrayArrange();
 }
 
-void ProjectDataModel::soundTagPointsArrayArrange() {
-  std::stable_sort(soundTagPointsArray_.begin(), soundTagPointsArray_.end());
-}
+void ProjectDataModel::soundTagPointsArrayArrange() { arrangePart(soundTags_, &SoundTag::points); }
 
-void ProjectDataModel::soundTagFrameArrayArrange() {
-  std::stable_sort(soundFrameArray_.begin(), soundFrameArray_.end());
-}
+void ProjectDataModel::soundTagFrameArrayArrange() { arrangePart(soundTags_, &SoundTag::frames); }
 
 std::vector<float> ProjectDataModel::pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(float sliderX,
                                                                                              float width) const {
-  std::vector<float> points = soundTagPointsArray_;
+  std::vector<float> points = soundTagPointsArray();
   std::stable_sort(points.begin(), points.end());
   const float x = sliderX + kPointerOffset;
   if (points.empty()) {
@@ -111,4 +124,25 @@ int ProjectDataModel::countOfBackground(const std::string& name) {
     if (name == b.name) return b.pictures;
   }
   return 1;
+}
+
+std::vector<SoundTag> soundTagsFromLists(const SoundTagLists& lists) {
+  const std::size_t count = std::max({lists.names.size(), lists.points.size() / 2, lists.frames.size() / 2});
+  std::vector<SoundTag> tags(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i < lists.names.size()) tags[i].name = lists.names[i];
+    if (2 * i + 1 < lists.points.size()) tags[i].points = {lists.points[2 * i], lists.points[2 * i + 1]};
+    if (2 * i + 1 < lists.frames.size()) tags[i].frames = {lists.frames[2 * i], lists.frames[2 * i + 1]};
+  }
+  return tags;
+}
+
+SoundTagLists soundTagListsOf(const std::vector<SoundTag>& tags) {
+  SoundTagLists lists;
+  for (const SoundTag& t : tags) {
+    if (t.name) lists.names.push_back(*t.name);
+    if (t.points) lists.points.insert(lists.points.end(), t.points->begin(), t.points->end());
+    if (t.frames) lists.frames.insert(lists.frames.end(), t.frames->begin(), t.frames->end());
+  }
+  return lists;
 }

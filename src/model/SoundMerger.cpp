@@ -4,11 +4,12 @@
 #include <mutex>
 
 #include "model/ProjectDataModel.h"
+#include "model/Timeline.h"
 #include "platform/foundation/FileUtil.h"
 
 namespace {
 
-constexpr double kFrameSeconds = 0.08;
+constexpr double kFrameSeconds = timeline::kFrameSeconds;
 
 std::mutex& factoryMutex() {
   static std::mutex m;
@@ -38,8 +39,9 @@ std::shared_ptr<SoundMerger> SoundMerger::make() {
 
 std::vector<media::MixClip> soundMixClipsOfProject(const ProjectDataModel& project) {
   std::vector<media::MixClip> clips;
-  const std::vector<std::string>& names = project.soundNameArray();
-  const std::vector<int>& frames = project.soundFrameArray();
+  const SoundTagLists tags = soundTagListsOf(project.soundTags());
+  const std::vector<std::string>& names = tags.names;
+  const std::vector<int>& frames = tags.frames;
   const double frameSeconds = kFrameSeconds / static_cast<double>(project.animationSpeed());
   for (std::size_t tag = 0; tag < names.size() && tag * 2 < frames.size(); ++tag) {
     OptionalPath file = project.soundFilePathWithName(names[tag]);

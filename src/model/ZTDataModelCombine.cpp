@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "model/SafeName.h"
+#include "model/Timeline.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
@@ -12,10 +13,10 @@
 
 namespace {
 
-constexpr double kTimelineSpan = 330.0;
-constexpr double kTagStartOffset = 49.0;
-constexpr double kTagEndOffset = 40.0;
-constexpr float kTimelineEnd = 380.0f;
+constexpr double kTimelineSpan = timeline::kSpanX;
+constexpr double kTagStartOffset = timeline::kStartX;
+constexpr double kTagEndOffset = timeline::kEndOffsetX;
+constexpr float kTimelineEnd = timeline::kEndX;
 constexpr int kMinimumFrameLimit = 8;
 
 }  // namespace
@@ -52,8 +53,7 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& 
        source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()))) {
     fd::files::copyItem(from / oldName, to / newName);
   }
-  for (auto& [id, layer] : source->laysDictionary()) target.laysDictionary()[id] = layer;
-  for (const FrameRecord& r : source->imagesArray()) target.imagesArray().push_back(r);
+  target.appendFramesOf(*source);
 }
 
 bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
@@ -72,10 +72,11 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     }
   }
 
-  std::vector<int>& frames = target->soundFrameArray();
-  if (!frames.empty() && !target->soundTagPointsArray().empty() && !target->soundNameArray().empty()) {
+  SoundTagLists tags = soundTagListsOf(target->soundTags());
+  std::vector<int>& frames = tags.frames;
+  if (!frames.empty() && !tags.points.empty() && !tags.names.empty()) {
     frames = {frames.front(), frames.back()};
-    target->soundTagPointsArray().clear();
+    tags.points.clear();
     int offset = static_cast<int>(target->imagesArray().size());
     for (const std::string& name : merged) {
       std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
@@ -85,6 +86,7 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
       }
       offset += static_cast<int>(p->imagesArray().size());
     }
+    target->setSoundTags(soundTagsFromLists(tags));
   }
 
   for (const std::string& name : merged) mergeProjectInto(*target, name);
@@ -123,12 +125,14 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
 }
 
 void ZTDataModel::combineSoundTagFrameAndPoints(ProjectDataModel& target) {
-  std::vector<int>& frames = target.soundFrameArray();
+  SoundTagLists tags = soundTagListsOf(target.soundTags());
+  std::vector<int>& frames = tags.frames;
   if (frames.empty()) return;
-  target.setSoundNameArray(prjSoundNameArray_);
+  tags.names = prjSoundNameArray_;
+  target.setSoundTags(soundTagsFromLists(tags));
   if (frames.size() < 2) return;
-  std::vector<std::string>& names = target.soundNameArray();
-  std::vector<float>& points = target.soundTagPointsArray();
+  std::vector<std::string>& names = tags.names;
+  std::vector<float>& points = tags.points;
   const int frameCount = static_cast<int>(target.imagesArray().size());
   const double k = kTimelineSpan / frameCount;
   std::size_t tag = 0;
@@ -148,6 +152,7 @@ void ZTDataModel::combineSoundTagFrameAndPoints(ProjectDataModel& target) {
       frames.erase(frames.begin() + tag * 2, frames.begin() + tag * 2 + 2);
       if (tag < names.size()) names.erase(names.begin() + tag);
     }
+    target.setSoundTags(soundTagsFromLists(tags));
     target.saveData();
     extendDataModel_->saveLimitFramesDict();
   }

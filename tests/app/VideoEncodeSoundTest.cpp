@@ -46,11 +46,9 @@ class VideoEncodeSoundTest : public testing_support::SandboxTest {
     std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
     for (int i = 1; i < frames; ++i) p->createImageAtPage(i);
     p->setAnimationSpeed(speed);
-    for (const auto& [start, sound] : tags) {
-      p->soundFrameArray().insert(p->soundFrameArray().end(), {start, start + 1});
-      p->soundTagPointsArray().insert(p->soundTagPointsArray().end(), {49.0f, 80.0f});
-      p->soundNameArray().push_back(sound);
-    }
+    std::vector<SoundTag> soundTags;
+    for (const auto& [start, sound] : tags) soundTags.push_back(SoundTag{sound, {{49.0f, 80.0f}}, {{start, start + 1}}});
+    p->setSoundTags(std::move(soundTags));
     p->saveData();
   }
 

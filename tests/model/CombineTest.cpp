@@ -63,9 +63,7 @@ class CombineTest : public ModelTest {
       writeTinyPng(*p.snapshotFullPathAtPage(page, false));
     }
     if (sound) {
-      p.setSoundFrameArray({1, 2});
-      p.setSoundTagPointsArray({49.0f, 100.0f});
-      p.setSoundNameArray({*sound});
+      p.setSoundTags({SoundTag{*sound, {{49.0f, 100.0f}}, {{1, 2}}}});
     }
     m.saveData();
   }
@@ -170,7 +168,7 @@ TEST_F(CombineTest, TagsRunningPastTheTimelineAreDroppedWhole) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName("T");
   t->createImageAtPage(1);
-  t->setSoundFrameArray({1, 9, 1, 2});
+  t->setSoundTags(soundTagsFromLists({{}, {}, {1, 9, 1, 2}}));
   ASSERT_EQ(t->imagesArray().size(), 2u);
   m.combineAudioFinishedwithSoundNameArray({"far.caf", "near.caf"});
   fd::RunLoop::main().runUntilIdle();  // the answer is taken on the main loop's turn

@@ -1,9 +1,11 @@
 // Frames with shared layers, repeat runs and the temporary tray.
+#include <functional>
 #include <random>
 #include <set>
 
 #include "model/ModelTestSupport.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
 
 namespace {
 
@@ -27,7 +29,7 @@ class FramesTest : public ModelTest {
   }
 
   void writeAllFiles() {
-    for (std::vector<FrameRecord>* list : {&p->imagesArray(), &p->temporarysArray()}) {
+    for (const std::vector<FrameRecord>* list : {&p->imagesArray(), &p->temporarysArray()}) {
       for (const FrameRecord& r : *list) {
         for (const std::string& id : r.laysArray) {
           if (!fs::exists(file(id + ".png"))) writeTinyPng(file(id + ".png"));
@@ -40,13 +42,16 @@ class FramesTest : public ModelTest {
 
   // Turns the frame at `page` into a run of `length` frames, as the repeat
   // picker does: copies follow it and references are not touched.
-  void makeRun(int page, int length) {
-    std::vector<FrameRecord>& frames = p->imagesArray();
-    FrameRecord& first = frames[page - 1];
-    first.frameInfo = kFrameInfoRunStart;
-    first.reapeatNumber = length;
-    FrameRecord copy{first.laysArray, first.iconName, kFrameInfoRepeatCopy, std::nullopt};
-    frames.insert(frames.begin() + page, length - 1, copy);
+  void makeRun(int page, int length) { ASSERT_TRUE(p->setRepeatRunAtPage(page, length)); }
+
+  // Changes what is stored and loads it again: the states no operation makes
+  // arrive from files of other versions.
+  void editStored(const std::function<void(fd::Value& frames)>& edit) {
+    ASSERT_TRUE(p->saveData());
+    fd::Value v = *fd::readPropertyList(p->plistFilePath());
+    edit(v);
+    ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), v));
+    ASSERT_TRUE(p->readData());
   }
 
   fs::path file(const std::string& name) { return p->projectDicPath() / name; }
@@ -224,7 +229,8 @@ TEST_F(FramesTest, ALayerStillNamedByAFrameKeepsItsFile) {
   // A second frame that shares page 1's layers while their references only
   // say page 1 (as a repeat picker leaves them).
   const std::vector<std::string> shared = p->imagesArray()[0].laysArray;
-  p->imagesArray()[1].laysArray = shared;
+  editStored([](fd::Value& v) { (*v["ImagesArray"].array())[1]["LaysArray"] = v["ImagesArray"].at(0)["LaysArray"]; });
+  ASSERT_EQ(p->imagesArray()[1].laysArray, shared);
   ASSERT_TRUE(p->deleteImageAtPage(1, false));
   for (const std::string& id : shared) {
     EXPECT_TRUE(fs::exists(file(id + ".png"))) << id;
@@ -236,7 +242,8 @@ TEST_F(FramesTest, PicturesOfAnIconNameStayWhileARecordNamesIt) {
   makeFrames(2);
   ASSERT_TRUE(p->moveImageToTemporaryWithPage(2));
   // The tray record and a frame of the list share an icon name.
-  p->imagesArray()[0].iconName = p->temporarysArray()[0].iconName;
+  editStored([](fd::Value& v) { (*v["ImagesArray"].array())[0]["IconName"] = v["temporarysArray"].at(0)["IconName"]; });
+  ASSERT_EQ(p->imagesArray()[0].iconName, p->temporarysArray()[0].iconName);
   writeAllFiles();
   const std::string shared = icon(1);
   ASSERT_TRUE(p->deleteImageAtPage(1, true));
@@ -260,11 +267,13 @@ TEST_F(FramesTest, DeletingATrayRecordDeletesItsLayers) {
 TEST_F(FramesTest, AStaleRepeatNumberNeverReachesBeyondTheRun) {
   makeFrames(5);
   makeRun(2, 2);  // 1, run 2-3, 4, 5, 6
-  std::vector<FrameRecord>& frames = p->imagesArray();
-  frames[1].reapeatNumber = 4;        // says 4, only 2 are there
-  frames[4].reapeatNumber = 3;        // a plain frame with a left-over number
-  frames[5].frameInfo = kFrameInfoRunStart;
-  frames[5].reapeatNumber = 9;        // a run running past the end
+  editStored([](fd::Value& v) {
+    fd::Array& frames = *v["ImagesArray"].array();
+    frames[1]["kReapeatNumber"] = fd::Value(4);  // says 4, only 2 are there
+    frames[4]["kReapeatNumber"] = fd::Value(3);  // a plain frame with a left-over number
+    frames[5]["kFrameInfo"] = fd::Value(kFrameInfoRunStart);
+    frames[5]["kReapeatNumber"] = fd::Value(9);  // a run running past the end
+  });
   const std::string page4 = icon(4);
   const std::string page5 = icon(5);
   EXPECT_EQ(p->reapeatFrameNumber(2), 2);
@@ -404,11 +413,6 @@ TEST_F(FramesTest, RandomFrameOperationsKeepTheProjectWhole) {
       }
       case 4: {
         what = "repeat " + std::to_string(page);
-        const int n = p->reapeatFrameNumber(page);
-        std::vector<FrameRecord>& f = p->imagesArray();
-        f.erase(f.begin() + page, f.begin() + (page - 1 + n));
-        f[page - 1].frameInfo.reset();
-        f[page - 1].reapeatNumber.reset();
         makeRun(page, pick(1, 4));
         break;
       }
@@ -435,6 +439,36 @@ TEST_F(FramesTest, RandomFrameOperationsKeepTheProjectWhole) {
   p->saveData();
   std::shared_ptr<ProjectDataModel> reread = ProjectDataModel::initWithProjectName("frames");
   EXPECT_EQ(reread->imagesArray(), p->imagesArray());
+}
+
+TEST_F(FramesTest, TheRepeatPickerGrowsAndShrinksARunInPlace) {
+  makeFrames(3);
+  const std::string second = icon(2);
+  const std::string third = icon(3);
+  ASSERT_TRUE(p->setRepeatRunAtPage(2, 3));  // a plain frame set to 3
+  ASSERT_EQ(p->imagesArray().size(), 5u);
+  EXPECT_TRUE(p->isByReapeatFrame(2));
+  EXPECT_EQ(p->imagesArray()[1].reapeatNumber, 3);
+  for (int page : {3, 4}) {
+    EXPECT_TRUE(p->isReapeatFrame(page));
+    EXPECT_EQ(icon(page), second);
+    EXPECT_EQ(p->imagesArray()[page - 1].laysArray, p->imagesArray()[1].laysArray);
+    EXPECT_FALSE(p->imagesArray()[page - 1].reapeatNumber.has_value());
+  }
+  EXPECT_EQ(icon(5), third);
+  ASSERT_TRUE(p->setRepeatRunAtPage(4, 5));  // from a copy's page: the run's first frame
+  EXPECT_EQ(p->imagesArray().size(), 7u);
+  EXPECT_EQ(p->imagesArray()[2].reapeatNumber, 3) << "new copies, right after the first frame, carry its old number";
+  EXPECT_EQ(icon(7), third);
+  ASSERT_TRUE(p->setRepeatRunAtPage(2, 1));
+  EXPECT_EQ(p->imagesArray().size(), 3u);
+  EXPECT_FALSE(p->imagesArray()[1].frameInfo.has_value());
+  EXPECT_FALSE(p->imagesArray()[1].reapeatNumber.has_value());
+  EXPECT_EQ(icon(3), third);
+  EXPECT_FALSE(p->setRepeatRunAtPage(2, 0));
+  EXPECT_FALSE(p->setRepeatRunAtPage(4, 2));
+  EXPECT_FALSE(p->setRepeatRunAtPage(1, ProjectDataModel::kMaxRepeatRun + 1));
+  EXPECT_EQ(p->frames().brokenInvariant(), std::nullopt);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "model/ModelTestSupport.h"
+#include "platform/foundation/PropertyList.h"
 
 namespace {
 
@@ -91,6 +92,48 @@ TEST_F(ImageProjectTest, AJobWritesThePageItWasGivenEvenIfFramesMoveMeanwhile) {
   std::optional<gfx::Image> nowThird = gfx::readPNG(*p->layFullPathAtPage(3, false, 1));
   ASSERT_TRUE(nowThird);
   EXPECT_EQ(*nowThird, patternImage(40, 30, 9)) << "the frame now at page 3 keeps its own picture";
+}
+
+// Saves after each picture are gathered while one waits on the queue; every
+// frame is on disk once the queue is waited for, and a held-back save never
+// writes over a later one.
+TEST_F(ImageProjectTest, SavesBehindAWaitingOneAreGatheredAndNeverWriteOverANewerState) {
+  std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", picture(1), 1);
+  auto storedFrames = [&] {
+    std::optional<fd::Value> v = fd::readPropertyList(p->plistFilePath());
+    return v ? (*v)["ImagesArray"].count() : 0u;
+  };
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  ProjectDataModel::afterImageWrites([gate] { gate.wait(); });
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(p->addFrameWithImage(picture(static_cast<std::uint8_t>(i)), 1));
+  EXPECT_EQ(storedFrames(), 1u) << "the saves wait behind the pictures";
+  // A save made now, on the calling thread, is newer than the one queued.
+  ASSERT_TRUE(p->createImageAtPage(1));
+  ASSERT_TRUE(p->saveData());
+  EXPECT_EQ(storedFrames(), 22u);
+  release.set_value();
+  ProjectDataModel::waitForImageWrites();
+  EXPECT_EQ(storedFrames(), 22u) << "the queued save carried an older state";
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(p->addFrameWithImage(picture(7), 2));
+  ProjectDataModel::waitForImageWrites();
+  EXPECT_EQ(storedFrames(), 27u);
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("Roto")->frames(), p->frames());
+}
+
+TEST_F(ImageProjectTest, AHeldBackSaveIsWrittenWhenTheProjectGoes) {
+  std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", nullptr, 1);
+  ZTDataModel::resetSharedInstanceForTesting();
+  const fs::path plist = p->plistFilePath();
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  ProjectDataModel::afterImageWrites([gate] { gate.wait(); });
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(p->addFrameWithImage(picture(3), 1));
+  p.reset();  // the queued jobs keep it alive
+  release.set_value();
+  ProjectDataModel::afterImageWrites([] {});
+  ProjectDataModel::waitForImageWrites();
+  EXPECT_EQ((*fd::readPropertyList(plist))["ImagesArray"].count(), 4u);
 }
 
 }  // namespace

@@ -62,18 +62,15 @@ TEST_F(ProjectFileTest, WhatIsSavedReadsBackEqual) {
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("round");
   p->createImageAtPage(1);
   p->createImageAtPage(2);
-  p->imagesArray()[1].frameInfo = 1;
-  p->imagesArray()[1].reapeatNumber = 2;
-  p->imagesArray()[2] = FrameRecord{p->imagesArray()[1].laysArray, p->imagesArray()[1].iconName, 2, std::nullopt};
+  p->deleteImageAtPage(3, false);
+  ASSERT_TRUE(p->setRepeatRunAtPage(2, 2));
   p->moveImageToTemporaryWithPage(1);
   p->setAnimationSpeed(0.5f);
   p->setCurBackgroundName("USmine.png");
   p->setIsOpenBackground(false);
   p->setDescription("a test");
   p->setAudioName("old.caf");
-  p->setSoundTagPointsArray({49.5f, 120.25f});
-  p->setSoundFrameArray({1, 2});
-  p->setSoundNameArray({"Rec1.caf"});
+  p->setSoundTags({SoundTag{"Rec1.caf", {{49.5f, 120.25f}}, {{1, 2}}}});
   ASSERT_TRUE(p->saveData());
 
   std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("round");
@@ -86,9 +83,7 @@ TEST_F(ProjectFileTest, WhatIsSavedReadsBackEqual) {
   EXPECT_FALSE(q->isOpenBackground());
   EXPECT_EQ(q->description(), "a test");
   EXPECT_EQ(q->audioName(), "old.caf");
-  EXPECT_EQ(q->soundTagPointsArray(), p->soundTagPointsArray());
-  EXPECT_EQ(q->soundFrameArray(), p->soundFrameArray());
-  EXPECT_EQ(q->soundNameArray(), p->soundNameArray());
+  EXPECT_EQ(q->soundTags(), p->soundTags());
   EXPECT_FALSE(q->isNewVersion());
 
   std::optional<fd::Value> raw = fd::readPropertyList(p->plistFilePath());
@@ -103,7 +98,7 @@ TEST_F(ProjectFileTest, WhatIsSavedReadsBackEqual) {
 TEST_F(ProjectFileTest, ABinaryPropertyListReadsToo) {
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("bin");
   p->createImageAtPage(1);
-  p->setSoundNameArray({"x.caf"});
+  p->setSoundTags({SoundTag{"x.caf", std::nullopt, std::nullopt}});
   p->saveData();
   std::string xml = model_test::readText(p->plistFilePath());
   plist_t node = nullptr;
@@ -256,6 +251,43 @@ TEST_F(ProjectFileTest, ExtremeStoredNumbersAreRangeCheckedOnLoad) {
   std::vector<float> points;
   for (const fd::Value& x : *older["SoundTagViewPoints"].array()) points.push_back(x.floatValue());
   EXPECT_EQ(points, package_format::olderTagPoints({-kMaxPageNumber, kMaxPageNumber}, 2));
+}
+
+// What the program wrote reads back and is written again byte for byte, with
+// runs, a parked record, hidden layers and sound tags whose stored lists have
+// unequal lengths (a tag without a name, a name without a tag).
+TEST_F(ProjectFileTest, ASavedProjectIsWrittenAgainByteForByte) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("bytes");
+  for (int i = 1; i < 6; ++i) ASSERT_TRUE(p->createImageAtPage(i));
+  ASSERT_TRUE(p->setRepeatRunAtPage(2, 3));
+  ASSERT_TRUE(p->moveImageToTemporaryWithPage(6));
+  p->setLayStateIsOpen(false, 1, 1, false);
+  ASSERT_TRUE(p->saveData());
+  fd::Value v = *fd::readPropertyList(p->plistFilePath());
+  v["SoundTagViewPoints"] = fd::Array{fd::Value(49.0), fd::Value(100.5), fd::Value(120.0), fd::Value(200.0)};
+  v["SoundNameArray"] = fd::Array{fd::Value("a.caf")};
+  v["soundTagViewFrame"] = fd::Array{fd::Value(1), fd::Value(3), fd::Value(4), fd::Value(6), fd::Value(7),
+                                     fd::Value(8)};
+  ASSERT_TRUE(fd::writePropertyList(p->plistFilePath(), v));
+  const std::string written = model_test::readText(p->plistFilePath());
+
+  std::shared_ptr<ProjectDataModel> q = ProjectDataModel::initWithProjectName("bytes");
+  ASSERT_EQ(q->soundTags().size(), 3u);
+  EXPECT_EQ(q->soundTags()[0], (SoundTag{"a.caf", {{49.0f, 100.5f}}, {{1, 3}}}));
+  EXPECT_EQ(q->soundTags()[2], (SoundTag{std::nullopt, std::nullopt, {{7, 8}}}));
+  ASSERT_TRUE(q->saveData());
+  EXPECT_EQ(model_test::readText(q->plistFilePath()), written);
+  EXPECT_EQ(q->frames(), p->frames());
+}
+
+TEST_F(ProjectFileTest, SoundTagListsOfOddLengthLoseOnlyTheUnpairedValue) {
+  const SoundTagLists stored{{49, 60, 70}, {"a", "b"}, {1}};
+  const std::vector<SoundTag> tags = soundTagsFromLists(stored);
+  ASSERT_EQ(tags.size(), 2u);
+  EXPECT_EQ(tags[0], (SoundTag{"a", {{49, 60}}, std::nullopt}));
+  EXPECT_EQ(tags[1], (SoundTag{"b", std::nullopt, std::nullopt}));
+  EXPECT_EQ(soundTagListsOf(tags), (SoundTagLists{{49, 60}, {"a", "b"}, {}}));
+  EXPECT_TRUE(soundTagsFromLists({}).empty());
 }
 
 TEST_F(ProjectFileTest, UnreadablePlistMakesANewProjectAndKeepsThePageFiles) {

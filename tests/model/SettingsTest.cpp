@@ -175,21 +175,21 @@ TEST_F(BackgroundPathsTest, GivingABackgroundCopiesStillPictures) {
 
 TEST_F(SettingsTest, SoundTagsPlayOnlyAtHalfSpeed) {
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("snd");
-  p->setSoundNameArray({"a.caf"});
+  p->setSoundTags({SoundTag{"a.caf", std::nullopt, std::nullopt}});
   p->setAnimationSpeed(0.5f);
   EXPECT_TRUE(p->isCouldPlaySound());
   p->setAnimationSpeed(0.25f);
   EXPECT_FALSE(p->isCouldPlaySound());
   p->setAnimationSpeed(0.5f);
-  p->setSoundNameArray({});
+  p->setSoundTags({SoundTag{std::nullopt, {{49, 100}}, {{1, 2}}}});
+  EXPECT_FALSE(p->isCouldPlaySound()) << "a tag without a sound";
+  p->setSoundTags({});
   EXPECT_FALSE(p->isCouldPlaySound());
 }
 
 TEST_F(SettingsTest, DeletingATagSortsWhatRemains) {
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("snd");
-  p->setSoundTagPointsArray({200, 250, 49, 100, 300, 340});
-  p->setSoundFrameArray({5, 6, 1, 2, 8, 9});
-  p->setSoundNameArray({"b", "a", "c"});
+  p->setSoundTags(soundTagsFromLists({{200, 250, 49, 100, 300, 340}, {"b", "a", "c"}, {5, 6, 1, 2, 8, 9}}));
   p->deleteSoundTagViewDataWithTag(0);
   EXPECT_EQ(p->soundTagPointsArray(), (std::vector<float>{49, 100, 300, 340}));
   EXPECT_EQ(p->soundFrameArray(), (std::vector<int>{1, 2, 8, 9}));
@@ -204,7 +204,7 @@ TEST_F(SettingsTest, RoomForANewSoundTag) {
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(370, 50), (F{0, 0}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(300, 100), (F{305, 75}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(100, 50), (F{105, 50}));
-  p->setSoundTagPointsArray({100, 200});
+  p->setSoundTags(soundTagsFromLists({{100, 200}, {}, {}}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(95, 40), (F{0, 0}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(150, 40), (F{200, 40}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(150, 400), (F{200, 180}));
@@ -213,7 +213,7 @@ TEST_F(SettingsTest, RoomForANewSoundTag) {
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(80, 90), (F{0, 0})) << "15 points of room";
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(196, 30), (F{201, 30})) << "after the last tag";
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(195, 30), (F{200, 30})) << "at the end of the last tag";
-  p->setSoundTagPointsArray({250, 300, 100, 200});
+  p->setSoundTags(soundTagsFromLists({{250, 300, 100, 200}, {}, {}}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(195, 30), (F{0, 0})) << "at the end of a tag with one after it";
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(150, 60), (F{200, 50}));
   EXPECT_EQ(p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(260, 60), (F{300, 60}));
