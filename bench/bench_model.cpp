@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <memory>
 
 #include "model/ProjectDataModel.h"
@@ -64,6 +65,53 @@ void BM_ThreeHundredFramesThroughWriteQueue(benchmark::State& state) {
   state.counters["peak_rss_MiB"] = peakMemoryMiB();
 }
 BENCHMARK(BM_ThreeHundredFramesThroughWriteQueue)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// A video turned into frames: every picture appends a frame and saves, as the
+// pictures arrive one by one. Tiny pictures keep the PNG work out of the
+// figure, which measures the frame list and Project.plist.
+void BM_AppendFramesOneByOne(benchmark::State& state) {
+  const int frames = static_cast<int>(state.range(0));
+  ImageRef tiny = std::make_shared<const gfx::Image>(gfx::Image(4, 3));
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      testing_support::ScopedSandbox sandbox;
+      ZTDataModel::resetSharedInstanceForTesting();
+      std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", tiny, 1);
+      state.ResumeTiming();
+      const auto start = std::chrono::steady_clock::now();
+      for (int i = 1; i < frames; ++i) p->addFrameWithImage(tiny, 1);
+      const std::chrono::duration<double, std::milli> handOver = std::chrono::steady_clock::now() - start;
+      ProjectDataModel::waitForImageWrites();
+      state.PauseTiming();
+      state.counters["frames"] = static_cast<double>(p->imagesArray().size());
+      // The calling thread's share; the rest is the queue writing files.
+      state.counters["hand_over_ms"] = handOver.count();
+      ZTDataModel::resetSharedInstanceForTesting();
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_AppendFramesOneByOne)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// New frames put in front of all others: every insert shifts the page
+// references of every layer after it, the least work an insert can do.
+void BM_InsertFramesAtTheFront(benchmark::State& state) {
+  const int frames = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      testing_support::ScopedSandbox sandbox;
+      std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("front");
+      state.ResumeTiming();
+      for (int i = 1; i < frames; ++i) p->createImageAtPage(1);
+      p->saveData();
+      state.PauseTiming();
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_InsertFramesAtTheFront)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

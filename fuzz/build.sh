@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds and runs a fuzz target: "import" (packages, corpus fuzz/corpus) or
-# "json" (the JSON reader, corpus fuzz/corpus_json) or "curves" (curve files,
+# "frames" (frame operations, corpus fuzz/corpus_frames), "json" (the JSON
+# reader, corpus fuzz/corpus_json) or "curves" (curve files,
 # corpus fuzz/corpus_curves).
 #   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
@@ -15,6 +16,7 @@ case "$target" in
   import) corpus="$here/corpus" ;;
   json) corpus="$here/corpus_json" ;;
   curves) corpus="$here/corpus_curves" ;;
+  frames) corpus="$here/corpus_frames" ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 jobs=${FLIPDESK_JOBS:-$(nproc)}

@@ -2,15 +2,12 @@
 // Documents, imported into the projects folder, then the same bytes through
 // the zip wrapper with and without a password. The run must never crash,
 // never write outside its sandbox, and leave no half-imported project.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "FuzzSandbox.h"
 #include "model/PackageZipOperator.h"
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/Paths.h"
@@ -19,27 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path& sandbox() {
-  static const fs::path root = [] {
-    std::string templ = (fs::temp_directory_path() / "flipdesk-fuzz-XXXXXX").string();
-    if (::mkdtemp(templ.data()) == nullptr) std::abort();
-    fd::paths::setHomeOverride(templ);
-    fd::paths::ensureSandbox();
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(fd::paths::home(), ec);
-    });
-    return fs::path(templ);
-  }();
-  return root;
-}
-
-void check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_import: %s\n", what);
-    std::abort();
-  }
-}
+const fs::path& sandbox() { return fuzz_support::sandbox(); }
+void check(bool condition, const char* what) { fuzz_support::check(condition, "fuzz_import", what); }
 
 }  // namespace
 
