@@ -58,6 +58,7 @@ std::shared_ptr<ProjectDataModel> ProjectDataModel::initWithProjectName(const st
 
 bool ProjectDataModel::setCurProjectName(const std::string& name) {
   if (!isPlainPathComponent(name)) return false;
+  if (saveHeldBack_) saveData();  // the project being left keeps what it was given
   curProjectName_ = name;
   if (!readData()) createData();
   removeLeftovers();
@@ -216,8 +217,10 @@ ProjectDataModel::~ProjectDataModel() {
 
 bool ProjectDataModel::writePlist(const fs::path& path, const fd::Value& plist, std::uint64_t generation) const {
   std::lock_guard lock(plistWriteMutex_);
-  if (generation < plistWrittenGeneration_) return true;  // a later state is on disk already
+  // A later state of the same project is on disk already.
+  if (path == plistWrittenPath_ && generation < plistWrittenGeneration_) return true;
   if (!fd::writePropertyList(path, plist)) return false;
+  plistWrittenPath_ = path;
   plistWrittenGeneration_ = generation;
   return true;
 }

@@ -101,6 +101,8 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   int dataType() const { return dataType_; }
   void setDataType(int t) { dataType_ = t; }
   // The sound tags in their order; what Project.plist keeps as parallel lists.
+  // Tags that lack a part come after all tags that have it, as they do when
+  // read from lists of unequal length.
   const std::vector<SoundTag>& soundTags() const { return soundTags_; }
   void setSoundTags(std::vector<SoundTag> tags) { soundTags_ = std::move(tags); }
   // The parts of every tag that has them, flattened as they are stored.
@@ -250,6 +252,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   mutable std::mutex plistWriteMutex_;
   mutable std::atomic<std::uint64_t> plistGeneration_{0};  // the last state handed to a write
   mutable std::uint64_t plistWrittenGeneration_ = 0;       // guarded by plistWriteMutex_
+  mutable std::filesystem::path plistWrittenPath_;         // guarded by plistWriteMutex_
   std::atomic<bool> saveQueued_{false};                    // a queued save has not run yet
   mutable std::atomic<bool> saveHeldBack_{false};          // changes no queued save carries
 };

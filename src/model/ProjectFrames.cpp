@@ -53,7 +53,6 @@ std::optional<std::string> ProjectFrames::brokenInvariant() const {
   if (auto broken = checkList(tray_, "tray record")) return broken;
   for (const auto& [id, layer] : layers_) {
     if (!isPlainPathComponent(id)) return "layer id " + id + " is not a plain name";
-    if (layer.layPosition < 1) return "layer " + id + " has position " + std::to_string(layer.layPosition);
     for (int ref : layer.refPageArray) {
       if (ref < -kMaxPageNumber || ref > kMaxPageNumber) return "layer " + id + " references page " + std::to_string(ref);
       if (ref > refPageBound_) {

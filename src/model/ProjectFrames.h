@@ -20,8 +20,8 @@ class ProjectFrames {
 
   // The first invariant that does not hold, in words; nullopt when all hold:
   // the frame list is never empty; every layer id and icon name is a plain
-  // path component; every layer a frame or tray record names has a record,
-  // at a position from 1 on; every page reference lies within
+  // path component; every layer a frame or tray record names has a record;
+  // every page reference lies within
   // +-kMaxPageNumber and no higher than the bound the reference shifts use.
   std::optional<std::string> brokenInvariant() const;
 
