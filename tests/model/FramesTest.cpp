@@ -471,4 +471,23 @@ TEST_F(FramesTest, TheRepeatPickerGrowsAndShrinksARunInPlace) {
   EXPECT_EQ(p->frames().brokenInvariant(), std::nullopt);
 }
 
+// Appending skips the reference walk only while nothing references a page
+// that late; stale references read from a file, beyond the last page, still
+// move with the pages after them.
+TEST_F(FramesTest, StaleReferencesPastTheLastPageStillShift) {
+  makeFrames(2);
+  const std::string layer = p->imagesArray()[1].laysArray[0];
+  editStored([&](fd::Value& v) { v["LaysDictionary"][layer]["RefPageArray"] = fd::Array{fd::Value(2), fd::Value(40)}; });
+  ASSERT_TRUE(p->createImageAtPage(3));
+  EXPECT_EQ(p->layMarks(layer), (std::vector<int>{2, 41}));
+  ASSERT_TRUE(p->createImageAtPage(1));
+  EXPECT_EQ(p->layMarks(layer), (std::vector<int>{3, 42}));
+  ASSERT_TRUE(p->deleteImageAtPage(3, false));
+  EXPECT_EQ(p->layMarks(layer), std::vector<int>{41}) << "the stale reference keeps the layer";
+  // Every append lands before the stale page, which moves on each time.
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(p->createImageAtPage(static_cast<int>(p->imagesArray().size()) + 1));
+  EXPECT_EQ(p->layMarks(layer), std::vector<int>{91});
+  EXPECT_EQ(p->frames().brokenInvariant(), std::nullopt);
+}
+
 }  // namespace
