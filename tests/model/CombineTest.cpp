@@ -107,6 +107,7 @@ TEST_F(CombineTest, TwoProjectsWithSoundGiveTwoTagsOnTheMergedTimeline) {
   EXPECT_EQ(m.projectsNameArray(), (std::vector<std::string>{"test", "A"}));
   EXPECT_EQ(m.curProjectName(), "A") << "the current project was merged away";
   EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 5u);
+  EXPECT_EQ(m.prjDataModel()->frames().brokenInvariant(), std::nullopt);
   EXPECT_FALSE(fs::exists(fd::paths::library() / "Projects" / "B"));
 
   // Every page's files are in the merged folder, under ids used once.

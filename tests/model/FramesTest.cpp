@@ -433,12 +433,14 @@ TEST_F(FramesTest, RandomFrameOperationsKeepTheProjectWhole) {
     }
     const std::string label = "step " + std::to_string(step) + " (" + what + ")";
     expectConsistent(*p, seenLayers, seenIcons, label);
+    ASSERT_EQ(p->frames().brokenInvariant(), std::nullopt) << label;
     if (HasFatalFailure()) return;
     drawNew();
   }
   p->saveData();
   std::shared_ptr<ProjectDataModel> reread = ProjectDataModel::initWithProjectName("frames");
   EXPECT_EQ(reread->imagesArray(), p->imagesArray());
+  EXPECT_EQ(reread->frames(), p->frames());
 }
 
 TEST_F(FramesTest, TheRepeatPickerGrowsAndShrinksARunInPlace) {
