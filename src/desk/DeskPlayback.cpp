@@ -8,6 +8,7 @@
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
+#include "model/Timeline.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
 #include "platform/media/AudioSession.h"
@@ -25,9 +26,10 @@ struct SpeedRow {
 };
 constexpr SpeedRow kSpeeds[] = {{8, 1.0f, "player_12fps.png"}, {16, 0.5f, "player_6fps.png"}, {32, 0.25f, "player_3fps.png"}};
 constexpr double kTick = 0.01;
-constexpr double kFrameSeconds = 0.08;
+constexpr double kFrameSeconds = timeline::kFrameSeconds;
 // The frame manager's sound track: frames 1..N spread over x 45 to 375.
-constexpr double kTrackStart = 45, kTrackWidth = 330, kTrackEndOffset = 40, kTrackRightLimit = 380;
+constexpr double kTrackStart = timeline::kTrackStartX, kTrackWidth = timeline::kSpanX,
+                 kTrackEndOffset = timeline::kEndOffsetX, kTrackRightLimit = timeline::kEndX;
 constexpr int kMinimumTagFrames = 8;
 constexpr float kPlayerShownY = 262, kPlayerHiddenY = 284;
 
@@ -288,9 +290,10 @@ void DesktopManagerController::stopAudio() {
 void DesktopManagerController::reCalculateMultiAudioFrame() {
   ProjectDataModel* p = project();
   if (!p || p->soundTagPointsArray().empty()) return;
-  std::vector<float>& points = p->soundTagPointsArray();
-  std::vector<int>& frames = p->soundFrameArray();
-  const std::vector<std::string>& names = p->soundNameArray();
+  SoundTagLists tags = soundTagListsOf(p->soundTags());
+  std::vector<float>& points = tags.points;
+  std::vector<int>& frames = tags.frames;
+  const std::vector<std::string>& names = tags.names;
   const auto& limits = settings().limitFramesDict();
   const int n = frameCount();
   const double k = (n - 1) / kTrackWidth;
@@ -316,4 +319,5 @@ void DesktopManagerController::reCalculateMultiAudioFrame() {
     frames[2 * i] = f0;
     frames[2 * i + 1] = f1;
   }
+  p->setSoundTags(soundTagsFromLists(tags));
 }

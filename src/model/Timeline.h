@@ -10,8 +10,10 @@ inline constexpr float kNewProjectSpeed = 0.25f;
 inline constexpr float kSoundSpeed = 0.5f;
 inline constexpr double kSoundFrameSeconds = kFrameSeconds / kSoundSpeed;
 
-// The sound timeline spreads frames 1..N over kSpanX points from kStartX; a
-// tag's start sits at kStartX, its end kEndOffsetX points into the frame.
+// The sound timeline spreads frames 1..N over kSpanX points from
+// kTrackStartX; a tag's start sits at kStartX, its end kEndOffsetX points into
+// the frame.
+inline constexpr float kTrackStartX = 45.0f;
 inline constexpr float kStartX = 49.0f;
 inline constexpr float kEndOffsetX = 40.0f;
 inline constexpr float kSpanX = 330.0f;

@@ -17,14 +17,7 @@ class DeskPagesTest : public desk_test::DeskTest {
     if (runAt > 0) makeRun(runAt, runLength);
   }
   // The frame at `page` followed by repeat copies of it.
-  void makeRun(int page, int length) {
-    std::vector<FrameRecord>& list = project().imagesArray();
-    FrameRecord& first = list[static_cast<std::size_t>(page - 1)];
-    first.frameInfo = kFrameInfoRunStart;
-    first.reapeatNumber = length;
-    FrameRecord copy{first.laysArray, first.iconName, kFrameInfoRepeatCopy, std::nullopt};
-    list.insert(list.begin() + page, static_cast<std::size_t>(length - 1), copy);
-  }
+  void makeRun(int page, int length) { ASSERT_TRUE(project().setRepeatRunAtPage(page, length)); }
   std::filesystem::path layerFile(int page, int position) {
     auto p = project().layFullPathAtPage(page, false, position);
     return p ? *p : std::filesystem::path();

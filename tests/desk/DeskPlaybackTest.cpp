@@ -21,9 +21,7 @@ class DeskPlaybackTest : public desk_test::DeskTest {
       std::vector<float> tone(44100 * 3);
       for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = 0.3f * std::sin(float(i) * 0.05f);
       ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "RecTone.caf", tone));
-      project().setSoundNameArray({"RecTone.caf"});
-      project().setSoundFrameArray({3, 12});
-      project().setSoundTagPointsArray({80, 200});
+      project().setSoundTags({SoundTag{"RecTone.caf", {{80, 200}}, {{3, 12}}}});
     }
   }
   void press(int tag) { desk->pressPlayBtnEvent(desk->playerButton(tag)); }
@@ -36,11 +34,7 @@ TEST_F(DeskPlaybackTest, RepeatRunTextOfThePageIndicator) {
   start();
   settings().setCurPage(7);
   EXPECT_EQ(desk->currentRepeatPage(), "007");
-  std::vector<FrameRecord>& list = project().imagesArray();
-  list[6].frameInfo = kFrameInfoRunStart;
-  list[6].reapeatNumber = 3;
-  FrameRecord copy{list[6].laysArray, list[6].iconName, kFrameInfoRepeatCopy, std::nullopt};
-  list.insert(list.begin() + 7, 2, copy);
+  ASSERT_TRUE(project().setRepeatRunAtPage(7, 3));
   EXPECT_EQ(desk->currentRepeatPage(), "007-009");
 }
 
@@ -100,8 +94,7 @@ TEST_F(DeskPlaybackTest, ATaggedClipStartsPartWayAndStopsAtItsEnd) {
 
 TEST_F(DeskPlaybackTest, TheSoundCounterWaitsForTheTagHoldingOrFollowingThePage) {
   start();
-  project().setSoundNameArray({"RecA.caf", "RecB.caf"});
-  project().setSoundFrameArray({3, 6, 10, 12});
+  project().setSoundTags(soundTagsFromLists({{}, {"RecA.caf", "RecB.caf"}, {3, 6, 10, 12}}));
   struct Case {
     int page, tag;
   };
@@ -140,9 +133,7 @@ TEST_F(DeskPlaybackTest, MutedOrAtAnotherSpeedNoClipStarts) {
 TEST_F(DeskPlaybackTest, TagsAreCutBackToTheirLimitAfterAFrameIsAdded) {
   frames = 12;
   start();
-  project().setSoundNameArray({"RecA.caf"});
-  project().setSoundFrameArray({1, 8});
-  project().setSoundTagPointsArray({45, 45 + 330.0f * 11 / 11});
+  project().setSoundTags({SoundTag{"RecA.caf", {{45, 45 + 330.0f * 11 / 11}}, {{1, 8}}}});
   settings().limitFramesDict()["RecA.caf"] = 8;
   desk->paperOperation(desk->drawerButton(DesktopManagerController::kTagAddFrame));
   ASSERT_EQ(project().imagesArray().size(), 13u);
