@@ -380,6 +380,21 @@ TEST(ColourFilters, BlackInHighlightShadowStaysBlack) {
   EXPECT_EQ(out.pixel(2, 2)[3], 255);
 }
 
+// Formulas that would divide by zero give the results stated beside them.
+TEST(ColourFilters, ZeroPosterizeLevelsAndTotalHazeHaveDefinedResults) {
+  auto posterize = std::make_shared<GPUPosterizeFilter>();
+  posterize->setColorLevels(0);
+  const gfx::Image rounded = runPicture(solid(4, 4, {200, 60, 128, 255}), posterize);
+  EXPECT_EQ(rounded.pixel(1, 1)[0], 255);  // as one level: 200/255 rounds up
+  EXPECT_EQ(rounded.pixel(1, 1)[1], 0);
+  EXPECT_EQ(rounded.pixel(1, 1)[3], 255);
+
+  auto haze = std::make_shared<GPUHazeFilter>();
+  haze->setDistance(1.0f);
+  const gfx::Image total = runPicture(solid(4, 4, {200, 60, 128, 255}), haze);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(total.pixel(2, 2)[k], 0) << k;
+}
+
 TEST(ColourFilters, EveryClassIsRegisteredAndAnsweredItsMessages) {
   GPUFilterRegistry::registerCoreFilters();
   for (const char* name :

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 
 #include <cmath>
@@ -122,7 +124,11 @@ constexpr const char* kHazeShader = COLOUR_SHADER_HEAD
     "uniform float slope;\n"
     "void main() {\n" READ_INPUT
     "  float d = textureCoordinate.y * slope + distance;\n"
-    "  gl_FragColor = (c - vec4(d)) / (1.0 - d);\n}\n";
+    // Where the haze is total (d = 1) the quotient has no value: the divisor
+    // is held away from zero, which gives transparent black there.
+    "  float k = 1.0 - d;\n"
+    "  if (abs(k) < 0.0001) k = 0.0001;\n"
+    "  gl_FragColor = (c - vec4(d)) / k;\n}\n";
 
 constexpr const char* kHighlightShadowShader = COLOUR_SHADER_HEAD
     "uniform float shadows;\n"
@@ -268,7 +274,9 @@ GPUPosterizeFilter::GPUPosterizeFilter() : GPUFilter(kPosterizeShader) {
 }
 void GPUPosterizeFilter::setColorLevels(unsigned v) {
   colorLevels_ = v;
-  setFloat(static_cast<float>(v), colorLevelsUniform_, filterProgram());
+  // No levels at all would divide by zero: it posterizes as one level, each
+  // channel rounded to 0 or 1.
+  setFloat(static_cast<float>(std::max(v, 1u)), colorLevelsUniform_, filterProgram());
 }
 
 GPULuminanceThresholdFilter::GPULuminanceThresholdFilter() : GPUFilter(kLuminanceThresholdShader) {
