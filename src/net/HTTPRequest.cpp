@@ -260,8 +260,14 @@ void HTTPRequest::startAsynchronous() {
     completeLater(makeError(HTTPErrorCode::BadAddress, "Only http and https addresses can be requested: " + url_));
     return;
   }
+  if (method_.empty() || hasLineBreakOrNul(method_)) {
+    completeLater(makeError(HTTPErrorCode::StreamSetUp, "The request method is not a single word"));
+    return;
+  }
   Settings settings;
   settings.request.url = url_;
+  settings.request.method = method_;
+  settings.request.body = postBody_;
   settings.request.timeoutSeconds = timeOutSeconds_;
   settings.request.maxRedirects = kMaxRedirects;
   settings.request.acceptGzip = true;

@@ -80,6 +80,11 @@ class HTTPRequest : public std::enable_shared_from_this<HTTPRequest> {
   const std::string& requestMethod() const { return method_; }
 
   // Settings; they take effect at startAsynchronous.
+  // "GET" unless set; a method with a line break or a NUL fails the request (StreamSetUp).
+  void setRequestMethod(std::string method) { method_ = std::move(method); }
+  // The bytes sent as the request body; nullopt sends none.
+  void setPostBody(std::optional<std::string> body) { postBody_ = std::move(body); }
+  const std::optional<std::string>& postBody() const { return postBody_; }
   // A second value for the same name replaces the first.
   void addRequestHeader(const std::string& name, const std::string& value);
   const HTTPHeaders& requestHeaders() const { return requestHeaders_; }
@@ -118,6 +123,8 @@ class HTTPRequest : public std::enable_shared_from_this<HTTPRequest> {
   // The body as text in the response's encoding; nullopt when no body was kept
   // (it went to a file, nothing arrived) or it is not valid in that encoding.
   std::optional<std::string> responseString() const;
+  // The body's bytes as they arrived; nullopt as for responseString.
+  const std::optional<std::string>& responseData() const { return body_; }
   // The failure of a failed request; nullopt for a finished one.
   const std::optional<HTTPError>& error() const { return error_; }
 
@@ -132,6 +139,7 @@ class HTTPRequest : public std::enable_shared_from_this<HTTPRequest> {
 
   std::string url_;
   std::string method_ = "GET";
+  std::optional<std::string> postBody_;
   HTTPHeaders requestHeaders_;
   int retries_ = 0;
   double timeOutSeconds_ = kDefaultTimeOutSeconds;

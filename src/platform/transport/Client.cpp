@@ -187,6 +187,12 @@ struct Exchange {
     ok &= curl_easy_setopt(e, CURLOPT_WRITEDATA, this) == CURLE_OK;
     ok &= curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
     if (request.acceptGzip) ok &= curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "gzip") == CURLE_OK;
+    if (request.body) {
+      ok &= curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body->size())) == CURLE_OK;
+      ok &= curl_easy_setopt(e, CURLOPT_COPYPOSTFIELDS, request.body->data()) == CURLE_OK;
+    }
+    if (request.method != "GET" && !(request.method == "POST" && request.body))
+      ok &= curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, request.method.c_str()) == CURLE_OK;  // libcurl copies it
     if (request.resumeFrom > 0) {
       std::string range = std::to_string(request.resumeFrom) + "-";
       ok &= curl_easy_setopt(e, CURLOPT_RANGE, range.c_str()) == CURLE_OK;  // libcurl copies it

@@ -15,9 +15,11 @@ namespace transport {
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
-// One GET exchange.
+// One exchange: a GET unless another method is named.
 struct Request {
   std::string url;                // http or https only; other schemes end as BadAddress
+  std::string method = "GET";     // GET, POST, PUT, DELETE, ...
+  std::optional<std::string> body;  // sent as the request body (POST and PUT)
   HeaderList headers;             // sent as given
   double timeoutSeconds = 10;     // the exchange ends when nothing arrives for this long
   long maxRedirects = 10;         // redirects followed; one more ends the exchange

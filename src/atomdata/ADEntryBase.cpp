@@ -1,0 +1,180 @@
+#include "atomdata/ADEntryBase.h"
+
+#include "atomdata/ADConstants.h"
+#include "atomdata/ADKindMaps.h"
+
+AD_DEFINE_CLASS(ADEntryBase, ADObject, .uri = kADNamespaceAtom, .localName = "entry")
+AD_DEFINE_CLASS(ADFeedBase, ADObject, .uri = kADNamespaceAtom, .localName = "feed")
+
+// --- Entry ---
+
+void ADEntryBase::registerEntryClass(const ADClass& cls) { ad_kinds::registerEntry(cls); }
+
+ADNamespaces ADEntryBase::baseADNamespaces() {
+  return {{"", kADNamespaceAtom}, {kADNamespaceGDataPrefix, kADNamespaceGData}, {kADNamespaceAtomPubPrefix, kADNamespaceAtomPub}};
+}
+
+void ADEntryBase::addExtensionDeclarations() {
+  ADObject::addExtensionDeclarations();
+  const ADClass& me = adClass();
+  addExtensionDeclarationForParentClass(
+      me, {&ADAtomTitle::adClass(), &ADAtomSummary::adClass(), &ADEntryContent::adClass(), &ADPerson::adClass(),
+           &ADAtomContributor::adClass(), &ADCategory::adClass(), &ADLink::adClass(), &ADAtomID::adClass(),
+           &ADAtomPublishedDate::adClass(), &ADAtomUpdatedDate::adClass(), &ADAtomEditedDate::adClass(),
+           &ADAtomRights::adClass()});
+  addAttributeExtensionDeclarationForParentClass(me, ADETagAttribute::adClass());
+  addAttributeExtensionDeclarationForParentClass(me, ADKindAttribute::adClass());
+}
+
+std::shared_ptr<ADTextConstruct> ADEntryBase::title() const { return objectFor<ADTextConstruct>(ADAtomTitle::adClass()); }
+
+void ADEntryBase::setTitle(std::shared_ptr<ADTextConstruct> title) { setObject(std::move(title), ADAtomTitle::adClass()); }
+
+void ADEntryBase::setTitleWithString(const std::optional<std::string>& title) {
+  setTitle(ADTextConstruct::textConstructWithString<ADAtomTitle>(title));
+}
+
+std::shared_ptr<ADTextConstruct> ADEntryBase::summary() const {
+  return objectFor<ADTextConstruct>(ADAtomSummary::adClass());
+}
+
+void ADEntryBase::setSummary(std::shared_ptr<ADTextConstruct> summary) {
+  setObject(std::move(summary), ADAtomSummary::adClass());
+}
+
+std::shared_ptr<ADLink> ADEntryBase::linkWithRelAttributeValue(std::string_view rel,
+                                                               const std::optional<std::string>& type) const {
+  for (const auto& link : links())
+    if (link->rel() == rel && (!type || link->type() == type)) return link;
+  return nullptr;
+}
+
+std::shared_ptr<ADLink> ADEntryBase::uploadEditLink() const { return linkWithRelAttributeValue(kADLinkRelResumableEditMedia); }
+
+std::optional<std::string> ADEntryBase::identifier() const {
+  auto id = objectFor<ADAtomID>();
+  return id ? id->stringValue() : std::nullopt;
+}
+
+void ADEntryBase::setIdentifier(const std::optional<std::string>& identifier) {
+  setObject(ADValueConstruct::valueWithString<ADAtomID>(identifier), ADAtomID::adClass());
+}
+
+std::optional<ADDateTime> ADEntryBase::updatedDate() const {
+  auto d = objectFor<ADAtomUpdatedDate>();
+  return d ? d->dateTimeValue() : std::nullopt;
+}
+
+void ADEntryBase::setUpdatedDate(const std::optional<ADDateTime>& date) {
+  setObject(ADValueConstruct::valueWithDateTime<ADAtomUpdatedDate>(date), ADAtomUpdatedDate::adClass());
+}
+
+std::optional<ADDateTime> ADEntryBase::publishedDate() const {
+  auto d = objectFor<ADAtomPublishedDate>();
+  return d ? d->dateTimeValue() : std::nullopt;
+}
+
+// --- Feed ---
+
+void ADFeedBase::registerFeedClass(const ADClass& cls) { ad_kinds::registerFeed(cls); }
+
+ADFeedBase::ADFeedBase(const ADFeedBase& other) : ADObject(other) {
+  entries_.reserve(other.entries_.size());
+  for (const auto& entry : other.entries_) entries_.push_back(std::static_pointer_cast<ADEntryBase>(entry->copy()));
+}
+
+void ADFeedBase::addExtensionDeclarations() {
+  ADObject::addExtensionDeclarations();
+  const ADClass& me = adClass();
+  addExtensionDeclarationForParentClass(
+      me, {&ADAtomTitle::adClass(), &ADAtomSubtitle::adClass(), &ADAtomRights::adClass(), &ADAtomIcon::adClass(),
+           &ADAtomLogo::adClass(), &ADLink::adClass(), &ADPerson::adClass(), &ADAtomContributor::adClass(),
+           &ADCategory::adClass(), &ADAtomID::adClass(), &ADAtomUpdatedDate::adClass(), &ADAtomGenerator::adClass(),
+           &ADOpenSearchTotalResults::adClass(), &ADOpenSearchStartIndex::adClass(),
+           &ADOpenSearchItemsPerPage::adClass()});
+  addAttributeExtensionDeclarationForParentClass(me, ADETagAttribute::adClass());
+  addAttributeExtensionDeclarationForParentClass(me, ADKindAttribute::adClass());
+}
+
+void ADFeedBase::initWithXMLElement(const xmlNode* element, const ADObject* parent) {
+  ADObject::initWithXMLElement(element, parent);
+  const ADClass* forAll = classForEntries();
+  for (const xmlNode* child = element->children; child; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE || ad_xml::text(child->name) != "entry" ||
+        ad_xml::namespaceURI(child) != kADNamespaceAtom)
+      continue;
+    const ADClass* cls = forAll ? forAll : ad_kinds::classForElement(child, /*feed=*/false);
+    if (!cls || !cls->isKindOf(ADEntryBase::adClass())) cls = &defaultClassForEntries();
+    markConsumed(child);
+    entries_.push_back(std::static_pointer_cast<ADEntryBase>(objectWithXMLElement(*cls, child, this)));
+  }
+}
+
+ADXMLNode ADFeedBase::XMLElement() const {
+  ADXMLNode node = ADObject::XMLElement();
+  for (const auto& entry : entries_) xmlAddChild(node.get(), entry->XMLElement().release());
+  return node;
+}
+
+bool ADFeedBase::isEqual(const ADObject& other) const {
+  if (!ADObject::isEqual(other)) return false;
+  const auto& o = static_cast<const ADFeedBase&>(other);
+  if (entries_.size() != o.entries_.size()) return false;
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    if (!entries_[i]->isEqual(*o.entries_[i])) return false;
+  return true;
+}
+
+fd::Status ADFeedBase::initWithData(std::string_view bytes) {
+  fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
+  if (!doc) return doc.failure();
+  const xmlNode* root = doc->root();
+  if (ad_xml::text(root->name) != "feed" || ad_xml::namespaceURI(root) != kADNamespaceAtom)
+    return fd::fail("The document is not an Atom feed (its root is " + ad_xml::qualifiedName(root) + ")");
+  initFromRootElement(root);
+  return {};
+}
+
+std::shared_ptr<ADTextConstruct> ADFeedBase::title() const { return objectFor<ADTextConstruct>(ADAtomTitle::adClass()); }
+
+void ADFeedBase::setTitleWithString(const std::optional<std::string>& title) {
+  setObject(ADTextConstruct::textConstructWithString<ADAtomTitle>(title), ADAtomTitle::adClass());
+}
+
+std::shared_ptr<ADTextConstruct> ADFeedBase::subtitle() const {
+  return objectFor<ADTextConstruct>(ADAtomSubtitle::adClass());
+}
+
+void ADFeedBase::setSubtitle(std::shared_ptr<ADTextConstruct> subtitle) {
+  setObject(std::move(subtitle), ADAtomSubtitle::adClass());
+}
+
+std::shared_ptr<ADLink> ADFeedBase::linkWithRelAttributeValue(std::string_view rel) const {
+  for (const auto& link : links())
+    if (link->rel() == rel) return link;
+  return nullptr;
+}
+
+std::optional<std::string> ADFeedBase::identifier() const {
+  auto id = objectFor<ADAtomID>();
+  return id ? id->stringValue() : std::nullopt;
+}
+
+std::optional<int> ADFeedBase::totalResults() const {
+  auto total = objectFor<ADOpenSearchTotalResults>();
+  return total ? total->intNumberValue() : std::nullopt;
+}
+
+fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls) {
+  fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
+  if (!doc) return doc.failure();
+  const xmlNode* root = doc->root();
+  const bool atom = ad_xml::namespaceURI(root) == kADNamespaceAtom;
+  if (cls && cls->isKindOf(ADFeedBase::adClass()) && !(atom && ad_xml::text(root->name) == "feed"))
+    return fd::fail("The document is not an Atom feed (its root is " + ad_xml::qualifiedName(root) + ")");
+  if (cls && cls->isKindOf(ADEntryBase::adClass()) && !(atom && ad_xml::text(root->name) == "entry"))
+    return fd::fail("The document is not an Atom entry (its root is " + ad_xml::qualifiedName(root) + ")");
+  const ADClass* chosen = cls ? cls : ad_kinds::classForAnyElement(root);
+  if (!chosen) return fd::fail("No class parses a document whose root is " + ad_xml::qualifiedName(root));
+  return ADObject::objectWithXMLElement(*chosen, root, nullptr);
+}

@@ -1,0 +1,227 @@
+#include "atomdata/ADXMLNode.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlsave.h>
+
+#include <cstring>
+#include <memory>
+
+namespace ad_xml {
+
+std::string_view text(const xmlChar* s) {
+  return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
+}
+
+namespace {
+std::string prefixed(const xmlNs* ns, const xmlChar* name) {
+  std::string out;
+  if (ns && ns->prefix) {
+    out = text(ns->prefix);
+    out += ':';
+  }
+  out += text(name);
+  return out;
+}
+}  // namespace
+
+std::string qualifiedName(const xmlNode* node) { return prefixed(node->ns, node->name); }
+std::string qualifiedName(const xmlAttr* attr) { return prefixed(attr->ns, attr->name); }
+
+std::string_view namespaceURI(const xmlNode* node) { return node->ns ? text(node->ns->href) : std::string_view(); }
+
+const xmlAttr* findAttribute(const xmlNode* element, std::string_view qname) {
+  const std::size_t colon = qname.find(':');
+  std::string_view local = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+  std::string href;
+  if (colon != std::string_view::npos) {
+    std::string prefix(qname.substr(0, colon));
+    if (prefix == "xml") {
+      href = reinterpret_cast<const char*>(XML_XML_NAMESPACE);
+    } else {
+      const xmlNs* ns = xmlSearchNs(element->doc, const_cast<xmlNode*>(element), BAD_CAST prefix.c_str());
+      if (!ns) return nullptr;
+      href = text(ns->href);
+    }
+  }
+  for (const xmlAttr* a = element->properties; a; a = a->next) {
+    if (text(a->name) != local) continue;
+    if (colon == std::string_view::npos ? a->ns == nullptr : (a->ns && text(a->ns->href) == href)) return a;
+  }
+  return nullptr;
+}
+
+std::string attributeValue(const xmlAttr* attr) {
+  std::string out;
+  for (const xmlNode* c = attr->children; c; c = c->next)
+    if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) out += text(c->content);
+  return out;
+}
+
+std::optional<std::string> attribute(const xmlNode* element, std::string_view qname) {
+  const xmlAttr* a = findAttribute(element, qname);
+  if (!a) return std::nullopt;
+  return attributeValue(a);
+}
+
+std::map<std::string, std::string> namespaceDeclarations(const xmlNode* element) {
+  std::map<std::string, std::string> out;
+  for (const xmlNs* ns = element->nsDef; ns; ns = ns->next) out[std::string(text(ns->prefix))] = std::string(text(ns->href));
+  return out;
+}
+
+}  // namespace ad_xml
+
+ADXMLNode ADXMLNode::copyOf(const xmlNode* node) { return ADXMLNode(xmlDocCopyNode(const_cast<xmlNode*>(node), nullptr, 1)); }
+
+ADXMLNode::ADXMLNode(const ADXMLNode& other) : node_(other.node_ ? xmlDocCopyNode(other.node_, nullptr, 1) : nullptr) {}
+
+ADXMLNode& ADXMLNode::operator=(const ADXMLNode& other) {
+  if (this != &other) *this = ADXMLNode(other);
+  return *this;
+}
+
+ADXMLNode& ADXMLNode::operator=(ADXMLNode&& other) noexcept {
+  if (this != &other) {
+    if (node_) xmlFreeNode(node_);
+    node_ = other.node_;
+    other.node_ = nullptr;
+  }
+  return *this;
+}
+
+ADXMLNode::~ADXMLNode() {
+  if (node_) xmlFreeNode(node_);
+}
+
+xmlNodePtr ADXMLNode::release() {
+  xmlNodePtr n = node_;
+  node_ = nullptr;
+  return n;
+}
+
+ADXMLNode ADXMLNode::elementWithName(std::string_view name, const std::optional<std::string>& stringValue) {
+  std::string n(name);
+  xmlNodePtr node = xmlNewNode(nullptr, BAD_CAST n.c_str());
+  if (stringValue) xmlAddChild(node, xmlNewText(BAD_CAST stringValue->c_str()));
+  return ADXMLNode(node);
+}
+
+std::string ADXMLNode::localNameForName(std::string_view name) {
+  const std::size_t colon = name.find(':');
+  return std::string(colon == std::string_view::npos ? name : name.substr(colon + 1));
+}
+
+std::string ADXMLNode::name() const { return node_ ? ad_xml::qualifiedName(node_) : std::string(); }
+
+std::string ADXMLNode::stringValue() const {
+  std::string out;
+  if (!node_) return out;
+  for (const xmlNode* c = node_->children; c; c = c->next)
+    if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) out += ad_xml::text(c->content);
+  return out;
+}
+
+std::string ADXMLNode::XMLString() const {
+  if (!node_) return {};
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
+  xmlNodeDump(buffer.get(), node_->doc, node_, 0, 0);
+  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+}
+
+bool ADXMLNode::operator==(const ADXMLNode& other) const { return XMLString() == other.XMLString(); }
+
+namespace {
+
+// A document type declaration is where entity expansion and external loading
+// start; Atom documents never carry one, so the parse stops at the first sign.
+void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto* parser = static_cast<xmlParserCtxtPtr>(context);
+  parser->_private = parser;  // marks the refusal for parse()
+  xmlStopParser(parser);
+}
+
+void ignoreMessage(void*, const char*, ...) {}
+
+bool deeperThan(const xmlNode* root, int limit) {
+  // Walks without recursion, so that the check itself cannot overflow the stack.
+  int depth = 1;
+  const xmlNode* node = root;
+  while (node) {
+    if (depth > limit) return true;
+    if (node->children && node->type == XML_ELEMENT_NODE) {
+      node = node->children;
+      ++depth;
+      continue;
+    }
+    while (node && !node->next) {
+      node = node->parent;
+      --depth;
+      if (node == root || depth <= 0) return false;
+    }
+    if (node) node = node->next;
+  }
+  return false;
+}
+
+struct ParserDeleter {
+  void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
+};
+
+}  // namespace
+
+fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
+  if (bytes.size() > kADMaxXMLBytes)
+    return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
+  std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlNewParserCtxt());
+  if (!parser) return fd::fail("The XML parser could not be created");
+  parser->sax->internalSubset = &refuseDocumentType;
+  parser->sax->externalSubset = &refuseDocumentType;
+  parser->sax->error = &ignoreMessage;
+  parser->sax->warning = &ignoreMessage;
+  parser->vctxt.error = &ignoreMessage;
+  parser->vctxt.warning = &ignoreMessage;
+  // No entity substitution, no DTD loading, nothing fetched from the network.
+  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  xmlDocPtr doc = xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options);
+  ADXMLDocument result(doc);
+  if (parser->_private == parser.get()) return fd::fail("The XML document declares a document type, which is refused");
+  if (!doc || !parser->wellFormed || !result.root()) {
+    const xmlError* error = xmlCtxtGetLastError(parser.get());
+    std::string message = "The XML document is malformed";
+    if (error && error->message) {
+      message += " (line " + std::to_string(error->line) + "): ";
+      message += error->message;
+      while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+    }
+    return fd::fail(message);
+  }
+  if (deeperThan(result.root(), kADMaxXMLDepth))
+    return fd::fail("The XML document nests elements deeper than " + std::to_string(kADMaxXMLDepth) + " levels");
+  return result;
+}
+
+std::string ADXMLDocument::serialize(ADXMLNode root) {
+  xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+  xmlDocSetRootElement(doc, root.release());
+  xmlChar* out = nullptr;
+  int size = 0;
+  xmlDocDumpMemoryEnc(doc, &out, &size, "UTF-8");
+  std::string text(reinterpret_cast<const char*>(out), static_cast<std::size_t>(size));
+  xmlFree(out);
+  xmlFreeDoc(doc);
+  return text;
+}
+
+ADXMLDocument& ADXMLDocument::operator=(ADXMLDocument&& other) noexcept {
+  if (this != &other) {
+    if (doc_) xmlFreeDoc(doc_);
+    doc_ = other.doc_;
+    other.doc_ = nullptr;
+  }
+  return *this;
+}
+
+ADXMLDocument::~ADXMLDocument() {
+  if (doc_) xmlFreeDoc(doc_);
+}

@@ -1,0 +1,93 @@
+#pragma once
+// Owning wrappers of libxml2 trees: one element kept apart from its document
+// (unparsed child XML, unknown elements, elements being written), and a parsed
+// document. Parsing refuses hostile input: no DTD, no entities, no network,
+// bounded size and depth.
+#include <libxml/tree.h>
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/Expected.h"
+
+// The largest document the client parses, and the deepest element nesting.
+inline constexpr std::size_t kADMaxXMLBytes = std::size_t{64} << 20;
+inline constexpr int kADMaxXMLDepth = 200;
+
+class ADXMLNode {
+ public:
+  ADXMLNode() = default;
+  // Takes ownership of an unlinked node (null for none).
+  explicit ADXMLNode(xmlNodePtr owned) : node_(owned) {}
+  // A copy of any node of a tree, carrying the namespace declarations it uses.
+  static ADXMLNode copyOf(const xmlNode* node);
+  ADXMLNode(const ADXMLNode& other);
+  ADXMLNode& operator=(const ADXMLNode& other);
+  ADXMLNode(ADXMLNode&& other) noexcept : node_(other.node_) { other.node_ = nullptr; }
+  ADXMLNode& operator=(ADXMLNode&& other) noexcept;
+  ~ADXMLNode();
+
+  // A new element with a text child (none for nullopt).
+  static ADXMLNode elementWithName(std::string_view name, const std::optional<std::string>& stringValue = {});
+  // The part of a qualified name after the colon; the whole name without one.
+  static std::string localNameForName(std::string_view name);
+
+  explicit operator bool() const { return node_ != nullptr; }
+  xmlNodePtr get() const { return node_; }
+  xmlNodePtr release();
+
+  // "prefix:local" as written, or the local name.
+  std::string name() const;
+  // The joined text of the element's text children.
+  std::string stringValue() const;
+  // The element as XML text.
+  std::string XMLString() const;
+
+  // Equal when they serialise alike.
+  bool operator==(const ADXMLNode& other) const;
+
+ private:
+  xmlNodePtr node_ = nullptr;
+};
+
+// A parsed document; its root element stays valid while it lives.
+class ADXMLDocument {
+ public:
+  // Malformed, oversized, too deeply nested, or declaring a DTD: a failure
+  // saying which.
+  static fd::Expected<ADXMLDocument> parse(std::string_view bytes);
+  // A document with the element as its root, written as UTF-8 with an XML declaration.
+  static std::string serialize(ADXMLNode root);
+
+  ADXMLDocument(ADXMLDocument&& other) noexcept : doc_(other.doc_) { other.doc_ = nullptr; }
+  ADXMLDocument& operator=(ADXMLDocument&& other) noexcept;
+  ADXMLDocument(const ADXMLDocument&) = delete;
+  ADXMLDocument& operator=(const ADXMLDocument&) = delete;
+  ~ADXMLDocument();
+
+  xmlNodePtr root() const { return xmlDocGetRootElement(doc_); }
+
+ private:
+  explicit ADXMLDocument(xmlDocPtr doc) : doc_(doc) {}
+  xmlDocPtr doc_ = nullptr;
+};
+
+// Small readers over libxml2 nodes shared by the parsing code.
+namespace ad_xml {
+std::string_view text(const xmlChar* s);
+// "prefix:local" of an element or attribute, as the document wrote it.
+std::string qualifiedName(const xmlNode* node);
+std::string qualifiedName(const xmlAttr* attr);
+// The namespace URI of an element or attribute ("" for none).
+std::string_view namespaceURI(const xmlNode* node);
+// The value of the attribute with that qualified name, resolving its prefix
+// through the element's namespaces.
+std::optional<std::string> attribute(const xmlNode* element, std::string_view qualifiedName);
+const xmlAttr* findAttribute(const xmlNode* element, std::string_view qualifiedName);
+std::string attributeValue(const xmlAttr* attr);
+// The xmlns declarations made on the element itself, prefix to URI ("" default).
+std::map<std::string, std::string> namespaceDeclarations(const xmlNode* element);
+}  // namespace ad_xml
