@@ -1,5 +1,9 @@
 #include "atomdata/ADEntryBase.h"
 
+#include <libxml/xmlreader.h>
+
+#include <memory>
+
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADKindMaps.h"
 
@@ -165,7 +169,110 @@ std::optional<int> ADFeedBase::totalResults() const {
   return total ? total->intNumberValue() : std::nullopt;
 }
 
+namespace {
+
+struct ReaderDeleter {
+  void operator()(xmlTextReaderPtr r) const { xmlFreeTextReader(r); }
+};
+
+void keepFirstError(void* arg, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator) {
+  auto* out = static_cast<std::string*>(arg);
+  if (!out->empty() || severity == XML_PARSER_SEVERITY_WARNING || severity == XML_PARSER_SEVERITY_VALIDITY_WARNING) return;
+  *out = "The XML document is malformed (line " + std::to_string(xmlTextReaderLocatorLineNumber(locator)) + "): ";
+  *out += message ? message : "";
+  while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
+}
+
+bool deeperThan(const xmlNode* node, int limit) {
+  if (limit <= 0) return true;
+  for (const xmlNode* c = node->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE && deeperThan(c, limit - 1)) return true;
+  return false;
+}
+
+// A feed read entry by entry: each entry's tree is built, made into objects
+// and freed before the next is read, so that the whole document never stands
+// as one tree beside its objects. The feed's other children are copied into a
+// skeleton of the root, from which the feed object is made at the end. The
+// feed's class is chosen when its first entry arrives, from the kind markers
+// read by then (Atom puts a feed's own elements before its entries).
+// nullopt when the root is not an Atom feed (the caller parses the whole tree).
+std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADClass* cls) {
+  std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForMemory(
+      bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  if (!reader) return fd::Expected<ADObjectPtr>(fd::fail("The XML reader could not be created"));
+  std::string error;
+  xmlTextReaderSetErrorHandler(reader.get(), &keepFirstError, &error);
+  auto malformed = [&] {
+    return fd::Expected<ADObjectPtr>(fd::fail(error.empty() ? std::string("The XML document is malformed") : error));
+  };
+  int r = 0;
+  while ((r = xmlTextReaderRead(reader.get())) == 1) {
+    const int type = xmlTextReaderNodeType(reader.get());
+    if (type == XML_READER_TYPE_DOCUMENT_TYPE) return std::nullopt;  // refused by the whole-tree parse
+    if (type == XML_READER_TYPE_ELEMENT) break;
+  }
+  if (r != 1) return std::nullopt;
+  const xmlNode* root = xmlTextReaderCurrentNode(reader.get());
+  if (ad_xml::text(root->name) != "feed" || ad_xml::namespaceURI(root) != kADNamespaceAtom) return std::nullopt;
+
+  std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> skeletonDoc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
+  xmlNodePtr skeleton = xmlDocCopyNode(const_cast<xmlNode*>(root), skeletonDoc.get(), 2);
+  xmlDocSetRootElement(skeletonDoc.get(), skeleton);
+  ADObjectPtr feed;
+  auto feedObject = [&]() -> ADFeedBase& {
+    if (!feed) {
+      const ADClass* chosen = cls ? cls : ad_kinds::classForElement(skeleton, /*feed=*/true);
+      feed = (chosen ? chosen : &ADFeedBase::adClass())->make();
+    }
+    return static_cast<ADFeedBase&>(*feed);
+  };
+  std::vector<std::shared_ptr<ADEntryBase>> entries;
+  if (!xmlTextReaderIsEmptyElement(reader.get())) {
+    r = xmlTextReaderRead(reader.get());
+    while (r == 1 && xmlTextReaderDepth(reader.get()) > 0) {
+      if (xmlTextReaderNodeType(reader.get()) != XML_READER_TYPE_ELEMENT) {
+        r = xmlTextReaderRead(reader.get());
+        continue;
+      }
+      xmlNodePtr node = xmlTextReaderExpand(reader.get());
+      if (!node) return malformed();
+      if (deeperThan(node, kADMaxXMLDepth - 1))
+        return fd::Expected<ADObjectPtr>(
+            fd::fail("The XML document nests elements deeper than " + std::to_string(kADMaxXMLDepth) + " levels"));
+      if (ad_xml::text(node->name) == "entry" && ad_xml::namespaceURI(node) == kADNamespaceAtom) {
+        ADFeedBase& f = feedObject();
+        const ADClass* entryClass = f.classForEntries();
+        if (!entryClass) entryClass = ad_kinds::classForElement(node, /*feed=*/false);
+        if (!entryClass || !entryClass->isKindOf(ADEntryBase::adClass())) entryClass = &f.defaultClassForEntries();
+        entries.push_back(std::static_pointer_cast<ADEntryBase>(ADObject::objectWithXMLElement(*entryClass, node, feed.get())));
+      } else {
+        // Cloned in the skeleton's scope, so that it declares no namespace the root already does.
+        xmlNodePtr copy = nullptr;
+        if (xmlDOMWrapCloneNode(nullptr, node->doc, node, &copy, skeletonDoc.get(), skeleton, 1, 0) != 0 || !copy)
+          return fd::Expected<ADObjectPtr>(fd::fail("An element of the feed could not be copied"));
+        xmlAddChild(skeleton, copy);
+      }
+      r = xmlTextReaderNext(reader.get());
+    }
+  }
+  // The rest must be well-formed too.
+  while (r == 1) r = xmlTextReaderRead(reader.get());
+  if (r < 0 || !error.empty()) return malformed();
+  ADFeedBase& f = feedObject();
+  f.initFromRootElement(skeleton);
+  for (auto& entry : entries) f.addEntry(std::move(entry));
+  return fd::Expected<ADObjectPtr>(std::move(feed));
+}
+
+}  // namespace
+
 fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls) {
+  if (bytes.size() > kADMaxXMLBytes)
+    return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
+  if (!cls || cls->isKindOf(ADFeedBase::adClass())) {
+    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls)) return std::move(*streamed);
+  }
   fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
   if (!doc) return doc.failure();
   const xmlNode* root = doc->root();

@@ -85,15 +85,21 @@ struct ADObject::ParseState {
 ADObject::ADObject() = default;
 ADObject::~ADObject() = default;
 
+ADObject::Extras& ADObject::extras() {
+  if (!extras_) extras_ = std::make_unique<Extras>();
+  return *extras_;
+}
+
+const ADObject::Extras& ADObject::extrasOrEmpty() const {
+  static const Extras none;
+  return extras_ ? *extras_ : none;
+}
+
 ADObject::ADObject(const ADObject& other)
     : elementName_(other.elementName_),
-      namespaces_(other.namespaces_),
       attributes_(other.attributes_),
       content_(other.content_),
-      childXML_(other.childXML_),
-      attributeExtensions_(other.attributeExtensions_),
-      unknownChildren_(other.unknownChildren_),
-      unknownAttributes_(other.unknownAttributes_) {
+      extras_(other.extras_ ? std::make_unique<Extras>(*other.extras_) : nullptr) {
   extensions_.reserve(other.extensions_.size());
   for (const auto& [cls, objects] : other.extensions_) {
     std::vector<ADObjectPtr> copies;
@@ -197,7 +203,7 @@ void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent
   parse_ = std::make_unique<ParseState>();
   parse_->element = element;
   elementName_ = ad_xml::qualifiedName(element);
-  namespaces_ = ad_xml::namespaceDeclarations(element);
+  if (element->nsDef) extras().namespaces = ad_xml::namespaceDeclarations(element);
 
   const ADDeclarations& mine = declarations();
   for (const std::string& name : mine.localAttributes) {
@@ -213,7 +219,7 @@ void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent
       if (ad_xml::text(a->name) != local) continue;
       if ((a->ns ? ad_xml::text(a->ns->href) : std::string_view()) != (uri ? std::string_view(uri) : std::string_view()))
         continue;
-      attributeExtensions_[cls] = {ad_xml::attributeValue(a), ad_xml::qualifiedName(a)};
+      extras().attributeExtensions[cls] = {ad_xml::attributeValue(a), ad_xml::qualifiedName(a)};
       markConsumed(a);
       break;
     }
@@ -224,7 +230,7 @@ void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent
   for (const xmlNode* child = element->children; child; child = child->next) {
     if (child->type != XML_ELEMENT_NODE) continue;
     if (mine.childXMLElements) {
-      childXML_.push_back(ADXMLNode::copyOf(child));
+      extras().childXML.push_back(ADXMLNode::copyOf(child));
       markConsumed(child);
       continue;
     }
@@ -254,9 +260,9 @@ void ADObject::finishParsing() {
   const xmlNode* element = parse_->element;
   for (const xmlNode* child = element->children; child; child = child->next)
     if (child->type == XML_ELEMENT_NODE && !parse_->consumed.count(child))
-      unknownChildren_.push_back(ADXMLNode::copyOf(child));
+      extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
   for (const xmlAttr* a = element->properties; a; a = a->next)
-    if (!parse_->consumed.count(a)) unknownAttributes_.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
+    if (!parse_->consumed.count(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
   parse_.reset();
   parent_ = nullptr;
 }
@@ -340,17 +346,18 @@ ADXMLNode ADObject::XMLElementWithExtensionsAndDefaultName(const std::optional<s
   const std::string name = elementName_ ? *elementName_ : defaultName ? *defaultName : classInfo().qualifiedName();
   ADXMLNode node = ADXMLNode::elementWithName(name);
   xmlNodePtr element = node.get();
-  for (const auto& [prefix, uri] : namespaces_)
+  const Extras& x = extrasOrEmpty();
+  for (const auto& [prefix, uri] : x.namespaces)
     xmlNewNs(element, BAD_CAST uri.c_str(), prefix.empty() ? nullptr : BAD_CAST prefix.c_str());
   for (const auto& [attr, value] : attributes_) addToElement(element, value, attr);
-  for (const auto& [cls, value] : attributeExtensions_) addToElement(element, value.first, value.second);
-  for (const auto& [attr, value] : unknownAttributes_)
+  for (const auto& [cls, value] : x.attributeExtensions) addToElement(element, value.first, value.second);
+  for (const auto& [attr, value] : x.unknownAttributes)
     if (!xmlHasProp(element, BAD_CAST attr.c_str())) addToElement(element, value, attr);
   if (content_ && !content_->empty()) xmlAddChild(element, xmlNewText(BAD_CAST content_->c_str()));
-  for (const ADXMLNode& child : childXML_) xmlAddChild(element, ADXMLNode(child).release());
+  for (const ADXMLNode& child : x.childXML) xmlAddChild(element, ADXMLNode(child).release());
   for (const auto& [cls, objects] : extensions_)
     for (const ADObjectPtr& object : objects) xmlAddChild(element, object->XMLElement().release());
-  for (const ADXMLNode& child : unknownChildren_) xmlAddChild(element, ADXMLNode(child).release());
+  for (const ADXMLNode& child : x.unknownChildren) xmlAddChild(element, ADXMLNode(child).release());
   return node;
 }
 
@@ -369,11 +376,13 @@ bool ADObject::isEqual(const ADObject& other) const {
   };
   if (withoutIgnored(attributes_) != withoutIgnored(other.attributes_)) return false;
   if (content_.value_or("") != other.content_.value_or("")) return false;
-  if (childXML_ != other.childXML_) return false;
-  if (attributeExtensions_.size() != other.attributeExtensions_.size()) return false;
-  for (const auto& [cls, value] : attributeExtensions_) {
-    auto it = other.attributeExtensions_.find(cls);
-    if (it == other.attributeExtensions_.end() || it->second.first != value.first) return false;
+  const Extras& mine = extrasOrEmpty();
+  const Extras& theirs = other.extrasOrEmpty();
+  if (mine.childXML != theirs.childXML) return false;
+  if (mine.attributeExtensions.size() != theirs.attributeExtensions.size()) return false;
+  for (const auto& [cls, value] : mine.attributeExtensions) {
+    auto it = theirs.attributeExtensions.find(cls);
+    if (it == theirs.attributeExtensions.end() || it->second.first != value.first) return false;
   }
   std::size_t nonEmpty = 0;
   for (const auto& [cls, objects] : extensions_) {
@@ -458,20 +467,22 @@ void ADObject::removeObject(const ADObject& object, const ADClass& cls) {
 }
 
 std::optional<std::string> ADObject::attributeValueForExtensionClass(const ADClass& cls) const {
-  auto it = attributeExtensions_.find(&cls);
-  if (it == attributeExtensions_.end()) return std::nullopt;
+  const auto& table = extrasOrEmpty().attributeExtensions;
+  auto it = table.find(&cls);
+  if (it == table.end()) return std::nullopt;
   return it->second.first;
 }
 
 void ADObject::setAttributeValue(const std::optional<std::string>& value, const ADClass& cls) {
   if (!value) {
-    attributeExtensions_.erase(&cls);
+    if (extras_) extras_->attributeExtensions.erase(&cls);
     return;
   }
   // A parsed attribute keeps the prefix its document bound.
-  auto it = attributeExtensions_.find(&cls);
-  if (it != attributeExtensions_.end()) it->second.first = *value;
-  else attributeExtensions_[&cls] = {*value, cls.qualifiedName()};
+  auto& table = extras().attributeExtensions;
+  auto it = table.find(&cls);
+  if (it != table.end()) it->second.first = *value;
+  else table[&cls] = {*value, cls.qualifiedName()};
 }
 
 // --- Attribute table ---
@@ -541,7 +552,7 @@ void ADObject::setDateTimeValue(const std::optional<ADDateTime>& value, std::str
 }
 
 void ADObject::addNamespaces(const ADNamespaces& namespaces) {
-  for (const auto& [prefix, uri] : namespaces) namespaces_[prefix] = uri;
+  for (const auto& [prefix, uri] : namespaces) extras().namespaces[prefix] = uri;
 }
 
 // --- ADAttribute ---

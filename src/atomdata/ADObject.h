@@ -132,16 +132,16 @@ class ADObject {
   // --- Content, raw child XML, namespaces, name ---
   const std::optional<std::string>& contentStringValue() const { return content_; }
   void setContentStringValue(std::optional<std::string> value) { content_ = std::move(value); }
-  const std::vector<ADXMLNode>& childXMLElements() const { return childXML_; }
-  void setChildXMLElements(std::vector<ADXMLNode> elements) { childXML_ = std::move(elements); }
-  void addChildXMLElement(ADXMLNode element) { childXML_.push_back(std::move(element)); }
-  const ADNamespaces& namespaces() const { return namespaces_; }
-  void setNamespaces(ADNamespaces namespaces) { namespaces_ = std::move(namespaces); }
+  const std::vector<ADXMLNode>& childXMLElements() const { return extrasOrEmpty().childXML; }
+  void setChildXMLElements(std::vector<ADXMLNode> elements) { extras().childXML = std::move(elements); }
+  void addChildXMLElement(ADXMLNode element) { extras().childXML.push_back(std::move(element)); }
+  const ADNamespaces& namespaces() const { return extrasOrEmpty().namespaces; }
+  void setNamespaces(ADNamespaces namespaces) { extras().namespaces = std::move(namespaces); }
   void addNamespaces(const ADNamespaces& namespaces);
   const std::optional<std::string>& elementName() const { return elementName_; }
   void setElementName(std::optional<std::string> name) { elementName_ = std::move(name); }
   // Elements and attributes of the document that no declaration named.
-  const std::vector<ADXMLNode>& unknownChildren() const { return unknownChildren_; }
+  const std::vector<ADXMLNode>& unknownChildren() const { return extrasOrEmpty().unknownChildren; }
 
   // --- Readers of XML elements, for classes with fields ---
   static std::string stringValueFromElement(const xmlNode* element);
@@ -157,9 +157,10 @@ class ADObject {
   std::optional<ADDateTime> dateTimeForAttributeName(std::string_view name, const xmlNode* element);
   bool boolForAttributeName(std::string_view name, const xmlNode* element);
 
- protected:
   // Parses the element into this (fresh) object, as objectWithXMLElement does for a new one.
   void initFromRootElement(const xmlNode* element);
+
+ protected:
   // Marks a child element or attribute as read, so that it is not kept as unknown.
   void markConsumed(const void* node);
   // The object that holds this one, while parsing.
@@ -175,16 +176,24 @@ class ADObject {
   ExtensionList::iterator findExtension(const ADClass& cls);
   ExtensionList::const_iterator findExtension(const ADClass& cls) const;
 
+  // What most elements never have, kept apart so that the many small
+  // elements of a large feed stay small.
+  struct Extras {
+    ADNamespaces namespaces;
+    std::vector<ADXMLNode> childXML;
+    // Value and the name it is written under (as parsed, else the class's).
+    std::map<const ADClass*, std::pair<std::string, std::string>> attributeExtensions;
+    std::vector<ADXMLNode> unknownChildren;
+    std::vector<std::pair<std::string, std::string>> unknownAttributes;
+  };
+  Extras& extras();
+  const Extras& extrasOrEmpty() const;
+
   std::optional<std::string> elementName_;
-  ADNamespaces namespaces_;
   std::map<std::string, std::string> attributes_;
   std::optional<std::string> content_;
-  std::vector<ADXMLNode> childXML_;
   ExtensionList extensions_;
-  // Value and the name it is written under (as parsed, else the class's).
-  std::map<const ADClass*, std::pair<std::string, std::string>> attributeExtensions_;
-  std::vector<ADXMLNode> unknownChildren_;
-  std::vector<std::pair<std::string, std::string>> unknownAttributes_;
+  std::unique_ptr<Extras> extras_;
 
   const ADObject* parent_ = nullptr;
   std::unique_ptr<ParseState> parse_;
