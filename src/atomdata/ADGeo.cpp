@@ -61,7 +61,8 @@ void ADGeo::setGeoLocation(std::shared_ptr<ADGeo> geo, ADObject& object) {
 bool ADGeo::isEqual(const ADObject& other) const {
   if (!ADObject::isEqual(other)) return false;
   const auto& o = static_cast<const ADGeo&>(other);
-  return latitude == o.latitude && longitude == o.longitude;
+  // Compared as written, so that a location that is not a number equals itself.
+  return coordinateString() == o.coordinateString();
 }
 
 std::string ADGeo::coordinateString() const {
