@@ -51,6 +51,23 @@ class ADValueConstruct : public ADObject {
   static std::shared_ptr<T> valueWithDateTime(const std::optional<ADDateTime>& value) {
     return value ? valueWithString<T>(value->RFC3339String()) : nullptr;
   }
+
+  // Plain strings over a single child of class T, as the families expose them.
+  template <typename T>
+  static std::optional<std::string> stringValueOfChild(const ADObject& holder) {
+    auto child = holder.objectFor<T>();
+    return child ? child->stringValue() : std::nullopt;
+  }
+  // nullopt removes the child; any string, even "", stores one.
+  template <typename T>
+  static void setChildWithString(ADObject& holder, const std::optional<std::string>& value) {
+    holder.setObject(valueWithString<T>(value), T::adClass());
+  }
+  // Only a string with a length stores a child.
+  template <typename T>
+  static void setChildWithNonEmptyString(ADObject& holder, const std::optional<std::string>& value) {
+    holder.setObject(value && !value->empty() ? valueWithString<T>(value) : nullptr, T::adClass());
+  }
 };
 
 // The value in the element's text.

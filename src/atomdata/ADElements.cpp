@@ -59,24 +59,12 @@ void ADPerson::addExtensionDeclarations() {
   addExtensionDeclarationForParentClass(adClass(), {&ADPersonName::adClass(), &ADPersonEmail::adClass(), &ADPersonURI::adClass()});
 }
 
-namespace {
-template <typename T>
-std::optional<std::string> valueOf(const ADObject& o) {
-  auto v = o.objectFor<T>();
-  return v ? v->stringValue() : std::nullopt;
-}
-template <typename T>
-void setValueOf(ADObject& o, const std::optional<std::string>& value) {
-  o.setObject(ADValueConstruct::valueWithString<T>(value), T::adClass());
-}
-}  // namespace
-
-std::optional<std::string> ADPerson::name() const { return valueOf<ADPersonName>(*this); }
-void ADPerson::setName(const std::optional<std::string>& v) { setValueOf<ADPersonName>(*this, v); }
-std::optional<std::string> ADPerson::email() const { return valueOf<ADPersonEmail>(*this); }
-void ADPerson::setEmail(const std::optional<std::string>& v) { setValueOf<ADPersonEmail>(*this, v); }
-std::optional<std::string> ADPerson::URI() const { return valueOf<ADPersonURI>(*this); }
-void ADPerson::setURI(const std::optional<std::string>& v) { setValueOf<ADPersonURI>(*this, v); }
+std::optional<std::string> ADPerson::name() const { return ADValueConstruct::stringValueOfChild<ADPersonName>(*this); }
+void ADPerson::setName(const std::optional<std::string>& v) { ADValueConstruct::setChildWithString<ADPersonName>(*this, v); }
+std::optional<std::string> ADPerson::email() const { return ADValueConstruct::stringValueOfChild<ADPersonEmail>(*this); }
+void ADPerson::setEmail(const std::optional<std::string>& v) { ADValueConstruct::setChildWithString<ADPersonEmail>(*this, v); }
+std::optional<std::string> ADPerson::URI() const { return ADValueConstruct::stringValueOfChild<ADPersonURI>(*this); }
+void ADPerson::setURI(const std::optional<std::string>& v) { ADValueConstruct::setChildWithString<ADPersonURI>(*this, v); }
 
 // --- Category ---
 

@@ -9,7 +9,7 @@
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADService.h"
 #include "platform/foundation/RunLoop.h"
-#include "support/LocalHttpServer.h"
+#include "net/NetTestSupport.h"
 
 namespace {
 
@@ -35,19 +35,9 @@ struct Answer {
   }
 };
 
-class ADServiceTest : public ::testing::Test {
+// The network tests' fixture: a real-clock main loop and a local server.
+class ADServiceTest : public net_test::NetTest {
  protected:
-  void SetUp() override { fd::RunLoop::resetMainForTesting(/*virtualClock=*/false); }
-
-  bool runUntil(const std::function<bool()>& done, double seconds = 10) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      fd::RunLoop::main().runOnce(0.02);
-    }
-    return true;
-  }
-
   // Waits for the answer, then makes sure no second one follows.
   void finish(Answer& answer) {
     ASSERT_TRUE(runUntil([&] { return answer.calls > 0; }));
@@ -57,7 +47,6 @@ class ADServiceTest : public ::testing::Test {
     EXPECT_TRUE(answer.onMainThread);
   }
 
-  testing_support::LocalHttpServer http;
   ADServiceAccount service;
 };
 
@@ -225,7 +214,6 @@ TEST_F(ADServiceTest, MediaTravelsWithTheEntryAsOneMultipartBody) {
 // The cancelled flag is written on the main thread and read on the parse
 // queue; a cancelled ticket is never answered.
 TEST_F(ADServiceTest, CancelledTicketsAreNeverAnswered) {
-  std::atomic<bool> release{false};
   std::atomic<int> hits{0};
   http.server().Get("/slow", [&](const httplib::Request&, httplib::Response& res) {
     ++hits;

@@ -15,7 +15,7 @@ AD_DEFINE_CLASS(ADContactOccupation, ADValueElementConstruct, GCONTACT("occupati
 AD_DEFINE_CLASS(ADContactShortName, ADValueElementConstruct, GCONTACT("shortName"))
 AD_DEFINE_CLASS(ADContactSubject, ADValueElementConstruct, GCONTACT("subject"))
 AD_DEFINE_CLASS(ADContactYomiName, ADValueElementConstruct, GCONTACT("yomiName"))
-AD_DEFINE_CLASS(ADContactLink, ADObject, .uri = kADNamespaceContact, .prefix = kADNamespaceContactPrefix)
+AD_DEFINE_CLASS(ADContactLink, ADGDPrimaryElement, .uri = kADNamespaceContact, .prefix = kADNamespaceContactPrefix)
 AD_DEFINE_CLASS(ADContactCalendarLink, ADContactLink, GCONTACT("calendarLink"))
 AD_DEFINE_CLASS(ADContactWebsiteLink, ADContactLink, GCONTACT("website"))
 AD_DEFINE_CLASS(ADContactEvent, ADObject, GCONTACT("event"))

@@ -24,10 +24,9 @@ class ADContactSubject : public ADValueElementConstruct { AD_CLASS(ADContactSubj
 class ADContactYomiName : public ADValueElementConstruct { AD_CLASS(ADContactYomiName) };
 
 // Links with a primary flag that equality ignores.
-class ADContactLink : public ADObject {
+class ADContactLink : public ADGDPrimaryElement {
   AD_CLASS(ADContactLink)
   void addParseDeclarations() override;
-  std::vector<std::string> attributesIgnoredForEquality() const override { return {"primary"}; }
   template <typename T>
   static std::shared_ptr<T> linkWithRel(const std::optional<std::string>& rel, const std::optional<std::string>& label,
                                         const std::optional<std::string>& href) {
@@ -39,12 +38,6 @@ class ADContactLink : public ADObject {
   }
   std::optional<std::string> href() const { return stringValueForAttribute("href"); }
   void setHref(const std::optional<std::string>& v) { setStringValue(v, "href"); }
-  std::optional<std::string> label() const { return stringValueForAttribute("label"); }
-  void setLabel(const std::optional<std::string>& v) { setStringValue(v, "label"); }
-  std::optional<std::string> rel() const { return stringValueForAttribute("rel"); }
-  void setRel(const std::optional<std::string>& v) { setStringValue(v, "rel"); }
-  bool isPrimary() const { return boolValueForAttribute("primary", false); }
-  void setIsPrimary(bool v) { setBoolValue(v, false, "primary"); }
 };
 class ADContactCalendarLink : public ADContactLink { AD_CLASS(ADContactCalendarLink) };
 class ADContactWebsiteLink : public ADContactLink { AD_CLASS(ADContactWebsiteLink) };

@@ -94,26 +94,14 @@ std::shared_ptr<ADExtendedProperty> ADEntryContactBase::extendedPropertyForName(
                                            [](const ADExtendedProperty& p) { return p.name(); });
 }
 
-namespace {
-template <typename T>
-std::optional<std::string> valueOf(const ADObject& holder) {
-  auto v = holder.objectFor<T>();
-  return v ? v->stringValue() : std::nullopt;
-}
-template <typename T>
-void setIfLength(ADObject& holder, const std::optional<std::string>& v) {
-  holder.setObject(v && !v->empty() ? ADValueConstruct::valueWithString<T>(v) : nullptr, T::adClass());
-}
-}  // namespace
-
-std::optional<std::string> ADEntryContactBase::nickname() const { return valueOf<ADContactNickname>(*this); }
-void ADEntryContactBase::setNickname(const std::optional<std::string>& v) { setIfLength<ADContactNickname>(*this, v); }
-std::optional<std::string> ADEntryContactBase::occupation() const { return valueOf<ADContactOccupation>(*this); }
-void ADEntryContactBase::setOccupation(const std::optional<std::string>& v) { setIfLength<ADContactOccupation>(*this, v); }
-std::optional<std::string> ADEntryContactBase::gender() const { return valueOf<ADContactGender>(*this); }
-void ADEntryContactBase::setGender(const std::optional<std::string>& v) { setIfLength<ADContactGender>(*this, v); }
-std::optional<std::string> ADEntryContactBase::birthday() const { return valueOf<ADContactBirthday>(*this); }
-void ADEntryContactBase::setBirthday(const std::optional<std::string>& v) { setIfLength<ADContactBirthday>(*this, v); }
+std::optional<std::string> ADEntryContactBase::nickname() const { return ADValueConstruct::stringValueOfChild<ADContactNickname>(*this); }
+void ADEntryContactBase::setNickname(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactNickname>(*this, v); }
+std::optional<std::string> ADEntryContactBase::occupation() const { return ADValueConstruct::stringValueOfChild<ADContactOccupation>(*this); }
+void ADEntryContactBase::setOccupation(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactOccupation>(*this, v); }
+std::optional<std::string> ADEntryContactBase::gender() const { return ADValueConstruct::stringValueOfChild<ADContactGender>(*this); }
+void ADEntryContactBase::setGender(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactGender>(*this, v); }
+std::optional<std::string> ADEntryContactBase::birthday() const { return ADValueConstruct::stringValueOfChild<ADContactBirthday>(*this); }
+void ADEntryContactBase::setBirthday(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactBirthday>(*this, v); }
 
 std::optional<ADDateTime> ADEntryContactBase::birthdayDate() const {
   std::optional<std::string> text = birthday();
@@ -180,8 +168,8 @@ std::shared_ptr<ADEntryContact> ADEntryContact::contactEntryWithTitle(const std:
   return e;
 }
 
-std::optional<std::string> ADEntryContact::yomi() const { return valueOf<ADContactYomiName>(*this); }
-void ADEntryContact::setYomi(const std::optional<std::string>& v) { setIfLength<ADContactYomiName>(*this, v); }
+std::optional<std::string> ADEntryContact::yomi() const { return ADValueConstruct::stringValueOfChild<ADContactYomiName>(*this); }
+void ADEntryContact::setYomi(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactYomiName>(*this, v); }
 
 std::shared_ptr<ADGroupMembershipInfo> ADEntryContact::groupMembershipInfoWithHref(const std::string& href) const {
   return ADUtilities::firstObjectFromArray(groupMembershipInfos(), std::optional<std::string>(href),

@@ -6,7 +6,8 @@
 
 #define GD(name) .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix, .localName = name
 
-AD_DEFINE_CLASS(ADGDPrimaryElement, ADObject, .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix)
+AD_DEFINE_CLASS(ADGDLabelledElement, ADObject, .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix)
+AD_DEFINE_CLASS(ADGDPrimaryElement, ADGDLabelledElement)
 AD_DEFINE_CLASS(ADEmail, ADGDPrimaryElement, GD("email"))
 AD_DEFINE_CLASS(ADIM, ADGDPrimaryElement, GD("im"))
 AD_DEFINE_CLASS(ADPhoneNumber, ADGDPrimaryElement, GD("phoneNumber"))
@@ -22,7 +23,7 @@ AD_DEFINE_CLASS(ADPostalAddressPostCode, ADValueElementConstruct, GD("postcode")
 AD_DEFINE_CLASS(ADPostalAddressRegion, ADValueElementConstruct, GD("region"))
 AD_DEFINE_CLASS(ADPostalAddressStreet, ADValueElementConstruct, GD("street"))
 AD_DEFINE_CLASS(ADPostalAddressSubregion, ADValueElementConstruct, GD("subregion"))
-AD_DEFINE_CLASS(ADStructuredPostalAddress, ADObject, GD("structuredPostalAddress"))
+AD_DEFINE_CLASS(ADStructuredPostalAddress, ADGDLabelledElement, GD("structuredPostalAddress"))
 AD_DEFINE_CLASS(ADNameElement, ADObject, .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix)
 AD_DEFINE_CLASS(ADNameAdditional, ADNameElement, GD("additionalName"))
 AD_DEFINE_CLASS(ADNameFamily, ADNameElement, GD("familyName"))
@@ -36,7 +37,7 @@ AD_DEFINE_CLASS(ADOrgDepartment, ADValueElementConstruct, GD("orgDepartment"))
 AD_DEFINE_CLASS(ADOrgJobDescription, ADValueElementConstruct, GD("orgJobDescription"))
 AD_DEFINE_CLASS(ADOrgSymbol, ADValueElementConstruct, GD("orgSymbol"))
 AD_DEFINE_CLASS(ADOrgTitle, ADValueElementConstruct, GD("orgTitle"))
-AD_DEFINE_CLASS(ADOrganization, ADObject, GD("organization"))
+AD_DEFINE_CLASS(ADOrganization, ADGDLabelledElement, GD("organization"))
 AD_DEFINE_CLASS(ADMoney, ADObject, GD("money"))
 AD_DEFINE_CLASS(ADGeoPt, ADObject, GD("geoPt"))
 AD_DEFINE_CLASS(ADExtendedProperty, ADObject, GD("extendedProperty"))
@@ -51,25 +52,6 @@ AD_DEFINE_CLASS(ADQuotaBytesUsed, ADValueElementConstruct, GD("quotaBytesUsed"))
 AD_DEFINE_CLASS(ADLastModifiedBy, ADPerson, GD("lastModifiedBy"))
 
 namespace {
-
-// A plain-string part: the part's text, or nothing.
-template <typename T>
-std::optional<std::string> partValue(const ADObject& holder) {
-  auto part = holder.objectFor<T>();
-  return part ? part->stringValue() : std::nullopt;
-}
-
-// nullopt removes the part; any string (even "") stores one.
-template <typename T>
-void setPart(ADObject& holder, const std::optional<std::string>& value) {
-  holder.setObject(ADValueConstruct::valueWithString<T>(value), T::adClass());
-}
-
-// Only a string with a length stores a part.
-template <typename T>
-void setPartIfLength(ADObject& holder, const std::optional<std::string>& value) {
-  holder.setObject(value && !value->empty() ? ADValueConstruct::valueWithString<T>(value) : nullptr, T::adClass());
-}
 
 bool isBlank(const std::optional<std::string>& s) {
   return !s || s->find_first_not_of(" \t\r\n\v\f") == std::string::npos;
@@ -141,7 +123,7 @@ void ADStructuredPostalAddress::addParseDeclarations() {
 }
 
 void ADStructuredPostalAddress::addExtensionDeclarations() {
-  ADObject::addExtensionDeclarations();
+  ADGDLabelledElement::addExtensionDeclarations();
   addExtensionDeclarationForParentClass(
       adClass(), {&ADPostalAddressAgent::adClass(), &ADPostalAddressCity::adClass(), &ADPostalAddressCountry::adClass(),
                   &ADPostalAddressFormattedAddress::adClass(), &ADPostalAddressHouseName::adClass(),
@@ -155,8 +137,8 @@ std::shared_ptr<ADStructuredPostalAddress> ADStructuredPostalAddress::structured
 }
 
 #define AD_ADDRESS_PART(getter, setter, Cls)                                                              \
-  std::optional<std::string> ADStructuredPostalAddress::getter() const { return partValue<Cls>(*this); } \
-  void ADStructuredPostalAddress::setter(const std::optional<std::string>& v) { setPart<Cls>(*this, v); }
+  std::optional<std::string> ADStructuredPostalAddress::getter() const { return ADValueConstruct::stringValueOfChild<Cls>(*this); } \
+  void ADStructuredPostalAddress::setter(const std::optional<std::string>& v) { ADValueConstruct::setChildWithString<Cls>(*this, v); }
 
 AD_ADDRESS_PART(agent, setAgent, ADPostalAddressAgent)
 AD_ADDRESS_PART(city, setCity, ADPostalAddressCity)
@@ -170,7 +152,7 @@ AD_ADDRESS_PART(street, setStreet, ADPostalAddressStreet)
 AD_ADDRESS_PART(subregion, setSubregion, ADPostalAddressSubregion)
 #undef AD_ADDRESS_PART
 
-std::optional<std::string> ADStructuredPostalAddress::countryName() const { return partValue<ADPostalAddressCountry>(*this); }
+std::optional<std::string> ADStructuredPostalAddress::countryName() const { return ADValueConstruct::stringValueOfChild<ADPostalAddressCountry>(*this); }
 
 void ADStructuredPostalAddress::setCountryName(const std::optional<std::string>& v) {
   auto country = objectFor<ADPostalAddressCountry>();
@@ -249,10 +231,10 @@ AD_NAME_PART(FullName, ADNameFull)
 AD_NAME_PART(GivenName, ADNameGiven)
 #undef AD_NAME_PART
 
-std::optional<std::string> ADName::namePrefix() const { return partValue<ADNamePrefix>(*this); }
-void ADName::setNamePrefix(const std::optional<std::string>& s) { setPartIfLength<ADNamePrefix>(*this, s); }
-std::optional<std::string> ADName::nameSuffix() const { return partValue<ADNameSuffix>(*this); }
-void ADName::setNameSuffix(const std::optional<std::string>& s) { setPartIfLength<ADNameSuffix>(*this, s); }
+std::optional<std::string> ADName::namePrefix() const { return ADValueConstruct::stringValueOfChild<ADNamePrefix>(*this); }
+void ADName::setNamePrefix(const std::optional<std::string>& s) { ADValueConstruct::setChildWithNonEmptyString<ADNamePrefix>(*this, s); }
+std::optional<std::string> ADName::nameSuffix() const { return ADValueConstruct::stringValueOfChild<ADNameSuffix>(*this); }
+void ADName::setNameSuffix(const std::optional<std::string>& s) { ADValueConstruct::setChildWithNonEmptyString<ADNameSuffix>(*this, s); }
 
 // --- Organisations ---
 
@@ -270,7 +252,7 @@ std::shared_ptr<ADOrganizationName> ADOrganizationName::organizationNameWithStri
 void ADOrganization::addParseDeclarations() { addLocalAttributeDeclarations({"label", "rel", "primary"}); }
 
 void ADOrganization::addExtensionDeclarations() {
-  ADObject::addExtensionDeclarations();
+  ADGDLabelledElement::addExtensionDeclarations();
   addExtensionDeclarationForParentClass(
       adClass(), {&ADOrgDepartment::adClass(), &ADOrgJobDescription::adClass(), &ADOrgSymbol::adClass(),
                   &ADOrgTitle::adClass(), &ADOrganizationName::adClass(), &ADWhere::adClass()});
@@ -283,7 +265,7 @@ std::shared_ptr<ADOrganization> ADOrganization::organizationWithName(const std::
 }
 
 #define AD_ORG_PART(getter, setter, Cls)                                                                       \
-  std::optional<std::string> ADOrganization::getter() const { return partValue<Cls>(*this); }                  \
+  std::optional<std::string> ADOrganization::getter() const { return ADValueConstruct::stringValueOfChild<Cls>(*this); }                  \
   void ADOrganization::setter(const std::optional<std::string>& v) { setPartIfNotBlank<Cls>(*this, v); }
 
 AD_ORG_PART(orgDepartment, setOrgDepartment, ADOrgDepartment)

@@ -9,16 +9,21 @@
 
 #include "atomdata/ADEntryBase.h"
 
-// Elements with a "primary" flag that equality ignores.
-class ADGDPrimaryElement : public ADObject {
-  AD_CLASS(ADGDPrimaryElement)
-  std::vector<std::string> attributesIgnoredForEquality() const override { return {"primary"}; }
+// Elements with a label, a rel and a "primary" flag.
+class ADGDLabelledElement : public ADObject {
+  AD_CLASS(ADGDLabelledElement)
   std::optional<std::string> label() const { return stringValueForAttribute("label"); }
   void setLabel(const std::optional<std::string>& v) { ADObject::setStringValue(v, "label"); }
   std::optional<std::string> rel() const { return stringValueForAttribute("rel"); }
   void setRel(const std::optional<std::string>& v) { ADObject::setStringValue(v, "rel"); }
   bool isPrimary() const { return boolValueForAttribute("primary", false); }
   void setIsPrimary(bool v) { setBoolValue(v, false, "primary"); }
+};
+
+// The same, with the flag left out of equality.
+class ADGDPrimaryElement : public ADGDLabelledElement {
+  AD_CLASS(ADGDPrimaryElement)
+  std::vector<std::string> attributesIgnoredForEquality() const override { return {"primary"}; }
 };
 
 class ADEmail : public ADGDPrimaryElement {
@@ -79,21 +84,15 @@ class ADPostalAddressRegion : public ADValueElementConstruct { AD_CLASS(ADPostal
 class ADPostalAddressStreet : public ADValueElementConstruct { AD_CLASS(ADPostalAddressStreet) };
 class ADPostalAddressSubregion : public ADValueElementConstruct { AD_CLASS(ADPostalAddressSubregion) };
 
-class ADStructuredPostalAddress : public ADObject {
+class ADStructuredPostalAddress : public ADGDLabelledElement {
   AD_CLASS(ADStructuredPostalAddress)
   void addParseDeclarations() override;
   void addExtensionDeclarations() override;
   static std::shared_ptr<ADStructuredPostalAddress> structuredPostalAddress();
-  std::optional<std::string> label() const { return stringValueForAttribute("label"); }
-  void setLabel(const std::optional<std::string>& v) { ADObject::setStringValue(v, "label"); }
-  std::optional<std::string> rel() const { return stringValueForAttribute("rel"); }
-  void setRel(const std::optional<std::string>& v) { ADObject::setStringValue(v, "rel"); }
   std::optional<std::string> mailClass() const { return stringValueForAttribute("mailClass"); }
   void setMailClass(const std::optional<std::string>& v) { ADObject::setStringValue(v, "mailClass"); }
   std::optional<std::string> usage() const { return stringValueForAttribute("usage"); }
   void setUsage(const std::optional<std::string>& v) { ADObject::setStringValue(v, "usage"); }
-  bool isPrimary() const { return boolValueForAttribute("primary", false); }
-  void setIsPrimary(bool v) { setBoolValue(v, false, "primary"); }
 
   // Plain-string parts: nullopt removes the part, "" stores an empty one.
   std::optional<std::string> agent() const;
@@ -201,17 +200,11 @@ class ADOrgSymbol : public ADValueElementConstruct { AD_CLASS(ADOrgSymbol) };
 class ADOrgTitle : public ADValueElementConstruct { AD_CLASS(ADOrgTitle) };
 
 class ADWhere;
-class ADOrganization : public ADObject {
+class ADOrganization : public ADGDLabelledElement {
   AD_CLASS(ADOrganization)
   void addParseDeclarations() override;
   void addExtensionDeclarations() override;
   static std::shared_ptr<ADOrganization> organizationWithName(const std::optional<std::string>& name);
-  std::optional<std::string> label() const { return stringValueForAttribute("label"); }
-  void setLabel(const std::optional<std::string>& v) { ADObject::setStringValue(v, "label"); }
-  std::optional<std::string> rel() const { return stringValueForAttribute("rel"); }
-  void setRel(const std::optional<std::string>& v) { ADObject::setStringValue(v, "rel"); }
-  bool isPrimary() const { return boolValueForAttribute("primary", false); }
-  void setIsPrimary(bool v) { setBoolValue(v, false, "primary"); }
   // Stored untrimmed; blank or nullopt removes the part.
   std::optional<std::string> orgDepartment() const;
   void setOrgDepartment(const std::optional<std::string>& v);
