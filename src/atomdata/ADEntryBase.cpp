@@ -175,9 +175,11 @@ struct ReaderDeleter {
   void operator()(xmlTextReaderPtr r) const { xmlFreeTextReader(r); }
 };
 
-void keepFirstError(void* arg, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator) {
+// The last error is the one that stopped the reader; earlier ones (such as an
+// unbound prefix) do not, as they do not stop a whole-tree parse either.
+void keepLastError(void* arg, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator) {
   auto* out = static_cast<std::string*>(arg);
-  if (!out->empty() || severity == XML_PARSER_SEVERITY_WARNING || severity == XML_PARSER_SEVERITY_VALIDITY_WARNING) return;
+  if (severity == XML_PARSER_SEVERITY_WARNING || severity == XML_PARSER_SEVERITY_VALIDITY_WARNING) return;
   *out = "The XML document is malformed (line " + std::to_string(xmlTextReaderLocatorLineNumber(locator)) + "): ";
   *out += message ? message : "";
   while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
@@ -202,7 +204,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
       bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!reader) return fd::Expected<ADObjectPtr>(fd::fail("The XML reader could not be created"));
   std::string error;
-  xmlTextReaderSetErrorHandler(reader.get(), &keepFirstError, &error);
+  xmlTextReaderSetErrorHandler(reader.get(), &keepLastError, &error);
   auto malformed = [&] {
     return fd::Expected<ADObjectPtr>(fd::fail(error.empty() ? std::string("The XML document is malformed") : error));
   };
@@ -258,7 +260,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
   }
   // The rest must be well-formed too.
   while (r == 1) r = xmlTextReaderRead(reader.get());
-  if (r < 0 || !error.empty()) return malformed();
+  if (r < 0) return malformed();
   ADFeedBase& f = feedObject();
   f.initFromRootElement(skeleton);
   for (auto& entry : entries) f.addEntry(std::move(entry));

@@ -134,6 +134,22 @@ TEST(ADParsing, RootsOtherThanFeedsAndEntriesAreRefusedClearly) {
   EXPECT_EQ(feed.entries().size(), 2u);
 }
 
+TEST(ADParsing, AnUnboundAttributePrefixIsToleratedAndWrittenParsable) {
+  // Namespace slips stop neither a whole-tree parse nor an entry-by-entry one,
+  // and what is written back parses again.
+  const std::string xml =
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\" bogus:attr=\"1\"><title>t</title><entry bogus:x=\"2\"><title>e</title></entry></feed>";
+  auto feed = parseFeed(xml);
+  ASSERT_TRUE(feed);
+  ASSERT_EQ(feed->entries().size(), 1u);
+  auto again = parseFeed(feed->XMLDocumentString());
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(feed->isEqual(*again));
+  ADFeedBase whole;
+  EXPECT_TRUE(whole.initWithData(xml).ok());
+  EXPECT_TRUE(whole.isEqual(*feed));
+}
+
 // --- Hostile input ---
 
 TEST(ADParsing, HostileDocumentsAreRefusedWithoutHarm) {
