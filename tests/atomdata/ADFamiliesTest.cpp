@@ -199,6 +199,40 @@ TEST_F(ADFamiliesTest, ContactAccessorsFollowThePattern) {
   liz->setPrimaryEmailAddress(nullptr);
   EXPECT_FALSE(liz->primaryEmailAddress());
 
+  // Every plain string removes its element for "", and keeps it otherwise.
+  using Setter = void (ADEntryContactBase::*)(const std::optional<std::string>&);
+  using Getter = std::optional<std::string> (ADEntryContactBase::*)() const;
+  const std::pair<Getter, Setter> strings[] = {
+      {&ADEntryContactBase::billingInformation, &ADEntryContactBase::setBillingInformation},
+      {&ADEntryContactBase::directoryServer, &ADEntryContactBase::setDirectoryServer},
+      {&ADEntryContactBase::initials, &ADEntryContactBase::setInitials},
+      {&ADEntryContactBase::maidenName, &ADEntryContactBase::setMaidenName},
+      {&ADEntryContactBase::mileage, &ADEntryContactBase::setMileage},
+      {&ADEntryContactBase::shortName, &ADEntryContactBase::setShortName},
+      {&ADEntryContactBase::subject, &ADEntryContactBase::setSubject},
+      {&ADEntryContactBase::gender, &ADEntryContactBase::setGender}};
+  for (const auto& [get, set] : strings) {
+    ((*liz).*set)(std::string("v"));
+    EXPECT_EQ(((*liz).*get)(), "v");
+    ((*liz).*set)(std::string(""));
+    EXPECT_FALSE(((*liz).*get)());
+  }
+  liz->setGender(std::string("female"));
+  EXPECT_NE(liz->XMLDocumentString().find("<gContact:gender value=\"female\"/>"), std::string::npos);
+
+  auto work = ADIM::IMWithProtocol(std::string("xmpp"), std::nullopt, std::nullopt, std::string("w@x"));
+  liz->addIMAddress(work);
+  liz->setPrimaryIMAddress(work);
+  EXPECT_EQ(liz->primaryIMAddress(), work);
+  liz->removeIMAddress(*ADIM::IMWithProtocol(std::string("xmpp"), std::nullopt, std::nullopt, std::string("w@x")));
+  EXPECT_TRUE(liz->IMAddresses().empty());
+  liz->addHobby(ADValueConstruct::valueWithString<ADContactHobby>(std::string("chess")));
+  liz->addJot(ADContactJot::jotWithRel(std::string("home"), std::string("note")));
+  liz->addLanguage(ADContactLanguage::languageWithCode(std::string("fr"), std::nullopt));
+  liz->addRelation(ADContactRelation::relationWithRel(std::string("sister"), std::nullopt, std::string("Jane")));
+  liz->addExternalID(ADContactExternalID::externalIDWithRel(std::string("account"), std::nullopt, std::string("42")));
+  liz->addCalendarLink(ADContactLink::linkWithRel<ADContactCalendarLink>(std::string("work"), std::nullopt, std::string("http://c")));
+
   auto member = ADGroupMembershipInfo::groupMembershipInfoWithHref(std::string("http://h/g/1"));
   liz->addGroupMembershipInfo(member);
   EXPECT_EQ(liz->groupMembershipInfoWithHref("http://h/g/1"), member);
@@ -212,6 +246,10 @@ TEST_F(ADFamiliesTest, ContactAccessorsFollowThePattern) {
 TEST_F(ADFamiliesTest, ContactServiceURLsAndVersions) {
   EXPECT_EQ(ADServiceContact::contactFeedURLForUserID("ann/../x?y#z@h"),
             std::string(ADServiceContact::kRootURLString) + "contacts/ann%2F..%2Fx%3Fy%23z%40h/full");
+  EXPECT_EQ(ADServiceContact::contactFeedURLForPropertyName("x"),
+            std::string(ADServiceContact::kRootURLString) + "contacts/default/property-x");
+  EXPECT_EQ(ADServiceContact::contactFeedURLForUserID("ann", "thin"),
+            std::string(ADServiceContact::kRootURLString) + "contacts/ann/thin");
   EXPECT_EQ(ADServiceContact::contactGroupFeedURLForPropertyName("x"),
             std::string(ADServiceContact::kRootURLString) + "groups/default/property-x");
   EXPECT_EQ(ADServiceContact::contactGroupFeedURLForPropertyName("a/b"),

@@ -77,31 +77,31 @@ void ADEntryContactBase::setPrimaryObject(const ADObjectPtr& object, const ADCla
   }
 }
 
-std::shared_ptr<ADOrganization> ADEntryContactBase::primaryOrganization() const {
-  return std::dynamic_pointer_cast<ADOrganization>(primaryObjectForExtensionClass(ADOrganization::adClass()));
-}
-
-std::shared_ptr<ADEmail> ADEntryContactBase::primaryEmailAddress() const {
-  return std::dynamic_pointer_cast<ADEmail>(primaryObjectForExtensionClass(ADEmail::adClass()));
-}
-
-std::shared_ptr<ADContactWebsiteLink> ADEntryContactBase::primaryWebsiteLink() const {
-  return std::dynamic_pointer_cast<ADContactWebsiteLink>(primaryObjectForExtensionClass(ADContactWebsiteLink::adClass()));
-}
-
 std::shared_ptr<ADExtendedProperty> ADEntryContactBase::extendedPropertyForName(const std::string& name) const {
   return ADUtilities::firstObjectFromArray(extendedProperties(), std::optional<std::string>(name),
                                            [](const ADExtendedProperty& p) { return p.name(); });
 }
 
-std::optional<std::string> ADEntryContactBase::nickname() const { return ADValueConstruct::stringValueOfChild<ADContactNickname>(*this); }
-void ADEntryContactBase::setNickname(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactNickname>(*this, v); }
-std::optional<std::string> ADEntryContactBase::occupation() const { return ADValueConstruct::stringValueOfChild<ADContactOccupation>(*this); }
-void ADEntryContactBase::setOccupation(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactOccupation>(*this, v); }
-std::optional<std::string> ADEntryContactBase::gender() const { return ADValueConstruct::stringValueOfChild<ADContactGender>(*this); }
-void ADEntryContactBase::setGender(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactGender>(*this, v); }
-std::optional<std::string> ADEntryContactBase::birthday() const { return ADValueConstruct::stringValueOfChild<ADContactBirthday>(*this); }
-void ADEntryContactBase::setBirthday(const std::optional<std::string>& v) { ADValueConstruct::setChildWithNonEmptyString<ADContactBirthday>(*this, v); }
+#define AD_CONTACT_STRING(getter, Setter, Cls)                                                        \
+  std::optional<std::string> ADEntryContactBase::getter() const {                                    \
+    return ADValueConstruct::stringValueOfChild<Cls>(*this);                                         \
+  }                                                                                                  \
+  void ADEntryContactBase::set##Setter(const std::optional<std::string>& v) {                        \
+    ADValueConstruct::setChildWithNonEmptyString<Cls>(*this, v);                                     \
+  }
+
+AD_CONTACT_STRING(billingInformation, BillingInformation, ADContactBillingInformation)
+AD_CONTACT_STRING(birthday, Birthday, ADContactBirthday)
+AD_CONTACT_STRING(directoryServer, DirectoryServer, ADContactDirectoryServer)
+AD_CONTACT_STRING(gender, Gender, ADContactGender)
+AD_CONTACT_STRING(initials, Initials, ADContactInitials)
+AD_CONTACT_STRING(maidenName, MaidenName, ADContactMaidenName)
+AD_CONTACT_STRING(mileage, Mileage, ADContactMileage)
+AD_CONTACT_STRING(nickname, Nickname, ADContactNickname)
+AD_CONTACT_STRING(occupation, Occupation, ADContactOccupation)
+AD_CONTACT_STRING(shortName, ShortName, ADContactShortName)
+AD_CONTACT_STRING(subject, Subject, ADContactSubject)
+#undef AD_CONTACT_STRING
 
 std::optional<ADDateTime> ADEntryContactBase::birthdayDate() const {
   std::optional<std::string> text = birthday();
@@ -176,6 +176,12 @@ std::shared_ptr<ADGroupMembershipInfo> ADEntryContact::groupMembershipInfoWithHr
                                            [](const ADGroupMembershipInfo& g) { return g.href(); });
 }
 
+std::shared_ptr<ADEntryContactProfile> ADEntryContactProfile::contactProfileEntry() {
+  auto e = std::make_shared<ADEntryContactProfile>();
+  e->setNamespaces(ADContactConstants::contactNamespaces());
+  return e;
+}
+
 // --- Group entry ---
 
 void ADEntryContactGroup::addExtensionDeclarations() {
@@ -199,6 +205,18 @@ void ADFeedContact::addExtensionDeclarations() {
 
 std::shared_ptr<ADFeedContact> ADFeedContact::contactFeed() {
   auto f = std::make_shared<ADFeedContact>();
+  f->setNamespaces(ADContactConstants::contactNamespaces());
+  return f;
+}
+
+std::shared_ptr<ADFeedContactProfile> ADFeedContactProfile::contactProfileFeed() {
+  auto f = std::make_shared<ADFeedContactProfile>();
+  f->setNamespaces(ADContactConstants::contactNamespaces());
+  return f;
+}
+
+std::shared_ptr<ADFeedContactGroup> ADFeedContactGroup::contactGroupFeed() {
+  auto f = std::make_shared<ADFeedContactGroup>();
   f->setNamespaces(ADContactConstants::contactNamespaces());
   return f;
 }

@@ -42,55 +42,84 @@ class ADEntryContactBase : public ADEntryBase {
   // as primary when none is equal. nullptr clears every flag.
   void setPrimaryObject(const ADObjectPtr& object, const ADClass& cls);
 
-  std::vector<std::shared_ptr<ADOrganization>> organizations() const { return objectsFor<ADOrganization>(); }
-  void setOrganizations(const std::vector<std::shared_ptr<ADOrganization>>& v) { setObjects(v, ADOrganization::adClass()); }
-  void addOrganization(std::shared_ptr<ADOrganization> v) { addObject(std::move(v), ADOrganization::adClass()); }
-  void removeOrganization(const ADOrganization& v) { removeObject(v, ADOrganization::adClass()); }
-  std::shared_ptr<ADOrganization> primaryOrganization() const;
-  void setPrimaryOrganization(std::shared_ptr<ADOrganization> v) { setPrimaryObject(v, ADOrganization::adClass()); }
+  // Repeated children: a list getter and setter and an add form; most also a
+  // remove form and a primary pair.
+#define AD_CONTACT_LIST(Type, list, List, One)                                                          \
+  std::vector<std::shared_ptr<Type>> list() const { return objectsFor<Type>(); }                        \
+  void set##List(const std::vector<std::shared_ptr<Type>>& v) { setObjects(v, Type::adClass()); }       \
+  void add##One(std::shared_ptr<Type> v) { addObject(std::move(v), Type::adClass()); }
+#define AD_CONTACT_REMOVE(Type, One) \
+  void remove##One(const Type& v) { removeObject(v, Type::adClass()); }
+#define AD_CONTACT_PRIMARY(Type, One)                                                                           \
+  std::shared_ptr<Type> primary##One() const {                                                                  \
+    return std::dynamic_pointer_cast<Type>(primaryObjectForExtensionClass(Type::adClass()));                    \
+  }                                                                                                             \
+  void setPrimary##One(std::shared_ptr<Type> v) { setPrimaryObject(v, Type::adClass()); }
 
-  std::vector<std::shared_ptr<ADEmail>> emailAddresses() const { return objectsFor<ADEmail>(); }
-  void setEmailAddresses(const std::vector<std::shared_ptr<ADEmail>>& v) { setObjects(v, ADEmail::adClass()); }
-  void addEmailAddress(std::shared_ptr<ADEmail> v) { addObject(std::move(v), ADEmail::adClass()); }
-  void removeEmailAddress(const ADEmail& v) { removeObject(v, ADEmail::adClass()); }
-  std::shared_ptr<ADEmail> primaryEmailAddress() const;
-  void setPrimaryEmailAddress(std::shared_ptr<ADEmail> v) { setPrimaryObject(v, ADEmail::adClass()); }
+  AD_CONTACT_LIST(ADOrganization, organizations, Organizations, Organization)
+  AD_CONTACT_REMOVE(ADOrganization, Organization)
+  AD_CONTACT_PRIMARY(ADOrganization, Organization)
+  AD_CONTACT_LIST(ADEmail, emailAddresses, EmailAddresses, EmailAddress)
+  AD_CONTACT_REMOVE(ADEmail, EmailAddress)
+  AD_CONTACT_PRIMARY(ADEmail, EmailAddress)
+  AD_CONTACT_LIST(ADIM, IMAddresses, IMAddresses, IMAddress)
+  AD_CONTACT_REMOVE(ADIM, IMAddress)
+  AD_CONTACT_PRIMARY(ADIM, IMAddress)
+  AD_CONTACT_LIST(ADPhoneNumber, phoneNumbers, PhoneNumbers, PhoneNumber)
+  AD_CONTACT_REMOVE(ADPhoneNumber, PhoneNumber)
+  AD_CONTACT_PRIMARY(ADPhoneNumber, PhoneNumber)
+  AD_CONTACT_LIST(ADPostalAddress, postalAddresses, PostalAddresses, PostalAddress)
+  AD_CONTACT_REMOVE(ADPostalAddress, PostalAddress)
+  AD_CONTACT_PRIMARY(ADPostalAddress, PostalAddress)
+  AD_CONTACT_LIST(ADStructuredPostalAddress, structuredPostalAddresses, StructuredPostalAddresses, StructuredPostalAddress)
+  AD_CONTACT_REMOVE(ADStructuredPostalAddress, StructuredPostalAddress)
+  AD_CONTACT_PRIMARY(ADStructuredPostalAddress, StructuredPostalAddress)
+  AD_CONTACT_LIST(ADContactCalendarLink, calendarLinks, CalendarLinks, CalendarLink)
+  AD_CONTACT_REMOVE(ADContactCalendarLink, CalendarLink)
+  AD_CONTACT_PRIMARY(ADContactCalendarLink, CalendarLink)
+  AD_CONTACT_LIST(ADContactWebsiteLink, websiteLinks, WebsiteLinks, WebsiteLink)
+  AD_CONTACT_REMOVE(ADContactWebsiteLink, WebsiteLink)
+  AD_CONTACT_PRIMARY(ADContactWebsiteLink, WebsiteLink)
+  AD_CONTACT_LIST(ADExtendedProperty, extendedProperties, ExtendedProperties, ExtendedProperty)
+  AD_CONTACT_REMOVE(ADExtendedProperty, ExtendedProperty)
+  AD_CONTACT_LIST(ADContactUserDefinedField, userDefinedFields, UserDefinedFields, UserDefinedField)
+  AD_CONTACT_REMOVE(ADContactUserDefinedField, UserDefinedField)
+  AD_CONTACT_LIST(ADContactEvent, events, Events, Event)
+  AD_CONTACT_LIST(ADContactExternalID, externalIDs, ExternalIDs, ExternalID)
+  AD_CONTACT_LIST(ADContactHobby, hobbies, Hobbies, Hobby)
+  AD_CONTACT_LIST(ADContactJot, jots, Jots, Jot)
+  AD_CONTACT_LIST(ADContactLanguage, languages, Languages, Language)
+  AD_CONTACT_LIST(ADContactRelation, relations, Relations, Relation)
+#undef AD_CONTACT_PRIMARY
+#undef AD_CONTACT_REMOVE
+#undef AD_CONTACT_LIST
 
-  std::vector<std::shared_ptr<ADIM>> IMAddresses() const { return objectsFor<ADIM>(); }
-  void addIMAddress(std::shared_ptr<ADIM> v) { addObject(std::move(v), ADIM::adClass()); }
-  std::vector<std::shared_ptr<ADPhoneNumber>> phoneNumbers() const { return objectsFor<ADPhoneNumber>(); }
-  void addPhoneNumber(std::shared_ptr<ADPhoneNumber> v) { addObject(std::move(v), ADPhoneNumber::adClass()); }
-  std::vector<std::shared_ptr<ADStructuredPostalAddress>> structuredPostalAddresses() const {
-    return objectsFor<ADStructuredPostalAddress>();
-  }
-  void addStructuredPostalAddress(std::shared_ptr<ADStructuredPostalAddress> v) {
-    addObject(std::move(v), ADStructuredPostalAddress::adClass());
-  }
-  std::vector<std::shared_ptr<ADContactWebsiteLink>> websiteLinks() const { return objectsFor<ADContactWebsiteLink>(); }
-  void addWebsiteLink(std::shared_ptr<ADContactWebsiteLink> v) { addObject(std::move(v), ADContactWebsiteLink::adClass()); }
-  std::shared_ptr<ADContactWebsiteLink> primaryWebsiteLink() const;
-  void setPrimaryWebsiteLink(std::shared_ptr<ADContactWebsiteLink> v) { setPrimaryObject(v, ADContactWebsiteLink::adClass()); }
-  std::vector<std::shared_ptr<ADExtendedProperty>> extendedProperties() const { return objectsFor<ADExtendedProperty>(); }
-  void addExtendedProperty(std::shared_ptr<ADExtendedProperty> v) { addObject(std::move(v), ADExtendedProperty::adClass()); }
+  // The first extended property with that name; null when there is none.
   std::shared_ptr<ADExtendedProperty> extendedPropertyForName(const std::string& name) const;
-  std::vector<std::shared_ptr<ADContactUserDefinedField>> userDefinedFields() const {
-    return objectsFor<ADContactUserDefinedField>();
-  }
-  void addUserDefinedField(std::shared_ptr<ADContactUserDefinedField> v) {
-    addObject(std::move(v), ADContactUserDefinedField::adClass());
-  }
-  std::vector<std::shared_ptr<ADContactEvent>> events() const { return objectsFor<ADContactEvent>(); }
-  void addEvent(std::shared_ptr<ADContactEvent> v) { addObject(std::move(v), ADContactEvent::adClass()); }
 
   // Plain strings over single elements: "" or nullopt removes the element.
+  std::optional<std::string> billingInformation() const;
+  void setBillingInformation(const std::optional<std::string>& v);
+  std::optional<std::string> birthday() const;
+  void setBirthday(const std::optional<std::string>& v);
+  std::optional<std::string> directoryServer() const;
+  void setDirectoryServer(const std::optional<std::string>& v);
+  std::optional<std::string> gender() const;
+  void setGender(const std::optional<std::string>& v);
+  std::optional<std::string> initials() const;
+  void setInitials(const std::optional<std::string>& v);
+  std::optional<std::string> maidenName() const;
+  void setMaidenName(const std::optional<std::string>& v);
+  std::optional<std::string> mileage() const;
+  void setMileage(const std::optional<std::string>& v);
   std::optional<std::string> nickname() const;
   void setNickname(const std::optional<std::string>& v);
   std::optional<std::string> occupation() const;
   void setOccupation(const std::optional<std::string>& v);
-  std::optional<std::string> gender() const;
-  void setGender(const std::optional<std::string>& v);
-  std::optional<std::string> birthday() const;
-  void setBirthday(const std::optional<std::string>& v);
+  std::optional<std::string> shortName() const;
+  void setShortName(const std::optional<std::string>& v);
+  std::optional<std::string> subject() const;
+  void setSubject(const std::optional<std::string>& v);
   // A birthday without a year ("--MM-dd") reads as that day of 1804 at noon UTC.
   std::optional<ADDateTime> birthdayDate() const;
   void setBirthdayWithDate(const std::optional<ADDateTime>& date);
@@ -124,7 +153,10 @@ class ADEntryContact : public ADEntryContactBase {
   std::shared_ptr<ADGroupMembershipInfo> groupMembershipInfoWithHref(const std::string& href) const;
 };
 
-class ADEntryContactProfile : public ADEntryContactBase { AD_CLASS(ADEntryContactProfile) };
+class ADEntryContactProfile : public ADEntryContactBase {
+  AD_CLASS(ADEntryContactProfile)
+  static std::shared_ptr<ADEntryContactProfile> contactProfileEntry();
+};
 
 class ADEntryContactGroup : public ADEntryBase {
   AD_CLASS(ADEntryContactGroup)
@@ -147,11 +179,13 @@ class ADFeedContact : public ADFeedBase {
 
 class ADFeedContactProfile : public ADFeedBase {
   AD_CLASS(ADFeedContactProfile)
+  static std::shared_ptr<ADFeedContactProfile> contactProfileFeed();
   const ADClass* classForEntries() const override { return &ADEntryContactProfile::adClass(); }
 };
 
 class ADFeedContactGroup : public ADFeedBase {
   AD_CLASS(ADFeedContactGroup)
+  static std::shared_ptr<ADFeedContactGroup> contactGroupFeed();
   const ADClass* classForEntries() const override { return &ADEntryContactGroup::adClass(); }
   std::shared_ptr<ADEntryContactGroup> entryForSystemGroupID(const std::string& identifier) const;
 };
@@ -181,6 +215,12 @@ class ADServiceContact : public ADServiceAccount {
                                            const std::string& projection);
   static std::string contactFeedURLForUserID(const std::string& userID) {
     return contactURLForFeedName("contacts", userID, "full");
+  }
+  static std::string contactFeedURLForUserID(const std::string& userID, const std::string& projection) {
+    return contactURLForFeedName("contacts", userID, projection);
+  }
+  static std::string contactFeedURLForPropertyName(const std::string& name) {
+    return contactURLForFeedName("contacts", "default", "property-" + name);
   }
   static std::string groupFeedURLForUserID(const std::string& userID) {
     return contactURLForFeedName("groups", userID, "full");
