@@ -607,3 +607,45 @@ TEST_F(NetTest, ASecondStartIsIgnored) {
   EXPECT_EQ(delegate.calls(), 1u);
   EXPECT_EQ(hits, 1);
 }
+
+TEST_F(NetTest, OtherMethodsSendTheirBodyAndRawBytesComeBack) {
+  std::string method, body, type;
+  auto echo = [&](const httplib::Request& req, httplib::Response& res) {
+    method = req.method;
+    body = req.body;
+    type = req.get_header_value("Content-Type");
+    res.set_content(std::string("\xff\x00\x01", 3), "application/octet-stream");
+  };
+  http.server().Post("/thing", echo);
+  http.server().Put("/thing", echo);
+  http.server().Delete("/thing", echo);
+  http.start();
+
+  const std::string bytes("a\0b\r\nc", 6);
+  for (const char* verb : {"POST", "PUT"}) {
+    auto request = HTTPRequest::initWithURL(http.url("/thing"));
+    request->setRequestMethod(verb);
+    request->addRequestHeader("Content-Type", "application/atom+xml");
+    request->setPostBody(bytes);
+    RecordingDelegate delegate;
+    runToEnd(request, delegate);
+    ASSERT_EQ(delegate.finished.size(), 1u) << verb;
+    EXPECT_EQ(method, verb);
+    EXPECT_EQ(body, bytes);
+    EXPECT_EQ(type, "application/atom+xml");
+    EXPECT_EQ(request->responseData(), std::string("\xff\x00\x01", 3));
+  }
+
+  auto removal = HTTPRequest::initWithURL(http.url("/thing"));
+  removal->setRequestMethod("DELETE");
+  RecordingDelegate removed;
+  runToEnd(removal, removed);
+  EXPECT_EQ(method, "DELETE");
+  EXPECT_TRUE(body.empty());
+
+  auto smuggled = HTTPRequest::initWithURL(http.url("/thing"));
+  smuggled->setRequestMethod("GET /other HTTP/1.1\r\nX: y");
+  RecordingDelegate refused;
+  runToEnd(smuggled, refused);
+  EXPECT_TRUE(failedWith(*smuggled, refused, HTTPErrorCode::StreamSetUp));
+}
