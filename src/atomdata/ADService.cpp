@@ -89,11 +89,6 @@ void ADServiceTicket::deliver(ADObjectPtr object, std::optional<ADServiceError> 
 
 // --- ADServiceBase ---
 
-const std::string& ADServiceBase::serviceVersion() const {
-  versionScratch_ = version_.value_or(defaultServiceVersion());
-  return versionScratch_;
-}
-
 std::shared_ptr<HTTPRequest> ADServiceBase::requestForURL(const std::string& url, const std::optional<std::string>& ETag,
                                                           const std::string& httpMethod, ADServiceTicket&) {
   std::shared_ptr<HTTPRequest> request = HTTPRequest::initWithURL(url);

@@ -76,7 +76,7 @@ class ADServiceBase {
 
   std::uint64_t serviceUploadChunkSize() const { return chunkSize_.value_or(defaultServiceUploadChunkSize()); }
   void setServiceUploadChunkSize(std::uint64_t size) { chunkSize_ = size; }
-  const std::string& serviceVersion() const;
+  std::string serviceVersion() const { return version_.value_or(defaultServiceVersion()); }
   void setServiceVersion(std::optional<std::string> version) { version_ = std::move(version); }
   // An "Authorization" header value sent with every request (none when unset).
   void setAuthorization(std::optional<std::string> value) { authorization_ = std::move(value); }
@@ -98,7 +98,6 @@ class ADServiceBase {
  private:
   std::optional<std::uint64_t> chunkSize_;
   std::optional<std::string> version_;
-  mutable std::string versionScratch_;
   std::optional<std::string> authorization_;
 };
 
