@@ -93,6 +93,8 @@ std::shared_ptr<HTTPRequest> ADServiceBase::requestForURL(const std::string& url
                                                           const std::string& httpMethod, ADServiceTicket&) {
   std::shared_ptr<HTTPRequest> request = HTTPRequest::initWithURL(url);
   request->setRequestMethod(httpMethod);
+  // Nothing larger would parse; stop it while it arrives rather than after.
+  request->setMaxBodySize(kADMaxXMLBytes);
   request->addRequestHeader("Data-Version", serviceVersion());
   if (ETag && httpMethod != "GET" && httpMethod != "POST") request->addRequestHeader("If-Match", *ETag);
   if (authorization_) request->addRequestHeader("Authorization", *authorization_);
