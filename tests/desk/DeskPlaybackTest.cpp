@@ -145,3 +145,24 @@ TEST_F(DeskPlaybackTest, TagsAreCutBackToTheirLimitAfterAFrameIsAdded) {
 }
 
 }  // namespace
+
+// Playing once, the step that runs past the last frame stops playback: no
+// clip may start on that step, even with the sound counter inside a tag.
+TEST_F(DeskPlaybackTest, AfterAPlayOnceStopNoClipStarts) {
+  withTag = true;
+  start();
+  project().setSoundTags({SoundTag{"RecTone.caf", {{300, 380}}, {{10, 13}}}});
+  press(DesktopManagerController::kTagSpeed);  // 6 frames per second: sounds play
+  ASSERT_TRUE(project().isCouldPlaySound());
+  desk->gotoFrame(0);
+  settings().setCurPage(11);
+  press(DesktopManagerController::kTagPlay);  // play once, from frame 11
+  host->advance(0.175);                       // frame 12: the clip of the tag plays
+  ASSERT_TRUE(desk->isPlaying());
+  host->advance(0.16);                        // past the last frame: stopped
+  EXPECT_EQ(desk->playState(), 0);
+  EXPECT_FALSE(desk->isPlaying());
+  EXPECT_EQ(media::AudioOutput::shared().sourceCount(), 0u);
+  host->advance(0.5);
+  EXPECT_EQ(media::AudioOutput::shared().sourceCount(), 0u);
+}
