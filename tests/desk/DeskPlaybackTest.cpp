@@ -151,7 +151,7 @@ TEST_F(DeskPlaybackTest, TagsAreCutBackToTheirLimitAfterAFrameIsAdded) {
 TEST_F(DeskPlaybackTest, AfterAPlayOnceStopNoClipStarts) {
   withTag = true;
   start();
-  project().setSoundTags({SoundTag{"RecTone.caf", {{300, 380}}, {{10, 13}}}});
+  project().setSoundTags({SoundTag{"RecTone.caf", {{300, 380}}, {{10, 20}}}});
   press(DesktopManagerController::kTagSpeed);  // 6 frames per second: sounds play
   ASSERT_TRUE(project().isCouldPlaySound());
   desk->gotoFrame(0);
