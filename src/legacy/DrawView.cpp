@@ -348,6 +348,15 @@ void DrawView::ended(const CanvasTouch& touch) {
       fillTool_ = std::make_unique<FillTool>(kFillTransactType, gfx::Size{kPageWidth * s, kPageHeight * s},
                                              kFillExtentBord, this);
     }
+    if (!activityIndicator_) {
+      activityIndicator_ = std::make_shared<ui::ActivityIndicatorView>(ui::ActivityIndicatorStyle::White);
+      addSubview(activityIndicator_);
+    }
+    if (const ui::View* parent = superview()) {
+      const gfx::Rect f = frame();
+      activityIndicator_->setCenter({parent->bounds().width / 2 - f.x, parent->bounds().height / 2 - f.y});
+    }
+    if (activityIndicator_->isHidden()) activityIndicator_->startAnimating();
     isFillState_ = true;
     fillToolColorWithPoint({l.x * widthZoomFactor_, l.y * heightZoomFactor_});
     return;
@@ -527,9 +536,12 @@ void DrawView::relpaceDrawViewWithImage(const gfx::Image& image) {
   fillToolDidFinished();
 }
 
-void DrawView::fillToolDidFinished() { isFillState_ = false; }
+void DrawView::fillToolDidFinished() {
+  if (activityIndicator_ && !activityIndicator_->isHidden()) activityIndicator_->stopAnimating();
+  isFillState_ = false;
+}
 
 void DrawView::pageReplaced() {
   if (fillTool_ && fillTool_->hasPendingFill()) fillTool_->cancelPendingFill();
-  isFillState_ = false;
+  fillToolDidFinished();
 }

@@ -14,6 +14,7 @@
 #include "canvas/CanvasTouch.h"
 #include "canvas/DrawsView.h"
 #include "canvas/FillTool.h"
+#include "platform/ui/ActivityIndicatorView.h"
 #include "legacy/OpenGLES2DView.h"
 #include "legacy/PointsArrayOfQuardCurveLine.h"
 
@@ -82,6 +83,8 @@ class DrawView : public OpenGLES2DView, public FillToolDelegate {
   bool isFillState() const { return isFillState_; }
   bool isDraw() const { return isDraw_; }
   FillTool* fillTool() const { return fillTool_.get(); }
+  // The spinner shown while a fill is on its way (made on the first fill).
+  ui::ActivityIndicatorView* activityIndicator() const { return activityIndicator_.get(); }
   Zoom_MoveOperateDelegate* zoom_moveDelegate() const { return zoomMoveDelegate_; }
   void setZoom_moveDelegate(Zoom_MoveOperateDelegate* d) { zoomMoveDelegate_ = d; }
   EraserOperateDelegate* eraserDelegate() const { return eraserDelegate_; }
@@ -158,6 +161,7 @@ class DrawView : public OpenGLES2DView, public FillToolDelegate {
   bool isOpenFillTool_ = false;
   bool isFillState_ = false;
   std::unique_ptr<FillTool> fillTool_;
+  std::shared_ptr<ui::ActivityIndicatorView> activityIndicator_;
   bool isInduction_ = false;
   bool isPenInduction_ = false;
   float preSize_ = -1;

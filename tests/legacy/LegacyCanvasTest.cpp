@@ -220,8 +220,17 @@ TEST_F(LegacyCanvasTest, TheFillToolReallyFillsTheTappedRegion) {
   canvas->setIsOpenFillTool(true);
   host->tap({48 + 300, 16 + 150});
   EXPECT_TRUE(canvas->isFillState()) << "further taps wait for this fill";
+  ui::ActivityIndicatorView* spinner = canvas->activityIndicator();
+  ASSERT_NE(spinner, nullptr);
+  EXPECT_TRUE(spinner->isAnimating()) << "a spinner shows while the fill is on its way";
+  EXPECT_FALSE(spinner->isHidden());
+  const ui::Rect shown = canvas->superview()->bounds();
+  EXPECT_FLOAT_EQ(spinner->center().x, shown.width / 2 - canvas->frame().x);
+  EXPECT_FLOAT_EQ(spinner->center().y, shown.height / 2 - canvas->frame().y);
   waitForFill();
   ASSERT_FALSE(canvas->isFillState());
+  EXPECT_FALSE(spinner->isAnimating());
+  EXPECT_TRUE(spinner->isHidden());
   const auto picture = canvas->image();
   ASSERT_TRUE(picture);
   const std::uint8_t* right = pixelAtPage(*picture, 300, 150);
@@ -243,6 +252,7 @@ TEST_F(LegacyCanvasTest, AFillStartedBeforeAPageLoadDoesNotLandOnTheNewPage) {
   const gfx::Image next = solid(768, 576, 0, 0, 0, 0);
   canvas->setBufferWithImage(&next);
   EXPECT_FALSE(canvas->isFillState()) << "the new page takes fills at once";
+  EXPECT_TRUE(canvas->activityIndicator()->isHidden());
   for (int i = 0; i < 200; ++i) {
     fd::RunLoop::main().runUntilIdle();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
