@@ -25,6 +25,14 @@ const char* const kGPUPassthroughFragmentShaderString =
     "  gl_FragColor = texture2D(inputImageTexture, textureCoordinate);\n"
     "}\n";
 
+const char* const kGPUSwizzlingFragmentShaderString =
+    "varying highp vec2 textureCoordinate;\n"
+    "uniform sampler2D inputImageTexture;\n"
+    "void main()\n"
+    "{\n"
+    "  gl_FragColor = texture2D(inputImageTexture, textureCoordinate).bgra;\n"
+    "}\n";
+
 std::optional<std::string> shaderSourceFromResource(const std::string& name, const std::string& type) {
   auto bytes = fd::files::readFile(fd::paths::resource(name + "." + type));
   if (!bytes) return std::nullopt;

@@ -19,6 +19,9 @@
 extern const char* const kGPUVertexShaderString;
 // Every output pixel is the input texel at its coordinate.
 extern const char* const kGPUPassthroughFragmentShaderString;
+// The input with red and blue swapped: what glReadPixels then leaves in
+// memory is B, G, R, A.
+extern const char* const kGPUSwizzlingFragmentShaderString;
 
 // A shader source from the bundle's resources ("<name>.<type>"); nullopt when missing.
 std::optional<std::string> shaderSourceFromResource(const std::string& name, const std::string& type);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gpu/GPUMovieWriter.h"
 #include "gpu/GPUOpenGLESContext.h"
 #include "gpu/GPUPicture.h"
 #include "platform/foundation/Log.h"
@@ -116,6 +117,11 @@ void GPUOutput::deleteOutputTexture() {
   performOnProcessingQueueSync([this] {
     if (outputTexture_ && GPUOpenGLESContext::useImageProcessingContext()) outputTexture_.reset();
   });
+}
+
+void GPUOutput::setAudioEncodingTarget(const std::shared_ptr<GPUMovieWriter>& writer) {
+  audioEncodingTarget_ = writer;
+  if (writer) writer->setHasAudioTrack(true);
 }
 
 void GPUOutput::cleanupOutputImage() { fd::Log("WARNING: Undefined image cleanup\n"); }

@@ -15,6 +15,7 @@
 #include "platform/graphics/Image.h"
 
 class GPUInput;
+class GPUMovieWriter;
 class GPUOutput;
 
 // How a target tells its source that it has finished reading the source's
@@ -112,6 +113,10 @@ class GPUOutput : public GPUTextureDelegate {
   }
   bool enabled() const { return enabled_; }
   void setEnabled(bool on) { enabled_ = on; }
+  // The movie writer that receives this source's sound; setting one tells it
+  // to expect a sound track.
+  const std::shared_ptr<GPUMovieWriter>& audioEncodingTarget() const { return audioEncodingTarget_; }
+  virtual void setAudioEncodingTarget(const std::shared_ptr<GPUMovieWriter>& writer);
   unsigned outputTextureRetainCount() const { return outputTextureRetainCount_; }
 
  protected:
@@ -142,6 +147,7 @@ class GPUOutput : public GPUTextureDelegate {
   GPUInput* targetToIgnoreForUpdates_ = nullptr;
   FrameProcessingCompletionBlock frameProcessingCompletionBlock_;
   bool enabled_ = true;
+  std::shared_ptr<GPUMovieWriter> audioEncodingTarget_;
 };
 
 // A stage of a chain: both a target and a source (filters and filter groups).

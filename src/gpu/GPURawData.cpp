@@ -58,22 +58,13 @@ void GPURawDataInput::processData() {
 
 // --- output
 
-namespace {
-const char* const kSwizzlingFragmentShaderString =
-    "varying highp vec2 textureCoordinate;\n"
-    "uniform sampler2D inputImageTexture;\n"
-    "void main()\n"
-    "{\n"
-    "  gl_FragColor = texture2D(inputImageTexture, textureCoordinate).bgra;\n"
-    "}\n";
-}  // namespace
 
 GPURawDataOutput::GPURawDataOutput(gfx::Size imageSize, bool resultsInBGRAFormat)
     : imageSize_(imageSize), outputBGRA_(resultsInBGRAFormat) {
   performOnProcessingQueueSync([this] {
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
     // glReadPixels always gives R, G, B, A: BGRA bytes need the swizzle.
-    const char* fragment = outputBGRA_ ? kSwizzlingFragmentShaderString : kGPUPassthroughFragmentShaderString;
+    const char* fragment = outputBGRA_ ? kGPUSwizzlingFragmentShaderString : kGPUPassthroughFragmentShaderString;
     dataProgram_ = linkedFilterProgram(std::string(kGPUVertexShaderString), std::string(fragment));
     if (dataProgram_ == nullptr) return;
     dataInputTextureUniform_ = dataProgram_->uniformIndex("inputImageTexture");

@@ -32,11 +32,20 @@ struct MovieReader::Impl {
   Status status = Status::Reading;
   std::string error;
 
+  // The movie's start in the stream's time base.
+  std::int64_t movieStartIn(const AVStream* stream) const {
+    const std::int64_t start = input->start_time;
+    if (start == AV_NOPTS_VALUE) return stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    return av_rescale_q(start, AV_TIME_BASE_Q, stream->time_base);
+  }
+
   CMTime timeOf(const AVFrame* f, AVStream* stream) const {
     std::int64_t pts = f->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE) pts = f->pts;
     if (pts == AV_NOPTS_VALUE) return kCMTimeInvalid;
-    if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
+    // On the movie's time line, which starts with its earliest track: a
+    // picture track that starts after the sound keeps its distance from it.
+    pts -= movieStartIn(stream);
     // Media times carry 32-bit timescales: keep the stream's when it fits.
     AVRational tb = stream->time_base;
     if (tb.den > 0 && tb.den <= INT32_MAX && tb.num == 1) return CMTimeMake(pts, tb.den);
@@ -241,7 +250,7 @@ std::optional<VideoSample> MovieReader::frameAt(double seconds) {
   AVStream* stream = m.input->streams[m.videoIndex];
   std::int64_t target = av_rescale_q(std::llround(std::max(seconds, 0.0) * AV_TIME_BASE), AV_TIME_BASE_Q,
                                      stream->time_base);
-  if (stream->start_time != AV_NOPTS_VALUE) target += stream->start_time;
+  target += m.movieStartIn(stream);
   if (av_seek_frame(m.input.get(), m.videoIndex, target, AVSEEK_FLAG_BACKWARD) >= 0) {
     avcodec_flush_buffers(m.video.get());
     if (m.audio) avcodec_flush_buffers(m.audio.get());
