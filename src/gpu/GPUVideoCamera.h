@@ -86,7 +86,7 @@ class GPUVideoCamera : public GPUOutput {
 
   // The capture thread's entry for one picture: dropped while the previous
   // one is in flight, else processed on the processing queue.
-  void captureOutputDidOutputSampleBuffer(const media::VideoSample& sampleBuffer);
+  virtual void captureOutputDidOutputSampleBuffer(const media::VideoSample& sampleBuffer);
   // On the processing queue.
   void processVideoSampleBuffer(const media::VideoSample& sampleBuffer);
   void processAudioSampleBuffer(const media::AudioSamples& sound);

@@ -110,6 +110,9 @@ bool writePNG(const std::filesystem::path& path, const Image& image, int compres
 // JPEG: orientation comes from the EXIF tag; pixels stay as stored.
 std::optional<Image> decodeJPEG(const fd::Data& bytes, std::string* error = nullptr);
 std::optional<Image> readJPEG(const std::filesystem::path& path, std::string* error = nullptr);
+// Baseline JPEG of the upright pixels (alpha dropped, drawn over black);
+// quality 0-1 as the phone takes it. nullopt for an empty image.
+std::optional<fd::Data> encodeJPEG(const Image& image, float quality);
 // PNG or JPEG by content.
 std::optional<Image> readImage(const std::filesystem::path& path, std::string* error = nullptr);
 

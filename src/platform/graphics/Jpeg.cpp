@@ -1,4 +1,4 @@
-// JPEG reading with libjpeg(-turbo) from memory. Errors longjmp back to
+// JPEG reading and writing with libjpeg(-turbo) in memory. Errors longjmp back to
 // runDecode, so what they may cross lives in the caller's DecodeJob. Data that
 // ends early is an error here (libjpeg would pad it with grey and warn).
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
@@ -6,7 +6,11 @@
 #include <jerror.h>
 
 #include <csetjmp>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <string>
 
 #include "platform/foundation/FileUtil.h"
@@ -148,6 +152,49 @@ std::optional<Image> readJPEG(const std::filesystem::path& path, std::string* er
   auto img = decodeJPEG(*bytes, error);
   if (img) img->setScale(scaleFromFileName(path));
   return img;
+}
+
+std::optional<fd::Data> encodeJPEG(const Image& image, float quality) {
+  if (image.empty()) return std::nullopt;
+  const Image upright = image.normalizedOrientation();
+  const int w = upright.pixelWidth(), h = upright.pixelHeight();
+  jpeg_compress_struct cinfo{};
+  ErrorManager err{};
+  cinfo.err = jpeg_std_error(&err.base);
+  err.base.error_exit = onError;
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
+  if (setjmp(err.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return std::nullopt;
+  }
+  jpeg_create_compress(&cinfo);
+  jpeg_mem_dest(&cinfo, &out, &outSize);
+  cinfo.image_width = static_cast<JDIMENSION>(w);
+  cinfo.image_height = static_cast<JDIMENSION>(h);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, std::clamp(static_cast<int>(std::lround(quality * 100.0f)), 1, 100), TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const int y = static_cast<int>(cinfo.next_scanline);
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t* p = upright.pixel(x, y);
+      // Straight colour over black is the premultiplied value.
+      const int a = upright.premultiplied() ? 255 : p[3];
+      for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>(p[c] * a / 255);
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  fd::Data data(out, out + outSize);
+  std::free(out);
+  return data;
 }
 
 }  // namespace gfx

@@ -21,6 +21,10 @@ struct PixelBuffer {
   const std::uint8_t* row(int y) const { return data.data() + static_cast<std::size_t>(y) * bytesPerRow; }
 };
 
+// The picture resampled to width x height (an area average on the
+// processor, for pictures too large for the GPU); empty for a size below 1.
+std::shared_ptr<PixelBuffer> scaledPixelBuffer(const PixelBuffer& source, int width, int height);
+
 struct VideoSample {
   std::shared_ptr<PixelBuffer> pixels;
   CMTime presentationTime = kCMTimeInvalid;
