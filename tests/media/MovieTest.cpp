@@ -347,3 +347,56 @@ TEST_F(MovieTest, MicrophoneStreamDeliversTheFedSamplesStampedInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Short movies keep every picture, the last one too, whatever their count.
+TEST_F(MovieTest, EveryPictureOfAShortMovieReadsBack) {
+  for (int frames = 1; frames <= 12; ++frames) {
+    SCOPED_TRACE(frames);
+    const fs::path file = root() / ("short" + std::to_string(frames) + ".mov");
+    auto writer = MovieWriter::create(file, media::MovieContainer::QuickTime);
+    ASSERT_TRUE(writer.ok());
+    ASSERT_TRUE((*writer)->addVideoTrack({kW, kH, 30, kFps}).ok());
+    ASSERT_TRUE((*writer)->startWriting());
+    (*writer)->startSession(CMTimeMake(0, 600));
+    for (int i = 0; i < frames; ++i) (*writer)->appendVideo(*picture(i), CMTimeMake(i * 20, 600));
+    ASSERT_TRUE((*writer)->finishWriting().ok());
+    auto reader = MovieReader::open(file);
+    ASSERT_TRUE(reader.ok());
+    int read = 0;
+    while ((*reader)->nextVideoFrame()) ++read;
+    EXPECT_EQ(read, frames);
+  }
+}
+
+// Sound that starts before the pictures keeps its distance from them when
+// read back: both tracks are on the movie's one time line.
+TEST_F(MovieTest, PicturesStartingAfterTheSoundKeepTheirTime) {
+  const fs::path file = root() / "late.mov";
+  auto writer = MovieWriter::create(file, media::MovieContainer::QuickTime);
+  ASSERT_TRUE(writer.ok());
+  MovieWriter& w = **writer;
+  ASSERT_TRUE(w.addVideoTrack({kW, kH, 30, kFps}).ok());
+  ASSERT_TRUE(w.addAudioTrack({}).ok());
+  ASSERT_TRUE(w.startWriting());
+  w.startSession(CMTimeMake(0, 44100));
+  for (int i = 0; i < 20; ++i) {
+    media::AudioSamples a;
+    a.samples = sine(1024, 440, 0.5f, i * 1024);
+    a.presentationTime = CMTimeMake(i * 1024, 44100);
+    w.appendAudio(a);
+  }
+  for (int i = 0; i < 5; ++i) w.appendVideo(*picture(i), CMTimeMake(300 + i * 20, 600));
+  ASSERT_TRUE(w.finishWriting().ok());
+  auto reader = MovieReader::open(file);
+  ASSERT_TRUE(reader.ok());
+  auto first = (*reader)->nextVideoFrame();
+  ASSERT_TRUE(first);
+  EXPECT_NEAR(CMTimeGetSeconds(first->presentationTime), 0.5, 1e-3);
+  auto seek = (*reader)->frameAt(0.55);
+  ASSERT_TRUE(seek);
+  EXPECT_NEAR(CMTimeGetSeconds(seek->presentationTime), 0.5 + 2.0 / 30, 1e-3);
+}
+
+}  // namespace

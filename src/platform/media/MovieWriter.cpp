@@ -62,6 +62,10 @@ struct MovieWriter::Impl {
         failLocked("encoding failed: " + av::errorText(r));
         return false;
       }
+      // A picture lasts until the next one; the container otherwise gives the
+      // last picture no time at all and a reader may drop it.
+      if (packet->duration <= 0 && codec->codec_type == AVMEDIA_TYPE_VIDEO && codec->framerate.num > 0)
+        packet->duration = av_rescale_q(1, av_inv_q(codec->framerate), codec->time_base);
       av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
       packet->stream_index = stream->index;
       r = av_interleaved_write_frame(output.get(), packet.get());
