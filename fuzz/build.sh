@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds and runs a fuzz target: "import" (packages, corpus fuzz/corpus),
 # "frames" (frame operations, corpus fuzz/corpus_frames), "json" (the JSON
-# reader, corpus fuzz/corpus_json), "curves" (curve files,
-# corpus fuzz/corpus_curves) or "feed" (Atom documents, corpus fuzz/corpus_feed).
+# reader, corpus fuzz/corpus_json), "curves" (curve files, corpus
+# fuzz/corpus_curves), "feed" (Atom documents, corpus fuzz/corpus_feed) or
+# "movie" (the movie reader, corpus fuzz/corpus_movie).
 #   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
 # given time over a copy of the corpus. Without clang: the plain driver
@@ -18,6 +19,7 @@ case "$target" in
   curves) corpus="$here/corpus_curves" ;;
   frames) corpus="$here/corpus_frames" ;;
   feed) corpus="$here/corpus_feed" ;;
+  movie) corpus="$here/corpus_movie" ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 jobs=${FLIPDESK_JOBS:-$(nproc)}

@@ -4,6 +4,7 @@
 
 #include "gpu/GPUFilter.h"
 #include "gpu/GPUOpenGLESContext.h"
+#include "gpu/GPUPixels.h"
 #include "platform/foundation/Log.h"
 #include "platform/gl/Extensions.h"
 #include "platform/gl/Util.h"
@@ -31,6 +32,8 @@ GPUMovieWriter::~GPUMovieWriter() {
   // Stops the synchronised pulls before anything they touch goes away.
   performOnProcessingQueueSync([this] { *alive_ = false; });
   destroyDataFBO();
+  waitForEncoding();
+  encodingQueue_.reset();
   // An unfinished recording is no movie: the media writer removes its file.
   performOnProcessingQueueSync([this] { assetWriter_.reset(); });
 }
@@ -158,23 +161,57 @@ void GPUMovieWriter::newFrameReadyAtTime(CMTime frameTime, int) {
   if (!CMTIME_IS_VALID(frameTime) || CMTIME_IS_INDEFINITE(frameTime) || frameTime == previousFrameTime_) return;
   startSessionIfNeeded(frameTime, synchronizedEncoding_);
   if (!GPUOpenGLESContext::useImageProcessingContext() || colorSwizzlingProgram_ == nullptr) return;
-  renderAtInternalSize();
   const int w = static_cast<int>(videoSize_.width), h = static_cast<int>(videoSize_.height);
   auto pixels = media::PixelBuffer::make(w, h);
-  if (!pixels) return;
-  glx::readPixels(0, 0, w, h, pixels->data.data());
-  if (assetWriter_->appendVideo(*pixels, frameTime)) {
-    ++framesWritten_;
-  } else {
-    fd::Log("Problem appending pixel buffer at time: %" PRId64 "\n", frameTime.value);
+  if (pixels->data.empty()) return;
+  if (!readInputTextureDirectly(pixels->data.data())) {
+    renderAtInternalSize();
+    glx::readPixels(0, 0, w, h, pixels->data.data());
   }
+  media::MovieWriter* writer = assetWriter_.get();
+  encode([this, writer, pixels, frameTime] {
+    if (writer->appendVideo(*pixels, frameTime)) {
+      ++framesWritten_;
+    } else {
+      fd::Log("Problem appending pixel buffer at time: %" PRId64 "\n", frameTime.value);
+    }
+  });
   previousFrameTime_ = frameTime;
 }
 
 void GPUMovieWriter::processAudioBuffer(const media::AudioSamples& sound) {
   if (!isRecording_ || !hasAudioTrack_ || !assetWriter_) return;
   startSessionIfNeeded(sound.presentationTime, audioInputReadyCallback_ != nullptr);
-  if (!assetWriter_->appendAudio(sound)) fd::Log("Had to drop an audio frame\n");
+  media::MovieWriter* writer = assetWriter_.get();
+  encode([writer, sound] {
+    if (!writer->appendAudio(sound)) fd::Log("Had to drop an audio frame\n");
+  });
+}
+
+void GPUMovieWriter::encode(std::function<void()> job) {
+  // Two frames of 640x480 wait at most: enough to keep both queues busy.
+  constexpr int kMaximumBacklog = 3;
+  {
+    std::unique_lock lock(encodingMutex_);
+    encodingDone_.wait(lock, [this] { return encodingBacklog_ < kMaximumBacklog; });
+    ++encodingBacklog_;
+  }
+  encodingQueue_->async([this, job = std::move(job)] {
+    job();
+    std::lock_guard lock(encodingMutex_);
+    --encodingBacklog_;
+    encodingDone_.notify_all();
+  });
+}
+
+void GPUMovieWriter::waitForEncoding() {
+  if (encodingQueue_) encodingQueue_->drain();
+}
+
+bool GPUMovieWriter::readInputTextureDirectly(std::uint8_t* out) {
+  if (!(inputSize_ == videoSize_)) return false;
+  return readTexturePixels(inputTextureForMovieRendering_, inputReadFramebuffer_, static_cast<int>(videoSize_.width),
+                           static_cast<int>(videoSize_.height), out, true);
 }
 
 void GPUMovieWriter::setFilterFBO() {
@@ -197,6 +234,7 @@ void GPUMovieWriter::destroyDataFBO() {
     if (!GPUOpenGLESContext::useImageProcessingContext()) return;
     movieFramebuffer_.reset();
     movieRenderbuffer_.reset();
+    inputReadFramebuffer_.reset();
   });
 }
 
@@ -229,6 +267,7 @@ bool GPUMovieWriter::finishOnQueue() {
       failure = error();
       return;
     }
+    waitForEncoding();
     if (assetWriter_->status() == media::MovieWriter::Status::Completed) {
       ok = true;
       return;

@@ -4,11 +4,17 @@
 // appended to a media::MovieWriter at the frame's own time; sound handed over
 // by a camera or a movie source goes to the sound track.
 //
+// Encoding runs on a queue of the writer's own, so the processing queue draws
+// the next frame while the last one is encoded; a few frames may wait there,
+// after which the processing queue waits for the encoder (a live camera then
+// drops frames rather than the movie falling behind).
+//
 // The file is complete and readable when the completion is reported: a
 // source's endProcessing finishes the recording before the completion block
 // (or the delegate) is told. A writer that cannot write (a bad path, a full
 // disk) reports the failure and leaves no file under the movie's name.
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,6 +23,7 @@
 #include <string>
 
 #include "gpu/GLProgram.h"
+#include "platform/foundation/Dispatch.h"
 #include "gpu/GPUOutput.h"
 #include "platform/media/MovieWriter.h"
 
@@ -70,7 +77,7 @@ class GPUMovieWriter : public GPUInput {
   void setInputTexture(GLuint texture, int) override { inputTextureForMovieRendering_ = texture; }
   void setTextureDelegate(GPUTextureDelegate* delegate, int) override { textureDelegate_ = delegate; }
   int nextAvailableTextureIndex() const override { return 0; }
-  void setInputSize(gfx::Size, int) override {}
+  void setInputSize(gfx::Size size, int) override { inputSize_ = size; }
   void setInputRotation(RotationMode rotation, int) override { inputRotation_ = rotation; }
   gfx::Size maximumOutputSize() const override { return videoSize_; }
   // Finishes the recording, then reports the completion (once).
@@ -108,6 +115,12 @@ class GPUMovieWriter : public GPUInput {
   void setFilterFBO();
   void destroyDataFBO();
   void renderAtInternalSize();
+  // Reads the input texture itself when it has the movie's size: the
+  // drawing would copy it texel for texel. False when it cannot be read so.
+  bool readInputTextureDirectly(std::uint8_t* out);
+  // Hands work to the encoding queue, waiting while it is full.
+  void encode(std::function<void()> job);
+  void waitForEncoding();
   void pullSynchronizedSamples();
 
   std::filesystem::path movieURL_;
@@ -119,6 +132,8 @@ class GPUMovieWriter : public GPUInput {
   GPUTextureDelegate* textureDelegate_ = nullptr;
   glx::FramebufferHandle movieFramebuffer_;
   glx::RenderbufferHandle movieRenderbuffer_;
+  glx::FramebufferHandle inputReadFramebuffer_;
+  gfx::Size inputSize_;
   GLProgram* colorSwizzlingProgram_ = nullptr;
   GLint colorSwizzlingInputTextureUniform_ = -1;
   GLuint inputTextureForMovieRendering_ = 0;
@@ -140,5 +155,10 @@ class GPUMovieWriter : public GPUInput {
   std::function<void()> videoInputReadyCallback_;
   std::function<void()> audioInputReadyCallback_;
   bool synchronizedEncoding_ = false;
+  std::mutex encodingMutex_;
+  std::condition_variable encodingDone_;
+  int encodingBacklog_ = 0;
+  std::unique_ptr<fd::DispatchQueue> encodingQueue_ =
+      std::make_unique<fd::DispatchQueue>("flipdesk.movie-writer.encoding");
   std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
 };

@@ -4,6 +4,7 @@
 
 #include "gpu/GPUOpenGLESContext.h"
 #include "platform/gl/Extensions.h"
+#include "platform/gl/Util.h"
 
 void swapRedAndBlue(std::uint8_t* pixels, std::size_t pixelCount) {
   for (std::size_t i = 0; i < pixelCount; ++i) std::swap(pixels[i * 4], pixels[i * 4 + 2]);
@@ -32,4 +33,20 @@ void uploadBGRATexture(int width, int height, const std::uint8_t* bytes) {
   }
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                rgba.empty() ? nullptr : rgba.data());
+}
+
+bool readTexturePixels(GLuint texture, glx::FramebufferHandle& scratch, int width, int height, std::uint8_t* out,
+                       bool bgra) {
+  if (texture == 0) return false;
+  if (!scratch) scratch = glx::FramebufferHandle::make();
+  glBindFramebuffer(GL_FRAMEBUFFER, scratch.get());
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+  const bool readable = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  if (readable) {
+    glx::readPixels(0, 0, width, height, out);
+    if (bgra) swapRedAndBlue(out, static_cast<std::size_t>(width) * height);
+  }
+  // Detached again, so the source may delete or resize its texture freely.
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  return readable;
 }

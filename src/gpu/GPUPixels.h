@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gl/Handles.h"
 #include "platform/graphics/Image.h"
 
 // The image's stored pixels (orientation is not applied), premultiplied,
@@ -19,3 +20,10 @@ void uploadBGRATexture(int width, int height, const std::uint8_t* bytes);
 
 // Swaps the first and third byte of every 4-byte pixel.
 void swapRedAndBlue(std::uint8_t* pixels, std::size_t pixelCount);
+
+// On the processing queue: reads a whole texture of the given size through a
+// scratch framebuffer (made on first use) into out, in R, G, B, A order or,
+// with bgra, B, G, R, A. False when the texture cannot be read that way
+// (not colour-renderable); the caller then draws it instead.
+bool readTexturePixels(GLuint texture, glx::FramebufferHandle& scratch, int width, int height, std::uint8_t* out,
+                       bool bgra);

@@ -160,19 +160,9 @@ const std::uint8_t* GPURawDataOutput::rawBytesForImage() {
 bool GPURawDataOutput::readInputTextureDirectly() {
   // Drawing the input unscaled into the output's framebuffer copies every
   // texel as it is; reading the texture gives the same bytes one draw sooner.
-  if (inputTextureForDisplay_ == 0 || !(inputSize_ == imageSize_)) return false;
-  if (!inputReadFramebuffer_) inputReadFramebuffer_ = glx::FramebufferHandle::make();
-  glBindFramebuffer(GL_FRAMEBUFFER, inputReadFramebuffer_.get());
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, inputTextureForDisplay_, 0);
-  const bool readable = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-  if (readable) {
-    const int w = static_cast<int>(imageSize_.width), h = static_cast<int>(imageSize_.height);
-    glx::readPixels(0, 0, w, h, rawBytes_.data());
-    if (outputBGRA_) swapRedAndBlue(rawBytes_.data(), static_cast<std::size_t>(w) * h);
-  }
-  // Detached again, so the source may delete or resize its texture freely.
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-  return readable;
+  if (!(inputSize_ == imageSize_)) return false;
+  return readTexturePixels(inputTextureForDisplay_, inputReadFramebuffer_, static_cast<int>(imageSize_.width),
+                           static_cast<int>(imageSize_.height), rawBytes_.data(), outputBGRA_);
 }
 
 GPUByteColorVector GPURawDataOutput::colorAtLocation(gfx::Point location) {
