@@ -7,6 +7,7 @@
 #include "gpu/GPUPixels.h"
 #include "platform/foundation/Log.h"
 #include "platform/gl/Extensions.h"
+#include "platform/media/AudioFile.h"
 #include "platform/gl/Util.h"
 
 GPUMovieWriter::GPUMovieWriter(const std::filesystem::path& movieURL, gfx::Size size)
@@ -138,7 +139,7 @@ void GPUMovieWriter::setHasAudioTrack(bool hasAudioTrack, std::optional<media::M
     if (audioSettings && !shouldPassthroughAudio_) {
       settings = *audioSettings;
     } else {
-      settings.sampleRate = kGPUMovieHardwareSampleRate;
+      settings.sampleRate = media::kRecordingSampleRate;
       settings.channels = 1;
       settings.bitRate = 64000;
     }

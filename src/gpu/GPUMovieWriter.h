@@ -34,9 +34,6 @@ class GPUMovieWriterDelegate {
   virtual void movieRecordingFailedWithError(const std::string& error) { (void)error; }
 };
 
-// The capture device's rate, which the default sound track takes.
-inline constexpr int kGPUMovieHardwareSampleRate = 44100;
-
 class GPUMovieWriter : public GPUInput {
  public:
   // A QuickTime movie with H.264 at the size.
@@ -60,7 +57,7 @@ class GPUMovieWriter : public GPUInput {
   void finishRecordingWithCompletionHandler(const std::function<void()>& handler);
 
   void setHasAudioTrack(bool hasAudioTrack);
-  // Settings nullopt: AAC mono at the device rate, 64000 bit/s.
+  // Settings nullopt: AAC mono at the capture rate (media::kRecordingSampleRate), 64000 bit/s.
   void setHasAudioTrack(bool hasAudioTrack, std::optional<media::MovieAudioSettings> audioSettings);
   bool hasAudioTrack() const { return hasAudioTrack_; }
   // On the processing queue: sound at its own time.
