@@ -1,6 +1,9 @@
 #include "platform/foundation/TimestampId.h"
 
 #include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <mutex>
@@ -46,6 +49,7 @@ struct State {
   std::function<void(milliseconds)> wait;
   bool issued = false;
   CivilMillis last{};
+  pid_t process = 0;  // the process that issued `last`
 };
 
 State& state() {
@@ -62,6 +66,14 @@ std::string timestampId() {
   std::lock_guard lock(s.m);
   auto read = [&s] { return localReading(s.clock ? s.clock() : system_clock::now()); };
   CivilMillis reading = read();
+  if (s.process != ::getpid() && !s.clock) {
+    // A program started (or forked) within the millisecond of another one's
+    // last id would repeat it: the first id of a process waits for a fresh
+    // millisecond, which no earlier process can have used.
+    s.last = std::max(s.issued ? s.last : reading, reading);
+    s.issued = true;
+  }
+  s.process = ::getpid();
   if (s.issued && reading <= s.last) {
     if (s.last - reading < kTimestampLongestWait) {
       // Counting on from the last id without waiting is what let a burst run
