@@ -127,6 +127,14 @@ void GPUMovieWriter::startRecording() {
   if (!failure.empty()) reportFailure(failure);
 }
 
+void GPUMovieWriter::startRecordingInOrientation(const gfx::AffineTransform& t) {
+  performOnProcessingQueueSync([&] {
+    if (!assetWriter_) return;
+    if (auto s = assetWriter_->setVideoTransform({t.a, t.b, t.c, t.d, t.tx, t.ty}); !s) fd::Log("%s\n", s.error().c_str());
+  });
+  startRecording();
+}
+
 void GPUMovieWriter::setHasAudioTrack(bool hasAudioTrack) { setHasAudioTrack(hasAudioTrack, std::nullopt); }
 
 void GPUMovieWriter::setHasAudioTrack(bool hasAudioTrack, std::optional<media::MovieAudioSettings> audioSettings) {

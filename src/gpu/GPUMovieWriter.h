@@ -49,6 +49,9 @@ class GPUMovieWriter : public GPUInput {
   // time line at its own time. A writer that could not be made reports its
   // failure here (again) to the block or delegate set by now.
   void startRecording();
+  // The same, with the transform a player applies to show the pictures
+  // upright stored with the movie.
+  void startRecordingInOrientation(const gfx::AffineTransform& orientationTransform);
   // Closes the file (from any thread; waits for the frames already queued).
   // Failures go to the failure block or delegate; nothing else is reported.
   void finishRecording();

@@ -2,6 +2,8 @@
 // filter into a movie that reads back with its pictures, times and sound;
 // the writer's completion, its failures and the frames it must ignore.
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -211,6 +213,28 @@ TEST_F(GPUMovieWriterTest, FramesBeforeRecordingAndRepeatedTimesAreIgnored) {
   EXPECT_NEAR(times[0], 0.0, 1e-3);
   EXPECT_NEAR(times[1], 20.0 / 600, 1e-3);
   EXPECT_NEAR(times[2], 40.0 / 600, 1e-3);
+}
+
+// Recording in an orientation stores the transform that shows it upright.
+TEST_F(GPUMovieWriterTest, RecordingInAnOrientationStoresItsTransform) {
+  mediatest::ScopedCamera cameraSetting("pattern");
+  const fs::path file = root() / "portrait.mov";
+  auto camera = GPUVideoCamera::make();
+  ASSERT_NE(camera, nullptr);
+  auto writer = std::make_shared<GPUMovieWriter>(file, gfx::Size{64, 48});
+  camera->addTarget(writer);
+  writer->startRecordingInOrientation(gfx::AffineTransform::makeRotation(static_cast<float>(M_PI / 2)));
+  sendFrame(*camera, 1, CMTimeMake(0, 600));
+  sendFrame(*camera, 2, CMTimeMake(20, 600));
+  writer->finishRecording();
+  auto reader = MovieReader::open(file);
+  ASSERT_TRUE(reader.ok()) << reader.error();
+  const media::VideoTransform t = (*reader)->preferredTransform();
+  EXPECT_NEAR(t.a, 0, 1e-4);
+  EXPECT_NEAR(std::abs(t.b), 1, 1e-4);
+  EXPECT_NEAR(std::abs(t.c), 1, 1e-4);
+  EXPECT_NEAR(t.d, 0, 1e-4);
+  EXPECT_NE((*reader)->rotationDegrees(), 0);
 }
 
 TEST_F(GPUMovieWriterTest, SoundBeforeTheFirstFrameStartsTheTimeLine) {

@@ -400,3 +400,34 @@ TEST_F(MovieTest, PicturesStartingAfterTheSoundKeepTheirTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// The transform a player applies to show a recording upright travels with
+// the movie and reads back as written; a movie without one reads identity.
+TEST_F(MovieTest, TheVideoTransformIsStoredWithTheMovie) {
+  const fs::path file = root() / "turned.mov";
+  auto writer = MovieWriter::create(file, media::MovieContainer::QuickTime);
+  ASSERT_TRUE(writer.ok());
+  MovieWriter& w = **writer;
+  ASSERT_TRUE(w.addVideoTrack({kW, kH, 30, kFps}).ok());
+  const media::VideoTransform quarterTurn{0, 1, -1, 0, static_cast<float>(kH), 0};
+  ASSERT_TRUE(w.setVideoTransform(quarterTurn).ok());
+  ASSERT_TRUE(w.startWriting());
+  EXPECT_FALSE(w.setVideoTransform({}).ok());  // too late
+  w.startSession(CMTimeMake(0, 600));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(w.appendVideo(*picture(i), CMTimeMake(i * 20, 600)));
+  ASSERT_TRUE(w.finishWriting().ok());
+  auto reader = MovieReader::open(file);
+  ASSERT_TRUE(reader.ok());
+  EXPECT_EQ((*reader)->preferredTransform(), quarterTurn);
+  EXPECT_TRUE((*reader)->rotationDegrees() == 90 || (*reader)->rotationDegrees() == 270);
+
+  ASSERT_TRUE(writeMovie(root() / "plain.mp4", 0.2, media::MovieContainer::MPEG4).ok());
+  auto plain = MovieReader::open(root() / "plain.mp4");
+  ASSERT_TRUE(plain.ok());
+  EXPECT_EQ((*plain)->preferredTransform(), media::VideoTransform{});
+  EXPECT_EQ((*plain)->rotationDegrees(), 0);
+}
+
+}  // namespace

@@ -210,6 +210,15 @@ int MovieReader::rotationDegrees() const {
   return degrees < 0 ? degrees + 360 : degrees;
 }
 
+VideoTransform MovieReader::preferredTransform() const {
+  if (impl_->videoIndex < 0) return {};
+  AVStream* s = impl_->input->streams[impl_->videoIndex];
+  const auto* m = reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+  if (m == nullptr) return {};
+  const auto real = [](std::int32_t v) { return static_cast<float>(v / 65536.0); };
+  return {real(m[0]), real(m[1]), real(m[3]), real(m[4]), real(m[6]), real(m[7])};
+}
+
 void MovieReader::setReadsAudio(bool reads) { impl_->readsAudio = reads; }
 
 std::optional<VideoSample> MovieReader::nextVideoFrame() {

@@ -30,6 +30,8 @@ class MovieReader {
   double nominalFrameRate() const;
   // Degrees the picture is meant to be turned by to show upright (0, 90, 180, 270).
   int rotationDegrees() const;
+  // The transform stored with the pictures (identity when none).
+  VideoTransform preferredTransform() const;
 
   // Sound is decoded only when asked for (keeps memory bounded for readers
   // that want pictures only).

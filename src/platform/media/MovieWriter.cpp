@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct MovieWriter::Impl {
   std::int64_t audioSamplesOut = 0;  // in the encoder's rate, since the session start
   bool audioStarted = false;
 
+  std::optional<VideoTransform> transform;
   CMTime sessionStart = kCMTimeInvalid;
   av::Packet packet = av::makePacket();
 
@@ -87,6 +89,23 @@ struct MovieWriter::Impl {
 
   bool ensureHeader() {
     if (headerWritten) return true;
+    if (transform && videoStream) {
+      // The track header's matrix: 16.16 fixed point, the last column 2.30.
+      auto* m = reinterpret_cast<std::int32_t*>(
+          av_stream_new_side_data(videoStream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+      if (m != nullptr) {
+        const auto fixed = [](float v) { return static_cast<std::int32_t>(std::lround(v * 65536.0)); };
+        m[0] = fixed(transform->a);
+        m[1] = fixed(transform->b);
+        m[2] = 0;
+        m[3] = fixed(transform->c);
+        m[4] = fixed(transform->d);
+        m[5] = 0;
+        m[6] = fixed(transform->tx);
+        m[7] = fixed(transform->ty);
+        m[8] = 1 << 30;
+      }
+    }
     int r = avformat_write_header(output.get(), nullptr);
     if (r < 0) {
       failLocked("the movie cannot be started: " + av::errorText(r));
@@ -204,6 +223,13 @@ fd::Status MovieWriter::addAudioTrack(const MovieAudioSettings& s) {
   m.audioStream->time_base = c->time_base;
   avcodec_parameters_from_context(m.audioStream->codecpar, c);
   m.fifo.reset(av_audio_fifo_alloc(c->sample_fmt, c->ch_layout.nb_channels, 4096));
+  return {};
+}
+
+fd::Status MovieWriter::setVideoTransform(const VideoTransform& transform) {
+  std::lock_guard lock(impl_->mutex);
+  if (impl_->headerWritten || impl_->status != Status::Unknown) return fd::fail("the transform is set before writing starts");
+  impl_->transform = transform;
   return {};
 }
 

@@ -45,6 +45,8 @@ class MovieWriter {
   // Tracks are added before writing starts.
   fd::Status addVideoTrack(const MovieVideoSettings& settings);
   fd::Status addAudioTrack(const MovieAudioSettings& settings);
+  // Before writing starts: the transform stored with the video track.
+  fd::Status setVideoTransform(const VideoTransform& transform);
   bool hasVideoTrack() const;
   bool hasAudioTrack() const;
   // The encoded size (the settings' size made even).

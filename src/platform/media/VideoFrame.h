@@ -25,6 +25,13 @@ struct PixelBuffer {
 // processor, for pictures too large for the GPU); empty for a size below 1.
 std::shared_ptr<PixelBuffer> scaledPixelBuffer(const PixelBuffer& source, int width, int height);
 
+// How a player should turn the pictures to show them upright (the affine
+// transform a, b, c, d, tx, ty, as the movie's track header stores it).
+struct VideoTransform {
+  float a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+  bool operator==(const VideoTransform&) const = default;
+};
+
 struct VideoSample {
   std::shared_ptr<PixelBuffer> pixels;
   CMTime presentationTime = kCMTimeInvalid;
