@@ -50,6 +50,8 @@ struct DrawerItem {
   const char* title;
   int tag;
 };
+// Room for the six items and the stamp tool's button.
+constexpr float kDrawerStep = 64;
 constexpr DrawerItem kDrawerItems[] = {
     {"tools_undo.png", "Undo", DesktopManagerController::kTagUndo},
     {"tools_redo.png", "Redo", DesktopManagerController::kTagRedo},
@@ -273,7 +275,7 @@ void DesktopManagerController::buildToolsDrawer() {
   drawerLabels_.clear();
   for (std::size_t i = 0; i < std::size(kDrawerItems); ++i) {
     const DrawerItem& item = kDrawerItems[i];
-    const float x = 22 + i * 74.0f;
+    const float x = 22 + i * kDrawerStep;
     auto b = makeButton(item.image, {x, 2, 36, 34}, item.tag, [this, tag = item.tag](ui::Button* sender) {
       if (tag == kTagUndo || tag == kTagRedo) redo_undoOperation(sender);
       else paperOperation(sender);
@@ -287,6 +289,17 @@ void DesktopManagerController::buildToolsDrawer() {
   }
   undoBtn_ = drawerButtons_[0];
   redoBtn_ = drawerButtons_[1];
+  // The stamp tool's button closes the row; it shows and hides the tool.
+  const float x = 22 + std::size(kDrawerItems) * kDrawerStep;
+  stampBtn_ = makeButton("desktop_stamp.png", {x, 2, 36, 34}, kTagStamp,
+                         [this](ui::Button* sender) {
+                           // The drawer closes like a menu, out of the tool's way.
+                           toolsHidden(true);
+                           displayGraphToolView(sender);
+                         });
+  toolsView_->addSubview(stampBtn_);
+  auto l = label({x - 18, 35, 72, 14}, fd::Localized("Stamp"), 9);
+  toolsView_->addSubview(l);
 }
 
 void DesktopManagerController::buildOnionPanel() {
@@ -599,8 +612,8 @@ void DesktopManagerController::colorSelected() {
 
 void DesktopManagerController::toolsDisplayorHidden(ui::Button* sender) {
   toolFootView_->setHidden(true);
-  static constexpr const char* kTitles[] = {"Undo", "Redo", "Duplicate", "Add frame", "Delete", "Clear"};
-  for (std::size_t i = 0; i < drawerLabels_.size(); ++i) drawerLabels_[i]->setText(fd::Localized(kTitles[i]));
+  for (std::size_t i = 0; i < std::min(drawerLabels_.size(), std::size(kDrawerItems)); ++i)
+    drawerLabels_[i]->setText(fd::Localized(kDrawerItems[i].title));
   toolLabel_->setText(fd::Localized("Tools"));
   const ui::Rect b = view()->bounds();
   if (!tools_) {

@@ -248,6 +248,11 @@ void DesktopManagerController::paintCan(gfx::Color color) {
 void DesktopManagerController::respondToColorSelected(gfx::Color color) {
   if (drawsView_) drawsView_->setBrushColor(color);
   paintCan(color);
+  // A shape on the stamp tool takes the new colour.
+  if (graphToolView_) {
+    GraphToolView& tool = *graphToolView_;
+    if ((!tool.isPrint() && !tool.isExportAlum()) || tool.isGraph()) tool.drawingToolDrawGraphEvent();
+  }
 }
 
 // --- eraser ring

@@ -15,6 +15,7 @@
 #include "canvas/DrawsView.h"
 #include "desk/ColorSelectView.h"
 #include "desk/DeskPanels.h"
+#include "desk/GraphToolView.h"
 #include "desk/PickerViews.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/ClipPlayer.h"
@@ -46,7 +47,9 @@ class DesktopManagerController : public ui::ViewController,
                                  public OpenGLESDrawDelegate,
                                  public EAGLViewDelegate,
                                  public EraserOperateDelegate,
-                                 public Zoom_MoveOperateDelegate {
+                                 public Zoom_MoveOperateDelegate,
+                                 public GraphToolViewDelegate,
+                                 public ui::ImagePickerDelegate {
  public:
   // Button tags.
   enum Tag {
@@ -54,7 +57,7 @@ class DesktopManagerController : public ui::ViewController,
     kTagNext = 106, kTagLast = 107, kTagLoop = 108,
     kTagUndo = 200, kTagRedo = 201,
     kTagOnionMode0 = 300, kTagOnionMode1 = 301, kTagOnionMode2 = 302,
-    kTagDuplicate = 400, kTagAddFrame = 401, kTagDelete = 402, kTagClear = 403,
+    kTagDuplicate = 400, kTagAddFrame = 401, kTagDelete = 402, kTagClear = 403, kTagStamp = 404,
     kTagPreviousPage = 500, kTagNextPage = 501,
     kTagMiddleRow = 500, kTagForegroundRow = 501,
     kTagForegroundVisible = 601, kTagMiddleVisible = 602, kTagBackgroundVisible = 603,
@@ -176,6 +179,19 @@ class DesktopManagerController : public ui::ViewController,
   void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesCancelled(const ui::TouchSet&, const ui::Event&) override {}
+
+  // --- the stamp and shape tool (DeskStamp.cpp)
+  void displayGraphToolView(ui::Button* sender);
+  void respondGraphToolHiddenEvent() override;
+  void graphToolHidden();
+  DrawsView* respondGraphToolCutImageBtnEvent() override;
+  std::shared_ptr<ui::View> respondGraphToolScreenImageBtnEvent() override;
+  void respondGraphToolOpenLibraryEvent() override;
+  void clickedButtonAtIndex(ui::ButtonSheet& sheet, int index) override;
+  void didFinishPickingMedia(ui::ImagePickerController& picker, const ui::PickedMedia& media) override;
+  GraphToolView* graphToolView() const { return graphToolView_.get(); }
+  ui::Button* stampBtn() const { return stampBtn_.get(); }
+  ui::ImagePickerController* picker() const { return picker_.get(); }
 
   // --- state
   const std::string& nibName() const { return nibName_; }
@@ -331,4 +347,7 @@ class DesktopManagerController : public ui::ViewController,
   std::vector<std::shared_ptr<ui::Label>> onionLabAry_, drawerLabels_;
   std::shared_ptr<ui::StoreProductViewController> storeSheet_;
   std::shared_ptr<ui::ImagePickerController> picker_;
+  std::shared_ptr<GraphToolView> graphToolView_;
+  std::shared_ptr<ui::Button> stampBtn_;
+  std::shared_ptr<ui::ActionSheet> photoSourceSheet_;
 };

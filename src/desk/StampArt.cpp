@@ -75,8 +75,13 @@ std::vector<Point> starPoints(float cx, float cy, float outer, float inner, int 
 // --- the frame, the window and the handles
 
 void paintBorder(Context& c, float w, float h, int) {
-  // Stretched with caps at the middle: the corners carry the ornament.
-  fill(c, rounded({3, 3, w - 6, h - 6}, 16), {kWood.r, kWood.g, kWood.b, 0.92f});
+  // Stretched with caps at the middle: the corners carry the ornament. The
+  // window's place stays open, so the page shows through the tool.
+  Path ring = rounded({3, 3, w - 6, h - 6}, 16);
+  ring.addRoundedRect({25, 24, w - 50, h - 49}, 4);
+  c.setFillColor({kWood.r, kWood.g, kWood.b, 0.92f});
+  c.fillPath(ring, gfx::FillRule::EvenOdd);
+  stroke(c, rounded({25, 24, w - 50, h - 49}, 4), kWoodDark, 1.5f);
   stroke(c, rounded({3, 3, w - 6, h - 6}, 16), kBrass, 3);
   stroke(c, rounded({9, 9, w - 18, h - 18}, 12), {kBrass.r, kBrass.g, kBrass.b, 0.5f}, 1);
   for (Point p : {Point{14, 14}, Point{w - 14, 14}, Point{14, h - 14}, Point{w - 14, h - 14}})

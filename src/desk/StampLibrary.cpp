@@ -467,6 +467,8 @@ std::shared_ptr<ui::Label> cellLabel(ui::Rect frame, float size, bool bold) {
 DownLoadCell::DownLoadCell(ui::Rect frame) : ui::TableViewCell(ui::CellStyle::Default, "DownLoadCell") {
   setFrame(frame);
   setBackgroundColor(ui::Color::clear());
+  // Its parts take touches before the first layout pass.
+  contentView()->setFrame({0, 0, frame.width, frame.height});
   const float w = frame.width, h = frame.height;
   categrayImage_ = std::make_shared<ui::ImageView>(ui::Rect{4, 4, h - 8, h - 8});
   categrayImage_->setUserInteractionEnabled(false);

@@ -1,0 +1,481 @@
+// The stamp and shape tool on a headless desk, driven through the real view
+// tree: showing and hiding it, copy and paste, cut with and without a lasso,
+// every shape in the current colour, pack stamps and the colour change,
+// rubbing, dragging, resizing and turning, and the picture cache on low
+// memory.
+#include <cmath>
+#include <filesystem>
+
+#include "desk/DeskTestSupport.h"
+#include "desk/GraphToolView.h"
+#include "desk/StampArt.h"
+#include "desk/StampLibrary.h"
+#include "desk/VTImageCache.h"
+#include "net/JSON.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Standins.h"
+#include "services/VTSystemManager.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A page with an opaque square at page points (150..240, 100..200).
+gfx::Image pageWithSquare() {
+  gfx::Context c(384, 288, 1.0f);
+  c.setFillColor({0.1f, 0.6f, 0.2f, 1});
+  c.fillRect({150, 100, 90, 100});
+  return c.makeImage(true);
+}
+
+class GraphToolViewTest : public desk_test::DeskTest {
+ protected:
+  void SetUp() override {
+    // The library's list request goes nowhere: a closed port on this machine.
+    fd::UserDefaults::standard().setObject(ResourceDownLoadManager::kServerDefaultsKey, "http://127.0.0.1:9");
+    ResourceDownLoadManager::resetSharedForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+  }
+  void TearDown() override {
+    desk_test::DeskTest::TearDown();
+    ResourceDownLoadManager::resetSharedForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+  }
+
+  // The stamp button lives in the tools drawer, which closes when it is pressed.
+  void pressStamp() {
+    const ui::Rect r = desk->stampBtn()->convertRectTo(desk->stampBtn()->bounds(), nullptr);
+    if (desk->stampBtn()->window() == nullptr || r.x < 0 || r.x + r.width > desk->view()->bounds().width)
+      tapView(desk->toolBtn());
+    tapView(desk->stampBtn());
+  }
+  GraphToolView& showTool() {
+    pressStamp();
+    GraphToolView* tool = desk->graphToolView();
+    EXPECT_NE(tool, nullptr);
+    return *tool;
+  }
+  void loadSquare() {
+    gfx::Image page = pageWithSquare();
+    desk->drawsView()->setImage(&page, gfx::Rect{0, 0, 384, 288});
+    host->runUntilIdle();
+  }
+  // The tool's window on the page, in page points.
+  ui::Rect windowOnPage(GraphToolView& tool) {
+    return tool.drawView()->convertRectTo(tool.drawView()->bounds(), desk->drawsView());
+  }
+  ui::Point onScreen(ui::View* v, ui::Point p) { return v->convertPointTo(p, nullptr); }
+  ui::Point centreOnScreen(ui::View* v) {
+    const ui::Rect b = v->bounds();
+    return onScreen(v, {b.width / 2, b.height / 2});
+  }
+  void press(ui::Button* b) {
+    ASSERT_NE(b->superview(), nullptr) << "the button is not on show";
+    tapView(b);
+  }
+  // Drags a finger through the points (screen points).
+  void trace(const std::vector<ui::Point>& pts) {
+    host->touchDown(1, pts.front());
+    host->advance(1.0 / 60);
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+      host->touchMove(1, pts[i]);
+      host->advance(1.0 / 60);
+    }
+    host->touchUp(1, pts.back());
+    host->runUntilIdle();
+  }
+  static int alphaOf(const gfx::Image& img, float x, float y) {
+    const float s = img.scale();
+    return img.pixel(static_cast<int>(x * s), static_cast<int>(y * s))[3];
+  }
+  const gfx::Image& held(GraphToolView& tool) {
+    static const gfx::Image none;
+    const gfx::Image* img = tool.maskView()->image().image();
+    return img ? *img : none;
+  }
+  void chooseShape(GraphToolView& tool, int index) {
+    if (tool.clearBtn()->superview()) press(tool.clearBtn());
+    press(tool.albumBtn());
+    ASSERT_EQ(tool.downLoadTable()->superview(), &tool);
+    ui::TableViewCell* shapesRow = tool.downLoadTable()->cellForRow({0, 0});
+    ASSERT_NE(shapesRow, nullptr);
+    tapView(shapesRow);
+    ASSERT_EQ(tool.albumTable()->superview(), &tool) << "the grid shows";
+    ui::TableViewCell* row = tool.albumTable()->cellForRow({0, index / 3});
+    ASSERT_NE(row, nullptr);
+    tapView(static_cast<AlbumViewCell*>(row)->btnAry()[static_cast<std::size_t>(index % 3)].get());
+  }
+};
+
+TEST_F(GraphToolViewTest, ShowingAndHidingReusesOnePanelAndCountsEachShow) {
+  start();
+  GraphToolView& tool = showTool();
+  EXPECT_TRUE(desk->stampBtn()->isSelected());
+  EXPECT_GE(desk->tools()->frame().x, desk->view()->bounds().width) << "the drawer closed";
+  EXPECT_FLOAT_EQ(desk->stampBtn()->alpha(), 0.4f);
+  EXPECT_EQ(tool.superview(), desk->view());
+  EXPECT_FALSE(tool.isHidden());
+  EXPECT_EQ(tool.center(), (ui::Point{240, 160}));
+  EXPECT_TRUE(tool.transform() == gfx::AffineTransform::identity());
+  EXPECT_TRUE(tool.isPrint());
+  EXPECT_EQ(tool.btnTag(), GraphToolView::kNoShape);
+  // The capture interface.
+  for (ui::Button* b : {tool.cutBtn(), tool.duplicateBtn(), tool.openLibraryBtn(), tool.albumBtn(), tool.arbitraryClipBtn()})
+    EXPECT_EQ(b->superview(), &tool);
+  for (ui::Button* b : {tool.pasteBtn(), tool.clearBtn(), tool.rubBtn(), tool.rectangle(), tool.round(), tool.triangle()})
+    EXPECT_EQ(b->superview(), nullptr);
+
+  pressStamp();
+  EXPECT_TRUE(tool.isHidden());
+  EXPECT_FALSE(desk->stampBtn()->isSelected());
+  EXPECT_FLOAT_EQ(desk->stampBtn()->alpha(), 1.0f);
+  GraphToolView* first = &tool;
+  EXPECT_EQ(&showTool(), first) << "the same panel";
+  // The exit area closes the tool itself.
+  tapView(tool.exitBtn());
+  EXPECT_TRUE(tool.isHidden());
+
+  const fd::Value record = VTSystemManager::sharedManager().record();
+  EXPECT_EQ(record["Events"]["StampTools.iPhone.Zoetra"].intValue(), 2);
+  EXPECT_EQ(record["TimedEvents"]["StampTools_time.iPhone.Zoetra"]["Count"].intValue(), 2);
+}
+
+TEST_F(GraphToolViewTest, CopyMovesWithTheToolAndPastesAtItsNewPlace) {
+  start();
+  loadSquare();
+  GraphToolView& tool = showTool();
+  const ui::Rect w = windowOnPage(tool);
+  ASSERT_LT(w.x, 150);
+  ASSERT_GT(w.x + w.width, 240);
+  press(tool.duplicateBtn());
+  ASSERT_FALSE(held(tool).empty());
+  // The square as seen through the window, upright.
+  EXPECT_EQ(alphaOf(held(tool), 195 - w.x, 150 - w.y), 255);
+  EXPECT_EQ(alphaOf(held(tool), 5, 5), 0);
+  EXPECT_EQ(tool.pasteBtn()->superview(), &tool) << "the stamp interface";
+  EXPECT_EQ(desk->drawsView()->image()->pixel(195, 150)[3], 255) << "a copy leaves the canvas alone";
+
+  // Drag the tool 100 points to the left by its window.
+  const ui::Point grip = centreOnScreen(tool.drawView());
+  host->drag(grip, {grip.x - 100, grip.y}, 10);
+  host->runUntilIdle();
+  EXPECT_NEAR(tool.center().x, 140, 0.5);
+  EXPECT_EQ(canvasAlphaAt(95, 150), 0);
+  press(tool.pasteBtn());
+  EXPECT_EQ(canvasAlphaAt(95, 150), 255) << "the square stamped where the window is now";
+  EXPECT_EQ(canvasAlphaAt(45, 150), 0);
+  EXPECT_TRUE(desk->drawsView()->operated());
+  EXPECT_FALSE(held(tool).empty()) << "paste may be repeated";
+}
+
+TEST_F(GraphToolViewTest, CutWithoutLassoLeavesATransparentHoleAndHoldsThePiece) {
+  start();
+  loadSquare();
+  GraphToolView& tool = showTool();
+  desk->drawsView()->setOperated(false);
+  const ui::Rect w = windowOnPage(tool);
+  press(tool.cutBtn());
+  EXPECT_EQ(canvasAlphaAt(195, 150), 0) << "cut out";
+  EXPECT_EQ(canvasAlphaAt(w.x + 3, w.y + 3), 0);
+  EXPECT_TRUE(desk->drawsView()->operated());
+  EXPECT_FALSE(desk->undoBtn()->isEnabled()) << "the cut resets the canvas's undo";
+  EXPECT_EQ(alphaOf(held(tool), 195 - w.x, 150 - w.y), 255) << "the piece is held";
+  EXPECT_EQ(tool.pasteBtn()->superview(), &tool);
+
+  // Turned by an eighth, the cut is the turned window: a diamond reaching
+  // above the upright window and leaving its corners.
+  press(tool.clearBtn());
+  gfx::Context full(384, 288, 1.0f);
+  full.setFillColor({0.2f, 0.2f, 0.8f, 1});
+  full.fillRect({0, 0, 384, 288});
+  gfx::Image page = full.makeImage(true);
+  desk->drawsView()->setImage(&page, gfx::Rect{0, 0, 384, 288});
+  tool.setAngle(static_cast<float>(M_PI / 4));
+  tool.adjustmentControlFrame(false);
+  press(tool.cutBtn());
+  const ui::Point c{w.x + w.width / 2, w.y + w.height / 2};
+  EXPECT_EQ(canvasAlphaAt(c.x, c.y), 0);
+  EXPECT_EQ(canvasAlphaAt(c.x, c.y - 88), 0) << "the diamond's top lies above the upright window";
+  EXPECT_LT(c.y - 88, w.y);
+  EXPECT_EQ(canvasAlphaAt(w.x + 4, w.y + 4), 255) << "the upright window's corner is outside the diamond";
+  EXPECT_EQ(canvasAlphaAt(c.x, c.y - 110), 255);
+
+  // Cut turned and pasted back in place, the square is whole again and
+  // nothing lands beside it: the piece turns the way the window does.
+  press(tool.clearBtn());
+  loadSquare();
+  tool.setAngle(0.5f);
+  tool.adjustmentControlFrame(false);
+  press(tool.cutBtn());
+  EXPECT_EQ(canvasAlphaAt(195, 150), 0);
+  press(tool.pasteBtn());
+  for (ui::Point p : {ui::Point{155, 105}, ui::Point{235, 105}, ui::Point{155, 195}, ui::Point{235, 195}, ui::Point{195, 150}})
+    EXPECT_GT(canvasAlphaAt(p.x, p.y), 200) << p.x << "," << p.y;
+  for (ui::Point p : {ui::Point{195, 94}, ui::Point{195, 206}, ui::Point{144, 150}, ui::Point{246, 150}})
+    EXPECT_LT(canvasAlphaAt(p.x, p.y), 50) << p.x << "," << p.y;
+}
+
+TEST_F(GraphToolViewTest, CutWithALassoKeepsTheOutsideAndSavesTheInsideToTheAlbum) {
+  start();
+  loadSquare();
+  GraphToolView& tool = showTool();
+  const std::size_t pictures = ui::photoLibraryPictures().size();
+  press(tool.arbitraryClipBtn());
+  ASSERT_TRUE(tool.arbitraryClipBtn()->isSelected());
+  ASSERT_NE(tool.pathView(), nullptr);
+  const ui::Rect w = windowOnPage(tool);
+  // An outline around page points (170..210, 120..160), inside the square.
+  std::vector<ui::Point> outline;
+  for (ui::Point p : {ui::Point{170, 120}, ui::Point{210, 120}, ui::Point{210, 160}, ui::Point{170, 160}, ui::Point{170, 121}})
+    outline.push_back(onScreen(tool.pathView(), {p.x - w.x, p.y - w.y}));
+  trace(outline);
+  ASSERT_TRUE(tool.pathView()->dotline()) << "a finished outline";
+  EXPECT_FALSE(tool.albumBtn()->isEnabled()) << "no pack list while an outline is up";
+  press(tool.cutBtn());
+  host->runUntilIdle();
+  EXPECT_EQ(canvasAlphaAt(190, 140), 0) << "inside the outline: cut";
+  EXPECT_EQ(canvasAlphaAt(230, 190), 255) << "outside the outline, inside the window: kept";
+  EXPECT_EQ(canvasAlphaAt(160, 110), 255);
+  EXPECT_EQ(alphaOf(held(tool), 190 - w.x, 140 - w.y), 255) << "the inside is held";
+  EXPECT_EQ(alphaOf(held(tool), 230 - w.x, 190 - w.y), 0);
+  EXPECT_EQ(ui::photoLibraryPictures().size(), pictures + 1) << "the inside went to the album";
+
+  // An outline drawn over a held picture trims it and leaves the canvas alone.
+  press(tool.clearBtn());
+  loadSquare();
+  press(tool.duplicateBtn());
+  ASSERT_FALSE(held(tool).empty());
+  tool.addSubview(tool.pathView()->self());
+  tool.pathView()->setUserInteractionEnabled(true);
+  trace(outline);
+  EXPECT_EQ(alphaOf(held(tool), 190 - w.x, 140 - w.y), 255);
+  EXPECT_EQ(alphaOf(held(tool), 230 - w.x, 190 - w.y), 0) << "trimmed to the outline";
+  EXPECT_EQ(canvasAlphaAt(230, 190), 255);
+  EXPECT_EQ(canvasAlphaAt(190, 140), 255);
+}
+
+TEST_F(GraphToolViewTest, EveryShapeComesInTheCurrentColourAndStamps) {
+  start();
+  GraphToolView& tool = showTool();
+  const gfx::Color colour = settings().cuColor();
+  press(tool.albumBtn());
+  ASSERT_EQ(tool.downLoadTable()->numberOfRows(0), 1) << "only the Shapes row without packs";
+  auto* shapesRow = tool.downLoadTable()->cellForRow({0, 0});
+  ASSERT_NE(shapesRow, nullptr);
+  std::vector<gfx::Image> seen;
+  for (int i = 0; i < 9; ++i) {
+    chooseShape(tool, i);
+    ASSERT_TRUE(tool.isGraph()) << i;
+    EXPECT_EQ(tool.btnTag(), i);
+    const gfx::Image& img = held(tool);
+    ASSERT_FALSE(img.empty()) << i;
+    const ui::Size s = img.size();
+    const std::uint8_t* mid = img.pixel(img.pixelWidth() / 2, img.pixelHeight() / 2);
+    EXPECT_EQ(mid[3], 255) << i;
+    EXPECT_NEAR(mid[0], colour.r * 255, 2) << i;
+    EXPECT_NEAR(mid[1], colour.g * 255, 2) << i;
+    EXPECT_NEAR(mid[2], colour.b * 255, 2) << i;
+    if (i != 0) EXPECT_EQ(alphaOf(img, 1, 1), 0) << i << ": a corner outside the shape";
+    EXPECT_FLOAT_EQ(s.width, tool.drawView()->bounds().width);
+    for (const gfx::Image& other : seen) EXPECT_FALSE(other == img) << i;
+    seen.push_back(img);
+  }
+  // The last shape stamps in the middle of the window.
+  const ui::Rect w = windowOnPage(tool);
+  press(tool.pasteBtn());
+  EXPECT_EQ(canvasAlphaAt(w.x + w.width / 2, w.y + w.height / 2), 255);
+  EXPECT_EQ(canvasAlphaAt(w.x + 2, w.y + 2), 0);
+}
+
+TEST_F(GraphToolViewTest, AColourChangeRecoloursAShapeButNeverAPackStamp) {
+  // A downloaded pack of two pictures.
+  const fs::path folder = root() / "Library" / "downloadFolder";
+  fs::create_directories(folder / "Duo");
+  fs::create_directories(folder / "DuoThumbnail");
+  for (const char* n : {"a.png", "b.png"}) {
+    ASSERT_TRUE(gfx::writePNG(folder / "Duo" / n, stamp_art::draw("shape_04.png", 1)));
+    ASSERT_TRUE(gfx::writePNG(folder / "DuoThumbnail" / n, stamp_art::draw("shape_04.png", 1)));
+  }
+  start();
+  ResourceDownLoadManager& library = ResourceDownLoadManager::shared();
+  auto pack = library.addItem(*mutableObjectFromJSONString(R"({"KEY":"D","TITLE":"Duo"})"));
+  pack->setDownLoadState(DownLoadItem::kLoaded);
+  pack->setThumbnailDownLoadState(DownLoadItem::kLoaded);
+  library.stampDownLoadItems().push_back(pack);
+  library.saveDownLoadListToFile();
+
+  GraphToolView& tool = showTool();
+  chooseShape(tool, 8);
+  ASSERT_TRUE(tool.isGraph());
+  const gfx::Image shapeBefore = held(tool);
+  settings().setCuColorIndex(3);
+  desk->respondToColorSelected(settings().cuColor());
+  ASSERT_FALSE(held(tool) == shapeBefore) << "the shape took the new colour";
+
+  // Now a pack stamp, chosen through the list and the grid.
+  press(tool.clearBtn());
+  press(tool.albumBtn());
+  ASSERT_EQ(tool.downLoadTable()->numberOfRows(0), 2);
+  tapView(tool.downLoadTable()->cellForRow({0, 1}));
+  ASSERT_EQ(tool.albumTable()->superview(), &tool);
+  EXPECT_FALSE(tool.isLocal());
+  EXPECT_EQ(tool.imageAry(), (std::vector<std::string>{"a.png", "b.png"}));
+  tapView(static_cast<AlbumViewCell*>(tool.albumTable()->cellForRow({0, 0}))->btnAry()[1].get());
+  EXPECT_FALSE(tool.isGraph());
+  const gfx::Image stamp = held(tool);
+  ASSERT_FALSE(stamp.empty());
+  settings().setCuColorIndex(5);
+  desk->respondToColorSelected(settings().cuColor());
+  EXPECT_TRUE(held(tool) == stamp) << "the pack stamp is left as it was";
+}
+
+TEST_F(GraphToolViewTest, RubbingRevealsTheHeldPictureOnlyWhereRubbed) {
+  start();
+  loadSquare();
+  GraphToolView& tool = showTool();
+  ASSERT_NE(tool.printsView(), nullptr);
+  press(tool.duplicateBtn());
+  const ui::Point grip = centreOnScreen(tool.drawView());
+  host->drag(grip, {grip.x - 110, grip.y}, 10);
+  host->runUntilIdle();
+  press(tool.rubBtn());
+  ASSERT_TRUE(tool.rubBtn()->isSelected());
+  EXPECT_FALSE(tool.pasteBtn()->isEnabled());
+  EXPECT_FLOAT_EQ(tool.maskView()->alpha(), 0.5f);
+  const ui::Rect w = windowOnPage(tool);
+  // Rub one line across the middle of where the square is held.
+  const ui::Rect held = tool.drawView()->bounds();
+  const float rowY = 150 - (w.y);
+  trace({onScreen(tool.drawView(), {10, rowY}), onScreen(tool.drawView(), {held.width / 2, rowY}),
+         onScreen(tool.drawView(), {held.width - 10, rowY})});
+  const float squareMidX = w.x + (195 - (w.x + 110));
+  EXPECT_GT(canvasAlphaAt(squareMidX, 150), 200) << "revealed under the rub";
+  EXPECT_EQ(canvasAlphaAt(squareMidX, 110), 0) << "not rubbed there";
+  EXPECT_EQ(canvasAlphaAt(w.x + 4, 150), 0) << "rubbed, but nothing held there";
+  press(tool.rubBtn());
+  EXPECT_TRUE(tool.pasteBtn()->isEnabled());
+}
+
+TEST_F(GraphToolViewTest, DraggingResizingAndTurningTheTool) {
+  start();
+  GraphToolView& tool = showTool();
+  // A drag never takes the centre off the screen.
+  const ui::Point grip = centreOnScreen(tool.drawView());
+  host->drag(grip, {grip.x + 400, grip.y + 300}, 10);
+  host->runUntilIdle();
+  EXPECT_LE(tool.center().x, 480);
+  EXPECT_LE(tool.center().y, 320);
+  const ui::Point far = centreOnScreen(tool.drawView());
+  host->drag(far, {far.x - 300, far.y - 250}, 10);
+  host->runUntilIdle();
+  tool.setCenter({240, 160});
+
+  // Resize from the handle: wider and taller; the parts follow.
+  const ui::Point handle = centreOnScreen(tool.deformView());
+  host->drag(handle, {handle.x + 40, handle.y + 30}, 8);
+  host->runUntilIdle();
+  EXPECT_NEAR(tool.bounds().width, 230, 0.5);
+  EXPECT_NEAR(tool.bounds().height, 221, 0.5);
+  EXPECT_NEAR(tool.drawView()->frame().width, 230 - 54, 0.5);
+  EXPECT_NEAR(tool.deformView()->frame().x, 155 + 40, 0.5);
+  EXPECT_NEAR(tool.rotation()->frame().y, 152 + 30, 0.5);
+  EXPECT_NEAR(tool.backgroundImage()->frame().width, 230, 0.5);
+  EXPECT_FALSE(tool.deformView()->isDeform());
+  // Pulled inwards beyond the smallest size, it stops there.
+  const ui::Point handle2 = centreOnScreen(tool.deformView());
+  host->drag(handle2, {handle2.x - 150, handle2.y - 150}, 8);
+  host->runUntilIdle();
+  EXPECT_FLOAT_EQ(tool.bounds().width, 190);
+  EXPECT_FLOAT_EQ(tool.bounds().height, 191);
+
+  // Turning from the handle: the first move only notes the start.
+  const ui::Point turn = centreOnScreen(tool.rotation());
+  host->touchDown(1, turn);
+  host->advance(1.0 / 60);
+  EXPECT_TRUE(tool.isRotate());
+  EXPECT_FLOAT_EQ(tool.rotation()->alpha(), 0.9f);
+  host->touchMove(1, {turn.x + 5, turn.y - 5});
+  host->advance(1.0 / 60);
+  EXPECT_FLOAT_EQ(tool.angle(), 0);
+  for (int i = 2; i <= 8; ++i) {
+    host->touchMove(1, {turn.x + 5 * i, turn.y - 12 * i});
+    host->advance(1.0 / 60);
+  }
+  host->touchUp(1, {turn.x + 40, turn.y - 96});
+  host->runUntilIdle();
+  EXPECT_NE(tool.angle(), 0);
+  EXPECT_FLOAT_EQ(tool.bounds().width, 190) << "turning leaves the size alone";
+  EXPECT_TRUE(tool.transform() == gfx::AffineTransform::makeRotation(tool.angle()));
+
+  // The shade button shrinks a large tool back and sets it upright.
+  tool.setBounds({0, 0, 260, 250});
+  tool.adjustmentControlFrame(false);
+  press(tool.albumBtn());
+  EXPECT_FLOAT_EQ(tool.bounds().width, 190);
+  EXPECT_FLOAT_EQ(tool.bounds().height, 191);
+  EXPECT_FLOAT_EQ(tool.angle(), 0);
+}
+
+TEST_F(GraphToolViewTest, AfterAQuarterTurnTheHandleFollowsItsQuadrant) {
+  start();
+  GraphToolView& tool = showTool();
+  tool.setAngle(static_cast<float>(M_PI / 2));
+  tool.adjustmentControlFrame(false);
+  // Turned a quarter clockwise, the handle sits below-left of the centre,
+  // where the turning handle of the upright tool would be: pulling it down
+  // widens the tool and does not turn it.
+  const ui::Point handle = centreOnScreen(tool.deformView());
+  ASSERT_LT(handle.x, tool.center().x);
+  ASSERT_GT(handle.y, tool.center().y);
+  host->drag(handle, {handle.x, handle.y + 30}, 6);
+  host->runUntilIdle();
+  EXPECT_EQ(tool.quadrant(), 3);
+  EXPECT_NEAR(tool.bounds().width, 220, 0.5);
+  EXPECT_FLOAT_EQ(tool.bounds().height, 191);
+  EXPECT_FLOAT_EQ(tool.angle(), static_cast<float>(M_PI / 2));
+}
+
+TEST_F(GraphToolViewTest, TheShadeButtonShowsNoListWhileTheLassoIsOn) {
+  start();
+  GraphToolView& tool = showTool();
+  press(tool.arbitraryClipBtn());
+  press(tool.albumBtn());
+  EXPECT_EQ(tool.downLoadTable()->superview(), nullptr);
+  EXPECT_EQ(tool.pathView()->superview(), nullptr);
+}
+
+TEST_F(GraphToolViewTest, TheToolsPicturesAreDroppedOnLowMemoryAndComeBack) {
+  start();
+  GraphToolView& tool = showTool();
+  EXPECT_GT(VTImageCache::sharedCache().count(), 5u);
+  fd::NotificationCenter::defaultCenter().post(fd::kLowMemoryNotification);
+  EXPECT_EQ(VTImageCache::sharedCache().count(), 0u);
+  // The tool keeps working: a shape is drawn again from a fresh read.
+  chooseShape(tool, 1);
+  EXPECT_FALSE(held(tool).empty());
+  EXPECT_GT(VTImageCache::sharedCache().count(), 0u);
+}
+
+TEST_F(GraphToolViewTest, APersonPlacesResizesAndTurnsAStampAndDrawsShapes) {
+  start(false, 2.0f);
+  loadSquare();
+  GraphToolView& tool = showTool();
+  chooseShape(tool, 3);
+  press(tool.pasteBtn());
+  const ui::Point grip = centreOnScreen(tool.drawView());
+  host->drag(grip, {grip.x - 90, grip.y + 20}, 8);
+  host->runUntilIdle();
+  chooseShape(tool, 4);
+  tool.setAngle(0.5f);
+  tool.setBounds({0, 0, 220, 210});
+  tool.adjustmentControlFrame(false);
+  press(tool.pasteBtn());
+  gfx::Image shot = host->screenshot();
+  ASSERT_EQ(shot.pixelWidth(), 960);
+  const auto file = fs::temp_directory_path() / "stamp_tool@2x.png";
+  ASSERT_TRUE(gfx::writePNG(file, shot));
+  EXPECT_EQ(canvasAlphaAt(windowOnPage(tool).x + windowOnPage(tool).width / 2, windowOnPage(tool).y + windowOnPage(tool).height / 2), 255);
+}
+
+}  // namespace
