@@ -479,3 +479,44 @@ TEST_F(GraphToolViewTest, APersonPlacesResizesAndTurnsAStampAndDrawsShapes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GraphToolViewTest, AnAlbumPhotoIsFittedHeldAndRefittedAfterAResize) {
+  start();
+  GraphToolView& tool = showTool();
+  // A wide photo in the album folder.
+  gfx::Context c(1000, 500, 1.0f);
+  c.setFillColor({0.9f, 0.3f, 0.1f, 1});
+  c.fillRect({0, 0, 1000, 500});
+  fs::create_directories(ui::photoLibraryFolder());
+  const fs::path photo = ui::photoLibraryFolder() / "wide.png";
+  ASSERT_TRUE(gfx::writePNG(photo, c.makeImage()));
+  press(tool.openLibraryBtn());
+  ASSERT_EQ(desk->presentedViewController(), desk->picker());
+  ASSERT_TRUE(desk->picker()->pickFile(photo));
+  host->runUntilIdle();
+
+  EXPECT_TRUE(tool.isExportAlum());
+  EXPECT_FALSE(tool.isGraph());
+  const ui::Rect mask = tool.maskView()->frame();
+  // Fitted by width: 136 wide, 68 high, centred top to bottom.
+  EXPECT_FLOAT_EQ(tool.scaleWidth(), 1.0f);
+  EXPECT_NEAR(tool.scaleHeight(), mask.height / 68.0f, 1e-4);
+  const gfx::Image& img = held(tool);
+  ASSERT_FALSE(img.empty());
+  EXPECT_EQ(alphaOf(img, mask.width / 2, mask.height / 2), 255);
+  EXPECT_EQ(alphaOf(img, mask.width / 2, 10), 0) << "above the fitted photo";
+  EXPECT_EQ(tool.pasteBtn()->superview(), &tool) << "the stamp interface";
+
+  // Enlarged from the handle, the photo is fitted again to the new window.
+  const ui::Point handle = centreOnScreen(tool.deformView());
+  host->drag(handle, {handle.x + 60, handle.y + 20}, 6);
+  host->runUntilIdle();
+  const gfx::Image& refit = held(tool);
+  EXPECT_NEAR(refit.size().width, tool.drawView()->bounds().width, 0.5);
+  EXPECT_EQ(alphaOf(refit, refit.size().width / 2, refit.size().height / 2), 255);
+  EXPECT_EQ(alphaOf(refit, refit.size().width / 2, 8), 0);
+}
+
+}  // namespace
