@@ -5,6 +5,7 @@
 #include <mutex>
 #include <numbers>
 
+#include "desk/DeskPalette.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Context.h"
@@ -24,14 +25,7 @@ using gfx::Rect;
 
 constexpr float kPi = std::numbers::pi_v<float>;
 
-// The desk's palette: walnut panels, brass edges, cream paper, ink.
-constexpr Color kWood{0.42f, 0.27f, 0.15f, 1};
-constexpr Color kWoodLight{0.58f, 0.4f, 0.24f, 1};
-constexpr Color kWoodDark{0.25f, 0.15f, 0.08f, 1};
-constexpr Color kBrass{0.86f, 0.7f, 0.38f, 1};
-constexpr Color kPaper{0.99f, 0.97f, 0.91f, 1};
-constexpr Color kInk{0.16f, 0.13f, 0.11f, 1};
-constexpr Color kAccent{0.86f, 0.36f, 0.16f, 1};
+using namespace desk_palette;
 
 Color mix(Color a, Color b, float t) {
   return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "desk/DeskPalette.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 
@@ -10,21 +11,11 @@ namespace stamp_art {
 
 namespace {
 
-using gfx::Color;
-using gfx::Context;
-using gfx::Path;
-using gfx::Point;
-using gfx::Rect;
-
+using gfx::Color, gfx::Context, gfx::Path, gfx::Point, gfx::Rect;
 constexpr float kPi = std::numbers::pi_v<float>;
 
 // The tool shares the desk's walnut and brass; the window is a pale glass.
-constexpr Color kWood{0.42f, 0.27f, 0.15f, 1};
-constexpr Color kWoodDark{0.25f, 0.15f, 0.08f, 1};
-constexpr Color kBrass{0.86f, 0.7f, 0.38f, 1};
-constexpr Color kPaper{0.99f, 0.97f, 0.91f, 1};
-constexpr Color kInk{0.16f, 0.13f, 0.11f, 1};
-constexpr Color kAccent{0.86f, 0.36f, 0.16f, 1};
+using namespace desk_palette;
 constexpr Color kGlass{0.85f, 0.93f, 1.0f, 0.18f};
 constexpr Color kMaskInk{0, 0, 0, 1};
 

@@ -28,15 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string gzip(const std::string& text) {
-  httplib::detail::gzip_compressor compressor;
-  std::string out;
-  compressor.compress(text.data(), text.size(), true, [&](const char* data, std::size_t n) {
-    out.append(data, n);
-    return true;
-  });
-  return out;
-}
+using testing_support::gzip;
 
 std::string readAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -128,17 +120,10 @@ class StampLibraryTest : public testing_support::SandboxTest {
   }
 
   bool runUntil(const std::function<bool()>& done, double seconds = 10) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      fd::RunLoop::main().runOnce(0.02);
-    }
-    return true;
+    return testing_support::runMainUntil(done, seconds);
   }
-  void settle(double seconds = 0.3) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) fd::RunLoop::main().runOnce(0.02);
-  }
+  // Lets late answers arrive: nothing is waited for but the time.
+  void settle(double seconds = 0.3) { testing_support::runMainUntil([] { return false; }, seconds); }
 
   ResourceDownLoadManager& start() {
     http.start();

@@ -17,15 +17,7 @@ using net_test::RecordingDelegate;
 
 namespace {
 
-std::string gzip(const std::string& text) {
-  httplib::detail::gzip_compressor compressor;
-  std::string out;
-  compressor.compress(text.data(), text.size(), true, [&](const char* data, std::size_t n) {
-    out.append(data, n);
-    return true;
-  });
-  return out;
-}
+using testing_support::gzip;
 
 std::string randomBytes(std::size_t n, unsigned seed) {
   std::mt19937 gen(seed);

@@ -43,12 +43,7 @@ class NetTest : public testing_support::SandboxTest {
 
   // Turns the main loop until done() holds or the time is up.
   bool runUntil(const std::function<bool()>& done, double seconds = 10) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      fd::RunLoop::main().runOnce(0.02);
-    }
-    return true;
+    return testing_support::runMainUntil(done, seconds);
   }
 
   // Starts the request with the delegate and turns the loop until it is told.

@@ -59,4 +59,15 @@ class LocalHttpServer {
   int port_ = 0;
 };
 
+// The text packed as a server sends it with "Content-Encoding: gzip".
+inline std::string gzip(const std::string& text) {
+  httplib::detail::gzip_compressor compressor;
+  std::string out;
+  compressor.compress(text.data(), text.size(), true, [&](const char* data, std::size_t n) {
+    out.append(data, n);
+    return true;
+  });
+  return out;
+}
+
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #include "support/Sandbox.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -8,6 +9,15 @@
 #include "platform/foundation/UserDefaults.h"
 
 namespace testing_support {
+
+bool runMainUntil(const std::function<bool()>& done, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    fd::RunLoop::main().runOnce(0.02);
+  }
+  return true;
+}
 
 std::filesystem::path makeTempDir(const char* prefix) {
   std::string templ = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 namespace testing_support {
 
@@ -25,6 +26,10 @@ class SandboxTest : public ::testing::Test {
  private:
   ScopedSandbox sandbox_;
 };
+
+// Turns a real-clock main loop until done() holds (true) or the seconds have
+// passed (false).
+bool runMainUntil(const std::function<bool()>& done, double seconds = 10);
 
 // A unique empty temporary folder, removed by the caller.
 std::filesystem::path makeTempDir(const char* prefix);
