@@ -96,7 +96,7 @@ struct Fixture {
       lays[a] = fd::Dictionary{{"LayPosition", 1}, {"RefPageArray", fd::Array{f}}};
       lays[b] = fd::Dictionary{{"LayPosition", 2}, {"RefPageArray", fd::Array{f}}, {"isLayOpen", true}};
     }
-    fd::writePropertyList(folder / "Project.plist",
+    (void)fd::writePropertyList(folder / "Project.plist",
                           fd::Dictionary{{"Version", 104}, {"FrameLayCount", 2}, {"AnimationSpeed", 0.25},
                                          {"ImagesArray", frames}, {"temporarysArray", fd::Array{}},
                                          {"LaysDictionary", lays}, {"ProjectDataVersion", 100}, {"DataType", 2}});

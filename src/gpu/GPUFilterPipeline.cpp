@@ -121,11 +121,10 @@ fd::Expected<std::unique_ptr<GPUFilterPipeline>> GPUFilterPipeline::withConfigur
 
 fd::Expected<std::unique_ptr<GPUFilterPipeline>> GPUFilterPipeline::withConfigurationFile(
     const std::filesystem::path& file, std::shared_ptr<GPUOutput> input, std::shared_ptr<GPUInput> output) {
-  std::string error;
-  auto configuration = fd::readPropertyList(file, &error);
+  auto configuration = fd::readPropertyList(file);
   if (!configuration) {
     fd::Log("Sorry, a parsing error occurred.\n");
-    return fd::fail("cannot read the configuration " + file.string() + ": " + error);
+    return fd::fail("cannot read the configuration " + file.string() + ": " + configuration.error());
   }
   return withConfiguration(*configuration, std::move(input), std::move(output));
 }

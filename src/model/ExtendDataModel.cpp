@@ -45,7 +45,7 @@ std::filesystem::path ExtendDataModel::lumistoPath() {
 
 void ExtendDataModel::readLimitFrames() {
   limitFramesDict_.clear();
-  std::optional<fd::Value> v = fd::readPropertyList(limitFramesPath());
+  fd::Expected<fd::Value> v = fd::readPropertyList(limitFramesPath());
   if (!v || !v->isDictionary()) return;
   for (const auto& [name, frames] : *v->dictionary()) {
     if (frames.isNumber() || frames.isString()) limitFramesDict_[name] = frames.intValue();
@@ -53,7 +53,7 @@ void ExtendDataModel::readLimitFrames() {
 }
 
 void ExtendDataModel::readLumisto() {
-  std::optional<fd::Value> v = fd::readPropertyList(lumistoPath());
+  fd::Expected<fd::Value> v = fd::readPropertyList(lumistoPath());
   isLoginLumisto_ = v && (*v)[kIsLoginKey].boolValue();
   lumistoUserName_ = isLoginLumisto_ ? (*v)[kUserNameKey].stringValue() : "";
   lumistoPassword_ = isLoginLumisto_ ? (*v)[kPassWordKey].stringValue() : "";
@@ -85,7 +85,7 @@ void ExtendDataModel::saveLimitFramesDict() {
   fd::files::createDirectory(limitFramesPath().parent_path());
   fd::Dictionary d;
   for (const auto& [name, frames] : limitFramesDict_) d[name] = fd::Value(frames);
-  fd::writePropertyList(limitFramesPath(), fd::Value(std::move(d)));
+  (void)fd::writePropertyList(limitFramesPath(), fd::Value(std::move(d)));
 }
 
 void ExtendDataModel::saveLumistoInfo() {
@@ -95,7 +95,7 @@ void ExtendDataModel::saveLumistoInfo() {
     d[kUserNameKey] = fd::Value(lumistoUserName_);
     d[kPassWordKey] = fd::Value(lumistoPassword_);
   }
-  fd::writePropertyList(lumistoPath(), fd::Value(std::move(d)));
+  (void)fd::writePropertyList(lumistoPath(), fd::Value(std::move(d)));
 }
 
 bool ExtendDataModel::isIphone5ScreenSize() const {

@@ -204,7 +204,7 @@ bool convertToOlderFormat(const fs::path& folder) {
     root[kOlderTagPointsKey] = points;
     root[kOlderTagFramesKey] = tagFrames;
   }
-  return fd::writePropertyList(plistPath, root);
+  return fd::writePropertyList(plistPath, root).ok();
 }
 
 }  // namespace package_format

@@ -13,6 +13,7 @@
 #include "model/ProjectPlistKeys.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/media/AudioFile.h"
@@ -100,8 +101,12 @@ bool ProjectDataModel::createData() {
 }
 
 bool ProjectDataModel::readData() {
-  std::optional<fd::Value> stored = fd::readPropertyList(plistFilePath());
-  if (!stored || !stored->isDictionary()) return false;
+  fd::Expected<fd::Value> stored = fd::readPropertyList(plistFilePath());
+  if (!stored) {
+    if (fd::files::exists(plistFilePath())) fd::Log("ProjectDataModel: %s", stored.error().c_str());
+    return false;
+  }
+  if (!stored->isDictionary()) return false;
   const fd::Value& d = *stored;
   pendingDeletions_.clear();
 

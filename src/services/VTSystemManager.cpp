@@ -31,7 +31,7 @@ double steadySeconds() {
 fd::Value loadRecord(const std::filesystem::path& path) {
   fd::Dictionary events;
   fd::Dictionary timed;
-  if (std::optional<fd::Value> stored = fd::readPropertyList(path)) {
+  if (fd::Expected<fd::Value> stored = fd::readPropertyList(path)) {
     if (const fd::Dictionary* e = (*stored)[kEventsKey].dictionary()) {
       for (const auto& [name, count] : *e) {
         if (count.isInteger()) events[name] = count;
@@ -78,7 +78,7 @@ fd::Value VTSystemManager::record() const {
 
 void VTSystemManager::store() {
   fd::files::createDirectory(recordPath().parent_path());
-  fd::writePropertyList(recordPath(), record_);
+  (void)fd::writePropertyList(recordPath(), record_);
 }
 
 void VTSystemManager::event(const std::string& name) {

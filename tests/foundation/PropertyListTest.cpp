@@ -7,6 +7,9 @@
 #include <limits>
 
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/ChildProcess.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -46,15 +49,102 @@ std::string readText(const fs::path& p) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// A binary property list put together object by object, the way a damaged or
+// hostile file may be: references of four bytes, offsets of eight.
+class BinaryPlist {
+ public:
+  static constexpr unsigned kRefSize = 4;
+
+  std::size_t add(fd::Data object) {
+    objects_.push_back(std::move(object));
+    return objects_.size() - 1;
+  }
+  std::size_t ascii(const std::string& s) { return add(withLength(0x50, s.size(), fd::Data(s.begin(), s.end()))); }
+  std::size_t utf16(const std::u16string& s) {
+    fd::Data body;
+    for (char16_t c : s) body.push_back(static_cast<std::uint8_t>(c >> 8)), body.push_back(static_cast<std::uint8_t>(c));
+    return add(withLength(0x60, s.size(), body));
+  }
+  std::size_t array(const std::vector<std::size_t>& items) { return add(withLength(0xA0, items.size(), refs(items))); }
+  std::size_t dict(const std::vector<std::size_t>& keys, const std::vector<std::size_t>& values) {
+    std::vector<std::size_t> all = keys;
+    all.insert(all.end(), values.begin(), values.end());
+    return add(withLength(0xD0, keys.size(), refs(all)));
+  }
+  // Objects may be added out of order: this replaces one already numbered.
+  void set(std::size_t index, const std::vector<std::size_t>& arrayItems) {
+    objects_[index] = withLength(0xA0, arrayItems.size(), refs(arrayItems));
+  }
+
+  fd::Data bytes(std::size_t top) const {
+    fd::Data out = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<std::uint64_t> offsets;
+    for (const fd::Data& o : objects_) {
+      offsets.push_back(out.size());
+      out.insert(out.end(), o.begin(), o.end());
+    }
+    const std::uint64_t table = out.size();
+    for (std::uint64_t off : offsets) put(out, off, 8);
+    out.insert(out.end(), 6, 0);
+    out.push_back(8);
+    out.push_back(kRefSize);
+    put(out, objects_.size(), 8);
+    put(out, top, 8);
+    put(out, table, 8);
+    return out;
+  }
+
+ private:
+  static void put(fd::Data& d, std::uint64_t v, unsigned size) {
+    for (int shift = 8 * (static_cast<int>(size) - 1); shift >= 0; shift -= 8)
+      d.push_back(static_cast<std::uint8_t>(v >> shift));
+  }
+  static fd::Data withLength(std::uint8_t type, std::size_t n, const fd::Data& body) {
+    fd::Data d;
+    if (n < 15) {
+      d.push_back(static_cast<std::uint8_t>(type | n));
+    } else {
+      d.push_back(static_cast<std::uint8_t>(type | 0x0F));
+      d.push_back(0x12);
+      put(d, n, 4);
+    }
+    d.insert(d.end(), body.begin(), body.end());
+    return d;
+  }
+  static fd::Data refs(const std::vector<std::size_t>& items) {
+    fd::Data d;
+    for (std::size_t i : items) put(d, i, kRefSize);
+    return d;
+  }
+  std::vector<fd::Data> objects_;
+};
+
+// Arrays nested `levels` deep (the innermost empty), binary and XML.
+fd::Data nestedBinary(std::size_t levels) {
+  BinaryPlist p;
+  for (std::size_t i = 0; i + 1 < levels; ++i) p.array({i + 1});
+  p.array({});
+  return p.bytes(0);
+}
+fd::Data nestedXML(std::size_t levels) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+  for (std::size_t i = 0; i < levels; ++i) xml += "<array>";
+  for (std::size_t i = 0; i < levels; ++i) xml += "</array>";
+  return bytesOf(xml + "</plist>\n");
+}
+
+bool refusedFor(const fd::Expected<Value>& parsed, const std::string& reason) {
+  return !parsed && parsed.error().find(reason) != std::string::npos;
+}
+
 }  // namespace
 
 class PropertyListTest : public testing_support::SandboxTest {};
 
 TEST_F(PropertyListTest, EveryKindRoundTripsThroughXML) {
   Value original = everyKind();
-  std::string error;
-  auto back = fd::parsePropertyList(bytesOf(fd::serializePropertyListXML(original)), &error);
-  ASSERT_TRUE(back) << error;
+  auto back = fd::parsePropertyList(bytesOf(fd::serializePropertyListXML(original)));
+  ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(*back, original);
   EXPECT_TRUE((*back)["wholeReal"].isReal());
   EXPECT_TRUE((*back)["zero"].isInteger());
@@ -85,9 +175,8 @@ TEST_F(PropertyListTest, NullsAreLeftOutAndANullRootIsAnEmptyDictionary) {
 }
 
 TEST_F(PropertyListTest, BinaryFixtureReads) {
-  std::string error;
-  auto v = fd::readPropertyList(fs::path(FLIPDESK_TEST_DATA) / "binary.plist", &error);
-  ASSERT_TRUE(v) << error;
+  auto v = fd::readPropertyList(fs::path(FLIPDESK_TEST_DATA) / "binary.plist");
+  ASSERT_TRUE(v) << v.error();
   const Value& p = *v;
   EXPECT_EQ(p["bool"], Value(true));
   EXPECT_EQ(p["false"], Value(false));
@@ -124,17 +213,17 @@ TEST_F(PropertyListTest, DamagedInputIsAnErrorNotACrash) {
     damaged.push_back(flipped);
   }
   for (std::size_t i = 0; i < 5; ++i) {
-    std::string error;
-    EXPECT_FALSE(fd::parsePropertyList(damaged[i], &error)) << "case " << i;
-    EXPECT_FALSE(error.empty());
+    auto parsed = fd::parsePropertyList(damaged[i]);
+    EXPECT_FALSE(parsed) << "case " << i;
+    EXPECT_FALSE(parsed.error().empty());
   }
-  for (const fd::Data& d : damaged) fd::parsePropertyList(d);  // must not crash under the sanitizers
+  for (const fd::Data& d : damaged) (void)fd::parsePropertyList(d);  // must not crash under the sanitizers
 }
 
 TEST_F(PropertyListTest, MissingFileIsAnError) {
-  std::string error;
-  EXPECT_FALSE(fd::readPropertyList(root() / "nope.plist", &error));
-  EXPECT_FALSE(error.empty());
+  auto missing = fd::readPropertyList(root() / "nope.plist");
+  EXPECT_FALSE(missing);
+  EXPECT_NE(missing.error().find("nope.plist"), std::string::npos) << missing.error();
 }
 
 TEST_F(PropertyListTest, FailedWriteKeepsTheOldFile) {
@@ -154,4 +243,107 @@ TEST_F(PropertyListTest, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(fd::files::contentsOfDirectory(root()),
             (std::vector<std::string>{"Documents", "Folder.plist", "Keep.plist", "Library", "tmp"}))
       << "no temp file may be left behind";
+}
+
+TEST_F(PropertyListTest, StringsAndKeysHoldingNulAreRefusedNotAnAbort) {
+  // The parser itself would stop the program on these; the child shows it does not.
+  const auto child = testing_support::runInChild([] {
+    std::vector<std::pair<const char*, fd::Data>> files;
+    {
+      BinaryPlist p;  // {"a\0": "x"} with a UTF-16 key, a few dozen bytes
+      const std::size_t key = p.utf16(std::u16string(u"a\0", 2)), value = p.ascii("x");
+      files.emplace_back("utf-16 key", p.bytes(p.dict({key}, {value})));
+    }
+    {
+      BinaryPlist p;
+      const std::size_t key = p.ascii("name"), value = p.utf16(std::u16string(u"Gr\u00fc\0e", 5));
+      files.emplace_back("utf-16 value", p.bytes(p.dict({key}, {value})));
+    }
+    {
+      BinaryPlist p;
+      const std::size_t key = p.ascii(std::string("a\0b", 3)), value = p.ascii("x");
+      files.emplace_back("ascii key", p.bytes(p.dict({key}, {value})));
+    }
+    {
+      BinaryPlist p;
+      const std::size_t inner = p.ascii(std::string("\0", 1));
+      files.emplace_back("ascii in an array", p.bytes(p.array({inner})));
+    }
+    const std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a";
+    fd::Data nulXml = bytesOf(xml);
+    nulXml.push_back(0);
+    const fd::Data rest = bytesOf("b</key><string>x</string></dict></plist>");
+    nulXml.insert(nulXml.end(), rest.begin(), rest.end());
+    files.emplace_back("xml", nulXml);
+
+    EXPECT_LT(files[0].second.size(), 100u);
+    for (const auto& [what, bytes] : files)
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(bytes), "NUL character")) << what;
+
+    // The preferences file is the first thing read at start-up.
+    ASSERT_TRUE(fd::files::writeFileAtomically(fd::paths::preferences() / "flipdesk.plist", files[0].second));
+    fd::UserDefaults::resetStandardForTesting();
+    EXPECT_TRUE(fd::UserDefaults::standard().objectForKey("a").isNull());
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+
+  // Strings of either encoding without NUL still read.
+  BinaryPlist p;
+  const std::size_t key = p.utf16(u"Gr\u00fc\u00dfe"), value = p.utf16(u"\u4e16\u754c");
+  auto good = fd::parsePropertyList(p.bytes(p.dict({key}, {value})));
+  ASSERT_TRUE(good) << good.error();
+  EXPECT_EQ((*good)["Grüße"], Value("世界"));
+}
+
+TEST_F(PropertyListTest, NestingBeyondTheCapIsRefusedBeforeTheParserRecurses) {
+  // Deep enough to overflow the parser's stack: the child shows it does not.
+  const auto child = testing_support::runInChild([] {
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(nestedBinary(100000)), "nested deeper than 512 levels"));
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(nestedXML(200000)), "nested deeper than 512 levels"));
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+
+  // The cap itself: 512 levels read, 513 do not, in both forms.
+  for (auto make : {nestedBinary, nestedXML}) {
+    auto atCap = fd::parsePropertyList(make(512));
+    ASSERT_TRUE(atCap) << atCap.error();
+    const Value* v = &*atCap;
+    int levels = 1;
+    while (v->isArray() && !v->array()->empty()) v = &v->array()->front(), ++levels;
+    EXPECT_EQ(levels, 512);
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(make(513)), "nested deeper than 512 levels"));
+  }
+  // Comments, processing instructions and empty elements do not count as levels.
+  std::string xml = "<?xml version=\"1.0\"?><!-- <array> --><plist version=\"1.0\">";
+  for (int i = 0; i < 511; ++i) xml += "<array><!-- <array><array> --><true/>";
+  xml += "<array/>";
+  for (int i = 0; i < 511; ++i) xml += "</array>";
+  auto mixed = fd::parsePropertyList(bytesOf(xml + "</plist>"));
+  EXPECT_TRUE(mixed) << mixed.error();
+}
+
+TEST_F(PropertyListTest, BinaryObjectTablesThatLoopOrExplodeAreRefused) {
+  BinaryPlist loop;
+  const std::size_t a = loop.array({}), b = loop.array({a});
+  loop.set(a, {b});
+  EXPECT_TRUE(refusedFor(fd::parsePropertyList(loop.bytes(a)), "contains itself"));
+
+  // Forty arrays each holding the next one twice: a few hundred bytes that
+  // expand to 2^40 values.
+  BinaryPlist doubling;
+  for (std::size_t i = 0; i < 40; ++i) doubling.array({i + 1, i + 1});
+  doubling.array({});
+  EXPECT_TRUE(refusedFor(fd::parsePropertyList(doubling.bytes(0)), "too many objects"));
+
+  // Sharing that stays small is fine.
+  BinaryPlist shared;
+  const std::size_t leaf = shared.ascii("same");
+  const std::size_t pair = shared.array({leaf, leaf});
+  auto ok = fd::parsePropertyList(shared.bytes(shared.array({pair, pair, leaf})));
+  ASSERT_TRUE(ok) << ok.error();
+  EXPECT_EQ(*ok, Value(fd::Array{Value(fd::Array{Value("same"), Value("same")}), Value(fd::Array{Value("same"), Value("same")}), Value("same")}));
+
+  BinaryPlist dangling;
+  const std::size_t top = dangling.array({7});
+  EXPECT_TRUE(refusedFor(fd::parsePropertyList(dangling.bytes(top)), "missing object"));
 }

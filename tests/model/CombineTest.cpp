@@ -100,7 +100,7 @@ TEST_F(CombineTest, TwoProjectsWithSoundGiveTwoTagsOnTheMergedTimeline) {
   EXPECT_EQ(t->soundNameArray(), (std::vector<std::string>{"RecA.caf", "RecB.caf"}));
   EXPECT_EQ(m.extendDataModel().limitFramesDict().at("RecA.caf"), 8);
   EXPECT_EQ(m.extendDataModel().limitFramesDict().at("RecB.caf"), 8);
-  std::optional<fd::Value> limits = fd::readPropertyList(ExtendDataModel::limitFramesPath());
+  fd::Expected<fd::Value> limits = fd::readPropertyList(ExtendDataModel::limitFramesPath());
   ASSERT_TRUE(limits);
   EXPECT_EQ((*limits)["RecB.caf"].intValue(), 8);
 

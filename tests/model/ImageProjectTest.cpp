@@ -100,7 +100,7 @@ TEST_F(ImageProjectTest, AJobWritesThePageItWasGivenEvenIfFramesMoveMeanwhile) {
 TEST_F(ImageProjectTest, SavesBehindAWaitingOneAreGatheredAndNeverWriteOverANewerState) {
   std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", picture(1), 1);
   auto storedFrames = [&] {
-    std::optional<fd::Value> v = fd::readPropertyList(p->plistFilePath());
+    fd::Expected<fd::Value> v = fd::readPropertyList(p->plistFilePath());
     return v ? (*v)["ImagesArray"].count() : 0u;
   };
   std::promise<void> release;

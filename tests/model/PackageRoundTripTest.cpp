@@ -22,7 +22,7 @@ class PackageRoundTripTest : public testing_support::SandboxTest {
 
   fd::Value plistOf(const std::string& project) {
     auto v = fd::readPropertyList(projectFolder(project) / "Project.plist");
-    EXPECT_TRUE(v.has_value());
+    EXPECT_TRUE(v.ok()) << v.error();
     return v ? *v : fd::Value();
   }
 
@@ -42,14 +42,14 @@ class PackageRoundTripTest : public testing_support::SandboxTest {
     }
     // Page 4 on a scale-2 canvas: red middle ground top left, blue foreground
     // bottom right, the foreground switched off.
-    gfx::writePNG(folder / "L4a.png", patch(768, 576, 0, 0, 200, 200, 255, 0, 0));
-    gfx::writePNG(folder / "L4b.png", patch(768, 576, 500, 400, 768, 576, 0, 0, 255));
+    EXPECT_TRUE(gfx::writePNG(folder / "L4a.png", patch(768, 576, 0, 0, 200, 200, 255, 0, 0)));
+    EXPECT_TRUE(gfx::writePNG(folder / "L4b.png", patch(768, 576, 500, 400, 768, 576, 0, 0, 255)));
     layout.lays["L4b"] = layerValue(2, {4}, false);
     layout.tray = {FrameLayout{{"Ta", "Tb"}, "IT", 1, 1}};
     layout.lays["Ta"] = layerValue(1, {}, false);
     layout.lays["Tb"] = layerValue(2, {}, true);
-    gfx::writePNG(folder / "Ta.png", patch(48, 36, 0, 0, 48, 36, 0, 255, 0));
-    gfx::writePNG(folder / "Tb.png", pattern(48, 36, 9));
+    EXPECT_TRUE(gfx::writePNG(folder / "Ta.png", patch(48, 36, 0, 0, 48, 36, 0, 255, 0)));
+    EXPECT_TRUE(gfx::writePNG(folder / "Tb.png", pattern(48, 36, 9)));
     layout.tagFrames = {1, 4};
     layout.soundNames = {"Rec1.caf"};
     writeBytes(documents() / "Rec1.caf", bytesOf("caf bytes"));

@@ -117,10 +117,10 @@ inline ProjectLayout plainProject(const std::string& name, int n, int layerWidth
     layout.frames.push_back(FrameLayout{{a, b}, icon});
     layout.lays[a] = layerValue(1, {i}, true);
     layout.lays[b] = layerValue(2, {i}, true);
-    gfx::writePNG(folder / (a + ".png"), pattern(layerWidth, layerHeight, i));
-    gfx::writePNG(folder / (b + ".png"), pattern(layerWidth, layerHeight, i + 100));
-    gfx::writePNG(folder / (icon + "Icon.png"), pattern(12, 9, i + 50));
-    gfx::writePNG(folder / (icon + "Snapshot.png"), pattern(48, 36, i + 70));
+    EXPECT_TRUE(gfx::writePNG(folder / (a + ".png"), pattern(layerWidth, layerHeight, i)));
+    EXPECT_TRUE(gfx::writePNG(folder / (b + ".png"), pattern(layerWidth, layerHeight, i + 100)));
+    EXPECT_TRUE(gfx::writePNG(folder / (icon + "Icon.png"), pattern(12, 9, i + 50)));
+    EXPECT_TRUE(gfx::writePNG(folder / (icon + "Snapshot.png"), pattern(48, 36, i + 70)));
   }
   return layout;
 }

@@ -86,7 +86,7 @@ TEST_F(ProjectFileTest, WhatIsSavedReadsBackEqual) {
   EXPECT_EQ(q->soundTags(), p->soundTags());
   EXPECT_FALSE(q->isNewVersion());
 
-  std::optional<fd::Value> raw = fd::readPropertyList(p->plistFilePath());
+  fd::Expected<fd::Value> raw = fd::readPropertyList(p->plistFilePath());
   ASSERT_TRUE(raw);
   EXPECT_EQ((*raw)["Version"].intValue(), 104);
   EXPECT_EQ((*raw)["ProjectDataVersion"].intValue(), 100);
@@ -303,7 +303,7 @@ TEST_F(ProjectFileTest, OldProjectsGetTheirSoundAsATag) {
   std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("old");
   for (int i = 1; i < 10; ++i) p->createImageAtPage(i);
   p->saveData();
-  std::optional<fd::Value> v = fd::readPropertyList(p->plistFilePath());
+  fd::Expected<fd::Value> v = fd::readPropertyList(p->plistFilePath());
   fd::Dictionary d = *v->dictionary();
   d["Version"] = fd::Value(103);
   d.erase("SoundTagViewPoints");

@@ -83,7 +83,7 @@ TEST_F(SettingsTest, LoginRecordAndLogout) {
     e.setIsLoginLumisto(false);
     e.saveLumistoInfo();
   }
-  std::optional<fd::Value> stored = fd::readPropertyList(ExtendDataModel::lumistoPath());
+  fd::Expected<fd::Value> stored = fd::readPropertyList(ExtendDataModel::lumistoPath());
   ASSERT_TRUE(stored);
   EXPECT_FALSE((*stored).contains("userName"));
   ExtendDataModel e;

@@ -27,7 +27,7 @@ TEST_F(VTSystemManagerTest, EventsAreCountedAndKept) {
   VTSystemManager& again = VTSystemManager::sharedManager();
   again.event("stamp");
   EXPECT_EQ(again.record()["Events"]["stamp"].integerValue(), 3);
-  std::optional<fd::Value> stored = fd::readPropertyList(VTSystemManager::recordPath());
+  fd::Expected<fd::Value> stored = fd::readPropertyList(VTSystemManager::recordPath());
   ASSERT_TRUE(stored);
   EXPECT_EQ((*stored)["Events"]["share"].integerValue(), 1);
 }

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/PropertyListCheck.h"
 
 namespace fd {
 
@@ -22,8 +24,7 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-// Deep enough for any file this program writes; hostile nesting stops here.
-constexpr int kMaxDepth = 512;
+using plistcheck::kMaxDepth;
 
 plist_t toNode(const Value& value, int depth);
 
@@ -66,13 +67,11 @@ plist_t toNode(const Value& value, int depth) {
   return nullptr;
 }
 
-std::optional<Value> fromNode(plist_t node, int depth, std::string* error) {
-  auto fail = [&](const char* message) -> std::optional<Value> {
-    if (error) *error = message;
-    return std::nullopt;
-  };
-  if (node == nullptr) return fail("missing node");
-  if (depth > kMaxDepth) return fail("property list nested too deeply");
+Expected<Value> fromNode(plist_t node, int depth) {
+  if (node == nullptr) return fail("property list has a missing node");
+  // The byte checks already refused deeper lists; this keeps the recursion
+  // bounded whatever the parser hands back.
+  if (depth >= kMaxDepth) return fail("property list nested too deeply");
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       std::uint8_t b = 0;
@@ -124,8 +123,8 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* error) {
       std::uint32_t n = plist_array_get_size(node);
       items.reserve(n);
       for (std::uint32_t i = 0; i < n; ++i) {
-        auto item = fromNode(plist_array_get_item(node, i), depth + 1, error);
-        if (!item) return std::nullopt;
+        auto item = fromNode(plist_array_get_item(node, i), depth + 1);
+        if (!item) return item.failure();
         items.push_back(std::move(*item));
       }
       return Value(std::move(items));
@@ -134,7 +133,7 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* error) {
       Dictionary entries;
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
-      bool ok = true;
+      Status status;
       while (it != nullptr) {
         char* key = nullptr;
         plist_t child = nullptr;
@@ -142,49 +141,48 @@ std::optional<Value> fromNode(plist_t node, int depth, std::string* error) {
         if (key == nullptr) break;
         std::string k(key);
         std::free(key);
-        auto item = fromNode(child, depth + 1, error);
+        auto item = fromNode(child, depth + 1);
         if (!item) {
-          ok = false;
+          status = item.failure();
           break;
         }
         entries.insert_or_assign(std::move(k), std::move(*item));
       }
       std::free(it);
-      if (!ok) return std::nullopt;
+      if (!status) return status.failure();
       return Value(std::move(entries));
     }
-    default: return fail("unsupported property-list node");
+    default: return fail("property list holds an unsupported kind of value");
   }
 }
 
 }  // namespace
 
-std::optional<Value> parsePropertyList(const Data& bytes, std::string* error) {
-  if (bytes.empty()) {
-    if (error) *error = "empty property list";
-    return std::nullopt;
-  }
-  if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
-    if (error) *error = "property list too large";
-    return std::nullopt;
-  }
+Expected<Value> parsePropertyList(const Data& bytes) {
+  if (bytes.empty()) return fail("empty property list");
+  if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) return fail("property list too large");
+  constexpr char kBinaryMagic[] = "bplist00";
+  const bool binary = bytes.size() >= 8 && std::memcmp(bytes.data(), kBinaryMagic, 8) == 0;
+  if (Status checked = binary ? plistcheck::checkBinary(bytes) : plistcheck::checkXML(bytes); !checked)
+    return checked.failure();
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  const auto length = static_cast<std::uint32_t>(bytes.size());
   plist_t root = nullptr;
-  plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &root);
+  if (binary)
+    plist_from_bin(text, length, &root);
+  else
+    plist_from_xml(text, length, &root);
   PlistPtr owner(root);
-  if (root == nullptr) {
-    if (error) *error = "not a valid property list";
-    return std::nullopt;
-  }
-  return fromNode(root, 0, error);
+  if (root == nullptr) return fail(binary ? "not a valid binary property list" : "not a valid property list");
+  return fromNode(root, 0);
 }
 
-std::optional<Value> readPropertyList(const std::filesystem::path& path, std::string* error) {
+Expected<Value> readPropertyList(const std::filesystem::path& path) {
   auto bytes = files::readFile(path);
-  if (!bytes) {
-    if (error) *error = "cannot read " + path.string();
-    return std::nullopt;
-  }
-  return parsePropertyList(*bytes, error);
+  if (!bytes) return fail("cannot read " + path.string());
+  auto value = parsePropertyList(*bytes);
+  if (!value) return fail(path.string() + ": " + value.error());
+  return value;
 }
 
 std::string serializePropertyListXML(const Value& value) {
@@ -198,10 +196,11 @@ std::string serializePropertyListXML(const Value& value) {
   return text;
 }
 
-bool writePropertyList(const std::filesystem::path& path, const Value& value) {
+Status writePropertyList(const std::filesystem::path& path, const Value& value) {
   std::string text = serializePropertyListXML(value);
-  if (text.empty()) return false;
-  return files::writeFileAtomically(path, text);
+  if (text.empty()) return fail("cannot make a property list of the value for " + path.string());
+  if (!files::writeFileAtomically(path, text)) return fail("cannot write " + path.string());
+  return {};
 }
 
 }  // namespace fd

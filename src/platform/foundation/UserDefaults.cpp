@@ -39,12 +39,11 @@ void UserDefaults::resetStandardForTesting() {
 
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
   if (!files::exists(file_)) return;
-  std::string error;
-  auto root = readPropertyList(file_, &error);
+  auto root = readPropertyList(file_);
   if (root && root->isDictionary())
     values_ = *root->dictionary();
   else
-    Log("UserDefaults: ignoring unreadable %s (%s)", file_.c_str(), root ? "not a dictionary" : error.c_str());
+    Log("UserDefaults: ignoring unreadable %s (%s)", file_.c_str(), root ? "not a dictionary" : root.error().c_str());
 }
 
 Value UserDefaults::objectForKey(const std::string& key) const {
@@ -77,7 +76,9 @@ bool UserDefaults::synchronize() {
     snapshot = Value(values_);
   }
   if (!files::createDirectory(file_.parent_path())) return false;
-  return writePropertyList(file_, snapshot);
+  const Status written = writePropertyList(file_, snapshot);
+  if (!written) Log("UserDefaults: %s", written.error().c_str());
+  return written.ok();
 }
 
 std::filesystem::path UserDefaults::filePath() const { return file_; }

@@ -1,0 +1,205 @@
+#include "platform/foundation/PropertyListCheck.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace fd::plistcheck {
+
+namespace {
+
+constexpr std::size_t kTrailerSize = 32;
+
+std::uint64_t readBigEndian(const std::uint8_t* p, unsigned size) {
+  std::uint64_t v = 0;
+  for (unsigned i = 0; i < size; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+std::string nestedTooDeeply() { return "property list nested deeper than " + std::to_string(kMaxDepth) + " levels"; }
+
+// The object table of a binary list, read one object at a time.
+class BinaryTable {
+ public:
+  explicit BinaryTable(const Data& bytes) : b_(bytes.data()), size_(bytes.size()) {}
+
+  Status readTrailer() {
+    if (size_ < 8 + kTrailerSize) return fail("binary property list too short");
+    const std::uint8_t* t = b_ + size_ - kTrailerSize;
+    offsetSize_ = t[6];
+    refSize_ = t[7];
+    count_ = readBigEndian(t + 8, 8);
+    top_ = readBigEndian(t + 16, 8);
+    const std::uint64_t table = readBigEndian(t + 24, 8);
+    objectsEnd_ = size_ - kTrailerSize;
+    if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8)
+      return fail("binary property list has a damaged trailer");
+    if (count_ == 0 || top_ >= count_ || table < 8 || table > objectsEnd_ ||
+        count_ > (objectsEnd_ - table) / offsetSize_)
+      return fail("binary property list has a damaged offset table");
+    table_ = static_cast<std::size_t>(table);
+    return {};
+  }
+
+  std::size_t count() const { return static_cast<std::size_t>(count_); }
+  std::size_t top() const { return static_cast<std::size_t>(top_); }
+
+  // Where a container's references start and how many there are (none for
+  // anything that is not a container); refuses strings holding NUL.
+  struct Object {
+    std::size_t refs = 0;
+    std::size_t refCount = 0;
+  };
+  Expected<Object> object(std::size_t index) const {
+    const std::uint64_t offset = readBigEndian(b_ + table_ + index * offsetSize_, offsetSize_);
+    if (offset < 8 || offset >= objectsEnd_) return fail("binary property list points outside its objects");
+    std::size_t p = static_cast<std::size_t>(offset);
+    const std::uint8_t marker = b_[p++];
+    const unsigned type = marker >> 4;
+    const bool counted = type == 0x4 || type == 0x5 || type == 0x6 || type == 0xA || type == 0xC || type == 0xD;
+    if (!counted) return Object{};
+    std::uint64_t length = marker & 0x0F;
+    if (length == 0x0F) {
+      if (p >= objectsEnd_ || (b_[p] >> 4) != 0x1 || (b_[p] & 0x0F) > 3)
+        return fail("binary property list has a damaged length");
+      const unsigned lengthSize = 1u << (b_[p] & 0x0F);
+      ++p;
+      if (objectsEnd_ - p < lengthSize) return fail("binary property list ends inside an object");
+      length = readBigEndian(b_ + p, lengthSize);
+      p += lengthSize;
+    }
+    const std::size_t room = objectsEnd_ - p;
+    switch (type) {
+      case 0x5:  // ASCII string
+        if (length > room) return fail("binary property list ends inside a string");
+        if (std::memchr(b_ + p, 0, static_cast<std::size_t>(length)) != nullptr)
+          return fail("property list holds a string with a NUL character");
+        return Object{};
+      case 0x6:  // UTF-16 string
+        if (length > room / 2) return fail("binary property list ends inside a string");
+        for (std::size_t i = 0; i < length; ++i)
+          if (b_[p + 2 * i] == 0 && b_[p + 2 * i + 1] == 0)
+            return fail("property list holds a string with a NUL character");
+        return Object{};
+      case 0x4: return Object{};  // data: the parser checks its bounds
+      default: {
+        const std::uint64_t refs = type == 0xD ? length * 2 : length;
+        if (length > room || refs > room / refSize_) return fail("binary property list ends inside a container");
+        return Object{p, static_cast<std::size_t>(refs)};
+      }
+    }
+  }
+
+  Expected<std::size_t> ref(const Object& o, std::size_t i) const {
+    const std::uint64_t r = readBigEndian(b_ + o.refs + i * refSize_, refSize_);
+    if (r >= count_) return fail("binary property list refers to a missing object");
+    return static_cast<std::size_t>(r);
+  }
+
+ private:
+  const std::uint8_t* b_;
+  std::size_t size_;
+  unsigned offsetSize_ = 0, refSize_ = 0;
+  std::uint64_t count_ = 0, top_ = 0;
+  std::size_t table_ = 0, objectsEnd_ = 0;
+};
+
+}  // namespace
+
+Status checkBinary(const Data& bytes) {
+  BinaryTable table(bytes);
+  if (Status s = table.readTrailer(); !s) return s;
+
+  // Depth-first from the top object with an explicit stack. Each object is
+  // examined once; its depth and expanded node count are kept, so objects
+  // shared by many containers cost nothing more (but count every time).
+  enum : std::uint8_t { Unseen, Open, Done };
+  std::vector<std::uint8_t> state(table.count(), Unseen);
+  std::vector<std::uint16_t> depth(table.count(), 0);
+  std::vector<std::uint64_t> nodes(table.count(), 0);
+  struct Frame {
+    std::size_t index;
+    BinaryTable::Object object;
+    std::size_t next = 0;
+  };
+  std::vector<Frame> stack;
+
+  auto enter = [&](std::size_t index) -> Status {
+    if (state[index] == Open) return fail("binary property list contains itself");
+    if (state[index] == Done) return {};
+    if (stack.size() >= static_cast<std::size_t>(kMaxDepth)) return fail(nestedTooDeeply());
+    auto object = table.object(index);
+    if (!object) return object.failure();
+    state[index] = Open;
+    stack.push_back(Frame{index, *object});
+    return {};
+  };
+
+  if (Status s = enter(table.top()); !s) return s;
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.next < frame.object.refCount) {
+      auto child = table.ref(frame.object, frame.next++);
+      if (!child) return child.failure();
+      if (Status s = enter(*child); !s) return s;
+      continue;
+    }
+    std::uint16_t deepest = 0;
+    std::uint64_t total = 1;
+    for (std::size_t i = 0; i < frame.object.refCount; ++i) {
+      const std::size_t child = *table.ref(frame.object, i);
+      deepest = std::max(deepest, depth[child]);
+      total = std::min(total + nodes[child], kMaxNodes + 1);
+    }
+    if (deepest + 1 > kMaxDepth) return fail(nestedTooDeeply());
+    if (total > kMaxNodes) return fail("binary property list expands to too many objects");
+    state[frame.index] = Done;
+    depth[frame.index] = static_cast<std::uint16_t>(deepest + 1);
+    nodes[frame.index] = total;
+    stack.pop_back();
+  }
+  return {};
+}
+
+Status checkXML(const Data& bytes) {
+  const char* p = reinterpret_cast<const char*>(bytes.data());
+  const char* const end = p + bytes.size();
+  if (std::memchr(p, 0, bytes.size()) != nullptr) return fail("property list holds a NUL character");
+  auto skipPast = [&](const char* from, const char* closing) {
+    const std::size_t n = std::strlen(closing);
+    const char* found = std::search(from, end, closing, closing + n);
+    return found == end ? end : found + n;
+  };
+  // Elements below <plist>: each value is one level, a key or a leaf one more
+  // element at the same level as its sibling values.
+  int level = 0;
+  while (p < end) {
+    p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+    if (p == nullptr) break;
+    const std::size_t left = static_cast<std::size_t>(end - p);
+    if (left >= 4 && std::memcmp(p, "<!--", 4) == 0) {
+      p = skipPast(p + 4, "-->");
+    } else if (left >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
+      p = skipPast(p + 9, "]]>");
+    } else if (left >= 2 && (p[1] == '?' || p[1] == '!')) {
+      p = skipPast(p + 2, ">");
+    } else if (left >= 2 && p[1] == '/') {
+      level = std::max(0, level - 1);
+      p = skipPast(p + 2, ">");
+    } else {
+      const char* q = p + 1;
+      char quote = 0;
+      for (; q < end && (quote != 0 || *q != '>'); ++q) {
+        if (quote != 0 && *q == quote) quote = 0;
+        else if (quote == 0 && (*q == '"' || *q == '\'')) quote = *q;
+      }
+      if (q == end) break;  // an unfinished tag: the parser refuses it
+      if (q[-1] != '/' && ++level > kMaxDepth + 1) return fail(nestedTooDeeply());
+      p = q + 1;
+    }
+  }
+  return {};
+}
+
+}  // namespace fd::plistcheck
