@@ -101,7 +101,7 @@ SnapshotData ImagesUndoManager::currentImageDataOfItem() {
 
 std::optional<gfx::Image> ImagesUndoManager::currentImageItem() const {
   const auto path = currentPathOfItem();
-  return path ? gfx::readPNG(*path) : std::nullopt;
+  return path ? gfx::readPNG(*path).toOptional() : std::nullopt;
 }
 
 void ImagesUndoManager::resetWithImageDataOfCurrentItem(SnapshotData bytes) {

@@ -37,8 +37,8 @@ PageFiles::FrameTargets PageFiles::targetsOfPage(const ProjectDataModel& project
 }
 
 fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
-  std::optional<fd::Data> bytes = gfx::encodePNG(image, kEncoding);
-  if (!bytes) return fd::fail("cannot encode the picture for " + path.string());
+  fd::Expected<fd::Data> bytes = gfx::encodePNG(image, kEncoding);
+  if (!bytes) return fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error());
   if (!fd::files::writeFileAtomically(path, *bytes)) return fd::fail("cannot write " + path.string());
   return {};
 }
@@ -78,7 +78,7 @@ fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position
     if (i + 1 == position) {
       layers[i] = &layer;
     } else if (targets.layerOpen[i] && targets.layers[i]) {
-      read[i] = gfx::readPNG(*targets.layers[i]);
+      read[i] = gfx::readPNG(*targets.layers[i]).toOptional();
       if (read[i]) layers[i] = &*read[i];
     }
   }

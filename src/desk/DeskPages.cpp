@@ -90,7 +90,7 @@ void DesktopManagerController::setPageData() {
     const int other = editedPosition() == 2 ? 1 : 2;
     if (p->layIsOpenAtPage(page, other, false)) layer_->setImage(pictureAt(p->layFullPathAtPage(page, false, other)));
     if (p->layIsOpenAtPage(page, editedPosition(), false)) {
-      if (auto path = p->layFullPathAtPage(page, false, editedPosition())) edited = gfx::readImage(*path);
+      if (auto path = p->layFullPathAtPage(page, false, editedPosition())) edited = gfx::readImage(*path).toOptional();
     }
     if (p->backgroundType() >= 3 && p->backgroundType() <= 6 && p->curBackgroundName()) {
       background_->setImage(pictureAt(model().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page)));

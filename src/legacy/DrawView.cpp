@@ -42,7 +42,7 @@ const gfx::Image* tipImage(const char* name) {
     if (std::string(kToolTips[i].image) != name) continue;
     if (!tried[i]) {
       tried[i] = true;
-      cache[i] = gfx::readPNG(fd::paths::resource(name));
+      cache[i] = gfx::readPNG(fd::paths::resource(name)).toOptional();
     }
     return cache[i] ? &*cache[i] : nullptr;
   }

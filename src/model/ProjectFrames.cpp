@@ -202,17 +202,17 @@ bool ProjectDataModel::createImageWithLays(const std::vector<std::string>& lays,
   snapshot.clear();
   for (const std::string& id : lays) {
     if (!isPlainPathComponent(id)) continue;
-    if (std::optional<gfx::Image> layer = gfx::readPNG(fileInFolder(id + ".png"))) {
+    if (fd::Expected<gfx::Image> layer = gfx::readPNG(fileInFolder(id + ".png"))) {
       snapshot.drawImageYUp(*layer, snapshotRect);
     }
   }
   gfx::Image snapshotImage = snapshot.makeImage();
-  gfx::writePNG(fileInFolder(icon + "Snapshot.png"), snapshotImage);
+  (void)gfx::writePNG(fileInFolder(icon + "Snapshot.png"), snapshotImage);
   gfx::Context iconContext(static_cast<int>(kIconSize.width), static_cast<int>(kIconSize.height), 1.0f,
                            gfx::Origin::BottomLeft);
   iconContext.clear();
   iconContext.drawImageYUp(snapshotImage, gfx::Rect{0, 0, kIconSize.width, kIconSize.height});
-  gfx::writePNG(fileInFolder(icon + "Icon.png"), iconContext.makeImage());
+  (void)gfx::writePNG(fileInFolder(icon + "Icon.png"), iconContext.makeImage());
   return insertImageWithLays(lays, icon, page);
 }
 

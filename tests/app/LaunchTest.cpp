@@ -176,6 +176,6 @@ TEST_F(LaunchTest, ProgramOpensAWindowUnderAVirtualXServer) {
             0);
   expectSavedModel(home);
   auto picture = gfx::readPNG(shot);
-  ASSERT_TRUE(picture.has_value());
+  ASSERT_TRUE(picture.ok());
   EXPECT_EQ(picture->pixelWidth(), 480);
 }

@@ -622,7 +622,7 @@ TEST_F(DrawsViewTest, AFailedPageWriteIsReportedAndWrittenAgainLater) {
   EXPECT_TRUE(v->writeToFileForLay(2)) << "the next call writes it";
   EXPECT_FALSE(v->operated());
   const auto picture = gfx::readPNG(layer);
-  ASSERT_TRUE(picture.has_value());
+  ASSERT_TRUE(picture.ok()) << picture.error();
   EXPECT_EQ(picture->pixelWidth(), 384);
   EXPECT_TRUE(v->writeToFileForLay(2)) << "nothing changed: nothing to write, nothing failed";
 
@@ -654,7 +654,7 @@ TEST_F(DrawsViewTest, BackgroundFilesOnlyAfterAChange) {
   EXPECT_FALSE(v->operated());
   EXPECT_EQ(gfx::readPNG(picture)->pixelWidth(), 768);
   const auto iconImage = gfx::readPNG(icon);
-  ASSERT_TRUE(iconImage.has_value());
+  ASSERT_TRUE(iconImage.ok());
   EXPECT_EQ(iconImage->pixelWidth(), 216);
   EXPECT_EQ(iconImage->pixelHeight(), 162);
   std::filesystem::remove(picture);
@@ -681,7 +681,7 @@ TEST_F(DrawsViewTest, StrokeUndoRedoSaveReloadKeepsThePixels) {
   auto reloaded = make(2);
   ASSERT_NE(reloaded, nullptr);
   auto picture = gfx::readPNG(*model().prjDataModel()->layFullPathAtPage(1, false, 1));
-  ASSERT_TRUE(picture.has_value());
+  ASSERT_TRUE(picture.ok());
   reloaded->setImage(&*picture, reloaded->bounds());
   EXPECT_EQ(readAll(*reloaded), drawn);
   EXPECT_FALSE(reloaded->operated());

@@ -11,13 +11,14 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/graphics/Exif.h"
 #include "platform/graphics/Image.h"
+#include "MemoryCeiling.h"
 #include "support/Sandbox.h"
 
 namespace {
 
 using gfx::Image;
 
-fd::Data encodeJpeg(const Image& img, bool gray = false) {
+fd::Data encodeJpeg(const Image& img, bool gray = false, bool progressive = false) {
   jpeg_compress_struct c;
   jpeg_error_mgr err;
   c.err = jpeg_std_error(&err);
@@ -31,6 +32,7 @@ fd::Data encodeJpeg(const Image& img, bool gray = false) {
   c.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, 95, TRUE);
+  if (progressive) jpeg_simple_progression(&c);
   jpeg_start_compress(&c, TRUE);
   std::vector<unsigned char> row(static_cast<std::size_t>(img.pixelWidth()) * 3);
   while (c.next_scanline < c.image_height) {
@@ -193,9 +195,9 @@ TEST_F(GfxJpegTest, TruncatedFilesGiveErrorsAtEveryLength) {
   ASSERT_TRUE(gfx::decodeJPEG(full));
   for (std::size_t n = 0; n < full.size(); n += (n < 200 ? 1 : 7)) {
     fd::Data cut(full.begin(), full.begin() + static_cast<long>(n));
-    std::string error;
-    EXPECT_FALSE(gfx::decodeJPEG(cut, &error)) << "length " << n;
-    EXPECT_FALSE(error.empty()) << "length " << n;
+    auto img = gfx::decodeJPEG(cut);
+    EXPECT_FALSE(img) << "length " << n;
+    EXPECT_FALSE(img.error().empty()) << "length " << n;
   }
 }
 
@@ -204,12 +206,122 @@ TEST_F(GfxJpegTest, CorruptBytesNeverCrash) {
   for (std::size_t i = 2; i < full.size(); i += 2) {
     fd::Data bad = full;
     bad[i] ^= 0xa5;
-    std::string error;
-    auto img = gfx::decodeJPEG(bad, &error);
+    auto img = gfx::decodeJPEG(bad);
     if (img) EXPECT_EQ(img->bytes().size(), static_cast<std::size_t>(img->pixelWidth()) * img->pixelHeight() * 4);
-    else EXPECT_FALSE(error.empty());
+    else EXPECT_FALSE(img.error().empty());
   }
   EXPECT_FALSE(gfx::decodeJPEG(fd::Data{0xff, 0xd8, 0xff}));
+}
+
+// The same file with the frame header's size changed: a few hundred bytes
+// that claim a picture of any size.
+fd::Data claimingSize(fd::Data jpeg, unsigned width, unsigned height) {
+  for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xff && (jpeg[i + 1] == 0xc0 || jpeg[i + 1] == 0xc2)) {
+      jpeg[i + 5] = static_cast<std::uint8_t>(height >> 8), jpeg[i + 6] = static_cast<std::uint8_t>(height);
+      jpeg[i + 7] = static_cast<std::uint8_t>(width >> 8), jpeg[i + 8] = static_cast<std::uint8_t>(width);
+      return jpeg;
+    }
+  }
+  ADD_FAILURE() << "no frame header";
+  return jpeg;
+}
+
+Image quadrants(int w, int h) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const auto& c = kQuadrant[(y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1)];
+      std::uint8_t* p = img.pixel(x, y);
+      p[0] = c[0], p[1] = c[1], p[2] = c[2], p[3] = 255;
+    }
+  return img;
+}
+
+TEST_F(GfxJpegTest, TinyFilesClaimingHugeSizesAreRefusedBeforeDecoding) {
+  const fd::Data baseline = encodeJpeg(storedFor(1));
+  const fd::Data progressive = encodeJpeg(storedFor(1), false, true);
+  // Cut a few bytes into the first scan: the header is whole, the data is not.
+  fd::Data cutShort = claimingSize(progressive, 30000, 30000);
+  for (std::size_t i = 2; i + 1 < cutShort.size(); ++i)
+    if (cutShort[i] == 0xff && cutShort[i + 1] == 0xda) {
+      cutShort.resize(i + 20);
+      break;
+    }
+  struct Case {
+    const char* what;
+    fd::Data bytes;
+    const char* size;
+  };
+  const Case cases[] = {
+      {"progressive", claimingSize(progressive, 65000, 65000), "65000x65000"},
+      {"baseline", claimingSize(baseline, 2303, 41728), "2303x41728"},
+      {"truncated progressive", cutShort, "30000x30000"},
+  };
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{512} << 20, [&] {
+    for (const Case& c : cases) {
+      EXPECT_LT(c.bytes.size(), 1000u) << c.what;
+      auto img = gfx::decodeJPEG(c.bytes);
+      ASSERT_FALSE(img) << c.what;
+      EXPECT_NE(img.error().find(std::string(c.size) + " pixels are more than allowed"), std::string::npos)
+          << c.what << ": " << img.error();
+    }
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+TEST_F(GfxJpegTest, APhotoLargerThanAllowedIsDecodedScaledDownToFit) {
+  const fd::Data photo = encodeJpeg(quadrants(1000, 800));
+  gfx::ReadLimits limits{4096, 4096, 200 * 200, false};
+  auto refused = gfx::decodeJPEG(photo, limits);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().find("1000x800"), std::string::npos) << refused.error();
+
+  // 1/4 would be 250x200, still too many pixels; 1/8 is the largest that fits.
+  limits.scaleDownToFit = true;
+  auto eighth = gfx::decodeJPEG(photo, limits);
+  ASSERT_TRUE(eighth) << eighth.error();
+  EXPECT_EQ(eighth->pixelWidth(), 125);
+  EXPECT_EQ(eighth->pixelHeight(), 100);
+  const int cx[] = {31, 93}, cy[] = {25, 75};
+  for (int q = 0; q < 4; ++q) {
+    const std::uint8_t* p = eighth->pixel(cx[q % 2], cy[q / 2]);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], kQuadrant[q][k], 40) << "quadrant " << q;
+  }
+  // A side limit alone picks the shrink too: 1000 wide into 600 is a half.
+  auto half = gfx::decodeJPEG(photo, gfx::ReadLimits{600, 4096, std::size_t{1} << 24, true});
+  ASSERT_TRUE(half) << half.error();
+  EXPECT_EQ(half->pixelWidth(), 500);
+  EXPECT_EQ(half->pixelHeight(), 400);
+  // Within the limits nothing is scaled.
+  auto whole = gfx::decodeJPEG(photo, gfx::ReadLimits{1000, 800, 800000, true});
+  ASSERT_TRUE(whole) << whole.error();
+  EXPECT_EQ(whole->pixelWidth(), 1000);
+  // Even an eighth too large: refused, saying so.
+  auto tooLarge = gfx::decodeJPEG(photo, gfx::ReadLimits{100, 100, 10000, true});
+  ASSERT_FALSE(tooLarge);
+  EXPECT_NE(tooLarge.error().find("even at 1/8"), std::string::npos) << tooLarge.error();
+}
+
+TEST_F(GfxJpegTest, TheDecodersOwnMemoryIsCappedWhateverTheCallerAllows) {
+  // A progressive file keeps all coefficients of the picture: 20000 x 20000
+  // would need over a gigabyte even though the caller admits the size.
+  const fd::Data claim = claimingSize(encodeJpeg(storedFor(1), false, true), 20000, 20000);
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{768} << 20, [&] {
+    auto img = gfx::decodeJPEG(claim, gfx::ReadLimits{65535, 65535, std::size_t{1} << 32, false});
+    ASSERT_FALSE(img);
+    EXPECT_NE(img.error().find("JPEG: "), std::string::npos) << img.error();
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+TEST_F(GfxJpegTest, TruncatedProgressiveFilesGiveErrorsAtEveryLength) {
+  const fd::Data full = encodeJpeg(storedFor(2), false, true);
+  ASSERT_TRUE(gfx::decodeJPEG(full));
+  for (std::size_t n = 0; n < full.size(); n += (n < 300 ? 3 : 11)) {
+    auto img = gfx::decodeJPEG(fd::Data(full.begin(), full.begin() + static_cast<long>(n)));
+    EXPECT_FALSE(img) << "length " << n;
+  }
 }
 
 TEST(GfxExifTest, MalformedSegmentsGiveNothing) {

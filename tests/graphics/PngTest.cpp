@@ -1,11 +1,13 @@
 // PNG files: exact round trips in straight alpha, "@2x" names, and bad input.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/graphics/Image.h"
+#include "MemoryCeiling.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -130,19 +132,19 @@ TEST_F(GfxPngTest, WritingAnEmptyPictureOrIntoAMissingFolderFails) {
 }
 
 TEST_F(GfxPngTest, MissingFileGivesError) {
-  std::string error;
-  EXPECT_FALSE(gfx::readPNG(root() / "absent.png", &error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(gfx::readImage(root() / "absent.png", &error));
+  auto png = gfx::readPNG(root() / "absent.png");
+  EXPECT_FALSE(png);
+  EXPECT_NE(png.error().find("absent.png"), std::string::npos) << png.error();
+  EXPECT_FALSE(gfx::readImage(root() / "absent.png"));
 }
 
 TEST_F(GfxPngTest, TruncatedFilesGiveErrorsAtEveryLength) {
   auto bytes = *gfx::encodePNG(allAlphas(), 0);  // stored blocks: the data ends early, not just the trailer
   for (std::size_t n = 0; n < bytes.size(); n += (n < 80 ? 1 : 37)) {
     fd::Data cut(bytes.begin(), bytes.begin() + static_cast<long>(n));
-    std::string error;
-    EXPECT_FALSE(gfx::decodePNG(cut, &error)) << "length " << n;
-    EXPECT_FALSE(error.empty()) << "length " << n;
+    auto img = gfx::decodePNG(cut);
+    EXPECT_FALSE(img) << "length " << n;
+    EXPECT_FALSE(img.error().empty()) << "length " << n;
   }
 }
 
@@ -153,15 +155,104 @@ TEST_F(GfxPngTest, CorruptBytesNeverCrash) {
   for (std::size_t i = 8; i < good.size(); i += 3) {
     fd::Data bad = good;
     bad[i] ^= 0x5a;
-    std::string error;
-    auto img = gfx::decodePNG(bad, &error);
+    auto img = gfx::decodePNG(bad);
     if (img) EXPECT_EQ(img->bytes().size(), static_cast<std::size_t>(img->pixelWidth()) * img->pixelHeight() * 4);
-    else EXPECT_FALSE(error.empty());
+    else EXPECT_FALSE(img.error().empty());
   }
-  std::string error;
-  EXPECT_FALSE(gfx::decodePNG(fd::Data{'n', 'o', 't', ' ', 'p', 'n', 'g', '!', '!'}, &error));
-  EXPECT_EQ(error, "not a PNG file");
+  auto notPng = gfx::decodePNG(fd::Data{'n', 'o', 't', ' ', 'p', 'n', 'g', '!', '!'});
+  EXPECT_FALSE(notPng);
+  EXPECT_EQ(notPng.error(), "not a PNG file");
   EXPECT_FALSE(gfx::decodePNG(fd::Data{}));
+}
+
+// A whole, tiny PNG whose header claims the given size: a few bytes of image
+// data follow, far too few for the picture (69 bytes in all).
+fd::Data claimingPNG(std::uint32_t width, std::uint32_t height) {
+  fd::Data out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  auto u32 = [](fd::Data& d, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) d.push_back(static_cast<std::uint8_t>(v >> shift));
+  };
+  auto chunk = [&](const char* type, const fd::Data& body) {
+    u32(out, static_cast<std::uint32_t>(body.size()));
+    fd::Data typed(type, type + 4);
+    typed.insert(typed.end(), body.begin(), body.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    u32(out, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+  };
+  fd::Data ihdr;
+  u32(ihdr, width);
+  u32(ihdr, height);
+  for (std::uint8_t b : {8, 6, 0, 0, 0}) ihdr.push_back(b);  // 8-bit RGBA, not interlaced
+  chunk("IHDR", ihdr);
+  const std::uint8_t row[5] = {0, 0, 0, 0, 0};
+  fd::Data idat(32);
+  uLongf size = idat.size();
+  compress2(idat.data(), &size, row, sizeof row, 9);
+  idat.resize(size);
+  chunk("IDAT", idat);
+  chunk("IEND", {});
+  return out;
+}
+
+TEST_F(GfxPngTest, AHugeClaimedSizeIsRefusedBeforeAnyPixelMemory) {
+  const fd::Data tiny = claimingPNG(32768, 32768);
+  EXPECT_LT(tiny.size(), 80u);
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{512} << 20, [&] {
+    auto img = gfx::decodePNG(tiny);
+    ASSERT_FALSE(img);
+    EXPECT_NE(img.error().find("32768x32768 pixels are more than allowed"), std::string::npos) << img.error();
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+TEST_F(GfxPngTest, TheCallersLimitsDecideWhatIsTooLarge) {
+  const Image layer = allAlphas();  // 256 x 3
+  const fd::Data png = *gfx::encodePNG(layer);
+  EXPECT_TRUE(gfx::decodePNG(png, gfx::ReadLimits::atMost(256, 3)));
+  for (auto limits : {gfx::ReadLimits::atMost(255, 3), gfx::ReadLimits::atMost(256, 2),
+                      gfx::ReadLimits{1000, 1000, 767, false}}) {
+    auto img = gfx::decodePNG(png, limits);
+    ASSERT_FALSE(img);
+    EXPECT_NE(img.error().find("256x3 pixels"), std::string::npos) << img.error();
+  }
+  // The default admits the largest page and more, but not what the tiny file claims.
+  EXPECT_TRUE(gfx::ReadLimits{}.admits(768, 576));
+  EXPECT_TRUE(gfx::ReadLimits{}.admits(4096, 4096));
+  EXPECT_FALSE(gfx::ReadLimits{}.admits(4097, 4096));
+  EXPECT_FALSE(gfx::ReadLimits{}.admits(16385, 1));
+  EXPECT_FALSE(gfx::ReadLimits{}.admits(0, 5));
+
+  const auto path = root() / "layer.png";
+  ASSERT_TRUE(gfx::writePNG(path, layer));
+  auto fromFile = gfx::readPNG(path, gfx::ReadLimits::atMost(100, 100));
+  ASSERT_FALSE(fromFile);
+  EXPECT_NE(fromFile.error().find(path.string()), std::string::npos) << fromFile.error();
+}
+
+TEST_F(GfxPngTest, AnUnreadablePictureNamesWhatWasTried) {
+  const auto gif = root() / "anim.gif";
+  ASSERT_TRUE(fd::files::writeFileAtomically(gif, std::string("GIF89a\x01\x00\x01\x00")));
+  auto any = gfx::readImage(gif);
+  ASSERT_FALSE(any);
+  EXPECT_NE(any.error().find("neither a PNG nor a JPEG file"), std::string::npos) << any.error();
+  EXPECT_NE(any.error().find("anim.gif"), std::string::npos) << any.error();
+
+  const auto jpegNamedPng = root() / "photo.png";
+  ASSERT_TRUE(fd::files::writeFileAtomically(jpegNamedPng, fd::Data{0xff, 0xd8, 0xff, 0xe0, 0, 0}));
+  auto png = gfx::readPNG(jpegNamedPng);
+  ASSERT_FALSE(png);
+  EXPECT_NE(png.error().find("not a PNG file"), std::string::npos) << png.error();
+  auto jpeg = gfx::readJPEG(root() / "anim.gif");
+  ASSERT_FALSE(jpeg);
+  EXPECT_NE(jpeg.error().find("not a JPEG file"), std::string::npos) << jpeg.error();
+  // A damaged PNG says it is one, and why it failed.
+  fd::Data cut = *gfx::encodePNG(allAlphas());
+  cut.resize(cut.size() / 2);
+  const auto damaged = root() / "damaged.png";
+  ASSERT_TRUE(fd::files::writeFileAtomically(damaged, cut));
+  auto broken = gfx::readImage(damaged);
+  ASSERT_FALSE(broken);
+  EXPECT_NE(broken.error().find("PNG: "), std::string::npos) << broken.error();
 }
 
 }  // namespace

@@ -203,8 +203,8 @@ TEST_F(FramesTest, CopyingMakesNewLayerFilesAfterTheRun) {
   }
   EXPECT_TRUE(p->layIsOpenAtPage(3, 1, false));
   EXPECT_FALSE(p->layIsOpenAtPage(3, 2, false));
-  std::optional<gfx::Image> snapshot = gfx::readPNG(file(copy.iconName + "Snapshot.png"));
-  std::optional<gfx::Image> iconImage = gfx::readPNG(file(copy.iconName + "Icon.png"));
+  fd::Expected<gfx::Image> snapshot = gfx::readPNG(file(copy.iconName + "Snapshot.png"));
+  fd::Expected<gfx::Image> iconImage = gfx::readPNG(file(copy.iconName + "Icon.png"));
   ASSERT_TRUE(snapshot && iconImage);
   EXPECT_EQ(snapshot->pixelWidth(), 384);
   EXPECT_EQ(snapshot->pixelHeight(), 288);

@@ -47,10 +47,10 @@ TEST_F(ImageProjectTest, PicturesFromAWorkerThreadBecomeFrames) {
     const fs::path snapshot = *p->snapshotFullPathAtPage(page, false);
     ASSERT_TRUE(fs::exists(layer)) << page;
     EXPECT_EQ(model_test::readText(layer), model_test::readText(snapshot)) << "the snapshot is the picture itself";
-    std::optional<gfx::Image> stored = gfx::readPNG(layer);
+    fd::Expected<gfx::Image> stored = gfx::readPNG(layer);
     ASSERT_TRUE(stored);
     EXPECT_EQ(*stored, patternImage(40, 30, static_cast<std::uint8_t>(page)));
-    std::optional<gfx::Image> icon = gfx::readPNG(*p->iconFullPathAtPage(page, false));
+    fd::Expected<gfx::Image> icon = gfx::readPNG(*p->iconFullPathAtPage(page, false));
     ASSERT_TRUE(icon);
     EXPECT_EQ(icon->pixelWidth(), 108);
     EXPECT_EQ(icon->pixelHeight(), 81);
@@ -85,11 +85,11 @@ TEST_F(ImageProjectTest, AJobWritesThePageItWasGivenEvenIfFramesMoveMeanwhile) {
   ASSERT_TRUE(p->moveImageFrom(3, 1));  // the frame the job was queued for is now page 1
   release.set_value();
   ProjectDataModel::waitForImageWrites();
-  std::optional<gfx::Image> written = gfx::readPNG(p->projectDicPath() / (addedLayer + ".png"));
+  fd::Expected<gfx::Image> written = gfx::readPNG(p->projectDicPath() / (addedLayer + ".png"));
   ASSERT_TRUE(written);
   EXPECT_EQ(*written, patternImage(40, 30, 5));
   EXPECT_TRUE(fs::exists(p->projectDicPath() / (addedIcon + "Icon.png")));
-  std::optional<gfx::Image> nowThird = gfx::readPNG(*p->layFullPathAtPage(3, false, 1));
+  fd::Expected<gfx::Image> nowThird = gfx::readPNG(*p->layFullPathAtPage(3, false, 1));
   ASSERT_TRUE(nowThird);
   EXPECT_EQ(*nowThird, patternImage(40, 30, 9)) << "the frame now at page 3 keeps its own picture";
 }

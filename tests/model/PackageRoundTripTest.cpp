@@ -193,8 +193,8 @@ TEST_F(PackageRoundTripTest, OlderFormatExpandsRepeatsRedrawsPicturesAndRebuilds
 TEST_F(PackageRoundTripTest, OlderFormatPicturesSharedByTwoFramesComeFromTheLaterOne) {
   ProjectLayout layout = plainProject("Walk", 6);
   const fs::path folder = projectFolder("Walk");
-  gfx::writePNG(folder / "Ta.png", patch(48, 36, 0, 0, 48, 36, 0, 255, 0));
-  gfx::writePNG(folder / "Tb.png", patch(48, 36, 0, 0, 1, 1, 0, 0, 0));
+  EXPECT_TRUE(gfx::writePNG(folder / "Ta.png", patch(48, 36, 0, 0, 48, 36, 0, 255, 0)));
+  EXPECT_TRUE(gfx::writePNG(folder / "Tb.png", patch(48, 36, 0, 0, 1, 1, 0, 0, 0)));
   layout.lays["Ta"] = layerValue(1, {}, true);
   layout.lays["Tb"] = layerValue(2, {}, true);
   layout.tray = {FrameLayout{{"Ta", "Tb"}, "I2"}};

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Expected.h"
 #include "platform/foundation/Value.h"
 #include "platform/graphics/Geometry.h"
 
@@ -86,11 +87,32 @@ class Image {
   std::vector<std::uint8_t> data_;
 };
 
+// How large a picture read from a file may be. The size in the file's header
+// is checked against it before any pixel memory is taken, so a small file
+// claiming a huge picture costs nothing. The default admits any picture this
+// program writes and ordinary photos; callers that know better pass less.
+struct ReadLimits {
+  int maxWidth = 16384;
+  int maxHeight = 16384;
+  std::size_t maxPixels = std::size_t{1} << 24;  // width x height: 64 MB of RGBA
+  // JPEG only: a photo beyond the limits is decoded at 1/2, 1/4 or 1/8 of its
+  // size, the largest that fits, instead of being refused.
+  bool scaleDownToFit = false;
+
+  static ReadLimits atMost(int width, int height) {
+    return {width, height, static_cast<std::size_t>(width) * static_cast<std::size_t>(height), false};
+  }
+  bool admits(std::size_t width, std::size_t height) const {
+    return width > 0 && height > 0 && width <= static_cast<std::size_t>(maxWidth) &&
+           height <= static_cast<std::size_t>(maxHeight) && width <= maxPixels / height;
+  }
+};
+
 // PNG files hold straight alpha. A name ending "@2x.png" gives scale 2.
-std::optional<Image> decodePNG(const fd::Data& bytes, std::string* error = nullptr);
-std::optional<Image> readPNG(const std::filesystem::path& path, std::string* error = nullptr);
+fd::Expected<Image> decodePNG(const fd::Data& bytes, const ReadLimits& limits = {});
+fd::Expected<Image> readPNG(const std::filesystem::path& path, const ReadLimits& limits = {});
 // Unpremultiplies a copy when needed. compressionLevel: zlib level, -1 default.
-std::optional<fd::Data> encodePNG(const Image& image, int compressionLevel = -1);
+fd::Expected<fd::Data> encodePNG(const Image& image, int compressionLevel = -1);
 // Encoder settings for files written while the user waits: one row filter for
 // every row instead of libpng trying all five, and zlib's run-length strategy.
 // Every setting is lossless.
@@ -104,16 +126,17 @@ struct PngEncoding {
 // a fast level, one row filter and run-length matching encode several times
 // faster than the defaults, into files no larger for drawings.
 inline constexpr PngEncoding kQuickPngEncoding{1, PngEncoding::Filter::Sub, true};
-std::optional<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding);
-bool writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel = -1);
+fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding);
+fd::Status writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel = -1);
 
-// JPEG: orientation comes from the EXIF tag; pixels stay as stored.
-std::optional<Image> decodeJPEG(const fd::Data& bytes, std::string* error = nullptr);
-std::optional<Image> readJPEG(const std::filesystem::path& path, std::string* error = nullptr);
+// JPEG: orientation comes from the EXIF tag; pixels stay as stored (possibly
+// scaled down, see ReadLimits).
+fd::Expected<Image> decodeJPEG(const fd::Data& bytes, const ReadLimits& limits = {});
+fd::Expected<Image> readJPEG(const std::filesystem::path& path, const ReadLimits& limits = {});
 // Baseline JPEG of the upright pixels (alpha dropped, drawn over black);
-// quality 0-1 as the phone takes it. nullopt for an empty image.
-std::optional<fd::Data> encodeJPEG(const Image& image, float quality);
+// quality 0-1 as the phone takes it. A failure for an empty image.
+fd::Expected<fd::Data> encodeJPEG(const Image& image, float quality);
 // PNG or JPEG by content.
-std::optional<Image> readImage(const std::filesystem::path& path, std::string* error = nullptr);
+fd::Expected<Image> readImage(const std::filesystem::path& path, const ReadLimits& limits = {});
 
 }  // namespace gfx

@@ -22,11 +22,20 @@ namespace gfx {
 
 namespace {
 
-constexpr std::size_t kMaxPixels = std::size_t{1} << 27;
 constexpr int kWarnDataEndsEarly = JWRN_JPEG_EOF;
+// What the decoder may take for itself beyond the picture: progressive and
+// multi-scan files keep every coefficient of the whole picture (about 6 bytes
+// a pixel at most), which the size limits bound; this is the backstop.
+constexpr long kMaxDecoderMemory = 256L << 20;
+// Every scan of a progressive file goes over the whole picture again; real
+// files have about ten.
+constexpr int kMaxScans = 256;
+// The shrink factors libjpeg decodes at directly, smallest first.
+constexpr unsigned kScaleDenominators[] = {1, 2, 4, 8};
 
 struct ErrorManager {
   jpeg_error_mgr base;
+  jpeg_progress_mgr progress;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
   bool endedEarly;
@@ -36,6 +45,27 @@ void onError(j_common_ptr cinfo) {
   auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
   err->base.format_message(cinfo, err->message);
   std::longjmp(err->jump, 1);
+}
+
+void onProgress(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > kMaxScans) {
+    std::snprintf(err->message, sizeof err->message, "more than %d scans", kMaxScans);
+    std::longjmp(err->jump, 1);
+  }
+}
+
+std::size_t scaledSide(std::size_t side, unsigned denominator) { return (side + denominator - 1) / denominator; }
+
+// The smallest shrink that brings the picture inside the limits (1 when it
+// already is); 0 when none may be used or none is enough.
+unsigned shrinkToFit(std::size_t w, std::size_t h, const ReadLimits& limits) {
+  for (unsigned d : kScaleDenominators) {
+    if (d > 1 && !limits.scaleDownToFit) break;
+    if (limits.admits(scaledSide(w, d), scaledSide(h, d))) return d;
+  }
+  return 0;
 }
 
 void onMessage(j_common_ptr cinfo, int level) {
@@ -83,13 +113,26 @@ void storeRow(const jpeg_decompress_struct& cinfo, const DecodeJob& job, std::ui
   }
 }
 
-bool runDecode(jpeg_decompress_struct& cinfo, ErrorManager& err, const fd::Data& bytes, DecodeJob& job) {
+bool runDecode(jpeg_decompress_struct& cinfo, ErrorManager& err, const fd::Data& bytes, const ReadLimits& limits,
+               DecodeJob& job) {
   if (setjmp(err.jump)) return false;
   jpeg_create_decompress(&cinfo);
+  cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+  err.progress.progress_monitor = onProgress;
+  cinfo.progress = &err.progress;
   jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xffff);
   jpeg_read_header(&cinfo, TRUE);
   readMarkers(cinfo, job);
+  // Before libjpeg takes any memory for the picture: its header size decides.
+  const unsigned shrink = shrinkToFit(cinfo.image_width, cinfo.image_height, limits);
+  if (shrink == 0) {
+    std::snprintf(err.message, sizeof err.message, "%ux%u pixels are more than allowed here%s",
+                  cinfo.image_width, cinfo.image_height, limits.scaleDownToFit ? ", even at 1/8" : "");
+    return false;
+  }
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = shrink;
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE: cinfo.out_color_space = JCS_GRAYSCALE; break;
     case JCS_CMYK:
@@ -98,8 +141,8 @@ bool runDecode(jpeg_decompress_struct& cinfo, ErrorManager& err, const fd::Data&
   }
   jpeg_start_decompress(&cinfo);
   const std::size_t w = cinfo.output_width, h = cinfo.output_height;
-  if (w == 0 || h == 0 || w * h > kMaxPixels) {
-    std::snprintf(err.message, sizeof err.message, "JPEG of %zux%zu pixels refused", w, h);
+  if (!limits.admits(w, h)) {
+    std::snprintf(err.message, sizeof err.message, "%zux%zu pixels decoded are more than allowed here", w, h);
     return false;
   }
   job.image = Image(static_cast<int>(w), static_cast<int>(h));
@@ -112,7 +155,7 @@ bool runDecode(jpeg_decompress_struct& cinfo, ErrorManager& err, const fd::Data&
   }
   if (!err.endedEarly) jpeg_finish_decompress(&cinfo);
   if (err.endedEarly) {
-    std::snprintf(err.message, sizeof err.message, "JPEG data ends early");
+    std::snprintf(err.message, sizeof err.message, "data ends early");
     return false;
   }
   return true;
@@ -120,11 +163,8 @@ bool runDecode(jpeg_decompress_struct& cinfo, ErrorManager& err, const fd::Data&
 
 }  // namespace
 
-std::optional<Image> decodeJPEG(const fd::Data& bytes, std::string* error) {
-  if (bytes.size() < 4 || bytes[0] != 0xff || bytes[1] != 0xd8) {
-    if (error) *error = "not a JPEG file";
-    return std::nullopt;
-  }
+fd::Expected<Image> decodeJPEG(const fd::Data& bytes, const ReadLimits& limits) {
+  if (bytes.size() < 4 || !looksLikeJPEG(bytes)) return fd::fail("not a JPEG file");
   jpeg_decompress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);  // destroying a never-created decoder is then harmless
   ErrorManager err;
@@ -133,29 +173,15 @@ std::optional<Image> decodeJPEG(const fd::Data& bytes, std::string* error) {
   err.base.error_exit = onError;
   err.base.emit_message = onMessage;
   DecodeJob job;
-  bool ok = runDecode(cinfo, err, bytes, job);
+  bool ok = runDecode(cinfo, err, bytes, limits, job);
   jpeg_destroy_decompress(&cinfo);
-  if (!ok) {
-    if (error) *error = err.message[0] ? err.message : "corrupt JPEG data";
-    return std::nullopt;
-  }
+  if (!ok) return fd::fail(err.message[0] ? "JPEG: " + std::string(err.message) : "corrupt JPEG data");
   job.image.setOrientation(orientationFromExif(job.exif));
   return std::move(job.image);
 }
 
-std::optional<Image> readJPEG(const std::filesystem::path& path, std::string* error) {
-  auto bytes = fd::files::readFile(path);
-  if (!bytes) {
-    if (error) *error = "cannot read " + path.string();
-    return std::nullopt;
-  }
-  auto img = decodeJPEG(*bytes, error);
-  if (img) img->setScale(scaleFromFileName(path));
-  return img;
-}
-
-std::optional<fd::Data> encodeJPEG(const Image& image, float quality) {
-  if (image.empty()) return std::nullopt;
+fd::Expected<fd::Data> encodeJPEG(const Image& image, float quality) {
+  if (image.empty()) return fd::fail("an empty picture has no JPEG form");
   const Image upright = image.normalizedOrientation();
   const int w = upright.pixelWidth(), h = upright.pixelHeight();
   jpeg_compress_struct cinfo{};
@@ -168,7 +194,7 @@ std::optional<fd::Data> encodeJPEG(const Image& image, float quality) {
   if (setjmp(err.jump) != 0) {
     jpeg_destroy_compress(&cinfo);
     std::free(out);
-    return std::nullopt;
+    return fd::fail("JPEG: " + std::string(err.message));
   }
   jpeg_create_compress(&cinfo);
   jpeg_mem_dest(&cinfo, &out, &outSize);

@@ -20,6 +20,7 @@ constexpr std::uint32_t kMaxDimension = 1u << 15;
 
 struct ReadJob {
   const fd::Data* in = nullptr;
+  const ReadLimits* limits = nullptr;
   std::size_t pos = 0;
   Image image;
   std::vector<png_bytep> rows;
@@ -50,6 +51,10 @@ bool runRead(png_structp png, png_infop info, ReadJob& job) {
   png_uint_32 w = 0, h = 0;
   int depth = 0, colorType = 0, interlace = 0;
   png_get_IHDR(png, info, &w, &h, &depth, &colorType, &interlace, nullptr, nullptr);
+  if (!job.limits->admits(w, h)) {
+    job.error = std::to_string(w) + "x" + std::to_string(h) + " pixels are more than allowed here";
+    return false;
+  }
   png_set_expand(png);  // palette to RGB, low-bit grey to 8 bits, tRNS to alpha
   png_set_strip_16(png);
   if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
@@ -103,37 +108,31 @@ bool runWrite(png_structp png, png_infop info, const Image& image, const PngEnco
 
 }  // namespace
 
-std::optional<Image> decodePNG(const fd::Data& bytes, std::string* error) {
-  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
-    if (error) *error = "not a PNG file";
-    return std::nullopt;
-  }
+fd::Expected<Image> decodePNG(const fd::Data& bytes, const ReadLimits& limits) {
+  if (!looksLikePNG(bytes)) return fd::fail("not a PNG file");
   ReadJob job;
   job.in = &bytes;
+  job.limits = &limits;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job.error, pngError, pngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
     png_destroy_read_struct(&png, nullptr, nullptr);
-    if (error) *error = "out of memory";
-    return std::nullopt;
+    return fd::fail("out of memory");
   }
   bool ok = runRead(png, info, job);
   png_destroy_read_struct(&png, &info, nullptr);
-  if (!ok) {
-    if (error) *error = job.error.empty() ? "corrupt PNG data" : job.error;
-    return std::nullopt;
-  }
+  if (!ok) return fd::fail(job.error.empty() ? "corrupt PNG data" : "PNG: " + job.error);
   return std::move(job.image);
 }
 
-std::optional<fd::Data> encodePNG(const Image& image, int compressionLevel) {
+fd::Expected<fd::Data> encodePNG(const Image& image, int compressionLevel) {
   PngEncoding encoding;
   encoding.compressionLevel = compressionLevel;
   return encodePNG(image, encoding);
 }
 
-std::optional<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding) {
-  if (image.empty()) return std::nullopt;
+fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding) {
+  if (image.empty()) return fd::fail("an empty picture has no PNG form");
   Image straight;
   const Image* src = &image;
   if (image.premultiplied()) {
@@ -146,28 +145,19 @@ std::optional<fd::Data> encodePNG(const Image& image, const PngEncoding& encodin
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
-    return std::nullopt;
+    return fd::fail("out of memory");
   }
   bool ok = runWrite(png, info, *src, encoding, job);
   png_destroy_write_struct(&png, &info);
-  if (!ok) return std::nullopt;
+  if (!ok) return fd::fail("PNG: " + (job.error.empty() ? std::string("cannot encode") : job.error));
   return std::move(job.out);
 }
 
-std::optional<Image> readPNG(const std::filesystem::path& path, std::string* error) {
-  auto bytes = fd::files::readFile(path);
-  if (!bytes) {
-    if (error) *error = "cannot read " + path.string();
-    return std::nullopt;
-  }
-  auto img = decodePNG(*bytes, error);
-  if (img) img->setScale(scaleFromFileName(path));
-  return img;
-}
-
-bool writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel) {
+fd::Status writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel) {
   auto bytes = encodePNG(image, compressionLevel);
-  return bytes && fd::files::writeFileAtomically(path, *bytes);
+  if (!bytes) return fd::fail(path.string() + ": " + bytes.error());
+  if (!fd::files::writeFileAtomically(path, *bytes)) return fd::fail("cannot write " + path.string());
+  return {};
 }
 
 }  // namespace gfx

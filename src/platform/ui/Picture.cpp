@@ -71,10 +71,10 @@ Picture Picture::named(const std::string& name) {
   if (it != c.pictures.end()) return Picture(it->second);
   std::optional<gfx::Image> img;
   if (scale >= 2) {
-    img = gfx::readImage(fd::paths::resource(twoTimesName(name).string()));
+    img = gfx::readImage(fd::paths::resource(twoTimesName(name).string())).toOptional();
     if (img) img->setScale(2);
   }
-  if (!img) img = gfx::readImage(fd::paths::resource(name));
+  if (!img) img = gfx::readImage(fd::paths::resource(name)).toOptional();
   if (!img) return {};
   Picture p(std::move(*img));
   c.pictures[key] = p.image_;

@@ -1,0 +1,40 @@
+#pragma once
+// Runs a test body in a forked child whose address space may grow by only so
+// much, so a decoder that reaches for gigabytes fails there at once instead of
+// merely being slow. AddressSanitizer reserves terabytes of shadow memory, so
+// under it the ceiling is left off and the body runs uncapped.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "support/ChildProcess.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define FD_TEST_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FD_TEST_UNDER_ASAN 1
+#endif
+#endif
+
+namespace testing_support {
+
+inline ChildResult runUnderMemoryCeiling(std::size_t extraBytes, const std::function<void()>& body) {
+  return runInChild([&] {
+#ifndef FD_TEST_UNDER_ASAN
+    unsigned long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t ceiling = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extraBytes;
+    const rlimit limit{ceiling, ceiling};
+    ::setrlimit(RLIMIT_AS, &limit);
+#endif
+    body();
+  });
+}
+
+}  // namespace testing_support
