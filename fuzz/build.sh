@@ -2,8 +2,10 @@
 # Builds and runs a fuzz target: "import" (packages, corpus fuzz/corpus),
 # "frames" (frame operations, corpus fuzz/corpus_frames), "json" (the JSON
 # reader, corpus fuzz/corpus_json), "curves" (curve files, corpus
-# fuzz/corpus_curves), "feed" (Atom documents, corpus fuzz/corpus_feed) or
-# "movie" (the movie reader, corpus fuzz/corpus_movie).
+# fuzz/corpus_curves), "feed" (Atom documents, corpus fuzz/corpus_feed),
+# "movie" (the movie reader, corpus fuzz/corpus_movie), "plist" (property lists
+# read at start-up, corpus fuzz/corpus_plist) or "picture" (PNG and JPEG
+# decoding, corpus fuzz/corpus_picture).
 #   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
 # given time over a copy of the corpus. Without clang: the plain driver
@@ -20,6 +22,8 @@ case "$target" in
   frames) corpus="$here/corpus_frames" ;;
   feed) corpus="$here/corpus_feed" ;;
   movie) corpus="$here/corpus_movie" ;;
+  plist) corpus="$here/corpus_plist" ;;
+  picture) corpus="$here/corpus_picture" ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 jobs=${FLIPDESK_JOBS:-$(nproc)}
