@@ -53,7 +53,7 @@ void ExtendDataModel::readLimitFrames() {
 }
 
 void ExtendDataModel::readLumisto() {
-  fd::Expected<fd::Value> v = fd::readPropertyList(lumistoPath());
+  const fd::Expected<fd::Value> v = fd::readPropertyList(lumistoPath());
   isLoginLumisto_ = v && (*v)[kIsLoginKey].boolValue();
   lumistoUserName_ = isLoginLumisto_ ? (*v)[kUserNameKey].stringValue() : "";
   lumistoPassword_ = isLoginLumisto_ ? (*v)[kPassWordKey].stringValue() : "";

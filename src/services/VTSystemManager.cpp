@@ -31,7 +31,7 @@ double steadySeconds() {
 fd::Value loadRecord(const std::filesystem::path& path) {
   fd::Dictionary events;
   fd::Dictionary timed;
-  if (fd::Expected<fd::Value> stored = fd::readPropertyList(path)) {
+  if (const fd::Expected<fd::Value> stored = fd::readPropertyList(path)) {
     if (const fd::Dictionary* e = (*stored)[kEventsKey].dictionary()) {
       for (const auto& [name, count] : *e) {
         if (count.isInteger()) events[name] = count;

@@ -92,6 +92,18 @@ TEST_F(SettingsTest, LoginRecordAndLogout) {
   EXPECT_EQ(e.lumistoPassword(), "");
 }
 
+TEST_F(SettingsTest, SettingsFilesWhoseTopIsNotADictionaryAreIgnored) {
+  // A login record or frame-limit file holding a list used to stop the program at start-up.
+  for (const fs::path& file : {ExtendDataModel::lumistoPath(), ExtendDataModel::limitFramesPath()}) {
+    fs::create_directories(file.parent_path());
+    ASSERT_TRUE(fd::writePropertyList(file, fd::Value(fd::Array{fd::Value("isLogin"), fd::Value(true)})));
+  }
+  ExtendDataModel e;
+  EXPECT_FALSE(e.isLoginLumisto());
+  EXPECT_EQ(e.lumistoUserName(), "");
+  EXPECT_TRUE(e.limitFramesDict().empty());
+}
+
 TEST_F(SettingsTest, BackgroundTypesByPrefix) {
   const std::pair<const char*, int> cases[] = {{"SSsky", 1}, {"USmine.png", 2}, {"SDBackground000_", 3}, {"UD", 4},
                                                {"SCx", 5},   {"UCx", 6},         {"S", 0},                {"", 0},

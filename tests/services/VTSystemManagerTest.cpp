@@ -80,4 +80,12 @@ TEST_F(VTSystemManagerTest, ACorruptRecordStartsAfresh) {
   EXPECT_TRUE(m.record()["TimedEvents"].isDictionary());
 }
 
+TEST_F(VTSystemManagerTest, ARecordWhoseTopIsAListStartsAfresh) {
+  std::filesystem::create_directories(VTSystemManager::recordPath().parent_path());
+  ASSERT_TRUE(fd::writePropertyList(VTSystemManager::recordPath(), fd::Value(fd::Array{fd::Value("Events")})));
+  VTSystemManager& m = VTSystemManager::sharedManager();
+  m.event("a");
+  EXPECT_EQ(m.record()["Events"]["a"].integerValue(), 1);
+}
+
 }  // namespace

@@ -40,10 +40,12 @@ void UserDefaults::resetStandardForTesting() {
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
   if (!files::exists(file_)) return;
   auto root = readPropertyList(file_);
-  if (root && root->isDictionary())
-    values_ = *root->dictionary();
+  if (!root)
+    Log("UserDefaults: ignoring %s", root.error().c_str());
+  else if (!root->isDictionary())
+    Log("UserDefaults: ignoring %s (not a dictionary)", file_.c_str());
   else
-    Log("UserDefaults: ignoring unreadable %s (%s)", file_.c_str(), root ? "not a dictionary" : root.error().c_str());
+    values_ = *root->dictionary();
 }
 
 Value UserDefaults::objectForKey(const std::string& key) const {
