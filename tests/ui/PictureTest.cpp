@@ -4,11 +4,16 @@
 // under transform, alpha and clipping, and two can be live at once.
 #include <gtest/gtest.h>
 
+#include <cstdio>  // jpeglib.h needs FILE first
+#include <jpeglib.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 
 #include "UiTestSupport.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Button.h"
@@ -278,4 +283,42 @@ TEST_F(PictureTest, CurlTransitionPeelsTheOldPictureAway) {
   gfx::Image end = host->screenshot();
   EXPECT_GT(end.pixel(100, 10)[2], 200);
   EXPECT_FALSE(Animator::shared().isTransitioning(container.get()));
+}
+
+TEST_F(PictureTest, APhotoBeyondTheReadersLimitsOpensScaledDown) {
+  // 4200 x 4000 is just over the default pixel limit; grey with a white right half.
+  const int w = 4200, h = 4000;
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = w;
+  c.image_height = h;
+  c.input_components = 1;
+  c.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<unsigned char> row(w, 255);
+  std::fill(row.begin(), row.begin() + w / 2, 100);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  const fd::Data bytes(out, out + size);
+  std::free(out);
+  const auto path = fd::paths::documents() / "photo.jpg";
+  ASSERT_TRUE(fd::files::writeFileAtomically(path, bytes));
+
+  EXPECT_FALSE(gfx::readImage(path)) << "beyond the default limits";
+  const ui::Picture photo = ui::Picture::fromFile(path);
+  ASSERT_FALSE(photo.empty());
+  EXPECT_EQ(photo.image()->pixelWidth(), w / 2);
+  EXPECT_EQ(photo.image()->pixelHeight(), h / 2);
+  EXPECT_NEAR(photo.image()->pixel(w / 8, h / 4)[0], 100, 3);
+  EXPECT_NEAR(photo.image()->pixel(3 * w / 8, h / 4)[0], 255, 3);
 }

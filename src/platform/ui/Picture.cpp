@@ -51,7 +51,9 @@ Picture Picture::stretchable(int leftCap, int topCap) const {
 }
 
 Picture Picture::fromFile(const std::filesystem::path& path) {
-  auto img = gfx::readImage(path);
+  gfx::ReadLimits limits;
+  limits.scaleDownToFit = true;
+  auto img = gfx::readImage(path, limits);
   if (!img) return {};
   return Picture(std::move(*img));
 }

@@ -20,6 +20,8 @@ class Picture {
   // the "@2x" file is preferred. Empty when neither can be read. Pictures are
   // read once and shared until the low-memory notification.
   static Picture named(const std::string& name);
+  // A picture file (PNG or JPEG). A photo larger than the readers allow opens
+  // at 1/2, 1/4 or 1/8 of its size rather than not at all.
   static Picture fromFile(const std::filesystem::path& path);
   static void purgeNamedCache();
 
