@@ -393,11 +393,12 @@ void ResourceDownLoadManager::saveDownLoadListToFile() {
 }
 
 bool ResourceDownLoadManager::dicToItem(const fd::Value& list, const fs::path& path) {
-  return fd::writePropertyList(path, list);
+  return fd::writePropertyList(path, list).ok();
 }
 
 fd::Value ResourceDownLoadManager::itemToArray(const fs::path& path) {
-  return fd::readPropertyList(path).value_or(fd::Value());
+  auto read = fd::readPropertyList(path);
+  return read ? std::move(read).value() : fd::Value();
 }
 
 void ResourceDownLoadManager::unzipFilePath(const fs::path& zip, const std::string& title,
