@@ -1,5 +1,7 @@
 #include "gpu/GPUStillCamera.h"
 
+#include "platform/foundation/Log.h"
+
 #include <chrono>
 
 #include "gpu/GPUOpenGLESContext.h"
@@ -99,10 +101,36 @@ void GPUStillCamera::capturePhotoProcessedUpToFilter(const std::shared_ptr<GPUOu
       if (delegate() != nullptr) delegate()->willOutputSampleBuffer(*photo);
       processVideoSampleBuffer(*photo);
     });
+    // The photo's attachments, readable while the handler runs: what the
+    // camera knows of it (a desktop camera gives no EXIF of its own).
+    {
+      std::lock_guard lock(photoMutex_);
+      currentCaptureMetadata_ = fd::Dictionary{
+          {"PixelWidth", fd::Value(photo->pixels->width)},
+          {"PixelHeight", fd::Value(photo->pixels->height)},
+          {"CaptureTime", fd::Value(CMTimeGetSeconds(photo->presentationTime))}};
+    }
     if (handler) handler(std::nullopt);
+    {
+      std::lock_guard lock(photoMutex_);
+      currentCaptureMetadata_.reset();
+    }
     signalFrameSemaphore();
     capturing_ = false;
   });
+}
+
+std::optional<fd::Value> GPUStillCamera::currentCaptureMetadata() const {
+  std::lock_guard lock(photoMutex_);
+  return currentCaptureMetadata_;
+}
+
+void GPUStillCamera::capturePhotoAsSampleBufferWithCompletionHandler(const std::function<void()>&) {
+  fd::Log("If you want to use the method capturePhotoAsSampleBufferWithCompletionHandler:, you must comment out "
+          "the line in GPUStillCamera in the method initWithSessionPreset:cameraPosition: which sets the "
+          "CVPixelBufferPixelFormatTypeKey, as well as uncomment the rest of the method "
+          "capturePhotoAsSampleBufferWithCompletionHandler:. However, if you do this you cannot use any of the photo "
+          "capture methods to take a photo if you also supply a filter.\n");
 }
 
 void GPUStillCamera::captureImageThen(

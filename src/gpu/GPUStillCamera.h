@@ -43,6 +43,11 @@ class GPUStillCamera : public GPUVideoCamera {
   void capturePhotoAsImageProcessedUpToFilter(const std::shared_ptr<GPUOutput>& filter, ImageHandler handler);
   void capturePhotoAsJPEGProcessedUpToFilter(const std::shared_ptr<GPUOutput>& filter, DataHandler handler);
   void capturePhotoAsPNGProcessedUpToFilter(const std::shared_ptr<GPUOutput>& filter, DataHandler handler);
+  // Only says, in the log, that photos come through the filters here; it
+  // never calls its handler.
+  void capturePhotoAsSampleBufferWithCompletionHandler(const std::function<void()>& handler);
+  // The photo's attachments while a capture's handler runs; nullopt otherwise.
+  std::optional<fd::Value> currentCaptureMetadata() const;
   // Waits for the capture thread of the last capture.
   void waitForCapture();
 
@@ -72,5 +77,6 @@ class GPUStillCamera : public GPUVideoCamera {
   bool wantsPhoto_ = false;
   std::optional<media::VideoSample> photo_;
   gfx::Size lastPhotoSize_;
+  std::optional<fd::Value> currentCaptureMetadata_;
   std::thread captureThread_;
 };

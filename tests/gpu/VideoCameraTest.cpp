@@ -276,6 +276,26 @@ TEST_F(GPUStillCameraTest, APhotoTooLargeForATextureIsScaledDownFirst) {
   camera->stopCameraCapture();
 }
 
+// The photo's attachments are there while the capture's handler runs, and
+// only then.
+TEST_F(GPUStillCameraTest, MetadataLivesOnlyWhileTheHandlerRuns) {
+  auto camera = GPUStillCamera::make(kGPUCaptureSessionPreset640x480, media::kCameraPositionBack);
+  ASSERT_NE(camera, nullptr);
+  auto filter = std::make_shared<gputest::GrayscaleTestFilter>();
+  camera->addTarget(filter);
+  camera->startCameraCapture();
+  EXPECT_FALSE(camera->currentCaptureMetadata().has_value());
+  std::promise<std::optional<fd::Value>> during;
+  camera->capturePhotoProcessedUpToFilter(filter, [&](const auto&) { during.set_value(camera->currentCaptureMetadata()); });
+  const auto metadata = during.get_future().get();
+  camera->waitForCapture();
+  ASSERT_TRUE(metadata.has_value());
+  EXPECT_EQ((*metadata)["PixelWidth"].intValue(), 640);
+  EXPECT_FALSE(camera->currentCaptureMetadata().has_value());
+  camera->capturePhotoAsSampleBufferWithCompletionHandler([] { ADD_FAILURE() << "never called"; });
+  camera->stopCameraCapture();
+}
+
 TEST_F(GPUStillCameraTest, ACaptureWhileOneRunsIsRefusedAndLiveFramesWait) {
   auto camera = GPUStillCamera::make(kGPUCaptureSessionPreset640x480, media::kCameraPositionBack);
   ASSERT_NE(camera, nullptr);
