@@ -105,3 +105,19 @@ class ADFeedBase : public ADObject {
 // A document parsed into the class its root names: a feed or entry by its kind
 // (or as cls when given), a service document by its root's name.
 fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls = nullptr);
+
+// A new empty object of class T declaring the namespaces (the families' factories).
+template <typename T>
+std::shared_ptr<T> ADObjectWithNamespaces(ADNamespaces namespaces) {
+  auto object = std::make_shared<T>();
+  object->setNamespaces(std::move(namespaces));
+  return object;
+}
+
+// A feed of class T parsed from the bytes (the families' "...FeedWithXMLData").
+template <typename T>
+fd::Expected<std::shared_ptr<T>> ADFeedWithXMLData(std::string_view bytes) {
+  auto feed = std::make_shared<T>();
+  if (fd::Status parsed = feed->initWithData(bytes); !parsed) return parsed.failure();
+  return feed;
+}

@@ -127,3 +127,14 @@ class ADServiceAccount : public ADServiceBase {
   std::shared_ptr<ADServiceTicket> send(ADEntryBase& entry, const std::string& url, const std::string& method,
                                         ADServiceCompletion completion);
 };
+
+// A service whose feeds and entries are read only as a class the caller names:
+// the fetches that leave the class to the kind maps are refused (not callable).
+class ADServiceTypedFetchesOnly : public ADServiceAccount {
+ public:
+  using ADServiceAccount::fetchEntryWithURL;
+  using ADServiceAccount::fetchFeedWithURL;
+  std::shared_ptr<ADServiceTicket> fetchFeedWithURL(const std::string& url, ADServiceCompletion completion) = delete;
+  std::shared_ptr<ADServiceTicket> fetchEntryWithURL(const std::string& url, ADServiceCompletion completion) = delete;
+  std::shared_ptr<ADServiceTicket> fetchFeedWithQuery(const ADQuery& query, ADServiceCompletion completion) = delete;
+};
