@@ -1,9 +1,13 @@
 #include "atomdata/ADFamilies.h"
 
+#include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
 
+// The blog family registers nothing: its classes are used only where a caller
+// names them.
 void ADRegisterServiceFamilies() {
   ADContactConstants::registerClasses();
+  ADEntryCodeSearch::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
