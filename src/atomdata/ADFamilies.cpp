@@ -1,5 +1,6 @@
 #include "atomdata/ADFamilies.h"
 
+#include "atomdata/books/ADBooks.h"
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
@@ -8,6 +9,7 @@
 // names them.
 void ADRegisterServiceFamilies() {
   ADContactConstants::registerClasses();
+  ADBookConstants::registerClasses();
   ADEntryCodeSearch::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
