@@ -1,5 +1,6 @@
 #include "atomdata/ADFamilies.h"
 
+#include "atomdata/analytics/ADAnalytics.h"
 #include "atomdata/books/ADBooks.h"
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
@@ -9,6 +10,7 @@
 // names them.
 void ADRegisterServiceFamilies() {
   ADContactConstants::registerClasses();
+  ADAnalyticsConstants::registerClasses();
   ADBookConstants::registerClasses();
   ADEntryCodeSearch::registerClasses();
   ADAtomServiceDocument::registerClasses();
