@@ -2,6 +2,7 @@
 
 #include "atomdata/analytics/ADAnalytics.h"
 #include "atomdata/books/ADBooks.h"
+#include "atomdata/calendar/ADCalendar.h"
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
@@ -10,6 +11,7 @@
 // names them.
 void ADRegisterServiceFamilies() {
   ADContactConstants::registerClasses();
+  ADEntryCalendar::registerClasses();
   ADAnalyticsConstants::registerClasses();
   ADBookConstants::registerClasses();
   ADEntryCodeSearch::registerClasses();
