@@ -15,7 +15,7 @@ const std::string kPostFeed = R"(<feed xmlns="http://www.w3.org/2005/Atom" xmlns
     <link rel="replies" type="text/html" href="http://b.test/1#comments" thr:count="4"/>
     <link rel="replies" type="application/atom+xml" href="http://b.test/1/comments" thr:count="12"
           thr:updated="2009-03-01T10:00:00Z"/>
-    <link rel="enclosure" type="audio/mpeg" href="http://b.test/1.mp3"/>
+    <link rel="enclosure" type="audio/mpeg" href="http://b.test/1.mp3" thr:count="" thr:updated=""/>
     <media:thumbnail url="http://b.test/t.png" width="72" height="72"/>
     <thr:total>12</thr:total>
   </entry>
@@ -89,7 +89,9 @@ TEST_F(ADBlogTest, PostsReadTheirThreadAndLinks) {
   EXPECT_EQ(ADThreadingLink::threadingCountForLink(*post->repliesAtomLink()), 12);
   EXPECT_EQ(text(ADThreadingLink::threadingUpdatedDateForLink(*post->repliesAtomLink())), "2009-03-01T10:00:00Z");
   EXPECT_FALSE(ADThreadingLink::threadingUpdatedDateForLink(*post->repliesHTMLLink()));
+  // Empty attributes read as none.
   EXPECT_FALSE(ADThreadingLink::threadingCountForLink(*post->enclosureLink()));
+  EXPECT_FALSE(ADThreadingLink::threadingUpdatedDateForLink(*post->enclosureLink()));
 
   checkAccessors<ADEntryBlogPost>(*post, {
       {"total", [](auto& e) { return text(e.total()); }, [](auto& e, const Text& v) { e.setTotal(number(v)); },
