@@ -1,5 +1,6 @@
 #include "gpu/filters/GPUStockFilters.h"
 
+#include "gpu/filters/blend/GPUBlendFilters.h"
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
 #include "gpu/filters/generators/GPUGenerators.h"
@@ -14,4 +15,5 @@ void registerStockFilters() {
   registerStylisingFilters();
   registerGenerators();
   registerUtilityFilters();
+  registerBlendFilters();
 }
