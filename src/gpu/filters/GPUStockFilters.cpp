@@ -1,6 +1,7 @@
 #include "gpu/filters/GPUStockFilters.h"
 
 #include "gpu/filters/blend/GPUBlendFilters.h"
+#include "gpu/filters/blur/GPUBlurFilters.h"
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
 #include "gpu/filters/generators/GPUGenerators.h"
@@ -16,4 +17,5 @@ void registerStockFilters() {
   registerGenerators();
   registerUtilityFilters();
   registerBlendFilters();
+  registerBlurFilters();
 }
