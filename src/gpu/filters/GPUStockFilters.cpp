@@ -5,6 +5,7 @@
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
 #include "gpu/filters/generators/GPUGenerators.h"
+#include "gpu/filters/neighbourhood/GPU3x3Filters.h"
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 #include "gpu/filters/utility/GPUUtilityFilters.h"
@@ -18,4 +19,5 @@ void registerStockFilters() {
   registerUtilityFilters();
   registerBlendFilters();
   registerBlurFilters();
+  register3x3Filters();
 }
