@@ -3,6 +3,7 @@
 #include "gpu/filters/blend/GPUBlendFilters.h"
 #include "gpu/filters/blur/GPUBlurFilters.h"
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
+#include "gpu/filters/detection/GPUDetectionFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
 #include "gpu/filters/generators/GPUGenerators.h"
 #include "gpu/filters/neighbourhood/GPU3x3Filters.h"
@@ -20,4 +21,5 @@ void registerStockFilters() {
   registerBlendFilters();
   registerBlurFilters();
   register3x3Filters();
+  registerDetectionFilters();
 }

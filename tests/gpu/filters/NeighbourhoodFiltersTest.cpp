@@ -12,17 +12,7 @@ using namespace stocktest;
 
 namespace {
 
-struct Ring {
-  Colour ctr, l, r, t, tl, tr, b, bl, br;
-};
-Ring ring(const Sampler& in, float s, float t, float tw, float th) {
-  return {in(s, t),           in(s - tw, t),      in(s + tw, t),      in(s, t - th),     in(s - tw, t - th),
-          in(s + tw, t - th), in(s, t + th),      in(s - tw, t + th), in(s + tw, t + th)};
-}
 Colour grey(float v, float a = 1) { return {v, v, v, a}; }
-
-float sobelH(const Ring& n) { return -n.tl[0] - 2 * n.t[0] - n.tr[0] + n.bl[0] + 2 * n.b[0] + n.br[0]; }
-float sobelV(const Ring& n) { return -n.bl[0] - 2 * n.l[0] - n.tl[0] + n.br[0] + 2 * n.r[0] + n.tr[0]; }
 
 using RingShader = std::function<Colour(const Ring&)>;
 using RingJump = std::function<bool(const Ring&)>;

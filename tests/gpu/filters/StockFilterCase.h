@@ -82,6 +82,18 @@ inline float smoothstep(float e0, float e1, float x) {
 }
 inline float glslMod(float x, float y) { return x - y * std::floor(x / y); }
 
+// A pixel and its eight neighbours, one texel step apart (left, right, top,
+// top-left, ... as the 3x3 filters name them).
+struct Ring {
+  Colour ctr, l, r, t, tl, tr, b, bl, br;
+};
+inline Ring ring(const Sampler& in, float s, float t, float tw, float th) {
+  return {in(s, t),           in(s - tw, t),      in(s + tw, t),      in(s, t - th),     in(s - tw, t - th),
+          in(s + tw, t - th), in(s, t + th),      in(s - tw, t + th), in(s + tw, t + th)};
+}
+inline float sobelH(const Ring& n) { return -n.tl[0] - 2 * n.t[0] - n.tr[0] + n.bl[0] + 2 * n.b[0] + n.br[0]; }
+inline float sobelV(const Ring& n) { return -n.bl[0] - 2 * n.l[0] - n.tl[0] + n.br[0] + 2 * n.r[0] + n.tr[0]; }
+
 // Runs the case on one picture; every pixel within the tolerance.
 inline void expectMatchesReferenceOn(const Case& c, const gfx::Image& picture) {
   ASSERT_FALSE(picture.empty());
