@@ -10,6 +10,7 @@
 #include "gpu/GPUFilter.h"
 #include "gpu/GPUFilterRegistry.h"
 #include "gpu/GPURawData.h"
+#include "gpu/GPUTwoInputFilter.h"
 
 namespace {
 
@@ -57,12 +58,38 @@ std::vector<std::uint8_t> edgeFrame() {
   return bytes;
 }
 
+// The second input of the two-input filters: a 512 x 512 picture (the size
+// a colour lookup needs), uploaded once as a still.
+constexpr int kOverlaySize = 512;
+std::vector<std::uint8_t> overlay() {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kOverlaySize) * kOverlaySize * 4);
+  for (int y = 0; y < kOverlaySize; ++y) {
+    for (int x = 0; x < kOverlaySize; ++x) {
+      std::uint8_t* p = &bytes[(static_cast<std::size_t>(y) * kOverlaySize + x) * 4];
+      p[0] = static_cast<std::uint8_t>((y / 64) * 8 + x / 64);
+      p[1] = static_cast<std::uint8_t>(y % 64 * 4);
+      p[2] = static_cast<std::uint8_t>(x % 64 * 4);
+      p[3] = static_cast<std::uint8_t>(128 + x % 128);
+    }
+  }
+  return bytes;
+}
+
 void runFilter(benchmark::State& state, const std::string& name, const std::vector<std::uint8_t>& bytes) {
   state.SetLabel(name);
   auto stage = GPUFilterRegistry::shared().classNamed(name)->make();
   auto input = std::make_shared<GPURawDataInput>(bytes.data(), gfx::Size{kWidth, kHeight});
   auto output = std::make_shared<GPURawDataOutput>(gfx::Size{kWidth, kHeight}, false);
   input->addTarget(stage);
+  static const std::vector<std::uint8_t> overlayBytes = overlay();
+  std::shared_ptr<GPURawDataInput> second;
+  if (auto* twoInput = dynamic_cast<GPUTwoInputFilter*>(stage.get())) {
+    // The second input delivers once; every frame of the first draws with it.
+    twoInput->disableSecondFrameCheck();
+    second = std::make_shared<GPURawDataInput>(overlayBytes.data(), gfx::Size{kOverlaySize, kOverlaySize});
+    second->addTarget(stage);
+    second->processData();
+  }
   stage->addTarget(output);
   for (auto _ : state) {
     input->updateDataFromBytes(bytes.data(), {kWidth, kHeight});
