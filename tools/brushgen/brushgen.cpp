@@ -1,7 +1,7 @@
 // Draws the canvas's eight brush tips as 128x128 PNGs (white, the tip's
 // coverage in alpha) from seeded noise, so every build makes the same pictures.
 //   brushgen <resource folder>
-#include <png.h>
+#include "../common/WritePng.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,23 +73,7 @@ std::vector<std::uint8_t> render(const Shader& shader) {
 }
 
 bool writePNG(const std::filesystem::path& path, const std::vector<std::uint8_t>& rgba) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, kSize, kSize, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < kSize; ++y) png_write_row(png, &rgba[static_cast<std::size_t>(y) * kSize * 4]);
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
+  return writeRgbaPng(path.string(), kSize, kSize, rgba.data());
 }
 
 // Hard round eraser: a crisp full disc.

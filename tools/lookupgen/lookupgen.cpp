@@ -3,7 +3,7 @@
 // identity picture maps every colour to itself; the graded ones pass the
 // identity colour through a fixed grade, so every build makes the same files.
 //   lookupgen <resource folder>
-#include <png.h>
+#include "../common/WritePng.h"
 
 #include <algorithm>
 #include <array>
@@ -64,26 +64,6 @@ const std::array<Picture, 5> kPictures = {{
 
 std::uint8_t byte(double v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
 
-bool writePng(const std::string& path, const std::vector<std::uint8_t>& rgba) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return false;
-  }
-  png_init_io(png, f);
-  png_set_IHDR(png, info, kSize, kSize, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < kSize; ++y) png_write_row(png, &rgba[static_cast<std::size_t>(y) * kSize * 4]);
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(f) == 0;
-}
-
 std::vector<std::uint8_t> draw(const Grade& grade) {
   std::vector<std::uint8_t> rgba(static_cast<std::size_t>(kSize) * kSize * 4);
   for (int y = 0; y < kSize; ++y) {
@@ -111,7 +91,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argv[1];
   std::filesystem::create_directories(folder);
   for (const Picture& p : kPictures) {
-    if (!writePng((folder / p.name).string(), draw(p.grade))) {
+    if (!writeRgbaPng((folder / p.name).string(), kSize, kSize, draw(p.grade).data())) {
       std::fprintf(stderr, "lookupgen: cannot write %s\n", p.name);
       return 1;
     }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <typeinfo>
 
 #include "gpu/GPUFilter.h"
 #include "gpu/GPUPicture.h"
@@ -55,6 +56,12 @@ inline std::string caseName(const ::testing::TestParamInfo<Case>& info) {
   for (char& ch : n)
     if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
   return n;
+}
+
+// Whether the stage is of the class (its type name ends with the name).
+inline bool isClass(const GPUFilterStage& stage, const std::string& name) {
+  const std::string mangled = typeid(stage).name();
+  return mangled.size() >= name.size() && mangled.compare(mangled.size() - name.size(), name.size(), name) == 0;
 }
 
 // A picture of one colour.

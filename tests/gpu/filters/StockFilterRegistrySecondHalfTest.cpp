@@ -11,6 +11,7 @@
 #include "gpu/GPUPicture.h"
 #include "gpu/GpuReference.h"
 #include "gpu/GpuTestSupport.h"
+#include "gpu/filters/StockFilterCase.h"
 #include "gpu/filters/blend/GPUBlendFilters.h"
 #include "gpu/filters/blur/GPUBlurFilters.h"
 #include "gpu/filters/detection/GPUDetectionFilters.h"
@@ -37,11 +38,6 @@ const std::vector<std::string> kChainClasses = {
     "GPUCannyEdgeDetectionFilter", "GPUHarrisCornerDetectionFilter", "GPUNobleCornerDetectionFilter",
     "GPUShiTomasiFeatureDetectionFilter", "GPUHoughTransformLineDetector"};
 
-bool isClass(const GPUFilterStage& stage, const std::string& name) {
-  const std::string mangled = typeid(stage).name();
-  return mangled.size() >= name.size() && mangled.compare(mangled.size() - name.size(), name.size(), name) == 0;
-}
-
 }  // namespace
 
 TEST(StockFilterRegistrySecondHalf, EveryBlendIsMadeByItsNameWithItsShaderBuilt) {
@@ -50,7 +46,7 @@ TEST(StockFilterRegistrySecondHalf, EveryBlendIsMadeByItsNameWithItsShaderBuilt)
     const GPUFilterClass* c = GPUFilterRegistry::shared().classNamed(name);
     ASSERT_NE(c, nullptr) << name;
     auto stage = c->make();
-    EXPECT_TRUE(isClass(*stage, name)) << name;
+    EXPECT_TRUE(stocktest::isClass(*stage, name)) << name;
     auto* filter = dynamic_cast<GPUTwoInputFilter*>(stage.get());
     ASSERT_NE(filter, nullptr) << name;
     EXPECT_NE(filter->filterProgram(), nullptr) << name;
@@ -80,7 +76,7 @@ TEST(StockFilterRegistrySecondHalf, AConfigurationChainsEverySingleInputClassWit
   const auto filters = (*pipeline)->filters();
   ASSERT_EQ(filters.size(), kChainClasses.size());
   for (std::size_t i = 0; i < filters.size(); ++i) {
-    EXPECT_TRUE(isClass(*filters[i], kChainClasses[i])) << kChainClasses[i];
+    EXPECT_TRUE(stocktest::isClass(*filters[i], kChainClasses[i])) << kChainClasses[i];
     if (auto* filter = dynamic_cast<GPUFilter*>(filters[i].get())) {
       EXPECT_NE(filter->filterProgram(), nullptr) << kChainClasses[i];
     } else {

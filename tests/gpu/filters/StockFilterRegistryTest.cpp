@@ -9,6 +9,7 @@
 #include "gpu/GPUPicture.h"
 #include "gpu/GpuReference.h"
 #include "gpu/GpuTestSupport.h"
+#include "gpu/filters/StockFilterCase.h"
 #include "gpu/filters/colour/GPUColorAdjustmentFilters.h"
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/utility/GPUUtilityFilters.h"
@@ -27,11 +28,6 @@ const std::vector<std::string> kStockClasses = {
     "GPUSharpenFilter", "GPUVignetteFilter", "GPUSolidColorGenerator", "GPUPerlinNoiseFilter",
     "GPUCrosshairGenerator", "GPULineGenerator", "GPUParallelCoordinateLineTransformFilter", "GPUBuffer",
     "GPUColorPackingFilter", "GPUDirectionalNonMaximumSuppressionFilter"};
-
-bool isClass(const GPUFilterStage& stage, const std::string& name) {
-  const std::string mangled = typeid(stage).name();
-  return mangled.size() >= name.size() && mangled.compare(mangled.size() - name.size(), name.size(), name) == 0;
-}
 
 }  // namespace
 
@@ -54,7 +50,7 @@ TEST(StockFilterRegistry, AConfigurationNamingEveryClassBuildsEach) {
   const auto filters = (*pipeline)->filters();
   ASSERT_EQ(filters.size(), kStockClasses.size());
   for (std::size_t i = 0; i < filters.size(); ++i) {
-    EXPECT_TRUE(isClass(*filters[i], kStockClasses[i])) << kStockClasses[i] << " made " << typeid(*filters[i]).name();
+    EXPECT_TRUE(stocktest::isClass(*filters[i], kStockClasses[i])) << kStockClasses[i] << " made " << typeid(*filters[i]).name();
     auto* filter = dynamic_cast<GPUFilter*>(filters[i].get());
     ASSERT_NE(filter, nullptr);
     EXPECT_NE(filter->filterProgram(), nullptr) << kStockClasses[i] << ": its shaders did not build";

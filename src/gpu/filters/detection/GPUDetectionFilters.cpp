@@ -22,32 +22,10 @@ const char* const kGPUDetectionLuminanceFragmentShaderString =
 
 namespace {
 
-// The second pass's head: precision, sampler, the nine varyings, and the
-// eight neighbours' reds (the first pass's luminance).
+// The second pass: the eight neighbours' reds (the first pass's luminance)
+// with the uniforms given, then the body.
 std::string gradientShader(const char* precision, const std::string& uniforms, const std::string& body) {
-  return std::string("precision ") + precision +
-         " float;\n"
-         "varying vec2 textureCoordinate;\n"
-         "varying vec2 leftTextureCoordinate;\n"
-         "varying vec2 rightTextureCoordinate;\n"
-         "varying vec2 topTextureCoordinate;\n"
-         "varying vec2 topLeftTextureCoordinate;\n"
-         "varying vec2 topRightTextureCoordinate;\n"
-         "varying vec2 bottomTextureCoordinate;\n"
-         "varying vec2 bottomLeftTextureCoordinate;\n"
-         "varying vec2 bottomRightTextureCoordinate;\n"
-         "uniform sampler2D inputImageTexture;\n" +
-         uniforms +
-         "void main() {\n"
-         "  float bottomLeftIntensity = texture2D(inputImageTexture, bottomLeftTextureCoordinate).r;\n"
-         "  float topRightIntensity = texture2D(inputImageTexture, topRightTextureCoordinate).r;\n"
-         "  float topLeftIntensity = texture2D(inputImageTexture, topLeftTextureCoordinate).r;\n"
-         "  float bottomRightIntensity = texture2D(inputImageTexture, bottomRightTextureCoordinate).r;\n"
-         "  float leftIntensity = texture2D(inputImageTexture, leftTextureCoordinate).r;\n"
-         "  float rightIntensity = texture2D(inputImageTexture, rightTextureCoordinate).r;\n"
-         "  float bottomIntensity = texture2D(inputImageTexture, bottomTextureCoordinate).r;\n"
-         "  float topIntensity = texture2D(inputImageTexture, topTextureCoordinate).r;\n" +
-         body + "}\n";
+  return nearbyTexelFragmentShader(precision, uniforms + "void main() {\n" + kGPUNeighbourRedsString + body + "}\n");
 }
 
 const char* const kSobelMagnitude =

@@ -37,10 +37,7 @@ const char* const kGPUNearbyTexelSamplingVertexShaderString =
     "  bottomRightTextureCoordinate = inputTextureCoordinate.xy + widthHeightStep;\n"
     "}\n";
 
-namespace {
-
-// Precision, sampler and the nine varyings.
-std::string nearbyShader(const char* precision, const std::string& body) {
+std::string nearbyTexelFragmentShader(const char* precision, const std::string& body) {
   return std::string("precision ") + precision +
          " float;\n"
          "uniform sampler2D inputImageTexture;\n"
@@ -56,8 +53,7 @@ std::string nearbyShader(const char* precision, const std::string& body) {
          body;
 }
 
-// The reds of the eight neighbours as floats named after them.
-const char* const kNeighbourReds =
+const char* const kGPUNeighbourRedsString =
     "  float bottomLeftIntensity = texture2D(inputImageTexture, bottomLeftTextureCoordinate).r;\n"
     "  float topRightIntensity = texture2D(inputImageTexture, topRightTextureCoordinate).r;\n"
     "  float topLeftIntensity = texture2D(inputImageTexture, topLeftTextureCoordinate).r;\n"
@@ -67,7 +63,9 @@ const char* const kNeighbourReds =
     "  float bottomIntensity = texture2D(inputImageTexture, bottomTextureCoordinate).r;\n"
     "  float topIntensity = texture2D(inputImageTexture, topTextureCoordinate).r;\n";
 
-const std::string kConvolution = nearbyShader("highp",
+namespace {
+
+const std::string kConvolution = nearbyTexelFragmentShader("highp",
     "uniform mediump mat3 convolutionMatrix;\n"
     "void main() {\n"
     "  vec4 bottomColor = texture2D(inputImageTexture, bottomTextureCoordinate);\n"
@@ -90,7 +88,7 @@ const std::string kConvolution = nearbyShader("highp",
 
 // A fixed network of exchanges over six slots; each exchange leaves the
 // per-component minimum in the first slot and the maximum in the second.
-const std::string kMedian = nearbyShader("highp",
+const std::string kMedian = nearbyTexelFragmentShader("highp",
     "#define s2(a, b) temp = a; a = min(a, b); b = max(temp, b);\n"
     "#define mn3(a, b, c) s2(a, b); s2(a, c);\n"
     "#define mx3(a, b, c) s2(b, c); s2(a, c);\n"
@@ -117,10 +115,10 @@ const std::string kMedian = nearbyShader("highp",
     "  gl_FragColor = vec4(v[4], 1.0);\n"
     "}\n");
 
-const std::string kLocalBinaryPattern = nearbyShader("highp",
+const std::string kLocalBinaryPattern = nearbyTexelFragmentShader("highp",
     std::string("void main() {\n"
                 "  float centerIntensity = texture2D(inputImageTexture, textureCoordinate).r;\n") +
-        kNeighbourReds +
+        kGPUNeighbourRedsString +
         "  float byteTally = 1.0 / 255.0 * step(centerIntensity, topRightIntensity);\n"
         "  byteTally += 2.0 / 255.0 * step(centerIntensity, topIntensity);\n"
         "  byteTally += 4.0 / 255.0 * step(centerIntensity, topLeftIntensity);\n"
@@ -144,27 +142,27 @@ const char* const kSuppressionTest =
     "  maxValue = max(maxValue, topRightIntensity);\n"
     "  multiplier = multiplier * step(maxValue, centerColor.r);\n";
 
-const std::string kNonMaximumSuppression = nearbyShader("mediump",
+const std::string kNonMaximumSuppression = nearbyTexelFragmentShader("mediump",
     std::string("void main() {\n"
                 "  vec4 centerColor = texture2D(inputImageTexture, textureCoordinate);\n") +
-        kNeighbourReds + kSuppressionTest +
+        kGPUNeighbourRedsString + kSuppressionTest +
         "  gl_FragColor = vec4(centerColor.rgb * multiplier, 1.0);\n"
         "}\n");
 
-const std::string kThresholdedNonMaximumSuppression = nearbyShader("mediump",
+const std::string kThresholdedNonMaximumSuppression = nearbyTexelFragmentShader("mediump",
     std::string("uniform float threshold;\n"
                 "void main() {\n"
                 "  vec4 centerColor = texture2D(inputImageTexture, textureCoordinate);\n") +
-        kNeighbourReds + kSuppressionTest +
+        kGPUNeighbourRedsString + kSuppressionTest +
         "  float finalValue = centerColor.r * multiplier;\n"
         "  finalValue = step(threshold, finalValue);\n"
         "  gl_FragColor = vec4(finalValue, finalValue, finalValue, 1.0);\n"
         "}\n");
 
-const std::string kWeakPixelInclusion = nearbyShader("lowp",
+const std::string kWeakPixelInclusion = nearbyTexelFragmentShader("lowp",
     std::string("void main() {\n"
                 "  float centerIntensity = texture2D(inputImageTexture, textureCoordinate).r;\n") +
-        kNeighbourReds +
+        kGPUNeighbourRedsString +
         "  float pixelIntensitySum = bottomLeftIntensity + topRightIntensity + topLeftIntensity"
         " + bottomRightIntensity + leftIntensity + rightIntensity + bottomIntensity + topIntensity"
         " + centerIntensity;\n"
@@ -173,12 +171,12 @@ const std::string kWeakPixelInclusion = nearbyShader("lowp",
         "  gl_FragColor = vec4(vec3(sumTest * pixelTest), 1.0);\n"
         "}\n");
 
-const std::string kToon = nearbyShader("highp",
+const std::string kToon = nearbyTexelFragmentShader("highp",
     std::string("uniform float threshold;\n"
                 "uniform float quantizationLevels;\n"
                 "void main() {\n"
                 "  vec4 textureColor = texture2D(inputImageTexture, textureCoordinate);\n") +
-        kNeighbourReds +
+        kGPUNeighbourRedsString +
         "  float h = -topLeftIntensity - 2.0 * topIntensity - topRightIntensity + bottomLeftIntensity"
         " + 2.0 * bottomIntensity + bottomRightIntensity;\n"
         "  float v = -bottomLeftIntensity - 2.0 * leftIntensity - topLeftIntensity + bottomRightIntensity"
@@ -189,8 +187,8 @@ const std::string kToon = nearbyShader("highp",
         "  gl_FragColor = vec4(posterizedImageColor * thresholdTest, textureColor.a);\n"
         "}\n");
 
-const std::string kDirectionalSobel = nearbyShader("mediump",
-    std::string("void main() {\n") + kNeighbourReds +
+const std::string kDirectionalSobel = nearbyTexelFragmentShader("mediump",
+    std::string("void main() {\n") + kGPUNeighbourRedsString +
         "  vec2 gradientDirection;\n"
         "  gradientDirection.x = -bottomLeftIntensity - 2.0 * leftIntensity - topLeftIntensity"
         " + bottomRightIntensity + 2.0 * rightIntensity + topRightIntensity;\n"

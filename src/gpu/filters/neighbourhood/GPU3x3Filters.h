@@ -2,12 +2,20 @@
 // Single-pass filters that look at a pixel and its eight neighbours. The
 // base's vertex shader works out the nine coordinates; the texel step
 // follows the input size until one is set by hand.
+#include <string>
+
 #include "gpu/GPUFilter.h"
 
 // The nine coordinates: textureCoordinate and its left, right, top,
 // topLeft, topRight, bottom, bottomLeft and bottomRight neighbours, one
 // texelWidth / texelHeight away ("...TextureCoordinate" varyings).
 extern const char* const kGPUNearbyTexelSamplingVertexShaderString;
+// A fragment shader over those coordinates: the precision, the input
+// sampler and the nine varyings, then `body`.
+std::string nearbyTexelFragmentShader(const char* precision, const std::string& body);
+// Statements reading the eight neighbours' reds into floats named
+// bottomLeftIntensity, topRightIntensity, ... topIntensity.
+extern const char* const kGPUNeighbourRedsString;
 
 class GPU3x3TextureSamplingFilter : public GPUFilter {
  public:
