@@ -408,3 +408,23 @@ TEST(LineDetection, TheMiddleColumnReportsAnEndlessFirstParameter) {
   EXPECT_FLOAT_EQ(lineParameters(63, 10, 128, 96)[0], 100000.0f);
   EXPECT_FLOAT_EQ(lineParameters(96, 48, 128, 96)[0], 1 - 1 / 0.5f);
 }
+
+TEST(LineDetection, AFullListReports1023WholePairsTheLastOverwritten) {
+  // Threshold 0 lights every pixel of the vote image: far more than 1023.
+  auto group = std::make_shared<GPUHoughTransformLineDetector>();
+  group->setLineDetectionThreshold(0);
+  const Lines lines = detectLines(group, gpuref::loadPicture("gpu_cat.png"));
+  ASSERT_EQ(lines.count, 1023u);
+  const gfx::Image votes = group->newCGImageFromCurrentlyProcessedOutput();
+  const int w = votes.pixelWidth(), h = votes.pixelHeight();
+  ASSERT_GT(w * h, 1023);
+  // Every pixel is lit: pair i is pixel i, and the last pair the last pixel.
+  for (int i : {0, 1, 500, 1021}) {
+    const auto expected = lineParameters(i % w, i / w, w, h);
+    EXPECT_FLOAT_EQ(lines.pairs[i][0], expected[0]) << i;
+    EXPECT_FLOAT_EQ(lines.pairs[i][1], expected[1]) << i;
+  }
+  const auto last = lineParameters(w - 1, h - 1, w, h);
+  EXPECT_FLOAT_EQ(lines.pairs[1022][0], last[0]);
+  EXPECT_FLOAT_EQ(lines.pairs[1022][1], last[1]);
+}
