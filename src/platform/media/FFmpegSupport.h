@@ -10,6 +10,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -63,6 +64,12 @@ inline Packet makePacket() { return Packet(av_packet_alloc()); }
 inline void quietLibraryLog() {
   static std::once_flag once;
   std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
+// Files are written under this hidden name beside their destination and
+// renamed only when complete.
+inline std::filesystem::path partialName(const std::filesystem::path& file) {
+  return file.parent_path() / ("." + file.filename().string() + ".partial");
 }
 
 inline std::string errorText(int code) {

@@ -15,10 +15,6 @@ namespace {
 // Pictures are stamped in 1/600 s ticks (a multiple of the common frame rates).
 constexpr AVRational kVideoTimeBase{1, 600};
 
-std::filesystem::path partialName(const std::filesystem::path& file) {
-  return file.parent_path() / ("." + file.filename().string() + ".partial");
-}
-
 }  // namespace
 
 struct MovieWriter::Impl {
@@ -145,7 +141,7 @@ fd::Expected<std::unique_ptr<MovieWriter>> MovieWriter::create(const std::filesy
   w->file_ = file;
   w->impl_ = std::make_unique<Impl>();
   Impl& m = *w->impl_;
-  m.partial = partialName(file);
+  m.partial = av::partialName(file);
   const char* format = container == MovieContainer::QuickTime ? "mov" : "mp4";
   AVFormatContext* ctx = nullptr;
   int r = avformat_alloc_output_context2(&ctx, nullptr, format, m.partial.c_str());
