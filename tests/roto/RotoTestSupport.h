@@ -9,6 +9,7 @@
 
 #include "platform/foundation/Expected.h"
 #include "platform/media/MovieWriter.h"
+#include "platform/graphics/Image.h"
 #include "platform/media/VideoFrame.h"
 
 namespace roto_test {
@@ -75,6 +76,46 @@ inline fd::Status writeTestMovie(const std::filesystem::path& file, const MovieS
     }
   }
   return w.finishWriting();
+}
+
+}  // namespace roto_test
+
+namespace roto_test {
+
+// White paper with a black 16 x 16 square at x = 2 x frame (wrapping), y = 8:
+// the frame on show can be read back from where the square is.
+inline std::shared_ptr<media::PixelBuffer> squarePicture(int w, int h, int frame) {
+  auto p = media::PixelBuffer::make(w, h);
+  const int sx = (frame * 2) % (w - 16);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* px = p->row(y) + 4 * x;
+      const bool ink = x >= sx && x < sx + 16 && y >= 8 && y < 24;
+      px[0] = px[1] = px[2] = ink ? 0 : 255;
+      px[3] = 255;
+    }
+  return p;
+}
+
+// Opaque-enough pixels of a picture: their count and mean x and y.
+struct Ink {
+  int count = 0;
+  double x = 0, y = 0;
+};
+inline Ink inkOf(const gfx::Image& image) {
+  Ink ink;
+  for (int y = 0; y < image.pixelHeight(); ++y)
+    for (int x = 0; x < image.pixelWidth(); ++x)
+      if (image.pixel(x, y)[3] > 128) {
+        ++ink.count;
+        ink.x += x;
+        ink.y += y;
+      }
+  if (ink.count > 0) {
+    ink.x /= ink.count;
+    ink.y /= ink.count;
+  }
+  return ink;
 }
 
 }  // namespace roto_test
