@@ -1,5 +1,6 @@
 #include "app/ZTLoadingViewController.h"
 
+#include <mutex>
 #include <thread>
 
 #include "app/LaunchArt.h"
@@ -129,7 +130,58 @@ void ZTLoadingViewController::chooseEntry(int entry) {
     loadData();
     return;
   }
+  if (entry == kRotoscoping) {
+    restorescopingView();
+    return;
+  }
   screens::showUnavailable(kEntryTitles[entry]);
+}
+
+void ZTLoadingViewController::restorescopingView() {
+  auto screen = std::make_shared<roto::VTRotoscopingViewController>();
+  screen->setDelegate(this);
+  presentViewController(screen, true);
+}
+
+namespace {
+// The project the rotoscoping export is filling, between its frames.
+struct RotoProject {
+  std::mutex m;
+  std::shared_ptr<ProjectDataModel> project;
+};
+RotoProject& rotoProject() {
+  static RotoProject p;
+  return p;
+}
+}  // namespace
+
+void ZTLoadingViewController::vtRotoscopingViewControllerExportImage(const std::shared_ptr<const gfx::Image>& image,
+                                                                     int index, unsigned layPosition) {
+  RotoProject& kept = rotoProject();
+  std::lock_guard<std::mutex> lock(kept.m);
+  const int position = static_cast<int>(layPosition);
+  if (index == 0) {
+    kept.project = ZTDataModel::sharedInstance().creatProject("Roto", image, position);
+    return;
+  }
+  if (kept.project) kept.project->addFrameWithImage(image, position);
+}
+
+void ZTLoadingViewController::vtRotoscopingViewControllerDidFinishExport(roto::VTRotoscopingViewController*) {
+  std::shared_ptr<ProjectDataModel> project;
+  {
+    std::lock_guard<std::mutex> lock(rotoProject().m);
+    project = rotoProject().project;
+  }
+  // The pictures are written on the model's queue; the desk opens on them
+  // only once they are all on disk.
+  std::weak_ptr<ViewController> weak = shared_from_this();
+  std::thread([project, weak] {
+    if (project) project->waitForImageWrites();
+    fd::performOnMain([weak] {
+      if (auto self = std::static_pointer_cast<ZTLoadingViewController>(weak.lock())) self->loadData();
+    }, false);
+  }).detach();
 }
 
 void ZTLoadingViewController::loadData() {

@@ -1,8 +1,10 @@
 #pragma once
 // The launch screen: the current project's icon over its background, and a
 // carousel of the three ways on (previous work, rotoscoping, community). The
-// first opens a new drawing desk at each press; the screens of the other two
-// are not part of this build yet, so those entries say so when chosen.
+// first opens a new drawing desk at each press; the second the rotoscoping
+// screen, whose exported pictures become the project "Roto" opened on the
+// desk; the community screen is not part of this build yet, so that entry
+// says so when chosen.
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,10 +14,11 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/ViewController.h"
+#include "roto/VTRotoscopingViewController.h"
 
 class DesktopManagerController;
 
-class ZTLoadingViewController : public ui::ViewController {
+class ZTLoadingViewController : public ui::ViewController, public roto::VTRotoscopingViewControllerDelegate {
  public:
   // Carousel entries, in order.
   enum Entry { kPreviousWork = 0, kRotoscoping = 1, kCommunity = 2 };
@@ -32,6 +35,15 @@ class ZTLoadingViewController : public ui::ViewController {
   // Builds a new desk off the main thread, then presents it on the main
   // thread without animation.
   void loadData();
+  // Presents a new rotoscoping screen with this screen as its delegate.
+  void restorescopingView();
+  // An exported picture (on the export thread): the first makes the project
+  // "Roto" with it, the others are appended to that project.
+  void vtRotoscopingViewControllerExportImage(const std::shared_ptr<const gfx::Image>& image, int index,
+                                              unsigned layPosition) override;
+  bool answersDidFinishExport() const override { return true; }
+  // The export has ended: the desk opens on the new project.
+  void vtRotoscopingViewControllerDidFinishExport(roto::VTRotoscopingViewController*) override;
   // The desk made by the latest press (kept while it lives).
   DesktopManagerController* desk() const { return desk_.get(); }
 

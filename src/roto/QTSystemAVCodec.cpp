@@ -45,7 +45,7 @@ void QTSystemAVCodec::cropAVFile(CMTime start, CMTime end, const fs::path& saveP
   run([this, start, end, savePath] {
     auto fail = [&](const std::string& why) {
       fd::Log("Failed! %s", why.c_str());
-      if (delegate_) delegate_->qtSystemAVCodecFailedCropAVFile(this, why);
+      if (auto* d = delegate_.load()) d->qtSystemAVCodecFailedCropAVFile(this, why);
     };
     auto duration = media::movieDuration(source_);
     if (!duration) return fail(duration.error());
@@ -60,7 +60,7 @@ void QTSystemAVCodec::cropAVFile(CMTime start, CMTime end, const fs::path& saveP
     std::error_code ec;
     fs::remove(savePath, ec);
     if (auto s = media::copyMovieRange(source_, {from, to}, savePath); !s) return fail(s.error());
-    if (delegate_) delegate_->qtSystemAVCodecDidCropAVFileAndSaved(this, savePath.string());
+    if (auto* d = delegate_.load()) d->qtSystemAVCodecDidCropAVFileAndSaved(this, savePath.string());
   });
 }
 
@@ -114,11 +114,11 @@ void QTSystemAVCodec::combineAVFiles(const std::vector<fs::path>& files,
 void QTSystemAVCodec::reportCombine(const std::string& error, const fs::path& savePath) {
   if (!error.empty()) {
     fd::Log("Failed! %s", error.c_str());
-    if (delegate_) delegate_->qtSystemAVCodecFailedCombineAVFiles(this, error);
+    if (auto* d = delegate_.load()) d->qtSystemAVCodecFailedCombineAVFiles(this, error);
     return;
   }
   fd::Log("Completed!");
-  if (delegate_) delegate_->qtSystemAVCodecDidCombineAVFilesAndSaved(this, savePath.string());
+  if (auto* d = delegate_.load()) d->qtSystemAVCodecDidCombineAVFilesAndSaved(this, savePath.string());
 }
 
 // --- trim files

@@ -3,6 +3,7 @@
 // worker thread; results reach the delegate on that thread. Every crop ends
 // in exactly one report, so a caller behind a waiting screen is never left
 // waiting.
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -45,6 +46,7 @@ class QTSystemAVCodec {
   QTSystemAVCodec(const QTSystemAVCodec&) = delete;
   QTSystemAVCodec& operator=(const QTSystemAVCodec&) = delete;
 
+  // May be cleared while work is in flight: no report reaches it afterwards.
   void setDelegate(QTSystemAVCodecDelegate* d) { delegate_ = d; }
   const std::filesystem::path& srcFileURL() const { return source_; }
 
@@ -72,7 +74,7 @@ class QTSystemAVCodec {
   // An empty error is success.
   void reportCombine(const std::string& error, const std::filesystem::path& savePath);
   std::filesystem::path source_;
-  QTSystemAVCodecDelegate* delegate_ = nullptr;
+  std::atomic<QTSystemAVCodecDelegate*> delegate_{nullptr};
   mutable std::mutex m_;
   double duration_ = 0;
   std::thread worker_;

@@ -101,7 +101,7 @@ TEST_F(LaunchTest, TallScreenGetsItsOwnLayout) {
   EXPECT_TRUE(ZTDataModel::sharedInstance().extendDataModel().isIphone5ScreenSize());
 }
 
-TEST_F(LaunchTest, EntriesThatLeadNowhereYetSaySo) {
+TEST_F(LaunchTest, SecondEntryOpensRotoscopingAndTheThirdSaysItLeadsNowhereYet) {
   AppDelegate* d = start(false);
   ZTLoadingViewController* launch = d->loadingViewController();
   host->setInstantAnimations(true);
@@ -112,11 +112,15 @@ TEST_F(LaunchTest, EntriesThatLeadNowhereYetSaySo) {
   host->runUntilIdle();
   EXPECT_EQ(launch->carousel()->contentOffset().x, launch->carousel()->bounds().width);
   host->tap({r.x + r.width / 2, r.y + r.height / 2});
-  ASSERT_EQ(host->alerts().size(), 1u);
-  EXPECT_EQ(host->alerts()[0]->title(), "Rotoscoping");
-  EXPECT_TRUE(host->pressAlertButton(0));
   host->runUntilIdle();
   EXPECT_TRUE(host->alerts().empty());
+  auto* roto = dynamic_cast<roto::VTRotoscopingViewController*>(launch->presentedViewController());
+  ASSERT_NE(roto, nullptr);
+  EXPECT_EQ(roto->view()->window(), ui::Application::shared().keyWindow());
+  EXPECT_EQ(roto->videoCameraRect().x, 83);
+  roto->closeAction();
+  host->runUntilIdle();
+  EXPECT_EQ(launch->presentedViewController(), nullptr);
   launch->chooseEntry(ZTLoadingViewController::kCommunity);
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), "Community");

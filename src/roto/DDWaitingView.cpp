@@ -1,0 +1,49 @@
+#include "roto/DDWaitingView.h"
+
+#include "platform/foundation/Localized.h"
+#include "platform/ui/Screen.h"
+#include "roto/RotoArt.h"
+
+namespace roto {
+
+namespace {
+ui::Rect landscapeScreen() {
+  const ui::Rect b = ui::Screen::main().bounds();
+  return {0, 0, std::max(b.width, b.height), std::min(b.width, b.height)};
+}
+}  // namespace
+
+DDWaitingView::DDWaitingView() : DDWaitingView(landscapeScreen()) {}
+
+DDWaitingView::DDWaitingView(const ui::Rect& frame) : ui::View(frame) {
+  const float w = frame.width, h = frame.height;
+  setBackgroundColor({0, 0, 0, 0.5f});
+  indicator_ = std::make_shared<ui::ImageView>(roto_art::named("roto_spinner"));
+  const float ih = indicator_->frame().height;
+  indicator_->setCenter({w / 2, h / 2 - ih / 2});
+  titleLabel_ = std::make_shared<ui::Label>(ui::Rect{0, 0, w, 21});
+  titleLabel_->setCenter({w / 2, h / 2 + 21.0f / 2});
+  titleLabel_->setTextAlignment(ui::TextAlignment::Center);
+  titleLabel_->setBackgroundColor(ui::Color::clear());
+  titleLabel_->setTextColor({1, 1, 1, 1});
+  titleLabel_->setText(fd::Localized("Please Wait"));
+  indicator_->setHidden(true);
+  addSubview(indicator_);
+  addSubview(titleLabel_);
+  setHidden(true);
+}
+
+void DDWaitingView::show() {
+  if (superview()) superview()->bringSubviewToFront(this);
+  spinning_ = true;
+  indicator_->setHidden(false);
+  setHidden(false);
+}
+
+void DDWaitingView::hidden() {
+  spinning_ = false;
+  indicator_->setHidden(true);
+  setHidden(true);
+}
+
+}  // namespace roto

@@ -1,0 +1,311 @@
+// The rotoscoping screen driven through the real view tree from the launch
+// screen: a recorded movie replayed under the timeline, trimmed between the
+// handles, exported into the project "Roto" and opened on the desk; the
+// screen's alerts, its failure paths, a close in the middle of an export, and
+// its pictures at both scales.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "app/AppDelegate.h"
+#include "app/FileManagerView.h"
+#include "app/ZTLoadingViewController.h"
+#include "desk/DesktopManagerController.h"
+#include "model/DeviceScreen.h"
+#include "model/ZTDataModel.h"
+#include "platform/media/StreamCopy.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/Screen.h"
+#include "roto/QTSystemAVCodec.h"
+#include "roto/RotoArt.h"
+#include "roto/RotoTestSupport.h"
+#include "roto/VTRotoscopingViewController.h"
+#include "services/VTSystemManager.h"
+#include "support/Sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using roto::VTRotoscopingViewController;
+
+class RotoscopingScreenTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    FileManagerView::registerWithDesk();
+  }
+  void TearDown() override {
+    desk_panels::setFileManagerFactory({});
+    ui::Application::shared().reset();
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    DeviceScreen::resetForTesting();
+  }
+  ZTLoadingViewController* start(bool tall = false, float scale = 1.0f) {
+    host = std::make_unique<ui::HeadlessHost>(tall, scale);
+    ui::Rect b = ui::Screen::main().bounds();
+    DeviceScreen::setMainScreen(scale, b.height, b.width);
+    auto delegate = std::make_shared<AppDelegate>();
+    ui::Application::shared().setDelegate(delegate);
+    ui::Application::shared().launch();
+    host->setInstantAnimations(true);
+    return delegate->loadingViewController();
+  }
+  VTRotoscopingViewController* openScreen(ZTLoadingViewController* launch) {
+    launch->chooseEntry(ZTLoadingViewController::kRotoscoping);
+    host->runUntilIdle();
+    return dynamic_cast<VTRotoscopingViewController*>(launch->presentedViewController());
+  }
+  // Pumps the main loop (in real time) until the condition holds or a minute passes.
+  bool pumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      host->runUntilIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    host->runUntilIdle();
+    return true;
+  }
+  // A recording of `seconds` at the recording path, handed over as the camera view does.
+  fs::path record(VTRotoscopingViewController* screen, double seconds) {
+    const fs::path path = roto::VTRotoscopingFileManager::recordSaveFilePath();
+    roto_test::MovieSpec spec;
+    spec.seconds = seconds;
+    spec.width = 160;
+    spec.height = 120;
+    spec.picture = [](int i) { return roto_test::squarePicture(160, 120, i); };
+    auto s = roto_test::writeTestMovie(path, spec);
+    EXPECT_TRUE(s.ok()) << s.error();
+    screen->ddGpuVideoViewDidEndRecordAtPath(nullptr, path.string());
+    host->runUntilIdle();
+    return path;
+  }
+  // The timeline's x for a time.
+  float xAt(VTRotoscopingViewController* screen, float t) {
+    roto::DDTimestampView* tl = screen->timestampView();
+    return t / tl->maxTime() * tl->bounds().width;
+  }
+  float timelineY(VTRotoscopingViewController* screen) {
+    roto::DDTimestampView* tl = screen->timestampView();
+    return tl->frame().y + tl->frame().height / 2;
+  }
+  // Drags a handle from its time to another with real touches.
+  void dragHandle(VTRotoscopingViewController* screen, float from, float to) {
+    const float y = timelineY(screen);
+    host->drag({xAt(screen, from), y}, {xAt(screen, to), y}, 6);
+    host->runUntilIdle();
+  }
+  std::unique_ptr<ui::HeadlessHost> host;
+};
+
+TEST_F(RotoscopingScreenTest, RecordingTrimmedAndExportedBecomesTheRotoProjectOpenOnTheDesk) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  EXPECT_EQ(screen->videoCameraRect(), (ui::Rect{83, 13, 314, 236}));
+  EXPECT_TRUE(screen->playButton()->isHidden());
+  EXPECT_TRUE(screen->timestampView()->isHidden());
+
+  const fs::path recording = record(screen, 5.0);
+  const double recorded = *media::movieDuration(recording);
+  ASSERT_NE(screen->moviePlayer(), nullptr);
+  EXPECT_FALSE(screen->timestampView()->isHidden());
+  EXPECT_TRUE(screen->recordButton()->isHidden());
+  EXPECT_FALSE(screen->trimButton()->isHidden());
+  EXPECT_TRUE(screen->saveButton()->isEnabled());
+  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+  EXPECT_EQ(screen->timestampView()->backgroundImageView()->subviews().size(), 15u);
+  EXPECT_NEAR(screen->timestampView()->cropFirstTime(), 0.3 * recorded, 1e-3);
+  EXPECT_NEAR(screen->timestampView()->cropLastTime(), 0.7 * recorded, 1e-3);
+  // Each handle is as wide as the timeline's mark picture.
+  EXPECT_FLOAT_EQ(screen->timestampView()->firstCropIndicator()->frame().width,
+                  roto_art::named("rotoscroping_trim_limited@2x.png").size().width);
+
+  // Handles to 1.0 s and 4.0 s by touch, then confirm the trim.
+  screen->trimAction();
+  EXPECT_TRUE(screen->isCurrentTrim());
+  screen->timestampView()->updateFirstCrop();
+  screen->timestampView()->updateLastCrop();
+  dragHandle(screen, screen->timestampView()->cropFirstTime(), 1.0f);
+  dragHandle(screen, screen->timestampView()->cropLastTime(), 4.0f);
+  EXPECT_NEAR(screen->timestampView()->cropFirstTime(), 1.0, 0.02);
+  EXPECT_NEAR(screen->timestampView()->cropLastTime(), 4.0, 0.02);
+  screen->trimAction();
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->message(), "Are you sure you want to trim this video?");
+  ASSERT_TRUE(host->pressAlertButton("OK"));
+  const fs::path trimmed = roto::FilmTrimerFileManager::folder() / "clipkeep_temp_file_A.mp4";
+  ASSERT_TRUE(pumpUntil([&] { return screen->savedPath() == trimmed.string(); }));
+  EXPECT_TRUE(screen->waitingView()->isHidden());
+  host->advance(0.05);  // the reloaded replay plays for a moment, then pauses
+  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+  const double d = *media::movieDuration(trimmed);
+  EXPECT_NEAR(d, 3.0, 0.05);
+  EXPECT_NEAR(screen->timestampView()->maxTime(), d, 1e-3);
+  EXPECT_NEAR(screen->timestampView()->cropFirstTime(), 0.3 * d, 1e-3);
+
+  // Export to the foreground.
+  screen->saveAction();
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), "Export to...");
+  ASSERT_TRUE(host->pressAlertButton("Forground"));
+  EXPECT_EQ(screen->position(), 2u);
+  const int frames = static_cast<int>(d * 10 + 1);
+  EXPECT_EQ(screen->totalExportNumber(), frames);
+  ASSERT_TRUE(pumpUntil([&] {
+    return dynamic_cast<DesktopManagerController*>(launch->presentedViewController()) != nullptr;
+  }));
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  EXPECT_EQ(model.curProjectName(), "Roto");
+  ProjectDataModel& project = *model.prjDataModel();
+  ASSERT_EQ(static_cast<int>(project.imagesArray().size()), frames);
+  for (int page = 1; page <= frames; ++page) {
+    SCOPED_TRACE(page);
+    auto path = project.layFullPathAtPage(page, false, 2);
+    ASSERT_TRUE(path);
+    auto layer = gfx::readImage(*path);
+    ASSERT_TRUE(layer);
+    const roto_test::Ink ink = roto_test::inkOf(*layer);
+    EXPECT_GT(ink.count, 0);  // the square, in black
+    EXPECT_EQ(layer->pixel(layer->pixelWidth() - 1, layer->pixelHeight() - 1)[3], 0);  // white paper gone
+    const std::uint8_t* p = layer->pixel(static_cast<int>(ink.x), static_cast<int>(ink.y));
+    EXPECT_GT(p[3], 200);
+    EXPECT_LT(p[0] + p[1] + p[2], 30);
+  }
+  // The middle-ground layer holds nothing exported.
+  auto middle = project.layFullPathAtPage(1, false, 1);
+  if (middle && fs::exists(*middle)) EXPECT_EQ(roto_test::inkOf(*gfx::readImage(*middle)).count, 0);
+  DesktopManagerController* desk = DesktopManagerController::sharedViewController();
+  ASSERT_NE(desk, nullptr);
+  const std::string count = (frames < 10 ? "00" : "0") + std::to_string(frames);
+  EXPECT_EQ(desk->pageIndicator()->text(), count + "/" + count);
+}
+
+TEST_F(RotoscopingScreenTest, ShortSelectionsAreRefusedWhicheverButtonAndCancelledExportsDoNothing) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  record(screen, 3.0);
+  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+  screen->trimAction();
+  screen->timestampView()->setCropFirstTime(1.0f);
+  screen->timestampView()->setCropLastTime(1.99f);
+  screen->trimAction();
+  ASSERT_TRUE(host->pressAlertButton("NO"));
+  host->runUntilIdle();
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->message(), "Invalid timeinterval");
+  ASSERT_TRUE(host->pressAlertButton("Cancel"));
+  host->runUntilIdle();
+  EXPECT_FALSE(screen->timestampView()->firstCropIndicator()->isHidden());  // the handles stay
+  EXPECT_FALSE(screen->isCurrentTrim());
+  // "Cancel" in "Export to..." exports nothing and keeps the position.
+  screen->saveAction();
+  ASSERT_TRUE(host->pressAlertButton("Cancel"));
+  EXPECT_EQ(screen->position(), 1u);
+  EXPECT_EQ(screen->totalExportNumber(), 0);
+  EXPECT_TRUE(screen->waitingView()->isHidden());
+}
+
+TEST_F(RotoscopingScreenTest, TrimPastTheEndIsCutAtTheEndAndAFailedTrimSaysSoWithoutWaitingForever) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  const fs::path recording = record(screen, 3.0);
+  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+  // The last handle dragged past the right end of the timeline.
+  screen->trimAction();
+  screen->timestampView()->updateLastCrop();
+  dragHandle(screen, screen->timestampView()->cropLastTime(), 3.6f);
+  EXPECT_GT(screen->timestampView()->cropLastTime(), screen->moviePlayer()->duration());
+  screen->trimAction();
+  ASSERT_TRUE(host->pressAlertButton("OK"));
+  host->runUntilIdle();
+  ASSERT_TRUE(pumpUntil([&] { return screen->waitingView()->isHidden(); }));
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(fs::path(screen->savedPath()).filename(), "clipkeep_temp_file_A.mp4");
+
+  // A source gone before the trim: the waiting view goes and the failure is told.
+  host->advance(0.05);
+  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+  const std::string kept = screen->savedPath();
+  fs::remove(kept);
+  screen->trimAction();
+  screen->timestampView()->setCropFirstTime(0.2f);
+  screen->timestampView()->setCropLastTime(1.8f);
+  screen->trimAction();
+  ASSERT_TRUE(host->pressAlertButton("OK"));
+  host->runUntilIdle();
+  ASSERT_TRUE(pumpUntil([&] { return !host->alerts().empty(); }));
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->message(), "Video trim failed!");
+  EXPECT_TRUE(screen->waitingView()->isHidden());
+  EXPECT_EQ(screen->savedPath(), kept);
+}
+
+struct CountingDelegate : roto::VTRotoscopingViewControllerDelegate {
+  std::atomic<int> frames{0};
+  std::atomic<bool> finished{false};
+  void vtRotoscopingViewControllerExportImage(const std::shared_ptr<const gfx::Image>&, int, unsigned) override {
+    ++frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // a model write
+  }
+  bool answersDidFinishExport() const override { return true; }
+  void vtRotoscopingViewControllerDidFinishExport(VTRotoscopingViewController*) override { finished = true; }
+};
+
+TEST_F(RotoscopingScreenTest, ClosingDuringAnExportStopsItCleanly) {
+  ZTLoadingViewController* launch = start();
+  CountingDelegate counting;
+  std::weak_ptr<ui::ViewController> weak;
+  {
+    auto screen = std::make_shared<VTRotoscopingViewController>();
+    weak = screen;
+    screen->setDelegate(&counting);
+    launch->presentViewController(screen, false);
+    host->runUntilIdle();
+    record(screen.get(), 8.0);
+    ASSERT_TRUE(pumpUntil([&] { return screen->moviePlayer()->duration() > 0; }));
+    screen->saveAction();
+    ASSERT_TRUE(host->pressAlertButton("Middle Ground"));
+    ASSERT_TRUE(pumpUntil([&] { return counting.frames.load() >= 3; }));
+    screen->closeAction();
+  }
+  host->runUntilIdle();
+  EXPECT_TRUE(weak.expired());  // the closed screen is gone
+  const int atClose = counting.frames.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  host->runUntilIdle();
+  EXPECT_EQ(counting.frames.load(), atClose);
+  EXPECT_LT(atClose, 81);
+  EXPECT_FALSE(counting.finished.load());
+}
+
+TEST_F(RotoscopingScreenTest, TallScreenPlacesTheCameraFurtherRightAndPicturesFollowTheScale) {
+  ZTLoadingViewController* launch = start(true, 2.0f);
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  EXPECT_EQ(screen->videoCameraRect().x, 127);
+  EXPECT_EQ(screen->timestampView()->frame(), (ui::Rect{0, 320 - 76, 568, 76}));
+  EXPECT_EQ(screen->waitingView()->frame().width, 568);
+  for (const std::string& name : roto_art::names()) {
+    SCOPED_TRACE(name);
+    const gfx::Image one = roto_art::draw(name, 1), two = roto_art::draw(name, 2);
+    ASSERT_FALSE(one.empty());
+    EXPECT_EQ(two.pixelWidth(), 2 * one.pixelWidth());
+    EXPECT_EQ(two.pixelHeight(), 2 * one.pixelHeight());
+    EXPECT_GT(roto_test::inkOf(two).count, 0);
+    EXPECT_EQ(roto_art::named(name).scale(), 2.0f);
+  }
+  EXPECT_TRUE(roto_art::named("no such picture").empty());
+  EXPECT_EQ(screen->recordButton()->imageForState(ui::StateNormal), roto_art::named("roto_record"));
+}
+
+}  // namespace
