@@ -2,7 +2,6 @@
 
 #include "platform/foundation/Localized.h"
 #include "platform/ui/Screen.h"
-#include "roto/RotoArt.h"
 
 namespace roto {
 
@@ -18,7 +17,7 @@ DDWaitingView::DDWaitingView() : DDWaitingView(landscapeScreen()) {}
 DDWaitingView::DDWaitingView(const ui::Rect& frame) : ui::View(frame) {
   const float w = frame.width, h = frame.height;
   setBackgroundColor({0, 0, 0, 0.5f});
-  indicator_ = std::make_shared<ui::ImageView>(roto_art::named("roto_spinner"));
+  indicator_ = std::make_shared<ui::ActivityIndicatorView>(ui::ActivityIndicatorStyle::WhiteLarge);
   const float ih = indicator_->frame().height;
   indicator_->setCenter({w / 2, h / 2 - ih / 2});
   titleLabel_ = std::make_shared<ui::Label>(ui::Rect{0, 0, w, 21});
@@ -27,7 +26,6 @@ DDWaitingView::DDWaitingView(const ui::Rect& frame) : ui::View(frame) {
   titleLabel_->setBackgroundColor(ui::Color::clear());
   titleLabel_->setTextColor({1, 1, 1, 1});
   titleLabel_->setText(fd::Localized("Please Wait"));
-  indicator_->setHidden(true);
   addSubview(indicator_);
   addSubview(titleLabel_);
   setHidden(true);
@@ -35,14 +33,12 @@ DDWaitingView::DDWaitingView(const ui::Rect& frame) : ui::View(frame) {
 
 void DDWaitingView::show() {
   if (superview()) superview()->bringSubviewToFront(this);
-  spinning_ = true;
-  indicator_->setHidden(false);
+  indicator_->startAnimating();
   setHidden(false);
 }
 
 void DDWaitingView::hidden() {
-  spinning_ = false;
-  indicator_->setHidden(true);
+  indicator_->stopAnimating();
   setHidden(true);
 }
 

@@ -4,7 +4,7 @@
 // writes progress into. Starts hidden.
 #include <memory>
 
-#include "platform/ui/ImageView.h"
+#include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 
@@ -18,14 +18,12 @@ class DDWaitingView : public ui::View {
 
   void show();
   void hidden();
-  bool isSpinning() const { return spinning_; }
-  ui::ImageView* indicator() const { return indicator_.get(); }
+  ui::ActivityIndicatorView* indicator() const { return indicator_.get(); }
   ui::Label* titleLabel() const { return titleLabel_.get(); }
 
  private:
-  std::shared_ptr<ui::ImageView> indicator_;
+  std::shared_ptr<ui::ActivityIndicatorView> indicator_;
   std::shared_ptr<ui::Label> titleLabel_;
-  bool spinning_ = false;
 };
 
 }  // namespace roto

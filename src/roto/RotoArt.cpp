@@ -3,7 +3,6 @@
 #include <cmath>
 #include <map>
 #include <mutex>
-#include <numbers>
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Context.h"
@@ -20,7 +19,6 @@ using gfx::Path;
 using gfx::Point;
 using gfx::Rect;
 
-constexpr float kPi = std::numbers::pi_v<float>;
 constexpr Color kFace{0.15f, 0.15f, 0.17f, 0.85f};
 constexpr Color kEdge{0.85f, 0.85f, 0.88f, 1};
 constexpr Color kRecord{0.86f, 0.16f, 0.12f, 1};
@@ -100,18 +98,6 @@ void paintHandle(Context& c, float w, float h, int) {
   for (int i = 0; i < 2; ++i) c.strokePolyline({{w / 2 - 2 + 4 * i, 3}, {w / 2 - 2 + 4 * i, 11}});
 }
 
-// Twelve spokes fading round the circle.
-void paintSpinner(Context& c, float w, float h, int) {
-  c.setLineWidth(w / 10);
-  c.setLineCap(gfx::LineCap::Round);
-  for (int i = 0; i < 12; ++i) {
-    const float a = i * kPi / 6, cx = w / 2, cy = h / 2;
-    c.setStrokeColor({1, 1, 1, 0.25f + 0.75f * i / 11.0f});
-    c.strokePolyline({{cx + std::cos(a) * w * 0.22f, cy + std::sin(a) * h * 0.22f},
-                      {cx + std::cos(a) * w * 0.42f, cy + std::sin(a) * h * 0.42f}});
-  }
-}
-
 struct Entry {
   const char* name;
   float width, height;  // points
@@ -128,7 +114,6 @@ constexpr Entry kEntries[] = {
     {"roto_trim", 56, 56, paintButton, kScissors},
     {"roto_save", 56, 56, paintButton, kExportArrow},
     {"roto_close", 44, 44, paintButton, kCross},
-    {"roto_spinner", 37, 37, paintSpinner, 0},
 };
 
 // Names may come as files ("…@2x.png"); the picture is the same.

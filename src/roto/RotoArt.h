@@ -1,7 +1,7 @@
 #pragma once
 // The rotoscoping screen's pictures, drawn by the program at the screen's
 // scale: record, play, trim, export and close buttons, the timeline's handle
-// and indicator ("rotoscroping_trim_limited@2x.png"), the waiting spinner.
+// and indicator ("rotoscroping_trim_limited@2x.png").
 #include <string>
 #include <vector>
 

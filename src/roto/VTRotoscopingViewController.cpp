@@ -4,6 +4,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
+#include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/ImageExtensions.h"
 #include "roto/RotoArt.h"
 
@@ -46,6 +47,7 @@ VTRotoscopingViewController::~VTRotoscopingViewController() {
   export_.cancel();
   timer_.endTimer();
   if (codec_) codec_->wait();
+  if (videoView_) videoView_->setDelegate(nullptr);
 }
 
 void VTRotoscopingViewController::onMain(std::function<void(VTRotoscopingViewController&)> fn) {
@@ -88,7 +90,13 @@ void VTRotoscopingViewController::loadView() {
 void VTRotoscopingViewController::viewDidLoad() {
   ui::View* root = view();
   const ui::Rect& r = videoCameraRect_;
-  // The live camera view takes videoCameraRect here once the camera classes exist.
+  videoView_ = std::make_shared<DDGPUVideoView>(r);
+  videoView_->setDelegate(this);
+  auto blur = std::make_shared<GPUGrayscaleGaussianBlurColorInvertFilter>();
+  blur->setBlurSize(1.0f);
+  videoView_->setVideoRecordFilter(std::make_shared<GPUGrayscaleFilter>(), blur, std::make_shared<GPUAddBlendFilter>());
+  root->addSubview(videoView_);
+
   timeLabel_ = std::make_shared<ui::Label>(ui::Rect{r.x + 5, r.y, r.width - 10, 30});
   timeLabel_->setBackgroundColor(ui::Color::clear());
   timeLabel_->setTextColor({0, 0, 0, 1});
@@ -114,14 +122,36 @@ void VTRotoscopingViewController::viewDidLoad() {
   waitingView_ = std::make_shared<DDWaitingView>();
   root->addSubview(waitingView_);
   timer_.setDelegate(this);
+  // The camera turns its pictures for the screen's landscape orientation at once.
+  videoView_->setVideoRecordOrientation(invertInterfaceOrientation(GPUInterfaceOrientationLandscapeRight));
+}
+
+int VTRotoscopingViewController::invertInterfaceOrientation(int orientation) {
+  switch (orientation) {
+    case GPUInterfaceOrientationPortrait: return GPUInterfaceOrientationLandscapeLeft;
+    case GPUInterfaceOrientationPortraitUpsideDown: return GPUInterfaceOrientationPortraitUpsideDown;
+    case GPUInterfaceOrientationLandscapeRight: return GPUInterfaceOrientationLandscapeLeft;
+    case GPUInterfaceOrientationLandscapeLeft: return GPUInterfaceOrientationLandscapeRight;
+    default: return orientation;
+  }
 }
 
 // --- recording
 
 void VTRotoscopingViewController::recordAction() {
   if (timeLabel_->isHidden()) timeLabel_->setHidden(false);
-  // Recording needs the live camera view, which this build does not have yet.
-  fd::Log("rotoscoping: no camera view to record with");
+  if (!videoView_) return;  // the screen records once
+  if (!isCurrentRecord_) {
+    videoView_->prepareForVideoRecordingWithPath(VTRotoscopingFileManager::recordSaveFilePath());
+    videoView_->startRecord();
+    recordButton_->setSelected(true);
+    timer_.startTimerWithTimeInterval(1.0);
+  } else {
+    videoView_->endRecord();
+    recordButton_->setSelected(false);
+    timer_.endTimer();
+  }
+  isCurrentRecord_ = !isCurrentRecord_;
 }
 
 void VTRotoscopingViewController::ddGpuVideoViewDidEndRecordAtPath(DDGPUVideoView*, const std::string& path) {
@@ -130,6 +160,9 @@ void VTRotoscopingViewController::ddGpuVideoViewDidEndRecordAtPath(DDGPUVideoVie
 }
 
 void VTRotoscopingViewController::afterRecordAction() {
+  // Freeing the camera view stops the camera and waits until the movie is written.
+  if (videoView_) videoView_->removeFromSuperview();
+  videoView_.reset();
   onMain([](VTRotoscopingViewController& s) { s.setPlayView(); });
 }
 

@@ -12,7 +12,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ViewController.h"
-#include "roto/DDGPUVideoViewDelegate.h"
+#include "roto/DDGPUVideoView.h"
 #include "roto/DDTimer.h"
 #include "roto/DDTimestampView.h"
 #include "roto/DDWaitingView.h"
@@ -72,7 +72,12 @@ class VTRotoscopingViewController : public ui::ViewController,
   void qtSystemAVCodecFailedCropAVFile(QTSystemAVCodec*, const std::string& error) override;
   void clickedButtonAtIndex(ui::ButtonSheet& sheet, int index) override;
 
+  // The camera's orientation for an interface orientation: 1 and 3 give 4,
+  // 2 gives 2, 4 gives 3, anything else itself.
+  static int invertInterfaceOrientation(int orientation);
+
   // --- state, for the owner and tests
+  DDGPUVideoView* videoView() const { return videoView_.get(); }
   unsigned position() const { return position_; }
   const ui::Rect& videoCameraRect() const { return videoCameraRect_; }
   bool isCurrentRecord() const { return isCurrentRecord_; }
@@ -112,6 +117,7 @@ class VTRotoscopingViewController : public ui::ViewController,
 
   unsigned position_ = 1;
   ui::Rect videoCameraRect_;
+  std::shared_ptr<DDGPUVideoView> videoView_;
   std::shared_ptr<DDWaitingView> waitingView_;
   DDTimer timer_;
   bool isCurrentRecord_ = false;

@@ -20,6 +20,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Screen.h"
+#include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/QTSystemAVCodec.h"
 #include "roto/RotoArt.h"
 #include "roto/RotoTestSupport.h"
@@ -248,6 +249,51 @@ TEST_F(RotoscopingScreenTest, TrimPastTheEndIsCutAtTheEndAndAFailedTrimSaysSoWit
   EXPECT_EQ(host->alerts()[0]->message(), "Video trim failed!");
   EXPECT_TRUE(screen->waitingView()->isHidden());
   EXPECT_EQ(screen->savedPath(), kept);
+}
+
+TEST_F(RotoscopingScreenTest, CameraRecordsThroughTheSketchChainAndTheReplayOpensTheWrittenMovie) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  ASSERT_NE(screen->videoView(), nullptr);
+  ASSERT_NE(screen->videoView()->videoCamera(), nullptr);  // the moving test pattern stands in
+  EXPECT_EQ(screen->videoView()->frame(), screen->videoCameraRect());
+  EXPECT_NE(dynamic_cast<GPUAddBlendFilter*>(screen->videoView()->filter()), nullptr);
+  screen->recordAction();
+  EXPECT_TRUE(screen->isCurrentRecord());
+  EXPECT_TRUE(screen->recordButton()->isSelected());
+  EXPECT_FALSE(screen->timeLabel()->isHidden());
+  // Film for a while in real time; the label counts whole seconds on the loop's clock.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  while (std::chrono::steady_clock::now() < until) {
+    host->runUntilIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  host->advance(2.0);
+  EXPECT_EQ(screen->timeLabel()->text(), "00:00:02");
+  screen->recordAction();
+  EXPECT_FALSE(screen->isCurrentRecord());
+  ASSERT_TRUE(pumpUntil([&] { return screen->moviePlayer() != nullptr; }));
+  EXPECT_EQ(screen->videoView(), nullptr);  // the camera is gone, the movie written
+  const fs::path recording = roto::VTRotoscopingFileManager::recordSaveFilePath();
+  EXPECT_EQ(screen->savedPath(), recording.string());
+  auto d = media::movieDuration(recording);
+  ASSERT_TRUE(d.ok()) << d.error();
+  EXPECT_GT(*d, 0.5);
+  EXPECT_TRUE(screen->recordButton()->isHidden());
+  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+  EXPECT_NEAR(screen->timestampView()->maxTime(), *d, 1e-3);
+  // Recording never starts again.
+  screen->recordAction();
+  EXPECT_FALSE(screen->isCurrentRecord());
+}
+
+TEST(RotoscopingOrientation, CameraOrientationFollowsTheInterface) {
+  EXPECT_EQ(VTRotoscopingViewController::invertInterfaceOrientation(1), 4);
+  EXPECT_EQ(VTRotoscopingViewController::invertInterfaceOrientation(2), 2);
+  EXPECT_EQ(VTRotoscopingViewController::invertInterfaceOrientation(3), 4);
+  EXPECT_EQ(VTRotoscopingViewController::invertInterfaceOrientation(4), 3);
+  EXPECT_EQ(VTRotoscopingViewController::invertInterfaceOrientation(7), 7);
 }
 
 struct CountingDelegate : roto::VTRotoscopingViewControllerDelegate {
