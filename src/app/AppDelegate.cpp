@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/ZTLoadingViewController.h"
+#include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "model/ZTDataModel.h"
 #include "platform/ui/Screen.h"
 #include "services/VTSystemManager.h"
@@ -22,6 +23,8 @@ bool AppDelegate::didFinishLaunching(ui::Application& app) {
   // The first touch of the model reads the defaults, the current project and
   // the per-sound limits and login record.
   ZTDataModel::sharedInstance();
+  // The rotoscoping camera's filters can be named in filter configurations.
+  registerSketchFilters();
   window_ = std::make_shared<ui::Window>(ui::Screen::main().bounds());
   loading_ = std::make_shared<ZTLoadingViewController>();
   window_->setRootViewController(loading_);

@@ -20,6 +20,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Screen.h"
+#include "gpu/GPUFilterRegistry.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/QTSystemAVCodec.h"
 #include "roto/RotoArt.h"
@@ -256,6 +257,8 @@ TEST_F(RotoscopingScreenTest, CameraRecordsThroughTheSketchChainAndTheReplayOpen
   VTRotoscopingViewController* screen = openScreen(launch);
   ASSERT_NE(screen, nullptr);
   ASSERT_NE(screen->videoView(), nullptr);
+  // The program's launch entered the sketch filters into the registry.
+  EXPECT_NE(GPUFilterRegistry::shared().classNamed("GPUGrayscaleGaussianBlurColorInvertFilter"), nullptr);
   ASSERT_NE(screen->videoView()->videoCamera(), nullptr);  // the moving test pattern stands in
   EXPECT_EQ(screen->videoView()->frame(), screen->videoCameraRect());
   EXPECT_NE(dynamic_cast<GPUAddBlendFilter*>(screen->videoView()->filter()), nullptr);
