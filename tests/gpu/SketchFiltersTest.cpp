@@ -1,7 +1,8 @@
 // The rotoscoping camera's sketch filters on real pictures against the CPU
 // reference: luminance, inverted luminance, the two-pass nine-sample blur
 // (with its steps as the shader takes them), the add blend, and the whole
-// chain (white where a pixel is at least as light as its neighbourhood).
+// chain (white where a pixel is at least as light as its neighbourhood); the
+// export's white filter; their registration by name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "gpu/GPUPicture.h"
 #include "gpu/GpuReference.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
+#include "gpu/filters/sketch/GPUWhiteFilter.h"
 
 namespace {
 
@@ -142,6 +144,52 @@ TEST_P(SketchFilters, SketchChainIsWhiteWhereLightAndDarkensLines) {
   for (int y = 0; y < drawn.pixelHeight(); ++y)
     for (int x = 0; x < drawn.pixelWidth(); ++x) dark += drawn.pixel(x, y)[0] < 200;
   EXPECT_GT(dark, 0);  // edges become lines
+}
+
+gpuref::Colour whiteReference(const gpuref::Sampler& in, float s, float t) {
+  const gpuref::Colour c = in(s, t);
+  return {0, 0, 0, 1 - c[0]};
+}
+
+TEST(GPUWhiteFilter, PhotosAndArtworkBecomeBlackWithOpacityOneMinusRed) {
+  auto filter = std::make_shared<GPUWhiteFilter>();
+  for (const char* name : {"gpu_cat.png", "gpu_headphones.png", "gpu_rocket.png"}) {
+    SCOPED_TRACE(name);
+    const gfx::Image picture = gpuref::loadPicture(name);
+    ASSERT_FALSE(picture.empty());
+    const gfx::Image out = runPicture(picture, filter);  // the same filter serves picture after picture
+    const gfx::Image expected = gpuref::filter(gpuref::uploaded(picture), 0, whiteReference);
+    const auto result = gpuref::compare(out, expected);
+    EXPECT_EQ(result.badPixels, 0) << result.firstBad;
+    // Nothing but black: every colour channel is zero.
+    int coloured = 0;
+    for (std::size_t i = 0; i < out.bytes().size(); i += 4)
+      coloured += out.bytes()[i] != 0 || out.bytes()[i + 1] != 0 || out.bytes()[i + 2] != 0;
+    EXPECT_EQ(coloured, 0);
+  }
+}
+
+TEST(GPUWhiteFilter, WhiteVanishesBlackStaysAndGreyIsHalfTransparent) {
+  gfx::Image strip(3, 1);
+  const std::uint8_t levels[3] = {255, 0, 128};
+  for (int x = 0; x < 3; ++x) {
+    std::uint8_t* p = strip.pixel(x, 0);
+    p[0] = p[1] = p[2] = levels[x];
+    p[3] = 255;
+  }
+  const gfx::Image out = runPicture(strip, std::make_shared<GPUWhiteFilter>());
+  ASSERT_EQ(out.pixelWidth(), 3);
+  EXPECT_EQ(out.pixel(0, 0)[3], 0);
+  EXPECT_EQ(out.pixel(1, 0)[3], 255);
+  EXPECT_NEAR(out.pixel(2, 0)[3], 127, 1);
+}
+
+TEST(GPUWhiteFilter, RegisteredByItsOwnCallUnderItsName) {
+  registerWhiteFilter();
+  registerWhiteFilter();
+  const GPUFilterClass* cls = GPUFilterRegistry::shared().classNamed("GPUWhiteFilter");
+  ASSERT_NE(cls, nullptr);
+  EXPECT_NE(std::dynamic_pointer_cast<GPUWhiteFilter>(cls->make()), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, SketchFilters, ::testing::Values("gpu_cat.png", "gpu_rocket.png"));

@@ -6,13 +6,9 @@
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/HeadlessHost.h"
-#include "platform/ui/ViewController.h"
-#include "platform/ui/Window.h"
 #include "roto/DDTimer.h"
 #include "roto/DDTimestampView.h"
-#include "support/Sandbox.h"
+#include "ui/UiTestSupport.h"
 
 namespace {
 
@@ -35,31 +31,22 @@ struct Recorder : roto::DDTimestampViewDelegate {
   }
 };
 
-// The timeline as the screen makes it: 480 wide, 76 high, at the window's
-// top so view and screen points agree.
-class TimestampViewTest : public testing_support::SandboxTest {
+// The timeline as the screen makes it: 480 wide, 76 high, at the top of the
+// root view (which fills the window), so view and screen points agree.
+class TimestampViewTest : public ui_test::UiTest {
  protected:
   void SetUp() override {
-    host = std::make_unique<ui::HeadlessHost>();
-    window = std::make_shared<ui::Window>(ui::Rect{0, 0, 480, 320});
-    root = std::make_shared<ui::ViewController>();
-    window->setRootViewController(root);
-    window->makeKeyAndVisible();
+    UiTest::SetUp();
     view = std::make_shared<DDTimestampView>(ui::Rect{0, 0, 480, 76});
     view->setDelegate(&recorder);
-    root->view()->addSubview(view);
+    rootView()->addSubview(view);
   }
   void TearDown() override {
     view.reset();
-    window.reset();
-    root.reset();
-    host.reset();
+    UiTest::TearDown();
   }
   float centreX(const ui::View* v) const { return v->frame().x + v->frame().width / 2; }
 
-  std::unique_ptr<ui::HeadlessHost> host;
-  std::shared_ptr<ui::Window> window;
-  std::shared_ptr<ui::ViewController> root;
   std::shared_ptr<DDTimestampView> view;
   Recorder recorder;
 };

@@ -6,29 +6,19 @@
 
 namespace {
 
-const char* const kGrayscaleFragment =
-    "precision highp float;\n"
-    "varying vec2 textureCoordinate;\n"
-    "uniform sampler2D inputImageTexture;\n"
-    "const vec3 W = vec3(0.2125, 0.7154, 0.0721);\n"
-    "void main()\n"
-    "{\n"
-    "  vec4 c = texture2D(inputImageTexture, textureCoordinate);\n"
-    "  float l = dot(c.rgb, W);\n"
-    "  gl_FragColor = vec4(vec3(l), c.a);\n"
-    "}\n";
-
-const char* const kGrayscaleInvertFragment =
-    "precision highp float;\n"
-    "varying vec2 textureCoordinate;\n"
-    "uniform sampler2D inputImageTexture;\n"
-    "const vec3 W = vec3(0.2125, 0.7154, 0.0721);\n"
-    "void main()\n"
-    "{\n"
-    "  vec4 c = texture2D(inputImageTexture, textureCoordinate);\n"
-    "  float l = dot(c.rgb, W);\n"
-    "  gl_FragColor = vec4(vec3(1.0 - l), 1.0);\n"
-    "}\n";
+// The input's luminance l, written by `output`.
+std::string luminanceFragment(const char* output) {
+  return std::string(
+             "precision highp float;\n"
+             "varying vec2 textureCoordinate;\n"
+             "uniform sampler2D inputImageTexture;\n"
+             "const vec3 W = vec3(0.2125, 0.7154, 0.0721);\n"
+             "void main()\n"
+             "{\n"
+             "  vec4 c = texture2D(inputImageTexture, textureCoordinate);\n"
+             "  float l = dot(c.rgb, W);\n") +
+         output + "}\n";
+}
 
 // The height offset steps along x and the width offset along y.
 const char* const kBlurVertex =
@@ -109,9 +99,10 @@ const char* const kAddBlendFragment =
 
 }  // namespace
 
-GPUGrayscaleFilter::GPUGrayscaleFilter() : GPUFilter(kGrayscaleFragment) {}
+GPUGrayscaleFilter::GPUGrayscaleFilter() : GPUFilter(luminanceFragment("  gl_FragColor = vec4(vec3(l), c.a);\n")) {}
 
-GPUGrayscaleColorInvertFilter::GPUGrayscaleColorInvertFilter() : GPUFilter(kGrayscaleInvertFragment) {}
+GPUGrayscaleColorInvertFilter::GPUGrayscaleColorInvertFilter()
+    : GPUFilter(luminanceFragment("  gl_FragColor = vec4(vec3(1.0 - l), 1.0);\n")) {}
 
 GPUGrayscaleGaussianBlurFilter::GPUGrayscaleGaussianBlurFilter()
     : GPUGrayscaleGaussianBlurFilter(std::nullopt, std::nullopt, std::nullopt, std::nullopt) {}
