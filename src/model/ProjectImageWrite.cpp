@@ -37,7 +37,7 @@ struct WriteJob {
 };
 
 void runWriteJob(const WriteJob& job) {
-  if (fd::Expected<fd::Data> png = gfx::encodePNG(*job.image)) {
+  if (fd::Expected<fd::Data> png = gfx::encodePNG(*job.image, gfx::kQuickPngEncoding)) {
     if (job.layerPath) fd::files::writeFileAtomically(*job.layerPath, *png);
     if (job.snapshotPath) fd::files::writeFileAtomically(*job.snapshotPath, *png);
   }
@@ -45,7 +45,7 @@ void runWriteJob(const WriteJob& job) {
   q.iconPermit.wait();
   gfx::Context icon(static_cast<int>(kIconRect.width), static_cast<int>(kIconRect.height));
   icon.drawImage(*job.image, kIconRect);
-  fd::Expected<fd::Data> iconPng = gfx::encodePNG(icon.makeImage());
+  fd::Expected<fd::Data> iconPng = gfx::encodePNG(icon.makeImage(), gfx::kQuickPngEncoding);
   q.iconPermit.signal();
   if (iconPng && job.iconPath) fd::files::writeFileAtomically(*job.iconPath, *iconPng);
 }
