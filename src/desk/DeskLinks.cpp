@@ -5,6 +5,7 @@
 
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
+#include "desk/frames/ZTPicManagerView.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
 
@@ -23,6 +24,17 @@ void DesktopManagerController::fileManager() {
   auto panel = desk_panels::makeFileManager(this);
   if (!panel) return;
   fileManeagerView_ = panel;
+  view()->addSubview(panel);
+}
+
+void DesktopManagerController::picManager() {
+  defaultState();
+  if (settings().isBackground() && drawsView_) drawsView_->writeToFileForBackground();
+  else saveCurPage();
+  ZTDataModel::sharedInstance().saveData();
+  auto panel = ZTPicManagerView::initWithFrame(view()->bounds());
+  panel->setDelegate(this);
+  picManagerView_ = panel;
   view()->addSubview(panel);
 }
 
@@ -54,6 +66,10 @@ void DesktopManagerController::subviewDidRemove(ui::View* panel) {
     modifyProjectSetting();
     setPlayViewImage();
     fileManeagerView_.reset();
+  } else if (panel != nullptr && panel == picManagerView_.lock().get()) {
+    adjustPaperSetting();
+    speedState_ = 1;
+    setSpeedDisplay();
   }
 }
 

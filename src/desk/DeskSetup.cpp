@@ -185,10 +185,7 @@ void DesktopManagerController::buildPage(ui::View* root) {
 void DesktopManagerController::buildLeftColumn(ui::View* root) {
   backBtn_ = makeButton("desktop_back.png", {4, 4, 40, 40}, 0, [this](ui::Button*) { back(); });
   fileManagerBtn_ = makeButton("desktop_file.png", {4, 48, 40, 40}, 0, [this](ui::Button*) { fileManager(); });
-  frameManagerBtn_ = makeButton("desktop_frames.png", {4, 92, 40, 40}, 0, {});
-  // The frame manager is not part of this desk yet: the button says so.
-  frameManagerBtn_->addTarget(this, [](ui::Control*, const ui::Event*) { screens::showUnavailable("Frames"); },
-                              ui::TouchUpInside);
+  frameManagerBtn_ = makeButton("desktop_frames.png", {4, 92, 40, 40}, 0, [this](ui::Button*) { picManager(); });
   groundBtn_ = makeButton(nullptr, {2, 136, 44, 44}, 0, [this](ui::Button*) { setEditingLayer(); });
   onionBtn_ = makeButton("desktop_onion.png", {4, 184, 40, 40}, 0, [this](ui::Button*) { onionSkinDisplayorHidden(); });
   playerBtn_ = makeButton("desktop_player.png", {4, 228, 40, 40}, 0, [this](ui::Button*) { playerDisplayorHidden(); });

@@ -169,6 +169,8 @@ class DesktopManagerController : public ui::ViewController,
 
   // --- links to other screens (DeskLinks.cpp)
   void fileManager();
+  // Opens the frame manager over the desk.
+  void picManager();
   void back();
   void subviewDidRemove(ui::View* panel) override;
   void paperOperation(ui::Button* sender);
@@ -245,6 +247,7 @@ class DesktopManagerController : public ui::ViewController,
   ui::View* playerView() const { return playerView_.get(); }
   ui::View* toolFootView() const { return toolFootView_.get(); }
   ui::View* fileManeagerView() const { return fileManeagerView_.get(); }
+  ui::View* picManagerView() const { return picManagerView_.lock().get(); }
   ui::Label* pageIndicator() const { return pageIndicator_.get(); }
   ui::Label* pageNumberShowDesk() const { return pageNumberShowDesk_.get(); }
   ui::Label* zoomLabel() const { return zoomLabel_.get(); }
@@ -339,6 +342,8 @@ class DesktopManagerController : public ui::ViewController,
   std::shared_ptr<LayerManger> layerManager_;
   std::shared_ptr<ui::View> toolsView_, onionSkinView_, layerManagerView_, playerView_, toolFootView_;
   std::shared_ptr<ui::View> fileManeagerView_;
+  // The view tree owns the frame manager; the desk only looks at it.
+  std::weak_ptr<ui::View> picManagerView_;
   std::shared_ptr<ui::Label> pageIndicator_, pageNumberShowDesk_, zoomLabel_, layerPageLabel_, toolLabel_;
   std::shared_ptr<ui::Button> undoBtn_, redoBtn_, toolBtn_, colorBtn_, playerBtn_, groundBtn_, nextFrameBtn_,
       previousFrameBtn_, fileManagerBtn_, backBtn_, onionBtn_, frameManagerBtn_, fVisibleBtn_, mVisibleBtn_,

@@ -1,0 +1,213 @@
+#include "desk/frames/ZTPaperView.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "desk/frames/FrameArt.h"
+#include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/graphics/Image.h"
+
+namespace {
+
+ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel().get(); }
+
+int frameCount() {
+  ProjectDataModel* p = project();
+  return p ? static_cast<int>(p->imagesArray().size()) : 0;
+}
+
+struct InFlight {
+  std::mutex m;
+  std::condition_variable cv;
+  int count = 0;
+};
+InFlight& inFlight() {
+  static InFlight f;
+  return f;
+}
+
+std::optional<gfx::Image> readPicture(const OptionalPath& path) {
+  if (!path) return std::nullopt;
+  std::error_code ec;
+  if (!std::filesystem::exists(*path, ec)) return std::nullopt;
+  return gfx::readImage(*path);
+}
+
+}  // namespace
+
+// What one load decided on the main thread and what its thread read.
+struct ZTPaperView::Load {
+  std::uint64_t number = 0;
+  bool temporary = false;
+  bool showBackground = false;
+  OptionalPath backgroundPath, iconPath;
+  bool repeatCopy = false, runFirst = false;
+  std::optional<gfx::Image> backgroundPicture, icon;
+};
+
+std::shared_ptr<ZTPaperView> ZTPaperView::initWithOrigin(ui::Point origin) {
+  return std::make_shared<ZTPaperView>(origin);
+}
+
+ZTPaperView::ZTPaperView(ui::Point origin) : ui::View({origin.x, origin.y, kWidth, kHeight}) {
+  const ui::Rect inner{7, 7, kWidth - 13, kHeight - 18};
+  background_ = std::make_shared<ui::ImageView>(ui::Rect{0, 0, kWidth, kHeight});
+  background_->setImage(frame_art::named("paper_sample01.png"));
+  background_->setHighlightedImage(frame_art::named("paper_sample02.png"));
+  backgroundView_ = std::make_shared<ui::ImageView>(inner);
+  imageView_ = std::make_shared<ui::ImageView>(inner);
+  reapeatBtn_ = ui::Button::make(ui::ButtonType::Custom, {kWidth - 20, 5, 23, 58});
+  reapeatBtn_->setImage(frame_art::named("frame_repeat.png"));
+  reapeatBtn_->setHidden(true);
+  reapeatBtn_->addTarget(
+      this,
+      [this](ui::Control*, const ui::Event*) {
+        if (delegate_) delegate_->setReapeatFrameView(page_);
+      },
+      ui::TouchUpInside);
+  delButton_ = ui::Button::make(ui::ButtonType::Custom, {0, 0, 26, 30});
+  delButton_->setImage(frame_art::named("paper_del01.png"));
+  delButton_->setImage(frame_art::named("paper_del02.png"), ui::StateHighlighted);
+  delButton_->setHidden(true);
+  delButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { delButtonPressed(); }, ui::TouchUpInside);
+  for (ui::View* v : {static_cast<ui::View*>(background_.get()), static_cast<ui::View*>(backgroundView_.get()),
+                      static_cast<ui::View*>(imageView_.get())}) {
+    v->setUserInteractionEnabled(false);
+    v->setBackgroundColor(ui::Color::clear());
+  }
+  setBackgroundColor(ui::Color::clear());
+}
+
+ZTPaperView::~ZTPaperView() {
+  fd::RunLoop::main().cancelPerforms(this);
+  if (auto alert = alert_.lock()) alert->setDelegate(nullptr);
+}
+
+void ZTPaperView::setPaperWithPage(int p, bool temporary) {
+  if (p < 1 || (!temporary && p > frameCount())) {
+    imageView_->setImage({});
+    backgroundView_->setImage({});
+    return;
+  }
+  page_ = p;
+  isTemporary_ = temporary;
+  if (!temporary) delButton_->setHidden(true);
+  // Subviews are added lazily so a paper built off the tree still shows them
+  // in the stated order.
+  if (subviews().empty())
+    for (ui::View* v : {static_cast<ui::View*>(background_.get()), static_cast<ui::View*>(backgroundView_.get()),
+                        static_cast<ui::View*>(imageView_.get()), static_cast<ui::View*>(reapeatBtn_.get()),
+                        static_cast<ui::View*>(delButton_.get())})
+      addSubview(v->self());
+  startLoad();
+}
+
+void ZTPaperView::startLoad() {
+  // The model is read here, on the main thread: frame operations change it
+  // only here, so a path can never come from a list half rewritten.
+  auto load = std::make_shared<Load>();
+  load->number = ++loadNumber_;
+  load->temporary = isTemporary_;
+  if (ProjectDataModel* p = project()) {
+    load->showBackground = p->isOpenBackground();
+    if (load->showBackground) {
+      const int type = p->backgroundType();
+      if (type >= 3 && type <= 6) {
+        if (p->curBackgroundName())
+          load->backgroundPath = ZTDataModel::sharedInstance().dynamicBackgroundIconFullPathWithBackgroundName(
+              *p->curBackgroundName(), page_);
+      } else {
+        load->backgroundPath = p->backgroundIconFullPath();
+      }
+    }
+    load->iconPath = p->iconFullPathAtPage(page_, isTemporary_);
+    if (!isTemporary_) {
+      load->repeatCopy = p->isReapeatFrame(page_);
+      load->runFirst = p->isByReapeatFrame(page_);
+    }
+  }
+  {
+    std::lock_guard lock(inFlight().m);
+    ++inFlight().count;
+  }
+  auto self = std::static_pointer_cast<ZTPaperView>(shared_from_this());
+  std::thread([self = std::move(self), load]() mutable {
+    load->backgroundPicture = readPicture(load->backgroundPath);
+    load->icon = readPicture(load->iconPath);
+    // The paper travels on to the main thread, so its last owner (and its
+    // destructor) is never this thread.
+    fd::RunLoop::main().post([self = std::move(self), load] { self->apply(*load); });
+    std::lock_guard lock(inFlight().m);
+    if (--inFlight().count == 0) inFlight().cv.notify_all();
+  }).detach();
+}
+
+void ZTPaperView::apply(const Load& load) {
+  if (load.number != loadNumber_) return;
+  backgroundView_->setHidden(!load.showBackground);
+  if (load.backgroundPicture) backgroundView_->setImage(ui::Picture(*load.backgroundPicture));
+  imageView_->setImage(load.icon ? ui::Picture(*load.icon) : ui::Picture());
+  if (!load.temporary) {
+    setAlpha(load.repeatCopy ? 0.5f : 1.0f);
+    setUserInteractionEnabled(!load.repeatCopy);
+    setMultipleTouchEnabled(!load.repeatCopy);
+    reapeatBtn_->setHidden(!load.runFirst);
+  }
+}
+
+int ZTPaperView::loadsInFlight() {
+  std::lock_guard lock(inFlight().m);
+  return inFlight().count;
+}
+
+void ZTPaperView::waitForLoads() {
+  {
+    std::unique_lock lock(inFlight().m);
+    inFlight().cv.wait(lock, [] { return inFlight().count == 0; });
+  }
+  // Every load has posted its pictures by now; the main loop sets them.
+  fd::RunLoop::main().runUntilIdle();
+}
+
+void ZTPaperView::moveToTemporary() {
+  if (isTemporary_) return;
+  if (ProjectDataModel* p = project()) p->moveImageToTemporaryWithPage(page_);
+}
+
+void ZTPaperView::moveToImageWithPage(int p) {
+  if (ProjectDataModel* m = project()) {
+    if (isTemporary_) m->moveTemporaryAtpage(page_, p);
+    else m->moveImageFrom(page_, p);
+  }
+  isTemporary_ = false;
+  page_ = p;
+}
+
+void ZTPaperView::setHighlighted(bool lit) { background_->setHighlighted(lit); }
+
+void ZTPaperView::changeButtonState() {
+  if (!isTemporary_) return;
+  delButton_->setHidden(!delButton_->isHidden());
+  setHighlighted(!delButton_->isHidden());
+}
+
+void ZTPaperView::delButtonPressed() {
+  auto alert = ui::AlertView::make(fd::Localized("Warning"), fd::Localized("delete paper"), this,
+                                   fd::Localized("Cancel"), {fd::Localized("Delete:")});
+  alert->setTag(1);
+  alert_ = alert;
+  alert->show();
+}
+
+void ZTPaperView::didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) {
+  if (sheet.tag() == 1 && sheet.buttonTitleAtIndex(index) == fd::Localized("Delete:")) deletePaper();
+}
+
+void ZTPaperView::deletePaper() {
+  if (ProjectDataModel* p = project()) p->deleteImageAtPage(page_, true);
+  if (delegate_) delegate_->paperViewDidDelete(this);
+}

@@ -1,0 +1,324 @@
+// The frame manager driven through the real view tree: opened from the desk,
+// paged, frames selected, copied, deleted, repeated and dragged, with the
+// project read back from disk after each change.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "desk/frames/FrameArt.h"
+#include "desk/frames/FrameMenu.h"
+#include "desk/frames/ZTPicManagerView.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+#include "DeskTestSupport.h"
+
+namespace {
+
+class FrameManagerTest : public desk_test::DeskTest {
+ protected:
+  void prepareModel() override {
+    while (static_cast<int>(project().imagesArray().size()) < frames) ASSERT_TRUE(project().createImageAtPage(1));
+    ASSERT_TRUE(project().saveData());
+  }
+
+  ZTPicManagerView& open(bool tall = false) {
+    start(tall);
+    tapView(desk->frameManagerBtn());
+    auto* panel = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
+    EXPECT_NE(panel, nullptr);
+    ZTPaperView::waitForLoads();
+    host->runUntilIdle();
+    return *panel;
+  }
+  std::vector<int> shownPages(const ZTPicManagerView& m) {
+    std::vector<int> out;
+    for (const auto& p : m.imagesViewArray()) out.push_back(p->isHidden() ? 0 : p->page());
+    return out;
+  }
+  // The icon names of the frame list as the project on disk has them.
+  std::vector<std::string> iconsOnDisk() {
+    auto p = ProjectDataModel::initWithProjectName(project().curProjectName());
+    std::vector<std::string> out;
+    if (!p) return out;
+    for (const auto& f : p->imagesArray()) out.push_back(f.iconName);
+    return out;
+  }
+  std::vector<std::string> icons() {
+    std::vector<std::string> out;
+    for (const auto& f : project().imagesArray()) out.push_back(f.iconName);
+    return out;
+  }
+  // Every layer's page references are exactly the pages that list it; after
+  // a move the model may keep a stale extra entry, but never miss a page in use.
+  void expectReferencesRight(bool exact = true) {
+    std::map<std::string, std::set<int>> uses;
+    const auto& frames = project().imagesArray();
+    for (int i = 0; i < static_cast<int>(frames.size()); ++i)
+      for (const auto& id : frames[i].laysArray) uses[id].insert(i + 1);
+    for (const auto& [id, layer] : project().laysDictionary()) {
+      std::set<int> refs(layer.refPageArray.begin(), layer.refPageArray.end());
+      if (exact) EXPECT_EQ(refs, uses[id]) << "layer " << id;
+      else
+        for (int page : uses[id]) EXPECT_EQ(refs.count(page), 1u) << "layer " << id << " page " << page;
+    }
+  }
+  void tapPaperOfFrame(ZTPicManagerView& m, int frame) {
+    const int k = frame - 1 - m.papersPerPage() * (m.curImagesViewPage() - 1);
+    tapView(m.imagesViewArray().at(k).get());
+  }
+  ui::Point slotCentre(ZTPicManagerView& m, int slot) {
+    ui::Rect r = m.imagesView()->convertRectTo({(slot % 5) * 80.0f, (slot / 5) * 69.0f + 20, 80, 64}, nullptr);
+    return {r.x + r.width / 2, r.y + r.height / 2};
+  }
+  void settle() {
+    host->runUntilIdle();
+    ZTPaperView::waitForLoads();
+    host->runUntilIdle();
+  }
+
+  int frames = 7;
+};
+
+TEST_F(FrameManagerTest, PagesThroughSevenFrames) {
+  ZTPicManagerView& m = open();
+  EXPECT_EQ(shownPages(m), (std::vector<int>{1, 2, 3, 4, 5}));
+  tapView(m.rollForwardBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 2);
+  EXPECT_EQ(shownPages(m), (std::vector<int>{6, 7, 0, 0, 0}));
+  tapView(m.rollForwardBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 2);
+  tapView(m.rollBackBtn());
+  tapView(m.rollBackBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 1);
+}
+
+TEST_F(FrameManagerTest, FullScreenKeepsThePageOfTheSelection) {
+  frames = 20;
+  ZTPicManagerView& m = open();
+  for (int i = 0; i < 3; ++i) m.forward();
+  EXPECT_EQ(m.curImagesViewPage(), 4);
+  m.fullButtonPressed(m.fullscreenBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 1);
+  EXPECT_EQ(m.imagesViewArray().size(), 15u);
+  EXPECT_EQ(m.editView()->frame().y, 0);
+  m.fullButtonPressed(m.fullscreenBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 1);
+  m.forward();
+  m.forward();
+  settle();
+  m.selectedPage(12, false);
+  m.fullButtonPressed(m.fullscreenBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 1);
+  m.fullButtonPressed(m.fullscreenBtn());
+  EXPECT_EQ(m.curImagesViewPage(), 3);
+  EXPECT_EQ(shownPages(m), (std::vector<int>{11, 12, 13, 14, 15}));
+}
+
+TEST_F(FrameManagerTest, SelectCopyAndDeleteThroughTheMenu) {
+  ZTPicManagerView& m = open();
+  tapPaperOfFrame(m, 3);
+  ASSERT_NE(m.frameMenu(), nullptr);
+  EXPECT_EQ(m.selectedPage(), 3);
+  EXPECT_TRUE(m.imagesViewArray()[2]->background()->isHighlighted());
+  tapView(m.frameMenu()->button(FrameMenu::kCopy));
+  EXPECT_EQ(project().imagesArray().size(), 8u);
+  EXPECT_EQ(iconsOnDisk(), icons());
+  const std::string third = icons()[2];
+  tapView(m.frameMenu()->button(FrameMenu::kDelete));
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_TRUE(host->pressAlertButton("Cancel"));
+  host->advance(0.5);
+  EXPECT_EQ(project().imagesArray().size(), 8u);
+  tapView(m.frameMenu()->button(FrameMenu::kDelete));
+  EXPECT_TRUE(host->pressAlertButton("Delete"));
+  host->advance(0.5);
+  EXPECT_EQ(project().imagesArray().size(), 7u);
+  EXPECT_EQ(m.selectedPage(), 0);
+  EXPECT_EQ(m.frameMenu(), nullptr);
+  EXPECT_EQ(iconsOnDisk(), icons());
+  EXPECT_NE(icons()[2], third);
+  expectReferencesRight();
+}
+
+TEST_F(FrameManagerTest, RepeatPickerGrowsAndShrinksRunsThroughTheModel) {
+  ZTPicManagerView& m = open();
+  tapPaperOfFrame(m, 2);
+  tapView(m.frameMenu()->button(FrameMenu::kRepeat));
+  RepeatFrameView* picker = nullptr;
+  for (const auto& v : m.subviews())
+    if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) picker = r;
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->number(), 1);
+  tapView(picker->button(RepeatFrameView::kMinus));
+  EXPECT_EQ(picker->number(), 1);
+  tapView(picker->button(RepeatFrameView::kPlus));
+  tapView(picker->button(RepeatFrameView::kPlus));
+  tapView(picker->button(RepeatFrameView::kOK));
+  EXPECT_EQ(picker->superview(), nullptr);
+  ASSERT_EQ(project().imagesArray().size(), 9u);
+  EXPECT_TRUE(project().isByReapeatFrame(2));
+  EXPECT_EQ(project().reapeatFrameNumber(2), 3);
+  EXPECT_TRUE(project().isReapeatFrame(3));
+  EXPECT_TRUE(project().isReapeatFrame(4));
+  EXPECT_EQ(iconsOnDisk(), icons());
+  expectReferencesRight();
+  settle();
+  // The copies are faded and untouchable; the run's first frame shows the badge.
+  EXPECT_FLOAT_EQ(m.imagesViewArray()[2]->alpha(), 0.5f);
+  EXPECT_FALSE(m.imagesViewArray()[2]->isUserInteractionEnabled());
+  EXPECT_FALSE(m.imagesViewArray()[1]->reapeatBtn()->isHidden());
+
+  // From the badge, a run of 4 down to 1.
+  m.setReapeatFrameView(3);
+  picker = nullptr;
+  for (const auto& v : m.subviews())
+    if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) picker = r;
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->number(), 1);  // a copy's own number; the picker works on the run
+  picker->setNumber(4);
+  tapView(picker->button(RepeatFrameView::kOK));
+  EXPECT_EQ(project().imagesArray().size(), 10u);
+  expectReferencesRight();
+  m.setReapeatFrameView(2);
+  for (const auto& v : m.subviews())
+    if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) picker = r;
+  EXPECT_EQ(picker->number(), 4);
+  picker->setNumber(1);
+  tapView(picker->button(RepeatFrameView::kOK));
+  EXPECT_EQ(project().imagesArray().size(), 7u);
+  EXPECT_FALSE(project().isByReapeatFrame(2));
+  EXPECT_FALSE(project().imagesArray()[1].reapeatNumber.has_value());
+  EXPECT_EQ(iconsOnDisk(), icons());
+  expectReferencesRight();
+  // Deleting the once-repeated frame drops its layers and files with it.
+  const auto lays = project().imagesArray()[1].laysArray;
+  ASSERT_TRUE(project().deleteImageAtPage(2, false));
+  for (const auto& id : lays) EXPECT_EQ(project().laysDictionary().count(id), 0u);
+}
+
+TEST_F(FrameManagerTest, DraggingFrameTwoOntoSlotFour) {
+  frames = 5;
+  ZTPicManagerView& m = open();
+  const auto before = icons();
+  host->drag(slotCentre(m, 1), slotCentre(m, 3), 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{before[0], before[2], before[3], before[1], before[4]}));
+  EXPECT_EQ(iconsOnDisk(), icons());
+  expectReferencesRight(false);
+  for (const auto& p : m.imagesViewArray()) EXPECT_EQ(p->superview(), m.imagesView());
+  EXPECT_EQ(m.imagesViewArray().size(), 5u);
+}
+
+TEST_F(FrameManagerTest, ARunDroppedOnTheLastSlotLandsAtThree) {
+  frames = 5;
+  ZTPicManagerView& m = open();
+  ASSERT_TRUE(project().setRepeatRunAtPage(2, 3));
+  while (project().imagesArray().size() > 5) ASSERT_TRUE(project().deleteImageAtPage(6, false));
+  m.reLoadImage();
+  settle();
+  const auto before = icons();  // 1, run 2-4, 5
+  host->drag(slotCentre(m, 1), slotCentre(m, 4), 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{before[0], before[4], before[1], before[1], before[1]}));
+  EXPECT_TRUE(project().isByReapeatFrame(3));
+}
+
+TEST_F(FrameManagerTest, DepositoryRoundTripAndRunTarget) {
+  frames = 6;
+  ZTPicManagerView& m = open();
+  const auto before = icons();
+  // Frame 1 into the depository.
+  ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  host->drag(slotCentre(m, 0), {dep.x + 40, dep.y + 32}, 6);
+  settle();
+  ASSERT_EQ(m.temporaryViewArray().size(), 1u);
+  EXPECT_EQ(project().temporarysArray().size(), 1u);
+  EXPECT_EQ(project().imagesArray().size(), 5u);
+  // Frames 3-4 become a run; the depository frame dropped on its copy lands after it (frame 5).
+  ASSERT_TRUE(project().setRepeatRunAtPage(3, 2));
+  ASSERT_TRUE(project().deleteImageAtPage(5, false));
+  m.reLoadImage();
+  settle();
+  host->drag({dep.x + 40, dep.y + 32}, slotCentre(m, 3), 6);
+  settle();
+  EXPECT_EQ(project().temporarysArray().size(), 0u);
+  EXPECT_EQ(project().imagesArray()[4].iconName, before[0]);
+  EXPECT_TRUE(m.temporaryViewArray().empty());
+  EXPECT_EQ(iconsOnDisk(), icons());
+}
+
+TEST_F(FrameManagerTest, AFullDepositoryTakesNoMore) {
+  frames = 8;
+  ZTPicManagerView& m = open();
+  ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  for (int i = 0; i < 6; ++i) {
+    host->drag(slotCentre(m, 0), {dep.x + 40 + 80 * std::min(i, 4), dep.y + 32}, 6);
+    settle();
+  }
+  EXPECT_EQ(m.temporaryViewArray().size(), 5u);
+  EXPECT_EQ(project().temporarysArray().size(), 5u);
+  EXPECT_EQ(project().imagesArray().size(), 3u);
+  EXPECT_EQ(m.imagesViewArray().size(), 5u);
+}
+
+TEST_F(FrameManagerTest, ADragEndingAtOnceLeavesNoPaperOnThePanel) {
+  ZTPicManagerView& m = open();
+  const ui::Point from = slotCentre(m, 2);
+  host->touchDown(1, from);
+  host->touchMove(1, {from.x + 2, from.y - 150});
+  host->touchUp(1, {from.x + 2, from.y - 150});
+  settle();
+  for (const auto& v : m.subviews()) EXPECT_EQ(dynamic_cast<ZTPaperView*>(v.get()), nullptr);
+  EXPECT_EQ(m.imagesViewArray().size(), 5u);
+  for (const auto& p : m.imagesViewArray()) EXPECT_EQ(p->superview(), m.imagesView());
+  EXPECT_EQ(project().imagesArray().size(), 7u);
+}
+
+TEST_F(FrameManagerTest, SideBandClosesAndTallScreenShifts) {
+  ZTPicManagerView& m = open(true);
+  EXPECT_EQ(m.offsetx(), 44);
+  EXPECT_EQ(m.imagesView()->frame().x, 84);
+  host->tap({60, 20});
+  EXPECT_EQ(desk->picManagerView(), nullptr);
+}
+
+TEST_F(FrameManagerTest, NewerThumbnailLoadWins) {
+  ZTPicManagerView& m = open();
+  // Frame 1 gets an icon file, frame 2 none: whichever load ends last, the
+  // paper re-pointed at frame 2 must show no icon.
+  gfx::Context c(108, 81, 1);
+  c.setFillColor(gfx::Color{1, 0, 0, 1});
+  c.fillRect({0, 0, 108, 81});
+  ASSERT_TRUE(gfx::writePNG(*project().iconFullPathAtPage(1, false), c.makeImage()));
+  ZTPaperView* paper = m.imagesViewArray()[0].get();
+  for (int i = 0; i < 20; ++i) {
+    paper->setPaperWithPage(1, false);
+    paper->setPaperWithPage(2, false);
+    settle();
+    EXPECT_TRUE(paper->imageView()->image().empty());
+  }
+  paper->setPaperWithPage(1, false);
+  settle();
+  EXPECT_FALSE(paper->imageView()->image().empty());
+  paper->setPaperWithPage(0, false);
+  EXPECT_EQ(paper->page(), 1);
+  EXPECT_TRUE(paper->imageView()->image().empty());
+}
+
+TEST(FrameArtTest, EveryPictureAtBothScales) {
+  for (const std::string& name : frame_art::names()) {
+    gfx::Image one = frame_art::draw(name, 1), two = frame_art::draw(name, 2);
+    ASSERT_FALSE(one.empty()) << name;
+    EXPECT_EQ(two.pixelWidth(), 2 * one.pixelWidth()) << name;
+    std::set<std::uint32_t> colours;
+    for (int y = 0; y < two.pixelHeight(); y += 2)
+      for (int x = 0; x < two.pixelWidth(); x += 2) {
+        const std::uint8_t* p = two.pixel(x, y);
+        colours.insert((std::uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);
+      }
+    EXPECT_GE(colours.size(), 3u) << name;
+  }
+  EXPECT_TRUE(frame_art::draw("no_such.png", 1).empty());
+}
+
+}  // namespace
