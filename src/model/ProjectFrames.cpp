@@ -276,7 +276,14 @@ bool ProjectDataModel::moveImageFrom(int from, int to) {
     for (int i = 0; i < std::min(layCount, static_cast<int>(r.laysArray.size())); ++i) removeMark(from, r.laysArray[i]);
   }
   if (to > static_cast<int>(state_.frames_.size())) {
-    state_.frames_.insert(state_.frames_.end(), held.begin(), held.end());
+    // Appended frames are referenced like inserted ones: a layer whose
+    // references missed its new pages would be deleted by a later move while
+    // still in use.
+    for (const FrameRecord& r : held) {
+      state_.frames_.push_back(r);
+      const int page = static_cast<int>(state_.frames_.size());
+      for (int i = 0; i < std::min(layCount, static_cast<int>(r.laysArray.size())); ++i) addMark(page, r.laysArray[i]);
+    }
   } else {
     for (auto it = held.rbegin(); it != held.rend(); ++it) {
       state_.frames_.insert(state_.frames_.begin() + (to - 1), *it);

@@ -3,6 +3,7 @@
 // project read back from disk after each change.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "desk/frames/FrameArt.h"
@@ -69,6 +70,15 @@ class FrameManagerTest : public desk_test::DeskTest {
   ui::Point slotCentre(ZTPicManagerView& m, int slot) {
     ui::Rect r = m.imagesView()->convertRectTo({(slot % 5) * 80.0f, (slot / 5) * 69.0f + 20, 80, 64}, nullptr);
     return {r.x + r.width / 2, r.y + r.height / 2};
+  }
+  void setRun(ZTPicManagerView& m, int page, int number) {
+    m.setReapeatFrameView(page);
+    RepeatFrameView* picker = nullptr;
+    for (const auto& v : m.subviews())
+      if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) picker = r;
+    ASSERT_NE(picker, nullptr);
+    picker->setNumber(number);
+    tapView(picker->button(RepeatFrameView::kOK));
   }
   void settle() {
     host->runUntilIdle();
@@ -212,7 +222,7 @@ TEST_F(FrameManagerTest, DraggingFrameTwoOntoSlotFour) {
 TEST_F(FrameManagerTest, ARunDroppedOnTheLastSlotLandsAtThree) {
   frames = 5;
   ZTPicManagerView& m = open();
-  ASSERT_TRUE(project().setRepeatRunAtPage(2, 3));
+  setRun(m, 2, 3);
   while (project().imagesArray().size() > 5) ASSERT_TRUE(project().deleteImageAtPage(6, false));
   m.reLoadImage();
   settle();
@@ -221,6 +231,12 @@ TEST_F(FrameManagerTest, ARunDroppedOnTheLastSlotLandsAtThree) {
   settle();
   EXPECT_EQ(icons(), (std::vector<std::string>{before[0], before[4], before[1], before[1], before[1]}));
   EXPECT_TRUE(project().isByReapeatFrame(3));
+  // The run went to the end: its layers are referenced from their new pages,
+  // so moving it back deletes no layer in use.
+  expectReferencesRight(false);
+  ASSERT_TRUE(project().moveImageFrom(3, 1));
+  for (const auto& id : project().imagesArray()[0].laysArray) EXPECT_EQ(project().laysDictionary().count(id), 1u);
+  expectReferencesRight(false);
 }
 
 TEST_F(FrameManagerTest, DepositoryRoundTripAndRunTarget) {
@@ -235,7 +251,7 @@ TEST_F(FrameManagerTest, DepositoryRoundTripAndRunTarget) {
   EXPECT_EQ(project().temporarysArray().size(), 1u);
   EXPECT_EQ(project().imagesArray().size(), 5u);
   // Frames 3-4 become a run; the depository frame dropped on its copy lands after it (frame 5).
-  ASSERT_TRUE(project().setRepeatRunAtPage(3, 2));
+  setRun(m, 3, 2);
   ASSERT_TRUE(project().deleteImageAtPage(5, false));
   m.reLoadImage();
   settle();
@@ -303,6 +319,87 @@ TEST_F(FrameManagerTest, NewerThumbnailLoadWins) {
   paper->setPaperWithPage(0, false);
   EXPECT_EQ(paper->page(), 1);
   EXPECT_TRUE(paper->imageView()->image().empty());
+}
+
+// A seeded random run of 200 operations through the screen; after each the
+// project read back from disk equals the model, the model keeps its
+// invariants, and the papers show exactly the model's frames.
+TEST_F(FrameManagerTest, RandomOperationsKeepDiskModelAndScreenEqual) {
+  frames = 8;
+  ZTPicManagerView& m = open();
+  std::mt19937 rng(20261207);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  auto depositoryCentre = [&](int k) { return ui::Point{dep.x + 80 * k + 40, dep.y + 32}; };
+  for (int step = 0; step < 200; ++step) {
+    const int count = static_cast<int>(project().imagesArray().size());
+    const int onPage = std::min(5, count - 5 * (m.curImagesViewPage() - 1));
+    const int slot = pick(0, std::max(0, onPage - 1));
+    const int frame = 5 * (m.curImagesViewPage() - 1) + slot + 1;
+    const int op = pick(0, 7);
+    SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op));
+    if (op == 0) {
+      m.forward();
+    } else if (op == 1) {
+      m.back();
+    } else if (op == 2 && !project().isReapeatFrame(frame)) {
+      tapPaperOfFrame(m, frame);
+      if (m.frameMenu()) tapView(m.frameMenu()->button(FrameMenu::kCopy));
+    } else if (op == 3 && !project().isReapeatFrame(frame)) {
+      tapPaperOfFrame(m, frame);
+      if (m.frameMenu()) {
+        tapView(m.frameMenu()->button(FrameMenu::kDelete));
+        ASSERT_TRUE(host->pressAlertButton("Delete"));
+        host->advance(0.5);
+      }
+    } else if (op == 4) {
+      m.setReapeatFrameView(frame);
+      RepeatFrameView* picker = nullptr;
+      for (const auto& v : m.subviews())
+        if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) picker = r;
+      ASSERT_NE(picker, nullptr);
+      picker->setNumber(pick(1, 3));
+      tapView(picker->button(RepeatFrameView::kOK));
+    } else if (op == 5) {
+      host->drag(slotCentre(m, slot), slotCentre(m, pick(0, 4)), 4);
+    } else if (op == 6) {
+      host->drag(slotCentre(m, slot), depositoryCentre(pick(0, 4)), 4);
+    } else if (op == 7 && !m.temporaryViewArray().empty()) {
+      const int k = pick(0, static_cast<int>(m.temporaryViewArray().size()) - 1);
+      host->drag(depositoryCentre(k), slotCentre(m, pick(0, 4)), 4);
+    }
+    settle();
+    ASSERT_FALSE(project().frames().brokenInvariant().has_value()) << *project().frames().brokenInvariant();
+    auto disk = ProjectDataModel::initWithProjectName(project().curProjectName());
+    ASSERT_NE(disk, nullptr);
+    ASSERT_EQ(disk->imagesArray().size(), project().imagesArray().size());
+    for (std::size_t i = 0; i < disk->imagesArray().size(); ++i) {
+      EXPECT_EQ(disk->imagesArray()[i].iconName, project().imagesArray()[i].iconName);
+      EXPECT_EQ(disk->imagesArray()[i].laysArray, project().imagesArray()[i].laysArray);
+      EXPECT_EQ(disk->imagesArray()[i].reapeatNumber, project().imagesArray()[i].reapeatNumber);
+    }
+    ASSERT_EQ(disk->temporarysArray().size(), project().temporarysArray().size());
+    expectReferencesRight(false);
+    const int n = static_cast<int>(project().imagesArray().size());
+    ASSERT_EQ(m.imagesViewArray().size(), 5u);
+    for (int k = 0; k < 5; ++k) {
+      const int f = 5 * (m.curImagesViewPage() - 1) + k + 1;
+      ZTPaperView* paper = m.imagesViewArray()[k].get();
+      EXPECT_EQ(paper->superview(), m.imagesView());
+      EXPECT_EQ(paper->isHidden(), f > n) << "slot " << k;
+      if (f <= n) {
+        EXPECT_EQ(paper->page(), f);
+        EXPECT_FLOAT_EQ(paper->alpha(), project().isReapeatFrame(f) ? 0.5f : 1.0f);
+      }
+    }
+    ASSERT_EQ(m.temporaryViewArray().size(), project().temporarysArray().size());
+    for (std::size_t k = 0; k < m.temporaryViewArray().size(); ++k) {
+      EXPECT_EQ(m.temporaryViewArray()[k]->page(), static_cast<int>(k) + 1);
+      EXPECT_EQ(m.temporaryViewArray()[k]->superview(), m.temporaryView());
+    }
+    for (const auto& v : m.subviews()) ASSERT_EQ(dynamic_cast<ZTPaperView*>(v.get()), nullptr);
+    if (m.curImagesViewPage() > (n - 1) / 5 + 1) m.back();
+  }
 }
 
 TEST(FrameArtTest, EveryPictureAtBothScales) {
