@@ -13,20 +13,21 @@ using timeline::kMinimumTagWidth;
 constexpr float kTimelineEnd = timeline::kEndX;
 constexpr float kPointerOffset = timeline::kPointerOffsetX;
 
-// Sorts the flat values of one part over the tags that have it, as the
-// stored list is sorted: the other parts stay where they are.
+// Sorts one part (start and end kept together) over the tags that have it;
+// the other parts stay where they are.
 template <typename T>
 void arrangePart(std::vector<SoundTag>& tags, std::optional<std::array<T, 2>> SoundTag::*part) {
-  std::vector<T> flat;
+  // Sorted as pairs: sorting the flat values would give overlapping tags
+  // each other's starts and ends.
+  std::vector<std::array<T, 2>> pairs;
   for (const SoundTag& t : tags) {
-    if (t.*part) flat.insert(flat.end(), (t.*part)->begin(), (t.*part)->end());
+    if (t.*part) pairs.push_back(*(t.*part));
   }
-  std::stable_sort(flat.begin(), flat.end());
+  std::stable_sort(pairs.begin(), pairs.end());
   std::size_t next = 0;
   for (SoundTag& t : tags) {
     if (!(t.*part)) continue;
-    t.*part = std::array<T, 2>{flat[next], flat[next + 1]};
-    next += 2;
+    t.*part = pairs[next++];
   }
 }
 
