@@ -8,8 +8,10 @@
 
 #include "desk/frames/FrameArt.h"
 #include "desk/frames/FrameMenu.h"
+#include "desk/frames/ShowSimpleView.h"
 #include "desk/frames/ZTPicManagerView.h"
 #include "platform/graphics/Context.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/graphics/Image.h"
 #include "DeskTestSupport.h"
 
@@ -29,7 +31,15 @@ class FrameManagerTest : public desk_test::DeskTest {
     EXPECT_NE(panel, nullptr);
     ZTPaperView::waitForLoads();
     host->runUntilIdle();
+    // The first opening shows the tip; a touch anywhere on it removes it.
+    if (ShowSimpleView* tip = tipOf(*panel)) host->tap(tip->convertPointTo({240, 150}, nullptr));
+    host->runUntilIdle();
     return *panel;
+  }
+  static ShowSimpleView* tipOf(const ui::View& panel) {
+    for (const auto& v : panel.subviews())
+      if (auto* tip = dynamic_cast<ShowSimpleView*>(v.get())) return tip;
+    return nullptr;
   }
   std::vector<int> shownPages(const ZTPicManagerView& m) {
     std::vector<int> out;
@@ -164,7 +174,7 @@ TEST_F(FrameManagerTest, RepeatPickerGrowsAndShrinksRunsThroughTheModel) {
   tapView(picker->button(RepeatFrameView::kPlus));
   tapView(picker->button(RepeatFrameView::kPlus));
   tapView(picker->button(RepeatFrameView::kOK));
-  EXPECT_EQ(picker->superview(), nullptr);
+  for (const auto& v : m.subviews()) EXPECT_EQ(dynamic_cast<RepeatFrameView*>(v.get()), nullptr);
   ASSERT_EQ(project().imagesArray().size(), 9u);
   EXPECT_TRUE(project().isByReapeatFrame(2));
   EXPECT_EQ(project().reapeatFrameNumber(2), 3);
@@ -400,6 +410,57 @@ TEST_F(FrameManagerTest, RandomOperationsKeepDiskModelAndScreenEqual) {
     for (const auto& v : m.subviews()) ASSERT_EQ(dynamic_cast<ZTPaperView*>(v.get()), nullptr);
     if (m.curImagesViewPage() > (n - 1) / 5 + 1) m.back();
   }
+}
+
+TEST_F(FrameManagerTest, TheTipShowsOnFirstUseOnly) {
+  start();
+  ASSERT_TRUE(model().showPicSimple());
+  tapView(desk->frameManagerBtn());
+  auto* panel = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
+  ASSERT_NE(panel, nullptr);
+  ShowSimpleView* tip = tipOf(*panel);
+  ASSERT_NE(tip, nullptr);
+  EXPECT_FALSE(model().showPicSimple());
+  // The tip takes the touch: no frame gets selected under it.
+  host->tap(panel->imagesViewArray()[1]->convertPointTo({40, 32}, nullptr));
+  host->runUntilIdle();
+  EXPECT_EQ(tipOf(*panel), nullptr);
+  EXPECT_EQ(panel->selectedPage(), 0);
+  host->tap({10, 20});  // the left band closes the manager
+  host->runUntilIdle();
+  ASSERT_EQ(desk->picManagerView(), nullptr);
+  tapView(desk->frameManagerBtn());
+  panel = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(tipOf(*panel), nullptr);
+  tapView(panel->helpBtn());
+  EXPECT_NE(tipOf(*panel), nullptr);
+}
+
+TEST_F(FrameManagerTest, TipCaptionsFollowLanguageAndScreen) {
+  fd::UserDefaults::standard().setObject("AppleLanguages", fd::Value(fd::Array{fd::Value(std::string("zh-Hant"))}));
+  start(true);
+  PicManagerShowSimpleView chinese({0, 0, 568, 320});
+  EXPECT_EQ(chinese.languagesTag(), 0);
+  std::vector<ui::Label*> labels;
+  for (const auto& v : chinese.subviews())
+    if (auto* l = dynamic_cast<ui::Label*>(v.get())) labels.push_back(l);
+  ASSERT_EQ(labels.size(), 3u);
+  EXPECT_EQ(labels[0]->frame().x, 380);  // moved 60 on the tall screen
+  EXPECT_EQ(labels[0]->frame().y, 100);
+  EXPECT_FLOAT_EQ(labels[0]->font().size, 14);
+  EXPECT_EQ(labels[0]->numberOfLines(), 1);
+  fd::UserDefaults::standard().setObject("AppleLanguages", fd::Value(fd::Array{fd::Value(std::string("en"))}));
+  PicManagerShowSimpleView english({0, 0, 568, 320});
+  EXPECT_EQ(english.languagesTag(), 1);
+  labels.clear();
+  for (const auto& v : english.subviews())
+    if (auto* l = dynamic_cast<ui::Label*>(v.get())) labels.push_back(l);
+  ASSERT_EQ(labels.size(), 3u);
+  EXPECT_EQ(labels[0]->frame().y, 98);
+  EXPECT_EQ(labels[0]->frame().width, 160);
+  EXPECT_FLOAT_EQ(labels[1]->font().size, 8);
+  EXPECT_EQ(labels[1]->numberOfLines(), 3);
 }
 
 TEST(FrameArtTest, EveryPictureAtBothScales) {

@@ -149,6 +149,20 @@ void paintTitle(Context& c, float w, float h, int) {
   for (int i = 0; i < 4; ++i) c.fillRect({w * 0.3f, 6 + i * (h - 12) / 4, w * 0.4f, (h - 12) / 8});
 }
 
+// The help picture: the manager's outline with arrows to what the captions name.
+void paintHelp(Context& c, float w, float h, int) {
+  c.setFillColor(Color::white(0, 0.55f));
+  c.fillRect({0, 0, w, h});
+  c.setStrokeColor(kPaperLit);
+  c.setLineWidth(2);
+  Path outline;
+  outline.addRoundedRect({40, 150, 400, 90}, 6);
+  c.strokePath(outline);
+  for (float y : {118.0f, 180.0f, 226.0f}) c.strokePolyline({{w - 170, y}, {w - 120, y - 12}});
+  c.setFillColor(kAccent);
+  for (float y : {106.0f, 168.0f, 214.0f}) c.fillPolygon({{w - 120, y - 6}, {w - 112, y + 2}, {w - 124, y + 4}});
+}
+
 struct Entry {
   const char* name;
   float width, height;
@@ -185,6 +199,7 @@ constexpr Entry kEntries[] = {
     {"paper_del01.png", 26, 30, paintDelete, 0},
     {"paper_del02.png", 26, 30, paintDelete, 1},
     {"frame_repeat.png", 23, 58, paintRepeat, 0},
+    {"help_picsmanager.png", 480, 320, paintHelp, 0},
 };
 
 const Entry* find(const std::string& name) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "desk/frames/FrameArt.h"
+#include "desk/frames/ShowSimpleView.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Context.h"
@@ -52,6 +53,7 @@ std::shared_ptr<ui::Button> ZTPicManagerView::makeButton(const char* normal, con
 void ZTPicManagerView::build() {
   const float w = bounds().width;
   helpBtn_ = makeButton("help_ui01.png", "help_ui02.png", {w - 31, 0, 31, 31});
+  helpBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { showHelpView(); }, ui::TouchUpInside);
   addSubview(helpBtn_);
 
   editView_ = std::make_shared<ui::View>(ui::Rect{0, 145, w, 256});
@@ -87,7 +89,13 @@ void ZTPicManagerView::build() {
     addSubview(title);
   }
   initITemporarysView();
+  // The tip shows on the first opening only.
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  if (model.showPicSimple()) showHelpView();
+  model.setShowPicSimple(false);
 }
+
+void ZTPicManagerView::showHelpView() { addSubview(PicManagerShowSimpleView::initWithFrame(bounds())); }
 
 std::shared_ptr<ZTPaperView> ZTPicManagerView::makePaper(ui::Point origin) {
   auto paper = ZTPaperView::initWithOrigin(origin);

@@ -50,6 +50,9 @@ class ZTPicManagerView : public ui::View, public ZTPaperViewDelegate, public Fra
   void fullButtonPressed(ui::Button* sender);
   void selectedPage(int p, bool temporary);
   void reLoadImage();
+  // The help overlay over the whole panel; a touch removes it.
+  void showHelpView();
+  ui::Button* helpBtn() const { return helpBtn_.get(); }
 
   // FrameMenuDelegate
   void deleteSelectPaper() override;
