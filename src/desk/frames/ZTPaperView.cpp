@@ -1,11 +1,9 @@
 #include "desk/frames/ZTPaperView.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "desk/frames/FrameArt.h"
+#include "desk/frames/PictureLoad.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/RunLoop.h"
@@ -20,33 +18,15 @@ int frameCount() {
   return p ? static_cast<int>(p->imagesArray().size()) : 0;
 }
 
-struct InFlight {
-  std::mutex m;
-  std::condition_variable cv;
-  int count = 0;
-};
-InFlight& inFlight() {
-  static InFlight f;
-  return f;
-}
-
-std::optional<gfx::Image> readPicture(const OptionalPath& path) {
-  if (!path) return std::nullopt;
-  std::error_code ec;
-  if (!std::filesystem::exists(*path, ec)) return std::nullopt;
-  return gfx::readImage(*path);
-}
-
 }  // namespace
 
-// What one load decided on the main thread and what its thread read.
+// What one load decided on the main thread.
 struct ZTPaperView::Load {
   std::uint64_t number = 0;
   bool temporary = false;
   bool showBackground = false;
   OptionalPath backgroundPath, iconPath;
   bool repeatCopy = false, runFirst = false;
-  std::optional<gfx::Image> backgroundPicture, icon;
 };
 
 std::shared_ptr<ZTPaperView> ZTPaperView::initWithOrigin(ui::Point origin) {
@@ -130,27 +110,18 @@ void ZTPaperView::startLoad() {
       load->runFirst = p->isByReapeatFrame(page_);
     }
   }
-  {
-    std::lock_guard lock(inFlight().m);
-    ++inFlight().count;
-  }
   auto self = std::static_pointer_cast<ZTPaperView>(shared_from_this());
-  std::thread([self = std::move(self), load]() mutable {
-    load->backgroundPicture = readPicture(load->backgroundPath);
-    load->icon = readPicture(load->iconPath);
-    // The paper travels on to the main thread, so its last owner (and its
-    // destructor) is never this thread.
-    fd::RunLoop::main().post([self = std::move(self), load] { self->apply(*load); });
-    std::lock_guard lock(inFlight().m);
-    if (--inFlight().count == 0) inFlight().cv.notify_all();
-  }).detach();
+  picture_load::start({load->backgroundPath, load->iconPath}, [self, load](picture_load::Pictures& pictures) {
+    self->apply(*load, pictures[0], pictures[1]);
+  });
 }
 
-void ZTPaperView::apply(const Load& load) {
+void ZTPaperView::apply(const Load& load, std::optional<gfx::Image>& backgroundPicture,
+                        std::optional<gfx::Image>& icon) {
   if (load.number != loadNumber_) return;
   backgroundView_->setHidden(!load.showBackground);
-  if (load.backgroundPicture) backgroundView_->setImage(ui::Picture(*load.backgroundPicture));
-  imageView_->setImage(load.icon ? ui::Picture(*load.icon) : ui::Picture());
+  if (backgroundPicture) backgroundView_->setImage(ui::Picture(std::move(*backgroundPicture)));
+  imageView_->setImage(icon ? ui::Picture(std::move(*icon)) : ui::Picture());
   if (!load.temporary) {
     setAlpha(load.repeatCopy ? 0.5f : 1.0f);
     setUserInteractionEnabled(!load.repeatCopy);
@@ -159,19 +130,9 @@ void ZTPaperView::apply(const Load& load) {
   }
 }
 
-int ZTPaperView::loadsInFlight() {
-  std::lock_guard lock(inFlight().m);
-  return inFlight().count;
-}
+int ZTPaperView::loadsInFlight() { return picture_load::inFlight(); }
 
-void ZTPaperView::waitForLoads() {
-  {
-    std::unique_lock lock(inFlight().m);
-    inFlight().cv.wait(lock, [] { return inFlight().count == 0; });
-  }
-  // Every load has posted its pictures by now; the main loop sets them.
-  fd::RunLoop::main().runUntilIdle();
-}
+void ZTPaperView::waitForLoads() { picture_load::waitAll(); }
 
 void ZTPaperView::moveToTemporary() {
   if (isTemporary_) return;

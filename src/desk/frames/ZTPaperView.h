@@ -5,6 +5,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
+
+#include "platform/graphics/Image.h"
 
 #include "platform/ui/Alert.h"
 #include "platform/ui/Button.h"
@@ -66,7 +69,7 @@ class ZTPaperView : public ui::View, public ui::AlertViewDelegate {
  private:
   struct Load;
   void startLoad();
-  void apply(const Load& load);
+  void apply(const Load& load, std::optional<gfx::Image>& backgroundPicture, std::optional<gfx::Image>& icon);
 
   bool isTemporary_ = false;
   int page_ = 0;

@@ -33,6 +33,7 @@ ZTPicManagerView::ZTPicManagerView(const ui::Rect& frame) : ui::View(frame) {
 
 ZTPicManagerView::~ZTPicManagerView() {
   fd::RunLoop::main().cancelPerforms(this);
+  if (playView_) playView_->setDelegate(nullptr);
   for (auto& p : imagesViewArray_) p->setDelegate(nullptr);
   for (auto& p : temporaryViewArray_) p->setDelegate(nullptr);
   if (frameMenu_) frameMenu_->setDelegate(nullptr);
@@ -52,6 +53,22 @@ std::shared_ptr<ui::Button> ZTPicManagerView::makeButton(const char* normal, con
 
 void ZTPicManagerView::build() {
   const float w = bounds().width;
+  const float ox = static_cast<float>(offsetx_);
+  playView_ = ZTPlayView::initWithFrame({ox + 125, 5, 228, 163});
+  playView_->setDelegate(this);
+  addSubview(playView_);
+  playView_->setPage(1);
+  auto first = makeButton("pics_manager_fist_frame01.png", "pics_manager_fist_frame02.png", {ox + 52, 69, 18, 20});
+  first->addTarget(this, [this](ui::Control*, const ui::Event*) { firstPage(); }, ui::TouchUpInside);
+  reverseButton_ = makeButton("pics_manager_reverse01.png", "pics_manager_reverse02.png", {ox + 93, 69, 18, 20});
+  reverseButton_->setImage(frame_art::named("pics_manager_pause01.png"), ui::StateSelected);
+  reverseButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { reverse(); }, ui::TouchUpInside);
+  playButton_ = makeButton("pics_manager_play01.png", "pics_manager_play02.png", {ox + 365, 69, 18, 20});
+  playButton_->setImage(frame_art::named("pics_manager_pause01.png"), ui::StateSelected);
+  playButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { play(); }, ui::TouchUpInside);
+  auto last = makeButton("pics_manager_last_frame01.png", "pics_manager_last_frame02.png", {ox + 410, 69, 18, 20});
+  last->addTarget(this, [this](ui::Control*, const ui::Event*) { lastPage(); }, ui::TouchUpInside);
+  for (auto& b : {first, reverseButton_, playButton_, last}) addSubview(b);
   helpBtn_ = makeButton("help_ui01.png", "help_ui02.png", {w - 31, 0, 31, 31});
   helpBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { showHelpView(); }, ui::TouchUpInside);
   addSubview(helpBtn_);
@@ -146,6 +163,48 @@ void ZTPicManagerView::drawRect(gfx::Context& ctx, const ui::Rect&) {
   ctx.fillRect({0, 0, w, bounds().height});
   if (ui::Picture p = frame_art::named("Pics_manager.png"); p.image())
     ctx.drawImage(*p.image(), {(w - 480) / 2, 0, 480, 320});
+}
+
+// --- the player
+
+void ZTPicManagerView::play() {
+  if (playButton_->isSelected()) {
+    playButton_->setSelected(false);
+    playView_->stop();
+    return;
+  }
+  if (reverseButton_->isSelected()) reverseButton_->setSelected(false);
+  playButton_->setSelected(true);
+  playView_->play();
+}
+
+void ZTPicManagerView::reverse() {
+  if (reverseButton_->isSelected()) {
+    reverseButton_->setSelected(false);
+    playView_->stop();
+    return;
+  }
+  if (playButton_->isSelected()) playButton_->setSelected(false);
+  reverseButton_->setSelected(true);
+  playView_->reverse();
+}
+
+void ZTPicManagerView::firstPage() {
+  if (playView_->isPlay()) {
+    playView_->stop();
+    playButton_->setSelected(false);
+    reverseButton_->setSelected(false);
+  }
+  playView_->firstPage();
+}
+
+void ZTPicManagerView::lastPage() {
+  if (playView_->isPlay()) {
+    playView_->stop();
+    playButton_->setSelected(false);
+    reverseButton_->setSelected(false);
+  }
+  playView_->lastPage();
 }
 
 // --- paging, modes, selection
@@ -268,6 +327,7 @@ void ZTPicManagerView::deleteSelectPaper() {
   if (ProjectDataModel* p = project()) p->deleteImageAtPage(selectedPage_, false);
   ZTDataModel::sharedInstance().saveData();
   reLoadImage();
+  playView_->setPage(selectedPage_ < 2 ? 1 : selectedPage_ - 1);
   selectedPage_ = 0;
   selectedImages_ = false;
   removeFrameMenu();
@@ -333,6 +393,7 @@ bool ZTPicManagerView::closeIfInSideBand(ui::Point p) {
   ExtendDataModel& ext = ZTDataModel::sharedInstance().extendDataModel();
   // Releasing the kept clip stops it.
   ext.setAvAudio(nullptr);
+  playView_->stop();
   removeFromSuperview();
   return true;
 }
@@ -363,6 +424,7 @@ void ZTPicManagerView::touchesBegan(const ui::TouchSet& touches, const ui::Event
   isTouch_ = true;
   isTouchIn_ = isTouchMove_ = false;
   movingView_.reset();
+  if (playView_->isPlay()) return;
   const int n = papersPerPage();
   const int s = slotUnder(t->locationInView(imagesView_.get()));
   if (s >= 0 && s < n && s < static_cast<int>(imagesViewArray_.size())) {
@@ -412,7 +474,7 @@ void ZTPicManagerView::lift() {
 void ZTPicManagerView::touchesMoved(const ui::TouchSet& touches, const ui::Event&) {
   if (touches.empty()) return;
   removeFrameMenu();
-  if (!isTouchIn_ || !movingView_) return;
+  if (playView_->isPlay() || !isTouchIn_ || !movingView_) return;
   if (!isTouchMove_) lift();
   const ui::Point pt = touches.front()->locationInView(this);
   movingView_->setFrame({pt.x - kPaperW / 2, pt.y - kPaperH / 2, kPaperW, kPaperH});
@@ -420,7 +482,7 @@ void ZTPicManagerView::touchesMoved(const ui::TouchSet& touches, const ui::Event
 
 void ZTPicManagerView::touchesEnded(const ui::TouchSet& touches, const ui::Event&) {
   isTouch_ = false;
-  if (touches.empty()) return;
+  if (touches.empty() || playView_->isPlay()) return;
   if (!isTouchIn_ || !movingView_) {
     reLoadImage();
     return;
@@ -430,7 +492,10 @@ void ZTPicManagerView::touchesEnded(const ui::TouchSet& touches, const ui::Event
     clearTouchFlags();
     if (!movingView_->isTemporary()) {
       const int p = papersPerPage() * (curImagesViewPage_ - 1) + slotUnder(t->locationInView(imagesView_.get())) + 1;
-      if (p >= 1 && p <= frameCount()) selectedPage(p, false);
+      if (p >= 1 && p <= frameCount()) {
+        selectedPage(p, false);
+        playView_->setPage(p);
+      }
     } else if (!isAudioShow_) {
       const ui::Point d = t->locationInView(temporaryView_.get());
       for (std::size_t k = 0; k < temporaryViewArray_.size(); ++k) {

@@ -9,11 +9,15 @@
 #include "desk/DeskPanels.h"
 #include "desk/frames/FrameMenu.h"
 #include "desk/frames/ZTPaperView.h"
+#include "desk/frames/ZTPlayView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/View.h"
 
-class ZTPicManagerView : public ui::View, public ZTPaperViewDelegate, public FrameMenuDelegate {
+class ZTPicManagerView : public ui::View,
+                         public ZTPaperViewDelegate,
+                         public FrameMenuDelegate,
+                         public ZTPlayViewDelegate {
  public:
   static constexpr int kDepositoryCapacity = 5;
 
@@ -44,6 +48,15 @@ class ZTPicManagerView : public ui::View, public ZTPaperViewDelegate, public Fra
   ui::Button* rollBackBtn() const { return rollBackBtn_.get(); }
   ui::Button* rollForwardBtn() const { return rollForwardBtn_.get(); }
   ZTPaperView* movingView() const { return movingView_.get(); }
+  ZTPlayView* playView() const { return playView_.get(); }
+  ui::Button* playButton() const { return playButton_.get(); }
+  ui::Button* reverseButton() const { return reverseButton_.get(); }
+
+  // The player's controls.
+  void play();
+  void reverse();
+  void firstPage();
+  void lastPage();
 
   void back();
   void forward();
@@ -98,6 +111,8 @@ class ZTPicManagerView : public ui::View, public ZTPaperViewDelegate, public Fra
   bool selectedImages_ = false;
   std::shared_ptr<ui::View> imagesView_, editView_, temporaryView_;
   std::shared_ptr<ui::ImageView> editBar_;
+  std::shared_ptr<ZTPlayView> playView_;
+  std::shared_ptr<ui::Button> playButton_, reverseButton_;
   std::shared_ptr<ui::Button> fullscreenBtn_, rollBackBtn_, rollForwardBtn_, helpBtn_;
   bool isFullScreen_ = false;
   bool isAudioShow_ = false;

@@ -1,0 +1,62 @@
+#include "desk/frames/PictureLoad.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/foundation/RunLoop.h"
+
+namespace picture_load {
+
+namespace {
+
+struct Count {
+  std::mutex m;
+  std::condition_variable cv;
+  int count = 0;
+};
+Count& counter() {
+  static Count c;
+  return c;
+}
+
+std::optional<gfx::Image> read(const std::optional<std::filesystem::path>& path) {
+  if (!path) return std::nullopt;
+  std::error_code ec;
+  if (!std::filesystem::exists(*path, ec)) return std::nullopt;
+  return gfx::readImage(*path);
+}
+
+}  // namespace
+
+void start(std::vector<std::optional<std::filesystem::path>> paths, std::function<void(Pictures&)> done) {
+  {
+    std::lock_guard lock(counter().m);
+    ++counter().count;
+  }
+  std::thread([paths = std::move(paths), done = std::move(done)]() mutable {
+    auto pictures = std::make_shared<Pictures>();
+    for (const auto& p : paths) pictures->push_back(read(p));
+    // The callback (and whatever it keeps alive) travels on to the main
+    // thread, so its last owner is never this thread.
+    fd::RunLoop::main().post([done = std::move(done), pictures] { done(*pictures); });
+    std::lock_guard lock(counter().m);
+    if (--counter().count == 0) counter().cv.notify_all();
+  }).detach();
+}
+
+int inFlight() {
+  std::lock_guard lock(counter().m);
+  return counter().count;
+}
+
+void waitAll() {
+  {
+    std::unique_lock lock(counter().m);
+    counter().cv.wait(lock, [] { return counter().count == 0; });
+  }
+  fd::RunLoop::main().runUntilIdle();
+}
+
+}  // namespace picture_load

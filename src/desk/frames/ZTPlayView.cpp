@@ -1,0 +1,141 @@
+#include "desk/frames/ZTPlayView.h"
+
+#include "desk/frames/PictureLoad.h"
+#include "model/ZTDataModel.h"
+
+namespace {
+
+ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel().get(); }
+
+bool isAnimatedBackground(int type) { return type >= 3 && type <= 6; }
+
+}  // namespace
+
+std::shared_ptr<ZTPlayView> ZTPlayView::initWithFrame(const ui::Rect& frame) {
+  return std::make_shared<ZTPlayView>(frame);
+}
+
+ZTPlayView::ZTPlayView(const ui::Rect& frame) : ui::View(frame) {
+  setBackgroundColor(ui::Color::clear());
+  const ui::Rect full{0, 0, frame.width, frame.height};
+  background_ = std::make_shared<ui::ImageView>(full);
+  imageView_ = std::make_shared<ui::ImageView>(full);
+  for (ui::ImageView* v : {background_.get(), imageView_.get()}) {
+    v->setBackgroundColor(ui::Color::clear());
+    v->setUserInteractionEnabled(false);
+  }
+  if (ProjectDataModel* p = project()) {
+    OptionalPath path;
+    if (!isAnimatedBackground(p->backgroundType())) path = p->backgroundFullPath();
+    else if (p->curBackgroundName())
+      path = ZTDataModel::sharedInstance().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), 0);
+    if (path) background_->setImage(ui::Picture::fromFile(*path));
+    background_->setHidden(!p->isOpenBackground());
+  }
+  addSubview(background_);
+  addSubview(imageView_);
+}
+
+ZTPlayView::~ZTPlayView() {
+  delegate_ = nullptr;
+  setTimer(nullptr);
+}
+
+void ZTPlayView::setTimer(fd::TimerRef t) {
+  if (timer_) timer_->invalidate();
+  timer_ = std::move(t);
+}
+
+int ZTPlayView::frameCount() const {
+  ProjectDataModel* p = project();
+  return p ? static_cast<int>(p->imagesArray().size()) : 0;
+}
+
+double ZTPlayView::stepInterval() {
+  ProjectDataModel* p = project();
+  const float speed = p && p->animationSpeed() > 0 ? p->animationSpeed() : 0.5f;
+  return 0.08f / speed;
+}
+
+void ZTPlayView::play() {
+  // The timer holds the view weakly: a player removed while playing stops.
+  std::weak_ptr<ui::View> weak = weak_from_this();
+  setTimer(fd::RunLoop::main().scheduleTimer(stepInterval(), true, [weak] {
+    if (auto v = weak.lock()) static_cast<ZTPlayView*>(v.get())->nextPage();
+  }));
+  state_ = kForward;
+  if (delegate_) delegate_->playDidBegin(true);
+  if (isRecorder_ && delegate_) {
+    if (const int start = delegate_->getPage(); start > 0) page_ = start;
+  }
+}
+
+void ZTPlayView::reverse() {
+  stop();
+  std::weak_ptr<ui::View> weak = weak_from_this();
+  setTimer(fd::RunLoop::main().scheduleTimer(stepInterval(), true, [weak] {
+    if (auto v = weak.lock()) static_cast<ZTPlayView*>(v.get())->perPage();
+  }));
+  state_ = kReverse;
+  if (delegate_) delegate_->playDidBegin(false);
+}
+
+void ZTPlayView::stop() {
+  setTimer(nullptr);
+  state_ = kStopped;
+  if (delegate_) delegate_->playDidStop(this);
+}
+
+void ZTPlayView::setPage(int p) {
+  if (p == page_ && p != 1) return;
+  page_ = p;
+  ProjectDataModel* model = project();
+  OptionalPath snapshot, animated;
+  bool hideBackground = false;
+  if (model) {
+    snapshot = model->snapshotFullPathAtPage(p, false);
+    hideBackground = !model->isOpenBackground();
+    if (!hideBackground && isAnimatedBackground(model->backgroundType()) && model->curBackgroundName())
+      animated = ZTDataModel::sharedInstance().dynamicBackgroundFullPathWithBackgroundName(*model->curBackgroundName(), p);
+  }
+  const bool animatedKind = model && isAnimatedBackground(model->backgroundType());
+  background_->setHidden(hideBackground);
+  const std::uint64_t number = ++loadNumber_;
+  auto self = std::static_pointer_cast<ZTPlayView>(shared_from_this());
+  picture_load::start({snapshot, animated}, [self, number, animatedKind, hideBackground](picture_load::Pictures& pics) {
+    if (number != self->loadNumber_) return;
+    self->imageView_->setImage(pics[0] ? ui::Picture(std::move(*pics[0])) : ui::Picture());
+    if (animatedKind && !hideBackground)
+      self->background_->setImage(pics[1] ? ui::Picture(std::move(*pics[1])) : ui::Picture());
+  });
+  if (delegate_) delegate_->moveSliderBar(p);
+}
+
+void ZTPlayView::nextPage() {
+  const bool rec = isRecorder_;
+  const int count = frameCount();
+  if (isRecorder_ && page_ == count) stop();
+  if (page_ >= 0 && page_ < count) {
+    setPage(page_ + 1);
+  } else if (!isRecorder_) {
+    setPage(1);
+  } else if (rec) {
+    setTimer(nullptr);
+    if (delegate_) delegate_->playDidStop(this);
+  }
+}
+
+void ZTPlayView::perPage() {
+  if (page_ <= 1) setPage(frameCount());
+  else setPage(page_ - 1);
+}
+
+void ZTPlayView::firstPage() {
+  stop();
+  setPage(1);
+}
+
+void ZTPlayView::lastPage() {
+  stop();
+  setPage(frameCount());
+}

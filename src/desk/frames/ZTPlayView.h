@@ -1,0 +1,66 @@
+#pragma once
+// The frame manager's small player: one frame at a time, its snapshot over
+// the project background, stepped forward or backward on a timer at the
+// project's speed; pictures are read off the main thread.
+#include <cstdint>
+#include <memory>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/View.h"
+
+class ZTPlayView;
+
+// What the player tells its owner; every message optional.
+class ZTPlayViewDelegate {
+ public:
+  virtual ~ZTPlayViewDelegate() = default;
+  virtual void playDidBegin(bool /*forward*/) {}
+  virtual void playDidStop(ZTPlayView*) {}
+  virtual void moveSliderBar(int /*page*/) {}
+  // Recording mode: the page forward play starts from; 0 keeps the page.
+  virtual int getPage() { return 0; }
+};
+
+class ZTPlayView : public ui::View {
+ public:
+  enum State { kStopped = 0, kForward = 1, kReverse = 2 };
+
+  static std::shared_ptr<ZTPlayView> initWithFrame(const ui::Rect& frame);
+  explicit ZTPlayView(const ui::Rect& frame);
+  ~ZTPlayView() override;
+
+  int page() const { return page_; }
+  int state() const { return state_; }
+  bool isPlay() const { return timer_ != nullptr; }
+  bool isRecorder() const { return isRecorder_; }
+  void setIsRecorder(bool r) { isRecorder_ = r; }
+  ZTPlayViewDelegate* delegate() const { return delegate_; }
+  void setDelegate(ZTPlayViewDelegate* d) { delegate_ = d; }
+  ui::ImageView* imageView() const { return imageView_.get(); }
+  ui::ImageView* background() const { return background_.get(); }
+
+  void play();
+  void reverse();
+  void stop();
+  void setPage(int p);
+  void nextPage();
+  void perPage();
+  void firstPage();
+  void lastPage();
+  // Seconds between steps at the project's speed.
+  static double stepInterval();
+
+ private:
+  void setTimer(fd::TimerRef t);
+  int frameCount() const;
+
+  int page_ = -1;
+  std::shared_ptr<ui::ImageView> background_, imageView_;
+  fd::TimerRef timer_;
+  int state_ = kStopped;
+  bool isRecorder_ = false;
+  ZTPlayViewDelegate* delegate_ = nullptr;
+  // Only the newest page's pictures are shown.
+  std::uint64_t loadNumber_ = 0;
+};

@@ -1,0 +1,137 @@
+// The frame manager's player: stepping forward and backward on its timer at
+// the project's speed, wrapping at the ends, recording mode stopping at the
+// last frame, the controls' selected states, and snapshots read off the main
+// thread with only the newest page shown.
+#include <gtest/gtest.h>
+
+#include "DeskTestSupport.h"
+#include "desk/frames/PictureLoad.h"
+#include "desk/frames/ZTPicManagerView.h"
+#include "desk/frames/ZTPlayView.h"
+#include "platform/graphics/Context.h"
+
+namespace {
+
+struct Recorder : ZTPlayViewDelegate {
+  void playDidStop(ZTPlayView*) override { ++stops; }
+  void moveSliderBar(int page) override { shown.push_back(page); }
+  int getPage() override { return startPage; }
+  int stops = 0;
+  int startPage = 0;
+  std::vector<int> shown;
+};
+
+class FramePlayerTest : public desk_test::DeskTest {
+ protected:
+  void prepareModel() override {
+    model().setShowPicSimple(false);
+    while (static_cast<int>(project().imagesArray().size()) < frames) ASSERT_TRUE(project().createImageAtPage(1));
+    ASSERT_TRUE(project().saveData());
+  }
+  std::shared_ptr<ZTPlayView> player() {
+    auto v = ZTPlayView::initWithFrame({0, 0, 228, 163});
+    v->setDelegate(&recorder);
+    desk->view()->addSubview(v);
+    return v;
+  }
+  int frames = 4;
+  Recorder recorder;
+};
+
+TEST_F(FramePlayerTest, ForwardLoopsAndReverseWraps) {
+  start();
+  auto v = player();
+  v->setPage(3);
+  v->play();
+  EXPECT_TRUE(v->isPlay());
+  EXPECT_EQ(v->state(), ZTPlayView::kForward);
+  const double step = ZTPlayView::stepInterval();
+  EXPECT_NEAR(step, 0.08 / project().animationSpeed(), 1e-6);
+  host->advance(step * 3 + step / 2);
+  EXPECT_EQ(recorder.shown, (std::vector<int>{3, 4, 1, 2}));
+  v->reverse();
+  EXPECT_EQ(recorder.stops, 1);
+  host->advance(step * 2 + step / 2);
+  EXPECT_EQ(v->page(), 4);  // 2 -> 1 -> the last frame
+  v->stop();
+  EXPECT_FALSE(v->isPlay());
+  const int at = v->page();
+  host->advance(step * 4);
+  EXPECT_EQ(v->page(), at);
+}
+
+TEST_F(FramePlayerTest, OneFrameLoopsOnItself) {
+  frames = 1;
+  start();
+  auto v = player();
+  v->setPage(1);
+  v->play();
+  host->advance(ZTPlayView::stepInterval() * 3.5);
+  EXPECT_EQ(recorder.shown, (std::vector<int>{1, 1, 1, 1}));  // page 1 always reloads
+}
+
+TEST_F(FramePlayerTest, RecordingStopsAtTheLastFrame) {
+  start();
+  auto v = player();
+  v->setIsRecorder(true);
+  recorder.startPage = 2;
+  v->play();
+  EXPECT_EQ(v->page(), 2);
+  host->advance(ZTPlayView::stepInterval() * 5.5);
+  EXPECT_EQ(recorder.shown, (std::vector<int>{3, 4}));
+  EXPECT_FALSE(v->isPlay());
+  EXPECT_EQ(recorder.stops, 2);  // from stop, then from the step itself
+}
+
+TEST_F(FramePlayerTest, SnapshotsShowTheNewestPage) {
+  start();
+  gfx::Context c(384, 288, 1);
+  c.setFillColor({0, 0.6f, 0.2f, 1});
+  c.fillRect({0, 0, 384, 288});
+  ASSERT_TRUE(gfx::writePNG(*project().snapshotFullPathAtPage(2, false), c.makeImage()));
+  auto v = player();
+  for (int i = 0; i < 10; ++i) {
+    v->setPage(2);
+    v->setPage(3);
+    picture_load::waitAll();
+    EXPECT_TRUE(v->imageView()->image().empty());
+  }
+  v->setPage(2);
+  picture_load::waitAll();
+  EXPECT_FALSE(v->imageView()->image().empty());
+  v->setPage(9);  // beyond the frames: an empty frame
+  picture_load::waitAll();
+  EXPECT_TRUE(v->imageView()->image().empty());
+}
+
+TEST_F(FramePlayerTest, ManagerControlsAndTouchesWhilePlaying) {
+  start();
+  tapView(desk->frameManagerBtn());
+  auto* m = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
+  ASSERT_NE(m, nullptr);
+  picture_load::waitAll();
+  EXPECT_EQ(m->playView()->page(), 1);
+  tapView(m->playButton());
+  EXPECT_TRUE(m->playButton()->isSelected());
+  EXPECT_TRUE(m->playView()->isPlay());
+  // While playing, a tap on a paper selects nothing.
+  tapView(m->imagesViewArray()[2].get());
+  EXPECT_EQ(m->selectedPage(), 0);
+  tapView(m->reverseButton());
+  EXPECT_FALSE(m->playButton()->isSelected());
+  EXPECT_TRUE(m->reverseButton()->isSelected());
+  EXPECT_EQ(m->playView()->state(), ZTPlayView::kReverse);
+  m->lastPage();
+  EXPECT_FALSE(m->playView()->isPlay());
+  EXPECT_FALSE(m->reverseButton()->isSelected());
+  EXPECT_EQ(m->playView()->page(), 4);
+  // A tapped frame shows in the player; deleting the selected first frame leaves it on 1.
+  tapView(m->imagesViewArray()[0].get());
+  EXPECT_EQ(m->selectedPage(), 1);
+  EXPECT_EQ(m->playView()->page(), 1);
+  m->deleteSelectPaper();
+  EXPECT_EQ(m->playView()->page(), 1);
+  EXPECT_EQ(project().imagesArray().size(), 3u);
+}
+
+}  // namespace
