@@ -25,7 +25,9 @@ std::optional<gfx::Image> read(const std::optional<std::filesystem::path>& path)
   if (!path) return std::nullopt;
   std::error_code ec;
   if (!std::filesystem::exists(*path, ec)) return std::nullopt;
-  return gfx::readImage(*path);
+  auto image = gfx::readImage(*path);
+  if (!image) return std::nullopt;
+  return std::move(image).value();
 }
 
 }  // namespace
