@@ -463,6 +463,46 @@ TEST_F(FrameManagerTest, TipCaptionsFollowLanguageAndScreen) {
   EXPECT_EQ(labels[1]->numberOfLines(), 3);
 }
 
+TEST_F(FrameManagerTest, DepositoryPaperDeletedThroughItsButton) {
+  frames = 4;
+  ZTPicManagerView& m = open();
+  const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  for (int i = 0; i < 2; ++i) {
+    host->drag(slotCentre(m, 0), {dep.x + 40 + 80 * i, dep.y + 32}, 6);
+    settle();
+  }
+  ASSERT_EQ(m.temporaryViewArray().size(), 2u);
+  const std::string kept = project().temporarysArray()[1].iconName;
+  ZTPaperView* first = m.temporaryViewArray()[0].get();
+  // A tap shows the delete button and lights the paper; a second tap hides both.
+  host->tap({dep.x + 40, dep.y + 40});
+  host->runUntilIdle();
+  EXPECT_FALSE(first->delButton()->isHidden());
+  EXPECT_TRUE(first->background()->isHighlighted());
+  host->tap({dep.x + 40, dep.y + 40});
+  host->runUntilIdle();
+  EXPECT_TRUE(first->delButton()->isHidden());
+  host->tap({dep.x + 40, dep.y + 40});
+  host->runUntilIdle();
+  tapView(first->delButton());
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_TRUE(host->pressAlertButton("Cancel"));
+  host->advance(0.5);
+  EXPECT_EQ(project().temporarysArray().size(), 2u);
+  tapView(first->delButton());
+  EXPECT_TRUE(host->pressAlertButton("Delete:"));
+  host->advance(0.5);
+  settle();
+  ASSERT_EQ(project().temporarysArray().size(), 1u);
+  EXPECT_EQ(project().temporarysArray()[0].iconName, kept);
+  ASSERT_EQ(m.temporaryViewArray().size(), 1u);
+  EXPECT_EQ(m.temporaryViewArray()[0]->page(), 1);
+  EXPECT_EQ(m.temporaryViewArray()[0]->frame().x, 0);
+  auto disk = ProjectDataModel::initWithProjectName(project().curProjectName());
+  ASSERT_NE(disk, nullptr);
+  EXPECT_EQ(disk->temporarysArray().size(), 1u);
+}
+
 TEST(FrameArtTest, EveryPictureAtBothScales) {
   for (const std::string& name : frame_art::names()) {
     gfx::Image one = frame_art::draw(name, 1), two = frame_art::draw(name, 2);
