@@ -8,6 +8,7 @@
 
 #include "desk/frames/FrameArt.h"
 #include "desk/frames/FrameMenu.h"
+#include "desk/frames/PictureLoad.h"
 #include "desk/frames/ShowSimpleView.h"
 #include "desk/frames/ZTPicManagerView.h"
 #include "platform/graphics/Context.h"
@@ -19,6 +20,11 @@ namespace {
 
 class FrameManagerTest : public desk_test::DeskTest {
  protected:
+  // No load of this test may outlive its sandbox and model.
+  void TearDown() override {
+    picture_load::waitAll();
+    stop();
+  }
   void prepareModel() override {
     while (static_cast<int>(project().imagesArray().size()) < frames) ASSERT_TRUE(project().createImageAtPage(1));
     ASSERT_TRUE(project().saveData());

@@ -23,6 +23,11 @@ struct Recorder : ZTPlayViewDelegate {
 
 class FramePlayerTest : public desk_test::DeskTest {
  protected:
+  // No load of this test may outlive its sandbox and model.
+  void TearDown() override {
+    picture_load::waitAll();
+    stop();
+  }
   void prepareModel() override {
     model().setShowPicSimple(false);
     while (static_cast<int>(project().imagesArray().size()) < frames) ASSERT_TRUE(project().createImageAtPage(1));

@@ -12,6 +12,12 @@ namespace picture_load {
 namespace {
 
 struct Count {
+  // At exit no load may still be reading or posting: the process waits for
+  // the few in flight rather than let them run into torn-down statics.
+  ~Count() {
+    std::unique_lock lock(m);
+    cv.wait(lock, [this] { return count == 0; });
+  }
   std::mutex m;
   std::condition_variable cv;
   int count = 0;
