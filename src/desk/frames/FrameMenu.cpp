@@ -91,8 +91,8 @@ RepeatFrameView::RepeatFrameView(const ui::Rect& frame) : ui::View(frame) {
                   {"+", {162, 14, 50, 40}, kPlus},
                   {"Cancel", {12, 72, 94, 38}, kCancel},
                   {"OK", {118, 72, 94, 38}, kOK}};
-  for (const auto& spec : kButtons) {
-    auto b = titledButton(spec.title, spec.frame, spec.tag);
+  for (const auto& entry : kButtons) {
+    auto b = titledButton(entry.title, entry.frame, entry.tag);
     b->addTarget(this, [this](ui::Control* c, const ui::Event*) { buttonPressed(static_cast<ui::Button*>(c)); },
                  ui::TouchUpInside);
     reapeatView_->addSubview(b);
