@@ -112,3 +112,59 @@ class ADTextConstruct : public ADObject {
   std::optional<std::string> lang() const { return stringValueForAttribute("xml:lang"); }
   void setLang(const std::optional<std::string>& lang) { ADObject::setStringValue(lang, "xml:lang"); }
 };
+
+// Accessors the families put on entries, feeds and elements over a single
+// value child of class Cls, in the type the family reads and writes it; a
+// nullopt value removes the child.
+#define AD_STRING_CHILD(Cls, get, Set)                                                                        \
+  std::optional<std::string> get() const { return ADValueConstruct::stringValueOfChild<Cls>(*this); }      \
+  void set##Set(const std::optional<std::string>& v) { ADValueConstruct::setChildWithString<Cls>(*this, v); }
+#define AD_INT_CHILD(Cls, get, Set)                                                                       \
+  std::optional<int> get() const {                                                                      \
+    auto c = objectFor<Cls>();                                                                          \
+    return c ? c->intNumberValue() : std::nullopt;                                                      \
+  }                                                                                                     \
+  void set##Set(std::optional<int> v) {                                                                 \
+    setObject(v ? ADValueConstruct::valueWithInt<Cls>(*v) : nullptr, Cls::adClass());                   \
+  }
+#define AD_LONGLONG_CHILD(Cls, get, Set)                                                                   \
+  std::optional<long long> get() const {                                                                 \
+    auto c = objectFor<Cls>();                                                                           \
+    return c ? c->longLongNumberValue() : std::nullopt;                                                  \
+  }                                                                                                      \
+  void set##Set(std::optional<long long> v) {                                                            \
+    setObject(v ? ADValueConstruct::valueWithString<Cls>(std::to_string(*v)) : nullptr, Cls::adClass()); \
+  }
+#define AD_BOOL_CHILD(Cls, get, Set)                                                                  \
+  std::optional<bool> get() const {                                                                 \
+    auto c = objectFor<Cls>();                                                                      \
+    return c ? c->boolNumberValue() : std::nullopt;                                                 \
+  }                                                                                                 \
+  void set##Set(std::optional<bool> v) {                                                            \
+    setObject(v ? ADValueConstruct::valueWithBool<Cls>(*v) : nullptr, Cls::adClass());             \
+  }
+#define AD_DATETIME_CHILD(Cls, get, Set)                                                                  \
+  std::optional<ADDateTime> get() const {                                                               \
+    auto c = objectFor<Cls>();                                                                          \
+    return c ? c->dateTimeValue() : std::nullopt;                                                       \
+  }                                                                                                     \
+  void set##Set(const std::optional<ADDateTime>& v) {                                                   \
+    setObject(ADValueConstruct::valueWithDateTime<Cls>(v), Cls::adClass());                             \
+  }
+// A single element object, and a repeated one (list, setter, add form).
+#define AD_OBJECT_CHILD(Cls, get, Set)                                    \
+  std::shared_ptr<Cls> get() const { return objectFor<Cls>(); }         \
+  void set##Set(std::shared_ptr<Cls> v) { setObject(std::move(v), Cls::adClass()); }
+#define AD_OBJECT_CHILDREN(Cls, list, List, One)                                                     \
+  std::vector<std::shared_ptr<Cls>> list() const { return objectsFor<Cls>(); }                     \
+  void set##List(const std::vector<std::shared_ptr<Cls>>& v) { setObjects(v, Cls::adClass()); }    \
+  void add##One(std::shared_ptr<Cls> v) { addObject(std::move(v), Cls::adClass()); }
+
+// A new object of class T holding the given namespace declarations, as the
+// families' factories make them.
+template <typename T>
+std::shared_ptr<T> ADMakeWithNamespaces(ADNamespaces namespaces) {
+  auto object = std::make_shared<T>();
+  object->setNamespaces(std::move(namespaces));
+  return object;
+}

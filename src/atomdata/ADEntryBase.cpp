@@ -13,6 +13,9 @@ AD_DEFINE_CLASS(ADFeedBase, ADObject, .uri = kADNamespaceAtom, .localName = "fee
 // --- Entry ---
 
 void ADEntryBase::registerEntryClass(const ADClass& cls) { ad_kinds::registerEntry(cls); }
+void ADEntryBase::registerEntryClass(const ADClass& cls, const char* scheme, std::string_view term) {
+  ad_kinds::registerEntry(cls, scheme, term);
+}
 
 ADNamespaces ADEntryBase::baseADNamespaces() {
   return {{"", kADNamespaceAtom}, {kADNamespaceGDataPrefix, kADNamespaceGData}, {kADNamespaceAtomPubPrefix, kADNamespaceAtomPub}};
@@ -81,6 +84,9 @@ std::optional<ADDateTime> ADEntryBase::publishedDate() const {
 // --- Feed ---
 
 void ADFeedBase::registerFeedClass(const ADClass& cls) { ad_kinds::registerFeed(cls); }
+void ADFeedBase::registerFeedClass(const ADClass& cls, const char* scheme, std::string_view term) {
+  ad_kinds::registerFeed(cls, scheme, term);
+}
 
 ADFeedBase::ADFeedBase(const ADFeedBase& other) : ADObject(other) {
   entries_.reserve(other.entries_.size());

@@ -16,6 +16,8 @@ class ADEntryBase : public ADObject {
   // Enters cls in the entry kind map under its kind term and its gd kind
   // attribute value (each when it has one).
   static void registerEntryClass(const ADClass& cls);
+  // Enters cls under a category; a null scheme matches that term under any scheme.
+  static void registerEntryClass(const ADClass& cls, const char* scheme, std::string_view term);
   // The Atom default namespace, gd and app.
   static ADNamespaces baseADNamespaces();
 
@@ -70,6 +72,7 @@ class ADFeedBase : public ADObject {
   ADFeedBase(const ADFeedBase& other);
 
   static void registerFeedClass(const ADClass& cls);
+  static void registerFeedClass(const ADClass& cls, const char* scheme, std::string_view term);
   // Parses the bytes into this feed (a document whose root is an Atom feed).
   fd::Status initWithData(std::string_view bytes);
 

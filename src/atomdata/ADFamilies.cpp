@@ -5,6 +5,7 @@
 #include "atomdata/calendar/ADCalendar.h"
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
+#include "atomdata/photos/ADPhotos.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
 
 // The blog family registers nothing: its classes are used only where a caller
@@ -15,5 +16,6 @@ void ADRegisterServiceFamilies() {
   ADAnalyticsConstants::registerClasses();
   ADBookConstants::registerClasses();
   ADEntryCodeSearch::registerClasses();
+  ADPhotoConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }

@@ -28,6 +28,12 @@ void enter(std::map<std::string, const ADClass*, std::less<>>& map, const ADClas
   if (cls.traits.kindAttributeValue) map[cls.traits.kindAttributeValue] = &cls;
 }
 
+void enter(std::map<std::string, const ADClass*, std::less<>>& map, const ADClass& cls, const char* scheme,
+           std::string_view term) {
+  std::lock_guard lock(maps().mutex);
+  map[keyForCategory(scheme ? scheme : "", term)] = &cls;
+}
+
 const ADClass* find(const std::map<std::string, const ADClass*, std::less<>>& map, std::string_view key) {
   auto it = map.find(key);
   return it == map.end() ? nullptr : it->second;
@@ -42,6 +48,8 @@ std::string keyForCategory(std::string_view scheme, std::string_view term) {
 
 void registerEntry(const ADClass& cls) { enter(maps().entries, cls); }
 void registerFeed(const ADClass& cls) { enter(maps().feeds, cls); }
+void registerEntry(const ADClass& cls, const char* scheme, std::string_view term) { enter(maps().entries, cls, scheme, term); }
+void registerFeed(const ADClass& cls, const char* scheme, std::string_view term) { enter(maps().feeds, cls, scheme, term); }
 
 const ADClass* classForElement(const xmlNode* element, bool feed) {
   Maps& m = maps();
@@ -59,6 +67,8 @@ const ADClass* classForElement(const xmlNode* element, bool feed) {
     std::optional<std::string> term = ad_xml::attribute(child, "term");
     if (!term) continue;
     if (const ADClass* cls = find(map, keyForCategory(scheme.value_or(""), *term))) return cls;
+    if (scheme && !scheme->empty())
+      if (const ADClass* cls = find(map, keyForCategory("", *term))) return cls;
   }
   return nullptr;
 }

@@ -14,6 +14,10 @@ namespace ad_kinds {
 std::string keyForCategory(std::string_view scheme, std::string_view term);
 void registerEntry(const ADClass& cls);
 void registerFeed(const ADClass& cls);
+// Enters cls under a category of its own choosing; a null scheme matches a
+// category with that term under any scheme.
+void registerEntry(const ADClass& cls, const char* scheme, std::string_view term);
+void registerFeed(const ADClass& cls, const char* scheme, std::string_view term);
 // The class that the element's gd "kind" attribute, else its atom categories,
 // name in the entry or feed map; null when none is registered.
 const ADClass* classForElement(const xmlNode* element, bool feed);

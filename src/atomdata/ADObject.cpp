@@ -185,7 +185,8 @@ std::vector<const ADClass*> ADObject::declaredAttributeClasses() const {
 namespace {
 bool matches(const xmlNode* node, const ADClass& cls) {
   const char* local = cls.elementLocalName();
-  if (!local || ad_xml::text(node->name) != local) return false;
+  // "*" stands for any local name in the class's namespace (free-named elements).
+  if (!local || (std::strcmp(local, "*") != 0 && ad_xml::text(node->name) != local)) return false;
   const char* uri = cls.elementURI();
   return ad_xml::namespaceURI(node) == (uri ? std::string_view(uri) : std::string_view());
 }

@@ -13,6 +13,11 @@ class ADUtilities {
   // Dotted versions compared part by part as numbers ("1.10" after "1.9"; a
   // missing part counts as 0).
   static ADComparisonResult compareVersion(std::string_view a, std::string_view b);
+  // The core protocol of most families: "2.0" for service versions of 2.0 and
+  // above, else "1.0".
+  static std::string coreProtocolVersionForServiceVersion(std::string_view serviceVersion) {
+    return compareVersion(serviceVersion, "2.0") != ADComparisonResult::Ascending ? "2.0" : "1.0";
+  }
 
   // Every byte outside RFC 3986's unreserved set percent-encoded, so that "/",
   // "?", "#" and "%" in a caller's value stay inside one path segment.

@@ -21,7 +21,7 @@ ADNamespaces ADContactConstants::contactNamespaces() {
 }
 
 std::string ADContactConstants::coreProtocolVersionForServiceVersion(const std::string& version) {
-  return ADUtilities::compareVersion(version, "2.0") != ADComparisonResult::Ascending ? "2.0" : "1.0";
+  return ADUtilities::coreProtocolVersionForServiceVersion(version);
 }
 
 void ADContactConstants::registerClasses() {

@@ -39,6 +39,7 @@ AD_DEFINE_CLASS(ADOrgSymbol, ADValueElementConstruct, GD("orgSymbol"))
 AD_DEFINE_CLASS(ADOrgTitle, ADValueElementConstruct, GD("orgTitle"))
 AD_DEFINE_CLASS(ADOrganization, ADGDLabelledElement, GD("organization"))
 AD_DEFINE_CLASS(ADMoney, ADObject, GD("money"))
+AD_DEFINE_CLASS(ADCustomProperty, ADObject, GD("customProperty"))
 AD_DEFINE_CLASS(ADGeoPt, ADObject, GD("geoPt"))
 AD_DEFINE_CLASS(ADExtendedProperty, ADObject, GD("extendedProperty"))
 AD_DEFINE_CLASS(ADEntryLink, ADObject, GD("entryLink"))
@@ -306,6 +307,19 @@ std::shared_ptr<ADWhere> ADOrganization::where() const { return objectFor<ADWher
 void ADOrganization::setWhere(std::shared_ptr<ADWhere> where) { setObject(std::move(where), ADWhere::adClass()); }
 
 // --- Money ---
+
+void ADCustomProperty::addParseDeclarations() {
+  addLocalAttributeDeclarations({"name"});
+  addContentValueDeclaration();
+}
+
+std::shared_ptr<ADCustomProperty> ADCustomProperty::propertyWithName(const std::optional<std::string>& name,
+                                                                     const std::optional<std::string>& value) {
+  auto p = std::make_shared<ADCustomProperty>();
+  p->setName(name);
+  p->setValue(value);
+  return p;
+}
 
 void ADMoney::addParseDeclarations() { addLocalAttributeDeclarations({"amount", "currencyCode"}); }
 

@@ -234,6 +234,18 @@ class ADMoney : public ADObject {
   void setCurrencyCode(const std::optional<std::string>& v) { ADObject::setStringValue(v, "currencyCode"); }
 };
 
+// A named custom property; its value is the text.
+class ADCustomProperty : public ADObject {
+  AD_CLASS(ADCustomProperty)
+  void addParseDeclarations() override;
+  static std::shared_ptr<ADCustomProperty> propertyWithName(const std::optional<std::string>& name,
+                                                            const std::optional<std::string>& value);
+  std::optional<std::string> name() const { return stringValueForAttribute("name"); }
+  void setName(const std::optional<std::string>& v) { ADObject::setStringValue(v, "name"); }
+  std::optional<std::string> value() const { return contentStringValue(); }
+  void setValue(const std::optional<std::string>& v) { setContentStringValue(v); }
+};
+
 // A geo point keeps its values in fields.
 class ADGeoPt : public ADObject {
   AD_CLASS(ADGeoPt)
