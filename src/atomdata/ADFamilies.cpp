@@ -6,6 +6,7 @@
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/photos/ADPhotos.h"
+#include "atomdata/spreadsheet/ADSpreadsheet.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
 
 // The blog family registers nothing: its classes are used only where a caller
@@ -17,5 +18,6 @@ void ADRegisterServiceFamilies() {
   ADBookConstants::registerClasses();
   ADEntryCodeSearch::registerClasses();
   ADPhotoConstants::registerClasses();
+  ADSpreadsheetConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }

@@ -531,16 +531,14 @@ std::optional<double> ADObject::decimalNumberForAttribute(std::string_view name)
   return parseNumber<double>(stringValueForAttribute(name));
 }
 
-namespace {
-std::string numberString(double value) {
+std::string ADNumberString(double value) {
   char buf[64];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, end);
 }
-}  // namespace
 
 void ADObject::setNumberValue(std::optional<double> value, std::string_view name) {
-  setStringValue(value ? std::optional<std::string>(numberString(*value)) : std::nullopt, name);
+  setStringValue(value ? std::optional<std::string>(ADNumberString(*value)) : std::nullopt, name);
 }
 
 std::optional<ADDateTime> ADObject::dateTimeForAttribute(std::string_view name) const {

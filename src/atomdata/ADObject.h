@@ -45,6 +45,8 @@ bool ObjectsEqualOrBothNil(const std::optional<T>& a, const std::optional<T>& b)
   return a == b;
 }
 inline bool BoolsEqual(bool a, bool b) { return a == b; }
+// A number as the elements write it: the shortest text that reads back the same.
+std::string ADNumberString(double value);
 
 class ADObject {
  public:

@@ -1,5 +1,7 @@
 #include "atomdata/ADQuery.h"
 
+#include <cstdlib>
+
 #include <charconv>
 #include <strings.h>
 
@@ -61,4 +63,13 @@ void ADQuery::addCustomParameterWithNameDateTime(const std::string& name, const 
 std::optional<ADDateTime> ADQuery::dateTimeForParameterWithName(const std::string& name) const {
   std::optional<std::string> value = valueForParameterWithName(name);
   return value ? ADDateTime::dateTimeWithRFC3339String(*value) : std::nullopt;
+}
+
+void ADQuery::addCustomParameterWithNamePositiveValue(const std::string& name, long value) {
+  addCustomParameterWithName(name, value > 0 ? std::optional<std::string>(std::to_string(value)) : std::nullopt);
+}
+
+long ADQuery::positiveValueForParameterWithName(const std::string& name) const {
+  std::optional<std::string> text = valueForParameterWithName(name);
+  return text ? std::strtol(text->c_str(), nullptr, 10) : 0;
 }

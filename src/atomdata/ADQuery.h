@@ -29,6 +29,10 @@ class ADQuery {
   // Written in decimal; removed when equal to removeForValue.
   void addCustomParameterWithNameIntValueRemoveForValue(const std::string& name, int value, int removeForValue);
   int intValueForParameterWithName(const std::string& name, int missingParameterValue) const;
+  // A count or size: written in decimal when above 0, removed otherwise; a
+  // missing parameter reads 0.
+  void addCustomParameterWithNamePositiveValue(const std::string& name, long value);
+  long positiveValueForParameterWithName(const std::string& name) const;
   void addCustomParameterWithNameDateTime(const std::string& name, const std::optional<ADDateTime>& dateTime);
   std::optional<ADDateTime> dateTimeForParameterWithName(const std::string& name) const;
 

@@ -283,25 +283,18 @@ std::shared_ptr<ADFeedPhotoUser> ADFeedPhotoUser::userFeed() {
 
 // --- Query ---
 
-namespace {
-// A positive size in decimal; -1 as "d" where allowed; anything else removes it.
-void setSizeParameter(ADQuery& query, const std::string& name, long size, bool fullSizeAsD) {
-  if (fullSizeAsD && size == -1) query.addCustomParameterWithName(name, std::string("d"));
-  else query.addCustomParameterWithName(name, size > 0 ? std::optional<std::string>(std::to_string(size)) : std::nullopt);
+long ADQueryPhotos::thumbsize() const { return positiveValueForParameterWithName("thumbsize"); }
+void ADQueryPhotos::setThumbsize(long size) { addCustomParameterWithNamePositiveValue("thumbsize", size); }
+
+// -1 asks for the full-size downloadable image, written "d".
+long ADQueryPhotos::imageSize() const {
+  return valueForParameterWithName("imgmax") == "d" ? -1 : positiveValueForParameterWithName("imgmax");
 }
 
-long sizeParameter(const ADQuery& query, const std::string& name, bool fullSizeAsD) {
-  std::optional<std::string> text = query.valueForParameterWithName(name);
-  if (!text) return 0;
-  if (fullSizeAsD && *text == "d") return -1;
-  return std::strtol(text->c_str(), nullptr, 10);
+void ADQueryPhotos::setImageSize(long size) {
+  if (size == -1) addCustomParameterWithName("imgmax", std::string("d"));
+  else addCustomParameterWithNamePositiveValue("imgmax", size);
 }
-}  // namespace
-
-long ADQueryPhotos::thumbsize() const { return sizeParameter(*this, "thumbsize", false); }
-void ADQueryPhotos::setThumbsize(long size) { setSizeParameter(*this, "thumbsize", size, false); }
-long ADQueryPhotos::imageSize() const { return sizeParameter(*this, "imgmax", true); }
-void ADQueryPhotos::setImageSize(long size) { setSizeParameter(*this, "imgmax", size, true); }
 
 std::shared_ptr<ADQueryPhotos> ADQueryPhotos::photoQueryForUserID(const std::string& userID,
                                                                   const std::optional<std::string>& albumID,
