@@ -5,6 +5,7 @@
 #include "atomdata/calendar/ADCalendar.h"
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
+#include "atomdata/documents/ADDocs.h"
 #include "atomdata/photos/ADPhotos.h"
 #include "atomdata/spreadsheet/ADSpreadsheet.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
@@ -19,5 +20,6 @@ void ADRegisterServiceFamilies() {
   ADEntryCodeSearch::registerClasses();
   ADPhotoConstants::registerClasses();
   ADSpreadsheetConstants::registerClasses();
+  ADDocConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
