@@ -6,6 +6,7 @@
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/documents/ADDocs.h"
+#include "atomdata/maps/ADMaps.h"
 #include "atomdata/photos/ADPhotos.h"
 #include "atomdata/spreadsheet/ADSpreadsheet.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
@@ -21,5 +22,6 @@ void ADRegisterServiceFamilies() {
   ADPhotoConstants::registerClasses();
   ADSpreadsheetConstants::registerClasses();
   ADDocConstants::registerClasses();
+  ADMapConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
