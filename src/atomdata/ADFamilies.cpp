@@ -6,6 +6,7 @@
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/documents/ADDocs.h"
+#include "atomdata/health/ADHealth.h"
 #include "atomdata/maps/ADMaps.h"
 #include "atomdata/photos/ADPhotos.h"
 #include "atomdata/spreadsheet/ADSpreadsheet.h"
@@ -23,5 +24,6 @@ void ADRegisterServiceFamilies() {
   ADSpreadsheetConstants::registerClasses();
   ADDocConstants::registerClasses();
   ADMapConstants::registerClasses();
+  ADHealthConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
