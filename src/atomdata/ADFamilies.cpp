@@ -10,6 +10,7 @@
 #include "atomdata/maps/ADMaps.h"
 #include "atomdata/photos/ADPhotos.h"
 #include "atomdata/spreadsheet/ADSpreadsheet.h"
+#include "atomdata/translation/ADTranslation.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
 
 // The blog family registers nothing: its classes are used only where a caller
@@ -25,5 +26,6 @@ void ADRegisterServiceFamilies() {
   ADDocConstants::registerClasses();
   ADMapConstants::registerClasses();
   ADHealthConstants::registerClasses();
+  ADTranslationConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
