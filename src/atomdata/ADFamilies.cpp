@@ -6,6 +6,7 @@
 #include "atomdata/codesearch/ADCodeSearch.h"
 #include "atomdata/contacts/ADContacts.h"
 #include "atomdata/documents/ADDocs.h"
+#include "atomdata/finance/ADFinance.h"
 #include "atomdata/health/ADHealth.h"
 #include "atomdata/maps/ADMaps.h"
 #include "atomdata/photos/ADPhotos.h"
@@ -27,5 +28,6 @@ void ADRegisterServiceFamilies() {
   ADMapConstants::registerClasses();
   ADHealthConstants::registerClasses();
   ADTranslationConstants::registerClasses();
+  ADFinanceConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
