@@ -12,6 +12,7 @@
 #include "atomdata/photos/ADPhotos.h"
 #include "atomdata/spreadsheet/ADSpreadsheet.h"
 #include "atomdata/translation/ADTranslation.h"
+#include "atomdata/webmaster/ADWebmasterTools.h"
 #include "atomdata/servicedoc/ADAtomServiceDocument.h"
 
 // The blog family registers nothing: its classes are used only where a caller
@@ -29,5 +30,6 @@ void ADRegisterServiceFamilies() {
   ADHealthConstants::registerClasses();
   ADTranslationConstants::registerClasses();
   ADFinanceConstants::registerClasses();
+  ADWebmasterToolsConstants::registerClasses();
   ADAtomServiceDocument::registerClasses();
 }
