@@ -84,6 +84,15 @@ TEST_F(ADPhotosTest, ExifTagsKeepTheFirstOfARepeatedName) {
   tags->removeTagWithName("absent");
   EXPECT_EQ(tags->tags().size(), 3u);
   EXPECT_FALSE(tags->isEqual(ADObject()));
+
+  // A tag of another name holding the same value is not the one removed.
+  auto same = ADEXIFTags::EXIFTags();
+  same->addTag(ADEXIFTag::tagWithName("fnumber", std::string("8")));
+  same->addTag(ADEXIFTag::tagWithName("iso", std::string("8")));
+  same->removeTagWithName("iso");
+  ASSERT_EQ(same->tags().size(), 1u);
+  EXPECT_EQ(same->tags()[0]->name(), "fnumber");
+  EXPECT_FALSE(same->tags()[0]->isEqual(*ADEXIFTag::tagWithName("iso", std::string("8"))));
 }
 
 TEST_F(ADPhotosTest, FactoriesSettersAndWriteBack) {

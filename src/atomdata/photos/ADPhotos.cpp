@@ -1,5 +1,6 @@
 #include "atomdata/photos/ADPhotos.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -109,6 +110,10 @@ std::shared_ptr<ADEXIFTag> ADEXIFTag::tagWithName(const std::string& name, const
 
 std::string ADEXIFTag::name() const { return ADXMLNode::localNameForName(elementName().value_or("")); }
 
+bool ADEXIFTag::isEqual(const ADObject& other) const {
+  return ADValueElementConstruct::isEqual(other) && name() == static_cast<const ADEXIFTag&>(other).name();
+}
+
 void ADEXIFTags::addExtensionDeclarations() {
   ADObject::addExtensionDeclarations();
   addExtensionDeclarationForParentClass(adClass(), ADEXIFTag::adClass());
@@ -132,7 +137,11 @@ std::optional<std::string> ADEXIFTags::valueForTagName(const std::string& name) 
 }
 
 void ADEXIFTags::removeTagWithName(const std::string& name) {
-  if (auto tag = tagWithName(name)) removeObject(*tag, ADEXIFTag::adClass());
+  auto tag = tagWithName(name);
+  if (!tag) return;
+  auto all = tags();
+  all.erase(std::find(all.begin(), all.end(), tag));
+  setTags(all);
 }
 
 void ADEXIFTags::setTagWithName(const std::string& name, const std::optional<std::string>& value) {

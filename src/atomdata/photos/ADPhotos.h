@@ -87,6 +87,8 @@ class ADEXIFTag : public ADValueElementConstruct {
   AD_CLASS(ADEXIFTag)
   static std::shared_ptr<ADEXIFTag> tagWithName(const std::string& name, const std::optional<std::string>& value);
   std::string name() const;
+  // Tags of other names are other tags, whatever their values.
+  bool isEqual(const ADObject& other) const override;
 };
 
 class ADEXIFTags : public ADObject {
