@@ -159,12 +159,3 @@ class ADTextConstruct : public ADObject {
   std::vector<std::shared_ptr<Cls>> list() const { return objectsFor<Cls>(); }                     \
   void set##List(const std::vector<std::shared_ptr<Cls>>& v) { setObjects(v, Cls::adClass()); }    \
   void add##One(std::shared_ptr<Cls> v) { addObject(std::move(v), Cls::adClass()); }
-
-// A new object of class T holding the given namespace declarations, as the
-// families' factories make them.
-template <typename T>
-std::shared_ptr<T> ADMakeWithNamespaces(ADNamespaces namespaces) {
-  auto object = std::make_shared<T>();
-  object->setNamespaces(std::move(namespaces));
-  return object;
-}

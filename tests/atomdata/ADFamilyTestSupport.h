@@ -42,7 +42,9 @@ std::shared_ptr<T> roundTrip(T& object, const ADNamespaces& namespaces) {
   if (!parsed) return nullptr;
   auto again = std::dynamic_pointer_cast<T>(*parsed);
   EXPECT_TRUE(again);
-  if (again) EXPECT_TRUE(object.isEqual(*again)) << written << "\n" << again->XMLDocumentString();
+  if (again) {
+    EXPECT_TRUE(object.isEqual(*again)) << written << "\n" << again->XMLDocumentString();
+  }
   return again;
 }
 

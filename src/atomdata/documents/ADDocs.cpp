@@ -76,7 +76,7 @@ void ADEntryDocBase::addExtensionDeclarations() {
 }
 
 std::shared_ptr<ADEntryDocBase> ADEntryDocBase::documentEntry() {
-  return ADMakeWithNamespaces<ADEntryDocBase>(ADDocConstants::baseDocumentNamespaces());
+  return ADObjectWithNamespaces<ADEntryDocBase>(ADDocConstants::baseDocumentNamespaces());
 }
 
 namespace {
@@ -133,7 +133,7 @@ void ADEntryDocRevision::addExtensionDeclarations() {
 }
 
 std::shared_ptr<ADEntryDocRevision> ADEntryDocRevision::revisionEntry() {
-  return ADMakeWithNamespaces<ADEntryDocRevision>(ADDocConstants::baseDocumentNamespaces());
+  return ADObjectWithNamespaces<ADEntryDocRevision>(ADDocConstants::baseDocumentNamespaces());
 }
 
 std::shared_ptr<ADPerson> ADEntryDocRevision::modifyingUser() const {

@@ -106,7 +106,7 @@ ADNamespaces ADEntryFinancePortfolio::financeNamespaces() {
 namespace {
 template <typename T>
 std::shared_ptr<T> makeFinanceObject() {
-  return ADMakeWithNamespaces<T>(ADEntryFinancePortfolio::financeNamespaces());
+  return ADObjectWithNamespaces<T>(ADEntryFinancePortfolio::financeNamespaces());
 }
 
 std::optional<std::string> feedLinkURL(const std::shared_ptr<ADFeedLink>& link) {

@@ -40,7 +40,7 @@ void ADEntryHealthProfile::addExtensionDeclarations() {
 }
 
 std::shared_ptr<ADEntryHealthProfile> ADEntryHealthProfile::profileEntry() {
-  return ADMakeWithNamespaces<ADEntryHealthProfile>(ADHealthConstants::healthNamespaces());
+  return ADObjectWithNamespaces<ADEntryHealthProfile>(ADHealthConstants::healthNamespaces());
 }
 
 std::shared_ptr<ADCategory> ADEntryHealthProfile::healthItemCategory() const {
@@ -62,13 +62,13 @@ void ADEntryHealthRegister::addExtensionDeclarations() {
 }
 
 std::shared_ptr<ADEntryHealthRegister> ADEntryHealthRegister::registerEntry() {
-  return ADMakeWithNamespaces<ADEntryHealthRegister>(ADHealthConstants::healthNamespaces());
+  return ADObjectWithNamespaces<ADEntryHealthRegister>(ADHealthConstants::healthNamespaces());
 }
 
 std::shared_ptr<ADFeedHealthProfile> ADFeedHealthProfile::healthProfileFeed() {
-  return ADMakeWithNamespaces<ADFeedHealthProfile>(ADHealthConstants::healthNamespaces());
+  return ADObjectWithNamespaces<ADFeedHealthProfile>(ADHealthConstants::healthNamespaces());
 }
 
 std::shared_ptr<ADFeedHealthRegister> ADFeedHealthRegister::healthRegisterFeed() {
-  return ADMakeWithNamespaces<ADFeedHealthRegister>(ADHealthConstants::healthNamespaces());
+  return ADObjectWithNamespaces<ADFeedHealthRegister>(ADHealthConstants::healthNamespaces());
 }

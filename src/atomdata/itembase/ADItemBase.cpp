@@ -143,7 +143,7 @@ ADNamespaces ADEntryItemBase::itemBaseNamespaces() {
 }
 
 std::shared_ptr<ADEntryItemBase> ADEntryItemBase::itemBaseEntryForCategoryTerm(const std::optional<std::string>& term) {
-  auto entry = ADMakeWithNamespaces<ADEntryItemBase>(itemBaseNamespaces());
+  auto entry = ADObjectWithNamespaces<ADEntryItemBase>(itemBaseNamespaces());
   if (term) entry->addCategory(ADCategory::categoryWithScheme(std::string(kADItemBaseItemTypeScheme), term));
   return entry;
 }
@@ -294,7 +294,7 @@ void ADEntryItemBase::setShouldPickUp(std::optional<bool> v) {
 std::optional<int> ADEntryItemBase::customerID() const { return scanNumber<int>(text("customer id", "int")); }
 
 std::shared_ptr<ADFeedItemBase> ADFeedItemBase::itemBaseFeed() {
-  return ADMakeWithNamespaces<ADFeedItemBase>(ADEntryItemBase::itemBaseNamespaces());
+  return ADObjectWithNamespaces<ADFeedItemBase>(ADEntryItemBase::itemBaseNamespaces());
 }
 
 // --- Service ---

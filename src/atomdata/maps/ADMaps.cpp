@@ -37,7 +37,7 @@ void ADMapConstants::registerClasses() {
 namespace {
 template <typename T>
 std::shared_ptr<T> makeMapsObject(const std::optional<std::string>& title) {
-  auto object = ADMakeWithNamespaces<T>(ADMapConstants::mapsNamespaces());
+  auto object = ADObjectWithNamespaces<T>(ADMapConstants::mapsNamespaces());
   if (title) object->setTitleWithString(title);
   return object;
 }

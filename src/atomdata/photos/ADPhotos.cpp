@@ -223,27 +223,27 @@ void ADEntryPhotoUser::addExtensionDeclarations() {
 }
 
 std::shared_ptr<ADEntryPhoto> ADEntryPhoto::photoEntry() {
-  return ADMakeWithNamespaces<ADEntryPhoto>(ADPhotoConstants::photoNamespaces());
+  return ADObjectWithNamespaces<ADEntryPhoto>(ADPhotoConstants::photoNamespaces());
 }
 
 std::shared_ptr<ADEntryPhotoAlbum> ADEntryPhotoAlbum::albumEntry() {
-  return ADMakeWithNamespaces<ADEntryPhotoAlbum>(ADPhotoConstants::photoNamespaces());
+  return ADObjectWithNamespaces<ADEntryPhotoAlbum>(ADPhotoConstants::photoNamespaces());
 }
 
 std::shared_ptr<ADEntryPhotoComment> ADEntryPhotoComment::commentEntryWithString(const std::optional<std::string>& text) {
-  auto entry = ADMakeWithNamespaces<ADEntryPhotoComment>(ADPhotoConstants::photoNamespaces());
+  auto entry = ADObjectWithNamespaces<ADEntryPhotoComment>(ADPhotoConstants::photoNamespaces());
   entry->setContent(ADEntryContent::contentWithString(text));
   return entry;
 }
 
 std::shared_ptr<ADEntryPhotoTag> ADEntryPhotoTag::tagEntryWithString(const std::optional<std::string>& text) {
-  auto entry = ADMakeWithNamespaces<ADEntryPhotoTag>(ADPhotoConstants::photoNamespaces());
+  auto entry = ADObjectWithNamespaces<ADEntryPhotoTag>(ADPhotoConstants::photoNamespaces());
   entry->setTitleWithString(text);
   return entry;
 }
 
 std::shared_ptr<ADEntryPhotoUser> ADEntryPhotoUser::userEntry() {
-  return ADMakeWithNamespaces<ADEntryPhotoUser>(ADPhotoConstants::photoNamespaces());
+  return ADObjectWithNamespaces<ADEntryPhotoUser>(ADPhotoConstants::photoNamespaces());
 }
 
 void ADFeedPhotoBase::addExtensionDeclarations() {
@@ -279,15 +279,15 @@ void ADFeedPhotoUser::addExtensionDeclarations() {
 }
 
 std::shared_ptr<ADFeedPhoto> ADFeedPhoto::photoFeed() {
-  return ADMakeWithNamespaces<ADFeedPhoto>(ADPhotoConstants::photoNamespaces());
+  return ADObjectWithNamespaces<ADFeedPhoto>(ADPhotoConstants::photoNamespaces());
 }
 
 std::shared_ptr<ADFeedPhotoAlbum> ADFeedPhotoAlbum::albumFeed() {
-  return ADMakeWithNamespaces<ADFeedPhotoAlbum>(ADPhotoConstants::photoNamespaces());
+  return ADObjectWithNamespaces<ADFeedPhotoAlbum>(ADPhotoConstants::photoNamespaces());
 }
 
 std::shared_ptr<ADFeedPhotoUser> ADFeedPhotoUser::userFeed() {
-  return ADMakeWithNamespaces<ADFeedPhotoUser>(ADPhotoConstants::photoNamespaces());
+  return ADObjectWithNamespaces<ADFeedPhotoUser>(ADPhotoConstants::photoNamespaces());
 }
 
 // --- Query ---

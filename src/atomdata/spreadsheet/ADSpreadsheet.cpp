@@ -68,7 +68,7 @@ std::shared_ptr<ADCategory> sheetCategory(const char* term) {
 // A new object with the family's namespaces and, where given, its category.
 template <typename T>
 std::shared_ptr<T> makeSheetObject(const char* term) {
-  auto object = ADMakeWithNamespaces<T>(ADSpreadsheetConstants::spreadsheetNamespaces());
+  auto object = ADObjectWithNamespaces<T>(ADSpreadsheetConstants::spreadsheetNamespaces());
   if (term) object->addObject(sheetCategory(term), ADCategory::adClass());
   return object;
 }

@@ -49,7 +49,7 @@ std::vector<std::string> ADTranslationLinks::hrefs() const {
 namespace {
 template <typename T>
 std::shared_ptr<T> makeTranslationObject(const std::optional<std::string>& title) {
-  auto object = ADMakeWithNamespaces<T>(ADTranslationConstants::translationNamespaces());
+  auto object = ADObjectWithNamespaces<T>(ADTranslationConstants::translationNamespaces());
   if (title) object->setTitleWithString(title);
   return object;
 }

@@ -66,7 +66,7 @@ void ADWebmasterToolsConstants::registerClasses() {
 namespace {
 template <typename T>
 std::shared_ptr<T> makeWebmasterObject() {
-  return ADMakeWithNamespaces<T>(ADWebmasterToolsConstants::webmasterToolsNamespaces());
+  return ADObjectWithNamespaces<T>(ADWebmasterToolsConstants::webmasterToolsNamespaces());
 }
 }  // namespace
 

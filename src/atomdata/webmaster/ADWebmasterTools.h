@@ -156,7 +156,7 @@ class ADEntrySitemapBase : public ADEntryBase {
   void addExtensionDeclarations() override;
   template <typename T>
   static std::shared_ptr<T> sitemapEntry() {
-    return ADMakeWithNamespaces<T>(ADWebmasterToolsConstants::webmasterToolsNamespaces());
+    return ADObjectWithNamespaces<T>(ADWebmasterToolsConstants::webmasterToolsNamespaces());
   }
   AD_STRING_CHILD(ADSitemapStatus, sitemapStatus, SitemapStatus)
   AD_DATETIME_CHILD(ADSitemapLastDownloaded, lastDownloadDate, LastDownloadDate)
