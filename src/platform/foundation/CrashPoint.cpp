@@ -18,13 +18,13 @@ struct Armed {
   Armed() {
     const char* env = std::getenv("FLIPDESK_CRASH_AT");
     if (env == nullptr || *env == '\0') return;
-    std::string spec(env);
+    std::string setting(env);
     int hit = 1;
-    if (auto colon = spec.rfind(':'); colon != std::string::npos) {
-      hit = std::atoi(spec.c_str() + colon + 1);
-      spec.resize(colon);
+    if (auto colon = setting.rfind(':'); colon != std::string::npos) {
+      hit = std::atoi(setting.c_str() + colon + 1);
+      setting.resize(colon);
     }
-    step = spec;
+    step = setting;
     remaining = hit < 1 ? 1 : hit;
     any = true;
   }
