@@ -1,5 +1,7 @@
 #include "desk/DeskArt.h"
 
+#include "desk/ArtCatalogue.h"
+
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -345,12 +347,7 @@ void speedButton(Context& c, float w, float h, int fps) {
 
 // --- pictures by name
 
-struct Entry {
-  const char* name;
-  float width, height;
-  void (*paint)(Context&, float w, float h, int variant);
-  int variant;
-};
+using Entry = desk_art::ArtEntry;
 
 void paintDeskBackdrop(Context& c, float w, float h, int) {
   int bands = 40;
@@ -708,63 +705,19 @@ constexpr Entry kEntries[] = {
     {"onion_mode_2.png", 60, 36, paintModeIcon, 2},
 };
 
-const Entry* find(const std::string& name) {
-  for (const Entry& e : kEntries)
-    if (name == e.name) return &e;
-  return nullptr;
-}
-
-struct Cache {
-  std::mutex m;
-  std::map<std::string, ui::Picture> pictures;
-};
-Cache& cache() {
-  static Cache c;
-  // Emptied on low memory like the bundle pictures; drawn again when asked for.
-  static const bool observing = [] {
-    fd::NotificationCenter::defaultCenter().addObserver(fd::kLowMemoryNotification,
-                                                        [](const fd::Notification&) { purge(); });
-    return true;
-  }();
-  (void)observing;
+desk_art::ArtCatalogue& catalogue() {
+  static desk_art::ArtCatalogue c(kEntries);
   return c;
 }
 
 }  // namespace
 
-gfx::Image draw(const std::string& name, float scale) {
-  const Entry* e = find(name);
-  if (!e) return {};
-  Context c(static_cast<int>(std::lround(e->width * scale)), static_cast<int>(std::lround(e->height * scale)), scale);
-  e->paint(c, e->width, e->height, e->variant);
-  return c.makeImage();
-}
+gfx::Image draw(const std::string& name, float scale) { return catalogue().draw(name, scale); }
 
-ui::Picture named(const std::string& name) {
-  float scale = ui::Screen::main().scale();
-  std::string key = name + (scale >= 2 ? "@2" : "@1");
-  Cache& c = cache();
-  {
-    std::lock_guard lock(c.m);
-    auto it = c.pictures.find(key);
-    if (it != c.pictures.end()) return it->second;
-  }
-  if (!find(name)) return {};
-  ui::Picture p(draw(name, scale >= 2 ? 2.0f : 1.0f));
-  std::lock_guard lock(c.m);
-  c.pictures[key] = p;
-  return p;
-}
+ui::Picture named(const std::string& name) { return catalogue().named(name); }
 
-std::vector<std::string> names() {
-  std::vector<std::string> out;
-  for (const Entry& e : kEntries) out.emplace_back(e.name);
-  return out;
-}
+std::vector<std::string> names() { return catalogue().names(); }
 
-void purge() {
-  std::lock_guard lock(cache().m);
-  cache().pictures.clear();
-}
+void purge() { catalogue().purge(); }
 
 }  // namespace desk_art

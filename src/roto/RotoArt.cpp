@@ -1,5 +1,7 @@
 #include "roto/RotoArt.h"
 
+#include "desk/ArtCatalogue.h"
+
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -98,12 +100,7 @@ void paintHandle(Context& c, float w, float h, int) {
   for (int i = 0; i < 2; ++i) c.strokePolyline({{w / 2 - 2 + 4 * i, 3}, {w / 2 - 2 + 4 * i, 11}});
 }
 
-struct Entry {
-  const char* name;
-  float width, height;  // points
-  void (*paint)(Context&, float, float, int);
-  int variant;
-};
+using Entry = desk_art::ArtEntry;
 
 constexpr Entry kEntries[] = {
     {"rotoscroping_trim_limited", 10, 76, paintHandle, 0},
@@ -117,70 +114,27 @@ constexpr Entry kEntries[] = {
 };
 
 // Names may come as files ("…@2x.png"); the picture is the same.
-std::string baseName(std::string name) {
+std::string baseName(const std::string& asked) {
+  std::string name = asked;
   for (const char* suffix : {".png", "@2x"})
     if (name.size() > std::string(suffix).size() && name.ends_with(suffix))
       name.resize(name.size() - std::string(suffix).size());
   return name;
 }
 
-const Entry* find(const std::string& name) {
-  const std::string base = baseName(name);
-  for (const Entry& e : kEntries)
-    if (base == e.name) return &e;
-  return nullptr;
-}
-
-struct Cache {
-  std::mutex m;
-  std::map<std::string, ui::Picture> pictures;
-};
-Cache& cache() {
-  static Cache c;
-  static const bool observing = [] {
-    fd::NotificationCenter::defaultCenter().addObserver(fd::kLowMemoryNotification,
-                                                        [](const fd::Notification&) { purge(); });
-    return true;
-  }();
-  (void)observing;
+desk_art::ArtCatalogue& catalogue() {
+  static desk_art::ArtCatalogue c(kEntries, baseName);
   return c;
 }
 
 }  // namespace
 
-gfx::Image draw(const std::string& name, float scale) {
-  const Entry* e = find(name);
-  if (!e) return {};
-  Context c(static_cast<int>(std::lround(e->width * scale)), static_cast<int>(std::lround(e->height * scale)), scale);
-  e->paint(c, e->width, e->height, e->variant);
-  gfx::Image out = c.makeImage();
-  out.setScale(scale);
-  return out;
-}
+gfx::Image draw(const std::string& name, float scale) { return catalogue().draw(name, scale); }
 
-ui::Picture named(const std::string& name) {
-  const Entry* e = find(name);
-  if (!e) return {};
-  const float scale = ui::Screen::main().scale() >= 2 ? 2.0f : 1.0f;
-  const std::string key = std::string(e->name) + (scale >= 2 ? "@2" : "@1");
-  Cache& c = cache();
-  std::lock_guard lock(c.m);
-  auto it = c.pictures.find(key);
-  if (it != c.pictures.end()) return it->second;
-  ui::Picture p(draw(e->name, scale));
-  c.pictures[key] = p;
-  return p;
-}
+ui::Picture named(const std::string& name) { return catalogue().named(name); }
 
-std::vector<std::string> names() {
-  std::vector<std::string> out;
-  for (const Entry& e : kEntries) out.emplace_back(e.name);
-  return out;
-}
+std::vector<std::string> names() { return catalogue().names(); }
 
-void purge() {
-  std::lock_guard lock(cache().m);
-  cache().pictures.clear();
-}
+void purge() { catalogue().purge(); }
 
 }  // namespace roto_art

@@ -1,5 +1,7 @@
 #include "desk/frames/FrameArt.h"
 
+#include "desk/ArtCatalogue.h"
+
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -163,12 +165,7 @@ void paintHelp(Context& c, float w, float h, int) {
   for (float y : {106.0f, 168.0f, 214.0f}) c.fillPolygon({{w - 120, y - 6}, {w - 112, y + 2}, {w - 124, y + 4}});
 }
 
-struct Entry {
-  const char* name;
-  float width, height;
-  void (*paint)(Context&, float, float, int);
-  int variant;
-};
+using Entry = desk_art::ArtEntry;
 
 constexpr Entry kEntries[] = {
     {"Pics_manager.png", 480, 320, paintBackdrop, 0},
@@ -202,62 +199,19 @@ constexpr Entry kEntries[] = {
     {"help_picsmanager.png", 480, 320, paintHelp, 0},
 };
 
-const Entry* find(const std::string& name) {
-  for (const Entry& e : kEntries)
-    if (name == e.name) return &e;
-  return nullptr;
-}
-
-struct Cache {
-  std::mutex m;
-  std::map<std::string, ui::Picture> pictures;
-};
-Cache& cache() {
-  static Cache c;
-  static const bool observing = [] {
-    fd::NotificationCenter::defaultCenter().addObserver(fd::kLowMemoryNotification,
-                                                        [](const fd::Notification&) { purge(); });
-    return true;
-  }();
-  (void)observing;
+desk_art::ArtCatalogue& catalogue() {
+  static desk_art::ArtCatalogue c(kEntries);
   return c;
 }
 
 }  // namespace
 
-gfx::Image draw(const std::string& name, float scale) {
-  const Entry* e = find(name);
-  if (!e) return {};
-  Context c(static_cast<int>(std::lround(e->width * scale)), static_cast<int>(std::lround(e->height * scale)), scale);
-  e->paint(c, e->width, e->height, e->variant);
-  return c.makeImage();
-}
+gfx::Image draw(const std::string& name, float scale) { return catalogue().draw(name, scale); }
 
-ui::Picture named(const std::string& name) {
-  const float scale = ui::Screen::main().scale() >= 2 ? 2.0f : 1.0f;
-  const std::string key = name + (scale >= 2 ? "@2" : "@1");
-  Cache& c = cache();
-  {
-    std::lock_guard lock(c.m);
-    auto it = c.pictures.find(key);
-    if (it != c.pictures.end()) return it->second;
-  }
-  if (!find(name)) return {};
-  ui::Picture p(draw(name, scale));
-  std::lock_guard lock(c.m);
-  c.pictures[key] = p;
-  return p;
-}
+ui::Picture named(const std::string& name) { return catalogue().named(name); }
 
-std::vector<std::string> names() {
-  std::vector<std::string> out;
-  for (const Entry& e : kEntries) out.emplace_back(e.name);
-  return out;
-}
+std::vector<std::string> names() { return catalogue().names(); }
 
-void purge() {
-  std::lock_guard lock(cache().m);
-  cache().pictures.clear();
-}
+void purge() { catalogue().purge(); }
 
 }  // namespace frame_art
