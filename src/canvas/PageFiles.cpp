@@ -3,6 +3,7 @@
 #include <cmath>
 #include <future>
 
+#include "model/Backgrounds.h"
 #include "model/ExtendDataModel.h"
 #include "model/ProjectDataModel.h"
 #include "model/ZTDataModel.h"
@@ -151,6 +152,11 @@ bool PageFiles::writeCurrentBackground(const std::optional<gfx::Image>& backgrou
   if (!background) return reported(fd::fail("the canvas cannot be read"));
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const std::optional<std::string>& name = model.extendDataModel().backgroundName();
+  // Only the user's own pictures are painted on; a built-in background's
+  // files belong to the application and are never overwritten.
+  if (!name || !isStillBackgroundType(backgroundTypeOfName(*name)) ||
+      backgroundTypeOfName(*name) == kBackgroundShippedStill)
+    return reported(fd::fail("only a user's own background can be painted on"));
   return reported(writeBackground(*background, model.backgroundFullPathWithBackgroundName(name),
                                   model.backgroundIconFullPathWithBackgroundName(name), scale));
 }

@@ -56,6 +56,7 @@ void DesktopManagerController::subviewDidRemove(ui::View* panel) {
   bgVisibleBtn_->setSelected(p && !p->isOpenBackground());
   if (bg) {
     onionBtn_->setEnabled(false);
+    editBackground();
     return;
   }
   background_->setHidden(bgVisibleBtn_->isSelected());

@@ -239,6 +239,7 @@ void DesktopManagerController::setEditingLayer() {
 }
 
 void DesktopManagerController::selectGround(int tag) {
+  leaveBackgroundMode();
   ui::Rect m = laySelected_->frame();
   if (tag == kTagForegroundRow) {
     contentPattern_ = 1;

@@ -349,8 +349,18 @@ void DesktopManagerController::buildLayerPanel() {
       row->setTitleEdgeInsets({0, 10, 0, 0});
       layerManagerView_->addSubview(row);
     } else {
-      layerManagerView_->addSubview(picture(r.icon, {14, r.y, 44, 44}));
-      layerManagerView_->addSubview(label({58, r.y, 106, 44}, fd::Localized(r.title), 13));
+      // The background row opens the gallery; its two marks tell whether a
+      // background picture is shown and whether it is being painted.
+      backgroundRowBtn_ = makeButton(r.icon, {14, r.y, 150, 44}, 0, [this](ui::Button*) { setBackgound(); });
+      backgroundRowBtn_->setTitle(fd::Localized(r.title));
+      backgroundRowBtn_->setTitleColor(ui::Color{1, 0.94f, 0.8f, 1});
+      backgroundRowBtn_->setImageEdgeInsets({0, 0, 0, 106});
+      backgroundRowBtn_->setTitleEdgeInsets({0, 10, 0, 0});
+      layerManagerView_->addSubview(backgroundRowBtn_);
+      backgroundAddState_ = picture("panel_selection.png", {150, r.y + 30, 10, 10});
+      backgroundEditState_ = picture("panel_selection.png", {160, r.y + 30, 10, 10});
+      layerManagerView_->addSubview(backgroundAddState_);
+      layerManagerView_->addSubview(backgroundEditState_);
     }
     auto eye = makeButton("layer_visible.png", {172, r.y + 4, 36, 36}, r.visibleTag,
                           [this](ui::Button* b) { setLayerOpenState(b->tag()); });

@@ -14,6 +14,7 @@
 
 #include "canvas/DrawsView.h"
 #include "desk/ColorSelectView.h"
+#include "desk/BackgroundsView.h"
 #include "desk/DeskPanels.h"
 #include "desk/GraphToolView.h"
 #include "desk/PickerViews.h"
@@ -44,6 +45,7 @@ class DesktopManagerController : public ui::ViewController,
                                  public RollerOperationDelegate,
                                  public ToolViewDelegate,
                                  public DeskPanelDelegate,
+                                 public BackgroundsViewDelegate,
                                  public OpenGLESDrawDelegate,
                                  public EAGLViewDelegate,
                                  public EraserOperateDelegate,
@@ -166,6 +168,20 @@ class DesktopManagerController : public ui::ViewController,
   int firstFew() const { return firstFew_; }
   bool isPlaying() const { return isPlaying_; }
   media::ClipPlayer* audioPlayer() const { return audioPlayer_.get(); }
+
+  // --- backgrounds (DeskBackground.cpp)
+  void setBackgound();
+  void closeBackgroundView(bool animated) override;
+  void updateCurProjectBackground(const std::optional<std::string>& name);
+  void editBackground();
+  void saveBackground();
+  void leaveBackgroundMode();
+  BackgroundsView* backgroundsView() const { return backgroundsView_.get(); }
+  ui::Button* backgroundCloseButton() const { return closeBtn_.get(); }
+  ui::Button* backgroundRowButton() const { return backgroundRowBtn_.get(); }
+  ui::View* backgroundAddState() const { return backgroundAddState_.get(); }
+  ui::View* backgroundEditState() const { return backgroundEditState_.get(); }
+  int state() const { return state_; }
 
   // --- links to other screens (DeskLinks.cpp)
   void fileManager();
@@ -344,6 +360,10 @@ class DesktopManagerController : public ui::ViewController,
   std::shared_ptr<ui::View> fileManeagerView_;
   // The view tree owns the frame manager; the desk only looks at it.
   std::weak_ptr<ui::View> picManagerView_;
+  std::shared_ptr<BackgroundsView> backgroundsView_;
+  std::shared_ptr<ui::View> bgview_;
+  std::shared_ptr<ui::ImageView> bgImageview_, backgroundAddState_, backgroundEditState_;
+  std::shared_ptr<ui::Button> closeBtn_, backgroundRowBtn_;
   std::shared_ptr<ui::Label> pageIndicator_, pageNumberShowDesk_, zoomLabel_, layerPageLabel_, toolLabel_;
   std::shared_ptr<ui::Button> undoBtn_, redoBtn_, toolBtn_, colorBtn_, playerBtn_, groundBtn_, nextFrameBtn_,
       previousFrameBtn_, fileManagerBtn_, backBtn_, onionBtn_, frameManagerBtn_, fVisibleBtn_, mVisibleBtn_,

@@ -114,7 +114,10 @@ TableView* ImagePickerController::tableView() {
 
 bool ImagePickerController::pickFile(const fs::path& file) {
   Picture original = Picture::fromFile(file);
-  if (original.empty()) return false;
+  if (original.empty()) {
+    if (delegate_) delegate_->didFailToPick(*this, file);
+    return false;
+  }
   PickedMedia media;
   media.originalImage = original;
   media.file = file;

@@ -45,6 +45,8 @@ class ImagePickerDelegate {
   virtual void didFinishPickingMedia(ImagePickerController&, const PickedMedia&) {}
   // false: the delegate does not answer, and the picker dismisses itself.
   virtual bool didCancel(ImagePickerController&) { return false; }
+  // The picked file is not a picture that can be read.
+  virtual void didFailToPick(ImagePickerController&, const std::filesystem::path& /*file*/) {}
 };
 
 // Lists the library folder; a tap on a row picks that picture.

@@ -1,0 +1,229 @@
+// The background gallery opened from the desk's layer panel and driven by
+// taps through the view tree: the grid, the edit bar per kind of background,
+// choosing, double taps, deselecting, closing without a choice, adding,
+// duplicating and deleting user backgrounds.
+#include "desk/BackgroundsView.h"
+
+#include "desk/DeskTestSupport.h"
+#include "model/Backgrounds.h"
+#include "platform/foundation/FileUtil.h"
+
+namespace {
+
+class BackgroundsViewTest : public desk_test::DeskTest {
+ protected:
+  BackgroundsView& openGallery() {
+    if (!desk) start();
+    // The layer panel stays up after a row is chosen; open it when it is not.
+    if (!desk->layerManager() || desk->layerManager()->isHidden()) tapView(desk->groundBtn());
+    tapView(desk->backgroundRowButton());
+    EXPECT_EQ(desk->state(), 1);
+    return *desk->backgroundsView();
+  }
+  BackgroundsView& gallery() { return *desk->backgroundsView(); }
+  BackgroundView* cell(std::size_t i) { return gallery().backgroundsArray().at(i).get(); }
+  void tapCell(BackgroundView* c) {
+    tapView(c->selectedButton());
+    host->advance(0.5);  // well past a double tap
+  }
+  void doubleTapCell(BackgroundView* c) {
+    tapView(c->selectedButton());
+    host->advance(0.05);
+    tapView(c->selectedButton());
+  }
+  // A user background with a picture and icon in the library.
+  std::string addUserBackground(std::uint8_t grey = 90) {
+    gfx::Image img(768, 576);
+    for (int y = 0; y < 576; ++y)
+      for (int x = 0; x < 768; ++x) {
+        std::uint8_t* p = img.pixel(x, y);
+        p[0] = p[1] = p[2] = grey;
+        p[3] = 255;
+      }
+    auto name = gallery().addBackgroundWithImage(img);
+    EXPECT_TRUE(name.has_value());
+    host->advance(1.1);  // the next name gets another time stamp
+    return name.value_or("");
+  }
+  static bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+    auto x = fd::files::readFile(a), y = fd::files::readFile(b);
+    return x && y && *x == *y;
+  }
+};
+
+TEST_F(BackgroundsViewTest, EightCellsWithoutUserBackgroundsTheNewCellLast) {
+  openGallery();
+  ASSERT_EQ(gallery().backgroundsArray().size(), 8u);
+  for (std::size_t i = 0; i < 7; ++i) {
+    EXPECT_EQ(cell(i)->backgroundName(), std::string(BackgroundsView::kBuiltIn[i]));
+    EXPECT_FALSE(cell(i)->imageView()->image().empty()) << "icon of cell " << i;
+  }
+  EXPECT_FALSE(cell(7)->backgroundName().has_value());
+  EXPECT_EQ(cell(7)->frame(), (ui::Rect{330, 83, 108, 81}));
+  EXPECT_EQ(cell(5)->frame(), (ui::Rect{110, 83, 108, 81}));
+  EXPECT_EQ(gallery().scrollView()->contentSize().height, 2 * 83.0f);
+  // The gallery is on screen: the new cell's add button takes the tap.
+  EXPECT_FALSE(cell(7)->selectedButton()->isEnabled());
+  tapView(cell(7)->newButton());
+  ASSERT_NE(gallery().newBackgroundView(), nullptr);
+  gallery().createBackground();
+  ASSERT_EQ(gallery().backgroundsArray().size(), 9u);
+  EXPECT_EQ(model().backgroundArray().size(), 1u);
+  EXPECT_EQ(cell(7)->imageType(), kBackgroundUserStill);
+  EXPECT_EQ(cell(8)->frame(), (ui::Rect{0, 166, 108, 81}));
+}
+
+TEST_F(BackgroundsViewTest, EditBarFollowsTheKindOfTheSelection) {
+  openGallery();
+  const std::string user = addUserBackground();
+  auto enabled = [&](int tag) { return gallery().editButton(tag)->isEnabled(); };
+  auto shown = [&] { return !gallery().backgroundEdit()->isHidden() && !gallery().editButton(0)->isHidden(); };
+
+  tapCell(gallery().cellNamed("SDBackground001_"));
+  EXPECT_FALSE(shown());
+  tapCell(gallery().cellNamed("SCBackground000_"));
+  EXPECT_FALSE(shown());
+  tapCell(gallery().cellNamed("SSBackground000"));
+  EXPECT_TRUE(shown());
+  EXPECT_FALSE(enabled(BackgroundsView::kTagEdit));
+  EXPECT_FALSE(enabled(BackgroundsView::kTagDelete));
+  EXPECT_TRUE(enabled(BackgroundsView::kTagDuplicate));
+  // Duplicate is offered for a built-in still but does nothing.
+  tapView(gallery().editButton(BackgroundsView::kTagDuplicate));
+  EXPECT_EQ(model().backgroundArray().size(), 1u);
+  tapCell(gallery().cellNamed(user));
+  EXPECT_TRUE(shown());
+  EXPECT_TRUE(enabled(0) && enabled(1) && enabled(2));
+  EXPECT_EQ(gallery().countOfSelected(), 1);
+  // Pressing the selected cell again deselects it and hides the bar.
+  tapCell(gallery().cellNamed(user));
+  EXPECT_EQ(gallery().countOfSelected(), 0);
+  EXPECT_FALSE(shown());
+}
+
+TEST_F(BackgroundsViewTest, ChoosingAStillCopiesItIntoTheProject) {
+  openGallery();
+  tapCell(gallery().cellNamed("SSBackground001"));
+  EXPECT_EQ(project().curBackgroundName(), std::string("SSBackground001"));
+  ASSERT_TRUE(project().backgroundFullPath().has_value());
+  EXPECT_TRUE(sameBytes(*project().backgroundFullPath(),
+                        *model().backgroundFullPathWithBackgroundName(std::string("SSBackground001"))));
+  tapView(desk->backgroundCloseButton());
+  EXPECT_EQ(desk->state(), 0);
+  EXPECT_EQ(desk->backgroundCloseButton()->superview(), nullptr);
+  // The desk shows the project's copy under the layers.
+  EXPECT_FALSE(desk->background()->image().empty());
+  // An animated one: the name changes and the still copy is not refreshed.
+  openGallery();
+  tapCell(gallery().cellNamed("SDBackground000_"));
+  tapView(desk->backgroundCloseButton());
+  EXPECT_EQ(project().backgroundType(), kBackgroundShippedLoop);
+}
+
+// Fault: closing with nothing selected attached "no background", which
+// deleted the project's copy of its picture.
+TEST_F(BackgroundsViewTest, ClosingWithoutAChoiceKeepsTheProjectsBackground) {
+  openGallery();
+  const std::string user = addUserBackground(120);
+  tapCell(gallery().cellNamed(user));
+  tapView(desk->backgroundCloseButton());
+  ASSERT_EQ(project().curBackgroundName(), user);
+  const auto copy = *project().backgroundFullPath();
+  ASSERT_TRUE(fd::files::exists(copy));
+
+  openGallery();
+  EXPECT_TRUE(gallery().cellNamed(user)->selected());
+  tapCell(gallery().cellNamed(user));  // deselected: no choice left
+  EXPECT_EQ(gallery().selectedBackgroundName(), std::nullopt);
+  tapView(desk->backgroundCloseButton());
+  EXPECT_EQ(project().curBackgroundName(), user);
+  EXPECT_TRUE(fd::files::exists(copy));
+  EXPECT_FALSE(desk->background()->image().empty());
+  EXPECT_FALSE(settings().isBackground());
+}
+
+// Fault: deselecting a cell set background mode without the desk entering
+// it, and a double tap removed the desk's view instead of taking the Edit
+// path.
+TEST_F(BackgroundsViewTest, DeselectingNeverHalfEntersBackgroundMode) {
+  openGallery();
+  const std::string user = addUserBackground();
+  tapCell(gallery().cellNamed(user));
+  tapCell(gallery().cellNamed(user));
+  EXPECT_FALSE(gallery().cellNamed(user)->selected());
+  EXPECT_FALSE(settings().isBackground());
+  tapView(desk->backgroundCloseButton());
+  EXPECT_FALSE(settings().isBackground());
+  // The desk still saves pages, not a background.
+  EXPECT_NE(desk->pageIndicator()->text(), "");
+  EXPECT_FALSE(desk->pageIndicator()->isHidden());
+}
+
+TEST_F(BackgroundsViewTest, DoubleTapOnAUserBackgroundOpensItLikeEdit) {
+  openGallery();
+  const std::string user = addUserBackground();
+  doubleTapCell(gallery().cellNamed(user));
+  EXPECT_TRUE(settings().isBackground());
+  EXPECT_EQ(settings().backgroundName(), user);
+  // The Edit path: the panel closed, the background attached, the desk in the mode.
+  EXPECT_EQ(desk->state(), 0);
+  EXPECT_EQ(desk->backgroundCloseButton()->superview(), nullptr);
+  EXPECT_NE(desk->view()->window(), nullptr);
+  EXPECT_EQ(project().curBackgroundName(), user);
+  EXPECT_EQ(desk->pageIndicator()->text(), "001/001");
+  EXPECT_TRUE(desk->pageIndicator()->isHidden());
+  EXPECT_TRUE(desk->frameManagerBtn()->isHidden());
+}
+
+TEST_F(BackgroundsViewTest, DoubleTapOnABuiltInJustTogglesTwice) {
+  openGallery();
+  BackgroundView* still = gallery().cellNamed("SSBackground002");
+  doubleTapCell(still);
+  EXPECT_FALSE(settings().isBackground());
+  EXPECT_FALSE(still->selected());
+  EXPECT_EQ(desk->state(), 1);
+}
+
+TEST_F(BackgroundsViewTest, EditButtonOpensTheSelectedUserBackground) {
+  openGallery();
+  const std::string user = addUserBackground();
+  tapCell(gallery().cellNamed(user));
+  tapView(gallery().editButton(BackgroundsView::kTagEdit));
+  EXPECT_TRUE(settings().isBackground());
+  EXPECT_EQ(settings().backgroundName(), user);
+  EXPECT_EQ(desk->state(), 0);
+}
+
+TEST_F(BackgroundsViewTest, DuplicateAndDeleteTouchOnlyUserBackgrounds) {
+  openGallery();
+  const std::string first = addUserBackground(30);
+  const std::string second = addUserBackground(60);
+  tapCell(gallery().cellNamed(first));
+  tapView(gallery().editButton(BackgroundsView::kTagDuplicate));
+  ASSERT_EQ(model().backgroundArray().size(), 3u);
+  const std::string copy = model().backgroundArray()[1];
+  EXPECT_NE(copy, first);
+  EXPECT_EQ(model().backgroundArray()[2], second);
+  EXPECT_EQ(gallery().backgroundsArray()[8]->backgroundName(), copy);
+  EXPECT_TRUE(sameBytes(*model().backgroundFullPathWithBackgroundName(first),
+                        *model().backgroundFullPathWithBackgroundName(copy)));
+
+  // Only built-ins selected: nothing changes on disk or in the list.
+  tapCell(gallery().cellNamed("SSBackground000"));
+  const auto builtIn = *model().backgroundFullPathWithBackgroundName(std::string("SSBackground000"));
+  gallery().deleteSelected();
+  EXPECT_TRUE(fd::files::exists(builtIn));
+  EXPECT_EQ(model().backgroundArray().size(), 3u);
+  EXPECT_EQ(gallery().backgroundsArray().size(), 11u);
+
+  tapCell(gallery().cellNamed(copy));
+  ASSERT_TRUE(gallery().canDelete());
+  const auto copyPicture = *model().backgroundFullPathWithBackgroundName(copy);
+  gallery().deleteSelected();
+  EXPECT_FALSE(fd::files::exists(copyPicture));
+  EXPECT_EQ(model().backgroundArray(), (std::vector<std::string>{first, second}));
+  EXPECT_EQ(gallery().cellNamed(copy), nullptr);
+  EXPECT_EQ(gallery().backgroundsArray().size(), 10u);
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// Background mode on the desk: a user background opened from the gallery is
+// painted with the canvas and written to its own file, leaving the mode
+// through the layer panel attaches it to the project and brings the pages
+// back, built-in backgrounds are never written over, and a picture without
+// pixels is refused by the gallery.
+#include "desk/BackgroundsView.h"
+#include "desk/DeskTestSupport.h"
+#include "model/Backgrounds.h"
+#include "platform/foundation/FileUtil.h"
+
+namespace {
+
+class DeskBackgroundTest : public desk_test::DeskTest {
+ protected:
+  void prepareModel() override {
+    while (static_cast<int>(project().imagesArray().size()) < 4) ASSERT_TRUE(project().createImageAtPage(1));
+  }
+  BackgroundsView& openGallery() {
+    // The layer panel stays up after a row is chosen; open it when it is not.
+    if (!desk->layerManager() || desk->layerManager()->isHidden()) tapView(desk->groundBtn());
+    tapView(desk->backgroundRowButton());
+    return *desk->backgroundsView();
+  }
+  // Creates an empty user background in the gallery and opens it for
+  // painting with a double tap.
+  std::string paintNewBackground() {
+    BackgroundsView& g = openGallery();
+    tapView(g.backgroundsArray().back()->newButton());
+    g.createBackground();
+    const std::string name = model().backgroundArray().back();
+    BackgroundView* cell = g.cellNamed(name);
+    tapView(cell->selectedButton());
+    host->advance(0.05);
+    tapView(cell->selectedButton());
+    return name;
+  }
+};
+
+TEST_F(DeskBackgroundTest, PaintingInBackgroundModeWritesTheBackgroundFile) {
+  start();
+  const std::string name = paintNewBackground();
+  ASSERT_TRUE(settings().isBackground());
+  EXPECT_EQ(desk->pageIndicator()->text(), "001/001");
+  EXPECT_EQ(canvasAlphaAt(100, 100), 0);  // a new background starts empty
+  stroke(onPage(60, 100), onPage(300, 100));
+  EXPECT_GT(canvasAlphaAt(180, 100), 0);
+  const auto picture = *model().backgroundFullPathWithBackgroundName(name);
+  const auto icon = *model().backgroundIconFullPathWithBackgroundName(name);
+  // Pages are untouched while the background is painted.
+  const auto page1 = project().layFullPathAtPage(1, false, desk->contentPattern() == 1 ? 2 : 1);
+  const bool pageHadFile = page1 && fd::files::exists(*page1);
+
+  // Back to a layer through the layer panel: the background is written,
+  // attached to the project and the pages return.
+  tapView(desk->groundBtn());
+  tapView(desk->foregroundRowBtn());
+  EXPECT_FALSE(settings().isBackground());
+  EXPECT_GT(inkedPixels(picture), 500);
+  EXPECT_TRUE(fd::files::exists(icon));
+  EXPECT_EQ(project().curBackgroundName(), name);
+  ASSERT_TRUE(project().backgroundFullPath().has_value());
+  EXPECT_GT(inkedPixels(*project().backgroundFullPath()), 500);
+  EXPECT_FALSE(desk->background()->image().empty());
+  EXPECT_EQ(desk->pageIndicator()->text(), "00" + std::to_string(curPage()) + "/004");
+  EXPECT_FALSE(desk->pageIndicator()->isHidden());
+  EXPECT_FALSE(desk->frameManagerBtn()->isHidden());
+  EXPECT_EQ(page1 && fd::files::exists(*page1), pageHadFile);
+  EXPECT_EQ(canvasAlphaAt(180, 100), 0);  // the page's layer, not the background
+}
+
+TEST_F(DeskBackgroundTest, ReopeningABackgroundPaintsOnWhatWasThere) {
+  start();
+  const std::string name = paintNewBackground();
+  stroke(onPage(60, 50), onPage(300, 50));
+  tapView(desk->groundBtn());
+  tapView(desk->foregroundRowBtn());
+  ASSERT_FALSE(settings().isBackground());
+  BackgroundsView& g = openGallery();
+  ASSERT_TRUE(g.cellNamed(name)->selected());  // the project's background
+  ASSERT_EQ(desk->state(), 1);
+  ASSERT_FALSE(g.editButton(BackgroundsView::kTagEdit)->isHidden());
+  ASSERT_TRUE(g.editButton(BackgroundsView::kTagEdit)->isEnabled());
+  ASSERT_NE(g.window(), nullptr);
+  tapView(g.editButton(BackgroundsView::kTagEdit));
+  ASSERT_TRUE(settings().isBackground());
+  EXPECT_GT(canvasAlphaAt(180, 50), 0);
+}
+
+// Fault: the background writer wrote wherever the model's path for the name
+// pointed, which for a built-in background is the application's own file.
+TEST_F(DeskBackgroundTest, BuiltInBackgroundsAreNeverWrittenOver) {
+  start();
+  for (const char* builtIn : {"SSBackground000", "SDBackground000_"}) {
+    const auto file = builtIn[1] == 'S' ? *model().backgroundFullPathWithBackgroundName(std::string(builtIn))
+                                        : *model().dynamicBackgroundFullPathWithBackgroundName(builtIn, 1);
+    const auto before = fd::files::readFile(file);
+    ASSERT_TRUE(before.has_value());
+    settings().setIsBackground(true);
+    settings().setBackgroundName(std::string(builtIn));
+    stroke(onPage(60, 100), onPage(300, 100));
+    ASSERT_GT(canvasAlphaAt(180, 100), 0);
+    EXPECT_FALSE(desk->drawsView()->writeToFileForBackground()) << builtIn;
+    EXPECT_EQ(fd::files::readFile(file), before) << builtIn;
+    settings().setIsBackground(false);
+  }
+}
+
+// Fault: a picked picture without pixels became a user background with an
+// empty picture file.
+TEST_F(DeskBackgroundTest, APictureWithoutPixelsIsRefused) {
+  start();
+  BackgroundsView& g = openGallery();
+  const std::size_t cells = g.backgroundsArray().size();
+  EXPECT_EQ(g.addBackgroundWithImage(gfx::Image()), std::nullopt);
+  EXPECT_EQ(g.addBackgroundWithImage(gfx::Image(0, 288)), std::nullopt);
+  EXPECT_TRUE(model().backgroundArray().empty());
+  EXPECT_EQ(g.backgroundsArray().size(), cells);
+  EXPECT_TRUE(fd::files::contentsOfDirectory(model().backgroundPath()).empty());
+}
+
+TEST_F(DeskBackgroundTest, AttachingAStillNameLeavesOrReplacesTheProjectsCopy) {
+  start();
+  const std::string user = paintNewBackground();
+  stroke(onPage(60, 100), onPage(300, 100));
+  tapView(desk->groundBtn());
+  tapView(desk->foregroundRowBtn());
+  const auto copy = *project().backgroundFullPath();
+  const auto bytes = fd::files::readFile(copy);
+  ASSERT_TRUE(bytes.has_value());
+  // A built-in still: the name changes, the project's copy stays as it was.
+  desk->updateCurProjectBackground(std::string("SSBackground001"));
+  EXPECT_EQ(project().backgroundType(), kBackgroundShippedStill);
+  EXPECT_EQ(fd::files::readFile(copy), bytes);
+  // No name: the copy and its icon go.
+  desk->updateCurProjectBackground(std::nullopt);
+  EXPECT_FALSE(fd::files::exists(copy));
+  // The user's picture again: copied back.
+  desk->updateCurProjectBackground(user);
+  EXPECT_EQ(fd::files::readFile(copy), bytes);
+}
+
+}  // namespace
