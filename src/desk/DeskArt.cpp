@@ -608,6 +608,28 @@ void paintModeIcon(Context& c, float w, float h, int mode) {
   }
 }
 
+
+// The background gallery: the highlight around the chosen cell, the cell that
+// adds a background, the close button.
+void paintCellHighlight(Context& c, float w, float h, int) {
+  roundRect(c, {3, 3, w - 6, h - 6}, 10, Color{1, 0.85f, 0.45f, 0.18f}, kAccent, 4);
+}
+
+void paintAddCell(Context& c, float w, float h, int) {
+  roundRect(c, {8, 8, w - 16, h - 16}, 8, Color::white(1, 0.12f), kBrass, 2);
+  const float cx = w / 2, cy = h / 2, arm = std::min(w, h) * 0.18f;
+  line(c, {{cx - arm, cy}, {cx + arm, cy}}, kPaper, 5);
+  line(c, {{cx, cy - arm}, {cx, cy + arm}}, kPaper, 5);
+}
+
+void paintCloseButton(Context& c, float w, float h, int) {
+  ellipse(c, {1, 1, w - 2, h - 2}, kWoodDark);
+  ring(c, {1.5f, 1.5f, w - 3, h - 3}, kBrass, 1.5f);
+  const float k = std::min(w, h) * 0.28f;
+  line(c, {{w / 2 - k, h / 2 - k}, {w / 2 + k, h / 2 + k}}, kPaper, 2.5f);
+  line(c, {{w / 2 + k, h / 2 - k}, {w / 2 - k, h / 2 + k}}, kPaper, 2.5f);
+}
+
 constexpr Entry kEntries[] = {
     {"desktop_background.png", 480, 320, paintDeskBackdrop, 0},
     {"desktop_background-568h.png", 568, 320, paintDeskBackdrop, 0},
@@ -703,10 +725,27 @@ constexpr Entry kEntries[] = {
     {"onion_mode_0.png", 60, 36, paintModeIcon, 0},
     {"onion_mode_1.png", 60, 36, paintModeIcon, 1},
     {"onion_mode_2.png", 60, 36, paintModeIcon, 2},
+    {"background_library.png", 476, 318, paintPanel, 0},
+    {"block_medium.png", 312, 181, paintPanel, 0},
+    {"background_menu_bar.png", 568, 49, paintDrawer, 0},
+    {"background_edit.png", 147, 44, paintPlate, 0},
+    {"background_delete.png", 147, 44, paintPlate, 0},
+    {"background_duplicate.png", 147, 44, paintPlate, 0},
+    {"background_selection.png", 118, 93, paintCellHighlight, 0},
+    {"background_add.png", 118, 93, paintAddCell, 0},
+    {"close.png", 30, 30, paintCloseButton, 0},
 };
 
+// "name@2x.png" asks for the picture "name.png", drawn at the screen's scale.
+std::string withoutScaleSuffix(const std::string& asked) {
+  std::string name = asked;
+  if (const auto at = name.rfind("@2x.png"); at != std::string::npos && at + 7 == name.size())
+    name.replace(at, 7, ".png");
+  return name;
+}
+
 desk_art::ArtCatalogue& catalogue() {
-  static desk_art::ArtCatalogue c(kEntries);
+  static desk_art::ArtCatalogue c(kEntries, withoutScaleSuffix);
   return c;
 }
 
