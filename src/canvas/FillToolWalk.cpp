@@ -56,10 +56,14 @@ std::size_t walkRegion(const Surface& s, int seedX, int seedY, std::uint32_t set
     if (out[i] != setter) paint(i);
   };
 
-  // Pending span starts: the pixel (y * width + x), then the row and the ends
-  // of the span that found it. That row's part under the finding span is all
-  // painted already, so only the overhang is scanned again. A pixel is pushed
-  // at most once from the row above and once from the row below.
+  // Pending runs: the first pixel (y * width + x), the run's last x as the
+  // scan found it, then the row and the ends of the span that found it. Inside
+  // pixels are painted only by spans, which take a run whole, so a run whose
+  // first pixel is still inside is still inside throughout and is painted
+  // without testing again. The finding span's part of its own row is painted
+  // already, so only the overhang is scanned. A pixel starts at most one run
+  // from the row above and one from the row below.
+  constexpr std::size_t kWords = 5;
   stack.clear();
   constexpr std::uint32_t kNoParent = 0xffffffffu;
   auto scanRow = [&](int ny, int from, int to) {
@@ -69,20 +73,21 @@ std::size_t walkRegion(const Surface& s, int seedX, int seedY, std::uint32_t set
       const std::size_t i = nrow + nx;
       const PixelClass c = test.classify(in[i], out[i]);
       if (c == PixelClass::Inside) {
-        if (!inRun) stack.insert(stack.end(), {static_cast<std::uint32_t>(i), 0u, 0u, 0u});
+        if (!inRun) stack.insert(stack.end(), {static_cast<std::uint32_t>(i), 0u, 0u, 0u, 0u});
+        stack[stack.size() - kWords + 1] = static_cast<std::uint32_t>(nx);
         inRun = true;
       } else {
         inRun = false;
         if (c == PixelClass::Border) paint(i);
       }
     }
-    return nrow;
   };
-  auto fillSpan = [&](int x, int y, bool isSeed, std::uint32_t parentY, int parentL, int parentR) {
+  auto fillSpan = [&](int x, int runEnd, int y, bool isSeed, std::uint32_t parentY, int parentL, int parentR) {
     const std::size_t row = static_cast<std::size_t>(y) * w;
     if (!isSeed && !inside(row + x)) return;
     if (out[row + x] != setter) paint(row + x);
-    int l = x, r = x;
+    for (int k = x + 1; k <= runEnd; ++k) paint(row + k);
+    int l = x, r = std::max(x, runEnd);
     while (l > 0 && inside(row + l - 1)) paint(row + --l);
     while (r < w - 1 && inside(row + r + 1)) paint(row + ++r);
     if (l > 0) rim(row + l - 1);
@@ -96,23 +101,24 @@ std::size_t walkRegion(const Surface& s, int seedX, int seedY, std::uint32_t set
       } else {
         scanRow(ny, l, r);
       }
-      for (std::size_t k = before; k < stack.size(); k += 4) {
-        stack[k + 1] = static_cast<std::uint32_t>(y);
-        stack[k + 2] = static_cast<std::uint32_t>(l);
-        stack[k + 3] = static_cast<std::uint32_t>(r);
+      for (std::size_t k = before; k < stack.size(); k += kWords) {
+        stack[k + 2] = static_cast<std::uint32_t>(y);
+        stack[k + 3] = static_cast<std::uint32_t>(l);
+        stack[k + 4] = static_cast<std::uint32_t>(r);
       }
     }
   };
 
-  fillSpan(seedX, seedY, true, kNoParent, 0, -1);
+  fillSpan(seedX, seedX, seedY, true, kNoParent, 0, -1);
   while (!stack.empty()) {
-    const std::size_t k = stack.size() - 4;
+    const std::size_t k = stack.size() - kWords;
     const std::uint32_t p = stack[k];
-    const std::uint32_t parentY = stack[k + 1];
-    const int parentL = static_cast<int>(stack[k + 2]), parentR = static_cast<int>(stack[k + 3]);
+    const int runEnd = static_cast<int>(stack[k + 1]);
+    const std::uint32_t parentY = stack[k + 2];
+    const int parentL = static_cast<int>(stack[k + 3]), parentR = static_cast<int>(stack[k + 4]);
     stack.resize(k);
-    fillSpan(static_cast<int>(p % static_cast<std::uint32_t>(w)), static_cast<int>(p / static_cast<std::uint32_t>(w)),
-             false, parentY, parentL, parentR);
+    fillSpan(static_cast<int>(p % static_cast<std::uint32_t>(w)), runEnd,
+             static_cast<int>(p / static_cast<std::uint32_t>(w)), false, parentY, parentL, parentR);
   }
   return painted;
 }
