@@ -106,8 +106,8 @@ gpuref::Shader glass(Sphere g) {
     Colour c = in((-v[0] + 1) * 0.5f, (-v[1] + 1) * 0.5f);
     const float ambient = 2.5f * (1 - std::pow(std::clamp(n[2], 0.0f, 1.0f), 0.25f));
     const float lx = -0.5f / std::sqrt(1.5f), ly = 0.5f / std::sqrt(1.5f), lz = 1 / std::sqrt(1.5f);
-    const float spec = 0.8f * std::pow(std::clamp(lx * n[0] + ly * n[1] + lz * n[2], 0.0f, 1.0f), 15.0f);
-    return Colour{c[0] + ambient + spec, c[1] + ambient + spec, c[2] + ambient + spec, 1.0f};
+    const float highlight = 0.8f * std::pow(std::clamp(lx * n[0] + ly * n[1] + lz * n[2], 0.0f, 1.0f), 15.0f);
+    return Colour{c[0] + ambient + highlight, c[1] + ambient + highlight, c[2] + ambient + highlight, 1.0f};
   };
 }
 
