@@ -94,7 +94,10 @@ void ADGeoRSSWhere::initWithXMLElement(const xmlNode* element, const ADObject* p
   ADObject::initWithXMLElement(element, parent);
   const xmlNode* point = child(element, kGML, "Point");
   const xmlNode* pos = child(point, kGML, "pos");
-  if (point) markConsumed(point);
+  if (point) {
+    markConsumed(point);
+    pointNamespaces_ = dictionaryForElementNamespaces(point);
+  }
   if (pos) setCoordinateString(stringValueFromElement(pos));
 }
 
@@ -102,6 +105,8 @@ ADXMLNode ADGeoRSSWhere::XMLElement() const {
   ADXMLNode node = ADObject::XMLElement();
   if (latitude) {
     ADXMLNode point = ADXMLNode::elementWithName("gml:Point");
+    for (const auto& [prefix, uri] : pointNamespaces_)
+      xmlNewNs(point.get(), BAD_CAST uri.c_str(), prefix.empty() ? nullptr : BAD_CAST prefix.c_str());
     xmlAddChild(point.get(), ADXMLNode::elementWithName("gml:pos", coordinateString()).release());
     xmlAddChild(node.get(), point.release());
   }

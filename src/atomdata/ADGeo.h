@@ -45,6 +45,12 @@ class ADGeoRSSWhere : public ADGeo {
   AD_CLASS(ADGeoRSSWhere)
   void initWithXMLElement(const xmlNode* element, const ADObject* parent) override;
   ADXMLNode XMLElement() const override;
+
+ private:
+  // Declarations a feed made on the GML point itself; the point is not an
+  // object of its own, so they would otherwise be lost and the written
+  // point would use an undeclared prefix.
+  ADNamespaces pointNamespaces_;
 };
 
 class ADGeoW3CPoint : public ADGeo {

@@ -114,3 +114,20 @@ TEST(ADConstructs, GeoLocationsInEachFormRoundTrip) {
   ADGeo::setGeoLocation(nullptr, entry);
   EXPECT_FALSE(ADGeo::geoLocationForObject(entry));
 }
+
+TEST(ADConstructs, APointWhoseNamespaceIsDeclaredOnItselfKeepsItWhenWritten) {
+  const std::string xml = R"(<entry xmlns="http://www.w3.org/2005/Atom" xmlns:georss="http://www.georss.org/georss">
+    <georss:where><gml:Point xmlns:gml="http://www.opengis.net/gml"><gml:pos>-33.5 151.25</gml:pos></gml:Point></georss:where>
+  </entry>)";
+  fd::Expected<ADObjectPtr> parsed = ADObjectWithXMLData(xml, &ADEntryWithGeoForTest::adClass());
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  auto geo = ADGeo::geoLocationForObject(**parsed);
+  ASSERT_TRUE(geo);
+  EXPECT_EQ(geo->latitude, -33.5);
+  const std::string written = (*parsed)->XMLDocumentString();
+  fd::Expected<ADObjectPtr> again = ADObjectWithXMLData(written, &ADEntryWithGeoForTest::adClass());
+  ASSERT_TRUE(again.ok()) << again.error() << "\n" << written;
+  auto geoAgain = ADGeo::geoLocationForObject(**again);
+  ASSERT_TRUE(geoAgain) << written;
+  EXPECT_EQ(geoAgain->longitude, 151.25);
+}
