@@ -6,6 +6,7 @@
 #include "gpu/filters/detection/GPUDetectionFilters.h"
 #include "gpu/filters/distortion/GPUDistortionFilters.h"
 #include "gpu/filters/generators/GPUGenerators.h"
+#include "gpu/filters/groups/GPUFilterGroups.h"
 #include "gpu/filters/neighbourhood/GPU3x3Filters.h"
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
@@ -22,4 +23,5 @@ void registerStockFilters() {
   registerBlurFilters();
   register3x3Filters();
   registerDetectionFilters();
+  registerFilterGroups();
 }
