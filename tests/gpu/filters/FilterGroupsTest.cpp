@@ -417,7 +417,13 @@ TEST(FrameFilterGroups, LowPassWeighsThePastByItsStrengthAndHighPassIsTheDistanc
         return Colour{std::fabs(l[0] - c[0]), std::fabs(l[1] - c[1]), std::fabs(l[2] - c[2]), c[3]};
       }));
     }
-    expectFrames(frames(high, inputs), highReference, 2);
+    const auto highFrames = frames(high, inputs);
+    expectFrames(highFrames, highReference, 2);
+    // And by its members: the low pass run on its own, then the difference.
+    std::vector<gfx::Image> highByMembers;
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+      highByMembers.push_back(pair(std::make_shared<GPUDifferenceBlendFilter>(), inputs[i], lowFrames[i]));
+    expectFrames(highFrames, highByMembers, 0);
   }
 }
 
