@@ -4,6 +4,8 @@
 // the properties it forwards; and the groups made from a configuration.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "gpu/GPUFilterPipeline.h"
@@ -443,6 +445,23 @@ TEST(LookupGroups, EveryStillPictureIsGradedNotOnlyTheFirst) {
   const gfx::Image second = through(elegance, rocket);
   const gfx::Image fresh = through(std::make_shared<GPUSoftEleganceFilter>(), rocket);
   EXPECT_EQ(gpuref::compare(second, fresh, 0, 0).badPixels, 0);
+}
+
+TEST(LookupGroups, AMissingTableIsLoggedAndFramesStillPass) {
+  const char* saved = std::getenv("FLIPDESK_RESOURCES");
+  const std::string kept = saved ? saved : "";
+  const auto empty = std::filesystem::temp_directory_path() / "flipdesk-no-lookups";
+  std::filesystem::create_directories(empty);
+  setenv("FLIPDESK_RESOURCES", empty.c_str(), 1);
+  auto vastrel = std::make_shared<GPUVastrelFilter>();
+  auto elegance = std::make_shared<GPUSoftEleganceFilter>();
+  saved ? setenv("FLIPDESK_RESOURCES", kept.c_str(), 1) : unsetenv("FLIPDESK_RESOURCES");
+  for (const StagePtr& g : {StagePtr(vastrel), StagePtr(elegance)}) {
+    auto target = std::make_shared<gputest::RecordingTarget>();
+    g->addTarget(target);
+    EXPECT_EQ(through(g, gpuref::loadPicture("gpu_cat.png")).pixelWidth(), 150);
+    EXPECT_EQ(target->frames, 1);
+  }
 }
 
 // --- members and forwarding

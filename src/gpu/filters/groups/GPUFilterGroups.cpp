@@ -262,7 +262,12 @@ GPUSmoothToonFilter::GPUSmoothToonFilter()
 
 // --- lookups
 
-std::shared_ptr<GPUPicture> stockLookupPicture(const std::string& name) {
+namespace {
+
+// A lookup table of the resources as a still second input. Null, with the
+// failure logged, when the picture cannot be read: the lookup then draws
+// with no table, and processing goes on.
+std::shared_ptr<GPUPicture> lookupPicture(const std::string& name) {
   auto image = gfx::readImage(fd::paths::resource(name));
   if (!image) {
     fd::Log("Lookup picture %s cannot be read: %s", name.c_str(), image.error().c_str());
@@ -270,8 +275,6 @@ std::shared_ptr<GPUPicture> stockLookupPicture(const std::string& name) {
   }
   return std::make_shared<GPUPicture>(*image);
 }
-
-namespace {
 
 // The table is a still that is sent once, when the group is made: the
 // lookup must not wait for it again before each frame.
@@ -291,11 +294,11 @@ void feedLookupTable(const std::shared_ptr<GPUPicture>& picture, const std::shar
 
 GPUSoftEleganceFilter::GPUSoftEleganceFilter()
     : lookupFilter1_(makeLookupFilter()),
-      lookupImageSource1_(stockLookupPicture("lookup_soft_elegance_1.png")),
+      lookupImageSource1_(lookupPicture("lookup_soft_elegance_1.png")),
       blurFilter_(std::make_shared<GPUGaussianBlurFilter>()),
       alphaBlendFilter_(std::make_shared<GPUAlphaBlendFilter>()),
       lookupFilter2_(makeLookupFilter()),
-      lookupImageSource2_(stockLookupPicture("lookup_soft_elegance_2.png")) {
+      lookupImageSource2_(lookupPicture("lookup_soft_elegance_2.png")) {
   addFilter(lookupFilter1_);
   addFilter(blurFilter_);
   addFilter(alphaBlendFilter_);
@@ -313,7 +316,7 @@ GPUSoftEleganceFilter::GPUSoftEleganceFilter()
 }
 
 GPUSingleLookupGroup::GPUSingleLookupGroup(const std::string& pictureName)
-    : lookupImageSource_(stockLookupPicture(pictureName)), lookupFilter_(makeLookupFilter()) {
+    : lookupImageSource_(lookupPicture(pictureName)), lookupFilter_(makeLookupFilter()) {
   // A member like any other, so that a processing size forced on the group
   // reaches it.
   addFilter(lookupFilter_);

@@ -198,10 +198,6 @@ class GPUSmoothToonFilter : public GPUFilterGroup {
   std::shared_ptr<GPUToonFilter> toonFilter_;
 };
 
-// A colour-lookup picture of the resources as a still second input, made
-// once. Null, with the failure logged, when the picture cannot be read.
-std::shared_ptr<GPUPicture> stockLookupPicture(const std::string& name);
-
 // Two lookups with a soft glow between them: the first graded image, its
 // strong blur laid over it at 0.14, graded again.
 class GPUSoftEleganceFilter : public GPUFilterGroup {
