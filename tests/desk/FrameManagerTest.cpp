@@ -10,6 +10,7 @@
 #include "desk/frames/FrameMenu.h"
 #include "desk/frames/PictureLoad.h"
 #include "desk/frames/ShowSimpleView.h"
+#include "desk/frames/SoundTrack.h"
 #include "desk/frames/ZTPicManagerView.h"
 #include "platform/graphics/Context.h"
 #include "platform/foundation/UserDefaults.h"
@@ -40,6 +41,8 @@ class FrameManagerTest : public desk_test::DeskTest {
     // The first opening shows the tip; a touch anywhere on it removes it.
     if (ShowSimpleView* tip = tipOf(*panel)) host->tap(tip->convertPointTo({240, 150}, nullptr));
     host->runUntilIdle();
+    // The tip slides the sound track in over the depository; its tab slides it out.
+    if (panel->soundTrack()->isShow()) tapView(panel->soundTrack()->tabBtn());
     return *panel;
   }
   static ShowSimpleView* tipOf(const ui::View& panel) {

@@ -5,6 +5,7 @@
 
 #include "desk/frames/FrameArt.h"
 #include "desk/frames/ShowSimpleView.h"
+#include "desk/frames/SoundTrack.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Context.h"
@@ -106,13 +107,20 @@ void ZTPicManagerView::build() {
     addSubview(title);
   }
   initITemporarysView();
+  soundTrack_ = std::make_unique<SoundTrack>(*this);
+  soundTrack_->build();
+  playView_->setDelegate(soundTrack_.get());
+  soundTrack_->moveSliderBar(playView_->page());
   // The tip shows on the first opening only.
   ZTDataModel& model = ZTDataModel::sharedInstance();
   if (model.showPicSimple()) showHelpView();
   model.setShowPicSimple(false);
 }
 
-void ZTPicManagerView::showHelpView() { addSubview(PicManagerShowSimpleView::initWithFrame(bounds())); }
+void ZTPicManagerView::showHelpView() {
+  addSubview(PicManagerShowSimpleView::initWithFrame(bounds()));
+  if (soundTrack_ && !soundTrack_->isShow()) soundTrack_->showAudioView();
+}
 
 std::shared_ptr<ZTPaperView> ZTPicManagerView::makePaper(ui::Point origin) {
   auto paper = ZTPaperView::initWithOrigin(origin);
@@ -330,6 +338,7 @@ void ZTPicManagerView::deleteSelectPaper() {
   playView_->setPage(selectedPage_ < 2 ? 1 : selectedPage_ - 1);
   selectedPage_ = 0;
   selectedImages_ = false;
+  soundTrack_->countFrameForEveryAudio();
   removeFrameMenu();
 }
 
@@ -338,6 +347,7 @@ void ZTPicManagerView::duplicateANewPaper() {
     p->copyImageAtPage(selectedPage_);
   ZTDataModel::sharedInstance().saveData();
   reLoadImage();
+  soundTrack_->countFrameForEveryAudio();
 }
 
 void ZTPicManagerView::showRepeatPicker(const ui::Rect& frame, int number, int page) {
@@ -364,7 +374,10 @@ void ZTPicManagerView::setReapeatFrameView(int page) {
   selectedPage_ = page;
 }
 
-void ZTPicManagerView::setReatFrameFinished() { reLoadImage(); }
+void ZTPicManagerView::setReatFrameFinished() {
+  reLoadImage();
+  soundTrack_->countFrameForEveryAudio();
+}
 
 void ZTPicManagerView::paperViewDidDelete(ZTPaperView* paper) {
   if (!paper->isTemporary()) return;
@@ -390,6 +403,7 @@ bool ZTPicManagerView::closeIfInSideBand(ui::Point p) {
   if (!inLeft && !inRight) return false;
   auto keep = self();
   if (delegate_) delegate_->subviewDidRemove(this);
+  soundTrack_->removeTagsOnClose();
   ExtendDataModel& ext = ZTDataModel::sharedInstance().extendDataModel();
   // Releasing the kept clip stops it.
   ext.setAvAudio(nullptr);
@@ -474,10 +488,13 @@ void ZTPicManagerView::lift() {
 void ZTPicManagerView::touchesMoved(const ui::TouchSet& touches, const ui::Event&) {
   if (touches.empty()) return;
   removeFrameMenu();
-  if (playView_->isPlay() || !isTouchIn_ || !movingView_) return;
-  if (!isTouchMove_) lift();
+  if (playView_->isPlay()) return;
   const ui::Point pt = touches.front()->locationInView(this);
-  movingView_->setFrame({pt.x - kPaperW / 2, pt.y - kPaperH / 2, kPaperW, kPaperH});
+  if (isTouchIn_ && movingView_) {
+    if (!isTouchMove_) lift();
+    movingView_->setFrame({pt.x - kPaperW / 2, pt.y - kPaperH / 2, kPaperW, kPaperH});
+  }
+  soundTrack_->dragCursor(pt);
 }
 
 void ZTPicManagerView::touchesEnded(const ui::TouchSet& touches, const ui::Event&) {
@@ -528,6 +545,7 @@ void ZTPicManagerView::drop(ui::Point pt) {
     moving->reapeatBtn()->setHidden(true);
     moving->setHighlighted(false);
     clearTouchFlags();
+    soundTrack_->countFrameForEveryAudio();
     ZTDataModel::sharedInstance().saveData();
     return;
   }
@@ -586,6 +604,7 @@ void ZTPicManagerView::drop(ui::Point pt) {
     }
     moving->moveToImageWithPage(target);
     clearTouchFlags();
+    if (!fromStrip) soundTrack_->countFrameForEveryAudio();
     ZTDataModel::sharedInstance().saveData();
     if (!fromStrip) layoutDepository();
     return;

@@ -14,6 +14,8 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/View.h"
 
+class SoundTrack;
+
 class ZTPicManagerView : public ui::View,
                          public ZTPaperViewDelegate,
                          public FrameMenuDelegate,
@@ -66,6 +68,8 @@ class ZTPicManagerView : public ui::View,
   // The help overlay over the whole panel; a touch removes it.
   void showHelpView();
   ui::Button* helpBtn() const { return helpBtn_.get(); }
+  // The sound track panel along the bottom (its own file pair).
+  SoundTrack* soundTrack() const { return soundTrack_.get(); }
 
   // FrameMenuDelegate
   void deleteSelectPaper() override;
@@ -85,6 +89,7 @@ class ZTPicManagerView : public ui::View,
   void drawRect(gfx::Context& ctx, const ui::Rect& rect) override;
 
  private:
+  friend class SoundTrack;
   void initImagesView();
   void initITemporarysView();
   void reBrushPaperImage();
@@ -121,4 +126,5 @@ class ZTPicManagerView : public ui::View,
   int offsetx_ = 0;
   // Where the lifted strip paper was (frame minus the frames of earlier pages).
   int liftedIndex_ = 0;
+  std::unique_ptr<SoundTrack> soundTrack_;
 };

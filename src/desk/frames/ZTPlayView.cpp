@@ -39,6 +39,13 @@ ZTPlayView::ZTPlayView(const ui::Rect& frame) : ui::View(frame) {
 ZTPlayView::~ZTPlayView() {
   delegate_ = nullptr;
   setTimer(nullptr);
+  setAudioPlayer(nullptr);
+}
+
+void ZTPlayView::setAudioPlayer(std::shared_ptr<media::ClipPlayer> p) {
+  // A clip let go stops: the output would otherwise play it to its end.
+  if (audioPlayer_ && audioPlayer_ != p) audioPlayer_->stop();
+  audioPlayer_ = std::move(p);
 }
 
 void ZTPlayView::setTimer(fd::TimerRef t) {
@@ -68,6 +75,12 @@ void ZTPlayView::play() {
   if (isRecorder_ && delegate_) {
     if (const int start = delegate_->getPage(); start > 0) page_ = start;
   }
+  if (!isRecorder_ && delegate_) {
+    if (auto start = delegate_->getPalySoundBeginAndEndFrameAndSoundName()) {
+      firstFew_ = start->index;
+      page_ = start->point;
+    }
+  }
 }
 
 void ZTPlayView::reverse() {
@@ -84,6 +97,9 @@ void ZTPlayView::stop() {
   setTimer(nullptr);
   state_ = kStopped;
   if (delegate_) delegate_->playDidStop(this);
+  // No clip outlives the playing, whatever the owner did with it.
+  setAudioPlayer(nullptr);
+  isAudioPlayer_ = false;
 }
 
 void ZTPlayView::setPage(int p) {
@@ -117,12 +133,17 @@ void ZTPlayView::nextPage() {
   if (isRecorder_ && page_ == count) stop();
   if (page_ >= 0 && page_ < count) {
     setPage(page_ + 1);
-  } else if (!isRecorder_) {
+  } else if (!rec) {
     setPage(1);
-  } else if (rec) {
+  } else {
     setTimer(nullptr);
     if (delegate_) delegate_->playDidStop(this);
   }
+  // The sound step only while forward play goes on: a run that has just
+  // stopped starts no clip.
+  ProjectDataModel* p = project();
+  if (!isRecorder_ && state_ == kForward && timer_ && delegate_ && p && !p->soundTags().empty() && count >= 2)
+    delegate_->playMultiAudio(page_ + 1);
 }
 
 void ZTPlayView::perPage() {

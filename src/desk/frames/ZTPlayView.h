@@ -4,12 +4,20 @@
 // project's speed; pictures are read off the main thread.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/media/ClipPlayer.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/View.h"
 
 class ZTPlayView;
+
+// Where forward play starts and which sound tag it waits for first.
+struct PlaySoundStart {
+  int point = 1;  // the page to start at
+  int index = 0;  // the tag the sound step waits for
+};
 
 // What the player tells its owner; every message optional.
 class ZTPlayViewDelegate {
@@ -20,6 +28,10 @@ class ZTPlayViewDelegate {
   virtual void moveSliderBar(int /*page*/) {}
   // Recording mode: the page forward play starts from; 0 keeps the page.
   virtual int getPage() { return 0; }
+  // Outside recording mode: where forward play starts; nullopt keeps the page.
+  virtual std::optional<PlaySoundStart> getPalySoundBeginAndEndFrameAndSoundName() { return std::nullopt; }
+  // The sound step for the page after the one now shown, on each forward step.
+  virtual void playMultiAudio(int /*page*/) {}
 };
 
 class ZTPlayView : public ui::View {
@@ -39,6 +51,13 @@ class ZTPlayView : public ui::View {
   void setDelegate(ZTPlayViewDelegate* d) { delegate_ = d; }
   ui::ImageView* imageView() const { return imageView_.get(); }
   ui::ImageView* background() const { return background_.get(); }
+  // The tag the owner's sound step waits for, and the clip it plays.
+  int firstFew() const { return firstFew_; }
+  void setFirstFew(int f) { firstFew_ = f; }
+  const std::shared_ptr<media::ClipPlayer>& audioPlayer() const { return audioPlayer_; }
+  void setAudioPlayer(std::shared_ptr<media::ClipPlayer> p);
+  bool isAudioPlayer() const { return isAudioPlayer_; }
+  void setIsAudioPlayer(bool b) { isAudioPlayer_ = b; }
 
   void play();
   void reverse();
@@ -61,6 +80,9 @@ class ZTPlayView : public ui::View {
   int state_ = kStopped;
   bool isRecorder_ = false;
   ZTPlayViewDelegate* delegate_ = nullptr;
+  int firstFew_ = 0;
+  std::shared_ptr<media::ClipPlayer> audioPlayer_;
+  bool isAudioPlayer_ = false;
   // Only the newest page's pictures are shown.
   std::uint64_t loadNumber_ = 0;
 };

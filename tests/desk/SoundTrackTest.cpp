@@ -1,0 +1,347 @@
+// The frame manager's sound track through the real view tree: the cursor and
+// the player, the free-room rules, a sound added through the picker, a
+// recording placed as a tag (and one that cannot start), the sound step
+// starting and stopping clips, the frames counted again after frame edits,
+// tags dropped on closing, and the track's pictures.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "SoundTrackTestSupport.h"
+#include "desk/frames/SoundArt.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/ui/NavigationController.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using sound_test::SoundTrackTest;
+using sound_test::tone;
+
+std::string bytesOf(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> recordingsIn(const fs::path& dir) {
+  std::vector<std::string> out;
+  for (const std::string& name : fd::files::contentsOfDirectory(dir))
+    if (name.rfind("Rec", 0) == 0) out.push_back(name);
+  return out;
+}
+
+TEST_F(SoundTrackTest, CursorAndPlayerFollowEachOther) {
+  frames = 11;
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(6);
+  EXPECT_FLOAT_EQ(track().cursorX(), 210.5f);
+  setCursor(210.5f);
+  EXPECT_EQ(track().getPage(), 6);
+  // Dragged by the finger: the player shows the frame under it.
+  m.playView()->setPage(1);
+  ASSERT_FLOAT_EQ(track().cursorX(), 46);
+  host->drag(onPanel(52, 20), onPanel(210.5f, 20), 10);
+  host->runUntilIdle();
+  EXPECT_FLOAT_EQ(track().cursorX(), 210.5f);
+  EXPECT_EQ(m.playView()->page(), 6);
+  host->drag(onPanel(216, 20), onPanel(470, 20), 20);
+  host->runUntilIdle();
+  EXPECT_EQ(track().cursorX(), 375);
+  EXPECT_EQ(m.playView()->page(), 11);
+  // Away from the cursor, a finger moves nothing.
+  host->drag(onPanel(200, 70), onPanel(100, 70), 5);
+  host->runUntilIdle();
+  EXPECT_EQ(track().cursorX(), 375);
+}
+
+TEST_F(SoundTrackTest, OneFrameKeepsTheCursorAtTheStartAndPlaysNoSound) {
+  frames = 1;
+  tags = {SoundTag{"clip.caf", {{49, 200}}, {{1, 1}}}};
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "clip.caf", tone(2)));
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(1);
+  EXPECT_EQ(track().cursorX(), 46);
+  setCursor(300);
+  EXPECT_EQ(track().getPage(), 1);
+  m.play();
+  host->advance(0.16 * 4);
+  EXPECT_FALSE(m.playView()->isAudioPlayer());
+  EXPECT_EQ(media::AudioOutput::shared().sourceCount(), 0u);
+}
+
+TEST_F(SoundTrackTest, NoRoomOrTheLastFrameRefusesWithAnAlert) {
+  tags = {SoundTag{"a.caf", {{60, 375}}, {{1, 10}}}};
+  ZTPicManagerView& m = open();
+  const std::vector<SoundTag> before = project().soundTags();
+  setCursor(100);  // inside the tag, whose end leaves 5 points
+  tapView(track().addSoundBtn());
+  EXPECT_EQ(visibleAlertMessage(), fd::Localized("MoveSlider"));
+  EXPECT_EQ(desk->presentedViewController(), nullptr);
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Ok")));
+  host->runUntilIdle();
+  tapView(track().recorderBtn());
+  EXPECT_EQ(visibleAlertMessage(), fd::Localized("MoveSlider"));
+  EXPECT_FALSE(track().isRecorder());
+  EXPECT_FALSE(m.playView()->isRecorder());
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Cancel")));
+  host->runUntilIdle();
+
+  setCursor(375);
+  for (ui::Button* b : {track().addSoundBtn(), track().recorderBtn()}) {
+    tapView(b);
+    EXPECT_EQ(visibleAlertMessage(), fd::Localized("located at the final frame"));
+    ASSERT_TRUE(host->pressAlertButton(fd::Localized("Cancel")));
+    host->runUntilIdle();
+  }
+  EXPECT_EQ(project().soundTags(), before);
+  EXPECT_EQ(track().soundTagArray().size(), 1u);
+  EXPECT_FALSE(track().isRecorder());
+}
+
+TEST_F(SoundTrackTest, ASoundChosenInThePickerIsPlacedAndSaved) {
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "drum.caf", tone(4)));
+  ZTPicManagerView& m = open();
+  EXPECT_FLOAT_EQ(project().animationSpeed(), 0.5f);
+  tapView(track().addSoundBtn());
+  auto* navigation = dynamic_cast<ui::NavigationController*>(desk->presentedViewController());
+  ASSERT_NE(navigation, nullptr);
+  auto* picker = dynamic_cast<ZTSelectedAudioViewcontroller*>(navigation->viewControllers().front().get());
+  ASSERT_NE(picker, nullptr);
+  ASSERT_EQ(picker->audioPathArray().size(), 1u);
+  EXPECT_EQ(settings().limitFramesDict()["drum.caf"], 25);  // 4 s at 0.16 s a frame
+  picker->tableView()->reloadData();
+  picker->tableView()->selectRow(ui::IndexPath{0, 0}, false, ui::ScrollPosition::None);
+  picker->didSelectRow(*picker->tableView(), {0, 0});
+  picker->navigationItem().rightBarButtonItem()->trigger();
+  host->runUntilIdle();
+
+  // 25 frames of 33 points do not fit: the tag takes the room to the end.
+  EXPECT_EQ(project().soundTagPointsArray(), (std::vector<float>{51, 380}));
+  EXPECT_EQ(project().soundFrameArray(), (std::vector<int>{1, 10}));
+  EXPECT_EQ(project().soundNameArray(), (std::vector<std::string>{"drum.caf"}));
+  auto disk = stored();
+  EXPECT_EQ(disk->soundTagPointsArray(), (std::vector<float>{51, 380}));
+  EXPECT_EQ(disk->soundFrameArray(), (std::vector<int>{1, 10}));
+  EXPECT_EQ(disk->soundNameArray(), (std::vector<std::string>{"drum.caf"}));
+  EXPECT_TRUE(fd::files::exists(project().projectDicPath() / "drum.caf"));  // the project's copy
+  ASSERT_NE(tagView(0), nullptr);
+  EXPECT_EQ(tagView(0)->fileName()->text(), "FN: drum");
+  EXPECT_EQ(tagView(0)->frame(), (ui::Rect{51, 20, 329, 58}));
+  // The manager waits half a second before it takes touches again.
+  EXPECT_FALSE(m.isUserInteractionEnabled());
+  host->advance(0.6);
+  EXPECT_TRUE(m.isUserInteractionEnabled());
+  EXPECT_EQ(tagView(0)->tag(), 100);
+}
+
+TEST_F(SoundTrackTest, ARecordingGetsItsOwnFileAndATag) {
+  const auto fed = tone(1);
+  ASSERT_TRUE(media::writeMonoCaf(root() / "mic.caf", fed));
+  media::setCaptureInputFile(root() / "mic.caf");
+  ZTPicManagerView& m = open();
+  // An older sound of the project must survive the recording.
+  const fs::path older = project().projectDicPath() / "audio.caf";
+  ASSERT_TRUE(media::writeMonoCaf(older, tone(0.5)));
+  const std::string olderBytes = bytesOf(older);
+
+  setCursor(100);
+  tapView(track().recorderBtn());
+  EXPECT_TRUE(track().isRecorder());
+  EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Stop"));
+  EXPECT_TRUE(m.playView()->isRecorder());
+  host->advance(0.05);
+  EXPECT_TRUE(AudioRecorderManager::sharedManager().isRecording());
+  EXPECT_TRUE(track().recorderBtn()->isSelected());
+  EXPECT_TRUE(m.playView()->isPlay());
+  EXPECT_EQ(m.playView()->page(), 2);  // the frame under the cursor
+  EXPECT_EQ(track().startRecorderPoint(), 100);
+  const fs::path file = track().recordingFile();
+  EXPECT_EQ(file.parent_path(), fd::paths::documents());
+
+  setCursor(232);
+  tapView(track().recorderBtn());
+  EXPECT_FALSE(AudioRecorderManager::sharedManager().isRecording());
+  const std::string name = file.filename().string();
+  EXPECT_EQ(settings().limitFramesDict()[name], 8);  // trunc(132 / 33) = 4, at least 8
+  EXPECT_EQ(project().soundNameArray(), (std::vector<std::string>{name}));
+  EXPECT_EQ(project().soundTagPointsArray(), (std::vector<float>{105, 232}));
+  EXPECT_EQ(project().soundFrameArray(), (std::vector<int>{2, 5}));
+  EXPECT_EQ(stored()->soundNameArray(), (std::vector<std::string>{name}));
+  EXPECT_FALSE(track().isRecorder());
+  EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Recorder"));
+  EXPECT_FALSE(track().recorderBtn()->isSelected());
+  EXPECT_FALSE(m.playView()->isRecorder());
+  EXPECT_FALSE(m.playButton()->isSelected());
+
+  // The file holds what the microphone gave, from its start.
+  auto samples = media::readMonoSamples(fd::paths::documents() / name);
+  ASSERT_TRUE(samples.has_value());
+  ASSERT_GT(samples->size(), 1000u);
+  for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+  EXPECT_EQ(bytesOf(older), olderBytes);
+
+  // A second recording takes another file and leaves the first alone.
+  host->advance(0.6);
+  setCursor(250);
+  tapView(track().recorderBtn());
+  host->advance(0.05);
+  EXPECT_NE(track().recordingFile(), file);
+  setCursor(375);
+  tapView(track().recorderBtn());
+  EXPECT_EQ(recordingsIn(fd::paths::documents()).size(), 2u);
+  EXPECT_EQ(project().soundNameArray().size(), 2u);
+  EXPECT_TRUE(media::readMonoSamples(fd::paths::documents() / name).has_value());
+}
+
+TEST_F(SoundTrackTest, ARecordingThatCannotStartLeavesNothingBehind) {
+  media::setCaptureInputFile(std::nullopt);  // the dummy driver has no microphone
+  ZTPicManagerView& m = open();
+  const auto limitsBefore = settings().limitFramesDict();
+  setCursor(100);
+  tapView(track().recorderBtn());
+  host->advance(0.05);
+  EXPECT_EQ(visibleAlertMessage(), fd::Localized("RecorderUnavailable"));
+  EXPECT_FALSE(track().isRecorder());
+  EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Recorder"));
+  EXPECT_FALSE(track().recorderBtn()->isSelected());
+  EXPECT_FALSE(m.playView()->isRecorder());
+  EXPECT_FALSE(m.playView()->isPlay());
+  EXPECT_FALSE(m.playButton()->isSelected());
+  EXPECT_TRUE(track().addSoundBtn()->isEnabled());
+  EXPECT_TRUE(recordingsIn(fd::paths::documents()).empty());
+  EXPECT_EQ(settings().limitFramesDict(), limitsBefore);
+  EXPECT_TRUE(project().soundTags().empty());
+  EXPECT_TRUE(track().soundTagArray().empty());
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("OK")));
+  host->runUntilIdle();
+  // Not stuck: the button arms again and fails the same way.
+  tapView(track().recorderBtn());
+  host->advance(0.05);
+  EXPECT_EQ(visibleAlertMessage(), fd::Localized("RecorderUnavailable"));
+  EXPECT_FALSE(track().isRecorder());
+}
+
+TEST_F(SoundTrackTest, TheSoundStepStartsClipsPartWayAndStopsThemAtTheTagsEnd) {
+  tags = {SoundTag{"clip.caf", {{100, 232}}, {{2, 5}}}};
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "clip.caf", tone(3)));
+  ZTPicManagerView& m = open();
+  ZTPlayView& player = *m.playView();
+  player.setPage(3);  // cursor 46 + 2 * 329 / 9
+  m.play();
+  EXPECT_EQ(player.page(), 3);
+  EXPECT_EQ(player.firstFew(), 0);
+  host->advance(0.17);  // frame 4: cursor 155.67, three points on it is 58.67 into the tag
+  ASSERT_EQ(player.page(), 4);
+  ASSERT_TRUE(player.isAudioPlayer());
+  ASSERT_TRUE(player.audioPlayer() && player.audioPlayer()->isPlaying());
+  EXPECT_NEAR(player.audioPlayer()->currentTime(), (155.667 + 3 - 100) / 33 * 0.16, 1e-3);
+  auto clip = player.audioPlayer();
+  host->advance(0.16);  // frame 5, still inside
+  EXPECT_TRUE(clip->isPlaying());
+  host->advance(0.16);  // frame 6: six points on the cursor pass the tag's end
+  EXPECT_FALSE(player.isAudioPlayer());
+  EXPECT_FALSE(clip->isPlaying());
+  EXPECT_EQ(media::AudioOutput::shared().sourceCount(), 0u);
+  // Round the loop: frame 3 starts it again, 22.1 points in.
+  host->advance(0.16 * 7);
+  ASSERT_EQ(player.page(), 3);
+  ASSERT_TRUE(player.isAudioPlayer());
+  EXPECT_NEAR(player.audioPlayer()->currentTime(), (119.111 + 3 - 100) / 33 * 0.16, 1e-3);
+  // Stopping the player stops the clip, and no step starts another.
+  clip = player.audioPlayer();
+  m.play();
+  EXPECT_FALSE(player.isPlay());
+  EXPECT_FALSE(clip->isPlaying());
+  host->advance(0.16 * 3);
+  EXPECT_EQ(media::AudioOutput::shared().sourceCount(), 0u);
+  EXPECT_TRUE(track().addSoundBtn()->isEnabled());
+  EXPECT_TRUE(tagView(0)->isUserInteractionEnabled());
+}
+
+TEST_F(SoundTrackTest, SoundsAreLookedForInTheProjectAndMissingOnesPlayNothing) {
+  tags = {SoundTag{"gone.caf", {{60, 140}}, {{1, 3}}}, SoundTag{"kept", {{200, 300}}, {{5, 8}}}};
+  ZTPicManagerView& m = open();
+  ASSERT_TRUE(media::writeMonoCaf(project().projectDicPath() / "kept.caf", tone(3)));
+  ZTPlayView& player = *m.playView();
+  player.setPage(1);
+  m.play();
+  host->advance(0.16 * 3 + 0.01);  // through the first tag: its sound is nowhere
+  EXPECT_EQ(player.page(), 4);
+  EXPECT_FALSE(player.isAudioPlayer());
+  EXPECT_EQ(player.firstFew(), 1);
+  host->advance(0.16 * 2);  // frame 6, cursor 228.8: the project's copy plays
+  EXPECT_TRUE(player.isAudioPlayer());
+  ASSERT_TRUE(player.audioPlayer());
+  EXPECT_EQ(player.audioPlayer()->file(), project().projectDicPath() / "kept.caf");
+  m.play();
+  EXPECT_FALSE(player.isAudioPlayer());
+}
+
+TEST_F(SoundTrackTest, FramesCountedAgainAfterFrameEdits) {
+  tags = {SoundTag{"s.caf", {{49, 313}}, {{1, 8}}}};
+  ZTPicManagerView& m = open();
+  settings().limitFramesDict()["s.caf"] = 3;  // counts as 8
+  m.selectedPage(1, false);
+  m.duplicateANewPaper();  // 11 frames: the tag would cover 9
+  EXPECT_EQ(project().soundTagPointsArray(), (std::vector<float>{49, 289}));
+  EXPECT_EQ(project().soundFrameArray(), (std::vector<int>{1, 8}));
+  EXPECT_EQ(tagView(0)->frame().width, 240);
+  EXPECT_EQ(tagView(0)->beginFrameLb()->text(), "Start: 1");
+  EXPECT_EQ(tagView(0)->endFrameLb()->text(), "End: 8");
+  EXPECT_EQ(track().framesCount(), 11);
+  EXPECT_EQ(stored()->soundTagPointsArray(), (std::vector<float>{49, 289}));
+  // Fewer frames: the same marker reads fewer frames, uncapped.
+  m.selectedPage(2, false);
+  m.deleteSelectPaper();
+  EXPECT_EQ(project().soundFrameArray(), (std::vector<int>{1, 7}));  // trunc(9 / 330 * 249 + 1)
+  while (project().imagesArray().size() > 1) {
+    m.selectedPage(1, false);
+    m.deleteSelectPaper();
+  }
+  EXPECT_TRUE(project().soundTags().empty());
+  EXPECT_TRUE(track().soundTagArray().empty());
+  EXPECT_TRUE(stored()->soundTags().empty());
+}
+
+TEST_F(SoundTrackTest, OpeningSetsTheSoundSpeedAndClosingDropsTagsOffTheTimeline) {
+  tags = {SoundTag{"a.caf", {{100, 160}}, {{3, 4}}}, SoundTag{"b.caf", {{340, 395}}, {{9, 10}}}};
+  open();
+  EXPECT_FLOAT_EQ(project().animationSpeed(), 0.5f);
+  EXPECT_EQ(tagView(1)->fileName()->text(), "FN:b");
+  host->tap({5, 5});  // the left side band closes the manager
+  host->runUntilIdle();
+  EXPECT_EQ(project().soundNameArray(), (std::vector<std::string>{"a.caf"}));
+  EXPECT_EQ(stored()->soundTagPointsArray(), (std::vector<float>{100, 160}));
+}
+
+TEST_F(SoundTrackTest, AnEmptyTagListStillSetsTheSoundSpeed) {
+  open();
+  EXPECT_FLOAT_EQ(project().animationSpeed(), 0.5f);
+  EXPECT_TRUE(track().soundTagArray().empty());
+}
+
+TEST(SoundArtTest, EveryPictureIsDrawnAtBothScales) {
+  for (const std::string& name : sound_art::names()) {
+    const gfx::Image one = sound_art::draw(name, 1), two = sound_art::draw(name, 2);
+    ASSERT_FALSE(one.empty()) << name;
+    EXPECT_EQ(two.pixelWidth(), 2 * one.pixelWidth()) << name;
+    EXPECT_EQ(two.pixelHeight(), 2 * one.pixelHeight()) << name;
+    EXPECT_EQ(two.scale(), 2.0f) << name;
+    // A drawn control, not a flat square: several colours and some clear pixels or edges.
+    std::set<std::uint32_t> colours;
+    for (int y = 0; y < two.pixelHeight(); y += 2)
+      for (int x = 0; x < two.pixelWidth(); x += 2) {
+        const auto* p = two.pixel(x, y);
+        colours.insert(std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]);
+      }
+    EXPECT_GT(colours.size(), 6u) << name;
+  }
+  // The pressed look differs from the normal one.
+  EXPECT_NE(sound_art::draw("add_record01.png", 1).pixel(22, 20)[0], sound_art::draw("add_record02.png", 1).pixel(22, 20)[0]);
+  EXPECT_EQ(sound_art::names().size(), 18u);
+  EXPECT_TRUE(sound_art::draw("no_such.png", 1).empty());
+}
+
+}  // namespace
