@@ -9,6 +9,7 @@
 #include "desk/frames/ZTPicManagerView.h"
 #include "desk/frames/ZTPlayView.h"
 #include "platform/graphics/Context.h"
+#include "platform/media/AudioOutput.h"
 
 namespace {
 
@@ -137,6 +138,73 @@ TEST_F(FramePlayerTest, ManagerControlsAndTouchesWhilePlaying) {
   m->deleteSelectPaper();
   EXPECT_EQ(m->playView()->page(), 1);
   EXPECT_EQ(project().imagesArray().size(), 3u);
+}
+
+// The owner's side of the sound: where play starts and each sound step.
+struct SoundOwner : Recorder {
+  std::optional<PlaySoundStart> getPalySoundBeginAndEndFrameAndSoundName() override { return start; }
+  void playMultiAudio(int page) override { steps.push_back(page); }
+  std::optional<PlaySoundStart> start;
+  std::vector<int> steps;
+};
+
+TEST_F(FramePlayerTest, ForwardPlayStartsWhereTheOwnerSaysAndRunsTheSoundStep) {
+  start();
+  project().setSoundTags({SoundTag{"a.caf", {{60, 120}}, {{1, 2}}}});
+  SoundOwner owner;
+  owner.start = PlaySoundStart{2, 1};
+  auto v = player();
+  v->setDelegate(&owner);
+  v->setPage(4);
+  v->play();
+  EXPECT_EQ(v->page(), 2);  // not shown yet: the first step shows 3
+  EXPECT_EQ(v->firstFew(), 1);
+  const double step = ZTPlayView::stepInterval();
+  host->advance(step * 3 + step / 2);
+  EXPECT_EQ(owner.shown, (std::vector<int>{4, 3, 4, 1}));
+  EXPECT_EQ(owner.steps, (std::vector<int>{4, 5, 2}));  // the page shown, plus one
+  // Backward, recording, or a run that has just stopped: no sound step.
+  v->reverse();
+  host->advance(step * 2 + step / 2);
+  v->stop();
+  v->setIsRecorder(true);
+  owner.startPage = 3;
+  v->play();
+  host->advance(step * 4);
+  EXPECT_FALSE(v->isPlay());
+  EXPECT_EQ(owner.steps.size(), 3u);
+}
+
+TEST_F(FramePlayerTest, NoSoundStepWithOneFrameOrWithoutTags) {
+  frames = 1;
+  start();
+  project().setSoundTags({SoundTag{"a.caf", {{60, 120}}, {{1, 1}}}});
+  SoundOwner one;
+  auto v = player();
+  v->setDelegate(&one);
+  v->play();
+  host->advance(ZTPlayView::stepInterval() * 3.5);
+  EXPECT_TRUE(one.steps.empty());
+  ASSERT_TRUE(project().createImageAtPage(1));
+  project().setSoundTags({});
+  host->advance(ZTPlayView::stepInterval() * 3);
+  EXPECT_TRUE(one.steps.empty());
+}
+
+TEST_F(FramePlayerTest, AClipNeverOutlivesThePlaying) {
+  media::AudioOutput::shared().setManualRendering(true);
+  start();
+  auto v = player();
+  auto clip = media::ClipPlayer::fromSamples(std::vector<float>(44100, 0.25f));
+  v->play();
+  v->setAudioPlayer(clip);
+  v->setIsAudioPlayer(true);
+  ASSERT_TRUE(clip->play());
+  v->stop();
+  EXPECT_FALSE(clip->isPlaying());
+  EXPECT_FALSE(v->isAudioPlayer());
+  EXPECT_EQ(v->audioPlayer(), nullptr);
+  EXPECT_EQ(media::AudioOutput::shared().sourceCount(), 0u);
 }
 
 }  // namespace
