@@ -323,8 +323,8 @@ TEST_F(SoundTrackTest, AnEmptyTagListStillSetsTheSoundSpeed) {
 }
 
 TEST(SoundArtTest, EveryPictureIsDrawnAtBothScales) {
-  for (const std::string& name : sound_art::names()) {
-    const gfx::Image one = sound_art::draw(name, 1), two = sound_art::draw(name, 2);
+  for (const std::string& name : sound_art::pictures().names()) {
+    const gfx::Image one = sound_art::pictures().draw(name, 1), two = sound_art::pictures().draw(name, 2);
     ASSERT_FALSE(one.empty()) << name;
     EXPECT_EQ(two.pixelWidth(), 2 * one.pixelWidth()) << name;
     EXPECT_EQ(two.pixelHeight(), 2 * one.pixelHeight()) << name;
@@ -339,9 +339,9 @@ TEST(SoundArtTest, EveryPictureIsDrawnAtBothScales) {
     EXPECT_GT(colours.size(), 6u) << name;
   }
   // The pressed look differs from the normal one.
-  EXPECT_NE(sound_art::draw("add_record01.png", 1).pixel(22, 20)[0], sound_art::draw("add_record02.png", 1).pixel(22, 20)[0]);
-  EXPECT_EQ(sound_art::names().size(), 18u);
-  EXPECT_TRUE(sound_art::draw("no_such.png", 1).empty());
+  EXPECT_NE(sound_art::pictures().draw("add_record01.png", 1).pixel(22, 20)[0], sound_art::pictures().draw("add_record02.png", 1).pixel(22, 20)[0]);
+  EXPECT_EQ(sound_art::pictures().names().size(), 18u);
+  EXPECT_TRUE(sound_art::pictures().draw("no_such.png", 1).empty());
 }
 
 }  // namespace

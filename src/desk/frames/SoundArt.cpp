@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "desk/ArtCatalogue.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 
@@ -231,17 +230,11 @@ constexpr Entry kEntries[] = {
     {"tag_record02.png", 145, 49, paintSoundButton, 3},
 };
 
-desk_art::ArtCatalogue& catalogue() {
+}  // namespace
+
+desk_art::ArtCatalogue& pictures() {
   static desk_art::ArtCatalogue c(kEntries);
   return c;
 }
-
-}  // namespace
-
-ui::Picture named(const std::string& name) { return catalogue().named(name); }
-
-gfx::Image draw(const std::string& name, float scale) { return catalogue().draw(name, scale); }
-
-std::vector<std::string> names() { return catalogue().names(); }
 
 }  // namespace sound_art

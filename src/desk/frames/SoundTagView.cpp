@@ -38,12 +38,12 @@ SoundTagView::SoundTagView(const ui::Rect& frame, bool isCreate) : ui::View(fram
   const bool narrow = w < kNarrowWidth;
   backView_ = std::make_shared<ui::ImageView>(ui::Rect{0, 0, w, h});
   if (!narrow) {
-    backView_->setImage(sound_art::named("sound_tag.png").stretchable(45, 29));
+    backView_->setImage(sound_art::pictures().named("sound_tag.png").stretchable(45, 29));
     dragCtr_ = std::make_shared<ui::View>(ui::Rect{65, 0, kHandleWidth, kHandleHeight});
     dragCtr_->setBackgroundColor(ui::Color::clear());
     dragCtr_->setUserInteractionEnabled(false);
   } else {
-    backView_->setImage(sound_art::named("sound_tag_short.png"));
+    backView_->setImage(sound_art::pictures().named("sound_tag_short.png"));
     setFrame({frame.x, frame.y + kShortInset, w, h - kShortInset});
     backView_->setFrame({0, 0, w, h - kShortInset});
   }
@@ -64,8 +64,8 @@ SoundTagView::SoundTagView(const ui::Rect& frame, bool isCreate) : ui::View(fram
   }
 
   deleteBtn_ = ui::Button::make(ui::ButtonType::Custom, {w - kDeleteSize, 10, kDeleteSize, kDeleteSize});
-  deleteBtn_->setImage(sound_art::named("sound_delete01.png"));
-  deleteBtn_->setImage(sound_art::named("sound_delete02.png"), ui::StateHighlighted);
+  deleteBtn_->setImage(sound_art::pictures().named("sound_delete01.png"));
+  deleteBtn_->setImage(sound_art::pictures().named("sound_delete02.png"), ui::StateHighlighted);
   deleteBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { removeFromSupView(); }, ui::TouchUpInside);
   addSubview(deleteBtn_);
   isMove_ = false;
@@ -137,8 +137,8 @@ void SoundTagView::removeFromSupView() {
   if (!soundDeleTag_) {
     const bool narrow = bounds().width < kNarrowWidth;
     soundDeleTag_ = std::make_shared<ui::ImageView>(bounds());
-    soundDeleTag_->setImage(narrow ? sound_art::named("sound_tag_short_select.png")
-                                   : sound_art::named("sound_tag_select.png").stretchable(46, 29));
+    soundDeleTag_->setImage(narrow ? sound_art::pictures().named("sound_tag_short_select.png")
+                                   : sound_art::pictures().named("sound_tag_select.png").stretchable(46, 29));
     soundDeleTag_->setAutoresizingMask(ui::FlexibleWidth | ui::FlexibleHeight);
     soundDeleTag_->setUserInteractionEnabled(false);
     insertSubviewAbove(soundDeleTag_, backView_.get());

@@ -62,8 +62,8 @@ std::shared_ptr<ui::Button> SoundTrack::makeTrackButton(const ui::Rect& frame, c
   font.size = 10;
   b->titleLabel()->setFont(font);
   b->setTitleEdgeInsets({15, 0, 0, 0});
-  b->setBackgroundImage(sound_art::named(normal));
-  b->setBackgroundImage(sound_art::named(pressed), ui::StateHighlighted);
+  b->setBackgroundImage(sound_art::pictures().named(normal));
+  b->setBackgroundImage(sound_art::pictures().named(pressed), ui::StateHighlighted);
   return b;
 }
 
@@ -72,12 +72,12 @@ void SoundTrack::build() {
   audioSelectedView_ = std::make_shared<ui::View>(ui::Rect{w - kTabWidth, kPanelY, kPanelWidth, kPanelHeight});
   audioSelectedView_->setBackgroundColor(ui::Color::clear());
   auto bar = std::make_shared<ui::ImageView>(ui::Rect{0, 0, kPanelWidth, kPanelHeight});
-  bar->setImage(sound_art::named("soundtrack_bar.png"));
+  bar->setImage(sound_art::pictures().named("soundtrack_bar.png"));
   bar->setUserInteractionEnabled(false);
   audioSelectedView_->addSubview(bar);
 
   sliderBar_ = std::make_shared<ui::ImageView>(ui::Rect{46, 12, 13, 19});
-  sliderBar_->setImage(sound_art::named("picsmanager_slider.png"));
+  sliderBar_->setImage(sound_art::pictures().named("picsmanager_slider.png"));
   sliderBar_->setUserInteractionEnabled(false);
   audioSelectedView_->addSubview(sliderBar_);
 
@@ -391,8 +391,8 @@ void SoundTrack::addSoundTagView() {
 // --- recording
 
 void SoundTrack::setRecordButtonIdle() {
-  recorderBtn_->setBackgroundImage(sound_art::named("add_record01.png"));
-  recorderBtn_->setBackgroundImage(sound_art::named("add_record02.png"), ui::StateHighlighted);
+  recorderBtn_->setBackgroundImage(sound_art::pictures().named("add_record01.png"));
+  recorderBtn_->setBackgroundImage(sound_art::pictures().named("add_record02.png"), ui::StateHighlighted);
   recorderBtn_->setTitle(fd::Localized("Recorder"));
   recorderBtn_->setSelected(false);
   isRecorder_ = false;
@@ -423,8 +423,8 @@ void SoundTrack::recorder(ui::Button*) {
   manager_.playButton()->setSelected(true);
   if (player && player->state() == ZTPlayView::kForward) player->stop();
   isRecorder_ = true;
-  recorderBtn_->setBackgroundImage(sound_art::named("add_stop01.png"));
-  recorderBtn_->setBackgroundImage(sound_art::named("add_stop02.png"), ui::StateHighlighted);
+  recorderBtn_->setBackgroundImage(sound_art::pictures().named("add_stop01.png"));
+  recorderBtn_->setBackgroundImage(sound_art::pictures().named("add_stop02.png"), ui::StateHighlighted);
   recorderBtn_->setTitle(fd::Localized("Stop"));
   if (p->animationSpeed() >= 1.0f) p->setAnimationSpeed(timeline::kSoundSpeed);
   if (player) player->setIsRecorder(true);
