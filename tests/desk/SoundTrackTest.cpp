@@ -56,6 +56,20 @@ TEST_F(SoundTrackTest, CursorAndPlayerFollowEachOther) {
   EXPECT_EQ(track().cursorX(), 375);
 }
 
+TEST_F(SoundTrackTest, OnTheTallScreenThePanelStandsFurtherRightAndTheCursorStillFollows) {
+  tall = true;
+  frames = 11;
+  ZTPicManagerView& m = open();
+  EXPECT_EQ(track().audioSelectedView()->frame().x, 88);
+  host->drag(onPanel(52, 20), onPanel(210.5f, 20), 10);
+  host->runUntilIdle();
+  EXPECT_FLOAT_EQ(track().cursorX(), 210.5f);
+  EXPECT_EQ(m.playView()->page(), 6);
+  tapView(track().tabBtn());
+  EXPECT_EQ(track().audioSelectedView()->frame().x, 528);
+  EXPECT_FALSE(track().isShow());
+}
+
 TEST_F(SoundTrackTest, OneFrameKeepsTheCursorAtTheStartAndPlaysNoSound) {
   frames = 1;
   tags = {SoundTag{"clip.caf", {{49, 200}}, {{1, 1}}}};

@@ -46,7 +46,7 @@ class SoundTrackTest : public desk_test::DeskTest {
 
   // The frame manager with the sound panel slid in.
   ZTPicManagerView& open() {
-    start();
+    start(tall);
     tapView(desk->frameManagerBtn());
     manager = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
     EXPECT_NE(manager, nullptr);
@@ -77,6 +77,7 @@ class SoundTrackTest : public desk_test::DeskTest {
   std::shared_ptr<ProjectDataModel> stored() { return ProjectDataModel::initWithProjectName(project().curProjectName()); }
 
   int frames = 10;
+  bool tall = false;
   std::vector<SoundTag> tags;
   ZTPicManagerView* manager = nullptr;
 };
