@@ -89,11 +89,9 @@ void crossGlyph(Context& c, float cx, float cy, float s, Color ink, float width)
 void paintTrackBar(Context& c, float w, float h, int) {
   pill(c, {0.75f, 0.75f, w - 1.5f, h - 1.5f}, 9, kTrack, kTrackRim, 1.5f);
   pill(c, {3, 4, 36, h - 8}, 7, kTrackRim, kTick, 1);
-  for (float y : {50.0f, 56.0f, 62.0f}) {
-    c.setFillColor(Color::white(1, 0.3f));
-    c.fillRect({12, y, 18, 2});
-  }
   noteGlyph(c, 20, 18, 8, kCream);
+  c.setFillColor(Color::white(1, 0.3f));
+  c.fillRect({12, 32, 18, 1});
   // Ruler: a tick for every tenth of the span, longer at the ends and middle.
   c.setFillColor(kTick);
   c.fillRect({kLineStart, 30, kLineEnd - kLineStart, 1});

@@ -29,6 +29,12 @@ constexpr float kStepEnd = 378;  // the sound step's end of the timeline
 constexpr double kRecordDelay = 0.01, kRenumberDelay = 0.5;
 // Tags found outside the timeline when the manager closes are dropped.
 constexpr float kNarrowestKept = 5;
+// The titles sit under the buttons' glyphs. The toolkit's insets shrink the
+// title's own rectangle, so the shift down keeps its height (a bottom inset
+// of the same amount, negative).
+constexpr ui::EdgeInsets kButtonTitleInsets{18, 0, -18, 0};
+constexpr ui::EdgeInsets kTabTitleInsets{15, 2, -15, -2};
+constexpr ui::Color kTitleGrey{0.78f, 0.8f, 0.83f, 1};
 
 ExtendDataModel& settings() { return ZTDataModel::sharedInstance().extendDataModel(); }
 
@@ -57,11 +63,11 @@ std::shared_ptr<ui::Button> SoundTrack::makeTrackButton(const ui::Rect& frame, c
                                                         const char* pressed) {
   auto b = ui::Button::make(ui::ButtonType::Custom, frame);
   b->setTitle(fd::Localized(title));
-  b->setTitleColor(ui::Color::white(0.6f));
+  b->setTitleColor(kTitleGrey);
   gfx::Font font;
   font.size = 10;
   b->titleLabel()->setFont(font);
-  b->setTitleEdgeInsets({15, 0, 0, 0});
+  b->setTitleEdgeInsets(kButtonTitleInsets);
   b->setBackgroundImage(sound_art::pictures().named(normal));
   b->setBackgroundImage(sound_art::pictures().named(pressed), ui::StateHighlighted);
   return b;
@@ -89,14 +95,14 @@ void SoundTrack::build() {
 
   tabBtn_ = ui::Button::make(ui::ButtonType::Custom, {0, 2, kTabWidth, 80});
   tabBtn_->setTitle(fd::Localized("Sound Track"));
-  tabBtn_->setTitleColor(ui::Color::white(0.6f));
+  tabBtn_->setTitleColor(kTitleGrey);
   gfx::Font tabFont;
   tabFont.size = 10;
   tabBtn_->titleLabel()->setFont(tabFont);
   tabBtn_->titleLabel()->setTextAlignment(ui::TextAlignment::Left);
   tabBtn_->titleLabel()->setNumberOfLines(2);
   tabBtn_->titleLabel()->setLineBreakMode(ui::LineBreak::WordWrap);
-  tabBtn_->setTitleEdgeInsets({30, 2, 0, 0});
+  tabBtn_->setTitleEdgeInsets(kTabTitleInsets);
   tabBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { showAudioView(); }, ui::TouchUpInside);
   audioSelectedView_->addSubview(tabBtn_);
 
