@@ -209,6 +209,32 @@ TEST_F(SoundTrackTest, ARecordingGetsItsOwnFileAndATag) {
   EXPECT_TRUE(media::readMonoSamples(fd::paths::documents() / name).has_value());
 }
 
+TEST_F(SoundTrackTest, ARecordingRunsToTheLastFrameAndStopsByItself) {
+  frames = 4;
+  ASSERT_TRUE(media::writeMonoCaf(root() / "mic.caf", tone(1)));
+  media::setCaptureInputFile(root() / "mic.caf");
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(2);  // cursor 46 + 329 / 3
+  tapView(track().recorderBtn());
+  host->advance(0.01 + 0.16 * 3 + 0.05);
+  EXPECT_FALSE(m.playView()->isPlay());
+  EXPECT_FALSE(AudioRecorderManager::sharedManager().isRecording());
+  // trunc((375 - 155.67) / 82.5) = 2 frames, kept as 8; the tag runs from the
+  // pointer 5 points on to where the cursor stopped.
+  const std::vector<std::string> names = project().soundNameArray();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(settings().limitFramesDict()[names[0]], 8);
+  const std::vector<float> points = project().soundTagPointsArray();
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_NEAR(points[0], 160.667f, 1e-3);
+  EXPECT_EQ(points[1], 375);
+  EXPECT_FALSE(track().isRecorder());
+  EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Recorder"));
+  EXPECT_TRUE(track().recorderBtn()->isEnabled());
+  EXPECT_EQ(m.playView()->page(), 1);
+  EXPECT_EQ(track().cursorX(), 46);
+}
+
 TEST_F(SoundTrackTest, ARecordingThatCannotStartLeavesNothingBehind) {
   media::setCaptureInputFile(std::nullopt);  // the dummy driver has no microphone
   ZTPicManagerView& m = open();

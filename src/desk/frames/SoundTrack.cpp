@@ -54,6 +54,9 @@ SoundTrack::~SoundTrack() {
   for (auto& weak : alerts_)
     if (auto alert = weak.lock(); alert && alert->delegate() == this) alert->setDelegate(nullptr);
   for (auto& v : soundTagArray_) v->setDelegate(nullptr);
+  // The panel's buttons may outlive the track (a finger still on one).
+  for (ui::Button* b : {recorderBtn_.get(), addSoundBtn_.get(), delSoundBtn_.get(), tabBtn_.get()})
+    if (b) b->removeTarget(this, ui::AllEvents);
   // A recording never outlives the screen that made it.
   if (isRecorder_ && AudioRecorderManager::sharedManager().isRecording())
     AudioRecorderManager::sharedManager().completeRecording();

@@ -128,11 +128,14 @@ void ZTPlayView::setPage(int p) {
 }
 
 void ZTPlayView::nextPage() {
+  // Decided on the page at entry: the owner may show another page when a
+  // recording stops, and that must not be stepped on from.
   const bool rec = isRecorder_;
+  const int at = page_;
   const int count = frameCount();
-  if (isRecorder_ && page_ == count) stop();
-  if (page_ >= 0 && page_ < count) {
-    setPage(page_ + 1);
+  if (isRecorder_ && at == count) stop();
+  if (at >= 0 && at < count) {
+    setPage(at + 1);
   } else if (!rec) {
     setPage(1);
   } else {
