@@ -150,6 +150,30 @@ TEST_F(SoundTrackTest, ASoundChosenInThePickerIsPlacedAndSaved) {
   EXPECT_EQ(tagView(0)->tag(), 100);
 }
 
+TEST_F(SoundTrackTest, ASoundFromASubfolderKeepsItsLimitAndAnEmptySoundFindsNoRoom) {
+  const fs::path bell = fd::paths::documents() / "clips" / "bell.caf";
+  fs::create_directories(bell.parent_path());
+  ASSERT_TRUE(media::writeMonoCaf(bell, tone(0.8)));  // 5 frames at 0.16 s
+  std::ofstream(fd::paths::documents() / "empty.caf") << "no sound";
+  open();
+  auto picker = ZTSelectedAudioViewcontroller::initWithStyle();
+  ASSERT_EQ(picker->audioPathArray().size(), 2u);
+  ASSERT_EQ(settings().limitFramesDict()["clips/bell.caf"], 5);
+  track().selectedAudioViewController(*picker, "bell", bell);
+  EXPECT_EQ(settings().limitFramesDict()["bell.caf"], 5);
+  // Room is asked for 5 frames of 33 points less 12, and that much is taken.
+  EXPECT_EQ(project().soundTagPointsArray(), (std::vector<float>{51, 204}));
+  EXPECT_EQ(project().soundNameArray(), (std::vector<std::string>{"bell.caf"}));
+
+  // A sound that lasts no frame gets no room: told, nothing placed.
+  host->advance(0.6);
+  setCursor(300);
+  track().selectedAudioViewController(*picker, "empty", fd::paths::documents() / "empty.caf");
+  EXPECT_EQ(visibleAlertMessage(), "You coun't add sound here!");
+  EXPECT_EQ(project().soundNameArray(), (std::vector<std::string>{"bell.caf"}));
+  EXPECT_EQ(track().soundTagArray().size(), 1u);
+}
+
 TEST_F(SoundTrackTest, ARecordingGetsItsOwnFileAndATag) {
   const auto fed = tone(1);
   ASSERT_TRUE(media::writeMonoCaf(root() / "mic.caf", fed));

@@ -353,6 +353,11 @@ void SoundTrack::selectedAudioViewController(ZTSelectedAudioViewcontroller&, con
   if (!p) return;
   const std::string name = path.filename().string();
   p->setAudioName(name);
+  // The picker keeps a limit under the path inside Documents; the tag goes by
+  // the file's name, so a sound from a subfolder brings its limit along.
+  auto& limits = settings().limitFramesDict();
+  const std::string inDocuments = path.lexically_relative(fd::paths::documents()).string();
+  if (!limits.count(name) && limits.count(inDocuments)) limits[name] = limits[inDocuments];
   // The project keeps a copy, found when Documents no longer has the sound;
   // a copy already there is never overwritten.
   if (fd::files::exists(path)) fd::files::copyItem(path, p->projectDicPath() / name);
