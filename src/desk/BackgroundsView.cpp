@@ -57,8 +57,7 @@ void attachBackground(ProjectDataModel& p, const std::optional<std::string>& nam
 
 // --- cells
 
-BackgroundView::BackgroundView(BackgroundsView* gallery, std::optional<std::string> name)
-    : ui::View({0, 0, kWidth, kHeight}), gallery_(gallery) {
+BackgroundView::BackgroundView(BackgroundsView* gallery) : ui::View({0, 0, kWidth, kHeight}), gallery_(gallery) {
   imageView_ = std::make_shared<ui::ImageView>(ui::Rect{2, 2, 104, 77});
   addSubview(imageView_);
   selectedImage_ = std::make_shared<ui::ImageView>(ui::Rect{-5, -5, 118, 92.5f});
@@ -72,7 +71,14 @@ BackgroundView::BackgroundView(BackgroundsView* gallery, std::optional<std::stri
                              ui::TouchUpInside);
   addSubview(selectedButton_);
   addSubview(newButton_);
-  setBackgroundName(std::move(name));
+}
+
+// The icon load holds the cell weakly, which it can only do once the cell is
+// owned: the name is given after construction.
+std::shared_ptr<BackgroundView> BackgroundView::make(BackgroundsView* gallery, std::optional<std::string> name) {
+  std::shared_ptr<BackgroundView> cell(new BackgroundView(gallery));
+  cell->setBackgroundName(std::move(name));
+  return cell;
 }
 
 void BackgroundView::setBackgroundName(std::optional<std::string> name) {
@@ -83,6 +89,8 @@ void BackgroundView::setBackgroundName(std::optional<std::string> name) {
     selectedButton_->setEnabled(true);
     showBackground();
   } else {
+    ++iconLoad_;  // a load still on its way belongs to the old name
+    loadingIcon_ = false;
     imageView_->setImage({});
     selectedButton_->setEnabled(false);
   }
@@ -93,14 +101,33 @@ void BackgroundView::setBackgroundName(std::optional<std::string> name) {
 // its icon without waiting for a relayout.
 void BackgroundView::place(const ui::Rect& f) {
   setFrame(f);
-  if (backgroundName_ && imageView_->image().empty()) showBackground();
+  if (backgroundName_ && imageView_->image().empty() && !loadingIcon_) showBackground();
 }
 
+// The file is read on the gallery's queue and the picture set on the main
+// thread. Each load carries the count it was asked with: a cell renamed,
+// emptied or asked again meanwhile ignores the older answer, and a cell gone
+// by then is not kept alive for it.
 void BackgroundView::showBackground() {
   imageType_ = ZTDataModel::backgroundTypeWithBackgroundName(*backgroundName_);
-  // A missing icon leaves the cell empty.
+  const unsigned load = ++iconLoad_;
   auto path = model().backgroundIconFullPathWithBackgroundName(backgroundName_);
-  imageView_->setImage(path ? ui::Picture::fromFile(*path) : ui::Picture());
+  if (!path) {
+    loadingIcon_ = false;
+    imageView_->setImage({});  // a missing icon leaves the cell empty
+    return;
+  }
+  loadingIcon_ = true;
+  std::weak_ptr<ui::View> weak = weak_from_this();
+  gallery_->iconLoads().async([weak, load, file = *path] {
+    ui::Picture icon = ui::Picture::fromFile(file);
+    fd::RunLoop::main().post([weak, load, icon = std::move(icon)] {
+      auto cell = std::static_pointer_cast<BackgroundView>(weak.lock());
+      if (!cell || cell->iconLoad_ != load) return;
+      cell->loadingIcon_ = false;
+      cell->imageView_->setImage(icon);
+    });
+  });
 }
 
 void BackgroundView::selectionPressed() {
@@ -163,7 +190,7 @@ BackgroundsView::BackgroundsView(BackgroundsViewDelegate* delegate)
 }
 
 std::shared_ptr<BackgroundView> BackgroundsView::makeCell(std::optional<std::string> name) {
-  return std::make_shared<BackgroundView>(this, std::move(name));
+  return BackgroundView::make(this, std::move(name));
 }
 
 void BackgroundsView::loadData() {
@@ -192,6 +219,28 @@ void BackgroundsView::updateBackgroundView(bool /*animated*/) {
   }
   model().saveData();
 }
+
+// Swipes over the gallery itself (drags on the grid scroll the grid): to the
+// right goes a page back, never below the first; to the left lays the grid
+// out again and leaves the page where it is, since the grid scrolls to every
+// background and nothing shows a page of its own.
+void BackgroundsView::touchesBegan(const ui::TouchSet& touches, const ui::Event&) {
+  if (!touches.empty()) moveStartPoint_ = touches.front()->locationInView(this);
+}
+
+void BackgroundsView::touchesEnded(const ui::TouchSet& touches, const ui::Event&) {
+  if (touches.empty()) return;
+  const float dx = touches.front()->locationInView(this).x - moveStartPoint_.x;
+  if (dx > kSwipeDistance) backwrad();
+  else if (dx < -kSwipeDistance) forward();
+}
+
+void BackgroundsView::backwrad() {
+  if (curPage_ >= 2) --curPage_;
+  updateBackgroundView(true);
+}
+
+void BackgroundsView::forward() { updateBackgroundView(true); }
 
 BackgroundView* BackgroundsView::cellNamed(const std::string& name) const {
   for (const auto& c : backgroundsArray_)

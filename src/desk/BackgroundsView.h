@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "desk/BackgroundPhotoImport.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
 
@@ -36,18 +38,21 @@ class BackgroundsViewDelegate {
 };
 
 // One cell: the icon of a named background, or the "new" cell (no name).
+// Icons are read off the main thread and set on it; only the newest load a
+// cell asked for is ever shown.
 class BackgroundView : public ui::View {
  public:
   static constexpr float kWidth = 108, kHeight = 81;
-  BackgroundView(BackgroundsView* gallery, std::optional<std::string> name);
+  static std::shared_ptr<BackgroundView> make(BackgroundsView* gallery, std::optional<std::string> name);
 
   const std::optional<std::string>& backgroundName() const { return backgroundName_; }
   void setBackgroundName(std::optional<std::string> name);
   int imageType() const { return imageType_; }
   bool selected() const { return selectedImage_->isHighlighted(); }
   void setSelected(bool on) { selectedImage_->setHighlighted(on); }
-  // Places the cell and loads its icon when it has none.
+  // Places the cell and loads its icon when it has none and none is on its way.
   void place(const ui::Rect& frame);
+  bool isLoadingIcon() const { return loadingIcon_; }
 
   ui::ImageView* imageView() const { return imageView_.get(); }
   ui::Button* selectedButton() const { return selectedButton_.get(); }
@@ -58,11 +63,15 @@ class BackgroundView : public ui::View {
   void newPressed();
 
  private:
+  BackgroundView(BackgroundsView* gallery);
   void showBackground();
 
   BackgroundsView* gallery_;
   std::optional<std::string> backgroundName_;
   int imageType_ = 0;
+  // Counts the loads asked for; a result carrying an older count is stale.
+  unsigned iconLoad_ = 0;
+  bool loadingIcon_ = false;
   std::shared_ptr<ui::ImageView> imageView_, selectedImage_;
   std::shared_ptr<ui::Button> newButton_, selectedButton_;
 };
@@ -80,6 +89,22 @@ class BackgroundsView : public ui::View,
   enum ButtonTag { kTagEdit = 0, kTagDelete = 1, kTagDuplicate = 2 };
 
   explicit BackgroundsView(BackgroundsViewDelegate* delegate);
+
+  // A horizontal swipe over the gallery longer than this turns its page.
+  static constexpr float kSwipeDistance = 10;
+  int curPage() const { return curPage_; }
+  void setCurPage(int page) { curPage_ = page; }
+  // A label a host may give the gallery to mark its page; the gallery itself
+  // writes nothing into it.
+  ui::Label* pageMarkLabel() const { return pageMarkLabel_.get(); }
+  void setPageMarkLabel(std::shared_ptr<ui::Label> label) { pageMarkLabel_ = std::move(label); }
+  void backwrad();
+  void forward();
+  void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
+  void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
+
+  // The queue the cells read their icons on.
+  fd::DispatchQueue& iconLoads() { return iconLoads_; }
 
   void loadData();
   void updateBackgroundView(bool animated);
@@ -140,4 +165,9 @@ class BackgroundsView : public ui::View,
   std::shared_ptr<ui::Button> buttons_[3];
   std::vector<std::shared_ptr<BackgroundView>> backgroundsArray_;
   std::shared_ptr<SelectedBackgroundViewController> importPicker_;
+  int curPage_ = 1;
+  std::shared_ptr<ui::Label> pageMarkLabel_;
+  ui::Point moveStartPoint_;
+  // Last member: joined first when the gallery goes, before what it serves.
+  fd::DispatchQueue iconLoads_{"background icons"};
 };

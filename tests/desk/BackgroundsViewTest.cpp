@@ -1,11 +1,13 @@
 // The background gallery opened from the desk's layer panel and driven by
-// taps through the view tree: the grid, the edit bar per kind of background,
-// choosing, double taps, deselecting, closing without a choice, adding,
-// duplicating and deleting user backgrounds.
+// taps and swipes through the view tree: the grid, the edit bar per kind of
+// background, choosing, double taps, deselecting, closing without a choice,
+// adding, duplicating and deleting user backgrounds, swiping and scrolling,
+// and icons read off the main thread.
 #include "desk/BackgroundsView.h"
 
 #include "desk/DeskTestSupport.h"
 #include "model/Backgrounds.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileUtil.h"
 
 namespace {
@@ -21,6 +23,21 @@ class BackgroundsViewTest : public desk_test::DeskTest {
     return *desk->backgroundsView();
   }
   BackgroundsView& gallery() { return *desk->backgroundsView(); }
+  // Lets every icon load asked for so far finish and reach the cells.
+  void showIcons() {
+    gallery().iconLoads().drain();
+    host->runUntilIdle();
+  }
+  // A finger across the gallery's own area, in gallery points.
+  void swipe(ui::Point from, ui::Point to) {
+    auto screen = [&](ui::Point p) {
+      const ui::Rect r = gallery().convertRectTo({p.x, p.y, 0, 0}, nullptr);
+      return ui::Point{r.x, r.y};
+    };
+    host->drag(screen(from), screen(to), 6);
+    host->runUntilIdle();
+  }
+  static std::uint8_t firstGrey(const ui::Picture& p) { return p.image() ? p.image()->pixel(0, 0)[0] : 0; }
   BackgroundView* cell(std::size_t i) { return gallery().backgroundsArray().at(i).get(); }
   void tapCell(BackgroundView* c) {
     tapView(c->selectedButton());
@@ -53,6 +70,7 @@ class BackgroundsViewTest : public desk_test::DeskTest {
 
 TEST_F(BackgroundsViewTest, EightCellsWithoutUserBackgroundsTheNewCellLast) {
   openGallery();
+  showIcons();
   ASSERT_EQ(gallery().backgroundsArray().size(), 8u);
   for (std::size_t i = 0; i < 7; ++i) {
     EXPECT_EQ(cell(i)->backgroundName(), std::string(BackgroundsView::kBuiltIn[i]));
@@ -224,6 +242,112 @@ TEST_F(BackgroundsViewTest, DuplicateAndDeleteTouchOnlyUserBackgrounds) {
   EXPECT_EQ(model().backgroundArray(), (std::vector<std::string>{first, second}));
   EXPECT_EQ(gallery().cellNamed(copy), nullptr);
   EXPECT_EQ(gallery().backgroundsArray().size(), 10u);
+}
+
+TEST_F(BackgroundsViewTest, IconsAreReadOffTheMainThreadAndSetOnIt) {
+  openGallery();
+  showIcons();
+  // Hold the icon queue: the main thread goes on without the icon.
+  fd::Semaphore gate(0);
+  gallery().iconLoads().async([&gate] { gate.wait(); });
+  const std::string user = addUserBackground(70);
+  BackgroundView* cell = gallery().cellNamed(user);
+  ASSERT_NE(cell, nullptr);
+  host->runUntilIdle();
+  EXPECT_TRUE(cell->imageView()->image().empty());
+  EXPECT_TRUE(cell->isLoadingIcon());
+  gate.signal();
+  showIcons();
+  EXPECT_FALSE(cell->isLoadingIcon());
+  ASSERT_FALSE(cell->imageView()->image().empty());
+  EXPECT_EQ(cell->imageView()->image().size(), (ui::Size{108, 81}));
+  EXPECT_EQ(firstGrey(cell->imageView()->image()), 70);
+}
+
+// A load answered after the cell moved on to something newer is dropped.
+TEST_F(BackgroundsViewTest, AStaleIconNeverReplacesANewerOne) {
+  openGallery();
+  const std::string dark = addUserBackground(20);
+  const std::string light = addUserBackground(220);
+  showIcons();
+  fd::Semaphore gate(0);
+
+  // Emptied while the icon of its old name was on its way.
+  BackgroundView* cell = gallery().cellNamed(dark);
+  gallery().iconLoads().async([&gate] { gate.wait(); });
+  cell->setBackgroundName(light);
+  cell->setBackgroundName(std::nullopt);
+  gate.signal();
+  showIcons();
+  EXPECT_TRUE(cell->imageView()->image().empty());
+
+  // Named again afterwards: the new name's icon comes.
+  cell->setBackgroundName(dark);
+  showIcons();
+  EXPECT_EQ(firstGrey(cell->imageView()->image()), 20);
+
+  // A cell deleted with its load on the way: the answer finds no cell.
+  BackgroundView* doomed = gallery().cellNamed(light);
+  tapCell(doomed);
+  gallery().iconLoads().async([&gate] { gate.wait(); });
+  doomed->setBackgroundName(light);
+  gallery().deleteSelected();
+  EXPECT_EQ(gallery().cellNamed(light), nullptr);
+  gate.signal();
+  showIcons();
+  EXPECT_EQ(gallery().backgroundsArray().size(), 9u);
+}
+
+TEST_F(BackgroundsViewTest, SwipesOverTheGalleryTurnBackAndLayTheGridOut) {
+  openGallery();
+  EXPECT_EQ(gallery().curPage(), 1);
+  EXPECT_EQ(gallery().pageMarkLabel(), nullptr);
+  // The strip above the grid belongs to the gallery itself.
+  const float y = 7;
+  gallery().setCurPage(3);
+  swipe({120, y}, {300, y});
+  EXPECT_EQ(gallery().curPage(), 2);
+  swipe({120, y}, {300, y});
+  EXPECT_EQ(gallery().curPage(), 1);
+  swipe({120, y}, {300, y});
+  EXPECT_EQ(gallery().curPage(), 1);  // never below the first
+  // A page on lays the grid out again: a cell knocked out of place returns.
+  gallery().setCurPage(2);
+  cell(2)->setFrame({400, 400, 108, 81});
+  swipe({300, y}, {120, y});
+  EXPECT_EQ(gallery().curPage(), 2);
+  EXPECT_EQ(cell(2)->frame(), (ui::Rect{220, 0, 108, 81}));
+  // Ten points or less, or up and down, is no swipe.
+  swipe({200, y}, {210, y});
+  swipe({200, 2}, {200, 14});
+  EXPECT_EQ(gallery().curPage(), 2);
+}
+
+TEST_F(BackgroundsViewTest, TheGridScrollsToBackgroundsBelowTheFirstRows) {
+  openGallery();
+  for (int i = 0; i < 14; ++i) {
+    gallery().createBackground();
+    host->advance(1.1);  // each name its own time stamp
+  }
+  ASSERT_EQ(gallery().backgroundsArray().size(), 22u);
+  EXPECT_EQ(gallery().scrollView()->contentSize().height, 6 * 83.0f);
+  const std::string last = model().backgroundArray().back();
+  BackgroundView* far = gallery().cellNamed(last);
+  ASSERT_EQ(far->frame(), (ui::Rect{0, 5 * 83.0f, 108, 81}));
+  // A drag up over the grid scrolls it (it does not turn the gallery's page).
+  const ui::Rect grid = gallery().scrollView()->convertRectTo(gallery().scrollView()->bounds(), nullptr);
+  gallery().setCurPage(2);
+  host->drag({grid.x + 200, grid.y + 230}, {grid.x + 200, grid.y + 10}, 8);
+  host->runUntilIdle();
+  EXPECT_GT(gallery().scrollView()->contentOffset().y, 150);
+  EXPECT_EQ(gallery().curPage(), 2);
+  host->drag({grid.x + 200, grid.y + 230}, {grid.x + 200, grid.y + 10}, 8);
+  host->runUntilIdle();
+  EXPECT_EQ(gallery().scrollView()->contentOffset().y, 6 * 83.0f - 249);
+  // The last background, out of sight at first, is now a tap away.
+  tapCell(far);
+  EXPECT_TRUE(far->selected());
+  EXPECT_EQ(gallery().selectedBackgroundName(), last);
 }
 
 }  // namespace
