@@ -622,6 +622,23 @@ void paintAddCell(Context& c, float w, float h, int) {
   line(c, {{cx, cy - arm}, {cx, cy + arm}}, kPaper, 5);
 }
 
+// The layer panel's two background marks: a small landscape while a
+// background picture is shown under the layers, a brush tip while the
+// background itself is being painted.
+void paintBackgroundShownMark(Context& c, float w, float h, int) {
+  roundRect(c, {0.5f, 0.5f, w - 1, h - 1}, w * 0.15f, {0.55f, 0.78f, 0.95f, 1}, kBrass, w * 0.1f);
+  c.setFillColor({0.3f, 0.6f, 0.25f, 1});
+  c.fillPolygon({{w * 0.1f, h * 0.9f}, {w * 0.4f, h * 0.45f}, {w * 0.65f, h * 0.75f}, {w * 0.9f, h * 0.55f},
+                 {w * 0.9f, h * 0.9f}});
+  ellipse(c, {w * 0.6f, h * 0.18f, w * 0.22f, h * 0.22f}, {1, 0.9f, 0.35f, 1});
+}
+
+void paintBackgroundPaintingMark(Context& c, float w, float h, int) {
+  ellipse(c, {0.5f, 0.5f, w - 1, h - 1}, kAccent);
+  line(c, {{w * 0.3f, h * 0.7f}, {w * 0.72f, h * 0.28f}}, kPaper, w * 0.16f);
+  ellipse(c, {w * 0.2f, h * 0.62f, w * 0.2f, h * 0.2f}, kInk);
+}
+
 void paintCloseButton(Context& c, float w, float h, int) {
   ellipse(c, {1, 1, w - 2, h - 2}, kWoodDark);
   ring(c, {1.5f, 1.5f, w - 3, h - 3}, kBrass, 1.5f);
@@ -734,6 +751,8 @@ constexpr Entry kEntries[] = {
     {"background_selection.png", 118, 93, paintCellHighlight, 0},
     {"background_add.png", 118, 93, paintAddCell, 0},
     {"close.png", 30, 30, paintCloseButton, 0},
+    {"background_shown_mark.png", 10, 10, paintBackgroundShownMark, 0},
+    {"background_painting_mark.png", 10, 10, paintBackgroundPaintingMark, 0},
 };
 
 // "name@2x.png" asks for the picture "name.png", drawn at the screen's scale.

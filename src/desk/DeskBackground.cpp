@@ -83,8 +83,7 @@ void DesktopManagerController::editBackground() {
   frameManagerBtn_->setEnabled(false);
   pageIndicator_->setText("001/001");
   pageNumberShowDesk_->setText("001/001");
-  if (backgroundAddState_) backgroundAddState_->setHighlighted(false);
-  if (backgroundEditState_) backgroundEditState_->setHighlighted(true);
+  updateBackgroundMarks();
   updateEditState();
 }
 
@@ -99,7 +98,7 @@ void DesktopManagerController::leaveBackgroundMode() {
   if (!settings().isBackground()) return;
   settings().setIsBackground(false);
   updateCurProjectBackground(settings().backgroundName());
-  if (backgroundEditState_) backgroundEditState_->setHighlighted(false);
+  updateBackgroundMarks();
   background_->setHidden(bgVisibleBtn_->isSelected());
   frameManagerBtn_->setEnabled(true);
   for (ui::View* v : {static_cast<ui::View*>(pageIndicator_.get()), static_cast<ui::View*>(nextFrameBtn_.get()),
@@ -110,4 +109,13 @@ void DesktopManagerController::leaveBackgroundMode() {
   onionBtn_->setEnabled(true);
   modifyProjectSetting();
   setPlayViewImage();
+}
+
+// One rule for both marks, run after everything that changes the picture
+// under the layers or the mode: in background mode the canvas holds the
+// background and no picture is shown under it.
+void DesktopManagerController::updateBackgroundMarks() {
+  const bool painting = settings().isBackground();
+  if (backgroundEditState_) backgroundEditState_->setHighlighted(painting);
+  if (backgroundAddState_) backgroundAddState_->setHighlighted(!painting && !background_->image().empty());
 }

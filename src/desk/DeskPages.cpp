@@ -56,16 +56,11 @@ void DesktopManagerController::modifyProjectSetting() {
   selectOneView_->setHidden(false);
   selectOnionButton(kTagOnionMode0);
 
-  if (p && (p->backgroundType() < 3 || p->backgroundType() > 6)) {
-    background_->setImage({});
-    if (auto path = p->backgroundFullPath()) {
-      ui::Picture bg = ui::Picture::fromFile(*path);
-      background_->setImage(bg);
-    }
-  }
+  if (p && (p->backgroundType() < 3 || p->backgroundType() > 6)) background_->setImage(pictureAt(p->backgroundFullPath()));
   setPageData();
   renewDesktopDisplay();
   updateEditState();
+  updateBackgroundMarks();
 }
 
 void DesktopManagerController::adjustPaperSetting() {
@@ -96,6 +91,7 @@ void DesktopManagerController::setPageData() {
       background_->setImage(pictureAt(model().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page)));
     }
   }
+  updateBackgroundMarks();
   // The canvas is always replaced, also by nothing: a page without a layer
   // file (or no page at all) must not keep the previous page's strokes.
   drawImage(edited ? &*edited : nullptr);

@@ -210,6 +210,7 @@ void DesktopManagerController::setPlayViewImage() {
   if (p && p->backgroundType() >= 3 && p->backgroundType() <= 6 && p->curBackgroundName()) {
     auto path = ZTDataModel::sharedInstance().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page);
     background_->setImage(path ? ui::Picture::fromFile(*path) : ui::Picture());
+    updateBackgroundMarks();
   }
 }
 

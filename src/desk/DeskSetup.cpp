@@ -357,8 +357,11 @@ void DesktopManagerController::buildLayerPanel() {
       backgroundRowBtn_->setImageEdgeInsets({0, 0, 0, 106});
       backgroundRowBtn_->setTitleEdgeInsets({0, 10, 0, 0});
       layerManagerView_->addSubview(backgroundRowBtn_);
-      backgroundAddState_ = picture("panel_selection.png", {150, r.y + 30, 10, 10});
-      backgroundEditState_ = picture("panel_selection.png", {160, r.y + 30, 10, 10});
+      // Each mark shows only while highlighted.
+      backgroundAddState_ = std::make_shared<ui::ImageView>(ui::Rect{150, r.y + 30, 10, 10});
+      backgroundAddState_->setHighlightedImage(desk_art::named("background_shown_mark.png"));
+      backgroundEditState_ = std::make_shared<ui::ImageView>(ui::Rect{160, r.y + 30, 10, 10});
+      backgroundEditState_->setHighlightedImage(desk_art::named("background_painting_mark.png"));
       layerManagerView_->addSubview(backgroundAddState_);
       layerManagerView_->addSubview(backgroundEditState_);
     }

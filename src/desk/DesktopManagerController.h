@@ -179,8 +179,11 @@ class DesktopManagerController : public ui::ViewController,
   BackgroundsView* backgroundsView() const { return backgroundsView_.get(); }
   ui::Button* backgroundCloseButton() const { return closeBtn_.get(); }
   ui::Button* backgroundRowButton() const { return backgroundRowBtn_.get(); }
-  ui::View* backgroundAddState() const { return backgroundAddState_.get(); }
-  ui::View* backgroundEditState() const { return backgroundEditState_.get(); }
+  // The layer panel's marks: highlighted while a background picture is shown
+  // under the layers, and while the background is being painted.
+  ui::ImageView* backgroundAddState() const { return backgroundAddState_.get(); }
+  ui::ImageView* backgroundEditState() const { return backgroundEditState_.get(); }
+  void updateBackgroundMarks();
   int state() const { return state_; }
 
   // --- links to other screens (DeskLinks.cpp)

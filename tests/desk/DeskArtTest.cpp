@@ -48,7 +48,8 @@ TEST_F(DeskArtTest, TheNamesTheDeskUsesAreAllDrawn) {
                            "fill_tool_small.png", "Opacity_bar.png", "Size_display02.png", "Shape_F02.png",
                            "color_cans.png", "color_tag.png", "desktop_Roller03.png", "Foreground.png",
                            "Middle_ground.png", "Background.png", "desktop_next_frame.png", "desktop_add_frame.png",
-                           "emptyImage.png", "player_6fps.png", "desktop_paper.png", "page_indicator.png"})
+                           "emptyImage.png", "player_6fps.png", "desktop_paper.png", "page_indicator.png",
+                           "background_shown_mark.png", "background_painting_mark.png"})
     EXPECT_FALSE(desk_art::named(name).empty()) << name;
   EXPECT_TRUE(desk_art::named("no_such_picture.png").empty());
   EXPECT_TRUE(desk_art::draw("no_such_picture.png", 2).empty());

@@ -1,9 +1,11 @@
 // Background mode on the desk: a user background opened from the gallery is
 // painted with the canvas and written to its own file, leaving the mode
 // through the layer panel attaches it to the project and brings the pages
-// back, built-in backgrounds are never written over, and a picture without
-// pixels is refused by the gallery.
+// back, built-in backgrounds are never written over, a picture without
+// pixels is refused by the gallery, and the layer panel's two marks tell
+// whether a background picture is shown and whether it is being painted.
 #include "desk/BackgroundsView.h"
+#include "desk/DeskArt.h"
 #include "desk/DeskTestSupport.h"
 #include "model/Backgrounds.h"
 #include "platform/foundation/FileUtil.h"
@@ -137,6 +139,74 @@ TEST_F(DeskBackgroundTest, AttachingAStillNameLeavesOrReplacesTheProjectsCopy) {
   // The user's picture again: copied back.
   desk->updateCurProjectBackground(user);
   EXPECT_EQ(fd::files::readFile(copy), bytes);
+}
+
+TEST_F(DeskBackgroundTest, TheLayerPanelsMarksFollowTheBackground) {
+  start();
+  ui::ImageView* shown = desk->backgroundAddState();
+  ui::ImageView* painting = desk->backgroundEditState();
+  ASSERT_TRUE(shown && painting);
+  // Two pictures of their own, seen only while highlighted.
+  ASSERT_FALSE(shown->highlightedImage().empty());
+  ASSERT_FALSE(painting->highlightedImage().empty());
+  EXPECT_NE(shown->highlightedImage().shared(), painting->highlightedImage().shared());
+  EXPECT_NE(shown->highlightedImage().shared(), desk_art::named("panel_selection.png").shared());
+  auto marks = [&] { return std::pair{shown->isHighlighted(), painting->isHighlighted()}; };
+  auto closeOn = [&](const char* name) {
+    BackgroundsView& g = openGallery();
+    tapView(g.cellNamed(name)->selectedButton());
+    host->advance(0.5);
+    tapView(desk->backgroundCloseButton());
+  };
+  EXPECT_TRUE(shown->currentImage().empty());
+  EXPECT_EQ(marks(), std::pair(false, false));  // a new project has no picture
+
+  // Chosen: a built-in still, then an animated one through its pages.
+  closeOn("SSBackground001");
+  EXPECT_EQ(marks(), std::pair(true, false));
+  EXPECT_FALSE(shown->currentImage().empty());
+  closeOn("SCBackground000_");
+  EXPECT_EQ(marks(), std::pair(true, false));
+  tapView(desk->previousFrameBtn());
+  host->advance(1.0);
+  EXPECT_EQ(marks(), std::pair(true, false));
+
+  // Painted: only the painting mark; left: the painted picture is shown.
+  const std::string user = paintNewBackground();
+  EXPECT_EQ(marks(), std::pair(false, true));
+  stroke(onPage(60, 100), onPage(300, 100));
+  tapView(desk->groundBtn());
+  tapView(desk->foregroundRowBtn());
+  EXPECT_EQ(marks(), std::pair(true, false));
+  // Opened again, now with a picture the project has a copy of.
+  BackgroundsView& again = openGallery();
+  ASSERT_TRUE(again.cellNamed(user)->selected());
+  tapView(again.editButton(BackgroundsView::kTagEdit));
+  ASSERT_TRUE(settings().isBackground());
+  EXPECT_EQ(marks(), std::pair(false, true));
+  tapView(desk->groundBtn());
+  tapView(desk->foregroundRowBtn());
+  EXPECT_EQ(marks(), std::pair(true, false));
+
+  // Deleted from the gallery: the project keeps its copy, still shown.
+  BackgroundsView& g = openGallery();
+  ASSERT_TRUE(g.cellNamed(user)->selected());
+  g.deleteSelected();
+  tapView(desk->backgroundCloseButton());
+  EXPECT_EQ(project().curBackgroundName(), user);
+  EXPECT_EQ(marks(), std::pair(true, false));
+
+  // Imported: the project's background is not changed by it.
+  gfx::Image photo(384, 288);
+  EXPECT_TRUE(openGallery().addBackgroundWithImage(photo).has_value());
+  tapView(desk->backgroundCloseButton());
+  EXPECT_EQ(marks(), std::pair(true, false));
+
+  // No background any more: no picture, no mark.
+  desk->updateCurProjectBackground(std::nullopt);
+  desk->modifyProjectSetting();
+  EXPECT_TRUE(desk->background()->image().empty());
+  EXPECT_EQ(marks(), std::pair(false, false));
 }
 
 }  // namespace
