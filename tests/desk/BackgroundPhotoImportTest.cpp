@@ -297,10 +297,20 @@ TEST_F(BackgroundImportFlowTest, AnUnreadablePictureIsRefusedWithAMessage) {
   const auto album = fd::paths::documents() / "Pictures";
   fd::files::createDirectory(album);
   ASSERT_TRUE(fd::files::writeFileAtomically(album / "empty.jpg", std::string()));
-  EXPECT_FALSE(picker->pickFile(album / "empty.jpg"));
-  host->runUntilIdle();
-  EXPECT_NE(picker->lastFailure().find("empty.jpg"), std::string::npos) << picker->lastFailure();
-  EXPECT_EQ(dynamic_cast<BackgroundEditController*>(picker->topViewController()), nullptr);
+  ASSERT_TRUE(fd::files::writeFileAtomically(album / "notes.png", std::string("not a picture at all")));
+  // Each refusal is told in an alert that names the file.
+  for (const char* file : {"empty.jpg", "notes.png"}) {
+    const std::size_t alerts = host->alerts().size();
+    EXPECT_FALSE(picker->pickFile(album / file));
+    host->runUntilIdle();
+    EXPECT_NE(picker->lastFailure().find(file), std::string::npos) << picker->lastFailure();
+    ASSERT_EQ(host->alerts().size(), alerts + 1) << file;
+    EXPECT_NE(host->alerts().back()->message().find(file), std::string::npos) << host->alerts().back()->message();
+    EXPECT_TRUE(host->pressAlertButton(0));
+    host->runUntilIdle();
+    EXPECT_EQ(host->alerts().size(), alerts);
+    EXPECT_EQ(dynamic_cast<BackgroundEditController*>(picker->topViewController()), nullptr);
+  }
   EXPECT_TRUE(model().backgroundArray().empty());
   EXPECT_TRUE(fd::files::contentsOfDirectory(model().backgroundPath()).empty());
   // Cancelling closes the picker through the gallery.

@@ -92,7 +92,7 @@ TEST_F(DeskBackgroundTest, ReopeningABackgroundPaintsOnWhatWasThere) {
 // pointed, which for a built-in background is the application's own file.
 TEST_F(DeskBackgroundTest, BuiltInBackgroundsAreNeverWrittenOver) {
   start();
-  for (const char* builtIn : {"SSBackground000", "SDBackground000_"}) {
+  for (const char* builtIn : {"SSBackground000", "SDBackground000_", "SCBackground000_"}) {
     const auto file = builtIn[1] == 'S' ? *model().backgroundFullPathWithBackgroundName(std::string(builtIn))
                                         : *model().dynamicBackgroundFullPathWithBackgroundName(builtIn, 1);
     const auto before = fd::files::readFile(file);
