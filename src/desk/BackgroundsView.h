@@ -168,6 +168,7 @@ class BackgroundsView : public ui::View,
   int curPage_ = 1;
   std::shared_ptr<ui::Label> pageMarkLabel_;
   ui::Point moveStartPoint_;
-  // Last member: joined first when the gallery goes, before what it serves.
+  // The last member, so it is joined first: no load is still reading once the
+  // gallery is being taken apart.
   fd::DispatchQueue iconLoads_{"background icons"};
 };
