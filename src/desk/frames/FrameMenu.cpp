@@ -2,16 +2,26 @@
 
 #include <string>
 
+#include "desk/frames/FrameArt.h"
 #include "model/ZTDataModel.h"
+#include "platform/ui/ImageView.h"
 #include "platform/foundation/Localized.h"
 
 namespace {
 
-std::shared_ptr<ui::Button> titledButton(const char* title, ui::Rect frame, int tag) {
-  auto b = ui::Button::make(ui::ButtonType::RoundedRect, frame);
-  b->setTitle(fd::Localized(title));
+std::shared_ptr<ui::Button> pictureButton(const std::string& stem, ui::Rect frame, int tag) {
+  auto b = ui::Button::make(ui::ButtonType::Custom, frame);
+  b->setImage(frame_art::named(stem + "01.png"));
+  b->setImage(frame_art::named(stem + "02.png"), ui::StateHighlighted);
   b->setTag(tag);
   return b;
+}
+
+std::shared_ptr<ui::ImageView> backdrop(const char* name, ui::Rect frame) {
+  auto v = std::make_shared<ui::ImageView>(frame);
+  v->setImage(frame_art::named(name));
+  v->setUserInteractionEnabled(false);
+  return v;
 }
 
 }  // namespace
@@ -22,13 +32,15 @@ std::shared_ptr<FrameMenu> FrameMenu::initWithFrame(const ui::Rect& frame) {
 
 FrameMenu::FrameMenu(const ui::Rect& frame) : ui::View(frame) {
   setBackgroundColor(ui::Color::clear());
+  addSubview(backdrop("frame_menu.png", {0, 0, kWidth, kHeight}));
   constexpr struct {
-    const char* title;
+    const char* stem;
     int tag;
-  } kButtons[] = {{"Delete", kDelete}, {"Copy", kCopy}, {"Repeat", kRepeat}};
+  } kButtons[] = {{"frame_menu_delete", kDelete}, {"frame_menu_copy", kCopy}, {"frame_menu_repeat", kRepeat}};
+  // The menu's nose takes the top 5 points; the fields share the rest.
   const float w = kWidth / 3;
   for (int i = 0; i < 3; ++i) {
-    auto b = titledButton(kButtons[i].title, {i * w + 1, 1, w - 2, kHeight - 2}, kButtons[i].tag);
+    auto b = pictureButton(kButtons[i].stem, {i * w, 5, w, kHeight - 5}, kButtons[i].tag);
     b->addTarget(this, [this](ui::Control* c, const ui::Event*) { buttonPressed(static_cast<ui::Button*>(c)); },
                  ui::TouchUpInside);
     addSubview(b);
@@ -78,21 +90,30 @@ std::shared_ptr<RepeatFrameView> RepeatFrameView::initWithFrame(const ui::Rect& 
 RepeatFrameView::RepeatFrameView(const ui::Rect& frame) : ui::View(frame) {
   setBackgroundColor(ui::Color::clear());
   reapeatView_ = std::make_shared<ui::View>(ui::Rect{0, 0, kPanelWidth, kPanelHeight});
-  reapeatView_->setBackgroundColor({0.2f, 0.22f, 0.26f, 0.95f});
+  reapeatView_->setBackgroundColor(ui::Color::clear());
+  reapeatView_->addSubview(backdrop("repeat_panel.png", {0, 0, kPanelWidth, kPanelHeight}));
   repeatNumber_ = std::make_shared<ui::Label>(ui::Rect{72, 14, 80, 40});
   repeatNumber_->setTextAlignment(gfx::TextAlignment::Center);
   repeatNumber_->setTextColor(ui::Color::white(1));
+  gfx::Font big = repeatNumber_->font();
+  big.size = 24;
+  big.bold = true;
+  repeatNumber_->setFont(big);
   reapeatView_->addSubview(repeatNumber_);
-  constexpr struct {
-    const char* title;
-    ui::Rect frame;
-    int tag;
-  } kButtons[] = {{"-", {12, 14, 50, 40}, kMinus},
-                  {"+", {162, 14, 50, 40}, kPlus},
-                  {"Cancel", {12, 72, 94, 38}, kCancel},
-                  {"OK", {118, 72, 94, 38}, kOK}};
-  for (const auto& entry : kButtons) {
-    auto b = titledButton(entry.title, entry.frame, entry.tag);
+  auto minus = pictureButton("repeat_minus", {12, 14, 50, 40}, kMinus);
+  auto plus = pictureButton("repeat_plus", {162, 14, 50, 40}, kPlus);
+  auto cancel = ui::Button::make(ui::ButtonType::Custom, {12, 74, 94, 38});
+  auto ok = ui::Button::make(ui::ButtonType::Custom, {118, 74, 94, 38});
+  cancel->setTag(kCancel);
+  ok->setTag(kOK);
+  cancel->setTitle(fd::Localized("Cancel"));
+  ok->setTitle(fd::Localized("OK"));
+  for (ui::Button* key : {cancel.get(), ok.get()}) {
+    key->setBackgroundImage(frame_art::named("repeat_key01.png"));
+    key->setBackgroundImage(frame_art::named("repeat_key02.png"), ui::StateHighlighted);
+    key->setTitleColor(ui::Color::white(1));
+  }
+  for (const auto& b : {minus, plus, cancel, ok}) {
     b->addTarget(this, [this](ui::Control* c, const ui::Event*) { buttonPressed(static_cast<ui::Button*>(c)); },
                  ui::TouchUpInside);
     reapeatView_->addSubview(b);
