@@ -9,6 +9,7 @@
 #include "model/ZTDataModel.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Context.h"
+#include "platform/ui/Animation.h"
 #include "platform/ui/Responder.h"
 
 namespace {
@@ -17,6 +18,10 @@ ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel(
 
 constexpr float kPaperW = ZTPaperView::kWidth, kPaperH = ZTPaperView::kHeight;
 constexpr float kRowStep = 69, kRowTop = 20;
+// The frame menu's centre below a paper's top edge.
+constexpr float kMenuDrop = 58;
+// Papers closing a gap or making room slide there.
+constexpr double kSlideSeconds = 0.25;
 
 }  // namespace
 
@@ -277,11 +282,14 @@ void ZTPicManagerView::fullButtonPressed(ui::Button* sender) {
   highlightSelection();
   if (frameMenu_) {
     const int k = selectedPage_ - 1 - n * (curImagesViewPage_ - 1);
-    if (k >= 0 && k < static_cast<int>(imagesViewArray_.size())) {
-      ui::Rect r = imagesViewArray_[k]->convertRectTo(imagesViewArray_[k]->bounds(), this);
-      frameMenu_->setCenter({r.x + r.width / 2, r.y + r.height / 2});
-    }
+    if (k >= 0 && k < static_cast<int>(imagesViewArray_.size())) frameMenu_->setCenter(menuCentreFor(*imagesViewArray_[k]));
   }
+}
+
+ui::Point ZTPicManagerView::menuCentreFor(const ZTPaperView& paper) const {
+  // Across the paper's lower edge, so the paper's picture stays in sight.
+  const ui::Rect r = paper.convertRectTo(paper.bounds(), this);
+  return {r.x + r.width / 2, r.y + kMenuDrop};
 }
 
 void ZTPicManagerView::selectedPage(int p, bool temporary) {
@@ -301,10 +309,9 @@ void ZTPicManagerView::selectedPage(int p, bool temporary) {
   const int k = p - 1 - papersPerPage() * (curImagesViewPage_ - 1);
   if (k >= 0 && k < static_cast<int>(imagesViewArray_.size())) {
     ZTPaperView* paper = imagesViewArray_[k].get();
-    ui::Rect r = paper->convertRectTo(paper->bounds(), this);
     frameMenu_ = FrameMenu::initWithFrame({0, 0, FrameMenu::kWidth, FrameMenu::kHeight});
     frameMenu_->setDelegate(this);
-    frameMenu_->setCenter({r.x + r.width / 2, r.y + r.height / 2});
+    frameMenu_->setCenter(menuCentreFor(*paper));
     addSubview(frameMenu_);
   }
   selectedPage_ = p;
@@ -416,11 +423,31 @@ int ZTPicManagerView::slotUnder(ui::Point q) const {
   return static_cast<int>(std::trunc(q.y / kRowStep)) * 5 + static_cast<int>(std::trunc(q.x / kPaperW));
 }
 
-void ZTPicManagerView::layoutStripFrom(std::size_t index) {
-  for (std::size_t k = index; k < imagesViewArray_.size(); ++k) {
-    ui::Point o = slotOrigin(static_cast<int>(k));
-    imagesViewArray_[k]->setFrame({o.x, o.y, kPaperW, kPaperH});
-  }
+void ZTPicManagerView::slide(const std::function<void()>& moves) {
+  ui::Animations::Options options;
+  // A paper still sliding from an earlier move goes on from where it shows.
+  options.beginFromCurrentState = true;
+  options.allowUserInteraction = true;
+  ui::Animations::animate(kSlideSeconds, 0, options, moves);
+}
+
+void ZTPicManagerView::reparentInPlace(const std::shared_ptr<ZTPaperView>& paper,
+                                       const std::shared_ptr<ui::View>& container) {
+  const ui::Rect shown = paper->superview() ? paper->superview()->convertRectTo(paper->frame(), container.get())
+                                            : paper->frame();
+  container->addSubview(paper);
+  paper->setFrame(shown);
+}
+
+void ZTPicManagerView::layoutStripFrom(std::size_t index, bool animated) {
+  auto place = [this, index] {
+    for (std::size_t k = index; k < imagesViewArray_.size(); ++k) {
+      ui::Point o = slotOrigin(static_cast<int>(k));
+      imagesViewArray_[k]->setFrame({o.x, o.y, kPaperW, kPaperH});
+    }
+  };
+  if (animated) slide(place);
+  else place();
 }
 
 void ZTPicManagerView::layoutDepository() {
@@ -475,7 +502,7 @@ void ZTPicManagerView::lift() {
     next->setHidden(frame > frameCount());
     imagesView_->addSubview(next);
     imagesViewArray_.push_back(next);
-    layoutStripFrom(static_cast<std::size_t>(std::max(0, liftedIndex_ - 1)));
+    layoutStripFrom(static_cast<std::size_t>(std::max(0, liftedIndex_ - 1)), true);
   } else {
     const int e = movingView_->page();
     if (e >= 1 && e <= static_cast<int>(temporaryViewArray_.size()))
@@ -535,13 +562,13 @@ void ZTPicManagerView::drop(ui::Point pt) {
   const ui::Rect db = temporaryView_->bounds();
   if (!isAudioShow_ && fromStrip && inDepository.x >= 0 && inDepository.y >= 0 && inDepository.x < db.width &&
       inDepository.y < db.height && static_cast<int>(temporaryViewArray_.size()) < kDepositoryCapacity) {
-    temporaryView_->addSubview(moving);
+    reparentInPlace(moving, temporaryView_);
     temporaryViewArray_.push_back(moving);
     moving->moveToTemporary();
     const int m = static_cast<int>(temporaryViewArray_.size());
     moving->setIsTemporary(true);
     moving->setPage(m);
-    moving->setFrame({(m - 1) * kPaperW, 0, kPaperW, kPaperH});
+    slide([&] { moving->setFrame({(m - 1) * kPaperW, 0, kPaperW, kPaperH}); });
     moving->reapeatBtn()->setHidden(true);
     moving->setHighlighted(false);
     clearTouchFlags();
@@ -563,7 +590,7 @@ void ZTPicManagerView::drop(ui::Point pt) {
       imagesViewArray_[index]->removeFromSuperview();
       imagesViewArray_.erase(imagesViewArray_.begin() + index);
     };
-    imagesView_->addSubview(moving);
+    reparentInPlace(moving, imagesView_);
     if (s < 2) {
       dropPaper(0);
       imagesViewArray_.insert(imagesViewArray_.begin(), moving);
@@ -581,7 +608,8 @@ void ZTPicManagerView::drop(ui::Point pt) {
       imagesViewArray_.push_back(moving);
       target = b + n;
     }
-    layoutStripFrom(0);
+    // The dropped paper settles into its slot and the others make room.
+    layoutStripFrom(0, true);
     // A drop inside a repeat run lands past the run.
     const int o = moving->page();
     if (fromStrip) {
@@ -606,7 +634,7 @@ void ZTPicManagerView::drop(ui::Point pt) {
     clearTouchFlags();
     if (!fromStrip) soundTrack_->countFrameForEveryAudio();
     ZTDataModel::sharedInstance().saveData();
-    if (!fromStrip) layoutDepository();
+    if (!fromStrip) slide([this] { layoutDepository(); });
     return;
   }
   // Not dropped: the paper goes back where it was.
@@ -616,14 +644,14 @@ void ZTPicManagerView::drop(ui::Point pt) {
     const int i = liftedIndex_;
     std::size_t at = i < 1 ? 0 : std::min<std::size_t>(i - 1, imagesViewArray_.size());
     imagesViewArray_.insert(imagesViewArray_.begin() + at, moving);
-    imagesView_->addSubview(moving);
-    layoutStripFrom(0);
+    reparentInPlace(moving, imagesView_);
+    layoutStripFrom(0, true);
   } else {
     const int e = moving->page();
     std::size_t at = e < 1 ? 0 : std::min<std::size_t>(e - 1, temporaryViewArray_.size());
     temporaryViewArray_.insert(temporaryViewArray_.begin() + at, moving);
-    temporaryView_->addSubview(moving);
-    layoutDepository();
+    reparentInPlace(moving, temporaryView_);
+    slide([this] { layoutDepository(); });
   }
   clearTouchFlags();
 }

@@ -3,6 +3,7 @@
 // as papers in a strip of 5 (or a grid of 15 in full-screen mode), paged,
 // selected with a menu (delete, copy, repeat), and a depository of up to five
 // frames taken out of the animation; papers are dragged between the two.
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -99,7 +100,12 @@ class ZTPicManagerView : public ui::View,
   bool closeIfInSideBand(ui::Point p);
   int slotUnder(ui::Point inImagesView) const;
   ui::Point slotOrigin(int k) const;
-  void layoutStripFrom(std::size_t index);
+  void layoutStripFrom(std::size_t index, bool animated = false);
+  ui::Point menuCentreFor(const ZTPaperView& paper) const;
+  // Frame changes made by moves slide over a quarter second.
+  static void slide(const std::function<void()>& moves);
+  // Into another container, keeping where it shows on screen.
+  static void reparentInPlace(const std::shared_ptr<ZTPaperView>& paper, const std::shared_ptr<ui::View>& container);
   void layoutDepository();
   void lift();
   void drop(ui::Point inPanel);
