@@ -31,8 +31,8 @@ class FrameManagerTest : public desk_test::DeskTest {
     ASSERT_TRUE(project().saveData());
   }
 
-  ZTPicManagerView& open(bool tall = false) {
-    start(tall);
+  ZTPicManagerView& open(bool tall = false, bool instant = true) {
+    start(tall, 1.0f, instant);
     tapView(desk->frameManagerBtn());
     auto* panel = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
     EXPECT_NE(panel, nullptr);
@@ -98,6 +98,25 @@ class FrameManagerTest : public desk_test::DeskTest {
     ASSERT_NE(picker, nullptr);
     picker->setNumber(number);
     tapView(picker->button(RepeatFrameView::kOK));
+  }
+  RepeatFrameView* picker(const ZTPicManagerView& m) {
+    for (const auto& v : m.subviews())
+      if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) return r;
+    return nullptr;
+  }
+  // The names of the files in the project's folder.
+  std::set<std::string> projectFiles() {
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(project().projectDicPath()))
+      out.insert(e.path().filename().string());
+    return out;
+  }
+  // A picture of one colour at a path, as the canvas would leave a page's files.
+  static void writeSwatch(const std::filesystem::path& path, int w, int h, gfx::Color colour) {
+    gfx::Context c(w, h, 1);
+    c.setFillColor(colour);
+    c.fillRect({0, 0, static_cast<float>(w), static_cast<float>(h)});
+    ASSERT_TRUE(gfx::writePNG(path, c.makeImage()));
   }
   void settle() {
     host->runUntilIdle();
@@ -512,20 +531,300 @@ TEST_F(FrameManagerTest, DepositoryPaperDeletedThroughItsButton) {
   EXPECT_EQ(disk->temporarysArray().size(), 1u);
 }
 
-TEST(FrameArtTest, EveryPictureAtBothScales) {
-  for (const std::string& name : frame_art::names()) {
-    gfx::Image one = frame_art::draw(name, 1), two = frame_art::draw(name, 2);
-    ASSERT_FALSE(one.empty()) << name;
-    EXPECT_EQ(two.pixelWidth(), 2 * one.pixelWidth()) << name;
-    std::set<std::uint32_t> colours;
-    for (int y = 0; y < two.pixelHeight(); y += 2)
-      for (int x = 0; x < two.pixelWidth(); x += 2) {
-        const std::uint8_t* p = two.pixel(x, y);
-        colours.insert((std::uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]);
-      }
-    EXPECT_GE(colours.size(), 3u) << name;
+TEST_F(FrameManagerTest, MenuAndPickerAreDrawnControlsPlacedUnderThePaper) {
+  frames = 20;
+  ZTPicManagerView& m = open();
+  tapPaperOfFrame(m, 3);
+  FrameMenu* menu = m.frameMenu();
+  ASSERT_NE(menu, nullptr);
+  auto expectUnderPaper = [&](int slot) {
+    ZTPaperView* paper = m.imagesViewArray().at(slot).get();
+    const ui::Rect r = paper->convertRectTo(paper->bounds(), &m);
+    EXPECT_FLOAT_EQ(m.frameMenu()->center().x, r.x + 40);
+    // The paper's y plus the band's y plus 72, the strip lying 14 down the band.
+    EXPECT_FLOAT_EQ(m.frameMenu()->center().y, r.y + 58);
+  };
+  expectUnderPaper(2);
+  EXPECT_EQ(menu->frame().width, FrameMenu::kWidth);
+  EXPECT_EQ(menu->frame().height, FrameMenu::kHeight);
+  for (int tag : {FrameMenu::kDelete, FrameMenu::kCopy, FrameMenu::kRepeat}) {
+    ui::Button* b = menu->button(tag);
+    ASSERT_NE(b, nullptr) << tag;
+    const ui::Picture normal = b->imageForState(ui::StateNormal), lit = b->imageForState(ui::StateHighlighted);
+    EXPECT_FALSE(normal.empty()) << tag;
+    EXPECT_FALSE(lit.empty()) << tag;
+    EXPECT_NE(normal.image(), lit.image()) << tag;
   }
-  EXPECT_TRUE(frame_art::draw("no_such.png", 1).empty());
+  // Each field shows its own picture.
+  EXPECT_NE(menu->button(FrameMenu::kDelete)->imageForState(ui::StateNormal).image(),
+            menu->button(FrameMenu::kCopy)->imageForState(ui::StateNormal).image());
+  // In the grid the menu follows the selected paper up with the band.
+  m.fullButtonPressed(m.fullscreenBtn());
+  ASSERT_NE(m.frameMenu(), nullptr);
+  expectUnderPaper(2);
+
+  tapView(m.frameMenu()->button(FrameMenu::kRepeat));
+  RepeatFrameView* p = picker(m);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->reapeatView()->frame(), (ui::Rect{128, 98, 224, 124}));
+  auto* face = dynamic_cast<ui::ImageView*>(p->reapeatView()->subviews().front().get());
+  ASSERT_NE(face, nullptr);
+  EXPECT_FALSE(face->image().empty());
+  for (int tag : {RepeatFrameView::kMinus, RepeatFrameView::kPlus})
+    EXPECT_FALSE(p->button(tag)->imageForState(ui::StateNormal).empty()) << tag;
+  EXPECT_EQ(p->button(RepeatFrameView::kCancel)->currentTitle(), "Cancel");
+  EXPECT_EQ(p->button(RepeatFrameView::kOK)->currentTitle(), "OK");
+  for (int tag : {RepeatFrameView::kCancel, RepeatFrameView::kOK})
+    EXPECT_FALSE(p->button(tag)->backgroundImageForState(ui::StateNormal).empty()) << tag;
+  tapView(p->button(RepeatFrameView::kCancel));
+  EXPECT_EQ(picker(m), nullptr);
+  EXPECT_EQ(project().imagesArray().size(), 20u);
+}
+
+// With timed animations the papers closing the gap slide over a quarter
+// second, while the dragged paper sits on the panel from the first move.
+TEST_F(FrameManagerTest, PapersSlideWhileTheDraggedOneFollowsAtOnce) {
+  ZTPicManagerView& m = open(false, false);
+  const auto before = icons();
+  const ui::Point from = slotCentre(m, 1);
+  ZTPaperView* lifted = m.imagesViewArray()[1].get();
+  ZTPaperView* third = m.imagesViewArray()[2].get();
+  host->touchDown(1, from);
+  host->touchMove(1, {from.x + 4, from.y - 60});
+  EXPECT_EQ(lifted->superview(), &m);
+  EXPECT_FLOAT_EQ(lifted->frame().y, from.y - 60 - 32);
+  EXPECT_FLOAT_EQ(third->frame().x, 80);  // its new place...
+  host->advance(0.1);
+  const float midway = third->presentationFrame().x;
+  EXPECT_GT(midway, 80);  // ...still on its way from 160
+  EXPECT_LT(midway, 160);
+  host->advance(0.3);
+  EXPECT_FLOAT_EQ(third->presentationFrame().x, 80);
+  EXPECT_FLOAT_EQ(m.imagesViewArray().back()->presentationFrame().x, 320);
+
+  host->touchUp(1, slotCentre(m, 3));
+  EXPECT_EQ(lifted->superview(), m.imagesView());
+  host->advance(0.1);
+  EXPECT_NE(lifted->presentationFrame(), lifted->frame());  // settling from where the finger left it
+  host->advance(0.3);
+  settle();
+  for (int k = 0; k < 5; ++k) {
+    ZTPaperView* paper = m.imagesViewArray()[k].get();
+    EXPECT_EQ(paper->frame(), (ui::Rect{80.0f * k, 20, 80, 64})) << k;
+    EXPECT_EQ(paper->presentationFrame(), paper->frame()) << k;
+  }
+  EXPECT_EQ(icons(), (std::vector<std::string>{before[0], before[2], before[3], before[1], before[4], before[5],
+                                               before[6]}));
+  EXPECT_EQ(iconsOnDisk(), icons());
+}
+
+// The plain-strip drops: onto the first slot, into the second row's band
+// (a full page: the last slot), and past the last frame.
+TEST_F(FrameManagerTest, DropsOnAPlainStrip) {
+  ZTPicManagerView& m = open();
+  const auto f = icons();  // a..g
+  host->drag(slotCentre(m, 3), slotCentre(m, 0), 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{f[3], f[0], f[1], f[2], f[4], f[5], f[6]}));
+  // 75 points down in the strip is the second row: slot 7 of a full page.
+  const ui::Point row2 = m.imagesView()->convertPointTo({120, 75}, nullptr);
+  host->drag(slotCentre(m, 0), row2, 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{f[0], f[1], f[2], f[4], f[3], f[5], f[6]}));
+  m.forward();
+  settle();
+  EXPECT_EQ(shownPages(m), (std::vector<int>{6, 7, 0, 0, 0}));
+  host->drag(slotCentre(m, 0), slotCentre(m, 3), 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{f[0], f[1], f[2], f[4], f[3], f[6], f[5]}));
+  EXPECT_EQ(iconsOnDisk(), icons());
+  expectReferencesRight(false);
+  EXPECT_EQ(shownPages(m), (std::vector<int>{6, 7, 0, 0, 0}));
+}
+
+TEST_F(FrameManagerTest, RunAndDepositoryTargets) {
+  frames = 4;
+  ZTPicManagerView& m = open();
+  // Frames 1-3 a run, 4-6 plain: frame 1 onto slot 5 goes to 5 + 1 - 3 = 3.
+  setRun(m, 1, 3);
+  settle();
+  const auto g = icons();  // A A A B C D
+  ASSERT_EQ(g.size(), 6u);
+  host->drag(slotCentre(m, 0), slotCentre(m, 4), 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{g[3], g[4], g[0], g[0], g[0], g[5]}));
+  EXPECT_TRUE(project().isByReapeatFrame(3));
+  EXPECT_EQ(iconsOnDisk(), icons());
+
+  // Frames 2-4 a run: a depository frame dropped on slot 3 goes to frame 5.
+  const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  host->drag(slotCentre(m, 0), {dep.x + 40, dep.y + 32}, 6);  // B into the depository
+  settle();
+  ASSERT_EQ(project().temporarysArray().size(), 1u);
+  // Now C A A A E: the run is frames 2-4.
+  ASSERT_TRUE(project().isByReapeatFrame(2));
+  host->drag({dep.x + 40, dep.y + 32}, slotCentre(m, 2), 6);
+  settle();
+  EXPECT_EQ(icons(), (std::vector<std::string>{g[4], g[0], g[0], g[0], g[3], g[5]}));
+  EXPECT_TRUE(project().temporarysArray().empty());
+  EXPECT_EQ(iconsOnDisk(), icons());
+  expectReferencesRight(false);
+}
+
+TEST_F(FrameManagerTest, DepositoryPapersAndRepeatCopiesKeepTheirPlaces) {
+  frames = 4;
+  ZTPicManagerView& m = open();
+  const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  for (int i = 0; i < 2; ++i) {
+    host->drag(slotCentre(m, 0), {dep.x + 40 + 80 * i, dep.y + 32}, 6);
+    settle();
+  }
+  const auto tray = project().temporarysArray();
+  ASSERT_EQ(tray.size(), 2u);
+  // The depository cannot be reordered: the first paper dropped on the second comes back.
+  host->drag({dep.x + 40, dep.y + 32}, {dep.x + 120, dep.y + 32}, 6);
+  settle();
+  ASSERT_EQ(project().temporarysArray().size(), 2u);
+  EXPECT_EQ(project().temporarysArray()[0].iconName, tray[0].iconName);
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(m.temporaryViewArray()[k]->page(), k + 1);
+    EXPECT_EQ(m.temporaryViewArray()[k]->frame().x, 80.0f * k);
+    EXPECT_EQ(m.temporaryViewArray()[k]->superview(), m.temporaryView());
+  }
+  // A repeat copy's paper neither selects nor drags.
+  setRun(m, 1, 2);
+  settle();
+  const auto before = icons();
+  const int selected = m.selectedPage();  // the picker's frame
+  host->tap(slotCentre(m, 1));
+  host->runUntilIdle();
+  EXPECT_EQ(m.frameMenu(), nullptr);
+  EXPECT_EQ(m.selectedPage(), selected);
+  host->drag(slotCentre(m, 1), slotCentre(m, 3), 6);
+  settle();
+  EXPECT_EQ(icons(), before);
+  for (const auto& v : m.subviews()) EXPECT_EQ(dynamic_cast<ZTPaperView*>(v.get()), nullptr);
+}
+
+// Growing a plain frame's run to 3, to 4, then back to 1: after each the
+// frame's files are all there, no file comes or goes, and Project.plist
+// holds the run.
+TEST_F(FrameManagerTest, RepeatRunsKeepTheFramesFiles) {
+  frames = 4;
+  ZTPicManagerView& m = open();
+  writeSwatch(*project().iconFullPathAtPage(2, false), 108, 81, {0, 0.5f, 1, 1});
+  writeSwatch(*project().snapshotFullPathAtPage(2, false), 384, 288, {0, 0.5f, 1, 1});
+  for (int position : {1, 2}) writeSwatch(*project().layFullPathAtPage(2, false, position), 384, 288, {1, 0, 0, 1});
+  const auto files = projectFiles();
+  for (int number : {3, 4, 1}) {
+    SCOPED_TRACE("run of " + std::to_string(number));
+    setRun(m, 2, number);
+    settle();
+    EXPECT_EQ(projectFiles(), files);
+    auto disk = ProjectDataModel::initWithProjectName(project().curProjectName());
+    ASSERT_NE(disk, nullptr);
+    ASSERT_EQ(disk->imagesArray().size(), static_cast<std::size_t>(3 + number));
+    EXPECT_EQ(disk->imagesArray()[1].reapeatNumber, number > 1 ? std::optional<int>(number) : std::nullopt);
+    for (int k = 0; k < number; ++k) {
+      const FrameRecord& r = disk->imagesArray()[1 + k];
+      EXPECT_EQ(r.iconName, disk->imagesArray()[1].iconName);
+      if (number > 1) EXPECT_EQ(r.frameInfo, k == 0 ? 1 : 2);
+      else EXPECT_FALSE(r.frameInfo.has_value());
+      EXPECT_TRUE(std::filesystem::exists(*disk->iconFullPathAtPage(2 + k, false)));
+      EXPECT_TRUE(std::filesystem::exists(*disk->layFullPathAtPage(2 + k, false, 1)));
+      // Every paper of the run shows the frame's picture.
+      EXPECT_FALSE(m.imagesViewArray()[1 + k]->imageView()->image().empty()) << k;
+    }
+    expectReferencesRight();
+  }
+}
+
+// A project of one frame: every control of the manager, the player and the
+// menu work on it; taking the frame away or deleting it leaves the project a
+// fresh blank frame, which the strip shows.
+TEST_F(FrameManagerTest, ASingleFrameProject) {
+  frames = 1;
+  ZTPicManagerView& m = open();
+  auto everyControl = [&] {
+    tapView(m.playButton());
+    host->advance(0.5);
+    tapView(m.reverseButton());
+    host->advance(0.5);
+    m.firstPage();
+    m.lastPage();
+    EXPECT_FALSE(m.playView()->isPlay());
+    EXPECT_EQ(m.playView()->page(), 1);
+    tapView(m.rollForwardBtn());
+    tapView(m.rollBackBtn());
+    EXPECT_EQ(m.curImagesViewPage(), 1);
+    m.fullButtonPressed(m.fullscreenBtn());
+    EXPECT_EQ(m.curImagesViewPage(), 1);
+    m.fullButtonPressed(m.fullscreenBtn());
+    host->tap(slotCentre(m, 2));
+    settle();
+    EXPECT_EQ(shownPages(m), (std::vector<int>{1, 0, 0, 0, 0}));
+  };
+  everyControl();
+  const std::string only = icons().at(0);
+  const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+  host->drag(slotCentre(m, 0), {dep.x + 40, dep.y + 32}, 6);
+  settle();
+  ASSERT_EQ(project().temporarysArray().size(), 1u);
+  ASSERT_EQ(project().imagesArray().size(), 1u);
+  EXPECT_NE(icons()[0], only);
+  EXPECT_EQ(iconsOnDisk(), icons());
+  everyControl();
+  // The repeat picker on the blank frame, then the frame back from the depository.
+  tapPaperOfFrame(m, 1);
+  ASSERT_NE(m.frameMenu(), nullptr);
+  tapView(m.frameMenu()->button(FrameMenu::kRepeat));
+  ASSERT_NE(picker(m), nullptr);
+  tapView(picker(m)->button(RepeatFrameView::kOK));
+  EXPECT_EQ(project().imagesArray().size(), 1u);
+  host->drag({dep.x + 40, dep.y + 32}, slotCentre(m, 0), 6);
+  settle();
+  ASSERT_EQ(project().imagesArray().size(), 2u);
+  EXPECT_EQ(icons()[0], only);
+  // Both deleted from the menu: the player stays on frame 1 and a blank frame
+  // remains. Frame 1 is still selected from before (its menu went with the
+  // drag), so a tap on it would keep things as they are: frame 2 first.
+  tapPaperOfFrame(m, 2);
+  for (int i = 0; i < 2; ++i) {
+    tapPaperOfFrame(m, 1);
+    ASSERT_NE(m.frameMenu(), nullptr);
+    tapView(m.frameMenu()->button(FrameMenu::kDelete));
+    ASSERT_TRUE(host->pressAlertButton("Delete"));
+    host->advance(0.5);
+    settle();
+    EXPECT_EQ(m.playView()->page(), 1);
+    EXPECT_EQ(m.selectedPage(), 0);
+  }
+  ASSERT_EQ(project().imagesArray().size(), 1u);
+  EXPECT_EQ(iconsOnDisk(), icons());
+  everyControl();
+  host->tap({10, 20});
+  host->runUntilIdle();
+  ASSERT_EQ(desk->picManagerView(), nullptr);
+  EXPECT_EQ(curPage(), 1);
+}
+
+// Every picture the frame manager, its menu and picker and the two overlays
+// show is one the program draws.
+TEST(FrameArtTest, EveryPictureTheScreensShowIsDrawn) {
+  const std::set<std::string> drawn = [] {
+    auto names = frame_art::names();
+    return std::set<std::string>(names.begin(), names.end());
+  }();
+  for (const char* name :
+       {"Pics_manager.png", "pics_manager_fist_frame01.png", "pics_manager_fist_frame02.png",
+        "pics_manager_reverse01.png", "pics_manager_reverse02.png", "pics_manager_pause01.png",
+        "pics_manager_play01.png", "pics_manager_play02.png", "pics_manager_last_frame01.png",
+        "pics_manager_last_frame02.png", "help_ui01.png", "help_ui02.png", "editting_bar.png", "editting_bar568h.png",
+        "roll_backward01.png", "roll_backward02.png", "roll_forward01.png", "roll_forward02.png",
+        "editting_bar_full01.png", "editting_bar_full02.png", "temporary_bar.png", "temporary_bar-568h.png",
+        "Temporary_bar_title.png", "paper_sample01.png", "paper_sample02.png", "paper_del01.png", "paper_del02.png",
+        "frame_repeat.png", "help_picsmanager.png", "new_feature.png"})
+    EXPECT_EQ(drawn.count(name), 1u) << name;
 }
 
 }  // namespace
