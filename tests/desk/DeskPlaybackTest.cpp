@@ -144,6 +144,48 @@ TEST_F(DeskPlaybackTest, TagsAreCutBackToTheirLimitAfterAFrameIsAdded) {
   EXPECT_LE(right, 380);
 }
 
+// Playing once stops at the first step past either end, a single frame
+// included; looping on a single frame keeps showing it.
+TEST_F(DeskPlaybackTest, PlayOnceStopsAtEitherEndEvenWithOneFrame) {
+  frames = 1;
+  start();
+  using D = DesktopManagerController;
+  for (int tag : {D::kTagPlay, D::kTagReverse}) {
+    press(tag);
+    ASSERT_NE(desk->playState(), 0) << tag;
+    host->advance(1.0);
+    EXPECT_EQ(desk->playState(), 0) << tag;
+    EXPECT_EQ(curPage(), 1) << tag;
+    EXPECT_TRUE(desk->playView()->isHidden()) << tag;
+  }
+  press(D::kTagLoop);
+  press(D::kTagPlay);
+  host->advance(2.0);
+  EXPECT_EQ(desk->playState(), 1);
+  EXPECT_EQ(curPage(), 1);
+  EXPECT_FALSE(desk->playView()->image().empty());
+  press(D::kTagPlay);
+  EXPECT_EQ(desk->playState(), 0);
+  stop();
+
+  // Four plain frames: forward from the last stops at the first step on frame 1.
+  frames = 4;
+  start();
+  desk->gotoFrame(1);
+  ASSERT_EQ(curPage(), 4);
+  press(D::kTagPlay);
+  host->advance(0.5);
+  EXPECT_EQ(desk->playState(), 0);
+  EXPECT_EQ(curPage(), 1);
+  // The last frame a run of three: reverse from frame 1 stops at once on the run's first frame.
+  ASSERT_TRUE(project().setRepeatRunAtPage(4, 3));
+  desk->gotoFrame(0);
+  press(D::kTagReverse);
+  host->advance(0.5);
+  EXPECT_EQ(desk->playState(), 0);
+  EXPECT_EQ(curPage(), 4);
+}
+
 }  // namespace
 
 // Playing once, the step that runs past the last frame stops playback: no
