@@ -99,6 +99,14 @@ class FrameManagerTest : public desk_test::DeskTest {
     picker->setNumber(number);
     tapView(picker->button(RepeatFrameView::kOK));
   }
+  // Drags the first strip frame into the depository, count times.
+  void firstFramesIntoDepository(ZTPicManagerView& m, int count) {
+    const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
+    for (int i = 0; i < count; ++i) {
+      host->drag(slotCentre(m, 0), {dep.x + 40 + 80 * i, dep.y + 32}, 6);
+      settle();
+    }
+  }
   RepeatFrameView* picker(const ZTPicManagerView& m) {
     for (const auto& v : m.subviews())
       if (auto* r = dynamic_cast<RepeatFrameView*>(v.get())) return r;
@@ -495,10 +503,7 @@ TEST_F(FrameManagerTest, DepositoryPaperDeletedThroughItsButton) {
   frames = 4;
   ZTPicManagerView& m = open();
   const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
-  for (int i = 0; i < 2; ++i) {
-    host->drag(slotCentre(m, 0), {dep.x + 40 + 80 * i, dep.y + 32}, 6);
-    settle();
-  }
+  firstFramesIntoDepository(m, 2);
   ASSERT_EQ(m.temporaryViewArray().size(), 2u);
   const std::string kept = project().temporarysArray()[1].iconName;
   ZTPaperView* first = m.temporaryViewArray()[0].get();
@@ -616,6 +621,21 @@ TEST_F(FrameManagerTest, PapersSlideWhileTheDraggedOneFollowsAtOnce) {
   EXPECT_EQ(icons(), (std::vector<std::string>{before[0], before[2], before[3], before[1], before[4], before[5],
                                                before[6]}));
   EXPECT_EQ(iconsOnDisk(), icons());
+
+  // A drag ending at its first move, while the others are still sliding,
+  // puts the paper back in the strip: none is left floating on the panel.
+  const ui::Point again = slotCentre(m, 2);
+  host->touchDown(1, again);
+  host->touchMove(1, {again.x, again.y - 150});
+  host->touchUp(1, {again.x, again.y - 150});
+  host->advance(0.4);
+  settle();
+  for (const auto& v : m.subviews()) EXPECT_EQ(dynamic_cast<ZTPaperView*>(v.get()), nullptr);
+  for (int k = 0; k < 5; ++k) {
+    EXPECT_EQ(m.imagesViewArray()[k]->superview(), m.imagesView()) << k;
+    EXPECT_EQ(m.imagesViewArray()[k]->presentationFrame(), (ui::Rect{80.0f * k, 20, 80, 64})) << k;
+  }
+  EXPECT_EQ(iconsOnDisk(), icons());
 }
 
 // The plain-strip drops: onto the first slot, into the second row's band
@@ -675,10 +695,7 @@ TEST_F(FrameManagerTest, DepositoryPapersAndRepeatCopiesKeepTheirPlaces) {
   frames = 4;
   ZTPicManagerView& m = open();
   const ui::Rect dep = m.temporaryView()->convertRectTo(m.temporaryView()->bounds(), nullptr);
-  for (int i = 0; i < 2; ++i) {
-    host->drag(slotCentre(m, 0), {dep.x + 40 + 80 * i, dep.y + 32}, 6);
-    settle();
-  }
+  firstFramesIntoDepository(m, 2);
   const auto tray = project().temporarysArray();
   ASSERT_EQ(tray.size(), 2u);
   // The depository cannot be reordered: the first paper dropped on the second comes back.
