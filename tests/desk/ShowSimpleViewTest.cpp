@@ -115,7 +115,7 @@ TEST_F(ShowSimpleViewTest, AlertKeepsItsTwoLabelsOverItsOwnLayout) {
   EXPECT_EQ(alert->alertTitle()->text(), "Saved");
   // A label handed in replaces the old one in the tree.
   auto replacement = std::make_shared<ui::Label>(ui::Rect{10, 5, 180, 50});
-  ui::Label* old = alert->alertTitle();
+  std::shared_ptr<ui::View> old = alert->alertTitle()->self();
   alert->setAlertTitle(replacement);
   EXPECT_EQ(old->superview(), nullptr);
   EXPECT_EQ(replacement->superview(), alert.get());
