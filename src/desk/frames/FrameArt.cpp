@@ -85,11 +85,18 @@ void glyph(Context& c, float w, float h, Glyph g, Color ink) {
       c.fillRect({cx + s * 0.3f, cy - s, s * 0.7f, 2 * s});
       break;
     case kHelp: {
-      Path p;
-      p.addEllipse({cx - s * 0.3f, cy + s * 0.6f, s * 0.6f, s * 0.6f});
-      c.fillPath(p);
-      c.fillRect({cx - s * 0.2f, cy - s * 0.2f, s * 0.4f, s * 0.7f});
-      c.fillRect({cx - s * 0.6f, cy - s * 1.1f, s * 1.2f, s * 0.45f});
+      // A question mark: the hook stroked round, the dot filled.
+      Path hook;
+      hook.moveTo({cx - s * 0.75f, cy - s * 0.45f});
+      hook.curveTo({cx - s * 0.75f, cy - s * 1.35f}, {cx + s * 0.8f, cy - s * 1.35f}, {cx + s * 0.75f, cy - s * 0.5f});
+      hook.curveTo({cx + s * 0.7f, cy - s * 0.05f}, {cx, cy - s * 0.05f}, {cx, cy + s * 0.45f});
+      c.setStrokeColor(ink);
+      c.setLineWidth(std::max(2.0f, s * 0.38f));
+      c.setLineCap(gfx::LineCap::Round);
+      c.strokePath(hook);
+      Path dot;
+      dot.addEllipse({cx - s * 0.25f, cy + s * 0.8f, s * 0.5f, s * 0.5f});
+      c.fillPath(dot);
       break;
     }
     case kBack: c.fillPolygon({{cx + s * 0.6f, cy - 1.5f * s}, {cx + s * 0.6f, cy + 1.5f * s}, {cx - s * 0.8f, cy}}); break;
@@ -286,18 +293,40 @@ void paintTitle(Context& c, float w, float h, int) {
   for (int i = 0; i < 4; ++i) c.fillRect({w * 0.3f, 6 + i * (h - 12) / 4, w * 0.4f, (h - 12) / 8});
 }
 
-// The help picture: the manager's outline with arrows to what the captions name.
+// A lead from a caption to what it names, its head at the far end.
+void arrow(Context& c, Point from, Point to, Color colour) {
+  c.setStrokeColor(colour);
+  c.setLineWidth(2);
+  c.setLineCap(gfx::LineCap::Round);
+  const float dx = to.x - from.x, dy = to.y - from.y, len = std::max(1.0f, std::hypot(dx, dy));
+  const float ux = dx / len, uy = dy / len, head = 8;
+  c.strokePolyline({from, {to.x - ux * head, to.y - uy * head}});
+  c.setFillColor(colour);
+  c.fillPolygon({to, {to.x - ux * head - uy * head * 0.6f, to.y - uy * head + ux * head * 0.6f},
+                 {to.x - ux * head + uy * head * 0.6f, to.y - uy * head - ux * head * 0.6f}});
+}
+
+// The help picture: the manager dimmed, with rings round the full-screen
+// switch and the sound track's record and add-sound buttons, and leads from
+// where the captions sit to them.
 void paintHelp(Context& c, float w, float h, int) {
   c.setFillColor(Color::white(0, 0.55f));
   c.fillRect({0, 0, w, h});
   c.setStrokeColor(kPaperLit);
   c.setLineWidth(2);
-  Path outline;
-  outline.addRoundedRect({40, 150, 400, 90}, 6);
-  c.strokePath(outline);
-  for (float y : {118.0f, 180.0f, 226.0f}) c.strokePolyline({{w - 170, y}, {w - 120, y - 12}});
-  c.setFillColor(kAccent);
-  for (float y : {106.0f, 168.0f, 214.0f}) c.fillPolygon({{w - 120, y - 6}, {w - 112, y + 2}, {w - 124, y + 4}});
+  for (Rect ring : {Rect{405, 149, 73, 33}, Rect{387, 251, 92, 68}}) {
+    Path p;
+    p.addRoundedRect(ring, 8);
+    c.strokePath(p);
+  }
+  c.setLineDash(0, {5, 4});
+  Path track;
+  track.addRoundedRect({40, 252, 340, 60}, 6);
+  c.strokePath(track);
+  c.setLineDash(0, {});
+  arrow(c, {452, 124}, {444, 147}, kAccent);
+  arrow(c, {345, 184}, {452, 249}, kAccent);
+  arrow(c, {302, 231}, {408, 249}, kAccent);
 }
 
 using Entry = desk_art::ArtEntry;
