@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <stdexcept>
 
 #include "desk/frames/ZTPicManagerView.h"
 #include "model/DeviceScreen.h"
@@ -33,7 +34,7 @@ struct FramesRig {
     c.fillRect({10, 10, 150, 100});
     const gfx::Image icon = c.makeImage();
     const auto first = *project.iconFullPathAtPage(1, false);
-    gfx::writePNG(first, icon);
+    if (!gfx::writePNG(first, icon)) throw std::runtime_error("the benchmark's icon could not be written");
     for (int p = 2; p <= kFrames; ++p)
       std::filesystem::copy_file(first, *project.iconFullPathAtPage(p, false),
                                  std::filesystem::copy_options::overwrite_existing);
