@@ -8,6 +8,7 @@
 #include "gpu/filters/generators/GPUGenerators.h"
 #include "gpu/filters/groups/GPUFilterGroups.h"
 #include "gpu/filters/neighbourhood/GPU3x3Filters.h"
+#include "gpu/filters/reduction/GPUReductionGroups.h"
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 #include "gpu/filters/utility/GPUUtilityFilters.h"
@@ -24,4 +25,6 @@ void registerStockFilters() {
   register3x3Filters();
   registerDetectionFilters();
   registerFilterGroups();
+  registerReductionFilters();
+  registerReductionGroups();
 }
