@@ -1,6 +1,33 @@
 #include "gpu/filters/GPUStockFilterSupport.h"
 
 #include "gpu/GPUOpenGLESContext.h"
+#include "platform/gl/Util.h"
+
+const char* const kGPUFourCornerVertexShaderString =
+    "attribute vec4 position;\n"
+    "attribute vec4 inputTextureCoordinate;\n"
+    "uniform float texelWidth;\n"
+    "uniform float texelHeight;\n"
+    "varying vec2 upperLeftInputTextureCoordinate;\n"
+    "varying vec2 upperRightInputTextureCoordinate;\n"
+    "varying vec2 lowerLeftInputTextureCoordinate;\n"
+    "varying vec2 lowerRightInputTextureCoordinate;\n"
+    "void main() {\n"
+    "  gl_Position = position;\n"
+    "  vec2 tc = inputTextureCoordinate.xy;\n"
+    "  upperLeftInputTextureCoordinate = tc + vec2(-texelWidth, -texelHeight);\n"
+    "  upperRightInputTextureCoordinate = tc + vec2(texelWidth, -texelHeight);\n"
+    "  lowerLeftInputTextureCoordinate = tc + vec2(-texelWidth, texelHeight);\n"
+    "  lowerRightInputTextureCoordinate = tc + vec2(texelWidth, texelHeight);\n}\n";
+
+gfx::Image stockImageFromFramebuffer(GLuint framebuffer, gfx::Size size) {
+  const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+  if (w <= 0 || h <= 0 || framebuffer == 0) return {};
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  gfx::Image image(w, h);
+  glx::readPixels(0, 0, w, h, image.pixels());
+  return image;
+}
 
 GLint stockUniformIndex(const GPUFilter& filter, const std::string& name) {
   GLint location = -1;

@@ -10,6 +10,15 @@
 // (or the program failed to build). Runs on the processing queue.
 GLint stockUniformIndex(const GPUFilter& filter, const std::string& name);
 
+// Passes the position through and hands on the four corners around the
+// input coordinate, (-texelWidth, -texelHeight) to (+texelWidth,
+// +texelHeight): upper left, upper right, lower left, lower right.
+extern const char* const kGPUFourCornerVertexShaderString;
+
+// The framebuffer's pixels of that size as an image; empty for a zero size or
+// no framebuffer. Runs on the processing queue.
+gfx::Image stockImageFromFramebuffer(GLuint framebuffer, gfx::Size size);
+
 // Height over width, or width over height when the rotation swaps the sides;
 // 0 for a zero size.
 float stockAspectRatio(gfx::Size size, RotationMode rotation);

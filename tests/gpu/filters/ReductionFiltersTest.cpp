@@ -7,10 +7,12 @@
 #include <mutex>
 
 #include "gpu/GpuTestSupport.h"
+#include "gpu/filters/ReductionCase.h"
 #include "gpu/filters/StockFilterCase.h"
 #include "gpu/filters/reduction/GPUReductionFilters.h"
 
 using namespace stocktest;
+using reductiontest::crop;
 
 namespace {
 
@@ -114,14 +116,6 @@ gfx::Image histogramOf(const gfx::Image& picture, GPUHistogramType type, unsigne
 
 double channelValue(const std::uint8_t* p, int c) { return p[c]; }
 double luminanceValue(const std::uint8_t* p) { return p[0] * kW[0] + p[1] * kW[1] + p[2] * kW[2]; }
-
-// The picture's top-left corner.
-gfx::Image crop(const gfx::Image& picture, int w, int h) {
-  gfx::Image out(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) std::copy_n(picture.pixel(x, y), 4, out.pixel(x, y));
-  return out;
-}
 
 }  // namespace
 

@@ -14,23 +14,6 @@ namespace {
 // filtering each averages a 2 x 2 block, so one draw averages the 4 x 4 block
 // under the destination texel. Half a destination texel would land the
 // samples on the block's neighbours and skip its middle rows and columns.
-constexpr const char* kAveragingVertexShader =
-    "attribute vec4 position;\n"
-    "attribute vec4 inputTextureCoordinate;\n"
-    "uniform float texelWidth;\n"
-    "uniform float texelHeight;\n"
-    "varying vec2 upperLeftInputTextureCoordinate;\n"
-    "varying vec2 upperRightInputTextureCoordinate;\n"
-    "varying vec2 lowerLeftInputTextureCoordinate;\n"
-    "varying vec2 lowerRightInputTextureCoordinate;\n"
-    "void main() {\n"
-    "  gl_Position = position;\n"
-    "  vec2 tc = inputTextureCoordinate.xy;\n"
-    "  upperLeftInputTextureCoordinate = tc + vec2(-texelWidth, -texelHeight);\n"
-    "  upperRightInputTextureCoordinate = tc + vec2(texelWidth, -texelHeight);\n"
-    "  lowerLeftInputTextureCoordinate = tc + vec2(-texelWidth, texelHeight);\n"
-    "  lowerRightInputTextureCoordinate = tc + vec2(texelWidth, texelHeight);\n}\n";
-
 #define FD_AVERAGING_SAMPLES                                  \
   "precision highp float;\n"                                  \
   "uniform sampler2D inputImageTexture;\n"                    \
@@ -135,15 +118,6 @@ void readTexturePixels(glx::FramebufferHandle& framebuffer, GLuint texture, int 
   glx::readPixels(0, 0, w, h, pixels.data());
 }
 
-gfx::Image imageFromFramebuffer(GLuint framebuffer, gfx::Size size) {
-  const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
-  if (w <= 0 || h <= 0 || framebuffer == 0) return {};
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  gfx::Image image(w, h);
-  glx::readPixels(0, 0, w, h, image.pixels());
-  return image;
-}
-
 }  // namespace
 
 std::vector<gfx::Size> reductionStageSizes(gfx::Size inputSize) {
@@ -164,7 +138,7 @@ std::vector<gfx::Size> reductionStageSizes(gfx::Size inputSize) {
 GPUAverageColor::GPUAverageColor() : GPUAverageColor(kColorAveragingShader) {}
 
 GPUAverageColor::GPUAverageColor(const std::string& firstStageFragmentShader)
-    : GPUFilter(kAveragingVertexShader, firstStageFragmentShader) {
+    : GPUFilter(kGPUFourCornerVertexShaderString, firstStageFragmentShader) {
   performOnProcessingQueueSync([this] { firstStage_ = stageProgram(filterProgram_); });
 }
 
@@ -309,7 +283,7 @@ gfx::Image GPUAverageColor::newCGImageFromCurrentlyProcessedOutputWithOrientatio
   gfx::Image image;
   performOnProcessingQueueSync([&] {
     if (!GPUOpenGLESContext::useImageProcessingContext() || stages_.empty()) return;
-    image = imageFromFramebuffer(stages_.back().framebuffer.get(), stages_.back().size);
+    image = stockImageFromFramebuffer(stages_.back().framebuffer.get(), stages_.back().size);
   });
   return image;
 }
@@ -319,7 +293,7 @@ gfx::Image GPUAverageColor::newCGImageFromCurrentlyProcessedOutputWithOrientatio
 GPULuminosity::GPULuminosity() : GPUAverageColor(kLuminanceAveragingShader) {
   performOnProcessingQueueSync([this] {
     if (filterProgram_ == nullptr || !GPUOpenGLESContext::useImageProcessingContext()) return;
-    GLProgram* second = linkedFilterProgram(std::string(kAveragingVertexShader), std::string(kRedAveragingShader));
+    GLProgram* second = linkedFilterProgram(std::string(kGPUFourCornerVertexShaderString), std::string(kRedAveragingShader));
     if (second == nullptr) {
       // Without its later stages the filter would report the first stage's
       // partial sums as the mean.
@@ -433,7 +407,7 @@ gfx::Image GPUHistogramFilter::newCGImageFromCurrentlyProcessedOutputWithOrienta
   gfx::Image image;
   performOnProcessingQueueSync([&] {
     if (!GPUOpenGLESContext::useImageProcessingContext() || !filterFramebuffer_) return;
-    image = imageFromFramebuffer(filterFramebuffer_.get(), kHistogramSize);
+    image = stockImageFromFramebuffer(filterFramebuffer_.get(), kHistogramSize);
   });
   return image;
 }

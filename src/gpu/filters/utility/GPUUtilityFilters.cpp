@@ -8,23 +8,6 @@
 
 namespace {
 
-constexpr const char* kColorPackingVertexShader =
-    "attribute vec4 position;\n"
-    "attribute vec4 inputTextureCoordinate;\n"
-    "uniform float texelWidth;\n"
-    "uniform float texelHeight;\n"
-    "varying vec2 upperLeftInputTextureCoordinate;\n"
-    "varying vec2 upperRightInputTextureCoordinate;\n"
-    "varying vec2 lowerLeftInputTextureCoordinate;\n"
-    "varying vec2 lowerRightInputTextureCoordinate;\n"
-    "void main() {\n"
-    "  gl_Position = position;\n"
-    "  vec2 tc = inputTextureCoordinate.xy;\n"
-    "  upperLeftInputTextureCoordinate = tc + vec2(-texelWidth, -texelHeight);\n"
-    "  upperRightInputTextureCoordinate = tc + vec2(texelWidth, -texelHeight);\n"
-    "  lowerLeftInputTextureCoordinate = tc + vec2(-texelWidth, texelHeight);\n"
-    "  lowerRightInputTextureCoordinate = tc + vec2(texelWidth, texelHeight);\n}\n";
-
 constexpr const char* kColorPackingShader =
     "precision lowp float;\n"
     "uniform sampler2D inputImageTexture;\n"
@@ -55,15 +38,6 @@ constexpr const char* kSuppressionShader =
     "  float k = (c.r >= m1 && c.r >= m2) ? 1.0 : 0.0;\n"
     "  k = k * smoothstep(lowerThreshold, upperThreshold, c.r);\n"
     "  gl_FragColor = vec4(k, k, k, 1.0);\n}\n";
-
-gfx::Image readFramebuffer(GLuint framebuffer, gfx::Size size) {
-  const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
-  if (w <= 0 || h <= 0 || framebuffer == 0) return {};
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  gfx::Image image(w, h);
-  glx::readPixels(0, 0, w, h, image.pixels());
-  return image;
-}
 
 }  // namespace
 
@@ -167,14 +141,14 @@ gfx::Image GPUBuffer::newCGImageFromCurrentlyProcessedOutputWithOrientation(gfx:
     glx::FramebufferHandle framebuffer = glx::FramebufferHandle::make();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, bufferedTextures_.front().get(), 0);
-    image = readFramebuffer(framebuffer.get(), textureSize_);
+    image = stockImageFromFramebuffer(framebuffer.get(), textureSize_);
   });
   return image;
 }
 
 // --- colour packing
 
-GPUColorPackingFilter::GPUColorPackingFilter() : GPUFilter(kColorPackingVertexShader, kColorPackingShader) {
+GPUColorPackingFilter::GPUColorPackingFilter() : GPUFilter(kGPUFourCornerVertexShaderString, kColorPackingShader) {
   texelWidthUniform_ = stockUniformIndex(*this, "texelWidth");
   texelHeightUniform_ = stockUniformIndex(*this, "texelHeight");
 }
@@ -210,7 +184,7 @@ gfx::Image GPUColorPackingFilter::newCGImageFromCurrentlyProcessedOutputWithOrie
   gfx::Image image;
   performOnProcessingQueueSync([&] {
     if (!GPUOpenGLESContext::useImageProcessingContext() || !filterFramebuffer_) return;
-    image = readFramebuffer(filterFramebuffer_.get(), packedSizeOfFBO());
+    image = stockImageFromFramebuffer(filterFramebuffer_.get(), packedSizeOfFBO());
   });
   return image;
 }
