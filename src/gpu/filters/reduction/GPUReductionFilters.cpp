@@ -5,6 +5,7 @@
 #include "gpu/GPUFilterRegistry.h"
 #include "gpu/GPUOpenGLESContext.h"
 #include "gpu/filters/GPUStockFilterSupport.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Util.h"
 
 namespace {
@@ -107,15 +108,21 @@ constexpr const char* kHistogramGeneratorShader =
 // Reads a w x h texture through the framebuffer given (made on first use),
 // into `pixels`, grown when it is too small for this size. The input's own
 // texture is read, not whatever framebuffer an upstream stage left bound: a
-// picture source has none.
-void readTexturePixels(glx::FramebufferHandle& framebuffer, GLuint texture, int w, int h,
+// picture source has none. False, and nothing read, when the texture cannot
+// back a framebuffer: its bytes would be another picture's.
+bool readTexturePixels(glx::FramebufferHandle& framebuffer, GLuint texture, int w, int h,
                        std::vector<std::uint8_t>& pixels) {
   const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
   if (pixels.size() < bytes) pixels.resize(bytes);
   if (!framebuffer) framebuffer = glx::FramebufferHandle::make();
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    fd::Log("Input texture of a reduction could not be read\n");
+    return false;
+  }
   glx::readPixels(0, 0, w, h, pixels.data());
+  return true;
 }
 
 }  // namespace
@@ -144,7 +151,9 @@ GPUAverageColor::GPUAverageColor(const std::string& firstStageFragmentShader)
 
 GPUAverageColor::~GPUAverageColor() {
   performOnProcessingQueueSync([this] {
-    if (GPUOpenGLESContext::useImageProcessingContext()) stages_.clear();
+    if (!GPUOpenGLESContext::useImageProcessingContext()) return;
+    stages_.clear();
+    readFramebuffer_.reset();
   });
 }
 
@@ -189,9 +198,7 @@ void GPUAverageColor::planStages() {
 }
 
 void GPUAverageColor::setFilterFBO() {
-  if (!(plannedFor_ == inputTextureSize_) || (stages_.empty() && !reductionStageSizes(inputTextureSize_).empty())) {
-    planStages();
-  }
+  if (!(plannedFor_ == inputTextureSize_)) planStages();
   if (stages_.empty()) return;
   glBindFramebuffer(GL_FRAMEBUFFER, stages_.back().framebuffer.get());
   glViewport(0, 0, static_cast<GLsizei>(stages_.back().size.width), static_cast<GLsizei>(stages_.back().size.height));
@@ -258,8 +265,7 @@ void GPUAverageColor::extractAtFrameTime(CMTime frameTime) {
   if (w <= 0 || h <= 0) return;
   const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   if (fromInput) {
-    glx::FramebufferHandle framebuffer;
-    readTexturePixels(framebuffer, filterSourceTexture_, w, h, rawImagePixels_);
+    if (!readTexturePixels(readFramebuffer_, filterSourceTexture_, w, h, rawImagePixels_)) return;
   } else {
     if (rawImagePixels_.size() < n * 4) rawImagePixels_.resize(n * 4);
     glBindFramebuffer(GL_FRAMEBUFFER, stages_.back().framebuffer.get());
@@ -377,7 +383,7 @@ void GPUHistogramFilter::renderToTextureWithVertices(const GPUQuad&, const GPUQu
   GPUOpenGLESContext::setActiveShaderProgram(filterProgram_);
   setClearColor(0, 0, 0, 1);
   if (w <= 0 || h <= 0 || sourceTexture == 0) return;
-  readTexturePixels(readFramebuffer_, sourceTexture, w, h, vertexSamplingCoordinates_);
+  if (!readTexturePixels(readFramebuffer_, sourceTexture, w, h, vertexSamplingCoordinates_)) return;
   setFilterFBO();
 
   const unsigned factor = downsamplingFactor_;

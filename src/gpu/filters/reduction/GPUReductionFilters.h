@@ -74,6 +74,7 @@ class GPUAverageColor : public GPUFilter {
   gfx::Size plannedFor_;
   bool reduced_ = false;
   std::vector<std::uint8_t> rawImagePixels_;
+  glx::FramebufferHandle readFramebuffer_;
   ColorAverageProcessingFinishedBlock colorAverageProcessingFinishedBlock_;
 };
 
