@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "gpu/GPUFilterPipeline.h"
 #include "gpu/GPUFilterRegistry.h"
 #include "gpu/GpuTestSupport.h"
+#include "gpu/filters/ReductionCase.h"
 #include "gpu/filters/StockFilterCase.h"
 #include "gpu/filters/reduction/GPUReductionGroups.h"
 
@@ -79,15 +81,136 @@ TEST(AverageLuminanceThreshold, TheFrameMeasuredIsTheFrameThresholded) {
   EXPECT_EQ(second.pixel(10, 50)[0], 0);
 }
 
+namespace {
+
+struct Motion {
+  gfx::Point centroid;
+  float intensity;
+};
+
+// What a callback reported, frame by frame.
+struct MotionLog {
+  std::mutex m;
+  std::vector<Motion> seen;
+  void add(Motion v) {
+    std::lock_guard lock(m);
+    seen.push_back(v);
+  }
+};
+
+// A 128 x 64 corner of the cat (sides every stage divides by 4), and the
+// same with a white 16 x 16 patch at (96, 32).
+gfx::Image stillFrame() { return reductiontest::crop(gpuref::loadPicture("gpu_cat.png"), 128, 64); }
+gfx::Image movedFrame() {
+  gfx::Image frame = stillFrame();
+  for (int y = 32; y < 48; ++y)
+    for (int x = 96; x < 112; ++x) std::fill_n(frame.pixel(x, y), 4, 255);
+  return frame;
+}
+
+}  // namespace
+
+TEST(MotionDetector, AStillSceneSettlesToNoMotionAndAPatchIsFoundWhereItAppears) {
+  auto detector = std::make_shared<GPUMotionDetector>();
+  MotionLog log;
+  detector->setMotionDetectionBlock([&log](gfx::Point c, float i, CMTime) { log.add({c, i}); });
+  reductiontest::FrameFeeder feeder({128, 64});
+  feeder.source().addTarget(detector);
+  const gfx::Image still = stillFrame(), moved = movedFrame();
+  for (int k = 0; k < 12; ++k) feeder.send(still);
+  ASSERT_EQ(log.seen.size(), 12u);
+  // The low pass has caught up with the still picture: nothing moves, and
+  // the centroid is a number, not 0 / 0.
+  EXPECT_EQ(log.seen.back().intensity, 0.0f);
+  EXPECT_EQ(log.seen.back().centroid, (gfx::Point{0, 0}));
+
+  feeder.send(moved);
+  ASSERT_EQ(log.seen.size(), 13u);
+  // The CPU's answer: pixels whose colour moved at least 0.2 from the
+  // settled past, their share and the mean of their texture coordinates.
+  const gfx::Image before = gpuref::uploaded(still), after = gpuref::uploaded(moved);
+  double count = 0, sx = 0, sy = 0;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 128; ++x) {
+      double d2 = 0;
+      for (int c = 0; c < 3; ++c) {
+        const double d = (after.pixel(x, y)[c] - before.pixel(x, y)[c]) / 255.0;
+        d2 += d * d;
+      }
+      if (std::sqrt(d2) >= 0.2) {
+        ++count;
+        sx += (x + 0.5) / 128;
+        sy += (y + 0.5) / 64;
+      }
+    }
+  ASSERT_GT(count, 200);
+  const Motion m = log.seen.back();
+  EXPECT_NEAR(m.intensity, count / (128 * 64), 2.0 / 255);
+  EXPECT_NEAR(m.centroid.x, sx / count, 0.01);
+  EXPECT_NEAR(m.centroid.y, sy / count, 0.01);
+  feeder.source().removeAllTargets();
+}
+
+TEST(MotionDetector, ReportsWhatItsMembersRunOneByOneMeasure) {
+  // The same chain built by hand: low pass, comparison at its second input,
+  // colour average; its means turned into centroid and intensity.
+  auto lowPass = std::make_shared<GPULowPassFilter>();
+  auto comparison = std::make_shared<GPUTwoInputFilter>(kGPUMotionComparisonFragmentShaderString);
+  auto average = std::make_shared<GPUAverageColor>();
+  lowPass->setFilterStrength(0.8f);
+  lowPass->addTarget(comparison, 1);
+  comparison->addTarget(average);
+  MotionLog byHand, grouped;
+  average->setColorAverageProcessingFinishedBlock([&byHand](float r, float g, float, float a, CMTime) {
+    byHand.add({a > 0 ? gfx::Point{r / a, g / a} : gfx::Point{0, 0}, a});
+  });
+  reductiontest::FrameFeeder handFeeder({128, 64});
+  handFeeder.source().addTarget(lowPass);
+  handFeeder.source().addTarget(comparison);
+
+  auto detector = std::make_shared<GPUMotionDetector>();
+  EXPECT_EQ(detector->lowPassFilterStrength(), 0.5f);
+  detector->setLowPassFilterStrength(0.8f);
+  EXPECT_EQ(detector->lowPassFilter()->filterStrength(), 0.8f);
+  detector->setMotionDetectionBlock([&grouped](gfx::Point c, float i, CMTime) { grouped.add({c, i}); });
+  reductiontest::FrameFeeder feeder({128, 64});
+  feeder.source().addTarget(detector);
+
+  const gfx::Image still = stillFrame(), moved = movedFrame();
+  for (const gfx::Image* frame : {&still, &still, &still, &moved, &moved, &still, &moved}) {
+    handFeeder.send(*frame);
+    feeder.send(*frame);
+  }
+  ASSERT_EQ(byHand.seen.size(), 7u);
+  ASSERT_EQ(grouped.seen.size(), 7u);
+  for (std::size_t i = 0; i < 7; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(grouped.seen[i].intensity, byHand.seen[i].intensity);
+    EXPECT_EQ(grouped.seen[i].centroid, byHand.seen[i].centroid);
+  }
+  // The patch arriving and leaving both count as motion.
+  EXPECT_GT(grouped.seen[3].intensity, 0.02f);
+  EXPECT_GT(grouped.seen[5].intensity, 0.02f);
+  // The comparison's picture is the group's output.
+  const gfx::Image out = detector->newCGImageFromCurrentlyProcessedOutput();
+  EXPECT_EQ(out.pixelWidth(), 128);
+  EXPECT_EQ(out.pixel(100, 40)[3], 255);
+  handFeeder.source().removeAllTargets();
+  feeder.source().removeAllTargets();
+}
+
 TEST(ReductionRegistry, AConfigurationMakesEachClassWithItsMessages) {
   GPUFilterRegistry::registerCoreFilters();
-  const std::vector<std::string> names = {"GPUAverageColor", "GPULuminosity", "GPUHistogramFilter",
-                                          "GPUHistogramGenerator", "GPUAverageLuminanceThresholdFilter"};
+  const std::vector<std::string> names = {"GPUAverageColor",       "GPULuminosity",
+                                          "GPUHistogramFilter",    "GPUHistogramGenerator",
+                                          "GPUMotionDetector",     "GPUAverageLuminanceThresholdFilter"};
   fd::Array entries;
   for (const std::string& name : names) {
     fd::Dictionary entry{{"FilterName", fd::Value(name)}};
     if (name == "GPUHistogramFilter")
       entry["Attributes"] = fd::Value(fd::Dictionary{{"setDownsamplingFactor:", fd::Value("float(4)")}});
+    if (name == "GPUMotionDetector")
+      entry["Attributes"] = fd::Value(fd::Dictionary{{"setLowPassFilterStrength:", fd::Value("float(0.25)")}});
     if (name == "GPUAverageLuminanceThresholdFilter")
       entry["Attributes"] = fd::Value(fd::Dictionary{{"setThresholdMultiplier:", fd::Value("float(0.75)")}});
     entries.push_back(fd::Value(std::move(entry)));
@@ -107,8 +230,14 @@ TEST(ReductionRegistry, AConfigurationMakesEachClassWithItsMessages) {
   }
   EXPECT_EQ(dynamic_cast<GPUHistogramFilter&>(*filters[2]).downsamplingFactor(), 4u);
   EXPECT_EQ(dynamic_cast<GPUHistogramFilter&>(*filters[2]).histogramType(), GPUHistogramType::RGB);
-  EXPECT_EQ(dynamic_cast<GPUAverageLuminanceThresholdFilter&>(*filters[4]).thresholdMultiplier(), 0.75f);
+  auto& detector = dynamic_cast<GPUMotionDetector&>(*filters[4]);
+  EXPECT_EQ(detector.lowPassFilterStrength(), 0.25f);
+  EXPECT_EQ(dynamic_cast<GPUAverageLuminanceThresholdFilter&>(*filters[5]).thresholdMultiplier(), 0.75f);
+  // Chaining the pipeline left the detector's average in place: its callback runs.
+  std::atomic<int> reports{0};
+  detector.setMotionDetectionBlock([&reports](gfx::Point, float, CMTime) { ++reports; });
   picture->processImage();
   gputest::drainProcessingQueue();
   EXPECT_EQ(output->frames, 1);
+  EXPECT_EQ(reports, 1);
 }
