@@ -12,6 +12,7 @@
 #include "gpu/filters/stylise/GPUStylisingFilters.h"
 #include "gpu/filters/tonecurve/GPUToneCurveFilter.h"
 #include "gpu/filters/utility/GPUUtilityFilters.h"
+#include "gpu/filters/voronoi/GPUVoronoiFilters.h"
 
 void registerStockFilters() {
   registerColorAdjustmentFilters();
@@ -27,4 +28,5 @@ void registerStockFilters() {
   registerFilterGroups();
   registerReductionFilters();
   registerReductionGroups();
+  registerVoronoiFilters();
 }
