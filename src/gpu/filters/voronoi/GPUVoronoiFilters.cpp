@@ -26,34 +26,19 @@ constexpr const char* kSeedPositionFunction =
     "  return (vec2(x, y) + 0.5) / size;\n"
     "}\n";
 
-// The centre and its eight neighbours, sampleStep apart (left is -x, top is -y).
-constexpr const char* kFloodVertexShader =
-    "attribute vec4 position;\n"
-    "attribute vec4 inputTextureCoordinate;\n"
-    "uniform float sampleStep;\n"
-    "varying vec2 textureCoordinate;\n"
-    "varying vec2 leftTextureCoordinate;\n"
-    "varying vec2 rightTextureCoordinate;\n"
-    "varying vec2 topTextureCoordinate;\n"
-    "varying vec2 topLeftTextureCoordinate;\n"
-    "varying vec2 topRightTextureCoordinate;\n"
-    "varying vec2 bottomTextureCoordinate;\n"
-    "varying vec2 bottomLeftTextureCoordinate;\n"
-    "varying vec2 bottomRightTextureCoordinate;\n"
-    "void main() {\n"
-    "  gl_Position = position;\n"
-    "  vec2 across = vec2(sampleStep, 0.0);\n"
-    "  vec2 down = vec2(0.0, sampleStep);\n"
-    "  textureCoordinate = inputTextureCoordinate.xy;\n"
-    "  leftTextureCoordinate = textureCoordinate - across;\n"
-    "  rightTextureCoordinate = textureCoordinate + across;\n"
-    "  topTextureCoordinate = textureCoordinate - down;\n"
-    "  topLeftTextureCoordinate = textureCoordinate - across - down;\n"
-    "  topRightTextureCoordinate = textureCoordinate + across - down;\n"
-    "  bottomTextureCoordinate = textureCoordinate + down;\n"
-    "  bottomLeftTextureCoordinate = textureCoordinate - across + down;\n"
-    "  bottomRightTextureCoordinate = textureCoordinate + across + down;\n"
-    "}\n";
+// The 3 x 3 filters' centre and eight neighbours (left is -x, top is -y),
+// with one sampleStep for both texel sizes.
+std::string floodVertexShader() {
+  std::string source = kGPUNearbyTexelSamplingVertexShaderString;
+  auto replaceAll = [&source](const std::string& from, const std::string& to) {
+    for (std::size_t at = source.find(from); at != std::string::npos; at = source.find(from, at + to.size()))
+      source.replace(at, from.size(), to);
+  };
+  replaceAll("uniform float texelWidth;\nuniform float texelHeight;\n", "uniform float sampleStep;\n");
+  replaceAll("texelWidth", "sampleStep");
+  replaceAll("texelHeight", "sampleStep");
+  return source;
+}
 
 // Keeps the nearest seed among the pixel's own and its eight neighbours'.
 // A sample is a seed only with alpha exactly 1. A pixel that knows no seed
@@ -202,7 +187,7 @@ fd::Status GPUVoroniMapFilter::setSizeInPixels(gfx::Size size) {
 
 // --- jump flooding
 
-GPUJFAVoroniFilter::GPUJFAVoroniFilter() : GPUVoroniMapFilter(kFloodVertexShader, kFloodShader) {
+GPUJFAVoroniFilter::GPUJFAVoroniFilter() : GPUVoroniMapFilter(floodVertexShader(), kFloodShader) {
   if (filterProgram() == nullptr) fd::Log("nil returned");
   sampleStepUniform_ = stockUniformIndex(*this, "sampleStep");
   disableSecondFrameCheck();
