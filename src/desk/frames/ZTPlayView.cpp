@@ -1,5 +1,6 @@
 #include "desk/frames/ZTPlayView.h"
 
+#include "desk/DeskPalette.h"
 #include "desk/frames/PictureLoad.h"
 #include "model/ZTDataModel.h"
 
@@ -16,7 +17,10 @@ std::shared_ptr<ZTPlayView> ZTPlayView::initWithFrame(const ui::Rect& frame) {
 }
 
 ZTPlayView::ZTPlayView(const ui::Rect& frame) : ui::View(frame) {
-  setBackgroundColor(ui::Color::clear());
+  // Frames are drawn on transparent layers; without a background picture
+  // they would show on the manager's dark panel, so they play on the same
+  // paper the desk draws them on.
+  setBackgroundColor({desk_palette::kPaper.r, desk_palette::kPaper.g, desk_palette::kPaper.b, 1});
   const ui::Rect full{0, 0, frame.width, frame.height};
   background_ = std::make_shared<ui::ImageView>(full);
   imageView_ = std::make_shared<ui::ImageView>(full);
