@@ -472,7 +472,8 @@ bool SoundTrack::recorder() {
     manager_.playButton()->setSelected(false);
     addSoundBtn_->setEnabled(true);
     setRecordButtonIdle();
-    showAlert(fd::Localized("RecorderUnavailable"), fd::Localized("OK"));
+    const std::string why = error->reason.empty() ? error->localizedDescription : error->reason;
+    showAlert(fd::Localized("RecorderUnavailable") + ": " + why + ".", fd::Localized("OK"));
     return false;
   }
   recorderBtn_->setSelected(true);
