@@ -13,9 +13,9 @@
 
 #include "platform/graphics/Geometry.h"
 
-class AudioPlayer;  // the desk's clip player
+class AudioPlayer;  // the desk's queue player
 namespace media {
-class SoundPlayer;  // the platform's file player
+class ClipPlayer;  // the platform's clip player
 }
 
 struct BrushPreset {
@@ -70,10 +70,12 @@ class ExtendDataModel {
   void setIsBrush(bool b) { isBrush_ = b; }
   bool isTVOut() const { return isTVOut_; }
   void setIsTVOut(bool b) { isTVOut_ = b; }
+  // The clips the players hand over while they sound, so a screen that
+  // closes can silence them; holding one neither starts nor stops it.
   const std::shared_ptr<AudioPlayer>& player() const { return player_; }
   void setPlayer(std::shared_ptr<AudioPlayer> p) { player_ = std::move(p); }
-  const std::shared_ptr<media::SoundPlayer>& avAudio() const { return avAudio_; }
-  void setAvAudio(std::shared_ptr<media::SoundPlayer> p) { avAudio_ = std::move(p); }
+  const std::shared_ptr<media::ClipPlayer>& avAudio() const { return avAudio_; }
+  void setAvAudio(std::shared_ptr<media::ClipPlayer> p) { avAudio_ = std::move(p); }
 
   // --- frame limits: sound file name -> frames
   std::map<std::string, int>& limitFramesDict() { return limitFramesDict_; }
@@ -119,7 +121,7 @@ class ExtendDataModel {
   int cuColorIndex_ = 0;
   std::shared_ptr<AudioPlayer> player_;
   bool isTVOut_ = false;
-  std::shared_ptr<media::SoundPlayer> avAudio_;
+  std::shared_ptr<media::ClipPlayer> avAudio_;
   std::map<std::string, int> limitFramesDict_;
   bool isPackage_ = false;
   std::optional<std::string> pdfName_;

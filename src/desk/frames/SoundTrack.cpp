@@ -318,6 +318,22 @@ void SoundTrack::deleteSound() {
   alert->show();
 }
 
+void SoundTrack::setDeleteSoundBtnState(bool isSound) {
+  ProjectDataModel* p = st::project();
+  std::optional<std::string> title;
+  if (isSound && p && p->audioName()) {
+    // Confirming deletes the title's ".caf" file: a ".caf" sound is titled
+    // without its extension, so that file is the one named.
+    const std::string& name = *p->audioName();
+    title = fs::path(name).extension() == ".caf" ? name.substr(0, name.size() - 4) : name;
+  }
+  delSoundBtn_->setTitle(title);
+  delSoundBtn_->setBackgroundImage(sound_art::pictures().named(isSound ? "tag_sound01.png" : "tag_record01.png"));
+  delSoundBtn_->setBackgroundImage(sound_art::pictures().named(isSound ? "tag_sound02.png" : "tag_record02.png"),
+                                   ui::StateHighlighted);
+  delSoundBtn_->setHidden(false);
+}
+
 // --- adding a sound
 
 void SoundTrack::addSound() {

@@ -40,6 +40,9 @@ class SoundTrack : public ZTPlayViewDelegate,
   void addSound();
   void recorder(ui::Button* sender);
   void deleteSound();
+  // Shows the single-sound delete button: titled with the project's sound in
+  // its sound look, or untitled in its recording look.
+  void setDeleteSoundBtnState(bool isSound);
 
   // --- inner steps
   // Starts the recorder; false (and the track back as it was) when it cannot.

@@ -8,8 +8,13 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
+#include "platform/ui/Animation.h"
 
 namespace {
+
+// A zoomed paper is half as large again, grown evenly on every side.
+constexpr float kZoomDx = 20, kZoomDy = 16;
+constexpr double kZoomSeconds = 0.25;
 
 ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel().get(); }
 
@@ -43,12 +48,7 @@ ZTPaperView::ZTPaperView(ui::Point origin) : ui::View({origin.x, origin.y, kWidt
   reapeatBtn_ = ui::Button::make(ui::ButtonType::Custom, {kWidth - 20, 5, 23, 58});
   reapeatBtn_->setImage(frame_art::named("frame_repeat.png"));
   reapeatBtn_->setHidden(true);
-  reapeatBtn_->addTarget(
-      this,
-      [this](ui::Control*, const ui::Event*) {
-        if (delegate_) delegate_->setReapeatFrameView(page_);
-      },
-      ui::TouchUpInside);
+  reapeatBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { setReapeatFrame(); }, ui::TouchUpInside);
   delButton_ = ui::Button::make(ui::ButtonType::Custom, {0, 0, 26, 30});
   delButton_->setImage(frame_art::named("paper_del01.png"));
   delButton_->setImage(frame_art::named("paper_del02.png"), ui::StateHighlighted);
@@ -171,4 +171,45 @@ void ZTPaperView::didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) {
 void ZTPaperView::deletePaper() {
   if (ProjectDataModel* p = project()) p->deleteImageAtPage(page_, true);
   if (delegate_) delegate_->paperViewDidDelete(this);
+}
+
+void ZTPaperView::setReapeatFrame() {
+  if (delegate_) delegate_->setReapeatFrameView(page_);
+}
+
+void ZTPaperView::copyButtonPressed() {
+  if (!delegate_) return;
+  const std::optional<bool> willCopy = delegate_->paperViewWillCopy(this);
+  if (!willCopy || !*willCopy) return;
+  auto keep = self();
+  delegate_->paperViewCopy(this);
+  if (delegate_) delegate_->paperViewDidCopy(this);
+}
+
+void ZTPaperView::beginMove() {
+  if (delegate_) delegate_->paperViewWillMove(this);
+}
+
+void ZTPaperView::endMove() {
+  if (delegate_) delegate_->paperViewDidMove(this);
+}
+
+void ZTPaperView::zoomOut() {
+  for (ui::View* v : {static_cast<ui::View*>(background_.get()), static_cast<ui::View*>(backgroundView_.get()),
+                      static_cast<ui::View*>(imageView_.get()), static_cast<ui::View*>(reapeatBtn_.get()),
+                      static_cast<ui::View*>(delButton_.get())}) {
+    v->setAutoresizingMask(ui::FlexibleAll);
+    v->setAutoresizesSubviews(true);
+  }
+  const ui::Rect f = frame();
+  if (f.width != kWidth || f.height != kHeight) return;
+  ui::Animations::animate(kZoomSeconds, [this, f] {
+    setFrame({f.x - kZoomDx, f.y - kZoomDy, kWidth + 2 * kZoomDx, kHeight + 2 * kZoomDy});
+  });
+}
+
+void ZTPaperView::zoomIn() {
+  const ui::Rect f = frame();
+  if (f.width == kWidth || f.height == kHeight) return;
+  ui::Animations::animate(kZoomSeconds, [this, f] { setFrame({f.x + kZoomDx, f.y + kZoomDy, kWidth, kHeight}); });
 }

@@ -16,11 +16,18 @@
 
 class ZTPaperView;
 
-// What a paper tells the frame manager; every message is optional.
+// What a paper tells the frame manager; every message is optional. The two
+// questions answer nullopt where the delegate does not take part: a delegate
+// that does not answer paperViewWillCopy gets no copy messages at all.
 class ZTPaperViewDelegate {
  public:
   virtual ~ZTPaperViewDelegate() = default;
+  virtual std::optional<bool> paperViewWillDelete(ZTPaperView*) { return std::nullopt; }
   virtual void paperViewDidDelete(ZTPaperView*) {}
+  virtual std::optional<bool> paperViewWillCopy(ZTPaperView*) { return std::nullopt; }
+  virtual void paperViewCopy(ZTPaperView*) {}
+  virtual void paperViewDidCopy(ZTPaperView*) {}
+  virtual void paperViewWillMove(ZTPaperView*) {}
   virtual void paperViewDidMove(ZTPaperView*) {}
   virtual void setReapeatFrameView(int /*page*/) {}
 };
@@ -58,6 +65,18 @@ class ZTPaperView : public ui::View, public ui::AlertViewDelegate {
   void setHighlighted(bool lit);
   void delButtonPressed();
   void deletePaper();
+  // The repeat badge: the delegate opens the picker for this frame.
+  void setReapeatFrame();
+  // Asks the delegate, then has it copy the frame and tells it the copy is
+  // made; a refusal stops there. The paper has no button of its own for it.
+  void copyButtonPressed();
+  void beginMove();
+  void endMove();
+  void cancelMove() {}
+  // Grows a paper of the usual size by half about its centre, and back; its
+  // pictures and buttons grow with it.
+  void zoomOut();
+  void zoomIn();
   void didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) override;
 
   // Loads still reading their files, across all papers.

@@ -9,6 +9,7 @@
 #include "model/ZTDataModel.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Context.h"
+#include "platform/media/ClipPlayer.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Responder.h"
 
@@ -233,13 +234,17 @@ void ZTPicManagerView::highlightSelection() {
   for (auto& p : imagesViewArray_) p->setHighlighted(selectedPage_ != 0 && p->page() == selectedPage_);
 }
 
-void ZTPicManagerView::reBrushPaperImage() {
+void ZTPicManagerView::showStripPages() {
   const int n = papersPerPage(), count = frameCount();
   for (int k = 0; k < static_cast<int>(imagesViewArray_.size()); ++k) {
     const int frame = n * (curImagesViewPage_ - 1) + k + 1;
     imagesViewArray_[k]->setPaperWithPage(frame, false);
     imagesViewArray_[k]->setHidden(frame > count);
   }
+}
+
+void ZTPicManagerView::reBrushPaperImage() {
+  showStripPages();
   highlightSelection();
   removeFrameMenu();
 }
@@ -320,18 +325,39 @@ void ZTPicManagerView::selectedPage(int p, bool temporary) {
 }
 
 void ZTPicManagerView::reLoadImage() {
-  const int n = papersPerPage(), count = frameCount();
-  for (int k = 0; k < static_cast<int>(imagesViewArray_.size()); ++k) {
-    const int frame = n * (curImagesViewPage_ - 1) + k + 1;
-    imagesViewArray_[k]->setPaperWithPage(frame, false);
-    imagesViewArray_[k]->setHidden(frame > count);
-    imagesViewArray_[k]->setHighlighted(false);
-  }
   for (int k = 0; k < static_cast<int>(temporaryViewArray_.size()); ++k) {
     ui::Rect f = temporaryViewArray_[k]->frame();
     f.x = kPaperW * k;
     temporaryViewArray_[k]->setFrame(f);
+  }
+  syncData();
+  for (auto& p : imagesViewArray_) p->setHighlighted(false);
+}
+
+void ZTPicManagerView::syncData() {
+  showStripPages();
+  for (int k = 0; k < static_cast<int>(temporaryViewArray_.size()); ++k)
     temporaryViewArray_[k]->setPaperWithPage(k + 1, true);
+}
+
+void ZTPicManagerView::updateImagesPaperListUI(bool renumber) {
+  const int n = papersPerPage();
+  curImagesViewPage_ = std::min(curImagesViewPage_, std::max(1, (frameCount() - 1) / n + 1));
+  if (renumber)
+    for (int k = 0; k < static_cast<int>(imagesViewArray_.size()); ++k)
+      imagesViewArray_[k]->setPage(n * (curImagesViewPage_ - 1) + k + 1);
+  layoutStripFrom(0, true);
+}
+
+void ZTPicManagerView::updateTemporarysPaperListUI(bool renumber) {
+  slide([this, renumber] { layoutDepository(renumber); });
+}
+
+void ZTPicManagerView::resetAllPapers() {
+  for (auto& paper : temporaryViewArray_) {
+    if (paper->delButton()->isHidden()) continue;
+    paper->delButton()->setHidden(true);
+    paper->setHighlighted(false);
   }
 }
 
@@ -356,6 +382,34 @@ void ZTPicManagerView::duplicateANewPaper() {
   reLoadImage();
   soundTrack_->countFrameForEveryAudio();
 }
+
+void ZTPicManagerView::paperViewCopy(ZTPaperView* paper) {
+  // Copies are of frames: a depository entry's number names no frame.
+  ProjectDataModel* p = project();
+  if (!p || !paper || paper->isTemporary()) return;
+  const int f = paper->page();
+  if (f < 1 || f > frameCount()) return;
+  // The copy goes in after the run that holds the frame.
+  const int r = p->reapeatFrame(f);
+  const int at = r + p->reapeatFrameNumber(r);
+  if (!p->copyImageAtPage(f)) return;
+  ZTDataModel::sharedInstance().saveData();
+  // The selection follows its frame; the menu stood over the paper it left.
+  if (selectedPage_ >= at) {
+    ++selectedPage_;
+    removeFrameMenu();
+  }
+  fd::RunLoop::main().performAfterDelay(0, [this] { paperViewDidCopy(nullptr); }, this);
+}
+
+void ZTPicManagerView::paperViewDidCopy(ZTPaperView*) {
+  updateImagesPaperListUI(true);
+  soundTrack_->countFrameForEveryAudio();
+  syncData();
+  highlightSelection();
+}
+
+void ZTPicManagerView::paperViewDidMove(ZTPaperView*) { soundTrack_->countFrameForEveryAudio(); }
 
 void ZTPicManagerView::showRepeatPicker(const ui::Rect& frame, int number, int page) {
   auto picker = RepeatFrameView::initWithFrame(frame);
@@ -412,7 +466,8 @@ bool ZTPicManagerView::closeIfInSideBand(ui::Point p) {
   if (delegate_) delegate_->subviewDidRemove(this);
   soundTrack_->removeTagsOnClose();
   ExtendDataModel& ext = ZTDataModel::sharedInstance().extendDataModel();
-  // Releasing the kept clip stops it.
+  // The output holds a playing clip too: letting go alone would not stop it.
+  if (ext.avAudio()) ext.avAudio()->stop();
   ext.setAvAudio(nullptr);
   playView_->stop();
   removeFromSuperview();
@@ -450,10 +505,10 @@ void ZTPicManagerView::layoutStripFrom(std::size_t index, bool animated) {
   else place();
 }
 
-void ZTPicManagerView::layoutDepository() {
+void ZTPicManagerView::layoutDepository(bool renumber) {
   for (std::size_t k = 0; k < temporaryViewArray_.size(); ++k) {
-    temporaryViewArray_[k]->setFrame({kPaperW * k, 0, kPaperW, kPaperH});
-    temporaryViewArray_[k]->setPage(static_cast<int>(k) + 1);
+    temporaryViewArray_[k]->setFrame({kPaperW * (k % kDepositoryCapacity), 0, kPaperW, kPaperH});
+    if (renumber) temporaryViewArray_[k]->setPage(static_cast<int>(k) + 1);
   }
 }
 
@@ -634,7 +689,7 @@ void ZTPicManagerView::drop(ui::Point pt) {
     clearTouchFlags();
     if (!fromStrip) soundTrack_->countFrameForEveryAudio();
     ZTDataModel::sharedInstance().saveData();
-    if (!fromStrip) slide([this] { layoutDepository(); });
+    if (!fromStrip) updateTemporarysPaperListUI(true);
     return;
   }
   // Not dropped: the paper goes back where it was.
@@ -651,7 +706,7 @@ void ZTPicManagerView::drop(ui::Point pt) {
     std::size_t at = e < 1 ? 0 : std::min<std::size_t>(e - 1, temporaryViewArray_.size());
     temporaryViewArray_.insert(temporaryViewArray_.begin() + at, moving);
     reparentInPlace(moving, temporaryView_);
-    slide([this] { layoutDepository(); });
+    updateTemporarysPaperListUI(true);
   }
   clearTouchFlags();
 }

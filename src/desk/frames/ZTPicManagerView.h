@@ -5,6 +5,7 @@
 // frames taken out of the animation; papers are dragged between the two.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "desk/DeskPanels.h"
@@ -78,8 +79,26 @@ class ZTPicManagerView : public ui::View,
   void setReapeatNumber() override;
   void setReatFrameFinished() override;
   // ZTPaperViewDelegate
+  std::optional<bool> paperViewWillDelete(ZTPaperView*) override { return true; }
   void paperViewDidDelete(ZTPaperView* paper) override;
+  std::optional<bool> paperViewWillCopy(ZTPaperView*) override { return true; }
+  // A copy of the paper's frame through the model, saved; the strip is
+  // brought up to date once the paper's own step is over.
+  void paperViewCopy(ZTPaperView* paper) override;
+  void paperViewDidCopy(ZTPaperView* paper) override;
+  void paperViewWillMove(ZTPaperView*) override {}
+  void paperViewDidMove(ZTPaperView* paper) override;
   void setReapeatFrameView(int page) override;
+
+  // The strip's papers slide to their slots (numbered again for the page
+  // shown when asked), the page held to the frames there are.
+  void updateImagesPaperListUI(bool renumber);
+  // The depository's papers slide to their slots (numbered again when asked).
+  void updateTemporarysPaperListUI(bool renumber);
+  // Every paper shows the frame or entry of its slot.
+  void syncData();
+  // The depository's delete buttons hidden, its papers unlit.
+  void resetAllPapers();
 
   void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
@@ -106,7 +125,9 @@ class ZTPicManagerView : public ui::View,
   static void slide(const std::function<void()>& moves);
   // Into another container, keeping where it shows on screen.
   static void reparentInPlace(const std::shared_ptr<ZTPaperView>& paper, const std::shared_ptr<ui::View>& container);
-  void layoutDepository();
+  // Strip slot k shows frame n * (page - 1) + k + 1, hidden past the last.
+  void showStripPages();
+  void layoutDepository(bool renumber = true);
   void lift();
   void drop(ui::Point inPanel);
   void clearTouchFlags() { isTouchIn_ = isTouchMove_ = false; }

@@ -1,12 +1,34 @@
 #include "desk/frames/ZTPlayView.h"
 
+#include <algorithm>
+
 #include "desk/DeskPalette.h"
 #include "desk/frames/PictureLoad.h"
+#include "model/Timeline.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
+#include "platform/media/AudioSession.h"
 
 namespace {
 
 ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel().get(); }
+ExtendDataModel& settings() { return ZTDataModel::sharedInstance().extendDataModel(); }
+
+// The tags as the own step reads them: first and end frame, and the sound.
+struct FrameTags {
+  SoundTagLists lists;
+  int count = 0;
+  int first(int i) const { return lists.frames[2 * i]; }
+  int end(int i) const { return lists.frames[2 * i + 1]; }
+};
+
+FrameTags frameTagsOf(const ProjectDataModel& p) {
+  FrameTags t;
+  t.lists = soundTagListsOf(p.soundTags());
+  t.count = static_cast<int>(std::min(t.lists.frames.size() / 2, t.lists.names.size()));
+  return t;
+}
 
 bool isAnimatedBackground(int type) { return type >= 3 && type <= 6; }
 
@@ -44,12 +66,26 @@ ZTPlayView::~ZTPlayView() {
   delegate_ = nullptr;
   setTimer(nullptr);
   setAudioPlayer(nullptr);
+  setPlayer(nullptr);
 }
 
 void ZTPlayView::setAudioPlayer(std::shared_ptr<media::ClipPlayer> p) {
   // A clip let go stops: the output would otherwise play it to its end.
-  if (audioPlayer_ && audioPlayer_ != p) audioPlayer_->stop();
+  if (audioPlayer_ && audioPlayer_ != p) {
+    audioPlayer_->stop();
+    if (settings().avAudio() == audioPlayer_) settings().setAvAudio(nullptr);
+  }
   audioPlayer_ = std::move(p);
+}
+
+void ZTPlayView::setPlayer(std::shared_ptr<AudioPlayer> p) {
+  if (player_ && player_ != p) {
+    // At once: the buffers already queued would sound past the tag's end.
+    player_->setAudioPlayerShouldStopImmediately(true);
+    player_->stop();
+    if (settings().player() == player_) settings().setPlayer(nullptr);
+  }
+  player_ = std::move(p);
 }
 
 void ZTPlayView::setTimer(fd::TimerRef t) {
@@ -81,8 +117,25 @@ void ZTPlayView::play() {
   }
   if (!isRecorder_ && delegate_) {
     if (auto start = delegate_->getPalySoundBeginAndEndFrameAndSoundName()) {
+      firstPage_ = start->point;
       firstFew_ = start->index;
       page_ = start->point;
+    }
+  }
+  if (isModelPlay_) startModelPlay();
+}
+
+void ZTPlayView::startModelPlay() {
+  firstPage_ = settings().curPage();
+  firstFew_ = 0;
+  ProjectDataModel* p = project();
+  if (!p) return;
+  const FrameTags tags = frameTagsOf(*p);
+  if (tags.count == 0 || firstPage_ <= tags.first(0) || firstPage_ >= tags.end(tags.count - 1)) return;
+  for (int i = 1; i < tags.count; ++i) {
+    if (tags.first(i) >= firstPage_) {
+      firstFew_ = i;
+      return;
     }
   }
 }
@@ -104,6 +157,8 @@ void ZTPlayView::stop() {
   // No clip outlives the playing, whatever the owner did with it.
   setAudioPlayer(nullptr);
   isAudioPlayer_ = false;
+  setPlayer(nullptr);
+  isPlayer_ = false;
 }
 
 void ZTPlayView::setPage(int p) {
@@ -149,8 +204,80 @@ void ZTPlayView::nextPage() {
   // The sound step only while forward play goes on: a run that has just
   // stopped starts no clip.
   ProjectDataModel* p = project();
-  if (!isRecorder_ && state_ == kForward && timer_ && delegate_ && p && !p->soundTags().empty() && count >= 2)
-    delegate_->playMultiAudio(page_ + 1);
+  if (isRecorder_ || state_ != kForward || !timer_ || !p || p->soundTags().empty() || count < 2) return;
+  if (isModelPlay_) playMultiAudio();
+  else if (delegate_) delegate_->playMultiAudio(page_ + 1);
+}
+
+void ZTPlayView::playMultiAudio() {
+  ProjectDataModel* p = project();
+  if (state_ == kReverse || isRecorder_ || !p) return;
+  const FrameTags tags = frameTagsOf(*p);
+  if (tags.count == 0) return;
+  // Tags edited since play began may leave the counter's tag behind.
+  if (firstFew_ < 0 || firstFew_ >= tags.count) firstFew_ = 0;
+  const int s = tags.first(firstFew_), e = tags.end(firstFew_);
+  // Reached or passed: a counter that starts late, or a tag too short for
+  // its stop to come after its start, must still move on to the next tag.
+  const bool ends = firstPage_ >= e - 1;
+  if (firstPage_ == s && !ends) startClip(tags.lists.names[firstFew_], s, e);
+  if (ends) {
+    stopClips();
+    if (firstFew_ + 1 < static_cast<int>(tags.lists.names.size())) ++firstFew_;
+  }
+  // Past the last frame every tag's stop has come: nothing sounds on into
+  // the next round.
+  if (firstPage_ >= frameCount()) {
+    stopClips();
+    firstPage_ = 0;
+    firstFew_ = 0;
+  }
+  ++firstPage_;
+}
+
+void ZTPlayView::startClip(const std::string& name, int first, int end) {
+  ProjectDataModel* p = project();
+  media::AudioSession::shared().setCategory(media::SessionCategory::Playback);
+  // Documents first, then the project's own copy; a sound found in neither,
+  // or one that cannot be read, plays nothing and the frames go on.
+  const OptionalPath file = p ? p->soundFilePathWithName(name) : std::nullopt;
+  if (!file || !fd::files::exists(*file)) return;
+  if (file->extension() == ".caf") {
+    if (isAudioPlayer_) return;
+    auto clip = media::ClipPlayer::open(*file);
+    if (!clip) {
+      fd::Log("%s\n", clip.error().c_str());
+      return;
+    }
+    setAudioPlayer(*clip);
+    settings().setAvAudio(*clip);
+    (*clip)->play();
+    isAudioPlayer_ = true;
+    return;
+  }
+  if (isPlayer_) return;
+  std::shared_ptr<AudioPlayer> queued = AudioPlayer::initWithURL(*file);
+  const float duration = static_cast<float>(queued->getDuration());
+  if (!(duration > 0)) return;
+  const float speed = p->animationSpeed() > 0 ? p->animationSpeed() : timeline::kSoundSpeed;
+  const float tagSeconds = static_cast<float>(end - first) * static_cast<float>(timeline::kFrameSeconds) / speed;
+  // A clip long enough skips its first second.
+  if (duration - 1.0f >= tagSeconds) queued->playAt(1.0);
+  else queued->play();
+  setPlayer(queued);
+  settings().setPlayer(queued);
+  isPlayer_ = true;
+}
+
+void ZTPlayView::stopClips() {
+  if (isAudioPlayer_) {
+    setAudioPlayer(nullptr);
+    isAudioPlayer_ = false;
+  }
+  if (isPlayer_) {
+    setPlayer(nullptr);
+    isPlayer_ = false;
+  }
 }
 
 void ZTPlayView::perPage() {

@@ -1,11 +1,15 @@
 #pragma once
 // The frame manager's small player: one frame at a time, its snapshot over
 // the project background, stepped forward or backward on a timer at the
-// project's speed; pictures are read off the main thread.
+// project's speed; pictures are read off the main thread. Its sound step is
+// its owner's, unless it is set to run its own (`isModelPlay`), which walks
+// the tags by a frame counter of its own and starts each clip at its tag's
+// first frame.
 #include <cstdint>
 #include <memory>
 #include <optional>
 
+#include "desk/sound/AudioPlayer.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/ClipPlayer.h"
 #include "platform/ui/ImageView.h"
@@ -59,6 +63,22 @@ class ZTPlayView : public ui::View {
   bool isAudioPlayer() const { return isAudioPlayer_; }
   void setIsAudioPlayer(bool b) { isAudioPlayer_ = b; }
 
+  // --- the view's own sound step
+  bool isModelPlay() const { return isModelPlay_; }
+  void setIsModelPlay(bool b) { isModelPlay_ = b; }
+  // The sound counter (1-based); named apart from the step to the first frame.
+  int firstPageCounter() const { return firstPage_; }
+  void setFirstPage(int p) { firstPage_ = p; }
+  // The queue player of the own step, for sounds that are not ".caf".
+  const std::shared_ptr<AudioPlayer>& player() const { return player_; }
+  void setPlayer(std::shared_ptr<AudioPlayer> p);
+  bool isPlayer() const { return isPlayer_; }
+  void setIsPlayer(bool b) { isPlayer_ = b; }
+  // One forward step of the own sound step: a clip starts when the counter is
+  // on its tag's first frame and stops one frame before the tag's end; the
+  // counter wraps after the last frame.
+  void playMultiAudio();
+
   void play();
   void reverse();
   void stop();
@@ -73,6 +93,10 @@ class ZTPlayView : public ui::View {
  private:
   void setTimer(fd::TimerRef t);
   int frameCount() const;
+  // Where the own step's counter starts and which tag it waits for.
+  void startModelPlay();
+  void startClip(const std::string& name, int first, int end);
+  void stopClips();
 
   int page_ = -1;
   std::shared_ptr<ui::ImageView> background_, imageView_;
@@ -81,8 +105,12 @@ class ZTPlayView : public ui::View {
   bool isRecorder_ = false;
   ZTPlayViewDelegate* delegate_ = nullptr;
   int firstFew_ = 0;
+  int firstPage_ = 0;
   std::shared_ptr<media::ClipPlayer> audioPlayer_;
+  bool isModelPlay_ = false;
+  bool isPlayer_ = false;
   bool isAudioPlayer_ = false;
+  std::shared_ptr<AudioPlayer> player_;
   // Only the newest page's pictures are shown.
   std::uint64_t loadNumber_ = 0;
 };
