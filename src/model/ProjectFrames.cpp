@@ -237,18 +237,35 @@ bool ProjectDataModel::deleteImageAtPage(int page, bool mark) {
   std::vector<FrameRecord>& list = mark ? state_.tray_ : state_.frames_;
   if (page >= 1 && page <= static_cast<int>(list.size())) {
     const FrameRecord removed = list[page - 1];
+    // The pages that go: the entry, or the whole run holding the page and
+    // nothing beyond it.
+    int first = page, length = 1;
+    std::vector<FrameRecord> gone{removed};
     if (mark) {
       list.erase(list.begin() + (page - 1));
     } else {
-      // The whole run holding the page goes, and nothing beyond it.
-      const int first = reapeatFrame(page);
-      const int length = reapeatFrameNumber(first);
-      state_.frames_.erase(state_.frames_.begin() + (first - 1), state_.frames_.begin() + (first - 1 + length));
+      first = reapeatFrame(page);
+      length = reapeatFrameNumber(first);
+      const auto from = state_.frames_.begin() + (first - 1);
+      gone.assign(from, from + length);
+      state_.frames_.erase(from, from + length);
     }
     // Records are gone before the references drop, so a layer is deleted only
-    // when no remaining record names it.
-    for (const std::string& id : removed.laysArray) removeMark(page, id);
-    if (!mark) marksDecToPage(page);
+    // when no remaining record names it. The references after the run move up
+    // by as many pages as the run held in them: every page where the run's
+    // copies were referenced, only the first where an older file never
+    // referenced them (and counted the later pages without them).
+    int referenced = 0;
+    for (int k = 0; k < length; ++k) {
+      bool held = false;
+      for (const std::string& id : gone[k].laysArray) {
+        const LayerRecord* layer = layerRecord(id);
+        held = held || (layer && std::ranges::find(layer->refPageArray, first + k) != layer->refPageArray.end());
+        removeMark(first + k, id);
+      }
+      if (held) ++referenced;
+    }
+    if (!mark) marksDecToPage(first, std::max(referenced, 1));
     if (state_.frames_.empty()) createImageAtPage(1);
     deleteIconFilesIfUnused(removed.iconName);
   } else if (state_.frames_.empty()) {

@@ -1,5 +1,6 @@
 // Frames with shared layers, repeat runs and the temporary tray.
 #include <functional>
+#include <map>
 #include <random>
 #include <set>
 
@@ -119,6 +120,38 @@ TEST_F(FramesTest, DeletingAPageOfARunDeletesTheRunAndItsPictures) {
     EXPECT_FALSE(fs::exists(file(id + ".png")));
     EXPECT_FALSE(p->laysDictionary().contains(id));
   }
+}
+
+TEST_F(FramesTest, DeletingARunMovesTheLaterPagesReferencesUpByItsLength) {
+  makeFrames(5);
+  // A run of 3 at page 2 with a reference for each of its pages, as the
+  // repeat picker leaves it: 1, run 2-4, 5, 6, 7.
+  const std::vector<std::string> runLayers = p->imagesArray()[1].laysArray;
+  ASSERT_TRUE(p->setRepeatRunAtPage(2, 3));
+  for (int q = 3; q <= 4; ++q) {
+    p->marksIncFromPage(q);
+    for (const std::string& id : runLayers) p->addMark(q, id);
+  }
+  auto expectExactReferences = [&] {
+    std::map<std::string, std::set<int>> uses;
+    for (int i = 0; i < static_cast<int>(p->imagesArray().size()); ++i)
+      for (const std::string& id : p->imagesArray()[i].laysArray) uses[id].insert(i + 1);
+    for (const auto& [id, layer] : p->laysDictionary())
+      EXPECT_EQ(std::set<int>(layer.refPageArray.begin(), layer.refPageArray.end()), uses[id]) << id;
+  };
+  expectExactReferences();
+  const std::string fifth = icon(5);
+  ASSERT_TRUE(p->deleteImageAtPage(3, false));
+  ASSERT_EQ(p->imagesArray().size(), 4u);
+  EXPECT_EQ(icon(2), fifth);
+  expectExactReferences();
+  for (const std::string& id : runLayers) EXPECT_FALSE(p->laysDictionary().contains(id));
+  // Deleting what followed the run keeps every other frame's layers.
+  ASSERT_TRUE(p->deleteImageAtPage(2, false));
+  ASSERT_TRUE(p->saveData());
+  expectExactReferences();
+  for (const FrameRecord& r : p->imagesArray())
+    for (const std::string& id : r.laysArray) EXPECT_TRUE(fs::exists(file(id + ".png"))) << id;
 }
 
 TEST_F(FramesTest, DeletingTheOnlyFrameLeavesANewEmptyOne) {
