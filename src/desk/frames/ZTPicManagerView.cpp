@@ -384,9 +384,10 @@ void ZTPicManagerView::duplicateANewPaper() {
 }
 
 void ZTPicManagerView::paperViewCopy(ZTPaperView* paper) {
-  // Copies are of frames: a depository entry's number names no frame.
+  // Copies are of frames shown: a depository entry's number names no frame,
+  // and a hidden paper may still hold the number of a frame it showed before.
   ProjectDataModel* p = project();
-  if (!p || !paper || paper->isTemporary()) return;
+  if (!p || !paper || paper->isTemporary() || paper->isHidden()) return;
   const int f = paper->page();
   if (f < 1 || f > frameCount()) return;
   // The copy goes in after the run that holds the frame.
