@@ -344,6 +344,70 @@ TEST_F(SoundTrackTest, SoundsAreLookedForInTheProjectAndMissingOnesPlayNothing) 
   EXPECT_FALSE(player.isAudioPlayer());
 }
 
+TEST_F(SoundTrackTest, TheSingleSoundButtonDeletesItsFileFromDocumentsOnlyWhenConfirmed) {
+  tags = {SoundTag{"a.caf", {{200, 375}}, {{5, 10}}}};  // clear of the button
+  const fs::path old = fd::paths::documents() / "old.caf", kept = fd::paths::documents() / "keep.caf";
+  for (const fs::path& f : {old, kept}) ASSERT_TRUE(media::writeMonoCaf(f, tone(0.2)));
+  open();
+  ui::Button* button = track().delSoundBtn();
+  EXPECT_TRUE(button->isHidden());
+  project().setAudioName("old.caf");
+  track().setDeleteSoundBtnState(true);
+  EXPECT_FALSE(button->isHidden());
+  EXPECT_EQ(button->titleForState(ui::StateNormal), "old");
+  EXPECT_EQ(button->backgroundImageForState(ui::StateNormal), sound_art::pictures().named("tag_sound01.png"));
+  EXPECT_EQ(button->backgroundImageForState(ui::StateHighlighted), sound_art::pictures().named("tag_sound02.png"));
+  // Cancelled: the file stays, the project forgets its sound, the button stays.
+  tapView(button);
+  EXPECT_EQ(visibleAlertMessage(), fd::Localized("DeleteAudioFileAlert"));
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Cancel")));
+  host->runUntilIdle();
+  EXPECT_TRUE(fs::exists(old));
+  EXPECT_FALSE(project().audioName().has_value());
+  EXPECT_FALSE(button->isHidden());
+  // Confirmed: only the named file goes, and the button with it.
+  tapView(button);
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("OK")));
+  host->runUntilIdle();
+  EXPECT_FALSE(fs::exists(old));
+  EXPECT_TRUE(fs::exists(kept));
+  EXPECT_TRUE(button->isHidden());
+
+  // The recording look has no title, so confirming deletes nothing.
+  project().setAudioName("keep.caf");
+  track().setDeleteSoundBtnState(false);
+  EXPECT_FALSE(button->titleForState(ui::StateNormal).has_value());
+  EXPECT_EQ(button->backgroundImageForState(ui::StateNormal), sound_art::pictures().named("tag_record01.png"));
+  tapView(button);
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("OK")));
+  host->runUntilIdle();
+  EXPECT_TRUE(fs::exists(kept));
+  EXPECT_TRUE(button->isHidden());
+  // A sound named outside Documents is not reached through the title.
+  const fs::path outside = fd::paths::library() / "outside.caf";
+  ASSERT_TRUE(media::writeMonoCaf(outside, tone(0.2)));
+  project().setAudioName("../Library/outside.caf");
+  track().setDeleteSoundBtnState(true);
+  tapView(button);
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("OK")));
+  host->runUntilIdle();
+  EXPECT_TRUE(fs::exists(outside));
+  EXPECT_TRUE(button->isHidden());
+
+  // The no-room alert's button hides it too, and leaves the project's sound.
+  project().setAudioName("keep.caf");
+  setCursor(250);
+  tapView(track().addSoundBtn());
+  ASSERT_EQ(visibleAlertMessage(), fd::Localized("MoveSlider"));
+  track().setDeleteSoundBtnState(true);
+  ASSERT_FALSE(button->isHidden());
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Ok")));
+  host->runUntilIdle();
+  EXPECT_TRUE(button->isHidden());
+  EXPECT_EQ(project().audioName(), "keep.caf");
+  EXPECT_TRUE(fs::exists(kept));
+}
+
 TEST_F(SoundTrackTest, FramesCountedAgainAfterFrameEdits) {
   tags = {SoundTag{"s.caf", {{49, 313}}, {{1, 8}}}};
   ZTPicManagerView& m = open();
