@@ -28,8 +28,12 @@ gfx::Image cardPlate(bool selected, float scale) {
   c.setStrokeColor(selected ? gfx::Color{0.86f, 0.45f, 0.1f, 1} : gfx::Color{0.55f, 0.4f, 0.25f, 1});
   c.setLineWidth(selected ? 3 : 1.5f);
   c.strokePath(plate);
-  c.setFillColor({0.3f, 0.2f, 0.1f, 0.25f});
+  // Icons are transparent where nothing is drawn: they sit on paper.
+  c.setFillColor({1, 0.99f, 0.96f, 1});
   c.fillRect({9, 9, w - 18, (w - 18) * 0.75f});
+  c.setStrokeColor({0.55f, 0.4f, 0.25f, 0.6f});
+  c.setLineWidth(1);
+  c.strokeRect({9, 9, w - 18, (w - 18) * 0.75f});
   return c.makeImage();
 }
 
@@ -62,6 +66,8 @@ ProjectsView::ProjectsView(const ui::Rect& frame) : ui::ScrollView(frame) { relo
 void ProjectsView::reloadProjects() {
   for (auto& c : cards_) c->removeFromSuperview();
   cards_.clear();
+  icons_.clear();
+  titles_.clear();
   backgrounds_.clear();
   ZTDataModel& model = ZTDataModel::sharedInstance();
   names_ = model.projectsNameArray();
@@ -84,12 +90,25 @@ void ProjectsView::reloadProjects() {
                                  {kCardGap + i * (kCardWidth + kCardGap), 4, kCardWidth, kCardHeight});
     card->setBackgroundImage(plate);
     card->setBackgroundImage(chosen, ui::StateSelected);
-    card->setImage(icon.empty() ? blank : icon);
-    card->setImageEdgeInsets({9, 9, kCardHeight - 9 - (kCardWidth - 18) * 0.75f, 9});
-    card->setTitle(name);
-    card->setTitleColor(ui::Color{0.25f, 0.15f, 0.08f, 1});
-    card->titleLabel()->setFont({"DejaVu Sans", 11, true});
-    card->setTitleEdgeInsets({kCardHeight - 30, 4, 4, 4});
+    // Icon and name sit in the plate's frame and under it: the button's own
+    // picture and title would be laid side by side and sized by the icon's
+    // pixels, which differ with the scale the icon was written at.
+    const ui::Rect picture{9, 9, kCardWidth - 18, (kCardWidth - 18) * 0.75f};
+    auto iconView = std::make_shared<ui::ImageView>(picture);
+    iconView->setContentMode(ui::ContentMode::ScaleAspectFit);
+    iconView->setImage(icon.empty() ? blank : icon);
+    iconView->setUserInteractionEnabled(false);
+    card->addSubview(iconView);
+    auto title = std::make_shared<ui::Label>(ui::Rect{4, picture.y + picture.height + 4, kCardWidth - 8,
+                                                      kCardHeight - picture.y - picture.height - 12});
+    title->setText(name);
+    title->setTextColor(ui::Color{0.25f, 0.15f, 0.08f, 1});
+    title->setFont({"DejaVu Sans", 11, true});
+    title->setTextAlignment(ui::TextAlignment::Center);
+    title->setUserInteractionEnabled(false);
+    card->addSubview(title);
+    icons_.push_back(iconView);
+    titles_.push_back(title);
     card->setTag(static_cast<int>(i));
     card->addTarget(this, [this, i](ui::Control*, const ui::Event*) {
       if (selected_ == static_cast<int>(i)) {
@@ -106,6 +125,14 @@ void ProjectsView::reloadProjects() {
 }
 
 ui::Button* ProjectsView::card(std::size_t index) const { return index < cards_.size() ? cards_[index].get() : nullptr; }
+
+ui::ImageView* ProjectsView::cardIcon(std::size_t index) const {
+  return index < icons_.size() ? icons_[index].get() : nullptr;
+}
+
+ui::Label* ProjectsView::cardName(std::size_t index) const {
+  return index < titles_.size() ? titles_[index].get() : nullptr;
+}
 
 void ProjectsView::selectCard(int index) {
   if (index >= static_cast<int>(cards_.size())) return;

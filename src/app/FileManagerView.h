@@ -12,6 +12,7 @@
 #include "desk/DeskPanels.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 
@@ -27,6 +28,9 @@ class ProjectsView : public ui::ScrollView {
   void reloadProjects();
   const std::vector<std::string>& projectNames() const { return names_; }
   ui::Button* card(std::size_t index) const;
+  // What a card shows: the project's first icon (or a blank page) and name.
+  ui::ImageView* cardIcon(std::size_t index) const;
+  ui::Label* cardName(std::size_t index) const;
   // Chooses a card (or none with -1).
   void selectCard(int index);
   int selectedIndex() const { return selected_; }
@@ -41,6 +45,8 @@ class ProjectsView : public ui::ScrollView {
   std::vector<std::string> names_;
   std::vector<std::optional<std::string>> backgrounds_;
   std::vector<std::shared_ptr<ui::Button>> cards_;
+  std::vector<std::shared_ptr<ui::ImageView>> icons_;
+  std::vector<std::shared_ptr<ui::Label>> titles_;
   int selected_ = -1;
 };
 

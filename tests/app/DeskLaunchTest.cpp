@@ -146,8 +146,18 @@ TEST_F(DeskLaunchTest, TheFilePanelListsOpensAndCreatesProjects) {
   ProjectsView* projects = panel->projsView();
   ASSERT_EQ(projects->projectNames(), (std::vector<std::string>{first, "Second"}));
   ASSERT_NE(projects->card(1), nullptr);
-  EXPECT_EQ(projects->card(1)->currentTitle(), "Second");
-  EXPECT_FALSE(projects->card(0)->currentImage().empty());  // an icon, or the blank page
+  ASSERT_NE(projects->cardName(1), nullptr);
+  EXPECT_EQ(projects->cardName(1)->text(), "Second");
+  EXPECT_FALSE(projects->cardIcon(0)->image().empty());  // an icon, or the blank page
+  // Name and icon inside the card, the name wide enough to be read whole.
+  const ui::Rect cardBounds = projects->card(1)->bounds();
+  for (const ui::Rect& r : {projects->cardName(1)->frame(), projects->cardIcon(1)->frame()}) {
+    EXPECT_GE(r.x, cardBounds.x);
+    EXPECT_GE(r.y, cardBounds.y);
+    EXPECT_LE(r.x + r.width, cardBounds.x + cardBounds.width);
+    EXPECT_LE(r.y + r.height, cardBounds.y + cardBounds.height);
+  }
+  EXPECT_LE(projects->cardName(1)->sizeThatFits({1000, 100}).width, projects->cardName(1)->frame().width);
   EXPECT_EQ(projects->selectedBackground(), std::nullopt);
   tap(projects->card(1));
   EXPECT_EQ(projects->selectedIndex(), 1);
