@@ -115,8 +115,9 @@ void ZTLoadingViewController::reloadProject() {
     if (auto path = project->backgroundFullPath()) background = ui::Picture::fromFile(*path);
     if (auto path = project->iconFullPathAtPage(1, false)) icon = ui::Picture::fromFile(*path);
   }
-  // A project that has never been drawn in shows a blank page.
-  if (background.empty() && icon.empty()) {
+  // Without a background picture the drawing (transparent where nothing is
+  // drawn) shows on a blank page, as on the desk.
+  if (background.empty()) {
     const Layout& L = layout();
     background = ui::Picture(launch_art::blankPage(L.project.width, L.project.height, ui::Screen::main().scale()));
   }

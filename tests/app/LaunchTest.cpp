@@ -11,6 +11,8 @@
 
 #include <sys/wait.h>
 
+#include <array>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -18,6 +20,7 @@
 #include "app/AppDelegate.h"
 #include "app/ZTLoadingViewController.h"
 #include "model/DeviceScreen.h"
+#include "platform/graphics/Image.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
@@ -89,6 +92,30 @@ TEST_F(LaunchTest, LaunchBuildsTheLaunchScreenAndHidesTheStatusBar) {
   // The screen really shows something: not a black frame.
   gfx::Image shot = host->screenshot();
   EXPECT_GT(shot.pixel(5, 300)[0], 150);
+}
+
+TEST_F(LaunchTest, ADrawnProjectWithoutABackgroundShowsItsDrawingOnAPage) {
+  AppDelegate* d = start(false);
+  ZTLoadingViewController* launch = d->loadingViewController();
+  ProjectDataModel& project = *ZTDataModel::sharedInstance().prjDataModel();
+  // An icon as the canvas writes it: a stroke on a transparent picture.
+  gfx::Image icon(108, 81);
+  for (int x = 10; x < 90; ++x) std::copy_n(std::array<std::uint8_t, 4>{20, 20, 20, 255}.data(), 4, icon.pixel(x, 40));
+  const auto path = project.iconFullPathAtPage(1, false);
+  ASSERT_TRUE(path);
+  ASSERT_TRUE(gfx::writePNG(*path, icon).ok());
+  ASSERT_FALSE(project.backgroundFullPath());
+  launch->reloadProject();
+  EXPECT_FALSE(launch->projectIcon()->image().empty());
+  // Under the icon lies a page, not the frame's dark colour.
+  ASSERT_FALSE(launch->projectBackground()->image().empty());
+  host->runUntilIdle();
+  gfx::Image shot = host->screenshot();
+  const ui::Rect r = launch->projectIcon()->convertRectTo(launch->projectIcon()->bounds(), nullptr);
+  const std::uint8_t* paper = shot.pixel(static_cast<int>(r.x + 4), static_cast<int>(r.y + 4));
+  EXPECT_GT(paper[0], 200);
+  EXPECT_GT(paper[1], 200);
+  EXPECT_GT(paper[2], 200);
 }
 
 TEST_F(LaunchTest, TallScreenGetsItsOwnLayout) {
