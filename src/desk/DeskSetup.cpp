@@ -347,6 +347,8 @@ void DesktopManagerController::buildLayerPanel() {
       row->setTitleColor(ui::Color{1, 0.94f, 0.8f, 1});
       row->setImageEdgeInsets({0, 0, 0, 106});
       row->setTitleEdgeInsets({0, 10, 0, 0});
+      // Longer words shrink rather than lose their ends.
+      row->titleLabel()->setAdjustsFontSizeToFitWidth(true, 10);
       layerManagerView_->addSubview(row);
     } else {
       // The background row opens the gallery; its two marks tell whether a
@@ -356,6 +358,7 @@ void DesktopManagerController::buildLayerPanel() {
       backgroundRowBtn_->setTitleColor(ui::Color{1, 0.94f, 0.8f, 1});
       backgroundRowBtn_->setImageEdgeInsets({0, 0, 0, 106});
       backgroundRowBtn_->setTitleEdgeInsets({0, 10, 0, 0});
+      backgroundRowBtn_->titleLabel()->setAdjustsFontSizeToFitWidth(true, 10);
       layerManagerView_->addSubview(backgroundRowBtn_);
       // Each mark shows only while highlighted.
       backgroundAddState_ = std::make_shared<ui::ImageView>(ui::Rect{150, r.y + 30, 10, 10});

@@ -16,6 +16,7 @@
 #include "desk/DesktopManagerController.h"
 #include "model/DeviceScreen.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/Localized.h"
 #include "platform/media/StreamCopy.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessHost.h"
@@ -157,7 +158,7 @@ TEST_F(RotoscopingScreenTest, RecordingTrimmedAndExportedBecomesTheRotoProjectOp
   screen->saveAction();
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), "Export to...");
-  ASSERT_TRUE(host->pressAlertButton("Forground"));
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Forground")));
   EXPECT_EQ(screen->position(), 2u);
   const int frames = static_cast<int>(d * 10 + 1);
   EXPECT_EQ(screen->totalExportNumber(), frames);
