@@ -157,10 +157,13 @@ BackgroundsView::BackgroundsView(BackgroundsViewDelegate* delegate)
     : ui::View({8, 20, 489.5f, 318}), delegate_(delegate) {
   setClipsToBounds(true);
   setBackgroundColor(ui::Color::clear());
-  scrollView_ = std::make_shared<ui::ScrollView>(ui::Rect{11, 15, 440, 249});
+  // The panel's frame sits 25 points down the 320-point screen, so the edit
+  // bar and its buttons go just above its lower edge (lower down they were
+  // half off the screen) and the grid ends above them.
+  scrollView_ = std::make_shared<ui::ScrollView>(ui::Rect{11, 15, 440, kEditBarY - 17});
   addSubview(scrollView_);
   loadData();
-  backgroundEdit_ = std::make_shared<ui::ImageView>(ui::Rect{-30, 270, 568, 48.5f});
+  backgroundEdit_ = std::make_shared<ui::ImageView>(ui::Rect{-30, kEditBarY, 568, 48.5f});
   static_cast<ui::ImageView*>(backgroundEdit_.get())->setImage(desk_art::named("background_menu_bar@2x.png"));
   backgroundEdit_->setAlpha(0.7f);
   addSubview(backgroundEdit_);
@@ -174,10 +177,15 @@ BackgroundsView::BackgroundsView(BackgroundsViewDelegate* delegate)
                                     {365, "background_duplicate@2x.png", "Duplicate"}};
   for (int tag = 0; tag < 3; ++tag) {
     const Look& look = kLooks[tag];
-    auto b = ui::Button::make(ui::ButtonType::Custom, {look.x, 270, 147, 44});
+    auto b = ui::Button::make(ui::ButtonType::Custom, {look.x, kEditBarY + 2, 147, 44});
     b->setTag(tag);
-    b->setImage(desk_art::named(look.image));
+    // The plate is the button's backdrop so its word is drawn over it, left
+    // aligned past the plate's rounded end.
+    b->setBackgroundImage(desk_art::named(look.image));
     b->setTitle(fd::Localized(look.title));
+    b->titleLabel()->setFont({"DejaVu Sans", 14, false});
+    b->setContentHorizontalAlignment(ui::ContentHorizontalAlignment::Left);
+    b->setContentEdgeInsets({0, 18, 0, 0});
     b->setTitleColor(ui::Color{0.988f, 0.988f, 0.988f, 1}, ui::StateNormal);
     b->setTitleColor(ui::Color{0.63f, 0.31f, 0.27f, 1}, ui::StateHighlighted);
     b->addTarget(this, [this](ui::Control* c, const ui::Event*) { backgroundBtnPressed(static_cast<ui::Button*>(c)); },

@@ -80,6 +80,8 @@ class BackgroundsView : public ui::View,
                         public ui::ButtonSheetDelegate,
                         public SelectedBackgroundViewControllerDelegate {
  public:
+  // Top of the edit bar in the panel; the grid ends above it.
+  static constexpr float kEditBarY = 246;
   // Grid positions of the built-in backgrounds, in order.
   static constexpr const char* kBuiltIn[] = {"SSBackground000",  "SSBackground001",  "SSBackground002",
                                              "SDBackground000_", "SDBackground001_", "SDBackground002_",

@@ -30,6 +30,7 @@ void DesktopManagerController::setBackgound() {
   auto title = std::make_shared<ui::Label>(ui::Rect{30, 0, 100, 18});
   title->setText(fd::Localized("Backgorund"));
   title->setTextColor(ui::Color{1, 1, 1, 1});
+  title->setFont({"DejaVu Sans", 12, true});
   title->setBackgroundColor(ui::Color::clear());
   bgImageview_->addSubview(title);
   // The gallery carries its edit bar and buttons with it.

@@ -4,6 +4,7 @@
 // adding, duplicating and deleting user backgrounds, swiping and scrolling,
 // and icons read off the main thread.
 #include "desk/BackgroundsView.h"
+#include "platform/ui/Screen.h"
 
 #include "desk/DeskTestSupport.h"
 #include "model/Backgrounds.h"
@@ -112,6 +113,18 @@ TEST_F(BackgroundsViewTest, EditBarFollowsTheKindOfTheSelection) {
   tapCell(gallery().cellNamed(user));
   EXPECT_TRUE(shown());
   EXPECT_TRUE(enabled(0) && enabled(1) && enabled(2));
+  // Each button lies whole on the screen with its word readable on it.
+  const ui::Rect screen = ui::Screen::main().bounds();
+  for (int tag = 0; tag < 3; ++tag) {
+    ui::Button* b = gallery().editButton(tag);
+    const ui::Rect r = b->convertRectTo(b->bounds(), nullptr);
+    EXPECT_LE(r.y + r.height, screen.height) << tag;
+    b->layoutIfNeeded();
+    const ui::Rect t = b->titleLabel()->frame();
+    EXPECT_GE(t.width, b->titleLabel()->sizeThatFits({1000, 100}).width) << tag;
+    EXPECT_GE(t.x, 0) << tag;
+    EXPECT_LE(t.x + t.width, b->bounds().width) << tag;
+  }
   EXPECT_EQ(gallery().countOfSelected(), 1);
   // Pressing the selected cell again deselects it and hides the bar.
   tapCell(gallery().cellNamed(user));
@@ -336,13 +349,13 @@ TEST_F(BackgroundsViewTest, TheGridScrollsToBackgroundsBelowTheFirstRows) {
   // A drag up over the grid scrolls it (it does not turn the gallery's page).
   const ui::Rect grid = gallery().scrollView()->convertRectTo(gallery().scrollView()->bounds(), nullptr);
   gallery().setCurPage(2);
-  host->drag({grid.x + 200, grid.y + 230}, {grid.x + 200, grid.y + 10}, 8);
+  host->drag({grid.x + 200, grid.y + grid.height - 10}, {grid.x + 200, grid.y + 10}, 8);
   host->runUntilIdle();
   EXPECT_GT(gallery().scrollView()->contentOffset().y, 150);
   EXPECT_EQ(gallery().curPage(), 2);
-  host->drag({grid.x + 200, grid.y + 230}, {grid.x + 200, grid.y + 10}, 8);
+  host->drag({grid.x + 200, grid.y + grid.height - 10}, {grid.x + 200, grid.y + 10}, 8);
   host->runUntilIdle();
-  EXPECT_EQ(gallery().scrollView()->contentOffset().y, 6 * 83.0f - 249);
+  EXPECT_EQ(gallery().scrollView()->contentOffset().y, 6 * 83.0f - gallery().scrollView()->bounds().height);
   // The last background, out of sight at first, is now a tap away.
   tapCell(far);
   EXPECT_TRUE(far->selected());

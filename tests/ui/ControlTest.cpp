@@ -63,6 +63,22 @@ TEST_F(ControlTest, StateValuesFallBackToNormal) {
   EXPECT_EQ(button->currentTitle(), "");
 }
 
+TEST_F(ControlTest, ContentAlignmentPlacesPictureAndTitleAcrossTheWidth) {
+  button->setImage(Picture(solid(10, 10, 10)));
+  button->setTitle("Go");
+  button->layoutIfNeeded();
+  const float centred = button->imageView()->frame().x;
+  button->setContentHorizontalAlignment(ContentHorizontalAlignment::Left);
+  button->layoutIfNeeded();
+  EXPECT_EQ(button->imageView()->frame().x, 0);
+  EXPECT_EQ(button->titleLabel()->frame().x, 10);
+  button->setContentHorizontalAlignment(ContentHorizontalAlignment::Right);
+  button->layoutIfNeeded();
+  const Rect title = button->titleLabel()->frame();
+  EXPECT_FLOAT_EQ(title.x + title.width, button->bounds().width);
+  EXPECT_GT(button->imageView()->frame().x, centred);
+}
+
 TEST_F(ControlTest, HighlightFollowsTheFingerAndTitleColourWithIt) {
   button->setTitle("Go");
   host->touchDown(1, {120, 120});

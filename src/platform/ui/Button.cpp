@@ -114,6 +114,11 @@ void Button::refresh() {
   setNeedsLayout();
 }
 
+void Button::setContentHorizontalAlignment(ContentHorizontalAlignment a) {
+  hAlignment_ = a;
+  setNeedsLayout();
+}
+
 void Button::layoutSubviews() {
   Rect b = bounds();
   background_->setFrame(b);
@@ -130,7 +135,10 @@ void Button::layoutSubviews() {
   }
   // Picture and title sit side by side, centred together; each part's insets
   // then move and shrink its own rectangle.
-  float x0 = content.x + (content.width - is.width - ts.width) / 2;
+  const float spare = content.width - is.width - ts.width;
+  float x0 = content.x + spare / 2;
+  if (hAlignment_ == ContentHorizontalAlignment::Left) x0 = content.x;
+  else if (hAlignment_ == ContentHorizontalAlignment::Right) x0 = content.x + spare;
   Rect imageRect{x0, content.y + (content.height - is.height) / 2, is.width, is.height};
   Rect titleRect{x0 + is.width, content.y + (content.height - ts.height) / 2, ts.width, ts.height};
   image_->setFrame(insetRect(imageRect, imageInsets_));

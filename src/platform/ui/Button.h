@@ -38,6 +38,8 @@ class Button : public Control {
   std::string currentTitle() const;
   Color currentTitleColor() const;
 
+  ContentHorizontalAlignment contentHorizontalAlignment() const { return hAlignment_; }
+  void setContentHorizontalAlignment(ContentHorizontalAlignment a);
   EdgeInsets contentEdgeInsets() const { return contentInsets_; }
   void setContentEdgeInsets(EdgeInsets in);
   EdgeInsets titleEdgeInsets() const { return titleInsets_; }
@@ -66,6 +68,7 @@ class Button : public Control {
   std::map<unsigned, std::string> titles_;
   std::map<unsigned, Color> titleColors_;
   EdgeInsets contentInsets_, titleInsets_, imageInsets_;
+  ContentHorizontalAlignment hAlignment_ = ContentHorizontalAlignment::Center;
   std::shared_ptr<ImageView> background_, image_;
   std::shared_ptr<Label> title_;
 };

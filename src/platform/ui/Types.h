@@ -54,6 +54,9 @@ enum class ContentMode {
   BottomRight,
 };
 
+// Where a button's picture and title sit across its width.
+enum class ContentHorizontalAlignment { Center, Left, Right };
+
 // Where a picture of the given size lands inside bounds under a content mode.
 Rect contentRect(ContentMode mode, const Rect& bounds, Size content);
 
