@@ -5,6 +5,8 @@
 // decode, filter, read-back, page files.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -33,8 +35,7 @@ const fs::path& recording() {
     const fs::path dir = testing_support::makeTempDir("bench_roto");
     const fs::path f = dir / "rotoscoping_temp.mp4";
     auto w = media::MovieWriter::create(f, media::MovieContainer::QuickTime);
-    (*w)->addVideoTrack({kW, kH, 30, kFps});
-    (*w)->addAudioTrack({});
+    if (!(*w)->addVideoTrack({kW, kH, 30, kFps}).ok() || !(*w)->addAudioTrack({}).ok()) std::abort();
     (*w)->startWriting();
     (*w)->startSession(CMTimeMake(0, 600));
     for (int i = 0; i < static_cast<int>(kSeconds * kFps); ++i) {

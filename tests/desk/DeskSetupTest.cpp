@@ -17,7 +17,9 @@ class DeskSetupTest : public desk_test::DeskTest {
     while (static_cast<int>(project().imagesArray().size()) < frames) ASSERT_TRUE(project().createImageAtPage(1));
     // Deleting the only frame is as empty as a project gets: the model puts a
     // new, empty frame in its place.
-    if (emptyProject) ASSERT_TRUE(project().deleteImageAtPage(1, false));
+    if (emptyProject) {
+      ASSERT_TRUE(project().deleteImageAtPage(1, false));
+    }
   }
   // Runs the main loop until the condition holds or a real second passes
   // (work handed back from other threads).

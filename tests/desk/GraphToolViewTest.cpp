@@ -276,7 +276,9 @@ TEST_F(GraphToolViewTest, EveryShapeComesInTheCurrentColourAndStamps) {
     EXPECT_NEAR(mid[0], colour.r * 255, 2) << i;
     EXPECT_NEAR(mid[1], colour.g * 255, 2) << i;
     EXPECT_NEAR(mid[2], colour.b * 255, 2) << i;
-    if (i != 0) EXPECT_EQ(alphaOf(img, 1, 1), 0) << i << ": a corner outside the shape";
+    if (i != 0) {
+      EXPECT_EQ(alphaOf(img, 1, 1), 0) << i << ": a corner outside the shape";
+    }
     EXPECT_FLOAT_EQ(s.width, tool.drawView()->bounds().width);
     for (const gfx::Image& other : seen) EXPECT_FALSE(other == img) << i;
     seen.push_back(img);

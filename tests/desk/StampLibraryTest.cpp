@@ -77,7 +77,7 @@ class StampLibraryTest : public testing_support::SandboxTest {
   fs::path writePng(const std::string& shape) {
     const fs::path p = root() / "tmp" / (shape + ".src.png");
     fs::create_directories(p.parent_path());
-    gfx::writePNG(p, stamp_art::draw(shape, 1));
+    EXPECT_TRUE(gfx::writePNG(p, stamp_art::draw(shape, 1)).ok());
     return p;
   }
 

@@ -72,7 +72,9 @@ TEST_F(StampPicturesTest, TheNineShapesAreDistinctMasks) {
     EXPECT_GT(inked, 100 * 100 / 5) << s;
     EXPECT_LE(inked, 100 * 100) << s;
     // The corner is outside every shape but the square.
-    if (s != "shape_01.png") EXPECT_EQ(img.pixel(1, 1)[3], 0) << s;
+    if (s != "shape_01.png") {
+      EXPECT_EQ(img.pixel(1, 1)[3], 0) << s;
+    }
     for (const gfx::Image& other : seen) EXPECT_FALSE(img == other) << s;
     seen.push_back(img);
   }

@@ -184,7 +184,9 @@ TEST_F(RotoscopingScreenTest, RecordingTrimmedAndExportedBecomesTheRotoProjectOp
   }
   // The middle-ground layer holds nothing exported.
   auto middle = project.layFullPathAtPage(1, false, 1);
-  if (middle && fs::exists(*middle)) EXPECT_EQ(roto_test::inkOf(*gfx::readImage(*middle)).count, 0);
+  if (middle && fs::exists(*middle)) {
+    EXPECT_EQ(roto_test::inkOf(*gfx::readImage(*middle)).count, 0);
+  }
   DesktopManagerController* desk = DesktopManagerController::sharedViewController();
   ASSERT_NE(desk, nullptr);
   const std::string count = (frames < 10 ? "00" : "0") + std::to_string(frames);

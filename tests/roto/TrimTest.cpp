@@ -262,7 +262,9 @@ TEST_F(TrimFilesTest, RepeatedTrimsNeverLeaveMoreThanTwoFiles) {
     touch(name);
     EXPECT_LE(present().size(), 2u);
     EXPECT_NE(std::string(1, name), last);
-    if (!last.empty()) EXPECT_NE(present().find(last[0]), std::string::npos);  // the replayed movie stays
+    if (!last.empty()) {
+      EXPECT_NE(present().find(last[0]), std::string::npos);  // the replayed movie stays
+    }
     last = std::string(1, name);
   }
   EXPECT_FALSE(roto::FilmTrimerFileManager().isFileExist(3));

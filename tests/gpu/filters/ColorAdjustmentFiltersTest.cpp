@@ -164,7 +164,7 @@ GPUMatrix4x4 matrixOf(const std::array<std::array<float, 4>, 4>& rows) {
 std::vector<Case> colourCases() {
   std::vector<Case> cases;
   auto add = [&](std::string name, auto make, gpuref::Shader reference) {
-    cases.push_back({std::move(name), make, std::move(reference)});
+    cases.push_back({std::move(name), make, std::move(reference), 2, {}});
   };
   for (float b : {0.0f, 0.25f, -0.4f}) {
     add("Brightness" + std::to_string(b), maker<GPUBrightnessFilter>([b](auto& f) { f.setBrightness(b); }),

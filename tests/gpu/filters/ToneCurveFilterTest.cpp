@@ -115,14 +115,14 @@ std::filesystem::path writeTemp(const std::string& name, const std::vector<std::
 std::vector<Case> toneCurveCases() {
   std::vector<Case> cases;
   cases.push_back({"Identity", [] { return std::make_shared<GPUToneCurveFilter>(); },
-                   throughLookup(referenceLookup(kIdentity, kIdentity, kIdentity, kIdentity)), 4});
+                   throughLookup(referenceLookup(kIdentity, kIdentity, kIdentity, kIdentity)), 4, {}});
   cases.push_back({"CompositeS",
                    [] {
                      auto f = std::make_shared<GPUToneCurveFilter>();
                      f->setRgbCompositeControlPoints(kSCurve);
                      return std::static_pointer_cast<GPUFilter>(f);
                    },
-                   throughLookup(referenceLookup(kSCurve, kIdentity, kIdentity, kIdentity)), 4});
+                   throughLookup(referenceLookup(kSCurve, kIdentity, kIdentity, kIdentity)), 4, {}});
   cases.push_back({"ChannelsAndComposite",
                    [] {
                      auto f = std::make_shared<GPUToneCurveFilter>();
@@ -131,7 +131,7 @@ std::vector<Case> toneCurveCases() {
                      f->setRgbCompositeControlPoints(kSCurve);
                      return std::static_pointer_cast<GPUFilter>(f);
                    },
-                   throughLookup(referenceLookup(kSCurve, kLift, kIdentity, kDarken)), 4});
+                   throughLookup(referenceLookup(kSCurve, kLift, kIdentity, kDarken)), 4, {}});
   return cases;
 }
 
