@@ -93,14 +93,14 @@ bool pumpUntilFinished(Collected& c) {
 class FrameExportTest : public testing_support::SandboxTest {
  protected:
   fs::path squares(const std::string& name, double seconds, int w = 160, int h = 120) {
-    roto_test::MovieSpec spec;
-    spec.seconds = seconds;
-    spec.width = w;
-    spec.height = h;
-    spec.sound = false;
-    spec.picture = [w, h](int i) { return roto_test::squarePicture(w, h, i); };
+    roto_test::MoviePlan plan;
+    plan.seconds = seconds;
+    plan.width = w;
+    plan.height = h;
+    plan.sound = false;
+    plan.picture = [w, h](int i) { return roto_test::squarePicture(w, h, i); };
     const fs::path p = root() / name;
-    auto s = roto_test::writeTestMovie(p, spec);
+    auto s = roto_test::writeTestMovie(p, plan);
     EXPECT_TRUE(s.ok()) << s.error();
     return p;
   }

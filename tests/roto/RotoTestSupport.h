@@ -40,7 +40,7 @@ inline double meanChannel(const media::PixelBuffer& p, int channel) {
   return sum / (p.width * p.height);
 }
 
-struct MovieSpec {
+struct MoviePlan {
   double seconds = 3;
   int width = 160;
   int height = 120;
@@ -51,21 +51,21 @@ struct MovieSpec {
   std::function<std::shared_ptr<media::PixelBuffer>(int)> picture;
 };
 
-inline fd::Status writeTestMovie(const std::filesystem::path& file, const MovieSpec& spec) {
+inline fd::Status writeTestMovie(const std::filesystem::path& file, const MoviePlan& plan) {
   auto writer = media::MovieWriter::create(file, media::MovieContainer::QuickTime);
   if (!writer) return writer.failure();
   media::MovieWriter& w = **writer;
-  if (auto s = w.addVideoTrack({spec.width, spec.height, spec.keyFrameInterval, kMovieFps}); !s) return s;
-  if (spec.sound)
+  if (auto s = w.addVideoTrack({plan.width, plan.height, plan.keyFrameInterval, kMovieFps}); !s) return s;
+  if (plan.sound)
     if (auto s = w.addAudioTrack({}); !s) return s;
   if (!w.startWriting()) return fd::fail(w.error());
   w.startSession(CMTimeMake(0, 600));
-  const int frames = static_cast<int>(std::lround(spec.seconds * kMovieFps));
+  const int frames = static_cast<int>(std::lround(plan.seconds * kMovieFps));
   std::size_t audioAt = 0;
   for (int i = 0; i < frames; ++i) {
-    auto pic = spec.picture ? spec.picture(i) : framePicture(spec.width, spec.height, i, spec.mark);
+    auto pic = plan.picture ? plan.picture(i) : framePicture(plan.width, plan.height, i, plan.mark);
     w.appendVideo(*pic, CMTimeMake(i * (600 / kMovieFps), 600));
-    while (spec.sound && audioAt < static_cast<std::size_t>((i + 1) * 44100 / kMovieFps)) {
+    while (plan.sound && audioAt < static_cast<std::size_t>((i + 1) * 44100 / kMovieFps)) {
       media::AudioSamples a;
       a.samples.resize(1024);
       for (std::size_t k = 0; k < a.samples.size(); ++k)

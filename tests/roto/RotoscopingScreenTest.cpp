@@ -79,12 +79,12 @@ class RotoscopingScreenTest : public testing_support::SandboxTest {
   // A recording of `seconds` at the recording path, handed over as the camera view does.
   fs::path record(VTRotoscopingViewController* screen, double seconds) {
     const fs::path path = roto::VTRotoscopingFileManager::recordSaveFilePath();
-    roto_test::MovieSpec spec;
-    spec.seconds = seconds;
-    spec.width = 160;
-    spec.height = 120;
-    spec.picture = [](int i) { return roto_test::squarePicture(160, 120, i); };
-    auto s = roto_test::writeTestMovie(path, spec);
+    roto_test::MoviePlan plan;
+    plan.seconds = seconds;
+    plan.width = 160;
+    plan.height = 120;
+    plan.picture = [](int i) { return roto_test::squarePicture(160, 120, i); };
+    auto s = roto_test::writeTestMovie(path, plan);
     EXPECT_TRUE(s.ok()) << s.error();
     screen->ddGpuVideoViewDidEndRecordAtPath(nullptr, path.string());
     host->runUntilIdle();

@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using roto::QTSystemAVCodec;
-using roto_test::MovieSpec;
+using roto_test::MoviePlan;
 
 struct Reports : roto::QTSystemAVCodecDelegate {
   std::mutex m;
@@ -76,9 +76,9 @@ double durationOf(const fs::path& file) {
 
 class TrimTest : public testing_support::SandboxTest {
  protected:
-  fs::path movie(const std::string& name, MovieSpec spec) {
+  fs::path movie(const std::string& name, MoviePlan plan) {
     const fs::path p = root() / name;
-    auto s = roto_test::writeTestMovie(p, spec);
+    auto s = roto_test::writeTestMovie(p, plan);
     EXPECT_TRUE(s.ok()) << s.error();
     return p;
   }
@@ -86,10 +86,10 @@ class TrimTest : public testing_support::SandboxTest {
 };
 
 TEST_F(TrimTest, CropCopiesTheStretchWithinOneKeyFrameIntervalAndReplacesAnEarlierFile) {
-  MovieSpec spec;
-  spec.seconds = 10;
-  spec.keyFrameInterval = 15;  // half a second
-  const fs::path src = movie("take.mov", spec);
+  MoviePlan plan;
+  plan.seconds = 10;
+  plan.keyFrameInterval = 15;  // half a second
+  const fs::path src = movie("take.mov", plan);
   const fs::path out = root() / "cut.mp4";
   { std::ofstream(out) << "an earlier trim"; }
   Reports reports;
@@ -117,15 +117,15 @@ TEST_F(TrimTest, CropCopiesTheStretchWithinOneKeyFrameIntervalAndReplacesAnEarli
   auto reader = media::MovieReader::open(out);
   ASSERT_TRUE(reader.ok());
   EXPECT_TRUE((*reader)->hasAudio());
-  EXPECT_EQ((*reader)->width(), spec.width);
+  EXPECT_EQ((*reader)->width(), plan.width);
   EXPECT_FALSE(fs::exists(root() / ".cut.mp4.partial"));
 }
 
 TEST_F(TrimTest, CropEndPastTheMovieIsCutAtItsEndAndImpossibleCropsAreReported) {
-  MovieSpec spec;
-  spec.seconds = 3;
-  spec.keyFrameInterval = 30;
-  const fs::path src = movie("take.mov", spec);
+  MoviePlan plan;
+  plan.seconds = 3;
+  plan.keyFrameInterval = 30;
+  const fs::path src = movie("take.mov", plan);
   Reports reports;
   {
     QTSystemAVCodec codec(src);
@@ -153,11 +153,11 @@ TEST_F(TrimTest, CropEndPastTheMovieIsCutAtItsEndAndImpossibleCropsAreReported) 
 }
 
 TEST_F(TrimTest, TimedCombineJoinsTheStretchesOneAfterAnother) {
-  MovieSpec one;
+  MoviePlan one;
   one.seconds = 3;
   one.keyFrameInterval = 30;
   one.mark = 40;
-  MovieSpec two = one;
+  MoviePlan two = one;
   two.seconds = 5;
   two.mark = 200;
   const fs::path a = movie("one.mov", one), b = movie("two.mov", two);
@@ -178,9 +178,9 @@ TEST_F(TrimTest, TimedCombineJoinsTheStretchesOneAfterAnother) {
 }
 
 TEST_F(TrimTest, TimedCombineNeedsOneStretchPerFileAndAtLeastTwoFiles) {
-  MovieSpec spec;
-  spec.seconds = 2;
-  const fs::path a = movie("a.mov", spec), b = movie("b.mov", spec);
+  MoviePlan plan;
+  plan.seconds = 2;
+  const fs::path a = movie("a.mov", plan), b = movie("b.mov", plan);
   Reports reports;
   QTSystemAVCodec codec(a);
   codec.setDelegate(&reports);
@@ -198,13 +198,13 @@ TEST_F(TrimTest, TimedCombineNeedsOneStretchPerFileAndAtLeastTwoFiles) {
 }
 
 TEST_F(TrimTest, RangeCombineWithoutRangesJoinsWholeFilesAndRefusesMismatchedFormats) {
-  MovieSpec spec;
-  spec.seconds = 2;
-  spec.keyFrameInterval = 30;
-  const fs::path a = movie("a.mov", spec);
-  spec.seconds = 1.5;
-  const fs::path b = movie("b.mov", spec);
-  MovieSpec other = spec;
+  MoviePlan plan;
+  plan.seconds = 2;
+  plan.keyFrameInterval = 30;
+  const fs::path a = movie("a.mov", plan);
+  plan.seconds = 1.5;
+  const fs::path b = movie("b.mov", plan);
+  MoviePlan other = plan;
   other.width = 96;
   other.height = 64;
   const fs::path c = movie("c.mov", other);
