@@ -26,6 +26,38 @@ float stockAspectRatio(gfx::Size size, RotationMode rotation);
 // One pixel of the recorded width, or 1/2048 while no width is known.
 float stockMinimumCellWidth(gfx::Size inputSize);
 
+// The chroma-key settings the one-input and the blending key share: how near
+// a colour must come to the one replaced, and how softly the edge falls off.
+template <class Base>
+class GPUChromaKeying : public Base {
+ public:
+  explicit GPUChromaKeying(const std::string& fragmentShader) : Base(fragmentShader) {
+    thresholdSensitivityUniform_ = stockUniformIndex(*this, "thresholdSensitivity");
+    smoothingUniform_ = stockUniformIndex(*this, "smoothing");
+    colorToReplaceUniform_ = stockUniformIndex(*this, "colorToReplace");
+    setThresholdSensitivity(0.4f);
+    setSmoothing(0.1f);
+    setColorToReplaceRed(0.0f, 1.0f, 0.0f);
+  }
+  void setThresholdSensitivity(float v) {
+    thresholdSensitivity_ = v;
+    this->setFloat(v, thresholdSensitivityUniform_, this->filterProgram());
+  }
+  void setSmoothing(float v) {
+    smoothing_ = v;
+    this->setFloat(v, smoothingUniform_, this->filterProgram());
+  }
+  void setColorToReplaceRed(float red, float green, float blue) {
+    this->setVec3(GPUVector3{red, green, blue}, colorToReplaceUniform_, this->filterProgram());
+  }
+  float thresholdSensitivity() const { return thresholdSensitivity_; }
+  float smoothing() const { return smoothing_; }
+
+ private:
+  GLint thresholdSensitivityUniform_ = -1, smoothingUniform_ = -1, colorToReplaceUniform_ = -1;
+  float thresholdSensitivity_ = 0.4f, smoothing_ = 0.1f;
+};
+
 // A filter whose aspectRatio follows its input size: setInputSize records the
 // size, and a changed, non-zero size sets the aspect ratio again.
 class GPUAspectRatioFilter : public GPUFilter {

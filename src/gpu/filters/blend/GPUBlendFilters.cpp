@@ -186,25 +186,7 @@ void GPUDissolveBlendFilter::setMix(float mix) {
   setFloat(mix, mixUniform_, filterProgram());
 }
 
-GPUChromaKeyBlendFilter::GPUChromaKeyBlendFilter() : GPUTwoInputFilter(kChromaKey) {
-  thresholdSensitivityUniform_ = stockUniformIndex(*this, "thresholdSensitivity");
-  smoothingUniform_ = stockUniformIndex(*this, "smoothing");
-  colorToReplaceUniform_ = stockUniformIndex(*this, "colorToReplace");
-  setThresholdSensitivity(0.4f);
-  setSmoothing(0.1f);
-  setColorToReplaceRed(0.0f, 1.0f, 0.0f);
-}
-void GPUChromaKeyBlendFilter::setThresholdSensitivity(float v) {
-  thresholdSensitivity_ = v;
-  setFloat(v, thresholdSensitivityUniform_, filterProgram());
-}
-void GPUChromaKeyBlendFilter::setSmoothing(float v) {
-  smoothing_ = v;
-  setFloat(v, smoothingUniform_, filterProgram());
-}
-void GPUChromaKeyBlendFilter::setColorToReplaceRed(float red, float green, float blue) {
-  setVec3(GPUVector3{red, green, blue}, colorToReplaceUniform_, filterProgram());
-}
+GPUChromaKeyBlendFilter::GPUChromaKeyBlendFilter() : GPUChromaKeying<GPUTwoInputFilter>(kChromaKey) {}
 
 GPUMaskFilter::GPUMaskFilter() : GPUTwoInputFilter(kMask) {}
 

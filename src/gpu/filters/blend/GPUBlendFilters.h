@@ -3,6 +3,7 @@
 // shader over the base (first input) and the overlay (second input).
 // Zero divisors of the dividing modes give a defined colour, never NaN.
 #include "gpu/GPUTwoInputFilter.h"
+#include "gpu/filters/GPUStockFilterSupport.h"
 
 // A two-input filter made of one fragment shader and no uniforms of its own.
 class GPUPlainBlendFilter : public GPUTwoInputFilter {
@@ -59,18 +60,9 @@ class GPUDissolveBlendFilter : public GPUTwoInputFilter {
 };
 
 // Base pixels near the key colour (by their chroma) give way to the overlay.
-class GPUChromaKeyBlendFilter : public GPUTwoInputFilter {
+class GPUChromaKeyBlendFilter : public GPUChromaKeying<GPUTwoInputFilter> {
  public:
   GPUChromaKeyBlendFilter();
-  void setThresholdSensitivity(float v);
-  void setSmoothing(float v);
-  void setColorToReplaceRed(float red, float green, float blue);
-  float thresholdSensitivity() const { return thresholdSensitivity_; }
-  float smoothing() const { return smoothing_; }
-
- private:
-  GLint thresholdSensitivityUniform_ = -1, smoothingUniform_ = -1, colorToReplaceUniform_ = -1;
-  float thresholdSensitivity_ = 0.4f, smoothing_ = 0.1f;
 };
 
 // The base with the overlay's mean grey as its alpha, composited over the

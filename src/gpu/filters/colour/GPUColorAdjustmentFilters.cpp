@@ -405,25 +405,7 @@ void GPUWhiteBalanceFilter::setTint(int v) {
   setFloat(static_cast<float>(v) / 100.0f, tintUniform_, filterProgram());
 }
 
-GPUChromaKeyFilter::GPUChromaKeyFilter() : GPUFilter(kChromaKeyShader) {
-  thresholdSensitivityUniform_ = stockUniformIndex(*this, "thresholdSensitivity");
-  smoothingUniform_ = stockUniformIndex(*this, "smoothing");
-  colorToReplaceUniform_ = stockUniformIndex(*this, "colorToReplace");
-  setThresholdSensitivity(0.4f);
-  setSmoothing(0.1f);
-  setColorToReplaceRed(0.0f, 1.0f, 0.0f);
-}
-void GPUChromaKeyFilter::setThresholdSensitivity(float v) {
-  thresholdSensitivity_ = v;
-  setFloat(v, thresholdSensitivityUniform_, filterProgram());
-}
-void GPUChromaKeyFilter::setSmoothing(float v) {
-  smoothing_ = v;
-  setFloat(v, smoothingUniform_, filterProgram());
-}
-void GPUChromaKeyFilter::setColorToReplaceRed(float r, float g, float b) {
-  setVec3({r, g, b}, colorToReplaceUniform_, filterProgram());
-}
+GPUChromaKeyFilter::GPUChromaKeyFilter() : GPUChromaKeying<GPUFilter>(kChromaKeyShader) {}
 
 GPULevelsFilter::GPULevelsFilter() : GPUFilter(kLevelsShader) {
   minUniform_ = stockUniformIndex(*this, "min");

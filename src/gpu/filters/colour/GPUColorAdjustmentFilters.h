@@ -3,6 +3,7 @@
 // properties, sends every change to its uniform, and applies its defaults
 // through its own setters when made.
 #include "gpu/GPUFilter.h"
+#include "gpu/filters/GPUStockFilterSupport.h"
 
 class GPUBrightnessFilter : public GPUFilter {
  public:
@@ -207,17 +208,9 @@ class GPUWhiteBalanceFilter : public GPUFilter {
 };
 
 // Colours near the key colour become transparent.
-class GPUChromaKeyFilter : public GPUFilter {
+class GPUChromaKeyFilter : public GPUChromaKeying<GPUFilter> {
  public:
   GPUChromaKeyFilter();
-  void setThresholdSensitivity(float v);
-  void setSmoothing(float v);
-  float thresholdSensitivity() const { return thresholdSensitivity_; }
-  float smoothing() const { return smoothing_; }
-  void setColorToReplaceRed(float r, float g, float b);
- private:
-  GLint thresholdSensitivityUniform_ = -1, smoothingUniform_ = -1, colorToReplaceUniform_ = -1;
-  float thresholdSensitivity_ = 0.4f, smoothing_ = 0.1f;
 };
 
 // Per channel: input range min..max, gamma, output range. A channel whose
