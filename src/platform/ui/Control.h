@@ -20,7 +20,12 @@ enum ControlEvent : unsigned {
   TouchUpOutside = 1 << 7,
   TouchCancel = 1 << 8,
   ValueChanged = 1 << 12,
+  EditingDidBegin = 1 << 16,
+  EditingChanged = 1 << 17,
+  EditingDidEnd = 1 << 18,
+  EditingDidEndOnExit = 1 << 19,
   AllTouchEvents = 0x0FFF,
+  AllEditingEvents = 0x000F0000,
   AllEvents = 0xFFFFFFFF,
 };
 

@@ -41,6 +41,9 @@ void HeadlessHost::drag(Point from, Point to, int steps, double stepTime) {
   touchUp(1, to);
 }
 
+void HeadlessHost::typeText(const std::string& utf8) { deliverTypedText(utf8); }
+void HeadlessHost::pressKey(EditingKey key) { deliverEditingKey(key); }
+
 void HeadlessHost::advance(double seconds) { fd::RunLoop::main().advance(seconds); }
 void HeadlessHost::runUntilIdle() { fd::RunLoop::main().runUntilIdle(); }
 void HeadlessHost::setInstantAnimations(bool on) { Animator::shared().setInstant(on); }

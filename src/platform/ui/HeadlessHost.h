@@ -8,6 +8,7 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/TouchDispatcher.h"
 
 namespace ui {
@@ -31,6 +32,10 @@ class HeadlessHost {
   void tap(Point p, std::int64_t finger = 1);
   // Down at `from`, `steps` moves to `to` each `stepTime` apart, up.
   void drag(Point from, Point to, int steps = 5, double stepTime = 1.0 / 60);
+
+  // --- the keyboard: to the text field that edits, if any
+  void typeText(const std::string& utf8);
+  void pressKey(EditingKey key);
 
   // --- time: the run loop's clock moves forward, running what falls due.
   void advance(double seconds);

@@ -7,6 +7,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TextField.h"
 
 namespace ui {
 
@@ -127,6 +128,17 @@ void SdlHost::pump() {
         break;
       case SDL_MOUSEMOTION:
         if (e.motion.which != SDL_TOUCH_MOUSEID) handleMouse(e.type, e.motion.x, e.motion.y, SDL_GetModState());
+        break;
+      // The keyboard reaches the text field that edits, if any.
+      case SDL_TEXTINPUT: deliverTypedText(e.text.text); break;
+      case SDL_KEYDOWN:
+        switch (e.key.keysym.sym) {
+          case SDLK_BACKSPACE: deliverEditingKey(EditingKey::Backspace); break;
+          case SDLK_RETURN:
+          case SDLK_KP_ENTER: deliverEditingKey(EditingKey::Return); break;
+          case SDLK_ESCAPE: deliverEditingKey(EditingKey::Escape); break;
+          default: break;
+        }
         break;
       case SDL_FINGERDOWN:
       case SDL_FINGERMOTION:

@@ -1,0 +1,163 @@
+#include "platform/ui/TextField.h"
+
+#include <memory>
+
+#include "platform/graphics/Path.h"
+
+namespace ui {
+
+namespace {
+
+// One field at a time takes the keyboard; the toolkit runs on the main thread.
+std::weak_ptr<View>& editingSlot() {
+  static std::weak_ptr<View> field;
+  return field;
+}
+
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Drops whole characters from the end until the text fits the byte limit.
+void cutToLength(std::string& text, std::size_t limit) {
+  while (text.size() > limit) {
+    while (!text.empty() && isContinuationByte(text.back())) text.pop_back();
+    if (!text.empty()) text.pop_back();
+  }
+}
+
+}  // namespace
+
+TextField::TextField(const Rect& frame) : Control(frame) {
+  addTarget(this, [this](Control*, const Event*) { becomeFirstResponder(); }, TouchUpInside);
+}
+
+void TextField::setText(const std::string& text) {
+  if (text == text_) return;
+  text_ = text;
+  setNeedsDisplay();
+}
+
+void TextField::setPlaceholder(const std::string& text) {
+  placeholder_ = text;
+  setNeedsDisplay();
+}
+
+void TextField::setFont(const gfx::Font& font) {
+  font_ = font;
+  setNeedsDisplay();
+}
+
+void TextField::setTextColor(const Color& c) {
+  textColor_ = c;
+  setNeedsDisplay();
+}
+
+bool TextField::isEditing() const { return editingTextField() == this; }
+
+bool TextField::becomeFirstResponder() {
+  if (isEditing()) return true;
+  if (!isEnabled() || window() == nullptr) return false;
+  if (TextField* other = editingTextField()) other->resignFirstResponder();
+  editingSlot() = weak_from_this();
+  setNeedsDisplay();
+  sendActionsForControlEvents(EditingDidBegin);
+  return true;
+}
+
+bool TextField::resignFirstResponder() {
+  if (!isEditing()) return false;
+  editingSlot().reset();
+  setNeedsDisplay();
+  sendActionsForControlEvents(EditingDidEnd);
+  return true;
+}
+
+void TextField::insertText(std::string_view utf8) {
+  std::string typed;
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) typed.push_back(c);
+  }
+  if (typed.empty()) return;
+  std::string next = text_ + typed;
+  if (maximumLength_ > 0) cutToLength(next, maximumLength_);
+  if (next == text_) return;
+  text_ = std::move(next);
+  setNeedsDisplay();
+  sendActionsForControlEvents(EditingChanged);
+}
+
+void TextField::pressKey(EditingKey key) {
+  switch (key) {
+    case EditingKey::Backspace:
+      if (text_.empty()) return;
+      cutToLength(text_, text_.size() - 1);
+      setNeedsDisplay();
+      sendActionsForControlEvents(EditingChanged);
+      return;
+    case EditingKey::Return: {
+      std::shared_ptr<View> keep = weak_from_this().lock();
+      sendActionsForControlEvents(EditingDidEndOnExit);
+      resignFirstResponder();
+      return;
+    }
+    case EditingKey::Escape: resignFirstResponder(); return;
+  }
+}
+
+void TextField::didMoveToWindow() {
+  if (window() == nullptr) resignFirstResponder();
+}
+
+void TextField::drawRect(gfx::Context& ctx, const Rect& rect) {
+  const bool editing = isEditing();
+  gfx::Path box;
+  box.addRoundedRect({1, 1, rect.width - 2, rect.height - 2}, 5);
+  ctx.setFillColor(isEnabled() ? Color{1, 1, 1, 1} : Color{0.9f, 0.9f, 0.9f, 1});
+  ctx.fillPath(box);
+  ctx.setStrokeColor(editing ? Color{0.86f, 0.45f, 0.1f, 1} : Color{0.55f, 0.5f, 0.45f, 1});
+  ctx.setLineWidth(editing ? 2 : 1);
+  ctx.strokePath(box);
+
+  const Rect inner{kTextInset, 0, rect.width - 2 * kTextInset, rect.height};
+  gfx::TextStyle style;
+  style.font = font_;
+  style.verticalAlignment = gfx::VerticalAlignment::Center;
+  style.lineBreak = gfx::LineBreak::Clip;
+  style.numberOfLines = 1;
+  ctx.save();
+  ctx.clipToRect(inner);
+  float end = inner.x;
+  if (text_.empty()) {
+    style.color = Color{0.6f, 0.58f, 0.55f, 1};
+    if (!editing) gfx::drawText(ctx, placeholder_, inner, style);
+  } else {
+    style.color = textColor_;
+    const float width = gfx::measureText(text_, style).width;
+    // A text wider than the field shows its end, where the caret is.
+    const float caretRoom = 3;
+    const float x = width + caretRoom > inner.width ? inner.x + inner.width - caretRoom - width : inner.x;
+    gfx::drawText(ctx, text_, {x, 0, width + 1, rect.height}, style);
+    end = x + width;
+  }
+  if (editing) {
+    const float lh = gfx::lineHeight(font_);
+    ctx.setFillColor(Color{0.86f, 0.45f, 0.1f, 1});
+    ctx.fillRect({end + 1, (rect.height - lh) / 2, 1.5f, lh});
+  }
+  ctx.restore();
+}
+
+TextField* editingTextField() {
+  std::shared_ptr<View> v = editingSlot().lock();
+  return static_cast<TextField*>(v.get());
+}
+
+void deliverTypedText(std::string_view utf8) {
+  if (TextField* field = editingTextField()) field->insertText(utf8);
+}
+
+void deliverEditingKey(EditingKey key) {
+  if (TextField* field = editingTextField()) field->pressKey(key);
+}
+
+}  // namespace ui

@@ -1,0 +1,114 @@
+// The one-line text field: a touch makes it take the keyboard, typed text and
+// editing keys reach only the field that edits, Return ends editing, and a
+// text wider than the field shows its end.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "UiTestSupport.h"
+#include "platform/ui/TextField.h"
+
+using namespace ui;
+
+namespace {
+
+class TextFieldTest : public ui_test::UiTest {
+ protected:
+  std::shared_ptr<TextField> field(const Rect& frame, const std::string& name) {
+    auto f = std::make_shared<TextField>(frame);
+    rootView()->addSubview(f);
+    for (auto [event, what] : {std::pair{EditingDidBegin, "begin"}, std::pair{EditingChanged, "changed"},
+                               std::pair{EditingDidEnd, "end"}, std::pair{EditingDidEndOnExit, "return"}}) {
+      f->addTarget(this, [this, name, what = std::string(what)](Control*, const Event*) {
+        log.push_back(name + " " + what);
+      }, event);
+    }
+    return f;
+  }
+  void tapOn(View* v) {
+    const Rect r = v->convertRectTo(v->bounds(), nullptr);
+    host->tap(rectCenter(r));
+  }
+  std::vector<std::string> log;
+};
+
+TEST_F(TextFieldTest, ATouchTakesTheKeyboardAndReturnEndsEditing) {
+  auto a = field({20, 20, 200, 30}, "a");
+  a->setText("Walk");
+  host->typeText("x");  // nothing edits yet
+  EXPECT_EQ(a->text(), "Walk");
+  EXPECT_EQ(editingTextField(), nullptr);
+
+  tapOn(a.get());
+  EXPECT_TRUE(a->isEditing());
+  host->typeText("ing\x01\x7f!");  // control characters are not text
+  EXPECT_EQ(a->text(), "Walking!");
+  host->pressKey(EditingKey::Backspace);
+  EXPECT_EQ(a->text(), "Walking");
+  host->pressKey(EditingKey::Return);
+  EXPECT_FALSE(a->isEditing());
+  EXPECT_EQ(log, (std::vector<std::string>{"a begin", "a changed", "a changed", "a return", "a end"}));
+  host->typeText("more");
+  EXPECT_EQ(a->text(), "Walking");
+}
+
+TEST_F(TextFieldTest, BackspaceAndTheLengthLimitTakeWholeCharacters) {
+  auto a = field({20, 20, 200, 30}, "a");
+  ASSERT_TRUE(a->becomeFirstResponder());
+  host->typeText("Sp\xc3\xa4t");  // "Spät"
+  host->pressKey(EditingKey::Backspace);
+  host->pressKey(EditingKey::Backspace);
+  EXPECT_EQ(a->text(), "Sp");
+  a->setMaximumLength(4);
+  host->typeText("\xc3\xa4\xc3\xa4");  // two two-byte characters: only one fits
+  EXPECT_EQ(a->text(), "Sp\xc3\xa4");
+  host->typeText("x");
+  EXPECT_EQ(a->text(), "Sp\xc3\xa4");
+  // Backspace on an empty field changes nothing and says nothing.
+  a->setText("");
+  log.clear();
+  host->pressKey(EditingKey::Backspace);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TextFieldTest, OneFieldEditsAtATime) {
+  auto a = field({20, 20, 200, 30}, "a");
+  auto b = field({20, 80, 200, 30}, "b");
+  tapOn(a.get());
+  tapOn(b.get());
+  EXPECT_FALSE(a->isEditing());
+  EXPECT_TRUE(b->isEditing());
+  host->typeText("q");
+  EXPECT_EQ(a->text(), "");
+  EXPECT_EQ(b->text(), "q");
+  // Escape ends editing without the Return event; leaving the window too.
+  host->pressKey(EditingKey::Escape);
+  EXPECT_EQ(editingTextField(), nullptr);
+  tapOn(a.get());
+  a->removeFromSuperview();
+  EXPECT_EQ(editingTextField(), nullptr);
+  EXPECT_EQ(log, (std::vector<std::string>{"a begin", "a end", "b begin", "b changed", "b end", "a begin", "a end"}));
+  // A disabled field, or one in no window, does not take the keyboard.
+  b->setEnabled(false);
+  tapOn(b.get());
+  EXPECT_FALSE(b->becomeFirstResponder());
+  EXPECT_FALSE(a->becomeFirstResponder());
+}
+
+TEST_F(TextFieldTest, ALongTextShowsItsEndWithTheCaret) {
+  auto a = field({20, 20, 80, 30}, "a");
+  a->setText(std::string(40, 'M'));
+  ASSERT_TRUE(a->becomeFirstResponder());
+  const gfx::Image picture = a->renderToImage(1);
+  // The caret follows the text's end: it stands just inside the right edge
+  // only when the text is shifted to show its end.
+  int caret = 0;
+  for (int x = 60; x < 80 - static_cast<int>(TextField::kTextInset) + 1; ++x) {
+    const std::uint8_t* p = picture.pixel(x, 15);
+    if (p[0] > 180 && p[1] < 150 && p[2] < 80) ++caret;
+  }
+  EXPECT_GT(caret, 0);
+}
+
+}  // namespace
