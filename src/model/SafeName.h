@@ -2,12 +2,29 @@
 // Names that become parts of file paths (project names, layer ids, icon names,
 // sound and background names) must be one plain path component, whoever
 // supplied them: a hostile or corrupt name must never reach outside its folder.
+#include <cstddef>
 #include <string_view>
 
 inline bool isPlainPathComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (char c : name) {
     if (c == '/' || c == '\0') return false;
+  }
+  return true;
+}
+
+// A name the user may give a project: besides being a plain path component,
+// it is not hidden (names beginning with a dot are the program's own, such as
+// an import's staging folder, which start-up removes), holds no control
+// characters, and leaves room for the longest name built from it (a staging
+// folder adds 15 bytes) within a file name's 255 bytes.
+inline constexpr std::size_t kMaxProjectNameBytes = 120;
+
+inline bool isValidProjectName(std::string_view name) {
+  if (!isPlainPathComponent(name) || name.front() == '.' || name.size() > kMaxProjectNameBytes) return false;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return false;
   }
   return true;
 }

@@ -287,7 +287,7 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
 bool ZTDataModel::changeProjectName(const std::string& newName, const std::string& oldName) {
   const bool wasCurrent = oldName == curProjectName_;
   if (wasCurrent && prjDataModel_) prjDataModel_->saveData();
-  if (!isPlainPathComponent(newName)) return false;
+  if (!isValidProjectName(newName)) return false;
   if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), newName) != projectsNameArray_.end()) {
     return false;
   }

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "model/ModelTestSupport.h"
+#include "model/SafeName.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
@@ -150,6 +151,27 @@ TEST_F(AppModelTest, RenamingOntoAnExistingNameAnswersNoAndMovesNothing) {
   EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));
   EXPECT_TRUE(fs::exists(projectFolder("walk") / "Project.plist"));
   EXPECT_TRUE(fs::exists(projectFolder("test")));
+}
+
+TEST_F(AppModelTest, RenamingRefusesNamesAUserMayNotGive) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("walk", "");
+  m.setCurProjectName("test");
+  m.saveData();
+  // A hidden name like an import's staging folder would be swept away at the
+  // next start, taking the project with it.
+  EXPECT_FALSE(m.changeProjectName(".walk.import-Ab12Cd", "walk"));
+  EXPECT_FALSE(m.changeProjectName(".hidden", "walk"));
+  EXPECT_FALSE(m.changeProjectName("line\nbreak", "walk"));
+  EXPECT_FALSE(m.changeProjectName("bell\a", "walk"));
+  EXPECT_FALSE(m.changeProjectName(std::string(kMaxProjectNameBytes + 1, 'n'), "walk"));
+  EXPECT_FALSE(m.changeProjectName("", "walk"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));
+  EXPECT_TRUE(fs::exists(projectFolder("walk") / "Project.plist"));
+  EXPECT_TRUE(m.changeProjectName(std::string(kMaxProjectNameBytes, 'n'), "walk"));
+  ZTDataModel::resetSharedInstanceForTesting();
+  EXPECT_EQ(ZTDataModel::sharedInstance().projectsNameArray(), (Names{"test", std::string(kMaxProjectNameBytes, 'n')}));
+  EXPECT_TRUE(fs::exists(projectFolder(std::string(kMaxProjectNameBytes, 'n')) / "Project.plist"));
 }
 
 TEST_F(AppModelTest, RenamingTheCurrentProjectMovesItsFolderAndReopensIt) {
