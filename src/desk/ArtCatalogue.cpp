@@ -3,9 +3,29 @@
 #include <cmath>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/graphics/Path.h"
 #include "platform/ui/Screen.h"
 
 namespace desk_art {
+
+std::string withoutScaleSuffix(const std::string& asked) {
+  std::string name = asked;
+  if (const auto at = name.rfind("@2x.png"); at != std::string::npos && at + 7 == name.size())
+    name.replace(at, 7, ".png");
+  return name;
+}
+
+void roundRect(gfx::Context& c, gfx::Rect r, float radius, gfx::Color fill, gfx::Color edge, float edgeWidth) {
+  gfx::Path p;
+  p.addRoundedRect(r, radius);
+  c.setFillColor(fill);
+  c.fillPath(p);
+  if (edgeWidth > 0) {
+    c.setStrokeColor(edge);
+    c.setLineWidth(edgeWidth);
+    c.strokePath(p);
+  }
+}
 
 ArtCatalogue::ArtCatalogue(std::span<const ArtEntry> entries, std::string (*normalise)(const std::string&))
     : entries_(entries), normalise_(normalise) {

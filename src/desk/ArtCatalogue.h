@@ -21,6 +21,15 @@ struct ArtEntry {
   int variant;
 };
 
+// "name@2x.png" asks for the picture "name.png": the catalogue draws it at the
+// screen's scale.
+std::string withoutScaleSuffix(const std::string& asked);
+
+// What the painters share: a rounded rectangle filled, and edged unless the
+// edge's width is 0.
+void roundRect(gfx::Context& c, gfx::Rect r, float radius, gfx::Color fill, gfx::Color edge,
+               float edgeWidth = 1.5f);
+
 class ArtCatalogue {
  public:
   // normalise, when given, turns an asked-for name into the table's (a file

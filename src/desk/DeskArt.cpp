@@ -33,18 +33,6 @@ Color mix(Color a, Color b, float t) {
   return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-void roundRect(Context& c, Rect r, float radius, Color fill, Color edge, float edgeWidth = 1.5f) {
-  Path p;
-  p.addRoundedRect(r, radius);
-  c.setFillColor(fill);
-  c.fillPath(p);
-  if (edgeWidth > 0) {
-    c.setStrokeColor(edge);
-    c.setLineWidth(edgeWidth);
-    c.strokePath(p);
-  }
-}
-
 void ellipse(Context& c, Rect r, Color fill) {
   Path p;
   p.addEllipse(r);
@@ -754,14 +742,6 @@ constexpr Entry kEntries[] = {
     {"background_shown_mark.png", 10, 10, paintBackgroundShownMark, 0},
     {"background_painting_mark.png", 10, 10, paintBackgroundPaintingMark, 0},
 };
-
-// "name@2x.png" asks for the picture "name.png", drawn at the screen's scale.
-std::string withoutScaleSuffix(const std::string& asked) {
-  std::string name = asked;
-  if (const auto at = name.rfind("@2x.png"); at != std::string::npos && at + 7 == name.size())
-    name.replace(at, 7, ".png");
-  return name;
-}
 
 desk_art::ArtCatalogue& catalogue() {
   static desk_art::ArtCatalogue c(kEntries, withoutScaleSuffix);

@@ -1,0 +1,232 @@
+// What the file-manager panel does with the chosen project or package: the
+// model's own operations, each refusal or failure told in an alert.
+#include <algorithm>
+#include <utility>
+
+#include "app/FileManagerView.h"
+#include "model/PackageZipOperator.h"
+#include "model/SafeName.h"
+#include "model/Tools.h"
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Localized.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Paths.h"
+
+namespace {
+
+constexpr const char* kShowInstoreNotification = "ShowInstoreViewNotification";
+
+// The localized text with each "%@" replaced by the next value, in order.
+std::string filled(const std::string& key, std::initializer_list<std::string> values) {
+  std::string text = fd::Localized(key);
+  std::size_t from = 0;
+  for (const std::string& v : values) {
+    const std::size_t at = text.find("%@", from);
+    if (at == std::string::npos) break;
+    text.replace(at, 2, v);
+    from = at + v.size();
+  }
+  return text;
+}
+
+std::string trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+bool listed(const std::string& name) {
+  const std::vector<std::string>& names = ZTDataModel::sharedInstance().projectsNameArray();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+void FileManagerView::tell(const std::string& title, const std::string& message) {
+  ui::AlertView::make(fd::Localized(title), message, nullptr, fd::Localized("OK"))->show();
+}
+
+// --- rename
+
+void FileManagerView::beginRename() {
+  const std::optional<std::string> name = projsView_->selectedProjectName();
+  if (!name || mode_ != Mode::None) return;
+  mode_ = Mode::Renaming;
+  nameField_->setText(*name);
+  layoutBars();
+  updateActions();
+  nameField_->becomeFirstResponder();
+}
+
+bool FileManagerView::finishRename() {
+  const std::optional<std::string> old = projsView_->selectedProjectName();
+  if (mode_ != Mode::Renaming || !old) return false;
+  const std::string name = trimmed(nameField_->text());
+  if (name == *old) {
+    cancelMode();
+    return true;
+  }
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  if (!isValidProjectName(name)) {
+    tell("Rename", filled("\u201c%@\u201d cannot be a project name. A name is not empty, holds no \u201c/\u201d, "
+                          "does not begin with \u201c.\u201d and has at most %@ bytes.",
+                          {name, std::to_string(kMaxProjectNameBytes)}));
+    return false;
+  }
+  if (listed(name)) {
+    tell("Rename", filled("A project named \u201c%@\u201d already exists. Choose another name.", {name}));
+    return false;
+  }
+  if (!model.changeProjectName(name, *old)) {
+    tell("Rename", filled("\u201c%@\u201d could not be renamed: its folder could not be moved to \u201c%@\u201d.",
+                          {*old, name}));
+    return false;
+  }
+  model.saveData();
+  cancelMode();
+  projsView_->reloadProjects(name);
+  return true;
+}
+
+void FileManagerView::cancelMode() {
+  if (projsView_->isCombining()) return;
+  if (mode_ == Mode::Combining) projsView_->setChoosingOrder(false);
+  mode_ = Mode::None;
+  nameField_->resignFirstResponder();
+  layoutBars();
+  updateActions();
+}
+
+// --- duplicate and delete
+
+bool FileManagerView::duplicateProject() {
+  const std::optional<std::string> name = projsView_->selectedProjectName();
+  if (!name || mode_ != Mode::None) return false;
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  if (!model.duplicateProject(*name)) {
+    tell("Duplicate", filled("\u201c%@\u201d could not be duplicated: its folder could not be copied.", {*name}));
+    return false;
+  }
+  model.saveData();
+  projsView_->reloadProjects(model.projectsNameArray().back());
+  return true;
+}
+
+void FileManagerView::deleteProject() {
+  const std::optional<std::string> name = projsView_->selectedProjectName();
+  if (!name || mode_ != Mode::None) return;
+  if (*name == ZTDataModel::sharedInstance().curProjectName()) {
+    tell("Delete", filled("\u201c%@\u201d is open on the desk and cannot be deleted. Open another project first.",
+                          {*name}));
+    return;
+  }
+  pendingDelete_ = *name;
+  ui::AlertView::make(fd::Localized("Delete"),
+                      filled("Delete the project \u201c%@\u201d with all its frames? This cannot be undone.", {*name}),
+                      this, fd::Localized("Cancel"), {fd::Localized("Delete")})
+      ->show();
+}
+
+bool FileManagerView::removeProject(const std::string& name) {
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  // The list may have changed while the question was asked.
+  if (name == model.curProjectName() || !listed(name)) return false;
+  model.removeProject(name);
+  model.saveData();
+  projsView_->reloadProjects();
+  return true;
+}
+
+void FileManagerView::didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) {
+  const std::string title = sheet.buttonTitleAtIndex(index);
+  if (title == fd::Localized("Store")) {
+    fd::NotificationCenter::defaultCenter().post(kShowInstoreNotification);
+  } else if (title == fd::Localized("Delete")) {
+    removeProject(std::exchange(pendingDelete_, {}));
+  }
+}
+
+// --- packages
+
+bool FileManagerView::exportPackage(bool isUpgrade) {
+  const std::optional<std::string> name = projsView_->selectedProjectName();
+  if (!name || mode_ != Mode::None) return false;
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  // The package is made from the folder: the open project's newest state
+  // goes there first.
+  model.saveData();
+  std::shared_ptr<ProjectDataModel> project = *name == model.curProjectName() && model.prjDataModel()
+                                                  ? model.prjDataModel()
+                                                  : ProjectDataModel::initWithProjectName(*name);
+  ZipOperator op;
+  if (!project || !op.exportAndIsUpgradeVersion(*project, isUpgrade)) {
+    tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, op.lastError()}));
+    return false;
+  }
+  packagesView_->reloadPackages();
+  tell("Export", filled("\u201c%@\u201d is now in Documents as \u201c%@\u201d.",
+                        {*name, op.lastPackagePath().filename().string()}));
+  return true;
+}
+
+bool FileManagerView::importPackage() {
+  const std::optional<PackagesView::Package> package = packagesView_->selectedPackage();
+  if (!package) return false;
+  const std::string file = package->fileName();
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  // A new project of the package's name, or a copy's name when that is
+  // listed or its folder is in the way.
+  std::vector<std::string> taken = model.projectsNameArray();
+  for (std::string& folder : fd::files::contentsOfDirectory(fd::paths::library() / "Projects"))
+    taken.push_back(std::move(folder));
+  const std::string name = Tools::uniqueName(package->name, taken);
+  const OptionalPath folder = model.projectPathWithProjectName(name);
+  if (!isValidProjectName(name) || !folder) {
+    tell("Import", filled("\u201c%@\u201d cannot be imported: its name cannot be a project name. Rename the file "
+                          "in Documents.", {file}));
+    return false;
+  }
+  ZipOperator op;
+  if (!op.import(package->name, *folder, package->isUpgrade)) {
+    tell("Import", filled("\u201c%@\u201d could not be imported: %@.", {file, op.lastError()}));
+    return false;
+  }
+  std::vector<std::string> names = model.projectsNameArray();
+  names.push_back(name);
+  model.setProjectsNameArray(std::move(names));
+  model.saveData();
+  projsView_->reloadProjects(name);
+  tell("Import", filled("\u201c%@\u201d is now the project \u201c%@\u201d.", {file, name}));
+  return true;
+}
+
+// --- combine
+
+void FileManagerView::beginCombine() {
+  if (mode_ != Mode::None || projsView_->projectNames().size() < 2) return;
+  mode_ = Mode::Combining;
+  projsView_->setChoosingOrder(true);
+  layoutBars();
+  updateActions();
+}
+
+bool FileManagerView::finishCombine() {
+  if (mode_ != Mode::Combining || projsView_->chosenOrder().size() < 2) return false;
+  combineTarget_ = projsView_->chosenOrder().front();
+  setBusy(true);
+  if (!projsView_->combineChosenProjects()) {
+    setBusy(false);
+    return false;
+  }
+  return true;
+}
+
+void FileManagerView::combineFinished(bool combined) {
+  setBusy(false);
+  mode_ = Mode::None;
+  layoutBars();
+  updateActions();
+  if (!combined) {
+    tell("Combine", filled("The projects could not be combined into \u201c%@\u201d.", {combineTarget_}));
+  }
+}

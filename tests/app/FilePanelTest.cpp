@@ -1,0 +1,529 @@
+// The file panel over a desk, driven by touches and typing: renaming,
+// duplicating, deleting, exporting packages in both formats, importing them
+// back, and combining projects in order with their sounds. Every refusal and
+// failure is told in an alert, and then the sandbox is checked to be exactly
+// as it was.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "app/FileManagerArt.h"
+#include "app/FileManagerView.h"
+#include "app/videoEncode.h"
+#include "desk/DeskTestSupport.h"
+#include "model/PackageZipOperator.h"
+#include "model/SafeName.h"
+#include "model/ZipTestSupport.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/media/AudioFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+using ziptest::snapshotTree;
+
+fs::path projectFolder(const std::string& name) { return fd::paths::library() / "Projects" / name; }
+
+Names storedProjectList() {
+  Names out;
+  const fd::Value stored = fd::UserDefaults::standard().objectForKey("ProjectsNameArray");
+  if (const fd::Array* a = stored.array()) {
+    for (const fd::Value& v : *a) out.push_back(v.stringValue());
+  }
+  return out;
+}
+
+// A picture told apart by its seed: every pixel opaque, in the seed's colour.
+gfx::Image seeded(int w, int h, std::uint8_t seed) {
+  gfx::Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = img.pixel(x, y);
+      p[0] = seed, p[1] = static_cast<std::uint8_t>(255 - seed), p[2] = static_cast<std::uint8_t>(x + y), p[3] = 255;
+    }
+  return img;
+}
+
+class FilePanelTest : public desk_test::DeskTest {
+ protected:
+  struct Made {
+    std::string name;
+    int frames;
+    std::uint8_t seed;
+    std::optional<std::string> sound;
+  };
+
+  void SetUp() override {
+    FileManagerView::registerWithDesk();
+    videoEncode::registerAsSoundMerger();
+  }
+  void TearDown() override {
+    stop();
+    desk_panels::setFileManagerFactory({});
+    SoundMerger::setFactory({});
+  }
+
+  // The projects each test starts with, after "test", which stays current
+  // unless a test names another.
+  std::vector<Made> made = {{"Walk", 3, 40, std::nullopt}, {"Run", 2, 90, std::nullopt}};
+  std::string current = "test";
+
+  void prepareModel() override {
+    ZTDataModel& m = model();
+    for (const Made& p : made) {
+      ASSERT_TRUE(m.createProject(p.name, p.name + " notes"));
+      ProjectDataModel& open = project();
+      for (int i = 1; i < p.frames; ++i) ASSERT_TRUE(open.createImageAtPage(i));
+      for (int page = 1; page <= p.frames; ++page) {
+        const auto seed = static_cast<std::uint8_t>(p.seed + page);
+        ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 1), seeded(48, 36, seed)));
+        ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 2), seeded(48, 36, seed + 100)));
+        ASSERT_TRUE(gfx::writePNG(*open.iconFullPathAtPage(page, false), seeded(27, 20, seed)));
+        ASSERT_TRUE(gfx::writePNG(*open.snapshotFullPathAtPage(page, false), seeded(48, 36, seed)));
+      }
+      if (p.sound) open.setSoundTags({SoundTag{*p.sound, {{49.0f, 100.0f}}, {{1, 2}}}});
+      m.saveData();
+    }
+    m.setCurProjectName(current);
+    ASSERT_TRUE(m.prjDataModel()->setCurProjectName(current));
+    m.saveData();
+  }
+
+  FileManagerView* openPanel() {
+    tapView(desk->fileManagerBtn());
+    return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
+  }
+
+  // Scrolls the strip to the card when it is out of sight, then touches it.
+  void tapCard(CardStrip* strip, std::size_t index) {
+    ui::Button* card = strip->card(index);
+    ASSERT_NE(card, nullptr);
+    const float x = std::clamp(card->frame().x - CardStrip::kCardGap, 0.0f, strip->maxContentOffset().x);
+    strip->setContentOffset({x, 0});
+    tapView(card);
+  }
+  void chooseProject(FileManagerView* panel, const std::string& name) {
+    const Names& names = panel->projsView()->projectNames();
+    auto it = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(it, names.end()) << name;
+    tapCard(panel->projsView(), static_cast<std::size_t>(it - names.begin()));
+    ASSERT_EQ(panel->projsView()->selectedProjectName(), name);
+  }
+  void choosePackage(FileManagerView* panel, const std::string& fileName) {
+    const auto& packages = panel->packagesView()->packages();
+    auto it = std::find_if(packages.begin(), packages.end(), [&](const auto& p) { return p.fileName() == fileName; });
+    ASSERT_NE(it, packages.end()) << fileName;
+    tapCard(panel->packagesView(), static_cast<std::size_t>(it - packages.begin()));
+  }
+  void typeName(FileManagerView* panel, const std::string& name) {
+    ASSERT_TRUE(panel->nameField()->isEditing());
+    while (!panel->nameField()->text().empty()) host->pressKey(ui::EditingKey::Backspace);
+    host->typeText(name);
+  }
+
+  // The one alert on screen: its title and message, then it is answered.
+  std::pair<std::string, std::string> answerAlert(const std::string& button = "OK") {
+    auto alerts = host->alerts();
+    if (alerts.size() != 1u) {
+      ADD_FAILURE() << alerts.size() << " alerts on screen";
+      return {};
+    }
+    std::pair<std::string, std::string> said{alerts[0]->title(), alerts[0]->message()};
+    EXPECT_TRUE(host->pressAlertButton(button)) << button;
+    host->runUntilIdle();
+    return said;
+  }
+
+  void waitForCombination(FileManagerView* panel) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (panel->projsView()->isCombining() && std::chrono::steady_clock::now() < deadline) {
+      host->runUntilIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    host->runUntilIdle();
+    ASSERT_FALSE(panel->projsView()->isCombining());
+  }
+};
+
+TEST_F(FilePanelTest, ADragOverThePanelDrawsNothingOnThePageBeneath) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  // Across the plate under the action buttons, where the page lies beneath.
+  const ui::Rect page = desk->canvas()->frame();
+  const float y = 262;
+  ASSERT_GT(y, page.y);
+  ASSERT_LT(y, page.y + page.height);
+  stroke({page.x + 20, y}, {page.x + 300, y});
+  for (float x : {40.0f, 160.0f, 280.0f}) EXPECT_EQ(canvasAlphaAt(x, y - page.y), 0) << x;
+  tapView(panel->closeButton());
+  EXPECT_EQ(desk->fileManeagerView(), nullptr);
+  for (float x : {40.0f, 160.0f, 280.0f}) EXPECT_EQ(canvasAlphaAt(x, y - page.y), 0) << x;
+}
+
+TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  // Nothing chosen: the card actions wait for a card.
+  EXPECT_FALSE(panel->renameButton()->isEnabled());
+  chooseProject(panel, "Walk");
+  EXPECT_TRUE(panel->renameButton()->isEnabled());
+  fs::create_directories(projectFolder("Stray"));  // a folder no project owns
+  const auto before = snapshotTree(root());
+
+  tapView(panel->renameButton());
+  EXPECT_EQ(panel->nameField()->text(), "Walk");
+  EXPECT_TRUE(panel->renameButton()->isHidden()) << "the bar of the renaming replaces the actions";
+  for (const std::string& refused : {std::string("Run"), std::string(".hidden"), std::string("  "),
+                                     std::string("a/b"), std::string("Stray")}) {
+    typeName(panel, refused);
+    host->pressKey(ui::EditingKey::Return);
+    const auto [title, message] = answerAlert();
+    EXPECT_EQ(title, "Rename");
+    if (refused == "Run") {
+      EXPECT_NE(message.find("already exists"), std::string::npos) << message;
+    } else if (refused == "Stray") {
+      EXPECT_NE(message.find("could not be renamed"), std::string::npos) << message;
+    } else {
+      EXPECT_NE(message.find("cannot be a project name"), std::string::npos) << message;
+    }
+    EXPECT_EQ(snapshotTree(root()), before) << refused;
+    EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+    // The field is still there to try again.
+    ASSERT_TRUE(panel->nameField()->becomeFirstResponder());
+  }
+  // A name longer than a project name may be is cut while typed.
+  typeName(panel, std::string(kMaxProjectNameBytes + 30, 'x'));
+  EXPECT_EQ(panel->nameField()->text().size(), kMaxProjectNameBytes);
+
+  typeName(panel, " Stroll ");
+  tapView(panel->confirmButton());
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Stroll", "Run"}));
+  EXPECT_EQ(storedProjectList(), (Names{"test", "Stroll", "Run"}));
+  EXPECT_FALSE(fs::exists(projectFolder("Walk")));
+  EXPECT_TRUE(fs::exists(projectFolder("Stroll") / "Project.plist"));
+  EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Stroll", "Run"}));
+  EXPECT_EQ(panel->projsView()->selectedProjectName(), "Stroll");
+  EXPECT_EQ(panel->projsView()->cardName(1)->text(), "Stroll");
+  EXPECT_FALSE(panel->renameButton()->isHidden());
+
+  // The open project renamed is reopened under its new name on the desk.
+  chooseProject(panel, "test");
+  tapView(panel->renameButton());
+  typeName(panel, "Main");
+  host->pressKey(ui::EditingKey::Return);
+  EXPECT_EQ(model().curProjectName(), "Main");
+  EXPECT_EQ(project().curProjectName(), "Main");
+  tapView(panel->closeButton());
+  EXPECT_EQ(desk->pageIndicator()->text(), "001/001");
+  EXPECT_TRUE(fs::exists(projectFolder("Main") / "Project.plist"));
+
+  // Cancel leaves the name as it was.
+  panel = openPanel();
+  chooseProject(panel, "Run");
+  tapView(panel->renameButton());
+  typeName(panel, "Sprint");
+  tapView(panel->cancelButton());
+  EXPECT_FALSE(panel->nameField()->isEditing());
+  EXPECT_EQ(model().projectsNameArray(), (Names{"Main", "Stroll", "Run"}));
+}
+
+TEST_F(FilePanelTest, DuplicatingCopiesTheWholeFolderOrChangesNothing) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  chooseProject(panel, "Walk");
+  tapView(panel->duplicateButton());
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run", "Walkcopy1"}));
+  EXPECT_EQ(storedProjectList(), model().projectsNameArray());
+  EXPECT_EQ(snapshotTree(projectFolder("Walkcopy1")), snapshotTree(projectFolder("Walk")));
+  EXPECT_EQ(panel->projsView()->selectedProjectName(), "Walkcopy1");
+  EXPECT_EQ(model().curProjectName(), "test");
+
+  // A folder holding something that cannot be copied (a pipe) is refused
+  // whole: no half copy, no new name.
+  ASSERT_EQ(::mkfifo((projectFolder("Run") / "pipe").c_str(), 0600), 0);
+  const auto before = snapshotTree(root());
+  chooseProject(panel, "Run");
+  tapView(panel->duplicateButton());
+  const auto [title, message] = answerAlert();
+  EXPECT_EQ(title, "Duplicate");
+  EXPECT_NE(message.find("\u201cRun\u201d could not be duplicated"), std::string::npos) << message;
+  EXPECT_EQ(snapshotTree(root()), before);
+  EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Walk", "Run", "Walkcopy1"}));
+}
+
+TEST_F(FilePanelTest, DeletingAsksFirstAndNeverTakesTheOpenProject) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  const auto before = snapshotTree(root());
+  chooseProject(panel, "test");
+  tapView(panel->deleteButton());
+  auto [title, message] = answerAlert();
+  EXPECT_EQ(title, "Delete");
+  EXPECT_NE(message.find("is open on the desk"), std::string::npos) << message;
+  EXPECT_EQ(snapshotTree(root()), before);
+
+  chooseProject(panel, "Walk");
+  tapView(panel->deleteButton());
+  std::tie(title, message) = answerAlert("Cancel");
+  EXPECT_NE(message.find("Delete the project \u201cWalk\u201d"), std::string::npos) << message;
+  EXPECT_EQ(snapshotTree(root()), before);
+
+  tapView(panel->deleteButton());
+  answerAlert("Delete");
+  EXPECT_FALSE(fs::exists(projectFolder("Walk")));
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Run"}));
+  EXPECT_EQ(storedProjectList(), (Names{"test", "Run"}));
+  EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Run"}));
+  EXPECT_EQ(panel->projsView()->selectedIndex(), -1);
+  EXPECT_FALSE(panel->deleteButton()->isEnabled());
+}
+
+TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  const fs::path documents = fd::paths::documents();
+  chooseProject(panel, "Walk");
+  tapView(panel->exportPackageButton(true));
+  auto [title, message] = answerAlert();
+  EXPECT_EQ(title, "Export");
+  EXPECT_NE(message.find("\u201cWalk.zt2\u201d"), std::string::npos) << message;
+  tapView(panel->exportPackageButton(false));
+  std::tie(title, message) = answerAlert();
+  EXPECT_NE(message.find("\u201cWalk.zt\u201d"), std::string::npos) << message;
+  // A second export of the same format takes a free name.
+  tapView(panel->exportPackageButton(true));
+  std::tie(title, message) = answerAlert();
+  EXPECT_NE(message.find("\u201cWalkcopy1.zt2\u201d"), std::string::npos) << message;
+  for (const char* file : {"Walk.zt2", "Walk.zt", "Walkcopy1.zt2"}) EXPECT_TRUE(fs::is_regular_file(documents / file));
+
+  tapView(panel->packagesTabButton());
+  ASSERT_EQ(panel->tab(), FileManagerView::Tab::Packages);
+  EXPECT_TRUE(panel->projsView()->isHidden());
+  EXPECT_TRUE(panel->newButton()->isHidden());
+  Names listedPackages;
+  for (const auto& p : panel->packagesView()->packages()) listedPackages.push_back(p.fileName());
+  EXPECT_EQ(listedPackages, (Names{"Walk.zt2", "Walk.zt", "Walkcopy1.zt2"}));
+  EXPECT_TRUE(panel->packagesView()->emptyLabel()->isHidden());
+  EXPECT_FALSE(panel->importButton()->isEnabled());
+
+  // The current format comes back as the very same folder, under a free name.
+  choosePackage(panel, "Walk.zt2");
+  tapView(panel->importButton());
+  std::tie(title, message) = answerAlert();
+  EXPECT_EQ(title, "Import");
+  EXPECT_NE(message.find("the project \u201cWalkcopy1\u201d"), std::string::npos) << message;
+  EXPECT_EQ(snapshotTree(projectFolder("Walkcopy1")), snapshotTree(projectFolder("Walk")));
+  // The older format holds the same frames in its own layout.
+  choosePackage(panel, "Walk.zt");
+  tapView(panel->importButton());
+  answerAlert();
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run", "Walkcopy1", "Walkcopy2"}));
+  EXPECT_EQ(storedProjectList(), model().projectsNameArray());
+  auto older = ProjectDataModel::initWithProjectName("Walkcopy2");
+  auto original = ProjectDataModel::initWithProjectName("Walk");
+  ASSERT_EQ(older->imagesArray().size(), 3u);
+  for (int page = 1; page <= 3; ++page) {
+    for (int position = 1; position <= 2; ++position) {
+      EXPECT_EQ(ziptest::readBytes(*older->layFullPathAtPage(page, false, position)),
+                ziptest::readBytes(*original->layFullPathAtPage(page, false, position)));
+    }
+  }
+  // The projects tab lists both, the import of the older one chosen.
+  tapView(panel->projectsTabButton());
+  EXPECT_EQ(panel->projsView()->projectNames(), model().projectsNameArray());
+  EXPECT_EQ(panel->projsView()->selectedProjectName(), "Walkcopy2");
+}
+
+TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  const fs::path documents = fd::paths::documents();
+
+  // Documents cannot be written to: a file stands where the folder should.
+  fs::remove_all(documents);
+  ziptest::writeBytes(documents, ziptest::bytesOf("not a folder"));
+  auto before = snapshotTree(root());
+  chooseProject(panel, "Walk");
+  for (bool isUpgrade : {true, false}) {
+    tapView(panel->exportPackageButton(isUpgrade));
+    const auto [title, message] = answerAlert();
+    EXPECT_EQ(title, "Export");
+    EXPECT_NE(message.find("\u201cWalk\u201d could not be exported"), std::string::npos) << message;
+    EXPECT_EQ(snapshotTree(root()), before);
+  }
+  fs::remove(documents);
+  fs::create_directories(documents);
+
+  // A hostile package, a damaged one, and one whose name is no project name.
+  const std::string password = ZipOperator::kPackagePassword;
+  ASSERT_TRUE(ziptest::buildArchive(
+      documents / "Evil.zt2",
+      {{.name = "Project.plist", .content = ziptest::readBytes(projectFolder("Run") / "Project.plist"),
+        .password = password},
+       {.name = "../../Documents/evil.png", .content = ziptest::bytesOf("png"), .password = password}}));
+  ASSERT_TRUE(ziptest::buildArchive(documents / "Notes.zt", {{.name = "notes.txt", .content = ziptest::bytesOf("x"),
+                                                               .password = password}}));
+  ziptest::writeBytes(documents / "Cut.zt2", ziptest::bytesOf("PK\x03\x04 and then nothing"));
+  ziptest::writeBytes(documents / ".hidden.zt2", ziptest::bytesOf("whatever"));
+  tapView(panel->packagesTabButton());
+  before = snapshotTree(root());
+  for (const std::string& file : Names{"Evil.zt2", "Notes.zt", "Cut.zt2", ".hidden.zt2"}) {
+    choosePackage(panel, file);
+    tapView(panel->importButton());
+    const auto [title, message] = answerAlert();
+    EXPECT_EQ(title, "Import");
+    EXPECT_TRUE(message.starts_with("\u201c" + file + "\u201d cannot be imported") ||
+                message.starts_with("\u201c" + file + "\u201d could not be imported: "))
+        << message;
+    EXPECT_EQ(snapshotTree(root()), before) << file;
+    EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+  }
+  EXPECT_FALSE(fs::exists(root() / "Documents" / "evil.png"));
+}
+
+TEST_F(FilePanelTest, CombiningMergesTheCardsInTheirOrderWithTheirSound) {
+  made = {{"A", 3, 40, "one.caf"}, {"B", 2, 90, "two.caf"}};
+  current = "A";
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", std::vector<float>(800, 0.25f)));
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "two.caf", std::vector<float>(400, -0.25f)));
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  // The icons of B's frames, then A's: the order the combination must keep.
+  std::vector<std::vector<std::uint8_t>> icons;
+  for (const char* name : {"B", "A"}) {
+    auto p = ProjectDataModel::initWithProjectName(name);
+    for (int page = 1; page <= static_cast<int>(p->imagesArray().size()); ++page)
+      icons.push_back(ziptest::readBytes(*p->iconFullPathAtPage(page, false)));
+  }
+
+  tapView(panel->combineButton());
+  EXPECT_FALSE(panel->confirmButton()->isEnabled());
+  EXPECT_TRUE(panel->newButton()->isHidden());
+  EXPECT_FALSE(panel->packagesTabButton()->isEnabled());
+  ProjectsView* cards = panel->projsView();
+  // B first, then A; a second touch takes "test" out again.
+  for (std::size_t index : {2u, 0u, 1u, 0u}) tapCard(cards, index);
+  EXPECT_EQ(cards->chosenOrder(), (Names{"B", "A"}));
+  ASSERT_NE(cards->cardBadge(2), nullptr);
+  EXPECT_EQ(cards->cardBadge(2)->text(), "1");
+  ASSERT_NE(cards->cardBadge(1), nullptr);
+  EXPECT_EQ(cards->cardBadge(1)->text(), "2");
+  EXPECT_EQ(cards->cardBadge(0), nullptr);
+  EXPECT_EQ(panel->hintLabel()->text(), "Into \u201cB\u201d, in this order: \u201cA\u201d.");
+  ASSERT_TRUE(panel->confirmButton()->isEnabled());
+  tapView(panel->confirmButton());
+  EXPECT_FALSE(panel->busyView()->isHidden());
+  tapView(panel->closeButton());  // the panel stays while the projects are combined
+  EXPECT_NE(desk->fileManeagerView(), nullptr);
+  waitForCombination(panel);
+  EXPECT_TRUE(panel->busyView()->isHidden());
+  EXPECT_TRUE(host->alerts().empty());
+
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "B"}));
+  EXPECT_EQ(storedProjectList(), (Names{"test", "B"}));
+  EXPECT_EQ(cards->projectNames(), (Names{"test", "B"}));
+  EXPECT_EQ(cards->selectedProjectName(), "B");
+  EXPECT_FALSE(fs::exists(projectFolder("A")));
+  auto target = ProjectDataModel::initWithProjectName("B");
+  ASSERT_EQ(target->imagesArray().size(), 5u);
+  for (int page = 1; page <= 5; ++page)
+    EXPECT_EQ(ziptest::readBytes(*target->iconFullPathAtPage(page, false)), icons[page - 1]) << page;
+  // Each project's sound mixed into a recording of its own, in the order.
+  EXPECT_EQ(target->soundFrameArray(), (std::vector<int>{1, 2, 3, 4}));
+  ASSERT_EQ(target->soundNameArray().size(), 2u);
+  std::vector<std::size_t> lengths;
+  for (const std::string& sound : target->soundNameArray()) {
+    EXPECT_TRUE(sound.starts_with("Rec") && sound.ends_with(".caf")) << sound;
+    auto samples = media::readMonoSamples(fd::paths::documents() / sound);
+    ASSERT_TRUE(samples) << sound;
+    lengths.push_back(samples->size());
+  }
+  EXPECT_EQ(lengths, (std::vector<std::size_t>{400, 800}));
+  // The open project was merged away: the combined one is open now.
+  EXPECT_EQ(model().curProjectName(), "B");
+  EXPECT_EQ(project().imagesArray().size(), 5u);
+  tapView(panel->closeButton());
+  EXPECT_EQ(desk->pageIndicator()->text(), "005/005");
+
+  // Combined into the open project, it is reopened with the new frames.
+  panel = openPanel();
+  tapView(panel->combineButton());
+  for (std::size_t index : {1u, 0u}) tapCard(panel->projsView(), index);
+  tapView(panel->confirmButton());
+  waitForCombination(panel);
+  EXPECT_EQ(model().projectsNameArray(), (Names{"B"}));
+  EXPECT_EQ(model().curProjectName(), "B");
+  EXPECT_EQ(project().imagesArray().size(), 6u);
+  EXPECT_FALSE(panel->combineButton()->isEnabled()) << "one project cannot be combined";
+  tapView(panel->closeButton());
+  EXPECT_EQ(desk->pageIndicator()->text(), "006/006");
+}
+
+TEST_F(FilePanelTest, TheBarsFitTheScreenAtBothWidthsAndScales) {
+  for (const std::string& name : file_art::names()) {
+    const gfx::Image one = file_art::draw(name, 1), two = file_art::draw(name, 2);
+    EXPECT_FALSE(one.empty()) << name;
+    EXPECT_EQ(two.pixelWidth(), 2 * one.pixelWidth()) << name;
+  }
+  for (bool tall : {false, true}) {
+    for (float scale : {1.0f, 2.0f}) {
+      start(tall, scale);
+      made.clear();  // the projects stay in the sandbox for the next layout
+      FileManagerView* panel = openPanel();
+      ASSERT_NE(panel, nullptr);
+      const ui::Rect screen = ui::Screen::main().bounds();
+      chooseProject(panel, "Walk");
+      auto inside = [&](ui::View* v) {
+        const ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+        EXPECT_GE(r.x, 0);
+        EXPECT_GE(r.y, 0);
+        EXPECT_LE(r.x + r.width, screen.width);
+        EXPECT_LE(r.y + r.height, screen.height);
+        return r;
+      };
+      std::vector<ui::Rect> bar;
+      for (ui::Button* b : {panel->renameButton(), panel->duplicateButton(), panel->deleteButton(),
+                            panel->exportPackageButton(true), panel->exportPackageButton(false),
+                            panel->combineButton(), panel->newButton(), panel->openButton(),
+                            panel->promotionButton(), panel->closeButton(), panel->projectsTabButton(),
+                            panel->packagesTabButton(), panel->exportButton(), panel->shareButton()}) {
+        bar.push_back(inside(b));
+        // Every word is read whole.
+        EXPECT_LE(b->titleLabel()->sizeThatFits({1000, 100}).width, b->frame().width - 8) << b->currentTitle();
+      }
+      for (std::size_t i = 0; i < bar.size(); ++i)
+        for (std::size_t j = i + 1; j < bar.size(); ++j) {
+          const ui::Rect& a = bar[i];
+          const ui::Rect& b = bar[j];
+          EXPECT_FALSE(a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
+              << i << " overlaps " << j;
+        }
+      tapView(panel->renameButton());
+      inside(panel->nameField());
+      inside(panel->confirmButton());
+      // The drawn buttons at the screen's scale ("@2x" on a 2x screen).
+      const ui::Picture plate = panel->renameButton()->backgroundImageForState(ui::StateNormal);
+      ASSERT_NE(plate.image(), nullptr);
+      EXPECT_EQ(plate.image()->pixelWidth(), static_cast<int>(file_art::kButtonWidth * scale));
+      EXPECT_EQ(plate.scale(), scale);
+      tapView(panel->cancelButton());
+      stop();
+    }
+  }
+}
+
+}  // namespace
