@@ -360,6 +360,10 @@ FileManagerView::FileManagerView(const ui::Rect& frame) : ui::View(frame) {
   nameField_->setMaximumLength(kMaxProjectNameBytes);
   nameField_->setPlaceholder(fd::Localized("Project name"));
   nameField_->addTarget(this, [this](ui::Control*, const ui::Event*) { finishRename(); }, ui::EditingDidEndOnExit);
+  // Escape gives the renaming up.
+  nameField_->addTarget(this, [this](ui::Control*, const ui::Event*) {
+    if (mode_ == Mode::Renaming) cancelMode();
+  }, ui::EditingDidEnd);
   addSubview(nameField_);
   hint_ = std::make_shared<ui::Label>(slotFrame(w, 0, 0, 3));
   hint_->setNumberOfLines(2);

@@ -184,6 +184,8 @@ TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
                                      std::string("a/b"), std::string("Stray")}) {
     typeName(panel, refused);
     host->pressKey(ui::EditingKey::Return);
+    host->pressKey(ui::EditingKey::Return);  // the alert is modal: no second one
+    host->typeText("zz");
     const auto [title, message] = answerAlert();
     EXPECT_EQ(title, "Rename");
     if (refused == "Run") {
@@ -196,7 +198,8 @@ TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
     EXPECT_EQ(snapshotTree(root()), before) << refused;
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
     // The field is still there to try again.
-    ASSERT_TRUE(panel->nameField()->becomeFirstResponder());
+    EXPECT_TRUE(panel->nameField()->isEditing());
+    EXPECT_EQ(panel->nameField()->text(), refused);
   }
   // A name longer than a project name may be is cut while typed.
   typeName(panel, std::string(kMaxProjectNameBytes + 30, 'x'));
@@ -232,6 +235,13 @@ TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
   typeName(panel, "Sprint");
   tapView(panel->cancelButton());
   EXPECT_FALSE(panel->nameField()->isEditing());
+  EXPECT_FALSE(panel->renameButton()->isHidden());
+  // And so does Escape.
+  tapView(panel->renameButton());
+  typeName(panel, "Sprint");
+  host->pressKey(ui::EditingKey::Escape);
+  EXPECT_TRUE(panel->nameField()->isHidden());
+  EXPECT_FALSE(panel->renameButton()->isHidden());
   EXPECT_EQ(model().projectsNameArray(), (Names{"Main", "Stroll", "Run"}));
 }
 

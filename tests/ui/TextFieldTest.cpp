@@ -1,12 +1,14 @@
 // The one-line text field: a touch makes it take the keyboard, typed text and
-// editing keys reach only the field that edits, Return ends editing, and a
-// text wider than the field shows its end.
+// editing keys reach only the field that edits (and none while an alert is
+// up), Return tells the field's owner, and a text wider than the field shows
+// its end.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/TextField.h"
 
 using namespace ui;
@@ -46,11 +48,28 @@ TEST_F(TextFieldTest, ATouchTakesTheKeyboardAndReturnEndsEditing) {
   EXPECT_EQ(a->text(), "Walking!");
   host->pressKey(EditingKey::Backspace);
   EXPECT_EQ(a->text(), "Walking");
+  // Return tells the owner, who ends the editing when the text will do.
   host->pressKey(EditingKey::Return);
-  EXPECT_FALSE(a->isEditing());
+  EXPECT_TRUE(a->isEditing());
+  ASSERT_TRUE(a->resignFirstResponder());
   EXPECT_EQ(log, (std::vector<std::string>{"a begin", "a changed", "a changed", "a return", "a end"}));
   host->typeText("more");
   EXPECT_EQ(a->text(), "Walking");
+}
+
+TEST_F(TextFieldTest, AnAlertOnScreenTakesTheKeyboardAway) {
+  auto a = field({20, 20, 200, 30}, "a");
+  ASSERT_TRUE(a->becomeFirstResponder());
+  AlertView::make("Title", "Message", nullptr, "OK")->show();
+  host->typeText("x");
+  host->pressKey(EditingKey::Return);
+  EXPECT_EQ(a->text(), "");
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->advance(ButtonSheet::kFadeDuration + 0.1);
+  EXPECT_TRUE(host->alerts().empty());
+  host->typeText("y");
+  EXPECT_EQ(a->text(), "y");
+  EXPECT_EQ(log, (std::vector<std::string>{"a begin", "a changed"}));
 }
 
 TEST_F(TextFieldTest, BackspaceAndTheLengthLimitTakeWholeCharacters) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/graphics/Path.h"
+#include "platform/ui/Alert.h"
 
 namespace ui {
 
@@ -94,12 +95,8 @@ void TextField::pressKey(EditingKey key) {
       setNeedsDisplay();
       sendActionsForControlEvents(EditingChanged);
       return;
-    case EditingKey::Return: {
-      std::shared_ptr<View> keep = weak_from_this().lock();
-      sendActionsForControlEvents(EditingDidEndOnExit);
-      resignFirstResponder();
-      return;
-    }
+    // The field's owner decides whether the text will do and editing ends.
+    case EditingKey::Return: sendActionsForControlEvents(EditingDidEndOnExit); return;
     case EditingKey::Escape: resignFirstResponder(); return;
   }
 }
@@ -152,12 +149,16 @@ TextField* editingTextField() {
   return static_cast<TextField*>(v.get());
 }
 
+// An alert or sheet on screen is modal: the field behind it keeps its
+// editing but hears nothing until it has gone.
 void deliverTypedText(std::string_view utf8) {
-  if (TextField* field = editingTextField()) field->insertText(utf8);
+  TextField* field = editingTextField();
+  if (field != nullptr && visibleButtonSheets().empty()) field->insertText(utf8);
 }
 
 void deliverEditingKey(EditingKey key) {
-  if (TextField* field = editingTextField()) field->pressKey(key);
+  TextField* field = editingTextField();
+  if (field != nullptr && visibleButtonSheets().empty()) field->pressKey(key);
 }
 
 }  // namespace ui

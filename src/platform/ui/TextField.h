@@ -1,10 +1,10 @@
 #pragma once
 // A one-line text field. A touch on it makes it take the keyboard: the host
 // hands the typed text and the editing keys to the field that edits, which
-// keeps its caret at the end of the text, shows the end of a text wider than
-// itself, and ends editing on Return (or when it leaves the window). Events:
-// EditingDidBegin, EditingChanged, EditingDidEnd and, for Return,
-// EditingDidEndOnExit before EditingDidEnd.
+// keeps its caret at the end of the text and shows the end of a text wider
+// than itself. Events: EditingDidBegin, EditingChanged, EditingDidEnd (on
+// Escape, resignFirstResponder, or leaving the window) and, for Return,
+// EditingDidEndOnExit: its owner ends the editing when the text will do.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -59,7 +59,8 @@ class TextField : public Control {
 
 // The field that takes the keyboard now; nullptr when none edits.
 TextField* editingTextField();
-// What the host's keyboard sends: to the editing field, or nowhere.
+// What the host's keyboard sends: to the editing field, or nowhere (also
+// while an alert or action sheet is on screen).
 void deliverTypedText(std::string_view utf8);
 void deliverEditingKey(EditingKey key);
 
