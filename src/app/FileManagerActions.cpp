@@ -68,9 +68,10 @@ bool FileManagerView::finishRename() {
   }
   ZTDataModel& model = ZTDataModel::sharedInstance();
   if (!isValidProjectName(name)) {
-    tell("Rename", filled("\u201c%@\u201d cannot be a project name. A name is not empty, holds no \u201c/\u201d, "
-                          "does not begin with \u201c.\u201d and has at most %@ bytes.",
-                          {name, std::to_string(kMaxProjectNameBytes)}));
+    // Longer names and control characters cannot be typed into the field.
+    tell("Rename", filled("\u201c%@\u201d cannot be a project name. A name is not empty, holds no \u201c/\u201d "
+                          "and does not begin with \u201c.\u201d.",
+                          {name}));
     return false;
   }
   if (listed(name)) {
