@@ -78,6 +78,7 @@ void DesktopManagerController::editBackground() {
     if (fd::files::exists(*path)) picture = gfx::readImage(*path).toOptional();
   }
   drawImage(picture ? &*picture : nullptr);
+  showLayerVisibility();
   if (drawsView_) drawsView_->reflushSettings();
   playView_->setAlpha(0);
   playerView_->setAlpha(0);

@@ -32,10 +32,22 @@ constexpr float kSelectedRowY = 55, kMiddleRowY = 115;
 
 bool DesktopManagerController::isCanDraw() {
   ProjectDataModel* p = project();
+  // The background being painted has no visibility of its own on the desk.
+  if (settings().isBackground()) return p != nullptr;
   const int page = settings().curPage();
   // No frame, no drawing: a stroke would have no page to be saved to.
   if (!p || page < 1 || page > frameCount()) return false;
   return p->layIsOpenAtPage(page, editedPosition(), false);
+}
+
+void DesktopManagerController::showLayerVisibility() {
+  ProjectDataModel* p = project();
+  const int page = settings().curPage();
+  const bool onPage = p && page >= 1 && page <= frameCount();
+  const bool background = settings().isBackground();
+  auto shown = [&](int position) { return background || !onPage || p->layIsOpenAtPage(page, position, false); };
+  if (drawsView_) drawsView_->setHidden(!shown(editedPosition()));
+  layer_->setHidden(!shown(editedPosition() == 2 ? 1 : 2));
 }
 
 void DesktopManagerController::modifyProjectSetting() {
@@ -82,11 +94,13 @@ void DesktopManagerController::setPageData() {
   layer_->setImage({});
   std::optional<gfx::Image> edited;
   if (onPage) {
+    // Both layers are loaded whether they are shown or not: visibility only
+    // decides which views are on show, and the canvas must always hold the
+    // edited layer's stored picture, or showing it again (or the next stroke
+    // and save) would replace the stored layer by an empty one.
     const int other = editedPosition() == 2 ? 1 : 2;
-    if (p->layIsOpenAtPage(page, other, false)) layer_->setImage(pictureAt(p->layFullPathAtPage(page, false, other)));
-    if (p->layIsOpenAtPage(page, editedPosition(), false)) {
-      if (auto path = p->layFullPathAtPage(page, false, editedPosition())) edited = gfx::readImage(*path).toOptional();
-    }
+    layer_->setImage(pictureAt(p->layFullPathAtPage(page, false, other)));
+    if (auto path = p->layFullPathAtPage(page, false, editedPosition())) edited = gfx::readImage(*path).toOptional();
     if (p->backgroundType() >= 3 && p->backgroundType() <= 6 && p->curBackgroundName()) {
       background_->setImage(pictureAt(model().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page)));
     }
@@ -95,6 +109,7 @@ void DesktopManagerController::setPageData() {
   // The canvas is always replaced, also by nothing: a page without a layer
   // file (or no page at all) must not keep the previous page's strokes.
   drawImage(edited ? &*edited : nullptr);
+  showLayerVisibility();
   const int count = frameCount();
   nextFrameBtn_->setSelected(!p || count == 0 || page == p->reapeatFrame(count));
   setPageIndicator();
@@ -205,7 +220,7 @@ void DesktopManagerController::gotoFrame(int which) {
   setPageData();
   renewDesktopDisplay();
   playView_->setHidden(true);
-  if (drawsView_) drawsView_->setHidden(false);
+  showLayerVisibility();
   reverseBtn_->setSelected(false);
   playBtn_->setSelected(false);
   pageNumberShowDesk_->setHidden(true);
@@ -265,10 +280,7 @@ void DesktopManagerController::setLayerOpenState(int tag) {
     bgVisibleBtn_->setSelected(!bgVisibleBtn_->isSelected());
     if (p) p->setIsOpenBackground(!bgVisibleBtn_->isSelected());
   }
-  ui::Button* editedBtn = contentPattern_ == 1 ? fVisibleBtn_.get() : mVisibleBtn_.get();
-  ui::Button* otherBtn = contentPattern_ == 1 ? mVisibleBtn_.get() : fVisibleBtn_.get();
-  if (drawsView_) drawsView_->setHidden(editedBtn->isSelected());
-  layer_->setHidden(otherBtn->isSelected());
+  showLayerVisibility();
   background_->setHidden(bgVisibleBtn_->isSelected());
   renewDesktopDisplay();
   if ((tag == kTagForegroundVisible || tag == kTagMiddleVisible) && onPage && drawsView_)

@@ -230,7 +230,7 @@ void DesktopManagerController::restoreState() {
   setPageData();
   renewDesktopDisplay();
   playView_->setHidden(true);
-  if (drawsView_) drawsView_->setHidden(false);
+  showLayerVisibility();
   playBtn_->setSelected(false);
   reverseBtn_->setSelected(false);
 }

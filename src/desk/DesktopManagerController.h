@@ -103,6 +103,9 @@ class DesktopManagerController : public ui::ViewController,
   void modifyProjectSetting();
   void adjustPaperSetting();
   void setPageData();
+  // The canvas and the other layer's view are on show exactly when their
+  // layers are visible on the page shown (always in background mode).
+  void showLayerVisibility();
   void drawImage(const gfx::Image* image);
   void saveCurPage();
   void setPageIndicator();

@@ -88,6 +88,30 @@ TEST_F(DeskBackgroundTest, ReopeningABackgroundPaintsOnWhatWasThere) {
   EXPECT_GT(canvasAlphaAt(180, 50), 0);
 }
 
+// The edited layer's eye belongs to the page: with the foreground hidden, a
+// background opened for painting is on show and takes strokes, and the
+// hidden foreground comes back with its picture when the mode is left.
+TEST_F(DeskBackgroundTest, AHiddenEditedLayerNeitherHidesNorLocksTheBackground) {
+  start();
+  stroke(onPage(60, 200), onPage(300, 200));
+  tapView(desk->groundBtn());
+  tapView(desk->fVisibleBtn());
+  ASSERT_TRUE(desk->canvasView()->isHidden());
+  paintNewBackground();
+  ASSERT_TRUE(settings().isBackground());
+  EXPECT_FALSE(desk->canvasView()->isHidden());
+  EXPECT_TRUE(desk->isCanDraw());
+  stroke(onPage(60, 100), onPage(300, 100));
+  EXPECT_GT(canvasAlphaAt(180, 100), 0);
+  tapView(desk->groundBtn());
+  tapView(desk->foregroundRowBtn());
+  ASSERT_FALSE(settings().isBackground());
+  EXPECT_TRUE(desk->canvasView()->isHidden()) << "the foreground is still hidden on its page";
+  EXPECT_FALSE(desk->isCanDraw());
+  EXPECT_GT(canvasAlphaAt(180, 200), 0) << "and still holds its strokes";
+  EXPECT_EQ(canvasAlphaAt(180, 100), 0);
+}
+
 // Fault: the background writer wrote wherever the model's path for the name
 // pointed, which for a built-in background is the application's own file.
 TEST_F(DeskBackgroundTest, BuiltInBackgroundsAreNeverWrittenOver) {

@@ -177,6 +177,92 @@ TEST_F(DeskPagesTest, SwitchingAndHidingLayers) {
   EXPECT_FALSE(project().layIsOpenAtPage(2, 2, false));
 }
 
+// Hiding and showing a layer never changes what is stored: the canvas holds
+// the edited layer's stored picture whether it is shown or not, and each
+// layer's view is shown exactly when its layer is visible on the page shown.
+TEST_F(DeskPagesTest, HidingTheEditedLayerAcrossPageTurnsKeepsItsPicture) {
+  frames = 2;
+  start();
+  tapView(desk->previousFrameBtn());
+  ASSERT_EQ(curPage(), 1);
+  for (float y = 40; y <= 240; y += 25) stroke(onPage(40, y), onPage(340, y + 10));
+  tapView(desk->nextFrameBtn());
+  tapView(desk->previousFrameBtn());
+  const long drawn = inkedPixels(layerFile(1, 2));
+  ASSERT_GT(drawn, 5000);
+
+  // Hide the foreground (the edited layer) with its eye, turn away and back.
+  tapView(desk->groundBtn());
+  tapView(desk->fVisibleBtn());
+  host->tap({10, 10});
+  host->runUntilIdle();
+  EXPECT_TRUE(desk->canvasView()->isHidden());
+  tapView(desk->nextFrameBtn());
+  ASSERT_EQ(curPage(), 2);
+  EXPECT_FALSE(desk->canvasView()->isHidden()) << "the foreground is visible on page 2";
+  EXPECT_TRUE(desk->isCanDraw());
+  tapView(desk->previousFrameBtn());
+  ASSERT_EQ(curPage(), 1);
+  EXPECT_TRUE(desk->canvasView()->isHidden()) << "still hidden on page 1";
+  EXPECT_GT(canvasAlphaAt(190, 65), 0) << "the hidden layer's picture is on the canvas all the same";
+
+  // Show it again: the drawing is there, and a new stroke adds to it.
+  tapView(desk->groundBtn());
+  tapView(desk->fVisibleBtn());
+  host->tap({10, 10});
+  host->runUntilIdle();
+  EXPECT_FALSE(desk->canvasView()->isHidden());
+  EXPECT_GT(canvasAlphaAt(190, 65), 0);
+  auto snapshot = project().snapshotFullPathAtPage(1, false);
+  ASSERT_TRUE(snapshot);
+  EXPECT_GT(inkedPixels(*snapshot), drawn / 8) << "the snapshot shows the foreground again";
+  stroke(onPage(60, 270), onPage(320, 270));
+  tapView(desk->nextFrameBtn());
+  EXPECT_GT(inkedPixels(layerFile(1, 2)), drawn) << "the stored foreground kept every stroke";
+  EXPECT_EQ(curPage(), 2);
+}
+
+TEST_F(DeskPagesTest, ChoosingAHiddenLayerToEditKeepsTheOtherLayerShown) {
+  frames = 1;
+  start();
+  stroke(onPage(40, 60), onPage(340, 60));  // the foreground
+  tapView(desk->groundBtn());
+  tapView(desk->middleRowBtn());
+  host->tap({10, 10});
+  stroke(onPage(40, 200), onPage(340, 200));  // the middle ground
+  // Hide the foreground (now the other layer), then choose it to edit.
+  tapView(desk->groundBtn());
+  tapView(desk->fVisibleBtn());
+  EXPECT_TRUE(desk->layer()->isHidden());
+  tapView(desk->foregroundRowBtn());
+  ASSERT_EQ(desk->contentPattern(), 1);
+  host->tap({10, 10});
+  host->runUntilIdle();
+  EXPECT_FALSE(desk->layer()->isHidden()) << "the visible middle ground stays on show";
+  ASSERT_FALSE(desk->layer()->image().empty());
+  EXPECT_GT(desk->layer()->image().image()->pixel(static_cast<int>(190 * desk->layer()->image().image()->scale()),
+                                                  static_cast<int>(200 * desk->layer()->image().image()->scale()))[3],
+            0);
+  EXPECT_TRUE(desk->canvasView()->isHidden()) << "the hidden foreground is not shown";
+  EXPECT_FALSE(desk->isCanDraw());
+  EXPECT_GT(canvasAlphaAt(190, 60), 0) << "but the canvas holds its stored picture";
+  // Back to the middle ground: the hidden foreground keeps its picture too.
+  desk->setEditingLayer();
+  tapView(desk->middleRowBtn());
+  host->tap({10, 10});
+  host->runUntilIdle();
+  EXPECT_TRUE(desk->layer()->isHidden());
+  ASSERT_FALSE(desk->layer()->image().empty());
+  EXPECT_FALSE(desk->canvasView()->isHidden());
+  EXPECT_GT(canvasAlphaAt(190, 200), 0);
+  // Showing the foreground again shows its picture at once.
+  desk->setEditingLayer();
+  tapView(desk->fVisibleBtn());
+  EXPECT_FALSE(desk->layer()->isHidden());
+  EXPECT_GT(inkedPixels(layerFile(1, 2)), 50);
+  EXPECT_GT(inkedPixels(layerFile(1, 1)), 50);
+}
+
 TEST_F(DeskPagesTest, OnionModesAtTheFirstPages) {
   frames = 3;
   start();

@@ -186,6 +186,28 @@ TEST_F(DeskPlaybackTest, PlayOnceStopsAtEitherEndEvenWithOneFrame) {
   EXPECT_EQ(curPage(), 4);
 }
 
+// Stopping playback shows the page as its layers' eyes say: a hidden edited
+// layer stays hidden (and holds its picture), the other layer shows.
+TEST_F(DeskPlaybackTest, StoppingKeepsAHiddenEditedLayerHidden) {
+  frames = 2;
+  start();
+  stroke(onPage(60, 100), onPage(300, 100));
+  tapView(desk->groundBtn());
+  tapView(desk->fVisibleBtn());
+  host->tap({10, 10});
+  host->runUntilIdle();
+  ASSERT_TRUE(desk->canvasView()->isHidden());
+  using D = DesktopManagerController;
+  press(D::kTagPlay);
+  host->advance(1.0);
+  ASSERT_EQ(desk->playState(), 0);
+  desk->gotoFrame(1);
+  ASSERT_EQ(curPage(), 2);
+  EXPECT_TRUE(desk->canvasView()->isHidden());
+  EXPECT_FALSE(desk->layer()->isHidden());
+  EXPECT_GT(canvasAlphaAt(180, 100), 0);
+}
+
 }  // namespace
 
 // Playing once, the step that runs past the last frame stops playback: no
