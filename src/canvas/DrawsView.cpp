@@ -74,33 +74,37 @@ void DrawsView::pageReplaced() {
   if (fillTool_) fillTool_->cancelPendingFill();
 }
 
+// A loaded picture is the page as stored: no history, nothing to save, and
+// no cut of the previous picture left to withdraw.
+void DrawsView::pageLoaded() {
+  resetUndoManager();
+  operated_ = false;
+  pendingCut_.reset();
+}
+
 void DrawsView::setImage(const gfx::Image* image, gfx::Rect rect) {
   pageReplaced();
   VTEAGLView::setImage(image, rect);
-  resetUndoManager();
-  operated_ = false;
+  pageLoaded();
 }
 
 void DrawsView::setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian) {
   pageReplaced();
   VTEAGLView::setImage(image, size, center, radian);
-  resetUndoManager();
-  operated_ = false;
+  pageLoaded();
 }
 
 void DrawsView::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect) {
   pageReplaced();
   VTEAGLView::setData(bytes, dataSize, rect);
-  resetUndoManager();
-  operated_ = false;
+  pageLoaded();
 }
 
 void DrawsView::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center,
                         float radian) {
   pageReplaced();
   VTEAGLView::setData(bytes, dataSize, size, center, radian);
-  resetUndoManager();
-  operated_ = false;
+  pageLoaded();
 }
 
 void DrawsView::drawImage(const gfx::Image& image, gfx::Rect rect) {
@@ -132,7 +136,9 @@ void DrawsView::clear() {
 
 bool DrawsView::undo() {
   pageReplaced();
+  const std::string from = undoManager() ? undoManager()->currentStringItem() : std::string();
   const bool done = VTEAGLView::undo();
+  if (done && pendingCut_) pendingCut_->undidFrom(from);
   operated_ = true;
   return done;
 }
@@ -140,8 +146,57 @@ bool DrawsView::undo() {
 bool DrawsView::redo() {
   pageReplaced();
   const bool done = VTEAGLView::redo();
+  if (done && pendingCut_ && undoManager()) pendingCut_->redidTo(undoManager()->currentStringItem());
   operated_ = true;
   return done;
+}
+
+// --- the stamp tool's cut
+
+void DrawsView::cutRegion(const gfx::Image* replacement, gfx::Size size, gfx::Point center, float radian) {
+  pageReplaced();
+  SnapshotData before = curImageData();
+  VTEAGLView::setImage(replacement, size, center, radian);
+  operated_ = true;
+  SnapshotData after = curImageData();
+  pendingCut_.emplace(std::move(before), std::move(after),
+                      undoManager() ? undoManager()->currentStringItem() : std::string());
+}
+
+void DrawsView::cutPiecePlaced() {
+  if (pendingCut_ && undoManager()) pendingCut_->placedBy(undoManager()->currentStringItem());
+}
+
+bool DrawsView::withdrawCut() {
+  if (!cutOutstanding()) {
+    pendingCut_.reset();
+    return false;
+  }
+  const PendingCut cut = std::move(*pendingCut_);
+  pendingCut_.reset();
+  // Nothing since the cut: the cut is taken back as if it had never been,
+  // with no step left to redo it.
+  if (undoManager() && undoManager()->currentStringItem() == cut.cutStep() && !edited() && undo()) {
+    forgetRedoSteps();
+    return true;
+  }
+  SnapshotData now = curImageData();
+  SnapshotData restored = now ? cut.withdrawnFrom(*now) : nullptr;
+  if (!restored) return false;
+  VTEAGLView::setData(restored->data(), {static_cast<float>(backingWidth()), static_cast<float>(backingHeight())},
+                      bounds());
+  operated_ = true;
+  return true;
+}
+
+std::optional<gfx::Image> DrawsView::pagePicture() {
+  if (cutOutstanding()) {
+    if (SnapshotData now = curImageData()) {
+      if (SnapshotData restored = pendingCut_->withdrawnFrom(*now))
+        return gfx::Image::fromPixelBlock(restored->data(), backingWidth(), backingHeight(), 1.0f);
+    }
+  }
+  return image();
 }
 
 // --- flood fill
@@ -176,20 +231,18 @@ void DrawsView::fillToolDidFinishedWithImageData(const FillImageData& result) {
 // write failed is written again the next time the page is left.
 bool DrawsView::writeToFileForLay(int position) {
   if (!operated_) return true;
-  const bool written = PageFiles::writeCurrentLayer(
-      imageWithRect({0, 0, static_cast<float>(backingWidth()), static_cast<float>(backingHeight())}), position,
-      cScaleFactor_);
+  const bool written = PageFiles::writeCurrentLayer(pagePicture(), position, cScaleFactor_);
   if (written) operated_ = false;
   return written;
 }
 
 bool DrawsView::writeSnapAndIconImage(int position) {
-  return PageFiles::writeCurrentSnapshotAndIcon(image(), position, cScaleFactor_);
+  return PageFiles::writeCurrentSnapshotAndIcon(pagePicture(), position, cScaleFactor_);
 }
 
 bool DrawsView::writeToFileForBackground() {
   if (!operated_) return true;
-  const bool written = PageFiles::writeCurrentBackground(image(), cScaleFactor_);
+  const bool written = PageFiles::writeCurrentBackground(pagePicture(), cScaleFactor_);
   if (written) operated_ = false;
   return written;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "canvas/FillTool.h"
+#include "canvas/PendingCut.h"
 #include "canvas/VTEAGLView.h"
 
 // Held for the desk; the canvas sends it nothing.
@@ -104,6 +105,21 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   bool undo() override;
   bool redo() override;
 
+  // --- a cut whose piece the stamp tool holds until it places it. The
+  // replacement (nullptr clears) takes the turned rectangle as one undo step.
+  // While the piece is off the canvas the page is stored as before the cut,
+  // so leaving the page or closing the tool never loses the piece.
+  void cutRegion(const gfx::Image* replacement, gfx::Size size, gfx::Point center, float radian);
+  // The held piece was just stamped onto the page: the cut stands.
+  void cutPiecePlaced();
+  // Puts back what an outstanding cut took: its undo step is taken back when
+  // nothing followed it, else the cut pixels return under what was drawn
+  // since, as a new step. NO when nothing was outstanding.
+  bool withdrawCut();
+  bool cutOutstanding() const { return pendingCut_ && pendingCut_->outstanding(); }
+  // The picture the page files take: the canvas, an outstanding cut withdrawn.
+  std::optional<gfx::Image> pagePicture();
+
   // --- page files of the model's current page. NO when a file could not be
   // written (logged); `operated` then stays set, so the next call writes the
   // page again. YES when everything was written or nothing had changed.
@@ -140,10 +156,12 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   gfx::Rect pinchStep(const std::vector<CanvasTouch>& touches, bool atEnd) const;
   void fillStart(gfx::Point location);
   void pageReplaced();
+  void pageLoaded();
   void applyFrame(gfx::Rect r, bool animated);
 
   bool isFillTool_ = false;
   std::unique_ptr<FillTool> fillTool_;
+  std::optional<PendingCut> pendingCut_;
   bool isPrintView_ = false;
   float cScaleFactor_ = 1;
   gfx::Rect baseRect_;

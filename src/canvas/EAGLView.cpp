@@ -161,6 +161,13 @@ void EAGLView::resetUndoManager() {
   notifyAvailability(couldUndo, couldRedo);
 }
 
+void EAGLView::forgetRedoSteps() {
+  if (!undoManager_) return;
+  const bool couldUndo = canUndo(), couldRedo = canRedo();
+  undoManager_->dropRedoItems();
+  notifyAvailability(couldUndo, couldRedo);
+}
+
 void EAGLView::clear() {
   beginRender();
   if (shaderObject_) {

@@ -64,6 +64,8 @@ class EAGLView : public ES2Renderer {
   virtual bool redo();
   // The picture now on the canvas becomes the current state, history emptied.
   void resetUndoManager();
+  // The undone steps are dropped: nothing is left to redo.
+  void forgetRedoSteps();
   virtual void clear();
 
   void drawPoints(const gfx::Point* points, const float* sizes, int count);

@@ -53,6 +53,12 @@ void UndoManager::revertStep(bool redone) {
   itemAccessSemaphore_.signal();
 }
 
+void UndoManager::dropRedoItems() {
+  itemAccessSemaphore_.wait();
+  clearRedoItems();
+  itemAccessSemaphore_.signal();
+}
+
 void UndoManager::reset() {
   itemAccessSemaphore_.wait();
   clearUndoItems();

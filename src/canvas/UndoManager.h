@@ -34,6 +34,8 @@ class UndoManager {
   // Takes back the step just made by undo (redone = NO) or redo (YES), with no
   // check: for a caller that found the state it stepped to unusable.
   void revertStep(bool redone);
+  // Empties the redo list under the item lock: no undone state can return.
+  void dropRedoItems();
   virtual void clearUndoItems() { undoItems_.clear(); }
   virtual void clearRedoItems() { redoItems_.clear(); }
   void reset();

@@ -229,6 +229,8 @@ void DesktopManagerController::gotoFrame(int which) {
 // --- layers
 
 void DesktopManagerController::setEditingLayer() {
+  // The tool works on the edited layer: it closes before another is chosen.
+  if (stampBtn_ && stampBtn_->isSelected()) respondGraphToolHiddenEvent();
   saveCurPage();
   const ui::Rect b = view()->bounds();
   if (!layerManager_) {

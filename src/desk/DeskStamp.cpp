@@ -60,6 +60,9 @@ void DesktopManagerController::displayGraphToolView(ui::Button* sender) {
 
 void DesktopManagerController::respondGraphToolHiddenEvent() {
   VTSystemManager::sharedManager().endEvent(kStampTimeEvent);
+  // Closing the tool without placing a cut piece leaves the page as it was
+  // before the cut.
+  if (drawsView_) drawsView_->withdrawCut();
   if (!graphToolView_) return;
   GraphToolView& tool = *graphToolView_;
   ui::Animations::animate(

@@ -233,7 +233,9 @@ void GraphToolView::screenshotsEvent() {
       screen->setTransform(gfx::AffineTransform::makeRotation(-angle_));
       maskView_->addSubview(screen);
       gfx::Image held = createImage(*maskView_);
-      if (lassoOn() && pathView_) held = pathView_->clipImageWithMask(held);
+      // Only a finished outline cuts the copy; without one the whole window
+      // is copied (an outline drawn next trims it).
+      if (lassoOn() && pathView_ && pathView_->dotline()) held = pathView_->clipImageWithMask(held);
       screen->removeFromSuperview();
       maskView_->setImage(held);
     }
@@ -262,17 +264,17 @@ void GraphToolView::cutToPasteImage() {
     maskView_->setImage(held);
     if (!(pathView_ && pathView_->dotline())) {
       placeOnCanvas(*canvas, true, [&](DrawsView& c, gfx::Size size, gfx::Point centre, float radian) {
-        c.setImage(&transparent, size, centre, radian);
+        c.cutRegion(&transparent, size, centre, radian);
       });
-      canvas->setOperated(true);
     }
   }
   const bool outlined = pathView_ && pathView_->dotline();
   afterCapture();
-  if (outlined) {
-    showPathViewImage(false);
-    switchInteface();
-  }
+  if (outlined) showPathViewImage(false);
+  // A cut always ends holding its piece, ready to be placed: an outline drawn
+  // after a cut of the whole window would trim a piece that is already off
+  // the canvas, and what it left out would be lost.
+  if (outlined || lassoOn()) switchInteface();
   deformView_->setUserInteractionEnabled(true);
 }
 
@@ -307,9 +309,8 @@ void GraphToolView::showPathViewImage(bool keepCanvas) {
   DrawsView* canvas = delegate_ ? delegate_->respondGraphToolCutImageBtnEvent() : nullptr;
   if (!canvas) return;
   placeOnCanvas(*canvas, false, [&](DrawsView& cv, gfx::Size size, gfx::Point centre, float radian) {
-    cv.setImage(&outer, size, centre, radian);
+    cv.cutRegion(&outer, size, centre, radian);
   });
-  canvas->setOperated(true);
   ui::saveImageToAlbum(inner);
 }
 
@@ -320,6 +321,7 @@ void GraphToolView::pressPasteBtnEvent() {
     placeOnCanvas(*canvas, false, [&](DrawsView& c, gfx::Size size, gfx::Point centre, float radian) {
       c.setOperated(true);
       c.drawImage(stamp, size, centre, radian);
+      c.cutPiecePlaced();
     });
   }
   maskView_->setImage(ui::Picture(std::move(stamp)));
@@ -417,6 +419,8 @@ void GraphToolView::printImageInDrawview() {
 // --- the other commands
 
 void GraphToolView::clearEvent() {
+  // A cut piece dropped without being placed goes back where it came from.
+  if (DrawsView* canvas = delegate_ ? delegate_->respondGraphToolCutImageBtnEvent() : nullptr) canvas->withdrawCut();
   isGraph_ = false;
   maskView_->setImage({});
   if (printsView_) printsView_->clear();

@@ -688,3 +688,71 @@ TEST_F(DrawsViewTest, StrokeUndoRedoSaveReloadKeepsThePixels) {
 }
 
 }  // namespace
+
+namespace {
+
+// A cut held outside the canvas: it is one undo step, the page files store
+// the page as before it until its piece is placed, and withdrawing it puts
+// the cut pixels back under a stroke drawn over the hole since.
+TEST_F(DrawsViewTest, ACutStaysOutOfThePageUntilItsPieceIsPlaced) {
+  auto v = make(2);
+  ASSERT_NE(v, nullptr);
+  gfx::Context c(384, 288, 1.0f);
+  c.setFillColor({0.8f, 0.2f, 0.1f, 0.5f});  // half covered: the over rule shows
+  c.fillRect({100, 80, 160, 120});
+  gfx::Image page = c.makeImage(true);
+  v->setImage(&page, v->bounds());
+  stroke(*v, {20, 260}, {360, 260});
+  const Pixels before = readAll(*v);
+  v->cutRegion(nullptr, {120, 80}, {180, 150}, 0.3f);
+  EXPECT_TRUE(v->cutOutstanding());
+  EXPECT_TRUE(v->operated());
+  const Pixels hole = readAll(*v);
+  ASSERT_FALSE(hole == before);
+  ASSERT_TRUE(v->pagePicture() == gfx::Image::fromPixelBlock(before.bytes.data(), before.width, before.height))
+      << "stored as before the cut";
+
+  // Undo and redo follow the cut; a placing makes it stand.
+  ASSERT_TRUE(v->undo());
+  EXPECT_EQ(readAll(*v), before);
+  EXPECT_FALSE(v->cutOutstanding());
+  EXPECT_FALSE(v->withdrawCut()) << "an undone cut has nothing to give back";
+  EXPECT_EQ(readAll(*v), before);
+  v->cutRegion(nullptr, {120, 80}, {180, 150}, 0.3f);
+  v->drawImage(page, {120, 80}, {180, 150}, 0.3f);
+  v->cutPiecePlaced();
+  EXPECT_FALSE(v->cutOutstanding());
+  ASSERT_TRUE(v->undo());
+  EXPECT_TRUE(v->cutOutstanding()) << "the placing undone";
+  ASSERT_TRUE(v->redo());
+  EXPECT_FALSE(v->cutOutstanding());
+  EXPECT_FALSE(v->withdrawCut()) << "a placed piece stays";
+
+  // A stroke over the hole, then the piece given back.
+  v->setImage(&page, v->bounds());
+  const Pixels loaded = readAll(*v);
+  v->cutRegion(nullptr, {120, 80}, {180, 150}, 0);
+  stroke(*v, {60, 150}, {300, 150});  // y 138 from the bottom
+  const Pixels drawn = readAll(*v);
+  ASSERT_TRUE(v->withdrawCut());
+  EXPECT_FALSE(v->cutOutstanding());
+  const Pixels back = readAll(*v);
+  const int s = 2;
+  auto same = [](const std::uint8_t* a, const std::uint8_t* b) { return std::equal(a, a + 4, b); };
+  // Inside the hole, away from the stroke: exactly as loaded.
+  EXPECT_TRUE(same(back.at(150 * s, 115 * s), loaded.at(150 * s, 115 * s)));
+  EXPECT_TRUE(same(back.at(220 * s, 180 * s), loaded.at(220 * s, 180 * s)));
+  // Under the stroke inside the hole: the stroke over what was cut.
+  const std::uint8_t* d = drawn.at(180 * s, 138 * s);
+  const std::uint8_t* l = loaded.at(180 * s, 138 * s);
+  const std::uint8_t* b = back.at(180 * s, 138 * s);
+  ASSERT_GT(d[3], 0);
+  ASSERT_LT(d[3], 255) << "a soft stroke: what lies under it shows";
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(b[k], d[k] + l[k] * (255 - d[3]) / 255.0, 1.0) << k;
+  // The stroke outside the hole is untouched.
+  EXPECT_TRUE(same(back.at(70 * s, 138 * s), drawn.at(70 * s, 138 * s)));
+  ASSERT_TRUE(v->undo());
+  EXPECT_EQ(readAll(*v), drawn) << "the giving back is a step of its own";
+}
+
+}  // namespace

@@ -89,6 +89,31 @@ class GraphToolViewTest : public desk_test::DeskTest {
     const float s = img.scale();
     return img.pixel(static_cast<int>(x * s), static_cast<int>(y * s))[3];
   }
+  // The undo and redo buttons live in the tools drawer: open it, press, and
+  // close it again by a touch beside the drawer and the page.
+  void pressInDrawer(ui::Button* b) {
+    if (!desk->tools() || desk->tools()->frame().x != 0) tapView(desk->toolBtn());
+    tapView(b);
+    host->tap({desk->view()->bounds().width - 3, 3});
+    host->runUntilIdle();
+  }
+  gfx::Image canvasPicture() { return *desk->drawsView()->image(); }
+  // The square on the page and the tool over it, its lasso on.
+  GraphToolView& squareUnderTheLasso() {
+    start();
+    loadSquare();
+    GraphToolView& tool = showTool();
+    press(tool.arbitraryClipBtn());
+    return tool;
+  }
+  // A lasso outline around page points (170..210, 120..160), in screen points.
+  std::vector<ui::Point> squareOutline(GraphToolView& tool) {
+    const ui::Rect w = windowOnPage(tool);
+    std::vector<ui::Point> outline;
+    for (ui::Point p : {ui::Point{170, 120}, ui::Point{210, 120}, ui::Point{210, 160}, ui::Point{170, 160}, ui::Point{170, 121}})
+      outline.push_back(onScreen(tool.pathView(), {p.x - w.x, p.y - w.y}));
+    return outline;
+  }
   const gfx::Image& held(GraphToolView& tool) {
     static const gfx::Image none;
     const gfx::Image* img = tool.maskView()->image().image();
@@ -179,7 +204,7 @@ TEST_F(GraphToolViewTest, CutWithoutLassoLeavesATransparentHoleAndHoldsThePiece)
   EXPECT_EQ(canvasAlphaAt(195, 150), 0) << "cut out";
   EXPECT_EQ(canvasAlphaAt(w.x + 3, w.y + 3), 0);
   EXPECT_TRUE(desk->drawsView()->operated());
-  EXPECT_FALSE(desk->undoBtn()->isEnabled()) << "the cut resets the canvas's undo";
+  EXPECT_TRUE(desk->undoBtn()->isEnabled()) << "the cut is an undo step";
   EXPECT_EQ(alphaOf(held(tool), 195 - w.x, 150 - w.y), 255) << "the piece is held";
   EXPECT_EQ(tool.pasteBtn()->superview(), &tool);
 
@@ -226,9 +251,7 @@ TEST_F(GraphToolViewTest, CutWithALassoKeepsTheOutsideAndSavesTheInsideToTheAlbu
   ASSERT_NE(tool.pathView(), nullptr);
   const ui::Rect w = windowOnPage(tool);
   // An outline around page points (170..210, 120..160), inside the square.
-  std::vector<ui::Point> outline;
-  for (ui::Point p : {ui::Point{170, 120}, ui::Point{210, 120}, ui::Point{210, 160}, ui::Point{170, 160}, ui::Point{170, 121}})
-    outline.push_back(onScreen(tool.pathView(), {p.x - w.x, p.y - w.y}));
+  const std::vector<ui::Point> outline = squareOutline(tool);
   trace(outline);
   ASSERT_TRUE(tool.pathView()->dotline()) << "a finished outline";
   EXPECT_FALSE(tool.albumBtn()->isEnabled()) << "no pack list while an outline is up";
@@ -253,6 +276,193 @@ TEST_F(GraphToolViewTest, CutWithALassoKeepsTheOutsideAndSavesTheInsideToTheAlbu
   EXPECT_EQ(alphaOf(held(tool), 230 - w.x, 190 - w.y), 0) << "trimmed to the outline";
   EXPECT_EQ(canvasAlphaAt(230, 190), 255);
   EXPECT_EQ(canvasAlphaAt(190, 140), 255);
+}
+
+// A cut is one undo step of the canvas: undo brings the piece back and the
+// strokes drawn before the cut can still be undone and redone.
+TEST_F(GraphToolViewTest, AStampCutIsOneUndoStepAfterTheStrokesBeforeIt) {
+  start();
+  stroke(onPage(30, 150), onPage(350, 150));  // through the tool's window
+  stroke(onPage(30, 12), onPage(350, 12));    // above it
+  GraphToolView& tool = showTool();
+  const ui::Rect w = windowOnPage(tool);
+  ASSERT_TRUE(w.x < 190 && w.x + w.width > 190 && w.y < 150 && w.y + w.height > 150 && w.y > 20);
+  const gfx::Image before = canvasPicture();
+  press(tool.cutBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 150), 0);
+  ASSERT_GT(alphaOf(held(tool), 190 - w.x, 150 - w.y), 0) << "the piece is held";
+  ASSERT_TRUE(desk->undoBtn()->isEnabled());
+
+  pressInDrawer(desk->undoBtn());
+  EXPECT_TRUE(canvasPicture() == before) << "undo brings the cut piece back";
+  EXPECT_FALSE(tool.isHidden());
+  pressInDrawer(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 12), 0) << "the stroke before the cut is undone";
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+  pressInDrawer(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 150), 0) << "and the one before it";
+  EXPECT_FALSE(desk->undoBtn()->isEnabled());
+  pressInDrawer(desk->redoBtn());
+  pressInDrawer(desk->redoBtn());
+  EXPECT_TRUE(canvasPicture() == before);
+  pressInDrawer(desk->redoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 150), 0) << "redo cuts again";
+  EXPECT_FALSE(desk->redoBtn()->isEnabled());
+  // Placed at once where it was, the piece makes the page whole again.
+  press(tool.pasteBtn());
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+}
+
+// Closing the tool, or dropping the piece with its clear button, without
+// placing the piece leaves the page as it was before the cut, history and all.
+TEST_F(GraphToolViewTest, ACutPieceThatIsNeverPlacedGoesBack) {
+  start();
+  stroke(onPage(30, 150), onPage(350, 150));
+  stroke(onPage(30, 12), onPage(350, 12));
+  GraphToolView& tool = showTool();
+  const ui::Rect w = windowOnPage(tool);
+  const gfx::Image before = canvasPicture();
+
+  // Closed by its exit area, nothing drawn since the cut.
+  press(tool.cutBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 150), 0);
+  tapView(tool.exitBtn());
+  ASSERT_TRUE(tool.isHidden());
+  EXPECT_TRUE(canvasPicture() == before);
+  EXPECT_FALSE(desk->redoBtn()->isEnabled()) << "no cut left to redo";
+  ASSERT_TRUE(desk->undoBtn()->isEnabled());
+  pressInDrawer(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 12), 0) << "the last step is the stroke before the cut";
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+  pressInDrawer(desk->redoBtn());
+  ASSERT_TRUE(canvasPicture() == before);
+
+  // Dropped with the clear button after a stroke beside the tool: the piece
+  // returns under nothing, the stroke stays.
+  showTool();
+  press(tool.cutBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 150), 0);
+  stroke(onPage(w.x + w.width + 20, 40), onPage(w.x + w.width + 20, 250));
+  const int strokeX = static_cast<int>(w.x + w.width + 20);
+  ASSERT_GT(canvasAlphaAt(strokeX, 200), 0);
+  press(tool.clearBtn());
+  EXPECT_EQ(tool.cutBtn()->superview(), &tool) << "back to capturing";
+  EXPECT_GT(canvasAlphaAt(strokeX, 200), 0);
+  const gfx::Image now = canvasPicture();
+  const float s = now.scale() > 0 ? static_cast<float>(now.pixelWidth()) / 384 : 1;
+  for (float x = w.x + 2; x < w.x + w.width - 2; x += 7)
+    for (float y = w.y + 2; y < w.y + w.height - 2; y += 7) {
+      const std::uint8_t* a = before.pixel(static_cast<int>(x * s), static_cast<int>(y * s));
+      const std::uint8_t* b = now.pixel(static_cast<int>(x * s), static_cast<int>(y * s));
+      ASSERT_TRUE(std::equal(a, a + 4, b)) << x << "," << y;
+    }
+  pressInDrawer(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 150), 0) << "giving the piece back is a step of its own";
+  pressInDrawer(desk->redoBtn());
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+
+  // Placed, then the placing undone: closing takes the cut back as well.
+  press(tool.cutBtn());
+  press(tool.pasteBtn());
+  pressInDrawer(desk->undoBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 150), 0);
+  pressStamp();
+  ASSERT_TRUE(tool.isHidden());
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+  EXPECT_GT(canvasAlphaAt(strokeX, 200), 0);
+
+  // Placed elsewhere and left so: the cut stands.
+  showTool();
+  press(tool.cutBtn());
+  const ui::Point grip = centreOnScreen(tool.drawView());
+  host->drag(grip, {grip.x - 100, grip.y}, 10);
+  host->runUntilIdle();
+  press(tool.pasteBtn());
+  pressStamp();
+  EXPECT_EQ(canvasAlphaAt(240, 150), 0) << "moved away";
+  EXPECT_GT(canvasAlphaAt(90, 150), 0) << "moved here";
+}
+
+// A piece still held when the page is left stays on its page: the page is
+// stored as before the cut, and the piece can be stamped on the next page.
+TEST_F(GraphToolViewTest, LeavingThePageWithACutPieceKeepsItOnItsPage) {
+  while (project().imagesArray().size() < 2) ASSERT_TRUE(project().createImageAtPage(1));
+  start();
+  tapView(desk->previousFrameBtn());
+  ASSERT_EQ(curPage(), 1);
+  stroke(onPage(30, 150), onPage(350, 150));
+  GraphToolView& tool = showTool();
+  press(tool.cutBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 150), 0);
+  tapView(desk->nextFrameBtn());
+  ASSERT_EQ(curPage(), 2);
+  const auto file = project().layFullPathAtPage(1, false, 2);
+  ASSERT_TRUE(file);
+  std::optional<gfx::Image> stored = gfx::readImage(*file).toOptional();
+  ASSERT_TRUE(stored);
+  const float s = static_cast<float>(stored->pixelWidth()) / 384;
+  EXPECT_GT(stored->pixel(static_cast<int>(190 * s), static_cast<int>(150 * s))[3], 0) << "page 1 keeps its piece";
+  press(tool.pasteBtn());
+  EXPECT_GT(canvasAlphaAt(190, 150), 0) << "and page 2 gets a copy";
+  pressStamp();
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+  tapView(desk->previousFrameBtn());
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+}
+
+// The lasso cut carries what lies inside the outline: it is held, it is
+// stamped where the tool is moved to, and undo brings it back.
+TEST_F(GraphToolViewTest, ALassoCutCarriesTheInsideAndUndoRestoresIt) {
+  GraphToolView& tool = squareUnderTheLasso();
+  const ui::Rect w = windowOnPage(tool);
+  const std::vector<ui::Point> outline = squareOutline(tool);
+  trace(outline);
+  ASSERT_TRUE(tool.pathView()->dotline());
+  const gfx::Image before = canvasPicture();
+  press(tool.cutBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 140), 0);
+  ASSERT_EQ(canvasAlphaAt(230, 190), 255);
+  EXPECT_EQ(alphaOf(held(tool), 190 - w.x, 140 - w.y), 255) << "the inside is held";
+  ASSERT_EQ(tool.pasteBtn()->superview(), &tool);
+  const ui::Point grip = centreOnScreen(tool.drawView());
+  host->drag(grip, {grip.x - 100, grip.y}, 10);
+  host->runUntilIdle();
+  press(tool.pasteBtn());
+  EXPECT_EQ(canvasAlphaAt(90, 140), 255) << "the inside is stamped at the new place";
+  EXPECT_EQ(canvasAlphaAt(130, 190), 0) << "and only the inside";
+  pressInDrawer(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(90, 140), 0);
+  EXPECT_EQ(canvasAlphaAt(190, 140), 0);
+  pressInDrawer(desk->undoBtn());
+  EXPECT_TRUE(canvasPicture() == before) << "undo puts the inside back";
+}
+
+// With the lasso on but no outline drawn, copy takes the whole window (an
+// outline drawn next trims it), and cut takes the whole window and holds it
+// ready to be placed, so no outline can trim away what left the canvas.
+TEST_F(GraphToolViewTest, WithTheLassoOnButNoOutlineNothingIsLost) {
+  GraphToolView& tool = squareUnderTheLasso();
+  const ui::Rect w = windowOnPage(tool);
+  press(tool.duplicateBtn());
+  EXPECT_EQ(alphaOf(held(tool), 190 - w.x, 140 - w.y), 255) << "the copy holds the window";
+  const std::vector<ui::Point> outline = squareOutline(tool);
+  trace(outline);
+  EXPECT_EQ(tool.pasteBtn()->superview(), &tool);
+  EXPECT_EQ(alphaOf(held(tool), 190 - w.x, 140 - w.y), 255) << "trimmed to the outline, not emptied";
+  EXPECT_EQ(alphaOf(held(tool), 230 - w.x, 190 - w.y), 0);
+  const gfx::Image page = canvasPicture();
+  press(tool.pasteBtn());
+  EXPECT_TRUE(canvasPicture() == page) << "pasted over itself";
+
+  press(tool.clearBtn());
+  ASSERT_EQ(tool.cutBtn()->superview(), &tool);
+  press(tool.cutBtn());
+  EXPECT_EQ(canvasAlphaAt(230, 190), 0) << "the whole window is cut";
+  EXPECT_EQ(alphaOf(held(tool), 230 - w.x, 190 - w.y), 255);
+  EXPECT_EQ(tool.pasteBtn()->superview(), &tool) << "ready to be placed";
+  EXPECT_EQ(tool.pathView()->superview(), nullptr) << "no outline can trim it now";
+  tapView(tool.exitBtn());
+  EXPECT_TRUE(canvasPicture() == page);
 }
 
 TEST_F(GraphToolViewTest, EveryShapeComesInTheCurrentColourAndStamps) {
