@@ -32,7 +32,6 @@ ImagesUndoManager::ImagesUndoManager() {
   setTempDirectory(fd::paths::caches() / kTempDirectoryName / uniqueFolderName());
   fileAccessQueue_ = std::make_unique<fd::DispatchQueue>("flipdesk.undo.file-access");
   auto& center = fd::NotificationCenter::defaultCenter();
-  center.addObserver(kDidEnterBackgroundNotification, [this](const fd::Notification&) { clearAllTempFiles(); }, this);
   center.addObserver(kWillTerminateNotification, [this](const fd::Notification&) { clearAllTempFiles(); }, this);
 }
 

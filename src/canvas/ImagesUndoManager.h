@@ -16,7 +16,9 @@
 
 using SnapshotData = std::shared_ptr<const fd::Data>;
 
-// Application life-cycle notifications that make the manager drop its files.
+// Application life-cycle notifications. Only the end of the program makes
+// the manager drop its files: a window sent to the background (minimised)
+// comes back with its undo history.
 inline constexpr const char* kDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
 inline constexpr const char* kWillTerminateNotification = "UIApplicationWillTerminateNotification";
 

@@ -252,6 +252,8 @@ void DesktopManagerController::setEditingLayer() {
 }
 
 void DesktopManagerController::selectGround(int tag) {
+  const bool wasBackground = settings().isBackground();
+  const int wasEdited = editedPosition();
   leaveBackgroundMode();
   ui::Rect m = laySelected_->frame();
   if (tag == kTagForegroundRow) {
@@ -265,7 +267,10 @@ void DesktopManagerController::selectGround(int tag) {
   }
   laySelected_->setFrame(m);
   laySelected_->setHidden(false);
-  setPageData();
+  // Choosing the layer already on the canvas keeps it there, with its undo
+  // history: reloading it would only throw the history away.
+  if (!wasBackground && editedPosition() == wasEdited) showLayerVisibility();
+  else setPageData();
 }
 
 void DesktopManagerController::setLayerOpenState(int tag) {

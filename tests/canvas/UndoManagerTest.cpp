@@ -185,14 +185,22 @@ TEST_F(UndoManagerTest, EachManagerKeepsAndDeletesOnlyItsOwnFolder) {
   EXPECT_TRUE(std::filesystem::exists(bFile));
 }
 
-TEST_F(UndoManagerTest, BackgroundDeletesFilesAndEmptiesTheLists) {
+// A minimised window keeps its history; the end of the program deletes the
+// files and empties the lists.
+TEST_F(UndoManagerTest, BackgroundKeepsTheHistoryAndTerminationDeletesIt) {
   ImagesUndoManager m(bytesOf(0));
   m.setMaxCacheCount(0);
   m.addItemWithImageData(bytesOf(1));
   m.addItemWithImageData(bytesOf(2));
   fd::NotificationCenter::defaultCenter().post(kDidEnterBackgroundNotification);
   m.waitForFiles();
+  ASSERT_TRUE(m.canUndo());
+  ASSERT_TRUE(m.undo());
+  EXPECT_EQ(tagOf(m.currentImageDataOfItem()), 1);
+  fd::NotificationCenter::defaultCenter().post(kWillTerminateNotification);
+  m.waitForFiles();
   EXPECT_FALSE(m.canUndo());
+  EXPECT_FALSE(m.canRedo());
   EXPECT_TRUE(std::filesystem::is_directory(*m.tempDirectory()));
   EXPECT_TRUE(std::filesystem::is_empty(*m.tempDirectory()));
 }

@@ -192,10 +192,7 @@ TEST_F(DeskPagesTest, HidingTheEditedLayerAcrossPageTurnsKeepsItsPicture) {
   ASSERT_GT(drawn, 5000);
 
   // Hide the foreground (the edited layer) with its eye, turn away and back.
-  tapView(desk->groundBtn());
-  tapView(desk->fVisibleBtn());
-  host->tap({10, 10});
-  host->runUntilIdle();
+  inLayerPanel({desk->fVisibleBtn()});
   EXPECT_TRUE(desk->canvasView()->isHidden());
   tapView(desk->nextFrameBtn());
   ASSERT_EQ(curPage(), 2);
@@ -207,10 +204,7 @@ TEST_F(DeskPagesTest, HidingTheEditedLayerAcrossPageTurnsKeepsItsPicture) {
   EXPECT_GT(canvasAlphaAt(190, 65), 0) << "the hidden layer's picture is on the canvas all the same";
 
   // Show it again: the drawing is there, and a new stroke adds to it.
-  tapView(desk->groundBtn());
-  tapView(desk->fVisibleBtn());
-  host->tap({10, 10});
-  host->runUntilIdle();
+  inLayerPanel({desk->fVisibleBtn()});
   EXPECT_FALSE(desk->canvasView()->isHidden());
   EXPECT_GT(canvasAlphaAt(190, 65), 0);
   auto snapshot = project().snapshotFullPathAtPage(1, false);
@@ -261,6 +255,36 @@ TEST_F(DeskPagesTest, ChoosingAHiddenLayerToEditKeepsTheOtherLayerShown) {
   EXPECT_FALSE(desk->layer()->isHidden());
   EXPECT_GT(inkedPixels(layerFile(1, 2)), 50);
   EXPECT_GT(inkedPixels(layerFile(1, 1)), 50);
+}
+
+// Choosing the layer already being edited keeps its undo history.
+TEST_F(DeskPagesTest, ChoosingTheEditedLayerAgainKeepsItsHistory) {
+  start();
+  stroke(onPage(40, 60), onPage(340, 60));
+  stroke(onPage(40, 200), onPage(340, 200));
+  inLayerPanel({desk->foregroundRowBtn()});
+  ASSERT_TRUE(desk->undoBtn()->isEnabled());
+  tapView(desk->toolBtn());
+  tapView(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 200), 0);
+  EXPECT_GT(canvasAlphaAt(190, 60), 0);
+}
+
+// A window minimised and brought back keeps the canvas's undo history.
+TEST_F(DeskPagesTest, MinimisingTheWindowKeepsTheHistory) {
+  start();
+  stroke(onPage(40, 60), onPage(340, 60));
+  stroke(onPage(40, 200), onPage(340, 200));
+  ui::Application::shared().enterBackground();
+  host->runUntilIdle();
+  ui::Application::shared().enterForeground();
+  host->runUntilIdle();
+  ASSERT_TRUE(desk->undoBtn()->isEnabled());
+  tapView(desk->toolBtn());
+  tapView(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 200), 0);
+  tapView(desk->undoBtn());
+  EXPECT_EQ(canvasAlphaAt(190, 60), 0);
 }
 
 TEST_F(DeskPagesTest, OnionModesAtTheFirstPages) {

@@ -192,10 +192,7 @@ TEST_F(DeskPlaybackTest, StoppingKeepsAHiddenEditedLayerHidden) {
   frames = 2;
   start();
   stroke(onPage(60, 100), onPage(300, 100));
-  tapView(desk->groundBtn());
-  tapView(desk->fVisibleBtn());
-  host->tap({10, 10});
-  host->runUntilIdle();
+  inLayerPanel({desk->fVisibleBtn()});
   ASSERT_TRUE(desk->canvasView()->isHidden());
   using D = DesktopManagerController;
   press(D::kTagPlay);

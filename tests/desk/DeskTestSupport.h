@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,15 @@ class DeskTest : public testing_support::SandboxTest {
     ASSERT_NE(v, nullptr);
     ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
     host->tap({r.x + r.width / 2, r.y + r.height / 2});
+    host->runUntilIdle();
+  }
+
+  // Opens the layer panel with the layer button, presses the buttons in
+  // turn and closes the panel by a touch outside it.
+  void inLayerPanel(std::initializer_list<ui::Button*> buttons) {
+    tapView(desk->groundBtn());
+    for (ui::Button* b : buttons) tapView(b);
+    host->tap({10, 10});
     host->runUntilIdle();
   }
 

@@ -408,6 +408,19 @@ TEST_F(GraphToolViewTest, LeavingThePageWithACutPieceKeepsItOnItsPage) {
   EXPECT_GT(canvasAlphaAt(190, 150), 0);
   tapView(desk->previousFrameBtn());
   EXPECT_GT(canvasAlphaAt(190, 150), 0);
+
+  // The layer panel closes the tool first: the piece goes back before the
+  // page is saved and another layer chosen.
+  showTool();
+  press(tool.cutBtn());
+  ASSERT_EQ(canvasAlphaAt(190, 150), 0);
+  tapView(desk->groundBtn());
+  EXPECT_TRUE(tool.isHidden());
+  EXPECT_GT(canvasAlphaAt(190, 150), 0);
+  tapView(desk->middleRowBtn());
+  stored = gfx::readImage(*file).toOptional();
+  ASSERT_TRUE(stored);
+  EXPECT_GT(stored->pixel(static_cast<int>(190 * s), static_cast<int>(150 * s))[3], 0);
 }
 
 // The lasso cut carries what lies inside the outline: it is held, it is
