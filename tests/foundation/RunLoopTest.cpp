@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/FileUtil.h"
+#include "support/ChildProcess.h"
 #include "support/Sandbox.h"
 
 using fd::RunLoop;
@@ -206,4 +211,45 @@ TEST(RunLoopReset, OldTimersOutliveAReset) {
   t->invalidate();
   RunLoop::main().advance(2);
   EXPECT_EQ(fired, 0);
+}
+
+namespace {
+
+// Owned by a task still waiting when the loop goes; like a view, it cancels
+// its delayed performs when it is destroyed, and notes each destruction.
+struct CancelsOnDestruction {
+  explicit CancelsOnDestruction(std::filesystem::path n) : note(std::move(n)) {}
+  std::filesystem::path note;
+  ~CancelsOnDestruction() {
+    RunLoop::main().cancelPerforms(this);
+    std::ofstream(note, std::ios::app) << 'x';
+  }
+};
+
+}  // namespace
+
+// Work still waiting when the loop is reset or the program exits is dropped
+// once, while the loop can still be reached from the destructors it runs.
+TEST_F(RunLoopTest, WaitingWorkIsDroppedOnceAtAResetAndAtExit) {
+  const auto atReset = root() / "reset.txt";
+  {
+    auto owner = std::make_shared<CancelsOnDestruction>(atReset);
+    loop.post([owner] {});
+    loop.performAfterDelay(1, [owner] {}, owner.get());
+  }
+  RunLoop::resetMainForTesting(true);
+  EXPECT_EQ(fd::files::readFile(atReset).value_or(fd::Data{}), fd::Data{'x'});
+
+  const auto atExit = root() / "exit.txt";
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    auto owner = std::make_shared<CancelsOnDestruction>(atExit);
+    RunLoop::main().post([owner] {});
+    RunLoop::main().performAfterDelay(1, [owner] {}, owner.get());
+    owner.reset();
+    // A real exit, with the static destructors the child would otherwise skip.
+    std::exit(0);
+  });
+  EXPECT_TRUE(child.exited);
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_EQ(fd::files::readFile(atExit).value_or(fd::Data{}), fd::Data{'x'});
 }

@@ -23,13 +23,28 @@ namespace detail {
 struct RunLoopState {
   RunLoopState(bool virtualClock, std::thread::id main) : mainThread(main), usesVirtualClock(virtualClock) {}
 
-  ~RunLoopState() {
-    // Callbacks often hold their own timer; dropping them breaks those cycles.
-    std::vector<std::function<void()>> dead;
-    for (auto& [id, timer] : timers) {
-      std::lock_guard lock(timer->m_);
-      timer->valid_ = false;
-      dead.push_back(std::move(timer->fn_));
+  ~RunLoopState() { dropPendingWork(); }
+
+  // Drops the tasks still waiting and the timers' callbacks. Callbacks often
+  // hold their own timer; dropping them breaks those cycles. What they own
+  // may call back into the loop from its destructor (cancelling its delayed
+  // performs), so they are destroyed outside the lock, and by the loop's
+  // owner while the loop is still whole.
+  void dropPendingWork() {
+    for (;;) {
+      std::deque<std::function<void()>> tasks;
+      std::vector<std::function<void()>> callbacks;
+      {
+        std::lock_guard lock(m);
+        tasks.swap(posted);
+        for (auto& [id, timer] : timers) {
+          std::lock_guard timerLock(timer->m_);
+          timer->valid_ = false;
+          callbacks.push_back(std::move(timer->fn_));
+        }
+        timers.clear();
+      }
+      if (tasks.empty() && callbacks.empty()) return;
     }
   }
 
@@ -200,6 +215,13 @@ bool Timer::takeForFiring(double now, std::function<void()>& fn) {
 
 RunLoop::RunLoop() : state_(std::make_shared<detail::RunLoopState>(false, std::this_thread::get_id())) {}
 
+// The main loop goes at the program's exit. Its waiting work is dropped
+// first, while the loop can still be reached: a task may own a view whose
+// destructor cancels its delayed performs.
+RunLoop::~RunLoop() {
+  if (auto s = state()) s->dropPendingWork();
+}
+
 RunLoop& RunLoop::main() {
   static RunLoop loop;
   return loop;
@@ -213,6 +235,7 @@ void RunLoop::resetMainForTesting(bool virtualClock) {
     std::lock_guard lock(loop.stateMutex_);
     old = std::exchange(loop.state_, std::move(fresh));
   }
+  old->dropPendingWork();
 }
 
 std::shared_ptr<detail::RunLoopState> RunLoop::state() const {
