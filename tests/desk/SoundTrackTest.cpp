@@ -259,6 +259,38 @@ TEST_F(SoundTrackTest, ARecordingRunsToTheLastFrameAndStopsByItself) {
   EXPECT_EQ(track().cursorX(), 46);
 }
 
+// A recording started in the gap between two tags and stopped beyond the
+// second one takes the room from where it starts to just before the second
+// tag, never part of that tag.
+TEST_F(SoundTrackTest, ARecordingBetweenTwoTagsStopsShortOfTheNextOne) {
+  ASSERT_TRUE(media::writeMonoCaf(root() / "mic.caf", tone(1)));
+  media::setCaptureInputFile(root() / "mic.caf");
+  tags = {SoundTag{"a.caf", {{60, 100}}, {{1, 2}}}, SoundTag{"b.caf", {{200, 260}}, {{5, 7}}}};
+  open();
+  setCursor(120);
+  tapView(track().recorderBtn());
+  host->advance(0.05);
+  ASSERT_TRUE(AudioRecorderManager::sharedManager().isRecording());
+  setCursor(300);
+  tapView(track().recorderBtn());
+  ASSERT_FALSE(AudioRecorderManager::sharedManager().isRecording());
+  // The pointer's 5 points on from the cursor, up to 5 points before b.
+  EXPECT_EQ(project().soundTagPointsArray(), (std::vector<float>{60, 100, 125, 195, 200, 260}));
+  const std::vector<std::string> names = project().soundNameArray();
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0], "a.caf");
+  EXPECT_EQ(names[2], "b.caf");
+  ASSERT_EQ(track().soundTagArray().size(), 3u);
+  EXPECT_EQ(tagView(1)->frame(), (ui::Rect{125, 20, 70, 58}));
+  // No two tags overlap, on the model's list or on the screen.
+  const std::vector<float> points = project().soundTagPointsArray();
+  for (std::size_t i = 1; i + 1 < points.size(); i += 2) EXPECT_LE(points[i], points[i + 1]) << i;
+  for (std::size_t i = 0; i + 1 < track().soundTagArray().size(); ++i) {
+    const ui::Rect a = tagView(i)->frame(), b = tagView(i + 1)->frame();
+    EXPECT_LE(a.x + a.width, b.x) << i;
+  }
+}
+
 TEST_F(SoundTrackTest, ARecordingThatCannotStartLeavesNothingBehind) {
   media::setCaptureInputFile(std::nullopt);  // the dummy driver has no microphone
   ZTPicManagerView& m = open();

@@ -532,7 +532,9 @@ void SoundTrack::recorderFinished() {
   if (x == 0 || w == 0 || w <= kMinimumTagWidth) {
     discardRecording();
   } else {
-    // The room the recording may take: up to the next tag, or the end.
+    // The room the recording may take: from where it starts up to the next
+    // tag, or to the end. Measured from the recording's start, not from the
+    // previous tag's end, so that it never reaches into the next tag.
     float width = w;
     const std::vector<float> points = p->soundTagPointsArray();
     if (!points.empty()) {
@@ -543,7 +545,7 @@ void SoundTrack::recorderFinished() {
       } else {
         for (std::size_t i = 1; i + 1 < points.size(); i += 2) {
           if (x >= points[i] && x < points[i + 1]) {
-            width = points[i + 1] - points[i] - 5;
+            width = points[i + 1] - x - 5;
             break;
           }
         }
