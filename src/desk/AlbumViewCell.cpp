@@ -9,6 +9,9 @@ AlbumViewCell::AlbumViewCell(const std::string& reuseIdentifier)
     imageViewAry_[i]->setUserInteractionEnabled(false);
     contentView()->addSubview(imageViewAry_[i]);
     btnAry_[i] = ui::Button::make(ui::ButtonType::Custom, {58.0f * i + 4, 6, 50, 50});
+    // Shapes and stamps are drawn far larger than a grid cell: each is shown
+    // whole, fitted into its button.
+    btnAry_[i]->imageView()->setContentMode(ui::ContentMode::ScaleAspectFit);
     btnAry_[i]->addTarget(
         this, [this](ui::Control* sender, const ui::Event*) { btnClick(static_cast<ui::Button*>(sender)); },
         ui::TouchUpInside);

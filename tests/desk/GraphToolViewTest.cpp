@@ -513,6 +513,42 @@ TEST_F(GraphToolViewTest, EveryShapeComesInTheCurrentColourAndStamps) {
   EXPECT_EQ(canvasAlphaAt(w.x + 2, w.y + 2), 0);
 }
 
+// The Shapes grid shows each of the nine shapes whole, fitted into its
+// button: as much of the button is inked as of the shape's own picture.
+TEST_F(GraphToolViewTest, TheShapesGridShowsEachShapeWholeInItsButton) {
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale);
+    stop();
+    start(false, scale);
+    GraphToolView& tool = showTool();
+    press(tool.albumBtn());
+    tapView(tool.downLoadTable()->cellForRow({0, 0}));
+    ASSERT_EQ(tool.albumTable()->superview(), &tool);
+    auto inked = [](const gfx::Image& img) {
+      long n = 0;
+      for (int y = 0; y < img.pixelHeight(); ++y)
+        for (int x = 0; x < img.pixelWidth(); ++x) n += img.pixel(x, y)[3] > 128;
+      return static_cast<double>(n) / (static_cast<double>(img.pixelWidth()) * img.pixelHeight());
+    };
+    for (int i = 0; i < 9; ++i) {
+      SCOPED_TRACE(i);
+      auto* row = static_cast<AlbumViewCell*>(tool.albumTable()->cellForRow({0, i / 3}));
+      ASSERT_NE(row, nullptr);
+      ui::Button* button = row->btnAry()[static_cast<std::size_t>(i % 3)].get();
+      ASSERT_FALSE(button->isHidden());
+      const ui::Picture shape = VTImageCache::imageNamed(tool.imageAry()[static_cast<std::size_t>(i)]);
+      ASSERT_NE(shape.image(), nullptr);
+      button->layoutIfNeeded();
+      const ui::Rect shown = button->imageView()->frame();
+      EXPECT_GE(shown.x, 0);
+      EXPECT_GE(shown.y, 0);
+      EXPECT_LE(shown.x + shown.width, button->bounds().width);
+      EXPECT_LE(shown.y + shown.height, button->bounds().height);
+      EXPECT_NEAR(inked(button->renderToImage(scale)), inked(*shape.image()), 0.06);
+    }
+  }
+}
+
 TEST_F(GraphToolViewTest, AColourChangeRecoloursAShapeButNeverAPackStamp) {
   // A downloaded pack of two pictures.
   const fs::path folder = root() / "Library" / "downloadFolder";
