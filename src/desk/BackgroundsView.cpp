@@ -168,16 +168,20 @@ BackgroundsView::BackgroundsView(BackgroundsViewDelegate* delegate)
   backgroundEdit_->setAlpha(0.7f);
   addSubview(backgroundEdit_);
   struct Look {
-    float x;
     const char* image;
     const char* title;
   };
-  static constexpr Look kLooks[] = {{25, "background_edit@2x.png", "Edit"},
-                                    {190, "background_delete@2x.png", "Delete"},
-                                    {365, "background_duplicate@2x.png", "Duplicate"}};
+  static constexpr Look kLooks[] = {{"background_edit@2x.png", "Edit"},
+                                    {"background_delete@2x.png", "Delete"},
+                                    {"background_duplicate@2x.png", "Duplicate"}};
+  // The three buttons share the grid's width, so that Duplicate ends where
+  // the grid does, inside the panel's frame and the screen.
+  const ui::Rect grid = scrollView_->frame();
+  const float buttonWidth = (grid.width - 2 * kEditButtonGap) / 3;
   for (int tag = 0; tag < 3; ++tag) {
     const Look& look = kLooks[tag];
-    auto b = ui::Button::make(ui::ButtonType::Custom, {look.x, kEditBarY + 2, 147, 44});
+    auto b = ui::Button::make(ui::ButtonType::Custom,
+                              {grid.x + tag * (buttonWidth + kEditButtonGap), kEditBarY + 2, buttonWidth, 44});
     b->setTag(tag);
     // The plate is the button's backdrop so its word is drawn over it, left
     // aligned past the plate's rounded end.
@@ -396,6 +400,13 @@ void BackgroundsView::backgroundViewNewImage(BackgroundView*) {
   box->setImage(desk_art::named("block_medium.png"));
   box->setUserInteractionEnabled(true);
   newBackgroundView_->addSubview(box);
+  auto title = std::make_shared<ui::Label>(ui::Rect{20, 2, 272, 27});
+  title->setText(fd::Localized("Add Background"));
+  title->setFont({"DejaVu Sans", 15, true});
+  title->setTextColor(ui::Color{1, 1, 1, 1});
+  title->setBackgroundColor(ui::Color::clear());
+  title->setTextAlignment(ui::TextAlignment::Center);
+  box->addSubview(title);
   struct Entry {
     const char* title;
     float y;

@@ -82,6 +82,7 @@ class BackgroundsView : public ui::View,
  public:
   // Top of the edit bar in the panel; the grid ends above it.
   static constexpr float kEditBarY = 246;
+  static constexpr float kEditButtonGap = 10;
   // Grid positions of the built-in backgrounds, in order.
   static constexpr const char* kBuiltIn[] = {"SSBackground000",  "SSBackground001",  "SSBackground002",
                                              "SDBackground000_", "SDBackground001_", "SDBackground002_",

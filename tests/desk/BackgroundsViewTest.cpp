@@ -3,6 +3,8 @@
 // background, choosing, double taps, deselecting, closing without a choice,
 // adding, duplicating and deleting user backgrounds, swiping and scrolling,
 // and icons read off the main thread.
+#include <functional>
+
 #include "desk/BackgroundsView.h"
 #include "platform/ui/Screen.h"
 
@@ -10,6 +12,7 @@
 #include "model/Backgrounds.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Localized.h"
 
 namespace {
 
@@ -130,6 +133,63 @@ TEST_F(BackgroundsViewTest, EditBarFollowsTheKindOfTheSelection) {
   tapCell(gallery().cellNamed(user));
   EXPECT_EQ(gallery().countOfSelected(), 0);
   EXPECT_FALSE(shown());
+}
+
+// On either screen at either scale the edit bar's three buttons lie whole
+// inside the gallery, its frame and the screen, and each answers right up to
+// its right end; the add dialog carries its title.
+TEST_F(BackgroundsViewTest, TheEditBarFitsTheScreenAndTheAddDialogHasItsTitle) {
+  for (bool tall : {false, true})
+    for (float scale : {1.0f, 2.0f}) {
+      SCOPED_TRACE(std::string(tall ? "tall" : "short") + (scale == 2 ? " 2x" : " 1x"));
+      stop();
+      start(tall, scale);
+      openGallery();
+      const std::string user = addUserBackground();
+      tapCell(gallery().cellNamed(user));
+      const ui::Rect screen = ui::Screen::main().bounds();
+      const ui::Rect panel = gallery().convertRectTo(gallery().bounds(), nullptr);
+      ui::View* frame = desk->backgroundCloseButton()->superview();
+      ASSERT_NE(frame, nullptr);
+      const ui::Rect framed = frame->convertRectTo(frame->bounds(), nullptr);
+      for (int tag = 0; tag < 3; ++tag) {
+        ui::Button* b = gallery().editButton(tag);
+        const ui::Rect r = b->convertRectTo(b->bounds(), nullptr);
+        for (const ui::Rect& inside : {screen, panel, framed}) {
+          EXPECT_GE(r.x, inside.x) << tag;
+          EXPECT_LE(r.x + r.width, inside.x + inside.width) << tag;
+          EXPECT_LE(r.y + r.height, inside.y + inside.height) << tag;
+        }
+      }
+      // A tap at the right end of Duplicate duplicates the selection.
+      ui::Button* duplicate = gallery().editButton(BackgroundsView::kTagDuplicate);
+      const ui::Rect d = duplicate->convertRectTo(duplicate->bounds(), nullptr);
+      const std::size_t before = model().backgroundArray().size();
+      host->tap({d.x + d.width - 4, d.y + d.height / 2});
+      host->runUntilIdle();
+      EXPECT_EQ(model().backgroundArray().size(), before + 1);
+
+      // The "new" cell, last in the grid, scrolled into sight.
+      const ui::Rect grid = gallery().scrollView()->convertRectTo(gallery().scrollView()->bounds(), nullptr);
+      host->drag({grid.x + 200, grid.y + grid.height - 10}, {grid.x + 200, grid.y + 10}, 8);
+      host->runUntilIdle();
+      tapView(gallery().backgroundsArray().back()->newButton());
+      ui::View* dialog = gallery().newBackgroundView();
+      ASSERT_NE(dialog, nullptr);
+      const ui::Label* title = nullptr;
+      std::function<void(ui::View*)> find = [&](ui::View* v) {
+        if (auto* l = dynamic_cast<ui::Label*>(v); l && l->text() == fd::Localized("Add Background")) title = l;
+        for (const auto& sub : v->subviews()) find(sub.get());
+      };
+      find(dialog);
+      ASSERT_NE(title, nullptr) << "the dialog names itself";
+      EXPECT_FALSE(title->isHidden());
+      const ui::Rect t = title->convertRectTo(title->bounds(), nullptr);
+      EXPECT_NEAR(t.x + t.width / 2, screen.width / 2, 0.5f) << "centred over the box";
+      EXPECT_GE(t.y, 69);
+      EXPECT_LE(t.y + t.height, 69 + 40);
+      gallery().cancel();
+    }
 }
 
 TEST_F(BackgroundsViewTest, ChoosingAStillCopiesItIntoTheProject) {
