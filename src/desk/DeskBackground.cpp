@@ -96,21 +96,13 @@ void DesktopManagerController::saveBackground() {
   frameManagerBtn_->setEnabled(false);
 }
 
+// Leaving the mode refreshes the desk as the file manager's closing does: the
+// page controls and the onion skin come back and the project is opened again.
 void DesktopManagerController::leaveBackgroundMode() {
   if (!settings().isBackground()) return;
   settings().setIsBackground(false);
   updateCurProjectBackground(settings().backgroundName());
-  updateBackgroundMarks();
-  background_->setHidden(bgVisibleBtn_->isSelected());
-  frameManagerBtn_->setEnabled(true);
-  for (ui::View* v : {static_cast<ui::View*>(pageIndicator_.get()), static_cast<ui::View*>(nextFrameBtn_.get()),
-                      static_cast<ui::View*>(previousFrameBtn_.get())})
-    v->setHidden(false);
-  for (int tag : {kTagAddFrame, kTagDelete, kTagDuplicate})
-    if (ui::Button* b = drawerButton(tag)) b->setEnabled(true);
-  onionBtn_->setEnabled(true);
-  modifyProjectSetting();
-  setPlayViewImage();
+  panelClosed(ClosedPanel::FileManager);
 }
 
 // One rule for both marks, run after everything that changes the picture

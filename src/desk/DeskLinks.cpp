@@ -44,12 +44,23 @@ void DesktopManagerController::back() {
 }
 
 void DesktopManagerController::subviewDidRemove(ui::View* panel) {
+  ClosedPanel closed = ClosedPanel::Other;
+  if (panel != nullptr && panel == fileManeagerView_.get()) closed = ClosedPanel::FileManager;
+  else if (panel != nullptr && panel == picManagerView_.lock().get()) closed = ClosedPanel::FrameManager;
+  panelClosed(closed);
+  if (closed == ClosedPanel::FileManager && !settings().isBackground()) fileManeagerView_.reset();
+}
+
+void DesktopManagerController::panelClosed(ClosedPanel closed) {
   const bool bg = settings().isBackground();
   for (ui::View* v : {static_cast<ui::View*>(onionSkinStatusOne_.get()), static_cast<ui::View*>(onionSkinStatusTwo_.get()),
                       static_cast<ui::View*>(frame2_.get()), static_cast<ui::View*>(frame1_.get()),
-                      static_cast<ui::View*>(pageNumberShowDesk_.get()), static_cast<ui::View*>(pageIndicator_.get()),
-                      static_cast<ui::View*>(nextFrameBtn_.get()), static_cast<ui::View*>(previousFrameBtn_.get())})
+                      static_cast<ui::View*>(pageIndicator_.get()), static_cast<ui::View*>(nextFrameBtn_.get()),
+                      static_cast<ui::View*>(previousFrameBtn_.get())})
     v->setHidden(bg);
+  // The large page number is playback's; opening the panel stopped playback,
+  // so it stays hidden whatever panel closed.
+  pageNumberShowDesk_->setHidden(true);
   for (int tag : {kTagAddFrame, kTagDelete, kTagDuplicate})
     if (ui::Button* b = drawerButton(tag)) b->setEnabled(!bg);
   ProjectDataModel* p = project();
@@ -60,14 +71,11 @@ void DesktopManagerController::subviewDidRemove(ui::View* panel) {
     return;
   }
   background_->setHidden(bgVisibleBtn_->isSelected());
-  if (panel != nullptr && panel == fileManeagerView_.get()) {
+  if (closed == ClosedPanel::FileManager) {
     onionBtn_->setEnabled(true);
-    // The page number shown while playing is not wanted on return.
-    pageNumberShowDesk_->setHidden(true);
     modifyProjectSetting();
     setPlayViewImage();
-    fileManeagerView_.reset();
-  } else if (panel != nullptr && panel == picManagerView_.lock().get()) {
+  } else if (closed == ClosedPanel::FrameManager) {
     adjustPaperSetting();
     speedState_ = 1;
     setSpeedDisplay();

@@ -75,6 +75,9 @@ constexpr PlayerItem kPlayerItems[] = {
 };
 
 constexpr const char* kOnionModeTitles[] = {"Preivous 2 Frames", "Previous & Next Frames", "Next 2 Frame"};
+// The onion panel's rows: where the selection frame stands for each mode,
+// low enough for the last row to end inside the 201-point panel.
+constexpr float kOnionRowY = 40, kOnionRowStep = 60, kOnionRowHeight = 40;
 
 }  // namespace
 
@@ -183,22 +186,30 @@ void DesktopManagerController::buildPage(ui::View* root) {
 }
 
 void DesktopManagerController::buildLeftColumn(ui::View* root) {
-  backBtn_ = makeButton("desktop_back.png", {4, 4, 40, 40}, 0, [this](ui::Button*) { back(); });
-  fileManagerBtn_ = makeButton("desktop_file.png", {4, 48, 40, 40}, 0, [this](ui::Button*) { fileManager(); });
-  frameManagerBtn_ = makeButton("desktop_frames.png", {4, 92, 40, 40}, 0, [this](ui::Button*) { picManager(); });
-  groundBtn_ = makeButton(nullptr, {2, 136, 44, 44}, 0, [this](ui::Button*) { setEditingLayer(); });
-  onionBtn_ = makeButton("desktop_onion.png", {4, 184, 40, 40}, 0, [this](ui::Button*) { onionSkinDisplayorHidden(); });
-  playerBtn_ = makeButton("desktop_player.png", {4, 228, 40, 40}, 0, [this](ui::Button*) { playerDisplayorHidden(); });
+  // The buttons stand close together so that the onion and player buttons
+  // have room for their names underneath.
+  backBtn_ = makeButton("desktop_back.png", {4, 1, 40, 40}, 0, [this](ui::Button*) { back(); });
+  fileManagerBtn_ = makeButton("desktop_file.png", {4, 42, 40, 40}, 0, [this](ui::Button*) { fileManager(); });
+  frameManagerBtn_ = makeButton("desktop_frames.png", {4, 83, 40, 40}, 0, [this](ui::Button*) { picManager(); });
+  groundBtn_ = makeButton(nullptr, {2, 124, 44, 44}, 0, [this](ui::Button*) { setEditingLayer(); });
+  onionBtn_ = makeButton("desktop_onion.png", {4, 169, 40, 40}, 0, [this](ui::Button*) { onionSkinDisplayorHidden(); });
+  playerBtn_ = makeButton("desktop_player.png", {4, 220, 40, 40}, 0, [this](ui::Button*) { playerDisplayorHidden(); });
   for (auto* b : {backBtn_.get(), fileManagerBtn_.get(), frameManagerBtn_.get(), groundBtn_.get(), onionBtn_.get(),
                   playerBtn_.get()})
     root->addSubview(b->self());
+  onionLabel_ = label({0, 208, 48, 12}, fd::Localized("onion skin"), 9);
+  playerLabel_ = label({0, 259, 48, 12}, fd::Localized("Player"), 9);
+  for (auto* l : {onionLabel_.get(), playerLabel_.get()}) {
+    l->setAdjustsFontSizeToFitWidth(true, 7);
+    root->addSubview(l->self());
+  }
 
   toolFootView_ = std::make_shared<ui::View>(ui::Rect{0, 270, 48, 50});
   toolFootView_->setUserInteractionEnabled(false);
   root->addSubview(toolFootView_);
-  toolBtn_ = makeButton("desktop_tools.png", {4, 272, 40, 34}, 0, [this](ui::Button* b) { toolsDisplayorHidden(b); });
+  toolBtn_ = makeButton("desktop_tools.png", {4, 273, 40, 32}, 0, [this](ui::Button* b) { toolsDisplayorHidden(b); });
   root->addSubview(toolBtn_);
-  toolLabel_ = label({0, 304, 48, 14}, fd::Localized("Tooler"), 9);
+  toolLabel_ = label({0, 305, 48, 14}, fd::Localized("Tooler"), 9);
   root->addSubview(toolLabel_);
 }
 
@@ -303,17 +314,23 @@ void DesktopManagerController::buildOnionPanel() {
   onionSkinView_ = std::make_shared<ui::View>(ui::Rect{0, 0, 215, 201});
   onionSkinView_->addSubview(picture("onion_panel.png", {0, 0, 215, 201}));
   onionSkinView_->addSubview(label({0, 8, 215, 24}, fd::Localized("Onion Skin"), 15));
-  selectOneView_ = picture("panel_selection.png", {8, 40, 199, 50});
+  selectOneView_ = picture("panel_selection.png", {8, kOnionRowY, 199, kOnionRowHeight});
   onionSkinView_->addSubview(selectOneView_);
   onionBtnAry_.clear();
   onionLabAry_.clear();
   static constexpr const char* kIcons[] = {"onion_mode_0.png", "onion_mode_1.png", "onion_mode_2.png"};
   for (int i = 0; i < 3; ++i) {
-    auto b = makeButton(kIcons[i], {14, 45 + i * 60.0f, 60, 40}, kTagOnionMode0 + i,
+    // The whole row answers, icon and words alike: the button covers the
+    // selection frame's place, with its icon at the left and the row's name
+    // laid over it.
+    auto b = makeButton(kIcons[i], {8, kOnionRowY + i * kOnionRowStep, 199, kOnionRowHeight}, kTagOnionMode0 + i,
                         [this](ui::Button* sender) { desktopDisplay(sender); });
+    b->setContentHorizontalAlignment(ui::ContentHorizontalAlignment::Left);
+    b->setContentEdgeInsets({0, 6, 0, 0});
     onionSkinView_->addSubview(b);
     onionBtnAry_.push_back(b);
-    auto l = label({78, 45 + i * 60.0f, 130, 40}, fd::Localized(kOnionModeTitles[i]), 11, ui::TextAlignment::Left);
+    auto l = label({78, kOnionRowY + i * kOnionRowStep, 130, kOnionRowHeight}, fd::Localized(kOnionModeTitles[i]), 11,
+                   ui::TextAlignment::Left);
     l->setNumberOfLines(2);
     onionSkinView_->addSubview(l);
     onionLabAry_.push_back(l);
@@ -340,31 +357,31 @@ void DesktopManagerController::buildLayerPanel() {
       {"Background.png", "Background", 178, 0, kTagBackgroundVisible},
   };
   for (const Row& r : kRows) {
-    std::shared_ptr<ui::Button> row;
-    if (r.rowTag != 0) {
-      row = makeButton(r.icon, {14, r.y, 150, 44}, r.rowTag, [this](ui::Button* b) { selectGround(b->tag()); });
-      row->setTitle(fd::Localized(r.title));
-      row->setTitleColor(ui::Color{1, 0.94f, 0.8f, 1});
-      row->setImageEdgeInsets({0, 0, 0, 106});
-      row->setTitleEdgeInsets({0, 10, 0, 0});
-      // Longer words shrink rather than lose their ends.
-      row->titleLabel()->setAdjustsFontSizeToFitWidth(true, 10);
-      layerManagerView_->addSubview(row);
-    } else {
+    // A row is the selection frame's place: icon and name both answer, and
+    // the eye lies over its right end.
+    std::shared_ptr<ui::Button> row = makeButton(r.icon, {8, r.y - 3, 208, 50}, r.rowTag, [this](ui::Button* b) {
+      if (b->tag() != 0) selectGround(b->tag());
+      else setBackgound();
+    });
+    row->setTitle(fd::Localized(r.title));
+    row->setTitleColor(ui::Color{1, 0.94f, 0.8f, 1});
+    row->setContentHorizontalAlignment(ui::ContentHorizontalAlignment::Left);
+    row->setContentEdgeInsets({0, 6, 0, 48});
+    row->setTitleEdgeInsets({0, 10, 0, 0});
+    // Longer words shrink rather than lose their ends.
+    row->titleLabel()->setAdjustsFontSizeToFitWidth(true, 10);
+    layerManagerView_->addSubview(row);
+    if (r.rowTag == 0) {
       // The background row opens the gallery; its two marks tell whether a
       // background picture is shown and whether it is being painted.
-      backgroundRowBtn_ = makeButton(r.icon, {14, r.y, 150, 44}, 0, [this](ui::Button*) { setBackgound(); });
-      backgroundRowBtn_->setTitle(fd::Localized(r.title));
-      backgroundRowBtn_->setTitleColor(ui::Color{1, 0.94f, 0.8f, 1});
-      backgroundRowBtn_->setImageEdgeInsets({0, 0, 0, 106});
-      backgroundRowBtn_->setTitleEdgeInsets({0, 10, 0, 0});
-      backgroundRowBtn_->titleLabel()->setAdjustsFontSizeToFitWidth(true, 10);
-      layerManagerView_->addSubview(backgroundRowBtn_);
+      backgroundRowBtn_ = row;
       // Each mark shows only while highlighted.
       backgroundAddState_ = std::make_shared<ui::ImageView>(ui::Rect{150, r.y + 30, 10, 10});
       backgroundAddState_->setHighlightedImage(desk_art::named("background_shown_mark.png"));
       backgroundEditState_ = std::make_shared<ui::ImageView>(ui::Rect{160, r.y + 30, 10, 10});
       backgroundEditState_->setHighlightedImage(desk_art::named("background_painting_mark.png"));
+      backgroundAddState_->setUserInteractionEnabled(false);
+      backgroundEditState_->setUserInteractionEnabled(false);
       layerManagerView_->addSubview(backgroundAddState_);
       layerManagerView_->addSubview(backgroundEditState_);
     }
@@ -482,6 +499,8 @@ void DesktopManagerController::viewDidLoad() {
   background_->setHidden(bgVisibleBtn_->isSelected());
 
   if (toolLabel_) toolLabel_->setText(fd::Localized("Tooler"));
+  playerLabel_->setText(fd::Localized("Player"));
+  onionLabel_->setText(fd::Localized("onion skin"));
   for (int i = 0; i < 3; ++i) onionLabAry_[static_cast<std::size_t>(i)]->setText(fd::Localized(kOnionModeTitles[i]));
 
   setPageIndicator();

@@ -275,6 +275,8 @@ class DesktopManagerController : public ui::ViewController,
   ui::Label* zoomLabel() const { return zoomLabel_.get(); }
   ui::Label* layerPageLabel() const { return layerPageLabel_.get(); }
   ui::Label* toolLabel() const { return toolLabel_.get(); }
+  ui::Label* playerLabel() const { return playerLabel_.get(); }
+  ui::Label* onionLabel() const { return onionLabel_.get(); }
   ui::Button* undoBtn() const { return undoBtn_.get(); }
   ui::Button* redoBtn() const { return redoBtn_.get(); }
   ui::Button* toolBtn() const { return toolBtn_.get(); }
@@ -321,6 +323,9 @@ class DesktopManagerController : public ui::ViewController,
   void setOnionMarkers(int mode);
   void selectOnionButton(int tag);
   int frameCount() const;
+  // What the desk refreshes after a panel closed, by the panel.
+  enum class ClosedPanel { FileManager, FrameManager, Other };
+  void panelClosed(ClosedPanel closed);
   int editedPosition() const { return contentPattern_ == 1 ? 2 : 1; }
   void forwardToCanvas(const ui::TouchSet& touches, const ui::Event& event, int phase);
 
@@ -370,7 +375,8 @@ class DesktopManagerController : public ui::ViewController,
   std::shared_ptr<ui::View> bgview_;
   std::shared_ptr<ui::ImageView> bgImageview_, backgroundAddState_, backgroundEditState_;
   std::shared_ptr<ui::Button> closeBtn_, backgroundRowBtn_;
-  std::shared_ptr<ui::Label> pageIndicator_, pageNumberShowDesk_, zoomLabel_, layerPageLabel_, toolLabel_;
+  std::shared_ptr<ui::Label> pageIndicator_, pageNumberShowDesk_, zoomLabel_, layerPageLabel_, toolLabel_, playerLabel_,
+      onionLabel_;
   std::shared_ptr<ui::Button> undoBtn_, redoBtn_, toolBtn_, colorBtn_, playerBtn_, groundBtn_, nextFrameBtn_,
       previousFrameBtn_, fileManagerBtn_, backBtn_, onionBtn_, frameManagerBtn_, fVisibleBtn_, mVisibleBtn_,
       bgVisibleBtn_, foregroundRowBtn_, middleRowBtn_, metuBtn_, playBtn_, reverseBtn_, speedBtn_, playLoopBtn_;
