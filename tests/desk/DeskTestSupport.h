@@ -68,6 +68,20 @@ class DeskTest : public testing_support::SandboxTest {
     host->drag(from, to, steps);
     host->runUntilIdle();
   }
+  // Chooses a brush as a person does: a finger down on the brush strip,
+  // slid to the type's band of the bar (0 eraser, 1..6 pens, 7 smudge) and
+  // lifted, which also applies the type's stored size and opacity.
+  void chooseBrush(int type) {
+    static constexpr float kBandY[] = {20, 57, 84, 110, 131, 170, 206, 244};
+    ASSERT_TRUE(type >= 0 && type < 8);
+    const float w = desk->view()->bounds().width;
+    const ui::Rect strip = desk->brushAndEraInteractView()->frame();
+    host->touchDown(1, {strip.x + strip.width / 2, strip.y + strip.height / 2});
+    host->touchMove(1, {w - 20, kBandY[type]});
+    host->touchUp(1, {w - 20, kBandY[type]});
+    host->runUntilIdle();
+    ASSERT_EQ(desk->eaglBrushType(), type);
+  }
   void tapView(ui::View* v) {
     ASSERT_NE(v, nullptr);
     ui::Rect r = v->convertRectTo(v->bounds(), nullptr);

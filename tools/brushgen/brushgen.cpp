@@ -88,10 +88,19 @@ double grainyPencil(double x, double y) {
   return body * std::clamp((grain - 0.3) * 2.2, 0.0, 1.0) * (0.55 + 0.45 * speck);
 }
 
-// Soft marker: a flat, slightly translucent disc with a soft rim.
+// Soft marker: a round tip whose ink fades from the centre to the cell's edge.
+// The marker lays its dabs half a dab apart, each as faint as the alpha
+// effect makes it (the fourth root of that spacing, about 0.84). Overlapping
+// dabs add up in optical density, -ln(1 - alpha); a tip whose density falls
+// linearly from the centre's to nothing at the rim therefore sums to an even
+// band wherever the next dab happens to land, and a slow stroke comes out
+// smooth instead of as a string of beads.
 double softMarker(double x, double y) {
-  const double r = std::hypot(x, y);
-  return 0.8 * smooth(std::clamp((58 - r) / 22, 0.0, 1.0));
+  const double dabAlpha = std::sqrt(std::sqrt(0.5));
+  const double centreDensity = -std::log(1 - dabAlpha);
+  const double r = std::hypot(x, y) / 64;
+  if (r >= 1) return 0;
+  return (1 - std::exp(-centreDensity * (1 - r))) / dabAlpha;
 }
 
 // Charcoal: a ragged blob with streaks along one direction and grainy holes.
