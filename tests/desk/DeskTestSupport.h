@@ -13,6 +13,7 @@
 #include "desk/DesktopManagerController.h"
 #include "model/DeviceScreen.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/HeadlessHost.h"
@@ -33,6 +34,9 @@ class DeskTest : public testing_support::SandboxTest {
     const ui::Rect b = ui::Screen::main().bounds();
     DeviceScreen::setMainScreen(scale, b.height, b.width);
     ZTDataModel::sharedInstance();
+    // Pictures kept from an earlier desk may have been drawn at another
+    // scale; the program never changes its scale, so it starts afresh.
+    fd::NotificationCenter::defaultCenter().post(fd::kLowMemoryNotification);
     prepareModel();
     host->setInstantAnimations(instant);
     window = std::make_shared<ui::Window>(b);
