@@ -3,6 +3,8 @@
 // low-memory notification.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,6 +164,50 @@ TEST_F(ModalTest, AlertAnswersByIndexWithTheCancelFirst) {
   EXPECT_EQ(log.events, (std::vector<std::string>{"clicked 1 Delete", "will 1", "did 1"}));
   EXPECT_TRUE(host->alerts().empty());
   EXPECT_FALSE(host->pressAlertButton(0));
+}
+
+TEST_F(ModalTest, ASheetWhoseDelegateHasGoneTellsNobody) {
+  host->setInstantAnimations(false);
+  // The delegate goes while its alert is up; another object is then built in
+  // the very same place. Neither hears the press.
+  std::optional<SheetLog> slot;
+  slot.emplace();
+  auto alert = AlertView::make("Export to...", "", &*slot, "Cancel", {"Forground"});
+  alert->show();
+  auto sheet = ActionSheet::make("", &*slot, "Cancel", std::nullopt, {"camera"});
+  sheet->showInView(desk->view());
+  slot.reset();
+  slot.emplace();
+  EXPECT_EQ(alert->delegate(), nullptr);
+  EXPECT_EQ(sheet->delegate(), nullptr);
+  EXPECT_TRUE(host->pressAlertButton("camera"));  // the sheet is on top
+  host->advance(ButtonSheet::kFadeDuration);
+  EXPECT_TRUE(host->pressAlertButton("Forground"));
+  host->advance(ButtonSheet::kFadeDuration);
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_TRUE(slot->events.empty());
+
+  // A delegate freed by its own click (a screen that closes itself there)
+  // hears nothing of the dismissal.
+  struct SelfFreeing : ButtonSheetDelegate {
+    std::unique_ptr<SelfFreeing>* self = nullptr;
+    int* heard = nullptr;
+    void clickedButtonAtIndex(ButtonSheet&, int) override {
+      ++*heard;
+      self->reset();
+    }
+    void willDismissWithButtonIndex(ButtonSheet&, int) override { ++*heard; }
+    void didDismissWithButtonIndex(ButtonSheet&, int) override { ++*heard; }
+  };
+  int heard = 0;
+  auto freeing = std::make_unique<SelfFreeing>();
+  freeing->self = &freeing;
+  freeing->heard = &heard;
+  AlertView::make("Warning", "", freeing.get(), "OK")->show();
+  EXPECT_TRUE(host->pressAlertButton("OK"));
+  host->advance(ButtonSheet::kFadeDuration);
+  EXPECT_EQ(freeing, nullptr);
+  EXPECT_EQ(heard, 1);
 }
 
 TEST_F(ModalTest, AlertButtonsAnswerRealTouches) {

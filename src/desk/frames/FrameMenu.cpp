@@ -47,10 +47,6 @@ FrameMenu::FrameMenu(const ui::Rect& frame) : ui::View(frame) {
   }
 }
 
-FrameMenu::~FrameMenu() {
-  if (auto alert = alert_.lock()) alert->setDelegate(nullptr);
-}
-
 ui::Button* FrameMenu::button(int tag) const {
   for (const auto& v : subviews())
     if (v->tag() == tag) return static_cast<ui::Button*>(v.get());
@@ -69,7 +65,6 @@ void FrameMenu::buttonPressed(ui::Button* sender) {
     {
       auto alert = ui::AlertView::make(fd::Localized("Warning"), fd::Localized("delete paper"), this,
                                        fd::Localized("Delete"), {fd::Localized("Cancel")});
-      alert_ = alert;
       alert->show();
       break;
     }

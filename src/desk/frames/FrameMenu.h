@@ -25,7 +25,6 @@ class FrameMenu : public ui::View, public ui::AlertViewDelegate {
 
   static std::shared_ptr<FrameMenu> initWithFrame(const ui::Rect& frame);
   explicit FrameMenu(const ui::Rect& frame);
-  ~FrameMenu() override;
   FrameMenuDelegate* delegate() const { return delegate_; }
   void setDelegate(FrameMenuDelegate* d) { delegate_ = d; }
   ui::Button* button(int tag) const;
@@ -34,8 +33,6 @@ class FrameMenu : public ui::View, public ui::AlertViewDelegate {
 
  private:
   FrameMenuDelegate* delegate_ = nullptr;
-  // The delete question still open; it must not call a menu that is gone.
-  std::weak_ptr<ui::AlertView> alert_;
 };
 
 class RepeatFrameView : public ui::View {

@@ -73,10 +73,6 @@ SoundTagView::SoundTagView(const ui::Rect& frame, bool isCreate) : ui::View(fram
   placeHandle();
 }
 
-SoundTagView::~SoundTagView() {
-  if (auto alert = alert_.lock()) alert->setDelegate(nullptr);
-}
-
 std::shared_ptr<ui::Label> SoundTagView::createALabelWithFrame(const ui::Rect& frame) {
   auto label = std::make_shared<ui::Label>(frame);
   label->setBackgroundColor(ui::Color::clear());
@@ -146,7 +142,6 @@ void SoundTagView::removeFromSupView() {
   soundDeleTag_->setHidden(false);
   auto alert = ui::AlertView::make(fd::Localized("Warning"), fd::Localized("DeleteAudioFileAlert"), this,
                                    fd::Localized("Cancel"), {fd::Localized("OK")});
-  alert_ = alert;
   alert->show();
 }
 

@@ -40,7 +40,6 @@ class SoundTagView : public ui::View, public ui::ButtonSheetDelegate {
 
   static std::shared_ptr<SoundTagView> initWithFrame(const ui::Rect& frame, bool isCreate);
   SoundTagView(const ui::Rect& frame, bool isCreate);
-  ~SoundTagView() override;
 
   // The first and end frames from the marker's place: labels, and the
   // project's frame list (appended when new, rewritten while moving).
@@ -93,5 +92,4 @@ class SoundTagView : public ui::View, public ui::ButtonSheetDelegate {
   std::string fnString_;
   bool isMove_ = false;
   bool moved_ = false;
-  std::weak_ptr<ui::AlertView> alert_;
 };

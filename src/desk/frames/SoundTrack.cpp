@@ -51,8 +51,6 @@ SoundTrack::SoundTrack(ZTPicManagerView& manager) : manager_(manager) {}
 SoundTrack::~SoundTrack() {
   fd::RunLoop::main().cancelPerforms(this);
   if (auto picker = picker_.lock()) picker->setAudioSelectedDelegate(nullptr);
-  for (auto& weak : alerts_)
-    if (auto alert = weak.lock(); alert && alert->delegate() == this) alert->setDelegate(nullptr);
   for (auto& v : soundTagArray_) v->setDelegate(nullptr);
   // The panel's buttons may outlive the track (a finger still on one).
   for (ui::Button* b : {recorderBtn_.get(), addSoundBtn_.get(), delSoundBtn_.get(), tabBtn_.get()})
@@ -294,7 +292,6 @@ void SoundTrack::stopAudio() {
 void SoundTrack::showAlert(const std::string& message, const std::string& button, int tag, bool answered) {
   auto alert = ui::AlertView::make(fd::Localized("Warning"), message, answered ? this : nullptr, button);
   alert->setTag(tag);
-  if (answered) alerts_.push_back(alert);
   alert->show();
 }
 
@@ -314,7 +311,6 @@ void SoundTrack::deleteSound() {
   auto alert = ui::AlertView::make(fd::Localized("Warning"), fd::Localized("DeleteAudioFileAlert"), this,
                                    fd::Localized("Cancel"), {fd::Localized("OK")});
   alert->setTag(kAlertDeleteSound);
-  alerts_.push_back(alert);
   alert->show();
 }
 

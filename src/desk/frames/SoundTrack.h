@@ -117,5 +117,4 @@ class SoundTrack : public ZTPlayViewDelegate,
   fd::TimerRef recordStart_;
   bool followingFinger_ = false;
   std::weak_ptr<ZTSelectedAudioViewcontroller> picker_;
-  std::vector<std::weak_ptr<ui::ButtonSheet>> alerts_;
 };

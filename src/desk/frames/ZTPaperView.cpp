@@ -64,7 +64,6 @@ ZTPaperView::ZTPaperView(ui::Point origin) : ui::View({origin.x, origin.y, kWidt
 
 ZTPaperView::~ZTPaperView() {
   fd::RunLoop::main().cancelPerforms(this);
-  if (auto alert = alert_.lock()) alert->setDelegate(nullptr);
 }
 
 void ZTPaperView::setPaperWithPage(int p, bool temporary) {
@@ -160,7 +159,6 @@ void ZTPaperView::delButtonPressed() {
   auto alert = ui::AlertView::make(fd::Localized("Warning"), fd::Localized("delete paper"), this,
                                    fd::Localized("Cancel"), {fd::Localized("Delete:")});
   alert->setTag(1);
-  alert_ = alert;
   alert->show();
 }
 

@@ -98,5 +98,4 @@ class ZTPaperView : public ui::View, public ui::AlertViewDelegate {
   // Numbers the loads of this paper; only the newest one may set the pictures,
   // so a slow older load never covers a newer frame.
   std::uint64_t loadNumber_ = 0;
-  std::weak_ptr<ui::AlertView> alert_;
 };

@@ -35,7 +35,16 @@ std::vector<ButtonSheet*> visibleButtonSheets() {
 }
 
 ButtonSheet::ButtonSheet(std::string title, std::string message, ButtonSheetDelegate* delegate)
-    : title_(std::move(title)), message_(std::move(message)), delegate_(delegate) {}
+    : title_(std::move(title)), message_(std::move(message)) {
+  setDelegate(delegate);
+}
+
+void ButtonSheet::setDelegate(ButtonSheetDelegate* d) {
+  if (d != nullptr)
+    delegate_ = d->life_;
+  else
+    delegate_.reset();
+}
 
 ButtonSheet::~ButtonSheet() { std::erase(registry(), this); }
 
@@ -79,7 +88,7 @@ void ButtonSheet::presentIn(std::shared_ptr<Window> window) {
 void ButtonSheet::pressButton(int index) {
   if (!visible_ || dismissing_ || index < 0 || index >= numberOfButtons()) return;
   std::shared_ptr<View> keep = shared_from_this();
-  if (delegate_) delegate_->clickedButtonAtIndex(*this, index);
+  if (ButtonSheetDelegate* d = delegate()) d->clickedButtonAtIndex(*this, index);
   dismissWithClickedButtonIndex(index, true);
 }
 
@@ -87,7 +96,7 @@ void ButtonSheet::dismissWithClickedButtonIndex(int index, bool animated) {
   if (!visible_ || dismissing_) return;
   dismissing_ = true;
   auto self = std::static_pointer_cast<ButtonSheet>(shared_from_this());
-  if (delegate_) delegate_->willDismissWithButtonIndex(*this, index);
+  if (ButtonSheetDelegate* d = delegate()) d->willDismissWithButtonIndex(*this, index);
   auto finish = [self, index] {
     self->visible_ = false;
     std::erase(registry(), self.get());
@@ -95,7 +104,7 @@ void ButtonSheet::dismissWithClickedButtonIndex(int index, bool animated) {
     self->window_.reset();
     self->removeFromSuperview();
     if (w) Application::shared().removeWindow(w.get());
-    if (self->delegate_) self->delegate_->didDismissWithButtonIndex(*self, index);
+    if (ButtonSheetDelegate* d = self->delegate()) d->didDismissWithButtonIndex(*self, index);
   };
   std::shared_ptr<Window> w = window_.lock();
   if (!animated || !w) {

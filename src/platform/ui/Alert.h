@@ -1,7 +1,9 @@
 #pragma once
 // Alerts and action sheets: a title, a message and buttons in an overlay
 // window; the delegate hears the pressed button's index (its title is
-// buttonTitleAtIndex), then the dismissal.
+// buttonTitleAtIndex), then the dismissal. A sheet holds its delegate weakly:
+// once the delegate is destroyed the sheet tells nobody, so a screen that goes
+// while its alert is up is never called back.
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,10 +20,19 @@ class Window;
 // What the delegate of an alert or action sheet hears.
 class ButtonSheetDelegate {
  public:
+  ButtonSheetDelegate() = default;
+  // A copy is another delegate with a life of its own.
+  ButtonSheetDelegate(const ButtonSheetDelegate&) {}
+  ButtonSheetDelegate& operator=(const ButtonSheetDelegate&) { return *this; }
   virtual ~ButtonSheetDelegate() = default;
   virtual void clickedButtonAtIndex(ButtonSheet&, int /*index*/) {}
   virtual void willDismissWithButtonIndex(ButtonSheet&, int /*index*/) {}
   virtual void didDismissWithButtonIndex(ButtonSheet&, int /*index*/) {}
+
+ private:
+  friend class ButtonSheet;
+  // Owns nothing; it expires when the delegate is destroyed, whoever owns it.
+  std::shared_ptr<ButtonSheetDelegate> life_{this, [](ButtonSheetDelegate*) {}};
 };
 using AlertViewDelegate = ButtonSheetDelegate;
 using ActionSheetDelegate = ButtonSheetDelegate;
@@ -38,8 +49,9 @@ class ButtonSheet : public View {
   int cancelButtonIndex() const { return cancelIndex_; }
   int firstOtherButtonIndex() const { return firstOtherIndex_; }
   int addButtonWithTitle(const std::string& title);
-  ButtonSheetDelegate* delegate() const { return delegate_; }
-  void setDelegate(ButtonSheetDelegate* d) { delegate_ = d; }
+  // nullptr once the delegate has been destroyed.
+  ButtonSheetDelegate* delegate() const { return delegate_.lock().get(); }
+  void setDelegate(ButtonSheetDelegate* d);
   bool isVisible() const { return visible_; }
   int tagValue() const { return tag(); }
 
@@ -60,7 +72,7 @@ class ButtonSheet : public View {
   std::string title_, message_;
   std::vector<std::string> buttons_;
   int cancelIndex_ = -1, firstOtherIndex_ = -1;
-  ButtonSheetDelegate* delegate_;
+  std::weak_ptr<ButtonSheetDelegate> delegate_;
   bool visible_ = false;
   bool dismissing_ = false;
   // The application keeps the window; it keeps this sheet.
