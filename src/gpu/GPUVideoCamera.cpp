@@ -90,6 +90,7 @@ bool GPUVideoCamera::openCapture(const media::CameraDevice& device, const std::s
   if (captureSession_) captureSession_->stop();
   captureSession_ = std::move(*capture);
   captureSession_->setFrameHandler([this](const media::VideoSample& s) { captureOutputDidOutputSampleBuffer(s); });
+  captureSession_->setOpenHandler(openHandler_);
   if (frameRate_ > 0) captureSession_->setFrameRate(frameRate_);
   inputCamera_ = captureSession_->device();
   captureSessionPreset_ = preset;
@@ -135,6 +136,11 @@ void GPUVideoCamera::rotateCamera() {
 void GPUVideoCamera::setCaptureSessionPreset(const std::string& preset) {
   if (presetSize(preset) == nullptr) return;
   openCapture(inputCamera_, preset);
+}
+
+void GPUVideoCamera::setOpenHandler(media::VideoCapture::OpenHandler handler) {
+  openHandler_ = std::move(handler);
+  if (captureSession_) captureSession_->setOpenHandler(openHandler_);
 }
 
 void GPUVideoCamera::setFrameRate(int frameRate) {

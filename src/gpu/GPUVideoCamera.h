@@ -77,6 +77,10 @@ class GPUVideoCamera : public GPUOutput {
   // orientation; `current` for an orientation that is none of the four.
   static RotationMode rotationFor(int cameraPosition, bool mirrored, int orientation, RotationMode current);
 
+  // Told on the capture thread once the camera has opened after a start, or
+  // with why it could not (the test pattern then stands in).
+  void setOpenHandler(media::VideoCapture::OpenHandler handler);
+
   void setDelegate(GPUVideoCameraDelegate* delegate) { delegate_ = delegate; }
   GPUVideoCameraDelegate* delegate() const { return delegate_; }
   bool runBenchmark() const { return runBenchmark_; }
@@ -103,6 +107,7 @@ class GPUVideoCamera : public GPUOutput {
 
  private:
   std::unique_ptr<media::MicrophoneStream> microphone_;
+  media::VideoCapture::OpenHandler openHandler_;
   std::atomic<bool> capturePaused_{false};
   RotationMode outputRotation_ = RotationNone;
   GPUVideoCameraDelegate* delegate_ = nullptr;

@@ -283,10 +283,33 @@ TEST_F(MovieTest, MovieFileAsCameraAndADeviceThatDoesNotOpen) {
     EXPECT_LT(meanDifference(*c.frames[0].pixels, *picture(0)), 4.0);
     EXPECT_LT(meanDifference(*c.frames[30].pixels, *picture(0)), 4.0);
   }
-  EXPECT_FALSE(media::VideoCapture::open({"file:" + (root() / "none.mp4").string(), "x", 1}).ok());
-  auto fallback = media::VideoCapture::open({"/dev/flipdesk-no-such-camera", "gone", 1});
-  ASSERT_TRUE(fallback.ok());
-  EXPECT_EQ((*fallback)->device().id, "pattern");
+  // What does not open is told once the capture has started, on its thread,
+  // and the pattern stands in.
+  for (const std::string& id : {"file:" + (root() / "none.mp4").string(), std::string("/dev/flipdesk-no-such-camera")}) {
+    auto fallback = media::VideoCapture::open({id, "gone", 1});
+    ASSERT_TRUE(fallback.ok());
+    std::mutex m;
+    std::vector<std::string> told;
+    (*fallback)->setOpenHandler([&](const fd::Status& s) {
+      std::lock_guard lock(m);
+      told.push_back(s.error());
+    });
+    (*fallback)->start();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      {
+        std::lock_guard lock(m);
+        if (!told.empty()) break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    (*fallback)->stop();
+    ASSERT_EQ(told.size(), 1u) << id;
+    EXPECT_NE(told[0].find(id.find("none") != std::string::npos ? "none.mp4" : "flipdesk-no-such-camera"),
+              std::string::npos)
+        << told[0];
+    EXPECT_EQ((*fallback)->device().id, "pattern");
+  }
 }
 
 TEST_F(MovieTest, CameraSettingChoosesTheDevices) {

@@ -1,7 +1,11 @@
 #include "platform/media/Camera.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -81,6 +85,8 @@ struct VideoCapture::Source {
 
 namespace {
 
+using SourcePtr = std::unique_ptr<VideoCapture::Source>;
+
 class PatternSource : public VideoCapture::Source {
  public:
   PatternSource(int w, int h) : w_(w), h_(h) {}
@@ -95,20 +101,37 @@ class PatternSource : public VideoCapture::Source {
   std::uint64_t frame_ = 0;
 };
 
-// Scales any picture to the capture size.
+// The centred part of a w x h picture that has the shape of tw x th: what
+// fills a tw x th frame once scaled, the rest cut off evenly on both sides.
+struct Crop {
+  int x, y, width, height;
+};
+Crop fillCrop(int w, int h, int tw, int th) {
+  if (static_cast<std::int64_t>(w) * th > static_cast<std::int64_t>(tw) * h) {
+    const int cw = std::clamp(static_cast<int>(std::lround(static_cast<double>(h) * tw / th)), 1, w);
+    return {(w - cw) / 2, 0, cw, h};
+  }
+  const int ch = std::clamp(static_cast<int>(std::lround(static_cast<double>(w) * th / tw)), 1, h);
+  return {0, (h - ch) / 2, w, ch};
+}
+
+// Any picture filling the capture size.
 class Scaler {
  public:
-  std::shared_ptr<PixelBuffer> toSize(const PixelBuffer& in, int w, int h) {
-    if (in.width == w && in.height == h) return std::make_shared<PixelBuffer>(in);
-    sws_.reset(sws_getCachedContext(sws_.release(), in.width, in.height, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_BGRA,
+  std::shared_ptr<PixelBuffer> fill(const PixelBuffer& in, int w, int h) {
+    const Crop c = fillCrop(in.width, in.height, w, h);
+    if (c.width == w && c.height == h) {
+      if (c.x == 0 && c.y == 0) return std::make_shared<PixelBuffer>(in);
+    }
+    sws_.reset(sws_getCachedContext(sws_.release(), c.width, c.height, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_BGRA,
                                     SWS_BILINEAR, nullptr, nullptr, nullptr));
     auto out = PixelBuffer::make(w, h);
     if (!sws_) return out;
-    const std::uint8_t* src[1] = {in.data.data()};
+    const std::uint8_t* src[1] = {in.row(c.y) + 4 * c.x};
     const int srcStride[1] = {in.bytesPerRow};
     std::uint8_t* dst[1] = {out->data.data()};
     const int dstStride[1] = {out->bytesPerRow};
-    sws_scale(sws_.get(), src, srcStride, 0, in.height, dst, dstStride);
+    sws_scale(sws_.get(), src, srcStride, 0, c.height, dst, dstStride);
     return out;
   }
 
@@ -118,66 +141,68 @@ class Scaler {
 
 class FileSource : public VideoCapture::Source {
  public:
-  FileSource(std::filesystem::path file, std::unique_ptr<MovieReader> reader, int w, int h)
-      : file_(std::move(file)), reader_(std::move(reader)), w_(w), h_(h) {}
+  static fd::Expected<SourcePtr> open(const std::filesystem::path& file, int w, int h, MovieReadOptions options) {
+    auto reader = MovieReader::open(file, options);
+    if (!reader) return reader.failure();
+    if (!(*reader)->hasVideo()) return fd::fail(file.filename().string() + " holds sound but no pictures");
+    return SourcePtr(new FileSource(file, std::move(*reader), w, h, std::move(options)));
+  }
   std::shared_ptr<PixelBuffer> next() override {
     auto frame = reader_->nextVideoFrame();
     if (!frame) {
       // The movie loops, as a camera never runs dry.
-      auto again = MovieReader::open(file_);
+      auto again = MovieReader::open(file_, options_);
       if (!again) return nullptr;
       reader_ = std::move(*again);
       frame = reader_->nextVideoFrame();
       if (!frame) return nullptr;
     }
-    return scaler_.toSize(*frame->pixels, w_, h_);
+    // Upright as the movie asks to be shown (a phone films sideways and says so).
+    const int turn = reader_->rotationDegrees();
+    if (turn == 0) return scaler_.fill(*frame->pixels, w_, h_);
+    return scaler_.fill(*turnedPixelBuffer(*frame->pixels, turn), w_, h_);
   }
 
  private:
+  FileSource(std::filesystem::path file, std::unique_ptr<MovieReader> reader, int w, int h, MovieReadOptions options)
+      : file_(std::move(file)), reader_(std::move(reader)), w_(w), h_(h), options_(std::move(options)) {}
   std::filesystem::path file_;
   std::unique_ptr<MovieReader> reader_;
   int w_, h_;
+  MovieReadOptions options_;
   Scaler scaler_;
 };
 
 class DeviceSource : public VideoCapture::Source {
  public:
-  static std::unique_ptr<DeviceSource> open(const std::string& node, int w, int h, int fps, std::string* why) {
+  static fd::Expected<SourcePtr> open(const std::string& node, int w, int h, int fps,
+                                      const std::function<bool()>& interrupted) {
+    struct stat st {};
+    if (::stat(node.c_str(), &st) != 0) return fd::fail(node + " does not exist");
+    if (!S_ISCHR(st.st_mode)) return fd::fail(node + " is not a camera");
     static std::once_flag registered;
     std::call_once(registered, [] { avdevice_register_all(); });
     const AVInputFormat* v4l2 = av_find_input_format("video4linux2");
-    if (v4l2 == nullptr) {
-      *why = "no video device support";
-      return nullptr;
-    }
+    if (v4l2 == nullptr) return fd::fail("this build reads no video devices");
+    auto s = std::unique_ptr<DeviceSource>(new DeviceSource(w, h));
+    s->interrupted_ = std::make_unique<std::function<bool()>>(interrupted);
+    AVFormatContext* ctx = avformat_alloc_context();
+    if (ctx == nullptr) return fd::fail("out of memory opening " + node);
+    ctx->interrupt_callback.callback = [](void* o) { return (*static_cast<std::function<bool()>*>(o))() ? 1 : 0; };
+    ctx->interrupt_callback.opaque = s->interrupted_.get();
     AVDictionary* opts = nullptr;
     av_dict_set(&opts, "video_size", (std::to_string(w) + "x" + std::to_string(h)).c_str(), 0);
     av_dict_set(&opts, "framerate", std::to_string(fps).c_str(), 0);
-    AVFormatContext* ctx = nullptr;
     int r = avformat_open_input(&ctx, node.c_str(), v4l2, &opts);
     av_dict_free(&opts);
-    if (r < 0) {
-      *why = av::errorText(r);
-      return nullptr;
-    }
-    auto s = std::unique_ptr<DeviceSource>(new DeviceSource(w, h));
+    if (r < 0) return fd::fail(node + " does not open as a camera: " + av::errorText(r));
     s->input_.reset(ctx);
-    if (avformat_find_stream_info(ctx, nullptr) < 0 || ctx->nb_streams == 0) {
-      *why = "the device gives no pictures";
-      return nullptr;
-    }
-    const AVCodecParameters* par = ctx->streams[0]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (codec == nullptr) {
-      *why = "the device's picture format is not supported";
-      return nullptr;
-    }
-    s->decoder_.reset(avcodec_alloc_context3(codec));
-    if (avcodec_parameters_to_context(s->decoder_.get(), par) < 0 || avcodec_open2(s->decoder_.get(), codec, nullptr) < 0) {
-      *why = "the device's pictures cannot be decoded";
-      return nullptr;
-    }
-    return s;
+    if (avformat_find_stream_info(ctx, nullptr) < 0 || ctx->nb_streams == 0)
+      return fd::fail(node + " gives no pictures");
+    auto decoder = av::openDecoder(ctx->streams[0], {});
+    if (!decoder) return fd::fail(node + ": " + decoder.error());
+    s->decoder_ = std::move(*decoder);
+    return SourcePtr(std::move(s));
   }
   std::shared_ptr<PixelBuffer> next() override {
     for (int tries = 0; tries < 8; ++tries) {
@@ -186,6 +211,13 @@ class DeviceSource : public VideoCapture::Source {
       av_packet_unref(packet_.get());
       if (sent < 0) continue;
       if (avcodec_receive_frame(decoder_.get(), frame_.get()) != 0) continue;
+      // A device that gives another shape than asked fills the frame too.
+      const Crop c = fillCrop(frame_->width, frame_->height, w_, h_);
+      frame_->crop_left = static_cast<std::size_t>(c.x);
+      frame_->crop_top = static_cast<std::size_t>(c.y);
+      frame_->crop_right = static_cast<std::size_t>(frame_->width - c.x - c.width);
+      frame_->crop_bottom = static_cast<std::size_t>(frame_->height - c.y - c.height);
+      av_frame_apply_cropping(frame_.get(), AV_FRAME_CROP_UNALIGNED);
       auto out = PixelBuffer::make(w_, h_);
       sws_.reset(sws_getCachedContext(sws_.release(), frame_->width, frame_->height,
                                       static_cast<AVPixelFormat>(frame_->format), w_, h_, AV_PIX_FMT_BGRA,
@@ -205,12 +237,24 @@ class DeviceSource : public VideoCapture::Source {
  private:
   DeviceSource(int w, int h) : w_(w), h_(h) {}
   int w_, h_;
+  std::unique_ptr<std::function<bool()>> interrupted_;  // outlives the input that asks it
   av::Input input_;
   av::CodecContext decoder_;
   av::Sws sws_;
   av::Packet packet_ = av::makePacket();
   av::Frame frame_ = av::makeFrame();
 };
+
+fd::Expected<SourcePtr> openSource(const CameraDevice& device, int w, int h, int fps,
+                                   const std::function<bool()>& interrupted) {
+  if (device.id == kPatternId) return SourcePtr(new PatternSource(w, h));
+  if (device.id.rfind("file:", 0) == 0) {
+    MovieReadOptions options;
+    options.interrupt = interrupted;
+    return FileSource::open(device.id.substr(5), w, h, std::move(options));
+  }
+  return DeviceSource::open(device.id, w, h, fps, interrupted);
+}
 
 }  // namespace
 
@@ -239,80 +283,147 @@ CMTime captureClockNow() {
   return CMTimeMake(us.count(), 1000000);
 }
 
-fd::Expected<std::unique_ptr<VideoCapture>> VideoCapture::open(const CameraDevice& device, int width, int height,
-                                                               int framesPerSecond) {
-  if (width < 2 || height < 2) return fd::fail("a camera picture needs at least 2x2 pixels");
-  clockEpoch();
-  av::quietLibraryLog();
-  std::unique_ptr<VideoCapture> c(new VideoCapture());
-  c->device_ = device;
-  c->width_ = width;
-  c->height_ = height;
-  c->defaultFps_ = framesPerSecond > 0 ? framesPerSecond : 30;
-  c->fps_ = c->defaultFps_;
-  if (device.id == kPatternId) {
-    c->source_ = std::make_unique<PatternSource>(width, height);
-  } else if (device.id.rfind("file:", 0) == 0) {
-    const std::filesystem::path file = device.id.substr(5);
-    auto reader = MovieReader::open(file);
-    if (!reader) return fd::fail("the movie chosen as the camera cannot be played: " + reader.error());
-    if (!(*reader)->hasVideo()) return fd::fail("the movie chosen as the camera has no pictures");
-    c->source_ = std::make_unique<FileSource>(file, std::move(*reader), width, height);
-  } else {
-    std::string why;
-    auto source = DeviceSource::open(device.id, width, height, c->defaultFps_, &why);
+struct VideoCapture::State {
+  std::mutex m;  // guards the handlers and the device
+  FrameHandler frames;
+  OpenHandler opened;
+  CameraDevice device;
+  std::atomic<bool> running{false};
+  std::atomic<int> fps{30};
+  std::unique_ptr<Source> source;  // the capture thread's, kept across restarts
+  std::mutex exitMutex;
+  std::condition_variable exitChanged;
+  bool exited = true;
+};
+
+namespace {
+
+// How long stop() waits for a capture thread caught in a system call before
+// it leaves the thread to end on its own.
+constexpr auto kStopGrace = std::chrono::seconds(2);
+
+void capture(const std::shared_ptr<VideoCapture::State>& s, int w, int h, int defaultFps) {
+  if (!s->source) {
+    CameraDevice device;
+    {
+      std::lock_guard lock(s->m);
+      device = s->device;
+    }
+    auto source = openSource(device, w, h, defaultFps, [s] { return !s->running.load(); });
+    fd::Status result;
     if (source) {
-      c->source_ = std::move(source);
-    } else {
-      fd::Log("Camera %s does not open (%s); using the test pattern\n", device.id.c_str(), why.c_str());
-      c->device_ = patternDevice();
-      c->source_ = std::make_unique<PatternSource>(width, height);
+      s->source = std::move(*source);
+    } else if (s->running) {
+      fd::Log("Camera %s does not open (%s); using the test pattern\n", device.id.c_str(), source.error().c_str());
+      result = source.failure();
+      s->source = std::make_unique<PatternSource>(w, h);
+      std::lock_guard lock(s->m);
+      s->device = patternDevice();
+    }
+    if (s->running) {
+      std::lock_guard lock(s->m);
+      if (s->opened) s->opened(result);
     }
   }
-  return c;
-}
-
-VideoCapture::~VideoCapture() { stop(); }
-
-void VideoCapture::setFrameHandler(FrameHandler handler) {
-  std::lock_guard lock(handlerMutex_);
-  handler_ = std::move(handler);
-}
-
-void VideoCapture::setFrameRate(int framesPerSecond) { fps_ = framesPerSecond > 0 ? framesPerSecond : defaultFps_; }
-
-void VideoCapture::start() {
-  if (running_.exchange(true)) return;
-  thread_ = std::thread([this] { run(); });
-}
-
-void VideoCapture::stop() {
-  running_ = false;
-  if (thread_.joinable()) thread_.join();
-}
-
-void VideoCapture::run() {
   auto next = std::chrono::steady_clock::now();
-  while (running_) {
-    auto pixels = source_->next();
+  while (s->running && s->source) {
+    auto pixels = s->source->next();
     if (!pixels) {
-      fd::Log("Camera %s stopped giving pictures\n", device_.id.c_str());
-      running_ = false;
+      fd::Log("Camera stopped giving pictures\n");
+      s->running = false;
       break;
     }
     VideoSample sample{std::move(pixels), captureClockNow()};
     {
-      std::lock_guard lock(handlerMutex_);
-      if (handler_) handler_(sample);
+      std::lock_guard lock(s->m);
+      if (s->frames) s->frames(sample);
     }
-    if (source_->paced()) {
-      next += std::chrono::microseconds(1000000 / std::max(1, fps_.load()));
+    if (s->source->paced()) {
+      next += std::chrono::microseconds(1000000 / std::max(1, s->fps.load()));
       const auto now = std::chrono::steady_clock::now();
       // A slow handler makes the camera drop frames, not fall behind.
       if (next < now) next = now;
       std::this_thread::sleep_until(next);
     }
   }
+  std::lock_guard lock(s->exitMutex);
+  s->exited = true;
+  s->exitChanged.notify_all();
+}
+
+}  // namespace
+
+fd::Expected<std::unique_ptr<VideoCapture>> VideoCapture::open(const CameraDevice& device, int width, int height,
+                                                               int framesPerSecond) {
+  if (width < 2 || height < 2) return fd::fail("a camera picture needs at least 2x2 pixels");
+  clockEpoch();
+  av::quietLibraryLog();
+  std::unique_ptr<VideoCapture> c(new VideoCapture());
+  c->width_ = width;
+  c->height_ = height;
+  c->defaultFps_ = framesPerSecond > 0 ? framesPerSecond : 30;
+  c->state_ = std::make_shared<State>();
+  c->state_->device = device;
+  c->state_->fps = c->defaultFps_;
+  return c;
+}
+
+VideoCapture::~VideoCapture() { stop(); }
+
+void VideoCapture::setFrameHandler(FrameHandler handler) {
+  std::lock_guard lock(state_->m);
+  state_->frames = std::move(handler);
+}
+
+void VideoCapture::setOpenHandler(OpenHandler handler) {
+  std::lock_guard lock(state_->m);
+  state_->opened = std::move(handler);
+}
+
+CameraDevice VideoCapture::device() const {
+  std::lock_guard lock(state_->m);
+  return state_->device;
+}
+
+bool VideoCapture::isRunning() const { return state_->running; }
+
+void VideoCapture::setFrameRate(int framesPerSecond) {
+  state_->fps = framesPerSecond > 0 ? framesPerSecond : defaultFps_;
+}
+
+void VideoCapture::start() {
+  // A run that ended by itself (its source ran dry) is over: its thread goes first.
+  if (!state_->running && thread_.joinable()) thread_.join();
+  if (state_->running.exchange(true)) return;
+  {
+    std::lock_guard lock(state_->exitMutex);
+    state_->exited = false;
+  }
+  thread_ = std::thread(capture, state_, width_, height_, defaultFps_);
+}
+
+void VideoCapture::stop() {
+  state_->running = false;
+  if (!thread_.joinable()) return;
+  bool exited;
+  {
+    std::unique_lock lock(state_->exitMutex);
+    exited = state_->exitChanged.wait_for(lock, kStopGrace, [this] { return state_->exited; });
+  }
+  if (exited) {
+    thread_.join();
+    return;
+  }
+  // Still inside a system call (a device or file that does not answer): the
+  // thread keeps its own state and ends on its own; this capture starts
+  // afresh, and the old state's handlers are dropped so nothing more is told.
+  thread_.detach();
+  const std::shared_ptr<State> left = std::exchange(state_, std::make_shared<State>());
+  std::lock_guard lock(left->m);
+  state_->frames = std::move(left->frames);
+  state_->opened = std::move(left->opened);
+  state_->device = left->device;
+  state_->fps = left->fps.load();
 }
 
 fd::Expected<std::unique_ptr<MicrophoneStream>> MicrophoneStream::open() {

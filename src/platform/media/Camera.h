@@ -7,10 +7,11 @@
 // played as the camera, looping), a device path ("/dev/video0"), or "auto"
 // (the default: the machine's cameras, the first /dev/video* at the back and
 // a second one at the front). Where no camera opens, the test pattern stands
-// in and the log says so.
+// in and the capture's owner is told why.
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,10 +44,17 @@ CMTime captureClockNow();
 class VideoCapture {
  public:
   using FrameHandler = std::function<void(const VideoSample&)>;
+  // Told once per start, on the capture thread: the source is open, or it
+  // could not be opened (the failure says why, naming the file or device)
+  // and the test pattern stands in.
+  using OpenHandler = std::function<void(const fd::Status&)>;
 
-  // 640x480 at 30 frames a second unless said otherwise. A device that does
-  // not open falls back to the pattern (logged); a movie file that does not
-  // open is an error.
+  // 640x480 at 30 frames a second unless said otherwise. Nothing is opened
+  // here: the source is opened on the capture thread when capture starts, so
+  // a file slow to open or a FIFO with nobody writing never holds the caller.
+  // Pictures keep their shape: turned upright as a movie's display turn
+  // asks, they fill the capture size and the overflow is cut off, as a
+  // camera's preview does.
   static fd::Expected<std::unique_ptr<VideoCapture>> open(const CameraDevice& device, int width = 640,
                                                           int height = 480, int framesPerSecond = 30);
   ~VideoCapture();
@@ -55,29 +63,28 @@ class VideoCapture {
 
   // Called on the capture thread for each picture.
   void setFrameHandler(FrameHandler handler);
+  void setOpenHandler(OpenHandler handler);
   void start();
+  // Returns promptly even while a source is still being opened; no handler is
+  // called after it returns.
   void stop();
-  bool isRunning() const { return running_; }
+  bool isRunning() const;
   // 0 or less: the source's own rate.
   void setFrameRate(int framesPerSecond);
-  const CameraDevice& device() const { return device_; }
+  // The device asked for, or the pattern once it stands in.
+  CameraDevice device() const;
   int width() const { return width_; }
   int height() const { return height_; }
 
   struct Source;
+  struct State;
 
  private:
   VideoCapture() = default;
-  void run();
 
-  CameraDevice device_;
   int width_ = 640, height_ = 480;
-  std::atomic<int> fps_{30};
   int defaultFps_ = 30;
-  std::unique_ptr<Source> source_;
-  std::mutex handlerMutex_;
-  FrameHandler handler_;
-  std::atomic<bool> running_{false};
+  std::shared_ptr<State> state_;
   std::thread thread_;
 };
 

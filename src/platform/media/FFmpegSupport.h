@@ -11,9 +11,15 @@ extern "C" {
 }
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+
+#include "platform/foundation/Expected.h"
+#include "platform/media/MovieReader.h"
+#include "platform/media/VideoFrame.h"
 
 namespace media::av {
 
@@ -77,5 +83,47 @@ inline std::string errorText(int code) {
   av_strerror(code, buf, sizeof buf);
   return buf;
 }
+
+// A file descriptor closed when its owner goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& o) noexcept;
+  ~UniqueFd();
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// A movie opened for reading. Members go in reverse order: the demuxer first,
+// then what it reads through.
+struct OpenedInput {
+  UniqueFd pipe;                                 // a FIFO's descriptor
+  std::unique_ptr<std::function<bool()>> interrupt;
+  Input ctx;
+};
+
+// Opens a local movie file, or a FIFO once something arrives through it; only
+// local files are read, whatever the name or the file's contents say. Folders,
+// devices, empty files and pictures beyond the limits are refused with a
+// message naming the file, the pictures' size before any decoding.
+fd::Expected<OpenedInput> openInput(const std::filesystem::path& file, const MovieReadOptions& options);
+
+// A decoder for one of the input's streams, refusing pictures beyond the limits.
+fd::Expected<CodecContext> openDecoder(const AVStream* stream, const PictureLimits& limits);
+
+// The H.264 encoder every movie of the program is written with: yuv420p, no
+// B-frames, the same quality; parameter sets out of band (global header).
+struct H264Settings {
+  int width = 0;
+  int height = 0;
+  AVRational timeBase{1, 600};
+  AVRational frameRate{30, 1};
+  int keyFrameInterval = 30;
+};
+fd::Expected<CodecContext> openH264Encoder(const H264Settings& settings);
 
 }  // namespace media::av

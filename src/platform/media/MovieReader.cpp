@@ -17,7 +17,8 @@ constexpr int kAudioRate = 44100;
 }
 
 struct MovieReader::Impl {
-  av::Input input;
+  av::OpenedInput opened;
+  AVFormatContext* input = nullptr;  // opened's
   int videoIndex = -1, audioIndex = -1;
   av::CodecContext video, audio;
   av::Sws sws;
@@ -127,7 +128,7 @@ struct MovieReader::Impl {
       }
       return false;
     }
-    const int r = av_read_frame(input.get(), packet.get());
+    const int r = av_read_frame(input, packet.get());
     if (r < 0) {
       // A cut-short file ends where its readable part ends.
       demuxEnded = true;
@@ -150,26 +151,24 @@ struct MovieReader::Impl {
   }
 };
 
-fd::Expected<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::path& file) {
-  av::quietLibraryLog();
+fd::Expected<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesystem::path& file,
+                                                             const MovieReadOptions& options) {
+  auto opened = av::openInput(file, options);
+  if (!opened) return opened.failure();
   std::unique_ptr<MovieReader> r(new MovieReader());
   r->impl_ = std::make_unique<Impl>();
   Impl& m = *r->impl_;
-  AVFormatContext* ctx = nullptr;
-  int e = avformat_open_input(&ctx, file.c_str(), nullptr, nullptr);
-  if (e < 0) return fd::fail("cannot read the movie " + file.filename().string() + ": " + av::errorText(e));
-  m.input.reset(ctx);
-  e = avformat_find_stream_info(ctx, nullptr);
-  if (e < 0) return fd::fail(file.filename().string() + " is not a movie: " + av::errorText(e));
+  m.opened = std::move(*opened);
+  m.input = m.opened.ctx.get();
+  AVFormatContext* ctx = m.input;
+  std::string decoderFailure;
   auto openDecoder = [&](int index, av::CodecContext& out) -> bool {
-    AVStream* stream = ctx->streams[index];
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-    if (codec == nullptr) return false;
-    out.reset(avcodec_alloc_context3(codec));
-    if (avcodec_parameters_to_context(out.get(), stream->codecpar) < 0 || avcodec_open2(out.get(), codec, nullptr) < 0) {
-      out.reset();
+    auto decoder = av::openDecoder(ctx->streams[index], options.limits);
+    if (!decoder) {
+      decoderFailure = decoder.error();
       return false;
     }
+    out = std::move(*decoder);
     return true;
   };
   m.videoIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -177,14 +176,15 @@ fd::Expected<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesyst
   m.audioIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (m.audioIndex >= 0 && !openDecoder(m.audioIndex, m.audio)) m.audioIndex = -1;
   if (m.videoIndex < 0 && m.audioIndex < 0)
-    return fd::fail(file.filename().string() + " has no picture or sound the program can read");
+    return fd::fail(file.filename().string() + " has no picture or sound the program can read" +
+                    (decoderFailure.empty() ? "" : " (" + decoderFailure + ")"));
   return r;
 }
 
 MovieReader::~MovieReader() = default;
 
 double MovieReader::duration() const {
-  const AVFormatContext* ctx = impl_->input.get();
+  const AVFormatContext* ctx = impl_->input;
   if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0) return static_cast<double>(ctx->duration) / AV_TIME_BASE;
   return 0;
 }
@@ -260,7 +260,7 @@ std::optional<VideoSample> MovieReader::frameAt(double seconds) {
   std::int64_t target = av_rescale_q(std::llround(std::max(seconds, 0.0) * AV_TIME_BASE), AV_TIME_BASE_Q,
                                      stream->time_base);
   target += m.movieStartIn(stream);
-  if (av_seek_frame(m.input.get(), m.videoIndex, target, AVSEEK_FLAG_BACKWARD) >= 0) {
+  if (av_seek_frame(m.input, m.videoIndex, target, AVSEEK_FLAG_BACKWARD) >= 0) {
     avcodec_flush_buffers(m.video.get());
     if (m.audio) avcodec_flush_buffers(m.audio.get());
     m.videoQueue.clear();

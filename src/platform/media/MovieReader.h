@@ -1,9 +1,12 @@
 #pragma once
 // Reads a movie file: its pictures as BGRA at their own media times, and its
 // sound as mono 44100 Hz samples, in the order they play. A file that is not
-// a movie, or is cut short, is an error or an early end, never a crash.
+// a movie, or is cut short, is an error or an early end, never a crash; one
+// whose pictures are larger than the limits is refused before any decoding.
+// Only local files are read (and FIFOs, once something comes through them).
 // One thread at a time.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,11 +16,21 @@
 
 namespace media {
 
+struct MovieReadOptions {
+  PictureLimits limits;
+  // Asked now and then while the movie is opened and read; true gives up at
+  // once (an owner that is going away).
+  std::function<bool()> interrupt;
+  // How long a FIFO may stay silent before it is given up, in seconds.
+  double waitForData = 5;
+};
+
 class MovieReader {
  public:
   enum class Status { Reading, Completed, Failed };
 
-  static fd::Expected<std::unique_ptr<MovieReader>> open(const std::filesystem::path& file);
+  static fd::Expected<std::unique_ptr<MovieReader>> open(const std::filesystem::path& file,
+                                                         const MovieReadOptions& options = {});
   ~MovieReader();
   MovieReader(const MovieReader&) = delete;
   MovieReader& operator=(const MovieReader&) = delete;

@@ -160,30 +160,12 @@ fd::Status MovieWriter::addVideoTrack(const MovieVideoSettings& s) {
   std::lock_guard lock(impl_->mutex);
   Impl& m = *impl_;
   if (m.status != Status::Unknown || m.video) return fd::fail("the video track is added before writing starts");
-  if (s.width < 2 || s.height < 2) return fd::fail("a movie picture needs at least 2x2 pixels");
-  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-  if (codec == nullptr) codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-  if (codec == nullptr) return fd::fail("no H.264 encoder on this machine");
-  m.video.reset(avcodec_alloc_context3(codec));
+  auto encoder = av::openH264Encoder({s.width, s.height, kVideoTimeBase,
+                                      av_d2q(s.expectedFrameRate > 0 ? s.expectedFrameRate : 30, 1000),
+                                      s.keyFrameInterval});
+  if (!encoder) return encoder.failure();
+  m.video = std::move(*encoder);
   AVCodecContext* c = m.video.get();
-  // yuv420p halves the colour planes: sizes must be even.
-  c->width = s.width & ~1;
-  c->height = s.height & ~1;
-  c->pix_fmt = AV_PIX_FMT_YUV420P;
-  c->time_base = kVideoTimeBase;
-  c->framerate = av_d2q(s.expectedFrameRate > 0 ? s.expectedFrameRate : 30, 1000);
-  c->gop_size = std::max(1, s.keyFrameInterval);
-  c->max_b_frames = 0;
-  if (m.output->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  AVDictionary* opts = nullptr;
-  av_dict_set(&opts, "preset", "veryfast", 0);
-  av_dict_set(&opts, "crf", "20", 0);
-  int r = avcodec_open2(c, codec, &opts);
-  av_dict_free(&opts);
-  if (r < 0) {
-    m.video.reset();
-    return fd::fail("the H.264 encoder cannot start: " + av::errorText(r));
-  }
   m.videoStream = avformat_new_stream(m.output.get(), nullptr);
   m.videoStream->time_base = kVideoTimeBase;
   avcodec_parameters_from_context(m.videoStream->codecpar, c);

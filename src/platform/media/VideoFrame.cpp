@@ -39,4 +39,30 @@ std::shared_ptr<PixelBuffer> scaledPixelBuffer(const PixelBuffer& source, int wi
   return out;
 }
 
+std::shared_ptr<PixelBuffer> turnedPixelBuffer(const PixelBuffer& source, int degrees) {
+  degrees = ((degrees % 360) + 360) % 360;
+  if (degrees != 90 && degrees != 180 && degrees != 270) return std::make_shared<PixelBuffer>(source);
+  const bool sideways = degrees != 180;
+  auto out = PixelBuffer::make(sideways ? source.height : source.width, sideways ? source.width : source.height);
+  for (int y = 0; y < source.height; ++y) {
+    const std::uint8_t* src = source.row(y);
+    for (int x = 0; x < source.width; ++x, src += 4) {
+      // Where source pixel (x, y) lands after the clockwise turn.
+      int tx = x, ty = y;
+      if (degrees == 90) {
+        tx = source.height - 1 - y;
+        ty = x;
+      } else if (degrees == 180) {
+        tx = source.width - 1 - x;
+        ty = source.height - 1 - y;
+      } else {
+        tx = y;
+        ty = source.width - 1 - x;
+      }
+      std::copy(src, src + 4, out->row(ty) + 4 * tx);
+    }
+  }
+  return out;
+}
+
 }  // namespace media

@@ -25,6 +25,23 @@ struct PixelBuffer {
 // processor, for pictures too large for the GPU); empty for a size below 1.
 std::shared_ptr<PixelBuffer> scaledPixelBuffer(const PixelBuffer& source, int width, int height);
 
+// The largest pictures a movie may hold. A movie's picture size is checked
+// against them before anything is decoded, as pictures are checked before
+// their pixels are read: a few megabytes of file must not take gigabytes.
+struct PictureLimits {
+  int maxWidth = 8192;
+  int maxHeight = 8192;
+  std::int64_t maxPixels = std::int64_t{4096} * 2304;  // a 4K picture, 36 MB as BGRA
+  bool admits(int width, int height) const {
+    return width > 0 && height > 0 && width <= maxWidth && height <= maxHeight &&
+           static_cast<std::int64_t>(width) * height <= maxPixels;
+  }
+};
+
+// The picture turned clockwise by 0, 90, 180 or 270 degrees (as a movie's
+// display turn asks); other angles leave it as it is.
+std::shared_ptr<PixelBuffer> turnedPixelBuffer(const PixelBuffer& source, int degrees);
+
 // How a player should turn the pictures to show them upright (the affine
 // transform a, b, c, d, tx, ty, as the movie's track header stores it).
 struct VideoTransform {
