@@ -53,8 +53,9 @@ void QTSystemAVCodec::cropAVFile(CMTime start, CMTime end, const fs::path& saveP
       std::lock_guard<std::mutex> lock(m_);
       duration_ = *duration;
     }
-    // A handle dragged past the end of the timeline asks for more than there is.
-    const double from = CMTimeGetSeconds(start);
+    // A handle dragged off either end of the timeline asks for more than
+    // there is: both ends are cut at the movie's.
+    const double from = std::max(CMTimeGetSeconds(start), 0.0);
     const double to = std::min(CMTimeGetSeconds(end), *duration);
     if (!(from < to)) return fail("the stretch to trim is empty");
     std::error_code ec;

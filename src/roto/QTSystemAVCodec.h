@@ -1,8 +1,9 @@
 #pragma once
-// Cuts a stretch out of a movie, or joins several, without re-encoding, on a
-// worker thread; results reach the delegate on that thread. Every crop ends
-// in exactly one report, so a caller behind a waiting screen is never left
-// waiting.
+// Cuts a stretch out of a movie, or joins several, on a worker thread, copying
+// packets (only the pictures before a stretch's first key frame are encoded
+// again, so a stretch starts where it was asked to); results reach the
+// delegate on that thread. Every crop ends in exactly one report, so a caller
+// behind a waiting screen is never left waiting.
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -50,8 +51,9 @@ class QTSystemAVCodec {
   void setDelegate(QTSystemAVCodecDelegate* d) { delegate_ = d; }
   const std::filesystem::path& srcFileURL() const { return source_; }
 
-  // An end past the movie's length is cut at the length; a start at or after
-  // the end, or a source that cannot be read, is reported as a failed crop.
+  // A start before 0 is cut at 0 and an end past the movie's length at the
+  // length; a start at or after the end, or a source that cannot be read, is
+  // reported as a failed crop.
   void cropAVFile(CMTime start, CMTime end, const std::filesystem::path& savePath);
 
   // Each file's own stretch, one after another. Fewer than two files, or a

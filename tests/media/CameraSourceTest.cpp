@@ -397,6 +397,7 @@ TEST_F(CameraSourceTest, PicturesBeyondTheLimitsAreRefusedBeforeAnyDecoding) {
     ASSERT_FALSE(reader.ok());
     EXPECT_NE(reader.error().find("16000 x 16000"), std::string::npos) << reader.error();
     EXPECT_NE(reader.error().find("huge.mov"), std::string::npos) << reader.error();
+    EXPECT_FALSE(media::copyMovieRange(huge, {0, 0.05}, root() / "cut.mov").ok());
     const Shot shot = film("file:" + huge.string());
     ASSERT_EQ(shot.told.size(), 1u);
     EXPECT_NE(shot.told[0].find("16000 x 16000"), std::string::npos) << shot.told[0];

@@ -1,10 +1,12 @@
 #pragma once
-// Cuts and joins movies without re-encoding: the packets of the video and
-// sound tracks are copied into a new QuickTime file. A cut can only begin at
-// a key frame, so it starts at the last key frame at or before the asked
-// start and the result is longer by less than one key-frame interval. The
-// result is written under a hidden temporary name and takes its name only
-// when complete.
+// Cuts and joins movies, copying the packets of the video and sound tracks
+// into a new QuickTime file. A stretch begins with the first picture at or
+// after its start and ends before its end, exactly: where the start falls
+// between key frames, the pictures up to the next key frame are re-encoded
+// (H.264, with their parameter sets in band where they differ from the
+// track's) and the packets from that key frame on are copied. The display
+// turn is kept. The result is written under a hidden temporary name and
+// takes its name only when complete.
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -36,7 +38,8 @@ struct JoinPart {
 
 // The parts one after another into `destination`. The parts must share their
 // tracks' formats (codec, picture size, sound rate), as takes of one camera
-// do: packets are copied, never re-encoded.
+// do: packets are copied, and only a stretch's first pictures before its
+// first key frame are re-encoded.
 fd::Status joinMovies(const std::vector<JoinPart>& parts, const std::filesystem::path& destination);
 
 }  // namespace media
