@@ -4,6 +4,7 @@
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "model/ZTDataModel.h"
 #include "platform/ui/Screen.h"
+#include "roto/RotoArt.h"
 #include "services/VTSystemManager.h"
 
 namespace {
@@ -25,6 +26,7 @@ bool AppDelegate::didFinishLaunching(ui::Application& app) {
   ZTDataModel::sharedInstance();
   // The rotoscoping camera's filters can be named in filter configurations.
   registerSketchFilters();
+  roto_art::registerWithImageCache();
   window_ = std::make_shared<ui::Window>(ui::Screen::main().bounds());
   loading_ = std::make_shared<ZTLoadingViewController>();
   window_->setRootViewController(loading_);

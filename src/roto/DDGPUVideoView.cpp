@@ -4,6 +4,7 @@
 
 #include "gpu/GPUOpenGLESContext.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace roto {
 
@@ -17,7 +18,18 @@ DDGPUVideoView::DDGPUVideoView(const ui::Rect& frame) : ui::View(frame) {
   setAutoresizingMaskForView(displayView_.get());
   addSubview(displayView_);
   videoCamera_ = GPUVideoCamera::make();
-  if (!videoCamera_) return;
+  // The camera's notice comes on its capture thread; the view hears it on the
+  // main thread while it lives.
+  auto notice = [this, alive = std::weak_ptr<int>(alive_)](const std::string& failure) {
+    fd::performOnMain([this, alive, failure] {
+      if (alive.lock()) cameraDidOpen(failure);
+    }, false);
+  };
+  if (!videoCamera_) {
+    notice("there is no camera to film with");
+    return;
+  }
+  videoCamera_->setOpenHandler([notice](const fd::Status& opened) { notice(opened.error()); });
   videoCamera_->addTarget(filter_);
   filter_->addTarget(displayView_);
   videoCamera_->startCameraCapture();
@@ -37,6 +49,14 @@ void DDGPUVideoView::waitForRecording() {
     if (t.joinable()) t.join();
   writerThreads_.clear();
 }
+
+void DDGPUVideoView::cameraDidOpen(const std::string& failure) {
+  cameraOpen_ = true;
+  cameraFailure_ = failure;
+  if (delegate_) delegate_->ddGpuVideoViewDidOpenCamera(this, failure);
+}
+
+std::string DDGPUVideoView::recordingError() const { return movieWriter_ ? movieWriter_->error() : std::string(); }
 
 void DDGPUVideoView::dropTargets() {
   if (videoCamera_) videoCamera_->removeAllTargets();

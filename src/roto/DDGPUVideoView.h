@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,6 +44,14 @@ class DDGPUVideoView : public ui::View {
   void endRecord();
   // Returns once every started and finished recording has been written.
   void waitForRecording();
+  // Why the last recording could not be written (empty when it was, or while
+  // it is being written).
+  std::string recordingError() const;
+
+  // The camera opens off the main thread: until it has, the view shows nothing.
+  bool isCameraOpen() const { return cameraOpen_; }
+  // Why the camera could not be opened; empty when it opened.
+  const std::string& cameraFailure() const { return cameraFailure_; }
 
   ui::Size recordMovieSize() const { return recordMovieSize_; }
   void setRecordMovieSize(ui::Size s) { recordMovieSize_ = s; }
@@ -57,7 +66,12 @@ class DDGPUVideoView : public ui::View {
 
  private:
   void dropTargets();
+  void cameraDidOpen(const std::string& failure);
   DDGPUVideoViewDelegate* delegate_ = nullptr;
+  bool cameraOpen_ = false;
+  std::string cameraFailure_;
+  // Lives as long as the view: notices from the capture thread check it.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   std::shared_ptr<GPUFilter> filter_;
   std::shared_ptr<GPUView> displayView_;
   std::shared_ptr<GPUVideoCamera> videoCamera_;

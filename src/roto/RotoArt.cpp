@@ -1,6 +1,7 @@
 #include "roto/RotoArt.h"
 
 #include "desk/ArtCatalogue.h"
+#include "desk/VTImageCache.h"
 
 #include <cmath>
 #include <map>
@@ -130,6 +131,8 @@ desk_art::ArtCatalogue& catalogue() {
 }  // namespace
 
 gfx::Image draw(const std::string& name, float scale) { return catalogue().draw(name, scale); }
+
+void registerWithImageCache() { VTImageCache::addDrawnPictures(&draw); }
 
 ui::Picture named(const std::string& name) { return catalogue().named(name); }
 

@@ -10,6 +10,9 @@
 
 namespace roto_art {
 
+// Lets the shared image cache answer for these pictures (the screen takes the
+// timeline's mark from it); called once at start-up.
+void registerWithImageCache();
 // The picture of that name at the main screen's scale, drawn on first use and
 // kept until memory runs low; empty for a name the screen does not know. A
 // name with "@2x" asks for the same picture (the scale is the screen's).

@@ -35,7 +35,15 @@ void VTMoviePlayer::setContentURL(std::filesystem::path url) {
 void VTMoviePlayer::prepareToPlay() {
   if (!reader_) {
     auto r = media::MovieReader::open(url_);
-    if (!r) return;
+    if (!r) {
+      loadError_ = r.error();
+      return;
+    }
+    if (!(*r)->hasVideo()) {
+      loadError_ = url_.filename().string() + " holds no pictures";
+      return;
+    }
+    loadError_.clear();
     reader_ = std::move(*r);
     duration_ = reader_->duration();
     rotation_ = reader_->rotationDegrees();

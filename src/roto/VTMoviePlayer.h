@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
@@ -34,8 +35,11 @@ class VTMoviePlayer {
   const std::filesystem::path& contentURL() const { return url_; }
   void setContentURL(std::filesystem::path url);
 
-  // Opens the movie; the duration notice follows on the main loop.
+  // Opens the movie; the duration notice follows on the main loop. A movie
+  // that cannot be played gives no notice: loadError() says why.
   void prepareToPlay();
+  bool isLoaded() const { return reader_ != nullptr; }
+  const std::string& loadError() const { return loadError_; }
   double duration() const { return duration_; }
   double currentPlaybackTime() const { return time_; }
   void setCurrentPlaybackTime(double t);
@@ -64,6 +68,7 @@ class VTMoviePlayer {
   void tick();
   std::filesystem::path url_;
   std::unique_ptr<media::MovieReader> reader_;
+  std::string loadError_;
   int rotation_ = 0;
   double duration_ = 0;
   double time_ = 0;

@@ -3,10 +3,11 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/ui/Screen.h"
+#include "desk/VTImageCache.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/ImageExtensions.h"
 #include "roto/RotoArt.h"
+#include "services/DevicePlatform.h"
 
 namespace roto {
 
@@ -18,7 +19,7 @@ constexpr float kTimelineHeight = 76;
 constexpr float kThumbnailHeight = 60;
 // A trim keeps at least this much of the movie.
 constexpr float kMinimumTrim = 1.0f;
-constexpr const char* kHandleArt = "rotoscroping_trim_limited";
+constexpr const char* kHandleArt = "rotoscroping_trim_limited@2x.png";
 
 // The screen's layout for the two phone widths: the camera rectangle and the
 // button column beside it.
@@ -30,11 +31,11 @@ struct Layout {
 constexpr Layout kRegular{{83, 13, 314, 236}, 410, 16};
 constexpr Layout kTall{{127, 13, 314, 236}, 470, 40};
 
-const Layout& layout() { return ui::Screen::main().isTall() ? kTall : kRegular; }
+const Layout& layout() { return UIDevicePlatform::isiPhone5Platform() ? kTall : kRegular; }
 
-ui::Size landscapeScreen() {
-  const ui::Rect b = ui::Screen::main().bounds();
-  return {std::max(b.width, b.height), std::min(b.width, b.height)};
+// The screen is landscape only.
+ui::Size screenSize() {
+  return UIScreenSize::currentScreenSizeWithInterfaceOrientation(GPUInterfaceOrientationLandscapeRight);
 }
 
 }  // namespace
@@ -68,7 +69,7 @@ std::shared_ptr<ui::Button> VTRotoscopingViewController::makeButton(const ui::Re
 }
 
 void VTRotoscopingViewController::loadView() {
-  const ui::Size s = landscapeScreen();
+  const ui::Size s = screenSize();
   auto root = std::make_shared<ui::View>(ui::Rect{0, 0, s.width, s.height});
   root->setBackgroundColor({0.08f, 0.08f, 0.1f, 1});
   const Layout& l = layout();
@@ -105,14 +106,13 @@ void VTRotoscopingViewController::viewDidLoad() {
   timeLabel_->setHidden(true);
   root->addSubview(timeLabel_);
 
-  const ui::Size s = landscapeScreen();
+  const ui::Size s = screenSize();
   timestampView_ = std::make_shared<DDTimestampView>(ui::Rect{0, s.height - kTimelineHeight, s.width, kTimelineHeight});
   timestampView_->setDelegate(this);
   // The same picture marks the play position and both handles.
-  const ui::Picture mark = roto_art::named(std::string(kHandleArt) + "@2x.png");
-  timestampView_->setTimestampIndicatorImage(mark, kDDTimestampItemNormal);
-  timestampView_->setFirstCropImage(mark, kDDTimestampItemNormal);
-  timestampView_->setLastCropImage(mark, kDDTimestampItemNormal);
+  timestampView_->setTimestampIndicatorImage(VTImageCache::imageNamed(kHandleArt), kDDTimestampItemNormal);
+  timestampView_->setFirstCropImage(VTImageCache::imageNamed(kHandleArt), kDDTimestampItemNormal);
+  timestampView_->setLastCropImage(VTImageCache::imageNamed(kHandleArt), kDDTimestampItemNormal);
   timestampView_->setCropTrimFirstMaskWidth(5);
   timestampView_->setCropTrimLastMaskWidth(4);
   timestampView_->setCropMaskHight(16);
@@ -121,6 +121,8 @@ void VTRotoscopingViewController::viewDidLoad() {
 
   waitingView_ = std::make_shared<DDWaitingView>();
   root->addSubview(waitingView_);
+  // The camera opens off the main thread; the screen waits for it.
+  if (!videoView_->isCameraOpen()) waitingView_->show();
   timer_.setDelegate(this);
   // The camera turns its pictures for the screen's landscape orientation at once.
   videoView_->setVideoRecordOrientation(invertInterfaceOrientation(GPUInterfaceOrientationLandscapeRight));
@@ -154,14 +156,30 @@ void VTRotoscopingViewController::recordAction() {
   isCurrentRecord_ = !isCurrentRecord_;
 }
 
+void VTRotoscopingViewController::ddGpuVideoViewDidOpenCamera(DDGPUVideoView* view, const std::string& failure) {
+  if (view != videoView_.get()) return;
+  waitingView_->hidden();
+  if (failure.empty()) return;
+  ui::AlertView::make(fd::Localized("The camera could not be opened"),
+                      failure + "\n" + fd::Localized("The test pattern is filmed instead."), nullptr,
+                      fd::Localized("OK"))
+      ->show();
+}
+
 void VTRotoscopingViewController::ddGpuVideoViewDidEndRecordAtPath(DDGPUVideoView*, const std::string& path) {
   savedPath_ = path;
   onMain([](VTRotoscopingViewController& s) { s.afterRecordAction(); });
 }
 
 void VTRotoscopingViewController::afterRecordAction() {
-  // Freeing the camera view stops the camera and waits until the movie is written.
-  if (videoView_) videoView_->removeFromSuperview();
+  // Freeing the camera view stops the camera once the movie is written.
+  if (videoView_) {
+    videoView_->waitForRecording();
+    recordingError_ = videoView_->recordingError();
+    // A camera that never answered is not waited for any longer.
+    if (!videoView_->isCameraOpen()) waitingView_->hidden();
+    videoView_->removeFromSuperview();
+  }
   videoView_.reset();
   onMain([](VTRotoscopingViewController& s) { s.setPlayView(); });
 }
@@ -174,13 +192,21 @@ void VTRotoscopingViewController::setPlayView() {
   moviePlayer_->view()->setBackgroundColor(ui::Color::clear());
   moviePlayer_->prepareToPlay();
   view()->insertSubviewBelow(moviePlayer_->view(), timeLabel_.get());
+  recordButton_->setHidden(true);
+  if (!moviePlayer_->isLoaded()) {
+    // Nothing to replay, trim or export: say so and offer only the way out.
+    ui::AlertView::make(fd::Localized("The recording could not be played"),
+                        recordingError_.empty() ? moviePlayer_->loadError() : recordingError_, nullptr,
+                        fd::Localized("OK"))
+        ->show();
+    return;
+  }
   timeLabel_->setText("00:00:00");
   view()->bringSubviewToFront(timeLabel_.get());
   timestampView_->setHidden(false);
   playButton_->setEnabled(true);
   playButton_->setHidden(false);
   saveButton_->setEnabled(true);
-  recordButton_->setHidden(true);
   trimButton_->setHidden(false);
   view()->bringSubviewToFront(waitingView_.get());
 }
@@ -282,7 +308,10 @@ void VTRotoscopingViewController::ddTimestampViewDidIndicatorEndSelect(DDTimesta
 
 // --- trimming
 
+bool VTRotoscopingViewController::hasMovie() const { return moviePlayer_ && moviePlayer_->isLoaded(); }
+
 void VTRotoscopingViewController::trimAction() {
+  if (!hasMovie()) return;
   if (!isCurrentTrim_) {
     pause();
     timestampView_->setMode(1);
@@ -356,6 +385,7 @@ void VTRotoscopingViewController::resetMoviePlayer() {
 // --- export
 
 void VTRotoscopingViewController::saveAction() {
+  if (!hasMovie()) return;
   auto alert = ui::AlertView::make(fd::Localized("Export to..."), "", this, fd::Localized("Cancel"),
                                    {fd::Localized("Forground"), fd::Localized("Middle Ground")});
   alert->setTag(kExportAlertTag);
@@ -363,7 +393,7 @@ void VTRotoscopingViewController::saveAction() {
 }
 
 void VTRotoscopingViewController::save() {
-  if (!moviePlayer_) return;
+  if (!hasMovie()) return;
   totalExportNumber_ = RotoFrameExport::frameCount(moviePlayer_->duration());
   trimVideo();
 }

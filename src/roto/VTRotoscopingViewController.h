@@ -64,6 +64,9 @@ class VTRotoscopingViewController : public ui::ViewController,
 
   // --- callbacks it serves
   void ddGpuVideoViewDidEndRecordAtPath(DDGPUVideoView*, const std::string& path) override;
+  // Hides the waiting view; a camera that could not be opened is told in an
+  // alert, and the test pattern is filmed instead.
+  void ddGpuVideoViewDidOpenCamera(DDGPUVideoView*, const std::string& failure) override;
   void ddTimerDidFiredWithTotalTime(double total) override;
   void ddTimestampViewDidIndicatorSelect(DDTimestampView*, int style) override;
   void ddTimestampView(DDTimestampView*, float time, int style) override;
@@ -99,6 +102,8 @@ class VTRotoscopingViewController : public ui::ViewController,
 
  private:
   void afterRecordAction();
+  // A recording that can be replayed, trimmed and exported.
+  bool hasMovie() const;
   void setPlayView();
   void videoHasLoaded();
   void thumbnailLoaded(std::optional<gfx::Image> thumbnail);
@@ -131,6 +136,7 @@ class VTRotoscopingViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> closeButton_, playButton_, recordButton_, saveButton_, trimButton_;
   std::shared_ptr<DDTimestampView> timestampView_;
   std::string savedPath_;
+  std::string recordingError_;
   std::unique_ptr<VTMoviePlayer> moviePlayer_;
   std::unique_ptr<QTSystemAVCodec> codec_;
   RotoFrameExport export_;

@@ -47,6 +47,8 @@ struct MoviePlan {
   int keyFrameInterval = 15;  // frames
   int mark = 0;
   bool sound = true;
+  // The display turn stored with the pictures (a phone's movie filmed sideways).
+  media::VideoTransform transform;
   // Draws frame i; framePicture when empty.
   std::function<std::shared_ptr<media::PixelBuffer>(int)> picture;
 };
@@ -58,6 +60,8 @@ inline fd::Status writeTestMovie(const std::filesystem::path& file, const MovieP
   if (auto s = w.addVideoTrack({plan.width, plan.height, plan.keyFrameInterval, kMovieFps}); !s) return s;
   if (plan.sound)
     if (auto s = w.addAudioTrack({}); !s) return s;
+  if (!(plan.transform == media::VideoTransform{}))
+    if (auto s = w.setVideoTransform(plan.transform); !s) return s;
   if (!w.startWriting()) return fd::fail(w.error());
   w.startSession(CMTimeMake(0, 600));
   const int frames = static_cast<int>(std::lround(plan.seconds * kMovieFps));

@@ -25,6 +25,7 @@
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/QTSystemAVCodec.h"
 #include "roto/RotoArt.h"
+#include "roto/RotoScreenFixture.h"
 #include "roto/RotoTestSupport.h"
 #include "roto/VTRotoscopingViewController.h"
 #include "services/VTSystemManager.h"
@@ -35,78 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 using roto::VTRotoscopingViewController;
 
-class RotoscopingScreenTest : public testing_support::SandboxTest {
- protected:
-  void SetUp() override {
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    FileManagerView::registerWithDesk();
-  }
-  void TearDown() override {
-    desk_panels::setFileManagerFactory({});
-    ui::Application::shared().reset();
-    host.reset();
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    DeviceScreen::resetForTesting();
-  }
-  ZTLoadingViewController* start(bool tall = false, float scale = 1.0f) {
-    host = std::make_unique<ui::HeadlessHost>(tall, scale);
-    ui::Rect b = ui::Screen::main().bounds();
-    DeviceScreen::setMainScreen(scale, b.height, b.width);
-    auto delegate = std::make_shared<AppDelegate>();
-    ui::Application::shared().setDelegate(delegate);
-    ui::Application::shared().launch();
-    host->setInstantAnimations(true);
-    return delegate->loadingViewController();
-  }
-  VTRotoscopingViewController* openScreen(ZTLoadingViewController* launch) {
-    launch->chooseEntry(ZTLoadingViewController::kRotoscoping);
-    host->runUntilIdle();
-    return dynamic_cast<VTRotoscopingViewController*>(launch->presentedViewController());
-  }
-  // Pumps the main loop (in real time) until the condition holds or a minute passes.
-  bool pumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      host->runUntilIdle();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    host->runUntilIdle();
-    return true;
-  }
-  // A recording of `seconds` at the recording path, handed over as the camera view does.
-  fs::path record(VTRotoscopingViewController* screen, double seconds) {
-    const fs::path path = roto::VTRotoscopingFileManager::recordSaveFilePath();
-    roto_test::MoviePlan plan;
-    plan.seconds = seconds;
-    plan.width = 160;
-    plan.height = 120;
-    plan.picture = [](int i) { return roto_test::squarePicture(160, 120, i); };
-    auto s = roto_test::writeTestMovie(path, plan);
-    EXPECT_TRUE(s.ok()) << s.error();
-    screen->ddGpuVideoViewDidEndRecordAtPath(nullptr, path.string());
-    host->runUntilIdle();
-    return path;
-  }
-  // The timeline's x for a time.
-  float xAt(VTRotoscopingViewController* screen, float t) {
-    roto::DDTimestampView* tl = screen->timestampView();
-    return t / tl->maxTime() * tl->bounds().width;
-  }
-  float timelineY(VTRotoscopingViewController* screen) {
-    roto::DDTimestampView* tl = screen->timestampView();
-    return tl->frame().y + tl->frame().height / 2;
-  }
-  // Drags a handle from its time to another with real touches.
-  void dragHandle(VTRotoscopingViewController* screen, float from, float to) {
-    const float y = timelineY(screen);
-    host->drag({xAt(screen, from), y}, {xAt(screen, to), y}, 6);
-    host->runUntilIdle();
-  }
-  std::unique_ptr<ui::HeadlessHost> host;
-};
+using roto_test::RotoscopingScreenTest;
 
 TEST_F(RotoscopingScreenTest, RecordingTrimmedAndExportedBecomesTheRotoProjectOpenOnTheDesk) {
   ZTLoadingViewController* launch = start();
@@ -194,11 +124,8 @@ TEST_F(RotoscopingScreenTest, RecordingTrimmedAndExportedBecomesTheRotoProjectOp
 }
 
 TEST_F(RotoscopingScreenTest, ShortSelectionsAreRefusedWhicheverButtonAndCancelledExportsDoNothing) {
-  ZTLoadingViewController* launch = start();
-  VTRotoscopingViewController* screen = openScreen(launch);
+  VTRotoscopingViewController* screen = openWithRecording(start(), 3.0);
   ASSERT_NE(screen, nullptr);
-  record(screen, 3.0);
-  ASSERT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
   screen->trimAction();
   screen->timestampView()->setCropFirstTime(1.0f);
   screen->timestampView()->setCropLastTime(1.99f);

@@ -1,0 +1,123 @@
+#pragma once
+// The rotoscoping screen as a person reaches it: the program launched on the
+// headless screen, the screen opened from the launch screen's carousel, and
+// recordings handed over as the camera view hands them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/AppDelegate.h"
+#include "app/FileManagerView.h"
+#include "app/ZTLoadingViewController.h"
+#include "desk/DeskPanels.h"
+#include "model/DeviceScreen.h"
+#include "model/ZTDataModel.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/Screen.h"
+#include "roto/QTSystemAVCodec.h"
+#include "roto/RotoTestSupport.h"
+#include "roto/VTRotoscopingViewController.h"
+#include "services/VTSystemManager.h"
+#include "support/Sandbox.h"
+
+namespace roto_test {
+
+namespace fs = std::filesystem;
+using roto::VTRotoscopingViewController;
+
+class RotoscopingScreenTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    FileManagerView::registerWithDesk();
+  }
+  void TearDown() override {
+    ::unsetenv("FLIPDESK_CAMERA");
+    desk_panels::setFileManagerFactory({});
+    ui::Application::shared().reset();
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    DeviceScreen::resetForTesting();
+  }
+  ZTLoadingViewController* start(bool tall = false, float scale = 1.0f) {
+    host = std::make_unique<ui::HeadlessHost>(tall, scale);
+    ui::Rect b = ui::Screen::main().bounds();
+    DeviceScreen::setMainScreen(scale, b.height, b.width);
+    auto delegate = std::make_shared<AppDelegate>();
+    ui::Application::shared().setDelegate(delegate);
+    ui::Application::shared().launch();
+    host->setInstantAnimations(true);
+    return delegate->loadingViewController();
+  }
+  // The screen, once its camera has opened.
+  VTRotoscopingViewController* openScreen(ZTLoadingViewController* launch) {
+    launch->chooseEntry(ZTLoadingViewController::kRotoscoping);
+    host->runUntilIdle();
+    auto* screen = dynamic_cast<VTRotoscopingViewController*>(launch->presentedViewController());
+    if (screen == nullptr || screen->videoView() == nullptr) return screen;
+    EXPECT_TRUE(pumpUntil([&] { return screen->videoView()->isCameraOpen(); }));
+    return screen;
+  }
+  // Pumps the main loop (in real time) until the condition holds or a minute passes.
+  bool pumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      host->runUntilIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    host->runUntilIdle();
+    return true;
+  }
+  // A recording of `seconds` at the recording path, handed over as the camera view does.
+  fs::path record(VTRotoscopingViewController* screen, double seconds) {
+    roto_test::MoviePlan plan;
+    plan.seconds = seconds;
+    plan.width = 160;
+    plan.height = 120;
+    plan.picture = [](int i) { return roto_test::squarePicture(160, 120, i); };
+    return record(screen, plan);
+  }
+  fs::path record(VTRotoscopingViewController* screen, const roto_test::MoviePlan& plan) {
+    const fs::path path = roto::VTRotoscopingFileManager::recordSaveFilePath();
+    auto s = roto_test::writeTestMovie(path, plan);
+    EXPECT_TRUE(s.ok()) << s.error();
+    screen->ddGpuVideoViewDidEndRecordAtPath(nullptr, path.string());
+    host->runUntilIdle();
+    return path;
+  }
+  // The screen with a recording of `seconds` replayed under a full timeline.
+  VTRotoscopingViewController* openWithRecording(ZTLoadingViewController* launch, double seconds) {
+    VTRotoscopingViewController* screen = openScreen(launch);
+    if (screen == nullptr) return nullptr;
+    record(screen, seconds);
+    EXPECT_TRUE(pumpUntil([&] { return screen->curThumbnailNumber() == 15; }));
+    return screen;
+  }
+  // The timeline's x for a time.
+  float xAt(VTRotoscopingViewController* screen, float t) {
+    roto::DDTimestampView* tl = screen->timestampView();
+    return t / tl->maxTime() * tl->bounds().width;
+  }
+  float timelineY(VTRotoscopingViewController* screen) {
+    roto::DDTimestampView* tl = screen->timestampView();
+    return tl->frame().y + tl->frame().height / 2;
+  }
+  // Drags a handle from its time to another with real touches.
+  void dragHandle(VTRotoscopingViewController* screen, float from, float to) {
+    const float y = timelineY(screen);
+    host->drag({xAt(screen, from), y}, {xAt(screen, to), y}, 6);
+    host->runUntilIdle();
+  }
+  std::unique_ptr<ui::HeadlessHost> host;
+};
+
+}  // namespace roto_test
