@@ -174,12 +174,13 @@ void ZTLoadingViewController::vtRotoscopingViewControllerDidFinishExport(roto::V
     std::lock_guard<std::mutex> lock(rotoProject().m);
     project = rotoProject().project;
   }
-  // The pictures are written on the model's queue; the desk opens on them
-  // only once they are all on disk.
+  // The pictures are written on the model's queue; the project takes its
+  // name, and the desk opens on it, only once they are all on disk.
   std::weak_ptr<ViewController> weak = shared_from_this();
   std::thread([project, weak] {
     if (project) project->waitForImageWrites();
-    fd::performOnMain([weak] {
+    fd::performOnMain([project, weak] {
+      if (project) ZTDataModel::sharedInstance().finishCreatedProject(project);
       if (auto self = std::static_pointer_cast<ZTLoadingViewController>(weak.lock())) self->loadData();
     }, false);
   }).detach();

@@ -38,7 +38,8 @@ class ZTLoadingViewController : public ui::ViewController, public roto::VTRotosc
   // Presents a new rotoscoping screen with this screen as its delegate.
   void restorescopingView();
   // An exported picture (on the export thread): the first makes the project
-  // "Roto" with it, the others are appended to that project.
+  // "Roto" with it, the others are appended to that project, which takes its
+  // name only when the export has finished and every picture is written.
   void vtRotoscopingViewControllerExportImage(const std::shared_ptr<const gfx::Image>& image, int index,
                                               unsigned layPosition) override;
   bool answersDidFinishExport() const override { return true; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/ProjectDataModel.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/graphics/Context.h"
@@ -48,6 +49,7 @@ void runWriteJob(const WriteJob& job) {
   fd::Expected<fd::Data> iconPng = gfx::encodePNG(icon.makeImage(), gfx::kQuickPngEncoding);
   q.iconPermit.signal();
   if (iconPng && job.iconPath) fd::files::writeFileAtomically(*job.iconPath, *iconPng);
+  fd::crashPoint("project.image-written");
 }
 
 }  // namespace

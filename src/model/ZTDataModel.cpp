@@ -1,7 +1,10 @@
 // The application model: start-up, saving, and the project list operations.
 #include "model/ZTDataModel.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <system_error>
 
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
@@ -24,6 +27,10 @@ constexpr const char* kDataVersionKey = "DataVersion";
 constexpr const char* kDataTypeKey = "DataType";
 constexpr const char* kShowDeskSimpleKey = "ShowDeskSimple";
 constexpr const char* kShowPicSimpleKey = "ShowPicSimple";
+
+// Marks the folder a project built from pictures grows in until it is
+// finished: "." + name + kCreationStagingMark + XXXXXX.
+constexpr std::string_view kCreationStagingMark = ".building-";
 
 // A stored data version this old is read as the current one.
 constexpr int kOldestDataVersion = 99;
@@ -105,7 +112,7 @@ void ZTDataModel::removeLeftovers() {
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
     if (!fs::is_directory(fs::symlink_status(projects / name, ec))) continue;
-    if (ZipOperator::isImportStagingName(name)) {
+    if (ZipOperator::isImportStagingName(name) || isCreationStagingName(name)) {
       fd::files::removeItem(projects / name);
     } else {
       ProjectDataModel::removeWriteLeftovers(projects / name);
@@ -310,8 +317,50 @@ bool ZTDataModel::changeProjectName(const std::string& newName, const std::strin
 
 std::shared_ptr<ProjectDataModel> ZTDataModel::creatProject(const std::string& name, const ImageRef& image,
                                                             int layPosition) {
-  if (!createProject(rightNameWithName(name), std::nullopt)) return nullptr;
-  if (image) prjDataModel_->setImage(image, layPosition, 1);
+  if (!isPlainPathComponent(name)) return nullptr;
+  const fs::path projects = fd::paths::library() / "Projects";
+  fd::files::createDirectory(projects);
+  std::string staging = (projects / ("." + name + std::string(kCreationStagingMark) + "XXXXXX")).string();
+  if (::mkdtemp(staging.data()) == nullptr) return nullptr;
+  std::shared_ptr<ProjectDataModel> project = ProjectDataModel::initWithProjectName(fs::path(staging).filename().string());
+  if (!project) return nullptr;
+  project->setDescription(std::nullopt);
+  if (!image || !project->setImage(image, layPosition, 1)) project->saveData();
+  return project;
+}
+
+bool ZTDataModel::finishCreatedProject(const std::shared_ptr<ProjectDataModel>& project) {
+  if (!project) return false;
+  const std::string staging = project->curProjectName();
+  if (!isCreationStagingName(staging)) return false;
+  const std::string wanted = staging.substr(1, staging.rfind(kCreationStagingMark) - 1);
+  OptionalPath from = projectPathWithProjectName(staging);
+  if (!from || !fd::files::isDirectory(*from)) return false;
+  // Unique among the listed projects and the folders already there.
+  std::vector<std::string> taken = projectsNameArray_;
+  for (const std::string& item : fd::files::contentsOfDirectory(from->parent_path())) taken.push_back(item);
+  const std::string name = Tools::uniqueName(wanted, taken);
+  OptionalPath to = projectPathWithProjectName(name);
+  if (!to || !fd::files::moveItem(*from, *to)) return false;
+  // The staging folder was made private; project folders are plain folders.
+  std::error_code ec;
+  fs::permissions(*to, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                           fs::perms::others_exec, ec);
+  project->setCurProjectName(name);
+  std::vector<std::string> names = projectsNameArray_;
+  names.push_back(name);
+  setProjectsNameArray(std::move(names));
+  setCurProjectName(name);
+  if (prjDataModel_)
+    prjDataModel_->setCurProjectName(name);
+  else
+    openCurrentProject();
   saveData();
-  return prjDataModel_;
+  return true;
+}
+
+bool ZTDataModel::isCreationStagingName(std::string_view name) {
+  const std::size_t mark = name.rfind(kCreationStagingMark);
+  if (name.size() < 2 || name.front() != '.' || mark == std::string_view::npos || mark < 2) return false;
+  return fd::files::isUniqueTempSuffix(name.substr(mark + kCreationStagingMark.size()));
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/ExtendDataModel.h"
@@ -68,8 +69,18 @@ class ZTDataModel : public SoundMergerDelegate {
   OptionalPath dynamicBackgroundIconFullPathWithBackgroundName(const std::string& name, int page) const;
   void setBackground(const std::string& name, const std::vector<std::shared_ptr<ProjectDataModel>>& projects);
 
-  // --- a project built from pictures (callable from a worker thread)
+  // --- a project built from pictures
+  // Callable from a worker thread. The project is built under a hidden name
+  // in the projects folder ("." + name + ".building-" + six letters or
+  // digits), listed nowhere and not current, so a kill before it is finished
+  // leaves nothing that looks like a project; the next start sweeps it away.
   std::shared_ptr<ProjectDataModel> creatProject(const std::string& name, const ImageRef& image, int layPosition);
+  // On the main thread, once the project's last picture is written
+  // (ProjectDataModel::waitForImageWrites): gives it its name, made unique,
+  // lists it, makes it current and saves. False for a project not built by
+  // creatProject or a folder that cannot be moved.
+  bool finishCreatedProject(const std::shared_ptr<ProjectDataModel>& project);
+  static bool isCreationStagingName(std::string_view name);
 
   // --- paths
   std::filesystem::path plistFilePath() const;
@@ -106,8 +117,8 @@ class ZTDataModel : public SoundMergerDelegate {
 
  private:
   void openCurrentProject();
-  // Leftovers of killed imports (their staging folders) and of killed writes
-  // in every project folder.
+  // Leftovers of killed imports and unfinished projects built from pictures
+  // (their staging folders) and of killed writes in every project folder.
   static void removeLeftovers();
   void mergeProjectInto(ProjectDataModel& target, const std::string& name);
 

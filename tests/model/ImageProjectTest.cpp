@@ -22,12 +22,66 @@ TEST_F(ImageProjectTest, WithoutAPictureTheProjectIsEmptyButSaved) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   std::shared_ptr<ProjectDataModel> p = m.creatProject("Roto", nullptr, 1);
   ASSERT_TRUE(p);
-  EXPECT_EQ(p->curProjectName(), "Roto");
-  EXPECT_EQ(m.curProjectName(), "Roto");
   EXPECT_EQ(p->imagesArray().size(), 1u);
   EXPECT_TRUE(fs::exists(p->plistFilePath()));
   EXPECT_FALSE(fs::exists(*p->layFullPathAtPage(1, false, 1)));
-  EXPECT_EQ(m.creatProject("Roto", nullptr, 1)->curProjectName(), "Rotocopy1");
+  ASSERT_TRUE(m.finishCreatedProject(p));
+  EXPECT_EQ(p->curProjectName(), "Roto");
+  EXPECT_EQ(m.curProjectName(), "Roto");
+  EXPECT_TRUE(fs::exists(p->plistFilePath()));
+  std::shared_ptr<ProjectDataModel> again = m.creatProject("Roto", nullptr, 1);
+  ASSERT_TRUE(m.finishCreatedProject(again));
+  EXPECT_EQ(again->curProjectName(), "Rotocopy1");
+}
+
+TEST_F(ImageProjectTest, AProjectBuiltFromPicturesTakesItsNameOnlyWhenFinished) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::vector<std::string> before = m.projectsNameArray();
+  const std::string current = m.curProjectName();
+  std::shared_ptr<ProjectDataModel> p = m.creatProject("Roto", picture(1), 1);
+  ASSERT_TRUE(p);
+  for (int i = 2; i <= 4; ++i) ASSERT_TRUE(p->addFrameWithImage(picture(static_cast<std::uint8_t>(i)), 1));
+  ProjectDataModel::waitForImageWrites();
+  // Built aside under a hidden name: listed nowhere, not current, not "Roto".
+  EXPECT_TRUE(ZTDataModel::isCreationStagingName(p->curProjectName())) << p->curProjectName();
+  EXPECT_EQ(p->curProjectName().front(), '.');
+  EXPECT_EQ(m.projectsNameArray(), before);
+  EXPECT_EQ(m.curProjectName(), current);
+  EXPECT_FALSE(fs::exists(*m.projectPathWithProjectName("Roto")));
+  const fs::path staging = p->projectDicPath();
+  ASSERT_TRUE(m.finishCreatedProject(p));
+  EXPECT_FALSE(fs::exists(staging));
+  EXPECT_EQ(m.curProjectName(), "Roto");
+  ASSERT_EQ(m.projectsNameArray().size(), before.size() + 1);
+  EXPECT_EQ(m.projectsNameArray().back(), "Roto");
+  EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 4u);
+  EXPECT_TRUE(fs::exists(*m.prjDataModel()->layFullPathAtPage(4, false, 1)));
+  EXPECT_FALSE(m.finishCreatedProject(p)) << "finished once";
+  // A folder of that name that no list names is never written over.
+  fs::create_directories(*m.projectPathWithProjectName("Rotocopy1"));
+  std::shared_ptr<ProjectDataModel> next = m.creatProject("Roto", picture(5), 2);
+  ProjectDataModel::waitForImageWrites();
+  ASSERT_TRUE(m.finishCreatedProject(next));
+  EXPECT_EQ(next->curProjectName(), "Rotocopy2");
+}
+
+TEST_F(ImageProjectTest, AProjectLeftUnfinishedIsSweptAtTheNextStart) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::vector<std::string> before = m.projectsNameArray();
+  std::shared_ptr<ProjectDataModel> p = m.creatProject("Roto", picture(1), 1);
+  ASSERT_TRUE(p->addFrameWithImage(picture(2), 1));
+  ProjectDataModel::waitForImageWrites();
+  const fs::path staging = p->projectDicPath();
+  ASSERT_TRUE(fs::is_directory(staging));
+  // A folder that only looks like one is left alone.
+  const fs::path lookalike = staging.parent_path() / ".Roto.building-overlong";
+  fs::create_directories(lookalike);
+  p.reset();
+  ZTDataModel::resetSharedInstanceForTesting();
+  ZTDataModel& restarted = ZTDataModel::sharedInstance();
+  EXPECT_FALSE(fs::exists(staging));
+  EXPECT_TRUE(fs::exists(lookalike));
+  EXPECT_EQ(restarted.projectsNameArray(), before);
 }
 
 TEST_F(ImageProjectTest, PicturesFromAWorkerThreadBecomeFrames) {
@@ -55,7 +109,7 @@ TEST_F(ImageProjectTest, PicturesFromAWorkerThreadBecomeFrames) {
     EXPECT_EQ(icon->pixelWidth(), 108);
     EXPECT_EQ(icon->pixelHeight(), 81);
   }
-  std::shared_ptr<ProjectDataModel> reread = ProjectDataModel::initWithProjectName("Roto");
+  std::shared_ptr<ProjectDataModel> reread = ProjectDataModel::initWithProjectName(p->curProjectName());
   EXPECT_EQ(reread->imagesArray(), p->imagesArray());
 }
 
@@ -118,7 +172,7 @@ TEST_F(ImageProjectTest, SavesBehindAWaitingOneAreGatheredAndNeverWriteOverANewe
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(p->addFrameWithImage(picture(7), 2));
   ProjectDataModel::waitForImageWrites();
   EXPECT_EQ(storedFrames(), 27u);
-  EXPECT_EQ(ProjectDataModel::initWithProjectName("Roto")->frames(), p->frames());
+  EXPECT_EQ(ProjectDataModel::initWithProjectName(p->curProjectName())->frames(), p->frames());
 }
 
 TEST_F(ImageProjectTest, AHeldBackSaveIsWrittenWhenTheProjectGoes) {
