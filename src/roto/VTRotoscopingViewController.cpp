@@ -33,6 +33,13 @@ constexpr Layout kTall{{127, 13, 314, 236}, 470, 40};
 
 const Layout& layout() { return UIDevicePlatform::isiPhone5Platform() ? kTall : kRegular; }
 
+// A reason from below (it may begin with a file's name, whose case is its
+// own) as a sentence of an alert.
+std::string asSentence(std::string text) {
+  if (!text.empty() && text.back() != '.') text += '.';
+  return text;
+}
+
 // The screen is landscape only.
 ui::Size screenSize() {
   return UIScreenSize::currentScreenSizeWithInterfaceOrientation(GPUInterfaceOrientationLandscapeRight);
@@ -161,7 +168,7 @@ void VTRotoscopingViewController::ddGpuVideoViewDidOpenCamera(DDGPUVideoView* vi
   waitingView_->hidden();
   if (failure.empty()) return;
   ui::AlertView::make(fd::Localized("The camera could not be opened"),
-                      failure + "\n" + fd::Localized("The test pattern is filmed instead."), nullptr,
+                      asSentence(failure) + "\n" + fd::Localized("The test pattern is filmed instead."), nullptr,
                       fd::Localized("OK"))
       ->show();
 }
@@ -196,7 +203,7 @@ void VTRotoscopingViewController::setPlayView() {
   if (!moviePlayer_->isLoaded()) {
     // Nothing to replay, trim or export: say so and offer only the way out.
     ui::AlertView::make(fd::Localized("The recording could not be played"),
-                        recordingError_.empty() ? moviePlayer_->loadError() : recordingError_, nullptr,
+                        asSentence(recordingError_.empty() ? moviePlayer_->loadError() : recordingError_), nullptr,
                         fd::Localized("OK"))
         ->show();
     return;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "graphics/MemoryCeiling.h"
 #include "platform/graphics/Image.h"
 #include "platform/media/Camera.h"
+#include "platform/media/FFmpegSupport.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/StreamCopy.h"
@@ -383,6 +385,33 @@ TEST_F(CameraSourceTest, AFifoNeverHoldsTheCallerAndIsReadOnceSomethingComes) {
     EXPECT_EQ(frame->pixels->width, 64);
     EXPECT_EQ(frame->pixels->height, 48);
     EXPECT_NEAR(frame->pixels->row(20)[4 * 30 + 1], 128, 3);
+  }
+}
+
+TEST(PictureScaling, RowsThatAreNoWholeNumberOfBlocksAreWrittenNoFurtherThanThePicture) {
+  // The scaler writes a row in blocks: into an exact buffer, a row of 426 or
+  // 568 pixels runs past the picture's end, into whatever the heap holds there.
+  for (const int width : {426, 568, 161, 640}) {
+    SCOPED_TRACE(width);
+    const int height = 90;
+    media::av::Frame yuv = media::av::makeFrame();
+    yuv->width = width;
+    yuv->height = height;
+    yuv->format = AV_PIX_FMT_YUV420P;
+    ASSERT_GE(av_frame_get_buffer(yuv.get(), 0), 0);
+    for (int plane = 0; plane < 3; ++plane)
+      std::memset(yuv->data[plane], plane == 0 ? 90 : 128, static_cast<std::size_t>(yuv->linesize[plane]) * (plane == 0 ? height : (height + 1) / 2));
+    media::av::Sws sws(sws_getContext(width, height, AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_BGRA, SWS_BILINEAR,
+                                      nullptr, nullptr, nullptr));
+    ASSERT_TRUE(sws);
+    auto out = PixelBuffer::make(width, height);
+    const std::size_t picture = out->data.size();
+    out->data.resize(picture + 64, 0xAB);  // what lies after the picture
+    media::av::scaleIntoPixels(sws.get(), yuv->data, yuv->linesize, height, *out);
+    for (std::size_t i = picture; i < out->data.size(); ++i) ASSERT_EQ(out->data[i], 0xAB) << i - picture;
+    const std::uint8_t* last = out->row(height - 1) + 4 * (width - 1);
+    EXPECT_NEAR(last[1], 86, 3);  // video-range 90 is (90 - 16) x 255 / 219 at full range
+    EXPECT_EQ(last[3], 255);
   }
 }
 

@@ -129,9 +129,7 @@ class Scaler {
     if (!sws_) return out;
     const std::uint8_t* src[1] = {in.row(c.y) + 4 * c.x};
     const int srcStride[1] = {in.bytesPerRow};
-    std::uint8_t* dst[1] = {out->data.data()};
-    const int dstStride[1] = {out->bytesPerRow};
-    sws_scale(sws_.get(), src, srcStride, 0, c.height, dst, dstStride);
+    av::scaleIntoPixels(sws_.get(), src, srcStride, c.height, *out);
     return out;
   }
 
@@ -222,11 +220,7 @@ class DeviceSource : public VideoCapture::Source {
       sws_.reset(sws_getCachedContext(sws_.release(), frame_->width, frame_->height,
                                       static_cast<AVPixelFormat>(frame_->format), w_, h_, AV_PIX_FMT_BGRA,
                                       SWS_BILINEAR, nullptr, nullptr, nullptr));
-      if (sws_) {
-        std::uint8_t* dst[1] = {out->data.data()};
-        const int dstStride[1] = {out->bytesPerRow};
-        sws_scale(sws_.get(), frame_->data, frame_->linesize, 0, frame_->height, dst, dstStride);
-      }
+      if (sws_) av::scaleIntoPixels(sws_.get(), frame_->data, frame_->linesize, frame_->height, *out);
       av_frame_unref(frame_.get());
       return out;
     }

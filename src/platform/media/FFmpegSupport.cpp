@@ -115,6 +115,24 @@ fd::Expected<OpenedInput> openInput(const std::filesystem::path& file, const Mov
   return in;
 }
 
+void scaleIntoPixels(SwsContext* sws, const std::uint8_t* const src[], const int srcStride[], int srcHeight,
+                     PixelBuffer& out) {
+  constexpr int kBlock = 64;  // bytes: the widest the scaler writes at once
+  if (out.bytesPerRow % kBlock == 0) {
+    std::uint8_t* dst[1] = {out.data.data()};
+    const int dstStride[1] = {out.bytesPerRow};
+    sws_scale(sws, src, srcStride, 0, srcHeight, dst, dstStride);
+    return;
+  }
+  const int stride = (out.bytesPerRow + kBlock - 1) / kBlock * kBlock;
+  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(stride) * static_cast<std::size_t>(out.height) + kBlock);
+  std::uint8_t* dst[1] = {scratch.data()};
+  const int dstStride[1] = {stride};
+  sws_scale(sws, src, srcStride, 0, srcHeight, dst, dstStride);
+  for (int y = 0; y < out.height; ++y)
+    std::memcpy(out.row(y), scratch.data() + static_cast<std::size_t>(y) * stride, static_cast<std::size_t>(out.bytesPerRow));
+}
+
 fd::Expected<CodecContext> openDecoder(const AVStream* stream, const PictureLimits& limits) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (codec == nullptr) return fd::fail("no decoder for " + std::string(avcodec_get_name(stream->codecpar->codec_id)));

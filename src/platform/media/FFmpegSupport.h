@@ -112,6 +112,13 @@ struct OpenedInput {
 // message naming the file, the pictures' size before any decoding.
 fd::Expected<OpenedInput> openInput(const std::filesystem::path& file, const MovieReadOptions& options);
 
+// Scales a picture of srcHeight rows into `out` (BGRA at out's size). The
+// scaler writes rows in blocks and may run up to a block past the end of a
+// row, so a picture whose rows are not a whole number of blocks is written
+// through a padded scratch and copied in.
+void scaleIntoPixels(SwsContext* sws, const std::uint8_t* const src[], const int srcStride[], int srcHeight,
+                     PixelBuffer& out);
+
 // A decoder for one of the input's streams, refusing pictures beyond the limits.
 fd::Expected<CodecContext> openDecoder(const AVStream* stream, const PictureLimits& limits);
 

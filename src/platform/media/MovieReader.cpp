@@ -70,9 +70,7 @@ struct MovieReader::Impl {
         fail("the movie's pictures cannot be converted");
         return;
       }
-      std::uint8_t* dst[1] = {pixels->data.data()};
-      const int dstStride[1] = {pixels->bytesPerRow};
-      sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+      av::scaleIntoPixels(sws.get(), frame->data, frame->linesize, frame->height, *pixels);
       videoQueue.push_back({std::move(pixels), timeOf(frame.get(), stream)});
       av_frame_unref(frame.get());
     }
