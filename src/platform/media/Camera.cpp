@@ -303,7 +303,10 @@ void capture(const std::shared_ptr<VideoCapture::State>& s, int w, int h, int de
       std::lock_guard lock(s->m);
       device = s->device;
     }
-    auto source = openSource(device, w, h, defaultFps, [s] { return !s->running.load(); });
+    // The source keeps the question for its reopenings; it lives in the state,
+    // so it asks the state's flag without owning the state.
+    const std::atomic<bool>* running = &s->running;
+    auto source = openSource(device, w, h, defaultFps, [running] { return !running->load(); });
     fd::Status result;
     if (source) {
       s->source = std::move(*source);
