@@ -21,18 +21,27 @@
 
 namespace testing_support {
 
+// From now on this process's address space may grow by extraBytes only.
+// In a child: a test that must first build what it works in (a desk, whose
+// GL driver reserves address space of its own) sets the ceiling after that.
+inline void limitAddressSpaceGrowth(std::size_t extraBytes) {
+#ifndef FD_TEST_UNDER_ASAN
+  unsigned long pages = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  const rlim_t ceiling = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extraBytes;
+  const rlimit limit{ceiling, ceiling};
+  ::setrlimit(RLIMIT_AS, &limit);
+#else
+  (void)extraBytes;
+#endif
+}
+
 inline ChildResult runUnderMemoryCeiling(std::size_t extraBytes, const std::function<void()>& body) {
   return runInChild([&] {
-#ifndef FD_TEST_UNDER_ASAN
-    unsigned long pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-      if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
-      std::fclose(f);
-    }
-    const rlim_t ceiling = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extraBytes;
-    const rlimit limit{ceiling, ceiling};
-    ::setrlimit(RLIMIT_AS, &limit);
-#endif
+    limitAddressSpaceGrowth(extraBytes);
     body();
   });
 }

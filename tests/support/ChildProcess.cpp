@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "platform/foundation/CrashPoint.h"
 
@@ -20,7 +21,19 @@ ChildResult runInChild(const std::function<void()>& body) {
     return {};
   }
   if (pid == 0) {
-    body();
+    // Whatever the body throws ends the child here: the test framework
+    // catching it would run the rest of the test in the child as well.
+    try {
+      body();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "the child threw: %s\n", e.what());
+      std::fflush(nullptr);
+      ::_exit(3);
+    } catch (...) {
+      std::fprintf(stderr, "the child threw\n");
+      std::fflush(nullptr);
+      ::_exit(3);
+    }
     bool failed = ::testing::Test::HasFailure();
     std::fflush(nullptr);
     ::_exit(failed ? 1 : 0);

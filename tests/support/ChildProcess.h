@@ -16,7 +16,7 @@ struct ChildResult {
 
 // Forks, runs body in the child and ends the child with exit code 0 after it
 // (or the crash point's code if an armed step was reached). The child's gtest
-// failures make it exit with code 1.
+// failures make it exit with code 1, an exception out of the body with 3.
 ChildResult runInChild(const std::function<void()>& body);
 
 }  // namespace testing_support
