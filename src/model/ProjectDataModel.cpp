@@ -178,7 +178,8 @@ std::optional<SoundTagLists> ProjectDataModel::legacySoundTag() const {
   for (const std::string& entry : fd::files::subpaths(folder)) {
     if (entry != kLegacySoundFile) continue;
     std::string name = (audioName_ && !audioName_->empty()) ? *audioName_ : std::string(kLegacySoundFile);
-    float seconds = static_cast<float>(media::audioDuration(folder / entry).value_or(0.0));
+    const fd::Expected<double> length = media::soundDuration(folder / entry);
+    float seconds = length ? static_cast<float>(*length) : 0.0f;
     int frameCount = static_cast<int>(state_.frames_.size());
     int steps = static_cast<int>(seconds / timeline::kSoundFrameSeconds);
     float endX = steps == 0 ? timeline::kStartX + timeline::kSpanX / frameCount

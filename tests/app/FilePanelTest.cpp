@@ -458,7 +458,7 @@ TEST_F(FilePanelTest, CombiningMergesTheCardsInTheirOrderWithTheirSound) {
   std::vector<std::size_t> lengths;
   for (const std::string& sound : target->soundNameArray()) {
     EXPECT_TRUE(sound.starts_with("Rec") && sound.ends_with(".caf")) << sound;
-    auto samples = media::readMonoSamples(fd::paths::documents() / sound);
+    auto samples = media::decodeSound(fd::paths::documents() / sound);
     ASSERT_TRUE(samples) << sound;
     lengths.push_back(samples->size());
   }

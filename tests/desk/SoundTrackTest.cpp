@@ -214,8 +214,8 @@ TEST_F(SoundTrackTest, ARecordingGetsItsOwnFileAndATag) {
   EXPECT_FALSE(m.playButton()->isSelected());
 
   // The file holds what the microphone gave, from its start.
-  auto samples = media::readMonoSamples(fd::paths::documents() / name);
-  ASSERT_TRUE(samples.has_value());
+  auto samples = media::decodeSound(fd::paths::documents() / name);
+  ASSERT_TRUE(samples.ok()) << samples.error();
   ASSERT_GT(samples->size(), 1000u);
   for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
   EXPECT_EQ(bytesOf(older), olderBytes);
@@ -230,7 +230,7 @@ TEST_F(SoundTrackTest, ARecordingGetsItsOwnFileAndATag) {
   tapView(track().recorderBtn());
   EXPECT_EQ(recordingsIn(fd::paths::documents()).size(), 2u);
   EXPECT_EQ(project().soundNameArray().size(), 2u);
-  EXPECT_TRUE(media::readMonoSamples(fd::paths::documents() / name).has_value());
+  EXPECT_TRUE(media::decodeSound(fd::paths::documents() / name).ok());
 }
 
 TEST_F(SoundTrackTest, ARecordingRunsToTheLastFrameAndStopsByItself) {

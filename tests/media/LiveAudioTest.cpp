@@ -18,10 +18,12 @@
 #include "platform/media/PcmFile.h"
 #include "platform/media/Recorder.h"
 #include "support/Sandbox.h"
+#include "support/SoundFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::readShorts;
 
 void writeShorts(const fs::path& path, int format, int rate, const std::vector<std::int16_t>& samples) {
   SF_INFO info{};
@@ -32,17 +34,6 @@ void writeShorts(const fs::path& path, int format, int rate, const std::vector<s
   ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
   sf_write_short(f, samples.data(), static_cast<sf_count_t>(samples.size()));
   sf_close(f);
-}
-
-std::vector<std::int16_t> readShorts(const fs::path& path, int* rate = nullptr) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (f == nullptr) return {};
-  std::vector<std::int16_t> s(static_cast<std::size_t>(info.frames));
-  sf_readf_short(f, s.data(), info.frames);
-  sf_close(f);
-  if (rate) *rate = info.samplerate;
-  return s;
 }
 
 // A ramp that never repeats within a second, so any shift shows.

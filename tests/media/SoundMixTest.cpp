@@ -97,13 +97,13 @@ TEST_F(SoundMixTest, OtherRatesAreResampled) {
   std::vector<std::int16_t> tone(11025);
   for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::int16_t>(8000 * std::sin(i * 0.05));
   writeShorts(file("tone.wav"), SF_FORMAT_WAV, 22050, 1, tone);
-  std::optional<std::vector<float>> read = media::readMonoSamples(file("tone.wav"));
+  auto read = media::decodeSound(file("tone.wav"));
   ASSERT_TRUE(read);
   EXPECT_EQ(read->size(), 22050u);
   for (std::size_t i = 0; i + 1 < read->size(); i += 2) {
     ASSERT_NEAR((*read)[i] * 32768.0f, tone[i / 2], 1.0f);
   }
-  EXPECT_NEAR(*media::audioDuration(file("tone.wav")), 0.5, 1e-9);
+  EXPECT_NEAR(*media::soundDuration(file("tone.wav")), 0.5, 1e-9);
 }
 
 TEST_F(SoundMixTest, NothingReadableWritesNothing) {
@@ -112,7 +112,7 @@ TEST_F(SoundMixTest, NothingReadableWritesNothing) {
   EXPECT_FALSE(media::mixClipsToCaf({{file("junk.caf"), 0}, {file("missing.wav"), 1}}, file("out.caf"), &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(file("out.caf")));
-  EXPECT_FALSE(media::audioDuration(file("junk.caf")));
+  EXPECT_FALSE(media::soundDuration(file("junk.caf")));
   EXPECT_FALSE(media::mixClipsToCaf({}, file("out.caf")));
 }
 
@@ -121,7 +121,7 @@ TEST_F(SoundMixTest, RecordingsRoundTrip) {
   ASSERT_TRUE(media::writeMonoCaf(file("rec.caf"), samples));
   ReadBack r = readShorts(file("rec.caf"));
   EXPECT_EQ(r.samples, (std::vector<std::int16_t>{0, 16384, -16384, 32767, -32768, 100}));
-  EXPECT_NEAR(*media::audioDuration(file("rec.caf")), 6.0 / 44100, 1e-12);
+  EXPECT_NEAR(*media::soundDuration(file("rec.caf")), 6.0 / 44100, 1e-12);
   EXPECT_FALSE(media::writeMonoCaf(root() / "no" / "such" / "dir.caf", samples));
 }
 

@@ -59,9 +59,10 @@ const std::vector<fs::path>& ZTSelectedAudioViewcontroller::audioPathArray() {
     audioPaths_->push_back(it->path());
     const std::string key = it->path().lexically_relative(documents).string();
     if (limits.count(key) != 0) continue;
-    // A sound the player cannot open counts as lasting nothing.
-    const double duration = media::audioDuration(it->path()).value_or(0.0);
-    limits[key] = static_cast<int>(std::trunc(duration / (timeline::kFrameSeconds / speed)));
+    // The header alone: no sound is decoded while the list is built. A sound
+    // that cannot be played counts as lasting nothing.
+    const fd::Expected<double> duration = media::soundDuration(it->path());
+    limits[key] = duration ? static_cast<int>(std::trunc(*duration / (timeline::kFrameSeconds / speed))) : 0;
   }
   return *audioPaths_;
 }

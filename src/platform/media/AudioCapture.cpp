@@ -132,9 +132,8 @@ void setCaptureInputFile(std::optional<std::filesystem::path> file) {
 
 fd::Expected<std::unique_ptr<CaptureSource>> openCapture(CaptureClock clock) {
   if (auto file = inputFile()) {
-    std::string error;
-    auto samples = readMonoSamples(*file, kRecordingSampleRate, &error);
-    if (!samples) return fd::fail("the microphone's input file " + file->string() + " cannot be read: " + error);
+    auto samples = decodeSound(*file, kRecordingSampleRate);
+    if (!samples) return fd::fail("the microphone's input file cannot be used: " + samples.error());
     return std::unique_ptr<CaptureSource>(std::make_unique<FileCapture>(std::move(*samples), clock));
   }
   auto device = std::make_unique<DeviceCapture>();

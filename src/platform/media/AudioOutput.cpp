@@ -35,7 +35,9 @@ struct AudioOutput::Impl {
         ++i;
       }
     }
-    for (std::size_t i = 0; i < frames; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    // A sum that is not a number, or infinite, is silence rather than a
+    // value the sound card would take as it pleased.
+    for (std::size_t i = 0; i < frames; ++i) out[i] = std::isfinite(out[i]) ? std::clamp(out[i], -1.0f, 1.0f) : 0.0f;
   }
 
   static void deviceCallback(void* user, Uint8* stream, int len) {

@@ -36,7 +36,7 @@ class AudioOutput {
   void setManualRendering(bool manual);
   bool manualRendering() const;
   // Mixes the next `frames` samples of every source into out (overwritten),
-  // clipped to [-1, 1].
+  // clipped to [-1, 1]; where the sum is not a number, or infinite, silence.
   void render(float* out, std::size_t frames);
 
   // Whether a real sound device plays the stream.

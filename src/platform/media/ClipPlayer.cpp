@@ -9,9 +9,8 @@
 namespace media {
 
 fd::Expected<std::shared_ptr<ClipPlayer>> ClipPlayer::open(const std::filesystem::path& file) {
-  std::string error;
-  auto samples = readMonoSamples(file, kOutputSampleRate, &error);
-  if (!samples) return fd::fail("cannot play " + file.filename().string() + ": " + error);
+  auto samples = decodeSound(file, kOutputSampleRate);
+  if (!samples) return samples.failure();
   auto player = fromSamples(std::move(*samples));
   player->file_ = file;
   return player;

@@ -17,7 +17,8 @@ namespace media {
 
 class ClipPlayer : public AudioSource, public std::enable_shared_from_this<ClipPlayer> {
  public:
-  // Fails with a readable message when the file is not a sound the program reads.
+  // Decodes the file (within the bounds of SoundReader). Fails with a message
+  // naming the file when it is not a sound the program plays.
   static fd::Expected<std::shared_ptr<ClipPlayer>> open(const std::filesystem::path& file);
   // A clip from samples already at the output's rate (tests, generated sounds).
   static std::shared_ptr<ClipPlayer> fromSamples(std::vector<float> samples);

@@ -2,10 +2,16 @@
 
 #include <sndfile.h>
 
+#include <vector>
+
+#include "platform/media/AudioFile.h"
+#include "platform/media/SoundSource.h"
+
 namespace media {
 
 struct PcmFile::Handle {
   SNDFILE* file = nullptr;
+  std::vector<float> scratch;
   ~Handle() {
     if (file != nullptr) sf_close(file);
   }
@@ -17,10 +23,9 @@ fd::Expected<std::unique_ptr<PcmFile>> PcmFile::open(const std::filesystem::path
   SF_INFO info{};
   auto handle = std::make_unique<Handle>();
   handle->file = sf_open(path.c_str(), SFM_READ, &info);
-  if (handle->file == nullptr) return fd::fail("cannot read sound file " + path.filename().string() + ": " +
-                                               sf_strerror(nullptr));
-  if (info.samplerate <= 0 || info.channels <= 0 || info.channels > 8)
-    return fd::fail(path.filename().string() + " is not a sound the program plays");
+  if (handle->file == nullptr)
+    return fd::fail(sound::quotedName(path) + " cannot be read as sound: " + sf_strerror(nullptr));
+  if (fd::Status s = sound::checkSoundInfo(path, sound::sourceInfoOf(info), kMaxSoundSeconds); !s) return s.failure();
   std::unique_ptr<PcmFile> f(new PcmFile());
   f->handle_ = std::move(handle);
   f->frames_ = info.frames;
@@ -43,8 +48,16 @@ double PcmFile::estimatedDuration() const {
 std::uint32_t PcmFile::readPackets(std::int64_t start, std::uint32_t count, void* out) {
   if (start < 0 || start >= frames_ || count == 0) return 0;
   if (sf_seek(handle_->file, start, SEEK_SET) < 0) return 0;
-  const sf_count_t got = sf_readf_short(handle_->file, static_cast<short*>(out), count);
-  return got > 0 ? static_cast<std::uint32_t>(got) : 0;
+  // Read as floats and converted here, so that samples of a float file that
+  // are not numbers, or infinite, come out as silence.
+  const auto channels = static_cast<std::size_t>(format_.channelsPerFrame);
+  std::vector<float>& scratch = handle_->scratch;
+  scratch.resize(static_cast<std::size_t>(count) * channels);
+  const sf_count_t got = sf_readf_float(handle_->file, scratch.data(), count);
+  if (got <= 0) return 0;
+  auto* pcm = static_cast<std::int16_t*>(out);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(got) * channels; ++i) pcm[i] = pcm16(scratch[i]);
+  return static_cast<std::uint32_t>(got);
 }
 
 }  // namespace media
