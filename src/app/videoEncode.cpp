@@ -1,8 +1,10 @@
 #include "app/videoEncode.h"
 
+#include "desk/sound/UnplayableSounds.h"
 #include "model/ProjectDataModel.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/TimestampId.h"
 #include "platform/media/SoundMix.h"
 
@@ -20,14 +22,19 @@ void videoEncode::mergerAudioOfProjectWithProjectName(const std::vector<std::str
   }
   fd::detachThread([delegate, projects = std::move(projectsWithSound)] {
     std::vector<std::string> soundNames;
+    std::string leftOut;
     for (const std::vector<media::MixClip>& clips : projects) {
       const std::string file = "Rec" + fd::timestampId() + ".caf";
       // A failed mix still answers its name: the combination hands the names
       // out to the projects' tags by position, so leaving one out would put
       // every later project's sound on the wrong frames.
-      media::mixClipsToCaf(clips, fd::paths::documents() / file);
+      const media::MixOutcome mixed = media::mixClipsToCaf(clips, fd::paths::documents() / file);
+      for (const std::string& problem : mixed.problems) leftOut += problem + ".\n";
       soundNames.push_back(file);
     }
+    // Told before the combination goes on, which the delegate also posts.
+    if (!leftOut.empty())
+      fd::RunLoop::main().post([leftOut] { showUnplayableSoundAlert("While the projects' sounds were mixed:\n" + leftOut); });
     if (delegate != nullptr) delegate->combineAudioFinishedwithSoundNameArray(soundNames);
   });
 }

@@ -142,6 +142,7 @@ void DesktopManagerController::prepareForPlay() {
   if (tools_ && tools_->frame().x == 0) toolsHidden(false);
   toolBtn_->setEnabled(false);
   colorBtn_->setEnabled(false);
+  unplayable_.reset();
   if (isPlayAudio_) {
     // The sound counter starts at the page shown and waits for the tag that
     // holds it, or the next one; outside all tags it waits for the first.
@@ -260,13 +261,16 @@ void DesktopManagerController::playMultiAudio() {
     media::AudioSession::shared().setCategory(media::SessionCategory::Playback);
     if (!isPlaying_) {
       if (auto path = p->soundFilePathWithName(names[tag])) {
-        // A clip that cannot be opened plays nothing; the frames go on.
-        if (auto player = media::ClipPlayer::open(*path)) {
-          audioPlayer_ = *player;
-          audioPlayer_->setCurrentTime((firstPage_ - start) * kFrameSeconds / p->animationSpeed());
-          audioPlayer_->play();
-          isPlaying_ = true;
-        }
+        // Read off the main thread while the frames go on; a clip that cannot
+        // be played stays silent and the user is told why, once a playback.
+        std::weak_ptr<ui::ViewController> weak = weak_from_this();
+        audioPlayer_ = media::ClipPlayer::load(*path, [weak, file = path->string()](const fd::Status& loaded) {
+          if (auto self = weak.lock(); self && !loaded)
+            static_cast<DesktopManagerController*>(self.get())->unplayable_.report(file, loaded.error());
+        });
+        audioPlayer_->setCurrentTime((firstPage_ - start) * kFrameSeconds / p->animationSpeed());
+        audioPlayer_->play();
+        isPlaying_ = true;
       }
     }
   }

@@ -18,6 +18,7 @@
 #include "desk/DeskPanels.h"
 #include "desk/GraphToolView.h"
 #include "desk/PickerViews.h"
+#include "desk/sound/UnplayableSounds.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/ClipPlayer.h"
 #include "platform/ui/Alert.h"
@@ -352,6 +353,7 @@ class DesktopManagerController : public ui::ViewController,
   int firstPage_ = 1;
   int firstFew_ = 0;
   std::shared_ptr<media::ClipPlayer> audioPlayer_;
+  UnplayableSounds unplayable_;
 
   std::shared_ptr<DeskCanvasView> drawsView_;
   std::shared_ptr<ui::View> canvas_;

@@ -7,11 +7,15 @@
 #include <thread>
 
 #include "app/videoEncode.h"
+#include "graphics/MemoryCeiling.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Localized.h"
 #include "platform/media/AudioFile.h"
+#include "platform/ui/Alert.h"
 #include "support/Sandbox.h"
+#include "support/SoundFiles.h"
 
 namespace {
 
@@ -126,6 +130,29 @@ TEST_F(VideoEncodeSoundTest, AProjectWhoseMixFailsKeepsItsPlaceInTheAnswer) {
   EXPECT_FALSE(fs::exists(fd::paths::documents() / answer.soundNames[0]));
   EXPECT_EQ(readShorts(fd::paths::documents() / answer.soundNames[1]).size(), 100u)
       << "the second name is the second project's mix";
+}
+
+TEST_F(VideoEncodeSoundTest, ASoundThatCannotBePlayedIsLeftOutOfTheMixAndTheUserIsTold) {
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", constantClip(100, 0.25f)));
+  // 1 MB at 2 Hz: six days of sound, were it read as it claims.
+  testing_support::writeSineWav8(fd::paths::documents() / "slow.wav", 2, std::size_t{1} << 20);
+  makeProject("A", 3, 0.5f, {{1, "one.caf"}, {2, "slow.wav"}});
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{512} << 20, [&] {
+    videoEncode encoder;
+    Answer answer;
+    encoder.setDelegate(&answer);
+    encoder.mergerAudioOfProjectWithProjectName({"A"});
+    waitFor(answer.done);
+    fd::RunLoop::main().runUntilIdle();
+    ASSERT_EQ(answer.soundNames.size(), 1u);
+    EXPECT_EQ(readShorts(fd::paths::documents() / answer.soundNames[0]), std::vector<std::int16_t>(100, 8192));
+    const auto alerts = ui::visibleButtonSheets();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0]->title(), fd::Localized("This sound cannot be played"));
+    EXPECT_NE(alerts[0]->message().find("\"slow.wav\" has a sample rate of 2 Hz"), std::string::npos)
+        << alerts[0]->message();
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
 
 TEST_F(VideoEncodeSoundTest, WithoutSoundTheAnswerComesAtOnce) {

@@ -55,11 +55,13 @@ class PlayerSoundStepTest : public sound_test::SoundTrackTest {
     m.play();
     return v;
   }
-  // Advances the clock to the middle of forward step n (counted from play).
+  // Advances the clock to the middle of forward step n (counted from play),
+  // the clips started on the way read.
   void toStep(int n) {
     host->advance(step * (n - stepsTaken));
     stepsTaken = n;
     host->runUntilIdle();
+    media::ClipPlayer::waitForLoads();
   }
   static std::vector<float> render(std::size_t n) {
     std::vector<float> out(n);

@@ -103,6 +103,7 @@ TEST_F(SoundPickerTest, RowsShowNamesWithoutExtensionsAndPreviewLoops) {
   ASSERT_NE(picker->navigationItem().rightBarButtonItem(), nullptr);
   ASSERT_TRUE(picker->player() && picker->player()->isPlaying());
   std::vector<float> block(44100 * 3);
+  media::ClipPlayer::waitForLoads();
   media::AudioOutput::shared().render(block.data(), block.size());  // three times the 1 s clip
   EXPECT_TRUE(picker->player()->isPlaying());  // it loops
   const auto first = picker->player();

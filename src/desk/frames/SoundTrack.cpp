@@ -258,19 +258,15 @@ void SoundTrack::playMultiAudio(int) {
   if (a >= start && a <= lists.points.back() && !ends && !player->isAudioPlayer()) {
     media::AudioSession::shared().setCategory(media::SessionCategory::Playback);
     // Documents first, then the project's own copy; a sound found in neither
-    // (or unreadable) plays nothing and the frames go on.
+    // plays nothing and the frames go on, one that cannot be played is told of.
     OptionalPath file = p->soundFilePathWithName(lists.names[i]);
     if (file && fd::files::exists(*file)) {
-      if (auto clip = media::ClipPlayer::open(*file)) {
-        const float speed = p->animationSpeed() > 0 ? p->animationSpeed() : timeline::kSoundSpeed;
-        const float frameWidth = st::widthOfFrames(1, st::frameCount());
-        (*clip)->setCurrentTime((a - start) / frameWidth * (static_cast<float>(timeline::kFrameSeconds) / speed));
-        player->setAudioPlayer(*clip);
-        (*clip)->play();
-        player->setIsAudioPlayer(true);
-      } else {
-        fd::Log("%s\n", clip.error().c_str());
-      }
+      auto clip = player->loadClip(*file);
+      const float speed = p->animationSpeed() > 0 ? p->animationSpeed() : timeline::kSoundSpeed;
+      const float frameWidth = st::widthOfFrames(1, st::frameCount());
+      clip->setCurrentTime((a - start) / frameWidth * (static_cast<float>(timeline::kFrameSeconds) / speed));
+      clip->play();
+      player->setIsAudioPlayer(true);
     }
   }
   if (ends) {

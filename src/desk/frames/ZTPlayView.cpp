@@ -7,7 +7,6 @@
 #include "model/Timeline.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
-#include "platform/foundation/Log.h"
 #include "platform/media/AudioSession.h"
 
 namespace {
@@ -78,6 +77,15 @@ void ZTPlayView::setAudioPlayer(std::shared_ptr<media::ClipPlayer> p) {
   audioPlayer_ = std::move(p);
 }
 
+std::shared_ptr<media::ClipPlayer> ZTPlayView::loadClip(const std::filesystem::path& file) {
+  std::weak_ptr<ui::View> weak = weak_from_this();
+  auto clip = media::ClipPlayer::load(file, [weak, name = file.string()](const fd::Status& loaded) {
+    if (auto self = weak.lock(); self && !loaded) static_cast<ZTPlayView*>(self.get())->unplayable_.report(name, loaded.error());
+  });
+  setAudioPlayer(clip);
+  return clip;
+}
+
 void ZTPlayView::setPlayer(std::shared_ptr<AudioPlayer> p) {
   if (player_ && player_ != p) {
     // At once: the buffers already queued would sound past the tag's end.
@@ -111,6 +119,7 @@ void ZTPlayView::play() {
     if (auto v = weak.lock()) static_cast<ZTPlayView*>(v.get())->nextPage();
   }));
   state_ = kForward;
+  unplayable_.reset();
   if (delegate_) delegate_->playDidBegin(true);
   if (isRecorder_ && delegate_) {
     if (const int start = delegate_->getPage(); start > 0) page_ = start;
@@ -244,19 +253,18 @@ void ZTPlayView::startClip(const std::string& name, int first, int end) {
   if (!file || !fd::files::exists(*file)) return;
   if (file->extension() == ".caf") {
     if (isAudioPlayer_) return;
-    auto clip = media::ClipPlayer::open(*file);
-    if (!clip) {
-      fd::Log("%s\n", clip.error().c_str());
-      return;
-    }
-    setAudioPlayer(*clip);
-    settings().setAvAudio(*clip);
-    (*clip)->play();
+    auto clip = loadClip(*file);
+    settings().setAvAudio(clip);
+    clip->play();
     isAudioPlayer_ = true;
     return;
   }
   if (isPlayer_) return;
   std::shared_ptr<AudioPlayer> queued = AudioPlayer::initWithURL(*file);
+  if (!queued->openFailure().empty()) {
+    unplayable_.report(file->string(), queued->openFailure());
+    return;
+  }
   const float duration = static_cast<float>(queued->getDuration());
   if (!(duration > 0)) return;
   const float speed = p->animationSpeed() > 0 ? p->animationSpeed() : timeline::kSoundSpeed;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "desk/sound/AudioPlayer.h"
+#include "desk/sound/UnplayableSounds.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/ClipPlayer.h"
 #include "platform/ui/ImageView.h"
@@ -62,6 +63,9 @@ class ZTPlayView : public ui::View {
   void setAudioPlayer(std::shared_ptr<media::ClipPlayer> p);
   bool isAudioPlayer() const { return isAudioPlayer_; }
   void setIsAudioPlayer(bool b) { isAudioPlayer_ = b; }
+  // Starts a clip of the tags (read off the main thread) as the playing
+  // clip; a sound that cannot be played is told of once while play lasts.
+  std::shared_ptr<media::ClipPlayer> loadClip(const std::filesystem::path& file);
 
   // --- the view's own sound step
   bool isModelPlay() const { return isModelPlay_; }
@@ -111,6 +115,7 @@ class ZTPlayView : public ui::View {
   bool isPlayer_ = false;
   bool isAudioPlayer_ = false;
   std::shared_ptr<AudioPlayer> player_;
+  UnplayableSounds unplayable_;
   // Only the newest page's pictures are shown.
   std::uint64_t loadNumber_ = 0;
 };

@@ -34,6 +34,8 @@ std::unique_ptr<AudioPlayer> AudioPlayer::initWithURL(const std::filesystem::pat
   if (auto opened = media::PcmFile::open(file)) {
     p->audioFileID_ = std::move(*opened);
     p->audioFormat_ = p->audioFileID_->format();
+  } else {
+    p->openFailure_ = opened.error();
   }
   p->getQualityType();
   AudioPlayer* self = p.get();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/media/AudioQueue.h"
@@ -42,8 +43,9 @@ class AudioQueueObject {
 class AudioPlayer : public AudioQueueObject {
  public:
   // Ready to play. A file that cannot be opened leaves an empty format, and
-  // playing it does nothing.
+  // playing it does nothing; openFailure() then says why, naming the file.
   static std::unique_ptr<AudioPlayer> initWithURL(const std::filesystem::path& file);
+  const std::string& openFailure() const { return openFailure_; }
 
   void play() { playAt(0); }
   void playAt(double seconds);
@@ -81,4 +83,5 @@ class AudioPlayer : public AudioQueueObject {
   double duration_ = 0;
   int primed_ = 0;
   bool stopped_ = false;
+  std::string openFailure_;
 };

@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cmath>
 
+#include "desk/sound/UnplayableSounds.h"
 #include "model/Timeline.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/media/AudioFile.h"
 #include "platform/media/AudioSession.h"
@@ -58,12 +58,22 @@ const std::vector<fs::path>& ZTSelectedAudioViewcontroller::audioPathArray() {
     if (!it->is_regular_file(ec) || !isListedSound(it->path())) continue;
     audioPaths_->push_back(it->path());
     const std::string key = it->path().lexically_relative(documents).string();
-    if (limits.count(key) != 0) continue;
+    // A limit of 0 was recorded for a sound that could not be read then; it
+    // is measured again, as a format read since may now tell its length.
+    if (auto known = limits.find(key); known != limits.end() && known->second != 0) continue;
     // The header alone: no sound is decoded while the list is built. A sound
     // that cannot be played counts as lasting nothing.
     const fd::Expected<double> duration = media::soundDuration(it->path());
     limits[key] = duration ? static_cast<int>(std::trunc(*duration / (timeline::kFrameSeconds / speed))) : 0;
   }
+  // By the names the rows show, whatever order the folder walk found them in.
+  auto nameKey = [](const fs::path& p) {
+    std::string name = p.stem().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return std::make_pair(name, p.string());
+  };
+  std::sort(audioPaths_->begin(), audioPaths_->end(),
+            [&](const fs::path& a, const fs::path& b) { return nameKey(a) < nameKey(b); });
   return *audioPaths_;
 }
 
@@ -99,12 +109,15 @@ void ZTSelectedAudioViewcontroller::stopPreview() {
 void ZTSelectedAudioViewcontroller::playAudioWithAudioPath(const fs::path& path) {
   stopPreview();
   media::AudioSession::shared().setCategory(media::SessionCategory::Playback);
-  auto opened = media::ClipPlayer::open(path);
-  if (!opened) {
-    fd::Log("%s\n", opened.error().c_str());
-    return;
-  }
-  player_ = std::move(*opened);
+  // Decoded on a thread of its own; the preview sounds once it is read, and a
+  // sound that cannot be played is told in words.
+  std::weak_ptr<ZTSelectedAudioViewcontroller> weak =
+      std::static_pointer_cast<ZTSelectedAudioViewcontroller>(shared_from_this());
+  player_ = media::ClipPlayer::load(path, [weak, path](const fd::Status& loaded) {
+    if (loaded) return;
+    if (auto self = weak.lock(); self && self->player_ && self->player_->file() == path) self->stopPreview();
+    showUnplayableSoundAlert(loaded.error());
+  });
   player_->setVolume(1.0f);
   player_->setNumberOfLoops(-1);
   player_->play();

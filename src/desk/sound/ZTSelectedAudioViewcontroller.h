@@ -35,7 +35,8 @@ class ZTSelectedAudioViewcontroller : public ui::ViewController,
   void setAudioSelectedDelegate(SelectedAudioDelegate* d) { delegate_ = d; }
   ui::TableView* tableView() const { return table_.get(); }
 
-  // The listed files, full paths, in the folder walk's order (built on first use).
+  // The listed files, full paths, sorted by the names the rows show (built
+  // on first use).
   const std::vector<std::filesystem::path>& audioPathArray();
   void playAudioWithAudioPath(const std::filesystem::path& path);
   // The preview now looping, if any.
