@@ -4,13 +4,16 @@
 # reader, corpus fuzz/corpus_json), "curves" (curve files, corpus
 # fuzz/corpus_curves), "feed" (Atom documents, corpus fuzz/corpus_feed),
 # "movie" (the movie reader, corpus fuzz/corpus_movie), "plist" (property lists
-# read at start-up, corpus fuzz/corpus_plist) or "picture" (PNG and JPEG
-# decoding, corpus fuzz/corpus_picture).
+# read at start-up, corpus fuzz/corpus_plist), "picture" (PNG and JPEG
+# decoding, corpus fuzz/corpus_picture) or "sound" (WAV, AIFF and CAF files
+# through the decoder, resampler and mixers, corpus fuzz/corpus_sound, whose
+# seeds tests/data/sound/make-sounds.sh makes).
 #   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
 # given time over a copy of the corpus. Without clang: the plain driver
 # replays the corpus once. $FLIPDESK_JOBS caps the build's parallel jobs.
 set -eu
+limits=""
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
 seconds=${1:-30}
@@ -24,6 +27,7 @@ case "$target" in
   movie) corpus="$here/corpus_movie" ;;
   plist) corpus="$here/corpus_plist" ;;
   picture) corpus="$here/corpus_picture" ;;
+  sound) corpus="$here/corpus_sound"; limits="-malloc_limit_mb=512" ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 jobs=${FLIPDESK_JOBS:-$(nproc)}
@@ -40,7 +44,7 @@ if command -v clang++ >/dev/null 2>&1; then
   work="$build/fuzz-corpus-$target"
   mkdir -p "$work"
   cp -n "$corpus"/* "$work"/ 2>/dev/null || true
-  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 "$work"
+  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 $limits "$work"
 else
   build=${FLIPDESK_FUZZ_BUILD:-$top/build-fuzz-plain}
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLIPDESK_BENCH=OFF >/dev/null
