@@ -218,6 +218,13 @@ TEST_F(SoundFileTest, ThePhonesCompressedCafFormatsAreDecoded) {
     for (float s : *samples) peak = std::max(peak, std::fabs(s));
     EXPECT_GT(peak, 0.08f);
   }
+  // Bytes left after the last chunk do not stop a file from playing.
+  const fs::path trailing = root() / "trailing.caf";
+  fs::copy_file(soundData("tone-ima4.caf"), trailing);
+  std::ofstream(trailing, std::ios::binary | std::ios::app) << "junk";
+  auto kept = media::decodeSound(trailing);
+  ASSERT_TRUE(kept.ok()) << kept.error();
+  EXPECT_EQ(kept->size(), media::decodeSound(soundData("tone-ima4.caf"))->size());
   // A format the phone does not record in is refused by name.
   const fs::path ilbc = root() / "speech.caf";
   writeCaf(ilbc, {{"desc", describeChunk(8000, "ilbc", 50, 240)}, {"data", std::string(104, '\0')}});

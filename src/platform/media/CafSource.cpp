@@ -82,13 +82,21 @@ fd::Expected<CafHeader> parseHeader(const std::filesystem::path& file) {
   for (int chunk = 0; at < size && !toEnd; ++chunk) {
     if (chunk == kMaxChunks) return damaged("too many chunks");
     in.seekg(at);
-    if (size - at < 12 || !readBytes(12)) return damaged("a chunk is cut short");
+    // Once the sound is found, bytes after it that are no whole chunk end
+    // the walk: they are a writer's leftovers, not a reason to refuse.
+    if (size - at < 12 || !readBytes(12)) {
+      if (haveData) break;
+      return damaged("a chunk is cut short");
+    }
     const auto type = static_cast<std::uint32_t>(bigEndian(buf.data(), 4));
     const auto chunkSize = static_cast<std::int64_t>(bigEndian(buf.data() + 4, 8));
     const std::int64_t body = at + 12, left = size - body;
     if (chunk == 0 && type != fourCC("desc")) return damaged("it does not begin with its format");
     const bool toTheEnd = type == fourCC("data") && chunkSize == -1;
-    if (!toTheEnd && (chunkSize < 0 || chunkSize > left)) return damaged("a chunk is larger than the file");
+    if (!toTheEnd && (chunkSize < 0 || chunkSize > left)) {
+      if (haveData) break;
+      return damaged("a chunk is larger than the file");
+    }
     const std::int64_t length = toTheEnd ? left : chunkSize;
     if (type == fourCC("desc")) {
       if (haveDesc || length < 32 || !readBytes(32)) return damaged("its format is not readable");
