@@ -1,5 +1,5 @@
-// Playback in place of the canvas: the player bar, the 0.01 s clock with its
-// countdown per speed, frame stepping with wrap and play-once stops, and the
+// Playback in place of the canvas: the player bar, the 0.01 s clock (counted
+// by the ticks it has passed) with its countdown per speed, frame stepping with wrap and play-once stops, and the
 // return to editing. While it runs the canvas is hidden and takes no touches.
 #include <algorithm>
 #include <cmath>
@@ -163,7 +163,9 @@ void DesktopManagerController::prepareForPlay() {
     }
   }
   setPlayViewImage();
-  playTimer_ = fd::RunLoop::main().scheduleTimer(kTick, true, [this] { playAnimation(); });
+  // The countdown counts the ticks the clock has passed, not the timer's
+  // calls: on a busy machine calls come late and missed ones are dropped.
+  playTimer_ = fd::RunLoop::main().scheduleTicks(kTick, [this] { playAnimation(); });
 }
 
 void DesktopManagerController::playAnimation() {

@@ -76,6 +76,29 @@ TEST_F(FramePlayerTest, OneFrameLoopsOnItself) {
   EXPECT_EQ(recorder.shown, (std::vector<int>{1, 1, 1, 1}));  // page 1 always reloads
 }
 
+// Steps come late on a busy main thread: the player still moves one page
+// for every step interval the clock has passed.
+TEST_F(FramePlayerTest, StepsKeepTheirSpeedWhenTheTimerComesLate) {
+  frames = 50;
+  start();
+  auto v = player();
+  v->setPage(1);
+  recorder.shown.clear();
+  v->play();
+  const double step = ZTPlayView::stepInterval();
+  fd::RunLoop& loop = fd::RunLoop::main();
+  const double started = loop.now();
+  while (loop.now() - started < 3.0) {
+    host->advance(step * 0.1);
+    loop.stall(step * 1.7);  // away for nearly two steps each turn
+    host->advance(0.0);
+  }
+  const double elapsed = loop.now() - started;
+  EXPECT_EQ(static_cast<double>(recorder.shown.size()), std::floor(elapsed / step + 1e-6));
+  for (std::size_t k = 0; k < recorder.shown.size(); ++k) EXPECT_EQ(recorder.shown[k], static_cast<int>(k) + 2);
+  v->stop();
+}
+
 TEST_F(FramePlayerTest, RecordingStopsAtTheLastFrame) {
   start();
   auto v = player();

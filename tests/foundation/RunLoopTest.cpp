@@ -50,6 +50,56 @@ TEST_F(RunLoopTest, RepeatingTimerFiresOncePerInterval) {
   EXPECT_FALSE(t->isValid());
 }
 
+// A busy main thread reaches the timer late: a plain repeating timer runs
+// once and drops what it missed, a tick timer makes the missed ticks up.
+TEST_F(RunLoopTest, TickTimerMakesUpTicksABusyThreadMissed) {
+  int calls = 0, plainCalls = 0;
+  std::vector<double> tickTimes;
+  TimerRef ticks = loop.scheduleTicks(0.01, [&] { tickTimes.push_back(loop.now()); });
+  TimerRef counter = loop.scheduleTimer(0.01, true, [&] { ++calls; });
+  TimerRef plain = loop.scheduleTimer(0.01, true, [&] { ++plainCalls; });
+  for (int round = 0; round < 20; ++round) {
+    loop.advance(0.01);
+    loop.stall(0.025);  // each turn the thread is away for two and a half ticks
+  }
+  loop.advance(0.005);
+  const double elapsed = loop.now();
+  EXPECT_NEAR(elapsed, 20 * 0.035 + 0.005, 1e-9);
+  // Every 0.01 s the clock passed is one tick, however few calls there were.
+  EXPECT_EQ(static_cast<long>(tickTimes.size()), static_cast<long>(elapsed / 0.01 + 1e-6));
+  EXPECT_LT(plainCalls, 45);
+  EXPECT_EQ(calls, plainCalls);
+  // A made-up tick never runs before its date.
+  for (std::size_t i = 0; i < tickTimes.size(); ++i) EXPECT_GE(tickTimes[i] + 1e-9, 0.01 * double(i + 1));
+  ticks->invalidate();
+  counter->invalidate();
+  plain->invalidate();
+}
+
+TEST_F(RunLoopTest, TickTimerStopsWhenATickInvalidatesItAndCapsALongStall) {
+  int ticks = 0;
+  TimerRef t;
+  t = loop.scheduleTicks(0.01, [&] {
+    if (++ticks == 4) t->invalidate();
+  });
+  loop.advance(0.001);
+  loop.stall(0.2);  // twenty ticks due at once; the fourth stops the timer
+  loop.advance(0.001);
+  EXPECT_EQ(ticks, 4);
+  EXPECT_FALSE(t->isValid());
+
+  // After a stall of a minute only a second's worth is made up, and the
+  // count goes on from there.
+  int later = 0;
+  TimerRef u = loop.scheduleTicks(0.1, [&] { ++later; });
+  loop.stall(60);
+  loop.advance(0.0);
+  EXPECT_EQ(later, 10);
+  loop.advance(0.3);
+  EXPECT_EQ(later, 13);
+  u->invalidate();
+}
+
 TEST_F(RunLoopTest, OneShotTimerIsInvalidAfterFiring) {
   int fired = 0;
   TimerRef t = loop.scheduleTimer(0.5, false, [&] { ++fired; });

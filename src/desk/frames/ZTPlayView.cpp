@@ -115,7 +115,7 @@ double ZTPlayView::stepInterval() {
 void ZTPlayView::play() {
   // The timer holds the view weakly: a player removed while playing stops.
   std::weak_ptr<ui::View> weak = weak_from_this();
-  setTimer(fd::RunLoop::main().scheduleTimer(stepInterval(), true, [weak] {
+  setTimer(fd::RunLoop::main().scheduleTicks(stepInterval(), [weak] {
     if (auto v = weak.lock()) static_cast<ZTPlayView*>(v.get())->nextPage();
   }));
   state_ = kForward;
@@ -152,7 +152,7 @@ void ZTPlayView::startModelPlay() {
 void ZTPlayView::reverse() {
   stop();
   std::weak_ptr<ui::View> weak = weak_from_this();
-  setTimer(fd::RunLoop::main().scheduleTimer(stepInterval(), true, [weak] {
+  setTimer(fd::RunLoop::main().scheduleTicks(stepInterval(), [weak] {
     if (auto v = weak.lock()) static_cast<ZTPlayView*>(v.get())->perPage();
   }));
   state_ = kReverse;

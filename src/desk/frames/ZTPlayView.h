@@ -1,7 +1,8 @@
 #pragma once
 // The frame manager's small player: one frame at a time, its snapshot over
 // the project background, stepped forward or backward on a timer at the
-// project's speed; pictures are read off the main thread. Its sound step is
+// project's speed (a step for every interval the clock has passed, however
+// late the timer's calls come); pictures are read off the main thread. Its sound step is
 // its owner's, unless it is set to run its own (`isModelPlay`), which walks
 // the tags by a frame counter of its own and starts each clip at its tag's
 // first frame.

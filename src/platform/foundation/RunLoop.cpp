@@ -273,6 +273,33 @@ TimerRef RunLoop::scheduleTimer(double interval, bool repeats, std::function<voi
   return schedule(interval, interval, repeats, std::move(fn), nullptr);
 }
 
+TimerRef RunLoop::scheduleTicks(double interval, std::function<void()> tick) {
+  struct Count {
+    double start = 0;
+    double step = 0;
+    long taken = 0;
+    std::weak_ptr<Timer> timer;
+  };
+  auto count = std::make_shared<Count>();
+  count->step = std::max(interval, kMinRepeatInterval);
+  TimerRef timer = schedule(interval, interval, true, [this, count, tick = std::move(tick)] {
+    // A tick is due when the clock has reached its date; the slack absorbs
+    // dates summed in floating point.
+    const long due = static_cast<long>(std::floor((now() - count->start) / count->step + 1e-6));
+    const long cap = std::max(1L, std::lround(1.0 / count->step));
+    if (due - count->taken > cap) count->taken = due - cap;
+    while (count->taken < due) {
+      ++count->taken;
+      tick();
+      TimerRef self = count->timer.lock();
+      if (!self || !self->isValid()) return;
+    }
+  }, nullptr);
+  count->start = timer->fireDate() - std::max(interval, 0.0);
+  count->timer = timer;
+  return timer;
+}
+
 TimerRef RunLoop::performAfterDelay(double delay, std::function<void()> fn, const void* target) {
   return schedule(delay, delay, false, std::move(fn), target);
 }
@@ -354,6 +381,16 @@ void RunLoop::runOnce(double maxWait) {
   auto s = state();
   s->waitForWork(s->now() + std::max(maxWait, 0.0));
   s->runUntilIdle(s->now());
+}
+
+void RunLoop::stall(double dt) {
+  auto s = state();
+  if (dt <= 0) return;
+  if (s->usesVirtualClock) {
+    s->virtualNow.store(s->virtualNow.load() + dt);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::duration<double>(dt));
 }
 
 bool isMainThread() { return RunLoop::main().isMainThread(); }

@@ -66,6 +66,12 @@ class RunLoop {
   // Timers fire on the main thread. A repeating timer's next fire date is its
   // previous one plus the interval (skipping missed ones, as the phone does).
   TimerRef scheduleTimer(double interval, bool repeats, std::function<void()> fn);
+  // A repeating timer for clocks that must keep time: each firing runs `tick`
+  // once for every interval the clock has passed since the last, so ticks a
+  // busy or late main thread missed are made up at the next firing (at most
+  // a second's worth; after a longer stall the count starts afresh). Ticks
+  // stop early when `tick` invalidates the timer.
+  TimerRef scheduleTicks(double interval, std::function<void()> tick);
 
   // A delayed perform tied to a target, cancellable as a group.
   TimerRef performAfterDelay(double delay, std::function<void()> fn, const void* target = nullptr);
@@ -87,6 +93,10 @@ class RunLoop {
   void stop();
   // One turn: waits at most maxWait seconds for work, runs what is due.
   void runOnce(double maxWait);
+  // Time passes while the main thread is busy elsewhere: a virtual clock
+  // moves on by dt and nothing runs (what fell due runs at the next turn, a
+  // repeating timer once); a real clock sleeps.
+  void stall(double dt);
 
  private:
   RunLoop();
