@@ -184,8 +184,10 @@ void EAGLView::drawPoints(const gfx::Point* points, const float* sizes, int coun
   if (shaderObject_) {
     edited_ = true;
     shaderObject_->drawPoints(points, sizes, count);
+    finishRender(shaderObject_->lastDabBounds());
+  } else {
+    finishRender();
   }
-  finishRender();
   bufferAccessSemaphore().signal();
 }
 

@@ -1,5 +1,7 @@
 #include "canvas/ES2Renderer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "platform/foundation/Log.h"
@@ -125,13 +127,20 @@ void ES2Renderer::bindForSettings() {
   glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
 }
 
+void ES2Renderer::openSection() {
+  if (sectionOpen_) unpresentedSection_ = true;
+  sectionOpen_ = true;
+}
+
 void ES2Renderer::beginRender() {
+  openSection();
   context_->makeCurrent();
   glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
   glViewport(0, 0, backingWidth_, backingHeight_);
 }
 
 void ES2Renderer::beginRenderForLayer(glx::GLLayer& layer) {
+  openSection();
   context_->makeCurrent();
   resizeFromLayer(layer);
   glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_.get());
@@ -139,8 +148,28 @@ void ES2Renderer::beginRenderForLayer(glx::GLLayer& layer) {
 }
 
 void ES2Renderer::finishRender() {
+  sectionOpen_ = unpresentedSection_ = false;
   glBindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_.get());
   context_->presentRenderbuffer();
+}
+
+void ES2Renderer::finishRender(const gfx::Rect& changed) {
+  const gfx::Rect r = changed.standardized();
+  if (r.isEmpty()) {
+    if (!unpresentedSection_) layer().addDamage({});
+  } else if (!unpresentedSection_) {
+    const int x0 = static_cast<int>(std::floor(r.x)) - 1, y0 = static_cast<int>(std::floor(r.y)) - 1;
+    const int x1 = static_cast<int>(std::ceil(r.x + r.width)) + 1;
+    const int y1 = static_cast<int>(std::ceil(r.y + r.height)) + 1;
+    layer().addDamage({x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)});
+  }
+  finishRender();
+}
+
+bool ES2Renderer::readPresentedRect(const glx::PixelBox& box, std::uint8_t* out) {
+  readData(out, {static_cast<float>(box.x), static_cast<float>(box.y), static_cast<float>(box.width),
+                 static_cast<float>(box.height)});
+  return true;
 }
 
 void ES2Renderer::readData(std::uint8_t* out, gfx::Rect rect) {

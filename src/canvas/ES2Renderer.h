@@ -59,8 +59,11 @@ class ES2Renderer : public ui::GLView {
   // drawing operation is bracketed by beginRender ... finishRender.
   void beginRender();
   void beginRenderForLayer(glx::GLLayer& layer);
-  // Presents the renderbuffer.
+  // Presents the renderbuffer. Given the backing pixels the drawing since
+  // beginRender changed (origin bottom left), the screen reads back only
+  // those; otherwise the whole picture.
   void finishRender();
+  void finishRender(const gfx::Rect& changed);
 
   // Reads a rectangle of backing pixels (truncated to integers, origin bottom
   // left) into out: width x height x 4 bytes, RGBA, rows bottom-up.
@@ -85,9 +88,11 @@ class ES2Renderer : public ui::GLView {
   // The scales follow the bounds' size.
   void boundsSizeChanged(ui::Size oldSize) override;
   std::optional<gfx::Image> readPresentedPicture() override { return image(); }
+  bool readPresentedRect(const glx::PixelBox& box, std::uint8_t* out) override;
 
  private:
   void loadOpenGLES();
+  void openSection();
   void recomputeScales();
   bool framebufferComplete();
 
@@ -99,4 +104,8 @@ class ES2Renderer : public ui::GLView {
   glx::RenderbufferHandle colorRenderbuffer_;
   fd::Semaphore bufferAccessSemaphore_{1};
   bool valid_ = false;
+  // A render section begun and not yet presented, and whether one was begun
+  // again before the present: then what the present changed is not known.
+  bool sectionOpen_ = false;
+  bool unpresentedSection_ = false;
 };

@@ -81,6 +81,9 @@ class RenderObject : public Common {
   void drawPoints(const gfx::Point* points, const float* sizes, int count);
   // Dabs already shaped: drawn as given.
   void drawDabs(std::span<const Dab> dabs);
+  // The backing pixels (origin bottom left) the dabs of the last drawPoints
+  // or drawDabs may have touched; empty when none was drawn.
+  gfx::Rect lastDabBounds() const { return lastDabBounds_; }
   void drawPoints(const gfx::Point* points, const float* sizes, int count, bool lineBegin);
   void drawLineFromPoint(gfx::Point from, gfx::Point to);
   // type 1: open polyline, 2: closed polygon, 3: broken line.
@@ -142,6 +145,7 @@ class RenderObject : public Common {
   void drawBatchedDabs(std::span<const Dab> dabs);
   void useDabProgram();
   void drawSmudgeDabs(std::span<const Dab> dabs);
+  gfx::Rect backingBounds(const std::vector<float>& xy, std::size_t stride) const;
   void ensureSmudgeTexture();
   void copySmudge(gfx::Point q);
   const TextureObject* atlasForIndex(int index) const;
@@ -178,5 +182,6 @@ class RenderObject : public Common {
   std::array<float, 8> bgCoord_{};
   float quad_[8] = {};
   std::vector<float> batch_;          // x, y, s, t per vertex, six vertices per dab
+  gfx::Rect lastDabBounds_;
   std::vector<std::uint8_t> zeros_;   // blank smudge square, for copies cut by the edge
 };

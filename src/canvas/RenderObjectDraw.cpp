@@ -24,6 +24,7 @@ void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int 
 }
 
 void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int count) {
+  lastDabBounds_ = {};
   if (points == nullptr || sizes == nullptr || count <= 0) return;
   const auto n = static_cast<std::size_t>(count);
   shaper_.shapeAll({points, n}, {sizes, n}, settings_.dab, settings_.smudge, dabs_);
@@ -31,6 +32,7 @@ void RenderObject::drawPoints(const gfx::Point* points, const float* sizes, int 
 }
 
 void RenderObject::drawDabs(std::span<const Dab> dabs) {
+  lastDabBounds_ = {};
   uniform1i(kRenderType, 0);
   if (settings_.smudge) {
     drawSmudgeDabs(dabs);
@@ -73,6 +75,7 @@ void RenderObject::drawBatchedDabs(std::span<const Dab> dabs) {
       anyRotated = true;
     }
   }
+  lastDabBounds_ = backingBounds(batch_, 4);
   const gfx::Point lastCenter = dabs.back().center;
   // The plain-dab variant gives the same pixels; without the brush program
   // in use nothing visible may be drawn, so it is not swapped in then.
@@ -138,6 +141,8 @@ void RenderObject::drawSmudgeDabs(std::span<const Dab> dabs) {
   ensureSmudgeTexture();
   bindCellCoordinates();
   bindBgCoordinates();
+  std::vector<float>& drawn = batch_;
+  drawn.clear();
   for (const Dab& dab : dabs) {
     const gfx::Point p = dab.center;
     if (dab.rotated) uniform1f(kRadian, dab.angle);
@@ -149,10 +154,30 @@ void RenderObject::drawSmudgeDabs(std::span<const Dab> dabs) {
     if (!dab.first) {
       if (!smudgeFresh_) copySmudge(p);
       glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+      // Turned in the shader: the circle through the corners holds the dab.
+      const float r = std::hypot(quad_[0], quad_[1]);
+      drawn.insert(drawn.end(), {p.x - r, p.y - r, p.x + r, p.y + r});
     }
     const float soft = settings_.smudgeSoftness;
     copySmudge({p.x * (1 - soft) + dab.previous.x * soft, p.y * (1 - soft) + dab.previous.y * soft});
   }
+  lastDabBounds_ = backingBounds(drawn, 2);
+}
+
+// The bounding box in backing pixels of points in view points, every
+// `stride` floats an x and a y.
+gfx::Rect RenderObject::backingBounds(const std::vector<float>& xy, std::size_t stride) const {
+  if (xy.size() < 2 || scaleX_ <= 0 || scaleY_ <= 0) return {};
+  float x0 = xy[0], x1 = xy[0], y0 = xy[1], y1 = xy[1];
+  for (std::size_t i = 0; i + 1 < xy.size(); i += stride) {
+    x0 = std::min(x0, xy[i]);
+    x1 = std::max(x1, xy[i]);
+    y0 = std::min(y0, xy[i + 1]);
+    y1 = std::max(y1, xy[i + 1]);
+  }
+  const double sx = scaleX_, sy = scaleY_;
+  return {static_cast<float>(x0 / sx), static_cast<float>(y0 / sy), static_cast<float>((x1 - x0) / sx),
+          static_cast<float>((y1 - y0) / sy)};
 }
 
 void RenderObject::ensureSmudgeTexture() {

@@ -192,6 +192,19 @@ void OpenGLES2DView::clear() {
   presentRenderbuffer();
 }
 
+bool OpenGLES2DView::readSurfaceRect(const glx::PixelBox& box, std::uint8_t* out) {
+  if (!valid_) return false;
+  glx::ContextGuard guard(*context_);
+  if (!guard.ok()) return false;
+  framebufferObject()->bindFramebuffer(GL_FRAMEBUFFER_OES, viewFramebuffer_.get());
+  glx::readPixels(box.x, box.y, box.width, box.height, out);
+  return true;
+}
+
+bool OpenGLES2DView::readPresentedRect(const glx::PixelBox& box, std::uint8_t* out) {
+  return readSurfaceRect(box, out);
+}
+
 std::vector<std::uint8_t> OpenGLES2DView::readSurface() {
   std::vector<std::uint8_t> rows;
   if (!valid_) return rows;
@@ -200,10 +213,7 @@ std::vector<std::uint8_t> OpenGLES2DView::readSurface() {
   } catch (const std::bad_alloc&) {
     return {};
   }
-  glx::ContextGuard guard(*context_);
-  if (!guard.ok()) return {};
-  framebufferObject()->bindFramebuffer(GL_FRAMEBUFFER_OES, viewFramebuffer_.get());
-  glx::readPixels(0, 0, backingWidth_, backingHeight_, rows.data());
+  if (!readSurfaceRect({0, 0, backingWidth_, backingHeight_}, rows.data())) return {};
   return rows;
 }
 

@@ -113,6 +113,7 @@ class OpenGLES2DView : public ui::GLView {
   static const GLfloat kDabTexCoords[8];
   GLuint brushTexture() const { return texture_.get(); }
   std::optional<gfx::Image> readPresentedPicture() override { return image(); }
+  bool readPresentedRect(const glx::PixelBox& box, std::uint8_t* out) override;
 
  private:
   bool createFramebuffer();
@@ -122,6 +123,8 @@ class OpenGLES2DView : public ui::GLView {
   void setBuffer(const std::vector<std::uint8_t>& rows);
   // Surface rows, bottom-up; empty when they cannot be had.
   std::vector<std::uint8_t> readSurface();
+  // A rectangle of the surface into out, rows bottom-up; false when it cannot be read.
+  bool readSurfaceRect(const glx::PixelBox& box, std::uint8_t* out);
   int uploadSide() const;
   void notify(void (OpenGLESDrawDelegate::*message)());
 

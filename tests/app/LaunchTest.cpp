@@ -24,6 +24,7 @@
 #include "model/ZTDataModel.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Compositor.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Screen.h"
 #include "services/VTSystemManager.h"
@@ -151,6 +152,44 @@ TEST_F(LaunchTest, SecondEntryOpensRotoscopingAndTheThirdSaysItLeadsNowhereYet) 
   launch->chooseEntry(ZTLoadingViewController::kCommunity);
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), "Community");
+}
+
+// The screen is composed only when something changed: the carousel is
+// drawn while it pages and while the finger drags it, and not once it rests.
+TEST_F(LaunchTest, TheCarouselIsComposedOnlyWhileItMoves) {
+  AppDelegate* d = start(false);
+  ZTLoadingViewController* launch = d->loadingViewController();
+  ui::Application& app = ui::Application::shared();
+  app.composeScreen();
+  EXPECT_FALSE(app.composeScreen());
+  host->advance(3);
+  EXPECT_FALSE(app.composeScreen()) << "the resting launch screen costs nothing";
+  ui::Button* first = launch->entryButton(ZTLoadingViewController::kPreviousWork);
+  const ui::Rect r = first->convertRectTo(first->bounds(), nullptr);
+  const ui::Rect c = launch->carousel()->convertRectTo(launch->carousel()->bounds(), nullptr);
+  host->touchDown(1, {r.x + r.width - 10, r.y + 40});
+  int dragged = 0;
+  for (int i = 1; i <= 5; ++i) {
+    host->advance(1.0 / 60);
+    host->touchMove(1, {r.x + r.width - 10 - 25.0f * i, r.y + 40});
+    if (app.composeScreen()) ++dragged;
+    for (const ui::PixelRect& p : app.compositor().changedRects()) {
+      EXPECT_GE(p.x, c.x - 4);
+      EXPECT_LE(p.x + p.width, c.x + c.width + 4);
+    }
+  }
+  EXPECT_GE(dragged, 4);
+  host->touchUp(1, {r.x + r.width - 135, r.y + 40});
+  int paging = 0;
+  for (int i = 0; i < 30; ++i) {
+    host->advance(1.0 / 60);
+    if (app.composeScreen()) ++paging;
+  }
+  EXPECT_GE(paging, 5) << "the carousel is drawn while it pages";
+  EXPECT_EQ(launch->carousel()->contentOffset().x, launch->carousel()->bounds().width);
+  host->advance(1);
+  app.composeScreen();
+  EXPECT_FALSE(app.composeScreen()) << "and not once it rests";
 }
 
 TEST_F(LaunchTest, BackgroundAndTerminationSaveTheModel) {

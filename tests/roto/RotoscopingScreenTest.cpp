@@ -19,9 +19,11 @@
 #include "platform/foundation/Localized.h"
 #include "platform/media/StreamCopy.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Compositor.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Screen.h"
 #include "gpu/GPUFilterRegistry.h"
+#include "gpu/GPUView.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/QTSystemAVCodec.h"
 #include "roto/RotoArt.h"
@@ -219,6 +221,48 @@ TEST_F(RotoscopingScreenTest, CameraRecordsThroughTheSketchChainAndTheReplayOpen
   // Recording never starts again.
   screen->recordAction();
   EXPECT_FALSE(screen->isCurrentRecord());
+}
+
+// The screen is composed only when something changed: each new camera
+// picture must still reach it, and only about the camera's part is drawn.
+TEST_F(RotoscopingScreenTest, EachCameraPictureReachesTheComposedScreen) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  ASSERT_NE(screen->videoView(), nullptr);
+  GPUView* camera = screen->videoView()->displayView();
+  ASSERT_NE(camera, nullptr);
+  ui::Application& app = ui::Application::shared();
+  ASSERT_TRUE(pumpUntil([&] { return camera->presentCount() >= 2; }));
+  app.composeScreen();
+  const ui::Rect r = camera->convertRectTo(camera->bounds(), nullptr);
+  const float k = ui::Screen::main().scale();
+  auto cameraPixels = [&] {
+    std::vector<std::uint32_t> px;
+    const ui::Compositor& c = app.compositor();
+    for (int y = int(r.y * k); y < int((r.y + r.height) * k); ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(
+          reinterpret_cast<const std::uint8_t*>(c.framePixels()) + y * c.frameStride());
+      px.insert(px.end(), row + int(r.x * k), row + int((r.x + r.width) * k));
+    }
+    return px;
+  };
+  int changedPictures = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::uint64_t before = camera->presentCount();
+    const std::vector<std::uint32_t> shown = cameraPixels();
+    ASSERT_TRUE(pumpUntil([&] { return camera->presentCount() > before; }));
+    ASSERT_TRUE(app.composeScreen()) << "picture " << i;
+    long inCamera = 0;
+    for (const ui::PixelRect& c : app.compositor().changedRects()) {
+      const ui::Rect box{c.x / k, c.y / k, c.width / k, c.height / k};
+      const ui::Rect common = box.intersection(r);
+      inCamera += long(common.width * common.height);
+    }
+    EXPECT_GT(inCamera, 0) << "picture " << i;
+    if (cameraPixels() != shown) ++changedPictures;
+  }
+  EXPECT_GE(changedPictures, 3) << "the moving pattern shows on the screen";
 }
 
 TEST(RotoscopingOrientation, CameraOrientationFollowsTheInterface) {

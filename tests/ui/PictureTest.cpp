@@ -198,48 +198,18 @@ TEST_F(PictureTest, GlViewsCompositeTheirPresentedPixels) {
 
 namespace {
 
-// A GL view that owns its context and reads its layer itself, as a drawing
-// canvas does: presents only mark the picture stale.
-class OnDemandView : public GLView {
+// Counts the whole-picture reads of a view that reads its layer itself.
+class OnDemandView : public ui_test::OwnContextGLView {
  public:
-  explicit OnDemandView(const Rect& frame) : GLView(frame, 1.0f) {
-    context = glx::Context::create(2);
-    readPicturesOnDemand();
-    glx::ContextGuard guard(*context);
-    fbo = glx::FramebufferHandle::make();
-    rb = glx::RenderbufferHandle::make();
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
-    glBindRenderbuffer(GL_RENDERBUFFER, rb.get());
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb.get());
-    context->renderbufferStorage(layer());
-  }
-  ~OnDemandView() override {
-    glx::ContextGuard guard(*context);
-    fbo.reset();
-    rb.reset();
-  }
-  void paint(float r, float g, float b) {
-    glx::ContextGuard guard(*context);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
-    glClearColor(r, g, b, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glBindRenderbuffer(GL_RENDERBUFFER, rb.get());
-    context->presentRenderbuffer();
-  }
+  explicit OnDemandView(const Rect& frame) : OwnContextGLView(frame) {}
+  void paint(float r, float g, float b) { paintAll(r, g, b); }
   int reads = 0;
 
  protected:
   std::optional<gfx::Image> readPresentedPicture() override {
     ++reads;
-    glx::ContextGuard guard(*context);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo.get());
-    return layer().readPicture();
+    return readWhole();
   }
-
- private:
-  std::unique_ptr<glx::Context> context;
-  glx::FramebufferHandle fbo;
-  glx::RenderbufferHandle rb;
 };
 
 }  // namespace

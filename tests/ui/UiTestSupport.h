@@ -1,15 +1,76 @@
 #pragma once
 // A headless screen with one window and a root controller, on the sandbox's
-// virtual clock.
+// virtual clock; and a GL view that owns its context and reads its layer
+// itself, as a drawing canvas does.
+#include <GLES2/gl2.h>
+
 #include <memory>
 
+#include "platform/gl/Context.h"
+#include "platform/gl/Handles.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/GLView.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "support/Sandbox.h"
 
 namespace ui_test {
+
+// Presents only mark its picture stale; paint() fills a rectangle of layer
+// pixels (origin bottom left) and presents, telling its extent or not.
+class OwnContextGLView : public ui::GLView {
+ public:
+  explicit OwnContextGLView(const ui::Rect& frame, float scale = 1.0f) : GLView(frame, scale) {
+    context_ = glx::Context::create(2);
+    readPicturesOnDemand();
+    glx::ContextGuard guard(*context_);
+    fbo_ = glx::FramebufferHandle::make();
+    rb_ = glx::RenderbufferHandle::make();
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_.get());
+    glBindRenderbuffer(GL_RENDERBUFFER, rb_.get());
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb_.get());
+    context_->renderbufferStorage(layer());
+  }
+  ~OwnContextGLView() override {
+    glx::ContextGuard guard(*context_);
+    fbo_.reset();
+    rb_.reset();
+  }
+  void paint(const glx::PixelBox& box, float r, float g, float b, bool tell) {
+    glx::ContextGuard guard(*context_);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_.get());
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(box.x, box.y, box.width, box.height);
+    glClearColor(r, g, b, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    if (tell) layer().addDamage(box);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb_.get());
+    context_->presentRenderbuffer();
+  }
+  void paintAll(float r, float g, float b) {
+    paint({0, 0, layer().storageWidth(), layer().storageHeight()}, r, g, b, false);
+  }
+
+ protected:
+  // Pixels of the layer, read with the view's own context.
+  void readRect(const glx::PixelBox& box, std::uint8_t* out) {
+    glx::ContextGuard guard(*context_);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_.get());
+    glReadPixels(box.x, box.y, box.width, box.height, GL_RGBA, GL_UNSIGNED_BYTE, out);
+  }
+  gfx::Image readWhole() {
+    glx::ContextGuard guard(*context_);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_.get());
+    return layer().readPicture();
+  }
+
+ private:
+  std::unique_ptr<glx::Context> context_;
+  glx::FramebufferHandle fbo_;
+  glx::RenderbufferHandle rb_;
+};
 
 class UiTest : public testing_support::SandboxTest {
  protected:

@@ -97,6 +97,7 @@ bool Context::renderbufferStorage(GLLayer& layer) {
   layer.renderbuffer_ = static_cast<GLuint>(bound);
   layer.storageContext_ = this;
   layer.storageWidth_ = w;
+  layer.storageChanged_ = true;
   layer.storageHeight_ = h;
   mine[layer.renderbuffer_] = &layer;
   return true;

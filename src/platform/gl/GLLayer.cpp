@@ -47,10 +47,37 @@ gfx::Image GLLayer::readPicture() const {
   return image;
 }
 
+PixelBox PixelBox::unionWith(const PixelBox& o) const {
+  if (empty()) return o;
+  if (o.empty()) return *this;
+  const int x0 = std::min(x, o.x), y0 = std::min(y, o.y);
+  const int x1 = std::max(x + width, o.x + o.width), y1 = std::max(y + height, o.y + o.height);
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+PixelBox PixelBox::intersection(const PixelBox& o) const {
+  const int x0 = std::max(x, o.x), y0 = std::max(y, o.y);
+  const int x1 = std::min(x + width, o.x + o.width), y1 = std::min(y + height, o.y + o.height);
+  if (x1 <= x0 || y1 <= y0) return {};
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+void GLLayer::addDamage(const PixelBox& box) {
+  damage_ = damage_ ? damage_->unionWith(box) : box;
+}
+
 void GLLayer::present() {
   ++presents_;
+  presentedDamage_.reset();
+  if (damage_ && !storageChanged_) {
+    // An empty rectangle still presents: nothing of the picture changed.
+    presentedDamage_ = damage_->intersection({0, 0, storageWidth_, storageHeight_});
+  }
+  damage_.reset();
+  storageChanged_ = false;
   if (observer_) observer_();
   if (handler_) handler_(readPicture());
+  presentedDamage_.reset();
 }
 
 }  // namespace glx

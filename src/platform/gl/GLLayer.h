@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/graphics/Image.h"
@@ -14,6 +15,15 @@
 namespace glx {
 
 class Context;
+
+// A rectangle of storage pixels, origin at the bottom left as GL has it.
+struct PixelBox {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const PixelBox&) const = default;
+  bool empty() const { return width <= 0 || height <= 0; }
+  PixelBox unionWith(const PixelBox& o) const;
+  PixelBox intersection(const PixelBox& o) const;
+};
 
 class GLLayer {
  public:
@@ -54,6 +64,17 @@ class GLLayer {
   void setPresentObserver(PresentObserver observer) { observer_ = std::move(observer); }
   // Number of presents so far.
   std::uint64_t presentCount() const { return presents_; }
+  // The storage's pixel size (0 until storage is given).
+  int storageWidth() const { return storageWidth_; }
+  int storageHeight() const { return storageHeight_; }
+
+  // What the drawing since the last present changed, when the drawer knows:
+  // the next present then covers only these pixels. A present with nothing
+  // told covers the whole picture.
+  void addDamage(const PixelBox& box);
+  // The pixels the present being told of changed (nullopt: all of them);
+  // valid while the observer and handler run.
+  const std::optional<PixelBox>& presentedDamage() const { return presentedDamage_; }
 
   // Reads the picture of the framebuffer currently bound (which must hold this
   // layer's renderbuffer) as an image. Context must be current.
@@ -72,6 +93,9 @@ class GLLayer {
   Context* storageContext_ = nullptr;
   int storageWidth_ = 0, storageHeight_ = 0;
   std::uint64_t presents_ = 0;
+  std::optional<PixelBox> damage_, presentedDamage_;
+  // New storage: the next present covers everything, whatever is told.
+  bool storageChanged_ = false;
   PresentHandler handler_;
   PresentObserver observer_;
 };

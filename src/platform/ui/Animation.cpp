@@ -6,6 +6,7 @@
 
 #include "platform/ui/AnimationState.h"
 #include "platform/ui/Compositor.h"
+#include "platform/ui/Screen.h"
 
 namespace ui {
 
@@ -214,6 +215,7 @@ void Animator::ensureLoop() {
 }
 
 void Animator::reset() {
+  Screen::noteChange();
   if (tick_) tick_->invalidate();
   tick_.reset();
   for (auto& g : groups_)
@@ -262,6 +264,7 @@ void Animator::viewDestroyed(View* view) {
 
 void Animator::commitBlock(std::unique_ptr<PendingBlock> block) {
   ensureLoop();
+  Screen::noteChange();
   std::shared_ptr<Group> g = block->group;
   g->seq = ++seq_;
   double start = now();
@@ -373,6 +376,8 @@ void Animator::finishGroups() {
 
 void Animator::update() {
   ensureLoop();
+  // What the screen shows of running animations moves on with the clock.
+  if (!animating_.empty() || !transitions_.empty()) Screen::noteChange();
   double t = now();
   std::vector<std::shared_ptr<Group>> done;
   for (std::size_t i = 0; i < animating_.size();) {

@@ -18,6 +18,7 @@ Application& Application::shared() {
 void Application::reset() {
   touches_.reset();
   windows_.clear();
+  Screen::noteChange();
   delegate_.reset();
   Animator::shared().reset();
   statusBarHidden_ = false;
@@ -42,10 +43,12 @@ Window* Application::keyWindow() const {
 void Application::addWindow(std::shared_ptr<Window> window) {
   removeWindow(window.get());
   windows_.push_back(std::move(window));
+  Screen::noteChange();
 }
 
 void Application::removeWindow(const Window* window) {
-  std::erase_if(windows_, [window](const std::shared_ptr<Window>& w) { return w.get() == window; });
+  if (std::erase_if(windows_, [window](const std::shared_ptr<Window>& w) { return w.get() == window; }) > 0)
+    Screen::noteChange();
 }
 
 void Application::launch() {
@@ -87,10 +90,10 @@ void Application::simulateMemoryWarning() {
   fd::NotificationCenter::defaultCenter().post(fd::kLowMemoryNotification, this);
 }
 
-void Application::composeScreen() {
+bool Application::composeScreen() {
   const Screen& s = Screen::main();
   Rect b = s.bounds();
-  compositor_.composeScreen(windows(), {b.width, b.height}, s.scale());
+  return compositor_.composeScreen(windows(), {b.width, b.height}, s.scale());
 }
 
 gfx::Image Application::screenshot() {

@@ -68,8 +68,9 @@ class Application {
   // Posts fd::kLowMemoryNotification and tells the delegate.
   void simulateMemoryWarning();
 
-  // The screen as it shows now (presentation values).
-  void composeScreen();
+  // The screen as it shows now (presentation values). Only what changed since
+  // the last compose is drawn again; true when anything was.
+  bool composeScreen();
   Compositor& compositor() { return compositor_; }
   gfx::Image screenshot();
 

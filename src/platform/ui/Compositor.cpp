@@ -83,29 +83,216 @@ cairo_surface_t* Compositor::surfaceFor(const std::shared_ptr<const gfx::Image>&
   return s;
 }
 
-void Compositor::composeScreen(const std::vector<Window*>& windows, Size points, float scale) {
+// --- incremental composing
+
+Compositor::Box Compositor::Box::intersection(const Box& o) const {
+  Box r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+  return r.empty() ? Box{} : r;
+}
+
+Compositor::Box Compositor::Box::unionWith(const Box& o) const {
+  if (empty()) return o;
+  if (o.empty()) return *this;
+  return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+}
+
+bool Compositor::Item::sameLookAs(const Item& o) const {
+  return box == o.box && toFrame == o.toFrame && bounds == o.bounds && clip == o.clip && alpha == o.alpha &&
+         background == o.background && transition == o.transition;
+}
+
+Compositor::Box Compositor::pixelBox(const AffineTransform& t, const Rect& r, int margin) const {
+  const Rect f = t.apply(r.standardized());
+  auto lo = [](float v) { return std::isfinite(v) ? static_cast<int>(std::clamp(std::floor(v), -1e6f, 1e6f)) : 0; };
+  auto hi = [](float v) { return std::isfinite(v) ? static_cast<int>(std::clamp(std::ceil(v), -1e6f, 1e6f)) : 0; };
+  if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.width) || !std::isfinite(f.height))
+    return frameBox();
+  return {lo(f.x) - margin, lo(f.y) - margin, hi(f.x + f.width) + margin, hi(f.y + f.height) + margin};
+}
+
+Compositor::Box Compositor::listItems(View& v, const AffineTransform& parent, const Box& clip, float alpha,
+                                      std::vector<Item>& items) {
+  if (v.hidden_) return {};
+  const View::Geometry g = v.presentation();
+  if (g.alpha <= 0) return {};
+  Placed& placed = placed_[&v];
+  placed.g = g;
+  placed.toSuperview = View::transformToSuperview(g);
+  const AffineTransform toFrame = placed.toSuperview.concat(parent);
+  // Edges that fall between pixels are blended: a pixel more on each side.
+  Box inner = clip;
+  if (v.clipsToBounds_) inner = clip.intersection(pixelBox(toFrame, g.bounds, 1));
+  Item item;
+  item.viewId = v.id_;
+  item.view = &v;
+  item.box = pixelBox(toFrame, v.drawnExtent(g), 1).intersection(inner);
+  item.toFrame = toFrame;
+  item.bounds = g.bounds;
+  item.clip = inner;
+  item.alpha = alpha * g.alpha;
+  item.background = g.backgroundColor;
+  item.content = v.contentVersion_;
+  if (const Animator::Transition* t = Animator::shared().transitionFor(&v))
+    item.transition = Animator::transitionProgress(*t, Animator::shared().now());
+  placed.own = item.box;
+  items.push_back(item);
+  Box subtree = item.box;
+  for (const auto& sv : v.subviews_) subtree = subtree.unionWith(listItems(*sv, toFrame, inner, item.alpha, items));
+  // The map may have grown since `placed` was taken.
+  placed_[&v].subtree = subtree;
+  return subtree;
+}
+
+void Compositor::addDamage(std::vector<Box>& damage, Box box) const {
+  box = box.intersection(frameBox());
+  if (box.empty()) return;
+  // Boxes that overlap or nearly touch become one: fewer, larger clips draw
+  // faster than many small ones.
+  constexpr int kSlack = 8;
+  for (bool merged = true; merged;) {
+    merged = false;
+    const Box near{box.x0 - kSlack, box.y0 - kSlack, box.x1 + kSlack, box.y1 + kSlack};
+    for (auto it = damage.begin(); it != damage.end(); ++it) {
+      if (it->intersects(near)) {
+        box = box.unionWith(*it);
+        damage.erase(it);
+        merged = true;
+        break;
+      }
+    }
+  }
+  damage.push_back(box);
+  constexpr std::size_t kMostBoxes = 16;
+  if (damage.size() > kMostBoxes) {
+    Box all;
+    for (const Box& d : damage) all = all.unionWith(d);
+    damage.assign(1, all);
+  }
+}
+
+std::vector<Compositor::Box> Compositor::findDamage(std::vector<Item>& items) {
+  std::unordered_map<std::uint64_t, std::size_t> before;
+  before.reserve(items_.size());
+  for (std::size_t i = 0; i < items_.size(); ++i) before.emplace(items_[i].viewId, i);
+  std::vector<bool> kept(items_.size(), false);
+  std::vector<Box> damage;
+  // Items in both lists: their places in the new list and in the old.
+  std::vector<std::size_t> newAt, oldAt;
+  for (std::size_t n = 0; n < items.size(); ++n) {
+    const Item& item = items[n];
+    auto found = before.find(item.viewId);
+    if (found == before.end()) {
+      addDamage(damage, item.box);
+      continue;
+    }
+    const Item& old = items_[found->second];
+    kept[found->second] = true;
+    newAt.push_back(n);
+    oldAt.push_back(found->second);
+    if (!item.sameLookAs(old)) {
+      addDamage(damage, old.box);
+      addDamage(damage, item.box);
+    } else if (item.content != old.content) {
+      const std::optional<Rect> part = item.view->contentDamageSince(old.content);
+      if (!part) addDamage(damage, item.box);
+      else if (!part->isEmpty()) addDamage(damage, pixelBox(item.toFrame, *part, 1).intersection(item.box));
+    }
+  }
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (!kept[i]) addDamage(damage, items_[i].box);
+  // Items that changed places in the drawing order cover others anew: the
+  // longest run that kept its order stays, the rest is drawn again.
+  for (std::size_t k : movedInOrder(oldAt)) {
+    addDamage(damage, items_[oldAt[k]].box);
+    addDamage(damage, items[newAt[k]].box);
+  }
+  long area = 0;
+  for (const Box& d : damage) area += d.area();
+  if (area * 10 > frameBox().area() * 7) return {frameBox()};
+  return damage;
+}
+
+// The positions of a sequence outside one of its longest increasing
+// subsequences.
+std::vector<std::size_t> Compositor::movedInOrder(const std::vector<std::size_t>& order) {
+  std::vector<std::size_t> tails, tailAt, previous(order.size(), order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    auto it = std::lower_bound(tails.begin(), tails.end(), order[i]);
+    const std::size_t len = static_cast<std::size_t>(it - tails.begin());
+    if (len > 0) previous[i] = tailAt[len - 1];
+    if (it == tails.end()) {
+      tails.push_back(order[i]);
+      tailAt.push_back(i);
+    } else {
+      *it = order[i];
+      tailAt[len] = i;
+    }
+  }
+  std::vector<bool> inRun(order.size(), false);
+  for (std::size_t i = tailAt.empty() ? order.size() : tailAt.back(); i < order.size(); i = previous[i]) inRun[i] = true;
+  std::vector<std::size_t> moved;
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (!inRun[i]) moved.push_back(i);
+  return moved;
+}
+
+bool Compositor::touchesDamage(const Box& b) const {
+  if (damage_ == nullptr) return true;
+  for (const Box& d : *damage_)
+    if (d.intersects(b)) return true;
+  return false;
+}
+
+bool Compositor::composeScreen(const std::vector<Window*>& windows, Size points, float scale) {
   pruneCache();
   int w = static_cast<int>(std::lround(points.width * scale)), h = static_cast<int>(std::lround(points.height * scale));
-  if (!frame_ || frameW_ != w || frameH_ != h) {
+  bool whole = !incremental_;
+  if (!frame_ || frameW_ != w || frameH_ != h || frameScale_ != scale) {
     if (frame_) cairo_surface_destroy(frame_);
     frame_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     frameW_ = w, frameH_ = h;
+    whole = true;
   }
   frameScale_ = scale;
   scale_ = scale;
   presentation_ = true;
+  changed_.clear();
   Animator::shared().update();
+  for (Window* win : windows) win->layoutIfNeeded();
+  const std::uint64_t changes = Screen::changeCount();
+  const std::vector<const Window*> shown(windows.begin(), windows.end());
+  if (!whole && changes == composedChanges_ && shown == composedWindows_) return false;
+
+  placed_.clear();
+  std::vector<Item> items;
+  for (Window* win : windows) listItems(*win, AffineTransform::makeScale(scale, scale), frameBox(), 1, items);
+  std::vector<Box> damage;
+  if (whole) {
+    damage.push_back(frameBox());
+  } else {
+    damage = findDamage(items);
+  }
+  items_ = std::move(items);
+  composedChanges_ = changes;
+  composedWindows_ = shown;
+  if (damage.empty()) return false;
+
   cr_ = cairo_create(frame_);
+  for (const Box& d : damage) cairo_rectangle(cr_, d.x0, d.y0, d.x1 - d.x0, d.y1 - d.y0);
+  cairo_clip(cr_);
   cairo_set_source_rgb(cr_, 0, 0, 0);
   cairo_paint(cr_);
   cairo_scale(cr_, scale, scale);
-  for (Window* win : windows) {
-    win->layoutIfNeeded();
-    drawView(*win, false);
-  }
+  damage_ = whole ? nullptr : &damage;
+  usePlaced_ = true;
+  for (Window* win : windows) drawView(*win, false);
+  usePlaced_ = false;
+  damage_ = nullptr;
   cairo_destroy(cr_);
   cr_ = nullptr;
   cairo_surface_flush(frame_);
+  for (const Box& d : damage) changed_.push_back({d.x0, d.y0, d.x1 - d.x0, d.y1 - d.y0});
+  return true;
 }
 
 const std::uint32_t* Compositor::framePixels() const {
@@ -130,6 +317,10 @@ gfx::Image Compositor::renderView(const View& view, float scale, bool presentati
   cairo_t* saved = cr_;
   float savedScale = scale_;
   bool savedPresentation = presentation_;
+  const bool savedPlaced = usePlaced_;
+  const std::vector<Box>* savedDamage = damage_;
+  usePlaced_ = false;
+  damage_ = nullptr;
   scale_ = scale;
   presentation_ = presentation;
   cr_ = cairo_create(s);
@@ -141,6 +332,8 @@ gfx::Image Compositor::renderView(const View& view, float scale, bool presentati
   cr_ = saved;
   scale_ = savedScale;
   presentation_ = savedPresentation;
+  usePlaced_ = savedPlaced;
+  damage_ = savedDamage;
   gfx::Image img = imageFromSurface(s, scale);
   cairo_surface_destroy(s);
   return img;
@@ -148,10 +341,24 @@ gfx::Image Compositor::renderView(const View& view, float scale, bool presentati
 
 void Compositor::drawView(const View& v, bool isRoot) {
   if (v.hidden_ && !isRoot) return;
-  View::Geometry g = presentation_ ? v.presentation() : View::Geometry{v.bounds_, v.center_, v.transform_, v.alpha_, v.backgroundColor_};
+  View::Geometry g;
+  AffineTransform toSuperview;
+  bool drawOwn = true;
+  if (usePlaced_) {
+    // Drawn with the values the list was made with; only views whose
+    // drawing reaches the damage.
+    auto found = placed_.find(&v);
+    if (found == placed_.end() || !touchesDamage(found->second.subtree)) return;
+    g = found->second.g;
+    toSuperview = found->second.toSuperview;
+    drawOwn = touchesDamage(found->second.own);
+  } else {
+    g = presentation_ ? v.presentation() : View::Geometry{v.bounds_, v.center_, v.transform_, v.alpha_, v.backgroundColor_};
+    toSuperview = View::transformToSuperview(g);
+  }
   if (g.alpha <= 0) return;
   cairo_save(cr_);
-  if (!isRoot) setTransform(cr_, v.transformToSuperview(presentation_));
+  if (!isRoot) setTransform(cr_, toSuperview);
   const Rect& b = g.bounds;
   if (v.clipsToBounds_) {
     cairo_rectangle(cr_, b.x, b.y, b.width, b.height);
@@ -159,10 +366,12 @@ void Compositor::drawView(const View& v, bool isRoot) {
   }
   bool group = g.alpha < 1;
   if (group) cairo_push_group(cr_);
-  if (g.backgroundColor.a > 0) fillRect(b, g.backgroundColor);
-  const_cast<View&>(v).drawLayerContent(*this, g);
+  if (drawOwn) {
+    if (g.backgroundColor.a > 0) fillRect(b, g.backgroundColor);
+    const_cast<View&>(v).drawLayerContent(*this, g);
+  }
   for (const auto& sv : v.subviews_) drawView(*sv, false);
-  if (presentation_ && Animator::shared().isTransitioning(&v)) drawTransitionOverlay(v, g);
+  if (drawOwn && presentation_ && Animator::shared().isTransitioning(&v)) drawTransitionOverlay(v, g);
   if (group) {
     cairo_pop_group_to_source(cr_);
     cairo_paint_with_alpha(cr_, g.alpha);
@@ -196,6 +405,15 @@ void Compositor::drawImage(const std::shared_ptr<const gfx::Image>& image, const
   if (!s) return;
   int pw = image->pixelWidth(), ph = image->pixelHeight();
   drawSurface(s, pw, ph, {0, 0, float(pw), float(ph)}, dst);
+}
+
+void Compositor::drawPixels(const std::uint32_t* argb, int width, int height, const Rect& dst) {
+  if (argb == nullptr || width <= 0 || height <= 0) return;
+  cairo_surface_t* s = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(argb)), CAIRO_FORMAT_ARGB32, width, height, width * 4);
+  if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS)
+    drawSurface(s, width, height, {0, 0, float(width), float(height)}, dst);
+  cairo_surface_destroy(s);
 }
 
 void Compositor::drawPicture(const Picture& picture, const Rect& dst) {

@@ -17,7 +17,7 @@ class ImageView : public View {
   const Picture& highlightedImage() const { return highlightedImage_; }
   void setHighlightedImage(Picture image);
   bool isHighlighted() const { return highlighted_; }
-  void setHighlighted(bool on) { highlighted_ = on; }
+  void setHighlighted(bool on);
   // What is on show now.
   const Picture& currentImage() const;
 
@@ -25,6 +25,8 @@ class ImageView : public View {
 
  protected:
   void drawLayerContent(Compositor& compositor, const Geometry& g) override;
+  // A picture placed by the content mode may reach beyond the bounds.
+  Rect drawnExtent(const Geometry& g) const override;
 
  private:
   Picture image_, highlightedImage_;

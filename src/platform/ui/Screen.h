@@ -1,6 +1,9 @@
 #pragma once
 // The main screen: landscape 480 x 320 points, or the tall 568 x 320, at a
-// scale of 1 or 2 pixels per point.
+// scale of 1 or 2 pixels per point; and the count of changes to what it
+// shows, by which the compositor knows when there is nothing to compose.
+#include <cstdint>
+
 #include "platform/ui/Types.h"
 
 namespace ui {
@@ -16,6 +19,11 @@ class Screen {
   bool isTall() const { return tall_; }
   int pixelWidth() const { return static_cast<int>(bounds().width * scale_); }
   int pixelHeight() const { return static_cast<int>(bounds().height * scale_); }
+
+  // Something on the screen changed: a view's geometry, look, content or
+  // place in the tree, or an animation moved on. Any thread.
+  static void noteChange();
+  static std::uint64_t changeCount();
 
  private:
   bool tall_ = false;

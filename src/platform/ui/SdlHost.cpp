@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -19,9 +20,9 @@ constexpr std::int64_t kTouchFingerBase = 1000;
 
 struct SdlHost::Impl {
   SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
-  SDL_Texture* texture = nullptr;
-  int texW = 0, texH = 0;
+  // The window shows the last frame again without a new compose (after it
+  // was uncovered or its surface changed).
+  bool showWhole = true;
   bool mouseDown = false;
   bool twoFingers = false;
   bool panMode = false;
@@ -34,8 +35,6 @@ SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {}
 
 SdlHost::~SdlHost() {
   if (impl_->pumpTimer) impl_->pumpTimer->invalidate();
-  if (impl_->texture) SDL_DestroyTexture(impl_->texture);
-  if (impl_->renderer) SDL_DestroyRenderer(impl_->renderer);
   if (impl_->window) SDL_DestroyWindow(impl_->window);
   // The window host owns SDL for the program's life: quitting it whole lets
   // SDL release its system connections (the session bus among them).
@@ -50,7 +49,8 @@ bool SdlHost::open(const std::string& title, std::string* error) {
   // The canvases draw with EGL contexts of their own on the main thread; a
   // GL context of SDL's current in the same thread (its renderer's, or the
   // one it may hide behind a window surface) takes their place between
-  // draws. SDL blits the composed frame in software instead.
+  // draws. The composed frame is blitted into the window's surface in
+  // software instead, only the parts that changed.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
@@ -71,9 +71,7 @@ bool SdlHost::open(const std::string& title, std::string* error) {
     if (error) *error = SDL_GetError();
     return false;
   }
-  impl_->renderer = SDL_CreateRenderer(impl_->window, -1, SDL_RENDERER_SOFTWARE);
-  if (!impl_->renderer) impl_->renderer = SDL_CreateRenderer(impl_->window, -1, 0);
-  if (!impl_->renderer) {
+  if (!SDL_GetWindowSurface(impl_->window)) {
     if (error) *error = SDL_GetError();
     return false;
   }
@@ -120,6 +118,9 @@ void SdlHost::pump() {
         }
         if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) app.enterBackground();
         if (e.window.event == SDL_WINDOWEVENT_RESTORED) app.enterForeground();
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            e.window.event == SDL_WINDOWEVENT_RESTORED)
+          impl_->showWhole = true;
         break;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
@@ -154,21 +155,31 @@ void SdlHost::pump() {
       default: break;
     }
   }
-  if (app.isTerminated() || !impl_->renderer) return;
-  app.composeScreen();
+  if (app.isTerminated() || !impl_->window) return;
+  // Nothing is drawn or shown while the screen stays as it is.
+  const bool composed = app.composeScreen();
+  if (!composed && !impl_->showWhole) return;
   Compositor& c = app.compositor();
-  if (!impl_->texture || impl_->texW != c.frameWidth() || impl_->texH != c.frameHeight()) {
-    if (impl_->texture) SDL_DestroyTexture(impl_->texture);
-    impl_->texture = SDL_CreateTexture(impl_->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                       c.frameWidth(), c.frameHeight());
-    impl_->texW = c.frameWidth();
-    impl_->texH = c.frameHeight();
+  SDL_Surface* target = SDL_GetWindowSurface(impl_->window);
+  if (!target || !c.framePixels()) return;
+  SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(c.framePixels()),
+                                                          c.frameWidth(), c.frameHeight(), 32, c.frameStride(),
+                                                          SDL_PIXELFORMAT_ARGB8888);
+  if (!frame) return;
+  SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+  std::vector<SDL_Rect> rects;
+  if (impl_->showWhole) {
+    rects.push_back({0, 0, c.frameWidth(), c.frameHeight()});
+  } else {
+    for (const PixelRect& r : c.changedRects()) rects.push_back({r.x, r.y, r.width, r.height});
   }
-  if (!impl_->texture) return;
-  SDL_UpdateTexture(impl_->texture, nullptr, c.framePixels(), c.frameStride());
-  SDL_RenderClear(impl_->renderer);
-  SDL_RenderCopy(impl_->renderer, impl_->texture, nullptr, nullptr);
-  SDL_RenderPresent(impl_->renderer);
+  for (SDL_Rect r : rects) {
+    SDL_Rect at = r;
+    SDL_BlitSurface(frame, &r, target, &at);
+  }
+  SDL_FreeSurface(frame);
+  if (SDL_UpdateWindowSurfaceRects(impl_->window, rects.data(), static_cast<int>(rects.size())) == 0)
+    impl_->showWhole = false;
 }
 
 void SdlHost::run() {

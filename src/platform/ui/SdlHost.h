@@ -23,9 +23,10 @@ class SdlHost {
   // no video.
   bool open(const std::string& title, std::string* error = nullptr);
   // Runs the main run loop until the application terminates (or the loop is
-  // stopped), drawing the screen and reading input 60 times a second.
+  // stopped), reading input and showing what changed on the screen 60 times
+  // a second.
   void run();
-  // One pass: input, then a frame on the window.
+  // One pass: input, then what changed on the screen into the window.
   void pump();
 
   // The second finger's offset from the first when Ctrl goes down.

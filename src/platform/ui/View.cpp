@@ -1,6 +1,7 @@
 #include "platform/ui/View.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/ui/Animation.h"
 #include "platform/ui/AnimationState.h"
@@ -32,9 +33,15 @@ void resizeAxis(float& origin, float& size, float oldExtent, float newExtent, bo
   origin += dLead;
   size += dSize;
 }
+
+// Views and content versions share one counter: no two are ever alike.
+std::uint64_t nextSerial() {
+  static std::atomic<std::uint64_t> serial{0};
+  return serial.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 }  // namespace
 
-View::View(const Rect& frame) {
+View::View(const Rect& frame) : id_(nextSerial()), contentVersion_(nextSerial()) {
   Rect f = frame.standardized();
   bounds_ = {0, 0, f.width, f.height};
   center_ = {f.x + f.width / 2, f.y + f.height / 2};
@@ -76,6 +83,7 @@ void View::setFrame(const Rect& frame) {
 void View::setBounds(const Rect& bounds) {
   if (Animator::shared().recording()) Animator::shared().record(this, Animator::Property::Bounds);
   Size old{bounds_.width, bounds_.height};
+  if (bounds_ != bounds) Screen::noteChange();
   bounds_ = bounds;
   if (old.width != bounds.width || old.height != bounds.height) boundsSizeChanged(old);
 }
@@ -88,31 +96,43 @@ void View::boundsSizeChanged(Size oldSize) {
 
 void View::setCenter(Point center) {
   if (Animator::shared().recording()) Animator::shared().record(this, Animator::Property::Center);
+  if (center_ != center) Screen::noteChange();
   center_ = center;
 }
 
 void View::setTransform(const AffineTransform& t) {
   if (Animator::shared().recording()) Animator::shared().record(this, Animator::Property::Transform);
+  if (transform_ != t) Screen::noteChange();
   transform_ = t;
 }
 
 void View::setAlpha(float alpha) {
   if (Animator::shared().recording()) Animator::shared().record(this, Animator::Property::Alpha);
-  alpha_ = std::clamp(alpha, 0.0f, 1.0f);
+  const float clamped = std::clamp(alpha, 0.0f, 1.0f);
+  if (alpha_ != clamped) Screen::noteChange();
+  alpha_ = clamped;
 }
 
-void View::setHidden(bool hidden) { hidden_ = hidden; }
+void View::setHidden(bool hidden) {
+  if (hidden_ != hidden) Screen::noteChange();
+  hidden_ = hidden;
+}
 
 void View::setBackgroundColor(const Color& c) {
   if (Animator::shared().recording()) Animator::shared().record(this, Animator::Property::BackgroundColor);
+  if (backgroundColor_ != c) Screen::noteChange();
   backgroundColor_ = c;
 }
 
-void View::setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
+void View::setClipsToBounds(bool clips) {
+  if (clipsToBounds_ != clips) Screen::noteChange();
+  clipsToBounds_ = clips;
+}
 
 void View::setContentMode(ContentMode m) {
   contentMode_ = m;
   needsDisplay_ = true;
+  contentChanged();
 }
 
 View* View::viewWithTag(int tag) {
@@ -145,6 +165,7 @@ void View::notifyWindowChange() {
 
 void View::insertSubview(std::shared_ptr<View> view, std::size_t index) {
   if (!view || view.get() == this) return;
+  Screen::noteChange();
   if (view->superview_ == this) {
     std::size_t at = indexOf(view.get());
     subviews_.erase(subviews_.begin() + static_cast<std::ptrdiff_t>(at));
@@ -180,6 +201,7 @@ void View::insertSubviewBelow(std::shared_ptr<View> view, const View* sibling) {
 void View::removeFromSuperview() {
   View* sv = superview_;
   if (!sv) return;
+  Screen::noteChange();
   std::shared_ptr<View> keep = shared_from_this();
   Window* oldWindow = window();
   sv->willRemoveSubview(this);
@@ -193,6 +215,7 @@ void View::removeFromSuperview() {
 void View::bringSubviewToFront(const View* view) {
   std::size_t i = indexOf(view);
   if (i == subviews_.size()) return;
+  Screen::noteChange();
   auto v = subviews_[i];
   subviews_.erase(subviews_.begin() + static_cast<std::ptrdiff_t>(i));
   subviews_.push_back(std::move(v));
@@ -201,13 +224,16 @@ void View::bringSubviewToFront(const View* view) {
 void View::sendSubviewToBack(const View* view) {
   std::size_t i = indexOf(view);
   if (i == subviews_.size()) return;
+  Screen::noteChange();
   auto v = subviews_[i];
   subviews_.erase(subviews_.begin() + static_cast<std::ptrdiff_t>(i));
   subviews_.insert(subviews_.begin(), std::move(v));
 }
 
 void View::exchangeSubviews(std::size_t i, std::size_t j) {
-  if (i < subviews_.size() && j < subviews_.size()) std::swap(subviews_[i], subviews_[j]);
+  if (i >= subviews_.size() || j >= subviews_.size()) return;
+  Screen::noteChange();
+  std::swap(subviews_[i], subviews_[j]);
 }
 
 bool View::isDescendantOf(const View* view) const {
@@ -217,6 +243,11 @@ bool View::isDescendantOf(const View* view) const {
 }
 
 // --- layout
+
+void View::setNeedsLayout() {
+  needsLayout_ = true;
+  Screen::noteChange();
+}
 
 void View::layoutIfNeeded() {
   if (needsLayout_) {
@@ -257,16 +288,15 @@ void View::resizeWithOldSuperviewSize(Size oldSize, Size newSize) {
 // --- coordinates
 
 AffineTransform View::transformToSuperview(bool presentationValues) const {
-  Rect b = bounds_;
-  Point c = center_;
-  AffineTransform t = transform_;
-  if (presentationValues) {
-    Geometry g = presentation();
-    b = g.bounds, c = g.center, t = g.transform;
-  }
+  if (presentationValues) return transformToSuperview(presentation());
+  return transformToSuperview(Geometry{bounds_, center_, transform_, alpha_, backgroundColor_});
+}
+
+AffineTransform View::transformToSuperview(const Geometry& g) {
+  const Rect& b = g.bounds;
   return AffineTransform::makeTranslation(-b.x - b.width / 2, -b.y - b.height / 2)
-      .concat(t)
-      .concat(AffineTransform::makeTranslation(c.x, c.y));
+      .concat(g.transform)
+      .concat(AffineTransform::makeTranslation(g.center.x, g.center.y));
 }
 
 AffineTransform View::transformToWindow() const {
@@ -314,7 +344,15 @@ View* View::hitTest(Point p, const Event* event) {
 
 // --- drawing
 
-void View::setNeedsDisplay() { needsDisplay_ = true; }
+void View::setNeedsDisplay() {
+  needsDisplay_ = true;
+  contentChanged();
+}
+
+void View::contentChanged() {
+  contentVersion_ = nextSerial();
+  Screen::noteChange();
+}
 
 void View::drawRect(gfx::Context&, const Rect&) {}
 

@@ -4,7 +4,9 @@
 // clipping, a tag, touches, layout, custom drawing and animatable geometry.
 // Views are shared objects: create them with std::make_shared; the view tree
 // keeps what is added to it.
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,7 +104,7 @@ class View : public Responder, public std::enable_shared_from_this<View> {
 
   // --- layout: layoutSubviews runs at the next layout pass after
   // setNeedsLayout or a change of the bounds' size.
-  void setNeedsLayout() { needsLayout_ = true; }
+  void setNeedsLayout();
   bool needsLayout() const { return needsLayout_; }
   void layoutIfNeeded();  // this view and its subtree
   virtual void layoutSubviews() {}
@@ -119,6 +121,8 @@ class View : public Responder, public std::enable_shared_from_this<View> {
   AffineTransform transformToWindow() const;
   // Maps this view's bounds coordinates to its superview's bounds coordinates.
   AffineTransform transformToSuperview(bool presentationValues = false) const;
+  // The same for given geometry values.
+  static AffineTransform transformToSuperview(const Geometry& g);
 
   // --- hit testing: hidden views, views with alpha below 0.01 and views with
   // interaction off take no touches, nor do their subviews.
@@ -134,6 +138,11 @@ class View : public Responder, public std::enable_shared_from_this<View> {
   // The subtree drawn into a picture of the bounds' size (model values), at
   // the given scale (0: the main screen's).
   gfx::Image renderToImage(float scale = 0) const;
+  // Unique to this view for the program's life (an address may be reused).
+  std::uint64_t viewId() const { return id_; }
+  // Moves on whenever what the view draws itself (its drawRect picture, its
+  // image, its GL picture) changes.
+  std::uint64_t contentVersion() const { return contentVersion_; }
 
   // --- responder chain: a controller's root view answers its controller,
   // other views their superview.
@@ -148,6 +157,14 @@ class View : public Responder, public std::enable_shared_from_this<View> {
   // views and GL views draw their own.
   friend class Compositor;
   virtual void drawLayerContent(Compositor& compositor, const Geometry& g);
+  // Where the view's own drawing (background and content) may fall, in its
+  // bounds coordinates: the bounds unless content reaches beyond them.
+  virtual Rect drawnExtent(const Geometry& g) const { return g.bounds; }
+  // The view's own drawing changed: the screen composes it again.
+  void contentChanged();
+  // The part of the content that changed since it was at the given version,
+  // in bounds coordinates; nullopt when it may be all of it.
+  virtual std::optional<Rect> contentDamageSince(std::uint64_t /*version*/) const { return std::nullopt; }
   // Bounds size changed: autoresize subviews and mark layout.
   virtual void boundsSizeChanged(Size oldSize);
 
@@ -185,6 +202,8 @@ class View : public Responder, public std::enable_shared_from_this<View> {
   // The drawRect picture kept between frames, at the scale it was drawn.
   std::shared_ptr<const gfx::Image> content_;
   bool needsDisplay_ = true;
+  const std::uint64_t id_;
+  std::uint64_t contentVersion_ = 0;
   std::unique_ptr<ViewAnimationState> animation_;
 };
 

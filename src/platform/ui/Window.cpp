@@ -1,6 +1,7 @@
 #include "platform/ui/Window.h"
 
 #include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/ViewController.h"
 
 namespace ui {
@@ -16,6 +17,11 @@ void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
   std::shared_ptr<View> v = root_->viewShared();
   v->setFrame(bounds());
   addSubview(v);
+}
+
+void Window::setWindowLevel(float level) {
+  if (level_ != level) Screen::noteChange();
+  level_ = level;
 }
 
 void Window::makeKeyAndVisible() {

@@ -24,7 +24,7 @@ class Window : public View {
   // Shows the window and puts it among the application's windows.
   void makeKeyAndVisible();
   float windowLevel() const { return level_; }
-  void setWindowLevel(float level) { level_ = level; }
+  void setWindowLevel(float level);
 
  private:
   std::shared_ptr<ViewController> root_;
