@@ -4,6 +4,11 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/graphics/Image.h"
@@ -165,33 +170,41 @@ TEST_F(GfxPngTest, CorruptBytesNeverCrash) {
   EXPECT_FALSE(gfx::decodePNG(fd::Data{}));
 }
 
+void putU32(fd::Data& d, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) d.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+// A PNG file made chunk by chunk, each with its CRC, for an 8-bit RGBA picture.
+struct PngFile {
+  fd::Data bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  PngFile(std::uint32_t width, std::uint32_t height) {
+    fd::Data ihdr;
+    putU32(ihdr, width);
+    putU32(ihdr, height);
+    for (std::uint8_t b : {8, 6, 0, 0, 0}) ihdr.push_back(b);  // 8-bit RGBA, not interlaced
+    chunk("IHDR", ihdr);
+  }
+  void chunk(const char* type, const fd::Data& body) {
+    putU32(bytes, static_cast<std::uint32_t>(body.size()));
+    fd::Data typed(type, type + 4);
+    typed.insert(typed.end(), body.begin(), body.end());
+    bytes.insert(bytes.end(), typed.begin(), typed.end());
+    putU32(bytes, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+  }
+};
+
 // A whole, tiny PNG whose header claims the given size: a few bytes of image
 // data follow, far too few for the picture (69 bytes in all).
 fd::Data claimingPNG(std::uint32_t width, std::uint32_t height) {
-  fd::Data out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  auto u32 = [](fd::Data& d, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) d.push_back(static_cast<std::uint8_t>(v >> shift));
-  };
-  auto chunk = [&](const char* type, const fd::Data& body) {
-    u32(out, static_cast<std::uint32_t>(body.size()));
-    fd::Data typed(type, type + 4);
-    typed.insert(typed.end(), body.begin(), body.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    u32(out, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
-  };
-  fd::Data ihdr;
-  u32(ihdr, width);
-  u32(ihdr, height);
-  for (std::uint8_t b : {8, 6, 0, 0, 0}) ihdr.push_back(b);  // 8-bit RGBA, not interlaced
-  chunk("IHDR", ihdr);
+  PngFile file(width, height);
   const std::uint8_t row[5] = {0, 0, 0, 0, 0};
   fd::Data idat(32);
   uLongf size = idat.size();
   compress2(idat.data(), &size, row, sizeof row, 9);
   idat.resize(size);
-  chunk("IDAT", idat);
-  chunk("IEND", {});
-  return out;
+  file.chunk("IDAT", idat);
+  file.chunk("IEND", {});
+  return file.bytes;
 }
 
 TEST_F(GfxPngTest, AHugeClaimedSizeIsRefusedBeforeAnyPixelMemory) {
@@ -253,6 +266,192 @@ TEST_F(GfxPngTest, AnUnreadablePictureNamesWhatWasTried) {
   auto broken = gfx::readImage(damaged);
   ASSERT_FALSE(broken);
   EXPECT_NE(broken.error().find("PNG: "), std::string::npos) << broken.error();
+}
+
+// A picture as the canvas leaves one: mostly transparent, soft-edged strokes,
+// a noisy patch, every alpha.
+Image layerLike(int w, int h, unsigned seed) {
+  Image img(w, h);
+  std::mt19937 random(seed);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = img.pixel(x, y);
+      const int d = std::abs((x * 3 + y * 5) % 97 - 48);
+      const bool noisy = x > w / 2 && y > h / 2;
+      const int a = noisy ? static_cast<int>(random() % 256) : std::max(0, 255 - d * 12);
+      p[0] = static_cast<std::uint8_t>(x), p[1] = static_cast<std::uint8_t>(y * 3), p[2] = 200,
+      p[3] = static_cast<std::uint8_t>(a);
+    }
+  return img;
+}
+
+// libpng reading a whole file its own way (its simplified reader), as any
+// program reading PNG would.
+std::vector<std::uint8_t> readWithLibpng(const fd::Data& bytes, int& w, int& h) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {};
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  w = static_cast<int>(image.width);
+  h = static_cast<int>(image.height);
+  return pixels;
+}
+
+// Files written with one filter for every row have their rows compressed in
+// stripes side by side, one zlib stream all the same, and are read back in
+// stripes too: every filter, level and size comes back exactly, and libpng
+// reads the same pixels.
+TEST_F(GfxPngTest, StripedFilesRoundTripAndReadTheSameWithLibpng) {
+  using Filter = gfx::PngEncoding::Filter;
+  const std::vector<std::pair<int, int>> sizes = {{1, 1}, {3, 2}, {17, 5}, {300, 97}, {257, 400}, {768, 576}};
+  for (auto [w, h] : sizes) {
+    Image img = layerLike(w, h, static_cast<unsigned>(w * h));
+    for (Filter f : {Filter::None, Filter::Sub, Filter::Up, Filter::Average, Filter::Paeth})
+      for (int level : {-1, 0, 1, 9})
+        for (bool rle : {false, true}) {
+          if (w * h > 100000 && (level == 9 || level == 0)) continue;  // slow and adds nothing
+          const std::string what = std::to_string(w) + "x" + std::to_string(h) + " filter " +
+                                   std::to_string(static_cast<int>(f)) + " level " + std::to_string(level) +
+                                   (rle ? " rle" : "");
+          auto bytes = gfx::encodePNG(img, gfx::PngEncoding{level, f, rle});
+          ASSERT_TRUE(bytes) << what;
+          auto back = gfx::decodePNG(*bytes);
+          ASSERT_TRUE(back) << what << ": " << back.error();
+          EXPECT_FALSE(back->premultiplied());
+          EXPECT_EQ(back->bytes(), img.bytes()) << what;
+          int lw = 0, lh = 0;
+          EXPECT_EQ(readWithLibpng(*bytes, lw, lh), img.bytes()) << what;
+          EXPECT_EQ(lw, w);
+          EXPECT_EQ(lh, h);
+        }
+  }
+  // A premultiplied picture is stored straight, as by the other writer.
+  Image pre = layerLike(64, 64, 3);
+  pre.setPremultiplied(true);
+  for (std::size_t i = 0; i < pre.bytes().size(); i += 4)
+    for (int k = 0; k < 3; ++k) pre.pixels()[i + k] = std::min(pre.pixels()[i + k], pre.pixels()[i + 3]);
+  auto quick = gfx::decodePNG(*gfx::encodePNG(pre, gfx::kQuickPngEncoding));
+  auto plain = gfx::decodePNG(*gfx::encodePNG(pre));
+  ASSERT_TRUE(quick && plain);
+  EXPECT_EQ(quick->bytes(), plain->bytes());
+}
+
+// Other programs read the files the page writer makes: ImageMagick and
+// FFmpeg give back the same pixels.
+TEST_F(GfxPngTest, StripedFilesReadTheSameInOtherPrograms) {
+  const Image img = layerLike(768, 576, 11);
+  const auto path = root() / "layer.png";
+  ASSERT_TRUE(fd::files::writeFileAtomically(path, *gfx::encodePNG(img, gfx::kQuickPngEncoding)));
+  const auto raw = root() / "pixels.rgba";
+  struct Reader {
+    const char* tool;
+    std::string command;
+  };
+  const std::vector<Reader> readers = {
+      {"convert", "convert '" + path.string() + "' -depth 8 'rgba:" + raw.string() + "'"},
+      {"ffmpeg", "ffmpeg -v error -y -i '" + path.string() + "' -f rawvideo -pix_fmt rgba '" + raw.string() + "'"}};
+  int tried = 0;
+  for (const Reader& r : readers) {
+    if (std::system((std::string("command -v ") + r.tool + " >/dev/null 2>&1").c_str()) != 0) continue;
+    ++tried;
+    std::filesystem::remove(raw);
+    ASSERT_EQ(std::system((r.command + " >/dev/null 2>&1").c_str()), 0) << r.tool;
+    std::ifstream in(raw, std::ios::binary);
+    const std::vector<std::uint8_t> pixels((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(pixels, img.bytes()) << r.tool;
+  }
+  if (tried == 0) GTEST_SKIP() << "neither ImageMagick nor FFmpeg is installed";
+}
+
+// The stripes are read apart only when they really stand apart: a file that
+// claims stripes its data does not keep (a stream cut anywhere, stripes that
+// reach back into the one before, a wrong check sum) is read whole, as libpng
+// reads it, or refused as libpng refuses it.
+TEST_F(GfxPngTest, StripesThatDoNotStandApartAreReadWhole) {
+  const Image img = layerLike(64, 96, 5);
+  fd::Data rows;
+  for (int y = 0; y < img.pixelHeight(); ++y) {
+    rows.push_back(1);  // Sub
+    const std::uint8_t* p = img.pixel(0, y);
+    for (int i = 0; i < img.pixelWidth() * 4; ++i) rows.push_back(static_cast<std::uint8_t>(p[i] - (i >= 4 ? p[i - 4] : 0)));
+  }
+  fd::Data z(compressBound(static_cast<uLong>(rows.size())));
+  uLongf zsize = z.size();
+  ASSERT_EQ(compress2(z.data(), &zsize, rows.data(), static_cast<uLong>(rows.size()), 6), Z_OK);
+  z.resize(zsize);
+  // A file with the stripe table for the given rows and IDAT chunks cut at the given offsets.
+  auto file = [&](const std::vector<std::uint32_t>& stripeRows, const std::vector<std::size_t>& cuts,
+                  const fd::Data& stream) {
+    PngFile png(64, 96);
+    fd::Data table{1};
+    putU32(table, static_cast<std::uint32_t>(stripeRows.size()));
+    for (std::uint32_t r : stripeRows) putU32(table, r);
+    png.chunk("fdSP", table);
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) {
+      png.chunk("IDAT", fd::Data(stream.begin() + static_cast<long>(from), stream.begin() + static_cast<long>(cut)));
+      from = cut;
+    }
+    png.chunk("IDAT", fd::Data(stream.begin() + static_cast<long>(from), stream.end()));
+    png.chunk("IEND", {});
+    return png.bytes;
+  };
+  // One ordinary stream cut into three chunks anywhere.
+  for (std::size_t a : {std::size_t{3}, z.size() / 3, z.size() / 2})
+    for (std::size_t b : {z.size() / 2 + 1, z.size() - 9, z.size() - 2}) {
+      if (b <= a) continue;
+      const fd::Data bytes = file({32, 32, 32}, {a, b}, z);
+      auto back = gfx::decodePNG(bytes);
+      ASSERT_TRUE(back) << a << " " << b << ": " << back.error();
+      EXPECT_EQ(back->bytes(), img.bytes()) << a << " " << b;
+    }
+  // Stripes cut at full flushes but reaching back past them: made by one
+  // deflate stream flushed with Z_SYNC_FLUSH, which keeps the history.
+  fd::Data synced;
+  std::vector<std::size_t> cuts;
+  {
+    z_stream zs{};
+    ASSERT_EQ(deflateInit(&zs, 6), Z_OK);
+    fd::Data buf(compressBound(static_cast<uLong>(rows.size())) + 64);
+    zs.next_out = buf.data();
+    zs.avail_out = static_cast<uInt>(buf.size());
+    const std::size_t third = rows.size() / 3;
+    for (int part = 0; part < 3; ++part) {
+      zs.next_in = rows.data() + part * third;
+      zs.avail_in = static_cast<uInt>(part == 2 ? rows.size() - 2 * third : third);
+      ASSERT_GE(deflate(&zs, part == 2 ? Z_FINISH : Z_SYNC_FLUSH), Z_OK);
+      if (part < 2) cuts.push_back(zs.total_out);
+    }
+    buf.resize(zs.total_out);
+    deflateEnd(&zs);
+    synced = buf;
+  }
+  {
+    auto back = gfx::decodePNG(file({32, 32, 32}, cuts, synced));
+    ASSERT_TRUE(back) << back.error();
+    EXPECT_EQ(back->bytes(), img.bytes());
+  }
+  // A table that does not add up, and a wrong check sum: refused like any
+  // damaged file or read whole.
+  {
+    auto back = gfx::decodePNG(file({32, 32, 31}, cuts, synced));
+    ASSERT_TRUE(back) << back.error();
+    EXPECT_EQ(back->bytes(), img.bytes());
+  }
+  fd::Data damaged = *gfx::encodePNG(img, gfx::kQuickPngEncoding);
+  damaged[damaged.size() - 12 - 5] ^= 0x5a;  // a byte of the check sum (a chunk CRC made anew)
+  const std::size_t idatEnd = damaged.size() - 12;
+  std::size_t start = idatEnd;
+  while (start >= 8 && std::string(damaged.begin() + static_cast<long>(start) - 4, damaged.begin() + static_cast<long>(start)) != "IDAT") --start;
+  const uLong crc = crc32(0, damaged.data() + start - 4, static_cast<uInt>(idatEnd - 4 - (start - 4)));
+  for (int k = 0; k < 4; ++k) damaged[idatEnd - 4 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
+  int lw = 0, lh = 0;
+  const std::vector<std::uint8_t> libpng = readWithLibpng(damaged, lw, lh);
+  auto back = gfx::decodePNG(damaged);
+  if (libpng.empty()) EXPECT_FALSE(back);
+  else EXPECT_TRUE(back && back->bytes() == libpng);
 }
 
 }  // namespace

@@ -4,13 +4,20 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
+#include <future>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/graphics/Codec.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/PixelFormat.h"
 
 namespace gfx {
 
@@ -83,18 +90,11 @@ void writeToMemory(png_structp png, png_bytep data, png_size_t length) {
 
 void flushNothing(png_structp) {}
 
-// libpng's filter flags by PngEncoding::Filter (Adaptive: all five).
-constexpr int kPngFilterFlags[] = {PNG_ALL_FILTERS, PNG_FILTER_NONE, PNG_FILTER_SUB,
-                                   PNG_FILTER_UP,   PNG_FILTER_AVG,  PNG_FILTER_PAETH};
-
 bool runWrite(png_structp png, png_infop info, const Image& image, const PngEncoding& encoding, WriteJob& job) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &job, writeToMemory, flushNothing);
   const int level = encoding.compressionLevel;
   if (level >= 0) png_set_compression_level(png, level > 9 ? 9 : level);
-  if (encoding.filter != PngEncoding::Filter::Adaptive) {
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, kPngFilterFlags[static_cast<int>(encoding.filter)]);
-  }
   if (encoding.runLength) png_set_compression_strategy(png, Z_RLE);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.pixelWidth()), static_cast<png_uint_32>(image.pixelHeight()),
                8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -106,10 +106,398 @@ bool runWrite(png_structp png, png_infop info, const Image& image, const PngEnco
   return true;
 }
 
+// --- the striped writer: one row filter for every row, the rows cut into
+// stripes compressed at the same time, one zlib stream all the same.
+
+constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+// A private, ancillary chunk that lists the rows of each stripe, one IDAT
+// chunk per stripe; readers that do not know it skip it.
+constexpr char kStripeChunk[5] = "fdSP";
+constexpr int kMinStripeRows = 48;
+constexpr int kMostStripes = 8;
+
+void putU32(fd::Data& out, std::uint32_t v) {
+  out.push_back(static_cast<std::uint8_t>(v >> 24));
+  out.push_back(static_cast<std::uint8_t>(v >> 16));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+  out.push_back(static_cast<std::uint8_t>(v));
+}
+
+void putChunk(fd::Data& out, const char type[4], const std::uint8_t* data, std::size_t size) {
+  putU32(out, static_cast<std::uint32_t>(size));
+  const std::size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  if (size > 0) out.insert(out.end(), data, data + size);
+  putU32(out, static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+}
+
+// One row as stored: straight alpha (unpremultiplied from a premultiplied
+// picture, as Image::unpremultiply does).
+void straightRow(const Image& image, int y, std::uint8_t* out) {
+  const std::uint8_t* in = image.pixel(0, y);
+  const std::size_t n = static_cast<std::size_t>(image.pixelWidth()) * 4;
+  if (!image.premultiplied()) {
+    std::memcpy(out, in, n);
+    return;
+  }
+  for (std::size_t i = 0; i < n; i += 4) {
+    const std::uint8_t a = in[i + 3];
+    if (a == 255) {
+      std::memcpy(out + i, in + i, 4);
+    } else if (a == 0) {
+      std::memset(out + i, 0, 4);
+    } else {
+      for (int k = 0; k < 3; ++k) out[i + k] = pixelformat::unpremultiply(in[i + k], a);
+      out[i + 3] = a;
+    }
+  }
+}
+
+std::uint8_t paeth(int a, int b, int c) {
+  const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
+  return static_cast<std::uint8_t>(pb <= pc ? b : c);
+}
+
+// The filter type byte, then the row filtered against the one above (null
+// for the first row, which has zeros above it).
+void filterRow(PngEncoding::Filter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
+               std::uint8_t* out) {
+  constexpr std::size_t bpp = 4;
+  out[0] = static_cast<std::uint8_t>(static_cast<int>(filter) - 1);
+  std::uint8_t* f = out + 1;
+  switch (filter) {
+    case PngEncoding::Filter::Sub:
+      std::memcpy(f, row, std::min(n, bpp));
+      for (std::size_t i = bpp; i < n; ++i) f[i] = static_cast<std::uint8_t>(row[i] - row[i - bpp]);
+      break;
+    case PngEncoding::Filter::Up:
+      if (!above) std::memcpy(f, row, n);
+      else
+        for (std::size_t i = 0; i < n; ++i) f[i] = static_cast<std::uint8_t>(row[i] - above[i]);
+      break;
+    case PngEncoding::Filter::Average:
+      for (std::size_t i = 0; i < n; ++i) {
+        const int left = i >= bpp ? row[i - bpp] : 0, up = above ? above[i] : 0;
+        f[i] = static_cast<std::uint8_t>(row[i] - (left + up) / 2);
+      }
+      break;
+    case PngEncoding::Filter::Paeth:
+      for (std::size_t i = 0; i < n; ++i) {
+        const int left = i >= bpp ? row[i - bpp] : 0, up = above ? above[i] : 0;
+        const int upLeft = above && i >= bpp ? above[i - bpp] : 0;
+        f[i] = static_cast<std::uint8_t>(row[i] - paeth(left, up, upLeft));
+      }
+      break;
+    default:
+      std::memcpy(f, row, n);
+      break;
+  }
+}
+
+struct Stripe {
+  int firstRow = 0, rows = 0;
+  bool last = false;
+  fd::Data deflated;
+  uLong adler = 1;
+  std::size_t rawSize = 0;
+  bool ok = false;
+};
+
+// Filters and compresses one stripe as raw deflate: a full flush at its end
+// (the next stripe starts afresh, byte-aligned), the end of the stream after
+// the last.
+void compressStripe(const Image& image, const PngEncoding& encoding, Stripe& stripe) {
+  try {
+    const std::size_t n = static_cast<std::size_t>(image.pixelWidth()) * 4;
+    std::vector<std::uint8_t> rows[2] = {std::vector<std::uint8_t>(n), std::vector<std::uint8_t>(n)};
+    std::vector<std::uint8_t> raw(static_cast<std::size_t>(stripe.rows) * (n + 1));
+    const bool needsAbove = encoding.filter != PngEncoding::Filter::None && encoding.filter != PngEncoding::Filter::Sub;
+    bool haveAbove = false;
+    if (needsAbove && stripe.firstRow > 0) {
+      straightRow(image, stripe.firstRow - 1, rows[1].data());
+      haveAbove = true;
+    }
+    for (int r = 0; r < stripe.rows; ++r) {
+      std::vector<std::uint8_t>& row = rows[r % 2];
+      const std::vector<std::uint8_t>& above = rows[(r + 1) % 2];
+      straightRow(image, stripe.firstRow + r, row.data());
+      filterRow(encoding.filter, row.data(), haveAbove ? above.data() : nullptr, n, raw.data() + r * (n + 1));
+      haveAbove = needsAbove;
+    }
+    stripe.rawSize = raw.size();
+    stripe.adler = adler32(1, raw.data(), static_cast<uInt>(raw.size()));
+    z_stream zs{};
+    const int level = encoding.compressionLevel < 0 ? Z_DEFAULT_COMPRESSION : std::min(encoding.compressionLevel, 9);
+    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, encoding.runLength ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) return;
+    stripe.deflated.resize(deflateBound(&zs, static_cast<uLong>(raw.size())) + 16);
+    zs.next_in = raw.data();
+    zs.avail_in = static_cast<uInt>(raw.size());
+    zs.next_out = stripe.deflated.data();
+    zs.avail_out = static_cast<uInt>(stripe.deflated.size());
+    const int result = deflate(&zs, stripe.last ? Z_FINISH : Z_FULL_FLUSH);
+    const bool done = stripe.last ? result == Z_STREAM_END : (result == Z_OK && zs.avail_in == 0 && zs.avail_out > 0);
+    stripe.deflated.resize(zs.total_out);
+    deflateEnd(&zs);
+    stripe.ok = done;
+  } catch (const std::bad_alloc&) {
+    stripe.ok = false;
+  }
+}
+
+fd::Expected<fd::Data> encodeStriped(const Image& image, const PngEncoding& encoding) {
+  const int w = image.pixelWidth(), h = image.pixelHeight();
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * 4 + 1;
+  if (rowBytes * static_cast<std::size_t>(h) > (std::size_t{1} << 31)) return fd::fail("PNG: the picture is too large");
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int count = std::clamp(h / kMinStripeRows, 1, std::min(kMostStripes, cores));
+  std::vector<Stripe> stripes(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    Stripe& s = stripes[static_cast<std::size_t>(i)];
+    s.firstRow = static_cast<int>(static_cast<long>(h) * i / count);
+    s.rows = static_cast<int>(static_cast<long>(h) * (i + 1) / count) - s.firstRow;
+    s.last = i + 1 == count;
+  }
+  {
+    std::vector<std::future<void>> others;
+    for (std::size_t i = 1; i < stripes.size(); ++i)
+      others.push_back(std::async(std::launch::async, [&, i] { compressStripe(image, encoding, stripes[i]); }));
+    compressStripe(image, encoding, stripes[0]);
+    for (auto& f : others) f.get();
+  }
+  for (const Stripe& s : stripes)
+    if (!s.ok) return fd::fail("PNG: cannot encode");
+
+  fd::Data out(std::begin(kSignature), std::end(kSignature));
+  fd::Data header;
+  putU32(header, static_cast<std::uint32_t>(w));
+  putU32(header, static_cast<std::uint32_t>(h));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, deflate, filtered rows, not interlaced
+  putChunk(out, "IHDR", header.data(), header.size());
+  fd::Data table{1};
+  putU32(table, static_cast<std::uint32_t>(count));
+  for (const Stripe& s : stripes) putU32(table, static_cast<std::uint32_t>(s.rows));
+  putChunk(out, kStripeChunk, table.data(), table.size());
+  uLong adler = 1;
+  for (std::size_t i = 0; i < stripes.size(); ++i) {
+    Stripe& s = stripes[i];
+    adler = i == 0 ? s.adler : adler32_combine(adler, s.adler, static_cast<z_off_t>(s.rawSize));
+    fd::Data data;
+    if (i == 0) data = {0x78, 0x01};  // zlib header: deflate, 32K window
+    data.insert(data.end(), s.deflated.begin(), s.deflated.end());
+    if (s.last) putU32(data, static_cast<std::uint32_t>(adler));
+    putChunk(out, "IDAT", data.data(), data.size());
+  }
+  putChunk(out, "IEND", nullptr, 0);
+  return out;
+}
+
+// --- reading striped files: their stripes are inflated side by side.
+
+std::uint32_t getU32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+struct Chunk {
+  const std::uint8_t* type = nullptr;
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  bool is(const char* name) const { return std::memcmp(type, name, 4) == 0; }
+};
+
+// The chunks of a whole file whose every CRC checks out; empty otherwise.
+std::vector<Chunk> checkedChunks(const fd::Data& bytes) {
+  std::vector<Chunk> chunks;
+  std::size_t at = sizeof kSignature;
+  while (at < bytes.size()) {
+    if (bytes.size() - at < 12) return {};
+    const std::size_t size = getU32(bytes.data() + at);
+    if (size > bytes.size() - at - 12) return {};
+    Chunk c{bytes.data() + at + 4, bytes.data() + at + 8, size};
+    const uLong crc = crc32(0, c.type, static_cast<uInt>(size + 4));
+    if (crc != getU32(c.data + size)) return {};
+    chunks.push_back(c);
+    at += size + 12;
+    if (c.is("IEND")) return at == bytes.size() ? chunks : std::vector<Chunk>{};
+  }
+  return {};
+}
+
+// Inflates one stripe's raw deflate data into exactly `out`. A stripe before
+// the last must end where a reader of the whole stream would start a new
+// block (byte-aligned, after a block that is not the last); the last must end
+// the stream, with `trailing` bytes left.
+bool inflateStripe(const std::uint8_t* in, std::size_t size, std::uint8_t* out, std::size_t outSize, bool last,
+                   std::size_t trailing) {
+  z_stream zs{};
+  if (inflateInit2(&zs, -15) != Z_OK) return false;
+  zs.next_in = const_cast<std::uint8_t*>(in);
+  zs.avail_in = static_cast<uInt>(size);
+  zs.next_out = out;
+  zs.avail_out = static_cast<uInt>(outSize);
+  bool ok = false;
+  for (;;) {
+    const int r = inflate(&zs, last ? Z_NO_FLUSH : Z_BLOCK);
+    if (r == Z_STREAM_END) {
+      ok = last && zs.avail_out == 0 && zs.avail_in == trailing;
+      break;
+    }
+    if (r != Z_OK) break;
+    if (!last && zs.avail_in == 0) {
+      ok = zs.avail_out == 0 && zs.data_type == 128;
+      break;
+    }
+  }
+  inflateEnd(&zs);
+  return ok;
+}
+
+// Undoes a row's filter from `in` into `out` (above: the row above, already
+// undone; null for the first row).
+void unfilterRow(std::uint8_t type, const std::uint8_t* in, std::uint8_t* out, const std::uint8_t* above,
+                 std::size_t n) {
+  constexpr std::size_t bpp = 4;
+  switch (type) {
+    case 1:
+      std::memcpy(out, in, std::min(n, bpp));
+      for (std::size_t i = bpp; i < n; ++i) out[i] = static_cast<std::uint8_t>(in[i] + out[i - bpp]);
+      break;
+    case 2:
+      if (!above) std::memcpy(out, in, n);
+      else
+        for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(in[i] + above[i]);
+      break;
+    case 3:
+      for (std::size_t i = 0; i < n; ++i) {
+        const int left = i >= bpp ? out[i - bpp] : 0, up = above ? above[i] : 0;
+        out[i] = static_cast<std::uint8_t>(in[i] + (left + up) / 2);
+      }
+      break;
+    case 4:
+      for (std::size_t i = 0; i < n; ++i) {
+        const int left = i >= bpp ? out[i - bpp] : 0, up = above ? above[i] : 0;
+        const int upLeft = above && i >= bpp ? above[i - bpp] : 0;
+        out[i] = static_cast<std::uint8_t>(in[i] + paeth(left, up, upLeft));
+      }
+      break;
+    default:
+      std::memcpy(out, in, n);
+      break;
+  }
+}
+
+// A file as the striped writer makes it (8-bit RGBA, not interlaced, the
+// stripe table, one IDAT per stripe, nothing else), decoded; nullopt for any
+// other file or one that does not check out, which libpng then reads.
+std::optional<Image> decodeStriped(const fd::Data& bytes, const ReadLimits& limits) {
+  const std::vector<Chunk> chunks = checkedChunks(bytes);
+  if (chunks.size() < 4 || !chunks[0].is("IHDR") || chunks[0].size != 13 || !chunks[1].is(kStripeChunk) ||
+      !chunks.back().is("IEND"))
+    return std::nullopt;
+  const std::uint8_t* ihdr = chunks[0].data;
+  const std::uint32_t w = getU32(ihdr), h = getU32(ihdr + 4);
+  if (ihdr[8] != 8 || ihdr[9] != 6 || ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] != 0) return std::nullopt;
+  if (w == 0 || h == 0 || w > kMaxDimension || h > kMaxDimension || !limits.admits(w, h)) return std::nullopt;
+  const Chunk& table = chunks[1];
+  if (table.size < 5 || table.data[0] != 1) return std::nullopt;
+  const std::uint32_t count = getU32(table.data + 1);
+  if (count == 0 || count > kMostStripes || table.size != 5 + 4 * std::size_t{count} ||
+      chunks.size() != 3 + std::size_t{count})
+    return std::nullopt;
+  const std::size_t rowBytes = std::size_t{w} * 4 + 1;
+  struct Part {
+    const std::uint8_t* in;
+    std::size_t size;
+    std::size_t firstRow, rows;
+    std::vector<std::uint8_t> raw;
+    uLong adler = 1;
+    bool ok = false, undone = false;
+  };
+  std::vector<Part> parts;
+  std::size_t row = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t rows = getU32(table.data + 5 + 4 * i);
+    const Chunk& idat = chunks[2 + i];
+    if (!idat.is("IDAT") || rows == 0 || rows > h - row) return std::nullopt;
+    Part part{idat.data, idat.size, row, rows, {}};
+    if (i == 0) {
+      // The zlib header: deflate with a window of at most 32K, no preset dictionary.
+      if (part.size < 2 || (part.in[0] & 0x0f) != 8 || (part.in[0] >> 4) > 7 || (part.in[1] & 0x20) != 0 ||
+          ((part.in[0] << 8) | part.in[1]) % 31 != 0)
+        return std::nullopt;
+      part.in += 2;
+      part.size -= 2;
+    }
+    parts.push_back(std::move(part));
+    row += rows;
+  }
+  if (row != h || parts.back().size < 4) return std::nullopt;
+  Image image;
+  try {
+    image = Image(static_cast<int>(w), static_cast<int>(h));
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  const std::size_t n = rowBytes - 1;
+  auto rowOf = [&](std::size_t y) { return image.pixel(0, static_cast<int>(y)); };
+  // Rows that filter against the row above wait for the stripe before.
+  auto undo = [&](Part& part, bool first) {
+    for (std::size_t r = 0; r < part.rows; ++r) {
+      const std::uint8_t type = part.raw[r * rowBytes];
+      if (type > 4) return;
+      if (r == 0 && !first && type >= 2) return;
+    }
+    for (std::size_t r = 0; r < part.rows; ++r) {
+      const std::size_t y = part.firstRow + r;
+      unfilterRow(part.raw[r * rowBytes], part.raw.data() + r * rowBytes + 1, rowOf(y), y > 0 ? rowOf(y - 1) : nullptr,
+                  n);
+    }
+    part.undone = true;
+  };
+  auto inflatePart = [&](Part& part) {
+    try {
+      const bool last = &part == &parts.back();
+      part.raw.resize(part.rows * rowBytes);
+      part.ok = inflateStripe(part.in, part.size, part.raw.data(), part.raw.size(), last, last ? 4 : 0);
+      if (!part.ok) return;
+      part.adler = adler32(1, part.raw.data(), static_cast<uInt>(part.raw.size()));
+      undo(part, &part == &parts.front());
+    } catch (const std::bad_alloc&) {
+      part.ok = false;
+    }
+  };
+  {
+    std::vector<std::future<void>> others;
+    for (std::size_t i = 1; i < parts.size(); ++i)
+      others.push_back(std::async(std::launch::async, [&, i] { inflatePart(parts[i]); }));
+    inflatePart(parts[0]);
+    for (auto& f : others) f.get();
+  }
+  uLong adler = 1;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (!parts[i].ok) return std::nullopt;
+    adler = i == 0 ? parts[i].adler
+                   : adler32_combine(adler, parts[i].adler, static_cast<z_off_t>(parts[i].rows * rowBytes));
+  }
+  const Part& last = parts.back();
+  if (adler != getU32(last.in + last.size - 4)) return std::nullopt;
+  for (Part& part : parts) {
+    if (part.undone) continue;
+    for (std::size_t r = 0; r < part.rows; ++r) {
+      const std::size_t y = part.firstRow + r;
+      const std::uint8_t type = part.raw[r * rowBytes];
+      if (type > 4) return std::nullopt;
+      unfilterRow(type, part.raw.data() + r * rowBytes + 1, rowOf(y), y > 0 ? rowOf(y - 1) : nullptr, n);
+    }
+  }
+  return image;
+}
+
 }  // namespace
 
 fd::Expected<Image> decodePNG(const fd::Data& bytes, const ReadLimits& limits) {
   if (!looksLikePNG(bytes)) return fd::fail("not a PNG file");
+  if (std::optional<Image> striped = decodeStriped(bytes, limits)) return std::move(*striped);
   ReadJob job;
   job.in = &bytes;
   job.limits = &limits;
@@ -133,6 +521,9 @@ fd::Expected<fd::Data> encodePNG(const Image& image, int compressionLevel) {
 
 fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding) {
   if (image.empty()) return fd::fail("an empty picture has no PNG form");
+  // One filter for every row needs no trial of each row: the rows can be
+  // filtered and compressed in stripes side by side.
+  if (encoding.filter != PngEncoding::Filter::Adaptive) return encodeStriped(image, encoding);
   Image straight;
   const Image* src = &image;
   if (image.premultiplied()) {
