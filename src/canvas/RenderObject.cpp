@@ -70,12 +70,15 @@ void RenderObject::loadTextures() {
 void RenderObject::setTextureImages(std::span<const gfx::Image> images) {
   if (images.empty()) return;
   for (auto& atlas : atlases_) atlas.reset();
+  trim_ = {};
   std::size_t next = 0;
   for (auto& atlas : atlases_) {
     const std::size_t remaining = images.size() - next;
     if (remaining == 0) break;
     const std::size_t take = remaining >= 5 ? 4 : remaining;
     atlas = TextureObject::initWithImages(images.subspan(next, take), kAtlasQuality);
+    // Where the tips have no coverage, dabs need not be drawn.
+    if (atlas) atlas->findCoverage();
     next += take;
   }
   useDefaultTexture();

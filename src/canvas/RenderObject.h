@@ -139,10 +139,18 @@ class RenderObject : public Common {
   const ProgramObject* dabProgram() const { return dabProgram_.get(); }
   // Off: plain dabs are drawn with the full program too (for comparison).
   void setPlainDabProgramEnabled(bool on) { plainDabProgramEnabled_ = on; }
+  // Off: every dab is drawn as its whole square, also where its tip has no
+  // coverage (for comparison).
+  void setTrimmedDabsEnabled(bool on) { trimmedDabsEnabled_ = on; }
 
  private:
   void corners(const Dab& dab, float out[8]) const;
   void drawBatchedDabs(std::span<const Dab> dabs);
+  // Triangles of one dab into batch_: its square, or only the part of it
+  // where the tip can give coverage (possibly nothing).
+  void appendDabSquare(const Dab& dab, const float* cell);
+  void appendTrimmedDab(const Dab& dab, const TextureObject& atlas, unsigned cellIndex);
+  void appendDabVertex(const Dab& dab, float x, float y, float s, float t, float cosA, float sinA);
   void useDabProgram();
   void drawSmudgeDabs(std::span<const Dab> dabs);
   gfx::Rect backingBounds(const std::vector<float>& xy, std::size_t stride) const;
@@ -167,6 +175,17 @@ class RenderObject : public Common {
   std::unique_ptr<ProgramObject> dabProgram_;
   // Uniform values last sent to the dab program (it keeps them between batches).
   bool plainDabProgramEnabled_ = true;
+  bool trimmedDabsEnabled_ = true;
+  // The part of a cell last trimmed to, in its (u, v) coordinates, and for
+  // which atlas, cell and levels.
+  struct TrimShape {
+    const TextureObject* atlas = nullptr;
+    unsigned cell = 0;
+    int fromLevel = -1, toLevel = -1;
+    std::vector<gfx::Point> polygon;
+    bool whole = false;  // the square itself is drawn
+  };
+  TrimShape trim_;
   bool dabUniformsSet_ = false;
   float dabScaleX_ = 0, dabScaleY_ = 0, dabAlpha_ = 0;
   std::array<std::unique_ptr<TextureObject>, kAtlasCount> atlases_;

@@ -42,34 +42,142 @@ void RenderObject::drawDabs(std::span<const Dab> dabs) {
   glx::clearErrors();
 }
 
+namespace {
+
+// Whether a fragment of zero alpha leaves the canvas exactly as it was under
+// the blend: its colour weighed by nothing, the canvas's by one. Only then may
+// a dab skip the pixels where its tip has no coverage.
+bool zeroCoverageLeavesCanvas(const BlendSettings& b) {
+  auto dropsSource = [](GLenum f) { return f == GL_ZERO || f == GL_SRC_ALPHA || f == GL_SRC_ALPHA_SATURATE; };
+  auto keepsCanvas = [](GLenum f) { return f == GL_ONE || f == GL_ONE_MINUS_SRC_ALPHA; };
+  auto adds = [](GLenum e) { return e == GL_FUNC_ADD || e == GL_FUNC_REVERSE_SUBTRACT; };
+  return dropsSource(b.sc) && keepsCanvas(b.dc) && keepsCanvas(b.da) && adds(b.colorEquation) &&
+         adds(b.alphaEquation);
+}
+
+// The unit square cut to an octagon of coverage bounds, corner by corner.
+std::vector<gfx::Point> coveragePolygon(const TextureObject::Coverage& c) {
+  const float u0 = std::max(0.0f, c.lo[0]), u1 = std::min(1.0f, c.hi[0]);
+  const float v0 = std::max(0.0f, c.lo[1]), v1 = std::min(1.0f, c.hi[1]);
+  if (u0 >= u1 || v0 >= v1) return {};
+  std::vector<gfx::Point> poly = {{u0, v0}, {u1, v0}, {u1, v1}, {u0, v1}};
+  // Keeps the side where a*u + b*v <= limit.
+  auto clip = [&poly](float a, float b, float limit) {
+    std::vector<gfx::Point> out;
+    for (std::size_t i = 0; i < poly.size(); ++i) {
+      const gfx::Point p = poly[i], q = poly[(i + 1) % poly.size()];
+      const float dp = a * p.x + b * p.y - limit, dq = a * q.x + b * q.y - limit;
+      if (dp <= 0) out.push_back(p);
+      if ((dp < 0 && dq > 0) || (dp > 0 && dq < 0)) {
+        const float k = dp / (dp - dq);
+        out.push_back({p.x + (q.x - p.x) * k, p.y + (q.y - p.y) * k});
+      }
+    }
+    poly = std::move(out);
+  };
+  clip(1, 1, c.hi[2]);
+  clip(-1, -1, -c.lo[2]);
+  clip(1, -1, c.hi[3]);
+  clip(-1, 1, -c.lo[3]);
+  if (poly.size() < 3) return {};
+  return poly;
+}
+
+double polygonArea(const std::vector<gfx::Point>& poly) {
+  double twice = 0;
+  for (std::size_t i = 0; i < poly.size(); ++i) {
+    const gfx::Point p = poly[i], q = poly[(i + 1) % poly.size()];
+    twice += static_cast<double>(p.x) * q.y - static_cast<double>(q.x) * p.y;
+  }
+  return std::abs(twice) / 2;
+}
+
+// A polygon that spares less than this much of the square costs more in
+// its extra edges than its fewer pixels save.
+constexpr double kMostTrimmedArea = 0.7;
+
+}  // namespace
+
+void RenderObject::appendDabVertex(const Dab& dab, float x, float y, float s, float t, float cosA, float sinA) {
+  batch_.push_back(x * cosA - y * sinA + dab.center.x);
+  batch_.push_back(x * sinA + y * cosA + dab.center.y);
+  batch_.push_back(s);
+  batch_.push_back(t);
+}
+
+void RenderObject::appendDabSquare(const Dab& dab, const float* cell) {
+  float quad[8];
+  corners(dab, quad);
+  const float c = dab.rotated ? std::cos(dab.angle) : 1.0f;
+  const float s = dab.rotated ? std::sin(dab.angle) : 0.0f;
+  constexpr int kTriangleCorners[6] = {0, 1, 2, 0, 2, 3};
+  for (int k : kTriangleCorners) appendDabVertex(dab, quad[2 * k], quad[2 * k + 1], cell[2 * k], cell[2 * k + 1], c, s);
+}
+
+// The levels a dab's samples may come from follow from how many texels of
+// the tip fall on a pixel, for any way the GL may measure that: between the
+// smaller scale over the square root of two and twice the larger times the
+// square root of two, and the level above for blending between two.
+void RenderObject::appendTrimmedDab(const Dab& dab, const TextureObject& atlas, unsigned cellIndex) {
+  const float* cell = atlas.vertiesOfTextureIndex(cellIndex) + 2;
+  const float su = atlas.cellTexelsWide(cellIndex) / dab.width, sv = atlas.cellTexelsHigh(cellIndex) / dab.height;
+  if (!(std::isfinite(su) && std::isfinite(sv) && su > 0 && sv > 0)) {
+    appendDabSquare(dab, cell);
+    return;
+  }
+  const int top = atlas.mipLevels() - 1;
+  const int from = std::clamp(static_cast<int>(std::floor(std::log2(std::min(su, sv)) - 0.5f)), 0, top);
+  const int to = std::clamp(static_cast<int>(std::floor(std::log2(std::max(su, sv)) + 1.5f)) + 1, 0, top);
+  if (trim_.atlas != &atlas || trim_.cell != cellIndex || trim_.fromLevel != from || trim_.toLevel != to) {
+    TextureObject::Coverage covered;
+    for (int level = from; level <= to; ++level) covered.merge(atlas.coverage(cellIndex, level));
+    std::vector<gfx::Point> poly = covered.empty() ? std::vector<gfx::Point>{} : coveragePolygon(covered);
+    trim_ = {&atlas, cellIndex, from, to, std::move(poly), false};
+    trim_.whole = !covered.empty() && (trim_.polygon.empty() || polygonArea(trim_.polygon) > kMostTrimmedArea);
+  }
+  if (trim_.whole) {
+    appendDabSquare(dab, cell);
+    return;
+  }
+  const std::vector<gfx::Point>& poly = trim_.polygon;
+  if (poly.empty()) return;  // the tip has no coverage at this size: nothing to draw
+  float quad[8];
+  corners(dab, quad);
+  const float hx = quad[2], hy = quad[5];
+  const float c = dab.rotated ? std::cos(dab.angle) : 1.0f;
+  const float s = dab.rotated ? std::sin(dab.angle) : 0.0f;
+  // cell: (s, t) at the corners (-x,-y), (+x,-y), (+x,+y), (-x,+y).
+  const float s0 = cell[0], s1 = cell[2], t0 = cell[1], t1 = cell[5];
+  auto vertex = [&](gfx::Point uv) {
+    appendDabVertex(dab, (2 * uv.x - 1) * hx, (2 * uv.y - 1) * hy, s0 + (s1 - s0) * uv.x, t0 + (t1 - t0) * uv.y, c, s);
+  };
+  for (std::size_t i = 1; i + 1 < poly.size(); ++i) {
+    vertex(poly[0]);
+    vertex(poly[i]);
+    vertex(poly[i + 1]);
+  }
+}
+
 // Plain dabs do not read the framebuffer, so a whole batch goes in one draw:
 // the corners are turned and placed here instead of in the vertex shader.
 // Triangles of one draw are blended in order, so the picture is the same as
-// with one draw per dab.
+// with one draw per dab. Where the blend leaves the canvas as it is under
+// zero coverage, each dab covers only the part of its square where its tip
+// has coverage at the levels it is sampled from.
 void RenderObject::drawBatchedDabs(std::span<const Dab> dabs) {
   if (dabs.empty()) return;
   const TextureObject* atlas = atlasForIndex(settings_.tipIndex);
-  const float* cell = atlas != nullptr
-                          ? atlas->vertiesOfTextureIndex(static_cast<unsigned>(settings_.tipIndex % 4)) + 2
-                          : bgCoord_.data();
+  const unsigned cellIndex = static_cast<unsigned>(settings_.tipIndex % 4);
+  const float* cell = atlas != nullptr ? atlas->vertiesOfTextureIndex(cellIndex) + 2 : bgCoord_.data();
+  const bool trim = trimmedDabsEnabled_ && atlas != nullptr && atlas->hasCoverage() &&
+                    cellIndex < atlas->vertiesCount() && zeroCoverageLeavesCanvas(settings_.blend);
   batch_.clear();
   batch_.reserve(dabs.size() * 24);
   float lastAngle = 0;
   bool anyRotated = false;
-  float quad[8];
-  constexpr int kTriangleCorners[6] = {0, 1, 2, 0, 2, 3};
   for (const Dab& dab : dabs) {
-    corners(dab, quad);
-    const gfx::Point p = dab.center;
-    const float c = dab.rotated ? std::cos(dab.angle) : 1.0f;
-    const float s = dab.rotated ? std::sin(dab.angle) : 0.0f;
-    for (int k : kTriangleCorners) {
-      const float x = quad[2 * k], y = quad[2 * k + 1];
-      batch_.push_back(x * c - y * s + p.x);
-      batch_.push_back(x * s + y * c + p.y);
-      batch_.push_back(cell[2 * k]);
-      batch_.push_back(cell[2 * k + 1]);
-    }
+    if (trim) appendTrimmedDab(dab, *atlas, cellIndex);
+    else appendDabSquare(dab, cell);
     if (dab.rotated) {
       lastAngle = dab.angle;
       anyRotated = true;
@@ -94,7 +202,7 @@ void RenderObject::drawBatchedDabs(std::span<const Dab> dabs) {
   glEnableVertexAttribArray(kTexCoord);
   // The smudge coordinates are four vertices long; a constant stands in.
   glDisableVertexAttribArray(kBgCoord);
-  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch_.size() / 4));
+  if (!batch_.empty()) glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch_.size() / 4));
   // Leave the per-dab state as a dab-by-dab loop would have left it.
   if (plainProgram) {
     glUseProgram(program()->programID());
@@ -219,24 +327,36 @@ void RenderObject::copySmudge(gfx::Point q) {
   smudgeFresh_ = true;
 }
 
-void RenderObject::drawLineFromPoint(gfx::Point from, gfx::Point to) {
+namespace {
+// The dab centres of a line: one a point apart from `from`, the end left out.
+void appendLinePoints(gfx::Point from, gfx::Point to, std::vector<gfx::Point>& points) {
   const float dx = to.x - from.x, dy = to.y - from.y;
   const int n = static_cast<int>(std::sqrt(dx * dx + dy * dy) + 1);
-  std::vector<gfx::Point> points(static_cast<std::size_t>(n));
-  std::vector<float> sizes(static_cast<std::size_t>(n), settings_.size);
   for (int k = 0; k < n; ++k) {
     const float f = static_cast<float>(k) / n;
-    points[static_cast<std::size_t>(k)] = {from.x + dx * f, from.y + dy * f};
+    points.push_back({from.x + dx * f, from.y + dy * f});
   }
-  drawPoints(points.data(), sizes.data(), n);
+}
+}  // namespace
+
+void RenderObject::drawLineFromPoint(gfx::Point from, gfx::Point to) {
+  std::vector<gfx::Point> points;
+  appendLinePoints(from, to, points);
+  const std::vector<float> sizes(points.size(), settings_.size);
+  drawPoints(points.data(), sizes.data(), static_cast<int>(points.size()));
 }
 
+// The lines of a shape go in one batch: their dabs follow one another as
+// they would line by line.
 void RenderObject::drawLines(const gfx::Point* points, int count, int type) {
   if (points == nullptr || count <= 1) return;
   setLineBegin(true);
   shaper_.setPrePoint(points[0]);
-  for (int i = 0; i + 1 < count; ++i) drawLineFromPoint(points[i], points[i + 1]);
-  if (type == 2 && count >= 3) drawLineFromPoint(points[count - 1], points[0]);
+  std::vector<gfx::Point> centres;
+  for (int i = 0; i + 1 < count; ++i) appendLinePoints(points[i], points[i + 1], centres);
+  if (type == 2 && count >= 3) appendLinePoints(points[count - 1], points[0], centres);
+  const std::vector<float> sizes(centres.size(), settings_.size);
+  drawPoints(centres.data(), sizes.data(), static_cast<int>(centres.size()));
 }
 
 void RenderObject::drawBrokenLine(const gfx::Point* points, int count) {

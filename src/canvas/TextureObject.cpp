@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/gl/Extensions.h"
 #include "platform/gl/Util.h"
 
 namespace {
@@ -167,4 +168,93 @@ void TextureObject::setFilter(GLenum filter) {
   filter_ = filter;
 }
 
-void TextureObject::destoryTexture() { texture_.reset(); }
+void TextureObject::destoryTexture() {
+  texture_.reset();
+  coverage_.clear();
+}
+
+void TextureObject::Coverage::include(float u, float v) {
+  const float value[4] = {u, v, u + v, u - v};
+  for (int i = 0; i < 4; ++i) {
+    lo[i] = std::min(lo[i], value[i]);
+    hi[i] = std::max(hi[i], value[i]);
+  }
+}
+
+void TextureObject::Coverage::merge(const Coverage& o) {
+  if (o.empty()) return;
+  for (int i = 0; i < 4; ++i) {
+    lo[i] = std::min(lo[i], o.lo[i]);
+    hi[i] = std::max(hi[i], o.hi[i]);
+  }
+}
+
+const TextureObject::Coverage& TextureObject::coverage(unsigned k, int level) const {
+  if (k >= vertiesCount_) k = 0;
+  level = std::clamp(level, 0, mipLevels_ - 1);
+  return coverage_[static_cast<std::size_t>(k) * static_cast<std::size_t>(mipLevels_) + static_cast<std::size_t>(level)];
+}
+
+float TextureObject::cellTexelsWide(unsigned k) const {
+  const float* c = vertiesOfTextureIndex(k);
+  return (c[6] - c[2]) * static_cast<float>(width_);
+}
+
+float TextureObject::cellTexelsHigh(unsigned k) const {
+  const float* c = vertiesOfTextureIndex(k);
+  return std::abs(c[7] - c[3]) * static_cast<float>(height_);
+}
+
+bool TextureObject::findCoverage() {
+  coverage_.clear();
+  mipLevels_ = 0;
+  if (!texture_ || width_ <= 0 || width_ != height_ || !glx::hasExtension("GL_OES_fbo_render_mipmap")) return false;
+  int levels = 1;
+  while ((width_ >> (levels - 1)) > 1) ++levels;
+  std::vector<Coverage> found(static_cast<std::size_t>(vertiesCount_) * static_cast<std::size_t>(levels));
+  GLint previous = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+  glx::FramebufferHandle reader = glx::FramebufferHandle::make();
+  glBindFramebuffer(GL_FRAMEBUFFER, reader.get());
+  bool ok = true;
+  std::vector<std::uint8_t> pixels;
+  for (int level = 0; level < levels && ok; ++level) {
+    const int side = std::max(1, width_ >> level);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_.get(), level);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      ok = false;
+      break;
+    }
+    pixels.assign(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4, 0);
+    glx::readPixels(0, 0, side, side, pixels.data());
+    const float n = static_cast<float>(side);
+    for (unsigned k = 0; k < vertiesCount_; ++k) {
+      // p1 = (s0, t at -y), p3 = (s1, t at +y).
+      const float* c = vertiesOfTextureIndex(k);
+      const float s0 = c[2], t0 = c[3], s1 = c[6], t1 = c[7];
+      if (s1 <= s0 || t1 == t0) continue;
+      Coverage& cov = found[static_cast<std::size_t>(k) * static_cast<std::size_t>(levels) + static_cast<std::size_t>(level)];
+      const float sLo = s0 * n, sHi = s1 * n, tLo = std::min(t0, t1) * n, tHi = std::max(t0, t1) * n;
+      // A texel weighs in a bilinear sample strictly between half a texel
+      // before its start and a texel and a half after it: samples from
+      // i - 0.5 to i + 1.5 (in texels) see texel i.
+      const int iFrom = std::max(0, static_cast<int>(std::floor(sLo - 1.5f))), iTo = std::min(side - 1, static_cast<int>(std::ceil(sHi + 0.5f)));
+      const int rFrom = std::max(0, static_cast<int>(std::floor(tLo - 1.5f))), rTo = std::min(side - 1, static_cast<int>(std::ceil(tHi + 0.5f)));
+      for (int r = rFrom; r <= rTo; ++r)
+        for (int i = iFrom; i <= iTo; ++i) {
+          if (pixels[(static_cast<std::size_t>(r) * static_cast<std::size_t>(side) + static_cast<std::size_t>(i)) * 4 + 3] == 0) continue;
+          const float x0 = std::max(sLo, i - 0.5f), x1 = std::min(sHi, i + 1.5f);
+          const float y0 = std::max(tLo, r - 0.5f), y1 = std::min(tHi, r + 1.5f);
+          if (x0 >= x1 || y0 >= y1) continue;
+          for (float x : {x0, x1})
+            for (float y : {y0, y1}) cov.include((x / n - s0) / (s1 - s0), (y / n - t0) / (t1 - t0));
+        }
+    }
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+  glx::clearErrors();
+  if (!ok) return false;
+  coverage_ = std::move(found);
+  mipLevels_ = levels;
+  return true;
+}

@@ -7,6 +7,10 @@
 //
 // Each cell keeps five (s, t) points p0..p4; the renderer passes p1..p4 for
 // the quad corners (-x,-y), (+x,-y), (+x,+y), (-x,+y), so pictures stand upright.
+//
+// An atlas can also tell, for each cell and mip level, where in the cell a
+// sample can find any coverage (alpha) at all, read back from the texture's
+// own levels: a dab need not be drawn where its tip has none.
 #include <GLES2/gl2.h>
 
 #include <array>
@@ -52,6 +56,28 @@ class TextureObject {
   void setFilter(GLenum filter);
   void destoryTexture();
 
+  // Where in a cell bilinear samples of one level have nonzero alpha, in the
+  // cell's own coordinates: u from the cell's (-x) edge to its (+x) edge, v
+  // from its (-y) edge to its (+y) edge, 0..1. Kept as the bounds of u, v,
+  // u + v and u - v (an octagon holding every such point).
+  struct Coverage {
+    float lo[4] = {1, 1, 2, 1};
+    float hi[4] = {0, 0, 0, -1};
+    bool empty() const { return lo[0] > hi[0]; }
+    void include(float u, float v);
+    void merge(const Coverage& o);
+  };
+  // Reads every level of an atlas back and finds its cells' coverage; false
+  // (and nothing kept) when the levels cannot be read.
+  bool findCoverage();
+  bool hasCoverage() const { return !coverage_.empty(); }
+  int mipLevels() const { return mipLevels_; }
+  // Cell k's coverage at a level (0 the full size); requires hasCoverage().
+  const Coverage& coverage(unsigned k, int level) const;
+  // Cell k's size in texels of the full-size level.
+  float cellTexelsWide(unsigned k) const;
+  float cellTexelsHigh(unsigned k) const;
+
  private:
   TextureObject() = default;
   void setCell(unsigned k, float s0, float s1, float tb, float tt);
@@ -65,4 +91,6 @@ class TextureObject {
   unsigned vertiesCount_ = 0;
   int width_ = 0, height_ = 0;
   GLenum filter_ = 0;
+  int mipLevels_ = 0;
+  std::vector<Coverage> coverage_;  // cell by cell, each with every level
 };

@@ -2,6 +2,8 @@
 // eraser, smudge, touch gating and two canvases drawing in turn.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <string>
 
@@ -401,6 +403,130 @@ TEST_F(CanvasTouchTest, PlainDabProgramDrawsWhatTheFullProgramDraws) {
       }
     }
     EXPECT_EQ(readAll(*plain), readAll(*full));
+  }
+}
+
+// Dabs drawn as the renderer batches them (one draw, each dab only where its
+// tip has coverage) leave the pixels that drawing every dab's whole square in
+// a draw of its own leaves: overlapping dabs of every tip, size, turn and
+// squash, painted and erased, to within a level of rounding. A blend under
+// which zero coverage would still change the canvas gets whole squares.
+TEST_F(CanvasTouchTest, BatchedDabsLeaveWhatDabByDabDrawingLeaves) {
+  auto batched = makeCanvas(2);
+  auto single = makeCanvas(2);
+  ASSERT_TRUE(batched && single);
+  single->shaderObject()->setPlainDabProgramEnabled(false);
+  single->shaderObject()->setTrimmedDabsEnabled(false);
+  // Dense, overlapping dabs along a wavy line: a stroke's worth.
+  auto dabsOf = [](float size, bool turned, float squash, unsigned seed) {
+    std::vector<Dab> dabs;
+    std::mt19937 random(seed);
+    for (int i = 0; i < 120; ++i) {
+      Dab d;
+      d.center = {30 + i * 2.6f, 140 + 60 * std::sin(i * 0.09f) + static_cast<float>(random() % 7)};
+      d.width = size * squash;
+      d.height = size;
+      d.rotated = turned;
+      d.angle = turned ? static_cast<float>(random() % 628) / 100 : 0;
+      dabs.push_back(d);
+    }
+    return dabs;
+  };
+  auto draw = [](VTEAGLView& canvas, const std::vector<Dab>& dabs, bool oneByOne) {
+    canvas.beginRender();
+    if (oneByOne) {
+      for (const Dab& d : dabs) canvas.shaderObject()->drawDabs({&d, 1});
+    } else {
+      canvas.shaderObject()->drawDabs(dabs);
+    }
+    canvas.finishRender();
+  };
+  struct Case {
+    int type;
+    float size;
+    bool turned;
+    float squash;
+  };
+  std::vector<Case> cases;
+  for (int type : {1, 2, 3, 4, 5})
+    for (float size : {5.0f, 19.0f, 32.0f, 57.0f, 128.0f}) cases.push_back({type, size, false, 1});
+  cases.push_back({4, 40, true, 1});
+  cases.push_back({5, 70, true, 0.3f});
+  cases.push_back({1, 24, true, 0.5f});
+  int worst = 0;
+  long differing = 0;
+  unsigned seed = 1;
+  for (const Case& c : cases) {
+    for (VTEAGLView* canvas : {batched.get(), single.get()}) {
+      canvas->clear();
+      canvas->setBrushType(c.type);
+      canvas->setBrushColor(gfx::Color{0.2f, 0.5f, 0.9f, 0.8f});
+      canvas->setBrushAlpha(0.7f);
+    }
+    const std::vector<Dab> dabs = dabsOf(c.size, c.turned, c.squash, ++seed);
+    draw(*batched, dabs, false);
+    draw(*single, dabs, true);
+    // The eraser over what was painted, on another line.
+    for (VTEAGLView* canvas : {batched.get(), single.get()}) canvas->setBrushType(0);
+    std::vector<Dab> erase = dabsOf(c.size * 0.8f, c.turned, 1, seed + 100);
+    for (Dab& d : erase) d.center.y += 12;
+    draw(*batched, erase, false);
+    draw(*single, erase, true);
+    const Pixels a = readAll(*batched), b = readAll(*single);
+    ASSERT_EQ(a.bytes.size(), b.bytes.size());
+    for (std::size_t i = 0; i < a.bytes.size(); ++i) {
+      const int d = std::abs(int(a.bytes[i]) - int(b.bytes[i]));
+      worst = std::max(worst, d);
+      differing += d > 0;
+      if (d > 1) {
+        ADD_FAILURE() << "tip " << c.type << " size " << c.size << " differs by " << d << " at byte " << i;
+        break;
+      }
+    }
+  }
+  EXPECT_LE(worst, 1);
+  EXPECT_LT(differing, 2000) << "rounding, not shapes";
+
+  // Under an additive blend a fragment without coverage still adds its
+  // colour: every dab keeps its whole square.
+  for (VTEAGLView* canvas : {batched.get(), single.get()}) {
+    canvas->clear();
+    canvas->setBrushType(4);
+    canvas->setBlendModelWithSCFactor(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  }
+  const std::vector<Dab> dabs = dabsOf(40, false, 1, 77);
+  draw(*batched, dabs, false);
+  draw(*single, dabs, true);
+  EXPECT_EQ(readAll(*batched), readAll(*single));
+}
+
+// A shape's lines are drawn in one batch, with the dabs (their turns along
+// the way and at the corners, the random ones in the same order) that line
+// after line would give.
+TEST_F(CanvasTouchTest, AShapeInOneBatchLeavesWhatItsLinesOneByOneLeave) {
+  auto whole = makeCanvas(1);
+  auto lines = makeCanvas(1);
+  ASSERT_TRUE(whole && lines);
+  const std::vector<gfx::Point> corners = {{40, 40}, {300, 60}, {260, 240}, {80, 200}};
+  for (bool follow : {false, true}) {
+    for (VTEAGLView* c : {whole.get(), lines.get()}) {
+      c->clear();
+      c->setBrushType(follow ? 4 : 9);  // a tip turned along the way, or at random
+      c->setDirectionFollow(follow);
+      c->setBrushSize(12);
+    }
+    dab_random::seed(21);
+    whole->beginRender();
+    whole->shaderObject()->drawPolygon(corners.data(), static_cast<int>(corners.size()));
+    whole->finishRender();
+    dab_random::seed(21);
+    lines->beginRender();
+    RenderObject* r = lines->shaderObject();
+    r->setLineBegin(true);
+    r->setBeginPoint(corners[0]);
+    for (std::size_t i = 0; i < corners.size(); ++i) r->drawLineFromPoint(corners[i], corners[(i + 1) % corners.size()]);
+    lines->finishRender();
+    EXPECT_EQ(readAll(*whole), readAll(*lines)) << (follow ? "following the direction" : "turned at random");
   }
 }
 
