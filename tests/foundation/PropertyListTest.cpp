@@ -9,7 +9,9 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
+#include "graphics/MemoryCeiling.h"
 #include "support/ChildProcess.h"
+#include "support/CpuCeiling.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -60,6 +62,7 @@ class BinaryPlist {
     return objects_.size() - 1;
   }
   std::size_t ascii(const std::string& s) { return add(withLength(0x50, s.size(), fd::Data(s.begin(), s.end()))); }
+  std::size_t integer(std::uint8_t v) { return add({0x10, v}); }
   std::size_t utf16(const std::u16string& s) {
     fd::Data body;
     for (char16_t c : s) body.push_back(static_cast<std::uint8_t>(c >> 8)), body.push_back(static_cast<std::uint8_t>(c));
@@ -346,4 +349,161 @@ TEST_F(PropertyListTest, BinaryObjectTablesThatLoopOrExplodeAreRefused) {
   BinaryPlist dangling;
   const std::size_t top = dangling.array({7});
   EXPECT_TRUE(refusedFor(fd::parsePropertyList(dangling.bytes(top)), "missing object"));
+}
+
+// The text as stored files have it: tab indentation, empty containers closed
+// at once, reals to 17 digits with their special spellings, whole-second
+// dates (a fraction dropped toward zero), base64 lines that shorten with the
+// indentation, and strings cut at a NUL.
+TEST_F(PropertyListTest, WrittenTextKeepsTheStoredLayout) {
+  fd::Data bytes;
+  for (int i = 0; i < 60; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7));
+  Value deep(bytes);
+  for (int i = 0; i < 9; ++i) deep = Value(fd::Array{deep});
+  const Value v(fd::Dictionary{{"bool", Value(true)},
+                               {"int", Value(-5)},
+                               {"real", Value(0.1)},
+                               {"zero", Value(0.0)},
+                               {"whole", Value(100.0)},
+                               {"nan", Value(std::numeric_limits<double>::quiet_NaN())},
+                               {"inf", Value(-std::numeric_limits<double>::infinity())},
+                               {"text", Value("x<&>y \"q\"")},
+                               {"data", Value(bytes)},
+                               {"date", Value(fd::Date{978307200.0 + 86400.75})},
+                               {"old date", Value(fd::Date{978307200.0 - 0.5})},
+                               {"empty", Value(fd::Array{})},
+                               {"none", Value(fd::Dictionary{})},
+                               {"deep", deep},
+                               {"nul", Value(std::string("cut\0off", 7))}});
+  EXPECT_EQ(fd::serializePropertyListXML(v), R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>bool</key>
+	<true/>
+	<key>data</key>
+	<data>
+	AAcOFRwjKjE4P0ZNVFtiaXB3foWMk5qhqK+2vcTL0tng5+71/AMKERgfJi00O0JJUFde
+	ZWxzeoGIj5ad
+	</data>
+	<key>date</key>
+	<date>2001-01-02T00:00:00Z</date>
+	<key>deep</key>
+	<array>
+		<array>
+			<array>
+				<array>
+					<array>
+						<array>
+							<array>
+								<array>
+									<array>
+										<data>
+								AAcOFRwjKjE4
+								P0ZNVFtiaXB3
+								foWMk5qhqK+2
+								vcTL0tng5+71
+								/AMKERgfJi00
+								O0JJUFdeZWxz
+								eoGIj5ad
+										</data>
+									</array>
+								</array>
+							</array>
+						</array>
+					</array>
+				</array>
+			</array>
+		</array>
+	</array>
+	<key>empty</key>
+	<array/>
+	<key>inf</key>
+	<real>-infinity</real>
+	<key>int</key>
+	<integer>-5</integer>
+	<key>nan</key>
+	<real>nan</real>
+	<key>none</key>
+	<dict/>
+	<key>nul</key>
+	<string>cut</string>
+	<key>old date</key>
+	<date>2001-01-01T00:00:00Z</date>
+	<key>real</key>
+	<real>0.10000000000000001</real>
+	<key>text</key>
+	<string>x&lt;&amp;&gt;y "q"</string>
+	<key>whole</key>
+	<real>100</real>
+	<key>zero</key>
+	<real>0.0</real>
+</dict>
+</plist>
+)");
+}
+
+// A damaged or hostile Project.plist or preferences file may hold lists of
+// any length. Each item is read once: the ceiling is far above what that takes
+// and far below what reading item after item from the front of the list took
+// (minutes for a list of this length).
+TEST_F(PropertyListTest, LongListsReadInTimeLinearInTheirLength) {
+  constexpr std::size_t kItems = 150000;
+  BinaryPlist p;
+  std::vector<std::size_t> numbers, items;
+  for (int v = 0; v < 256; ++v) numbers.push_back(p.integer(static_cast<std::uint8_t>(v)));
+  for (std::size_t i = 0; i < kItems; ++i) items.push_back(numbers[i % 256]);
+  const std::size_t list = p.array(items);
+  const std::size_t key = p.ascii("SoundTagViewPoints");
+  const fd::Data binary = p.bytes(p.dict({key}, {list}));
+
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict><key>list</key><array>";
+  for (std::size_t i = 0; i < kItems; ++i) xml += "<integer>" + std::to_string(i % 256) + "</integer>";
+  xml += "</array></dict></plist>\n";
+
+  const auto child = testing_support::runUnderCpuCeiling(5, [&] {
+    auto fromBinary = fd::parsePropertyList(binary);
+    ASSERT_TRUE(fromBinary) << fromBinary.error();
+    const fd::Array* read = (*fromBinary)["SoundTagViewPoints"].array();
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->size(), kItems);
+    EXPECT_EQ(read->at(kItems - 1), Value(static_cast<int>((kItems - 1) % 256)));
+
+    auto fromXML = fd::parsePropertyList(bytesOf(xml));
+    ASSERT_TRUE(fromXML) << fromXML.error();
+    EXPECT_EQ((*fromXML)["list"], (*fromBinary)["SoundTagViewPoints"]);
+
+    auto again = fd::parsePropertyList(bytesOf(fd::serializePropertyListXML(*fromBinary)));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *fromBinary);
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+// A project of many frames is written with little more memory than its text
+// takes (its property-list nodes once took several times that).
+TEST_F(PropertyListTest, WritingALongListNeedsLittleMoreMemoryThanItsText) {
+  constexpr int kFrames = 30000;
+  fd::Array frames;
+  fd::Dictionary layers;
+  for (int i = 0; i < kFrames; ++i) {
+    const std::string a = std::to_string(20260101000000000LL + 2 * i);
+    const std::string b = std::to_string(20260101000000001LL + 2 * i);
+    frames.push_back(Value(fd::Dictionary{{"IconName", Value(a + "x")}, {"LaysArray", Value(fd::Array{Value(a), Value(b)})}}));
+    layers[a] = Value(fd::Dictionary{{"LayPosition", Value(1)}, {"RefPageArray", Value(fd::Array{Value(i + 1)})}});
+    layers[b] = Value(fd::Dictionary{{"LayPosition", Value(2)}, {"RefPageArray", Value(fd::Array{Value(i + 1)})}});
+  }
+  const Value project(fd::Dictionary{{"ImagesArray", Value(std::move(frames))}, {"LaysDictionary", Value(std::move(layers))}});
+  const fs::path file = root() / "Library" / "Project.plist";
+
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{40} << 20, [&] {
+    ASSERT_TRUE(fd::writePropertyList(file, project));
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+  const auto size = fd::files::fileSize(file);
+  ASSERT_TRUE(size);
+  EXPECT_GT(*size, std::uintmax_t{15} << 20) << "the text alone is this large";
+  auto back = fd::readPropertyList(file);
+  ASSERT_TRUE(back) << back.error();
+  EXPECT_EQ(*back, project);
 }

@@ -2,8 +2,6 @@
 
 #include <plist/plist.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -25,47 +23,6 @@ struct PlistDeleter {
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 using plistcheck::kMaxDepth;
-
-plist_t toNode(const Value& value, int depth);
-
-plist_t dateNode(const Date& date) {
-  double since2001 = date.seconds - kReferenceDateOffset;
-  double whole = std::floor(since2001);
-  auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
-  if (micro >= 1000000) whole += 1, micro -= 1000000;
-  whole = std::clamp(whole, double(std::numeric_limits<std::int32_t>::min()),
-                     double(std::numeric_limits<std::int32_t>::max()));
-  return plist_new_date(static_cast<std::int32_t>(whole), micro);
-}
-
-plist_t toNode(const Value& value, int depth) {
-  if (depth > kMaxDepth) return nullptr;
-  switch (value.type()) {
-    case Value::Type::Null: return nullptr;
-    case Value::Type::Bool: return plist_new_bool(value.boolValue() ? 1 : 0);
-    case Value::Type::Integer: return plist_new_uint(static_cast<std::uint64_t>(value.integerValue()));
-    case Value::Type::Real: return plist_new_real(value.doubleValue());
-    case Value::Type::String: return plist_new_string(value.string()->c_str());
-    case Value::Type::Data: {
-      const Data& d = *value.data();
-      return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
-    }
-    case Value::Type::Date: return dateNode(*value.date());
-    case Value::Type::Array: {
-      plist_t node = plist_new_array();
-      for (const Value& item : *value.array())
-        if (plist_t child = toNode(item, depth + 1)) plist_array_append_item(node, child);
-      return node;
-    }
-    case Value::Type::Dictionary: {
-      plist_t node = plist_new_dict();
-      for (const auto& [key, item] : *value.dictionary())
-        if (plist_t child = toNode(item, depth + 1)) plist_dict_set_item(node, key.c_str(), child);
-      return node;
-    }
-  }
-  return nullptr;
-}
 
 Expected<Value> fromNode(plist_t node, int depth) {
   if (node == nullptr) return fail("property list has a missing node");
@@ -120,10 +77,18 @@ Expected<Value> fromNode(plist_t node, int depth) {
     }
     case PLIST_ARRAY: {
       Array items;
-      std::uint32_t n = plist_array_get_size(node);
-      items.reserve(n);
-      for (std::uint32_t i = 0; i < n; ++i) {
-        auto item = fromNode(plist_array_get_item(node, i), depth + 1);
+      items.reserve(plist_array_get_size(node));
+      // Walked item after item: fetching an item by its index walks from the
+      // front in the arrays the binary parser builds, which made reading
+      // long lists quadratic.
+      plist_array_iter it = nullptr;
+      plist_array_new_iter(node, &it);
+      const std::unique_ptr<void, decltype(&std::free)> iterator(it, &std::free);
+      for (;;) {
+        plist_t child = nullptr;
+        plist_array_next_item(node, it, &child);
+        if (child == nullptr) break;
+        auto item = fromNode(child, depth + 1);
         if (!item) return item.failure();
         items.push_back(std::move(*item));
       }
@@ -146,7 +111,7 @@ Expected<Value> fromNode(plist_t node, int depth) {
           status = item.failure();
           break;
         }
-        entries.insert_or_assign(std::move(k), std::move(*item));
+        entries.insert_or_assign(entries.end(), std::move(k), std::move(*item));
       }
       std::free(it);
       if (!status) return status.failure();
@@ -183,17 +148,6 @@ Expected<Value> readPropertyList(const std::filesystem::path& path) {
   auto value = parsePropertyList(*bytes);
   if (!value) return fail(path.string() + ": " + value.error());
   return value;
-}
-
-std::string serializePropertyListXML(const Value& value) {
-  PlistPtr root(value.isNull() ? plist_new_dict() : toNode(value, 0));
-  if (!root) root.reset(plist_new_dict());
-  char* xml = nullptr;
-  std::uint32_t length = 0;
-  plist_to_xml(root.get(), &xml, &length);
-  std::string text(xml ? xml : "", xml ? length : 0);
-  plist_to_xml_free(xml);
-  return text;
 }
 
 Status writePropertyList(const std::filesystem::path& path, const Value& value) {

@@ -14,8 +14,10 @@ namespace fd {
 Expected<Value> parsePropertyList(const Data& bytes);
 Expected<Value> readPropertyList(const std::filesystem::path& path);
 
-// XML property-list text of a value. Null values inside containers are left out
-// (property lists have no null); a null root gives an empty dictionary.
+// XML property-list text of a value, made in one pass (time and memory follow
+// the length of the text). Null values inside containers are left out
+// (property lists have no null); a null root gives an empty dictionary; a
+// string or key ends at its first NUL.
 std::string serializePropertyListXML(const Value& value);
 
 // Writes the XML form atomically (temp file in the same folder, fsync, rename).

@@ -1,0 +1,213 @@
+// The XML form of a property list, written straight from the value in one
+// pass: time and memory follow the size of the text. The layout (tabs, empty
+// containers, numbers, dates, base64 lines) is the one files already on disk
+// have, so a file written again reads and compares the same.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <ctime>
+#include <limits>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListCheck.h"
+
+namespace fd {
+
+namespace {
+
+constexpr std::string_view kHeader =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist version=\"1.0\">\n";
+constexpr std::string_view kFooter = "</plist>\n";
+
+// Property-list dates count from 2001-01-01 UTC; Date counts from 1970.
+constexpr double kReferenceDateOffset = 978307200.0;
+
+using plistcheck::kMaxDepth;
+
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+
+  // Writes the value at a depth that is kMaxDepth or less.
+  void value(const Value& v, int depth) {
+    indent(depth);
+    switch (v.type()) {
+      case Value::Type::Null: break;
+      case Value::Type::Bool: out_ += v.boolValue() ? "<true/>\n" : "<false/>\n"; break;
+      case Value::Type::Integer:
+        out_ += "<integer>";
+        out_ += std::to_string(v.integerValue());
+        out_ += "</integer>\n";
+        break;
+      case Value::Type::Real:
+        out_ += "<real>";
+        real(v.doubleValue());
+        out_ += "</real>\n";
+        break;
+      case Value::Type::String:
+        out_ += "<string>";
+        escaped(*v.string());
+        out_ += "</string>\n";
+        break;
+      case Value::Type::Data: data(*v.data(), depth); break;
+      case Value::Type::Date:
+        out_ += "<date>";
+        date(*v.date());
+        out_ += "</date>\n";
+        break;
+      case Value::Type::Array: array(*v.array(), depth); break;
+      case Value::Type::Dictionary: dictionary(*v.dictionary(), depth); break;
+    }
+  }
+
+ private:
+  // Values with no property-list form, and values nested too deeply, are left out.
+  static bool written(const Value& child, int depth) { return !child.isNull() && depth <= kMaxDepth; }
+
+  void indent(int depth) { out_.append(static_cast<std::size_t>(depth), '\t'); }
+
+  // Text up to its first NUL (the parser refuses NUL), with the three markup
+  // characters escaped.
+  void escaped(std::string_view s) {
+    s = s.substr(0, s.find('\0'));
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const char* entity = s[i] == '&' ? "&amp;" : s[i] == '<' ? "&lt;" : s[i] == '>' ? "&gt;" : nullptr;
+      if (!entity) continue;
+      out_.append(s, plain, i - plain);
+      out_ += entity;
+      plain = i + 1;
+    }
+    out_.append(s, plain, std::string_view::npos);
+  }
+
+  void real(double d) {
+    if (std::isnan(d)) {
+      out_ += "nan";
+    } else if (std::isinf(d)) {
+      out_ += d > 0 ? "+infinity" : "-infinity";
+    } else if (d == 0.0) {
+      out_ += "0.0";
+    } else {
+      char buffer[64];
+      auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, 17);
+      out_.append(buffer, end);
+    }
+  }
+
+  // Whole seconds: the stored form has no fraction. The seconds since 2001
+  // are kept within 32 bits and the fraction dropped toward zero.
+  void date(const Date& date) {
+    const double since2001 = date.seconds - kReferenceDateOffset;
+    double whole = std::floor(since2001);
+    auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
+    if (micro >= 1000000) whole += 1, micro -= 1000000;
+    whole = std::clamp(whole, double(std::numeric_limits<std::int32_t>::min()),
+                       double(std::numeric_limits<std::int32_t>::max()));
+    const double exact = whole + micro / 1e6;
+    const std::time_t t = static_cast<std::time_t>(static_cast<std::int64_t>(exact) +
+                                                   static_cast<std::int64_t>(kReferenceDateOffset));
+    std::tm parts{};
+    char buffer[32];
+    const std::size_t n = gmtime_r(&t, &parts) ? std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &parts) : 0;
+    out_.append(buffer, n);
+  }
+
+  // Base64 in lines that shorten with the indentation, as in stored files.
+  void data(const Data& bytes, int depth) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    out_ += "<data>\n";
+    const int tabs = std::min(depth, 8);
+    const std::size_t perLine = static_cast<std::size_t>(((76 - (tabs << 3)) >> 2) * 3);
+    for (std::size_t start = 0; start < bytes.size(); start += perLine) {
+      indent(tabs);
+      const std::size_t end = std::min(bytes.size(), start + perLine);
+      for (std::size_t i = start; i < end; i += 3) {
+        const std::uint32_t b0 = bytes[i];
+        const std::uint32_t b1 = i + 1 < end ? bytes[i + 1] : 0;
+        const std::uint32_t b2 = i + 2 < end ? bytes[i + 2] : 0;
+        const std::uint32_t group = (b0 << 16) | (b1 << 8) | b2;
+        out_ += kAlphabet[(group >> 18) & 63];
+        out_ += kAlphabet[(group >> 12) & 63];
+        out_ += i + 1 < end ? kAlphabet[(group >> 6) & 63] : '=';
+        out_ += i + 2 < end ? kAlphabet[group & 63] : '=';
+      }
+      out_ += '\n';
+    }
+    indent(depth);
+    out_ += "</data>\n";
+  }
+
+  void array(const Array& items, int depth) {
+    if (std::none_of(items.begin(), items.end(), [&](const Value& v) { return written(v, depth + 1); })) {
+      out_ += "<array/>\n";
+      return;
+    }
+    out_ += "<array>\n";
+    for (const Value& item : items)
+      if (written(item, depth + 1)) value(item, depth + 1);
+    indent(depth);
+    out_ += "</array>\n";
+  }
+
+  void dictionary(const Dictionary& entries, int depth) {
+    // A key is written up to its first NUL; keys that then coincide are one
+    // entry, in the place of the first, with the value of the last.
+    const bool cutKeys =
+        std::any_of(entries.begin(), entries.end(), [](const auto& e) { return e.first.find('\0') != std::string::npos; });
+    std::map<std::string_view, std::size_t> placed;
+    std::vector<std::pair<std::string_view, const Value*>> kept;
+    kept.reserve(entries.size());
+    for (const auto& [key, item] : entries) {
+      if (!written(item, depth + 1)) continue;
+      const std::string_view k = std::string_view(key).substr(0, key.find('\0'));
+      if (cutKeys) {
+        auto [at, fresh] = placed.try_emplace(k, kept.size());
+        if (!fresh) {
+          kept[at->second].second = &item;
+          continue;
+        }
+      }
+      kept.emplace_back(k, &item);
+    }
+    if (kept.empty()) {
+      out_ += "<dict/>\n";
+      return;
+    }
+    out_ += "<dict>\n";
+    for (const auto& [key, item] : kept) {
+      indent(depth + 1);
+      out_ += "<key>";
+      escaped(key);
+      out_ += "</key>\n";
+      value(*item, depth + 1);
+    }
+    indent(depth);
+    out_ += "</dict>\n";
+  }
+
+  std::string& out_;
+};
+
+}  // namespace
+
+std::string serializePropertyListXML(const Value& value) {
+  std::string out(kHeader);
+  Writer writer(out);
+  if (value.isNull())
+    out += "<dict/>\n";
+  else
+    writer.value(value, 0);
+  out += kFooter;
+  return out;
+}
+
+}  // namespace fd
