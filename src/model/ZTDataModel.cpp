@@ -4,7 +4,9 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <string_view>
 #include <system_error>
+#include <unordered_set>
 
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
@@ -46,15 +48,14 @@ std::unique_ptr<ZTDataModel>& sharedSlot() {
 }
 
 // The stored names that can be used: strings that are plain path components,
-// each once.
+// each once (the first time it is listed).
 std::vector<std::string> projectNamesFromValue(const fd::Value& v) {
   std::vector<std::string> names;
+  std::unordered_set<std::string_view> listed;
   if (const fd::Array* a = v.array()) {
     for (const fd::Value& item : *a) {
       const std::string* s = item.string();
-      if (s != nullptr && isPlainPathComponent(*s) && std::find(names.begin(), names.end(), *s) == names.end()) {
-        names.push_back(*s);
-      }
+      if (s != nullptr && isPlainPathComponent(*s) && listed.insert(*s).second) names.push_back(*s);
     }
   }
   return names;

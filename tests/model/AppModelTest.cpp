@@ -1,5 +1,8 @@
 // The application model: start-up from the user defaults, saving, and the
 // project list operations.
+#include <plist/plist.h>
+
+#include <cstdlib>
 #include <fstream>
 
 #include "model/ModelTestSupport.h"
@@ -7,6 +10,7 @@
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/CpuCeiling.h"
 
 namespace {
 
@@ -285,3 +289,48 @@ TEST_F(AppModelTest, DeviceDataTypeFollowsTheScreenScale) {
 }
 
 }  // namespace
+
+// A preferences file listing 100,000 projects, and a current project whose
+// binary Project.plist holds 100,000 sound-tag values in each list. The start
+// reads each item once; it took minutes when every list item was fetched from
+// the front of its list and every project name was compared with all before it.
+TEST_F(AppModelTest, StartingOnLongListsTakesTimeLinearInTheirLength) {
+  constexpr int kCount = 100000;
+  fd::Array names;
+  for (int i = 0; i < kCount; ++i) names.push_back(fd::Value("p" + std::to_string(i)));
+  names.push_back(fd::Value("p7"));
+  ASSERT_TRUE(fd::writePropertyList(fd::UserDefaults::standard().filePath(),
+                                    fd::Value(fd::Dictionary{{"ProjectsNameArray", fd::Value(std::move(names))},
+                                                             {"CurProjectName", fd::Value("p1")}})));
+  plist_t project = plist_new_dict();
+  plist_dict_set_item(project, "Version", plist_new_uint(104));
+  plist_t points = plist_new_array();
+  plist_t frames = plist_new_array();
+  for (int i = 0; i < kCount; ++i) {
+    plist_array_append_item(points, plist_new_real(49.0 + i % 300));
+    plist_array_append_item(frames, plist_new_uint(static_cast<std::uint64_t>(1 + i % 300)));
+  }
+  plist_dict_set_item(project, "SoundTagViewPoints", points);
+  plist_dict_set_item(project, "soundTagViewFrame", frames);
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(project, &bytes, &length);
+  plist_free(project);
+  ASSERT_NE(bytes, nullptr);
+  fs::create_directories(projectFolder("p1"));
+  const bool written = fd::files::writeFileAtomically(projectFolder("p1") / "Project.plist", bytes, length);
+  std::free(bytes);
+  ASSERT_TRUE(written);
+
+  const auto child = testing_support::runUnderCpuCeiling(5, [] {
+    fd::UserDefaults::resetStandardForTesting();
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    ASSERT_EQ(m.projectsNameArray().size(), static_cast<std::size_t>(kCount)) << "a name listed twice is kept once";
+    EXPECT_EQ(m.projectsNameArray()[7], "p7");
+    EXPECT_EQ(m.curProjectName(), "p1");
+    ASSERT_TRUE(m.prjDataModel());
+    ASSERT_EQ(m.prjDataModel()->soundTags().size(), static_cast<std::size_t>(kCount / 2));
+    EXPECT_EQ(m.prjDataModel()->soundTags().back().frames, (std::array<int, 2>{99, 100}));
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
