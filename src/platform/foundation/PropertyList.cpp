@@ -24,7 +24,9 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 using plistcheck::kMaxDepth;
 
-Expected<Value> fromNode(plist_t node, int depth) {
+// Fills `out` with the node's value. Each node is visited once and each value
+// made in its place, so the time follows the number of nodes.
+Status fromNode(plist_t node, int depth, Value& out) {
   if (node == nullptr) return fail("property list has a missing node");
   // The byte checks already refused deeper lists; this keeps the recursion
   // bounded whatever the parser hands back.
@@ -33,39 +35,45 @@ Expected<Value> fromNode(plist_t node, int depth) {
     case PLIST_BOOLEAN: {
       std::uint8_t b = 0;
       plist_get_bool_val(node, &b);
-      return Value(b != 0);
+      out = Value(b != 0);
+      return {};
     }
     case PLIST_UINT: {
       std::uint64_t u = 0;
       plist_get_uint_val(node, &u);
-      return Value(static_cast<long long>(static_cast<std::int64_t>(u)));
+      out = Value(static_cast<long long>(static_cast<std::int64_t>(u)));
+      return {};
     }
     case PLIST_UID: {
       std::uint64_t u = 0;
       plist_get_uid_val(node, &u);
-      return Value(static_cast<long long>(u));
+      out = Value(static_cast<long long>(u));
+      return {};
     }
     case PLIST_REAL: {
       double d = 0;
       plist_get_real_val(node, &d);
-      return Value(d);
+      out = Value(d);
+      return {};
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+      const char* s = plist_get_string_ptr(node, nullptr);
+      out = Value(std::string(s ? s : ""));
+      return {};
+    }
     case PLIST_KEY: {
       char* s = nullptr;
-      if (plist_get_node_type(node) == PLIST_KEY)
-        plist_get_key_val(node, &s);
-      else
-        plist_get_string_val(node, &s);
-      Value v(std::string(s ? s : ""));
+      plist_get_key_val(node, &s);
+      out = Value(std::string(s ? s : ""));
       std::free(s);
-      return v;
+      return {};
     }
     case PLIST_DATA: {
       std::uint64_t length = 0;
       const char* p = plist_get_data_ptr(node, &length);
       const auto* bytes = reinterpret_cast<const std::uint8_t*>(p);
-      return Value(Data(bytes, bytes + (p ? length : 0)));
+      out = Value(Data(bytes, bytes + (p ? length : 0)));
+      return {};
     }
     case PLIST_DATE: {
       std::int32_t sec = 0, usec = 0;
@@ -73,10 +81,12 @@ Expected<Value> fromNode(plist_t node, int depth) {
       // The library hands back the fraction's magnitude for dates before 2001.
       double fraction = usec / 1e6;
       double since2001 = sec < 0 ? sec - fraction : sec + fraction;
-      return Value(Date{since2001 + kReferenceDateOffset});
+      out = Value(Date{since2001 + kReferenceDateOffset});
+      return {};
     }
     case PLIST_ARRAY: {
-      Array items;
+      out = Value(Array{});
+      Array& items = *out.array();
       items.reserve(plist_array_get_size(node));
       // Walked item after item: fetching an item by its index walks from the
       // front in the arrays the binary parser builds, which made reading
@@ -88,17 +98,16 @@ Expected<Value> fromNode(plist_t node, int depth) {
         plist_t child = nullptr;
         plist_array_next_item(node, it, &child);
         if (child == nullptr) break;
-        auto item = fromNode(child, depth + 1);
-        if (!item) return item.failure();
-        items.push_back(std::move(*item));
+        if (Status s = fromNode(child, depth + 1, items.emplace_back()); !s) return s;
       }
-      return Value(std::move(items));
+      return {};
     }
     case PLIST_DICT: {
-      Dictionary entries;
+      out = Value(Dictionary{});
+      Dictionary& entries = *out.dictionary();
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
-      Status status;
+      const std::unique_ptr<void, decltype(&std::free)> iterator(it, &std::free);
       while (it != nullptr) {
         char* key = nullptr;
         plist_t child = nullptr;
@@ -106,16 +115,11 @@ Expected<Value> fromNode(plist_t node, int depth) {
         if (key == nullptr) break;
         std::string k(key);
         std::free(key);
-        auto item = fromNode(child, depth + 1);
-        if (!item) {
-          status = item.failure();
-          break;
-        }
-        entries.insert_or_assign(entries.end(), std::move(k), std::move(*item));
+        Value item;
+        if (Status s = fromNode(child, depth + 1, item); !s) return s;
+        entries.insert_or_assign(entries.end(), std::move(k), std::move(item));
       }
-      std::free(it);
-      if (!status) return status.failure();
-      return Value(std::move(entries));
+      return {};
     }
     default: return fail("property list holds an unsupported kind of value");
   }
@@ -130,16 +134,14 @@ Expected<Value> parsePropertyList(const Data& bytes) {
   const bool binary = bytes.size() >= 8 && std::memcmp(bytes.data(), kBinaryMagic, 8) == 0;
   if (Status checked = binary ? plistcheck::checkBinary(bytes) : plistcheck::checkXML(bytes); !checked)
     return checked.failure();
-  const char* text = reinterpret_cast<const char*>(bytes.data());
-  const auto length = static_cast<std::uint32_t>(bytes.size());
+  if (binary) return plistcheck::readCheckedBinary(bytes);
   plist_t root = nullptr;
-  if (binary)
-    plist_from_bin(text, length, &root);
-  else
-    plist_from_xml(text, length, &root);
+  plist_from_xml(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &root);
   PlistPtr owner(root);
-  if (root == nullptr) return fail(binary ? "not a valid binary property list" : "not a valid property list");
-  return fromNode(root, 0);
+  if (root == nullptr) return fail("not a valid property list");
+  Value value;
+  if (Status converted = fromNode(root, 0, value); !converted) return converted.failure();
+  return value;
 }
 
 Expected<Value> readPropertyList(const std::filesystem::path& path) {

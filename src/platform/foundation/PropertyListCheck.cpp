@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Unicode.h"
+
 namespace fd::plistcheck {
 
 namespace {
@@ -39,11 +41,48 @@ class BinaryTable {
         count_ > (objectsEnd_ - table) / offsetSize_)
       return fail("binary property list has a damaged offset table");
     table_ = static_cast<std::size_t>(table);
+    // The objects lie before their offset table.
+    objectsEnd_ = table_;
     return {};
   }
 
   std::size_t count() const { return static_cast<std::size_t>(count_); }
   std::size_t top() const { return static_cast<std::size_t>(top_); }
+
+  // An object's marker, its length (counted kinds) or size field (others),
+  // where its bytes start and how many bytes lie between there and the end of
+  // the objects.
+  struct Raw {
+    unsigned type = 0;
+    unsigned info = 0;
+    std::uint64_t length = 0;
+    std::size_t payload = 0;
+    std::size_t room = 0;
+  };
+  Expected<Raw> raw(std::size_t index) const {
+    const std::uint64_t offset = readBigEndian(b_ + table_ + index * offsetSize_, offsetSize_);
+    if (offset < 8 || offset >= objectsEnd_) return fail("binary property list points outside its objects");
+    std::size_t p = static_cast<std::size_t>(offset);
+    const std::uint8_t marker = b_[p++];
+    Raw r;
+    r.type = marker >> 4;
+    r.info = marker & 0x0F;
+    r.length = r.info;
+    const bool counted = r.type == 0x4 || r.type == 0x5 || r.type == 0x6 || r.type == 0xA || r.type == 0xC || r.type == 0xD;
+    if (counted && r.length == 0x0F) {
+      if (p >= objectsEnd_ || (b_[p] >> 4) != 0x1 || (b_[p] & 0x0F) > 3)
+        return fail("binary property list has a damaged length");
+      const unsigned lengthSize = 1u << (b_[p] & 0x0F);
+      ++p;
+      if (objectsEnd_ - p < lengthSize) return fail("binary property list ends inside an object");
+      r.length = readBigEndian(b_ + p, lengthSize);
+      p += lengthSize;
+    }
+    r.payload = p;
+    r.room = objectsEnd_ - p;
+    return r;
+  }
+  const std::uint8_t* bytesAt(std::size_t position) const { return b_ + position; }
 
   // Where a container's references start and how many there are (none for
   // anything that is not a container); refuses strings holding NUL.
@@ -52,25 +91,11 @@ class BinaryTable {
     std::size_t refCount = 0;
   };
   Expected<Object> object(std::size_t index) const {
-    const std::uint64_t offset = readBigEndian(b_ + table_ + index * offsetSize_, offsetSize_);
-    if (offset < 8 || offset >= objectsEnd_) return fail("binary property list points outside its objects");
-    std::size_t p = static_cast<std::size_t>(offset);
-    const std::uint8_t marker = b_[p++];
-    const unsigned type = marker >> 4;
-    const bool counted = type == 0x4 || type == 0x5 || type == 0x6 || type == 0xA || type == 0xC || type == 0xD;
-    if (!counted) return Object{};
-    std::uint64_t length = marker & 0x0F;
-    if (length == 0x0F) {
-      if (p >= objectsEnd_ || (b_[p] >> 4) != 0x1 || (b_[p] & 0x0F) > 3)
-        return fail("binary property list has a damaged length");
-      const unsigned lengthSize = 1u << (b_[p] & 0x0F);
-      ++p;
-      if (objectsEnd_ - p < lengthSize) return fail("binary property list ends inside an object");
-      length = readBigEndian(b_ + p, lengthSize);
-      p += lengthSize;
-    }
-    const std::size_t room = objectsEnd_ - p;
-    switch (type) {
+    auto r = raw(index);
+    if (!r) return r.failure();
+    const std::uint64_t length = r->length;
+    const std::size_t p = r->payload, room = r->room;
+    switch (r->type) {
       case 0x5:  // ASCII string
         if (length > room) return fail("binary property list ends inside a string");
         if (std::memchr(b_ + p, 0, static_cast<std::size_t>(length)) != nullptr)
@@ -82,12 +107,14 @@ class BinaryTable {
           if (b_[p + 2 * i] == 0 && b_[p + 2 * i + 1] == 0)
             return fail("property list holds a string with a NUL character");
         return Object{};
-      case 0x4: return Object{};  // data: the parser checks its bounds
-      default: {
-        const std::uint64_t refs = type == 0xD ? length * 2 : length;
+      case 0xA:
+      case 0xC:
+      case 0xD: {
+        const std::uint64_t refs = r->type == 0xD ? length * 2 : length;
         if (length > room || refs > room / refSize_) return fail("binary property list ends inside a container");
         return Object{p, static_cast<std::size_t>(refs)};
       }
+      default: return Object{};  // scalars: their reader checks their bounds
     }
   }
 
@@ -160,6 +187,156 @@ Status checkBinary(const Data& bytes) {
     stack.pop_back();
   }
   return {};
+}
+
+namespace {
+
+// Property-list dates count from 2001-01-01 UTC; Date counts from 1970.
+constexpr double kReferenceDateOffset = 978307200.0;
+
+double bigEndianReal(const std::uint8_t* p, unsigned size) {
+  const std::uint64_t bits = readBigEndian(p, size);
+  if (size == 4) {
+    const auto narrow = static_cast<std::uint32_t>(bits);
+    float f = 0;
+    std::memcpy(&f, &narrow, sizeof f);
+    return f;
+  }
+  double d = 0;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+// UTF-16 (big-endian) to UTF-8. A surrogate without its partner is dropped.
+std::string utf8FromUTF16(const std::uint8_t* p, std::size_t units) {
+  std::string out;
+  out.reserve(units);
+  std::uint32_t lead = 0;
+  bool haveLead = false;
+  for (std::size_t i = 0; i < units; ++i) {
+    const std::uint32_t unit = (std::uint32_t{p[2 * i]} << 8) | p[2 * i + 1];
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      haveLead = !haveLead;
+      lead = 0x10000 + ((unit & 0x3FF) << 10);
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      if (haveLead) appendUtf8(out, lead | (unit & 0x3FF));
+      haveLead = false;
+    } else {
+      appendUtf8(out, unit);
+    }
+  }
+  return out;
+}
+
+// The values of a list whose table checkBinary accepted: every object is
+// read once per reference to it, each value made in its place.
+class BinaryReader {
+ public:
+  explicit BinaryReader(const BinaryTable& table) : table_(table) {}
+
+  Status read(std::size_t index, Value& out, int depth) {
+    if (depth >= kMaxDepth) return fail(nestedTooDeeply());
+    auto raw = table_.raw(index);
+    if (!raw) return raw.failure();
+    const std::uint8_t* p = table_.bytesAt(raw->payload);
+    const std::size_t room = raw->room;
+    switch (raw->type) {
+      case 0x0:
+        if (raw->info != 0x8 && raw->info != 0x9) return fail("binary property list holds an empty object");
+        out = Value(raw->info == 0x9);
+        return {};
+      case 0x1: {  // integer of 1, 2, 4, 8 or 16 bytes; of 16, the low 8 count
+        if (raw->info > 4 || (std::size_t{1} << raw->info) > room) return fail("binary property list has a damaged integer");
+        const unsigned size = 1u << raw->info;
+        out = Value(static_cast<long long>(readBigEndian(p + (size > 8 ? size - 8 : 0), std::min(size, 8u))));
+        return {};
+      }
+      case 0x2:
+      case 0x3: {  // real of 4 or 8 bytes; date: a real of 8
+        const bool date = raw->type == 0x3;
+        if ((raw->info != 2 && raw->info != 3) || (date && raw->info != 3) || (1u << raw->info) > room)
+          return fail("binary property list has a damaged number");
+        const double d = bigEndianReal(p, 1u << raw->info);
+        out = date ? Value(Date{d + kReferenceDateOffset}) : Value(d);
+        return {};
+      }
+      case 0x4:
+        if (raw->length > room) return fail("binary property list ends inside its data");
+        out = Value(Data(p, p + raw->length));
+        return {};
+      case 0x5:
+      case 0x6:
+        return string(*raw, out);
+      case 0x8: {  // unique id of 1 to 8 bytes
+        if (raw->info > 7 || raw->info + 1u > room) return fail("binary property list has a damaged id");
+        out = Value(static_cast<long long>(readBigEndian(p, raw->info + 1u)));
+        return {};
+      }
+      case 0xA:
+      case 0xC: {  // array, set
+        auto object = table_.object(index);
+        if (!object) return object.failure();
+        out = Value(Array{});
+        Array& items = *out.array();
+        items.reserve(object->refCount);
+        for (std::size_t i = 0; i < object->refCount; ++i) {
+          auto child = table_.ref(*object, i);
+          if (!child) return child.failure();
+          if (Status s = read(*child, items.emplace_back(), depth + 1); !s) return s;
+        }
+        return {};
+      }
+      case 0xD: {
+        auto object = table_.object(index);
+        if (!object) return object.failure();
+        out = Value(Dictionary{});
+        Dictionary& entries = *out.dictionary();
+        const std::size_t n = object->refCount / 2;
+        for (std::size_t i = 0; i < n; ++i) {
+          auto keyIndex = table_.ref(*object, i);
+          auto valueIndex = table_.ref(*object, n + i);
+          if (!keyIndex) return keyIndex.failure();
+          if (!valueIndex) return valueIndex.failure();
+          auto keyRaw = table_.raw(*keyIndex);
+          if (!keyRaw) return keyRaw.failure();
+          if (keyRaw->type != 0x5 && keyRaw->type != 0x6) return fail("binary property list has a key that is not a string");
+          Value key;
+          if (Status s = string(*keyRaw, key); !s) return s;
+          Value item;
+          if (Status s = read(*valueIndex, item, depth + 1); !s) return s;
+          entries.insert_or_assign(std::move(*key.string()), std::move(item));
+        }
+        return {};
+      }
+      default: return fail("property list holds an unsupported kind of value");
+    }
+  }
+
+ private:
+  Status string(const BinaryTable::Raw& raw, Value& out) {
+    const std::uint8_t* p = table_.bytesAt(raw.payload);
+    if (raw.type == 0x5) {
+      if (raw.length > raw.room) return fail("binary property list ends inside a string");
+      out = Value(std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(raw.length)));
+    } else {
+      if (raw.length > raw.room / 2) return fail("binary property list ends inside a string");
+      out = Value(utf8FromUTF16(p, static_cast<std::size_t>(raw.length)));
+    }
+    return {};
+  }
+
+  const BinaryTable& table_;
+};
+
+}  // namespace
+
+Expected<Value> readCheckedBinary(const Data& bytes) {
+  BinaryTable table(bytes);
+  if (Status s = table.readTrailer(); !s) return s.failure();
+  Value value;
+  BinaryReader reader(table);
+  if (Status s = reader.read(table.top(), value, 0); !s) return s.failure();
+  return value;
 }
 
 Status checkXML(const Data& bytes) {

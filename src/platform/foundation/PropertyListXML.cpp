@@ -104,9 +104,10 @@ class Writer {
   }
 
   // Whole seconds: the stored form has no fraction. The seconds since 2001
-  // are kept within 32 bits and the fraction dropped toward zero.
+  // are kept within 32 bits and the fraction dropped toward zero; a date that
+  // is no number is the reference date itself.
   void date(const Date& date) {
-    const double since2001 = date.seconds - kReferenceDateOffset;
+    const double since2001 = std::isfinite(date.seconds) ? date.seconds - kReferenceDateOffset : 0.0;
     double whole = std::floor(since2001);
     auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
     if (micro >= 1000000) whole += 1, micro -= 1000000;
