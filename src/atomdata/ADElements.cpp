@@ -3,7 +3,7 @@
 #include "atomdata/ADConstants.h"
 
 #define ATOM(name) .uri = kADNamespaceAtom, .localName = name
-#define GD(name) .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix, .localName = name
+#define GD(name) .uri = kADNamespaceGD, .prefix = kADNamespaceGDPrefix, .localName = name
 
 AD_DEFINE_CLASS(ADAtomTitle, ADTextConstruct, ATOM("title"))
 AD_DEFINE_CLASS(ADAtomSubtitle, ADTextConstruct, ATOM("subtitle"))

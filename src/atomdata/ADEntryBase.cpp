@@ -18,7 +18,7 @@ void ADEntryBase::registerEntryClass(const ADClass& cls, const char* scheme, std
 }
 
 ADNamespaces ADEntryBase::baseADNamespaces() {
-  return {{"", kADNamespaceAtom}, {kADNamespaceGDataPrefix, kADNamespaceGData}, {kADNamespaceAtomPubPrefix, kADNamespaceAtomPub}};
+  return {{"", kADNamespaceAtom}, {kADNamespaceGDPrefix, kADNamespaceGD}, {kADNamespaceAtomPubPrefix, kADNamespaceAtomPub}};
 }
 
 void ADEntryBase::addExtensionDeclarations() {

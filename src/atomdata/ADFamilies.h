@@ -1,7 +1,8 @@
 #pragma once
-// Start-up registration of the service families. The phone's runtime entered
-// each entry and feed class in the kind maps as it loaded the class; a static
-// library has no such moment (unused static initialisers are dropped by the
-// linker), so the program calls this once, before it parses any document.
-// Each family adds its own registerClasses() call here.
+// Start-up registration of the service families: each family's
+// registerClasses() enters its entry and feed classes in the kind maps (and
+// names the classes found by name), so that documents of their kinds parse
+// into them. The program calls this once at start-up, before it parses any
+// document; nothing registers itself, since a static library drops the static
+// initialisers no code refers to. Each family adds its own call here.
 void ADRegisterServiceFamilies();

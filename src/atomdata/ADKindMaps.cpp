@@ -56,7 +56,7 @@ const ADClass* classForElement(const xmlNode* element, bool feed) {
   const auto& map = feed ? m.feeds : m.entries;
   std::lock_guard lock(m.mutex);
   for (const xmlAttr* a = element->properties; a; a = a->next) {
-    if (ad_xml::text(a->name) == "kind" && a->ns && ad_xml::text(a->ns->href) == kADNamespaceGData)
+    if (ad_xml::text(a->name) == "kind" && a->ns && ad_xml::text(a->ns->href) == kADNamespaceGD)
       if (const ADClass* cls = find(map, ad_xml::attributeValue(a))) return cls;
   }
   for (const xmlNode* child = element->children; child; child = child->next) {

@@ -57,7 +57,7 @@ TEST(ADParsing, FeedParsesIntoBaseClassesWithItsChildren) {
   EXPECT_EQ(feed->totalResults(), 2);
   ASSERT_TRUE(feed->linkWithRelAttributeValue("self"));
   EXPECT_EQ(feed->linkWithRelAttributeValue("self")->href(), "http://example.test/feeds/videos?start=1");
-  EXPECT_EQ(feed->namespaces().at("gd"), kADNamespaceGData);
+  EXPECT_EQ(feed->namespaces().at("gd"), kADNamespaceGD);
   EXPECT_EQ(feed->attributeValueForExtensionClass(ADETagAttribute::adClass()), "W/\"CkY\"");
 
   ASSERT_EQ(feed->entries().size(), 2u);

@@ -154,7 +154,7 @@ TEST_F(ADServiceTest, InsertsUpdatesAndDeletesEntries) {
   fd::Expected<ADObjectPtr> sent = ADObjectWithXMLData(insertBody);
   ASSERT_TRUE(sent.ok()) << insertBody;
   EXPECT_EQ(std::static_pointer_cast<ADEntryBase>(*sent)->title()->stringValue(), "New & shiny");
-  EXPECT_NE(insertBody.find("xmlns:gd=\"" + std::string(kADNamespaceGData) + "\""), std::string::npos);
+  EXPECT_NE(insertBody.find("xmlns:gd=\"" + std::string(kADNamespaceGD) + "\""), std::string::npos);
 
   auto stored = std::dynamic_pointer_cast<ADEntryBase>(inserted.object);
   ASSERT_TRUE(stored);

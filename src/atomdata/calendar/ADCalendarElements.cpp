@@ -1,7 +1,7 @@
 #include "atomdata/calendar/ADCalendarElements.h"
 
 #define GCAL(name) .uri = kADNamespaceGCal, .prefix = kADNamespaceGCalPrefix, .localName = name
-#define GD(name) .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix, .localName = name
+#define GD(name) .uri = kADNamespaceGD, .prefix = kADNamespaceGDPrefix, .localName = name
 
 AD_DEFINE_CLASS(ADCalendarSettingsProperty, ADNameValueConstruct, GCAL("settingsProperty"))
 AD_DEFINE_CLASS(ADHiddenProperty, ADBoolValueConstruct, GCAL("hidden"))
@@ -110,9 +110,9 @@ void ADRecurrenceException::initWithXMLElement(const xmlNode* element, const ADO
   ADObject::initWithXMLElement(element, parent);
   isSpecialized = boolForAttributeName("specialized", element);
   entryLink = std::dynamic_pointer_cast<ADEntryLink>(
-      objectForChildOfElement(element, "gd:entryLink", kADNamespaceGData, &ADEntryLink::adClass()));
+      objectForChildOfElement(element, "gd:entryLink", kADNamespaceGD, &ADEntryLink::adClass()));
   originalEvent = std::dynamic_pointer_cast<ADOriginalEvent>(
-      objectForChildOfElement(element, "gd:originalEvent", kADNamespaceGData, &ADOriginalEvent::adClass()));
+      objectForChildOfElement(element, "gd:originalEvent", kADNamespaceGD, &ADOriginalEvent::adClass()));
 }
 
 ADXMLNode ADRecurrenceException::XMLElement() const {

@@ -12,7 +12,7 @@ AD_DEFINE_CLASS(ADDocMaxUploadSize, ADValueElementConstruct, DOCS("maxUploadSize
 AD_DEFINE_CLASS(ADDocTransferFormat, ADObject, .uri = kADNamespaceDocs, .prefix = kADNamespaceDocsPrefix)
 AD_DEFINE_CLASS(ADDocImportFormat, ADDocTransferFormat, DOCS("importFormat"))
 AD_DEFINE_CLASS(ADDocExportFormat, ADDocTransferFormat, DOCS("exportFormat"))
-AD_DEFINE_CLASS(ADLastViewed, ADValueElementConstruct, .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix,
+AD_DEFINE_CLASS(ADLastViewed, ADValueElementConstruct, .uri = kADNamespaceGD, .prefix = kADNamespaceGDPrefix,
                 .localName = "lastViewed")
 AD_DEFINE_CLASS(ADWritersCanInvite, ADBoolValueConstruct, DOCS("writersCanInvite"))
 AD_DEFINE_CLASS(ADQuotaBytesUsedInTrash, ADValueElementConstruct, DOCS("quotaBytesUsedInTrash"))

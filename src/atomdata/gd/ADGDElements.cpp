@@ -4,9 +4,9 @@
 
 #include "atomdata/ADConstants.h"
 
-#define GD(name) .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix, .localName = name
+#define GD(name) .uri = kADNamespaceGD, .prefix = kADNamespaceGDPrefix, .localName = name
 
-AD_DEFINE_CLASS(ADGDLabelledElement, ADObject, .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix)
+AD_DEFINE_CLASS(ADGDLabelledElement, ADObject, .uri = kADNamespaceGD, .prefix = kADNamespaceGDPrefix)
 AD_DEFINE_CLASS(ADGDPrimaryElement, ADGDLabelledElement)
 AD_DEFINE_CLASS(ADEmail, ADGDPrimaryElement, GD("email"))
 AD_DEFINE_CLASS(ADIM, ADGDPrimaryElement, GD("im"))
@@ -24,7 +24,7 @@ AD_DEFINE_CLASS(ADPostalAddressRegion, ADValueElementConstruct, GD("region"))
 AD_DEFINE_CLASS(ADPostalAddressStreet, ADValueElementConstruct, GD("street"))
 AD_DEFINE_CLASS(ADPostalAddressSubregion, ADValueElementConstruct, GD("subregion"))
 AD_DEFINE_CLASS(ADStructuredPostalAddress, ADGDLabelledElement, GD("structuredPostalAddress"))
-AD_DEFINE_CLASS(ADNameElement, ADObject, .uri = kADNamespaceGData, .prefix = kADNamespaceGDataPrefix)
+AD_DEFINE_CLASS(ADNameElement, ADObject, .uri = kADNamespaceGD, .prefix = kADNamespaceGDPrefix)
 AD_DEFINE_CLASS(ADNameAdditional, ADNameElement, GD("additionalName"))
 AD_DEFINE_CLASS(ADNameFamily, ADNameElement, GD("familyName"))
 AD_DEFINE_CLASS(ADNameFull, ADNameElement, GD("fullName"))
