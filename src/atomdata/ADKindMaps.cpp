@@ -86,6 +86,9 @@ const ADClass* classForAnyElement(const xmlNode* element) {
     }
   }
   if (local == "service") return ADClass::named("ADAtomServiceDocument");
+  // A category document (RFC 5023) stands alone as an app "categories" root.
+  if (local == "categories" && ad_xml::namespaceURI(element) == kADNamespaceAtomPub)
+    return ADClass::named("ADAtomCategoryGroup");
   return nullptr;
 }
 

@@ -23,6 +23,7 @@ void registerFeed(const ADClass& cls, const char* scheme, std::string_view term)
 const ADClass* classForElement(const xmlNode* element, bool feed);
 // The class for a root or embedded element chosen by its name and kind: feeds
 // and entries through the maps (falling back to the base classes), "service"
-// by the class registered under the name "ADAtomServiceDocument"; null otherwise.
+// by the class registered under the name "ADAtomServiceDocument", app
+// "categories" by "ADAtomCategoryGroup"; null otherwise.
 const ADClass* classForAnyElement(const xmlNode* element);
 }  // namespace ad_kinds

@@ -433,3 +433,21 @@ TEST_F(ADFamiliesTest, ServiceDocumentsParseByTheirRootName) {
   EXPECT_FALSE(empty->primaryWorkspace());
   EXPECT_EQ(ADAtomServiceDocument::adClass().defaultServiceVersion(), std::string("2.0"));
 }
+
+// A category document (what a collection's categories "href" points at) on its own.
+TEST_F(ADFamiliesTest, ACategoryDocumentParsesIntoACategoryGroup) {
+  auto group = parse<ADAtomCategoryGroup>(R"(<app:categories xmlns:app="http://www.w3.org/2007/app"
+      xmlns:atom="http://www.w3.org/2005/Atom" fixed="yes" scheme="http://example.test/cats">
+    <atom:category term="animal"/><atom:category term="vegetable" label="Greens"/></app:categories>)");
+  ASSERT_TRUE(group);
+  EXPECT_TRUE(group->isFixed());
+  EXPECT_EQ(group->scheme(), "http://example.test/cats");
+  ASSERT_EQ(group->categories().size(), 2u);
+  EXPECT_EQ(group->categories()[1]->term(), "vegetable");
+  EXPECT_EQ(group->categories()[1]->label(), "Greens");
+  roundTrip(*group);
+
+  // Only the AtomPub element is a category document.
+  fd::Expected<ADObjectPtr> other = ADObjectWithXMLData("<categories xmlns=\"http://example.test/other\"/>");
+  EXPECT_FALSE(other);
+}

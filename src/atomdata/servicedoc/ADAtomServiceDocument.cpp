@@ -12,7 +12,10 @@ AD_DEFINE_CLASS(ADAtomCollection, ADObject, APP("collection"))
 AD_DEFINE_CLASS(ADAtomWorkspace, ADObject, APP("workspace"))
 AD_DEFINE_CLASS(ADAtomServiceDocument, ADObject, APP("service"), .serviceVersion = "2.0")
 
-void ADAtomServiceDocument::registerClasses() { ADClass::registerClassName(adClass()); }
+void ADAtomServiceDocument::registerClasses() {
+  ADClass::registerClassName(adClass());
+  ADClass::registerClassName(ADAtomCategoryGroup::adClass());
+}
 
 void ADAtomServiceDocument::addExtensionDeclarations() {
   ADObject::addExtensionDeclarations();

@@ -1,7 +1,8 @@
 #pragma once
 // An AtomPub service document: workspaces, and in each the collections that
 // accept new entries, with their titles, accepted media ranges and category
-// sets. Parsed from any document whose root is app "service".
+// sets. Parsed from any document whose root is app "service"; a category
+// document on its own (root app "categories") parses into a category group.
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,7 +53,7 @@ class ADAtomWorkspace : public ADObject {
 
 class ADAtomServiceDocument : public ADObject {
   AD_CLASS(ADAtomServiceDocument)
-  // The class is found by name when a document's root is "service".
+  // The classes found by name for a "service" root and an app "categories" root.
   static void registerClasses();
   void addExtensionDeclarations() override;
   std::vector<std::shared_ptr<ADAtomWorkspace>> workspaces() const { return objectsFor<ADAtomWorkspace>(); }
