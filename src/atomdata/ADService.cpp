@@ -14,6 +14,11 @@ fd::DispatchQueue& parseQueue() {
 
 constexpr const char kAtomContentType[] = "application/atom+xml; charset=UTF-8";
 
+std::string sizeInWords(std::uint64_t bytes) {
+  if (bytes % (std::uint64_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+  return std::to_string(bytes) + " bytes";
+}
+
 // A boundary that occurs in none of the parts.
 std::string boundaryFor(const std::string& a, const std::string& b) {
   std::string boundary = "END_OF_PART";
@@ -33,7 +38,7 @@ class ADServiceTicket::Fetch : public HTTPRequestDelegate {
   void requestFinished(HTTPRequest& request) override {
     ticket_.statusCode_ = request.responseStatusCode();
     const int status = request.responseStatusCode();
-    std::string body = request.responseData().value_or("");
+    std::string body = request.takeResponseData().value_or("");
     if (status < 200 || status > 299) {
       ADServiceError error{kADServiceErrorDomain, status, "The server refused the request with status " + std::to_string(status), body};
       ticket_.deliver(nullptr, std::move(error));
@@ -61,6 +66,13 @@ class ADServiceTicket::Fetch : public HTTPRequestDelegate {
 
   void requestFailed(HTTPRequest& request) override {
     ticket_.statusCode_ = request.responseStatusCode();
+    if (request.bodyTooLarge()) {
+      ticket_.deliver(nullptr, ADServiceError{kADServiceErrorDomain, static_cast<int>(ADServiceErrorCode::TooLarge),
+                                              "The answer is larger than " + sizeInWords(request.maxBodySize()) +
+                                                  ", more than an Atom document may be",
+                                              std::nullopt});
+      return;
+    }
     const HTTPError& e = *request.error();
     ticket_.deliver(nullptr, ADServiceError{e.domain, e.code, e.localizedDescription, std::nullopt});
   }

@@ -20,6 +20,7 @@ inline constexpr const char* kADServiceErrorDomain = "ADServiceErrorDomain";
 enum class ADServiceErrorCode : int {
   ParseFailed = -1,    // the response was not a document of the expected kind
   NoEditLink = -2,     // an update or delete of an entry that names no URL for it
+  TooLarge = -3,       // the answer passed the size an Atom document may have (kADMaxXMLBytes)
 };
 
 struct ADServiceError {

@@ -21,6 +21,7 @@ struct HTTPRequest::Completion {
   std::optional<std::string> body;       // nullopt when it went to a file
   std::optional<fs::path> finishedFile;  // the whole body, to move into place
   std::optional<HTTPError> error;
+  bool bodyTooLarge = false;
 };
 
 namespace {
@@ -117,6 +118,18 @@ class RequestTransfer final : public transport::Transfer {
   bool onResponse(const transport::ResponseHead& head) override {
     head_ = head;
     failure_.reset();
+    tooLarge_ = false;
+    // A body announced as larger than the limit is refused before it comes
+    // (a packed one only as it inflates: its length counts packed bytes).
+    if (!head.header("Content-Encoding")) {
+      if (std::optional<std::string> length = head.header("Content-Length")) {
+        unsigned long long announced = 0;
+        if (std::sscanf(length->c_str(), "%llu", &announced) == 1 && announced > settings_.maxBodySize) {
+          refuseAsTooLarge();
+          return false;
+        }
+      }
+    }
     if (!settings_.partialFile) {
       body_.clear();
       return true;
@@ -140,8 +153,7 @@ class RequestTransfer final : public transport::Transfer {
   bool onBody(std::string_view bytes) override {
     const std::uint64_t have = settings_.partialFile ? fileBytes_ : body_.size();
     if (bytes.size() > settings_.maxBodySize - std::min(have, settings_.maxBodySize)) {
-      failure_ = makeError(HTTPErrorCode::ConnectionFailure,
-                           "The response body is larger than " + std::to_string(settings_.maxBodySize) + " bytes");
+      refuseAsTooLarge();
       return false;
     }
     if (!settings_.partialFile) {
@@ -183,8 +195,11 @@ class RequestTransfer final : public transport::Transfer {
         done.error = makeError(HTTPErrorCode::Files, "Cannot write the download file " + settings_.partialFile->string());
       }
     } else {
-      done.error = failure_ && result.outcome == transport::Outcome::Refused ? *failure_ : errorFor(result);
-      if (!settings_.partialFile) done.body = std::move(body_);
+      // A body over the limit is told as such, whatever the network made of
+      // the refusal; what arrived of it is not kept.
+      done.error = failure_ && (tooLarge_ || result.outcome == transport::Outcome::Refused) ? *failure_ : errorFor(result);
+      done.bodyTooLarge = tooLarge_;
+      if (!settings_.partialFile && !tooLarge_) done.body = std::move(body_);
     }
     if (!done.finishedFile && settings_.partialFile) {
       file_.reset();
@@ -197,6 +212,12 @@ class RequestTransfer final : public transport::Transfer {
   }
 
  private:
+  void refuseAsTooLarge() {
+    tooLarge_ = true;
+    failure_ = makeError(HTTPErrorCode::ConnectionFailure,
+                         "The response body is larger than " + std::to_string(settings_.maxBodySize) + " bytes");
+  }
+
   std::shared_ptr<HTTPRequest> owner_;  // kept alive until its outcome is told
   Settings settings_;
   int retriesLeft_;
@@ -206,6 +227,7 @@ class RequestTransfer final : public transport::Transfer {
   std::uint64_t fileBytes_ = 0;
   std::uint64_t resumedFrom_ = 0;
   std::optional<HTTPError> failure_;  // why this side refused the response
+  bool tooLarge_ = false;             // refused for the body size limit
 };
 
 }  // namespace net_detail
@@ -318,6 +340,7 @@ void HTTPRequest::complete(Completion done) {
   responseHeaders_ = std::move(done.headers);
   body_ = std::move(done.body);
   error_ = std::move(done.error);
+  bodyTooLarge_ = done.bodyTooLarge && error_ && !cancelled_;
 
   HTTPRequestDelegate* target = nullptr;
   {

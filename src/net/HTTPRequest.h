@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 class HTTPRequest;
 namespace net_detail {
@@ -94,8 +95,9 @@ class HTTPRequest : public std::enable_shared_from_this<HTTPRequest> {
   // The request fails with TimedOut when nothing arrives for this long.
   void setTimeOutSeconds(double seconds);
   double timeOutSeconds() const { return timeOutSeconds_; }
-  // A body larger than this fails the request (ConnectionFailure) as soon as
-  // the excess arrives.
+  // A body larger than this fails the request (ConnectionFailure, told apart
+  // by bodyTooLarge()) as soon as the excess arrives, or before the body when
+  // the response announces a larger length; what arrived of it is not kept.
   void setMaxBodySize(std::uint64_t bytes);
   std::uint64_t maxBodySize() const { return maxBodySize_; }
   // Where the body goes instead of memory. It is written beside that path and
@@ -125,8 +127,13 @@ class HTTPRequest : public std::enable_shared_from_this<HTTPRequest> {
   std::optional<std::string> responseString() const;
   // The body's bytes as they arrived; nullopt as for responseString.
   const std::optional<std::string>& responseData() const { return body_; }
+  // Hands the body over (responseData() is nullopt afterwards), so that a
+  // caller keeping a large body holds it once.
+  std::optional<std::string> takeResponseData() { return std::exchange(body_, std::nullopt); }
   // The failure of a failed request; nullopt for a finished one.
   const std::optional<HTTPError>& error() const { return error_; }
+  // Whether the request failed because its body passed the size limit.
+  bool bodyTooLarge() const { return bodyTooLarge_; }
 
   // What the network thread hands back to the main thread.
   struct Completion;
@@ -158,4 +165,5 @@ class HTTPRequest : public std::enable_shared_from_this<HTTPRequest> {
   HTTPHeaders responseHeaders_;
   std::optional<std::string> body_;
   std::optional<HTTPError> error_;
+  bool bodyTooLarge_ = false;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -247,4 +248,56 @@ TEST_F(ADServiceTest, QueriesFetchTheirEncodedURL) {
   finish(answer);
   EXPECT_FALSE(answer.error);
   EXPECT_EQ(q, "a&b=c #d");
+}
+
+namespace {
+// A service that takes answers of at most 2,000 bytes: the real cap, small.
+class SmallCapService : public ADServiceAccount {
+ public:
+  std::shared_ptr<HTTPRequest> requestForURL(const std::string& url, const std::optional<std::string>& ETag,
+                                             const std::string& httpMethod, ADServiceTicket& ticket) override {
+    auto request = ADServiceAccount::requestForURL(url, ETag, httpMethod, ticket);
+    request->setMaxBodySize(2000);
+    return request;
+  }
+};
+}  // namespace
+
+// An answer over the cap is told as too large, in the service's own words,
+// however it arrives: with its length, in chunks, or packed.
+TEST_F(ADServiceTest, AnAnswerOverTheSizeCapIsReportedAsTooLarge) {
+  std::string big = "<feed xmlns=\"http://www.w3.org/2005/Atom\">";
+  while (big.size() < 100000) big += "<entry><title>t</title></entry>";
+  big += "</feed>";
+  const std::string packed = testing_support::gzip(big);
+  http.server().Get("/whole", [&](const httplib::Request&, httplib::Response& res) { res.set_content(big, "application/atom+xml"); });
+  http.server().Get("/chunked", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/atom+xml", [&](size_t offset, httplib::DataSink& sink) {
+      if (offset < big.size()) sink.write(big.data() + offset, std::min<size_t>(1000, big.size() - offset));
+      else sink.done();
+      return true;
+    });
+  });
+  http.server().Get("/packed", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Content-Encoding", "gzip");
+    res.set_content(packed, "application/atom+xml");
+  });
+  http.server().Get("/small", [](const httplib::Request&, httplib::Response& res) { res.set_content(kFeedXML, "application/atom+xml"); });
+  http.start();
+
+  SmallCapService small;
+  for (const char* path : {"/whole", "/chunked", "/packed"}) {
+    Answer answer;
+    small.fetchFeedWithURL(http.url(path), answer.completion());
+    finish(answer);
+    ASSERT_TRUE(answer.error) << path;
+    EXPECT_EQ(answer.error->domain, kADServiceErrorDomain) << path;
+    EXPECT_EQ(answer.error->code, static_cast<int>(ADServiceErrorCode::TooLarge)) << path;
+    EXPECT_EQ(answer.error->message, "The answer is larger than 2000 bytes, more than an Atom document may be") << path;
+  }
+  Answer fits;
+  small.fetchFeedWithURL(http.url("/small"), fits.completion());
+  finish(fits);
+  EXPECT_FALSE(fits.error);
+  EXPECT_TRUE(fits.object);
 }

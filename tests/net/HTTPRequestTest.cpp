@@ -570,6 +570,8 @@ TEST_F(NetTest, BodyOverTheLimitFailsWithoutKeepingIt) {
   runToEnd(over, overDelegate);
   ASSERT_TRUE(failedWith(*over, overDelegate, HTTPErrorCode::ConnectionFailure));
   EXPECT_NE(over->error()->localizedDescription.find("larger"), std::string::npos);
+  EXPECT_TRUE(over->bodyTooLarge());
+  EXPECT_FALSE(exactDelegate.finished.empty() || exact->bodyTooLarge());
   EXPECT_EQ(folderNames(dest.parent_path()), std::vector<std::string>{});
 
   // The limit counts inflated bytes: a small packed body cannot fill memory.
@@ -580,6 +582,32 @@ TEST_F(NetTest, BodyOverTheLimitFailsWithoutKeepingIt) {
   runToEnd(packed, packedDelegate);
   ASSERT_TRUE(failedWith(*packed, packedDelegate, HTTPErrorCode::ConnectionFailure));
   EXPECT_LE(packed->responseString().value_or("").size(), std::size_t{1} << 20);
+}
+
+// A body whose announced length passes the limit is refused before it comes:
+// the request ends at the head, not when the rest of the body would arrive.
+TEST_F(NetTest, ABodyAnnouncedOverTheLimitIsRefusedAtItsHead) {
+  http.server().Get("/announced", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000000, "application/octet-stream", [this](size_t offset, size_t, httplib::DataSink& sink) {
+      if (offset > 0) {
+        stallUntilReleased();
+        return false;
+      }
+      const std::string first(1000, 'x');
+      sink.write(first.data(), first.size());
+      return true;
+    });
+  });
+  http.start();
+  auto request = HTTPRequest::initWithURL(http.url("/announced"));
+  request->setMaxBodySize(100000);
+  request->setTimeOutSeconds(60);
+  RecordingDelegate delegate;
+  runToEnd(request, delegate);
+  ASSERT_TRUE(failedWith(*request, delegate, HTTPErrorCode::ConnectionFailure));
+  EXPECT_TRUE(request->bodyTooLarge());
+  EXPECT_NE(request->error()->localizedDescription.find("larger than 100000 bytes"), std::string::npos);
+  EXPECT_FALSE(request->responseData()) << "what arrived of it is not kept";
 }
 
 TEST_F(NetTest, ASecondStartIsIgnored) {
