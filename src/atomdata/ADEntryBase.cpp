@@ -3,6 +3,8 @@
 #include <libxml/xmlreader.h>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADKindMaps.h"
@@ -191,12 +193,62 @@ void keepLastError(void* arg, const char* message, xmlParserSeverities severity,
   while (!out->empty() && (out->back() == '\n' || out->back() == ' ')) out->pop_back();
 }
 
-bool deeperThan(const xmlNode* node, int limit) {
-  if (limit <= 0) return true;
-  for (const xmlNode* c = node->children; c; c = c->next)
-    if (c->type == XML_ELEMENT_NODE && deeperThan(c, limit - 1)) return true;
-  return false;
-}
+// The namespaces a feed's root declares, for the feed's other children copied
+// under a skeleton of the root. A copy declares on itself every namespace it
+// uses from outside it; those the root declares are taken back, so that the
+// copy stands in the skeleton as the element stood in the document (declaring
+// only what it declared there). Each copy is walked once.
+class RootScope {
+ public:
+  explicit RootScope(const xmlNode* root) {
+    for (xmlNsPtr ns = root->nsDef; ns; ns = ns->next) declared_.try_emplace(std::string(ad_xml::text(ns->prefix)), ns);
+  }
+
+  void adopt(xmlNodePtr copy, const xmlNode* original) const {
+    std::unordered_map<xmlNsPtr, xmlNsPtr> taken;
+    xmlNsPtr* link = &copy->nsDef;
+    while (xmlNsPtr ns = *link) {
+      const std::string prefix(ad_xml::text(ns->prefix));
+      auto root = declared_.find(prefix);
+      if (declaresItself(original, prefix) || root == declared_.end() ||
+          ad_xml::text(root->second->href) != ad_xml::text(ns->href)) {
+        link = &ns->next;
+        continue;
+      }
+      *link = ns->next;
+      taken[ns] = root->second;
+    }
+    if (taken.empty()) return;
+    auto redirect = [&](xmlNsPtr& ns) {
+      if (auto it = taken.find(ns); it != taken.end()) ns = it->second;
+    };
+    for (xmlNodePtr node = copy; node;) {
+      if (node->type == XML_ELEMENT_NODE) {
+        redirect(node->ns);
+        for (xmlAttrPtr a = node->properties; a; a = a->next) redirect(a->ns);
+      }
+      if (node->children && node->type == XML_ELEMENT_NODE) {
+        node = node->children;
+        continue;
+      }
+      while (node != copy && !node->next) node = node->parent;
+      node = node == copy ? nullptr : node->next;
+    }
+    for (auto& [ns, root] : taken) {
+      ns->next = nullptr;
+      xmlFreeNs(ns);
+    }
+  }
+
+ private:
+  static bool declaresItself(const xmlNode* element, const std::string& prefix) {
+    for (const xmlNs* ns = element->nsDef; ns; ns = ns->next)
+      if (ad_xml::text(ns->prefix) == prefix) return true;
+    return false;
+  }
+
+  std::unordered_map<std::string, xmlNsPtr> declared_;
+};
 
 // A feed read entry by entry: each entry's tree is built, made into objects
 // and freed before the next is read, so that the whole document never stands
@@ -227,6 +279,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
   std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> skeletonDoc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
   xmlNodePtr skeleton = xmlDocCopyNode(const_cast<xmlNode*>(root), skeletonDoc.get(), 2);
   xmlDocSetRootElement(skeletonDoc.get(), skeleton);
+  const RootScope rootScope(skeleton);
   ADObjectPtr feed;
   auto feedObject = [&]() -> ADFeedBase& {
     if (!feed) {
@@ -245,9 +298,6 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
       }
       xmlNodePtr node = xmlTextReaderExpand(reader.get());
       if (!node) return malformed();
-      if (deeperThan(node, kADMaxXMLDepth - 1))
-        return fd::Expected<ADObjectPtr>(
-            fd::fail("The XML document nests elements deeper than " + std::to_string(kADMaxXMLDepth) + " levels"));
       if (ad_xml::text(node->name) == "entry" && ad_xml::namespaceURI(node) == kADNamespaceAtom) {
         ADFeedBase& f = feedObject();
         const ADClass* entryClass = f.classForEntries();
@@ -255,11 +305,10 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
         if (!entryClass || !entryClass->isKindOf(ADEntryBase::adClass())) entryClass = &f.defaultClassForEntries();
         entries.push_back(std::static_pointer_cast<ADEntryBase>(ADObject::objectWithXMLElement(*entryClass, node, feed.get())));
       } else {
-        // Cloned in the skeleton's scope, so that it declares no namespace the root already does.
-        xmlNodePtr copy = nullptr;
-        if (xmlDOMWrapCloneNode(nullptr, node->doc, node, &copy, skeletonDoc.get(), skeleton, 1, 0) != 0 || !copy)
-          return fd::Expected<ADObjectPtr>(fd::fail("An element of the feed could not be copied"));
+        xmlNodePtr copy = xmlDocCopyNode(node, skeletonDoc.get(), 1);
+        if (!copy) return fd::Expected<ADObjectPtr>(fd::fail("An element of the feed could not be copied"));
         xmlAddChild(skeleton, copy);
+        rootScope.adopt(copy, node);
       }
       r = xmlTextReaderNext(reader.get());
     }
@@ -276,8 +325,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
 }  // namespace
 
 fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls) {
-  if (bytes.size() > kADMaxXMLBytes)
-    return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
+  if (fd::Status bounded = ADXMLDocument::checkBounds(bytes); !bounded) return bounded.failure();
   if (!cls || cls->isKindOf(ADFeedBase::adClass())) {
     if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls)) return std::move(*streamed);
   }

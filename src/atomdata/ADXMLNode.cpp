@@ -3,8 +3,10 @@
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace ad_xml {
 
@@ -143,36 +145,88 @@ void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xml
 
 void ignoreMessage(void*, const char*, ...) {}
 
-bool deeperThan(const xmlNode* root, int limit) {
-  // Walks without recursion, so that the check itself cannot overflow the stack.
-  int depth = 1;
-  const xmlNode* node = root;
-  while (node) {
-    if (depth > limit) return true;
-    if (node->children && node->type == XML_ELEMENT_NODE) {
-      node = node->children;
-      ++depth;
-      continue;
-    }
-    while (node && !node->next) {
-      node = node->parent;
-      --depth;
-      if (node == root || depth <= 0) return false;
-    }
-    if (node) node = node->next;
-  }
-  return false;
-}
-
 struct ParserDeleter {
   void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
 };
 
 }  // namespace
 
-fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
+fd::Status ADXMLDocument::checkBounds(std::string_view bytes) {
   if (bytes.size() > kADMaxXMLBytes)
     return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
+  const char* const begin = bytes.data();
+  const char* const end = begin + bytes.size();
+  auto skipPast = [&](const char* from, std::string_view closing) {
+    const char* found = std::search(from, end, closing.begin(), closing.end());
+    return found == end ? end : found + closing.size();
+  };
+  auto startsWith = [&](const char* p, std::string_view prefix) {
+    return static_cast<std::size_t>(end - p) >= prefix.size() && std::memcmp(p, prefix.data(), prefix.size()) == 0;
+  };
+  auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  // Per open element, the declarations in scope outside it.
+  std::vector<std::size_t> outside;
+  std::size_t inScope = 0;
+  const char* p = begin;
+  while (p < end) {
+    p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+    if (!p) break;
+    if (startsWith(p, "<!--")) {
+      p = skipPast(p + 4, "-->");
+    } else if (startsWith(p, "<![CDATA[")) {
+      p = skipPast(p + 9, "]]>");
+    } else if (startsWith(p, "<?")) {
+      p = skipPast(p + 2, "?>");
+    } else if (startsWith(p, "<!")) {
+      break;  // a document type (refused by the parser) or no XML at all
+    } else if (startsWith(p, "</")) {
+      if (!outside.empty()) {
+        inScope = outside.back();
+        outside.pop_back();
+      }
+      p = skipPast(p + 2, ">");
+    } else {
+      // A start tag: its attributes are its "=" outside quotes; a declaration
+      // is one whose name is xmlns or starts with "xmlns:".
+      std::size_t attributes = 0, declared = 0;
+      char quote = 0;
+      const char* q = p + 1;
+      for (; q < end && (quote || *q != '>'); ++q) {
+        if (quote) {
+          if (*q == quote) quote = 0;
+        } else if (*q == '"' || *q == '\'') {
+          quote = *q;
+        } else if (*q == '=') {
+          ++attributes;
+          const char* nameEnd = q;
+          while (nameEnd > p && isSpace(nameEnd[-1])) --nameEnd;
+          const char* name = nameEnd;
+          while (name > p && !isSpace(name[-1]) && name[-1] != '"' && name[-1] != '\'') --name;
+          const std::string_view n(name, static_cast<std::size_t>(nameEnd - name));
+          if (n == "xmlns" || n.starts_with("xmlns:")) ++declared;
+        }
+      }
+      if (q == end) break;  // an unfinished tag: the parser refuses it
+      if (outside.size() + 1 > static_cast<std::size_t>(kADMaxXMLDepth))
+        return fd::fail("The XML document nests elements deeper than " + std::to_string(kADMaxXMLDepth) + " levels");
+      if (inScope + declared > kADMaxNamespacesInScope)
+        return fd::fail("The XML document has more than " + std::to_string(kADMaxNamespacesInScope) +
+                        " namespace declarations in scope at one element");
+      if (attributes > kADMaxAttributesPerElement)
+        return fd::fail("The XML document has an element with more than " + std::to_string(kADMaxAttributesPerElement) +
+                        " attributes");
+      if (q[-1] != '/') {
+        outside.push_back(inScope);
+        inScope += declared;
+      }
+      p = q + 1;
+    }
+  }
+  return {};
+}
+
+fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
+  if (fd::Status bounded = checkBounds(bytes); !bounded) return bounded.failure();
   std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlNewParserCtxt());
   if (!parser) return fd::fail("The XML parser could not be created");
   parser->sax->internalSubset = &refuseDocumentType;
@@ -196,8 +250,6 @@ fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
     }
     return fd::fail(message);
   }
-  if (deeperThan(result.root(), kADMaxXMLDepth))
-    return fd::fail("The XML document nests elements deeper than " + std::to_string(kADMaxXMLDepth) + " levels");
   return result;
 }
 

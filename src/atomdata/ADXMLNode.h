@@ -16,6 +16,12 @@
 // The largest document the client parses, and the deepest element nesting.
 inline constexpr std::size_t kADMaxXMLBytes = std::size_t{64} << 20;
 inline constexpr int kADMaxXMLDepth = 200;
+// The most namespace declarations in scope at any element, and the most
+// attributes (declarations included) on one element. The parser's work for
+// each element grows with both, so a document past either is refused before
+// it is parsed, and parsing stays linear in the document.
+inline constexpr std::size_t kADMaxNamespacesInScope = 256;
+inline constexpr std::size_t kADMaxAttributesPerElement = 256;
 
 class ADXMLNode {
  public:
@@ -56,9 +62,13 @@ class ADXMLNode {
 // A parsed document; its root element stays valid while it lives.
 class ADXMLDocument {
  public:
-  // Malformed, oversized, too deeply nested, or declaring a DTD: a failure
+  // Malformed, past one of the bounds above, or declaring a DTD: a failure
   // saying which.
   static fd::Expected<ADXMLDocument> parse(std::string_view bytes);
+  // The bounds above, checked on the bytes in one pass without parsing them:
+  // size, nesting, namespaces in scope, attributes per element. A malformed
+  // document may pass; the parser refuses it.
+  static fd::Status checkBounds(std::string_view bytes);
   // A document with the element as its root, written as UTF-8 with an XML declaration.
   static std::string serialize(ADXMLNode root);
 

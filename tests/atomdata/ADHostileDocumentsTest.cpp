@@ -1,0 +1,117 @@
+// Atom documents that others may send: namespace declarations by the
+// thousand, elements with attributes by the thousand, feeds with countless
+// children. Each is refused with words at a stated bound, or parsed in time
+// linear in its length; the ceilings are far above what the linear work takes
+// and far below what the old work took (minutes).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "atomdata/ADConstants.h"
+#include "atomdata/ADEntryBase.h"
+#include "atomdata/ADFamilies.h"
+#include "support/CpuCeiling.h"
+
+namespace {
+
+const std::string kFeedStart = R"(<feed xmlns="http://www.w3.org/2005/Atom" xmlns:gd="http://schemas.flipdesk.net/g/2005")";
+
+// " xmlns:p0="urn:p:0" xmlns:p1=..." for prefixes first .. first + count - 1.
+std::string declarations(int first, int count) {
+  std::string out;
+  for (int i = first; i < first + count; ++i) out += " xmlns:p" + std::to_string(i) + "=\"urn:p:" + std::to_string(i) + "\"";
+  return out;
+}
+
+bool refusedFor(const fd::Expected<ADObjectPtr>& parsed, const std::string& words) {
+  return !parsed && parsed.error().find(words) != std::string::npos;
+}
+
+class ADHostileDocumentsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ADRegisterServiceFamilies(); }
+};
+
+}  // namespace
+
+TEST_F(ADHostileDocumentsTest, NamespaceDeclarationsPastTheBoundAreRefusedInWords) {
+  const std::string inScope = "namespace declarations in scope at one element";
+  // The root declares the Atom and gd namespaces: 254 more reach the bound.
+  auto atBound = ADObjectWithXMLData(kFeedStart + declarations(0, 254) + "><entry><p3:x/></entry></feed>");
+  ASSERT_TRUE(atBound) << atBound.error();
+  EXPECT_EQ(static_cast<ADFeedBase&>(**atBound).entries().size(), 1u);
+  EXPECT_TRUE(refusedFor(ADObjectWithXMLData(kFeedStart + declarations(0, 255) + "/>"), inScope));
+
+  // Declarations add up through the nesting, and end with their element.
+  const std::string root = kFeedStart + declarations(0, 200) + ">";
+  EXPECT_TRUE(refusedFor(ADObjectWithXMLData(root + "<entry" + declarations(200, 55) + "/></feed>"), inScope));
+  std::string siblings = root;
+  for (int i = 0; i < 20; ++i) siblings += "<entry" + declarations(200, 54) + "><p210:x/></entry>";
+  auto separate = ADObjectWithXMLData(siblings + "</feed>");
+  ASSERT_TRUE(separate) << separate.error();
+  EXPECT_EQ(static_cast<ADFeedBase&>(**separate).entries().size(), 20u);
+
+  // Entries and documents that are no feed are held to the same bound.
+  EXPECT_TRUE(refusedFor(ADObjectWithXMLData("<entry xmlns=\"http://www.w3.org/2005/Atom\"" + declarations(0, 300) + "/>"), inScope));
+  ADFeedBase feed;
+  fd::Status parsed = feed.initWithData(kFeedStart + declarations(0, 300) + "/>");
+  EXPECT_FALSE(parsed);
+  EXPECT_NE(parsed.error().find(inScope), std::string::npos) << parsed.error();
+
+  // Markup inside comments, character data and attribute values declares nothing.
+  auto quoted = ADObjectWithXMLData(kFeedStart + " gd:note='" + declarations(0, 300) + "'><!--" + declarations(0, 300) +
+                                    "--><title><![CDATA[" + declarations(0, 300) + "]]></title></feed>");
+  EXPECT_TRUE(quoted) << quoted.error();
+}
+
+TEST_F(ADHostileDocumentsTest, ElementsWithAttributesPastTheBoundAreRefusedInWords) {
+  std::string attributes;
+  for (std::size_t i = 0; i < kADMaxAttributesPerElement; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
+  auto atBound = ADObjectWithXMLData(kFeedStart + "><entry" + attributes + "/></feed>");
+  EXPECT_TRUE(atBound) << atBound.error();
+  EXPECT_TRUE(refusedFor(ADObjectWithXMLData(kFeedStart + "><entry" + attributes + " b=\"\"/></feed>"),
+                         "an element with more than 256 attributes"));
+}
+
+// A million declarations fit in the size cap; the parser alone would take
+// minutes over them. They are refused before it starts.
+TEST_F(ADHostileDocumentsTest, HugeNumbersOfDeclarationsOrAttributesAreRefusedAtOnce) {
+  const std::string manyDeclarations = kFeedStart + declarations(0, 100000) + "><entry/></feed>";
+  std::string manyAttributes = kFeedStart + "><entry";
+  for (int i = 0; i < 100000; ++i) manyAttributes += " a" + std::to_string(i) + "=\"\"";
+  manyAttributes += "/></feed>";
+  const auto child = testing_support::runUnderCpuCeiling(5, [&] {
+    EXPECT_TRUE(refusedFor(ADObjectWithXMLData(manyDeclarations), "namespace declarations"));
+    EXPECT_TRUE(refusedFor(ADObjectWithXMLData(manyAttributes), "attributes"));
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+// Within the bounds, a feed whose root declares many namespaces and that has
+// many children of its own besides its entries parses in time linear in its
+// length (each child was copied with every namespace in scope before), and the
+// children keep the declarations they had, as when the feed is parsed whole.
+TEST_F(ADHostileDocumentsTest, ANamespaceHeavyFeedParsesInLinearTime) {
+  std::string xml = kFeedStart + declarations(0, 250) + "><title>t</title>";
+  for (int i = 0; i < 60000; ++i) xml += "<p" + std::to_string(i % 250) + ":x a=\"1\"/>";
+  for (int i = 0; i < 2000; ++i) xml += "<entry><title>e</title><p" + std::to_string(i % 250) + ":y/></entry>";
+  xml += "<p1:own xmlns:p2=\"urn:p:2\"><p2:inner/></p1:own></feed>";
+  const auto child = testing_support::runUnderCpuCeiling(5, [&] {
+    auto streamed = ADObjectWithXMLData(xml);
+    ASSERT_TRUE(streamed) << streamed.error();
+    const auto& feed = static_cast<const ADFeedBase&>(**streamed);
+    EXPECT_EQ(feed.entries().size(), 2000u);
+    ASSERT_EQ(feed.unknownChildren().size(), 60001u);
+    EXPECT_EQ(feed.unknownChildren()[7].XMLString(), "<p7:x xmlns:p7=\"urn:p:7\" a=\"1\"/>");
+    EXPECT_EQ(feed.unknownChildren().back().XMLString(),
+              "<p1:own xmlns:p2=\"urn:p:2\" xmlns:p1=\"urn:p:1\"><p2:inner/></p1:own>");
+    EXPECT_TRUE(feed.namespaces().contains("p249"));
+    EXPECT_TRUE(feed.title()->namespaces().empty()) << "a child declares only what it declared";
+
+    ADFeedBase whole;
+    ASSERT_TRUE(whole.initWithData(xml));
+    EXPECT_TRUE(whole.isEqual(feed));
+    EXPECT_EQ(whole.XMLDocumentString(), feed.XMLDocumentString());
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
