@@ -35,7 +35,7 @@ struct ADClass {
   const char* elementLocalName() const;
   const char* defaultServiceVersion() const;
   // The local name alone when the URI is none or Atom's, else "prefix:local".
-  std::string qualifiedName() const;
+  const std::string& qualifiedName() const;
 
   // Classes found by name (the service document's root class). Registering is
   // part of each family's start-up registration.
@@ -44,6 +44,8 @@ struct ADClass {
 
   // Built once from the first object of the class (ADObject::declarations).
   mutable std::atomic<const ADDeclarations*> declarations{nullptr};
+  // Made at the first qualifiedName().
+  mutable std::atomic<const std::string*> qualifiedNameMade{nullptr};
 };
 
 // In the class body of every Atom class.

@@ -2,6 +2,7 @@
 
 #include <libxml/xmlreader.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -56,6 +57,16 @@ std::shared_ptr<ADLink> ADEntryBase::linkWithRelAttributeValue(std::string_view 
   for (const auto& link : links())
     if (link->rel() == rel && (!type || link->type() == type)) return link;
   return nullptr;
+}
+
+const ADEntryBase::Upload& ADEntryBase::upload() const {
+  static const Upload none;
+  return upload_ ? *upload_ : none;
+}
+
+ADEntryBase::Upload& ADEntryBase::uploadForChange() {
+  if (!upload_) upload_ = std::make_unique<Upload>();
+  return *upload_;
 }
 
 std::shared_ptr<ADLink> ADEntryBase::uploadEditLink() const { return linkWithRelAttributeValue(kADLinkRelResumableEditMedia); }
@@ -126,6 +137,44 @@ ADXMLNode ADFeedBase::XMLElement() const {
   ADXMLNode node = ADObject::XMLElement();
   for (const auto& entry : entries_) xmlAddChild(node.get(), entry->XMLElement().release());
   return node;
+}
+
+std::string ADFeedBase::XMLDocumentString() const {
+  ADXMLNode own = ADObject::XMLElement();
+  const std::string name = own.name();
+  std::string text = ADXMLDocument::serialize(std::move(own));
+  if (entries_.empty()) return text;
+  // The entries go where the feed's element ends.
+  const std::string closing = "</" + name + ">\n";
+  if (text.ends_with(closing)) {
+    text.resize(text.size() - closing.size());
+  } else if (text.ends_with("/>\n")) {
+    text.resize(text.size() - 3);
+    text += '>';
+  } else {
+    return ADXMLDocument::serialize(XMLElement());
+  }
+  // Written in blocks joined once at the end: a string grown entry by entry
+  // would at times hold three times the text while it moves.
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::vector<std::string> blocks(1);
+  std::size_t total = text.size() + closing.size();
+  for (const auto& entry : entries_) {
+    const std::string written = entry->XMLElement().XMLStringUTF8();
+    if (blocks.back().size() + written.size() > kBlock) {
+      blocks.emplace_back();
+      blocks.back().reserve(std::max(kBlock, written.size()));
+    }
+    blocks.back() += written;
+    total += written.size();
+  }
+  text.reserve(total);
+  for (std::string& block : blocks) {
+    text += block;
+    std::string().swap(block);
+  }
+  text += closing;
+  return text;
 }
 
 bool ADFeedBase::isEqual(const ADObject& other) const {
@@ -252,12 +301,16 @@ class RootScope {
 
 // A feed read entry by entry: each entry's tree is built, made into objects
 // and freed before the next is read, so that the whole document never stands
-// as one tree beside its objects. The feed's other children are copied into a
-// skeleton of the root, from which the feed object is made at the end. The
-// feed's class is chosen when its first entry arrives, from the kind markers
-// read by then (Atom puts a feed's own elements before its entries).
+// as one tree beside its objects. The feed's own elements before its entries
+// are copied into a skeleton of the root, from which the feed object is made
+// when its first entry arrives (its class chosen from the kind markers read by
+// then; Atom puts a feed's own elements before its entries), or once the
+// skeleton holds kSkeletonChildren of them; its later elements go into the
+// object one by one as they are read.
 // nullopt when the root is not an Atom feed (the caller parses the whole tree).
-std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADClass* cls) {
+constexpr int kSkeletonChildren = 64;
+
+std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADClass* cls, std::size_t entryCount) {
   std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForMemory(
       bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!reader) return fd::Expected<ADObjectPtr>(fd::fail("The XML reader could not be created"));
@@ -280,15 +333,16 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
   xmlNodePtr skeleton = xmlDocCopyNode(const_cast<xmlNode*>(root), skeletonDoc.get(), 2);
   xmlDocSetRootElement(skeletonDoc.get(), skeleton);
   const RootScope rootScope(skeleton);
-  ADObjectPtr feed;
-  auto feedObject = [&]() -> ADFeedBase& {
-    if (!feed) {
-      const ADClass* chosen = cls ? cls : ad_kinds::classForElement(skeleton, /*feed=*/true);
-      feed = (chosen ? chosen : &ADFeedBase::adClass())->make();
-    }
-    return static_cast<ADFeedBase&>(*feed);
+  int skeletonChildren = 0;
+  std::shared_ptr<ADFeedBase> feed;
+  auto makeFeed = [&] {
+    const ADClass* chosen = cls ? cls : ad_kinds::classForElement(skeleton, /*feed=*/true);
+    feed = std::static_pointer_cast<ADFeedBase>((chosen ? chosen : &ADFeedBase::adClass())->make());
+    feed->initFromRootElement(skeleton);
+    skeletonDoc.reset();
   };
   std::vector<std::shared_ptr<ADEntryBase>> entries;
+  entries.reserve(entryCount);
   if (!xmlTextReaderIsEmptyElement(reader.get())) {
     r = xmlTextReaderRead(reader.get());
     while (r == 1 && xmlTextReaderDepth(reader.get()) > 0) {
@@ -299,16 +353,19 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
       xmlNodePtr node = xmlTextReaderExpand(reader.get());
       if (!node) return malformed();
       if (ad_xml::text(node->name) == "entry" && ad_xml::namespaceURI(node) == kADNamespaceAtom) {
-        ADFeedBase& f = feedObject();
-        const ADClass* entryClass = f.classForEntries();
+        if (!feed) makeFeed();
+        const ADClass* entryClass = feed->classForEntries();
         if (!entryClass) entryClass = ad_kinds::classForElement(node, /*feed=*/false);
-        if (!entryClass || !entryClass->isKindOf(ADEntryBase::adClass())) entryClass = &f.defaultClassForEntries();
+        if (!entryClass || !entryClass->isKindOf(ADEntryBase::adClass())) entryClass = &feed->defaultClassForEntries();
         entries.push_back(std::static_pointer_cast<ADEntryBase>(ADObject::objectWithXMLElement(*entryClass, node, feed.get())));
+      } else if (feed) {
+        feed->parseFurtherChild(node);
       } else {
         xmlNodePtr copy = xmlDocCopyNode(node, skeletonDoc.get(), 1);
         if (!copy) return fd::Expected<ADObjectPtr>(fd::fail("An element of the feed could not be copied"));
         xmlAddChild(skeleton, copy);
         rootScope.adopt(copy, node);
+        if (++skeletonChildren == kSkeletonChildren) makeFeed();
       }
       r = xmlTextReaderNext(reader.get());
     }
@@ -316,18 +373,19 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
   // The rest must be well-formed too.
   while (r == 1) r = xmlTextReaderRead(reader.get());
   if (r < 0) return malformed();
-  ADFeedBase& f = feedObject();
-  f.initFromRootElement(skeleton);
-  for (auto& entry : entries) f.addEntry(std::move(entry));
+  if (!feed) makeFeed();
+  entries.shrink_to_fit();
+  feed->setEntries(std::move(entries));
   return fd::Expected<ADObjectPtr>(std::move(feed));
 }
 
 }  // namespace
 
 fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls) {
-  if (fd::Status bounded = ADXMLDocument::checkBounds(bytes); !bounded) return bounded.failure();
+  std::size_t entries = 0;
+  if (fd::Status bounded = ADXMLDocument::checkBounds(bytes, &entries); !bounded) return bounded.failure();
   if (!cls || cls->isKindOf(ADFeedBase::adClass())) {
-    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls)) return std::move(*streamed);
+    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls, entries)) return std::move(*streamed);
   }
   fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
   if (!doc) return doc.failure();

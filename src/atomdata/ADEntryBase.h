@@ -11,7 +11,8 @@
 class ADEntryBase : public ADObject {
   AD_CLASS(ADEntryBase)
   ADEntryBase() = default;
-  ADEntryBase(const ADEntryBase& other) = default;
+  ADEntryBase(const ADEntryBase& other)
+      : ADObject(other), upload_(other.upload_ ? std::make_unique<Upload>(*other.upload_) : nullptr) {}
 
   // Enters cls in the entry kind map under its kind term and its gd kind
   // attribute value (each when it has one).
@@ -55,14 +56,20 @@ class ADEntryBase : public ADObject {
   std::optional<std::string> kind() const { return attributeValueForExtensionClass(ADKindAttribute::adClass()); }
 
   // Media sent with the entry on insert or update; nullopt when it carries none.
-  const std::optional<std::string>& uploadData() const { return uploadData_; }
-  void setUploadData(std::optional<std::string> data) { uploadData_ = std::move(data); }
-  const std::optional<std::string>& uploadMIMEType() const { return uploadMIMEType_; }
-  void setUploadMIMEType(std::optional<std::string> type) { uploadMIMEType_ = std::move(type); }
+  const std::optional<std::string>& uploadData() const { return upload().data; }
+  void setUploadData(std::optional<std::string> data) { uploadForChange().data = std::move(data); }
+  const std::optional<std::string>& uploadMIMEType() const { return upload().mimeType; }
+  void setUploadMIMEType(std::optional<std::string> type) { uploadForChange().mimeType = std::move(type); }
 
  private:
-  std::optional<std::string> uploadData_;
-  std::optional<std::string> uploadMIMEType_;
+  // Kept apart: the entries of a parsed feed carry none.
+  struct Upload {
+    std::optional<std::string> data;
+    std::optional<std::string> mimeType;
+  };
+  const Upload& upload() const;
+  Upload& uploadForChange();
+  std::unique_ptr<Upload> upload_;
 };
 
 class ADFeedBase : public ADObject {
@@ -79,6 +86,9 @@ class ADFeedBase : public ADObject {
   void addExtensionDeclarations() override;
   void initWithXMLElement(const xmlNode* element, const ADObject* parent) override;
   ADXMLNode XMLElement() const override;
+  // The same text as the whole tree's, written entry after entry: the feed
+  // never stands as one tree beside its objects.
+  std::string XMLDocumentString() const override;
   bool isEqual(const ADObject& other) const override;
 
   // The class of the feed's entries; null lets the kind maps choose, falling

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <unordered_set>
 
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADKindMaps.h"
@@ -34,12 +33,21 @@ const char* ADClass::defaultServiceVersion() const {
 }
 #undef AD_INHERITED
 
-std::string ADClass::qualifiedName() const {
+const std::string& ADClass::qualifiedName() const {
+  if (const std::string* name = qualifiedNameMade.load(std::memory_order_acquire)) return *name;
   const char* uri = elementURI();
   const char* local = elementLocalName();
-  std::string localName = local ? local : "";
-  if (!uri || std::strcmp(uri, kADNamespaceAtom) == 0 || !elementPrefix()) return localName;
-  return std::string(elementPrefix()) + ":" + localName;
+  std::string made = local ? local : "";
+  if (uri && std::strcmp(uri, kADNamespaceAtom) != 0 && elementPrefix()) made = std::string(elementPrefix()) + ":" + made;
+  // Made once per class and kept as long as the class (a second thread may
+  // make an equal one, which stays unused).
+  auto* name = new std::string(std::move(made));
+  const std::string* expected = nullptr;
+  if (!qualifiedNameMade.compare_exchange_strong(expected, name, std::memory_order_acq_rel)) {
+    delete name;
+    return *expected;
+  }
+  return *name;
 }
 
 namespace {
@@ -79,8 +87,22 @@ bool ObjectsEqualOrBothNil(const ADObject* a, const ADObject* b) {
 
 struct ADObject::ParseState {
   const xmlNode* element = nullptr;
-  std::unordered_set<const void*> consumed;
+  const ADObject* parent = nullptr;
+  // Sorted once the element's own reading is done.
+  std::vector<const void*> consumed;
+  bool isConsumed(const void* node) const { return std::binary_search(consumed.begin(), consumed.end(), node); }
 };
+
+const ADObject* ADObject::parsingParent() const { return parse_ ? parse_->parent : nullptr; }
+
+std::optional<std::string> ADObject::elementName() const {
+  if (elementName_.isMark()) return classInfo().qualifiedName();
+  return elementName_.value();
+}
+
+void ADObject::setElementName(const std::optional<std::string>& name) {
+  elementName_ = name && *name == classInfo().qualifiedName() ? ADText::mark() : ADText::of(name);
+}
 
 ADObject::ADObject() = default;
 ADObject::~ADObject() = default;
@@ -97,16 +119,11 @@ const ADObject::Extras& ADObject::extrasOrEmpty() const {
 
 ADObject::ADObject(const ADObject& other)
     : elementName_(other.elementName_),
-      attributes_(other.attributes_),
       content_(other.content_),
+      attributes_(other.attributes_),
       extras_(other.extras_ ? std::make_unique<Extras>(*other.extras_) : nullptr) {
   extensions_.reserve(other.extensions_.size());
-  for (const auto& [cls, objects] : other.extensions_) {
-    std::vector<ADObjectPtr> copies;
-    copies.reserve(objects.size());
-    for (const ADObjectPtr& o : objects) copies.push_back(o->copy());
-    extensions_.emplace_back(cls, std::move(copies));
-  }
+  for (const auto& [cls, object] : other.extensions_) extensions_.emplace_back(cls, object->copy());
 }
 
 // --- Declarations ---
@@ -160,24 +177,34 @@ void ADObject::addChildXMLElementsDeclaration() {
   if (building) building->childXMLElements = true;
 }
 
-std::vector<const ADClass*> ADObject::declaredChildClasses() const {
-  std::vector<const ADClass*> out;
-  const ADClass& mine = classInfo();
-  for (const ADObject* holder = this; holder; holder = holder->parent_) {
-    for (const auto& [parent, child] : holder->declarations().extensions)
-      if (mine.isKindOf(*parent) && std::find(out.begin(), out.end(), child) == out.end()) out.push_back(child);
-  }
-  return out;
-}
+struct ADObject::DeclaredHere {
+  std::vector<const ADClass*> children;
+  std::vector<const ADClass*> attributes;
+};
 
-std::vector<const ADClass*> ADObject::declaredAttributeClasses() const {
-  std::vector<const ADClass*> out;
+// What the classes along a chain of holders declare for the innermost: it
+// depends on the classes alone, so each thread works it out once per chain it
+// meets (all the entries of a feed share one) and not once per object.
+std::shared_ptr<const ADObject::DeclaredHere> ADObject::declaredHere() const {
+  constexpr std::size_t kDeclaredCacheChains = 4096;
+  thread_local std::map<std::vector<const ADClass*>, std::shared_ptr<const DeclaredHere>> cache;
+  thread_local std::vector<const ADClass*> chain;
+  chain.clear();
+  for (const ADObject* holder = this; holder; holder = holder->parsingParent()) chain.push_back(&holder->classInfo());
+  if (auto it = cache.find(chain); it != cache.end()) return it->second;
+  auto made = std::make_shared<DeclaredHere>();
   const ADClass& mine = classInfo();
-  for (const ADObject* holder = this; holder; holder = holder->parent_) {
-    for (const auto& [parent, child] : holder->declarations().attributeExtensions)
-      if (mine.isKindOf(*parent) && std::find(out.begin(), out.end(), child) == out.end()) out.push_back(child);
+  auto add = [&](std::vector<const ADClass*>& out, const ADClass* parent, const ADClass* child) {
+    if (mine.isKindOf(*parent) && std::find(out.begin(), out.end(), child) == out.end()) out.push_back(child);
+  };
+  for (const ADObject* holder = this; holder; holder = holder->parsingParent()) {
+    const ADDeclarations& d = holder->declarations();
+    for (const auto& [parent, child] : d.extensions) add(made->children, parent, child);
+    for (const auto& [parent, child] : d.attributeExtensions) add(made->attributes, parent, child);
   }
-  return out;
+  if (cache.size() >= kDeclaredCacheChains) cache.clear();
+  cache.emplace(chain, made);
+  return made;
 }
 
 // --- Parsing ---
@@ -200,20 +227,22 @@ ADObjectPtr ADObject::objectWithXMLElement(const ADClass& cls, const xmlNode* el
 }
 
 void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent) {
-  parent_ = parent;
   parse_ = std::make_unique<ParseState>();
   parse_->element = element;
-  elementName_ = ad_xml::qualifiedName(element);
+  parse_->parent = parent;
+  const std::string name = ad_xml::qualifiedName(element);
+  elementName_ = name == classInfo().qualifiedName() ? ADText::mark() : ADText(std::string_view(name));
   if (element->nsDef) extras().namespaces = ad_xml::namespaceDeclarations(element);
 
   const ADDeclarations& mine = declarations();
   for (const std::string& name : mine.localAttributes) {
     if (const xmlAttr* a = ad_xml::findAttribute(element, name)) {
-      attributes_[name] = ad_xml::attributeValue(a);
+      attributes_.set(name, ad_xml::attributeValue(a));
       markConsumed(a);
     }
   }
-  for (const ADClass* cls : declaredAttributeClasses()) {
+  const std::shared_ptr<const DeclaredHere> here = declaredHere();
+  for (const ADClass* cls : here->attributes) {
     const char* uri = cls->elementURI();
     const char* local = cls->elementLocalName();
     for (const xmlAttr* a = element->properties; a && local; a = a->next) {
@@ -225,26 +254,32 @@ void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent
       break;
     }
   }
-  if (mine.contentValue) content_ = stringValueFromElement(element);
+  if (mine.contentValue) content_ = ADText(std::string_view(stringValueFromElement(element)));
 
-  const std::vector<const ADClass*> childClasses = declaredChildClasses();
-  for (const xmlNode* child = element->children; child; child = child->next) {
-    if (child->type != XML_ELEMENT_NODE) continue;
-    if (mine.childXMLElements) {
-      extras().childXML.push_back(ADXMLNode::copyOf(child));
-      markConsumed(child);
-      continue;
-    }
-    for (const ADClass* cls : childClasses) {
-      if (!matches(child, *cls)) continue;
-      ADObjectPtr object = objectWithXMLElement(*cls, child, this);
-      auto it = findExtension(*cls);
-      if (it == extensions_.end()) extensions_.emplace_back(cls, std::vector<ADObjectPtr>{std::move(object)});
-      else it->second.push_back(std::move(object));
-      markConsumed(child);
-      break;
-    }
+  for (const xmlNode* child = element->children; child; child = child->next)
+    if (child->type == XML_ELEMENT_NODE) parseChild(child, here->children);
+}
+
+void ADObject::parseChild(const xmlNode* child, const std::vector<const ADClass*>& childClasses) {
+  if (declarations().childXMLElements) {
+    extras().childXML.push_back(ADXMLNode::copyOf(child));
+    markConsumed(child);
+    return;
   }
+  for (const ADClass* cls : childClasses) {
+    if (!matches(child, *cls)) continue;
+    extensions_.emplace_back(cls, objectWithXMLElement(*cls, child, this));
+    markConsumed(child);
+    return;
+  }
+}
+
+void ADObject::parseFurtherChild(const xmlNode* child) {
+  parse_ = std::make_unique<ParseState>();
+  parse_->element = child->parent;
+  parseChild(child, declaredHere()->children);
+  if (parse_->consumed.empty()) extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
+  parse_.reset();
 }
 
 void ADObject::initFromRootElement(const xmlNode* element) {
@@ -253,19 +288,19 @@ void ADObject::initFromRootElement(const xmlNode* element) {
 }
 
 void ADObject::markConsumed(const void* node) {
-  if (parse_) parse_->consumed.insert(node);
+  if (parse_) parse_->consumed.push_back(node);
 }
 
 void ADObject::finishParsing() {
   if (!parse_) return;
   const xmlNode* element = parse_->element;
+  std::sort(parse_->consumed.begin(), parse_->consumed.end());
   for (const xmlNode* child = element->children; child; child = child->next)
-    if (child->type == XML_ELEMENT_NODE && !parse_->consumed.count(child))
+    if (child->type == XML_ELEMENT_NODE && !parse_->isConsumed(child))
       extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
   for (const xmlAttr* a = element->properties; a; a = a->next)
-    if (!parse_->consumed.count(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
+    if (!parse_->isConsumed(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
   parse_.reset();
-  parent_ = nullptr;
 }
 
 ADObjectPtr ADObject::objectForChildOfElement(const xmlNode* element, std::string_view qualifiedName,
@@ -344,20 +379,23 @@ void ADObject::addToElement(xmlNode* element, const std::optional<std::string>& 
 ADXMLNode ADObject::XMLElement() const { return XMLElementWithExtensionsAndDefaultName(std::nullopt); }
 
 ADXMLNode ADObject::XMLElementWithExtensionsAndDefaultName(const std::optional<std::string>& defaultName) const {
-  const std::string name = elementName_ ? *elementName_ : defaultName ? *defaultName : classInfo().qualifiedName();
+  const std::string name = elementName_.has()  ? std::string(elementName_.view())
+                           : elementName_.isMark() || !defaultName ? classInfo().qualifiedName()
+                                                                 : *defaultName;
   ADXMLNode node = ADXMLNode::elementWithName(name);
   xmlNodePtr element = node.get();
   const Extras& x = extrasOrEmpty();
   for (const auto& [prefix, uri] : x.namespaces)
     xmlNewNs(element, BAD_CAST uri.c_str(), prefix.empty() ? nullptr : BAD_CAST prefix.c_str());
-  for (const auto& [attr, value] : attributes_) addToElement(element, value, attr);
+  attributes_.forEach([&](std::string_view attr, std::string_view value) { addToElement(element, std::string(value), attr); });
   for (const auto& [cls, value] : x.attributeExtensions) addToElement(element, value.first, value.second);
   for (const auto& [attr, value] : x.unknownAttributes)
     if (!xmlHasProp(element, BAD_CAST attr.c_str())) addToElement(element, value, attr);
-  if (content_ && !content_->empty()) xmlAddChild(element, xmlNewText(BAD_CAST content_->c_str()));
+  if (!content_.view().empty()) xmlAddChild(element, xmlNewText(BAD_CAST std::string(content_.view()).c_str()));
   for (const ADXMLNode& child : x.childXML) xmlAddChild(element, ADXMLNode(child).release());
-  for (const auto& [cls, objects] : extensions_)
-    for (const ADObjectPtr& object : objects) xmlAddChild(element, object->XMLElement().release());
+  for (const ADClass* cls : extensionClasses())
+    for (const auto& [c, object] : extensions_)
+      if (c == cls) xmlAddChild(element, object->XMLElement().release());
   for (const ADXMLNode& child : x.unknownChildren) xmlAddChild(element, ADXMLNode(child).release());
   return node;
 }
@@ -370,13 +408,9 @@ bool ADObject::isEqual(const ADObject& other) const {
   if (this == &other) return true;
   if (&classInfo() != &other.classInfo()) return false;
   const std::vector<std::string> ignored = attributesIgnoredForEquality();
-  auto withoutIgnored = [&](const std::map<std::string, std::string>& attrs) {
-    std::map<std::string, std::string> out = attrs;
-    for (const std::string& name : ignored) out.erase(name);
-    return out;
-  };
-  if (withoutIgnored(attributes_) != withoutIgnored(other.attributes_)) return false;
-  if (content_.value_or("") != other.content_.value_or("")) return false;
+  auto isIgnored = [&](std::string_view name) { return std::find(ignored.begin(), ignored.end(), name) != ignored.end(); };
+  if (!attributes_.equals(other.attributes_, isIgnored)) return false;
+  if (content_.view() != other.content_.view()) return false;
   const Extras& mine = extrasOrEmpty();
   const Extras& theirs = other.extrasOrEmpty();
   if (mine.childXML != theirs.childXML) return false;
@@ -385,38 +419,43 @@ bool ADObject::isEqual(const ADObject& other) const {
     auto it = theirs.attributeExtensions.find(cls);
     if (it == theirs.attributeExtensions.end() || it->second.first != value.first) return false;
   }
-  std::size_t nonEmpty = 0;
-  for (const auto& [cls, objects] : extensions_) {
-    if (objects.empty()) continue;
-    ++nonEmpty;
-    auto it = other.findExtension(*cls);
-    if (it == other.extensions_.end() || it->second.size() != objects.size()) return false;
-    for (std::size_t i = 0; i < objects.size(); ++i)
-      if (!objects[i]->isEqual(*it->second[i])) return false;
+  // The same objects under each class, in order; the order of the classes does not count.
+  if (extensions_.size() != other.extensions_.size()) return false;
+  for (const ADClass* cls : extensionClasses()) {
+    std::vector<const ADObject*> theirsOfClass;
+    for (const auto& [c, object] : other.extensions_)
+      if (c == cls) theirsOfClass.push_back(object.get());
+    std::size_t i = 0;
+    for (const auto& [c, object] : extensions_) {
+      if (c != cls) continue;
+      if (i >= theirsOfClass.size() || !object->isEqual(*theirsOfClass[i])) return false;
+      ++i;
+    }
+    if (i != theirsOfClass.size()) return false;
   }
-  std::size_t otherNonEmpty = 0;
-  for (const auto& entry : other.extensions_) otherNonEmpty += entry.second.empty() ? 0 : 1;
-  return nonEmpty == otherNonEmpty;
+  return true;
 }
 
 // --- Extension store ---
 
-ADObject::ExtensionList::iterator ADObject::findExtension(const ADClass& cls) {
-  return std::find_if(extensions_.begin(), extensions_.end(), [&](const auto& e) { return e.first == &cls; });
-}
-
-ADObject::ExtensionList::const_iterator ADObject::findExtension(const ADClass& cls) const {
-  return std::find_if(extensions_.begin(), extensions_.end(), [&](const auto& e) { return e.first == &cls; });
+std::vector<const ADClass*> ADObject::extensionClasses() const {
+  std::vector<const ADClass*> classes;
+  for (const auto& [cls, object] : extensions_)
+    if (std::find(classes.begin(), classes.end(), cls) == classes.end()) classes.push_back(cls);
+  return classes;
 }
 
 ADObjectPtr ADObject::objectForExtensionClass(const ADClass& cls) const {
-  auto it = findExtension(cls);
-  return it == extensions_.end() || it->second.empty() ? nullptr : it->second.front();
+  for (const auto& [c, object] : extensions_)
+    if (c == &cls) return object;
+  return nullptr;
 }
 
 std::vector<ADObjectPtr> ADObject::objectsForExtensionClass(const ADClass& cls) const {
-  auto it = findExtension(cls);
-  return it == extensions_.end() ? std::vector<ADObjectPtr>{} : it->second;
+  std::vector<ADObjectPtr> out;
+  for (const auto& [c, object] : extensions_)
+    if (c == &cls) out.push_back(object);
+  return out;
 }
 
 namespace {
@@ -435,36 +474,31 @@ void ADObject::setObject(ADObjectPtr object, const ADClass& cls) {
 }
 
 void ADObject::setObjects(const std::vector<ADObjectPtr>& objects, const ADClass& cls) {
-  auto it = findExtension(cls);
-  std::vector<ADObjectPtr> kept;
+  // The new group takes the place of the old one, or comes last.
+  auto first = std::find_if(extensions_.begin(), extensions_.end(), [&](const auto& e) { return e.first == &cls; });
+  std::size_t at = static_cast<std::size_t>(first - extensions_.begin());
+  std::erase_if(extensions_, [&](const auto& e) { return e.first == &cls; });
+  at = std::min(at, extensions_.size());
+  ExtensionList kept;
   for (const ADObjectPtr& o : objects) {
     if (!o) continue;
     nameForClass(*o, cls);
-    kept.push_back(o);
+    kept.emplace_back(&cls, o);
   }
-  if (kept.empty()) {
-    if (it != extensions_.end()) extensions_.erase(it);
-    return;
-  }
-  if (it == extensions_.end()) extensions_.emplace_back(&cls, std::move(kept));
-  else it->second = std::move(kept);
+  extensions_.insert(extensions_.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(kept.begin()),
+                     std::make_move_iterator(kept.end()));
 }
 
 void ADObject::addObject(ADObjectPtr object, const ADClass& cls) {
   if (!object) return;
   nameForClass(*object, cls);
-  auto it = findExtension(cls);
-  if (it == extensions_.end()) extensions_.emplace_back(&cls, std::vector<ADObjectPtr>{std::move(object)});
-  else it->second.push_back(std::move(object));
+  extensions_.emplace_back(&cls, std::move(object));
 }
 
 void ADObject::removeObject(const ADObject& object, const ADClass& cls) {
-  auto it = findExtension(cls);
-  if (it == extensions_.end()) return;
-  auto& objects = it->second;
-  auto found = std::find_if(objects.begin(), objects.end(), [&](const ADObjectPtr& o) { return o->isEqual(object); });
-  if (found != objects.end()) objects.erase(found);
-  if (objects.empty()) extensions_.erase(it);
+  auto found = std::find_if(extensions_.begin(), extensions_.end(),
+                            [&](const auto& e) { return e.first == &cls && e.second->isEqual(object); });
+  if (found != extensions_.end()) extensions_.erase(found);
 }
 
 std::optional<std::string> ADObject::attributeValueForExtensionClass(const ADClass& cls) const {
@@ -489,14 +523,13 @@ void ADObject::setAttributeValue(const std::optional<std::string>& value, const 
 // --- Attribute table ---
 
 std::optional<std::string> ADObject::stringValueForAttribute(std::string_view name) const {
-  auto it = attributes_.find(std::string(name));
-  if (it == attributes_.end()) return std::nullopt;
-  return it->second;
+  std::optional<std::string_view> value = attributes_.find(name);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 void ADObject::setStringValue(const std::optional<std::string>& value, std::string_view name) {
-  if (value) attributes_[std::string(name)] = *value;
-  else attributes_.erase(std::string(name));
+  attributes_.set(name, value);
 }
 
 bool ADObject::boolValueForAttribute(std::string_view name, bool defaultValue) const {

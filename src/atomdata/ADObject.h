@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "atomdata/ADClass.h"
+#include "atomdata/ADCompact.h"
 #include "atomdata/ADDateTime.h"
 #include "atomdata/ADXMLNode.h"
 #include "platform/foundation/Expected.h"
@@ -71,7 +72,7 @@ class ADObject {
   ADXMLNode XMLElementWithExtensionsAndDefaultName(const std::optional<std::string>& defaultName) const;
   static void addToElement(xmlNode* element, const std::optional<std::string>& value, std::string_view name);
   // The object written as a whole XML document.
-  std::string XMLDocumentString() const;
+  virtual std::string XMLDocumentString() const;
 
   // Same class, equal attributes (but those ignored), content, raw child XML
   // and stored objects.
@@ -129,19 +130,21 @@ class ADObject {
   void setNumberValue(std::optional<double> value, std::string_view name);
   std::optional<ADDateTime> dateTimeForAttribute(std::string_view name) const;
   void setDateTimeValue(const std::optional<ADDateTime>& value, std::string_view name);
-  const std::map<std::string, std::string>& attributes() const { return attributes_; }
+  // The attribute table, in name order.
+  const ADAttributeList& attributes() const { return attributes_; }
 
   // --- Content, raw child XML, namespaces, name ---
-  const std::optional<std::string>& contentStringValue() const { return content_; }
-  void setContentStringValue(std::optional<std::string> value) { content_ = std::move(value); }
+  std::optional<std::string> contentStringValue() const { return content_.value(); }
+  void setContentStringValue(const std::optional<std::string>& value) { content_ = ADText::of(value); }
   const std::vector<ADXMLNode>& childXMLElements() const { return extrasOrEmpty().childXML; }
   void setChildXMLElements(std::vector<ADXMLNode> elements) { extras().childXML = std::move(elements); }
   void addChildXMLElement(ADXMLNode element) { extras().childXML.push_back(std::move(element)); }
   const ADNamespaces& namespaces() const { return extrasOrEmpty().namespaces; }
   void setNamespaces(ADNamespaces namespaces) { extras().namespaces = std::move(namespaces); }
   void addNamespaces(const ADNamespaces& namespaces);
-  const std::optional<std::string>& elementName() const { return elementName_; }
-  void setElementName(std::optional<std::string> name) { elementName_ = std::move(name); }
+  // The name the element is written under; nullopt when it has none of its own.
+  std::optional<std::string> elementName() const;
+  void setElementName(const std::optional<std::string>& name);
   // Elements and attributes of the document that no declaration named.
   const std::vector<ADXMLNode>& unknownChildren() const { return extrasOrEmpty().unknownChildren; }
 
@@ -161,22 +164,30 @@ class ADObject {
 
   // Parses the element into this (fresh) object, as objectWithXMLElement does for a new one.
   void initFromRootElement(const xmlNode* element);
+  // Parses one more child element into this object, made from its element
+  // before, as one of its children: a long feed's own elements reach it one
+  // by one while the feed is read.
+  void parseFurtherChild(const xmlNode* child);
 
  protected:
   // Marks a child element or attribute as read, so that it is not kept as unknown.
   void markConsumed(const void* node);
   // The object that holds this one, while parsing.
-  const ADObject* parsingParent() const { return parent_; }
+  const ADObject* parsingParent() const;
 
  private:
   struct ParseState;
+  void parseChild(const xmlNode* child, const std::vector<const ADClass*>& childClasses);
   void finishParsing();
-  std::vector<const ADClass*> declaredChildClasses() const;
-  std::vector<const ADClass*> declaredAttributeClasses() const;
+  // The child and attribute classes declared for this object by it and its holders.
+  struct DeclaredHere;
+  std::shared_ptr<const DeclaredHere> declaredHere() const;
 
-  using ExtensionList = std::vector<std::pair<const ADClass*, std::vector<ADObjectPtr>>>;
-  ExtensionList::iterator findExtension(const ADClass& cls);
-  ExtensionList::const_iterator findExtension(const ADClass& cls) const;
+  // The stored objects in the order they were stored, each with its class;
+  // those of one class are one group, in the place its first took.
+  using ExtensionList = std::vector<std::pair<const ADClass*, ADObjectPtr>>;
+  // Each class of the store once, in the order of its group.
+  std::vector<const ADClass*> extensionClasses() const;
 
   // What most elements never have, kept apart so that the many small
   // elements of a large feed stay small.
@@ -191,13 +202,13 @@ class ADObject {
   Extras& extras();
   const Extras& extrasOrEmpty() const;
 
-  std::optional<std::string> elementName_;
-  std::map<std::string, std::string> attributes_;
-  std::optional<std::string> content_;
+  // A word each: a feed of a million small entries holds millions of these.
+  // The name is marked, not held, when it is the class's own.
+  ADText elementName_;
+  ADText content_;
+  ADAttributeList attributes_;
   ExtensionList extensions_;
   std::unique_ptr<Extras> extras_;
-
-  const ADObject* parent_ = nullptr;
   std::unique_ptr<ParseState> parse_;
 };
 

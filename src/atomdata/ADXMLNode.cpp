@@ -73,9 +73,17 @@ std::map<std::string, std::string> namespaceDeclarations(const xmlNode* element)
 
 }  // namespace ad_xml
 
-ADXMLNode ADXMLNode::copyOf(const xmlNode* node) { return ADXMLNode(xmlDocCopyNode(const_cast<xmlNode*>(node), nullptr, 1)); }
+ADXMLNode ADXMLNode::copyOf(const xmlNode* node) {
+  ADXMLNode copy(xmlDocCopyNode(const_cast<xmlNode*>(node), nullptr, 1));
+  if (!copy.node_ || copy.node_->type != XML_ELEMENT_NODE) return copy;
+  copy.text_ = ADText(std::string_view(copy.XMLString()));
+  xmlFreeNode(copy.node_);
+  copy.node_ = nullptr;
+  return copy;
+}
 
-ADXMLNode::ADXMLNode(const ADXMLNode& other) : node_(other.node_ ? xmlDocCopyNode(other.node_, nullptr, 1) : nullptr) {}
+ADXMLNode::ADXMLNode(const ADXMLNode& other)
+    : node_(other.node_ ? xmlDocCopyNode(other.node_, nullptr, 1) : nullptr), text_(other.text_) {}
 
 ADXMLNode& ADXMLNode::operator=(const ADXMLNode& other) {
   if (this != &other) *this = ADXMLNode(other);
@@ -86,6 +94,7 @@ ADXMLNode& ADXMLNode::operator=(ADXMLNode&& other) noexcept {
   if (this != &other) {
     if (node_) xmlFreeNode(node_);
     node_ = other.node_;
+    text_ = std::move(other.text_);
     other.node_ = nullptr;
   }
   return *this;
@@ -95,9 +104,28 @@ ADXMLNode::~ADXMLNode() {
   if (node_) xmlFreeNode(node_);
 }
 
+xmlNodePtr ADXMLNode::get() const {
+  if (node_ || !text_.has()) return node_;
+  // The text is this program's own writing of a parsed element: it reads back
+  // as that element. Names are copied out of the parser's dictionary, so the
+  // node outlives the document it was read into.
+  const std::string_view text = text_.view();
+  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                                XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr) {
+    xmlUnlinkNode(root);
+    xmlSetTreeDoc(root, nullptr);
+    node_ = root;
+    text_ = ADText();
+  }
+  xmlFreeDoc(doc);
+  return node_;
+}
+
 xmlNodePtr ADXMLNode::release() {
-  xmlNodePtr n = node_;
+  xmlNodePtr n = get();
   node_ = nullptr;
+  text_ = ADText();
   return n;
 }
 
@@ -113,20 +141,41 @@ std::string ADXMLNode::localNameForName(std::string_view name) {
   return std::string(colon == std::string_view::npos ? name : name.substr(colon + 1));
 }
 
-std::string ADXMLNode::name() const { return node_ ? ad_xml::qualifiedName(node_) : std::string(); }
+std::string ADXMLNode::name() const {
+  if (!node_ && text_.has()) {
+    // The text starts with "<" and the name.
+    const std::string_view text = text_.view();
+    const std::size_t end = text.find_first_of(" \t\r\n/>", 1);
+    return std::string(text.substr(1, end == std::string_view::npos ? std::string_view::npos : end - 1));
+  }
+  return node_ ? ad_xml::qualifiedName(node_) : std::string();
+}
 
 std::string ADXMLNode::stringValue() const {
   std::string out;
-  if (!node_) return out;
-  for (const xmlNode* c = node_->children; c; c = c->next)
+  const xmlNode* node = get();
+  if (!node) return out;
+  for (const xmlNode* c = node->children; c; c = c->next)
     if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) out += ad_xml::text(c->content);
   return out;
 }
 
 std::string ADXMLNode::XMLString() const {
+  if (!node_ && text_.has()) return std::string(text_.view());
   if (!node_) return {};
   std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
   xmlNodeDump(buffer.get(), node_->doc, node_, 0, 0);
+  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+}
+
+std::string ADXMLNode::XMLStringUTF8() const {
+  if (!get()) return {};
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
+  xmlOutputBufferPtr out = xmlOutputBufferCreateBuffer(buffer.get(), xmlFindCharEncodingHandler("UTF-8"));
+  if (!out) return {};
+  xmlNodeDumpOutput(out, node_->doc, node_, 0, 0, "UTF-8");
+  xmlOutputBufferClose(out);
   return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
                      static_cast<std::size_t>(xmlBufferLength(buffer.get())));
 }
@@ -151,7 +200,7 @@ struct ParserDeleter {
 
 }  // namespace
 
-fd::Status ADXMLDocument::checkBounds(std::string_view bytes) {
+fd::Status ADXMLDocument::checkBounds(std::string_view bytes, std::size_t* entriesOnSecondLevel) {
   if (bytes.size() > kADMaxXMLBytes)
     return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
   const char* const begin = bytes.data();
@@ -167,6 +216,7 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes) {
   // Per open element, the declarations in scope outside it.
   std::vector<std::size_t> outside;
   std::size_t inScope = 0;
+  std::size_t entries = 0;
   const char* p = begin;
   while (p < end) {
     p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
@@ -215,6 +265,12 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes) {
       if (attributes > kADMaxAttributesPerElement)
         return fd::fail("The XML document has an element with more than " + std::to_string(kADMaxAttributesPerElement) +
                         " attributes");
+      if (outside.size() == 1) {
+        const char* nameEnd = p + 1;
+        while (nameEnd < q && !isSpace(*nameEnd) && *nameEnd != '/') ++nameEnd;
+        const std::string_view name(p + 1, static_cast<std::size_t>(nameEnd - p - 1));
+        if (name == "entry" || name.ends_with(":entry")) ++entries;
+      }
       if (q[-1] != '/') {
         outside.push_back(inScope);
         inScope += declared;
@@ -222,6 +278,7 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes) {
       p = q + 1;
     }
   }
+  if (entriesOnSecondLevel) *entriesOnSecondLevel = entries;
   return {};
 }
 

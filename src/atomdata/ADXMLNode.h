@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "atomdata/ADCompact.h"
 #include "platform/foundation/Expected.h"
 
 // The largest document the client parses, and the deepest element nesting.
@@ -28,11 +29,13 @@ class ADXMLNode {
   ADXMLNode() = default;
   // Takes ownership of an unlinked node (null for none).
   explicit ADXMLNode(xmlNodePtr owned) : node_(owned) {}
-  // A copy of any node of a tree, carrying the namespace declarations it uses.
+  // A copy of an element of a parsed document, carrying the namespace
+  // declarations it uses. It is kept as its XML text, a fraction of its tree,
+  // until its node is asked for: a document's unknown elements are kept so.
   static ADXMLNode copyOf(const xmlNode* node);
   ADXMLNode(const ADXMLNode& other);
   ADXMLNode& operator=(const ADXMLNode& other);
-  ADXMLNode(ADXMLNode&& other) noexcept : node_(other.node_) { other.node_ = nullptr; }
+  ADXMLNode(ADXMLNode&& other) noexcept : node_(other.node_), text_(std::move(other.text_)) { other.node_ = nullptr; }
   ADXMLNode& operator=(ADXMLNode&& other) noexcept;
   ~ADXMLNode();
 
@@ -41,8 +44,9 @@ class ADXMLNode {
   // The part of a qualified name after the colon; the whole name without one.
   static std::string localNameForName(std::string_view name);
 
-  explicit operator bool() const { return node_ != nullptr; }
-  xmlNodePtr get() const { return node_; }
+  explicit operator bool() const { return node_ != nullptr || text_.has(); }
+  // The node (made from the text, once, when kept as text).
+  xmlNodePtr get() const;
   xmlNodePtr release();
 
   // "prefix:local" as written, or the local name.
@@ -51,12 +55,17 @@ class ADXMLNode {
   std::string stringValue() const;
   // The element as XML text.
   std::string XMLString() const;
+  // The element as XML text in UTF-8, as a document written with
+  // ADXMLDocument::serialize holds it.
+  std::string XMLStringUTF8() const;
 
   // Equal when they serialise alike.
   bool operator==(const ADXMLNode& other) const;
 
  private:
-  xmlNodePtr node_ = nullptr;
+  // One of the two: the node, or the element's text (what XMLString gives).
+  mutable xmlNodePtr node_ = nullptr;
+  mutable ADText text_;
 };
 
 // A parsed document; its root element stays valid while it lives.
@@ -67,8 +76,10 @@ class ADXMLDocument {
   static fd::Expected<ADXMLDocument> parse(std::string_view bytes);
   // The bounds above, checked on the bytes in one pass without parsing them:
   // size, nesting, namespaces in scope, attributes per element. A malformed
-  // document may pass; the parser refuses it.
-  static fd::Status checkBounds(std::string_view bytes);
+  // document may pass; the parser refuses it. Tells, when asked, how many
+  // elements of the second level have the local name "entry" (at least as
+  // many as a feed has entries).
+  static fd::Status checkBounds(std::string_view bytes, std::size_t* entriesOnSecondLevel = nullptr);
   // A document with the element as its root, written as UTF-8 with an XML declaration.
   static std::string serialize(ADXMLNode root);
 

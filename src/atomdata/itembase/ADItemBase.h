@@ -40,7 +40,7 @@ class ADItemBaseAttribute : public ADObject {
   void setType(const std::optional<std::string>& v) { setStringValue(v, "type"); }
   bool isPrivate() const;
   void setIsPrivate(bool v) { setStringValue(v ? std::optional<std::string>("private") : std::nullopt, "access"); }
-  const std::optional<std::string>& textValue() const { return contentStringValue(); }
+  std::optional<std::string> textValue() const { return contentStringValue(); }
   void setTextValue(const std::optional<std::string>& v) { setContentStringValue(v); }
   std::optional<ADDateTime> dateTime() const;
   AD_OBJECT_CHILDREN(ADItemBaseAttribute, subAttributes, SubAttributes, SubAttribute)
@@ -51,7 +51,7 @@ class ADItemBaseMetadataValue : public ADObject {
   void addParseDeclarations() override;
   static std::shared_ptr<ADItemBaseMetadataValue> metadataValueWithContents(const std::optional<std::string>& contents,
                                                                             std::optional<int> count);
-  const std::optional<std::string>& contents() const { return contentStringValue(); }
+  std::optional<std::string> contents() const { return contentStringValue(); }
   void setContents(const std::optional<std::string>& v) { setContentStringValue(v); }
   std::optional<int> count() const { return intNumberForAttribute("count"); }
   void setCount(std::optional<int> v) { setNumberValue(v, "count"); }
@@ -86,7 +86,7 @@ class ADItemBaseMetadataItemType : public ADObject {
   AD_CLASS(ADItemBaseMetadataItemType)
   void addParseDeclarations() override { addContentValueDeclaration(); }
   static std::shared_ptr<ADItemBaseMetadataItemType> metadataItemTypeWithValue(const std::optional<std::string>& v);
-  const std::optional<std::string>& value() const { return contentStringValue(); }
+  std::optional<std::string> value() const { return contentStringValue(); }
   void setValue(const std::optional<std::string>& v) { setContentStringValue(v); }
 };
 

@@ -75,7 +75,7 @@ class ADSiteVerificationMethod : public ADObject {
   void setType(const std::optional<std::string>& v) { setStringValue(v, "type"); }
   bool isInUse() const { return boolValueForAttribute("in-use", false); }
   void setIsInUse(bool v) { setBoolValue(v, false, "in-use"); }
-  const std::optional<std::string>& value() const { return contentStringValue(); }
+  std::optional<std::string> value() const { return contentStringValue(); }
   void setValue(const std::optional<std::string>& v) { setContentStringValue(v); }
   const std::vector<ADXMLNode>& XMLValues() const { return childXMLElements(); }
   void setXMLValues(std::vector<ADXMLNode> values) { setChildXMLElements(std::move(values)); }
@@ -88,7 +88,7 @@ class ADSiteKeyword : public ADObject {
                                                           const std::optional<std::string>& value);
   std::optional<std::string> source() const { return stringValueForAttribute("source"); }
   void setSource(const std::optional<std::string>& v) { ADObject::setStringValue(v, "source"); }
-  const std::optional<std::string>& stringValue() const { return contentStringValue(); }
+  std::optional<std::string> stringValue() const { return contentStringValue(); }
   void setStringValue(const std::optional<std::string>& v) { setContentStringValue(v); }
 };
 
