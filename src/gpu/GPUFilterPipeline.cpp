@@ -98,6 +98,10 @@ fd::Expected<GPUFilterPipeline::Filters> GPUFilterPipeline::parseConfiguration(c
         if (kindOf(argument) != message->kind) {
           return failed(fd::fail("argument of " + name + " " + selector + " is of the wrong type"));
         }
+        if (const std::string* text = std::get_if<std::string>(&argument); text && message->accepts) {
+          if (fd::Status accepted = message->accepts(*text); !accepted)
+            return failed(fd::fail(name + " " + selector + " " + accepted.error()));
+        }
         planned.messages.emplace_back(message, std::move(argument));
       }
     }

@@ -24,9 +24,12 @@ class GPUFilterClass {
   enum class ArgumentKind { None, Float, Point, String, List };
   using Factory = std::function<std::shared_ptr<GPUFilterStage>()>;
   using Send = std::function<void(GPUFilterStage&, const GPUFilterMessageArgument&)>;
+  // Whether a configuration may send the argument; empty takes every one.
+  using Accepts = std::function<fd::Status(const std::string&)>;
   struct Message {
     ArgumentKind kind;
     Send send;
+    Accepts accepts;
   };
 
   GPUFilterClass(std::string name, Factory factory) : name_(std::move(name)), factory_(std::move(factory)) {}
@@ -42,35 +45,40 @@ class GPUFilterClass {
   GPUFilterClass& message(const std::string& selector, void (T::*method)()) {
     messages_[selector] = {ArgumentKind::None, [method](GPUFilterStage& f, const GPUFilterMessageArgument&) {
                              (static_cast<T&>(f).*method)();
-                           }};
+                           }, {}};
     return *this;
   }
   template <typename T>
   GPUFilterClass& message(const std::string& selector, void (T::*method)(float)) {
     messages_[selector] = {ArgumentKind::Float, [method](GPUFilterStage& f, const GPUFilterMessageArgument& a) {
                              (static_cast<T&>(f).*method)(std::get<float>(a));
-                           }};
+                           }, {}};
     return *this;
   }
   template <typename T>
   GPUFilterClass& message(const std::string& selector, void (T::*method)(gfx::Point)) {
     messages_[selector] = {ArgumentKind::Point, [method](GPUFilterStage& f, const GPUFilterMessageArgument& a) {
                              (static_cast<T&>(f).*method)(std::get<gfx::Point>(a));
-                           }};
+                           }, {}};
     return *this;
   }
+  // A text argument; when `accepts` is given, a configuration whose text it
+  // refuses (a resource name leading out of the resources, say) fails whole,
+  // before any of its filters is made.
   template <typename T>
-  GPUFilterClass& message(const std::string& selector, void (T::*method)(const std::string&)) {
-    messages_[selector] = {ArgumentKind::String, [method](GPUFilterStage& f, const GPUFilterMessageArgument& a) {
+  GPUFilterClass& message(const std::string& selector, void (T::*method)(const std::string&), Accepts accepts = {}) {
+    messages_[selector] = {ArgumentKind::String,
+                           [method](GPUFilterStage& f, const GPUFilterMessageArgument& a) {
                              (static_cast<T&>(f).*method)(std::get<std::string>(a));
-                           }};
+                           },
+                           std::move(accepts)};
     return *this;
   }
   template <typename T>
   GPUFilterClass& message(const std::string& selector, void (T::*method)(const std::vector<GPUFilterListElement>&)) {
     messages_[selector] = {ArgumentKind::List, [method](GPUFilterStage& f, const GPUFilterMessageArgument& a) {
                              (static_cast<T&>(f).*method)(std::get<std::vector<GPUFilterListElement>>(a));
-                           }};
+                           }, {}};
     return *this;
   }
 

@@ -59,6 +59,32 @@ TEST(Paths, EnvironmentChoosesTheRootWithoutAnOverride) {
   EXPECT_EQ(fd::paths::resources(), fs::path(FLIPDESK_BUILD_RESOURCES));
 }
 
+// Names that come from data resolve inside the resource folder only.
+TEST_F(FilesTest, ResourceNamesFromDataStayInsideTheResources) {
+  const fs::path folder = root() / "res";
+  fs::create_directories(folder / "sub");
+  fs::create_directories(root() / "secret");
+  put(folder / "a.png", "A");
+  put(folder / "sub" / "b.acv", "B");
+  put(root() / "secret" / "c.acv", "C");
+  fs::create_directory_symlink(root() / "secret", folder / "link");
+  ::setenv("FLIPDESK_RESOURCES", folder.c_str(), 1);
+  EXPECT_EQ(fd::paths::resourceNamed("a.png").value(), folder / "a.png");
+  EXPECT_EQ(fd::paths::resourceNamed("sub/b.acv").value(), folder / "sub" / "b.acv");
+  EXPECT_EQ(fd::paths::resourceNamed("./sub/b.acv").value(), folder / "./sub/b.acv");
+  EXPECT_TRUE(fd::paths::resourceNamed("not-yet.png")) << "a missing file is the reader's failure to tell";
+  for (const std::string& name : {(root() / "secret" / "c.acv").string(), std::string("../secret/c.acv"),
+                                 std::string("sub/../../secret/c.acv"), std::string("link/c.acv"), std::string(""),
+                                 std::string("a.png\0x", 7)}) {
+    auto refused = fd::paths::resourceNamed(name);
+    EXPECT_FALSE(refused) << name;
+    EXPECT_FALSE(refused.error().empty());
+  }
+  EXPECT_NE(fd::paths::resourceNamed("/etc/passwd").error().find("\"/etc/passwd\" is a path"), std::string::npos);
+  EXPECT_NE(fd::paths::resourceNamed("../x").error().find("leads out of the program's resources"), std::string::npos);
+  ::unsetenv("FLIPDESK_RESOURCES");
+}
+
 TEST_F(FilesTest, CopyAndMoveRefuseAnExistingDestination) {
   fs::path a = root() / "a.txt", b = root() / "b.txt";
   put(a, "A");

@@ -97,4 +97,24 @@ fs::path resources() {
 
 fs::path resource(const std::string& name) { return resources() / name; }
 
+Expected<fs::path> resourceNamed(const std::string& name) {
+  const std::string quoted = "\"" + name.substr(0, name.find('\0')) + "\"";
+  if (name.empty() || name.find('\0') != std::string::npos) return fail("no resource is named " + quoted);
+  const fs::path relative(name);
+  if (relative.has_root_path()) return fail(quoted + " is a path, not the name of one of the program's resources");
+  for (const fs::path& part : relative)
+    if (part == "..") return fail(quoted + " leads out of the program's resources");
+  const fs::path folder = resources();
+  const fs::path candidate = folder / relative;
+  // A link inside the folder must not lead out of it either.
+  std::error_code folderError, fileError;
+  const fs::path realFolder = fs::weakly_canonical(folder, folderError);
+  const fs::path realFile = fs::weakly_canonical(candidate, fileError);
+  if (!folderError && !fileError) {
+    auto [inFolder, inFile] = std::mismatch(realFolder.begin(), realFolder.end(), realFile.begin(), realFile.end());
+    if (inFolder != realFolder.end()) return fail(quoted + " leads out of the program's resources");
+  }
+  return candidate;
+}
+
 }  // namespace fd::paths

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/foundation/Expected.h"
+
 namespace fd::paths {
 
 // $FLIPDESK_HOME, else $XDG_DATA_HOME/flipdesk, else ~/.local/share/flipdesk.
@@ -29,5 +31,9 @@ bool ensureSandbox();
 // The bundle's resource folder: $FLIPDESK_RESOURCES, else the build's folder.
 std::filesystem::path resources();
 std::filesystem::path resource(const std::string& name);
+// A resource named by data (a configuration, a stored file) rather than by the
+// program: a relative name that stays inside the resource folder. An absolute
+// path, a ".." part, or a link leading out of the folder is refused in words.
+Expected<std::filesystem::path> resourceNamed(const std::string& name);
 
 }  // namespace fd::paths

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "gpu/GPUFilterPipeline.h"
 #include "gpu/GPUFilterRegistry.h"
 #include "gpu/filters/StockFilterCase.h"
 #include "gpu/filters/tonecurve/GPUACVFile.h"
@@ -278,4 +279,34 @@ TEST(CurveFile, FilterReadsFilesAndKeepsIdentityForMissingCurves) {
   const gfx::Image out = runPicture(cat, broken);
   EXPECT_EQ(out.pixel(10, 10)[0], 0);
   EXPECT_EQ(out.pixel(10, 10)[2], 0);
+}
+
+// A configuration names curve files among the program's resources only: one
+// written outside them (by anyone) is refused, by absolute path or by "..",
+// with words naming it, and the configuration makes no filter. A path the
+// program itself gives still reads.
+TEST(CurveFile, AConfigurationReadsNoCurveFileOutsideTheResources) {
+  GPUFilterRegistry::registerCoreFilters();
+  const auto outside = writeTemp("flipdesk-outside-curve.acv", curveFileBytes(1, {{{0, 0}, {128, 255}}}));
+  const std::string stem = (outside.parent_path() / outside.stem()).string();
+  const std::string up = "../../../../../../../.." + stem;
+  for (const std::string& name : {stem, up}) {
+    fd::Array entries{fd::Value(fd::Dictionary{
+        {"FilterName", fd::Value("GPUToneCurveFilter")},
+        {"Attributes", fd::Value(fd::Dictionary{{"setPointsWithACV:", fd::Value("NSString(" + name + ")")}})}})};
+    auto filters = GPUFilterPipeline::parseConfiguration(fd::Value(fd::Dictionary{{"Filters", fd::Value(entries)}}));
+    ASSERT_FALSE(filters) << name;
+    EXPECT_NE(filters.error().find("refuses the curve file"), std::string::npos) << filters.error();
+    EXPECT_NE(filters.error().find(name), std::string::npos) << filters.error();
+
+    auto filter = std::make_shared<GPUToneCurveFilter>();
+    auto named = filter->setPointsWithACV(name);
+    ASSERT_FALSE(named) << name;
+    EXPECT_NE(named.error().find("program's resources"), std::string::npos) << named.error();
+    EXPECT_EQ(filter->rgbCompositeControlPoints(), kIdentity);
+  }
+  auto byCode = std::make_shared<GPUToneCurveFilter>();
+  EXPECT_TRUE(byCode->setPointsWithACVURL(outside));
+  EXPECT_NE(byCode->rgbCompositeControlPoints(), kIdentity);
+  std::filesystem::remove(outside);
 }

@@ -20,6 +20,7 @@
 #include "gpu/filters/StockFilterCase.h"
 #include "gpu/filters/voronoi/GPUVoronoiFilters.h"
 #include "platform/foundation/Paths.h"
+#include "platform/graphics/Image.h"
 
 using gpuref::Colour;
 
@@ -715,4 +716,35 @@ TEST(VoronoiMosaicRegistry, EachClassIsMadeFromAConfigurationWithItsMessages) {
   EXPECT_FLOAT_EQ(tiles->numTiles(), 16);
   EXPECT_FALSE(tiles->colorOn());
   EXPECT_TRUE(tiles->hasTileSet());
+}
+
+// A configuration's tile set is a picture among the program's resources: a
+// picture elsewhere on the disk, named by absolute path or through "..", is
+// refused with words and the configuration makes no filter. A picture the
+// program hands over itself still serves.
+TEST(Mosaic, AConfigurationReadsNoTileSetOutsideTheResources) {
+  GPUFilterRegistry::registerCoreFilters();
+  const auto outside = std::filesystem::temp_directory_path() / "flipdesk-outside-tiles.png";
+  ASSERT_TRUE(gfx::writePNG(outside, drawnTileSet()));
+  const std::string up = "../../../../../../../.." + outside.string();
+  for (const std::string& name : {outside.string(), up, (outside.parent_path() / outside.stem()).string()}) {
+    fd::Array entries{fd::Value(fd::Dictionary{
+        {"FilterName", fd::Value("GPUMosaicFilter")},
+        {"Attributes", fd::Value(fd::Dictionary{{"setTileSet:", fd::Value("NSString(" + name + ")")}})}})};
+    auto filters = GPUFilterPipeline::parseConfiguration(fd::Value(fd::Dictionary{{"Filters", fd::Value(entries)}}));
+    ASSERT_FALSE(filters) << name;
+    EXPECT_NE(filters.error().find("refuses the tile set"), std::string::npos) << filters.error();
+
+    auto filter = std::make_shared<GPUMosaicFilter>();
+    const fd::Status set = filter->setTileSet(name);
+    EXPECT_FALSE(set.ok()) << name;
+    EXPECT_NE(set.error().find("program's resources"), std::string::npos) << set.error();
+    EXPECT_FALSE(filter->hasTileSet());
+  }
+  auto byCode = std::make_shared<GPUMosaicFilter>();
+  auto picture = gfx::readImage(outside);
+  ASSERT_TRUE(picture);
+  byCode->setTileSetImage(*picture);
+  EXPECT_TRUE(byCode->hasTileSet());
+  std::filesystem::remove(outside);
 }

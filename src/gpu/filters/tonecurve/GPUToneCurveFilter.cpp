@@ -60,8 +60,14 @@ fd::Expected<void> GPUToneCurveFilter::setPointsWithACVURL(const std::filesystem
   return {};
 }
 
+fd::Expected<std::filesystem::path> GPUToneCurveFilter::curveFileNamed(const std::string& name) {
+  return fd::paths::resourceNamed(name + ".acv");
+}
+
 fd::Expected<void> GPUToneCurveFilter::setPointsWithACV(const std::string& name) {
-  return setPointsWithACVURL(fd::paths::resource(name + ".acv"));
+  auto file = curveFileNamed(name);
+  if (!file) return fd::fail("the curve file " + file.error());
+  return setPointsWithACVURL(*file);
 }
 
 void GPUToneCurveFilter::loadPointsWithACV(const std::string& name) {
@@ -250,5 +256,8 @@ void GPUToneCurveFilter::renderToTextureWithVertices(const GPUQuad& vertices, co
 void registerToneCurveFilters() {
   GPUFilterRegistry::shared().registerClass(
       GPUFilterClass::of<GPUToneCurveFilter>("GPUToneCurveFilter")
-          .message("setPointsWithACV:", &GPUToneCurveFilter::loadPointsWithACV));
+          .message("setPointsWithACV:", &GPUToneCurveFilter::loadPointsWithACV, [](const std::string& name) -> fd::Status {
+            if (auto file = GPUToneCurveFilter::curveFileNamed(name); !file) return fd::fail("refuses the curve file " + file.error());
+            return {};
+          }));
 }

@@ -25,8 +25,11 @@ class GPUToneCurveFilter : public GPUFilter {
   // Reads a curve file into an existing filter; the failure when it cannot.
   // Curves the file lacks are set to the identity.
   fd::Expected<void> setPointsWithACVURL(const std::filesystem::path& curveFile);
-  // The bundle resource "<name>.acv".
+  // The bundle resource "<name>.acv"; a name that leads out of the resources
+  // (an absolute path, "..") is refused.
   fd::Expected<void> setPointsWithACV(const std::string& name);
+  // The curve file a name stands for, or why the name is refused.
+  static fd::Expected<std::filesystem::path> curveFileNamed(const std::string& name);
   // The same for a configuration: a failure is logged.
   void loadPointsWithACV(const std::string& name);
 

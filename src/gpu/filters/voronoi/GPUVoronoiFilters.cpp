@@ -340,10 +340,14 @@ void GPUMosaicFilter::setColorOn(bool on) {
   setInteger(on ? 1 : 0, colorOnUniform_, filterProgram());
 }
 
+fd::Expected<std::filesystem::path> GPUMosaicFilter::tileSetFileNamed(const std::string& name) {
+  return fd::paths::resourceNamed(std::filesystem::path(name).has_extension() ? name : name + ".png");
+}
+
 fd::Status GPUMosaicFilter::setTileSet(const std::string& name) {
-  std::filesystem::path path = fd::paths::resource(name);
-  if (!std::filesystem::path(name).has_extension()) path += ".png";
-  auto atlas = gfx::readImage(path);
+  auto path = tileSetFileNamed(name);
+  if (!path) return fd::fail("the tile set " + path.error());
+  auto atlas = gfx::readImage(*path);
   if (!atlas) return fd::fail("the tile set \"" + name + "\" cannot be read: " + atlas.error());
   setTileSetImage(*atlas);
   return {};
@@ -399,5 +403,8 @@ void registerVoronoiFilters() {
                       .message("setDisplayTileSize:", &M::setDisplayTileSizePoint)
                       .message("setNumTiles:", &M::setNumTiles)
                       .message("setColorOn:", &M::setColorOnNumber)
-                      .message("setTileSet:", &M::loadTileSet));
+                      .message("setTileSet:", &M::loadTileSet, [](const std::string& name) -> fd::Status {
+                        if (auto file = M::tileSetFileNamed(name); !file) return fd::fail("refuses the tile set " + file.error());
+                        return {};
+                      }));
 }

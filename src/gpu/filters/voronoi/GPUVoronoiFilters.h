@@ -121,9 +121,11 @@ class GPUMosaicFilter : public GPUTwoInputFallbackFilter {
   bool colorOn() const { return colorOn_; }
 
   // The atlas from the bundle picture of that name (".png" is assumed when
-  // the name has no extension); a picture that cannot be read is the
-  // failure, and the atlas in use stays.
+  // the name has no extension); a picture that cannot be read, or a name
+  // leading out of the resources, is the failure, and the atlas in use stays.
   fd::Status setTileSet(const std::string& name);
+  // The picture a tile-set name stands for, or why the name is refused.
+  static fd::Expected<std::filesystem::path> tileSetFileNamed(const std::string& name);
   // The atlas from a picture already in memory.
   void setTileSetImage(const gfx::Image& atlas);
   bool hasTileSet() const { return pic_ != nullptr; }
