@@ -1,6 +1,8 @@
 #include "desk/StampLibrary.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <cstdio>
 #include <system_error>
 
@@ -51,18 +53,36 @@ std::string percentEncoded(const std::string& s) {
   return out;
 }
 
-// A number of the list, which may come as a number or as digits in a string.
+// A number of the list, which may come as a number or as digits in a string;
+// none for anything else, and for what is not a finite number ("nan", "inf").
 std::optional<double> numberOf(const fd::Value& v) {
-  if (v.isInteger() || v.isReal()) return v.doubleValue();
+  std::optional<double> d;
+  if (v.isInteger() || v.isReal()) d = v.doubleValue();
   if (const std::string* s = v.string()) {
     try {
       std::size_t used = 0;
-      double d = std::stod(*s, &used);
-      if (used == s->size()) return d;
+      const double read = std::stod(*s, &used);
+      if (used == s->size()) d = read;
     } catch (...) {
     }
   }
-  return std::nullopt;
+  if (d && !std::isfinite(*d)) return std::nullopt;
+  return d;
+}
+
+// A pack's picture count and price as shown: a number that is no count of
+// pictures or no price (negative, past what the field holds, not a number)
+// shows as the list's own fallback, 0 (and a price of 0 reads "Free").
+int packQuantity(const fd::Value& v) {
+  const std::optional<double> d = numberOf(v);
+  if (!d || *d < 0 || *d >= 2147483648.0) return 0;
+  return static_cast<int>(*d);
+}
+
+float packPrice(const fd::Value& v) {
+  const std::optional<double> d = numberOf(v);
+  if (!d || *d < 0 || *d > std::numeric_limits<float>::max()) return 0;
+  return static_cast<float>(*d);
 }
 
 // The dispatcher's answer: a non-empty array whose elements are all objects
@@ -107,8 +127,8 @@ std::shared_ptr<DownLoadItem> DownLoadItem::initWithCoder(const fd::Value& a) {
   item->title_ = *a["title"].string();
   item->thumbnailURL_ = *a["thumbnailURL"].string();
   item->downLoadURL_ = *a["downLoadURL"].string();
-  item->quantity_ = a["quantity"].intValue();
-  item->price_ = a["price"].floatValue();
+  item->quantity_ = packQuantity(a["quantity"]);
+  item->price_ = packPrice(a["price"]);
   item->downLoadState_ = std::clamp(a["downLoadState"].intValue(), 0, 2);
   item->thumbnailDownLoadState_ = std::clamp(a["thumbnailDownLoadState"].intValue(), 0, 2);
   return item;
@@ -343,8 +363,8 @@ std::shared_ptr<DownLoadItem> ResourceDownLoadManager::addItem(const fd::Value& 
   item->setThumbnailURL(pathsURL(item->key() + "_THUMBNAIL"));
   item->setDownLoadURL(pathsURL(item->key()));
   item->setTitle(title);
-  item->setQuantity(static_cast<int>(numberOf(e["QUANTITY"]).value_or(0)));
-  item->setPrice(static_cast<float>(numberOf(e["PRICE"]).value_or(0)));
+  item->setQuantity(packQuantity(e["QUANTITY"]));
+  item->setPrice(packPrice(e["PRICE"]));
   return item;
 }
 
@@ -426,9 +446,10 @@ void ResourceDownLoadManager::unzipFilePath(const fs::path& zip, const std::stri
         if (ec) ok = false;
       }
     }
+    // The archive's own metadata folder went with the staging folder; the
+    // download folder's "__MACOSX", when a pack bears that title, is the pack.
     fs::remove_all(staging, ec);
     fs::remove(zip, ec);
-    fs::remove_all(folder / "__MACOSX", ec);
     fd::performOnMain([done, ok] { done(ok); }, false);
   });
 }

@@ -530,3 +530,66 @@ TEST_F(StampLibraryTest, WithoutNetworkThePackIsNotAskedFor) {
 }
 
 }  // namespace
+
+// A pack may bear the name archives give their metadata folder: it installs
+// and keeps its pictures (the clean-up after unpacking once deleted them, the
+// pack still showing as downloaded).
+TEST_F(StampLibraryTest, APackTitledLikeTheArchivesMetadataFolderKeepsItsPictures) {
+  serveDispatcher({"/m/list"});
+  http.server().Get("/m/list", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(listJSON("1", item("K1", "__MACOSX")), "application/json");
+  });
+  const std::string zip = packZip("__MACOSX", 2);
+  http.server().Get("/files/K1.zip", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(zip, "application/zip");
+  });
+  http.server().Get("/files/K1_THUMBNAIL.png", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(png, "image/png");
+  });
+  ResourceDownLoadManager& m = start();
+  ASSERT_TRUE(runUntil([&] { return m.stampDownLoadItems().size() == 1; }));
+  auto cell = download(m);
+  DownLoadItem& it = *m.stampDownLoadItems()[0];
+  ASSERT_TRUE(runUntil([&] { return settled(it); }));
+  m.drainUnzip();
+  ASSERT_TRUE(runUntil([&] { return it.downLoadState() == DownLoadItem::kLoaded; }));
+  EXPECT_TRUE(fs::exists(downloads() / "__MACOSX" / "p1.png"));
+  EXPECT_TRUE(fs::exists(downloads() / "__MACOSX" / "p2.png"));
+  m.setStampStyle(0);
+  EXPECT_EQ(m.stampDownArray(), (std::vector<std::string>{"p1.png", "p2.png"}));
+}
+
+// Counts and prices come from the network as any number: one that is no
+// count of pictures or no price shows as the list's fallback (0, "Free"),
+// never as a wrapped integer or "nan"; so does one edited into the archive.
+TEST_F(StampLibraryTest, CountsAndPricesThatAreNoNumbersShowTheFallback) {
+  struct Case {
+    const char* quantity;
+    const char* price;
+    std::string shownQuantity;
+    std::string shownPrice;
+  };
+  const std::vector<Case> cases = {{"1e20", "0.5", "0", "0.50"},         {"-1e300", "\"nan\"", "0", "Free"},
+                                   {"\"12\"", "\"inf\"", "12", "Free"},  {"7.9", "-2", "7", "Free"},
+                                   {"\"nan\"", "1e300", "0", "Free"},    {"2147483648", "\"-0\"", "0", "Free"},
+                                   {"2147483647", "1.25", "2147483647", "1.25"}};
+  ResourceDownLoadManager& m = ResourceDownLoadManager::shared();
+  for (const Case& c : cases) {
+    const std::string json = std::string("{\"KEY\":\"K\",\"TITLE\":\"T\",\"QUANTITY\":") + c.quantity + ",\"PRICE\":" + c.price + "}";
+    auto added = m.addItem(*mutableObjectFromJSONString(json));
+    ASSERT_TRUE(added) << json;
+    added->setThumbnailDownLoadState(DownLoadItem::kLoaded);
+    auto cell = std::make_shared<DownLoadCell>(ui::Rect{0, 0, 136, 37});
+    cell->setDownLoadItem(added);
+    EXPECT_EQ(cell->quantity()->text(), c.shownQuantity) << json;
+    EXPECT_EQ(cell->fee()->text(), c.shownPrice) << json;
+  }
+
+  fd::Array a{fd::Value(fd::Dictionary{{"key", "k"}, {"title", "Stored"}, {"thumbnailURL", "u"}, {"downLoadURL", "u"},
+                                       {"quantity", fd::Value(1e20)}, {"price", fd::Value(std::nan(""))}})};
+  ASSERT_TRUE(fd::writePropertyList(root() / "Library" / "stampDownloadlist", fd::Value(a)));
+  m.fetchDownLoadListFromFile();
+  ASSERT_EQ(m.stampDownLoadItems().size(), 1u);
+  EXPECT_EQ(m.stampDownLoadItems()[0]->quantity(), 0);
+  EXPECT_EQ(m.stampDownLoadItems()[0]->price(), 0.0f);
+}
