@@ -140,6 +140,25 @@ class StampLibraryTest : public testing_support::SandboxTest {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 
+  // Serves a list of one stamp pack, key K1, with its zip and thumbnail, and
+  // starts the library; the pack is listed when this returns.
+  ResourceDownLoadManager& startWithOnePack(const std::string& title, int pictures) {
+    serveDispatcher({"/m/list"});
+    http.server().Get("/m/list", [title](const httplib::Request&, httplib::Response& res) {
+      res.set_content(listJSON("1", item("K1", title)), "application/json");
+    });
+    onePackZip = packZip(title, pictures);
+    http.server().Get("/files/K1.zip", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(onePackZip, "application/zip");
+    });
+    http.server().Get("/files/K1_THUMBNAIL.png", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(png, "image/png");
+    });
+    ResourceDownLoadManager& m = start();
+    EXPECT_TRUE(runUntil([&] { return m.stampDownLoadItems().size() == 1; }));
+    return m;
+  }
+
   // Downloads the first stamp pack through a cell, as the user's button does.
   std::shared_ptr<DownLoadCell> download(ResourceDownLoadManager& m) {
     auto cell = std::make_shared<DownLoadCell>(ui::Rect{0, 0, 136, 37});
@@ -153,6 +172,7 @@ class StampLibraryTest : public testing_support::SandboxTest {
   testing_support::LocalHttpServer http;
   std::atomic<bool> release{false};
   std::string png;
+  std::string onePackZip;
   std::string seenListKey;
   std::map<std::string, int> hits;
 };
@@ -326,19 +346,8 @@ TEST_F(StampLibraryTest, TitlesThatWouldBePathsOutsideTheFolderAreSkipped) {
 }
 
 TEST_F(StampLibraryTest, APackIsDownloadedUnpackedAndListedByItsThumbnails) {
-  serveDispatcher({"/m/list"});
-  http.server().Get("/m/list", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_content(listJSON("1", item("K1", "Animals")), "application/json");
-  });
-  const std::string zip = packZip("Animals", 3);
-  http.server().Get("/files/K1.zip", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_content(zip, "application/zip");
-  });
-  http.server().Get("/files/K1_THUMBNAIL.png", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_content(png, "image/png");
-  });
-  ResourceDownLoadManager& m = start();
-  ASSERT_TRUE(runUntil([&] { return m.stampDownLoadItems().size() == 1; }));
+  ResourceDownLoadManager& m = startWithOnePack("Animals", 3);
+  ASSERT_EQ(m.stampDownLoadItems().size(), 1u);
   auto cell = download(m);
   DownLoadItem& it = *m.stampDownLoadItems()[0];
   EXPECT_FALSE(cell->downLoadBtn()->isEnabled());
@@ -535,19 +544,8 @@ TEST_F(StampLibraryTest, WithoutNetworkThePackIsNotAskedFor) {
 // and keeps its pictures (the clean-up after unpacking once deleted them, the
 // pack still showing as downloaded).
 TEST_F(StampLibraryTest, APackTitledLikeTheArchivesMetadataFolderKeepsItsPictures) {
-  serveDispatcher({"/m/list"});
-  http.server().Get("/m/list", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_content(listJSON("1", item("K1", "__MACOSX")), "application/json");
-  });
-  const std::string zip = packZip("__MACOSX", 2);
-  http.server().Get("/files/K1.zip", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_content(zip, "application/zip");
-  });
-  http.server().Get("/files/K1_THUMBNAIL.png", [&](const httplib::Request&, httplib::Response& res) {
-    res.set_content(png, "image/png");
-  });
-  ResourceDownLoadManager& m = start();
-  ASSERT_TRUE(runUntil([&] { return m.stampDownLoadItems().size() == 1; }));
+  ResourceDownLoadManager& m = startWithOnePack("__MACOSX", 2);
+  ASSERT_EQ(m.stampDownLoadItems().size(), 1u);
   auto cell = download(m);
   DownLoadItem& it = *m.stampDownLoadItems()[0];
   ASSERT_TRUE(runUntil([&] { return settled(it); }));
