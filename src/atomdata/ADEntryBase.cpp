@@ -141,9 +141,26 @@ ADXMLNode ADFeedBase::XMLElement() const {
 
 std::string ADFeedBase::XMLDocumentString() const {
   ADXMLNode own = ADObject::XMLElement();
+  if (entries_.empty()) return ADXMLDocument::serialize(std::move(own));
   const std::string name = own.name();
+  // Written in blocks joined once at the end: a string grown entry by entry
+  // would at times hold three times the text while it moves. Each entry is
+  // written as it stands under the feed's element.
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::vector<std::string> blocks(1);
+  std::size_t total = 0;
+  for (const auto& entry : entries_) {
+    ADXMLNode written = entry->XMLElement();
+    ad_xml::dropRedundantDeclarations(written.get(), own.get());
+    const std::string text = written.XMLStringUTF8();
+    if (blocks.back().size() + text.size() > kBlock) {
+      blocks.emplace_back();
+      blocks.back().reserve(std::max(kBlock, text.size()));
+    }
+    blocks.back() += text;
+    total += text.size();
+  }
   std::string text = ADXMLDocument::serialize(std::move(own));
-  if (entries_.empty()) return text;
   // The entries go where the feed's element ends.
   const std::string closing = "</" + name + ">\n";
   if (text.ends_with(closing)) {
@@ -154,21 +171,7 @@ std::string ADFeedBase::XMLDocumentString() const {
   } else {
     return ADXMLDocument::serialize(XMLElement());
   }
-  // Written in blocks joined once at the end: a string grown entry by entry
-  // would at times hold three times the text while it moves.
-  constexpr std::size_t kBlock = std::size_t{1} << 20;
-  std::vector<std::string> blocks(1);
-  std::size_t total = text.size() + closing.size();
-  for (const auto& entry : entries_) {
-    const std::string written = entry->XMLElement().XMLStringUTF8();
-    if (blocks.back().size() + written.size() > kBlock) {
-      blocks.emplace_back();
-      blocks.back().reserve(std::max(kBlock, written.size()));
-    }
-    blocks.back() += written;
-    total += written.size();
-  }
-  text.reserve(total);
+  text.reserve(text.size() + total + closing.size());
   for (std::string& block : blocks) {
     text += block;
     std::string().swap(block);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace ad_xml {
@@ -69,6 +70,61 @@ std::map<std::string, std::string> namespaceDeclarations(const xmlNode* element)
   std::map<std::string, std::string> out;
   for (const xmlNs* ns = element->nsDef; ns; ns = ns->next) out[std::string(text(ns->prefix))] = std::string(text(ns->href));
   return out;
+}
+
+void dropRedundantDeclarations(xmlNodePtr root, const xmlNode* scope) {
+  if (!root) return;
+  std::vector<xmlNsPtr> inScope;
+  if (scope)
+    for (xmlNsPtr ns = scope->nsDef; ns; ns = ns->next) inScope.push_back(ns);
+  auto bound = [&](const xmlNs* ns) -> xmlNsPtr {
+    for (auto it = inScope.rbegin(); it != inScope.rend(); ++it)
+      if (text((*it)->prefix) == text(ns->prefix)) return *it;
+    return nullptr;
+  };
+  std::unordered_map<xmlNsPtr, xmlNsPtr> replaced;  // dropped, the binding that stands for it
+  auto redirect = [&](xmlNsPtr& ns) {
+    if (auto it = replaced.find(ns); it != replaced.end()) ns = it->second;
+  };
+  // Walks without recursion; each element's declarations are in scope for its subtree.
+  struct Level {
+    xmlNodePtr node;
+    std::size_t scopeSize;
+  };
+  std::vector<Level> open;
+  xmlNodePtr node = root;
+  while (node) {
+    if (node->type == XML_ELEMENT_NODE) {
+      const std::size_t before = inScope.size();
+      for (xmlNsPtr* link = &node->nsDef; *link;) {
+        xmlNsPtr ns = *link;
+        xmlNsPtr outer = bound(ns);
+        if (outer && text(outer->href) == text(ns->href)) {
+          *link = ns->next;
+          ns->next = nullptr;
+          replaced.emplace(ns, outer);
+        } else {
+          link = &ns->next;
+        }
+      }
+      for (xmlNsPtr ns = node->nsDef; ns; ns = ns->next) inScope.push_back(ns);
+      redirect(node->ns);
+      for (xmlAttrPtr a = node->properties; a; a = a->next) redirect(a->ns);
+      if (node->children) {
+        open.push_back({node, before});
+        node = node->children;
+        continue;
+      }
+      inScope.resize(before);
+    }
+    while (node != root && !node->next && !open.empty()) {
+      node = open.back().node;
+      inScope.resize(open.back().scopeSize);
+      open.pop_back();
+    }
+    node = node == root ? nullptr : node->next;
+  }
+  for (const auto& [dropped, outer] : replaced) xmlFreeNs(dropped);
 }
 
 }  // namespace ad_xml
@@ -312,7 +368,9 @@ fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
 
 std::string ADXMLDocument::serialize(ADXMLNode root) {
   xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
-  xmlDocSetRootElement(doc, root.release());
+  xmlNodePtr element = root.release();
+  ad_xml::dropRedundantDeclarations(element);
+  xmlDocSetRootElement(doc, element);
   xmlChar* out = nullptr;
   int size = 0;
   xmlDocDumpMemoryEnc(doc, &out, &size, "UTF-8");

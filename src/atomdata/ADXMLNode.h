@@ -98,6 +98,12 @@ class ADXMLDocument {
 
 // Small readers over libxml2 nodes shared by the parsing code.
 namespace ad_xml {
+// Drops the declarations under root that bind a prefix to the namespace it is
+// already bound to where they stand (by root's ancestors' declarations within
+// the tree, or by those of `scope`, an element standing above root when it is
+// written); what named them names the outer binding. Written back, the kept
+// elements of a document then add nothing to the declarations in scope.
+void dropRedundantDeclarations(xmlNodePtr root, const xmlNode* scope = nullptr);
 std::string_view text(const xmlChar* s);
 // "prefix:local" of an element or attribute, as the document wrote it.
 std::string qualifiedName(const xmlNode* node);

@@ -42,6 +42,12 @@ TEST_F(ADHostileDocumentsTest, NamespaceDeclarationsPastTheBoundAreRefusedInWord
   auto atBound = ADObjectWithXMLData(kFeedStart + declarations(0, 254) + "><entry><p3:x/></entry></feed>");
   ASSERT_TRUE(atBound) << atBound.error();
   EXPECT_EQ(static_cast<ADFeedBase&>(**atBound).entries().size(), 1u);
+  // Written back, the kept element declares nothing the feed declares already,
+  // so the feed reads again.
+  const std::string written = (*atBound)->XMLDocumentString();
+  EXPECT_NE(written.find("<p3:x/>"), std::string::npos) << written.substr(written.size() - 200);
+  auto again = ADObjectWithXMLData(written);
+  EXPECT_TRUE(again) << again.error();
   EXPECT_TRUE(refusedFor(ADObjectWithXMLData(kFeedStart + declarations(0, 255) + "/>"), inScope));
 
   // Declarations add up through the nesting, and end with their element.

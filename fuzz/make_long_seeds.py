@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Writes the long seeds of the property-list and feed corpora (each under
+1 MB): lists of tens of thousands of items in both property-list forms, and
+Atom feeds with declarations at and far past the bound, tens of thousands of
+tiny entries, and an element with too many attributes.
+
+    python3 fuzz/make_long_seeds.py      (from the top of the checkout)
+"""
+import os
+import plistlib
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def write(folder, name, data):
+    path = os.path.join(here, folder, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    assert len(data) < 1 << 20, name
+
+
+def plist_seeds():
+    # A Project.plist whose three sound lists hold 100,000 values each.
+    project = {
+        "Version": 104,
+        "FrameLayCount": 2,
+        "AnimationSpeed": 0.5,
+        "SoundTagViewPoints": [49.0 + (i % 331) * 0.5 for i in range(100000)],
+        "soundTagViewFrame": [1 + i % 300 for i in range(100000)],
+        "SoundNameArray": ["Rec%d.caf" % (i % 500) for i in range(50000)],
+    }
+    write("corpus_plist", "long-sound-lists-100000.bplist", plistlib.dumps(project, fmt=plistlib.FMT_BINARY))
+    # The same as text, shorter to stay small.
+    text = dict(project, SoundTagViewPoints=project["SoundTagViewPoints"][:40000],
+                soundTagViewFrame=[], SoundNameArray=[])
+    write("corpus_plist", "long-sound-list-40000.plist", plistlib.dumps(text))
+    # A preferences file listing 50,000 projects (and one of them twice).
+    names = ["p%d" % i for i in range(50000)] + ["p7"]
+    write("corpus_plist", "long-project-list-50000.bplist",
+          plistlib.dumps({"ProjectsNameArray": names, "CurProjectName": "p1"}, fmt=plistlib.FMT_BINARY))
+
+
+FEED = '<feed xmlns="http://www.w3.org/2005/Atom" xmlns:gd="http://schemas.flipdesk.net/g/2005"'
+
+
+def declarations(first, count):
+    return "".join(' xmlns:p%d="urn:p:%d"' % (i, i) for i in range(first, first + count))
+
+
+def feed_seeds():
+    at_bound = (FEED + declarations(0, 254) + "><title>t</title>"
+                + "".join("<p%d:x a=\"%d\"/>" % (i % 254, i) for i in range(2000))
+                + "".join("<entry><title>e</title><p%d:y/></entry>" % (i % 254) for i in range(2000))
+                + "</feed>")
+    write("corpus_feed", "declarations-at-the-bound.xml", at_bound.encode())
+    past = FEED + declarations(0, 30000) + "><entry/></feed>"
+    write("corpus_feed", "declarations-30000.xml", past.encode())
+    nested = FEED + declarations(0, 200) + ">" + "".join(
+        "<entry" + declarations(200, 54) + "><p210:x/></entry>" for _ in range(50)) + "</feed>"
+    write("corpus_feed", "declarations-adding-up-by-nesting.xml", nested.encode())
+    tiny = FEED + ">" + "<entry><title>t</title></entry>" * 30000 + "</feed>"
+    write("corpus_feed", "tiny-entries-30000.xml", tiny.encode())
+    attributes = FEED + "><entry" + "".join(' a%d=""' % i for i in range(300)) + "/></feed>"
+    write("corpus_feed", "attributes-300.xml", attributes.encode())
+
+
+plist_seeds()
+feed_seeds()
