@@ -54,6 +54,7 @@ struct ADClass {
   static const ADClass& adClass();                                                                \
   const ADClass& classInfo() const override { return adClass(); }                                 \
   std::shared_ptr<ADObject> copy() const override { return std::make_shared<Cls>(*this); }        \
+  std::size_t objectSize() const override { return sizeof(Cls); }                                 \
                                                                                                   \
  public:
 

@@ -10,6 +10,15 @@
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADKindMaps.h"
 
+namespace {
+
+fd::Expected<ADObjectPtr> tooManyObjects(const ADParseBudget& budget) {
+  return fd::fail("The document's elements would take more than " + std::to_string(budget.bytes() >> 20) +
+                  " MB, more than a document of its size is given");
+}
+
+}  // namespace
+
 AD_DEFINE_CLASS(ADEntryBase, ADObject, .uri = kADNamespaceAtom, .localName = "entry")
 AD_DEFINE_CLASS(ADFeedBase, ADObject, .uri = kADNamespaceAtom, .localName = "feed")
 
@@ -195,7 +204,12 @@ fd::Status ADFeedBase::initWithData(std::string_view bytes) {
   const xmlNode* root = doc->root();
   if (ad_xml::text(root->name) != "feed" || ad_xml::namespaceURI(root) != kADNamespaceAtom)
     return fd::fail("The document is not an Atom feed (its root is " + ad_xml::qualifiedName(root) + ")");
+  const ADParseBudget budget(kADObjectBytesPerDocumentByte * bytes.size() + kADObjectBytesBeyond);
   initFromRootElement(root);
+  if (budget.exceeded()) {
+    entries_.clear();
+    return tooManyObjects(budget).failure();
+  }
   return {};
 }
 
@@ -313,7 +327,8 @@ class RootScope {
 // nullopt when the root is not an Atom feed (the caller parses the whole tree).
 constexpr int kSkeletonChildren = 64;
 
-std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADClass* cls, std::size_t entryCount) {
+std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADClass* cls, std::size_t entryCount,
+                                                    const ADParseBudget& budget) {
   std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForMemory(
       bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!reader) return fd::Expected<ADObjectPtr>(fd::fail("The XML reader could not be created"));
@@ -342,10 +357,12 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
     const ADClass* chosen = cls ? cls : ad_kinds::classForElement(skeleton, /*feed=*/true);
     feed = std::static_pointer_cast<ADFeedBase>((chosen ? chosen : &ADFeedBase::adClass())->make());
     feed->initFromRootElement(skeleton);
+    ADParseBudget::charge(feed->footprint());
     skeletonDoc.reset();
   };
   std::vector<std::shared_ptr<ADEntryBase>> entries;
   entries.reserve(entryCount);
+  ADParseBudget::charge(entryCount * sizeof(entries[0]));
   if (!xmlTextReaderIsEmptyElement(reader.get())) {
     r = xmlTextReaderRead(reader.get());
     while (r == 1 && xmlTextReaderDepth(reader.get()) > 0) {
@@ -361,6 +378,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
         if (!entryClass) entryClass = ad_kinds::classForElement(node, /*feed=*/false);
         if (!entryClass || !entryClass->isKindOf(ADEntryBase::adClass())) entryClass = &feed->defaultClassForEntries();
         entries.push_back(std::static_pointer_cast<ADEntryBase>(ADObject::objectWithXMLElement(*entryClass, node, feed.get())));
+        if (entries.size() > entryCount) ADParseBudget::charge(sizeof(entries[0]));
       } else if (feed) {
         feed->parseFurtherChild(node);
       } else {
@@ -370,6 +388,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
         rootScope.adopt(copy, node);
         if (++skeletonChildren == kSkeletonChildren) makeFeed();
       }
+      if (budget.exceeded()) return tooManyObjects(budget);
       r = xmlTextReaderNext(reader.get());
     }
   }
@@ -377,6 +396,7 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
   while (r == 1) r = xmlTextReaderRead(reader.get());
   if (r < 0) return malformed();
   if (!feed) makeFeed();
+  if (budget.exceeded()) return tooManyObjects(budget);
   entries.shrink_to_fit();
   feed->setEntries(std::move(entries));
   return fd::Expected<ADObjectPtr>(std::move(feed));
@@ -387,8 +407,10 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
 fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls) {
   std::size_t entries = 0;
   if (fd::Status bounded = ADXMLDocument::checkBounds(bytes, &entries); !bounded) return bounded.failure();
+  const ADParseBudget budget(kADObjectBytesPerDocumentByte * bytes.size() + kADObjectBytesBeyond);
   if (!cls || cls->isKindOf(ADFeedBase::adClass())) {
-    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls, entries)) return std::move(*streamed);
+    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls, entries, budget))
+      return std::move(*streamed);
   }
   fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
   if (!doc) return doc.failure();
@@ -400,5 +422,7 @@ fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADCl
     return fd::fail("The document is not an Atom entry (its root is " + ad_xml::qualifiedName(root) + ")");
   const ADClass* chosen = cls ? cls : ad_kinds::classForAnyElement(root);
   if (!chosen) return fd::fail("No class parses a document whose root is " + ad_xml::qualifiedName(root));
-  return ADObject::objectWithXMLElement(*chosen, root, nullptr);
+  ADObjectPtr object = ADObject::objectWithXMLElement(*chosen, root, nullptr);
+  if (budget.exceeded()) return tooManyObjects(budget);
+  return object;
 }

@@ -93,7 +93,39 @@ struct ADObject::ParseState {
   bool isConsumed(const void* node) const { return std::binary_search(consumed.begin(), consumed.end(), node); }
 };
 
-const ADObject* ADObject::parsingParent() const { return parse_ ? parse_->parent : nullptr; }
+std::vector<std::pair<const ADObject*, std::unique_ptr<ADObject::ParseState>>>& ADObject::parses() {
+  thread_local std::vector<std::pair<const ADObject*, std::unique_ptr<ParseState>>> parsing;
+  return parsing;
+}
+
+ADObject::ParseState* ADObject::parseState() const {
+  auto& parsing = parses();
+  for (auto it = parsing.rbegin(); it != parsing.rend(); ++it)
+    if (it->first == this) return it->second.get();
+  return nullptr;
+}
+
+void ADObject::beginParse(const xmlNode* element, const ADObject* parent) {
+  endParse();
+  auto state = std::make_unique<ParseState>();
+  state->element = element;
+  state->parent = parent;
+  parses().emplace_back(this, std::move(state));
+}
+
+void ADObject::endParse() {
+  auto& parsing = parses();
+  for (auto it = parsing.rbegin(); it != parsing.rend(); ++it) {
+    if (it->first != this) continue;
+    parsing.erase(std::next(it).base());
+    return;
+  }
+}
+
+const ADObject* ADObject::parsingParent() const {
+  const ParseState* state = parseState();
+  return state ? state->parent : nullptr;
+}
 
 std::optional<std::string> ADObject::elementName() const {
   if (elementName_.isMark()) return classInfo().qualifiedName();
@@ -210,6 +242,17 @@ std::shared_ptr<const ADObject::DeclaredHere> ADObject::declaredHere() const {
 // --- Parsing ---
 
 namespace {
+thread_local ADParseBudget* budgetInForce = nullptr;
+
+// What the allocator takes for a block of n bytes (its header and rounding).
+std::size_t heapBlock(std::size_t n) { return n == 0 ? 0 : std::max<std::size_t>(32, (n + 8 + 15) & ~std::size_t{15}); }
+std::size_t heapText(const ADText& text) { return text.has() && text.view().size() > 7 ? heapBlock(text.view().size() + 4) : 0; }
+std::size_t heapString(const std::string& s) { return s.capacity() > 15 ? heapBlock(s.capacity() + 1) : 0; }
+std::size_t heapNode(const ADXMLNode& node) { return node ? heapBlock(node.XMLString().size() + 4) : 0; }
+}  // namespace
+
+
+namespace {
 bool matches(const xmlNode* node, const ADClass& cls) {
   const char* local = cls.elementLocalName();
   // "*" stands for any local name in the class's namespace (free-named elements).
@@ -221,15 +264,50 @@ bool matches(const xmlNode* node, const ADClass& cls) {
 
 ADObjectPtr ADObject::objectWithXMLElement(const ADClass& cls, const xmlNode* element, const ADObject* parent) {
   ADObjectPtr object = cls.make();
+  // Whatever happens, the object leaves the thread's parses with this call.
+  struct Ended {
+    ADObject& object;
+    ~Ended() { object.endParse(); }
+  } ended{*object};
   object->initWithXMLElement(element, parent);
   object->finishParsing();
+  ADParseBudget::charge(object->footprint());
   return object;
 }
 
+// --- Memory ---
+
+ADParseBudget::ADParseBudget(std::size_t bytes) : bytes_(bytes), outer_(budgetInForce) { budgetInForce = this; }
+ADParseBudget::~ADParseBudget() { budgetInForce = outer_; }
+
+void ADParseBudget::charge(std::size_t bytes) {
+  if (budgetInForce) budgetInForce->spent_ += bytes;
+}
+
+std::size_t ADObject::footprint() const {
+  // The object in its shared block (with the block's counts), its texts, its
+  // list of stored objects, and what it keeps apart.
+  std::size_t bytes = heapBlock(objectSize() + 16) + heapText(elementName_) + heapText(content_);
+  bytes += heapBlock(extensions_.capacity() * sizeof(ExtensionList::value_type));
+  attributes_.forEach([&](std::string_view name, std::string_view value) { bytes += name.size() + value.size() + 8; });
+  if (!attributes_.empty()) bytes += 16;
+  if (extras_) {
+    const Extras& x = *extras_;
+    bytes += heapBlock(sizeof(Extras));
+    for (const auto& [prefix, uri] : x.namespaces) bytes += heapBlock(96) + heapString(prefix) + heapString(uri);
+    for (const auto* kept : {&x.childXML, &x.unknownChildren}) {
+      bytes += heapBlock(kept->capacity() * sizeof(ADXMLNode));
+      for (const ADXMLNode& node : *kept) bytes += heapNode(node);
+    }
+    for (const auto& [cls, value] : x.attributeExtensions) bytes += heapBlock(112) + heapString(value.first) + heapString(value.second);
+    bytes += heapBlock(x.unknownAttributes.capacity() * sizeof(x.unknownAttributes[0]));
+    for (const auto& [name, value] : x.unknownAttributes) bytes += heapString(name) + heapString(value);
+  }
+  return bytes;
+}
+
 void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent) {
-  parse_ = std::make_unique<ParseState>();
-  parse_->element = element;
-  parse_->parent = parent;
+  beginParse(element, parent);
   const std::string name = ad_xml::qualifiedName(element);
   elementName_ = name == classInfo().qualifiedName() ? ADText::mark() : ADText(std::string_view(name));
   if (element->nsDef) extras().namespaces = ad_xml::namespaceDeclarations(element);
@@ -275,11 +353,16 @@ void ADObject::parseChild(const xmlNode* child, const std::vector<const ADClass*
 }
 
 void ADObject::parseFurtherChild(const xmlNode* child) {
-  parse_ = std::make_unique<ParseState>();
-  parse_->element = child->parent;
+  beginParse(child->parent, nullptr);
+  const std::size_t stored = extensions_.size();
   parseChild(child, declaredHere()->children);
-  if (parse_->consumed.empty()) extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
-  parse_.reset();
+  if (parseState()->consumed.empty()) {
+    extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
+    ADParseBudget::charge(sizeof(ADXMLNode) + heapNode(extras().unknownChildren.back()));
+  } else if (extensions_.size() > stored) {
+    ADParseBudget::charge(sizeof(ExtensionList::value_type));
+  }
+  endParse();
 }
 
 void ADObject::initFromRootElement(const xmlNode* element) {
@@ -288,19 +371,20 @@ void ADObject::initFromRootElement(const xmlNode* element) {
 }
 
 void ADObject::markConsumed(const void* node) {
-  if (parse_) parse_->consumed.push_back(node);
+  if (ParseState* state = parseState()) state->consumed.push_back(node);
 }
 
 void ADObject::finishParsing() {
-  if (!parse_) return;
-  const xmlNode* element = parse_->element;
-  std::sort(parse_->consumed.begin(), parse_->consumed.end());
+  ParseState* state = parseState();
+  if (!state) return;
+  const xmlNode* element = state->element;
+  std::sort(state->consumed.begin(), state->consumed.end());
   for (const xmlNode* child = element->children; child; child = child->next)
-    if (child->type == XML_ELEMENT_NODE && !parse_->isConsumed(child))
+    if (child->type == XML_ELEMENT_NODE && !state->isConsumed(child))
       extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
   for (const xmlAttr* a = element->properties; a; a = a->next)
-    if (!parse_->isConsumed(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
-  parse_.reset();
+    if (!state->isConsumed(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
+  endParse();
 }
 
 ADObjectPtr ADObject::objectForChildOfElement(const xmlNode* element, std::string_view qualifiedName,

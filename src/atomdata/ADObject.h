@@ -60,6 +60,9 @@ class ADObject {
   static const ADClass& adClass();
   virtual const ADClass& classInfo() const { return adClass(); }
   virtual ADObjectPtr copy() const { return std::make_shared<ADObject>(*this); }
+  virtual std::size_t objectSize() const { return sizeof(ADObject); }
+  // The heap the object itself takes (the objects it stores not counted).
+  std::size_t footprint() const;
 
   // --- Parsing and writing ---
   // A new object of the class from the element; parent is the object that holds it.
@@ -176,7 +179,15 @@ class ADObject {
   const ADObject* parsingParent() const;
 
  private:
+  // The state of the parse of this object, kept on the parsing thread (none
+  // when the object is not being parsed there).
   struct ParseState;
+  // The objects being parsed on this thread, innermost last: parses nest as
+  // the elements do.
+  static std::vector<std::pair<const ADObject*, std::unique_ptr<ParseState>>>& parses();
+  ParseState* parseState() const;
+  void beginParse(const xmlNode* element, const ADObject* parent);
+  void endParse();
   void parseChild(const xmlNode* child, const std::vector<const ADClass*>& childClasses);
   void finishParsing();
   // The child and attribute classes declared for this object by it and its holders.
@@ -209,7 +220,28 @@ class ADObject {
   ADAttributeList attributes_;
   ExtensionList extensions_;
   std::unique_ptr<Extras> extras_;
-  std::unique_ptr<ParseState> parse_;
+};
+
+// The memory a parse may give the objects it makes: while a budget is in force
+// on a thread, each object a parse makes there, and what it keeps of the
+// document, is counted against it. A feed read entry by entry stops when its
+// objects would pass it: no document, however it is shaped, takes more.
+class ADParseBudget {
+ public:
+  explicit ADParseBudget(std::size_t bytes);
+  ~ADParseBudget();
+  ADParseBudget(const ADParseBudget&) = delete;
+  ADParseBudget& operator=(const ADParseBudget&) = delete;
+
+  // Counts against the budget in force on this thread, if any.
+  static void charge(std::size_t bytes);
+  bool exceeded() const { return spent_ > bytes_; }
+  std::size_t bytes() const { return bytes_; }
+
+ private:
+  std::size_t bytes_;
+  std::size_t spent_ = 0;
+  ADParseBudget* outer_;
 };
 
 // An attribute extension: a string value stored under its class, written as

@@ -23,6 +23,12 @@ inline constexpr int kADMaxXMLDepth = 200;
 // it is parsed, and parsing stays linear in the document.
 inline constexpr std::size_t kADMaxNamespacesInScope = 256;
 inline constexpr std::size_t kADMaxAttributesPerElement = 256;
+// The memory the objects of a document may take: eight times its size, and 1
+// MB more for small ones. With the document itself held while it is read, a
+// feed never takes ten times its size; one whose elements would need more
+// (a flood of empty entries) is refused.
+inline constexpr std::size_t kADObjectBytesPerDocumentByte = 8;
+inline constexpr std::size_t kADObjectBytesBeyond = std::size_t{1} << 20;
 
 class ADXMLNode {
  public:

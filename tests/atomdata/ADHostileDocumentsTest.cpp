@@ -172,3 +172,26 @@ TEST_F(ADHostileDocumentsTest, AFeedIsWrittenAsTheWholeTreeWouldBe) {
     EXPECT_EQ(feed.XMLDocumentString(), ADXMLDocument::serialize(feed.XMLElement())) << doc;
   }
 }
+
+// Entries that hold nothing cost their objects more than ten times their few
+// bytes: a feed of them is refused, in words, once its objects pass the
+// budget a document of its size is given, and never takes ten times its size
+// (it took sixteen).
+TEST_F(ADHostileDocumentsTest, AFloodOfEmptyEntriesIsRefusedBeforeItTakesTenTimesItsSize) {
+  std::string doc = kFeedStart + ">";
+  for (int i = 0; i < 200000; ++i) doc += "<entry/>";
+  doc += "</feed>";
+  const auto child = testing_support::runUnderMemoryCeiling(12 * doc.size(), [&] {
+    const std::string body = doc;
+    fd::Expected<ADObjectPtr> parsed = ADObjectWithXMLData(body);
+    EXPECT_TRUE(refusedFor(parsed, "more than a document of its size is given")) << parsed.error();
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+
+  // Entries of a few bytes more, each with a title, are read.
+  std::string titled = kFeedStart + ">";
+  for (int i = 0; i < 20000; ++i) titled += "<entry><title>t</title></entry>";
+  auto read = ADObjectWithXMLData(titled + "</feed>");
+  ASSERT_TRUE(read) << read.error();
+  EXPECT_EQ(static_cast<const ADFeedBase&>(**read).entries().size(), 20000u);
+}
