@@ -173,6 +173,12 @@ GPUVoroniMapFilter::GPUVoroniMapFilter(const std::string& vertexShader, const st
   sizeUniform_ = stockUniformIndex(*this, "size");
 }
 
+GPUVoroniMapFilter::~GPUVoroniMapFilter() {
+  // A size still queued for the processing queue is set on this filter: it
+  // lands while the filter is whole.
+  performOnProcessingQueueSync([] {});
+}
+
 fd::Status GPUVoroniMapFilter::setSizeInPixels(gfx::Size size) {
   sizeInPixels_ = size;
   fd::Status status = voroniMapSizeStatus(size);
@@ -307,8 +313,10 @@ GPUMosaicFilter::GPUMosaicFilter()
 
 GPUMosaicFilter::~GPUMosaicFilter() {
   // The atlas source holds this filter as a target without owning it: it is
-  // told to let go while the filter is still whole.
+  // told to let go while the filter is still whole, and settings still queued
+  // for the processing queue land while it is.
   if (pic_) pic_->removeAllTargets();
+  performOnProcessingQueueSync([] {});
 }
 
 void GPUMosaicFilter::updateDrawSettings() {

@@ -46,6 +46,7 @@ class GPUVoroniMapFilter : public GPUTwoInputFallbackFilter {
   // The same for a configuration, which sends the size as a point.
   void setSizeInPixelsPoint(gfx::Point size) { (void)setSizeInPixels({size.x, size.y}); }
   gfx::Size sizeInPixels() const { return sizeInPixels_; }
+  ~GPUVoroniMapFilter() override;
 
  protected:
   GPUVoroniMapFilter(const std::string& vertexShader, const std::string& fragmentShader);
