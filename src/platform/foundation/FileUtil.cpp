@@ -6,8 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <memory>
+#include <mutex>
 
 #include "platform/foundation/CrashPoint.h"
 
@@ -32,6 +36,25 @@ bool writeAll(int fd, const void* bytes, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// The injected failure of tests; read under its mutex only while armed.
+struct WriteFault {
+  std::atomic<bool> armed{false};
+  std::mutex m;
+  std::function<int(const fs::path&)> fault;
+};
+
+WriteFault& writeFault() {
+  static WriteFault* f = new WriteFault;  // never destroyed: writes may run while the process ends
+  return *f;
+}
+
+int injectedWriteError(const fs::path& file) {
+  WriteFault& f = writeFault();
+  if (!f.armed.load(std::memory_order_relaxed)) return 0;
+  std::lock_guard lock(f.m);
+  return f.fault ? f.fault(file) : 0;
 }
 
 // mkstemp's template: the six characters it replaces with letters and digits.
@@ -148,22 +171,53 @@ std::optional<Data> readFile(const fs::path& p) {
   return bytes;
 }
 
-bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {
-  if (p.filename().empty()) return false;
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size) {
+  auto failed = [&p](int error) {
+    return fail("cannot write " + p.string() + (error != 0 ? ": " + std::string(std::strerror(error)) : ""));
+  };
+  if (p.filename().empty()) return failed(EINVAL);
   fs::path dir = p.parent_path().empty() ? fs::path(".") : p.parent_path();
   std::string temp;
   int fd = openLockedTemp(dir, p, temp);
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, bytes, size) && ::fsync(fd) == 0;
+  if (fd < 0) return failed(errno);
+  int error = 0;
+  bool ok = ::fchmod(fd, 0644) == 0;
+  if (ok) {
+    error = injectedWriteError(p);
+    ok = error == 0;
+  }
+  ok = ok && writeAll(fd, bytes, size) && ::fsync(fd) == 0;
+  if (!ok && error == 0) error = errno;
   crashPoint("file.atomic-write.renaming");
   // Renamed while still open and locked: a cleaner sees either the temp file
   // locked or the target, never a temp file it may take.
-  if (ok) ok = ::rename(temp.c_str(), p.c_str()) == 0;
+  if (ok && ::rename(temp.c_str(), p.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) ::unlink(temp.c_str());
-  ok = (::close(fd) == 0) && ok;
-  if (!ok) return false;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) return failed(error);
   syncDirectory(dir);
-  return true;
+  return {};
+}
+
+Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes) {
+  return writeFileAtomicallyReporting(p, bytes.data(), bytes.size());
+}
+
+bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {
+  return writeFileAtomicallyReporting(p, bytes, size).ok();
+}
+
+void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault) {
+  WriteFault& f = writeFault();
+  std::lock_guard lock(f.m);
+  f.armed = static_cast<bool>(fault);
+  f.fault = std::move(fault);
 }
 
 bool writeFileAtomically(const fs::path& p, const Data& bytes) {

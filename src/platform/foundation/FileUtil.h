@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Expected.h"
 #include "platform/foundation/Value.h"
 
 namespace fd::files {
@@ -34,6 +35,15 @@ std::optional<Data> readFile(const fs::path& p);
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size);
 bool writeFileAtomically(const fs::path& p, const Data& bytes);
 bool writeFileAtomically(const fs::path& p, const std::string& text);
+// The same write, with the reason of a failure in words ("cannot write
+// <path>: No space left on device").
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size);
+Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes);
+
+// Tests: every atomic write to a file for which `fault` answers an error
+// number (not 0) fails with it while writing its bytes, as writes to a full
+// disk do, and leaves the file as it was. An empty function ends it.
+void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault);
 
 // Six letters or digits, as mkstemp and mkdtemp fill in the end of a
 // temporary name.

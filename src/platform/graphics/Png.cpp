@@ -547,8 +547,7 @@ fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding
 fd::Status writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel) {
   auto bytes = encodePNG(image, compressionLevel);
   if (!bytes) return fd::fail(path.string() + ": " + bytes.error());
-  if (!fd::files::writeFileAtomically(path, *bytes)) return fd::fail("cannot write " + path.string());
-  return {};
+  return fd::files::writeFileAtomicallyReporting(path, *bytes);
 }
 
 }  // namespace gfx
