@@ -1,20 +1,58 @@
 #include "app/AppDelegate.h"
 
 #include "app/ZTLoadingViewController.h"
+#include "desk/DesktopManagerController.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/Localized.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/Screen.h"
 #include "roto/RotoArt.h"
 #include "services/VTSystemManager.h"
 
 namespace {
 AppDelegate* gShared = nullptr;
+
+// The alert that names a file the program could not read and where it was
+// kept.
+void tellDamagedFile(const fd::DamagedFileReport& report) {
+  using Kind = fd::DamagedFileReport::Kind;
+  std::string title, message;
+  if (report.kind == Kind::Project) {
+    title = fd::Localized("Project could not be read");
+    message = fd::Localized("The project") + " \u201c" + report.name + "\u201d " + fd::Localized("could not be read") +
+              " (" + report.reason + ").";
+  } else {
+    title = fd::Localized("Settings could not be read");
+    const std::string file = report.kind == Kind::Preferences ? fd::Localized("The preferences file")
+                                                              : fd::Localized("The settings file") + " \u201c" +
+                                                                    report.name + "\u201d";
+    message = file + " " + fd::Localized("could not be read") + " (" + report.reason + ").";
+  }
+  if (report.keptAs.empty()) {
+    message += "\n" + fd::Localized("It was left as it was:") + " " + report.file.string();
+  } else {
+    message += "\n" + fd::Localized("It was kept as") + " " + report.keptAs.string();
+  }
+  if (report.kind == Kind::Project) {
+    message += "\n" + fd::Localized("Its pages stay in its folder. The project open now is") + " \u201c" +
+               ZTDataModel::sharedInstance().curProjectName() + "\u201d.";
+  } else if (report.kind == Kind::Preferences) {
+    message += "\n" + fd::Localized("The projects found in the projects folder are listed again.");
+  }
+  ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }
+}  // namespace
 
 AppDelegate::AppDelegate() { gShared = this; }
 
 AppDelegate::~AppDelegate() {
-  if (gShared == this) gShared = nullptr;
+  if (gShared == this) {
+    gShared = nullptr;
+    fd::setDamagedFileHandler({});
+  }
 }
 
 AppDelegate* AppDelegate::sharedAppDelegate() { return gShared; }
@@ -31,6 +69,11 @@ bool AppDelegate::didFinishLaunching(ui::Application& app) {
   loading_ = std::make_shared<ZTLoadingViewController>();
   window_->setRootViewController(loading_);
   window_->makeKeyAndVisible();
+  // Files found unreadable (at this start, or later) are told about on the
+  // main thread, over whatever is on screen.
+  fd::setDamagedFileHandler([](const fd::DamagedFileReport& report) {
+    fd::RunLoop::main().post([report] { tellDamagedFile(report); });
+  });
   app.registerForRemoteNotifications(kRemoteNotificationTypes);
   VTSystemManager::sharedManager();
   return true;

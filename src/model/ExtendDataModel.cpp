@@ -2,6 +2,7 @@
 
 #include "model/DeviceScreen.h"
 
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -45,7 +46,8 @@ std::filesystem::path ExtendDataModel::lumistoPath() {
 
 void ExtendDataModel::readLimitFrames() {
   limitFramesDict_.clear();
-  fd::Expected<fd::Value> v = fd::readPropertyList(limitFramesPath());
+  fd::Expected<fd::Value> v =
+      fd::readStoredDictionary(limitFramesPath(), fd::DamagedFileReport::Kind::Settings, "limitFrames.plist");
   if (!v || !v->isDictionary()) return;
   for (const auto& [name, frames] : *v->dictionary()) {
     if (frames.isNumber() || frames.isString()) limitFramesDict_[name] = frames.intValue();
@@ -53,7 +55,8 @@ void ExtendDataModel::readLimitFrames() {
 }
 
 void ExtendDataModel::readLumisto() {
-  const fd::Expected<fd::Value> v = fd::readPropertyList(lumistoPath());
+  const fd::Expected<fd::Value> v =
+      fd::readStoredDictionary(lumistoPath(), fd::DamagedFileReport::Kind::Settings, "lumisto.plist");
   isLoginLumisto_ = v && (*v)[kIsLoginKey].boolValue();
   lumistoUserName_ = isLoginLumisto_ ? (*v)[kUserNameKey].stringValue() : "";
   lumistoPassword_ = isLoginLumisto_ ? (*v)[kPassWordKey].stringValue() : "";

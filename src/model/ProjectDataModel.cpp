@@ -12,8 +12,8 @@
 #include "model/Tools.h"
 #include "model/ProjectPlistKeys.h"
 #include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/media/AudioFile.h"
@@ -101,12 +101,20 @@ bool ProjectDataModel::createData() {
 }
 
 bool ProjectDataModel::readData() {
-  fd::Expected<fd::Value> stored = fd::readPropertyList(plistFilePath());
+  keptDamagedFile_ = false;
+  const fs::path plist = plistFilePath();
+  fd::Expected<fd::Value> stored =
+      fd::readStoredDictionary(plist, fd::DamagedFileReport::Kind::Project, curProjectName_);
   if (!stored) {
-    if (fd::files::exists(plistFilePath())) fd::Log("ProjectDataModel: %s", stored.error().c_str());
+    keptDamagedFile_ = true;
     return false;
   }
-  if (!stored->isDictionary()) return false;
+  if (!stored->isDictionary()) {
+    const std::string aside = plist.filename().string() + fd::kDamagedSuffix;
+    for (const std::string& name : fd::files::contentsOfDirectory(plist.parent_path()))
+      if (name.starts_with(aside)) keptDamagedFile_ = true;
+    return false;
+  }
   const fd::Value& d = *stored;
   pendingDeletions_.clear();
 

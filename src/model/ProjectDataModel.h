@@ -43,8 +43,15 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // that is not a plain path component is refused (false) and nothing changes.
   bool setCurProjectName(const std::string& name);
   const std::string& curProjectName() const { return curProjectName_; }
+  // False when Project.plist is missing or cannot be read; one that cannot be
+  // read is moved aside (kept as "Project.plist.damaged-<time stamp>") and
+  // reported, never written over.
   bool readData();
   bool createData();
+  // The folder holds a project the last load could not read: its
+  // Project.plist was unreadable, or is missing while a set-aside copy lies
+  // there. Its pages and the copy stay as they are.
+  bool keptDamagedFile() const { return keptDamagedFile_; }
   // Writes Project.plist atomically, with everything a save on the write
   // queue still held back; once it is written, deletes the files of frames
   // and layers deleted since the last such save (files the list on disk may
@@ -238,6 +245,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   std::vector<SoundTag> soundTags_;
   bool isNewVersion_ = false;
   bool isOpenBackground_ = true;
+  bool keptDamagedFile_ = false;
   // Records taken out of both lists in the middle of a move: their layers are
   // still in use and must not be deleted meanwhile.
   const std::vector<FrameRecord>* recordsInFlight_ = nullptr;

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "model/PackageZipOperator.h"
+#include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
 #include "platform/foundation/FileUtil.h"
@@ -123,16 +124,65 @@ void ZTDataModel::removeLeftovers() {
 
 void ZTDataModel::openCurrentProject() {
   prjDataModel_ = ProjectDataModel::initWithProjectName(curProjectName_);
+  if (!prjDataModel_ || !prjDataModel_->keptDamagedFile()) return;
+  // The project's list could not be read: its folder stays as it is, with
+  // its pages and the set-aside copy, and stays in the list. A new project
+  // under a name no folder has yet is opened instead, and stored at once, so
+  // that nothing the program writes later lands in the damaged folder.
+  std::vector<std::string> taken = projectsNameArray_;
+  const std::vector<std::string> folders = fd::files::contentsOfDirectory(fd::paths::library() / "Projects");
+  taken.insert(taken.end(), folders.begin(), folders.end());
+  const std::string fresh = Tools::uniqueName(curProjectName_, taken);
+  std::vector<std::string> names = projectsNameArray_;
+  if (std::find(names.begin(), names.end(), curProjectName_) == names.end()) names.push_back(curProjectName_);
+  names.push_back(fresh);
+  setProjectsNameArray(std::move(names));
+  setCurProjectName(fresh);
+  prjDataModel_->setCurProjectName(fresh);
+  prjDataModel_->saveData();
+  fd::UserDefaults::standard().synchronize();
+}
+
+std::vector<std::string> ZTDataModel::projectsOnDisk(std::string* newest) {
+  const fs::path projects = fd::paths::library() / "Projects";
+  std::vector<std::string> names;
+  fs::file_time_type newestTime{};
+  for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
+    std::error_code ec;
+    // Hidden folders are the staging folders of imports and of projects
+    // still being built, never a project of the list.
+    if (!fs::is_directory(fs::symlink_status(projects / name, ec)) || !isPlainPathComponent(name) ||
+        name.starts_with('.'))
+      continue;
+    names.push_back(name);
+    const fs::file_time_type written = fs::last_write_time(projects / name / projectplist::kFileName, ec);
+    if (!ec && newest != nullptr && (newest->empty() || written > newestTime)) {
+      *newest = name;
+      newestTime = written;
+    }
+  }
+  return names;
 }
 
 bool ZTDataModel::readData() {
   // A missing Audio or Background folder is made again; the stored project
   // list and current project stay as they are.
   if (!fd::files::createDirectory(audioFolderPath()) || !fd::files::createDirectory(backgroundPath())) return false;
-  const fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  fd::UserDefaults& defaults = fd::UserDefaults::standard();
   projectsNameArray_ = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
   const fd::Value current = defaults.objectForKey(kCurProjectNameKey);
   curProjectName_ = current.string() != nullptr ? *current.string() : "";
+  if (defaults.startedFromDamagedFile()) {
+    // The stored list is gone with the unreadable store: every project folder
+    // is listed again, and the one written last is opened.
+    std::string newest;
+    std::vector<std::string> found = projectsOnDisk(&newest);
+    if (!found.empty()) {
+      setProjectsNameArray(std::move(found));
+      setCurProjectName(newest.empty() ? projectsNameArray_.front() : newest);
+      defaults.synchronize();
+    }
+  }
   if (projectsNameArray_.empty()) {
     projectsNameArray_.push_back(kDefaultProjectName);
     setProjectsNameArray(projectsNameArray_);

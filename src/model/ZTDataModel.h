@@ -117,6 +117,9 @@ class ZTDataModel : public SoundMergerDelegate {
 
  private:
   void openCurrentProject();
+  // The project folders under Library/Projects, sorted; `newest` gets the
+  // one whose Project.plist was written last.
+  static std::vector<std::string> projectsOnDisk(std::string* newest);
   // Leftovers of killed imports and unfinished projects built from pictures
   // (their staging folders) and of killed writes in every project folder.
   static void removeLeftovers();

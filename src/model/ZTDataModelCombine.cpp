@@ -71,6 +71,12 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
       merged.push_back(names[i]);
     }
   }
+  // A project whose list cannot be read has nothing to merge, and its folder
+  // (its pages, the set-aside list) must not be deleted with the others.
+  std::erase_if(merged, [](const std::string& name) {
+    std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
+    return !p || p->keptDamagedFile();
+  });
 
   SoundTagLists tags = soundTagListsOf(target->soundTags());
   std::vector<int>& frames = tags.frames;

@@ -3,79 +3,16 @@
 // presents it; a stroke drawn on it lands in the project; the panel lists the
 // projects as cards, opens and creates projects, closes, and its promotion
 // has the desk show the store sheet.
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
-
-#include "app/AppDelegate.h"
-#include "app/FileManagerView.h"
-#include "app/ZTLoadingViewController.h"
-#include "desk/DeskCanvasView.h"
-#include "desk/DesktopManagerController.h"
-#include "model/DeviceScreen.h"
-#include "model/ZTDataModel.h"
+#include "app/AppTestSupport.h"
 #include "platform/foundation/Localized.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/HeadlessHost.h"
-#include "platform/ui/Screen.h"
-#include "services/VTSystemManager.h"
-#include "support/Sandbox.h"
 
 namespace {
 
-class DeskLaunchTest : public testing_support::SandboxTest {
+class DeskLaunchTest : public app_test::AppTest {
  protected:
-  void SetUp() override {
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    FileManagerView::registerWithDesk();
-  }
-  void TearDown() override {
-    desk_panels::setFileManagerFactory({});
-    ui::Application::shared().reset();
-    host.reset();
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    DeviceScreen::resetForTesting();
-  }
-  ZTLoadingViewController* start(bool tall = false) {
-    host = std::make_unique<ui::HeadlessHost>(tall, 1.0f);
-    ui::Rect b = ui::Screen::main().bounds();
-    DeviceScreen::setMainScreen(1.0f, b.height, b.width);
-    auto delegate = std::make_shared<AppDelegate>();
-    ui::Application::shared().setDelegate(delegate);
-    ui::Application::shared().launch();
-    host->setInstantAnimations(true);
-    return delegate->loadingViewController();
-  }
-  void tap(ui::View* v) {
-    ASSERT_NE(v, nullptr);
-    ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
-    host->tap({r.x + r.width / 2, r.y + r.height / 2});
-    host->runUntilIdle();
-  }
-  // Presses the first entry and waits (in real time) for the desk built off
-  // the main thread to be presented.
-  DesktopManagerController* openDesk(ZTLoadingViewController* launch) {
-    ui::ViewController* before = launch->presentedViewController();
-    tap(launch->entryButton(ZTLoadingViewController::kPreviousWork));
-    for (int i = 0; i < 400; ++i) {
-      host->runUntilIdle();
-      ui::ViewController* now = launch->presentedViewController();
-      if (now != nullptr && now != before) return dynamic_cast<DesktopManagerController*>(now);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return nullptr;
-  }
   FileManagerView* panelOf(DesktopManagerController* desk) {
     return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
   }
-  ui::Point onPage(DesktopManagerController* desk, float x, float y) {
-    ui::Rect f = desk->canvas()->frame();
-    return {f.x + x, f.y + y};
-  }
-  std::unique_ptr<ui::HeadlessHost> host;
 };
 
 TEST_F(DeskLaunchTest, TheFirstEntryOpensANewDeskAtEachPress) {

@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/AppDelegate.h"
+#include "app/AppTestSupport.h"
 #include "app/ZTLoadingViewController.h"
 #include "model/DeviceScreen.h"
 #include "platform/graphics/Image.h"
@@ -34,28 +34,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class LaunchTest : public testing_support::SandboxTest {
+class LaunchTest : public app_test::AppTest {
  protected:
-  void SetUp() override {
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
+  // Launched with animations timed as the program times them.
+  AppDelegate* launch(bool tall) {
+    start(tall);
+    host->setInstantAnimations(false);
+    return AppDelegate::sharedAppDelegate();
   }
-  void TearDown() override {
-    host.reset();
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    DeviceScreen::resetForTesting();
-  }
-  AppDelegate* start(bool tall) {
-    host = std::make_unique<ui::HeadlessHost>(tall, 1.0f);
-    ui::Rect b = ui::Screen::main().bounds();
-    DeviceScreen::setMainScreen(1.0f, b.height, b.width);
-    auto delegate = std::make_shared<AppDelegate>();
-    ui::Application::shared().setDelegate(delegate);
-    ui::Application::shared().launch();
-    return delegate.get();
-  }
-  std::unique_ptr<ui::HeadlessHost> host;
 };
 
 fs::path programPath() { return fs::path(FLIPDESK_BUILD_RESOURCES).parent_path() / "flipdesk"; }
@@ -75,7 +61,7 @@ void expectSavedModel(const fs::path& home) {
 }  // namespace
 
 TEST_F(LaunchTest, LaunchBuildsTheLaunchScreenAndHidesTheStatusBar) {
-  AppDelegate* d = start(false);
+  AppDelegate* d = launch(false);
   ui::Application& app = ui::Application::shared();
   EXPECT_EQ(AppDelegate::sharedAppDelegate(), d);
   EXPECT_TRUE(app.isStatusBarHidden());
@@ -96,7 +82,7 @@ TEST_F(LaunchTest, LaunchBuildsTheLaunchScreenAndHidesTheStatusBar) {
 }
 
 TEST_F(LaunchTest, ADrawnProjectWithoutABackgroundShowsItsDrawingOnAPage) {
-  AppDelegate* d = start(false);
+  AppDelegate* d = launch(false);
   ZTLoadingViewController* launch = d->loadingViewController();
   ProjectDataModel& project = *ZTDataModel::sharedInstance().prjDataModel();
   // An icon as the canvas writes it: a stroke on a transparent picture.
@@ -120,7 +106,7 @@ TEST_F(LaunchTest, ADrawnProjectWithoutABackgroundShowsItsDrawingOnAPage) {
 }
 
 TEST_F(LaunchTest, TallScreenGetsItsOwnLayout) {
-  AppDelegate* d = start(true);
+  AppDelegate* d = launch(true);
   ZTLoadingViewController* launch = d->loadingViewController();
   EXPECT_EQ(launch->view()->bounds().width, 568);
   ui::Rect c = launch->carousel()->frame();
@@ -130,7 +116,7 @@ TEST_F(LaunchTest, TallScreenGetsItsOwnLayout) {
 }
 
 TEST_F(LaunchTest, SecondEntryOpensRotoscopingAndTheThirdSaysItLeadsNowhereYet) {
-  AppDelegate* d = start(false);
+  AppDelegate* d = launch(false);
   ZTLoadingViewController* launch = d->loadingViewController();
   host->setInstantAnimations(true);
   ui::Button* first = launch->entryButton(ZTLoadingViewController::kPreviousWork);
@@ -157,7 +143,7 @@ TEST_F(LaunchTest, SecondEntryOpensRotoscopingAndTheThirdSaysItLeadsNowhereYet) 
 // The screen is composed only when something changed: the carousel is
 // drawn while it pages and while the finger drags it, and not once it rests.
 TEST_F(LaunchTest, TheCarouselIsComposedOnlyWhileItMoves) {
-  AppDelegate* d = start(false);
+  AppDelegate* d = launch(false);
   ZTLoadingViewController* launch = d->loadingViewController();
   ui::Application& app = ui::Application::shared();
   app.composeScreen();
@@ -193,7 +179,7 @@ TEST_F(LaunchTest, TheCarouselIsComposedOnlyWhileItMoves) {
 }
 
 TEST_F(LaunchTest, BackgroundAndTerminationSaveTheModel) {
-  AppDelegate* d = start(false);
+  AppDelegate* d = launch(false);
   fs::remove(fd::UserDefaults::standard().filePath());
   ui::Application& app = ui::Application::shared();
   app.enterBackground();

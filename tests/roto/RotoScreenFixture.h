@@ -11,9 +11,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/AppDelegate.h"
-#include "app/FileManagerView.h"
-#include "app/ZTLoadingViewController.h"
+#include "app/AppTestSupport.h"
 #include "desk/DeskPanels.h"
 #include "model/DeviceScreen.h"
 #include "model/ZTDataModel.h"
@@ -31,31 +29,11 @@ namespace roto_test {
 namespace fs = std::filesystem;
 using roto::VTRotoscopingViewController;
 
-class RotoscopingScreenTest : public testing_support::SandboxTest {
+class RotoscopingScreenTest : public app_test::AppTest {
  protected:
-  void SetUp() override {
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    FileManagerView::registerWithDesk();
-  }
   void TearDown() override {
     ::unsetenv("FLIPDESK_CAMERA");
-    desk_panels::setFileManagerFactory({});
-    ui::Application::shared().reset();
-    host.reset();
-    ZTDataModel::resetSharedInstanceForTesting();
-    VTSystemManager::resetSharedManagerForTesting();
-    DeviceScreen::resetForTesting();
-  }
-  ZTLoadingViewController* start(bool tall = false, float scale = 1.0f) {
-    host = std::make_unique<ui::HeadlessHost>(tall, scale);
-    ui::Rect b = ui::Screen::main().bounds();
-    DeviceScreen::setMainScreen(scale, b.height, b.width);
-    auto delegate = std::make_shared<AppDelegate>();
-    ui::Application::shared().setDelegate(delegate);
-    ui::Application::shared().launch();
-    host->setInstantAnimations(true);
-    return delegate->loadingViewController();
+    AppTest::TearDown();
   }
   // The screen, once its camera has opened.
   VTRotoscopingViewController* openScreen(ZTLoadingViewController* launch) {
@@ -117,7 +95,6 @@ class RotoscopingScreenTest : public testing_support::SandboxTest {
     host->drag({xAt(screen, from), y}, {xAt(screen, to), y}, 6);
     host->runUntilIdle();
   }
-  std::unique_ptr<ui::HeadlessHost> host;
 };
 
 }  // namespace roto_test

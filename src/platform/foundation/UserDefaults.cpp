@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
@@ -38,14 +39,13 @@ void UserDefaults::resetStandardForTesting() {
 }
 
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
-  if (!files::exists(file_)) return;
-  auto root = readPropertyList(file_);
-  if (!root)
-    Log("UserDefaults: ignoring %s", root.error().c_str());
-  else if (!root->isDictionary())
-    Log("UserDefaults: ignoring %s (not a dictionary)", file_.c_str());
-  else
+  Expected<Value> root = readStoredDictionary(file_, DamagedFileReport::Kind::Preferences);
+  if (!root) {
+    damaged_ = true;
+    damagedStillInPlace_ = files::exists(file_);
+  } else if (root->isDictionary()) {
     values_ = *root->dictionary();
+  }
 }
 
 Value UserDefaults::objectForKey(const std::string& key) const {
@@ -72,6 +72,10 @@ std::string UserDefaults::stringForKey(const std::string& key) const { return ob
 
 bool UserDefaults::synchronize() {
   std::lock_guard writeLock(writeMutex_);
+  if (damagedStillInPlace_) {
+    Log("UserDefaults: not writing over the unreadable %s", file_.c_str());
+    return false;
+  }
   Value snapshot;
   {
     std::lock_guard lock(mutex_);

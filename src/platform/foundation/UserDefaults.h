@@ -27,8 +27,13 @@ class UserDefaults {
   bool boolForKey(const std::string& key) const;
   std::string stringForKey(const std::string& key) const;  // "" when unset
 
+  // Writes the store. Refused (false) while an unreadable store file could
+  // not be moved aside: writing would destroy its only copy.
   bool synchronize();
   std::filesystem::path filePath() const;
+  // The store file was there but could not be read: it was moved aside (and
+  // reported) and the store started empty.
+  bool startedFromDamagedFile() const { return damaged_; }
 
  private:
   explicit UserDefaults(std::filesystem::path file);
@@ -36,6 +41,8 @@ class UserDefaults {
   mutable std::mutex mutex_;
   std::mutex writeMutex_;  // keeps concurrent synchronize() calls in order
   Dictionary values_;
+  bool damaged_ = false;
+  bool damagedStillInPlace_ = false;
 };
 
 }  // namespace fd

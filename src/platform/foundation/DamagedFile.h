@@ -1,0 +1,51 @@
+#pragma once
+// Files the program keeps its own state in are never written over when they
+// cannot be read: such a file is moved aside next to itself, under its name
+// followed by ".damaged-" and a time stamp, and reported, so that the program
+// can start afresh and still tell the user which file it was and where it
+// went. The only copy of a user's file is never destroyed.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Expected.h"
+#include "platform/foundation/Value.h"
+
+namespace fd {
+
+struct DamagedFileReport {
+  enum class Kind {
+    Project,      // a project's Project.plist; `name` is the project's name
+    Preferences,  // the user-defaults store
+    Settings,     // another settings file of the program
+  };
+  Kind kind = Kind::Settings;
+  std::string name;
+  std::filesystem::path file;    // where it was
+  std::filesystem::path keptAs;  // where it is now; empty when it could not be moved
+  std::string reason;            // why it could not be read
+};
+
+inline constexpr const char* kDamagedSuffix = ".damaged-";
+
+// Reads a property list whose root must be a dictionary. A missing file is a
+// null value. A file that is there but cannot be read as a dictionary (cut
+// short, empty, garbled, another kind of list) is moved aside and reported,
+// and the answer is a failure naming the reason.
+Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
+                                     const std::string& name = {});
+
+// Moves the file to "<name>.damaged-<time stamp>" beside it (never over
+// another file) and reports it.
+DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, DamagedFileReport::Kind kind,
+                                      const std::string& name, const std::string& reason);
+
+// Who tells the user: every report goes to the handler on the thread that
+// made it; reports made before a handler was set go to it when it is set. An
+// empty handler keeps the reports for later.
+void setDamagedFileHandler(std::function<void(const DamagedFileReport&)> handler);
+// The reports no handler has taken yet (tests).
+std::vector<DamagedFileReport> takeDamagedFileReports();
+
+}  // namespace fd

@@ -1,0 +1,77 @@
+#pragma once
+// The whole program on a headless screen: a fresh sandbox and model, the
+// application delegate launched as the program launches it, and the desk
+// opened from the launch screen's first entry as a person opens it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "app/AppDelegate.h"
+#include "app/FileManagerView.h"
+#include "app/ZTLoadingViewController.h"
+#include "desk/DeskCanvasView.h"
+#include "desk/DesktopManagerController.h"
+#include "model/DeviceScreen.h"
+#include "model/ZTDataModel.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/HeadlessHost.h"
+#include "platform/ui/Screen.h"
+#include "services/VTSystemManager.h"
+#include "support/Sandbox.h"
+
+namespace app_test {
+
+class AppTest : public testing_support::SandboxTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    FileManagerView::registerWithDesk();
+  }
+  void TearDown() override {
+    desk_panels::setFileManagerFactory({});
+    ui::Application::shared().reset();
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    DeviceScreen::resetForTesting();
+  }
+  ZTLoadingViewController* start(bool tall = false, float scale = 1.0f) {
+    host = std::make_unique<ui::HeadlessHost>(tall, scale);
+    ui::Rect b = ui::Screen::main().bounds();
+    DeviceScreen::setMainScreen(scale, b.height, b.width);
+    auto delegate = std::make_shared<AppDelegate>();
+    ui::Application::shared().setDelegate(delegate);
+    ui::Application::shared().launch();
+    host->setInstantAnimations(true);
+    return delegate->loadingViewController();
+  }
+  void tap(ui::View* v) {
+    ASSERT_NE(v, nullptr);
+    ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+    host->tap({r.x + r.width / 2, r.y + r.height / 2});
+    host->runUntilIdle();
+  }
+  // Presses the first entry and waits (in real time) for the desk built off
+  // the main thread to be presented.
+  DesktopManagerController* openDesk(ZTLoadingViewController* launch) {
+    ui::ViewController* before = launch->presentedViewController();
+    tap(launch->entryButton(ZTLoadingViewController::kPreviousWork));
+    for (int i = 0; i < 400; ++i) {
+      host->runUntilIdle();
+      ui::ViewController* now = launch->presentedViewController();
+      if (now != nullptr && now != before) return dynamic_cast<DesktopManagerController*>(now);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return nullptr;
+  }
+  ui::Point onPage(DesktopManagerController* desk, float x, float y) {
+    ui::Rect f = desk->canvas()->frame();
+    return {f.x + x, f.y + y};
+  }
+  std::unique_ptr<ui::HeadlessHost> host;
+};
+
+}  // namespace app_test

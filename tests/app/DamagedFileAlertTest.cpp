@@ -1,0 +1,64 @@
+// The program tells the user about a file it could not read: at start, an
+// alert names the project whose list was damaged, where its file was kept and
+// which project is open instead; a damaged preferences file is told likewise.
+#include <fstream>
+
+#include "app/AppTestSupport.h"
+#include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DamagedFileAlertTest : public app_test::AppTest {
+ protected:
+  void TearDown() override {
+    AppTest::TearDown();
+    fd::takeDamagedFileReports();
+  }
+  static void garble(const fs::path& file) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << "\x01garbled\x02";
+  }
+  // The alerts on screen once the launch has had its turn.
+  std::vector<ui::ButtonSheet*> alertsAfterLaunch() {
+    start();
+    host->runUntilIdle();
+    return host->alerts();
+  }
+};
+
+TEST_F(DamagedFileAlertTest, TheDamagedProjectIsNamedAtStart) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
+  m.saveData();
+  const fs::path plist = m.prjDataModel()->plistFilePath();
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::resetStandardForTesting();
+  garble(plist);
+
+  const std::vector<ui::ButtonSheet*> alerts = alertsAfterLaunch();
+  ASSERT_EQ(alerts.size(), 1u);
+  const std::string message = alerts[0]->message();
+  EXPECT_EQ(alerts[0]->title(), "Project could not be read");
+  EXPECT_NE(message.find("Holiday"), std::string::npos) << message;
+  EXPECT_NE(message.find("Project.plist.damaged-"), std::string::npos) << message;
+  EXPECT_NE(message.find(ZTDataModel::sharedInstance().curProjectName()), std::string::npos) << message;
+  EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
+}
+
+TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
+  ZTDataModel::sharedInstance().saveData();
+  ZTDataModel::resetSharedInstanceForTesting();
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  fd::UserDefaults::resetStandardForTesting();
+  garble(preferences);
+
+  const std::vector<ui::ButtonSheet*> alerts = alertsAfterLaunch();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->title(), "Settings could not be read");
+  EXPECT_NE(alerts[0]->message().find("flipdesk.plist.damaged-"), std::string::npos) << alerts[0]->message();
+}
+
+}  // namespace

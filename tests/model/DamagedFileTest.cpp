@@ -1,0 +1,182 @@
+// A file the program keeps its state in that cannot be read is never
+// replaced: a damaged Project.plist (cut short, empty, garbled, a binary list
+// with wrong offsets, a list that is no dictionary) is moved aside beside
+// itself and reported, the project's pages stay, and a new project under a
+// new name is opened instead; a damaged preferences file likewise, the
+// projects on disk then listed again; a combination leaves a damaged project
+// alone.
+#include <chrono>
+#include <fstream>
+
+#include "ModelTestSupport.h"
+#include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Kind = fd::DamagedFileReport::Kind;
+
+class DamagedFileTest : public model_test::ModelTest {
+ protected:
+  void SetUp() override {
+    ModelTest::SetUp();
+    fd::takeDamagedFileReports();
+  }
+  void TearDown() override {
+    fd::takeDamagedFileReports();
+    ModelTest::TearDown();
+  }
+  // The model as the next start of the program finds it.
+  ZTDataModel& restart() {
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    return ZTDataModel::sharedInstance();
+  }
+  // A project of three frames with a drawn layer, current and saved.
+  fs::path makeProject(const std::string& name) {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    EXPECT_TRUE(m.createProject(name, std::nullopt));
+    ProjectDataModel& p = *m.prjDataModel();
+    EXPECT_TRUE(p.createImageAtPage(1));
+    EXPECT_TRUE(p.createImageAtPage(1));
+    model_test::writeTinyPng(*p.layFullPathAtPage(2, false, 2), 7);
+    m.saveData();
+    return p.projectDicPath();
+  }
+  static void writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  // The files beside `file` that keep it aside.
+  static std::vector<fs::path> keptCopies(const fs::path& file) {
+    std::vector<fs::path> copies;
+    const std::string prefix = file.filename().string() + fd::kDamagedSuffix;
+    for (const std::string& name : fd::files::contentsOfDirectory(file.parent_path()))
+      if (name.starts_with(prefix)) copies.push_back(file.parent_path() / name);
+    return copies;
+  }
+};
+
+// Damages of every kind: each leaves the project's file and pages on disk.
+std::vector<std::pair<std::string, std::string>> damages(const std::string& plist) {
+  std::string binary = model_test::readText(FLIPDESK_TEST_DATA "/binary.plist");
+  // The trailer's last eight bytes are the offset table's place: point it
+  // into the middle of the objects.
+  for (std::size_t i = binary.size() - 8; i < binary.size() - 1; ++i) binary[i] = 0;
+  binary.back() = 0x11;
+  std::string junk;
+  for (int i = 0; i < 400; ++i) junk.push_back(static_cast<char>((i * 131 + 17) % 256));
+  return {{"empty", ""},
+          {"cut short", plist.substr(0, plist.size() / 2)},
+          {"junk", junk},
+          {"binary with wrong trailer offsets", binary},
+          {"no dictionary", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>"}};
+}
+
+TEST_F(DamagedFileTest, ADamagedProjectListIsKeptAsideAndANewProjectOpens) {
+  int round = 0;
+  for (const auto& [what, bytes] : damages(model_test::readText(makeProject("Probe") / "Project.plist"))) {
+    const std::string name = "Mine" + std::to_string(round++);
+    const fs::path folder = makeProject(name);
+    const fs::path plist = folder / "Project.plist";
+    const fs::path layer = *ZTDataModel::sharedInstance().prjDataModel()->layFullPathAtPage(2, false, 2);
+    writeBytes(plist, bytes);
+
+    ZTDataModel& m = restart();
+    // The damaged file is beside where it was, whole; nothing took its place.
+    const std::vector<fs::path> kept = keptCopies(plist);
+    ASSERT_EQ(kept.size(), 1u) << what;
+    EXPECT_EQ(model_test::readText(kept[0]), bytes) << what;
+    EXPECT_TRUE(fs::exists(layer)) << what;
+    // Another project is open, under a name of its own; the damaged one stays listed.
+    EXPECT_NE(m.curProjectName(), name) << what;
+    EXPECT_NE(m.prjDataModel()->projectDicPath(), folder) << what;
+    const auto& names = m.projectsNameArray();
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << what;
+    EXPECT_NE(std::find(names.begin(), names.end(), m.curProjectName()), names.end()) << what;
+    // The user hears which project it was and where its file went.
+    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+    ASSERT_EQ(reports.size(), 1u) << what;
+    EXPECT_EQ(reports[0].kind, Kind::Project);
+    EXPECT_EQ(reports[0].name, name);
+    EXPECT_EQ(reports[0].keptAs, kept[0]);
+    EXPECT_FALSE(reports[0].reason.empty());
+
+    // Saves land in the new project; the damaged folder keeps what it had.
+    const std::string opened = m.curProjectName();
+    m.saveData();
+    EXPECT_FALSE(fs::exists(plist)) << what;
+    EXPECT_EQ(keptCopies(plist).size(), 1u) << what;
+    // The choice is stored at once: the next start opens the new project
+    // again and reports nothing new.
+    EXPECT_EQ(restart().curProjectName(), opened) << what;
+    EXPECT_TRUE(fd::takeDamagedFileReports().empty()) << what;
+  }
+}
+
+TEST_F(DamagedFileTest, ADamagedPreferencesFileIsKeptAsideAndTheProjectsListedAgain) {
+  makeProject("Alpha");
+  const fs::path beta = makeProject("Beta");
+  ZTDataModel::sharedInstance().createProject("Gamma", std::nullopt);
+  ZTDataModel::sharedInstance().saveData();
+  // Beta was the last one worked in.
+  fs::last_write_time(beta / "Project.plist", fs::file_time_type::clock::now() + std::chrono::hours(1));
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  const std::string junk = "<?xml version=\"1.0\"?><plist><dict><key>ProjectsNameArray</key><arr";
+  writeBytes(preferences, junk);
+
+  ZTDataModel& m = restart();
+  const std::vector<fs::path> kept = keptCopies(preferences);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(model_test::readText(kept[0]), junk);
+  std::vector<std::string> names = m.projectsNameArray();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Beta", "Gamma", ZTDataModel::kDefaultProjectName}));
+  EXPECT_EQ(m.curProjectName(), "Beta");
+  EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 3u) << "Beta as it was saved";
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].kind, Kind::Preferences);
+  EXPECT_EQ(reports[0].keptAs, kept[0]);
+  // The store is written afresh; the kept copy stays.
+  m.saveData();
+  EXPECT_TRUE(fd::readPropertyList(preferences).ok());
+  EXPECT_EQ(model_test::readText(kept[0]), junk);
+  EXPECT_EQ(restart().curProjectName(), "Beta");
+}
+
+TEST_F(DamagedFileTest, ADamagedSettingsFileIsKeptAside) {
+  ZTDataModel::sharedInstance().extendDataModel().limitFramesDict()["Rec1.caf"] = 12;
+  ZTDataModel::sharedInstance().extendDataModel().saveLimitFramesDict();
+  const fs::path limits = ExtendDataModel::limitFramesPath();
+  writeBytes(limits, "bplist00garbage");
+  ZTDataModel& m = restart();
+  EXPECT_TRUE(m.extendDataModel().limitFramesDict().empty());
+  ASSERT_EQ(keptCopies(limits).size(), 1u);
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].kind, Kind::Settings);
+  m.extendDataModel().saveLimitFramesDict();
+  EXPECT_EQ(model_test::readText(keptCopies(limits)[0]), "bplist00garbage");
+}
+
+// Merging a project whose list cannot be read would merge nothing and then
+// delete its folder: it is left out, listed, with its folder.
+TEST_F(DamagedFileTest, ACombinationLeavesADamagedProjectAlone) {
+  const fs::path damaged = makeProject("Broken");
+  const fs::path layer = *ZTDataModel::sharedInstance().prjDataModel()->layFullPathAtPage(2, false, 2);
+  makeProject("Target");
+  writeBytes(damaged / "Project.plist", "junk");
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  ASSERT_TRUE(m.combineProjects({"Target", "Broken"}));
+  EXPECT_TRUE(fs::exists(layer));
+  EXPECT_EQ(keptCopies(damaged / "Project.plist").size(), 1u);
+  const auto& names = m.projectsNameArray();
+  EXPECT_NE(std::find(names.begin(), names.end(), "Broken"), names.end());
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("Target")->imagesArray().size(), 3u);
+}
+
+}  // namespace
