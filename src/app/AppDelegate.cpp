@@ -84,6 +84,11 @@ void AppDelegate::willEnterForeground(ui::Application& app) {
 }
 
 void AppDelegate::saveModel() {
+  // The open page first (the background while it is being painted), so that
+  // the list saved after it names every file drawn; then the pictures still
+  // on the model's write queue.
+  if (DesktopManagerController* desk = DesktopManagerController::sharedViewController()) desk->saveCurPage();
+  ProjectDataModel::waitForImageWrites();
   ZTDataModel& model = ZTDataModel::sharedInstance();
   model.saveData();
   model.extendDataModel().saveLumistoInfo();

@@ -2,7 +2,8 @@
 // The application's delegate: on launch it touches the model, builds the
 // launch screen for the screen size, registers for pushes and starts the
 // statistics facade; on going to the background and on termination it saves
-// the model and the community login record.
+// the open page, waits for the model's write queue, and saves the model and
+// the community login record.
 #include <memory>
 
 #include "platform/ui/Application.h"

@@ -151,8 +151,8 @@ struct RotoProject {
   std::shared_ptr<ProjectDataModel> project;
 };
 RotoProject& rotoProject() {
-  static RotoProject p;
-  return p;
+  static RotoProject* p = new RotoProject;  // never destroyed: an export may still be running at the end
+  return *p;
 }
 }  // namespace
 

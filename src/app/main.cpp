@@ -1,7 +1,6 @@
 // flipdesk's entry: parses the options, chooses the screen, starts the
 // application with its delegate in a window (or headless) and runs the main
 // loop until the application terminates.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,9 +64,6 @@ std::optional<Options> parse(int argc, char** argv) {
   return o;
 }
 
-volatile std::sig_atomic_t gStopRequested = 0;
-void onSignal(int) { gStopRequested = 1; }
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,12 +87,7 @@ int main(int argc, char** argv) {
   ui::Application& app = ui::Application::shared();
   app.setDelegate(std::make_shared<AppDelegate>());
 
-  std::signal(SIGINT, onSignal);
-  std::signal(SIGTERM, onSignal);
-  // A signal asks for the phone's termination, handled on the main loop.
-  fd::TimerRef signalWatch = fd::RunLoop::main().scheduleTimer(0.1, true, [&app] {
-    if (gStopRequested) app.terminate();
-  });
+  app.terminateOnSignals();
   fd::TimerRef exitTimer;
   if (options->exitAfter)
     exitTimer = fd::RunLoop::main().scheduleTimer(*options->exitAfter, false, [&app] { app.terminate(); });
@@ -127,7 +118,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "flipdesk: cannot write %s\n", options->screenshot.c_str());
     status = 1;
   }
-  signalWatch->invalidate();
   if (exitTimer) exitTimer->invalidate();
   app.reset();
   return status;

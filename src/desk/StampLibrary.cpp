@@ -109,8 +109,10 @@ fd::Value archive(const std::vector<std::shared_ptr<DownLoadItem>>& items) {
 }
 
 std::unique_ptr<ResourceDownLoadManager>& instance() {
-  static std::unique_ptr<ResourceDownLoadManager> manager;
-  return manager;
+  // Never destroyed: its requests must not be cancelled on a network client
+  // the end of the process has already taken down.
+  static auto* manager = new std::unique_ptr<ResourceDownLoadManager>();
+  return *manager;
 }
 
 }  // namespace

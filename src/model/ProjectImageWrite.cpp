@@ -25,8 +25,10 @@ struct ImageWriteQueue {
 };
 
 ImageWriteQueue& imageWriteQueue() {
-  static ImageWriteQueue q;
-  return q;
+  // Never destroyed: pictures handed in until the end are written, and the
+  // termination waits for them.
+  static ImageWriteQueue* q = new ImageWriteQueue;
+  return *q;
 }
 
 struct WriteJob {

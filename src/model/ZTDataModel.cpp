@@ -44,8 +44,10 @@ std::mutex& sharedMutex() {
 }
 
 std::unique_ptr<ZTDataModel>& sharedSlot() {
-  static std::unique_ptr<ZTDataModel> model;
-  return model;
+  // The slot is never destroyed: the model (its players, its open project)
+  // is only released on purpose, never by the end of the process.
+  static auto* model = new std::unique_ptr<ZTDataModel>();
+  return *model;
 }
 
 // The stored names that can be used: strings that are plain path components,

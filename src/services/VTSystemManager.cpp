@@ -19,8 +19,8 @@ std::mutex& sharedMutex() {
 }
 
 std::unique_ptr<VTSystemManager>& sharedSlot() {
-  static std::unique_ptr<VTSystemManager> manager;
-  return manager;
+  static auto* manager = new std::unique_ptr<VTSystemManager>();  // never destroyed
+  return *manager;
 }
 
 double steadySeconds() {

@@ -19,6 +19,7 @@
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "support/Pictures.h"
 #include "support/Sandbox.h"
 
 namespace desk_test {
@@ -109,16 +110,7 @@ class DeskTest : public testing_support::SandboxTest {
     const float s = static_cast<float>(img->pixelWidth()) / DrawsView::kPageWidth;
     return img->pixel(static_cast<int>(x * s), static_cast<int>(y * s))[3];
   }
-  // Opaque pixels of a PNG file; -1 when it cannot be read.
-  static long inkedPixels(const std::filesystem::path& path) {
-    auto img = gfx::readImage(path);
-    if (!img) return -1;
-    long n = 0;
-    for (int y = 0; y < img->pixelHeight(); ++y)
-      for (int x = 0; x < img->pixelWidth(); ++x)
-        if (img->pixel(x, y)[3] > 0) ++n;
-    return n;
-  }
+  static long inkedPixels(const std::filesystem::path& path) { return testing_support::inkedPixels(path); }
 
   std::unique_ptr<ui::HeadlessHost> host;
   std::shared_ptr<ui::Window> window;

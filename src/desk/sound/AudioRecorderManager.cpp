@@ -3,8 +3,10 @@
 #include "platform/media/AudioSession.h"
 
 AudioRecorderManager& AudioRecorderManager::sharedManager() {
-  static AudioRecorderManager manager;
-  return manager;
+  // Never destroyed: its recorder and players must not reach a sound output
+  // the end of the process has already taken down.
+  static AudioRecorderManager* manager = new AudioRecorderManager;
+  return *manager;
 }
 
 std::optional<fd::Error> AudioRecorderManager::prepareToRecordFile(const std::filesystem::path& file) {

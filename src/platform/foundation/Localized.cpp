@@ -155,8 +155,8 @@ struct Tables {
 };
 
 Tables& tables() {
-  static Tables t;
-  return t;
+  static Tables* t = new Tables;  // never destroyed
+  return *t;
 }
 
 // A missing table for the language falls back to English, as a bundle falls

@@ -5,8 +5,10 @@
 namespace fd {
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-  static NotificationCenter center;
-  return center;
+  // Never destroyed: observers leave it from destructors that may run while
+  // the process ends.
+  static NotificationCenter* center = new NotificationCenter;
+  return *center;
 }
 
 NotificationCenter::ObserverId NotificationCenter::addObserver(const std::string& name, Handler handler,

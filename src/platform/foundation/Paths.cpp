@@ -22,8 +22,8 @@ std::mutex& overrideMutex() {
 }
 
 fs::path& homeOverride() {
-  static fs::path p;
-  return p;
+  static fs::path* p = new fs::path;  // never destroyed: files are written until the process ends
+  return *p;
 }
 
 fs::path envPath(const char* name) {

@@ -223,8 +223,9 @@ RunLoop::~RunLoop() {
 }
 
 RunLoop& RunLoop::main() {
-  static RunLoop loop;
-  return loop;
+  // Never destroyed: queues and timers post to it until the process ends.
+  static RunLoop* loop = new RunLoop;
+  return *loop;
 }
 
 void RunLoop::resetMainForTesting(bool virtualClock) {

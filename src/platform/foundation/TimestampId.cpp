@@ -53,8 +53,8 @@ struct State {
 };
 
 State& state() {
-  static State s;
-  return s;
+  static State* s = new State;  // never destroyed
+  return *s;
 }
 
 }  // namespace

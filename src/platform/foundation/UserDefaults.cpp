@@ -20,8 +20,8 @@ std::mutex& sharedMutex() {
 }
 
 std::unique_ptr<UserDefaults>& sharedStore() {
-  static std::unique_ptr<UserDefaults> store;
-  return store;
+  static auto* store = new std::unique_ptr<UserDefaults>();  // never destroyed
+  return *store;
 }
 
 }  // namespace

@@ -11,8 +11,8 @@ namespace ui {
 
 namespace {
 std::vector<ButtonSheet*>& registry() {
-  static std::vector<ButtonSheet*> sheets;
-  return sheets;
+  static auto* sheets = new std::vector<ButtonSheet*>();  // never destroyed: sheets leave it as they go
+  return *sheets;
 }
 
 // Button colours by role: ordinary, emphasised (cancel), destructive.

@@ -195,8 +195,8 @@ struct Animator::Transition {
 Animator::Animator() = default;
 
 Animator& Animator::shared() {
-  static Animator animator;
-  return animator;
+  static Animator* animator = new Animator;  // never destroyed, like the views it animates
+  return *animator;
 }
 
 void Animator::ensureLoop() {

@@ -1,6 +1,7 @@
 #include "platform/ui/Application.h"
 
 #include <algorithm>
+#include <csignal>
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
@@ -10,12 +11,21 @@
 
 namespace ui {
 
+namespace {
+volatile std::sig_atomic_t gStopRequested = 0;
+void onStopSignal(int) { gStopRequested = 1; }
+}  // namespace
+
 Application& Application::shared() {
-  static Application app;
-  return app;
+  // Never destroyed: what its windows hold is released by reset(), in order,
+  // never by the end of the process reaching objects already gone.
+  static Application* app = new Application;
+  return *app;
 }
 
 void Application::reset() {
+  if (signalWatch_) signalWatch_->invalidate();
+  signalWatch_.reset();
   touches_.reset();
   windows_.clear();
   Screen::noteChange();
@@ -83,6 +93,16 @@ void Application::terminate() {
   if (delegate_) delegate_->willTerminate(*this);
   fd::NotificationCenter::defaultCenter().post(kWillTerminateNotification, this);
   fd::RunLoop::main().stop();
+}
+
+void Application::terminateOnSignals() {
+  gStopRequested = 0;
+  std::signal(SIGINT, onStopSignal);
+  std::signal(SIGTERM, onStopSignal);
+  if (signalWatch_) signalWatch_->invalidate();
+  signalWatch_ = fd::RunLoop::main().scheduleTimer(0.1, true, [this] {
+    if (gStopRequested) terminate();
+  });
 }
 
 void Application::simulateMemoryWarning() {

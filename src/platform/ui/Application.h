@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Compositor.h"
 #include "platform/ui/TouchDispatcher.h"
@@ -64,6 +65,10 @@ class Application {
   // stops the main run loop. A second call does nothing.
   void terminate();
   bool isTerminated() const { return terminated_; }
+  // From now on SIGINT and SIGTERM terminate the application, at the main
+  // loop's next turn (within a tenth of a second), as the phone's system
+  // ends a program.
+  void terminateOnSignals();
   bool isActive() const { return active_; }
   // Posts fd::kLowMemoryNotification and tells the delegate.
   void simulateMemoryWarning();
@@ -85,6 +90,7 @@ class Application {
   bool active_ = false;
   bool background_ = false;
   unsigned remoteTypes_ = 0;
+  fd::TimerRef signalWatch_;
 };
 
 }  // namespace ui

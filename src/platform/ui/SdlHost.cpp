@@ -1,8 +1,11 @@
 #include "platform/ui/SdlHost.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -16,7 +19,35 @@ namespace {
 constexpr std::int64_t kMouseFinger = 1;
 constexpr std::int64_t kMirrorFinger = 2;
 constexpr std::int64_t kTouchFingerBase = 1000;
+
+// Xlib's handler of a lost server connection (its display pointer is opaque
+// here). Xlib ends the process when the handler returns.
+using DisplayLostHandler = int (*)(void* display);
+
+int onDisplayLost(void*) {
+  SdlHost::displayLost();
+  return 0;
+}
+
+// SDL talks to the X server through the X library, which ends the process
+// itself when the connection breaks; the program gets that moment first.
+void catchDisplayLoss() {
+  void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+  if (x11 == nullptr) return;
+  using SetHandler = DisplayLostHandler (*)(DisplayLostHandler);
+  if (auto set = reinterpret_cast<SetHandler>(::dlsym(x11, "XSetIOErrorHandler"))) set(&onDisplayLost);
+  ::dlclose(x11);
+}
 }  // namespace
+
+void SdlHost::displayLost() {
+  std::fprintf(stderr, "flipdesk: the connection to the display was lost; saving and ending.\n");
+  // The application's own termination saves what can be saved; nothing of
+  // the window (whose server is gone) is touched again.
+  Application::shared().terminate();
+  std::fflush(nullptr);
+  std::exit(kDisplayLostExitCode);
+}
 
 struct SdlHost::Impl {
   SDL_Window* window = nullptr;
@@ -64,6 +95,7 @@ bool SdlHost::open(const std::string& title, std::string* error) {
     if (error) *error = std::string("no display to show a window on (only the \"") + driver + "\" video driver)";
     return false;
   }
+  if (driver && std::strcmp(driver, "x11") == 0) catchDisplayLoss();
   const Screen& s = Screen::main();
   impl_->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.pixelWidth(),
                                    s.pixelHeight(), SDL_WINDOW_SHOWN);

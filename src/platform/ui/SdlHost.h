@@ -3,7 +3,8 @@
 // finger, and holding Ctrl adds a second finger mirrored about a point beside
 // the first (pinch and turn; with Shift too it follows at a fixed offset, for
 // two-finger pans); real touch events pass through. Closing the window
-// terminates the application as the phone's termination does.
+// terminates the application as the phone's termination does, and so does
+// losing the window system, after which the process ends.
 #include <memory>
 #include <string>
 
@@ -31,6 +32,13 @@ class SdlHost {
 
   // The second finger's offset from the first when Ctrl goes down.
   static constexpr float kSecondFingerOffset = 60;
+
+  // The window system went away (the X server's connection broke): the
+  // application terminates as it does when the window is closed (so its
+  // work is saved), then the process ends with kDisplayLostExitCode. Does
+  // not return.
+  [[noreturn]] static void displayLost();
+  static constexpr int kDisplayLostExitCode = 1;
 
  private:
   void handleMouse(int type, int x, int y, unsigned modifiers);
