@@ -1,6 +1,8 @@
 // The desk's speed and memory: a desk frame at 2x while the canvas draws and
 // presents a new picture each frame, only the changed part composed (target:
-// 240 fps or more), beside the same frames composed whole; a page turn
+// 240 fps or more), beside the same frames composed whole, and with the
+// page saved in the background as the drawing pauses (target: no slower
+// than beside it without); a page turn
 // against a page save plus a page load of the same pages (target: the turn
 // within 1.5 times); the peak memory with a 300-frame project open on the
 // desk; playback of a 300-frame project at 12 frames per second, each
@@ -100,6 +102,56 @@ void deskFrameWhileDrawing(benchmark::State& state, bool whole) {
 
 void BM_DeskFrameWhileDrawing(benchmark::State& state) { deskFrameWhileDrawing(state, false); }
 void BM_DeskFrameWhileDrawingComposedWhole(benchmark::State& state) { deskFrameWhileDrawing(state, true); }
+
+// The same frame with the page saved while the drawing pauses. Baseline (0):
+// no saving at all. Pending (1): the desk's saving armed again at every lift
+// of the finger, as between strokes. Running (2): besides, a background
+// write of the page (encoding and writing its files on the canvas's queue)
+// is under way the whole time. The picture is read back for each write
+// outside the timed part: the desk reads it only once the drawing has paused.
+void BM_DeskFrameWhileDrawingWithPageSaves(benchmark::State& state) {
+  enum Mode { kBaseline, kPending, kRunning };
+  const auto mode = static_cast<Mode>(state.range(0));
+  DeskRig rig(1);
+  ui::Application& app = ui::Application::shared();
+  DrawsView* canvas = rig.desk->drawsView();
+  if (mode == kBaseline) canvas->setIdleHandler(0, {});
+  bool writing = false;
+  long writes = 0, framesBesideAWrite = 0;
+  canvas->setPageWriteObserver([&](const fd::Status&) {
+    writing = false;
+    ++writes;
+  });
+  rig.host.touchDown(1, rig.onPage(40, 40));
+  int n = 0;
+  for (auto _ : state) {
+    if (mode == kRunning && !writing) {
+      state.PauseTiming();
+      canvas->writeToFileForLayInBackground(2);
+      writing = true;
+      state.ResumeTiming();
+    }
+    const float t = static_cast<float>(n++);
+    const ui::Point p = rig.onPage(192 + 150 * std::cos(t * 0.1f), 144 + 110 * std::sin(t * 0.13f));
+    // A new stroke every 20 moves: the lift arms the save again.
+    if (n % 20 == 0) {
+      rig.host.touchUp(1, p);
+      rig.host.touchDown(1, p);
+    } else {
+      rig.host.touchMove(1, p);
+    }
+    app.composeScreen();
+    benchmark::DoNotOptimize(app.compositor().framePixels());
+    if (writing) ++framesBesideAWrite;
+    fd::RunLoop::main().runUntilIdle();
+  }
+  rig.host.touchUp(1, rig.onPage(40, 40));
+  canvas->waitForPageWrites();
+  fd::RunLoop::main().runUntilIdle();
+  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["writes"] = double(writes);
+  state.counters["frames_beside_a_write"] = double(framesBesideAWrite);
+}
 
 // Each round draws on page 1 and page 2 alternately. The turn is the desk's
 // whole page change (save, load, onion skin, transition); the reference is
@@ -347,6 +399,13 @@ void BM_PlaybackUnderLoadCountingCalls(benchmark::State& state) { playbackUnderL
 BENCHMARK(BM_PeakMemoryWith300Frames)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_DeskFrameWhileDrawing)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DeskFrameWhileDrawingComposedWhole)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_DeskFrameWhileDrawingWithPageSaves)
+    ->ArgName("saving")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 BENCHMARK(BM_PageTurnAgainstSaveAndLoad)->Unit(benchmark::kMillisecond)->Iterations(40);
 // Its peak figure is the playback's own when run alone (--benchmark_filter=Playback).
 BENCHMARK(BM_PlaybackOf300FramesAt12Fps)->Unit(benchmark::kMillisecond)->Iterations(2);

@@ -55,7 +55,12 @@ DrawsView::DrawsView(gfx::Rect backingFrame, float scale) : VTEAGLView(backingFr
   setTextureImages(textures);
 }
 
-DrawsView::~DrawsView() = default;
+DrawsView::~DrawsView() {
+  if (idleTimer_) idleTimer_->invalidate();
+  // The queue's destruction runs the writes still queued: what was to be
+  // saved is saved.
+  pageQueue_.reset();
+}
 
 float DrawsView::distanceBetweenPoints(gfx::Point p, gfx::Point q) {
   const double dx = static_cast<double>(p.x) - q.x;
@@ -72,6 +77,18 @@ gfx::Point DrawsView::rectOffsetWithPoints(gfx::Point pPre, gfx::Point pLocal, g
 // A fill started on the old picture must not be drawn over the new one.
 void DrawsView::pageReplaced() {
   if (fillTool_) fillTool_->cancelPendingFill();
+  ++changeGeneration_;
+}
+
+void DrawsView::changed() {
+  operated_ = true;
+  ++changeGeneration_;
+  armIdleHandler();
+}
+
+void DrawsView::setOperated(bool on) {
+  if (on) changed();
+  else operated_ = false;
 }
 
 // A loaded picture is the page as stored: no history, nothing to save, and
@@ -109,29 +126,29 @@ void DrawsView::setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size
 
 void DrawsView::drawImage(const gfx::Image& image, gfx::Rect rect) {
   VTEAGLView::drawImage(image, rect);
-  operated_ = true;
+  changed();
 }
 
 void DrawsView::drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian) {
   VTEAGLView::drawImage(image, size, center, radian);
-  operated_ = true;
+  changed();
 }
 
 void DrawsView::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect) {
   VTEAGLView::drawData(bytes, dataSize, rect);
-  operated_ = true;
+  changed();
 }
 
 void DrawsView::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center,
                          float radian) {
   VTEAGLView::drawData(bytes, dataSize, size, center, radian);
-  operated_ = true;
+  changed();
 }
 
 void DrawsView::clear() {
   pageReplaced();
   VTEAGLView::clear();
-  operated_ = true;
+  changed();
 }
 
 bool DrawsView::undo() {
@@ -139,7 +156,7 @@ bool DrawsView::undo() {
   const std::string from = undoManager() ? undoManager()->currentStringItem() : std::string();
   const bool done = VTEAGLView::undo();
   if (done && pendingCut_) pendingCut_->undidFrom(from);
-  operated_ = true;
+  changed();
   return done;
 }
 
@@ -147,7 +164,7 @@ bool DrawsView::redo() {
   pageReplaced();
   const bool done = VTEAGLView::redo();
   if (done && pendingCut_ && undoManager()) pendingCut_->redidTo(undoManager()->currentStringItem());
-  operated_ = true;
+  changed();
   return done;
 }
 
@@ -157,7 +174,7 @@ void DrawsView::cutRegion(const gfx::Image* replacement, gfx::Size size, gfx::Po
   pageReplaced();
   SnapshotData before = curImageData();
   VTEAGLView::setImage(replacement, size, center, radian);
-  operated_ = true;
+  changed();
   SnapshotData after = curImageData();
   pendingCut_.emplace(std::move(before), std::move(after),
                       undoManager() ? undoManager()->currentStringItem() : std::string());
@@ -185,7 +202,7 @@ bool DrawsView::withdrawCut() {
   if (!restored) return false;
   VTEAGLView::setData(restored->data(), {static_cast<float>(backingWidth()), static_cast<float>(backingHeight())},
                       bounds());
-  operated_ = true;
+  changed();
   return true;
 }
 
@@ -229,20 +246,99 @@ void DrawsView::fillToolDidFinishedWithImageData(const FillImageData& result) {
 
 // The changed flag stays set until the files are on disk, so a page whose
 // write failed is written again the next time the page is left.
+bool DrawsView::writePage(fd::Expected<PageFiles::Job> job, bool wait, bool savesChange) {
+  const std::uint64_t sequence = ++writeSequence_;
+  const std::uint64_t generation = changeGeneration_;
+  if (!job) {
+    const fd::Status failure = job.failure();
+    PageFiles::reported(failure);
+    pageWritten(sequence, generation, savesChange, failure);
+    return false;
+  }
+  if (!pageQueue_) pageQueue_ = std::make_unique<fd::DispatchQueue>("org.flipdesk.canvas.page-write");
+  if (wait) {
+    fd::Status status;
+    pageQueue_->sync([&] { status = (*job)(); });
+    PageFiles::reported(status);
+    pageWritten(sequence, generation, savesChange, status);
+    return status.ok();
+  }
+  std::weak_ptr<DrawsView> self = std::static_pointer_cast<DrawsView>(shared_from_this());
+  pageQueue_->async([job = std::move(*job), self, sequence, generation, savesChange] {
+    fd::Status status = job();
+    PageFiles::reported(status);
+    fd::RunLoop::main().post([self, sequence, generation, savesChange, status] {
+      if (std::shared_ptr<DrawsView> view = self.lock()) view->pageWritten(sequence, generation, savesChange, status);
+    });
+  });
+  return true;
+}
+
+void DrawsView::pageWritten(std::uint64_t sequence, std::uint64_t generation, bool savesChange,
+                            const fd::Status& status) {
+  // A write that finished after a later one was reported says nothing new.
+  if (sequence < reportedSequence_) return;
+  reportedSequence_ = sequence;
+  if (savesChange && status.ok() && generation == changeGeneration_) operated_ = false;
+  if (pageWriteObserver_) pageWriteObserver_(status);
+}
+
 bool DrawsView::writeToFileForLay(int position) {
   if (!operated_) return true;
-  const bool written = PageFiles::writeCurrentLayer(pagePicture(), position, cScaleFactor_);
-  if (written) operated_ = false;
-  return written;
+  return writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_), true,
+                   true);
 }
 
 bool DrawsView::writeSnapAndIconImage(int position) {
-  return PageFiles::writeCurrentSnapshotAndIcon(pagePicture(), position, cScaleFactor_);
+  return writePage(PageFiles::currentSnapshotAndIconJob(pagePicture(), position, cScaleFactor_), true, false);
 }
 
 bool DrawsView::writeToFileForBackground() {
   if (!operated_) return true;
-  const bool written = PageFiles::writeCurrentBackground(pagePicture(), cScaleFactor_);
-  if (written) operated_ = false;
-  return written;
+  return writePage(PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_), true, true);
+}
+
+void DrawsView::writeToFileForLayInBackground(int position) {
+  if (!operated_) return;
+  writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_), false, true);
+}
+
+void DrawsView::writeToFileForBackgroundInBackground() {
+  if (!operated_) return;
+  writePage(PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_), false, true);
+}
+
+void DrawsView::waitForPageWrites() {
+  if (pageQueue_) pageQueue_->drain();
+}
+
+// --- saving when idle
+
+void DrawsView::setIdleHandler(double delay, std::function<void()> handler) {
+  idleDelay_ = delay;
+  idleHandler_ = std::move(handler);
+  if (idleTimer_) idleTimer_->invalidate();
+  idleTimer_.reset();
+  if (operated_) armIdleHandler();
+}
+
+void DrawsView::armIdleHandler() {
+  if (!idleHandler_ || touchDown_) return;
+  if (idleTimer_) idleTimer_->invalidate();
+  std::weak_ptr<DrawsView> self = std::static_pointer_cast<DrawsView>(shared_from_this());
+  idleTimer_ = fd::RunLoop::main().scheduleTimer(idleDelay_, false, [self] {
+    std::shared_ptr<DrawsView> view = self.lock();
+    if (!view || view->touchDown_ || !view->operated_ || !view->idleHandler_) return;
+    view->idleHandler_();
+  });
+}
+
+void DrawsView::touchesDown(bool down) {
+  touchDown_ = down;
+  if (down) {
+    if (idleTimer_) idleTimer_->invalidate();
+    idleTimer_.reset();
+  } else if (operated_) {
+    armIdleHandler();
+  }
 }

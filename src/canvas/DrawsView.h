@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "canvas/FillTool.h"
+#include "canvas/PageFiles.h"
 #include "canvas/PendingCut.h"
 #include "canvas/VTEAGLView.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/RunLoop.h"
 
 // Held for the desk; the canvas sends it nothing.
 class EraserOperateDelegate {
@@ -77,7 +80,8 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   bool enabledZoom() const { return enabledZoom_; }
   void setEnabledZoom(bool on) { enabledZoom_ = on; }
   bool operated() const { return operated_; }
-  void setOperated(bool on) { operated_ = on; }
+  // YES counts as a change of the picture (it is written at the next save).
+  void setOperated(bool on);
   bool isZoomEnd() const { return isZoomEnd_; }
   bool isDraw() const { return isDraw_; }
   FillTool* fillTool() const { return fillTool_.get(); }
@@ -120,12 +124,30 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   // The picture the page files take: the canvas, an outstanding cut withdrawn.
   std::optional<gfx::Image> pagePicture();
 
-  // --- page files of the model's current page. NO when a file could not be
+  // --- page files of the model's current page. The picture is read off the
+  // canvas on the main thread; encoding and writing run on the canvas's own
+  // page queue, in order, so a later write never lands before an earlier one.
+  // The synchronous writers wait for their files: NO when a file could not be
   // written (logged); `operated` then stays set, so the next call writes the
   // page again. YES when everything was written or nothing had changed.
   bool writeToFileForLay(int position);
   bool writeSnapAndIconImage(int position);
   bool writeToFileForBackground();
+  // The same layer and background writes without waiting: the canvas stays
+  // changed until its files are on disk and nothing was drawn since.
+  void writeToFileForLayInBackground(int position);
+  void writeToFileForBackgroundInBackground();
+  // Waits until every page write started so far has finished (its outcome
+  // reaches the observer at the main loop's next turn).
+  void waitForPageWrites();
+  // Hears the outcome of every page write, on the main thread.
+  void setPageWriteObserver(std::function<void(const fd::Status&)> observer) {
+    pageWriteObserver_ = std::move(observer);
+  }
+  // Called on the main thread once the picture has changed and no finger has
+  // touched the canvas for `delay` seconds (re-armed by every change, held off
+  // while a finger is down). An empty handler switches it off.
+  void setIdleHandler(double delay, std::function<void()> handler);
 
   // --- touches from the responder chain, through the canvas-touch adaptor
   void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
@@ -158,6 +180,13 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   void pageReplaced();
   void pageLoaded();
   void applyFrame(gfx::Rect r, bool animated);
+  // Every change of the picture: the page must be written, and the idle
+  // handler is armed again.
+  void changed();
+  void armIdleHandler();
+  void touchesDown(bool down);
+  bool writePage(fd::Expected<PageFiles::Job> job, bool wait, bool savesChange);
+  void pageWritten(std::uint64_t sequence, std::uint64_t generation, bool savesChange, const fd::Status& status);
 
   bool isFillTool_ = false;
   std::unique_ptr<FillTool> fillTool_;
@@ -176,4 +205,16 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   PrintDrawViewDelegate* printDrawViewDelegate_ = nullptr;
   OpenGLESDrawDelegate* isCanDrawDelegate_ = nullptr;
   std::function<void(gfx::Rect, bool)> frameObserver_;
+
+  // Counts every change and every load of the picture: a write saves the
+  // page only if no change came after the picture it wrote.
+  std::uint64_t changeGeneration_ = 0;
+  std::uint64_t writeSequence_ = 0;
+  std::uint64_t reportedSequence_ = 0;
+  std::unique_ptr<fd::DispatchQueue> pageQueue_;
+  std::function<void(const fd::Status&)> pageWriteObserver_;
+  bool touchDown_ = false;
+  double idleDelay_ = 0;
+  std::function<void()> idleHandler_;
+  fd::TimerRef idleTimer_;
 };

@@ -120,12 +120,22 @@ void DrawsView::touchesCancelled(const ui::TouchSet& touches, const ui::Event& e
   touchesCancelled(canvasTouches(touches, event, *this));
 }
 
-void DrawsView::touchesBegan(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Began); }
+void DrawsView::touchesBegan(const std::vector<CanvasTouch>& touches) {
+  touchesDown(true);
+  route(touches, Phase::Began);
+}
 void DrawsView::touchesMoved(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Moved); }
-void DrawsView::touchesEnded(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Ended); }
+void DrawsView::touchesEnded(const std::vector<CanvasTouch>& touches) {
+  route(touches, Phase::Ended);
+  touchesDown(false);
+}
 
 void DrawsView::touchesCancelled(const std::vector<CanvasTouch>& touches) {
+  const bool drawing = strokeActive();
   EAGLView::touchesCancelled(touches.empty() ? gfx::Point{0, 0} : touches.front().location);
+  // What the stroke drew so far stays, and is saved.
+  if (drawing) changed();
+  touchesDown(false);
 }
 
 void DrawsView::route(const std::vector<CanvasTouch>& touches, Phase phase) {
@@ -147,11 +157,15 @@ void DrawsView::singleFinger(const CanvasTouch& touch, Phase phase) {
     case Phase::Began:
       if (!isFillTool_) {
         EAGLView::touchesBegan(touch.location);
-        operated_ = true;
+        changed();
       }
       break;
     case Phase::Moved:
-      if (!isFillTool_) EAGLView::touchesMoved(touch.location);
+      if (!isFillTool_) {
+        EAGLView::touchesMoved(touch.location);
+        // A write read before these dabs must not count them as saved.
+        ++changeGeneration_;
+      }
       break;
     case Phase::Ended:
       if (!isFillTool_) {
@@ -160,7 +174,7 @@ void DrawsView::singleFinger(const CanvasTouch& touch, Phase phase) {
         fillStart(touch.location);
       }
       if (printDrawViewDelegate_ != nullptr) printDrawViewDelegate_->printImageInDrawview();
-      operated_ = true;
+      changed();
       break;
   }
 }

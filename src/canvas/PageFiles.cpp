@@ -40,8 +40,7 @@ PageFiles::FrameTargets PageFiles::targetsOfPage(const ProjectDataModel& project
 fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
   fd::Expected<fd::Data> bytes = gfx::encodePNG(image, kEncoding);
   if (!bytes) return fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error());
-  if (!fd::files::writeFileAtomically(path, *bytes)) return fd::fail("cannot write " + path.string());
-  return {};
+  return fd::files::writeFileAtomicallyReporting(path, *bytes);
 }
 
 namespace {
@@ -117,46 +116,69 @@ fd::Status PageFiles::writeBackground(const gfx::Image& background, const Option
   return firstFailure({&picture, &small});
 }
 
-namespace {
-
-// The page writers' answer at the canvases' boundary; a failure is logged.
-bool reported(const fd::Status& status) {
+bool PageFiles::reported(const fd::Status& status) {
   if (!status.ok()) fd::Log("Page files not written: %s\n", status.error().c_str());
   return status.ok();
 }
 
+namespace {
+
+// The picture travels with its job; the job may be copied, the picture not.
+using Picture = std::shared_ptr<const gfx::Image>;
+
 template <typename Write>
-bool writeCurrentPage(const std::optional<gfx::Image>& layer, Write write) {
+fd::Expected<PageFiles::Job> currentPageJob(std::optional<gfx::Image> layer, Write write) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
-  if (!project) return reported(fd::fail("no project is open"));
-  if (!layer) return reported(fd::fail("the canvas cannot be read"));
-  return reported(write(*layer, PageFiles::targetsOfPage(*project, model.extendDataModel().curPage())));
+  if (!project) return fd::fail("no project is open");
+  if (!layer) return fd::fail("the canvas cannot be read");
+  Picture picture = std::make_shared<const gfx::Image>(std::move(*layer));
+  PageFiles::FrameTargets targets = PageFiles::targetsOfPage(*project, model.extendDataModel().curPage());
+  return PageFiles::Job([picture, targets = std::move(targets), write] { return write(*picture, targets); });
+}
+
+bool runNow(const fd::Expected<PageFiles::Job>& job) {
+  return PageFiles::reported(job ? (*job)() : fd::Status(job.failure()));
 }
 
 }  // namespace
 
-bool PageFiles::writeCurrentLayer(const std::optional<gfx::Image>& layer, int position, float scale) {
-  return writeCurrentPage(layer, [&](const gfx::Image& picture, const FrameTargets& targets) {
+fd::Expected<PageFiles::Job> PageFiles::currentLayerJob(std::optional<gfx::Image> layer, int position, float scale) {
+  return currentPageJob(std::move(layer), [position, scale](const gfx::Image& picture, const FrameTargets& targets) {
     return writeLayer(picture, position, targets, scale);
   });
 }
 
-bool PageFiles::writeCurrentSnapshotAndIcon(const std::optional<gfx::Image>& layer, int position, float scale) {
-  return writeCurrentPage(layer, [&](const gfx::Image& picture, const FrameTargets& targets) {
+fd::Expected<PageFiles::Job> PageFiles::currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position,
+                                                                  float scale) {
+  return currentPageJob(std::move(layer), [position, scale](const gfx::Image& picture, const FrameTargets& targets) {
     return writeSnapshotAndIcon(picture, position, targets, scale);
   });
 }
 
-bool PageFiles::writeCurrentBackground(const std::optional<gfx::Image>& background, float scale) {
-  if (!background) return reported(fd::fail("the canvas cannot be read"));
+fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::Image> background, float scale) {
+  if (!background) return fd::fail("the canvas cannot be read");
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const std::optional<std::string>& name = model.extendDataModel().backgroundName();
   // Only the user's own pictures are painted on; a built-in background's
   // files belong to the application and are never overwritten.
   if (!name || !isStillBackgroundType(backgroundTypeOfName(*name)) ||
       backgroundTypeOfName(*name) == kBackgroundShippedStill)
-    return reported(fd::fail("only a user's own background can be painted on"));
-  return reported(writeBackground(*background, model.backgroundFullPathWithBackgroundName(name),
-                                  model.backgroundIconFullPathWithBackgroundName(name), scale));
+    return fd::fail("only a user's own background can be painted on");
+  Picture picture = std::make_shared<const gfx::Image>(std::move(*background));
+  return Job([picture, image = model.backgroundFullPathWithBackgroundName(name),
+              icon = model.backgroundIconFullPathWithBackgroundName(name),
+              scale] { return writeBackground(*picture, image, icon, scale); });
+}
+
+bool PageFiles::writeCurrentLayer(std::optional<gfx::Image> layer, int position, float scale) {
+  return runNow(currentLayerJob(std::move(layer), position, scale));
+}
+
+bool PageFiles::writeCurrentSnapshotAndIcon(std::optional<gfx::Image> layer, int position, float scale) {
+  return runNow(currentSnapshotAndIconJob(std::move(layer), position, scale));
+}
+
+bool PageFiles::writeCurrentBackground(std::optional<gfx::Image> background, float scale) {
+  return runNow(currentBackgroundJob(std::move(background), scale));
 }

@@ -5,6 +5,7 @@
 // atomically, so a crash while saving leaves the previous file readable.
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "platform/foundation/Expected.h"
@@ -56,11 +57,22 @@ class PageFiles {
   static fd::Status writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
                                     float scale);
 
+  // A write of the model's open page, taken on the main thread: the picture
+  // read off the canvas and the files it goes to, fixed now. Running it (on
+  // any thread) encodes and writes. A failure when the picture could not be
+  // read or there is no page to write to.
+  using Job = std::function<fd::Status()>;
+  static fd::Expected<Job> currentLayerJob(std::optional<gfx::Image> layer, int position, float scale);
+  static fd::Expected<Job> currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position, float scale);
+  static fd::Expected<Job> currentBackgroundJob(std::optional<gfx::Image> background, float scale);
+
   // The canvases' writers: the files of the model's open project at its
   // current page, or of the background being edited, from a picture read off
-  // the canvas. NO, logged, when the picture could not be read, no project is
-  // open or a file was not written.
-  static bool writeCurrentLayer(const std::optional<gfx::Image>& layer, int position, float scale);
-  static bool writeCurrentSnapshotAndIcon(const std::optional<gfx::Image>& layer, int position, float scale);
-  static bool writeCurrentBackground(const std::optional<gfx::Image>& background, float scale);
+  // the canvas, written at once. NO, logged, when the picture could not be
+  // read, no project is open or a file was not written.
+  static bool writeCurrentLayer(std::optional<gfx::Image> layer, int position, float scale);
+  static bool writeCurrentSnapshotAndIcon(std::optional<gfx::Image> layer, int position, float scale);
+  static bool writeCurrentBackground(std::optional<gfx::Image> background, float scale);
+  // A job's outcome, logged when it failed.
+  static bool reported(const fd::Status& status);
 };

@@ -18,8 +18,7 @@ ProjectDataModel* project() { return ZTDataModel::sharedInstance().prjDataModel(
 
 void DesktopManagerController::fileManager() {
   defaultState();
-  if (settings().isBackground() && drawsView_) drawsView_->writeToFileForBackground();
-  else saveCurPage();
+  if (!leavePage()) return;
   ZTDataModel::sharedInstance().saveData();
   auto panel = desk_panels::makeFileManager(this);
   if (!panel) return;
@@ -29,8 +28,7 @@ void DesktopManagerController::fileManager() {
 
 void DesktopManagerController::picManager() {
   defaultState();
-  if (settings().isBackground() && drawsView_) drawsView_->writeToFileForBackground();
-  else saveCurPage();
+  if (!leavePage()) return;
   ZTDataModel::sharedInstance().saveData();
   auto panel = ZTPicManagerView::initWithFrame(view()->bounds());
   panel->setDelegate(this);
@@ -39,7 +37,7 @@ void DesktopManagerController::picManager() {
 }
 
 void DesktopManagerController::back() {
-  saveCurPage();
+  if (!leavePage()) return;
   dismissViewController(false);
 }
 
@@ -89,13 +87,18 @@ void DesktopManagerController::paperOperation(ui::Button* sender) {
   ProjectDataModel* p = project();
   const int tag = sender->tag();
   if (tag == kTagDuplicate || tag == kTagAddFrame) {
-    saveCurPage();
+    // While the open page cannot be written no page is added: the new one
+    // would replace it on the canvas.
+    if (!leavePage()) return;
     const int page = settings().curPage();
     const bool done = p && page >= 1 && page <= frameCount() &&
                       (tag == kTagDuplicate ? p->copyImageAtPage(page) : p->createImageAtPage(page));
     if (done) {
       settings().setCurPage(std::clamp(page + p->reapeatFrameNumber(page), 1, frameCount()));
       setPageData();
+      // The new frame's snapshot and icon are there before the project's
+      // list names it: a kill right after the add leaves no page without them.
+      if (tag == kTagAddFrame && drawsView_) drawsView_->writeSnapAndIconImage(editedPosition());
       renewDesktopDisplay();
       reCalculateMultiAudioFrame();
       pageAnimation(4);

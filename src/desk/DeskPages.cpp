@@ -124,16 +124,56 @@ void DesktopManagerController::drawImage(const gfx::Image* image) {
   eaglViewNeedUpdateRedoState(drawsView_.get(), drawsView_->canRedo());
 }
 
-void DesktopManagerController::saveCurPage() {
-  if (!drawsView_) return;
-  if (settings().isBackground()) {
-    drawsView_->writeToFileForBackground();
-    return;
-  }
+bool DesktopManagerController::saveCurPage() {
+  if (!drawsView_) return true;
+  if (settings().isBackground()) return drawsView_->writeToFileForBackground();
   // Nothing to write to outside the frame list.
   const int page = settings().curPage();
-  if (page < 1 || page > frameCount()) return;
-  drawsView_->writeToFileForLay(editedPosition());
+  if (page < 1 || page > frameCount()) return true;
+  return drawsView_->writeToFileForLay(editedPosition());
+}
+
+void DesktopManagerController::saveCurPageInBackground() {
+  // While playing, the canvas holds the page playback started from, saved then.
+  if (!drawsView_ || playTimer_) return;
+  if (settings().isBackground()) {
+    drawsView_->writeToFileForBackgroundInBackground();
+    return;
+  }
+  const int page = settings().curPage();
+  ProjectDataModel* p = project();
+  if (!p || page < 1 || page > frameCount()) return;
+  drawsView_->writeToFileForLayInBackground(editedPosition());
+  // A project never saved so far has no list on disk that names the page.
+  p->saveDataInBackground();
+}
+
+bool DesktopManagerController::leavePage() {
+  refusingToLeave_ = true;
+  const bool saved = saveCurPage();
+  refusingToLeave_ = false;
+  if (!saved) tellPageNotSaved(true);
+  return saved;
+}
+
+void DesktopManagerController::pageWriteFinished(const fd::Status& status) {
+  if (status.ok()) {
+    pageWriteFailure_.reset();
+    toldPageWriteFailure_ = false;
+    return;
+  }
+  pageWriteFailure_ = status.error();
+  // A refused action tells the user itself, with what it refused.
+  if (!refusingToLeave_ && !toldPageWriteFailure_) tellPageNotSaved(false);
+}
+
+void DesktopManagerController::tellPageNotSaved(bool refusing) {
+  toldPageWriteFailure_ = true;
+  std::string message = fd::Localized("This page could not be saved:") + " " +
+                        pageWriteFailure_.value_or(fd::Localized("the canvas cannot be read")) + ".\n";
+  message += refusing ? fd::Localized("It stays open until it can be saved: free some space, then try again.")
+                      : fd::Localized("The drawing stays here and is saved again at the next save.");
+  ui::AlertView::make(fd::Localized("Page not saved"), message, nullptr, fd::Localized("OK"))->show();
 }
 
 void DesktopManagerController::setPageIndicator() {
@@ -161,7 +201,7 @@ void DesktopManagerController::respondToRollerMoveUp() { toPrePage(); }
 void DesktopManagerController::toPrePage() {
   ProjectDataModel* p = project();
   flashButton(previousFrameBtn_.get());
-  saveCurPage();
+  if (!leavePage()) return;
   pageAnimation(3);
   if (!p || frameCount() == 0) return;
   const int page = p->pageUpWithCurrentPage(p->reapeatFrame(settings().curPage()) - 1);
@@ -176,7 +216,7 @@ void DesktopManagerController::toPrePage() {
 
 void DesktopManagerController::toNextPage() {
   ProjectDataModel* p = project();
-  saveCurPage();
+  if (!leavePage()) return;
   pageAnimation(4);
   const int count = frameCount();
   if (!p || count == 0) return;
@@ -203,12 +243,12 @@ void DesktopManagerController::gotoFrame(int which) {
   // then), not the page shown: nothing to save, and saving would write it
   // onto the wrong page.
   const bool playing = playTimer_ != nullptr;
+  if (!playing && !leavePage()) return;
   if (playTimer_) {
     playTimer_->invalidate();
     playTimer_.reset();
     stopAudio();
   }
-  if (!playing) saveCurPage();
   ProjectDataModel* p = project();
   const int count = frameCount();
   if (which == 1 && p && count > 0) settings().setCurPage(std::clamp(p->reapeatFrame(count), 1, count));
@@ -254,6 +294,10 @@ void DesktopManagerController::setEditingLayer() {
 void DesktopManagerController::selectGround(int tag) {
   const bool wasBackground = settings().isBackground();
   const int wasEdited = editedPosition();
+  // Another layer (or leaving the background) replaces what the canvas
+  // holds: it is saved first, or nothing changes.
+  const int chosen = tag == kTagForegroundRow ? 2 : 1;
+  if ((wasBackground || chosen != wasEdited) && !leavePage()) return;
   leaveBackgroundMode();
   ui::Rect m = laySelected_->frame();
   if (tag == kTagForegroundRow) {

@@ -48,6 +48,8 @@ std::string DesktopManagerController::currentRepeatPage() const {
 void DesktopManagerController::pressPlayBtnEvent(ui::Button* sender) {
   const int tag = sender->tag();
   flashButton(sender);
+  // Playing leaves the page: it is saved first, or playback does not start.
+  if ((tag == kTagPlay || tag == kTagReverse) && playState_ == 0 && !leavePage()) return;
   switch (tag) {
     case kTagMute:
       if (ProjectDataModel* p = project(); p && p->isCouldPlaySound()) {

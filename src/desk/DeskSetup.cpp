@@ -130,6 +130,8 @@ DesktopManagerController::~DesktopManagerController() {
     drawsView_->setIsCanDrawDelegate(nullptr);
     drawsView_->setEraserDelegate(nullptr);
     drawsView_->setZoom_moveDelegate(nullptr);
+    drawsView_->setPageWriteObserver({});
+    drawsView_->setIdleHandler(0, {});
     drawsView_->removeFromSuperview();
   }
 }
@@ -448,6 +450,8 @@ void DesktopManagerController::loadView() {
     drawsView_->setBrushType(2);
     drawsView_->setEnabledZoom(true);
     drawsView_->setBrushColor(settings.colors().back());
+    drawsView_->setPageWriteObserver([this](const fd::Status& status) { pageWriteFinished(status); });
+    drawsView_->setIdleHandler(kIdleSaveDelay, [this] { saveCurPageInBackground(); });
     canvas_->insertSubviewBelow(drawsView_, playView_.get());
   }
   erser_ = picture("erase.png", {-100, -100, 32, 32});

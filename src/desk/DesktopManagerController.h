@@ -108,7 +108,19 @@ class DesktopManagerController : public ui::ViewController,
   // layers are visible on the page shown (always in background mode).
   void showLayerVisibility();
   void drawImage(const gfx::Image* image);
-  void saveCurPage();
+  // Writes the open page (the background in background mode) when it
+  // changed; false when it could not be written: it stays changed on the
+  // canvas, to be written at the next save point.
+  bool saveCurPage();
+  // The same write started without waiting, once the drawing has paused;
+  // the project's list is stored beside it, so a kill keeps the page.
+  void saveCurPageInBackground();
+  // Every action that leaves the page (or replaces what the canvas holds)
+  // saves it first; while it cannot be written the action is refused and the
+  // user is told why.
+  bool leavePage();
+  // Seconds without a finger on a changed canvas before it is saved.
+  static constexpr double kIdleSaveDelay = 2.0;
   void setPageIndicator();
   void pageOperation(int tag);
   void pressNextBtn();
@@ -329,6 +341,8 @@ class DesktopManagerController : public ui::ViewController,
   void panelClosed(ClosedPanel closed);
   int editedPosition() const { return contentPattern_ == 1 ? 2 : 1; }
   void forwardToCanvas(const ui::TouchSet& touches, const ui::Event& event, int phase);
+  void pageWriteFinished(const fd::Status& status);
+  void tellPageNotSaved(bool refusing);
 
   std::string nibName_;
   std::uint64_t instoreObserver_ = 0;
@@ -340,6 +354,10 @@ class DesktopManagerController : public ui::ViewController,
   float toolSize_ = 32;
   int state_ = 0;
   bool beginDraw_ = false;
+  // The last page write failed: why, and whether the user has heard it.
+  std::optional<std::string> pageWriteFailure_;
+  bool toldPageWriteFailure_ = false;
+  bool refusingToLeave_ = false;
 
   // Playback.
   int playState_ = 0;

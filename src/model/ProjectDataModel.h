@@ -203,6 +203,12 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   static void waitForImageWrites();
   // Runs work on the write queue once the pictures queued so far are written.
   static void afterImageWrites(std::function<void()> work);
+  // Project.plist as it is now, written on the write queue behind the
+  // pictures queued so far; the caller does not wait. While one such save
+  // waits on the queue, later ones are held back and the next save writes
+  // them all, so adding N frames does not write N files of up to N frames
+  // each.
+  void saveDataInBackground();
 
  private:
   ProjectDataModel() = default;
@@ -226,11 +232,6 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   fd::Value plistValue() const;
   // Writes one state of Project.plist unless a later one is already written.
   bool writePlist(const std::filesystem::path& path, const fd::Value& plist, std::uint64_t generation) const;
-  // The save after a picture is handed in: queued behind the picture's job.
-  // While one such save waits on the queue, later ones are held back and the
-  // next save writes them all, so adding N frames does not write N files of
-  // up to N frames each.
-  void saveDataOnWriteQueue();
 
   std::string curProjectName_;
   int frameLayCount_ = kFrameLayers;

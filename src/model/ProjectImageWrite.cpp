@@ -60,7 +60,7 @@ bool ProjectDataModel::setImage(const ImageRef& image, int layPosition, int inde
   if (!image || index < 1 || index > static_cast<int>(state_.frames_.size())) return false;
   if (layPosition < 1 || layPosition > frameLayCount_) return false;
   asyncWriteImage(image, layPosition, index);
-  saveDataOnWriteQueue();
+  saveDataInBackground();
   return true;
 }
 
@@ -68,11 +68,11 @@ bool ProjectDataModel::addFrameWithImage(const ImageRef& image, int layPosition)
   if (!image || layPosition < 1 || layPosition > frameLayCount_) return false;
   createImageAtPage(static_cast<int>(state_.frames_.size()) + 1);
   asyncWriteImage(image, layPosition, static_cast<int>(state_.frames_.size()));
-  saveDataOnWriteQueue();
+  saveDataInBackground();
   return true;
 }
 
-void ProjectDataModel::saveDataOnWriteQueue() {
+void ProjectDataModel::saveDataInBackground() {
   ImageWriteQueue& q = imageWriteQueue();
   if (saveQueued_.exchange(true)) {
     if (!saveHeldBack_.exchange(true)) {
