@@ -155,70 +155,109 @@ TEST_F(QuitTest, ExitWithTheDeskOnScreenEndsCleanly) {
   EXPECT_EQ(child.exitCode, 0);
 }
 
-// The real program in a window on a virtual X server whose server is then
-// killed: it saves its model and exits with its own status, not through a
-// crash or a sanitizer report.
-TEST_F(QuitTest, TheProgramSurvivesItsXServerGoingAway) {
-  if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
-  const fs::path program = fs::path(FLIPDESK_BUILD_RESOURCES).parent_path() / "flipdesk";
-  ASSERT_TRUE(fs::exists(program)) << program;
-  // The server picks a free display and says which.
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t server = ::fork();
-  ASSERT_GE(server, 0);
-  if (server == 0) {
+// The real program in a window on a virtual X server.
+class ProgramOnXTest : public QuitTest {
+ protected:
+  void TearDown() override {
+    if (program_ > 0) {
+      ::kill(program_, SIGKILL);
+      ::waitpid(program_, nullptr, 0);
+    }
+    stopServer();
+    QuitTest::TearDown();
+  }
+  // The server picks a free display and says which; "" when it cannot start.
+  std::string startServer() {
+    int ready[2];
+    if (::pipe(ready) != 0) return {};
+    server_ = ::fork();
+    if (server_ == 0) {
+      ::close(ready[0]);
+      const std::string fd = std::to_string(ready[1]);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(ready[1]);
+    std::string display;
+    char c = 0;
+    while (server_ > 0 && ::read(ready[0], &c, 1) == 1 && c != '\n') display += c;
     ::close(ready[0]);
-    const std::string fd = std::to_string(ready[1]);
-    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-    ::_exit(127);
+    return display.empty() ? std::string() : ":" + display;
   }
-  ::close(ready[1]);
-  std::string display;
-  char c = 0;
-  while (::read(ready[0], &c, 1) == 1 && c != '\n') display += c;
-  ::close(ready[0]);
-  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+  void stopServer() {
+    if (server_ <= 0) return;
+    ::kill(server_, SIGKILL);
+    ::waitpid(server_, nullptr, 0);
+    server_ = 0;
+  }
+  // The program in a window on that display, its messages in the log; back
+  // once its launch has read its model (its folders are made) and a moment
+  // more for the window.
+  void startProgram(const std::string& display) {
+    const fs::path program = fs::path(FLIPDESK_BUILD_RESOURCES).parent_path() / "flipdesk";
+    program_ = ::fork();
+    if (program_ == 0) {
+      ::setenv("DISPLAY", display.c_str(), 1);
+      ::setenv("SDL_VIDEODRIVER", "x11", 1);
+      ::setenv("FLIPDESK_HOME", home().c_str(), 1);
+      ::setenv("FLIPDESK_RESOURCES", FLIPDESK_BUILD_RESOURCES, 1);
+      // The X and session-bus client libraries keep a few allocations for the
+      // process's life; leak checking of this child would report theirs.
+      ::setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
+      if (std::freopen(log().c_str(), "w", stderr) == nullptr) ::_exit(126);
+      ::execl(program.c_str(), program.c_str(), "--exit-after", "60", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    for (int i = 0; i < 300 && !fs::exists(home() / "Library/Projects"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  }
+  // It ends by itself, with its own status, not through a crash or a
+  // sanitizer report, its model saved.
+  void expectCleanEnd() {
+    int status = 0;
+    for (int i = 0; i < 1500 && ::waitpid(program_, &status, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (::waitpid(program_, &status, WNOHANG) == 0) FAIL() << "the program did not end when its display went away";
+    program_ = 0;
+    std::ifstream in(log());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << text;
+    EXPECT_EQ(WEXITSTATUS(status), ui::SdlHost::kDisplayLostExitCode) << text;
+    EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
+    EXPECT_TRUE(fs::exists(home() / "Library/Preferences/flipdesk.plist"));
+    EXPECT_TRUE(fs::exists(home() / "Library/Projects" / ZTDataModel::kDefaultProjectName / "Project.plist"));
+  }
+  fs::path home() const { return root() / "x11"; }
+  fs::path log() const { return root() / "x11.log"; }
 
-  const fs::path home = root() / "x11";
-  const fs::path log = root() / "x11.log";
-  const pid_t run = ::fork();
-  ASSERT_GE(run, 0);
-  if (run == 0) {
-    ::setenv("DISPLAY", (":" + display).c_str(), 1);
-    ::setenv("SDL_VIDEODRIVER", "x11", 1);
-    ::setenv("FLIPDESK_HOME", home.c_str(), 1);
-    ::setenv("FLIPDESK_RESOURCES", FLIPDESK_BUILD_RESOURCES, 1);
-    // The X and session-bus client libraries keep a few allocations for the
-    // process's life; leak checking of this child would report theirs.
-    ::setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
-    std::freopen(log.c_str(), "w", stderr);
-    ::execl(program.c_str(), program.c_str(), "--exit-after", "60", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  // Until the program's launch has read its model (its folders are made),
-  // and a moment more for the window to be up.
-  for (int i = 0; i < 300 && !fs::exists(home / "Library/Projects"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  ::kill(server, SIGKILL);
-  ::waitpid(server, nullptr, 0);
-  int status = 0;
-  for (int i = 0; i < 1500 && ::waitpid(run, &status, WNOHANG) == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (::waitpid(run, &status, WNOHANG) == 0) {
-    ::kill(run, SIGKILL);
-    ::waitpid(run, &status, 0);
-    FAIL() << "the program did not end when its display went away";
-  }
-  std::ifstream in(log);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << text;
-  EXPECT_EQ(WEXITSTATUS(status), ui::SdlHost::kDisplayLostExitCode) << text;
-  EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
-  EXPECT_TRUE(fs::exists(home / "Library/Preferences/flipdesk.plist"));
-  EXPECT_TRUE(fs::exists(home / "Library/Projects" / ZTDataModel::kDefaultProjectName / "Project.plist"));
+ private:
+  pid_t server_ = 0;
+  pid_t program_ = 0;
+};
+
+TEST_F(ProgramOnXTest, TheProgramSurvivesItsXServerGoingAway) {
+  if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
+  const std::string display = startServer();
+  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+  startProgram(display);
+  stopServer();
+  expectCleanEnd();
+}
+
+// The window destroyed under the program (as `xdotool windowclose` does):
+// the server refuses what the program then asks of it.
+TEST_F(ProgramOnXTest, TheProgramSurvivesItsWindowBeingDestroyed) {
+  if (std::system("command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  const std::string display = startServer();
+  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+  startProgram(display);
+  const std::string close = "DISPLAY=" + display +
+                            " timeout 20 sh -c 'xdotool windowclose $(xdotool search --sync --name flipdesk | head -1)'";
+  ASSERT_EQ(std::system(close.c_str()), 0);
+  expectCleanEnd();
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
+// Last: its macros (Status, None, ...) would rename names of the headers above.
+#include <X11/Xlib.h>
 
 namespace ui {
 
@@ -20,28 +22,38 @@ constexpr std::int64_t kMouseFinger = 1;
 constexpr std::int64_t kMirrorFinger = 2;
 constexpr std::int64_t kTouchFingerBase = 1000;
 
-// Xlib's handler of a lost server connection (its display pointer is opaque
-// here). Xlib ends the process when the handler returns.
-using DisplayLostHandler = int (*)(void* display);
+// The X library's own end of the process (on a broken connection, and on
+// any request the server refuses) comes after the program has saved.
+using GetErrorText = int (*)(Display*, int, char*, int);
+GetErrorText gErrorText = nullptr;
 
-int onDisplayLost(void*) {
-  SdlHost::displayLost();
-  return 0;
+int onConnectionLost(Display*) { SdlHost::displayLost(); }
+
+int onRequestRefused(Display* display, XErrorEvent* error) {
+  char text[160] = "";
+  if (gErrorText != nullptr) gErrorText(display, error->error_code, text, sizeof text);
+  char why[320];
+  std::snprintf(why, sizeof why, "the display refused a request (%s; request %d.%d, resource 0x%lx)", text,
+                error->request_code, error->minor_code, error->resourceid);
+  SdlHost::displayLost(why);
 }
 
-// SDL talks to the X server through the X library, which ends the process
-// itself when the connection breaks; the program gets that moment first.
+// SDL talks to the X server through the X library it loaded; the handlers
+// go into that copy.
 void catchDisplayLoss() {
   void* x11 = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
   if (x11 == nullptr) return;
-  using SetHandler = DisplayLostHandler (*)(DisplayLostHandler);
-  if (auto set = reinterpret_cast<SetHandler>(::dlsym(x11, "XSetIOErrorHandler"))) set(&onDisplayLost);
+  gErrorText = reinterpret_cast<GetErrorText>(::dlsym(x11, "XGetErrorText"));
+  if (auto set = reinterpret_cast<XIOErrorHandler (*)(XIOErrorHandler)>(::dlsym(x11, "XSetIOErrorHandler")))
+    set(&onConnectionLost);
+  if (auto set = reinterpret_cast<XErrorHandler (*)(XErrorHandler)>(::dlsym(x11, "XSetErrorHandler")))
+    set(&onRequestRefused);
   ::dlclose(x11);
 }
 }  // namespace
 
-void SdlHost::displayLost() {
-  std::fprintf(stderr, "flipdesk: the connection to the display was lost; saving and ending.\n");
+void SdlHost::displayLost(const char* why) {
+  std::fprintf(stderr, "flipdesk: %s; saving and ending.\n", why);
   // The application's own termination saves what can be saved; nothing of
   // the window (whose server is gone) is touched again.
   Application::shared().terminate();

@@ -4,7 +4,7 @@
 // the first (pinch and turn; with Shift too it follows at a fixed offset, for
 // two-finger pans); real touch events pass through. Closing the window
 // terminates the application as the phone's termination does, and so does
-// losing the window system, after which the process ends.
+// losing the window system (or the window), after which the process ends.
 #include <memory>
 #include <string>
 
@@ -33,11 +33,12 @@ class SdlHost {
   // The second finger's offset from the first when Ctrl goes down.
   static constexpr float kSecondFingerOffset = 60;
 
-  // The window system went away (the X server's connection broke): the
-  // application terminates as it does when the window is closed (so its
+  // The window system went away (the X server's connection broke, or it
+  // refused a request, as when the window was destroyed under the program):
+  // the application terminates as it does when the window is closed (so its
   // work is saved), then the process ends with kDisplayLostExitCode. Does
   // not return.
-  [[noreturn]] static void displayLost();
+  [[noreturn]] static void displayLost(const char* why = "the connection to the display was lost");
   static constexpr int kDisplayLostExitCode = 1;
 
  private:
