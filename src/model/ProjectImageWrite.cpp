@@ -1,6 +1,7 @@
 // Pictures handed to a project from outside (a video turned into frames):
 // PNG encoding and icon drawing run on one process-wide serial queue, so the
 // hand-over does not wait for them.
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -24,10 +25,14 @@ struct ImageWriteQueue {
   std::vector<std::weak_ptr<const ProjectDataModel>> heldBack;
 };
 
+// The queue once something has been handed to it (its worker thread starts
+// then, not before: a process that forks starts no thread it does not need).
+std::atomic<ImageWriteQueue*> gStarted{nullptr};
+
 ImageWriteQueue& imageWriteQueue() {
   // Never destroyed: pictures handed in until the end are written, and the
   // termination waits for them.
-  static ImageWriteQueue* q = new ImageWriteQueue;
+  static ImageWriteQueue* q = gStarted = new ImageWriteQueue;
   return *q;
 }
 
@@ -98,6 +103,7 @@ void ProjectDataModel::asyncWriteImage(const ImageRef& image, int layPosition, i
 }
 
 void ProjectDataModel::waitForImageWrites() {
+  if (gStarted.load() == nullptr) return;  // nothing was ever queued
   ImageWriteQueue& q = imageWriteQueue();
   q.queue.drain();
   std::vector<std::weak_ptr<const ProjectDataModel>> heldBack;

@@ -54,12 +54,14 @@ class AppTest : public testing_support::SandboxTest {
     host->tap({r.x + r.width / 2, r.y + r.height / 2});
     host->runUntilIdle();
   }
-  // Presses the first entry and waits (in real time) for the desk built off
-  // the main thread to be presented.
+  // Presses the first entry and waits (in real time, long enough for a slow
+  // sanitizer build on a busy machine) for the desk built off the main
+  // thread to be presented.
   DesktopManagerController* openDesk(ZTLoadingViewController* launch) {
     ui::ViewController* before = launch->presentedViewController();
     tap(launch->entryButton(ZTLoadingViewController::kPreviousWork));
-    for (int i = 0; i < 400; ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
       host->runUntilIdle();
       ui::ViewController* now = launch->presentedViewController();
       if (now != nullptr && now != before) return dynamic_cast<DesktopManagerController*>(now);
