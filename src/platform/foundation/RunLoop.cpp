@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -215,16 +216,18 @@ bool Timer::takeForFiring(double now, std::function<void()>& fn) {
 
 RunLoop::RunLoop() : state_(std::make_shared<detail::RunLoopState>(false, std::this_thread::get_id())) {}
 
-// The main loop goes at the program's exit. Its waiting work is dropped
-// first, while the loop can still be reached: a task may own a view whose
-// destructor cancels its delayed performs.
-RunLoop::~RunLoop() {
-  if (auto s = state()) s->dropPendingWork();
-}
-
 RunLoop& RunLoop::main() {
   // Never destroyed: queues and timers post to it until the process ends.
-  static RunLoop* loop = new RunLoop;
+  // Its waiting work is dropped at the program's exit, while the loop can
+  // still be reached: a task may own a view whose destructor cancels its
+  // delayed performs.
+  static RunLoop* loop = [] {
+    auto* made = new RunLoop;
+    std::atexit([] {
+      if (auto s = main().state()) s->dropPendingWork();
+    });
+    return made;
+  }();
   return *loop;
 }
 

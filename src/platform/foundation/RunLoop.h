@@ -100,7 +100,6 @@ class RunLoop {
 
  private:
   RunLoop();
-  ~RunLoop();
   std::shared_ptr<detail::RunLoopState> state() const;
   TimerRef schedule(double delay, double interval, bool repeats, std::function<void()> fn, const void* target);
   mutable std::mutex stateMutex_;
