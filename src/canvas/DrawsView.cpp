@@ -255,13 +255,18 @@ bool DrawsView::writePage(fd::Expected<PageFiles::Job> job, bool wait, bool save
     pageWritten(sequence, generation, savesChange, failure);
     return false;
   }
-  if (!pageQueue_) pageQueue_ = std::make_unique<fd::DispatchQueue>("org.flipdesk.canvas.page-write");
   if (wait) {
-    fd::Status status;
-    pageQueue_->sync([&] { status = (*job)(); });
+    // After the writes already started, at the caller's own priority: the
+    // caller is waiting.
+    waitForPageWrites();
+    const fd::Status status = (*job)();
     PageFiles::reported(status);
     pageWritten(sequence, generation, savesChange, status);
     return status.ok();
+  }
+  if (!pageQueue_) {
+    pageQueue_ = std::make_unique<fd::DispatchQueue>("org.flipdesk.canvas.page-write",
+                                                     fd::DispatchQueue::Priority::Background);
   }
   std::weak_ptr<DrawsView> self = std::static_pointer_cast<DrawsView>(shared_from_this());
   pageQueue_->async([job = std::move(*job), self, sequence, generation, savesChange] {
@@ -300,7 +305,8 @@ bool DrawsView::writeToFileForBackground() {
 
 void DrawsView::writeToFileForLayInBackground(int position) {
   if (!operated_) return;
-  writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_), false, true);
+  writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_, PageFiles::Spread::Sequential), false,
+            true);
 }
 
 void DrawsView::writeToFileForBackgroundInBackground() {

@@ -125,9 +125,10 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   std::optional<gfx::Image> pagePicture();
 
   // --- page files of the model's current page. The picture is read off the
-  // canvas on the main thread; encoding and writing run on the canvas's own
-  // page queue, in order, so a later write never lands before an earlier one.
-  // The synchronous writers wait for their files: NO when a file could not be
+  // canvas on the main thread. Background writes are encoded and written on
+  // the canvas's own low-priority page queue, one file after the other; the
+  // synchronous writers first wait for those (a later write never lands
+  // before an earlier one), then write at once: NO when a file could not be
   // written (logged); `operated` then stays set, so the next call writes the
   // page again. YES when everything was written or nothing had changed.
   bool writeToFileForLay(int position);

@@ -70,8 +70,14 @@ gfx::Image PageFiles::makeIcon(const gfx::Image& picture, float scale) {
   return ctx.makeImage();
 }
 
+namespace {
+std::launch launchFor(PageFiles::Spread spread) {
+  return spread == PageFiles::Spread::Threads ? std::launch::async : std::launch::deferred;
+}
+}  // namespace
+
 fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
-                                           float scale) {
+                                           float scale, Spread spread) {
   std::array<std::optional<gfx::Image>, 2> read;
   std::array<const gfx::Image*, 2> layers{nullptr, nullptr};
   for (int i = 0; i < 2; ++i) {
@@ -84,7 +90,7 @@ fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position
   }
   const gfx::Image snapshot = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
   // Each file waits for its own flush to disk; the two flushes overlap.
-  std::future<fd::Status> snapshotWrite = std::async(std::launch::async, [&]() -> fd::Status {
+  std::future<fd::Status> snapshotWrite = std::async(launchFor(spread), [&]() -> fd::Status {
     if (targets.snapshot) return writePNG(*targets.snapshot, snapshot);
     return {};
   });
@@ -94,16 +100,17 @@ fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position
   return firstFailure({&snap, &icon});
 }
 
-fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale) {
+fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
+                                 Spread spread) {
   // The layer file (the largest encode) is written beside the snapshot work,
   // which only reads the same picture; the call returns when all are written.
-  std::future<fd::Status> layerWrite = std::async(std::launch::async, [&]() -> fd::Status {
+  std::future<fd::Status> layerWrite = std::async(launchFor(spread), [&]() -> fd::Status {
     if (position >= 1 && position <= 2 && targets.layers[position - 1]) {
       return writePNG(*targets.layers[position - 1], layer);
     }
     return {};
   });
-  const fd::Status frame = writeSnapshotAndIcon(layer, position, targets, scale);
+  const fd::Status frame = writeSnapshotAndIcon(layer, position, targets, scale, spread);
   const fd::Status own = layerWrite.get();
   return firstFailure({&own, &frame});
 }
@@ -143,17 +150,20 @@ bool runNow(const fd::Expected<PageFiles::Job>& job) {
 
 }  // namespace
 
-fd::Expected<PageFiles::Job> PageFiles::currentLayerJob(std::optional<gfx::Image> layer, int position, float scale) {
-  return currentPageJob(std::move(layer), [position, scale](const gfx::Image& picture, const FrameTargets& targets) {
-    return writeLayer(picture, position, targets, scale);
-  });
+fd::Expected<PageFiles::Job> PageFiles::currentLayerJob(std::optional<gfx::Image> layer, int position, float scale,
+                                                        Spread spread) {
+  return currentPageJob(std::move(layer),
+                        [position, scale, spread](const gfx::Image& picture, const FrameTargets& targets) {
+                          return writeLayer(picture, position, targets, scale, spread);
+                        });
 }
 
 fd::Expected<PageFiles::Job> PageFiles::currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position,
-                                                                  float scale) {
-  return currentPageJob(std::move(layer), [position, scale](const gfx::Image& picture, const FrameTargets& targets) {
-    return writeSnapshotAndIcon(picture, position, targets, scale);
-  });
+                                                                  float scale, Spread spread) {
+  return currentPageJob(std::move(layer),
+                        [position, scale, spread](const gfx::Image& picture, const FrameTargets& targets) {
+                          return writeSnapshotAndIcon(picture, position, targets, scale, spread);
+                        });
 }
 
 fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::Image> background, float scale) {

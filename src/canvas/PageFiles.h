@@ -46,14 +46,20 @@ class PageFiles {
   // The picture scaled to fill 108 x 81 points at the given screen scale.
   static gfx::Image makeIcon(const gfx::Image& picture, float scale);
 
+  // How a write spreads its files: over threads of their own (someone waits
+  // for it), or one after the other on the calling thread (a background
+  // write, which should take as little from the rest as it can).
+  enum class Spread { Threads, Sequential };
+
   // The edited layer's file, then the snapshot and icon of its frame. The
   // other layer is read from its file; a file that cannot be read is left
   // out of the snapshot. Every file is tried; the first failure is reported.
-  static fd::Status writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale);
+  static fd::Status writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
+                               Spread spread = Spread::Threads);
   // Only the snapshot and the icon, with `layer` standing for the given
   // position.
   static fd::Status writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
-                                         float scale);
+                                         float scale, Spread spread = Spread::Threads);
   static fd::Status writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
                                     float scale);
 
@@ -62,8 +68,10 @@ class PageFiles {
   // any thread) encodes and writes. A failure when the picture could not be
   // read or there is no page to write to.
   using Job = std::function<fd::Status()>;
-  static fd::Expected<Job> currentLayerJob(std::optional<gfx::Image> layer, int position, float scale);
-  static fd::Expected<Job> currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position, float scale);
+  static fd::Expected<Job> currentLayerJob(std::optional<gfx::Image> layer, int position, float scale,
+                                           Spread spread = Spread::Threads);
+  static fd::Expected<Job> currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position, float scale,
+                                                     Spread spread = Spread::Threads);
   static fd::Expected<Job> currentBackgroundJob(std::optional<gfx::Image> background, float scale);
 
   // The canvases' writers: the files of the model's open project at its

@@ -1,5 +1,8 @@
 #include "platform/foundation/Dispatch.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <exception>
 
@@ -7,7 +10,12 @@
 
 namespace fd {
 
-DispatchQueue::DispatchQueue(std::string label) : label_(std::move(label)), worker_([this] { work(); }) {}
+namespace {
+constexpr int kBackgroundNice = 10;
+}  // namespace
+
+DispatchQueue::DispatchQueue(std::string label, Priority priority)
+    : label_(std::move(label)), priority_(priority), worker_([this] { work(); }) {}
 
 DispatchQueue::~DispatchQueue() {
   {
@@ -57,6 +65,9 @@ void DispatchQueue::drain() {
 bool DispatchQueue::isCurrent() const { return worker_.get_id() == std::this_thread::get_id(); }
 
 void DispatchQueue::work() {
+  // On Linux the nice value belongs to the thread, and threads it starts
+  // inherit it.
+  if (priority_ == Priority::Background) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice);
   std::unique_lock lock(m_);
   for (;;) {
     cv_.wait(lock, [&] { return !jobs_.empty() || stopping_; });

@@ -11,7 +11,11 @@ namespace fd {
 
 class DispatchQueue {
  public:
-  explicit DispatchQueue(std::string label);
+  // A background queue's worker (and the threads it starts) runs below the
+  // priority of the program's other threads, so that its work takes only
+  // the time they leave.
+  enum class Priority { Default, Background };
+  explicit DispatchQueue(std::string label, Priority priority = Priority::Default);
   // Runs every queued job, then joins the worker.
   ~DispatchQueue();
   DispatchQueue(const DispatchQueue&) = delete;
@@ -28,6 +32,7 @@ class DispatchQueue {
  private:
   void work();
   std::string label_;
+  Priority priority_;
   std::mutex m_;
   std::condition_variable cv_;
   std::condition_variable idle_;
