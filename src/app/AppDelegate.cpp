@@ -24,6 +24,9 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
     title = fd::Localized("Project could not be read");
     message = fd::Localized("The project") + " \u201c" + report.name + "\u201d " + fd::Localized("could not be read") +
               " (" + report.reason + ").";
+  } else if (report.kind == Kind::Picture) {
+    title = fd::Localized("Picture could not be read");
+    message = report.name + " " + fd::Localized("could not be read") + " (" + report.reason + ").";
   } else {
     title = fd::Localized("Settings could not be read");
     const std::string file = report.kind == Kind::Preferences ? fd::Localized("The preferences file")
@@ -41,6 +44,8 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
                ZTDataModel::sharedInstance().curProjectName() + "\u201d.";
   } else if (report.kind == Kind::Preferences) {
     message += "\n" + fd::Localized("The projects found in the projects folder are listed again.");
+  } else if (report.kind == Kind::Picture) {
+    message += "\n" + fd::Localized("The canvas starts empty; what you draw is saved in its place.");
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }

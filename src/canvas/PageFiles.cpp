@@ -172,8 +172,7 @@ fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::
   const std::optional<std::string>& name = model.extendDataModel().backgroundName();
   // Only the user's own pictures are painted on; a built-in background's
   // files belong to the application and are never overwritten.
-  if (!name || !isStillBackgroundType(backgroundTypeOfName(*name)) ||
-      backgroundTypeOfName(*name) == kBackgroundShippedStill)
+  if (!name || !isPaintableBackgroundType(backgroundTypeOfName(*name)))
     return fd::fail("only a user's own background can be painted on");
   Picture picture = std::make_shared<const gfx::Image>(std::move(*background));
   return Job([picture, image = model.backgroundFullPathWithBackgroundName(name),

@@ -5,6 +5,7 @@
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
+#include "model/Backgrounds.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
@@ -74,8 +75,14 @@ void DesktopManagerController::editBackground() {
   laySelected_->setHidden(true);
   // A new background has no picture yet: the canvas starts empty.
   std::optional<gfx::Image> picture;
-  if (auto path = model().backgroundFullPathWithBackgroundName(settings().backgroundName())) {
-    if (fd::files::exists(*path)) picture = gfx::readImage(*path).toOptional();
+  const std::optional<std::string>& name = settings().backgroundName();
+  const OptionalPath path = model().backgroundFullPathWithBackgroundName(name);
+  // A picture that is written back is read by the reader that sets an
+  // unreadable one aside; the program's own pictures are only shown.
+  if (name && isPaintableBackgroundType(backgroundTypeOfName(*name))) {
+    picture = readPictureToDraw(path, fd::Localized("The background picture being painted"));
+  } else if (path) {
+    picture = gfx::readImage(*path).toOptional();
   }
   drawImage(picture ? &*picture : nullptr);
   showLayerVisibility();

@@ -10,6 +10,7 @@
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
+#include "platform/graphics/StoredPicture.h"
 #include "platform/ui/Picture.h"
 
 namespace {
@@ -98,9 +99,17 @@ void DesktopManagerController::setPageData() {
     // decides which views are on show, and the canvas must always hold the
     // edited layer's stored picture, or showing it again (or the next stroke
     // and save) would replace the stored layer by an empty one.
+    // Either layer may be drawn on and written back from here: both are read
+    // through the one reader that sets an unreadable file aside.
     const int other = editedPosition() == 2 ? 1 : 2;
-    layer_->setImage(pictureAt(p->layFullPathAtPage(page, false, other)));
-    if (auto path = p->layFullPathAtPage(page, false, editedPosition())) edited = gfx::readImage(*path).toOptional();
+    auto layerPicture = [&](int position) {
+      const std::string what = fd::Localized(position == 2 ? "The foreground" : "The middle ground") + " " +
+                               fd::Localized("of page") + " " + std::to_string(page) + " " + fd::Localized("of") +
+                               " \u201c" + p->curProjectName() + "\u201d";
+      return readPictureToDraw(p->layFullPathAtPage(page, false, position), what);
+    };
+    if (std::optional<gfx::Image> shown = layerPicture(other)) layer_->setImage(ui::Picture(std::move(*shown)));
+    edited = layerPicture(editedPosition());
     if (p->backgroundType() >= 3 && p->backgroundType() <= 6 && p->curBackgroundName()) {
       background_->setImage(pictureAt(model().dynamicBackgroundFullPathWithBackgroundName(*p->curBackgroundName(), page)));
     }
@@ -113,6 +122,14 @@ void DesktopManagerController::setPageData() {
   const int count = frameCount();
   nextFrameBtn_->setSelected(!p || count == 0 || page == p->reapeatFrame(count));
   setPageIndicator();
+}
+
+std::optional<gfx::Image> DesktopManagerController::readPictureToDraw(const OptionalPath& path,
+                                                                    const std::string& what) {
+  if (!path) return std::nullopt;
+  fd::Expected<gfx::Image> read = gfx::readStoredPicture(*path, what);
+  if (!read || read->empty()) return std::nullopt;
+  return std::move(*read);
 }
 
 void DesktopManagerController::drawImage(const gfx::Image* image) {

@@ -7,6 +7,7 @@
 // (DeskSetup.cpp), pages, layers and onion skin (DeskPages.cpp), strips and
 // pickers (DeskTools.cpp), playback (DeskPlayback.cpp) and links to other
 // screens (DeskLinks.cpp).
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -341,6 +342,10 @@ class DesktopManagerController : public ui::ViewController,
   void panelClosed(ClosedPanel closed);
   int editedPosition() const { return contentPattern_ == 1 ? 2 : 1; }
   void forwardToCanvas(const ui::TouchSet& touches, const ui::Event& event, int phase);
+  // The one reader of the pictures the canvas writes back: one that cannot
+  // be read is set aside and told (as `what`), and the canvas starts empty.
+  static std::optional<gfx::Image> readPictureToDraw(const std::optional<std::filesystem::path>& path,
+                                                     const std::string& what);
   void pageWriteFinished(const fd::Status& status);
   void tellPageNotSaved(bool refusing);
 

@@ -15,3 +15,8 @@ enum BackgroundType : int {
 int backgroundTypeOfName(std::string_view name);
 // Types 0..2 are still pictures the project keeps copies of.
 inline bool isStillBackgroundType(int type) { return type >= 0 && type <= kBackgroundUserStill; }
+// Only a user's own still pictures are painted on and written back; the
+// program's own pictures are never written.
+inline bool isPaintableBackgroundType(int type) {
+  return isStillBackgroundType(type) && type != kBackgroundShippedStill;
+}

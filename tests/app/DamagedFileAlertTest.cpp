@@ -1,6 +1,8 @@
 // The program tells the user about a file it could not read: at start, an
 // alert names the project whose list was damaged, where its file was kept and
-// which project is open instead; a damaged preferences file is told likewise.
+// which project is open instead; a damaged preferences file is told likewise;
+// a page whose layer cannot be read is named with its layer when the desk
+// opens it.
 #include <fstream>
 
 #include "app/AppTestSupport.h"
@@ -23,10 +25,12 @@ class DamagedFileAlertTest : public app_test::AppTest {
   }
   // The alerts on screen once the launch has had its turn.
   std::vector<ui::ButtonSheet*> alertsAfterLaunch() {
-    start();
+    launch_ = start();
     host->runUntilIdle();
     return host->alerts();
   }
+  ZTLoadingViewController* launch() const { return launch_; }
+  ZTLoadingViewController* launch_ = nullptr;
 };
 
 TEST_F(DamagedFileAlertTest, TheDamagedProjectIsNamedAtStart) {
@@ -59,6 +63,28 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0]->title(), "Settings could not be read");
   EXPECT_NE(alerts[0]->message().find("flipdesk.plist.damaged-"), std::string::npos) << alerts[0]->message();
+}
+
+TEST_F(DamagedFileAlertTest, ADamagedLayerIsNamedWhenTheDeskOpensItsPage) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
+  m.saveData();
+  const fs::path layer = *m.prjDataModel()->layFullPathAtPage(1, false, 2);
+  garble(layer);
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::resetStandardForTesting();
+
+  ASSERT_TRUE(alertsAfterLaunch().empty());
+  ASSERT_NE(openDesk(launch()), nullptr);
+  host->runUntilIdle();
+  const std::vector<ui::ButtonSheet*> alerts = host->alerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->title(), "Picture could not be read");
+  const std::string message = alerts[0]->message();
+  for (const std::string& said : {std::string("foreground of page 1"), std::string("\u201cHoliday\u201d"),
+                                  layer.filename().string() + ".damaged-", std::string("starts empty")})
+    EXPECT_NE(message.find(said), std::string::npos) << said << " in: " << message;
+  EXPECT_FALSE(fs::exists(layer));
 }
 
 }  // namespace

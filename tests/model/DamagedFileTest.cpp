@@ -12,12 +12,14 @@
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/KeptCopies.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using Kind = fd::DamagedFileReport::Kind;
+using testing_support::keptCopies;
 
 class DamagedFileTest : public model_test::ModelTest {
  protected:
@@ -49,14 +51,6 @@ class DamagedFileTest : public model_test::ModelTest {
   static void writeBytes(const fs::path& file, const std::string& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << bytes;
-  }
-  // The files beside `file` that keep it aside.
-  static std::vector<fs::path> keptCopies(const fs::path& file) {
-    std::vector<fs::path> copies;
-    const std::string prefix = file.filename().string() + fd::kDamagedSuffix;
-    for (const std::string& name : fd::files::contentsOfDirectory(file.parent_path()))
-      if (name.starts_with(prefix)) copies.push_back(file.parent_path() / name);
-    return copies;
   }
 };
 

@@ -56,22 +56,32 @@ DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, Damaged
   return report;
 }
 
-Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
-                                     const std::string& name) {
+Expected<Value> peekStoredDictionary(const std::filesystem::path& file) {
   std::error_code ec;
   if (std::filesystem::symlink_status(file, ec).type() == std::filesystem::file_type::not_found) return Value();
-  std::string reason;
-  if (std::optional<Data> bytes = files::readFile(file); !bytes) {
-    reason = "the file cannot be opened";
-  } else if (Expected<Value> stored = parsePropertyList(*bytes); !stored) {
-    reason = stored.error();
-  } else if (!stored->isDictionary()) {
-    reason = "it holds no dictionary";
-  } else {
-    return stored;
-  }
-  setAsideDamagedFile(file, kind, name, reason);
-  return fail(reason);
+  std::optional<Data> bytes = files::readFile(file);
+  if (!bytes) return fail("the file cannot be opened");
+  Expected<Value> stored = parsePropertyList(*bytes);
+  if (stored && !stored->isDictionary()) return fail("it holds no dictionary");
+  return stored;
+}
+
+Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
+                                     const std::string& name) {
+  Expected<Value> stored = peekStoredDictionary(file);
+  if (!stored) setAsideDamagedFile(file, kind, name, stored.error());
+  return stored;
+}
+
+void reportDamagedFile(const DamagedFileReport& report) { deliver(report); }
+
+std::optional<std::filesystem::path> newestDamagedCopy(const std::filesystem::path& file) {
+  // Time stamps of one width: the last name in order is the newest.
+  const std::string prefix = file.filename().string() + kDamagedSuffix;
+  std::optional<std::filesystem::path> newest;
+  for (const std::string& name : files::contentsOfDirectory(file.parent_path()))
+    if (name.starts_with(prefix)) newest = file.parent_path() / name;
+  return newest;
 }
 
 void setDamagedFileHandler(std::function<void(const DamagedFileReport&)> handler) {

@@ -6,6 +6,7 @@
 // went. The only copy of a user's file is never destroyed.
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct DamagedFileReport {
     Project,      // a project's Project.plist; `name` is the project's name
     Preferences,  // the user-defaults store
     Settings,     // another settings file of the program
+    Picture,      // a picture a page or the background is drawn on; `name` says which, as a sentence's subject
   };
   Kind kind = Kind::Settings;
   std::string name;
@@ -36,10 +38,20 @@ inline constexpr const char* kDamagedSuffix = ".damaged-";
 Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
                                      const std::string& name = {});
 
+// The same checks for a reader that only shows what it reads: a file that
+// cannot be read is left where it is and nobody is told.
+Expected<Value> peekStoredDictionary(const std::filesystem::path& file);
+
 // Moves the file to "<name>.damaged-<time stamp>" beside it (never over
 // another file) and reports it.
 DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, DamagedFileReport::Kind kind,
                                       const std::string& name, const std::string& reason);
+
+// Reports again a file set aside earlier (report.keptAs), when the user asks
+// for it once more.
+void reportDamagedFile(const DamagedFileReport& report);
+// The newest set-aside copy of the file, if any is beside it.
+std::optional<std::filesystem::path> newestDamagedCopy(const std::filesystem::path& file);
 
 // Who tells the user: every report goes to the handler on the thread that
 // made it; reports made before a handler was set go to it when it is set. An
