@@ -135,7 +135,7 @@ void ProjectsView::reloadProjects(const std::optional<std::string>& select) {
     // The open project is read from memory: its newest state may not be saved.
     std::shared_ptr<ProjectDataModel> project =
         name == model.curProjectName() && model.prjDataModel() ? model.prjDataModel()
-                                                               : ProjectDataModel::initWithProjectName(name);
+                                                               : ProjectDataModel::initToShowWithProjectName(name);
     ui::Picture icon;
     if (project) {
       if (auto path = project->iconFullPathAtPage(1, false)) icon = ui::Picture::fromFile(*path);
@@ -502,7 +502,13 @@ bool FileManagerView::openProject(const std::string& name) {
   const auto& names = model.projectsNameArray();
   if (std::find(names.begin(), names.end(), name) == names.end()) return false;
   const auto& project = model.prjDataModel();
-  if (!project || !project->setCurProjectName(name)) return false;
+  if (!project) return false;
+  // A project whose list cannot be read is not opened: the reading set the
+  // list aside and told the user, and the open project stays, so nothing is
+  // written into the damaged folder.
+  const std::shared_ptr<ProjectDataModel> wanted = ProjectDataModel::initWithProjectName(name);
+  if (!wanted || wanted->keptDamagedFile()) return false;
+  if (!project->setCurProjectName(name)) return false;
   model.setCurProjectName(name);
   model.saveData();
   close();

@@ -12,7 +12,7 @@ void videoEncode::mergerAudioOfProjectWithProjectName(const std::vector<std::str
   // Projects are read here; the mixing runs on a worker of its own.
   std::vector<std::vector<media::MixClip>> projectsWithSound;
   for (const std::string& name : projectNames) {
-    std::shared_ptr<ProjectDataModel> project = ProjectDataModel::initWithProjectName(name);
+    std::shared_ptr<ProjectDataModel> project = ProjectDataModel::initToShowWithProjectName(name);
     if (project && !project->soundNameArray().empty()) projectsWithSound.push_back(soundMixClipsOfProject(*project));
   }
   SoundMergerDelegate* delegate = delegate_;

@@ -57,6 +57,14 @@ std::shared_ptr<ProjectDataModel> ProjectDataModel::initWithProjectName(const st
   return p;
 }
 
+std::shared_ptr<ProjectDataModel> ProjectDataModel::initToShowWithProjectName(const std::string& name) {
+  if (!isPlainPathComponent(name)) return nullptr;
+  std::shared_ptr<ProjectDataModel> p(new ProjectDataModel());
+  p->onlyShown_ = true;
+  p->setCurProjectName(name);
+  return p;
+}
+
 bool ProjectDataModel::setCurProjectName(const std::string& name) {
   if (!isPlainPathComponent(name)) return false;
   if (saveHeldBack_) saveData();  // the project being left keeps what it was given
@@ -103,16 +111,19 @@ bool ProjectDataModel::createData() {
 bool ProjectDataModel::readData() {
   keptDamagedFile_ = false;
   const fs::path plist = plistFilePath();
+  using Kind = fd::DamagedFileReport::Kind;
   fd::Expected<fd::Value> stored =
-      fd::readStoredDictionary(plist, fd::DamagedFileReport::Kind::Project, curProjectName_);
+      onlyShown_ ? fd::peekStoredDictionary(plist) : fd::readStoredDictionary(plist, Kind::Project, curProjectName_);
   if (!stored) {
     keptDamagedFile_ = true;
     return false;
   }
   if (!stored->isDictionary()) {
-    const std::string aside = plist.filename().string() + fd::kDamagedSuffix;
-    for (const std::string& name : fd::files::contentsOfDirectory(plist.parent_path()))
-      if (name.starts_with(aside)) keptDamagedFile_ = true;
+    if (std::optional<fs::path> kept = fd::newestDamagedCopy(plist)) {
+      keptDamagedFile_ = true;
+      if (!onlyShown_)
+        fd::reportDamagedFile({Kind::Project, curProjectName_, plist, *kept, "it was found damaged before and kept aside"});
+    }
     return false;
   }
   const fd::Value& d = *stored;

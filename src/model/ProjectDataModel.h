@@ -37,6 +37,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // Loads the project of that name, or creates it when it has no readable
   // Project.plist. nullptr when the name is not a plain path component.
   static std::shared_ptr<ProjectDataModel> initWithProjectName(const std::string& name);
+  // The same for a reader that only shows the project (a card of the project
+  // list, the sounds a combination mixes): a Project.plist that cannot be
+  // read is left where it is and nobody is told; the project reads as a new
+  // one with keptDamagedFile() set. Opening the project is what decides.
+  static std::shared_ptr<ProjectDataModel> initToShowWithProjectName(const std::string& name);
 
   // --- load, create, save (Project.plist)
   // Re-points this object at another project: loads it, or creates it. A name
@@ -45,7 +50,8 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   const std::string& curProjectName() const { return curProjectName_; }
   // False when Project.plist is missing or cannot be read; one that cannot be
   // read is moved aside (kept as "Project.plist.damaged-<time stamp>") and
-  // reported, never written over.
+  // reported, never written over. A project whose list was set aside earlier
+  // is reported again: someone asked for it once more.
   bool readData();
   bool createData();
   // The folder holds a project the last load could not read: its
@@ -247,6 +253,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   bool isNewVersion_ = false;
   bool isOpenBackground_ = true;
   bool keptDamagedFile_ = false;
+  bool onlyShown_ = false;  // read by a reader that only shows it
   // Records taken out of both lists in the middle of a move: their layers are
   // still in use and must not be deleted meanwhile.
   const std::vector<FrameRecord>* recordsInFlight_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "app/FileManagerArt.h"
@@ -17,6 +18,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/AudioFile.h"
@@ -38,16 +40,7 @@ Names storedProjectList() {
   return out;
 }
 
-// A picture told apart by its seed: every pixel opaque, in the seed's colour.
-gfx::Image seeded(int w, int h, std::uint8_t seed) {
-  gfx::Image img(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = img.pixel(x, y);
-      p[0] = seed, p[1] = static_cast<std::uint8_t>(255 - seed), p[2] = static_cast<std::uint8_t>(x + y), p[3] = 255;
-    }
-  return img;
-}
+using testing_support::seededPicture;
 
 class FilePanelTest : public desk_test::DeskTest {
  protected:
@@ -81,10 +74,10 @@ class FilePanelTest : public desk_test::DeskTest {
       for (int i = 1; i < p.frames; ++i) ASSERT_TRUE(open.createImageAtPage(i));
       for (int page = 1; page <= p.frames; ++page) {
         const auto seed = static_cast<std::uint8_t>(p.seed + page);
-        ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 1), seeded(48, 36, seed)));
-        ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 2), seeded(48, 36, seed + 100)));
-        ASSERT_TRUE(gfx::writePNG(*open.iconFullPathAtPage(page, false), seeded(27, 20, seed)));
-        ASSERT_TRUE(gfx::writePNG(*open.snapshotFullPathAtPage(page, false), seeded(48, 36, seed)));
+        ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 1), seededPicture(48, 36, seed)));
+        ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 2), seededPicture(48, 36, seed + 100)));
+        ASSERT_TRUE(gfx::writePNG(*open.iconFullPathAtPage(page, false), seededPicture(27, 20, seed)));
+        ASSERT_TRUE(gfx::writePNG(*open.snapshotFullPathAtPage(page, false), seededPicture(48, 36, seed)));
       }
       if (p.sound) open.setSoundTags({SoundTag{*p.sound, {{49.0f, 100.0f}}, {{1, 2}}}});
       m.saveData();
@@ -297,6 +290,53 @@ TEST_F(FilePanelTest, DeletingAsksFirstAndNeverTakesTheOpenProject) {
   EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Run"}));
   EXPECT_EQ(panel->projsView()->selectedIndex(), -1);
   EXPECT_FALSE(panel->deleteButton()->isEnabled());
+}
+
+// A project whose list cannot be read is never opened from the list: its card
+// only shows it; opening it sets the list aside beside itself and tells which
+// project it was, the open project stays on the desk, and nothing is written
+// into the damaged folder however often it is asked for.
+TEST_F(FilePanelTest, ADamagedProjectIsToldAndNeverOpened) {
+  start();
+  fd::takeDamagedFileReports();
+  const fs::path folder = projectFolder("Walk");
+  const std::string garbled = "<?xml version=\"1.0\"?><plist><dict><key>ImagesArr";
+  {
+    std::ofstream out(folder / "Project.plist", std::ios::binary | std::ios::trunc);
+    out << garbled;
+  }
+  const auto before = snapshotTree(folder);
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  chooseProject(panel, "Walk");
+  EXPECT_EQ(snapshotTree(folder), before) << "a card only shows its project";
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  std::optional<fs::path> kept;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    tapCard(panel->projsView(), 1);  // the chosen card, touched again, opens
+    EXPECT_EQ(model().curProjectName(), "test") << attempt;
+    EXPECT_EQ(project().curProjectName(), "test") << attempt;
+    EXPECT_EQ(desk->fileManeagerView(), panel) << "the panel stays open";
+    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+    ASSERT_EQ(reports.size(), 1u) << attempt;
+    EXPECT_EQ(reports[0].kind, fd::DamagedFileReport::Kind::Project);
+    EXPECT_EQ(reports[0].name, "Walk");
+    EXPECT_FALSE(reports[0].reason.empty());
+    ASSERT_EQ(reports[0].keptAs.parent_path(), folder);
+    if (!kept) kept = reports[0].keptAs;
+    EXPECT_EQ(reports[0].keptAs, *kept) << "the same copy, told again";
+    // The folder holds what it held, the list under its kept name.
+    auto expected = before;
+    expected[kept->filename().string()] = expected.at("Project.plist");
+    expected.erase("Project.plist");
+    EXPECT_EQ(snapshotTree(folder), expected) << attempt;
+  }
+  EXPECT_EQ(storedProjectList(), (Names{"test", "Walk", "Run"}));
+  EXPECT_EQ(fd::UserDefaults::standard().objectForKey("CurProjectName").stringValue(), "test");
+  tapView(panel->closeButton());
+  EXPECT_EQ(desk->fileManeagerView(), nullptr);
+  EXPECT_EQ(snapshotTree(folder).size(), before.size());
 }
 
 TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects) {
