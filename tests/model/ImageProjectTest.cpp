@@ -153,6 +153,9 @@ TEST_F(ImageProjectTest, AJobWritesThePageItWasGivenEvenIfFramesMoveMeanwhile) {
 // writes over a later one.
 TEST_F(ImageProjectTest, SavesBehindAWaitingOneAreGatheredAndNeverWriteOverANewerState) {
   std::shared_ptr<ProjectDataModel> p = ZTDataModel::sharedInstance().creatProject("Roto", picture(1), 1);
+  // The first picture's save is gathered with later ones if the queue has not
+  // reached it yet: let it land before the queue is held.
+  ProjectDataModel::waitForImageWrites();
   auto storedFrames = [&] {
     fd::Expected<fd::Value> v = fd::readPropertyList(p->plistFilePath());
     return v ? (*v)["ImagesArray"].count() : 0u;
