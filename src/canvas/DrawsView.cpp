@@ -290,28 +290,36 @@ void DrawsView::pageWritten(std::uint64_t sequence, std::uint64_t generation, bo
 
 bool DrawsView::writeToFileForLay(int position) {
   if (!operated_) return true;
-  return writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_), true,
-                   true);
+  return writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_, PageFiles::Spread::Threads,
+                                              pageWorkspace_),
+                   true, true);
 }
 
 bool DrawsView::writeSnapAndIconImage(int position) {
-  return writePage(PageFiles::currentSnapshotAndIconJob(pagePicture(), position, cScaleFactor_), true, false);
+  return writePage(PageFiles::currentSnapshotAndIconJob(pagePicture(), position, cScaleFactor_,
+                                                        PageFiles::Spread::Threads, pageWorkspace_),
+                   true, false);
 }
 
 bool DrawsView::writeToFileForBackground() {
   if (!operated_) return true;
-  return writePage(PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_), true, true);
+  return writePage(
+      PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_, PageFiles::Spread::Threads, pageWorkspace_), true,
+      true);
 }
 
 void DrawsView::writeToFileForLayInBackground(int position) {
   if (!operated_) return;
-  writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_, PageFiles::Spread::Sequential), false,
-            true);
+  writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_, PageFiles::Spread::Sequential,
+                                       pageWorkspace_),
+            false, true);
 }
 
 void DrawsView::writeToFileForBackgroundInBackground() {
   if (!operated_) return;
-  writePage(PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_), false, true);
+  writePage(
+      PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_, PageFiles::Spread::Sequential, pageWorkspace_),
+      false, true);
 }
 
 void DrawsView::waitForPageWrites() {

@@ -213,6 +213,8 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   std::uint64_t writeSequence_ = 0;
   std::uint64_t reportedSequence_ = 0;
   std::unique_ptr<fd::DispatchQueue> pageQueue_;
+  // Every page write of this canvas goes through it, waited for or not.
+  std::shared_ptr<PageFiles::Workspace> pageWorkspace_ = std::make_shared<PageFiles::Workspace>();
   std::function<void(const fd::Status&)> pageWriteObserver_;
   bool touchDown_ = false;
   double idleDelay_ = 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <future>
+#include <mutex>
 
 #include "model/Backgrounds.h"
 #include "model/ExtendDataModel.h"
@@ -37,13 +38,23 @@ PageFiles::FrameTargets PageFiles::targetsOfPage(const ProjectDataModel& project
   return t;
 }
 
-fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
-  fd::Expected<fd::Data> bytes = gfx::encodePNG(image, kEncoding);
-  if (!bytes) return fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error());
-  return fd::files::writeFileAtomicallyReporting(path, *bytes);
+namespace {
+
+gfx::PngEncoder::Spread encoderSpread(PageFiles::Spread spread) {
+  return spread == PageFiles::Spread::Threads ? gfx::PngEncoder::Spread::SideBySide
+                                              : gfx::PngEncoder::Spread::CallingThread;
 }
 
-namespace {
+std::launch launchFor(PageFiles::Spread spread) {
+  return spread == PageFiles::Spread::Threads ? std::launch::async : std::launch::deferred;
+}
+
+fd::Status writeWith(gfx::PngEncoder& encoder, PageFiles::Spread spread, const std::filesystem::path& path,
+                     const gfx::Image& image) {
+  fd::Expected<std::span<const std::uint8_t>> bytes = encoder.encode(image, encoderSpread(spread));
+  if (!bytes) return fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error());
+  return fd::files::writeFileAtomicallyReporting(path, bytes->data(), bytes->size());
+}
 
 // The first failure of several writes, all of which are tried.
 fd::Status firstFailure(std::initializer_list<const fd::Status*> results) {
@@ -53,14 +64,77 @@ fd::Status firstFailure(std::initializer_list<const fd::Status*> results) {
   return {};
 }
 
-}  // namespace
-
-gfx::Image PageFiles::composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
-  gfx::Context ctx = pageContext(kSnapshotWidth, kSnapshotHeight);
+// Layer 1, then layer 2 over it, each only when given and open.
+gfx::Context snapshotContext(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
+  gfx::Context ctx = pageContext(PageFiles::kSnapshotWidth, PageFiles::kSnapshotHeight);
   const gfx::Rect r = whole(ctx);
   if (layer1 != nullptr && open1 && !layer1->empty()) ctx.drawImage(*layer1, r);
   if (layer2 != nullptr && open2 && !layer2->empty()) ctx.drawImage(*layer2, r);
-  return ctx.makeImage();
+  return ctx;
+}
+
+}  // namespace
+
+struct PageFiles::Workspace::State {
+  std::mutex turn;
+  // One for each file of a page, as they may be encoded side by side.
+  gfx::PngEncoder layer{kEncoding}, snapshot{kEncoding}, icon{kEncoding};
+  // The last other layer read for a snapshot, alone at snapshot size and
+  // premultiplied: drawn at that size it gives the same pixels as the layer
+  // scaled down in the snapshot itself.
+  struct Other {
+    std::filesystem::path path;
+    fd::files::FileStamp stamp;
+    gfx::Image picture;
+  };
+  std::optional<Other> other;
+
+  // The layer file's picture for a snapshot; nullptr when it cannot be read.
+  const gfx::Image* otherLayer(const std::filesystem::path& path) {
+    // Stamped before reading: a file replaced meanwhile is read again next time.
+    const std::optional<fd::files::FileStamp> stamp = fd::files::fileStamp(path);
+    if (other && stamp && other->path == path && other->stamp == *stamp) return &other->picture;
+    other.reset();
+    if (!stamp) return nullptr;
+    fd::Expected<gfx::Image> read = gfx::readPNG(path);
+    if (!read) return nullptr;
+    other = Other{path, *stamp, snapshotContext(&*read, true, nullptr, false).makeImage(true)};
+    return &other->picture;
+  }
+  void forget(const PageFiles::OptionalPath& path) {
+    if (other && path && other->path == *path) other.reset();
+  }
+
+  fd::Status snapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
+                             Spread spread) {
+    std::array<const gfx::Image*, 2> layers{nullptr, nullptr};
+    for (int i = 0; i < 2; ++i) {
+      if (i + 1 == position) layers[i] = &layer;
+      else if (targets.layerOpen[i] && targets.layers[i]) layers[i] = otherLayer(*targets.layers[i]);
+    }
+    const gfx::Image picture = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
+    // Each file waits for its own flush to disk; the two flushes overlap.
+    std::future<fd::Status> snapshotWrite = std::async(launchFor(spread), [&]() -> fd::Status {
+      if (targets.snapshot) return writeWith(snapshot, spread, *targets.snapshot, picture);
+      return {};
+    });
+    fd::Status small;
+    if (targets.icon) small = writeWith(icon, spread, *targets.icon, makeIcon(picture, scale));
+    const fd::Status snap = snapshotWrite.get();
+    return firstFailure({&snap, &small});
+  }
+};
+
+PageFiles::Workspace::Workspace() : state_(std::make_unique<State>()) {}
+PageFiles::Workspace::~Workspace() = default;
+
+fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
+  gfx::PngEncoder encoder(kEncoding);
+  return writeWith(encoder, Spread::Threads, path, image);
+}
+
+gfx::Image PageFiles::composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
+  return snapshotContext(layer1, open1, layer2, open2).makeImage();
 }
 
 gfx::Image PageFiles::makeIcon(const gfx::Image& picture, float scale) {
@@ -70,56 +144,41 @@ gfx::Image PageFiles::makeIcon(const gfx::Image& picture, float scale) {
   return ctx.makeImage();
 }
 
-namespace {
-std::launch launchFor(PageFiles::Spread spread) {
-  return spread == PageFiles::Spread::Threads ? std::launch::async : std::launch::deferred;
-}
-}  // namespace
-
 fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
-                                           float scale, Spread spread) {
-  std::array<std::optional<gfx::Image>, 2> read;
-  std::array<const gfx::Image*, 2> layers{nullptr, nullptr};
-  for (int i = 0; i < 2; ++i) {
-    if (i + 1 == position) {
-      layers[i] = &layer;
-    } else if (targets.layerOpen[i] && targets.layers[i]) {
-      read[i] = gfx::readPNG(*targets.layers[i]).toOptional();
-      if (read[i]) layers[i] = &*read[i];
-    }
-  }
-  const gfx::Image snapshot = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
-  // Each file waits for its own flush to disk; the two flushes overlap.
-  std::future<fd::Status> snapshotWrite = std::async(launchFor(spread), [&]() -> fd::Status {
-    if (targets.snapshot) return writePNG(*targets.snapshot, snapshot);
-    return {};
-  });
-  fd::Status icon;
-  if (targets.icon) icon = writePNG(*targets.icon, makeIcon(snapshot, scale));
-  const fd::Status snap = snapshotWrite.get();
-  return firstFailure({&snap, &icon});
+                                           float scale, Spread spread, Workspace* workspace) {
+  Workspace fresh;
+  Workspace& w = workspace ? *workspace : fresh;
+  std::lock_guard turn(w.state_->turn);
+  return w.state_->snapshotAndIcon(layer, position, targets, scale, spread);
 }
 
 fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
-                                 Spread spread) {
+                                 Spread spread, Workspace* workspace) {
+  Workspace fresh;
+  Workspace& w = workspace ? *workspace : fresh;
+  std::lock_guard turn(w.state_->turn);
+  Workspace::State& state = *w.state_;
+  const OptionalPath file = position >= 1 && position <= 2 ? targets.layers[position - 1] : std::nullopt;
+  state.forget(file);
   // The layer file (the largest encode) is written beside the snapshot work,
   // which only reads the same picture; the call returns when all are written.
   std::future<fd::Status> layerWrite = std::async(launchFor(spread), [&]() -> fd::Status {
-    if (position >= 1 && position <= 2 && targets.layers[position - 1]) {
-      return writePNG(*targets.layers[position - 1], layer);
-    }
+    if (file) return writeWith(state.layer, spread, *file, layer);
     return {};
   });
-  const fd::Status frame = writeSnapshotAndIcon(layer, position, targets, scale, spread);
+  const fd::Status frame = state.snapshotAndIcon(layer, position, targets, scale, spread);
   const fd::Status own = layerWrite.get();
   return firstFailure({&own, &frame});
 }
 
 fd::Status PageFiles::writeBackground(const gfx::Image& background, const OptionalPath& image,
-                                      const OptionalPath& icon, float scale) {
+                                      const OptionalPath& icon, float scale, Spread spread, Workspace* workspace) {
+  Workspace fresh;
+  Workspace& w = workspace ? *workspace : fresh;
+  std::lock_guard turn(w.state_->turn);
   fd::Status picture, small;
-  if (image) picture = writePNG(*image, background);
-  if (icon) small = writePNG(*icon, makeIcon(background, scale));
+  if (image) picture = writeWith(w.state_->layer, spread, *image, background);
+  if (icon) small = writeWith(w.state_->icon, spread, *icon, makeIcon(background, scale));
   return firstFailure({&picture, &small});
 }
 
@@ -151,22 +210,24 @@ bool runNow(const fd::Expected<PageFiles::Job>& job) {
 }  // namespace
 
 fd::Expected<PageFiles::Job> PageFiles::currentLayerJob(std::optional<gfx::Image> layer, int position, float scale,
-                                                        Spread spread) {
-  return currentPageJob(std::move(layer),
-                        [position, scale, spread](const gfx::Image& picture, const FrameTargets& targets) {
-                          return writeLayer(picture, position, targets, scale, spread);
-                        });
+                                                        Spread spread, SharedWorkspace workspace) {
+  return currentPageJob(std::move(layer), [position, scale, spread, workspace = std::move(workspace)](
+                                              const gfx::Image& picture, const FrameTargets& targets) {
+    return writeLayer(picture, position, targets, scale, spread, workspace.get());
+  });
 }
 
 fd::Expected<PageFiles::Job> PageFiles::currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position,
-                                                                  float scale, Spread spread) {
-  return currentPageJob(std::move(layer),
-                        [position, scale, spread](const gfx::Image& picture, const FrameTargets& targets) {
-                          return writeSnapshotAndIcon(picture, position, targets, scale, spread);
-                        });
+                                                                  float scale, Spread spread,
+                                                                  SharedWorkspace workspace) {
+  return currentPageJob(std::move(layer), [position, scale, spread, workspace = std::move(workspace)](
+                                              const gfx::Image& picture, const FrameTargets& targets) {
+    return writeSnapshotAndIcon(picture, position, targets, scale, spread, workspace.get());
+  });
 }
 
-fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::Image> background, float scale) {
+fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::Image> background, float scale,
+                                                             Spread spread, SharedWorkspace workspace) {
   if (!background) return fd::fail("the canvas cannot be read");
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const std::optional<std::string>& name = model.extendDataModel().backgroundName();
@@ -176,8 +237,10 @@ fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::
     return fd::fail("only a user's own background can be painted on");
   Picture picture = std::make_shared<const gfx::Image>(std::move(*background));
   return Job([picture, image = model.backgroundFullPathWithBackgroundName(name),
-              icon = model.backgroundIconFullPathWithBackgroundName(name),
-              scale] { return writeBackground(*picture, image, icon, scale); });
+              icon = model.backgroundIconFullPathWithBackgroundName(name), scale, spread,
+              workspace = std::move(workspace)] {
+    return writeBackground(*picture, image, icon, scale, spread, workspace.get());
+  });
 }
 
 bool PageFiles::writeCurrentLayer(std::optional<gfx::Image> layer, int position, float scale) {

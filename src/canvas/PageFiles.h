@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "platform/foundation/Expected.h"
@@ -40,6 +41,23 @@ class PageFiles {
   // untouched) when the picture cannot be encoded or written.
   static fd::Status writePNG(const std::filesystem::path& path, const gfx::Image& image);
 
+  // What a writer keeps from one write to the next: its encoders' working
+  // memory, and the snapshot's other layer drawn at snapshot size for as long
+  // as that layer's file stays the same. Writes through one workspace take
+  // turns; without one, a write takes its memory afresh.
+  class Workspace {
+   public:
+    Workspace();
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+    struct State;
+
+   private:
+    friend class PageFiles;
+    std::unique_ptr<State> state_;
+  };
+
   // Layer 1, then layer 2 over it, each only when given and open, scaled into
   // 384 x 288 pixels. No background.
   static gfx::Image composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2);
@@ -55,24 +73,29 @@ class PageFiles {
   // other layer is read from its file; a file that cannot be read is left
   // out of the snapshot. Every file is tried; the first failure is reported.
   static fd::Status writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
-                               Spread spread = Spread::Threads);
+                               Spread spread = Spread::Threads, Workspace* workspace = nullptr);
   // Only the snapshot and the icon, with `layer` standing for the given
   // position.
   static fd::Status writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
-                                         float scale, Spread spread = Spread::Threads);
+                                         float scale, Spread spread = Spread::Threads,
+                                         Workspace* workspace = nullptr);
   static fd::Status writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
-                                    float scale);
+                                    float scale, Spread spread = Spread::Threads, Workspace* workspace = nullptr);
 
   // A write of the model's open page, taken on the main thread: the picture
   // read off the canvas and the files it goes to, fixed now. Running it (on
-  // any thread) encodes and writes. A failure when the picture could not be
-  // read or there is no page to write to.
+  // any thread) encodes and writes, through the workspace when one is given
+  // (the job keeps it). A failure when the picture could not be read or there
+  // is no page to write to.
   using Job = std::function<fd::Status()>;
+  using SharedWorkspace = std::shared_ptr<Workspace>;
   static fd::Expected<Job> currentLayerJob(std::optional<gfx::Image> layer, int position, float scale,
-                                           Spread spread = Spread::Threads);
+                                           Spread spread = Spread::Threads, SharedWorkspace workspace = nullptr);
   static fd::Expected<Job> currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position, float scale,
-                                                     Spread spread = Spread::Threads);
-  static fd::Expected<Job> currentBackgroundJob(std::optional<gfx::Image> background, float scale);
+                                                     Spread spread = Spread::Threads,
+                                                     SharedWorkspace workspace = nullptr);
+  static fd::Expected<Job> currentBackgroundJob(std::optional<gfx::Image> background, float scale,
+                                                Spread spread = Spread::Threads, SharedWorkspace workspace = nullptr);
 
   // The canvases' writers: the files of the model's open project at its
   // current page, or of the background being edited, from a picture read off

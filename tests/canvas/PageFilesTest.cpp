@@ -2,6 +2,7 @@
 // layer files, atomic replacement.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -132,6 +133,65 @@ TEST_F(PageFilesTest, MissingOrBrokenOtherLayerIsLeftOut) {
   t.layers[0].reset();  // a frame without a middle-ground layer
   EXPECT_TRUE(PageFiles::writeLayer(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
   EXPECT_EQ(read(*t.snapshot).pixel(10, 10)[1], 255);
+}
+
+// Soft strokes as the canvas leaves them: premultiplied, every alpha.
+gfx::Image softPicture(int w, int h, unsigned seed) {
+  gfx::Image image(w, h);
+  image.setPremultiplied(true);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = image.pixel(x, y);
+      const unsigned a = static_cast<unsigned>(std::abs((x * 3 + y * 5 + static_cast<int>(seed) * 31) % 511 - 255));
+      p[3] = static_cast<std::uint8_t>(a);
+      p[0] = static_cast<std::uint8_t>(a * ((x + seed) % 256) / 255);
+      p[1] = static_cast<std::uint8_t>(a * ((y * 3) % 256) / 255);
+      p[2] = static_cast<std::uint8_t>(a * (seed * 40 % 256) / 255);
+    }
+  return image;
+}
+
+// A writer that keeps its workspace keeps the other layer's picture between
+// writes: its snapshots and icons are still those of a write made afresh as
+// that layer's file is replaced, removed, broken or written by the writer
+// itself, for either layer edited and either spread.
+TEST_F(PageFilesTest, AKeptWorkspaceWritesWhatAFreshWriteWrites) {
+  for (PageFiles::Spread spread : {PageFiles::Spread::Threads, PageFiles::Spread::Sequential}) {
+    const std::string how = spread == PageFiles::Spread::Threads ? "threads" : "sequential";
+    PageFiles::Workspace kept;
+    PageFiles::FrameTargets t = targets();
+    PageFiles::FrameTargets fresh = t;
+    fresh.snapshot = root() / "freshSnapshot.png";
+    fresh.icon = root() / "freshIcon.png";
+    unsigned seed = 1;
+    // Writes the edited layer through the kept workspace, then the same
+    // frame afresh, and compares their snapshots and icons.
+    auto check = [&](int position, const std::string& what) {
+      const gfx::Image layer = softPicture(768, 576, seed++);
+      ASSERT_TRUE(PageFiles::writeLayer(layer, position, t, 2, spread, &kept).ok()) << what;
+      ASSERT_TRUE(PageFiles::writeSnapshotAndIcon(layer, position, fresh, 2).ok()) << what;
+      EXPECT_EQ(read(*t.snapshot).bytes(), read(*fresh.snapshot).bytes()) << how << ": " << what;
+      EXPECT_EQ(read(*t.icon).bytes(), read(*fresh.icon).bytes()) << how << ": " << what;
+    };
+    ASSERT_TRUE(PageFiles::writePNG(*t.layers[0], softPicture(768, 576, 100)));
+    check(2, "the middle ground read");
+    check(2, "the middle ground kept");
+    ASSERT_TRUE(PageFiles::writePNG(*t.layers[0], softPicture(768, 576, 101)));
+    check(2, "the middle ground replaced");
+    fs::remove(*t.layers[0]);
+    check(2, "the middle ground removed");
+    std::ofstream(*t.layers[0]) << "not a picture";
+    check(2, "the middle ground broken");
+    check(1, "the middle ground edited");
+    check(2, "the middle ground as the writer left it");
+    check(1, "the foreground above the edited layer");
+    ASSERT_TRUE(PageFiles::writePNG(*t.layers[1], softPicture(768, 576, 102)));
+    check(1, "the foreground replaced");
+    t.layerOpen = fresh.layerOpen = {true, false};
+    check(1, "the foreground closed");
+    t.layerOpen = fresh.layerOpen = {true, true};
+    check(1, "the foreground open again");
+  }
 }
 
 TEST_F(PageFilesTest, FailedWriteKeepsThePreviousFile) {

@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -336,6 +337,37 @@ TEST_F(GfxPngTest, StripedFilesRoundTripAndReadTheSameWithLibpng) {
   auto plain = gfx::decodePNG(*gfx::encodePNG(pre));
   ASSERT_TRUE(quick && plain);
   EXPECT_EQ(quick->bytes(), plain->bytes());
+}
+
+// An encoder kept from one picture to the next writes each as a fresh one
+// would, whatever came before: pictures growing and shrinking (more stripes,
+// fewer, one), every filter, its stripes side by side or on the calling
+// thread, and after a picture it refused.
+TEST_F(GfxPngTest, AKeptEncoderWritesEachPictureAsAFreshOneWould) {
+  using Filter = gfx::PngEncoding::Filter;
+  using Spread = gfx::PngEncoder::Spread;
+  const std::vector<std::pair<int, int>> sizes = {{768, 576}, {384, 288}, {17, 5}, {768, 576}, {216, 162},
+                                                  {1, 1},     {300, 97},  {768, 576}};
+  for (Filter f : {Filter::Sub, Filter::Up, Filter::Paeth})
+    for (Spread spread : {Spread::SideBySide, Spread::CallingThread}) {
+      const gfx::PngEncoding encoding{1, f, true};
+      gfx::PngEncoder kept(encoding);
+      unsigned seed = 1;
+      for (auto [w, h] : sizes) {
+        const std::string what = std::to_string(w) + "x" + std::to_string(h) + " filter " +
+                                 std::to_string(static_cast<int>(f)) +
+                                 (spread == Spread::SideBySide ? " side by side" : " on the calling thread");
+        const Image img = layerLike(w, h, seed++);
+        auto bytes = kept.encode(img, spread);
+        ASSERT_TRUE(bytes) << what << ": " << bytes.error();
+        const fd::Data fresh = *gfx::encodePNG(img, encoding);
+        EXPECT_TRUE(std::equal(bytes->begin(), bytes->end(), fresh.begin(), fresh.end())) << what;
+        int lw = 0, lh = 0;
+        EXPECT_EQ(readWithLibpng(fd::Data(bytes->begin(), bytes->end()), lw, lh), img.bytes()) << what;
+        EXPECT_FALSE(kept.encode(Image(), spread)) << "an empty picture has no file";
+      }
+    }
+  EXPECT_FALSE(gfx::PngEncoder(gfx::PngEncoding{}).encode(layerLike(8, 8, 1))) << "the adaptive filter is libpng's";
 }
 
 // Other programs read the files the page writer makes: ImageMagick and

@@ -154,6 +154,15 @@ std::vector<std::string> subpaths(const fs::path& dir) {
   return paths;
 }
 
+std::optional<FileStamp> fileStamp(const fs::path& p) {
+  struct stat st {};
+  if (::stat(p.c_str(), &st) != 0) return std::nullopt;
+  constexpr std::int64_t kNs = 1000000000;
+  return FileStamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                   static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec * kNs + st.st_mtim.tv_nsec,
+                   st.st_ctim.tv_sec * kNs + st.st_ctim.tv_nsec};
+}
+
 std::optional<std::uintmax_t> fileSize(const fs::path& p) {
   std::error_code ec;
   auto size = fs::file_size(p, ec);

@@ -27,6 +27,14 @@ std::vector<std::string> contentsOfDirectory(const fs::path& dir);
 // Every file and folder below, as paths relative to dir ("a", "a/b.png"), sorted.
 std::vector<std::string> subpaths(const fs::path& dir);
 std::optional<std::uintmax_t> fileSize(const fs::path& p);
+// What tells one version of a file from the next: a file replaced under its
+// name, or written in place, has another stamp. nullopt when nothing is there.
+struct FileStamp {
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t modifiedNs = 0, changedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> fileStamp(const fs::path& p);
 
 std::optional<Data> readFile(const fs::path& p);
 // Temp file in the same folder, fsync, rename: the old file survives a failure.

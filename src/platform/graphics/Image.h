@@ -3,7 +3,9 @@
 // and an orientation, as the phone's image objects carry them.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,32 @@ struct PngEncoding {
 // faster than the defaults, into files no larger for drawings.
 inline constexpr PngEncoding kQuickPngEncoding{1, PngEncoding::Filter::Sub, true};
 fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding);
+
+// A PNG writer for one row filter (not Adaptive) that keeps its working
+// memory (rows, compressed stripes, the compressor's state, the file's bytes)
+// from one picture to the next: a caller that writes again and again takes no
+// new memory once it has written a picture of that size. Its files are those
+// encodePNG makes with the same settings. One thread at a time.
+class PngEncoder {
+ public:
+  // Where the stripes are compressed: side by side on threads of their own
+  // (someone waits for the file), or one after the other on the calling
+  // thread (a writer in the background that should take as little as it can
+  // from the rest). The bytes are the same.
+  enum class Spread { SideBySide, CallingThread };
+  explicit PngEncoder(const PngEncoding& encoding = kQuickPngEncoding);
+  ~PngEncoder();
+  PngEncoder(PngEncoder&&) noexcept;
+  PngEncoder& operator=(PngEncoder&&) noexcept;
+
+  // The file's bytes, kept until the next call.
+  fd::Expected<std::span<const std::uint8_t>> encode(const Image& image, Spread spread = Spread::SideBySide);
+
+ private:
+  struct Work;
+  std::unique_ptr<Work> work_;
+  friend fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding);
+};
 fd::Status writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel = -1);
 
 // JPEG: orientation comes from the EXIF tag; pixels stay as stored (possibly

@@ -123,14 +123,6 @@ void putU32(fd::Data& out, std::uint32_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
 }
 
-void putChunk(fd::Data& out, const char type[4], const std::uint8_t* data, std::size_t size) {
-  putU32(out, static_cast<std::uint32_t>(size));
-  const std::size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  if (size > 0) out.insert(out.end(), data, data + size);
-  putU32(out, static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-}
-
 // One row as stored: straight alpha (unpremultiplied from a premultiplied
 // picture, as Image::unpremultiply does).
 void straightRow(const Image& image, int y, std::uint8_t* out) {
@@ -195,102 +187,175 @@ void filterRow(PngEncoding::Filter filter, const std::uint8_t* row, const std::u
   }
 }
 
+// One stripe's working memory, kept by an encoder from one picture to the
+// next: its rows, filtered and compressed, and the compressor itself.
 struct Stripe {
   int firstRow = 0, rows = 0;
   bool last = false;
+  std::vector<std::uint8_t> straight[2];
+  std::vector<std::uint8_t> raw;
   fd::Data deflated;
+  std::size_t deflatedSize = 0;
   uLong adler = 1;
-  std::size_t rawSize = 0;
   bool ok = false;
+  z_stream zs{};
+  bool zsReady = false;
+
+  Stripe() = default;
+  Stripe(const Stripe&) = delete;
+  Stripe& operator=(const Stripe&) = delete;
+  ~Stripe() {
+    if (zsReady) deflateEnd(&zs);
+  }
+
+  // The compressor for these settings, set up once and reset after.
+  bool compressor(const PngEncoding& encoding) {
+    if (zsReady) return deflateReset(&zs) == Z_OK;
+    const int level = encoding.compressionLevel < 0 ? Z_DEFAULT_COMPRESSION : std::min(encoding.compressionLevel, 9);
+    zsReady = deflateInit2(&zs, level, Z_DEFLATED, -15, 8, encoding.runLength ? Z_RLE : Z_DEFAULT_STRATEGY) == Z_OK;
+    return zsReady;
+  }
 };
 
 // Filters and compresses one stripe as raw deflate: a full flush at its end
 // (the next stripe starts afresh, byte-aligned), the end of the stream after
 // the last.
 void compressStripe(const Image& image, const PngEncoding& encoding, Stripe& stripe) {
+  stripe.ok = false;
   try {
     const std::size_t n = static_cast<std::size_t>(image.pixelWidth()) * 4;
-    std::vector<std::uint8_t> rows[2] = {std::vector<std::uint8_t>(n), std::vector<std::uint8_t>(n)};
-    std::vector<std::uint8_t> raw(static_cast<std::size_t>(stripe.rows) * (n + 1));
+    for (auto& row : stripe.straight) row.resize(n);
+    stripe.raw.resize(static_cast<std::size_t>(stripe.rows) * (n + 1));
     const bool needsAbove = encoding.filter != PngEncoding::Filter::None && encoding.filter != PngEncoding::Filter::Sub;
     bool haveAbove = false;
     if (needsAbove && stripe.firstRow > 0) {
-      straightRow(image, stripe.firstRow - 1, rows[1].data());
+      straightRow(image, stripe.firstRow - 1, stripe.straight[1].data());
       haveAbove = true;
     }
     for (int r = 0; r < stripe.rows; ++r) {
-      std::vector<std::uint8_t>& row = rows[r % 2];
-      const std::vector<std::uint8_t>& above = rows[(r + 1) % 2];
-      straightRow(image, stripe.firstRow + r, row.data());
-      filterRow(encoding.filter, row.data(), haveAbove ? above.data() : nullptr, n, raw.data() + r * (n + 1));
+      std::uint8_t* row = stripe.straight[r % 2].data();
+      const std::uint8_t* above = stripe.straight[(r + 1) % 2].data();
+      straightRow(image, stripe.firstRow + r, row);
+      filterRow(encoding.filter, row, haveAbove ? above : nullptr, n, stripe.raw.data() + r * (n + 1));
       haveAbove = needsAbove;
     }
-    stripe.rawSize = raw.size();
-    stripe.adler = adler32(1, raw.data(), static_cast<uInt>(raw.size()));
-    z_stream zs{};
-    const int level = encoding.compressionLevel < 0 ? Z_DEFAULT_COMPRESSION : std::min(encoding.compressionLevel, 9);
-    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, encoding.runLength ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) return;
-    stripe.deflated.resize(deflateBound(&zs, static_cast<uLong>(raw.size())) + 16);
-    zs.next_in = raw.data();
-    zs.avail_in = static_cast<uInt>(raw.size());
+    stripe.adler = adler32(1, stripe.raw.data(), static_cast<uInt>(stripe.raw.size()));
+    if (!stripe.compressor(encoding)) return;
+    z_stream& zs = stripe.zs;
+    stripe.deflated.resize(deflateBound(&zs, static_cast<uLong>(stripe.raw.size())) + 16);
+    zs.next_in = stripe.raw.data();
+    zs.avail_in = static_cast<uInt>(stripe.raw.size());
     zs.next_out = stripe.deflated.data();
     zs.avail_out = static_cast<uInt>(stripe.deflated.size());
     const int result = deflate(&zs, stripe.last ? Z_FINISH : Z_FULL_FLUSH);
-    const bool done = stripe.last ? result == Z_STREAM_END : (result == Z_OK && zs.avail_in == 0 && zs.avail_out > 0);
-    stripe.deflated.resize(zs.total_out);
-    deflateEnd(&zs);
-    stripe.ok = done;
+    stripe.ok = stripe.last ? result == Z_STREAM_END : (result == Z_OK && zs.avail_in == 0 && zs.avail_out > 0);
+    stripe.deflatedSize = stripe.deflated.size() - zs.avail_out;
   } catch (const std::bad_alloc&) {
     stripe.ok = false;
   }
 }
 
-fd::Expected<fd::Data> encodeStriped(const Image& image, const PngEncoding& encoding) {
+// A chunk written straight into the file: its length and check sum are
+// filled in when it ends.
+std::size_t beginChunk(fd::Data& out, const char type[4]) {
+  const std::size_t at = out.size();
+  putU32(out, 0);
+  out.insert(out.end(), type, type + 4);
+  return at;
+}
+
+void endChunk(fd::Data& out, std::size_t at) {
+  const std::size_t size = out.size() - at - 8;
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
+  putU32(out, static_cast<std::uint32_t>(crc32(0, out.data() + at + 4, static_cast<uInt>(size + 4))));
+}
+
+}  // namespace
+
+struct PngEncoder::Work {
+  PngEncoding encoding;
+  std::vector<std::unique_ptr<Stripe>> stripes;
+  fd::Data out;
+
+  fd::Status encode(const Image& image, Spread spread);
+};
+
+fd::Status PngEncoder::Work::encode(const Image& image, Spread spread) {
+  if (image.empty()) return fd::fail("an empty picture has no PNG form");
+  if (encoding.filter == PngEncoding::Filter::Adaptive) return fd::fail("PNG: the encoder takes one row filter");
   const int w = image.pixelWidth(), h = image.pixelHeight();
   const std::size_t rowBytes = static_cast<std::size_t>(w) * 4 + 1;
   if (rowBytes * static_cast<std::size_t>(h) > (std::size_t{1} << 31)) return fd::fail("PNG: the picture is too large");
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int count = std::clamp(h / kMinStripeRows, 1, std::min(kMostStripes, cores));
-  std::vector<Stripe> stripes(static_cast<std::size_t>(count));
+  try {
+    while (static_cast<int>(stripes.size()) < count) stripes.push_back(std::make_unique<Stripe>());
+  } catch (const std::bad_alloc&) {
+    return fd::fail("PNG: cannot encode");
+  }
   for (int i = 0; i < count; ++i) {
-    Stripe& s = stripes[static_cast<std::size_t>(i)];
+    Stripe& s = *stripes[static_cast<std::size_t>(i)];
     s.firstRow = static_cast<int>(static_cast<long>(h) * i / count);
     s.rows = static_cast<int>(static_cast<long>(h) * (i + 1) / count) - s.firstRow;
     s.last = i + 1 == count;
   }
-  {
+  if (spread == Spread::SideBySide) {
     std::vector<std::future<void>> others;
-    for (std::size_t i = 1; i < stripes.size(); ++i)
-      others.push_back(std::async(std::launch::async, [&, i] { compressStripe(image, encoding, stripes[i]); }));
-    compressStripe(image, encoding, stripes[0]);
+    for (int i = 1; i < count; ++i)
+      others.push_back(std::async(std::launch::async, [&, i] { compressStripe(image, encoding, *stripes[i]); }));
+    compressStripe(image, encoding, *stripes[0]);
     for (auto& f : others) f.get();
+  } else {
+    for (int i = 0; i < count; ++i) compressStripe(image, encoding, *stripes[static_cast<std::size_t>(i)]);
   }
-  for (const Stripe& s : stripes)
-    if (!s.ok) return fd::fail("PNG: cannot encode");
+  for (int i = 0; i < count; ++i)
+    if (!stripes[static_cast<std::size_t>(i)]->ok) return fd::fail("PNG: cannot encode");
 
-  fd::Data out(std::begin(kSignature), std::end(kSignature));
-  fd::Data header;
-  putU32(header, static_cast<std::uint32_t>(w));
-  putU32(header, static_cast<std::uint32_t>(h));
-  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, deflate, filtered rows, not interlaced
-  putChunk(out, "IHDR", header.data(), header.size());
-  fd::Data table{1};
-  putU32(table, static_cast<std::uint32_t>(count));
-  for (const Stripe& s : stripes) putU32(table, static_cast<std::uint32_t>(s.rows));
-  putChunk(out, kStripeChunk, table.data(), table.size());
-  uLong adler = 1;
-  for (std::size_t i = 0; i < stripes.size(); ++i) {
-    Stripe& s = stripes[i];
-    adler = i == 0 ? s.adler : adler32_combine(adler, s.adler, static_cast<z_off_t>(s.rawSize));
-    fd::Data data;
-    if (i == 0) data = {0x78, 0x01};  // zlib header: deflate, 32K window
-    data.insert(data.end(), s.deflated.begin(), s.deflated.end());
-    if (s.last) putU32(data, static_cast<std::uint32_t>(adler));
-    putChunk(out, "IDAT", data.data(), data.size());
+  try {
+    out.clear();
+    std::size_t total = 8 + 25 + 12 + 5 + 4 * static_cast<std::size_t>(count) + 12 + 6;
+    for (int i = 0; i < count; ++i) total += 12 + stripes[static_cast<std::size_t>(i)]->deflatedSize;
+    out.reserve(total);
+    out.insert(out.end(), std::begin(kSignature), std::end(kSignature));
+    std::size_t at = beginChunk(out, "IHDR");
+    putU32(out, static_cast<std::uint32_t>(w));
+    putU32(out, static_cast<std::uint32_t>(h));
+    out.insert(out.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, deflate, filtered rows, not interlaced
+    endChunk(out, at);
+    at = beginChunk(out, kStripeChunk);
+    out.push_back(1);
+    putU32(out, static_cast<std::uint32_t>(count));
+    for (int i = 0; i < count; ++i) putU32(out, static_cast<std::uint32_t>(stripes[static_cast<std::size_t>(i)]->rows));
+    endChunk(out, at);
+    uLong adler = 1;
+    for (int i = 0; i < count; ++i) {
+      const Stripe& s = *stripes[static_cast<std::size_t>(i)];
+      adler = i == 0 ? s.adler : adler32_combine(adler, s.adler, static_cast<z_off_t>(s.raw.size()));
+      at = beginChunk(out, "IDAT");
+      if (i == 0) out.insert(out.end(), {0x78, 0x01});  // zlib header: deflate, 32K window
+      out.insert(out.end(), s.deflated.begin(), s.deflated.begin() + static_cast<long>(s.deflatedSize));
+      if (s.last) putU32(out, static_cast<std::uint32_t>(adler));
+      endChunk(out, at);
+    }
+    endChunk(out, beginChunk(out, "IEND"));
+  } catch (const std::bad_alloc&) {
+    return fd::fail("PNG: cannot encode");
   }
-  putChunk(out, "IEND", nullptr, 0);
-  return out;
+  return {};
 }
+
+PngEncoder::PngEncoder(const PngEncoding& encoding) : work_(std::make_unique<Work>()) { work_->encoding = encoding; }
+
+PngEncoder::~PngEncoder() = default;
+PngEncoder::PngEncoder(PngEncoder&&) noexcept = default;
+PngEncoder& PngEncoder::operator=(PngEncoder&&) noexcept = default;
+
+fd::Expected<std::span<const std::uint8_t>> PngEncoder::encode(const Image& image, Spread spread) {
+  if (fd::Status done = work_->encode(image, spread); !done) return done.failure();
+  return std::span<const std::uint8_t>(work_->out);
+}
+
+namespace {
 
 // --- reading striped files: their stripes are inflated side by side.
 
@@ -523,7 +588,11 @@ fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding
   if (image.empty()) return fd::fail("an empty picture has no PNG form");
   // One filter for every row needs no trial of each row: the rows can be
   // filtered and compressed in stripes side by side.
-  if (encoding.filter != PngEncoding::Filter::Adaptive) return encodeStriped(image, encoding);
+  if (encoding.filter != PngEncoding::Filter::Adaptive) {
+    PngEncoder encoder(encoding);
+    if (fd::Status done = encoder.work_->encode(image, PngEncoder::Spread::SideBySide); !done) return done.failure();
+    return std::move(encoder.work_->out);
+  }
   Image straight;
   const Image* src = &image;
   if (image.premultiplied()) {
