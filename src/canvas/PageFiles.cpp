@@ -45,24 +45,48 @@ gfx::PngEncoder::Spread encoderSpread(PageFiles::Spread spread) {
                                               : gfx::PngEncoder::Spread::CallingThread;
 }
 
+// Snapshots and icons are small: threads of their own would cost more than
+// they save.
+constexpr gfx::PngEncoder::Spread kSmall = gfx::PngEncoder::Spread::CallingThread;
+
 std::launch launchFor(PageFiles::Spread spread) {
   return spread == PageFiles::Spread::Threads ? std::launch::async : std::launch::deferred;
 }
 
-fd::Status writeWith(gfx::PngEncoder& encoder, PageFiles::Spread spread, const std::filesystem::path& path,
-                     const gfx::Image& image) {
-  fd::Expected<std::span<const std::uint8_t>> bytes = encoder.encode(image, encoderSpread(spread));
+fd::Expected<fd::files::StagedFile> stageWith(gfx::PngEncoder& encoder, gfx::PngEncoder::Spread spread,
+                                              const std::filesystem::path& path, const gfx::Image& image) {
+  fd::Expected<std::span<const std::uint8_t>> bytes = encoder.encode(image, spread);
   if (!bytes) return fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error());
-  return fd::files::writeFileAtomicallyReporting(path, bytes->data(), bytes->size());
+  return fd::files::stageFile(path, bytes->data(), bytes->size());
 }
 
-// The first failure of several writes, all of which are tried.
-fd::Status firstFailure(std::initializer_list<const fd::Status*> results) {
-  for (const fd::Status* r : results) {
-    if (!r->ok()) return r->failure();
+// The files of one write, each staged as soon as it is encoded (one thread a
+// slot), all committed together: the folder is flushed once, not once a
+// file. Every file is tried; the first failure, in slot order, is told.
+class FileBatch {
+ public:
+  enum Slot { kPicture, kSnapshot, kIcon, kSlots };
+
+  void stage(Slot slot, gfx::PngEncoder& encoder, gfx::PngEncoder::Spread spread, const PageFiles::OptionalPath& path,
+             const gfx::Image& image) {
+    if (path) staged_[slot].emplace(stageWith(encoder, spread, *path, image));
   }
-  return {};
-}
+  fd::Status commit() {
+    std::optional<fd::Failure> first;
+    std::vector<fd::files::StagedFile> files;
+    for (auto& staged : staged_) {
+      if (!staged) continue;
+      if (*staged) files.push_back(std::move(**staged));
+      else if (!first) first = staged->failure();
+    }
+    fd::Status committed = fd::files::commitFiles(std::move(files));
+    if (first) return *first;
+    return committed;
+  }
+
+ private:
+  std::array<std::optional<fd::Expected<fd::files::StagedFile>>, kSlots> staged_;
+};
 
 // Layer 1, then layer 2 over it, each only when given and open.
 gfx::Context snapshotContext(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
@@ -105,8 +129,8 @@ struct PageFiles::Workspace::State {
     if (other && path && other->path == *path) other.reset();
   }
 
-  fd::Status snapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
-                             Spread spread) {
+  void snapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
+                       Spread spread, FileBatch& batch) {
     std::array<const gfx::Image*, 2> layers{nullptr, nullptr};
     for (int i = 0; i < 2; ++i) {
       if (i + 1 == position) layers[i] = &layer;
@@ -114,14 +138,11 @@ struct PageFiles::Workspace::State {
     }
     const gfx::Image picture = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
     // Each file waits for its own flush to disk; the two flushes overlap.
-    std::future<fd::Status> snapshotWrite = std::async(launchFor(spread), [&]() -> fd::Status {
-      if (targets.snapshot) return writeWith(snapshot, spread, *targets.snapshot, picture);
-      return {};
+    std::future<void> snapshotWrite = std::async(launchFor(spread), [&] {
+      batch.stage(FileBatch::kSnapshot, snapshot, kSmall, targets.snapshot, picture);
     });
-    fd::Status small;
-    if (targets.icon) small = writeWith(icon, spread, *targets.icon, makeIcon(picture, scale));
-    const fd::Status snap = snapshotWrite.get();
-    return firstFailure({&snap, &small});
+    if (targets.icon) batch.stage(FileBatch::kIcon, icon, kSmall, targets.icon, makeIcon(picture, scale));
+    snapshotWrite.get();
   }
 };
 
@@ -130,7 +151,9 @@ PageFiles::Workspace::~Workspace() = default;
 
 fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
   gfx::PngEncoder encoder(kEncoding);
-  return writeWith(encoder, Spread::Threads, path, image);
+  FileBatch batch;
+  batch.stage(FileBatch::kPicture, encoder, gfx::PngEncoder::Spread::SideBySide, path, image);
+  return batch.commit();
 }
 
 gfx::Image PageFiles::composeSnapshot(const gfx::Image* layer1, bool open1, const gfx::Image* layer2, bool open2) {
@@ -149,7 +172,9 @@ fd::Status PageFiles::writeSnapshotAndIcon(const gfx::Image& layer, int position
   Workspace fresh;
   Workspace& w = workspace ? *workspace : fresh;
   std::lock_guard turn(w.state_->turn);
-  return w.state_->snapshotAndIcon(layer, position, targets, scale, spread);
+  FileBatch batch;
+  w.state_->snapshotAndIcon(layer, position, targets, scale, spread, batch);
+  return batch.commit();
 }
 
 fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const FrameTargets& targets, float scale,
@@ -162,13 +187,13 @@ fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const Fr
   state.forget(file);
   // The layer file (the largest encode) is written beside the snapshot work,
   // which only reads the same picture; the call returns when all are written.
-  std::future<fd::Status> layerWrite = std::async(launchFor(spread), [&]() -> fd::Status {
-    if (file) return writeWith(state.layer, spread, *file, layer);
-    return {};
+  FileBatch batch;
+  std::future<void> layerWrite = std::async(launchFor(spread), [&] {
+    batch.stage(FileBatch::kPicture, state.layer, encoderSpread(spread), file, layer);
   });
-  const fd::Status frame = state.snapshotAndIcon(layer, position, targets, scale, spread);
-  const fd::Status own = layerWrite.get();
-  return firstFailure({&own, &frame});
+  state.snapshotAndIcon(layer, position, targets, scale, spread, batch);
+  layerWrite.get();
+  return batch.commit();
 }
 
 fd::Status PageFiles::writeBackground(const gfx::Image& background, const OptionalPath& image,
@@ -176,10 +201,10 @@ fd::Status PageFiles::writeBackground(const gfx::Image& background, const Option
   Workspace fresh;
   Workspace& w = workspace ? *workspace : fresh;
   std::lock_guard turn(w.state_->turn);
-  fd::Status picture, small;
-  if (image) picture = writeWith(w.state_->layer, spread, *image, background);
-  if (icon) small = writeWith(w.state_->icon, spread, *icon, makeIcon(background, scale));
-  return firstFailure({&picture, &small});
+  FileBatch batch;
+  batch.stage(FileBatch::kPicture, w.state_->layer, encoderSpread(spread), image, background);
+  if (icon) batch.stage(FileBatch::kIcon, w.state_->icon, kSmall, icon, makeIcon(background, scale));
+  return batch.commit();
 }
 
 bool PageFiles::reported(const fd::Status& status) {

@@ -154,6 +154,54 @@ TEST_F(FilesTest, FailedAtomicWriteLeavesNoTrace) {
   EXPECT_FALSE(files::writeFileAtomically(root() / "no" / "such" / "dir.txt", std::string("x")));
 }
 
+// Files staged together land together: none shows before the commit, one
+// dropped uncommitted leaves nothing behind, one that cannot take its name
+// is reported without keeping the others from theirs, and a stamp tells each
+// version of a file from the one before.
+TEST_F(FilesTest, StagedFilesLandTogetherWhenCommitted) {
+  const fs::path dir = root() / "Documents";
+  ASSERT_TRUE(files::writeFileAtomically(dir / "a.png", std::string("old a")));
+  const auto stampBefore = files::fileStamp(dir / "a.png");
+  ASSERT_TRUE(stampBefore);
+  const std::string a = "new a", b = "new b";
+  auto stagedA = files::stageFile(dir / "a.png", a.data(), a.size());
+  auto stagedB = files::stageFile(dir / "b.png", b.data(), b.size());
+  ASSERT_TRUE(stagedA && stagedB) << stagedA.error() << stagedB.error();
+  EXPECT_EQ(text(dir / "a.png"), "old a");
+  EXPECT_FALSE(fs::exists(dir / "b.png"));
+  {
+    auto dropped = files::stageFile(dir / "c.png", a.data(), a.size());
+    ASSERT_TRUE(dropped);
+  }
+  std::vector<files::StagedFile> both;
+  both.push_back(std::move(*stagedA));
+  both.push_back(std::move(*stagedB));
+  ASSERT_TRUE(files::commitFiles(std::move(both)).ok());
+  EXPECT_EQ(text(dir / "a.png"), "new a");
+  EXPECT_EQ(text(dir / "b.png"), "new b");
+  EXPECT_EQ(files::contentsOfDirectory(dir), (std::vector<std::string>{"a.png", "b.png"}));
+  const auto stampAfter = files::fileStamp(dir / "a.png");
+  ASSERT_TRUE(stampAfter);
+  EXPECT_FALSE(*stampAfter == *stampBefore) << "a replaced file has another stamp";
+  EXPECT_TRUE(*stampAfter == *files::fileStamp(dir / "a.png"));
+  EXPECT_FALSE(files::fileStamp(dir / "c.png"));
+
+  // The first target is taken by a folder: the second still lands.
+  fs::create_directories(dir / "busy.png" / "inside");
+  auto busy = files::stageFile(dir / "busy.png", a.data(), a.size());
+  auto fine = files::stageFile(dir / "b.png", a.data(), a.size());
+  ASSERT_TRUE(busy && fine);
+  std::vector<files::StagedFile> mixed;
+  mixed.push_back(std::move(*busy));
+  mixed.push_back(std::move(*fine));
+  const fd::Status committed = files::commitFiles(std::move(mixed));
+  ASSERT_FALSE(committed.ok());
+  EXPECT_NE(committed.error().find("busy.png"), std::string::npos) << committed.error();
+  EXPECT_EQ(text(dir / "b.png"), "new a");
+  EXPECT_EQ(files::contentsOfDirectory(dir), (std::vector<std::string>{"a.png", "b.png", "busy.png"}));
+  EXPECT_FALSE(files::stageFile(root() / "no" / "such" / "dir.txt", a.data(), a.size()));
+}
+
 // A write killed before its rename leaves its temp file and the old file;
 // the sweep takes the temp files of writes whose writer is gone, only for the
 // targets the caller owns, and never one of a write in flight.

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "platform/foundation/CrashPoint.h"
 
@@ -180,15 +182,47 @@ std::optional<Data> readFile(const fs::path& p) {
   return bytes;
 }
 
-Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size) {
-  auto failed = [&p](int error) {
-    return fail("cannot write " + p.string() + (error != 0 ? ": " + std::string(std::strerror(error)) : ""));
-  };
-  if (p.filename().empty()) return failed(EINVAL);
-  fs::path dir = p.parent_path().empty() ? fs::path(".") : p.parent_path();
+namespace {
+
+Failure writeFailure(const fs::path& p, int error) {
+  return fail("cannot write " + p.string() + (error != 0 ? ": " + std::string(std::strerror(error)) : ""));
+}
+
+fs::path folderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
+
+}  // namespace
+
+StagedFile::StagedFile(fs::path target, std::string temp, int fd)
+    : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : target_(std::move(other.target_)), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)) {}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+  if (this != &other) {
+    discard();
+    target_ = std::move(other.target_);
+    temp_ = std::move(other.temp_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+StagedFile::~StagedFile() { discard(); }
+
+void StagedFile::discard() {
+  if (fd_ < 0) return;
+  ::unlink(temp_.c_str());
+  ::close(fd_);
+  fd_ = -1;
+}
+
+Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size) {
+  if (p.filename().empty()) return writeFailure(p, EINVAL);
   std::string temp;
-  int fd = openLockedTemp(dir, p, temp);
-  if (fd < 0) return failed(errno);
+  int fd = openLockedTemp(folderOf(p), p, temp);
+  if (fd < 0) return writeFailure(p, errno);
+  StagedFile staged(p, std::move(temp), fd);
   int error = 0;
   bool ok = ::fchmod(fd, 0644) == 0;
   if (ok) {
@@ -196,22 +230,39 @@ Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::s
     ok = error == 0;
   }
   ok = ok && writeAll(fd, bytes, size) && ::fsync(fd) == 0;
-  if (!ok && error == 0) error = errno;
-  crashPoint("file.atomic-write.renaming");
-  // Renamed while still open and locked: a cleaner sees either the temp file
-  // locked or the target, never a temp file it may take.
-  if (ok && ::rename(temp.c_str(), p.c_str()) != 0) {
-    ok = false;
-    error = errno;
+  if (!ok) return writeFailure(p, error != 0 ? error : errno);
+  return staged;
+}
+
+Status commitFiles(std::vector<StagedFile> files) {
+  std::optional<Failure> first;
+  std::vector<fs::path> folders;
+  for (StagedFile& f : files) {
+    if (f.fd_ < 0) continue;
+    crashPoint("file.atomic-write.renaming");
+    // Renamed while still open and locked: a cleaner sees either the temp file
+    // locked or the target, never a temp file it may take.
+    int error = ::rename(f.temp_.c_str(), f.target_.c_str()) == 0 ? 0 : errno;
+    if (error != 0) ::unlink(f.temp_.c_str());
+    if (::close(std::exchange(f.fd_, -1)) != 0 && error == 0) error = errno;
+    if (error != 0) {
+      if (!first) first = writeFailure(f.target_, error);
+      continue;
+    }
+    fs::path folder = folderOf(f.target_);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
   }
-  if (!ok) ::unlink(temp.c_str());
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) return failed(error);
-  syncDirectory(dir);
+  for (const fs::path& folder : folders) syncDirectory(folder);
+  if (first) return *first;
   return {};
+}
+
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size) {
+  Expected<StagedFile> staged = stageFile(p, bytes, size);
+  if (!staged) return staged.failure();
+  std::vector<StagedFile> one;
+  one.push_back(std::move(*staged));
+  return commitFiles(std::move(one));
 }
 
 Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes) {

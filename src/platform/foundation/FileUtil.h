@@ -48,6 +48,31 @@ bool writeFileAtomically(const fs::path& p, const std::string& text);
 Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size);
 Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes);
 
+// The same write in two steps, for files that belong together: each is
+// staged (written under its temporary name, flushed to disk, still locked),
+// then all are committed at once (renamed over their targets, and each
+// folder they went to flushed once instead of once a file). A staged file
+// dropped without a commit takes its temporary file with it.
+class StagedFile {
+ public:
+  StagedFile(StagedFile&& other) noexcept;
+  StagedFile& operator=(StagedFile&& other) noexcept;
+  ~StagedFile();
+  const fs::path& target() const { return target_; }
+
+ private:
+  friend Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
+  friend Status commitFiles(std::vector<StagedFile> files);
+  StagedFile(fs::path target, std::string temp, int fd);
+  void discard();
+  fs::path target_;
+  std::string temp_;
+  int fd_ = -1;
+};
+Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
+// Every file is tried; the first failure is answered.
+Status commitFiles(std::vector<StagedFile> files);
+
 // Tests: every atomic write to a file for which `fault` answers an error
 // number (not 0) fails with it while writing its bytes, as writes to a full
 // disk do, and leaves the file as it was. An empty function ends it.
