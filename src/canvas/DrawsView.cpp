@@ -216,6 +216,17 @@ std::optional<gfx::Image> DrawsView::pagePicture() {
   return image();
 }
 
+PageFiles::Picture DrawsView::pictureToWrite() {
+  if (cutOutstanding()) {
+    std::optional<gfx::Image> picture = pagePicture();
+    return picture ? std::make_shared<const gfx::Image>(std::move(*picture)) : nullptr;
+  }
+  // The last picture is read into again unless a write still holds it.
+  if (!readBack_ || readBack_.use_count() > 1) readBack_ = std::make_shared<gfx::Image>();
+  if (!readImage(*readBack_)) return nullptr;
+  return readBack_;
+}
+
 // --- flood fill
 
 void DrawsView::fillStart(gfx::Point location) {
@@ -290,13 +301,13 @@ void DrawsView::pageWritten(std::uint64_t sequence, std::uint64_t generation, bo
 
 bool DrawsView::writeToFileForLay(int position) {
   if (!operated_) return true;
-  return writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_, PageFiles::Spread::Threads,
+  return writePage(PageFiles::currentLayerJob(pictureToWrite(), position, cScaleFactor_, PageFiles::Spread::Threads,
                                               pageWorkspace_),
                    true, true);
 }
 
 bool DrawsView::writeSnapAndIconImage(int position) {
-  return writePage(PageFiles::currentSnapshotAndIconJob(pagePicture(), position, cScaleFactor_,
+  return writePage(PageFiles::currentSnapshotAndIconJob(pictureToWrite(), position, cScaleFactor_,
                                                         PageFiles::Spread::Threads, pageWorkspace_),
                    true, false);
 }
@@ -304,13 +315,13 @@ bool DrawsView::writeSnapAndIconImage(int position) {
 bool DrawsView::writeToFileForBackground() {
   if (!operated_) return true;
   return writePage(
-      PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_, PageFiles::Spread::Threads, pageWorkspace_), true,
+      PageFiles::currentBackgroundJob(pictureToWrite(), cScaleFactor_, PageFiles::Spread::Threads, pageWorkspace_), true,
       true);
 }
 
 void DrawsView::writeToFileForLayInBackground(int position) {
   if (!operated_) return;
-  writePage(PageFiles::currentLayerJob(pagePicture(), position, cScaleFactor_, PageFiles::Spread::Sequential,
+  writePage(PageFiles::currentLayerJob(pictureToWrite(), position, cScaleFactor_, PageFiles::Spread::Sequential,
                                        pageWorkspace_),
             false, true);
 }
@@ -318,7 +329,7 @@ void DrawsView::writeToFileForLayInBackground(int position) {
 void DrawsView::writeToFileForBackgroundInBackground() {
   if (!operated_) return;
   writePage(
-      PageFiles::currentBackgroundJob(pagePicture(), cScaleFactor_, PageFiles::Spread::Sequential, pageWorkspace_),
+      PageFiles::currentBackgroundJob(pictureToWrite(), cScaleFactor_, PageFiles::Spread::Sequential, pageWorkspace_),
       false, true);
 }
 

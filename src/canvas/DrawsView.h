@@ -186,6 +186,8 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   void changed();
   void armIdleHandler();
   void touchesDown(bool down);
+  // pagePicture() for a page write, read into the memory of the last one.
+  PageFiles::Picture pictureToWrite();
   bool writePage(fd::Expected<PageFiles::Job> job, bool wait, bool savesChange);
   void pageWritten(std::uint64_t sequence, std::uint64_t generation, bool savesChange, const fd::Status& status);
 
@@ -215,6 +217,7 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   std::unique_ptr<fd::DispatchQueue> pageQueue_;
   // Every page write of this canvas goes through it, waited for or not.
   std::shared_ptr<PageFiles::Workspace> pageWorkspace_ = std::make_shared<PageFiles::Workspace>();
+  std::shared_ptr<gfx::Image> readBack_;
   std::function<void(const fd::Status&)> pageWriteObserver_;
   bool touchDown_ = false;
   double idleDelay_ = 0;

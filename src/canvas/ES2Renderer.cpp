@@ -184,7 +184,23 @@ void ES2Renderer::readData(std::uint8_t* out, gfx::Rect rect) {
 }
 
 std::optional<gfx::Image> ES2Renderer::image() {
-  return imageWithRect({0, 0, static_cast<float>(backingWidth_), static_cast<float>(backingHeight_)});
+  gfx::Image picture;
+  if (!readImage(picture)) return std::nullopt;
+  return picture;
+}
+
+bool ES2Renderer::readImage(gfx::Image& picture) {
+  const int w = static_cast<int>(backingWidth_), h = static_cast<int>(backingHeight_);
+  if (w <= 0 || h <= 0) return false;
+  if (picture.pixelWidth() != w || picture.pixelHeight() != h) picture = gfx::Image(w, h);
+  picture.setScale(1.0f);
+  picture.setOrientation(gfx::Orientation::Up);
+  picture.setPremultiplied(true);
+  readData(picture.pixels(), {0, 0, static_cast<float>(w), static_cast<float>(h)});
+  // The GL's rows run bottom-up.
+  for (int y = 0; y < h / 2; ++y)
+    std::swap_ranges(picture.pixel(0, y), picture.pixel(0, y) + picture.stride(), picture.pixel(0, h - 1 - y));
+  return true;
 }
 
 std::optional<gfx::Image> ES2Renderer::imageWithRect(gfx::Rect rect) {

@@ -70,6 +70,9 @@ class ES2Renderer : public ui::GLView {
   void readData(std::uint8_t* out, gfx::Rect rect);
   // The picture right way up (top row first), premultiplied, scale 1.
   std::optional<gfx::Image> image();
+  // The backing read into `picture` (premultiplied, rows top-down), whose
+  // memory is used again when it already has the backing's size.
+  bool readImage(gfx::Image& picture);
   std::optional<gfx::Image> imageWithRect(gfx::Rect rect);
 
   int backingWidth() const { return backingWidth_; }

@@ -214,16 +214,19 @@ bool PageFiles::reported(const fd::Status& status) {
 
 namespace {
 
+using Picture = PageFiles::Picture;
+
 // The picture travels with its job; the job may be copied, the picture not.
-using Picture = std::shared_ptr<const gfx::Image>;
+Picture shared(std::optional<gfx::Image> picture) {
+  return picture ? std::make_shared<const gfx::Image>(std::move(*picture)) : nullptr;
+}
 
 template <typename Write>
-fd::Expected<PageFiles::Job> currentPageJob(std::optional<gfx::Image> layer, Write write) {
+fd::Expected<PageFiles::Job> currentPageJob(Picture picture, Write write) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
   if (!project) return fd::fail("no project is open");
-  if (!layer) return fd::fail("the canvas cannot be read");
-  Picture picture = std::make_shared<const gfx::Image>(std::move(*layer));
+  if (!picture) return fd::fail("the canvas cannot be read");
   PageFiles::FrameTargets targets = PageFiles::targetsOfPage(*project, model.extendDataModel().curPage());
   return PageFiles::Job([picture, targets = std::move(targets), write] { return write(*picture, targets); });
 }
@@ -234,25 +237,24 @@ bool runNow(const fd::Expected<PageFiles::Job>& job) {
 
 }  // namespace
 
-fd::Expected<PageFiles::Job> PageFiles::currentLayerJob(std::optional<gfx::Image> layer, int position, float scale,
-                                                        Spread spread, SharedWorkspace workspace) {
+fd::Expected<PageFiles::Job> PageFiles::currentLayerJob(Picture layer, int position, float scale, Spread spread,
+                                                        SharedWorkspace workspace) {
   return currentPageJob(std::move(layer), [position, scale, spread, workspace = std::move(workspace)](
                                               const gfx::Image& picture, const FrameTargets& targets) {
     return writeLayer(picture, position, targets, scale, spread, workspace.get());
   });
 }
 
-fd::Expected<PageFiles::Job> PageFiles::currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position,
-                                                                  float scale, Spread spread,
-                                                                  SharedWorkspace workspace) {
+fd::Expected<PageFiles::Job> PageFiles::currentSnapshotAndIconJob(Picture layer, int position, float scale,
+                                                                  Spread spread, SharedWorkspace workspace) {
   return currentPageJob(std::move(layer), [position, scale, spread, workspace = std::move(workspace)](
                                               const gfx::Image& picture, const FrameTargets& targets) {
     return writeSnapshotAndIcon(picture, position, targets, scale, spread, workspace.get());
   });
 }
 
-fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::Image> background, float scale,
-                                                             Spread spread, SharedWorkspace workspace) {
+fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(Picture background, float scale, Spread spread,
+                                                             SharedWorkspace workspace) {
   if (!background) return fd::fail("the canvas cannot be read");
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const std::optional<std::string>& name = model.extendDataModel().backgroundName();
@@ -260,8 +262,7 @@ fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::
   // files belong to the application and are never overwritten.
   if (!name || !isPaintableBackgroundType(backgroundTypeOfName(*name)))
     return fd::fail("only a user's own background can be painted on");
-  Picture picture = std::make_shared<const gfx::Image>(std::move(*background));
-  return Job([picture, image = model.backgroundFullPathWithBackgroundName(name),
+  return Job([picture = std::move(background), image = model.backgroundFullPathWithBackgroundName(name),
               icon = model.backgroundIconFullPathWithBackgroundName(name), scale, spread,
               workspace = std::move(workspace)] {
     return writeBackground(*picture, image, icon, scale, spread, workspace.get());
@@ -269,13 +270,13 @@ fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(std::optional<gfx::
 }
 
 bool PageFiles::writeCurrentLayer(std::optional<gfx::Image> layer, int position, float scale) {
-  return runNow(currentLayerJob(std::move(layer), position, scale));
+  return runNow(currentLayerJob(shared(std::move(layer)), position, scale));
 }
 
 bool PageFiles::writeCurrentSnapshotAndIcon(std::optional<gfx::Image> layer, int position, float scale) {
-  return runNow(currentSnapshotAndIconJob(std::move(layer), position, scale));
+  return runNow(currentSnapshotAndIconJob(shared(std::move(layer)), position, scale));
 }
 
 bool PageFiles::writeCurrentBackground(std::optional<gfx::Image> background, float scale) {
-  return runNow(currentBackgroundJob(std::move(background), scale));
+  return runNow(currentBackgroundJob(shared(std::move(background)), scale));
 }

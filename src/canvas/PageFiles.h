@@ -85,17 +85,19 @@ class PageFiles {
   // A write of the model's open page, taken on the main thread: the picture
   // read off the canvas and the files it goes to, fixed now. Running it (on
   // any thread) encodes and writes, through the workspace when one is given
-  // (the job keeps it). A failure when the picture could not be read or there
-  // is no page to write to.
+  // (the job keeps it and the picture, which must not change meanwhile). A
+  // failure when the picture could not be read (null) or there is no page to
+  // write to.
   using Job = std::function<fd::Status()>;
   using SharedWorkspace = std::shared_ptr<Workspace>;
-  static fd::Expected<Job> currentLayerJob(std::optional<gfx::Image> layer, int position, float scale,
-                                           Spread spread = Spread::Threads, SharedWorkspace workspace = nullptr);
-  static fd::Expected<Job> currentSnapshotAndIconJob(std::optional<gfx::Image> layer, int position, float scale,
+  using Picture = std::shared_ptr<const gfx::Image>;
+  static fd::Expected<Job> currentLayerJob(Picture layer, int position, float scale, Spread spread = Spread::Threads,
+                                           SharedWorkspace workspace = nullptr);
+  static fd::Expected<Job> currentSnapshotAndIconJob(Picture layer, int position, float scale,
                                                      Spread spread = Spread::Threads,
                                                      SharedWorkspace workspace = nullptr);
-  static fd::Expected<Job> currentBackgroundJob(std::optional<gfx::Image> background, float scale,
-                                                Spread spread = Spread::Threads, SharedWorkspace workspace = nullptr);
+  static fd::Expected<Job> currentBackgroundJob(Picture background, float scale, Spread spread = Spread::Threads,
+                                                SharedWorkspace workspace = nullptr);
 
   // The canvases' writers: the files of the model's open project at its
   // current page, or of the background being edited, from a picture read off

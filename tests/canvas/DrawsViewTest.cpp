@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cmath>
 #include <thread>
 
@@ -13,6 +15,7 @@
 #include "model/ExtendDataModel.h"
 #include "model/ProjectDataModel.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/RunLoop.h"
 #include "support/Sandbox.h"
 
@@ -637,6 +640,54 @@ TEST_F(DrawsViewTest, AFailedPageWriteIsReportedAndWrittenAgainLater) {
   EXPECT_TRUE(v->writeToFileForBackground());
   EXPECT_FALSE(v->operated());
   EXPECT_TRUE(std::filesystem::exists(background));
+}
+
+// A write in the background keeps the picture read when it was asked for:
+// drawn on and written again while the first write is still under way, the
+// canvas reads its picture into other memory, so each write's layer file
+// holds the picture of its own time.
+TEST_F(DrawsViewTest, ABackgroundWriteKeepsThePictureOfItsTime) {
+  auto v = make(1);
+  ASSERT_NE(v, nullptr);
+  const auto layer = *model().prjDataModel()->layFullPathAtPage(1, false, 2);
+  const auto snapshot = *model().prjDataModel()->snapshotFullPathAtPage(1, false);
+  auto stored = [](const std::filesystem::path& file) {
+    fd::Expected<gfx::Image> picture = gfx::readPNG(file);
+    if (!picture) return gfx::Image();
+    picture->premultiply();
+    return std::move(*picture);
+  };
+  // The first write waits at its snapshot, before its layer is encoded,
+  // until the canvas has drawn again; the second, at its snapshot, finds the
+  // first's layer file written.
+  std::mutex m;
+  std::condition_variable cv;
+  bool drawnAgain = false;
+  int snapshots = 0;
+  gfx::Image firstWritten;
+  fd::files::setWriteFaultForTesting([&](const std::filesystem::path& file) {
+    if (file != snapshot) return 0;
+    std::unique_lock lock(m);
+    if (++snapshots == 1) cv.wait(lock, [&] { return drawnAgain; });
+    else if (snapshots == 2) firstWritten = stored(layer);
+    return 0;
+  });
+  stroke(*v, {50, 50}, {300, 200});
+  const gfx::Image first = *v->pagePicture();
+  v->writeToFileForLayInBackground(2);
+  stroke(*v, {40, 250}, {350, 30});
+  const gfx::Image second = *v->pagePicture();
+  v->writeToFileForLayInBackground(2);
+  {
+    std::lock_guard lock(m);
+    drawnAgain = true;
+  }
+  cv.notify_all();
+  v->waitForPageWrites();
+  fd::files::setWriteFaultForTesting({});
+  ASSERT_NE(first, second);
+  EXPECT_TRUE(firstWritten == first) << "the first write kept its picture";
+  EXPECT_TRUE(stored(layer) == second);
 }
 
 TEST_F(DrawsViewTest, BackgroundFilesOnlyAfterAChange) {
