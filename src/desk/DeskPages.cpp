@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "canvas/PageFiles.h"
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
@@ -351,8 +352,18 @@ void DesktopManagerController::setLayerOpenState(int tag) {
   showLayerVisibility();
   background_->setHidden(bgVisibleBtn_->isSelected());
   renewDesktopDisplay();
-  if ((tag == kTagForegroundVisible || tag == kTagMiddleVisible) && onPage && drawsView_)
-    drawsView_->writeSnapAndIconImage(editedPosition());
+  if ((tag == kTagForegroundVisible || tag == kTagMiddleVisible) && onPage && drawsView_) {
+    if (settings().isBackground()) {
+      // The canvas holds the background being painted, no layer of this
+      // page: the page's snapshot comes from its own files.
+      gfx::Image stored;
+      if (auto path = p->layFullPathAtPage(page, false, editedPosition()))
+        if (auto read = gfx::readImage(*path)) stored = std::move(*read);
+      PageFiles::writeCurrentSnapshotAndIcon(stored, editedPosition(), drawsView_->cScaleFactor());
+    } else {
+      drawsView_->writeSnapAndIconImage(editedPosition());
+    }
+  }
 }
 
 // --- onion skin

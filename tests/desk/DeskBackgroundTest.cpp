@@ -233,4 +233,26 @@ TEST_F(DeskBackgroundTest, TheLayerPanelsMarksFollowTheBackground) {
   EXPECT_EQ(marks(), std::pair(false, false));
 }
 
+// Fault: a layer's eye switched while the background was being painted
+// recomposed the page's snapshot (onion skin, playback, thumbnails) with the
+// background painting in place of the page's edited layer.
+TEST_F(DeskBackgroundTest, ALayersEyeWhilePaintingTheBackgroundKeepsThePagesOwnSnapshot) {
+  start();
+  stroke(onPage(60, 200), onPage(300, 200));  // the last page's foreground
+  const std::string name = paintNewBackground();
+  ASSERT_TRUE(settings().isBackground());
+  stroke(onPage(60, 100), onPage(300, 100));  // the background
+  tapView(desk->groundBtn());
+  tapView(desk->mVisibleBtn());
+  ASSERT_FALSE(project().layIsOpenAtPage(curPage(), 1, false));
+  auto snapshot = gfx::readImage(*project().snapshotFullPathAtPage(curPage(), false));
+  ASSERT_TRUE(snapshot.ok());
+  EXPECT_GT(snapshot->pixel(180, 200)[3], 100) << "the page's own stroke";
+  EXPECT_EQ(snapshot->pixel(180, 100)[3], 0) << "the background is no layer of the page";
+  tapView(desk->foregroundRowBtn());
+  ASSERT_FALSE(settings().isBackground());
+  EXPECT_GT(canvasAlphaAt(180, 200), 100);
+  EXPECT_EQ(canvasAlphaAt(180, 100), 0);
+}
+
 }  // namespace
