@@ -170,14 +170,23 @@ bool DrawsView::redo() {
 
 // --- the stamp tool's cut
 
-void DrawsView::cutRegion(const gfx::Image* replacement, gfx::Size size, gfx::Point center, float radian) {
+template <class Cut>
+void DrawsView::takeCut(Cut&& cut) {
   pageReplaced();
   SnapshotData before = curImageData();
-  VTEAGLView::setImage(replacement, size, center, radian);
+  cut();
   changed();
   SnapshotData after = curImageData();
   pendingCut_.emplace(std::move(before), std::move(after),
                       undoManager() ? undoManager()->currentStringItem() : std::string());
+}
+
+void DrawsView::cutRegion(const gfx::Image* replacement, gfx::Size size, gfx::Point center, float radian) {
+  takeCut([&] { VTEAGLView::setImage(replacement, size, center, radian); });
+}
+
+void DrawsView::cutOutline(const gfx::Image& mask, gfx::Size size, gfx::Point center, float radian) {
+  takeCut([&] { eraseWithMask(mask, size, center, radian); });
 }
 
 void DrawsView::cutPiecePlaced() {

@@ -114,6 +114,9 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   // While the piece is off the canvas the page is stored as before the cut,
   // so leaving the page or closing the tool never loses the piece.
   void cutRegion(const gfx::Image* replacement, gfx::Size size, gfx::Point center, float radian);
+  // The same for what lies under the mask's opaque part (a lasso outline):
+  // every pixel outside it stays exactly as it was.
+  void cutOutline(const gfx::Image& mask, gfx::Size size, gfx::Point center, float radian);
   // The held piece was just stamped onto the page: the cut stands.
   void cutPiecePlaced();
   // Puts back what an outstanding cut took: its undo step is taken back when
@@ -180,6 +183,9 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   void fillStart(gfx::Point location);
   void pageReplaced();
   void pageLoaded();
+  // Takes one cut as an undo step whose piece is held until placed.
+  template <class Cut>
+  void takeCut(Cut&& cut);
   void applyFrame(gfx::Rect r, bool animated);
   // Every change of the picture: the page must be written, and the idle
   // handler is armed again.

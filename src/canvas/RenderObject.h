@@ -99,6 +99,9 @@ class RenderObject : public Common {
   void drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian);
   void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect, float radian);
   void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size drawSize, gfx::Point center, float radian);
+  // Takes away what lies under the mask's opaque part, leaving every pixel
+  // under its transparent part exactly as it was.
+  void eraseWithMask(const gfx::Image& mask, gfx::Size size, gfx::Point center, float radian);
   // Replace the rotated rectangle; nullptr clears it.
   void setImage(const gfx::Image* image, gfx::Rect rect, float radian);
   void setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian);

@@ -435,6 +435,12 @@ void RenderObject::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::
   resetSetting();
 }
 
+void RenderObject::eraseWithMask(const gfx::Image& mask, gfx::Size size, gfx::Point center, float radian) {
+  applyBlendOnce(GL_ZERO, GL_ONE_MINUS_SRC_ALPHA);
+  renderImage(&mask, size, center, radian);
+  resetSetting();
+}
+
 void RenderObject::setImage(const gfx::Image* image, gfx::Size size, gfx::Point center, float radian) {
   if (image != nullptr) {
     applyBlendOnce(GL_ONE, GL_ZERO);

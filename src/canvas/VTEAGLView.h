@@ -112,6 +112,8 @@ class VTEAGLView : public EAGLView {
   void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect);
   void drawImage(const gfx::Image& image, gfx::Size size, gfx::Point center, float radian);
   void drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Size size, gfx::Point center, float radian);
+  // Takes away what lies under the mask's opaque part, nothing else.
+  void eraseWithMask(const gfx::Image& mask, gfx::Size size, gfx::Point center, float radian);
   // Replace the rectangle; nullptr clears it.
   void setImage(const gfx::Image* image, gfx::Rect rect);
   void setData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Rect rect);

@@ -144,6 +144,10 @@ void VTEAGLView::drawData(const std::uint8_t* bytes, gfx::Size dataSize, gfx::Si
   stamp(false, [&](RenderObject& r) { r.drawData(bytes, dataSize, size, center, radian); });
 }
 
+void VTEAGLView::eraseWithMask(const gfx::Image& mask, gfx::Size size, gfx::Point center, float radian) {
+  stamp(false, [&](RenderObject& r) { r.eraseWithMask(mask, size, center, radian); });
+}
+
 void VTEAGLView::setImage(const gfx::Image* image, gfx::Rect rect) {
   stamp(false, [&](RenderObject& r) { r.setImage(image, rect, 0); });
 }

@@ -278,38 +278,20 @@ void GraphToolView::cutToPasteImage() {
   deformView_->setUserInteractionEnabled(true);
 }
 
-gfx::Image GraphToolView::alphaTakeback(const gfx::Image& mask) {
-  gfx::Image out(mask.pixelWidth(), mask.pixelHeight(), mask.scale());
-  out.setPremultiplied(true);
-  for (int y = 0; y < mask.pixelHeight(); ++y)
-    for (int x = 0; x < mask.pixelWidth(); ++x) {
-      std::uint8_t* p = out.pixel(x, y);
-      p[0] = p[1] = p[2] = 0;
-      p[3] = mask.pixel(x, y)[3] < 255 ? 255 : 0;
-    }
-  return out;
-}
-
 void GraphToolView::showPathViewImage(bool keepCanvas) {
   if (!pathView_) return;
   const gfx::Image mask = pathView_->generateMaskImage();
   const gfx::Image picture = createImage(*maskView_);
   const gfx::Image inner = pathView_->clipImageWithMask(picture);
-  const gfx::Image inverse = alphaTakeback(mask);
-  gfx::Context c = contextOfSize(picture.size(), picture.scale());
-  c.clear();
-  flip(c);
-  const gfx::Rect whole{0, 0, picture.size().width, picture.size().height};
-  c.clipToMask(whole, inverse);
-  c.drawImageYUp(picture, whole);
-  const gfx::Image outer = c.makeImage(true);
   maskView_->setFrame(drawView_->bounds());
   maskView_->setImage(ui::Picture(inner));
   if (keepCanvas) return;
   DrawsView* canvas = delegate_ ? delegate_->respondGraphToolCutImageBtnEvent() : nullptr;
   if (!canvas) return;
+  // Only what lies inside the outline leaves the canvas; the rest stays as
+  // it is, not redrawn from a picture taken off its pixel grid.
   placeOnCanvas(*canvas, false, [&](DrawsView& cv, gfx::Size size, gfx::Point centre, float radian) {
-    cv.cutRegion(&outer, size, centre, radian);
+    cv.cutOutline(mask, size, centre, radian);
   });
   ui::saveImageToAlbum(inner);
 }

@@ -170,7 +170,6 @@ class GraphToolView : public ui::ImageView,
   void afterCapture();
   void makePathView();
   void showTable(ui::TableView& table);
-  static gfx::Image alphaTakeback(const gfx::Image& mask);
   bool lassoOn() const { return arbitraryClipBtn_->isSelected(); }
   void applyRotation() { setTransform(gfx::AffineTransform::makeRotation(angle_)); }
   void updateRotateHandle(const ui::Touch& touch);

@@ -450,6 +450,37 @@ TEST_F(GraphToolViewTest, ALassoCutCarriesTheInsideAndUndoRestoresIt) {
   EXPECT_TRUE(canvasPicture() == before) << "undo puts the inside back";
 }
 
+// Fault: a lasso cut put the rest of the window back from a picture taken
+// half a point off the canvas's pixels, so every lasso cut blurred and moved
+// the drawing around its outline. Only what lies inside the outline leaves.
+TEST_F(GraphToolViewTest, ALassoCutLeavesEverythingOutsideItsOutlineAsItWas) {
+  start();
+  // Fine stripes everywhere: any resampling shows.
+  gfx::Context c(384, 288, 1.0f);
+  c.setFillColor({0.8f, 0.1f, 0.3f, 1});
+  for (float x = 0; x < 384; x += 3) c.fillRect({x, 0, 1, 288});
+  for (float y = 1; y < 288; y += 4) c.fillRect({0, y, 384, 1});
+  const gfx::Image page = c.makeImage(true);
+  desk->drawsView()->setImage(&page, gfx::Rect{0, 0, 384, 288});
+  host->runUntilIdle();
+  GraphToolView& tool = showTool();
+  press(tool.arbitraryClipBtn());
+  trace(squareOutline(tool));
+  ASSERT_TRUE(tool.pathView()->dotline());
+  const gfx::Image before = canvasPicture();
+  press(tool.cutBtn());
+  const gfx::Image after = canvasPicture();
+  EXPECT_EQ(canvasAlphaAt(190, 140), 0) << "inside the outline: cut";
+  const ui::Rect w = windowOnPage(tool);
+  int changed = 0;
+  for (int y = static_cast<int>(w.y) - 4; y < w.y + w.height + 4; ++y)
+    for (int x = static_cast<int>(w.x) - 4; x < w.x + w.width + 4; ++x) {
+      if (x >= 166 && x < 214 && y >= 116 && y < 164) continue;  // the outline and its soft edge
+      if (!std::equal(before.pixel(x, y), before.pixel(x, y) + 4, after.pixel(x, y))) ++changed;
+    }
+  EXPECT_EQ(changed, 0) << "pixels outside the outline changed";
+}
+
 // With the lasso on but no outline drawn, copy takes the whole window (an
 // outline drawn next trims it), and cut takes the whole window and holds it
 // ready to be placed, so no outline can trim away what left the canvas.
