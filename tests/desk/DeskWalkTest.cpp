@@ -1,0 +1,162 @@
+// The random walk through the desk: seeded steps of real touches on the
+// desk's own controls, each checked against a model of what every page's
+// layers must hold. The walk runs in forked children; each is killed at a
+// chosen moment (after a step, or with a finger still drawing), and the next
+// one starts the program again on the same sandbox and first checks that the
+// project on disk is what the model last saved.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "desk/DeskTestSupport.h"
+#include "desk/StampLibrary.h"
+#include "desk/frames/PictureLoad.h"
+#include "desk/walk/DeskWalk.h"
+#include "platform/foundation/UserDefaults.h"
+#include "services/VTSystemManager.h"
+#include "support/ChildProcess.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define DESK_WALK_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DESK_WALK_SANITIZED 1
+#endif
+#endif
+
+namespace {
+
+using desk_walk::DeskWalk;
+using desk_walk::Model;
+using testing_support::runInChild;
+
+struct WalkCase {
+  std::uint64_t seed;
+  int steps;
+  bool tall = false;
+};
+
+std::ostream& operator<<(std::ostream& out, const WalkCase& c) {
+  return out << "seed " << c.seed << ", " << c.steps << " steps" << (c.tall ? ", tall screen" : "");
+}
+
+// The sanitizer build is several times slower: it walks a shorter way.
+int stepsFor(int steps) {
+#ifdef DESK_WALK_SANITIZED
+  return steps / 4;
+#else
+  return steps;
+#endif
+}
+
+class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterface<WalkCase> {
+ protected:
+  // The program as a person starts it: user defaults read from disk, the
+  // stamp library's server a closed port on this machine.
+  void startProgram(bool tall) {
+    fd::UserDefaults::resetStandardForTesting();
+    fd::UserDefaults::standard().setObject(ResourceDownLoadManager::kServerDefaultsKey, "http://127.0.0.1:9");
+    ResourceDownLoadManager::resetSharedForTesting();
+    VTSystemManager::resetSharedManagerForTesting();
+    start(tall);
+  }
+
+  std::filesystem::path statePath() const { return root() / "walk-model.bin"; }
+
+  // One run of the program: steps [from, to), then a kill unless it is the last.
+  void segment(const WalkCase& c, int from, int to, bool last, bool midStroke) {
+    Model model;
+    if (std::ifstream in{statePath(), std::ios::binary}) {
+      std::stringstream bytes;
+      bytes << in.rdbuf();
+      ASSERT_TRUE(model.deserialise(bytes.str())) << "the walk's saved model cannot be read";
+    } else {
+      model.disk.insertEmpty(0);
+    }
+    startProgram(c.tall);
+    model.started();
+    DeskWalk walk(*host, *desk, model, c.seed);
+    auto failed = [&](const char* when) {
+      if (!HasFailure()) return false;
+      std::fprintf(stderr, "\nDesk walk %s failed %s. Last actions:\n%s\n", testing::PrintToString(c).c_str(), when,
+                   walk.recentActions().c_str());
+      return true;
+    };
+    walk.checkProjectOnDisk();
+    if (failed("on the project found at a start")) return;
+    walk.checkDesk();
+    if (failed("on the desk just started")) return;
+    for (int n = from; n < to; ++n) {
+      walk.step(n);
+      if (failed(("at step " + std::to_string(n)).c_str())) return;
+    }
+    if (last) {
+      picture_load::waitAll();
+      return;
+    }
+    if (midStroke) walk.holdStroke(to);
+    const std::string bytes = model.serialise();
+    const std::filesystem::path temp = statePath().string() + ".new";
+    {
+      std::ofstream out{temp, std::ios::binary | std::ios::trunc};
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    std::filesystem::rename(temp, statePath());
+    std::fflush(nullptr);
+    ::kill(::getpid(), SIGKILL);
+  }
+
+  void walk(const WalkCase& c) {
+    std::mt19937_64 plan(c.seed);
+    const int steps = stepsFor(c.steps);
+    int done = 0;
+    while (done < steps && !HasFailure()) {
+      const int longest = std::max(20, steps / 3);
+      const int len = std::min(steps - done, std::max(10, static_cast<int>(plan() % static_cast<std::uint64_t>(longest))));
+      const bool last = done + len >= steps;
+      const bool midStroke = plan() % 3 == 0;
+      const auto r = runInChild([&] { segment(c, done, done + len, last, midStroke); });
+      if (last) {
+        EXPECT_TRUE(r.exited && r.exitCode == 0)
+            << "the walk (" << testing::PrintToString(c) << ") failed in steps " << done << ".." << done + len - 1;
+      } else {
+        EXPECT_EQ(r.signal, SIGKILL) << "the walk (" << testing::PrintToString(c) << ") failed in steps " << done << ".."
+                                     << done + len - 1;
+      }
+      done += len;
+    }
+  }
+};
+
+TEST_P(DeskWalkTest, TheDeskAndTheDiskAgreeWithTheModelAtEveryStep) { walk(GetParam()); }
+
+// 1,040 steps in all. Seeds 3 and 4 first found a layer's eye switched in
+// background mode writing the background into the page's snapshot.
+INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
+                         testing::Values(WalkCase{1, 260}, WalkCase{2, 260}, WalkCase{3, 260}, WalkCase{4, 260, true}));
+
+// Seeds that once failed, each with the length it failed at (the kills fall
+// where the seed and the length put them):
+// 230: a lasso cut in background mode blurred the painting around the outline.
+INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest, testing::Values(WalkCase{230, 500, true}));
+
+// Further seeds on demand, to look for faults: DESK_WALK_SEEDS=first-last
+// (every fifth on the tall screen), DESK_WALK_STEPS=n steps each (default 260).
+std::vector<WalkCase> requestedSeeds() {
+  std::vector<WalkCase> out;
+  const char* seeds = std::getenv("DESK_WALK_SEEDS");
+  const char* steps = std::getenv("DESK_WALK_STEPS");
+  unsigned long long first = 0, last = 0;
+  if (seeds && std::sscanf(seeds, "%llu-%llu", &first, &last) == 2)
+    for (unsigned long long s = first; s <= last; ++s) out.push_back({s, steps ? std::atoi(steps) : 260, s % 5 == 0});
+  return out;
+}
+INSTANTIATE_TEST_SUITE_P(Requested, DeskWalkTest, testing::ValuesIn(requestedSeeds()));
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(DeskWalkTest);
+
+}  // namespace

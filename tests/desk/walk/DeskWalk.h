@@ -1,0 +1,127 @@
+#pragma once
+// The random walk through the desk: each step is one thing a person does
+// with the desk's own controls, touched where they are on screen (drawing
+// and erasing on either layer, filling, undo and redo, turning, adding,
+// duplicating and deleting pages, the layer and onion panels, background
+// mode, the stamp tool's copy, cut, paste and lasso, frame manager moves,
+// playback), chosen from a seed and the step's number. Each step's effect
+// goes into the model; after it the canvas, the screen and the files just
+// written must agree with the model.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "desk/DesktopManagerController.h"
+#include "desk/walk/WalkModel.h"
+#include "platform/ui/HeadlessHost.h"
+
+namespace desk_walk {
+
+class DeskWalk {
+ public:
+  DeskWalk(ui::HeadlessHost& host, DesktopManagerController& desk, Model& model, std::uint64_t seed);
+
+  // Step n of the walk.
+  void step(int n);
+  // A stroke begun with step n's randomness that the finger has not yet
+  // lifted: what a kill in the middle of drawing finds.
+  void holdStroke(int n);
+
+  // The desk against the model: its state, the canvas, the screen.
+  void checkDesk();
+  // Every page, the background and the project file on disk against the model.
+  void checkProjectOnDisk();
+  // The last actions, oldest first, for a failure's report.
+  std::string recentActions() const;
+
+ private:
+  using Pick = std::pair<double, std::function<void()>>;
+  // --- touches on controls where they are on screen
+  ui::Point onScreen(gfx::Point page) const;
+  ui::View* hitAt(ui::Point p) const;
+  void tap(ui::View* control, const char* what);
+  void tapAt(ui::Point p);
+  void stroke(gfx::Point from, gfx::Point to);
+  void settle();
+  void pressAlertButton(const std::string& title);
+  ui::Button* buttonTitled(ui::View* root, const std::string& title) const;
+
+  // --- what the walk chooses
+  double uniform(double lo, double hi);
+  int below(int n);
+  bool chance(double p);
+  gfx::Point pointOnPage(float margin);
+  // A page point where a finger lands on the page itself, clear of the tool.
+  bool canvasPointFree(gfx::Point p) const;
+  std::optional<gfx::Point> freePagePoint(float margin);
+  Rgb colour() const;
+
+  // --- the steps
+  void note(std::string what);
+  void chooseColour(bool force);
+  void chooseBrushBand(float y);
+  enum class Tool { Pen, Eraser, Fill };
+  void useTool(Tool tool);
+  void draw();
+  void drawBox();
+  void erase();
+  void fill();
+  void inDrawer(int tag);
+  void undoOrRedo(bool redo);
+  void nextPage();
+  void previousPage();
+  void addOrDuplicate(bool duplicate);
+  void deletePage();
+  void clearPage();
+  void layerPanel();
+  void onionPanel();
+  void enterBackground();
+  void leaveBackground();
+  void showOrHideStamp();
+  void stampCopy();
+  void stampCut();
+  void stampPaste();
+  void stampClear();
+  void stampLasso();
+  void stampOutline();
+  void stampMove();
+  void moveToolBy(float dx, float dy);
+  void stampExit();
+  void frameManager();
+  void playback();
+  void playerJump();
+  void pause();
+
+  // --- checks
+  void checkState();
+  void checkCanvas();
+  // The other layer's view and the onion views hold the pictures the model expects.
+  void checkViews();
+  void checkScreen();
+  void checkSavedPage(int number);
+  void checkSheet(const gfx::Image& image, const Sheet& expected, float tolerance, const std::string& what);
+  gfx::Rect windowOnPage() const;
+  Region windowRegion() const;
+  // The lasso outline with the window's corner at that page point.
+  Region outlineRegion(gfx::Point windowCorner) const;
+  // Whether the region's content is surely something or surely nothing.
+  std::optional<bool> regionHolds(const Sheet& sheet, const Region& region) const;
+  bool playing() const;
+
+  ui::HeadlessHost& host_;
+  DesktopManagerController& desk_;
+  Model& model_;
+  std::uint64_t seed_;
+  std::mt19937_64 rng_;
+  int stepNumber_ = 0;
+  std::deque<std::string> log_;
+  // What the brush strip was last slid to in this run of the program.
+  std::optional<Tool> tool_;
+  // Pages whose files a step wrote, checked after it.
+  std::vector<int> written_;
+};
+
+}  // namespace desk_walk
