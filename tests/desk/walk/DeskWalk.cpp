@@ -573,6 +573,7 @@ void DeskWalk::showOrHideStamp() {
 }
 
 void DeskWalk::stampCopy() {
+  reachTool(desk_.graphToolView()->duplicateBtn());
   StampTool& tool = model_.desk.tool;
   const gfx::Rect w = windowOnPage();
   note(fmt("stamp copy at (%.1f,%.1f)", w.x, w.y) + (tool.outline ? " inside the outline" : ""));
@@ -586,6 +587,7 @@ void DeskWalk::stampCopy() {
 }
 
 void DeskWalk::stampCut() {
+  reachTool(desk_.graphToolView()->cutBtn());
   StampTool& tool = model_.desk.tool;
   const gfx::Rect w = windowOnPage();
   const Region region = tool.lasso && tool.outline ? outlineRegion({w.x, w.y}) : windowRegion();
@@ -614,6 +616,7 @@ void DeskWalk::stampCut() {
 }
 
 void DeskWalk::stampPaste() {
+  reachTool(desk_.graphToolView()->pasteBtn());
   StampTool& tool = model_.desk.tool;
   const gfx::Rect w = windowOnPage();
   note(fmt("stamp paste at (%.1f,%.1f)", w.x, w.y));
@@ -629,6 +632,7 @@ void DeskWalk::stampPaste() {
 }
 
 void DeskWalk::stampClear() {
+  reachTool(desk_.graphToolView()->clearBtn());
   StampTool& tool = model_.desk.tool;
   note("stamp clear");
   tap(desk_.graphToolView()->clearBtn(), "the stamp tool's clear");
@@ -639,6 +643,7 @@ void DeskWalk::stampClear() {
 }
 
 void DeskWalk::stampLasso() {
+  reachTool(desk_.graphToolView()->arbitraryClipBtn());
   StampTool& tool = model_.desk.tool;
   note(tool.lasso ? "lasso off" : "lasso on");
   tap(desk_.graphToolView()->arbitraryClipBtn(), "the stamp tool's lasso");
@@ -648,6 +653,7 @@ void DeskWalk::stampLasso() {
 }
 
 void DeskWalk::stampOutline() {
+  reachTool(desk_.graphToolView()->pathView());
   StampTool& tool = model_.desk.tool;
   const gfx::Rect w = windowOnPage();
   const float x0 = std::round(w.x + static_cast<float>(uniform(10, 50))), y0 = std::round(w.y + static_cast<float>(uniform(10, 50)));
@@ -716,7 +722,25 @@ void DeskWalk::moveToolBy(float dx, float dy) {
   tool.centre = {tool.centre.x + dx, tool.centre.y + dy};
 }
 
+void DeskWalk::reachTool(ui::View* control) {
+  GraphToolView* view = desk_.graphToolView();
+  const ui::Point middle{desk_.view()->bounds().width / 2, desk_.view()->bounds().height / 2};
+  StampTool& tool = model_.desk.tool;
+  if (!view || (tool.centre.x == middle.x && tool.centre.y == middle.y)) return;
+  auto reachable = [&](ui::View* v, ui::Point local) {
+    ui::View* hit = hitAt(v->convertPointTo(local, nullptr));
+    return hit && hit->isDescendantOf(v);
+  };
+  const ui::Rect b = control->bounds(), w = view->drawView()->bounds();
+  bool ok = reachable(control, {b.width / 2, b.height / 2});
+  for (ui::Point corner : {ui::Point{1, 1}, ui::Point{w.width - 1, 1}, ui::Point{1, w.height - 1}, ui::Point{w.width - 1, w.height - 1}})
+    ok = ok && reachable(view, view->drawView()->convertPointTo(corner, view));
+  // A tool partly under another control or off the screen: a person moves it back to the middle.
+  if (!ok) moveToolBy(middle.x - tool.centre.x, middle.y - tool.centre.y);
+}
+
 void DeskWalk::stampExit() {
+  reachTool(desk_.graphToolView()->exitBtn());
   note("stamp tool exit");
   GraphToolView* view = desk_.graphToolView();
   const ui::Point exit = view->convertPointTo(kToolExit, nullptr);
@@ -767,7 +791,29 @@ void DeskWalk::frameManager() {
     const int c = panel->curImagesViewPage();
     const int b = 5 * (c - 1);
     const int here = std::min(5, count - b);
-    const int what = below(8);
+    const int what = below(11);
+    const int parked = static_cast<int>(model_.disk.tray.size());
+    if (what >= 8 && parked < ZTPicManagerView::kDepositoryCapacity && here > 0 && (what < 10 || parked == 0)) {
+      const int from = below(here);
+      const int o = b + from + 1;
+      note("frame manager: park frame " + std::to_string(o) + " in the depository");
+      const ui::Rect slot = panel->temporaryView()->convertRectTo({parked * 80.0f, 0, 80, 64}, nullptr);
+      host_.drag(slotCentre(from), {slot.x + slot.width / 2, slot.y + slot.height / 2}, 6);
+      settleFrames();
+      model_.parkFrame(o);
+      continue;
+    }
+    if (what == 10 && parked > 0 && count < kMaxFrames) {
+      const int entry = 1 + below(parked);
+      const int to = below(5), s = to + 1;
+      const int target = s < 2 ? b + 1 : count - b < s ? count + 1 : b + s;
+      note("frame manager: depository entry " + std::to_string(entry) + " back at slot " + std::to_string(s));
+      const ui::Rect from = panel->temporaryView()->convertRectTo({(entry - 1) * 80.0f, 0, 80, 64}, nullptr);
+      host_.drag({from.x + from.width / 2, from.y + from.height / 2}, slotCentre(to), 6);
+      settleFrames();
+      model_.unparkFrame(entry, target);
+      continue;
+    }
     if (what < 5) {
       const int from = below(here), to = below(5);
       const int o = b + from + 1;
@@ -1130,10 +1176,12 @@ void DeskWalk::checkScreen() {
                       << " places differ from the model" << report.str();
 }
 
-void DeskWalk::checkSavedPage(int number) {
-  const StoredPage& page = model_.disk.page(number);
+void DeskWalk::checkSavedPage(int number) { checkPageFiles(model_.disk.page(number), number, false); }
+
+void DeskWalk::checkPageFiles(const StoredPage& page, int number, bool tray) {
+  const std::string name = (tray ? "depository entry " : "page ") + std::to_string(number);
   for (int position = 1; position <= 2; ++position) {
-    const auto path = project().layFullPathAtPage(number, false, position);
+    const auto path = project().layFullPathAtPage(number, tray, position);
     ASSERT_TRUE(path.has_value());
     gfx::Image image;
     if (fd::files::exists(*path)) {
@@ -1142,23 +1190,23 @@ void DeskWalk::checkSavedPage(int number) {
       image = std::move(*read);
     }
     checkSheet(image, page.layer[static_cast<std::size_t>(position - 1)], kPictureTolerance,
-               "layer " + std::to_string(position) + " of page " + std::to_string(number) + " on disk");
+               "layer " + std::to_string(position) + " of " + name + " on disk");
   }
-  const auto snap = project().snapshotFullPathAtPage(number, false);
+  const auto snap = project().snapshotFullPathAtPage(number, tray);
   ASSERT_TRUE(snap.has_value());
   if (!page.snapshot) {
-    EXPECT_FALSE(fd::files::exists(*snap)) << "page " << number << " has a snapshot the model knows nothing of";
+    EXPECT_FALSE(fd::files::exists(*snap)) << name << " has a snapshot the model knows nothing of";
     return;
   }
   auto read = fd::files::exists(*snap) ? gfx::readImage(*snap).toOptional() : std::nullopt;
-  ASSERT_TRUE(read.has_value()) << "page " << number << " has no snapshot";
-  checkSheet(*read, *page.snapshot, kPictureTolerance, "the snapshot of page " + std::to_string(number));
+  ASSERT_TRUE(read.has_value()) << name << " has no snapshot";
+  checkSheet(*read, *page.snapshot, kPictureTolerance, "the snapshot of " + name);
   // The icon is the snapshot made small: each of its pixels lies within the
   // cells it was made from.
-  const auto iconPath = project().iconFullPathAtPage(number, false);
+  const auto iconPath = project().iconFullPathAtPage(number, tray);
   ASSERT_TRUE(iconPath.has_value());
   auto icon = fd::files::exists(*iconPath) ? gfx::readImage(*iconPath).toOptional() : std::nullopt;
-  ASSERT_TRUE(icon.has_value()) << "page " << number << " has no icon";
+  ASSERT_TRUE(icon.has_value()) << name << " has no icon";
   icon->premultiply();
   const float k = static_cast<float>(icon->pixelWidth()) / kPageWidth;
   int wrong = 0;
@@ -1172,18 +1220,22 @@ void DeskWalk::checkSavedPage(int number) {
       const std::uint8_t* px = icon->pixel(x, y);
       if (!e.admits({px[0] / 255.0f, px[1] / 255.0f, px[2] / 255.0f, px[3] / 255.0f}, kPictureTolerance)) ++wrong;
     }
-  EXPECT_EQ(wrong, 0) << "the icon of page " << number << ": " << wrong << " pixels are not made from its snapshot";
+  EXPECT_EQ(wrong, 0) << "the icon of " << name << ": " << wrong << " pixels are not made from its snapshot";
 }
 
 void DeskWalk::checkProjectOnDisk() {
   auto stored = ProjectDataModel::initWithProjectName(project().curProjectName());
   ASSERT_NE(stored, nullptr);
   ASSERT_EQ(static_cast<int>(stored->imagesArray().size()), model_.disk.count()) << "frames on disk";
-  for (int n = 1; n <= model_.disk.count(); ++n) {
-    const StoredPage& page = model_.disk.page(n);
-    EXPECT_EQ(stored->layIsOpenAtPage(n, 1, false), page.visible[0]) << "page " << n;
-    EXPECT_EQ(stored->layIsOpenAtPage(n, 2, false), page.visible[1]) << "page " << n;
-    checkSavedPage(n);
+  ASSERT_EQ(stored->temporarysArray().size(), model_.disk.tray.size()) << "depository entries on disk";
+  for (bool tray : {false, true}) {
+    const std::vector<int>& ids = tray ? model_.disk.tray : model_.disk.frames;
+    for (int n = 1; n <= static_cast<int>(ids.size()); ++n) {
+      const StoredPage& page = model_.disk.pages.at(ids[static_cast<std::size_t>(n - 1)]);
+      EXPECT_EQ(stored->layIsOpenAtPage(n, 1, tray), page.visible[0]) << (tray ? "entry " : "page ") << n;
+      EXPECT_EQ(stored->layIsOpenAtPage(n, 2, tray), page.visible[1]) << (tray ? "entry " : "page ") << n;
+      checkPageFiles(page, n, tray);
+    }
   }
   EXPECT_EQ(stored->isOpenBackground(), model_.disk.backgroundOpenSaved) << "the background's eye on disk";
   const auto copy = stored->backgroundFullPath();

@@ -89,6 +89,9 @@ class DeskWalk {
   void stampOutline();
   void stampMove();
   void moveToolBy(float dx, float dy);
+  // Brings the tool back to the middle when the control on it or its window
+  // cannot be touched where it is.
+  void reachTool(ui::View* control);
   void stampExit();
   void frameManager();
   void playback();
@@ -102,6 +105,8 @@ class DeskWalk {
   void checkViews();
   void checkScreen();
   void checkSavedPage(int number);
+  // The layer files, snapshot and icon of a frame or a depository entry.
+  void checkPageFiles(const StoredPage& page, int number, bool tray);
   void checkSheet(const gfx::Image& image, const Sheet& expected, float tolerance, const std::string& what);
   gfx::Rect windowOnPage() const;
   Region windowRegion() const;

@@ -193,6 +193,22 @@ void Model::moveFrame(int from, int to) {
   plistSaved();
 }
 
+void Model::parkFrame(int number) {
+  const int id = disk.frames.at(static_cast<std::size_t>(number - 1));
+  disk.frames.erase(disk.frames.begin() + (number - 1));
+  disk.tray.push_back(id);
+  if (disk.frames.empty()) disk.insertEmpty(0);
+  plistSaved();
+}
+
+void Model::unparkFrame(int entry, int to) {
+  const int id = disk.tray.at(static_cast<std::size_t>(entry - 1));
+  disk.tray.erase(disk.tray.begin() + (entry - 1));
+  to = std::clamp(to, 1, disk.count() + 1);
+  disk.frames.insert(disk.frames.begin() + (to - 1), id);
+  plistSaved();
+}
+
 void Model::setVisible(int position, bool visible) {
   StoredPage& page = disk.page(desk.page);
   page.visible[static_cast<std::size_t>(position - 1)] = visible;
@@ -229,7 +245,7 @@ void Model::leaveBackgroundMode(int position) {
 
 namespace {
 
-constexpr char kMagic[] = "deskwalk1";
+constexpr char kMagic[] = "deskwalk2";
 
 void putInt(std::string& out, std::int64_t v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
 bool getInt(const std::string& in, std::size_t& at, std::int64_t& v) {
@@ -258,15 +274,17 @@ bool getSheet(const std::string& in, std::size_t& at, std::optional<Sheet>& s) {
 std::string Model::serialise() const {
   std::string out(kMagic);
   putInt(out, disk.nextPage);
-  putInt(out, static_cast<std::int64_t>(disk.frames.size()));
-  for (int id : disk.frames) {
-    const StoredPage& p = disk.pages.at(id);
-    putInt(out, id);
-    putInt(out, p.visible[0]);
-    putInt(out, p.visible[1]);
-    putSheet(out, p.layer[0]);
-    putSheet(out, p.layer[1]);
-    putSheet(out, p.snapshot);
+  for (const std::vector<int>* list : {&disk.frames, &disk.tray}) {
+    putInt(out, static_cast<std::int64_t>(list->size()));
+    for (int id : *list) {
+      const StoredPage& p = disk.pages.at(id);
+      putInt(out, id);
+      putInt(out, p.visible[0]);
+      putInt(out, p.visible[1]);
+      putSheet(out, p.layer[0]);
+      putSheet(out, p.layer[1]);
+      putSheet(out, p.snapshot);
+    }
   }
   putInt(out, disk.userBackground);
   putSheet(out, disk.painted);
@@ -279,19 +297,23 @@ bool Model::deserialise(const std::string& in) {
   if (in.compare(0, std::strlen(kMagic), kMagic) != 0) return false;
   std::size_t at = std::strlen(kMagic);
   Project p;
-  std::int64_t v = 0, n = 0;
-  if (!getInt(in, at, v) || !getInt(in, at, n)) return false;
+  std::int64_t v = 0;
+  if (!getInt(in, at, v)) return false;
   p.nextPage = static_cast<int>(v);
-  for (std::int64_t i = 0; i < n; ++i) {
-    std::int64_t id = 0, v0 = 0, v1 = 0;
-    if (!getInt(in, at, id) || !getInt(in, at, v0) || !getInt(in, at, v1)) return false;
-    StoredPage page;
-    page.visible = {v0 != 0, v1 != 0};
-    std::optional<Sheet> l0, l1;
-    if (!getSheet(in, at, l0) || !getSheet(in, at, l1) || !getSheet(in, at, page.snapshot)) return false;
-    page.layer = {l0.value_or(Sheet()), l1.value_or(Sheet())};
-    p.frames.push_back(static_cast<int>(id));
-    p.pages[static_cast<int>(id)] = std::move(page);
+  for (std::vector<int>* list : {&p.frames, &p.tray}) {
+    std::int64_t n = 0;
+    if (!getInt(in, at, n)) return false;
+    for (std::int64_t i = 0; i < n; ++i) {
+      std::int64_t id = 0, v0 = 0, v1 = 0;
+      if (!getInt(in, at, id) || !getInt(in, at, v0) || !getInt(in, at, v1)) return false;
+      StoredPage page;
+      page.visible = {v0 != 0, v1 != 0};
+      std::optional<Sheet> l0, l1;
+      if (!getSheet(in, at, l0) || !getSheet(in, at, l1) || !getSheet(in, at, page.snapshot)) return false;
+      page.layer = {l0.value_or(Sheet()), l1.value_or(Sheet())};
+      list->push_back(static_cast<int>(id));
+      p.pages[static_cast<int>(id)] = std::move(page);
+    }
   }
   if (!getInt(in, at, v)) return false;
   p.userBackground = v != 0;

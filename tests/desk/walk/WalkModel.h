@@ -25,6 +25,7 @@ struct StoredPage {
 // What is on disk.
 struct Project {
   std::vector<int> frames;  // page ids in frame order
+  std::vector<int> tray;    // page ids parked in the frame manager's depository
   std::map<int, StoredPage> pages;
   int nextPage = 1;
   // The user background painted on the desk, as its own file holds it, and
@@ -138,6 +139,9 @@ class Model {
   void addFrame(bool duplicate);
   void deleteFrame(int number);
   void moveFrame(int from, int to);
+  // The frame manager's depository: frame n parked there, and entry e back at frame t.
+  void parkFrame(int number);
+  void unparkFrame(int entry, int to);
   // A frame manager's copy of frame n, after frame n.
   void copyFrame(int number);
   void setVisible(int position, bool visible);
