@@ -369,20 +369,54 @@ void DeskWalk::fill() {
 
 // --- the tools drawer
 
-void DeskWalk::inDrawer(int tag) {
+void DeskWalk::openDrawer() {
   if (!desk_.tools() || desk_.tools()->isHidden() || desk_.tools()->frame().x != 0) tap(desk_.toolBtn(), "the tools button");
   ASSERT_TRUE(desk_.tools() && desk_.tools()->frame().x == 0) << "the tools drawer did not open";
+}
+
+void DeskWalk::inDrawer(int tag) {
+  openDrawer();
   ui::Button* b = tag == DesktopManagerController::kTagStamp ? desk_.stampBtn() : desk_.drawerButton(tag);
   tap(b, ("drawer button " + std::to_string(tag)).c_str());
 }
 
-void DeskWalk::undoOrRedo(bool redo) {
-  const bool can = redo ? model_.desk.canvas.canRedo() : model_.desk.canvas.canUndo();
-  note(std::string(redo ? "redo" : "undo") + (can ? "" : " (nothing there)"));
-  inDrawer(redo ? DesktopManagerController::kTagRedo : DesktopManagerController::kTagUndo);
-  // A button without a step to take is disabled: the canvas hears nothing.
-  if (can) redo ? model_.redo() : model_.undo();
+void DeskWalk::undoOrRedo(bool redo, int times) {
+  note(std::string(redo ? "redo" : "undo") + (times > 1 ? " " + std::to_string(times) + " times" : "") +
+       ((redo ? model_.desk.canvas.canRedo() : model_.desk.canvas.canUndo()) ? "" : " (nothing there)"));
+  openDrawer();
+  for (int i = 0; i < times; ++i) {
+    // The undo history refuses to step while it moves a snapshot to its file
+    // (a long history spills); a person's finger comes later than that.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (desk_.drawsView()->undoManager()->processCount() != 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    const bool can = redo ? model_.desk.canvas.canRedo() : model_.desk.canvas.canUndo();
+    tap(redo ? desk_.redoBtn() : desk_.undoBtn(), redo ? "redo" : "undo");
+    // A button without a step to take is disabled: the canvas hears nothing.
+    if (can) redo ? model_.redo() : model_.undo();
+  }
   tapAt({desk_.view()->bounds().width - 3, 3});
+}
+
+void DeskWalk::scribble() {
+  const int strokes = 6 + below(15);
+  note("scribble " + std::to_string(strokes) + " short strokes");
+  for (int i = 0; i < strokes; ++i) {
+    chooseColour(false);
+    useTool(chance(0.8) ? Tool::Pen : Tool::Eraser);
+    std::optional<gfx::Point> from = freePagePoint(14);
+    if (!from) return;
+    const double angle = uniform(0, 2 * M_PI), len = uniform(20, 60);
+    const gfx::Point to{std::clamp(static_cast<float>(std::round(from->x + len * std::cos(angle))), 8.0f, kPageWidth - 8),
+                        std::clamp(static_cast<float>(std::round(from->y + len * std::sin(angle))), 8.0f, kPageHeight - 8)};
+    stroke(*from, to);
+    if (model_.canDraw()) {
+      Sheet s = model_.desk.canvas.current();
+      if (tool_ == Tool::Pen) s.paint(*from, to, colour(), penProfile());
+      else s.erase(*from, to, eraserProfile());
+      model_.canvasChanged(s);
+    }
+  }
 }
 
 // --- pages
@@ -931,8 +965,11 @@ void DeskWalk::step(int n) {
   add(2, [this] { drawBox(); });
   add(6, [this] { erase(); });
   add(4, [this] { fill(); });
-  add(d.canvas.canUndo() ? 6 : 1.5, [this] { undoOrRedo(false); });
-  add(d.canvas.canRedo() ? 6 : 1, [this] { undoOrRedo(true); });
+  add(d.canvas.canUndo() ? 6 : 1.5, [this] { undoOrRedo(false, 1); });
+  add(d.canvas.canRedo() ? 6 : 1, [this] { undoOrRedo(true, 1); });
+  add(1.5, [this] { scribble(); });
+  add(d.canvas.canUndo() ? 1.5 : 0, [this] { undoOrRedo(false, 2 + below(55)); });
+  add(d.canvas.canRedo() ? 1.5 : 0, [this] { undoOrRedo(true, 2 + below(30)); });
   add(1.5, [this] { clearPage(); });
   add(1.5, [this] { pause(); });
   add(3, [this] { showOrHideStamp(); });

@@ -69,8 +69,11 @@ class DeskWalk {
   void drawBox();
   void erase();
   void fill();
+  void openDrawer();
   void inDrawer(int tag);
-  void undoOrRedo(bool redo);
+  void undoOrRedo(bool redo, int times);
+  // Many short strokes on one page: the history grows past its 50 steps.
+  void scribble();
   void nextPage();
   void previousPage();
   void addOrDuplicate(bool duplicate);
