@@ -812,7 +812,11 @@ void DeskWalk::frameManager() {
     const ui::Rect r = panel->imagesView()->convertRectTo({(slot % 5) * 80.0f, (slot / 5) * 69.0f + 20, 80, 64}, nullptr);
     return ui::Point{r.x + r.width / 2, r.y + r.height / 2};
   };
+  int selected = 0;
+  bool menuShown = false;
   auto goToStripPage = [&](int c) {
+    // Paging takes the menu away.
+    if (panel->curImagesViewPage() != c) menuShown = false;
     for (int i = 0; i < 6 && panel->curImagesViewPage() < c; ++i) tap(panel->rollForwardBtn(), "the strip's forward");
     for (int i = 0; i < 6 && panel->curImagesViewPage() > c; ++i) tap(panel->rollBackBtn(), "the strip's back");
     ASSERT_EQ(panel->curImagesViewPage(), c);
@@ -835,6 +839,7 @@ void DeskWalk::frameManager() {
       host_.drag(slotCentre(from), {slot.x + slot.width / 2, slot.y + slot.height / 2}, 6);
       settleFrames();
       model_.parkFrame(o);
+      menuShown = false;
       continue;
     }
     if (what == 10 && parked > 0 && count < kMaxFrames) {
@@ -846,6 +851,7 @@ void DeskWalk::frameManager() {
       host_.drag({from.x + from.width / 2, from.y + from.height / 2}, slotCentre(to), 6);
       settleFrames();
       model_.unparkFrame(entry, target);
+      menuShown = false;
       continue;
     }
     if (what < 5) {
@@ -857,22 +863,35 @@ void DeskWalk::frameManager() {
       host_.drag(slotCentre(from), slotCentre(to), 6);
       settleFrames();
       model_.moveFrame(o, target);
+      // A drag takes the menu away; the selection stays.
+      menuShown = false;
     } else {
       const int p = b + below(here) + 1;
-      tapAt(slotCentre(p - b - 1));
-      settleFrames();
-      FrameMenu* menu = panel->frameMenu();
-      if (!menu) {
-        note("frame manager: frame " + std::to_string(p) + " tapped, no menu (already selected)");
-        continue;
+      // A tap selects the frame and puts its menu under it; a tap on the
+      // frame already selected changes nothing.
+      if (!(menuShown && selected == p)) {
+        tapAt(slotCentre(p - b - 1));
+        settleFrames();
+        if (p != selected) menuShown = true, selected = p;
+        EXPECT_EQ(panel->frameMenu() != nullptr, menuShown) << "the frame menu after a tap on frame " << p;
+        if (!menuShown) {
+          note("frame manager: frame " + std::to_string(p) + " tapped again, no menu");
+          continue;
+        }
       }
+      FrameMenu* menu = panel->frameMenu();
+      ASSERT_NE(menu, nullptr);
       if (what < 7 && count > 1) {
         const bool yes = chance(0.8);
         note("frame manager: delete frame " + std::to_string(p) + (yes ? "" : ", cancelled"));
         tap(menu->button(FrameMenu::kDelete), "the frame menu's delete");
         pressAlertButton(fd::Localized(yes ? "Delete" : "Cancel"));
         settleFrames();
-        if (yes) model_.deleteFrame(p);
+        if (yes) {
+          model_.deleteFrame(p);
+          selected = 0;
+          menuShown = false;
+        }
       } else if (count < kMaxFrames) {
         note("frame manager: copy frame " + std::to_string(p));
         tap(menu->button(FrameMenu::kCopy), "the frame menu's copy");
@@ -881,6 +900,7 @@ void DeskWalk::frameManager() {
         written_.push_back(p + 1);
       }
     }
+    EXPECT_EQ(panel->frameMenu() != nullptr, menuShown) << "the frame menu";
   }
   note("close the frame manager");
   tapAt({10, 100});
