@@ -39,10 +39,12 @@ struct WalkCase {
   std::uint64_t seed;
   int steps;
   bool tall = false;
+  float scale = 1;
 };
 
 std::ostream& operator<<(std::ostream& out, const WalkCase& c) {
-  return out << "seed " << c.seed << ", " << c.steps << " steps" << (c.tall ? ", tall screen" : "");
+  return out << "seed " << c.seed << ", " << c.steps << " steps" << (c.tall ? ", tall screen" : "")
+             << (c.scale > 1 ? ", 2x" : "");
 }
 
 // The sanitizer build is several times slower: it walks a shorter way.
@@ -58,12 +60,12 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
  protected:
   // The program as a person starts it: user defaults read from disk, the
   // stamp library's server a closed port on this machine.
-  void startProgram(bool tall) {
+  void startProgram(bool tall, float scale) {
     fd::UserDefaults::resetStandardForTesting();
     fd::UserDefaults::standard().setObject(ResourceDownLoadManager::kServerDefaultsKey, "http://127.0.0.1:9");
     ResourceDownLoadManager::resetSharedForTesting();
     VTSystemManager::resetSharedManagerForTesting();
-    start(tall);
+    start(tall, scale);
   }
 
   std::filesystem::path statePath() const { return root() / "walk-model.bin"; }
@@ -78,7 +80,7 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
     } else {
       model.disk.insertEmpty(0);
     }
-    startProgram(c.tall);
+    startProgram(c.tall, c.scale);
     model.started();
     DeskWalk walk(*host, *desk, model, c.seed);
     auto failed = [&](const char* when) {
@@ -138,7 +140,7 @@ TEST_P(DeskWalkTest, TheDeskAndTheDiskAgreeWithTheModelAtEveryStep) { walk(GetPa
 // 1,040 steps in all. Seeds 3 and 4 first found a layer's eye switched in
 // background mode writing the background into the page's snapshot.
 INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
-                         testing::Values(WalkCase{1, 260}, WalkCase{2, 260}, WalkCase{3, 260}, WalkCase{4, 260, true}));
+                         testing::Values(WalkCase{1, 260}, WalkCase{2, 260, false, 2}, WalkCase{3, 260}, WalkCase{4, 260, true}));
 
 // Seeds that once failed, each with the length it failed at (the kills fall
 // where the seed and the length put them):
@@ -146,14 +148,14 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
 INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest, testing::Values(WalkCase{230, 500, true}));
 
 // Further seeds on demand, to look for faults: DESK_WALK_SEEDS=first-last
-// (every fifth on the tall screen), DESK_WALK_STEPS=n steps each (default 260).
+// (every fifth on the tall screen, every third at 2x), DESK_WALK_STEPS=n steps each (default 260).
 std::vector<WalkCase> requestedSeeds() {
   std::vector<WalkCase> out;
   const char* seeds = std::getenv("DESK_WALK_SEEDS");
   const char* steps = std::getenv("DESK_WALK_STEPS");
   unsigned long long first = 0, last = 0;
   if (seeds && std::sscanf(seeds, "%llu-%llu", &first, &last) == 2)
-    for (unsigned long long s = first; s <= last; ++s) out.push_back({s, steps ? std::atoi(steps) : 260, s % 5 == 0});
+    for (unsigned long long s = first; s <= last; ++s) out.push_back({s, steps ? std::atoi(steps) : 260, s % 5 == 0, s % 3 == 0 ? 2.0f : 1.0f});
   return out;
 }
 INSTANTIATE_TEST_SUITE_P(Requested, DeskWalkTest, testing::ValuesIn(requestedSeeds()));

@@ -97,7 +97,8 @@ bool inside(const ui::Rect& r, ui::Point p) { return p.x >= r.x && p.x < r.x + r
 }  // namespace
 
 DeskWalk::DeskWalk(ui::HeadlessHost& host, DesktopManagerController& desk, Model& model, std::uint64_t seed)
-    : host_(host), desk_(desk), model_(model), seed_(seed) {}
+    : host_(host), desk_(desk), model_(model), seed_(seed),
+      scale_(ui::Screen::main().scale() > 0 ? ui::Screen::main().scale() : 1.0f) {}
 
 // --- touches
 
@@ -300,7 +301,7 @@ void DeskWalk::draw() {
   stroke(*from, to);
   if (model_.canDraw()) {
     Sheet s = model_.desk.canvas.current();
-    s.paint(*from, to, colour(), penProfile());
+    s.paint(*from, to, colour(), penProfile(scale_));
     model_.canvasChanged(s);
   }
 }
@@ -319,7 +320,7 @@ void DeskWalk::drawBox() {
     stroke(corners[i], corners[(i + 1) % 4]);
     if (model_.canDraw()) {
       Sheet s = model_.desk.canvas.current();
-      s.paint(corners[i], corners[(i + 1) % 4], colour(), penProfile());
+      s.paint(corners[i], corners[(i + 1) % 4], colour(), penProfile(scale_));
       model_.canvasChanged(s);
     }
   }
@@ -336,7 +337,7 @@ void DeskWalk::erase() {
   stroke(*from, to);
   if (model_.canDraw()) {
     Sheet s = model_.desk.canvas.current();
-    s.erase(*from, to, eraserProfile());
+    s.erase(*from, to, eraserProfile(scale_));
     model_.canvasChanged(s);
   }
 }
@@ -412,8 +413,8 @@ void DeskWalk::scribble() {
     stroke(*from, to);
     if (model_.canDraw()) {
       Sheet s = model_.desk.canvas.current();
-      if (tool_ == Tool::Pen) s.paint(*from, to, colour(), penProfile());
-      else s.erase(*from, to, eraserProfile());
+      if (tool_ == Tool::Pen) s.paint(*from, to, colour(), penProfile(scale_));
+      else s.erase(*from, to, eraserProfile(scale_));
       model_.canvasChanged(s);
     }
   }
@@ -1078,7 +1079,7 @@ void DeskWalk::checkViews() {
     case 2: nearer = p + 1 <= count ? p + 1 : 0, farther = p + 2 <= count && nearer ? p + 2 : 0; break;
     default: break;
   }
-  const float scale = ui::Screen::main().scale() > 0 ? ui::Screen::main().scale() : 1.0f;
+  const float scale = scale_;
   for (auto [view, n, name] : {std::tuple{desk_.frame2(), nearer, "the nearer onion page"},
                                std::tuple{desk_.frame1(), farther, "the farther onion page"}}) {
     const gfx::Image shown = pictureOf(view);

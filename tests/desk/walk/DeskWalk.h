@@ -123,6 +123,7 @@ class DeskWalk {
   DesktopManagerController& desk_;
   Model& model_;
   std::uint64_t seed_;
+  float scale_;  // the screen's
   std::mt19937_64 rng_;
   int stepNumber_ = 0;
   std::deque<std::string> log_;

@@ -78,30 +78,39 @@ float Profile::reach() const {
 
 // Measured on the canvas with a few thousand strokes of every direction and
 // length at the walk's stroke speed (8 points a move, a move each 1/60 s),
-// with a margin. The tip grows as the finger slows, so a short stroke (or
+// with a margin, on a 1x screen. The tip grows as the finger slows, so a short stroke (or
 // the start of one) is wider than a long one: the low ends of the ranges
 // come from long strokes, the high ends from short ones. The default pen
 // lays about 0.84 at its centre line and nothing 17 points out; it starts a
 // dab's radius before the first point and may fade out up to 24 points
 // before the last.
-const Profile& penProfile() {
+const Profile& penProfile(float scale) {
   static const std::vector<Profile::Band> bands{
       {1, 0.76f, 0.9f},  {2, 0.72f, 0.89f},  {3, 0.66f, 0.88f},  {4, 0.57f, 0.86f},  {5, 0.46f, 0.84f},
       {6, 0.31f, 0.82f}, {7, 0.09f, 0.79f},  {8, 0.0f, 0.75f},   {9, 0.0f, 0.70f},   {10, 0.0f, 0.64f},
       {11, 0.0f, 0.56f}, {12, 0.0f, 0.47f},  {13, 0.0f, 0.40f},  {14, 0.0f, 0.32f},  {15, 0.0f, 0.23f},
       {16, 0.0f, 0.13f}, {17, 0.0f, 0.07f},  {18.5f, 0.0f, 0.03f}};
-  static const Profile p{bands, bands, 26};
-  return p;
+  // On a 2x screen the same tip, sized in backing pixels, covers half as many points.
+  static const std::vector<Profile::Band> bands2{{1, 0.72f, 0.9f},  {2, 0.58f, 0.9f},  {3, 0.35f, 0.89f},
+                                                 {4, 0.0f, 0.87f},  {5, 0.0f, 0.82f},  {6, 0.0f, 0.72f},
+                                                 {7, 0.0f, 0.58f},  {8, 0.0f, 0.4f},   {9, 0.0f, 0.22f},
+                                                 {10, 0.0f, 0.1f},  {11.5f, 0.0f, 0.04f}};
+  static const Profile p{bands, bands, 26}, p2{bands2, bands2, 26};
+  return scale > 1.5f ? p2 : p;
 }
 
 // The eraser at the same speed takes all but 1-5 % within 4 points of its
-// centre line, and nothing 17 points out.
-const Profile& eraserProfile() {
+// centre line (1 point on a 2x screen), and nothing 17 points out (10 on a
+// 2x screen, where its width varies the most).
+const Profile& eraserProfile(float scale) {
   static const std::vector<Profile::Band> bands{{3, 0.94f, 0.997f}, {4, 0.9f, 0.997f}, {5, 0.88f, 0.997f},
                                                 {6, 0.74f, 0.99f},  {7, 0.3f, 0.99f},  {16, 0.0f, 0.99f},
                                                 {17.5f, 0.0f, 0.12f}};
-  static const Profile p{bands, bands, 26};
-  return p;
+  static const std::vector<Profile::Band> bands2{{1, 0.94f, 0.997f}, {2, 0.8f, 0.995f}, {9, 0.0f, 0.99f},
+                                                 {10.5f, 0.0f, 0.2f}};
+  static const std::vector<Profile::Band> ends2{{9, 0.0f, 0.997f}, {10.5f, 0.0f, 0.2f}};
+  static const Profile p{bands, bands, 26}, p2{bands2, ends2, 26};
+  return scale > 1.5f ? p2 : p;
 }
 
 // --- regions

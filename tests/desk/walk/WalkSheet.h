@@ -52,9 +52,10 @@ struct Profile {
   std::optional<std::pair<float, float>> at(float d, float alongFromEnd) const;
   float reach() const;
 };
-// The default pen and the eraser at the walk's stroke speed.
-const Profile& penProfile();
-const Profile& eraserProfile();
+// The default pen and the eraser at the walk's stroke speed, on a screen of
+// that scale.
+const Profile& penProfile(float scale);
+const Profile& eraserProfile(float scale);
 
 // A closed region of the page: a rectangle or a polygon, with the points
 // whose cells are uncertain because the region's edge passes near them.
