@@ -159,7 +159,8 @@ void Model::addFrame(bool duplicate) {
   if (duplicate) {
     copyFrame(at);
   } else {
-    disk.insertEmpty(at);
+    // A new frame's snapshot and icon are written with it: empty.
+    disk.pages.at(disk.frames.at(static_cast<std::size_t>(disk.insertEmpty(at) - 1))).snapshot = Sheet();
   }
   plistSaved();
   turnTo(at + 1);
