@@ -126,7 +126,14 @@ void ZTDataModel::removeLeftovers() {
 
 void ZTDataModel::openCurrentProject() {
   prjDataModel_ = ProjectDataModel::initWithProjectName(curProjectName_);
-  if (!prjDataModel_ || !prjDataModel_->keptDamagedFile()) return;
+  if (!prjDataModel_) return;
+  if (!prjDataModel_->keptDamagedFile()) {
+    // A project made here (the first start, or a listed project whose folder
+    // is gone) is stored at once: the pages the desk writes are found only
+    // through its list.
+    if (!fd::files::exists(prjDataModel_->plistFilePath())) prjDataModel_->saveData();
+    return;
+  }
   // The project's list could not be read: its folder stays as it is, with
   // its pages and the set-aside copy, and stays in the list. A new project
   // under a name no folder has yet is opened instead, and stored at once, so

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "desk/DeskTestSupport.h"
@@ -55,6 +56,23 @@ class DeskSaveTest : public desk_test::DeskTest {
     ZTDataModel::resetSharedInstanceForTesting();
     fd::UserDefaults::resetStandardForTesting();
     return ZTDataModel::sharedInstance().prjDataModel();
+  }
+  // In a child on a new sandbox: a stroke, then what saves it, then a kill;
+  // the next start finds the stroke on page 1.
+  void killAfterSaving(const std::function<void()>& savePoint) {
+    testing_support::ChildResult child = testing_support::runInChild([&] {
+      start();
+      stroke(onPage(60, 60), onPage(300, 220));
+      savePoint();
+      EXPECT_FALSE(desk->drawsView()->operated()) << "the save point did not write the page";
+      ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+    });
+    ASSERT_EQ(child.signal, SIGKILL);
+    auto project = projectAfterRestart();
+    ASSERT_TRUE(project);
+    auto layer = project->layFullPathAtPage(1, false, 2);
+    ASSERT_TRUE(layer);
+    EXPECT_GT(inkedPixels(*layer), 100);
   }
   void dismissAlerts() {
     while (!host->alerts().empty() && host->pressAlertButton(0)) host->runUntilIdle();
@@ -135,19 +153,10 @@ TEST_F(DeskSaveTest, DrawingGoesOnWhileThePageIsWritten) {
 // A kill (or a power cut) after the pause loses nothing: in a child, which is
 // killed outright.
 TEST_F(DeskSaveTest, AKillAfterThePauseKeepsTheDrawing) {
-  testing_support::ChildResult child = testing_support::runInChild([&] {
-    start();
-    stroke(onPage(60, 60), onPage(300, 220));
+  killAfterSaving([&] {
     host->advance(2.1);
     settle();
-    ::kill(::getpid(), SIGKILL);
   });
-  EXPECT_EQ(child.signal, SIGKILL);
-  auto project = projectAfterRestart();
-  ASSERT_TRUE(project);
-  auto layer = project->layFullPathAtPage(1, false, 2);
-  ASSERT_TRUE(layer);
-  EXPECT_GT(inkedPixels(*layer), 100);
 }
 
 TEST_F(DeskSaveTest, BackgroundPaintingIsWrittenAfterThePauseToo) {
@@ -221,6 +230,20 @@ TEST_F(DeskSaveTest, AFullDiskIsToldOnceAndThePageStaysUntilItCanBeWritten) {
   host->advance(2.1);
   settle();
   EXPECT_EQ(alertCount(), 1u);
+}
+
+// The first project of a new sandbox is on disk with its list from the
+// start: a page that a save point other than the pause wrote (playing, the
+// layer panel) is found after a kill, not left under names no list knows.
+TEST_F(DeskSaveTest, TheFirstProjectKeepsAPagePlayingSavedBeforeAKill) {
+  killAfterSaving([&] {
+    tapView(desk->playerBtn());
+    tapView(desk->playerButton(DesktopManagerController::kTagPlay));
+  });
+}
+
+TEST_F(DeskSaveTest, TheFirstProjectKeepsAPageTheLayerPanelSavedBeforeAKill) {
+  killAfterSaving([&] { inLayerPanel({}); });
 }
 
 // A page added just before a kill has its icon and snapshot: in a child,
