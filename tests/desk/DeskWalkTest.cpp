@@ -1,7 +1,8 @@
 // The random walk through the desk: seeded steps of real touches on the
 // desk's own controls, each checked against a model of what every page's
 // layers must hold. The walk runs in forked children; each is killed at a
-// chosen moment (after a step, or with a finger still drawing), and the next
+// chosen moment (after a step, with a finger still drawing, or as a paused
+// drawing comes to be written: just before, while and after), and the next
 // one starts the program again on the same sandbox and first checks that the
 // project on disk is what the model last saved.
 #include <signal.h>
@@ -70,8 +71,11 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
 
   std::filesystem::path statePath() const { return root() / "walk-model.bin"; }
 
+  // How a run of the program ends when it is killed.
+  enum class Kill { AfterStep, MidStroke, ShortOfSave, SaveStarted, Saved };
+
   // One run of the program: steps [from, to), then a kill unless it is the last.
-  void segment(const WalkCase& c, int from, int to, bool last, bool midStroke) {
+  void segment(const WalkCase& c, int from, int to, bool last, Kill kill) {
     Model model;
     if (std::ifstream in{statePath(), std::ios::binary}) {
       std::stringstream bytes;
@@ -81,7 +85,6 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
       model.disk.insertEmpty(0);
     }
     startProgram(c.tall, c.scale);
-    model.started();
     DeskWalk walk(*host, *desk, model, c.seed);
     auto failed = [&](const char* when) {
       if (!HasFailure()) return false;
@@ -91,6 +94,7 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
     };
     walk.checkProjectOnDisk();
     if (failed("on the project found at a start")) return;
+    model.started();
     walk.checkDesk();
     if (failed("on the desk just started")) return;
     for (int n = from; n < to; ++n) {
@@ -101,7 +105,15 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
       picture_load::waitAll();
       return;
     }
-    if (midStroke) walk.holdStroke(to);
+    switch (kill) {
+      case Kill::AfterStep: break;
+      case Kill::MidStroke: walk.holdStroke(to); break;
+      case Kill::ShortOfSave: walk.pauseShortOfSave(to); break;
+      case Kill::SaveStarted: walk.pauseUntilSaveStarts(to); break;
+      case Kill::Saved: walk.pauseUntilSaved(to); break;
+    }
+    if (failed("before the kill")) return;
+    walk.killed();
     const std::string bytes = model.serialise();
     const std::filesystem::path temp = statePath().string() + ".new";
     {
@@ -118,11 +130,15 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
     const int steps = stepsFor(c.steps);
     int done = 0;
     while (done < steps && !HasFailure()) {
-      const int longest = std::max(20, steps / 3);
+      const int longest = std::max(20, steps / 6);
       const int len = std::min(steps - done, std::max(10, static_cast<int>(plan() % static_cast<std::uint64_t>(longest))));
       const bool last = done + len >= steps;
-      const bool midStroke = plan() % 3 == 0;
-      const auto r = runInChild([&] { segment(c, done, done + len, last, midStroke); });
+      // A third of the kills fall mid-stroke; the rest after a step, or
+      // around the write of a paused drawing.
+      const std::uint64_t how = plan();
+      static constexpr Kill kKills[] = {Kill::AfterStep, Kill::ShortOfSave, Kill::SaveStarted, Kill::Saved};
+      const Kill kill = how % 3 == 0 ? Kill::MidStroke : kKills[how / 3 % 4];
+      const auto r = runInChild([&] { segment(c, done, done + len, last, kill); });
       if (last) {
         EXPECT_TRUE(r.exited && r.exitCode == 0)
             << "the walk (" << testing::PrintToString(c) << ") failed in steps " << done << ".." << done + len - 1;
@@ -138,14 +154,19 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
 TEST_P(DeskWalkTest, TheDeskAndTheDiskAgreeWithTheModelAtEveryStep) { walk(GetParam()); }
 
 // 1,040 steps in all. Seeds 3 and 4 first found a layer's eye switched in
-// background mode writing the background into the page's snapshot.
+// background mode writing the background into the page's snapshot; seeds 2
+// and 4 find it as the walk goes now.
 INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
                          testing::Values(WalkCase{1, 260}, WalkCase{2, 260, false, 2}, WalkCase{3, 260}, WalkCase{4, 260, true}));
 
 // Seeds that once failed, each with the length it failed at (the kills fall
 // where the seed and the length put them):
-// 230: a lasso cut in background mode blurred the painting around the outline.
-INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest, testing::Values(WalkCase{230, 500, true}));
+// 230: a lasso cut in background mode blurred the painting around the outline
+//      (the walk has changed since and no longer comes by it; the stamp
+//      tool's own tests keep that fault).
+// 26: the first project was not on disk until a page turn or a pause wrote its
+//     list, so a page that playing wrote was lost at a kill.
+INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest, testing::Values(WalkCase{230, 500, true}, WalkCase{26, 260}));
 
 // Further seeds on demand, to look for faults: DESK_WALK_SEEDS=first-last
 // (every fifth on the tall screen, every third at 2x), DESK_WALK_STEPS=n steps each (default 260).

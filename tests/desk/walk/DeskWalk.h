@@ -29,24 +29,53 @@ class DeskWalk {
   // A stroke begun with step n's randomness that the finger has not yet
   // lifted: what a kill in the middle of drawing finds.
   void holdStroke(int n);
+  // The drawing pauses around the moment a changed page is written (a
+  // stroke drawn first, with step n's randomness, if nothing waits to be
+  // written): just short of it; until the write has started, after which the
+  // disk may hold the page before or after it; until it is on disk.
+  void pauseShortOfSave(int n);
+  void pauseUntilSaveStarts(int n);
+  void pauseUntilSaved(int n);
+  // For the record: the program is killed now.
+  void killed() { note("the program is killed"); }
 
   // The desk against the model: its state, the canvas, the screen.
   void checkDesk();
-  // Every page, the background and the project file on disk against the model.
+  // Every page, the background and the project file on disk against the
+  // model; where a kill fell during a write, the model takes, file by file,
+  // the state found if it is one of the two it allows.
   void checkProjectOnDisk();
   // The last actions, oldest first, for a failure's report.
   std::string recentActions() const;
 
  private:
   using Pick = std::pair<double, std::function<void()>>;
+  // Starts step n (or what follows it before a kill, of that kind).
+  void begin(int n, std::uint64_t kind);
+  // --- the program's clock
+  double now() const;
+  // Time passes with no finger down; a changed page whose drawing has
+  // paused long enough is written meanwhile.
+  void passTime(double seconds);
+  // The model writes what the program wrote while time passed.
+  void catchUp();
+  // The background writes started so far have finished and been told.
+  void waitForPageWrites();
+  // Draws a stroke unless the page waits to be written; false when the page
+  // cannot be drawn on.
+  bool somethingToSave(int n);
+
   // --- touches on controls where they are on screen
   ui::Point onScreen(gfx::Point page) const;
   ui::View* hitAt(ui::Point p) const;
   void tap(ui::View* control, const char* what);
   void tapAt(ui::Point p);
   void stroke(gfx::Point from, gfx::Point to);
+  // A drag anywhere; one on the canvas holds off the paused drawing's write.
+  void drag(ui::Point from, ui::Point to, int steps, bool onCanvas);
   void settle();
-  void pressAlertButton(const std::string& title);
+  // `pressed` tells the model the button's effect before the alert fades.
+  void pressAlertButton(const std::string& title, const std::function<void()>& pressed = {});
   ui::Button* buttonTitled(ui::View* root, const std::string& title) const;
 
   // --- what the walk chooses
@@ -108,9 +137,18 @@ class DeskWalk {
   void checkViews();
   void checkScreen();
   void checkSavedPage(int number);
-  // The layer files, snapshot and icon of a frame or a depository entry.
-  void checkPageFiles(const StoredPage& page, int number, bool tray);
+  // The files a step wrote.
+  void checkWritten();
+  // The layer files, snapshot and icon of a frame or a depository entry:
+  // each file as `page` has it, or else as `earlier` has it; `found` takes
+  // the page as its files hold it.
+  void checkPageFiles(const StoredPage& page, int number, bool tray, const StoredPage* earlier = nullptr,
+                      StoredPage* found = nullptr);
+  // The painted background's file, the same way.
+  void checkPainted(const std::string& name, const std::optional<Sheet>* earlier, std::optional<Sheet>* found);
   void checkSheet(const gfx::Image& image, const Sheet& expected, float tolerance, const std::string& what);
+  static int misfits(const gfx::Image& image, const Sheet& expected, float tolerance);
+  static int iconMisfits(const gfx::Image& icon, const Sheet& source);
   gfx::Rect windowOnPage() const;
   Region windowRegion() const;
   // The lasso outline with the window's corner at that page point.
@@ -131,6 +169,9 @@ class DeskWalk {
   std::optional<Tool> tool_;
   // Pages whose files a step wrote, checked after it.
   std::vector<int> written_;
+  // A paused drawing was written in this step; the background was.
+  bool autosaved_ = false;
+  bool paintedWritten_ = false;
 };
 
 }  // namespace desk_walk

@@ -96,13 +96,30 @@ bool Model::savePage() {
   }
   StoredPage& page = disk.page(desk.page);
   page.layer[static_cast<std::size_t>(desk.edited - 1)] = picture;
-  page.snapshot = snapshotOf(page, desk.edited, picture);
+  page.setSnapshot(snapshotOf(page, desk.edited, picture));
   return true;
+}
+
+std::optional<double> Model::autosaveAt() const {
+  if (!desk.operated) return std::nullopt;
+  return desk.changedAt + kIdleSave;
+}
+
+bool Model::autosave() {
+  const bool background = desk.backgroundMode;
+  if (!savePage()) return false;
+  if (!background) plistSaved();
+  return true;
+}
+
+void Model::markChanged() {
+  desk.operated = true;
+  desk.changedAt = clock();
 }
 
 void Model::canvasChanged(const Sheet& picture) {
   desk.canvas.add(picture);
-  desk.operated = true;
+  markChanged();
 }
 
 bool Model::canDraw() const {
@@ -112,7 +129,7 @@ bool Model::canDraw() const {
 bool Model::undo() {
   const int from = desk.canvas.currentStep();
   const bool done = desk.canvas.undo();
-  desk.operated = true;
+  markChanged();
   if (done && desk.cut) {
     if (from == desk.cut->cutStep) desk.cut->cutUndone = true;
     if (desk.cut->placedStep && from == *desk.cut->placedStep) desk.cut->placedUndone = true;
@@ -122,7 +139,7 @@ bool Model::undo() {
 
 bool Model::redo() {
   const bool done = desk.canvas.redo();
-  desk.operated = true;
+  markChanged();
   if (done && desk.cut) {
     const int to = desk.canvas.currentStep();
     if (to == desk.cut->cutStep) desk.cut->cutUndone = false;
@@ -140,7 +157,7 @@ void Model::withdrawCut() {
   if (desk.canvas.currentStep() == cut.cutStep) {
     desk.canvas.undo();
     desk.canvas.dropRedo();
-    desk.operated = true;
+    markChanged();
     return;
   }
   if (!cut.took) return;
@@ -160,7 +177,7 @@ void Model::addFrame(bool duplicate) {
     copyFrame(at);
   } else {
     // A new frame's snapshot and icon are written with it: empty.
-    disk.pages.at(disk.frames.at(static_cast<std::size_t>(disk.insertEmpty(at) - 1))).snapshot = Sheet();
+    disk.page(disk.insertEmpty(at)).setSnapshot(Sheet());
   }
   plistSaved();
   turnTo(at + 1);
@@ -173,7 +190,7 @@ void Model::copyFrame(int number) {
   copy.layer = source.layer;
   copy.visible = source.visible;
   // The copy's snapshot is composed from its layer files, shown or not.
-  copy.snapshot = Sheet::over(source.layer[1], source.layer[0]);
+  copy.setSnapshot(Sheet::over(source.layer[1], source.layer[0]));
 }
 
 void Model::deleteFrame(int number) {
@@ -214,8 +231,8 @@ void Model::setVisible(int position, bool visible) {
   StoredPage& page = disk.page(desk.page);
   page.visible[static_cast<std::size_t>(position - 1)] = visible;
   // The snapshot follows; the background being painted is no layer of the page.
-  if (desk.backgroundMode) page.snapshot = snapshotOf(page, 1, page.layer[0]);
-  else page.snapshot = snapshotOf(page, desk.edited, pagePicture());
+  if (desk.backgroundMode) page.setSnapshot(snapshotOf(page, 1, page.layer[0]));
+  else page.setSnapshot(snapshotOf(page, desk.edited, pagePicture()));
   plistSaved();
 }
 
@@ -246,7 +263,7 @@ void Model::leaveBackgroundMode(int position) {
 
 namespace {
 
-constexpr char kMagic[] = "deskwalk2";
+constexpr char kMagic[] = "deskwalk3";
 
 void putInt(std::string& out, std::int64_t v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
 bool getInt(const std::string& in, std::size_t& at, std::int64_t& v) {
@@ -270,10 +287,7 @@ bool getSheet(const std::string& in, std::size_t& at, std::optional<Sheet>& s) {
   return s->read(in, at);
 }
 
-}  // namespace
-
-std::string Model::serialise() const {
-  std::string out(kMagic);
+void putProject(std::string& out, const Project& disk) {
   putInt(out, disk.nextPage);
   for (const std::vector<int>* list : {&disk.frames, &disk.tray}) {
     putInt(out, static_cast<std::int64_t>(list->size()));
@@ -285,19 +299,16 @@ std::string Model::serialise() const {
       putSheet(out, p.layer[0]);
       putSheet(out, p.layer[1]);
       putSheet(out, p.snapshot);
+      putSheet(out, p.iconSource);
     }
   }
   putInt(out, disk.userBackground);
   putSheet(out, disk.painted);
   putSheet(out, disk.background);
   putInt(out, disk.backgroundOpenSaved);
-  return out;
 }
 
-bool Model::deserialise(const std::string& in) {
-  if (in.compare(0, std::strlen(kMagic), kMagic) != 0) return false;
-  std::size_t at = std::strlen(kMagic);
-  Project p;
+bool getProject(const std::string& in, std::size_t& at, Project& p) {
   std::int64_t v = 0;
   if (!getInt(in, at, v)) return false;
   p.nextPage = static_cast<int>(v);
@@ -310,7 +321,9 @@ bool Model::deserialise(const std::string& in) {
       StoredPage page;
       page.visible = {v0 != 0, v1 != 0};
       std::optional<Sheet> l0, l1;
-      if (!getSheet(in, at, l0) || !getSheet(in, at, l1) || !getSheet(in, at, page.snapshot)) return false;
+      if (!getSheet(in, at, l0) || !getSheet(in, at, l1) || !getSheet(in, at, page.snapshot) ||
+          !getSheet(in, at, page.iconSource))
+        return false;
       page.layer = {l0.value_or(Sheet()), l1.value_or(Sheet())};
       list->push_back(static_cast<int>(id));
       p.pages[static_cast<int>(id)] = std::move(page);
@@ -320,7 +333,29 @@ bool Model::deserialise(const std::string& in) {
   p.userBackground = v != 0;
   if (!getSheet(in, at, p.painted) || !getSheet(in, at, p.background) || !getInt(in, at, v)) return false;
   p.backgroundOpenSaved = p.backgroundOpen = v != 0;
+  return true;
+}
+
+}  // namespace
+
+std::string Model::serialise() const {
+  std::string out(kMagic);
+  putProject(out, disk);
+  putInt(out, unsure ? 1 : 0);
+  if (unsure) putProject(out, *unsure);
+  return out;
+}
+
+bool Model::deserialise(const std::string& in) {
+  if (in.compare(0, std::strlen(kMagic), kMagic) != 0) return false;
+  std::size_t at = std::strlen(kMagic);
+  Project p;
+  std::optional<Project> earlier;
+  std::int64_t has = 0;
+  if (!getProject(in, at, p) || !getInt(in, at, has)) return false;
+  if (has && !getProject(in, at, earlier.emplace())) return false;
   disk = std::move(p);
+  unsure = std::move(earlier);
   return true;
 }
 

@@ -6,6 +6,7 @@
 // tool's held piece and a cut not yet placed). Every user action the walk
 // takes has its effect here, written from what the desk promises, not from
 // what its code does.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,6 +21,16 @@ struct StoredPage {
   std::array<Sheet, 2> layer;  // position 1 (middle ground), position 2 (foreground)
   std::array<bool, 2> visible{true, true};
   std::optional<Sheet> snapshot;  // nullopt: no snapshot file
+  // The picture the icon was made from, where a kill during a write left the
+  // icon of another snapshot than the one on disk; else the snapshot.
+  std::optional<Sheet> iconSource;
+
+  // The snapshot and the icon are written together.
+  void setSnapshot(Sheet picture) {
+    snapshot = std::move(picture);
+    iconSource.reset();
+  }
+  const std::optional<Sheet>& icon() const { return iconSource ? iconSource : snapshot; }
 };
 
 // What is on disk.
@@ -105,6 +116,9 @@ struct Desk {
   bool backgroundMode = false;
   History canvas;
   bool operated = false;
+  // When the picture last changed (or a finger last left the canvas), on
+  // the program's clock.
+  double changedAt = 0;
   std::optional<int> colour;  // palette index of the brush and the fill; nullopt: not chosen since the start
   StampTool tool;
   std::optional<PendingCut> cut;
@@ -113,8 +127,17 @@ struct Desk {
 
 class Model {
  public:
+  // A changed page is written once the drawing has paused this long.
+  static constexpr double kIdleSave = 2.0;
+
   Project disk;
   Desk desk;
+  // A kill fell while a paused drawing was being written: each file may
+  // still hold this earlier state instead of `disk`'s, until the next start
+  // finds out which.
+  std::optional<Project> unsure;
+  // The program's clock, read when the picture changes.
+  std::function<double()> clock = [] { return 0.0; };
 
   // --- the program starts (again) on what is on disk: the last page, the
   // foreground, onion mode 0.
@@ -129,6 +152,11 @@ class Model {
   void loadPage();
   // Answers whether files were written.
   bool savePage();
+  // When the paused drawing is written, if the page waits to be.
+  std::optional<double> autosaveAt() const;
+  // That write: the page (or the background being painted) and, for a page,
+  // the project's list.
+  bool autosave();
   void canvasChanged(const Sheet& picture);  // a step of the history
   bool canDraw() const;
   bool undo();
@@ -153,6 +181,9 @@ class Model {
   // --- the saved state between runs
   std::string serialise() const;
   bool deserialise(const std::string& bytes);
+
+ private:
+  void markChanged();
 };
 
 }  // namespace desk_walk

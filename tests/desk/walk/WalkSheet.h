@@ -29,6 +29,7 @@ struct Range {
   float width() const;
   bool admits(const std::array<float, 4>& v, float tolerance) const;
   static Range hull(const Range& a, const Range& b);
+  bool operator==(const Range&) const = default;
 };
 
 // A straight colour of the palette, the opacity a full stroke of it reaches
