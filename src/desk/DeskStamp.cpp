@@ -71,7 +71,10 @@ void DesktopManagerController::respondGraphToolHiddenEvent() {
         tool.setTransform(gfx::AffineTransform::makeRotation(kParkedTurn));
         tool.setCenter(middle(kParkedFrame));
       },
-      [this](bool) { graphToolHidden(); });
+      [weak = weak_from_this()](bool) {
+        // The desk may be gone by the end of the slide.
+        if (auto desk = weak.lock()) static_cast<DesktopManagerController&>(*desk).graphToolHidden();
+      });
 }
 
 void DesktopManagerController::graphToolHidden() {

@@ -41,11 +41,13 @@ struct WalkCase {
   int steps;
   bool tall = false;
   float scale = 1;
+  // Alerts fade on the clock and their fades end inside a composition.
+  bool timedAlerts = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const WalkCase& c) {
   return out << "seed " << c.seed << ", " << c.steps << " steps" << (c.tall ? ", tall screen" : "")
-             << (c.scale > 1 ? ", 2x" : "");
+             << (c.scale > 1 ? ", 2x" : "") << (c.timedAlerts ? ", timed alerts" : "");
 }
 
 // The sanitizer build is several times slower: it walks a shorter way.
@@ -86,6 +88,7 @@ class DeskWalkTest : public desk_test::DeskTest, public testing::WithParamInterf
     }
     startProgram(c.tall, c.scale);
     DeskWalk walk(*host, *desk, model, c.seed);
+    walk.setTimedAlerts(c.timedAlerts);
     auto failed = [&](const char* when) {
       if (!HasFailure()) return false;
       std::fprintf(stderr, "\nDesk walk %s failed %s. Last actions:\n%s\n", testing::PrintToString(c).c_str(), when,
@@ -157,7 +160,8 @@ TEST_P(DeskWalkTest, TheDeskAndTheDiskAgreeWithTheModelAtEveryStep) { walk(GetPa
 // background mode writing the background into the page's snapshot; seeds 2
 // and 4 find it as the walk goes now.
 INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
-                         testing::Values(WalkCase{1, 260}, WalkCase{2, 260, false, 2}, WalkCase{3, 260}, WalkCase{4, 260, true}));
+                         testing::Values(WalkCase{1, 260}, WalkCase{2, 260, false, 2, true}, WalkCase{3, 260},
+                                         WalkCase{4, 260, true, 1, true}));
 
 // Seeds that once failed, each with the length it failed at (the kills fall
 // where the seed and the length put them):
@@ -169,14 +173,16 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
 INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest, testing::Values(WalkCase{230, 500, true}, WalkCase{26, 260}));
 
 // Further seeds on demand, to look for faults: DESK_WALK_SEEDS=first-last
-// (every fifth on the tall screen, every third at 2x), DESK_WALK_STEPS=n steps each (default 260).
+// (every fifth on the tall screen, every third at 2x, every second with timed
+// alerts), DESK_WALK_STEPS=n steps each (default 260).
 std::vector<WalkCase> requestedSeeds() {
   std::vector<WalkCase> out;
   const char* seeds = std::getenv("DESK_WALK_SEEDS");
   const char* steps = std::getenv("DESK_WALK_STEPS");
   unsigned long long first = 0, last = 0;
   if (seeds && std::sscanf(seeds, "%llu-%llu", &first, &last) == 2)
-    for (unsigned long long s = first; s <= last; ++s) out.push_back({s, steps ? std::atoi(steps) : 260, s % 5 == 0, s % 3 == 0 ? 2.0f : 1.0f});
+    for (unsigned long long s = first; s <= last; ++s)
+      out.push_back({s, steps ? std::atoi(steps) : 260, s % 5 == 0, s % 3 == 0 ? 2.0f : 1.0f, s % 2 == 0});
   return out;
 }
 INSTANTIATE_TEST_SUITE_P(Requested, DeskWalkTest, testing::ValuesIn(requestedSeeds()));

@@ -39,13 +39,6 @@ ButtonSheet::ButtonSheet(std::string title, std::string message, ButtonSheetDele
   setDelegate(delegate);
 }
 
-void ButtonSheet::setDelegate(ButtonSheetDelegate* d) {
-  if (d != nullptr)
-    delegate_ = d->life_;
-  else
-    delegate_.reset();
-}
-
 ButtonSheet::~ButtonSheet() { std::erase(registry(), this); }
 
 std::string ButtonSheet::buttonTitleAtIndex(int index) const {

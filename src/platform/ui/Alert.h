@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ui/Button.h"
+#include "platform/ui/DelegateRef.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 
@@ -18,21 +19,12 @@ class ButtonSheet;
 class Window;
 
 // What the delegate of an alert or action sheet hears.
-class ButtonSheetDelegate {
+class ButtonSheetDelegate : public DelegateLife {
  public:
-  ButtonSheetDelegate() = default;
-  // A copy is another delegate with a life of its own.
-  ButtonSheetDelegate(const ButtonSheetDelegate&) {}
-  ButtonSheetDelegate& operator=(const ButtonSheetDelegate&) { return *this; }
   virtual ~ButtonSheetDelegate() = default;
   virtual void clickedButtonAtIndex(ButtonSheet&, int /*index*/) {}
   virtual void willDismissWithButtonIndex(ButtonSheet&, int /*index*/) {}
   virtual void didDismissWithButtonIndex(ButtonSheet&, int /*index*/) {}
-
- private:
-  friend class ButtonSheet;
-  // Owns nothing; it expires when the delegate is destroyed, whoever owns it.
-  std::shared_ptr<ButtonSheetDelegate> life_{this, [](ButtonSheetDelegate*) {}};
 };
 using AlertViewDelegate = ButtonSheetDelegate;
 using ActionSheetDelegate = ButtonSheetDelegate;
@@ -50,8 +42,8 @@ class ButtonSheet : public View {
   int firstOtherButtonIndex() const { return firstOtherIndex_; }
   int addButtonWithTitle(const std::string& title);
   // nullptr once the delegate has been destroyed.
-  ButtonSheetDelegate* delegate() const { return delegate_.lock().get(); }
-  void setDelegate(ButtonSheetDelegate* d);
+  ButtonSheetDelegate* delegate() const { return delegate_.get(); }
+  void setDelegate(ButtonSheetDelegate* d) { delegate_ = d; }
   bool isVisible() const { return visible_; }
   int tagValue() const { return tag(); }
 
@@ -72,7 +64,7 @@ class ButtonSheet : public View {
   std::string title_, message_;
   std::vector<std::string> buttons_;
   int cancelIndex_ = -1, firstOtherIndex_ = -1;
-  std::weak_ptr<ButtonSheetDelegate> delegate_;
+  DelegateRef<ButtonSheetDelegate> delegate_;
   bool visible_ = false;
   bool dismissing_ = false;
   // The application keeps the window; it keeps this sheet.

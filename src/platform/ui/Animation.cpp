@@ -159,7 +159,7 @@ struct Animator::Group {
   bool allowInteraction = false;
   float repeatCount = 0;
   bool autoreverses = false;
-  AnimationDelegate* delegate = nullptr;
+  DelegateRef<AnimationDelegate> delegate;
   Animations::DidStop didStop;
   std::function<void(bool)> completion;
   int running = 0;
@@ -316,12 +316,8 @@ void Animator::commitBlock(std::unique_ptr<PendingBlock> block) {
 
   if (g->delegate) {
     // The phone tells the start on the next turn, not inside commit.
-    AnimationDelegate* d = g->delegate;
-    std::string name = g->name;
-    void* ctx = g->context;
-    fd::RunLoop::main().post([d, name, ctx, g] {
-      (void)g;
-      d->animationWillStart(name, ctx);
+    fd::RunLoop::main().post([g] {
+      if (AnimationDelegate* d = g->delegate.get()) d->animationWillStart(g->name, g->context);
     });
   }
 
@@ -367,7 +363,7 @@ void Animator::finishGroups() {
     std::shared_ptr<Group> g = *it;
     ended_.erase(it);
     if (instant_) instantClock_ = std::max(instantClock_, g->endTime);
-    if (g->delegate) g->delegate->animationDidStop(g->name, g->finished, g->context);
+    if (AnimationDelegate* d = g->delegate.get()) d->animationDidStop(g->name, g->finished, g->context);
     if (g->didStop) g->didStop(g->name, g->finished, g->context);
     if (g->completion) g->completion(g->finished);
   }

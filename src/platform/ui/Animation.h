@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/ui/DelegateRef.h"
 #include "platform/ui/View.h"
 
 namespace ui {
@@ -19,8 +20,9 @@ enum class AnimationCurve { EaseInOut, EaseIn, EaseOut, Linear };
 
 enum class AnimationTransition { None, FlipFromLeft, FlipFromRight, CurlUp, CurlDown };
 
-// Receives the start and stop of named animations.
-class AnimationDelegate {
+// Receives the start and stop of named animations. A delegate destroyed
+// before its animation starts or stops hears nothing of it.
+class AnimationDelegate : public DelegateLife {
  public:
   virtual ~AnimationDelegate() = default;
   virtual void animationWillStart(const std::string& /*name*/, void* /*context*/) {}
@@ -40,7 +42,8 @@ class Animations {
   static void setBeginsFromCurrentState(bool on);  // default: from the model value
   static void setRepeatCount(float count);
   static void setRepeatAutoreverses(bool on);
-  // The delegate hears animationWillStart and animationDidStop; it is not kept.
+  // The delegate hears animationWillStart and animationDidStop; it is not
+  // kept, and once destroyed it is not called.
   static void setDelegate(AnimationDelegate* delegate);
   // Alternatively (or as well) a function hears the stop.
   static void setDidStop(DidStop fn);

@@ -36,11 +36,13 @@ void Application::reset() {
   remoteTypes_ = 0;
 }
 
-std::vector<Window*> Application::windows() const {
-  std::vector<Window*> out;
+std::vector<std::shared_ptr<Window>> Application::windows() const {
+  std::vector<std::shared_ptr<Window>> out;
   for (auto& w : windows_)
-    if (!w->isHidden()) out.push_back(w.get());
-  std::stable_sort(out.begin(), out.end(), [](Window* a, Window* b) { return a->windowLevel() < b->windowLevel(); });
+    if (!w->isHidden()) out.push_back(w);
+  std::stable_sort(out.begin(), out.end(), [](const std::shared_ptr<Window>& a, const std::shared_ptr<Window>& b) {
+    return a->windowLevel() < b->windowLevel();
+  });
   return out;
 }
 
@@ -111,9 +113,22 @@ void Application::simulateMemoryWarning() {
 }
 
 bool Application::composeScreen() {
+  // An animation's end or a layout may close a window (an alert whose fade
+  // ends removes its own) or open one: the windows are listed once those
+  // have run, and every list taken is held until the frame is drawn.
+  Animator::shared().update();
+  std::vector<std::vector<std::shared_ptr<Window>>> held;
+  held.push_back(windows());
+  constexpr int kLayoutRounds = 4;
+  for (int round = 0; round < kLayoutRounds; ++round) {
+    for (const auto& w : held.back()) w->layoutIfNeeded();
+    std::vector<std::shared_ptr<Window>> now = windows();
+    if (now == held.back()) break;
+    held.push_back(std::move(now));
+  }
   const Screen& s = Screen::main();
   Rect b = s.bounds();
-  return compositor_.composeScreen(windows(), {b.width, b.height}, s.scale());
+  return compositor_.composeScreen(held.back(), {b.width, b.height}, s.scale());
 }
 
 gfx::Image Application::screenshot() {

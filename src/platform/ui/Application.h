@@ -43,8 +43,9 @@ class Application {
   void setDelegate(std::shared_ptr<ApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
   ApplicationDelegate* delegate() const { return delegate_.get(); }
 
-  // Windows on screen, back to front by level then order shown.
-  std::vector<Window*> windows() const;
+  // Windows on screen, back to front by level then order shown. The list
+  // owns them: a callback run while it is walked may close any of them.
+  std::vector<std::shared_ptr<Window>> windows() const;
   Window* keyWindow() const;
   void addWindow(std::shared_ptr<Window> window);
   void removeWindow(const Window* window);
@@ -73,7 +74,9 @@ class Application {
   // Posts fd::kLowMemoryNotification and tells the delegate.
   void simulateMemoryWarning();
 
-  // The screen as it shows now (presentation values). Only what changed since
+  // The screen as it shows now (presentation values). Animations move on and
+  // layouts run first; windows their callbacks close are not drawn, and the
+  // windows drawn stay alive until the pass ends. Only what changed since
   // the last compose is drawn again; true when anything was.
   bool composeScreen();
   Compositor& compositor() { return compositor_; }

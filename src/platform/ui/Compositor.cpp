@@ -137,7 +137,14 @@ Compositor::Box Compositor::listItems(View& v, const AffineTransform& parent, co
   placed.own = item.box;
   items.push_back(item);
   Box subtree = item.box;
-  for (const auto& sv : v.subviews_) subtree = subtree.unionWith(listItems(*sv, toFrame, inner, item.alpha, items));
+  const std::size_t first = passViews_.size(), count = v.subviews_.size();
+  placed.firstChild = first;
+  placed.children = count;
+  passViews_.insert(passViews_.end(), v.subviews_.begin(), v.subviews_.end());
+  for (std::size_t i = first; i < first + count; ++i) {
+    View& child = *passViews_[i];  // the vector may grow, the view stays
+    subtree = subtree.unionWith(listItems(child, toFrame, inner, item.alpha, items));
+  }
   // The map may have grown since `placed` was taken.
   placed_[&v].subtree = subtree;
   return subtree;
@@ -243,7 +250,7 @@ bool Compositor::touchesDamage(const Box& b) const {
   return false;
 }
 
-bool Compositor::composeScreen(const std::vector<Window*>& windows, Size points, float scale) {
+bool Compositor::composeScreen(const std::vector<std::shared_ptr<Window>>& windows, Size points, float scale) {
   pruneCache();
   int w = static_cast<int>(std::lround(points.width * scale)), h = static_cast<int>(std::lround(points.height * scale));
   bool whole = !incremental_;
@@ -257,15 +264,16 @@ bool Compositor::composeScreen(const std::vector<Window*>& windows, Size points,
   scale_ = scale;
   presentation_ = true;
   changed_.clear();
-  Animator::shared().update();
-  for (Window* win : windows) win->layoutIfNeeded();
+  for (const auto& win : windows) win->layoutIfNeeded();
   const std::uint64_t changes = Screen::changeCount();
-  const std::vector<const Window*> shown(windows.begin(), windows.end());
+  std::vector<std::uint64_t> shown;
+  for (const auto& win : windows) shown.push_back(win->viewId());
   if (!whole && changes == composedChanges_ && shown == composedWindows_) return false;
 
   placed_.clear();
+  passViews_.clear();
   std::vector<Item> items;
-  for (Window* win : windows) listItems(*win, AffineTransform::makeScale(scale, scale), frameBox(), 1, items);
+  for (const auto& win : windows) listItems(*win, AffineTransform::makeScale(scale, scale), frameBox(), 1, items);
   std::vector<Box> damage;
   if (whole) {
     damage.push_back(frameBox());
@@ -274,8 +282,11 @@ bool Compositor::composeScreen(const std::vector<Window*>& windows, Size points,
   }
   items_ = std::move(items);
   composedChanges_ = changes;
-  composedWindows_ = shown;
-  if (damage.empty()) return false;
+  composedWindows_ = std::move(shown);
+  if (damage.empty()) {
+    passViews_.clear();
+    return false;
+  }
 
   cr_ = cairo_create(frame_);
   for (const Box& d : damage) cairo_rectangle(cr_, d.x0, d.y0, d.x1 - d.x0, d.y1 - d.y0);
@@ -285,9 +296,10 @@ bool Compositor::composeScreen(const std::vector<Window*>& windows, Size points,
   cairo_scale(cr_, scale, scale);
   damage_ = whole ? nullptr : &damage;
   usePlaced_ = true;
-  for (Window* win : windows) drawView(*win, false);
+  for (const auto& win : windows) drawView(*win, false);
   usePlaced_ = false;
   damage_ = nullptr;
+  passViews_.clear();
   cairo_destroy(cr_);
   cr_ = nullptr;
   cairo_surface_flush(frame_);
@@ -344,6 +356,8 @@ void Compositor::drawView(const View& v, bool isRoot) {
   View::Geometry g;
   AffineTransform toSuperview;
   bool drawOwn = true;
+  std::size_t firstChild = 0, children = 0;
+  std::vector<std::shared_ptr<View>> subviews;
   if (usePlaced_) {
     // Drawn with the values the list was made with; only views whose
     // drawing reaches the damage.
@@ -352,7 +366,10 @@ void Compositor::drawView(const View& v, bool isRoot) {
     g = found->second.g;
     toSuperview = found->second.toSuperview;
     drawOwn = touchesDamage(found->second.own);
+    firstChild = found->second.firstChild;
+    children = found->second.children;
   } else {
+    subviews = v.subviews_;
     g = presentation_ ? v.presentation() : View::Geometry{v.bounds_, v.center_, v.transform_, v.alpha_, v.backgroundColor_};
     toSuperview = View::transformToSuperview(g);
   }
@@ -370,7 +387,13 @@ void Compositor::drawView(const View& v, bool isRoot) {
     if (g.backgroundColor.a > 0) fillRect(b, g.backgroundColor);
     const_cast<View&>(v).drawLayerContent(*this, g);
   }
-  for (const auto& sv : v.subviews_) drawView(*sv, false);
+  // A view's drawing may change the tree under it; the pass walks the
+  // subviews it listed (or a copy), which it holds.
+  if (usePlaced_) {
+    for (std::size_t i = firstChild; i < firstChild + children; ++i) drawView(*passViews_[i], false);
+  } else {
+    for (const auto& sv : subviews) drawView(*sv, false);
+  }
   if (drawOwn && presentation_ && Animator::shared().isTransitioning(&v)) drawTransitionOverlay(v, g);
   if (group) {
     cairo_pop_group_to_source(cr_);

@@ -44,8 +44,10 @@ class Compositor {
   // The windows, back to front, over black, into a frame of the given size in
   // points times scale (presentation values). The frame stays valid until the
   // next call: native-endian premultiplied ARGB words, `frameStride` bytes a
-  // row. True when the frame changed; `changedRects` then says where.
-  bool composeScreen(const std::vector<Window*>& windows, Size points, float scale);
+  // row. True when the frame changed; `changedRects` then says where. Views
+  // drawing themselves may change the tree: every view listed is held, and
+  // drawn among the subviews it had when listed, until the pass ends.
+  bool composeScreen(const std::vector<std::shared_ptr<Window>>& windows, Size points, float scale);
   const std::uint32_t* framePixels() const;
   int frameStride() const;
   int frameWidth() const { return frameW_; }
@@ -132,7 +134,7 @@ class Compositor {
   // The last compose's list, the change count it saw and its windows.
   std::vector<Item> items_;
   std::uint64_t composedChanges_ = 0;
-  std::vector<const Window*> composedWindows_;
+  std::vector<std::uint64_t> composedWindows_;
   std::vector<PixelRect> changed_;
   // While composing the screen: each listed view's presentation values as
   // the list saw them (drawn with exactly those), where its own drawing and
@@ -141,7 +143,10 @@ class Compositor {
     View::Geometry g;
     AffineTransform toSuperview;
     Box own, subtree;
+    // The view's subviews as listed: a run of passViews_.
+    std::size_t firstChild = 0, children = 0;
   };
+  std::vector<std::shared_ptr<View>> passViews_;
   std::unordered_map<const View*, Placed> placed_;
   bool usePlaced_ = false;
   const std::vector<Box>* damage_ = nullptr;

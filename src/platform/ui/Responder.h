@@ -37,7 +37,7 @@ class Touch {
   Point locationInView(const View* view) const;
   Point previousLocationInView(const View* view) const;
   View* view() const { return view_.get(); }
-  Window* window() const { return window_; }
+  Window* window() const { return window_.get(); }
   TouchPhase phase() const { return phase_; }
   int tapCount() const { return tapCount_; }
   double timestamp() const { return timestamp_; }
@@ -47,7 +47,7 @@ class Touch {
   friend class TouchDispatcher;
   std::int64_t id_ = 0;
   std::shared_ptr<View> view_;  // kept alive while the finger is down
-  Window* window_ = nullptr;
+  std::shared_ptr<Window> window_;
   TouchPhase phase_ = TouchPhase::Began;
   Point location_, previous_, start_;  // window coordinates
   int tapCount_ = 1;

@@ -3,13 +3,14 @@
 // the content size, optionally snapping to pages of the view's size. A finger
 // that starts on a control inside and then drags is taken over by the scroll
 // view (the control hears a cancel).
+#include "platform/ui/DelegateRef.h"
 #include "platform/ui/View.h"
 
 namespace ui {
 
 class ScrollView;
 
-class ScrollViewDelegate {
+class ScrollViewDelegate : public DelegateLife {
  public:
   virtual ~ScrollViewDelegate() = default;
   virtual void scrollViewDidScroll(ScrollView&) {}
@@ -40,7 +41,7 @@ class ScrollView : public View {
   bool isDragging() const { return dragging_; }
   bool isDecelerating() const { return decelerating_; }
 
-  ScrollViewDelegate* delegate() const { return delegate_; }
+  ScrollViewDelegate* delegate() const { return delegate_.get(); }
   void setDelegate(ScrollViewDelegate* d) { delegate_ = d; }
 
   // The touch dispatcher hands over a finger that dragged on the content.
@@ -68,7 +69,7 @@ class ScrollView : public View {
   bool dragging_ = false, decelerating_ = false;
   const Touch* tracked_ = nullptr;
   Point startPoint_, startOffset_;
-  ScrollViewDelegate* delegate_ = nullptr;
+  DelegateRef<ScrollViewDelegate> delegate_;
 };
 
 }  // namespace ui

@@ -39,7 +39,7 @@ struct PickedMedia {
 
 class ImagePickerController;
 
-class ImagePickerDelegate {
+class ImagePickerDelegate : public DelegateLife {
  public:
   virtual ~ImagePickerDelegate() = default;
   virtual void didFinishPickingMedia(ImagePickerController&, const PickedMedia&) {}
@@ -59,7 +59,7 @@ class ImagePickerController : public NavigationController {
   void setSourceType(ImagePickerSource s) { source_ = s; }
   bool allowsEditing() const { return allowsEditing_; }
   void setAllowsEditing(bool on) { allowsEditing_ = on; }
-  ImagePickerDelegate* pickerDelegate() const { return delegate_; }
+  ImagePickerDelegate* pickerDelegate() const { return delegate_.get(); }
   void setPickerDelegate(ImagePickerDelegate* d) { delegate_ = d; }
 
   // What a tap on the row does; false when the file cannot be read.
@@ -71,7 +71,7 @@ class ImagePickerController : public NavigationController {
   class ListController;
   ImagePickerSource source_ = ImagePickerSource::PhotoLibrary;
   bool allowsEditing_ = false;
-  ImagePickerDelegate* delegate_ = nullptr;
+  DelegateRef<ImagePickerDelegate> delegate_;
   std::shared_ptr<ListController> list_;
 };
 
@@ -79,7 +79,7 @@ class ImagePickerController : public NavigationController {
 
 class StoreProductViewController;
 
-class StoreProductDelegate {
+class StoreProductDelegate : public DelegateLife {
  public:
   virtual ~StoreProductDelegate() = default;
   virtual void productViewControllerDidFinish(StoreProductViewController&) {}
@@ -92,7 +92,7 @@ class StoreProductViewController : public ViewController {
   // to fetch and succeeds for any non-empty identifier.
   void loadProduct(const std::string& identifier, std::function<void(bool, std::string)> completion);
   const std::string& productIdentifier() const { return product_; }
-  StoreProductDelegate* delegate() const { return delegate_; }
+  StoreProductDelegate* delegate() const { return delegate_.get(); }
   void setDelegate(StoreProductDelegate* d) { delegate_ = d; }
   void loadView() override;
   // The Done button.
@@ -100,7 +100,7 @@ class StoreProductViewController : public ViewController {
 
  private:
   std::string product_;
-  StoreProductDelegate* delegate_ = nullptr;
+  DelegateRef<StoreProductDelegate> delegate_;
 };
 
 // --- reachability

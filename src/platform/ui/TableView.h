@@ -58,7 +58,7 @@ class TableViewCell : public View {
 
 class TableView;
 
-class TableViewDataSource {
+class TableViewDataSource : public DelegateLife {
  public:
   virtual ~TableViewDataSource() = default;
   virtual int numberOfSections(TableView&) { return 1; }
@@ -84,9 +84,9 @@ class TableView : public ScrollView {
  public:
   explicit TableView(const Rect& frame = {});
 
-  TableViewDataSource* dataSource() const { return dataSource_; }
+  TableViewDataSource* dataSource() const { return dataSource_.get(); }
   void setDataSource(TableViewDataSource* ds) { dataSource_ = ds; }
-  TableViewDelegate* tableDelegate() const { return tableDelegate_; }
+  TableViewDelegate* tableDelegate() const { return tableDelegate_.get(); }
   // Also the scroll delegate.
   void setTableDelegate(TableViewDelegate* d);
 
@@ -133,8 +133,8 @@ class TableView : public ScrollView {
   void tile();
   void enqueue(const IndexPath& ip);
 
-  TableViewDataSource* dataSource_ = nullptr;
-  TableViewDelegate* tableDelegate_ = nullptr;
+  DelegateRef<TableViewDataSource> dataSource_;
+  DelegateRef<TableViewDelegate> tableDelegate_;
   float rowHeight_ = 44;
   SeparatorStyle separatorStyle_ = SeparatorStyle::SingleLine;
   Color separatorColor_ = Color::white(0.88f);

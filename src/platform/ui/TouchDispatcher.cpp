@@ -23,9 +23,9 @@ void TouchDispatcher::reset() {
 }
 
 Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
-  std::vector<Window*> windows = Application::shared().windows();
+  const std::vector<std::shared_ptr<Window>> windows = Application::shared().windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-    Window* w = *it;
+    const std::shared_ptr<Window>& w = *it;
     Point local = w->transformToSuperview().inverted().apply(f.location);
     View* hit = w->hitTest(local, nullptr);
     if (!hit) continue;
@@ -39,14 +39,14 @@ Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
       if (owner != hit && owner && owner->isExclusiveTouch()) return nullptr;
     }
     if (hit->isExclusiveTouch() && !touches_.empty()) return nullptr;
-    auto t = std::make_unique<Touch>();
+    auto t = std::make_shared<Touch>();
     t->id_ = f.id;
     t->view_ = hit->shared_from_this();
     t->window_ = w;
     t->phase_ = TouchPhase::Began;
     t->location_ = t->previous_ = t->start_ = local;
     t->timestamp_ = now;
-    bool repeat = lastTap_.view == hit && now - lastTap_.time <= kMultiTapInterval &&
+    bool repeat = lastTap_.viewId == hit->viewId() && now - lastTap_.time <= kMultiTapInterval &&
                   distance(lastTap_.location, local) <= kMultiTapDistance;
     t->tapCount_ = repeat ? lastTap_.count + 1 : 1;
     Touch* raw = t.get();
@@ -56,17 +56,35 @@ Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
   return nullptr;
 }
 
-void TouchDispatcher::deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event) {
+namespace {
+// A view that nothing but the fingers on it holds any more has left the
+// screen with its owner, whose actions and delegates it would call: its
+// fingers hear nothing more.
+bool orphaned(const std::shared_ptr<View>& view, long otherHolders, const std::vector<std::shared_ptr<Touch>>& held) {
+  long holders = otherHolders;
+  for (const auto& t : held)
+    if (t->view() == view.get()) ++holders;
+  return view.use_count() <= holders;
+}
+}  // namespace
+
+void TouchDispatcher::deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event,
+                              const Held& held) {
   // One message per view with that view's touches, in the order the views
-  // first appear among the changed touches.
-  std::vector<View*> views;
+  // first appear among the changed touches. A touch an earlier message
+  // cancelled is not delivered again in another phase.
+  std::vector<std::shared_ptr<View>> views;
   for (Touch* t : changed)
-    if (std::find(views.begin(), views.end(), t->view()) == views.end()) views.push_back(t->view());
-  for (View* v : views) {
+    if (std::find(views.begin(), views.end(), t->view_) == views.end()) views.push_back(t->view_);
+  for (const std::shared_ptr<View>& v : views) {
     TouchSet set;
     for (Touch* t : changed)
-      if (t->view() == v) set.push_back(t);
-    std::shared_ptr<View> keep = v->shared_from_this();
+      if (t->view_ == v && t->phase_ == phase) set.push_back(t);
+    if (set.empty()) continue;
+    if (phase != TouchPhase::Began && orphaned(v, 1, held)) {
+      for (Touch* t : set) t->phase_ = TouchPhase::Cancelled;
+      continue;
+    }
     switch (phase) {
       case TouchPhase::Began: v->touchesBegan(set, event); break;
       case TouchPhase::Moved: v->touchesMoved(set, event); break;
@@ -77,8 +95,9 @@ void TouchDispatcher::deliver(const std::vector<Touch*>& changed, TouchPhase pha
   }
 }
 
-void TouchDispatcher::stealForScrollViews(std::vector<Touch*>& moved, Event& event) {
+void TouchDispatcher::stealForScrollViews(std::vector<Touch*>& moved, Event& event, const Held& held) {
   for (Touch* t : moved) {
+    if (t->phase_ != TouchPhase::Moved) continue;  // cancelled by an earlier answer
     View* v = t->view();
     ScrollView* sv = nullptr;
     for (View* p = v->superview(); p; p = p->superview())
@@ -91,7 +110,7 @@ void TouchDispatcher::stealForScrollViews(std::vector<Touch*>& moved, Event& eve
     // adopts the touch first, so a cancel forwarded to it keeps the drag).
     sv->beginDraggingWithTouch(t);
     t->phase_ = TouchPhase::Cancelled;
-    deliver({t}, TouchPhase::Cancelled, event);
+    deliver({t}, TouchPhase::Cancelled, event, held);
     t->view_ = sv->shared_from_this();
     t->phase_ = TouchPhase::Moved;
   }
@@ -129,17 +148,21 @@ void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
 
   Event event;
   event.timestamp_ = now;
-  for (auto& s : touches_) event.all_.push_back(s.touch.get());
-  if (!began.empty()) deliver(began, TouchPhase::Began, event);
-  if (!moved.empty()) {
-    stealForScrollViews(moved, event);
-    deliver(moved, TouchPhase::Moved, event);
+  std::vector<std::shared_ptr<Touch>> held;
+  for (auto& s : touches_) {
+    held.push_back(s.touch);
+    event.all_.push_back(s.touch.get());
   }
-  if (!ended.empty()) deliver(ended, TouchPhase::Ended, event);
-  if (!cancelled.empty()) deliver(cancelled, TouchPhase::Cancelled, event);
+  if (!began.empty()) deliver(began, TouchPhase::Began, event, held);
+  if (!moved.empty()) {
+    stealForScrollViews(moved, event, held);
+    deliver(moved, TouchPhase::Moved, event, held);
+  }
+  if (!ended.empty()) deliver(ended, TouchPhase::Ended, event, held);
+  if (!cancelled.empty()) deliver(cancelled, TouchPhase::Cancelled, event, held);
 
   for (Touch* t : ended) {
-    lastTap_ = {t->location_, now, t->tapCount_, t->view()};
+    lastTap_ = {t->location_, now, t->tapCount_, t->view_->viewId()};
     if (distance(t->start_, t->location_) > kMultiTapDistance) lastTap_.count = 0;
   }
   std::erase_if(touches_, [](const Slot& s) {
@@ -148,8 +171,12 @@ void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
 }
 
 void TouchDispatcher::cancelAll() {
+  // Fingers that lifted or were cancelled in the event being delivered have
+  // had their last message.
   std::vector<FingerChange> changes;
-  for (auto& s : touches_) changes.push_back({s.id, s.touch->window_->transformToSuperview().apply(s.touch->location_), TouchPhase::Cancelled});
+  for (auto& s : touches_)
+    if (s.touch->phase_ != TouchPhase::Ended && s.touch->phase_ != TouchPhase::Cancelled)
+      changes.push_back({s.id, s.touch->window_->transformToSuperview().apply(s.touch->location_), TouchPhase::Cancelled});
   if (!changes.empty()) dispatch(changes);
   ignored_.clear();
 }

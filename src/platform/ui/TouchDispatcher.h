@@ -37,13 +37,16 @@ class TouchDispatcher {
   void reset();
 
  private:
+  // Shared: a delivery holds the touches it walks, since a view's answer may
+  // cancel every finger (the program going to the background) or reset them.
   struct Slot {
     std::int64_t id;
-    std::unique_ptr<Touch> touch;
+    std::shared_ptr<Touch> touch;
   };
   Touch* begin(const FingerChange& f, double now);
-  void deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event);
-  void stealForScrollViews(std::vector<Touch*>& moved, Event& event);
+  using Held = std::vector<std::shared_ptr<Touch>>;
+  void deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event, const Held& held);
+  void stealForScrollViews(std::vector<Touch*>& moved, Event& event, const Held& held);
 
   std::vector<Slot> touches_;
   std::vector<std::int64_t> ignored_;
@@ -51,7 +54,7 @@ class TouchDispatcher {
     Point location;
     double time = -1;
     int count = 0;
-    const View* view = nullptr;
+    std::uint64_t viewId = 0;  // a view's address may be reused once it is gone
   } lastTap_;
 };
 

@@ -137,7 +137,7 @@ ui::Point DeskWalk::onScreen(gfx::Point page) const {
 }
 
 ui::View* DeskWalk::hitAt(ui::Point p) const {
-  const std::vector<ui::Window*> windows = ui::Application::shared().windows();
+  const auto windows = ui::Application::shared().windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     if ((*it)->isHidden()) continue;
     if (ui::View* v = (*it)->hitTest(p, nullptr)) return v;
@@ -201,9 +201,29 @@ void DeskWalk::pressAlertButton(const std::string& title, const std::function<vo
   ASSERT_FALSE(sheets.empty()) << "no alert asks";
   ui::Button* b = buttonTitled(sheets.back(), title);
   ASSERT_NE(b, nullptr) << "the alert has no button " << title;
+  if (!timedAlerts_) {
+    tap(b, title.c_str());
+    if (pressed) pressed();
+    passTime(ui::ButtonSheet::kFadeDuration + 0.05);
+    return;
+  }
+  host_.setInstantAnimations(false);
   tap(b, title.c_str());
+  // The frames composed during the fade, then the main thread busy as it
+  // ends: the composition after is where the alert's window goes, and where
+  // the desk hears of the dismissal and acts on the button.
+  for (int frame = 0; frame < 3; ++frame) {
+    fd::RunLoop::main().stall(1.0 / 30);
+    (void)host_.screenshot();
+  }
+  fd::RunLoop::main().stall(ui::ButtonSheet::kFadeDuration);
+  const std::size_t shown = host_.alerts().size();
+  (void)host_.screenshot();
+  host_.setInstantAnimations(true);
+  EXPECT_EQ(host_.alerts().size(), shown - 1) << "the alert's fade ended inside the composition";
   if (pressed) pressed();
-  passTime(ui::ButtonSheet::kFadeDuration + 0.05);
+  settle();
+  catchUp();
 }
 
 // --- choices
@@ -581,8 +601,8 @@ void DeskWalk::enterBackground() {
   if (!model_.disk.userBackground) {
     tap(gallery->backgroundsArray().back()->newButton(), "the new background button");
     ui::Button* create = nullptr;
-    for (ui::Window* w : ui::Application::shared().windows())
-      if (!create) create = buttonTitled(w, fd::Localized("Create"));
+    for (const auto& w : ui::Application::shared().windows())
+      if (!create) create = buttonTitled(w.get(), fd::Localized("Create"));
     tap(create, "Create");
     const std::string name = dataModel().backgroundArray().back();
     BackgroundView* cell = gallery->cellNamed(name);

@@ -38,6 +38,11 @@ class DeskWalk {
   void pauseUntilSaved(int n);
   // For the record: the program is killed now.
   void killed() { note("the program is killed"); }
+  // Alerts fade on the clock as in a window, and the main thread is busy
+  // when a fade ends: the next composition of the screen is the first to
+  // run the fade's end, which closes the alert's window (animations end at
+  // once otherwise).
+  void setTimedAlerts(bool on) { timedAlerts_ = on; }
 
   // The desk against the model: its state, the canvas, the screen.
   void checkDesk();
@@ -74,7 +79,8 @@ class DeskWalk {
   // A drag anywhere; one on the canvas holds off the paused drawing's write.
   void drag(ui::Point from, ui::Point to, int steps, bool onCanvas);
   void settle();
-  // `pressed` tells the model the button's effect before the alert fades.
+  // `pressed` tells the model the button's effect once the alert has gone,
+  // when the desk acts on it.
   void pressAlertButton(const std::string& title, const std::function<void()>& pressed = {});
   ui::Button* buttonTitled(ui::View* root, const std::string& title) const;
 
@@ -172,6 +178,7 @@ class DeskWalk {
   // A paused drawing was written in this step; the background was.
   bool autosaved_ = false;
   bool paintedWritten_ = false;
+  bool timedAlerts_ = false;
 };
 
 }  // namespace desk_walk
