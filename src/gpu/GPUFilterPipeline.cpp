@@ -1,30 +1,27 @@
 #include "gpu/GPUFilterPipeline.h"
 
 #include <cstdlib>
-#include <regex>
 
+#include "gpu/GPUFilterArgumentText.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyList.h"
 
 namespace {
 
-struct ParsedArgument {
-  std::string type, first, second;
-};
-
-// type(first) or type(first, second); only the first match in the text counts.
-std::optional<ParsedArgument> matchArgument(const std::string& text) {
-  static const std::regex pattern(R"((float|CGPoint|NSString)\((.*?)(?:,\s*(.*?))*\))");
-  std::smatch m;
-  if (!std::regex_search(text, m, pattern)) return std::nullopt;
-  return ParsedArgument{m[1].str(), m[2].str(), m[3].str()};
+// A text argument past the length a configuration may give is refused
+// before it is read.
+fd::Status withinLength(const std::string& text, const std::string& selector) {
+  if (text.size() <= kMaxFilterArgumentLength) return {};
+  return fd::fail("an argument of " + selector + " is " + std::to_string(text.size()) +
+                  " characters long; a configuration may give at most " + std::to_string(kMaxFilterArgumentLength));
 }
 
 float floatValue(const std::string& text) { return std::strtof(text.c_str(), nullptr); }
 
 fd::Expected<GPUFilterMessageArgument> argumentFromValue(const fd::Value& value, const std::string& selector) {
   if (const std::string* text = value.string()) {
-    auto parsed = matchArgument(*text);
+    if (fd::Status length = withinLength(*text, selector); !length) return length.failure();
+    auto parsed = readFilterArgumentText(*text);
     if (!parsed) return fd::fail("argument \"" + *text + "\" of " + selector + " is not type(value)");
     if (parsed->type == "float") return GPUFilterMessageArgument(floatValue(parsed->first));
     if (parsed->type == "CGPoint") {
@@ -36,7 +33,10 @@ fd::Expected<GPUFilterMessageArgument> argumentFromValue(const fd::Value& value,
     std::vector<GPUFilterListElement> list;
     for (const fd::Value& element : *elements) {
       const std::string* text = element.string();
-      auto parsed = text != nullptr ? matchArgument(*text) : std::nullopt;
+      if (text != nullptr) {
+        if (fd::Status length = withinLength(*text, selector); !length) return length.failure();
+      }
+      auto parsed = text != nullptr ? readFilterArgumentText(*text) : std::nullopt;
       if (!parsed || parsed->type == "NSString") {
         return fd::fail("list argument of " + selector + " holds an element that is not float(x) or CGPoint(x, y)");
       }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "gpu/GPUFilterArgumentText.h"
 #include "gpu/GPUFilterGroup.h"
 #include "gpu/GPUFilterPipeline.h"
 #include "gpu/GPUFilterRegistry.h"
@@ -12,6 +13,7 @@
 #include "gpu/GpuReference.h"
 #include "gpu/GpuTestSupport.h"
 #include "platform/foundation/PropertyList.h"
+#include "support/CpuCeiling.h"
 #include "support/GpuTestFilters.h"
 #include "support/Sandbox.h"
 
@@ -56,6 +58,10 @@ fd::Value entry(const std::string& name, fd::Dictionary attributes = {}) {
   fd::Dictionary d{{"FilterName", name}};
   if (!attributes.empty()) d["Attributes"] = fd::Value(std::move(attributes));
   return fd::Value(std::move(d));
+}
+
+fd::Value tintConfiguration(fd::Dictionary attributes) {
+  return fd::Value(fd::Dictionary{{"Filters", fd::Value(fd::Array{entry("TintTestFilter", std::move(attributes))})}});
 }
 
 }  // namespace
@@ -187,4 +193,47 @@ TEST(GPUFilterPipelineTest, AConfigurationFileIsAPropertyList) {
   ASSERT_TRUE(pipeline.ok()) << pipeline.error();
   EXPECT_EQ((*pipeline)->filters().size(), 1u);
   EXPECT_FALSE(GPUFilterPipeline::withConfigurationFile(sandbox.root() / "missing.plist", picture, nullptr).ok());
+}
+
+TEST(GPUFilterPipelineTest, ArgumentsReadAsTheirTextForm) {
+  registerTestClasses();
+  auto filters = GPUFilterPipeline::parseConfiguration(
+      tintConfiguration({{"setAnchor:", fd::Value("CGPoint(1, 2, 3)")},
+                         {"setLabel:", fd::Value("note: NSString(half\nNSString(a(b)c)")},
+                         {"setIntensity:", fd::Value("float(0.25" + std::string(kMaxFilterArgumentLength - 11, ' ') + ")")}}));
+  ASSERT_TRUE(filters.ok()) << filters.error();
+  auto* tint = dynamic_cast<CountedTint*>(filters->front().get());
+  ASSERT_NE(tint, nullptr);
+  EXPECT_EQ(tint->anchor, (gfx::Point{1, 3}));  // the last of several arguments is the second
+  EXPECT_EQ(tint->label, "a(b");                 // no argument spans a line; the first ")" closes
+  EXPECT_EQ(tint->intensity(), 0.25f);           // an argument of the longest length is read
+}
+
+// A hostile argument is refused in words and at once: one past the longest
+// length, one of 50,000 characters (a backtracking reader runs out of stack on
+// it) and an unclosed form with many commas (a backtracking reader doubles its
+// time with every comma). The child is stopped by a crash or by the
+// processor-time ceiling should the reading go wrong.
+TEST(GPUFilterPipelineTest, HostileArgumentsAreRefusedInWords) {
+  registerTestClasses();
+  const std::string justTooLong = "float(" + std::string(kMaxFilterArgumentLength - 6, '1') + ")";
+  const std::string huge = "float(" + std::string(50000, '1') + ")";
+  const std::string unclosed = "NSString(" + std::string(40, ',');
+  const auto child = testing_support::runUnderCpuCeiling(5, [&] {
+    auto refused = [](const fd::Value& configuration, const std::string& words) {
+      auto filters = GPUFilterPipeline::parseConfiguration(configuration);
+      ASSERT_FALSE(filters.ok());
+      EXPECT_NE(filters.error().find(words), std::string::npos) << filters.error();
+    };
+    refused(tintConfiguration({{"setIntensity:", fd::Value(justTooLong)}}),
+            "an argument of setIntensity: is 4097 characters long; a configuration may give at most 4096");
+    refused(tintConfiguration({{"setIntensity:", fd::Value(huge)}}), "is 50007 characters long");
+    refused(tintConfiguration({{"setChannelFactorList:", fd::Value(fd::Array{"float(1)", fd::Value(huge)})}}),
+            "an argument of setChannelFactorList: is 50007 characters long");
+    refused(tintConfiguration({{"setLabel:", fd::Value(unclosed)}}), "of setLabel: is not type(value)");
+    refused(tintConfiguration({{"setChannelFactorList:", fd::Value(fd::Array{fd::Value(unclosed)})}}),
+            "holds an element that is not float(x) or CGPoint(x, y)");
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0)
+      << "the child ended with code " << child.exitCode << ", signal " << child.signal;
 }
