@@ -5,9 +5,10 @@
 # fuzz/corpus_curves), "feed" (Atom documents, corpus fuzz/corpus_feed),
 # "movie" (the movie reader, corpus fuzz/corpus_movie), "plist" (property lists
 # read at start-up, corpus fuzz/corpus_plist), "picture" (PNG and JPEG
-# decoding, corpus fuzz/corpus_picture) or "sound" (WAV, AIFF and CAF files
+# decoding, corpus fuzz/corpus_picture), "sound" (WAV, AIFF and CAF files
 # through the decoder, resampler and mixers, corpus fuzz/corpus_sound, whose
-# seeds tests/data/sound/make-sounds.sh makes).
+# seeds tests/data/sound/make-sounds.sh makes) or "config" (filter pipeline
+# configurations built on the headless GPU context, corpus fuzz/corpus_config).
 #   fuzz/build.sh [seconds] [target]     (default 30, import)
 # With clang: a libFuzzer build (ASan + UBSan) in build-fuzz/, run for the
 # given time over a copy of the corpus. Without clang: the plain driver
@@ -28,6 +29,7 @@ case "$target" in
   plist) corpus="$here/corpus_plist" ;;
   picture) corpus="$here/corpus_picture" ;;
   sound) corpus="$here/corpus_sound"; limits="-malloc_limit_mb=512" ;;
+  config) corpus="$here/corpus_config" ;;
   *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
 esac
 jobs=${FLIPDESK_JOBS:-$(nproc)}
