@@ -1,13 +1,19 @@
 // GPU pipeline speed at 640x480 BGRA: one frame uploaded, filtered and read
 // back through the pipeline's endpoints, beside a bare upload + draw + read
-// loop with the same shader in the same run; and the sketch chain
-// (grayscale, a two-pass blur, an add blend of the two) into a display view.
+// loop with the same shader in the same run; the sketch chain (grayscale, a
+// two-pass blur, an add blend of the two) into a display view; and building a
+// pipeline from configurations with ordinary, long and hostile text
+// arguments, beside the ordinary one.
 #include <GLES2/gl2.h>
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "gpu/GPUFilterArgumentText.h"
+#include "gpu/GPUFilterPipeline.h"
+#include "gpu/GPUFilterRegistry.h"
 #include "gpu/GPUOpenGLESContext.h"
 #include "gpu/GPURawData.h"
 #include "gpu/GPUView.h"
@@ -155,6 +161,53 @@ void BM_SketchChainToDisplay(benchmark::State& state) {
   setFrameRate(state);
 }
 BENCHMARK(BM_SketchChainToDisplay)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One sepia filter whose intensity is the given text.
+fd::Value sepiaConfiguration(const std::string& intensity) {
+  fd::Dictionary sepia{{"FilterName", fd::Value("GPUSepiaFilter")},
+                       {"Attributes", fd::Value(fd::Dictionary{{"setIntensity:", fd::Value(intensity)}})}};
+  return fd::Value(fd::Dictionary{{"Filters", fd::Value(fd::Array{fd::Value(std::move(sepia))})}});
+}
+
+// Argument: 0 "float(0.5)", the baseline; 1 the longest argument a
+// configuration may give, commas all the way; 2 an argument of 50,000
+// characters, refused; 3 "NSString(" and a thousand commas, never closed.
+void BM_PipelineConfiguration(benchmark::State& state) {
+  GPUFilterRegistry::registerCoreFilters();
+  std::string intensity = "float(0.5)";
+  if (state.range(0) == 1) {
+    intensity = "float(0.5";
+    while (intensity.size() + 3 < kMaxFilterArgumentLength) intensity += ", 1";
+    intensity += ")";
+  } else if (state.range(0) == 2) {
+    intensity = "float(" + std::string(50000 - 7, '1') + ")";
+  } else if (state.range(0) == 3) {
+    intensity = "NSString(" + std::string(1000, ',');
+  }
+  const fd::Value configuration = sepiaConfiguration(intensity);
+  const bool builds = state.range(0) <= 1;
+  for (auto _ : state) {
+    auto filters = GPUFilterPipeline::parseConfiguration(configuration);
+    if (filters.ok() != builds) {
+      state.SkipWithError("the configuration was not answered as it should be");
+      break;
+    }
+    benchmark::DoNotOptimize(filters);
+  }
+}
+BENCHMARK(BM_PipelineConfiguration)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+
+// The reader alone, past the length a configuration may give: a short
+// argument, and one of 50,000 characters closed at the end.
+void BM_ReadFilterArgument(benchmark::State& state) {
+  const std::string text =
+      state.range(0) == 0 ? "float(0.5)" : "float(" + std::string(static_cast<std::size_t>(state.range(0)) - 7, '1') + ")";
+  for (auto _ : state) {
+    auto form = readFilterArgumentText(text);
+    benchmark::DoNotOptimize(form);
+  }
+}
+BENCHMARK(BM_ReadFilterArgument)->Arg(0)->Arg(50000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
