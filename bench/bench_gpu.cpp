@@ -200,8 +200,8 @@ BENCHMARK(BM_PipelineConfiguration)->DenseRange(0, 3)->Unit(benchmark::kMicrosec
 // The reader alone, past the length a configuration may give: a short
 // argument, and one of 50,000 characters closed at the end.
 void BM_ReadFilterArgument(benchmark::State& state) {
-  const std::string text =
-      state.range(0) == 0 ? "float(0.5)" : "float(" + std::string(static_cast<std::size_t>(state.range(0)) - 7, '1') + ")";
+  const auto length = static_cast<std::size_t>(state.range(0));
+  const std::string text = length == 0 ? "float(0.5)" : "float(" + std::string(length - 7, '1') + ")";
   for (auto _ : state) {
     auto form = readFilterArgumentText(text);
     benchmark::DoNotOptimize(form);

@@ -197,10 +197,11 @@ TEST(GPUFilterPipelineTest, AConfigurationFileIsAPropertyList) {
 
 TEST(GPUFilterPipelineTest, ArgumentsReadAsTheirTextForm) {
   registerTestClasses();
+  const std::string longest = "float(0.25" + std::string(kMaxFilterArgumentLength - 11, ' ') + ")";
   auto filters = GPUFilterPipeline::parseConfiguration(
       tintConfiguration({{"setAnchor:", fd::Value("CGPoint(1, 2, 3)")},
                          {"setLabel:", fd::Value("note: NSString(half\nNSString(a(b)c)")},
-                         {"setIntensity:", fd::Value("float(0.25" + std::string(kMaxFilterArgumentLength - 11, ' ') + ")")}}));
+                         {"setIntensity:", fd::Value(longest)}}));
   ASSERT_TRUE(filters.ok()) << filters.error();
   auto* tint = dynamic_cast<CountedTint*>(filters->front().get());
   ASSERT_NE(tint, nullptr);
