@@ -2,7 +2,8 @@
 """Writes the long seeds of the property-list and feed corpora (each under
 1 MB): lists of tens of thousands of items in both property-list forms, and
 Atom feeds with declarations at and far past the bound, tens of thousands of
-tiny entries, and an element with too many attributes.
+tiny entries, an element with too many attributes, and a start tag of "="
+only.
 
     python3 fuzz/make_long_seeds.py      (from the top of the checkout)
 """
@@ -62,6 +63,8 @@ def feed_seeds():
     write("corpus_feed", "tiny-entries-30000.xml", tiny.encode())
     attributes = FEED + "><entry" + "".join(' a%d=""' % i for i in range(300)) + "/></feed>"
     write("corpus_feed", "attributes-300.xml", attributes.encode())
+    equal_signs = FEED + "><entry " + "=" * 200000 + "/></feed>"
+    write("corpus_feed", "equal-signs-tag.xml", equal_signs.encode())
 
 
 plist_seeds()

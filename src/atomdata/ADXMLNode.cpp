@@ -293,24 +293,34 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, std::size_t* entri
       p = skipPast(p + 2, ">");
     } else {
       // A start tag: its attributes are its "=" outside quotes; a declaration
-      // is one whose name is xmlns or starts with "xmlns:".
+      // is one whose name (the run of characters before the "=", white space
+      // between them aside) is xmlns or starts with "xmlns:". The run is kept
+      // as the scan goes: looking back from each "=" would make a tag of
+      // many of them quadratic.
       std::size_t attributes = 0, declared = 0;
       char quote = 0;
+      const char* run = nullptr;
+      const char* runEnd = nullptr;
       const char* q = p + 1;
       for (; q < end && (quote || *q != '>'); ++q) {
+        const char c = *q;
         if (quote) {
-          if (*q == quote) quote = 0;
-        } else if (*q == '"' || *q == '\'') {
-          quote = *q;
-        } else if (*q == '=') {
-          ++attributes;
-          const char* nameEnd = q;
-          while (nameEnd > p && isSpace(nameEnd[-1])) --nameEnd;
-          const char* name = nameEnd;
-          while (name > p && !isSpace(name[-1]) && name[-1] != '"' && name[-1] != '\'') --name;
-          const std::string_view n(name, static_cast<std::size_t>(nameEnd - name));
-          if (n == "xmlns" || n.starts_with("xmlns:")) ++declared;
+          if (c == quote) quote = 0;
+          continue;
         }
+        if (c == '"' || c == '\'') {
+          quote = c;
+          run = runEnd = nullptr;
+          continue;
+        }
+        if (isSpace(c)) continue;
+        if (c == '=') {
+          ++attributes;
+          const std::string_view name = run ? std::string_view(run, static_cast<std::size_t>(runEnd - run)) : std::string_view();
+          if (name == "xmlns" || name.starts_with("xmlns:")) ++declared;
+        }
+        if (runEnd != q) run = q;
+        runEnd = q + 1;
       }
       if (q == end) break;  // an unfinished tag: the parser refuses it
       if (outside.size() + 1 > static_cast<std::size_t>(kADMaxXMLDepth))

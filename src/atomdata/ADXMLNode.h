@@ -80,8 +80,9 @@ class ADXMLDocument {
   // Malformed, past one of the bounds above, or declaring a DTD: a failure
   // saying which.
   static fd::Expected<ADXMLDocument> parse(std::string_view bytes);
-  // The bounds above, checked on the bytes in one pass without parsing them:
-  // size, nesting, namespaces in scope, attributes per element. A malformed
+  // The bounds above, checked on the bytes in one pass without parsing them,
+  // in time linear in their length: size, nesting, namespaces in scope,
+  // attributes per element. A malformed
   // document may pass; the parser refuses it. Tells, when asked, how many
   // elements of the second level have the local name "entry" (at least as
   // many as a feed has entries).

@@ -202,3 +202,25 @@ TEST_F(ADHostileDocumentsTest, AFloodOfEmptyEntriesIsRefusedBeforeItTakesTenTime
   ASSERT_TRUE(read) << read.error();
   EXPECT_EQ(static_cast<const ADFeedBase&>(**read).entries().size(), 20000u);
 }
+
+// The bounds pass reads a start tag once: it looked back over the name before
+// each "=", so a tag of many of them took time quadratic in its length (1 MB:
+// a quarter of an hour). Over 16 MB of them the pass takes milliseconds; the
+// ceiling stops a quadratic walk (days) long before it ends.
+TEST_F(ADHostileDocumentsTest, TheBoundsPassReadsATagOfManyEqualSignsInLinearTime) {
+  const std::string equalSigns = kFeedStart + "><entry " + std::string(std::size_t{16} << 20, '=') + "/></feed>";
+  std::string pairs = kFeedStart + "><entry ";
+  for (int i = 0; i < (4 << 20); ++i) pairs += "a=";
+  pairs += "/></feed>";
+  const auto child = testing_support::runUnderCpuCeiling(30, [&] {
+    EXPECT_TRUE(refusedFor(ADObjectWithXMLData(equalSigns), "an element with more than 256 attributes"));
+    EXPECT_FALSE(ADXMLDocument::checkBounds(pairs));
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+
+  // A declaration is still told by the name before its "=", white space
+  // between them aside.
+  std::string spaced = kFeedStart;
+  for (int i = 0; i < 255; ++i) spaced += " xmlns:p" + std::to_string(i) + " =\n\"urn:p:" + std::to_string(i) + "\"";
+  EXPECT_TRUE(refusedFor(ADObjectWithXMLData(spaced + "/>"), "namespace declarations in scope at one element"));
+}
