@@ -149,44 +149,29 @@ ADXMLNode ADFeedBase::XMLElement() const {
 }
 
 std::string ADFeedBase::XMLDocumentString() const {
-  ADXMLNode own = ADObject::XMLElement();
-  if (entries_.empty()) return ADXMLDocument::serialize(std::move(own));
-  const std::string name = own.name();
-  // Written in blocks joined once at the end: a string grown entry by entry
-  // would at times hold three times the text while it moves. Each entry is
-  // written as it stands under the feed's element.
-  constexpr std::size_t kBlock = std::size_t{1} << 20;
-  std::vector<std::string> blocks(1);
-  std::size_t total = 0;
-  for (const auto& entry : entries_) {
-    ADXMLNode written = entry->XMLElement();
-    ad_xml::dropRedundantDeclarations(written.get(), own.get());
-    const std::string text = written.XMLStringUTF8();
-    if (blocks.back().size() + text.size() > kBlock) {
-      blocks.emplace_back();
-      blocks.back().reserve(std::max(kBlock, text.size()));
-    }
-    blocks.back() += text;
-    total += text.size();
-  }
-  std::string text = ADXMLDocument::serialize(std::move(own));
-  // The entries go where the feed's element ends.
-  const std::string closing = "</" + name + ">\n";
-  if (text.ends_with(closing)) {
-    text.resize(text.size() - closing.size());
-  } else if (text.ends_with("/>\n")) {
-    text.resize(text.size() - 3);
-    text += '>';
-  } else {
-    return ADXMLDocument::serialize(XMLElement());
-  }
-  text.reserve(text.size() + total + closing.size());
-  for (std::string& block : blocks) {
-    text += block;
-    std::string().swap(block);
-  }
-  text += closing;
-  return text;
+  // The feed's element without its children, as a document: the children
+  // and the entries are written into it one at a time, each as it stands
+  // under the feed's element, so that no tree larger than one child stands.
+  ADXMLNode own = XMLElementWithoutChildren(std::nullopt);
+  std::string head = ADXMLDocument::serialize(ADXMLNode(own));
+  if (!head.ends_with("/>\n")) return ADXMLDocument::serialize(XMLElement());
+  head.resize(head.size() - 3);
+  head += '>';
+  ADXMLTextWriter writer;
+  writer.append(head);
+  std::string().swap(head);
+  bool written = false;
+  const ad_xml::DeclarationScope scope(own.get());
+  auto write = [&](ADXMLNode child) {
+    ad_xml::dropRedundantDeclarations(child.get(), scope);
+    writer.appendNode(child.get());
+    written = true;
+  };
+  forEachXMLChild(write);
+  for (const auto& entry : entries_) write(entry->XMLElement());
+  if (!written) return ADXMLDocument::serialize(std::move(own));
+  writer.append("</" + own.name() + ">\n");
+  return writer.take();
 }
 
 bool ADFeedBase::isEqual(const ADObject& other) const {

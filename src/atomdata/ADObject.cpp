@@ -463,6 +463,12 @@ void ADObject::addToElement(xmlNode* element, const std::optional<std::string>& 
 ADXMLNode ADObject::XMLElement() const { return XMLElementWithExtensionsAndDefaultName(std::nullopt); }
 
 ADXMLNode ADObject::XMLElementWithExtensionsAndDefaultName(const std::optional<std::string>& defaultName) const {
+  ADXMLNode node = XMLElementWithoutChildren(defaultName);
+  forEachXMLChild([&](ADXMLNode child) { xmlAddChild(node.get(), child.release()); });
+  return node;
+}
+
+ADXMLNode ADObject::XMLElementWithoutChildren(const std::optional<std::string>& defaultName) const {
   const std::string name = elementName_.has()  ? std::string(elementName_.view())
                            : elementName_.isMark() || !defaultName ? classInfo().qualifiedName()
                                                                  : *defaultName;
@@ -475,13 +481,17 @@ ADXMLNode ADObject::XMLElementWithExtensionsAndDefaultName(const std::optional<s
   for (const auto& [cls, value] : x.attributeExtensions) addToElement(element, value.first, value.second);
   for (const auto& [attr, value] : x.unknownAttributes)
     if (!xmlHasProp(element, BAD_CAST attr.c_str())) addToElement(element, value, attr);
-  if (!content_.view().empty()) xmlAddChild(element, xmlNewText(BAD_CAST std::string(content_.view()).c_str()));
-  for (const ADXMLNode& child : x.childXML) xmlAddChild(element, ADXMLNode(child).release());
+  return node;
+}
+
+void ADObject::forEachXMLChild(const std::function<void(ADXMLNode)>& visit) const {
+  const Extras& x = extrasOrEmpty();
+  if (!content_.view().empty()) visit(ADXMLNode(xmlNewText(BAD_CAST std::string(content_.view()).c_str())));
+  for (const ADXMLNode& child : x.childXML) visit(ADXMLNode(child));
   for (const ADClass* cls : extensionClasses())
     for (const auto& [c, object] : extensions_)
-      if (c == cls) xmlAddChild(element, object->XMLElement().release());
-  for (const ADXMLNode& child : x.unknownChildren) xmlAddChild(element, ADXMLNode(child).release());
-  return node;
+      if (c == cls) visit(object->XMLElement());
+  for (const ADXMLNode& child : x.unknownChildren) visit(ADXMLNode(child));
 }
 
 std::string ADObject::XMLDocumentString() const { return ADXMLDocument::serialize(XMLElement()); }

@@ -9,6 +9,7 @@
 // addExtensionDeclarations (which child classes are accepted inside which
 // parent classes). Declarations are looked up through the object's ancestors
 // while parsing, so an entry can declare children of an element it contains.
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -173,6 +174,12 @@ class ADObject {
   void parseFurtherChild(const xmlNode* child);
 
  protected:
+  // The element as XMLElementWithExtensionsAndDefaultName writes it, without
+  // its children; then each child it is written with (its text, raw child
+  // XML, stored objects, unknown elements), in order, one at a time: a large
+  // element is written a child at a time.
+  ADXMLNode XMLElementWithoutChildren(const std::optional<std::string>& defaultName) const;
+  void forEachXMLChild(const std::function<void(ADXMLNode)>& visit) const;
   // Marks a child element or attribute as read, so that it is not kept as unknown.
   void markConsumed(const void* node);
   // The object that holds this one, while parsing.

@@ -72,15 +72,23 @@ std::map<std::string, std::string> namespaceDeclarations(const xmlNode* element)
   return out;
 }
 
-void dropRedundantDeclarations(xmlNodePtr root, const xmlNode* scope) {
+DeclarationScope::DeclarationScope(const xmlNode* element) {
+  for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) byPrefix_.try_emplace(text(ns->prefix), ns);
+}
+
+xmlNsPtr DeclarationScope::find(std::string_view prefix) const {
+  auto it = byPrefix_.find(prefix);
+  return it == byPrefix_.end() ? nullptr : it->second;
+}
+
+void dropRedundantDeclarations(xmlNodePtr root, const DeclarationScope& scope) {
   if (!root) return;
+  // The declarations of the tree's own elements in scope where the walk is.
   std::vector<xmlNsPtr> inScope;
-  if (scope)
-    for (xmlNsPtr ns = scope->nsDef; ns; ns = ns->next) inScope.push_back(ns);
   auto bound = [&](const xmlNs* ns) -> xmlNsPtr {
     for (auto it = inScope.rbegin(); it != inScope.rend(); ++it)
       if (text((*it)->prefix) == text(ns->prefix)) return *it;
-    return nullptr;
+    return scope.find(text(ns->prefix));
   };
   std::unordered_map<xmlNsPtr, xmlNsPtr> replaced;  // dropped, the binding that stands for it
   auto redirect = [&](xmlNsPtr& ns) {
@@ -129,6 +137,13 @@ void dropRedundantDeclarations(xmlNodePtr root, const xmlNode* scope) {
 
 }  // namespace ad_xml
 
+namespace {
+struct ParserDeleter {
+  void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
+};
+
+}  // namespace
+
 ADXMLNode ADXMLNode::copyOf(const xmlNode* node) {
   ADXMLNode copy(xmlDocCopyNode(const_cast<xmlNode*>(node), nullptr, 1));
   if (!copy.node_ || copy.node_->type != XML_ELEMENT_NODE) return copy;
@@ -164,10 +179,17 @@ xmlNodePtr ADXMLNode::get() const {
   if (node_ || !text_.has()) return node_;
   // The text is this program's own writing of a parsed element: it reads back
   // as that element. Names are copied out of the parser's dictionary, so the
-  // node outlives the document it was read into.
+  // node outlives the document it was read into. A feed's kept elements are
+  // read back by the hundred thousand as it is written: one parser serves a
+  // thread, made anew once its dictionary has grown.
+  constexpr std::size_t kParserDictionaryNames = 4096;
+  thread_local std::unique_ptr<xmlParserCtxt, ParserDeleter> parser;
+  if (!parser || static_cast<std::size_t>(xmlDictSize(parser->dict)) > kParserDictionaryNames)
+    parser.reset(xmlNewParserCtxt());
+  if (!parser) return nullptr;
   const std::string_view text = text_.view();
-  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlDocPtr doc = xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                                    XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   if (xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr) {
     xmlUnlinkNode(root);
     xmlSetTreeDoc(root, nullptr);
@@ -227,13 +249,64 @@ std::string ADXMLNode::XMLString() const {
 
 std::string ADXMLNode::XMLStringUTF8() const {
   if (!get()) return {};
-  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
-  xmlOutputBufferPtr out = xmlOutputBufferCreateBuffer(buffer.get(), xmlFindCharEncodingHandler("UTF-8"));
-  if (!out) return {};
-  xmlNodeDumpOutput(out, node_->doc, node_, 0, 0, "UTF-8");
-  xmlOutputBufferClose(out);
-  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
-                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+  ADXMLTextWriter writer;
+  writer.appendNode(node_);
+  return writer.take();
+}
+
+// --- Writing text ---
+
+namespace {
+constexpr std::size_t kTextBlock = std::size_t{1} << 20;
+}  // namespace
+
+ADXMLTextWriter::ADXMLTextWriter()
+    : out_(xmlOutputBufferCreateIO(&ADXMLTextWriter::write, nullptr, this, xmlFindCharEncodingHandler("UTF-8"))) {}
+
+ADXMLTextWriter::~ADXMLTextWriter() {
+  if (out_) xmlOutputBufferClose(out_);
+}
+
+int ADXMLTextWriter::write(void* context, const char* bytes, int length) {
+  auto& writer = *static_cast<ADXMLTextWriter*>(context);
+  const std::string_view text(bytes, static_cast<std::size_t>(length));
+  if (writer.blocks_.empty() || writer.blocks_.back().size() + text.size() > writer.blocks_.back().capacity()) {
+    // Blocks grow with the text up to kTextBlock: a short text takes little.
+    writer.blocks_.emplace_back();
+    writer.blocks_.back().reserve(std::max(text.size(), std::clamp(writer.size_, std::size_t{256}, kTextBlock)));
+  }
+  writer.blocks_.back() += text;
+  writer.size_ += text.size();
+  return length;
+}
+
+void ADXMLTextWriter::append(std::string_view text) {
+  if (out_) xmlOutputBufferFlush(out_);
+  write(this, text.data(), static_cast<int>(text.size()));
+}
+
+void ADXMLTextWriter::appendNode(const xmlNode* node) {
+  if (out_) xmlNodeDumpOutput(out_, node->doc, const_cast<xmlNode*>(node), 0, 0, "UTF-8");
+}
+
+std::string ADXMLTextWriter::take() {
+  if (out_) xmlOutputBufferFlush(out_);
+  if (blocks_.size() == 1) {
+    std::string text = std::move(blocks_.front());
+    blocks_.clear();
+    size_ = 0;
+    text.shrink_to_fit();
+    return text;
+  }
+  std::string text;
+  text.reserve(size_);
+  for (std::string& block : blocks_) {
+    text += block;
+    std::string().swap(block);
+  }
+  blocks_.clear();
+  size_ = 0;
+  return text;
 }
 
 bool ADXMLNode::operator==(const ADXMLNode& other) const { return XMLString() == other.XMLString(); }
@@ -249,10 +322,6 @@ void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xml
 }
 
 void ignoreMessage(void*, const char*, ...) {}
-
-struct ParserDeleter {
-  void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
-};
 
 }  // namespace
 

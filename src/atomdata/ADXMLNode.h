@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "atomdata/ADCompact.h"
 #include "platform/foundation/Expected.h"
@@ -103,14 +105,47 @@ class ADXMLDocument {
   xmlDocPtr doc_ = nullptr;
 };
 
+// A document's text written a piece at a time (nodes as XMLStringUTF8 writes
+// them), kept in blocks joined once at the end: a string grown piece by piece
+// would at times hold three times the text while it moves.
+class ADXMLTextWriter {
+ public:
+  ADXMLTextWriter();
+  ~ADXMLTextWriter();
+  ADXMLTextWriter(const ADXMLTextWriter&) = delete;
+  ADXMLTextWriter& operator=(const ADXMLTextWriter&) = delete;
+
+  void append(std::string_view text);
+  void appendNode(const xmlNode* node);
+  // All that was written, the writer left empty.
+  std::string take();
+
+ private:
+  static int write(void* context, const char* bytes, int length);
+  xmlOutputBufferPtr out_ = nullptr;
+  std::vector<std::string> blocks_;
+  std::size_t size_ = 0;
+};
+
 // Small readers over libxml2 nodes shared by the parsing code.
 namespace ad_xml {
+// The declarations an element makes, looked up by prefix: the scope of the
+// elements written under it one after another. Valid while the element lives.
+class DeclarationScope {
+ public:
+  DeclarationScope() = default;
+  explicit DeclarationScope(const xmlNode* element);
+  xmlNsPtr find(std::string_view prefix) const;
+
+ private:
+  std::unordered_map<std::string_view, xmlNsPtr> byPrefix_;
+};
 // Drops the declarations under root that bind a prefix to the namespace it is
 // already bound to where they stand (by root's ancestors' declarations within
 // the tree, or by those of `scope`, an element standing above root when it is
 // written); what named them names the outer binding. Written back, the kept
 // elements of a document then add nothing to the declarations in scope.
-void dropRedundantDeclarations(xmlNodePtr root, const xmlNode* scope = nullptr);
+void dropRedundantDeclarations(xmlNodePtr root, const DeclarationScope& scope = DeclarationScope());
 std::string_view text(const xmlChar* s);
 // "prefix:local" of an element or attribute, as the document wrote it.
 std::string qualifiedName(const xmlNode* node);
