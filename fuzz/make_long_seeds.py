@@ -2,8 +2,8 @@
 """Writes the long seeds of the property-list and feed corpora (each under
 1 MB): lists of tens of thousands of items in both property-list forms, and
 Atom feeds with declarations at and far past the bound, tens of thousands of
-tiny entries, an element with too many attributes, and a start tag of "="
-only.
+tiny or terse entries, an entry of a hundred thousand empty elements, an
+element with too many attributes, and a start tag of "=" only.
 
     python3 fuzz/make_long_seeds.py      (from the top of the checkout)
 """
@@ -65,6 +65,10 @@ def feed_seeds():
     write("corpus_feed", "attributes-300.xml", attributes.encode())
     equal_signs = FEED + "><entry " + "=" * 200000 + "/></feed>"
     write("corpus_feed", "equal-signs-tag.xml", equal_signs.encode())
+    terse = FEED + ">\n" + ("<entry>" + '<link href="a"/>' * 5 + "</entry>\n") * 5000 + "</feed>\n"
+    write("corpus_feed", "terse-entries-5000.xml", terse.encode())
+    empty_elements = FEED + ' xmlns:x="urn:x"><entry>' + "<x:e/>" * 100000 + "</entry></feed>"
+    write("corpus_feed", "entry-of-empty-elements.xml", empty_elements.encode())
 
 
 plist_seeds()

@@ -10,15 +10,6 @@
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADKindMaps.h"
 
-namespace {
-
-fd::Expected<ADObjectPtr> tooManyObjects(const ADParseBudget& budget) {
-  return fd::fail("The document's elements would take more than " + std::to_string(budget.bytes() >> 20) +
-                  " MB, more than a document of its size is given");
-}
-
-}  // namespace
-
 AD_DEFINE_CLASS(ADEntryBase, ADObject, .uri = kADNamespaceAtom, .localName = "entry")
 AD_DEFINE_CLASS(ADFeedBase, ADObject, .uri = kADNamespaceAtom, .localName = "feed")
 
@@ -131,7 +122,7 @@ void ADFeedBase::addExtensionDeclarations() {
 void ADFeedBase::initWithXMLElement(const xmlNode* element, const ADObject* parent) {
   ADObject::initWithXMLElement(element, parent);
   const ADClass* forAll = classForEntries();
-  for (const xmlNode* child = element->children; child; child = child->next) {
+  for (const xmlNode* child = element->children; child && !ADParseBudget::spentInForce(); child = child->next) {
     if (child->type != XML_ELEMENT_NODE || ad_xml::text(child->name) != "entry" ||
         ad_xml::namespaceURI(child) != kADNamespaceAtom)
       continue;
@@ -184,16 +175,16 @@ bool ADFeedBase::isEqual(const ADObject& other) const {
 }
 
 fd::Status ADFeedBase::initWithData(std::string_view bytes) {
+  const ADParseBudget budget;
   fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
   if (!doc) return doc.failure();
   const xmlNode* root = doc->root();
   if (ad_xml::text(root->name) != "feed" || ad_xml::namespaceURI(root) != kADNamespaceAtom)
     return fd::fail("The document is not an Atom feed (its root is " + ad_xml::qualifiedName(root) + ")");
-  const ADParseBudget budget(kADObjectBytesPerDocumentByte * bytes.size() + kADObjectBytesBeyond);
   initFromRootElement(root);
   if (budget.exceeded()) {
     entries_.clear();
-    return tooManyObjects(budget).failure();
+    return ADParseBudget::refusal();
   }
   return {};
 }
@@ -308,43 +299,57 @@ class RootScope {
 // when its first entry arrives (its class chosen from the kind markers read by
 // then; Atom puts a feed's own elements before its entries), or once the
 // skeleton holds kSkeletonChildren of them; its later elements go into the
-// object one by one as they are read.
+// object one by one as they are read. The tree is charged to the budget as it
+// is read, inside an entry too, and given back as it is freed.
 // nullopt when the root is not an Atom feed (the caller parses the whole tree).
 constexpr int kSkeletonChildren = 64;
 
-std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADClass* cls, std::size_t entryCount,
+std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADXMLShape& shape, const ADClass* cls,
                                                     const ADParseBudget& budget) {
-  std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForMemory(
-      bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  ADXMLInput input(bytes, shape);
+  std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForIO(
+      &ADXMLInput::read, nullptr, &input, nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!reader) return fd::Expected<ADObjectPtr>(fd::fail("The XML reader could not be created"));
   std::string error;
   xmlTextReaderSetErrorHandler(reader.get(), &keepLastError, &error);
-  auto malformed = [&] {
+  auto failed = [&] {
+    if (input.refused() || budget.exceeded()) return fd::Expected<ADObjectPtr>(ADParseBudget::refusal());
     return fd::Expected<ADObjectPtr>(fd::fail(error.empty() ? std::string("The XML document is malformed") : error));
+  };
+  // Left to the whole-tree parse, with what was read given back.
+  auto notAFeed = [&]() -> std::optional<fd::Expected<ADObjectPtr>> {
+    reader.reset();
+    input.treeFreedBut(0);
+    return std::nullopt;
   };
   int r = 0;
   while ((r = xmlTextReaderRead(reader.get())) == 1) {
     const int type = xmlTextReaderNodeType(reader.get());
-    if (type == XML_READER_TYPE_DOCUMENT_TYPE) return std::nullopt;  // refused by the whole-tree parse
+    if (type == XML_READER_TYPE_DOCUMENT_TYPE) return notAFeed();  // refused by the whole-tree parse
     if (type == XML_READER_TYPE_ELEMENT) break;
   }
-  if (r != 1) return std::nullopt;
+  if (r < 0 && input.refused()) return failed();
+  if (r != 1) return notAFeed();
   const xmlNode* root = xmlTextReaderCurrentNode(reader.get());
-  if (ad_xml::text(root->name) != "feed" || ad_xml::namespaceURI(root) != kADNamespaceAtom) return std::nullopt;
+  if (ad_xml::text(root->name) != "feed" || ad_xml::namespaceURI(root) != kADNamespaceAtom) return notAFeed();
 
   std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> skeletonDoc(xmlNewDoc(BAD_CAST "1.0"), &xmlFreeDoc);
   xmlNodePtr skeleton = xmlDocCopyNode(const_cast<xmlNode*>(root), skeletonDoc.get(), 2);
   xmlDocSetRootElement(skeletonDoc.get(), skeleton);
   const RootScope rootScope(skeleton);
   int skeletonChildren = 0;
+  // The tree the skeleton's copies take, as charged for the elements copied.
+  std::size_t skeletonTree = 0;
   std::shared_ptr<ADFeedBase> feed;
   auto makeFeed = [&] {
     const ADClass* chosen = cls ? cls : ad_kinds::classForElement(skeleton, /*feed=*/true);
     feed = std::static_pointer_cast<ADFeedBase>((chosen ? chosen : &ADFeedBase::adClass())->make());
     feed->initFromRootElement(skeleton);
-    ADParseBudget::charge(feed->footprint());
     skeletonDoc.reset();
+    input.treeFreedBut(input.treeCharged() - std::min(skeletonTree, input.treeCharged()));
+    skeletonTree = 0;
   };
+  const std::size_t entryCount = shape.entriesOnSecondLevel;
   std::vector<std::shared_ptr<ADEntryBase>> entries;
   entries.reserve(entryCount);
   ADParseBudget::charge(entryCount * sizeof(entries[0]));
@@ -355,8 +360,9 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
         r = xmlTextReaderRead(reader.get());
         continue;
       }
+      const std::size_t treeBefore = input.treeCharged();
       xmlNodePtr node = xmlTextReaderExpand(reader.get());
-      if (!node) return malformed();
+      if (!node) return failed();
       if (ad_xml::text(node->name) == "entry" && ad_xml::namespaceURI(node) == kADNamespaceAtom) {
         if (!feed) makeFeed();
         const ADClass* entryClass = feed->classForEntries();
@@ -371,17 +377,21 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
         if (!copy) return fd::Expected<ADObjectPtr>(fd::fail("An element of the feed could not be copied"));
         xmlAddChild(skeleton, copy);
         rootScope.adopt(copy, node);
+        skeletonTree += input.treeCharged() - std::min(treeBefore, input.treeCharged());
         if (++skeletonChildren == kSkeletonChildren) makeFeed();
       }
-      if (budget.exceeded()) return tooManyObjects(budget);
+      if (budget.exceeded()) return failed();
       r = xmlTextReaderNext(reader.get());
+      // The element's tree is freed as the reader passes it; a copy in the
+      // skeleton stands for it until the feed object is made.
+      input.treeFreedBut(skeletonTree);
     }
   }
   // The rest must be well-formed too.
   while (r == 1) r = xmlTextReaderRead(reader.get());
-  if (r < 0) return malformed();
+  if (r < 0) return failed();
   if (!feed) makeFeed();
-  if (budget.exceeded()) return tooManyObjects(budget);
+  if (budget.exceeded()) return failed();
   entries.shrink_to_fit();
   feed->setEntries(std::move(entries));
   return fd::Expected<ADObjectPtr>(std::move(feed));
@@ -390,14 +400,14 @@ std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, cons
 }  // namespace
 
 fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADClass* cls) {
-  std::size_t entries = 0;
-  if (fd::Status bounded = ADXMLDocument::checkBounds(bytes, &entries); !bounded) return bounded.failure();
-  const ADParseBudget budget(kADObjectBytesPerDocumentByte * bytes.size() + kADObjectBytesBeyond);
+  ADXMLShape shape;
+  if (fd::Status bounded = ADXMLDocument::checkBounds(bytes, &shape); !bounded) return bounded.failure();
+  const ADParseBudget budget;
   if (!cls || cls->isKindOf(ADFeedBase::adClass())) {
-    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, cls, entries, budget))
+    if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, shape, cls, budget))
       return std::move(*streamed);
   }
-  fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes);
+  fd::Expected<ADXMLDocument> doc = ADXMLDocument::parse(bytes, shape);
   if (!doc) return doc.failure();
   const xmlNode* root = doc->root();
   const bool atom = ad_xml::namespaceURI(root) == kADNamespaceAtom;
@@ -408,6 +418,6 @@ fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADCl
   const ADClass* chosen = cls ? cls : ad_kinds::classForAnyElement(root);
   if (!chosen) return fd::fail("No class parses a document whose root is " + ad_xml::qualifiedName(root));
   ADObjectPtr object = ADObject::objectWithXMLElement(*chosen, root, nullptr);
-  if (budget.exceeded()) return tooManyObjects(budget);
+  if (budget.exceeded()) return ADParseBudget::refusal();
   return object;
 }

@@ -242,8 +242,6 @@ std::shared_ptr<const ADObject::DeclaredHere> ADObject::declaredHere() const {
 // --- Parsing ---
 
 namespace {
-thread_local ADParseBudget* budgetInForce = nullptr;
-
 // What the allocator takes for a block of n bytes (its header and rounding).
 std::size_t heapBlock(std::size_t n) { return n == 0 ? 0 : std::max<std::size_t>(32, (n + 8 + 15) & ~std::size_t{15}); }
 std::size_t heapText(const ADText& text) { return text.has() && text.view().size() > 7 ? heapBlock(text.view().size() + 4) : 0; }
@@ -271,18 +269,10 @@ ADObjectPtr ADObject::objectWithXMLElement(const ADClass& cls, const xmlNode* el
   } ended{*object};
   object->initWithXMLElement(element, parent);
   object->finishParsing();
-  ADParseBudget::charge(object->footprint());
   return object;
 }
 
 // --- Memory ---
-
-ADParseBudget::ADParseBudget(std::size_t bytes) : bytes_(bytes), outer_(budgetInForce) { budgetInForce = this; }
-ADParseBudget::~ADParseBudget() { budgetInForce = outer_; }
-
-void ADParseBudget::charge(std::size_t bytes) {
-  if (budgetInForce) budgetInForce->spent_ += bytes;
-}
 
 std::size_t ADObject::footprint() const {
   // The object in its shared block (with the block's counts), its texts, its
@@ -334,7 +324,8 @@ void ADObject::initWithXMLElement(const xmlNode* element, const ADObject* parent
   }
   if (mine.contentValue) content_ = ADText(std::string_view(stringValueFromElement(element)));
 
-  for (const xmlNode* child = element->children; child; child = child->next)
+  // Past the budget the object is thrown away with the document: it grows no more.
+  for (const xmlNode* child = element->children; child && !ADParseBudget::spentInForce(); child = child->next)
     if (child->type == XML_ELEMENT_NODE) parseChild(child, here->children);
 }
 
@@ -375,16 +366,25 @@ void ADObject::markConsumed(const void* node) {
 }
 
 void ADObject::finishParsing() {
-  ParseState* state = parseState();
-  if (!state) return;
-  const xmlNode* element = state->element;
-  std::sort(state->consumed.begin(), state->consumed.end());
-  for (const xmlNode* child = element->children; child; child = child->next)
-    if (child->type == XML_ELEMENT_NODE && !state->isConsumed(child))
+  // The elements kept are charged one by one (an element may hold millions),
+  // then the rest of the object.
+  std::size_t charged = 0;
+  if (ParseState* state = parseState()) {
+    const xmlNode* element = state->element;
+    std::sort(state->consumed.begin(), state->consumed.end());
+    for (const xmlNode* child = element->children; child && !ADParseBudget::spentInForce(); child = child->next) {
+      if (child->type != XML_ELEMENT_NODE || state->isConsumed(child)) continue;
       extras().unknownChildren.push_back(ADXMLNode::copyOf(child));
-  for (const xmlAttr* a = element->properties; a; a = a->next)
-    if (!state->isConsumed(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
-  endParse();
+      const std::size_t kept = sizeof(ADXMLNode) + heapNode(extras().unknownChildren.back());
+      ADParseBudget::charge(kept);
+      charged += kept;
+    }
+    for (const xmlAttr* a = element->properties; a; a = a->next)
+      if (!state->isConsumed(a)) extras().unknownAttributes.emplace_back(ad_xml::qualifiedName(a), ad_xml::attributeValue(a));
+    endParse();
+  }
+  const std::size_t bytes = footprint();
+  ADParseBudget::charge(bytes - std::min(charged, bytes));
 }
 
 ADObjectPtr ADObject::objectForChildOfElement(const xmlNode* element, std::string_view qualifiedName,

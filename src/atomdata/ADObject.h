@@ -166,7 +166,8 @@ class ADObject {
   std::optional<ADDateTime> dateTimeForAttributeName(std::string_view name, const xmlNode* element);
   bool boolForAttributeName(std::string_view name, const xmlNode* element);
 
-  // Parses the element into this (fresh) object, as objectWithXMLElement does for a new one.
+  // Parses the element into this (fresh) object, as objectWithXMLElement
+  // does for a new one, charging it to the parse budget in force.
   void initFromRootElement(const xmlNode* element);
   // Parses one more child element into this object, made from its element
   // before, as one of its children: a long feed's own elements reach it one
@@ -196,6 +197,7 @@ class ADObject {
   void beginParse(const xmlNode* element, const ADObject* parent);
   void endParse();
   void parseChild(const xmlNode* child, const std::vector<const ADClass*>& childClasses);
+  // Keeps what no declaration named, and charges the object to the parse budget in force.
   void finishParsing();
   // The child and attribute classes declared for this object by it and its holders.
   struct DeclaredHere;
@@ -227,28 +229,6 @@ class ADObject {
   ADAttributeList attributes_;
   ExtensionList extensions_;
   std::unique_ptr<Extras> extras_;
-};
-
-// The memory a parse may give the objects it makes: while a budget is in force
-// on a thread, each object a parse makes there, and what it keeps of the
-// document, is counted against it. A feed read entry by entry stops when its
-// objects would pass it: no document, however it is shaped, takes more.
-class ADParseBudget {
- public:
-  explicit ADParseBudget(std::size_t bytes);
-  ~ADParseBudget();
-  ADParseBudget(const ADParseBudget&) = delete;
-  ADParseBudget& operator=(const ADParseBudget&) = delete;
-
-  // Counts against the budget in force on this thread, if any.
-  static void charge(std::size_t bytes);
-  bool exceeded() const { return spent_ > bytes_; }
-  std::size_t bytes() const { return bytes_; }
-
- private:
-  std::size_t bytes_;
-  std::size_t spent_ = 0;
-  ADParseBudget* outer_;
 };
 
 // An attribute extension: a string value stored under its class, written as

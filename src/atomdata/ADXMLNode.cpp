@@ -141,7 +141,6 @@ namespace {
 struct ParserDeleter {
   void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
 };
-
 }  // namespace
 
 ADXMLNode ADXMLNode::copyOf(const xmlNode* node) {
@@ -325,7 +324,72 @@ void ignoreMessage(void*, const char*, ...) {}
 
 }  // namespace
 
-fd::Status ADXMLDocument::checkBounds(std::string_view bytes, std::size_t* entriesOnSecondLevel) {
+// --- Parse budget ---
+
+namespace {
+thread_local ADParseBudget* budgetInForce = nullptr;
+}  // namespace
+
+ADParseBudget::ADParseBudget(std::size_t bytes) : bytes_(bytes), outer_(budgetInForce) { budgetInForce = this; }
+ADParseBudget::~ADParseBudget() { budgetInForce = outer_; }
+
+void ADParseBudget::charge(std::size_t bytes) {
+  if (budgetInForce) budgetInForce->spent_ += bytes;
+}
+
+void ADParseBudget::release(std::size_t bytes) {
+  if (budgetInForce) budgetInForce->spent_ -= std::min(bytes, budgetInForce->spent_);
+}
+
+bool ADParseBudget::inForce() { return budgetInForce != nullptr; }
+
+bool ADParseBudget::spentInForce() { return budgetInForce && budgetInForce->exceeded(); }
+
+fd::Failure ADParseBudget::refusal() {
+  const std::size_t bytes = budgetInForce ? budgetInForce->bytes_ : kADMaxParseBytes;
+  return fd::fail("The document would take more than " + std::to_string(bytes >> 20) +
+                  " MB of memory to read, more than a document is given");
+}
+
+// --- Shape and input ---
+
+namespace {
+// What libxml2 takes for a node (an element, a run of text, a comment) and
+// for an attribute with its value's text node, beside their bytes.
+constexpr std::size_t kTreeNodeBytes = 128;
+constexpr std::size_t kTreeAttributeBytes = 232;
+}  // namespace
+
+std::size_t ADXMLShape::treeBytesOfFirst(std::size_t offset) const {
+  if (nodeBytesBefore.empty()) return offset;
+  const std::size_t window = std::min((offset + kWindow - 1) / kWindow, nodeBytesBefore.size() - 1);
+  return nodeBytesBefore[window] + std::min(window * kWindow, size);
+}
+
+int ADXMLInput::read(void* context, char* buffer, int length) {
+  auto& in = *static_cast<ADXMLInput*>(context);
+  if (in.refused_ || length < 0) return -1;
+  const std::size_t n = std::min(static_cast<std::size_t>(length), in.bytes_.size() - in.offset_);
+  const std::size_t tree = std::max(in.shape_.treeBytesOfFirst(in.offset_ + n), in.treeRead_);
+  ADParseBudget::charge(tree - in.treeRead_);
+  in.tree_ += tree - in.treeRead_;
+  in.treeRead_ = tree;
+  if (ADParseBudget::spentInForce()) {
+    in.refused_ = true;
+    return -1;
+  }
+  std::memcpy(buffer, in.bytes_.data() + in.offset_, n);
+  in.offset_ += n;
+  return static_cast<int>(n);
+}
+
+void ADXMLInput::treeFreedBut(std::size_t standing) {
+  if (standing >= tree_) return;
+  ADParseBudget::release(tree_ - standing);
+  tree_ = standing;
+}
+
+fd::Status ADXMLDocument::checkBounds(std::string_view bytes, ADXMLShape* shape) {
   if (bytes.size() > kADMaxXMLBytes)
     return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
   const char* const begin = bytes.data();
@@ -338,19 +402,33 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, std::size_t* entri
     return static_cast<std::size_t>(end - p) >= prefix.size() && std::memcmp(p, prefix.data(), prefix.size()) == 0;
   };
   auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  // The tree the nodes take, each counted in the window where it starts.
+  std::vector<std::size_t> nodeBytesBefore;
+  std::size_t nodeBytes = 0;
+  auto node = [&](const char* at, std::size_t attributes) {
+    if (!shape) return;
+    const auto window = static_cast<std::size_t>(at - begin) / ADXMLShape::kWindow;
+    while (nodeBytesBefore.size() <= window) nodeBytesBefore.push_back(nodeBytes);
+    nodeBytes += kTreeNodeBytes + attributes * kTreeAttributeBytes;
+  };
   // Per open element, the declarations in scope outside it.
   std::vector<std::size_t> outside;
   std::size_t inScope = 0;
   std::size_t entries = 0;
   const char* p = begin;
   while (p < end) {
+    const char* text = p;
     p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
     if (!p) break;
+    if (p != text) node(text, 0);
     if (startsWith(p, "<!--")) {
+      node(p, 0);
       p = skipPast(p + 4, "-->");
     } else if (startsWith(p, "<![CDATA[")) {
+      node(p, 0);
       p = skipPast(p + 9, "]]>");
     } else if (startsWith(p, "<?")) {
+      node(p, 0);
       p = skipPast(p + 2, "?>");
     } else if (startsWith(p, "<!")) {
       break;  // a document type (refused by the parser) or no XML at all
@@ -400,6 +478,7 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, std::size_t* entri
       if (attributes > kADMaxAttributesPerElement)
         return fd::fail("The XML document has an element with more than " + std::to_string(kADMaxAttributesPerElement) +
                         " attributes");
+      node(p, attributes);
       if (outside.size() == 1) {
         const char* nameEnd = p + 1;
         while (nameEnd < q && !isSpace(*nameEnd) && *nameEnd != '/') ++nameEnd;
@@ -413,12 +492,25 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, std::size_t* entri
       p = q + 1;
     }
   }
-  if (entriesOnSecondLevel) *entriesOnSecondLevel = entries;
+  if (shape) {
+    const std::size_t windows = (bytes.size() + ADXMLShape::kWindow - 1) / ADXMLShape::kWindow;
+    nodeBytesBefore.resize(windows + 1, nodeBytes);
+    shape->entriesOnSecondLevel = entries;
+    shape->nodeBytesBefore = std::move(nodeBytesBefore);
+    shape->size = bytes.size();
+  }
   return {};
 }
 
 fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
-  if (fd::Status bounded = checkBounds(bytes); !bounded) return bounded.failure();
+  ADXMLShape shape;
+  if (fd::Status bounded = checkBounds(bytes, &shape); !bounded) return bounded.failure();
+  return parse(bytes, shape);
+}
+
+fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes, const ADXMLShape& shape) {
+  std::optional<ADParseBudget> own;
+  if (!ADParseBudget::inForce()) own.emplace();
   std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlNewParserCtxt());
   if (!parser) return fd::fail("The XML parser could not be created");
   parser->sax->internalSubset = &refuseDocumentType;
@@ -429,9 +521,11 @@ fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes) {
   parser->vctxt.warning = &ignoreMessage;
   // No entity substitution, no DTD loading, nothing fetched from the network.
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  xmlDocPtr doc = xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options);
+  ADXMLInput input(bytes, shape);
+  xmlDocPtr doc = xmlCtxtReadIO(parser.get(), &ADXMLInput::read, nullptr, &input, nullptr, nullptr, options);
   ADXMLDocument result(doc);
   if (parser->_private == parser.get()) return fd::fail("The XML document declares a document type, which is refused");
+  if (input.refused()) return ADParseBudget::refusal();
   if (!doc || !parser->wellFormed || !result.root()) {
     const xmlError* error = xmlCtxtGetLastError(parser.get());
     std::string message = "The XML document is malformed";

@@ -25,12 +25,84 @@ inline constexpr int kADMaxXMLDepth = 200;
 // it is parsed, and parsing stays linear in the document.
 inline constexpr std::size_t kADMaxNamespacesInScope = 256;
 inline constexpr std::size_t kADMaxAttributesPerElement = 256;
-// The memory the objects of a document may take: eight times its size, and 1
-// MB more for small ones. With the document itself held while it is read, a
-// feed never takes ten times its size; one whose elements would need more
-// (a flood of empty entries) is refused.
-inline constexpr std::size_t kADObjectBytesPerDocumentByte = 8;
-inline constexpr std::size_t kADObjectBytesBeyond = std::size_t{1} << 20;
+// The most memory one parse may take beside the document's bytes: the tree
+// libxml2 builds of the document (of a feed read entry by entry, the element
+// being read) and the objects made of it. Whatever the document's shape, a
+// parse that would pass it stops and is refused in words.
+inline constexpr std::size_t kADMaxParseBytes = std::size_t{1} << 30;
+
+// The memory a parse may take: while a budget is in force on a thread, the
+// tree each parse there builds (as it reads) and each object it makes (as it
+// is made) are counted against it. A parse stops where its budget is spent:
+// no document, however it is shaped, takes more.
+class ADParseBudget {
+ public:
+  explicit ADParseBudget(std::size_t bytes = kADMaxParseBytes);
+  ~ADParseBudget();
+  ADParseBudget(const ADParseBudget&) = delete;
+  ADParseBudget& operator=(const ADParseBudget&) = delete;
+
+  // Counts against, or gives back to, the budget in force on this thread, if any.
+  static void charge(std::size_t bytes);
+  static void release(std::size_t bytes);
+  static bool inForce();
+  // A budget is in force here and spent: what a parse would make now is thrown away.
+  static bool spentInForce();
+  bool exceeded() const { return spent_ > bytes_; }
+  std::size_t bytes() const { return bytes_; }
+  // The refusal of a document that passed the budget in force, in words.
+  static fd::Failure refusal();
+
+ private:
+  std::size_t bytes_;
+  std::size_t spent_ = 0;
+  ADParseBudget* outer_;
+};
+
+// What the bounds pre-pass learns of a document besides its bounds.
+struct ADXMLShape {
+  // How many elements of the second level have the local name "entry" (at
+  // least as many as a feed has entries).
+  std::size_t entriesOnSecondLevel = 0;
+  // The memory libxml2's tree of the document's first `offset` bytes takes,
+  // as told by the markup found there (its elements, attributes and text),
+  // counting in whole each stretch of kWindow bytes the offset reaches into.
+  std::size_t treeBytesOfFirst(std::size_t offset) const;
+
+  static constexpr std::size_t kWindow = 4096;
+  // [i]: the tree of the nodes that start before i * kWindow, their bytes aside.
+  std::vector<std::size_t> nodeBytesBefore;
+  std::size_t size = 0;
+};
+
+// A document's bytes handed to libxml2 as it asks for them (its input
+// callback): each stretch is charged to the parse budget in force, for the
+// tree it becomes, before the parser has it. A read that would pass the
+// budget fails instead, so the parse stops there and the tree never grows
+// past the budget. What was charged stays charged while the budget lasts,
+// unless the caller tells that the parser has freed it.
+class ADXMLInput {
+ public:
+  ADXMLInput(std::string_view bytes, const ADXMLShape& shape) : bytes_(bytes), shape_(shape) {}
+  ADXMLInput(const ADXMLInput&) = delete;
+  ADXMLInput& operator=(const ADXMLInput&) = delete;
+
+  // For xmlReaderForIO and xmlCtxtReadIO, with this input as the context.
+  static int read(void* context, char* buffer, int length);
+  // A read failed for the budget.
+  bool refused() const { return refused_; }
+  // The parser has freed its tree but for what takes `standing` of what was charged.
+  void treeFreedBut(std::size_t standing);
+  std::size_t treeCharged() const { return tree_; }
+
+ private:
+  std::string_view bytes_;
+  const ADXMLShape& shape_;
+  std::size_t offset_ = 0;
+  std::size_t treeRead_ = 0;  // the tree of the bytes handed over so far
+  std::size_t tree_ = 0;      // of that, what the parser still holds
+  bool refused_ = false;
+};
 
 class ADXMLNode {
  public:
@@ -79,16 +151,18 @@ class ADXMLNode {
 // A parsed document; its root element stays valid while it lives.
 class ADXMLDocument {
  public:
-  // Malformed, past one of the bounds above, or declaring a DTD: a failure
-  // saying which.
+  // Malformed, past one of the bounds above, declaring a DTD, or with a tree
+  // that would pass the parse budget in force (or kADMaxParseBytes when none
+  // is): a failure saying which. The tree stays charged to the budget in
+  // force while the parse does.
   static fd::Expected<ADXMLDocument> parse(std::string_view bytes);
+  // The same for bytes whose shape checkBounds told.
+  static fd::Expected<ADXMLDocument> parse(std::string_view bytes, const ADXMLShape& shape);
   // The bounds above, checked on the bytes in one pass without parsing them,
   // in time linear in their length: size, nesting, namespaces in scope,
-  // attributes per element. A malformed
-  // document may pass; the parser refuses it. Tells, when asked, how many
-  // elements of the second level have the local name "entry" (at least as
-  // many as a feed has entries).
-  static fd::Status checkBounds(std::string_view bytes, std::size_t* entriesOnSecondLevel = nullptr);
+  // attributes per element. A malformed document may pass; the parser
+  // refuses it. Tells, when asked, the document's shape.
+  static fd::Status checkBounds(std::string_view bytes, ADXMLShape* shape = nullptr);
   // A document with the element as its root, written as UTF-8 with an XML declaration.
   static std::string serialize(ADXMLNode root);
 
