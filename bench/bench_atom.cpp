@@ -173,41 +173,61 @@ std::size_t entryCount(benchmark::State& state) {
   }
 }
 
+// The peak heap a piece of work takes beyond what was held as it started,
+// the largest over the runs, reported beside the document's size.
+class PeakHeap {
+ public:
+  void start() {
+    before_ = heapNow.load();
+    heapPeak = before_;
+  }
+  void stop() { peak_ = std::max(peak_, heapPeak.load() - before_); }
+  void report(benchmark::State& state, std::size_t documentBytes) const {
+    state.counters["doc_MB"] = static_cast<double>(documentBytes) / 1e6;
+    state.counters["peak_MB"] = static_cast<double>(peak_) / 1e6;
+    state.counters["peak_x_doc"] = static_cast<double>(peak_) / static_cast<double>(documentBytes);
+  }
+
+ private:
+  long long before_ = 0;
+  long long peak_ = 0;
+};
+
+// libxml2's own parse of the bytes into a tree, freed at once.
+void bareParse(const std::string& doc, PeakHeap& heap) {
+  heap.start();
+  xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
+                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  heap.stop();
+  benchmark::DoNotOptimize(parsed);
+  xmlFreeDoc(parsed);
+}
+
 void BM_BareLibxml2Parse(benchmark::State& state) {
   const std::string& doc = document(state);
-  long long peak = 0;
-  for (auto _ : state) {
-    const long long before = heapNow.load();
-    heapPeak = before;
-    xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    peak = std::max(peak, heapPeak.load() - before);
-    benchmark::DoNotOptimize(parsed);
-    xmlFreeDoc(parsed);
-  }
+  PeakHeap heap;
+  for (auto _ : state) bareParse(doc, heap);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
-  state.counters["peak_x_doc"] = static_cast<double>(peak) / static_cast<double>(doc.size());
+  heap.report(state, doc.size());
 }
 BENCHMARK(BM_BareLibxml2Parse)->DenseRange(kVideoFeed, kTerseFeed)->Unit(benchmark::kMillisecond);
 
 void BM_ParseFeedIntoObjects(benchmark::State& state) {
   ADRegisterServiceFamilies();
   const std::string& doc = document(state);
-  long long peak = 0;
+  PeakHeap heap;
   for (auto _ : state) {
-    const long long before = heapNow.load();
-    heapPeak = before;
+    heap.start();
     fd::Expected<ADObjectPtr> feed = ADObjectWithXMLData(doc);
     if (!feed || static_cast<ADFeedBase&>(**feed).entries().size() != entryCount(state)) {
       state.SkipWithError("the feed did not parse");
       return;
     }
-    peak = std::max(peak, heapPeak.load() - before);
+    heap.stop();
     benchmark::DoNotOptimize(feed);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
-  state.counters["doc_MB"] = static_cast<double>(doc.size()) / 1e6;
-  state.counters["peak_x_doc"] = static_cast<double>(peak) / static_cast<double>(doc.size());
+  heap.report(state, doc.size());
 }
 BENCHMARK(BM_ParseFeedIntoObjects)->DenseRange(kVideoFeed, kTerseFeed)->Unit(benchmark::kMillisecond);
 
@@ -218,10 +238,9 @@ void BM_TinyEntriesThroughTheService(benchmark::State& state) {
   ADRegisterServiceFamilies();
   const std::string& doc = tinyEntriesDocument();
   const bool writeBack = state.range(0) == 1;
-  long long peak = 0;
+  PeakHeap heap;
   for (auto _ : state) {
-    const long long before = heapNow.load();
-    heapPeak = before;
+    heap.start();
     {
       fd::Expected<ADObjectPtr> feed = [&] {
         std::string body(doc);
@@ -236,12 +255,11 @@ void BM_TinyEntriesThroughTheService(benchmark::State& state) {
         benchmark::DoNotOptimize(written);
       }
     }
-    peak = std::max(peak, heapPeak.load() - before);
+    heap.stop();
   }
   state.SetLabel(writeBack ? "parse and write back" : "parse");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
-  state.counters["doc_MB"] = static_cast<double>(doc.size()) / 1e6;
-  state.counters["peak_x_doc"] = static_cast<double>(peak) / static_cast<double>(doc.size());
+  heap.report(state, doc.size());
 }
 BENCHMARK(BM_TinyEntriesThroughTheService)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -255,17 +273,15 @@ void BM_WriteFeedBack(benchmark::State& state) {
     state.SkipWithError("the feed did not parse");
     return;
   }
-  long long peak = 0;
+  PeakHeap heap;
   for (auto _ : state) {
-    const long long before = heapNow.load();
-    heapPeak = before;
+    heap.start();
     std::string written = (*feed)->XMLDocumentString();
-    peak = std::max(peak, heapPeak.load() - before);
+    heap.stop();
     benchmark::DoNotOptimize(written);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
-  state.counters["doc_MB"] = static_cast<double>(doc.size()) / 1e6;
-  state.counters["peak_x_doc"] = static_cast<double>(peak) / static_cast<double>(doc.size());
+  heap.report(state, doc.size());
 }
 BENCHMARK(BM_WriteFeedBack)->DenseRange(kVideoFeed, kTerseFeed)->Unit(benchmark::kMillisecond);
 
@@ -292,19 +308,9 @@ const std::string& hostileDocument(benchmark::State& state) {
 
 void BM_HostileBareLibxml2Parse(benchmark::State& state) {
   const std::string& doc = hostileDocument(state);
-  long long peak = 0;
-  for (auto _ : state) {
-    const long long before = heapNow.load();
-    heapPeak = before;
-    xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    peak = std::max(peak, heapPeak.load() - before);
-    benchmark::DoNotOptimize(parsed);
-    xmlFreeDoc(parsed);
-  }
-  state.counters["doc_MB"] = static_cast<double>(doc.size()) / 1e6;
-  state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
-  state.counters["peak_x_doc"] = static_cast<double>(peak) / static_cast<double>(doc.size());
+  PeakHeap heap;
+  for (auto _ : state) bareParse(doc, heap);
+  heap.report(state, doc.size());
 }
 BENCHMARK(BM_HostileBareLibxml2Parse)->Arg(kEqualSignsTag)->Arg(kHugeEntry)->Unit(benchmark::kMillisecond);
 
@@ -325,20 +331,17 @@ BENCHMARK(BM_BoundsPrePass)->Arg(kEqualSignsTag)->Unit(benchmark::kMillisecond);
 void BM_HostileParseRefused(benchmark::State& state) {
   ADRegisterServiceFamilies();
   const std::string& doc = hostileDocument(state);
-  long long peak = 0;
+  PeakHeap heap;
   for (auto _ : state) {
-    const long long before = heapNow.load();
-    heapPeak = before;
+    heap.start();
     fd::Expected<ADObjectPtr> feed = ADObjectWithXMLData(doc);
     if (feed) {
       state.SkipWithError("the document was not refused");
       return;
     }
-    peak = std::max(peak, heapPeak.load() - before);
+    heap.stop();
   }
-  state.counters["doc_MB"] = static_cast<double>(doc.size()) / 1e6;
-  state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
-  state.counters["peak_x_doc"] = static_cast<double>(peak) / static_cast<double>(doc.size());
+  heap.report(state, doc.size());
 }
 BENCHMARK(BM_HostileParseRefused)->Arg(kEqualSignsTag)->Arg(kHugeEntry)->Unit(benchmark::kMillisecond);
 

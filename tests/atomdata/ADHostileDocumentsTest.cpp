@@ -24,6 +24,15 @@ std::string declarations(int first, int count) {
   return out;
 }
 
+// The document parsed as the service takes an answer: its body, handed over,
+// held while it parses and let go after (null when it does not parse).
+ADObjectPtr parsedAsTheServiceTakesIt(const std::string& doc) {
+  const std::string body = doc;
+  fd::Expected<ADObjectPtr> parsed = ADObjectWithXMLData(body);
+  EXPECT_TRUE(parsed) << parsed.error();
+  return parsed ? *parsed : nullptr;
+}
+
 bool refusedFor(const fd::Expected<ADObjectPtr>& parsed, const std::string& words) {
   return !parsed && parsed.error().find(words) != std::string::npos;
 }
@@ -151,13 +160,8 @@ void ADHostileDocumentsTest::checkTinyEntries(const std::string& entry) {
   for (std::size_t i = 0; i < kEntries; ++i) doc += entry;
   doc += "</feed>";
   const auto child = testing_support::runUnderMemoryCeiling(12 * doc.size(), [&] {
-    ADObjectPtr feed;
-    {
-      const std::string body = doc;
-      fd::Expected<ADObjectPtr> parsed = ADObjectWithXMLData(body);
-      ASSERT_TRUE(parsed) << parsed.error();
-      feed = *parsed;
-    }
+    const ADObjectPtr feed = parsedAsTheServiceTakesIt(doc);
+    ASSERT_TRUE(feed);
     ASSERT_EQ(static_cast<const ADFeedBase&>(*feed).entries().size(), kEntries);
     const std::string written = feed->XMLDocumentString();
     std::size_t writtenEntries = 0;
@@ -275,18 +279,17 @@ TEST_F(ADHostileDocumentsTest, ANamespaceHeavyFeedIsWrittenBackWithinItsReadings
            std::to_string(i % 250) + ":y></entry>\n";
   doc += "</feed>\n";
   const auto child = testing_support::runUnderMemoryCeiling(12 * doc.size(), [&] {
-    ADObjectPtr feed;
-    {
-      const std::string body = doc;
-      fd::Expected<ADObjectPtr> parsed = ADObjectWithXMLData(body);
-      ASSERT_TRUE(parsed) << parsed.error();
-      feed = *parsed;
-    }
+    const ADObjectPtr feed = parsedAsTheServiceTakesIt(doc);
+    ASSERT_TRUE(feed);
     const std::string written = feed->XMLDocumentString();
-    EXPECT_NE(written.find("<p7:x a=\"7\"/>"), std::string::npos);
-    fd::Expected<ADObjectPtr> again = ADObjectWithXMLData(written);
-    ASSERT_TRUE(again) << again.error();
-    EXPECT_TRUE(feed->isEqual(**again));
+    auto count = [&](const std::string& what) {
+      std::size_t n = 0;
+      for (std::size_t at = written.find(what); at != std::string::npos; at = written.find(what, at + 1)) ++n;
+      return n;
+    };
+    EXPECT_EQ(count(":x a=\""), 200000u);
+    EXPECT_EQ(count("<entry>"), 50000u);
+    EXPECT_NE(written.find("<p7:x a=\"7\"/>"), std::string::npos) << "a kept element declares nothing its feed declares";
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
