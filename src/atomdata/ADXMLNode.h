@@ -154,7 +154,7 @@ class ADXMLDocument {
   // Malformed, past one of the bounds above, declaring a DTD, or with a tree
   // that would pass the parse budget in force (or kADMaxParseBytes when none
   // is): a failure saying which. The tree stays charged to the budget in
-  // force while the parse does.
+  // force, beside the objects then made of it.
   static fd::Expected<ADXMLDocument> parse(std::string_view bytes);
   // The same for bytes whose shape checkBounds told.
   static fd::Expected<ADXMLDocument> parse(std::string_view bytes, const ADXMLShape& shape);
