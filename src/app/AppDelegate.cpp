@@ -34,10 +34,13 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
                                                                     report.name + "\u201d";
     message = file + " " + fd::Localized("could not be read") + " (" + report.reason + ").";
   }
-  if (report.keptAs.empty()) {
-    message += "\n" + fd::Localized("It was left as it was:") + " " + report.file.string();
-  } else {
+  const bool kept = !report.keptAs.empty();
+  if (kept) {
     message += "\n" + fd::Localized("It was kept as") + " " + report.keptAs.string();
+  } else {
+    message += "\n" + fd::Localized("It could not be moved aside") + " (" + report.notMoved + ") " +
+               fd::Localized("and stays as it was:") + " " + report.file.string() + "\n" +
+               fd::Localized("Nothing is written over it until it can be moved aside.");
   }
   if (report.kind == Kind::Project) {
     message += "\n" + fd::Localized("Its pages stay in its folder. The project open now is") + " \u201c" +
@@ -45,7 +48,8 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   } else if (report.kind == Kind::Preferences) {
     message += "\n" + fd::Localized("The projects found in the projects folder are listed again.");
   } else if (report.kind == Kind::Picture) {
-    message += "\n" + fd::Localized("The canvas starts empty; what you draw is saved in its place.");
+    message += "\n" + fd::Localized(kept ? "The canvas starts empty; what you draw is saved in its place."
+                                          : "The canvas starts empty; what you draw stays unsaved until then.");
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }

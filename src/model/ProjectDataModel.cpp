@@ -122,7 +122,8 @@ bool ProjectDataModel::readData() {
     if (std::optional<fs::path> kept = fd::newestDamagedCopy(plist)) {
       keptDamagedFile_ = true;
       if (!onlyShown_)
-        fd::reportDamagedFile({Kind::Project, curProjectName_, plist, *kept, "it was found damaged before and kept aside"});
+        fd::reportDamagedFile(
+            {Kind::Project, curProjectName_, plist, *kept, "it was found damaged before and kept aside", {}});
     }
     return false;
   }

@@ -3,11 +3,15 @@
 // which project is open instead; a damaged preferences file is told likewise;
 // a page whose layer cannot be read is named with its layer when the desk
 // opens it.
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "app/AppTestSupport.h"
 #include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/KeptCopies.h"
 
 namespace fs = std::filesystem;
 
@@ -16,6 +20,7 @@ namespace {
 class DamagedFileAlertTest : public app_test::AppTest {
  protected:
   void TearDown() override {
+    fd::files::setWriteFaultForTesting({});
     AppTest::TearDown();
     fd::takeDamagedFileReports();
   }
@@ -30,6 +35,25 @@ class DamagedFileAlertTest : public app_test::AppTest {
     return host->alerts();
   }
   ZTLoadingViewController* launch() const { return launch_; }
+  // A project "Holiday" whose first page's foreground is garbled, as the
+  // next start finds it.
+  static fs::path garbledFirstLayer() {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    EXPECT_TRUE(m.createProject("Holiday", std::nullopt));
+    m.saveData();
+    const fs::path layer = *m.prjDataModel()->layFullPathAtPage(1, false, 2);
+    garble(layer);
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    return layer;
+  }
+  // None at the launch, then the alerts on screen once the desk has opened.
+  std::vector<ui::ButtonSheet*> alertsWhenTheDeskOpens() {
+    EXPECT_TRUE(alertsAfterLaunch().empty());
+    EXPECT_NE(openDesk(launch()), nullptr);
+    host->runUntilIdle();
+    return host->alerts();
+  }
   ZTLoadingViewController* launch_ = nullptr;
 };
 
@@ -66,18 +90,8 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
 }
 
 TEST_F(DamagedFileAlertTest, ADamagedLayerIsNamedWhenTheDeskOpensItsPage) {
-  ZTDataModel& m = ZTDataModel::sharedInstance();
-  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
-  m.saveData();
-  const fs::path layer = *m.prjDataModel()->layFullPathAtPage(1, false, 2);
-  garble(layer);
-  ZTDataModel::resetSharedInstanceForTesting();
-  fd::UserDefaults::resetStandardForTesting();
-
-  ASSERT_TRUE(alertsAfterLaunch().empty());
-  ASSERT_NE(openDesk(launch()), nullptr);
-  host->runUntilIdle();
-  const std::vector<ui::ButtonSheet*> alerts = host->alerts();
+  const fs::path layer = garbledFirstLayer();
+  const std::vector<ui::ButtonSheet*> alerts = alertsWhenTheDeskOpens();
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0]->title(), "Picture could not be read");
   const std::string message = alerts[0]->message();
@@ -85,6 +99,25 @@ TEST_F(DamagedFileAlertTest, ADamagedLayerIsNamedWhenTheDeskOpensItsPage) {
                                   layer.filename().string() + ".damaged-", std::string("starts empty")})
     EXPECT_NE(message.find(said), std::string::npos) << said << " in: " << message;
   EXPECT_FALSE(fs::exists(layer));
+}
+
+// A layer its folder will not let be moved aside is not said to be kept, nor
+// its page to be saved in its place: the alert says it stays as it was and
+// nothing is written over it.
+TEST_F(DamagedFileAlertTest, ADamagedLayerThatCannotBeMovedIsSaidToStay) {
+  const fs::path layer = garbledFirstLayer();
+  testing_support::refuseKeptCopies(EROFS);
+  const std::vector<ui::ButtonSheet*> alerts = alertsWhenTheDeskOpens();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->title(), "Picture could not be read");
+  const std::string message = alerts[0]->message();
+  for (const std::string& said : {std::string("could not be moved aside"), std::string(std::strerror(EROFS)),
+                                  layer.string(), std::string("Nothing is written over it"),
+                                  std::string("stays unsaved")})
+    EXPECT_NE(message.find(said), std::string::npos) << said << " in: " << message;
+  for (const std::string& unsaid : {std::string(".damaged-"), std::string("saved in its place")})
+    EXPECT_EQ(message.find(unsaid), std::string::npos) << unsaid << " in: " << message;
+  EXPECT_TRUE(fs::exists(layer));
 }
 
 }  // namespace

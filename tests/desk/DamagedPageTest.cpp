@@ -2,12 +2,16 @@
 // the desk, the one reader of the pictures it writes back, moves such a layer
 // (or the background being painted) aside beside itself, says which page and
 // layer it was, and the page goes on empty; what is drawn then is saved in
-// its place while the kept file stays as it was. Readers that only show
+// its place while the kept file stays as it was (under a numbered name when
+// the time-stamped one is taken). A layer that cannot be moved aside is never
+// written over: the page stays unsaved and open, as on a full disk. Readers that only show
 // pictures (onion skin, playback, the frame manager, packages) move nothing,
 // and a page's snapshot and icon, drawn from its layers, are drawn again
 // when the page is written.
 #include <zlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 
 #include "desk/DeskTestSupport.h"
@@ -18,6 +22,8 @@
 #include "model/PackageZipOperator.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Localized.h"
+#include "platform/foundation/TimestampId.h"
 #include "support/ChildProcess.h"
 #include "support/KeptCopies.h"
 
@@ -26,17 +32,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using Kind = fd::DamagedFileReport::Kind;
+using testing_support::fileText;
 using testing_support::keptCopies;
-
-std::string fileText(const fs::path& file) {
-  std::optional<fd::Data> d = fd::files::readFile(file);
-  return d ? std::string(d->begin(), d->end()) : std::string("<unreadable>");
-}
-
-void writeBytes(const fs::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using testing_support::writeBytes;
 
 // A PNG signature and header chunk claiming a picture of that size, and no
 // pixels at all.
@@ -77,6 +75,8 @@ class DamagedPageTest : public desk_test::DeskTest {
  protected:
   void SetUp() override { fd::takeDamagedFileReports(); }
   void TearDown() override {
+    fd::files::setWriteFaultForTesting({});
+    fd::setTimestampClockForTesting({});
     picture_load::waitAll();
     DeskTest::TearDown();
     fd::takeDamagedFileReports();
@@ -111,6 +111,9 @@ class DamagedPageTest : public desk_test::DeskTest {
     return img ? testing_support::inkedPixels(*img) : -1;
   }
   void turnBack() { tapView(desk->previousFrameBtn()); }
+  void dismissAlerts() {
+    while (!host->alerts().empty() && host->pressAlertButton(0)) host->runUntilIdle();
+  }
   void turnOn() { tapView(desk->nextFrameBtn()); }
 
   int frames = 3;
@@ -221,6 +224,78 @@ TEST_F(DamagedPageTest, AnUnreadableBackgroundBeingPaintedIsKept) {
   host->runUntilIdle();
   EXPECT_GT(inkedPixels(file), 100);
   EXPECT_EQ(fileText(keptCopies(file).at(0)), pngClaiming(16000, 16000));
+}
+
+// The names a kept copy would take at this millisecond and the next ones hold
+// other files already: the layer is kept under a numbered name after the time
+// stamp, and what is drawn is saved in its place.
+TEST_F(DamagedPageTest, ALayerWhoseKeptNamesAreTakenIsKeptUnderAnother) {
+  start();
+  const fs::path file = layerFile(2, 2);
+  writeBytes(file, "garbled");
+  std::chrono::system_clock::time_point clock = std::chrono::system_clock::now();
+  const std::chrono::system_clock::time_point stood = clock;
+  fd::setTimestampClockForTesting([&clock] { return clock; },
+                                  [&clock](std::chrono::milliseconds d) { clock += d; });
+  std::vector<fs::path> taken;
+  for (int later = 0; later < 30; ++later) {
+    fs::path other = file;
+    other += fd::kDamagedSuffix + fd::formatTimestampId(stood + std::chrono::milliseconds{later});
+    writeBytes(other, "another file");
+    taken.push_back(other);
+  }
+  turnBack();
+  ASSERT_EQ(curPage(), 2);
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  ASSERT_FALSE(reports[0].keptAs.empty()) << reports[0].notMoved;
+  EXPECT_EQ(std::find(taken.begin(), taken.end(), reports[0].keptAs), taken.end());
+  EXPECT_EQ(fileText(reports[0].keptAs), "garbled");
+  stroke(onPage(40, 100), onPage(340, 100));
+  turnOn();
+  fd::setTimestampClockForTesting({});
+  EXPECT_GT(inkedPixels(file), 100);
+  EXPECT_EQ(fileText(reports[0].keptAs), "garbled");
+  for (const fs::path& other : taken) EXPECT_EQ(fileText(other), "another file");
+}
+
+// The folder will not let the layer be moved aside: the page goes on empty,
+// and what is drawn stays unsaved, the page open, as on a full disk, until
+// the folder lets the layer go; then it is kept and the page saved.
+TEST_F(DamagedPageTest, ALayerThatCannotBeMovedAsideKeepsThePageUnsaved) {
+  start();
+  const fs::path file = layerFile(2, 2);
+  writeBytes(file, "garbled");
+  testing_support::refuseKeptCopies();
+  turnBack();
+  ASSERT_EQ(curPage(), 2);
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].keptAs.empty());
+  EXPECT_EQ(canvasInk(), 0);
+
+  stroke(onPage(40, 100), onPage(340, 100));
+  host->advance(2.1);
+  desk->drawsView()->waitForPageWrites();
+  host->runUntilIdle();
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Page not saved"));
+  EXPECT_NE(host->alerts()[0]->message().find("could not be moved aside"), std::string::npos)
+      << host->alerts()[0]->message();
+  dismissAlerts();
+  turnOn();
+  EXPECT_EQ(curPage(), 2) << "the page is not left unsaved";
+  EXPECT_EQ(host->alerts().size(), 1u);
+  dismissAlerts();
+  EXPECT_EQ(fileText(file), "garbled");
+  EXPECT_TRUE(keptCopies(file).empty());
+  EXPECT_GT(canvasInk(), 100);
+
+  fd::files::setWriteFaultForTesting({});
+  turnOn();
+  EXPECT_EQ(curPage(), 3);
+  EXPECT_GT(inkedPixels(file), 100);
+  testing_support::expectKeptOnceAndTold(file, "garbled");
 }
 
 // A file far larger than any picture is refused before it is read: turning to

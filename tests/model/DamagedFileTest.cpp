@@ -7,9 +7,11 @@
 // alone.
 #include <chrono>
 #include <fstream>
+#include <map>
 
 #include "ModelTestSupport.h"
 #include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/KeptCopies.h"
@@ -28,6 +30,7 @@ class DamagedFileTest : public model_test::ModelTest {
     fd::takeDamagedFileReports();
   }
   void TearDown() override {
+    fd::files::setWriteFaultForTesting({});
     fd::takeDamagedFileReports();
     ModelTest::TearDown();
   }
@@ -155,6 +158,53 @@ TEST_F(DamagedFileTest, ADamagedSettingsFileIsKeptAside) {
   EXPECT_EQ(reports[0].kind, Kind::Settings);
   m.extendDataModel().saveLimitFramesDict();
   EXPECT_EQ(model_test::readText(keptCopies(limits)[0]), "bplist00garbage");
+}
+
+// A damaged file whose folder will not let it be moved aside stays as it was:
+// every save that would replace it is refused, and the user is told it stays.
+// Once the folder lets it go, the next save keeps it aside first.
+TEST_F(DamagedFileTest, FilesThatCannotBeMovedAsideAreNeverWrittenOver) {
+  const fs::path project = makeProject("Alpha");
+  ExtendDataModel& before = ZTDataModel::sharedInstance().extendDataModel();
+  before.limitFramesDict()["Rec1.caf"] = 12;
+  before.saveLimitFramesDict();
+  const std::map<fs::path, std::string> damaged = {
+      {project / "Project.plist", "junk"},
+      {fd::UserDefaults::standard().filePath(), "<?xml version=\"1.0\"?><plist><dict><key>Version</key><arr"},
+      {ExtendDataModel::limitFramesPath(), "bplist00garbage"}};
+  for (const auto& [file, bytes] : damaged) writeBytes(file, bytes);
+  testing_support::refuseKeptCopies();
+
+  ZTDataModel& m = restart();
+  std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), damaged.size());
+  for (const fd::DamagedFileReport& report : reports) {
+    EXPECT_TRUE(damaged.contains(report.file)) << report.file;
+    EXPECT_TRUE(report.keptAs.empty()) << report.file;
+    EXPECT_FALSE(report.notMoved.empty()) << report.file;
+  }
+  m.extendDataModel().limitFramesDict()["Rec2.caf"] = 7;
+  m.saveData();
+  m.extendDataModel().saveLimitFramesDict();
+  // Not even a save of the damaged project itself replaces its list.
+  if (std::shared_ptr<ProjectDataModel> alpha = ProjectDataModel::initWithProjectName("Alpha")) alpha->saveData();
+  for (const auto& [file, bytes] : damaged) {
+    EXPECT_EQ(model_test::readText(file), bytes) << file;
+    EXPECT_TRUE(keptCopies(file).empty()) << file;
+  }
+  fd::takeDamagedFileReports();
+
+  fd::files::setWriteFaultForTesting({});
+  m.saveData();
+  m.extendDataModel().saveLimitFramesDict();
+  for (const fs::path& file : {fd::UserDefaults::standard().filePath(), ExtendDataModel::limitFramesPath()}) {
+    const std::vector<fs::path> kept = keptCopies(file);
+    ASSERT_EQ(kept.size(), 1u) << file;
+    EXPECT_EQ(model_test::readText(kept[0]), damaged.at(file)) << file;
+    EXPECT_TRUE(fd::readPropertyList(file).ok()) << file;
+  }
+  EXPECT_EQ(fd::takeDamagedFileReports().size(), 2u) << "where each went is told";
+  EXPECT_EQ(restart().extendDataModel().limitFramesDict()["Rec2.caf"], 7);
 }
 
 // Merging a project whose list cannot be read would merge nothing and then

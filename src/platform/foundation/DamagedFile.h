@@ -1,9 +1,11 @@
 #pragma once
 // Files the program keeps its own state in are never written over when they
 // cannot be read: such a file is moved aside next to itself, under its name
-// followed by ".damaged-" and a time stamp, and reported, so that the program
-// can start afresh and still tell the user which file it was and where it
-// went. The only copy of a user's file is never destroyed.
+// followed by ".damaged-" and a time stamp (and a number, when that name is
+// taken), and reported, so that the program can start afresh and still tell
+// the user which file it was and where it went. A file that cannot be moved
+// (its folder refuses) stays where it is and no write replaces it until it
+// can be. The only copy of a user's file is never destroyed.
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -27,6 +29,7 @@ struct DamagedFileReport {
   std::filesystem::path file;    // where it was
   std::filesystem::path keptAs;  // where it is now; empty when it could not be moved
   std::string reason;            // why it could not be read
+  std::string notMoved;          // why it could not be moved, when it could not
 };
 
 inline constexpr const char* kDamagedSuffix = ".damaged-";
@@ -42,8 +45,11 @@ Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedF
 // cannot be read is left where it is and nobody is told.
 Expected<Value> peekStoredDictionary(const std::filesystem::path& file);
 
-// Moves the file to "<name>.damaged-<time stamp>" beside it (never over
-// another file) and reports it.
+// Moves the file to "<name>.damaged-<time stamp>" beside it, or to the first
+// free "<name>.damaged-<time stamp>-<n>" (never over another file), and
+// reports it. When no name can be had the file stays, every write to it fails
+// (files::holdFromWriting) and each such write first tries the move again;
+// the move that succeeds then is reported too.
 DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, DamagedFileReport::Kind kind,
                                       const std::string& name, const std::string& reason);
 

@@ -1,6 +1,7 @@
 #include "platform/foundation/FileUtil.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -57,6 +59,44 @@ int injectedWriteError(const fs::path& file) {
   if (!f.armed.load(std::memory_order_relaxed)) return 0;
   std::lock_guard lock(f.m);
   return f.fault ? f.fault(file) : 0;
+}
+
+// Files no write may replace, by their path.
+struct Holds {
+  std::atomic<bool> any{false};
+  std::mutex m;
+  struct Hold {
+    std::string reason;
+    std::shared_ptr<std::function<bool()>> release;
+  };
+  std::map<fs::path, Hold> held;
+};
+
+Holds& holds() {
+  static Holds* h = new Holds;  // never destroyed: writes may run while the process ends
+  return *h;
+}
+
+// Why a write to p must not go ahead, if it must not: the hold's release is
+// tried first (outside the lock: it moves files).
+std::optional<std::string> heldReason(const fs::path& p) {
+  Holds& h = holds();
+  if (!h.any.load(std::memory_order_relaxed)) return std::nullopt;
+  const fs::path key = p.lexically_normal();
+  Holds::Hold hold;
+  {
+    std::lock_guard lock(h.m);
+    auto it = h.held.find(key);
+    if (it == h.held.end()) return std::nullopt;
+    hold = it->second;
+  }
+  if (!(*hold.release)()) return hold.reason;
+  std::lock_guard lock(h.m);
+  auto it = h.held.find(key);
+  // A hold made again meanwhile stands.
+  if (it != h.held.end() && it->second.release == hold.release) h.held.erase(it);
+  h.any = !h.held.empty();
+  return std::nullopt;
 }
 
 // mkstemp's template: the six characters it replaces with letters and digits.
@@ -130,6 +170,17 @@ bool moveItem(const fs::path& from, const fs::path& to) {
   if (!copyItem(from, to)) return false;
   fs::remove_all(from, ec);
   return true;
+}
+
+int renameToFreeName(const fs::path& from, const fs::path& to) {
+  if (const int injected = injectedWriteError(to)) return injected;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  const int error = errno;
+  // A file system that cannot rename without replacing: the name is checked
+  // first instead.
+  if (error != EINVAL && error != ENOSYS) return error;
+  if (pathTaken(to)) return EEXIST;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 bool removeItem(const fs::path& p) {
@@ -219,6 +270,7 @@ void StagedFile::discard() {
 
 Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size) {
   if (p.filename().empty()) return writeFailure(p, EINVAL);
+  if (std::optional<std::string> held = heldReason(p)) return fail("cannot write " + p.string() + ": " + *held);
   std::string temp;
   int fd = openLockedTemp(folderOf(p), p, temp);
   if (fd < 0) return writeFailure(p, errno);
@@ -271,6 +323,14 @@ Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes) {
 
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {
   return writeFileAtomicallyReporting(p, bytes, size).ok();
+}
+
+void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()> release) {
+  Holds& h = holds();
+  std::lock_guard lock(h.m);
+  h.held.insert_or_assign(p.lexically_normal(),
+                          Holds::Hold{std::move(reason), std::make_shared<std::function<bool()>>(std::move(release))});
+  h.any = true;
 }
 
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault) {

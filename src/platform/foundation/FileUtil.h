@@ -21,6 +21,10 @@ bool createDirectory(const fs::path& p);  // with parents; true if it already ex
 // Files and folders (recursive). Refuse (false) when the destination exists.
 bool copyItem(const fs::path& from, const fs::path& to);
 bool moveItem(const fs::path& from, const fs::path& to);
+// Renames a file or folder to a name that must be free, never over anything
+// there, not even a file that appears meanwhile: 0 when it moved, EEXIST when
+// the name is taken, otherwise the error number the folder refused it with.
+int renameToFreeName(const fs::path& from, const fs::path& to);
 bool removeItem(const fs::path& p);  // recursive; false when nothing was there
 // Names directly inside a folder, sorted.
 std::vector<std::string> contentsOfDirectory(const fs::path& dir);
@@ -73,9 +77,16 @@ Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t
 // Every file is tried; the first failure is answered.
 Status commitFiles(std::vector<StagedFile> files);
 
+// A file that must not be written over (one that could not be read and could
+// not be kept aside): every atomic write to it fails, saying `reason`, until
+// `release` (tried at each write first) answers true, when it has moved the
+// file away or found it gone. A later hold of the same file replaces this one.
+void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()> release);
+
 // Tests: every atomic write to a file for which `fault` answers an error
 // number (not 0) fails with it while writing its bytes, as writes to a full
-// disk do, and leaves the file as it was. An empty function ends it.
+// disk do, and leaves the file as it was; so does a rename to a free name
+// (renameToFreeName) whose new name it answers for. An empty function ends it.
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault);
 
 // Six letters or digits, as mkstemp and mkdtemp fill in the end of a

@@ -155,8 +155,7 @@ Expected<Value> readPropertyList(const std::filesystem::path& path) {
 Status writePropertyList(const std::filesystem::path& path, const Value& value) {
   std::string text = serializePropertyListXML(value);
   if (text.empty()) return fail("cannot make a property list of the value for " + path.string());
-  if (!files::writeFileAtomically(path, text)) return fail("cannot write " + path.string());
-  return {};
+  return files::writeFileAtomicallyReporting(path, text.data(), text.size());
 }
 
 }  // namespace fd

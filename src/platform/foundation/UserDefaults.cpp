@@ -42,7 +42,6 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) 
   Expected<Value> root = readStoredDictionary(file_, DamagedFileReport::Kind::Preferences);
   if (!root) {
     damaged_ = true;
-    damagedStillInPlace_ = files::exists(file_);
   } else if (root->isDictionary()) {
     values_ = *root->dictionary();
   }
@@ -72,10 +71,6 @@ std::string UserDefaults::stringForKey(const std::string& key) const { return ob
 
 bool UserDefaults::synchronize() {
   std::lock_guard writeLock(writeMutex_);
-  if (damagedStillInPlace_) {
-    Log("UserDefaults: not writing over the unreadable %s", file_.c_str());
-    return false;
-  }
   Value snapshot;
   {
     std::lock_guard lock(mutex_);

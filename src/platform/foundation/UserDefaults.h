@@ -28,7 +28,8 @@ class UserDefaults {
   std::string stringForKey(const std::string& key) const;  // "" when unset
 
   // Writes the store. Refused (false) while an unreadable store file could
-  // not be moved aside: writing would destroy its only copy.
+  // not be moved aside (the file layer holds it): writing would destroy its
+  // only copy.
   bool synchronize();
   std::filesystem::path filePath() const;
   // The store file was there but could not be read: it was moved aside (and
@@ -42,7 +43,6 @@ class UserDefaults {
   std::mutex writeMutex_;  // keeps concurrent synchronize() calls in order
   Dictionary values_;
   bool damaged_ = false;
-  bool damagedStillInPlace_ = false;
 };
 
 }  // namespace fd
