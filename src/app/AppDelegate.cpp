@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include <cstdio>
+
 #include "app/ZTLoadingViewController.h"
 #include "desk/DesktopManagerController.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
@@ -92,18 +94,35 @@ void AppDelegate::willEnterForeground(ui::Application& app) {
   app.registerForRemoteNotifications(kRemoteNotificationTypes);
 }
 
-void AppDelegate::saveModel() {
+bool AppDelegate::saveModel() {
   // The open page first (the background while it is being painted), so that
   // the list saved after it names every file drawn; then the pictures still
   // on the model's write queue.
-  if (DesktopManagerController* desk = DesktopManagerController::sharedViewController()) desk->saveCurPage();
+  DesktopManagerController* desk = DesktopManagerController::sharedViewController();
+  const bool pageSaved = desk == nullptr || desk->saveCurPage();
   ProjectDataModel::waitForImageWrites();
   ZTDataModel& model = ZTDataModel::sharedInstance();
   model.saveData();
   model.extendDataModel().saveLumistoInfo();
   ++saves_;
+  return pageSaved;
 }
 
 void AppDelegate::didEnterBackground(ui::Application&) { saveModel(); }
 
-void AppDelegate::willTerminate(ui::Application&) { saveModel(); }
+bool AppDelegate::shouldTerminate(ui::Application&) {
+  // The page is written now, or the desk says why it cannot be and the
+  // program stays, the page still open, until the user has made room.
+  DesktopManagerController* desk = DesktopManagerController::sharedViewController();
+  return desk == nullptr || desk->leavePage();
+}
+
+void AppDelegate::willTerminate(ui::Application& app) {
+  // The write is tried once more; what still fails is lost with the process,
+  // and whoever ended it hears which page.
+  if (saveModel()) return;
+  DesktopManagerController* desk = DesktopManagerController::sharedViewController();
+  std::fprintf(stderr, "flipdesk: %s was not saved (%s).\n", desk->openPageName().c_str(),
+               desk->pageNotSavedReason().c_str());
+  app.setExitStatus(kPageNotSavedExitStatus);
+}

@@ -3,7 +3,10 @@
 // launch screen for the screen size, registers for pushes and starts the
 // statistics facade; on going to the background and on termination it saves
 // the open page, waits for the model's write queue, and saves the model and
-// the community login record.
+// the community login record. A close the user asks for while the open page
+// cannot be written is refused with the desk's alert; a termination nobody
+// can be asked about says on standard error which page was lost and sets the
+// exit status kPageNotSavedExitStatus.
 #include <memory>
 
 #include "platform/ui/Application.h"
@@ -21,6 +24,7 @@ class AppDelegate : public ui::ApplicationDelegate {
   bool didFinishLaunching(ui::Application& app) override;
   void willEnterForeground(ui::Application& app) override;
   void didEnterBackground(ui::Application& app) override;
+  bool shouldTerminate(ui::Application& app) override;
   void willTerminate(ui::Application& app) override;
 
   ui::Window* window() const { return window_.get(); }
@@ -29,9 +33,12 @@ class AppDelegate : public ui::ApplicationDelegate {
 
   // Badge and alert, as the program asks.
   static constexpr unsigned kRemoteNotificationTypes = 1u | 4u;
+  // The program ended without the open page it could not write.
+  static constexpr int kPageNotSavedExitStatus = 3;
 
  private:
-  void saveModel();
+  // False when the open page could not be written.
+  bool saveModel();
   std::shared_ptr<ui::Window> window_;
   std::shared_ptr<ZTLoadingViewController> loading_;
   int saves_ = 0;

@@ -119,6 +119,8 @@ int main(int argc, char** argv) {
     status = 1;
   }
   if (exitTimer) exitTimer->invalidate();
+  // Work the termination could not keep outweighs a screenshot not written.
+  if (app.exitStatus() != 0) status = app.exitStatus();
   app.reset();
   return status;
 }

@@ -185,13 +185,29 @@ void DesktopManagerController::pageWriteFinished(const fd::Status& status) {
   if (!refusingToLeave_ && !toldPageWriteFailure_) tellPageNotSaved(false);
 }
 
+std::string DesktopManagerController::openPageName() const {
+  if (settings().isBackground())
+    return fd::Localized("the background being painted") + " \u201c" + settings().backgroundName().value_or("") +
+           "\u201d";
+  return fd::Localized("page") + " " + std::to_string(settings().curPage()) + " " + fd::Localized("of") + " \u201c" +
+         model().curProjectName() + "\u201d";
+}
+
+std::string DesktopManagerController::pageNotSavedReason() const {
+  return pageWriteFailure_.value_or(fd::Localized("the canvas cannot be read"));
+}
+
 void DesktopManagerController::tellPageNotSaved(bool refusing) {
   toldPageWriteFailure_ = true;
-  std::string message = fd::Localized("This page could not be saved:") + " " +
-                        pageWriteFailure_.value_or(fd::Localized("the canvas cannot be read")) + ".\n";
-  message += refusing ? fd::Localized("It stays open until it can be saved: free some space, then try again.")
+  if (std::shared_ptr<ui::AlertView> up = pageNotSavedAlert_.lock(); up && up->isVisible()) return;
+  std::string message = fd::Localized("This page could not be saved:") + " " + pageNotSavedReason() + ".\n";
+  message += refusing ? fd::Localized("It stays open until it can be saved: free some space, or mend what is said "
+                                      "above, then try again.")
                       : fd::Localized("The drawing stays here and is saved again at the next save.");
-  ui::AlertView::make(fd::Localized("Page not saved"), message, nullptr, fd::Localized("OK"))->show();
+  std::shared_ptr<ui::AlertView> alert =
+      ui::AlertView::make(fd::Localized("Page not saved"), message, nullptr, fd::Localized("OK"));
+  alert->show();
+  pageNotSavedAlert_ = alert;
 }
 
 void DesktopManagerController::setPageIndicator() {

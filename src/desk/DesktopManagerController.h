@@ -120,6 +120,11 @@ class DesktopManagerController : public ui::ViewController,
   // saves it first; while it cannot be written the action is refused and the
   // user is told why.
   bool leavePage();
+  // The open page in words ("page 3 of “Holiday”", or the background being
+  // painted), and why it was not saved: what the end of the program tells
+  // when the page could not be kept.
+  std::string openPageName() const;
+  std::string pageNotSavedReason() const;
   // Seconds without a finger on a changed canvas before it is saved.
   static constexpr double kIdleSaveDelay = 2.0;
   void setPageIndicator();
@@ -363,6 +368,8 @@ class DesktopManagerController : public ui::ViewController,
   std::optional<std::string> pageWriteFailure_;
   bool toldPageWriteFailure_ = false;
   bool refusingToLeave_ = false;
+  // The alert that says so, while it is up: a second one is not stacked on it.
+  std::weak_ptr<ui::AlertView> pageNotSavedAlert_;
 
   // Playback.
   int playState_ = 0;

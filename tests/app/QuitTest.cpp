@@ -4,12 +4,17 @@
 // model's write queue; SIGTERM and SIGINT end it the same way; losing the
 // window system saves and ends the process without touching objects the end
 // of the process has destroyed, and so does any exit with the desk still on
-// screen.
+// screen. A page that cannot be written (a full disk) is never dropped in
+// silence: closing the window is refused until it can be saved, and the ends
+// that cannot ask name it on standard error and end with a status of their own.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +23,7 @@
 #include "app/AppTestSupport.h"
 #include "model/ProjectDataModel.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/SdlHost.h"
@@ -46,6 +52,10 @@ long inkOnDisk(int page = 1, int position = 2) {
 
 class QuitTest : public app_test::AppTest {
  protected:
+  void TearDown() override {
+    fd::files::setWriteFaultForTesting({});
+    AppTest::TearDown();
+  }
   // The desk, open with a stroke drawn on its page.
   DesktopManagerController* deskWithAStroke() {
     DesktopManagerController* desk = openDesk(start());
@@ -53,6 +63,37 @@ class QuitTest : public app_test::AppTest {
     host->drag(onPage(desk, 40, 40), onPage(desk, 300, 200), 8);
     host->runUntilIdle();
     return desk;
+  }
+  // Every write into the open project's folder fails as on a full disk.
+  static void fillTheDisk() {
+    const fs::path folder = ZTDataModel::sharedInstance().prjDataModel()->projectDicPath();
+    fd::files::setWriteFaultForTesting(
+        [folder](const fs::path& file) { return file.parent_path() == folder ? ENOSPC : 0; });
+  }
+  // The desk on a full disk, with a stroke its pause could not write (and
+  // said so).
+  DesktopManagerController* deskWithAStrokeNotSaved() {
+    DesktopManagerController* desk = openDesk(start());
+    if (desk == nullptr) return nullptr;
+    fillTheDisk();
+    host->drag(onPage(desk, 40, 40), onPage(desk, 300, 200), 8);
+    host->advance(2.1);
+    desk->drawsView()->waitForPageWrites();
+    host->runUntilIdle();
+    EXPECT_TRUE(desk->drawsView()->operated());
+    EXPECT_EQ(host->alerts().size(), 1u) << "the failed write was told";
+    return desk;
+  }
+  static std::string textOf(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  // Where the page's layer is written, as the project on disk names it.
+  static fs::path layerOnDisk() {
+    auto project = projectOnDisk();
+    auto layer = project ? project->layFullPathAtPage(1, false, 2) : std::nullopt;
+    EXPECT_TRUE(layer) << "the project on disk names the page";
+    return layer ? *layer : fs::path();
   }
 };
 
@@ -125,6 +166,102 @@ TEST_F(QuitTest, SignalsEndTheProgramWithThePageWritten) {
     EXPECT_GT(inkOnDisk(), 500) << signal;
     fd::paths::setHomeOverride(root());
   }
+}
+
+// Closing the window is the user's request: while the open page cannot be
+// written it is refused with the alert a page turn gives, and the program
+// goes on with the page still changed; once space is freed the next close
+// saves the page and ends.
+TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
+  DesktopManagerController* desk = deskWithAStrokeNotSaved();
+  ASSERT_NE(desk, nullptr);
+  while (!host->alerts().empty() && host->pressAlertButton(0)) host->runUntilIdle();
+  ui::Application& app = ui::Application::shared();
+
+  EXPECT_FALSE(app.requestTermination());
+  EXPECT_FALSE(app.isTerminated());
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Page not saved"));
+  const std::string message = host->alerts()[0]->message();
+  EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos) << message;
+  EXPECT_NE(message.find("stays open"), std::string::npos) << message;
+  // Closing again while it is up stacks no second alert.
+  EXPECT_FALSE(app.requestTermination());
+  EXPECT_EQ(host->alerts().size(), 1u);
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+  EXPECT_TRUE(desk->drawsView()->operated());
+  EXPECT_FALSE(fs::exists(layerOnDisk()));
+  EXPECT_EQ(DesktopManagerController::sharedViewController(), desk) << "the desk is still there";
+
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_TRUE(app.requestTermination());
+  EXPECT_TRUE(app.isTerminated());
+  EXPECT_EQ(app.exitStatus(), 0);
+  EXPECT_GT(inkOnDisk(), 500);
+}
+
+// SIGTERM and SIGINT cannot ask: the write is tried once more; when it still
+// fails the program ends anyway, with a status that says so and the lost page
+// named on standard error. A disk freed meanwhile ends it as usual.
+TEST_F(QuitTest, ASignalWhileThePageCannotBeWrittenEndsSayingWhichPageWasLost) {
+  struct Case {
+    int signal;
+    bool freedBeforeTheSignal;
+  };
+  for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGTERM, true}}) {
+    const std::string what = std::to_string(c.signal) + (c.freedBeforeTheSignal ? " freed" : " full");
+    const fs::path home = root() / ("signal" + std::to_string(c.signal) + (c.freedBeforeTheSignal ? "freed" : ""));
+    const fs::path errors = root() / ("stderr" + std::to_string(c.signal) + (c.freedBeforeTheSignal ? "freed" : ""));
+    testing_support::ChildResult child = testing_support::runInChild([&] {
+      fd::paths::setHomeOverride(home);
+      fd::paths::ensureSandbox();
+      ASSERT_NE(deskWithAStrokeNotSaved(), nullptr);
+      if (c.freedBeforeTheSignal) fd::files::setWriteFaultForTesting({});
+      ui::Application& app = ui::Application::shared();
+      app.terminateOnSignals();
+      ASSERT_NE(std::freopen(errors.c_str(), "w", stderr), nullptr);
+      ::raise(c.signal);
+      for (int i = 0; i < 20 && !app.isTerminated(); ++i) host->advance(0.05);
+      EXPECT_TRUE(app.isTerminated());
+      // As the program's entry ends once the application has terminated.
+      std::fflush(nullptr);
+      std::exit(::testing::Test::HasFailure() ? 1 : app.exitStatus());
+    });
+    ASSERT_TRUE(child.exited) << what << " killed the child: " << child.signal;
+    const std::string said = textOf(errors);
+    fd::paths::setHomeOverride(home);
+    if (c.freedBeforeTheSignal) {
+      EXPECT_EQ(child.exitCode, 0) << what;
+      EXPECT_EQ(said.find("not saved"), std::string::npos) << said;
+      EXPECT_GT(inkOnDisk(), 500) << what;
+    } else {
+      EXPECT_EQ(child.exitCode, AppDelegate::kPageNotSavedExitStatus) << what;
+      const std::string page = "page 1 of \u201c" + std::string(ZTDataModel::kDefaultProjectName) + "\u201d";
+      EXPECT_NE(said.find(page + " was not saved"), std::string::npos) << said;
+      EXPECT_NE(said.find(std::strerror(ENOSPC)), std::string::npos) << said;
+      EXPECT_FALSE(fs::exists(layerOnDisk())) << what;
+    }
+    fd::paths::setHomeOverride(root());
+  }
+}
+
+// Losing the window system cannot ask either: the same word on standard
+// error, and the process ends with the status of the page lost.
+TEST_F(QuitTest, LosingTheWindowSystemWhileThePageCannotBeWrittenSaysWhichPageWasLost) {
+  const fs::path errors = root() / "stderr";
+  testing_support::ChildResult child = testing_support::runInChild([&] {
+    ASSERT_NE(deskWithAStrokeNotSaved(), nullptr);
+    ASSERT_NE(std::freopen(errors.c_str(), "w", stderr), nullptr);
+    ui::SdlHost::displayLost();
+  });
+  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
+  EXPECT_EQ(child.exitCode, AppDelegate::kPageNotSavedExitStatus);
+  const std::string said = textOf(errors);
+  EXPECT_NE(said.find("display was lost"), std::string::npos) << said;
+  EXPECT_NE(said.find("page 1 of \u201c" + std::string(ZTDataModel::kDefaultProjectName) + "\u201d was not saved"),
+            std::string::npos)
+      << said;
 }
 
 // When the window system goes away the host terminates the application and

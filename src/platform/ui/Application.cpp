@@ -34,6 +34,7 @@ void Application::reset() {
   statusBarHidden_ = false;
   terminated_ = active_ = background_ = false;
   remoteTypes_ = 0;
+  exitStatus_ = 0;
 }
 
 std::vector<std::shared_ptr<Window>> Application::windows() const {
@@ -95,6 +96,12 @@ void Application::terminate() {
   if (delegate_) delegate_->willTerminate(*this);
   fd::NotificationCenter::defaultCenter().post(kWillTerminateNotification, this);
   fd::RunLoop::main().stop();
+}
+
+bool Application::requestTermination() {
+  if (!terminated_ && delegate_ && !delegate_->shouldTerminate(*this)) return false;
+  terminate();
+  return true;
 }
 
 void Application::terminateOnSignals() {

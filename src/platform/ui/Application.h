@@ -25,6 +25,9 @@ class ApplicationDelegate {
   virtual void willResignActive(Application&) {}
   virtual void didEnterBackground(Application&) {}
   virtual void willEnterForeground(Application&) {}
+  // The user asks the program to end (closes its window): false refuses, and
+  // the program goes on as it was; the delegate tells the user why.
+  virtual bool shouldTerminate(Application&) { return true; }
   virtual void willTerminate(Application&) {}
   virtual void didReceiveMemoryWarning(Application&) {}
 };
@@ -63,13 +66,21 @@ class Application {
   void enterBackground();
   void enterForeground();
   // Resigns, goes to the background, tells the delegate it terminates, then
-  // stops the main run loop. A second call does nothing.
+  // stops the main run loop. A second call does nothing. This is the end
+  // nobody can be asked about (a signal, a time limit, the display gone).
   void terminate();
   bool isTerminated() const { return terminated_; }
+  // The user's request to end (the window's close): terminates unless the
+  // delegate refuses. True when the application terminated.
+  bool requestTermination();
   // From now on SIGINT and SIGTERM terminate the application, at the main
   // loop's next turn (within a tenth of a second), as the phone's system
   // ends a program.
   void terminateOnSignals();
+  // The status the process ends with once terminated: 0 unless the delegate
+  // set another (work it could not keep).
+  int exitStatus() const { return exitStatus_; }
+  void setExitStatus(int status) { exitStatus_ = status; }
   bool isActive() const { return active_; }
   // Posts fd::kLowMemoryNotification and tells the delegate.
   void simulateMemoryWarning();
@@ -93,6 +104,7 @@ class Application {
   bool active_ = false;
   bool background_ = false;
   unsigned remoteTypes_ = 0;
+  int exitStatus_ = 0;
   fd::TimerRef signalWatch_;
 };
 

@@ -56,9 +56,10 @@ void SdlHost::displayLost(const char* why) {
   std::fprintf(stderr, "flipdesk: %s; saving and ending.\n", why);
   // The application's own termination saves what can be saved; nothing of
   // the window (whose server is gone) is touched again.
-  Application::shared().terminate();
+  Application& app = Application::shared();
+  app.terminate();
   std::fflush(nullptr);
-  std::exit(kDisplayLostExitCode);
+  std::exit(app.exitStatus() != 0 ? app.exitStatus() : kDisplayLostExitCode);
 }
 
 struct SdlHost::Impl {
@@ -95,6 +96,9 @@ bool SdlHost::open(const std::string& title, std::string* error) {
   // draws. The composed frame is blitted into the window's surface in
   // software instead, only the parts that changed.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // One close is one request: the window's own close event says it, and no
+  // second request follows it as the last window's.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     return false;
@@ -154,12 +158,13 @@ void SdlHost::pump() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
-      case SDL_QUIT: app.terminate(); return;
+      // Closing is the user's request: the application may refuse it (a page
+      // that cannot be saved), and then everything goes on.
+      case SDL_QUIT:
+        if (app.requestTermination()) return;
+        break;
       case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-          app.terminate();
-          return;
-        }
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE && app.requestTermination()) return;
         if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) app.enterBackground();
         if (e.window.event == SDL_WINDOWEVENT_RESTORED) app.enterForeground();
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||

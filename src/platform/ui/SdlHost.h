@@ -2,9 +2,10 @@
 // The screen in an SDL2 window: a point is `scale` pixels; the mouse is one
 // finger, and holding Ctrl adds a second finger mirrored about a point beside
 // the first (pinch and turn; with Shift too it follows at a fixed offset, for
-// two-finger pans); real touch events pass through. Closing the window
-// terminates the application as the phone's termination does, and so does
-// losing the window system (or the window), after which the process ends.
+// two-finger pans); real touch events pass through. Closing the window asks
+// the application to terminate (it may refuse); losing the window system (or
+// the window) terminates it as the phone's termination does, after which the
+// process ends.
 #include <memory>
 #include <string>
 
@@ -35,9 +36,9 @@ class SdlHost {
 
   // The window system went away (the X server's connection broke, or it
   // refused a request, as when the window was destroyed under the program):
-  // the application terminates as it does when the window is closed (so its
-  // work is saved), then the process ends with kDisplayLostExitCode. Does
-  // not return.
+  // the application terminates without asking anyone (so its work is saved
+  // where it can be), then the process ends with the application's exit
+  // status, or kDisplayLostExitCode when that is 0. Does not return.
   [[noreturn]] static void displayLost(const char* why = "the connection to the display was lost");
   static constexpr int kDisplayLostExitCode = 1;
 
