@@ -2,10 +2,11 @@
 // turned by the display matrix as a phone films, odd sizes, other codecs)
 // comes out upright and in its own shape, filling the capture frame; hostile
 // files, FIFOs and pictures too large to decode are told with their reason
-// while the test pattern stands in, and never hold the caller.
+// while the test pattern stands in, and never hold the caller; so are movies
+// that open but give no picture (junk for pictures, a file cut after its
+// index, a FIFO fed a movie whose index comes last).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/StreamCopy.h"
+#include "support/Fifos.h"
 #include "support/HostileMovies.h"
 #include "support/Sandbox.h"
 
@@ -134,24 +136,26 @@ struct Watch {
   }
 };
 
-// The first picture the movie gives as the camera, and what the capture told.
+// The first pictures the movie gives as the camera, and what the capture told.
 struct Shot {
-  std::shared_ptr<PixelBuffer> picture;
+  std::shared_ptr<PixelBuffer> picture;  // the first
+  std::vector<std::shared_ptr<PixelBuffer>> pictures;
   std::vector<std::string> told;
   std::string device;
 };
-Shot film(const std::string& id) {
+Shot film(const std::string& id, std::size_t pictures = 1) {
   Shot shot;
   auto camera = media::VideoCapture::open({id, "camera", media::kCameraPositionBack}, kCameraW, kCameraH);
   if (!camera) return shot;
   Watch watch;
   watch.attach(**camera);
   (*camera)->start();
-  watch.waitFor([&] { return !watch.told.empty() && !watch.frames.empty(); });
+  watch.waitFor([&] { return !watch.told.empty() && watch.frames.size() >= pictures; });
   (*camera)->stop();
   std::lock_guard lock(watch.m);
   shot.told = watch.told;
-  if (!watch.frames.empty()) shot.picture = watch.frames.front().pixels;
+  for (const media::VideoSample& f : watch.frames) shot.pictures.push_back(f.pixels);
+  if (!shot.pictures.empty()) shot.picture = shot.pictures.front();
   shot.device = (*camera)->device().id;
   return shot;
 }
@@ -161,6 +165,20 @@ bool isPattern(const PixelBuffer& p) {
   const std::uint8_t* left = p.row(2) + 4 * 2;
   const std::uint8_t* right = p.row(2) + 4 * (p.width - 3);
   return left[0] > 240 && left[1] > 240 && left[2] > 240 && right[0] < 15 && right[1] < 15 && right[2] < 15;
+}
+
+// One second of the photograph at 160 x 120 in an MPEG-4 file, as the media
+// layer writes it (its index after its pictures).
+fd::Status smallMovie(const fs::path& file) {
+  auto writer = media::MovieWriter::create(file, media::MovieContainer::MPEG4);
+  if (!writer) return writer.failure();
+  media::MovieWriter& w = **writer;
+  if (auto s = w.addVideoTrack({160, 120, 30, 30}); !s) return s;
+  if (!w.startWriting()) return fd::fail(w.error());
+  w.startSession(CMTimeMake(0, 600));
+  const auto picture = media::scaledPixelBuffer(rocket(), 160, 120);
+  for (int i = 0; i < 30; ++i) w.appendVideo(*picture, CMTimeMake(i * 20, 600));
+  return w.finishWriting();
 }
 
 class CameraSourceTest : public testing_support::SandboxTest {};
@@ -253,15 +271,7 @@ TEST_F(CameraSourceTest, HostileFilesAreToldWithTheirReasonAndThePatternStandsIn
   };
   // A real movie cut in half (its index is written last), and one with only sound.
   const fs::path good = root() / "good.mp4";
-  {
-    auto writer = media::MovieWriter::create(good, media::MovieContainer::MPEG4);
-    ASSERT_TRUE(writer.ok());
-    ASSERT_TRUE((*writer)->addVideoTrack({160, 120, 30, 30}).ok());
-    ASSERT_TRUE((*writer)->startWriting());
-    (*writer)->startSession(CMTimeMake(0, 600));
-    for (int i = 0; i < 30; ++i) (*writer)->appendVideo(*media::scaledPixelBuffer(rocket(), 160, 120), CMTimeMake(i * 20, 600));
-    ASSERT_TRUE((*writer)->finishWriting().ok());
-  }
+  ASSERT_TRUE(smallMovie(good).ok());
   std::ifstream in(good, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const fs::path sound = root() / "sound.m4a";
@@ -313,22 +323,50 @@ TEST_F(CameraSourceTest, HostileFilesAreToldWithTheirReasonAndThePatternStandsIn
   EXPECT_NE(device.told[0].find("not a camera"), std::string::npos) << device.told[0];
 }
 
-// Opens the FIFO's writing end once a reader is there (giving up after a
-// while), then runs `write` on it.
-std::thread fifoWriter(const fs::path& fifo, std::function<void(int)> write, double delay = 0) {
-  return std::thread([fifo, write, delay] {
-    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int fd = -1;
-    while (fd < 0 && std::chrono::steady_clock::now() < deadline) {
-      fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (fd < 0) return;
-    ::fcntl(fd, F_SETFL, 0);
-    write(fd);
-    ::close(fd);
-  });
+TEST_F(CameraSourceTest, AMovieThatOpensButGivesNoPictureIsToldOnceAndThePatternFollows) {
+  struct Case {
+    fs::path file;
+    std::string reason;
+  };
+  std::vector<Case> cases;
+  // Headers and index intact, every byte of its pictures junk.
+  const fs::path scrambled = root() / "scrambled.mp4";
+  ASSERT_TRUE(smallMovie(scrambled).ok());
+  ASSERT_TRUE(testing_support::scrambleMovieData(scrambled));
+  cases.push_back({scrambled, "cannot be decoded"});
+  // Its index written first, and the file cut right after it: it opens and
+  // tells its track, then ends before any picture.
+  if (haveFfmpeg()) {
+    const fs::path good = root() / "good.mp4", indexFirst = root() / "index-first.mp4", cut = root() / "cut-after-index.mp4";
+    ASSERT_TRUE(smallMovie(good).ok());
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i '" + good.string() + "' -c copy -movflags +faststart '" +
+                           indexFirst.string() + "'").c_str()), 0);
+    ASSERT_FALSE(testing_support::indexAfterPictures(indexFirst));
+    std::uint64_t pictureData = 0;
+    for (const auto& box : testing_support::topLevelBoxes(indexFirst))
+      if (box.type == "mdat") pictureData = box.payloadAt;
+    ASSERT_GT(pictureData, 0u);
+    fs::copy_file(indexFirst, cut);
+    fs::resize_file(cut, pictureData);
+    cases.push_back({cut, "ended before its first picture"});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.filename().string());
+    auto reader = media::MovieReader::open(c.file);
+    ASSERT_TRUE(reader.ok()) << reader.error();
+    ASSERT_TRUE((*reader)->hasVideo());
+    EXPECT_FALSE((*reader)->nextVideoFrame().has_value());
+    EXPECT_EQ((*reader)->status(), media::MovieReader::Status::Failed);
+    EXPECT_NE((*reader)->error().find(c.file.filename().string()), std::string::npos) << (*reader)->error();
+    EXPECT_NE((*reader)->error().find(c.reason), std::string::npos) << (*reader)->error();
+
+    const Shot shot = film("file:" + c.file.string(), 5);
+    ASSERT_EQ(shot.told.size(), 1u);
+    EXPECT_EQ(shot.told[0], (*reader)->error());
+    EXPECT_EQ(shot.device, "pattern");
+    ASSERT_GE(shot.pictures.size(), 5u);
+    for (const auto& p : shot.pictures) EXPECT_TRUE(isPattern(*p));
+  }
 }
 
 TEST_F(CameraSourceTest, AFifoNeverHoldsTheCallerAndIsReadOnceSomethingComes) {
@@ -359,7 +397,7 @@ TEST_F(CameraSourceTest, AFifoNeverHoldsTheCallerAndIsReadOnceSomethingComes) {
   }
   // A writer that comes late and says nothing: told as not a movie.
   {
-    std::thread writer = fifoWriter(fifo, [](int) {}, 0.2);
+    std::thread writer = testing_support::fifoWriter(fifo, [](int) {}, 0.2);
     const Shot shot = film("file:" + fifo.string());
     writer.join();
     ASSERT_EQ(shot.told.size(), 1u);
@@ -370,7 +408,7 @@ TEST_F(CameraSourceTest, AFifoNeverHoldsTheCallerAndIsReadOnceSomethingComes) {
   // A writer that sends a motion-JPEG stream after a while: its pictures are read.
   {
     const std::vector<std::uint8_t> jpeg = testing_support::flatGreyJpeg(64, 48);
-    std::thread writer = fifoWriter(
+    std::thread writer = testing_support::fifoWriter(
         fifo,
         [&jpeg](int fd) {
           for (int i = 0; i < 5; ++i)
@@ -386,6 +424,48 @@ TEST_F(CameraSourceTest, AFifoNeverHoldsTheCallerAndIsReadOnceSomethingComes) {
     EXPECT_EQ(frame->pixels->height, 48);
     EXPECT_NEAR(frame->pixels->row(20)[4 * 30 + 1], 128, 3);
   }
+}
+
+TEST_F(CameraSourceTest, AFifoFedAMovieWhoseIndexIsAtTheEndIsToldAndThePatternFollows) {
+  // Noise does not compress: far more than a FIFO and the reader's buffers hold.
+  const fs::path movie = root() / "noise.mp4";
+  ASSERT_TRUE(testing_support::writeNoiseMovie(movie).ok());
+  ASSERT_TRUE(testing_support::indexAfterPictures(movie));
+  ASSERT_GT(fs::file_size(movie), std::uintmax_t{1} << 20);
+  const fs::path fifo = root() / "camera.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  {
+    std::thread writer = testing_support::feedFifo(fifo, movie);
+    const Shot shot = film("file:" + fifo.string(), 5);
+    writer.join();
+    ASSERT_EQ(shot.told.size(), 1u);
+    EXPECT_NE(shot.told[0].find("camera.fifo"), std::string::npos) << shot.told[0];
+    EXPECT_NE(shot.told[0].find("index comes after its pictures"), std::string::npos) << shot.told[0];
+    EXPECT_EQ(shot.device, "pattern");
+    ASSERT_GE(shot.pictures.size(), 5u);
+    for (const auto& p : shot.pictures) EXPECT_TRUE(isPattern(*p));
+  }
+  // The reader says the same, whoever asks.
+  {
+    std::thread writer = testing_support::feedFifo(fifo, movie);
+    auto reader = media::MovieReader::open(fifo);
+    writer.join();
+    ASSERT_FALSE(reader.ok());
+    EXPECT_NE(reader.error().find("index comes after its pictures"), std::string::npos) << reader.error();
+  }
+  // The same movie with its index first plays through the FIFO.
+  if (!haveFfmpeg()) return;
+  const fs::path indexFirst = root() / "index-first.mp4";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -i '" + movie.string() + "' -c copy -movflags +faststart '" +
+                         indexFirst.string() + "'").c_str()), 0);
+  ASSERT_FALSE(testing_support::indexAfterPictures(indexFirst));
+  std::thread writer = testing_support::feedFifo(fifo, indexFirst);
+  const Shot shot = film("file:" + fifo.string(), 5);
+  writer.join();
+  EXPECT_EQ(shot.told, (std::vector<std::string>{""}));
+  ASSERT_GE(shot.pictures.size(), 5u);
+  EXPECT_FALSE(isPattern(*shot.picture));
+  EXPECT_EQ(shot.device, "file:" + fifo.string());
 }
 
 TEST(PictureScaling, RowsThatAreNoWholeNumberOfBlocksAreWrittenNoFurtherThanThePicture) {

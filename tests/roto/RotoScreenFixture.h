@@ -10,12 +10,15 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "app/AppTestSupport.h"
+#include "gpu/GPUView.h"
 #include "desk/DeskPanels.h"
 #include "model/DeviceScreen.h"
 #include "model/ZTDataModel.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Compositor.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Screen.h"
 #include "roto/QTSystemAVCodec.h"
@@ -54,6 +57,20 @@ class RotoscopingScreenTest : public app_test::AppTest {
     }
     host->runUntilIdle();
     return true;
+  }
+  // The composed screen's pixels under the camera view, row by row.
+  std::vector<std::uint32_t> cameraPixels(VTRotoscopingViewController* screen) {
+    GPUView* camera = screen->videoView()->displayView();
+    const ui::Rect r = camera->convertRectTo(camera->bounds(), nullptr);
+    const float k = ui::Screen::main().scale();
+    const ui::Compositor& c = ui::Application::shared().compositor();
+    std::vector<std::uint32_t> px;
+    for (int y = int(r.y * k); y < int((r.y + r.height) * k); ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(c.framePixels()) +
+                                                               y * c.frameStride());
+      px.insert(px.end(), row + int(r.x * k), row + int((r.x + r.width) * k));
+    }
+    return px;
   }
   // A recording of `seconds` at the recording path, handed over as the camera view does.
   fs::path record(VTRotoscopingViewController* screen, double seconds) {

@@ -1,7 +1,8 @@
 // The rotoscoping screen with the cameras and movies a person really has: a
-// phone's movie filmed sideways, a file that is no movie, a FIFO; a trim made
-// by touch that exports exactly the pictures it kept; a recording that cannot
-// be played; an alert outliving the screen that showed it.
+// phone's movie filmed sideways, a file that is no movie, a FIFO, a movie
+// whose pictures cannot be decoded, a FIFO fed a movie whose index comes
+// last; a trim made by touch that exports exactly the pictures it kept; a
+// recording that cannot be played; an alert outliving the screen that showed it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@
 #include "platform/media/MovieReader.h"
 #include "platform/media/StreamCopy.h"
 #include "roto/RotoScreenFixture.h"
+#include "support/Fifos.h"
+#include "support/HostileMovies.h"
 
 namespace {
 
@@ -109,29 +112,58 @@ TEST_F(RotoscopingScreenTest, APhoneMovieAsTheCameraGivesUprightPages) {
   }
 }
 
-TEST_F(RotoscopingScreenTest, ACameraThatIsNoMovieIsToldAndThePatternIsFilmed) {
+// Camera sources that film nothing: the pattern stands in.
+class CameraFailureTest : public RotoscopingScreenTest {
+ protected:
+  // What a person sees once the camera has answered: the alert saying why
+  // and, once that is dismissed, the moving test pattern on the screen and in
+  // a recording that replays.
+  void expectToldAndPatternFilmed(VTRotoscopingViewController* screen, const std::string& file,
+                                  const std::string& reason) {
+    ASSERT_TRUE(screen->videoView()->isCameraOpen());
+    EXPECT_TRUE(screen->waitingView()->isHidden());
+    ASSERT_EQ(host->alerts().size(), 1u);
+    EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("The camera could not be opened"));
+    const std::string message = host->alerts()[0]->message();
+    EXPECT_NE(message.find(file), std::string::npos) << message;
+    EXPECT_NE(message.find(reason), std::string::npos) << message;
+    EXPECT_NE(message.find(fd::Localized("The test pattern is filmed instead.")), std::string::npos) << message;
+    ASSERT_TRUE(host->pressAlertButton("OK"));
+    host->runUntilIdle();
+    EXPECT_TRUE(host->alerts().empty());
+
+    GPUView* camera = screen->videoView()->displayView();
+    ui::Application& app = ui::Application::shared();
+    int changedPictures = 0;
+    for (int i = 0; i < 3; ++i) {
+      const std::uint64_t before = camera->presentCount();
+      app.composeScreen();
+      const std::vector<std::uint32_t> shown = cameraPixels(screen);
+      ASSERT_TRUE(pumpUntil([&] { return camera->presentCount() > before; }));
+      app.composeScreen();
+      if (cameraPixels(screen) != shown) ++changedPictures;
+    }
+    EXPECT_GE(changedPictures, 2) << "the moving pattern shows on the screen";
+
+    screen->recordAction();
+    filmFor(*host, 0.8);
+    screen->recordAction();
+    ASSERT_TRUE(pumpUntil([&] { return screen->moviePlayer() != nullptr; }));
+    EXPECT_TRUE(screen->moviePlayer()->isLoaded()) << screen->moviePlayer()->loadError();
+    EXPECT_GT(screen->moviePlayer()->duration(), 0.3);
+    EXPECT_FALSE(screen->trimButton()->isHidden());
+    EXPECT_TRUE(screen->saveButton()->isEnabled());
+    EXPECT_TRUE(host->alerts().empty());
+  }
+};
+
+TEST_F(CameraFailureTest, ACameraThatIsNoMovieIsToldAndThePatternIsFilmed) {
   const fs::path notes = root() / "notes.mov";
   std::ofstream(notes) << "These are notes, not a movie.\n";
   ::setenv("FLIPDESK_CAMERA", ("file:" + notes.string()).c_str(), 1);
-  ZTLoadingViewController* launch = start();
-  VTRotoscopingViewController* screen = openScreen(launch);
+  VTRotoscopingViewController* screen = openScreen(start());
   ASSERT_NE(screen, nullptr);
-  EXPECT_TRUE(screen->waitingView()->isHidden());
-  ASSERT_EQ(host->alerts().size(), 1u);
-  EXPECT_EQ(host->alerts()[0]->title(), "The camera could not be opened");
-  EXPECT_NE(host->alerts()[0]->message().find("notes.mov"), std::string::npos) << host->alerts()[0]->message();
-  ASSERT_TRUE(host->pressAlertButton("OK"));
-  host->runUntilIdle();
-  // The pattern stands in: a recording of it replays, and may be trimmed and exported.
-  screen->recordAction();
-  filmFor(*host, 0.8);
-  screen->recordAction();
-  ASSERT_TRUE(pumpUntil([&] { return screen->moviePlayer() != nullptr; }));
-  EXPECT_TRUE(screen->moviePlayer()->isLoaded()) << screen->moviePlayer()->loadError();
-  EXPECT_GT(screen->moviePlayer()->duration(), 0.3);
-  EXPECT_FALSE(screen->trimButton()->isHidden());
-  EXPECT_TRUE(screen->saveButton()->isEnabled());
-  EXPECT_TRUE(host->alerts().empty());
+  expectToldAndPatternFilmed(screen, "notes.mov", "is not a movie");
 }
 
 TEST_F(RotoscopingScreenTest, AFifoAsTheCameraKeepsTheProgramGoingBehindTheWaitingView) {
@@ -153,21 +185,39 @@ TEST_F(RotoscopingScreenTest, AFifoAsTheCameraKeepsTheProgramGoingBehindTheWaiti
   EXPECT_TRUE(ticked);
   EXPECT_FALSE(screen->waitingView()->isHidden());
   // A writer comes and goes without a word: not a movie, and the pattern films.
-  std::thread writer([&] {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int fd = -1;
-    while (fd < 0 && std::chrono::steady_clock::now() < deadline) {
-      fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-      if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (fd >= 0) ::close(fd);
-  });
+  std::thread writer = testing_support::fifoWriter(fifo, [](int) {});
   const bool opened = pumpUntil([&] { return screen->videoView()->isCameraOpen(); });
   writer.join();
   ASSERT_TRUE(opened);
   EXPECT_TRUE(screen->waitingView()->isHidden());
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_NE(host->alerts()[0]->message().find("camera.fifo"), std::string::npos) << host->alerts()[0]->message();
+}
+
+TEST_F(CameraFailureTest, AMovieWhosePicturesCannotBeDecodedIsToldAndThePatternIsFilmed) {
+  roto_test::MoviePlan plan;
+  plan.seconds = 1;
+  const fs::path movie = root() / "junk pictures.mp4";
+  ASSERT_TRUE(roto_test::writeTestMovie(movie, plan).ok());
+  ASSERT_TRUE(testing_support::scrambleMovieData(movie));
+  ::setenv("FLIPDESK_CAMERA", ("file:" + movie.string()).c_str(), 1);
+  VTRotoscopingViewController* screen = openScreen(start());
+  ASSERT_NE(screen, nullptr);
+  expectToldAndPatternFilmed(screen, "junk pictures.mp4", "cannot be decoded");
+}
+
+TEST_F(CameraFailureTest, AFifoFedAMovieWhoseIndexIsAtTheEndIsToldAndThePatternIsFilmed) {
+  const fs::path movie = root() / "noise.mp4";
+  ASSERT_TRUE(testing_support::writeNoiseMovie(movie).ok());
+  ASSERT_TRUE(testing_support::indexAfterPictures(movie));
+  const fs::path fifo = root() / "camera.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ::setenv("FLIPDESK_CAMERA", ("file:" + fifo.string()).c_str(), 1);
+  std::thread writer = testing_support::feedFifo(fifo, movie);
+  VTRotoscopingViewController* screen = openScreen(start());
+  writer.join();
+  ASSERT_NE(screen, nullptr);
+  expectToldAndPatternFilmed(screen, "camera.fifo", "index comes after its pictures");
 }
 
 TEST_F(RotoscopingScreenTest, ARecordingThatCannotBePlayedIsToldAndOffersNoTrimOrExport) {

@@ -237,20 +237,10 @@ TEST_F(RotoscopingScreenTest, EachCameraPictureReachesTheComposedScreen) {
   app.composeScreen();
   const ui::Rect r = camera->convertRectTo(camera->bounds(), nullptr);
   const float k = ui::Screen::main().scale();
-  auto cameraPixels = [&] {
-    std::vector<std::uint32_t> px;
-    const ui::Compositor& c = app.compositor();
-    for (int y = int(r.y * k); y < int((r.y + r.height) * k); ++y) {
-      const auto* row = reinterpret_cast<const std::uint32_t*>(
-          reinterpret_cast<const std::uint8_t*>(c.framePixels()) + y * c.frameStride());
-      px.insert(px.end(), row + int(r.x * k), row + int((r.x + r.width) * k));
-    }
-    return px;
-  };
   int changedPictures = 0;
   for (int i = 0; i < 4; ++i) {
     const std::uint64_t before = camera->presentCount();
-    const std::vector<std::uint32_t> shown = cameraPixels();
+    const std::vector<std::uint32_t> shown = cameraPixels(screen);
     ASSERT_TRUE(pumpUntil([&] { return camera->presentCount() > before; }));
     ASSERT_TRUE(app.composeScreen()) << "picture " << i;
     long inCamera = 0;
@@ -260,7 +250,7 @@ TEST_F(RotoscopingScreenTest, EachCameraPictureReachesTheComposedScreen) {
       inCamera += long(common.width * common.height);
     }
     EXPECT_GT(inCamera, 0) << "picture " << i;
-    if (cameraPixels() != shown) ++changedPictures;
+    if (cameraPixels(screen) != shown) ++changedPictures;
   }
   EXPECT_GE(changedPictures, 3) << "the moving pattern shows on the screen";
 }

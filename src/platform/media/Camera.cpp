@@ -79,6 +79,8 @@ struct VideoCapture::Source {
   virtual ~Source() = default;
   // The next picture at the capture size; nullptr when the source failed.
   virtual std::shared_ptr<PixelBuffer> next() = 0;
+  // Why next() gave nothing, in words naming the file or device.
+  virtual std::string failure() const = 0;
   // Whether the capture thread keeps the pace (a real device paces itself).
   virtual bool paced() const { return true; }
 };
@@ -95,6 +97,7 @@ class PatternSource : public VideoCapture::Source {
     drawPattern(*p, frame_++);
     return p;
   }
+  std::string failure() const override { return {}; }
 
  private:
   int w_, h_;
@@ -147,19 +150,26 @@ class FileSource : public VideoCapture::Source {
   }
   std::shared_ptr<PixelBuffer> next() override {
     auto frame = reader_->nextVideoFrame();
-    if (!frame) {
+    if (!frame && reader_->status() != MovieReader::Status::Failed) {
       // The movie loops, as a camera never runs dry.
       auto again = MovieReader::open(file_, options_);
-      if (!again) return nullptr;
+      if (!again) {
+        failure_ = again.error();
+        return nullptr;
+      }
       reader_ = std::move(*again);
       frame = reader_->nextVideoFrame();
-      if (!frame) return nullptr;
+    }
+    if (!frame) {
+      failure_ = reader_->error();
+      return nullptr;
     }
     // Upright as the movie asks to be shown (a phone films sideways and says so).
     const int turn = reader_->rotationDegrees();
     if (turn == 0) return scaler_.fill(*frame->pixels, w_, h_);
     return scaler_.fill(*turnedPixelBuffer(*frame->pixels, turn), w_, h_);
   }
+  std::string failure() const override { return failure_; }
 
  private:
   FileSource(std::filesystem::path file, std::unique_ptr<MovieReader> reader, int w, int h, MovieReadOptions options)
@@ -169,6 +179,7 @@ class FileSource : public VideoCapture::Source {
   int w_, h_;
   MovieReadOptions options_;
   Scaler scaler_;
+  std::string failure_;
 };
 
 class DeviceSource : public VideoCapture::Source {
@@ -200,11 +211,15 @@ class DeviceSource : public VideoCapture::Source {
     auto decoder = av::openDecoder(ctx->streams[0], {});
     if (!decoder) return fd::fail(node + ": " + decoder.error());
     s->decoder_ = std::move(*decoder);
+    s->node_ = node;
     return SourcePtr(std::move(s));
   }
   std::shared_ptr<PixelBuffer> next() override {
     for (int tries = 0; tries < 8; ++tries) {
-      if (av_read_frame(input_.get(), packet_.get()) < 0) return nullptr;
+      if (const int r = av_read_frame(input_.get(), packet_.get()); r < 0) {
+        failure_ = node_ + " stopped giving pictures: " + av::errorText(r);
+        return nullptr;
+      }
       const int sent = avcodec_send_packet(decoder_.get(), packet_.get());
       av_packet_unref(packet_.get());
       if (sent < 0) continue;
@@ -224,13 +239,17 @@ class DeviceSource : public VideoCapture::Source {
       av_frame_unref(frame_.get());
       return out;
     }
+    failure_ = node_ + " gives pictures that cannot be decoded";
     return nullptr;
   }
+  std::string failure() const override { return failure_; }
   bool paced() const override { return false; }
 
  private:
   DeviceSource(int w, int h) : w_(w), h_(h) {}
   int w_, h_;
+  std::string node_;
+  std::string failure_;
   std::unique_ptr<std::function<bool()>> interrupted_;  // outlives the input that asks it
   av::Input input_;
   av::CodecContext decoder_;
@@ -297,6 +316,7 @@ namespace {
 constexpr auto kStopGrace = std::chrono::seconds(2);
 
 void capture(const std::shared_ptr<VideoCapture::State>& s, int w, int h, int defaultFps) {
+  std::shared_ptr<PixelBuffer> first;
   if (!s->source) {
     CameraDevice device;
     {
@@ -309,11 +329,23 @@ void capture(const std::shared_ptr<VideoCapture::State>& s, int w, int h, int de
     auto source = openSource(device, w, h, defaultFps, [running] { return !running->load(); });
     fd::Status result;
     if (source) {
-      s->source = std::move(*source);
-    } else if (s->running) {
-      fd::Log("Camera %s does not open (%s); using the test pattern\n", device.id.c_str(), source.error().c_str());
+      // Open is not enough: a movie whose pictures cannot be decoded, or a
+      // stream that ends before its first picture, would film nothing at all.
+      first = (*source)->next();
+      if (first) {
+        s->source = std::move(*source);
+      } else {
+        // An empty reason would tell the owner that the camera opened.
+        const std::string why = (*source)->failure();
+        result = fd::fail(why.empty() ? device.name + " gives no picture" : why);
+      }
+    } else {
       result = source.failure();
+    }
+    if (!result && s->running) {
+      fd::Log("Camera %s gives no picture (%s); using the test pattern\n", device.id.c_str(), result.error().c_str());
       s->source = std::make_unique<PatternSource>(w, h);
+      first = s->source->next();
       std::lock_guard lock(s->m);
       s->device = patternDevice();
     }
@@ -324,7 +356,7 @@ void capture(const std::shared_ptr<VideoCapture::State>& s, int w, int h, int de
   }
   auto next = std::chrono::steady_clock::now();
   while (s->running && s->source) {
-    auto pixels = s->source->next();
+    auto pixels = first ? std::exchange(first, nullptr) : s->source->next();
     if (!pixels) {
       fd::Log("Camera stopped giving pictures\n");
       s->running = false;

@@ -6,8 +6,8 @@
 // "CameraSource": "pattern" (a moving test picture), "file:PATH" (a movie
 // played as the camera, looping), a device path ("/dev/video0"), or "auto"
 // (the default: the machine's cameras, the first /dev/video* at the back and
-// a second one at the front). Where no camera opens, the test pattern stands
-// in and the capture's owner is told why.
+// a second one at the front). Where no camera opens or gives a picture, the
+// test pattern stands in and the capture's owner is told why.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -44,9 +44,10 @@ CMTime captureClockNow();
 class VideoCapture {
  public:
   using FrameHandler = std::function<void(const VideoSample&)>;
-  // Told once per start, on the capture thread: the source is open, or it
-  // could not be opened (the failure says why, naming the file or device)
-  // and the test pattern stands in.
+  // Told once per start, on the capture thread: the source is open and has
+  // given its first picture, or it could not be opened or gave no picture (a
+  // movie whose pictures cannot be decoded, a stream that ended first; the
+  // failure says why, naming the file or device) and the test pattern stands in.
   using OpenHandler = std::function<void(const fd::Status&)>;
 
   // 640x480 at 30 frames a second unless said otherwise. Nothing is opened

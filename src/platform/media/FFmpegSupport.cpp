@@ -44,6 +44,20 @@ fd::Status checkPictureSizes(const AVFormatContext& ctx, const PictureLimits& li
   return {};
 }
 
+// A FIFO is read once, front to back: a movie whose index lies after its
+// pictures (as a movie is written unless told otherwise) has gone past them by
+// the time its index tells where they are.
+fd::Status checkReadableAsItComes(AVFormatContext& ctx, const std::string& name) {
+  const std::int64_t readUpTo = avio_tell(ctx.pb);
+  for (unsigned i = 0; i < ctx.nb_streams; ++i) {
+    const AVIndexEntry* first = avformat_index_get_entry(ctx.streams[i], 0);
+    if (first != nullptr && first->pos < readUpTo)
+      return fd::fail(name + " sends a movie whose index comes after its pictures, which cannot be played as it "
+                             "arrives (it must be written with its index first)");
+  }
+  return {};
+}
+
 // Waits until something can be read from a FIFO (a writer has come).
 fd::Status waitForWriter(int fd, const MovieReadOptions& options, const std::function<bool()>& interrupted,
                          const std::string& name) {
@@ -105,6 +119,8 @@ fd::Expected<OpenedInput> openInput(const std::filesystem::path& file, const Mov
   if (r < 0) return fd::fail(name + " is not a movie the program can read: " + errorText(r));
   in.ctx.reset(ctx);
   if (auto s = checkPictureSizes(*ctx, options.limits, name); !s) return s.failure();
+  if (in.pipe.get() >= 0)
+    if (auto s = checkReadableAsItComes(*ctx, name); !s) return s.failure();
   // Probing decodes a few pictures; its decoders refuse large ones as well.
   std::vector<AVDictionary*> probing(ctx->nb_streams, nullptr);
   for (AVDictionary*& d : probing) av_dict_set_int(&d, "max_pixels", options.limits.maxPixels, 0);

@@ -108,8 +108,9 @@ struct OpenedInput {
 
 // Opens a local movie file, or a FIFO once something arrives through it; only
 // local files are read, whatever the name or the file's contents say. Folders,
-// devices, empty files and pictures beyond the limits are refused with a
-// message naming the file, the pictures' size before any decoding.
+// devices, empty files, pictures beyond the limits and, through a FIFO, movies
+// whose index comes after their pictures are refused with a message naming
+// the file, the pictures' size before any decoding.
 fd::Expected<OpenedInput> openInput(const std::filesystem::path& file, const MovieReadOptions& options);
 
 // Scales a picture of srcHeight rows into `out` (BGRA at out's size). The

@@ -14,7 +14,11 @@ namespace media {
 
 namespace {
 constexpr int kAudioRate = 44100;
-}
+// Packets of the picture track that may go by before the first picture: far
+// more than any decoder holds back or a stream taken up between key frames
+// waits, and few enough that a file of junk is given up at once.
+constexpr int kPacketsBeforeFirstPicture = 300;
+}  // namespace
 
 struct MovieReader::Impl {
   av::OpenedInput opened;
@@ -32,6 +36,12 @@ struct MovieReader::Impl {
   bool videoFlushed = false, audioFlushed = false;
   Status status = Status::Reading;
   std::string error;
+  std::string name;  // the file's, for messages
+  // Until the first picture: how many packets of the picture track went by,
+  // and the last thing the demuxer or the decoder said against them.
+  bool gavePicture = false;
+  int picturePackets = 0;
+  int readError = 0, decodeError = 0;
 
   // The movie's start in the stream's time base.
   std::int64_t movieStartIn(const AVStream* stream) const {
@@ -60,7 +70,12 @@ struct MovieReader::Impl {
 
   void receiveVideo() {
     AVStream* stream = input->streams[videoIndex];
-    while (avcodec_receive_frame(video.get(), frame.get()) == 0) {
+    for (;;) {
+      const int r = avcodec_receive_frame(video.get(), frame.get());
+      if (r != 0) {
+        if (r != AVERROR(EAGAIN) && r != AVERROR_EOF) decodeError = r;
+        return;
+      }
       if (frame->width <= 0 || frame->height <= 0) continue;
       auto pixels = PixelBuffer::make(frame->width, frame->height);
       sws.reset(sws_getCachedContext(sws.release(), frame->width, frame->height,
@@ -72,8 +87,22 @@ struct MovieReader::Impl {
       }
       av::scaleIntoPixels(sws.get(), frame->data, frame->linesize, frame->height, *pixels);
       videoQueue.push_back({std::move(pixels), timeOf(frame.get(), stream)});
+      gavePicture = true;
       av_frame_unref(frame.get());
     }
+  }
+
+  // A movie that opened but gives no picture, within a bound, is as unusable
+  // as one that does not open: said in words, so nobody shows a blank screen.
+  bool picturesGivenUp() const { return !gavePicture && picturePackets >= kPacketsBeforeFirstPicture; }
+  void failWithoutPicture() {
+    if (status == Status::Failed) return;
+    if (picturePackets == 0) {
+      fail(name + " ended before its first picture" + (readError != 0 ? " (" + av::errorText(readError) + ")" : ""));
+      return;
+    }
+    fail(name + " holds pictures that cannot be decoded" +
+         (decodeError != 0 ? " (" + av::errorText(decodeError) + ")" : ""));
   }
 
   void receiveAudio() {
@@ -129,11 +158,17 @@ struct MovieReader::Impl {
     const int r = av_read_frame(input, packet.get());
     if (r < 0) {
       // A cut-short file ends where its readable part ends.
+      if (r != AVERROR_EOF) readError = r;
       demuxEnded = true;
       return true;
     }
     if (packet->stream_index == videoIndex && video) {
-      if (avcodec_send_packet(video.get(), packet.get()) >= 0) receiveVideo();
+      if (!gavePicture) ++picturePackets;
+      const int sent = avcodec_send_packet(video.get(), packet.get());
+      if (sent >= 0)
+        receiveVideo();
+      else
+        decodeError = sent;
     } else if (packet->stream_index == audioIndex && audio && readsAudio) {
       if (avcodec_send_packet(audio.get(), packet.get()) >= 0) receiveAudio();
     }
@@ -158,6 +193,7 @@ fd::Expected<std::unique_ptr<MovieReader>> MovieReader::open(const std::filesyst
   Impl& m = *r->impl_;
   m.opened = std::move(*opened);
   m.input = m.opened.ctx.get();
+  m.name = file.filename().string();
   AVFormatContext* ctx = m.input;
   std::string decoderFailure;
   auto openDecoder = [&](int index, av::CodecContext& out) -> bool {
@@ -222,10 +258,11 @@ void MovieReader::setReadsAudio(bool reads) { impl_->readsAudio = reads; }
 std::optional<VideoSample> MovieReader::nextVideoFrame() {
   Impl& m = *impl_;
   if (!m.video) return std::nullopt;
-  while (m.videoQueue.empty() && m.pump()) {
+  while (m.videoQueue.empty() && !m.picturesGivenUp() && m.pump()) {
     // Sound read beside the pictures waits in its queue; unread, it is dropped.
     if (!m.readsAudio) m.audioQueue.clear();
   }
+  if (m.videoQueue.empty() && !m.gavePicture) m.failWithoutPicture();
   std::optional<VideoSample> out;
   if (!m.videoQueue.empty()) {
     out = std::move(m.videoQueue.front());

@@ -2,8 +2,11 @@
 // Reads a movie file: its pictures as BGRA at their own media times, and its
 // sound as mono 44100 Hz samples, in the order they play. A file that is not
 // a movie, or is cut short, is an error or an early end, never a crash; one
-// whose pictures are larger than the limits is refused before any decoding.
-// Only local files are read (and FIFOs, once something comes through them).
+// whose pictures are larger than the limits is refused before any decoding,
+// and one whose picture track gives no picture (none decodes in its first few
+// hundred packets, or it ends first) fails when its pictures are asked for.
+// Only local files are read (and FIFOs, once something comes through them,
+// when the movie's index comes before its pictures).
 // One thread at a time.
 #include <filesystem>
 #include <functional>
