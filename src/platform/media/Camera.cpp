@@ -358,7 +358,7 @@ void capture(const std::shared_ptr<VideoCapture::State>& s, int w, int h, int de
   while (s->running && s->source) {
     auto pixels = first ? std::exchange(first, nullptr) : s->source->next();
     if (!pixels) {
-      fd::Log("Camera stopped giving pictures\n");
+      fd::Log("Camera stopped giving pictures (%s)\n", s->source->failure().c_str());
       s->running = false;
       break;
     }
