@@ -379,13 +379,14 @@ void paintEraserRing(Context& c, float w, float h, int) {
   line(c, {{w / 2, h / 2 - 3}, {w / 2, h / 2 + 3}}, {0, 0, 0, 0.5f}, 1);
 }
 
+// The body turns the way the ellipses do, so that filled with the winding
+// rule the opening and the drip add to it instead of cutting holes.
 Path canOutline(float w, float h) {
   Path p;
   p.moveTo({w * 0.12f, h * 0.3f});
-  p.lineTo({w * 0.12f, h * 0.88f});
-  p.quadTo({w * 0.5f, h * 1.0f}, {w * 0.88f, h * 0.88f});
-  p.lineTo({w * 0.88f, h * 0.3f});
-  p.quadTo({w * 0.5f, h * 0.4f}, {w * 0.12f, h * 0.3f});
+  p.quadTo({w * 0.5f, h * 0.4f}, {w * 0.88f, h * 0.3f});
+  p.lineTo({w * 0.88f, h * 0.88f});
+  p.quadTo({w * 0.5f, h * 1.0f}, {w * 0.12f, h * 0.88f});
   p.close();
   p.addEllipse({w * 0.12f, h * 0.22f, w * 0.76f, h * 0.16f});
   // The paint running over the rim.

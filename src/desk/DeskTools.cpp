@@ -235,7 +235,9 @@ void DesktopManagerController::respondToDrawToolEnd(ui::Touch*) {}
 
 void DesktopManagerController::paintCan(gfx::Color color) {
   const float scale = ui::Screen::main().scale();
-  gfx::Context c(static_cast<int>(43 * scale), static_cast<int>(49 * scale), scale);
+  // A mask clips with its top row at the rectangle's larger y, so the can is
+  // painted in a y-up context for the mask to stand upright on the button.
+  gfx::Context c(static_cast<int>(43 * scale), static_cast<int>(49 * scale), scale, gfx::Origin::BottomLeft);
   ui::Picture mask = desk_art::named("Paint_can_mask.png");
   c.save();
   if (const gfx::Image* m = mask.image()) c.clipToMask({0, 0, 43, 49}, *m);

@@ -69,6 +69,13 @@ TEST_F(DeskArtTest, ThePaintCanMaskIsTheCansShape) {
   EXPECT_EQ(mask.pixel(0, 0)[3], 0);                                       // corner: outside
   EXPECT_EQ(mask.pixel(mask.pixelWidth() / 2, mask.pixelHeight() * 3 / 4)[3], 255);  // body
   EXPECT_EQ(mask.pixel(mask.pixelWidth() / 2, 2)[3], 0);                   // above the rim
+  // The paint running over the rim and the opening belong to the can: no
+  // hole where they lie over the body.
+  const auto at = [&](float fx, float fy) {
+    return mask.pixel(static_cast<int>(mask.pixelWidth() * fx), static_cast<int>(mask.pixelHeight() * fy))[3];
+  };
+  EXPECT_EQ(at(0.28f, 0.45f), 255);  // the drip
+  EXPECT_EQ(at(0.5f, 0.34f), 255);   // the opening over the body's top edge
 }
 
 }  // namespace

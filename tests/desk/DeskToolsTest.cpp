@@ -3,6 +3,7 @@
 // presets stored on lift, bars excluding each other and the canvas, colours
 // from the palette, the eraser ring following the finger.
 #include <cmath>
+#include <cstdlib>
 
 #include "desk/DeskArt.h"
 #include "desk/DeskTestSupport.h"
@@ -164,6 +165,30 @@ TEST_F(DeskToolsTest, ColourGridCellsReachTheBrushAndThePaintCan) {
   EXPECT_NEAR(mid[0], chosen.r * 255, 2);
   EXPECT_NEAR(mid[1], chosen.g * 255, 2);
   EXPECT_EQ(can->pixel(0, 0)[3], 0);
+}
+
+// The colour stands where the mask is opaque, pixel for pixel: the can's body
+// and the paint at its rim, never the handle's arc above it.
+TEST_F(DeskToolsTest, ThePaintCanIsColouredThroughItsUprightMask) {
+  for (float scale : {1.0f, 2.0f}) {
+    start(false, scale);
+    const gfx::Image* can = desk->colorselect()->image().image();
+    ASSERT_NE(can, nullptr);
+    const gfx::Image mask = desk_art::draw("Paint_can_mask.png", scale);
+    ASSERT_EQ(can->pixelWidth(), mask.pixelWidth());
+    ASSERT_EQ(can->pixelHeight(), mask.pixelHeight());
+    int wrong = 0;
+    for (int y = 0; y < mask.pixelHeight(); ++y)
+      for (int x = 0; x < mask.pixelWidth(); ++x)
+        if (std::abs(can->pixel(x, y)[3] - mask.pixel(x, y)[3]) > 8) ++wrong;
+    EXPECT_EQ(wrong, 0) << "scale " << scale;
+    // The top fifth, where the handle arcs, holds no paint.
+    int paintedAtTop = 0;
+    for (int y = 0; y < can->pixelHeight() / 5; ++y)
+      for (int x = 0; x < can->pixelWidth(); ++x) paintedAtTop += can->pixel(x, y)[3] > 0;
+    EXPECT_EQ(paintedAtTop, 0) << "scale " << scale;
+    stop();
+  }
 }
 
 TEST_F(DeskToolsTest, EraserRingFollowsTheFinger) {
