@@ -628,6 +628,43 @@ void paintBackgroundPaintingMark(Context& c, float w, float h, int) {
   ellipse(c, {w * 0.2f, h * 0.62f, w * 0.2f, h * 0.2f}, kInk);
 }
 
+// The add dialog's box: a title band over a well that holds the dialog's
+// three buttons (y 40 to 145) with a margin all round.
+void paintDialogBox(Context& c, float w, float h, int) {
+  roundRect(c, {2, 3, w - 4, h - 4}, 14, {0, 0, 0, 0.35f}, {}, 0);
+  roundRect(c, {1, 1, w - 3, h - 4}, 14, kWood, kBrass, 2);
+  line(c, {{14, 31}, {w - 16, 31}}, mix(kBrass, kWood, 0.35f), 1);
+  roundRect(c, {10, 34, w - 21, 118}, 8, {0, 0, 0, 0.15f}, {}, 0);
+}
+
+// A dialog button: a walnut bar with a brass edge; pressed, it glows in the
+// accent colour and loses its sheen.
+void paintMessageButton(Context& c, float w, float h, int pressed) {
+  const float radius = (h - 3) / 2;
+  const Rect face{1, 1, w - 2, h - 3};
+  roundRect(c, {1, 2, w - 2, h - 2}, radius, {0, 0, 0, 0.35f}, {}, 0);
+  Path shape;
+  shape.addRoundedRect(face, radius);
+  c.save();
+  c.clipToPath(shape);
+  const Color top = pressed ? mix(kAccent, kBrass, 0.2f) : kWoodLight;
+  const Color bottom = pressed ? mix(kAccent, kWoodDark, 0.35f) : kWoodDark;
+  // Half-point bands read as a smooth shade at either scale.
+  const int bands = static_cast<int>(face.height * 2);
+  for (int i = 0; i < bands; ++i) {
+    c.setFillColor(mix(top, bottom, i / float(bands - 1)));
+    c.fillRect({face.x, face.y + face.height * i / bands, face.width, face.height / bands + 0.5f});
+  }
+  if (!pressed) {
+    c.setFillColor(Color::white(1, 0.12f));
+    c.fillRect({face.x + radius, face.y + 2, face.width - 2 * radius, face.height * 0.3f});
+  }
+  c.restore();
+  c.setStrokeColor(kBrass);
+  c.setLineWidth(1.2f);
+  c.strokePath(shape);
+}
+
 void paintCloseButton(Context& c, float w, float h, int) {
   ellipse(c, {1, 1, w - 2, h - 2}, kWoodDark);
   ring(c, {1.5f, 1.5f, w - 3, h - 3}, kBrass, 1.5f);
@@ -732,7 +769,9 @@ constexpr Entry kEntries[] = {
     {"onion_mode_1.png", 60, 36, paintModeIcon, 1},
     {"onion_mode_2.png", 60, 36, paintModeIcon, 2},
     {"background_library.png", 476, 318, paintPanel, 0},
-    {"block_medium.png", 312, 181, paintPanel, 0},
+    {"block_medium.png", 312, 181, paintDialogBox, 0},
+    {"message_button_A01.png", 218, 25, paintMessageButton, 0},
+    {"message_button_A02.png", 218, 25, paintMessageButton, 1},
     {"background_menu_bar.png", 568, 49, paintDrawer, 0},
     {"background_edit.png", 147, 44, paintPlate, 0},
     {"background_delete.png", 147, 44, paintPlate, 0},

@@ -3,6 +3,8 @@
 // background, choosing, double taps, deselecting, closing without a choice,
 // adding, duplicating and deleting user backgrounds, swiping and scrolling,
 // and icons read off the main thread.
+#include <array>
+#include <cstdlib>
 #include <functional>
 
 #include "desk/BackgroundsView.h"
@@ -190,6 +192,67 @@ TEST_F(BackgroundsViewTest, TheEditBarFitsTheScreenAndTheAddDialogHasItsTitle) {
       EXPECT_LE(t.y + t.height, 69 + 40);
       gallery().cancel();
     }
+}
+
+// The add dialog's Create, Import and Cancel are drawn buttons, brass-edged
+// and lit up while pressed, and all three lie on the same ground of the box:
+// none straddles an edge of its art.
+TEST_F(BackgroundsViewTest, TheAddDialogsButtonsAreDrawnOnOneGroundOfTheBox) {
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale == 2 ? "2x" : "1x");
+    stop();
+    start(false, scale);
+    openGallery();
+    tapView(gallery().backgroundsArray().back()->newButton());
+    ui::View* dialog = gallery().newBackgroundView();
+    ASSERT_NE(dialog, nullptr);
+    std::vector<ui::Button*> buttons;
+    std::function<void(ui::View*)> find = [&](ui::View* v) {
+      if (auto* b = dynamic_cast<ui::Button*>(v)) buttons.push_back(b);
+      for (const auto& sub : v->subviews()) find(sub.get());
+    };
+    find(dialog);
+    ASSERT_EQ(buttons.size(), 3u);
+    for (ui::Button* b : buttons) {
+      const ui::Picture normal = b->backgroundImageForState(ui::StateNormal);
+      const ui::Picture pressed = b->backgroundImageForState(ui::StateHighlighted);
+      ASSERT_FALSE(normal.empty()) << b->currentTitle();
+      ASSERT_FALSE(pressed.empty()) << b->currentTitle();
+      EXPECT_NE(*normal.image(), *pressed.image()) << b->currentTitle();
+    }
+
+    const gfx::Image shot = host->screenshot();
+    const float s = shot.pixelWidth() / ui::Screen::main().bounds().width;
+    const auto at = [&](const gfx::Image& img, float x, float y) {
+      const std::uint8_t* p = img.pixel(static_cast<int>(x * s), static_cast<int>(y * s));
+      return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    const auto apart = [](std::array<int, 3> a, std::array<int, 3> b) {
+      return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+    };
+    const ui::Rect first = buttons[0]->convertRectTo(buttons[0]->bounds(), nullptr);
+    const std::array<int, 3> ground = at(shot, first.x - 6, first.y + first.height / 2);
+    for (ui::Button* b : buttons) {
+      const ui::Rect r = b->convertRectTo(b->bounds(), nullptr);
+      for (float y = r.y + 1; y < r.y + r.height - 1; y += 1)
+        EXPECT_LE(apart(at(shot, r.x - 6, y), ground), 6) << b->currentTitle() << " beside row " << y;
+      // The brass edge along the top, above the title.
+      EXPECT_GT(apart(at(shot, r.x + r.width / 2, r.y + 1.5f), ground), 60) << b->currentTitle();
+    }
+
+    // A finger held on Cancel lights it up; lifted outside, nothing happens.
+    const ui::Rect cancel = buttons[2]->convertRectTo(buttons[2]->bounds(), nullptr);
+    const ui::Point face{cancel.x + 12, cancel.y + cancel.height / 2};
+    host->touchDown(1, face);
+    host->runUntilIdle();
+    const gfx::Image held = host->screenshot();
+    EXPECT_GT(apart(at(held, face.x, face.y), at(shot, face.x, face.y)), 60);
+    host->touchMove(1, {10, 10});
+    host->touchUp(1, {10, 10});
+    host->runUntilIdle();
+    EXPECT_NE(gallery().newBackgroundView(), nullptr);
+    gallery().cancel();
+  }
 }
 
 TEST_F(BackgroundsViewTest, ChoosingAStillCopiesItIntoTheProject) {
