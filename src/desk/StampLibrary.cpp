@@ -478,10 +478,13 @@ std::vector<std::string> ResourceDownLoadManager::stampUserArray() const {
 // --- the cell
 
 namespace {
+// Ink that reads on the stamp tool's pale screen, behind the list.
+constexpr ui::Color kTitleInk{0.3f, 0.17f, 0.07f, 1}, kDetailInk{0.3f, 0.21f, 0.13f, 1};
+
 std::shared_ptr<ui::Label> cellLabel(ui::Rect frame, float size, bool bold) {
   auto l = std::make_shared<ui::Label>(frame);
   l->setFont({"DejaVu Sans", size, bold});
-  l->setTextColor({1, 0.94f, 0.8f, 1});
+  l->setTextColor(bold ? kTitleInk : kDetailInk);
   l->setBackgroundColor(ui::Color::clear());
   l->setUserInteractionEnabled(false);
   return l;
@@ -496,11 +499,15 @@ DownLoadCell::DownLoadCell(ui::Rect frame) : ui::TableViewCell(ui::CellStyle::De
   const float w = frame.width, h = frame.height;
   categrayImage_ = std::make_shared<ui::ImageView>(ui::Rect{4, 4, h - 8, h - 8});
   categrayImage_->setUserInteractionEnabled(false);
-  categaray_ = cellLabel({h + 2, 4, w - h - 8, h / 2 - 4}, 12, true);
-  quantity_ = cellLabel({h + 2, h / 2, 30, h / 2 - 4}, 10, false);
-  fee_ = cellLabel({h + 34, h / 2, 40, h / 2 - 4}, 10, false);
+  // The title runs over the row's width; under it the count and the price
+  // keep left of the button, which stands whole inside the row's lower right.
+  const ui::Rect button{w - 38, h - 21, 34, 20};
+  const float left = h + 2, right = button.x - 4, countWidth = 20;
+  categaray_ = cellLabel({left, 1, w - 4 - left, 15}, 12, true);
+  quantity_ = cellLabel({left, h / 2, countWidth, h / 2 - 3}, 10, false);
+  fee_ = cellLabel({left + countWidth + 2, h / 2, right - left - countWidth - 2, h / 2 - 3}, 10, false);
   fee_->setText(fd::Localized("Free"));
-  downLoadBtn_ = ui::Button::make(ui::ButtonType::Custom, {w - 46, h / 2 - 2, 40, 24});
+  downLoadBtn_ = ui::Button::make(ui::ButtonType::Custom, button);
   downLoadBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { downLoadCategray(); }, ui::TouchUpInside);
   for (ui::View* v : {static_cast<ui::View*>(categrayImage_.get()), static_cast<ui::View*>(categaray_.get()),
                       static_cast<ui::View*>(quantity_.get()), static_cast<ui::View*>(fee_.get()),

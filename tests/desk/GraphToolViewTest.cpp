@@ -544,6 +544,71 @@ TEST_F(GraphToolViewTest, EveryShapeComesInTheCurrentColourAndStamps) {
   EXPECT_EQ(canvasAlphaAt(w.x + 2, w.y + 2), 0);
 }
 
+// The pack list's rows read on the tool's pale screen: every word in dark ink
+// stands clear of the row's button and whole in its label, and the button
+// lies inside its row.
+TEST_F(GraphToolViewTest, ThePackListsRowsAreReadableAndUncovered) {
+  const auto luminance = [](const std::uint8_t* p) {
+    const auto lin = [](int v) {
+      const double c = v / 255.0;
+      return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(p[0]) + 0.7152 * lin(p[1]) + 0.0722 * lin(p[2]);
+  };
+  const auto clearOf = [](const ui::Rect& a, const ui::Rect& b) {
+    return a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y || b.y + b.height <= a.y;
+  };
+  const auto fitsItsLabel = [](ui::Label* l) {
+    EXPECT_LE(l->sizeThatFits({1000, 100}).width, l->bounds().width) << "\"" << l->text() << "\" is cut off";
+  };
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale == 2 ? "2x" : "1x");
+    stop();
+    start(false, scale);
+    GraphToolView& tool = showTool();
+    press(tool.albumBtn());
+    ui::TableViewCell* shapesCell = tool.downLoadTable()->cellForRow({0, 0});
+    ASSERT_NE(shapesCell, nullptr);
+    DownLoadCell* row = nullptr;
+    for (const auto& sub : shapesCell->contentView()->subviews())
+      if (auto* r = dynamic_cast<DownLoadCell*>(sub.get())) row = r;
+    ASSERT_NE(row, nullptr);
+    const ui::Rect rowOnScreen = row->convertRectTo(row->bounds(), nullptr);
+    const ui::Rect button = row->downLoadBtn()->convertRectTo(row->downLoadBtn()->bounds(), nullptr);
+    EXPECT_GE(button.y, rowOnScreen.y);
+    EXPECT_LE(button.y + button.height, rowOnScreen.y + rowOnScreen.height);
+    EXPECT_LE(button.x + button.width, rowOnScreen.x + rowOnScreen.width);
+
+    const gfx::Image shot = host->screenshot();
+    for (ui::Label* label : {row->categaray(), row->quantity(), row->fee()}) {
+      SCOPED_TRACE(label->text());
+      fitsItsLabel(label);
+      const ui::Rect r = label->convertRectTo(label->bounds(), nullptr);
+      EXPECT_TRUE(clearOf(r, button)) << "under the button";
+      // The ground is the label's lightest pixel, the ink its darkest.
+      double ground = 0, ink = 1;
+      for (int y = static_cast<int>(r.y * scale); y < static_cast<int>((r.y + r.height) * scale); ++y)
+        for (int x = static_cast<int>(r.x * scale); x < static_cast<int>((r.x + r.width) * scale); ++x) {
+          const double l = luminance(shot.pixel(x, y));
+          ground = std::max(ground, l);
+          ink = std::min(ink, l);
+        }
+      EXPECT_GE((ground + 0.05) / (ink + 0.05), 4.5) << "ink against its ground";
+    }
+  }
+
+  // A pack's row has room for a three-digit count and a price.
+  DownLoadCell pack({0, 0, GraphToolView::kWindowRect.width, GraphToolView::kWindowRect.width / 3 - 8});
+  pack.quantity()->setText("120");
+  pack.fee()->setText("12.99");
+  pack.categaray()->setText("Animals");
+  for (ui::Label* label : {pack.categaray(), pack.quantity(), pack.fee()}) {
+    fitsItsLabel(label);
+    EXPECT_TRUE(clearOf(label->frame(), pack.downLoadBtn()->frame())) << label->text();
+  }
+  EXPECT_TRUE(clearOf(pack.quantity()->frame(), pack.fee()->frame()));
+}
+
 // The Shapes grid shows each of the nine shapes whole, fitted into its
 // button: as much of the button is inked as of the shape's own picture.
 TEST_F(GraphToolViewTest, TheShapesGridShowsEachShapeWholeInItsButton) {
