@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "desk/DeskPalette.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 
@@ -98,7 +99,7 @@ gfx::Image card(int entry, float width, float height, float scale) {
 
 gfx::Image blankPage(float width, float height, float scale) {
   gfx::Context c(static_cast<int>(width * scale), static_cast<int>(height * scale), scale);
-  c.setFillColor(gfx::Color::white(1));
+  c.setFillColor(desk_palette::kPaper);
   c.fillRect({0, 0, width, height});
   c.setStrokeColor(gfx::Color::white(0.7f));
   c.setLineWidth(2);

@@ -9,7 +9,8 @@ namespace launch_art {
 gfx::Image backdrop(float width, float height, float scale);
 // A card for a carousel entry (0 desk, 1 rotoscoping, 2 community).
 gfx::Image card(int entry, float width, float height, float scale);
-// A blank page standing for a project that has no drawing yet.
+// A blank page, in the desk paper's colour, standing for a project that has
+// no drawing yet.
 gfx::Image blankPage(float width, float height, float scale);
 
 }  // namespace launch_art

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "app/LaunchArt.h"
+#include "desk/DeskPalette.h"
 #include "desk/Unavailable.h"
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
@@ -63,6 +64,9 @@ void ZTLoadingViewController::loadView() {
   frame->setBackgroundColor({0.35f, 0.22f, 0.12f, 1});
   root->addSubview(frame);
   projectBackground_ = std::make_shared<ui::ImageView>(L.project);
+  // A user's background is transparent where nothing is painted on it; there
+  // the desk's paper shows, as it does on the desk.
+  projectBackground_->setBackgroundColor(desk_palette::kPaper);
   projectBackground_->setContentMode(ui::ContentMode::ScaleAspectFill);
   projectBackground_->setClipsToBounds(true);
   root->addSubview(projectBackground_);

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "desk/DeskArt.h"
+#include "desk/DeskPalette.h"
 #include "desk/DesktopManagerController.h"
 #include "model/Backgrounds.h"
 #include "model/ZTDataModel.h"
@@ -85,6 +86,11 @@ void BackgroundView::setBackgroundName(std::optional<std::string> name) {
   backgroundName_ = std::move(name);
   if (backgroundName_) {
     imageType_ = ZTDataModel::backgroundTypeWithBackgroundName(*backgroundName_);
+    // A user's picture is painted on the desk's paper and is transparent
+    // where nothing is drawn (and one just made has no picture at all): the
+    // cell shows it on that paper. The program's own pictures cover theirs.
+    imageView_->setBackgroundColor(isPaintableBackgroundType(imageType_) ? desk_palette::kPaper
+                                                                          : ui::Color::clear());
     newButton_->removeFromSuperview();
     selectedButton_->setEnabled(true);
     showBackground();
@@ -92,6 +98,7 @@ void BackgroundView::setBackgroundName(std::optional<std::string> name) {
     ++iconLoad_;  // a load still on its way belongs to the old name
     loadingIcon_ = false;
     imageView_->setImage({});
+    imageView_->setBackgroundColor(ui::Color::clear());
     selectedButton_->setEnabled(false);
   }
 }

@@ -105,6 +105,53 @@ TEST_F(LaunchTest, ADrawnProjectWithoutABackgroundShowsItsDrawingOnAPage) {
   EXPECT_GT(paper[2], 200);
 }
 
+// A background the user made is transparent where nothing is painted on it,
+// and a project may have no background at all: either way the launch
+// screen's preview shows the page in the colour the desk shows it in, never
+// the dark frame around the preview.
+TEST_F(LaunchTest, ThePreviewsPageIsTheDesksPaper) {
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale == 2 ? "2x" : "1x");
+    TearDown();
+    SetUp();
+    ZTLoadingViewController* launch = start(false, scale);
+    host->runUntilIdle();
+    const auto colourAt = [&](ui::Point p) {
+      const gfx::Image shot = host->screenshot();
+      const std::uint8_t* px = shot.pixel(static_cast<int>(p.x * scale), static_cast<int>(p.y * scale));
+      return std::array<int, 3>{px[0], px[1], px[2]};
+    };
+    const ui::Rect preview = launch->projectBackground()->convertRectTo(launch->projectBackground()->bounds(), nullptr);
+    const ui::Point corner{preview.x + 8, preview.y + 8};
+    // The sandbox is kept from one scale to the next: start without a background.
+    ProjectDataModel& project = *ZTDataModel::sharedInstance().prjDataModel();
+    project.setCurBackgroundName(std::nullopt);
+    launch->reloadProject();
+    host->runUntilIdle();
+    const std::array<int, 3> blank = colourAt(corner);
+
+    ASSERT_TRUE(project.setCurBackgroundName(std::string("US20260101120000000")));
+    const auto path = project.backgroundFullPath();
+    ASSERT_TRUE(path);
+    gfx::Image painted(384, 288);
+    for (int x = 40; x < 340; ++x)
+      for (int y = 140; y < 146; ++y) std::copy_n(std::array<std::uint8_t, 4>{20, 20, 20, 255}.data(), 4, painted.pixel(x, y));
+    ASSERT_TRUE(gfx::writePNG(*path, painted).ok());
+    launch->reloadProject();
+    host->runUntilIdle();
+    const std::array<int, 3> onBackground = colourAt(corner);
+    const std::array<int, 3> stroke = colourAt({preview.x + preview.width / 2, preview.y + preview.height / 2});
+    EXPECT_LT(stroke[0] + stroke[1] + stroke[2], 3 * 80) << "the background's stroke shows";
+
+    DesktopManagerController* desk = openDesk(launch);
+    ASSERT_NE(desk, nullptr);
+    const ui::Rect page = desk->canvas()->frame();
+    const std::array<int, 3> paper = colourAt({page.x + 8, page.y + 8});
+    for (const auto& [what, seen] : {std::pair{"no background", blank}, std::pair{"a painted background", onBackground}})
+      for (int i = 0; i < 3; ++i) EXPECT_NEAR(seen[static_cast<std::size_t>(i)], paper[static_cast<std::size_t>(i)], 4) << what;
+  }
+}
+
 TEST_F(LaunchTest, TallScreenGetsItsOwnLayout) {
   AppDelegate* d = launch(true);
   ZTLoadingViewController* launch = d->loadingViewController();

@@ -4,10 +4,12 @@
 // adding, duplicating and deleting user backgrounds, swiping and scrolling,
 // and icons read off the main thread.
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 
 #include "desk/BackgroundsView.h"
+#include "desk/DeskPalette.h"
 #include "platform/ui/Screen.h"
 
 #include "desk/DeskTestSupport.h"
@@ -252,6 +254,63 @@ TEST_F(BackgroundsViewTest, TheAddDialogsButtonsAreDrawnOnOneGroundOfTheBox) {
     host->runUntilIdle();
     EXPECT_NE(gallery().newBackgroundView(), nullptr);
     gallery().cancel();
+  }
+}
+
+// A background made with Create has no picture until it is painted: its
+// cell shows the blank page the desk paints it on, and once painted (a
+// picture transparent where nothing is drawn) its strokes on that page.
+TEST_F(BackgroundsViewTest, AUsersBackgroundShowsOnTheDesksPaperInItsCell) {
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale == 2 ? "2x" : "1x");
+    stop();
+    start(false, scale);
+    openGallery();
+    const std::size_t before = model().backgroundArray().size();
+    tapView(gallery().backgroundsArray().back()->newButton());
+    ASSERT_NE(gallery().newBackgroundView(), nullptr);
+    gallery().createBackground();
+    ASSERT_EQ(model().backgroundArray().size(), before + 1);
+    const std::string name = model().backgroundArray().back();
+    showIcons();
+    const auto pixelIn = [&](BackgroundView* c, float fx, float fy) {
+      ui::View* icon = c->imageView();
+      const ui::Rect r = icon->convertRectTo(icon->bounds(), nullptr);
+      const gfx::Image shot = host->screenshot();
+      const std::uint8_t* p = shot.pixel(static_cast<int>((r.x + r.width * fx) * scale),
+                                         static_cast<int>((r.y + r.height * fy) * scale));
+      return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    const std::array<int, 3> paper{static_cast<int>(std::lround(desk_palette::kPaper.r * 255)),
+                                   static_cast<int>(std::lround(desk_palette::kPaper.g * 255)),
+                                   static_cast<int>(std::lround(desk_palette::kPaper.b * 255))};
+    const auto near = [](std::array<int, 3> a, std::array<int, 3> b) {
+      return std::abs(a[0] - b[0]) <= 3 && std::abs(a[1] - b[1]) <= 3 && std::abs(a[2] - b[2]) <= 3;
+    };
+    for (float f : {0.2f, 0.5f, 0.8f}) EXPECT_TRUE(near(pixelIn(gallery().cellNamed(name), f, f), paper)) << f;
+
+    // Painted: a stroke across the middle of a transparent picture.
+    gfx::Image icon(static_cast<int>(BackgroundView::kWidth), static_cast<int>(BackgroundView::kHeight));
+    for (int x = 10; x < 98; ++x)
+      for (int y = 38; y < 43; ++y) std::copy_n(std::array<std::uint8_t, 4>{20, 20, 20, 255}.data(), 4, icon.pixel(x, y));
+    const auto iconPath = model().backgroundIconFullPathWithBackgroundName(name);
+    ASSERT_TRUE(iconPath);
+    ASSERT_TRUE(gfx::writePNG(*iconPath, icon).ok());
+    desk->closeBackgroundView(false);
+    openGallery();
+    showIcons();
+    BackgroundView* painted = gallery().cellNamed(name);
+    ASSERT_NE(painted, nullptr);
+    EXPECT_TRUE(near(pixelIn(painted, 0.5f, 0.2f), paper));
+    const std::array<int, 3> stroke = pixelIn(painted, 0.5f, 0.5f);
+    EXPECT_LT(stroke[0] + stroke[1] + stroke[2], 3 * 80);
+    // The program's own pictures cover their cells as before.
+    const std::array<int, 3> shipped = pixelIn(gallery().cellNamed("SSBackground000"), 0.5f, 0.1f);
+    EXPECT_FALSE(near(shipped, paper));
+    // The next scale starts with the same grid.
+    tapCell(painted);
+    gallery().deleteSelected();
+    ASSERT_EQ(model().backgroundArray().size(), before);
   }
 }
 
