@@ -199,6 +199,7 @@ BackgroundsView::BackgroundsView(BackgroundsViewDelegate* delegate)
     b->setContentEdgeInsets({0, 18, 0, 0});
     b->setTitleColor(ui::Color{0.988f, 0.988f, 0.988f, 1}, ui::StateNormal);
     b->setTitleColor(ui::Color{0.63f, 0.31f, 0.27f, 1}, ui::StateHighlighted);
+    b->setTitleColor(ui::Color{0.988f, 0.988f, 0.988f, 0.3f}, ui::StateDisabled);
     b->addTarget(this, [this](ui::Control* c, const ui::Event*) { backgroundBtnPressed(static_cast<ui::Button*>(c)); },
                  ui::TouchUpInside);
     addSubview(b);
@@ -334,9 +335,9 @@ void BackgroundsView::updateEditState(int type) {
   const bool animated = type >= kBackgroundShippedLoop && type <= kBackgroundUserHold;
   backgroundEdit_->setHidden(animated);
   for (const auto& b : buttons_) b->setHidden(animated);
-  buttons_[kTagEdit]->setEnabled(type == kBackgroundUserStill);
-  buttons_[kTagDelete]->setEnabled(type == kBackgroundUserStill);
-  buttons_[kTagDuplicate]->setEnabled(type == kBackgroundShippedStill || type == kBackgroundUserStill);
+  // Only a user's own still picture can be opened, deleted or duplicated: a
+  // button that would do nothing is shown disabled.
+  for (const auto& b : buttons_) b->setEnabled(type == kBackgroundUserStill);
 }
 
 void BackgroundsView::hiddenEditView() {

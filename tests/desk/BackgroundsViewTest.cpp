@@ -111,10 +111,10 @@ TEST_F(BackgroundsViewTest, EditBarFollowsTheKindOfTheSelection) {
   EXPECT_FALSE(shown());
   tapCell(gallery().cellNamed("SSBackground000"));
   EXPECT_TRUE(shown());
+  // Only a user's background can be opened, deleted or duplicated.
   EXPECT_FALSE(enabled(BackgroundsView::kTagEdit));
   EXPECT_FALSE(enabled(BackgroundsView::kTagDelete));
-  EXPECT_TRUE(enabled(BackgroundsView::kTagDuplicate));
-  // Duplicate is offered for a built-in still but does nothing.
+  EXPECT_FALSE(enabled(BackgroundsView::kTagDuplicate));
   tapView(gallery().editButton(BackgroundsView::kTagDuplicate));
   EXPECT_EQ(model().backgroundArray().size(), 1u);
   tapCell(gallery().cellNamed(user));
@@ -311,6 +311,43 @@ TEST_F(BackgroundsViewTest, AUsersBackgroundShowsOnTheDesksPaperInItsCell) {
     tapCell(painted);
     gallery().deleteSelected();
     ASSERT_EQ(model().backgroundArray().size(), before);
+  }
+}
+
+// The edit bar's words are bright on a button that acts and faded on one
+// that would do nothing: Duplicate on a built-in still picture is faded like
+// Edit and Delete, and bright on a user's background.
+TEST_F(BackgroundsViewTest, AButtonThatWouldDoNothingLooksDisabled) {
+  for (float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale == 2 ? "2x" : "1x");
+    stop();
+    start(false, scale);
+    openGallery();
+    const std::string user = addUserBackground();
+    // The brightest pixel of the button's word.
+    const auto wordLight = [&](int tag) {
+      const gfx::Image shot = host->screenshot();  // lays the button out
+      ui::Label* word = gallery().editButton(tag)->titleLabel();
+      const ui::Rect r = word->convertRectTo(word->bounds(), nullptr);
+      EXPECT_GT(r.width, 20) << tag;
+      int light = 0;
+      for (int y = static_cast<int>(r.y * scale); y < static_cast<int>((r.y + r.height) * scale); ++y)
+        for (int x = static_cast<int>(r.x * scale); x < static_cast<int>((r.x + r.width) * scale); ++x) {
+          const std::uint8_t* p = shot.pixel(x, y);
+          light = std::max(light, p[0] + p[1] + p[2]);
+        }
+      return light;
+    };
+    tapCell(gallery().cellNamed("SSBackground000"));
+    ASSERT_FALSE(gallery().editButton(BackgroundsView::kTagDuplicate)->isHidden());
+    const int builtInDuplicate = wordLight(BackgroundsView::kTagDuplicate);
+    const int builtInEdit = wordLight(BackgroundsView::kTagEdit);
+    tapCell(gallery().cellNamed(user));
+    const int userDuplicate = wordLight(BackgroundsView::kTagDuplicate);
+    EXPECT_GT(userDuplicate, 3 * 200);
+    EXPECT_LT(builtInDuplicate, userDuplicate - 3 * 60);
+    EXPECT_NEAR(builtInDuplicate, builtInEdit, 3 * 12) << "faded as Edit is";
+    gallery().deleteSelected();  // the next scale starts with the same grid
   }
 }
 
