@@ -427,10 +427,11 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
   ASSERT_TRUE(ziptest::buildArchive(documents / "Notes.zt", {{.name = "notes.txt", .content = ziptest::bytesOf("x"),
                                                                .password = password}}));
   ziptest::writeBytes(documents / "Cut.zt2", ziptest::bytesOf("PK\x03\x04 and then nothing"));
+  ziptest::writeBytes(documents / "Junk.zt2", ziptest::bytesOf("no zip file at all"));
   ziptest::writeBytes(documents / ".hidden.zt2", ziptest::bytesOf("whatever"));
   tapView(panel->packagesTabButton());
   before = snapshotTree(root());
-  for (const std::string& file : Names{"Evil.zt2", "Notes.zt", "Cut.zt2", ".hidden.zt2"}) {
+  for (const std::string& file : Names{"Evil.zt2", "Notes.zt", "Cut.zt2", "Junk.zt2", ".hidden.zt2"}) {
     choosePackage(panel, file);
     tapView(panel->importButton());
     const auto [title, message] = answerAlert();
@@ -438,6 +439,13 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
     EXPECT_TRUE(message.starts_with("\u201c" + file + "\u201d cannot be imported") ||
                 message.starts_with("\u201c" + file + "\u201d could not be imported: "))
         << message;
+    // What is wrong is said once.
+    if (file == "Cut.zt2" || file == "Junk.zt2") {
+      const std::string reason = "not a readable zip file";
+      const std::size_t at = message.find(reason);
+      EXPECT_NE(at, std::string::npos) << message;
+      EXPECT_EQ(message.find(reason, at + 1), std::string::npos) << message;
+    }
     EXPECT_EQ(snapshotTree(root()), before) << file;
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   }

@@ -104,6 +104,26 @@ TEST_F(PackageImportTest, DamagedPackagesLeaveNoHalfProject) {
   EXPECT_EQ(archive, ZipFailure::CannotOpen);
 }
 
+// A file that is no zip at all, or one cut short, is said to be so once,
+// with its name.
+TEST_F(PackageImportTest, ANonZipPackageIsNamedOnceInTheMessage) {
+  const auto count = [](const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+  };
+  writeBytes(documents() / "Junk.zt2", bytesOf("this is no zip file at all"));
+  writeBytes(documents() / "Cut.zt2", bytesOf("PK\x03\x04 and then nothing"));
+  for (const char* name : {"Junk", "Cut"}) {
+    ZipOperator op;
+    EXPECT_FALSE(op.import(name, projectFolder("Target"), true));
+    EXPECT_EQ(op.archiveFailure(), ZipFailure::CannotOpen);
+    const std::string message = op.lastError();
+    EXPECT_EQ(count(message, "not a readable zip file"), 1) << message;
+    EXPECT_EQ(count(message, std::string(name) + ".zt2"), 1) << message;
+  }
+}
+
 TEST_F(PackageImportTest, WrongOrMissingPasswordIsReportedAsSuch) {
   Entry other{.name = "Project.plist", .content = bytesOf(std::string(2000, 'k')), .password = "another password"};
   EXPECT_EQ(refusedArchive({other}), ZipFailure::WrongPassword);

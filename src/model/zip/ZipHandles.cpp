@@ -24,10 +24,10 @@ fd::Expected<ZipWriteHandle> createZip(const std::filesystem::path& path) {
 
 fd::Expected<UnzipHandle> openZip(const std::filesystem::path& path) {
   UnzipHandle made(unzOpen64(path.c_str()));
-  if (!made) return fd::fail(path.filename().string() + " is not a readable zip file");
+  if (!made) return fd::fail(path.filename().string());
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(static_cast<unzFile>(made.get()), &global) != UNZ_OK) {
-    return fd::fail(path.filename().string() + " has no readable directory");
+    return fd::fail(path.filename().string() + ": no readable directory");
   }
   return made;
 }

@@ -55,7 +55,9 @@ using UnzipHandle = MinizipHandle<closeZipForReading>;
 
 // Creates (or truncates) a zip for writing.
 fd::Expected<ZipWriteHandle> createZip(const std::filesystem::path& path);
-// Opens a zip for reading and reads its global information.
+// Opens a zip for reading and reads its global information. A failure names
+// the file (and what is wrong beyond its not being a readable zip), for the
+// caller to give after its own word for the failure.
 fd::Expected<UnzipHandle> openZip(const std::filesystem::path& path);
 
 struct StreamCloser {
