@@ -30,6 +30,17 @@ class BackgroundsViewTest : public desk_test::DeskTest {
     EXPECT_EQ(desk->state(), 1);
     return *desk->backgroundsView();
   }
+  // A fresh desk on a screen of that scale, its gallery open.
+  BackgroundsView& openGalleryAt(float scale) {
+    stop();
+    start(false, scale);
+    return openGallery();
+  }
+  // The "new" cell's add button pressed: the add dialog, or null.
+  ui::View* openAddDialog() {
+    tapView(gallery().backgroundsArray().back()->newButton());
+    return gallery().newBackgroundView();
+  }
   BackgroundsView& gallery() { return *desk->backgroundsView(); }
   // Lets every icon load asked for so far finish and reach the cells.
   void showIcons() {
@@ -70,6 +81,14 @@ class BackgroundsViewTest : public desk_test::DeskTest {
     host->advance(1.1);  // the next name gets another time stamp
     return name.value_or("");
   }
+  // The colour of the screen's picture at a point, and how far apart two are.
+  using Rgb = std::array<int, 3>;
+  static Rgb colourAt(const gfx::Image& shot, ui::Point p) {
+    const float s = ui::Screen::main().scale();
+    const std::uint8_t* px = shot.pixel(static_cast<int>(p.x * s), static_cast<int>(p.y * s));
+    return {px[0], px[1], px[2]};
+  }
+  static int apart(Rgb a, Rgb b) { return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]); }
   static bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
     auto x = fd::files::readFile(a), y = fd::files::readFile(b);
     return x && y && *x == *y;
@@ -202,11 +221,8 @@ TEST_F(BackgroundsViewTest, TheEditBarFitsTheScreenAndTheAddDialogHasItsTitle) {
 TEST_F(BackgroundsViewTest, TheAddDialogsButtonsAreDrawnOnOneGroundOfTheBox) {
   for (float scale : {1.0f, 2.0f}) {
     SCOPED_TRACE(scale == 2 ? "2x" : "1x");
-    stop();
-    start(false, scale);
-    openGallery();
-    tapView(gallery().backgroundsArray().back()->newButton());
-    ui::View* dialog = gallery().newBackgroundView();
+    openGalleryAt(scale);
+    ui::View* dialog = openAddDialog();
     ASSERT_NE(dialog, nullptr);
     std::vector<ui::Button*> buttons;
     std::function<void(ui::View*)> find = [&](ui::View* v) {
@@ -224,22 +240,14 @@ TEST_F(BackgroundsViewTest, TheAddDialogsButtonsAreDrawnOnOneGroundOfTheBox) {
     }
 
     const gfx::Image shot = host->screenshot();
-    const float s = shot.pixelWidth() / ui::Screen::main().bounds().width;
-    const auto at = [&](const gfx::Image& img, float x, float y) {
-      const std::uint8_t* p = img.pixel(static_cast<int>(x * s), static_cast<int>(y * s));
-      return std::array<int, 3>{p[0], p[1], p[2]};
-    };
-    const auto apart = [](std::array<int, 3> a, std::array<int, 3> b) {
-      return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
-    };
     const ui::Rect first = buttons[0]->convertRectTo(buttons[0]->bounds(), nullptr);
-    const std::array<int, 3> ground = at(shot, first.x - 6, first.y + first.height / 2);
+    const Rgb ground = colourAt(shot, {first.x - 6, first.y + first.height / 2});
     for (ui::Button* b : buttons) {
       const ui::Rect r = b->convertRectTo(b->bounds(), nullptr);
       for (float y = r.y + 1; y < r.y + r.height - 1; y += 1)
-        EXPECT_LE(apart(at(shot, r.x - 6, y), ground), 6) << b->currentTitle() << " beside row " << y;
+        EXPECT_LE(apart(colourAt(shot, {r.x - 6, y}), ground), 6) << b->currentTitle() << " beside row " << y;
       // The brass edge along the top, above the title.
-      EXPECT_GT(apart(at(shot, r.x + r.width / 2, r.y + 1.5f), ground), 60) << b->currentTitle();
+      EXPECT_GT(apart(colourAt(shot, {r.x + r.width / 2, r.y + 1.5f}), ground), 60) << b->currentTitle();
     }
 
     // A finger held on Cancel lights it up; lifted outside, nothing happens.
@@ -248,7 +256,7 @@ TEST_F(BackgroundsViewTest, TheAddDialogsButtonsAreDrawnOnOneGroundOfTheBox) {
     host->touchDown(1, face);
     host->runUntilIdle();
     const gfx::Image held = host->screenshot();
-    EXPECT_GT(apart(at(held, face.x, face.y), at(shot, face.x, face.y)), 60);
+    EXPECT_GT(apart(colourAt(held, face), colourAt(shot, face)), 60);
     host->touchMove(1, {10, 10});
     host->touchUp(1, {10, 10});
     host->runUntilIdle();
@@ -263,12 +271,9 @@ TEST_F(BackgroundsViewTest, TheAddDialogsButtonsAreDrawnOnOneGroundOfTheBox) {
 TEST_F(BackgroundsViewTest, AUsersBackgroundShowsOnTheDesksPaperInItsCell) {
   for (float scale : {1.0f, 2.0f}) {
     SCOPED_TRACE(scale == 2 ? "2x" : "1x");
-    stop();
-    start(false, scale);
-    openGallery();
+    openGalleryAt(scale);
     const std::size_t before = model().backgroundArray().size();
-    tapView(gallery().backgroundsArray().back()->newButton());
-    ASSERT_NE(gallery().newBackgroundView(), nullptr);
+    ASSERT_NE(openAddDialog(), nullptr);
     gallery().createBackground();
     ASSERT_EQ(model().backgroundArray().size(), before + 1);
     const std::string name = model().backgroundArray().back();
@@ -276,17 +281,12 @@ TEST_F(BackgroundsViewTest, AUsersBackgroundShowsOnTheDesksPaperInItsCell) {
     const auto pixelIn = [&](BackgroundView* c, float fx, float fy) {
       ui::View* icon = c->imageView();
       const ui::Rect r = icon->convertRectTo(icon->bounds(), nullptr);
-      const gfx::Image shot = host->screenshot();
-      const std::uint8_t* p = shot.pixel(static_cast<int>((r.x + r.width * fx) * scale),
-                                         static_cast<int>((r.y + r.height * fy) * scale));
-      return std::array<int, 3>{p[0], p[1], p[2]};
+      return colourAt(host->screenshot(), {r.x + r.width * fx, r.y + r.height * fy});
     };
-    const std::array<int, 3> paper{static_cast<int>(std::lround(desk_palette::kPaper.r * 255)),
-                                   static_cast<int>(std::lround(desk_palette::kPaper.g * 255)),
-                                   static_cast<int>(std::lround(desk_palette::kPaper.b * 255))};
-    const auto near = [](std::array<int, 3> a, std::array<int, 3> b) {
-      return std::abs(a[0] - b[0]) <= 3 && std::abs(a[1] - b[1]) <= 3 && std::abs(a[2] - b[2]) <= 3;
-    };
+    const Rgb paper{static_cast<int>(std::lround(desk_palette::kPaper.r * 255)),
+                    static_cast<int>(std::lround(desk_palette::kPaper.g * 255)),
+                    static_cast<int>(std::lround(desk_palette::kPaper.b * 255))};
+    const auto near = [](Rgb a, Rgb b) { return apart(a, b) <= 6; };
     for (float f : {0.2f, 0.5f, 0.8f}) EXPECT_TRUE(near(pixelIn(gallery().cellNamed(name), f, f), paper)) << f;
 
     // Painted: a stroke across the middle of a transparent picture.
@@ -302,10 +302,10 @@ TEST_F(BackgroundsViewTest, AUsersBackgroundShowsOnTheDesksPaperInItsCell) {
     BackgroundView* painted = gallery().cellNamed(name);
     ASSERT_NE(painted, nullptr);
     EXPECT_TRUE(near(pixelIn(painted, 0.5f, 0.2f), paper));
-    const std::array<int, 3> stroke = pixelIn(painted, 0.5f, 0.5f);
+    const Rgb stroke = pixelIn(painted, 0.5f, 0.5f);
     EXPECT_LT(stroke[0] + stroke[1] + stroke[2], 3 * 80);
     // The program's own pictures cover their cells as before.
-    const std::array<int, 3> shipped = pixelIn(gallery().cellNamed("SSBackground000"), 0.5f, 0.1f);
+    const Rgb shipped = pixelIn(gallery().cellNamed("SSBackground000"), 0.5f, 0.1f);
     EXPECT_FALSE(near(shipped, paper));
     // The next scale starts with the same grid.
     tapCell(painted);
@@ -320,9 +320,7 @@ TEST_F(BackgroundsViewTest, AUsersBackgroundShowsOnTheDesksPaperInItsCell) {
 TEST_F(BackgroundsViewTest, AButtonThatWouldDoNothingLooksDisabled) {
   for (float scale : {1.0f, 2.0f}) {
     SCOPED_TRACE(scale == 2 ? "2x" : "1x");
-    stop();
-    start(false, scale);
-    openGallery();
+    openGalleryAt(scale);
     const std::string user = addUserBackground();
     // The brightest pixel of the button's word.
     const auto wordLight = [&](int tag) {
