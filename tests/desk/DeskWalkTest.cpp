@@ -170,7 +170,13 @@ INSTANTIATE_TEST_SUITE_P(Seeds, DeskWalkTest,
 //      tool's own tests keep that fault).
 // 26: the first project was not on disk until a page turn or a pause wrote its
 //     list, so a page that playing wrote was lost at a kill.
-INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest, testing::Values(WalkCase{230, 500, true}, WalkCase{26, 260}));
+// 3, 65 steps (the walk of seed 3 in the sanitizer build): a kill while a new
+//     background's first picture, blank again after undoing, was held on its
+//     way to the disk left the background without a file, as it was made; the
+//     model took a missing file for a blank picture written, and so for the
+//     write done and its file lost.
+INSTANTIATE_TEST_SUITE_P(Regressions, DeskWalkTest,
+                         testing::Values(WalkCase{230, 500, true}, WalkCase{26, 260}, WalkCase{3, 65}));
 
 // Further seeds on demand, to look for faults: DESK_WALK_SEEDS=first-last
 // (every fifth on the tall screen, every third at 2x, every second with timed

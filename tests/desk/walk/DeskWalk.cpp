@@ -1157,12 +1157,23 @@ void DeskWalk::pauseUntilSaveStarts(int n) {
   if (!somethingToSave(n)) return;
   const Project before = model_.disk;
   const double wait = *model_.autosaveAt() + 0.01 - now();
-  note(fmt("a pause of %.2f s, the write just started", wait));
+  // The kill falls while the disk holds the write back before any of its
+  // files is in place (as a slow disk or a busy machine can), or a moment
+  // after it started, wherever it then is.
+  const bool held = chance(0.5);
+  note(fmt("a pause of %.2f s, the write just started", wait) + (held ? " and is held by the disk" : ""));
+  if (held) {
+    // Every write of the process waits behind the held one: one on the main
+    // thread before the kill would delay the kill, not hang the walk.
+    fd::files::setWriteFaultForTesting([](const std::filesystem::path&) {
+      std::this_thread::sleep_for(std::chrono::seconds(5));
+      return 0;
+    });
+  }
   host_.advance(wait);
   catchUp();
   model_.unsure = before;
-  // The kill falls a moment later, wherever the write then is.
-  std::this_thread::sleep_for(std::chrono::microseconds(below(20000)));
+  if (!held) std::this_thread::sleep_for(std::chrono::microseconds(below(20000)));
 }
 
 void DeskWalk::pauseUntilSaved(int n) {
@@ -1452,17 +1463,20 @@ void DeskWalk::checkPageFiles(const StoredPage& page, int number, bool tray, con
 void DeskWalk::checkPainted(const std::string& name, const std::optional<Sheet>* earlier, std::optional<Sheet>* found) {
   const std::optional<Sheet>& expected = model_.disk.painted;
   if (found) *found = expected;
-  if (!expected) return;
   const auto painted = dataModel().backgroundFullPathWithBackgroundName(name);
   ASSERT_TRUE(painted.has_value());
-  auto read = fd::files::exists(*painted) ? gfx::readImage(*painted).toOptional() : std::nullopt;
-  if (earlier && misfits(read.value_or(gfx::Image()), *expected, kPictureTolerance) != 0) {
-    // Before the write the background held what was painted earlier, or
-    // what it was made with, which the model does not know.
-    if (!*earlier || (read && misfits(*read, **earlier, kPictureTolerance) == 0)) {
-      if (found) *found = *earlier;
-      return;
-    }
+  const bool exists = fd::files::exists(*painted);
+  auto read = exists ? gfx::readImage(*painted).toOptional() : std::nullopt;
+  // A background is created without a file and has none until it is first
+  // painted and written: a picture never written is no file, not a blank one.
+  auto holds = [&](const std::optional<Sheet>& s) { return s ? read && misfits(*read, *s, kPictureTolerance) == 0 : !exists; };
+  if (earlier && !holds(expected) && holds(*earlier)) {
+    if (found) *found = *earlier;
+    return;
+  }
+  if (!expected) {
+    EXPECT_FALSE(exists) << "the background has a painted picture the model knows nothing of";
+    return;
   }
   ASSERT_TRUE(read.has_value()) << "the painted background is gone";
   checkSheet(*read, *expected, kPictureTolerance, "the painted background");

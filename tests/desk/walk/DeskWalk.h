@@ -31,8 +31,9 @@ class DeskWalk {
   void holdStroke(int n);
   // The drawing pauses around the moment a changed page is written (a
   // stroke drawn first, with step n's randomness, if nothing waits to be
-  // written): just short of it; until the write has started, after which the
-  // disk may hold the page before or after it; until it is on disk.
+  // written): just short of it; until the write has started (held by the
+  // disk until the kill, or running on), after which the disk may hold the
+  // page before or after it; until it is on disk.
   void pauseShortOfSave(int n);
   void pauseUntilSaveStarts(int n);
   void pauseUntilSaved(int n);

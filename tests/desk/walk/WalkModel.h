@@ -39,8 +39,9 @@ struct Project {
   std::vector<int> tray;    // page ids parked in the frame manager's depository
   std::map<int, StoredPage> pages;
   int nextPage = 1;
-  // The user background painted on the desk, as its own file holds it, and
-  // the project's copy of it shown under every page.
+  // The user background painted on the desk, as its own file holds it (none
+  // until its first write: a background is created without a file), and the
+  // project's copy of it shown under every page.
   bool userBackground = false;
   std::optional<Sheet> painted;
   std::optional<Sheet> background;
