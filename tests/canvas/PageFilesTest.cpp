@@ -1,12 +1,20 @@
 // The page files: sizes, composition of the open layers, missing and broken
-// layer files, atomic replacement.
+// layer files, atomic replacement, and how large the files of drawings are.
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <vector>
 
+#include "canvas/DrawsView.h"
 #include "canvas/PageFiles.h"
+#include "model/ExtendDataModel.h"
+#include "model/ProjectDataModel.h"
+#include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
 #include "support/Sandbox.h"
 
@@ -238,6 +246,122 @@ TEST_F(PageFilesTest, BackgroundAndItsIcon) {
   EXPECT_EQ(icon.pixelWidth(), 216);
   EXPECT_EQ(icon.pixelHeight(), 162);
   EXPECT_EQ(icon.pixel(100, 100)[0], 9);
+}
+
+// --- how large the files of drawings are, held against libpng's own writer
+// with every setting left as it is.
+
+std::size_t libpngDefaultSize(const gfx::Image& picture) {
+  gfx::Image straight = picture;
+  if (straight.premultiplied()) straight.unpremultiply();
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(straight.pixelWidth());
+  image.height = static_cast<png_uint_32>(straight.pixelHeight());
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;  // no memory given: the size the file takes
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, straight.bytes().data(), 0, nullptr)) return 0;
+  return size;
+}
+
+// Soft-edged strokes over transparency, premultiplied: waves whose ink falls
+// off across them as a bell curve, each in its own colour and strength,
+// laid over one another.
+gfx::Image softStrokes(int w, int h, unsigned seed) {
+  std::mt19937 random(seed);
+  auto uniform = [&](float from, float to) { return from + (to - from) * static_cast<float>(random() % 1000) / 1000; };
+  std::vector<float> ink(static_cast<std::size_t>(w) * h * 4, 0);
+  for (int stroke = 0; stroke < 12; ++stroke) {
+    const float colour[3] = {uniform(0, 1), uniform(0, 1), uniform(0, 1)};
+    const float strength = uniform(0.6f, 1), middle = uniform(0, static_cast<float>(h)), height = uniform(20, 100);
+    const float phase = uniform(0, 6.28f), frequency = uniform(0.005f, 0.015f), width = uniform(2, 6);
+    for (int x = 0; x < w; ++x) {
+      const float centre = middle + height * std::sin(static_cast<float>(x) * frequency + phase);
+      const int from = std::max(0, static_cast<int>(centre - 4 * width));
+      const int to = std::min(h - 1, static_cast<int>(centre + 4 * width));
+      for (int y = from; y <= to; ++y) {
+        const float d = (static_cast<float>(y) - centre) / width, a = strength * std::exp(-d * d / 2);
+        float* p = &ink[(static_cast<std::size_t>(y) * w + x) * 4];
+        for (int k = 0; k < 3; ++k) p[k] = colour[k] * a + p[k] * (1 - a);
+        p[3] = a + p[3] * (1 - a);
+      }
+    }
+  }
+  gfx::Image picture(w, h);
+  picture.setPremultiplied(true);
+  for (std::size_t i = 0; i < ink.size(); ++i)
+    picture.pixels()[i] = static_cast<std::uint8_t>(std::lround(ink[i] * 255));
+  return picture;
+}
+
+class DrawingFilesTest : public PageFilesTest {
+ protected:
+  void SetUp() override {
+    ZTDataModel::resetSharedInstanceForTesting();
+    ZTDataModel::sharedInstance().setPrjDataModel(ProjectDataModel::initWithProjectName("drawings"));
+    ZTDataModel::sharedInstance().extendDataModel().setCurPage(1);
+  }
+  void TearDown() override { ZTDataModel::resetSharedInstanceForTesting(); }
+
+  // Slow waves across the page in eight colours, as a hand draws them with
+  // the brush type at the size.
+  static gfx::Image drawnWaves(DrawsView& view, int brushType, float size, int layer) {
+    static constexpr std::uint8_t kColours[8][3] = {{200, 30, 40},  {30, 120, 220}, {40, 170, 60}, {240, 190, 20},
+                                                    {130, 50, 170}, {20, 20, 20},   {240, 120, 160}, {90, 60, 30}};
+    view.clear();
+    view.setBrushType(brushType);
+    view.setBrushSize(size);
+    for (int i = 0; i < 8; ++i) {
+      const std::uint8_t* c = kColours[(i + layer) % 8];
+      view.setBrushColor(gfx::Color::rgba8(c[0], c[1], c[2]));
+      const float y = static_cast<float>(20 + 33 * i + 9 * layer), height = static_cast<float>(15 + 3 * i);
+      const float phase = 0.7f * static_cast<float>(i + layer);
+      auto at = [&](int k) {
+        const float t = static_cast<float>(k);
+        return gfx::Point{12.0f + 3.0f * t, y + height * std::sin(0.4f * t + phase)};
+      };
+      gfx::Point last = at(0);
+      view.touchesBegan({{last, last, 1}});
+      for (int k = 1; k < 120; ++k) {
+        const gfx::Point p = at(k);
+        view.touchesMoved({{p, last, 1}});
+        last = p;
+      }
+      view.touchesEnded({{last, last, 1}});
+    }
+    auto picture = view.image();
+    EXPECT_TRUE(picture);
+    return picture ? std::move(*picture) : gfx::Image();
+  }
+
+  // Writes both layers of a page as the canvas does; each layer file and
+  // the snapshot of both then stay within 1.1 times the size libpng's
+  // default writer gives the same pixels.
+  void expectFilesNearLibpngSize(const gfx::Image& layer1, const gfx::Image& layer2, const std::string& what) {
+    const PageFiles::FrameTargets t = targets();
+    ASSERT_TRUE(PageFiles::writeLayer(layer1, 1, t, 2).ok()) << what;
+    ASSERT_TRUE(PageFiles::writeLayer(layer2, 2, t, 2).ok()) << what;
+    for (const fs::path& file : {*t.layers[0], *t.layers[1], *t.snapshot}) {
+      const gfx::Image picture = read(file);
+      const std::size_t byLibpng = libpngDefaultSize(picture);
+      ASSERT_GT(byLibpng, 0u) << what;
+      const double ratio = static_cast<double>(fs::file_size(file)) / static_cast<double>(byLibpng);
+      EXPECT_LE(ratio, 1.1) << what << ", " << file.filename() << ": " << fs::file_size(file) << " bytes, libpng "
+                            << byLibpng;
+    }
+  }
+};
+
+TEST_F(DrawingFilesTest, FilesOfDrawingsAreNearlyAsSmallAsLibpngsOwn) {
+  auto view = DrawsView::initDrawViewWithScaleFactor(2);
+  ASSERT_TRUE(view) << "no GL canvas";
+  // The soft marker and the tapered brush pen: soft edges, ink laid over ink.
+  expectFilesNearLibpngSize(drawnWaves(*view, 2, 50, 1), drawnWaves(*view, 2, 50, 2), "soft marker");
+  expectFilesNearLibpngSize(drawnWaves(*view, 5, 80, 1), drawnWaves(*view, 5, 50, 2), "brush pen");
+  // The grainy pencil: speckled strokes.
+  expectFilesNearLibpngSize(drawnWaves(*view, 1, 30, 1), drawnWaves(*view, 1, 30, 2), "pencil");
+  // Bell-curve strokes made here, smoother than any brush tip.
+  expectFilesNearLibpngSize(softStrokes(768, 576, 7), softStrokes(768, 576, 8), "generated soft strokes");
 }
 
 }  // namespace

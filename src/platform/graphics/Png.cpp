@@ -90,12 +90,10 @@ void writeToMemory(png_structp png, png_bytep data, png_size_t length) {
 
 void flushNothing(png_structp) {}
 
-bool runWrite(png_structp png, png_infop info, const Image& image, const PngEncoding& encoding, WriteJob& job) {
+bool runWrite(png_structp png, png_infop info, const Image& image, int level, WriteJob& job) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &job, writeToMemory, flushNothing);
-  const int level = encoding.compressionLevel;
   if (level >= 0) png_set_compression_level(png, level > 9 ? 9 : level);
-  if (encoding.runLength) png_set_compression_strategy(png, Z_RLE);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.pixelWidth()), static_cast<png_uint_32>(image.pixelHeight()),
                8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -106,8 +104,8 @@ bool runWrite(png_structp png, png_infop info, const Image& image, const PngEnco
   return true;
 }
 
-// --- the striped writer: one row filter for every row, the rows cut into
-// stripes compressed at the same time, one zlib stream all the same.
+// --- the striped writer: the rows cut into stripes that are filtered and
+// compressed at the same time, one zlib stream all the same.
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 // A private, ancillary chunk that lists the rows of each stripe, one IDAT
@@ -187,12 +185,98 @@ void filterRow(PngEncoding::Filter filter, const std::uint8_t* row, const std::u
   }
 }
 
+// The adaptive filter tries all five filters on every row: one byte x
+// filtered all five ways (a: the byte left of it, b: above, c: above left),
+// in the order of the filter types.
+void filterFiveWays(int x, int a, int b, int c, std::uint8_t v[5]) {
+  v[0] = static_cast<std::uint8_t>(x);
+  v[1] = static_cast<std::uint8_t>(x - a);
+  v[2] = static_cast<std::uint8_t>(x - b);
+  v[3] = static_cast<std::uint8_t>(x - ((a + b) >> 1));
+  v[4] = static_cast<std::uint8_t>(x - paeth(a, b, c));
+}
+
+// How far a filtered byte is from zero, taken as signed. The smaller a row's
+// sum, the better it usually compresses.
+std::uint32_t distanceFromZero(std::uint8_t v) {
+  return static_cast<std::uint32_t>(std::abs(static_cast<std::int8_t>(v)));
+}
+
+// Sixteen bytes of a row from its fifth on (each has a pixel to its left),
+// each filtered all five ways into out[k] + i, with their distances added to
+// each filter's sum: a fixed count, which the compiler does with vector
+// instructions.
+void filterSixteenFiveWays(const std::uint8_t* __restrict row, const std::uint8_t* __restrict above,
+                           std::uint8_t* __restrict o0, std::uint8_t* __restrict o1, std::uint8_t* __restrict o2,
+                           std::uint8_t* __restrict o3, std::uint8_t* __restrict o4, std::uint32_t distance[5]) {
+  std::uint32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0;
+  for (int j = 0; j < 16; ++j) {
+    std::uint8_t v[5];
+    filterFiveWays(row[j], row[j - 4], above[j], above[j - 4], v);
+    o0[j] = v[0], o1[j] = v[1], o2[j] = v[2], o3[j] = v[3], o4[j] = v[4];
+    s0 += distanceFromZero(v[0]), s1 += distanceFromZero(v[1]), s2 += distanceFromZero(v[2]),
+        s3 += distanceFromZero(v[3]), s4 += distanceFromZero(v[4]);
+  }
+  distance[0] += s0, distance[1] += s1, distance[2] += s2, distance[3] += s3, distance[4] += s4;
+}
+
+// Each row's filter chosen as libpng's default writer chooses it: the one
+// whose output is nearest to all zeros, the earlier filter on a tie. Without
+// a row above only None and Sub are tried, so that a stripe's first row
+// needs nothing from the stripe before it. `trial` holds one row per filter.
+void filterRowAdaptively(const std::uint8_t* row, const std::uint8_t* above, std::size_t n, std::uint8_t* trial,
+                         std::uint8_t* out) {
+  using Filter = PngEncoding::Filter;
+  constexpr Filter kTried[] = {Filter::None, Filter::Sub, Filter::Up, Filter::Average, Filter::Paeth};
+  const std::size_t stride = n + 1;
+  std::uint32_t distance[5] = {};
+  std::size_t tried = 2;
+  if (above) {
+    std::uint8_t* const f[5] = {trial + 1, trial + stride + 1, trial + 2 * stride + 1, trial + 3 * stride + 1,
+                                trial + 4 * stride + 1};
+    auto one = [&](std::size_t i, int a, int c) {
+      std::uint8_t v[5];
+      filterFiveWays(row[i], a, above[i], c, v);
+      for (int k = 0; k < 5; ++k) f[k][i] = v[k], distance[k] += distanceFromZero(v[k]);
+    };
+    std::size_t i = 0;
+    for (; i < std::min<std::size_t>(4, n); ++i) one(i, 0, 0);
+    for (; i + 16 <= n; i += 16)
+      filterSixteenFiveWays(row + i, above + i, f[0] + i, f[1] + i, f[2] + i, f[3] + i, f[4] + i, distance);
+    for (; i < n; ++i) one(i, row[i - 4], above[i - 4]);
+    tried = 5;
+  } else {
+    for (std::size_t k = 0; k < tried; ++k) {
+      filterRow(kTried[k], row, nullptr, n, trial + k * stride);
+      for (std::size_t i = 1; i <= n; ++i) distance[k] += distanceFromZero(trial[k * stride + i]);
+    }
+  }
+  std::size_t best = 0;
+  for (std::size_t k = 1; k < tried; ++k)
+    if (distance[k] < distance[best]) best = k;
+  trial[best * stride] = static_cast<std::uint8_t>(static_cast<int>(kTried[best]) - 1);
+  std::memcpy(out, trial + best * stride, stride);
+}
+
+// The zlib strategy libpng's writer takes for these settings: short matches
+// are worth little in filtered rows, whose small differences the Huffman
+// codes already store in few bits.
+int strategyFor(const PngEncoding& encoding) {
+  if (encoding.runLength) return Z_RLE;
+  return encoding.filter == PngEncoding::Filter::None ? Z_DEFAULT_STRATEGY : Z_FILTERED;
+}
+
+int levelOf(const PngEncoding& encoding) {
+  return encoding.compressionLevel < 0 ? Z_DEFAULT_COMPRESSION : std::min(encoding.compressionLevel, 9);
+}
+
 // One stripe's working memory, kept by an encoder from one picture to the
 // next: its rows, filtered and compressed, and the compressor itself.
 struct Stripe {
   int firstRow = 0, rows = 0;
   bool last = false;
   std::vector<std::uint8_t> straight[2];
+  std::vector<std::uint8_t> trial;  // the adaptive filter's candidates for one row
   std::vector<std::uint8_t> raw;
   fd::Data deflated;
   std::size_t deflatedSize = 0;
@@ -211,8 +295,7 @@ struct Stripe {
   // The compressor for these settings, set up once and reset after.
   bool compressor(const PngEncoding& encoding) {
     if (zsReady) return deflateReset(&zs) == Z_OK;
-    const int level = encoding.compressionLevel < 0 ? Z_DEFAULT_COMPRESSION : std::min(encoding.compressionLevel, 9);
-    zsReady = deflateInit2(&zs, level, Z_DEFLATED, -15, 8, encoding.runLength ? Z_RLE : Z_DEFAULT_STRATEGY) == Z_OK;
+    zsReady = deflateInit2(&zs, levelOf(encoding), Z_DEFLATED, -15, 8, strategyFor(encoding)) == Z_OK;
     return zsReady;
   }
 };
@@ -226,17 +309,22 @@ void compressStripe(const Image& image, const PngEncoding& encoding, Stripe& str
     const std::size_t n = static_cast<std::size_t>(image.pixelWidth()) * 4;
     for (auto& row : stripe.straight) row.resize(n);
     stripe.raw.resize(static_cast<std::size_t>(stripe.rows) * (n + 1));
+    const bool adaptive = encoding.filter == PngEncoding::Filter::Adaptive;
+    if (adaptive) stripe.trial.resize(5 * (n + 1));
     const bool needsAbove = encoding.filter != PngEncoding::Filter::None && encoding.filter != PngEncoding::Filter::Sub;
+    // A single filter reaches into the stripe before; the adaptive one does not.
     bool haveAbove = false;
-    if (needsAbove && stripe.firstRow > 0) {
+    if (needsAbove && !adaptive && stripe.firstRow > 0) {
       straightRow(image, stripe.firstRow - 1, stripe.straight[1].data());
       haveAbove = true;
     }
     for (int r = 0; r < stripe.rows; ++r) {
       std::uint8_t* row = stripe.straight[r % 2].data();
-      const std::uint8_t* above = stripe.straight[(r + 1) % 2].data();
+      const std::uint8_t* above = haveAbove ? stripe.straight[(r + 1) % 2].data() : nullptr;
+      std::uint8_t* out = stripe.raw.data() + r * (n + 1);
       straightRow(image, stripe.firstRow + r, row);
-      filterRow(encoding.filter, row, haveAbove ? above : nullptr, n, stripe.raw.data() + r * (n + 1));
+      if (adaptive) filterRowAdaptively(row, above, n, stripe.trial.data(), out);
+      else filterRow(encoding.filter, row, above, n, out);
       haveAbove = needsAbove;
     }
     stripe.adler = adler32(1, stripe.raw.data(), static_cast<uInt>(stripe.raw.size()));
@@ -253,6 +341,16 @@ void compressStripe(const Image& image, const PngEncoding& encoding, Stripe& str
   } catch (const std::bad_alloc&) {
     stripe.ok = false;
   }
+}
+
+// The zlib header as zlib writes it: deflate with a 32K window, no preset
+// dictionary, and the level's speed class (only a hint to readers).
+void putZlibHeader(fd::Data& out, int level) {
+  const int speed = level == Z_DEFAULT_COMPRESSION ? 2 : level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+  int header = (0x78 << 8) | (speed << 6);
+  header += 31 - header % 31;
+  out.push_back(static_cast<std::uint8_t>(header >> 8));
+  out.push_back(static_cast<std::uint8_t>(header));
 }
 
 // A chunk written straight into the file: its length and check sum are
@@ -282,7 +380,6 @@ struct PngEncoder::Work {
 
 fd::Status PngEncoder::Work::encode(const Image& image, Spread spread) {
   if (image.empty()) return fd::fail("an empty picture has no PNG form");
-  if (encoding.filter == PngEncoding::Filter::Adaptive) return fd::fail("PNG: the encoder takes one row filter");
   const int w = image.pixelWidth(), h = image.pixelHeight();
   const std::size_t rowBytes = static_cast<std::size_t>(w) * 4 + 1;
   if (rowBytes * static_cast<std::size_t>(h) > (std::size_t{1} << 31)) return fd::fail("PNG: the picture is too large");
@@ -332,7 +429,7 @@ fd::Status PngEncoder::Work::encode(const Image& image, Spread spread) {
       const Stripe& s = *stripes[static_cast<std::size_t>(i)];
       adler = i == 0 ? s.adler : adler32_combine(adler, s.adler, static_cast<z_off_t>(s.raw.size()));
       at = beginChunk(out, "IDAT");
-      if (i == 0) out.insert(out.end(), {0x78, 0x01});  // zlib header: deflate, 32K window
+      if (i == 0) putZlibHeader(out, levelOf(encoding));
       out.insert(out.end(), s.deflated.begin(), s.deflated.begin() + static_cast<long>(s.deflatedSize));
       if (s.last) putU32(out, static_cast<std::uint32_t>(adler));
       endChunk(out, at);
@@ -579,20 +676,7 @@ fd::Expected<Image> decodePNG(const fd::Data& bytes, const ReadLimits& limits) {
 }
 
 fd::Expected<fd::Data> encodePNG(const Image& image, int compressionLevel) {
-  PngEncoding encoding;
-  encoding.compressionLevel = compressionLevel;
-  return encodePNG(image, encoding);
-}
-
-fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding) {
   if (image.empty()) return fd::fail("an empty picture has no PNG form");
-  // One filter for every row needs no trial of each row: the rows can be
-  // filtered and compressed in stripes side by side.
-  if (encoding.filter != PngEncoding::Filter::Adaptive) {
-    PngEncoder encoder(encoding);
-    if (fd::Status done = encoder.work_->encode(image, PngEncoder::Spread::SideBySide); !done) return done.failure();
-    return std::move(encoder.work_->out);
-  }
   Image straight;
   const Image* src = &image;
   if (image.premultiplied()) {
@@ -607,10 +691,16 @@ fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding
     png_destroy_write_struct(&png, nullptr);
     return fd::fail("out of memory");
   }
-  bool ok = runWrite(png, info, *src, encoding, job);
+  bool ok = runWrite(png, info, *src, compressionLevel, job);
   png_destroy_write_struct(&png, &info);
   if (!ok) return fd::fail("PNG: " + (job.error.empty() ? std::string("cannot encode") : job.error));
   return std::move(job.out);
+}
+
+fd::Expected<fd::Data> encodePNG(const Image& image, const PngEncoding& encoding) {
+  PngEncoder encoder(encoding);
+  if (fd::Status done = encoder.work_->encode(image, PngEncoder::Spread::SideBySide); !done) return done.failure();
+  return std::move(encoder.work_->out);
 }
 
 fd::Status writePNG(const std::filesystem::path& path, const Image& image, int compressionLevel) {
