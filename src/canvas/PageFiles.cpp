@@ -45,8 +45,7 @@ gfx::PngEncoder::Spread encoderSpread(PageFiles::Spread spread) {
                                               : gfx::PngEncoder::Spread::CallingThread;
 }
 
-// Snapshots and icons are small: threads of their own would cost more than
-// they save.
+// Icons are small: threads of their own would cost more than they save.
 constexpr gfx::PngEncoder::Spread kSmall = gfx::PngEncoder::Spread::CallingThread;
 
 std::launch launchFor(PageFiles::Spread spread) {
@@ -139,7 +138,7 @@ struct PageFiles::Workspace::State {
     const gfx::Image picture = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
     // Each file waits for its own flush to disk; the two flushes overlap.
     std::future<void> snapshotWrite = std::async(launchFor(spread), [&] {
-      batch.stage(FileBatch::kSnapshot, snapshot, kSmall, targets.snapshot, picture);
+      batch.stage(FileBatch::kSnapshot, snapshot, encoderSpread(spread), targets.snapshot, picture);
     });
     if (targets.icon) batch.stage(FileBatch::kIcon, icon, kSmall, targets.icon, makeIcon(picture, scale));
     snapshotWrite.get();
