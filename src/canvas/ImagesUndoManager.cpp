@@ -88,9 +88,12 @@ SnapshotData ImagesUndoManager::currentImageDataOfItem() {
   // A spill of this very snapshot may still be on its way to the file.
   if (processCount_.load() != 0) waitForFiles();
   const auto path = currentPathOfItem();
-  auto bytes = path ? fd::files::readFile(*path) : std::nullopt;
+  if (!path) return nullptr;
+  // The snapshots are pictures of the canvas, decoded within the default
+  // limits: a file past what those admit is no snapshot of ours.
+  fd::Expected<fd::Data> bytes = fd::files::readFile(*path, gfx::ReadLimits{}.largestFile());
   if (!bytes) return nullptr;
-  auto data = std::make_shared<const fd::Data>(std::move(*bytes));
+  auto data = std::make_shared<const fd::Data>(std::move(bytes).value());
   if (maxCacheCount_ != 0) {
     if (cache_.size() >= maxCacheCount_) removeOneObjectFromCache();
     cache_[selectItem_] = data;

@@ -22,7 +22,7 @@ std::optional<std::string> ProgramObject::readFile(const std::string& resourceNa
 }
 
 std::optional<std::string> ProgramObject::readFileWithPath(const std::string& path) {
-  auto bytes = fd::files::readFile(path);
+  const fd::Expected<fd::Data> bytes = fd::files::readFile(path, fd::paths::kMaxResourceTextBytes);
   if (!bytes) return std::nullopt;
   return std::string(bytes->begin(), bytes->end());
 }

@@ -34,7 +34,8 @@ const char* const kGPUSwizzlingFragmentShaderString =
     "}\n";
 
 std::optional<std::string> shaderSourceFromResource(const std::string& name, const std::string& type) {
-  auto bytes = fd::files::readFile(fd::paths::resource(name + "." + type));
+  const fd::Expected<fd::Data> bytes =
+      fd::files::readFile(fd::paths::resource(name + "." + type), fd::paths::kMaxResourceTextBytes);
   if (!bytes) return std::nullopt;
   return std::string(bytes->begin(), bytes->end());
 }

@@ -3,11 +3,13 @@
 // which project is open instead; a damaged preferences file is told likewise;
 // a page whose layer cannot be read is named with its layer when the desk
 // opens it.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "app/AppTestSupport.h"
+#include "graphics/MemoryCeiling.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/UserDefaults.h"
@@ -87,6 +89,46 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0]->title(), "Settings could not be read");
   EXPECT_NE(alerts[0]->message().find("flipdesk.plist.damaged-"), std::string::npos) << alerts[0]->message();
+}
+
+// A Project.plist and a preferences file of 3 GB each (sparse) once took
+// 4 GB and ten seconds to read at every start, and under a memory ceiling the
+// program ended there, before either was set aside. They are refused by their
+// size, unread: the start goes on within the ceiling and tells both.
+TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTellsThem) {
+#ifdef FD_TEST_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
+#endif
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
+  m.saveData();
+  const fs::path plist = m.prjDataModel()->plistFilePath();
+  ZTDataModel::resetSharedInstanceForTesting();
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  fd::UserDefaults::resetStandardForTesting();
+  fs::resize_file(preferences, std::uintmax_t{3} << 30);
+  fs::resize_file(plist, std::uintmax_t{3} << 30);  // the newest list: the one opened
+
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    testing_support::limitAddressSpaceGrowth(std::size_t{5} << 29);  // 2.5 GB
+    std::vector<std::string> titles;
+    for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
+      titles.push_back(alert->title());
+      EXPECT_NE(alert->message().find("the file is 3.0 GB, larger than the 64 MB it may be"), std::string::npos)
+          << alert->message();
+    }
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Project could not be read", "Settings could not be read"}));
+    EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
+  });
+  EXPECT_TRUE(child.exited) << "signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_FALSE(fs::exists(plist));
+  EXPECT_LT(fs::file_size(preferences), std::uintmax_t{1} << 20) << "the preferences start afresh";
+  for (const fs::path& file : {plist, preferences}) {
+    ASSERT_EQ(testing_support::keptCopies(file).size(), 1u) << file;
+    EXPECT_EQ(fs::file_size(testing_support::keptCopies(file)[0]), std::uintmax_t{3} << 30);
+  }
 }
 
 TEST_F(DamagedFileAlertTest, ADamagedLayerIsNamedWhenTheDeskOpensItsPage) {

@@ -15,6 +15,7 @@
 #include "app/FileManagerView.h"
 #include "app/videoEncode.h"
 #include "desk/DeskTestSupport.h"
+#include "graphics/MemoryCeiling.h"
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
@@ -337,6 +338,40 @@ TEST_F(FilePanelTest, ADamagedProjectIsToldAndNeverOpened) {
   tapView(panel->closeButton());
   EXPECT_EQ(desk->fileManeagerView(), nullptr);
   EXPECT_EQ(snapshotTree(folder).size(), before.size());
+}
+
+// A project whose list is gigabytes (sparse) once held the panel for seconds
+// while each card read it whole. Its card is shown at once from its name,
+// the file unread and where it was; opening it refuses the list by its size,
+// sets it aside and tells. All within a memory ceiling the whole read would
+// pass many times over.
+TEST_F(FilePanelTest, AProjectWithAHugeListIsShownUnreadAndNeverOpened) {
+  const fs::path plist = projectFolder("Walk") / "Project.plist";
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    start();
+    fd::takeDamagedFileReports();
+    fs::resize_file(plist, std::uintmax_t{3} << 30);
+    testing_support::limitAddressSpaceGrowth(std::size_t{1} << 30);
+    FileManagerView* panel = openPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Walk", "Run"}));
+    chooseProject(panel, "Walk");
+    EXPECT_EQ(fs::file_size(plist), std::uintmax_t{3} << 30) << "a card only shows its project";
+    EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+    tapCard(panel->projsView(), 1);  // the chosen card, touched again, opens
+    EXPECT_EQ(model().curProjectName(), "test");
+    EXPECT_EQ(desk->fileManeagerView(), panel) << "the panel stays open";
+    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].name, "Walk");
+    EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+    EXPECT_FALSE(fs::exists(plist));
+    ASSERT_FALSE(reports[0].keptAs.empty());
+    EXPECT_EQ(fs::file_size(reports[0].keptAs), std::uintmax_t{3} << 30);
+  });
+  EXPECT_TRUE(child.exited) << "signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
 }
 
 TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects) {

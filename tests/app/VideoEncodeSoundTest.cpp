@@ -9,6 +9,7 @@
 #include "app/videoEncode.h"
 #include "graphics/MemoryCeiling.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Localized.h"
@@ -151,6 +152,29 @@ TEST_F(VideoEncodeSoundTest, ASoundThatCannotBePlayedIsLeftOutOfTheMixAndTheUser
     EXPECT_EQ(alerts[0]->title(), fd::Localized("This sound cannot be played"));
     EXPECT_NE(alerts[0]->message().find("\"slow.wav\" has a sample rate of 2 Hz"), std::string::npos)
         << alerts[0]->message();
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+// A project whose list is gigabytes has no sound to mix: it is passed over at
+// once, unread and left where it is, and the others are mixed.
+TEST_F(VideoEncodeSoundTest, AProjectWithAHugeListIsPassedOverUnread) {
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", constantClip(100, 0.25f)));
+  makeProject("Huge", 2, 0.5f, {{1, "one.caf"}});
+  makeProject("B", 2, 0.5f, {{1, "one.caf"}});
+  const fs::path plist = ProjectDataModel::initWithProjectName("Huge")->plistFilePath();
+  fs::resize_file(plist, std::uintmax_t{3} << 30);  // sparse: no disk is taken
+  fd::takeDamagedFileReports();
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{512} << 20, [&] {
+    videoEncode encoder;
+    Answer answer;
+    encoder.setDelegate(&answer);
+    encoder.mergerAudioOfProjectWithProjectName({"Huge", "B"});
+    waitFor(answer.done);
+    ASSERT_EQ(answer.soundNames.size(), 1u) << "B's mix only";
+    EXPECT_EQ(readShorts(fd::paths::documents() / answer.soundNames[0]).size(), 100u);
+    EXPECT_EQ(fs::file_size(plist), std::uintmax_t{3} << 30);
+    EXPECT_TRUE(fd::takeDamagedFileReports().empty());
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }

@@ -205,10 +205,10 @@ TEST_F(PageFilesTest, AKeptWorkspaceWritesWhatAFreshWriteWrites) {
 TEST_F(PageFilesTest, FailedWriteKeepsThePreviousFile) {
   const fs::path target = root() / "page.png";
   ASSERT_TRUE(PageFiles::writePNG(target, layerPicture(16, 16, 255, 0, 0, 16)));
-  const auto before = fd::files::readFile(target);
+  const auto before = testing_support::fileBytes(target);
   // A picture that cannot be encoded, then a folder that cannot be written.
   EXPECT_FALSE(PageFiles::writePNG(target, gfx::Image()));
-  EXPECT_EQ(fd::files::readFile(target), before);
+  EXPECT_EQ(testing_support::fileBytes(target), before);
   EXPECT_FALSE(PageFiles::writePNG(root() / "no-such-folder" / "page.png", layerPicture(16, 16, 1, 2, 3, 16)));
   // Replacing leaves no temporary files behind.
   ASSERT_TRUE(PageFiles::writePNG(target, layerPicture(16, 16, 0, 0, 255, 16)));

@@ -90,7 +90,7 @@ class BackgroundsViewTest : public desk_test::DeskTest {
   }
   static int apart(Rgb a, Rgb b) { return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]); }
   static bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
-    auto x = fd::files::readFile(a), y = fd::files::readFile(b);
+    auto x = testing_support::fileBytes(a), y = testing_support::fileBytes(b);
     return x && y && *x == *y;
   }
 };

@@ -119,14 +119,14 @@ TEST_F(DeskBackgroundTest, BuiltInBackgroundsAreNeverWrittenOver) {
   for (const char* builtIn : {"SSBackground000", "SDBackground000_", "SCBackground000_"}) {
     const auto file = builtIn[1] == 'S' ? *model().backgroundFullPathWithBackgroundName(std::string(builtIn))
                                         : *model().dynamicBackgroundFullPathWithBackgroundName(builtIn, 1);
-    const auto before = fd::files::readFile(file);
+    const auto before = testing_support::fileBytes(file);
     ASSERT_TRUE(before.has_value());
     settings().setIsBackground(true);
     settings().setBackgroundName(std::string(builtIn));
     stroke(onPage(60, 100), onPage(300, 100));
     ASSERT_GT(canvasAlphaAt(180, 100), 0);
     EXPECT_FALSE(desk->drawsView()->writeToFileForBackground()) << builtIn;
-    EXPECT_EQ(fd::files::readFile(file), before) << builtIn;
+    EXPECT_EQ(testing_support::fileBytes(file), before) << builtIn;
     settings().setIsBackground(false);
   }
 }
@@ -151,18 +151,18 @@ TEST_F(DeskBackgroundTest, AttachingAStillNameLeavesOrReplacesTheProjectsCopy) {
   tapView(desk->groundBtn());
   tapView(desk->foregroundRowBtn());
   const auto copy = *project().backgroundFullPath();
-  const auto bytes = fd::files::readFile(copy);
+  const auto bytes = testing_support::fileBytes(copy);
   ASSERT_TRUE(bytes.has_value());
   // A built-in still: the name changes, the project's copy stays as it was.
   desk->updateCurProjectBackground(std::string("SSBackground001"));
   EXPECT_EQ(project().backgroundType(), kBackgroundShippedStill);
-  EXPECT_EQ(fd::files::readFile(copy), bytes);
+  EXPECT_EQ(testing_support::fileBytes(copy), bytes);
   // No name: the copy and its icon go.
   desk->updateCurProjectBackground(std::nullopt);
   EXPECT_FALSE(fd::files::exists(copy));
   // The user's picture again: copied back.
   desk->updateCurProjectBackground(user);
-  EXPECT_EQ(fd::files::readFile(copy), bytes);
+  EXPECT_EQ(testing_support::fileBytes(copy), bytes);
 }
 
 TEST_F(DeskBackgroundTest, TheLayerPanelsMarksFollowTheBackground) {

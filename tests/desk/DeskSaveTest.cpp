@@ -179,7 +179,7 @@ TEST_F(DeskSaveTest, AFullDiskIsToldOnceAndThePageStaysUntilItCanBeWritten) {
   stroke(onPage(60, 60), onPage(300, 60));
   tapView(desk->previousFrameBtn());
   ASSERT_EQ(curPage(), 1);
-  const auto page2Before = fd::files::readFile(layerFile(2));
+  const auto page2Before = testing_support::fileBytes(layerFile(2));
   ASSERT_TRUE(page2Before);
 
   fillTheDisk();
@@ -216,7 +216,7 @@ TEST_F(DeskSaveTest, AFullDiskIsToldOnceAndThePageStaysUntilItCanBeWritten) {
   EXPECT_GT(canvasAlphaAt(180, 150), 0) << "the drawing is still on the canvas";
   EXPECT_GT(canvasAlphaAt(180, 200), 0);
   EXPECT_FALSE(fs::exists(layerFile(1)));
-  EXPECT_EQ(fd::files::readFile(layerFile(2)), page2Before) << "what was on disk survives";
+  EXPECT_EQ(testing_support::fileBytes(layerFile(2)), page2Before) << "what was on disk survives";
 
   // Space again: the next save point writes the page, and the desk moves on.
   fd::files::setWriteFaultForTesting({});

@@ -1,12 +1,14 @@
 #include "platform/foundation/FileUtil.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
 
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
+#include "graphics/MemoryCeiling.h"
 #include "support/ChildProcess.h"
 #include "support/Sandbox.h"
 
@@ -21,7 +23,7 @@ void put(const fs::path& p, const std::string& text) {
 }
 
 std::string text(const fs::path& p) {
-  auto d = files::readFile(p);
+  auto d = files::readFile(p, 1 << 20);
   return d ? std::string(d->begin(), d->end()) : "<missing>";
 }
 
@@ -142,7 +144,58 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeFiles) {
   ASSERT_TRUE(files::writeFileAtomically(p, fd::Data{}));
   EXPECT_EQ(files::fileSize(p), 0u);
   EXPECT_FALSE(files::fileSize(root() / "missing"));
-  EXPECT_FALSE(files::readFile(root() / "Library")) << "a folder is not a readable file";
+  EXPECT_FALSE(files::readFile(root() / "Library", 1 << 20)) << "a folder is not a readable file";
+}
+
+// A whole-file read takes at most its bound in memory, whatever the file:
+// a larger one is refused by its size before a byte is read, one that says
+// it is small and then holds more is cut off once past the bound, and
+// neither a pipe nor a device makes it wait or read for ever.
+TEST_F(FilesTest, AWholeFileReadIsHeldToItsBound) {
+  const fs::path exact = root() / "exact.bin";
+  put(exact, std::string(100, 'a'));
+  const auto read = files::readFile(exact, 100);
+  ASSERT_TRUE(read) << read.error();
+  EXPECT_EQ(read->size(), 100u);
+  const auto over = files::readFile(exact, 99);
+  ASSERT_FALSE(over);
+  EXPECT_EQ(over.error(), "the file is 100 bytes, larger than the 99 bytes it may be");
+
+  // Sparse: no disk is taken, and the read takes no memory either.
+  const fs::path huge = root() / "huge.plist";
+  put(huge, "");
+  fs::resize_file(huge, std::uintmax_t{3} << 30);
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{256} << 20, [&] {
+    const auto refused = files::readFile(huge, std::uintmax_t{64} << 20);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "the file is 3.0 GB, larger than the 64 MB it may be");
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+
+  // Files of /proc say they hold nothing and then give their text, as a file
+  // that grows between its size and its read does.
+  const auto grown = files::readFile("/proc/self/maps", 16);
+  ASSERT_FALSE(grown);
+  EXPECT_EQ(grown.error(), "the file grew past the 16 bytes it may be while it was read");
+  const auto whole = files::readFile("/proc/self/maps", 64 << 20);
+  ASSERT_TRUE(whole) << whole.error();
+  EXPECT_GT(whole->size(), 16u);
+
+  const fs::path pipe = root() / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(files::readFile(pipe, 1 << 20).error(), "it is not a file that can be read");
+  EXPECT_EQ(files::readFile("/dev/zero", 1 << 20).error(), "it is not a file that can be read");
+  EXPECT_EQ(files::readFile(root() / "missing", 1 << 20).error(),
+            "the file cannot be opened (No such file or directory)");
+}
+
+TEST(FileSizes, AreSaidAsAPersonReadsThem) {
+  EXPECT_EQ(files::describeSize(0), "0 bytes");
+  EXPECT_EQ(files::describeSize(1000), "1000 bytes");
+  EXPECT_EQ(files::describeSize(1536), "2 KB");
+  EXPECT_EQ(files::describeSize(std::uintmax_t{64} << 20), "64 MB");
+  EXPECT_EQ(files::describeSize((std::uintmax_t{129} << 20) / 2), "64.5 MB");
+  EXPECT_EQ(files::describeSize(std::uintmax_t{3} << 30), "3.0 GB");
 }
 
 TEST_F(FilesTest, FailedAtomicWriteLeavesNoTrace) {

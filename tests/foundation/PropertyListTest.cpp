@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
@@ -198,7 +199,7 @@ TEST_F(PropertyListTest, BinaryFixtureReads) {
 }
 
 TEST_F(PropertyListTest, DamagedInputIsAnErrorNotACrash) {
-  auto binary = fd::files::readFile(fs::path(FLIPDESK_TEST_DATA) / "binary.plist");
+  auto binary = testing_support::fileBytes(fs::path(FLIPDESK_TEST_DATA) / "binary.plist");
   ASSERT_TRUE(binary);
   std::string xml = fd::serializePropertyListXML(everyKind());
 
@@ -227,6 +228,46 @@ TEST_F(PropertyListTest, MissingFileIsAnError) {
   auto missing = fd::readPropertyList(root() / "nope.plist");
   EXPECT_FALSE(missing);
   EXPECT_NE(missing.error().find("nope.plist"), std::string::npos) << missing.error();
+}
+
+// A list larger than any the program writes is taken for a damaged one and
+// refused by its size, unread, even when what it holds would parse: the
+// reader that decides sets it aside and tells why, one that only shows
+// answers at once and moves nothing.
+TEST_F(PropertyListTest, AFilePastTheBoundIsRefusedUnread) {
+  fd::takeDamagedFileReports();
+  const std::string text = fd::serializePropertyListXML(Value(fd::Dictionary{{"v", 1}}));
+  const fs::path padded = root() / "Library" / "Padded.plist";
+  {
+    std::ofstream out(padded, std::ios::binary);
+    out << text << std::string(fd::kMaxPropertyListBytes - text.size(), '\n');
+  }
+  ASSERT_TRUE(fd::readPropertyList(padded)) << "a list of just the bound is read";
+  std::ofstream(padded, std::ios::binary | std::ios::app) << '\n';
+  const auto refused = fd::readPropertyList(padded);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().find("larger than the 64 MB it may be"), std::string::npos) << refused.error();
+  const auto peeked = fd::peekStoredDictionary(padded);
+  ASSERT_FALSE(peeked);
+  EXPECT_TRUE(fs::exists(padded));
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  // Sparse: 3 GB that take no disk, and that the readers never take into memory.
+  const fs::path huge = root() / "Library" / "Huge.plist";
+  std::ofstream(huge) << text;
+  fs::resize_file(huge, std::uintmax_t{3} << 30);
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{256} << 20, [&] {
+    EXPECT_FALSE(fd::peekStoredDictionary(huge));
+    EXPECT_TRUE(fs::exists(huge));
+    EXPECT_FALSE(fd::readStoredDictionary(huge, fd::DamagedFileReport::Kind::Settings, "Huge.plist"));
+    EXPECT_FALSE(fs::exists(huge));
+    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+    ASSERT_FALSE(reports[0].keptAs.empty());
+    EXPECT_EQ(fs::file_size(reports[0].keptAs), std::uintmax_t{3} << 30);
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
 
 TEST_F(PropertyListTest, FailedWriteKeepsTheOldFile) {

@@ -288,7 +288,7 @@ TEST_F(RunLoopTest, WaitingWorkIsDroppedOnceAtAResetAndAtExit) {
     loop.performAfterDelay(1, [owner] {}, owner.get());
   }
   RunLoop::resetMainForTesting(true);
-  EXPECT_EQ(fd::files::readFile(atReset).value_or(fd::Data{}), fd::Data{'x'});
+  EXPECT_EQ(testing_support::fileBytes(atReset).value_or(fd::Data{}), fd::Data{'x'});
 
   const auto atExit = root() / "exit.txt";
   const testing_support::ChildResult child = testing_support::runInChild([&] {
@@ -301,5 +301,5 @@ TEST_F(RunLoopTest, WaitingWorkIsDroppedOnceAtAResetAndAtExit) {
   });
   EXPECT_TRUE(child.exited);
   EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(fd::files::readFile(atExit).value_or(fd::Data{}), fd::Data{'x'});
+  EXPECT_EQ(testing_support::fileBytes(atExit).value_or(fd::Data{}), fd::Data{'x'});
 }

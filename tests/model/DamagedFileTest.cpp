@@ -145,6 +145,43 @@ TEST_F(DamagedFileTest, ADamagedPreferencesFileIsKeptAsideAndTheProjectsListedAg
   EXPECT_EQ(restart().curProjectName(), "Beta");
 }
 
+// A Project.plist or preferences file of gigabytes is no list the program
+// wrote: it is refused by its size, unread, and set aside and told like any
+// damaged one, naming the bound.
+TEST_F(DamagedFileTest, AHugeProjectListOrPreferencesFileIsSetAsideUnread) {
+  const fs::path folder = makeProject("Huge");
+  const fs::path plist = folder / "Project.plist";
+  const fs::path layer = *ZTDataModel::sharedInstance().prjDataModel()->layFullPathAtPage(2, false, 2);
+  fs::resize_file(plist, std::uintmax_t{3} << 30);  // sparse: no disk is taken
+
+  ZTDataModel& m = restart();
+  ASSERT_EQ(keptCopies(plist).size(), 1u);
+  EXPECT_EQ(fs::file_size(keptCopies(plist)[0]), std::uintmax_t{3} << 30);
+  EXPECT_TRUE(fs::exists(layer));
+  EXPECT_NE(m.curProjectName(), "Huge");
+  std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].kind, Kind::Project);
+  EXPECT_EQ(reports[0].name, "Huge");
+  EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+
+  const std::string opened = m.curProjectName();
+  m.saveData();
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  fs::resize_file(preferences, std::uintmax_t{3} << 30);
+  ZTDataModel& again = restart();
+  ASSERT_EQ(keptCopies(preferences).size(), 1u);
+  EXPECT_EQ(fs::file_size(keptCopies(preferences)[0]), std::uintmax_t{3} << 30);
+  reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].kind, Kind::Preferences);
+  EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+  // The projects are listed again from their folders; the one written last opens.
+  EXPECT_EQ(again.curProjectName(), opened);
+  const auto& names = again.projectsNameArray();
+  EXPECT_NE(std::find(names.begin(), names.end(), "Huge"), names.end());
+}
+
 TEST_F(DamagedFileTest, ADamagedSettingsFileIsKeptAside) {
   ZTDataModel::sharedInstance().extendDataModel().limitFramesDict()["Rec1.caf"] = 12;
   ZTDataModel::sharedInstance().extendDataModel().saveLimitFramesDict();

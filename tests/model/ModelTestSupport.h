@@ -49,7 +49,7 @@ inline void writeTinyPng(const std::filesystem::path& path, std::uint8_t seed = 
 }
 
 inline std::string readText(const std::filesystem::path& p) {
-  std::optional<fd::Data> d = fd::files::readFile(p);
+  std::optional<fd::Data> d = testing_support::fileBytes(p);
   return d ? std::string(d->begin(), d->end()) : std::string();
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
+#include "support/Sandbox.h"
 
 namespace testing_support {
 
@@ -26,7 +27,7 @@ inline std::vector<std::filesystem::path> keptCopies(const std::filesystem::path
 
 // The bytes of a file, to compare a kept copy with what was damaged.
 inline std::string fileText(const std::filesystem::path& file) {
-  std::optional<fd::Data> d = fd::files::readFile(file);
+  std::optional<fd::Data> d = testing_support::fileBytes(file);
   return d ? std::string(d->begin(), d->end()) : std::string("<unreadable>");
 }
 

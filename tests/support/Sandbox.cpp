@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
@@ -24,6 +25,10 @@ std::filesystem::path makeTempDir(const char* prefix) {
   char* made = ::mkdtemp(templ.data());
   if (made == nullptr) throw std::runtime_error("mkdtemp failed");
   return std::filesystem::path(made);
+}
+
+std::optional<fd::Data> fileBytes(const std::filesystem::path& p) {
+  return fd::files::readFile(p, std::uintmax_t{1} << 30).toOptional();
 }
 
 ScopedSandbox::ScopedSandbox() : root_(makeTempDir("flipdesk-test-")) {

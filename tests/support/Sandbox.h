@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
+
+#include "platform/foundation/Value.h"
 
 namespace testing_support {
 
@@ -33,5 +36,9 @@ bool runMainUntil(const std::function<bool()>& done, double seconds = 10);
 
 // A unique empty temporary folder, removed by the caller.
 std::filesystem::path makeTempDir(const char* prefix);
+
+// The bytes of a file a test made or compares (up to 1 GB), or nothing when
+// it cannot be read.
+std::optional<fd::Data> fileBytes(const std::filesystem::path& p);
 
 }  // namespace testing_support

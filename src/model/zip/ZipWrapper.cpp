@@ -16,6 +16,7 @@
 
 #include "model/zip/OrderedWork.h"
 #include "model/zip/ZipLimits.h"
+#include "platform/foundation/FileUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -113,23 +114,6 @@ struct PreparedEntry {
   std::string error;
 };
 
-fd::Status readWhole(const fs::path& file, std::uint64_t expected, std::vector<std::uint8_t>& into) {
-  zipio::FilePtr in(std::fopen(file.c_str(), "rb"));
-  if (!in) return fd::fail("cannot open " + file.string() + ": " + reason());
-  // One byte more than expected notices a file that grew since; it is then
-  // read to its end, so the entry holds the file as one read saw it.
-  into.resize(expected + 1);
-  std::size_t n = std::fread(into.data(), 1, into.size(), in.get());
-  while (n == into.size() && !std::ferror(in.get())) {
-    into.resize(into.size() * 2);
-    n += std::fread(into.data() + n, 1, into.size() - n, in.get());
-  }
-  if (std::ferror(in.get())) return fd::fail("cannot read " + file.string() + ": " + reason());
-  if (n >= 0xFFFFFFFFull) return fd::fail(file.string() + " is too large for a package entry");
-  into.resize(n);
-  return {};
-}
-
 // One pass for the CRC that the encryption header needs before the first
 // byte of data goes out.
 fd::Status checksum(const fs::path& file, std::uint32_t& crc, std::uint64_t& size) {
@@ -174,7 +158,11 @@ PreparedEntry prepare(const fs::path& file, const std::string& name, const std::
   }
   std::vector<std::uint8_t> content;
   if (!entry.isFolder) {
-    if (auto read = readWhole(file, size, content); !read) return refuse(ZipFailure::CannotRead, read.error());
+    // A file that grew since its size was taken is read as one read finds
+    // it, still within the size held in memory.
+    fd::Expected<fd::Data> read = fd::files::readFile(file, kWholeFileBytes);
+    if (!read) return refuse(ZipFailure::CannotRead, "cannot read " + file.string() + ": " + read.error());
+    content = std::move(read).value();
   }
   entry.size = content.size();
   entry.crc = static_cast<std::uint32_t>(crc32(crc32(0L, Z_NULL, 0), content.data(), static_cast<uInt>(content.size())));

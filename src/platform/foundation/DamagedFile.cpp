@@ -98,8 +98,8 @@ DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, Damaged
 Expected<Value> peekStoredDictionary(const std::filesystem::path& file) {
   std::error_code ec;
   if (std::filesystem::symlink_status(file, ec).type() == std::filesystem::file_type::not_found) return Value();
-  std::optional<Data> bytes = files::readFile(file);
-  if (!bytes) return fail("the file cannot be opened");
+  const Expected<Data> bytes = files::readFile(file, kMaxPropertyListBytes);
+  if (!bytes) return bytes.failure();
   Expected<Value> stored = parsePropertyList(*bytes);
   if (stored && !stored->isDictionary()) return fail("it holds no dictionary");
   return stored;

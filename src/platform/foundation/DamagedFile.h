@@ -36,13 +36,15 @@ inline constexpr const char* kDamagedSuffix = ".damaged-";
 
 // Reads a property list whose root must be a dictionary. A missing file is a
 // null value. A file that is there but cannot be read as a dictionary (cut
-// short, empty, garbled, another kind of list) is moved aside and reported,
-// and the answer is a failure naming the reason.
+// short, empty, garbled, another kind of list, larger than
+// kMaxPropertyListBytes, which is refused unread) is moved aside and
+// reported, and the answer is a failure naming the reason.
 Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
                                      const std::string& name = {});
 
 // The same checks for a reader that only shows what it reads: a file that
-// cannot be read is left where it is and nobody is told.
+// cannot be read is left where it is and nobody is told (a file too large is
+// answered at once, by its size).
 Expected<Value> peekStoredDictionary(const std::filesystem::path& file);
 
 // Moves the file to "<name>.damaged-<time stamp>" beside it, or to the first

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -124,6 +125,17 @@ int openLockedTemp(const fs::path& dir, const fs::path& target, std::string& tem
   return -1;
 }
 
+// A descriptor closed when it goes.
+struct Descriptor {
+  explicit Descriptor(int f) : fd(f) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd;
+};
+
 void syncDirectory(const fs::path& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -223,13 +235,56 @@ std::optional<std::uintmax_t> fileSize(const fs::path& p) {
   return size;
 }
 
-std::optional<Data> readFile(const fs::path& p) {
-  std::error_code ec;
-  if (!fs::is_regular_file(p, ec)) return std::nullopt;
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return std::nullopt;
-  Data bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+std::string describeSize(std::uintmax_t bytes) {
+  constexpr std::uintmax_t kKB = 1024, kMB = kKB * 1024, kGB = kMB * 1024;
+  char text[64];
+  if (bytes >= kGB)
+    std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / static_cast<double>(kGB));
+  else if (bytes >= kMB && bytes % kMB == 0)
+    std::snprintf(text, sizeof text, "%ju MB", bytes / kMB);
+  else if (bytes >= kMB)
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / static_cast<double>(kMB));
+  else if (bytes >= kKB)
+    std::snprintf(text, sizeof text, "%ju KB", (bytes + kKB / 2) / kKB);
+  else
+    std::snprintf(text, sizeof text, "%ju bytes", bytes);
+  return text;
+}
+
+Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
+  // Not blocking: a pipe put where a file was expected must not hang the
+  // reader before it is found to be no file.
+  const Descriptor file(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.fd < 0) return fail(std::string("the file cannot be opened (") + std::strerror(errno) + ")");
+  struct stat st {};
+  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail("it is not a file that can be read");
+  const auto size = static_cast<std::uintmax_t>(st.st_size);
+  if (size > maxBytes)
+    return fail("the file is " + describeSize(size) + ", larger than the " + describeSize(maxBytes) + " it may be");
+  const auto grew = [&] {
+    return fail("the file grew past the " + describeSize(maxBytes) + " it may be while it was read");
+  };
+  // Room for what stat saw and one byte more, which tells a file that has
+  // grown since; the room grows only up to one byte past the bound.
+  const std::uintmax_t ceiling = maxBytes + 1;
+  constexpr std::uintmax_t kStep = 64 * 1024;
+  Data bytes(static_cast<std::size_t>(size + 1));
+  std::size_t have = 0;
+  for (;;) {
+    if (have == bytes.size()) {
+      if (have >= ceiling) return grew();
+      bytes.resize(static_cast<std::size_t>(std::min(ceiling, std::max<std::uintmax_t>(have * 2, have + kStep))));
+    }
+    const ssize_t n = ::read(file.fd, bytes.data() + have, bytes.size() - have);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail(std::string("the file cannot be read (") + std::strerror(errno) + ")");
+    }
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  if (have > maxBytes) return grew();
+  bytes.resize(have);
   return bytes;
 }
 

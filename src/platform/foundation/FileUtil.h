@@ -40,7 +40,14 @@ struct FileStamp {
 };
 std::optional<FileStamp> fileStamp(const fs::path& p);
 
-std::optional<Data> readFile(const fs::path& p);
+// The whole of a regular file, held to at most maxBytes: a larger file is
+// refused by its size before a byte is read, and one that grows while it is
+// read is refused once it passes the bound, so no file can make the reader
+// take more memory than the bound. The failure says why in words ("the file
+// is 3.0 GB, larger than the 64 MB it may be").
+Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes);
+// A size as a person reads it: "512 bytes", "64 MB", "3.0 GB".
+std::string describeSize(std::uintmax_t bytes);
 // Temp file in the same folder, fsync, rename: the old file survives a failure.
 // The temp file is "." + the file's name + "." + six letters or digits, and is
 // locked while the write is in flight.

@@ -167,8 +167,11 @@ void load(Tables& t) {
   t.loaded = true;
   for (const std::string& lang : {t.language, std::string("en")}) {
     auto file = paths::resource("strings/" + lang + ".lproj/Localizable.strings");
-    auto bytes = files::readFile(file);
-    if (!bytes) continue;
+    const Expected<Data> bytes = files::readFile(file, paths::kMaxResourceTextBytes);
+    if (!bytes) {
+      if (files::exists(file)) Log("Localized: cannot read %s: %s", file.c_str(), bytes.error().c_str());
+      continue;
+    }
     auto parsed = parseStringsTable(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     if (parsed)
       t.table = std::move(*parsed);

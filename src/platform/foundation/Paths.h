@@ -1,6 +1,7 @@
 #pragma once
 // The sandbox: one root holding Library/ (Projects, Background, Audio,
 // Preferences, Caches), Documents/ and tmp/, as the phone's sandbox has them.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -31,6 +32,10 @@ bool ensureSandbox();
 // The bundle's resource folder: $FLIPDESK_RESOURCES, else the build's folder.
 std::filesystem::path resources();
 std::filesystem::path resource(const std::string& name);
+// The largest text resource read (shader sources, string tables): the
+// program's own are a few kilobytes, and a folder put in their place by
+// $FLIPDESK_RESOURCES cannot make a start read more.
+inline constexpr std::uintmax_t kMaxResourceTextBytes = std::uintmax_t{4} << 20;
 // A resource named by data (a configuration, a stored file) rather than by the
 // program: a relative name that stays inside the resource folder. An absolute
 // path, a ".." part, or a link leading out of the folder is refused in words.

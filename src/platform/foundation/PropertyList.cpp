@@ -145,8 +145,8 @@ Expected<Value> parsePropertyList(const Data& bytes) {
 }
 
 Expected<Value> readPropertyList(const std::filesystem::path& path) {
-  auto bytes = files::readFile(path);
-  if (!bytes) return fail("cannot read " + path.string());
+  const Expected<Data> bytes = files::readFile(path, kMaxPropertyListBytes);
+  if (!bytes) return fail("cannot read " + path.string() + ": " + bytes.error());
   auto value = parsePropertyList(*bytes);
   if (!value) return fail(path.string() + ": " + value.error());
   return value;

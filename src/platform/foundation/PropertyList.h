@@ -1,5 +1,6 @@
 #pragma once
 // Property-list files: XML and binary read, XML written atomically.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -12,6 +13,14 @@ namespace fd {
 // a whole, valid property list, and for lists nested deeper than 512 levels or
 // holding a string with a NUL character (refused before the parser sees them).
 Expected<Value> parsePropertyList(const Data& bytes);
+
+// The largest property-list file the program reads. Its lists of a hundred
+// thousand items take about 7 MB; a larger file is taken for a damaged one
+// and refused by its size, unread, so that no file can make a start or a
+// glance at a project take gigabytes.
+inline constexpr std::uintmax_t kMaxPropertyListBytes = std::uintmax_t{64} << 20;
+
+// The file's list, read within kMaxPropertyListBytes.
 Expected<Value> readPropertyList(const std::filesystem::path& path);
 
 // XML property-list text of a value, made in one pass (time and memory follow

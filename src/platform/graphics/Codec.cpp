@@ -25,8 +25,8 @@ constexpr std::span<const Format> kJpegOnly(kFormats + 1, 1);
 
 fd::Expected<Image> readAs(const std::filesystem::path& path, std::span<const Format> formats,
                            const ReadLimits& limits) {
-  auto bytes = fd::files::readFile(path);
-  if (!bytes) return fd::fail("cannot read " + path.string());
+  const fd::Expected<fd::Data> bytes = fd::files::readFile(path, limits.largestFile());
+  if (!bytes) return fd::fail("cannot read " + path.string() + ": " + bytes.error());
   std::string tried;
   for (const Format& format : formats) {
     if (format.matches(*bytes)) {

@@ -108,6 +108,14 @@ struct ReadLimits {
     return width > 0 && height > 0 && width <= static_cast<std::size_t>(maxWidth) &&
            height <= static_cast<std::size_t>(maxHeight) && width <= maxPixels / height;
   }
+  // No picture the limits admit is stored in a file larger than 8 bytes a
+  // pixel (twice what a PNG without compression takes) and a megabyte of
+  // other chunks: a larger file is refused by its size before it is read.
+  // A photo decoded at a fraction of its size must fit it too; photos take
+  // a few bytes a pixel at most.
+  std::uintmax_t largestFile() const {
+    return static_cast<std::uintmax_t>(maxPixels) * 8 + (std::uintmax_t{1} << 20);
+  }
 };
 
 // PNG files hold straight alpha. A name ending "@2x.png" gives scale 2.

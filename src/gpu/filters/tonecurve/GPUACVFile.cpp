@@ -30,10 +30,10 @@ constexpr float kLevelScale = 0.003921569f;
 }  // namespace
 
 fd::Expected<GPUACVFile> GPUACVFile::withContentsOfFile(const std::filesystem::path& path) {
-  auto bytes = fd::files::readFile(path);
+  const fd::Expected<fd::Data> bytes = fd::files::readFile(path, kMaxFileBytes);
   if (!bytes) {
     fd::Log("Failed to open file: %s\n", path.string().c_str());
-    return fd::fail("Failed to open file: " + path.string());
+    return fd::fail("Failed to open file: " + path.string() + " (" + bytes.error() + ")");
   }
   return withBytes(*bytes);
 }

@@ -19,9 +19,13 @@ class GPUACVFile {
  public:
   using Points = std::vector<gfx::Point>;
 
-  // The file read whole; "Failed to open file: <path>" when it cannot be
-  // opened (and logged), a description of the fault when it is malformed.
+  // The file read whole; "Failed to open file: <path>" (logged) and why when
+  // it cannot be opened or is larger than kMaxFileBytes, a description of the
+  // fault when it is malformed.
   static fd::Expected<GPUACVFile> withContentsOfFile(const std::filesystem::path& path);
+  // Four curves of the most points a count can give take half a megabyte;
+  // the curves after them are only read past.
+  static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 20;
   static fd::Expected<GPUACVFile> withBytes(std::span<const std::uint8_t> bytes);
 
   std::int16_t version() const { return version_; }
