@@ -1,6 +1,7 @@
 // What the file-manager panel does with the chosen project or package: the
 // model's own operations, each refusal or failure told in an alert.
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "app/FileManagerView.h"
@@ -67,8 +68,14 @@ bool FileManagerView::finishRename() {
     return true;
   }
   ZTDataModel& model = ZTDataModel::sharedInstance();
+  if (name.size() > kMaxProjectNameBytes) {
+    tell("Rename", filled("The name is %@ bytes long; a project name may be at most %@ bytes (a letter with an "
+                          "accent takes two, many other characters three or four). Choose a shorter name.",
+                          {std::to_string(name.size()), std::to_string(kMaxProjectNameBytes)}));
+    return false;
+  }
   if (!isValidProjectName(name)) {
-    // Longer names and control characters cannot be typed into the field.
+    // Control characters cannot be typed into the field.
     tell("Rename", filled("\u201c%@\u201d cannot be a project name. A name is not empty, holds no \u201c/\u201d "
                           "and does not begin with \u201c.\u201d.",
                           {name}));
@@ -176,11 +183,12 @@ bool FileManagerView::importPackage() {
   const std::string file = package->fileName();
   ZTDataModel& model = ZTDataModel::sharedInstance();
   // A new project of the package's name, or a copy's name when that is
-  // listed or its folder is in the way.
+  // listed or its folder is in the way; the user typed neither, so a name
+  // longer than a project's may be is cut to fit, and the alert names it.
   std::vector<std::string> taken = model.projectsNameArray();
   for (std::string& folder : fd::files::contentsOfDirectory(fd::paths::library() / "Projects"))
     taken.push_back(std::move(folder));
-  const std::string name = Tools::uniqueName(package->name, taken);
+  const std::string name = Tools::uniqueNameWithin(package->name, taken, kMaxProjectNameBytes);
   const OptionalPath folder = model.projectPathWithProjectName(name);
   if (!isValidProjectName(name) || !folder) {
     tell("Import", filled("\u201c%@\u201d cannot be imported: its name cannot be a project name. Rename the file "

@@ -16,6 +16,10 @@
 namespace {
 
 constexpr const char* kNewProjectName = "Project";
+// The name field holds more than a project name may be, so that a longer
+// name is told in words when it is given, not cut while it is typed; this
+// bounds only what typing can pile up.
+constexpr std::size_t kNameFieldBytes = 4 * kMaxProjectNameBytes;
 
 // The strip of cards, and under it two rows of three action buttons.
 constexpr float kStripTop = 40;
@@ -357,7 +361,7 @@ FileManagerView::FileManagerView(const ui::Rect& frame) : ui::View(frame) {
   nameCaption_->setTextAlignment(ui::TextAlignment::Right);
   addSubview(nameCaption_);
   nameField_ = std::make_shared<ui::TextField>(slotFrame(w, 0, 1, 2));
-  nameField_->setMaximumLength(kMaxProjectNameBytes);
+  nameField_->setMaximumLength(kNameFieldBytes);
   nameField_->setPlaceholder(fd::Localized("Project name"));
   nameField_->addTarget(this, [this](ui::Control*, const ui::Event*) { finishRename(); }, ui::EditingDidEndOnExit);
   // Escape gives the renaming up.

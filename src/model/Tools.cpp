@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/foundation/TimestampId.h"
+#include "platform/foundation/Unicode.h"
 
 std::string Tools::dateString() { return fd::timestampId(); }
 
@@ -16,6 +17,8 @@ int Tools::randValueBegin(int b, int e) {
 }
 
 namespace {
+
+constexpr std::string_view kCopy = "copy";
 
 // The decimal number at the start of text (0 when it does not start with
 // digits), saturating instead of overflowing on absurdly long digit runs.
@@ -31,8 +34,25 @@ long long leadingNumber(const std::string& text) {
 
 }  // namespace
 
+std::string Tools::uniqueNameWithin(const std::string& name, const std::vector<std::string>& taken,
+                                    std::size_t maxBytes) {
+  std::string base = name;
+  fd::cutUtf8ToLength(base, maxBytes);
+  std::string unique = uniqueName(base, taken);
+  // A free name grows only by what follows its first "copy": the part before
+  // it gives way, and the copy's number is looked for again.
+  while (unique.size() > maxBytes) {
+    const std::size_t at = unique.find(kCopy);
+    if (at == std::string::npos || at == 0) break;
+    std::string head = unique.substr(0, at);
+    const std::size_t over = unique.size() - maxBytes;
+    fd::cutUtf8ToLength(head, head.size() > over ? head.size() - over : 0);
+    unique = uniqueName(head + unique.substr(at), taken);
+  }
+  return unique;
+}
+
 std::string Tools::uniqueName(const std::string& name, const std::vector<std::string>& taken) {
-  static constexpr std::string_view kCopy = "copy";
   std::string current = name;
   long long counter = 1;
   bool changed = true;

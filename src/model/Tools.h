@@ -1,6 +1,7 @@
 #pragma once
 // Small model utilities: time-stamp ids, the free-name rule shared by projects
 // and layers, and the random helpers.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,4 +17,9 @@ class Tools {
   // The first free name from `name`: a taken name gets "copy1", a taken
   // "...copyN..." gets the next number after its first "copy".
   static std::string uniqueName(const std::string& name, const std::vector<std::string>& taken);
+  // The same free name, no longer than maxBytes: the name is cut at a whole
+  // character, and cut further where its free form would not fit. For names
+  // nobody typed (an imported package's); a typed name is told, not cut.
+  static std::string uniqueNameWithin(const std::string& name, const std::vector<std::string>& taken,
+                                      std::size_t maxBytes);
 };

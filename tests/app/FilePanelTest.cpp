@@ -195,9 +195,32 @@ TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
     EXPECT_TRUE(panel->nameField()->isEditing());
     EXPECT_EQ(panel->nameField()->text(), refused);
   }
-  // A name longer than a project name may be is cut while typed.
-  typeName(panel, std::string(kMaxProjectNameBytes + 30, 'x'));
-  EXPECT_EQ(panel->nameField()->text().size(), kMaxProjectNameBytes);
+  // A name longer than a project name may be is kept whole in the field and
+  // told when it is given, naming the bound; nothing is renamed. Letters
+  // with accents count their bytes.
+  for (const std::string& tooLong : {std::string(200, 'x'), "\u00e9" + std::string(119, 'e')}) {
+    typeName(panel, tooLong);
+    EXPECT_EQ(panel->nameField()->text(), tooLong);
+    tapView(panel->confirmButton());
+    const auto [title, message] = answerAlert();
+    EXPECT_EQ(title, "Rename");
+    EXPECT_EQ(message, "The name is " + std::to_string(tooLong.size()) +
+                           " bytes long; a project name may be at most 120 bytes (a letter with an accent takes "
+                           "two, many other characters three or four). Choose a shorter name.");
+    EXPECT_EQ(snapshotTree(root()), before);
+    EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+    EXPECT_TRUE(panel->nameField()->isEditing());
+    EXPECT_EQ(panel->nameField()->text(), tooLong);
+  }
+  // The longest name is taken.
+  const std::string longest(kMaxProjectNameBytes, 'y');
+  typeName(panel, longest);
+  tapView(panel->confirmButton());
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", longest, "Run"}));
+  EXPECT_TRUE(fs::exists(projectFolder(longest) / "Project.plist"));
+  ASSERT_EQ(panel->projsView()->selectedProjectName(), longest);
+  tapView(panel->renameButton());
 
   typeName(panel, " Stroll ");
   tapView(panel->confirmButton());
@@ -429,6 +452,33 @@ TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects
   tapView(panel->projectsTabButton());
   EXPECT_EQ(panel->projsView()->projectNames(), model().projectsNameArray());
   EXPECT_EQ(panel->projsView()->selectedProjectName(), "Walkcopy2");
+}
+
+// Nobody typed a package's name: one longer than a project name may be is
+// cut to fit, at a whole character, and a second import of it still gets a
+// copy's name within the bound; the alert names the project made.
+TEST_F(FilePanelTest, APackageOfALongNameIsImportedUnderANameCutToFit) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  chooseProject(panel, "Walk");
+  tapView(panel->exportPackageButton(true));
+  answerAlert();
+  const std::string file = std::string(150, 'p') + "\u00e9.zt2";
+  fs::rename(fd::paths::documents() / "Walk.zt2", fd::paths::documents() / file);
+  tapView(panel->packagesTabButton());
+  const std::string cut(kMaxProjectNameBytes, 'p');
+  const std::string copy = std::string(kMaxProjectNameBytes - 5, 'p') + "copy1";
+  for (const std::string& expected : {cut, copy}) {
+    choosePackage(panel, file);
+    tapView(panel->importButton());
+    const auto [title, message] = answerAlert();
+    EXPECT_EQ(title, "Import");
+    EXPECT_EQ(message, "\u201c" + file + "\u201d is now the project \u201c" + expected + "\u201d.");
+    EXPECT_TRUE(isValidProjectName(expected));
+    EXPECT_EQ(snapshotTree(projectFolder(expected)), snapshotTree(projectFolder("Walk")));
+  }
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run", cut, copy}));
 }
 
 TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {

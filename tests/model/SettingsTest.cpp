@@ -238,6 +238,13 @@ TEST_F(SettingsTest, ToolsNamesAndNumbers) {
   EXPECT_EQ(Tools::uniqueName("a", {"a", "acopy1"}), "acopy2");
   EXPECT_EQ(Tools::uniqueName("test", {"test", "testcopy1", "testcopy2"}), "testcopy3");
   EXPECT_EQ(Tools::uniqueName("acopy2", {"acopy1", "acopy2", "acopy3"}), "acopy4");
+  // Within a length: cut at a whole character, and further for the free form.
+  EXPECT_EQ(Tools::uniqueNameWithin("short", {}, 8), "short");
+  EXPECT_EQ(Tools::uniqueNameWithin("longer name", {}, 8), "longer n");
+  EXPECT_EQ(Tools::uniqueNameWithin("longer name", {"longer n"}, 8), "loncopy1");
+  EXPECT_EQ(Tools::uniqueNameWithin("longer name", {"longer n", "loncopy1"}, 8), "loncopy2");
+  EXPECT_EQ(Tools::uniqueNameWithin("\u00e9t\u00e9s", {}, 4), "\u00e9t") << "no character is split";
+  EXPECT_EQ(Tools::uniqueNameWithin("\u00e9t\u00e9s", {"\u00e9t\u00e9s"}, 8), "\u00e9tcopy1");
   std::set<std::string> ids;
   for (int i = 0; i < 500; ++i) ids.insert(Tools::dateString());
   EXPECT_EQ(ids.size(), 500u);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/foundation/Unicode.h"
 #include "platform/graphics/Path.h"
 #include "platform/ui/Alert.h"
 
@@ -13,16 +14,6 @@ namespace {
 std::weak_ptr<View>& editingSlot() {
   static std::weak_ptr<View> field;
   return field;
-}
-
-bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// Drops whole characters from the end until the text fits the byte limit.
-void cutToLength(std::string& text, std::size_t limit) {
-  while (text.size() > limit) {
-    while (!text.empty() && isContinuationByte(text.back())) text.pop_back();
-    if (!text.empty()) text.pop_back();
-  }
 }
 
 }  // namespace
@@ -80,7 +71,7 @@ void TextField::insertText(std::string_view utf8) {
   }
   if (typed.empty()) return;
   std::string next = text_ + typed;
-  if (maximumLength_ > 0) cutToLength(next, maximumLength_);
+  if (maximumLength_ > 0) fd::cutUtf8ToLength(next, maximumLength_);
   if (next == text_) return;
   text_ = std::move(next);
   setNeedsDisplay();
@@ -91,7 +82,7 @@ void TextField::pressKey(EditingKey key) {
   switch (key) {
     case EditingKey::Backspace:
       if (text_.empty()) return;
-      cutToLength(text_, text_.size() - 1);
+      fd::cutUtf8ToLength(text_, text_.size() - 1);
       setNeedsDisplay();
       sendActionsForControlEvents(EditingChanged);
       return;
