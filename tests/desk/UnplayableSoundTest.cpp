@@ -114,6 +114,27 @@ TEST_F(PickerSoundTest, TappingASoundOfNoSensibleRateTellsWhyWithinTheCeiling) {
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
 
+TEST_F(PickerSoundTest, ASoundOfNoChannelsOrMoreThanEightLastsNothingAndIsToldByName) {
+  ASSERT_TRUE(testing_support::writeChannelsWav(docs / "nine.wav", 9, 4410));
+  testing_support::writePcmCafClaiming(docs / "none.caf", 0);
+  testing_support::writePcmCafClaiming(docs / "also-nine.caf", 9);
+  auto picker = ZTSelectedAudioViewcontroller::initWithStyle();
+  ASSERT_NE(picker->view(), nullptr);
+  ASSERT_EQ(picker->audioPathArray().size(), 3u);
+  auto& limits = ZTDataModel::sharedInstance().extendDataModel().limitFramesDict();
+  for (const auto& [name, channels] : {std::pair{"nine.wav", 9}, std::pair{"none.caf", 0}, std::pair{"also-nine.caf", 9}}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(limits[name], 0);
+    picker->didSelectRow(*picker->tableView(), {0, rowOf(*picker, name)});
+    media::ClipPlayer::waitForLoads();
+    const auto told = alertMessages();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(tells(told[0], name, "has " + std::to_string(channels) + " channels")) << told[0];
+    EXPECT_EQ(picker->player(), nullptr);
+    dismissAlerts();
+  }
+}
+
 TEST_F(PickerSoundTest, ThePhonesCompressedRecordingsAreTimedAndPreviewed) {
   for (const std::string& name : testing_support::compressedCafTones()) fs::copy_file(soundData(name), docs / name);
   ZTDataModel::sharedInstance().prjDataModel()->setAnimationSpeed(0.5f);

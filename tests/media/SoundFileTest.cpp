@@ -12,10 +12,13 @@
 #include <fstream>
 
 #include "graphics/MemoryCeiling.h"
+#include "platform/media/AudioCapture.h"
 #include "platform/media/AudioFile.h"
 #include "platform/media/AudioOutput.h"
+#include "platform/media/AudioQueue.h"
 #include "platform/media/ClipPlayer.h"
 #include "platform/media/PcmFile.h"
+#include "platform/media/Recorder.h"
 #include "platform/media/SoundMix.h"
 #include "support/Sandbox.h"
 #include "support/SoundFiles.h"
@@ -26,7 +29,9 @@ namespace fs = std::filesystem;
 using testing_support::readShorts;
 using testing_support::compressedCafTones;
 using testing_support::soundData;
+using testing_support::writeChannelsWav;
 using testing_support::writeFloatWav;
+using testing_support::writePcmCafClaiming;
 using testing_support::writeSineWav8;
 
 constexpr std::size_t kCeiling = std::size_t{512} << 20;
@@ -82,7 +87,11 @@ double crossingsPerSecond(const std::vector<float>& s, std::size_t from, std::si
 class SoundFileTest : public testing_support::SandboxTest {
  protected:
   SoundFileTest() { media::AudioOutput::shared().setManualRendering(true); }
-  ~SoundFileTest() override { media::AudioOutput::shared().setManualRendering(true); }
+  ~SoundFileTest() override {
+    media::ClipPlayer::waitForLoads();
+    media::setCaptureInputFile(std::nullopt);
+    media::AudioOutput::shared().setManualRendering(true);
+  }
 };
 
 TEST_F(SoundFileTest, RatesNoSoundHasAreRefusedByNameWithinTheCeiling) {
@@ -261,6 +270,80 @@ TEST_F(SoundFileTest, CafHeadersBuiltToMakeTheReaderBalloonAreRefusedFirst) {
     }
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+TEST_F(SoundFileTest, NoReaderTakesASoundOfNoChannelsOrMoreThanEight) {
+  // Nine channels in a WAV file and in a CAF file of linear PCM, which
+  // libsndfile reads; none and nine claimed by CAF headers of linear PCM
+  // (none: libsndfile does not open it) and of AAC (decoded by FFmpeg).
+  ASSERT_TRUE(writeChannelsWav(root() / "nine.wav", 9, 4410));
+  writePcmCafClaiming(root() / "pcm-nine.caf", 9);
+  writePcmCafClaiming(root() / "pcm-none.caf", 0);
+  std::ifstream in(soundData("tone-aac.caf"), std::ios::binary);
+  const std::string aac{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(aac.substr(8, 4), "desc");
+  for (const auto& [name, channels] : {std::pair{"aac-none.caf", 0u}, std::pair{"aac-nine.caf", 9u}}) {
+    std::string claims = aac;
+    claims.replace(20 + 24, 4, bigEndian(channels, 4));  // channels per frame
+    std::ofstream(root() / name, std::ios::binary) << claims;
+  }
+  const std::vector<std::pair<std::string, std::string>> files{{"nine.wav", "has 9 channels"},
+                                                               {"pcm-nine.caf", "has 9 channels"},
+                                                               {"pcm-none.caf", "has 0 channels"},
+                                                               {"aac-nine.caf", "has 9 channels"},
+                                                               {"aac-none.caf", "has 0 channels"}};
+  const std::string bound = "only sounds of 1 to 8 channels can be played";
+  for (const auto& [name, why] : files) {
+    SCOPED_TRACE(name);
+    const fs::path file = root() / name;
+    auto reader = media::SoundReader::open(file);
+    ASSERT_FALSE(reader.ok());
+    expectNamed(reader.error(), file, why + "; " + bound);
+    auto decoded = media::decodeSound(file);
+    ASSERT_FALSE(decoded.ok());
+    expectNamed(decoded.error(), file, why);
+    auto length = media::soundDuration(file);
+    ASSERT_FALSE(length.ok());
+    expectNamed(length.error(), file, why);
+    auto clip = media::ClipPlayer::open(file);
+    ASSERT_FALSE(clip.ok());
+    expectNamed(clip.error(), file, why);
+    std::string told;
+    auto loading = media::ClipPlayer::load(file, [&](const fd::Status& s) { told = s ? "read" : s.error(); });
+    media::ClipPlayer::waitForLoads();
+    expectNamed(told, file, why);
+    auto queued = media::PcmFile::open(file);
+    ASSERT_FALSE(queued.ok());
+    expectNamed(queued.error(), file, why);
+    std::string error;
+    const media::MixOutcome mixed = media::mixClipsToCaf({{file, 0.0}}, root() / "mix.caf", &error);
+    EXPECT_FALSE(mixed);
+    EXPECT_FALSE(fs::exists(root() / "mix.caf"));
+    ASSERT_EQ(mixed.problems.size(), 1u);
+    expectNamed(mixed.problems[0], file, why);
+    media::setCaptureInputFile(file);
+    auto recorder = media::Recorder::prepare(root() / "rec.caf");
+    ASSERT_FALSE(recorder.ok());
+    expectNamed(recorder.error(), file, why);
+    EXPECT_FALSE(fs::exists(root() / "rec.caf"));
+  }
+  // Eight channels are the most a sound may have: read by every reader, and
+  // the queue player takes their format while it refuses none or nine.
+  ASSERT_TRUE(writeChannelsWav(root() / "eight.wav", 8, 4410));
+  auto eight = media::decodeSound(root() / "eight.wav");
+  ASSERT_TRUE(eight.ok()) << eight.error();
+  EXPECT_EQ(eight->size(), 4410u);
+  EXPECT_EQ(eight->front(), 1000.0f / 32768);
+  auto packets = media::PcmFile::open(root() / "eight.wav");
+  ASSERT_TRUE(packets.ok()) << packets.error();
+  media::StreamDescription format = (*packets)->format();
+  EXPECT_EQ(format.channelsPerFrame, 8u);
+  EXPECT_NE(media::AudioQueue::create(format, nullptr), nullptr);
+  for (std::uint32_t channels : {0u, 9u}) {
+    format.channelsPerFrame = channels;
+    format.bytesPerFrame = format.bytesPerPacket = 2 * channels;
+    EXPECT_EQ(media::AudioQueue::create(format, nullptr), nullptr) << channels << " channels";
+  }
 }
 
 TEST_F(SoundFileTest, RatesAreConvertedSmoothlyAcrossTheReadersBlocks) {

@@ -56,6 +56,43 @@ inline void writeFloatWav(const std::filesystem::path& path, std::uint32_t rate,
   writeWav(path, rate, data, 3, 32);
 }
 
+// A WAV file of `frames` frames of 16-bit samples in `channels` channels,
+// every sample 1000.
+inline bool writeChannelsWav(const std::filesystem::path& path, int channels, std::size_t frames) {
+  std::filesystem::create_directories(path.parent_path());
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (f == nullptr) return false;
+  const std::vector<short> samples(frames * static_cast<std::size_t>(channels), 1000);
+  const bool written = sf_writef_short(f, samples.data(), static_cast<sf_count_t>(frames)) == static_cast<sf_count_t>(frames);
+  return sf_close(f) == 0 && written;
+}
+
+inline std::string bigEndianBytes(std::uint64_t v, int bytes) {
+  std::string s;
+  for (int i = bytes - 1; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+  return s;
+}
+
+// A CAF file of 44100 Hz 16-bit linear PCM (0.1 s of nine channels' worth of
+// bytes) whose header claims `channels`: nine are read by libsndfile, none
+// are not.
+inline void writePcmCafClaiming(const std::filesystem::path& path, std::uint32_t channels) {
+  std::filesystem::create_directories(path.parent_path());
+  const double rate = 44100;
+  std::uint64_t rateBits = 0;
+  std::memcpy(&rateBits, &rate, 8);
+  const std::string desc = bigEndianBytes(rateBits, 8) + "lpcm" + bigEndianBytes(0, 4) + bigEndianBytes(2 * channels, 4) +
+                           bigEndianBytes(1, 4) + bigEndianBytes(channels, 4) + bigEndianBytes(16, 4);
+  const std::string data = bigEndianBytes(0, 4) + std::string(2 * 9 * 4410, '\x01');
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "caff" << bigEndianBytes(1, 2) << bigEndianBytes(0, 2) << "desc" << bigEndianBytes(desc.size(), 8) << desc
+      << "data" << bigEndianBytes(data.size(), 8) << data;
+}
+
 // The 16-bit samples of a mono sound file (empty when it cannot be read),
 // and its rate.
 inline std::vector<std::int16_t> readShorts(const std::filesystem::path& path, int* rate = nullptr) {

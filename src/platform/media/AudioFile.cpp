@@ -64,9 +64,7 @@ fd::Expected<std::unique_ptr<SoundSource>> openSource(const std::filesystem::pat
     return plain;
   }
   if (!sound::looksLikeCaf(file)) return plain.failure();
-  auto header = sound::readCafHeader(file);
-  if (!header) return header.failure();
-  if (fd::Status s = checkSoundInfo(file, *header, maxSeconds); !s) return s.failure();
+  if (auto header = sound::readCafHeader(file, maxSeconds); !header) return header.failure();
   auto compressed = sound::openCafSource(file);
   if (!compressed) return compressed.failure();
   if (fd::Status s = checkSoundInfo(file, (*compressed)->info(), maxSeconds); !s) return s.failure();
@@ -153,7 +151,7 @@ fd::Expected<double> soundDuration(const std::filesystem::path& file) {
     if (plain) {
       info = (*plain)->info();
     } else if (sound::looksLikeCaf(file)) {
-      auto header = sound::readCafHeader(file);
+      auto header = sound::readCafHeader(file, kMaxSoundSeconds);
       if (!header) return header.failure();
       info = *header;
     } else {

@@ -179,13 +179,11 @@ std::optional<AVCodecID> codecOf(std::uint32_t formatID) {
   }
 }
 
-// A header whose format is one of those decoded here.
-fd::Expected<CafHeader> playableHeader(const std::filesystem::path& file) {
-  auto header = parseHeader(file);
-  if (header && !codecOf(header->formatID))
-    return fd::fail(quotedName(file) + " holds sound coded as '" + fourCCText(header->formatID) +
-                    "', which cannot be played");
-  return header;
+// Whether the header's format is one of those decoded here.
+fd::Status decodedHere(const std::filesystem::path& file, const CafHeader& header) {
+  if (codecOf(header.formatID)) return {};
+  return fd::fail(quotedName(file) + " holds sound coded as '" + fourCCText(header.formatID) +
+                  "', which cannot be played");
 }
 
 // One sample of a decoded frame as a double in [-1, 1] for integers.
@@ -327,15 +325,22 @@ bool looksLikeCaf(const std::filesystem::path& file) {
   return in.read(magic, 4) && std::memcmp(magic, "caff", 4) == 0;
 }
 
-fd::Expected<SourceInfo> readCafHeader(const std::filesystem::path& file) {
-  auto header = playableHeader(file);
+fd::Expected<SourceInfo> readCafHeader(const std::filesystem::path& file, double maxSeconds) {
+  auto header = parseHeader(file);
   if (!header) return header.failure();
-  return infoOf(*header);
+  // A header out of the bounds is told as that, whatever its format: a
+  // linear PCM file libsndfile would not open for its channel count is
+  // refused for that, not for its coding.
+  const SourceInfo info = infoOf(*header);
+  if (fd::Status s = checkSoundInfo(file, info, maxSeconds); !s) return s.failure();
+  if (fd::Status s = decodedHere(file, *header); !s) return s.failure();
+  return info;
 }
 
 fd::Expected<std::unique_ptr<SoundSource>> openCafSource(const std::filesystem::path& file) {
-  auto header = playableHeader(file);
+  auto header = parseHeader(file);
   if (!header) return header.failure();
+  if (fd::Status s = decodedHere(file, *header); !s) return s.failure();
   auto source = std::make_unique<CafSource>();
   if (fd::Status s = source->open(file, infoOf(*header), *codecOf(header->formatID)); !s) return s.failure();
   return std::unique_ptr<SoundSource>(std::move(source));

@@ -23,8 +23,14 @@ fd::Expected<std::unique_ptr<PcmFile>> PcmFile::open(const std::filesystem::path
   SF_INFO info{};
   auto handle = std::make_unique<Handle>();
   handle->file = sf_open(path.c_str(), SFM_READ, &info);
-  if (handle->file == nullptr)
-    return fd::fail(sound::quotedName(path) + " cannot be read as sound: " + sf_strerror(nullptr));
+  if (handle->file == nullptr) {
+    const std::string why = sf_strerror(nullptr);
+    // A CAF file's own header tells, in the program's words, what keeps it
+    // from being played: a channel count or rate out of the bounds, damage.
+    if (sound::looksLikeCaf(path))
+      if (auto header = sound::readCafHeader(path, kMaxSoundSeconds); !header) return header.failure();
+    return fd::fail(sound::quotedName(path) + " cannot be read as sound: " + why);
+  }
   if (fd::Status s = sound::checkSoundInfo(path, sound::sourceInfoOf(info), kMaxSoundSeconds); !s) return s.failure();
   std::unique_ptr<PcmFile> f(new PcmFile());
   f->handle_ = std::move(handle);

@@ -56,8 +56,9 @@ fd::Expected<std::unique_ptr<SoundSource>> openSndfileSource(const std::filesyst
 // Whether the file starts as a CAF file does.
 bool looksLikeCaf(const std::filesystem::path& file);
 // The CAF header alone (format, rate, channels, length), checked chunk by
-// chunk against the file's size; for the formats libsndfile does not read.
-fd::Expected<SourceInfo> readCafHeader(const std::filesystem::path& file);
+// chunk against the file's size, then against the bounds (checkSoundInfo),
+// then for a format decoded here; for the files libsndfile does not read.
+fd::Expected<SourceInfo> readCafHeader(const std::filesystem::path& file, double maxSeconds);
 // A CAF file holding AAC, ALAC, MP3 or IMA4, decoded by FFmpeg.
 fd::Expected<std::unique_ptr<SoundSource>> openCafSource(const std::filesystem::path& file);
 
