@@ -1,6 +1,7 @@
 // Fuzz target for sound files: arbitrary bytes as a WAV, AIFF or CAF file,
 // through the header check, the decoder and resampler, the queue player's
-// packet reader, the live output's mix and the mix written to a file. It must
+// packet reader, the live output's mix and the mix written to a file (one
+// reading of the file for both of its clips). It must
 // never crash or throw, never take more than the address space it is given,
 // and whatever it answers must be within the bounds: finite samples in
 // [-1, 1], no longer than the longest sound, and a message for every refusal.
@@ -116,6 +117,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   readPackets(file);
   std::string error;
   const media::MixOutcome outcome = media::mixClipsToCaf({{file, 0.0}, {file, 0.25}}, mixed, &error);
+  // Both clips come from one reading of the file, within the mix's limits.
+  check(outcome.filesRead == 1, "a file read other than once for its clips");
+  check(outcome.samplesDecoded <= media::kMaxMixSamples + 8 * 8192, "a mix that decoded past its limit");
+  check(outcome.samplesAdded <= 2 * static_cast<std::int64_t>(media::kMaxSoundSeconds * media::kRecordingSampleRate),
+        "a mix that added more than its clips");
+  for (const std::string& problem : outcome.problems)
+    check(problem.find(file.filename().string()) != std::string::npos, "a mix's problem that does not name the file");
   if (outcome) {
     auto back = media::decodeSound(mixed);
     check(back.ok(), "a mix that cannot be read back: " + back.error());

@@ -23,13 +23,19 @@ void videoEncode::mergerAudioOfProjectWithProjectName(const std::vector<std::str
   fd::detachThread([delegate, projects = std::move(projectsWithSound)] {
     std::vector<std::string> soundNames;
     std::string leftOut;
+    // The projects' mixes share one budget: the combination as a whole takes
+    // no more work than one mix may.
+    media::MixLimits left;
     for (const std::vector<media::MixClip>& clips : projects) {
       const std::string file = "Rec" + fd::timestampId() + ".caf";
       // A failed mix still answers its name: the combination hands the names
       // out to the projects' tags by position, so leaving one out would put
       // every later project's sound on the wrong frames.
-      const media::MixOutcome mixed = media::mixClipsToCaf(clips, fd::paths::documents() / file);
+      const media::MixOutcome mixed = media::mixClipsToCaf(clips, fd::paths::documents() / file, nullptr, left);
       for (const std::string& problem : mixed.problems) leftOut += problem + ".\n";
+      left.files -= mixed.filesRead;
+      left.decodedSamples -= mixed.samplesDecoded;
+      left.addedSamples -= mixed.samplesAdded;
       soundNames.push_back(file);
     }
     // Told before the combination goes on, which the delegate also posts.

@@ -113,6 +113,7 @@ bool SoundReader::fill() {
   auto got = source_->readMono(buffer_.data() + had, kFillSamples);
   const std::size_t added = got ? std::min(*got, kFillSamples) : 0;
   buffer_.resize(had + added);
+  decoded_ += static_cast<std::int64_t>(added) * source_->info().channels;
   if (!got) sourceError_ = got.error();
   if (added == 0) sourceEnded_ = true;
   return added > 0;

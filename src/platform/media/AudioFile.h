@@ -54,6 +54,10 @@ class SoundReader {
   // past maxSeconds, or when the file breaks off in a way that cannot be read.
   fd::Expected<std::size_t> read(float* out, std::size_t max);
 
+  // The sample values decoded from the file so far, every channel counted at
+  // the file's own rate: the measure of the work reading has taken.
+  std::int64_t samplesDecoded() const { return decoded_; }
+
  private:
   SoundReader() = default;
   bool fill();
@@ -63,6 +67,7 @@ class SoundReader {
   double maxSeconds_ = 0;
   std::int64_t capSamples_ = 0;
   std::int64_t produced_ = 0;
+  std::int64_t decoded_ = 0;
   // Source samples kept for interpolation; buffer_[0] is source sample base_.
   std::vector<float> buffer_;
   std::int64_t base_ = 0;
