@@ -17,9 +17,13 @@ struct MixClip {
   double offsetSeconds = 0;
 };
 
-// The most sample values decoded, and the most samples added into a mix:
-// twenty ten-minute clips at 44100 Hz. A file of 768 kHz in 8 channels
-// reaches it in 86 seconds; twenty clips of the longest sound fill it.
+// The most sample values decoded (every channel, at the files' own rates):
+// one sound of the largest kind the readers take, whole, so that no sound a
+// project may tag is ever cut for its size alone; about ten seconds' work.
+inline constexpr std::int64_t kMaxMixDecodedSamples =
+    static_cast<std::int64_t>(kMaxSoundSeconds) * kMaxSoundSampleRate * kMaxSoundChannels;
+// The most samples added into a mix: twenty ten-minute clips at 44100 Hz,
+// twenty sounds playing at once for the whole of the longest mix.
 inline constexpr std::int64_t kMaxMixSamples =
     20 * static_cast<std::int64_t>(kMaxSoundSeconds) * kRecordingSampleRate;
 // The most files read: each costs an opening and a decoder's set-up,
@@ -31,7 +35,7 @@ inline constexpr int kMaxMixFiles = 1000;
 struct MixLimits {
   int files = kMaxMixFiles;
   // Every channel counted, at the files' own rates.
-  std::int64_t decodedSamples = kMaxMixSamples;
+  std::int64_t decodedSamples = kMaxMixDecodedSamples;
   std::int64_t addedSamples = kMaxMixSamples;
 };
 
