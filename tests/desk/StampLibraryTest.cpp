@@ -69,6 +69,9 @@ class StampLibraryTest : public testing_support::SandboxTest {
   }
   void TearDown() override {
     release = true;
+    // The server's threads may still be answering a late request; they write
+    // into this fixture's members, which go before the server would.
+    http.stop();
     ResourceDownLoadManager::resetSharedForTesting();
     ui::Reachability::setOverride(std::nullopt);
     host.reset();
