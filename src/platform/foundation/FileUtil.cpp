@@ -125,17 +125,6 @@ int openLockedTemp(const fs::path& dir, const fs::path& target, std::string& tem
   return -1;
 }
 
-// A descriptor closed when it goes.
-struct Descriptor {
-  explicit Descriptor(int f) : fd(f) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  int fd;
-};
-
 void syncDirectory(const fs::path& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -182,6 +171,18 @@ bool moveItem(const fs::path& from, const fs::path& to) {
   if (!copyItem(from, to)) return false;
   fs::remove_all(from, ec);
   return true;
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
+  if (this != &o) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(o.fd_, -1);
+  }
+  return *this;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 int renameToFreeName(const fs::path& from, const fs::path& to) {
@@ -254,10 +255,10 @@ std::string describeSize(std::uintmax_t bytes) {
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
   // Not blocking: a pipe put where a file was expected must not hang the
   // reader before it is found to be no file.
-  const Descriptor file(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.fd < 0) return fail(std::string("the file cannot be opened (") + std::strerror(errno) + ")");
+  const UniqueFd file(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.get() < 0) return fail(std::string("the file cannot be opened (") + std::strerror(errno) + ")");
   struct stat st {};
-  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail("it is not a file that can be read");
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return fail("it is not a file that can be read");
   const auto size = static_cast<std::uintmax_t>(st.st_size);
   if (size > maxBytes)
     return fail("the file is " + describeSize(size) + ", larger than the " + describeSize(maxBytes) + " it may be");
@@ -275,7 +276,7 @@ Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
       if (have >= ceiling) return grew();
       bytes.resize(static_cast<std::size_t>(std::min(ceiling, std::max<std::uintmax_t>(have * 2, have + kStep))));
     }
-    const ssize_t n = ::read(file.fd, bytes.data() + have, bytes.size() - have);
+    const ssize_t n = ::read(file.get(), bytes.data() + have, bytes.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
       return fail(std::string("the file cannot be read (") + std::strerror(errno) + ")");

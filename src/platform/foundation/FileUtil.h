@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Expected.h"
@@ -21,6 +22,22 @@ bool createDirectory(const fs::path& p);  // with parents; true if it already ex
 // Files and folders (recursive). Refuse (false) when the destination exists.
 bool copyItem(const fs::path& from, const fs::path& to);
 bool moveItem(const fs::path& from, const fs::path& to);
+// A file descriptor closed when its owner goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& o) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd();
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
 // Renames a file or folder to a name that must be free, never over anything
 // there, not even a file that appears meanwhile: 0 when it moved, EEXIST when
 // the name is taken, otherwise the error number the folder refused it with.

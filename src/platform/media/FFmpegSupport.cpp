@@ -13,18 +13,6 @@
 
 namespace media::av {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
-  if (this != &o) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(o.fd_, -1);
-  }
-  return *this;
-}
-
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 namespace {
 
 int askInterrupt(void* opaque) { return (*static_cast<std::function<bool()>*>(opaque))() ? 1 : 0; }

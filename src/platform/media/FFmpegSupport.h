@@ -18,6 +18,7 @@ extern "C" {
 #include <utility>
 
 #include "platform/foundation/Expected.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/media/MovieReader.h"
 #include "platform/media/VideoFrame.h"
 
@@ -84,19 +85,7 @@ inline std::string errorText(int code) {
   return buf;
 }
 
-// A file descriptor closed when its owner goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& o) noexcept;
-  ~UniqueFd();
-  int get() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
+using fd::files::UniqueFd;
 
 // A movie opened for reading. Members go in reverse order: the demuxer first,
 // then what it reads through.
