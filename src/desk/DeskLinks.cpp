@@ -2,6 +2,7 @@
 // with their confirmations, the store sheet, refreshing when a panel closes,
 // and touches on the desk's own view that go on to the canvas.
 #include <algorithm>
+#include <utility>
 
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
@@ -104,18 +105,28 @@ void DesktopManagerController::paperOperation(ui::Button* sender) {
       pageAnimation(4);
     }
   } else if (tag == kTagDelete) {
+    askedAbout_ = openPage();
     ui::AlertView::make(fd::Localized("Warning"), fd::Localized("delete paper"), this, fd::Localized("Cancel"),
                         {fd::Localized("Delete:")})->show();
   } else if (tag == kTagClear) {
     toolsHidden(false);
+    askedAbout_ = openPage();
     ui::AlertView::make(fd::Localized("Warning"), fd::Localized("Clear this Frames"), this, fd::Localized("OK"),
                         {fd::Localized("Cancel")})->show();
   }
   ZTDataModel::sharedInstance().saveData();
 }
 
+DesktopManagerController::OpenPage DesktopManagerController::openPage() const {
+  return {ZTDataModel::sharedInstance().curProjectName(), settings().curPage(), editedPosition(),
+          settings().isBackground()};
+}
+
 void DesktopManagerController::didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) {
   const std::string title = sheet.buttonTitleAtIndex(index);
+  // An answer about a page the desk has left acts on no other.
+  const std::optional<OpenPage> asked = std::exchange(askedAbout_, std::nullopt);
+  if (!asked || *asked != openPage()) return;
   if (title == fd::Localized("Delete:")) {
     ProjectDataModel* p = project();
     const int page = settings().curPage();

@@ -353,6 +353,15 @@ class DesktopManagerController : public ui::ViewController,
                                                      const std::string& what);
   void pageWriteFinished(const fd::Status& status);
   void tellPageNotSaved(bool refusing);
+  // What the canvas holds: a question about it is answered about it alone.
+  struct OpenPage {
+    std::string project;
+    int page = 0;
+    int position = 0;
+    bool background = false;
+    bool operator==(const OpenPage&) const = default;
+  };
+  OpenPage openPage() const;
 
   std::string nibName_;
   std::uint64_t instoreObserver_ = 0;
@@ -370,6 +379,8 @@ class DesktopManagerController : public ui::ViewController,
   bool refusingToLeave_ = false;
   // The alert that says so, while it is up: a second one is not stacked on it.
   std::weak_ptr<ui::AlertView> pageNotSavedAlert_;
+  // The page the frame buttons' question (clear, delete) was asked about.
+  std::optional<OpenPage> askedAbout_;
 
   // Playback.
   int playState_ = 0;

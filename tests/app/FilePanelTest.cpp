@@ -20,6 +20,7 @@
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
 #include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/AudioFile.h"
@@ -314,6 +315,33 @@ TEST_F(FilePanelTest, DeletingAsksFirstAndNeverTakesTheOpenProject) {
   EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Run"}));
   EXPECT_EQ(panel->projsView()->selectedIndex(), -1);
   EXPECT_FALSE(panel->deleteButton()->isEnabled());
+}
+
+// The second tap of a quick double tap on Cancel lands where the button was,
+// over the panel's buttons: it presses nothing there while the alert fades.
+TEST_F(FilePanelTest, ADoubleTapOnAnAnswerPressesNothingBeneath) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  chooseProject(panel, "Walk");
+  const auto before = snapshotTree(root());
+  for (const double delay : {0.03, 0.1, 0.15}) {
+    SCOPED_TRACE(delay);
+    tapView(panel->deleteButton());
+    ASSERT_EQ(host->alerts().size(), 1u);
+    host->setInstantAnimations(false);
+    const std::optional<ui::Point> at = host->tapAlertButton(fd::Localized("Cancel"));
+    ASSERT_TRUE(at.has_value());
+    host->advance(delay);
+    host->tap(*at);
+    host->advance(ui::ButtonSheet::kFadeDuration + 0.1);
+    host->runUntilIdle();
+    host->setInstantAnimations(true);
+    EXPECT_TRUE(host->alerts().empty());
+    EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+    EXPECT_EQ(panel->projsView()->selectedProjectName(), "Walk");
+  }
+  EXPECT_EQ(snapshotTree(root()), before);
 }
 
 // A project whose list cannot be read is never opened from the list: its card

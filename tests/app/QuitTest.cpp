@@ -201,6 +201,41 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
   EXPECT_GT(inkOnDisk(), 500);
 }
 
+// A close made while the alert's answer fades waits for the answer: it is
+// then asked as any close is, so it is refused with an alert of its own while
+// the page cannot be written, and ends the program once it can.
+TEST_F(QuitTest, ACloseDuringAnAlertsFadeIsAnsweredOnceTheFadeEnds) {
+  DesktopManagerController* desk = deskWithAStrokeNotSaved();
+  ASSERT_NE(desk, nullptr);
+  ui::Application& app = ui::Application::shared();
+  for (const double delay : {0.0, 0.1, 0.15}) {
+    SCOPED_TRACE(delay);
+    ASSERT_EQ(host->alerts().size(), 1u);
+    host->setInstantAnimations(false);
+    ASSERT_TRUE(host->tapAlertButton(fd::Localized("OK")));
+    host->advance(delay);
+    EXPECT_FALSE(app.requestTermination());
+    host->advance(ui::ButtonSheet::kFadeDuration + 0.1);
+    host->runUntilIdle();
+    host->setInstantAnimations(true);
+    EXPECT_FALSE(app.isTerminated());
+    ASSERT_EQ(host->alerts().size(), 1u) << "the refused close told nothing";
+    EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Page not saved"));
+  }
+  EXPECT_TRUE(desk->drawsView()->operated());
+
+  fd::files::setWriteFaultForTesting({});
+  host->setInstantAnimations(false);
+  ASSERT_TRUE(host->tapAlertButton(fd::Localized("OK")));
+  host->advance(0.1);
+  EXPECT_FALSE(app.requestTermination());
+  host->advance(ui::ButtonSheet::kFadeDuration);
+  host->runUntilIdle();
+  EXPECT_TRUE(app.isTerminated());
+  EXPECT_EQ(app.exitStatus(), 0);
+  EXPECT_GT(inkOnDisk(), 500);
+}
+
 // SIGTERM and SIGINT cannot ask: the write is tried once more; when it still
 // fails the program ends anyway, with a status that says so and the lost page
 // named on standard error. A disk freed meanwhile ends it as usual.

@@ -75,7 +75,8 @@ void FrameMenu::buttonPressed(ui::Button* sender) {
 
 void FrameMenu::didDismissWithButtonIndex(ui::ButtonSheet&, int index) {
   auto keep = self();  // the delete removes this menu
-  if (index == 0 && delegate_) delegate_->deleteSelectPaper();
+  // A menu taken off the screen meanwhile no longer shows the frame it asked about.
+  if (index == 0 && delegate_ && window() != nullptr) delegate_->deleteSelectPaper();
 }
 
 std::shared_ptr<RepeatFrameView> RepeatFrameView::initWithFrame(const ui::Rect& frame) {

@@ -163,7 +163,9 @@ void ZTPaperView::delButtonPressed() {
 }
 
 void ZTPaperView::didDismissWithButtonIndex(ui::ButtonSheet& sheet, int index) {
-  if (sheet.tag() == 1 && sheet.buttonTitleAtIndex(index) == fd::Localized("Delete:")) deletePaper();
+  // A paper taken off the screen meanwhile is no longer the one asked about.
+  if (sheet.tag() == 1 && sheet.buttonTitleAtIndex(index) == fd::Localized("Delete:") && window() != nullptr)
+    deletePaper();
 }
 
 void ZTPaperView::deletePaper() {

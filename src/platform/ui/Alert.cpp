@@ -89,8 +89,13 @@ void ButtonSheet::dismissWithClickedButtonIndex(int index, bool animated) {
   if (!visible_ || dismissing_) return;
   dismissing_ = true;
   auto self = std::static_pointer_cast<ButtonSheet>(shared_from_this());
+  std::shared_ptr<Window> w = window_.lock();
+  animated = animated && w;
+  // While the sheet fades its answer is still to come: nothing beneath may
+  // act first, on a screen other than the one the question was about.
+  std::shared_ptr<Application::InputHold> hold = animated ? Application::shared().holdInput() : nullptr;
   if (ButtonSheetDelegate* d = delegate()) d->willDismissWithButtonIndex(*this, index);
-  auto finish = [self, index] {
+  auto finish = [self, index, hold] {
     self->visible_ = false;
     std::erase(registry(), self.get());
     std::shared_ptr<Window> w = self->window_.lock();
@@ -98,9 +103,9 @@ void ButtonSheet::dismissWithClickedButtonIndex(int index, bool animated) {
     self->removeFromSuperview();
     if (w) Application::shared().removeWindow(w.get());
     if (ButtonSheetDelegate* d = self->delegate()) d->didDismissWithButtonIndex(*self, index);
+    if (hold) hold->release();
   };
-  std::shared_ptr<Window> w = window_.lock();
-  if (!animated || !w) {
+  if (!animated) {
     finish();
     return;
   }

@@ -35,6 +35,29 @@ void Application::reset() {
   terminated_ = active_ = background_ = false;
   remoteTypes_ = 0;
   exitStatus_ = 0;
+  holds_ = 0;
+  ++holdGeneration_;
+  closeWaiting_ = false;
+}
+
+std::shared_ptr<Application::InputHold> Application::holdInput() {
+  ++holds_;
+  return std::shared_ptr<InputHold>(new InputHold(holdGeneration_));
+}
+
+void Application::InputHold::release() {
+  if (released_) return;
+  released_ = true;
+  Application& app = shared();
+  if (generation_ != app.holdGeneration_ || app.holds_ == 0) return;
+  if (--app.holds_ > 0 || !app.closeWaiting_) return;
+  // The close is made once what released the hold has finished: the answer
+  // that released it may still be acting.
+  app.closeWaiting_ = false;
+  fd::RunLoop::main().post([generation = generation_] {
+    Application& a = shared();
+    if (generation == a.holdGeneration_) a.requestTermination();
+  });
 }
 
 std::vector<std::shared_ptr<Window>> Application::windows() const {
@@ -99,6 +122,10 @@ void Application::terminate() {
 }
 
 bool Application::requestTermination() {
+  if (!terminated_ && holds_ > 0) {
+    closeWaiting_ = true;
+    return false;
+  }
   if (!terminated_ && delegate_ && !delegate_->shouldTerminate(*this)) return false;
   terminate();
   return true;

@@ -61,6 +61,27 @@ class Application {
 
   TouchDispatcher& touches() { return touches_; }
 
+  // From the press of an alert's button until its answer has acted, nothing
+  // beneath may hear the user: the answer is about the screen as it was
+  // asked. While any hold is kept, fingers that go down and keys are
+  // swallowed, and a close request waits until the last hold goes, then is
+  // made. A hold ends when released or destroyed, whichever comes first.
+  class InputHold {
+   public:
+    InputHold(const InputHold&) = delete;
+    InputHold& operator=(const InputHold&) = delete;
+    ~InputHold() { release(); }
+    void release();
+
+   private:
+    friend class Application;
+    explicit InputHold(unsigned generation) : generation_(generation) {}
+    unsigned generation_;
+    bool released_ = false;
+  };
+  std::shared_ptr<InputHold> holdInput();
+  bool isInputHeld() const { return holds_ > 0; }
+
   // Life-cycle, as the phone's system drives it.
   void launch();
   void enterBackground();
@@ -71,7 +92,8 @@ class Application {
   void terminate();
   bool isTerminated() const { return terminated_; }
   // The user's request to end (the window's close): terminates unless the
-  // delegate refuses. True when the application terminated.
+  // delegate refuses. True when the application terminated. While input is
+  // held the request waits, and false is returned.
   bool requestTermination();
   // From now on SIGINT and SIGTERM terminate the application, at the main
   // loop's next turn (within a tenth of a second), as the phone's system
@@ -106,6 +128,10 @@ class Application {
   unsigned remoteTypes_ = 0;
   int exitStatus_ = 0;
   fd::TimerRef signalWatch_;
+  int holds_ = 0;
+  // Holds taken before a reset do not count after it.
+  unsigned holdGeneration_ = 0;
+  bool closeWaiting_ = false;
 };
 
 }  // namespace ui

@@ -69,6 +69,28 @@ bool HeadlessHost::pressAlertButton(const std::string& title) {
   return false;
 }
 
+std::optional<Point> HeadlessHost::alertButtonPoint(const std::string& title) const {
+  auto sheets = alerts();
+  if (sheets.empty()) return std::nullopt;
+  ButtonSheet* s = sheets.back();
+  for (int i = 0; i < s->numberOfButtons(); ++i) {
+    if (s->buttonTitleAtIndex(i) != title) continue;
+    // The sheet's own tag may be the button's index: its buttons are looked for.
+    for (const std::shared_ptr<View>& v : s->subviews()) {
+      if (v->tag() != i || dynamic_cast<Button*>(v.get()) == nullptr) continue;
+      const Rect r = v->convertRectTo(v->bounds(), nullptr);
+      return Point{r.x + r.width / 2, r.y + r.height / 2};
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Point> HeadlessHost::tapAlertButton(const std::string& title) {
+  const std::optional<Point> at = alertButtonPoint(title);
+  if (at) tap(*at);
+  return at;
+}
+
 gfx::Image HeadlessHost::screenshot() { return Application::shared().screenshot(); }
 
 }  // namespace ui

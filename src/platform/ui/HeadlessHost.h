@@ -3,6 +3,7 @@
 // synthetic multi-finger touches, the run loop's (virtual) clock, a mode that
 // ends animations at once while keeping their callbacks' order, pressing the
 // buttons of alerts and action sheets, and reading the screen as an image.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,12 @@ class HeadlessHost {
   // such button.
   bool pressAlertButton(int index);
   bool pressAlertButton(const std::string& title);
+  // The screen point at the middle of that button of the newest sheet, where
+  // a finger taps it; nullopt when there is no such button.
+  std::optional<Point> alertButtonPoint(const std::string& title) const;
+  // Taps it there as a finger does (the fade then runs on the clock unless
+  // animations end at once); where it tapped, or nullopt.
+  std::optional<Point> tapAlertButton(const std::string& title);
 
   // --- the screen as it shows now
   gfx::Image screenshot();

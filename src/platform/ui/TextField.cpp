@@ -5,6 +5,7 @@
 #include "platform/foundation/Unicode.h"
 #include "platform/graphics/Path.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/Application.h"
 
 namespace ui {
 
@@ -144,12 +145,14 @@ TextField* editingTextField() {
 // editing but hears nothing until it has gone.
 void deliverTypedText(std::string_view utf8) {
   TextField* field = editingTextField();
-  if (field != nullptr && visibleButtonSheets().empty()) field->insertText(utf8);
+  if (field != nullptr && visibleButtonSheets().empty() && !Application::shared().isInputHeld())
+    field->insertText(utf8);
 }
 
 void deliverEditingKey(EditingKey key) {
   TextField* field = editingTextField();
-  if (field != nullptr && visibleButtonSheets().empty()) field->pressKey(key);
+  if (field != nullptr && visibleButtonSheets().empty() && !Application::shared().isInputHeld())
+    field->pressKey(key);
 }
 
 }  // namespace ui

@@ -23,6 +23,8 @@ void TouchDispatcher::reset() {
 }
 
 Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
+  // A finger put down while an answer is pending is nobody's, to its lift.
+  if (Application::shared().isInputHeld()) return nullptr;
   const std::vector<std::shared_ptr<Window>> windows = Application::shared().windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     const std::shared_ptr<Window>& w = *it;

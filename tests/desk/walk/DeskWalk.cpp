@@ -208,12 +208,22 @@ void DeskWalk::pressAlertButton(const std::string& title, const std::function<vo
     return;
   }
   host_.setInstantAnimations(false);
+  const ui::Rect where = b->convertRectTo(b->bounds(), nullptr);
   tap(b, title.c_str());
+  // A quick user's next tap lands while the alert fades: the second of a
+  // double tap on the button, or anywhere on the screen. Until the answer
+  // has acted nothing hears it, so the model expects nothing of it.
+  const ui::Rect screen = desk_.view()->bounds();
+  const ui::Point next = chance(0.5) ? ui::Point{where.x + where.width / 2, where.y + where.height / 2}
+                                     : ui::Point{static_cast<float>(uniform(2, screen.width - 2)),
+                                                 static_cast<float>(uniform(2, screen.height - 2))};
+  note(fmt("a tap at (%.0f,%.0f) during the fade", next.x, next.y));
   // The frames composed during the fade, then the main thread busy as it
   // ends: the composition after is where the alert's window goes, and where
   // the desk hears of the dismissal and acts on the button.
   for (int frame = 0; frame < 3; ++frame) {
     fd::RunLoop::main().stall(1.0 / 30);
+    if (frame == 1) host_.tap(next);
     (void)host_.screenshot();
   }
   fd::RunLoop::main().stall(ui::ButtonSheet::kFadeDuration);
