@@ -10,8 +10,10 @@
 
 #include "app/AppTestSupport.h"
 #include "graphics/MemoryCeiling.h"
+#include "model/SafeName.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/KeptCopies.h"
 
@@ -160,6 +162,47 @@ TEST_F(DamagedFileAlertTest, ADamagedLayerThatCannotBeMovedIsSaidToStay) {
   for (const std::string& unsaid : {std::string(".damaged-"), std::string("saved in its place")})
     EXPECT_EQ(message.find(unsaid), std::string::npos) << unsaid << " in: " << message;
   EXPECT_TRUE(fs::exists(layer));
+}
+
+// A damaged picture of a project with a name as long as names may be, in a
+// home folder deep in the file system: the alert that names its path still
+// fits the screen at both layouts and scales, and a finger answers it.
+TEST_F(DamagedFileAlertTest, AnAlertNamingALongPathFitsTheScreenAndIsAnswered) {
+  const fs::path home = root() / std::string(130, 'h');
+  const std::string name(kMaxProjectNameBytes, 'n');
+  for (const bool tall : {false, true}) {
+    for (const float scale : {1.0f, 2.0f}) {
+      SCOPED_TRACE(std::string(tall ? "tall" : "normal") + " x" + std::to_string(scale));
+      fd::paths::setHomeOverride(home / (std::string(tall ? "t" : "n") + std::to_string(static_cast<int>(scale))));
+      ASSERT_TRUE(fd::paths::ensureSandbox());
+      ZTDataModel& m = ZTDataModel::sharedInstance();
+      ASSERT_TRUE(m.createProject(name, std::nullopt));
+      m.saveData();
+      garble(*m.prjDataModel()->layFullPathAtPage(1, false, 2));
+      ZTDataModel::resetSharedInstanceForTesting();
+      fd::UserDefaults::resetStandardForTesting();
+      launch_ = start(tall, scale);
+      host->runUntilIdle();
+      ASSERT_NE(openDesk(launch_), nullptr);
+      host->runUntilIdle();
+      const std::vector<ui::ButtonSheet*> alerts = host->alerts();
+      ASSERT_EQ(alerts.size(), 1u);
+      EXPECT_NE(alerts[0]->message().find(name), std::string::npos);
+      const ui::Rect screen = ui::Screen::main().bounds();
+      const ui::Rect f = alerts[0]->frame();
+      EXPECT_GE(f.y, 0);
+      EXPECT_LE(f.y + f.height, screen.height);
+      ASSERT_TRUE(host->tapAlertButton(alerts[0]->buttonTitleAtIndex(0)).has_value());
+      host->runUntilIdle();
+      EXPECT_TRUE(host->alerts().empty()) << "the alert could not be answered";
+      ui::Application::shared().reset();
+      host.reset();
+      ZTDataModel::resetSharedInstanceForTesting();
+      fd::UserDefaults::resetStandardForTesting();
+      fd::takeDamagedFileReports();
+    }
+  }
+  fd::paths::setHomeOverride(root());
 }
 
 }  // namespace

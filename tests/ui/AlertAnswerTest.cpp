@@ -16,6 +16,8 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/DelegateRef.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Screen.h"
 
 using namespace ui;
 
@@ -244,4 +246,63 @@ TEST_F(AlertAnswerTest, ACopiedDelegateHasALifeOfItsOwn) {
   }
   EXPECT_EQ(toOriginal.get(), nullptr);
   EXPECT_EQ(toAssigned.get(), assigned.get());
+}
+
+// An alert fits the screen at both layouts and scales whatever it says: a
+// long path is shortened in the middle, a long message is cut, and every
+// button can be tapped. A short alert shows its texts whole.
+TEST_F(AlertAnswerTest, EveryAlertFitsTheScreenAndCanBeAnswered) {
+  const std::string home = "/home/" + std::string(124, 'h');
+  const std::string name(120, 'n');
+  const std::string path = home + "/.local/share/flipdesk/Library/Projects/" + name + "/20261208013150123.png";
+  std::string essay;
+  for (int i = 0; i < 400; ++i) essay += "a sentence that goes on ";
+  struct Case {
+    std::string title, message;
+    std::vector<std::string> others;
+  };
+  const Case cases[] = {
+      {"Picture could not be read", "The foreground of page 1 of \u201c" + name + "\u201d (" + path +
+                                        ") could not be read. It was kept as " + path + ".damaged-20261208.",
+       {}},
+      {"\u201c" + name + "\u201d could not be opened", essay, {"Delete", "Keep"}},
+      {name + name + name, path, {"Retry"}},
+  };
+  for (const bool tall : {false, true}) {
+    for (const float scale : {1.0f, 2.0f}) {
+      host = std::make_unique<HeadlessHost>(tall, scale);
+      host->setInstantAnimations(true);
+      const Rect screen = Screen::main().bounds();
+      for (const Case& c : cases) {
+        SCOPED_TRACE(c.title.substr(0, 20) + (tall ? " tall" : "") + " x" + std::to_string(scale));
+        SheetLog log;
+        auto alert = AlertView::make(c.title, c.message, &log, "OK", c.others);
+        alert->show();
+        const Rect f = alert->frame();
+        EXPECT_GE(f.y, 0);
+        EXPECT_LE(f.y + f.height, screen.height);
+        EXPECT_EQ(alert->message(), c.message) << "the alert's own text changed";
+        for (const auto& v : alert->subviews()) {
+          const Rect r = v->convertRectTo(v->bounds(), nullptr);
+          EXPECT_GE(r.y, 0);
+          EXPECT_LE(r.y + r.height, screen.height);
+          if (auto* label = dynamic_cast<Label*>(v.get()))
+            EXPECT_LE(label->sizeThatFits({r.width, 1000}).height, r.height + 1) << label->text();
+        }
+        const std::string last = c.others.empty() ? "OK" : c.others.back();
+        ASSERT_TRUE(host->tapAlertButton(last).has_value());
+        host->runUntilIdle();
+        EXPECT_TRUE(host->alerts().empty());
+        ASSERT_FALSE(log.events.empty());
+        EXPECT_EQ(log.events[0], "clicked " + std::to_string(c.others.size()));
+      }
+    }
+  }
+  // Short texts are shown whole.
+  auto plain = AlertView::make("Warning", "Clear this Frames", nullptr, "OK", {"Cancel"});
+  plain->show();
+  std::vector<std::string> shown;
+  for (const auto& v : plain->subviews())
+    if (auto* label = dynamic_cast<Label*>(v.get())) shown.push_back(label->text());
+  EXPECT_EQ(shown, (std::vector<std::string>{"Warning", "Clear this Frames"}));
 }

@@ -1,7 +1,9 @@
 #include "platform/ui/Alert.h"
 
 #include <algorithm>
+#include <string_view>
 
+#include "platform/graphics/Text.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
@@ -135,29 +137,96 @@ void AlertView::show() {
   presentIn(std::make_shared<Window>(Screen::main().bounds()));
 }
 
+namespace {
+
+constexpr float kScreenMargin = 6;
+constexpr float kTitleSize = 17, kMessageSize = 14, kTextGap = 8;
+// A word longer than this (about two lines), such as a file's path, could
+// fill lines on its own.
+constexpr std::size_t kLongestWord = 56;
+
+bool isUtf8Start(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+
+// Keeps a long word's beginning and end (a path's folder and its file name)
+// around an ellipsis, whole characters only.
+std::string shortenWord(std::string_view word) {
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (isUtf8Start(word[i])) starts.push_back(i);
+  if (starts.size() <= kLongestWord) return std::string(word);
+  const std::size_t head = kLongestWord / 3, tail = kLongestWord - head - 1;
+  return std::string(word.substr(0, starts[head])) + "\u2026" + std::string(word.substr(starts[starts.size() - tail]));
+}
+
+std::string shortenLongWords(const std::string& text) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t end = text.find_first_of(" \n\t", i);
+    const std::size_t stop = end == std::string::npos ? text.size() : end;
+    out += shortenWord(std::string_view(text).substr(i, stop - i));
+    if (stop < text.size()) out += text[stop];
+    i = stop + 1;
+  }
+  return out;
+}
+
+std::shared_ptr<Label> alertText(const std::string& text, float size, bool bold, int lines) {
+  auto l = std::make_shared<Label>();
+  l->setFont({"DejaVu Sans", size, bold});
+  l->setTextColor(Color::white(1));
+  l->setTextAlignment(TextAlignment::Center);
+  l->setNumberOfLines(lines);
+  l->setLineBreakMode(lines == 0 ? LineBreak::WordWrap : LineBreak::TruncateTail);
+  l->setText(text);
+  return l;
+}
+
+}  // namespace
+
 void AlertView::build() {
   for (auto& sv : std::vector<std::shared_ptr<View>>(subviews())) sv->removeFromSuperview();
   setBackgroundColor({0.08f, 0.13f, 0.3f, 0.94f});
-  float inner = kAlertWidth - 2 * kMargin;
-  float y = kMargin;
-  auto addText = [&](const std::string& text, float size, bool bold) {
-    if (text.empty()) return;
-    auto l = std::make_shared<Label>();
-    l->setFont({"DejaVu Sans", size, bold});
-    l->setTextColor(Color::white(1));
-    l->setTextAlignment(TextAlignment::Center);
-    l->setNumberOfLines(0);
-    l->setLineBreakMode(LineBreak::WordWrap);
-    l->setText(text);
-    Size s = l->sizeThatFits({inner, 1000});
-    l->setFrame({kMargin, y, inner, s.height});
-    addSubview(l);
-    y += s.height + 8;
+  const Rect screen = Screen::main().bounds();
+  const float inner = kAlertWidth - 2 * kMargin;
+  const int n = numberOfButtons();
+  const float buttons = n == 2 ? kButtonHeight : n * (kButtonHeight + 6) - 6;
+  // Whatever the texts, the buttons stay on the screen: the texts get what
+  // is left, long words shortened in the middle first, then lines cut.
+  const float textRoom = screen.height - 2 * kScreenMargin - 2 * kMargin - 4 - buttons;
+  std::string title = title_, message = message_;
+  auto height = [&](const std::string& text, float size, bool bold, int lines) {
+    return text.empty() ? 0.0f : alertText(text, size, bold, lines)->sizeThatFits({inner, 1000}).height + kTextGap;
   };
-  addText(title_, 17, true);
-  addText(message_, 14, false);
+  int titleLines = 0, messageLines = 0;
+  if (height(title, kTitleSize, true, 0) + height(message, kMessageSize, false, 0) > textRoom) {
+    title = shortenLongWords(title);
+    message = shortenLongWords(message);
+  }
+  const float titleWhole = height(title, kTitleSize, true, 0);
+  if (titleWhole + height(message, kMessageSize, false, 0) > textRoom) {
+    // The title keeps up to half the room; the message takes the rest, in
+    // whole lines, and says where it was cut.
+    const float titleLine = gfx::lineHeight({"DejaVu Sans", kTitleSize, true});
+    const float messageLine = gfx::lineHeight({"DejaVu Sans", kMessageSize, false});
+    titleLines = std::max(1, static_cast<int>((textRoom / 2 - kTextGap) / titleLine));
+    const float titleTaken = std::min(titleWhole, height(title, kTitleSize, true, titleLines));
+    if (titleWhole <= titleTaken) titleLines = 0;
+    messageLines = static_cast<int>((textRoom - titleTaken - kTextGap) / messageLine);
+    if (messageLines <= 0) message.clear();
+  }
+  float y = kMargin;
+  auto addText = [&](const std::string& text, float size, bool bold, int lines) {
+    if (text.empty()) return;
+    auto l = alertText(text, size, bold, lines);
+    const Size fits = l->sizeThatFits({inner, 1000});
+    l->setFrame({kMargin, y, inner, fits.height});
+    addSubview(l);
+    y += fits.height + kTextGap;
+  };
+  addText(title, kTitleSize, true, titleLines);
+  addText(message, kMessageSize, false, messageLines);
   y += 4;
-  int n = numberOfButtons();
   if (n == 2) {
     // Two buttons stand side by side, the cancel button on the left.
     float w = (inner - 8) / 2;
@@ -181,8 +250,7 @@ void AlertView::build() {
     }
     y += kMargin - 6;
   }
-  Rect screen = Screen::main().bounds();
-  setFrame({(screen.width - kAlertWidth) / 2, (screen.height - y) / 2, kAlertWidth, y});
+  setFrame({(screen.width - kAlertWidth) / 2, std::max(kScreenMargin, (screen.height - y) / 2), kAlertWidth, y});
 }
 
 // --- action sheet
