@@ -1,8 +1,10 @@
 #include "canvas/PageFiles.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <future>
 #include <mutex>
+#include <vector>
 
 #include "model/Backgrounds.h"
 #include "model/ExtendDataModel.h"
@@ -52,13 +54,6 @@ std::launch launchFor(PageFiles::Spread spread) {
   return spread == PageFiles::Spread::Threads ? std::launch::async : std::launch::deferred;
 }
 
-fd::Expected<fd::files::StagedFile> stageWith(gfx::PngEncoder& encoder, gfx::PngEncoder::Spread spread,
-                                              const std::filesystem::path& path, const gfx::Image& image) {
-  fd::Expected<std::span<const std::uint8_t>> bytes = encoder.encode(image, spread);
-  if (!bytes) return fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error());
-  return fd::files::stageFile(path, bytes->data(), bytes->size());
-}
-
 // The files of one write, each staged as soon as it is encoded (one thread a
 // slot), all committed together: the folder is flushed once, not once a
 // file. Every file is tried; the first failure, in slot order, is told.
@@ -66,25 +61,34 @@ class FileBatch {
  public:
   enum Slot { kPicture, kSnapshot, kIcon, kSlots };
 
-  void stage(Slot slot, gfx::PngEncoder& encoder, gfx::PngEncoder::Spread spread, const PageFiles::OptionalPath& path,
-             const gfx::Image& image) {
-    if (path) staged_[slot].emplace(stageWith(encoder, spread, *path, image));
+  // The picture is encoded once and staged at every path given.
+  void stage(Slot slot, gfx::PngEncoder& encoder, gfx::PngEncoder::Spread spread,
+             std::initializer_list<PageFiles::OptionalPath> paths, const gfx::Image& image) {
+    std::vector<std::filesystem::path> targets;
+    for (const PageFiles::OptionalPath& p : paths)
+      if (p) targets.push_back(*p);
+    if (targets.empty()) return;
+    fd::Expected<std::span<const std::uint8_t>> bytes = encoder.encode(image, spread);
+    for (const std::filesystem::path& path : targets) {
+      if (!bytes) staged_[slot].emplace_back(fd::fail("cannot encode the picture for " + path.string() + ": " + bytes.error()));
+      else staged_[slot].emplace_back(fd::files::stageFile(path, bytes->data(), bytes->size()));
+    }
   }
   fd::Status commit() {
     std::optional<fd::Failure> first;
     std::vector<fd::files::StagedFile> files;
-    for (auto& staged : staged_) {
-      if (!staged) continue;
-      if (*staged) files.push_back(std::move(**staged));
-      else if (!first) first = staged->failure();
-    }
+    for (auto& slot : staged_)
+      for (auto& staged : slot) {
+        if (staged) files.push_back(std::move(*staged));
+        else if (!first) first = staged.failure();
+      }
     fd::Status committed = fd::files::commitFiles(std::move(files));
     if (first) return *first;
     return committed;
   }
 
  private:
-  std::array<std::optional<fd::Expected<fd::files::StagedFile>>, kSlots> staged_;
+  std::array<std::vector<fd::Expected<fd::files::StagedFile>>, kSlots> staged_;
 };
 
 // Layer 1, then layer 2 over it, each only when given and open.
@@ -138,9 +142,9 @@ struct PageFiles::Workspace::State {
     const gfx::Image picture = composeSnapshot(layers[0], targets.layerOpen[0], layers[1], targets.layerOpen[1]);
     // Each file waits for its own flush to disk; the two flushes overlap.
     std::future<void> snapshotWrite = std::async(launchFor(spread), [&] {
-      batch.stage(FileBatch::kSnapshot, snapshot, encoderSpread(spread), targets.snapshot, picture);
+      batch.stage(FileBatch::kSnapshot, snapshot, encoderSpread(spread), {targets.snapshot}, picture);
     });
-    if (targets.icon) batch.stage(FileBatch::kIcon, icon, kSmall, targets.icon, makeIcon(picture, scale));
+    if (targets.icon) batch.stage(FileBatch::kIcon, icon, kSmall, {targets.icon}, makeIcon(picture, scale));
     snapshotWrite.get();
   }
 };
@@ -151,7 +155,7 @@ PageFiles::Workspace::~Workspace() = default;
 fd::Status PageFiles::writePNG(const std::filesystem::path& path, const gfx::Image& image) {
   gfx::PngEncoder encoder(kEncoding);
   FileBatch batch;
-  batch.stage(FileBatch::kPicture, encoder, gfx::PngEncoder::Spread::SideBySide, path, image);
+  batch.stage(FileBatch::kPicture, encoder, gfx::PngEncoder::Spread::SideBySide, {path}, image);
   return batch.commit();
 }
 
@@ -188,21 +192,22 @@ fd::Status PageFiles::writeLayer(const gfx::Image& layer, int position, const Fr
   // which only reads the same picture; the call returns when all are written.
   FileBatch batch;
   std::future<void> layerWrite = std::async(launchFor(spread), [&] {
-    batch.stage(FileBatch::kPicture, state.layer, encoderSpread(spread), file, layer);
+    batch.stage(FileBatch::kPicture, state.layer, encoderSpread(spread), {file}, layer);
   });
   state.snapshotAndIcon(layer, position, targets, scale, spread, batch);
   layerWrite.get();
   return batch.commit();
 }
 
-fd::Status PageFiles::writeBackground(const gfx::Image& background, const OptionalPath& image,
-                                      const OptionalPath& icon, float scale, Spread spread, Workspace* workspace) {
+fd::Status PageFiles::writeBackground(const gfx::Image& background, const PicturePaths& gallery,
+                                      const PicturePaths& copy, float scale, Spread spread, Workspace* workspace) {
   Workspace fresh;
   Workspace& w = workspace ? *workspace : fresh;
   std::lock_guard turn(w.state_->turn);
   FileBatch batch;
-  batch.stage(FileBatch::kPicture, w.state_->layer, encoderSpread(spread), image, background);
-  if (icon) batch.stage(FileBatch::kIcon, w.state_->icon, kSmall, icon, makeIcon(background, scale));
+  batch.stage(FileBatch::kPicture, w.state_->layer, encoderSpread(spread), {gallery.image, copy.image}, background);
+  if (gallery.icon || copy.icon)
+    batch.stage(FileBatch::kIcon, w.state_->icon, kSmall, {gallery.icon, copy.icon}, makeIcon(background, scale));
   return batch.commit();
 }
 
@@ -261,10 +266,19 @@ fd::Expected<PageFiles::Job> PageFiles::currentBackgroundJob(Picture background,
   // files belong to the application and are never overwritten.
   if (!name || !isPaintableBackgroundType(backgroundTypeOfName(*name)))
     return fd::fail("only a user's own background can be painted on");
-  return Job([picture = std::move(background), image = model.backgroundFullPathWithBackgroundName(name),
-              icon = model.backgroundIconFullPathWithBackgroundName(name), scale, spread,
-              workspace = std::move(workspace)] {
-    return writeBackground(*picture, image, icon, scale, spread, workspace.get());
+  // The open project's copy of the background it shows is the one its pages
+  // are drawn over: it follows the painting in the same write, so that no
+  // road out of the desk (a kill included) leaves the project showing the
+  // picture as it was before.
+  PicturePaths copy;
+  if (const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
+      project && project->curBackgroundName() == name)
+    copy = {project->backgroundFullPath(), project->backgroundIconFullPath()};
+  return Job([picture = std::move(background),
+              gallery = PicturePaths{model.backgroundFullPathWithBackgroundName(name),
+                                     model.backgroundIconFullPathWithBackgroundName(name)},
+              copy = std::move(copy), scale, spread, workspace = std::move(workspace)] {
+    return writeBackground(*picture, gallery, copy, scale, spread, workspace.get());
   });
 }
 

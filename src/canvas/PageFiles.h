@@ -79,8 +79,14 @@ class PageFiles {
   static fd::Status writeSnapshotAndIcon(const gfx::Image& layer, int position, const FrameTargets& targets,
                                          float scale, Spread spread = Spread::Threads,
                                          Workspace* workspace = nullptr);
-  static fd::Status writeBackground(const gfx::Image& background, const OptionalPath& image, const OptionalPath& icon,
-                                    float scale, Spread spread = Spread::Threads, Workspace* workspace = nullptr);
+  // A background picture and its icon, written to the gallery's files and,
+  // in the same commit, to a copy's (the open project's own, when given).
+  struct PicturePaths {
+    OptionalPath image, icon;
+  };
+  static fd::Status writeBackground(const gfx::Image& background, const PicturePaths& gallery,
+                                    const PicturePaths& copy, float scale, Spread spread = Spread::Threads,
+                                    Workspace* workspace = nullptr);
 
   // A write of the model's open page, taken on the main thread: the picture
   // read off the canvas and the files it goes to, fixed now. Running it (on

@@ -107,9 +107,14 @@ void DesktopManagerController::saveBackground() {
 // page controls and the onion skin come back and the project is opened again.
 void DesktopManagerController::leaveBackgroundMode() {
   if (!settings().isBackground()) return;
+  endBackgroundMode();
+  panelClosed(ClosedPanel::FileManager);
+}
+
+void DesktopManagerController::endBackgroundMode() {
+  if (!settings().isBackground()) return;
   settings().setIsBackground(false);
   updateCurProjectBackground(settings().backgroundName());
-  panelClosed(ClosedPanel::FileManager);
 }
 
 // One rule for both marks, run after everything that changes the picture

@@ -39,6 +39,9 @@ void DesktopManagerController::picManager() {
 
 void DesktopManagerController::back() {
   if (!leavePage()) return;
+  // The next desk opens on its page: the painting ends here as a layer row
+  // ends it, the background painted becoming the project's.
+  endBackgroundMode();
   dismissViewController(false);
 }
 

@@ -198,6 +198,8 @@ class DesktopManagerController : public ui::ViewController,
   void editBackground();
   void saveBackground();
   void leaveBackgroundMode();
+  // Ends the painting without refreshing the desk (which is going).
+  void endBackgroundMode();
   BackgroundsView* backgroundsView() const { return backgroundsView_.get(); }
   ui::Button* backgroundCloseButton() const { return closeBtn_.get(); }
   ui::Button* backgroundRowButton() const { return backgroundRowBtn_.get(); }

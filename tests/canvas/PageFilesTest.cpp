@@ -235,12 +235,12 @@ TEST_F(PageFilesTest, AFileThatCannotBeWrittenIsReported) {
   EXPECT_FALSE(PageFiles::writeSnapshotAndIcon(layerPicture(384, 288, 0, 255, 0, 144), 2, t, 1).ok());
   const fs::path icon = root() / "bgIcon.png";
   fs::create_directories(icon);
-  EXPECT_FALSE(PageFiles::writeBackground(layerPicture(384, 288, 9, 9, 9, 288), root() / "bg.png", icon, 1).ok());
+  EXPECT_FALSE(PageFiles::writeBackground(layerPicture(384, 288, 9, 9, 9, 288), {root() / "bg.png", icon}, {}, 1).ok());
   EXPECT_TRUE(fs::exists(root() / "bg.png"));
 }
 
 TEST_F(PageFilesTest, BackgroundAndItsIcon) {
-  EXPECT_TRUE(PageFiles::writeBackground(layerPicture(768, 576, 9, 9, 9, 576), root() / "bg.png", root() / "bgIcon.png", 2).ok());
+  EXPECT_TRUE(PageFiles::writeBackground(layerPicture(768, 576, 9, 9, 9, 576), {root() / "bg.png", root() / "bgIcon.png"}, {}, 2).ok());
   EXPECT_EQ(read(root() / "bg.png").pixelWidth(), 768);
   const gfx::Image icon = read(root() / "bgIcon.png");
   EXPECT_EQ(icon.pixelWidth(), 216);

@@ -91,7 +91,9 @@ bool Model::savePage() {
   const Sheet picture = pagePicture();
   desk.operated = false;
   if (desk.backgroundMode) {
+    // The project's copy of the background it shows follows in the same write.
     disk.painted = picture;
+    disk.background = picture;
     return true;
   }
   StoredPage& page = disk.page(desk.page);
