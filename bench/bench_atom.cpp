@@ -13,6 +13,12 @@
 // libxml2's parse of the same bytes (goal: linear, milliseconds), and a feed
 // whose one entry is 60 MB of empty elements, refused (goal: its peak under
 // the parse budget, kADMaxParseBytes), beside libxml2's parse of it.
+// Long texts: a feed whose entry's content is an 11 MB text, read entry by
+// entry, and one whose link's address is 11 MB long, parsed whole (a piece of
+// markup that long would make the reader quadratic), each beside libxml2's
+// parse of the same bytes with its limits on one text lifted (XML_PARSE_HUGE;
+// goal: the text read whole, in time linear in its length, peak under 10x
+// the document).
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <malloc.h>
@@ -22,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "atomdata/ADEntryBase.h"
@@ -194,10 +201,10 @@ class PeakHeap {
 };
 
 // libxml2's own parse of the bytes into a tree, freed at once.
-void bareParse(const std::string& doc, PeakHeap& heap) {
+void bareParse(const std::string& doc, PeakHeap& heap,
+               int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING) {
   heap.start();
-  xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr,
-                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlDocPtr parsed = xmlReadMemory(doc.data(), static_cast<int>(doc.size()), nullptr, nullptr, options);
   heap.stop();
   benchmark::DoNotOptimize(parsed);
   xmlFreeDoc(parsed);
@@ -344,6 +351,65 @@ void BM_HostileParseRefused(benchmark::State& state) {
   heap.report(state, doc.size());
 }
 BENCHMARK(BM_HostileParseRefused)->Arg(kEqualSignsTag)->Arg(kHugeEntry)->Unit(benchmark::kMillisecond);
+
+// Texts longer than libxml2's default limit for one text (10,000,000 bytes).
+enum LongText { kLongContent = 0, kLongAddress = 1 };
+constexpr std::size_t kLongTextBytes = 11'000'000;
+
+const std::string& longTextDocument(benchmark::State& state) {
+  static const std::string text = [] {
+    std::string t(kLongTextBytes, ' ');
+    for (std::size_t i = 0; i < t.size(); ++i)
+      if (i % 80 != 79) t[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    return t;
+  }();
+  static const std::string start = "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Long</title>";
+  static const std::string content = start + "<entry><title>e</title><content>" + text + "</content></entry></feed>";
+  static const std::string address =
+      start + "<entry><title>e</title><link rel=\"alternate\" href=\"" + text + "\"/></entry></feed>";
+  if (state.range(0) == kLongContent) {
+    state.SetLabel("11 MB content, read entry by entry");
+    return content;
+  }
+  state.SetLabel("11 MB link address, parsed whole");
+  return address;
+}
+
+void BM_LongTextBareLibxml2Parse(benchmark::State& state) {
+  const std::string& doc = longTextDocument(state);
+  PeakHeap heap;
+  for (auto _ : state)
+    bareParse(doc, heap, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
+  heap.report(state, doc.size());
+}
+BENCHMARK(BM_LongTextBareLibxml2Parse)->Arg(kLongContent)->Arg(kLongAddress)->Unit(benchmark::kMillisecond);
+
+void BM_LongTextParseIntoObjects(benchmark::State& state) {
+  ADRegisterServiceFamilies();
+  const std::string& doc = longTextDocument(state);
+  PeakHeap heap;
+  for (auto _ : state) {
+    heap.start();
+    fd::Expected<ADObjectPtr> feed = ADObjectWithXMLData(doc);
+    heap.stop();
+    if (!feed || static_cast<ADFeedBase&>(**feed).entries().size() != 1) {
+      state.SkipWithError(feed ? "the feed lost its entry" : feed.error().c_str());
+      return;
+    }
+    const ADEntryBase& entry = *static_cast<ADFeedBase&>(**feed).entries()[0];
+    const std::optional<std::string> text =
+        state.range(0) == kLongContent ? entry.content()->stringValue() : entry.links()[0]->href();
+    if (!text || text->size() != kLongTextBytes) {
+      state.SkipWithError("the text did not come back whole");
+      return;
+    }
+    benchmark::DoNotOptimize(feed);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
+  heap.report(state, doc.size());
+}
+BENCHMARK(BM_LongTextParseIntoObjects)->Arg(kLongContent)->Arg(kLongAddress)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

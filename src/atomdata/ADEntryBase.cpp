@@ -292,6 +292,14 @@ class RootScope {
   std::unordered_map<std::string, xmlNsPtr> declared_;
 };
 
+// libxml2's reader hands its parser the bytes 512 at a time, and the parser
+// looks back over the whole of an unfinished tag, comment, character data
+// section or processing instruction at each hand-over: time quadratic in the
+// length of one. A document with a longer one than this is parsed whole,
+// which is linear, within the same budget (a 64 MB document of such pieces
+// takes the reader about a second).
+constexpr std::size_t kStreamedMarkupBytes = std::size_t{16} << 10;
+
 // A feed read entry by entry: each entry's tree is built, made into objects
 // and freed before the next is read, so that the whole document never stands
 // as one tree beside its objects. The feed's own elements before its entries
@@ -307,8 +315,8 @@ constexpr int kSkeletonChildren = 64;
 std::optional<fd::Expected<ADObjectPtr>> streamFeed(std::string_view bytes, const ADXMLShape& shape, const ADClass* cls,
                                                     const ADParseBudget& budget) {
   ADXMLInput input(bytes, shape);
-  std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForIO(
-      &ADXMLInput::read, nullptr, &input, nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
+      xmlReaderForIO(&ADXMLInput::read, nullptr, &input, nullptr, nullptr, kADXMLParseOptions));
   if (!reader) return fd::Expected<ADObjectPtr>(fd::fail("The XML reader could not be created"));
   std::string error;
   xmlTextReaderSetErrorHandler(reader.get(), &keepLastError, &error);
@@ -403,7 +411,7 @@ fd::Expected<ADObjectPtr> ADObjectWithXMLData(std::string_view bytes, const ADCl
   ADXMLShape shape;
   if (fd::Status bounded = ADXMLDocument::checkBounds(bytes, &shape); !bounded) return bounded.failure();
   const ADParseBudget budget;
-  if (!cls || cls->isKindOf(ADFeedBase::adClass())) {
+  if ((!cls || cls->isKindOf(ADFeedBase::adClass())) && shape.longestMarkup <= kStreamedMarkupBytes) {
     if (std::optional<fd::Expected<ADObjectPtr>> streamed = streamFeed(bytes, shape, cls, budget))
       return std::move(*streamed);
   }

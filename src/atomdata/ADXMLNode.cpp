@@ -188,7 +188,7 @@ xmlNodePtr ADXMLNode::get() const {
   if (!parser) return nullptr;
   const std::string_view text = text_.view();
   xmlDocPtr doc = xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                    XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+                                    kADXMLParseOptions | XML_PARSE_NODICT);
   if (xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr) {
     xmlUnlinkNode(root);
     xmlSetTreeDoc(root, nullptr);
@@ -415,6 +415,11 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, ADXMLShape* shape)
   std::vector<std::size_t> outside;
   std::size_t inScope = 0;
   std::size_t entries = 0;
+  std::size_t longestMarkup = 0;
+  auto markupTo = [&](const char* from, const char* to) {
+    longestMarkup = std::max(longestMarkup, static_cast<std::size_t>(to - from));
+    return to;
+  };
   const char* p = begin;
   while (p < end) {
     const char* text = p;
@@ -423,21 +428,22 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, ADXMLShape* shape)
     if (p != text) node(text, 0);
     if (startsWith(p, "<!--")) {
       node(p, 0);
-      p = skipPast(p + 4, "-->");
+      p = markupTo(p, skipPast(p + 4, "-->"));
     } else if (startsWith(p, "<![CDATA[")) {
       node(p, 0);
-      p = skipPast(p + 9, "]]>");
+      p = markupTo(p, skipPast(p + 9, "]]>"));
     } else if (startsWith(p, "<?")) {
       node(p, 0);
-      p = skipPast(p + 2, "?>");
+      p = markupTo(p, skipPast(p + 2, "?>"));
     } else if (startsWith(p, "<!")) {
+      markupTo(p, end);
       break;  // a document type (refused by the parser) or no XML at all
     } else if (startsWith(p, "</")) {
       if (!outside.empty()) {
         inScope = outside.back();
         outside.pop_back();
       }
-      p = skipPast(p + 2, ">");
+      p = markupTo(p, skipPast(p + 2, ">"));
     } else {
       // A start tag: its attributes are its "=" outside quotes; a declaration
       // is one whose name (the run of characters before the "=", white space
@@ -469,6 +475,7 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, ADXMLShape* shape)
         if (runEnd != q) run = q;
         runEnd = q + 1;
       }
+      markupTo(p, q == end ? end : q + 1);
       if (q == end) break;  // an unfinished tag: the parser refuses it
       if (outside.size() + 1 > static_cast<std::size_t>(kADMaxXMLDepth))
         return fd::fail("The XML document nests elements deeper than " + std::to_string(kADMaxXMLDepth) + " levels");
@@ -496,6 +503,7 @@ fd::Status ADXMLDocument::checkBounds(std::string_view bytes, ADXMLShape* shape)
     const std::size_t windows = (bytes.size() + ADXMLShape::kWindow - 1) / ADXMLShape::kWindow;
     nodeBytesBefore.resize(windows + 1, nodeBytes);
     shape->entriesOnSecondLevel = entries;
+    shape->longestMarkup = longestMarkup;
     shape->nodeBytesBefore = std::move(nodeBytesBefore);
     shape->size = bytes.size();
   }
@@ -519,10 +527,10 @@ fd::Expected<ADXMLDocument> ADXMLDocument::parse(std::string_view bytes, const A
   parser->sax->warning = &ignoreMessage;
   parser->vctxt.error = &ignoreMessage;
   parser->vctxt.warning = &ignoreMessage;
-  // No entity substitution, no DTD loading, nothing fetched from the network.
-  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  // No entity substitution, no DTD loading (a document type stops the parse).
   ADXMLInput input(bytes, shape);
-  xmlDocPtr doc = xmlCtxtReadIO(parser.get(), &ADXMLInput::read, nullptr, &input, nullptr, nullptr, options);
+  xmlDocPtr doc =
+      xmlCtxtReadIO(parser.get(), &ADXMLInput::read, nullptr, &input, nullptr, nullptr, kADXMLParseOptions);
   ADXMLDocument result(doc);
   if (parser->_private == parser.get()) return fd::fail("The XML document declares a document type, which is refused");
   if (input.refused()) return ADParseBudget::refusal();

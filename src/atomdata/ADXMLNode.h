@@ -3,6 +3,7 @@
 // (unparsed child XML, unknown elements, elements being written), and a parsed
 // document. Parsing refuses hostile input: no DTD, no entities, no network,
 // bounded size and depth.
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <cstddef>
@@ -30,6 +31,14 @@ inline constexpr std::size_t kADMaxAttributesPerElement = 256;
 // being read) and the objects made of it. Whatever the document's shape, a
 // parse that would pass it stops and is refused in words.
 inline constexpr std::size_t kADMaxParseBytes = std::size_t{1} << 30;
+
+// How libxml2 parses every document here: nothing fetched from the network,
+// no messages printed (failures are told in words), and none of the parser's
+// own limits on the length of one text, name or attribute value. A document
+// reaches the parser only once its bounds above have been checked on its
+// bytes, and its tree grows only within the parse budget, so those limits
+// would only call a long text in a well-formed document malformed.
+inline constexpr int kADXMLParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE;
 
 // The memory a parse may take: while a budget is in force on a thread, the
 // tree each parse there builds (as it reads) and each object it makes (as it
@@ -64,6 +73,9 @@ struct ADXMLShape {
   // How many elements of the second level have the local name "entry" (at
   // least as many as a feed has entries).
   std::size_t entriesOnSecondLevel = 0;
+  // The longest piece of markup (a tag with its attributes, a comment, a
+  // character data section, a processing instruction), from its "<" to its end.
+  std::size_t longestMarkup = 0;
   // The memory libxml2's tree of the document's first `offset` bytes takes,
   // as told by the markup found there (its elements, attributes and text),
   // counting in whole each stretch of kWindow bytes the offset reaches into.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "atomdata/ADConstants.h"
 #include "atomdata/ADEntryBase.h"
@@ -292,4 +293,126 @@ TEST_F(ADHostileDocumentsTest, ANamespaceHeavyFeedIsWrittenBackWithinItsReadings
     EXPECT_NE(written.find("<p7:x a=\"7\"/>"), std::string::npos) << "a kept element declares nothing its feed declares";
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+// A text longer than the parser's own ten-megabyte limit for one text, in a
+// document well under the size cap: the document is bounded before it is
+// parsed, so such a text is read whole, wherever it stands (the feed's own
+// element, an entry's content, an element nobody declared, an attribute's
+// value), and written back whole. A document that is malformed is still told
+// as that, however long its texts.
+TEST_F(ADHostileDocumentsTest, ATextLongerThanTenMegabytesIsReadWhole) {
+  std::string text(11'000'000, ' ');
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (i % 80 != 79) text[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+  const std::string texts = kFeedStart + " xmlns:x=\"urn:x\"><title>" + text + "</title><entry><content>" + text +
+                            "</content><x:note>" + text + "</x:note></entry></feed>";
+  const std::string address = kFeedStart + "><entry><link rel=\"alternate\" href=\"" + text + "\"/></entry></feed>";
+  ASSERT_LT(texts.size(), kADMaxXMLBytes);
+  auto expectWhole = [&](const ADFeedBase& feed) {
+    ASSERT_TRUE(feed.title());
+    EXPECT_TRUE(feed.title()->stringValue() == text) << "the feed's title";
+    ASSERT_EQ(feed.entries().size(), 1u);
+    const ADEntryBase& entry = *feed.entries()[0];
+    ASSERT_TRUE(entry.content());
+    EXPECT_TRUE(entry.content()->stringValue() == text) << "the entry's content";
+    ASSERT_EQ(entry.unknownChildren().size(), 1u);
+    EXPECT_TRUE(entry.unknownChildren()[0].stringValue() == text) << "the kept element";
+  };
+  auto expectAddress = [&](const ADFeedBase& feed) {
+    ASSERT_EQ(feed.entries().size(), 1u);
+    ASSERT_EQ(feed.entries()[0]->links().size(), 1u);
+    EXPECT_TRUE(feed.entries()[0]->links()[0]->href() == text) << "the link's address";
+  };
+
+  auto streamed = ADObjectWithXMLData(texts);
+  ASSERT_TRUE(streamed) << streamed.error();
+  expectWhole(static_cast<const ADFeedBase&>(**streamed));
+  ADFeedBase whole;
+  fd::Status wholeRead = whole.initWithData(texts);
+  ASSERT_TRUE(wholeRead) << wholeRead.error();
+  expectWhole(whole);
+  EXPECT_TRUE(whole.isEqual(**streamed));
+  auto again = ADObjectWithXMLData((*streamed)->XMLDocumentString());
+  ASSERT_TRUE(again) << again.error();
+  expectWhole(static_cast<const ADFeedBase&>(**again));
+
+  auto linked = ADObjectWithXMLData(address);
+  ASSERT_TRUE(linked) << linked.error();
+  expectAddress(static_cast<const ADFeedBase&>(**linked));
+  auto linkedAgain = ADObjectWithXMLData((*linked)->XMLDocumentString());
+  ASSERT_TRUE(linkedAgain) << linkedAgain.error();
+  expectAddress(static_cast<const ADFeedBase&>(**linkedAgain));
+
+  const std::string entryXml = "<entry xmlns=\"http://www.w3.org/2005/Atom\"><content>" + text + "</content></entry>";
+  auto entry = ADObjectWithXMLData(entryXml);
+  ASSERT_TRUE(entry) << entry.error();
+  ASSERT_TRUE(static_cast<const ADEntryBase&>(**entry).content());
+  EXPECT_TRUE(static_cast<const ADEntryBase&>(**entry).content()->stringValue() == text);
+
+  const std::string malformed = "The XML document is malformed";
+  for (const std::string& broken : {kFeedStart + "><title>" + text + "</titel></feed>",
+                                    kFeedStart + "><entry><content>" + text + "</content></feed>",
+                                    kFeedStart + "><entry><link href=\"" + text + "\"></entry></feed>",
+                                    "<entry xmlns=\"http://www.w3.org/2005/Atom\"><content>" + text + "</entry>"}) {
+    auto parsed = ADObjectWithXMLData(broken);
+    EXPECT_TRUE(refusedFor(parsed, malformed)) << (parsed ? "read" : parsed.error());
+  }
+  ADFeedBase brokenWhole;
+  fd::Status refused = brokenWhole.initWithData(kFeedStart + "><title>" + text + "</title>");
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().find(malformed), std::string::npos) << refused.error();
+}
+
+// Long pieces of markup (a tag, a comment, a character data section, a
+// processing instruction) are read in time linear in their length: libxml2's
+// reader looked back over the whole of such a piece for every 512 bytes it was
+// given (a quarter of an hour for these), so a feed holding one is parsed
+// whole. The ceiling stops the quadratic reading long before it ends.
+TEST_F(ADHostileDocumentsTest, LongPiecesOfMarkupAreReadInLinearTime) {
+  std::string fill;
+  fill.reserve(std::size_t{15} << 20);
+  while (fill.size() < (std::size_t{15} << 20)) fill += "a>";
+  const std::string entries = "<entry><title>before</title></entry><entry><title>after</title></entry>";
+  const std::string after = "<entry><title>after</title></entry></feed>";
+  const std::vector<std::string> feeds = {
+      kFeedStart + " gd:etag=\"" + fill + "\">" + entries + "</feed>",
+      kFeedStart + "><entry><!--" + fill + "--><title>before</title></entry>" + after,
+      kFeedStart + "><entry><title><![CDATA[" + fill + "]]></title></entry>" + entries + "</feed>",
+      kFeedStart + "><entry><?note " + fill + "?><title>before</title></entry>" + after,
+  };
+  const auto child = testing_support::runUnderCpuCeiling(30, [&] {
+    for (const std::string& feed : feeds) {
+      auto parsed = ADObjectWithXMLData(feed);
+      ASSERT_TRUE(parsed) << parsed.error();
+      const auto& entriesRead = static_cast<const ADFeedBase&>(**parsed).entries();
+      ASSERT_GE(entriesRead.size(), 2u);
+      EXPECT_EQ(entriesRead.back()->title()->stringValue(), "after");
+    }
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+// A feed of tiny entries near the size cap is read entry by entry within the
+// parse budget: the tree of the skeleton (the feed's own elements before its
+// first entry, here a third of the document, of many small elements each) is
+// given back once the feed object is made of it, and each entry's tree once
+// its object is made. Kept charged, either passed the budget.
+TEST_F(ADHostileDocumentsTest, ASixtyMegabyteFeedOfTinyEntriesIsReadWithinTheBudget) {
+  constexpr std::size_t kSize = std::size_t{60} << 20, kOwnBytes = std::size_t{20} << 20;
+  const std::string entry = "<entry/>";
+  std::string doc = kFeedStart + " xmlns:x=\"urn:x\">";
+  doc.reserve(kSize + 64);
+  std::string own = "<x:own>";
+  while (own.size() < kOwnBytes / 63) own += "<x:a b=\"\"/>";
+  own += "</x:own>";
+  for (int i = 0; i < 63; ++i) doc += own;
+  const std::size_t entries = (kSize - doc.size()) / entry.size();
+  for (std::size_t i = 0; i < entries; ++i) doc += entry;
+  doc += "</feed>";
+  auto parsed = ADObjectWithXMLData(doc);
+  ASSERT_TRUE(parsed) << parsed.error();
+  const auto& feed = static_cast<const ADFeedBase&>(**parsed);
+  EXPECT_EQ(feed.entries().size(), entries);
+  EXPECT_EQ(feed.unknownChildren().size(), 63u);
 }
