@@ -279,10 +279,13 @@ TEST_F(SoundFileTest, NoReaderTakesASoundOfNoChannelsOrMoreThanEight) {
   ASSERT_TRUE(writeChannelsWav(root() / "nine.wav", 9, 4410));
   writePcmCafClaiming(root() / "pcm-nine.caf", 9);
   writePcmCafClaiming(root() / "pcm-none.caf", 0);
+  // The most a header can claim is told as claimed, not as some lesser count.
+  writePcmCafClaiming(root() / "pcm-most.caf", 4294967295u);
   std::ifstream in(soundData("tone-aac.caf"), std::ios::binary);
   const std::string aac{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   ASSERT_EQ(aac.substr(8, 4), "desc");
-  for (const auto& [name, channels] : {std::pair{"aac-none.caf", 0u}, std::pair{"aac-nine.caf", 9u}}) {
+  for (const auto& [name, channels] :
+       {std::pair{"aac-none.caf", 0u}, std::pair{"aac-nine.caf", 9u}, std::pair{"aac-most.caf", 4294967295u}}) {
     std::string claims = aac;
     claims.replace(20 + 24, 4, bigEndian(channels, 4));  // channels per frame
     std::ofstream(root() / name, std::ios::binary) << claims;
@@ -291,7 +294,9 @@ TEST_F(SoundFileTest, NoReaderTakesASoundOfNoChannelsOrMoreThanEight) {
                                                                {"pcm-nine.caf", "has 9 channels"},
                                                                {"pcm-none.caf", "has 0 channels"},
                                                                {"aac-nine.caf", "has 9 channels"},
-                                                               {"aac-none.caf", "has 0 channels"}};
+                                                               {"aac-none.caf", "has 0 channels"},
+                                                               {"pcm-most.caf", "has 4294967295 channels"},
+                                                               {"aac-most.caf", "has 4294967295 channels"}};
   const std::string bound = "only sounds of 1 to 8 channels can be played";
   for (const auto& [name, why] : files) {
     SCOPED_TRACE(name);

@@ -98,7 +98,8 @@ fd::Expected<std::unique_ptr<SoundReader>> SoundReader::open(const std::filesyst
 }
 
 int SoundReader::fileSampleRate() const { return source_->info().sampleRate; }
-int SoundReader::fileChannels() const { return source_->info().channels; }
+// At most kMaxSoundChannels: more are refused when the file is opened.
+int SoundReader::fileChannels() const { return static_cast<int>(source_->info().channels); }
 std::optional<double> SoundReader::headerSeconds() const { return source_->info().seconds; }
 
 bool SoundReader::fill() {

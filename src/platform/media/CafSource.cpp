@@ -153,7 +153,7 @@ SourceInfo infoOf(const CafHeader& h) {
   // Rates are whole numbers of hertz; anything that is not reads as 0 and is refused.
   if (std::isfinite(h.sampleRate) && h.sampleRate >= 1 && h.sampleRate <= 1e9)
     info.sampleRate = static_cast<int>(std::lround(h.sampleRate));
-  info.channels = static_cast<int>(std::min<std::uint32_t>(h.channels, 1u << 16));
+  info.channels = h.channels;
   // The length the packets decode to: packets times frames per packet where
   // both are known (writers' counts of valid frames do not always agree),
   // else the valid frames the packet table gives.

@@ -20,7 +20,7 @@ class SndfileSource : public SoundSource {
   SndfileSource(SndHandle file, const SF_INFO& info) : file_(std::move(file)) { info_ = sourceInfoOf(info); }
 
   fd::Expected<std::size_t> readMono(float* out, std::size_t max) override {
-    const int channels = info_.channels;
+    const auto channels = static_cast<int>(info_.channels);
     const sf_count_t want = std::min<sf_count_t>(kChunkFrames, static_cast<sf_count_t>(max));
     chunk_.resize(static_cast<std::size_t>(want * channels));
     const sf_count_t got = sf_readf_float(file_.get(), chunk_.data(), want);

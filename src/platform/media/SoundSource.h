@@ -4,6 +4,7 @@
 // every sample made safe (sampleOf). SoundReader checks what they report
 // against the bounds, resamples and counts.
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@ namespace media::sound {
 
 struct SourceInfo {
   int sampleRate = 0;
-  int channels = 0;
+  // As many as the file claims (a CAF header: up to 4,294,967,295), so that a
+  // refusal tells the count the file gives.
+  std::int64_t channels = 0;
   // From the header, when it says.
   std::optional<double> seconds;
 };
