@@ -487,3 +487,177 @@ TEST_F(GfxPngTest, StripesThatDoNotStandApartAreReadWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+std::uint32_t readU32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+// A PNG file's chunks of one type, in order.
+std::vector<fd::Data> chunksOf(const fd::Data& png, const char* type) {
+  std::vector<fd::Data> out;
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    const std::size_t length = readU32(png.data() + at);
+    if (at + 12 + length > png.size()) break;
+    if (std::equal(type, type + 4, png.begin() + static_cast<long>(at) + 4))
+      out.emplace_back(png.begin() + static_cast<long>(at) + 8, png.begin() + static_cast<long>(at + 8 + length));
+    at += 12 + length;
+  }
+  return out;
+}
+
+// The filter type of each row of a non-interlaced 8-bit RGBA file: its image
+// data inflated, the first byte of each row.
+std::vector<int> rowFilters(const fd::Data& png, int width, int height) {
+  fd::Data stream;
+  for (const fd::Data& idat : chunksOf(png, "IDAT")) stream.insert(stream.end(), idat.begin(), idat.end());
+  const std::size_t stride = static_cast<std::size_t>(width) * 4 + 1;
+  fd::Data raw(stride * static_cast<std::size_t>(height));
+  uLongf size = raw.size();
+  if (uncompress(raw.data(), &size, stream.data(), static_cast<uLong>(stream.size())) != Z_OK || size != raw.size())
+    return {};
+  std::vector<int> filters;
+  for (int y = 0; y < height; ++y) filters.push_back(raw[static_cast<std::size_t>(y) * stride]);
+  return filters;
+}
+
+// The picture as libpng's own writer stores it with its default choices.
+fd::Data libpngDefaultEncode(const Image& img) {
+  fd::Data out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, png_size_t length) {
+        auto& bytes = *static_cast<fd::Data*>(png_get_io_ptr(p));
+        bytes.insert(bytes.end(), data, data + length);
+      },
+      nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(img.pixelWidth()), static_cast<png_uint_32>(img.pixelHeight()), 8,
+               PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < img.pixelHeight(); ++y) png_write_row(png, img.pixel(0, y));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+// The first row of each stripe, from the striped writer's stripe table.
+std::vector<int> stripeStarts(const fd::Data& png) {
+  std::vector<int> starts{0};
+  const std::vector<fd::Data> tables = chunksOf(png, "fdSP");
+  if (tables.size() != 1 || tables[0].size() < 5) return starts;
+  const fd::Data& t = tables[0];
+  const std::uint32_t count = readU32(t.data() + 1);
+  int row = 0;
+  for (std::uint32_t i = 0; i + 1 < count && 5 + 4 * (i + 1) <= t.size(); ++i) {
+    row += static_cast<int>(readU32(t.data() + 5 + 4 * i));
+    starts.push_back(row);
+  }
+  return starts;
+}
+
+// Smooth shading that turns across the picture, with a few hard edges: the
+// kind of picture where each filter wins somewhere.
+Image shaded(int w, int h) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = img.pixel(x, y);
+      const bool edge = (x / 13 + y / 11) % 5 == 0;
+      p[0] = static_cast<std::uint8_t>(x * y / 7 + (edge ? 90 : 0));
+      p[1] = static_cast<std::uint8_t>((x * x + y * 3) / 11);
+      p[2] = static_cast<std::uint8_t>(y * 2 + x / 3);
+      p[3] = static_cast<std::uint8_t>(edge ? 255 : 128 + (x + y) % 128);
+    }
+  return img;
+}
+
+// One colour over the whole picture, but for a band: rows that equal the row
+// above filter to zeros in more than one way.
+Image flat(int w, int h) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = img.pixel(x, y);
+      const bool band = y >= h / 3 && y < h / 2;
+      p[0] = 40, p[1] = static_cast<std::uint8_t>(band ? 200 : 90), p[2] = 150, p[3] = 255;
+    }
+  return img;
+}
+
+// Small values in a checkerboard: nearest to zeros unfiltered.
+Image checker(int w, int h) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) std::fill_n(img.pixel(x, y), 4, static_cast<std::uint8_t>((x + y) % 2 ? 6 : 0));
+  return img;
+}
+
+// Rising to the right and falling downwards: each pixel lies halfway between
+// its left and upper neighbours, where averaging them (and Paeth's guess)
+// gives it exactly.
+Image ramp(int w, int h) {
+  Image img(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = img.pixel(x, y);
+      p[0] = p[1] = p[2] = static_cast<std::uint8_t>(60 + (x - y) % 60);
+      p[3] = 255;
+    }
+  return img;
+}
+
+}  // namespace
+
+// The striped writer's adaptive filter chooses each row's filter as libpng's
+// writer does: the filter bytes of its files are libpng's, row by row, but
+// for the first row of each stripe, which is filtered without the row above
+// so that the stripes stand apart. The pictures (canvas layers, shading,
+// flat colour and ramps with ties between filters, widths that leave the
+// rows' ends apart from the blocks the writer works in) make libpng choose
+// every filter.
+TEST_F(GfxPngTest, TheAdaptiveFilterChoosesEachRowsFilterAsLibpngDoes) {
+  struct Picture {
+    std::string name;
+    Image image;
+  };
+  const std::vector<Picture> pictures = {
+      {"layer 300x97", layerLike(300, 97, 7)}, {"layer 257x400", layerLike(257, 400, 8)},
+      {"shaded 203x150", shaded(203, 150)},    {"shaded 37x300", shaded(37, 300)},
+      {"flat 64x64", flat(64, 64)},            {"flat 5x130", flat(5, 130)},
+      {"shaded 2x60", shaded(2, 60)},          {"checker 90x70", checker(90, 70)},
+      {"ramp 120x110", ramp(120, 110)},        {"shaded 1x50", shaded(1, 50)}, {"ramp 1x50", ramp(1, 50)},
+  };
+  std::vector<int> chosenByLibpng(5, 0);
+  for (const gfx::PngEncoding& encoding : {gfx::kQuickPngEncoding, gfx::PngEncoding{}}) {
+    gfx::PngEncoder encoder(encoding);
+    for (const Picture& picture : pictures) {
+      SCOPED_TRACE(picture.name);
+      const int w = picture.image.pixelWidth(), h = picture.image.pixelHeight();
+      const std::vector<int> theirs = rowFilters(libpngDefaultEncode(picture.image), w, h);
+      auto bytes = encoder.encode(picture.image);
+      ASSERT_TRUE(bytes) << bytes.error();
+      const fd::Data file(bytes->begin(), bytes->end());
+      const std::vector<int> ours = rowFilters(file, w, h);
+      ASSERT_EQ(theirs.size(), static_cast<std::size_t>(h));
+      ASSERT_EQ(ours.size(), static_cast<std::size_t>(h));
+      const std::vector<int> starts = stripeStarts(file);
+      std::string differing;
+      for (int y = 0; y < h; ++y) {
+        if (std::find(starts.begin(), starts.end(), y) != starts.end()) continue;
+        const int libpngs = theirs[static_cast<std::size_t>(y)], writers = ours[static_cast<std::size_t>(y)];
+        ASSERT_GE(libpngs, 0);
+        ASSERT_LT(libpngs, 5);
+        ++chosenByLibpng[static_cast<std::size_t>(libpngs)];
+        if (writers != libpngs)
+          differing += " row " + std::to_string(y) + ": " + std::to_string(writers) + " for " +
+                       std::to_string(libpngs) + ";";
+      }
+      EXPECT_TRUE(differing.empty()) << "filters chosen otherwise than by libpng:" << differing.substr(0, 400);
+    }
+  }
+  for (int filter = 0; filter < 5; ++filter)
+    EXPECT_GT(chosenByLibpng[static_cast<std::size_t>(filter)], 0) << "libpng never chose filter " << filter;
+}

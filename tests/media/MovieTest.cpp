@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "platform/media/AudioCapture.h"
@@ -17,6 +19,7 @@
 #include "platform/media/MovieReader.h"
 #include "platform/media/MovieWriter.h"
 #include "support/ChildProcess.h"
+#include "support/HostileMovies.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -454,3 +457,146 @@ TEST_F(MovieTest, TheVideoTransformIsStoredWithTheMovie) {
 }
 
 }  // namespace
+
+namespace {
+
+// How far into the file the process has read through the descriptor it holds
+// open on it, as the kernel keeps it (nullopt when none is open).
+std::optional<std::uint64_t> readPosition(const fs::path& file) {
+  std::error_code ec;
+  const fs::path wanted = fs::canonical(file, ec);
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd", ec)) {
+    if (fs::read_symlink(entry.path(), ec) != wanted) continue;
+    std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+    std::string key;
+    std::uint64_t value = 0;
+    while (info >> key >> value)
+      if (key == "pos:") return value;
+  }
+  return std::nullopt;
+}
+
+// Where each packet of a movie's picture track lies in the file, in order.
+struct PacketPlace {
+  std::int64_t at = 0;
+  int size = 0;
+  bool key = false;
+};
+
+std::vector<PacketPlace> picturePackets(const fs::path& file) {
+  std::vector<PacketPlace> out;
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0) return out;
+  AVPacket* packet = av_packet_alloc();
+  while (packet && av_read_frame(ctx, packet) >= 0) {
+    if (ctx->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+      out.push_back({packet->pos, packet->size, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+    av_packet_unref(packet);
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&ctx);
+  return out;
+}
+
+// Overwrites the packets with junk, keeping their places and sizes.
+void scramblePackets(const fs::path& file, const std::vector<PacketPlace>& packets) {
+  std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
+  std::uint32_t state = 0x2545F491u;
+  for (const PacketPlace& p : packets) {
+    std::string junk(static_cast<std::size_t>(p.size), '\0');
+    for (char& c : junk) {
+      state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+      c = static_cast<char>(state >> 24);
+    }
+    io.seekp(p.at);
+    io.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+  }
+}
+
+}  // namespace
+
+// The reader waits 300 packets of the picture track for a first picture. A
+// movie whose first 3000 packets are junk is given up once the first 300
+// have given none: the reader fails in words, having read a small part of
+// the file instead of decoding its way through all of it, and reads no
+// further when asked again. One whose junk ends at a key frame before the
+// 300th packet is read from there; one whose junk runs well past it is given
+// up all the same.
+TEST_F(MovieTest, APictureLessMovieIsGivenUpAfterItsFirst300Packets) {
+  constexpr int kFrames = 3000, kSide = 64;
+  const fs::path original = root() / "noise.mp4";
+  {
+    auto writer = MovieWriter::create(original, media::MovieContainer::MPEG4);
+    ASSERT_TRUE(writer.ok());
+    ASSERT_TRUE((*writer)->addVideoTrack({kSide, kSide, 30, kFps}).ok());
+    ASSERT_TRUE((*writer)->startWriting());
+    (*writer)->startSession(CMTimeMake(0, 600));
+    std::uint32_t state = 7;
+    auto p = media::PixelBuffer::make(kSide, kSide);
+    for (int i = 0; i < kFrames; ++i) {
+      // Noise does not compress: every packet is about as large as the next.
+      for (std::uint8_t& b : p->data) {
+        state = state * 1664525u + 1013904223u;
+        b = static_cast<std::uint8_t>(state >> 24);
+      }
+      (*writer)->appendVideo(*p, CMTimeMake(i * 20, 600));
+    }
+    ASSERT_TRUE((*writer)->finishWriting().ok());
+  }
+  const std::vector<PacketPlace> packets = picturePackets(original);
+  ASSERT_EQ(packets.size(), static_cast<std::size_t>(kFrames));
+  // The last key frame at most `before`, the first at least `from`.
+  auto keyAtMost = [&](std::size_t before) {
+    std::size_t k = before;
+    while (k > 0 && !packets[k].key) --k;
+    return k;
+  };
+  auto keyAtLeast = [&](std::size_t from) {
+    std::size_t k = from;
+    while (k < packets.size() && !packets[k].key) ++k;
+    return k;
+  };
+
+  const fs::path junk = root() / "junk.mp4";
+  fs::copy_file(original, junk);
+  ASSERT_TRUE(testing_support::scrambleMovieData(junk));
+  auto reader = MovieReader::open(junk);
+  ASSERT_TRUE(reader.ok()) << reader.error();
+  ASSERT_TRUE((*reader)->hasVideo());
+  EXPECT_FALSE((*reader)->nextVideoFrame().has_value());
+  EXPECT_EQ((*reader)->status(), MovieReader::Status::Failed);
+  EXPECT_NE((*reader)->error().find("junk.mp4 holds pictures that cannot be decoded"), std::string::npos)
+      << (*reader)->error();
+  // 300 packets are a tenth of them; a sixth leaves room for what the demuxer
+  // reads ahead.
+  const std::optional<std::uint64_t> at = readPosition(junk);
+  ASSERT_TRUE(at.has_value());
+  EXPECT_LT(*at, static_cast<std::uint64_t>(packets[kFrames / 6].at)) << "of " << fs::file_size(junk) << " bytes";
+  EXPECT_FALSE((*reader)->nextVideoFrame().has_value());
+  EXPECT_EQ(readPosition(junk), at);
+
+  const std::size_t early = keyAtMost(280), late = keyAtLeast(400);
+  ASSERT_GT(early, 200u) << "key frames are close enough together";
+  ASSERT_LT(late, 500u);
+  struct Case {
+    const char* name;
+    std::size_t junkPackets;
+    bool readable;
+  };
+  for (const Case& c : {Case{"early.mp4", early, true}, Case{"late.mp4", late, false}}) {
+    SCOPED_TRACE(std::string(c.name) + ": junk up to packet " + std::to_string(c.junkPackets));
+    const fs::path file = root() / c.name;
+    fs::copy_file(original, file);
+    scramblePackets(file,
+                    std::vector<PacketPlace>(packets.begin(), packets.begin() + static_cast<long>(c.junkPackets)));
+    auto partly = MovieReader::open(file);
+    ASSERT_TRUE(partly.ok()) << partly.error();
+    const std::optional<media::VideoSample> first = (*partly)->nextVideoFrame();
+    EXPECT_EQ(first.has_value(), c.readable) << (*partly)->error();
+    if (first) {
+      EXPECT_NEAR(CMTimeGetSeconds(first->presentationTime), static_cast<double>(c.junkPackets) / kFps, 1e-6);
+    } else {
+      EXPECT_NE((*partly)->error().find("cannot be decoded"), std::string::npos) << (*partly)->error();
+    }
+  }
+}

@@ -113,29 +113,37 @@ TEST_F(SoundMixTest, AFileTaggedManyTimesIsDecodedOnce) {
 }
 
 TEST_F(SoundMixTest, OnlyThePartOfAFileInsideTheMixIsDecoded) {
-  // A minute of stereo at 8000 Hz, tagged 30 s and 10 s before the mix's end.
+  // A minute of stereo at 8000 Hz, tagged 30 s and 10 s before the mix's end,
+  // the clips listed in time order and out of it: the earlier clip decides
+  // how much is read, wherever it stands in the list.
   std::vector<std::int16_t> stereo;
   for (std::int16_t s : ramp(60 * 8000, 3, 0)) stereo.insert(stereo.end(), {s, s});
   writeShorts(file("minute.wav"), SF_FORMAT_WAV, 8000, 2, stereo);
-  const media::MixOutcome mixed = media::mixClipsToCaf({{file("minute.wav"), 570.0}, {file("minute.wav"), 590.0}}, file("mix.caf"));
-  ASSERT_TRUE(mixed);
-  EXPECT_EQ(mixed.filesRead, 1);
-  // 30 s in two channels, and at most a few of the reader's fills of 8192 more.
-  const std::int64_t inside = 30 * 8000 * 2;
-  EXPECT_GE(mixed.samplesDecoded, inside);
-  EXPECT_LE(mixed.samplesDecoded, inside + 3 * 8192 * 2);
-  ASSERT_EQ(mixed.problems.size(), 1u);  // both clips are cut: told once
-  EXPECT_EQ(mixed.problems[0], "\"minute.wav\" is cut where the mix reaches 10 minutes");
   auto decoded = media::decodeSound(file("minute.wav"));
   ASSERT_TRUE(decoded.ok());
-  const ReadBack mix = readShorts(file("mix.caf"));
-  ASSERT_EQ(mix.samples.size(), 600u * 44100);
-  const std::size_t first = 570 * 44100, second = 590 * 44100;
-  for (std::size_t i = 0; i < mix.samples.size(); i += 97) {
-    float want = 0;
-    if (i >= first) want += (*decoded)[i - first];
-    if (i >= second) want += (*decoded)[i - second];
-    ASSERT_EQ(mix.samples[i], media::pcm16(want)) << "sample " << i;
+  for (const auto& [first, second] : {std::pair{570.0, 590.0}, std::pair{590.0, 570.0}}) {
+    SCOPED_TRACE("clips at " + std::to_string(static_cast<int>(first)) + " s, then " +
+                 std::to_string(static_cast<int>(second)) + " s");
+    const media::MixOutcome mixed =
+        media::mixClipsToCaf({{file("minute.wav"), first}, {file("minute.wav"), second}}, file("mix.caf"));
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed.filesRead, 1);
+    // 30 s in two channels, and at most a few of the reader's fills of 8192 more.
+    const std::int64_t inside = 30 * 8000 * 2;
+    EXPECT_GE(mixed.samplesDecoded, inside);
+    EXPECT_LE(mixed.samplesDecoded, inside + 3 * 8192 * 2);
+    EXPECT_EQ(mixed.samplesAdded, 40 * 44100);
+    ASSERT_EQ(mixed.problems.size(), 1u);  // both clips are cut: told once
+    EXPECT_EQ(mixed.problems[0], "\"minute.wav\" is cut where the mix reaches 10 minutes");
+    const ReadBack mix = readShorts(file("mix.caf"));
+    ASSERT_EQ(mix.samples.size(), 600u * 44100);
+    const std::size_t early = 570 * 44100, late = 590 * 44100;
+    for (std::size_t i = 0; i < mix.samples.size(); i += 97) {
+      float want = 0;
+      if (i >= early) want += (*decoded)[i - early];
+      if (i >= late) want += (*decoded)[i - late];
+      ASSERT_EQ(mix.samples[i], media::pcm16(want)) << "sample " << i;
+    }
   }
 }
 

@@ -251,9 +251,12 @@ void filterRowAdaptively(const std::uint8_t* row, const std::uint8_t* above, std
       for (std::size_t i = 1; i <= n; ++i) distance[k] += distanceFromZero(trial[k * stride + i]);
     }
   }
+  // On a picture one pixel wide libpng tries no filter that reads the pixel
+  // to the left: Sub and Paeth come to None and Up there, but Average does not.
+  const bool onePixel = n <= 4;
   std::size_t best = 0;
   for (std::size_t k = 1; k < tried; ++k)
-    if (distance[k] < distance[best]) best = k;
+    if ((!onePixel || kTried[k] == Filter::Up) && distance[k] < distance[best]) best = k;
   trial[best * stride] = static_cast<std::uint8_t>(static_cast<int>(kTried[best]) - 1);
   std::memcpy(out, trial + best * stride, stride);
 }
