@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/LaunchArt.h"
+#include "app/ProjectPreview.h"
 #include "desk/DeskPalette.h"
 #include "desk/Unavailable.h"
 #include "model/PackageZipOperator.h"
@@ -48,9 +48,7 @@ CardStrip::CardStrip(const ui::Rect& frame) : ui::ScrollView(frame) {}
 
 ui::Button* CardStrip::card(std::size_t index) const { return index < cards_.size() ? cards_[index].get() : nullptr; }
 
-ui::ImageView* CardStrip::cardIcon(std::size_t index) const {
-  return index < icons_.size() ? icons_[index].get() : nullptr;
-}
+ui::ImageView* CardStrip::cardIcon(std::size_t index) const { return index < icons_.size() ? icons_[index] : nullptr; }
 
 ui::Label* CardStrip::cardName(std::size_t index) const {
   return index < titles_.size() ? titles_[index].get() : nullptr;
@@ -64,7 +62,18 @@ void CardStrip::removeCards() {
   selected_ = -1;
 }
 
+ui::Rect CardStrip::pictureFrame() { return {9, 9, kCardWidth - 18, (kCardWidth - 18) * 0.75f}; }
+
 void CardStrip::addCard(const ui::Picture& picture, const std::string& title) {
+  auto iconView = std::make_shared<ui::ImageView>(pictureFrame());
+  iconView->setContentMode(ui::ContentMode::ScaleAspectFit);
+  iconView->setImage(picture);
+  iconView->setUserInteractionEnabled(false);
+  ui::ImageView* icon = iconView.get();
+  addCard(std::move(iconView), icon, title);
+}
+
+void CardStrip::addCard(std::shared_ptr<ui::View> picture, ui::ImageView* icon, const std::string& title) {
   const std::size_t i = cards_.size();
   auto card = ui::Button::make(ui::ButtonType::Custom,
                                {kCardGap + i * (kCardWidth + kCardGap), 4, kCardWidth, kCardHeight});
@@ -73,12 +82,8 @@ void CardStrip::addCard(const ui::Picture& picture, const std::string& title) {
   // Picture and name sit in the plate's frame and under it: the button's own
   // picture and title would be laid side by side and sized by the picture's
   // pixels, which differ with the scale the picture was written at.
-  const ui::Rect frame{9, 9, kCardWidth - 18, (kCardWidth - 18) * 0.75f};
-  auto iconView = std::make_shared<ui::ImageView>(frame);
-  iconView->setContentMode(ui::ContentMode::ScaleAspectFit);
-  iconView->setImage(picture);
-  iconView->setUserInteractionEnabled(false);
-  card->addSubview(iconView);
+  const ui::Rect frame = pictureFrame();
+  card->addSubview(std::move(picture));
   auto label = std::make_shared<ui::Label>(
       ui::Rect{4, frame.y + frame.height + 4, kCardWidth - 8, kCardHeight - frame.y - frame.height - 12});
   label->setText(title);
@@ -92,7 +97,7 @@ void CardStrip::addCard(const ui::Picture& picture, const std::string& title) {
   card->addTarget(this, [this, i](ui::Control*, const ui::Event*) { cardTouched(i); }, ui::TouchUpInside);
   addSubview(card);
   cards_.push_back(card);
-  icons_.push_back(iconView);
+  icons_.push_back(icon);
   titles_.push_back(label);
 }
 
@@ -126,13 +131,12 @@ ProjectsView::~ProjectsView() {
 void ProjectsView::reloadProjects(const std::optional<std::string>& select) {
   removeCards();
   backgrounds_.clear();
+  previews_.clear();
   badges_.clear();
   badgeNumbers_.clear();
   chosen_.clear();
   ZTDataModel& model = ZTDataModel::sharedInstance();
   names_ = model.projectsNameArray();
-  const float scale = ui::Screen::main().scale();
-  const ui::Picture blank(launch_art::blankPage(kCardWidth - 18, (kCardWidth - 18) * 0.75f, scale));
   const ui::Picture badgePlate = file_art::named("file_badge@2x.png");
   for (std::size_t i = 0; i < names_.size(); ++i) {
     const std::string& name = names_[i];
@@ -140,12 +144,12 @@ void ProjectsView::reloadProjects(const std::optional<std::string>& select) {
     std::shared_ptr<ProjectDataModel> project =
         name == model.curProjectName() && model.prjDataModel() ? model.prjDataModel()
                                                                : ProjectDataModel::initToShowWithProjectName(name);
-    ui::Picture icon;
-    if (project) {
-      if (auto path = project->iconFullPathAtPage(1, false)) icon = ui::Picture::fromFile(*path);
-    }
     backgrounds_.push_back(project ? project->curBackgroundName() : std::nullopt);
-    addCard(icon.empty() ? blank : icon, name);
+    auto preview = std::make_shared<ProjectPreviewView>(pictureFrame(), ProjectPreviewView::Detail::Thumbnail);
+    preview->showProject(project.get());
+    ProjectPreviewView* shown = preview.get();
+    addCard(std::move(preview), shown->pageView(), name);
+    previews_.push_back(shown);
     // The badge that shows the card's place in a combination.
     const float s = file_art::kBadgeSize;
     auto badge = std::make_shared<ui::ImageView>(ui::Rect{kCardWidth - s - 1, 1, s, s});

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/FileManagerArt.h"
+#include "app/ProjectPreview.h"
 #include "desk/DeskPanels.h"
 #include "model/ZTDataModel.h"
 #include "platform/ui/ActivityIndicatorView.h"
@@ -35,6 +36,7 @@ class CardStrip : public ui::ScrollView {
 
   std::size_t cardCount() const { return cards_.size(); }
   ui::Button* card(std::size_t index) const;
+  // The card's picture: a package's, or the page a project's drawing lies on.
   ui::ImageView* cardIcon(std::size_t index) const;
   ui::Label* cardName(std::size_t index) const;
   // Chooses a card (or none with -1).
@@ -46,15 +48,20 @@ class CardStrip : public ui::ScrollView {
 
  protected:
   void removeCards();
+  // Where a card's picture lies on it.
+  static ui::Rect pictureFrame();
   // Cards are added in order; finishCards sets the scrolled width.
   void addCard(const ui::Picture& picture, const std::string& title);
+  // A card whose picture is a view of its own in the picture's frame, with
+  // `icon` the picture it shows.
+  void addCard(std::shared_ptr<ui::View> picture, ui::ImageView* icon, const std::string& title);
   void finishCards();
   virtual void cardTouched(std::size_t index);
   void changed() const;
 
  private:
   std::vector<std::shared_ptr<ui::Button>> cards_;
-  std::vector<std::shared_ptr<ui::ImageView>> icons_;
+  std::vector<ui::ImageView*> icons_;  // held by the cards
   std::vector<std::shared_ptr<ui::Label>> titles_;
   int selected_ = -1;
 };
@@ -70,6 +77,10 @@ class ProjectsView : public CardStrip, public ZTDataModelDelegate {
   // named project (when listed) is chosen.
   void reloadProjects(const std::optional<std::string>& select = std::nullopt);
   const std::vector<std::string>& projectNames() const { return names_; }
+  // A card's page as the desk shows it: the drawing over the background.
+  ProjectPreviewView* cardPreview(std::size_t index) const {
+    return index < previews_.size() ? previews_[index] : nullptr;
+  }
   std::optional<std::string> selectedProjectName() const;
   // The chosen card's project background name; nullopt when none is chosen.
   std::optional<std::string> selectedBackground() const;
@@ -100,6 +111,7 @@ class ProjectsView : public CardStrip, public ZTDataModelDelegate {
   void showOrder();
   std::vector<std::string> names_;
   std::vector<std::optional<std::string>> backgrounds_;
+  std::vector<ProjectPreviewView*> previews_;  // held by the cards
   std::vector<std::shared_ptr<ui::ImageView>> badges_;
   std::vector<std::shared_ptr<ui::Label>> badgeNumbers_;
   bool choosingOrder_ = false;

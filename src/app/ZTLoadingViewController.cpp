@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "app/LaunchArt.h"
-#include "desk/DeskPalette.h"
+#include "app/ProjectPreview.h"
 #include "desk/Unavailable.h"
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
@@ -63,16 +63,8 @@ void ZTLoadingViewController::loadView() {
                                                    L.project.height + 12});
   frame->setBackgroundColor({0.35f, 0.22f, 0.12f, 1});
   root->addSubview(frame);
-  projectBackground_ = std::make_shared<ui::ImageView>(L.project);
-  // A user's background is transparent where nothing is painted on it; there
-  // the desk's paper shows, as it does on the desk.
-  projectBackground_->setBackgroundColor(desk_palette::kPaper);
-  projectBackground_->setContentMode(ui::ContentMode::ScaleAspectFill);
-  projectBackground_->setClipsToBounds(true);
-  root->addSubview(projectBackground_);
-  projectIcon_ = std::make_shared<ui::ImageView>(L.project);
-  projectIcon_->setContentMode(ui::ContentMode::ScaleAspectFit);
-  root->addSubview(projectIcon_);
+  preview_ = std::make_shared<ProjectPreviewView>(L.project, ProjectPreviewView::Detail::Full);
+  root->addSubview(preview_);
   projectName_ = std::make_shared<ui::Label>(L.name);
   projectName_->setFont({"DejaVu Sans", 15, true});
   projectName_->setTextColor({0.3f, 0.2f, 0.1f, 1});
@@ -110,23 +102,10 @@ void ZTLoadingViewController::loadView() {
 void ZTLoadingViewController::viewWillAppear(bool) { reloadProject(); }
 
 void ZTLoadingViewController::reloadProject() {
-  if (!projectIcon_) return;
+  if (!preview_) return;
   ZTDataModel& model = ZTDataModel::sharedInstance();
-  const std::shared_ptr<ProjectDataModel>& project = model.prjDataModel();
   projectName_->setText(model.curProjectName());
-  ui::Picture background, icon;
-  if (project) {
-    if (auto path = project->backgroundFullPath()) background = ui::Picture::fromFile(*path);
-    if (auto path = project->iconFullPathAtPage(1, false)) icon = ui::Picture::fromFile(*path);
-  }
-  // Without a background picture the drawing (transparent where nothing is
-  // drawn) shows on a blank page, as on the desk.
-  if (background.empty()) {
-    const Layout& L = layout();
-    background = ui::Picture(launch_art::blankPage(L.project.width, L.project.height, ui::Screen::main().scale()));
-  }
-  projectBackground_->setImage(background);
-  projectIcon_->setImage(icon);
+  preview_->showProject(model.prjDataModel().get());
 }
 
 void ZTLoadingViewController::chooseEntry(int entry) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ProjectPreview.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -50,8 +51,9 @@ class ZTLoadingViewController : public ui::ViewController, public roto::VTRotosc
 
   ui::ScrollView* carousel() const { return carousel_.get(); }
   ui::Button* entryButton(int entry) const;
-  ui::ImageView* projectBackground() const { return projectBackground_.get(); }
-  ui::ImageView* projectIcon() const { return projectIcon_.get(); }
+  ProjectPreviewView* projectPreview() const { return preview_.get(); }
+  ui::ImageView* projectBackground() const { return preview_ ? preview_->pageView() : nullptr; }
+  ui::ImageView* projectIcon() const { return preview_ ? preview_->drawingView() : nullptr; }
   ui::Label* projectName() const { return projectName_.get(); }
 
   static std::string entryTitle(int entry);
@@ -59,7 +61,7 @@ class ZTLoadingViewController : public ui::ViewController, public roto::VTRotosc
  private:
   std::shared_ptr<ui::ScrollView> carousel_;
   std::vector<std::shared_ptr<ui::Button>> entries_;
-  std::shared_ptr<ui::ImageView> projectBackground_, projectIcon_;
+  std::shared_ptr<ProjectPreviewView> preview_;
   std::shared_ptr<ui::Label> projectName_, pageLabel_;
   std::shared_ptr<DesktopManagerController> desk_;
 };

@@ -549,13 +549,15 @@ void paintRoller(Context& c, float w, float h, int state) {
 }
 
 void paintLayerButton(Context& c, float w, float h, int which) {
-  // Stacked sheets; the edited one (foreground on top, middle ground below,
-  // the background at the bottom) is drawn in the accent colour.
+  // Three sheets stacked as the layers lie on the page: the foreground on
+  // top, the middle ground under it, the background at the bottom. The one
+  // the picture stands for (0 foreground, 1 middle ground, 2 background) is
+  // lit in the accent colour; the lowest is drawn first, so each sheet lies
+  // over the one beneath it.
   roundButton(c, w, h, -1);
-  for (int i = 2; i >= 0; --i) {
-    float y = h * 0.28f + i * h * 0.13f;
-    Color fill = (2 - i) == which ? kAccent : Color::white(0.92f, 0.9f);
-    c.setFillColor(fill);
+  for (int sheet = 2; sheet >= 0; --sheet) {
+    const float y = h * 0.28f + sheet * h * 0.13f;
+    c.setFillColor(sheet == which ? kAccent : Color::white(0.92f, 0.9f));
     c.fillPolygon({{w * 0.5f, y - h * 0.1f}, {w * 0.8f, y}, {w * 0.5f, y + h * 0.1f}, {w * 0.2f, y}});
   }
 }

@@ -11,6 +11,7 @@
 #include "app/AppDelegate.h"
 #include "app/FileManagerView.h"
 #include "app/ZTLoadingViewController.h"
+#include "desk/BackgroundsView.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
 #include "model/DeviceScreen.h"
@@ -68,6 +69,26 @@ class AppTest : public testing_support::SandboxTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return nullptr;
+  }
+  // The background gallery, opened from the layer panel as a person opens it.
+  BackgroundsView& openGallery(DesktopManagerController* desk) {
+    if (!desk->layerManager() || desk->layerManager()->isHidden()) tap(desk->groundBtn());
+    tap(desk->backgroundRowButton());
+    return *desk->backgroundsView();
+  }
+  // A background of one's own made in the gallery and opened for painting
+  // with a double tap on its cell.
+  void paintNewBackground(DesktopManagerController* desk) {
+    BackgroundsView& gallery = openGallery(desk);
+    tap(gallery.backgroundsArray().back()->newButton());
+    ASSERT_NE(gallery.newBackgroundView(), nullptr);
+    gallery.createBackground();
+    BackgroundView* cell = gallery.cellNamed(ZTDataModel::sharedInstance().backgroundArray().back());
+    ASSERT_NE(cell, nullptr);
+    tap(cell->selectedButton());
+    host->advance(0.05);
+    tap(cell->selectedButton());
+    ASSERT_TRUE(ZTDataModel::sharedInstance().extendDataModel().isBackground());
   }
   ui::Point onPage(DesktopManagerController* desk, float x, float y) {
     ui::Rect f = desk->canvas()->frame();

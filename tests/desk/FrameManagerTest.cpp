@@ -7,6 +7,7 @@
 #include <set>
 
 #include "FrameManagerTestSupport.h"
+#include "platform/foundation/Localized.h"
 #include "desk/frames/FrameArt.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -378,7 +379,7 @@ TEST_F(FrameManagerTest, DepositoryPaperDeletedThroughItsButton) {
   host->advance(0.5);
   EXPECT_EQ(project().temporarysArray().size(), 2u);
   tapView(first->delButton());
-  EXPECT_TRUE(host->pressAlertButton("Delete:"));
+  EXPECT_TRUE(host->pressAlertButton(fd::Localized("Delete:")));
   host->advance(0.5);
   settle();
   ASSERT_EQ(project().temporarysArray().size(), 1u);

@@ -132,10 +132,13 @@ TEST_F(RotoscopingScreenTest, ShortSelectionsAreRefusedWhicheverButtonAndCancell
   screen->timestampView()->setCropFirstTime(1.0f);
   screen->timestampView()->setCropLastTime(1.99f);
   screen->trimAction();
-  ASSERT_TRUE(host->pressAlertButton("NO"));
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("NO")));
   host->runUntilIdle();
   ASSERT_EQ(host->alerts().size(), 1u);
-  EXPECT_EQ(host->alerts()[0]->message(), "Invalid timeinterval");
+  // The refusal says in words what the selection lacks.
+  const std::string refusal = host->alerts()[0]->message();
+  EXPECT_EQ(refusal, fd::Localized("Invalid timeinterval"));
+  EXPECT_NE(refusal.find("at least 1 second"), std::string::npos) << refusal;
   ASSERT_TRUE(host->pressAlertButton("Cancel"));
   host->runUntilIdle();
   EXPECT_FALSE(screen->timestampView()->firstCropIndicator()->isHidden());  // the handles stay

@@ -1,5 +1,6 @@
 #include "platform/foundation/Localized.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -152,6 +153,7 @@ struct Tables {
   bool loaded = false;
   std::string language;
   std::map<std::string, std::string> table;
+  std::vector<std::string> unworded;
 };
 
 Tables& tables() {
@@ -164,6 +166,7 @@ Tables& tables() {
 void load(Tables& t) {
   if (t.language.empty()) t.language = languageFromEnvironment();
   t.table.clear();
+  t.unworded.clear();
   t.loaded = true;
   for (const std::string& lang : {t.language, std::string("en")}) {
     auto file = paths::resource("strings/" + lang + ".lproj/Localizable.strings");
@@ -192,7 +195,10 @@ std::string Localized(std::string_view key) {
   std::lock_guard lock(t.m);
   if (!t.loaded) load(t);
   auto it = t.table.find(std::string(key));
-  return it == t.table.end() ? std::string(key) : it->second;
+  if (it != t.table.end()) return it->second;
+  if (t.unworded.size() < kMaxKeysWithoutText && std::find(t.unworded.begin(), t.unworded.end(), key) == t.unworded.end())
+    t.unworded.emplace_back(key);
+  return std::string(key);
 }
 
 void setLocalizationLanguage(const std::string& language) {
@@ -200,6 +206,12 @@ void setLocalizationLanguage(const std::string& language) {
   std::lock_guard lock(t.m);
   t.language = language;
   load(t);
+}
+
+std::vector<std::string> keysWithoutText() {
+  Tables& t = tables();
+  std::lock_guard lock(t.m);
+  return t.unworded;
 }
 
 std::string localizationLanguage() {

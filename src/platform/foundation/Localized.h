@@ -1,10 +1,12 @@
 #pragma once
 // Interface texts from the string tables under resources/strings. The literal
 // is the key; a key without a translation shows as itself.
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fd {
 
@@ -13,6 +15,12 @@ std::string Localized(std::string_view key);
 // falling back to "en". Reloads the table.
 void setLocalizationLanguage(const std::string& language);
 std::string localizationLanguage();
+
+// The keys asked for since the table was (re)loaded that it gave no text
+// for, in the order first asked: a key shown as itself is a text nobody
+// worded. At most kMaxKeysWithoutText are kept.
+inline constexpr std::size_t kMaxKeysWithoutText = 256;
+std::vector<std::string> keysWithoutText();
 
 // A table in the "key" = "value"; format (UTF-8 or UTF-16 with a byte-order
 // mark, /* */ and // comments). nullopt when the text is malformed.
