@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/AppTestSupport.h"
-#include "desk/BackgroundsView.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/Pictures.h"
 
@@ -27,19 +26,9 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     launch_ = start(tall, scale);
     DesktopManagerController* desk = openDesk(launch_);
     if (desk == nullptr) return nullptr;
-    tap(desk->groundBtn());
-    tap(desk->backgroundRowButton());
-    BackgroundsView* gallery = desk->backgroundsView();
-    EXPECT_NE(gallery, nullptr);
-    if (gallery == nullptr) return nullptr;
-    tap(gallery->backgroundsArray().back()->newButton());
-    gallery->createBackground();
+    paintNewBackground(desk);
+    if (!model().extendDataModel().isBackground()) return nullptr;
     name_ = model().backgroundArray().back();
-    BackgroundView* cell = gallery->cellNamed(name_);
-    tap(cell->selectedButton());
-    host->advance(0.05);
-    tap(cell->selectedButton());
-    EXPECT_TRUE(model().extendDataModel().isBackground());
     host->drag(onPage(desk, 40, 144), onPage(desk, 340, 144), 10);
     host->runUntilIdle();
     return desk;
