@@ -4,10 +4,21 @@
 // program's reader and writing the XML text are timed beside a plain libplist
 // parse of the same bytes (goal: each at most 2x that parse), and a plain
 // libplist write of the same list for comparison.
+//
+// Lists at the bounds: a binary list of 19 KB whose shared objects would
+// build 32 GB once copied out, refused (time, and peak memory, peak_MB: what
+// the process's resident memory grew by at most while it was read), and a
+// valid XML list of 63.9 MB of small elements read whole, its peak memory
+// beside the file's size (peak_per_file), against a plain libplist parse of
+// the same bytes (goal: no more than 4 times the file; libplist's tree of
+// nodes took 25 times).
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "platform/foundation/PropertyList.h"
@@ -123,6 +134,139 @@ void BM_PlainLibplistWriteXML(benchmark::State& state) {
   label(state, bytes);
 }
 BENCHMARK(BM_PlainLibplistWriteXML)->ArgsProduct({{kSoundList, kFrameRecords}, {kXML}})->Unit(benchmark::kMillisecond);
+
+// --- lists at the bounds
+
+long statusKiB(const char* field) {
+  std::ifstream in("/proc/self/status");
+  const std::string prefix = std::string(field) + ":";
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(prefix)) return std::stol(line.substr(prefix.size()));
+  return -1;
+}
+
+// What the process's resident memory grew by at most while `work` ran, in
+// MB: memory freed by earlier runs is handed back and the peak reset to the
+// current size first.
+double peakGrowthMB(const std::function<void()>& work) {
+  malloc_trim(0);
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long before = statusKiB("VmRSS");
+  work();
+  return static_cast<double>(statusKiB("VmHWM") - before) / 1024.0;
+}
+
+// 1,000 references to an array of 2,000 references to one 16 KB data, with
+// references of one byte: 19 KB.
+const fd::Data& sharedReferenceList() {
+  static const fd::Data bytes = [] {
+    fd::Data out = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<std::size_t> offsets;
+    const auto withCount = [&](std::uint8_t marker, std::uint32_t n) {
+      out.push_back(marker | 0x0F);
+      out.push_back(0x12);
+      for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(n >> shift));
+    };
+    offsets.push_back(out.size());
+    withCount(0x40, 16384);
+    for (int i = 0; i < 16384; ++i) out.push_back(static_cast<std::uint8_t>(i));
+    offsets.push_back(out.size());
+    withCount(0xA0, 2000);
+    out.insert(out.end(), 2000, 0);  // the data
+    offsets.push_back(out.size());
+    withCount(0xA0, 1000);
+    out.insert(out.end(), 1000, 1);  // the inner array
+    const std::size_t table = out.size();
+    for (std::size_t offset : offsets) {
+      out.push_back(static_cast<std::uint8_t>(offset >> 8));
+      out.push_back(static_cast<std::uint8_t>(offset));
+    }
+    const std::uint8_t trailer[32] = {0, 0, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 2,
+                                      0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(table >> 8),
+                                      static_cast<std::uint8_t>(table)};
+    out.insert(out.end(), trailer, trailer + 32);
+    return out;
+  }();
+  return bytes;
+}
+
+void BM_RefuseSharedReferenceList(benchmark::State& state) {
+  const fd::Data& bytes = sharedReferenceList();
+  for (auto _ : state) {
+    fd::Expected<fd::Value> value = fd::parsePropertyList(bytes);
+    if (value) {
+      state.SkipWithError("the list was read");
+      return;
+    }
+    benchmark::DoNotOptimize(value);
+  }
+  state.counters["file_KB"] = static_cast<double>(bytes.size()) / 1e3;
+  state.counters["peak_MB"] = peakGrowthMB([&] { benchmark::DoNotOptimize(fd::parsePropertyList(bytes)); });
+}
+BENCHMARK(BM_RefuseSharedReferenceList)->Unit(benchmark::kMicrosecond);
+
+// 63.9 MB of lines of one small element each in one array.
+fd::Data longXMLList(const std::function<std::string(std::size_t)>& element) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
+  for (std::size_t i = 0; xml.size() < 67000000; ++i) xml += "\t" + element(i) + "\n";
+  xml += "</array>\n</plist>\n";
+  return fd::Data(xml.begin(), xml.end());
+}
+
+// Numbers: 2.9 million elements, read.
+const fd::Data& longXMLList() {
+  static const fd::Data bytes =
+      longXMLList([](std::size_t i) { return "<integer>" + std::to_string(i % 10000) + "</integer>"; });
+  return bytes;
+}
+
+// Flags: 7.4 million elements, 415 MB of values, past the budget. Read with
+// libplist and then made values, as lists once were, they took 1.6 GB.
+void BM_RefuseLongXMLListOfFlags(benchmark::State& state) {
+  static const fd::Data bytes = longXMLList([](std::size_t) { return std::string("<true/>"); });
+  const auto refuse = [&] {
+    fd::Expected<fd::Value> value = fd::parsePropertyList(bytes);
+    if (value) state.SkipWithError("the list was read");
+    benchmark::DoNotOptimize(value);
+  };
+  for (auto _ : state) refuse();
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / (1 << 20);
+  state.counters["peak_MB"] = peakGrowthMB(refuse);
+}
+BENCHMARK(BM_RefuseLongXMLListOfFlags)->Unit(benchmark::kMillisecond);
+
+void labelLongList(benchmark::State& state, const fd::Data& bytes, const std::function<void()>& readOnce) {
+  const double peak = peakGrowthMB(readOnce);
+  const double file = static_cast<double>(bytes.size()) / (1 << 20);
+  state.counters["file_MB"] = file;
+  state.counters["peak_MB"] = peak;
+  state.counters["peak_per_file"] = peak / file;
+}
+
+void BM_ReadLongXMLList(benchmark::State& state) {
+  const fd::Data& bytes = longXMLList();
+  const auto read = [&] {
+    fd::Expected<fd::Value> value = fd::parsePropertyList(bytes);
+    if (!value) state.SkipWithError(value.error().c_str());
+    benchmark::DoNotOptimize(value);
+  };
+  for (auto _ : state) read();
+  labelLongList(state, bytes, read);
+}
+BENCHMARK(BM_ReadLongXMLList)->Unit(benchmark::kMillisecond);
+
+void BM_PlainLibplistParseLongXML(benchmark::State& state) {
+  const fd::Data& bytes = longXMLList();
+  const auto parse = [&] {
+    plist_t root = nullptr;
+    plist_from_xml(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &root);
+    if (!root) state.SkipWithError("libplist did not parse the list");
+    plist_free(root);
+  };
+  for (auto _ : state) parse();
+  labelLongList(state, bytes, parse);
+}
+BENCHMARK(BM_PlainLibplistParseLongXML)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

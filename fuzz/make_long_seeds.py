@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Writes the long seeds of the property-list and feed corpora (each under
-1 MB): lists of tens of thousands of items in both property-list forms, and
-Atom feeds with declarations at and far past the bound, tens of thousands of
-tiny or terse entries, an entry of a hundred thousand empty elements, an
-element with too many attributes, and a start tag of "=" only.
+1 MB): lists of tens of thousands of items in both property-list forms,
+binary lists whose shared objects stand for far more than their bytes (a
+list of kilobytes that would build gigabytes once copied out, and ones that
+build a few megabytes), and Atom feeds with declarations at and far past the
+bound, tens of thousands of tiny or terse entries, an entry of a hundred thousand empty elements, an
+element with too many attributes, a start tag of "=" only, and pieces of
+markup longer than the feed reader takes.
 
     python3 fuzz/make_long_seeds.py      (from the top of the checkout)
 """
@@ -41,6 +44,30 @@ def plist_seeds():
           plistlib.dumps({"ProjectsNameArray": names, "CurProjectName": "p1"}, fmt=plistlib.FMT_BINARY))
 
 
+def shared_seeds():
+    # The binary writer stores an object once however often it is referred
+    # to, so these stay small while their readers would copy each reference.
+    def binary(value):
+        return plistlib.dumps(value, fmt=plistlib.FMT_BINARY)
+
+    # 1,000 references to an array of 2,000 references to one 16 KB data:
+    # 19 KB that would build 32 GB.
+    inner = [bytes(range(256)) * 64] * 2000
+    write("corpus_plist", "shared-data-2000000-copies.bplist", binary({"ImagesArray": [inner] * 1000}))
+    # One 1 KB string, two million times over, in a few kilobytes.
+    names = ["n" * 1024] * 1000
+    write("corpus_plist", "shared-string-2000000-copies.bplist", binary({"ProjectsNameArray": [names] * 2000}))
+    # A frame record shared by 3,000 frames: a project of 2 MB, read.
+    frame = {"IconName": "I1", "LaysArray": ["L1a", "L1b"], "kFrameInfo": 1, "kReapeatNumber": 0}
+    layers = {"L1a": {"LayPosition": 1, "RefPageArray": [1]}, "L1b": {"LayPosition": 2, "RefPageArray": [1]}}
+    write("corpus_plist", "shared-frame-3000-times.bplist",
+          binary({"Version": 104, "FrameLayCount": 2, "ImagesArray": [frame] * 3000, "LaysDictionary": layers}))
+    # A dictionary of 100 entries shared by the 100 entries of another.
+    page = {"p%d" % i: "v" * 200 for i in range(100)}
+    write("corpus_plist", "shared-dictionary-100-by-100.bplist",
+          binary({"k%d" % i: page for i in range(100)}))
+
+
 FEED = '<feed xmlns="http://www.w3.org/2005/Atom" xmlns:gd="http://schemas.flipdesk.net/g/2005"'
 
 
@@ -69,7 +96,16 @@ def feed_seeds():
     write("corpus_feed", "terse-entries-5000.xml", terse.encode())
     empty_elements = FEED + ' xmlns:x="urn:x"><entry>' + "<x:e/>" * 100000 + "</entry></feed>"
     write("corpus_feed", "entry-of-empty-elements.xml", empty_elements.encode())
+    # Pieces of markup too long for the feed to be read entry by entry: an
+    # address, a comment, a character data section, a processing instruction.
+    fill = "a>" * 50000
+    long_markup = (FEED + "><entry><link href=\"" + fill + "\"/></entry>"
+                   + "<entry><!--" + fill + "--><title>t</title></entry>"
+                   + "<entry><title><![CDATA[" + fill + "]]></title></entry>"
+                   + "<entry><?note " + fill + "?></entry></feed>")
+    write("corpus_feed", "long-markup.xml", long_markup.encode())
 
 
 plist_seeds()
+shared_seeds()
 feed_seeds()

@@ -10,6 +10,7 @@
 #include "model/SafeName.h"
 #include "model/zip/ZipWrapper.h"
 #include "net/JSON.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
@@ -419,7 +420,10 @@ bool ResourceDownLoadManager::dicToItem(const fd::Value& list, const fs::path& p
 }
 
 fd::Value ResourceDownLoadManager::itemToArray(const fs::path& path) {
-  auto read = fd::readPropertyList(path);
+  // A list that cannot be read is set aside and told before the next save
+  // of the lists could replace it.
+  auto read = fd::readStoredList(path, fd::Value::Type::Array, fd::DamagedFileReport::Kind::Settings,
+                                 path.filename().string());
   return read ? std::move(read).value() : fd::Value();
 }
 

@@ -16,9 +16,9 @@
 #include "model/Tools.h"
 #include "model/zip/EntryName.h"
 #include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
-#include "platform/foundation/PropertyList.h"
 
 namespace fs = std::filesystem;
 
@@ -216,8 +216,14 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
 
   const fs::path plist = staging.path() / projectplist::kFileName;
   if (!isRealFile(plist)) return fail(PackageFailure::NotAProject);
-  const auto contents = fd::readPropertyList(plist);
-  if (!contents || !contents->isDictionary()) return fail(PackageFailure::NotAProject);
+  // Read as a project's list is shown, so that the reason can be told: a
+  // list that is garbled, or that would take more memory than any list may,
+  // is no project.
+  const auto contents = fd::peekStoredDictionary(plist);
+  if (!contents) {
+    return fail(PackageFailure::NotAProject, ZipFailure::None,
+                std::string(projectplist::kFileName) + " cannot be read (" + contents.error() + ")");
+  }
   // Project folders are plain folders; the staging folder was made private.
   fd::crashPoint("package.import.unpacked");
   fs::permissions(staging.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |

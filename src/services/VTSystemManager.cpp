@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -27,11 +28,13 @@ double steadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The stored record, keeping only entries of the expected shape.
+// The stored record, keeping only entries of the expected shape. A record
+// that cannot be read is set aside and told, never written over.
 fd::Value loadRecord(const std::filesystem::path& path) {
   fd::Dictionary events;
   fd::Dictionary timed;
-  if (const fd::Expected<fd::Value> stored = fd::readPropertyList(path)) {
+  if (const fd::Expected<fd::Value> stored =
+          fd::readStoredDictionary(path, fd::DamagedFileReport::Kind::Settings, path.filename().string())) {
     if (const fd::Dictionary* e = (*stored)[kEventsKey].dictionary()) {
       for (const auto& [name, count] : *e) {
         if (count.isInteger()) events[name] = count;

@@ -15,6 +15,8 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
+#include "model/ExtendDataModel.h"
+#include "support/BinaryPlist.h"
 #include "support/KeptCopies.h"
 
 namespace fs = std::filesystem;
@@ -130,6 +132,54 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTells
   for (const fs::path& file : {plist, preferences}) {
     ASSERT_EQ(testing_support::keptCopies(file).size(), 1u) << file;
     EXPECT_EQ(fs::file_size(testing_support::keptCopies(file)[0]), std::uintmax_t{3} << 30);
+  }
+}
+
+// Lists of a few kilobytes whose shared objects would build gigabytes once
+// copied out ended every start under a memory ceiling, before anything was
+// set aside. Each is refused before it builds, kept and told: as the current
+// project's list, the preferences, both settings files and the statistics
+// record.
+TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildTooMuchAsideAndTellsThem) {
+#ifdef FD_TEST_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
+#endif
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
+  m.saveData();
+  const fs::path plist = m.prjDataModel()->plistFilePath();
+  ZTDataModel::resetSharedInstanceForTesting();
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  fd::UserDefaults::resetStandardForTesting();
+  const fd::Data shared = testing_support::sharedDataList();
+  const std::vector<fs::path> lists = {preferences, ExtendDataModel::limitFramesPath(), ExtendDataModel::lumistoPath(),
+                                       VTSystemManager::recordPath(), plist};  // the newest list: the one opened
+  for (const fs::path& file : lists) {
+    fs::create_directories(file.parent_path());
+    ASSERT_TRUE(fd::files::writeFileAtomically(file, shared)) << file;
+  }
+
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    testing_support::limitAddressSpaceGrowth(std::size_t{5} << 29);  // 2.5 GB
+    std::vector<std::string> titles;
+    for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
+      titles.push_back(alert->title());
+      EXPECT_NE(alert->message().find("once read it would take more than the 256 MB a list may take"),
+                std::string::npos)
+          << alert->message();
+    }
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Project could not be read", "Settings could not be read",
+                                                "Settings could not be read", "Settings could not be read",
+                                                "Settings could not be read"}));
+    EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
+  });
+  EXPECT_TRUE(child.exited) << "signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_FALSE(fs::exists(plist));
+  for (const fs::path& file : lists) {
+    ASSERT_EQ(testing_support::keptCopies(file).size(), 1u) << file;
+    EXPECT_EQ(testing_support::fileBytes(testing_support::keptCopies(file)[0]), shared) << file;
   }
 }
 

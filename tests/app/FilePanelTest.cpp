@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "app/FileManagerArt.h"
@@ -20,10 +21,12 @@
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
 #include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/AudioFile.h"
+#include "support/BinaryPlist.h"
 
 namespace {
 
@@ -392,46 +395,72 @@ TEST_F(FilePanelTest, ADamagedProjectIsToldAndNeverOpened) {
 }
 
 // A project whose list is gigabytes (sparse) once held the panel for seconds
-// while each card read it whole. Its card is shown at once from its name,
-// the file unread and where it was; opening it refuses the list by its size,
-// sets it aside and tells. All within a memory ceiling the whole read would
-// pass many times over. The panel stands alone on the screen here: the
-// child may not draw with GL, whose driver an earlier test of this process
-// may have started with threads the child does not have.
+// while each card read it whole, and one whose list is a few kilobytes of
+// shared references, standing for gigabytes once copied out, ended the
+// program when the panel opened. Such a card is shown at once from its name,
+// the file left where it was; opening it refuses the list, by its size or
+// before it builds, sets it aside and tells. All within a memory ceiling
+// the whole read would pass many times over. The panel stands alone on the
+// screen here: the child may not draw with GL, whose driver an earlier test
+// of this process may have started with threads the child does not have.
 TEST_F(FilePanelTest, AProjectWithAHugeListIsShownUnreadAndNeverOpened) {
-  const fs::path plist = projectFolder("Walk") / "Project.plist";
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    ZTDataModel::resetSharedInstanceForTesting();
-    host = std::make_unique<ui::HeadlessHost>(false, 1.0f);
-    const ui::Rect screen = ui::Screen::main().bounds();
-    DeviceScreen::setMainScreen(1.0f, screen.height, screen.width);
-    prepareModel();
-    fd::takeDamagedFileReports();
-    fs::resize_file(plist, std::uintmax_t{3} << 30);
-    testing_support::limitAddressSpaceGrowth(std::size_t{1} << 30);
-    window = std::make_shared<ui::Window>(screen);
-    const std::shared_ptr<FileManagerView> panel = FileManagerView::initFileManagerView();
-    window->addSubview(panel);
-    window->makeKeyAndVisible();
-    host->runUntilIdle();
-    EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Walk", "Run"}));
-    chooseProject(panel.get(), "Walk");
-    EXPECT_EQ(fs::file_size(plist), std::uintmax_t{3} << 30) << "a card only shows its project";
-    EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+  const fd::Data shared = testing_support::sharedDataList();
+  struct Huge {
+    const char* what;
+    std::function<void(const fs::path&)> make;
+    std::function<bool(const fs::path&)> isTheList;
+    std::string reason;
+  };
+  const std::vector<Huge> lists = {
+      {"sparse", [](const fs::path& file) { fs::resize_file(file, std::uintmax_t{3} << 30); },
+       [](const fs::path& file) { return fs::file_size(file) == std::uintmax_t{3} << 30; },
+       "the file is 3.0 GB, larger than the 64 MB it may be"},
+      {"shared", [&](const fs::path& file) { ASSERT_TRUE(fd::files::writeFileAtomically(file, shared)); },
+       [&](const fs::path& file) { return testing_support::fileBytes(file) == shared; },
+       "binary property list expands to too many objects: once read it would take more than the 256 MB a list "
+       "may take"},
+  };
+  for (const Huge& huge : lists) {
+    SCOPED_TRACE(huge.what);
+    // Each list in a sandbox of its own: the child sets the first aside.
+    fd::paths::setHomeOverride(root() / huge.what);
+    ASSERT_TRUE(fd::paths::ensureSandbox());
+    fd::UserDefaults::resetStandardForTesting();
+    const fs::path plist = projectFolder("Walk") / "Project.plist";
+    const testing_support::ChildResult child = testing_support::runInChild([&] {
+      ZTDataModel::resetSharedInstanceForTesting();
+      host = std::make_unique<ui::HeadlessHost>(false, 1.0f);
+      const ui::Rect screen = ui::Screen::main().bounds();
+      DeviceScreen::setMainScreen(1.0f, screen.height, screen.width);
+      prepareModel();
+      fd::takeDamagedFileReports();
+      huge.make(plist);
+      testing_support::limitAddressSpaceGrowth(std::size_t{1} << 30);
+      window = std::make_shared<ui::Window>(screen);
+      const std::shared_ptr<FileManagerView> panel = FileManagerView::initFileManagerView();
+      window->addSubview(panel);
+      window->makeKeyAndVisible();
+      host->runUntilIdle();
+      EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Walk", "Run"}));
+      chooseProject(panel.get(), "Walk");
+      EXPECT_TRUE(huge.isTheList(plist)) << "a card only shows its project";
+      EXPECT_TRUE(fd::takeDamagedFileReports().empty());
 
-    tapCard(panel->projsView(), 1);  // the chosen card, touched again, opens
-    EXPECT_EQ(model().curProjectName(), "test");
-    EXPECT_NE(panel->superview(), nullptr) << "the panel stays open";
-    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].name, "Walk");
-    EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
-    EXPECT_FALSE(fs::exists(plist));
-    ASSERT_FALSE(reports[0].keptAs.empty());
-    EXPECT_EQ(fs::file_size(reports[0].keptAs), std::uintmax_t{3} << 30);
-  });
-  EXPECT_TRUE(child.exited) << "signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
+      tapCard(panel->projsView(), 1);  // the chosen card, touched again, opens
+      EXPECT_EQ(model().curProjectName(), "test");
+      EXPECT_NE(panel->superview(), nullptr) << "the panel stays open";
+      const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+      ASSERT_EQ(reports.size(), 1u);
+      EXPECT_EQ(reports[0].name, "Walk");
+      EXPECT_EQ(reports[0].reason, huge.reason);
+      EXPECT_FALSE(fs::exists(plist));
+      ASSERT_FALSE(reports[0].keptAs.empty());
+      EXPECT_TRUE(huge.isTheList(reports[0].keptAs));
+    });
+    EXPECT_TRUE(child.exited) << "signal " << child.signal;
+    EXPECT_EQ(child.exitCode, 0);
+  }
+  fd::paths::setHomeOverride(root());
 }
 
 TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects) {

@@ -3,8 +3,10 @@
 // every shape in the current colour, pack stamps and the colour change,
 // rubbing, dragging, resizing and turning, and the picture cache on low
 // memory.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "desk/DeskTestSupport.h"
 #include "desk/GraphToolView.h"
@@ -12,10 +14,14 @@
 #include "desk/StampLibrary.h"
 #include "desk/VTImageCache.h"
 #include "net/JSON.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Standins.h"
 #include "services/VTSystemManager.h"
+#include "support/KeptCopies.h"
 
 namespace fs = std::filesystem;
 
@@ -164,6 +170,40 @@ TEST_F(GraphToolViewTest, ShowingAndHidingReusesOnePanelAndCountsEachShow) {
   const fd::Value record = VTSystemManager::sharedManager().record();
   EXPECT_EQ(record["Events"]["StampTools.iPhone.Zoetra"].intValue(), 2);
   EXPECT_EQ(record["TimedEvents"]["StampTools_time.iPhone.Zoetra"]["Count"].intValue(), 2);
+}
+
+// The tool counts its showing in the statistics record and reads the pack
+// lists. A record or a pack list just past the size bound once became a
+// fresh file of a few hundred bytes when the tool opened, untold: each is
+// kept under a free name and told, and what the tool writes goes beside it.
+TEST_F(GraphToolViewTest, OpeningTheToolKeepsListsPastTheSizeBoundAndTellsThem) {
+  const fs::path record = VTSystemManager::recordPath();
+  const fs::path packs = fd::paths::library() / "stampDownloadlist";
+  const std::uintmax_t size = fd::kMaxPropertyListBytes + (std::uintmax_t{1} << 17);  // 64.1 MB
+  fs::create_directories(record.parent_path());
+  const std::string record_text = fd::serializePropertyListXML(fd::Value(fd::Dictionary{{"Events", fd::Dictionary{}}}));
+  const std::string packs_text = fd::serializePropertyListXML(fd::Value(fd::Array{}));
+  std::ofstream(record, std::ios::binary) << record_text << std::string(size - record_text.size(), '\n');
+  std::ofstream(packs, std::ios::binary) << packs_text << std::string(size - packs_text.size(), '\n');
+  start();
+  fd::takeDamagedFileReports();
+  showTool();
+  pressStamp();
+  host->runUntilIdle();
+
+  std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  std::sort(reports.begin(), reports.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].name, "events.plist");
+  EXPECT_EQ(reports[1].name, "stampDownloadlist");
+  for (const fd::DamagedFileReport& report : reports) {
+    EXPECT_EQ(report.reason, "the file is 64.1 MB, larger than the 64 MB it may be");
+    ASSERT_EQ(testing_support::keptCopies(report.file), std::vector<fs::path>{report.keptAs});
+    EXPECT_EQ(fs::file_size(report.keptAs), size);
+  }
+  const fd::Expected<fd::Value> counted = fd::readPropertyList(record);
+  ASSERT_TRUE(counted) << counted.error();
+  EXPECT_EQ((*counted)["Events"]["StampTools.iPhone.Zoetra"].intValue(), 1);
 }
 
 TEST_F(GraphToolViewTest, CopyMovesWithTheToolAndPastesAtItsNewPlace) {

@@ -21,6 +21,8 @@
 #include "platform/graphics/Image.h"
 #include "platform/ui/HeadlessHost.h"
 #include "platform/ui/Standins.h"
+#include "support/BinaryPlist.h"
+#include "support/KeptCopies.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
 
@@ -346,6 +348,46 @@ TEST_F(StampLibraryTest, TitlesThatWouldBePathsOutsideTheFolderAreSkipped) {
   ASSERT_TRUE(fd::writePropertyList(root() / "Library" / "stampDownloadlist", fd::Value(a)));
   m.fetchDownLoadListFromFile();
   EXPECT_TRUE(m.stampDownLoadItems().empty());
+}
+
+// A pack list that cannot be read (garbled, of another kind, or standing for
+// far more than a list may build once its shared objects are copied out) is
+// set aside and told when the lists are read, and the next save of the lists
+// writes beside it; one its folder will not let be moved stays as it was,
+// and no save replaces it.
+TEST_F(StampLibraryTest, AnUnreadablePackListIsKeptAndToldNeverWrittenOver) {
+  const fs::path list = root() / "Library" / "stampDownloadlist";
+  const fd::Data shared = testing_support::sharedDataList(false);
+  const std::string garbled = "\x01garbled\x02";
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"garbled", garbled},
+      {"a dictionary", fd::serializePropertyListXML(fd::Value(fd::Dictionary{{"ITEMS", fd::Value(1)}}))},
+      {"shared objects", std::string(shared.begin(), shared.end())}};
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    testing_support::writeBytes(list, bytes);
+    fd::takeDamagedFileReports();
+    ResourceDownLoadManager::resetSharedForTesting();
+    ResourceDownLoadManager& m = ResourceDownLoadManager::shared();
+    m.fetchDownLoadListFromFile();
+    EXPECT_TRUE(m.stampDownLoadItems().empty());
+    m.saveDownLoadListToFile();
+    testing_support::expectKeptOnceAndTold(list, bytes);
+    EXPECT_TRUE(fd::readPropertyList(list)) << "the lists are saved beside it";
+    for (const fs::path& kept : testing_support::keptCopies(list)) fs::remove(kept);
+  }
+
+  testing_support::writeBytes(list, garbled);
+  testing_support::refuseKeptCopies(EROFS);
+  ResourceDownLoadManager::resetSharedForTesting();
+  ResourceDownLoadManager::shared().fetchDownLoadListFromFile();
+  ResourceDownLoadManager::shared().saveDownLoadListToFile();
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(testing_support::fileText(list), garbled);
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].name, "stampDownloadlist");
+  EXPECT_FALSE(reports[0].notMoved.empty());
 }
 
 TEST_F(StampLibraryTest, APackIsDownloadedUnpackedAndListedByItsThumbnails) {

@@ -11,12 +11,14 @@
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "graphics/MemoryCeiling.h"
+#include "support/BinaryPlist.h"
 #include "support/ChildProcess.h"
 #include "support/CpuCeiling.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
 using fd::Value;
+using testing_support::BinaryPlist;
 
 namespace {
 
@@ -51,77 +53,6 @@ std::string readText(const fs::path& p) {
   std::ifstream in(p);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
-
-// A binary property list put together object by object, the way a damaged or
-// hostile file may be: references of four bytes, offsets of eight.
-class BinaryPlist {
- public:
-  static constexpr unsigned kRefSize = 4;
-
-  std::size_t add(fd::Data object) {
-    objects_.push_back(std::move(object));
-    return objects_.size() - 1;
-  }
-  std::size_t ascii(const std::string& s) { return add(withLength(0x50, s.size(), fd::Data(s.begin(), s.end()))); }
-  std::size_t integer(std::uint8_t v) { return add({0x10, v}); }
-  std::size_t utf16(const std::u16string& s) {
-    fd::Data body;
-    for (char16_t c : s) body.push_back(static_cast<std::uint8_t>(c >> 8)), body.push_back(static_cast<std::uint8_t>(c));
-    return add(withLength(0x60, s.size(), body));
-  }
-  std::size_t array(const std::vector<std::size_t>& items) { return add(withLength(0xA0, items.size(), refs(items))); }
-  std::size_t dict(const std::vector<std::size_t>& keys, const std::vector<std::size_t>& values) {
-    std::vector<std::size_t> all = keys;
-    all.insert(all.end(), values.begin(), values.end());
-    return add(withLength(0xD0, keys.size(), refs(all)));
-  }
-  // Objects may be added out of order: this replaces one already numbered.
-  void set(std::size_t index, const std::vector<std::size_t>& arrayItems) {
-    objects_[index] = withLength(0xA0, arrayItems.size(), refs(arrayItems));
-  }
-
-  fd::Data bytes(std::size_t top) const {
-    fd::Data out = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
-    std::vector<std::uint64_t> offsets;
-    for (const fd::Data& o : objects_) {
-      offsets.push_back(out.size());
-      out.insert(out.end(), o.begin(), o.end());
-    }
-    const std::uint64_t table = out.size();
-    for (std::uint64_t off : offsets) put(out, off, 8);
-    out.insert(out.end(), 6, 0);
-    out.push_back(8);
-    out.push_back(kRefSize);
-    put(out, objects_.size(), 8);
-    put(out, top, 8);
-    put(out, table, 8);
-    return out;
-  }
-
- private:
-  static void put(fd::Data& d, std::uint64_t v, unsigned size) {
-    for (int shift = 8 * (static_cast<int>(size) - 1); shift >= 0; shift -= 8)
-      d.push_back(static_cast<std::uint8_t>(v >> shift));
-  }
-  static fd::Data withLength(std::uint8_t type, std::size_t n, const fd::Data& body) {
-    fd::Data d;
-    if (n < 15) {
-      d.push_back(static_cast<std::uint8_t>(type | n));
-    } else {
-      d.push_back(static_cast<std::uint8_t>(type | 0x0F));
-      d.push_back(0x12);
-      put(d, n, 4);
-    }
-    d.insert(d.end(), body.begin(), body.end());
-    return d;
-  }
-  static fd::Data refs(const std::vector<std::size_t>& items) {
-    fd::Data d;
-    for (std::size_t i : items) put(d, i, kRefSize);
-    return d;
-  }
-  std::vector<fd::Data> objects_;
-};
 
 // Arrays nested `levels` deep (the innermost empty), binary and XML.
 fd::Data nestedBinary(std::size_t levels) {
@@ -390,6 +321,81 @@ TEST_F(PropertyListTest, BinaryObjectTablesThatLoopOrExplodeAreRefused) {
   BinaryPlist dangling;
   const std::size_t top = dangling.array({7});
   EXPECT_TRUE(refusedFor(fd::parsePropertyList(dangling.bytes(top)), "missing object"));
+}
+
+// A binary list's shared objects are copied out once per reference, so its
+// bytes say little of what it builds: 28 KB that stand for 32 GB, 8 MB for
+// 2 GB. A read is charged for what it would build before it builds, each
+// copy counted, and such lists are refused at once within a small memory
+// ceiling; the reader that decides sets one aside and tells why, the one
+// that only shows moves nothing. Sharing that builds within the budget is
+// read as before.
+TEST_F(PropertyListTest, SharedObjectsAreChargedEachTimeTheyAreCopiedOut) {
+  fd::takeDamagedFileReports();
+  const fs::path file = root() / "Library" / "Shared.plist";
+  const fd::Data shared = testing_support::sharedDataList();
+  ASSERT_TRUE(fd::files::writeFileAtomically(file, shared));
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{256} << 20, [&] {
+    for (const fd::Data& list : {shared, testing_support::sharedStringList(), testing_support::sharedDataList(false)}) {
+      const auto read = fd::parsePropertyList(list);
+      EXPECT_TRUE(refusedFor(read, "once read it would take more than the 256 MB a list may take")) << read.error();
+    }
+    EXPECT_LT(shared.size(), std::size_t{32} << 10);
+    EXPECT_FALSE(fd::peekStoredDictionary(file));
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+    EXPECT_FALSE(fd::readStoredDictionary(file, fd::DamagedFileReport::Kind::Settings, "Shared.plist"));
+    EXPECT_FALSE(fs::exists(file));
+    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].reason.find("256 MB"), std::string::npos) << reports[0].reason;
+    EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), shared);
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+
+  // A 1 KB string copied out by 200 arrays of 100 references each: 20 MB,
+  // read whole. Fifteen times as many copies pass the budget.
+  const auto copies = [](std::size_t lists, std::size_t each) {
+    BinaryPlist p;
+    const std::size_t text = p.ascii(std::string(1024, 'n'));
+    const std::size_t inner = p.array(std::vector<std::size_t>(each, text));
+    return p.bytes(p.array(std::vector<std::size_t>(lists, inner)));
+  };
+  const auto within = fd::parsePropertyList(copies(200, 100));
+  ASSERT_TRUE(within) << within.error();
+  ASSERT_EQ(within->count(), 200u);
+  EXPECT_EQ(within->at(199).count(), 100u);
+  EXPECT_EQ(within->at(199).at(99), Value(std::string(1024, 'n')));
+  EXPECT_TRUE(refusedFor(fd::parsePropertyList(copies(3000, 100)), "256 MB"));
+}
+
+// A valid XML list of 64 MB of small elements once took 1.6 GB to read, a
+// tree of parser nodes beside the value: it is read within a ceiling far
+// below that, as a bound of its file. One of as many bytes whose elements
+// would build past the budget is refused before it builds.
+TEST_F(PropertyListTest, ALongXMLListIsReadWithinABoundOfItsFile) {
+  const auto list = [](const std::string& element, std::size_t bytes) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n";
+    for (std::size_t i = 0; xml.size() < bytes; ++i) {
+      xml += "\t";
+      xml += element.empty() ? "<integer>" + std::to_string(i % 10000) + "</integer>" : element;
+      xml += "\n";
+    }
+    return bytesOf(xml + "</array>\n</plist>\n");
+  };
+  constexpr std::size_t kBytes = 67000000;  // 63.9 MB, under the file bound
+  const fd::Data numbers = list("", kBytes), flags = list("<true/>", kBytes);
+  ASSERT_LE(numbers.size(), fd::kMaxPropertyListBytes);
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{1} << 30, [&] {
+    const auto read = fd::parsePropertyList(numbers);
+    ASSERT_TRUE(read) << read.error();
+    const std::size_t count = read->count();
+    EXPECT_GT(count, 2500000u);
+    EXPECT_EQ(read->at(count - 1), Value(static_cast<int>((count - 1) % 10000)));
+    EXPECT_EQ(read->at(12345), Value(2345));
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(flags), "once read it would take more than the 256 MB"));
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
 
 // The text as stored files have it: tab indentation, empty containers closed

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "graphics/MemoryCeiling.h"
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
 #include "PackageTestSupport.h"
+#include "support/BinaryPlist.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -149,6 +151,28 @@ TEST_F(PackageImportTest, ProjectPlistMustBeReadable) {
   ASSERT_TRUE(buildArchive(documents() / "BadPlist.zt2",
                            {Entry{.name = "Project.plist", .content = bytesOf("garbage"), .password = kPassword}}));
   EXPECT_EQ(importExpectingRefusal("BadPlist"), PackageFailure::NotAProject);
+}
+
+// A package of a few kilobytes whose list would build gigabytes once its
+// shared objects were copied out ended the program at its import, and left
+// the hidden staging folder behind. Within a memory ceiling it is refused in
+// words, and nothing of it is left.
+TEST_F(PackageImportTest, APackageWhoseListWouldBuildTooMuchIsRefusedInWords) {
+  const fd::Data shared = testing_support::sharedDataList();
+  ASSERT_TRUE(buildArchive(documents() / "Shared.zt2",
+                           {Entry{.name = "Project.plist", .content = shared, .password = kPassword}, png("L1.png")}));
+  EXPECT_LT(fs::file_size(documents() / "Shared.zt2"), std::uintmax_t{32} << 10);
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{512} << 20, [&] {
+    const auto before = snapshotTree(root());
+    ZipOperator op;
+    EXPECT_FALSE(op.import("Shared", projectFolder("Target"), true));
+    EXPECT_EQ(op.lastFailure(), PackageFailure::NotAProject);
+    EXPECT_EQ(snapshotTree(root()), before) << "the import left something behind";
+    for (const std::string& said : {std::string("the package holds no project"),
+                                    std::string("Project.plist cannot be read"), std::string("256 MB")})
+      EXPECT_NE(op.lastError().find(said), std::string::npos) << said << " in: " << op.lastError();
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
 
 }  // namespace

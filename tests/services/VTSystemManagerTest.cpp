@@ -1,18 +1,29 @@
 // The statistics facade: counting events into the local record.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fstream>
 #include <thread>
 
 #include "platform/foundation/PropertyList.h"
 #include "services/VTSystemManager.h"
+#include "support/BinaryPlist.h"
+#include "support/KeptCopies.h"
 #include "support/Sandbox.h"
 
 namespace {
 
 class VTSystemManagerTest : public testing_support::SandboxTest {
  protected:
-  void SetUp() override { VTSystemManager::resetSharedManagerForTesting(); }
-  void TearDown() override { VTSystemManager::resetSharedManagerForTesting(); }
+  void SetUp() override {
+    VTSystemManager::resetSharedManagerForTesting();
+    fd::takeDamagedFileReports();
+  }
+  void TearDown() override {
+    VTSystemManager::resetSharedManagerForTesting();
+    fd::files::setWriteFaultForTesting({});
+    fd::takeDamagedFileReports();
+  }
 };
 
 TEST_F(VTSystemManagerTest, EventsAreCountedAndKept) {
@@ -86,6 +97,75 @@ TEST_F(VTSystemManagerTest, ARecordWhoseTopIsAListStartsAfresh) {
   VTSystemManager& m = VTSystemManager::sharedManager();
   m.event("a");
   EXPECT_EQ(m.record()["Events"]["a"].integerValue(), 1);
+}
+
+// The record is one of the program's lists: one that cannot be read is set
+// aside under a free name and told, and the next event writes a fresh record
+// beside it. A record just past the size bound once became a record of a few
+// hundred bytes at the next event, untold, and a sparse one of gigabytes was
+// left where it was; neither may be written over, nor one garbled, nor one
+// whose shared objects would build gigabytes.
+TEST_F(VTSystemManagerTest, AnUnreadableRecordIsKeptAndToldNeverWrittenOver) {
+  const std::filesystem::path record = VTSystemManager::recordPath();
+  std::filesystem::create_directories(record.parent_path());
+  const std::string list = fd::serializePropertyListXML(fd::Value(fd::Dictionary{{"Events", fd::Dictionary{{"a", 7}}}}));
+  const fd::Data shared = testing_support::sharedDataList();
+  struct Case {
+    const char* what;
+    std::function<void()> write;
+    std::uintmax_t size;
+    const char* reason;
+  };
+  const std::uintmax_t pastTheBound = fd::kMaxPropertyListBytes + (std::uintmax_t{1} << 17);
+  const std::vector<Case> cases = {
+      {"past the size bound",
+       [&] { std::ofstream(record, std::ios::binary) << list << std::string(pastTheBound - list.size(), '\n'); },
+       pastTheBound, "larger than the 64 MB it may be"},
+      {"sparse and gigabytes",
+       [&] {
+         std::ofstream(record, std::ios::binary) << list;
+         std::filesystem::resize_file(record, std::uintmax_t{3} << 30);
+       },
+       std::uintmax_t{3} << 30, "the file is 3.0 GB"},
+      {"garbled", [&] { testing_support::writeBytes(record, "\x01garbled\x02"); }, 9, "not a valid property list"},
+      {"shared objects", [&] { ASSERT_TRUE(fd::files::writeFileAtomically(record, shared)); }, shared.size(), "256 MB"},
+  };
+  for (const Case& c : cases) {
+    c.write();
+    VTSystemManager::resetSharedManagerForTesting();
+    VTSystemManager::sharedManager().event("stamp");
+    const std::vector<std::filesystem::path> kept = testing_support::keptCopies(record);
+    ASSERT_EQ(kept.size(), 1u) << c.what;
+    EXPECT_EQ(std::filesystem::file_size(kept[0]), c.size) << c.what;
+    const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+    ASSERT_EQ(reports.size(), 1u) << c.what;
+    EXPECT_EQ(reports[0].name, "events.plist");
+    EXPECT_EQ(reports[0].keptAs, kept[0]);
+    EXPECT_NE(reports[0].reason.find(c.reason), std::string::npos) << c.what << ": " << reports[0].reason;
+    const fd::Expected<fd::Value> fresh = fd::readPropertyList(record);
+    ASSERT_TRUE(fresh) << c.what << ": " << fresh.error();
+    EXPECT_EQ((*fresh)["Events"], fd::Value(fd::Dictionary{{"stamp", 1}})) << c.what;
+    std::filesystem::remove(kept[0]);
+  }
+}
+
+// A record its folder will not let be moved aside stays as it was: the
+// events are counted, but no write replaces the file.
+TEST_F(VTSystemManagerTest, ARecordThatCannotBeMovedAsideIsNotWrittenOver) {
+  const std::filesystem::path record = VTSystemManager::recordPath();
+  std::filesystem::create_directories(record.parent_path());
+  testing_support::writeBytes(record, "\x01garbled\x02");
+  testing_support::refuseKeptCopies(EROFS);
+  VTSystemManager& m = VTSystemManager::sharedManager();
+  m.event("stamp");
+  m.event("stamp");
+  EXPECT_EQ(m.record()["Events"]["stamp"].integerValue(), 2);
+  EXPECT_EQ(testing_support::fileText(record), "\x01garbled\x02");
+  EXPECT_TRUE(testing_support::keptCopies(record).empty());
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].keptAs.empty());
+  EXPECT_FALSE(reports[0].notMoved.empty());
 }
 
 }  // namespace

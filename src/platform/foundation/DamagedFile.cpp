@@ -95,21 +95,31 @@ DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, Damaged
   return report;
 }
 
-Expected<Value> peekStoredDictionary(const std::filesystem::path& file) {
+Expected<Value> peekStoredList(const std::filesystem::path& file, Value::Type root) {
   std::error_code ec;
   if (std::filesystem::symlink_status(file, ec).type() == std::filesystem::file_type::not_found) return Value();
   const Expected<Data> bytes = files::readFile(file, kMaxPropertyListBytes);
   if (!bytes) return bytes.failure();
   Expected<Value> stored = parsePropertyList(*bytes);
-  if (stored && !stored->isDictionary()) return fail("it holds no dictionary");
+  if (stored && stored->type() != root)
+    return fail(root == Value::Type::Array ? "it holds no list" : "it holds no dictionary");
+  return stored;
+}
+
+Expected<Value> peekStoredDictionary(const std::filesystem::path& file) {
+  return peekStoredList(file, Value::Type::Dictionary);
+}
+
+Expected<Value> readStoredList(const std::filesystem::path& file, Value::Type root, DamagedFileReport::Kind kind,
+                               const std::string& name) {
+  Expected<Value> stored = peekStoredList(file, root);
+  if (!stored) setAsideDamagedFile(file, kind, name, stored.error());
   return stored;
 }
 
 Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
                                      const std::string& name) {
-  Expected<Value> stored = peekStoredDictionary(file);
-  if (!stored) setAsideDamagedFile(file, kind, name, stored.error());
-  return stored;
+  return readStoredList(file, Value::Type::Dictionary, kind, name);
 }
 
 void reportDamagedFile(const DamagedFileReport& report) { deliver(report); }

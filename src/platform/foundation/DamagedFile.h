@@ -34,17 +34,21 @@ struct DamagedFileReport {
 
 inline constexpr const char* kDamagedSuffix = ".damaged-";
 
-// Reads a property list whose root must be a dictionary. A missing file is a
-// null value. A file that is there but cannot be read as a dictionary (cut
-// short, empty, garbled, another kind of list, larger than
-// kMaxPropertyListBytes, which is refused unread) is moved aside and
-// reported, and the answer is a failure naming the reason.
+// Reads a property list whose root must be of the kind given (a dictionary
+// or an array). A missing file is a null value. A file that is there but
+// cannot be read as such (cut short, empty, garbled, another kind of list,
+// larger than kMaxPropertyListBytes, which is refused unread, or building
+// more than kMaxPropertyListBuildBytes, refused before it builds) is moved
+// aside and reported, and the answer is a failure naming the reason.
+Expected<Value> readStoredList(const std::filesystem::path& file, Value::Type root, DamagedFileReport::Kind kind,
+                               const std::string& name = {});
 Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,
                                      const std::string& name = {});
 
 // The same checks for a reader that only shows what it reads: a file that
 // cannot be read is left where it is and nobody is told (a file too large is
 // answered at once, by its size).
+Expected<Value> peekStoredList(const std::filesystem::path& file, Value::Type root);
 Expected<Value> peekStoredDictionary(const std::filesystem::path& file);
 
 // Moves the file to "<name>.damaged-<time stamp>" beside it, or to the first

@@ -10,8 +10,9 @@
 namespace fd {
 
 // Parses XML or binary property-list bytes. A failure for anything that is not
-// a whole, valid property list, and for lists nested deeper than 512 levels or
-// holding a string with a NUL character (refused before the parser sees them).
+// a whole, valid property list, for lists nested deeper than 512 levels or
+// holding a string with a NUL character, and for lists that would build more
+// than kMaxPropertyListBuildBytes (all refused before a value is made).
 Expected<Value> parsePropertyList(const Data& bytes);
 
 // The largest property-list file the program reads. Its lists of a hundred
@@ -19,6 +20,16 @@ Expected<Value> parsePropertyList(const Data& bytes);
 // and refused by its size, unread, so that no file can make a start or a
 // glance at a project take gigabytes.
 inline constexpr std::uintmax_t kMaxPropertyListBytes = std::uintmax_t{64} << 20;
+
+// The most memory a list may take once read: every value, dictionary entry
+// and byte of string and data it builds, an object a binary list shares
+// counted each time it is copied out. The bytes of a file say little of
+// that (19 KB of shared references can stand for 32 GB of values), so a
+// read is charged before it builds and a list past this is taken for a
+// damaged one. The program's own lists of a hundred thousand items build a
+// few tens of MB; this keeps the file, its values and a copy of them under
+// a gigabyte.
+inline constexpr std::uintmax_t kMaxPropertyListBuildBytes = std::uintmax_t{256} << 20;
 
 // The file's list, read within kMaxPropertyListBytes.
 Expected<Value> readPropertyList(const std::filesystem::path& path);

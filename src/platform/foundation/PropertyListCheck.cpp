@@ -1,13 +1,39 @@
 #include "platform/foundation/PropertyListCheck.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Unicode.h"
 
 namespace fd::plistcheck {
+
+namespace {
+std::atomic<std::uint64_t> gBudget{kMaxPropertyListBuildBytes};
+}  // namespace
+
+std::uint64_t buildBudget() { return gBudget.load(std::memory_order_relaxed); }
+
+void setBuildBudgetForTesting(std::uint64_t bytes) {
+  gBudget = bytes == 0 ? kMaxPropertyListBuildBytes : std::min<std::uint64_t>(bytes, kMaxPropertyListBuildBytes);
+}
+
+std::uint64_t charged(std::uint64_t total, std::uint64_t more) {
+  const std::uint64_t over = buildBudget() + 1;
+  return more >= over ? over : std::min(total + more, over);
+}
+
+bool withinBudget(std::uint64_t total) { return total <= buildBudget(); }
+
+std::string pastTheBudget() {
+  return "once read it would take more than the " + files::describeSize(buildBudget()) + " a list may take";
+}
+
+std::string nestedTooDeeply() { return "property list nested deeper than " + std::to_string(kMaxDepth) + " levels"; }
 
 namespace {
 
@@ -18,8 +44,6 @@ std::uint64_t readBigEndian(const std::uint8_t* p, unsigned size) {
   for (unsigned i = 0; i < size; ++i) v = (v << 8) | p[i];
   return v;
 }
-
-std::string nestedTooDeeply() { return "property list nested deeper than " + std::to_string(kMaxDepth) + " levels"; }
 
 // The object table of a binary list, read one object at a time.
 class BinaryTable {
@@ -85,10 +109,13 @@ class BinaryTable {
   const std::uint8_t* bytesAt(std::size_t position) const { return b_ + position; }
 
   // Where a container's references start and how many there are (none for
-  // anything that is not a container); refuses strings holding NUL.
+  // anything that is not a container), and the bytes the object builds
+  // beside its own value: its text or data, a dictionary's entries; refuses
+  // strings holding NUL.
   struct Object {
     std::size_t refs = 0;
     std::size_t refCount = 0;
+    std::uint64_t bytes = 0;
   };
   Expected<Object> object(std::size_t index) const {
     auto r = raw(index);
@@ -96,23 +123,26 @@ class BinaryTable {
     const std::uint64_t length = r->length;
     const std::size_t p = r->payload, room = r->room;
     switch (r->type) {
+      case 0x4:
+        if (length > room) return fail("binary property list ends inside its data");
+        return Object{0, 0, length};
       case 0x5:  // ASCII string
         if (length > room) return fail("binary property list ends inside a string");
         if (std::memchr(b_ + p, 0, static_cast<std::size_t>(length)) != nullptr)
           return fail("property list holds a string with a NUL character");
-        return Object{};
+        return Object{0, 0, length};
       case 0x6:  // UTF-16 string
         if (length > room / 2) return fail("binary property list ends inside a string");
         for (std::size_t i = 0; i < length; ++i)
           if (b_[p + 2 * i] == 0 && b_[p + 2 * i + 1] == 0)
             return fail("property list holds a string with a NUL character");
-        return Object{};
+        return Object{0, 0, 3 * length};
       case 0xA:
       case 0xC:
       case 0xD: {
         const std::uint64_t refs = r->type == 0xD ? length * 2 : length;
         if (length > room || refs > room / refSize_) return fail("binary property list ends inside a container");
-        return Object{p, static_cast<std::size_t>(refs)};
+        return Object{p, static_cast<std::size_t>(refs), r->type == 0xD ? length * kEntryCost : 0};
       }
       default: return Object{};  // scalars: their reader checks their bounds
     }
@@ -139,12 +169,17 @@ Status checkBinary(const Data& bytes) {
   if (Status s = table.readTrailer(); !s) return s;
 
   // Depth-first from the top object with an explicit stack. Each object is
-  // examined once; its depth and expanded node count are kept, so objects
-  // shared by many containers cost nothing more (but count every time).
+  // examined once; its depth and what it builds once copied out are kept, so
+  // objects shared by many containers cost nothing more to check but are
+  // charged every time they are referred to.
   enum : std::uint8_t { Unseen, Open, Done };
   std::vector<std::uint8_t> state(table.count(), Unseen);
   std::vector<std::uint16_t> depth(table.count(), 0);
-  std::vector<std::uint64_t> nodes(table.count(), 0);
+  static_assert(kMaxPropertyListBuildBytes < UINT32_MAX, "a charge past the budget must fit its slot");
+  std::vector<std::uint32_t> cost(table.count(), 0);
+  const std::uint64_t bookkeeping =
+      charged(0, std::uint64_t{table.count()} * (sizeof(std::uint8_t) + sizeof(std::uint16_t) + sizeof(std::uint32_t)));
+  if (!withinBudget(bookkeeping)) return fail("binary property list has too many objects: " + pastTheBudget());
   struct Frame {
     std::size_t index;
     BinaryTable::Object object;
@@ -173,17 +208,17 @@ Status checkBinary(const Data& bytes) {
       continue;
     }
     std::uint16_t deepest = 0;
-    std::uint64_t total = 1;
-    for (std::size_t i = 0; i < frame.object.refCount; ++i) {
+    std::uint64_t total = charged(charged(bookkeeping, kValueCost), frame.object.bytes);
+    for (std::size_t i = 0; i < frame.object.refCount && withinBudget(total); ++i) {
       const std::size_t child = *table.ref(frame.object, i);
       deepest = std::max(deepest, depth[child]);
-      total = std::min(total + nodes[child], kMaxNodes + 1);
+      total = charged(total, cost[child]);
     }
+    if (!withinBudget(total)) return fail("binary property list expands to too many objects: " + pastTheBudget());
     if (deepest + 1 > kMaxDepth) return fail(nestedTooDeeply());
-    if (total > kMaxNodes) return fail("binary property list expands to too many objects");
     state[frame.index] = Done;
     depth[frame.index] = static_cast<std::uint16_t>(deepest + 1);
-    nodes[frame.index] = total;
+    cost[frame.index] = static_cast<std::uint32_t>(total - bookkeeping);
     stack.pop_back();
   }
   return {};
@@ -337,46 +372,6 @@ Expected<Value> readCheckedBinary(const Data& bytes) {
   BinaryReader reader(table);
   if (Status s = reader.read(table.top(), value, 0); !s) return s.failure();
   return value;
-}
-
-Status checkXML(const Data& bytes) {
-  const char* p = reinterpret_cast<const char*>(bytes.data());
-  const char* const end = p + bytes.size();
-  if (std::memchr(p, 0, bytes.size()) != nullptr) return fail("property list holds a NUL character");
-  auto skipPast = [&](const char* from, const char* closing) {
-    const std::size_t n = std::strlen(closing);
-    const char* found = std::search(from, end, closing, closing + n);
-    return found == end ? end : found + n;
-  };
-  // Elements below <plist>: each value is one level, a key or a leaf one more
-  // element at the same level as its sibling values.
-  int level = 0;
-  while (p < end) {
-    p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-    if (p == nullptr) break;
-    const std::size_t left = static_cast<std::size_t>(end - p);
-    if (left >= 4 && std::memcmp(p, "<!--", 4) == 0) {
-      p = skipPast(p + 4, "-->");
-    } else if (left >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) {
-      p = skipPast(p + 9, "]]>");
-    } else if (left >= 2 && (p[1] == '?' || p[1] == '!')) {
-      p = skipPast(p + 2, ">");
-    } else if (left >= 2 && p[1] == '/') {
-      level = std::max(0, level - 1);
-      p = skipPast(p + 2, ">");
-    } else {
-      const char* q = p + 1;
-      char quote = 0;
-      for (; q < end && (quote != 0 || *q != '>'); ++q) {
-        if (quote != 0 && *q == quote) quote = 0;
-        else if (quote == 0 && (*q == '"' || *q == '\'')) quote = *q;
-      }
-      if (q == end) break;  // an unfinished tag: the parser refuses it
-      if (q[-1] != '/' && ++level > kMaxDepth + 1) return fail(nestedTooDeeply());
-      p = q + 1;
-    }
-  }
-  return {};
 }
 
 }  // namespace fd::plistcheck

@@ -1,11 +1,14 @@
 #pragma once
-// Checks made on property-list bytes before they are read. The XML parser
-// recurses once per level of nesting and trusts the strings it is given, so a
-// hostile file could overflow the stack or trip the parser's own assertions;
-// these checks walk the bytes without recursion and refuse such files first.
-// A binary list that passes is then read here, straight from its object table.
+// The readers of property-list bytes, and the checks made before they build
+// anything. A hostile file could nest deeply enough to overflow a recursive
+// reader, hide a NUL in a string, or stand for far more values than its
+// bytes (a binary list's shared objects are copied out once per reference);
+// each reader walks the bytes without recursion first, charges what the read
+// would build against kMaxPropertyListBuildBytes, and refuses such files
+// before a value is made.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/foundation/Expected.h"
 #include "platform/foundation/Value.h"
@@ -14,19 +17,41 @@ namespace fd::plistcheck {
 
 // Deep enough for any file this program writes; hostile nesting stops here.
 inline constexpr int kMaxDepth = 512;
-// Nodes a binary list may expand to once shared objects are copied out.
-inline constexpr std::uint64_t kMaxNodes = std::uint64_t{1} << 21;
+
+// What a read is charged for what it builds: each value its place in its
+// container, each dictionary entry its tree node and key beside its value,
+// and each byte of a string, key or data (UTF-16 text three bytes a unit, as
+// much as its UTF-8 may take).
+inline constexpr std::uint64_t kValueCost = sizeof(Value);
+inline constexpr std::uint64_t kEntryCost = 4 * sizeof(void*) + sizeof(std::string);
+
+// The budget reads are held to: kMaxPropertyListBuildBytes, or a smaller one
+// a fuzz run sets so that lists at its edge are read in milliseconds (0
+// gives the program's own back).
+std::uint64_t buildBudget();
+void setBuildBudgetForTesting(std::uint64_t bytes);
+// `total` with `more` charged, held at one past the budget so that sums of
+// hostile sizes cannot wrap.
+std::uint64_t charged(std::uint64_t total, std::uint64_t more);
+bool withinBudget(std::uint64_t total);
+// Why a list past the budget, or one nested too deeply, is refused.
+std::string pastTheBudget();
+std::string nestedTooDeeply();
 
 // Binary form ("bplist00"): the object table is in bounds, free of cycles, no
-// deeper than kMaxDepth, expands to at most kMaxNodes, and holds no string or
-// key with a NUL character.
+// deeper than kMaxDepth, holds no string or key with a NUL character, and
+// builds no more than the budget once its shared objects are copied out (the
+// check's own bookkeeping included).
 Status checkBinary(const Data& bytes);
 // The value of a binary list that checkBinary accepted, read straight from its
 // object table in time linear in the values it expands to. Kinds with no
 // value here (null and fill objects) and keys that are no strings fail it.
 Expected<Value> readCheckedBinary(const Data& bytes);
-// XML form: elements nest no deeper than kMaxDepth levels of values, and the
-// text holds no NUL character.
-Status checkXML(const Data& bytes);
+
+// XML form, read in two passes over its tags: the first refuses text holding
+// a NUL character, elements nested deeper than kMaxDepth levels of values and
+// lists that would build more than the budget, and counts each array's
+// items; the second builds the value, each array made at its size once.
+Expected<Value> readXML(const Data& bytes);
 
 }  // namespace fd::plistcheck

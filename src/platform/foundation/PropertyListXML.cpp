@@ -3,6 +3,7 @@
 // containers, numbers, dates, base64 lines) is the one files already on disk
 // have, so a file written again reads and compares the same.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -78,12 +79,18 @@ class Writer {
   // characters escaped.
   void escaped(std::string_view s) {
     s = s.substr(0, s.find('\0'));
+    // Most text holds none of the three: it is looked through a table and
+    // copied in runs.
+    static constexpr auto kMarkup = [] {
+      std::array<bool, 256> t{};
+      t['&'] = t['<'] = t['>'] = true;
+      return t;
+    }();
     std::size_t plain = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-      const char* entity = s[i] == '&' ? "&amp;" : s[i] == '<' ? "&lt;" : s[i] == '>' ? "&gt;" : nullptr;
-      if (!entity) continue;
+      if (!kMarkup[static_cast<unsigned char>(s[i])]) continue;
       out_.append(s, plain, i - plain);
-      out_ += entity;
+      out_ += s[i] == '&' ? "&amp;" : s[i] == '<' ? "&lt;" : "&gt;";
       plain = i + 1;
     }
     out_.append(s, plain, std::string_view::npos);
