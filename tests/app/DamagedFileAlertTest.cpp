@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "app/AppTestSupport.h"
 #include "graphics/MemoryCeiling.h"
@@ -60,6 +61,18 @@ class DamagedFileAlertTest : public app_test::AppTest {
     host->runUntilIdle();
     return host->alerts();
   }
+  // A project "Holiday", made current, and the files the next start reads
+  // first: its list and the preferences.
+  static std::pair<fs::path, fs::path> holidaysListAndPreferences() {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    EXPECT_TRUE(m.createProject("Holiday", std::nullopt));
+    m.saveData();
+    const fs::path plist = m.prjDataModel()->plistFilePath();
+    ZTDataModel::resetSharedInstanceForTesting();
+    const fs::path preferences = fd::UserDefaults::standard().filePath();
+    fd::UserDefaults::resetStandardForTesting();
+    return {plist, preferences};
+  }
   ZTLoadingViewController* launch_ = nullptr;
 };
 
@@ -103,13 +116,7 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTells
 #ifdef FD_TEST_UNDER_ASAN
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
 #endif
-  ZTDataModel& m = ZTDataModel::sharedInstance();
-  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
-  m.saveData();
-  const fs::path plist = m.prjDataModel()->plistFilePath();
-  ZTDataModel::resetSharedInstanceForTesting();
-  const fs::path preferences = fd::UserDefaults::standard().filePath();
-  fd::UserDefaults::resetStandardForTesting();
+  const auto [plist, preferences] = holidaysListAndPreferences();
   fs::resize_file(preferences, std::uintmax_t{3} << 30);
   fs::resize_file(plist, std::uintmax_t{3} << 30);  // the newest list: the one opened
 
@@ -144,13 +151,7 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildToo
 #ifdef FD_TEST_UNDER_ASAN
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
 #endif
-  ZTDataModel& m = ZTDataModel::sharedInstance();
-  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
-  m.saveData();
-  const fs::path plist = m.prjDataModel()->plistFilePath();
-  ZTDataModel::resetSharedInstanceForTesting();
-  const fs::path preferences = fd::UserDefaults::standard().filePath();
-  fd::UserDefaults::resetStandardForTesting();
+  const auto [plist, preferences] = holidaysListAndPreferences();
   const fd::Data shared = testing_support::sharedDataList();
   const std::vector<fs::path> lists = {preferences, ExtendDataModel::limitFramesPath(), ExtendDataModel::lumistoPath(),
                                        VTSystemManager::recordPath(), plist};  // the newest list: the one opened
