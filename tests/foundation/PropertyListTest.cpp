@@ -177,7 +177,8 @@ TEST_F(PropertyListTest, AFilePastTheBoundIsRefusedUnread) {
   std::ofstream(padded, std::ios::binary | std::ios::app) << '\n';
   const auto refused = fd::readPropertyList(padded);
   ASSERT_FALSE(refused);
-  EXPECT_NE(refused.error().find("larger than the 64 MB it may be"), std::string::npos) << refused.error();
+  EXPECT_NE(refused.error().find("the file is 64 MB and 1 byte, larger than the 64 MB it may be"), std::string::npos)
+      << refused.error();
   const auto peeked = fd::peekStoredDictionary(padded);
   ASSERT_FALSE(peeked);
   EXPECT_TRUE(fs::exists(padded));
@@ -488,6 +489,40 @@ TEST_F(PropertyListTest, WrittenTextKeepsTheStoredLayout) {
 </dict>
 </plist>
 )");
+}
+
+// Every date the reader takes, of the years 0000 to 9999, is written as it
+// is and reads back the same; one beyond them, as a binary list may hold, is
+// written as the nearest the reader takes, and one that is no number as the
+// reference date.
+TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
+  const char* const dates[] = {"0000-01-01T00:00:00Z", "0001-02-03T04:05:06Z", "0999-12-31T23:59:59Z",
+                               "1601-01-01T00:00:00Z", "1901-12-13T20:45:51Z", "1933-12-13T20:45:51Z",
+                               "1969-12-31T23:59:59Z", "2069-01-19T03:14:08Z", "2100-01-01T00:00:00Z",
+                               "2400-02-29T12:00:00Z", "9999-12-31T23:59:59Z"};
+  for (const char* date : dates) {
+    const std::string element = "<date>" + std::string(date) + "</date>";
+    const auto read = fd::parsePropertyList(bytesOf("<plist version=\"1.0\">" + element + "</plist>"));
+    ASSERT_TRUE(read) << date << ": " << read.error();
+    const std::string written = fd::serializePropertyListXML(*read);
+    EXPECT_NE(written.find(element), std::string::npos) << written;
+    const auto back = fd::parsePropertyList(bytesOf(written));
+    ASSERT_TRUE(back) << date << ": " << back.error();
+    EXPECT_EQ(*back, *read) << date;
+  }
+  const std::pair<double, const char*> beyond[] = {
+      {1e300, "9999-12-31T23:59:59Z"},
+      {-1e300, "0000-01-01T00:00:00Z"},
+      {253402300800.0, "9999-12-31T23:59:59Z"},
+      {-62167219201.0, "0000-01-01T00:00:00Z"},
+      {std::numeric_limits<double>::infinity(), "2001-01-01T00:00:00Z"},
+      {std::numeric_limits<double>::quiet_NaN(), "2001-01-01T00:00:00Z"},
+  };
+  for (const auto& [seconds, date] : beyond) {
+    const std::string written = fd::serializePropertyListXML(Value(fd::Date{seconds}));
+    EXPECT_NE(written.find("<date>" + std::string(date) + "</date>"), std::string::npos) << seconds << "\n" << written;
+    EXPECT_TRUE(fd::parsePropertyList(bytesOf(written))) << seconds;
+  }
 }
 
 // A damaged or hostile Project.plist or preferences file may hold lists of

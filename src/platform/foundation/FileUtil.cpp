@@ -10,12 +10,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/foundation/CrashPoint.h"
@@ -252,6 +254,29 @@ std::string describeSize(std::uintmax_t bytes) {
   return text;
 }
 
+namespace {
+
+// A size past a bound, told so that it reads larger than the bound: one that
+// rounds to the bound ("64.0 MB" past "64 MB") is told as the bound and what
+// it has over it ("64 MB and 1 byte").
+std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound) {
+  const std::string said = describeSize(bytes);
+  struct Unit {
+    std::string_view name;
+    std::uintmax_t bytes;
+  };
+  static constexpr Unit kUnits[] = {{" GB", std::uintmax_t{1} << 30}, {" MB", std::uintmax_t{1} << 20}, {" KB", 1024}};
+  std::uintmax_t unit = 1;
+  for (const Unit& u : kUnits)
+    if (said.ends_with(u.name)) unit = u.bytes;
+  if (bytes <= bound || std::strtod(said.c_str(), nullptr) > static_cast<double>(bound) / static_cast<double>(unit))
+    return said;
+  const std::uintmax_t over = bytes - bound;
+  return describeSize(bound) + " and " + (over == 1 ? std::string("1 byte") : describeSize(over));
+}
+
+}  // namespace
+
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
   // Not blocking: a pipe put where a file was expected must not hang the
   // reader before it is found to be no file.
@@ -261,7 +286,7 @@ Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
   if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return fail("it is not a file that can be read");
   const auto size = static_cast<std::uintmax_t>(st.st_size);
   if (size > maxBytes)
-    return fail("the file is " + describeSize(size) + ", larger than the " + describeSize(maxBytes) + " it may be");
+    return fail("the file is " + describeSizePast(size, maxBytes) + ", larger than the " + describeSize(maxBytes) + " it may be");
   const auto grew = [&] {
     return fail("the file grew past the " + describeSize(maxBytes) + " it may be while it was read");
   };

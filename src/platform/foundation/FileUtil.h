@@ -61,7 +61,8 @@ std::optional<FileStamp> fileStamp(const fs::path& p);
 // refused by its size before a byte is read, and one that grows while it is
 // read is refused once it passes the bound, so no file can make the reader
 // take more memory than the bound. The failure says why in words ("the file
-// is 3.0 GB, larger than the 64 MB it may be").
+// is 3.0 GB, larger than the 64 MB it may be"; one just past the bound "64 MB
+// and 1 byte").
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes);
 // A size as a person reads it: "512 bytes", "64 MB", "3.0 GB".
 std::string describeSize(std::uintmax_t bytes);

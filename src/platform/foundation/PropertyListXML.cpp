@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <map>
@@ -110,23 +111,28 @@ class Writer {
     }
   }
 
-  // Whole seconds: the stored form has no fraction. The seconds since 2001
-  // are kept within 32 bits and the fraction dropped toward zero; a date that
-  // is no number is the reference date itself.
+  // Whole seconds: the stored form has no fraction, which is dropped toward
+  // the reference date. Every date the reader takes, of the years 0000 to
+  // 9999, is written as it is; one beyond them (a binary list may hold any
+  // number) is held to them, and one that is no number is the reference
+  // date itself.
   void date(const Date& date) {
+    constexpr double kFirst = -62167219200.0 - kReferenceDateOffset;  // 0000-01-01T00:00:00Z
+    constexpr double kLast = 253402300799.0 - kReferenceDateOffset;   // 9999-12-31T23:59:59Z
     const double since2001 = std::isfinite(date.seconds) ? date.seconds - kReferenceDateOffset : 0.0;
     double whole = std::floor(since2001);
     auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
     if (micro >= 1000000) whole += 1, micro -= 1000000;
-    whole = std::clamp(whole, double(std::numeric_limits<std::int32_t>::min()),
-                       double(std::numeric_limits<std::int32_t>::max()));
-    const double exact = whole + micro / 1e6;
+    const double exact = std::clamp(whole + micro / 1e6, kFirst, kLast);
     const std::time_t t = static_cast<std::time_t>(static_cast<std::int64_t>(exact) +
                                                    static_cast<std::int64_t>(kReferenceDateOffset));
     std::tm parts{};
-    char buffer[32];
-    const std::size_t n = gmtime_r(&t, &parts) ? std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &parts) : 0;
-    out_.append(buffer, n);
+    if (gmtime_r(&t, &parts) == nullptr) return;
+    // Four digits for every year: the reader takes no other form.
+    char buffer[48];
+    const int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900,
+                                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+    if (n > 0) out_.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
   }
 
   // Base64 in lines that shorten with the indentation, as in stored files.

@@ -4,6 +4,7 @@
 // and to count each array's items, once to build the value, each array made
 // at its size. Both walks go through one tokenizer, so the second sees the
 // very tags the first charged for.
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -91,25 +92,58 @@ class Tokenizer {
     return {};
   }
 
-  // "<!DOCTYPE ...>", whose internal subset in brackets may hold '>'.
+  // "<!DOCTYPE ...>". Quotes open a literal only where the grammar has one:
+  // in the declaration itself and in the markup declarations of its
+  // internal subset, not in the comments and processing instructions there
+  // (a comment may say "don't"); a '>' inside a literal, a comment or the
+  // subset's brackets does not end it.
   Status skipDeclaration() {
-    int brackets = 0;
-    char quote = 0;
-    for (const char* q = p_ + 2; q < end_; ++q) {
-      if (quote != 0) {
-        if (*q == quote) quote = 0;
-      } else if (*q == '"' || *q == '\'') {
-        quote = *q;
-      } else if (*q == '[') {
-        ++brackets;
-      } else if (*q == ']') {
-        --brackets;
-      } else if (*q == '>' && brackets <= 0) {
-        p_ = q + 1;
-        return {};
+    const std::string_view notClosed = "a declaration is not closed";
+    bool subset = false, markup = false;
+    const char* q = p_ + 2;
+    const auto past = [&](std::string_view closing) {
+      const std::string_view rest(q, static_cast<std::size_t>(end_ - q));
+      const std::size_t at = rest.find(closing);
+      if (at == std::string_view::npos) return false;
+      q += at + closing.size();
+      return true;
+    };
+    while (q < end_) {
+      const std::string_view rest(q, static_cast<std::size_t>(end_ - q));
+      if (subset && !markup) {
+        if (rest.starts_with("<!--")) {
+          q += 4;
+          if (!past("-->")) return malformed("a comment is not closed");
+        } else if (rest.starts_with("<?")) {
+          q += 2;
+          if (!past("?>")) return malformed("a processing instruction is not closed");
+        } else if (rest.starts_with("<!")) {
+          markup = true;
+          q += 2;
+        } else {
+          if (*q == ']') subset = false;
+          ++q;
+        }
+        continue;
+      }
+      if (*q == '"' || *q == '\'') {
+        const char quote[] = {*q++, 0};
+        if (!past(quote)) return malformed(std::string(notClosed));
+      } else if (*q == '[' && !markup) {
+        subset = true;
+        ++q;
+      } else if (*q == '>') {
+        ++q;
+        if (!markup) {
+          p_ = q;
+          return {};
+        }
+        markup = false;
+      } else {
+        ++q;
       }
     }
-    return malformed("a declaration is not closed");
+    return malformed(std::string(notClosed));
   }
 
   Status tag(Token& t) {
@@ -223,8 +257,12 @@ Status appendDecoded(std::string& out, std::string_view raw) {
     out.append(raw.substr(0, amp));
     if (amp == std::string_view::npos) return {};
     raw.remove_prefix(amp + 1);
-    const std::size_t semicolon = raw.find(';');
-    if (semicolon == std::string_view::npos || semicolon > 12) return malformed("an entity is not closed");
+    // A name or a number of any length (a reference may have leading
+    // zeros), closed by ';'.
+    std::size_t semicolon = 0;
+    while (semicolon < raw.size() && (std::isalnum(static_cast<unsigned char>(raw[semicolon])) || raw[semicolon] == '#'))
+      ++semicolon;
+    if (semicolon == raw.size() || raw[semicolon] != ';') return malformed("an entity is not closed");
     const std::string_view entity = raw.substr(0, semicolon);
     raw.remove_prefix(semicolon + 1);
     struct Named {
@@ -239,8 +277,8 @@ Status appendDecoded(std::string& out, std::string_view raw) {
       named = true;
     }
     if (named) continue;
-    if (entity.size() < 2 || entity[0] != '#') return malformed("it holds an unknown entity");
-    const bool hex = entity[1] == 'x';
+    if (entity.empty() || entity[0] != '#') return malformed("it holds an unknown entity");
+    const bool hex = entity.size() > 1 && entity[1] == 'x';
     const std::string_view digits = entity.substr(hex ? 2 : 1);
     if (digits.empty()) return malformed("a character reference has no number");
     std::uint32_t code = 0;
@@ -391,7 +429,9 @@ class Builder {
       return {};
     }
     Value* slot = place();
-    if (slot == nullptr) return malformed(open_.empty() ? "it holds more than one value" : "a value has no key");
+    if (slot == nullptr)
+      return malformed(open_.empty() || open_.back().element == Element::Plist ? "it holds more than one value"
+                                                                              : "a value has no key");
     switch (e) {
       case Element::Array:
         *slot = Value(Array{});
@@ -471,10 +511,22 @@ class Builder {
   bool wrapped_ = false;
 };
 
+// The encoding a list's first bytes show when it is one of those whose text
+// is no UTF-8 (its characters hold NUL bytes); none for any other.
+std::string_view wideEncoding(std::string_view doc) {
+  const auto starts = [&](std::string_view prefix) { return doc.starts_with(prefix); };
+  using namespace std::string_view_literals;
+  if (starts("\0\0\xFE\xFF"sv) || starts("\xFF\xFE\0\0"sv) || starts("\0\0\0<"sv) || starts("<\0\0\0"sv)) return "UTF-32";
+  if (starts("\xFE\xFF"sv) || starts("\xFF\xFE"sv) || starts("\0<"sv) || starts("<\0"sv)) return "UTF-16";
+  return {};
+}
+
 }  // namespace
 
 Expected<Value> readXML(const Data& bytes) {
   const std::string_view doc(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (const std::string_view encoding = wideEncoding(doc); !encoding.empty())
+    return fail("property list is written in " + std::string(encoding) + ", an encoding the program does not read");
   if (doc.find('\0') != std::string_view::npos) return fail("property list holds a NUL character");
   Expected<Measured> measured = measure(doc);
   if (!measured) return measured.failure();
