@@ -98,7 +98,7 @@ class Tokenizer {
   // (a comment may say "don't"); a '>' inside a literal, a comment or the
   // subset's brackets does not end it.
   Status skipDeclaration() {
-    const std::string_view notClosed = "a declaration is not closed";
+    const auto notClosed = [] { return malformed("a declaration is not closed"); };
     bool subset = false, markup = false;
     const char* q = p_ + 2;
     const auto past = [&](std::string_view closing) {
@@ -128,7 +128,7 @@ class Tokenizer {
       }
       if (*q == '"' || *q == '\'') {
         const char quote[] = {*q++, 0};
-        if (!past(quote)) return malformed(std::string(notClosed));
+        if (!past(quote)) return notClosed();
       } else if (*q == '[' && !markup) {
         subset = true;
         ++q;
@@ -143,7 +143,7 @@ class Tokenizer {
         ++q;
       }
     }
-    return malformed(std::string(notClosed));
+    return notClosed();
   }
 
   Status tag(Token& t) {
@@ -259,9 +259,11 @@ Status appendDecoded(std::string& out, std::string_view raw) {
     raw.remove_prefix(amp + 1);
     // A name or a number of any length (a reference may have leading
     // zeros), closed by ';'.
+    const auto inEntity = [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) || c == '#' || c == '_' || c == '-' || c == '.' || c == ':';
+    };
     std::size_t semicolon = 0;
-    while (semicolon < raw.size() && (std::isalnum(static_cast<unsigned char>(raw[semicolon])) || raw[semicolon] == '#'))
-      ++semicolon;
+    while (semicolon < raw.size() && inEntity(raw[semicolon])) ++semicolon;
     if (semicolon == raw.size() || raw[semicolon] != ';') return malformed("an entity is not closed");
     const std::string_view entity = raw.substr(0, semicolon);
     raw.remove_prefix(semicolon + 1);
