@@ -2,7 +2,9 @@
 // sound file, and the recorder fed by a sound file standing in for the
 // microphone on the virtual clock.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "platform/media/ClipPlayer.h"
 #include "platform/media/PcmFile.h"
 #include "platform/media/Recorder.h"
+#include "support/ChildProcess.h"
 #include "support/Sandbox.h"
 #include "support/SoundFiles.h"
 
@@ -252,6 +255,38 @@ TEST_F(LiveAudioTest, RecordingForADurationStopsByItself) {
   (*recorder)->updateMeters();
   EXPECT_GT((*recorder)->peakPower(), -10.0f);
   EXPECT_FALSE((*recorder)->record());  // a stopped recorder does not start again
+}
+
+// A recording whose process is killed part-way reads back as what was
+// recorded up to a moment before the kill, sample for sample, in every
+// container the recorder writes; so does one killed while paused, whole.
+TEST_F(LiveAudioTest, ARecordingKilledPartWayKeepsAllButItsLastMoments) {
+  const auto fed = ramp(5 * 44100);
+  const fs::path mic = wav("mic.wav", fed);
+  for (const char* name : {"Killed.caf", "Killed.wav", "Killed.aiff", "Paused.caf"}) {
+    SCOPED_TRACE(name);
+    const fs::path out = root() / name;
+    const bool paused = std::string(name).rfind("Paused", 0) == 0;
+    testing_support::ChildResult child = testing_support::runInChild([&] {
+      media::setCaptureInputFile(mic);
+      auto recorder = media::Recorder::prepare(out);
+      ASSERT_TRUE(recorder.ok()) << recorder.error();
+      ASSERT_TRUE((*recorder)->record());
+      fd::RunLoop::main().advance(3.0);
+      if (paused) (*recorder)->pause();
+      ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+    });
+    ASSERT_EQ(child.signal, SIGKILL);
+    auto length = media::soundDuration(out);
+    ASSERT_TRUE(length.ok()) << length.error();
+    EXPECT_LE(*length, 3.0);
+    if (paused) EXPECT_DOUBLE_EQ(*length, 3.0);
+    else EXPECT_GE(*length, 2.5);
+    auto samples = media::decodeSound(out);
+    ASSERT_TRUE(samples.ok()) << samples.error();
+    EXPECT_EQ(static_cast<double>(samples->size()), std::round(*length * 44100));
+    for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i] / 32768.0f) << i;
+  }
 }
 
 TEST_F(LiveAudioTest, RecorderThatCannotStartSaysWhyAndLeavesNoFile) {

@@ -16,6 +16,9 @@ namespace media {
 namespace {
 
 constexpr double kDrainInterval = 0.02;
+// How much sound may be on disk beyond what the header counts: a recording
+// whose process is killed keeps all but at most this much of its end.
+constexpr std::size_t kHeaderInterval = kRecordingSampleRate / 4;
 
 std::optional<int> containerFor(const std::filesystem::path& file) {
   std::string ext = file.extension().string();
@@ -84,6 +87,7 @@ bool Recorder::recordForDuration(double seconds) {
 void Recorder::pause() {
   if (!recording_) return;
   drain();
+  updateHeader();
   recording_ = false;
   capture_->pause();
   if (timer_) timer_->invalidate();
@@ -139,7 +143,20 @@ void Recorder::drain() {
     written_ += n;
     if (metering_) lastBlock_.assign(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
   }
-  if (limit_ != 0 && written_ >= limit_) finish();
+  if (limit_ != 0 && written_ >= limit_) {
+    finish();
+    return;
+  }
+  if (written_ - headerCounts_ >= kHeaderInterval) updateHeader();
+}
+
+void Recorder::updateHeader() {
+  if (!out_ || out_->file == nullptr || headerCounts_ == written_) return;
+  // The header is written over in place with the length so far; the samples
+  // themselves are already with the system, so a kill loses only what came
+  // after this.
+  sf_command(out_->file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+  headerCounts_ = written_;
 }
 
 }  // namespace media

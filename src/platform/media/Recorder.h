@@ -1,8 +1,10 @@
 #pragma once
 // A sound recorder: the microphone into a 16-bit linear PCM file whose
 // container follows the file name (".caf", ".wav", ".aif"/".aiff"). Captured
-// samples are written on the main run loop as they arrive; the file is whole
-// once recording stops. Main thread only.
+// samples are written on the main run loop as they arrive, and the header is
+// brought up to date every quarter of a second of sound (and on a pause), so
+// that a recording whose process is killed still reads back all but its last
+// moments; the file is whole once recording stops. Main thread only.
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -60,6 +62,7 @@ class Recorder {
  private:
   Recorder() = default;
   void finish();
+  void updateHeader();
 
   struct File;
   std::unique_ptr<File> out_;
@@ -70,6 +73,7 @@ class Recorder {
   bool stopped_ = false;
   bool failed_ = false;
   std::size_t written_ = 0;
+  std::size_t headerCounts_ = 0;  // the samples the file's header counts
   std::size_t limit_ = 0;  // 0: none
   bool metering_ = false;
   std::vector<float> lastBlock_;
