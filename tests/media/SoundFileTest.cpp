@@ -1,7 +1,7 @@
 // Sound files that other programs and people put where the program reads
 // them: rates no sound has, lengths past the longest sound, samples that are
-// not numbers, the phone's compressed CAF formats, and CAF headers built to
-// make a reader take memory. Each is decoded within the bounds or refused in
+// not numbers, the phone's compressed CAF formats, CAF files whose sound runs
+// to their end, and CAF headers built to make a reader take memory. Each is decoded within the bounds or refused in
 // words that name the file; the memory-bounded cases run in a child whose
 // address space may grow by 512 MB only.
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 
 #include "graphics/MemoryCeiling.h"
 #include "platform/media/AudioCapture.h"
@@ -392,3 +393,93 @@ TEST_F(SoundFileTest, AMixLastsAtMostTheLongestSound) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string fileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The CAF file as a recording still being written leaves it: every other
+// chunk ahead of the sound, the sound's chunk claiming a size of -1 (to the
+// end of the file), and `trailing` bytes of a frame begun and never finished.
+std::string openEnded(const std::string& caf, std::size_t trailing) {
+  std::string head = caf.substr(0, 8), data;
+  for (std::size_t at = 8; at + 12 <= caf.size();) {
+    std::uint64_t size = 0;
+    for (int i = 0; i < 8; ++i) size = (size << 8) | static_cast<std::uint8_t>(caf[at + 4 + i]);
+    const std::string type = caf.substr(at, 4), body = caf.substr(at + 12, size);
+    if (type == "data") data = body;
+    else head += caf.substr(at, 12 + size);
+    at += 12 + size;
+  }
+  return head + "data" + bigEndian(~std::uint64_t{0}, 8) + data + std::string(trailing, '\x5a');
+}
+
+}  // namespace
+
+// A CAF file whose sound runs to its end, as a recording cut off by a kill
+// is marked, is read to its last whole frame by every reader, in every
+// sample format the readers take; the bytes of a frame the writer never
+// finished are left out.
+TEST_F(SoundFileTest, ACafWhoseSoundRunsToTheEndIsReadToItsLastWholeFrame) {
+  struct Case {
+    std::string name;
+    int format;
+    int channels;
+  };
+  std::vector<Case> cases;
+  for (const auto& [name, sub] : {std::pair{"s8", SF_FORMAT_PCM_S8}, std::pair{"s16", SF_FORMAT_PCM_16},
+                                  std::pair{"s24", SF_FORMAT_PCM_24}, std::pair{"s32", SF_FORMAT_PCM_32},
+                                  std::pair{"float", SF_FORMAT_FLOAT}, std::pair{"double", SF_FORMAT_DOUBLE},
+                                  std::pair{"alaw", SF_FORMAT_ALAW}, std::pair{"ulaw", SF_FORMAT_ULAW}}) {
+    cases.push_back({std::string(name) + ".caf", SF_FORMAT_CAF | sub, 2});
+    cases.push_back({std::string(name) + "-le.caf", SF_FORMAT_CAF | sub | SF_ENDIAN_LITTLE, 1});
+  }
+  for (const Case& c : cases) {
+    SF_INFO info{};
+    info.samplerate = 22050;
+    info.channels = c.channels;
+    info.format = c.format;
+    SNDFILE* f = sf_open((root() / c.name).c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << c.name << ": " << sf_strerror(nullptr);
+    std::vector<float> frames(static_cast<std::size_t>(2205 * c.channels));
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = 0.5f * std::sin(static_cast<float>(i) * 0.05f);
+    ASSERT_EQ(sf_writef_float(f, frames.data(), 2205), 2205);
+    sf_close(f);
+  }
+  for (const std::string& tone : compressedCafTones()) cases.push_back({tone, 0, 1});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path whole = c.format == 0 ? soundData(c.name) : root() / c.name;
+    const std::string bytes = fileBytes(whole);
+    auto expected = media::decodeSound(whole);
+    ASSERT_TRUE(expected.ok()) << expected.error();
+    auto expectedLength = media::soundDuration(whole);
+    ASSERT_TRUE(expectedLength.ok()) << expectedLength.error();
+    // A frame or packet of this file is at least two bytes (one for an
+    // 8-bit mono one); one byte short of one is always a partial frame.
+    std::uint32_t frameBytes = 0;
+    for (int i = 0; i < 4; ++i) frameBytes = (frameBytes << 8) | static_cast<std::uint8_t>(bytes[8 + 12 + 16 + i]);
+    for (std::size_t trailing : {std::size_t{0}, std::size_t{frameBytes > 1 ? frameBytes - 1 : 0}}) {
+      SCOPED_TRACE("trailing " + std::to_string(trailing));
+      const fs::path file = root() / ("open-" + c.name);
+      std::ofstream(file, std::ios::binary | std::ios::trunc) << openEnded(bytes, trailing);
+      auto length = media::soundDuration(file);
+      ASSERT_TRUE(length.ok()) << length.error();
+      EXPECT_DOUBLE_EQ(*length, *expectedLength);
+      auto samples = media::decodeSound(file);
+      ASSERT_TRUE(samples.ok()) << samples.error();
+      EXPECT_EQ(*samples, *expected);
+      auto clip = media::ClipPlayer::open(file);
+      ASSERT_TRUE(clip.ok()) << clip.error();
+      if (c.format == 0) continue;  // the queue player reads linear PCM only
+      auto packets = media::PcmFile::open(file);
+      ASSERT_TRUE(packets.ok()) << packets.error();
+      EXPECT_EQ((*packets)->packetCount(), 2205);
+      std::vector<std::int16_t> out(2 * 2205 + 2);
+      EXPECT_EQ((*packets)->readPackets(0, 2206, out.data()), 2205u);
+    }
+  }
+}

@@ -44,6 +44,8 @@ struct CafHeader {
   std::uint32_t framesPerPacket = 0;
   std::uint32_t channels = 0;
   std::optional<std::int64_t> packets, validFrames, dataBytes;
+  // Where the sound chunk begins when it claims to run to the end of the file.
+  std::optional<std::int64_t> openEndedDataAt;
 };
 
 std::uint64_t bigEndian(const std::uint8_t* p, int bytes) {
@@ -136,6 +138,7 @@ fd::Expected<CafHeader> parseHeader(const std::filesystem::path& file) {
       if (haveData) return damaged("it holds two sound chunks");
       haveData = true;
       toEnd = toTheEnd;
+      if (toTheEnd) h.openEndedDataAt = at;
       h.dataBytes = std::max<std::int64_t>(length - 4, 0);  // after the edit count
     }
     at = body + length;
@@ -335,6 +338,14 @@ fd::Expected<SourceInfo> readCafHeader(const std::filesystem::path& file, double
   if (fd::Status s = checkSoundInfo(file, info, maxSeconds); !s) return s.failure();
   if (fd::Status s = decodedHere(file, *header); !s) return s.failure();
   return info;
+}
+
+std::optional<OpenEndedSound> openEndedCafSound(const std::filesystem::path& file) {
+  auto header = parseHeader(file);
+  if (!header || !header->openEndedDataAt || header->bytesPerPacket == 0) return std::nullopt;
+  // The edit count first, then as many whole packets as the file holds.
+  const std::int64_t packetBytes = *header->dataBytes / header->bytesPerPacket * header->bytesPerPacket;
+  return OpenEndedSound{*header->openEndedDataAt + 4, 4 + packetBytes};
 }
 
 fd::Expected<std::unique_ptr<SoundSource>> openCafSource(const std::filesystem::path& file) {

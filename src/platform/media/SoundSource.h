@@ -13,6 +13,7 @@
 #include "platform/foundation/Expected.h"
 
 struct SF_INFO;
+struct sf_private_tag;
 
 namespace media::sound {
 
@@ -53,6 +54,27 @@ fd::Status checkSoundInfo(const std::filesystem::path& file, const SourceInfo& i
 // What libsndfile says of a file it opened.
 SourceInfo sourceInfoOf(const SF_INFO& info);
 
+// A file open for reading through libsndfile. A CAF file whose sound runs to
+// its end (a sound chunk claiming -1, as a recording cut off before its
+// header was finished is marked), which libsndfile refuses, is read through a
+// view of the file that gives the chunk the size of its whole frames.
+class SndfileReader {
+ public:
+  struct View;
+  SndfileReader(sf_private_tag* file, std::unique_ptr<View> view);
+  ~SndfileReader();
+  SndfileReader(const SndfileReader&) = delete;
+  SndfileReader& operator=(const SndfileReader&) = delete;
+  sf_private_tag* get() const { return file_; }
+
+ private:
+  std::unique_ptr<View> view_;  // outlives the file that reads through it
+  sf_private_tag* file_ = nullptr;
+};
+
+// Opens a file for reading and fills info; the failure is libsndfile's reason.
+fd::Expected<std::unique_ptr<SndfileReader>> openSndfile(const std::filesystem::path& file, SF_INFO& info);
+
 // WAV, AIFF, CAF of linear PCM and the rest libsndfile reads.
 fd::Expected<std::unique_ptr<SoundSource>> openSndfileSource(const std::filesystem::path& file);
 
@@ -62,6 +84,14 @@ bool looksLikeCaf(const std::filesystem::path& file);
 // chunk against the file's size, then against the bounds (checkSoundInfo),
 // then for a format decoded here; for the files libsndfile does not read.
 fd::Expected<SourceInfo> readCafHeader(const std::filesystem::path& file, double maxSeconds);
+// Where the size of a CAF file's sound chunk is stored and the size that
+// holds the chunk's whole packets, for a file of packets of one size whose
+// sound chunk claims -1, running to the end of the file; nullopt for any other.
+struct OpenEndedSound {
+  std::int64_t sizeAt = 0;
+  std::int64_t size = 0;
+};
+std::optional<OpenEndedSound> openEndedCafSound(const std::filesystem::path& file);
 // A CAF file holding AAC, ALAC, MP3 or IMA4, decoded by FFmpeg.
 fd::Expected<std::unique_ptr<SoundSource>> openCafSource(const std::filesystem::path& file);
 
