@@ -483,3 +483,48 @@ TEST_F(SoundFileTest, ACafWhoseSoundRunsToTheEndIsReadToItsLastWholeFrame) {
     }
   }
 }
+
+// A CAF header's rate is a number of any size or none: whatever rate a file
+// claims out of the bounds, every reader refuses it naming that rate.
+TEST_F(SoundFileTest, ACafRateOutOfTheBoundsIsToldAsTheFileClaimsIt) {
+  const std::string aac = fileBytes(soundData("tone-aac.caf"));
+  ASSERT_EQ(aac.substr(8, 4), "desc");
+  struct Case {
+    double rate;
+    std::string told;
+  };
+  const std::vector<Case> cases{{4294967295.0, "a sample rate of 4294967295 Hz"},
+                                {1e300, "a sample rate of 1e+300 Hz"},
+                                {-44100, "a sample rate of -44100 Hz"},
+                                {0.5, "a sample rate of 0.5 Hz"},
+                                {std::nan(""), "a sample rate that is not a number"},
+                                {HUGE_VAL, "an infinite sample rate"},
+                                {-HUGE_VAL, "an infinite sample rate"}};
+  const std::string bound = "; only sounds of 4000 to 768000 Hz can be played";
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &cases[i].rate, 8);
+    const fs::path pcm = root() / ("pcm-" + std::to_string(i) + ".caf");
+    writePcmCafClaiming(pcm, 1);
+    std::string bytes = fileBytes(pcm);
+    bytes.replace(20, 8, bigEndian(bits, 8));
+    std::ofstream(pcm, std::ios::binary | std::ios::trunc) << bytes;
+    const fs::path coded = root() / ("aac-" + std::to_string(i) + ".caf");
+    std::ofstream(coded, std::ios::binary) << std::string(aac).replace(20, 8, bigEndian(bits, 8));
+    for (const fs::path& file : {pcm, coded}) {
+      SCOPED_TRACE(file.filename().string() + ": " + cases[i].told);
+      auto reader = media::SoundReader::open(file);
+      ASSERT_FALSE(reader.ok());
+      expectNamed(reader.error(), file, cases[i].told + bound);
+      auto length = media::soundDuration(file);
+      ASSERT_FALSE(length.ok());
+      expectNamed(length.error(), file, cases[i].told + bound);
+      auto clip = media::ClipPlayer::open(file);
+      ASSERT_FALSE(clip.ok());
+      expectNamed(clip.error(), file, cases[i].told + bound);
+      auto queued = media::PcmFile::open(file);
+      ASSERT_FALSE(queued.ok());
+      expectNamed(queued.error(), file, cases[i].told + bound);
+    }
+  }
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 
 #include "platform/media/SoundSource.h"
@@ -36,12 +37,23 @@ std::string tooLong(const std::filesystem::path& file, const std::string& length
          " can be played";
 }
 
+// "a sample rate of 4294967295 Hz", "an infinite sample rate": the rate as
+// the file claims it.
+std::string describeRate(const SourceInfo& info) {
+  const double rate = info.claimedRate.value_or(info.sampleRate);
+  if (std::isnan(rate)) return "a sample rate that is not a number";
+  if (std::isinf(rate)) return "an infinite sample rate";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", rate);
+  return std::string("a sample rate of ") + text + " Hz";
+}
+
 }  // namespace
 
 fd::Status sound::checkSoundInfo(const std::filesystem::path& file, const SourceInfo& info, double maxSeconds) {
   const std::string name = quotedName(file);
   if (info.sampleRate < kMinSoundSampleRate || info.sampleRate > kMaxSoundSampleRate)
-    return fd::fail(name + " has a sample rate of " + std::to_string(info.sampleRate) + " Hz; only sounds of " +
+    return fd::fail(name + " has " + describeRate(info) + "; only sounds of " +
                     std::to_string(kMinSoundSampleRate) + " to " + std::to_string(kMaxSoundSampleRate) +
                     " Hz can be played");
   if (info.channels < 1 || info.channels > kMaxSoundChannels)

@@ -153,9 +153,11 @@ fd::Expected<CafHeader> parseHeader(const std::filesystem::path& file) {
 
 SourceInfo infoOf(const CafHeader& h) {
   SourceInfo info;
-  // Rates are whole numbers of hertz; anything that is not reads as 0 and is refused.
+  // Rates are whole numbers of hertz; anything that is not reads as 0 and is
+  // refused as the rate claimed.
   if (std::isfinite(h.sampleRate) && h.sampleRate >= 1 && h.sampleRate <= 1e9)
     info.sampleRate = static_cast<int>(std::lround(h.sampleRate));
+  info.claimedRate = h.sampleRate;
   info.channels = h.channels;
   // The length the packets decode to: packets times frames per packet where
   // both are known (writers' counts of valid frames do not always agree),

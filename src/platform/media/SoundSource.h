@@ -19,6 +19,10 @@ namespace media::sound {
 
 struct SourceInfo {
   int sampleRate = 0;
+  // The rate as a CAF header gives it (a number of any size, or none), so
+  // that a refusal tells the rate the file claims rather than the 0 it reads
+  // as; unset where the rate read is the file's own.
+  std::optional<double> claimedRate;
   // As many as the file claims (a CAF header: up to 4,294,967,295), so that a
   // refusal tells the count the file gives.
   std::int64_t channels = 0;
