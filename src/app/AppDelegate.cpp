@@ -4,6 +4,9 @@
 
 #include "app/ZTLoadingViewController.h"
 #include "desk/DesktopManagerController.h"
+#include "desk/frames/SoundTrack.h"
+#include "desk/frames/ZTPicManagerView.h"
+#include "desk/sound/AudioRecorderManager.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/DamagedFile.h"
@@ -118,6 +121,13 @@ bool AppDelegate::shouldTerminate(ui::Application&) {
 }
 
 void AppDelegate::willTerminate(ui::Application& app) {
+  // A recording under way ends as its stop button ends it, its file whole
+  // and its tag placed before the model is saved; nothing else is left
+  // recording into a file the end of the process would cut off.
+  DesktopManagerController* recordingDesk = DesktopManagerController::sharedViewController();
+  if (auto* frames = recordingDesk ? dynamic_cast<ZTPicManagerView*>(recordingDesk->picManagerView()) : nullptr)
+    if (SoundTrack* track = frames->soundTrack()) track->stopRecording();
+  if (AudioRecorderManager::sharedManager().hasRecorder()) AudioRecorderManager::sharedManager().completeRecording();
   // The write is tried once more; what still fails is lost with the process,
   // and whoever ended it hears which page.
   if (saveModel()) return;

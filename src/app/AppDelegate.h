@@ -1,8 +1,9 @@
 #pragma once
 // The application's delegate: on launch it touches the model, builds the
 // launch screen for the screen size, registers for pushes and starts the
-// statistics facade; on going to the background and on termination it saves
-// the open page, waits for the model's write queue, and saves the model and
+// statistics facade; on termination it first ends a recording under way as
+// its stop button does; on going to the background and on termination it
+// saves the open page, waits for the model's write queue, and saves the model and
 // the community login record. A close the user asks for while the open page
 // cannot be written is refused with the desk's alert; a termination nobody
 // can be asked about says on standard error which page was lost and sets the

@@ -1,7 +1,8 @@
 // Every way the program ends on purpose keeps what was drawn: termination
 // (closing the window, --exit-after) writes the open page, or the background
 // being painted, before the model is saved, and waits for the pictures on the
-// model's write queue; SIGTERM and SIGINT end it the same way; losing the
+// model's write queue, and a recording under way ends as its stop button
+// ends it, whole and with its tag; SIGTERM and SIGINT end it the same way; losing the
 // window system saves and ends the process without touching objects the end
 // of the process has destroyed, and so does any exit with the desk still on
 // screen. A page that cannot be written (a full disk) is never dropped in
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,11 +23,16 @@
 #include <string>
 
 #include "app/AppTestSupport.h"
+#include "desk/frames/SoundTrack.h"
+#include "desk/frames/ZTPicManagerView.h"
+#include "desk/sound/AudioRecorderManager.h"
 #include "model/ProjectDataModel.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/graphics/Image.h"
+#include "platform/media/AudioCapture.h"
+#include "platform/media/AudioFile.h"
 #include "platform/ui/SdlHost.h"
 #include "support/ChildProcess.h"
 #include "support/Pictures.h"
@@ -164,6 +171,78 @@ TEST_F(QuitTest, SignalsEndTheProgramWithThePageWritten) {
     EXPECT_EQ(child.exitCode, 0) << signal;
     fd::paths::setHomeOverride(home);
     EXPECT_GT(inkOnDisk(), 500) << signal;
+    fd::paths::setHomeOverride(root());
+  }
+}
+
+// The bytes of sound a CAF file holds: from its sound chunk's edit count to
+// the end of the file, whatever its header counts.
+std::int64_t soundBytesOnDisk(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::size_t data = bytes.find("data", 8);
+  return data == std::string::npos ? -1 : static_cast<std::int64_t>(bytes.size() - (data + 12 + 4));
+}
+
+// A recording under way when the program is ended, by SIGTERM or by a close
+// the desk allows, ends as its stop button ends it: every sample recorded is
+// counted by the file's header, read back as the microphone gave it, and its
+// tag is saved with the project.
+TEST_F(QuitTest, EndingTheProgramDuringARecordingKeepsItWholeWithItsTag) {
+  std::vector<float> fed(10 * 44100);
+  for (std::size_t i = 0; i < fed.size(); ++i) fed[i] = std::round(0.4f * std::sin(float(i) * 0.031f) * 32768) / 32768;
+  const fs::path mic = root() / "mic.caf";
+  ASSERT_TRUE(media::writeMonoCaf(mic, fed));
+  for (const bool bySignal : {true, false}) {
+    SCOPED_TRACE(bySignal ? "SIGTERM" : "close");
+    const fs::path home = root() / (bySignal ? "signal" : "close");
+    testing_support::ChildResult child = testing_support::runInChild([&] {
+      fd::paths::setHomeOverride(home);
+      fd::paths::ensureSandbox();
+      media::setCaptureInputFile(mic);
+      ZTLoadingViewController* launch = start();
+      // Frames enough for three seconds of recording at the sound speed.
+      ZTDataModel& model = ZTDataModel::sharedInstance();
+      model.setShowPicSimple(false);  // the frame manager with its sound track
+      for (int i = 0; i < 30; ++i) ASSERT_TRUE(model.prjDataModel()->createImageAtPage(1));
+      ASSERT_TRUE(model.prjDataModel()->saveData());
+      DesktopManagerController* desk = openDesk(launch);
+      ASSERT_NE(desk, nullptr);
+      tap(desk->frameManagerBtn());
+      auto* frames = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
+      ASSERT_NE(frames, nullptr);
+      SoundTrack& track = *frames->soundTrack();
+      if (!track.isShow()) tap(track.tabBtn());
+      frames->playView()->setPage(1);
+      tap(track.recorderBtn());
+      host->advance(2.0);
+      ASSERT_TRUE(AudioRecorderManager::sharedManager().isRecording());
+      ui::Application& app = ui::Application::shared();
+      if (bySignal) {
+        app.terminateOnSignals();
+        ::raise(SIGTERM);
+        for (int i = 0; i < 20 && !app.isTerminated(); ++i) host->advance(0.05);
+      } else {
+        EXPECT_TRUE(app.requestTermination());
+      }
+      EXPECT_TRUE(app.isTerminated());
+    });
+    ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
+    EXPECT_EQ(child.exitCode, 0);
+    fd::paths::setHomeOverride(home);
+    std::vector<std::string> names;
+    for (const std::string& name : fd::files::contentsOfDirectory(fd::paths::documents()))
+      if (name.rfind("Rec", 0) == 0) names.push_back(name);
+    ASSERT_EQ(names.size(), 1u);
+    const fs::path file = fd::paths::documents() / names[0];
+    auto samples = media::decodeSound(file);
+    ASSERT_TRUE(samples.ok()) << samples.error();
+    EXPECT_GE(samples->size(), 1.9 * 44100);  // two seconds, less the button's delay
+    EXPECT_EQ(static_cast<std::int64_t>(samples->size()) * 2, soundBytesOnDisk(file));
+    for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+    auto project = projectOnDisk();
+    ASSERT_TRUE(project);
+    EXPECT_EQ(project->soundNameArray(), std::vector<std::string>{names[0]});
     fd::paths::setHomeOverride(root());
   }
 }

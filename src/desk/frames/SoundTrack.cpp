@@ -453,6 +453,10 @@ void SoundTrack::recorder(ui::Button*) {
   recordStart_ = fd::RunLoop::main().performAfterDelay(kRecordDelay, [this] { recorder(); }, this);
 }
 
+void SoundTrack::stopRecording() {
+  if (isRecorder_) recorder(recorderBtn_.get());
+}
+
 bool SoundTrack::recorder() {
   ZTPlayView* player = manager_.playView();
   ProjectDataModel* p = st::project();

@@ -39,6 +39,9 @@ class SoundTrack : public ZTPlayViewDelegate,
   void showAudioView();
   void addSound();
   void recorder(ui::Button* sender);
+  // Ends a recording under way as the stop button does: the file closed
+  // whole and its tag placed and saved. Nothing happens when none is.
+  void stopRecording();
   void deleteSound();
   // Shows the single-sound delete button: titled with the project's sound in
   // its sound look, or untitled in its recording look.
