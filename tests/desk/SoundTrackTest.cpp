@@ -1,10 +1,14 @@
 // The frame manager's sound track through the real view tree: the cursor and
 // the player, the free-room rules, a sound added through the picker, a
-// recording placed as a tag (and one that cannot start), the sound step
+// recording placed as a tag (and one that cannot start, and one killed
+// part-way and found at the next start), the sound step
 // starting and stopping clips, the frames counted again after frame edits,
 // tags dropped on closing, and the track's pictures.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -13,6 +17,7 @@
 #include "desk/frames/SoundArt.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/ui/NavigationController.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -231,6 +236,44 @@ TEST_F(SoundTrackTest, ARecordingGetsItsOwnFileAndATag) {
   EXPECT_EQ(recordingsIn(fd::paths::documents()).size(), 2u);
   EXPECT_EQ(project().soundNameArray().size(), 2u);
   EXPECT_TRUE(media::decodeSound(fd::paths::documents() / name).ok());
+}
+
+// A recording whose program is killed part-way is found in Documents at the
+// next start with all but its last moments: it reads back as the microphone
+// gave it, and the sound picker lists it with the frames its length covers.
+TEST_F(SoundTrackTest, ARecordingKilledPartWayIsListedWithItsLengthAtTheNextStart) {
+  frames = 20;
+  const auto fed = tone(5);
+  ASSERT_TRUE(media::writeMonoCaf(root() / "mic.caf", fed));
+  testing_support::ChildResult child = testing_support::runInChild([&] {
+    media::setCaptureInputFile(root() / "mic.caf");
+    ZTPicManagerView& m = open();
+    m.playView()->setPage(1);
+    tapView(track().recorderBtn());
+    host->advance(3.01);
+    EXPECT_TRUE(AudioRecorderManager::sharedManager().isRecording());
+    EXPECT_NEAR(AudioRecorderManager::sharedManager().currentTime(), 3.0, 0.03);
+    ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+  });
+  ASSERT_EQ(child.signal, SIGKILL);
+  const std::vector<std::string> names = recordingsIn(fd::paths::documents());
+  ASSERT_EQ(names.size(), 1u);
+  const fs::path file = fd::paths::documents() / names[0];
+  auto length = media::soundDuration(file);
+  ASSERT_TRUE(length.ok()) << length.error();
+  EXPECT_GE(*length, 2.5);
+  EXPECT_LE(*length, 3.0);
+  auto samples = media::decodeSound(file);
+  ASSERT_TRUE(samples.ok()) << samples.error();
+  EXPECT_EQ(static_cast<double>(samples->size()), std::round(*length * 44100));
+  for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+
+  ZTDataModel::resetSharedInstanceForTesting();
+  auto picker = ZTSelectedAudioViewcontroller::initWithStyle();
+  const auto& listed = picker->audioPathArray();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), file), listed.end());
+  // At a quarter of the speed a frame lasts 0.32 s: 2.5 s and more cover 7.
+  EXPECT_GE(settings().limitFramesDict()[names[0]], 7);
 }
 
 TEST_F(SoundTrackTest, ARecordingRunsToTheLastFrameAndStopsByItself) {
