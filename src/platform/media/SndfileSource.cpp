@@ -4,9 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
-#include <cstring>
+#include <cerrno>
 #include <vector>
 
 #include "platform/foundation/FileUtil.h"
@@ -37,14 +36,16 @@ struct SndfileReader::View {
     const sf_count_t want = std::clamp<sf_count_t>(v.end - v.at, 0, count);
     sf_count_t got = 0;
     while (got < want) {
-      const ssize_t n = ::pread(v.fd.get(), static_cast<char*>(out) + got, static_cast<std::size_t>(want - got), v.at + got);
+      const ssize_t n =
+          ::pread(v.fd.get(), static_cast<char*>(out) + got, static_cast<std::size_t>(want - got), v.at + got);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       got += n;
     }
     // The size field, wherever the read overlaps it.
     const sf_count_t from = std::max(v.at, v.sizeAt), to = std::min(v.at + got, v.sizeAt + 8);
-    for (sf_count_t i = from; i < to; ++i) static_cast<unsigned char*>(out)[i - v.at] = v.size[static_cast<std::size_t>(i - v.sizeAt)];
+    for (sf_count_t i = from; i < to; ++i)
+      static_cast<unsigned char*>(out)[i - v.at] = v.size[static_cast<std::size_t>(i - v.sizeAt)];
     v.at += got;
     return got;
   }
@@ -63,15 +64,16 @@ fd::Expected<std::unique_ptr<SndfileReader>> openSndfile(const std::filesystem::
   if (SNDFILE* plain = sf_open(file.c_str(), SFM_READ, &info))
     return std::make_unique<SndfileReader>(plain, nullptr);
   const std::string why = sf_strerror(nullptr);
-  const auto open = looksLikeCaf(file) ? openEndedCafSound(file) : std::nullopt;
-  if (!open) return fd::fail(why);
+  const auto openEnded = looksLikeCaf(file) ? openEndedCafSound(file) : std::nullopt;
+  if (!openEnded) return fd::fail(why);
   auto view = std::make_unique<SndfileReader::View>();
   view->fd = fd::files::UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
   if (view->fd.get() < 0 || ::fstat(view->fd.get(), &st) != 0) return fd::fail(why);
-  view->end = std::min<sf_count_t>(st.st_size, open->sizeAt + 8 + open->size);
-  view->sizeAt = open->sizeAt;
-  for (int i = 0; i < 8; ++i) view->size[static_cast<std::size_t>(i)] = static_cast<unsigned char>(open->size >> (56 - 8 * i));
+  view->end = std::min<sf_count_t>(st.st_size, openEnded->sizeAt + 8 + openEnded->size);
+  view->sizeAt = openEnded->sizeAt;
+  for (int i = 0; i < 8; ++i)
+    view->size[static_cast<std::size_t>(i)] = static_cast<unsigned char>(openEnded->size >> (56 - 8 * i));
   SF_VIRTUAL_IO io{&SndfileReader::View::length, &SndfileReader::View::seek, &SndfileReader::View::read,
                    &SndfileReader::View::write, &SndfileReader::View::tell};
   info = SF_INFO{};
