@@ -98,6 +98,11 @@ caf('caf-info-claims-billion.caf', [(b'desc', aacdesc, None), (b'info', struct.p
 # A chunk larger than the file, and a rate of one hertz.
 caf('caf-chunk-past-end.caf', [(b'desc', aacdesc, None), (b'kuki', b'\0' * 16, 1 << 40)])
 caf('caf-ima4-rate1.caf', [(b'desc', struct.pack('>d4sIIIII', 1.0, b'ima4', 0, 34, 64, 1, 0), None), (b'data', b'\0' * 4 + bytes(range(256)) * 4, None)])
+# A recording cut off before its header was finished: the sound runs to the
+# end of the file, its last frame half written; and a rate that is no number.
+pcmdesc = struct.pack('>d4sIIIII', 44100.0, b'lpcm', 2, 4, 1, 2, 16)
+caf('caf-pcm16-open-ended.caf', [(b'desc', pcmdesc, None), (b'data', b'\0' * 4 + bytes(range(256)) * 8 + b'\x7f\x7f\x7f', -1)])
+caf('caf-pcm16-rate-nan.caf', [(b'desc', struct.pack('>d4sIIIII', float('nan'), b'lpcm', 2, 4, 1, 2, 16), None), (b'data', b'\0' * 4 + bytes(range(256)) * 8, None)])
 # A format the program does not play.
 caf('caf-ilbc.caf', [(b'desc', struct.pack('>d4sIIIII', 8000.0, b'ilbc', 0, 50, 240, 1, 0), None), (b'data', b'\0' * 104, None)])
 PY
