@@ -37,23 +37,17 @@ void removeIfPresent(const OptionalPath& p) {
 
 }  // namespace
 
-void attachBackground(ProjectDataModel& p, const std::optional<std::string>& name, bool copyBuiltInStill) {
-  const int type = name ? ZTDataModel::backgroundTypeWithBackgroundName(*name) : kBackgroundOther;
-  // The project names its copy only while it has a still background's name,
-  // so the old copy's paths are taken before the name changes: "no name"
-  // must still remove the old copy.
-  const OptionalPath oldCopies[] = {p.backgroundFullPath(), p.backgroundIconFullPath()};
-  p.setCurBackgroundName(name);
-  const bool copies = type == kBackgroundOther || type == kBackgroundUserStill ||
-                      (copyBuiltInStill && type == kBackgroundShippedStill);
-  if (!copies) return;
-  for (const auto& path : {oldCopies[0], oldCopies[1], p.backgroundFullPath(), p.backgroundIconFullPath()})
-    removeIfPresent(path);
-  if (!name) return;
-  auto picture = model().backgroundFullPathWithBackgroundName(name);
-  auto icon = model().backgroundIconFullPathWithBackgroundName(name);
-  if (picture && p.backgroundFullPath() && fd::files::exists(*picture)) fd::files::copyItem(*picture, *p.backgroundFullPath());
-  if (icon && p.backgroundIconFullPath() && fd::files::exists(*icon)) fd::files::copyItem(*icon, *p.backgroundIconFullPath());
+bool attachBackground(ProjectDataModel& p, const std::optional<std::string>& name, bool copyBuiltInStill) {
+  const fd::Status attached = model().attachBackground(p, name, copyBuiltInStill);
+  if (attached) return true;
+  fd::Log("Background not attached: %s\n", attached.error().c_str());
+  ui::AlertView::make(fd::Localized("Backgorund"),
+                      fd::Localized("The background could not be given to") + " \u201c" + p.curProjectName() +
+                          "\u201d: " + attached.error() + ".\n" +
+                          fd::Localized("The project keeps the background it had."),
+                      nullptr, fd::Localized("OK"))
+      ->show();
+  return false;
 }
 
 // --- cells

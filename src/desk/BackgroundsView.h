@@ -21,12 +21,10 @@
 class BackgroundsView;
 class ProjectDataModel;
 
-// Makes the named background (or none) the project's. Animated backgrounds
-// only change the name; a user's still picture (or "none") replaces the
-// project's own copy of the picture and icon, and so does a built-in still
-// when asked (choosing in the gallery copies it, leaving background mode
-// keeps the copy the project has).
-void attachBackground(ProjectDataModel& project, const std::optional<std::string>& name, bool copyBuiltInStill);
+// Makes the named background (or none) the project's, as the model's
+// attachBackground does, and tells the user in an alert when it could not
+// be: the project then keeps the background it had.
+bool attachBackground(ProjectDataModel& project, const std::optional<std::string>& name, bool copyBuiltInStill);
 
 // What the gallery tells the screen that shows it (the desk).
 class BackgroundsViewDelegate {

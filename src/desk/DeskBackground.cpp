@@ -54,7 +54,7 @@ void DesktopManagerController::closeBackgroundView(bool) {
   // "nothing" would delete the project's own copy of its picture.
   if (backgroundsView_ && state_ == 1 && project()) {
     if (auto name = backgroundsView_->selectedBackgroundName()) {
-      model().setBackground(*name, {model().prjDataModel()});
+      attachBackground(*project(), *name, true);
       modifyProjectSetting();
     }
   }
@@ -64,6 +64,16 @@ void DesktopManagerController::closeBackgroundView(bool) {
 
 void DesktopManagerController::updateCurProjectBackground(const std::optional<std::string>& name) {
   if (ProjectDataModel* p = project()) attachBackground(*p, name, false);
+}
+
+// The painting is for the project on the desk: one opened meanwhile (from
+// the file panel) takes it at once, as leaving the mode would give it, so
+// that its list names the background from the first write of the painting
+// on and a kill before the mode ends leaves it showing the painting.
+void DesktopManagerController::giveThePaintingToTheOpenProject() {
+  ProjectDataModel* p = project();
+  const std::optional<std::string>& name = settings().backgroundName();
+  if (p && name && p->curBackgroundName() != name) updateCurProjectBackground(name);
 }
 
 void DesktopManagerController::editBackground() {

@@ -68,6 +68,7 @@ void DesktopManagerController::panelClosed(ClosedPanel closed) {
   ProjectDataModel* p = project();
   bgVisibleBtn_->setSelected(p && !p->isOpenBackground());
   if (bg) {
+    if (closed == ClosedPanel::FileManager) giveThePaintingToTheOpenProject();
     onionBtn_->setEnabled(false);
     editBackground();
     return;

@@ -195,6 +195,8 @@ class DesktopManagerController : public ui::ViewController,
   void setBackgound();
   void closeBackgroundView(bool animated) override;
   void updateCurProjectBackground(const std::optional<std::string>& name);
+  // The project the file panel left open takes the background being painted.
+  void giveThePaintingToTheOpenProject();
   void editBackground();
   void saveBackground();
   void leaveBackgroundMode();

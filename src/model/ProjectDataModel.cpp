@@ -229,26 +229,41 @@ void ProjectDataModel::repairAfterLoad() {
   state_.recountReferenceBound();
 }
 
-bool ProjectDataModel::saveData() const {
+bool ProjectDataModel::saveData() const { return saveDataWith({}).ok(); }
+
+fd::Status ProjectDataModel::saveDataWith(std::vector<fd::files::StagedFile> files) const {
   saveHeldBack_ = false;
-  if (!writePlist(plistFilePath(), plistValue(), ++plistGeneration_)) return false;
+  if (fd::Status written = writePlist(plistFilePath(), plistValue(), ++plistGeneration_, std::move(files)); !written)
+    return written;
   fd::crashPoint("project.save.written");
   deleteFilesOfLastSave();
-  return true;
+  return {};
 }
 
 ProjectDataModel::~ProjectDataModel() {
   if (saveHeldBack_) saveData();
 }
 
-bool ProjectDataModel::writePlist(const fs::path& path, const fd::Value& plist, std::uint64_t generation) const {
+fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& plist, std::uint64_t generation,
+                                        std::vector<fd::files::StagedFile> files) const {
   std::lock_guard lock(plistWriteMutex_);
   // A later state of the same project is on disk already.
-  if (path == plistWrittenPath_ && generation < plistWrittenGeneration_) return true;
-  if (!fd::writePropertyList(path, plist)) return false;
-  plistWrittenPath_ = path;
-  plistWrittenGeneration_ = generation;
-  return true;
+  const bool later = path == plistWrittenPath_ && generation < plistWrittenGeneration_;
+  if (!later) {
+    const std::string text = fd::serializePropertyListXML(plist);
+    if (text.empty()) return fd::fail("cannot make a property list of the project for " + path.string());
+    // Staged last, renamed last: a kill in between leaves the list that
+    // names none of the files yet, never one that names a file not there.
+    fd::Expected<fd::files::StagedFile> list = fd::files::stageFile(path, text.data(), text.size());
+    if (!list) return list.failure();
+    files.push_back(std::move(*list));
+  }
+  if (fd::Status committed = fd::files::commitFiles(std::move(files)); !committed) return committed;
+  if (!later) {
+    plistWrittenPath_ = path;
+    plistWrittenGeneration_ = generation;
+  }
+  return {};
 }
 
 fd::Value ProjectDataModel::plistValue() const {
@@ -375,6 +390,44 @@ OptionalPath ProjectDataModel::soundFilePathWithName(const std::string& name) co
   fs::path inDocuments = fd::paths::documents() / file;
   if (fd::files::exists(inDocuments)) return inDocuments;
   return fileInFolder(file);
+}
+
+fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
+                                              const std::optional<BackgroundPictures>& pictures) {
+  if (name && !isPlainPathComponent(*name)) return fd::fail("\u201c" + *name + "\u201d names no background");
+  // The copies are named only while the project has a still background's
+  // name: the old ones are taken before the name changes.
+  const OptionalPath oldCopies[] = {backgroundFullPath(), backgroundIconFullPath()};
+  const std::optional<std::string> oldName = curBackgroundName_;
+  const int oldType = backgroundType_;
+  auto keepTheOld = [&](const fd::Failure& failure) {
+    curBackgroundName_ = oldName;
+    backgroundType_ = oldType;
+    return fd::Status(failure);
+  };
+  setCurBackgroundName(std::move(name));
+  std::vector<fd::files::StagedFile> copies;
+  std::vector<fs::path> copied;
+  if (pictures) {
+    const std::pair<OptionalPath, OptionalPath> fromTo[] = {{pictures->picture, backgroundFullPath()},
+                                                            {pictures->icon, backgroundIconFullPath()}};
+    for (const auto& [from, to] : fromTo) {
+      if (!from || !to || !fd::files::exists(*from)) continue;
+      const fd::Expected<fd::Data> bytes = fd::files::readFile(*from, gfx::ReadLimits{}.largestFile());
+      if (!bytes) return keepTheOld(fd::fail("cannot read " + from->string() + ": " + bytes.error()));
+      fd::Expected<fd::files::StagedFile> copy = fd::files::stageFile(*to, bytes->data(), bytes->size());
+      if (!copy) return keepTheOld(copy.failure());
+      copies.push_back(std::move(*copy));
+      copied.push_back(*to);
+    }
+  }
+  if (fd::Status saved = saveDataWith(std::move(copies)); !saved) return keepTheOld(saved.failure());
+  if (!pictures) return {};
+  for (const OptionalPath& p : {oldCopies[0], oldCopies[1], backgroundFullPath(), backgroundIconFullPath()}) {
+    if (p && std::find(copied.begin(), copied.end(), *p) == copied.end() && fd::files::exists(*p))
+      fd::files::removeItem(*p);
+  }
+  return {};
 }
 
 bool ProjectDataModel::setCurBackgroundName(std::optional<std::string> name) {

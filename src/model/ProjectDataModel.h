@@ -21,6 +21,7 @@
 #include "model/ProjectFrames.h"
 #include "model/SoundTag.h"
 #include "model/Timeline.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Value.h"
 #include "platform/graphics/Image.h"
 
@@ -106,6 +107,19 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // Sets the name and derives the type. A name that is not a plain path
   // component is refused (false) and nothing changes.
   bool setCurBackgroundName(std::optional<std::string> name);
+  // The pictures a project keeps its own copies of, for a still background.
+  struct BackgroundPictures {
+    OptionalPath picture, icon;
+  };
+  // Makes the named background (or none) the project's and writes the list
+  // with it. Given pictures, the project's copies become them (a picture
+  // that is not there leaves no copy): the copies and the list are committed
+  // in one write, the list last, and copies not replaced go once the list is
+  // on disk, so no list names a copy of another background or none at all.
+  // Without pictures only the name changes. When a picture cannot be read or
+  // a file cannot be written nothing changes, in memory or on disk, and the
+  // failure says why.
+  fd::Status attachBackground(std::optional<std::string> name, const std::optional<BackgroundPictures>& pictures);
   const std::optional<std::string>& description() const { return description_; }
   void setDescription(std::optional<std::string> d) { description_ = std::move(d); }
   int backgroundType() const { return backgroundType_; }
@@ -236,8 +250,12 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   std::optional<SoundTagLists> legacySoundTag() const;
   std::filesystem::path fileInFolder(const std::string& name) const;
   fd::Value plistValue() const;
-  // Writes one state of Project.plist unless a later one is already written.
-  bool writePlist(const std::filesystem::path& path, const fd::Value& plist, std::uint64_t generation) const;
+  // saveData, committing the given staged files before the list.
+  fd::Status saveDataWith(std::vector<fd::files::StagedFile> files) const;
+  // Writes one state of Project.plist unless a later one is already written;
+  // the staged files are committed with it, before it, in any case.
+  fd::Status writePlist(const std::filesystem::path& path, const fd::Value& plist, std::uint64_t generation,
+                        std::vector<fd::files::StagedFile> files = {}) const;
 
   std::string curProjectName_;
   int frameLayCount_ = kFrameLayers;

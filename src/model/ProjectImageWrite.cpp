@@ -10,6 +10,7 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
 #include "platform/graphics/Context.h"
 
 namespace {
@@ -89,7 +90,8 @@ void ProjectDataModel::saveDataInBackground() {
   saveHeldBack_ = false;
   std::shared_ptr<ProjectDataModel> self = shared_from_this();
   q.queue.async([self, path = plistFilePath(), plist = plistValue(), generation = ++plistGeneration_] {
-    self->writePlist(path, plist, generation);
+    if (fd::Status written = self->writePlist(path, plist, generation); !written)
+      fd::Log("Project list not written: %s\n", written.error().c_str());
     self->saveQueued_ = false;
   });
 }

@@ -67,7 +67,17 @@ class ZTDataModel : public SoundMergerDelegate {
   OptionalPath backgroundIconFullPathWithBackgroundName(const std::optional<std::string>& name) const;
   OptionalPath dynamicBackgroundFullPathWithBackgroundName(const std::string& name, int page) const;
   OptionalPath dynamicBackgroundIconFullPathWithBackgroundName(const std::string& name, int page) const;
-  void setBackground(const std::string& name, const std::vector<std::shared_ptr<ProjectDataModel>>& projects);
+  // Makes the named background (or none) each project's, with its list
+  // written with it (attachBackground); answers the first failure.
+  fd::Status setBackground(const std::string& name, const std::vector<std::shared_ptr<ProjectDataModel>>& projects);
+  // Makes the named background (or none) the project's, its list written in
+  // the same commit as its copies. Animated backgrounds only change the
+  // name; a user's still picture (or "none") replaces the project's own copy
+  // of the picture and icon, and so does a built-in still when asked
+  // (choosing in the gallery copies it, leaving background mode keeps the
+  // copy the project has).
+  fd::Status attachBackground(ProjectDataModel& project, const std::optional<std::string>& name,
+                              bool copyBuiltInStill) const;
 
   // --- a project built from pictures
   // Callable from a worker thread. The project is built under a hidden name

@@ -64,19 +64,24 @@ OptionalPath ZTDataModel::dynamicBackgroundIconFullPathWithBackgroundName(const 
   return resourcePath(name + std::to_string(*index) + "Icon.jpg");
 }
 
-void ZTDataModel::setBackground(const std::string& name, const std::vector<std::shared_ptr<ProjectDataModel>>& projects) {
-  const int type = backgroundTypeOfName(name);
-  const OptionalPath picture = backgroundFullPathWithBackgroundName(name);
-  const OptionalPath icon = backgroundIconFullPathWithBackgroundName(name);
+fd::Status ZTDataModel::attachBackground(ProjectDataModel& project, const std::optional<std::string>& name,
+                                         bool copyBuiltInStill) const {
+  const int type = name ? backgroundTypeOfName(*name) : kBackgroundOther;
+  const bool copies = type == kBackgroundOther || type == kBackgroundUserStill ||
+                      (copyBuiltInStill && type == kBackgroundShippedStill);
+  if (!copies) return project.attachBackground(name, std::nullopt);
+  return project.attachBackground(
+      name, ProjectDataModel::BackgroundPictures{backgroundFullPathWithBackgroundName(name),
+                                                 backgroundIconFullPathWithBackgroundName(name)});
+}
+
+fd::Status ZTDataModel::setBackground(const std::string& name,
+                                      const std::vector<std::shared_ptr<ProjectDataModel>>& projects) {
+  fd::Status first;
   for (const std::shared_ptr<ProjectDataModel>& project : projects) {
-    if (!project || !project->setCurBackgroundName(name)) continue;
-    const OptionalPath copy = project->backgroundFullPath();
-    const OptionalPath iconCopy = project->backgroundIconFullPath();
-    if (copy) fd::files::removeItem(*copy);
-    if (iconCopy) fd::files::removeItem(*iconCopy);
-    if (!isStillBackgroundType(type)) continue;
-    if (copy && picture && fd::files::exists(*picture)) fd::files::copyItem(*picture, *copy);
-    if (iconCopy && icon && fd::files::exists(*icon)) fd::files::copyItem(*icon, *iconCopy);
+    if (!project) continue;
+    if (fd::Status attached = attachBackground(*project, name, true); !attached && first) first = attached;
   }
   saveData();
+  return first;
 }

@@ -4,11 +4,21 @@
 // launch screen shows the same; quitting, and a kill after the paused
 // drawing's write, leave the project showing the painting; the folder comes
 // back to the painting, and the frame manager cannot be opened meanwhile.
+// A painting carried into another project opened from the file panel is
+// that project's from then on: a kill on any road out of it leaves its list
+// naming the background, and its desk, launch preview and card showing it.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "app/AppTestSupport.h"
+#include "app/ProjectPreview.h"
+#include "model/Backgrounds.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/ChildProcess.h"
 #include "support/Pictures.h"
 
 namespace {
@@ -73,6 +83,139 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     const std::uint8_t* px = screen.pixel(static_cast<int>(p.x * k), static_cast<int>(p.y * k));
     return px[0] + px[1] + px[2] < 3 * 120;
   }
+  // The screen is dark at a point of the page shown by a view that holds
+  // the whole page (page points, 384 x 288).
+  bool darkOnPageOf(const ui::View* view, float x, float y) {
+    const ui::Rect r = view->convertRectTo(view->bounds(), nullptr);
+    return darkOnScreen({r.x + x * r.width / 384, r.y + y * r.height / 288});
+  }
+
+  // How the desk leaves the painting carried into the other project.
+  enum class Road { Back, ForegroundRow, StayPainting };
+  // Where the painting carried into the other project lies: a broad band
+  // across the page's top, apart from the first project's stroke.
+  static constexpr float kBandY = 50;
+
+  FileManagerView* openFilePanel(DesktopManagerController* desk) {
+    tap(desk->fileManagerBtn());
+    return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
+  }
+  // Scrolls the strip to the project's card and touches it.
+  void chooseCard(FileManagerView* panel, const std::string& name) {
+    ProjectsView* projects = panel->projsView();
+    const auto& names = projects->projectNames();
+    const auto it = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(it, names.end()) << name;
+    ui::Button* card = projects->card(static_cast<std::size_t>(it - names.begin()));
+    projects->setContentOffset(
+        {std::clamp(card->frame().x - CardStrip::kCardGap, 0.0f, projects->maxContentOffset().x), 0});
+    host->runUntilIdle();
+    tap(card);
+  }
+  // The card of the project, scrolled into sight.
+  ProjectPreviewView* cardOf(FileManagerView* panel, const std::string& name) {
+    ProjectsView* projects = panel->projsView();
+    const auto& names = projects->projectNames();
+    const auto it = std::find(names.begin(), names.end(), name);
+    if (it == names.end()) return nullptr;
+    const std::size_t index = static_cast<std::size_t>(it - names.begin());
+    projects->setContentOffset(
+        {std::clamp(projects->card(index)->frame().x - CardStrip::kCardGap, 0.0f, projects->maxContentOffset().x),
+         0});
+    host->runUntilIdle();
+    return projects->cardPreview(index);
+  }
+
+  // In a child, as a person does: a second project made from the file
+  // panel, a background painted in the first, the file panel opening the
+  // second (or, with newThenOpen, a new one) while painting, a band painted
+  // there, the paused write, the road out, four seconds, and a kill.
+  void carryThePaintingAndKill(Road road, bool newThenOpen, bool tall = false, float scale = 1.0f) {
+    const testing_support::ChildResult child = testing_support::runInChild([&] {
+      launch_ = start(tall, scale);
+      DesktopManagerController* desk = openDesk(launch_);
+      ASSERT_NE(desk, nullptr);
+      const std::string first = model().curProjectName();
+      std::string second;
+      if (!newThenOpen) {
+        FileManagerView* panel = openFilePanel(desk);
+        ASSERT_NE(panel, nullptr);
+        tap(panel->newButton());
+        second = model().curProjectName();
+        ASSERT_NE(second, first);
+        chooseCard(panel, first);
+        tap(panel->openButton());
+        ASSERT_EQ(model().curProjectName(), first);
+      }
+      paintNewBackground(desk);
+      ASSERT_FALSE(HasFatalFailure());
+      host->drag(onPage(desk, 40, 144), onPage(desk, 340, 144), 10);
+      host->runUntilIdle();
+
+      FileManagerView* panel = openFilePanel(desk);
+      ASSERT_NE(panel, nullptr);
+      if (newThenOpen) {
+        tap(panel->newButton());
+        ASSERT_NE(model().curProjectName(), first);
+      } else {
+        chooseCard(panel, second);
+      }
+      tap(panel->openButton());
+      ASSERT_EQ(panel->superview(), nullptr) << "the panel stays";
+      ASSERT_NE(model().curProjectName(), first);
+      ASSERT_TRUE(model().extendDataModel().isBackground());
+      for (float y = kBandY - 20; y <= kBandY + 20; y += 10) {
+        host->drag(onPage(desk, 40, y), onPage(desk, 340, y), 40);
+        host->runUntilIdle();
+      }
+      host->advance(2.1);
+      desk->drawsView()->waitForPageWrites();
+      host->runUntilIdle();
+      if (road == Road::Back) {
+        tap(desk->backBtn());
+        ASSERT_EQ(launch_->presentedViewController(), nullptr);
+      } else if (road == Road::ForegroundRow) {
+        tap(desk->groundBtn());
+        tap(desk->foregroundRowBtn());
+        ASSERT_FALSE(model().extendDataModel().isBackground());
+      }
+      host->advance(4);
+      host->runUntilIdle();
+      std::fflush(nullptr);
+      ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+    });
+    ASSERT_EQ(child.signal, SIGKILL) << "the child failed before the kill";
+  }
+  // After the kill, the next start: the project the painting was carried
+  // into is the open one, its list names the background, and its desk,
+  // launch preview and card show the painting, the band painted in it too.
+  void expectTheCarriedPaintingAfterTheKill(bool tall = false, float scale = 1.0f) {
+    startAgain();
+    const std::string carried = model().curProjectName();
+    name_ = model().backgroundArray().back();
+    {
+      const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(carried);
+      ASSERT_NE(onDisk, nullptr);
+      EXPECT_EQ(onDisk->curBackgroundName(), name_) << "the list names another background";
+      EXPECT_EQ(onDisk->backgroundType(), kBackgroundUserStill);
+      ASSERT_TRUE(onDisk->backgroundFullPath().has_value());
+      EXPECT_GT(inkedPixels(*onDisk->backgroundFullPath()), 2000) << "its copy lacks the painting";
+    }
+    launch_ = start(tall, scale);
+    ASSERT_EQ(model().curProjectName(), carried);
+    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, kBandY)) << "the launch preview lacks the painting";
+    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, 144)) << "the launch preview lacks the painting";
+    DesktopManagerController* desk = openDesk(launch_);
+    ASSERT_NE(desk, nullptr);
+    EXPECT_TRUE(darkOnScreen(onPage(desk, 192, kBandY))) << "the desk lacks the band painted in the project";
+    expectTheDeskOnItsPageOverThePainting(desk);
+    FileManagerView* panel = openFilePanel(desk);
+    ASSERT_NE(panel, nullptr);
+    ProjectPreviewView* card = cardOf(panel, carried);
+    ASSERT_NE(card, nullptr);
+    EXPECT_TRUE(darkOnPageOf(card, 192, kBandY)) << "the card lacks the band painted in the project";
+    EXPECT_TRUE(darkOnPageOf(card, 192, 144)) << "the card lacks the painting";
+  }
   ZTLoadingViewController* launch_ = nullptr;
   std::string name_;
 };
@@ -135,6 +278,37 @@ TEST_F(BackgroundPaintingRoadsTest, TheFolderComesBackToThePaintingAndTheFrameMa
   EXPECT_GT(desk->drawsView()->image()->pixel(190, 144)[3], 0) << "the painting is not on the canvas";
   tap(desk->backBtn());
   expectTheDeskOnItsPageOverThePainting(openDesk(launch_));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectAndTheBackButtonSurviveAKill) {
+  ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::Back, false));
+  expectTheCarriedPaintingAfterTheKill();
+}
+
+TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectAtTwiceTheScaleSurvivesAKill) {
+  ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::Back, false, true, 2.0f));
+  expectTheCarriedPaintingAfterTheKill(true, 2.0f);
+}
+
+TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectAndTheForegroundRowSurviveAKill) {
+  ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::ForegroundRow, false));
+  expectTheCarriedPaintingAfterTheKill();
+}
+
+// The kill comes while the painting goes on, after its paused write: the
+// project's copy and icon written then are what its desk and card show.
+TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectSurvivesAKillWhilePainting) {
+  ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::StayPainting, false));
+  expectTheCarriedPaintingAfterTheKill();
+}
+
+TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoANewProjectSurvivesAKill) {
+  ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::Back, true));
+  expectTheCarriedPaintingAfterTheKill();
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ class AnimatedBackgroundPlaybackTest : public desk_test::DeskTest {
  protected:
   void prepareModel() override {
     while (static_cast<int>(project().imagesArray().size()) < 3) ASSERT_TRUE(project().createImageAtPage(1));
-    model().setBackground("SDBackground001_", {model().prjDataModel()});
+    ASSERT_TRUE(model().setBackground("SDBackground001_", {model().prjDataModel()}));
   }
 };
 

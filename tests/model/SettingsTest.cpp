@@ -172,14 +172,14 @@ TEST_F(BackgroundPathsTest, GivingABackgroundCopiesStillPictures) {
   touch("SSsky.png");
   touch("SSskyIcon.png");
   std::shared_ptr<ProjectDataModel> p = m.prjDataModel();
-  m.setBackground("SSsky", {p});
+  ASSERT_TRUE(m.setBackground("SSsky", {p}));
   EXPECT_EQ(p->curBackgroundName(), "SSsky");
   EXPECT_EQ(p->backgroundType(), 1);
   EXPECT_TRUE(fs::exists(*p->backgroundFullPath()));
   EXPECT_TRUE(fs::exists(*p->backgroundIconFullPath()));
   EXPECT_EQ(ProjectDataModel::initWithProjectName("test")->curBackgroundName(), "SSsky") << "saved";
 
-  m.setBackground("SDBackground000_", {p});
+  ASSERT_TRUE(m.setBackground("SDBackground000_", {p}));
   EXPECT_EQ(p->backgroundType(), 3);
   EXPECT_FALSE(p->backgroundFullPath());
   EXPECT_TRUE(fs::exists(p->projectDicPath() / "background.png")) << "older copies stay on disk";

@@ -254,7 +254,9 @@ void Model::enterBackgroundMode() {
 
 void Model::leaveBackgroundMode(int position) {
   desk.backgroundMode = false;
+  // Attaching the background again writes the list with its copy.
   disk.background = disk.painted;
+  plistSaved();
   desk.page = disk.count();
   desk.edited = position;
   desk.onion = 0;
