@@ -252,8 +252,8 @@ fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& p
   if (!later) {
     const std::string text = fd::serializePropertyListXML(plist);
     if (text.empty()) return fd::fail("cannot make a property list of the project for " + path.string());
-    // Staged last, renamed last: a kill in between leaves the list that
-    // names none of the files yet, never one that names a file not there.
+    // Staged last, renamed last: a kill in between leaves the list as it
+    // was, never one that names a file not yet in place.
     fd::Expected<fd::files::StagedFile> list = fd::files::stageFile(path, text.data(), text.size());
     if (!list) return list.failure();
     files.push_back(std::move(*list));

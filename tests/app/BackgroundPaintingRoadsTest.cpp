@@ -11,12 +11,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "app/AppTestSupport.h"
 #include "app/ProjectPreview.h"
 #include "model/Backgrounds.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/ChildProcess.h"
 #include "support/Pictures.h"
@@ -27,6 +29,10 @@ using testing_support::inkedPixels;
 
 class BackgroundPaintingRoadsTest : public app_test::AppTest {
  protected:
+  void TearDown() override {
+    fd::files::setWriteFaultForTesting({});
+    AppTest::TearDown();
+  }
   ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
   ProjectDataModel& project() { return *model().prjDataModel(); }
 
@@ -309,6 +315,65 @@ TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectSurvivesAK
 TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoANewProjectSurvivesAKill) {
   ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::Back, true));
   expectTheCarriedPaintingAfterTheKill();
+}
+
+}  // namespace
+
+namespace {
+
+// A project opened while its folder refuses every write (a full disk)
+// cannot take the painting: the user is told, and the project keeps the
+// background it had, in memory and on disk, while the painting goes on; once
+// the folder takes writes again, leaving the painting gives it the
+// background, its list on disk naming it.
+TEST_F(BackgroundPaintingRoadsTest, AProjectThatCannotTakeThePaintingIsToldAndKeepsItsBackground) {
+  launch_ = start();
+  DesktopManagerController* desk = openDesk(launch_);
+  ASSERT_NE(desk, nullptr);
+  const std::string first = model().curProjectName();
+  FileManagerView* panel = openFilePanel(desk);
+  ASSERT_NE(panel, nullptr);
+  tap(panel->newButton());
+  const std::string second = model().curProjectName();
+  ASSERT_NE(second, first);
+  ASSERT_NO_FATAL_FAILURE(chooseCard(panel, first));
+  tap(panel->openButton());
+  paintNewBackground(desk);
+  ASSERT_FALSE(HasFatalFailure());
+  name_ = model().backgroundArray().back();
+  host->drag(onPage(desk, 40, 144), onPage(desk, 340, 144), 10);
+  host->runUntilIdle();
+
+  panel = openFilePanel(desk);
+  ASSERT_NE(panel, nullptr);
+  ASSERT_NO_FATAL_FAILURE(chooseCard(panel, second));
+  const std::filesystem::path folder = *model().projectPathWithProjectName(second);
+  const auto listBefore = testing_support::fileBytes(folder / "Project.plist");
+  ASSERT_TRUE(listBefore.has_value());
+  ASSERT_TRUE(host->alerts().empty());
+  fd::files::setWriteFaultForTesting(
+      [folder](const std::filesystem::path& file) { return file.parent_path() == folder ? ENOSPC : 0; });
+  tap(panel->openButton());
+  ASSERT_EQ(model().curProjectName(), second);
+  ASSERT_EQ(host->alerts().size(), 1u) << "the user is not told";
+  const std::string told = host->alerts()[0]->message();
+  EXPECT_NE(told.find(second), std::string::npos) << told;
+  EXPECT_NE(told.find("No space left on device"), std::string::npos) << told;
+  EXPECT_FALSE(project().curBackgroundName().has_value());
+  EXPECT_EQ(testing_support::fileBytes(folder / "Project.plist"), listBefore);
+  EXPECT_FALSE(std::filesystem::exists(folder / "background.png"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "backgroundIcon.png"));
+  EXPECT_TRUE(model().extendDataModel().isBackground());
+  fd::files::setWriteFaultForTesting({});
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+
+  tap(desk->groundBtn());
+  tap(desk->foregroundRowBtn());
+  const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initToShowWithProjectName(second);
+  ASSERT_NE(onDisk, nullptr);
+  EXPECT_EQ(onDisk->curBackgroundName(), name_);
+  EXPECT_GT(inkOfTheProjectsBackground(), 500);
 }
 
 }  // namespace
