@@ -281,4 +281,43 @@ TEST_F(CrashSafetyTest, AKilledImportLeavesNoStagingFolderAfterTheNextStart) {
   EXPECT_EQ(picturesOnDisk("Copy2"), picturesOnDisk("Walk"));
 }
 
+// Giving a project another background writes its copies and its list
+// together, the old copies going only once the list names the new one: a kill
+// at any step leaves the list naming the old background or the new one, and
+// the copy of whichever it names that has a picture is there. A background
+// just made in the gallery has no picture yet, and taking it used to remove
+// the old copy before the list stopped naming it.
+TEST_F(CrashSafetyTest, AKillWhileGivingABackgroundLeavesTheCopyTheListNames) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::string old = "US20240101000000000", painted = "US20240101000000001", fresh = "US20240101000000002";
+  fd::files::createDirectory(m.backgroundPath());
+  for (const std::string& name : {old, painted}) {
+    writeTinyPng(m.backgroundPath() / (name + ".png"), static_cast<std::uint8_t>(++seed_));
+    writeTinyPng(m.backgroundPath() / (name + "Icon.png"), static_cast<std::uint8_t>(++seed_));
+  }
+  int run = 0;
+  for (const std::string& given : {painted, fresh}) {
+    for (const int hit : {1, 2, 3}) {
+      SCOPED_TRACE(given + " killed at rename " + std::to_string(hit));
+      const std::string project = "bg-" + std::to_string(++run);
+      ASSERT_TRUE(m.createProject(project, ""));
+      const std::shared_ptr<ProjectDataModel> p = m.prjDataModel();
+      (void)m.setBackground(old, {p});
+      ASSERT_EQ(ProjectDataModel::initWithProjectName(project)->curBackgroundName(), old);
+      auto child = runInChild([&] {
+        fd::armCrashPoint("file.atomic-write.renaming", hit);
+        (void)m.setBackground(given, {p});
+      });
+      ASSERT_TRUE(child.crashedAtPoint() || (child.exited && child.exitCode == 0));
+      std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
+      const std::optional<std::string> named = onDisk->curBackgroundName();
+      ASSERT_TRUE(named == old || named == given) << named.value_or("none");
+      if (fs::exists(m.backgroundPath() / (*named + ".png"))) {
+        EXPECT_TRUE(fs::exists(*onDisk->backgroundFullPath())) << "the list names a copy that is gone";
+        EXPECT_TRUE(fs::exists(*onDisk->backgroundIconFullPath())) << "the list names an icon that is gone";
+      }
+    }
+  }
+}
+
 }  // namespace
