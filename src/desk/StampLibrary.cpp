@@ -1,6 +1,7 @@
 #include "desk/StampLibrary.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <cstdio>
@@ -23,9 +24,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kStampListFile = "stampDownloadlist";
-constexpr const char* kTemplateListFile = "templateDownloadlist";
-constexpr const char* kEcardListFile = "templateDownloadECardlist";
+// The stored lists, in the order of ResourceDownLoadManager::lists().
+constexpr std::array<const char*, 3> kListFiles = {"stampDownloadlist", "templateDownloadlist",
+                                                   "templateDownloadECardlist"};
 constexpr const char* kThumbnailSuffix = "Thumbnail";
 constexpr const char* kGiveUpLog = "请求超时， 请检查你的网络是否畅通";
 
@@ -94,12 +95,15 @@ bool isAddressList(const fd::Value& v) {
   return std::all_of(a->begin(), a->end(), [](const fd::Value& e) { return e.isDictionary() && e["url"].isString(); });
 }
 
-std::vector<std::shared_ptr<DownLoadItem>> readItems(const fs::path& path) {
+// The items of a stored list; none when the list is not there to be read
+// whole (gone, or set aside as damaged).
+std::optional<std::vector<std::shared_ptr<DownLoadItem>>> readItems(const fs::path& path) {
+  const fd::Value archived = ResourceDownLoadManager::itemToArray(path);
+  const fd::Array* a = archived.array();
+  if (!a) return std::nullopt;
   std::vector<std::shared_ptr<DownLoadItem>> out;
-  fd::Value archived = ResourceDownLoadManager::itemToArray(path);
-  if (const fd::Array* a = archived.array())
-    for (const fd::Value& e : *a)
-      if (auto item = DownLoadItem::initWithCoder(e)) out.push_back(std::move(item));
+  for (const fd::Value& e : *a)
+    if (auto item = DownLoadItem::initWithCoder(e)) out.push_back(std::move(item));
   return out;
 }
 
@@ -294,11 +298,17 @@ std::string ResourceDownLoadManager::pathsURL(const std::string& key) {
   return server() + "/paths?key=" + percentEncoded(key);
 }
 
+std::array<std::vector<std::shared_ptr<DownLoadItem>>*, 3> ResourceDownLoadManager::lists() {
+  return {&stampItems_, &templateItems_, &ecardItems_};
+}
+
 void ResourceDownLoadManager::fetchDownLoadListFromFile() {
   const fs::path lib = fd::paths::library();
-  stampItems_ = readItems(lib / kStampListFile);
-  templateItems_ = readItems(lib / kTemplateListFile);
-  ecardItems_ = readItems(lib / kEcardListFile);
+  for (std::size_t i = 0; i < kListFiles.size(); ++i) {
+    auto items = readItems(lib / kListFiles[i]);
+    listOfNotedVersion_[i] = items.has_value();
+    *lists()[i] = std::move(items).value_or(std::vector<std::shared_ptr<DownLoadItem>>{});
+  }
 }
 
 void ResourceDownLoadManager::fetchDownLoadList(const std::string& url) {
@@ -385,21 +395,24 @@ void ResourceDownLoadManager::takeList(const std::string& body) {
   }
   const std::string v = version.stringValue();
   fd::UserDefaults& defaults = fd::UserDefaults::standard();
-  if (defaults.objectForKey(kVersionDefaultsKey).isString() && defaults.stringForKey(kVersionDefaultsKey) == v) return;
-  stampItems_.clear();
-  templateItems_.clear();
-  ecardItems_.clear();
+  // The noted version vouches only for the lists that were read whole: one
+  // set aside as damaged, or gone, is built again, while the others keep
+  // what was downloaded from them.
+  std::array<bool, 3> keep{};
+  if (defaults.objectForKey(kVersionDefaultsKey).isString() && defaults.stringForKey(kVersionDefaultsKey) == v)
+    keep = listOfNotedVersion_;
+  if (std::all_of(keep.begin(), keep.end(), [](bool k) { return k; })) return;
+  for (std::size_t i = 0; i < keep.size(); ++i)
+    if (!keep[i]) lists()[i]->clear();
   defaults.setObject(kVersionDefaultsKey, v);
   defaults.synchronize();
   for (const fd::Value& e : *items) {
     const std::string type = e["TYPE"].isString() ? *e["TYPE"].string() : "";
-    std::vector<std::shared_ptr<DownLoadItem>>* target = type == "STAMP"      ? &stampItems_
-                                                         : type == "TEMPLATE" ? &templateItems_
-                                                         : type == "ECARD"    ? &ecardItems_
-                                                                              : nullptr;
-    if (target)
-      if (auto item = addItem(e)) target->push_back(std::move(item));
+    const std::size_t target = type == "STAMP" ? 0 : type == "TEMPLATE" ? 1 : type == "ECARD" ? 2 : keep.size();
+    if (target < keep.size() && !keep[target])
+      if (auto item = addItem(e)) lists()[target]->push_back(std::move(item));
   }
+  listOfNotedVersion_.fill(true);
   if (!items->empty()) saveDownLoadListToFile();
 }
 
@@ -410,9 +423,7 @@ void ResourceDownLoadManager::saveDownLoadListToFile() {
       if (item->downLoadState() == DownLoadItem::kLoading) item->setDownLoadState(DownLoadItem::kNone);
   }
   const fs::path lib = fd::paths::library();
-  dicToItem(archive(stampItems_), lib / kStampListFile);
-  dicToItem(archive(templateItems_), lib / kTemplateListFile);
-  dicToItem(archive(ecardItems_), lib / kEcardListFile);
+  for (std::size_t i = 0; i < kListFiles.size(); ++i) dicToItem(archive(*lists()[i]), lib / kListFiles[i]);
 }
 
 bool ResourceDownLoadManager::dicToItem(const fd::Value& list, const fs::path& path) {

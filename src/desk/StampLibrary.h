@@ -9,6 +9,7 @@
 // of the wrong shape is ignored, a pack title must be one plain file name, a
 // download counts only with a 2xx status, and a pack's zip is unpacked aside
 // and moved into place only whole, with only the pack's own two folders kept.
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -147,12 +148,17 @@ class ResourceDownLoadManager : public HTTPRequestDelegate {
   ResourceDownLoadManager();
   void requestList();
   void takeList(const std::string& body);
+  // The stamp, template and e-card lists, in that order.
+  std::array<std::vector<std::shared_ptr<DownLoadItem>>*, 3> lists();
 
   std::filesystem::path downloadPath_;
   std::shared_ptr<HTTPRequest> jsonRequst_, listRequst_;
   fd::Value urlArray_;
   int index_ = 1;
   std::vector<std::shared_ptr<DownLoadItem>> stampItems_, templateItems_, ecardItems_;
+  // By list: it is the one the noted server version gave (read back whole,
+  // or built from the server this run).
+  std::array<bool, 3> listOfNotedVersion_{};
   int stampStyle_ = -1;
   std::unique_ptr<fd::DispatchQueue> unzipQueue_;
 };

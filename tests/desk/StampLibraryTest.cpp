@@ -390,6 +390,66 @@ TEST_F(StampLibraryTest, AnUnreadablePackListIsKeptAndToldNeverWrittenOver) {
   EXPECT_FALSE(reports[0].notMoved.empty());
 }
 
+// The version the server's list was last taken at only says the lists on
+// disk are that list's while they are there whole: a list that could not be
+// read (held from every save while its folder refused to let it be moved
+// aside) or that has gone is built again from the server at the next start,
+// not left empty because the version is the same.
+TEST_F(StampLibraryTest, AListThatWasHeldOrSetAsideOrIsGoneIsBuiltAgainFromTheServer) {
+  const fs::path list = root() / "Library" / "stampDownloadlist";
+  const std::string garbled = "\x01garbled\x02";
+  serveDispatcher({"/m/list"});
+  std::atomic<int> served{0};
+  http.server().Get("/m/list", [&](const httplib::Request&, httplib::Response& res) {
+    ++served;
+    res.set_content(listJSON("4", item("K1", "Animals") + "," + item("K2", "Cards", "TEMPLATE")), "application/json");
+  });
+  // A run whose folder will not let the damaged list be moved: the server's
+  // list shows, its version is noted, and nothing is written over the list.
+  testing_support::writeBytes(list, garbled);
+  testing_support::refuseKeptCopies(EROFS);
+  ResourceDownLoadManager& first = start();
+  ASSERT_TRUE(runUntil([&] { return first.stampDownLoadItems().size() == 1; }));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(testing_support::fileText(list), garbled);
+  EXPECT_EQ(storedVersion(), "4");
+  fd::takeDamagedFileReports();
+
+  // The next starts: the list can be moved aside now; then it is there whole
+  // (nothing to build), its pack downloaded; then only another list has gone
+  // (the pack stays downloaded); then it has gone itself.
+  enum Start { Movable, Whole, OtherGone, Gone };
+  for (const Start next : {Movable, Whole, OtherGone, Gone}) {
+    SCOPED_TRACE(next);
+    if (next == OtherGone) fs::remove(root() / "Library" / "templateDownloadlist");
+    if (next == Gone) fs::remove(list);
+    const int before = served;
+    ResourceDownLoadManager::resetSharedForTesting();
+    ResourceDownLoadManager& m = ResourceDownLoadManager::shared();
+    m.fetchDownLoadListFromFile();
+    if (next == Whole) {
+      // Marked so that a rebuild would show.
+      ASSERT_EQ(m.stampDownLoadItems().size(), 1u);
+      m.stampDownLoadItems()[0]->setDownLoadState(DownLoadItem::kLoaded);
+      m.saveDownLoadListToFile();
+    }
+    m.fetchDownLoadList(ResourceDownLoadManager::mirrorListURL());
+    ASSERT_TRUE(runUntil([&] { return served > before; }));
+    ASSERT_TRUE(runUntil([&] { return m.stampDownLoadItems().size() == 1 && m.templateDownLoadItems().size() == 1; }));
+    settle(0.1);
+    EXPECT_EQ(m.stampDownLoadItems()[0]->title(), "Animals");
+    const bool downloaded = next == Whole || next == OtherGone;
+    EXPECT_EQ(m.stampDownLoadItems()[0]->downLoadState(), downloaded ? DownLoadItem::kLoaded : DownLoadItem::kNone);
+    if (next == Movable) testing_support::expectKeptOnceAndTold(list, garbled);
+    // What was built is on disk for the start after.
+    ResourceDownLoadManager::resetSharedForTesting();
+    ResourceDownLoadManager::shared().fetchDownLoadListFromFile();
+    EXPECT_EQ(ResourceDownLoadManager::shared().stampDownLoadItems().size(), 1u);
+    EXPECT_EQ(ResourceDownLoadManager::shared().templateDownLoadItems().size(), 1u);
+    EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+  }
+}
+
 TEST_F(StampLibraryTest, APackIsDownloadedUnpackedAndListedByItsThumbnails) {
   ResourceDownLoadManager& m = startWithOnePack("Animals", 3);
   ASSERT_EQ(m.stampDownLoadItems().size(), 1u);
