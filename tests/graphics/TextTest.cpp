@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -40,6 +41,16 @@ Image drawn(const char* text, const TextStyle& style, Rect r, int w = 200, int h
   Context ctx(w, h, scale);
   gfx::drawText(ctx, text, r, style);
   return ctx.makeImage();
+}
+
+// How many pixels of the rows above `bottom` differ between two pictures of
+// one size.
+int differingAbove(const Image& a, const Image& b, float bottom) {
+  int differing = 0;
+  for (int y = 0; y < static_cast<int>(bottom); ++y)
+    for (int x = 0; x < a.pixelWidth(); ++x)
+      if (!std::equal(a.pixel(x, y), a.pixel(x, y) + 4, b.pixel(x, y))) ++differing;
+  return differing;
 }
 
 TEST(GfxTextTest, DrawsInTheGivenColourInsideTheRect) {
@@ -133,6 +144,55 @@ TEST(GfxTextTest, MeasuringGrowsWithTextAndWraps) {
   big.font.size = 17;
   big.font.bold = true;
   EXPECT_GT(gfx::measureText("animation", big).width, word.width);
+}
+
+// A word longer than the width breaks over lines with its own characters
+// only: a line of "nnnn..." holds as many as fit and shows them as they are
+// drawn alone, with no hyphen added where the word was broken, whether the
+// text wraps by words, by characters or is cut to a number of lines.
+TEST(GfxTextTest, AWordBrokenOverLinesShowsOnlyItsOwnCharacters) {
+  TextStyle style;
+  const std::string ten(10, 'n'), twenty(20, 'n');
+  const float width = gfx::measureText(ten, style).width;
+  const float line = gfx::lineHeight(style.font);
+  const Image alone = drawn(ten.c_str(), style, {0, 0, width, line});
+  for (const gfx::LineBreak mode : {gfx::LineBreak::WordWrap, gfx::LineBreak::CharWrap, gfx::LineBreak::TruncateTail}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    style.lineBreak = mode;
+    style.numberOfLines = mode == gfx::LineBreak::TruncateTail ? 2 : 0;
+    EXPECT_EQ(gfx::measureText(twenty, style, width).height, std::ceil(2 * line)) << "two lines of ten";
+    const Image broken = drawn(twenty.c_str(), style, {0, 0, width, 2 * line});
+    EXPECT_EQ(differingAbove(alone, broken, line), 0) << "the first line is not the word's first ten letters";
+  }
+}
+
+// A count of lines is of all the text's lines, however many paragraphs it
+// has: cut to fewer, the text shows that many lines and no more, with the
+// paragraphs on them as they are, whichever end or middle is cut.
+TEST(GfxTextTest, ACountOfLinesCountsThemAcrossParagraphs) {
+  const char* text = "one\ntwo\n\nthree four five six seven eight nine ten\neleven\u2029twelve";
+  TextStyle style;
+  const float line = gfx::lineHeight(style.font);
+  const Rect r{0, 0, 120, 300};
+  const Image one = drawn("one", style, r, 120, 300);
+  const Ink all = inkOf(drawn(text, style, r, 120, 300));
+  EXPECT_GT(all.maxY, 6 * line);
+  for (const gfx::LineBreak mode :
+       {gfx::LineBreak::TruncateTail, gfx::LineBreak::TruncateMiddle, gfx::LineBreak::TruncateHead}) {
+    for (int lines = 1; lines <= 5; ++lines) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(mode)) + " " + std::to_string(lines) + " lines");
+      style.lineBreak = mode;
+      style.numberOfLines = lines;
+      EXPECT_NEAR(gfx::measureText(text, style, r.width).height, lines * line, 1.5);
+      const Image cut = drawn(text, style, r, 120, 300);
+      const Ink ink = inkOf(cut);
+      EXPECT_LT(ink.maxY, lines * line + 1);
+      EXPECT_GT(ink.maxY, (lines - 1) * line);
+      if (lines > 1) {
+        EXPECT_EQ(differingAbove(one, cut, line), 0) << "the first paragraph is not the first line";
+      }
+    }
+  }
 }
 
 TEST(GfxTextTest, LineCountAndTruncationLimitTheInk) {

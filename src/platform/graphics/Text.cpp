@@ -52,14 +52,19 @@ PangoEllipsizeMode ellipsizeFor(LineBreak b) {
   }
 }
 
-// Lays the text out for a box of the given width (<= 0: unlimited) and height
-// (<= 0: unlimited; only truncation looks at it).
-LayoutPtr makeLayout(PangoContext* context, std::string_view utf8, const TextStyle& style, float width,
-                     float height) {
+// Lays valid text out as the style says for a box of the given width (<= 0:
+// unlimited) and height (<= 0: unlimited; only truncation looks at it), a
+// number of lines counted as pango does, per paragraph.
+LayoutPtr layOut(PangoContext* context, const std::string& text, const TextStyle& style, float width, float height) {
   LayoutPtr layout(pango_layout_new(context));
-  char* valid = g_utf8_make_valid(utf8.data(), static_cast<gssize>(utf8.size()));
-  pango_layout_set_text(layout.get(), valid, -1);
-  g_free(valid);
+  const std::size_t length = std::min<std::size_t>(text.size(), std::numeric_limits<int>::max());
+  pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(length));
+  // A word broken over lines shows only its own characters: a hyphen added
+  // where it breaks would make a name or a path read as one it is not.
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  pango_layout_set_attributes(layout.get(), attributes);
+  pango_attr_list_unref(attributes);
 
   PangoFontDescription* fd = pango_font_description_new();
   pango_font_description_set_family(fd, style.font.family.c_str());
@@ -78,6 +83,49 @@ LayoutPtr makeLayout(PangoContext* context, std::string_view utf8, const TextSty
     else if (height > 0) pango_layout_set_height(layout.get(), static_cast<int>(height * PANGO_SCALE));
     else pango_layout_set_height(layout.get(), std::numeric_limits<int>::max());
   }
+  return layout;
+}
+
+// The text from `from` on as one paragraph: its paragraph and line
+// separators become spaces.
+std::string runOn(const std::string& text, std::size_t from) {
+  std::string out = text.substr(0, from);
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r') {
+      out += ' ';
+    } else if (text.compare(i, 3, "\u2028") == 0 || text.compare(i, 3, "\u2029") == 0) {
+      out += ' ';
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// As layOut, with a number of lines that counts all the text's lines: pango
+// keeps that many of each paragraph, so a text of several paragraphs cut to
+// a few lines would show them all. Past the last line kept, the text runs on
+// as one paragraph, cut with the ellipsis on that line.
+LayoutPtr makeLayout(PangoContext* context, std::string_view utf8, const TextStyle& style, float width,
+                     float height) {
+  const std::string text = validUtf8(utf8);
+  LayoutPtr layout = layOut(context, text, style, width, height);
+  const int lines = style.numberOfLines;
+  if (!truncates(style.lineBreak) || lines <= 0 || pango_layout_get_line_count(layout.get()) <= lines) return layout;
+  TextStyle whole = style;
+  whole.lineBreak = LineBreak::WordWrap;
+  whole.numberOfLines = 0;
+  const LayoutPtr all = layOut(context, text, whole, width, 0);
+  PangoLayoutIter* it = pango_layout_get_iter(all.get());
+  for (int i = 1; i < lines; ++i) pango_layout_iter_next_line(it);
+  const auto lastKept = static_cast<std::size_t>(pango_layout_iter_get_line_readonly(it)->start_index);
+  PangoRectangle logical;
+  pango_layout_iter_get_line_extents(it, nullptr, &logical);
+  pango_layout_iter_free(it);
+  layout = layOut(context, runOn(text, lastKept), style, width, height);
+  // Room for the lines kept and not for one more.
+  pango_layout_set_height(layout.get(), logical.y + logical.height + logical.height / 2);
   return layout;
 }
 
@@ -118,6 +166,31 @@ float lineHeight(const Font& font) {
   setFontOptions(context);
   LayoutPtr layout = makeLayout(context, "X", style, 0, 0);
   return keptSize(layout.get(), 1).height;
+}
+
+std::string validUtf8(std::string_view text) {
+  if (g_utf8_validate_len(text.data(), text.size(), nullptr)) return std::string(text);
+  char* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string out(valid);
+  g_free(valid);
+  return out;
+}
+
+std::vector<std::size_t> characterStarts(std::string_view utf8) {
+  if (utf8.empty()) return {0};
+  if (utf8.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
+      !g_utf8_validate_len(utf8.data(), utf8.size(), nullptr))
+    return {0, utf8.size()};
+  const auto chars = static_cast<std::size_t>(g_utf8_strlen(utf8.data(), static_cast<gssize>(utf8.size())));
+  std::vector<PangoLogAttr> attrs(chars + 1);
+  pango_get_log_attrs(utf8.data(), static_cast<int>(utf8.size()), -1, pango_language_get_default(), attrs.data(),
+                      static_cast<int>(attrs.size()));
+  std::vector<std::size_t> starts;
+  const char* p = utf8.data();
+  for (std::size_t i = 0; i < chars; ++i, p = g_utf8_next_char(p))
+    if (i == 0 || attrs[i].is_cursor_position) starts.push_back(static_cast<std::size_t>(p - utf8.data()));
+  starts.push_back(utf8.size());
+  return starts;
 }
 
 void drawText(Context& ctx, std::string_view utf8, const Rect& rect, const TextStyle& style) {

@@ -4,6 +4,7 @@
 // text gives the same pixels on every machine.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Geometry.h"
@@ -52,5 +53,16 @@ void drawText(Context& ctx, std::string_view utf8, const Rect& r, const TextStyl
 
 // The height of one line of the font (ascent + descent + leading), in points.
 float lineHeight(const Font& font);
+
+// The text as it is laid out and drawn: bytes that are not UTF-8 become
+// U+FFFD.
+std::string validUtf8(std::string_view text);
+
+// Where each character the reader sees begins, as byte offsets into valid
+// UTF-8 text (validUtf8), with the text's size last: a letter with its
+// combining marks, a syllable of conjoining jamo or a flag is one character,
+// so cutting the text only there leaves none of them in halves. Text that is
+// not valid UTF-8 is one character.
+std::vector<std::size_t> characterStarts(std::string_view utf8);
 
 }  // namespace gfx
