@@ -144,18 +144,25 @@ constexpr float kTitleSize = 17, kMessageSize = 14, kTextGap = 8;
 // A word longer than this (about two lines), such as a file's path, could
 // fill lines on its own.
 constexpr std::size_t kLongestWord = 56;
-
-bool isUtf8Start(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+// What a path shortened to keep its file name keeps of its folders at least.
+constexpr std::size_t kShortestHead = 6;
 
 // Keeps a long word's beginning and end (a path's folder and its file name)
-// around an ellipsis, whole characters only.
+// around an ellipsis, in whole characters as the reader sees them. A path
+// keeps its whole file name after its slash (a kept copy's stamp included)
+// while that leaves room for the start of its folders.
 std::string shortenWord(std::string_view word) {
-  std::vector<std::size_t> starts;
-  for (std::size_t i = 0; i < word.size(); ++i)
-    if (isUtf8Start(word[i])) starts.push_back(i);
-  if (starts.size() <= kLongestWord) return std::string(word);
-  const std::size_t head = kLongestWord / 3, tail = kLongestWord - head - 1;
-  return std::string(word.substr(0, starts[head])) + "\u2026" + std::string(word.substr(starts[starts.size() - tail]));
+  const std::vector<std::size_t> starts = gfx::characterStarts(word);
+  const std::size_t count = starts.size() - 1;
+  if (count <= kLongestWord) return std::string(word);
+  std::size_t tail = kLongestWord - kLongestWord / 3 - 1;
+  if (const std::size_t slash = word.rfind('/'); slash != std::string_view::npos) {
+    const auto name = std::upper_bound(starts.begin(), starts.end() - 1, slash) - 1;
+    const auto nameLength = static_cast<std::size_t>(starts.end() - 1 - name);
+    tail = std::clamp(nameLength, tail, kLongestWord - 1 - kShortestHead);
+  }
+  const std::size_t head = kLongestWord - 1 - tail;
+  return std::string(word.substr(0, starts[head])) + "\u2026" + std::string(word.substr(starts[count - tail]));
 }
 
 std::string shortenLongWords(const std::string& text) {
@@ -194,7 +201,7 @@ void AlertView::build() {
   // Whatever the texts, the buttons stay on the screen: the texts get what
   // is left, long words shortened in the middle first, then lines cut.
   const float textRoom = screen.height - 2 * kScreenMargin - 2 * kMargin - 4 - buttons;
-  std::string title = title_, message = message_;
+  std::string title = gfx::validUtf8(title_), message = gfx::validUtf8(message_);
   auto height = [&](const std::string& text, float size, bool bold, int lines) {
     return text.empty() ? 0.0f : alertText(text, size, bold, lines)->sizeThatFits({inner, 1000}).height + kTextGap;
   };
