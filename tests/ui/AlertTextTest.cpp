@@ -264,3 +264,31 @@ TEST_F(AlertTextTest, ATitleLongerThanHalfTheScreenLeavesTheButtonsOnIt) {
     }
   }
 }
+
+// Texts far past what any screen shows (thousands of lines, a hundred
+// thousand words, one character of fifty thousand combining marks) are cut
+// before they are laid out, which would take minutes: the alert shows their
+// beginning, cut after a whole word where there is one, with an ellipsis, a
+// few thousand bytes at the most, and is answered as any other.
+TEST_F(AlertTextTest, TextsOfThousandsOfLinesAreCutBeforeTheyAreLaidOut) {
+  std::string lines, words, marks = "e";
+  for (int i = 0; i < 6000; ++i) lines += "Line " + std::to_string(i) + " of the log\n";
+  for (int i = 0; i < 100000; ++i) words += "word ";
+  for (int i = 0; i < 50000; ++i) marks += "\u0301";
+  use(kLayouts[0]);
+  for (const std::string* huge : {&lines, &words, &marks}) {
+    SCOPED_TRACE(huge->substr(0, 12));
+    const std::vector<std::string> shown = showAndAnswer(*huge, *huge, {"Delete"});
+    ASSERT_EQ(shown.size(), 2u);
+    for (const std::string& text : shown) {
+      EXPECT_LT(text.size(), 16u * 1024);
+      EXPECT_TRUE(isUtf8(text));
+      EXPECT_TRUE(text.ends_with(kEllipsis));
+      const std::string kept = text.substr(0, text.size() - kEllipsis.size());
+      EXPECT_TRUE(huge->starts_with(kept));
+      if (huge != &marks) {
+        EXPECT_TRUE(std::string(" \n").find((*huge)[kept.size()]) != std::string::npos) << "cut inside a word";
+      }
+    }
+  }
+}

@@ -86,19 +86,26 @@ LayoutPtr layOut(PangoContext* context, const std::string& text, const TextStyle
   return layout;
 }
 
+// The length of the paragraph or line separator at i, 0 when there is none.
+std::size_t separatorAt(const std::string& text, std::size_t i) {
+  if (text[i] == '\n' || text[i] == '\r') return 1;
+  return text.compare(i, 3, "\u2028") == 0 || text.compare(i, 3, "\u2029") == 0 ? 3 : 0;
+}
+
+bool hasSeparators(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (separatorAt(text, i) > 0) return true;
+  return false;
+}
+
 // The text from `from` on as one paragraph: its paragraph and line
 // separators become spaces.
 std::string runOn(const std::string& text, std::size_t from) {
   std::string out = text.substr(0, from);
   for (std::size_t i = from; i < text.size(); ++i) {
-    if (text[i] == '\n' || text[i] == '\r') {
-      out += ' ';
-    } else if (text.compare(i, 3, "\u2028") == 0 || text.compare(i, 3, "\u2029") == 0) {
-      out += ' ';
-      i += 2;
-    } else {
-      out += text[i];
-    }
+    const std::size_t separator = separatorAt(text, i);
+    out += separator > 0 ? ' ' : text[i];
+    if (separator > 0) i += separator - 1;
   }
   return out;
 }
@@ -110,20 +117,21 @@ std::string runOn(const std::string& text, std::size_t from) {
 LayoutPtr makeLayout(PangoContext* context, std::string_view utf8, const TextStyle& style, float width,
                      float height) {
   const std::string text = validUtf8(utf8);
-  LayoutPtr layout = layOut(context, text, style, width, height);
   const int lines = style.numberOfLines;
-  if (!truncates(style.lineBreak) || lines <= 0 || pango_layout_get_line_count(layout.get()) <= lines) return layout;
+  if (!truncates(style.lineBreak) || lines <= 0 || !hasSeparators(text))
+    return layOut(context, text, style, width, height);
   TextStyle whole = style;
   whole.lineBreak = LineBreak::WordWrap;
   whole.numberOfLines = 0;
   const LayoutPtr all = layOut(context, text, whole, width, 0);
+  if (pango_layout_get_line_count(all.get()) <= lines) return layOut(context, text, style, width, height);
   PangoLayoutIter* it = pango_layout_get_iter(all.get());
   for (int i = 1; i < lines; ++i) pango_layout_iter_next_line(it);
   const auto lastKept = static_cast<std::size_t>(pango_layout_iter_get_line_readonly(it)->start_index);
   PangoRectangle logical;
   pango_layout_iter_get_line_extents(it, nullptr, &logical);
   pango_layout_iter_free(it);
-  layout = layOut(context, runOn(text, lastKept), style, width, height);
+  LayoutPtr layout = layOut(context, runOn(text, lastKept), style, width, height);
   // Room for the lines kept and not for one more.
   pango_layout_set_height(layout.get(), logical.y + logical.height + logical.height / 2);
   return layout;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/foundation/Unicode.h"
 #include "platform/graphics/Text.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Application.h"
@@ -178,6 +179,34 @@ std::string shortenLongWords(const std::string& text) {
   return out;
 }
 
+// No screen shows more of an alert's text than this. Past it (a hostile
+// name, a message of thousands of lines) the text is cut before it is laid
+// out at all: laying a text out takes time that grows with the square of
+// its paragraphs, and a label lays it out at every drawing.
+constexpr std::size_t kMostShownBytes = 4096, kMostShownParagraphs = 64;
+
+// Where a text past what a screen shows is to be cut: its size when it is
+// within it.
+std::size_t shownEnd(const std::string& text) {
+  const std::size_t end = std::min(text.size(), kMostShownBytes);
+  std::size_t paragraphs = 0;
+  for (std::size_t i = 0; i < end; ++i)
+    if (text[i] == '\n' && ++paragraphs == kMostShownParagraphs) return i;
+  return end;
+}
+
+// The text, or, when it runs past what a screen shows, its long words
+// shortened and the rest cut after a whole word with an ellipsis.
+std::string boundText(const std::string& text) {
+  if (shownEnd(text) == text.size()) return text;
+  std::string out = shortenLongWords(text);
+  std::size_t end = shownEnd(out);
+  if (end == out.size()) return out;
+  if (const std::size_t space = out.find_last_of(" \n\t", end); space != std::string::npos && space > 0) end = space;
+  fd::cutUtf8ToLength(out, end);
+  return out + "\u2026";
+}
+
 std::shared_ptr<Label> alertText(const std::string& text, float size, bool bold, int lines) {
   auto l = std::make_shared<Label>();
   l->setFont({"DejaVu Sans", size, bold});
@@ -201,7 +230,7 @@ void AlertView::build() {
   // Whatever the texts, the buttons stay on the screen: the texts get what
   // is left, long words shortened in the middle first, then lines cut.
   const float textRoom = screen.height - 2 * kScreenMargin - 2 * kMargin - 4 - buttons;
-  std::string title = gfx::validUtf8(title_), message = gfx::validUtf8(message_);
+  std::string title = boundText(gfx::validUtf8(title_)), message = boundText(gfx::validUtf8(message_));
   auto height = [&](const std::string& text, float size, bool bold, int lines) {
     return text.empty() ? 0.0f : alertText(text, size, bold, lines)->sizeThatFits({inner, 1000}).height + kTextGap;
   };
