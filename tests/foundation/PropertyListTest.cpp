@@ -9,11 +9,13 @@
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyListCheck.h"
 #include "platform/foundation/UserDefaults.h"
 #include "graphics/MemoryCeiling.h"
 #include "support/BinaryPlist.h"
 #include "support/ChildProcess.h"
 #include "support/CpuCeiling.h"
+#include "support/ListBound.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -588,4 +590,209 @@ TEST_F(PropertyListTest, WritingALongListNeedsLittleMoreMemoryThanItsText) {
   auto back = fd::readPropertyList(file);
   ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(*back, project);
+}
+
+namespace {
+
+// An array of elements packed without the indentation and line breaks the
+// program writes between them, as long as `bytes` allows.
+fd::Data packedList(const std::string& element, std::size_t bytes) {
+  const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>";
+  const std::string tail = "</array></plist>\n";
+  std::string xml = head;
+  xml.reserve(bytes);
+  while (xml.size() + element.size() + tail.size() <= bytes) xml += element;
+  return bytesOf(xml + tail);
+}
+
+}  // namespace
+
+// 12 KB of shared dates stood for 74 MB of XML: preferences taken at start
+// were written back at quit past the 64 MB bound and set aside at the next
+// start. XML lists just under the bound grew past it the same way once
+// written with the indentation and lines of stored files. Such a list is
+// refused at its first read, set aside and told what it would take written.
+TEST_F(PropertyListTest, AListWhoseWrittenFormWouldPassTheBoundIsRefusedAtFirstRead) {
+  struct Packed {
+    const char* element;
+    const char* writtenAs;
+  };
+  for (const Packed& list : {Packed{"<date>2013-05-17T08:30:15Z</date>", "67.8 MB"},
+                             Packed{"<integer>7</integer>", "70.3 MB"}, Packed{"<data>Bw==</data>", "86.4 MB"}}) {
+    const fd::Data packed = packedList(list.element, 67000000);  // 63.9 MB
+    const auto read = fd::parsePropertyList(packed);
+    EXPECT_TRUE(refusedFor(read, std::string("written back, it would be ") + list.writtenAs +
+                                     ", larger than the 64 MB a list may be"))
+        << list.element << ": " << (read ? "taken" : read.error());
+  }
+
+  fd::takeDamagedFileReports();
+  const fd::Data dates = testing_support::sharedDateList(2000, 1000);
+  EXPECT_LT(dates.size(), std::size_t{16} << 10);
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  ASSERT_TRUE(fd::files::writeFileAtomically(preferences, dates));
+  fd::UserDefaults::resetStandardForTesting();
+  EXPECT_TRUE(fd::UserDefaults::standard().startedFromDamagedFile());
+  EXPECT_TRUE(fd::UserDefaults::standard().objectForKey("dates").isNull());
+  std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].kind, fd::DamagedFileReport::Kind::Preferences);
+  EXPECT_EQ(reports[0].reason, "written back, it would be 70.6 MB, larger than the 64 MB a list may be");
+  EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), dates);
+}
+
+// The size a list is held to is the one the writer makes, over every kind of
+// value at every depth: numbers of every width and sign, reals with their
+// special spellings, dates before and after the epoch, text whose markup is
+// written longer than it reads, data whose base64 lines shorten with the
+// indentation, keys cut at a NUL into one, values left out.
+TEST_F(PropertyListTest, TheSizeAListIsHeldToIsTheSizeItIsWritten) {
+  std::vector<Value> values = {everyKind(), Value(), Value(fd::Array{}), Value(fd::Dictionary{})};
+  for (long long n : {0LL, 7LL, -7LL, 10LL, -10000LL, std::numeric_limits<long long>::min(),
+                      std::numeric_limits<long long>::max()})
+    values.emplace_back(n);
+  for (double d : {0.0, -0.0, 0.1, -2.5e-300, 1e300, 1.0 / 3.0, std::numeric_limits<double>::quiet_NaN(),
+                   std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+    values.emplace_back(d);
+  for (double t : {-1e12, -1.0, 0.0, 978307200.5, 2e9, 1e15, std::numeric_limits<double>::quiet_NaN()})
+    values.emplace_back(fd::Date{t});
+  using namespace std::string_literals;
+  for (const std::string& text : {""s, "&"s, "<&>"s, "a&amp;b"s, "\"quoted\" 'and' ]]>"s, "Grüße 世界"s, "cut\0here"s})
+    values.emplace_back(text);
+  fd::Dictionary cutKeys{{std::string("a\0x", 3), Value(1)}, {std::string("a\0y", 3), Value(2)},
+                         {"a&b", Value(3)}, {"<", Value()}};
+  values.emplace_back(cutKeys);
+  for (std::size_t length : {0, 1, 2, 3, 4, 56, 57, 58, 100, 1000}) {
+    fd::Data bytes(length);
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(i * 37);
+    Value nested(bytes);
+    for (int depth = 0; depth < 12; ++depth) {
+      values.push_back(nested);
+      nested = depth % 2 ? Value(fd::Array{nested, Value()}) : Value(fd::Dictionary{{"k&", nested}, {"null", Value()}});
+    }
+  }
+  Value deep(fd::Array{Value(1)});
+  for (int i = 0; i < fd::plistcheck::kMaxDepth + 8; ++i) deep = Value(fd::Array{deep, Value("x")});
+  values.push_back(deep);
+  for (const Value& v : values)
+    EXPECT_EQ(fd::writtenPropertyListSize(v), fd::serializePropertyListXML(v).size())
+        << fd::serializePropertyListXML(v).substr(0, 400);
+}
+
+namespace {
+
+// The binary form of a value of small whole numbers and ASCII text.
+std::size_t binaryObject(BinaryPlist& p, const Value& v) {
+  switch (v.type()) {
+    case Value::Type::Bool: return p.boolean(v.boolValue());
+    case Value::Type::Integer: return p.integer(static_cast<std::uint8_t>(v.integerValue()));
+    case Value::Type::Real: return p.real(v.doubleValue());
+    case Value::Type::String: return p.ascii(*v.string());
+    case Value::Type::Data: return p.data(*v.data());
+    case Value::Type::Date: return p.date(v.date()->seconds - 978307200.0);
+    case Value::Type::Array: {
+      std::vector<std::size_t> items;
+      for (const Value& item : *v.array()) items.push_back(binaryObject(p, item));
+      return p.array(items);
+    }
+    case Value::Type::Dictionary: {
+      std::vector<std::size_t> keys, items;
+      for (const auto& [key, item] : *v.dictionary()) {
+        keys.push_back(p.ascii(key));
+        items.push_back(binaryObject(p, item));
+      }
+      return p.dict(keys, items);
+    }
+    case Value::Type::Null: break;
+  }
+  return p.boolean(false);
+}
+
+fd::Data binaryOf(const Value& v) {
+  BinaryPlist p;
+  const std::size_t top = binaryObject(p, v);
+  return p.bytes(top);
+}
+
+struct ScopedBuildBudget {
+  explicit ScopedBuildBudget(std::uint64_t bytes) { fd::plistcheck::setBuildBudgetForTesting(bytes); }
+  ~ScopedBuildBudget() { fd::plistcheck::setBuildBudgetForTesting(0); }
+};
+
+// The least budget the reader reads the text within.
+std::uint64_t chargeOf(const std::string& text) {
+  std::uint64_t low = 1, high = fd::kMaxPropertyListBuildBytes;
+  while (low < high) {
+    const std::uint64_t middle = low + (high - low) / 2;
+    ScopedBuildBudget budget(middle);
+    if (fd::plistcheck::checkXML(text))
+      high = middle;
+    else
+      low = middle + 1;
+  }
+  return low;
+}
+
+}  // namespace
+
+// A list read within the budget for what it builds may be charged more once
+// written: its numbers, dates and base64 lines become text, its markup
+// characters entities. It is taken only when its written form would be read
+// within the budget too, to the byte, and its written form is then read again.
+TEST_F(PropertyListTest, AListIsTakenOnlyWhenItsWrittenFormWouldBeReadWithinTheBudget) {
+  fd::Array dates(3000, Value(fd::Date{1368779415}));
+  fd::Array numbers, data;
+  for (int i = 0; i < 2000; ++i) numbers.emplace_back(i % 2 ? Value(i % 256) : Value(i / 7.0));
+  for (int i = 0; i < 500; ++i) data.emplace_back(fd::Data(static_cast<std::size_t>(i % 90), static_cast<std::uint8_t>(i)));
+  fd::Dictionary markup;
+  for (int i = 0; i < 300; ++i) markup["k&" + std::to_string(i)] = Value(std::string(static_cast<std::size_t>(i), '&'));
+  const Value nested(fd::Dictionary{{"a<", Value(fd::Array{Value(dates), Value(fd::Dictionary{{"d", Value(data)}})})},
+                                    {"b", Value(true)}, {"c", Value(markup)}});
+  for (const Value& v : {Value(dates), Value(numbers), Value(data), Value(markup), nested}) {
+    const std::string text = fd::serializePropertyListXML(v);
+    const fd::Data binary = binaryOf(v);
+    const std::uint64_t charge = chargeOf(text);
+    {
+      ScopedBuildBudget budget(charge - 1);
+      ASSERT_TRUE(fd::plistcheck::checkBinary(binary)) << "the binary form itself is read within the budget";
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(binary), "written back, ")) << text.substr(0, 300);
+    }
+    ScopedBuildBudget budget(charge);
+    const auto read = fd::parsePropertyList(binary);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(*read, v);
+    const auto again = fd::parsePropertyList(bytesOf(text));
+    ASSERT_TRUE(again) << again.error();
+    EXPECT_EQ(*again, v);
+  }
+}
+
+// A list grown by the program's own edits past what would be read again is
+// not written: the write fails in words and the file before it stays whole,
+// whether the text would pass the bound or build past the budget once read.
+TEST_F(PropertyListTest, AWriteThatWouldNotBeReadAgainIsRefusedAndTheFileKept) {
+  const fs::path file = root() / "Grown" / "Grown.plist";
+  fs::create_directories(file.parent_path());
+  const Value before(fd::Dictionary{{"text", Value(std::string(1000, 'a'))}});
+  ASSERT_TRUE(fd::writePropertyList(file, before));
+  const std::optional<fd::Data> written = testing_support::fileBytes(file);
+
+  const Value past(fd::Dictionary{{"text", Value(std::string(fd::kMaxPropertyListBytes, 'a'))}});
+  const fd::Status refused = fd::writePropertyList(file, past);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error(), file.string() +
+                                 " is not written: it would be 64.0 MB, larger than the 64 MB a list may be, and could "
+                                 "not be read again");
+  {
+    ScopedBuildBudget budget(1 << 20);
+    const Value heavy(fd::Array(20000, Value(true)));
+    EXPECT_LT(fd::writtenPropertyListSize(heavy), std::uint64_t{1} << 20);
+    const fd::Status charged = fd::writePropertyList(file, heavy);
+    EXPECT_FALSE(charged);
+    EXPECT_NE(charged.error().find("more than the 1 MB a list may take"), std::string::npos) << charged.error();
+  }
+  EXPECT_EQ(testing_support::fileBytes(file), written);
+  EXPECT_EQ(*fd::readPropertyList(file), before);
+  EXPECT_EQ(fd::files::contentsOfDirectory(file.parent_path()), std::vector<std::string>{"Grown.plist"})
+      << "no temp file may be left behind";
 }

@@ -3,6 +3,7 @@
 // hostile file may be, and the hostile lists several programs' tests read:
 // lists whose shared objects stand for far more than their bytes.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ class BinaryPlist {
   std::size_t ascii(const std::string& s) { return add(withLength(0x50, s.size(), fd::Data(s.begin(), s.end()))); }
   std::size_t integer(std::uint8_t v) { return add({0x10, v}); }
   std::size_t data(const fd::Data& bytes) { return add(withLength(0x40, bytes.size(), bytes)); }
+  std::size_t boolean(bool b) { return add({static_cast<std::uint8_t>(b ? 0x09 : 0x08)}); }
+  // A real of eight bytes; a date is one counted in seconds from 2001.
+  std::size_t real(double v) { return add(eightBytes(0x23, v)); }
+  std::size_t date(double sinceReference) { return add(eightBytes(0x33, sinceReference)); }
   std::size_t utf16(const std::u16string& s) {
     fd::Data body;
     for (char16_t c : s) body.push_back(static_cast<std::uint8_t>(c >> 8)), body.push_back(static_cast<std::uint8_t>(c));
@@ -61,6 +66,13 @@ class BinaryPlist {
   static void put(fd::Data& d, std::uint64_t v, unsigned size) {
     for (int shift = 8 * (static_cast<int>(size) - 1); shift >= 0; shift -= 8)
       d.push_back(static_cast<std::uint8_t>(v >> shift));
+  }
+  static fd::Data eightBytes(std::uint8_t marker, double v) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    fd::Data d{marker};
+    put(d, bits, 8);
+    return d;
   }
   static fd::Data withLength(std::uint8_t type, std::size_t n, const fd::Data& body) {
     fd::Data d;
@@ -101,6 +113,17 @@ inline fd::Data sharedStringList(bool dictionaryRoot = true) {
   const std::size_t text = p.ascii(std::string(1024, 'n'));
   const std::size_t list = p.array(std::vector<std::size_t>(2000000, text));
   return p.bytes(dictionaryRoot ? p.dict({p.ascii("ProjectsNameArray")}, {list}) : list);
+}
+
+// `groups` references to an array of `each` references to one date: 2,000
+// by 1,000 is 12 KB that stands for two million dates, 74 MB written as XML.
+// Under a key of a dictionary, as a stored list's root is, or as an array.
+inline fd::Data sharedDateList(std::size_t groups, std::size_t each, const std::string& key = "dates") {
+  BinaryPlist p;
+  const std::size_t date = p.date(390000000.0);
+  const std::size_t inner = p.array(std::vector<std::size_t>(each, date));
+  const std::size_t outer = p.array(std::vector<std::size_t>(groups, inner));
+  return p.bytes(key.empty() ? outer : p.dict({p.ascii(key)}, {outer}));
 }
 
 }  // namespace testing_support

@@ -8,6 +8,7 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListCheck.h"
 #include "platform/foundation/TimestampId.h"
 
 namespace fd {
@@ -98,7 +99,7 @@ DamagedFileReport setAsideDamagedFile(const std::filesystem::path& file, Damaged
 Expected<Value> peekStoredList(const std::filesystem::path& file, Value::Type root) {
   std::error_code ec;
   if (std::filesystem::symlink_status(file, ec).type() == std::filesystem::file_type::not_found) return Value();
-  const Expected<Data> bytes = files::readFile(file, kMaxPropertyListBytes);
+  const Expected<Data> bytes = files::readFile(file, plistcheck::fileBound());
   if (!bytes) return bytes.failure();
   Expected<Value> stored = parsePropertyList(*bytes);
   if (stored && stored->type() != root)

@@ -37,9 +37,10 @@ inline constexpr const char* kDamagedSuffix = ".damaged-";
 // Reads a property list whose root must be of the kind given (a dictionary
 // or an array). A missing file is a null value. A file that is there but
 // cannot be read as such (cut short, empty, garbled, another kind of list,
-// larger than kMaxPropertyListBytes, which is refused unread, or building
-// more than kMaxPropertyListBuildBytes, refused before it builds) is moved
-// aside and reported, and the answer is a failure naming the reason.
+// larger than kMaxPropertyListBytes, which is refused unread, building more
+// than kMaxPropertyListBuildBytes, refused before it builds, or one whose
+// written form would pass either) is moved aside and reported, and the
+// answer is a failure naming the reason.
 Expected<Value> readStoredList(const std::filesystem::path& file, Value::Type root, DamagedFileReport::Kind kind,
                                const std::string& name = {});
 Expected<Value> readStoredDictionary(const std::filesystem::path& file, DamagedFileReport::Kind kind,

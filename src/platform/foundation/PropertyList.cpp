@@ -13,13 +13,17 @@ Expected<Value> parsePropertyList(const Data& bytes) {
   if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) return fail("property list too large");
   constexpr char kBinaryMagic[] = "bplist00";
   const bool binary = bytes.size() >= 8 && std::memcmp(bytes.data(), kBinaryMagic, 8) == 0;
-  if (!binary) return plistcheck::readXML(bytes);
-  if (Status checked = plistcheck::checkBinary(bytes); !checked) return checked.failure();
-  return plistcheck::readCheckedBinary(bytes);
+  if (binary) {
+    if (Status checked = plistcheck::checkBinary(bytes); !checked) return checked.failure();
+  }
+  Expected<Value> value = binary ? plistcheck::readCheckedBinary(bytes) : plistcheck::readXML(bytes);
+  if (!value) return value;
+  if (Status again = plistcheck::readableOnceWritten(*value); !again) return again.failure();
+  return value;
 }
 
 Expected<Value> readPropertyList(const std::filesystem::path& path) {
-  const Expected<Data> bytes = files::readFile(path, kMaxPropertyListBytes);
+  const Expected<Data> bytes = files::readFile(path, plistcheck::fileBound());
   if (!bytes) return fail("cannot read " + path.string() + ": " + bytes.error());
   auto value = parsePropertyList(*bytes);
   if (!value) return fail(path.string() + ": " + value.error());
@@ -27,9 +31,9 @@ Expected<Value> readPropertyList(const std::filesystem::path& path) {
 }
 
 Status writePropertyList(const std::filesystem::path& path, const Value& value) {
-  std::string text = serializePropertyListXML(value);
-  if (text.empty()) return fail("cannot make a property list of the value for " + path.string());
-  return files::writeFileAtomicallyReporting(path, text.data(), text.size());
+  Expected<std::string> text = plistcheck::storableText(value);
+  if (!text) return fail(path.string() + " is not written: " + text.error());
+  return files::writeFileAtomicallyReporting(path, text->data(), text->size());
 }
 
 }  // namespace fd

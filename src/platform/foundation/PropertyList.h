@@ -12,7 +12,11 @@ namespace fd {
 // Parses XML or binary property-list bytes. A failure for anything that is not
 // a whole, valid property list, for lists nested deeper than 512 levels or
 // holding a string with a NUL character, and for lists that would build more
-// than kMaxPropertyListBuildBytes (all refused before a value is made).
+// than kMaxPropertyListBuildBytes (all refused before a value is made). A list
+// is only taken when it would be taken again once the program writes it back:
+// one whose XML form would pass kMaxPropertyListBytes, or build past
+// kMaxPropertyListBuildBytes when read, is refused too (3 KB of shared dates
+// stand for 74 MB of XML).
 Expected<Value> parsePropertyList(const Data& bytes);
 
 // The largest property-list file the program reads. Its lists of a hundred
@@ -39,9 +43,14 @@ Expected<Value> readPropertyList(const std::filesystem::path& path);
 // (property lists have no null); a null root gives an empty dictionary; a
 // string or key ends at its first NUL.
 std::string serializePropertyListXML(const Value& value);
+// The length of that text, counted by the same writer without making it.
+std::uint64_t writtenPropertyListSize(const Value& value);
 
 // Writes the XML form atomically (temp file in the same folder, fsync, rename).
-// On failure the previous file is untouched.
+// On failure the previous file is untouched. A value whose file would not be
+// read again (past kMaxPropertyListBytes, or building past the budget once
+// read) is refused and nothing is written: a list grown by the program's own
+// edits never turns into one the next start sets aside.
 Status writePropertyList(const std::filesystem::path& path, const Value& value);
 
 }  // namespace fd

@@ -14,12 +14,19 @@ namespace fd::plistcheck {
 
 namespace {
 std::atomic<std::uint64_t> gBudget{kMaxPropertyListBuildBytes};
+std::atomic<std::uint64_t> gFileBound{kMaxPropertyListBytes};
 }  // namespace
 
 std::uint64_t buildBudget() { return gBudget.load(std::memory_order_relaxed); }
 
 void setBuildBudgetForTesting(std::uint64_t bytes) {
   gBudget = bytes == 0 ? kMaxPropertyListBuildBytes : std::min<std::uint64_t>(bytes, kMaxPropertyListBuildBytes);
+}
+
+std::uint64_t fileBound() { return gFileBound.load(std::memory_order_relaxed); }
+
+void setFileBoundForTesting(std::uint64_t bytes) {
+  gFileBound = bytes == 0 ? kMaxPropertyListBytes : std::min<std::uint64_t>(bytes, kMaxPropertyListBytes);
 }
 
 std::uint64_t charged(std::uint64_t total, std::uint64_t more) {
@@ -372,6 +379,59 @@ Expected<Value> readCheckedBinary(const Data& bytes) {
   BinaryReader reader(table);
   if (Status s = reader.read(table.top(), value, 0); !s) return s.failure();
   return value;
+}
+
+namespace {
+
+// What the reader charges the XML form of a value beside the text inside its
+// elements: each element written a value, each key an entry beside it, each
+// array written open its count. Values the writer leaves out (null, nested
+// past kMaxDepth) are left out here too.
+std::uint64_t chargedBesideText(const Value& v, int depth) {
+  std::uint64_t total = kValueCost;
+  const bool childrenWritten = depth < kMaxDepth;
+  if (const Array* items = v.array()) {
+    total = charged(total, sizeof(std::uint32_t));
+    for (const Value& item : *items)
+      if (childrenWritten && !item.isNull()) total = charged(total, chargedBesideText(item, depth + 1));
+  } else if (const Dictionary* entries = v.dictionary()) {
+    for (const auto& [key, item] : *entries)
+      if (childrenWritten && !item.isNull())
+        total = charged(charged(total, kValueCost + kEntryCost), chargedBesideText(item, depth + 1));
+  }
+  return total;
+}
+
+// Why the `size` bytes of XML the value writes (`text`, when made already)
+// would not be read again, if they would not. The text inside elements is no
+// more than the whole, so only a list whose charge beside its text comes
+// within its size of the budget has its text made and charged as the reader
+// would.
+Status readAgain(const Value& value, std::uint64_t size, std::string_view text) {
+  if (size > fileBound())
+    return fail("it would be " + files::describeSize(size) + ", larger than the " + files::describeSize(fileBound()) +
+                " a list may be");
+  if (withinBudget(charged(chargedBesideText(value, 0), size))) return {};
+  std::string made;
+  if (text.empty()) {
+    made = serializePropertyListXML(value);
+    text = made;
+  }
+  return checkXML(text);
+}
+
+}  // namespace
+
+Status readableOnceWritten(const Value& value) {
+  if (Status s = readAgain(value, writtenPropertyListSize(value), {}); !s)
+    return fail("written back, " + s.error());
+  return {};
+}
+
+Expected<std::string> storableText(const Value& value) {
+  std::string text = serializePropertyListXML(value);
+  if (Status s = readAgain(value, text.size(), text); !s) return fail(s.error() + ", and could not be read again");
+  return text;
 }
 
 }  // namespace fd::plistcheck

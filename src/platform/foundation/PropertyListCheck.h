@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/foundation/Expected.h"
 #include "platform/foundation/Value.h"
@@ -30,6 +31,11 @@ inline constexpr std::uint64_t kEntryCost = 4 * sizeof(void*) + sizeof(std::stri
 // gives the program's own back).
 std::uint64_t buildBudget();
 void setBuildBudgetForTesting(std::uint64_t bytes);
+// The largest list file read or written: kMaxPropertyListBytes, or a smaller
+// one a test sets so that lists at its edge are made in milliseconds (0
+// gives the program's own back).
+std::uint64_t fileBound();
+void setFileBoundForTesting(std::uint64_t bytes);
 // `total` with `more` charged, held at one past the budget so that sums of
 // hostile sizes cannot wrap.
 std::uint64_t charged(std::uint64_t total, std::uint64_t more);
@@ -53,5 +59,18 @@ Expected<Value> readCheckedBinary(const Data& bytes);
 // lists that would build more than the budget, and counts each array's
 // items; the second builds the value, each array made at its size once.
 Expected<Value> readXML(const Data& bytes);
+// The first of those passes alone: whether the text would be read, by its
+// nesting and what it would build, without building it.
+Status checkXML(std::string_view text);
+
+// A list read is one the program can write back and read again: its XML
+// form, as the writer makes it, within fileBound() and charged within the
+// budget when read. The size is counted by the writer itself; the charge is
+// bounded from the value and, only when that bound passes the budget, taken
+// by the reader's own first pass over the text.
+Status readableOnceWritten(const Value& value);
+// The XML text of a value to be stored, or why the file it would make could
+// not be read again.
+Expected<std::string> storableText(const Value& value);
 
 }  // namespace fd::plistcheck

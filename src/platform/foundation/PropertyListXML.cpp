@@ -34,9 +34,28 @@ constexpr double kReferenceDateOffset = 978307200.0;
 
 using plistcheck::kMaxDepth;
 
+// Where the writer puts its text: a string, or a count of its bytes, so that
+// the size a list will take written is the writer's own and cannot drift
+// from it.
+class ByteCount {
+ public:
+  std::uint64_t size() const { return size_; }
+  void push_back(char) { ++size_; }
+  ByteCount& operator+=(char) { return ++size_, *this; }
+  ByteCount& operator+=(std::string_view s) { return size_ += s.size(), *this; }
+  void append(std::size_t n, char) { size_ += n; }
+  void append(const char*, std::size_t n) { size_ += n; }
+  void append(const char* first, const char* last) { size_ += static_cast<std::size_t>(last - first); }
+  void append(std::string_view s, std::size_t pos, std::size_t n) { size_ += std::min(n, s.size() - pos); }
+
+ private:
+  std::uint64_t size_ = 0;
+};
+
+template <class Out>
 class Writer {
  public:
-  explicit Writer(std::string& out) : out_(out) {}
+  explicit Writer(Out& out) : out_(out) {}
 
   // Writes the value at a depth that is kMaxDepth or less.
   void value(const Value& v, int depth) {
@@ -208,20 +227,32 @@ class Writer {
     out_ += "</dict>\n";
   }
 
-  std::string& out_;
+  Out& out_;
 };
 
-}  // namespace
-
-std::string serializePropertyListXML(const Value& value) {
-  std::string out(kHeader);
-  Writer writer(out);
+template <class Out>
+void writeList(Out& out, const Value& value) {
+  out += kHeader;
+  Writer<Out> writer(out);
   if (value.isNull())
     out += "<dict/>\n";
   else
     writer.value(value, 0);
   out += kFooter;
+}
+
+}  // namespace
+
+std::string serializePropertyListXML(const Value& value) {
+  std::string out;
+  writeList(out, value);
   return out;
+}
+
+std::uint64_t writtenPropertyListSize(const Value& value) {
+  ByteCount count;
+  writeList(count, value);
+  return count.size();
 }
 
 }  // namespace fd

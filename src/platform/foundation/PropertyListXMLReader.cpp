@@ -535,4 +535,11 @@ Expected<Value> readXML(const Data& bytes) {
   return Builder(doc, std::move(measured->counts)).build();
 }
 
+Status checkXML(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return fail("property list holds a NUL character");
+  Expected<Measured> measured = measure(text);
+  if (!measured) return measured.failure();
+  return {};
+}
+
 }  // namespace fd::plistcheck
