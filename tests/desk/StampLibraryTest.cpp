@@ -23,6 +23,7 @@
 #include "platform/ui/Standins.h"
 #include "support/BinaryPlist.h"
 #include "support/KeptCopies.h"
+#include "support/ListBound.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
 
@@ -448,6 +449,60 @@ TEST_F(StampLibraryTest, AListThatWasHeldOrSetAsideOrIsGoneIsBuiltAgainFromTheSe
     EXPECT_EQ(ResourceDownLoadManager::shared().templateDownLoadItems().size(), 1u);
     EXPECT_TRUE(fd::takeDamagedFileReports().empty());
   }
+}
+
+// A pack list the program takes is one it takes again once it has written it
+// back. Packs listed with only their names and addresses are written with
+// their count, price and states beside them: a list that would grow past the
+// bound so is not written and stays as it was. One whose written form would
+// pass the bound, its addresses' markup written as entities, is refused at
+// its first read, set aside and told.
+TEST_F(StampLibraryTest, APackListTakenIsTakenAgainOnceWritten) {
+  testing_support::ScopedListFileBound bound(64 << 10);
+  const fs::path list = root() / "Library" / "stampDownloadlist";
+  const auto packs = [](int count, const std::string& thumbnail) {
+    std::string xml = "<plist version=\"1.0\"><array>";
+    for (int i = 0; i < count; ++i) {
+      const std::string n = std::to_string(10000 + i);
+      xml += "<dict><key>key</key><string>k" + n + "</string><key>title</key><string>t" + n +
+             "</string><key>thumbnailURL</key><string>" + thumbnail +
+             "</string><key>downLoadURL</key><string>u</string></dict>";
+    }
+    xml += "</array></plist>";
+    return xml;
+  };
+  const auto reread = [&] {
+    ResourceDownLoadManager::resetSharedForTesting();
+    ResourceDownLoadManager::shared().fetchDownLoadListFromFile();
+    return ResourceDownLoadManager::shared().stampDownLoadItems().size();
+  };
+  fd::takeDamagedFileReports();
+
+  testing_support::writeBytes(list, packs(150, "u"));
+  ASSERT_EQ(reread(), 150u);
+  ResourceDownLoadManager::shared().saveDownLoadListToFile();
+  EXPECT_NE(testing_support::fileText(list), packs(150, "u")) << "written with the count, price and states";
+  EXPECT_EQ(reread(), 150u);
+
+  const std::string grown = packs(250, "u");
+  testing_support::writeBytes(list, grown);
+  ASSERT_EQ(reread(), 250u);
+  ResourceDownLoadManager::shared().saveDownLoadListToFile();
+  EXPECT_EQ(testing_support::fileText(list), grown);
+  EXPECT_EQ(reread(), 250u);
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  const std::string marked = packs(40, "<![CDATA[" + std::string(400, '&') + "]]>");
+  ASSERT_LE(marked.size(), std::size_t{64} << 10);
+  testing_support::writeBytes(list, marked);
+  EXPECT_EQ(reread(), 0u);
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].reason.starts_with("written back, it would be ")) << reports[0].reason;
+  EXPECT_EQ(testing_support::fileText(reports[0].keptAs), marked);
+  ResourceDownLoadManager::shared().saveDownLoadListToFile();
+  EXPECT_EQ(reread(), 0u) << "the lists are saved beside it";
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
 }
 
 TEST_F(StampLibraryTest, APackIsDownloadedUnpackedAndListedByItsThumbnails) {

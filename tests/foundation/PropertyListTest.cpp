@@ -609,23 +609,9 @@ fd::Data packedList(const std::string& element, std::size_t bytes) {
 
 // 12 KB of shared dates stood for 74 MB of XML: preferences taken at start
 // were written back at quit past the 64 MB bound and set aside at the next
-// start. XML lists just under the bound grew past it the same way once
-// written with the indentation and lines of stored files. Such a list is
-// refused at its first read, set aside and told what it would take written.
-TEST_F(PropertyListTest, AListWhoseWrittenFormWouldPassTheBoundIsRefusedAtFirstRead) {
-  struct Packed {
-    const char* element;
-    const char* writtenAs;
-  };
-  for (const Packed& list : {Packed{"<date>2013-05-17T08:30:15Z</date>", "67.8 MB"},
-                             Packed{"<integer>7</integer>", "70.3 MB"}, Packed{"<data>Bw==</data>", "86.4 MB"}}) {
-    const fd::Data packed = packedList(list.element, 67000000);  // 63.9 MB
-    const auto read = fd::parsePropertyList(packed);
-    EXPECT_TRUE(refusedFor(read, std::string("written back, it would be ") + list.writtenAs +
-                                     ", larger than the 64 MB a list may be"))
-        << list.element << ": " << (read ? "taken" : read.error());
-  }
-
+// start. They are refused at the start, set aside and told what they would
+// take written.
+TEST_F(PropertyListTest, SharedDatesThatWouldBeWrittenPastTheBoundAreRefusedAtTheStart) {
   fd::takeDamagedFileReports();
   const fd::Data dates = testing_support::sharedDateList(2000, 1000);
   EXPECT_LT(dates.size(), std::size_t{16} << 10);
@@ -639,6 +625,36 @@ TEST_F(PropertyListTest, AListWhoseWrittenFormWouldPassTheBoundIsRefusedAtFirstR
   EXPECT_EQ(reports[0].kind, fd::DamagedFileReport::Kind::Preferences);
   EXPECT_EQ(reports[0].reason, "written back, it would be 70.6 MB, larger than the 64 MB a list may be");
   EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), dates);
+}
+
+// XML lists just under the bound (63.9 MB of 64, here scaled down to a
+// bound of 1 MB) grew past it once written with the indentation and lines of
+// stored files: dates by 6 percent, small numbers by 10, one-byte data by 35.
+// Each is refused at its first read with what it would take written; shorter
+// ones are taken, written and taken again.
+TEST_F(PropertyListTest, PackedListsThatWouldBeWrittenPastTheBoundAreRefusedAtTheirFirstRead) {
+  constexpr std::size_t kBound = std::size_t{1} << 20;
+  testing_support::ScopedListFileBound bound(kBound);
+  struct Packed {
+    const char* element;
+    const char* writtenAs;
+  };
+  for (const Packed& list : {Packed{"<date>2013-05-17T08:30:15Z</date>", "1.1 MB"},
+                             Packed{"<integer>7</integer>", "1.1 MB"}, Packed{"<data>Bw==</data>", "1.4 MB"}}) {
+    const fd::Data packed = packedList(list.element, kBound - kBound / 640);
+    const auto read = fd::parsePropertyList(packed);
+    EXPECT_TRUE(refusedFor(read, std::string("written back, it would be ") + list.writtenAs +
+                                     ", larger than the 1 MB a list may be"))
+        << list.element << ": " << (read ? "taken" : read.error());
+
+    const auto taken = fd::parsePropertyList(packedList(list.element, kBound * 7 / 10));
+    ASSERT_TRUE(taken) << list.element << ": " << taken.error();
+    const fs::path file = root() / "Library" / "Packed.plist";
+    ASSERT_TRUE(fd::writePropertyList(file, *taken));
+    const auto again = fd::readPropertyList(file);
+    ASSERT_TRUE(again) << list.element << ": " << again.error();
+    EXPECT_EQ(*again, *taken);
+  }
 }
 
 // The size a list is held to is the one the writer makes, over every kind of

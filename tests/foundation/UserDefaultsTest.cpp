@@ -5,9 +5,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
+#include "support/BinaryPlist.h"
+#include "support/ListBound.h"
 #include "support/Sandbox.h"
 
 using fd::UserDefaults;
@@ -93,4 +96,43 @@ TEST_F(UserDefaultsTest, ConcurrentUseKeepsEveryKey) {
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->count(), 200u);
   EXPECT_EQ(UserDefaults::standard().integerForKey("k3_49"), 49);
+}
+
+// Preferences the program takes are taken again once written back at quit,
+// each shared date written out in full; a key added past what would be read
+// again is not written and the file stays as it was; preferences whose
+// written form would pass the bound are refused at the start, set aside and
+// told, and the store starts empty.
+TEST_F(UserDefaultsTest, PreferencesTakenAreTakenAgainOnceWritten) {
+  testing_support::ScopedListFileBound bound(256 << 10);
+  fd::takeDamagedFileReports();
+  const std::filesystem::path file = UserDefaults::standard().filePath();
+  const fd::Data within = testing_support::sharedDateList(10, 650);
+  ASSERT_TRUE(fd::files::writeFileAtomically(file, within));
+  UserDefaults::resetStandardForTesting();
+  const Value dates = UserDefaults::standard().objectForKey("dates");
+  ASSERT_EQ(dates.count(), 10u);
+  ASSERT_TRUE(UserDefaults::standard().synchronize());
+  UserDefaults::resetStandardForTesting();
+  EXPECT_FALSE(UserDefaults::standard().startedFromDamagedFile());
+  EXPECT_EQ(UserDefaults::standard().objectForKey("dates"), dates);
+
+  const std::optional<fd::Data> written = testing_support::fileBytes(file);
+  UserDefaults::standard().setObject("more", std::string(30000, 'm'));
+  EXPECT_FALSE(UserDefaults::standard().synchronize());
+  EXPECT_EQ(testing_support::fileBytes(file), written);
+  UserDefaults::resetStandardForTesting();
+  EXPECT_FALSE(UserDefaults::standard().startedFromDamagedFile());
+  EXPECT_EQ(UserDefaults::standard().objectForKey("dates"), dates);
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  const fd::Data past = testing_support::sharedDateList(10, 800);
+  ASSERT_TRUE(fd::files::writeFileAtomically(file, past));
+  UserDefaults::resetStandardForTesting();
+  EXPECT_TRUE(UserDefaults::standard().startedFromDamagedFile());
+  EXPECT_TRUE(UserDefaults::standard().objectForKey("dates").isNull());
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].reason, "written back, it would be 289 KB, larger than the 256 KB a list may be");
+  EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), past);
 }

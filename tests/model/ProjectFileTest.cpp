@@ -8,11 +8,13 @@
 
 #include "model/ModelTestSupport.h"
 #include "model/PackageOlderFormat.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/TimestampId.h"
 #include "platform/media/AudioFile.h"
 #include "support/ChildProcess.h"
+#include "support/ListBound.h"
 
 namespace {
 
@@ -288,6 +290,43 @@ TEST_F(ProjectFileTest, SoundTagListsOfOddLengthLoseOnlyTheUnpairedValue) {
   EXPECT_EQ(tags[1], (SoundTag{"b", std::nullopt, std::nullopt}));
   EXPECT_EQ(soundTagListsOf(tags), (SoundTagLists{{49, 60}, {"a", "b"}, {}}));
   EXPECT_TRUE(soundTagsFromLists({}).empty());
+}
+
+// A Project.plist the program opens is one it opens again once it has saved
+// it, its description's markup written as entities; one whose written form
+// would pass the bound is refused when the project is opened, set aside and
+// told, and the project opens afresh beside it.
+TEST_F(ProjectFileTest, AProjectOpenedOpensAgainOnceSaved) {
+  testing_support::ScopedListFileBound bound(64 << 10);
+  fd::takeDamagedFileReports();
+  const auto described = [](std::size_t marks) {
+    const std::string xml = "<plist version=\"1.0\"><dict><key>Description</key><string><![CDATA[" +
+                            std::string(marks, '&') + "]]></string></dict></plist>";
+    return fd::Data(xml.begin(), xml.end());
+  };
+  fs::create_directories(folder("marks"));
+  ASSERT_TRUE(fd::files::writeFileAtomically(folder("marks") / "Project.plist", described(12000)));
+  {
+    std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("marks");
+    EXPECT_EQ(p->description(), std::string(12000, '&'));
+    ASSERT_TRUE(p->saveData());
+  }
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("marks")->description(), std::string(12000, '&'));
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  const fd::Data past = described(14000);
+  ASSERT_TRUE(fd::files::writeFileAtomically(folder("marks") / "Project.plist", past));
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("marks");
+  EXPECT_EQ(p->description().value_or(""), "") << "opened afresh";
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].kind, fd::DamagedFileReport::Kind::Project);
+  EXPECT_EQ(reports[0].name, "marks");
+  EXPECT_TRUE(reports[0].reason.starts_with("written back, it would be ")) << reports[0].reason;
+  EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), past);
+  ASSERT_TRUE(p->saveData());
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("marks")->description().value_or(""), "");
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
 }
 
 TEST_F(ProjectFileTest, UnreadablePlistMakesANewProjectAndKeepsThePageFiles) {

@@ -6,9 +6,12 @@
 #include "model/ImageOrientation.h"
 #include "model/ModelTestSupport.h"
 #include "model/Tools.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/BinaryPlist.h"
+#include "support/ListBound.h"
 
 namespace {
 
@@ -102,6 +105,71 @@ TEST_F(SettingsTest, SettingsFilesWhoseTopIsNotADictionaryAreIgnored) {
   EXPECT_FALSE(e.isLoginLumisto());
   EXPECT_EQ(e.lumistoUserName(), "");
   EXPECT_TRUE(e.limitFramesDict().empty());
+}
+
+// A settings file the program takes is one it takes again once it has
+// written it back: login names whose markup is written as entities, frame
+// limits packed without the indentation of stored files. One whose written
+// form would pass the bound is refused at its first read, set aside and
+// told, and nothing of it is taken; limits stored as reals, which the program
+// writes longer as whole numbers, are not written past the bound but kept.
+TEST_F(SettingsTest, SettingsTakenAreTakenAgainOnceWritten) {
+  testing_support::ScopedListFileBound bound(64 << 10);
+  fd::takeDamagedFileReports();
+  for (const fs::path& file : {ExtendDataModel::lumistoPath(), ExtendDataModel::limitFramesPath()})
+    fs::create_directories(file.parent_path());
+  const auto login = [](std::size_t marks) {
+    testing_support::BinaryPlist p;
+    const std::size_t keys[] = {p.ascii("isLogin"), p.ascii("userName"), p.ascii("passWord")};
+    return p.bytes(p.dict({keys[0], keys[1], keys[2]}, {p.boolean(true), p.ascii(std::string(marks, '&')), p.ascii("pw")}));
+  };
+  const auto limits = [](int clips, const std::string& frames = "<integer>12</integer>") {
+    std::string xml = "<plist version=\"1.0\"><dict>";
+    for (int i = 0; i < clips; ++i) xml += "<key>c" + std::to_string(10000 + i) + ".caf</key>" + frames;
+    xml += "</dict></plist>";
+    return fd::Data(xml.begin(), xml.end());
+  };
+
+  ASSERT_TRUE(fd::files::writeFileAtomically(ExtendDataModel::lumistoPath(), login(12000)));
+  ASSERT_TRUE(fd::files::writeFileAtomically(ExtendDataModel::limitFramesPath(), limits(1300)));
+  {
+    ExtendDataModel e;
+    EXPECT_EQ(e.lumistoUserName(), std::string(12000, '&'));
+    EXPECT_EQ(e.limitFramesDict().size(), 1300u);
+    e.saveLumistoInfo();
+    e.saveLimitFramesDict();
+  }
+  {
+    ExtendDataModel again;
+    EXPECT_EQ(again.lumistoUserName(), std::string(12000, '&'));
+    EXPECT_EQ(again.limitFramesDict().size(), 1300u);
+    EXPECT_EQ(again.limitFramesDict().at("c11299.caf"), 12);
+  }
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  ASSERT_TRUE(fd::files::writeFileAtomically(ExtendDataModel::lumistoPath(), login(14000)));
+  ASSERT_TRUE(fd::files::writeFileAtomically(ExtendDataModel::limitFramesPath(), limits(1500)));
+  ExtendDataModel refused;
+  EXPECT_FALSE(refused.isLoginLumisto());
+  EXPECT_TRUE(refused.limitFramesDict().empty());
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 2u);
+  for (const fd::DamagedFileReport& report : reports) {
+    EXPECT_TRUE(report.reason.starts_with("written back, it would be ")) << report.name << ": " << report.reason;
+    EXPECT_TRUE(report.reason.ends_with(", larger than the 64 KB a list may be")) << report.reason;
+    EXPECT_FALSE(fs::exists(report.file)) << "set aside";
+  }
+
+  ASSERT_TRUE(fd::files::writeFileAtomically(ExtendDataModel::limitFramesPath(), limits(1500, "<real>12</real>")));
+  {
+    ExtendDataModel e;
+    EXPECT_EQ(e.limitFramesDict().size(), 1500u);
+    e.saveLimitFramesDict();
+  }
+  EXPECT_EQ(testing_support::fileBytes(ExtendDataModel::limitFramesPath()), limits(1500, "<real>12</real>"));
+  ExtendDataModel kept;
+  EXPECT_EQ(kept.limitFramesDict().size(), 1500u);
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
 }
 
 TEST_F(SettingsTest, BackgroundTypesByPrefix) {

@@ -9,6 +9,7 @@
 #include "services/VTSystemManager.h"
 #include "support/BinaryPlist.h"
 #include "support/KeptCopies.h"
+#include "support/ListBound.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -147,6 +148,49 @@ TEST_F(VTSystemManagerTest, AnUnreadableRecordIsKeptAndToldNeverWrittenOver) {
     EXPECT_EQ((*fresh)["Events"], fd::Value(fd::Dictionary{{"stamp", 1}})) << c.what;
     std::filesystem::remove(kept[0]);
   }
+}
+
+// A record the program takes is one it takes again once it has written it
+// back with the indentation of stored files; one grown by its own events
+// past what would be read again is not written and stays as it was; one
+// whose written form would pass the bound is refused at its first read, set
+// aside and told, and a fresh record is kept beside it.
+TEST_F(VTSystemManagerTest, ARecordTakenIsTakenAgainOnceWritten) {
+  testing_support::ScopedListFileBound bound(64 << 10);
+  const std::filesystem::path record = VTSystemManager::recordPath();
+  std::filesystem::create_directories(record.parent_path());
+  const auto events = [](int names) {
+    std::string xml = "<plist version=\"1.0\"><dict><key>Events</key><dict>";
+    for (int i = 0; i < names; ++i) xml += "<key>e" + std::to_string(10000 + i) + "</key><integer>3</integer>";
+    xml += "</dict></dict></plist>";
+    return fd::Data(xml.begin(), xml.end());
+  };
+  const auto counted = [] { return VTSystemManager::sharedManager().record()["Events"].count(); };
+
+  ASSERT_TRUE(fd::files::writeFileAtomically(record, events(1400)));
+  VTSystemManager::sharedManager().event("stamp");
+  VTSystemManager::resetSharedManagerForTesting();
+  EXPECT_EQ(counted(), 1401u);
+  const std::optional<fd::Data> written = testing_support::fileBytes(record);
+  VTSystemManager::sharedManager().event(std::string(6000, 'n'));
+  EXPECT_EQ(counted(), 1402u) << "counted all the same";
+  EXPECT_EQ(testing_support::fileBytes(record), written);
+  VTSystemManager::resetSharedManagerForTesting();
+  EXPECT_EQ(counted(), 1401u);
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  const fd::Data past = events(1600);
+  ASSERT_LE(past.size(), std::size_t{64} << 10);
+  ASSERT_TRUE(fd::files::writeFileAtomically(record, past));
+  VTSystemManager::resetSharedManagerForTesting();
+  VTSystemManager::sharedManager().event("stamp");
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].reason.starts_with("written back, it would be ")) << reports[0].reason;
+  EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), past);
+  const fd::Expected<fd::Value> fresh = fd::readPropertyList(record);
+  ASSERT_TRUE(fresh) << fresh.error();
+  EXPECT_EQ((*fresh)["Events"], fd::Value(fd::Dictionary{{"stamp", 1}}));
 }
 
 // A record its folder will not let be moved aside stays as it was: the
