@@ -15,8 +15,8 @@ namespace fd {
 // than kMaxPropertyListBuildBytes (all refused before a value is made). A list
 // is only taken when it would be taken again once the program writes it back:
 // one whose XML form would pass kMaxPropertyListBytes, or build past
-// kMaxPropertyListBuildBytes when read, is refused too (3 KB of shared dates
-// stand for 74 MB of XML).
+// kMaxPropertyListBuildBytes when read, is refused too (12 KB of shared dates
+// stand for 70.6 MB of XML).
 Expected<Value> parsePropertyList(const Data& bytes);
 
 // The largest property-list file the program reads. Its lists of a hundred
