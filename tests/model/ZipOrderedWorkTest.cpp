@@ -1,7 +1,9 @@
 // The ordered worker pool under the zip writer and reader: results handed on
 // strictly in list order, never more than the window prepared ahead, nothing
-// started after a stop, and a throw in a worker reaching the caller.
+// started after a stop, a throw in a worker reaching the caller, and the work
+// done with fewer threads when not all of them can start.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "graphics/MemoryCeiling.h"
 #include "model/zip/OrderedWork.h"
 
 namespace {
@@ -97,6 +100,42 @@ TEST(ZipOrderedWork, RunsInlineForOneThreadAndPassesThrowsOn) {
                                      }),
                std::logic_error);
   EXPECT_TRUE(orderedwork::run<int>(0, 3, 4, throwing, [](std::size_t, int&) { return false; }));
+}
+
+// Under an address-space ceiling a worker's stack may not be mapped: a pool
+// that could start some of its threads, or none, used to end the process (a
+// started thread left unjoined) or throw out of an import or export. The work
+// is done all the same, in order, with the threads that did start.
+TEST(ZipOrderedWork, WorkGoesOnWithTheThreadsThatCouldStart) {
+  pthread_attr_t attr;
+  std::size_t stack = std::size_t{8} << 20;
+  if (pthread_getattr_default_np(&attr) == 0) {
+    pthread_attr_getstacksize(&attr, &stack);
+    pthread_attr_destroy(&attr);
+  }
+  // Room for no stack at all, then for one stack but not two.
+  for (const std::size_t room : {std::size_t{256} << 10, stack + stack / 2}) {
+    SCOPED_TRACE(room);
+    const auto child = testing_support::runUnderMemoryCeiling(room, [] {
+      Tracker tracker;
+      std::vector<std::size_t> seen;
+      seen.reserve(64);
+      bool all = false;
+      EXPECT_NO_THROW(all = orderedwork::run<std::size_t>(64, 8, 8, tracker.maker(), [&](std::size_t i, std::size_t& r) {
+        EXPECT_EQ(r, i * 3);
+        seen.push_back(i);
+        ++tracker.consumed;
+        return true;
+      }));
+      EXPECT_TRUE(all);
+      ASSERT_EQ(seen.size(), 64u);
+      for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], i);
+#ifndef FD_TEST_UNDER_ASAN
+      EXPECT_LT(tracker.workers.load(), 8) << "every thread started despite the ceiling";
+#endif
+    });
+    EXPECT_TRUE(child.exited && child.exitCode == 0) << "exit " << child.exitCode << ", signal " << child.signal;
+  }
 }
 
 }  // namespace

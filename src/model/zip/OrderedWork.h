@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -29,14 +31,15 @@ inline std::size_t threadsFor(std::size_t count) {
 // are destroyed. Answers whether every item was consumed.
 template <typename Result, typename MakeWorker, typename Consume>
 bool run(std::size_t count, std::size_t threads, std::size_t window, MakeWorker makeWorker, Consume consume) {
-  if (threads <= 1 || count <= 1) {
+  const auto oneAfterAnother = [&] {
     auto worker = makeWorker();
     for (std::size_t i = 0; i < count; ++i) {
       Result result = worker(i);
       if (!consume(i, result)) return false;
     }
     return true;
-  }
+  };
+  if (threads <= 1 || count <= 1) return oneAfterAnother();
   window = std::max<std::size_t>(window, 1);
   std::mutex m;
   std::condition_variable changed;
@@ -81,7 +84,18 @@ bool run(std::size_t count, std::size_t threads, std::size_t window, MakeWorker 
 
   std::vector<std::thread> pool;
   pool.reserve(threads);
-  for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(work);
+  // Under a memory ceiling a thread's stack may not fit: the work goes on
+  // with the threads there are, or on this one alone.
+  for (std::size_t t = 0; t < threads; ++t) {
+    try {
+      pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+  }
+  if (pool.empty()) return oneAfterAnother();
   const auto finish = [&] {
     {
       std::lock_guard lock(m);
