@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <new>
 #include <string_view>
 
 #include "model/PackageOlderFormat.h"
@@ -116,6 +117,7 @@ const char* describe(PackageFailure failure) {
     case PackageFailure::ProjectMissing: return "the project folder is missing";
     case PackageFailure::Conversion: return "the older package layout could not be made";
     case PackageFailure::FileSystem: return "a file operation failed";
+    case PackageFailure::OutOfMemory: return kOutOfMemoryReason;
   }
   return "unknown failure";
 }
@@ -124,6 +126,17 @@ bool ZipOperator::fail(PackageFailure failure, ZipFailure archive, const std::st
   lastFailure_ = failure;
   archiveFailure_ = archive;
   lastError_ = detail.empty() ? std::string(describe(failure)) : std::string(describe(failure)) + ": " + detail;
+  return false;
+}
+
+bool ZipOperator::failForMemory() noexcept {
+  lastFailure_ = PackageFailure::OutOfMemory;
+  archiveFailure_ = ZipFailure::None;
+  try {
+    lastError_ = describe(PackageFailure::OutOfMemory);
+  } catch (const std::bad_alloc&) {
+    lastError_.clear();
+  }
   return false;
 }
 
@@ -149,6 +162,17 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
   archiveFailure_ = ZipFailure::None;
   lastError_.clear();
   lastPackagePath_.clear();
+  // A package of a project too large for the memory left is refused like any
+  // other failure: the staging folder with the half-written zip goes as the
+  // failure unwinds, and nothing reaches Documents.
+  try {
+    return exportUnguarded(project, isUpgradeVersion);
+  } catch (const std::bad_alloc&) {
+    return failForMemory();
+  }
+}
+
+bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion) {
   std::string name = project.curProjectName();
   if (!isPlainPathComponent(name)) return fail(PackageFailure::BadName);
   const fs::path source = project.projectDicPath();
@@ -177,9 +201,10 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
 
   const fs::path zipPath = staging.path() / (name + ".zip");
   if (!packFolder(work, sounds, zipPath)) return false;
-  const fs::path package = documents / (name + "." + extension);
+  fs::path package = documents / (name + "." + extension);
   if (!moveNoReplace(zipPath, package)) return fail(PackageFailure::FileSystem);
-  lastPackagePath_ = package;
+  // Moved, not copied: once the package stands in Documents nothing may fail.
+  lastPackagePath_ = std::move(package);
   return true;
 }
 
@@ -195,6 +220,16 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
   lastError_.clear();
+  // Unpacking and reading the list may need more memory than is left: the
+  // staging folder goes as the failure unwinds, and the target never appears.
+  try {
+    return importUnguarded(name, folder, isUpgrade);
+  } catch (const std::bad_alloc&) {
+    return failForMemory();
+  }
+}
+
+bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folder, bool isUpgrade) {
   std::error_code ec;
   if (fs::exists(fs::symlink_status(folder, ec))) return fail(PackageFailure::TargetExists);
   if (!isPlainPathComponent(name) || folder.filename().empty()) return fail(PackageFailure::BadName);

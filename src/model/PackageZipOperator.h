@@ -24,6 +24,7 @@ enum class PackageFailure {
   ProjectMissing,   // export: the project folder is not there
   Conversion,       // export: the older layout could not be made
   FileSystem,       // a copy, move or folder creation failed
+  OutOfMemory,      // an allocation failed on the way; nothing was kept
 };
 const char* describe(PackageFailure failure);
 
@@ -38,6 +39,8 @@ class ZipOperator {
   bool exportAndIsUpgradeVersion(const ProjectDataModel& project, bool isUpgradeVersion);
   bool exports(const std::vector<std::shared_ptr<ProjectDataModel>>& projects, bool isUpgradeVersion);
   // Unpacks <Documents>/<name>.zt2 (or .zt) into folder, which must not exist.
+  // Export and import answer NO, never throw, when memory runs out: what
+  // they made on the way goes, and lastFailure() says OutOfMemory.
   bool import(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
   // A name no older-format package in Documents uses.
   std::string rightNameWithName(const std::string& name) const;
@@ -60,6 +63,10 @@ class ZipOperator {
 
  private:
   bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None, const std::string& detail = {});
+  // fail(OutOfMemory), which must not throw even when memory is still short.
+  bool failForMemory() noexcept;
+  bool exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion);
+  bool importUnguarded(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
   bool packFolder(const std::filesystem::path& folder,
                   const std::vector<std::pair<std::filesystem::path, std::string>>& extra,
                   const std::filesystem::path& zipPath);

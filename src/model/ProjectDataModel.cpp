@@ -138,6 +138,7 @@ bool ProjectDataModel::readData() {
   animationSpeed_ = (std::isfinite(speed) && speed > 0.0f) ? speed : kNewProjectSpeed;
   state_.frames_ = framesFromValue(d[kImagesArrayKey]);
   state_.tray_ = framesFromValue(d[kTemporarysArrayKey]);
+  fd::crashPoint("project.read.frames");
   state_.layers_.clear();
   if (const fd::Dictionary* lays = d[kLaysDictionaryKey].dictionary()) {
     for (const auto& [id, v] : *lays) {

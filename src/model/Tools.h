@@ -1,9 +1,13 @@
 #pragma once
 // Small model utilities: time-stamp ids, the free-name rule shared by projects
-// and layers, and the random helpers.
+// and layers, the random helpers, and the words for running out of memory.
 #include <cstddef>
 #include <string>
 #include <vector>
+
+// How an operation refused for want of memory says why, after "could not be
+// imported: " and the like.
+inline constexpr const char* kOutOfMemoryReason = "there was not enough memory for it";
 
 class Tools {
  public:

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <unordered_set>
@@ -12,6 +13,7 @@
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
@@ -336,6 +338,31 @@ bool ZTDataModel::moveProjectForward(const std::string& name) {
 }
 
 bool ZTDataModel::duplicateProject(const std::string& name) {
+  lastError_.clear();
+  // A project too large to copy with the memory left is not duplicated at
+  // all: the part of its copy already made goes, and the list never names it.
+  const std::size_t listed = projectsNameArray_.size();
+  std::optional<fs::path> copy;
+  try {
+    if (duplicateUnguarded(name, copy)) return true;
+    setLastError("its folder could not be copied");
+    return false;
+  } catch (const std::bad_alloc&) {
+    setLastError(kOutOfMemoryReason);
+  }
+  try {
+    if (projectsNameArray_.size() > listed) {
+      setProjectsNameArray(std::vector<std::string>(projectsNameArray_.begin(), projectsNameArray_.begin() + listed));
+    }
+    if (copy) fd::files::removeItem(*copy);
+  } catch (const std::bad_alloc&) {
+    // Still short of memory: a copy left unlisted is only a folder the list
+    // never shows.
+  }
+  return false;
+}
+
+bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::path>& copy) {
   saveData();
   if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), name) == projectsNameArray_.end()) return false;
   const std::string copyName = rightNameWithName(name);
@@ -343,12 +370,22 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
   OptionalPath to = projectPathWithProjectName(copyName);
   if (!from || !to) return false;
   if (fd::files::exists(*to)) fd::files::removeItem(*to);
-  // The list only names the copy once its folder is really there.
-  if (!fd::files::copyItem(*from, *to)) return false;
   std::vector<std::string> names = projectsNameArray_;
   names.push_back(copyName);
+  copy = *to;
+  // The list only names the copy once its folder is really there.
+  if (!fd::files::copyItem(*from, *to)) return false;
+  fd::crashPoint("project.duplicate.copied");
   setProjectsNameArray(std::move(names));
   return true;
+}
+
+void ZTDataModel::setLastError(const char* reason) noexcept {
+  try {
+    lastError_ = reason;
+  } catch (const std::bad_alloc&) {
+    lastError_.clear();
+  }
 }
 
 bool ZTDataModel::changeProjectName(const std::string& newName, const std::string& oldName) {

@@ -48,6 +48,8 @@ class ZTDataModel : public SoundMergerDelegate {
   bool removeProjects(const std::vector<std::string>& names);
   bool moveProjectBack(const std::string& name);
   bool moveProjectForward(const std::string& name);
+  // Duplicating and combining answer NO, never throw, when memory runs out;
+  // lastError() then says why in words.
   bool duplicateProject(const std::string& name);
   bool changeProjectName(const std::string& newName, const std::string& oldName);
   // nullopt for a name that is not a plain path component.
@@ -59,6 +61,9 @@ class ZTDataModel : public SoundMergerDelegate {
   // From the sound merger, on any thread: the combination goes on on the main thread.
   void combineAudioFinishedwithSoundNameArray(const std::vector<std::string>& soundNames) override;
   bool combineProjects(const std::vector<std::string>& names);
+  // Why the last duplication or combination answered NO, in words a person
+  // reads after "could not be duplicated: "; empty when none was said.
+  const std::string& lastError() const { return lastError_; }
   void combineSoundTagFrameAndPoints(ProjectDataModel& target);
 
   // --- backgrounds
@@ -133,7 +138,14 @@ class ZTDataModel : public SoundMergerDelegate {
   // Leftovers of killed imports and unfinished projects built from pictures
   // (their staging folders) and of killed writes in every project folder.
   static void removeLeftovers();
-  void mergeProjectInto(ProjectDataModel& target, const std::string& name);
+  // Every file copied into the target is listed in copied before it is made.
+  void mergeProjectInto(ProjectDataModel& target, const std::string& name, std::vector<std::filesystem::path>& copied);
+  bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy);
+  // nullopt when refused before anything began (the delegate is not told).
+  std::optional<bool> combineUnguarded(const std::vector<std::string>& names,
+                                       std::vector<std::filesystem::path>& copied, bool& targetSaved);
+  // Sets lastError() without throwing, even when memory is still short.
+  void setLastError(const char* reason) noexcept;
 
   std::string curProjectName_;
   std::shared_ptr<ProjectDataModel> prjDataModel_;
@@ -149,6 +161,7 @@ class ZTDataModel : public SoundMergerDelegate {
   std::vector<std::string> prjSoundName_;
   ZTDataModelDelegate* delegate_ = nullptr;
   int storedVersion_ = kVersion;
+  std::string lastError_;
   // The merger of the combination in progress, kept until it has answered.
   std::shared_ptr<SoundMerger> merger_;
 };

@@ -2,9 +2,11 @@
 // projects 2..n copied into project 1, which is saved before they are deleted,
 // then its sound tags rebuilt.
 #include <algorithm>
+#include <new>
 
 #include "model/SafeName.h"
 #include "model/Timeline.h"
+#include "model/Tools.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
@@ -42,7 +44,8 @@ void ZTDataModel::combineAudioFinishedwithSoundNameArray(const std::vector<std::
   });
 }
 
-void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& name) {
+void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& name,
+                                   std::vector<std::filesystem::path>& copied) {
   std::shared_ptr<ProjectDataModel> source = ProjectDataModel::initWithProjectName(name);
   if (!source) return;
   const std::filesystem::path from = source->projectDicPath();
@@ -51,17 +54,48 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& 
   // merged project's own folder must stay as its Project.plist names it.
   for (const auto& [oldName, newName] :
        source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()))) {
+    copied.push_back(to / newName);
     fd::files::copyItem(from / oldName, to / newName);
   }
   target.appendFramesOf(*source);
 }
 
 bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
+  lastError_.clear();
+  // Running out of memory before the target is saved leaves every project as
+  // it was: the pages copied into the target's folder go again. After it, the
+  // target holds all the frames and the merged projects are still there
+  // unless the shortened list was stored.
+  std::vector<std::filesystem::path> copied;
+  bool targetSaved = false;
+  std::optional<bool> combined;
+  try {
+    combined = combineUnguarded(names, copied, targetSaved);
+  } catch (const std::bad_alloc&) {
+    combined = false;
+    setLastError(targetSaved ? "there was not enough memory to finish once the first had taken their frames"
+                             : kOutOfMemoryReason);
+    // A page file left unnamed (memory still short) is never read, and the
+    // next copy of the same project gets other names.
+    for (std::size_t i = 0; i < copied.size() && !targetSaved; ++i) {
+      try {
+        fd::files::removeItem(copied[i]);
+      } catch (const std::bad_alloc&) {
+      }
+    }
+  }
+  if (!combined) return false;
+  if (delegate_ != nullptr) delegate_->combineFinish();
+  return *combined;
+}
+
+std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>& names,
+                                                  std::vector<std::filesystem::path>& copied, bool& targetSaved) {
   saveData();
-  if (names.empty()) return false;
+  if (names.empty()) return std::nullopt;
   const std::string& targetName = names.front();
   std::shared_ptr<ProjectDataModel> target = ProjectDataModel::initWithProjectName(targetName);
-  if (!target) return false;
+  if (!target) return std::nullopt;
   // Each further project once, and never the target itself: merging a project
   // into itself would delete it.
   std::vector<std::string> merged;
@@ -95,16 +129,26 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     target->setSoundTags(soundTagsFromLists(tags));
   }
 
-  for (const std::string& name : merged) mergeProjectInto(*target, name);
+  for (const std::string& name : merged) mergeProjectInto(*target, name, copied);
   fd::crashPoint("combine.pages-copied");
 
   // The merged projects go only once the target holding their pages is on
   // disk, and the stored project list no longer names them: a kill at any
   // step leaves every page in a listed project.
-  if (!target->saveData()) {
-    if (delegate_ != nullptr) delegate_->combineFinish();
-    return false;
+  // A save that runs out of memory once its list is in place still counts as
+  // saved: the pages that list names must stay.
+  const std::filesystem::path targetList = target->plistFilePath();
+  const std::optional<fd::files::FileStamp> unsaved = fd::files::fileStamp(targetList);
+  try {
+    if (!target->saveData()) {
+      setLastError("the combined project could not be saved");
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    targetSaved = fd::files::fileStamp(targetList) != unsaved;
+    throw;
   }
+  targetSaved = true;
   fd::crashPoint("combine.target-saved");
   const bool currentMerged = std::find(merged.begin(), merged.end(), curProjectName_) != merged.end();
   std::vector<std::string> remaining = projectsNameArray_;
@@ -126,7 +170,6 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     // would overwrite the combination.
     prjDataModel_->setCurProjectName(targetName);
   }
-  if (delegate_ != nullptr) delegate_->combineFinish();
   return true;
 }
 

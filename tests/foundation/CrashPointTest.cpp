@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "platform/foundation/CrashPoint.h"
 #include "support/ChildProcess.h"
@@ -38,6 +39,33 @@ TEST(CrashPointTest, UnarmedOrDisarmedStepsRunThrough) {
   });
   EXPECT_TRUE(result.exited);
   EXPECT_EQ(result.exitCode, 0);
+}
+
+// Armed for an allocation failure, the step throws std::bad_alloc on the
+// armed hit, once: what the caller does to recover passes it again, and the
+// process never ends there. A crash armed over it dies again.
+TEST(CrashPointTest, AnAllocationFailureIsThrownOnceOnTheArmedHit) {
+  auto thrown = runInChild([] {
+    fd::armAllocationFailure("read", 2);
+    EXPECT_NO_THROW(fd::crashPoint("read"));
+    EXPECT_NO_THROW(fd::crashPoint("other"));
+    EXPECT_THROW(fd::crashPoint("read"), std::bad_alloc);
+    EXPECT_NO_THROW(fd::crashPoint("read"));
+    fd::armAllocationFailure("read");
+    fd::disarmCrashPoint();
+    EXPECT_NO_THROW(fd::crashPoint("read"));
+  });
+  EXPECT_TRUE(thrown.exited);
+  EXPECT_EQ(thrown.exitCode, 0);
+  auto crashed = runInChild([] {
+    fd::armAllocationFailure("read");
+    fd::armCrashPoint("read");
+    try {
+      fd::crashPoint("read");
+    } catch (const std::bad_alloc&) {
+    }
+  });
+  EXPECT_TRUE(crashed.crashedAtPoint());
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include "model/ModelTestSupport.h"
 #include "model/SafeName.h"
+#include "model/ZipTestSupport.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
@@ -220,6 +222,26 @@ TEST_F(AppModelTest, DuplicateAnswersNoAndKeepsTheListWhenTheCopyFails) {
   ASSERT_FALSE(fs::exists(projectFolder("ghost")));
   EXPECT_FALSE(m.duplicateProject("ghost"));
   EXPECT_EQ(m.projectsNameArray(), (Names{"test", "ghost"}));
+}
+
+// Memory running out once the copy was made, or while the list naming it was
+// stored, threw out of the duplication and left an unlisted copy. It answers
+// NO saying why, and the folder and both lists are as they were.
+TEST_F(AppModelTest, ADuplicationThatRunsOutOfMemoryAnswersNoAndLeavesNothing) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.saveData();
+  const auto before = ziptest::snapshotTree(root());
+  bool duplicated = true;
+  fd::armAllocationFailure("project.duplicate.copied");
+  EXPECT_NO_THROW(duplicated = m.duplicateProject("test"));
+  fd::disarmCrashPoint();
+  EXPECT_FALSE(duplicated);
+  EXPECT_EQ(m.lastError(), "there was not enough memory for it");
+  EXPECT_EQ(m.projectsNameArray(), Names{"test"});
+  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the duplication left something behind";
+  EXPECT_TRUE(m.duplicateProject("test"));
+  EXPECT_TRUE(m.lastError().empty());
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "testcopy1"}));
 }
 
 // Only a real project of the old layout moves out of Documents: never the

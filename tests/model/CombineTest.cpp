@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "model/ModelTestSupport.h"
+#include "model/ZipTestSupport.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/RunLoop.h"
@@ -16,6 +18,7 @@ namespace {
 using model_test::ModelTest;
 using model_test::writeTinyPng;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
 // Answers with fixed names from a thread of its own, as the real merge does.
 class ThreadedMerger : public SoundMerger {
@@ -162,6 +165,52 @@ TEST_F(CombineTest, WithoutAMergerTheCombinationStillRunsAndReloadsAnOpenTarget)
   EXPECT_EQ(open->imagesArray().size(), 5u) << "a later save must not write back the old two frames";
   m.saveData();
   EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u);
+  m.setDelegate(nullptr);
+}
+
+// Memory running out while the pages were copied into the first project
+// threw out of the combination posted to the main loop, and the copies stayed
+// in its folder. Before the first project is saved it answers NO, tells its
+// delegate and leaves every project as it was; once it is saved, the first
+// holds every frame and the others stay listed, and that is what it says.
+TEST_F(CombineTest, ACombinationThatRunsOutOfMemoryIsToldAndLeavesThePagesWhole) {
+  makeProject("A", 2, std::nullopt);
+  makeProject("B", 3, std::nullopt);
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setCurProjectName("test");
+  m.prjDataModel()->setCurProjectName("test");
+  m.saveData();
+  FinishRecorder recorder;
+  m.setDelegate(&recorder);
+  const auto before = ziptest::snapshotTree(root());
+  bool combined = true;
+  // The third list read is B's, as its pages are about to be copied.
+  for (const auto& [step, hit] : std::vector<std::pair<std::string, int>>{{"project.read.frames", 3},
+                                                                          {"combine.pages-copied", 1}}) {
+    SCOPED_TRACE(step);
+    recorder.finished = false;
+    fd::armAllocationFailure(step, hit);
+    EXPECT_NO_THROW(combined = m.combineProjects({"A", "B"}));
+    fd::disarmCrashPoint();
+    EXPECT_FALSE(combined);
+    EXPECT_TRUE(recorder.finished);
+    EXPECT_EQ(m.lastError(), "there was not enough memory for it");
+    EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+    EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  }
+
+  recorder.finished = false;
+  fd::armAllocationFailure("combine.target-saved");
+  EXPECT_NO_THROW(combined = m.combineProjects({"A", "B"}));
+  fd::disarmCrashPoint();
+  EXPECT_FALSE(combined);
+  EXPECT_TRUE(recorder.finished);
+  EXPECT_EQ(m.lastError(), "there was not enough memory to finish once the first had taken their frames");
+  std::shared_ptr<ProjectDataModel> a = ProjectDataModel::initWithProjectName("A");
+  ASSERT_EQ(a->imagesArray().size(), 5u);
+  for (int page = 1; page <= 5; ++page) EXPECT_TRUE(fs::exists(*a->iconFullPathAtPage(page, false))) << page;
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("B")->imagesArray().size(), 3u);
   m.setDelegate(nullptr);
 }
 

@@ -5,6 +5,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
 #include "model/zip/ZipWrapper.h"
+#include "platform/foundation/CrashPoint.h"
 #include "PackageTestSupport.h"
 #include "support/Sandbox.h"
 
@@ -152,6 +153,32 @@ TEST_F(PackageExportTest, FailureAnswersNoAndLeavesNothing) {
   }
   EXPECT_TRUE(documentsListing().empty());
   EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
+}
+
+// Memory running out while the zip is written, in either format, threw out
+// of the export. It is refused saying so, and neither a package nor the
+// staging folder with the half-written zip or the converted copy is left.
+TEST_F(PackageExportTest, AnExportThatRunsOutOfMemoryIsRefusedInWordsAndLeavesNothing) {
+  auto walk = project("Walk", 3);
+  const auto before = snapshotTree(root());
+  for (const bool isUpgrade : {true, false}) {
+    for (const int hit : {1, 5}) {
+      SCOPED_TRACE(std::string(isUpgrade ? "zt2" : "zt") + " entry " + std::to_string(hit));
+      ZipOperator op;
+      fd::armAllocationFailure("zip.entry-written", hit);
+      bool exported = true;
+      EXPECT_NO_THROW(exported = op.exportAndIsUpgradeVersion(*walk, isUpgrade));
+      fd::disarmCrashPoint();
+      EXPECT_FALSE(exported);
+      EXPECT_EQ(op.lastFailure(), PackageFailure::OutOfMemory);
+      EXPECT_EQ(op.lastError(), "there was not enough memory for it");
+      EXPECT_TRUE(op.lastPackagePath().empty());
+      EXPECT_EQ(snapshotTree(root()), before) << "the export left something behind";
+    }
+  }
+  ZipOperator op;
+  EXPECT_TRUE(op.exportAndIsUpgradeVersion(*walk, false)) << op.lastError();
+  EXPECT_EQ(documentsListing(), (std::vector<std::string>{"Walk.zt"}));
 }
 
 TEST_F(PackageExportTest, ExportsAnswersForAll) {

@@ -6,6 +6,7 @@
 #include "graphics/MemoryCeiling.h"
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
+#include "platform/foundation/CrashPoint.h"
 #include "PackageTestSupport.h"
 #include "support/BinaryPlist.h"
 #include "support/Sandbox.h"
@@ -173,6 +174,31 @@ TEST_F(PackageImportTest, APackageWhoseListWouldBuildTooMuchIsRefusedInWords) {
       EXPECT_NE(op.lastError().find(said), std::string::npos) << said << " in: " << op.lastError();
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
+}
+
+// Memory running out in the middle of unpacking, or once the whole package
+// is unpacked and its list read, ended the program with the hidden staging
+// folder left behind. The import is refused saying so, throws nothing and
+// leaves everything as it was; with the memory back it goes through.
+TEST_F(PackageImportTest, AnImportThatRunsOutOfMemoryIsRefusedInWordsAndLeavesNothing) {
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Existing"), true));
+  const std::vector<std::pair<std::string, int>> failures = {
+      {"zip.entry-extracted", 1}, {"zip.entry-extracted", 4}, {"package.import.unpacked", 1}};
+  for (const auto& [step, hit] : failures) {
+    SCOPED_TRACE(step + " #" + std::to_string(hit));
+    const auto before = snapshotTree(root());
+    fd::armAllocationFailure(step, hit);
+    bool imported = true;
+    EXPECT_NO_THROW(imported = op.import("Existing", projectFolder("Target"), true));
+    fd::disarmCrashPoint();
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(op.lastFailure(), PackageFailure::OutOfMemory);
+    EXPECT_EQ(op.lastError(), "there was not enough memory for it");
+    EXPECT_EQ(snapshotTree(root()), before) << "the import left something behind";
+  }
+  EXPECT_TRUE(op.import("Existing", projectFolder("Target"), true)) << op.lastError();
+  EXPECT_EQ(folderContents(projectFolder("Target")), folderContents(projectFolder("Existing")));
 }
 
 }  // namespace

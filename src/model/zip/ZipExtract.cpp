@@ -19,6 +19,7 @@
 #include "model/zip/TraditionalCipher.h"
 #include "model/zip/ZipLimits.h"
 #include "model/zip/ZipWrapper.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Log.h"
 
 namespace fs = std::filesystem;
@@ -486,6 +487,7 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
             return refuse(extracted.failure, extracted.error);
           }
           if (auto moved = extracted.file.moveTo(target); !moved) return refuse(ZipFailure::FileWrite, moved.error());
+          fd::crashPoint("zip.entry-extracted");
           return {};
         });
         return outcome.ok();

@@ -16,6 +16,7 @@
 
 #include "model/zip/OrderedWork.h"
 #include "model/zip/ZipLimits.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 
 namespace fs = std::filesystem;
@@ -366,6 +367,7 @@ fd::Status ZipWrapper::addFiles(const std::vector<std::pair<fs::path, std::strin
           outcome = refuse(kind, written.error());
           return false;
         }
+        fd::crashPoint("zip.entry-written");
         return true;
       });
   return outcome;

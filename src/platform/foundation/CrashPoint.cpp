@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 
 namespace fd {
 namespace {
@@ -13,6 +14,7 @@ struct Armed {
   std::mutex mutex;
   std::string step;
   int remaining = 0;
+  bool throws = false;  // std::bad_alloc instead of the end of the process
   std::atomic<bool> any{false};
 
   Armed() {
@@ -35,6 +37,15 @@ Armed& armed() {
   return *a;
 }
 
+void arm(std::string step, int hit, bool throws) {
+  Armed& a = armed();
+  std::lock_guard lock(a.mutex);
+  a.step = std::move(step);
+  a.remaining = hit < 1 ? 1 : hit;
+  a.throws = throws;
+  a.any = true;
+}
+
 }  // namespace
 
 void crashPoint(std::string_view step) {
@@ -43,22 +54,23 @@ void crashPoint(std::string_view step) {
   std::lock_guard lock(a.mutex);
   if (a.step != step) return;
   if (--a.remaining > 0) return;
-  ::_exit(kCrashPointExitCode);
+  if (!a.throws) ::_exit(kCrashPointExitCode);
+  a.any = false;
+  a.step.clear();
+  a.throws = false;
+  throw std::bad_alloc();
 }
 
-void armCrashPoint(std::string step, int hit) {
-  Armed& a = armed();
-  std::lock_guard lock(a.mutex);
-  a.step = std::move(step);
-  a.remaining = hit < 1 ? 1 : hit;
-  a.any = true;
-}
+void armCrashPoint(std::string step, int hit) { arm(std::move(step), hit, false); }
+
+void armAllocationFailure(std::string step, int hit) { arm(std::move(step), hit, true); }
 
 void disarmCrashPoint() {
   Armed& a = armed();
   std::lock_guard lock(a.mutex);
   a.any = false;
   a.step.clear();
+  a.throws = false;
 }
 
 }  // namespace fd
