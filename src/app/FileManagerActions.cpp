@@ -1,6 +1,8 @@
 // What the file-manager panel does with the chosen project or package: the
 // model's own operations, each refusal or failure told in an alert.
 #include <algorithm>
+#include <functional>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -41,10 +43,62 @@ bool listed(const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// Takes back what an action had made when memory ran out after it. Memory may
+// still be short: then what is left is a folder no list names, which a later
+// action or start finds as it would any other.
+void takeBack(const std::function<void()>& undo) noexcept {
+  try {
+    undo();
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+// A project made by an action and listed, unlisted and removed again.
+void removeMadeProject(const std::string& name) {
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  if (listed(name)) {
+    model.removeProject(name);
+    model.saveData();
+  } else if (OptionalPath folder = model.projectPathWithProjectName(name)) {
+    fd::files::removeItem(*folder);
+  }
+}
+
 }  // namespace
 
 void FileManagerView::tell(const std::string& title, const std::string& message) {
   ui::AlertView::make(fd::Localized(title), message, nullptr, fd::Localized("OK"))->show();
+}
+
+// --- open
+
+bool FileManagerView::openProject(const std::string& name) {
+  ZTDataModel& model = ZTDataModel::sharedInstance();
+  const auto& names = model.projectsNameArray();
+  if (std::find(names.begin(), names.end(), name) == names.end()) return false;
+  const auto& project = model.prjDataModel();
+  if (!project) return false;
+  // A project whose list cannot be read is not opened: the reading set the
+  // list aside and told the user, and the open project stays, so nothing is
+  // written into the damaged folder. One too large for the memory left is
+  // refused in words, and the open object, if it was being re-pointed, reads
+  // the project it held back from its folder.
+  const std::string leaving = project->curProjectName();
+  try {
+    const std::shared_ptr<ProjectDataModel> wanted = ProjectDataModel::initWithProjectName(name);
+    if (!wanted || wanted->keptDamagedFile()) return false;
+    if (!project->setCurProjectName(name)) return false;
+  } catch (const std::bad_alloc&) {
+    takeBack([&] {
+      if (project->curProjectName() != leaving) project->setCurProjectName(leaving);
+    });
+    tell("Open", filled("\u201c%@\u201d could not be opened: %@.", {name, kOutOfMemoryReason}));
+    return false;
+  }
+  model.setCurProjectName(name);
+  model.saveData();
+  close();
+  return true;
 }
 
 // --- rename
@@ -112,11 +166,21 @@ bool FileManagerView::duplicateProject() {
   if (!name || mode_ != Mode::None) return false;
   ZTDataModel& model = ZTDataModel::sharedInstance();
   if (!model.duplicateProject(*name)) {
-    tell("Duplicate", filled("\u201c%@\u201d could not be duplicated: its folder could not be copied.", {*name}));
+    tell("Duplicate", filled("\u201c%@\u201d could not be duplicated: %@.", {*name, model.lastError()}));
     return false;
   }
-  model.saveData();
-  projsView_->reloadProjects(model.projectsNameArray().back());
+  const std::string copy = model.projectsNameArray().back();
+  try {
+    model.saveData();
+    projsView_->reloadProjects(copy);
+  } catch (const std::bad_alloc&) {
+    takeBack([&] {
+      removeMadeProject(copy);
+      projsView_->reloadProjects(*name);
+    });
+    tell("Duplicate", filled("\u201c%@\u201d could not be duplicated: %@.", {*name, kOutOfMemoryReason}));
+    return false;
+  }
   return true;
 }
 
@@ -162,16 +226,30 @@ bool FileManagerView::exportPackage(bool isUpgrade) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   // The package is made from the folder: the open project's newest state
   // goes there first.
-  model.saveData();
-  std::shared_ptr<ProjectDataModel> project = *name == model.curProjectName() && model.prjDataModel()
-                                                  ? model.prjDataModel()
-                                                  : ProjectDataModel::initWithProjectName(*name);
+  std::shared_ptr<ProjectDataModel> project;
+  try {
+    model.saveData();
+    project = *name == model.curProjectName() && model.prjDataModel() ? model.prjDataModel()
+                                                                     : ProjectDataModel::initWithProjectName(*name);
+  } catch (const std::bad_alloc&) {
+    tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, kOutOfMemoryReason}));
+    return false;
+  }
   ZipOperator op;
   if (!project || !op.exportAndIsUpgradeVersion(*project, isUpgrade)) {
     tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, op.lastError()}));
     return false;
   }
-  packagesView_->reloadPackages();
+  try {
+    packagesView_->reloadPackages();
+  } catch (const std::bad_alloc&) {
+    takeBack([&] {
+      fd::files::removeItem(op.lastPackagePath());
+      packagesView_->reloadPackages();
+    });
+    tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, kOutOfMemoryReason}));
+    return false;
+  }
   tell("Export", filled("\u201c%@\u201d is now in Documents as \u201c%@\u201d.",
                         {*name, op.lastPackagePath().filename().string()}));
   return true;
@@ -200,11 +278,23 @@ bool FileManagerView::importPackage() {
     tell("Import", filled("\u201c%@\u201d could not be imported: %@.", {file, op.lastError()}));
     return false;
   }
-  std::vector<std::string> names = model.projectsNameArray();
-  names.push_back(name);
-  model.setProjectsNameArray(std::move(names));
-  model.saveData();
-  projsView_->reloadProjects(name);
+  // The project's list was read once to accept it; listing it, storing the
+  // list and showing its card may still find memory short, and then the new
+  // project goes whole.
+  try {
+    std::vector<std::string> names = model.projectsNameArray();
+    names.push_back(name);
+    model.setProjectsNameArray(std::move(names));
+    model.saveData();
+    projsView_->reloadProjects(name);
+  } catch (const std::bad_alloc&) {
+    takeBack([&] {
+      removeMadeProject(name);
+      projsView_->reloadProjects();
+    });
+    tell("Import", filled("\u201c%@\u201d could not be imported: %@.", {file, kOutOfMemoryReason}));
+    return false;
+  }
   tell("Import", filled("\u201c%@\u201d is now the project \u201c%@\u201d.", {file, name}));
   return true;
 }
@@ -236,6 +326,10 @@ void FileManagerView::combineFinished(bool combined) {
   layoutBars();
   updateActions();
   if (!combined) {
-    tell("Combine", filled("The projects could not be combined into \u201c%@\u201d.", {combineTarget_}));
+    const std::string& why = ZTDataModel::sharedInstance().lastError();
+    if (why.empty())
+      tell("Combine", filled("The projects could not be combined into \u201c%@\u201d.", {combineTarget_}));
+    else
+      tell("Combine", filled("The projects could not be combined into \u201c%@\u201d: %@.", {combineTarget_, why}));
   }
 }

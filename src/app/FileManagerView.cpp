@@ -505,24 +505,6 @@ void FileManagerView::setBusy(bool busy) {
   close_->setEnabled(!busy);
 }
 
-bool FileManagerView::openProject(const std::string& name) {
-  ZTDataModel& model = ZTDataModel::sharedInstance();
-  const auto& names = model.projectsNameArray();
-  if (std::find(names.begin(), names.end(), name) == names.end()) return false;
-  const auto& project = model.prjDataModel();
-  if (!project) return false;
-  // A project whose list cannot be read is not opened: the reading set the
-  // list aside and told the user, and the open project stays, so nothing is
-  // written into the damaged folder.
-  const std::shared_ptr<ProjectDataModel> wanted = ProjectDataModel::initWithProjectName(name);
-  if (!wanted || wanted->keptDamagedFile()) return false;
-  if (!project->setCurProjectName(name)) return false;
-  model.setCurProjectName(name);
-  model.saveData();
-  close();
-  return true;
-}
-
 bool FileManagerView::createProject() {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   if (mode_ != Mode::None || !model.createProject(kNewProjectName, std::nullopt)) return false;

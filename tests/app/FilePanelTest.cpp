@@ -20,6 +20,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
@@ -95,6 +96,18 @@ class FilePanelTest : public desk_test::DeskTest {
   FileManagerView* openPanel() {
     tapView(desk->fileManagerBtn());
     return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
+  }
+
+  // The panel with "Walk" chosen and exported as Walk.zt2, the alert saying
+  // so answered.
+  FileManagerView* openPanelWithWalkPacked() {
+    FileManagerView* panel = openPanel();
+    if (panel == nullptr) return nullptr;
+    chooseProject(panel, "Walk");
+    tapView(panel->exportPackageButton(true));
+    EXPECT_EQ(answerAlert().first, "Export");
+    EXPECT_TRUE(fs::is_regular_file(fd::paths::documents() / "Walk.zt2"));
+    return panel;
   }
 
   // Scrolls the strip to the card when it is out of sight, then touches it.
@@ -525,11 +538,8 @@ TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects
 // copy's name within the bound; the alert names the project made.
 TEST_F(FilePanelTest, APackageOfALongNameIsImportedUnderANameCutToFit) {
   start();
-  FileManagerView* panel = openPanel();
+  FileManagerView* panel = openPanelWithWalkPacked();
   ASSERT_NE(panel, nullptr);
-  chooseProject(panel, "Walk");
-  tapView(panel->exportPackageButton(true));
-  answerAlert();
   const std::string file = std::string(150, 'p') + "\u00e9.zt2";
   fs::rename(fd::paths::documents() / "Walk.zt2", fd::paths::documents() / file);
   tapView(panel->packagesTabButton());
@@ -601,6 +611,73 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   }
   EXPECT_FALSE(fs::exists(root() / "Documents" / "evil.png"));
+}
+
+// Memory running out in one of the panel's file operations ended the
+// program, an import even once its project folder was in place and listed.
+// Each is refused in an alert that says so, and the sandbox, the project list
+// (kept and stored), the cards and the open project stay as they were.
+TEST_F(FilePanelTest, FileOperationsThatRunOutOfMemoryAreToldAndChangeNothing) {
+  start();
+  FileManagerView* panel = openPanelWithWalkPacked();
+  ASSERT_NE(panel, nullptr);
+  const auto before = snapshotTree(root());
+  const Names listed = model().projectsNameArray();
+  const std::size_t openFrames = project().imagesArray().size();
+  // Arms the step, does the action, and checks the one alert and that nothing changed.
+  const auto refused = [&](const std::string& step, int hit, const std::function<void()>& act,
+                           const std::string& title, const std::string& opening) {
+    SCOPED_TRACE(title + " failing at " + step + " #" + std::to_string(hit));
+    fd::armAllocationFailure(step, hit);
+    act();
+    fd::disarmCrashPoint();
+    const auto [said, message] = answerAlert();
+    EXPECT_EQ(said, title);
+    EXPECT_TRUE(message.starts_with(opening)) << message;
+    EXPECT_TRUE(message.ends_with(": there was not enough memory for it.")) << message;
+    EXPECT_EQ(snapshotTree(root()), before) << "something was left behind";
+    EXPECT_EQ(model().projectsNameArray(), listed);
+    EXPECT_EQ(storedProjectList(), listed);
+    EXPECT_EQ(model().curProjectName(), "test");
+    EXPECT_EQ(project().curProjectName(), "test");
+    EXPECT_EQ(project().imagesArray().size(), openFrames);
+  };
+
+  for (const bool isUpgrade : {true, false}) {
+    refused("zip.entry-written", 3, [&] { tapView(panel->exportPackageButton(isUpgrade)); }, "Export",
+            "\u201cWalk\u201d could not be exported as a package");
+  }
+  refused("project.duplicate.copied", 1, [&] { tapView(panel->duplicateButton()); }, "Duplicate",
+          "\u201cWalk\u201d could not be duplicated");
+  // Reading the project to open, and re-pointing the open one at it.
+  for (const int hit : {1, 2}) {
+    refused("project.read.frames", hit, [&] { tapView(panel->openButton()); }, "Open",
+            "\u201cWalk\u201d could not be opened");
+    EXPECT_EQ(desk->fileManeagerView(), panel) << "the panel stays open";
+  }
+  EXPECT_EQ(panel->projsView()->projectNames(), listed);
+
+  tapView(panel->combineButton());
+  for (std::size_t index : {1u, 2u}) tapCard(panel->projsView(), index);
+  refused("combine.pages-copied", 1,
+          [&] {
+            tapView(panel->confirmButton());
+            waitForCombination(panel);
+          },
+          "Combine", "The projects could not be combined into \u201cWalk\u201d");
+  EXPECT_TRUE(panel->busyView()->isHidden());
+  EXPECT_EQ(panel->projsView()->projectNames(), listed);
+
+  // Unpacking, and storing the list once the project's folder is in place.
+  tapView(panel->packagesTabButton());
+  for (const auto& [step, hit] : std::vector<std::pair<std::string, int>>{{"zip.entry-extracted", 2},
+                                                                          {"project.save.written", 1}}) {
+    choosePackage(panel, "Walk.zt2");
+    refused(step, hit, [&] { tapView(panel->importButton()); }, "Import",
+            "\u201cWalk.zt2\u201d could not be imported");
+  }
+  tapView(panel->projectsTabButton());
+  EXPECT_EQ(panel->projsView()->projectNames(), listed);
 }
 
 TEST_F(FilePanelTest, CombiningMergesTheCardsInTheirOrderWithTheirSound) {
