@@ -13,6 +13,7 @@
 #include "app/videoEncode.h"
 #include "model/DeviceScreen.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/ProcessMemory.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/Application.h"
@@ -67,6 +68,9 @@ std::optional<Options> parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the first thread: every idle arena would keep its 64 MB reserved,
+  // and a file operation under an address-space ceiling would find it gone.
+  fd::boundAllocatorArenas();
   std::optional<Options> options = parse(argc, argv);
   if (!options) {
     usage();
