@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <new>
 
 #include "model/Backgrounds.h"
 #include "model/DeviceScreen.h"
@@ -109,6 +110,18 @@ bool ProjectDataModel::createData() {
 }
 
 bool ProjectDataModel::readData() {
+  if (!onlyShown_) return readStoredData();
+  // A card or a mix that cannot read the list for want of memory shows the
+  // project as unread; opening it is refused in words where it is asked for.
+  try {
+    return readStoredData();
+  } catch (const std::bad_alloc&) {
+    keptDamagedFile_ = true;
+    return false;
+  }
+}
+
+bool ProjectDataModel::readStoredData() {
   keptDamagedFile_ = false;
   const fs::path plist = plistFilePath();
   using Kind = fd::DamagedFileReport::Kind;

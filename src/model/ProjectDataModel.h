@@ -41,7 +41,8 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // The same for a reader that only shows the project (a card of the project
   // list, the sounds a combination mixes): a Project.plist that cannot be
   // read is left where it is and nobody is told; the project reads as a new
-  // one with keptDamagedFile() set. Opening the project is what decides.
+  // one with keptDamagedFile() set, and so does one too large to read with
+  // the memory left. Opening the project is what decides.
   static std::shared_ptr<ProjectDataModel> initToShowWithProjectName(const std::string& name);
 
   // --- load, create, save (Project.plist)
@@ -244,6 +245,9 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   void removeLeftovers() const;
   static bool isOldLayoutProject(const std::filesystem::path& folderInDocuments);
   void repairAfterLoad();
+  // readData() itself; a reader that only shows the project calls it without
+  // letting an allocation failure out.
+  bool readStoredData();
   // Every page reference at or after page moves by `by`.
   void shiftMarks(int page, int by);
   // The tag an old project's audio.caf becomes, when the folder has one.

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "ModelTestSupport.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
@@ -180,6 +181,35 @@ TEST_F(DamagedFileTest, AHugeProjectListOrPreferencesFileIsSetAsideUnread) {
   EXPECT_EQ(again.curProjectName(), opened);
   const auto& names = again.projectsNameArray();
   EXPECT_NE(std::find(names.begin(), names.end(), "Huge"), names.end());
+}
+
+// A list too large for the memory left, read for a project's card or for a
+// combination's mix, ended the program. It is shown as unread, its file left
+// as it was and nobody told; once memory is back it reads whole, and opened
+// rather than shown, the failure reaches the one opening it, who tells.
+TEST_F(DamagedFileTest, AListTooLargeForTheMemoryLeftIsShownUnreadAndLeftAlone) {
+  const fs::path folder = makeProject("Big");
+  const std::string list = model_test::readText(folder / "Project.plist");
+  ZTDataModel::sharedInstance().setCurProjectName("test");
+  ZTDataModel::sharedInstance().prjDataModel()->setCurProjectName("test");
+  fd::armAllocationFailure("project.read.frames");
+  std::shared_ptr<ProjectDataModel> shown;
+  EXPECT_NO_THROW(shown = ProjectDataModel::initToShowWithProjectName("Big"));
+  fd::disarmCrashPoint();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(shown->keptDamagedFile());
+  EXPECT_EQ(shown->imagesArray().size(), 1u);
+  EXPECT_EQ(model_test::readText(folder / "Project.plist"), list);
+  EXPECT_TRUE(keptCopies(folder / "Project.plist").empty());
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+
+  shown = ProjectDataModel::initToShowWithProjectName("Big");
+  EXPECT_FALSE(shown->keptDamagedFile());
+  EXPECT_EQ(shown->imagesArray().size(), 3u);
+  fd::armAllocationFailure("project.read.frames");
+  EXPECT_THROW(ProjectDataModel::initWithProjectName("Big"), std::bad_alloc);
+  fd::disarmCrashPoint();
+  EXPECT_EQ(model_test::readText(folder / "Project.plist"), list);
 }
 
 TEST_F(DamagedFileTest, ADamagedSettingsFileIsKeptAside) {
