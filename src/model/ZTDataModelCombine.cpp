@@ -3,6 +3,7 @@
 // then its sound tags rebuilt.
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 #include "model/SafeName.h"
 #include "model/Timeline.h"
@@ -54,8 +55,12 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& 
   // merged project's own folder must stay as its Project.plist names it.
   for (const auto& [oldName, newName] :
        source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()))) {
-    copied.push_back(to / newName);
-    fd::files::copyItem(from / oldName, to / newName);
+    // A file already there is never copied over, so never taken back either.
+    const std::filesystem::path copy = to / newName;
+    std::error_code ec;
+    if (std::filesystem::symlink_status(copy, ec).type() != std::filesystem::file_type::not_found) continue;
+    copied.push_back(copy);
+    fd::files::copyItem(from / oldName, copy);
   }
   target.appendFramesOf(*source);
 }
