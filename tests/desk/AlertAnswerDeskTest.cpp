@@ -10,6 +10,7 @@
 
 #include "FrameManagerTestSupport.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace {
 
@@ -131,6 +132,44 @@ TEST_F(AlertAnswerDeskTest, ADoubleTapOnAnAnswerDrawsNothingBeneath) {
   }
   tapView(desk->previousFrameBtn());
   EXPECT_LE(inkedPixels(foregroundOf(3)), 0) << "page 3 was saved with ink";
+}
+
+// The program held up just after Cancel's lift (a slow frame, a page write, a
+// loaded machine) reads the second tap of a double tap only once the fade's
+// end and the answer have run: the tap was made while the answer was on its
+// way and draws nothing; the page is saved without a dot. A tap made after
+// the answer draws.
+TEST_F(AlertAnswerDeskTest, ATapMadeDuringTheFadeButReadLateDrawsNothing) {
+  start();
+  fd::RunLoop& loop = fd::RunLoop::main();
+  ui::Point at;
+  for (const int tag : {DesktopManagerController::kTagClear, DesktopManagerController::kTagDelete}) {
+    SCOPED_TRACE(tag);
+    askFromDrawer(tag);
+    at = tapAnswer(*host, "Cancel");
+    const double lifted = loop.now();
+    host->advance(0.03);
+    loop.stall(0.57);
+    host->runUntilIdle();
+    ASSERT_TRUE(host->alerts().empty());
+    host->touchDown(1, at, lifted + 0.1);
+    host->touchUp(1, at, lifted + 0.15);
+    host->setInstantAnimations(true);
+    EXPECT_FALSE(desk->drawsView()->operated()) << "a dot was drawn under the alert";
+    EXPECT_EQ(project().imagesArray().size(), 3u);
+  }
+  ASSERT_EQ(curPage(), 3);
+  tapView(desk->toolBtn());  // the drawer covers the page buttons
+  tapView(desk->previousFrameBtn());
+  ASSERT_EQ(curPage(), 2);
+  EXPECT_LE(inkedPixels(foregroundOf(3)), 0) << "page 3 was saved with a dot";
+
+  tapView(desk->nextFrameBtn());
+  ASSERT_EQ(curPage(), 3);
+  host->tap(at);
+  EXPECT_TRUE(desk->drawsView()->operated()) << "a tap after the answer drew nothing";
+  tapView(desk->previousFrameBtn());
+  EXPECT_GT(inkedPixels(foregroundOf(3)), 0);
 }
 
 // The frame manager's delete confirmed, then a touch on its side band during

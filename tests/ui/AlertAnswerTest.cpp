@@ -43,7 +43,8 @@ class Beneath : public View {
  public:
   using View::View;
   std::vector<std::string> heard;
-  void touchesBegan(const TouchSet&, const Event&) override { heard.push_back("began"); }
+  void touchesBegan(const TouchSet& t, const Event&) override { heard.push_back("began " + std::to_string(t.size())); }
+  void touchesMoved(const TouchSet&, const Event&) override { heard.push_back("moved"); }
   void touchesEnded(const TouchSet&, const Event&) override { heard.push_back("ended"); }
   void touchesCancelled(const TouchSet&, const Event&) override { heard.push_back("cancelled"); }
 };
@@ -110,8 +111,54 @@ TEST_F(AlertAnswerTest, NothingBeneathHearsAFingerUntilTheAnswerHasActed) {
     EXPECT_TRUE(beneath->heard.empty());
     // Once answered the screen hears the user again.
     host->tap({60, 60});
-    EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began", "ended"}));
+    EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "ended"}));
   }
+}
+
+// A busy loop (a slow frame, a page write, a loaded machine) reads input
+// late: the fade's end and the hold's release are due first and run first,
+// then the fingers made meanwhile are read. Each is judged by when it was
+// made: one put down before the release is swallowed with its moves and
+// lift, even after the fade's own length while the loop had not yet ended
+// it (the alert still showed); one put down after the release acts.
+TEST_F(AlertAnswerTest, AFingerReadLateIsJudgedByWhenItWentDown) {
+  fd::RunLoop& loop = fd::RunLoop::main();
+  SheetLog log;
+  AlertView::make("Warning", "Clear this Frames", &log, "OK", {"Cancel"})->show();
+  const Point cancel = tapButton("Cancel");
+  const double lifted = loop.now();
+  host->advance(0.03);
+  loop.stall(0.57);
+  host->runUntilIdle();
+  ASSERT_EQ(log.events, (std::vector<std::string>{"clicked 1", "will 1", "did 1"}));
+  ASSERT_FALSE(Application::shared().isInputHeld());
+  const double released = loop.now();
+  ASSERT_GT(released, lifted + ButtonSheet::kFadeDuration + 0.1);
+
+  // The second tap of a double tap on the button, then a stroke elsewhere.
+  host->touchDown(1, cancel, lifted + 0.1);
+  host->touchUp(1, cancel, lifted + 0.12);
+  host->touchDown(1, {60, 60}, lifted + 0.2);
+  host->touchMove(1, {120, 90}, lifted + 0.25);
+  host->touchMove(1, {160, 90});
+  host->touchUp(1, {160, 90});
+  host->touchDown(2, {200, 200}, lifted + ButtonSheet::kFadeDuration + 0.1);
+  host->touchUp(2, {200, 200}, released + 0.01);
+  EXPECT_TRUE(beneath->heard.empty());
+  EXPECT_EQ(Application::shared().touches().activeTouches(), 0u);
+
+  // Two fingers in one event: the one put down during the hold stays out.
+  host->touches({{3, {60, 60}, TouchPhase::Began, released - 0.001}, {4, {300, 200}, TouchPhase::Began, released}});
+  EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1"}));
+  host->touches({{3, {70, 60}, TouchPhase::Moved}, {4, {300, 210}, TouchPhase::Moved}});
+  host->touches({{3, {70, 60}, TouchPhase::Ended}, {4, {300, 210}, TouchPhase::Ended}});
+  EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "moved", "ended"}));
+
+  // Read late too, but made once the answer had acted: it acts.
+  beneath->heard.clear();
+  host->touchDown(5, {60, 60}, released + 0.02);
+  host->touchUp(5, {60, 60});
+  EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "ended"}));
 }
 
 TEST_F(AlertAnswerTest, TheProgramsOwnAnimatedDismissalHoldsTheScreenToo) {
@@ -132,7 +179,7 @@ TEST_F(AlertAnswerTest, TheProgramsOwnAnimatedDismissalHoldsTheScreenToo) {
   sheet->dismissWithClickedButtonIndex(1, false);
   EXPECT_FALSE(Application::shared().isInputHeld());
   host->tap({60, 60});
-  EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began", "ended"}));
+  EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "ended"}));
 }
 
 TEST_F(AlertAnswerTest, ACloseDuringTheFadeIsAskedOnceTheAnswerHasActed) {
@@ -191,6 +238,15 @@ TEST_F(AlertAnswerTest, AHoldEndsWithItsAnswerOrTheApplicationsReset) {
   EXPECT_TRUE(app.isInputHeld());
   fresh.reset();
   EXPECT_FALSE(app.isInputHeld());
+
+  // What was made before a hold's end is judged against it until a reset.
+  host->advance(1);
+  app.holdInput()->release();
+  const double ended = fd::RunLoop::main().now();
+  EXPECT_TRUE(app.isInputHeldAt(ended - 0.5));
+  EXPECT_FALSE(app.isInputHeldAt(ended));
+  app.reset();
+  EXPECT_FALSE(app.isInputHeldAt(ended - 0.5));
 }
 
 // A delegate that dismisses its sheet at once inside the click, and lets go of

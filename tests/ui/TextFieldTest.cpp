@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/TextField.h"
 
@@ -70,6 +71,33 @@ TEST_F(TextFieldTest, AnAlertOnScreenTakesTheKeyboardAway) {
   host->typeText("y");
   EXPECT_EQ(a->text(), "y");
   EXPECT_EQ(log, (std::vector<std::string>{"a begin", "a changed"}));
+}
+
+// Keys typed while an alert's answer was on its way go nowhere, even when a
+// busy loop reads them after the answer has acted; those typed after it act.
+TEST_F(TextFieldTest, AKeyReadLateIsJudgedByWhenItWasTyped) {
+  fd::RunLoop& loop = fd::RunLoop::main();
+  auto a = field({20, 20, 200, 30}, "a");
+  ASSERT_TRUE(a->becomeFirstResponder());
+  host->typeText("ab");
+  host->setInstantAnimations(false);
+  AlertView::make("Title", "Message", nullptr, "OK")->show();
+  ASSERT_TRUE(host->tapAlertButton("OK").has_value());
+  const double answered = loop.now();
+  loop.stall(ButtonSheet::kFadeDuration + 0.3);
+  host->runUntilIdle();
+  ASSERT_TRUE(host->alerts().empty());
+  ASSERT_FALSE(Application::shared().isInputHeld());
+  const double released = loop.now();
+  host->typeText("x", answered + 0.05);
+  host->pressKey(EditingKey::Backspace, answered + 0.1);
+  host->pressKey(EditingKey::Return, released - 0.01);
+  EXPECT_EQ(a->text(), "ab");
+  host->pressKey(EditingKey::Backspace, released);
+  host->typeText("y", released + 0.01);
+  host->typeText("z");
+  EXPECT_EQ(a->text(), "ayz");
+  EXPECT_EQ(log, (std::vector<std::string>{"a begin", "a changed", "a changed", "a changed", "a changed"}));
 }
 
 TEST_F(TextFieldTest, BackspaceAndTheLengthLimitTakeWholeCharacters) {

@@ -37,6 +37,7 @@ void Application::reset() {
   exitStatus_ = 0;
   holds_ = 0;
   ++holdGeneration_;
+  heldUntil_ = -std::numeric_limits<double>::infinity();
   closeWaiting_ = false;
 }
 
@@ -50,7 +51,9 @@ void Application::InputHold::release() {
   released_ = true;
   Application& app = shared();
   if (generation_ != app.holdGeneration_ || app.holds_ == 0) return;
-  if (--app.holds_ > 0 || !app.closeWaiting_) return;
+  if (--app.holds_ > 0) return;
+  app.heldUntil_ = fd::RunLoop::main().now();
+  if (!app.closeWaiting_) return;
   // The close is made once what released the hold has finished: the answer
   // that released it may still be acting.
   app.closeWaiting_ = false;
@@ -58,6 +61,11 @@ void Application::InputHold::release() {
     Application& a = shared();
     if (generation == a.holdGeneration_) a.requestTermination();
   });
+}
+
+bool Application::isInputHeldAt(std::optional<double> madeAt) const {
+  if (holds_ > 0) return true;
+  return madeAt.value_or(fd::RunLoop::main().now()) < heldUntil_;
 }
 
 std::vector<std::shared_ptr<Window>> Application::windows() const {

@@ -3,7 +3,9 @@
 // life-cycle (launch, background, foreground, termination) and the
 // low-memory notification, and the picture of the screen.
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
@@ -66,6 +68,9 @@ class Application {
   // asked. While any hold is kept, fingers that go down and keys are
   // swallowed, and a close request waits until the last hold goes, then is
   // made. A hold ends when released or destroyed, whichever comes first.
+  // Input is judged by when it was made, not when the loop reads it: a late
+  // loop may run the fade's end before it reads a finger put down during
+  // the fade, and that finger is swallowed all the same.
   class InputHold {
    public:
     InputHold(const InputHold&) = delete;
@@ -81,6 +86,11 @@ class Application {
   };
   std::shared_ptr<InputHold> holdInput();
   bool isInputHeld() const { return holds_ > 0; }
+  // Whether input made at `madeAt` on the run loop's clock (none: now) falls
+  // to a hold: one is kept now, or it was made before the last hold ended.
+  // A hold is only taken while a sheet shows, so anything made before its
+  // end was made over the sheet or while its answer was still to come.
+  bool isInputHeldAt(std::optional<double> madeAt) const;
 
   // Life-cycle, as the phone's system drives it.
   void launch();
@@ -131,6 +141,9 @@ class Application {
   int holds_ = 0;
   // Holds taken before a reset do not count after it.
   unsigned holdGeneration_ = 0;
+  // When the last hold ended, on the run loop's clock: input read later but
+  // made before it is still swallowed.
+  double heldUntil_ = -std::numeric_limits<double>::infinity();
   bool closeWaiting_ = false;
 };
 

@@ -17,9 +17,15 @@ HeadlessHost::~HeadlessHost() { Application::shared().reset(); }
 void HeadlessHost::touches(const std::vector<FingerChange>& changes) {
   Application::shared().touches().dispatch(changes);
 }
-void HeadlessHost::touchDown(std::int64_t f, Point p) { touches({{f, p, TouchPhase::Began}}); }
-void HeadlessHost::touchMove(std::int64_t f, Point p) { touches({{f, p, TouchPhase::Moved}}); }
-void HeadlessHost::touchUp(std::int64_t f, Point p) { touches({{f, p, TouchPhase::Ended}}); }
+void HeadlessHost::touchDown(std::int64_t f, Point p, std::optional<double> madeAt) {
+  touches({{f, p, TouchPhase::Began, madeAt}});
+}
+void HeadlessHost::touchMove(std::int64_t f, Point p, std::optional<double> madeAt) {
+  touches({{f, p, TouchPhase::Moved, madeAt}});
+}
+void HeadlessHost::touchUp(std::int64_t f, Point p, std::optional<double> madeAt) {
+  touches({{f, p, TouchPhase::Ended, madeAt}});
+}
 void HeadlessHost::touchCancel(std::int64_t f) {
   Touch* t = Application::shared().touches().touchFor(f);
   Point p = t ? t->locationInView(nullptr) : Point{};
@@ -41,8 +47,10 @@ void HeadlessHost::drag(Point from, Point to, int steps, double stepTime) {
   touchUp(1, to);
 }
 
-void HeadlessHost::typeText(const std::string& utf8) { deliverTypedText(utf8); }
-void HeadlessHost::pressKey(EditingKey key) { deliverEditingKey(key); }
+void HeadlessHost::typeText(const std::string& utf8, std::optional<double> madeAt) {
+  deliverTypedText(utf8, madeAt);
+}
+void HeadlessHost::pressKey(EditingKey key, std::optional<double> madeAt) { deliverEditingKey(key, madeAt); }
 
 void HeadlessHost::advance(double seconds) { fd::RunLoop::main().advance(seconds); }
 void HeadlessHost::runUntilIdle() { fd::RunLoop::main().runUntilIdle(); }

@@ -23,10 +23,11 @@ class HeadlessHost {
   HeadlessHost(const HeadlessHost&) = delete;
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
-  // --- fingers (screen points)
-  void touchDown(std::int64_t finger, Point p);
-  void touchMove(std::int64_t finger, Point p);
-  void touchUp(std::int64_t finger, Point p);
+  // --- fingers (screen points); `madeAt`, when given, is when the finger did
+  // it on the run loop's clock, for input a late loop reads after the fact
+  void touchDown(std::int64_t finger, Point p, std::optional<double> madeAt = std::nullopt);
+  void touchMove(std::int64_t finger, Point p, std::optional<double> madeAt = std::nullopt);
+  void touchUp(std::int64_t finger, Point p, std::optional<double> madeAt = std::nullopt);
   void touchCancel(std::int64_t finger);
   // Several fingers changing in one event.
   void touches(const std::vector<FingerChange>& changes);
@@ -35,8 +36,8 @@ class HeadlessHost {
   void drag(Point from, Point to, int steps = 5, double stepTime = 1.0 / 60);
 
   // --- the keyboard: to the text field that edits, if any
-  void typeText(const std::string& utf8);
-  void pressKey(EditingKey key);
+  void typeText(const std::string& utf8, std::optional<double> madeAt = std::nullopt);
+  void pressKey(EditingKey key, std::optional<double> madeAt = std::nullopt);
 
   // --- time: the run loop's clock moves forward, running what falls due.
   void advance(double seconds);

@@ -3,16 +3,20 @@
 #include <SDL.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/ui/Application.h"
+#include "platform/ui/EventClock.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 // Last: its macros (Status, None, ...) would rename names of the headers above.
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
 namespace ui {
@@ -50,6 +54,28 @@ void catchDisplayLoss() {
     set(&onRequestRefused);
   ::dlclose(x11);
 }
+
+// When SDL read an event, on the run loop's clock: its stamp is SDL's tick
+// count then.
+double readAt(const SDL_Event& e) {
+  const auto ago = static_cast<std::int32_t>(SDL_GetTicks() - e.common.timestamp);
+  return fd::RunLoop::main().now() - std::max(ago, 0) / 1000.0;
+}
+
+// The X server's stamp of an input event, the moment it was made; SDL's own
+// is the moment it read it, which a busy loop makes late.
+std::optional<std::uint32_t> serverStamp(const XEvent& x) {
+  switch (x.type) {
+    case ButtonPress:
+    case ButtonRelease: return static_cast<std::uint32_t>(x.xbutton.time);
+    case MotionNotify: return static_cast<std::uint32_t>(x.xmotion.time);
+    case KeyPress:
+    case KeyRelease: return static_cast<std::uint32_t>(x.xkey.time);
+    case EnterNotify:
+    case LeaveNotify: return static_cast<std::uint32_t>(x.xcrossing.time);
+    default: return std::nullopt;
+  }
+}
 }  // namespace
 
 void SdlHost::displayLost(const char* why) {
@@ -73,6 +99,20 @@ struct SdlHost::Impl {
   Point mirrorCentre;
   fd::TimerRef pumpTimer;
   bool sdlStarted = false;
+  // On X, SDL hands over each core X event just before the events it makes
+  // of it: the mouse and keyboard events that follow one with a stamp were
+  // made when it says. A touch screen's events come through the input
+  // extension, handed over only after the events made of them, and are
+  // taken as made when SDL read them.
+  EventClock serverClock;
+  std::optional<double> serverMadeAt;
+  void noteWindowSystemEvent(const SDL_Event& e) {
+    serverMadeAt.reset();
+    if (e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) return;
+    if (const std::optional<std::uint32_t> stamp = serverStamp(e.syswm.msg->msg.x11.event))
+      serverMadeAt = serverClock.madeAt(*stamp, readAt(e));
+  }
+  double madeAt(const SDL_Event& e) const { return serverMadeAt.value_or(readAt(e)); }
 };
 
 SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {}
@@ -111,7 +151,10 @@ bool SdlHost::open(const std::string& title, std::string* error) {
     if (error) *error = std::string("no display to show a window on (only the \"") + driver + "\" video driver)";
     return false;
   }
-  if (driver && std::strcmp(driver, "x11") == 0) catchDisplayLoss();
+  if (driver && std::strcmp(driver, "x11") == 0) {
+    catchDisplayLoss();
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  }
   const Screen& s = Screen::main();
   impl_->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.pixelWidth(),
                                    s.pixelHeight(), SDL_WINDOW_SHOWN);
@@ -126,7 +169,7 @@ bool SdlHost::open(const std::string& title, std::string* error) {
   return true;
 }
 
-void SdlHost::handleMouse(int type, int x, int y, unsigned modifiers) {
+void SdlHost::handleMouse(int type, int x, int y, unsigned modifiers, double madeAt) {
   float k = Screen::main().scale();
   Point p{x / k, y / k};
   auto second = [&] {
@@ -139,15 +182,15 @@ void SdlHost::handleMouse(int type, int x, int y, unsigned modifiers) {
     impl_->twoFingers = (modifiers & KMOD_CTRL) != 0;
     impl_->panMode = (modifiers & KMOD_SHIFT) != 0;
     impl_->mirrorCentre = {p.x + kSecondFingerOffset / 2, p.y};
-    changes.push_back({kMouseFinger, p, TouchPhase::Began});
-    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Began});
+    changes.push_back({kMouseFinger, p, TouchPhase::Began, madeAt});
+    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Began, madeAt});
   } else if (type == SDL_MOUSEMOTION && impl_->mouseDown) {
-    changes.push_back({kMouseFinger, p, TouchPhase::Moved});
-    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Moved});
+    changes.push_back({kMouseFinger, p, TouchPhase::Moved, madeAt});
+    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Moved, madeAt});
   } else if (type == SDL_MOUSEBUTTONUP && impl_->mouseDown) {
     impl_->mouseDown = false;
-    changes.push_back({kMouseFinger, p, TouchPhase::Ended});
-    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Ended});
+    changes.push_back({kMouseFinger, p, TouchPhase::Ended, madeAt});
+    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Ended, madeAt});
   }
   if (!changes.empty()) Application::shared().touches().dispatch(changes);
 }
@@ -156,8 +199,10 @@ void SdlHost::pump() {
   Application& app = Application::shared();
   const Screen& screen = Screen::main();
   SDL_Event e;
+  impl_->serverMadeAt.reset();
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
+      case SDL_SYSWMEVENT: impl_->noteWindowSystemEvent(e); break;
       // Closing is the user's request: the application may refuse it (a page
       // that cannot be saved), and then everything goes on.
       case SDL_QUIT:
@@ -174,19 +219,20 @@ void SdlHost::pump() {
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT)
-          handleMouse(e.type, e.button.x, e.button.y, SDL_GetModState());
+          handleMouse(e.type, e.button.x, e.button.y, SDL_GetModState(), impl_->madeAt(e));
         break;
       case SDL_MOUSEMOTION:
-        if (e.motion.which != SDL_TOUCH_MOUSEID) handleMouse(e.type, e.motion.x, e.motion.y, SDL_GetModState());
+        if (e.motion.which != SDL_TOUCH_MOUSEID)
+          handleMouse(e.type, e.motion.x, e.motion.y, SDL_GetModState(), impl_->madeAt(e));
         break;
       // The keyboard reaches the text field that edits, if any.
-      case SDL_TEXTINPUT: deliverTypedText(e.text.text); break;
+      case SDL_TEXTINPUT: deliverTypedText(e.text.text, impl_->madeAt(e)); break;
       case SDL_KEYDOWN:
         switch (e.key.keysym.sym) {
-          case SDLK_BACKSPACE: deliverEditingKey(EditingKey::Backspace); break;
+          case SDLK_BACKSPACE: deliverEditingKey(EditingKey::Backspace, impl_->madeAt(e)); break;
           case SDLK_RETURN:
-          case SDLK_KP_ENTER: deliverEditingKey(EditingKey::Return); break;
-          case SDLK_ESCAPE: deliverEditingKey(EditingKey::Escape); break;
+          case SDLK_KP_ENTER: deliverEditingKey(EditingKey::Return, impl_->madeAt(e)); break;
+          case SDLK_ESCAPE: deliverEditingKey(EditingKey::Escape, impl_->madeAt(e)); break;
           default: break;
         }
         break;
@@ -197,8 +243,8 @@ void SdlHost::pump() {
                            : e.type == SDL_FINGERUP ? TouchPhase::Ended
                                                     : TouchPhase::Moved;
         Rect b = screen.bounds();
-        app.touches().dispatch(
-            {{kTouchFingerBase + static_cast<std::int64_t>(e.tfinger.fingerId), {e.tfinger.x * b.width, e.tfinger.y * b.height}, phase}});
+        app.touches().dispatch({{kTouchFingerBase + static_cast<std::int64_t>(e.tfinger.fingerId),
+                                 {e.tfinger.x * b.width, e.tfinger.y * b.height}, phase, readAt(e)}});
         break;
       }
       default: break;

@@ -43,7 +43,7 @@ class SdlHost {
   static constexpr int kDisplayLostExitCode = 1;
 
  private:
-  void handleMouse(int type, int x, int y, unsigned modifiers);
+  void handleMouse(int type, int x, int y, unsigned modifiers, double madeAt);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

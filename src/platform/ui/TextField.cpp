@@ -143,15 +143,15 @@ TextField* editingTextField() {
 
 // An alert or sheet on screen is modal: the field behind it keeps its
 // editing but hears nothing until it has gone.
-void deliverTypedText(std::string_view utf8) {
+void deliverTypedText(std::string_view utf8, std::optional<double> madeAt) {
   TextField* field = editingTextField();
-  if (field != nullptr && visibleButtonSheets().empty() && !Application::shared().isInputHeld())
+  if (field != nullptr && visibleButtonSheets().empty() && !Application::shared().isInputHeldAt(madeAt))
     field->insertText(utf8);
 }
 
-void deliverEditingKey(EditingKey key) {
+void deliverEditingKey(EditingKey key, std::optional<double> madeAt) {
   TextField* field = editingTextField();
-  if (field != nullptr && visibleButtonSheets().empty() && !Application::shared().isInputHeld())
+  if (field != nullptr && visibleButtonSheets().empty() && !Application::shared().isInputHeldAt(madeAt))
     field->pressKey(key);
 }
 

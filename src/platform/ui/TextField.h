@@ -6,6 +6,7 @@
 // Escape, resignFirstResponder, or leaving the window) and, for Return,
 // EditingDidEndOnExit: its owner ends the editing when the text will do.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,8 +61,9 @@ class TextField : public Control {
 // The field that takes the keyboard now; nullptr when none edits.
 TextField* editingTextField();
 // What the host's keyboard sends: to the editing field, or nowhere (also
-// while an alert or action sheet is on screen).
-void deliverTypedText(std::string_view utf8);
-void deliverEditingKey(EditingKey key);
+// while an alert or action sheet is on screen, or when typed while input
+// was held). `madeAt`: when it was typed, on the run loop's clock; none: now.
+void deliverTypedText(std::string_view utf8, std::optional<double> madeAt = std::nullopt);
+void deliverEditingKey(EditingKey key, std::optional<double> madeAt = std::nullopt);
 
 }  // namespace ui

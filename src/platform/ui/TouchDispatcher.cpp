@@ -23,8 +23,9 @@ void TouchDispatcher::reset() {
 }
 
 Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
-  // A finger put down while an answer is pending is nobody's, to its lift.
-  if (Application::shared().isInputHeld()) return nullptr;
+  // A finger put down while an answer was pending is nobody's, to its lift,
+  // even when the loop reads it only after the answer has acted.
+  if (Application::shared().isInputHeldAt(f.madeAt)) return nullptr;
   const std::vector<std::shared_ptr<Window>> windows = Application::shared().windows();
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     const std::shared_ptr<Window>& w = *it;

@@ -5,6 +5,7 @@
 // views taking over touches that start dragging inside them.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/ui/Responder.h"
@@ -15,6 +16,8 @@ struct FingerChange {
   std::int64_t id = 0;
   Point location;  // screen points
   TouchPhase phase = TouchPhase::Moved;
+  // When the finger did this, on the run loop's clock; none: as it is read.
+  std::optional<double> madeAt = std::nullopt;
 };
 
 class TouchDispatcher {
