@@ -3,6 +3,7 @@
 #include "app/FileManagerView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/ProjectPreview.h"
 #include "desk/DeskPalette.h"
@@ -104,6 +105,18 @@ void CardStrip::addCard(std::shared_ptr<ui::View> picture, ui::ImageView* icon, 
 void CardStrip::finishCards() {
   setContentSize({kCardGap + cards_.size() * (kCardWidth + kCardGap), bounds().height});
   if (contentOffset().x > maxContentOffset().x) setContentOffset(maxContentOffset());
+  cardsMoved();
+}
+
+std::pair<std::size_t, std::size_t> CardStrip::cardsNearSight() const {
+  const ui::Rect b = bounds();
+  const float pitch = kCardWidth + kCardGap;
+  // A card spans [gap + i * pitch, gap + i * pitch + width).
+  const float from = b.x - b.width - kCardGap - kCardWidth, to = b.x + 2 * b.width - kCardGap;
+  const auto index = [&](float x) {
+    return static_cast<std::size_t>(std::clamp(std::floor(x / pitch) + 1, 0.0f, static_cast<float>(cards_.size())));
+  };
+  return {index(from), std::max(index(from), index(to))};
 }
 
 void CardStrip::cardTouched(std::size_t index) { selectCard(static_cast<int>(index)); }
@@ -129,9 +142,9 @@ ProjectsView::~ProjectsView() {
 }
 
 void ProjectsView::reloadProjects(const std::optional<std::string>& select) {
+  previews_.clear();
   removeCards();
   backgrounds_.clear();
-  previews_.clear();
   badges_.clear();
   badgeNumbers_.clear();
   chosen_.clear();
@@ -146,7 +159,7 @@ void ProjectsView::reloadProjects(const std::optional<std::string>& select) {
                                                                : ProjectDataModel::initToShowWithProjectName(name);
     backgrounds_.push_back(project ? project->curBackgroundName() : std::nullopt);
     auto preview = std::make_shared<ProjectPreviewView>(pictureFrame(), ProjectPreviewView::Detail::Thumbnail);
-    preview->showProject(project.get());
+    preview->setProject(project.get());
     ProjectPreviewView* shown = preview.get();
     addCard(std::move(preview), shown->pageView(), name);
     previews_.push_back(shown);
@@ -211,6 +224,11 @@ void ProjectsView::cardTouched(std::size_t index) {
   } else {
     selectCard(static_cast<int>(index));
   }
+}
+
+void ProjectsView::cardsMoved() {
+  const auto [first, last] = cardsNearSight();
+  for (std::size_t i = 0; i < previews_.size(); ++i) previews_[i]->setDecoded(i >= first && i < last);
 }
 
 void ProjectsView::showOrder() {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/FileManagerArt.h"
@@ -58,6 +59,11 @@ class CardStrip : public ui::ScrollView {
   void finishCards();
   virtual void cardTouched(std::size_t index);
   void changed() const;
+  // The cards [first, last) within a strip's width of the part in sight,
+  // whose pictures are worth holding; told again whenever the strip moves.
+  std::pair<std::size_t, std::size_t> cardsNearSight() const;
+  virtual void cardsMoved() {}
+  void didScroll() override { cardsMoved(); }
 
  private:
   std::vector<std::shared_ptr<ui::Button>> cards_;
@@ -106,6 +112,9 @@ class ProjectsView : public CardStrip, public ZTDataModelDelegate {
 
  protected:
   void cardTouched(std::size_t index) override;
+  // Only the cards near sight hold their pictures: 200 projects would
+  // otherwise all be decoded for the few cards shown.
+  void cardsMoved() override;
 
  private:
   void showOrder();

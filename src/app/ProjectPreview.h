@@ -18,6 +18,11 @@ class ProjectPreviewView : public ui::View {
 
   // Shows the project's first page; a blank page without a project.
   void showProject(const ProjectDataModel* project);
+  // Notes where the project's pictures lie and shows the blank page until
+  // setDecoded(true) reads them; setDecoded(false) lets them go again. The
+  // file panel lists every project but decodes only the cards near sight.
+  void setProject(const ProjectDataModel* project);
+  void setDecoded(bool decoded);
 
   // The page under the drawing: the background picture or the blank page.
   ui::ImageView* pageView() const { return page_.get(); }
@@ -25,6 +30,10 @@ class ProjectPreviewView : public ui::View {
   ui::ImageView* drawingView() const { return drawing_.get(); }
 
  private:
+  void showPictures();
   Detail detail_;
+  // The background's pictures in the order they are tried, and the drawing.
+  OptionalPath backgrounds_[2], drawingPath_;
+  bool decoded_ = false;
   std::shared_ptr<ui::ImageView> page_, drawing_;
 };
