@@ -2,7 +2,9 @@
 // it: the drawing over the project's background picture. Where the drawing
 // is transparent, the card, the launch screen's preview and the desk show the
 // same colour, for a built-in still, a photo imported as a background and a
-// background the user painted (transparent where unpainted, over the paper).
+// background the user painted (transparent where unpainted, over the paper);
+// where the drawing is opaque over an opaque background, all three show the
+// drawing's colour.
 #include <array>
 #include <cmath>
 #include <optional>
@@ -58,6 +60,18 @@ float drift(const gfx::Image& picture, ui::Rect part) {
       if (auto moved = pageColour(picture, {part.x + dx, part.y + dy, part.width, part.height}))
         most = std::max(most, apart(*moved, *here));
   return most;
+}
+
+// The least opacity of a picture over a part of the page (page points).
+int leastAlpha(const gfx::Image& picture, ui::Rect part) {
+  const float sx = picture.pixelWidth() / kPageWidth, sy = picture.pixelHeight() / kPageHeight;
+  int least = 255;
+  for (int y = std::max(0, static_cast<int>(part.y * sy));
+       y < std::min(picture.pixelHeight(), static_cast<int>((part.y + part.height) * sy)); ++y)
+    for (int x = std::max(0, static_cast<int>(part.x * sx));
+         x < std::min(picture.pixelWidth(), static_cast<int>((part.x + part.width) * sx)); ++x)
+      least = std::min<int>(least, picture.pixel(x, y)[3]);
+  return least;
 }
 
 // The screen's colour averaged over a part of the page shown by a view that
@@ -117,16 +131,28 @@ class ProjectCardTest : public app_test::AppTest {
       tap(desk->backgroundCloseButton());
       return;
     }
-    // A new background painted with a broad band, and back to the foreground.
+    // A new background painted with a broad band in a bright colour of the
+    // palette, unlike the drawing's, and back to the foreground and the
+    // drawing's colour (the choice of colour outlives the desk).
     paintNewBackground(desk);
     if (HasFatalFailure()) return;
-    for (float y = 180; y <= 250; y += 10) {
+    ExtendDataModel& settings = ZTDataModel::sharedInstance().extendDataModel();
+    const int drawingColour = settings.cuColorIndex();
+    for (int i = 0; i < ExtendDataModel::kPaletteSize; ++i) {
+      settings.setCuColorIndex(i);
+      const gfx::Color c = settings.cuColor();
+      if (std::max({c.r, c.g, c.b}) > 0.7f && std::min({c.r, c.g, c.b}) < 0.3f) break;
+    }
+    desk->respondToColorSelected(settings.cuColor());
+    for (float y = 180; y <= 250; y += 5) {
       host->drag(onPage(desk, 40, y), onPage(desk, 360, y), 80);
       host->runUntilIdle();
     }
+    settings.setCuColorIndex(drawingColour);
+    desk->respondToColorSelected(settings.cuColor());
     tap(desk->groundBtn());
     tap(desk->foregroundRowBtn());
-    ASSERT_FALSE(ZTDataModel::sharedInstance().extendDataModel().isBackground());
+    ASSERT_FALSE(settings.isBackground());
     // The layer panel stays up after a row is chosen: a touch outside closes it.
     host->tap({10, 10});
     host->runUntilIdle();
@@ -153,6 +179,28 @@ class ProjectCardTest : public app_test::AppTest {
     return best;
   }
 
+  // A part of the page where the drawing is opaque and even, over a part of
+  // the background at least half opaque and of another colour: there the
+  // drawing must win.
+  std::optional<ui::Rect> inkedPart(const gfx::Image& background, const gfx::Image& drawing) {
+    std::optional<ui::Rect> best;
+    float farthest = 60;  // the drawing's colour this far from the background's
+    for (float y = 12; y + 16 < kPageHeight - 12; y += 4)
+      for (float x = 12; x + 16 < kPageWidth - 12; x += 4) {
+        const ui::Rect part{x, y, 16, 16};
+        // A soft brush leaves its inside a shade short of opaque; the
+        // background brush paints a good deal short of it, unevenly.
+        if (leastAlpha(drawing, {x - 4, y - 4, 24, 24}) < 250 || leastAlpha(background, part) < 128) continue;
+        if (drift(drawing, part) > 4) continue;
+        const float d = apart(*pageColour(drawing, part), *pageColour(background, part));
+        if (d > farthest) {
+          farthest = d;
+          best = part;
+        }
+      }
+    return best;
+  }
+
   void checkCase(Kind kind, float scale, bool tall, const char* what) {
     SCOPED_TRACE(std::string(what) + (scale == 2 ? " at 2x" : " at 1x") + (tall ? ", tall" : ""));
     TearDown();
@@ -160,9 +208,12 @@ class ProjectCardTest : public app_test::AppTest {
     ZTLoadingViewController* launch = start(tall, scale);
     DesktopManagerController* desk = openDesk(launch);
     ASSERT_NE(desk, nullptr);
-    // A drawing in the page's upper left; the rest of the page is transparent.
-    host->drag(onPage(desk, 30, 30), onPage(desk, 150, 80), 8);
-    host->runUntilIdle();
+    // A drawing of close strokes in the page's lower left, where a painted
+    // background is painted too; the rest of the page is transparent.
+    for (float y = 196; y <= 236; y += 4) {
+      host->drag(onPage(desk, 50, y), onPage(desk, 160, y), 12);
+      host->runUntilIdle();
+    }
     giveBackground(desk, kind);
     if (HasFatalFailure()) return;
     ProjectDataModel& project = *ZTDataModel::sharedInstance().prjDataModel();
@@ -178,26 +229,36 @@ class ProjectCardTest : public app_test::AppTest {
     const std::optional<ui::Rect> part = tellingPart(*background, *drawing);
     ASSERT_TRUE(part.has_value()) << "the background has no even part unlike the paper";
     const Rgb expected = *pageColour(*background, *part);
+    const std::optional<ui::Rect> inked = inkedPart(*background, *drawing);
+    ASSERT_TRUE(inked.has_value()) << "the drawing lies nowhere over an opaque background of another colour";
+    const Rgb drawn = *pageColour(*drawing, *inked);
 
     ProjectsView* projects = panel->projsView();
     ASSERT_EQ(projects->projectNames().size(), 1u);
     ASSERT_NE(projects->cardPreview(0), nullptr);
     host->runUntilIdle();
-    const Rgb onCard = shownColour(host->screenshot(), projects->cardPreview(0), *part);
+    const gfx::Image panelShot = host->screenshot();
+    const Rgb onCard = shownColour(panelShot, projects->cardPreview(0), *part);
     EXPECT_LT(apart(onCard, expected), 16) << "the card leaves out the background";
     // The drawing lies over it, on the card as on the desk.
-    EXPECT_FALSE(projects->cardPreview(0)->drawingView()->image().empty());
+    EXPECT_LT(apart(shownColour(panelShot, projects->cardPreview(0), *inked), drawn), 16)
+        << "the card lays the background over the drawing";
 
     tap(panel->closeButton());
-    const Rgb onDesk = shownColour(host->screenshot(), desk->canvas(), *part);
+    const gfx::Image deskShot = host->screenshot();
+    const Rgb onDesk = shownColour(deskShot, desk->canvas(), *part);
     EXPECT_LT(apart(onDesk, expected), 16) << "the desk";
     EXPECT_LT(apart(onDesk, onCard), 16) << "the card and the desk differ";
+    EXPECT_LT(apart(shownColour(deskShot, desk->canvas(), *inked), drawn), 16) << "the drawing on the desk";
 
     tap(desk->backBtn());
     ASSERT_EQ(launch->presentedViewController(), nullptr);
     host->runUntilIdle();
-    const Rgb onLaunch = shownColour(host->screenshot(), launch->projectPreview(), *part);
+    const gfx::Image launchShot = host->screenshot();
+    const Rgb onLaunch = shownColour(launchShot, launch->projectPreview(), *part);
     EXPECT_LT(apart(onLaunch, onCard), 16) << "the card and the launch screen differ";
+    EXPECT_LT(apart(shownColour(launchShot, launch->projectPreview(), *inked), drawn), 16)
+        << "the launch screen lays the background over the drawing";
   }
 };
 
