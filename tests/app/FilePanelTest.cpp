@@ -10,11 +10,13 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "app/FileManagerArt.h"
 #include "app/FileManagerView.h"
 #include "app/videoEncode.h"
+#include "desk/BackgroundsView.h"
 #include "desk/DeskTestSupport.h"
 #include "graphics/MemoryCeiling.h"
 #include "model/PackageZipOperator.h"
@@ -55,7 +57,11 @@ class FilePanelTest : public desk_test::DeskTest {
     int frames;
     std::uint8_t seed;
     std::optional<std::string> sound;
+    bool background = false;  // a built-in still under its pages
   };
+  // The side of the page icons written, in pixels: a 27 x 20 stand-in unless
+  // a test wants them as large as the desk writes them.
+  int iconWidth = 27, iconHeight = 20;
 
   void SetUp() override {
     FileManagerView::registerWithDesk();
@@ -82,10 +88,11 @@ class FilePanelTest : public desk_test::DeskTest {
         const auto seed = static_cast<std::uint8_t>(p.seed + page);
         ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 1), seededPicture(48, 36, seed)));
         ASSERT_TRUE(gfx::writePNG(*open.layFullPathAtPage(page, false, 2), seededPicture(48, 36, seed + 100)));
-        ASSERT_TRUE(gfx::writePNG(*open.iconFullPathAtPage(page, false), seededPicture(27, 20, seed)));
+        ASSERT_TRUE(gfx::writePNG(*open.iconFullPathAtPage(page, false), seededPicture(iconWidth, iconHeight, seed)));
         ASSERT_TRUE(gfx::writePNG(*open.snapshotFullPathAtPage(page, false), seededPicture(48, 36, seed)));
       }
       if (p.sound) open.setSoundTags({SoundTag{*p.sound, {{49.0f, 100.0f}}, {{1, 2}}}});
+      if (p.background) attachBackground(open, "SSBackground001", true);
       m.saveData();
     }
     m.setCurProjectName(current);
@@ -175,6 +182,75 @@ TEST_F(FilePanelTest, ADragOverThePanelDrawsNothingOnThePageBeneath) {
   tapView(panel->closeButton());
   EXPECT_EQ(desk->fileManeagerView(), nullptr);
   for (float x : {40.0f, 160.0f, 280.0f}) EXPECT_EQ(canvasAlphaAt(x, y - page.y), 0) << x;
+}
+
+// A panel of many projects decodes the pictures of the cards in sight only,
+// each no larger than the card shows it; the cards far out of sight share one
+// blank page until the strip brings them near, and let their pictures go
+// again once it has moved on.
+TEST_F(FilePanelTest, OnlyTheCardsInSightHoldTheirPicturesAtTheSizeShown) {
+  constexpr float kScale = 2;
+  made.clear();
+  for (int i = 0; i < 40; ++i)
+    made.push_back({"P" + std::to_string(100 + i), 1, static_cast<std::uint8_t>(20 + i * 5), std::nullopt, i % 2 == 1});
+  // As large as the desk writes them: a little larger than a card shows them.
+  iconWidth = static_cast<int>(108 * kScale);
+  iconHeight = static_cast<int>(81 * kScale);
+  start(false, kScale);
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  ProjectsView* projects = panel->projsView();
+  const Names& names = projects->projectNames();
+  ASSERT_EQ(names.size(), made.size() + 1);
+
+  auto check = [&](const char* where) {
+    SCOPED_TRACE(where);
+    host->runUntilIdle();
+    const gfx::Image shot = host->screenshot();
+    const ui::Rect sight = projects->bounds();
+    std::set<const gfx::Image*> farPages;
+    int shown = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      ProjectPreviewView* card = projects->cardPreview(i);
+      ASSERT_NE(card, nullptr);
+      const ui::Rect r = card->convertRectTo(card->bounds(), projects);
+      const ui::Picture& drawing = card->drawingView()->image();
+      for (const ui::Picture* p : {&card->pageView()->image(), &drawing}) {
+        if (p->empty()) continue;
+        EXPECT_LE(p->image()->pixelWidth(), std::ceil(r.width * kScale)) << names[i];
+        EXPECT_LE(p->image()->pixelHeight(), std::ceil(r.height * kScale)) << names[i];
+      }
+      auto it = std::find_if(made.begin(), made.end(), [&](const Made& m) { return m.name == names[i]; });
+      if (r.maxX() > sight.minX() && r.minX() < sight.maxX()) {
+        ++shown;
+        if (it == made.end()) continue;  // "test", drawn on the desk
+        // The project's drawing, opaque, in its seed's colours.
+        ASSERT_FALSE(drawing.empty()) << names[i] << " is in sight";
+        const ui::Rect onScreen = card->convertRectTo(card->bounds(), nullptr);
+        const int x = static_cast<int>((onScreen.x + onScreen.width / 2) * kScale);
+        const int y = static_cast<int>((onScreen.y + onScreen.height / 2) * kScale);
+        if (x >= 0 && x < shot.pixelWidth()) {
+          const std::uint8_t* px = shot.pixel(x, y);
+          const std::uint8_t seed = static_cast<std::uint8_t>(it->seed + 1);
+          EXPECT_NEAR(px[0], seed, 12) << names[i];
+          EXPECT_NEAR(px[1], 255 - seed, 12) << names[i];
+        }
+      } else if (r.maxX() < sight.minX() - 2 * sight.width || r.minX() > sight.maxX() + 2 * sight.width) {
+        EXPECT_TRUE(drawing.empty()) << names[i] << " is far out of sight";
+        farPages.insert(card->pageView()->image().image());
+      }
+    }
+    EXPECT_GE(shown, 3);
+    EXPECT_EQ(farPages.size(), 1u) << "the cards far out of sight share one blank page";
+  };
+  check("at the first cards");
+  projects->setContentOffset(projects->maxContentOffset());
+  check("at the last cards");
+  projects->setContentOffset({projects->maxContentOffset().x / 2, 0});
+  check("halfway");
+  // Chosen far along, the card is opened as before.
+  chooseProject(panel, names[names.size() - 2]);
+  check("with a card chosen");
 }
 
 TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
