@@ -39,7 +39,8 @@ ui::Picture atShownSize(ui::Picture picture, ui::ContentMode mode, const ui::Rec
     return picture;
   gfx::Context c(static_cast<int>(w), static_cast<int>(h), scale);
   c.drawImage(image, {0, 0, static_cast<float>(w) / scale, static_cast<float>(h) / scale});
-  return ui::Picture(c.makeImage());
+  // Kept premultiplied, as the screen draws it: no division per pixel.
+  return ui::Picture(c.makeImage(true));
 }
 
 }  // namespace
