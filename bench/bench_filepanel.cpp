@@ -1,7 +1,8 @@
 // Opening the file panel over 200 projects, each with a drawing on its first
 // page, without backgrounds and with a still background each: the time from
 // building the panel to its first composed screen (a 2x headless screen), and
-// what it holds once shown; and the same panel moved along all its cards. Counters: card_bytes, the pixels of the distinct
+// what it holds once shown; the open panel dragged along 20 cards a frame at
+// a time; and the same panel moved along all its cards. Counters: card_bytes, the pixels of the distinct
 // pictures the project cards' views hold; heap_growth, the bytes the
 // allocator hands out more with the panel open than before it; and
 // resident_growth, the process's resident memory grown by the open.
@@ -168,9 +169,33 @@ void BM_OpenFilePanelAndScrollThrough(benchmark::State& state) {
   state.counters["card_bytes"] = cardBytes;
 }
 
+// A finger's drag along the open panel: the strip moved 8 points a frame
+// past 20 cards, composed at each frame.
+void BM_DragAlongFilePanel(benchmark::State& state) {
+  PanelRig rig(state.range(0) != 0);
+  auto panel = FileManagerView::initFileManagerView();
+  rig.window->addSubview(panel);
+  ui::Application::shared().composeScreen();
+  ProjectsView* strip = panel->projsView();
+  const float end = std::min(20 * (CardStrip::kCardWidth + CardStrip::kCardGap), strip->maxContentOffset().x);
+  for (auto _ : state) {
+    for (float x = 8; x <= end; x += 8) {
+      strip->setContentOffset({x, 0});
+      ui::Application::shared().composeScreen();
+    }
+    state.PauseTiming();
+    strip->setContentOffset({0, 0});
+    ui::Application::shared().composeScreen();
+    state.ResumeTiming();
+  }
+  state.counters["frames"] = end / 8;
+  panel->removeFromSuperview();
+}
+
 }  // namespace
 
 BENCHMARK(BM_OpenFilePanel)->ArgName("backgrounds")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DragAlongFilePanel)->ArgName("backgrounds")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenFilePanelAndScrollThrough)
     ->ArgName("backgrounds")
     ->Arg(0)
