@@ -259,6 +259,13 @@ class ProjectCardTest : public app_test::AppTest {
     EXPECT_LT(apart(onLaunch, onCard), 16) << "the card and the launch screen differ";
     EXPECT_LT(apart(shownColour(launchShot, launch->projectPreview(), *inked), drawn), 16)
         << "the launch screen lays the background over the drawing";
+    // The page-sized pictures are held no larger than the preview shows them.
+    const ProjectPreviewView* preview = launch->projectPreview();
+    for (const ui::ImageView* v : {preview->pageView(), preview->drawingView()}) {
+      ASSERT_FALSE(v->image().empty());
+      EXPECT_LE(v->image().image()->pixelWidth(), std::ceil(preview->bounds().width * scale));
+      EXPECT_LE(v->image().image()->pixelHeight(), std::ceil(preview->bounds().height * scale));
+    }
   }
 };
 
