@@ -105,6 +105,14 @@ void CardStrip::addCard(std::shared_ptr<ui::View> picture, ui::ImageView* icon, 
 void CardStrip::finishCards() {
   setContentSize({kCardGap + cards_.size() * (kCardWidth + kCardGap), bounds().height});
   if (contentOffset().x > maxContentOffset().x) setContentOffset(maxContentOffset());
+  didScroll();
+}
+
+void CardStrip::didScroll() {
+  // The cards far out of sight are hidden, so that the screen does not walk
+  // every card of 200 at each frame of a drag.
+  const auto [first, last] = cardsNearSight();
+  for (std::size_t i = 0; i < cards_.size(); ++i) cards_[i]->setHidden(i < first || i >= last);
   cardsMoved();
 }
 

@@ -63,7 +63,7 @@ class CardStrip : public ui::ScrollView {
   // whose pictures are worth holding; told again whenever the strip moves.
   std::pair<std::size_t, std::size_t> cardsNearSight() const;
   virtual void cardsMoved() {}
-  void didScroll() override { cardsMoved(); }
+  void didScroll() override;
 
  private:
   std::vector<std::shared_ptr<ui::Button>> cards_;
