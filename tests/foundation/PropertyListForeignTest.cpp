@@ -23,9 +23,11 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
 #include "support/BinaryPlist.h"
+#include "support/ListBound.h"
 
 using fd::Value;
 using testing_support::BinaryPlist;
+using testing_support::ScopedBuildBudget;
 
 namespace {
 
@@ -116,16 +118,6 @@ std::optional<Value> libplistRead(const std::string& text) {
   plist_free(root);
   return v;
 }
-
-// Reads are held to a smaller budget for the length of a test, as the fuzz
-// target holds them, so that lists at its edge are made and read at once.
-class ScaledBudget {
- public:
-  explicit ScaledBudget(std::uint64_t bytes) { fd::plistcheck::setBuildBudgetForTesting(bytes); }
-  ~ScaledBudget() { fd::plistcheck::setBuildBudgetForTesting(0); }
-  ScaledBudget(const ScaledBudget&) = delete;
-  ScaledBudget& operator=(const ScaledBudget&) = delete;
-};
 
 // What a value holds once built, counted as the reader charges it: each
 // value, each dictionary entry beside it, each byte of text and data.
@@ -495,7 +487,7 @@ TEST(PropertyListForeignTest, ReadsVariedListsAsLibplistDoes) {
 // whose text alone nears the budget.
 TEST(PropertyListForeignTest, ListsAtTheEdgeOfTheBudgetAreReadWithinItOrRefused) {
   constexpr std::uint64_t kBudget = std::uint64_t{1} << 20;
-  const ScaledBudget scaled(kBudget);
+  const ScopedBuildBudget scaled(kBudget);
   ASSERT_EQ(fd::plistcheck::buildBudget(), kBudget);
 
   // Lists of a family from half to twice as many copies as would build the

@@ -21,6 +21,7 @@
 namespace fs = std::filesystem;
 using fd::Value;
 using testing_support::BinaryPlist;
+using testing_support::ScopedBuildBudget;
 
 namespace {
 
@@ -729,11 +730,6 @@ fd::Data binaryOf(const Value& v) {
   const std::size_t top = binaryObject(p, v);
   return p.bytes(top);
 }
-
-struct ScopedBuildBudget {
-  explicit ScopedBuildBudget(std::uint64_t bytes) { fd::plistcheck::setBuildBudgetForTesting(bytes); }
-  ~ScopedBuildBudget() { fd::plistcheck::setBuildBudgetForTesting(0); }
-};
 
 // The least budget the reader reads the text within.
 std::uint64_t chargeOf(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
-// The bound on list files scaled down for a test, so that lists at its edge
-// are made and read in milliseconds; the program's own comes back after.
+// The bounds on list files and on what a read builds, scaled down for a
+// test, so that lists at their edge are made and read in milliseconds; the
+// program's own come back after.
 #include <cstdint>
 
 #include "platform/foundation/PropertyListCheck.h"
@@ -13,6 +14,14 @@ class ScopedListFileBound {
   ~ScopedListFileBound() { fd::plistcheck::setFileBoundForTesting(0); }
   ScopedListFileBound(const ScopedListFileBound&) = delete;
   ScopedListFileBound& operator=(const ScopedListFileBound&) = delete;
+};
+
+class ScopedBuildBudget {
+ public:
+  explicit ScopedBuildBudget(std::uint64_t bytes) { fd::plistcheck::setBuildBudgetForTesting(bytes); }
+  ~ScopedBuildBudget() { fd::plistcheck::setBuildBudgetForTesting(0); }
+  ScopedBuildBudget(const ScopedBuildBudget&) = delete;
+  ScopedBuildBudget& operator=(const ScopedBuildBudget&) = delete;
 };
 
 }  // namespace testing_support
