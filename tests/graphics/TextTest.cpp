@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/graphics/Text.h"
@@ -190,6 +191,41 @@ TEST(GfxTextTest, ACountOfLinesCountsThemAcrossParagraphs) {
       EXPECT_GT(ink.maxY, (lines - 1) * line);
       if (lines > 1) {
         EXPECT_EQ(differingAbove(one, cut, line), 0) << "the first paragraph is not the first line";
+      }
+    }
+  }
+}
+
+// Lines ended by a line or a paragraph separator (U+2028, U+2029) rather
+// than a new line are counted as any others: cut to fewer lines, such a
+// text shows that many and no more, its first line as it is.
+TEST(GfxTextTest, ACountOfLinesCountsLinesEndedBySeparators) {
+  const std::pair<const char*, std::string> texts[] = {
+      {"line separators", "one\u2028two\u2028three\u2028four\u2028five"},
+      {"paragraph separators", "one\u2029two\u2029three\u2029four\u2029five"},
+      {"both", "one\u2028two\u2029three\u2028four\u2029five"}};
+  TextStyle style;
+  const float line = gfx::lineHeight(style.font);
+  const Rect r{0, 0, 120, 200};
+  const Image one = drawn("one", style, r, 120, 200);
+  for (const auto& [what, text] : texts) {
+    style = TextStyle{};
+    EXPECT_NEAR(gfx::measureText(text, style, r.width).height, 5 * line, 1.5) << "not five lines";
+    for (const gfx::LineBreak mode :
+         {gfx::LineBreak::TruncateTail, gfx::LineBreak::TruncateMiddle, gfx::LineBreak::TruncateHead}) {
+      for (int lines = 1; lines <= 4; ++lines) {
+        SCOPED_TRACE(std::string(what) + ", mode " + std::to_string(static_cast<int>(mode)) + ", " +
+                     std::to_string(lines) + " lines");
+        style.lineBreak = mode;
+        style.numberOfLines = lines;
+        EXPECT_NEAR(gfx::measureText(text, style, r.width).height, lines * line, 1.5);
+        const Image cut = drawn(text.c_str(), style, r, 120, 200);
+        const Ink ink = inkOf(cut);
+        EXPECT_LT(ink.maxY, lines * line + 1);
+        EXPECT_GT(ink.maxY, (lines - 1) * line);
+        if (lines > 1) {
+          EXPECT_EQ(differingAbove(one, cut, line), 0) << "the first line is not the text's first";
+        }
       }
     }
   }
