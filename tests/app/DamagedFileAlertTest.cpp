@@ -19,6 +19,7 @@
 #include "model/ExtendDataModel.h"
 #include "support/BinaryPlist.h"
 #include "support/KeptCopies.h"
+#include "ui/AlertReading.h"
 
 namespace fs = std::filesystem;
 
@@ -60,6 +61,18 @@ class DamagedFileAlertTest : public app_test::AppTest {
     EXPECT_NE(openDesk(launch()), nullptr);
     host->runUntilIdle();
     return host->alerts();
+  }
+  // A finger answers the alert with its first button and it goes; then the
+  // program ends, for the next start to find what it left.
+  void answerAndEnd(ui::ButtonSheet& alert) {
+    ASSERT_TRUE(host->tapAlertButton(alert.buttonTitleAtIndex(0)).has_value());
+    host->runUntilIdle();
+    EXPECT_TRUE(host->alerts().empty()) << "the alert could not be answered";
+    ui::Application::shared().reset();
+    host.reset();
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    fd::takeDamagedFileReports();
   }
   // A project "Holiday", made current, and the files the next start reads
   // first: its list and the preferences.
@@ -243,14 +256,95 @@ TEST_F(DamagedFileAlertTest, AnAlertNamingALongPathFitsTheScreenAndIsAnswered) {
       const ui::Rect f = alerts[0]->frame();
       EXPECT_GE(f.y, 0);
       EXPECT_LE(f.y + f.height, screen.height);
-      ASSERT_TRUE(host->tapAlertButton(alerts[0]->buttonTitleAtIndex(0)).has_value());
-      host->runUntilIdle();
-      EXPECT_TRUE(host->alerts().empty()) << "the alert could not be answered";
-      ui::Application::shared().reset();
-      host.reset();
-      ZTDataModel::resetSharedInstanceForTesting();
-      fd::UserDefaults::resetStandardForTesting();
-      fd::takeDamagedFileReports();
+      answerAndEnd(*alerts[0]);
+    }
+  }
+  fd::paths::setHomeOverride(root());
+}
+
+// Ways a project's list is found damaged at start, each told with its own
+// reason, the longest of them included.
+struct ListDamage {
+  const char* what;
+  void (*make)(const fs::path& plist);
+};
+const ListDamage kListDamages[] = {
+    {"garbled", [](const fs::path& plist) { testing_support::writeBytes(plist, "\x01garbled\x02"); }},
+    {"too large", [](const fs::path& plist) { fs::resize_file(plist, std::uintmax_t{65} << 20); }},
+    {"a list of another kind",
+     [](const fs::path& plist) {
+       testing_support::writeBytes(
+           plist, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array/></plist>\n");
+     }},
+    {"building too much",
+     [](const fs::path& plist) {
+       const fd::Data shared = testing_support::sharedDataList();
+       testing_support::writeBytes(plist, std::string(shared.begin(), shared.end()));
+     }},
+    {"nested too deeply",
+     [](const fs::path& plist) {
+       std::string nested = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+       for (int i = 0; i < 600; ++i) nested += "<array>";
+       for (int i = 0; i < 600; ++i) nested += "</array>";
+       testing_support::writeBytes(plist, nested + "</plist>\n");
+     }},
+};
+
+// The alert at start naming a damaged project was cut to the screen in
+// whole lines: its last sentence, which names the project open now, lost its
+// end, and what was left read as if the damaged project were open. Whatever
+// damaged the list, kept aside or not, with names of every length a project
+// may have, in words or in one, on both screens at both scales, every line
+// of the message is seen, the open project named whole in its last
+// sentence, and a finger answers the alert.
+TEST_F(DamagedFileAlertTest, EverySentenceOfTheDamagedProjectsAlertIsSeen) {
+  std::string wordsOfWides, oneWord(kMaxProjectNameBytes, 'W');
+  while (wordsOfWides.size() + 11 <= kMaxProjectNameBytes) wordsOfWides += "WWWWWWWWWW ";
+  wordsOfWides += std::string(kMaxProjectNameBytes - wordsOfWides.size(), 'W');
+  const std::string names[] = {"My summer holiday animation for school 2024 x", wordsOfWides, oneWord};
+  struct Layout {
+    bool tall;
+    float scale;
+  };
+  constexpr Layout kLayouts[] = {{false, 1}, {false, 2}, {true, 1}, {true, 2}};
+  int run = 0;
+  for (const Layout& layout : kLayouts) {
+    for (const std::string& name : names) {
+      for (const ListDamage& damage : kListDamages) {
+        for (const bool kept : {true, false}) {
+          SCOPED_TRACE(std::string(damage.what) + (kept ? "" : ", not moved aside") + ", \"" + name + "\"" +
+                       (layout.tall ? " tall" : "") + " x" + std::to_string(layout.scale));
+          fd::paths::setHomeOverride(root() / std::to_string(++run));
+          ASSERT_TRUE(fd::paths::ensureSandbox());
+          ZTDataModel& m = ZTDataModel::sharedInstance();
+          ASSERT_TRUE(m.createProject(name, std::nullopt));
+          m.saveData();
+          const fs::path plist = m.prjDataModel()->plistFilePath();
+          ZTDataModel::resetSharedInstanceForTesting();
+          fd::UserDefaults::resetStandardForTesting();
+          damage.make(plist);
+          if (!kept) testing_support::refuseKeptCopies(EROFS);
+
+          launch_ = start(layout.tall, layout.scale);
+          host->runUntilIdle();
+          const std::vector<ui::ButtonSheet*> alerts = host->alerts();
+          ASSERT_EQ(alerts.size(), 1u);
+          EXPECT_EQ(alerts[0]->title(), "Project could not be read");
+          const std::string open = ZTDataModel::sharedInstance().curProjectName();
+          EXPECT_NE(open, name);
+          const std::string last = "The project open now is \u201c" + open + "\u201d.";
+          EXPECT_TRUE(alerts[0]->message().ends_with(last)) << alerts[0]->message();
+          const std::vector<ui::Label*> labels = alert_reading::alertLabels(*alerts[0]);
+          ASSERT_EQ(labels.size(), 2u);
+          const ui::Label* label = labels[1];
+          EXPECT_TRUE(label->text().ends_with(last)) << label->text();
+          EXPECT_NE(label->text().find("\u201c" + name + "\u201d could not be read"), std::string::npos)
+              << label->text();
+          alert_reading::expectEveryLineSeen(*host, *label);
+          fd::files::setWriteFaultForTesting({});
+          answerAndEnd(*alerts[0]);
+        }
+      }
     }
   }
   fd::paths::setHomeOverride(root());

@@ -342,8 +342,9 @@ TEST_F(AlertAnswerTest, EveryAlertFitsTheScreenAndCanBeAnswered) {
           const Rect r = v->convertRectTo(v->bounds(), nullptr);
           EXPECT_GE(r.y, 0);
           EXPECT_LE(r.y + r.height, screen.height);
-          if (auto* label = dynamic_cast<Label*>(v.get()))
+          if (auto* label = dynamic_cast<Label*>(v.get())) {
             EXPECT_LE(label->sizeThatFits({r.width, 1000}).height, r.height + 1) << label->text();
+          }
         }
         const std::string last = c.others.empty() ? "OK" : c.others.back();
         ASSERT_TRUE(host->tapAlertButton(last).has_value());

@@ -5,11 +5,13 @@
 // screen. Every text an alert shows is drawn as given, or cut, never changed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "AlertReading.h"
 #include "UiTestSupport.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Label.h"
@@ -55,14 +57,6 @@ bool isUtf8(const std::string& s) {
   return true;
 }
 
-// The alert's labels, top to bottom: its title, then its message.
-std::vector<Label*> labelsOf(const AlertView& alert) {
-  std::vector<Label*> out;
-  for (const auto& v : alert.subviews())
-    if (auto* label = dynamic_cast<Label*>(v.get())) out.push_back(label);
-  return out;
-}
-
 // The height the label's text up to `end` takes with no line limit: what the
 // label shows of it, when it has room for that.
 float heightThrough(const Label& label, std::size_t end) {
@@ -70,6 +64,14 @@ float heightThrough(const Label& label, std::size_t end) {
   style.numberOfLines = 0;
   style.lineBreak = gfx::LineBreak::WordWrap;
   return gfx::measureText(label.text().substr(0, end), style, label.frame().width).height;
+}
+
+// How much of the label is seen before anything is scrolled: down to the
+// bottom of the box it scrolls in, or all of it.
+float heightSeenAtFirst(const Label& label) {
+  if (const ScrollView* box = alert_reading::scrollBoxOf(label))
+    return std::min(label.frame().height, box->bounds().height - label.frame().y);
+  return label.frame().height;
 }
 
 class AlertTextTest : public ui_test::UiTest {
@@ -97,13 +99,14 @@ class AlertTextTest : public ui_test::UiTest {
       const Rect r = v->convertRectTo(v->bounds(), nullptr);
       EXPECT_GE(r.y, 0);
       EXPECT_LE(r.y + r.height, screen.height);
-      if (auto* label = dynamic_cast<Label*>(v.get())) {
-        EXPECT_LE(label->sizeThatFits({r.width, 1000}).height, r.height + 1) << label->text();
-      }
+    }
+    for (const Label* label : alert_reading::alertLabels(*alert)) {
+      EXPECT_LE(label->sizeThatFits({label->frame().width, 100000}).height, label->frame().height + 1)
+          << label->text();
     }
     EXPECT_EQ(alert->title(), title) << "the alert's own text changed";
     EXPECT_EQ(alert->message(), message) << "the alert's own text changed";
-    const std::vector<Label*> labels = labelsOf(*alert);
+    const std::vector<Label*> labels = alert_reading::alertLabels(*alert);
     std::vector<std::string> shown;
     for (const Label* l : labels) shown.push_back(l->text());
     if (look) look(labels);
@@ -154,7 +157,7 @@ TEST_F(AlertTextTest, ALongPathKeepsItsFileName) {
           EXPECT_NE(word.find(kEllipsis), std::string::npos) << word;
           EXPECT_TRUE(word.ends_with("/" + name)) << word;
           // Its line is shown whole, with a line of the message below it.
-          EXPECT_LE(heightThrough(shown, end) + gfx::lineHeight(shown.font()), shown.frame().height + 1) << word;
+          EXPECT_LE(heightThrough(shown, end) + gfx::lineHeight(shown.font()), heightSeenAtFirst(shown) + 1) << word;
         });
       }
     }
@@ -289,6 +292,53 @@ TEST_F(AlertTextTest, TextsOfThousandsOfLinesAreCutBeforeTheyAreLaidOut) {
       if (huge != &marks) {
         EXPECT_TRUE(std::string(" \n").find((*huge)[kept.size()]) != std::string::npos) << "cut inside a word";
       }
+    }
+  }
+}
+
+// A message taller than the room an alert has, in sentences and paragraphs
+// with a name of one long word among them, under one to three buttons: it
+// is shown as given, no sentence cut and the name not shortened; it scrolls
+// in a box under a finger from its first line to its last, and the screen
+// shows a bar at the box's side, at its top at first and at its bottom once
+// the last line is seen.
+TEST_F(AlertTextTest, AMessageTallerThanTheRoomScrollsToItsLastSentence) {
+  std::string message;
+  for (int i = 1; i <= 24; ++i)
+    message += "Sentence " + std::to_string(i) + " of the message tells more." + (i % 4 == 0 ? "\n" : " ");
+  message += "The project open now is \u201c" + std::string(100, 'n') + "\u201d.";
+  const std::vector<std::vector<std::string>> buttonSets = {{}, {"Delete"}, {"Delete", "Keep"}};
+  for (const Layout& layout : kLayouts) {
+    use(layout);
+    for (const auto& others : buttonSets) {
+      SCOPED_TRACE(std::to_string(others.size() + 1) + " buttons" + (layout.tall ? " tall" : "") + " x" +
+                   std::to_string(layout.scale));
+      showAndAnswer("Project could not be read", message, others, [&](const std::vector<Label*>& labels) {
+        ASSERT_EQ(labels.size(), 2u);
+        EXPECT_EQ(labels[1]->text(), message);
+        const ScrollView* box = alert_reading::scrollBoxOf(*labels[1]);
+        ASSERT_NE(box, nullptr) << "the message does not scroll";
+        // Where the bar stands on the screen: the middle of the light rows
+        // along the box's right side, as a share of the box's height.
+        auto barAt = [&] {
+          const gfx::Image shot = host->screenshot();
+          const Rect r = box->convertRectTo(box->bounds(), nullptr);
+          const float s = layout.scale;
+          float light = 0, sum = 0;
+          for (int y = static_cast<int>(r.y * s); y < static_cast<int>((r.y + r.height) * s); ++y)
+            for (int x = static_cast<int>((r.x + r.width - 4.5f) * s); x < static_cast<int>((r.x + r.width) * s); ++x)
+              if (shot.pixel(x, y)[0] > 120) {
+                ++light;
+                sum += (y / s - r.y) / r.height;
+                break;
+              }
+          EXPECT_GT(light, 0) << "no bar";
+          return light > 0 ? sum / light : -1.0f;
+        };
+        EXPECT_LT(barAt(), 0.35f) << "the bar is not at the top at first";
+        alert_reading::expectEveryLineSeen(*host, *labels[1]);
+        EXPECT_GT(barAt(), 0.65f) << "the bar is not at the bottom at the end";
+      });
     }
   }
 }

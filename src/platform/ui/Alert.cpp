@@ -8,6 +8,7 @@
 #include "platform/ui/Animation.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -166,13 +167,19 @@ std::string shortenWord(std::string_view word) {
   return std::string(word.substr(0, starts[head])) + "\u2026" + std::string(word.substr(starts[count - tail]));
 }
 
-std::string shortenLongWords(const std::string& text) {
+// Which long words of a text are shortened: all of them, or only paths,
+// whose middle folders say least (names stay whole, to be read as they are).
+enum class Shortened { Words, Paths };
+
+std::string shortenLongWords(const std::string& text, Shortened which = Shortened::Words) {
   std::string out;
   std::size_t i = 0;
   while (i < text.size()) {
     const std::size_t end = text.find_first_of(" \n\t", i);
     const std::size_t stop = end == std::string::npos ? text.size() : end;
-    out += shortenWord(std::string_view(text).substr(i, stop - i));
+    const std::string_view word = std::string_view(text).substr(i, stop - i);
+    out += which == Shortened::Words || word.find('/') != std::string_view::npos ? shortenWord(word)
+                                                                                 : std::string(word);
     if (stop < text.size()) out += text[stop];
     i = stop + 1;
   }
@@ -218,6 +225,42 @@ std::shared_ptr<Label> alertText(const std::string& text, float size, bool bold,
   return l;
 }
 
+// A message taller than the room an alert has for it scrolls in a box under
+// a finger, a bar at the box's side telling how much of it lies above and
+// below what is seen; its text is laid out whole, so no sentence is lost.
+class MessageBox : public ScrollView {
+ public:
+  static constexpr float kBarWidth = 3, kInset = 3;
+  // The width of the message's lines in a box of the given width.
+  static float textWidth(float boxWidth) { return boxWidth - 2 * (kBarWidth + kInset); }
+
+  MessageBox(const Rect& frame, std::shared_ptr<Label> text) : ScrollView(frame) {
+    setBackgroundColor({0, 0, 0, 0.22f});
+    const float height = text->sizeThatFits({textWidth(frame.width), 100000}).height;
+    text->setFrame({kBarWidth + kInset, kInset, textWidth(frame.width), height});
+    addSubview(std::move(text));
+    setContentSize({frame.width, height + 2 * kInset});
+    bar_->setBackgroundColor(Color::white(0.6f));
+    bar_->setUserInteractionEnabled(false);
+    addSubview(bar_);
+    didScroll();
+  }
+
+ protected:
+  void didScroll() override {
+    const Rect seen = bounds();
+    const float content = std::max(contentSize().height, seen.height);
+    const float length = std::max(kMinBar, seen.height * seen.height / content);
+    const float travel = maxContentOffset().y;
+    const float along = travel > 0 ? std::clamp(seen.y / travel, 0.0f, 1.0f) : 0;
+    bar_->setFrame({seen.width - kBarWidth - 1, seen.y + along * (seen.height - length), kBarWidth, length});
+  }
+
+ private:
+  static constexpr float kMinBar = 12;
+  std::shared_ptr<View> bar_ = std::make_shared<View>();
+};
+
 }  // namespace
 
 void AlertView::build() {
@@ -228,40 +271,50 @@ void AlertView::build() {
   const int n = numberOfButtons();
   const float buttons = n == 2 ? kButtonHeight : n * (kButtonHeight + 6) - 6;
   // Whatever the texts, the buttons stay on the screen: the texts get what
-  // is left, long words shortened in the middle first, then lines cut.
+  // is left, long words shortened in the middle first (in the message only
+  // paths), then the title cut in lines and the message scrolled.
   const float textRoom = screen.height - 2 * kScreenMargin - 2 * kMargin - 4 - buttons;
   std::string title = boundText(gfx::validUtf8(title_)), message = boundText(gfx::validUtf8(message_));
   auto height = [&](const std::string& text, float size, bool bold, int lines) {
-    return text.empty() ? 0.0f : alertText(text, size, bold, lines)->sizeThatFits({inner, 1000}).height + kTextGap;
+    return text.empty() ? 0.0f : alertText(text, size, bold, lines)->sizeThatFits({inner, 100000}).height + kTextGap;
   };
-  int titleLines = 0, messageLines = 0;
+  int titleLines = 0;
+  // Above zero: the message is taller and scrolls in a box this tall.
+  float messageRoom = 0;
   if (height(title, kTitleSize, true, 0) + height(message, kMessageSize, false, 0) > textRoom) {
     title = shortenLongWords(title);
-    message = shortenLongWords(message);
+    message = shortenLongWords(message, Shortened::Paths);
   }
   const float titleWhole = height(title, kTitleSize, true, 0);
   if (titleWhole + height(message, kMessageSize, false, 0) > textRoom) {
-    // The title keeps up to half the room; the message takes the rest, in
-    // whole lines, and says where it was cut.
+    // The title keeps up to half the room, in whole lines; the message takes
+    // the rest, scrolling when it needs more.
     const float titleLine = gfx::lineHeight({"DejaVu Sans", kTitleSize, true});
     const float messageLine = gfx::lineHeight({"DejaVu Sans", kMessageSize, false});
     titleLines = std::max(1, static_cast<int>((textRoom / 2 - kTextGap) / titleLine));
     const float titleTaken = std::min(titleWhole, height(title, kTitleSize, true, titleLines));
     if (titleWhole <= titleTaken) titleLines = 0;
-    messageLines = static_cast<int>((textRoom - titleTaken - kTextGap) / messageLine);
-    if (messageLines <= 0) message.clear();
+    const float room = textRoom - titleTaken - kTextGap;
+    if (room < messageLine + 2 * MessageBox::kInset) message.clear();
+    else if (height(message, kMessageSize, false, 0) - kTextGap > room) messageRoom = room;
   }
   float y = kMargin;
   auto addText = [&](const std::string& text, float size, bool bold, int lines) {
     if (text.empty()) return;
     auto l = alertText(text, size, bold, lines);
-    const Size fits = l->sizeThatFits({inner, 1000});
+    const Size fits = l->sizeThatFits({inner, 100000});
     l->setFrame({kMargin, y, inner, fits.height});
     addSubview(l);
     y += fits.height + kTextGap;
   };
   addText(title, kTitleSize, true, titleLines);
-  addText(message, kMessageSize, false, messageLines);
+  if (messageRoom > 0) {
+    addSubview(std::make_shared<MessageBox>(Rect{kMargin, y, inner, messageRoom},
+                                            alertText(message, kMessageSize, false, 0)));
+    y += messageRoom + kTextGap;
+  } else {
+    addText(message, kMessageSize, false, 0);
+  }
   y += 4;
   if (n == 2) {
     // Two buttons stand side by side, the cancel button on the left.

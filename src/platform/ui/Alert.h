@@ -1,9 +1,11 @@
 #pragma once
 // Alerts and action sheets: a title, a message and buttons in an overlay
-// window; the delegate hears the pressed button's index (its title is
-// buttonTitleAtIndex), then the dismissal. A sheet holds its delegate weakly:
-// once the delegate is destroyed the sheet tells nobody, so a screen that goes
-// while its alert is up is never called back.
+// window (a message taller than the screen leaves room for scrolls in a box
+// under a finger, so all of it can be read); the delegate hears the pressed
+// button's index (its title is buttonTitleAtIndex), then the dismissal. A
+// sheet holds its delegate weakly: once the delegate is destroyed the sheet
+// tells nobody, so a screen that goes while its alert is up is never called
+// back.
 #include <memory>
 #include <string>
 #include <vector>
