@@ -5,6 +5,14 @@
 // parse of the same bytes (goal: each at most 2x that parse), and a plain
 // libplist write of the same list for comparison.
 //
+// What the check that a list read could be written and read again costs: each
+// read above timed with the check and, in turn, without it (the reader
+// alone), and the check a save makes beside making the text it writes
+// (goal: a read within 1.05x of the same read without the check, the save's
+// check within 5% of making the text). The two are timed alternately in one
+// run so that a shared machine's drift falls on both: check_ratio is the
+// time with the check over the time without.
+//
 // Lists at the bounds: a binary list of 19 KB whose shared objects would
 // build 32 GB once copied out, refused (time, and peak memory, peak_MB: what
 // the process's resident memory grew by at most while it was read), and a
@@ -16,12 +24,14 @@
 #include <malloc.h>
 #include <plist/plist.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
 
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListCheck.h"
 
 namespace {
 
@@ -134,6 +144,68 @@ void BM_PlainLibplistWriteXML(benchmark::State& state) {
   label(state, bytes);
 }
 BENCHMARK(BM_PlainLibplistWriteXML)->ArgsProduct({{kSoundList, kFrameRecords}, {kXML}})->Unit(benchmark::kMillisecond);
+
+// --- what the check costs
+
+// `checked` timed as the iteration, `plain` beside it in turn.
+void timeAlternately(benchmark::State& state, const std::function<void()>& checked, const std::function<void()>& plain) {
+  using Clock = std::chrono::steady_clock;
+  double withCheck = 0, without = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    checked();
+    const auto middle = Clock::now();
+    plain();
+    const auto end = Clock::now();
+    const double taken = std::chrono::duration<double>(middle - start).count();
+    withCheck += taken;
+    without += std::chrono::duration<double>(end - middle).count();
+    state.SetIterationTime(taken);
+  }
+  state.counters["check_ratio"] = without > 0 ? withCheck / without : 0;
+}
+
+// The reader alone: what a read does before the check.
+fd::Expected<fd::Value> readWithoutTheCheck(const fd::Data& bytes, Form form) {
+  if (form == kXML) return fd::plistcheck::readXML(bytes);
+  if (fd::Status checked = fd::plistcheck::checkBinary(bytes); !checked) return checked.failure();
+  return fd::plistcheck::readCheckedBinary(bytes);
+}
+
+void BM_ReadCheckCost(benchmark::State& state) {
+  const Form form = Form(state.range(1));
+  const fd::Data& bytes = bytesOf(Shape(state.range(0)), form);
+  const auto read = [&](const std::function<fd::Expected<fd::Value>()>& reader) {
+    fd::Expected<fd::Value> value = reader();
+    if (!value) state.SkipWithError(value.error().c_str());
+    benchmark::DoNotOptimize(value);
+  };
+  timeAlternately(
+      state, [&] { read([&] { return fd::parsePropertyList(bytes); }); },
+      [&] { read([&] { return readWithoutTheCheck(bytes, form); }); });
+  label(state, bytes);
+}
+BENCHMARK(BM_ReadCheckCost)
+    ->ArgsProduct({{kSoundList, kFrameRecords}, {kXML, kBinary}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SaveCheckCost(benchmark::State& state) {
+  const fd::Value value = project(Shape(state.range(0)));
+  timeAlternately(
+      state,
+      [&] {
+        fd::Expected<std::string> text = fd::plistcheck::storableText(value);
+        if (!text) state.SkipWithError(text.error().c_str());
+        benchmark::DoNotOptimize(text);
+      },
+      [&] {
+        std::string text = fd::serializePropertyListXML(value);
+        benchmark::DoNotOptimize(text);
+      });
+  label(state, bytesOf(Shape(state.range(0)), kXML));
+}
+BENCHMARK(BM_SaveCheckCost)->ArgsProduct({{kSoundList, kFrameRecords}, {kXML}})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // --- lists at the bounds
 
