@@ -698,11 +698,17 @@ TEST_F(PropertyListTest, TheSizeAListIsHeldToIsTheSizeItIsWritten) {
 
 namespace {
 
-// The binary form of a value of small whole numbers and ASCII text.
+// The binary form of a value of whole numbers and ASCII text: a number of
+// one byte where it fits, of eight where it is signed, of sixteen above the
+// signed range.
 std::size_t binaryObject(BinaryPlist& p, const Value& v) {
   switch (v.type()) {
     case Value::Type::Bool: return p.boolean(v.boolValue());
-    case Value::Type::Integer: return p.integer(static_cast<std::uint8_t>(v.integerValue()));
+    case Value::Type::Integer: {
+      if (const std::optional<std::uint64_t> large = v.largeUnsigned()) return p.integer16(0, *large);
+      const std::int64_t n = v.integerValue();
+      return n >= 0 && n <= 255 ? p.integer(static_cast<std::uint8_t>(n)) : p.integer8(n);
+    }
     case Value::Type::Real: return p.real(v.doubleValue());
     case Value::Type::String: return p.ascii(*v.string());
     case Value::Type::Data: return p.data(*v.data());
@@ -808,3 +814,70 @@ TEST_F(PropertyListTest, AWriteThatWouldNotBeReadAgainIsRefusedAndTheFileKept) {
   EXPECT_EQ(fd::files::contentsOfDirectory(file.parent_path()), std::vector<std::string>{"Grown.plist"})
       << "no temp file may be left behind";
 }
+
+namespace {
+
+// A list read from its bytes, written and read again; the second read must
+// give what the first did.
+void expectReadWrittenAndReadAgain(const fd::Data& bytes, const fs::path& file, const std::string& what) {
+  const auto read = fd::parsePropertyList(bytes);
+  ASSERT_TRUE(read) << what << ": " << read.error();
+  ASSERT_TRUE(fd::writePropertyList(file, *read)) << what;
+  const auto again = fd::readPropertyList(file);
+  ASSERT_TRUE(again) << what << ": " << again.error();
+  EXPECT_EQ(*again, *read) << what;
+}
+
+}  // namespace
+
+// Integers above the signed 64-bit range (the binary form holds unsigned
+// ones in sixteen bytes) were read as negative numbers and written back so,
+// and those below it as large positive ones. They are kept as they are,
+// written with their own digits and read again the same; one beyond what a
+// list may hold is refused in words at its first read.
+TEST_F(PropertyListTest, IntegersAreKeptAsTheyAreOrRefusedNeverChanged) {
+  constexpr std::uint64_t kTop = std::numeric_limits<std::uint64_t>::max();
+  constexpr long long kLeast = std::numeric_limits<long long>::min();
+  const char* const digits[] = {"18446744073709551615", "9223372036854775808", "9223372036854775807",
+                                "-9223372036854775808", "-1", "0"};
+  const Value expected(fd::Array{Value(kTop), Value(std::uint64_t{1} << 63), Value(std::numeric_limits<long long>::max()),
+                                 Value(kLeast), Value(-1), Value(0)});
+  std::string xml = "<plist version=\"1.0\"><array>";
+  for (const char* d : digits) xml += std::string("<integer>") + d + "</integer>";
+  xml += "</array></plist>";
+  BinaryPlist p;
+  const fd::Data binary = p.bytes(p.array({p.integer16(0, kTop), p.integer16(0, std::uint64_t{1} << 63),
+                                           p.integer8(std::numeric_limits<long long>::max()),
+                                           p.integer16(~std::uint64_t{0}, static_cast<std::uint64_t>(kLeast)),
+                                           p.integer16(~std::uint64_t{0}, ~std::uint64_t{0}), p.integer8(0)}));
+  const fs::path file = root() / "Library" / "Numbers.plist";
+  for (const auto& [what, bytes] : {std::pair<const char*, fd::Data>{"XML", bytesOf(xml)}, {"binary", binary}}) {
+    const auto read = fd::parsePropertyList(bytes);
+    ASSERT_TRUE(read) << what << ": " << read.error();
+    EXPECT_EQ(*read, expected) << what << "\n" << fd::serializePropertyListXML(*read);
+    const std::string written = fd::serializePropertyListXML(*read);
+    for (const char* d : digits)
+      EXPECT_NE(written.find(std::string("<integer>") + d + "</integer>"), std::string::npos) << what << ": " << d;
+    expectReadWrittenAndReadAgain(bytes, file, what);
+  }
+  // What the program asks of them keeps their sense: the largest number is
+  // no -1, and reads as the largest its callers take.
+  const Value& top = expected.at(0);
+  EXPECT_EQ(top.integerValue(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_NE(top, Value(-1));
+
+  for (const char* beyond : {"18446744073709551616", "-9223372036854775809", "99999999999999999999999",
+                             "-18446744073709551615", "0x10000000000000000"}) {
+    const auto read =
+        fd::parsePropertyList(bytesOf(std::string("<plist version=\"1.0\"><integer>") + beyond + "</integer></plist>"));
+    EXPECT_TRUE(refusedFor(read, "integer beyond those a list may hold")) << beyond << ": "
+                                                                           << (read ? fd::serializePropertyListXML(*read) : read.error());
+  }
+  for (const auto& [high, low] : {std::pair<std::uint64_t, std::uint64_t>{1, 0}, {~std::uint64_t{0}, 5}, {0x8000000000000000, 0}}) {
+    BinaryPlist beyond;
+    const auto read = fd::parsePropertyList(beyond.bytes(beyond.array({beyond.integer16(high, low)})));
+    EXPECT_TRUE(refusedFor(read, "integer beyond those a list may hold")) << high << " " << low << ": "
+                                                                           << (read ? fd::serializePropertyListXML(*read) : read.error());
+  }
+}
+

@@ -88,6 +88,33 @@ TEST(Value, TypesStayDistinct) {
   EXPECT_EQ(Value(fd::Date{5}).doubleValue(), 0.0);
 }
 
+// Integers above the signed 64-bit range, as unsigned counts and property
+// lists hold them, are kept as they are: told with their own digits, equal
+// to themselves alone, and given to callers that ask for a signed or an int
+// as the largest one rather than as a negative number.
+TEST(Value, IntegersAboveTheSignedRangeKeepTheirValue) {
+  constexpr std::uint64_t kTop = std::numeric_limits<std::uint64_t>::max();
+  constexpr std::uint64_t kJustAbove = std::uint64_t{1} << 63;
+  const Value top(kTop), justAbove(kJustAbove);
+  EXPECT_TRUE(top.isInteger());
+  EXPECT_EQ(top.stringValue(), "18446744073709551615");
+  EXPECT_EQ(justAbove.stringValue(), "9223372036854775808");
+  EXPECT_EQ(top.largeUnsigned(), kTop);
+  EXPECT_EQ(top.integerValue(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(top.intValue(), std::numeric_limits<int>::max());
+  EXPECT_DOUBLE_EQ(top.doubleValue(), 18446744073709551615.0);
+  EXPECT_TRUE(top.boolValue());
+  EXPECT_EQ(top, Value(kTop));
+  EXPECT_NE(top, Value(-1));
+  EXPECT_NE(justAbove, Value(std::numeric_limits<long long>::min()));
+  EXPECT_NE(top, Value(std::numeric_limits<long long>::max()));
+  // Within the signed range a number has one form, however it was made.
+  EXPECT_EQ(Value(std::uint64_t{5}), Value(5));
+  EXPECT_EQ(Value(kJustAbove - 1), Value(std::numeric_limits<long long>::max()));
+  EXPECT_FALSE(Value(std::numeric_limits<long long>::max()).largeUnsigned());
+  EXPECT_FALSE(Value(-1).largeUnsigned());
+}
+
 TEST(Value, ContainerAccess) {
   Value v;
   v["a"]["b"] = 3;

@@ -23,6 +23,19 @@ class BinaryPlist {
   }
   std::size_t ascii(const std::string& s) { return add(withLength(0x50, s.size(), fd::Data(s.begin(), s.end()))); }
   std::size_t integer(std::uint8_t v) { return add({0x10, v}); }
+  // An integer of eight bytes, read as signed; one of sixteen, a signed
+  // 128-bit number whose top eight bytes are `high`.
+  std::size_t integer8(std::int64_t v) {
+    fd::Data d{0x13};
+    put(d, static_cast<std::uint64_t>(v), 8);
+    return add(d);
+  }
+  std::size_t integer16(std::uint64_t high, std::uint64_t low) {
+    fd::Data d{0x14};
+    put(d, high, 8);
+    put(d, low, 8);
+    return add(d);
+  }
   std::size_t data(const fd::Data& bytes) { return add(withLength(0x40, bytes.size(), bytes)); }
   std::size_t boolean(bool b) { return add({static_cast<std::uint8_t>(b ? 0x09 : 0x08)}); }
   // A real of eight bytes; a date is one counted in seconds from 2001.

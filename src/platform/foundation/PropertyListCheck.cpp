@@ -42,6 +42,10 @@ std::string pastTheBudget() {
 
 std::string nestedTooDeeply() { return "property list nested deeper than " + std::to_string(kMaxDepth) + " levels"; }
 
+std::string integerBeyondRange() {
+  return "property list holds an integer beyond those a list may hold (from -2^63 to 2^64-1)";
+}
+
 namespace {
 
 constexpr std::size_t kTrailerSize = 32;
@@ -287,11 +291,9 @@ class BinaryReader {
         if (raw->info != 0x8 && raw->info != 0x9) return fail("binary property list holds an empty object");
         out = Value(raw->info == 0x9);
         return {};
-      case 0x1: {  // integer of 1, 2, 4, 8 or 16 bytes; of 16, the low 8 count
+      case 0x1: {  // integer of 1, 2, 4, 8 or 16 bytes
         if (raw->info > 4 || (std::size_t{1} << raw->info) > room) return fail("binary property list has a damaged integer");
-        const unsigned size = 1u << raw->info;
-        out = Value(static_cast<long long>(readBigEndian(p + (size > 8 ? size - 8 : 0), std::min(size, 8u))));
-        return {};
+        return integer(p, 1u << raw->info, out);
       }
       case 0x2:
       case 0x3: {  // real of 4 or 8 bytes; date: a real of 8
@@ -311,7 +313,7 @@ class BinaryReader {
         return string(*raw, out);
       case 0x8: {  // unique id of 1 to 8 bytes
         if (raw->info > 7 || raw->info + 1u > room) return fail("binary property list has a damaged id");
-        out = Value(static_cast<long long>(readBigEndian(p, raw->info + 1u)));
+        out = Value(static_cast<unsigned long long>(readBigEndian(p, raw->info + 1u)));
         return {};
       }
       case 0xA:
@@ -355,6 +357,25 @@ class BinaryReader {
   }
 
  private:
+  // Of 1, 2 and 4 bytes unsigned, of 8 signed; of 16, a signed 128-bit
+  // number, which holds the unsigned ones above the signed 64-bit range.
+  // One no value holds is refused rather than cut to its low bytes.
+  static Status integer(const std::uint8_t* p, unsigned size, Value& out) {
+    if (size < 8) {
+      out = Value(static_cast<long long>(readBigEndian(p, size)));
+      return {};
+    }
+    const std::uint64_t low = readBigEndian(p + size - 8, 8);
+    const std::uint64_t high = size == 16 ? readBigEndian(p, 8) : 0;
+    if (size == 8 || (high == ~std::uint64_t{0} && low >> 63))
+      out = Value(static_cast<long long>(low));
+    else if (high == 0)
+      out = Value(static_cast<unsigned long long>(low));
+    else
+      return fail(integerBeyondRange());
+    return {};
+  }
+
   Status string(const BinaryTable::Raw& raw, Value& out) {
     const std::uint8_t* p = table_.bytesAt(raw.payload);
     if (raw.type == 0x5) {

@@ -43,6 +43,8 @@ bool withinBudget(std::uint64_t total);
 // Why a list past the budget, or one nested too deeply, is refused.
 std::string pastTheBudget();
 std::string nestedTooDeeply();
+// Why a list holding an integer no value holds is refused.
+std::string integerBeyondRange();
 
 // Binary form ("bplist00"): the object table is in bounds, free of cycles, no
 // deeper than kMaxDepth, holds no string or key with a NUL character, and
@@ -51,13 +53,15 @@ std::string nestedTooDeeply();
 Status checkBinary(const Data& bytes);
 // The value of a binary list that checkBinary accepted, read straight from its
 // object table in time linear in the values it expands to. Kinds with no
-// value here (null and fill objects) and keys that are no strings fail it.
+// value here (null and fill objects), keys that are no strings and integers
+// beyond those a value holds (below -2^63, above 2^64-1) fail it.
 Expected<Value> readCheckedBinary(const Data& bytes);
 
 // XML form, read in two passes over its tags: the first refuses text holding
 // a NUL character, elements nested deeper than kMaxDepth levels of values and
 // lists that would build more than the budget, and counts each array's
-// items; the second builds the value, each array made at its size once.
+// items; the second builds the value, each array made at its size once. An
+// integer beyond those a value holds is refused.
 Expected<Value> readXML(const Data& bytes);
 // The first of those passes alone: whether the text would be read, by its
 // nesting and what it would build, without building it.

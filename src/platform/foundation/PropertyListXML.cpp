@@ -65,7 +65,7 @@ class Writer {
       case Value::Type::Bool: out_ += v.boolValue() ? "<true/>\n" : "<false/>\n"; break;
       case Value::Type::Integer:
         out_ += "<integer>";
-        out_ += std::to_string(v.integerValue());
+        integer(v);
         out_ += "</integer>\n";
         break;
       case Value::Type::Real:
@@ -114,6 +114,16 @@ class Writer {
       plain = i + 1;
     }
     out_.append(s, plain, std::string_view::npos);
+  }
+
+  // Every integer a list holds with its own digits, those above the signed
+  // range too.
+  void integer(const Value& v) {
+    char buffer[24];
+    const std::optional<std::uint64_t> large = v.largeUnsigned();
+    const auto [end, ec] = large ? std::to_chars(buffer, buffer + sizeof buffer, *large)
+                                 : std::to_chars(buffer, buffer + sizeof buffer, v.integerValue());
+    out_.append(buffer, end);
   }
 
   void real(double d) {

@@ -5,6 +5,7 @@
 // at its size. Both walks go through one tokenizer, so the second sees the
 // very tags the first charged for.
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -301,12 +302,26 @@ Status appendDecoded(std::string& out, std::string_view raw) {
 
 // Whole numbers as the format has always been read: an optional minus, then
 // decimal, hexadecimal after "0x" or octal after "0"; what is no number is 0.
-Value integerFrom(const std::string& text) {
+// One beyond those a value holds (below -2^63, above 2^64-1) is refused
+// rather than changed.
+Expected<Value> integerFrom(const std::string& text) {
   const char* s = text.c_str();
   while (isSpace(*s)) ++s;
   const bool negative = *s == '-';
-  const std::uint64_t magnitude = std::strtoull(s + (negative ? 1 : 0), nullptr, 0);
-  return Value(static_cast<long long>(negative ? 0 - magnitude : magnitude));
+  if (negative) ++s;
+  // The conversion takes a sign of its own, and a minus there negates what
+  // it reads: "--5" has been 5.
+  const char* digits = s;
+  while (std::isspace(static_cast<unsigned char>(*digits))) ++digits;
+  const bool negatedAgain = *digits == '-';
+  errno = 0;
+  std::uint64_t magnitude = std::strtoull(s, nullptr, 0);
+  if (errno == ERANGE) return fail(integerBeyondRange());
+  if (negatedAgain) magnitude = 0 - magnitude;
+  if (negative == negatedAgain) return Value(static_cast<unsigned long long>(magnitude));
+  constexpr std::uint64_t kLeast = std::uint64_t{1} << 63;  // the magnitude of -2^63
+  if (magnitude > kLeast) return fail(integerBeyondRange());
+  return Value(static_cast<long long>(0 - magnitude));
 }
 
 // What is no number is 0; "nan" and "+infinity" are numbers.
@@ -445,7 +460,12 @@ class Builder {
       case Element::Dict: *slot = Value(Dictionary{}); break;
       case Element::Key:
       case Element::String: *slot = Value(std::move(text)); break;
-      case Element::Integer: *slot = integerFrom(text); break;
+      case Element::Integer: {
+        Expected<Value> v = integerFrom(text);
+        if (!v) return v.failure();
+        *slot = std::move(*v);
+        break;
+      }
       case Element::Real: *slot = realFrom(text); break;
       case Element::True:
       case Element::False: *slot = Value(e == Element::True); break;

@@ -110,13 +110,13 @@ std::string describeReal(double d) {
 }  // namespace
 
 Value::Value(bool b) : v_(b) {}
-Value::Value(int i) : v_(static_cast<std::int64_t>(i)) {}
-Value::Value(long i) : v_(static_cast<std::int64_t>(i)) {}
-Value::Value(long long i) : v_(static_cast<std::int64_t>(i)) {}
-Value::Value(unsigned i) : v_(static_cast<std::int64_t>(i)) {}
+Value::Value(int i) : Value(static_cast<long long>(i)) {}
+Value::Value(long i) : Value(static_cast<long long>(i)) {}
+Value::Value(long long i) : v_(Whole{static_cast<std::uint64_t>(i), false}) {}
+Value::Value(unsigned i) : Value(static_cast<long long>(i)) {}
 Value::Value(unsigned long i) : Value(static_cast<unsigned long long>(i)) {}
 Value::Value(unsigned long long i)
-    : v_(static_cast<std::int64_t>(std::min<unsigned long long>(i, std::numeric_limits<std::int64_t>::max()))) {}
+    : v_(Whole{i, i > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())}) {}
 Value::Value(double d) : v_(d) {}
 Value::Value(float f) : v_(static_cast<double>(f)) {}
 Value::Value(const char* s) : v_(std::string(s ? s : "")) {}
@@ -132,7 +132,10 @@ Value::Type Value::type() const { return static_cast<Type>(v_.index()); }
 std::int64_t Value::integerValue() const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Type::Integer: return std::get<std::int64_t>(v_);
+    case Type::Integer: {
+      const Whole& n = std::get<Whole>(v_);
+      return n.aboveSigned ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(n.bits);
+    }
     case Type::Real: return truncateReal(std::get<double>(v_));
     case Type::String: return leadingInteger(std::get<std::string>(v_));
     default: return 0;
@@ -153,13 +156,17 @@ int Value::intValue() const {
     if (d <= -2147483648.0) return std::numeric_limits<int>::min();
     return static_cast<int>(d);
   }
+  if (largeUnsigned()) return std::numeric_limits<int>::max();
   return static_cast<int>(integerValue());
 }
 
 double Value::doubleValue() const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Type::Integer: return static_cast<double>(std::get<std::int64_t>(v_));
+    case Type::Integer: {
+      const Whole& n = std::get<Whole>(v_);
+      return n.aboveSigned ? static_cast<double>(n.bits) : static_cast<double>(static_cast<std::int64_t>(n.bits));
+    }
     case Type::Real: return std::get<double>(v_);
     case Type::String: return leadingReal(std::get<std::string>(v_));
     default: return 0;
@@ -171,7 +178,7 @@ float Value::floatValue() const { return static_cast<float>(doubleValue()); }
 bool Value::boolValue() const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_);
-    case Type::Integer: return std::get<std::int64_t>(v_) != 0;
+    case Type::Integer: return std::get<Whole>(v_).bits != 0;
     case Type::Real: return std::get<double>(v_) != 0.0;
     case Type::String: return leadingBool(std::get<std::string>(v_));
     default: return false;
@@ -181,11 +188,20 @@ bool Value::boolValue() const {
 std::string Value::stringValue() const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_) ? "1" : "0";
-    case Type::Integer: return std::to_string(std::get<std::int64_t>(v_));
+    case Type::Integer: {
+      const Whole& n = std::get<Whole>(v_);
+      return n.aboveSigned ? std::to_string(n.bits) : std::to_string(static_cast<std::int64_t>(n.bits));
+    }
     case Type::Real: return describeReal(std::get<double>(v_));
     case Type::String: return std::get<std::string>(v_);
     default: return "";
   }
+}
+
+std::optional<std::uint64_t> Value::largeUnsigned() const {
+  const Whole* n = std::get_if<Whole>(&v_);
+  if (n == nullptr || !n->aboveSigned) return std::nullopt;
+  return n->bits;
 }
 
 const std::string* Value::string() const { return std::get_if<std::string>(&v_); }

@@ -34,7 +34,8 @@ class Value {
   Value(long i);
   Value(long long i);
   Value(unsigned i);
-  // Sizes and counts; above the signed 64-bit range they clamp.
+  // Sizes and counts, and the unsigned integers property lists hold: above
+  // the signed 64-bit range they are kept as they are (see largeUnsigned).
   Value(unsigned long i);
   Value(unsigned long long i);
   Value(double d);
@@ -63,7 +64,9 @@ class Value {
   // numbers and strings: a number converts (reals truncate toward zero), a
   // string is parsed from its leading number ("12abc" is 12, "abc" is 0),
   // anything else gives 0. boolValue: non-zero numbers are true; a string is
-  // true when it starts with Y, y, T, t or a non-zero digit.
+  // true when it starts with Y, y, T, t or a non-zero digit. An integer above
+  // the signed 64-bit range gives the largest signed one (intValue the
+  // largest int), never a negative number.
   std::int64_t integerValue() const;
   int intValue() const;
   double doubleValue() const;
@@ -71,6 +74,9 @@ class Value {
   bool boolValue() const;
   // The string itself; numbers give their description ("12", "0.5"); else "".
   std::string stringValue() const;
+  // An integer above the signed 64-bit range, up to 2^64-1, as it is; none
+  // for any other value.
+  std::optional<std::uint64_t> largeUnsigned() const;
 
   // Exact access: nullptr when the value is of another type.
   const std::string* string() const;
@@ -96,7 +102,15 @@ class Value {
   bool operator!=(const Value& other) const { return !(*this == other); }
 
  private:
-  using Storage = std::variant<std::monostate, bool, std::int64_t, double, std::string, fd::Data,
+  // A whole number: a signed 64-bit one, or one above that range held as
+  // its unsigned bits. Only numbers above the signed range are marked, so
+  // that one number has one form and compares equal to itself alone.
+  struct Whole {
+    std::uint64_t bits = 0;
+    bool aboveSigned = false;
+    bool operator==(const Whole&) const = default;
+  };
+  using Storage = std::variant<std::monostate, bool, Whole, double, std::string, fd::Data,
                                fd::Date, fd::Array, fd::Dictionary>;
   Storage v_;
 };
