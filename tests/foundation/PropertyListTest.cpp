@@ -828,7 +828,87 @@ void expectReadWrittenAndReadAgain(const fd::Data& bytes, const fs::path& file, 
   EXPECT_EQ(*again, *read) << what;
 }
 
+// A dictionary whose key holds arrays nested down to an empty string,
+// `levels` levels of values in all, as XML writes it with the string one
+// empty tag.
+std::string deepDictionaryXML(int levels) {
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>k</key>";
+  for (int i = 0; i < levels - 2; ++i) xml += "<array>";
+  xml += "<string/>";
+  for (int i = 0; i < levels - 2; ++i) xml += "</array>";
+  return xml + "</dict></plist>\n";
+}
+fd::Data deepDictionaryBinary(int levels) {
+  BinaryPlist p;
+  std::size_t inner = p.ascii("");
+  for (int i = 0; i < levels - 2; ++i) inner = p.array({inner});
+  return p.bytes(p.dict({p.ascii("k")}, {inner}));
+}
+// Arrays around a flag, `levels` levels in all, with no <plist> around them.
+std::string bareArraysXML(int levels) {
+  std::string xml;
+  for (int i = 0; i < levels - 1; ++i) xml += "<array>";
+  xml += "<true/>";
+  for (int i = 0; i < levels - 1; ++i) xml += "</array>";
+  return xml;
+}
+
 }  // namespace
+
+// A list is read no deeper than it is written: levels of values counted one
+// way in XML (with <plist> or without, leaves as one empty tag or two) and in
+// binary, by the writer and by the check of what is stored. Dictionaries
+// nested 513 levels with an empty string at the bottom were taken, written
+// one tag deeper and refused at the next start, the preferences reset; bare
+// lists of 513 arrays lost their innermost value once written. Such lists are
+// refused at their first read; one level less is read, written and read
+// again the same; a value made deeper is not stored.
+TEST_F(PropertyListTest, ListsAreTakenAsDeepAsTheyAreWrittenAndReadAgain) {
+  const fs::path file = root() / "Library" / "Deep.plist";
+  for (const auto& [what, bytes] : std::vector<std::pair<std::string, fd::Data>>{
+           {"XML dictionary", bytesOf(deepDictionaryXML(512))},
+           {"binary dictionary", deepDictionaryBinary(512)},
+           {"bare arrays", bytesOf(bareArraysXML(512))},
+           {"binary arrays", nestedBinary(512)}})
+    expectReadWrittenAndReadAgain(bytes, file, what + ", 512 levels");
+  for (const auto& [what, bytes] : std::vector<std::pair<std::string, fd::Data>>{
+           {"XML dictionary, 513 levels", bytesOf(deepDictionaryXML(513))},
+           {"binary dictionary, 513 levels", deepDictionaryBinary(513)},
+           {"bare arrays, 513 levels", bytesOf(bareArraysXML(513))},
+           {"bare arrays, 514 levels", bytesOf(bareArraysXML(514))},
+           {"binary arrays, 513 levels", nestedBinary(513)}}) {
+    const auto read = fd::parsePropertyList(bytes);
+    EXPECT_TRUE(refusedFor(read, "nested deeper than 512 levels")) << what << ": " << (read ? "taken" : read.error());
+  }
+
+  // The preferences are the first list read at a start: one too deep is set
+  // aside there, told why.
+  fd::takeDamagedFileReports();
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  ASSERT_TRUE(fd::files::writeFileAtomically(preferences, bytesOf(deepDictionaryXML(513))));
+  fd::UserDefaults::resetStandardForTesting();
+  EXPECT_TRUE(fd::UserDefaults::standard().startedFromDamagedFile());
+  const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].reason.find("nested deeper than 512 levels"), std::string::npos) << reports[0].reason;
+
+  // A value the program made deeper than a list is read is not written
+  // without its innermost value: the write fails in words, the file kept.
+  const Value kept(fd::Dictionary{{"k", Value(1)}});
+  ASSERT_TRUE(fd::writePropertyList(file, kept));
+  Value deep(fd::Array{Value("innermost")});
+  for (int level = 2; level < 513; ++level) deep = Value(fd::Array{deep});
+  const fd::Status refused = fd::writePropertyList(file, deep);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().find("nested deeper than the 512 levels a list may be, and could not be read again"),
+            std::string::npos)
+      << refused.error();
+  EXPECT_EQ(*fd::readPropertyList(file), kept);
+  EXPECT_TRUE(fd::writePropertyList(file, deep.at(0)));
+  const auto back = fd::readPropertyList(file);
+  ASSERT_TRUE(back) << back.error();
+  EXPECT_EQ(*back, deep.at(0));
+}
 
 // Integers above the signed 64-bit range (the binary form holds unsigned
 // ones in sixteen bytes) were read as negative numbers and written back so,
@@ -881,3 +961,72 @@ TEST_F(PropertyListTest, IntegersAreKeptAsTheyAreOrRefusedNeverChanged) {
   }
 }
 
+namespace {
+
+// `value` with a string beside it that brings its written form to `bytes`
+// exactly: markup characters, each written as five bytes as the bound takes
+// them, and a plain letter or few.
+Value writtenTo(const Value& value, std::uint64_t bytes) {
+  Value padded(fd::Dictionary{{"items", value}, {"pad", Value("")}});
+  const std::uint64_t without = fd::writtenPropertyListSize(padded);
+  EXPECT_LE(without, bytes);
+  const std::uint64_t more = bytes - without;
+  padded["pad"] = Value(std::string(more / 5, '&') + std::string(more % 5, 'a'));
+  EXPECT_EQ(fd::writtenPropertyListSize(padded), bytes);
+  return padded;
+}
+
+}  // namespace
+
+// The check that a list is written within the file bound first bounds its
+// written form from the kinds and lengths of its values, and counts it
+// exactly only where that bound comes near: a list of each kind of value at
+// its longest written form, brought to exactly the bound, is taken from
+// either form, and one byte more is refused at its first read.
+TEST_F(PropertyListTest, AListWrittenToExactlyTheBoundIsTakenAndOneByteMoreRefused) {
+  constexpr std::uint64_t kBound = std::uint64_t{64} << 10;
+  testing_support::ScopedListFileBound bound(kBound);
+  const auto many = [](const Value& v, std::size_t n) { return Value(fd::Array(n, v)); };
+  fd::Data bytes(57);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 41);
+  Value nested(bytes);
+  for (int i = 0; i < 12; ++i) nested = Value(fd::Array{nested, Value(bytes)});
+  fd::Dictionary keys;
+  for (int i = 0; i < 300; ++i) keys["&<>" + std::to_string(i)] = Value(i % 2 == 0);
+  Value levels(fd::Array{Value(1)});
+  for (int i = 0; i < 200; ++i) levels = Value(fd::Array{levels});
+  const std::pair<const char*, Value> kinds[] = {
+      {"reals", many(Value(-1.2345678901234567e-300), 1000)},
+      {"integers", Value(fd::Array{many(Value(std::numeric_limits<long long>::min()), 500),
+                                   many(Value(std::numeric_limits<std::uint64_t>::max()), 500)})},
+      {"dates", many(Value(fd::Date{-62167219200.0}), 1000)},
+      {"flags", many(Value(false), 3000)},
+      {"markup", many(Value(std::string(30, '&') + "<>"), 300)},
+      {"data at depth", many(nested, 8)},
+      {"keys", Value(keys)},
+      {"levels", levels},
+  };
+  const fs::path file = root() / "Library" / "Edge.plist";
+  for (const auto& [what, value] : kinds) {
+    const Value exact = writtenTo(value, kBound), over = writtenTo(value, kBound + 1);
+    const std::string text = fd::serializePropertyListXML(exact);
+    ASSERT_EQ(text.size(), kBound) << what;
+    for (const auto& [form, list] : {std::pair<const char*, fd::Data>{"XML", bytesOf(text)}, {"binary", binaryOf(exact)}}) {
+      const auto read = fd::parsePropertyList(list);
+      ASSERT_TRUE(read) << what << ", " << form << ": " << read.error();
+      EXPECT_EQ(*read, exact) << what << ", " << form;
+    }
+    ASSERT_TRUE(fd::writePropertyList(file, exact)) << what;
+    const auto again = fd::readPropertyList(file);
+    ASSERT_TRUE(again) << what << ": " << again.error();
+    EXPECT_EQ(*again, exact) << what;
+
+    for (const auto& [form, list] : {std::pair<const char*, fd::Data>{"XML", bytesOf(fd::serializePropertyListXML(over))},
+                                     {"binary", binaryOf(over)}}) {
+      const auto read = fd::parsePropertyList(list);
+      EXPECT_TRUE(refusedFor(read, "written back, it would be 64 KB, larger than the 64 KB a list may be"))
+          << what << ", " << form << ": " << (read ? "taken" : read.error());
+    }
+    EXPECT_FALSE(fd::writePropertyList(file, over)) << what;
+  }
+}

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/PropertyListXMLForm.h"
 
 namespace fd {
 
@@ -16,9 +17,13 @@ Expected<Value> parsePropertyList(const Data& bytes) {
   if (binary) {
     if (Status checked = plistcheck::checkBinary(bytes); !checked) return checked.failure();
   }
-  Expected<Value> value = binary ? plistcheck::readCheckedBinary(bytes) : plistcheck::readXML(bytes);
+  // Each value is tallied as it is built, so that most lists are known to
+  // be written within the bounds without a pass over what was read.
+  plistxml::Bound written;
+  Expected<Value> value =
+      binary ? plistcheck::readCheckedBinary(bytes, &written) : plistcheck::readXML(bytes, &written);
   if (!value) return value;
-  if (Status again = plistcheck::readableOnceWritten(*value); !again) return again.failure();
+  if (Status again = plistcheck::readableOnceWritten(*value, written); !again) return again.failure();
   return value;
 }
 

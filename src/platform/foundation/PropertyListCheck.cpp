@@ -8,6 +8,7 @@
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListXMLForm.h"
 #include "platform/foundation/Unicode.h"
 
 namespace fd::plistcheck {
@@ -201,7 +202,7 @@ Status checkBinary(const Data& bytes) {
   auto enter = [&](std::size_t index) -> Status {
     if (state[index] == Open) return fail("binary property list contains itself");
     if (state[index] == Done) return {};
-    if (stack.size() >= static_cast<std::size_t>(kMaxDepth)) return fail(nestedTooDeeply());
+    if (tooDeep(stack.size())) return fail(nestedTooDeeply());
     auto object = table.object(index);
     if (!object) return object.failure();
     state[index] = Open;
@@ -226,7 +227,7 @@ Status checkBinary(const Data& bytes) {
       total = charged(total, cost[child]);
     }
     if (!withinBudget(total)) return fail("binary property list expands to too many objects: " + pastTheBudget());
-    if (deepest + 1 > kMaxDepth) return fail(nestedTooDeeply());
+    if (tooDeep(deepest)) return fail(nestedTooDeeply());
     state[frame.index] = Done;
     depth[frame.index] = static_cast<std::uint16_t>(deepest + 1);
     cost[frame.index] = static_cast<std::uint32_t>(total - bookkeeping);
@@ -278,10 +279,12 @@ std::string utf8FromUTF16(const std::uint8_t* p, std::size_t units) {
 // read once per reference to it, each value made in its place.
 class BinaryReader {
  public:
-  explicit BinaryReader(const BinaryTable& table) : table_(table) {}
+  BinaryReader(const BinaryTable& table, plistxml::Bound* written) : table_(table), written_(written) {}
 
+  // Reads a value whose place its container has tallied already, and
+  // tallies what it takes beyond that.
   Status read(std::size_t index, Value& out, int depth) {
-    if (depth >= kMaxDepth) return fail(nestedTooDeeply());
+    if (tooDeep(static_cast<std::size_t>(depth))) return fail(nestedTooDeeply());
     auto raw = table_.raw(index);
     if (!raw) return raw.failure();
     const std::uint8_t* p = table_.bytesAt(raw->payload);
@@ -290,10 +293,11 @@ class BinaryReader {
       case 0x0:
         if (raw->info != 0x8 && raw->info != 0x9) return fail("binary property list holds an empty object");
         out = Value(raw->info == 0x9);
-        return {};
+        break;
       case 0x1: {  // integer of 1, 2, 4, 8 or 16 bytes
         if (raw->info > 4 || (std::size_t{1} << raw->info) > room) return fail("binary property list has a damaged integer");
-        return integer(p, 1u << raw->info, out);
+        if (Status s = integer(p, 1u << raw->info, out); !s) return s;
+        break;
       }
       case 0x2:
       case 0x3: {  // real of 4 or 8 bytes; date: a real of 8
@@ -302,19 +306,22 @@ class BinaryReader {
           return fail("binary property list has a damaged number");
         const double d = bigEndianReal(p, 1u << raw->info);
         out = date ? Value(Date{d + kReferenceDateOffset}) : Value(d);
-        return {};
+        break;
       }
       case 0x4:
         if (raw->length > room) return fail("binary property list ends inside its data");
         out = Value(Data(p, p + raw->length));
-        return {};
+        if (written_) written_->data(out.data()->size(), depth);
+        break;
       case 0x5:
       case 0x6:
-        return string(*raw, out);
+        if (Status s = string(*raw, out); !s) return s;
+        if (written_) written_->text(out.string()->size());
+        break;
       case 0x8: {  // unique id of 1 to 8 bytes
         if (raw->info > 7 || raw->info + 1u > room) return fail("binary property list has a damaged id");
         out = Value(static_cast<unsigned long long>(readBigEndian(p, raw->info + 1u)));
-        return {};
+        break;
       }
       case 0xA:
       case 0xC: {  // array, set
@@ -323,12 +330,16 @@ class BinaryReader {
         out = Value(Array{});
         Array& items = *out.array();
         items.reserve(object->refCount);
+        if (written_) {
+          written_->array(depth);
+          written_->items(object->refCount, depth + 1);
+        }
         for (std::size_t i = 0; i < object->refCount; ++i) {
           auto child = table_.ref(*object, i);
           if (!child) return child.failure();
           if (Status s = read(*child, items.emplace_back(), depth + 1); !s) return s;
         }
-        return {};
+        break;
       }
       case 0xD: {
         auto object = table_.object(index);
@@ -336,6 +347,10 @@ class BinaryReader {
         out = Value(Dictionary{});
         Dictionary& entries = *out.dictionary();
         const std::size_t n = object->refCount / 2;
+        if (written_) {
+          written_->dictionary(depth);
+          written_->items(n, depth + 1);
+        }
         for (std::size_t i = 0; i < n; ++i) {
           auto keyIndex = table_.ref(*object, i);
           auto valueIndex = table_.ref(*object, n + i);
@@ -346,14 +361,16 @@ class BinaryReader {
           if (keyRaw->type != 0x5 && keyRaw->type != 0x6) return fail("binary property list has a key that is not a string");
           Value key;
           if (Status s = string(*keyRaw, key); !s) return s;
+          if (written_) written_->key(key.string()->size(), depth + 1);
           Value item;
           if (Status s = read(*valueIndex, item, depth + 1); !s) return s;
           entries.insert_or_assign(std::move(*key.string()), std::move(item));
         }
-        return {};
+        break;
       }
       default: return fail("property list holds an unsupported kind of value");
     }
+    return {};
   }
 
  private:
@@ -389,50 +406,34 @@ class BinaryReader {
   }
 
   const BinaryTable& table_;
+  plistxml::Bound* written_;
 };
 
 }  // namespace
 
-Expected<Value> readCheckedBinary(const Data& bytes) {
+Expected<Value> readCheckedBinary(const Data& bytes, plistxml::Bound* written) {
   BinaryTable table(bytes);
   if (Status s = table.readTrailer(); !s) return s.failure();
   Value value;
-  BinaryReader reader(table);
+  BinaryReader reader(table, written);
+  if (written) written->items(1, 0);
   if (Status s = reader.read(table.top(), value, 0); !s) return s.failure();
   return value;
 }
 
 namespace {
 
-// What the reader charges the XML form of a value beside the text inside its
-// elements: each element written a value, each key an entry beside it, each
-// array written open its count. Values the writer leaves out (null, nested
-// past kMaxDepth) are left out here too.
-std::uint64_t chargedBesideText(const Value& v, int depth) {
-  std::uint64_t total = kValueCost;
-  const bool childrenWritten = depth < kMaxDepth;
-  if (const Array* items = v.array()) {
-    total = charged(total, sizeof(std::uint32_t));
-    for (const Value& item : *items)
-      if (childrenWritten && !item.isNull()) total = charged(total, chargedBesideText(item, depth + 1));
-  } else if (const Dictionary* entries = v.dictionary()) {
-    for (const auto& [key, item] : *entries)
-      if (childrenWritten && !item.isNull())
-        total = charged(charged(total, kValueCost + kEntryCost), chargedBesideText(item, depth + 1));
-  }
-  return total;
-}
-
-// Why the `size` bytes of XML the value writes (`text`, when made already)
-// would not be read again, if they would not. The text inside elements is no
-// more than the whole, so only a list whose charge beside its text comes
-// within its size of the budget has its text made and charged as the reader
-// would.
-Status readAgain(const Value& value, std::uint64_t size, std::string_view text) {
-  if (size > fileBound())
-    return fail("it would be " + files::describeSize(size) + ", larger than the " + files::describeSize(fileBound()) +
-                " a list may be");
-  if (withinBudget(charged(chargedBesideText(value, 0), size))) return {};
+// Why a value whose XML form the writer counted as `written` (its text, when
+// made already) would not be read again, if it would not. The text inside
+// elements is no more than the whole, so only a list whose charge beside its
+// text comes within its size of the budget has its text made and charged as
+// the reader would.
+Status readAgain(const Value& value, const plistxml::Extent& written, std::string_view text) {
+  if (written.tooDeep) return fail("it is nested deeper than the " + std::to_string(kMaxDepth) + " levels a list may be");
+  if (written.bytes > fileBound())
+    return fail("it would be " + files::describeSize(written.bytes) + ", larger than the " +
+                files::describeSize(fileBound()) + " a list may be");
+  if (withinBudget(charged(written.besideText, written.bytes))) return {};
   std::string made;
   if (text.empty()) {
     made = serializePropertyListXML(value);
@@ -443,15 +444,23 @@ Status readAgain(const Value& value, std::uint64_t size, std::string_view text) 
 
 }  // namespace
 
-Status readableOnceWritten(const Value& value) {
-  if (Status s = readAgain(value, writtenPropertyListSize(value), {}); !s)
-    return fail("written back, " + s.error());
+Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied) {
+  const plistxml::Extent& bound = tallied.extent();
+  if (!bound.tooDeep && bound.bytes <= fileBound() && withinBudget(charged(bound.besideText, bound.bytes))) return {};
+  if (Status s = readAgain(value, plistxml::countWritten(value), {}); !s) return fail("written back, " + s.error());
   return {};
 }
 
+Status readableOnceWritten(const Value& value) {
+  plistxml::Bound bound;
+  plistxml::tallyAll(value, bound);
+  return readableOnceWritten(value, bound);
+}
+
 Expected<std::string> storableText(const Value& value) {
-  std::string text = serializePropertyListXML(value);
-  if (Status s = readAgain(value, text.size(), text); !s) return fail(s.error() + ", and could not be read again");
+  plistxml::Extent extent;
+  std::string text = plistxml::written(value, extent);
+  if (Status s = readAgain(value, extent, text); !s) return fail(s.error() + ", and could not be read again");
   return text;
 }
 

@@ -14,10 +14,20 @@
 #include "platform/foundation/Expected.h"
 #include "platform/foundation/Value.h"
 
+namespace fd::plistxml {
+class Bound;
+}
+
 namespace fd::plistcheck {
 
-// Deep enough for any file this program writes; hostile nesting stops here.
+// Deep enough for any file this program writes; hostile nesting stops here:
+// a list holds values kMaxDepth levels deep at most, its root the first.
+// The readers of either form, the writer and the check count levels this
+// one way, so that a list taken is one written whole and taken again.
 inline constexpr int kMaxDepth = 512;
+// Whether a value `depth` levels below the root (the root at 0) lies deeper
+// than a list is read.
+constexpr bool tooDeep(std::size_t depth) { return depth >= static_cast<std::size_t>(kMaxDepth); }
 
 // What a read is charged for what it builds: each value its place in its
 // container, each dictionary entry its tree node and key beside its value,
@@ -54,27 +64,34 @@ Status checkBinary(const Data& bytes);
 // The value of a binary list that checkBinary accepted, read straight from its
 // object table in time linear in the values it expands to. Kinds with no
 // value here (null and fill objects), keys that are no strings and integers
-// beyond those a value holds (below -2^63, above 2^64-1) fail it.
-Expected<Value> readCheckedBinary(const Data& bytes);
+// beyond those a value holds (below -2^63, above 2^64-1) fail it. Each value
+// made is tallied into `written` when given.
+Expected<Value> readCheckedBinary(const Data& bytes, plistxml::Bound* written = nullptr);
 
 // XML form, read in two passes over its tags: the first refuses text holding
 // a NUL character, elements nested deeper than kMaxDepth levels of values and
 // lists that would build more than the budget, and counts each array's
-// items; the second builds the value, each array made at its size once. An
-// integer beyond those a value holds is refused.
-Expected<Value> readXML(const Data& bytes);
+// items; the second builds the value, each array made at its size once, and
+// tallies it into `written` when given. An integer beyond those a value
+// holds is refused.
+Expected<Value> readXML(const Data& bytes, plistxml::Bound* written = nullptr);
 // The first of those passes alone: whether the text would be read, by its
 // nesting and what it would build, without building it.
 Status checkXML(std::string_view text);
 
 // A list read is one the program can write back and read again: its XML
-// form, as the writer makes it, within fileBound() and charged within the
-// budget when read. The size is counted by the writer itself; the charge is
-// bounded from the value and, only when that bound passes the budget, taken
-// by the reader's own first pass over the text.
+// form, as the writer makes it, within the depth read, within fileBound()
+// and charged within the budget when read. A bound on that form from the
+// kinds and lengths of the values (as a reader tallied it while it built
+// them, or walked from the value) settles most lists at once; only one
+// whose bound comes near a limit is counted by the writer itself, and only
+// one whose charge then comes near the budget is charged by the reader's own
+// first pass over the text.
 Status readableOnceWritten(const Value& value);
+Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied);
 // The XML text of a value to be stored, or why the file it would make could
-// not be read again.
+// not be read again (a value nested too deeply among them: it would be
+// written without what lies below the depth read).
 Expected<std::string> storableText(const Value& value);
 
 }  // namespace fd::plistcheck

@@ -18,21 +18,16 @@
 
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/PropertyListXMLForm.h"
 
 namespace fd {
 
 namespace {
 
-constexpr std::string_view kHeader =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n";
-constexpr std::string_view kFooter = "</plist>\n";
+using namespace plistxml;
 
 // Property-list dates count from 2001-01-01 UTC; Date counts from 1970.
 constexpr double kReferenceDateOffset = 978307200.0;
-
-using plistcheck::kMaxDepth;
 
 // Where the writer puts its text: a string, or a count of its bytes, so that
 // the size a list will take written is the writer's own and cannot drift
@@ -52,37 +47,41 @@ class ByteCount {
   std::uint64_t size_ = 0;
 };
 
+// Writes the text, and counts what the reader would charge for it beside
+// the text inside its elements as it goes.
 template <class Out>
 class Writer {
  public:
-  explicit Writer(Out& out) : out_(out) {}
+  Writer(Out& out, Extent& extent) : out_(out), extent_(extent) {}
 
-  // Writes the value at a depth that is kMaxDepth or less.
+  // Writes a value `depth` levels below the root, which lies within the
+  // depth read (the root at 0).
   void value(const Value& v, int depth) {
+    extent_.besideText += plistcheck::kValueCost;
     indent(depth);
     switch (v.type()) {
       case Value::Type::Null: break;
-      case Value::Type::Bool: out_ += v.boolValue() ? "<true/>\n" : "<false/>\n"; break;
+      case Value::Type::Bool: out_ += v.boolValue() ? kTrue : kFalse; break;
       case Value::Type::Integer:
-        out_ += "<integer>";
+        out_ += kIntegerOpen;
         integer(v);
-        out_ += "</integer>\n";
+        out_ += kIntegerClose;
         break;
       case Value::Type::Real:
-        out_ += "<real>";
+        out_ += kRealOpen;
         real(v.doubleValue());
-        out_ += "</real>\n";
+        out_ += kRealClose;
         break;
       case Value::Type::String:
-        out_ += "<string>";
+        out_ += kStringOpen;
         escaped(*v.string());
-        out_ += "</string>\n";
+        out_ += kStringClose;
         break;
       case Value::Type::Data: data(*v.data(), depth); break;
       case Value::Type::Date:
-        out_ += "<date>";
+        out_ += kDateOpen;
         date(*v.date());
-        out_ += "</date>\n";
+        out_ += kDateClose;
         break;
       case Value::Type::Array: array(*v.array(), depth); break;
       case Value::Type::Dictionary: dictionary(*v.dictionary(), depth); break;
@@ -90,8 +89,14 @@ class Writer {
   }
 
  private:
-  // Values with no property-list form, and values nested too deeply, are left out.
-  static bool written(const Value& child, int depth) { return !child.isNull() && depth <= kMaxDepth; }
+  // Values with no property-list form are left out; so are values nested
+  // deeper than a list is read, which a value to be stored is refused for.
+  bool written(const Value& child, int depth) {
+    if (child.isNull()) return false;
+    if (!plistcheck::tooDeep(static_cast<std::size_t>(depth))) return true;
+    extent_.tooDeep = true;
+    return false;
+  }
 
   void indent(int depth) { out_.append(static_cast<std::size_t>(depth), '\t'); }
 
@@ -167,9 +172,9 @@ class Writer {
   // Base64 in lines that shorten with the indentation, as in stored files.
   void data(const Data& bytes, int depth) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    out_ += "<data>\n";
-    const int tabs = std::min(depth, 8);
-    const std::size_t perLine = static_cast<std::size_t>(((76 - (tabs << 3)) >> 2) * 3);
+    out_ += kDataOpen;
+    const int tabs = dataTabs(depth);
+    const std::size_t perLine = dataBytesPerLine(depth);
     for (std::size_t start = 0; start < bytes.size(); start += perLine) {
       indent(tabs);
       const std::size_t end = std::min(bytes.size(), start + perLine);
@@ -186,19 +191,20 @@ class Writer {
       out_ += '\n';
     }
     indent(depth);
-    out_ += "</data>\n";
+    out_ += kDataClose;
   }
 
   void array(const Array& items, int depth) {
     if (std::none_of(items.begin(), items.end(), [&](const Value& v) { return written(v, depth + 1); })) {
-      out_ += "<array/>\n";
+      out_ += kArrayEmpty;
       return;
     }
-    out_ += "<array>\n";
+    extent_.besideText += sizeof(std::uint32_t);
+    out_ += kArrayOpen;
     for (const Value& item : items)
       if (written(item, depth + 1)) value(item, depth + 1);
     indent(depth);
-    out_ += "</array>\n";
+    out_ += kArrayClose;
   }
 
   void dictionary(const Dictionary& entries, int depth) {
@@ -222,47 +228,86 @@ class Writer {
       kept.emplace_back(k, &item);
     }
     if (kept.empty()) {
-      out_ += "<dict/>\n";
+      out_ += kDictEmpty;
       return;
     }
-    out_ += "<dict>\n";
+    out_ += kDictOpen;
     for (const auto& [key, item] : kept) {
+      extent_.besideText += plistcheck::kValueCost + plistcheck::kEntryCost;
       indent(depth + 1);
-      out_ += "<key>";
+      out_ += kKeyOpen;
       escaped(key);
-      out_ += "</key>\n";
+      out_ += kKeyClose;
       value(*item, depth + 1);
     }
     indent(depth);
-    out_ += "</dict>\n";
+    out_ += kDictClose;
   }
 
   Out& out_;
+  Extent& extent_;
 };
 
 template <class Out>
-void writeList(Out& out, const Value& value) {
+Extent writeList(Out& out, const Value& value) {
+  Extent extent;
   out += kHeader;
-  Writer<Out> writer(out);
-  if (value.isNull())
-    out += "<dict/>\n";
-  else
+  Writer<Out> writer(out, extent);
+  if (value.isNull()) {
+    extent.besideText += plistcheck::kValueCost;
+    out += kDictEmpty;
+  } else {
     writer.value(value, 0);
+  }
   out += kFooter;
+  extent.bytes = out.size();
+  return extent;
+}
+
+void walk(const Value& v, int depth, Bound& bound) {
+  bound.value(v, depth);
+  const auto item = [&](const Value& child) {
+    if (child.isNull()) return false;
+    if (!plistcheck::tooDeep(static_cast<std::size_t>(depth) + 1)) return true;
+    bound.tooDeep();
+    return false;
+  };
+  if (const Array* items = v.array()) {
+    for (const Value& child : *items)
+      if (item(child)) walk(child, depth + 1, bound);
+  } else if (const Dictionary* entries = v.dictionary()) {
+    for (const auto& [key, child] : *entries) {
+      if (!item(child)) continue;
+      bound.key(key.size(), depth + 1);
+      walk(child, depth + 1, bound);
+    }
+  }
 }
 
 }  // namespace
 
-std::string serializePropertyListXML(const Value& value) {
+namespace plistxml {
+
+void tallyAll(const Value& value, Bound& bound) { walk(value, 0, bound); }
+
+std::string written(const Value& value, Extent& extent) {
   std::string out;
-  writeList(out, value);
+  extent = writeList(out, value);
   return out;
 }
 
-std::uint64_t writtenPropertyListSize(const Value& value) {
+Extent countWritten(const Value& value) {
   ByteCount count;
-  writeList(count, value);
-  return count.size();
+  return writeList(count, value);
 }
+
+}  // namespace plistxml
+
+std::string serializePropertyListXML(const Value& value) {
+  Extent extent;
+  return plistxml::written(value, extent);
+}
+
+std::uint64_t writtenPropertyListSize(const Value& value) { return plistxml::countWritten(value).bytes; }
 
 }  // namespace fd

@@ -15,6 +15,7 @@
 
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/PropertyListXMLForm.h"
 #include "platform/foundation/Unicode.h"
 
 namespace fd::plistcheck {
@@ -211,9 +212,13 @@ Expected<Measured> measure(std::string_view doc) {
   struct Open {
     bool array;
     bool holdsText;
+    bool level;
     std::size_t count;
   };
   std::vector<Open> open;
+  // The elements open around the next one, <plist> not among them: the
+  // levels above a value, as the writer and the binary reader count them.
+  std::size_t levels = 0;
   std::uint64_t total = 0;
   Tokenizer tokens(doc);
   for (Token t;;) {
@@ -223,21 +228,26 @@ Expected<Measured> measure(std::string_view doc) {
       case Token::Start:
       case Token::Empty: {
         const Element e = elementNamed(t.name);
-        if (e != Element::Plist) total = charged(total, kValueCost);
+        const bool level = e != Element::Plist;
+        if (level && tooDeep(levels)) return fail(nestedTooDeeply());
+        if (level) total = charged(total, kValueCost);
         if (e == Element::Key) total = charged(total, kEntryCost);
         if (!open.empty() && open.back().array) ++m.counts[open.back().count];
         if (t.kind == Token::Empty) break;
-        if (open.size() > static_cast<std::size_t>(kMaxDepth)) return fail(nestedTooDeeply());
         const bool array = e == Element::Array;
         if (array) {
           total = charged(total, sizeof(std::uint32_t));
           m.counts.push_back(0);
         }
-        open.push_back(Open{array, !isContainer(e), array ? m.counts.size() - 1 : 0});
+        open.push_back(Open{array, !isContainer(e), level, array ? m.counts.size() - 1 : 0});
+        levels += level;
         break;
       }
       case Token::End:
-        if (!open.empty()) open.pop_back();
+        if (!open.empty()) {
+          levels -= open.back().level;
+          open.pop_back();
+        }
         break;
       case Token::Text:
       case Token::CData:
@@ -393,7 +403,8 @@ Expected<Value> dataFrom(std::string_view text) {
 // The second walk: the value, built in place.
 class Builder {
  public:
-  Builder(std::string_view doc, std::vector<std::uint32_t> counts) : tokens_(doc), counts_(std::move(counts)) {}
+  Builder(std::string_view doc, std::vector<std::uint32_t> counts, plistxml::Bound* written)
+      : tokens_(doc), counts_(std::move(counts)), written_(written) {}
 
   Expected<Value> build() {
     for (Token t;;) {
@@ -441,6 +452,7 @@ class Builder {
       if (Status s = textUpTo(t.name, text); !s) return s;
     if (!open_.empty() && open_.back().element == Element::Dict && e == Element::Key) {
       if (open_.back().haveKey) return malformed("a key follows a key");
+      if (written_) written_->key(text.size(), depth());
       open_.back().key = std::move(text);
       open_.back().haveKey = true;
       return {};
@@ -479,8 +491,14 @@ class Builder {
       case Element::Plist:
       case Element::Unknown: break;
     }
+    if (written_) written_->value(*slot, depth());
     if (isContainer(e) && t.kind == Token::Start) open_.push_back(Open{e, slot, {}});
     return {};
+  }
+
+  // The levels above the next value, <plist> not among them.
+  int depth() const {
+    return static_cast<int>(open_.size()) - (!open_.empty() && open_.front().element == Element::Plist ? 1 : 0);
   }
 
   // Where the next value goes; nullptr where none may.
@@ -526,6 +544,7 @@ class Builder {
 
   Tokenizer tokens_;
   std::vector<std::uint32_t> counts_;
+  plistxml::Bound* written_;
   std::size_t nextCount_ = 0;
   std::vector<Open> open_;
   Value root_;
@@ -545,14 +564,14 @@ std::string_view wideEncoding(std::string_view doc) {
 
 }  // namespace
 
-Expected<Value> readXML(const Data& bytes) {
+Expected<Value> readXML(const Data& bytes, plistxml::Bound* written) {
   const std::string_view doc(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (const std::string_view encoding = wideEncoding(doc); !encoding.empty())
     return fail("property list is written in " + std::string(encoding) + ", an encoding the program does not read");
   if (doc.find('\0') != std::string_view::npos) return fail("property list holds a NUL character");
   Expected<Measured> measured = measure(doc);
   if (!measured) return measured.failure();
-  return Builder(doc, std::move(measured->counts)).build();
+  return Builder(doc, std::move(measured->counts), written).build();
 }
 
 Status checkXML(std::string_view text) {
