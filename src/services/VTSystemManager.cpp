@@ -1,6 +1,8 @@
 #include "services/VTSystemManager.h"
 
 #include <chrono>
+#include <cstdint>
+#include <limits>
 
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
@@ -22,6 +24,15 @@ std::mutex& sharedMutex() {
 std::unique_ptr<VTSystemManager>& sharedSlot() {
   static auto* manager = new std::unique_ptr<VTSystemManager>();  // never destroyed
   return *manager;
+}
+
+// A count one more, or as it is once it is the largest a record holds: a
+// record carried from elsewhere may hold any count, and one more must neither
+// wrap to a negative count nor change a larger one.
+fd::Value countedOnce(const fd::Value& count) {
+  const std::int64_t n = count.integerValue();
+  if (count.largeUnsigned() || n == std::numeric_limits<std::int64_t>::max()) return count;
+  return fd::Value(n + 1);
 }
 
 double steadySeconds() {
@@ -87,7 +98,7 @@ void VTSystemManager::store() {
 void VTSystemManager::event(const std::string& name) {
   std::lock_guard lock(mutex_);
   fd::Value& count = record_[kEventsKey][name];
-  count = fd::Value(count.integerValue() + 1);
+  count = countedOnce(count);
   store();
 }
 
@@ -102,7 +113,7 @@ void VTSystemManager::endEvent(const std::string& name) {
   const double seconds = clock_() - begun_.back().second;
   begun_.pop_back();
   fd::Value& entry = record_[kTimedEventsKey][name];
-  entry[kCountKey] = fd::Value(entry[kCountKey].integerValue() + 1);
+  entry[kCountKey] = countedOnce(entry[kCountKey]);
   entry[kDurationKey] = fd::Value(entry[kDurationKey].doubleValue() + seconds);
   store();
 }

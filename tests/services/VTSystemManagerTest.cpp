@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <thread>
 
 #include "platform/foundation/PropertyList.h"
@@ -90,6 +92,38 @@ TEST_F(VTSystemManagerTest, ACorruptRecordStartsAfresh) {
   EXPECT_EQ(m.record()["Events"]["a"].integerValue(), 1);
   EXPECT_EQ(m.record()["Events"]["b"].integerValue(), 5);
   EXPECT_TRUE(m.record()["TimedEvents"].isDictionary());
+}
+
+// A record carried from elsewhere may hold any count a list holds: the
+// largest signed one counted again stays (it once wrapped to the most
+// negative), and one above the signed range keeps its digits.
+TEST_F(VTSystemManagerTest, CountsAtTheLargestAreKeptNotWrapped) {
+  constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+  constexpr unsigned long long above = 18446744073709551615ULL;
+  std::filesystem::create_directories(VTSystemManager::recordPath().parent_path());
+  ASSERT_TRUE(fd::writePropertyList(
+      VTSystemManager::recordPath(),
+      fd::Value(fd::Dictionary{
+          {"Events", fd::Value(fd::Dictionary{{"a", fd::Value(largest)}, {"b", fd::Value(above)},
+                                              {"c", fd::Value(largest - 1)}})},
+          {"TimedEvents",
+           fd::Value(fd::Dictionary{{"t", fd::Value(fd::Dictionary{{"Count", fd::Value(largest)},
+                                                                   {"Duration", fd::Value(1.0)}})}})}})));
+  VTSystemManager& m = VTSystemManager::sharedManager();
+  m.event("a");
+  m.event("b");
+  m.event("c");
+  m.beginEvent("t");
+  m.endEvent("t");
+  const fd::Value record = m.record();
+  EXPECT_EQ(record["Events"]["a"].integerValue(), largest);
+  EXPECT_EQ(record["Events"]["b"].largeUnsigned(), std::optional<std::uint64_t>(above));
+  EXPECT_EQ(record["Events"]["c"].integerValue(), largest);
+  EXPECT_EQ(record["TimedEvents"]["t"]["Count"].integerValue(), largest);
+  fd::Expected<fd::Value> stored = fd::readPropertyList(VTSystemManager::recordPath());
+  ASSERT_TRUE(stored);
+  EXPECT_EQ((*stored)["Events"]["b"].largeUnsigned(), std::optional<std::uint64_t>(above));
+  EXPECT_EQ((*stored)["Events"]["a"].integerValue(), largest);
 }
 
 TEST_F(VTSystemManagerTest, ARecordWhoseTopIsAListStartsAfresh) {
