@@ -26,25 +26,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ramp;
 using testing_support::readShorts;
-
-void writeShorts(const fs::path& path, int format, int rate, const std::vector<std::int16_t>& samples) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = 1;
-  info.format = format | SF_FORMAT_PCM_16;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-  sf_write_short(f, samples.data(), static_cast<sf_count_t>(samples.size()));
-  sf_close(f);
-}
-
-// A ramp that never repeats within a second, so any shift shows.
-std::vector<std::int16_t> ramp(std::size_t n) {
-  std::vector<std::int16_t> s(n);
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<std::int16_t>(static_cast<int>((i * 7919) % 60001) - 30000);
-  return s;
-}
 
 class LiveAudioTest : public testing_support::SandboxTest {
  protected:
@@ -60,7 +43,7 @@ class LiveAudioTest : public testing_support::SandboxTest {
   }
   fs::path wav(const char* name, const std::vector<std::int16_t>& s, int rate = 44100) {
     fs::path p = root() / name;
-    writeShorts(p, SF_FORMAT_WAV, rate, s);
+    EXPECT_TRUE(testing_support::writeShorts(p, SF_FORMAT_WAV, rate, s));
     return p;
   }
 };

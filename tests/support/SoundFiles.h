@@ -106,6 +106,29 @@ inline std::vector<std::int16_t> readShorts(const std::filesystem::path& path, i
   return s;
 }
 
+// A mono 16-bit file of these samples in a container libsndfile writes
+// (SF_FORMAT_WAV, SF_FORMAT_CAF, ...); false when it cannot be made.
+inline bool writeShorts(const std::filesystem::path& path, int format, int rate,
+                        const std::vector<std::int16_t>& samples) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = format | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (f == nullptr) return false;
+  const auto n = static_cast<sf_count_t>(samples.size());
+  const bool whole = sf_write_short(f, samples.data(), n) == n;
+  return sf_close(f) == 0 && whole;
+}
+
+// A ramp that never repeats within a second, so any shift or gap in a
+// recording of it shows.
+inline std::vector<std::int16_t> ramp(std::size_t n) {
+  std::vector<std::int16_t> s(n);
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<std::int16_t>(static_cast<int>((i * 7919) % 60001) - 30000);
+  return s;
+}
+
 // A file of tests/data/sound: a 0.3 s 440 Hz tone at 22050 Hz, mono, as
 // "tone-aac.caf", "tone-alac.caf", "tone-mp3.caf" or "tone-ima4.caf".
 inline std::filesystem::path soundData(const std::string& name) {

@@ -46,10 +46,13 @@ class FileCapture : public CaptureSource {
     elapsedBefore_ += now() - startedAt_;
     running_ = false;
   }
-  std::size_t read(float* out, std::size_t max) override {
-    double elapsed = elapsedBefore_ + (running_ ? now() - startedAt_ : 0.0);
+  std::size_t available() override {
+    const double elapsed = elapsedBefore_ + (running_ ? now() - startedAt_ : 0.0);
     const auto due = static_cast<std::size_t>(std::floor(elapsed * kRecordingSampleRate + 1e-6));
-    const std::size_t n = std::min(max, due > delivered_ ? due - delivered_ : 0);
+    return due > delivered_ ? due - delivered_ : 0;
+  }
+  std::size_t read(float* out, std::size_t max) override {
+    const std::size_t n = std::min(max, available());
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = delivered_ + i;
       out[i] = at < samples_.size() ? samples_[at] : 0.0f;
@@ -101,6 +104,10 @@ class DeviceCapture : public CaptureSource {
     SDL_PauseAudioDevice(device_, 1);
     std::lock_guard lock(mutex_);
     queue_.clear();
+  }
+  std::size_t available() override {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
   }
   std::size_t read(float* out, std::size_t max) override {
     std::lock_guard lock(mutex_);

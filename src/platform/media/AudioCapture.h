@@ -18,6 +18,8 @@ class CaptureSource {
   virtual ~CaptureSource() = default;
   virtual void start() = 0;
   virtual void pause() = 0;
+  // How many captured samples wait to be read now.
+  virtual std::size_t available() = 0;
   // Moves up to `max` captured samples (in [-1, 1), s16 / 32768) into out;
   // answers how many.
   virtual std::size_t read(float* out, std::size_t max) = 0;

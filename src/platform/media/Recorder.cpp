@@ -16,9 +16,27 @@ namespace media {
 namespace {
 
 constexpr double kDrainInterval = 0.02;
+// The longest one drain keeps the main loop: what it has not written by then
+// waits for the next turn, so the screen, the player and Stop keep time when
+// the file's writes are slow (a network or user-space mount, a traced process).
+constexpr double kDrainTurn = 0.05;
 // How much sound may be on disk beyond what the header counts: a recording
-// whose process is killed keeps all but at most this much of its end.
-constexpr std::size_t kHeaderInterval = kRecordingSampleRate / 4;
+// whose process is killed keeps all but this and what waited to be written.
+constexpr std::size_t kHeaderLag = kRecordingSampleRate * 3 / 20;
+// Samples handed to the file in one write. A turn writes what waited, so the
+// slower the writes, the larger the blocks and the fewer of them: a file
+// system that charges for each write keeps pace with the microphone.
+constexpr std::size_t kBlock = kHeaderLag;
+
+std::function<void(const std::filesystem::path&)>& writeHook() {
+  // Never destroyed: a recording may be written while the process ends.
+  static auto* hook = new std::function<void(const std::filesystem::path&)>;
+  return *hook;
+}
+
+void beforeWrite(const std::filesystem::path& file) {
+  if (writeHook()) writeHook()(file);
+}
 
 std::optional<int> containerFor(const std::filesystem::path& file) {
   std::string ext = file.extension().string();
@@ -86,7 +104,7 @@ bool Recorder::recordForDuration(double seconds) {
 
 void Recorder::pause() {
   if (!recording_) return;
-  drain();
+  if (!moveCaptured(std::nullopt)) return fail();
   updateHeader();
   recording_ = false;
   capture_->pause();
@@ -95,7 +113,14 @@ void Recorder::pause() {
 
 void Recorder::stop() {
   if (stopped_) return;
-  if (recording_) drain();
+  // All that was captured up to now, however long a slow file takes for it.
+  if (recording_ && !moveCaptured(std::nullopt)) return fail();
+  finish();
+}
+
+void Recorder::fail() {
+  fd::Log("Recording into %s failed: %s\n", file_.c_str(), sf_strerror(out_ ? out_->file : nullptr));
+  failed_ = true;
   finish();
 }
 
@@ -120,34 +145,43 @@ void Recorder::updateMeters() {
 }
 
 void Recorder::drain() {
-  if (!recording_ || !out_ || out_->file == nullptr) return;
-  std::vector<float> block(4096);
-  std::vector<std::int16_t> shorts;
-  for (;;) {
-    std::size_t want = block.size();
-    if (limit_ != 0) want = std::min(want, limit_ - written_);
-    if (want == 0) break;
-    const std::size_t n = capture_->read(block.data(), want);
+  if (!recording_) return;
+  if (!moveCaptured(kDrainTurn)) return fail();
+  if (limit_ != 0 && written_ >= limit_) finish();
+}
+
+bool Recorder::moveCaptured(std::optional<double> turn) {
+  if (!out_ || out_->file == nullptr) return true;
+  fd::RunLoop& loop = fd::RunLoop::main();
+  const double began = loop.now();
+  // Only what was there when the drain began: samples keep coming while a
+  // slow write lasts, and taking them too would never let the loop go.
+  std::size_t due = capture_->available();
+  if (limit_ != 0) due = std::min(due, limit_ - written_);
+  std::vector<float> block(std::min(due, kBlock));
+  while (due > 0) {
+    const std::size_t n = capture_->read(block.data(), std::min(due, kBlock));
     if (n == 0) break;
-    // The same scale the reader uses (s / 32768), so a recording of 16-bit
-    // input reads back sample for sample.
-    shorts.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-      shorts[i] = static_cast<std::int16_t>(std::clamp(std::lrint(block[i] * 32768.0f), -32768L, 32767L));
-    if (sf_write_short(out_->file, shorts.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n)) {
-      fd::Log("Recording into %s failed: %s\n", file_.c_str(), sf_strerror(out_->file));
-      failed_ = true;
-      finish();
-      return;
-    }
-    written_ += n;
-    if (metering_) lastBlock_.assign(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+    due -= n;
+    if (!writeSamples(block.data(), n)) return false;
+    if (turn && loop.now() - began >= *turn) break;
   }
-  if (limit_ != 0 && written_ >= limit_) {
-    finish();
-    return;
-  }
-  if (written_ - headerCounts_ >= kHeaderInterval) updateHeader();
+  return true;
+}
+
+bool Recorder::writeSamples(const float* samples, std::size_t n) {
+  // The header first when this block would take the file too far past it.
+  if (written_ + n - headerCounts_ > kHeaderLag) updateHeader();
+  // The same scale the reader uses (s / 32768), so a recording of 16-bit
+  // input reads back sample for sample.
+  std::vector<std::int16_t> shorts(n);
+  for (std::size_t i = 0; i < n; ++i)
+    shorts[i] = static_cast<std::int16_t>(std::clamp(std::lrint(samples[i] * 32768.0f), -32768L, 32767L));
+  beforeWrite(file_);
+  if (sf_write_short(out_->file, shorts.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n)) return false;
+  written_ += n;
+  if (metering_) lastBlock_.assign(samples, samples + n);
+  return true;
 }
 
 void Recorder::updateHeader() {
@@ -155,8 +189,13 @@ void Recorder::updateHeader() {
   // The header is written over in place with the length so far; the samples
   // themselves are already with the system, so a kill loses only what came
   // after this.
+  beforeWrite(file_);
   sf_command(out_->file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
   headerCounts_ = written_;
+}
+
+void setRecordingWriteHookForTesting(std::function<void(const std::filesystem::path& file)> hook) {
+  writeHook() = std::move(hook);
 }
 
 }  // namespace media

@@ -1,13 +1,16 @@
 #pragma once
 // A sound recorder: the microphone into a 16-bit linear PCM file whose
 // container follows the file name (".caf", ".wav", ".aif"/".aiff"). Captured
-// samples are written on the main run loop as they arrive, and the header is
-// brought up to date every quarter of a second of sound (and on a pause), so
-// that a recording whose process is killed still reads back all but its last
-// moments; the file is whole once recording stops. Main thread only.
+// samples are written on the main run loop in blocks, a turn of the loop
+// taking no more than a slice of time however slow the writes are, and the
+// header never counts less than the file holds by more than a fraction of a
+// second of sound (and counts it all on a pause), so that a recording whose
+// process is killed still reads back all but its last moments; the file is
+// whole once recording stops. Main thread only.
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/foundation/Expected.h"
@@ -56,11 +59,19 @@ class Recorder {
   void setFinishHandler(std::function<void(bool)> handler) { finish_ = std::move(handler); }
 
   // Captured samples are moved into the file; the recorder does this on its
-  // own timer, tests may call it after moving the clock.
+  // own timer, tests may call it after moving the clock. One call takes what
+  // was captured when it began, and leaves what it has not written once its
+  // slice of time is spent to the next.
   void drain();
 
  private:
   Recorder() = default;
+  // Writes what was captured when called, all of it or (with `turn`) until
+  // that many seconds have passed on the run loop's clock; false when the
+  // file refused a write.
+  bool moveCaptured(std::optional<double> turn);
+  bool writeSamples(const float* samples, std::size_t n);
+  void fail();
   void finish();
   void updateHeader();
 
@@ -80,5 +91,10 @@ class Recorder {
   LevelMeter meter_;
   std::function<void(bool)> finish_;
 };
+
+// Tests: called with the file's path before each write a recorder makes to
+// its file (samples or header), so that a test can make the writes slow, as
+// a network or user-space file system makes them. An empty function ends it.
+void setRecordingWriteHookForTesting(std::function<void(const std::filesystem::path& file)> hook);
 
 }  // namespace media
