@@ -134,7 +134,11 @@ void DrawView::setDrawRectEnd(gfx::Rect r) {
   r = DrawsView::endRectWithinZoom(r, baseRect_);
   if (!usable(r)) return;
   applyFactors(r);
-  ui::Animations::animate(0.2, [this, r] { applyFrame(r); });
+  // A named block, as the live canvas's zoom runs: the canvas keeps taking
+  // touches while it moves (the second tap of a double tap).
+  ui::Animations::begin();
+  applyFrame(r);
+  ui::Animations::commit();
 }
 
 gfx::Rect DrawView::pinchStep(const std::vector<CanvasTouch>& touches, bool atEnd) const {

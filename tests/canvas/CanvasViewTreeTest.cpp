@@ -91,6 +91,27 @@ TEST_F(CanvasViewTreeTest, TwoFingersThroughTheTreePinchTheCanvas) {
   EXPECT_FALSE(canvas->operated()) << "a gesture draws nothing";
 }
 
+// Ctrl + double click in the window: the two fingers the mouse makes tap
+// twice, and the canvas zooms to exactly 3x keeping the page point under the
+// pointer in place; the next double tap brings back its base rectangle.
+TEST_F(CanvasViewTreeTest, ATwoFingerDoubleTapZoomsAboutTheTouchAndBack) {
+  canvas->setEnabledZoom(true);
+  const ui::MouseModifiers ctrl{.ctrl = true};
+  const ui::Point at{148, 66};  // page (100, 50)
+  host->doubleClick(at, ctrl);
+  EXPECT_EQ(canvas->drawRect(), (gfx::Rect{48 - 200, 16 - 100, 3 * 384, 3 * 288}));
+  EXPECT_EQ(canvas->frame(), canvas->drawRect());
+  const ui::Point page = canvas->convertPointFrom(at, window.get());
+  EXPECT_FLOAT_EQ(page.x / canvas->factor(), 100);
+  EXPECT_FLOAT_EQ(page.y / canvas->factor(), 50);
+  EXPECT_FALSE(canvas->operated()) << "a gesture draws nothing";
+  host->advance(1);
+  host->doubleClick(at, ctrl);
+  EXPECT_EQ(canvas->drawRect(), (gfx::Rect{48, 16, 384, 288}));
+  EXPECT_EQ(canvas->frame(), canvas->drawRect());
+  EXPECT_FALSE(canvas->operated());
+}
+
 TEST_F(CanvasViewTreeTest, LassoAboveTheCanvasTakesItsTouches) {
   auto lasso = std::make_shared<ArbitraryPathClip>(ui::Rect{48, 16, 192, 288});
   window->addSubview(lasso);

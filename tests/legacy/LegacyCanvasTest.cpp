@@ -348,6 +348,20 @@ TEST_F(LegacyCanvasTest, ATwoFingerDoubleTapZoomsToThreeTimesAboutTheTouchAndBac
   EXPECT_EQ(canvas->frame(), (gfx::Rect{48, 16, 384, 288}));
 }
 
+// The same through the window as Ctrl + double click makes it: two fingers
+// down and up together, twice, the first tap's end animating the canvas.
+TEST_F(LegacyCanvasTest, ACtrlDoubleClickZoomsToThreeTimesAboutThePointerAndBack) {
+  host->setInstantAnimations(false);
+  const ui::MouseModifiers ctrl{.ctrl = true};
+  const ui::Point at{148, 66};  // view point (100, 50)
+  host->doubleClick(at, ctrl);
+  EXPECT_EQ(canvas->frame(), (gfx::Rect{48 - 200, 16 - 100, 3 * 384, 3 * 288}));
+  EXPECT_FALSE(canvas->operated());
+  host->advance(1);
+  host->doubleClick(at, ctrl);
+  EXPECT_EQ(canvas->frame(), (gfx::Rect{48, 16, 384, 288}));
+}
+
 TEST_F(LegacyCanvasTest, AStrokeOnTheZoomedCanvasLandsOnThePagePointUnderTheFinger) {
   canvas->setDrawRectEnd({48 - 384, 16 - 288, 1152, 864});
   // Screen (100, 160) is view point (436, 432): page (145.3, 144).

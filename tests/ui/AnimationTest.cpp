@@ -3,6 +3,7 @@
 // instant mode keeps that order; delayed performs and their cancellation.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -184,6 +185,39 @@ TEST_F(AnimationTest, NestedBlocksAndDisabledAnimations) {
   Animations::animate(1.0, [&] { v->setCenter({0, 0}); });
   EXPECT_EQ(v->presentation().center, (Point{0, 0}));
   Animations::setEnabled(true);
+}
+
+// A view moving in a named block still takes a finger put down on it, as the
+// phone's named blocks let it (a canvas zooming, its layers following, takes
+// the second tap of a double tap); the block form holds its views' touches
+// unless it allows them.
+TEST_F(AnimationTest, NamedBlocksLeaveTheirViewsTouchableTheBlockFormOnlyWhenAsked) {
+  struct Counter : View {
+    using View::View;
+    int began = 0;
+    void touchesBegan(const TouchSet&, const Event&) override { ++began; }
+  };
+  auto v = std::make_shared<Counter>(Rect{0, 0, 100, 100});
+  rootView()->addSubview(v);
+  auto tapWhileMoving = [&](const std::function<void()>& move) {
+    move();
+    host->advance(0.05);
+    ASSERT_GT(Animator::shared().runningGroups(), 0u);
+    host->tap({50, 50});
+    host->advance(1);
+  };
+  tapWhileMoving([&] {
+    Animations::begin("Move");
+    v->setFrame({10, 0, 100, 100});
+    Animations::commit();
+  });
+  EXPECT_EQ(v->began, 1);
+  tapWhileMoving([&] { Animations::animate(0.2, [&] { v->setFrame({0, 0, 100, 100}); }); });
+  EXPECT_EQ(v->began, 1);
+  tapWhileMoving([&] {
+    Animations::animate(0.2, 0, {.allowUserInteraction = true}, [&] { v->setFrame({10, 0, 100, 100}); });
+  });
+  EXPECT_EQ(v->began, 2);
 }
 
 TEST_F(AnimationTest, DelayedPerformsRunInTimeOrderAndCancelByTarget) {

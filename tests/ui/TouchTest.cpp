@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "platform/foundation/RunLoop.h"
 
 using namespace ui;
 
@@ -178,6 +179,70 @@ TEST_F(TouchTest, QuickTapsCountUpAndSlowOnesStartAgain) {
   for (auto& e : v->log)
     if (e.phase == "began") counts.push_back(e.tapCount);
   EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 1, 1}));
+}
+
+// Each finger of a tap counts on. Two fingers tapping twice, as Ctrl with the
+// mouse makes them (down and up together) or a touch screen does (one after
+// the other), are a double tap for both: a finger that goes down near any
+// finger of the last tap continues its count, whichever finger it is. Only
+// the last tap counts, and taps are timed by when they were made.
+TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
+  auto v = std::make_shared<Recorder>(Rect{0, 0, 400, 300});
+  v->setMultipleTouchEnabled(true);
+  rootView()->addSubview(v);
+  auto counts = [&] {
+    std::vector<int> c;
+    for (auto& e : v->log)
+      if (e.phase == "began") c.push_back(e.tapCount);
+    v->log.clear();
+    return c;
+  };
+  const MouseModifiers ctrl{.ctrl = true};
+  host->click({100, 100}, ctrl);
+  host->advance(0.1);
+  host->click({100, 100}, ctrl);
+  host->advance(0.1);
+  host->click({101, 100}, ctrl);
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2, 2, 3, 3}));
+
+  host->advance(1);
+  host->touchDown(11, {50, 200});
+  host->touchDown(12, {150, 200});
+  host->advance(0.02);
+  host->touchUp(12, {150, 200});
+  host->advance(0.02);
+  host->touchUp(11, {50, 200});
+  host->advance(0.1);
+  host->touchDown(13, {148, 202});
+  host->touchDown(14, {52, 200});
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2, 2}));
+  host->touchUp(13, {148, 202});
+  host->touchUp(14, {52, 200});
+
+  // A tap elsewhere in between begins again; a finger held elsewhere does not.
+  host->advance(1);
+  host->tap({50, 50});
+  host->advance(0.1);
+  host->tap({250, 50});
+  host->advance(0.1);
+  host->tap({50, 50});
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 1}));
+  host->advance(1);
+  host->touchDown(7, {300, 250});
+  host->tap({50, 50});
+  host->advance(0.1);
+  host->tap({50, 50});
+  host->touchUp(7, {300, 250});
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2}));
+
+  // Two taps a second apart, read together by a late loop, are two single taps.
+  host->advance(2);
+  const double t = fd::RunLoop::main().now();
+  host->touchDown(1, {200, 100}, t - 1.5);
+  host->touchUp(1, {200, 100}, t - 1.45);
+  host->touchDown(1, {200, 100}, t - 0.45);
+  host->touchUp(1, {200, 100}, t - 0.4);
+  EXPECT_EQ(counts(), (std::vector<int>{1, 1}));
 }
 
 TEST_F(TouchTest, UnhandledTouchesWalkViewSuperviewController) {

@@ -47,6 +47,23 @@ void HeadlessHost::drag(Point from, Point to, int steps, double stepTime) {
   touchUp(1, to);
 }
 
+void HeadlessHost::mouse(MouseFingers::Action action, Point p, MouseModifiers modifiers,
+                         std::optional<double> madeAt) {
+  const std::vector<FingerChange> changes = mouse_.change(action, p, modifiers, madeAt);
+  if (!changes.empty()) touches(changes);
+}
+
+void HeadlessHost::click(Point p, MouseModifiers modifiers) {
+  mouse(MouseFingers::Action::Down, p, modifiers);
+  mouse(MouseFingers::Action::Up, p, modifiers);
+}
+
+void HeadlessHost::doubleClick(Point p, MouseModifiers modifiers, double apart) {
+  click(p, modifiers);
+  advance(apart);
+  click(p, modifiers);
+}
+
 void HeadlessHost::typeText(const std::string& utf8, std::optional<double> madeAt) {
   deliverTypedText(utf8, madeAt);
 }

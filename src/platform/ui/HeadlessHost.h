@@ -9,6 +9,7 @@
 
 #include "platform/graphics/Image.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/MouseFingers.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/TouchDispatcher.h"
 
@@ -35,6 +36,14 @@ class HeadlessHost {
   // Down at `from`, `steps` moves to `to` each `stepTime` apart, up.
   void drag(Point from, Point to, int steps = 5, double stepTime = 1.0 / 60);
 
+  // --- the mouse (screen points), making the fingers the window host makes
+  // of it: with Ctrl, two
+  void mouse(MouseFingers::Action action, Point p, MouseModifiers modifiers = {},
+             std::optional<double> madeAt = std::nullopt);
+  void click(Point p, MouseModifiers modifiers = {});
+  // Two clicks `apart` seconds apart on the clock.
+  void doubleClick(Point p, MouseModifiers modifiers = {}, double apart = 0.1);
+
   // --- the keyboard: to the text field that edits, if any
   void typeText(const std::string& utf8, std::optional<double> madeAt = std::nullopt);
   void pressKey(EditingKey key, std::optional<double> madeAt = std::nullopt);
@@ -59,6 +68,9 @@ class HeadlessHost {
 
   // --- the screen as it shows now
   gfx::Image screenshot();
+
+ private:
+  MouseFingers mouse_;
 };
 
 }  // namespace ui

@@ -13,6 +13,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/EventClock.h"
+#include "platform/ui/MouseFingers.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 // Last: its macros (Status, None, ...) would rename names of the headers above.
@@ -22,8 +23,6 @@
 namespace ui {
 
 namespace {
-constexpr std::int64_t kMouseFinger = 1;
-constexpr std::int64_t kMirrorFinger = 2;
 constexpr std::int64_t kTouchFingerBase = 1000;
 
 // The X library's own end of the process (on a broken connection, and on
@@ -93,10 +92,7 @@ struct SdlHost::Impl {
   // The window shows the last frame again without a new compose (after it
   // was uncovered or its surface changed).
   bool showWhole = true;
-  bool mouseDown = false;
-  bool twoFingers = false;
-  bool panMode = false;
-  Point mirrorCentre;
+  MouseFingers mouse;
   fd::TimerRef pumpTimer;
   bool sdlStarted = false;
   // On X, SDL hands over each core X event just before the events it makes
@@ -170,28 +166,12 @@ bool SdlHost::open(const std::string& title, std::string* error) {
 }
 
 void SdlHost::handleMouse(int type, int x, int y, unsigned modifiers, double madeAt) {
-  float k = Screen::main().scale();
-  Point p{x / k, y / k};
-  auto second = [&] {
-    if (impl_->panMode) return Point{p.x + kSecondFingerOffset, p.y};
-    return Point{2 * impl_->mirrorCentre.x - p.x, 2 * impl_->mirrorCentre.y - p.y};
-  };
-  std::vector<FingerChange> changes;
-  if (type == SDL_MOUSEBUTTONDOWN && !impl_->mouseDown) {
-    impl_->mouseDown = true;
-    impl_->twoFingers = (modifiers & KMOD_CTRL) != 0;
-    impl_->panMode = (modifiers & KMOD_SHIFT) != 0;
-    impl_->mirrorCentre = {p.x + kSecondFingerOffset / 2, p.y};
-    changes.push_back({kMouseFinger, p, TouchPhase::Began, madeAt});
-    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Began, madeAt});
-  } else if (type == SDL_MOUSEMOTION && impl_->mouseDown) {
-    changes.push_back({kMouseFinger, p, TouchPhase::Moved, madeAt});
-    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Moved, madeAt});
-  } else if (type == SDL_MOUSEBUTTONUP && impl_->mouseDown) {
-    impl_->mouseDown = false;
-    changes.push_back({kMouseFinger, p, TouchPhase::Ended, madeAt});
-    if (impl_->twoFingers) changes.push_back({kMirrorFinger, second(), TouchPhase::Ended, madeAt});
-  }
+  const float k = Screen::main().scale();
+  const MouseFingers::Action action = type == SDL_MOUSEBUTTONDOWN ? MouseFingers::Action::Down
+                                      : type == SDL_MOUSEBUTTONUP ? MouseFingers::Action::Up
+                                                                  : MouseFingers::Action::Move;
+  const std::vector<FingerChange> changes = impl_->mouse.change(
+      action, {x / k, y / k}, {(modifiers & KMOD_CTRL) != 0, (modifiers & KMOD_SHIFT) != 0}, madeAt);
   if (!changes.empty()) Application::shared().touches().dispatch(changes);
 }
 

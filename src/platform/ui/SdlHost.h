@@ -1,8 +1,7 @@
 #pragma once
-// The screen in an SDL2 window: a point is `scale` pixels; the mouse is one
-// finger, and holding Ctrl adds a second finger mirrored about a point beside
-// the first (pinch and turn; with Shift too it follows at a fixed offset, for
-// two-finger pans); real touch events pass through. Closing the window asks
+// The screen in an SDL2 window: a point is `scale` pixels; the mouse makes
+// fingers as `MouseFingers` says (Ctrl adds a second one); real touch events
+// pass through. Closing the window asks
 // the application to terminate (it may refuse); losing the window system (or
 // the window) terminates it as the phone's termination does, after which the
 // process ends.
@@ -30,9 +29,6 @@ class SdlHost {
   void run();
   // One pass: input, then what changed on the screen into the window.
   void pump();
-
-  // The second finger's offset from the first when Ctrl goes down.
-  static constexpr float kSecondFingerOffset = 60;
 
   // The window system went away (the X server's connection broke, or it
   // refused a request, as when the window was destroyed under the program):

@@ -49,14 +49,37 @@ Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
     t->phase_ = TouchPhase::Began;
     t->location_ = t->previous_ = t->start_ = local;
     t->timestamp_ = now;
-    bool repeat = lastTap_.viewId == hit->viewId() && now - lastTap_.time <= kMultiTapInterval &&
-                  distance(lastTap_.location, local) <= kMultiTapDistance;
-    t->tapCount_ = repeat ? lastTap_.count + 1 : 1;
+    const double downAt = std::min(now, f.madeAt.value_or(now));
+    t->tapCount_ = tapCountFor(*hit, local, downAt);
     Touch* raw = t.get();
-    touches_.push_back({f.id, std::move(t)});
+    touches_.push_back({f.id, std::move(t), downAt});
     return raw;
   }
   return nullptr;
+}
+
+int TouchDispatcher::tapCountFor(const View& view, Point location, double downAt) const {
+  // The nearest finger of the last tap that this one can continue.
+  const Lift* continued = nullptr;
+  for (const Lift& lift : lastTap_) {
+    if (lift.viewId != view.viewId() || downAt < lift.time || downAt - lift.time > kMultiTapInterval) continue;
+    const float d = distance(lift.location, location);
+    if (d <= kMultiTapDistance && (!continued || d < distance(continued->location, location))) continued = &lift;
+  }
+  return continued ? continued->count + 1 : 1;
+}
+
+void TouchDispatcher::noteLift(const Slot& slot, double liftedAt) {
+  // A finger that went down after the last tap's fingers had all lifted
+  // begins another tap.
+  const bool sameTap = !lastTap_.empty() && lastTap_.back().time >= slot.downAt;
+  if (!sameTap) lastTap_.clear();
+  // However many fingers a host reports, a tap keeps the last few.
+  constexpr std::size_t kMostFingers = 10;
+  if (lastTap_.size() >= kMostFingers) lastTap_.erase(lastTap_.begin());
+  const Touch& t = *slot.touch;
+  const bool movedOff = distance(t.start_, t.location_) > kMultiTapDistance;
+  lastTap_.push_back({t.location_, liftedAt, movedOff ? 0 : t.tapCount_, t.view_->viewId()});
 }
 
 namespace {
@@ -122,6 +145,7 @@ void TouchDispatcher::stealForScrollViews(std::vector<Touch*>& moved, Event& eve
 void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
   double now = fd::RunLoop::main().now();
   std::vector<Touch*> began, moved, ended, cancelled;
+  std::vector<double> liftedAt;  // when each of `ended` was made
   for (const FingerChange& f : changes) {
     if (std::find(ignored_.begin(), ignored_.end(), f.id) != ignored_.end()) {
       if (f.phase == TouchPhase::Ended || f.phase == TouchPhase::Cancelled) std::erase(ignored_, f.id);
@@ -143,9 +167,14 @@ void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
     t->location_ = t->window_->transformToSuperview().inverted().apply(f.location);
     t->timestamp_ = now;
     t->phase_ = f.phase;
-    if (f.phase == TouchPhase::Moved) moved.push_back(t);
-    else if (f.phase == TouchPhase::Ended) ended.push_back(t);
-    else if (f.phase == TouchPhase::Cancelled) cancelled.push_back(t);
+    if (f.phase == TouchPhase::Moved) {
+      moved.push_back(t);
+    } else if (f.phase == TouchPhase::Ended) {
+      ended.push_back(t);
+      liftedAt.push_back(std::min(now, f.madeAt.value_or(now)));
+    } else if (f.phase == TouchPhase::Cancelled) {
+      cancelled.push_back(t);
+    }
   }
   if (began.empty() && moved.empty() && ended.empty() && cancelled.empty()) return;
 
@@ -164,10 +193,11 @@ void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
   if (!ended.empty()) deliver(ended, TouchPhase::Ended, event, held);
   if (!cancelled.empty()) deliver(cancelled, TouchPhase::Cancelled, event, held);
 
-  for (Touch* t : ended) {
-    lastTap_ = {t->location_, now, t->tapCount_, t->view_->viewId()};
-    if (distance(t->start_, t->location_) > kMultiTapDistance) lastTap_.count = 0;
-  }
+  // In the order they lifted; a finger an answer cancelled or a reset let go
+  // of made no tap.
+  for (std::size_t i = 0; i < ended.size(); ++i)
+    for (const Slot& s : touches_)
+      if (s.touch.get() == ended[i] && s.touch->phase_ == TouchPhase::Ended) noteLift(s, liftedAt[i]);
   std::erase_if(touches_, [](const Slot& s) {
     return s.touch->phase_ == TouchPhase::Ended || s.touch->phase_ == TouchPhase::Cancelled;
   });

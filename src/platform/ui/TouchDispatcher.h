@@ -22,8 +22,9 @@ struct FingerChange {
 
 class TouchDispatcher {
  public:
-  // Two touch-downs count as one double tap when the second comes within this
-  // time of the first's lift and this close to it.
+  // A finger that goes down within this time of a lift of the last tap and
+  // this close to where that finger lifted continues its count (a double
+  // tap, with one finger or several).
   static constexpr double kMultiTapInterval = 0.35;
   static constexpr float kMultiTapDistance = 25;
   // A touch inside a scroll view that moves this far starts a drag.
@@ -45,20 +46,26 @@ class TouchDispatcher {
   struct Slot {
     std::int64_t id;
     std::shared_ptr<Touch> touch;
+    double downAt;  // when it was made, for tap counts
   };
   Touch* begin(const FingerChange& f, double now);
+  int tapCountFor(const View& view, Point location, double downAt) const;
+  void noteLift(const Slot& slot, double liftedAt);
   using Held = std::vector<std::shared_ptr<Touch>>;
   void deliver(const std::vector<Touch*>& changed, TouchPhase phase, const Event& event, const Held& held);
   void stealForScrollViews(std::vector<Touch*>& moved, Event& event, const Held& held);
 
   std::vector<Slot> touches_;
   std::vector<std::int64_t> ignored_;
-  struct LastTap {
+  // Where each finger of a tap lifted: the fingers of one tap are those
+  // that were down together, lifting in one event or one after another.
+  struct Lift {
     Point location;
-    double time = -1;
-    int count = 0;
+    double time = 0;
+    int count = 0;  // 0: it moved off, no tap to continue
     std::uint64_t viewId = 0;  // a view's address may be reused once it is gone
-  } lastTap_;
+  };
+  std::vector<Lift> lastTap_;
 };
 
 }  // namespace ui
