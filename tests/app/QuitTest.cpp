@@ -36,6 +36,7 @@
 #include "platform/ui/SdlHost.h"
 #include "support/ChildProcess.h"
 #include "support/Pictures.h"
+#include "support/VirtualXServer.h"
 
 namespace fs = std::filesystem;
 
@@ -419,29 +420,10 @@ class ProgramOnXTest : public QuitTest {
   }
   // The server picks a free display and says which; "" when it cannot start.
   std::string startServer() {
-    int ready[2];
-    if (::pipe(ready) != 0) return {};
-    server_ = ::fork();
-    if (server_ == 0) {
-      ::close(ready[0]);
-      const std::string fd = std::to_string(ready[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(ready[1]);
-    std::string display;
-    char c = 0;
-    while (server_ > 0 && ::read(ready[0], &c, 1) == 1 && c != '\n') display += c;
-    ::close(ready[0]);
-    return display.empty() ? std::string() : ":" + display;
+    server_ = std::make_unique<testing_support::VirtualXServer>();
+    return server_->display();
   }
-  void stopServer() {
-    if (server_ <= 0) return;
-    ::kill(server_, SIGKILL);
-    ::waitpid(server_, nullptr, 0);
-    server_ = 0;
-  }
+  void stopServer() { server_.reset(); }
   // The program in a window on that display, its messages in the log; back
   // once its launch has read its model (its folders are made) and a moment
   // more for the window.
@@ -484,12 +466,12 @@ class ProgramOnXTest : public QuitTest {
   fs::path log() const { return root() / "x11.log"; }
 
  private:
-  pid_t server_ = 0;
+  std::unique_ptr<testing_support::VirtualXServer> server_;
   pid_t program_ = 0;
 };
 
 TEST_F(ProgramOnXTest, TheProgramSurvivesItsXServerGoingAway) {
-  if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
+  if (!testing_support::VirtualXServer::installed()) GTEST_SKIP() << "Xvfb is not installed";
   const std::string display = startServer();
   ASSERT_FALSE(display.empty()) << "Xvfb did not start";
   startProgram(display);
@@ -500,8 +482,7 @@ TEST_F(ProgramOnXTest, TheProgramSurvivesItsXServerGoingAway) {
 // The window destroyed under the program (as `xdotool windowclose` does):
 // the server refuses what the program then asks of it.
 TEST_F(ProgramOnXTest, TheProgramSurvivesItsWindowBeingDestroyed) {
-  if (std::system("command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  if (!testing_support::VirtualXServer::installed(true)) GTEST_SKIP() << "Xvfb or xdotool is not installed";
   const std::string display = startServer();
   ASSERT_FALSE(display.empty()) << "Xvfb did not start";
   startProgram(display);

@@ -38,17 +38,6 @@ class SheetLog : public ButtonSheetDelegate {
   }
 };
 
-// The screen beneath the alerts: it notes every touch it hears.
-class Beneath : public View {
- public:
-  using View::View;
-  std::vector<std::string> heard;
-  void touchesBegan(const TouchSet& t, const Event&) override { heard.push_back("began " + std::to_string(t.size())); }
-  void touchesMoved(const TouchSet&, const Event&) override { heard.push_back("moved"); }
-  void touchesEnded(const TouchSet&, const Event&) override { heard.push_back("ended"); }
-  void touchesCancelled(const TouchSet&, const Event&) override { heard.push_back("cancelled"); }
-};
-
 // Asked whether the program may end: refuses with an alert of its own while
 // it must, and notes how many sheets were on screen when asked.
 class Closing : public ApplicationDelegate {
@@ -63,24 +52,13 @@ class Closing : public ApplicationDelegate {
   }
 };
 
-class AlertAnswerTest : public ui_test::UiTest {
+class AlertAnswerTest : public ui_test::BeneathAlertsTest {
  protected:
-  void SetUp() override {
-    UiTest::SetUp();
-    host->setInstantAnimations(false);
-    beneath = std::make_shared<Beneath>(Rect{0, 0, 480, 320});
-    rootView()->addSubview(beneath);
-  }
-  void TearDown() override {
-    beneath.reset();
-    UiTest::TearDown();
-  }
   Point tapButton(const std::string& title) {
     const std::optional<Point> at = host->tapAlertButton(title);
     EXPECT_TRUE(at.has_value()) << title;
     return at.value_or(Point{});
   }
-  std::shared_ptr<Beneath> beneath;
 };
 
 }  // namespace

@@ -83,3 +83,39 @@ TEST(EventClockTest, NothingIsPlacedAfterItWasReadNorFarBeforeWhenTheClockGoesBa
   EXPECT_NEAR(clock.madeAt(behind.stampAt(4), 4.002), 4.002, 1e-9);
   EXPECT_NEAR(clock.madeAt(behind.stampAt(5), 5.3), 5, 0.004);
 }
+
+// Events another program sent (a tool clicking or typing for the user) carry
+// the stamp 0 or one of the sender's choosing: each is taken as made when it
+// was read, however many come and whatever came before, and the server's own
+// events are still placed by their stamps around them.
+TEST(EventClockTest, AnEventAnotherProgramSentIsTakenAsMadeWhenRead) {
+  const Server server{3e7};
+  EventClock clock;
+  EXPECT_NEAR(clock.madeAt(server.stampAt(1), 1.002), 1, 0.003);
+  for (const double t : {1.5, 2.5, 5.5, 9.0}) {
+    EXPECT_DOUBLE_EQ(clock.madeAt(0, t + 0.004, true), t + 0.004);
+    EXPECT_DOUBLE_EQ(clock.madeAt(0, t + 0.3), t + 0.3) << "stamped 0: now";
+    EXPECT_DOUBLE_EQ(clock.madeAt(server.stampAt(t - 4), t + 0.5, true), t + 0.5) << "a stamp of the sender's";
+  }
+  // The server's own, read half a second late, between them.
+  EXPECT_NEAR(clock.madeAt(server.stampAt(10), 10.5), 10, 0.02);
+  EXPECT_DOUBLE_EQ(clock.madeAt(0, 10.6, true), 10.6);
+  EXPECT_NEAR(clock.madeAt(server.stampAt(10.2), 10.601), 10.2, 0.02);
+}
+
+// A loop held up far longer than any fade (a stopped process, a machine
+// swapping) reads what was made meanwhile: it is still placed when it was
+// made, and prompt reads afterwards are placed as before.
+TEST(EventClockTest, AReadLongAfterTheEventIsNotTakenForTheClockGoingBack) {
+  for (const double stall : {12.0, 100.0}) {
+    SCOPED_TRACE(stall);
+    const Server server{8e5};
+    EventClock clock;
+    double t = 1;
+    for (; t < 3; t += 0.25) EXPECT_NEAR(clock.madeAt(server.stampAt(t), t + 0.003), t, 0.004);
+    const double readAt = t + stall;
+    EXPECT_NEAR(clock.madeAt(server.stampAt(t), readAt), t, 0.004 + stall * EventClock::kDrift);
+    EXPECT_NEAR(clock.madeAt(server.stampAt(t + 0.1), readAt), t + 0.1, 0.004 + stall * EventClock::kDrift);
+    EXPECT_NEAR(clock.madeAt(server.stampAt(readAt + 1), readAt + 1.002), readAt + 1, 0.004);
+  }
+}

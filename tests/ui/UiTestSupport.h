@@ -5,6 +5,8 @@
 #include <GLES2/gl2.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/gl/Context.h"
 #include "platform/gl/Handles.h"
@@ -91,6 +93,35 @@ class UiTest : public testing_support::SandboxTest {
   std::unique_ptr<ui::HeadlessHost> host;
   std::shared_ptr<ui::Window> window;
   std::shared_ptr<ui::ViewController> root;
+};
+
+// The screen beneath the alerts: it notes every touch it hears.
+class Beneath : public ui::View {
+ public:
+  using View::View;
+  std::vector<std::string> heard;
+  void touchesBegan(const ui::TouchSet& t, const ui::Event&) override {
+    heard.push_back("began " + std::to_string(t.size()));
+  }
+  void touchesMoved(const ui::TouchSet&, const ui::Event&) override { heard.push_back("moved"); }
+  void touchesEnded(const ui::TouchSet&, const ui::Event&) override { heard.push_back("ended"); }
+  void touchesCancelled(const ui::TouchSet&, const ui::Event&) override { heard.push_back("cancelled"); }
+};
+
+// A screen that is all `Beneath`, its animations (alerts' fades) on the clock.
+class BeneathAlertsTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    host->setInstantAnimations(false);
+    beneath = std::make_shared<Beneath>(ui::Rect{0, 0, 480, 320});
+    rootView()->addSubview(beneath);
+  }
+  void TearDown() override {
+    beneath.reset();
+    UiTest::TearDown();
+  }
+  std::shared_ptr<Beneath> beneath;
 };
 
 }  // namespace ui_test

@@ -14,16 +14,16 @@ class EventClock {
   // second, far more than any two clocks drift): the estimate of their
   // offset loosens by this, so that it follows a drift either way.
   static constexpr double kDrift = 1e-3;
-  // A read later than this after the soonest one seen is taken for the
-  // window system's clock having gone back, and the estimate starts afresh.
-  static constexpr double kRestartAfter = 10;
-
   // When the event stamped `stampMs` was made, on the run loop's clock, given
   // that it was read at `readAt`: never after `readAt`. An event is read at
   // or after it is made, so the read time less the stamp bounds the clocks'
   // offset from above; the least bound seen (the event read soonest) is
-  // the offset taken.
-  double madeAt(std::uint32_t stampMs, double readAt);
+  // the offset taken, however late a read comes after it. Stamps that go
+  // back (the window system's clock set back) start the estimate afresh.
+  // An event another program sent (`sent`) carries whatever stamp it chose,
+  // most often 0 for "now": it, and any stamped 0, is taken as made when it
+  // was read, and tells nothing of the clocks.
+  double madeAt(std::uint32_t stampMs, double readAt, bool sent = false);
 
  private:
   bool started_ = false;

@@ -105,8 +105,11 @@ struct SdlHost::Impl {
   void noteWindowSystemEvent(const SDL_Event& e) {
     serverMadeAt.reset();
     if (e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) return;
-    if (const std::optional<std::uint32_t> stamp = serverStamp(e.syswm.msg->msg.x11.event))
-      serverMadeAt = serverClock.madeAt(*stamp, readAt(e));
+    const XEvent& x = e.syswm.msg->msg.x11.event;
+    // Another program's event (sent by a tool that clicks or types for the
+    // user) carries a stamp of its choosing, not the server's.
+    if (const std::optional<std::uint32_t> stamp = serverStamp(x))
+      serverMadeAt = serverClock.madeAt(*stamp, readAt(e), x.xany.send_event != 0);
   }
   double madeAt(const SDL_Event& e) const { return serverMadeAt.value_or(readAt(e)); }
 };

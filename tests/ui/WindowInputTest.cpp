@@ -1,0 +1,183 @@
+// The window host on a real X server of the test's own, clicked as a person
+// and as other programs click: a tap made while an alert's answer fades and
+// read only after a loop stopped for longer than any fade reaches nothing,
+// judged by the server's stamp; clicks another program sends (stamped 0) are
+// taken as made when read, so after an alert answered that way the next one
+// acts. Each runs in a child, where the window system is this test's alone.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "UiTestSupport.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/SdlHost.h"
+#include "support/ChildProcess.h"
+#include "support/VirtualXServer.h"
+
+using namespace ui;
+
+namespace {
+
+class Answers : public ButtonSheetDelegate {
+ public:
+  std::vector<std::string> events;
+  void clickedButtonAtIndex(ButtonSheet&, int i) override { events.push_back("clicked " + std::to_string(i)); }
+  void didDismissWithButtonIndex(ButtonSheet&, int i) override { events.push_back("did " + std::to_string(i)); }
+};
+
+using Clock = std::chrono::steady_clock;
+
+class WindowInputTest : public ui_test::BeneathAlertsTest {
+ protected:
+  void SetUp() override {
+    if (!testing_support::VirtualXServer::installed(true)) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    server_ = std::make_unique<testing_support::VirtualXServer>();
+    ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
+    BeneathAlertsTest::SetUp();
+  }
+  void TearDown() override {
+    BeneathAlertsTest::TearDown();
+    server_.reset();
+  }
+
+  // In the child: the window on the test's server, shown.
+  void openWindow() {
+    ::setenv("DISPLAY", server_->display().c_str(), 1);
+    ::setenv("SDL_VIDEODRIVER", "x11", 1);
+    sdl = std::make_unique<SdlHost>();
+    const std::string title = "flipdesk input " + std::to_string(::getpid());
+    std::string error;
+    ASSERT_TRUE(sdl->open(title, &error)) << error;
+    windowId = output("timeout 10 xdotool search --sync --name '^" + title + "$' | head -1");
+    ASSERT_FALSE(windowId.empty()) << "the window is not on the server";
+    pumpFor(0.3);
+  }
+  static std::string output(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+      char buffer[256];
+      while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
+      ::pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+  }
+  // xdotool's words, with "W" for the window.
+  std::string xdotoolCommand(std::string words) const {
+    for (std::size_t at = words.find(" W "); at != std::string::npos; at = words.find(" W "))
+      words.replace(at, 3, " " + windowId + " ");
+    return "timeout 10 xdotool " + words;
+  }
+  void xdotool(const std::string& words) {
+    ASSERT_EQ(std::system(xdotoolCommand(words).c_str()), 0) << words;
+  }
+  // The loop reading the window promptly for this long, its clock keeping
+  // pace with the server's; or until `done`.
+  template <typename Done>
+  bool pumpUntil(double seconds, Done done) {
+    const Clock::time_point start = Clock::now();
+    Clock::time_point last = start;
+    while (Clock::now() - start < std::chrono::duration<double>(seconds)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(3));
+      const Clock::time_point now = Clock::now();
+      host->advance(std::chrono::duration<double>(now - last).count());
+      last = now;
+      sdl->pump();
+      if (done()) return true;
+    }
+    return done();
+  }
+  void pumpFor(double seconds) {
+    pumpUntil(seconds, [] { return false; });
+  }
+  static bool has(const std::vector<std::string>& events, const std::string& e) {
+    return std::find(events.begin(), events.end(), e) != events.end();
+  }
+  // The middle of the newest alert's button, in window pixels.
+  std::string buttonAt(const std::string& title) const {
+    const std::optional<Point> p = host->alertButtonPoint(title);
+    EXPECT_TRUE(p.has_value()) << title;
+    return p ? std::to_string(int(p->x)) + " " + std::to_string(int(p->y)) : "0 0";
+  }
+
+  std::unique_ptr<testing_support::VirtualXServer> server_;
+  std::unique_ptr<SdlHost> sdl;
+  std::string windowId;
+};
+
+}  // namespace
+
+TEST_F(WindowInputTest, ATapMadeDuringTheFadeAndReadAfterALongStallReachesNothing) {
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    openWindow();
+    // A click the loop reads at once acts, and shows the loop how the
+    // server's clock stands to its own.
+    xdotool("mousemove --window W 60 60 click 1");
+    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    beneath->heard.clear();
+
+    Answers answers;
+    AlertView::make("Warning", "Clear this Frames", &answers, "OK", {"Cancel"})->show();
+    pumpFor(0.5);
+    // Cancel, and soon after, while the alert fades, a tap beside it. The
+    // loop reads Cancel at once and then stops, for longer than ten seconds,
+    // before it ends the fade and reads the tap.
+    const std::string words =
+        "mousemove --window W " + buttonAt("Cancel") + " click 1 sleep 0.1 mousemove --window W 60 60 click 1";
+    FILE* clicks = ::popen(xdotoolCommand(words).c_str(), "r");
+    ASSERT_NE(clicks, nullptr);
+    ASSERT_TRUE(pumpUntil(3, [&] { return has(answers.events, "clicked 1"); }));
+    ::pclose(clicks);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    fd::RunLoop::main().stall(12);
+    host->runUntilIdle();
+    ASSERT_TRUE(has(answers.events, "did 1")) << "the fade's end ran first";
+    // Then it reads the window, a moment after.
+    host->advance(0.01);
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(3));
+      sdl->pump();
+    }
+    host->runUntilIdle();
+    EXPECT_TRUE(beneath->heard.empty()) << "the tap made during the fade went through";
+
+    // A click another program sends then acts, taken as made when read.
+    xdotool("click --window W 1");
+    EXPECT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+  });
+  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
+}
+
+TEST_F(WindowInputTest, ClicksAnotherProgramSendsAfterAnAnswerItSentAct) {
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    openWindow();
+    xdotool("mousemove --window W 60 60");
+    pumpFor(0.2);
+    Answers answers;
+    AlertView::make("Warning", "Clear this Frames", &answers, "OK", {"Cancel"})->show();
+    pumpFor(0.5);
+    xdotool("mousemove --window W " + buttonAt("OK"));
+    pumpFor(0.2);
+    xdotool("click --window W 1");
+    ASSERT_TRUE(pumpUntil(3, [&] { return has(answers.events, "did 0"); }));
+    // Where the button was, the screen beneath, half a second and 1.5 s after.
+    for (const double wait : {0.5, 1.0}) {
+      pumpFor(wait);
+      beneath->heard.clear();
+      xdotool("click --window W 1");
+      EXPECT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); })) << wait;
+    }
+  });
+  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
+}
