@@ -181,3 +181,20 @@ TEST_F(WindowInputTest, ClicksAnotherProgramSendsAfterAnAnswerItSentAct) {
   ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
   EXPECT_EQ(child.exitCode, 0);
 }
+
+// Ctrl held for one click, read only after Ctrl was let go (a busy loop): the
+// click is two fingers still, as the keys stood when it was made.
+TEST_F(WindowInputTest, ACtrlClickReadAfterCtrlWasLetGoIsStillTwoFingers) {
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    beneath->setMultipleTouchEnabled(true);
+    openWindow();
+    xdotool("mousemove --window W 100 100");
+    pumpFor(0.2);
+    xdotool("keydown ctrl click 1 keyup ctrl");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    EXPECT_EQ(beneath->heard.front(), "began 2");
+  });
+  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
+}

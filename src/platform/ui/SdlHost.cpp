@@ -75,6 +75,20 @@ std::optional<std::uint32_t> serverStamp(const XEvent& x) {
     default: return std::nullopt;
   }
 }
+
+// The modifier keys held when the X server made a pointer event; SDL's own
+// state is the keys' as it read the last of them, which a busy loop reads
+// past a Ctrl let go after the click.
+std::optional<MouseModifiers> serverModifiers(const XEvent& x) {
+  unsigned state = 0;
+  switch (x.type) {
+    case ButtonPress:
+    case ButtonRelease: state = x.xbutton.state; break;
+    case MotionNotify: state = x.xmotion.state; break;
+    default: return std::nullopt;
+  }
+  return MouseModifiers{(state & ControlMask) != 0, (state & ShiftMask) != 0};
+}
 }  // namespace
 
 void SdlHost::displayLost(const char* why) {
@@ -102,16 +116,24 @@ struct SdlHost::Impl {
   // taken as made when SDL read them.
   EventClock serverClock;
   std::optional<double> serverMadeAt;
+  std::optional<MouseModifiers> heldWhenMade;
   void noteWindowSystemEvent(const SDL_Event& e) {
     serverMadeAt.reset();
+    heldWhenMade.reset();
     if (e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) return;
     const XEvent& x = e.syswm.msg->msg.x11.event;
     // Another program's event (sent by a tool that clicks or types for the
     // user) carries a stamp of its choosing, not the server's.
     if (const std::optional<std::uint32_t> stamp = serverStamp(x))
       serverMadeAt = serverClock.madeAt(*stamp, readAt(e), x.xany.send_event != 0);
+    heldWhenMade = serverModifiers(x);
   }
   double madeAt(const SDL_Event& e) const { return serverMadeAt.value_or(readAt(e)); }
+  MouseModifiers modifiers() const {
+    if (heldWhenMade) return *heldWhenMade;
+    const SDL_Keymod held = SDL_GetModState();
+    return {(held & KMOD_CTRL) != 0, (held & KMOD_SHIFT) != 0};
+  }
 };
 
 SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {}
@@ -168,13 +190,13 @@ bool SdlHost::open(const std::string& title, std::string* error) {
   return true;
 }
 
-void SdlHost::handleMouse(int type, int x, int y, unsigned modifiers, double madeAt) {
+void SdlHost::handleMouse(const SDL_Event& e, int x, int y) {
   const float k = Screen::main().scale();
-  const MouseFingers::Action action = type == SDL_MOUSEBUTTONDOWN ? MouseFingers::Action::Down
-                                      : type == SDL_MOUSEBUTTONUP ? MouseFingers::Action::Up
-                                                                  : MouseFingers::Action::Move;
-  const std::vector<FingerChange> changes = impl_->mouse.change(
-      action, {x / k, y / k}, {(modifiers & KMOD_CTRL) != 0, (modifiers & KMOD_SHIFT) != 0}, madeAt);
+  const MouseFingers::Action action = e.type == SDL_MOUSEBUTTONDOWN ? MouseFingers::Action::Down
+                                      : e.type == SDL_MOUSEBUTTONUP ? MouseFingers::Action::Up
+                                                                    : MouseFingers::Action::Move;
+  const std::vector<FingerChange> changes =
+      impl_->mouse.change(action, {x / k, y / k}, impl_->modifiers(), impl_->madeAt(e));
   if (!changes.empty()) Application::shared().touches().dispatch(changes);
 }
 
@@ -183,6 +205,7 @@ void SdlHost::pump() {
   const Screen& screen = Screen::main();
   SDL_Event e;
   impl_->serverMadeAt.reset();
+  impl_->heldWhenMade.reset();
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
       case SDL_SYSWMEVENT: impl_->noteWindowSystemEvent(e); break;
@@ -202,11 +225,11 @@ void SdlHost::pump() {
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT)
-          handleMouse(e.type, e.button.x, e.button.y, SDL_GetModState(), impl_->madeAt(e));
+          handleMouse(e, e.button.x, e.button.y);
         break;
       case SDL_MOUSEMOTION:
         if (e.motion.which != SDL_TOUCH_MOUSEID)
-          handleMouse(e.type, e.motion.x, e.motion.y, SDL_GetModState(), impl_->madeAt(e));
+          handleMouse(e, e.motion.x, e.motion.y);
         break;
       // The keyboard reaches the text field that edits, if any.
       case SDL_TEXTINPUT: deliverTypedText(e.text.text, impl_->madeAt(e)); break;

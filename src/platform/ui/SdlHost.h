@@ -1,15 +1,16 @@
 #pragma once
 // The screen in an SDL2 window: a point is `scale` pixels; the mouse makes
 // fingers as `MouseFingers` says (Ctrl adds a second one); real touch events
-// pass through. Closing the window asks
-// the application to terminate (it may refuse); losing the window system (or
-// the window) terminates it as the phone's termination does, after which the
-// process ends.
+// pass through. Closing the window asks the application to terminate (it may
+// refuse); losing the window system (or the window) terminates it as the
+// phone's termination does, after which the process ends.
 #include <memory>
 #include <string>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Types.h"
+
+union SDL_Event;
 
 namespace ui {
 
@@ -39,7 +40,7 @@ class SdlHost {
   static constexpr int kDisplayLostExitCode = 1;
 
  private:
-  void handleMouse(int type, int x, int y, unsigned modifiers, double madeAt);
+  void handleMouse(const SDL_Event& e, int x, int y);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
