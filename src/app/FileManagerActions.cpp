@@ -203,7 +203,12 @@ bool FileManagerView::removeProject(const std::string& name) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   // The list may have changed while the question was asked.
   if (name == model.curProjectName() || !listed(name)) return false;
-  model.removeProject(name);
+  if (!model.removeProject(name)) {
+    tell("Delete", filled("\u201c%@\u201d was not deleted: the list of projects could not be written (the disk may "
+                          "be full). Nothing was changed.",
+                          {name}));
+    return false;
+  }
   model.saveData();
   projsView_->reloadProjects();
   return true;

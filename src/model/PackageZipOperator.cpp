@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <stdio.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <array>
@@ -14,6 +13,7 @@
 #include "model/ProjectDataModel.h"
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
+#include "model/StagingFolder.h"
 #include "model/Tools.h"
 #include "model/zip/EntryName.h"
 #include "platform/foundation/CrashPoint.h"
@@ -30,6 +30,8 @@ constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PN
                                                                "m4r", "caf", "wav", "aif"};
 // Marks an import's staging folder: "." + target + kImportStagingMark + XXXXXX.
 constexpr std::string_view kImportStagingMark = ".import-";
+// An export's work folder in tmp: kExportStagingPrefix + XXXXXX.
+constexpr std::string_view kExportStagingPrefix = "ProjectData-";
 
 // The spellings that take a package name, per format: a name is taken only by
 // a package of the same format, whichever case its extension is in.
@@ -54,32 +56,6 @@ bool moveNoReplace(const fs::path& from, const fs::path& to) {
   if (errno == EINVAL || errno == ENOSYS || errno == EXDEV) return fd::files::moveItem(from, to);
   return false;
 }
-
-// A fresh folder of its own next to (or in) the given folder.
-fs::path makeUniqueFolder(const fs::path& parent, const std::string& prefix) {
-  std::error_code ec;
-  fs::create_directories(parent, ec);
-  std::string pattern = (parent / (prefix + "XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr) return {};
-  return fs::path(pattern);
-}
-
-// Removes a staging folder on every way out unless it was handed on.
-class StagingFolder {
- public:
-  explicit StagingFolder(fs::path path) : path_(std::move(path)) {}
-  ~StagingFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  StagingFolder(const StagingFolder&) = delete;
-  StagingFolder& operator=(const StagingFolder&) = delete;
-  const fs::path& path() const { return path_; }
-  bool valid() const { return !path_.empty(); }
-
- private:
-  fs::path path_;
-};
 
 // Sound files named by the project's tags, taken from Documents and packed
 // under their names; a file of the same name in the folder wins. They pass
@@ -182,11 +158,11 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   // made in a staging folder of its own: the project folder is only read,
   // tagged sounds are packed straight from Documents, and two exports never
   // share a work folder.
-  StagingFolder staging(makeUniqueFolder(fd::paths::temporary(), "ProjectData-"));
-  if (!staging.valid()) return fail(PackageFailure::FileSystem);
+  staging::Folder stage(fd::paths::temporary(), std::string(kExportStagingPrefix));
+  if (!stage.valid()) return fail(PackageFailure::FileSystem);
   fs::path work = source;
   if (!isUpgradeVersion) {
-    work = staging.path() / "project";
+    work = stage.path() / "project";
     if (!fd::files::copyItem(source, work)) return fail(PackageFailure::FileSystem);
     if (!package_format::convertToOlderFormat(work)) return fail(PackageFailure::Conversion);
   }
@@ -199,7 +175,7 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   if (fd::files::exists(documents / (name + "." + extension))) name = rightNameWithName(name, isUpgradeVersion);
   const auto sounds = taggedSounds(project.soundNameArray(), documents, work);
 
-  const fs::path zipPath = staging.path() / (name + ".zip");
+  const fs::path zipPath = stage.path() / (name + ".zip");
   if (!packFolder(work, sounds, zipPath)) return false;
   fs::path package = documents / (name + "." + extension);
   if (!moveNoReplace(zipPath, package)) return fail(PackageFailure::FileSystem);
@@ -239,17 +215,16 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
 
   // Unpacked beside the target under a hidden name, so that a failure at any
   // entry leaves the projects folder as it was.
-  StagingFolder staging(
-      makeUniqueFolder(folder.parent_path(), "." + folder.filename().string() + std::string(kImportStagingMark)));
-  if (!staging.valid()) return fail(PackageFailure::FileSystem);
+  staging::Folder stage(folder.parent_path(), staging::hiddenPrefix(folder.filename().string(), kImportStagingMark));
+  if (!stage.valid()) return fail(PackageFailure::FileSystem);
   ZipWrapper zip;
-  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(staging.path(), false);
+  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(stage.path(), false);
   const ZipFailure why = zip.lastFailure();
   const std::string error = zip.lastError();
   zip.UnzipCloseFile();
   if (!unpacked) return fail(PackageFailure::Archive, why, error);
 
-  const fs::path plist = staging.path() / projectplist::kFileName;
+  const fs::path plist = stage.path() / projectplist::kFileName;
   if (!isRealFile(plist)) return fail(PackageFailure::NotAProject);
   // Read as a project's list is shown, so that the reason can be told: a
   // list that is garbled, or that would take more memory than any list may,
@@ -261,11 +236,12 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
   }
   // Project folders are plain folders; the staging folder was made private.
   fd::crashPoint("package.import.unpacked");
-  fs::permissions(staging.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+  fs::permissions(stage.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                       fs::perms::others_read | fs::perms::others_exec, ec);
-  if (!moveNoReplace(staging.path(), folder)) {
+  if (!moveNoReplace(stage.path(), folder)) {
     return fail(fd::files::exists(folder) ? PackageFailure::TargetExists : PackageFailure::FileSystem);
   }
+  stage.handOver();
   return true;
 }
 
@@ -282,10 +258,13 @@ std::string ZipOperator::rightNameWithName(const std::string& name, bool isUpgra
   return Tools::uniqueName(name, taken);
 }
 
-bool ZipOperator::isImportStagingName(std::string_view name) {
-  const std::size_t mark = name.rfind(kImportStagingMark);
-  if (name.size() < 2 || name.front() != '.' || mark == std::string_view::npos || mark < 2) return false;
-  return fd::files::isUniqueTempSuffix(name.substr(mark + kImportStagingMark.size()));
+bool ZipOperator::isImportStagingName(std::string_view name) { return staging::isHiddenName(name, kImportStagingMark); }
+
+void ZipOperator::removeExportLeftovers() {
+  staging::sweep(fd::paths::temporary(), [](std::string_view name) {
+    return name.starts_with(kExportStagingPrefix) &&
+           fd::files::isUniqueTempSuffix(name.substr(kExportStagingPrefix.size()));
+  });
 }
 
 std::vector<std::string> ZipOperator::packageNames(bool isUpgrade) {

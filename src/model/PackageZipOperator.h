@@ -53,6 +53,9 @@ class ZipOperator {
   // "." + target name + ".import-" + six letters or digits. One that is still
   // there when the projects folder opens was left by a killed import.
   static bool isImportStagingName(std::string_view name);
+  // Removes the work folders that killed exports left in tmp (only the
+  // program's own names, and none an export in flight holds).
+  static void removeExportLeftovers();
 
   // Why the last export or import answered NO, and where the last export went.
   PackageFailure lastFailure() const { return lastFailure_; }

@@ -12,6 +12,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
+#include "model/StagingFolder.h"
 #include "model/Tools.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
@@ -36,6 +37,54 @@ constexpr const char* kShowPicSimpleKey = "ShowPicSimple";
 // Marks the folder a project built from pictures grows in until it is
 // finished: "." + name + kCreationStagingMark + XXXXXX.
 constexpr std::string_view kCreationStagingMark = ".building-";
+// Marks the folder a duplicate is copied into before it takes its name, and
+// the one a deleted project's folder is moved into to be emptied.
+constexpr std::string_view kCopyStagingMark = ".copying-";
+constexpr std::string_view kRemovalStagingMark = ".deleting-";
+
+bool isStagingName(std::string_view name) {
+  return ZipOperator::isImportStagingName(name) || ZTDataModel::isCreationStagingName(name) ||
+         staging::isHiddenName(name, kCopyStagingMark) || staging::isHiddenName(name, kRemovalStagingMark);
+}
+
+// Moves a project folder in one rename into a hidden folder, under its own
+// name: a kill leaves it there for the next start, which removes it or, when
+// the project is still listed, moves it back. Nothing when it cannot be
+// moved (a file system mounted on it).
+std::optional<staging::Folder> moveAside(const fs::path& folder) {
+  staging::Folder aside(folder.parent_path(), staging::hiddenPrefix(folder.filename().string(), kRemovalStagingMark));
+  if (!aside.valid() || fd::files::renameToFreeName(folder, aside.path() / folder.filename()) != 0) return std::nullopt;
+  return aside;
+}
+
+// Removes a folder no list names, so that a kill leaves it whole or gone.
+void removeUnlistedFolder(const fs::path& folder) {
+  if (std::optional<staging::Folder> aside = moveAside(folder)) return;  // emptied as it goes
+  fd::files::removeItem(folder);
+}
+
+// Copies what the folder `from` holds into `into`, entry by entry, links as
+// links; false at the first that cannot be copied (a pipe, a socket).
+bool copyContents(const fs::path& from, const fs::path& into) {
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path target = into / it->path().lexically_relative(from);
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) return false;
+    if (fs::is_directory(status)) {
+      fs::create_directory(target, it->path(), ec);
+    } else if (fs::is_symlink(status)) {
+      fs::copy_symlink(it->path(), target, ec);
+    } else if (fs::is_regular_file(status)) {
+      fs::copy_file(it->path(), target, ec);
+    } else {
+      return false;
+    }
+    if (ec) return false;
+    fd::crashPoint("project.duplicate.entry-copied");
+  }
+  return !ec;
+}
 
 // A stored data version this old is read as the current one.
 constexpr int kOldestDataVersion = 99;
@@ -115,15 +164,26 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
 
 void ZTDataModel::removeLeftovers() {
   const fs::path projects = fd::paths::library() / "Projects";
+  // A delete killed before the list without its project was stored had
+  // moved the folder aside: still listed, the project goes back to its place
+  // (so does every one when the list was lost: each folder is listed again).
+  const fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
+  staging::sweep(projects, isStagingName, [&](const fs::path& folder) {
+    const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
+    if (!staging::isHiddenName(folder.filename().string(), kRemovalStagingMark) || inside.size() != 1) return true;
+    const std::string& name = inside.front();
+    const bool stillListed =
+        defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
+    return !stillListed || fd::files::renameToFreeName(folder / name, projects / name) == 0;
+  });
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(projects / name, ec))) continue;
-    if (ZipOperator::isImportStagingName(name) || isCreationStagingName(name)) {
-      fd::files::removeItem(projects / name);
-    } else {
+    if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {
       ProjectDataModel::removeWriteLeftovers(projects / name);
     }
   }
+  ZipOperator::removeExportLeftovers();
 }
 
 void ZTDataModel::openCurrentProject() {
@@ -293,10 +353,30 @@ bool ZTDataModel::createProject(const std::string& name, const std::optional<std
 }
 
 bool ZTDataModel::removeProject(const std::string& name) {
-  std::vector<std::string> names = projectsNameArray_;
+  std::vector<std::string> before = projectsNameArray_;
+  std::vector<std::string> names = before;
   names.erase(std::remove(names.begin(), names.end(), name), names.end());
+  const bool listed = names.size() != before.size();
+  const OptionalPath folder = projectPathWithProjectName(name);
+  // The folder is moved aside, the list that no longer names it stored, and
+  // only then is it emptied: a kill at any moment leaves the project listed
+  // and whole (the start moves it back) or gone.
+  std::optional<staging::Folder> aside =
+      folder && fd::files::exists(*folder) ? moveAside(*folder) : std::nullopt;
   setProjectsNameArray(std::move(names));
-  if (OptionalPath folder = projectPathWithProjectName(name); folder && fd::files::exists(*folder)) {
+  if (listed) {
+    fd::crashPoint("project.remove.moved-aside");
+    if (!fd::UserDefaults::standard().synchronize()) {
+      setProjectsNameArray(std::move(before));
+      // Kept aside, if it cannot go back now, for the next start to move back.
+      if (aside && fd::files::renameToFreeName(aside->path() / folder->filename(), *folder) != 0) aside->handOver();
+      return false;
+    }
+  }
+  fd::crashPoint("project.remove.list-saved");
+  if (aside) {
+    aside.reset();
+  } else if (folder && fd::files::exists(*folder)) {
     fd::files::removeItem(*folder);
   }
   if (projectsNameArray_.empty()) createProject(kDefaultProjectName, "");
@@ -309,7 +389,7 @@ bool ZTDataModel::removeProjects(const std::vector<std::string>& names) {
     // The default project may have been made again under one of these names.
     if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), name) != projectsNameArray_.end()) continue;
     if (OptionalPath folder = projectPathWithProjectName(name); folder && fd::files::exists(*folder)) {
-      fd::files::removeItem(*folder);
+      removeUnlistedFolder(*folder);
     }
   }
   return true;
@@ -354,7 +434,7 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
     if (projectsNameArray_.size() > listed) {
       setProjectsNameArray(std::vector<std::string>(projectsNameArray_.begin(), projectsNameArray_.begin() + listed));
     }
-    if (copy) fd::files::removeItem(*copy);
+    if (copy) removeUnlistedFolder(*copy);
   } catch (const std::bad_alloc&) {
     // Still short of memory: a copy left unlisted is only a folder the list
     // never shows.
@@ -368,14 +448,22 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
   const std::string copyName = rightNameWithName(name);
   OptionalPath from = projectPathWithProjectName(name);
   OptionalPath to = projectPathWithProjectName(copyName);
-  if (!from || !to) return false;
-  if (fd::files::exists(*to)) fd::files::removeItem(*to);
+  std::error_code ec;
+  if (!from || !to || !fs::is_directory(fs::symlink_status(*from, ec))) return false;
+  // Copied under a hidden name and given its own in one rename: a kill
+  // leaves no half copy where a project could be, only a folder the next
+  // start removes. The list only names the copy once its folder is there.
+  staging::Folder stage(to->parent_path(), staging::hiddenPrefix(copyName, kCopyStagingMark));
+  if (!stage.valid() || !copyContents(*from, stage.path())) return false;
+  fd::crashPoint("project.duplicate.copied");
+  fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
+  // A folder of the copy's name that no list names gives way.
+  if (fs::exists(fs::symlink_status(*to, ec))) removeUnlistedFolder(*to);
+  if (fd::files::renameToFreeName(stage.path(), *to) != 0) return false;
+  stage.handOver();
+  copy = *to;
   std::vector<std::string> names = projectsNameArray_;
   names.push_back(copyName);
-  copy = *to;
-  // The list only names the copy once its folder is really there.
-  if (!fd::files::copyItem(*from, *to)) return false;
-  fd::crashPoint("project.duplicate.copied");
   setProjectsNameArray(std::move(names));
   return true;
 }

@@ -44,12 +44,17 @@ class ZTDataModel : public SoundMergerDelegate {
 
   // --- projects
   bool createProject(const std::string& name, const std::optional<std::string>& description);
+  // Stores the list without the project before its folder goes (moved aside
+  // into a hidden folder the start sweeps, then emptied). Answers NO and
+  // changes nothing when that list cannot be stored (a full disk).
   bool removeProject(const std::string& name);
   bool removeProjects(const std::vector<std::string>& names);
   bool moveProjectBack(const std::string& name);
   bool moveProjectForward(const std::string& name);
   // Duplicating and combining answer NO, never throw, when memory runs out;
-  // lastError() then says why in words.
+  // lastError() then says why in words. The copy is made in a hidden folder
+  // ("." + its name + ".copying-" + six letters or digits) and given its name
+  // in one rename, never over a folder there.
   bool duplicateProject(const std::string& name);
   bool changeProjectName(const std::string& newName, const std::string& oldName);
   // nullopt for a name that is not a plain path component.
@@ -135,8 +140,9 @@ class ZTDataModel : public SoundMergerDelegate {
   // The project folders under Library/Projects, sorted; `newest` gets the
   // one whose Project.plist was written last.
   static std::vector<std::string> projectsOnDisk(std::string* newest);
-  // Leftovers of killed imports and unfinished projects built from pictures
-  // (their staging folders) and of killed writes in every project folder.
+  // Leftovers of killed imports, duplicates, deletes and unfinished projects
+  // built from pictures (their staging folders), of killed exports (their
+  // work folders in tmp) and of killed writes in every project folder.
   static void removeLeftovers();
   // Every file copied into the target is listed in copied before it is made.
   void mergeProjectInto(ProjectDataModel& target, const std::string& name, std::vector<std::filesystem::path>& copied);

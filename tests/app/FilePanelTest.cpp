@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -27,6 +28,7 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/AudioFile.h"
 #include "support/BinaryPlist.h"
@@ -687,6 +689,36 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   }
   EXPECT_FALSE(fs::exists(root() / "Documents" / "evil.png"));
+}
+
+// A delete whose shortened list cannot be written (a full disk) took the
+// project's folder all the same. Nothing is deleted and the user is told.
+TEST_F(FilePanelTest, ADeleteWhoseListCannotBeWrittenIsToldAndDeletesNothing) {
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  const auto before = snapshotTree(root());
+  const fs::path store = fd::UserDefaults::standard().filePath();
+  fd::files::setWriteFaultForTesting([store](const fs::path& file) { return file == store ? ENOSPC : 0; });
+  chooseProject(panel, "Walk");
+  tapView(panel->deleteButton());
+  answerAlert("Delete");
+  const auto [title, message] = answerAlert();
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(title, "Delete");
+  EXPECT_EQ(message, "\u201cWalk\u201d was not deleted: the list of projects could not be written (the disk may be "
+                     "full). Nothing was changed.");
+  EXPECT_EQ(snapshotTree(root()), before);
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+  EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Walk", "Run"}));
+
+  // With room again, the same delete goes through.
+  tapView(panel->deleteButton());
+  answerAlert("Delete");
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_FALSE(fs::exists(projectFolder("Walk")));
+  EXPECT_EQ(storedProjectList(), (Names{"test", "Run"}));
+  EXPECT_EQ(fd::files::contentsOfDirectory(fd::paths::library() / "Projects"), (Names{"Run", "test"}));
 }
 
 // Memory running out in one of the panel's file operations ended the

@@ -1,0 +1,54 @@
+#pragma once
+// Hidden folders in which a project folder or a package is made or unmade
+// (an import unpacking, a duplicate being copied, a deleted project being
+// emptied, a package being written), so that a kill at any moment leaves
+// nothing that looks like a project or a package, only a folder the next
+// start removes. Beside projects such a folder is named "." + the project's
+// name + a mark (".import-", ".copying-", ...) + six letters or digits. While
+// its operation runs the folder is locked, and the start leaves a locked one
+// alone: another run of the program may be at work in it.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/FileUtil.h"
+
+namespace staging {
+
+// "." + name + mark, the name cut to the longest a project may be given, so
+// that a name listed longer still leaves room within a file name.
+std::string hiddenPrefix(std::string_view name, std::string_view mark);
+// A name hiddenPrefix(anything, mark) + six letters or digits gives.
+bool isHiddenName(std::string_view name, std::string_view mark);
+
+class Folder {
+ public:
+  // A new folder in parent (made when missing) named prefix + six letters or
+  // digits, private to the user and locked; not valid() when it cannot be made.
+  Folder(const std::filesystem::path& parent, const std::string& prefix);
+  // Removed with what it holds, unless it was handed over.
+  ~Folder();
+  Folder(Folder&& other) noexcept;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  Folder& operator=(Folder&&) = delete;
+
+  bool valid() const { return !path_.empty(); }
+  const std::filesystem::path& path() const { return path_; }
+  // It was moved to where it belongs: nothing is removed on the way out.
+  void handOver() { path_.clear(); }
+
+ private:
+  std::filesystem::path path_;
+  fd::files::UniqueFd lock_;
+};
+
+// Removes the folders directly in parent whose names `ours` accepts, unless
+// an operation in flight holds one; links and files of such names stay.
+// `settle`, when given, sees each folder first (held, so no run starts in
+// it), may move out what must not go, and answers whether the folder goes.
+void sweep(const std::filesystem::path& parent, const std::function<bool(std::string_view name)>& ours,
+           const std::function<bool(const std::filesystem::path& folder)>& settle = {});
+
+}  // namespace staging

@@ -1,0 +1,319 @@
+// A delete, a duplicate or an export killed at any of its steps leaves no
+// project listed without its list and every page it names, and nothing
+// half-made in the projects folder, Documents or tmp once the program has
+// started again: the program is killed in a forked child at a named step,
+// and the parent starts again from what is on disk.
+#include <sys/file.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <set>
+
+#include "model/ModelTestSupport.h"
+#include "model/PackageZipOperator.h"
+#include "model/ZipTestSupport.h"
+#include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/ChildProcess.h"
+
+namespace {
+
+using model_test::ModelTest;
+using model_test::writeTinyPng;
+using testing_support::runInChild;
+using ziptest::snapshotTree;
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+using Steps = std::vector<std::pair<std::string, int>>;
+
+fs::path projectsFolder() { return fd::paths::library() / "Projects"; }
+fs::path projectFolder(const std::string& name) { return projectsFolder() / name; }
+
+// The project list as the store's file on disk holds it.
+Names listOnDisk() {
+  Names out;
+  const fd::Expected<fd::Value> stored = fd::readPropertyList(fd::UserDefaults::standard().filePath());
+  if (!stored) return out;
+  const fd::Dictionary* d = stored->dictionary();
+  if (d == nullptr || !d->contains("ProjectsNameArray")) return out;
+  if (const fd::Array* a = d->at("ProjectsNameArray").array()) {
+    for (const fd::Value& v : *a) out.push_back(v.stringValue());
+  }
+  return out;
+}
+
+// The named steps, then the first `renames` atomic writes: a run stops at
+// the first write the operation no longer reaches.
+Steps stepsThrough(Steps named, int renames) {
+  for (int hit = 1; hit <= renames; ++hit) named.emplace_back("file.atomic-write.renaming", hit);
+  return named;
+}
+
+// A lock held on a folder, as an operation in flight in another run of the
+// program holds its work folder.
+class HeldFolder {
+ public:
+  explicit HeldFolder(const fs::path& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    EXPECT_GE(fd_, 0);
+    EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
+  }
+  ~HeldFolder() { ::close(fd_); }
+  HeldFolder(const HeldFolder&) = delete;
+  HeldFolder& operator=(const HeldFolder&) = delete;
+
+ private:
+  int fd_;
+};
+
+class ProjectFolderKillTest : public ModelTest {
+ protected:
+  // The program starts again: the model and the user defaults are read anew.
+  static void restart() {
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+  }
+
+  // Gives the project `frames` pages, each with pictures of its own.
+  void drawPages(ProjectDataModel& p, int frames) {
+    for (int page = 1; page < frames; ++page) ASSERT_TRUE(p.createImageAtPage(page));
+    for (int page = 1; page <= frames; ++page) {
+      for (int position = 1; position <= 2; ++position)
+        writeTinyPng(*p.layFullPathAtPage(page, false, position), static_cast<std::uint8_t>(++seed_));
+      writeTinyPng(*p.iconFullPathAtPage(page, false));
+      writeTinyPng(*p.snapshotFullPathAtPage(page, false));
+    }
+  }
+
+  // A fresh start with "test" current and Walk (3 pages) and Run (2 pages)
+  // drawn, every page with pictures of its own.
+  void freshStart() {
+    restart();
+    for (const fs::path& p : {projectsFolder(), fd::paths::preferences(), fd::paths::documents(), fd::paths::temporary()})
+      fs::remove_all(p);
+    ASSERT_TRUE(fd::paths::ensureSandbox());
+    restart();
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    drawPages(*m.prjDataModel(), 1);
+    m.saveData();
+    for (const auto& [name, frames] : {std::pair<std::string, int>{"Walk", 3}, {"Run", 2}}) {
+      ASSERT_TRUE(m.createProject(name, std::nullopt));
+      drawPages(*m.prjDataModel(), frames);
+      m.saveData();
+    }
+    m.setCurProjectName("test");
+    ASSERT_TRUE(m.prjDataModel()->setCurProjectName("test"));
+    m.saveData();
+    walk_ = snapshotTree(projectFolder("Walk"));
+  }
+
+  // After a start: every listed project has its list and every file it
+  // names, the projects folder holds nothing hidden, and every folder in it
+  // is a listed project or an unlisted whole copy of Walk (`copyAllowed`).
+  static void expectOnlyWholeProjects(const std::map<std::string, std::vector<std::uint8_t>>& walk,
+                                      bool copyAllowed) {
+    const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
+    for (const std::string& name : listed) {
+      SCOPED_TRACE(name);
+      ASSERT_TRUE(fs::is_regular_file(projectFolder(name) / "Project.plist")) << "listed without its list";
+      const std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
+      for (const FrameRecord& r : p->imagesArray()) {
+        for (const std::string& id : r.laysArray) EXPECT_TRUE(fs::exists(p->projectDicPath() / (id + ".png"))) << id;
+        EXPECT_TRUE(fs::exists(p->projectDicPath() / (r.iconName + "Icon.png"))) << r.iconName;
+        EXPECT_TRUE(fs::exists(p->projectDicPath() / (r.iconName + "Snapshot.png"))) << r.iconName;
+      }
+    }
+    for (const std::string& folder : fd::files::contentsOfDirectory(projectsFolder())) {
+      EXPECT_FALSE(folder.starts_with('.')) << folder << " was left behind";
+      if (std::find(listed.begin(), listed.end(), folder) != listed.end()) continue;
+      EXPECT_TRUE(copyAllowed) << folder << " is listed nowhere";
+      EXPECT_TRUE(snapshotTree(projectFolder(folder)) == walk) << folder << " is a half copy";
+    }
+  }
+
+  // Runs the operation in a child killed at each step, each time from a
+  // fresh start, and checks what the next start finds; answers how many
+  // runs were killed.
+  int killAtEachStep(const Steps& steps, const std::function<void()>& operation,
+                     const std::function<void()>& check) {
+    int killed = 0;
+    for (const auto& [step, hit] : steps) {
+      SCOPED_TRACE(step + ":" + std::to_string(hit));
+      freshStart();
+      const testing_support::ChildResult child = runInChild([&, step = step, hit = hit] {
+        fd::armCrashPoint(step, hit);
+        operation();
+      });
+      if (!child.crashedAtPoint()) {
+        EXPECT_TRUE(child.exited && child.exitCode == 0);
+        if (step == "file.atomic-write.renaming") break;  // fewer writes than this
+        ADD_FAILURE() << "a named step was not passed";
+        continue;
+      }
+      ++killed;
+      restart();
+      ZTDataModel::sharedInstance();
+      check();
+    }
+    return killed;
+  }
+
+  int seed_ = 0;
+  std::map<std::string, std::vector<std::uint8_t>> walk_;
+};
+
+// A delete stored the list only after the folder had gone: killed in
+// between, the project came back listed with a folder half emptied, or none.
+TEST_F(ProjectFolderKillTest, ADeleteKilledAtAnyStepLeavesTheProjectWholeOrGone) {
+  const int killed = killAtEachStep(
+      stepsThrough({{"project.remove.moved-aside", 1}, {"project.remove.list-saved", 1}}, 20),
+      [] {
+        ZTDataModel& m = ZTDataModel::sharedInstance();
+        m.removeProject("Walk");
+        m.saveData();
+      },
+      [&] {
+        expectOnlyWholeProjects(walk_, false);
+        const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
+        if (std::find(listed.begin(), listed.end(), "Walk") != listed.end()) {
+          EXPECT_TRUE(snapshotTree(projectFolder("Walk")) == walk_) << "listed, so whole";
+        } else {
+          EXPECT_FALSE(fs::exists(projectFolder("Walk"))) << "unlisted, so gone";
+        }
+        EXPECT_EQ(snapshotTree(projectFolder("Run")).size(), 9u);
+      });
+  EXPECT_GE(killed, 4);
+}
+
+// A duplicate killed while its folder was copied left an unlisted half copy
+// under the copy's name, which no start removed.
+TEST_F(ProjectFolderKillTest, ADuplicateKilledAtAnyStepLeavesNoHalfCopy) {
+  const int killed = killAtEachStep(
+      stepsThrough({{"project.duplicate.entry-copied", 1},
+                    {"project.duplicate.entry-copied", 6},
+                    {"project.duplicate.entry-copied", 12},
+                    {"project.duplicate.copied", 1}},
+                   20),
+      [] {
+        ZTDataModel& m = ZTDataModel::sharedInstance();
+        m.duplicateProject("Walk");
+        m.saveData();
+      },
+      [&] {
+        expectOnlyWholeProjects(walk_, true);
+        // Nothing left blocks the copy's name: the next duplicate takes it.
+        ZTDataModel& m = ZTDataModel::sharedInstance();
+        const Names listed = m.projectsNameArray();
+        if (std::find(listed.begin(), listed.end(), "Walkcopy1") != listed.end()) return;
+        ASSERT_TRUE(m.duplicateProject("Walk"));
+        EXPECT_EQ(m.projectsNameArray().back(), "Walkcopy1");
+        EXPECT_TRUE(snapshotTree(projectFolder("Walkcopy1")) == walk_);
+      });
+  EXPECT_GE(killed, 6);
+}
+
+// An export killed mid-way left its work folder in tmp for good: megabytes
+// that no restart or clean quit removed.
+TEST_F(ProjectFolderKillTest, AnExportKilledAtAnyStepLeavesNothingAfterTheNextStart) {
+  for (const bool isUpgrade : {true, false}) {
+    SCOPED_TRACE(isUpgrade ? "zt2" : "zt");
+    const int killed = killAtEachStep(
+        stepsThrough({{"zip.entry-written", 1}, {"zip.entry-written", 7}}, isUpgrade ? 0 : 20),
+        [&] {
+          ZipOperator op;
+          op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), isUpgrade);
+        },
+        [&] {
+          expectOnlyWholeProjects(walk_, false);
+          EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
+          EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::documents()).empty());
+        });
+    EXPECT_GE(killed, 2);
+  }
+}
+
+// The start takes only its own work folders: never a name of the user's
+// that looks like one, never what a link points at, never a folder another
+// run of the program is at work in.
+TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
+  freshStart();
+  const fs::path tmp = fd::paths::temporary();
+  const fs::path elsewhere = root() / "elsewhere";
+  fs::create_directories(elsewhere);
+  std::ofstream(elsewhere / "keep.png") << "mine";
+  struct Place {
+    fs::path folder;
+    Names swept;
+    Names kept;
+  };
+  const std::vector<Place> places = {
+      {tmp,
+       {"ProjectData-a1B2c3", "ProjectData-Zz9Yy8"},
+       {"ProjectData", "ProjectData-notes", "ProjectData-abc12", "ProjectData-abc1234", "projectdata-abc123"}},
+      {projectsFolder(),
+       {".Walk.deleting-a1B2c3", ".Walkcopy1.copying-Zz9Yy8", ".Walk.import-Qq1Ww2"},
+       {".Walk.deleting-notes", "Walk.deleting-abc123", ".deleting-abc123", ".Walk.copying-abc12"}},
+  };
+  for (const Place& place : places) {
+    for (const std::string& n : place.swept) {
+      fs::create_directories(place.folder / n / "inner");
+      std::ofstream(place.folder / n / "inner" / "half.png") << "half";
+    }
+    for (const std::string& n : place.kept) fs::create_directories(place.folder / n);
+  }
+  std::ofstream(tmp / "ProjectData-file01") << "a file of the user's";
+  fs::create_directory_symlink(elsewhere, tmp / "ProjectData-link01");
+  fs::create_directory_symlink(elsewhere, projectsFolder() / ".Run.deleting-link01");
+  fs::create_directories(tmp / "ProjectData-held01");
+  fs::create_directories(projectsFolder() / ".Run.deleting-held01");
+  {
+    const HeldFolder exporting(tmp / "ProjectData-held01");
+    const HeldFolder deleting(projectsFolder() / ".Run.deleting-held01");
+    restart();
+    ZTDataModel::sharedInstance();
+    EXPECT_TRUE(fs::is_directory(tmp / "ProjectData-held01")) << "an export in flight keeps its folder";
+    EXPECT_TRUE(fs::is_directory(projectsFolder() / ".Run.deleting-held01"));
+  }
+  for (const Place& place : places) {
+    for (const std::string& n : place.swept) EXPECT_FALSE(fs::exists(place.folder / n)) << n;
+    for (const std::string& n : place.kept) EXPECT_TRUE(fs::is_directory(place.folder / n)) << n;
+  }
+  EXPECT_TRUE(fs::is_regular_file(tmp / "ProjectData-file01"));
+  EXPECT_TRUE(fs::is_symlink(tmp / "ProjectData-link01"));
+  EXPECT_TRUE(fs::is_symlink(projectsFolder() / ".Run.deleting-link01"));
+  EXPECT_EQ(model_test::readText(elsewhere / "keep.png"), "mine");
+  // Once its run is gone, the next start takes it.
+  restart();
+  ZTDataModel::sharedInstance();
+  EXPECT_FALSE(fs::exists(tmp / "ProjectData-held01"));
+  EXPECT_FALSE(fs::exists(projectsFolder() / ".Run.deleting-held01"));
+}
+
+// A delete whose shortened list cannot be stored (a full disk) deleted the
+// folder all the same, and the list on disk went on naming it.
+TEST_F(ProjectFolderKillTest, ADeleteWhoseListCannotBeStoredDeletesNothing) {
+  freshStart();
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const Names listed = m.projectsNameArray();
+  const auto before = snapshotTree(root());
+  const fs::path store = fd::UserDefaults::standard().filePath();
+  fd::files::setWriteFaultForTesting([store](const fs::path& file) { return file == store ? ENOSPC : 0; });
+  EXPECT_FALSE(m.removeProject("Walk"));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(m.projectsNameArray(), listed);
+  EXPECT_EQ(listOnDisk(), listed);
+  EXPECT_TRUE(snapshotTree(root()) == before) << "the failed delete changed something";
+
+  EXPECT_TRUE(m.removeProject("Walk"));
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "Run"}));
+  EXPECT_EQ(listOnDisk(), (Names{"test", "Run"})) << "stored by the delete itself";
+  EXPECT_FALSE(fs::exists(projectFolder("Walk")));
+  EXPECT_EQ(fd::files::contentsOfDirectory(projectsFolder()), (Names{"Run", "test"}));
+}
+
+}  // namespace
