@@ -53,6 +53,28 @@ void takeBack(const std::function<void()>& undo) noexcept {
   }
 }
 
+// Why a package was not imported, in words: what the user can act on is
+// said plainly, anything else as the package layer tells it.
+std::string importRefusal(const ZipOperator& op, const std::string& file) {
+  const ZipFailure archive = op.archiveFailure();
+  if (op.lastFailure() == PackageFailure::Archive &&
+      (archive == ZipFailure::CannotOpen || archive == ZipFailure::WrongPassword)) {
+    return filled("\u201c%@\u201d could not be imported: it is not a package this program can read.", {file});
+  }
+  if (op.lastFailure() == PackageFailure::ListTooLarge) {
+    const std::string bound = fd::files::describeSize(op.listBound());
+    if (op.listSize() == 0) {
+      return filled("\u201c%@\u201d could not be imported: its project list is too large to open (once read it "
+                    "would take more than the %@ a project list may take).",
+                    {file, bound});
+    }
+    return filled("\u201c%@\u201d could not be imported: its project list is too large to open (%@, more than the "
+                  "%@ a project list may be).",
+                  {file, fd::files::describeSizePast(op.listSize(), op.listBound()), bound});
+  }
+  return filled("\u201c%@\u201d could not be imported: %@.", {file, op.lastError()});
+}
+
 // A project made by an action and listed, unlisted and removed again.
 void removeMadeProject(const std::string& name) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
@@ -280,7 +302,7 @@ bool FileManagerView::importPackage() {
   }
   ZipOperator op;
   if (!op.import(package->name, *folder, package->isUpgrade)) {
-    tell("Import", filled("\u201c%@\u201d could not be imported: %@.", {file, op.lastError()}));
+    tell("Import", importRefusal(op, file));
     return false;
   }
   // The project's list was read once to accept it; listing it, storing the

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "model/PackageOlderFormat.h"
@@ -20,6 +21,8 @@
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListCheck.h"
 
 namespace fs = std::filesystem;
 
@@ -80,6 +83,37 @@ std::vector<std::pair<fs::path, std::string>> taggedSounds(const std::vector<std
   return sounds;
 }
 
+struct ListSize {
+  std::uint64_t size = 0, bound = 0;
+};
+
+// Why a list that could not be read, if its size alone is why: the file's
+// size, or that of the form the program would write it in, past the most a
+// list may be; or, for one that would build past what a list may take once
+// read, that bound with no size. Read only once the list was refused.
+std::optional<ListSize> oversizedList(const fs::path& plist) {
+  namespace check = fd::plistcheck;
+  const std::uint64_t bound = check::fileBound();
+  if (const auto onDisk = fd::files::fileSize(plist); onDisk && *onDisk > bound) return ListSize{*onDisk, bound};
+  const fd::Expected<fd::Data> bytes = fd::files::readFile(plist, bound);
+  if (!bytes) return std::nullopt;
+  const auto pastBudget = [](const std::string& why) {
+    return why.find(check::pastTheBudget()) != std::string::npos ? std::optional(ListSize{0, check::buildBudget()})
+                                                                 : std::nullopt;
+  };
+  constexpr std::string_view kBinaryMagic = "bplist00";
+  const bool binary = bytes->size() >= kBinaryMagic.size() &&
+                      std::equal(kBinaryMagic.begin(), kBinaryMagic.end(), bytes->begin());
+  if (binary) {
+    if (const fd::Status checked = check::checkBinary(*bytes); !checked) return pastBudget(checked.error());
+  }
+  const fd::Expected<fd::Value> value = binary ? check::readCheckedBinary(*bytes) : check::readXML(*bytes);
+  if (!value) return pastBudget(value.error());
+  if (const std::uint64_t written = fd::writtenPropertyListSize(*value); written > bound) return ListSize{written, bound};
+  if (!check::readableOnceWritten(*value)) return ListSize{0, check::buildBudget()};
+  return std::nullopt;
+}
+
 }  // namespace
 
 const char* describe(PackageFailure failure) {
@@ -89,6 +123,7 @@ const char* describe(PackageFailure failure) {
     case PackageFailure::PackageMissing: return "no such package in Documents";
     case PackageFailure::BadName: return "the name is not a plain file name";
     case PackageFailure::NotAProject: return "the package holds no project";
+    case PackageFailure::ListTooLarge: return "its project list is too large to open";
     case PackageFailure::Archive: return "the zip archive failed";
     case PackageFailure::ProjectMissing: return "the project folder is missing";
     case PackageFailure::Conversion: return "the older package layout could not be made";
@@ -196,6 +231,7 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
   lastError_.clear();
+  listSize_ = listBound_ = 0;
   // Unpacking and reading the list may need more memory than is left: the
   // staging folder goes as the failure unwinds, and the target never appears.
   try {
@@ -231,6 +267,14 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
   // is no project.
   const auto contents = fd::peekStoredDictionary(plist);
   if (!contents) {
+    if (const std::optional<ListSize> large = oversizedList(plist)) {
+      listSize_ = large->size;
+      listBound_ = large->bound;
+      const std::string bound = fd::files::describeSize(large->bound);
+      return fail(PackageFailure::ListTooLarge, ZipFailure::None,
+                  large->size > 0 ? fd::files::describeSizePast(large->size, large->bound) + ", more than the " + bound + " a list may be"
+                                  : "it would take more than the " + bound + " a list may take once read");
+    }
     return fail(PackageFailure::NotAProject, ZipFailure::None,
                 std::string(projectplist::kFileName) + " cannot be read (" + contents.error() + ")");
   }

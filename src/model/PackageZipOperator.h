@@ -3,6 +3,7 @@
 // project, "zt2" holding the project folder as it is, "zt" the older layout.
 // Exports are written aside and moved into place whole; imports unpack beside
 // the target folder and move it in only once every entry checked out.
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@ enum class PackageFailure {
   PackageMissing,   // import: no such package in Documents
   BadName,          // a package name that is not one plain file name
   NotAProject,      // import: the archive holds no readable Project.plist
+  ListTooLarge,     // import: its Project.plist is larger than a list may be; see listSize()
   Archive,          // the zip layer failed; see archiveFailure()
   ProjectMissing,   // export: the project folder is not there
   Conversion,       // export: the older layout could not be made
@@ -63,6 +65,11 @@ class ZipOperator {
   // The same as a readable message, naming the file or entry concerned.
   const std::string& lastError() const { return lastError_; }
   const std::filesystem::path& lastPackagePath() const { return lastPackagePath_; }
+  // For ListTooLarge: the size of the list, or of the form the program would
+  // write it in, and the most a list may be; or, for a list that would take
+  // more memory once read than a list may, 0 and that bound.
+  std::uint64_t listSize() const { return listSize_; }
+  std::uint64_t listBound() const { return listBound_; }
 
  private:
   bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None, const std::string& detail = {});
@@ -78,4 +85,5 @@ class ZipOperator {
   ZipFailure archiveFailure_ = ZipFailure::None;
   std::string lastError_;
   std::filesystem::path lastPackagePath_;
+  std::uint64_t listSize_ = 0, listBound_ = 0;
 };

@@ -13,6 +13,7 @@
 #include <functional>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "app/FileManagerArt.h"
 #include "app/FileManagerView.h"
@@ -32,6 +33,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/AudioFile.h"
 #include "support/BinaryPlist.h"
+#include "support/ListBound.h"
 
 namespace {
 
@@ -678,17 +680,60 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
     EXPECT_TRUE(message.starts_with("\u201c" + file + "\u201d cannot be imported") ||
                 message.starts_with("\u201c" + file + "\u201d could not be imported: "))
         << message;
-    // What is wrong is said once.
+    // A file that is no package is told so, and named once.
     if (file == "Cut.zt2" || file == "Junk.zt2") {
-      const std::string reason = "not a readable zip file";
-      const std::size_t at = message.find(reason);
-      EXPECT_NE(at, std::string::npos) << message;
-      EXPECT_EQ(message.find(reason, at + 1), std::string::npos) << message;
+      EXPECT_EQ(message, "\u201c" + file + "\u201d could not be imported: it is not a package this program can read.");
     }
     EXPECT_EQ(snapshotTree(root()), before) << file;
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   }
   EXPECT_FALSE(fs::exists(root() / "Documents" / "evil.png"));
+}
+
+// A package whose project list is larger than the program opens was told it
+// held no project, with the reading's own words after three colons in a row.
+// It is told its list is too large to open, with the sizes, and nothing of
+// it is kept.
+TEST_F(FilePanelTest, APackageWhoseListIsTooLargeIsToldItsSizes) {
+  const testing_support::ScopedListFileBound bound(std::uint64_t{256} << 10);
+  const fs::path documents = fd::paths::documents();
+  // One text named 64 times: 17 KB as a binary list, 1 MB as the program
+  // writes lists.
+  const std::string text(16 << 10, 'w');
+  testing_support::BinaryPlist shared;
+  const std::size_t line = shared.ascii(text);
+  const std::size_t notes = shared.array(std::vector<std::size_t>(64, line));
+  const fd::Data wide = shared.bytes(shared.dict({shared.ascii("Notes")}, {notes}));
+  const std::uint64_t written =
+      fd::writtenPropertyListSize(fd::Value(fd::Dictionary{{"Notes", fd::Value(fd::Array(64, fd::Value(text)))}}));
+  const std::string longList = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Notes</key>"
+                               "<string>" + std::string(300 << 10, 'x') + "</string></dict></plist>\n";
+  const std::string opening = " could not be imported: its project list is too large to open (";
+  const std::vector<std::tuple<std::string, fd::Data, std::string>> packages = {
+      {"Wide.zt2", wide, fd::files::describeSizePast(written, 256 << 10) + ", more than the 256 KB a project list may be)."},
+      {"Long.zt2", fd::Data(longList.begin(), longList.end()),
+       fd::files::describeSizePast(longList.size(), 256 << 10) + ", more than the 256 KB a project list may be)."},
+      {"Deep.zt2", testing_support::sharedDataList(),
+       "once read it would take more than the 256 MB a project list may take)."},
+  };
+  for (const auto& [file, list, sizes] : packages) {
+    ASSERT_TRUE(ziptest::buildArchive(documents / file, {{.name = "Project.plist", .content = list,
+                                                          .password = std::string(ZipOperator::kPackagePassword)}}));
+  }
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  tapView(panel->packagesTabButton());
+  const auto before = snapshotTree(root());
+  for (const auto& [file, list, sizes] : packages) {
+    choosePackage(panel, file);
+    tapView(panel->importButton());
+    const auto [title, message] = answerAlert();
+    EXPECT_EQ(title, "Import");
+    EXPECT_EQ(message, "\u201c" + file + "\u201d" + opening + sizes);
+    EXPECT_EQ(snapshotTree(root()), before) << file;
+  }
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
 }
 
 // A delete whose shortened list cannot be written (a full disk) took the

@@ -254,11 +254,6 @@ std::string describeSize(std::uintmax_t bytes) {
   return text;
 }
 
-namespace {
-
-// A size past a bound, told so that it reads larger than the bound: one that
-// rounds to the bound ("64.0 MB" past "64 MB") is told as the bound and what
-// it has over it ("64 MB and 1 byte").
 std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound) {
   const std::string said = describeSize(bytes);
   struct Unit {
@@ -274,8 +269,6 @@ std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound) {
   const std::uintmax_t over = bytes - bound;
   return describeSize(bound) + " and " + (over == 1 ? std::string("1 byte") : describeSize(over));
 }
-
-}  // namespace
 
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
   // Not blocking: a pipe put where a file was expected must not hang the

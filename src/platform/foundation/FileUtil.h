@@ -66,6 +66,10 @@ std::optional<FileStamp> fileStamp(const fs::path& p);
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes);
 // A size as a person reads it: "512 bytes", "64 MB", "3.0 GB".
 std::string describeSize(std::uintmax_t bytes);
+// A size past a bound, told so that it reads larger than the bound: one that
+// rounds to the bound ("64.0 MB" past "64 MB") is told as the bound and what
+// it has over it ("64 MB and 1 byte").
+std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound);
 // Temp file in the same folder, fsync, rename: the old file survives a failure.
 // The temp file is "." + the file's name + "." + six letters or digits, and is
 // locked while the write is in flight.
