@@ -10,6 +10,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/Tools.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -194,6 +195,7 @@ bool FileManagerView::duplicateProject() {
   const std::string copy = model.projectsNameArray().back();
   try {
     model.saveData();
+    fd::crashPoint("file-panel.duplicate.listed");
     projsView_->reloadProjects(copy);
   } catch (const std::bad_alloc&) {
     takeBack([&] {
@@ -268,6 +270,7 @@ bool FileManagerView::exportPackage(bool isUpgrade) {
     return false;
   }
   try {
+    fd::crashPoint("file-panel.export.made");
     packagesView_->reloadPackages();
   } catch (const std::bad_alloc&) {
     takeBack([&] {

@@ -802,6 +802,14 @@ TEST_F(FilePanelTest, FileOperationsThatRunOutOfMemoryAreToldAndChangeNothing) {
   }
   refused("project.duplicate.copied", 1, [&] { tapView(panel->duplicateButton()); }, "Duplicate",
           "\u201cWalk\u201d could not be duplicated");
+  // The panel's own steps once the model's had made the copy or the package:
+  // listing the copy (its list already stored) and showing the package.
+  refused("file-panel.duplicate.listed", 1, [&] { tapView(panel->duplicateButton()); }, "Duplicate",
+          "\u201cWalk\u201d could not be duplicated");
+  for (const bool isUpgrade : {true, false}) {
+    refused("file-panel.export.made", 1, [&] { tapView(panel->exportPackageButton(isUpgrade)); }, "Export",
+            "\u201cWalk\u201d could not be exported as a package");
+  }
   // Reading the project to open, and re-pointing the open one at it.
   for (const int hit : {1, 2}) {
     refused("project.read.frames", hit, [&] { tapView(panel->openButton()); }, "Open",
