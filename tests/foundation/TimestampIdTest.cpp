@@ -53,6 +53,36 @@ system_clock::time_point utc(int y, unsigned mo, unsigned d, int h, int mi, int 
   return sys_days{year{y} / month{mo} / day{d}} + hours{h} + minutes{mi} + seconds{s} + milliseconds{ms};
 }
 
+// Two programs, one started right after the other, each drawing `count` ids
+// as fast as it can: each process starts with no id issued, as a fresh
+// program does. No id is issued twice, nor ahead of the clock.
+void expectTwoBurstsShareNoId(std::string (*draw)(), int count) {
+  namespace fs = std::filesystem;
+  const fs::path dir = testing_support::makeTempDir("timestamp-");
+  auto burst = [&](const fs::path& file) {
+    return testing_support::runInChild([&, file] {
+      std::ofstream out(file);
+      for (int i = 0; i < count; ++i) {
+        const std::string id = draw();
+        if (id.substr(0, 17) > fd::formatTimestampId(system_clock::now())) std::_Exit(2);  // ahead of the clock
+        out << id << "\n";
+      }
+    });
+  };
+  auto first = burst(dir / "first");
+  auto second = burst(dir / "second");
+  ASSERT_TRUE(first.exited && first.exitCode == 0);
+  ASSERT_TRUE(second.exited && second.exitCode == 0);
+  std::set<std::string> seen;
+  for (const char* name : {"first", "second"}) {
+    std::ifstream in(dir / name);
+    int lines = 0;
+    for (std::string id; std::getline(in, id); ++lines) EXPECT_TRUE(seen.insert(id).second) << "repeated id " << id;
+    EXPECT_EQ(lines, count);
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace
 
 TEST_F(TimestampIdTest, FormatsLocalTimeToTheMillisecond) {
@@ -129,24 +159,51 @@ TEST_F(TimestampIdTest, ABurstNeverRunsAheadOfTheRealClock) {
 // fresh program does.
 TEST_F(TimestampIdTest, AProgramStartedRightAfterABurstIssuesOtherIds) {
   fd::setTimestampClockForTesting({});
-  namespace fs = std::filesystem;
-  const fs::path dir = testing_support::makeTempDir("timestamp-");
-  auto burst = [&](const fs::path& file) {
-    return testing_support::runInChild([file] {
-      std::ofstream out(file);
-      for (int i = 0; i < 300; ++i) out << fd::timestampId() << "\n";
-    });
-  };
-  auto first = burst(dir / "first");
-  auto second = burst(dir / "second");
-  ASSERT_TRUE(first.exited && first.exitCode == 0);
-  ASSERT_TRUE(second.exited && second.exitCode == 0);
-  std::set<std::string> seen;
-  for (const char* name : {"first", "second"}) {
-    std::ifstream in(dir / name);
-    int count = 0;
-    for (std::string id; std::getline(in, id); ++count) EXPECT_TRUE(seen.insert(id).second) << "repeated id " << id;
-    EXPECT_EQ(count, 300);
-  }
-  fs::remove_all(dir);
+  expectTwoBurstsShareNoId(fd::timestampId, 300);
+}
+
+// Ids drawn together by the thousand (a combination's layers and frames)
+// waited a millisecond each, so a long project took minutes to combine.
+TEST_F(TimestampIdTest, CountedIdsShareAMillisecondWithoutWaiting) {
+  setClock(utc(2020, 2, 28, 12, 0, 0, 500));
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500");
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500-0001");
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500-0002");
+  for (int i = 3; i < 9999; ++i) fd::countedTimestampId();
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500-9999");
+  EXPECT_EQ(waited_, milliseconds{0});
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000501") << "the count ran out: the next millisecond";
+  EXPECT_EQ(waited_, milliseconds{1}) << "and it was waited for, not run ahead to";
+  now_ += milliseconds{5};
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000506") << "a clock that moved on gives a plain id";
+  EXPECT_EQ(fd::formatTimestampId(now_), "20200228120000506");
+}
+
+TEST_F(TimestampIdTest, PlainAndCountedIdsIncreaseTogether) {
+  setClock(utc(2020, 2, 28, 12, 0, 0, 500));
+  std::vector<std::string> ids = {fd::timestampId(), fd::countedTimestampId(), fd::countedTimestampId()};
+  ids.push_back(fd::timestampId());
+  EXPECT_EQ(ids.back(), "20200228120000501") << "a plain id waits past the counted ones";
+  ids.push_back(fd::countedTimestampId());
+  now_ += milliseconds{1};
+  ids.push_back(fd::countedTimestampId());
+  ids.push_back(fd::countedTimestampId());
+  for (std::size_t i = 1; i < ids.size(); ++i) EXPECT_LT(ids[i - 1], ids[i]) << i;
+  EXPECT_EQ(ids[4], "20200228120000501-0001");
+  EXPECT_EQ(ids[6], "20200228120000502-0001");
+}
+
+TEST_F(TimestampIdTest, CountedIdsStayAtTheLastIdWhenTheClockStepsBack) {
+  setClock(utc(2020, 2, 28, 12, 0, 0, 500));
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500");
+  now_ -= hours{1};
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500-0001");
+  now_ += minutes{59} + seconds{59} + milliseconds{800};
+  EXPECT_EQ(fd::countedTimestampId(), "20200228120000500-0002") << "200 ms behind: counted, not waited for";
+  EXPECT_EQ(waited_, milliseconds{0});
+}
+
+TEST_F(TimestampIdTest, AProgramStartedRightAfterABurstOfCountedIdsIssuesOtherIds) {
+  fd::setTimestampClockForTesting({});
+  expectTwoBurstsShareNoId(fd::countedTimestampId, 5000);
 }

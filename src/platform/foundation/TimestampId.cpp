@@ -43,12 +43,16 @@ std::string format(CivilMillis reading) {
   return buffer;
 }
 
+// Ids a millisecond may still give after its plain one.
+constexpr int kMostCounted = 9999;
+
 struct State {
   std::mutex m;
   std::function<system_clock::time_point()> clock;
   std::function<void(milliseconds)> wait;
   bool issued = false;
   CivilMillis last{};
+  int counted = 0;    // the count of the last id, within `last`'s millisecond
   pid_t process = 0;  // the process that issued `last`
 };
 
@@ -57,11 +61,14 @@ State& state() {
   return *s;
 }
 
-}  // namespace
+std::string withCount(CivilMillis reading, int count) {
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "-%04d", count);
+  return format(reading) + suffix;
+}
 
-std::string formatTimestampId(std::chrono::system_clock::time_point t) { return format(localReading(t)); }
-
-std::string timestampId() {
+// The next id; `counting` lets an id share the last one's millisecond.
+std::string nextId(bool counting) {
   State& s = state();
   std::lock_guard lock(s.m);
   auto read = [&s] { return localReading(s.clock ? s.clock() : system_clock::now()); };
@@ -69,12 +76,18 @@ std::string timestampId() {
   if (s.process != ::getpid() && !s.clock) {
     // A program started (or forked) within the millisecond of another one's
     // last id would repeat it: the first id of a process waits for a fresh
-    // millisecond, which no earlier process can have used.
+    // millisecond, which no earlier process can have used, nor counted in.
     s.last = std::max(s.issued ? s.last : reading, reading);
     s.issued = true;
+    s.counted = kMostCounted;
   }
   s.process = ::getpid();
   if (s.issued && reading <= s.last) {
+    if (counting && s.counted < kMostCounted) {
+      // Within the last id's millisecond, or a clock stepped back: the count
+      // moves on and the time stays, never further ahead than it was.
+      return withCount(s.last, ++s.counted);
+    }
     if (s.last - reading < kTimestampLongestWait) {
       // Counting on from the last id without waiting is what let a burst run
       // seconds ahead of the clock, into the ids of the next start.
@@ -92,9 +105,18 @@ std::string timestampId() {
     }
   }
   s.last = reading;
+  s.counted = 0;
   s.issued = true;
   return format(reading);
 }
+
+}  // namespace
+
+std::string formatTimestampId(std::chrono::system_clock::time_point t) { return format(localReading(t)); }
+
+std::string timestampId() { return nextId(false); }
+
+std::string countedTimestampId() { return nextId(true); }
 
 void setTimestampClockForTesting(std::function<std::chrono::system_clock::time_point()> clock,
                                  std::function<void(std::chrono::milliseconds)> wait) {

@@ -10,6 +10,14 @@
 namespace fd {
 
 std::string timestampId();
+// An id of the same clock for one of many drawn together (a combination's
+// new layers and frames): it never waits for the clock to move on. The first
+// id of a millisecond is the plain one; later ones within it carry a count,
+// "yyyyMMddHHmmssSSS-0001" up to "-9999", so they are no further ahead of
+// the clock than a plain id, and only a ten-thousandth id within one
+// millisecond waits for the next. Together with timestampId()'s ids they increase, as
+// strings too, in the order they were issued.
+std::string countedTimestampId();
 // Formats a wall-clock time as "yyyyMMddHHmmssSSS" in local time.
 std::string formatTimestampId(std::chrono::system_clock::time_point t);
 
