@@ -8,6 +8,7 @@
 #include "desk/Unavailable.h"
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
@@ -172,7 +173,7 @@ void ZTLoadingViewController::vtRotoscopingViewControllerDidFinishExport(roto::V
 void ZTLoadingViewController::loadData() {
   const std::string nib = ui::Screen::main().isTall() ? "DesktopManagerController_iphone5" : "DesktopManagerController";
   std::weak_ptr<ViewController> weak = shared_from_this();
-  std::thread([nib, weak] {
+  fd::detachThread([nib, weak] {
     auto desk = DesktopManagerController::initWithNibName(nib);
     fd::performOnMain([desk, weak] {
       auto self = std::static_pointer_cast<ZTLoadingViewController>(weak.lock());
@@ -180,5 +181,5 @@ void ZTLoadingViewController::loadData() {
       self->desk_ = desk;
       self->presentViewController(desk, false);
     }, false);
-  }).detach();
+  });
 }

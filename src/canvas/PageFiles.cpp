@@ -50,8 +50,10 @@ gfx::PngEncoder::Spread encoderSpread(PageFiles::Spread spread) {
 // Icons are small: threads of their own would cost more than they save.
 constexpr gfx::PngEncoder::Spread kSmall = gfx::PngEncoder::Spread::CallingThread;
 
+// A thread of its own when one can start; where none can (no room for its
+// stack), the work runs on the thread that waits for it.
 std::launch launchFor(PageFiles::Spread spread) {
-  return spread == PageFiles::Spread::Threads ? std::launch::async : std::launch::deferred;
+  return spread == PageFiles::Spread::Threads ? std::launch::async | std::launch::deferred : std::launch::deferred;
 }
 
 // The files of one write, each staged as soon as it is encoded (one thread a

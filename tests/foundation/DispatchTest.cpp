@@ -5,7 +5,11 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
+
+#include "graphics/MemoryCeiling.h"
 
 using fd::DispatchQueue;
 using fd::Semaphore;
@@ -74,6 +78,46 @@ TEST(DispatchQueue, DrainWaitsForJobsQueuedFromOtherThreads) {
   for (auto& p : producers) p.join();
   q.drain();
   EXPECT_EQ(sum, 400);
+}
+
+// Under an address-space ceiling a queue's thread may find no room for its
+// stack, and the queue ended the program (entering the desk, its undo
+// manager's queue did). It goes on without a thread of its own: its callers
+// run the jobs, in the order queued, one at a time; a job queued from a job
+// runs after it, as on the queue's thread.
+TEST(DispatchQueue, AQueueWhoseThreadCannotStartHasItsCallersRunTheJobsInOrder) {
+#ifdef FD_TEST_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
+#endif
+  const auto child = testing_support::runUnderMemoryCeiling(std::size_t{256} << 10, [] {
+    ASSERT_TRUE(testing_support::mapEveryNewThreadStackAnew());
+    std::vector<std::string> order;
+    order.reserve(16);
+    std::vector<std::thread::id> threads;
+    threads.reserve(16);
+    {
+      DispatchQueue q("no thread");
+      q.async([&] {
+        order.push_back("a");
+        q.async([&] { order.push_back("c"); });
+        order.push_back("b");
+        threads.push_back(std::this_thread::get_id());
+      });
+      q.sync([&] {
+        EXPECT_TRUE(q.isCurrent());
+        q.sync([&] { order.push_back("d"); });
+        threads.push_back(std::this_thread::get_id());
+      });
+      EXPECT_FALSE(q.isCurrent());
+      EXPECT_THROW(q.sync([] { throw std::runtime_error("refused"); }), std::runtime_error);
+      q.async([] { throw std::runtime_error("dropped"); });
+      q.drain();
+      q.async([&] { order.push_back("e"); });
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+    for (std::thread::id id : threads) EXPECT_EQ(id, std::this_thread::get_id()) << "a thread started after all";
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "exit " << child.exitCode << ", signal " << child.signal;
 }
 
 TEST(Semaphore, CountsPermits) {

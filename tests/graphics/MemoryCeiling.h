@@ -3,6 +3,7 @@
 // much, so a decoder that reaches for gigabytes fails there at once instead of
 // merely being slow. AddressSanitizer reserves terabytes of shadow memory, so
 // under it the ceiling is left off and the body runs uncapped.
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -37,6 +38,17 @@ inline void limitAddressSpaceGrowth(std::size_t extraBytes) {
 #else
   (void)extraBytes;
 #endif
+}
+
+// From now on every thread made needs a stack mapped anew, which a ceiling
+// can refuse: stacks that ended threads left cached for reuse are smaller
+// than what threads now ask for. False when the default could not be set.
+inline bool mapEveryNewThreadStackAnew() {
+  pthread_attr_t attr;
+  if (pthread_getattr_default_np(&attr) != 0) return false;
+  const bool set = pthread_attr_setstacksize(&attr, std::size_t{64} << 20) == 0 && pthread_setattr_default_np(&attr) == 0;
+  pthread_attr_destroy(&attr);
+  return set;
 }
 
 inline ChildResult runUnderMemoryCeiling(std::size_t extraBytes, const std::function<void()>& body) {

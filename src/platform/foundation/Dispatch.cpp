@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <exception>
+#include <system_error>
 
 #include "platform/foundation/Log.h"
 
@@ -14,22 +15,68 @@ namespace {
 constexpr int kBackgroundNice = 10;
 }  // namespace
 
-DispatchQueue::DispatchQueue(std::string label, Priority priority)
-    : label_(std::move(label)), priority_(priority), worker_([this] { work(); }) {}
+DispatchQueue::DispatchQueue(std::string label, Priority priority) : label_(std::move(label)), priority_(priority) {
+  try {
+    worker_ = std::thread([this] { work(); });
+  } catch (const std::system_error& e) {
+    // No room for another thread (its stack under an address-space ceiling):
+    // the queue goes on without one, its jobs run by the threads that queue
+    // them, still one at a time and in order.
+    Log("DispatchQueue %s: no thread of its own (%s); its callers run its work", label_.c_str(), e.what());
+  }
+}
 
 DispatchQueue::~DispatchQueue() {
   {
-    std::lock_guard lock(m_);
+    std::unique_lock lock(m_);
     stopping_ = true;
+    if (!worker_.joinable()) {
+      runQueuedJobs(lock);
+      idle_.wait(lock, [&] { return jobs_.empty() && !running_; });
+      return;
+    }
   }
   cv_.notify_all();
   worker_.join();
 }
 
 void DispatchQueue::async(std::function<void()> job) {
-  std::lock_guard lock(m_);
+  std::unique_lock lock(m_);
   jobs_.push_back(std::move(job));
-  cv_.notify_all();
+  if (worker_.joinable()) {
+    cv_.notify_all();
+    return;
+  }
+  runQueuedJobs(lock);
+}
+
+void DispatchQueue::runQueuedJobs(std::unique_lock<std::mutex>& lock) {
+  // A job queued while another caller (or this one, from inside a job) runs
+  // the queue waits its turn there, as it would on the queue's own thread.
+  if (running_) return;
+  running_ = true;
+  caller_ = std::this_thread::get_id();
+  while (!jobs_.empty()) {
+    std::function<void()> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    lock.unlock();
+    runJob(job);
+    job = nullptr;
+    lock.lock();
+  }
+  caller_ = std::thread::id{};
+  running_ = false;
+  idle_.notify_all();
+}
+
+void DispatchQueue::runJob(const std::function<void()>& job) const {
+  try {
+    job();
+  } catch (const std::exception& e) {
+    Log("DispatchQueue %s: job threw: %s", label_.c_str(), e.what());
+  } catch (...) {
+    Log("DispatchQueue %s: job threw", label_.c_str());
+  }
 }
 
 void DispatchQueue::sync(const std::function<void()>& job) {
@@ -62,7 +109,10 @@ void DispatchQueue::drain() {
   idle_.wait(lock, [&] { return jobs_.empty() && !running_; });
 }
 
-bool DispatchQueue::isCurrent() const { return worker_.get_id() == std::this_thread::get_id(); }
+bool DispatchQueue::isCurrent() const {
+  const std::thread::id self = std::this_thread::get_id();
+  return worker_.joinable() ? worker_.get_id() == self : caller_.load() == self;
+}
 
 void DispatchQueue::work() {
   // On Linux the nice value belongs to the thread, and threads it starts
@@ -76,13 +126,7 @@ void DispatchQueue::work() {
     jobs_.pop_front();
     running_ = true;
     lock.unlock();
-    try {
-      job();
-    } catch (const std::exception& e) {
-      Log("DispatchQueue %s: job threw: %s", label_.c_str(), e.what());
-    } catch (...) {
-      Log("DispatchQueue %s: job threw", label_.c_str());
-    }
+    runJob(job);
     job = nullptr;
     lock.lock();
     running_ = false;
@@ -90,9 +134,18 @@ void DispatchQueue::work() {
   }
 }
 
-void dispatchGlobalAsync(std::function<void()> job) { std::thread(std::move(job)).detach(); }
+void dispatchGlobalAsync(std::function<void()> job) { detachThread(std::move(job)); }
 
-void detachThread(std::function<void()> job) { std::thread(std::move(job)).detach(); }
+void detachThread(std::function<void()> job) {
+  // The job is moved into the thread only once it has started.
+  auto shared = std::make_shared<std::function<void()>>(std::move(job));
+  try {
+    std::thread([shared] { (*shared)(); }).detach();
+  } catch (const std::system_error& e) {
+    Log("no thread for a job (%s): it runs on its caller", e.what());
+    (*shared)();
+  }
+}
 
 Semaphore::Semaphore(int count) : count_(count) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 // Serial dispatch queues (one worker thread each) and a counting semaphore.
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -15,6 +16,8 @@ class DispatchQueue {
   // priority of the program's other threads, so that its work takes only
   // the time they leave.
   enum class Priority { Default, Background };
+  // A queue whose thread cannot start (no room for its stack) still takes
+  // every job: the threads that queue them run them, in order, one at a time.
   explicit DispatchQueue(std::string label, Priority priority = Priority::Default);
   // Runs every queued job, then joins the worker.
   ~DispatchQueue();
@@ -22,7 +25,8 @@ class DispatchQueue {
   DispatchQueue& operator=(const DispatchQueue&) = delete;
 
   void async(std::function<void()> job);
-  // Runs job on the queue and waits for it; inline when called from the queue.
+  // Runs job on the queue and waits for it; inline when called from the queue
+  // (from a job it runs).
   void sync(const std::function<void()>& job);
   // Waits until every job queued so far has run.
   void drain();
@@ -31,6 +35,10 @@ class DispatchQueue {
 
  private:
   void work();
+  // Without a thread of its own: runs the queued jobs on the calling thread,
+  // unless a caller already runs them.
+  void runQueuedJobs(std::unique_lock<std::mutex>& lock);
+  void runJob(const std::function<void()>& job) const;
   std::string label_;
   Priority priority_;
   std::mutex m_;
@@ -39,12 +47,14 @@ class DispatchQueue {
   std::deque<std::function<void()>> jobs_;
   bool running_ = false;
   bool stopping_ = false;
+  std::atomic<std::thread::id> caller_{};  // the caller running the jobs, without a thread
   std::thread worker_;
 };
 
 // A global concurrent queue stand-in: each job on a detached thread.
 void dispatchGlobalAsync(std::function<void()> job);
-// A detached thread, as the phone's detachNewThreadSelector.
+// A detached thread, as the phone's detachNewThreadSelector. When no thread
+// can start (no room for its stack), the job runs on the caller.
 void detachThread(std::function<void()> job);
 
 class Semaphore {

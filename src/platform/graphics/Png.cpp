@@ -401,8 +401,11 @@ fd::Status PngEncoder::Work::encode(const Image& image, Spread spread) {
   }
   if (spread == Spread::SideBySide) {
     std::vector<std::future<void>> others;
+    // Where no thread can start (no room for its stack), a stripe is
+    // compressed on this thread as its result is asked for.
     for (int i = 1; i < count; ++i)
-      others.push_back(std::async(std::launch::async, [&, i] { compressStripe(image, encoding, *stripes[i]); }));
+      others.push_back(std::async(std::launch::async | std::launch::deferred,
+                                  [&, i] { compressStripe(image, encoding, *stripes[i]); }));
     compressStripe(image, encoding, *stripes[0]);
     for (auto& f : others) f.get();
   } else {
@@ -633,8 +636,9 @@ std::optional<Image> decodeStriped(const fd::Data& bytes, const ReadLimits& limi
   };
   {
     std::vector<std::future<void>> others;
+    // As the stripes are compressed: on this thread when no other can start.
     for (std::size_t i = 1; i < parts.size(); ++i)
-      others.push_back(std::async(std::launch::async, [&, i] { inflatePart(parts[i]); }));
+      others.push_back(std::async(std::launch::async | std::launch::deferred, [&, i] { inflatePart(parts[i]); }));
     inflatePart(parts[0]);
     for (auto& f : others) f.get();
   }
