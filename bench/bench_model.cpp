@@ -1,5 +1,6 @@
-// Model speed: saving a long project, and building a project from pictures
-// through the write queue (frames per second and peak memory).
+// Model speed: saving a long project, building a project from pictures
+// through the write queue (frames per second and peak memory), and combining
+// a long project with a short one.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -7,7 +8,9 @@
 #include <memory>
 
 #include "model/ProjectDataModel.h"
+#include "model/LongProject.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/Paths.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -114,6 +117,45 @@ void BM_InsertFramesAtTheFront(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_InsertFramesAtTheFront)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// A long project (range 0 frames) combined with one of 10 frames, the long one
+// chosen first (range 1 = 1) or second (0): chosen second, every one of its
+// layers and frames takes a new id. Each frame has its four page files.
+void BM_CombineLongProject(benchmark::State& state) {
+  const int frames = static_cast<int>(state.range(0));
+  const bool longFirst = state.range(1) != 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      testing_support::ScopedSandbox sandbox;
+      ZTDataModel::resetSharedInstanceForTesting();
+      const std::filesystem::path projects = fd::paths::library() / "Projects";
+      if (!model_test::writeLongProject(projects / "long", frames, 0) ||
+          !model_test::writeLongProject(projects / "short", 10, 1)) {
+        state.SkipWithError("the projects could not be written");
+        break;
+      }
+      ZTDataModel& model = ZTDataModel::sharedInstance();
+      model.setProjectsNameArray({"short", "long"});
+      const std::vector<std::string> order =
+          longFirst ? std::vector<std::string>{"long", "short"} : std::vector<std::string>{"short", "long"};
+      state.ResumeTiming();
+      const bool combined = model.combineProjects(order);
+      state.PauseTiming();
+      if (!combined) state.SkipWithError(("not combined: " + model.lastError()).c_str());
+      state.counters["frames"] = static_cast<double>(ProjectDataModel::initWithProjectName(order[0])->imagesArray().size());
+      ZTDataModel::resetSharedInstanceForTesting();
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_CombineLongProject)
+    ->ArgNames({"frames", "long_first"})
+    ->Args({100000, 1})
+    ->Args({100000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -77,6 +78,24 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // A new id for the files of this project: a time stamp that names no file
   // in the folder and no layer or frame of the project.
   std::string newId() const;
+  // Ids for many files of this project's folder drawn at once: what is taken
+  // (the names its records use, the stems of the files in its folder) is
+  // gathered once rather than looked up at each id, and the ids are counted
+  // ones (fd::countedTimestampId), which do not wait for the clock. Where the
+  // folder holds far more files than ids are wanted, each id looks for its
+  // own files instead of the folder being listed.
+  class FreshIds {
+   public:
+    std::string next();
+    // The names another project's records use are taken too.
+    void take(const ProjectDataModel& project);
+
+   private:
+    friend class ProjectDataModel;
+    std::unordered_set<std::string> taken_;
+    std::optional<std::filesystem::path> folder_;  // looked in at each id
+  };
+  FreshIds freshIds(std::size_t wanted) const;
   static int curDevideDataType();
   OptionalPath audioPath() const;
   std::optional<std::string> iconAtPage(int page, bool mark) const;
@@ -190,6 +209,9 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // (old name, new name) for the caller to carry over, so the folder keeps
   // matching the Project.plist on disk until the merge is saved.
   std::vector<std::pair<std::string, std::string>> renameAllWithPageStart(int pageStart);
+  // The same with the ids drawn from `ids` (those of the project the frames
+  // go to).
+  std::vector<std::pair<std::string, std::string>> renameAllWithPageStart(int pageStart, FreshIds& ids);
   bool addLay(const std::string& layId, int page, int position);
   void replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay);
   bool deleteLay(const std::string& layId, int page);

@@ -3,6 +3,7 @@
 // longer names them, leftovers of killed writes swept when the project opens,
 // and the old-layout move that takes only real projects.
 #include <algorithm>
+#include <array>
 
 #include "model/ProjectDataModel.h"
 #include "model/ProjectPlistKeys.h"
@@ -10,10 +11,14 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/TimestampId.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The files a layer or frame id names: <id>.png, <id>Icon.png, <id>Snapshot.png.
+constexpr std::array<std::string_view, 3> kIdFileSuffixes = {".png", "Icon.png", "Snapshot.png"};
 
 // The kinds of file the program writes into a project folder.
 bool isProjectFileName(std::string_view name) { return name == projectplist::kFileName || name.ends_with(".png"); }
@@ -28,21 +33,61 @@ bool isRealFile(const fs::path& p) {
   return fs::is_regular_file(fs::symlink_status(p, ec));
 }
 
+// Whether a file of the folder is named by the id.
+bool namesAFileIn(const fs::path& folder, const std::string& id) {
+  return std::any_of(kIdFileSuffixes.begin(), kIdFileSuffixes.end(),
+                     [&](std::string_view suffix) { return fd::files::exists(folder / (id + std::string(suffix))); });
+}
+
 }  // namespace
 
 std::string ProjectDataModel::newId() const {
   const fs::path folder = projectDicPath();
+  // A file of that stem may have been written by an earlier run whose ids
+  // ran ahead of the clock; a new layer must never write over it.
   auto taken = [&](const std::string& id) {
-    if (state_.layers_.contains(id) || isLayNamed(id) || isIconNamed(id)) return true;
-    // A file of that stem may have been written by an earlier run whose ids
-    // ran ahead of the clock; a new layer must never write over it.
-    for (const char* suffix : {".png", "Icon.png", "Snapshot.png"}) {
-      if (fd::files::exists(folder / (id + suffix))) return true;
-    }
-    return false;
+    return state_.layers_.contains(id) || isLayNamed(id) || isIconNamed(id) || namesAFileIn(folder, id);
   };
   std::string id = dateString();
   while (taken(id)) id = dateString();
+  return id;
+}
+
+ProjectDataModel::FreshIds ProjectDataModel::freshIds(std::size_t wanted) const {
+  FreshIds ids;
+  ids.take(*this);
+  const fs::path folder = projectDicPath();
+  // Its files, as its records count them: a layer file each, two a frame.
+  const std::size_t files = state_.layers_.size() + 2 * state_.frames_.size();
+  if (files > wanted * kIdFileSuffixes.size()) {
+    ids.folder_ = folder;
+    return ids;
+  }
+  // Every stem a file of the folder could be named by; the files of an
+  // earlier run whose ids ran ahead of the clock among them.
+  for (const std::string& file : fd::files::contentsOfDirectory(folder)) {
+    for (std::string_view suffix : kIdFileSuffixes) {
+      if (file.ends_with(suffix)) ids.taken_.insert(file.substr(0, file.size() - suffix.size()));
+    }
+  }
+  return ids;
+}
+
+void ProjectDataModel::FreshIds::take(const ProjectDataModel& project) {
+  const ProjectFrames& state = project.state_;
+  for (const auto& [id, layer] : state.layers_) taken_.insert(id);
+  for (const std::vector<FrameRecord>* list : {&state.frames_, &state.tray_}) {
+    for (const FrameRecord& r : *list) {
+      taken_.insert(r.iconName);
+      taken_.insert(r.laysArray.begin(), r.laysArray.end());
+    }
+  }
+}
+
+std::string ProjectDataModel::FreshIds::next() {
+  auto taken = [&](const std::string& id) { return taken_.contains(id) || (folder_ && namesAFileIn(*folder_, id)); };
+  std::string id = fd::countedTimestampId();
+  while (taken(id)) id = fd::countedTimestampId();
   return id;
 }
 

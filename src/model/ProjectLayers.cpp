@@ -3,6 +3,7 @@
 // the frame list or the tray still names it.
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "model/ProjectDataModel.h"
 #include "model/SafeName.h"
@@ -101,19 +102,33 @@ void ProjectDataModel::replaceLay(const std::string& oldLay, const std::optional
 }
 
 std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWithPageStart(int pageStart) {
+  FreshIds ids = freshIds(state_.layers_.size() + state_.frames_.size());
+  return renameAllWithPageStart(pageStart, ids);
+}
+
+std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWithPageStart(int pageStart,
+                                                                                       FreshIds& ids) {
+  // One pass over the layers and one over the frames, whatever their number:
+  // the new names are looked up, not searched for.
   std::vector<std::pair<std::string, std::string>> renamed;
+  renamed.reserve(state_.layers_.size() + 2 * state_.frames_.size());
   marksIncFromPage(1, pageStart);
-  std::vector<std::string> ids;
-  for (const auto& [id, layer] : state_.layers_) ids.push_back(id);
-  for (const std::string& oldId : ids) {
-    const std::string newId = this->newId();
-    state_.layers_[newId] = std::move(state_.layers_[oldId]);
-    state_.layers_.erase(oldId);
-    // Tray records are renamed too, so no record ever names a missing layer.
-    for (std::vector<FrameRecord>* list : {&state_.frames_, &state_.tray_}) {
-      for (FrameRecord& r : *list) std::replace(r.laysArray.begin(), r.laysArray.end(), oldId, newId);
-    }
+  std::unordered_map<std::string, std::string> newLayerIds;
+  newLayerIds.reserve(state_.layers_.size());
+  std::map<std::string, LayerRecord> layers;
+  for (auto& [oldId, layer] : state_.layers_) {
+    const std::string& newId = newLayerIds.emplace(oldId, ids.next()).first->second;
+    layers.emplace_hint(layers.end(), newId, std::move(layer));  // new ids come in increasing order
     renamed.emplace_back(oldId + ".png", newId + ".png");
+  }
+  state_.layers_ = std::move(layers);
+  // Tray records are renamed too, so no record ever names a missing layer.
+  for (std::vector<FrameRecord>* list : {&state_.frames_, &state_.tray_}) {
+    for (FrameRecord& r : *list) {
+      for (std::string& id : r.laysArray) {
+        if (auto it = newLayerIds.find(id); it != newLayerIds.end()) id = it->second;
+      }
+    }
   }
   std::string runOldIcon;
   std::string runNewIcon;
@@ -122,7 +137,7 @@ std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWith
       r.iconName = runNewIcon;
       continue;
     }
-    const std::string newIcon = newId();
+    const std::string newIcon = ids.next();
     renamed.emplace_back(r.iconName + "Icon.png", newIcon + "Icon.png");
     renamed.emplace_back(r.iconName + "Snapshot.png", newIcon + "Snapshot.png");
     if (r.isRunStart()) {

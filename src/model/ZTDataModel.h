@@ -144,8 +144,10 @@ class ZTDataModel : public SoundMergerDelegate {
   // built from pictures (their staging folders), of killed exports (their
   // work folders in tmp) and of killed writes in every project folder.
   static void removeLeftovers();
-  // Every file copied into the target is listed in copied before it is made.
-  void mergeProjectInto(ProjectDataModel& target, const std::string& name, std::vector<std::filesystem::path>& copied);
+  // Every file copied into the target is listed in copied before it is made;
+  // the new ids come from ids.
+  void mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source, ProjectDataModel::FreshIds& ids,
+                        std::vector<std::filesystem::path>& copied);
   bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy);
   // nullopt when refused before anything began (the delegate is not told).
   std::optional<bool> combineUnguarded(const std::vector<std::string>& names,

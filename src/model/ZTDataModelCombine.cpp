@@ -1,8 +1,14 @@
 // Combining projects: the sound merge first, then frames, layers and files of
-// projects 2..n copied into project 1, which is saved before they are deleted,
-// then its sound tags rebuilt.
+// projects 2..n carried into project 1, which is saved before they are
+// deleted, then its sound tags rebuilt. The work grows linearly with the
+// frames moved.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <new>
+#include <set>
 #include <system_error>
 
 #include "model/SafeName.h"
@@ -12,6 +18,7 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace {
@@ -21,6 +28,28 @@ constexpr double kTagStartOffset = timeline::kStartX;
 constexpr double kTagEndOffset = timeline::kEndOffsetX;
 constexpr float kTimelineEnd = timeline::kEndX;
 constexpr int kMinimumFrameLimit = 8;
+
+// Puts a page file of a merged project into the target's folder under its
+// new name. A second link to the file shares its bytes, so nothing is copied
+// and the merged folder keeps its own name for it until it goes; where the
+// folder holds no such link, the file is copied. False when nothing was made:
+// no file to carry, or one already there, which is never replaced and so
+// never taken back either.
+bool carryPageFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) return true;
+  if (errno == EEXIST || errno == ENOENT) return false;
+  std::error_code ec;
+  if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) return false;
+  return fd::files::copyItem(from, to);
+}
+
+// A request to end the program, met before the target is saved: the
+// combination is taken back as if it had not begun, and the end goes on.
+struct EndRequested {};
+
+void giveUpIfEnding() {
+  if (fd::stopRequested()) throw EndRequested{};
+}
 
 }  // namespace
 
@@ -45,32 +74,30 @@ void ZTDataModel::combineAudioFinishedwithSoundNameArray(const std::vector<std::
   });
 }
 
-void ZTDataModel::mergeProjectInto(ProjectDataModel& target, const std::string& name,
-                                   std::vector<std::filesystem::path>& copied) {
-  std::shared_ptr<ProjectDataModel> source = ProjectDataModel::initWithProjectName(name);
-  if (!source) return;
-  const std::filesystem::path from = source->projectDicPath();
+void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source,
+                                   ProjectDataModel::FreshIds& ids, std::vector<std::filesystem::path>& copied) {
+  const std::filesystem::path from = source.projectDicPath();
   const std::filesystem::path to = target.projectDicPath();
-  // Copied, not moved: until the target's Project.plist names the pages, the
-  // merged project's own folder must stay as its Project.plist names it.
-  for (const auto& [oldName, newName] :
-       source->renameAllWithPageStart(static_cast<int>(target.imagesArray().size()))) {
-    // A file already there is never copied over, so never taken back either.
-    const std::filesystem::path copy = to / newName;
-    std::error_code ec;
-    if (std::filesystem::symlink_status(copy, ec).type() != std::filesystem::file_type::not_found) continue;
-    copied.push_back(copy);
-    fd::files::copyItem(from / oldName, copy);
+  ids.take(source);
+  // Linked or copied, not moved: until the target's Project.plist names the
+  // pages, the merged project's own folder must stay as its Project.plist
+  // names it.
+  const int pageStart = static_cast<int>(target.imagesArray().size());
+  for (const auto& [oldName, newName] : source.renameAllWithPageStart(pageStart, ids)) {
+    giveUpIfEnding();
+    copied.push_back(to / newName);
+    if (!carryPageFile(from / oldName, copied.back())) copied.pop_back();
   }
-  target.appendFramesOf(*source);
+  target.appendFramesOf(source);
 }
 
 bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   lastError_.clear();
-  // Running out of memory before the target is saved leaves every project as
-  // it was: the pages copied into the target's folder go again. After it, the
-  // target holds all the frames and the merged projects are still there
-  // unless the shortened list was stored.
+  // Failing before the target is saved (memory running out, its list not
+  // written, a request to end the program) leaves every project as it was:
+  // the pages copied into the target's folder go again. After it, the target
+  // holds all the frames and the merged projects are still there unless the
+  // shortened list was stored.
   std::vector<std::filesystem::path> copied;
   bool targetSaved = false;
   std::optional<bool> combined;
@@ -80,11 +107,16 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     combined = false;
     setLastError(targetSaved ? "there was not enough memory to finish once the first had taken their frames"
                              : kOutOfMemoryReason);
+  } catch (const EndRequested&) {
+    combined = false;
+    setLastError("the program is ending");
+  }
+  if (combined == false && !targetSaved) {
     // A page file left unnamed (memory still short) is never read, and the
     // next copy of the same project gets other names.
-    for (std::size_t i = 0; i < copied.size() && !targetSaved; ++i) {
+    for (const std::filesystem::path& copy : copied) {
       try {
-        fd::files::removeItem(copied[i]);
+        fd::files::removeItem(copy);
       } catch (const std::bad_alloc&) {
       }
     }
@@ -102,40 +134,43 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   std::shared_ptr<ProjectDataModel> target = ProjectDataModel::initWithProjectName(targetName);
   if (!target) return std::nullopt;
   // Each further project once, and never the target itself: merging a project
-  // into itself would delete it.
+  // into itself would delete it. Each is read once, and merged as it is read.
+  std::set<std::string> seen{targetName};
   std::vector<std::string> merged;
+  std::vector<int> furtherTagFrames;  // each merged project's first and last tag frame, on the target's pages
+  // New ids name no file of the target's folder and no record of it or of a
+  // project merged, and are drawn without waiting for the clock.
+  std::optional<ProjectDataModel::FreshIds> ids;
   for (std::size_t i = 1; i < names.size(); ++i) {
-    if (names[i] != targetName && isPlainPathComponent(names[i]) &&
-        std::find(merged.begin(), merged.end(), names[i]) == merged.end()) {
-      merged.push_back(names[i]);
-    }
-  }
-  // A project whose list cannot be read has nothing to merge, and its folder
-  // (its pages, the set-aside list) must not be deleted with the others.
-  std::erase_if(merged, [](const std::string& name) {
+    const std::string& name = names[i];
+    if (!isPlainPathComponent(name) || !seen.insert(name).second) continue;
+    giveUpIfEnding();
     std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
-    return !p || p->keptDamagedFile();
-  });
+    // A project whose list cannot be read has nothing to merge, and its
+    // folder (its pages, the set-aside list) must not be deleted with the
+    // others.
+    if (!p || p->keptDamagedFile()) continue;
+    const std::vector<int> tagFrames = p->soundFrameArray();
+    if (!p->soundNameArray().empty() && !p->soundTagPointsArray().empty() && !tagFrames.empty()) {
+      const int offset = static_cast<int>(target->imagesArray().size());
+      furtherTagFrames.push_back(tagFrames.front() + offset);
+      furtherTagFrames.push_back(tagFrames.back() + offset);
+    }
+    if (!ids) ids = target->freshIds(p->laysDictionary().size() + p->imagesArray().size());
+    mergeProjectInto(*target, *p, *ids, copied);
+    merged.push_back(name);
+  }
 
   SoundTagLists tags = soundTagListsOf(target->soundTags());
-  std::vector<int>& frames = tags.frames;
-  if (!frames.empty() && !tags.points.empty() && !tags.names.empty()) {
-    frames = {frames.front(), frames.back()};
+  if (!tags.frames.empty() && !tags.points.empty() && !tags.names.empty()) {
+    std::vector<int> frames = {tags.frames.front(), tags.frames.back()};
+    frames.insert(frames.end(), furtherTagFrames.begin(), furtherTagFrames.end());
+    tags.frames = std::move(frames);
     tags.points.clear();
-    int offset = static_cast<int>(target->imagesArray().size());
-    for (const std::string& name : merged) {
-      std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
-      if (!p->soundNameArray().empty() && !p->soundTagPointsArray().empty() && !p->soundFrameArray().empty()) {
-        frames.push_back(p->soundFrameArray().front() + offset);
-        frames.push_back(p->soundFrameArray().back() + offset);
-      }
-      offset += static_cast<int>(p->imagesArray().size());
-    }
     target->setSoundTags(soundTagsFromLists(tags));
   }
-
-  for (const std::string& name : merged) mergeProjectInto(*target, name, copied);
   fd::crashPoint("combine.pages-copied");
+  giveUpIfEnding();
 
   // The merged projects go only once the target holding their pages is on
   // disk, and the stored project list no longer names them: a kill at any
@@ -146,6 +181,9 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   const std::optional<fd::files::FileStamp> unsaved = fd::files::fileStamp(targetList);
   try {
     if (!target->saveData()) {
+      // A list closed with an error after it took its name is on disk all
+      // the same: the pages it names stay.
+      targetSaved = fd::files::fileStamp(targetList) != unsaved;
       setLastError("the combined project could not be saved");
       return false;
     }
@@ -155,9 +193,10 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   }
   targetSaved = true;
   fd::crashPoint("combine.target-saved");
-  const bool currentMerged = std::find(merged.begin(), merged.end(), curProjectName_) != merged.end();
+  const std::set<std::string> mergedNames(merged.begin(), merged.end());
+  const bool currentMerged = mergedNames.contains(curProjectName_);
   std::vector<std::string> remaining = projectsNameArray_;
-  std::erase_if(remaining, [&](const std::string& n) { return std::find(merged.begin(), merged.end(), n) != merged.end(); });
+  std::erase_if(remaining, [&](const std::string& n) { return mergedNames.contains(n); });
   setProjectsNameArray(std::move(remaining));
   if (currentMerged) setCurProjectName(targetName);
   fd::UserDefaults::standard().synchronize();
@@ -180,34 +219,38 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
 
 void ZTDataModel::combineSoundTagFrameAndPoints(ProjectDataModel& target) {
   SoundTagLists tags = soundTagListsOf(target.soundTags());
-  std::vector<int>& frames = tags.frames;
-  if (frames.empty()) return;
+  if (tags.frames.empty()) return;
   tags.names = prjSoundNameArray_;
   target.setSoundTags(soundTagsFromLists(tags));
-  if (frames.size() < 2) return;
-  std::vector<std::string>& names = tags.names;
-  std::vector<float>& points = tags.points;
+  if (tags.frames.size() < 2) return;
+  // Each tag in turn is kept or dropped whole (its two frames and its name),
+  // the tags after it moving up; the lists are built in one pass and saved
+  // once: a save per tag wrote every frame once a tag.
+  const std::vector<int>& frames = tags.frames;
+  const std::vector<std::string>& names = tags.names;
+  SoundTagLists kept{std::move(tags.points), {}, {}};
   const int frameCount = static_cast<int>(target.imagesArray().size());
   const double k = kTimelineSpan / frameCount;
-  std::size_t tag = 0;
-  while (tag * 2 + 1 < frames.size()) {
+  const std::size_t tagCount = frames.size() / 2;
+  for (std::size_t tag = 0; tag < tagCount; ++tag) {
     const int start = frames[tag * 2];
     const int end = frames[tag * 2 + 1];
     const float endX = static_cast<float>(k * (end - 1) + kTagEndOffset);
     const float startX = static_cast<float>(k * (start - 1) + kTagStartOffset);
-    if (endX <= kTimelineEnd) {
-      points.push_back(startX);
-      points.push_back(endX);
-      if (tag < names.size()) {
-        extendDataModel_->limitFramesDict()[names[tag]] = std::max(end - start, kMinimumFrameLimit);
-      }
-      ++tag;
-    } else {
-      frames.erase(frames.begin() + tag * 2, frames.begin() + tag * 2 + 2);
-      if (tag < names.size()) names.erase(names.begin() + tag);
+    if (endX > kTimelineEnd) continue;
+    kept.points.push_back(startX);
+    kept.points.push_back(endX);
+    kept.frames.push_back(start);
+    kept.frames.push_back(end);
+    if (tag < names.size()) {
+      kept.names.push_back(names[tag]);
+      extendDataModel_->limitFramesDict()[names[tag]] = std::max(end - start, kMinimumFrameLimit);
     }
-    target.setSoundTags(soundTagsFromLists(tags));
-    target.saveData();
-    extendDataModel_->saveLimitFramesDict();
   }
+  // Names beyond the last tag, and a frame without its pair, stay as they were.
+  if (names.size() > tagCount) kept.names.insert(kept.names.end(), names.begin() + tagCount, names.end());
+  if (frames.size() % 2 != 0) kept.frames.push_back(frames.back());
+  target.setSoundTags(soundTagsFromLists(kept));
+  target.saveData();
+  extendDataModel_->saveLimitFramesDict();
 }

@@ -6,12 +6,15 @@
 #include <set>
 #include <thread>
 
+#include "model/LongProject.h"
 #include "model/ModelTestSupport.h"
 #include "model/ZipTestSupport.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
+#include "platform/foundation/TimestampId.h"
 
 namespace {
 
@@ -69,6 +72,40 @@ class CombineTest : public ModelTest {
       p.setSoundTags({SoundTag{*sound, {{49.0f, 100.0f}}, {{1, 2}}}});
     }
     m.saveData();
+  }
+
+  void TearDown() override {
+    fd::setTimestampClockForTesting({});
+    fd::files::setWriteFaultForTesting({});
+    fd::clearStopRequest();
+    ModelTest::TearDown();
+  }
+
+  static fs::path folderOf(const std::string& name) { return fd::paths::library() / "Projects" / name; }
+
+  // A (2 frames) and B (3), saved, while the project open is another.
+  void makeAAndBWhileAnotherIsOpen() {
+    makeProject("A", 2, std::nullopt);
+    makeProject("B", 3, std::nullopt);
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    m.setCurProjectName("test");
+    m.prjDataModel()->setCurProjectName("test");
+    m.saveData();
+  }
+
+  // Each frame's layer, icon and snapshot bytes, in page order, project
+  // after project.
+  static std::vector<std::string> pageBytes(const std::vector<std::string>& projects) {
+    std::vector<std::string> bytes;
+    for (const std::string& project : projects) {
+      std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(project);
+      for (int page = 1; page <= static_cast<int>(p->imagesArray().size()); ++page) {
+        for (int position : {1, 2}) bytes.push_back(model_test::readText(*p->layFullPathAtPage(page, false, position)));
+        bytes.push_back(model_test::readText(*p->iconFullPathAtPage(page, false)));
+        bytes.push_back(model_test::readText(*p->snapshotFullPathAtPage(page, false)));
+      }
+    }
+    return bytes;
   }
 
   void runUntilFinished(FinishRecorder& recorder) {
@@ -174,18 +211,14 @@ TEST_F(CombineTest, WithoutAMergerTheCombinationStillRunsAndReloadsAnOpenTarget)
 // delegate and leaves every project as it was; once it is saved, the first
 // holds every frame and the others stay listed, and that is what it says.
 TEST_F(CombineTest, ACombinationThatRunsOutOfMemoryIsToldAndLeavesThePagesWhole) {
-  makeProject("A", 2, std::nullopt);
-  makeProject("B", 3, std::nullopt);
+  makeAAndBWhileAnotherIsOpen();
   ZTDataModel& m = ZTDataModel::sharedInstance();
-  m.setCurProjectName("test");
-  m.prjDataModel()->setCurProjectName("test");
-  m.saveData();
   FinishRecorder recorder;
   m.setDelegate(&recorder);
   const auto before = ziptest::snapshotTree(root());
   bool combined = true;
-  // The third list read is B's, as its pages are about to be copied.
-  for (const auto& [step, hit] : std::vector<std::pair<std::string, int>>{{"project.read.frames", 3},
+  // The second list read is B's, as its pages are about to be copied.
+  for (const auto& [step, hit] : std::vector<std::pair<std::string, int>>{{"project.read.frames", 2},
                                                                           {"combine.pages-copied", 1}}) {
     SCOPED_TRACE(step);
     recorder.finished = false;
@@ -258,6 +291,171 @@ TEST_F(CombineTest, ExtremeTagFramesCombineWithoutOverflow) {
   EXPECT_EQ(m.extendDataModel().limitFramesDict().at("RecA.caf"), 2 + kMaxPageNumber);
   EXPECT_EQ(m.extendDataModel().limitFramesDict().count("RecB.caf"), 0u);
   m.setDelegate(nullptr);
+}
+
+// A long project chosen second gave each of its layers and frames an id that
+// waited for the next millisecond of the clock, and looked through every
+// frame for each one: 10,591 frames took 37 s, 100,620 more than 15 minutes.
+// Its ids are now drawn without waiting for the clock, and are each used once.
+TEST_F(CombineTest, ALongProjectChosenSecondTakesNewIdsWithoutWaitingForTheClock) {
+  makeProject("A", 2, std::nullopt);
+  constexpr int kFrames = 3000;  // 9000 new ids: fewer than one millisecond of the clock may count
+  ASSERT_TRUE(model_test::writeLongProject(folderOf("Long"), kFrames, 0));
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"A", "Long"});
+  const std::vector<std::string> pages = pageBytes({"A", "Long"});
+  std::set<std::string> oldIds;
+  for (int n = 0; n < 3 * kFrames; ++n) oldIds.insert(model_test::longProjectId(0, n));
+
+  using namespace std::chrono;
+  system_clock::time_point now = system_clock::now();
+  milliseconds waited{0};
+  fd::setTimestampClockForTesting([&] { return now; }, [&](milliseconds d) {
+    now += d;
+    waited += d;
+  });
+  ASSERT_TRUE(m.combineProjects({"A", "Long"})) << m.lastError();
+  EXPECT_EQ(waited, milliseconds{0}) << "ids waited for the clock";
+  fd::setTimestampClockForTesting({});
+
+  std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName("A");
+  ASSERT_EQ(t->imagesArray().size(), static_cast<std::size_t>(kFrames + 2));
+  EXPECT_EQ(t->frames().brokenInvariant(), std::nullopt);
+  std::set<std::string> ids;
+  for (const FrameRecord& r : t->imagesArray()) {
+    EXPECT_TRUE(ids.insert(r.iconName).second) << r.iconName;
+    for (const std::string& id : r.laysArray) EXPECT_TRUE(ids.insert(id).second) << id;
+  }
+  for (const std::string& id : ids) EXPECT_FALSE(oldIds.contains(id)) << id << " kept its old id";
+  EXPECT_EQ(t->laysDictionary().size(), static_cast<std::size_t>(2 * kFrames + 4));
+  EXPECT_EQ(t->laysDictionary().at(t->imagesArray().back().laysArray[1]).refPageArray, std::vector<int>{kFrames + 2});
+  EXPECT_EQ(pageBytes({"A"}), pages) << "every page kept its pictures";
+  EXPECT_FALSE(fs::exists(folderOf("Long")));
+  EXPECT_EQ(m.projectsNameArray(), std::vector<std::string>{"A"});
+}
+
+// The new ids of the merged pages were checked against the merged project's
+// folder, not against the folder they are put in: a file left there (by a
+// run whose ids ran ahead of the clock) under such an id was kept, and the
+// merged page showed it instead of its own picture. The first project's
+// folder is listed once, or, when it holds far more files than ids are
+// drawn, looked in at each id.
+TEST_F(CombineTest, AFileAlreadyInTheTargetsFolderIsNeverTakenForAMergedPage) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  for (const bool targetLonger : {false, true}) {
+    SCOPED_TRACE(targetLonger ? "the first project longer" : "the first project shorter");
+    const std::string target = targetLonger ? "Longer" : "Shorter";
+    if (targetLonger) {
+      ASSERT_TRUE(model_test::writeLongProject(folderOf(target), 40, 2));
+      makeProject("B", 1, std::nullopt);
+      m.setProjectsNameArray({target, "B"});
+    } else {
+      makeProject(target, 2, std::nullopt);
+      makeProject("B", 3, std::nullopt);
+    }
+    const std::vector<std::string> pages = pageBytes({target, "B"});
+
+    using namespace std::chrono;
+    system_clock::time_point now = system_clock::now() + hours{targetLonger ? 2 : 1};
+    fd::setTimestampClockForTesting([&] { return now; }, [&](milliseconds d) { now += d; });
+    // Files under the ids the clock gives next, plain and counted.
+    std::vector<fs::path> strays;
+    for (const std::string& id : {fd::formatTimestampId(now), fd::formatTimestampId(now + milliseconds{1})}) {
+      for (const std::string& stem : {id, id + "-0001", id + "-0002"}) {
+        for (const char* suffix : {".png", "Icon.png", "Snapshot.png"}) {
+          strays.push_back(folderOf(target) / (stem + suffix));
+          model_test::writeTinyPng(strays.back(), 200);
+        }
+      }
+    }
+    const std::string stray = model_test::readText(strays.front());
+    ASSERT_TRUE(m.combineProjects({target, "B"})) << m.lastError();
+    fd::setTimestampClockForTesting({});
+    EXPECT_EQ(pageBytes({target}), pages) << "a merged page shows a file that was there before";
+    for (const fs::path& file : strays) EXPECT_EQ(model_test::readText(file), stray) << file;
+  }
+}
+
+// Asked to end (SIGTERM) while it runs, a combination gives up before the
+// first project is saved and leaves every project as it was; the end goes on.
+TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {
+  makeAAndBWhileAnotherIsOpen();
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  FinishRecorder recorder;
+  m.setDelegate(&recorder);
+  const auto before = ziptest::snapshotTree(root());
+  // The request comes as the combination stores the model, its first step.
+  fd::files::setWriteFaultForTesting([](const fs::path&) {
+    fd::requestStop();
+    return 0;
+  });
+  EXPECT_FALSE(m.combineProjects({"A", "B"}));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_TRUE(recorder.finished);
+  EXPECT_EQ(m.lastError(), "the program is ending");
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  fd::clearStopRequest();
+  EXPECT_TRUE(m.combineProjects({"A", "B"}));
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u);
+  m.setDelegate(nullptr);
+}
+
+// A first project whose list could not be written (a full disk) answered NO
+// and kept the merged pages in its folder, named by no list: they go again.
+// Once its list is written, though, every page it names stays, even when
+// memory runs out in the save's last step.
+TEST_F(CombineTest, AFirstProjectNotSavedTakesItsCopiesBackAndOneSavedKeepsThem) {
+  makeAAndBWhileAnotherIsOpen();
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::vector<std::string> pages = pageBytes({"A", "B"});
+  const auto before = ziptest::snapshotTree(root());
+  const fs::path list = folderOf("A") / "Project.plist";
+  fd::files::setWriteFaultForTesting([&](const fs::path& file) { return file == list ? ENOSPC : 0; });
+  EXPECT_FALSE(m.combineProjects({"A", "B"}));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(m.lastError(), "the combined project could not be saved");
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+
+  // The model's own save passes the step first, then the first project's.
+  fd::armAllocationFailure("project.save.written", 2);
+  bool combined = true;
+  EXPECT_NO_THROW(combined = m.combineProjects({"A", "B"}));
+  fd::disarmCrashPoint();
+  EXPECT_FALSE(combined);
+  EXPECT_EQ(m.lastError(), "there was not enough memory to finish once the first had taken their frames");
+  EXPECT_EQ(pageBytes({"A"}), pages);
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("B")->imagesArray().size(), 3u);
+}
+
+// Rebuilding the tags saved the first project once a tag, every frame each
+// time; a project with many tags (a package can carry thousands) is saved once.
+TEST_F(CombineTest, RebuildingTheTagsSavesTheProjectOnce) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName("T");
+  for (int i = 0; i < 9; ++i) t->createImageAtPage(1);
+  SoundTagLists lists;
+  std::vector<std::string> sounds;
+  for (int tag = 0; tag < 40; ++tag) {
+    lists.frames.insert(lists.frames.end(), {1 + tag % 9, 2 + tag % 9});
+    sounds.push_back("s" + std::to_string(tag) + ".caf");
+  }
+  t->setSoundTags(soundTagsFromLists(lists));
+  m.combineAudioFinishedwithSoundNameArray(sounds);
+  fd::RunLoop::main().runUntilIdle();
+  int writes = 0;
+  const fs::path list = t->plistFilePath();
+  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+    if (file == list) ++writes;
+    return 0;
+  });
+  m.combineSoundTagFrameAndPoints(*t);
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(writes, 1);
+  std::shared_ptr<ProjectDataModel> saved = ProjectDataModel::initWithProjectName("T");
+  EXPECT_EQ(saved->soundNameArray(), sounds);
+  EXPECT_EQ(saved->soundTagPointsArray().size(), 80u);
 }
 
 }  // namespace

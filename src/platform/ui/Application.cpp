@@ -5,6 +5,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -12,8 +13,7 @@
 namespace ui {
 
 namespace {
-volatile std::sig_atomic_t gStopRequested = 0;
-void onStopSignal(int) { gStopRequested = 1; }
+void onStopSignal(int) { fd::requestStop(); }
 }  // namespace
 
 Application& Application::shared() {
@@ -140,12 +140,12 @@ bool Application::requestTermination() {
 }
 
 void Application::terminateOnSignals() {
-  gStopRequested = 0;
+  fd::clearStopRequest();
   std::signal(SIGINT, onStopSignal);
   std::signal(SIGTERM, onStopSignal);
   if (signalWatch_) signalWatch_->invalidate();
   signalWatch_ = fd::RunLoop::main().scheduleTimer(0.1, true, [this] {
-    if (gStopRequested) terminate();
+    if (fd::stopRequested()) terminate();
   });
 }
 
