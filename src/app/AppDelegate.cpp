@@ -8,6 +8,7 @@
 #include "desk/frames/ZTPicManagerView.h"
 #include "desk/sound/AudioRecorderManager.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
+#include "model/ProjectNotice.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Localized.h"
@@ -58,6 +59,22 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }
+
+// The alert for what the model did to a project on its own.
+void showProjectNotice(const ProjectNotice& notice) {
+  const std::string project = " \u201c" + notice.project + "\u201d";
+  std::string title, message;
+  switch (notice.kind) {
+    case ProjectNotice::Kind::ListNotSaved:
+      title = fd::Localized("Project not saved");
+      message = fd::Localized("The project") + project + " " + fd::Localized("could not be saved") + ": " +
+                notice.reason + ".\n" +
+                fd::Localized("It keeps what was saved last. What was changed since stays open here, and is saved "
+                              "once the project is small enough again (fewer frames, a shorter description).");
+      break;
+  }
+  ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
+}
 }  // namespace
 
 AppDelegate::AppDelegate() { gShared = this; }
@@ -66,6 +83,7 @@ AppDelegate::~AppDelegate() {
   if (gShared == this) {
     gShared = nullptr;
     fd::setDamagedFileHandler({});
+    setProjectNoticeHandler({});
   }
 }
 
@@ -87,6 +105,9 @@ bool AppDelegate::didFinishLaunching(ui::Application& app) {
   // main thread, over whatever is on screen.
   fd::setDamagedFileHandler([](const fd::DamagedFileReport& report) {
     fd::RunLoop::main().post([report] { tellDamagedFile(report); });
+  });
+  setProjectNoticeHandler([](const ProjectNotice& notice) {
+    fd::RunLoop::main().post([notice] { showProjectNotice(notice); });
   });
   app.registerForRemoteNotifications(kRemoteNotificationTypes);
   VTSystemManager::sharedManager();

@@ -4,19 +4,24 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <mutex>
 #include <new>
+#include <set>
 
 #include "model/Backgrounds.h"
 #include "model/DeviceScreen.h"
 #include "model/SafeName.h"
 #include "model/Timeline.h"
-#include "model/Tools.h"
+#include "model/ProjectNotice.h"
 #include "model/ProjectPlistKeys.h"
+#include "model/Tools.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListCheck.h"
 #include "platform/media/AudioFile.h"
 
 namespace fs = std::filesystem;
@@ -47,6 +52,36 @@ fd::Value framesToValue(const std::vector<FrameRecord>& frames) {
   a.reserve(frames.size());
   for (const FrameRecord& r : frames) a.push_back(r.toValue());
   return fd::Value(std::move(a));
+}
+
+// The lists whose last write was refused and told: the user hears of it once,
+// however often the desk saves meanwhile, until a list of the project is
+// written again.
+struct RefusedLists {
+  std::mutex m;
+  std::set<fs::path> told;
+};
+
+RefusedLists& refusedLists() {
+  static RefusedLists* r = new RefusedLists;  // never destroyed: a save may be refused as the process ends
+  return *r;
+}
+
+void listRefused(const fs::path& list, const std::string& reason) {
+  {
+    RefusedLists& r = refusedLists();
+    std::lock_guard lock(r.m);
+    if (!r.told.insert(list).second) return;
+  }
+  const std::string project = list.parent_path().filename().string();
+  fd::Log("The list of the project \"%s\" is not written: %s\n", project.c_str(), reason.c_str());
+  tellProjectNotice({ProjectNotice::Kind::ListNotSaved, project, reason});
+}
+
+void listWritten(const fs::path& list) {
+  RefusedLists& r = refusedLists();
+  std::lock_guard lock(r.m);
+  r.told.erase(list);
 }
 
 }  // namespace
@@ -263,20 +298,31 @@ fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& p
   std::lock_guard lock(plistWriteMutex_);
   // A later state of the same project is on disk already.
   const bool later = path == plistWrittenPath_ && generation < plistWrittenGeneration_;
+  std::vector<fd::files::StagedFile> list;
   if (!later) {
-    const std::string text = fd::serializePropertyListXML(plist);
-    if (text.empty()) return fd::fail("cannot make a property list of the project for " + path.string());
-    // Staged last, renamed last: a kill in between leaves the list as it
-    // was, never one that names a file not yet in place.
-    fd::Expected<fd::files::StagedFile> list = fd::files::stageFile(path, text.data(), text.size());
-    if (!list) return list.failure();
-    files.push_back(std::move(*list));
+    // Checked as every other list the program keeps: one its own edits grew
+    // past what the next start reads is not written, and the list before it
+    // stays.
+    fd::Expected<std::string> text = fd::plistcheck::storableText(plist);
+    if (!text) {
+      listRefused(path, text.error());
+      return fd::fail(std::string(kListRefused) + text.error());
+    }
+    fd::Expected<fd::files::StagedFile> staged = fd::files::stageFile(path, text->data(), text->size());
+    if (!staged) return staged.failure();
+    list.push_back(std::move(*staged));
   }
-  if (fd::Status committed = fd::files::commitFiles(std::move(files)); !committed) return committed;
-  if (!later) {
-    plistWrittenPath_ = path;
-    plistWrittenGeneration_ = generation;
+  // The files it names are in place, and on disk, before the list is renamed:
+  // a kill in between leaves the list as it was, and a file that could not
+  // be put in place leaves it so too.
+  if (!files.empty()) {
+    if (fd::Status committed = fd::files::commitFiles(std::move(files)); !committed) return committed;
   }
+  if (later) return {};
+  if (fd::Status committed = fd::files::commitFiles(std::move(list)); !committed) return committed;
+  plistWrittenPath_ = path;
+  plistWrittenGeneration_ = generation;
+  listWritten(path);
   return {};
 }
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -279,9 +280,13 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // saveData, committing the given staged files before the list.
   fd::Status saveDataWith(std::vector<fd::files::StagedFile> files) const;
   // Writes one state of Project.plist unless a later one is already written;
-  // the staged files are committed with it, before it, in any case.
+  // the staged files are committed before it, and only when the list itself
+  // can be written: a list the next start would not read is refused, the
+  // list before it kept, and the user told once until a list is written.
   fd::Status writePlist(const std::filesystem::path& path, const fd::Value& plist, std::uint64_t generation,
                         std::vector<fd::files::StagedFile> files = {}) const;
+  // How a refused list's failure begins; it is told once, not logged again.
+  static constexpr std::string_view kListRefused = "the project's list is not written: ";
 
   std::string curProjectName_;
   int frameLayCount_ = kFrameLayers;

@@ -8,6 +8,7 @@
 
 #include "model/ModelTestSupport.h"
 #include "model/PackageOlderFormat.h"
+#include "model/ProjectNotice.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -327,6 +328,54 @@ TEST_F(ProjectFileTest, AProjectOpenedOpensAgainOnceSaved) {
   ASSERT_TRUE(p->saveData());
   EXPECT_EQ(ProjectDataModel::initWithProjectName("marks")->description().value_or(""), "");
   EXPECT_TRUE(fd::takeDamagedFileReports().empty());
+}
+
+// A project whose list the program's own edits grow past what the next start
+// reads is not written over: the save fails, the list saved last stays and
+// reads as it was, and the user hears of it once, with the project's name,
+// however often the desk saves meanwhile (the pause's save on the write queue
+// included); a list that fits again is written, and the next refusal is told
+// again.
+TEST_F(ProjectFileTest, AListGrownPastWhatIsReadKeepsTheLastAndIsToldOnce) {
+  constexpr std::uint64_t kBound = 64 << 10;
+  testing_support::ScopedListFileBound bound(kBound);
+  fd::takeDamagedFileReports();
+  takeProjectNotices();
+  const fs::path list = folder("grown") / "Project.plist";
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("grown");
+  ASSERT_TRUE(p->saveData());
+  const std::string described(kBound - 150 - *fd::files::fileSize(list), 'x');
+  p->setDescription(described);
+  ASSERT_TRUE(p->saveData());
+  ASSERT_EQ(*fd::files::fileSize(list), kBound - 150) << "150 bytes under the bound";
+  const std::optional<fd::Data> saved = testing_support::fileBytes(list);
+
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(p->createImageAtPage(static_cast<int>(p->imagesArray().size()) + 1));
+  EXPECT_FALSE(p->saveData());
+  p->saveDataInBackground();
+  ProjectDataModel::waitForImageWrites();
+  EXPECT_FALSE(p->saveData());
+  EXPECT_TRUE(testing_support::fileBytes(list) == saved) << "the list saved last is written over";
+  {
+    const std::shared_ptr<ProjectDataModel> again = ProjectDataModel::initWithProjectName("grown");
+    EXPECT_FALSE(again->keptDamagedFile());
+    EXPECT_EQ(again->imagesArray().size(), 1u);
+    EXPECT_TRUE(again->description() == described);
+  }
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty()) << "the list on disk was refused at its read";
+  std::vector<ProjectNotice> told = takeProjectNotices();
+  ASSERT_EQ(told.size(), 1u) << "the user is told once";
+  EXPECT_EQ(told[0].kind, ProjectNotice::Kind::ListNotSaved);
+  EXPECT_EQ(told[0].project, "grown");
+  EXPECT_NE(told[0].reason.find("larger than"), std::string::npos) << told[0].reason;
+
+  p->setDescription("");
+  ASSERT_TRUE(p->saveData());
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("grown")->imagesArray().size(), 4u);
+  EXPECT_TRUE(takeProjectNotices().empty());
+  p->setDescription(described);
+  EXPECT_FALSE(p->saveData());
+  EXPECT_EQ(takeProjectNotices().size(), 1u) << "a refusal after a written list is told again";
 }
 
 TEST_F(ProjectFileTest, UnreadablePlistMakesANewProjectAndKeepsThePageFiles) {

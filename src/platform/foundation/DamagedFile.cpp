@@ -3,42 +3,25 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/Reports.h"
 #include "platform/foundation/TimestampId.h"
 
 namespace fd {
 
 namespace {
 
-struct Reports {
-  std::mutex m;
-  std::function<void(const DamagedFileReport&)> handler;
-  std::vector<DamagedFileReport> pending;
-};
-
-Reports& reports() {
-  static Reports* r = new Reports;  // never destroyed: a report may come while the process ends
+ReportChannel<DamagedFileReport>& reports() {
+  // Never destroyed: a report may come while the process ends.
+  static auto* r = new ReportChannel<DamagedFileReport>;
   return *r;
 }
 
-void deliver(const DamagedFileReport& report) {
-  Reports& r = reports();
-  std::function<void(const DamagedFileReport&)> handler;
-  {
-    std::lock_guard lock(r.m);
-    if (!r.handler) {
-      r.pending.push_back(report);
-      return;
-    }
-    handler = r.handler;
-  }
-  handler(report);
-}
+void deliver(const DamagedFileReport& report) { reports().deliver(report); }
 
 // Numbered names tried after the time stamp's own: a folder holding more
 // kept copies of one file from one millisecond is not the program's doing.
@@ -146,20 +129,9 @@ std::optional<std::filesystem::path> newestDamagedCopy(const std::filesystem::pa
 }
 
 void setDamagedFileHandler(std::function<void(const DamagedFileReport&)> handler) {
-  Reports& r = reports();
-  std::vector<DamagedFileReport> waiting;
-  {
-    std::lock_guard lock(r.m);
-    r.handler = handler;
-    if (handler) waiting.swap(r.pending);
-  }
-  for (const DamagedFileReport& report : waiting) handler(report);
+  reports().setHandler(std::move(handler));
 }
 
-std::vector<DamagedFileReport> takeDamagedFileReports() {
-  Reports& r = reports();
-  std::lock_guard lock(r.m);
-  return std::exchange(r.pending, {});
-}
+std::vector<DamagedFileReport> takeDamagedFileReports() { return reports().take(); }
 
 }  // namespace fd

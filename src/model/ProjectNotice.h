@@ -1,0 +1,25 @@
+#pragma once
+// What the model did to a project on its own that the user must hear of: a
+// project's list it would not write (it would not be read again). The model
+// only says it; the application tells it in words, over whatever is on
+// screen.
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ProjectNotice {
+  enum class Kind {
+    ListNotSaved,  // `reason` says why; the list on disk is the last one saved
+  };
+  Kind kind = Kind::ListNotSaved;
+  std::string project;
+  std::string reason;
+};
+
+// Every notice goes to the handler on the thread that made it; notices made
+// before a handler was set (at start) go to it when it is set. An empty
+// handler keeps them for later.
+void tellProjectNotice(const ProjectNotice& notice);
+void setProjectNoticeHandler(std::function<void(const ProjectNotice&)> handler);
+// The notices no handler has taken yet (tests).
+std::vector<ProjectNotice> takeProjectNotices();
