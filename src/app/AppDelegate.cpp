@@ -63,6 +63,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
 // The alert for what the model did to a project on its own.
 void showProjectNotice(const ProjectNotice& notice) {
   const std::string project = " \u201c" + notice.project + "\u201d";
+  const std::string background = " \u201c" + notice.background + "\u201d";
   std::string title, message;
   switch (notice.kind) {
     case ProjectNotice::Kind::ListNotSaved:
@@ -71,6 +72,16 @@ void showProjectNotice(const ProjectNotice& notice) {
                 notice.reason + ".\n" +
                 fd::Localized("It keeps what was saved last. What was changed since stays open here, and is saved "
                               "once the project is small enough again (fewer frames, a shorter description).");
+      break;
+    case ProjectNotice::Kind::BackgroundRestored:
+      title = fd::Localized("Background mended");
+      message = fd::Localized("The project") + project + " " + fd::Localized("had lost its copy of the background") +
+                background + "; " + fd::Localized("it was taken again from the backgrounds.");
+      break;
+    case ProjectNotice::Kind::BackgroundDropped:
+      title = fd::Localized("Background mended");
+      message = fd::Localized("The project") + project + " " + fd::Localized("had lost its copy of the background") +
+                background + ", " + fd::Localized("and no picture of it is left; the project now has no background.");
       break;
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();

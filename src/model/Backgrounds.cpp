@@ -1,6 +1,12 @@
 #include "model/Backgrounds.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
+
+constexpr std::string_view kCopyStems[] = {"background", "backgroundIcon"};
+constexpr std::size_t kLongestCopyId = 32;
 
 struct PrefixType {
   std::string_view prefix;
@@ -20,4 +26,26 @@ int backgroundTypeOfName(std::string_view name) {
     if (name.substr(0, 2) == p.prefix) return p.type;
   }
   return kBackgroundOther;
+}
+
+std::string backgroundCopyName(const std::optional<std::string>& id, bool icon) {
+  const std::string stem(kCopyStems[icon ? 1 : 0]);
+  return id ? stem + "-" + *id + ".png" : stem + ".png";
+}
+
+bool isBackgroundCopyId(std::string_view id) {
+  return !id.empty() && id.size() <= kLongestCopyId &&
+         std::all_of(id.begin(), id.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+bool isBackgroundCopyName(std::string_view name) {
+  if (!name.ends_with(".png")) return false;
+  name.remove_suffix(4);
+  for (std::string_view stem : kCopyStems) {
+    if (name == stem) return true;
+    if (name.starts_with(stem) && name.size() > stem.size() && name[stem.size()] == '-' &&
+        isBackgroundCopyId(name.substr(stem.size() + 1)))
+      return true;
+  }
+  return false;
 }

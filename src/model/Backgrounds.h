@@ -1,5 +1,7 @@
 #pragma once
 // Background kinds, told by the first two letters of a background's name.
+#include <optional>
+#include <string>
 #include <string_view>
 
 enum BackgroundType : int {
@@ -20,3 +22,11 @@ inline bool isStillBackgroundType(int type) { return type >= 0 && type <= kBackg
 inline bool isPaintableBackgroundType(int type) {
   return isStillBackgroundType(type) && type != kBackgroundShippedStill;
 }
+
+// A project's own copies of its still background: "background.png" and
+// "backgroundIcon.png", or, while a switch of copies names them apart,
+// "background-<id>.png" and "backgroundIcon-<id>.png" (the id all digits).
+std::string backgroundCopyName(const std::optional<std::string>& id, bool icon);
+bool isBackgroundCopyId(std::string_view id);
+// A file name of that pattern, under any id or none.
+bool isBackgroundCopyName(std::string_view name);

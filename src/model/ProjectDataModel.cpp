@@ -75,7 +75,7 @@ void listRefused(const fs::path& list, const std::string& reason) {
   }
   const std::string project = list.parent_path().filename().string();
   fd::Log("The list of the project \"%s\" is not written: %s\n", project.c_str(), reason.c_str());
-  tellProjectNotice({ProjectNotice::Kind::ListNotSaved, project, reason});
+  tellProjectNotice({ProjectNotice::Kind::ListNotSaved, project, {}, reason});
 }
 
 void listWritten(const fs::path& list) {
@@ -135,6 +135,7 @@ bool ProjectDataModel::createData() {
   soundTags_.clear();
   audioName_.reset();
   curBackgroundName_.reset();
+  backgroundCopyId_.reset();
   backgroundType_ = kBackgroundOther;
   isOpenBackground_ = true;
   isNewVersion_ = false;
@@ -200,6 +201,8 @@ bool ProjectDataModel::readStoredData() {
   backgroundType_ = kBackgroundOther;
   if (const std::string* b = d[kBackgroundNameKey].string()) setCurBackgroundName(*b);
   if (isNumeric(d[kBackgroundTypeKey])) backgroundType_ = d[kBackgroundTypeKey].intValue();
+  backgroundCopyId_.reset();
+  if (const std::string* id = d[kBackgroundCopyKey].string(); id && isBackgroundCopyId(*id)) backgroundCopyId_ = *id;
   if (curBackgroundName_ == kLegacyColorBackground) {
     curBackgroundName_ = "US" + dateString() + ".png";
     backgroundType_ = kBackgroundUserStill;
@@ -339,6 +342,7 @@ fd::Value ProjectDataModel::plistValue() const {
   if (audioName_) d[kAudioNameKey] = fd::Value(*audioName_);
   if (curBackgroundName_) d[kBackgroundNameKey] = fd::Value(*curBackgroundName_);
   d[kBackgroundTypeKey] = fd::Value(backgroundType_);
+  if (backgroundCopyId_) d[kBackgroundCopyKey] = fd::Value(*backgroundCopyId_);
   d[kIsBackgroundOpenKey] = fd::Value(isOpenBackground_);
   if (description_) d[kDescriptionKey] = fd::Value(*description_);
   d[kProjectDataVersionKey] = fd::Value(dataVersion_);
@@ -436,12 +440,12 @@ OptionalPath ProjectDataModel::layFullPathAtPage(int page, bool mark, int positi
 
 OptionalPath ProjectDataModel::backgroundFullPath() const {
   if (!curBackgroundName_ || !isStillBackgroundType(backgroundType_)) return std::nullopt;
-  return fileInFolder("background.png");
+  return backgroundCopyFile(backgroundCopyId_, false);
 }
 
 OptionalPath ProjectDataModel::backgroundIconFullPath() const {
   if (!isStillBackgroundType(backgroundType_)) return std::nullopt;
-  return fileInFolder("backgroundIcon.png");
+  return backgroundCopyFile(backgroundCopyId_, true);
 }
 
 OptionalPath ProjectDataModel::soundFilePathWithName(const std::string& name) const {
@@ -450,44 +454,6 @@ OptionalPath ProjectDataModel::soundFilePathWithName(const std::string& name) co
   fs::path inDocuments = fd::paths::documents() / file;
   if (fd::files::exists(inDocuments)) return inDocuments;
   return fileInFolder(file);
-}
-
-fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
-                                              const std::optional<BackgroundPictures>& pictures) {
-  if (name && !isPlainPathComponent(*name)) return fd::fail("\u201c" + *name + "\u201d names no background");
-  // The copies are named only while the project has a still background's
-  // name: the old ones are taken before the name changes.
-  const OptionalPath oldCopies[] = {backgroundFullPath(), backgroundIconFullPath()};
-  const std::optional<std::string> oldName = curBackgroundName_;
-  const int oldType = backgroundType_;
-  auto keepTheOld = [&](const fd::Failure& failure) {
-    curBackgroundName_ = oldName;
-    backgroundType_ = oldType;
-    return fd::Status(failure);
-  };
-  setCurBackgroundName(std::move(name));
-  std::vector<fd::files::StagedFile> copies;
-  std::vector<fs::path> copied;
-  if (pictures) {
-    const std::pair<OptionalPath, OptionalPath> fromTo[] = {{pictures->picture, backgroundFullPath()},
-                                                            {pictures->icon, backgroundIconFullPath()}};
-    for (const auto& [from, to] : fromTo) {
-      if (!from || !to || !fd::files::exists(*from)) continue;
-      const fd::Expected<fd::Data> bytes = fd::files::readFile(*from, gfx::ReadLimits{}.largestFile());
-      if (!bytes) return keepTheOld(fd::fail("cannot read " + from->string() + ": " + bytes.error()));
-      fd::Expected<fd::files::StagedFile> copy = fd::files::stageFile(*to, bytes->data(), bytes->size());
-      if (!copy) return keepTheOld(copy.failure());
-      copies.push_back(std::move(*copy));
-      copied.push_back(*to);
-    }
-  }
-  if (fd::Status saved = saveDataWith(std::move(copies)); !saved) return keepTheOld(saved.failure());
-  if (!pictures) return {};
-  for (const OptionalPath& p : {oldCopies[0], oldCopies[1], backgroundFullPath(), backgroundIconFullPath()}) {
-    if (p && std::find(copied.begin(), copied.end(), *p) == copied.end() && fd::files::exists(*p))
-      fd::files::removeItem(*p);
-  }
-  return {};
 }
 
 bool ProjectDataModel::setCurBackgroundName(std::optional<std::string> name) {

@@ -134,13 +134,19 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   };
   // Makes the named background (or none) the project's and writes the list
   // with it. Given pictures, the project's copies become them (a picture
-  // that is not there leaves no copy): the copies and the list are committed
-  // in one write, the list last, and copies not replaced go once the list is
-  // on disk, so no list names a copy of another background or none at all.
-  // Without pictures only the name changes. When a picture cannot be read or
-  // a file cannot be written nothing changes, in memory or on disk, and the
-  // failure says why.
+  // that is not there leaves no copy; one the backgrounds no longer have,
+  // for the background the project already has, keeps the project's own).
+  // The copies are written under names no list on disk names yet, then the
+  // list is renamed to name them, then the copies no list names go; the
+  // copies end under their usual names the same way. A kill at any step so
+  // leaves a list naming the old background's copies or the new one's, each
+  // with its own bytes. Without pictures only the name changes. When a
+  // picture cannot be read or a file cannot be written nothing changes, in
+  // memory or on disk, and the failure says why.
   fd::Status attachBackground(std::optional<std::string> name, const std::optional<BackgroundPictures>& pictures);
+  // Removes the copies of backgrounds the project's list does not name:
+  // those left by a switch of copies a kill cut short.
+  void removeUnnamedBackgroundCopies() const;
   const std::optional<std::string>& description() const { return description_; }
   void setDescription(std::optional<std::string> d) { description_ = std::move(d); }
   int backgroundType() const { return backgroundType_; }
@@ -287,6 +293,19 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
                         std::vector<fd::files::StagedFile> files = {}) const;
   // How a refused list's failure begins; it is told once, not logged again.
   static constexpr std::string_view kListRefused = "the project's list is not written: ";
+  // The project's copies of its still background: under the usual names
+  // without an id, under names of their own with one.
+  struct BackgroundCopyBytes {
+    std::optional<fd::Data> picture, icon;
+  };
+  std::filesystem::path backgroundCopyFile(const std::optional<std::string>& id, bool icon) const;
+  std::string newBackgroundCopyId() const;
+  // Names the background, its copies under `id` written with `bytes`, in one
+  // list; on failure memory and disk stay as they were.
+  fd::Status switchBackgroundCopies(const std::optional<std::string>& name, const std::optional<std::string>& id,
+                                    const BackgroundCopyBytes& bytes);
+  // The copy files the list names: none without a still background's name.
+  std::vector<std::filesystem::path> namedBackgroundCopies() const;
 
   std::string curProjectName_;
   int frameLayCount_ = kFrameLayers;
@@ -294,6 +313,9 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   ProjectFrames state_;
   std::optional<std::string> audioName_;
   std::optional<std::string> curBackgroundName_;
+  // Names the project's copies of its still background while they are not
+  // under the usual names (a switch of copies under way, or cut short).
+  std::optional<std::string> backgroundCopyId_;
   std::optional<std::string> description_;
   int backgroundType_ = 0;
   int dataVersion_ = kProjectDataVersion;

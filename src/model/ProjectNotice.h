@@ -1,18 +1,21 @@
 #pragma once
 // What the model did to a project on its own that the user must hear of: a
-// project's list it would not write (it would not be read again). The model
-// only says it; the application tells it in words, over whatever is on
-// screen.
+// project's list it would not write (it would not be read again), and a
+// project's background it mended at start. The model only says it; the
+// application tells it in words, over whatever is on screen.
 #include <functional>
 #include <string>
 #include <vector>
 
 struct ProjectNotice {
   enum class Kind {
-    ListNotSaved,  // `reason` says why; the list on disk is the last one saved
+    ListNotSaved,        // `reason` says why; the list on disk is the last one saved
+    BackgroundRestored,  // the project's copy of `background` was taken again from the backgrounds
+    BackgroundDropped,   // `background` has no picture left anywhere: the project now has none
   };
   Kind kind = Kind::ListNotSaved;
   std::string project;
+  std::string background;
   std::string reason;
 };
 

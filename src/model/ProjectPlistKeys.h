@@ -14,6 +14,8 @@ inline constexpr const char* kLaysDictionaryKey = "LaysDictionary";
 inline constexpr const char* kAudioNameKey = "AudioName";
 inline constexpr const char* kBackgroundNameKey = "BackgroundName";
 inline constexpr const char* kBackgroundTypeKey = "BackgroundType";
+// Only while the background's copies are not under their usual names.
+inline constexpr const char* kBackgroundCopyKey = "BackgroundCopy";
 inline constexpr const char* kIsBackgroundOpenKey = "isBackgroundOpen";
 inline constexpr const char* kDescriptionKey = "Description";
 inline constexpr const char* kProjectDataVersionKey = "ProjectDataVersion";

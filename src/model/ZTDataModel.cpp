@@ -146,6 +146,7 @@ ZTDataModel::ZTDataModel() {
   // Before any project opens: the start is the one moment no import runs.
   removeLeftovers();
   if (!readData()) createData();
+  mendProjectBackgrounds();
   extendDataModel_ = std::make_unique<ExtendDataModel>();
 }
 

@@ -140,6 +140,12 @@ class ZTDataModel : public SoundMergerDelegate {
   // The project folders under Library/Projects, sorted; `newest` gets the
   // one whose Project.plist was written last.
   static std::vector<std::string> projectsOnDisk(std::string* newest);
+  // At start: every listed project whose list names a still background with
+  // a copy missing takes the copy again from the backgrounds, or, when no
+  // picture of it is left anywhere, has its background dropped; each is
+  // told (ProjectNotice). Copies no list names go.
+  void mendProjectBackgrounds();
+  bool mendBackgroundOf(ProjectDataModel& project) const;
   // Leftovers of killed imports, duplicates, deletes and unfinished projects
   // built from pictures (their staging folders), of killed exports (their
   // work folders in tmp) and of killed writes in every project folder.

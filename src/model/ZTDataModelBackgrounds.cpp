@@ -1,9 +1,15 @@
 // Background pictures by name: shipped stills and animations in the
 // application's resources, user stills under <Library>/Background.
+#include <algorithm>
+#include <new>
+
 #include "model/Backgrounds.h"
+#include "model/ProjectNotice.h"
+#include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 
 namespace {
@@ -84,4 +90,57 @@ fd::Status ZTDataModel::setBackground(const std::string& name,
   }
   saveData();
   return first;
+}
+
+void ZTDataModel::mendProjectBackgrounds() {
+  for (const std::string& name : projectsNameArray_) {
+    const OptionalPath folder = projectPathWithProjectName(name);
+    // A folder without a list is made a project only by opening it.
+    if (!folder || !fd::files::exists(*folder / projectplist::kFileName)) continue;
+    try {
+      std::shared_ptr<ProjectDataModel> project = prjDataModel_ && prjDataModel_->curProjectName() == name
+                                                      ? prjDataModel_
+                                                      : ProjectDataModel::initToShowWithProjectName(name);
+      // A list that cannot be read is left to the open that decides about it.
+      if (!project || project->keptDamagedFile()) continue;
+      mendBackgroundOf(*project);
+      project->removeUnnamedBackgroundCopies();
+    } catch (const std::bad_alloc&) {
+      // A project too large for the memory left is mended at a later start.
+    }
+  }
+}
+
+bool ZTDataModel::mendBackgroundOf(ProjectDataModel& project) const {
+  const std::optional<std::string> name = project.curBackgroundName();
+  if (!name || !isStillBackgroundType(project.backgroundType())) return false;
+  const OptionalPath copy = project.backgroundFullPath();
+  const OptionalPath copyIcon = project.backgroundIconFullPath();
+  const bool pictureThere = copy && fd::files::exists(*copy);
+  const bool iconThere = copyIcon && fd::files::exists(*copyIcon);
+  if (pictureThere && iconThere) return false;
+  const OptionalPath source = backgroundFullPathWithBackgroundName(name);
+  const OptionalPath sourceIcon = backgroundIconFullPathWithBackgroundName(name);
+  const bool restorable = (!pictureThere && source && fd::files::exists(*source)) ||
+                          (!iconThere && sourceIcon && fd::files::exists(*sourceIcon));
+  ProjectNotice notice{ProjectNotice::Kind::BackgroundRestored, project.curProjectName(), *name, {}};
+  fd::Status mended;
+  if (restorable) {
+    mended = project.attachBackground(
+        name, ProjectDataModel::BackgroundPictures{pictureThere ? copy : source, iconThere ? copyIcon : sourceIcon});
+  } else {
+    // Nothing has the picture: a background of the user's never painted has
+    // none to lose and stays; one whose picture is gone for good is dropped.
+    const bool unpainted = std::find(backgroundArray_.begin(), backgroundArray_.end(), *name) != backgroundArray_.end();
+    if (pictureThere || unpainted) return false;
+    mended = project.attachBackground(std::nullopt, ProjectDataModel::BackgroundPictures{});
+    notice.kind = ProjectNotice::Kind::BackgroundDropped;
+  }
+  if (!mended) {
+    fd::Log("The background of the project \"%s\" is not mended: %s\n", project.curProjectName().c_str(),
+            mended.error().c_str());
+    return false;
+  }
+  tellProjectNotice(notice);
+  return true;
 }

@@ -18,7 +18,10 @@
 #include "app/AppTestSupport.h"
 #include "app/ProjectPreview.h"
 #include "model/Backgrounds.h"
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Localized.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/ChildProcess.h"
 #include "support/Pictures.h"
@@ -222,6 +225,8 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     EXPECT_TRUE(darkOnPageOf(card, 192, kBandY)) << "the card lacks the band painted in the project";
     EXPECT_TRUE(darkOnPageOf(card, 192, 144)) << "the card lacks the painting";
   }
+  void firstSaveKilledAtRename(int hit);
+  void startAgainAfterTheKill(int hit);
   ZTLoadingViewController* launch_ = nullptr;
   std::string name_;
 };
@@ -321,6 +326,121 @@ TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoANewProjectSurvivesAKill
 
 namespace {
 
+// The background being painted deleted from the gallery (opened from the
+// layer panel), and the painting left with no stroke since its last write:
+// leaving gives the project the background again, which the gallery no
+// longer has a picture of, and the project keeps its own copy of the
+// painting on its desk and across a start. The project's copy was deleted
+// as the background was given again, its list still naming it.
+TEST_F(BackgroundPaintingRoadsTest, ThePaintedBackgroundDeletedFromTheGalleryStaysTheProjectsOnLeaving) {
+  DesktopManagerController* desk = paintingANewBackground();
+  ASSERT_NE(desk, nullptr);
+  host->advance(2.1);
+  desk->drawsView()->waitForPageWrites();
+  host->runUntilIdle();
+  const long painted = inkOfTheProjectsBackground();
+  ASSERT_GT(painted, 500);
+  BackgroundsView& gallery = openGallery(desk);
+  BackgroundView* cell = gallery.cellNamed(name_);
+  ASSERT_NE(cell, nullptr);
+  ASSERT_TRUE(cell->selected());
+  tap(gallery.editButton(1));
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Delete:")));
+  host->runUntilIdle();
+  ASSERT_EQ(gallery.cellNamed(name_), nullptr);
+  ASSERT_FALSE(std::filesystem::exists(*model().backgroundFullPathWithBackgroundName(name_)));
+  tap(desk->backgroundCloseButton());
+  tap(desk->groundBtn());
+  tap(desk->foregroundRowBtn());
+  ASSERT_FALSE(model().extendDataModel().isBackground());
+  EXPECT_EQ(project().curBackgroundName(), name_);
+  EXPECT_EQ(inkOfTheProjectsBackground(), painted) << "the project's copy of the painting is gone";
+  EXPECT_TRUE(darkOnScreen(onPage(desk, 190, 144))) << "the desk lacks the painting";
+  startAgain();
+  launch_ = start();
+  host->runUntilIdle();
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(project().curBackgroundName(), name_);
+  EXPECT_EQ(inkOfTheProjectsBackground(), painted);
+  EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, 144)) << "the launch preview lacks the painting";
+}
+
+// A painting's first save killed at any of its renames (the gallery's
+// picture, the project's copy, their icons): the project's list, attached as
+// the painting began, names the painted background, and at the next start
+// the project shows the painting wherever the gallery has it, on the desk,
+// the launch preview and its card; a copy taken again is told. A kill after
+// the gallery's picture and before the project's copy left the list naming a
+// copy that never came, and nothing showed the painting again. (The program
+// runs in children, killed and started again, so that the parent starts no
+// GL before the next fork.)
+void BackgroundPaintingRoadsTest::firstSaveKilledAtRename(int hit) {
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    DesktopManagerController* desk = paintingANewBackground();
+    ASSERT_NE(desk, nullptr);
+    fd::armCrashPoint("file.atomic-write.renaming", hit);
+    host->advance(2.1);
+    desk->drawsView()->waitForPageWrites();
+    host->runUntilIdle();
+    std::fflush(nullptr);
+    ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+  });
+  ASSERT_TRUE(child.crashedAtPoint()) << "the child did not reach the rename";
+  const testing_support::ChildResult next = testing_support::runInChild([&] { startAgainAfterTheKill(hit); });
+  EXPECT_TRUE(next.exited && next.exitCode == 0) << "the start after the kill failed";
+}
+
+void BackgroundPaintingRoadsTest::startAgainAfterTheKill(int hit) {
+  startAgain();
+  // What the kill left, looked at before the program starts again.
+  const fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  const std::string painted = defaults.stringForKey("CurProjectName");
+  const fd::Value backgrounds = defaults.objectForKey("BackgroundsArray");
+  ASSERT_TRUE(backgrounds.array() && !backgrounds.array()->empty());
+  name_ = backgrounds.array()->back().stringValue();
+  const std::shared_ptr<ProjectDataModel> killed = ProjectDataModel::initToShowWithProjectName(painted);
+  ASSERT_NE(killed, nullptr);
+  EXPECT_EQ(killed->curBackgroundName(), name_);
+  const bool galleryHasIt = std::filesystem::exists(fd::paths::library() / "Background" / (name_ + ".png"));
+  EXPECT_EQ(galleryHasIt, hit >= 2);
+  EXPECT_EQ(std::filesystem::exists(*killed->backgroundFullPath()), hit >= 3);
+  launch_ = start();
+  host->runUntilIdle();
+  ASSERT_EQ(model().curProjectName(), painted);
+  EXPECT_EQ(project().curBackgroundName(), name_);
+  const bool told = !host->alerts().empty() && host->alerts()[0]->title() == "Background mended";
+  EXPECT_EQ(told, hit == 2 || hit == 4) << "a copy taken again is not told, or one in place is";
+  if (told) {
+    EXPECT_NE(host->alerts()[0]->message().find("\u201c" + painted + "\u201d"), std::string::npos);
+    ASSERT_TRUE(host->pressAlertButton(0));
+    host->runUntilIdle();
+  }
+  ASSERT_TRUE(host->alerts().empty()) << host->alerts()[0]->message();
+  if (galleryHasIt) {
+    EXPECT_GT(inkOfTheProjectsBackground(), 500) << "the project's copy lacks the painting";
+  }
+  EXPECT_EQ(darkOnPageOf(launch_->projectPreview(), 192, 144), galleryHasIt) << "the launch preview";
+  DesktopManagerController* desk = openDesk(launch_);
+  ASSERT_NE(desk, nullptr);
+  EXPECT_EQ(darkOnScreen(onPage(desk, 190, 144)), galleryHasIt) << "the desk";
+  FileManagerView* panel = openFilePanel(desk);
+  ASSERT_NE(panel, nullptr);
+  ProjectPreviewView* card = cardOf(panel, painted);
+  ASSERT_NE(card, nullptr);
+  EXPECT_EQ(darkOnPageOf(card, 192, 144), galleryHasIt) << "the card";
+}
+
+TEST_F(BackgroundPaintingRoadsTest, APaintingsFirstSaveKilledAtAnyRenameShowsWhereTheGalleryHasIt) {
+  for (int hit = 1; hit <= 4; ++hit) {
+    SCOPED_TRACE("killed at rename " + std::to_string(hit));
+    firstSaveKilledAtRename(hit);
+  }
+}
+
+}  // namespace
+
+namespace {
+
 // A project opened while its folder refuses every write (a full disk)
 // cannot take the painting: the user is told, and the project keeps the
 // background it had, in memory and on disk, while the painting goes on; once
@@ -361,8 +481,8 @@ TEST_F(BackgroundPaintingRoadsTest, AProjectThatCannotTakeThePaintingIsToldAndKe
   EXPECT_NE(told.find("No space left on device"), std::string::npos) << told;
   EXPECT_FALSE(project().curBackgroundName().has_value());
   EXPECT_EQ(testing_support::fileBytes(folder / "Project.plist"), listBefore);
-  EXPECT_FALSE(std::filesystem::exists(folder / "background.png"));
-  EXPECT_FALSE(std::filesystem::exists(folder / "backgroundIcon.png"));
+  for (const std::string& file : fd::files::contentsOfDirectory(folder))
+    EXPECT_FALSE(isBackgroundCopyName(file)) << file << " was left in the folder";
   EXPECT_TRUE(model().extendDataModel().isBackground());
   fd::files::setWriteFaultForTesting({});
   ASSERT_TRUE(host->pressAlertButton(0));

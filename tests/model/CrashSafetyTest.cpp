@@ -85,6 +85,20 @@ class CrashSafetyTest : public ModelTest {
     return names;
   }
 
+  // Two backgrounds of the user's in the gallery, each picture and icon with
+  // bytes of its own, and a third made there and never painted.
+  static constexpr const char* kOld = "US20240101000000000";
+  static constexpr const char* kPainted = "US20240101000000001";
+  static constexpr const char* kFresh = "US20240101000000002";
+  void paintGallery() {
+    const fs::path gallery = ZTDataModel::sharedInstance().backgroundPath();
+    fd::files::createDirectory(gallery);
+    for (const std::string name : {kOld, kPainted}) {
+      writeTinyPng(gallery / (name + ".png"), static_cast<std::uint8_t>(++seed_));
+      writeTinyPng(gallery / (name + "Icon.png"), static_cast<std::uint8_t>(++seed_));
+    }
+  }
+
   int seed_ = 0;
   std::multiset<std::string> pictures_;
 };
@@ -289,12 +303,8 @@ TEST_F(CrashSafetyTest, AKilledImportLeavesNoStagingFolderAfterTheNextStart) {
 // the old copy before the list stopped naming it.
 TEST_F(CrashSafetyTest, AKillWhileGivingABackgroundLeavesTheCopyTheListNames) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
-  const std::string old = "US20240101000000000", painted = "US20240101000000001", fresh = "US20240101000000002";
-  fd::files::createDirectory(m.backgroundPath());
-  for (const std::string& name : {old, painted}) {
-    writeTinyPng(m.backgroundPath() / (name + ".png"), static_cast<std::uint8_t>(++seed_));
-    writeTinyPng(m.backgroundPath() / (name + "Icon.png"), static_cast<std::uint8_t>(++seed_));
-  }
+  const std::string old = kOld, painted = kPainted, fresh = kFresh;
+  paintGallery();
   int run = 0;
   for (const std::string& given : {painted, fresh}) {
     for (const int hit : {1, 2, 3}) {
@@ -315,6 +325,78 @@ TEST_F(CrashSafetyTest, AKillWhileGivingABackgroundLeavesTheCopyTheListNames) {
       if (fs::exists(m.backgroundPath() / (*named + ".png"))) {
         EXPECT_TRUE(fs::exists(*onDisk->backgroundFullPath())) << "the list names a copy that is gone";
         EXPECT_TRUE(fs::exists(*onDisk->backgroundIconFullPath())) << "the list names an icon that is gone";
+      }
+    }
+  }
+}
+
+// Replacing a still background, or giving one to a project without, a kill
+// at any rename of the switch (or right after its list is written) leaves a
+// list naming the old background or the new one, with the copies of
+// whichever it names byte for byte the pictures of that background; a
+// background with no picture has no copy. The next start leaves no copy that
+// no list names. Copies replacing files of the same name before the list had
+// left the list naming the old background over the new picture.
+TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::string old = kOld, painted = kPainted, fresh = kFresh;
+  paintGallery();
+  // The list on disk names `named`; its copies are that background's bytes.
+  auto expectItsOwnCopies = [&](const ProjectDataModel& onDisk, const std::optional<std::string>& named) {
+    if (!named) {
+      EXPECT_FALSE(onDisk.backgroundFullPath().has_value());
+      return;
+    }
+    for (const bool icon : {false, true}) {
+      const OptionalPath copy = icon ? onDisk.backgroundIconFullPath() : onDisk.backgroundFullPath();
+      ASSERT_TRUE(copy.has_value());
+      const fs::path picture = m.backgroundPath() / (*named + (icon ? "Icon.png" : ".png"));
+      if (fs::exists(picture))
+        EXPECT_TRUE(readText(*copy) == readText(picture)) << *named << (icon ? " icon" : " picture") << " at " << *copy;
+      else
+        EXPECT_FALSE(fs::exists(*copy)) << *named << " has no picture, yet " << *copy << " is there";
+    }
+  };
+  int run = 0;
+  for (const std::optional<std::string>& before : {std::optional<std::string>(old), std::optional<std::string>()}) {
+    for (const std::string& given : {painted, fresh}) {
+      for (const char* step : {"file.atomic-write.renaming", "project.save.written"}) {
+        for (int hit = 1;; ++hit) {
+          SCOPED_TRACE(before.value_or("none") + " to " + given + ", killed at " + step + " " + std::to_string(hit));
+          const std::string project = "switch-" + std::to_string(++run);
+          restart();
+          ZTDataModel& model = ZTDataModel::sharedInstance();
+          ASSERT_TRUE(model.createProject(project, ""));
+          const std::shared_ptr<ProjectDataModel> p = model.prjDataModel();
+          if (before) {
+            ASSERT_TRUE(model.attachBackground(*p, before, false));
+          }
+          ASSERT_TRUE(model.saveData());
+          auto child = runInChild([&] {
+            fd::armCrashPoint(step, hit);
+            (void)model.attachBackground(*p, given, false);
+          });
+          ASSERT_TRUE(child.crashedAtPoint() || (child.exited && child.exitCode == 0));
+          {
+            const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
+            const std::optional<std::string> named = onDisk->curBackgroundName();
+            ASSERT_TRUE(named == before || named == given) << named.value_or("none");
+            expectItsOwnCopies(*onDisk, named);
+            if (!child.crashedAtPoint()) {
+              EXPECT_EQ(named, given);
+            }
+          }
+          restart();
+          ZTDataModel::sharedInstance();
+          const std::shared_ptr<ProjectDataModel> started = ProjectDataModel::initWithProjectName(project);
+          expectItsOwnCopies(*started, started->curBackgroundName());
+          std::vector<std::string> copies;
+          for (const std::string& file : fd::files::contentsOfDirectory(projectFolder(project)))
+            if (file.starts_with("background")) copies.push_back(file);
+          const std::size_t named = started->backgroundFullPath() && fs::exists(*started->backgroundFullPath()) ? 2 : 0;
+          EXPECT_EQ(copies.size(), named) << "copies no list names stay after the start";
+          if (!child.crashedAtPoint()) break;
+        }
       }
     }
   }

@@ -1,14 +1,19 @@
 // Extended settings, sound tags, backgrounds, unique names and orientation.
+#include <cerrno>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "model/Backgrounds.h"
 #include "model/ImageOrientation.h"
 #include "model/ModelTestSupport.h"
+#include "model/ProjectNotice.h"
 #include "model/Tools.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListCheck.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/BinaryPlist.h"
 #include "support/ListBound.h"
@@ -251,6 +256,84 @@ TEST_F(BackgroundPathsTest, GivingABackgroundCopiesStillPictures) {
   EXPECT_EQ(p->backgroundType(), 3);
   EXPECT_FALSE(p->backgroundFullPath());
   EXPECT_TRUE(fs::exists(p->projectDicPath() / "background.png")) << "older copies stay on disk";
+}
+
+// The copy files in a project's folder, with their bytes.
+std::map<std::string, std::string> backgroundCopiesIn(const fs::path& folder) {
+  std::map<std::string, std::string> copies;
+  for (const std::string& file : fd::files::contentsOfDirectory(folder))
+    if (isBackgroundCopyName(file)) copies[file] = model_test::readText(folder / file);
+  return copies;
+}
+
+// Only the project's list failing, after the copies of the new background
+// were staged (the folder takes them, the list cannot be written, or would
+// not be read again), leaves the old background's name, type and copies, in
+// memory and on disk, and no copy of the new one; a list that fails only at
+// the second switch, to the usual names, leaves the new background named
+// with its copies where the first switch put them.
+TEST_F(BackgroundPathsTest, AListFailingAfterTheCopiesKeepsTheBackgroundItNames) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::string old = "US20240101000000000", given = "US20240101000000001";
+  std::uint8_t seed = 0;
+  for (const std::string& name : {old, given}) {
+    model_test::writeTinyPng(m.backgroundPath() / (name + ".png"), ++seed);
+    model_test::writeTinyPng(m.backgroundPath() / (name + "Icon.png"), ++seed);
+  }
+  std::shared_ptr<ProjectDataModel> p = m.prjDataModel();
+  ASSERT_TRUE(m.setBackground(old, {p}));
+  const fs::path folder = p->projectDicPath();
+  const fs::path list = p->plistFilePath();
+  const std::map<std::string, std::string> oldCopies = backgroundCopiesIn(folder);
+  ASSERT_EQ(oldCopies.size(), 2u);
+  const std::optional<fd::Data> oldList = testing_support::fileBytes(list);
+
+  struct Failing {
+    const char* what;
+    std::function<void()> begin;
+  };
+  const Failing failings[] = {
+      {"the list's folder is full for it",
+       [] {
+         fd::files::setWriteFaultForTesting(
+             [](const fs::path& file) { return file.filename() == "Project.plist" ? ENOSPC : 0; });
+       }},
+      {"the list would not be read again",
+       [&] { fd::plistcheck::setFileBoundForTesting(*fd::files::fileSize(list) - 1); }},
+  };
+  for (const Failing& failing : failings) {
+    SCOPED_TRACE(failing.what);
+    failing.begin();
+    const fd::Status attached = m.attachBackground(*p, given, false);
+    fd::files::setWriteFaultForTesting({});
+    fd::plistcheck::setFileBoundForTesting(0);
+    EXPECT_FALSE(attached);
+    EXPECT_EQ(p->curBackgroundName(), old);
+    EXPECT_EQ(p->backgroundType(), kBackgroundUserStill);
+    EXPECT_TRUE(backgroundCopiesIn(folder) == oldCopies) << "the copies changed";
+    EXPECT_TRUE(testing_support::fileBytes(list) == oldList) << "the list changed";
+    ASSERT_TRUE(p->saveData());
+    const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(p->curProjectName());
+    EXPECT_EQ(onDisk->curBackgroundName(), old);
+    EXPECT_EQ(model_test::readText(*onDisk->backgroundFullPath()), model_test::readText(m.backgroundPath() / (old + ".png")));
+  }
+  takeProjectNotices();
+
+  int listWrites = 0;
+  fd::files::setWriteFaultForTesting(
+      [&](const fs::path& file) { return file.filename() == "Project.plist" && ++listWrites == 2 ? ENOSPC : 0; });
+  EXPECT_TRUE(m.attachBackground(*p, given, false));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(p->curBackgroundName(), given);
+  const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(p->curProjectName());
+  EXPECT_EQ(onDisk->curBackgroundName(), given);
+  for (const ProjectDataModel* project : {p.get(), onDisk.get()}) {
+    EXPECT_EQ(model_test::readText(*project->backgroundFullPath()),
+              model_test::readText(m.backgroundPath() / (given + ".png")));
+    EXPECT_EQ(model_test::readText(*project->backgroundIconFullPath()),
+              model_test::readText(m.backgroundPath() / (given + "Icon.png")));
+  }
+  EXPECT_EQ(backgroundCopiesIn(folder).size(), 2u) << "copies no list names stay";
 }
 
 TEST_F(SettingsTest, SoundTagsPlayOnlyAtHalfSpeed) {

@@ -1,0 +1,108 @@
+// A project's own copies of its still background, and giving the project
+// another background. The copies and the list naming them cannot be replaced
+// together by renames in sequence, so new copies never replace files a list
+// on disk names: they are written under names no list names, the list is
+// renamed to name them, and only then do the copies it no longer names go.
+#include <algorithm>
+
+#include "model/Backgrounds.h"
+#include "model/ProjectDataModel.h"
+#include "model/SafeName.h"
+#include "platform/foundation/FileUtil.h"
+
+namespace fs = std::filesystem;
+
+fs::path ProjectDataModel::backgroundCopyFile(const std::optional<std::string>& id, bool icon) const {
+  return fileInFolder(backgroundCopyName(id, icon));
+}
+
+std::string ProjectDataModel::newBackgroundCopyId() const {
+  std::string id = dateString();
+  while (fd::files::exists(backgroundCopyFile(id, false)) || fd::files::exists(backgroundCopyFile(id, true)))
+    id = dateString();
+  return id;
+}
+
+std::vector<fs::path> ProjectDataModel::namedBackgroundCopies() const {
+  if (!curBackgroundName_ || !isStillBackgroundType(backgroundType_)) return {};
+  return {backgroundCopyFile(backgroundCopyId_, false), backgroundCopyFile(backgroundCopyId_, true)};
+}
+
+void ProjectDataModel::removeUnnamedBackgroundCopies() const {
+  const std::vector<fs::path> named = namedBackgroundCopies();
+  const fs::path folder = projectDicPath();
+  for (const std::string& file : fd::files::contentsOfDirectory(folder)) {
+    if (isBackgroundCopyName(file) && std::find(named.begin(), named.end(), folder / file) == named.end())
+      fd::files::removeItem(folder / file);
+  }
+}
+
+fd::Status ProjectDataModel::switchBackgroundCopies(const std::optional<std::string>& name,
+                                                    const std::optional<std::string>& id,
+                                                    const BackgroundCopyBytes& bytes) {
+  std::vector<fd::files::StagedFile> copies;
+  std::vector<fs::path> made;
+  for (const bool icon : {false, true}) {
+    const std::optional<fd::Data>& data = icon ? bytes.icon : bytes.picture;
+    if (!data) continue;
+    fd::Expected<fd::files::StagedFile> copy = fd::files::stageFile(backgroundCopyFile(id, icon), data->data(), data->size());
+    if (!copy) return copy.failure();
+    made.push_back(copy->target());
+    copies.push_back(std::move(*copy));
+  }
+  const std::vector<fs::path> wereNamed = namedBackgroundCopies();
+  const std::optional<std::string> oldName = curBackgroundName_;
+  const int oldType = backgroundType_;
+  const std::optional<std::string> oldId = backgroundCopyId_;
+  setCurBackgroundName(name);
+  backgroundCopyId_ = id;
+  fd::Status saved = saveDataWith(std::move(copies));
+  if (saved) return saved;
+  curBackgroundName_ = oldName;
+  backgroundType_ = oldType;
+  backgroundCopyId_ = oldId;
+  // Copies put in place before the list failed are named by no list.
+  for (const fs::path& p : made) {
+    if (std::find(wereNamed.begin(), wereNamed.end(), p) == wereNamed.end() && fd::files::exists(p))
+      fd::files::removeItem(p);
+  }
+  return saved;
+}
+
+fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
+                                              const std::optional<BackgroundPictures>& pictures) {
+  if (name && !isPlainPathComponent(*name)) return fd::fail("\u201c" + *name + "\u201d names no background");
+  // Only the name: the copies stay (an animated background shows none of them).
+  if (!pictures) return switchBackgroundCopies(name, backgroundCopyId_, {});
+  // The backgrounds may have lost the picture of the background the project
+  // already has (deleted meanwhile): the project's own copy is that picture.
+  const bool same = name && name == curBackgroundName_ && isStillBackgroundType(backgroundType_);
+  auto sourceOf = [&](const OptionalPath& given, const OptionalPath& own) -> OptionalPath {
+    if (given && fd::files::exists(*given)) return given;
+    if (same && own && fd::files::exists(*own)) return own;
+    return std::nullopt;
+  };
+  BackgroundCopyBytes bytes;
+  const std::pair<OptionalPath, std::optional<fd::Data>*> reads[] = {
+      {sourceOf(pictures->picture, backgroundFullPath()), &bytes.picture},
+      {sourceOf(pictures->icon, backgroundIconFullPath()), &bytes.icon}};
+  for (const auto& [from, into] : reads) {
+    if (!from) continue;
+    fd::Expected<fd::Data> read = fd::files::readFile(*from, gfx::ReadLimits{}.largestFile());
+    if (!read) return fd::fail("cannot read " + from->string() + ": " + read.error());
+    *into = std::move(*read);
+  }
+  // Files left under copy names by a switch a kill cut short would be taken
+  // for the new copies where the new background has none.
+  removeUnnamedBackgroundCopies();
+  // While the list names the usual names the new copies go under their own
+  // first, and come to the usual names in a second switch once the old ones
+  // are gone; a second switch that fails leaves the list naming them where
+  // they are.
+  const bool usualNamesTaken = !backgroundCopyId_ && !namedBackgroundCopies().empty();
+  const std::optional<std::string> id = usualNamesTaken ? std::optional(newBackgroundCopyId()) : std::nullopt;
+  if (fd::Status switched = switchBackgroundCopies(name, id, bytes); !switched) return switched;
+  removeUnnamedBackgroundCopies();
+  if (id && switchBackgroundCopies(name, std::nullopt, bytes)) removeUnnamedBackgroundCopies();
+  return {};
+}

@@ -1,0 +1,106 @@
+// A project's list naming a still background whose copy is missing is mended
+// at the model's start, for every listed project: the copy is taken again
+// from the backgrounds when they have the picture, and the background is
+// dropped when no picture of it is left; each is told with the project's and
+// the background's names. A background of the user's never painted has no
+// picture to lose and stays.
+#include <map>
+
+#include "model/Backgrounds.h"
+#include "model/ModelTestSupport.h"
+#include "model/ProjectNotice.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace {
+
+using model_test::ModelTest;
+using model_test::readText;
+using model_test::writeTinyPng;
+namespace fs = std::filesystem;
+
+class BackgroundMendTest : public ModelTest {
+ protected:
+  void SetUp() override {
+    ModelTest::SetUp();
+    takeProjectNotices();
+  }
+  static void restart() {
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+  }
+  ZTDataModel& model() { return ZTDataModel::sharedInstance(); }
+  fs::path gallery(const std::string& name, bool icon) {
+    return model().backgroundPath() / (name + (icon ? "Icon.png" : ".png"));
+  }
+  // A listed project whose list names the background, with its copies.
+  std::shared_ptr<ProjectDataModel> projectWith(const std::string& project, const std::string& background) {
+    EXPECT_TRUE(model().createProject(project, ""));
+    std::shared_ptr<ProjectDataModel> p = model().prjDataModel();
+    EXPECT_TRUE(model().attachBackground(*p, background, false));
+    EXPECT_EQ(fs::exists(*p->backgroundFullPath()), fs::exists(gallery(background, false)));
+    EXPECT_TRUE(model().saveData());
+    return p;
+  }
+  std::uint8_t seed_ = 0;
+};
+
+TEST_F(BackgroundMendTest, AMissingCopyIsTakenAgainFromTheBackgroundsOrTheBackgroundDropped) {
+  const std::string painted = "US20240101000000001", lost = "US20240101000000002", unpainted = "US20240101000000003";
+  for (const std::string& name : {painted, lost}) {
+    writeTinyPng(gallery(name, false), ++seed_);
+    writeTinyPng(gallery(name, true), ++seed_);
+  }
+  model().setBackgroundArray({painted, unpainted});
+  ASSERT_TRUE(model().saveData());
+  // Its copy gone; its icon gone; the picture gone everywhere; never painted.
+  const std::shared_ptr<ProjectDataModel> noCopy = projectWith("no copy", painted);
+  fs::remove(*noCopy->backgroundFullPath());
+  const std::shared_ptr<ProjectDataModel> noIcon = projectWith("no icon", painted);
+  fs::remove(*noIcon->backgroundIconFullPath());
+  const std::shared_ptr<ProjectDataModel> gone = projectWith("gone", lost);
+  fs::remove(*gone->backgroundFullPath());
+  fs::remove(*gone->backgroundIconFullPath());
+  fs::remove(gallery(lost, false));
+  fs::remove(gallery(lost, true));
+  const std::shared_ptr<ProjectDataModel> fresh = projectWith("fresh", unpainted);
+  EXPECT_FALSE(fs::exists(*fresh->backgroundFullPath()));
+  // The open project is one to mend.
+  ASSERT_TRUE(model().prjDataModel()->setCurProjectName("no copy"));
+  model().setCurProjectName("no copy");
+  ASSERT_TRUE(model().saveData());
+  takeProjectNotices();
+
+  restart();
+  ZTDataModel& m = model();
+  std::map<std::string, ProjectNotice> told;
+  for (const ProjectNotice& n : takeProjectNotices()) told[n.project] = n;
+  for (const char* name : {"no copy", "no icon"}) {
+    SCOPED_TRACE(name);
+    const std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
+    EXPECT_EQ(p->curBackgroundName(), painted);
+    EXPECT_EQ(readText(*p->backgroundFullPath()), readText(gallery(painted, false)));
+    EXPECT_EQ(readText(*p->backgroundIconFullPath()), readText(gallery(painted, true)));
+    ASSERT_TRUE(told.contains(name)) << "not told";
+    EXPECT_EQ(told[name].kind, ProjectNotice::Kind::BackgroundRestored);
+    EXPECT_EQ(told[name].background, painted);
+  }
+  const std::shared_ptr<ProjectDataModel> dropped = ProjectDataModel::initWithProjectName("gone");
+  EXPECT_FALSE(dropped->curBackgroundName().has_value());
+  ASSERT_TRUE(told.contains("gone")) << "not told";
+  EXPECT_EQ(told["gone"].kind, ProjectNotice::Kind::BackgroundDropped);
+  EXPECT_EQ(told["gone"].background, lost);
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("fresh")->curBackgroundName(), unpainted);
+  EXPECT_FALSE(told.contains("fresh"));
+  EXPECT_EQ(told.size(), 3u);
+  // The open project is mended in memory too.
+  ASSERT_EQ(m.curProjectName(), "no copy");
+  ASSERT_TRUE(m.prjDataModel()->backgroundFullPath().has_value());
+  EXPECT_EQ(readText(*m.prjDataModel()->backgroundFullPath()), readText(gallery(painted, false)));
+
+  restart();
+  model();
+  EXPECT_TRUE(takeProjectNotices().empty()) << "told again at the next start";
+}
+
+}  // namespace
