@@ -1,6 +1,7 @@
 // Model speed: saving a long project, building a project from pictures
-// through the write queue (frames per second and peak memory), and combining
-// a long project with a short one.
+// through the write queue (frames per second and peak memory), combining a
+// long project with a short one, and the model's start over many projects,
+// each list read to mend its background.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -11,6 +12,7 @@
 #include "model/LongProject.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -155,6 +157,41 @@ BENCHMARK(BM_CombineLongProject)
     ->Args({100000, 0})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
+    ->UseRealTime();
+
+// The model's start over N listed projects of 100 frames, each on a user's
+// still background with its copies in place, or on none: the start looks
+// into every project for a background's copy missing (none is).
+void BM_StartOverProjects(benchmark::State& state) {
+  testing_support::ScopedSandbox sandbox;
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::resetStandardForTesting();
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::string background = "US20240101000000000";
+  fd::files::createDirectory(m.backgroundPath());
+  gfx::writePNG(m.backgroundPath() / (background + ".png"), pagePicture(1));
+  gfx::writePNG(m.backgroundPath() / (background + "Icon.png"), pagePicture(2).scaledTo(108, 81));
+  for (int i = 0; i < state.range(0); ++i) {
+    m.createProject("project " + std::to_string(i), "");
+    ProjectDataModel& p = *m.prjDataModel();
+    while (p.imagesArray().size() < 100) p.createImageAtPage(static_cast<int>(p.imagesArray().size()));
+    if (state.range(1) != 0) (void)m.attachBackground(p, background, false);
+  }
+  m.saveData();
+  for (auto _ : state) {
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    benchmark::DoNotOptimize(&ZTDataModel::sharedInstance());
+  }
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::resetStandardForTesting();
+}
+BENCHMARK(BM_StartOverProjects)
+    ->ArgNames({"projects", "background"})
+    ->Args({20, 1})
+    ->Args({200, 1})
+    ->Args({200, 0})
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 }  // namespace

@@ -2,6 +2,8 @@
 // application's resources, user stills under <Library>/Background.
 #include <algorithm>
 #include <new>
+#include <string_view>
+#include <vector>
 
 #include "model/Backgrounds.h"
 #include "model/ProjectNotice.h"
@@ -11,6 +13,7 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/PropertyListCheck.h"
 
 namespace {
 
@@ -92,11 +95,35 @@ fd::Status ZTDataModel::setBackground(const std::string& name,
   return first;
 }
 
+namespace {
+
+// Whether a project's folder may hold a list naming a still background with
+// a copy missing, or copies no list names. Only those lists are read whole;
+// the others are told by their files: a folder without copies whose list
+// says nothing of a background, or one with both usual copies and nothing
+// else whose list names a background and no copies of other names.
+bool mayWantMending(const std::filesystem::path& folder) {
+  std::vector<std::string> copies;
+  for (const std::string& file : fd::files::contentsOfDirectory(folder))
+    if (isBackgroundCopyName(file)) copies.push_back(file);
+  const bool usual =
+      copies == std::vector<std::string>{backgroundCopyName(std::nullopt, false), backgroundCopyName(std::nullopt, true)};
+  if (!copies.empty() && !usual) return true;
+  const fd::Expected<fd::Data> list = fd::files::readFile(folder / projectplist::kFileName, fd::plistcheck::fileBound());
+  if (!list) return false;  // the open decides about a list that cannot be read
+  const std::string_view text(reinterpret_cast<const char*>(list->data()), list->size());
+  auto says = [&](std::string_view key) { return text.find(key) != std::string_view::npos; };
+  const bool named = says(projectplist::kBackgroundNameKey);
+  return usual ? !named || says(projectplist::kBackgroundCopyKey) : named;
+}
+
+}  // namespace
+
 void ZTDataModel::mendProjectBackgrounds() {
   for (const std::string& name : projectsNameArray_) {
     const OptionalPath folder = projectPathWithProjectName(name);
     // A folder without a list is made a project only by opening it.
-    if (!folder || !fd::files::exists(*folder / projectplist::kFileName)) continue;
+    if (!folder || !fd::files::exists(*folder / projectplist::kFileName) || !mayWantMending(*folder)) continue;
     try {
       std::shared_ptr<ProjectDataModel> project = prjDataModel_ && prjDataModel_->curProjectName() == name
                                                       ? prjDataModel_
