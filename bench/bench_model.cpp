@@ -169,8 +169,11 @@ void BM_StartOverProjects(benchmark::State& state) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   const std::string background = "US20240101000000000";
   fd::files::createDirectory(m.backgroundPath());
-  gfx::writePNG(m.backgroundPath() / (background + ".png"), pagePicture(1));
-  gfx::writePNG(m.backgroundPath() / (background + "Icon.png"), pagePicture(2).scaledTo(108, 81));
+  if (!gfx::writePNG(m.backgroundPath() / (background + ".png"), pagePicture(1)) ||
+      !gfx::writePNG(m.backgroundPath() / (background + "Icon.png"), pagePicture(2).scaledTo(108, 81))) {
+    state.SkipWithError("the background's pictures could not be written");
+    return;
+  }
   for (int i = 0; i < state.range(0); ++i) {
     m.createProject("project " + std::to_string(i), "");
     ProjectDataModel& p = *m.prjDataModel();

@@ -80,8 +80,9 @@ class ZTDataModel : public SoundMergerDelegate {
   // Makes the named background (or none) each project's, with its list
   // written with it (attachBackground); answers the first failure.
   fd::Status setBackground(const std::string& name, const std::vector<std::shared_ptr<ProjectDataModel>>& projects);
-  // Makes the named background (or none) the project's, its list written in
-  // the same commit as its copies. Animated backgrounds only change the
+  // Makes the named background (or none) the project's, its list written
+  // once its copies are in place (ProjectDataModel::attachBackground).
+  // Animated backgrounds only change the
   // name; a user's still picture (or "none") replaces the project's own copy
   // of the picture and icon, and so does a built-in still when asked
   // (choosing in the gallery copies it, leaving background mode keeps the
