@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -111,7 +112,7 @@ class StampLibraryTest : public testing_support::SandboxTest {
     });
     http.server().Get("/paths", [this](const httplib::Request& req, httplib::Response& res) {
       const std::string key = req.get_param_value("key");
-      ++hits[key];
+      hits.count(key);
       const bool thumb = key.size() > 10 && key.ends_with("_THUMBNAIL");
       res.set_content("[{\"url\":\"" + http.url("/files/" + key + (thumb ? ".png" : ".zip")) + "\"}]",
                       "application/json");
@@ -180,7 +181,24 @@ class StampLibraryTest : public testing_support::SandboxTest {
   std::string png;
   std::string onePackZip;
   std::string seenListKey;
-  std::map<std::string, int> hits;
+  // Requests for each pack or thumbnail, counted by the server's threads
+  // (one per connection) while the test reads them.
+  class Hits {
+   public:
+    void count(const std::string& key) {
+      std::lock_guard lock(mutex_);
+      ++counts_[key];
+    }
+    int operator[](const std::string& key) const {
+      std::lock_guard lock(mutex_);
+      const auto it = counts_.find(key);
+      return it == counts_.end() ? 0 : it->second;
+    }
+
+   private:
+    mutable std::mutex mutex_;
+    std::map<std::string, int> counts_;
+  } hits;
 };
 
 TEST_F(StampLibraryTest, TheListComesFromTheSecondMirrorAndIsKeptOnDisk) {
