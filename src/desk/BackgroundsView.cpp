@@ -89,7 +89,7 @@ void BackgroundView::setBackgroundName(std::optional<std::string> name) {
     selectedButton_->setEnabled(true);
     showBackground();
   } else {
-    ++iconLoad_;  // a load still on its way belongs to the old name
+    ++*iconLoad_;  // a load still on its way belongs to the old name
     loadingIcon_ = false;
     imageView_->setImage({});
     imageView_->setBackgroundColor(ui::Color::clear());
@@ -99,19 +99,23 @@ void BackgroundView::setBackgroundName(std::optional<std::string> name) {
 
 // Every cell keeps its icon wherever it sits in the grid: icons are small,
 // and a cell of the fourth column or of a row scrolled into view must show
-// its icon without waiting for a relayout.
+// its icon without waiting for a relayout. Each layout reads the icon again,
+// the one shown staying until the new one comes: the desk keeps the gallery
+// while a background is painted, and the painting writes its icon anew.
 void BackgroundView::place(const ui::Rect& f) {
   setFrame(f);
-  if (backgroundName_ && imageView_->image().empty() && !loadingIcon_) showBackground();
+  if (backgroundName_) showBackground();
 }
 
 // The file is read on the gallery's queue and the picture set on the main
 // thread. Each load carries the count it was asked with: a cell renamed,
-// emptied or asked again meanwhile ignores the older answer, and a cell gone
-// by then is not kept alive for it.
+// emptied or asked again meanwhile ignores the older answer (and a load not
+// yet begun by then reads nothing, so that a grid laid out several times in
+// a row reads each icon about once), and a cell gone by then is not kept
+// alive for it.
 void BackgroundView::showBackground() {
   imageType_ = ZTDataModel::backgroundTypeWithBackgroundName(*backgroundName_);
-  const unsigned load = ++iconLoad_;
+  const unsigned load = ++*iconLoad_;
   auto path = model().backgroundIconFullPathWithBackgroundName(backgroundName_);
   if (!path) {
     loadingIcon_ = false;
@@ -120,11 +124,12 @@ void BackgroundView::showBackground() {
   }
   loadingIcon_ = true;
   std::weak_ptr<ui::View> weak = weak_from_this();
-  gallery_->iconLoads().async([weak, load, file = *path] {
+  gallery_->iconLoads().async([weak, load, latest = iconLoad_, file = *path] {
+    if (latest->load() != load) return;
     ui::Picture icon = ui::Picture::fromFile(file);
     fd::RunLoop::main().post([weak, load, icon = std::move(icon)] {
       auto cell = std::static_pointer_cast<BackgroundView>(weak.lock());
-      if (!cell || cell->iconLoad_ != load) return;
+      if (!cell || cell->iconLoad_->load() != load) return;
       cell->loadingIcon_ = false;
       cell->imageView_->setImage(icon);
     });

@@ -3,6 +3,7 @@
 // three looping and the one held sequence, then the user's own pictures and a
 // "new" cell; an edit bar (Edit, Delete, Duplicate) that follows the selected
 // cell's kind; and the dialog that creates or imports a user background.
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,7 +49,7 @@ class BackgroundView : public ui::View {
   int imageType() const { return imageType_; }
   bool selected() const { return selectedImage_->isHighlighted(); }
   void setSelected(bool on) { selectedImage_->setHighlighted(on); }
-  // Places the cell and loads its icon when it has none and none is on its way.
+  // Places the cell and reads its icon again.
   void place(const ui::Rect& frame);
   bool isLoadingIcon() const { return loadingIcon_; }
 
@@ -67,8 +68,9 @@ class BackgroundView : public ui::View {
   BackgroundsView* gallery_;
   std::optional<std::string> backgroundName_;
   int imageType_ = 0;
-  // Counts the loads asked for; a result carrying an older count is stale.
-  unsigned iconLoad_ = 0;
+  // Counts the loads asked for; a load carrying an older count is stale and
+  // is neither read nor shown. Shared with the loads on the icon queue.
+  std::shared_ptr<std::atomic<unsigned>> iconLoad_ = std::make_shared<std::atomic<unsigned>>(0);
   bool loadingIcon_ = false;
   std::shared_ptr<ui::ImageView> imageView_, selectedImage_;
   std::shared_ptr<ui::Button> newButton_, selectedButton_;

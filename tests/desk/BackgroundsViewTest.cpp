@@ -528,6 +528,43 @@ TEST_F(BackgroundsViewTest, AStaleIconNeverReplacesANewerOne) {
   EXPECT_EQ(gallery().backgroundsArray().size(), 9u);
 }
 
+// An icon written anew while the gallery is up (as painting a background
+// writes it) shows once the grid is laid out again: when a background is
+// added, deleted or duplicated. A cell kept the icon it read first.
+TEST_F(BackgroundsViewTest, EachLayoutShowsTheIconsAsTheyAreOnDisk) {
+  openGallery();
+  const std::string user = addUserBackground(20);
+  showIcons();
+  ASSERT_EQ(firstGrey(gallery().cellNamed(user)->imageView()->image()), 20);
+  auto repaintIcon = [&](std::uint8_t grey) {
+    gfx::Image icon(108, 81);
+    for (std::size_t i = 0; i < icon.bytes().size(); i += 4) {
+      icon.bytes()[i] = icon.bytes()[i + 1] = icon.bytes()[i + 2] = grey;
+      icon.bytes()[i + 3] = 255;
+    }
+    ASSERT_TRUE(gfx::writePNG(*model().backgroundIconFullPathWithBackgroundName(user), icon));
+  };
+  auto shown = [&] {
+    showIcons();
+    return firstGrey(gallery().cellNamed(user)->imageView()->image());
+  };
+
+  repaintIcon(200);
+  ASSERT_NE(openAddDialog(), nullptr);
+  gallery().createBackground();
+  EXPECT_EQ(shown(), 200) << "after a background was added";
+
+  repaintIcon(120);
+  tapCell(gallery().backgroundsArray()[gallery().backgroundsArray().size() - 2].get());
+  gallery().deleteSelected();
+  EXPECT_EQ(shown(), 120) << "after a background was deleted";
+
+  repaintIcon(60);
+  tapCell(gallery().cellNamed(user));
+  gallery().duplicate();
+  EXPECT_EQ(shown(), 60) << "after a background was duplicated";
+}
+
 TEST_F(BackgroundsViewTest, SwipesOverTheGalleryTurnBackAndLayTheGridOut) {
   openGallery();
   EXPECT_EQ(gallery().curPage(), 1);

@@ -30,11 +30,14 @@ class DeskBackgroundTest : public desk_test::DeskTest {
     tapView(g.backgroundsArray().back()->newButton());
     g.createBackground();
     const std::string name = model().backgroundArray().back();
-    BackgroundView* cell = g.cellNamed(name);
+    doubleTap(g.cellNamed(name));
+    return name;
+  }
+  // Two taps on a cell within a double tap's time: a user background opens.
+  void doubleTap(BackgroundView* cell) {
     tapView(cell->selectedButton());
     host->advance(0.05);
     tapView(cell->selectedButton());
-    return name;
   }
 };
 
@@ -231,6 +234,59 @@ TEST_F(DeskBackgroundTest, TheLayerPanelsMarksFollowTheBackground) {
   desk->modifyProjectSetting();
   EXPECT_TRUE(desk->background()->image().empty());
   EXPECT_EQ(marks(), std::pair(false, false));
+}
+
+// The gallery is built once and kept by the desk: each time it is opened,
+// its cells show the icons as they are on disk. A cell kept the icon it read
+// when first shown, so a background painted again showed its older picture
+// until the desk was built anew.
+TEST_F(DeskBackgroundTest, TheGallerysCellsShowEachBackgroundsIconAsLastPainted) {
+  start();
+  auto leave = [&] {
+    tapView(desk->groundBtn());
+    tapView(desk->foregroundRowBtn());
+    ASSERT_FALSE(settings().isBackground());
+  };
+  auto galleryIcon = [&](const std::string& name) -> std::optional<gfx::Image> {
+    BackgroundsView& g = *desk->backgroundsView();
+    g.iconLoads().drain();
+    host->runUntilIdle();
+    BackgroundView* cell = g.cellNamed(name);
+    if (!cell || !cell->imageView()->image().image()) return std::nullopt;
+    return *cell->imageView()->image().image();
+  };
+  auto iconOnDisk = [&](const std::string& name) {
+    const ui::Picture icon = ui::Picture::fromFile(*model().backgroundIconFullPathWithBackgroundName(name));
+    return icon.image() ? std::optional(*icon.image()) : std::nullopt;
+  };
+  const std::string name = paintNewBackground();
+  stroke(onPage(60, 60), onPage(300, 60));
+  leave();
+  openGallery();
+  const std::optional<gfx::Image> first = galleryIcon(name);
+  ASSERT_TRUE(first.has_value());
+  ASSERT_TRUE(first == iconOnDisk(name));
+
+  // Painted again, below the first stroke: the reopened gallery shows it.
+  tapView(desk->backgroundsView()->editButton(BackgroundsView::kTagEdit));
+  ASSERT_TRUE(settings().isBackground());
+  stroke(onPage(60, 230), onPage(300, 230));
+  leave();
+  const std::optional<gfx::Image> painted = iconOnDisk(name);
+  ASSERT_TRUE(painted.has_value());
+  ASSERT_TRUE(painted != first) << "the second stroke is not in the icon on disk";
+  BackgroundsView& g = openGallery();
+  EXPECT_TRUE(galleryIcon(name) == painted) << "the cell shows the icon before the second painting";
+
+  // Painted a third time, opened by a double tap on its cell.
+  doubleTap(g.cellNamed(name));
+  ASSERT_TRUE(settings().isBackground());
+  stroke(onPage(200, 20), onPage(200, 270));
+  leave();
+  const std::optional<gfx::Image> third = iconOnDisk(name);
+  ASSERT_TRUE(third != painted);
+  openGallery();
+  EXPECT_TRUE(galleryIcon(name) == third) << "the cell shows the icon before the third painting";
 }
 
 // Fault: a layer's eye switched while the background was being painted
