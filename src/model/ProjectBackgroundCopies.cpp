@@ -82,16 +82,9 @@ fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
     if (same && own && fd::files::exists(*own)) return own;
     return std::nullopt;
   };
-  BackgroundCopyBytes bytes;
-  const std::pair<OptionalPath, std::optional<fd::Data>*> reads[] = {
-      {sourceOf(pictures->picture, backgroundFullPath()), &bytes.picture},
-      {sourceOf(pictures->icon, backgroundIconFullPath()), &bytes.icon}};
-  for (const auto& [from, into] : reads) {
-    if (!from) continue;
-    fd::Expected<fd::Data> read = fd::files::readFile(*from, gfx::ReadLimits{}.largestFile());
-    if (!read) return fd::fail("cannot read " + from->string() + ": " + read.error());
-    *into = std::move(*read);
-  }
+  fd::Expected<BackgroundCopyBytes> bytes = readBackgroundCopyBytes(sourceOf(pictures->picture, backgroundFullPath()),
+                                                                    sourceOf(pictures->icon, backgroundIconFullPath()));
+  if (!bytes) return bytes.failure();
   // Files left under copy names by a switch a kill cut short would be taken
   // for the new copies where the new background has none.
   removeUnnamedBackgroundCopies();
@@ -101,8 +94,45 @@ fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
   // they are.
   const bool usualNamesTaken = !backgroundCopyId_ && !namedBackgroundCopies().empty();
   const std::optional<std::string> id = usualNamesTaken ? std::optional(newBackgroundCopyId()) : std::nullopt;
-  if (fd::Status switched = switchBackgroundCopies(name, id, bytes); !switched) return switched;
+  if (fd::Status switched = switchBackgroundCopies(name, id, *bytes); !switched) return switched;
   removeUnnamedBackgroundCopies();
-  if (id && switchBackgroundCopies(name, std::nullopt, bytes)) removeUnnamedBackgroundCopies();
+  if (id) (void)switchBackgroundCopiesHome(*bytes);
   return {};
+}
+
+fd::Status ProjectDataModel::switchBackgroundCopiesHome(const BackgroundCopyBytes& bytes) {
+  if (fd::Status switched = switchBackgroundCopies(curBackgroundName_, std::nullopt, bytes); !switched) return switched;
+  removeUnnamedBackgroundCopies();
+  return {};
+}
+
+fd::Status ProjectDataModel::finishBackgroundSwitch() {
+  if (!backgroundCopyId_) return {};
+  // The copies the list names, where they are (one may be missing: the
+  // switch then leaves that one missing, as it was).
+  const std::vector<fs::path> named = namedBackgroundCopies();
+  auto existing = [&](std::size_t i) -> OptionalPath {
+    if (i < named.size() && fd::files::exists(named[i])) return named[i];
+    return std::nullopt;
+  };
+  fd::Expected<BackgroundCopyBytes> bytes = readBackgroundCopyBytes(existing(0), existing(1));
+  if (!bytes) return bytes.failure();
+  // The old background's copies a kill left under the usual names must not
+  // stay beside a list that names them where it has no copy of its own.
+  removeUnnamedBackgroundCopies();
+  return switchBackgroundCopiesHome(*bytes);
+}
+
+fd::Expected<ProjectDataModel::BackgroundCopyBytes> ProjectDataModel::readBackgroundCopyBytes(
+    const OptionalPath& picture, const OptionalPath& icon) {
+  BackgroundCopyBytes bytes;
+  const std::pair<const OptionalPath*, std::optional<fd::Data>*> reads[] = {{&picture, &bytes.picture},
+                                                                           {&icon, &bytes.icon}};
+  for (const auto& [from, into] : reads) {
+    if (!*from) continue;
+    fd::Expected<fd::Data> read = fd::files::readFile(**from, gfx::ReadLimits{}.largestFile());
+    if (!read) return fd::fail("cannot read " + (*from)->string() + ": " + read.error());
+    *into = std::move(*read);
+  }
+  return bytes;
 }

@@ -147,6 +147,13 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // Removes the copies of backgrounds the project's list does not name:
   // those left by a switch of copies a kill cut short.
   void removeUnnamedBackgroundCopies() const;
+  // Brings copies the list names under names of their own (a kill, or a
+  // failure, between the two switches of attachBackground) to the usual
+  // names the same crash-safe way, the list's key for them gone, so that
+  // other programs reading the folder or a package of it find them. Does
+  // nothing for a list that names the usual names; on failure the list goes
+  // on naming the copies where they are.
+  fd::Status finishBackgroundSwitch();
   const std::optional<std::string>& description() const { return description_; }
   void setDescription(std::optional<std::string> d) { description_ = std::move(d); }
   int backgroundType() const { return backgroundType_; }
@@ -306,6 +313,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
                                     const BackgroundCopyBytes& bytes);
   // The copy files the list names: none without a still background's name.
   std::vector<std::filesystem::path> namedBackgroundCopies() const;
+  // The second switch: the copies, with `bytes`, under the usual names.
+  fd::Status switchBackgroundCopiesHome(const BackgroundCopyBytes& bytes);
+  // The bytes of the given picture and icon, each when given.
+  static fd::Expected<BackgroundCopyBytes> readBackgroundCopyBytes(const OptionalPath& picture,
+                                                                  const OptionalPath& icon);
 
   std::string curProjectName_;
   int frameLayCount_ = kFrameLayers;

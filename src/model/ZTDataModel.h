@@ -144,7 +144,9 @@ class ZTDataModel : public SoundMergerDelegate {
   // At start: every listed project whose list names a still background with
   // a copy missing takes the copy again from the backgrounds, or, when no
   // picture of it is left anywhere, has its background dropped; each is
-  // told (ProjectNotice). Copies no list names go.
+  // told (ProjectNotice). Copies a list names apart, left by a kill between
+  // the two switches of attachBackground, come to the usual names
+  // (ProjectDataModel::finishBackgroundSwitch). Copies no list names go.
   void mendProjectBackgrounds();
   bool mendBackgroundOf(ProjectDataModel& project) const;
   // Leftovers of killed imports, duplicates, deletes and unfinished projects

@@ -98,10 +98,11 @@ fd::Status ZTDataModel::setBackground(const std::string& name,
 namespace {
 
 // Whether a project's folder may hold a list naming a still background with
-// a copy missing, or copies no list names. Only those lists are read whole;
-// the others are told by their files: a folder without copies whose list
-// says nothing of a background, or one with both usual copies and nothing
-// else whose list names a background and no copies of other names.
+// a copy missing or its copies apart, or copies no list names. Only those
+// lists are read whole; the others are told by their files: a folder without
+// copies whose list says nothing of a background, or one with both usual
+// copies and nothing else whose list names a background and no copies of
+// other names.
 bool mayWantMending(const std::filesystem::path& folder) {
   std::vector<std::string> copies;
   for (const std::string& file : fd::files::contentsOfDirectory(folder))
@@ -131,6 +132,9 @@ void ZTDataModel::mendProjectBackgrounds() {
       // A list that cannot be read is left to the open that decides about it.
       if (!project || project->keptDamagedFile()) continue;
       mendBackgroundOf(*project);
+      if (fd::Status finished = project->finishBackgroundSwitch(); !finished)
+        fd::Log("The background copies of the project \"%s\" keep their names: %s\n", name.c_str(),
+                finished.error().c_str());
       project->removeUnnamedBackgroundCopies();
     } catch (const std::bad_alloc&) {
       // A project too large for the memory left is mended at a later start.

@@ -497,3 +497,90 @@ TEST_F(BackgroundPaintingRoadsTest, AProjectThatCannotTakeThePaintingIsToldAndKe
 }
 
 }  // namespace
+
+namespace {
+
+// A background chosen in the gallery over another painted one, killed once
+// the list names the chosen background's copies under names of their own and
+// before they come to the usual names: the next start brings them there, the
+// list without the key naming them apart, and the desk, the launch preview
+// and the card show the chosen painting, not the one it replaced. The start
+// had left the list naming "background-<id>.png" until the next change of
+// background, so another program reading the folder showed none. (The
+// program runs in children, as above.)
+TEST_F(BackgroundPaintingRoadsTest, AChoiceKilledBetweenTheSwitchesOfCopiesIsFinishedAtTheStartAndShown) {
+  constexpr float kFirstY = 144, kSecondY = 60;
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    launch_ = start();
+    DesktopManagerController* desk = openDesk(launch_);
+    ASSERT_NE(desk, nullptr);
+    std::string first;
+    for (const float y : {kFirstY, kSecondY}) {
+      paintNewBackground(desk);
+      ASSERT_FALSE(HasFatalFailure());
+      if (first.empty()) first = model().backgroundArray().back();
+      host->drag(onPage(desk, 40, y), onPage(desk, 340, y), 10);
+      host->runUntilIdle();
+      tap(desk->groundBtn());
+      tap(desk->foregroundRowBtn());
+      ASSERT_FALSE(model().extendDataModel().isBackground());
+      host->advance(1.1);  // the next background's name takes another time
+    }
+    ASSERT_NE(project().curBackgroundName(), first);
+    BackgroundsView& gallery = openGallery(desk);
+    fd::armCrashPoint("project.save.written", 1);
+    tap(gallery.cellNamed(first)->selectedButton());
+    std::fflush(nullptr);
+    ::kill(::getpid(), SIGABRT);
+  });
+  ASSERT_TRUE(child.crashedAtPoint()) << "the child did not reach the list naming the copies apart";
+  const testing_support::ChildResult next = testing_support::runInChild([&] {
+    startAgain();
+    const fd::UserDefaults& defaults = fd::UserDefaults::standard();
+    const std::string chosen = defaults.stringForKey("CurProjectName");
+    const fd::Value backgrounds = defaults.objectForKey("BackgroundsArray");
+    ASSERT_TRUE(backgrounds.array() && backgrounds.array()->size() == 2);
+    name_ = backgrounds.array()->front().stringValue();
+    const std::filesystem::path folder = fd::paths::library() / "Projects" / chosen;
+    {
+      const std::shared_ptr<ProjectDataModel> killed = ProjectDataModel::initToShowWithProjectName(chosen);
+      ASSERT_NE(killed, nullptr);
+      ASSERT_EQ(killed->curBackgroundName(), name_);
+      ASSERT_NE(*killed->backgroundFullPath(), folder / "background.png") << "not killed between the switches";
+    }
+    launch_ = start();
+    host->runUntilIdle();
+    EXPECT_TRUE(host->alerts().empty()) << "finishing the switch is no news to the user";
+    ASSERT_EQ(model().curProjectName(), chosen);
+    EXPECT_EQ(project().backgroundFullPath(), folder / "background.png");
+    std::vector<std::string> copies;
+    for (const std::string& file : fd::files::contentsOfDirectory(folder))
+      if (isBackgroundCopyName(file)) copies.push_back(file);
+    std::sort(copies.begin(), copies.end());
+    EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"}));
+    const std::filesystem::path gallery = fd::paths::library() / "Background";
+    EXPECT_TRUE(testing_support::fileBytes(folder / "background.png") ==
+                testing_support::fileBytes(gallery / (name_ + ".png")));
+    EXPECT_TRUE(testing_support::fileBytes(folder / "backgroundIcon.png") ==
+                testing_support::fileBytes(gallery / (name_ + "Icon.png")));
+    const auto list = testing_support::fileBytes(folder / "Project.plist");
+    ASSERT_TRUE(list.has_value());
+    EXPECT_EQ(std::string(list->begin(), list->end()).find("BackgroundCopy"), std::string::npos);
+
+    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, kFirstY)) << "the launch preview";
+    EXPECT_FALSE(darkOnPageOf(launch_->projectPreview(), 192, kSecondY)) << "the launch preview";
+    DesktopManagerController* desk = openDesk(launch_);
+    ASSERT_NE(desk, nullptr);
+    EXPECT_TRUE(darkOnScreen(onPage(desk, 192, kFirstY))) << "the desk";
+    EXPECT_FALSE(darkOnScreen(onPage(desk, 192, kSecondY))) << "the desk";
+    FileManagerView* panel = openFilePanel(desk);
+    ASSERT_NE(panel, nullptr);
+    ProjectPreviewView* card = cardOf(panel, chosen);
+    ASSERT_NE(card, nullptr);
+    EXPECT_TRUE(darkOnPageOf(card, 192, kFirstY)) << "the card";
+    EXPECT_FALSE(darkOnPageOf(card, 192, kSecondY)) << "the card";
+  });
+  EXPECT_TRUE(next.exited && next.exitCode == 0) << "the start after the kill failed";
+}
+
+}  // namespace

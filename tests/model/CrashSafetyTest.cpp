@@ -6,11 +6,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
 #include "model/ModelTestSupport.h"
 #include "model/PackageZipOperator.h"
+#include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
@@ -97,6 +99,49 @@ class CrashSafetyTest : public ModelTest {
       writeTinyPng(gallery / (name + ".png"), static_cast<std::uint8_t>(++seed_));
       writeTinyPng(gallery / (name + "Icon.png"), static_cast<std::uint8_t>(++seed_));
     }
+  }
+
+  // A listed project given kOld, then kPainted in a child killed at the
+  // step: the kill comes between the two switches of copies, the list on
+  // disk naming the painted background's copies under names of their own.
+  void killBetweenTheSwitches(const std::string& project, const char* step, int hit) {
+    restart();
+    ZTDataModel& model = ZTDataModel::sharedInstance();
+    ASSERT_TRUE(model.createProject(project, ""));
+    const std::shared_ptr<ProjectDataModel> p = model.prjDataModel();
+    ASSERT_TRUE(model.attachBackground(*p, std::string(kOld), false));
+    ASSERT_TRUE(model.saveData());
+    auto child = runInChild([&] {
+      fd::armCrashPoint(step, hit);
+      (void)model.attachBackground(*p, std::string(kPainted), false);
+    });
+    ASSERT_TRUE(child.crashedAtPoint());
+    const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
+    ASSERT_EQ(onDisk->curBackgroundName(), kPainted);
+    ASSERT_NE(onDisk->backgroundFullPath()->filename(), "background.png") << "not between the switches";
+    expectThePaintedCopiesWhereTheListNamesThem(project);
+  }
+  // The list on disk names the painted background, and the copies it names
+  // are there, byte for byte the gallery's.
+  void expectThePaintedCopiesWhereTheListNamesThem(const std::string& project) {
+    const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
+    ASSERT_EQ(onDisk->curBackgroundName(), kPainted);
+    const fs::path gallery = ZTDataModel::sharedInstance().backgroundPath();
+    EXPECT_TRUE(readText(*onDisk->backgroundFullPath()) == readText(gallery / (std::string(kPainted) + ".png")))
+        << *onDisk->backgroundFullPath();
+    EXPECT_TRUE(readText(*onDisk->backgroundIconFullPath()) == readText(gallery / (std::string(kPainted) + "Icon.png")))
+        << *onDisk->backgroundIconFullPath();
+  }
+  // The painted background's copies under the usual names, the only copies
+  // in the folder, and a list without the key naming copies apart.
+  void expectThePaintedCopiesUnderTheUsualNames(const std::string& project) {
+    expectThePaintedCopiesWhereTheListNamesThem(project);
+    std::vector<std::string> copies;
+    for (const std::string& file : fd::files::contentsOfDirectory(projectFolder(project)))
+      if (file.starts_with("background")) copies.push_back(file);
+    std::sort(copies.begin(), copies.end());
+    EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"}));
+    EXPECT_EQ(readText(projectFolder(project) / "Project.plist").find("BackgroundCopy"), std::string::npos);
   }
 
   int seed_ = 0;
@@ -398,6 +443,72 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) 
           if (!child.crashedAtPoint()) break;
         }
       }
+    }
+  }
+}
+
+// A kill between the two switches of copies (after the list names the new
+// copies under names of their own, before the second switch has brought
+// them to the usual names) is finished by the next start: the folder holds
+// the copies under the usual names, byte for byte, the list names them there
+// without its key, and so does a package of the project in either format,
+// which other programs read. The start had left the list naming
+// "background-<id>.png" until the next change of background or painting.
+TEST_F(CrashSafetyTest, AKillBetweenTheTwoSwitchesIsFinishedAtTheNextStart) {
+  paintGallery();
+  const std::pair<const char*, int> kills[] = {{"project.save.written", 1},
+                                               {"file.atomic-write.renaming", 4},
+                                               {"file.atomic-write.renaming", 5},
+                                               {"file.atomic-write.renaming", 6}};
+  int run = 0;
+  for (const auto& [step, hit] : kills) {
+    SCOPED_TRACE(std::string(step) + " " + std::to_string(hit));
+    const std::string project = "between-" + std::to_string(++run);
+    killBetweenTheSwitches(project, step, hit);
+    if (HasFatalFailure()) return;
+    restart();
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    expectThePaintedCopiesUnderTheUsualNames(project);
+    // The open project, mended in memory too.
+    ASSERT_EQ(m.curProjectName(), project);
+    EXPECT_EQ(*m.prjDataModel()->backgroundFullPath(), projectFolder(project) / "background.png");
+    for (const bool current : {true, false}) {
+      ZipOperator op;
+      ASSERT_TRUE(op.exportAndIsUpgradeVersion(*m.prjDataModel(), current)) << op.lastError();
+      ZipWrapper zip;
+      ASSERT_TRUE(zip.UnzipOpenFile(op.lastPackagePath(), ZipOperator::kPackagePassword));
+      std::vector<std::string> copies;
+      for (const std::string& entry : zip.getZipFileContents())
+        if (fs::path(entry).filename().string().starts_with("background")) copies.push_back(fs::path(entry).filename());
+      std::sort(copies.begin(), copies.end());
+      EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"})) << op.lastPackagePath();
+    }
+  }
+}
+
+// The start's own finishing killed at any of its steps leaves the list
+// naming copies that are there, the painted background's bytes; the start
+// after it finishes the switch.
+TEST_F(CrashSafetyTest, AKillWhileTheStartFinishesASwitchLeavesTheListNamingItsCopies) {
+  paintGallery();
+  int run = 0;
+  for (const char* step : {"file.atomic-write.renaming", "project.save.written", "project.save.deleting"}) {
+    for (int hit = 1; hit <= 20; ++hit) {
+      SCOPED_TRACE(std::string(step) + " " + std::to_string(hit) + " at the start");
+      const std::string project = "finishing-" + std::to_string(++run);
+      killBetweenTheSwitches(project, "project.save.written", 1);
+      if (HasFatalFailure()) return;
+      auto child = runInChild([&] {
+        restart();
+        fd::armCrashPoint(step, hit);
+        ZTDataModel::sharedInstance();
+      });
+      ASSERT_TRUE(child.crashedAtPoint() || (child.exited && child.exitCode == 0));
+      expectThePaintedCopiesWhereTheListNamesThem(project);
+      restart();
+      ZTDataModel::sharedInstance();
+      expectThePaintedCopiesUnderTheUsualNames(project);
+      if (!child.crashedAtPoint()) break;
     }
   }
 }
