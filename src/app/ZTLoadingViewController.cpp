@@ -1,8 +1,10 @@
 #include "app/ZTLoadingViewController.h"
 
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "app/DeskRoom.h"
 #include "app/LaunchArt.h"
 #include "app/ProjectPreview.h"
 #include "desk/Unavailable.h"
@@ -10,6 +12,7 @@
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Screen.h"
@@ -171,6 +174,11 @@ void ZTLoadingViewController::vtRotoscopingViewControllerDidFinishExport(roto::V
 }
 
 void ZTLoadingViewController::loadData() {
+  if (const std::optional<std::string> words = desk_room::shortfall()) {
+    fd::Log("flipdesk: %s\n", words->c_str());
+    ui::AlertView::make(fd::Localized("Not Enough Memory"), *words, nullptr, fd::Localized("OK"))->show();
+    return;
+  }
   const std::string nib = ui::Screen::main().isTall() ? "DesktopManagerController_iphone5" : "DesktopManagerController";
   std::weak_ptr<ViewController> weak = shared_from_this();
   fd::detachThread([nib, weak] {

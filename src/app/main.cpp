@@ -1,6 +1,7 @@
 // flipdesk's entry: parses the options, chooses the screen, starts the
 // application with its delegate in a window (or headless) and runs the main
 // loop until the application terminates.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,10 +13,12 @@
 #include "app/FileManagerView.h"
 #include "app/videoEncode.h"
 #include "model/DeviceScreen.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/ProcessMemory.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/LibraryEnd.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/SdlHost.h"
@@ -65,17 +68,40 @@ std::optional<Options> parse(int argc, char** argv) {
   return o;
 }
 
+// What the launch screen takes beyond what the program holds as it starts
+// (25 MB measured, a thread of the text layout library's among it), with
+// room to spare: too little ends the process in a library that cannot start
+// its thread.
+constexpr std::uint64_t kRoomToStart = std::uint64_t{48} << 20;
+
+// Whether the address-space ceiling leaves the program room to start; when
+// not, says so on standard error.
+bool roomToStart() {
+  const std::optional<std::uint64_t> room = fd::addressSpaceRoom();
+  if (!room || *room >= kRoomToStart) return true;
+  std::fprintf(stderr,
+               "flipdesk: cannot start under an address-space limit of %s (ulimit -v): it holds %s as it begins\n"
+               "and needs %s more. Raise the limit, or start it without one.\n",
+               fd::files::describeSize(fd::addressSpaceCeiling().value_or(0)).c_str(),
+               fd::files::describeSize(fd::addressSpaceInUse().value_or(0)).c_str(),
+               fd::files::describeSize(kRoomToStart).c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // Before the first thread: every idle arena would keep its 64 MB reserved,
-  // and a file operation under an address-space ceiling would find it gone.
-  fd::boundAllocatorArenas();
+  // and every rasteriser thread its stacks, which a file operation or the
+  // desk under an address-space ceiling would find gone.
+  fd::fitToAddressSpace();
   std::optional<Options> options = parse(argc, argv);
   if (!options) {
     usage();
     return 2;
   }
+  if (!roomToStart()) return 1;
+  gfx::tellWhenGLibEndsTheProcess();
   if (!fd::paths::ensureSandbox()) {
     std::fprintf(stderr, "flipdesk: cannot create the data folder %s\n", fd::paths::home().c_str());
     return 1;

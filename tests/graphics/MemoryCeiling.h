@@ -1,14 +1,23 @@
 #pragma once
 // Runs a test body in a forked child whose address space may grow by only so
 // much, so a decoder that reaches for gigabytes fails there at once instead of
-// merely being slow. AddressSanitizer reserves terabytes of shadow memory, so
-// under it the ceiling is left off and the body runs uncapped.
+// merely being slow; or the test program afresh under a ceiling set before it
+// starts, as a shell's `ulimit -v` sets it. AddressSanitizer reserves
+// terabytes of shadow memory, so under it the ceiling is left off and the body
+// runs uncapped.
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "support/ChildProcess.h"
 
@@ -49,6 +58,46 @@ inline bool mapEveryNewThreadStackAnew() {
   const bool set = pthread_attr_setstacksize(&attr, std::size_t{64} << 20) == 0 && pthread_setattr_default_np(&attr) == 0;
   pthread_attr_destroy(&attr);
   return set;
+}
+
+// Set in the environment of the test program runTestUnderCeiling starts.
+inline constexpr const char* kUnderCeilingVariable = "FLIPDESK_TEST_UNDER_CEILING";
+
+// Whether this process is the test program started again by
+// runTestUnderCeiling, to run the test's body there.
+inline bool startedUnderCeiling() { return std::getenv(kUnderCeilingVariable) != nullptr; }
+
+// Starts this test program again in a fresh process whose address space may
+// reach `ceiling` bytes from its very start, running only the test that calls
+// this (which, there, finds startedUnderCeiling()); its output goes to log.
+// The test passed there when the child exited with 0 and its log says so.
+inline ChildResult runTestUnderCeiling(std::uint64_t ceiling, const std::filesystem::path& log) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+  const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
+  const std::string logPath = log.string();
+  // Made before the fork: between it and exec the child only makes calls
+  // safe while another thread may hold the allocator's lock.
+  const std::string marker = std::string(kUnderCeilingVariable) + "=1";
+  std::vector<char*> environment;
+  for (char** e = environ; *e != nullptr; ++e) environment.push_back(*e);
+  environment.push_back(const_cast<char*>(marker.c_str()));
+  environment.push_back(nullptr);
+  char* const arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(filter.c_str()), nullptr};
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ADD_FAILURE() << "fork failed";
+    return {};
+  }
+  if (pid == 0) {
+    const rlimit limit{static_cast<rlim_t>(ceiling), static_cast<rlim_t>(ceiling)};
+    const int out = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (::setrlimit(RLIMIT_AS, &limit) != 0 || out < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) ::_exit(126);
+    ::execve(arguments[0], arguments, environment.data());
+    ::_exit(127);
+  }
+  return waitForChild(pid);
 }
 
 inline ChildResult runUnderMemoryCeiling(std::size_t extraBytes, const std::function<void()>& body) {

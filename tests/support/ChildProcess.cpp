@@ -13,6 +13,20 @@ namespace testing_support {
 
 bool ChildResult::crashedAtPoint() const { return exited && exitCode == fd::kCrashPointExitCode; }
 
+ChildResult waitForChild(int pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+  }
+  ChildResult r;
+  if (WIFEXITED(status)) {
+    r.exited = true;
+    r.exitCode = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    r.signal = WTERMSIG(status);
+  }
+  return r;
+}
+
 ChildResult runInChild(const std::function<void()>& body) {
   std::fflush(nullptr);
   pid_t pid = ::fork();
@@ -38,17 +52,7 @@ ChildResult runInChild(const std::function<void()>& body) {
     std::fflush(nullptr);
     ::_exit(failed ? 1 : 0);
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-  }
-  ChildResult r;
-  if (WIFEXITED(status)) {
-    r.exited = true;
-    r.exitCode = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    r.signal = WTERMSIG(status);
-  }
-  return r;
+  return waitForChild(pid);
 }
 
 }  // namespace testing_support

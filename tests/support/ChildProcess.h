@@ -14,6 +14,9 @@ struct ChildResult {
   bool crashedAtPoint() const;
 };
 
+// Waits for the child pid to end and tells how it ended.
+ChildResult waitForChild(int pid);
+
 // Forks, runs body in the child and ends the child with exit code 0 after it
 // (or the crash point's code if an armed step was reached). The child's gtest
 // failures make it exit with code 1, an exception out of the body with 3.

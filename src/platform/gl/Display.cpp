@@ -2,9 +2,17 @@
 
 #include <EGL/eglext.h>
 
+#include <atomic>
+
 #include "platform/foundation/Log.h"
 
 namespace glx {
+
+namespace {
+std::atomic<bool> gOpened{false};
+}  // namespace
+
+bool Display::opened() { return gOpened; }
 
 Display& Display::shared() {
   static Display display;
@@ -12,6 +20,7 @@ Display& Display::shared() {
 }
 
 Display::Display() {
+  gOpened = true;
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
   EGLDisplay d = EGL_NO_DISPLAY;

@@ -10,6 +10,10 @@ class Display {
   // Opened and initialised on first use; thread-safe.
   static Display& shared();
 
+  // Whether the display has been opened (the GL driver loaded), without
+  // opening it.
+  static bool opened();
+
   EGLDisplay handle() const { return display_; }
   bool valid() const { return display_ != EGL_NO_DISPLAY; }
 
