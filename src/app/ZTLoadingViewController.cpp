@@ -2,7 +2,6 @@
 
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "app/DeskRoom.h"
 #include "app/LaunchArt.h"
@@ -164,13 +163,13 @@ void ZTLoadingViewController::vtRotoscopingViewControllerDidFinishExport(roto::V
   // The pictures are written on the model's queue; the project takes its
   // name, and the desk opens on it, only once they are all on disk.
   std::weak_ptr<ViewController> weak = shared_from_this();
-  std::thread([project, weak] {
+  fd::detachThread([project, weak] {
     if (project) project->waitForImageWrites();
     fd::performOnMain([project, weak] {
       if (project) ZTDataModel::sharedInstance().finishCreatedProject(project);
       if (auto self = std::static_pointer_cast<ZTLoadingViewController>(weak.lock())) self->loadData();
     }, false);
-  }).detach();
+  });
 }
 
 void ZTLoadingViewController::loadData() {

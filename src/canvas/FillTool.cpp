@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "canvas/FillToolWalk.h"
 #include "platform/foundation/Dispatch.h"
@@ -93,9 +92,10 @@ FillTool::~FillTool() {
   link_.reset();
   if (pending_) {
     // The queue's destructor waits for the running fill; let another thread
-    // do that waiting so that the main thread goes on at once. The fill's
-    // buffers live on in its job until it ends.
-    std::thread([queue = std::move(processQueue_)]() mutable { queue.reset(); }).detach();
+    // do that waiting so that the main thread goes on at once (or, with no
+    // room for one, wait here). The fill's buffers live on in its job until
+    // it ends.
+    fd::detachThread([queue = std::move(processQueue_)]() mutable { queue.reset(); });
   }
 }
 

@@ -9,6 +9,9 @@
 #include <string>
 
 #include "app/AppTestSupport.h"
+#include "desk/frames/PictureLoad.h"
+#include "desk/frames/ZTPaperView.h"
+#include "desk/frames/ZTPicManagerView.h"
 #include "graphics/MemoryCeiling.h"
 #include "platform/foundation/ProcessMemory.h"
 #include "support/Pictures.h"
@@ -87,6 +90,36 @@ TEST_F(DeskUnderCeilingTest, TheDeskEntersAndKeepsItsDrawingWhenNoThreadCanStart
     host->runUntilIdle();
     ProjectDataModel& project = *ZTDataModel::sharedInstance().prjDataModel();
     EXPECT_EQ(inkedPixels(*project.layFullPathAtPage(1, false, 2)), drawn);
+  });
+}
+
+// The frame manager's pictures and the player's pages are read on a thread of
+// their own; with no room for one, opening either ended the process.
+TEST_F(DeskUnderCeilingTest, TheFrameManagerAndThePlayerShowThePagesWhenNoThreadCanStart) {
+#ifdef FD_TEST_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
+#endif
+  onADeskWithAStrokeWhereNoThreadCanStart([&](DesktopManagerController* desk) {
+    tap(desk->nextFrameBtn());  // on the last page it adds one, and writes the first
+    ASSERT_EQ(ZTDataModel::sharedInstance().prjDataModel()->imagesArray().size(), 2u);
+
+    tap(desk->frameManagerBtn());
+    auto* manager = dynamic_cast<ZTPicManagerView*>(desk->picManagerView());
+    ASSERT_NE(manager, nullptr);
+    ZTPaperView::waitForLoads();
+    host->runUntilIdle();
+    ASSERT_GE(manager->imagesViewArray().size(), 2u);
+    const ui::Picture& first = manager->imagesViewArray()[0]->imageView()->image();
+    ASSERT_FALSE(first.empty());
+    EXPECT_GT(inkedPixels(*first.image()), 0) << "page 1's picture shows its stroke";
+    EXPECT_FALSE(manager->imagesViewArray()[1]->imageView()->image().empty());
+    host->tap({10, 20});  // the left band closes the manager
+    host->runUntilIdle();
+
+    desk->pressPlayBtnEvent(desk->playerButton(DesktopManagerController::kTagPlay));
+    host->advance(0.05);
+    picture_load::waitAll();
+    EXPECT_FALSE(desk->playView()->image().empty());
   });
 }
 

@@ -3,8 +3,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace picture_load {
@@ -43,7 +43,9 @@ void start(std::vector<std::optional<std::filesystem::path>> paths, std::functio
     std::lock_guard lock(counter().m);
     ++counter().count;
   }
-  std::thread([paths = std::move(paths), done = std::move(done)]() mutable {
+  // With no room for a thread the pictures are read on the caller, and
+  // still handed over on a later turn of the main loop.
+  fd::detachThread([paths = std::move(paths), done = std::move(done)]() mutable {
     auto pictures = std::make_shared<Pictures>();
     for (const auto& p : paths) pictures->push_back(read(p));
     // The callback (and whatever it keeps alive) travels on to the main
@@ -51,7 +53,7 @@ void start(std::vector<std::optional<std::filesystem::path>> paths, std::functio
     fd::RunLoop::main().post([done = std::move(done), pictures] { done(*pictures); });
     std::lock_guard lock(counter().m);
     if (--counter().count == 0) counter().cv.notify_all();
-  }).detach();
+  });
 }
 
 int inFlight() {

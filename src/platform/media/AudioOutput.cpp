@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <system_error>
 #include <thread>
 
 #include "platform/foundation/Log.h"
@@ -80,18 +81,25 @@ void AudioOutput::startLocked() {
   }
   fd::Log("No sound output (%s); sounds play silently\n", SDL_GetError());
   // Silently, but in time: players still reach their ends and say so.
-  impl_->pacer = std::thread([impl = impl_.get()] {
-    std::vector<float> block(kBlockFrames);
-    auto next = std::chrono::steady_clock::now();
-    while (!impl->stopPacer) {
-      {
-        std::lock_guard lock(impl->mutex);
-        impl->renderLocked(block.data(), block.size());
+  try {
+    impl_->pacer = std::thread([impl = impl_.get()] {
+      std::vector<float> block(kBlockFrames);
+      auto next = std::chrono::steady_clock::now();
+      while (!impl->stopPacer) {
+        {
+          std::lock_guard lock(impl->mutex);
+          impl->renderLocked(block.data(), block.size());
+        }
+        next += std::chrono::milliseconds(10);
+        std::this_thread::sleep_until(next);
       }
-      next += std::chrono::milliseconds(10);
-      std::this_thread::sleep_until(next);
-    }
-  });
+    });
+  } catch (const std::system_error& e) {
+    // No room for the thread (its stack under an address-space ceiling):
+    // the sounds wait, and the next one added tries again.
+    fd::Log("No thread to pace silent sounds (%s); they wait for one\n", e.what());
+    impl_->started = false;
+  }
 }
 
 void AudioOutput::add(const std::shared_ptr<AudioSource>& source) {

@@ -2,7 +2,9 @@
 // The process's sound output: one mono 44100 Hz stream that mixes every
 // playing source. The sound card is opened on the first source through SDL;
 // where none can be opened the stream is still consumed at real-time pace, so
-// players advance and finish as they would with sound. Tests render by hand.
+// players advance and finish as they would with sound (by a thread of its
+// own: where none can start, sounds wait until a later one added starts it).
+// Tests render by hand.
 #include <cstddef>
 #include <memory>
 #include <mutex>
