@@ -264,6 +264,11 @@ bool FileManagerView::exportPackage(bool isUpgrade) {
     tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, kOutOfMemoryReason}));
     return false;
   }
+  // A background switch a failed write left half done has the list naming
+  // its copies under names of their own, which other programs reading the
+  // package do not look for: they come to the usual names first (a switch
+  // that fails again leaves them named where they are, and still shown).
+  if (project) (void)project->finishBackgroundSwitch();
   ZipOperator op;
   if (!project || !op.exportAndIsUpgradeVersion(*project, isUpgrade)) {
     tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, op.lastError()}));

@@ -24,6 +24,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
+#include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
@@ -611,6 +612,53 @@ TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects
   tapView(panel->projectsTabButton());
   EXPECT_EQ(panel->projsView()->projectNames(), model().projectsNameArray());
   EXPECT_EQ(panel->projsView()->selectedProjectName(), "Walkcopy2");
+}
+
+// A change of background whose second write failed leaves the list naming
+// the new copies under names of their own ("background-<id>.png"), the
+// project still showing them. A package made then carried those names, and
+// other programs reading it found no background: the copies come to the
+// usual names before the package is made, in either format.
+TEST_F(FilePanelTest, APackageCarriesTheBackgroundUnderTheUsualNames) {
+  made[0].background = true;
+  start();
+  const fs::path list = projectFolder("Walk") / "Project.plist";
+  {
+    std::shared_ptr<ProjectDataModel> walk = ProjectDataModel::initWithProjectName("Walk");
+    ASSERT_NE(walk, nullptr);
+    int listWrites = 0;
+    fd::files::setWriteFaultForTesting([&](const fs::path& file) { return file == list && ++listWrites == 2 ? EIO : 0; });
+    (void)attachBackground(*walk, "SSBackground002", true);
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_EQ(listWrites, 2) << "the change took no second switch";
+  }
+  const auto listText = [&] {
+    const std::vector<std::uint8_t> bytes = ziptest::readBytes(list);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  ASSERT_NE(listText().find("BackgroundCopy"), std::string::npos) << "the second switch did not fail";
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  chooseProject(panel, "Walk");
+  for (const bool current : {true, false}) {
+    SCOPED_TRACE(current ? "current format" : "older format");
+    tapView(panel->exportPackageButton(current));
+    EXPECT_EQ(answerAlert().first, "Export");
+    const fs::path package = fd::paths::documents() / (current ? "Walk.zt2" : "Walk.zt");
+    ZipWrapper zip;
+    ASSERT_TRUE(zip.UnzipOpenFile(package, ZipOperator::kPackagePassword));
+    Names copies;
+    for (const std::string& entry : zip.getZipFileContents()) {
+      const std::string file = fs::path(entry).filename().string();
+      if (file.starts_with("background")) copies.push_back(file);
+    }
+    std::sort(copies.begin(), copies.end());
+    EXPECT_EQ(copies, (Names{"background.png", "backgroundIcon.png"}));
+  }
+  EXPECT_EQ(listText().find("BackgroundCopy"), std::string::npos);
+  const OptionalPath chosen = model().backgroundFullPathWithBackgroundName("SSBackground002");
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(ziptest::readBytes(projectFolder("Walk") / "background.png"), ziptest::readBytes(*chosen));
 }
 
 // Nobody typed a package's name: one longer than a project name may be is
