@@ -264,9 +264,9 @@ void ProjectsView::combineFinish() {
   combining_ = false;
   const std::vector<std::string> order = chosen_;
   const std::string& target = order.front();
-  // The open object may hold the combined project as it was before.
-  if (model.curProjectName() == target && model.prjDataModel()) model.prjDataModel()->setCurProjectName(target);
-  model.saveData();
+  // The model has stored the list and the combined project, and the open
+  // project shows what is on disk: reading the combined project again and
+  // saving it once more took seconds for a long one, and changed nothing.
   const std::vector<std::string>& names = model.projectsNameArray();
   auto listed = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) != names.end(); };
   const bool combined = listed(target) && std::none_of(order.begin() + 1, order.end(), listed);

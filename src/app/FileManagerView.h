@@ -101,8 +101,8 @@ class ProjectsView : public CardStrip, public ZTDataModelDelegate {
   // first); false with fewer than two chosen or while one runs.
   bool combineChosenProjects();
   bool isCombining() const { return combining_; }
-  // The combination has finished: the combined project reopens when it is
-  // the current one, the model is saved and the list read again.
+  // The combination has finished (the model has saved it and reopened the
+  // combined project when it is the current one): the list is read again.
   void combineFinish() override;
 
   // A second touch on the chosen card opens it.

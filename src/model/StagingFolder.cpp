@@ -3,12 +3,19 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
 #include "model/SafeName.h"
+#include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/Dispatch.h"
 
 namespace fs = std::filesystem;
 
@@ -21,6 +28,90 @@ constexpr std::string_view kSuffixTemplate = "XXXXXX";
 // The folder opened without following a link, for its lock.
 fd::files::UniqueFd openFolder(const fs::path& folder) {
   return fd::files::UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The folders handed over to be emptied, and whether a thread empties them.
+struct Emptying {
+  std::mutex mutex;
+  std::condition_variable idle;
+  std::deque<Folder> waiting;
+  bool working = false;
+  // Tests hold the emptying to look at a folder while it waits.
+  bool held = false;
+  // Set by the end of the program: the thread stops between two files.
+  std::atomic<bool> ending{false};
+  // The process the above belongs to: a child forked meanwhile has none of
+  // the parent's threads, and leaves the parent's folders to it.
+  pid_t owner = 0;
+};
+
+Emptying& emptying() {
+  // Never destroyed: a thread may still be at work when the program ends.
+  static auto* e = new Emptying;
+  return *e;
+}
+
+// Under the lock: the state this process owns.
+void takeOwnership(Emptying& e) {
+  if (e.owner == ::getpid()) return;
+  for (Folder& inherited : e.waiting) inherited.handOver();
+  e.waiting.clear();
+  e.working = false;
+  e.owner = ::getpid();
+}
+
+// Removes what the folder holds, one entry at a time (the folder of a
+// project inside a staging folder, file by file); false when the program
+// ended first.
+bool removeContents(const fs::path& folder, const std::atomic<bool>& ending, bool intoFolders) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (ending) return false;
+    const fs::path entry = it->path();
+    std::error_code removed;
+    if (fs::remove(entry, removed) || !removed) {
+      fd::crashPoint("staging.emptying.entry-removed");
+      continue;
+    }
+    // A folder with something in it.
+    if (intoFolders && fs::is_directory(fs::symlink_status(entry, removed))) {
+      if (!removeContents(entry, ending, false)) return false;
+      fs::remove(entry, removed);
+    } else {
+      fs::remove_all(entry, removed);
+    }
+  }
+  return true;
+}
+
+void endEmptying() {
+  Emptying& e = emptying();
+  std::unique_lock lock(e.mutex);
+  if (e.owner != ::getpid()) return;
+  e.ending = true;
+  e.idle.notify_all();
+  e.idle.wait(lock, [&] { return !e.working; });
+}
+
+// The folder goes with what is left of it, its lock with it; once the
+// program ends it is left as it is, hidden and no longer held.
+void emptyOne(Folder folder, const std::atomic<bool>& ending) {
+  if (!removeContents(folder.path(), ending, true)) folder.handOver();
+}
+
+void emptyWaiting() {
+  Emptying& e = emptying();
+  std::unique_lock lock(e.mutex);
+  e.idle.wait(lock, [&] { return !e.held || e.ending; });
+  while (!e.waiting.empty() && !e.ending) {
+    Folder folder = std::move(e.waiting.front());
+    e.waiting.pop_front();
+    lock.unlock();
+    emptyOne(std::move(folder), e.ending);
+    lock.lock();
+  }
+  e.working = false;
+  e.idle.notify_all();
 }
 
 }  // namespace
@@ -57,6 +148,36 @@ Folder::Folder(Folder&& other) noexcept : path_(std::exchange(other.path_, {})),
 Folder::~Folder() {
   std::error_code ec;
   if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+void emptyInBackground(Folder folder) {
+  if (!folder.valid()) return;
+  Emptying& e = emptying();
+  {
+    std::lock_guard lock(e.mutex);
+    takeOwnership(e);
+    e.waiting.push_back(std::move(folder));
+    if (e.working) return;
+    e.working = true;
+  }
+  static const bool endHeard = std::atexit(endEmptying) == 0;
+  (void)endHeard;
+  fd::detachThread(emptyWaiting, fd::DispatchQueue::Priority::Background);
+}
+
+void holdEmptyingForTesting(bool held) {
+  Emptying& e = emptying();
+  std::lock_guard lock(e.mutex);
+  takeOwnership(e);
+  e.held = held;
+  e.idle.notify_all();
+}
+
+void waitForEmptying() {
+  Emptying& e = emptying();
+  std::unique_lock lock(e.mutex);
+  takeOwnership(e);
+  e.idle.wait(lock, [&] { return !e.working; });
 }
 
 void sweep(const fs::path& parent, const std::function<bool(std::string_view name)>& ours,

@@ -44,6 +44,18 @@ class Folder {
   fd::files::UniqueFd lock_;
 };
 
+// Removes the folder, with what it holds, off the calling thread: a thread
+// of low priority empties it under its lock, so that the start of another run
+// leaves it alone, and a kill leaves part of it for the next start to sweep.
+// When no thread can start it is emptied here. The end of the program
+// (exit) stops the emptying between two files and leaves the rest, hidden,
+// for the next start, so a quit never waits for a large folder to go.
+void emptyInBackground(Folder folder);
+// Waits until every folder this process handed to emptyInBackground is gone.
+void waitForEmptying();
+// While held, folders handed to emptyInBackground wait untouched (tests).
+void holdEmptyingForTesting(bool held);
+
 // Removes the folders directly in parent whose names `ours` accepts, unless
 // an operation in flight holds one; links and files of such names stay.
 // `settle`, when given, sees each folder first (held, so no run starts in

@@ -138,6 +138,7 @@ ZTDataModel& ZTDataModel::sharedInstance() {
 
 void ZTDataModel::resetSharedInstanceForTesting() {
   ProjectDataModel::waitForImageWrites();
+  waitForRemovals();
   std::lock_guard lock(sharedMutex());
   sharedSlot().reset();
 }
@@ -151,6 +152,8 @@ ZTDataModel::ZTDataModel() {
 }
 
 ZTDataModel::~ZTDataModel() = default;
+
+void ZTDataModel::waitForRemovals() { staging::waitForEmptying(); }
 
 fs::path ZTDataModel::audioFolderPath() { return fd::paths::library() / "Audio"; }
 
@@ -168,6 +171,8 @@ void ZTDataModel::removeLeftovers() {
   // A delete killed before the list without its project was stored had
   // moved the folder aside: still listed, the project goes back to its place
   // (so does every one when the list was lost: each folder is listed again).
+  // One whose place a project of the same name took since, after the list
+  // without it was stored, is what was left of that delete, and goes.
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
   const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
   staging::sweep(projects, isStagingName, [&](const fs::path& folder) {
@@ -176,7 +181,9 @@ void ZTDataModel::removeLeftovers() {
     const std::string& name = inside.front();
     const bool stillListed =
         defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
-    return !stillListed || fd::files::renameToFreeName(folder / name, projects / name) == 0;
+    if (!stillListed) return true;
+    const int moved = fd::files::renameToFreeName(folder / name, projects / name);
+    return moved == 0 || moved == EEXIST;
   });
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
@@ -354,31 +361,70 @@ bool ZTDataModel::createProject(const std::string& name, const std::optional<std
 }
 
 bool ZTDataModel::removeProject(const std::string& name) {
-  std::vector<std::string> before = projectsNameArray_;
+  return unlistProjects({name}, curProjectName_, "project.remove");
+}
+
+bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std::string& current,
+                                 std::string_view steps) {
+  const std::vector<std::string> before = projectsNameArray_;
+  const std::string currentBefore = curProjectName_;
   std::vector<std::string> names = before;
-  names.erase(std::remove(names.begin(), names.end(), name), names.end());
+  std::erase_if(names, [&](const std::string& n) { return std::find(gone.begin(), gone.end(), n) != gone.end(); });
   const bool listed = names.size() != before.size();
-  const OptionalPath folder = projectPathWithProjectName(name);
-  // The folder is moved aside, the list that no longer names it stored, and
-  // only then is it emptied: a kill at any moment leaves the project listed
-  // and whole (the start moves it back) or gone.
-  std::optional<staging::Folder> aside =
-      folder && fd::files::exists(*folder) ? moveAside(*folder) : std::nullopt;
-  setProjectsNameArray(std::move(names));
-  if (listed) {
-    fd::crashPoint("project.remove.moved-aside");
-    if (!fd::UserDefaults::standard().synchronize()) {
-      setProjectsNameArray(std::move(before));
-      // Kept aside, if it cannot go back now, for the next start to move back.
-      if (aside && fd::files::renameToFreeName(aside->path() / folder->filename(), *folder) != 0) aside->handOver();
-      return false;
+  // Each folder is moved aside, the list that no longer names it stored, and
+  // only then is it emptied, off this thread: a kill at any moment leaves the
+  // project listed and whole (the start moves it back) or gone.
+  struct Aside {
+    fs::path folder;
+    std::optional<staging::Folder> staged;  // nullopt: it could not be moved
+  };
+  std::vector<Aside> aside;
+  aside.reserve(gone.size());  // nothing moved aside is dropped by a growing list
+  // Until the list without them is stored, no folder aside is removed: one
+  // that cannot go back now is kept for the next start to move back.
+  const auto putBack = [&]() noexcept {
+    for (Aside& a : aside) {
+      if (!a.staged) continue;
+      try {
+        if (fd::files::renameToFreeName(a.staged->path() / a.folder.filename(), a.folder) == 0) continue;
+      } catch (const std::bad_alloc&) {
+      }
+      a.staged->handOver();
     }
+    try {
+      setProjectsNameArray(before);
+      setCurProjectName(currentBefore);
+    } catch (const std::bad_alloc&) {
+    }
+  };
+  bool stored = !listed;
+  try {
+    for (const std::string& name : gone) {
+      if (OptionalPath folder = projectPathWithProjectName(name); folder && fd::files::exists(*folder)) {
+        aside.push_back({*folder, moveAside(*folder)});
+      }
+    }
+    if (listed) {
+      setProjectsNameArray(std::move(names));
+      if (current != curProjectName_) setCurProjectName(current);
+      fd::crashPoint(std::string(steps) + ".moved-aside");
+      stored = fd::UserDefaults::standard().synchronize();
+    }
+  } catch (const std::bad_alloc&) {
+    putBack();
+    throw;
   }
-  fd::crashPoint("project.remove.list-saved");
-  if (aside) {
-    aside.reset();
-  } else if (folder && fd::files::exists(*folder)) {
-    fd::files::removeItem(*folder);
+  if (!stored) {
+    putBack();
+    return false;
+  }
+  fd::crashPoint(std::string(steps) + ".list-saved");
+  for (Aside& a : aside) {
+    if (a.staged) {
+      staging::emptyInBackground(std::move(*a.staged));
+    } else if (fd::files::exists(a.folder)) {
+      fd::files::removeItem(a.folder);
+    }
   }
   if (projectsNameArray_.empty()) createProject(kDefaultProjectName, "");
   return true;

@@ -45,9 +45,12 @@ class ZTDataModel : public SoundMergerDelegate {
   // --- projects
   bool createProject(const std::string& name, const std::optional<std::string>& description);
   // Stores the list without the project before its folder goes (moved aside
-  // into a hidden folder the start sweeps, then emptied). Answers NO and
-  // changes nothing when that list cannot be stored (a full disk).
+  // into a hidden folder the start sweeps, then emptied off the calling
+  // thread). Answers NO and changes nothing when that list cannot be stored
+  // (a full disk).
   bool removeProject(const std::string& name);
+  // Waits until the folders of removed and merged projects are emptied.
+  static void waitForRemovals();
   bool removeProjects(const std::vector<std::string>& names);
   bool moveProjectBack(const std::string& name);
   bool moveProjectForward(const std::string& name);
@@ -158,9 +161,18 @@ class ZTDataModel : public SoundMergerDelegate {
   void mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source, ProjectDataModel::FreshIds& ids,
                         std::vector<std::filesystem::path>& copied);
   bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy);
+  // Takes the projects off the list, `current` made current with it: their
+  // folders are moved aside, the list stored, and only then are the folders
+  // emptied, off the calling thread. False, with nothing changed, when the
+  // list cannot be stored. `steps` names the crash points it passes
+  // (steps + ".moved-aside", steps + ".list-saved").
+  bool unlistProjects(const std::vector<std::string>& gone, const std::string& current, std::string_view steps);
   // nullopt when refused before anything began (the delegate is not told).
+  // savedTarget is the first project once its list with the merged pages is
+  // on disk.
   std::optional<bool> combineUnguarded(const std::vector<std::string>& names,
-                                       std::vector<std::filesystem::path>& copied, bool& targetSaved);
+                                       std::vector<std::filesystem::path>& copied,
+                                       std::shared_ptr<ProjectDataModel>& savedTarget);
   // Sets lastError() without throwing, even when memory is still short.
   void setLastError(const char* reason) noexcept;
 

@@ -34,14 +34,39 @@ constexpr int kMinimumFrameLimit = 8;
 // and the merged folder keeps its own name for it until it goes; where the
 // folder holds no such link, the file is copied. False when nothing was made:
 // no file to carry, or one already there, which is never replaced and so
-// never taken back either.
-bool carryPageFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) return true;
-  if (errno == EEXIST || errno == ENOENT) return false;
-  std::error_code ec;
-  if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) return false;
-  return fd::files::copyItem(from, to);
-}
+// never taken back either. The names are looked up in the two folders held
+// open, so that a long project's hundreds of thousands of files are linked
+// without their paths walked each time.
+class PageCarrier {
+ public:
+  PageCarrier(std::filesystem::path from, std::filesystem::path to)
+      : fromPath_(std::move(from)), toPath_(std::move(to)), from_(openFolder(fromPath_)), to_(openFolder(toPath_)) {}
+
+  bool carry(const std::string& oldName, const std::string& newName) const {
+    const bool held = from_.get() >= 0 && to_.get() >= 0;
+    int error = 0;
+    if (held) {
+      if (::linkat(from_.get(), oldName.c_str(), to_.get(), newName.c_str(), 0) == 0) return true;
+      error = errno;
+    }
+    const std::filesystem::path from = fromPath_ / oldName, to = toPath_ / newName;
+    if (!held) {
+      if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) return true;
+      error = errno;
+    }
+    if (error == EEXIST || error == ENOENT) return false;
+    std::error_code ec;
+    if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) return false;
+    return fd::files::copyItem(from, to);
+  }
+
+ private:
+  static fd::files::UniqueFd openFolder(const std::filesystem::path& folder) {
+    return fd::files::UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
+  std::filesystem::path fromPath_, toPath_;
+  fd::files::UniqueFd from_, to_;
+};
 
 // A request to end the program, met before the target is saved: the
 // combination is taken back as if it had not begun, and the end goes on.
@@ -83,10 +108,11 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& s
   // pages, the merged project's own folder must stay as its Project.plist
   // names it.
   const int pageStart = static_cast<int>(target.imagesArray().size());
+  const PageCarrier carrier(from, to);
   for (const auto& [oldName, newName] : source.renameAllWithPageStart(pageStart, ids)) {
     giveUpIfEnding();
     copied.push_back(to / newName);
-    if (!carryPageFile(from / oldName, copied.back())) copied.pop_back();
+    if (!carrier.carry(oldName, newName)) copied.pop_back();
   }
   target.appendFramesOf(source);
 }
@@ -99,19 +125,31 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   // holds all the frames and the merged projects are still there unless the
   // shortened list was stored.
   std::vector<std::filesystem::path> copied;
-  bool targetSaved = false;
+  std::shared_ptr<ProjectDataModel> savedTarget;
   std::optional<bool> combined;
   try {
-    combined = combineUnguarded(names, copied, targetSaved);
+    combined = combineUnguarded(names, copied, savedTarget);
   } catch (const std::bad_alloc&) {
     combined = false;
-    setLastError(targetSaved ? "there was not enough memory to finish once the first had taken their frames"
+    setLastError(savedTarget ? "there was not enough memory to finish once the first had taken their frames"
                              : kOutOfMemoryReason);
   } catch (const EndRequested&) {
     combined = false;
     setLastError("the program is ending");
   }
-  if (combined == false && !targetSaved) {
+  // Once the target is saved, the open object shows it as it is on disk,
+  // whatever failed after: a later save of the object as it was would write
+  // the combination over.
+  if (savedTarget && curProjectName_ == names.front() && prjDataModel_ && prjDataModel_ != savedTarget) {
+    try {
+      prjDataModel_->setCurProjectName(names.front());
+    } catch (const std::bad_alloc&) {
+      prjDataModel_ = savedTarget;
+      combined = false;
+      setLastError("there was not enough memory to finish once the first had taken their frames");
+    }
+  }
+  if (combined == false && !savedTarget) {
     // A page file left unnamed (memory still short) is never read, and the
     // next copy of the same project gets other names.
     for (const std::filesystem::path& copy : copied) {
@@ -127,7 +165,8 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
 }
 
 std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>& names,
-                                                  std::vector<std::filesystem::path>& copied, bool& targetSaved) {
+                                                  std::vector<std::filesystem::path>& copied,
+                                                  std::shared_ptr<ProjectDataModel>& savedTarget) {
   saveData();
   if (names.empty()) return std::nullopt;
   const std::string& targetName = names.front();
@@ -183,37 +222,27 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
     if (!target->saveData()) {
       // A list closed with an error after it took its name is on disk all
       // the same: the pages it names stay.
-      targetSaved = fd::files::fileStamp(targetList) != unsaved;
+      if (fd::files::fileStamp(targetList) != unsaved) savedTarget = target;
       setLastError("the combined project could not be saved");
       return false;
     }
   } catch (const std::bad_alloc&) {
-    targetSaved = fd::files::fileStamp(targetList) != unsaved;
+    if (fd::files::fileStamp(targetList) != unsaved) savedTarget = target;
     throw;
   }
-  targetSaved = true;
+  savedTarget = target;
   fd::crashPoint("combine.target-saved");
-  const std::set<std::string> mergedNames(merged.begin(), merged.end());
-  const bool currentMerged = mergedNames.contains(curProjectName_);
-  std::vector<std::string> remaining = projectsNameArray_;
-  std::erase_if(remaining, [&](const std::string& n) { return mergedNames.contains(n); });
-  setProjectsNameArray(std::move(remaining));
-  if (currentMerged) setCurProjectName(targetName);
-  fd::UserDefaults::standard().synchronize();
-  fd::crashPoint("combine.list-saved");
-  for (const std::string& name : merged) {
-    if (OptionalPath folder = projectPathWithProjectName(name)) fd::files::removeItem(*folder);
+  // The merged folders are emptied off this thread once the list without
+  // them is stored: a long project's files take seconds to unlink.
+  const bool currentMerged = std::find(merged.begin(), merged.end(), curProjectName_) != merged.end();
+  if (!unlistProjects(merged, currentMerged ? targetName : curProjectName_, "combine")) {
+    setLastError("the list of projects could not be written once the first had taken their frames (the disk may "
+                 "be full)");
+    return false;
   }
 
   combineSoundTagFrameAndPoints(*target);
-
-  if (currentMerged) {
-    prjDataModel_ = target;
-  } else if (curProjectName_ == targetName && prjDataModel_) {
-    // The open object still holds the target as it was; a later save of it
-    // would overwrite the combination.
-    prjDataModel_->setCurProjectName(targetName);
-  }
+  if (currentMerged) prjDataModel_ = target;
   return true;
 }
 

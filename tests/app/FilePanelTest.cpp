@@ -21,6 +21,7 @@
 #include "desk/BackgroundsView.h"
 #include "desk/DeskTestSupport.h"
 #include "graphics/MemoryCeiling.h"
+#include "model/LongProject.h"
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
@@ -54,6 +55,19 @@ Names storedProjectList() {
 }
 
 using testing_support::seededPicture;
+
+// The bytes the process has read so far, through the read calls of all its
+// threads.
+std::uint64_t bytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  ADD_FAILURE() << "the bytes read are not counted here";
+  return 0;
+}
 
 class FilePanelTest : public desk_test::DeskTest {
  protected:
@@ -811,6 +825,7 @@ TEST_F(FilePanelTest, ADeleteWhoseListCannotBeWrittenIsToldAndDeletesNothing) {
   EXPECT_TRUE(host->alerts().empty());
   EXPECT_FALSE(fs::exists(projectFolder("Walk")));
   EXPECT_EQ(storedProjectList(), (Names{"test", "Run"}));
+  ZTDataModel::waitForRemovals();
   EXPECT_EQ(fd::files::contentsOfDirectory(fd::paths::library() / "Projects"), (Names{"Run", "test"}));
 }
 
@@ -836,6 +851,7 @@ TEST_F(FilePanelTest, FileOperationsThatRunOutOfMemoryAreToldAndChangeNothing) {
     EXPECT_EQ(said, title);
     EXPECT_TRUE(message.starts_with(opening)) << message;
     EXPECT_TRUE(message.ends_with(": there was not enough memory for it.")) << message;
+    ZTDataModel::waitForRemovals();  // a copy taken back is emptied off the main thread
     EXPECT_EQ(snapshotTree(root()), before) << "something was left behind";
     EXPECT_EQ(model().projectsNameArray(), listed);
     EXPECT_EQ(storedProjectList(), listed);
@@ -966,6 +982,56 @@ TEST_F(FilePanelTest, CombiningMergesTheCardsInTheirOrderWithTheirSound) {
   EXPECT_FALSE(panel->combineButton()->isEnabled()) << "one project cannot be combined";
   tapView(panel->closeButton());
   EXPECT_EQ(desk->pageIndicator()->text(), "006/006");
+}
+
+// Once the model had combined the projects (the list and the first project
+// stored, the open project reopened), the panel read the combined project
+// again and saved the model with it: a second each for a long project, on
+// the main thread the user waits on. It reads and writes none of it again,
+// and the open project, the list and the cards are as the combination left
+// them.
+TEST_F(FilePanelTest, TheEndOfACombinationReadsAndWritesNothingAgain) {
+  start();
+  constexpr int kFrames = 3000;
+  ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), kFrames, 0));
+  ZTDataModel& m = model();
+  m.setProjectsNameArray({"test", "Walk", "Run", "Long"});
+  m.setCurProjectName("Long");
+  ASSERT_TRUE(project().setCurProjectName("Long"));
+  ASSERT_TRUE(gfx::writePNG(*project().iconFullPathAtPage(1, false), seededPicture(iconWidth, iconHeight, 7)));
+  m.saveData();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  ProjectsView* cards = panel->projsView();
+  tapView(panel->combineButton());
+  for (std::size_t index : {3u, 1u}) tapCard(cards, index);
+  ASSERT_EQ(cards->chosenOrder(), (Names{"Long", "Walk"}));
+
+  // The model combines, then tells the panel as it tells its delegate.
+  ASSERT_TRUE(m.combineProjects(cards->chosenOrder())) << m.lastError();
+  const std::uintmax_t listBytes = fs::file_size(projectFolder("Long") / "Project.plist");
+  int writes = 0;
+  fd::files::setWriteFaultForTesting([&](const fs::path&) {
+    ++writes;
+    return 0;
+  });
+  const std::uint64_t readBefore = bytesRead();
+  cards->combineFinish();
+  const std::uint64_t read = bytesRead() - readBefore;
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(writes, 0) << "what the combination stored was written again";
+  EXPECT_LT(read, listBytes / 2) << "the combined project was read again (its list is " << listBytes << " bytes)";
+
+  EXPECT_TRUE(panel->busyView()->isHidden());
+  EXPECT_TRUE(host->alerts().empty());
+  EXPECT_EQ(cards->projectNames(), (Names{"test", "Run", "Long"}));
+  EXPECT_EQ(cards->selectedProjectName(), "Long");
+  EXPECT_EQ(storedProjectList(), (Names{"test", "Run", "Long"}));
+  EXPECT_EQ(project().curProjectName(), "Long");
+  EXPECT_EQ(project().imagesArray().size(), kFrames + 3u);
+  EXPECT_EQ(ProjectDataModel::initWithProjectName("Long")->imagesArray().size(), kFrames + 3u);
+  tapView(panel->closeButton());
+  EXPECT_EQ(desk->pageIndicator()->text(), "3003/3003");
 }
 
 TEST_F(FilePanelTest, TheBarsFitTheScreenAtBothWidthsAndScales) {

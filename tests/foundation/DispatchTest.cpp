@@ -1,8 +1,11 @@
 #include "platform/foundation/Dispatch.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
@@ -149,4 +152,33 @@ TEST(Dispatch, DetachedJobsRun) {
   fd::detachThread([&] { done.signal(); });
   EXPECT_TRUE(done.waitFor(5));
   EXPECT_TRUE(done.waitFor(5));
+}
+
+// Work that may take seconds and nobody waits for (emptying a deleted
+// project's folder) takes only the time the program's other threads leave.
+TEST(Dispatch, ABackgroundDetachedJobRunsBelowItsCallersPriority) {
+  const auto niceness = [] {
+    errno = 0;
+    return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+  };
+  const int caller = niceness();
+  for (const auto priority : {DispatchQueue::Priority::Default, DispatchQueue::Priority::Background}) {
+    Semaphore done(0);
+    std::atomic<int> seen{caller};
+    fd::detachThread([&] {
+      seen = niceness();
+      done.signal();
+    }, priority);
+    ASSERT_TRUE(done.waitFor(5));
+    if (priority == DispatchQueue::Priority::Default) {
+      EXPECT_EQ(seen, caller);
+    } else {
+      // A caller already run below the default priority is never run above.
+      EXPECT_GE(seen, caller);
+      if (caller == 0) {
+        EXPECT_GT(seen, caller);
+      }
+    }
+  }
+  EXPECT_EQ(niceness(), caller) << "the caller's own priority changed";
 }

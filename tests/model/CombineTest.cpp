@@ -15,6 +15,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StopRequest.h"
 #include "platform/foundation/TimestampId.h"
+#include "platform/foundation/UserDefaults.h"
 
 namespace {
 
@@ -427,6 +428,40 @@ TEST_F(CombineTest, AFirstProjectNotSavedTakesItsCopiesBackAndOneSavedKeepsThem)
   EXPECT_EQ(m.lastError(), "there was not enough memory to finish once the first had taken their frames");
   EXPECT_EQ(pageBytes({"A"}), pages);
   EXPECT_EQ(ProjectDataModel::initWithProjectName("B")->imagesArray().size(), 3u);
+}
+
+// A project list that could not be stored once the first project held the
+// merged pages (a full disk) was ignored: the merged folders were deleted
+// while the list on disk still named them. They stay, listed and whole, the
+// first project keeping their frames, and the combination says why.
+TEST_F(CombineTest, AListThatCannotBeStoredKeepsTheMergedProjects) {
+  makeAAndBWhileAnotherIsOpen();
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const auto b = ziptest::snapshotTree(folderOf("B"));
+  const std::vector<std::string> pages = pageBytes({"A", "B"});
+  const fs::path store = fd::UserDefaults::standard().filePath();
+  const fs::path targetList = folderOf("A") / "Project.plist";
+  // Once the first project is saved, the store is full.
+  bool targetSaved = false;
+  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+    targetSaved = targetSaved || file == targetList;
+    return targetSaved && file == store ? ENOSPC : 0;
+  });
+  EXPECT_FALSE(m.combineProjects({"A", "B"}));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(m.lastError(),
+            "the list of projects could not be written once the first had taken their frames (the disk may be full)");
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+  fd::Expected<fd::Value> stored = fd::readPropertyList(store);
+  ASSERT_TRUE(stored);
+  Names storedNames;
+  for (const fd::Value& name : *(*stored)["ProjectsNameArray"].array()) storedNames.push_back(name.stringValue());
+  EXPECT_EQ(storedNames, (Names{"test", "A", "B"}));
+  EXPECT_EQ(ziptest::snapshotTree(folderOf("B")), b) << "a merged project still listed lost its folder";
+  EXPECT_EQ(pageBytes({"A"}), pages) << "the first project keeps the frames it took";
+  ZTDataModel::waitForRemovals();
+  for (const std::string& name : fd::files::contentsOfDirectory(fd::paths::library() / "Projects"))
+    EXPECT_FALSE(name.starts_with('.')) << name;
 }
 
 // Rebuilding the tags saved the first project once a tag, every frame each

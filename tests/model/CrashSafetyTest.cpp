@@ -200,8 +200,12 @@ TEST_F(CrashSafetyTest, DeletedPicturesGoWithTheSaveUnlessNamedAgain) {
 // --- combining projects
 
 TEST_F(CrashSafetyTest, AKillAtAnyStepOfACombinationLosesNoPage) {
-  std::vector<std::pair<std::string, int>> steps = {
-      {"combine.pages-copied", 1}, {"combine.target-saved", 1}, {"combine.list-saved", 1}};
+  std::vector<std::pair<std::string, int>> steps = {{"combine.pages-copied", 1},
+                                                    {"combine.target-saved", 1},
+                                                    {"combine.moved-aside", 1},
+                                                    {"combine.list-saved", 1},
+                                                    {"staging.emptying.entry-removed", 1},
+                                                    {"staging.emptying.entry-removed", 5}};
   for (int hit = 1; hit <= 40; ++hit) steps.emplace_back("file.atomic-write.renaming", hit);
   int killed = 0;
   for (const auto& [step, hit] : steps) {
@@ -226,6 +230,7 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfACombinationLosesNoPage) {
     auto child = runInChild([&, step = step, hit = hit] {
       fd::armCrashPoint(step, hit);
       m.combineProjects({"A", "B"});
+      ZTDataModel::waitForRemovals();
     });
     if (!child.crashedAtPoint()) {
       ASSERT_EQ(step, "file.atomic-write.renaming") << "every named step is passed";
@@ -243,6 +248,13 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfACombinationLosesNoPage) {
       after.insert(pictures.begin(), pictures.end());
     }
     for (const std::string& picture : before) EXPECT_TRUE(after.contains(picture)) << "a page was lost";
+    // Nothing is left that no list names: a merged folder the kill left
+    // aside, whole or half emptied, goes at the start.
+    for (const std::string& folder : fd::files::contentsOfDirectory(projectsFolder())) {
+      EXPECT_FALSE(folder.starts_with('.')) << folder << " was left behind";
+      const std::vector<std::string>& listed = again.projectsNameArray();
+      EXPECT_NE(std::find(listed.begin(), listed.end(), folder), listed.end()) << folder << " is listed nowhere";
+    }
     if (std::find(again.projectsNameArray().begin(), again.projectsNameArray().end(), "B") ==
         again.projectsNameArray().end()) {
       EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u)

@@ -11,10 +11,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <set>
 
+#include "model/LongProject.h"
 #include "model/ModelTestSupport.h"
 #include "model/PackageZipOperator.h"
+#include "model/StagingFolder.h"
 #include "model/ZipTestSupport.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
@@ -169,13 +172,20 @@ class ProjectFolderKillTest : public ModelTest {
 
 // A delete stored the list only after the folder had gone: killed in
 // between, the project came back listed with a folder half emptied, or none.
+// Killed while its folder is emptied off the main thread, it leaves a hidden
+// folder the next start removes.
 TEST_F(ProjectFolderKillTest, ADeleteKilledAtAnyStepLeavesTheProjectWholeOrGone) {
   const int killed = killAtEachStep(
-      stepsThrough({{"project.remove.moved-aside", 1}, {"project.remove.list-saved", 1}}, 20),
+      stepsThrough({{"project.remove.moved-aside", 1},
+                    {"project.remove.list-saved", 1},
+                    {"staging.emptying.entry-removed", 1},
+                    {"staging.emptying.entry-removed", 6}},
+                   20),
       [] {
         ZTDataModel& m = ZTDataModel::sharedInstance();
         m.removeProject("Walk");
         m.saveData();
+        ZTDataModel::waitForRemovals();
       },
       [&] {
         expectOnlyWholeProjects(walk_, false);
@@ -187,7 +197,58 @@ TEST_F(ProjectFolderKillTest, ADeleteKilledAtAnyStepLeavesTheProjectWholeOrGone)
         }
         EXPECT_EQ(snapshotTree(projectFolder("Run")).size(), 9u);
       });
-  EXPECT_GE(killed, 4);
+  EXPECT_GE(killed, 6);
+}
+
+// A delete or a combination waited for the removed project's folder to be
+// emptied, file by file: seconds for a long project, on the main thread. It
+// goes on as soon as the list without the project is stored; the folder is
+// emptied off the main thread, hidden and held, so that the start of another
+// run leaves it alone, and a wait for it ends with nothing left.
+TEST_F(ProjectFolderKillTest, ARemovedProjectsFolderIsEmptiedAfterTheCallReturns) {
+  constexpr int kFrames = 2000;
+  for (const bool combining : {false, true}) {
+    SCOPED_TRACE(combining ? "merged away" : "deleted");
+    freshStart();
+    ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), kFrames, 0));
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    m.setProjectsNameArray({"test", "Walk", "Run", "Long"});
+    // The emptying waits while the folder is looked at (let go however the
+    // checks end, or the model's reset would wait for good).
+    struct Held {
+      Held() { staging::holdEmptyingForTesting(true); }
+      ~Held() { staging::holdEmptyingForTesting(false); }
+    };
+    std::optional<Held> held(std::in_place);
+    ASSERT_TRUE(combining ? m.combineProjects({"Walk", "Long"}) : m.removeProject("Long"));
+
+    EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run"}));
+    EXPECT_FALSE(fs::exists(projectFolder("Long")));
+    Names hidden;
+    for (const std::string& name : fd::files::contentsOfDirectory(projectsFolder())) {
+      if (name.starts_with('.')) hidden.push_back(name);
+    }
+    ASSERT_EQ(hidden.size(), 1u) << "the folder was emptied before the call returned";
+    const fs::path aside = projectsFolder() / hidden.front();
+    EXPECT_TRUE(hidden.front().starts_with(".Long.deleting-")) << hidden.front();
+    const int lock = ::open(aside.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_GE(lock, 0);
+    EXPECT_NE(::flock(lock, LOCK_EX | LOCK_NB), 0) << "emptied without its lock";
+    ::close(lock);
+    {
+      ZTDataModel anotherRun;  // its start sweeps the projects folder
+      EXPECT_TRUE(fs::is_directory(aside)) << "another run's start took a folder being emptied";
+      EXPECT_FALSE(fs::exists(projectFolder("Long")));
+    }
+
+    held.reset();
+    ZTDataModel::waitForRemovals();
+    EXPECT_FALSE(fs::exists(aside));
+    expectOnlyWholeProjects(walk_, false);
+    if (combining) {
+      EXPECT_EQ(ProjectDataModel::initWithProjectName("Walk")->imagesArray().size(), 3u + kFrames);
+    }
+  }
 }
 
 // A duplicate killed while its folder was copied left an unlisted half copy
@@ -294,6 +355,47 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
   EXPECT_FALSE(fs::exists(projectsFolder() / ".Run.deleting-held01"));
 }
 
+// The program ending on purpose (exit) while a removed project's folder is
+// emptied does not wait for it: the rest of the folder stays hidden and no
+// longer held, and the next start removes it.
+TEST_F(ProjectFolderKillTest, TheEndOfTheProgramLeavesAFolderBeingEmptiedToTheNextStart) {
+  freshStart();
+  ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), 8000, 0));
+  ZTDataModel::sharedInstance().setProjectsNameArray({"test", "Walk", "Run", "Long"});
+  const testing_support::ChildResult child = runInChild([] {
+    ASSERT_TRUE(ZTDataModel::sharedInstance().removeProject("Long"));
+    std::exit(0);
+  });
+  EXPECT_TRUE(child.exited && child.exitCode == 0);
+  Names hidden;
+  for (const std::string& name : fd::files::contentsOfDirectory(projectsFolder())) {
+    if (name.starts_with('.')) hidden.push_back(name);
+  }
+  ASSERT_EQ(hidden.size(), 1u) << "the end waited for the folder to be emptied";
+  { const HeldFolder free(projectsFolder() / hidden.front()); }  // no longer held by the run that ended
+  EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run"}));
+  restart();
+  ZTDataModel::sharedInstance();
+  expectOnlyWholeProjects(walk_, false);
+}
+
+// A deleted project's folder left aside by a kill while it was emptied stayed
+// hidden for good once a project of the same name was listed again: the start
+// found the name listed, could not move the folder back over the new
+// project's, and kept it.
+TEST_F(ProjectFolderKillTest, AFolderLeftAsideGoesOnceItsNameIsTakenAgain) {
+  freshStart();
+  const auto run = snapshotTree(projectFolder("Run"));
+  const fs::path aside = projectsFolder() / ".Run.deleting-Rr7Tt6";
+  fs::create_directories(aside / "Run");
+  std::ofstream(aside / "Run" / "20190101100000001.png") << "a page of the Run deleted before";
+  restart();
+  ZTDataModel::sharedInstance();
+  EXPECT_FALSE(fs::exists(aside));
+  EXPECT_TRUE(snapshotTree(projectFolder("Run")) == run) << "the listed project was changed";
+  expectOnlyWholeProjects(walk_, false);
+}
+
 // A delete whose shortened list cannot be stored (a full disk) deleted the
 // folder all the same, and the list on disk went on naming it.
 TEST_F(ProjectFolderKillTest, ADeleteWhoseListCannotBeStoredDeletesNothing) {
@@ -313,6 +415,7 @@ TEST_F(ProjectFolderKillTest, ADeleteWhoseListCannotBeStoredDeletesNothing) {
   EXPECT_EQ(m.projectsNameArray(), (Names{"test", "Run"}));
   EXPECT_EQ(listOnDisk(), (Names{"test", "Run"})) << "stored by the delete itself";
   EXPECT_FALSE(fs::exists(projectFolder("Walk")));
+  ZTDataModel::waitForRemovals();
   EXPECT_EQ(fd::files::contentsOfDirectory(projectsFolder()), (Names{"Run", "test"}));
 }
 

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <exception>
 #include <system_error>
@@ -13,6 +14,16 @@ namespace fd {
 
 namespace {
 constexpr int kBackgroundNice = 10;
+
+// On Linux the nice value belongs to the thread, and threads it starts
+// inherit it. A thread already below that priority stays there.
+void lowerPriority() {
+  const auto self = static_cast<id_t>(::gettid());
+  errno = 0;
+  const int now = ::getpriority(PRIO_PROCESS, self);
+  if (errno == 0 && now >= kBackgroundNice) return;
+  ::setpriority(PRIO_PROCESS, self, kBackgroundNice);
+}
 }  // namespace
 
 DispatchQueue::DispatchQueue(std::string label, Priority priority) : label_(std::move(label)), priority_(priority) {
@@ -115,9 +126,7 @@ bool DispatchQueue::isCurrent() const {
 }
 
 void DispatchQueue::work() {
-  // On Linux the nice value belongs to the thread, and threads it starts
-  // inherit it.
-  if (priority_ == Priority::Background) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice);
+  if (priority_ == Priority::Background) lowerPriority();
   std::unique_lock lock(m_);
   for (;;) {
     cv_.wait(lock, [&] { return !jobs_.empty() || stopping_; });
@@ -136,11 +145,14 @@ void DispatchQueue::work() {
 
 void dispatchGlobalAsync(std::function<void()> job) { detachThread(std::move(job)); }
 
-void detachThread(std::function<void()> job) {
+void detachThread(std::function<void()> job, DispatchQueue::Priority priority) {
   // The job is moved into the thread only once it has started.
   auto shared = std::make_shared<std::function<void()>>(std::move(job));
   try {
-    std::thread([shared] { (*shared)(); }).detach();
+    std::thread([shared, priority] {
+      if (priority == DispatchQueue::Priority::Background) lowerPriority();
+      (*shared)();
+    }).detach();
   } catch (const std::system_error& e) {
     Log("no thread for a job (%s): it runs on its caller", e.what());
     (*shared)();

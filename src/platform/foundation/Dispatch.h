@@ -54,8 +54,9 @@ class DispatchQueue {
 // A global concurrent queue stand-in: each job on a detached thread.
 void dispatchGlobalAsync(std::function<void()> job);
 // A detached thread, as the phone's detachNewThreadSelector. When no thread
-// can start (no room for its stack), the job runs on the caller.
-void detachThread(std::function<void()> job);
+// can start (no room for its stack), the job runs on the caller, at the
+// caller's priority.
+void detachThread(std::function<void()> job, DispatchQueue::Priority priority = DispatchQueue::Priority::Default);
 
 class Semaphore {
  public:
