@@ -181,16 +181,21 @@ void waitForEmptying() {
 }
 
 void sweep(const fs::path& parent, const std::function<bool(std::string_view name)>& ours,
-           const std::function<bool(const fs::path& folder)>& settle) {
+           const std::function<bool(const fs::path& folder)>& settle, Removal removal) {
   for (const std::string& name : fd::files::contentsOfDirectory(parent)) {
     if (!ours(name)) continue;
     const fs::path folder = parent / name;
     std::error_code ec;
     if (!fs::is_directory(fs::symlink_status(folder, ec))) continue;
     // Held while it goes, so that no operation starts in it meanwhile.
-    const fd::files::UniqueFd lock = openFolder(folder);
+    fd::files::UniqueFd lock = openFolder(folder);
     if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) continue;
-    if (!settle || settle(folder)) fs::remove_all(folder, ec);
+    if (settle && !settle(folder)) continue;
+    if (removal == Removal::InBackground) {
+      emptyInBackground(Folder(folder, std::move(lock)));
+    } else {
+      fs::remove_all(folder, ec);
+    }
   }
 }
 

@@ -22,6 +22,11 @@ std::string hiddenPrefix(std::string_view name, std::string_view mark);
 // A name hiddenPrefix(anything, mark) + six letters or digits gives.
 bool isHiddenName(std::string_view name, std::string_view mark);
 
+// How sweep removes a folder: at once, or held and handed to
+// emptyInBackground (a folder a kill left half emptied may hold hundreds of
+// thousands of files, and a start would wait seconds for them).
+enum class Removal { Here, InBackground };
+
 class Folder {
  public:
   // A new folder in parent (made when missing) named prefix + six letters or
@@ -40,6 +45,11 @@ class Folder {
   void handOver() { path_.clear(); }
 
  private:
+  friend void sweep(const std::filesystem::path&, const std::function<bool(std::string_view)>&,
+                    const std::function<bool(const std::filesystem::path&)>&, Removal);
+  // A folder already there, held by the lock given.
+  Folder(std::filesystem::path path, fd::files::UniqueFd lock) : path_(std::move(path)), lock_(std::move(lock)) {}
+
   std::filesystem::path path_;
   fd::files::UniqueFd lock_;
 };
@@ -61,6 +71,7 @@ void holdEmptyingForTesting(bool held);
 // `settle`, when given, sees each folder first (held, so no run starts in
 // it), may move out what must not go, and answers whether the folder goes.
 void sweep(const std::filesystem::path& parent, const std::function<bool(std::string_view name)>& ours,
-           const std::function<bool(const std::filesystem::path& folder)>& settle = {});
+           const std::function<bool(const std::filesystem::path& folder)>& settle = {},
+           Removal removal = Removal::Here);
 
 }  // namespace staging

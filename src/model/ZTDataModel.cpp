@@ -184,7 +184,7 @@ void ZTDataModel::removeLeftovers() {
     if (!stillListed) return true;
     const int moved = fd::files::renameToFreeName(folder / name, projects / name);
     return moved == 0 || moved == EEXIST;
-  });
+  }, staging::Removal::InBackground);
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {

@@ -250,6 +250,7 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfACombinationLosesNoPage) {
     for (const std::string& picture : before) EXPECT_TRUE(after.contains(picture)) << "a page was lost";
     // Nothing is left that no list names: a merged folder the kill left
     // aside, whole or half emptied, goes at the start.
+    ZTDataModel::waitForRemovals();
     for (const std::string& folder : fd::files::contentsOfDirectory(projectsFolder())) {
       EXPECT_FALSE(folder.starts_with('.')) << folder << " was left behind";
       const std::vector<std::string>& listed = again.projectsNameArray();

@@ -79,6 +79,7 @@ TEST_F(ImageProjectTest, AProjectLeftUnfinishedIsSweptAtTheNextStart) {
   p.reset();
   ZTDataModel::resetSharedInstanceForTesting();
   ZTDataModel& restarted = ZTDataModel::sharedInstance();
+  ZTDataModel::waitForRemovals();
   EXPECT_FALSE(fs::exists(staging));
   EXPECT_TRUE(fs::exists(lookalike));
   EXPECT_EQ(restarted.projectsNameArray(), before);

@@ -120,6 +120,7 @@ class ProjectFolderKillTest : public ModelTest {
   // is a listed project or an unlisted whole copy of Walk (`copyAllowed`).
   static void expectOnlyWholeProjects(const std::map<std::string, std::vector<std::uint8_t>>& walk,
                                       bool copyAllowed) {
+    ZTDataModel::waitForRemovals();  // what the start swept is emptied off its thread
     const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
     for (const std::string& name : listed) {
       SCOPED_TRACE(name);
@@ -337,6 +338,7 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
     const HeldFolder deleting(projectsFolder() / ".Run.deleting-held01");
     restart();
     ZTDataModel::sharedInstance();
+    ZTDataModel::waitForRemovals();
     EXPECT_TRUE(fs::is_directory(tmp / "ProjectData-held01")) << "an export in flight keeps its folder";
     EXPECT_TRUE(fs::is_directory(projectsFolder() / ".Run.deleting-held01"));
   }
@@ -351,13 +353,15 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
   // Once its run is gone, the next start takes it.
   restart();
   ZTDataModel::sharedInstance();
+  ZTDataModel::waitForRemovals();
   EXPECT_FALSE(fs::exists(tmp / "ProjectData-held01"));
   EXPECT_FALSE(fs::exists(projectsFolder() / ".Run.deleting-held01"));
 }
 
 // The program ending on purpose (exit) while a removed project's folder is
 // emptied does not wait for it: the rest of the folder stays hidden and no
-// longer held, and the next start removes it.
+// longer held, and the next start has it removed, off its own thread too, so
+// that a start after a kill during a long project's delete is not held up.
 TEST_F(ProjectFolderKillTest, TheEndOfTheProgramLeavesAFolderBeingEmptiedToTheNextStart) {
   freshStart();
   ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), 8000, 0));
@@ -375,7 +379,15 @@ TEST_F(ProjectFolderKillTest, TheEndOfTheProgramLeavesAFolderBeingEmptiedToTheNe
   { const HeldFolder free(projectsFolder() / hidden.front()); }  // no longer held by the run that ended
   EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run"}));
   restart();
+  staging::holdEmptyingForTesting(true);
   ZTDataModel::sharedInstance();
+  EXPECT_TRUE(fs::is_directory(projectsFolder() / hidden.front())) << "the start waited for the folder to go";
+  {
+    const int lock = ::open((projectsFolder() / hidden.front()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_NE(::flock(lock, LOCK_EX | LOCK_NB), 0) << "handed on without its lock";
+    ::close(lock);
+  }
+  staging::holdEmptyingForTesting(false);
   expectOnlyWholeProjects(walk_, false);
 }
 
@@ -391,6 +403,7 @@ TEST_F(ProjectFolderKillTest, AFolderLeftAsideGoesOnceItsNameIsTakenAgain) {
   std::ofstream(aside / "Run" / "20190101100000001.png") << "a page of the Run deleted before";
   restart();
   ZTDataModel::sharedInstance();
+  ZTDataModel::waitForRemovals();
   EXPECT_FALSE(fs::exists(aside));
   EXPECT_TRUE(snapshotTree(projectFolder("Run")) == run) << "the listed project was changed";
   expectOnlyWholeProjects(walk_, false);

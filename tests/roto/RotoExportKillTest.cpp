@@ -51,6 +51,7 @@ TEST_F(RotoExportKillTest, AnExportKilledMidwayLeavesNoRotoProject) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   for (const std::string& name : model.projectsNameArray()) EXPECT_EQ(name.find("Roto"), std::string::npos) << name;
   EXPECT_EQ(model.curProjectName().find("Roto"), std::string::npos);
+  ZTDataModel::waitForRemovals();  // the start has the leftovers emptied off its thread
   EXPECT_TRUE(hiddenProjects().empty());
 }
 
