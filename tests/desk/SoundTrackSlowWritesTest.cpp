@@ -1,10 +1,14 @@
 // Recording on the frame manager's sound track while the recording's file is
 // slow to write (a data folder on a network or user-space mount): the player
 // and its cursor keep time, Stop is taken when the user presses it, and the
-// tag and the file cover the whole recording.
+// tag and the file cover the whole recording. Storage that cannot take the
+// sound (too slow, or full) stops the recording by itself, the user is told
+// why, and the tag and the limit cover only what the file holds.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 #include "SoundTrackTestSupport.h"
 #include "platform/foundation/FileUtil.h"
@@ -17,6 +21,7 @@ using sound_test::SoundTrackTest;
 using sound_test::tone;
 using testing_support::LoopTurnWatch;
 using testing_support::SlowRecordingWrites;
+using testing_support::WriteCost;
 
 TEST_F(SoundTrackTest, ARecordingStoppedWhileWritesAreSlowIsTaggedAndKeptWhole) {
   frames = 30;
@@ -70,5 +75,65 @@ TEST_F(SoundTrackTest, ARecordingStoppedWhileWritesAreSlowIsTaggedAndKeptWhole) 
   ASSERT_TRUE(samples.ok()) << samples.error();
   for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
 }
+
+// Storage slower than the microphone (80 ms a page), or full two seconds in.
+struct StorageCase {
+  const char* name;
+  WriteCost cost;
+  std::optional<double> refuseAfter;
+  const char* why;
+};
+
+class StorageFailureTrackTest : public SoundTrackTest, public testing::WithParamInterface<StorageCase> {};
+
+TEST_P(StorageFailureTrackTest, TheRecordingStopsByItselfAndItsTagCoversWhatTheFileHolds) {
+  const StorageCase& c = GetParam();
+  frames = 60;
+  const auto fed = feedMicrophone(10);
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(1);
+  SlowRecordingWrites slow(c.cost);
+  if (c.refuseAfter) slow.refuseFrom(fd::RunLoop::main().now() + *c.refuseAfter);
+  LoopTurnWatch watch;
+  tapView(track().recorderBtn());
+  host->advance(8.0);
+
+  // Stopped as its stop button stops it, and the user told why.
+  EXPECT_LE(watch.longestWait(), 0.1);
+  EXPECT_FALSE(AudioRecorderManager::sharedManager().hasRecorder());
+  EXPECT_FALSE(track().isRecorder());
+  EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Recorder"));
+  EXPECT_TRUE(track().recorderBtn()->isEnabled());
+  EXPECT_FALSE(m.playView()->isPlay());
+  const std::vector<std::string> names = project().soundNameArray();
+  ASSERT_EQ(names.size(), 1u);
+  const fs::path file = fd::paths::documents() / names[0];
+  auto length = media::soundDuration(file);
+  ASSERT_TRUE(length.ok()) << length.error();
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", *length);
+  EXPECT_EQ(visibleAlertMessage(), std::string("The recording stopped after ") + seconds + " seconds: " + c.why +
+                                       ". Its tag covers the sound kept.");
+  if (c.refuseAfter) EXPECT_NEAR(*length, *c.refuseAfter, 0.1);
+  else EXPECT_LT(*length, 6.0);
+
+  // The tag and the limit reach as far as the sound in the file: a frame
+  // every 0.16 s from frame 1, the tag from the pointer 5 points on.
+  const int steps = static_cast<int>(std::floor(*length / 0.16));
+  EXPECT_EQ(settings().limitFramesDict()[names[0]], steps);
+  const std::vector<float> points = project().soundTagPointsArray();
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_EQ(points[0], 51);
+  EXPECT_NEAR(points[1], 46 + steps * 329.0f / 59, 1e-3);
+  auto samples = media::decodeSound(file);
+  ASSERT_TRUE(samples.ok()) << samples.error();
+  for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, StorageFailureTrackTest,
+                         testing::Values(StorageCase{"Slow", WriteCost{0, 0.08}, std::nullopt,
+                                                     "the disk could not store the sound as fast as it came"},
+                                         StorageCase{"Full", WriteCost{}, 2.0, "the disk is full"}),
+                         [](const testing::TestParamInfo<StorageCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -302,6 +302,41 @@ TEST_F(SoundTrackTest, ARecordingRunsToTheLastFrameAndStopsByItself) {
   EXPECT_EQ(track().cursorX(), 46);
 }
 
+// On a long project a short recording spans too few points for a tag: it is
+// kept in Documents with its limit, the picker lists it, and the user is told
+// there was no room for its tag, where it had been deleted without a word.
+TEST_F(SoundTrackTest, AShortRecordingOnALongProjectIsKeptAndTheUserTold) {
+  frames = 100;
+  const auto fed = feedMicrophone(1);
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(1);
+  tapView(track().recorderBtn());
+  host->advance(0.6);  // three frames: 10 points, where a tag takes 20
+  tapView(track().recorderBtn());
+
+  EXPECT_TRUE(project().soundTags().empty());
+  EXPECT_TRUE(track().soundTagArray().empty());
+  const std::vector<std::string> names = recordingsIn(fd::paths::documents());
+  ASSERT_EQ(names.size(), 1u);
+  const fs::path file = fd::paths::documents() / names[0];
+  EXPECT_EQ(settings().limitFramesDict()[names[0]], 8);
+  EXPECT_EQ(stored()->soundTags().size(), 0u);
+  EXPECT_EQ(visibleAlertMessage(), "There was no room on the track for a tag of this recording. It is kept among the sounds as \u201c" +
+                                       fs::path(names[0]).stem().string() + "\u201d: add it with Sound where there is room.");
+  auto samples = media::decodeSound(file);
+  ASSERT_TRUE(samples.ok()) << samples.error();
+  EXPECT_NEAR(static_cast<double>(samples->size()), 0.59 * 44100, 0.011 * 44100);
+  for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+  auto picker = ZTSelectedAudioViewcontroller::initWithStyle();
+  const auto& listed = picker->audioPathArray();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), file), listed.end());
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("OK")));
+  host->runUntilIdle();
+  EXPECT_TRUE(track().recorderBtn()->isEnabled());
+  EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Recorder"));
+  EXPECT_FALSE(m.playView()->isPlay());
+}
+
 // A recording started in the gap between two tags and stopped beyond the
 // second one takes the room from where it starts to just before the second
 // tag, never part of that tag.
@@ -518,6 +553,23 @@ TEST_F(SoundTrackTest, OpeningSetsTheSoundSpeedAndClosingDropsTagsOffTheTimeline
   host->runUntilIdle();
   EXPECT_EQ(project().soundNameArray(), (std::vector<std::string>{"a.caf"}));
   EXPECT_EQ(stored()->soundTagPointsArray(), (std::vector<float>{100, 160}));
+}
+
+// Closing the frame manager while recording ends the recording as Stop does,
+// and its tag is still placed and saved once its file is complete.
+TEST_F(SoundTrackTest, ClosingTheFrameManagerDuringARecordingKeepsItsTag) {
+  feedMicrophone(2);
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(1);
+  tapView(track().recorderBtn());
+  host->advance(1.0);
+  host->tap({5, 5});
+  host->runUntilIdle();
+  EXPECT_FALSE(AudioRecorderManager::sharedManager().hasRecorder());
+  const std::vector<std::string> names = recordingsIn(fd::paths::documents());
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(stored()->soundNameArray(), names);
+  EXPECT_EQ(settings().limitFramesDict()[names[0]], 8);
 }
 
 TEST_F(SoundTrackTest, AnEmptyTagListStillSetsTheSoundSpeed) {

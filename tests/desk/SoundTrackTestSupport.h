@@ -44,6 +44,14 @@ class SoundTrackTest : public desk_test::DeskTest {
     ASSERT_TRUE(project().saveData());
   }
 
+  // The microphone plays a tone of that many seconds; its samples.
+  std::vector<float> feedMicrophone(double seconds) {
+    std::vector<float> fed = tone(seconds);
+    EXPECT_TRUE(media::writeMonoCaf(root() / "mic.caf", fed));
+    media::setCaptureInputFile(root() / "mic.caf");
+    return fed;
+  }
+
   // The frame manager with the sound panel slid in.
   ZTPicManagerView& open() {
     start(tall);

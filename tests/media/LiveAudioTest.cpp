@@ -204,7 +204,7 @@ TEST_F(LiveAudioTest, RecordingHoldsTheFedSamples) {
   auto recorder = media::Recorder::prepare(out);
   ASSERT_TRUE(recorder.ok()) << recorder.error();
   bool finishedOk = false;
-  (*recorder)->setFinishHandler([&](bool ok) { finishedOk = ok; });
+  (*recorder)->setFinishHandler([&](const media::RecordingOutcome& o) { finishedOk = o.whole(); });
   ASSERT_TRUE((*recorder)->record());
   fd::RunLoop::main().advance(0.5);
   EXPECT_TRUE((*recorder)->isRecording());
@@ -214,6 +214,7 @@ TEST_F(LiveAudioTest, RecordingHoldsTheFedSamples) {
   ASSERT_TRUE((*recorder)->record());
   fd::RunLoop::main().advance(0.5);
   (*recorder)->stop();
+  fd::RunLoop::main().runUntilIdle();  // the file complete is told on the loop
   EXPECT_TRUE(finishedOk);
   int rate = 0;
   auto got = readShorts(out, &rate);
@@ -228,7 +229,7 @@ TEST_F(LiveAudioTest, RecordingForADurationStopsByItself) {
   auto recorder = media::Recorder::prepare(out);
   ASSERT_TRUE(recorder.ok());
   int told = 0;
-  (*recorder)->setFinishHandler([&](bool ok) { told += ok; });
+  (*recorder)->setFinishHandler([&](const media::RecordingOutcome& o) { told += o.whole(); });
   (*recorder)->setMeteringEnabled(true);
   ASSERT_TRUE((*recorder)->recordForDuration(0.25));
   fd::RunLoop::main().advance(1.0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "desk/DesktopManagerController.h"
 #include "desk/frames/SoundArt.h"
@@ -27,6 +28,8 @@ constexpr float kTagY = 20, kTagHeight = 58;
 constexpr float kMinimumTagWidth = timeline::kMinimumTagWidth;
 constexpr float kStepEnd = 378;  // the sound step's end of the timeline
 constexpr double kRecordDelay = 0.01, kRenumberDelay = 0.5;
+// The end of the program waits this long at most for a recording's file.
+constexpr double kQuitWait = 1.0;
 // Tags found outside the timeline when the manager closes are dropped.
 constexpr float kNarrowestKept = 5;
 // The titles sit under the buttons' glyphs. The toolkit's insets shrink the
@@ -39,6 +42,12 @@ constexpr ui::Color kTitleGrey{0.78f, 0.8f, 0.83f, 1};
 ExtendDataModel& settings() { return ZTDataModel::sharedInstance().extendDataModel(); }
 
 std::string withoutExtension(const std::string& name) { return fs::path(name).stem().string(); }
+
+// The text with its first "%@" replaced by the value.
+std::string withValue(std::string text, const std::string& value) {
+  if (const std::size_t at = text.find("%@"); at != std::string::npos) text.replace(at, 2, value);
+  return text;
+}
 
 bool isPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
@@ -55,9 +64,9 @@ SoundTrack::~SoundTrack() {
   // The panel's buttons may outlive the track (a finger still on one).
   for (ui::Button* b : {recorderBtn_.get(), addSoundBtn_.get(), delSoundBtn_.get(), tabBtn_.get()})
     if (b) b->removeTarget(this, ui::AllEvents);
-  // A recording never outlives the screen that made it.
-  if (isRecorder_ && AudioRecorderManager::sharedManager().isRecording())
-    AudioRecorderManager::sharedManager().completeRecording();
+  // A recording never outlives the screen that made it; a file still being
+  // written is finished by the recorder's thread and stays in Documents.
+  if (!recordingFile_.empty()) AudioRecorderManager::sharedManager().completeRecording();
 }
 
 std::shared_ptr<ui::Button> SoundTrack::makeTrackButton(const ui::Rect& frame, const char* title, const char* normal,
@@ -228,10 +237,9 @@ void SoundTrack::playDidStop(ZTPlayView* player) {
     recorderBtn_->setSelected(false);
     player->setIsRecorder(false);
     manager_.playButton()->setSelected(false);
-    AudioRecorderManager::sharedManager().completeRecording();
-    saveAudioFiles();
+    recordingStopped();
   } else {
-    recorderBtn_->setEnabled(true);
+    recorderBtn_->setEnabled(recordingFile_.empty());
   }
   stopAudio();
   setTagsTakeTouches(true);
@@ -429,6 +437,8 @@ void SoundTrack::recorder(ui::Button*) {
     setRecordButtonIdle();
     return;
   }
+  // The last recording's file is still being completed.
+  if (!recordingFile_.empty()) return;
   if (cursorX() >= st::kCursorEnd) {
     showAlert(fd::Localized("located at the final frame"), fd::Localized("Cancel"));
     return;
@@ -455,6 +465,7 @@ void SoundTrack::recorder(ui::Button*) {
 
 void SoundTrack::stopRecording() {
   if (isRecorder_) recorder(recorderBtn_.get());
+  if (!recordingFile_.empty() && recordingStopped_) AudioRecorderManager::sharedManager().waitUntilWritten(kQuitWait);
 }
 
 bool SoundTrack::recorder() {
@@ -472,6 +483,14 @@ bool SoundTrack::recorder() {
   } while (fd::files::exists(recordingFile_));
   auto& recorderManager = AudioRecorderManager::sharedManager();
   std::optional<fd::Error> error = recorderManager.prepareToRecordFile(recordingFile_);
+  recordingStopped_ = false;
+  recordingOutcome_.reset();
+  // The frame manager is kept until the file is complete, so a recording
+  // whose manager closes meanwhile is still placed and saved.
+  recorderManager.setHandlers([this] { recordingEndedByItself(); },
+                              [this, keep = manager_.self()](const media::RecordingOutcome& outcome) {
+                                recordingWritten(outcome);
+                              });
   if (!error && !recorderManager.record()) error = fd::Error{AudioRecorderManager::kErrorDomain, -1, "Could not record", ""};
   if (error) {
     fd::Log("recording into %s failed: %s %s\n", recordingFile_.c_str(), error->localizedDescription.c_str(),
@@ -494,40 +513,107 @@ bool SoundTrack::recorder() {
   return true;
 }
 
+void SoundTrack::recordingStopped() {
+  auto& recorderManager = AudioRecorderManager::sharedManager();
+  if (recordingFile_.empty()) {  // armed, and stopped before it started
+    recorderManager.completeRecording();
+    return;
+  }
+  if (recordingStopped_) return;
+  recordingStopped_ = true;
+  recordingEndX_ = cursorX() < st::kTrackStart ? st::kCursorEnd : cursorX();
+  // No new recording until this one's file is complete and placed.
+  recorderBtn_->setEnabled(false);
+  recorderManager.stop();
+  placeRecordingWhenWritten();
+}
+
+void SoundTrack::recordingEndedByItself() {
+  // A write refused, or the storage too far behind: the track stops as its
+  // stop button stops it.
+  if (isRecorder_ && !recordingStopped_) recorder(recorderBtn_.get());
+}
+
+void SoundTrack::recordingWritten(const media::RecordingOutcome& outcome) {
+  recordingOutcome_ = outcome;
+  recordingEndedByItself();
+  placeRecordingWhenWritten();
+}
+
+void SoundTrack::placeRecordingWhenWritten() {
+  if (recordingFile_.empty() || !recordingStopped_ || !recordingOutcome_) return;
+  AudioRecorderManager::sharedManager().completeRecording();
+  saveAudioFiles();
+  recordingStopped_ = false;
+  recordingOutcome_.reset();
+  ZTPlayView* player = manager_.playView();
+  recorderBtn_->setEnabled(!(player && player->isPlay()));
+}
+
 void SoundTrack::saveAudioFiles() {
   ProjectDataModel* p = st::project();
   if (!p || recordingFile_.empty()) return;
-  const std::string name = recordingFile_.filename().string();
+  const fs::path file = recordingFile_;
+  const std::string name = file.filename().string();
   recordingFile_.clear();
-  const float endX = cursorX() < st::kTrackStart ? st::kCursorEnd : cursorX();
-  const int frames = static_cast<int>(std::trunc((endX - startRecorderPoint_) / st::widthOfFrames(1, st::frameCount())));
+  const media::RecordingOutcome outcome = recordingOutcome_.value_or(media::RecordingOutcome{});
+  if (!(outcome.seconds > 0)) {
+    // Nothing of it reached the file: nothing to keep.
+    fd::files::removeItem(file);
+    tellAboutRecording(name, outcome, false);
+    return;
+  }
+  const int n = st::frameCount();
+  int frames = static_cast<int>(std::trunc((recordingEndX_ - startRecorderPoint_) / st::widthOfFrames(1, n)));
+  if (!outcome.whole()) {
+    // The file holds less than the cursor ran over: the tag and the limit
+    // reach no further than where the cursor stood when its sound ended.
+    const float speed = p->animationSpeed() > 0 ? p->animationSpeed() : timeline::kSoundSpeed;
+    const int steps = static_cast<int>(std::floor(outcome.seconds / (timeline::kFrameSeconds / speed)));
+    const int startPage = std::clamp(st::frameAt(startRecorderPoint_, n), 1, std::max(n, 1));
+    recordingEndX_ = std::min(recordingEndX_, st::cursorXForPage(startPage + steps, n));
+    frames = std::min(frames, steps);
+  }
   settings().limitFramesDict()[name] = std::max(frames, st::kMinimumLimitFrames);
   p->setAudioName(name);
   settings().saveLimitFramesDict();
-  recorderFinished();
+  tellAboutRecording(name, outcome, recorderFinished());
 }
 
-void SoundTrack::discardRecording() {
-  ProjectDataModel* p = st::project();
-  const std::string name = p ? p->audioName().value_or("") : std::string();
-  if (isPlainName(name)) {
-    fd::files::removeItem(fd::paths::documents() / name);
-    settings().limitFramesDict().erase(name);
-    settings().saveLimitFramesDict();
+void SoundTrack::tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged) {
+  using End = media::RecordingOutcome::End;
+  std::string message;
+  if (!outcome.whole()) {
+    const std::string why = outcome.end == End::DiskFull     ? fd::Localized("the disk is full")
+                            : outcome.end == End::TooSlow    ? fd::Localized("the disk could not store the sound as fast as it came")
+                            : outcome.end == End::Unfinished ? fd::Localized("the program ended before all of it was written")
+                                                             : withValue(fd::Localized("its file could not be written (%@)"), outcome.error);
+    char length[32];
+    std::snprintf(length, sizeof length, "%.1f", outcome.seconds);
+    message = outcome.seconds > 0 ? withValue(withValue(fd::Localized("The recording stopped after %@ seconds: %@."), length), why)
+                                  : withValue(fd::Localized("Nothing was recorded: %@."), why);
   }
+  if (outcome.seconds > 0 && !tagged) {
+    message += (message.empty() ? "" : " ") +
+               withValue(fd::Localized("There was no room on the track for a tag of this recording. It is kept among the "
+                                       "sounds as \u201c%@\u201d: add it with Sound where there is room."),
+                         withoutExtension(name));
+  } else if (outcome.seconds > 0 && !outcome.whole()) {
+    message += " " + fd::Localized("Its tag covers the sound kept.");
+  }
+  if (!message.empty()) showAlert(message, fd::Localized("OK"));
 }
 
-void SoundTrack::recorderFinished() {
+bool SoundTrack::recorderFinished() {
   ProjectDataModel* p = st::project();
-  if (!p) return;
+  if (!p) return false;
   const int n = st::frameCount();
   const float full = st::widthOfFrames(st::limitOf(p->audioName().value_or("")), n);
   const std::vector<float> room =
       p->pointXAndWidthOfInsertOrAddSoundTagViewWithSliderPointX(startRecorderPoint_, full - 12);
   const float x = room.size() >= 2 ? room[0] : 0, w = room.size() >= 2 ? room[1] : 0;
-  if (x == 0 || w == 0 || w <= kMinimumTagWidth) {
-    discardRecording();
-  } else {
+  bool tagged = false;
+  if (x != 0 && w != 0 && w > kMinimumTagWidth) {
     // The room the recording may take: from where it starts up to the next
     // tag, or to the end. Measured from the recording's start, not from the
     // previous tag's end, so that it never reaches into the next tag.
@@ -546,17 +632,18 @@ void SoundTrack::recorderFinished() {
           }
         }
       }
-      width = std::min(width, cursorX() - x);
+      width = std::min(width, recordingEndX_ - x);
     } else {
-      width = cursorX() - x;
+      width = recordingEndX_ - x;
     }
-    if (width >= kMinimumTagWidth) placeTag(x, width);
-    else discardRecording();
+    tagged = width >= kMinimumTagWidth;
+    if (tagged) placeTag(x, width);
   }
   if (cursorX() == st::kCursorEnd) {
     setRecordButtonIdle();
     if (ZTPlayView* player = manager_.playView()) player->setPage(1);
   }
+  return tagged;
 }
 
 // --- frames counted again

@@ -7,6 +7,7 @@
 // and stops the clips as the cursor passes the tags.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "desk/frames/ZTPlayView.h"
 #include "desk/sound/ZTSelectedAudioViewcontroller.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/media/Recorder.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -39,8 +41,9 @@ class SoundTrack : public ZTPlayViewDelegate,
   void showAudioView();
   void addSound();
   void recorder(ui::Button* sender);
-  // Ends a recording under way as the stop button does: the file closed
-  // whole and its tag placed and saved. Nothing happens when none is.
+  // The end of the program: a recording under way ends as the stop button
+  // ends it, and its file is waited for (a second at most) so that its tag is
+  // placed and saved. Nothing happens when none is.
   void stopRecording();
   void deleteSound();
   // Shows the single-sound delete button: titled with the project's sound in
@@ -50,8 +53,13 @@ class SoundTrack : public ZTPlayViewDelegate,
   // --- inner steps
   // Starts the recorder; false (and the track back as it was) when it cannot.
   bool recorder();
+  // The recording's file is complete: what it holds is kept, with a tag
+  // where there is room, and the user told when it holds less than was
+  // recorded or gets no tag.
+  void recordingWritten(const media::RecordingOutcome& outcome);
   void saveAudioFiles();
-  void recorderFinished();
+  // Places the recording's tag; false when there is no room for one.
+  bool recorderFinished();
   void addSoundTagView();
   void countFrameForEveryAudio();
   void reSetAllSoundTagViewTag();
@@ -91,7 +99,8 @@ class SoundTrack : public ZTPlayViewDelegate,
   bool isRecorder() const { return isRecorder_; }
   bool isShow() const { return isShow_; }
   float startRecorderPoint() const { return startRecorderPoint_; }
-  // The file the running recording goes into; empty between recordings.
+  // The file the running recording goes into, until its tag is placed;
+  // empty between recordings.
   const std::filesystem::path& recordingFile() const { return recordingFile_; }
 
  private:
@@ -102,8 +111,13 @@ class SoundTrack : public ZTPlayViewDelegate,
   // renumbering and saving.
   void placeTag(float x, float width);
   void setRecordButtonIdle();
-  // A recording that gets no tag: its file and its limit go.
-  void discardRecording();
+  // The player stopped in recording mode (or the recording by itself): the
+  // recorder stops, and the tag waits for the file.
+  void recordingStopped();
+  void recordingEndedByItself();
+  void placeRecordingWhenWritten();
+  // Why a recording holds less than was recorded, or has no tag, in words.
+  void tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged);
   void showAlert(const std::string& message, const std::string& button, int tag = 0, bool answered = false);
   void setTagsTakeTouches(bool on);
 
@@ -117,6 +131,11 @@ class SoundTrack : public ZTPlayViewDelegate,
   bool isRecorder_ = false;
   float startRecorderPoint_ = 0;
   std::filesystem::path recordingFile_;
+  // A recording stopped, where the cursor stood then, and its file once
+  // complete: the tag is placed when both are known.
+  bool recordingStopped_ = false;
+  float recordingEndX_ = 0;
+  std::optional<media::RecordingOutcome> recordingOutcome_;
   fd::TimerRef recordStart_;
   bool followingFinger_ = false;
   std::weak_ptr<ZTSelectedAudioViewcontroller> picker_;

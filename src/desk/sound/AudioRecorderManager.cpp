@@ -36,6 +36,15 @@ void AudioRecorderManager::stop() {
   if (recorder_) recorder_->stop();
 }
 
+void AudioRecorderManager::setHandlers(std::function<void()> ended,
+                                       std::function<void(const media::RecordingOutcome&)> finished) {
+  if (!recorder_) return;
+  recorder_->setEndHandler(std::move(ended));
+  recorder_->setFinishHandler(std::move(finished));
+}
+
+bool AudioRecorderManager::waitUntilWritten(double seconds) { return !recorder_ || recorder_->waitUntilWritten(seconds); }
+
 void AudioRecorderManager::setMeteringEnabled(bool enabled) {
   if (recorder_) recorder_->setMeteringEnabled(enabled);
 }
