@@ -102,7 +102,11 @@ def main():
             data = plistlib.dumps(root, fmt=plistlib.FMT_BINARY, sort_keys=False)
             # The stand-in is ASCII, so its string is an ASCII object: its byte
             # becomes one that is no UTF-8.
-            data = data.replace(LATIN1.encode("ascii"), b"\xe9XQX") if form == "binary-latin1" else data
+            if form == "binary-latin1":
+                data = data.replace(LATIN1.encode("ascii"), b"\xe9XQX")
+            else:
+                # What the file holds: plistlib's writer shares equal objects (0.0 and -0.0 among them).
+                root = plistlib.loads(data)
         else:
             # plistlib writes no control character, and CR as LF.
             root = {k.replace("\r", ""): v for k, v in root.items()}
