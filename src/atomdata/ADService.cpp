@@ -15,7 +15,7 @@ fd::DispatchQueue& parseQueue() {
 constexpr const char kAtomContentType[] = "application/atom+xml; charset=UTF-8";
 
 std::string sizeInWords(std::uint64_t bytes) {
-  if (bytes % (std::uint64_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+  if (bytes % (std::uint64_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
   return std::to_string(bytes) + " bytes";
 }
 

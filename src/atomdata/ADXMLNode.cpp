@@ -348,7 +348,7 @@ bool ADParseBudget::spentInForce() { return budgetInForce && budgetInForce->exce
 fd::Failure ADParseBudget::refusal() {
   const std::size_t bytes = budgetInForce ? budgetInForce->bytes_ : kADMaxParseBytes;
   return fd::fail("The document would take more than " + std::to_string(bytes >> 20) +
-                  " MB of memory to read, more than a document is given");
+                  " MiB of memory to read, more than a document is given");
 }
 
 // --- Shape and input ---
@@ -391,7 +391,7 @@ void ADXMLInput::treeFreedBut(std::size_t standing) {
 
 fd::Status ADXMLDocument::checkBounds(std::string_view bytes, ADXMLShape* shape) {
   if (bytes.size() > kADMaxXMLBytes)
-    return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MB");
+    return fd::fail("The XML document is larger than " + std::to_string(kADMaxXMLBytes >> 20) + " MiB");
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
   auto skipPast = [&](const char* from, std::string_view closing) {

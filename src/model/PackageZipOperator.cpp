@@ -110,7 +110,7 @@ std::optional<ListSize> oversizedList(const fs::path& plist) {
   const fd::Expected<fd::Value> value = binary ? check::readCheckedBinary(*bytes) : check::readXML(*bytes);
   if (!value) return pastBudget(value.error());
   if (const std::uint64_t written = fd::writtenPropertyListSize(*value); written > bound) return ListSize{written, bound};
-  if (!check::readableOnceWritten(*value)) return ListSize{0, check::buildBudget()};
+  if (const fd::Status again = check::readableOnceWritten(*value); !again) return pastBudget(again.error());
   return std::nullopt;
 }
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/foundation/PropertyListCheck.h"
+
 inline bool isPlainPathComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   for (char c : name) {
@@ -22,6 +24,9 @@ inline constexpr std::size_t kMaxProjectNameBytes = 120;
 
 inline bool isValidProjectName(std::string_view name) {
   if (!isPlainPathComponent(name) || name.front() == '.' || name.size() > kMaxProjectNameBytes) return false;
+  // The lists that name it keep only what a list written as XML carries
+  // (a file name may hold bytes that are not UTF-8).
+  if (fd::plistcheck::uncarriedIn(name)) return false;
   for (char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) return false;

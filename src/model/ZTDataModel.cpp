@@ -229,9 +229,10 @@ std::vector<std::string> ZTDataModel::projectsOnDisk(std::string* newest) {
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
     // Hidden folders are the staging folders of imports and of projects
-    // still being built, never a project of the list.
+    // still being built, never a project of the list; a name no list can
+    // keep (bytes that are not UTF-8) would leave the preferences unsaved.
     if (!fs::is_directory(fs::symlink_status(projects / name, ec)) || !isPlainPathComponent(name) ||
-        name.starts_with('.'))
+        name.starts_with('.') || fd::plistcheck::uncarriedIn(name))
       continue;
     names.push_back(name);
     const fs::file_time_type written = fs::last_write_time(projects / name / projectplist::kFileName, ec);

@@ -138,7 +138,7 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTells
     std::vector<std::string> titles;
     for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
       titles.push_back(alert->title());
-      EXPECT_NE(alert->message().find("the file is 3.0 GB, larger than the 64 MB it may be"), std::string::npos)
+      EXPECT_NE(alert->message().find("the file is 3.0 GiB, larger than the 64 MiB it may be"), std::string::npos)
           << alert->message();
     }
     std::sort(titles.begin(), titles.end());
@@ -178,7 +178,7 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildToo
     std::vector<std::string> titles;
     for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
       titles.push_back(alert->title());
-      EXPECT_NE(alert->message().find("once read it would take more than the 256 MB a list may take"),
+      EXPECT_NE(alert->message().find("once read it would take more than the 256 MiB a list may take"),
                 std::string::npos)
           << alert->message();
     }

@@ -163,7 +163,7 @@ TEST_F(DeskUnderCeilingTest, StartedUnder480MBTheProgramSaysTheDeskNeedsMore) {
     EXPECT_EQ(host->alerts()[0]->title(), "Not Enough Memory");
     const std::string message = host->alerts()[0]->message();
     EXPECT_NE(message.find("The desk needs about "), std::string::npos) << message;
-    EXPECT_NE(message.find("address-space limit (480 MB)"), std::string::npos) << message;
+    EXPECT_NE(message.find("address-space limit (480 MiB)"), std::string::npos) << message;
     ASSERT_TRUE(host->pressAlertButton(0));
     host->runUntilIdle();
     EXPECT_EQ(launch->presentedViewController(), nullptr);

@@ -522,10 +522,10 @@ TEST_F(FilePanelTest, AProjectWithAHugeListIsShownUnreadAndNeverOpened) {
   const std::vector<Huge> lists = {
       {"sparse", [](const fs::path& file) { fs::resize_file(file, std::uintmax_t{3} << 30); },
        [](const fs::path& file) { return fs::file_size(file) == std::uintmax_t{3} << 30; },
-       "the file is 3.0 GB, larger than the 64 MB it may be"},
+       "the file is 3.0 GiB, larger than the 64 MiB it may be"},
       {"shared", [&](const fs::path& file) { ASSERT_TRUE(fd::files::writeFileAtomically(file, shared)); },
        [&](const fs::path& file) { return testing_support::fileBytes(file) == shared; },
-       "binary property list expands to too many objects: once read it would take more than the 256 MB a list "
+       "binary property list expands to too many objects: once read it would take more than the 256 MiB a list "
        "may take"},
   };
   for (const Huge& huge : lists) {
@@ -772,11 +772,11 @@ TEST_F(FilePanelTest, APackageWhoseListIsTooLargeIsToldItsSizes) {
                                "<string>" + std::string(300 << 10, 'x') + "</string></dict></plist>\n";
   const std::string opening = " could not be imported: its project list is too large to open (";
   const std::vector<std::tuple<std::string, fd::Data, std::string>> packages = {
-      {"Wide.zt2", wide, fd::files::describeSizePast(written, 256 << 10) + ", more than the 256 KB a project list may be)."},
+      {"Wide.zt2", wide, fd::files::describeSizePast(written, 256 << 10) + ", more than the 256 KiB a project list may be)."},
       {"Long.zt2", fd::Data(longList.begin(), longList.end()),
-       fd::files::describeSizePast(longList.size(), 256 << 10) + ", more than the 256 KB a project list may be)."},
+       fd::files::describeSizePast(longList.size(), 256 << 10) + ", more than the 256 KiB a project list may be)."},
       {"Deep.zt2", testing_support::sharedDataList(),
-       "once read it would take more than the 256 MB a project list may take)."},
+       "once read it would take more than the 256 MiB a project list may take)."},
   };
   for (const auto& [file, list, sizes] : packages) {
     ASSERT_TRUE(ziptest::buildArchive(documents / file, {{.name = "Project.plist", .content = list,

@@ -259,7 +259,7 @@ TEST_F(ADHostileDocumentsTest, AHugeEntryIsRefusedOnceItsTreeAndObjectsReachTheB
   const std::string alone = "<entry xmlns=\"http://www.w3.org/2005/Atom\">" + repeated("<a/>") + "</entry>";
   // Links are objects of their own: their tree fits, their objects do not.
   const std::string links = kFeedStart + "><entry>" + repeated("<link/>") + "</entry></feed>";
-  const std::string words = "more than " + std::to_string(kADMaxParseBytes >> 20) + " MB of memory";
+  const std::string words = "more than " + std::to_string(kADMaxParseBytes >> 20) + " MiB of memory";
   const auto child = testing_support::runUnderMemoryCeiling(kADMaxParseBytes + (std::size_t{256} << 20), [&] {
     for (const std::string* doc : {&inFeed, &alone, &links}) {
       fd::Expected<ADObjectPtr> parsed = ADObjectWithXMLData(*doc);

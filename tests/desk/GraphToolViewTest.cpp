@@ -197,7 +197,7 @@ TEST_F(GraphToolViewTest, OpeningTheToolKeepsListsPastTheSizeBoundAndTellsThem) 
   EXPECT_EQ(reports[0].name, "events.plist");
   EXPECT_EQ(reports[1].name, "stampDownloadlist");
   for (const fd::DamagedFileReport& report : reports) {
-    EXPECT_EQ(report.reason, "the file is 64.1 MB, larger than the 64 MB it may be");
+    EXPECT_EQ(report.reason, "the file is 64.1 MiB, larger than the 64 MiB it may be");
     ASSERT_EQ(testing_support::keptCopies(report.file), std::vector<fs::path>{report.keptAs});
     EXPECT_EQ(fs::file_size(report.keptAs), size);
   }

@@ -516,7 +516,7 @@ TEST_F(StampLibraryTest, APackListTakenIsTakenAgainOnceWritten) {
   EXPECT_EQ(reread(), 0u);
   const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(reports[0].reason.starts_with("written back, it would be ")) << reports[0].reason;
+  EXPECT_TRUE(reports[0].reason.starts_with("it is too large to open: its file of ")) << reports[0].reason;
   EXPECT_EQ(testing_support::fileText(reports[0].keptAs), marked);
   ResourceDownLoadManager::shared().saveDownLoadListToFile();
   EXPECT_EQ(reread(), 0u) << "the lists are saved beside it";

@@ -168,7 +168,7 @@ TEST_F(FilesTest, AWholeFileReadIsHeldToItsBound) {
   const auto child = testing_support::runUnderMemoryCeiling(std::size_t{256} << 20, [&] {
     const auto refused = files::readFile(huge, std::uintmax_t{64} << 20);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "the file is 3.0 GB, larger than the 64 MB it may be");
+    EXPECT_EQ(refused.error(), "the file is 3.0 GiB, larger than the 64 MiB it may be");
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 
@@ -192,10 +192,10 @@ TEST_F(FilesTest, AWholeFileReadIsHeldToItsBound) {
 TEST(FileSizes, AreSaidAsAPersonReadsThem) {
   EXPECT_EQ(files::describeSize(0), "0 bytes");
   EXPECT_EQ(files::describeSize(1000), "1000 bytes");
-  EXPECT_EQ(files::describeSize(1536), "2 KB");
-  EXPECT_EQ(files::describeSize(std::uintmax_t{64} << 20), "64 MB");
-  EXPECT_EQ(files::describeSize((std::uintmax_t{129} << 20) / 2), "64.5 MB");
-  EXPECT_EQ(files::describeSize(std::uintmax_t{3} << 30), "3.0 GB");
+  EXPECT_EQ(files::describeSize(1536), "2 KiB");
+  EXPECT_EQ(files::describeSize(std::uintmax_t{64} << 20), "64 MiB");
+  EXPECT_EQ(files::describeSize((std::uintmax_t{129} << 20) / 2), "64.5 MiB");
+  EXPECT_EQ(files::describeSize(std::uintmax_t{3} << 30), "3.0 GiB");
 }
 
 TEST_F(FilesTest, FailedAtomicWriteLeavesNoTrace) {

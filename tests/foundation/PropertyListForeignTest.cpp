@@ -5,11 +5,13 @@
 // chose, dates with a fraction of a second), compared with libplist on
 // thousands of varied lists; and hostile lists at the edge of the budget a
 // read is charged against.
+#include <libxml/parser.h>
 #include <plist/plist.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -20,11 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
 #include "support/BinaryPlist.h"
 #include "support/ListBound.h"
+#include "support/Sandbox.h"
 
+namespace fs = std::filesystem;
 using fd::Value;
 using testing_support::BinaryPlist;
 using testing_support::ScopedBuildBudget;
@@ -117,6 +122,16 @@ std::optional<Value> libplistRead(const std::string& text) {
   Value v = fromLibplist(root);
   plist_free(root);
   return v;
+}
+
+// Whether a reader that holds to the rules of XML takes the text whole, as
+// other programs' readers of lists do: libxml2, without its recovery.
+bool wellFormed(const std::string& text) {
+  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  if (doc == nullptr) return false;
+  xmlFreeDoc(doc);
+  return true;
 }
 
 // What a value holds once built, counted as the reader charges it: each
@@ -295,8 +310,9 @@ TEST(PropertyListForeignTest, ReadsVariedListsAsLibplistDoes) {
   const auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
 
   // Characters of every width, the markup ones among them.
-  const std::vector<std::string> pieces = {"a", "Z", "0", " ", "\t", "\n", "<", ">", "&", "'", "\"", "]", ";", "#",
-                                           "\u00e9", "\u00fc", "\u4e16", "\u754c", "\U0001F600", "\u20ac", "x", "y"};
+  const std::vector<std::string> pieces = {"a", "Z", "0", " ", "\t", "\n", "\r", "<", ">", "&", "'", "\"", "]", ";", "#",
+                                           "\x7f", "\u0085", "\u00e9", "\u00fc", "\u2028", "\u4e16", "\u754c",
+                                           "\U0001F600", "\u20ac", "\ufffd", "\U0010FFFF", "x", "y"};
   const auto makeText = [&](std::size_t most) {
     std::string s;
     for (std::size_t n = below(most + 1); n > 0; --n) s += pieces[below(pieces.size())];
@@ -312,8 +328,8 @@ TEST(PropertyListForeignTest, ReadsVariedListsAsLibplistDoes) {
         return chance(50) ? Value(samples[below(8)]) : Value(static_cast<long long>(random()) - (1LL << 31));
       }
       case 2: {
-        const double samples[] = {0.0, 0.5, -2.25, 1e-10, 3.0, 1.0 / 3.0, 6.02e23, -1e300};
-        return Value(chance(50) ? samples[below(8)] : static_cast<double>(random()) / 7.0);
+        const double samples[] = {0.0, 0.5, -2.25, 1e-10, 3.0, 1.0 / 3.0, 6.02e23, -1e300, -0.0};
+        return Value(chance(50) ? samples[below(9)] : static_cast<double>(random()) / 7.0);
       }
       case 3:
       case 4: return Value(makeText(12));
@@ -352,7 +368,9 @@ TEST(PropertyListForeignTest, ReadsVariedListsAsLibplistDoes) {
   // Text as writers elsewhere escape it: references of either base, with
   // leading zeros, named entities, CDATA sections.
   const auto spell = [&](const std::string& text) {
-    if (!text.empty() && text.find("]]>") == std::string::npos && chance(15)) return "<![CDATA[" + text + "]]>";
+    // A CR written raw is read as LF: writers spell it as a reference.
+    if (!text.empty() && text.find("]]>") == std::string::npos && text.find('\r') == std::string::npos && chance(15))
+      return "<![CDATA[" + text + "]]>";
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
       std::size_t length = 1;
@@ -366,7 +384,7 @@ TEST(PropertyListForeignTest, ReadsVariedListsAsLibplistDoes) {
       for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(c[k]) & 0x3F);
       const std::size_t form = below(10);
       char buffer[40];
-      if (form == 0) {
+      if (form == 0 || (c == "\r" && form > 1)) {
         std::snprintf(buffer, sizeof buffer, "&#%0*u;", static_cast<int>(1 + below(3) * 5), code);
         out += buffer;
       } else if (form == 1) {
@@ -471,6 +489,10 @@ TEST(PropertyListForeignTest, ReadsVariedListsAsLibplistDoes) {
       ++readByLibplist;
       ASSERT_EQ(*read, *baseline) << "list " << i << "\n" << text << "\nlibplist reads\n" << shown(*baseline);
     }
+    // Written again, it is a document every reader takes, and reads the same.
+    const std::string written = shown(*read);
+    ASSERT_TRUE(wellFormed(written)) << "list " << i << "\n" << written;
+    ASSERT_EQ(libplistRead(written), std::optional<Value>(value)) << "list " << i << "\n" << written;
   }
   // The forms were made and the baseline had its say on most of them.
   EXPECT_GT(readByLibplist, kLists / 2);
@@ -498,7 +520,7 @@ TEST(PropertyListForeignTest, ListsAtTheEdgeOfTheBudgetAreReadWithinItOrRefused)
     for (std::size_t n = atBudget / 2; n <= 2 * atBudget; n += std::max<std::size_t>(1, atBudget / 40)) {
       const auto list = fd::parsePropertyList(make(n));
       if (!list) {
-        EXPECT_TRUE(refusedFor(list, "once read it would take more than the 1 MB a list may take"))
+        EXPECT_TRUE(refusedFor(list, "once read it would take more than the 1 MiB a list may take"))
             << family << " " << n << ": " << list.error();
         ++refused;
         continue;
@@ -555,4 +577,175 @@ TEST(PropertyListForeignTest, ListsAtTheEdgeOfTheBudgetAreReadWithinItOrRefused)
     for (std::size_t k = 0; k < n; ++k) xml += "<data>" + std::string(400, 'A') + "</data>";
     return bytesOf(listOf(xml + "</array>"));
   });
+}
+
+// Text some readers refuse: written raw, it made a file no reader of XML
+// takes whole (a control character, U+FFFE or U+FFFF, bytes that are not
+// UTF-8 as an ASCII string of a binary list may hold them), and no reference
+// can stand for it. A list holding it, as a value or a key, is refused at
+// its first read in words, and never written.
+TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWritten) {
+  testing_support::ScopedSandbox sandbox;
+  struct Case {
+    const char* text;
+    const char* reference;  // how a list of text may spell it, if it can
+    const char* words;
+  };
+  const Case cases[] = {
+      {"a\x01" "b", "&#1;", "it holds the control character U+0001, which a list cannot keep"},
+      {"\x1B[0m", "&#x1b;", "the control character U+001B"},
+      {"\xEF\xBF\xBE", "&#xFFFE;", "the character U+FFFE"},
+      {"x\xEF\xBF\xBF", "&#65535;", "the character U+FFFF"},
+      {"caf\xE9", nullptr, "it holds text that is not UTF-8 (the byte 0xE9), which a list cannot keep"},
+      {"\xED\xA0\x80", nullptr, "not UTF-8 (the byte 0xED)"},  // a surrogate
+      {"\xC0\xAF", nullptr, "not UTF-8 (the byte 0xC0)"},      // an overlong '/'
+      {"\xE4\xB8", nullptr, "not UTF-8 (the byte 0xE4)"},      // a character cut short
+  };
+  const fs::path file = sandbox.root() / "Kept.plist";
+  const Value kept(fd::Dictionary{{"k", Value("kept")}});
+  ASSERT_TRUE(fd::writePropertyList(file, kept));
+  for (const Case& c : cases) {
+    for (bool asKey : {false, true}) {
+      BinaryPlist binary;
+      const std::size_t text = binary.ascii(c.text), other = binary.ascii("other");
+      const fd::Data list = binary.bytes(asKey ? binary.dict({text}, {other}) : binary.dict({other}, {text}));
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(list), c.words)) << c.words << (asKey ? ", a key" : "");
+      if (c.reference != nullptr) {
+        const std::string spelt = asKey ? "<dict><key>" + std::string(c.reference) + "</key><true/></dict>"
+                                        : "<string>" + std::string(c.reference) + "</string>";
+        EXPECT_TRUE(refusedFor(parse(listOf(spelt)), c.words)) << c.reference;
+      }
+      const Value made(asKey ? fd::Dictionary{{c.text, Value(1)}} : fd::Dictionary{{"k", Value(c.text)}});
+      const fd::Status written = fd::writePropertyList(file, made);
+      EXPECT_FALSE(written) << c.words;
+      EXPECT_NE(written.error().find(c.words), std::string::npos) << written.error();
+    }
+  }
+  EXPECT_EQ(*fd::readPropertyList(file), kept);
+}
+
+// Text every reader takes is written so that each reads it back as it was:
+// CR as a reference (raw, readers of XML take it and CR LF for LF, as the
+// program now does), markup as entities, a negative zero with its sign.
+TEST(PropertyListForeignTest, TextAndNumbersAreWrittenForEveryReader) {
+  const Value value(fd::Dictionary{
+      {"cr\rkey", Value("one\rtwo\r\nthree")},
+      {"wide", Value("tab\t \x7F \u0085 \u00A0 \u2028 \uFFFD \U0010FFFF \U0001F600 <&> ]]>")},
+      {"zero", Value(-0.0)}});
+  const std::string text = fd::serializePropertyListXML(value);
+  EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+  EXPECT_NE(text.find("<key>cr&#13;key</key>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<real>-0.0</real>"), std::string::npos) << text;
+  EXPECT_TRUE(wellFormed(text)) << text;
+  EXPECT_EQ(libplistRead(text), std::optional<Value>(value)) << text;
+  const auto read = parse(text);
+  ASSERT_TRUE(read) << read.error();
+  EXPECT_EQ(*read, value);
+  EXPECT_TRUE(std::signbit((*read)["zero"].doubleValue()));
+
+  const auto raw = parse(listOf("<array><string>a\r\nb\rc\n</string><string><![CDATA[d\r\ne]]></string></array>"));
+  ASSERT_TRUE(raw) << raw.error();
+  EXPECT_EQ(*raw, Value(fd::Array{Value("a\nb\nc\n"), Value("d\ne")}));
+}
+
+// Numbers and dates as writers write them are read whole; damaged text is
+// refused in words rather than read as far as it goes.
+TEST(PropertyListForeignTest, NumbersAndDatesAreReadWholeOrRefused) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const auto date = [](int y, int mo, int d, int h, int mi, int s) {
+    std::tm parts{};
+    parts.tm_year = y - 1900, parts.tm_mon = mo - 1, parts.tm_mday = d, parts.tm_hour = h, parts.tm_min = mi,
+    parts.tm_sec = s;
+    return Value(fd::Date{static_cast<double>(timegm(&parts))});
+  };
+  struct Case {
+    std::string element;
+    std::optional<Value> read;  // none: refused
+  };
+  const Case cases[] = {
+      {"<integer>09</integer>", Value(9)},
+      {"<integer>010</integer>", Value(10)},
+      {"<integer> +42\n</integer>", Value(42)},
+      {"<integer>-0x10</integer>", Value(-16)},
+      {"<integer>0X1f</integer>", Value(31)},
+      {"<integer>1e3</integer>", std::nullopt},
+      {"<integer>12abc</integer>", std::nullopt},
+      {"<integer></integer>", std::nullopt},
+      {"<integer>--5</integer>", std::nullopt},
+      {"<integer>0x</integer>", std::nullopt},
+      {"<integer>1 2</integer>", std::nullopt},
+      {"<real>1</real>", Value(1.0)},
+      {"<real>1.5e+10</real>", Value(1.5e10)},
+      {"<real> 2.5\n</real>", Value(2.5)},
+      {"<real>-0</real>", Value(-0.0)},
+      {"<real>inf</real>", Value(kInfinity)},
+      {"<real>+infinity</real>", Value(kInfinity)},
+      {"<real>-Infinity</real>", Value(-kInfinity)},
+      {"<real>1e999</real>", Value(kInfinity)},
+      {"<real>1,5</real>", std::nullopt},
+      {"<real></real>", std::nullopt},
+      {"<real>0x1p3</real>", std::nullopt},
+      {"<real>--1</real>", std::nullopt},
+      {"<date>2020-02-29T12:00:00Z</date>", date(2020, 2, 29, 12, 0, 0)},
+      {"<date>2000-02-29T00:00:00.5Z</date>", date(2000, 2, 29, 0, 0, 0)},
+      {"<date>2020-02-30T00:00:00Z</date>", std::nullopt},
+      {"<date>2019-02-29T00:00:00Z</date>", std::nullopt},
+      {"<date>1900-02-29T00:00:00Z</date>", std::nullopt},
+      {"<date>2020-04-31T00:00:00Z</date>", std::nullopt},
+      {"<date>2020-12-31T23:59:60Z</date>", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const auto read = parse(listOf(c.element));
+    if (!c.read) {
+      EXPECT_TRUE(!read && (read.error().find("holds no whole number") != std::string::npos ||
+                            read.error().find("holds no number") != std::string::npos ||
+                            read.error().find("a day or a time no calendar has") != std::string::npos))
+          << c.element << ": " << (read ? shown(*read) : read.error());
+      continue;
+    }
+    ASSERT_TRUE(read) << c.element << ": " << read.error();
+    EXPECT_EQ(*read, *c.read) << c.element;
+    EXPECT_EQ(std::signbit(read->doubleValue()), std::signbit(c.read->doubleValue())) << c.element;
+  }
+  const auto nan = parse(listOf("<real>nan</real>"));
+  ASSERT_TRUE(nan) << nan.error();
+  EXPECT_TRUE(std::isnan(nan->doubleValue()));
+}
+
+// A list is read in the encoding it declares, ISO-8859-1 and US-ASCII as
+// well as UTF-8; one declaring another is refused in words, never read as
+// UTF-8 and then written as it came.
+TEST(PropertyListForeignTest, ListsAreReadInTheEncodingTheyDeclare) {
+  struct Case {
+    std::string encoding;
+    std::string text;
+    std::optional<std::string> read;
+    std::string words;  // why it is refused
+  };
+  const Case cases[] = {
+      {"ISO-8859-1", "caf\xE9 \xFC\xDF \xA0", "caf\u00e9 \u00fc\u00df \u00a0", ""},
+      {"latin1", "\xC0 \xFF", "\u00c0 \u00ff", ""},
+      {"US-ASCII", "plain", "plain", ""},
+      {"UTF-8", "caf\xC3\xA9", "caf\u00e9", ""},
+      {"us-ascii", "caf\xE9", std::nullopt, "it is declared US-ASCII and holds the byte 0xE9"},
+      {"utf-8", "caf\xE9", std::nullopt, "it holds text that is not UTF-8 (the byte 0xE9)"},
+      {"Shift_JIS", "x", std::nullopt, "property list is written in Shift_JIS, an encoding the program does not read"},
+      {"UTF-16", "x", std::nullopt, "property list is written in UTF-16, an encoding the program does not read"},
+  };
+  for (const Case& c : cases) {
+    for (const char* quote : {"\"", "'"}) {
+      const std::string list = std::string("<?xml version=\"1.0\" encoding=") + quote + c.encoding + quote +
+                               "?>\n<plist version=\"1.0\"><dict><key>" + c.text + "</key><string>" + c.text +
+                               "</string></dict></plist>\n";
+      const auto read = parse(list);
+      if (!c.read) {
+        EXPECT_TRUE(refusedFor(read, c.words)) << c.encoding << ": " << (read ? shown(*read) : read.error());
+        continue;
+      }
+      ASSERT_TRUE(read) << c.encoding << ": " << read.error();
+      const Value expected(fd::Dictionary{{*c.read, Value(*c.read)}});
+      EXPECT_EQ(*read, expected) << c.encoding;
+      EXPECT_EQ(parse(shown(*read)).toOptional(), std::optional<Value>(expected)) << c.encoding;
+    }
+  }
 }

@@ -180,7 +180,7 @@ TEST_F(PropertyListTest, AFilePastTheBoundIsRefusedUnread) {
   std::ofstream(padded, std::ios::binary | std::ios::app) << '\n';
   const auto refused = fd::readPropertyList(padded);
   ASSERT_FALSE(refused);
-  EXPECT_NE(refused.error().find("the file is 64 MB and 1 byte, larger than the 64 MB it may be"), std::string::npos)
+  EXPECT_NE(refused.error().find("the file is 64 MiB and 1 byte, larger than the 64 MiB it may be"), std::string::npos)
       << refused.error();
   const auto peeked = fd::peekStoredDictionary(padded);
   ASSERT_FALSE(peeked);
@@ -198,7 +198,7 @@ TEST_F(PropertyListTest, AFilePastTheBoundIsRefusedUnread) {
     EXPECT_FALSE(fs::exists(huge));
     const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+    EXPECT_EQ(reports[0].reason, "the file is 3.0 GiB, larger than the 64 MiB it may be");
     ASSERT_FALSE(reports[0].keptAs.empty());
     EXPECT_EQ(fs::file_size(reports[0].keptAs), std::uintmax_t{3} << 30);
   });
@@ -342,7 +342,7 @@ TEST_F(PropertyListTest, SharedObjectsAreChargedEachTimeTheyAreCopiedOut) {
   const auto child = testing_support::runUnderMemoryCeiling(std::size_t{256} << 20, [&] {
     for (const fd::Data& list : {shared, testing_support::sharedStringList(), testing_support::sharedDataList(false)}) {
       const auto read = fd::parsePropertyList(list);
-      EXPECT_TRUE(refusedFor(read, "once read it would take more than the 256 MB a list may take")) << read.error();
+      EXPECT_TRUE(refusedFor(read, "once read it would take more than the 256 MiB a list may take")) << read.error();
     }
     EXPECT_LT(shared.size(), std::size_t{32} << 10);
     EXPECT_FALSE(fd::peekStoredDictionary(file));
@@ -352,7 +352,7 @@ TEST_F(PropertyListTest, SharedObjectsAreChargedEachTimeTheyAreCopiedOut) {
     EXPECT_FALSE(fs::exists(file));
     const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].reason.find("256 MB"), std::string::npos) << reports[0].reason;
+    EXPECT_NE(reports[0].reason.find("256 MiB"), std::string::npos) << reports[0].reason;
     EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), shared);
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
@@ -370,7 +370,7 @@ TEST_F(PropertyListTest, SharedObjectsAreChargedEachTimeTheyAreCopiedOut) {
   ASSERT_EQ(within->count(), 200u);
   EXPECT_EQ(within->at(199).count(), 100u);
   EXPECT_EQ(within->at(199).at(99), Value(std::string(1024, 'n')));
-  EXPECT_TRUE(refusedFor(fd::parsePropertyList(copies(3000, 100)), "256 MB"));
+  EXPECT_TRUE(refusedFor(fd::parsePropertyList(copies(3000, 100)), "256 MiB"));
 }
 
 // A valid XML list of 64 MB of small elements once took 1.6 GB to read, a
@@ -397,7 +397,7 @@ TEST_F(PropertyListTest, ALongXMLListIsReadWithinABoundOfItsFile) {
     EXPECT_GT(count, 2500000u);
     EXPECT_EQ(read->at(count - 1), Value(static_cast<int>((count - 1) % 10000)));
     EXPECT_EQ(read->at(12345), Value(2345));
-    EXPECT_TRUE(refusedFor(fd::parsePropertyList(flags), "once read it would take more than the 256 MB"));
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(flags), "once read it would take more than the 256 MiB"));
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;
 }
@@ -624,7 +624,8 @@ TEST_F(PropertyListTest, SharedDatesThatWouldBeWrittenPastTheBoundAreRefusedAtTh
   std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].kind, fd::DamagedFileReport::Kind::Preferences);
-  EXPECT_EQ(reports[0].reason, "written back, it would be 70.6 MB, larger than the 64 MB a list may be");
+  EXPECT_EQ(reports[0].reason, "it is too large to open: its file of " + fd::files::describeSize(dates.size()) +
+                                   " holds what would be saved as 70.6 MiB, more than the 64 MiB a list may be");
   EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), dates);
 }
 
@@ -640,12 +641,12 @@ TEST_F(PropertyListTest, PackedListsThatWouldBeWrittenPastTheBoundAreRefusedAtTh
     const char* element;
     const char* writtenAs;
   };
-  for (const Packed& list : {Packed{"<date>2013-05-17T08:30:15Z</date>", "1.1 MB"},
-                             Packed{"<integer>7</integer>", "1.1 MB"}, Packed{"<data>Bw==</data>", "1.4 MB"}}) {
+  for (const Packed& list : {Packed{"<date>2013-05-17T08:30:15Z</date>", "1.1 MiB"},
+                             Packed{"<integer>7</integer>", "1.1 MiB"}, Packed{"<data>Bw==</data>", "1.4 MiB"}}) {
     const fd::Data packed = packedList(list.element, kBound - kBound / 640);
     const auto read = fd::parsePropertyList(packed);
-    EXPECT_TRUE(refusedFor(read, std::string("written back, it would be ") + list.writtenAs +
-                                     ", larger than the 1 MB a list may be"))
+    EXPECT_TRUE(refusedFor(read, std::string(" holds what would be saved as ") + list.writtenAs +
+                                     ", more than the 1 MiB a list may be"))
         << list.element << ": " << (read ? "taken" : read.error());
 
     const auto taken = fd::parsePropertyList(packedList(list.element, kBound * 7 / 10));
@@ -773,7 +774,7 @@ TEST_F(PropertyListTest, AListIsTakenOnlyWhenItsWrittenFormWouldBeReadWithinTheB
     {
       ScopedBuildBudget budget(charge - 1);
       ASSERT_TRUE(fd::plistcheck::checkBinary(binary)) << "the binary form itself is read within the budget";
-      EXPECT_TRUE(refusedFor(fd::parsePropertyList(binary), "written back, ")) << text.substr(0, 300);
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(binary), "it is too large to open: saved again and once read")) << text.substr(0, 300);
     }
     ScopedBuildBudget budget(charge);
     const auto read = fd::parsePropertyList(binary);
@@ -799,15 +800,15 @@ TEST_F(PropertyListTest, AWriteThatWouldNotBeReadAgainIsRefusedAndTheFileKept) {
   const fd::Status refused = fd::writePropertyList(file, past);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error(), file.string() +
-                                 " is not written: it would be 64.0 MB, larger than the 64 MB a list may be, and could "
-                                 "not be read again");
+                                 " is not written: it is too large to keep, as it would be saved as 64 MiB and 224 "
+                                 "bytes, more than the 64 MiB a list may be");
   {
     ScopedBuildBudget budget(1 << 20);
     const Value heavy(fd::Array(20000, Value(true)));
     EXPECT_LT(fd::writtenPropertyListSize(heavy), std::uint64_t{1} << 20);
     const fd::Status charged = fd::writePropertyList(file, heavy);
     EXPECT_FALSE(charged);
-    EXPECT_NE(charged.error().find("more than the 1 MB a list may take"), std::string::npos) << charged.error();
+    EXPECT_NE(charged.error().find("more than the 1 MiB a list may take"), std::string::npos) << charged.error();
   }
   EXPECT_EQ(testing_support::fileBytes(file), written);
   EXPECT_EQ(*fd::readPropertyList(file), before);
@@ -900,7 +901,7 @@ TEST_F(PropertyListTest, ListsAreTakenAsDeepAsTheyAreWrittenAndReadAgain) {
   for (int level = 2; level < 513; ++level) deep = Value(fd::Array{deep});
   const fd::Status refused = fd::writePropertyList(file, deep);
   ASSERT_FALSE(refused);
-  EXPECT_NE(refused.error().find("nested deeper than the 512 levels a list may be, and could not be read again"),
+  EXPECT_NE(refused.error().find("nested deeper than the 512 levels a list may be"),
             std::string::npos)
       << refused.error();
   EXPECT_EQ(*fd::readPropertyList(file), kept);
@@ -1024,7 +1025,7 @@ TEST_F(PropertyListTest, AListWrittenToExactlyTheBoundIsTakenAndOneByteMoreRefus
     for (const auto& [form, list] : {std::pair<const char*, fd::Data>{"XML", bytesOf(fd::serializePropertyListXML(over))},
                                      {"binary", binaryOf(over)}}) {
       const auto read = fd::parsePropertyList(list);
-      EXPECT_TRUE(refusedFor(read, "written back, it would be 64 KB, larger than the 64 KB a list may be"))
+      EXPECT_TRUE(refusedFor(read, "holds what would be saved as 64 KiB and 1 byte, more than the 64 KiB a list may be"))
           << what << ", " << form << ": " << (read ? "taken" : read.error());
     }
     EXPECT_FALSE(fd::writePropertyList(file, over)) << what;

@@ -133,6 +133,7 @@ TEST_F(UserDefaultsTest, PreferencesTakenAreTakenAgainOnceWritten) {
   EXPECT_TRUE(UserDefaults::standard().objectForKey("dates").isNull());
   const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0].reason, "written back, it would be 289 KB, larger than the 256 KB a list may be");
+  EXPECT_EQ(reports[0].reason, "it is too large to open: its file of " + fd::files::describeSize(past.size()) +
+                                   " holds what would be saved as 289 KiB, more than the 256 KiB a list may be");
   EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), past);
 }

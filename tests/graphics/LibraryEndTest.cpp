@@ -24,7 +24,7 @@ TEST(LibraryEnd, AThreadGLibCannotStartEndsTheProcessWithTheCeilingNamed) {
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
 #endif
   EXPECT_DEATH(startAGLibThreadWithNoRoomForIt(),
-               "flipdesk: ends, as a library it uses cannot go on: its address-space limit of [0-9]+ MB "
+               "flipdesk: ends, as a library it uses cannot go on: its address-space limit of [0-9]+ MiB "
                "\\(ulimit -v\\)\nleaves no room for what it was doing. Raise the limit and start it again.");
 }
 

@@ -125,6 +125,9 @@ TEST_F(DamagedFileTest, ADamagedPreferencesFileIsKeptAsideAndTheProjectsListedAg
   const fs::path preferences = fd::UserDefaults::standard().filePath();
   const std::string junk = "<?xml version=\"1.0\"?><plist><dict><key>ProjectsNameArray</key><arr";
   writeBytes(preferences, junk);
+  // A folder another program named in Latin-1: no list keeps its name, and
+  // listed it would leave the preferences unsaved.
+  fs::copy(beta, beta.parent_path() / "Caf\xE9", fs::copy_options::recursive);
 
   ZTDataModel& m = restart();
   const std::vector<fs::path> kept = keptCopies(preferences);
@@ -164,7 +167,7 @@ TEST_F(DamagedFileTest, AHugeProjectListOrPreferencesFileIsSetAsideUnread) {
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].kind, Kind::Project);
   EXPECT_EQ(reports[0].name, "Huge");
-  EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+  EXPECT_EQ(reports[0].reason, "the file is 3.0 GiB, larger than the 64 MiB it may be");
 
   const std::string opened = m.curProjectName();
   m.saveData();
@@ -176,7 +179,7 @@ TEST_F(DamagedFileTest, AHugeProjectListOrPreferencesFileIsSetAsideUnread) {
   reports = fd::takeDamagedFileReports();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].kind, Kind::Preferences);
-  EXPECT_EQ(reports[0].reason, "the file is 3.0 GB, larger than the 64 MB it may be");
+  EXPECT_EQ(reports[0].reason, "the file is 3.0 GiB, larger than the 64 MiB it may be");
   // The projects are listed again from their folders; the one written last opens.
   EXPECT_EQ(again.curProjectName(), opened);
   const auto& names = again.projectsNameArray();

@@ -171,7 +171,7 @@ TEST_F(PackageImportTest, APackageWhoseListWouldBuildTooMuchIsRefusedInWords) {
     EXPECT_EQ(op.listSize(), 0u) << "only what it would build is known";
     EXPECT_EQ(op.listBound(), std::uint64_t{256} << 20);
     EXPECT_EQ(snapshotTree(root()), before) << "the import left something behind";
-    for (const std::string& said : {std::string("its project list is too large to open"), std::string("256 MB")})
+    for (const std::string& said : {std::string("its project list is too large to open"), std::string("256 MiB")})
       EXPECT_NE(op.lastError().find(said), std::string::npos) << said << " in: " << op.lastError();
   });
   EXPECT_TRUE(child.exited && child.exitCode == 0) << "signal " << child.signal;

@@ -323,7 +323,7 @@ TEST_F(ProjectFileTest, AProjectOpenedOpensAgainOnceSaved) {
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].kind, fd::DamagedFileReport::Kind::Project);
   EXPECT_EQ(reports[0].name, "marks");
-  EXPECT_TRUE(reports[0].reason.starts_with("written back, it would be ")) << reports[0].reason;
+  EXPECT_TRUE(reports[0].reason.starts_with("it is too large to open: its file of ")) << reports[0].reason;
   EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), past);
   ASSERT_TRUE(p->saveData());
   EXPECT_EQ(ProjectDataModel::initWithProjectName("marks")->description().value_or(""), "");
@@ -367,7 +367,7 @@ TEST_F(ProjectFileTest, AListGrownPastWhatIsReadKeepsTheLastAndIsToldOnce) {
   ASSERT_EQ(told.size(), 1u) << "the user is told once";
   EXPECT_EQ(told[0].kind, ProjectNotice::Kind::ListNotSaved);
   EXPECT_EQ(told[0].project, "grown");
-  EXPECT_NE(told[0].reason.find("larger than"), std::string::npos) << told[0].reason;
+  EXPECT_NE(told[0].reason.find("it is too large to keep, as it would be saved as "), std::string::npos) << told[0].reason;
 
   p->setDescription("");
   ASSERT_TRUE(p->saveData());

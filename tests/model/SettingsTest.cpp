@@ -160,8 +160,8 @@ TEST_F(SettingsTest, SettingsTakenAreTakenAgainOnceWritten) {
   const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
   ASSERT_EQ(reports.size(), 2u);
   for (const fd::DamagedFileReport& report : reports) {
-    EXPECT_TRUE(report.reason.starts_with("written back, it would be ")) << report.name << ": " << report.reason;
-    EXPECT_TRUE(report.reason.ends_with(", larger than the 64 KB a list may be")) << report.reason;
+    EXPECT_TRUE(report.reason.starts_with("it is too large to open: its file of ")) << report.name << ": " << report.reason;
+    EXPECT_TRUE(report.reason.ends_with(", more than the 64 KiB a list may be")) << report.reason;
     EXPECT_FALSE(fs::exists(report.file)) << "set aside";
   }
 

@@ -155,15 +155,15 @@ TEST_F(VTSystemManagerTest, AnUnreadableRecordIsKeptAndToldNeverWrittenOver) {
   const std::vector<Case> cases = {
       {"past the size bound",
        [&] { std::ofstream(record, std::ios::binary) << list << std::string(pastTheBound - list.size(), '\n'); },
-       pastTheBound, "larger than the 64 MB it may be"},
+       pastTheBound, "larger than the 64 MiB it may be"},
       {"sparse and gigabytes",
        [&] {
          std::ofstream(record, std::ios::binary) << list;
          std::filesystem::resize_file(record, std::uintmax_t{3} << 30);
        },
-       std::uintmax_t{3} << 30, "the file is 3.0 GB"},
+       std::uintmax_t{3} << 30, "the file is 3.0 GiB"},
       {"garbled", [&] { testing_support::writeBytes(record, "\x01garbled\x02"); }, 9, "not a valid property list"},
-      {"shared objects", [&] { ASSERT_TRUE(fd::files::writeFileAtomically(record, shared)); }, shared.size(), "256 MB"},
+      {"shared objects", [&] { ASSERT_TRUE(fd::files::writeFileAtomically(record, shared)); }, shared.size(), "256 MiB"},
   };
   for (const Case& c : cases) {
     c.write();
@@ -220,7 +220,7 @@ TEST_F(VTSystemManagerTest, ARecordTakenIsTakenAgainOnceWritten) {
   VTSystemManager::sharedManager().event("stamp");
   const std::vector<fd::DamagedFileReport> reports = fd::takeDamagedFileReports();
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(reports[0].reason.starts_with("written back, it would be ")) << reports[0].reason;
+  EXPECT_TRUE(reports[0].reason.starts_with("it is too large to open: its file of ")) << reports[0].reason;
   EXPECT_EQ(testing_support::fileBytes(reports[0].keptAs), past);
   const fd::Expected<fd::Value> fresh = fd::readPropertyList(record);
   ASSERT_TRUE(fresh) << fresh.error();

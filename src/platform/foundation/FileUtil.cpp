@@ -239,16 +239,16 @@ std::optional<std::uintmax_t> fileSize(const fs::path& p) {
 }
 
 std::string describeSize(std::uintmax_t bytes) {
-  constexpr std::uintmax_t kKB = 1024, kMB = kKB * 1024, kGB = kMB * 1024;
+  constexpr std::uintmax_t kKiB = 1024, kMiB = kKiB * 1024, kGiB = kMiB * 1024;
   char text[64];
-  if (bytes >= kGB)
-    std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / static_cast<double>(kGB));
-  else if (bytes >= kMB && bytes % kMB == 0)
-    std::snprintf(text, sizeof text, "%ju MB", bytes / kMB);
-  else if (bytes >= kMB)
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / static_cast<double>(kMB));
-  else if (bytes >= kKB)
-    std::snprintf(text, sizeof text, "%ju KB", (bytes + kKB / 2) / kKB);
+  if (bytes >= kGiB)
+    std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / static_cast<double>(kGiB));
+  else if (bytes >= kMiB && bytes % kMiB == 0)
+    std::snprintf(text, sizeof text, "%ju MiB", bytes / kMiB);
+  else if (bytes >= kMiB)
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / static_cast<double>(kMiB));
+  else if (bytes >= kKiB)
+    std::snprintf(text, sizeof text, "%ju KiB", (bytes + kKiB / 2) / kKiB);
   else
     std::snprintf(text, sizeof text, "%ju bytes", bytes);
   return text;
@@ -260,7 +260,7 @@ std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound) {
     std::string_view name;
     std::uintmax_t bytes;
   };
-  static constexpr Unit kUnits[] = {{" GB", std::uintmax_t{1} << 30}, {" MB", std::uintmax_t{1} << 20}, {" KB", 1024}};
+  static constexpr Unit kUnits[] = {{" GiB", std::uintmax_t{1} << 30}, {" MiB", std::uintmax_t{1} << 20}, {" KiB", 1024}};
   std::uintmax_t unit = 1;
   for (const Unit& u : kUnits)
     if (said.ends_with(u.name)) unit = u.bytes;

@@ -61,14 +61,16 @@ std::optional<FileStamp> fileStamp(const fs::path& p);
 // refused by its size before a byte is read, and one that grows while it is
 // read is refused once it passes the bound, so no file can make the reader
 // take more memory than the bound. The failure says why in words ("the file
-// is 3.0 GB, larger than the 64 MB it may be"; one just past the bound "64 MB
+// is 3.0 GiB, larger than the 64 MiB it may be"; one just past the bound "64 MiB
 // and 1 byte").
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes);
-// A size as a person reads it: "512 bytes", "64 MB", "3.0 GB".
+// A size as a person reads it, in units of 1024 named so: "512 bytes",
+// "64 MiB", "3.0 GiB" (an address-space limit set as 593920 KiB is 580 MiB,
+// as ulimit counts it).
 std::string describeSize(std::uintmax_t bytes);
 // A size past a bound, told so that it reads larger than the bound: one that
-// rounds to the bound ("64.0 MB" past "64 MB") is told as the bound and what
-// it has over it ("64 MB and 1 byte").
+// rounds to the bound ("64.0 MiB" past "64 MiB") is told as the bound and
+// what it has over it ("64 MiB and 1 byte").
 std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound);
 // Temp file in the same folder, fsync, rename: the old file survives a failure.
 // The temp file is "." + the file's name + "." + six letters or digits, and is

@@ -23,7 +23,7 @@ Expected<Value> parsePropertyList(const Data& bytes) {
   Expected<Value> value =
       binary ? plistcheck::readCheckedBinary(bytes, &written) : plistcheck::readXML(bytes, &written);
   if (!value) return value;
-  if (Status again = plistcheck::readableOnceWritten(*value, written); !again) return again.failure();
+  if (Status again = plistcheck::readableOnceWritten(*value, written, bytes.size()); !again) return again.failure();
   return value;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -45,6 +46,67 @@ std::string nestedTooDeeply() { return "property list nested deeper than " + std
 
 std::string integerBeyondRange() {
   return "property list holds an integer beyond those a list may hold (from -2^63 to 2^64-1)";
+}
+
+std::size_t carriedWideAt(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u; };
+  const auto within = [](unsigned b, unsigned low, unsigned high) { return b >= low && b <= high; };
+  const unsigned lead = byte(0), second = byte(1);
+  // The second byte's range shuts out overlong forms, surrogates and what
+  // lies past U+10FFFF.
+  std::size_t length = 0;
+  if (within(lead, 0xC2, 0xDF)) length = within(second, 0x80, 0xBF) ? 2 : 0;
+  else if (lead == 0xE0) length = within(second, 0xA0, 0xBF) ? 3 : 0;
+  else if (lead == 0xED) length = within(second, 0x80, 0x9F) ? 3 : 0;
+  else if (within(lead, 0xE1, 0xEF)) length = within(second, 0x80, 0xBF) ? 3 : 0;
+  else if (lead == 0xF0) length = within(second, 0x90, 0xBF) ? 4 : 0;
+  else if (within(lead, 0xF1, 0xF3)) length = within(second, 0x80, 0xBF) ? 4 : 0;
+  else if (lead == 0xF4) length = within(second, 0x80, 0x8F) ? 4 : 0;
+  for (std::size_t i = 2; i < length; ++i)
+    if (!within(byte(i), 0x80, 0xBF)) return 0;
+  // U+FFFE and U+FFFF.
+  if (length == 3 && lead == 0xEF && second == 0xBF && (byte(2) & 0xFE) == 0xBE) return 0;
+  return length;
+}
+
+std::optional<Uncarried> uncarriedIn(std::string_view text) {
+  // Most text is ASCII from the space on: it is passed over eight bytes at a
+  // time (a byte below 0x20 borrows into its top bit, one from 0x80 on has
+  // it), the rest a character at a time.
+  std::size_t i = 0;
+  for (std::uint64_t eight = 0; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&eight, text.data() + i, 8);
+    if (((eight - 0x2020202020202020ull) | eight) & 0x8080808080808080ull) break;
+  }
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x80) {
+      ++i;
+    } else if (c < 0x20) {
+      if (c != '\t' && c != '\n' && c != '\r' && c != 0) return Uncarried{c, false};
+      ++i;
+    } else if (const std::size_t length = carriedWideAt(text, i); length > 0) {
+      i += length;
+    } else {
+      // A noncharacter that is good UTF-8 is named as a character.
+      if (c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+          (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE)
+        return Uncarried{0xFFFEu | (static_cast<unsigned char>(text[i + 2]) & 1u), false};
+      return Uncarried{c, true};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string uncarriedText(const Uncarried& found) {
+  char code[16];
+  if (found.notUtf8) {
+    std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(found.code));
+    return std::string("it holds text that is not UTF-8 (the byte ") + code + "), which a list cannot keep";
+  }
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(found.code));
+  return std::string("it holds ") + (found.code < 0x20 ? "the control character " : "the character ") + code +
+         ", which a list cannot keep";
 }
 
 namespace {
@@ -316,7 +378,7 @@ class BinaryReader {
       case 0x5:
       case 0x6:
         if (Status s = string(*raw, out); !s) return s;
-        if (written_) written_->text(out.string()->size());
+        if (written_) written_->text(*out.string());
         break;
       case 0x8: {  // unique id of 1 to 8 bytes
         if (raw->info > 7 || raw->info + 1u > room) return fail("binary property list has a damaged id");
@@ -361,7 +423,7 @@ class BinaryReader {
           if (keyRaw->type != 0x5 && keyRaw->type != 0x6) return fail("binary property list has a key that is not a string");
           Value key;
           if (Status s = string(*keyRaw, key); !s) return s;
-          if (written_) written_->key(key.string()->size(), depth + 1);
+          if (written_) written_->key(*key.string(), depth + 1);
           Value item;
           if (Status s = read(*valueIndex, item, depth + 1); !s) return s;
           entries.insert_or_assign(std::move(*key.string()), std::move(item));
@@ -423,32 +485,47 @@ Expected<Value> readCheckedBinary(const Data& bytes, plistxml::Bound* written) {
 
 namespace {
 
+// Whether a list is taken from a file or kept by the program: its words.
+enum class Purpose { Open, Keep };
+
 // Why a value whose XML form the writer counted as `written` (its text, when
 // made already) would not be read again, if it would not. The text inside
 // elements is no more than the whole, so only a list whose charge beside its
 // text comes within its size of the budget has its text made and charged as
-// the reader would.
-Status readAgain(const Value& value, const plistxml::Extent& written, std::string_view text) {
+// the reader would. `fileSize` is that of the file a list to open was read
+// from.
+Status readAgain(const Value& value, const plistxml::Extent& written, std::string_view text, Purpose purpose,
+                 std::uint64_t fileSize = 0) {
+  if (written.uncarried) return fail(uncarriedText(*written.uncarried));
   if (written.tooDeep) return fail("it is nested deeper than the " + std::to_string(kMaxDepth) + " levels a list may be");
-  if (written.bytes > fileBound())
-    return fail("it would be " + files::describeSize(written.bytes) + ", larger than the " +
-                files::describeSize(fileBound()) + " a list may be");
+  const bool open = purpose == Purpose::Open;
+  if (written.bytes > fileBound()) {
+    const std::string saved = "saved as " + files::describeSizePast(written.bytes, fileBound()) + ", more than the " +
+                              files::describeSize(fileBound()) + " a list may be";
+    if (!open) return fail("it is too large to keep, as it would be " + saved);
+    if (fileSize == 0) return fail("it is too large to open, as it would be " + saved);
+    return fail("it is too large to open: its file of " + files::describeSize(fileSize) + " holds what would be " + saved);
+  }
   if (withinBudget(charged(written.besideText, written.bytes))) return {};
   std::string made;
   if (text.empty()) {
     made = serializePropertyListXML(value);
     text = made;
   }
-  return checkXML(text);
+  if (checkXML(text)) return {};
+  // The text, the one way the check fails on what the writer makes, takes
+  // more than the budget once read.
+  return fail((open ? "it is too large to open: saved again and " : "it is too large to keep, as ") + pastTheBudget());
 }
 
 }  // namespace
 
-Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied) {
+Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied, std::uint64_t fileSize) {
   const plistxml::Extent& bound = tallied.extent();
-  if (!bound.tooDeep && bound.bytes <= fileBound() && withinBudget(charged(bound.besideText, bound.bytes))) return {};
-  if (Status s = readAgain(value, plistxml::countWritten(value), {}); !s) return fail("written back, " + s.error());
-  return {};
+  if (!bound.uncarried && !bound.tooDeep && bound.bytes <= fileBound() &&
+      withinBudget(charged(bound.besideText, bound.bytes)))
+    return {};
+  return readAgain(value, plistxml::countWritten(value), {}, Purpose::Open, fileSize);
 }
 
 Status readableOnceWritten(const Value& value) {
@@ -460,7 +537,7 @@ Status readableOnceWritten(const Value& value) {
 Expected<std::string> storableText(const Value& value) {
   plistxml::Extent extent;
   std::string text = plistxml::written(value, extent);
-  if (Status s = readAgain(value, extent, text); !s) return fail(s.error() + ", and could not be read again");
+  if (Status s = readAgain(value, extent, text, Purpose::Keep); !s) return s.failure();
   return text;
 }
 

@@ -8,6 +8,7 @@
 // before a value is made.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,23 @@ std::string nestedTooDeeply();
 // Why a list holding an integer no value holds is refused.
 std::string integerBeyondRange();
 
+// The text an XML document can carry: UTF-8 of tab, LF, CR and the
+// characters from U+0020 on but U+FFFE and U+FFFF (surrogates are no UTF-8).
+// Written raw, anything else makes a file other readers refuse whole, and no
+// reference can stand for it, so a list holding it is neither stored nor
+// taken. NUL, which lists refuse on their own, is not looked at here.
+struct Uncarried {
+  std::uint32_t code = 0;  // the character, or the byte that begins none
+  bool notUtf8 = false;
+};
+// The length of the character of two to four bytes at `text[at]` when it is
+// one XML carries, 0 when the bytes there are no such character.
+std::size_t carriedWideAt(std::string_view text, std::size_t at);
+// The first character or byte of the text XML does not carry, if any.
+std::optional<Uncarried> uncarriedIn(std::string_view text);
+// Why a list holding it is refused.
+std::string uncarriedText(const Uncarried& found);
+
 // Binary form ("bplist00"): the object table is in bounds, free of cycles, no
 // deeper than kMaxDepth, holds no string or key with a NUL character, and
 // builds no more than the budget once its shared objects are copied out (the
@@ -87,11 +105,14 @@ Status checkXML(std::string_view text);
 // whose bound comes near a limit is counted by the writer itself, and only
 // one whose charge then comes near the budget is charged by the reader's own
 // first pass over the text.
+// A list holding text XML does not carry is refused too: written, it would
+// make a file no reader takes. The words say the list is too large to open
+// (of a file of `fileSize` bytes, when given) or too large to keep.
 Status readableOnceWritten(const Value& value);
-Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied);
+Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied, std::uint64_t fileSize = 0);
 // The XML text of a value to be stored, or why the file it would make could
 // not be read again (a value nested too deeply among them: it would be
-// written without what lies below the depth read).
+// written without what lies below the depth read; text XML does not carry).
 Expected<std::string> storableText(const Value& value);
 
 }  // namespace fd::plistcheck

@@ -101,24 +101,43 @@ class Writer {
   void indent(int depth) { out_.append(static_cast<std::size_t>(depth), '\t'); }
 
   // Text up to its first NUL (the parser refuses NUL), with the three markup
-  // characters escaped.
+  // characters escaped and CR as a reference: raw, every XML reader takes it
+  // for LF. What XML does not carry is noted, and the list is not stored.
   void escaped(std::string_view s) {
-    s = s.substr(0, s.find('\0'));
-    // Most text holds none of the three: it is looked through a table and
-    // copied in runs.
-    static constexpr auto kMarkup = [] {
-      std::array<bool, 256> t{};
-      t['&'] = t['<'] = t['>'] = true;
+    // Most text holds nothing but plain ASCII: it is looked through a table
+    // and copied in runs.
+    enum : std::uint8_t { kPlain, kMarkup, kReturn, kEnd, kControl, kWide };
+    static constexpr auto kKind = [] {
+      std::array<std::uint8_t, 256> t{};
+      for (int c = 0; c < 0x20; ++c) t[c] = kControl;
+      for (int c = 0x80; c < 0x100; ++c) t[c] = kWide;
+      t['\t'] = t['\n'] = kPlain;
+      t['&'] = t['<'] = t['>'] = kMarkup;
+      t['\r'] = kReturn;
+      t[0] = kEnd;
       return t;
     }();
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      if (!kMarkup[static_cast<unsigned char>(s[i])]) continue;
+    std::size_t plain = 0, i = 0;
+    for (; i < s.size(); ++i) {
+      const std::uint8_t kind = kKind[static_cast<unsigned char>(s[i])];
+      if (kind == kPlain) continue;
+      if (kind == kEnd) break;
+      if (kind == kWide) {
+        // A character XML carries is copied with its run.
+        if (const std::size_t length = plistcheck::carriedWideAt(s, i); length > 0) {
+          i += length - 1;
+          continue;
+        }
+      }
+      if (kind >= kControl) {
+        if (!extent_.uncarried) extent_.uncarried = plistcheck::uncarriedIn(s.substr(i));
+        continue;
+      }
       out_.append(s, plain, i - plain);
-      out_ += s[i] == '&' ? "&amp;" : s[i] == '<' ? "&lt;" : "&gt;";
+      out_ += kind == kReturn ? kCarriageReturn : s[i] == '&' ? "&amp;" : s[i] == '<' ? "&lt;" : "&gt;";
       plain = i + 1;
     }
-    out_.append(s, plain, std::string_view::npos);
+    out_.append(s, plain, i - plain);
   }
 
   // Every integer a list holds with its own digits, those above the signed
@@ -137,7 +156,7 @@ class Writer {
     } else if (std::isinf(d)) {
       out_ += d > 0 ? "+infinity" : "-infinity";
     } else if (d == 0.0) {
-      out_ += "0.0";
+      out_ += std::signbit(d) ? "-0.0" : "0.0";
     } else {
       char buffer[64];
       auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, 17);
@@ -209,39 +228,50 @@ class Writer {
 
   void dictionary(const Dictionary& entries, int depth) {
     // A key is written up to its first NUL; keys that then coincide are one
-    // entry, in the place of the first, with the value of the last.
+    // entry, in the place of the first, with the value of the last. Keys
+    // hold none, as a rule, and are written as they come.
     const bool cutKeys =
         std::any_of(entries.begin(), entries.end(), [](const auto& e) { return e.first.find('\0') != std::string::npos; });
+    if (!cutKeys) {
+      if (std::none_of(entries.begin(), entries.end(), [&](const auto& e) { return written(e.second, depth + 1); })) {
+        out_ += kDictEmpty;
+        return;
+      }
+      out_ += kDictOpen;
+      for (const auto& [key, item] : entries)
+        if (written(item, depth + 1)) entry(key, item, depth);
+      indent(depth);
+      out_ += kDictClose;
+      return;
+    }
     std::map<std::string_view, std::size_t> placed;
     std::vector<std::pair<std::string_view, const Value*>> kept;
     kept.reserve(entries.size());
     for (const auto& [key, item] : entries) {
       if (!written(item, depth + 1)) continue;
       const std::string_view k = std::string_view(key).substr(0, key.find('\0'));
-      if (cutKeys) {
-        auto [at, fresh] = placed.try_emplace(k, kept.size());
-        if (!fresh) {
-          kept[at->second].second = &item;
-          continue;
-        }
-      }
-      kept.emplace_back(k, &item);
+      auto [at, fresh] = placed.try_emplace(k, kept.size());
+      if (fresh) kept.emplace_back(k, &item);
+      else kept[at->second].second = &item;
     }
     if (kept.empty()) {
       out_ += kDictEmpty;
       return;
     }
     out_ += kDictOpen;
-    for (const auto& [key, item] : kept) {
-      extent_.besideText += plistcheck::kValueCost + plistcheck::kEntryCost;
-      indent(depth + 1);
-      out_ += kKeyOpen;
-      escaped(key);
-      out_ += kKeyClose;
-      value(*item, depth + 1);
-    }
+    for (const auto& [key, item] : kept) entry(key, *item, depth);
     indent(depth);
     out_ += kDictClose;
+  }
+
+  // A key and its value, in a dictionary `depth` levels below the root.
+  void entry(std::string_view key, const Value& item, int depth) {
+    extent_.besideText += plistcheck::kValueCost + plistcheck::kEntryCost;
+    indent(depth + 1);
+    out_ += kKeyOpen;
+    escaped(key);
+    out_ += kKeyClose;
+    value(item, depth + 1);
   }
 
   Out& out_;
@@ -278,7 +308,7 @@ void walk(const Value& v, int depth, Bound& bound) {
   } else if (const Dictionary* entries = v.dictionary()) {
     for (const auto& [key, child] : *entries) {
       if (!item(child)) continue;
-      bound.key(key.size(), depth + 1);
+      bound.key(key, depth + 1);
       walk(child, depth + 1, bound);
     }
   }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,8 +37,11 @@ inline constexpr std::string_view kDictOpen = "<dict>\n", kDictClose = "</dict>\
 inline constexpr std::uint64_t kLongestInteger = 20;
 inline constexpr std::uint64_t kLongestReal = 24;
 inline constexpr std::uint64_t kDateLength = 20;
-// Text is written with its markup as entities, "&amp;" the longest.
+// Text is written with its markup as entities, "&amp;" and CR's "&#13;"
+// the longest.
 inline constexpr std::uint64_t kLongestEscape = 5;
+inline constexpr std::string_view kCarriageReturn = "&#13;";
+static_assert(kCarriageReturn.size() <= kLongestEscape);
 
 // Base64 in lines that shorten with the indentation, as in stored files:
 // the tabs before each line, and the bytes each line holds.
@@ -47,11 +51,13 @@ constexpr std::size_t dataBytesPerLine(int depth) { return static_cast<std::size
 // The XML form of a value, counted by the writer or bounded from above: its
 // bytes, what the reader charges for it beside the text inside its elements
 // (each element a value, a key its entry beside it, an array written open
-// its count), and whether a value lay too deep to be written.
+// its count), whether a value lay too deep to be written, and the first
+// text XML does not carry.
 struct Extent {
   std::uint64_t bytes = kHeader.size() + kFooter.size();
   std::uint64_t besideText = 0;
   bool tooDeep = false;
+  std::optional<plistcheck::Uncarried> uncarried;
 };
 
 // A bound on the written form, tallied as a reader builds the values. Every
@@ -66,10 +72,13 @@ class Bound {
     e_.besideText += n * plistcheck::kValueCost;
     e_.bytes += n * (static_cast<std::uint64_t>(depth) + kLongestItem);
   }
-  // What a string of `length` bytes, data of `n`, or a container takes
-  // beyond an item at its depth: the text, the base64 lines, the line its
-  // end tag stands on.
-  void text(std::size_t length) { e_.bytes += kLongestEscape * length; }
+  // What a string, data of `n` bytes, or a container takes beyond an item
+  // at its depth: the text, the base64 lines, the line its end tag stands
+  // on. Text is looked through for what XML does not carry.
+  void text(std::string_view s) {
+    e_.bytes += kLongestEscape * s.size();
+    if (!e_.uncarried) e_.uncarried = plistcheck::uncarriedIn(s);
+  }
   void data(std::size_t n, int depth) {
     const std::uint64_t perLine = dataBytesPerLine(depth);
     e_.bytes += static_cast<std::uint64_t>(depth) +
@@ -80,16 +89,16 @@ class Bound {
     e_.bytes += static_cast<std::uint64_t>(depth);
   }
   void dictionary(int depth) { e_.bytes += static_cast<std::uint64_t>(depth); }
-  // A dictionary's key of `length` bytes, beside its value `depth` levels
-  // below the root.
-  void key(std::size_t length, int depth) {
+  // A dictionary's key, beside its value `depth` levels below the root.
+  void key(std::string_view k, int depth) {
     e_.besideText += plistcheck::kValueCost + plistcheck::kEntryCost;
-    e_.bytes += static_cast<std::uint64_t>(depth) + kKeyOpen.size() + kLongestEscape * length + kKeyClose.size();
+    e_.bytes += static_cast<std::uint64_t>(depth) + kKeyOpen.size() + kKeyClose.size();
+    text(k);
   }
   // One value of any kind, its items left to their own calls.
   void value(const Value& v, int depth) {
     items(1, depth);
-    if (const std::string* s = v.string()) text(s->size());
+    if (const std::string* s = v.string()) text(*s);
     else if (const Data* d = v.data()) data(d->size(), depth);
     else if (v.isArray()) array(depth);
     else if (v.isDictionary()) dictionary(depth);

@@ -4,8 +4,11 @@
 // and to count each array's items, once to build the value, each array made
 // at its size. Both walks go through one tokenizer, so the second sees the
 // very tags the first charged for.
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
+#include <initializer_list>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -260,12 +263,23 @@ Expected<Measured> measure(std::string_view doc) {
   return m;
 }
 
+// Text with its line ends as XML reads them: CR LF and a lone CR are LF.
+// A CR a writer meant is written as a reference.
+void appendLines(std::string& out, std::string_view raw) {
+  for (std::size_t cr; (cr = raw.find('\r')) != std::string_view::npos;) {
+    out.append(raw.substr(0, cr));
+    out += '\n';
+    raw.remove_prefix(cr + (cr + 1 < raw.size() && raw[cr + 1] == '\n' ? 2 : 1));
+  }
+  out.append(raw);
+}
+
 // Character data with its entities replaced. A NUL, a surrogate or a number
 // past Unicode is refused.
 Status appendDecoded(std::string& out, std::string_view raw) {
   for (;;) {
     const std::size_t amp = raw.find('&');
-    out.append(raw.substr(0, amp));
+    appendLines(out, raw.substr(0, amp));
     if (amp == std::string_view::npos) return {};
     raw.remove_prefix(amp + 1);
     // A name or a number of any length (a reference may have leading
@@ -310,34 +324,44 @@ Status appendDecoded(std::string& out, std::string_view raw) {
   }
 }
 
-// Whole numbers as the format has always been read: an optional minus, then
-// decimal, hexadecimal after "0x" or octal after "0"; what is no number is 0.
-// One beyond those a value holds (below -2^63, above 2^64-1) is refused
-// rather than changed.
-Expected<Value> integerFrom(const std::string& text) {
-  const char* s = text.c_str();
-  while (isSpace(*s)) ++s;
-  const bool negative = *s == '-';
-  if (negative) ++s;
-  // The conversion takes a sign of its own, and a minus there negates what
-  // it reads: "--5" has been 5.
-  const char* digits = s;
-  while (std::isspace(static_cast<unsigned char>(*digits))) ++digits;
-  const bool negatedAgain = *digits == '-';
-  errno = 0;
-  std::uint64_t magnitude = std::strtoull(s, nullptr, 0);
-  if (errno == ERANGE) return fail(integerBeyondRange());
-  if (negatedAgain) magnitude = 0 - magnitude;
-  if (negative == negatedAgain) return Value(static_cast<unsigned long long>(magnitude));
+// Whole numbers as writers write them: an optional sign, then decimal
+// digits, or hexadecimal ones after "0x"; white space around them is passed
+// over. Anything else ("1e3", "12abc", an empty element) is refused rather
+// than read as far as it goes, and so is a number beyond those a value
+// holds (below -2^63, above 2^64-1).
+Expected<Value> integerFrom(std::string_view text) {
+  std::string_view s = trimmed(text);
+  const bool negative = !s.empty() && s.front() == '-';
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
+  const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+  if (hex) s.remove_prefix(2);
+  std::uint64_t magnitude = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), magnitude, hex ? 16 : 10);
+  if (s.empty() || end != s.data() + s.size()) return malformed("an <integer> holds no whole number");
+  if (ec == std::errc::result_out_of_range) return fail(integerBeyondRange());
+  if (!negative) return Value(static_cast<unsigned long long>(magnitude));
   constexpr std::uint64_t kLeast = std::uint64_t{1} << 63;  // the magnitude of -2^63
   if (magnitude > kLeast) return fail(integerBeyondRange());
   return Value(static_cast<long long>(0 - magnitude));
 }
 
-// What is no number is 0; "nan" and "+infinity" are numbers.
-Value realFrom(const std::string& text) { return Value(std::strtod(text.c_str(), nullptr)); }
+// A decimal number with its exponent, or "inf", "infinity" and "nan" in any
+// case, each with an optional sign; white space around it is passed over.
+// Anything else ("1,5", an empty element) is refused; a number past the
+// range of a double is taken as the infinity or zero it rounds to.
+Expected<Value> realFrom(std::string_view text) {
+  std::string_view s = trimmed(text);
+  const bool negative = !s.empty() && s.front() == '-';
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
+  double d = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d, std::chars_format::general);
+  if (s.empty() || s.front() == '-' || end != s.data() + s.size()) return malformed("a <real> holds no number");
+  if (ec == std::errc::result_out_of_range) d = std::strtod(std::string(s).c_str(), nullptr);
+  return Value(negative ? -d : d);
+}
 
-// "yyyy-mm-ddThh:mm:ssZ", a fraction of a second dropped.
+// "yyyy-mm-ddThh:mm:ssZ", a fraction of a second dropped. A day or a time
+// no calendar has (February 30, 23:59:60) is refused rather than moved on.
 Expected<Value> dateFrom(std::string_view text) {
   const std::string_view s = trimmed(text);
   auto number = [&](std::size_t at, std::size_t digits, int& out) {
@@ -357,9 +381,12 @@ Expected<Value> dateFrom(std::string_view text) {
   std::size_t fraction = 19;
   if (laidOut && s[fraction] == '.')
     for (++fraction; fraction < s.size() && s[fraction] >= '0' && s[fraction] <= '9';) ++fraction;
-  if (!laidOut || fraction + 1 != s.size() || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
-      minute > 59 || second > 60)
-    return malformed("a date is not of the form yyyy-mm-ddThh:mm:ssZ");
+  if (!laidOut || fraction + 1 != s.size()) return malformed("a date is not of the form yyyy-mm-ddThh:mm:ssZ");
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap) || hour > 23 ||
+      minute > 59 || second > 59)
+    return malformed("a <date> holds a day or a time no calendar has");
   parts.tm_year = year - 1900;
   parts.tm_mon = month - 1;
   parts.tm_mday = day;
@@ -452,7 +479,7 @@ class Builder {
       if (Status s = textUpTo(t.name, text); !s) return s;
     if (!open_.empty() && open_.back().element == Element::Dict && e == Element::Key) {
       if (open_.back().haveKey) return malformed("a key follows a key");
-      if (written_) written_->key(text.size(), depth());
+      if (written_) written_->key(text, depth());
       open_.back().key = std::move(text);
       open_.back().haveKey = true;
       return {};
@@ -478,7 +505,12 @@ class Builder {
         *slot = std::move(*v);
         break;
       }
-      case Element::Real: *slot = realFrom(text); break;
+      case Element::Real: {
+        Expected<Value> v = realFrom(text);
+        if (!v) return v.failure();
+        *slot = std::move(*v);
+        break;
+      }
       case Element::True:
       case Element::False: *slot = Value(e == Element::True); break;
       case Element::Date:
@@ -531,7 +563,7 @@ class Builder {
         case Token::Text:
           if (Status s = appendDecoded(text, t.text); !s) return s;
           break;
-        case Token::CData: text.append(t.text); break;
+        case Token::CData: appendLines(text, t.text); break;
         case Token::End:
           if (t.name != name) return malformed("an end tag </" + std::string(t.name) + "> does not match");
           return {};
@@ -562,16 +594,67 @@ std::string_view wideEncoding(std::string_view doc) {
   return {};
 }
 
+// The encoding the XML declaration names ("<?xml version="1.0"
+// encoding="ISO-8859-1"?>"), empty when it names none.
+std::string_view declaredEncoding(std::string_view doc) {
+  if (!doc.starts_with("<?xml")) return {};
+  const std::string_view declaration = doc.substr(0, doc.find("?>"));
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return {};
+  at += 8;
+  while (at < declaration.size() && (isSpace(declaration[at]) || declaration[at] == '=')) ++at;
+  if (at >= declaration.size() || (declaration[at] != '"' && declaration[at] != '\'')) return {};
+  const std::size_t close = declaration.find(declaration[at], at + 1);
+  if (close == std::string_view::npos) return {};
+  return declaration.substr(at + 1, close - at - 1);
+}
+
+bool namedAs(std::string_view name, std::initializer_list<std::string_view> names) {
+  const auto same = [&](std::string_view other) {
+    return name.size() == other.size() && std::equal(name.begin(), name.end(), other.begin(), [](char a, char b) {
+             return std::toupper(static_cast<unsigned char>(a)) == b;
+           });
+  };
+  return std::any_of(names.begin(), names.end(), same);
+}
+
+// The text of a list in UTF-8, as its declaration says it is written: UTF-8
+// (or nothing declared, or a byte-order mark), ISO-8859-1, whose bytes are
+// the first 256 characters, or US-ASCII; a list in any other is refused
+// rather than read as UTF-8.
+Expected<std::string_view> inUtf8(std::string_view doc, std::string& converted) {
+  if (const std::string_view encoding = wideEncoding(doc); !encoding.empty())
+    return fail("property list is written in " + std::string(encoding) + ", an encoding the program does not read");
+  const std::string_view declared = declaredEncoding(doc);
+  if (declared.empty() || namedAs(declared, {"UTF-8", "UTF8"})) return doc;
+  if (namedAs(declared, {"US-ASCII", "ASCII"})) {
+    const auto wide = std::find_if(doc.begin(), doc.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (wide == doc.end()) return doc;
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(*wide)));
+    return malformed(std::string("it is declared US-ASCII and holds the byte ") + byte);
+  }
+  if (namedAs(declared, {"ISO-8859-1", "ISO8859-1", "ISO_8859-1", "LATIN1", "LATIN-1", "L1"})) {
+    converted.reserve(doc.size() + doc.size() / 8);
+    for (char c : doc) appendUtf8(converted, static_cast<unsigned char>(c));
+    return std::string_view(converted);
+  }
+  std::string name(declared.substr(0, 40));
+  if (uncarriedIn(name) || name.find('\0') != std::string::npos) name = "an encoding it names";
+  return fail("property list is written in " + name + ", an encoding the program does not read");
+}
+
 }  // namespace
 
 Expected<Value> readXML(const Data& bytes, plistxml::Bound* written) {
-  const std::string_view doc(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (const std::string_view encoding = wideEncoding(doc); !encoding.empty())
-    return fail("property list is written in " + std::string(encoding) + ", an encoding the program does not read");
-  if (doc.find('\0') != std::string_view::npos) return fail("property list holds a NUL character");
-  Expected<Measured> measured = measure(doc);
+  std::string converted;
+  const Expected<std::string_view> doc =
+      inUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), converted);
+  if (!doc) return doc.failure();
+  if (doc->find('\0') != std::string_view::npos) return fail("property list holds a NUL character");
+  Expected<Measured> measured = measure(*doc);
   if (!measured) return measured.failure();
-  return Builder(doc, std::move(measured->counts), written).build();
+  return Builder(*doc, std::move(measured->counts), written).build();
 }
 
 Status checkXML(std::string_view text) {

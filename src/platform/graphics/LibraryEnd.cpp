@@ -16,7 +16,7 @@ void onFatalError(const gchar* domain, GLogLevelFlags level, const gchar* messag
   // GLib's own message, whose handler ends the process.
   if (const std::optional<std::uint64_t> ceiling = fd::addressSpaceCeiling())
     std::fprintf(stderr,
-                 "flipdesk: ends, as a library it uses cannot go on: its address-space limit of %llu MB (ulimit -v)\n"
+                 "flipdesk: ends, as a library it uses cannot go on: its address-space limit of %llu MiB (ulimit -v)\n"
                  "leaves no room for what it was doing. Raise the limit and start it again.\n",
                  static_cast<unsigned long long>(*ceiling >> 20));
   else

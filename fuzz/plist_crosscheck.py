@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Holds the program's property-list writer and reader against another reader
+of lists, Python's plistlib (by hand; the tests do not need Python).
+
+Makes N random lists as other programs write them: binary lists whose strings
+hold control characters, CR, U+FFFE and bytes that are not UTF-8 (as an ASCII
+string may), XML lists declaring ISO-8859-1, US-ASCII or UTF-8, and numbers and
+dates as plistlib writes them. Each is read by the program (through
+plist_roundtrip, built beside the fuzz targets) and either refused in words or
+written as XML; then plistlib must read what the program wrote, and read it as
+the value it was made from.
+
+    fuzz/plist_crosscheck.py BUILD_DIR [N] [SEED]
+"""
+import datetime
+import math
+import os
+import plistlib
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+
+PIECES = ["a", "Z", "0", " ", "\t", "\n", "\r", "\r\n", "<", ">", "&", "]]>", "'", '"', "\x7f", "\u0085",
+          "\u00e9", "\u2028", "\u4e16", "\U0001F600", "\ufffd"]
+# What XML cannot carry: a list holding it must be refused, never written.
+UNCARRIED = ["\x01", "\x1b", "\x0b", "\ufffe", "\uffff"]
+LATIN1 = "QXQX"  # stands for the byte 0xE9 in an ASCII string of a binary list
+
+
+def text(rng, uncarried):
+    s = "".join(rng.choice(PIECES) for _ in range(rng.randrange(8)))
+    if uncarried == "char":
+        at = rng.randrange(len(s) + 1)
+        s = s[:at] + rng.choice(UNCARRIED) + s[at:]
+    return s
+
+
+def value(rng, depth, uncarried):
+    kind = rng.randrange(9 if depth < 3 else 7)
+    if kind == 0:
+        return rng.random() < 0.5
+    if kind == 1:
+        return rng.choice([0, 1, -1, 42, 2 ** 63 - 1, -2 ** 63, 2 ** 64 - 1, rng.randrange(-2 ** 40, 2 ** 40)])
+    if kind == 2:
+        return rng.choice([0.0, -0.0, 1.0, 0.5, 1.5e10, 1e-300, -2.25, 1e300, math.inf, -math.inf,
+                           rng.random() * 1e6])
+    if kind in (3, 4):
+        return text(rng, uncarried if rng.random() < 0.3 else None)
+    if kind == 5:
+        return bytes(rng.randrange(256) for _ in range(rng.randrange(20)))
+    if kind == 6:
+        return datetime.datetime(rng.randrange(1, 9999), rng.randrange(1, 13), rng.randrange(1, 29),
+                                 rng.randrange(24), rng.randrange(60), rng.randrange(60))
+    if kind == 7:
+        return [value(rng, depth + 1, uncarried) for _ in range(rng.randrange(4))]
+    return {text(rng, None): value(rng, depth + 1, uncarried) for _ in range(rng.randrange(4))}
+
+
+def normal(v):
+    """A value as XML carries it back: CR LF and CR in text stay as they were
+    only when written as references; -0.0 keeps its sign."""
+    if isinstance(v, float):
+        return ("nan",) if math.isnan(v) else (v, math.copysign(1, v))
+    if isinstance(v, bool):
+        return ("bool", v)
+    if isinstance(v, list):
+        return [normal(x) for x in v]
+    if isinstance(v, dict):
+        return {k: normal(x) for k, x in v.items()}
+    return v
+
+
+def carries(v):
+    if isinstance(v, str):
+        return not any(c in v for c in UNCARRIED) and LATIN1 not in v
+    if isinstance(v, list):
+        return all(carries(x) for x in v)
+    if isinstance(v, dict):
+        return all(carries(k) and carries(x) for k, x in v.items())
+    return True
+
+
+def main():
+    build = sys.argv[1]
+    n = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
+    rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 59)
+    tool = os.path.join(build, "fuzz", "plist_roundtrip")
+    work = tempfile.mkdtemp(prefix="plist-crosscheck-")
+    made, results = os.path.join(work, "in"), os.path.join(work, "out")
+    os.makedirs(made)
+    values = {}
+    for i in range(n):
+        form = rng.choice(["binary", "binary", "binary-latin1", "xml", "xml-latin1", "xml-ascii"])
+        uncarried = "char" if form == "binary" and rng.random() < 0.3 else None
+        root = {text(rng, None): value(rng, 0, uncarried) for _ in range(1 + rng.randrange(4))}
+        name = "%05d" % i
+        if form.startswith("binary"):
+            if form == "binary-latin1":
+                root["latin1"] = "caf" + LATIN1
+            data = plistlib.dumps(root, fmt=plistlib.FMT_BINARY, sort_keys=False)
+            # The stand-in is ASCII, so its string is an ASCII object: its byte
+            # becomes one that is no UTF-8.
+            if form == "binary-latin1":
+                data = data.replace(LATIN1.encode("ascii"), b"\xe9XQX")
+            else:
+                # What the file holds: plistlib's writer shares equal objects (0.0 and -0.0 among them).
+                root = plistlib.loads(data)
+        else:
+            # plistlib writes no control character, and CR as LF.
+            root = {k.replace("\r", ""): v for k, v in root.items()}
+            try:
+                xml = plistlib.dumps(root, fmt=plistlib.FMT_XML).decode("utf-8")
+            except ValueError:
+                continue
+            root = plistlib.loads(xml.encode("utf-8"))
+            if form == "xml-latin1":
+                try:
+                    data = xml.replace('encoding="UTF-8"', 'encoding="ISO-8859-1"').encode("latin-1")
+                except UnicodeEncodeError:
+                    data = xml.encode("utf-8")
+            elif form == "xml-ascii":
+                data = xml.replace('encoding="UTF-8"', 'encoding="US-ASCII"').encode("utf-8")
+            else:
+                data = xml.encode("utf-8")
+        with open(os.path.join(made, name + ".plist"), "wb") as f:
+            f.write(data)
+        values[name] = (root, form)
+    subprocess.run([tool, made, results], check=True, stdout=subprocess.DEVNULL)
+
+    counts = dict(lists=len(values), written=0, refused=0, refused_rightly=0, refused_wrongly=0,
+                  plistlib_refused=0, differ=0, ascii_declared_with_wide=0)
+    for name, (root, form) in sorted(values.items()):
+        refused = os.path.join(results, name + ".refused")
+        if os.path.exists(refused):
+            counts["refused"] += 1
+            reason = open(refused, encoding="utf-8", errors="replace").read()
+            declared_ascii_wide = form == "xml-ascii" and "declared US-ASCII" in reason
+            counts["ascii_declared_with_wide"] += declared_ascii_wide
+            if not carries(root) or declared_ascii_wide or "latin1" in root:
+                counts["refused_rightly"] += 1
+            else:
+                counts["refused_wrongly"] += 1
+                print("refused", name, form, reason[:200])
+            continue
+        counts["written"] += 1
+        written = open(os.path.join(results, name + ".plist"), "rb").read()
+        try:
+            back = plistlib.loads(written)
+        except Exception as e:  # noqa: BLE001 - any refusal counts
+            counts["plistlib_refused"] += 1
+            if counts["plistlib_refused"] <= 5:
+                print("plistlib refuses", name, form, type(e).__name__, e)
+            continue
+        if normal(back) != normal(root):
+            counts["differ"] += 1
+            if counts["differ"] <= 5:
+                print("differs", name, form, repr(root)[:300], "->", repr(back)[:300])
+    print(" ".join("%s=%d" % kv for kv in counts.items()))
+    shutil.rmtree(work)
+    return 0 if counts["plistlib_refused"] == 0 and counts["differ"] == 0 and counts["refused_wrongly"] == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
