@@ -13,6 +13,7 @@
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Unicode.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Screen.h"
 #include "roto/RotoArt.h"
@@ -28,7 +29,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   std::string title, message;
   if (report.kind == Kind::Project) {
     title = fd::Localized("Project could not be read");
-    message = fd::Localized("The project") + " \u201c" + report.name + "\u201d " + fd::Localized("could not be read") +
+    message = fd::Localized("The project") + " \u201c" + fd::oneLine(report.name) + "\u201d " + fd::Localized("could not be read") +
               " (" + report.reason + ").";
   } else if (report.kind == Kind::Picture) {
     title = fd::Localized("Picture could not be read");
@@ -37,7 +38,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
     title = fd::Localized("Settings could not be read");
     const std::string file = report.kind == Kind::Preferences ? fd::Localized("The preferences file")
                                                               : fd::Localized("The settings file") + " \u201c" +
-                                                                    report.name + "\u201d";
+                                                                    fd::oneLine(report.name) + "\u201d";
     message = file + " " + fd::Localized("could not be read") + " (" + report.reason + ").";
   }
   const bool kept = !report.keptAs.empty();
@@ -50,7 +51,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   }
   if (report.kind == Kind::Project) {
     message += "\n" + fd::Localized("Its pages stay in its folder. The project open now is") + " \u201c" +
-               ZTDataModel::sharedInstance().curProjectName() + "\u201d.";
+               fd::oneLine(ZTDataModel::sharedInstance().curProjectName()) + "\u201d.";
   } else if (report.kind == Kind::Preferences) {
     message += "\n" + fd::Localized("The projects found in the projects folder are listed again.");
   } else if (report.kind == Kind::Picture) {
@@ -62,7 +63,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
 
 // The alert for what the model did to a project on its own.
 void showProjectNotice(const ProjectNotice& notice) {
-  const std::string project = " \u201c" + notice.project + "\u201d";
+  const std::string project = " \u201c" + fd::oneLine(notice.project) + "\u201d";
   const std::string background = " \u201c" + notice.background + "\u201d";
   std::string title, message;
   switch (notice.kind) {

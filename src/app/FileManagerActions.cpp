@@ -20,18 +20,7 @@ namespace {
 
 constexpr const char* kShowInstoreNotification = "ShowInstoreViewNotification";
 
-// The localized text with each "%@" replaced by the next value, in order.
-std::string filled(const std::string& key, std::initializer_list<std::string> values) {
-  std::string text = fd::Localized(key);
-  std::size_t from = 0;
-  for (const std::string& v : values) {
-    const std::size_t at = text.find("%@", from);
-    if (at == std::string::npos) break;
-    text.replace(at, 2, v);
-    from = at + v.size();
-  }
-  return text;
-}
+using fd::filled;
 
 std::string trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(" \t");

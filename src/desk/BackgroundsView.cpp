@@ -14,6 +14,7 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Unicode.h"
 #include "platform/graphics/Context.h"
 #include "platform/ui/Window.h"
 
@@ -42,7 +43,7 @@ bool attachBackground(ProjectDataModel& p, const std::optional<std::string>& nam
   if (attached) return true;
   fd::Log("Background not attached: %s\n", attached.error().c_str());
   ui::AlertView::make(fd::Localized("Backgorund"),
-                      fd::Localized("The background could not be given to") + " \u201c" + p.curProjectName() +
+                      fd::Localized("The background could not be given to") + " \u201c" + fd::oneLine(p.curProjectName()) +
                           "\u201d: " + attached.error() + ".\n" +
                           fd::Localized("The project keeps the background it had."),
                       nullptr, fd::Localized("OK"))

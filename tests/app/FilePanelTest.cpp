@@ -752,6 +752,45 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
   EXPECT_FALSE(fs::exists(root() / "Documents" / "evil.png"));
 }
 
+// A project named with a line separator (U+2028) drew its name on its card
+// on two lines at scale 2, the second cut at the card's edge, and the Rename
+// field showed only the name's first line while it was typed. Both show the
+// name on one line, the separator as a space, as they show the same name
+// with a space.
+TEST_F(FilePanelTest, ANameWithALineSeparatorShowsOnOneLine) {
+  const std::string spaced = "Walking cycle second take", separated = "Walking cycle\u2028second take";
+  made = {{separated, 1, 40, std::nullopt}, {spaced, 1, 40, std::nullopt}};
+  start(true, 2);
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  // The pixels a view shows on screen.
+  const auto shown = [&](ui::View* v) {
+    const gfx::Image shot = host->screenshot();
+    const ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+    const float scale = static_cast<float>(shot.pixelWidth()) / ui::Screen::main().bounds().width;
+    std::vector<std::uint8_t> pixels;
+    for (int y = static_cast<int>(r.y * scale); y < static_cast<int>((r.y + r.height) * scale); ++y)
+      for (int x = static_cast<int>(r.x * scale); x < static_cast<int>((r.x + r.width) * scale); ++x)
+        pixels.insert(pixels.end(), shot.pixel(x, y), shot.pixel(x, y) + 4);
+    return pixels;
+  };
+  ProjectsView* cards = panel->projsView();
+  const Names& names = cards->projectNames();
+  const auto card = [&](const std::string& name) {
+    return cards->cardName(static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin()));
+  };
+  EXPECT_EQ(shown(card(separated)), shown(card(spaced))) << "the cards show the names apart";
+  std::vector<std::vector<std::uint8_t>> fields;
+  for (const std::string& name : {separated, spaced}) {
+    chooseProject(panel, name);
+    tapView(panel->renameButton());
+    ASSERT_EQ(panel->nameField()->text(), name);
+    fields.push_back(shown(panel->nameField()));
+    tapView(panel->cancelButton());
+  }
+  EXPECT_EQ(fields[0], fields[1]) << "the Rename field shows the names apart";
+}
+
 // A package whose project list is larger than the program opens was told it
 // held no project, with the reading's own words after three colons in a row.
 // It is told its list is too large to open, with the sizes, and nothing of
