@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "canvas/PageFiles.h"
+#include "desk/BackgroundsView.h"
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
@@ -188,8 +189,8 @@ void DesktopManagerController::pageWriteFinished(const fd::Status& status) {
 
 std::string DesktopManagerController::openPageName() const {
   if (settings().isBackground())
-    return fd::Localized("the background being painted") + " \u201c" + settings().backgroundName().value_or("") +
-           "\u201d";
+    return fd::Localized("the background being painted") + " (" +
+           backgroundAsShown(settings().backgroundName().value_or("")) + ")";
   return fd::Localized("page") + " " + std::to_string(settings().curPage()) + " " + fd::Localized("of") + " \u201c" +
          fd::oneLine(model().curProjectName()) + "\u201d";
 }
