@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/ZTLoadingViewController.h"
+#include "desk/BackgroundsView.h"
 #include "desk/DesktopManagerController.h"
 #include "desk/frames/SoundTrack.h"
 #include "desk/frames/ZTPicManagerView.h"
@@ -13,6 +14,7 @@
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Unicode.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Screen.h"
 #include "roto/RotoArt.h"
@@ -28,7 +30,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   std::string title, message;
   if (report.kind == Kind::Project) {
     title = fd::Localized("Project could not be read");
-    message = fd::Localized("The project") + " \u201c" + report.name + "\u201d " + fd::Localized("could not be read") +
+    message = fd::Localized("The project") + " \u201c" + fd::oneLine(report.name) + "\u201d " + fd::Localized("could not be read") +
               " (" + report.reason + ").";
   } else if (report.kind == Kind::Picture) {
     title = fd::Localized("Picture could not be read");
@@ -37,7 +39,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
     title = fd::Localized("Settings could not be read");
     const std::string file = report.kind == Kind::Preferences ? fd::Localized("The preferences file")
                                                               : fd::Localized("The settings file") + " \u201c" +
-                                                                    report.name + "\u201d";
+                                                                    fd::oneLine(report.name) + "\u201d";
     message = file + " " + fd::Localized("could not be read") + " (" + report.reason + ").";
   }
   const bool kept = !report.keptAs.empty();
@@ -50,7 +52,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   }
   if (report.kind == Kind::Project) {
     message += "\n" + fd::Localized("Its pages stay in its folder. The project open now is") + " \u201c" +
-               ZTDataModel::sharedInstance().curProjectName() + "\u201d.";
+               fd::oneLine(ZTDataModel::sharedInstance().curProjectName()) + "\u201d.";
   } else if (report.kind == Kind::Preferences) {
     message += "\n" + fd::Localized("The projects found in the projects folder are listed again.");
   } else if (report.kind == Kind::Picture) {
@@ -62,26 +64,26 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
 
 // The alert for what the model did to a project on its own.
 void showProjectNotice(const ProjectNotice& notice) {
-  const std::string project = " \u201c" + notice.project + "\u201d";
-  const std::string background = " \u201c" + notice.background + "\u201d";
   std::string title, message;
   switch (notice.kind) {
     case ProjectNotice::Kind::ListNotSaved:
       title = fd::Localized("Project not saved");
-      message = fd::Localized("The project") + project + " " + fd::Localized("could not be saved") + ": " +
-                notice.reason + ".\n" +
+      message = fd::Localized("The project") + " \u201c" + fd::oneLine(notice.project) + "\u201d " +
+                fd::Localized("could not be saved") + ": " + notice.reason + ".\n" +
                 fd::Localized("It keeps what was saved last. What was changed since stays open here, and is saved "
                               "once the project is small enough again (fewer frames, a shorter description).");
       break;
     case ProjectNotice::Kind::BackgroundRestored:
       title = fd::Localized("Background mended");
-      message = fd::Localized("The project") + project + " " + fd::Localized("had lost its copy of the background") +
-                background + "; " + fd::Localized("it was taken again from the backgrounds.");
+      message = fd::filled("The project \u201c%@\u201d had lost its copy of its background, %@; it was taken again "
+                           "from the gallery.",
+                           {notice.project, backgroundAsShown(notice.background)});
       break;
     case ProjectNotice::Kind::BackgroundDropped:
       title = fd::Localized("Background mended");
-      message = fd::Localized("The project") + project + " " + fd::Localized("had lost its copy of the background") +
-                background + ", " + fd::Localized("and no picture of it is left; the project now has no background.");
+      message = fd::filled("The project \u201c%@\u201d had lost its copy of its background, %@, and no picture of it "
+                           "is left; the project now has no background.",
+                           {notice.project, backgroundAsShown(notice.background)});
       break;
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();

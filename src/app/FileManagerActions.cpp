@@ -13,6 +13,7 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Paths.h"
 
@@ -20,18 +21,7 @@ namespace {
 
 constexpr const char* kShowInstoreNotification = "ShowInstoreViewNotification";
 
-// The localized text with each "%@" replaced by the next value, in order.
-std::string filled(const std::string& key, std::initializer_list<std::string> values) {
-  std::string text = fd::Localized(key);
-  std::size_t from = 0;
-  for (const std::string& v : values) {
-    const std::size_t at = text.find("%@", from);
-    if (at == std::string::npos) break;
-    text.replace(at, 2, v);
-    from = at + v.size();
-  }
-  return text;
-}
+using fd::filled;
 
 std::string trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(" \t");
@@ -54,26 +44,101 @@ void takeBack(const std::function<void()>& undo) noexcept {
   }
 }
 
-// Why a package was not imported, in words: what the user can act on is
-// said plainly, anything else as the package layer tells it.
+// Why a package was not imported, in one sentence naming it once: what the
+// user can act on, in the user's words.
 std::string importRefusal(const ZipOperator& op, const std::string& file) {
-  const ZipFailure archive = op.archiveFailure();
-  if (op.lastFailure() == PackageFailure::Archive &&
-      (archive == ZipFailure::CannotOpen || archive == ZipFailure::WrongPassword)) {
-    return filled("\u201c%@\u201d could not be imported: it is not a package this program can read.", {file});
-  }
-  if (op.lastFailure() == PackageFailure::ListTooLarge) {
-    const std::string bound = fd::files::describeSize(op.listBound());
-    if (op.listSize() == 0) {
-      return filled("\u201c%@\u201d could not be imported: its project list is too large to open (once read it "
-                    "would take more than the %@ a project list may take).",
-                    {file, bound});
+  const ZipConcern& concern = op.concern();
+  // A refused write, with the file system's reason when it has words.
+  const auto notWritten = [&] {
+    if (const char* why = fd::files::describeWriteError(concern.error))
+      return filled("\u201c%@\u201d could not be imported: %@.", {file, why});
+    return filled("\u201c%@\u201d could not be imported: its files could not be written into the projects folder.",
+                  {file});
+  };
+  switch (op.lastFailure()) {
+    case PackageFailure::ListTooLarge: {
+      const std::string bound = fd::files::describeSize(op.listBound());
+      if (op.listSize() == 0) {
+        return filled("\u201c%@\u201d could not be imported: its project list is too large to open (once read it "
+                      "would take more than the %@ a project list may take).",
+                      {file, bound});
+      }
+      return filled("\u201c%@\u201d could not be imported: its project list is too large to open (%@, more than the "
+                    "%@ a project list may be).",
+                    {file, fd::files::describeSizePast(op.listSize(), op.listBound()), bound});
     }
-    return filled("\u201c%@\u201d could not be imported: its project list is too large to open (%@, more than the "
-                  "%@ a project list may be).",
-                  {file, fd::files::describeSizePast(op.listSize(), op.listBound()), bound});
+    case PackageFailure::NotAProject:
+      return filled("\u201c%@\u201d could not be imported: it holds no project.", {file});
+    case PackageFailure::ListDamaged:
+      return filled("\u201c%@\u201d could not be imported: the project list inside it is damaged.", {file});
+    case PackageFailure::PackageMissing:
+      return filled("\u201c%@\u201d could not be imported: it is no longer in Documents.", {file});
+    case PackageFailure::TargetExists:
+      return filled("\u201c%@\u201d could not be imported: a folder took the project\u2019s name meanwhile. Try again.",
+                    {file});
+    case PackageFailure::BadName:
+      return filled("\u201c%@\u201d cannot be imported: its name cannot be a project name. Rename the file in "
+                    "Documents.",
+                    {file});
+    case PackageFailure::FileSystem: return notWritten();
+    case PackageFailure::OutOfMemory:
+      return filled("\u201c%@\u201d could not be imported: %@.", {file, kOutOfMemoryReason});
+    case PackageFailure::Archive: break;
+    default: return filled("\u201c%@\u201d could not be imported: %@.", {file, op.lastError()});
   }
-  return filled("\u201c%@\u201d could not be imported: %@.", {file, op.lastError()});
+  switch (op.archiveFailure()) {
+    case ZipFailure::CorruptEntry:
+      if (concern.entry.empty()) return filled("\u201c%@\u201d could not be imported: it is damaged.", {file});
+      return filled("\u201c%@\u201d could not be imported: it is damaged (\u201c%@\u201d inside it cannot be read "
+                    "whole).",
+                    {file, concern.entry});
+    case ZipFailure::UnsafeName:
+      if (concern.entry.empty())
+        return filled("\u201c%@\u201d could not be imported: it holds a file whose name cannot be used.", {file});
+      return filled("\u201c%@\u201d could not be imported: it holds a file, \u201c%@\u201d, that would be put outside "
+                    "the project\u2019s folder.",
+                    {file, concern.entry});
+    case ZipFailure::LinkEntry:
+      return filled("\u201c%@\u201d could not be imported: it holds a link or special file, \u201c%@\u201d, which a "
+                    "package never holds.",
+                    {file, concern.entry});
+    case ZipFailure::TooManyEntries:
+      return filled("\u201c%@\u201d could not be imported: it holds more than %@ files, more than a package may.",
+                    {file, std::to_string(concern.bound)});
+    case ZipFailure::TooLarge:
+      return filled("\u201c%@\u201d could not be imported: unpacked, it would take more than the %@ a package of its "
+                    "size may take.",
+                    {file, fd::files::describeSize(concern.bound)});
+    case ZipFailure::FileWrite: return notWritten();
+    default:
+      // Not a zip, a zip of another password or of a kind this program does
+      // not write: nothing in it is a package of this program's.
+      return filled("\u201c%@\u201d could not be imported: it is not a package this program can read.", {file});
+  }
+}
+
+// Why a project was not exported as a package, in one sentence naming it once.
+std::string exportRefusal(const ZipOperator& op, const std::string& name) {
+  const ZipConcern& concern = op.concern();
+  if (const char* why = fd::files::describeWriteError(concern.error))
+    return filled("\u201c%@\u201d could not be exported as a package: %@.", {name, why});
+  switch (op.lastFailure()) {
+    case PackageFailure::ProjectMissing:
+      return filled("\u201c%@\u201d could not be exported as a package: its folder is missing.", {name});
+    case PackageFailure::Conversion:
+      return filled("\u201c%@\u201d could not be exported as a package: its pages could not be converted to the older "
+                    "layout.",
+                    {name});
+    case PackageFailure::OutOfMemory:
+      return filled("\u201c%@\u201d could not be exported as a package: %@.", {name, kOutOfMemoryReason});
+    case PackageFailure::Archive:
+      if (op.archiveFailure() == ZipFailure::CannotRead && !concern.entry.empty())
+        return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d could not be read.",
+                      {name, concern.entry});
+      [[fallthrough]];
+    default:
+      return filled("\u201c%@\u201d could not be exported as a package: the package could not be written.", {name});
+  }
 }
 
 // A project made by an action and listed, unlisted and removed again.
@@ -270,8 +335,13 @@ bool FileManagerView::exportPackage(bool isUpgrade) {
   // that fails again leaves them named where they are, and still shown).
   if (project) (void)project->finishBackgroundSwitch();
   ZipOperator op;
-  if (!project || !op.exportAndIsUpgradeVersion(*project, isUpgrade)) {
-    tell("Export", filled("\u201c%@\u201d could not be exported as a package: %@.", {*name, op.lastError()}));
+  if (!project) {
+    tell("Export", filled("\u201c%@\u201d could not be exported as a package: its folder is missing.", {*name}));
+    return false;
+  }
+  if (!op.exportAndIsUpgradeVersion(*project, isUpgrade)) {
+    fd::Log("Export of \"%s\" refused: %s\n", name->c_str(), op.lastError().c_str());
+    tell("Export", exportRefusal(op, *name));
     return false;
   }
   try {
@@ -310,6 +380,7 @@ bool FileManagerView::importPackage() {
   }
   ZipOperator op;
   if (!op.import(package->name, *folder, package->isUpgrade)) {
+    fd::Log("Import of \"%s\" refused: %s\n", file.c_str(), op.lastError().c_str());
     tell("Import", importRefusal(op, file));
     return false;
   }

@@ -4,6 +4,8 @@
 #include "desk/BackgroundsView.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 
 #include "desk/DeskArt.h"
 #include "desk/DeskPalette.h"
@@ -14,6 +16,7 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Unicode.h"
 #include "platform/graphics/Context.h"
 #include "platform/ui/Window.h"
 
@@ -35,14 +38,56 @@ void removeIfPresent(const OptionalPath& p) {
   if (p && fd::files::exists(*p)) fd::files::removeItem(*p);
 }
 
+// When a background of the user's own was made, read from its name ("US"
+// and the time it was made, "yyyyMMddHHmm" and more): "8 December 2026 at
+// 08:56"; nullopt for a name that does not hold one.
+std::optional<std::string> madeOn(const std::string& name) {
+  constexpr std::size_t kDigits = 12;
+  if (backgroundTypeOfName(name) != kBackgroundUserStill || name.size() < 2 + kDigits) return std::nullopt;
+  int field[5] = {};
+  constexpr int kWidths[5] = {4, 2, 2, 2, 2};
+  std::size_t at = 2;
+  for (int i = 0; i < 5; ++i) {
+    for (int d = 0; d < kWidths[i]; ++d, ++at) {
+      const char c = name[at];
+      if (c < '0' || c > '9') return std::nullopt;
+      field[i] = field[i] * 10 + (c - '0');
+    }
+  }
+  const auto [year, month, day, hour, minute] = field;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59) return std::nullopt;
+  static constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                            "July",    "August",   "September", "October", "November", "December"};
+  char text[64];
+  std::snprintf(text, sizeof text, "%d %s %d at %02d:%02d", day, kMonths[month - 1], year, hour, minute);
+  return text;
+}
+
 }  // namespace
+
+std::string backgroundAsShown(const std::string& name) {
+  const auto& builtIn = BackgroundsView::kBuiltIn;
+  const auto& own = model().backgroundArray();
+  std::optional<std::size_t> place;
+  if (auto it = std::find(std::begin(builtIn), std::end(builtIn), name); it != std::end(builtIn)) {
+    place = static_cast<std::size_t>(it - std::begin(builtIn));
+  } else if (auto mine = std::find(own.begin(), own.end(), name); mine != own.end()) {
+    place = std::size(builtIn) + static_cast<std::size_t>(mine - own.begin());
+  }
+  const std::optional<std::string> made = madeOn(name);
+  if (place && made)
+    return fd::filled("your picture made on %@ (picture %@ of the gallery)", {*made, std::to_string(*place + 1)});
+  if (place) return fd::filled("picture %@ of the gallery", {std::to_string(*place + 1)});
+  if (made) return fd::filled("your picture made on %@, no longer in the gallery", {*made});
+  return fd::Localized("a picture no longer in the gallery");
+}
 
 bool attachBackground(ProjectDataModel& p, const std::optional<std::string>& name, bool copyBuiltInStill) {
   const fd::Status attached = model().attachBackground(p, name, copyBuiltInStill);
   if (attached) return true;
   fd::Log("Background not attached: %s\n", attached.error().c_str());
   ui::AlertView::make(fd::Localized("Backgorund"),
-                      fd::Localized("The background could not be given to") + " \u201c" + p.curProjectName() +
+                      fd::Localized("The background could not be given to") + " \u201c" + fd::oneLine(p.curProjectName()) +
                           "\u201d: " + attached.error() + ".\n" +
                           fd::Localized("The project keeps the background it had."),
                       nullptr, fd::Localized("OK"))

@@ -175,3 +175,9 @@ class BackgroundsView : public ui::View,
   // gallery is being taken apart.
   fd::DispatchQueue iconLoads_{"background icons"};
 };
+
+// A background as the user knows it from the gallery, for words that name
+// one: its place among the gallery's pictures and, for one of the user's
+// own, when it was made ("your picture made on 8 December 2026 at 08:56
+// (picture 9 of the gallery)"), never the name it is stored under.
+std::string backgroundAsShown(const std::string& name);

@@ -6,11 +6,13 @@
 #include <cstdio>
 
 #include "canvas/PageFiles.h"
+#include "desk/BackgroundsView.h"
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/Unicode.h"
 #include "platform/graphics/StoredPicture.h"
 #include "platform/ui/Picture.h"
 
@@ -106,7 +108,7 @@ void DesktopManagerController::setPageData() {
     auto layerPicture = [&](int position) {
       const std::string what = fd::Localized(position == 2 ? "The foreground" : "The middle ground") + " " +
                                fd::Localized("of page") + " " + std::to_string(page) + " " + fd::Localized("of") +
-                               " \u201c" + p->curProjectName() + "\u201d";
+                               " \u201c" + fd::oneLine(p->curProjectName()) + "\u201d";
       return readPictureToDraw(p->layFullPathAtPage(page, false, position), what);
     };
     if (std::optional<gfx::Image> shown = layerPicture(other)) layer_->setImage(ui::Picture(std::move(*shown)));
@@ -187,10 +189,10 @@ void DesktopManagerController::pageWriteFinished(const fd::Status& status) {
 
 std::string DesktopManagerController::openPageName() const {
   if (settings().isBackground())
-    return fd::Localized("the background being painted") + " \u201c" + settings().backgroundName().value_or("") +
-           "\u201d";
+    return fd::Localized("the background being painted") + " (" +
+           backgroundAsShown(settings().backgroundName().value_or("")) + ")";
   return fd::Localized("page") + " " + std::to_string(settings().curPage()) + " " + fd::Localized("of") + " \u201c" +
-         model().curProjectName() + "\u201d";
+         fd::oneLine(model().curProjectName()) + "\u201d";
 }
 
 std::string DesktopManagerController::pageNotSavedReason() const {

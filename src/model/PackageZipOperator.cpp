@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -53,11 +54,14 @@ bool isRealFile(const fs::path& p) {
   return fs::is_regular_file(fs::symlink_status(p, ec));
 }
 
-// Moves a file or folder to a path that must still be free at that instant.
-bool moveNoReplace(const fs::path& from, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno == EINVAL || errno == ENOSYS || errno == EXDEV) return fd::files::moveItem(from, to);
-  return false;
+// Moves a file or folder to a path that must still be free at that instant:
+// 0, or the error number it was refused with (EEXIST when the path is taken).
+int moveNoReplace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EXDEV) return errno;
+  std::error_code why;
+  if (fd::files::moveItem(from, to, &why)) return 0;
+  return why ? why.value() : fd::files::exists(to) ? EEXIST : EIO;
 }
 
 // Sound files named by the project's tags, taken from Documents and packed
@@ -123,6 +127,7 @@ const char* describe(PackageFailure failure) {
     case PackageFailure::PackageMissing: return "no such package in Documents";
     case PackageFailure::BadName: return "the name is not a plain file name";
     case PackageFailure::NotAProject: return "the package holds no project";
+    case PackageFailure::ListDamaged: return "its project list cannot be read";
     case PackageFailure::ListTooLarge: return "its project list is too large to open";
     case PackageFailure::Archive: return "the zip archive failed";
     case PackageFailure::ProjectMissing: return "the project folder is missing";
@@ -133,16 +138,23 @@ const char* describe(PackageFailure failure) {
   return "unknown failure";
 }
 
-bool ZipOperator::fail(PackageFailure failure, ZipFailure archive, const std::string& detail) {
+bool ZipOperator::fail(PackageFailure failure, ZipFailure archive, const std::string& detail, ZipConcern concern) {
   lastFailure_ = failure;
   archiveFailure_ = archive;
   lastError_ = detail.empty() ? std::string(describe(failure)) : std::string(describe(failure)) + ": " + detail;
+  concern_ = std::move(concern);
   return false;
+}
+
+bool ZipOperator::failWriting(int error) {
+  return fail(PackageFailure::FileSystem, ZipFailure::None, error != 0 ? std::strerror(error) : std::string(),
+              {{}, 0, error});
 }
 
 bool ZipOperator::failForMemory() noexcept {
   lastFailure_ = PackageFailure::OutOfMemory;
   archiveFailure_ = ZipFailure::None;
+  concern_.error = 0;
   try {
     lastError_ = describe(PackageFailure::OutOfMemory);
   } catch (const std::bad_alloc&) {
@@ -160,18 +172,15 @@ bool ZipOperator::packFolder(const fs::path& folder, const std::vector<std::pair
   }
   files.insert(files.end(), extra.begin(), extra.end());
   ZipWrapper zip;
-  if (!zip.CreateZipFile2(zipPath, kPackagePassword)) {
-    return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError());
-  }
-  if (!zip.addFilesToZip(files)) return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError());
-  if (!zip.CloseZipFile2()) return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError());
-  return true;
+  const bool packed = zip.CreateZipFile2(zipPath, kPackagePassword) && zip.addFilesToZip(files) && zip.CloseZipFile2();
+  return packed || fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError(), zip.lastConcern());
 }
 
 bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, bool isUpgradeVersion) {
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
   lastError_.clear();
+  concern_ = {};
   lastPackagePath_.clear();
   // A package of a project too large for the memory left is refused like any
   // other failure: the staging folder with the half-written zip goes as the
@@ -194,16 +203,18 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   // tagged sounds are packed straight from Documents, and two exports never
   // share a work folder.
   staging::Folder stage(fd::paths::temporary(), std::string(kExportStagingPrefix));
-  if (!stage.valid()) return fail(PackageFailure::FileSystem);
+  if (!stage.valid()) return failWriting(errno);  // the folder's making left why
   fs::path work = source;
   if (!isUpgradeVersion) {
     work = stage.path() / "project";
-    if (!fd::files::copyItem(source, work)) return fail(PackageFailure::FileSystem);
+    std::error_code why;
+    if (!fd::files::copyItem(source, work, &why)) return failWriting(why.value());
     if (!package_format::convertToOlderFormat(work)) return fail(PackageFailure::Conversion);
   }
 
   const fs::path documents = fd::paths::documents();
-  if (!fd::files::createDirectory(documents)) return fail(PackageFailure::FileSystem);
+  if (std::error_code why; !fs::create_directories(documents, why) && !fd::files::isDirectory(documents))
+    return failWriting(why.value());
   // A package of the same format holding the name makes it a copy; without
   // this, the zip would be written and then fail to take its place.
   const char* extension = isUpgradeVersion ? kCurrentExtension : kOlderExtension;
@@ -213,7 +224,7 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   const fs::path zipPath = stage.path() / (name + ".zip");
   if (!packFolder(work, sounds, zipPath)) return false;
   fs::path package = documents / (name + "." + extension);
-  if (!moveNoReplace(zipPath, package)) return fail(PackageFailure::FileSystem);
+  if (const int error = moveNoReplace(zipPath, package)) return failWriting(error);
   // Moved, not copied: once the package stands in Documents nothing may fail.
   lastPackagePath_ = std::move(package);
   return true;
@@ -231,6 +242,7 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
   lastError_.clear();
+  concern_ = {};
   listSize_ = listBound_ = 0;
   // Unpacking and reading the list may need more memory than is left: the
   // staging folder goes as the failure unwinds, and the target never appears.
@@ -252,13 +264,14 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
   // Unpacked beside the target under a hidden name, so that a failure at any
   // entry leaves the projects folder as it was.
   staging::Folder stage(folder.parent_path(), staging::hiddenPrefix(folder.filename().string(), kImportStagingMark));
-  if (!stage.valid()) return fail(PackageFailure::FileSystem);
+  if (!stage.valid()) return failWriting(errno);  // the folder's making left why
   ZipWrapper zip;
   const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(stage.path(), false);
   const ZipFailure why = zip.lastFailure();
   const std::string error = zip.lastError();
+  const ZipConcern concern = zip.lastConcern();
   zip.UnzipCloseFile();
-  if (!unpacked) return fail(PackageFailure::Archive, why, error);
+  if (!unpacked) return fail(PackageFailure::Archive, why, error, concern);
 
   const fs::path plist = stage.path() / projectplist::kFileName;
   if (!isRealFile(plist)) return fail(PackageFailure::NotAProject);
@@ -275,15 +288,15 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
                   large->size > 0 ? fd::files::describeSizePast(large->size, large->bound) + ", more than the " + bound + " a list may be"
                                   : "it would take more than the " + bound + " a list may take once read");
     }
-    return fail(PackageFailure::NotAProject, ZipFailure::None,
+    return fail(PackageFailure::ListDamaged, ZipFailure::None,
                 std::string(projectplist::kFileName) + " cannot be read (" + contents.error() + ")");
   }
   // Project folders are plain folders; the staging folder was made private.
   fd::crashPoint("package.import.unpacked");
   fs::permissions(stage.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                       fs::perms::others_read | fs::perms::others_exec, ec);
-  if (!moveNoReplace(stage.path(), folder)) {
-    return fail(fd::files::exists(folder) ? PackageFailure::TargetExists : PackageFailure::FileSystem);
+  if (const int error = moveNoReplace(stage.path(), folder)) {
+    return error == EEXIST || fd::files::exists(folder) ? fail(PackageFailure::TargetExists) : failWriting(error);
   }
   stage.handOver();
   return true;

@@ -20,7 +20,8 @@ enum class PackageFailure {
   TargetExists,     // import: something already stands at the target path
   PackageMissing,   // import: no such package in Documents
   BadName,          // a package name that is not one plain file name
-  NotAProject,      // import: the archive holds no readable Project.plist
+  NotAProject,      // import: the archive holds no Project.plist
+  ListDamaged,      // import: its Project.plist cannot be read
   ListTooLarge,     // import: its Project.plist is larger than a list may be; see listSize()
   Archive,          // the zip layer failed; see archiveFailure()
   ProjectMissing,   // export: the project folder is not there
@@ -64,6 +65,10 @@ class ZipOperator {
   ZipFailure archiveFailure() const { return archiveFailure_; }
   // The same as a readable message, naming the file or entry concerned.
   const std::string& lastError() const { return lastError_; }
+  // What the failure concerned, for the words a user is told: the entry and
+  // bound of an archive's failure, and the error number of a write the file
+  // system refused (of the zip layer, or of a copy, move or new folder).
+  const ZipConcern& concern() const { return concern_; }
   const std::filesystem::path& lastPackagePath() const { return lastPackagePath_; }
   // For ListTooLarge: the size of the list, or of the form the program would
   // write it in, and the most a list may be; or, for a list that would take
@@ -72,7 +77,10 @@ class ZipOperator {
   std::uint64_t listBound() const { return listBound_; }
 
  private:
-  bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None, const std::string& detail = {});
+  bool fail(PackageFailure failure, ZipFailure archive = ZipFailure::None, const std::string& detail = {},
+            ZipConcern concern = {});
+  // fail(FileSystem) for a write refused with the error number given.
+  bool failWriting(int error);
   // fail(OutOfMemory), which must not throw even when memory is still short.
   bool failForMemory() noexcept;
   bool exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion);
@@ -84,6 +92,7 @@ class ZipOperator {
   PackageFailure lastFailure_ = PackageFailure::None;
   ZipFailure archiveFailure_ = ZipFailure::None;
   std::string lastError_;
+  ZipConcern concern_;
   std::filesystem::path lastPackagePath_;
   std::uint64_t listSize_ = 0, listBound_ = 0;
 };

@@ -64,26 +64,27 @@ void removeUnlistedFolder(const fs::path& folder) {
 }
 
 // Copies what the folder `from` holds into `into`, entry by entry, links as
-// links; false at the first that cannot be copied (a pipe, a socket).
-bool copyContents(const fs::path& from, const fs::path& into) {
+// links, stopping at the first that cannot be copied (a pipe, a socket, a
+// full disk): why it stopped (ENOSPC for a full disk), or nothing once whole.
+std::error_code copyContents(const fs::path& from, const fs::path& into) {
   std::error_code ec;
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path target = into / it->path().lexically_relative(from);
     const fs::file_status status = it->symlink_status(ec);
-    if (ec) return false;
+    if (ec) return ec;
     if (fs::is_directory(status)) {
       fs::create_directory(target, it->path(), ec);
     } else if (fs::is_symlink(status)) {
       fs::copy_symlink(it->path(), target, ec);
     } else if (fs::is_regular_file(status)) {
-      fs::copy_file(it->path(), target, ec);
+      ec = fd::files::copyFile(it->path(), target);
     } else {
-      return false;
+      return std::make_error_code(std::errc::not_supported);
     }
-    if (ec) return false;
+    if (ec) return ec;
     fd::crashPoint("project.duplicate.entry-copied");
   }
-  return !ec;
+  return ec;
 }
 
 // A stored data version this old is read as the current one.
@@ -472,8 +473,10 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
   const std::size_t listed = projectsNameArray_.size();
   std::optional<fs::path> copy;
   try {
-    if (duplicateUnguarded(name, copy)) return true;
-    setLastError("its folder could not be copied");
+    std::error_code why;
+    if (duplicateUnguarded(name, copy, why)) return true;
+    const char* full = fd::files::describeWriteError(why.value());
+    setLastError(full != nullptr ? full : "its folder could not be copied");
     return false;
   } catch (const std::bad_alloc&) {
     setLastError(kOutOfMemoryReason);
@@ -490,7 +493,7 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
   return false;
 }
 
-bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::path>& copy) {
+bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::path>& copy, std::error_code& why) {
   saveData();
   if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), name) == projectsNameArray_.end()) return false;
   const std::string copyName = rightNameWithName(name);
@@ -502,12 +505,19 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
   // leaves no half copy where a project could be, only a folder the next
   // start removes. The list only names the copy once its folder is there.
   staging::Folder stage(to->parent_path(), staging::hiddenPrefix(copyName, kCopyStagingMark));
-  if (!stage.valid() || !copyContents(*from, stage.path())) return false;
+  if (!stage.valid()) {
+    why.assign(errno, std::generic_category());  // the folder's making left why
+    return false;
+  }
+  if ((why = copyContents(*from, stage.path()))) return false;
   fd::crashPoint("project.duplicate.copied");
   fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
   // A folder of the copy's name that no list names gives way.
   if (fs::exists(fs::symlink_status(*to, ec))) removeUnlistedFolder(*to);
-  if (fd::files::renameToFreeName(stage.path(), *to) != 0) return false;
+  if (const int error = fd::files::renameToFreeName(stage.path(), *to)) {
+    why.assign(error, std::generic_category());
+    return false;
+  }
   stage.handOver();
   copy = *to;
   std::vector<std::string> names = projectsNameArray_;

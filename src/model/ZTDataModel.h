@@ -160,7 +160,8 @@ class ZTDataModel : public SoundMergerDelegate {
   // the new ids come from ids.
   void mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source, ProjectDataModel::FreshIds& ids,
                         std::vector<std::filesystem::path>& copied);
-  bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy);
+  // `why`: the file system's refusal that stopped the copy, if one did.
+  bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy, std::error_code& why);
   // Takes the projects off the list, `current` made current with it: their
   // folders are moved aside, the list stored, and only then are the folders
   // emptied, off the calling thread. False, with nothing changed, when the

@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <utility>
 
 #include "app/AppTestSupport.h"
 #include "graphics/MemoryCeiling.h"
+#include "model/ModelTestSupport.h"
 #include "model/SafeName.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
@@ -119,6 +121,48 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0]->title(), "Settings could not be read");
   EXPECT_NE(alerts[0]->message().find("flipdesk.plist.damaged-"), std::string::npos) << alerts[0]->message();
+}
+
+// "Background mended" named backgrounds by the names they are stored under
+// ("SSBackground001", "US20261208085601724"), which the user never sees. It
+// names them as the gallery shows them: by their place there and, for one
+// of the user's own, by when it was made.
+TEST_F(DamagedFileAlertTest, AMendedBackgroundIsNamedAsTheGalleryShowsIt) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  const std::string mine = "US20261208085601724", gone = "US20250301140500000";
+  for (const std::string& name : {mine, gone}) {
+    model_test::writeTinyPng(m.backgroundPath() / (name + ".png"));
+    model_test::writeTinyPng(m.backgroundPath() / (name + "Icon.png"));
+  }
+  m.setBackgroundArray({"US20240101000000001", mine});
+  for (const auto& [project, background] : std::vector<std::pair<std::string, std::string>>{
+           {"Sky", "SSBackground001"}, {"Mine", mine}, {"Gone", gone}}) {
+    ASSERT_TRUE(m.createProject(project, std::nullopt));
+    ASSERT_TRUE(m.attachBackground(*m.prjDataModel(), background, true));
+    ASSERT_TRUE(m.saveData());
+    fs::remove(*m.prjDataModel()->backgroundFullPath());
+  }
+  fs::remove(m.backgroundPath() / (gone + ".png"));
+  fs::remove(m.backgroundPath() / (gone + "Icon.png"));
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::resetStandardForTesting();
+
+  launch_ = start();
+  host->runUntilIdle();
+  std::set<std::string> told;
+  for (ui::ButtonSheet* alert : host->alerts()) {
+    EXPECT_EQ(alert->title(), "Background mended");
+    told.insert(alert->message());
+  }
+  EXPECT_EQ(told, (std::set<std::string>{
+                      "The project \u201cSky\u201d had lost its copy of its background, picture 2 of the gallery; it "
+                      "was taken again from the gallery.",
+                      "The project \u201cMine\u201d had lost its copy of its background, your picture made on 8 "
+                      "December 2026 at 08:56 (picture 9 of the gallery); it was taken again from the gallery.",
+                      "The project \u201cGone\u201d had lost its copy of its background, your picture made on 1 March "
+                      "2025 at 14:05, no longer in the gallery, and no picture of it is left; the project now has no "
+                      "background.",
+                  }));
 }
 
 // A Project.plist and a preferences file of 3 GB each (sparse) once took

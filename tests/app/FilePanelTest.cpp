@@ -720,36 +720,157 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
   fs::remove(documents);
   fs::create_directories(documents);
 
-  // A hostile package, a damaged one, and one whose name is no project name.
+  // Hostile packages, damaged ones, and one whose name is no project name,
+  // each told in one sentence that names it once (they were told in the zip
+  // layer's words: "the zip archive failed: the archive expands beyond the
+  // allowed size: more than 268435456 bytes.").
   const std::string password = ZipOperator::kPackagePassword;
-  ASSERT_TRUE(ziptest::buildArchive(
-      documents / "Evil.zt2",
-      {{.name = "Project.plist", .content = ziptest::readBytes(projectFolder("Run") / "Project.plist"),
-        .password = password},
-       {.name = "../../Documents/evil.png", .content = ziptest::bytesOf("png"), .password = password}}));
-  ASSERT_TRUE(ziptest::buildArchive(documents / "Notes.zt", {{.name = "notes.txt", .content = ziptest::bytesOf("x"),
-                                                               .password = password}}));
+  const ziptest::Entry list{.name = "Project.plist",
+                            .content = ziptest::readBytes(projectFolder("Run") / "Project.plist"),
+                            .password = password};
+  const auto png = [&](const std::string& name) {
+    return ziptest::Entry{.name = name, .content = ziptest::bytesOf("png"), .password = password};
+  };
+  ziptest::Entry link = ziptest::unixEntry("L1a.png", "../Walk/L1a.png", S_IFLNK | 0777);
+  link.password = password;
+  const std::vector<std::uint8_t> zeros(8u << 20, 0), content(50000, 'p');
+  std::vector<ziptest::Entry> bomb{list};
+  for (int i = 0; i < 40; ++i) {
+    bomb.push_back({.name = "z" + std::to_string(i) + ".png", .content = {}, .crc = ziptest::crcOf(zeros),
+                    .declaredSize = zeros.size(), .payload = ziptest::rawDeflate(zeros)});
+  }
+  const std::vector<std::pair<std::string, std::vector<ziptest::Entry>>> archives = {
+      {"Evil.zt2", {list, png("../../escape.png")}},
+      {"Notes.zt", {{.name = "notes.txt", .content = ziptest::bytesOf("x"), .password = password}}},
+      {"Damaged.zt2", {{.name = "Project.plist", .content = ziptest::bytesOf("<plist>garbage"), .password = password}}},
+      {"Bomb.zt2", bomb},
+      {"Link.zt2", {list, link}},
+      {"Corrupt.zt2", {list, {.name = "L9.png", .content = content, .crc = ziptest::crcOf(content) ^ 1u}}},
+  };
+  for (const auto& [file, entries] : archives) ASSERT_TRUE(ziptest::buildArchive(documents / file, entries)) << file;
   ziptest::writeBytes(documents / "Cut.zt2", ziptest::bytesOf("PK\x03\x04 and then nothing"));
   ziptest::writeBytes(documents / "Junk.zt2", ziptest::bytesOf("no zip file at all"));
   ziptest::writeBytes(documents / ".hidden.zt2", ziptest::bytesOf("whatever"));
+  const std::string notAPackage = "it is not a package this program can read.";
+  const std::vector<std::pair<std::string, std::string>> told = {
+      {"Evil.zt2", "it holds a file, \u201c../../escape.png\u201d, that would be put outside the project\u2019s folder."},
+      {"Notes.zt", "it holds no project."},
+      {"Damaged.zt2", "the project list inside it is damaged."},
+      {"Bomb.zt2", "unpacked, it would take more than the " + fd::files::describeSize(std::uint64_t{256} << 20) +
+                       " a package of its size may take."},
+      {"Link.zt2", "it holds a link or special file, \u201cL1a.png\u201d, which a package never holds."},
+      {"Corrupt.zt2", "it is damaged (\u201cL9.png\u201d inside it cannot be read whole)."},
+      {"Cut.zt2", notAPackage},
+      {"Junk.zt2", notAPackage},
+      {".hidden.zt2", ""},
+  };
   tapView(panel->packagesTabButton());
   before = snapshotTree(root());
-  for (const std::string& file : Names{"Evil.zt2", "Notes.zt", "Cut.zt2", "Junk.zt2", ".hidden.zt2"}) {
+  for (const auto& [file, why] : told) {
     choosePackage(panel, file);
     tapView(panel->importButton());
     const auto [title, message] = answerAlert();
     EXPECT_EQ(title, "Import");
-    EXPECT_TRUE(message.starts_with("\u201c" + file + "\u201d cannot be imported") ||
-                message.starts_with("\u201c" + file + "\u201d could not be imported: "))
-        << message;
-    // A file that is no package is told so, and named once.
-    if (file == "Cut.zt2" || file == "Junk.zt2") {
-      EXPECT_EQ(message, "\u201c" + file + "\u201d could not be imported: it is not a package this program can read.");
+    if (why.empty()) {
+      EXPECT_EQ(message, "\u201c" + file + "\u201d cannot be imported: its name cannot be a project name. Rename the "
+                         "file in Documents.");
+    } else {
+      EXPECT_EQ(message, "\u201c" + file + "\u201d could not be imported: " + why);
     }
     EXPECT_EQ(snapshotTree(root()), before) << file;
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   }
-  EXPECT_FALSE(fs::exists(root() / "Documents" / "evil.png"));
+  EXPECT_FALSE(fs::exists(root() / "escape.png"));
+}
+
+// A full disk refused an export and a duplicate with "the zip archive
+// failed: the zip file cannot be written: ..." and "its folder could not be
+// copied". Each says the disk is full (or the space allowed is used up), in
+// one sentence, and nothing is left of what was begun.
+TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
+  start();
+  FileManagerView* panel = openPanelWithWalkPacked();  // "Walk" stays chosen
+  ASSERT_NE(panel, nullptr);
+  const auto before = snapshotTree(root());
+  // The copy's and the import's hidden folders, beside the projects.
+  const auto hiddenCopy = [](const fs::path& file) { return file.string().find("/.Walkcopy1.") != std::string::npos; };
+  const auto within = [](const fs::path& file, const fs::path& folder) {
+    return file.lexically_normal().string().starts_with(folder.lexically_normal().string() + "/");
+  };
+  struct Case {
+    std::string what;
+    int error;
+    std::function<bool(const fs::path&)> refused;  // the writes the disk refuses
+    std::function<void()> act;
+    std::string title, message;
+  };
+  const std::vector<Case> cases = {
+      {"duplicate", ENOSPC, hiddenCopy,
+       [&] { tapView(panel->duplicateButton()); }, "Duplicate", "\u201cWalk\u201d could not be duplicated: the disk is full."},
+      {"export .zt2", ENOSPC, [&](const fs::path& f) { return f.extension() == ".zip"; },
+       [&] { tapView(panel->exportPackageButton(true)); }, "Export",
+       "\u201cWalk\u201d could not be exported as a package: the disk is full."},
+      {"export .zt over its quota", EDQUOT, [&](const fs::path& f) { return within(f, fd::paths::temporary()); },
+       [&] { tapView(panel->exportPackageButton(false)); }, "Export",
+       "\u201cWalk\u201d could not be exported as a package: the disk space allowed to you is used up."},
+      {"import", ENOSPC, hiddenCopy,
+       [&] {
+         tapView(panel->packagesTabButton());
+         choosePackage(panel, "Walk.zt2");
+         tapView(panel->importButton());
+         tapView(panel->projectsTabButton());
+       },
+       "Import", "\u201cWalk.zt2\u201d could not be imported: the disk is full."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fd::files::setWriteFaultForTesting([&](const fs::path& f) { return c.refused(f) ? c.error : 0; });
+    c.act();
+    fd::files::setWriteFaultForTesting({});
+    EXPECT_EQ(answerAlert(), std::make_pair(c.title, c.message));
+    ZTDataModel::waitForRemovals();
+    EXPECT_TRUE(snapshotTree(root()) == before) << "something was left behind";
+    EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+  }
+}
+
+// A project named with a line separator (U+2028) drew its name on its card
+// on two lines at scale 2, the second cut at the card's edge, and the Rename
+// field showed only the name's first line while it was typed. Both show the
+// name on one line, the separator as a space, as they show the same name
+// with a space.
+TEST_F(FilePanelTest, ANameWithALineSeparatorShowsOnOneLine) {
+  const std::string spaced = "Walking cycle second take", separated = "Walking cycle\u2028second take";
+  made = {{separated, 1, 40, std::nullopt}, {spaced, 1, 40, std::nullopt}};
+  start(true, 2);
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  // The pixels a view shows on screen.
+  const auto shown = [&](ui::View* v) {
+    const gfx::Image shot = host->screenshot();
+    const ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+    const float scale = static_cast<float>(shot.pixelWidth()) / ui::Screen::main().bounds().width;
+    std::vector<std::uint8_t> pixels;
+    for (int y = static_cast<int>(r.y * scale); y < static_cast<int>((r.y + r.height) * scale); ++y)
+      for (int x = static_cast<int>(r.x * scale); x < static_cast<int>((r.x + r.width) * scale); ++x)
+        pixels.insert(pixels.end(), shot.pixel(x, y), shot.pixel(x, y) + 4);
+    return pixels;
+  };
+  ProjectsView* cards = panel->projsView();
+  const Names& names = cards->projectNames();
+  const auto card = [&](const std::string& name) {
+    return cards->cardName(static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin()));
+  };
+  EXPECT_EQ(shown(card(separated)), shown(card(spaced))) << "the cards show the names apart";
+  std::vector<std::vector<std::uint8_t>> fields;
+  for (const std::string& name : {separated, spaced}) {
+    chooseProject(panel, name);
+    tapView(panel->renameButton());
+    ASSERT_EQ(panel->nameField()->text(), name);
+    fields.push_back(shown(panel->nameField()));
+    tapView(panel->cancelButton());
+  }
+  EXPECT_EQ(fields[0], fields[1]) << "the Rename field shows the names apart";
 }
 
 // A package whose project list is larger than the program opens was told it

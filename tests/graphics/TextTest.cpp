@@ -231,6 +231,39 @@ TEST(GfxTextTest, ACountOfLinesCountsLinesEndedBySeparators) {
   }
 }
 
+// Text held to one line is one line whatever breaks it holds: a name with
+// a line separator, cut in its middle at scale 2, drew two lines, and one
+// clipped to a field showed only its first line. Each character text layout
+// breaks a line at shows as a space, the text drawn and measured as the text
+// with that space would be.
+TEST(GfxTextTest, OneLineShowsEveryLineBreakAsASpace) {
+  const std::string spaced = "Walking cycle second take";
+  TextStyle cut;
+  cut.font = {"DejaVu Sans", 11, true};
+  cut.alignment = gfx::TextAlignment::Center;
+  cut.verticalAlignment = gfx::VerticalAlignment::Center;
+  cut.lineBreak = gfx::LineBreak::TruncateMiddle;
+  cut.numberOfLines = 1;
+  TextStyle clipped = cut;
+  clipped.lineBreak = gfx::LineBreak::Clip;
+  for (const char* lineBreak : {"\n", "\r", "\r\n", "\v", "\f", "\u0085", "\u2028", "\u2029"}) {
+    const std::string text = "Walking cycle" + std::string(lineBreak) + "second take";
+    for (const TextStyle& style : {cut, clipped}) {
+      for (const float scale : {1.0f, 2.0f}) {
+        SCOPED_TRACE(testing::PrintToString(lineBreak) + (style.lineBreak == gfx::LineBreak::Clip ? " clipped" : " cut") +
+                     " at scale " + std::to_string(scale));
+        const Rect r{4, 0, 112, 30};
+        const int w = static_cast<int>(120 * scale), h = static_cast<int>(30 * scale);
+        const Image broken = drawn(text.c_str(), style, r, w, h, scale);
+        const Image whole = drawn(spaced.c_str(), style, r, w, h, scale);
+        EXPECT_EQ(differingAbove(whole, broken, 30 * scale), 0);
+        EXPECT_EQ(gfx::measureText(text, style).width, gfx::measureText(spaced, style).width);
+        EXPECT_EQ(gfx::measureText(text, style, r.width).height, std::ceil(gfx::lineHeight(style.font)));
+      }
+    }
+  }
+}
+
 TEST(GfxTextTest, LineCountAndTruncationLimitTheInk) {
   const char* longText = "one two three four five six seven eight nine ten eleven twelve";
   TextStyle style;

@@ -151,7 +151,7 @@ TEST_F(PackageImportTest, ProjectPlistMustBeReadable) {
   EXPECT_EQ(importExpectingRefusal("NoPlist"), PackageFailure::NotAProject);
   ASSERT_TRUE(buildArchive(documents() / "BadPlist.zt2",
                            {Entry{.name = "Project.plist", .content = bytesOf("garbage"), .password = kPassword}}));
-  EXPECT_EQ(importExpectingRefusal("BadPlist"), PackageFailure::NotAProject);
+  EXPECT_EQ(importExpectingRefusal("BadPlist"), PackageFailure::ListDamaged);
 }
 
 // A package of a few kilobytes whose list would build gigabytes once its

@@ -29,4 +29,11 @@ Checked check(std::string_view raw);
 
 const char* describe(Verdict verdict);
 
+// Whether the name is a readable one that leads out of the extraction
+// folder (".." parts, an absolute path, a drive letter), rather than no
+// usable name at all.
+inline bool climbsOut(Verdict verdict) {
+  return verdict == Verdict::Absolute || verdict == Verdict::DriveLetter || verdict == Verdict::ParentReference;
+}
+
 }  // namespace zipnames

@@ -161,7 +161,8 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) return refuse(ZipFailure::CannotOpen, "no readable directory");
   if (global.number_entry > ziplimits::kMaxEntryCount) {
     OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries");
+    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries",
+                  {{}, ziplimits::kMaxEntryCount});
   }
   if (unzGoToFirstFile(unz) != UNZ_OK) {
     OutputErrorMessage("Failed");
@@ -175,7 +176,8 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   while (rc == UNZ_OK) {
     if (plans.size() >= ziplimits::kMaxEntryCount) {
       OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-      return refuse(ZipFailure::TooManyEntries, "more than " + std::to_string(ziplimits::kMaxEntryCount));
+      return refuse(ZipFailure::TooManyEntries, "more than " + std::to_string(ziplimits::kMaxEntryCount),
+                    {{}, ziplimits::kMaxEntryCount});
     }
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(unz, &info, name.data(), name.size(), extra.data(), extra.size(), nullptr, 0) !=
@@ -192,14 +194,17 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     const auto checked = zipnames::check(raw);
     if (checked.verdict != zipnames::Verdict::Safe) {
       OutputErrorMessage(std::string(zipnames::describe(checked.verdict)) + ": " + raw);
-      return refuse(ZipFailure::UnsafeName, std::string(zipnames::describe(checked.verdict)) + ": " + raw);
+      // Only a name that would land elsewhere is told: one that is no name
+      // (empty, not UTF-8, holding NUL) could not be shown.
+      return refuse(ZipFailure::UnsafeName, std::string(zipnames::describe(checked.verdict)) + ": " + raw,
+                    {zipnames::climbsOut(checked.verdict) ? raw : std::string()});
     }
     // The high half of the external attributes holds a Unix mode when the
     // archive was made there; only plain files and folders are extracted.
     const unsigned long type = (info.external_fa >> 16) & S_IFMT;
     if (type != 0 && type != S_IFREG && type != S_IFDIR) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + raw);
-      return refuse(ZipFailure::LinkEntry, raw);
+      return refuse(ZipFailure::LinkEntry, raw, {raw});
     }
     plan.name = zipnames::normalize(raw);
     plan.components = checked.components;
@@ -211,7 +216,7 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     const std::size_t extraSize = std::min<std::size_t>(info.size_file_extra, extra.size());
     if (!applyZip64Sizes(extra.data(), extraSize, plan.uncompressedSize, plan.compressedSize)) {
       OutputErrorMessage("Error occurs while getting file info");
-      return refuse(ZipFailure::CorruptEntry, raw + ": 64-bit sizes without their extra field");
+      return refuse(ZipFailure::CorruptEntry, raw + ": 64-bit sizes without their extra field", {raw});
     }
     plan.crc = static_cast<std::uint32_t>(info.crc);
     plan.dateField = static_cast<std::uint32_t>(info.dosDate);
@@ -220,16 +225,16 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
       const bool knownMethod = plan.method == kMethodStored || plan.method == kMethodDeflated;
       if (!knownMethod || (plan.flag & (kFlagStrongEncryption | kFlagMaskedHeader)) != 0) {
         OutputErrorMessage(std::string(describe(ZipFailure::UnsupportedEntry)) + ": " + raw);
-        return refuse(ZipFailure::UnsupportedEntry, raw);
+        return refuse(ZipFailure::UnsupportedEntry, raw, {raw});
       }
       total += plan.uncompressedSize;
       if (plan.uncompressedSize > budget || total > budget) {
         OutputErrorMessage(describe(ZipFailure::TooLarge));
-        return refuse(ZipFailure::TooLarge, "more than " + std::to_string(budget) + " bytes");
+        return refuse(ZipFailure::TooLarge, "more than " + std::to_string(budget) + " bytes", {{}, budget});
       }
     }
     unz64_file_pos position{};
-    if (unzGetFilePos64(unz, &position) != UNZ_OK) return refuse(ZipFailure::CorruptEntry, raw);
+    if (unzGetFilePos64(unz, &position) != UNZ_OK) return refuse(ZipFailure::CorruptEntry, raw, {raw});
     plan.directoryOffset = position.pos_in_zip_directory;
     plan.entryNumber = position.num_of_file;
     plans.push_back(std::move(plan));
@@ -250,7 +255,7 @@ bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite) {
   if (auto planned = planExtraction(plans); !planned) return false;
   std::error_code ec;
   fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string()));
+  if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string(), {{}, 0, ec.value()}));
   return answer(extractAll(plans, folder, overWrite));
 }
 
@@ -338,12 +343,18 @@ struct ExtractedEntry {
   ZipFailure failure = ZipFailure::None;
   std::string error;
   std::string report;
+  int errorNumber = 0;  // of a write the system refused
 
   static ExtractedEntry refused(ZipFailure kind, std::string error, std::string report = {}) {
     ExtractedEntry e;
     e.failure = kind;
     e.error = std::move(error);
     e.report = std::move(report);
+    return e;
+  }
+  static ExtractedEntry notWritten(const fd::Failure& why) {
+    ExtractedEntry e = refused(ZipFailure::FileWrite, why.message);
+    e.errorNumber = why.error;
     return e;
   }
 };
@@ -432,7 +443,10 @@ ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string
       break;
     }
   }
-  if (sink.writeFailed) return ExtractedEntry::refused(ZipFailure::FileWrite, plan.name + ": " + std::error_code(sink.writeError, std::generic_category()).message());
+  if (sink.writeFailed) {
+    return ExtractedEntry::notWritten(
+        fd::fail(plan.name + ": " + std::error_code(sink.writeError, std::generic_category()).message(), sink.writeError));
+  }
   if (bad || sink.overflow || !ended || sink.written != plan.uncompressedSize ||
       static_cast<std::uint32_t>(sink.crc) != plan.crc) {
     return ExtractedEntry::refused(dataFailure, plan.name + (readFailed ? ": read failed" : ": CRC, size or data wrong"),
@@ -472,10 +486,10 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
           // Temporary files wait in the target folder itself, where the
           // move into place is a rename.
           auto file = zipio::TemporaryFile::createIn(folder);
-          if (!file) return ExtractedEntry::refused(ZipFailure::FileWrite, file.error());
+          if (!file) return ExtractedEntry::notWritten(file.failure());
           ExtractedEntry extracted = streamEntry(static_cast<unzFile>(handle->get()), plan, password, file->fd());
           if (extracted.failure != ZipFailure::None) return extracted;
-          if (auto closed = file->close(); !closed) return ExtractedEntry::refused(ZipFailure::FileWrite, closed.error());
+          if (auto closed = file->close(); !closed) return ExtractedEntry::notWritten(closed.failure());
           extracted.file = std::move(*file);
           return extracted;
         };
@@ -484,9 +498,11 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
         outcome = placeEntry(plans[i], folder, overWrite, [&](const fs::path& target) -> fd::Status {
           if (extracted.failure != ZipFailure::None) {
             if (!extracted.report.empty()) OutputErrorMessage(extracted.report);
-            return refuse(extracted.failure, extracted.error);
+            return refuse(extracted.failure, extracted.error, {plans[i].name, 0, extracted.errorNumber});
           }
-          if (auto moved = extracted.file.moveTo(target); !moved) return refuse(ZipFailure::FileWrite, moved.error());
+          if (auto moved = extracted.file.moveTo(target); !moved) {
+            return refuse(ZipFailure::FileWrite, moved.error(), {plans[i].name, 0, moved.errorNumber()});
+          }
           fd::crashPoint("zip.entry-extracted");
           return {};
         });
@@ -507,12 +523,14 @@ fd::Status ZipWrapper::placeEntry(const EntryPlan& plan, const fs::path& folder,
     const auto status = fs::symlink_status(dir, ec);
     if (fs::is_symlink(status)) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + plan.name);
-      return refuse(ZipFailure::LinkEntry, dir.string());
+      return refuse(ZipFailure::LinkEntry, dir.string(), {plan.name});
     }
     if (fs::exists(status)) {
       if (!fs::is_directory(status)) return refuse(ZipFailure::FileWrite, dir.string() + " is not a folder");
-    } else if (!fs::create_directory(dir, ec) && !fs::is_directory(fs::symlink_status(dir, ec))) {
-      return refuse(ZipFailure::FileWrite, "cannot create " + dir.string());
+    } else if (!fs::create_directory(dir, ec)) {
+      const int why = ec.value();
+      if (!fs::is_directory(fs::symlink_status(dir, ec)))
+        return refuse(ZipFailure::FileWrite, "cannot create " + dir.string(), {plan.name, 0, why});
     }
   }
   if (plan.isFolder) return {};

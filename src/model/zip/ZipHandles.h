@@ -50,10 +50,35 @@ class MinizipHandle {
   void* handle_ = nullptr;
 };
 
-using ZipWriteHandle = MinizipHandle<closeZipForWriting>;
 using UnzipHandle = MinizipHandle<closeZipForReading>;
 
-// Creates (or truncates) a zip for writing.
+struct ZipWriteIo;
+
+// A zip being written, closed on destruction. Its file is written through
+// calls that keep the error number of the first write or close the system
+// refused, which minizip's own answers do not carry; minizip is not told of
+// a refused write, and its writer asks writeError() instead.
+class ZipWriteHandle {
+ public:
+  ZipWriteHandle();
+  ZipWriteHandle(std::unique_ptr<ZipWriteIo> io, void* handle);
+  ZipWriteHandle(ZipWriteHandle&&) noexcept;
+  ZipWriteHandle& operator=(ZipWriteHandle&&) noexcept;
+  ~ZipWriteHandle();
+
+  void* get() const { return handle_.get(); }
+  explicit operator bool() const { return static_cast<bool>(handle_); }
+  bool close() { return handle_.close(); }
+  // ENOSPC for a full disk, and so on; 0 when every write went through.
+  int writeError() const;
+
+ private:
+  std::unique_ptr<ZipWriteIo> io_;  // outlives the handle, which writes through it
+  MinizipHandle<closeZipForWriting> handle_;
+};
+
+// Creates (or truncates) a zip for writing. A failure carries the error
+// number the file was refused with.
 fd::Expected<ZipWriteHandle> createZip(const std::filesystem::path& path);
 // Opens a zip for reading and reads its global information. A failure names
 // the file (and what is wrong beyond its not being a readable zip), for the

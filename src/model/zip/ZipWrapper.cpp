@@ -230,10 +230,11 @@ bool ZipWrapper::OverWrite(const std::filesystem::path& path) {
   return true;
 }
 
-fd::Failure ZipWrapper::refuse(ZipFailure kind, const std::string& detail) {
+fd::Failure ZipWrapper::refuse(ZipFailure kind, const std::string& detail, ZipConcern concern) {
   lastFailure_ = kind;
   lastError_ = detail.empty() ? std::string(describe(kind)) : std::string(describe(kind)) + ": " + detail;
-  return fd::fail(lastError_);
+  lastConcern_ = std::move(concern);
+  return fd::fail(lastError_, lastConcern_.error);
 }
 
 bool ZipWrapper::answer(const fd::Status& status) { return status.ok(); }
@@ -247,7 +248,7 @@ bool ZipWrapper::CreateZipFile2(const std::filesystem::path& path) {
   lastFailure_ = ZipFailure::None;
   lastError_.clear();
   auto made = zipio::createZip(path);
-  if (!made) return answer(refuse(ZipFailure::CannotOpen, made.error()));
+  if (!made) return answer(refuse(ZipFailure::CannotOpen, made.error(), {{}, 0, made.errorNumber()}));
   zip_ = std::move(*made);
   return true;
 }
@@ -263,7 +264,8 @@ void ZipWrapper::seedHeaderSource(std::uint32_t seed) { headerSource_ = zipcrypt
 bool ZipWrapper::CloseZipFile2() {
   password_.clear();
   if (!zip_) return answer(refuse(ZipFailure::NotOpen, ""));
-  return zip_.close() ? true : answer(refuse(ZipFailure::ArchiveWrite, "the central directory cannot be written"));
+  if (zip_.close() && zip_.writeError() == 0) return true;
+  return answer(refuse(ZipFailure::ArchiveWrite, "the central directory cannot be written", {{}, 0, zip_.writeError()}));
 }
 
 bool ZipWrapper::addFileToZip(const std::filesystem::path& file, const std::string& newname) {
@@ -359,12 +361,16 @@ fd::Status ZipWrapper::addFiles(const std::vector<std::pair<fs::path, std::strin
       },
       [&](std::size_t i, PreparedEntry& entry) {
         if (entry.failure != ZipFailure::None) {
-          outcome = refuse(entry.failure, entry.error);
+          outcome = refuse(entry.failure, entry.error, {files[i].second});
           return false;
         }
         ZipFailure kind = ZipFailure::None;
         if (auto written = writeEntry(zip, entry, password, salts[i], kind); !written) {
-          outcome = refuse(kind, written.error());
+          outcome = refuse(kind, written.error(), {files[i].second, 0, kind == ZipFailure::ArchiveWrite ? zip_.writeError() : 0});
+          return false;
+        }
+        if (const int error = zip_.writeError()) {
+          outcome = refuse(ZipFailure::ArchiveWrite, "cannot write entry " + files[i].second, {files[i].second, 0, error});
           return false;
         }
         fd::crashPoint("zip.entry-written");

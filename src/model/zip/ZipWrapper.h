@@ -50,6 +50,16 @@ enum class ZipFailure {
 };
 const char* describe(ZipFailure failure);
 
+// What the last failure concerned, for the words a user is told: the entry
+// (as the archive names it), the bound the archive went past (a count of
+// entries, or bytes once unpacked), the system's error number of a write it
+// refused (ENOSPC on a full disk). Empty or 0 where none applies.
+struct ZipConcern {
+  std::string entry;
+  std::uint64_t bound = 0;
+  int error = 0;
+};
+
 class ZipWrapper {
  public:
   ZipWrapper();
@@ -98,6 +108,7 @@ class ZipWrapper {
   // naming the entry or file concerned.
   ZipFailure lastFailure() const { return lastFailure_; }
   const std::string& lastError() const { return lastError_; }
+  const ZipConcern& lastConcern() const { return lastConcern_; }
 
   // One entry as the directory describes it, judged before extraction.
   struct EntryPlan {
@@ -118,7 +129,7 @@ class ZipWrapper {
 
  private:
   // A failure of the given kind with a message; remembered as the last one.
-  fd::Failure refuse(ZipFailure kind, const std::string& detail);
+  fd::Failure refuse(ZipFailure kind, const std::string& detail, ZipConcern concern = {});
   bool answer(const fd::Status& status);
   fd::Status addFiles(const std::vector<std::pair<std::filesystem::path, std::string>>& files);
   fd::Status planExtraction(std::vector<EntryPlan>& plans);
@@ -137,4 +148,5 @@ class ZipWrapper {
   std::shared_ptr<ZipWrapperDelegate> delegate_;
   ZipFailure lastFailure_ = ZipFailure::None;
   std::string lastError_;
+  ZipConcern lastConcern_;
 };

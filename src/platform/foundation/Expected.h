@@ -11,9 +11,13 @@ namespace fd {
 
 struct Failure {
   std::string message;
+  // The system's error number when a call the system refused is why (a full
+  // disk is ENOSPC), so that a layer above can tell it in the user's words;
+  // 0 otherwise.
+  int error = 0;
 };
 
-inline Failure fail(std::string message) { return Failure{std::move(message)}; }
+inline Failure fail(std::string message, int error = 0) { return Failure{std::move(message), error}; }
 
 template <typename T>
 class [[nodiscard]] Expected {
@@ -40,6 +44,8 @@ class [[nodiscard]] Expected {
   }
   // The failure itself, to pass up a layer unchanged; only when !ok().
   const Failure& failure() const { return std::get<1>(state_); }
+  // The failure's error number; 0 when ok() or when none is known.
+  int errorNumber() const { return ok() ? 0 : std::get<1>(state_).error; }
 
   // The value, or nullopt at a boundary that answers nil.
   std::optional<T> toOptional() && {
@@ -65,6 +71,7 @@ class [[nodiscard]] Expected<void> {
     return failure_ ? failure_->message : none;
   }
   const Failure& failure() const { return *failure_; }
+  int errorNumber() const { return failure_ ? failure_->error : 0; }
 
  private:
   std::optional<Failure> failure_;

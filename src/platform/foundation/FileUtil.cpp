@@ -57,12 +57,6 @@ WriteFault& writeFault() {
   return *f;
 }
 
-int injectedWriteError(const fs::path& file) {
-  WriteFault& f = writeFault();
-  if (!f.armed.load(std::memory_order_relaxed)) return 0;
-  std::lock_guard lock(f.m);
-  return f.fault ? f.fault(file) : 0;
-}
 
 // Files no write may replace, by their path.
 struct Holds {
@@ -152,11 +146,66 @@ bool createDirectory(const fs::path& p) {
   return fs::is_directory(p, ec);
 }
 
-bool copyItem(const fs::path& from, const fs::path& to) {
+std::error_code copyFile(const fs::path& from, const fs::path& to) {
+  const auto refused = [](int error) { return std::error_code(error, std::generic_category()); };
+  if (const int injected = injectedWriteError(to)) return refused(injected);
+  // Not blocking: a pipe where a file was expected is refused, not waited on.
+  const UniqueFd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (in.get() < 0 || ::fstat(in.get(), &st) != 0) return refused(errno);
+  if (!S_ISREG(st.st_mode)) return refused(EINVAL);
+  UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+  if (out.get() < 0) return refused(errno);
+  // The kernel copies where it can; where it cannot (another file system
+  // on an old kernel), the bytes pass through here.
+  bool byKernel = true;
+  std::vector<char> buffer;
+  for (;;) {
+    ssize_t n = -1;
+    if (byKernel) {
+      n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, std::size_t{1} << 30, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        byKernel = false;
+        buffer.resize(std::size_t{1} << 16);
+        continue;
+      }
+    } else {
+      n = ::read(in.get(), buffer.data(), buffer.size());
+      if (n > 0 && !writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n))) return refused(errno);
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return refused(errno);
+    if (n == 0) break;
+  }
+  if (::close(out.release()) != 0) return refused(errno);
+  return {};
+}
+
+bool copyItem(const fs::path& from, const fs::path& to, std::error_code* why) {
   std::error_code ec;
   if (!pathTaken(from) || pathTaken(to)) return false;
-  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+  const fs::file_status top = fs::symlink_status(from, ec);
+  if (fs::is_regular_file(top)) {
+    ec = copyFile(from, to);
+  } else if (fs::is_symlink(top)) {
+    fs::copy_symlink(from, to, ec);
+  } else if (fs::create_directory(to, from, ec); !ec) {
+    for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+      const fs::path target = to / it->path().lexically_relative(from);
+      const fs::file_status status = it->symlink_status(ec);
+      if (ec) break;
+      if (fs::is_directory(status)) {
+        fs::create_directory(target, it->path(), ec);
+      } else if (fs::is_symlink(status)) {
+        fs::copy_symlink(it->path(), target, ec);
+      } else {
+        ec = copyFile(it->path(), target);
+      }
+      if (ec) break;  // before the next step clears it
+    }
+  }
   if (ec) {
+    if (why != nullptr) *why = ec;
     // Leave nothing half-copied behind: the destination did not exist before.
     fs::remove_all(to, ec);
     return false;
@@ -164,13 +213,16 @@ bool copyItem(const fs::path& from, const fs::path& to) {
   return true;
 }
 
-bool moveItem(const fs::path& from, const fs::path& to) {
+bool moveItem(const fs::path& from, const fs::path& to, std::error_code* why) {
   std::error_code ec;
   if (!pathTaken(from) || pathTaken(to)) return false;
   fs::rename(from, to, ec);
   if (!ec) return true;
-  if (ec != std::errc::cross_device_link) return false;
-  if (!copyItem(from, to)) return false;
+  if (ec != std::errc::cross_device_link) {
+    if (why != nullptr) *why = ec;
+    return false;
+  }
+  if (!copyItem(from, to, why)) return false;
   fs::remove_all(from, ec);
   return true;
 }
@@ -236,6 +288,17 @@ std::optional<std::uintmax_t> fileSize(const fs::path& p) {
   auto size = fs::file_size(p, ec);
   if (ec) return std::nullopt;
   return size;
+}
+
+const char* describeWriteError(int error) {
+  switch (error) {
+    case ENOSPC: return "the disk is full";
+    case EDQUOT: return "the disk space allowed to you is used up";
+    case EROFS: return "the disk can only be read";
+    case EFBIG: return "a file would be larger than the disk takes";
+    case EIO: return "the disk failed while it was written";
+    default: return nullptr;
+  }
 }
 
 std::string describeSize(std::uintmax_t bytes) {
@@ -310,7 +373,7 @@ Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes) {
 namespace {
 
 Failure writeFailure(const fs::path& p, int error) {
-  return fail("cannot write " + p.string() + (error != 0 ? ": " + std::string(std::strerror(error)) : ""));
+  return fail("cannot write " + p.string() + (error != 0 ? ": " + std::string(std::strerror(error)) : ""), error);
 }
 
 fs::path folderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
@@ -405,6 +468,13 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
   h.held.insert_or_assign(p.lexically_normal(),
                           Holds::Hold{std::move(reason), std::make_shared<std::function<bool()>>(std::move(release))});
   h.any = true;
+}
+
+int injectedWriteError(const fs::path& file) {
+  WriteFault& f = writeFault();
+  if (!f.armed.load(std::memory_order_relaxed)) return 0;
+  std::lock_guard lock(f.m);
+  return f.fault ? f.fault(file) : 0;
 }
 
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault) {

@@ -20,8 +20,14 @@ bool exists(const fs::path& p);
 bool isDirectory(const fs::path& p);
 bool createDirectory(const fs::path& p);  // with parents; true if it already exists
 // Files and folders (recursive). Refuse (false) when the destination exists.
-bool copyItem(const fs::path& from, const fs::path& to);
-bool moveItem(const fs::path& from, const fs::path& to);
+// A failure the file system answered leaves its error in `why` when given
+// (ENOSPC for a full disk), and nothing of the copy behind.
+bool copyItem(const fs::path& from, const fs::path& to, std::error_code* why = nullptr);
+// One regular file to a new path, its mode kept: empty, or the error the file
+// system gave (ENOSPC on a full disk, where a plain copy says only that it
+// could not finish). A file left half written is the caller's to remove.
+std::error_code copyFile(const fs::path& from, const fs::path& to);
+bool moveItem(const fs::path& from, const fs::path& to, std::error_code* why = nullptr);
 // A file descriptor closed when its owner goes.
 class UniqueFd {
  public:
@@ -33,6 +39,8 @@ class UniqueFd {
   UniqueFd& operator=(const UniqueFd&) = delete;
   ~UniqueFd();
   int get() const { return fd_; }
+  // The descriptor, no longer closed here.
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;
@@ -64,6 +72,10 @@ std::optional<FileStamp> fileStamp(const fs::path& p);
 // is 3.0 GiB, larger than the 64 MiB it may be"; one just past the bound "64 MiB
 // and 1 byte").
 Expected<Data> readFile(const fs::path& p, std::uintmax_t maxBytes);
+// Why the file system refused a write, as the user can act on it ("the disk
+// is full" for ENOSPC, "the disk space allowed to you is used up" for
+// EDQUOT); nullptr for an error no user words are kept for.
+const char* describeWriteError(int error);
 // A size as a person reads it, in units of 1024 named so: "512 bytes",
 // "64 MiB", "3.0 GiB" (an address-space limit set as 593920 KiB is 580 MiB,
 // as ulimit counts it).
@@ -119,6 +131,10 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
 // disk do, and leaves the file as it was; so does a rename to a free name
 // (renameToFreeName) whose new name it answers for. An empty function ends it.
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault);
+// The error the test's fault answers for a write to this file, 0 when none
+// (always 0 in the program). Writers of their own (copies, the zip writer)
+// ask it before writing.
+int injectedWriteError(const fs::path& file);
 
 // Six letters or digits, as mkstemp and mkdtemp fill in the end of a
 // temporary name.

@@ -201,6 +201,19 @@ std::string Localized(std::string_view key) {
   return std::string(key);
 }
 
+std::string filled(std::string_view key, std::initializer_list<std::string> values) {
+  std::string text = Localized(key);
+  std::size_t from = 0;
+  for (const std::string& v : values) {
+    const std::size_t at = text.find("%@", from);
+    if (at == std::string::npos) break;
+    const std::string value = oneLine(v);
+    text.replace(at, 2, value);
+    from = at + value.size();
+  }
+  return text;
+}
+
 void setLocalizationLanguage(const std::string& language) {
   Tables& t = tables();
   std::lock_guard lock(t.m);

@@ -2,6 +2,7 @@
 // Interface texts from the string tables under resources/strings. The literal
 // is the key; a key without a translation shows as itself.
 #include <cstddef>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -11,6 +12,10 @@
 namespace fd {
 
 std::string Localized(std::string_view key);
+// The text of a key with each "%@" replaced by the next value, in order. The
+// values (names, reasons) go into the sentence as one line: a line or
+// paragraph break inside one, as a name may hold, reads as a space.
+std::string filled(std::string_view key, std::initializer_list<std::string> values);
 // Language of the tables ("en", "zh-Hans", ...). Defaults to $LANG's language,
 // falling back to "en". Reloads the table.
 void setLocalizationLanguage(const std::string& language);

@@ -1,8 +1,10 @@
 #pragma once
 // UTF-8 encoding of one code point, for the readers of UTF-16 text (string
-// tables, binary property lists), and cutting UTF-8 text to a byte length.
+// tables, binary property lists), cutting UTF-8 text to a byte length, and
+// text made one line.
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace fd {
 
@@ -31,6 +33,34 @@ inline void cutUtf8ToLength(std::string& text, std::size_t limit) {
     while (!text.empty() && isContinuationByte(text.back())) text.pop_back();
     if (!text.empty()) text.pop_back();
   }
+}
+
+// The length in bytes of the line break that begins at text[i], 0 when none
+// does: every character text layout breaks a line at (LF, CR, VT, FF, NEL,
+// and the line and paragraph separators U+2028 and U+2029), CR LF being one.
+inline std::size_t lineBreakAt(std::string_view text, std::size_t i) {
+  const auto rest = text.substr(i);
+  if (rest.starts_with("\r\n")) return 2;
+  if (!rest.empty() && (rest[0] == '\n' || rest[0] == '\r' || rest[0] == '\v' || rest[0] == '\f')) return 1;
+  if (rest.starts_with("\u0085")) return 2;
+  if (rest.starts_with("\u2028") || rest.starts_with("\u2029")) return 3;
+  return 0;
+}
+
+// The text as one line: each line break becomes one space, so that a name
+// holding one shows whole wherever one line is shown.
+inline std::string oneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (const std::size_t n = lineBreakAt(text, i)) {
+      out += ' ';
+      i += n;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
 }
 
 }  // namespace fd

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 
+#include "platform/foundation/Unicode.h"
 #include "platform/graphics/ContextImpl.h"
 
 namespace gfx {
@@ -86,28 +87,15 @@ LayoutPtr layOut(PangoContext* context, const std::string& text, const TextStyle
   return layout;
 }
 
-// The length of the paragraph or line separator at i, 0 when there is none.
-std::size_t separatorAt(const std::string& text, std::size_t i) {
-  if (text[i] == '\n' || text[i] == '\r') return 1;
-  return text.compare(i, 3, "\u2028") == 0 || text.compare(i, 3, "\u2029") == 0 ? 3 : 0;
-}
-
 bool hasSeparators(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i)
-    if (separatorAt(text, i) > 0) return true;
+    if (fd::lineBreakAt(text, i) > 0) return true;
   return false;
 }
 
-// The text from `from` on as one paragraph: its paragraph and line
-// separators become spaces.
+// The text from `from` on as one paragraph: its line breaks become spaces.
 std::string runOn(const std::string& text, std::size_t from) {
-  std::string out = text.substr(0, from);
-  for (std::size_t i = from; i < text.size(); ++i) {
-    const std::size_t separator = separatorAt(text, i);
-    out += separator > 0 ? ' ' : text[i];
-    if (separator > 0) i += separator - 1;
-  }
-  return out;
+  return text.substr(0, from) + fd::oneLine(std::string_view(text).substr(from));
 }
 
 // As layOut, with a number of lines that counts all the text's lines: pango
@@ -116,8 +104,11 @@ std::string runOn(const std::string& text, std::size_t from) {
 // as one paragraph, cut with the ellipsis on that line.
 LayoutPtr makeLayout(PangoContext* context, std::string_view utf8, const TextStyle& style, float width,
                      float height) {
-  const std::string text = validUtf8(utf8);
   const int lines = style.numberOfLines;
+  // One line is one paragraph whatever the text holds: its line breaks show
+  // as spaces, and pango, asked for one line, cuts or clips that line alone.
+  if (lines == 1) return layOut(context, fd::oneLine(validUtf8(utf8)), style, width, height);
+  const std::string text = validUtf8(utf8);
   if (!truncates(style.lineBreak) || lines <= 0 || !hasSeparators(text))
     return layOut(context, text, style, width, height);
   TextStyle whole = style;
