@@ -134,11 +134,9 @@ void DrawView::setDrawRectEnd(gfx::Rect r) {
   r = DrawsView::endRectWithinZoom(r, baseRect_);
   if (!usable(r)) return;
   applyFactors(r);
-  // A named block, as the live canvas's zoom runs: the canvas keeps taking
-  // touches while it moves (the second tap of a double tap).
-  ui::Animations::begin();
-  applyFrame(r);
-  ui::Animations::commit();
+  // The canvas keeps taking touches where it shows while it moves (the
+  // second tap of a double tap).
+  ui::Animations::animate(0.2, 0, {.allowUserInteraction = true}, [this, r] { applyFrame(r); });
 }
 
 gfx::Rect DrawView::pinchStep(const std::vector<CanvasTouch>& touches, bool atEnd) const {

@@ -32,7 +32,13 @@ Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
     Point local = w->transformToSuperview().inverted().apply(f.location);
     View* hit = w->hitTest(local, nullptr);
     if (!hit) continue;
-    if (Animator::shared().blocksInteraction(hit)) return nullptr;
+    // A view an animation moves without letting it take touches takes none,
+    // neither where it is drawn nor where it will stand, and passes none on
+    // to what lies under it there.
+    const Animator& animator = Animator::shared();
+    if (animator.blocksInteraction(hit)) return nullptr;
+    if (View* standing = w->hitTestAtFinalPlaces(local); standing && animator.blocksInteraction(standing))
+      return nullptr;
     // A view that takes one finger at a time ignores the others, and while an
     // exclusive-touch view holds a finger no other view takes one (nor does
     // it take a second while others are down).
