@@ -245,6 +245,32 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   EXPECT_EQ(counts(), (std::vector<int>{1, 1}));
 }
 
+// The window host may miss the button's release (the window unmapped, the
+// pointer taken by another program), and the application may cancel the
+// fingers meanwhile (the window minimised): the next press starts a stroke
+// of its own, the one under way, if any, cancelled first.
+TEST_F(TouchTest, APressAfterAMissedReleaseStartsAnew) {
+  auto v = std::make_shared<Recorder>(Rect{0, 0, 400, 300});
+  rootView()->addSubview(v);
+  for (const bool minimised : {true, false}) {
+    SCOPED_TRACE(minimised ? "minimised meanwhile" : "the stroke still under way");
+    v->log.clear();
+    host->mouse(MouseFingers::Action::Down, {50, 50});
+    host->mouse(MouseFingers::Action::Move, {60, 50});
+    if (minimised) {
+      Application::shared().enterBackground();
+      Application::shared().enterForeground();
+    }
+    host->mouse(MouseFingers::Action::Down, {200, 100});
+    host->mouse(MouseFingers::Action::Move, {220, 100});
+    host->mouse(MouseFingers::Action::Up, {220, 100});
+    std::vector<std::string> phases;
+    for (const Recorder::Entry& e : v->log) phases.push_back(e.phase);
+    EXPECT_EQ(phases, (std::vector<std::string>{"began", "moved", "cancelled", "began", "moved", "ended"}));
+    EXPECT_EQ(v->log.back().location, (Point{220, 100}));
+  }
+}
+
 TEST_F(TouchTest, UnhandledTouchesWalkViewSuperviewController) {
   auto controller = std::make_shared<RecordingController>();
   auto container = std::make_shared<Recorder>(Rect{0, 0, 200, 200});
