@@ -2,6 +2,7 @@
 // responder chain.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -243,6 +244,58 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   host->touchDown(1, {200, 100}, t - 0.45);
   host->touchUp(1, {200, 100}, t - 0.4);
   EXPECT_EQ(counts(), (std::vector<int>{1, 1}));
+}
+
+// What a tap continues: the last tap's finger lifted within 25 points of
+// where this one goes down (25 is near enough), on the same view, without
+// having moved off before it lifted; timed by when each was made, however
+// late the loop reads them.
+TEST_F(TouchTest, ATapContinuesTheLastOnlyNearByOnTheSameViewUnmoved) {
+  auto a = std::make_shared<Recorder>(Rect{0, 0, 200, 300});
+  auto b = std::make_shared<Recorder>(Rect{200, 0, 200, 300});
+  rootView()->addSubview(a);
+  rootView()->addSubview(b);
+  const auto tapAt = [&](Point p) { host->tap(p); };
+  struct Case {
+    const char* what;
+    std::function<void()> first;
+    Point second;
+    int count;
+  };
+  const Case cases[] = {
+      {"25 points away", [&] { tapAt({100, 100}); }, {115, 120}, 2},
+      {"25.6 points away", [&] { tapAt({100, 100}); }, {116, 120}, 1},
+      {"on the view beside", [&] { tapAt({195, 100}); }, {205, 100}, 1},
+      {"after a finger that moved off and lifted there",
+       [&] {
+         host->touchDown(1, {100, 100});
+         host->touchMove(1, {150, 100});
+         host->touchUp(1, {150, 100});
+       },
+       {150, 100}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host->advance(1);
+    c.first();
+    host->advance(0.1);
+    a->log.clear();
+    b->log.clear();
+    tapAt(c.second);
+    const std::vector<Recorder::Entry>& log = c.second.x < 200 ? a->log : b->log;
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front().tapCount, c.count);
+  }
+  // Two taps made 0.2 s apart, read together by a late loop: a double tap.
+  host->advance(2);
+  a->log.clear();
+  const double t = fd::RunLoop::main().now();
+  host->touchDown(1, {100, 200}, t - 0.9);
+  host->touchUp(1, {100, 200}, t - 0.85);
+  host->touchDown(1, {100, 200}, t - 0.65);
+  host->touchUp(1, {100, 200}, t - 0.6);
+  ASSERT_EQ(a->log.size(), 4u);
+  EXPECT_EQ(a->log[2].tapCount, 2);
 }
 
 // The window host may miss the button's release (the window unmapped, the
