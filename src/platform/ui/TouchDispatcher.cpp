@@ -76,6 +76,11 @@ int TouchDispatcher::tapCountFor(const View& view, Point location, double downAt
 }
 
 void TouchDispatcher::noteLift(const Slot& slot, double liftedAt) {
+  // A finger lifts no sooner than it went down, whatever the clocks say: a
+  // click's press and release made in one millisecond may be placed a
+  // millisecond apart the other way, the loop's reads being counted in
+  // whole milliseconds.
+  liftedAt = std::max(liftedAt, slot.downAt);
   // A finger that went down after the last tap's fingers had all lifted
   // begins another tap.
   const bool sameTap = !lastTap_.empty() && lastTap_.back().time >= slot.downAt;
