@@ -69,6 +69,10 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
 
   // Where a zoom gesture ends: r clamped into 1x..3x of base, covering it.
   static gfx::Rect endRectWithinZoom(gfx::Rect r, gfx::Rect base);
+  // Where a two-finger double tap at `l` (in the canvas's points) takes a
+  // canvas shown at `r`: from the base size to 3x about that point, from any
+  // other size back to base.
+  static gfx::Rect doubleTapTarget(gfx::Rect r, gfx::Rect base, gfx::Point l);
   static float distanceBetweenPoints(gfx::Point p, gfx::Point q);
   static gfx::Point rectOffsetWithPoints(gfx::Point pPre, gfx::Point pLocal, gfx::Point qPre, gfx::Point qLoc);
 

@@ -87,15 +87,15 @@ gfx::Rect DrawsView::pinchStep(const std::vector<CanvasTouch>& touches, bool atE
   return {drawRect_.x - o.x - dw / 2, drawRect_.y - o.y - dh / 2, drawRect_.width + dw, drawRect_.height + dh};
 }
 
-void DrawsView::doubleTapZoom(gfx::Point l) {
-  gfx::Rect target = baseRect_;
-  if (std::fabs(std::trunc(frame().x - baseRect_.x)) < 1 && frame().width > 0) {
-    const float k = kMaxZoom * baseRect_.width / frame().width - 1;
-    target = {drawRect_.x - k * l.x, drawRect_.y - k * l.y, kMaxZoom * baseRect_.width,
-              kMaxZoom * baseRect_.height};
-  }
-  setDrawRectEnd(target);
+gfx::Rect DrawsView::doubleTapTarget(gfx::Rect r, gfx::Rect base, gfx::Point l) {
+  // Zoomed or not is told by the size: a zoomed page panned back to its
+  // place, or tapped at its edge, is still zoomed.
+  if (!(r.width > 0) || std::fabs(r.width - base.width) >= 1) return base;
+  const float k = kMaxZoom * base.width / r.width - 1;
+  return {r.x - k * l.x, r.y - k * l.y, kMaxZoom * base.width, kMaxZoom * base.height};
 }
+
+void DrawsView::doubleTapZoom(gfx::Point l) { setDrawRectEnd(doubleTapTarget(drawRect_, baseRect_, l)); }
 
 // --- touches
 

@@ -58,7 +58,8 @@ void GenCurvePoints::newBeginningWithPoint(gfx::Point p) {
   }
 }
 
-int GenCurvePoints::genWithNewPoint(gfx::Point p, std::vector<gfx::Point>& points, std::vector<float>& sizes) {
+int GenCurvePoints::generate(gfx::Point p, std::vector<gfx::Point>& points, std::vector<float>& sizes,
+                             bool toPoint) {
   const gfx::Point q = curLocation_, p0 = preLocation_;
   const float v = std::max(1.0f, distance(p, q));
   const bool first = preSize_ == -1;
@@ -95,10 +96,14 @@ int GenCurvePoints::genWithNewPoint(gfx::Point p, std::vector<gfx::Point>& point
   }
 
   // position(t) = M0 + (Q - P0) t + ((P0 - 2Q + p) / 2) t^2, from midpoint
-  // (P0 + Q)/2 through control Q to midpoint (Q + p)/2.
+  // (P0 + Q)/2 through control Q to midpoint (Q + p)/2; at the stroke's end
+  // the curve goes on to p itself: position(t) = M0 + (Q - P0) t +
+  // ((P0 - 3Q + 2p) / 2) t^2. Short moves leave Q behind the finger, so
+  // stopping halfway could leave much of the stroke undrawn.
   const gfx::Point m = {(p0.x + q.x) / 2, (p0.y + q.y) / 2};
   const gfx::Point lin = {q.x - p0.x, q.y - p0.y};
-  const gfx::Point quad = {(p0.x - 2 * q.x + p.x) / 2, (p0.y - 2 * q.y + p.y) / 2};
+  const float pull = toPoint ? 2.0f : 1.0f, back = 1 + pull;
+  const gfx::Point quad = {(p0.x - back * q.x + pull * p.x) / 2, (p0.y - back * q.y + pull * p.y) / 2};
   const float sizeLin = b - a, sizeQuad = (a - 2 * b + newSize) / 2;
 
   int skip = 0;

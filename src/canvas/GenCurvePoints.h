@@ -25,7 +25,14 @@ class GenCurvePoints {
   // Adds a touch point. Returns the number of dabs n; when n > 0 the vectors
   // are replaced by the n centres and sizes. 0 (outputs untouched) when no dab
   // is due, -1 when memory for the results is lacking.
-  int genWithNewPoint(gfx::Point p, std::vector<gfx::Point>& points, std::vector<float>& sizes);
+  int genWithNewPoint(gfx::Point p, std::vector<gfx::Point>& points, std::vector<float>& sizes) {
+    return generate(p, points, sizes, false);
+  }
+  // The stroke's last point, where the finger lifted: as a touch point, but
+  // the last curve runs on to it instead of stopping halfway there.
+  int genWithEndPoint(gfx::Point p, std::vector<gfx::Point>& points, std::vector<float>& sizes) {
+    return generate(p, points, sizes, true);
+  }
 
   float maxSize() const { return maxSize_; }
   float minSize() const { return minSize_; }
@@ -40,6 +47,7 @@ class GenCurvePoints {
   gfx::Point preLocation() const { return preLocation_; }
 
  private:
+  int generate(gfx::Point p, std::vector<gfx::Point>& points, std::vector<float>& sizes, bool toPoint);
   float maxSize_ = 100;
   float minSize_ = 1;
   bool isConstSize_ = false;

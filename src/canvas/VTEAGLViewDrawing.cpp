@@ -30,7 +30,8 @@ void VTEAGLView::drawWithBeginPoint(gfx::Point p) {
 }
 
 void VTEAGLView::generateAndDraw(gfx::Point p, bool endOfStroke) {
-  const int n = lineOptimization_.genWithNewPoint(p, genPoints_, genSizes_);
+  const int n = endOfStroke ? lineOptimization_.genWithEndPoint(p, genPoints_, genSizes_)
+                            : lineOptimization_.genWithNewPoint(p, genPoints_, genSizes_);
   if (endOfStroke) shaderObject()->setLineBegin(false);
   if (n <= 0) return;
   if (!settings_.autoresize && std::abs(static_cast<int>(settings_.sizeMax - settings_.sizeMin)) >= 2) {

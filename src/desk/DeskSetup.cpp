@@ -19,6 +19,8 @@
 namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
+// The page and the layers beside it follow a zoom or pan in this time.
+constexpr double kZoomMoveSeconds = 0.2;
 
 // The one live desk. A desk being destroyed clears it only when it still
 // names that desk: a newer desk may already have taken its place.
@@ -590,12 +592,14 @@ void DesktopManagerController::setZoomIndicator() {
 }
 
 void DesktopManagerController::drawViewFrameChanged(gfx::Rect frame) {
-  ui::Animations::begin("Move");
-  for (ui::View* v : {static_cast<ui::View*>(drawsView_.get()), static_cast<ui::View*>(background_.get()),
-                      static_cast<ui::View*>(frame1_.get()), static_cast<ui::View*>(frame2_.get()),
-                      static_cast<ui::View*>(layer_.get())})
-    if (v) v->setFrame(frame);
-  ui::Animations::commit();
+  // The page takes touches where it shows while it zooms: the second tap of
+  // a double tap comes during the first's move.
+  ui::Animations::animate(kZoomMoveSeconds, 0, {.allowUserInteraction = true}, [&] {
+    for (ui::View* v : {static_cast<ui::View*>(drawsView_.get()), static_cast<ui::View*>(background_.get()),
+                        static_cast<ui::View*>(frame1_.get()), static_cast<ui::View*>(frame2_.get()),
+                        static_cast<ui::View*>(layer_.get())})
+      if (v) v->setFrame(frame);
+  });
   setZoomIndicator();
 }
 

@@ -134,11 +134,9 @@ void DrawView::setDrawRectEnd(gfx::Rect r) {
   r = DrawsView::endRectWithinZoom(r, baseRect_);
   if (!usable(r)) return;
   applyFactors(r);
-  // A named block, as the live canvas's zoom runs: the canvas keeps taking
-  // touches while it moves (the second tap of a double tap).
-  ui::Animations::begin();
-  applyFrame(r);
-  ui::Animations::commit();
+  // The canvas keeps taking touches where it shows while it moves (the
+  // second tap of a double tap).
+  ui::Animations::animate(0.2, 0, {.allowUserInteraction = true}, [this, r] { applyFrame(r); });
 }
 
 gfx::Rect DrawView::pinchStep(const std::vector<CanvasTouch>& touches, bool atEnd) const {
@@ -156,16 +154,7 @@ gfx::Rect DrawView::pinchStep(const std::vector<CanvasTouch>& touches, bool atEn
   return {f.x - o.x - dw / 2, f.y - o.y - dh / 2, f.width + dw, f.height + dh};
 }
 
-void DrawView::doubleTapZoom(gfx::Point p) {
-  const gfx::Rect f = frame();
-  gfx::Rect target = baseRect_;
-  if (std::fabs(std::trunc(f.width - baseRect_.width)) == 0 && f.width > 0) {
-    const float k = baseRect_.width * kMaxZoom / f.width - 1;
-    target = {drawRect_.x - p.x * k, drawRect_.y - p.y * k, baseRect_.width * kMaxZoom,
-              baseRect_.height * kMaxZoom};
-  }
-  setDrawRectEnd(target);
-}
+void DrawView::doubleTapZoom(gfx::Point p) { setDrawRectEnd(DrawsView::doubleTapTarget(frame(), baseRect_, p)); }
 
 gfx::Point DrawView::backingPoint(gfx::Point p) const {
   return {p.x * widthZoomFactor_, (frame().height - p.y) * heightZoomFactor_};

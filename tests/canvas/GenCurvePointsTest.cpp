@@ -140,3 +140,31 @@ TEST(GenCurvePoints, SizeFactorGivesTheMiddleSizeAtMeanSpeed) {
   ASSERT_GT(g.genWithNewPoint({100, 0}, pts, sizes), 0);
   EXPECT_FLOAT_EQ(sizes[0], 17.0f);
 }
+
+// A stroke ends where the finger lifts, however short its moves: moves too
+// short to make a dab leave the curve's control point behind, and the end
+// goes on from there to the lifting point. Sizes constant and following speed.
+TEST(GenCurvePoints, AStrokeEndsWithinOneSpacingOfWhereItLifts) {
+  struct Case {
+    const char* what;
+    int moves;  // of one point each; none: the lift 10 points from the start
+    float slowSize, fastSize;
+  };
+  for (const Case c : {Case{"sizes 32 to 2", 60, 32, 2}, Case{"sizes 8 to 2", 60, 8, 2},
+                       Case{"constant 10", 60, 10, 10}, Case{"no move", 0, 32, 2}}) {
+    SCOPED_TRACE(c.what);
+    GenCurvePoints g;
+    g.setMaxSpeedSize(c.fastSize, c.slowSize);
+    g.setDensityFactor(0.25f);
+    g.newBeginningWithPoint({100, 100});
+    std::vector<gfx::Point> pts, all;
+    std::vector<float> sizes;
+    for (int i = 1; i <= c.moves; ++i)
+      if (g.genWithNewPoint({100.0f + i, 100}, pts, sizes) > 0) all.insert(all.end(), pts.begin(), pts.end());
+    const gfx::Point end{c.moves > 0 ? 100.0f + c.moves : 110.0f, 100};
+    if (g.genWithEndPoint(end, pts, sizes) > 0) all.insert(all.end(), pts.begin(), pts.end());
+    const float spacing = std::max(1.0f, g.densityFactor() * sizes.back() * 0.96875f);
+    EXPECT_LE(dist(all.back(), end), spacing) << "the last dab at x " << all.back().x << " of " << end.x;
+    for (const gfx::Point p : all) EXPECT_LE(p.x, end.x + 1e-3f) << "no dab past the lift";
+  }
+}

@@ -135,6 +135,39 @@ TEST_F(DeskSetupTest, TheToolsDrawerOpensAndClosesWithItsAnimations) {
   EXPECT_TRUE(desk->toolBtn()->transform().isIdentity());
 }
 
+// While the drawer slides in, a tap on the page where one of its buttons
+// will stand reaches nothing: neither the button (Undo, Add frame, Clear)
+// nor the page under that spot, at either scale.
+TEST_F(DeskSetupTest, ATapWhereADrawerButtonWillStandDuringTheSlideDoesNothing) {
+  for (const float scale : {1.0f, 2.0f}) {
+    SCOPED_TRACE(scale);
+    start(false, scale, false);
+    stroke(onPage(40, 40), onPage(300, 60));
+    host->advance(1);
+    const std::optional<gfx::Image> drawn = desk->drawsView()->image();
+    const std::size_t frames = project().imagesArray().size();
+    tapView(desk->toolBtn());
+    host->advance(0.21);  // the button has turned; the drawer sets off
+    for (const int tag : {DesktopManagerController::kTagUndo, DesktopManagerController::kTagAddFrame,
+                          DesktopManagerController::kTagClear}) {
+      ui::Button* b = desk->drawerButton(tag);
+      const ui::Rect at = b->convertRectTo(b->bounds(), nullptr);
+      const ui::Point middle{at.x + at.width / 2, at.y + at.height / 2};
+      ASSERT_TRUE(desk->canvas()->frame().contains(middle));
+      const float shownAt = at.x + desk->tools()->presentationFrame().x - desk->tools()->frame().x;
+      ASSERT_GT(shownAt, middle.x) << "the button is not there yet";
+      host->tap(middle);
+      host->advance(0.03);
+    }
+    host->advance(1);
+    EXPECT_EQ(desk->tools()->frame().x, 0) << "the drawer opened";
+    EXPECT_TRUE(host->alerts().empty());
+    EXPECT_EQ(project().imagesArray().size(), frames);
+    EXPECT_TRUE(desk->drawsView()->image() == drawn) << "nothing undone, nothing drawn";
+    stop();
+  }
+}
+
 TEST_F(DeskSetupTest, TheDrawerPassesStrokesOnThePageToTheCanvas) {
   start();
   tapView(desk->toolBtn());

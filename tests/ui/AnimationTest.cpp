@@ -187,37 +187,48 @@ TEST_F(AnimationTest, NestedBlocksAndDisabledAnimations) {
   Animations::setEnabled(true);
 }
 
-// A view moving in a named block still takes a finger put down on it, as the
-// phone's named blocks let it (a canvas zooming, its layers following, takes
-// the second tap of a double tap); the block form holds its views' touches
-// unless it allows them.
-TEST_F(AnimationTest, NamedBlocksLeaveTheirViewsTouchableTheBlockFormOnlyWhenAsked) {
+// A view an animation moves takes a finger where it is drawn at that moment
+// when the animation allows it (a canvas zooming takes the second tap of a
+// double tap), or none at all: put down where it shows or where it will
+// stand, the finger reaches neither it nor what lies under it there. Named
+// blocks and the block form hold their views' touches unless allowed.
+TEST_F(AnimationTest, AMovingViewTakesATouchWhereItIsDrawnOrNone) {
   struct Counter : View {
     using View::View;
     int began = 0;
     void touchesBegan(const TouchSet&, const Event&) override { ++began; }
   };
-  auto v = std::make_shared<Counter>(Rect{0, 0, 100, 100});
-  rootView()->addSubview(v);
-  auto tapWhileMoving = [&](const std::function<void()>& move) {
-    move();
-    host->advance(0.05);
-    ASSERT_GT(Animator::shared().runningGroups(), 0u);
-    host->tap({50, 50});
-    host->advance(1);
+  enum class Kind { Named, Block, Allowing };
+  struct Case {
+    Kind kind;
+    float x;  // the tap, mid-way: drawn at 100..200, bound for 200..300
+    int moving, under;
   };
-  tapWhileMoving([&] {
-    Animations::begin("Move");
-    v->setFrame({10, 0, 100, 100});
-    Animations::commit();
-  });
-  EXPECT_EQ(v->began, 1);
-  tapWhileMoving([&] { Animations::animate(0.2, [&] { v->setFrame({0, 0, 100, 100}); }); });
-  EXPECT_EQ(v->began, 1);
-  tapWhileMoving([&] {
-    Animations::animate(0.2, 0, {.allowUserInteraction = true}, [&] { v->setFrame({10, 0, 100, 100}); });
-  });
-  EXPECT_EQ(v->began, 2);
+  for (const Case c : {Case{Kind::Named, 150, 0, 0}, Case{Kind::Named, 250, 0, 0}, Case{Kind::Block, 150, 0, 0},
+                       Case{Kind::Block, 250, 0, 0}, Case{Kind::Allowing, 150, 1, 0},
+                       Case{Kind::Allowing, 250, 0, 1}, Case{Kind::Named, 50, 0, 1}}) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.kind) << " at " << c.x);
+    auto under = std::make_shared<Counter>(Rect{0, 0, 400, 100});
+    auto v = std::make_shared<Counter>(Rect{0, 0, 100, 100});
+    rootView()->addSubview(under);
+    rootView()->addSubview(v);
+    const auto move = [&] { v->setFrame({200, 0, 100, 100}); };
+    if (c.kind == Kind::Named) {
+      Animations::begin("Move");
+      move();
+      Animations::commit();
+    } else {
+      Animations::animate(0.2, 0, {.allowUserInteraction = c.kind == Kind::Allowing}, move);
+    }
+    host->advance(0.1);
+    ASSERT_FLOAT_EQ(v->presentationFrame().x, 100);
+    host->tap({c.x, 50});
+    EXPECT_EQ(v->began, c.moving);
+    EXPECT_EQ(under->began, c.under);
+    host->advance(1);
+    v->removeFromSuperview();
+    under->removeFromSuperview();
+  }
 }
 
 TEST_F(AnimationTest, DelayedPerformsRunInTimeOrderAndCancelByTarget) {

@@ -119,3 +119,18 @@ TEST(EventClockTest, AReadLongAfterTheEventIsNotTakenForTheClockGoingBack) {
     EXPECT_NEAR(clock.madeAt(server.stampAt(readAt + 1), readAt + 1.002), readAt + 1, 0.004);
   }
 }
+
+// Events stamped alike (a press and the motion made with it, a burst read
+// in pieces) are placed alike however late the later one is read: an equal
+// stamp is not the window system's clock going back.
+TEST(EventClockTest, EventsStampedAlikeArePlacedAlike) {
+  const Server server{2e6};
+  EventClock clock;
+  double t = 1;
+  for (; t < 2; t += 0.25) clock.madeAt(server.stampAt(t), t + 0.003);
+  const std::uint32_t stamp = server.stampAt(t);
+  const double first = clock.madeAt(stamp, t + 0.003);
+  EXPECT_NEAR(first, t, 0.004);
+  for (const double late : {0.003, 0.3, 2.0})
+    EXPECT_NEAR(clock.madeAt(stamp, t + late), first, late * EventClock::kDrift + 1e-6) << late;
+}

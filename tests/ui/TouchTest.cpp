@@ -2,6 +2,7 @@
 // responder chain.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -243,6 +244,98 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   host->touchDown(1, {200, 100}, t - 0.45);
   host->touchUp(1, {200, 100}, t - 0.4);
   EXPECT_EQ(counts(), (std::vector<int>{1, 1}));
+}
+
+// What a tap continues: the last tap's finger lifted within 25 points of
+// where this one goes down (25 is near enough), on the same view, without
+// having moved off before it lifted; timed by when each was made, however
+// late the loop reads them, and no finger taken to lift before it went down.
+TEST_F(TouchTest, ATapContinuesTheLastOnlyNearByOnTheSameViewUnmoved) {
+  auto a = std::make_shared<Recorder>(Rect{0, 0, 200, 300});
+  auto b = std::make_shared<Recorder>(Rect{200, 0, 200, 300});
+  rootView()->addSubview(a);
+  rootView()->addSubview(b);
+  const auto tapAt = [&](Point p) { host->tap(p); };
+  struct Case {
+    const char* what;
+    std::function<void()> first;
+    Point second;
+    int count;
+  };
+  const Case cases[] = {
+      {"25 points away", [&] { tapAt({100, 100}); }, {115, 120}, 2},
+      {"25.6 points away", [&] { tapAt({100, 100}); }, {116, 120}, 1},
+      {"on the view beside", [&] { tapAt({195, 100}); }, {205, 100}, 1},
+      {"after a finger that moved off and lifted there",
+       [&] {
+         host->touchDown(1, {100, 100});
+         host->touchMove(1, {150, 100});
+         host->touchUp(1, {150, 100});
+       },
+       {150, 100}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host->advance(1);
+    c.first();
+    host->advance(0.1);
+    a->log.clear();
+    b->log.clear();
+    tapAt(c.second);
+    const std::vector<Recorder::Entry>& log = c.second.x < 200 ? a->log : b->log;
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front().tapCount, c.count);
+  }
+  // Two taps made 0.2 s apart, read together by a late loop: a double tap.
+  host->advance(2);
+  a->log.clear();
+  double t = fd::RunLoop::main().now();
+  host->touchDown(1, {100, 200}, t - 0.9);
+  host->touchUp(1, {100, 200}, t - 0.85);
+  host->touchDown(1, {100, 200}, t - 0.65);
+  host->touchUp(1, {100, 200}, t - 0.6);
+  ASSERT_EQ(a->log.size(), 4u);
+  EXPECT_EQ(a->log[2].tapCount, 2);
+  // Ctrl clicks whose release is placed a millisecond before the press (the
+  // loop reads in whole milliseconds): both fingers tap twice.
+  host->advance(2);
+  a->setMultipleTouchEnabled(true);
+  a->log.clear();
+  t = fd::RunLoop::main().now();
+  for (const double at : {t - 0.3, t - 0.2}) {
+    host->mouse(MouseFingers::Action::Down, {100, 100}, {.ctrl = true}, at);
+    host->mouse(MouseFingers::Action::Up, {100, 100}, {.ctrl = true}, at - 0.001);
+  }
+  std::vector<int> counts;
+  for (const Recorder::Entry& e : a->log)
+    if (e.phase == "began") counts.push_back(e.tapCount);
+  EXPECT_EQ(counts, (std::vector<int>{1, 1, 2, 2}));
+}
+
+// The window host may miss the button's release (the window unmapped, the
+// pointer taken by another program), and the application may cancel the
+// fingers meanwhile (the window minimised): the next press starts a stroke
+// of its own, the one under way, if any, cancelled first.
+TEST_F(TouchTest, APressAfterAMissedReleaseStartsAnew) {
+  auto v = std::make_shared<Recorder>(Rect{0, 0, 400, 300});
+  rootView()->addSubview(v);
+  for (const bool minimised : {true, false}) {
+    SCOPED_TRACE(minimised ? "minimised meanwhile" : "the stroke still under way");
+    v->log.clear();
+    host->mouse(MouseFingers::Action::Down, {50, 50});
+    host->mouse(MouseFingers::Action::Move, {60, 50});
+    if (minimised) {
+      Application::shared().enterBackground();
+      Application::shared().enterForeground();
+    }
+    host->mouse(MouseFingers::Action::Down, {200, 100});
+    host->mouse(MouseFingers::Action::Move, {220, 100});
+    host->mouse(MouseFingers::Action::Up, {220, 100});
+    std::vector<std::string> phases;
+    for (const Recorder::Entry& e : v->log) phases.push_back(e.phase);
+    EXPECT_EQ(phases, (std::vector<std::string>{"began", "moved", "cancelled", "began", "moved", "ended"}));
+    EXPECT_EQ(v->log.back().location, (Point{220, 100}));
+  }
 }
 
 TEST_F(TouchTest, UnhandledTouchesWalkViewSuperviewController) {

@@ -3,7 +3,8 @@
 // read only after a loop stopped for longer than any fade reaches nothing,
 // judged by the server's stamp; clicks another program sends (stamped 0) are
 // taken as made when read, so after an alert answered that way the next one
-// acts. Each runs in a child, where the window system is this test's alone.
+// acts; a stroke after the window was unmapped with the button held draws.
+// Each runs in a child, where the window system is this test's alone.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -194,6 +195,27 @@ TEST_F(WindowInputTest, ACtrlClickReadAfterCtrlWasLetGoIsStillTwoFingers) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
     EXPECT_EQ(beneath->heard.front(), "began 2");
+  });
+  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
+  EXPECT_EQ(child.exitCode, 0);
+}
+
+// The button held while the window is unmapped: the window never hears its
+// release, and the toolkit beneath the host still holds it down. The stroke
+// under way is cancelled, and once the window is back the next press, its
+// moves and its release reach the screen as a stroke of their own.
+TEST_F(WindowInputTest, AStrokeAfterTheWindowWasUnmappedWithTheButtonHeldReachesTheScreen) {
+  const testing_support::ChildResult child = testing_support::runInChild([&] {
+    openWindow();
+    xdotool("mousemove --window W 60 60 mousedown 1 mousemove --window W 80 70");
+    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "moved"); }));
+    xdotool("windowunmap --sync W mouseup 1 windowmap --sync W sleep 0.1");
+    pumpFor(0.3);
+    EXPECT_EQ(beneath->heard.back(), "cancelled");
+    beneath->heard.clear();
+    xdotool("mousemove --window W 200 150 mousedown 1 mousemove --window W 240 170 mouseup 1");
+    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "moved", "ended"}));
   });
   ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
   EXPECT_EQ(child.exitCode, 0);

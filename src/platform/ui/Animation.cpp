@@ -456,9 +456,6 @@ void Animations::begin(const std::string& name, void* context) {
   auto block = std::make_unique<Animator::PendingBlock>();
   block->group->name = name;
   block->group->context = context;
-  // The phone's named blocks leave their views taking touches; only the
-  // block form holds them, unless it allows them.
-  block->group->allowInteraction = true;
   Animator::shared().open_.push_back(std::move(block));
 }
 

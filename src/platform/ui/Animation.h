@@ -35,7 +35,7 @@ class Animations {
   using DidStop = std::function<void(const std::string& name, bool finished, void* context)>;
 
   // Blocks nest; property changes go to the innermost open block. The views
-  // a named block moves still take touches.
+  // a block moves take no touch meanwhile.
   static void begin(const std::string& name = {}, void* context = nullptr);
   static void setDuration(double seconds);  // default 0.2 s
   static void setDelay(double seconds);
@@ -59,7 +59,8 @@ class Animations {
 
   // The block form: changes made inside `changes` animate; completion gets
   // finished = false when a later animation of the same property replaced one.
-  // The views it moves take no touch meanwhile unless `allowUserInteraction`.
+  // The views it moves take no touch meanwhile unless `allowUserInteraction`:
+  // then each takes touches where it is drawn at the moment.
   struct Options {
     AnimationCurve curve = AnimationCurve::EaseInOut;
     bool beginFromCurrentState = false;
@@ -88,8 +89,8 @@ class Animator {
   std::size_t runningGroups() const;
   // Views that a running transition is drawing over.
   bool isTransitioning(const View* v) const;
-  // Whether any touch should be ignored because a running animation of the
-  // block form did not ask for user interaction.
+  // Whether a touch on the view is ignored because a running animation of it
+  // or of a view it lies in did not ask for user interaction.
   bool blocksInteraction(const View* v) const;
 
   // Time the presentation values are computed at.

@@ -49,8 +49,7 @@ void HeadlessHost::drag(Point from, Point to, int steps, double stepTime) {
 
 void HeadlessHost::mouse(MouseFingers::Action action, Point p, MouseModifiers modifiers,
                          std::optional<double> madeAt) {
-  const std::vector<FingerChange> changes = mouse_.change(action, p, modifiers, madeAt);
-  if (!changes.empty()) touches(changes);
+  MouseFingers::dispatch(mouse_.change(action, p, modifiers, madeAt));
 }
 
 void HeadlessHost::click(Point p, MouseModifiers modifiers) {

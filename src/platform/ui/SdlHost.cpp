@@ -117,6 +117,11 @@ struct SdlHost::Impl {
   EventClock serverClock;
   std::optional<double> serverMadeAt;
   std::optional<MouseModifiers> heldWhenMade;
+  // SDL keeps the button down after the window lost it (unmapped, or the
+  // pointer taken by another program) until it hears a release, and drops
+  // the presses it hears meanwhile as no change: the host takes those from
+  // the window system's own events.
+  bool sdlHoldsTheButton = false;
   void noteWindowSystemEvent(const SDL_Event& e) {
     serverMadeAt.reset();
     heldWhenMade.reset();
@@ -127,6 +132,19 @@ struct SdlHost::Impl {
     if (const std::optional<std::uint32_t> stamp = serverStamp(x))
       serverMadeAt = serverClock.madeAt(*stamp, readAt(e), x.xany.send_event != 0);
     heldWhenMade = serverModifiers(x);
+    if (x.type == LeaveNotify && x.xcrossing.mode == NotifyGrab) loseTheButton(readAt(e));
+    if (x.type == ButtonPress && x.xbutton.button == Button1 && sdlHoldsTheButton) {
+      const float k = Screen::main().scale();
+      MouseFingers::dispatch(mouse.change(MouseFingers::Action::Down,
+                                          {static_cast<float>(x.xbutton.x) / k, static_cast<float>(x.xbutton.y) / k},
+                                          modifiers(), madeAt(e)));
+    }
+  }
+  // The window no longer hears the button: the stroke or gesture under way
+  // is cancelled, and the next press starts anew.
+  void loseTheButton(double at) {
+    MouseFingers::dispatch(mouse.cancel(at));
+    sdlHoldsTheButton = (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
   }
   double madeAt(const SDL_Event& e) const { return serverMadeAt.value_or(readAt(e)); }
   MouseModifiers modifiers() const {
@@ -195,9 +213,8 @@ void SdlHost::handleMouse(const SDL_Event& e, int x, int y) {
   const MouseFingers::Action action = e.type == SDL_MOUSEBUTTONDOWN ? MouseFingers::Action::Down
                                       : e.type == SDL_MOUSEBUTTONUP ? MouseFingers::Action::Up
                                                                     : MouseFingers::Action::Move;
-  const std::vector<FingerChange> changes =
-      impl_->mouse.change(action, {x / k, y / k}, impl_->modifiers(), impl_->madeAt(e));
-  if (!changes.empty()) Application::shared().touches().dispatch(changes);
+  if (action == MouseFingers::Action::Up) impl_->sdlHoldsTheButton = false;
+  MouseFingers::dispatch(impl_->mouse.change(action, {x / k, y / k}, impl_->modifiers(), impl_->madeAt(e)));
 }
 
 void SdlHost::pump() {
@@ -216,6 +233,8 @@ void SdlHost::pump() {
         break;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE && app.requestTermination()) return;
+        if (e.window.event == SDL_WINDOWEVENT_HIDDEN || e.window.event == SDL_WINDOWEVENT_MINIMIZED)
+          impl_->loseTheButton(readAt(e));
         if (e.window.event == SDL_WINDOWEVENT_MINIMIZED) app.enterBackground();
         if (e.window.event == SDL_WINDOWEVENT_RESTORED) app.enterForeground();
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||

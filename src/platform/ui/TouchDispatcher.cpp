@@ -32,7 +32,13 @@ Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
     Point local = w->transformToSuperview().inverted().apply(f.location);
     View* hit = w->hitTest(local, nullptr);
     if (!hit) continue;
-    if (Animator::shared().blocksInteraction(hit)) return nullptr;
+    // A view an animation moves without letting it take touches takes none,
+    // neither where it is drawn nor where it will stand, and passes none on
+    // to what lies under it there.
+    const Animator& animator = Animator::shared();
+    if (animator.blocksInteraction(hit)) return nullptr;
+    if (View* standing = w->hitTestAtFinalPlaces(local); standing && animator.blocksInteraction(standing))
+      return nullptr;
     // A view that takes one finger at a time ignores the others, and while an
     // exclusive-touch view holds a finger no other view takes one (nor does
     // it take a second while others are down).
@@ -70,6 +76,11 @@ int TouchDispatcher::tapCountFor(const View& view, Point location, double downAt
 }
 
 void TouchDispatcher::noteLift(const Slot& slot, double liftedAt) {
+  // A finger lifts no sooner than it went down, whatever the clocks say: a
+  // click's press and release made in one millisecond may be placed a
+  // millisecond apart the other way, the loop's reads being counted in
+  // whole milliseconds.
+  liftedAt = std::max(liftedAt, slot.downAt);
   // A finger that went down after the last tap's fingers had all lifted
   // begins another tap.
   const bool sameTap = !lastTap_.empty() && lastTap_.back().time >= slot.downAt;

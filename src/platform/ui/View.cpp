@@ -329,15 +329,19 @@ Rect View::convertRectFrom(const Rect& r, const View* from) const {
 
 // --- hit testing
 
-bool View::pointInside(Point p, const Event*) const { return bounds_.contains(p); }
+bool View::pointInside(Point p, const Event*) const { return presentation().bounds.contains(p); }
 
-View* View::hitTest(Point p, const Event* event) {
+View* View::hitTest(Point p, const Event* event) { return hitTestPlaced(p, event, true); }
+
+View* View::hitTestAtFinalPlaces(Point p) { return hitTestPlaced(p, nullptr, false); }
+
+View* View::hitTestPlaced(Point p, const Event* event, bool drawn) {
   if (hidden_ || !userInteraction_ || alpha_ < 0.01f) return nullptr;
-  if (!pointInside(p, event)) return nullptr;
+  if (drawn ? !pointInside(p, event) : !bounds_.contains(p)) return nullptr;
   for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
     View* sv = it->get();
-    Point q = sv->transformToSuperview().inverted().apply(p);
-    if (View* hit = sv->hitTest(q, event)) return hit;
+    const Point q = sv->transformToSuperview(drawn).inverted().apply(p);
+    if (View* hit = drawn ? sv->hitTest(q, event) : sv->hitTestPlaced(q, nullptr, false)) return hit;
   }
   return this;
 }

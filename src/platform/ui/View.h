@@ -125,9 +125,13 @@ class View : public Responder, public std::enable_shared_from_this<View> {
   static AffineTransform transformToSuperview(const Geometry& g);
 
   // --- hit testing: hidden views, views with alpha below 0.01 and views with
-  // interaction off take no touches, nor do their subviews.
+  // interaction off take no touches, nor do their subviews. Each view stands
+  // where it is drawn at this moment (mid-animation values).
   virtual View* hitTest(Point p, const Event* event);
   virtual bool pointInside(Point p, const Event* event) const;
+  // The same with each view where its running animations will leave it (the
+  // model values).
+  View* hitTestAtFinalPlaces(Point p);
 
   // --- drawing. A view that draws (drawsContent true) gets drawRect with a
   // context the size of its bounds in points; the picture is kept until
@@ -177,6 +181,8 @@ class View : public Responder, public std::enable_shared_from_this<View> {
   void autoresizeSubviews(Size oldSize);
   void resizeWithOldSuperviewSize(Size oldSize, Size newSize);
   std::size_t indexOf(const View* v) const;
+  // The hit test walk: `drawn` places views where the screen shows them.
+  View* hitTestPlaced(Point p, const Event* event, bool drawn);
 
   Rect bounds_;
   Point center_;
