@@ -105,6 +105,7 @@ bool ProjectDataModel::setCurProjectName(const std::string& name) {
   if (!isPlainPathComponent(name)) return false;
   if (saveHeldBack_) saveData();  // the project being left keeps what it was given
   curProjectName_ = name;
+  moveFromOldLayout();
   if (!readData()) createData();
   removeLeftovers();
   return true;
@@ -354,15 +355,19 @@ fd::Value ProjectDataModel::plistValue() const {
   return fd::Value(std::move(d));
 }
 
-fs::path ProjectDataModel::projectDicPath() const {
-  fs::path inLibrary = fd::paths::library() / "Projects" / curProjectName_;
-  fs::path inDocuments = fd::paths::documents() / curProjectName_;
-  // Projects of old versions lived in Documents; they move on first use.
+fs::path ProjectDataModel::projectDicPath() const { return fd::paths::library() / "Projects" / curProjectName_; }
+
+void ProjectDataModel::moveFromOldLayout() const {
+  // Projects of old versions lived in Documents; they move when first opened.
+  // Looked for once, as the project takes its name, not at every path asked:
+  // the player asks for one at every step, and on slow storage each look
+  // held the main loop.
+  const fs::path inLibrary = projectDicPath();
+  const fs::path inDocuments = fd::paths::documents() / curProjectName_;
   if (isOldLayoutProject(inDocuments) && !fd::files::exists(inLibrary)) {
     fd::files::createDirectory(inLibrary.parent_path());
     fd::files::moveItem(inDocuments, inLibrary);
   }
-  return inLibrary;
 }
 
 fs::path ProjectDataModel::plistFilePath() const { return projectDicPath() / kFileName; }

@@ -280,6 +280,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   void deleteFilesOfLastSave() const;
   void removeLeftovers() const;
   static bool isOldLayoutProject(const std::filesystem::path& folderInDocuments);
+  void moveFromOldLayout() const;
   void repairAfterLoad();
   // readData() itself; a reader that only shows the project calls it without
   // letting an allocation failure out.
