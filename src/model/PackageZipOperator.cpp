@@ -312,7 +312,7 @@ std::string ZipOperator::rightNameWithName(const std::string& name, bool isUpgra
         isUpgrade ? hasExtensionIn(p, kCurrentSpellings) : hasExtensionIn(p, kOlderSpellings);
     if (sameFormat) taken.push_back(p.replace_extension().generic_string());
   }
-  return Tools::uniqueName(name, taken);
+  return Tools::uniqueNameWithin(name, taken, kMaxProjectNameBytes);
 }
 
 bool ZipOperator::isImportStagingName(std::string_view name) { return staging::isHiddenName(name, kImportStagingMark); }

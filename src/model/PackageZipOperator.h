@@ -56,7 +56,8 @@ class ZipOperator {
   std::optional<staging::Folder> unpack(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
   // A name no older-format package in Documents uses.
   std::string rightNameWithName(const std::string& name) const;
-  // A name no package of the given format in Documents uses.
+  // A name no package of the given format in Documents uses, within a
+  // project name's bytes.
   std::string rightNameWithName(const std::string& name, bool isUpgrade) const;
 
   // Names (without extension) of the packages of one format in Documents.

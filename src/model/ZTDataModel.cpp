@@ -232,10 +232,7 @@ void ZTDataModel::openCurrentProject() {
   // its pages and the set-aside copy, and stays in the list. A new project
   // under a name no folder has yet is opened instead, and stored at once, so
   // that nothing the program writes later lands in the damaged folder.
-  std::vector<std::string> taken = projectsNameArray_;
-  const std::vector<std::string> folders = fd::files::contentsOfDirectory(fd::paths::library() / "Projects");
-  taken.insert(taken.end(), folders.begin(), folders.end());
-  const std::string fresh = Tools::uniqueName(curProjectName_, taken);
+  const std::string fresh = freeProjectName(curProjectName_);
   std::vector<std::string> names = projectsNameArray_;
   if (std::find(names.begin(), names.end(), curProjectName_) == names.end()) names.push_back(curProjectName_);
   names.push_back(fresh);
@@ -365,7 +362,7 @@ void ZTDataModel::setBackgroundArray(std::vector<std::string> names) {
 }
 
 std::string ZTDataModel::rightNameWithName(const std::string& name) const {
-  return Tools::uniqueName(name, projectsNameArray_);
+  return Tools::uniqueNameWithin(name, projectsNameArray_, kMaxProjectNameBytes);
 }
 
 std::string ZTDataModel::freeProjectName(const std::string& name) const {
@@ -685,7 +682,6 @@ bool ZTDataModel::finishCreatedProject(const std::shared_ptr<ProjectDataModel>& 
   if (!isCreationStagingName(staging)) return false;
   OptionalPath from = projectPathWithProjectName(staging);
   if (!from || !fd::files::isDirectory(*from)) return false;
-  // Unique among the listed projects and the folders already there.
   const std::string name = freeProjectName(staging::nameInHiddenName(staging, kCreationStagingMark));
   OptionalPath to = projectPathWithProjectName(name);
   if (!to || !fd::files::moveItem(*from, *to)) return false;

@@ -79,10 +79,10 @@ class ZTDataModel : public SoundMergerDelegate {
   bool changeProjectName(const std::string& newName, const std::string& oldName);
   // nullopt for a name that is not a plain path component.
   OptionalPath projectPathWithProjectName(const std::string& name) const;
+  // A name no listed project has, within a project name's bytes.
   std::string rightNameWithName(const std::string& name) const;
-  // A name no listed project and no folder in the projects folder has,
-  // within a project name's bytes: the name of a project the program makes
-  // there itself.
+  // The same, also free of every folder in the projects folder: the name of
+  // a project the program makes there itself.
   std::string freeProjectName(const std::string& name) const;
 
   // --- combining projects: sound first, then frames

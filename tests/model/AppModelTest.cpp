@@ -219,6 +219,28 @@ TEST_F(AppModelTest, DuplicateCopiesTheFolderUnderAFreeName) {
   EXPECT_FALSE(m.duplicateProject("absent"));
 }
 
+// Names the program made from a name near the file system's limit (listed
+// by an older version) grew past it: "<name>copy1" could be no folder, so a
+// duplicate failed and a new project was never saved. Each stays within a
+// project name's bytes.
+TEST_F(AppModelTest, NamesTheProgramMakesStayWithinAProjectNamesBytes) {
+  const std::string longest(255, 'x');
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"test", longest});
+  ProjectDataModel::initWithProjectName(longest)->saveData();
+  ASSERT_TRUE(fs::is_regular_file(projectFolder(longest) / "Project.plist"));
+  for (const bool duplicating : {true, false}) {
+    SCOPED_TRACE(duplicating ? "a duplicate" : "a new project on a taken name");
+    ASSERT_TRUE(duplicating ? m.duplicateProject(longest) : m.createProject(longest, std::nullopt));
+    const std::string made = m.projectsNameArray().back();
+    EXPECT_LE(made.size(), kMaxProjectNameBytes);
+    EXPECT_TRUE(made.starts_with("xxxx")) << made;
+    m.saveData();
+    EXPECT_TRUE(fs::is_regular_file(projectFolder(made) / "Project.plist"));
+  }
+  EXPECT_EQ(m.projectsNameArray().size(), 4u);
+}
+
 TEST_F(AppModelTest, DuplicateAnswersNoAndKeepsTheListWhenTheCopyFails) {
   fd::UserDefaults::standard().setObject("ProjectsNameArray", fd::Value(fd::Array{fd::Value("test"), fd::Value("ghost")}));
   ZTDataModel& m = ZTDataModel::sharedInstance();
