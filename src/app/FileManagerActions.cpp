@@ -15,7 +15,6 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/foundation/Paths.h"
 
 namespace {
 
@@ -228,6 +227,10 @@ bool FileManagerView::finishRename() {
     return false;
   }
   if (!model.changeProjectName(name, *old)) {
+    if (!model.lastError().empty()) {
+      tell("Rename", filled("\u201c%@\u201d could not be renamed: %@.", {*old, model.lastError()}));
+      return false;
+    }
     tell("Rename", filled("\u201c%@\u201d could not be renamed: its folder could not be moved to \u201c%@\u201d.",
                           {*old, name}));
     return false;
@@ -368,29 +371,25 @@ bool FileManagerView::importPackage() {
   // A new project of the package's name, or a copy's name when that is
   // listed or its folder is in the way; the user typed neither, so a name
   // longer than a project's may be is cut to fit, and the alert names it.
-  std::vector<std::string> taken = model.projectsNameArray();
-  for (std::string& folder : fd::files::contentsOfDirectory(fd::paths::library() / "Projects"))
-    taken.push_back(std::move(folder));
-  const std::string name = Tools::uniqueNameWithin(package->name, taken, kMaxProjectNameBytes);
-  const OptionalPath folder = model.projectPathWithProjectName(name);
-  if (!isValidProjectName(name) || !folder) {
+  const std::string name = model.freeProjectName(package->name);
+  if (!isValidProjectName(name)) {
     tell("Import", filled("\u201c%@\u201d cannot be imported: its name cannot be a project name. Rename the file "
                           "in Documents.", {file}));
-    return false;
-  }
-  ZipOperator op;
-  if (!op.import(package->name, *folder, package->isUpgrade)) {
-    fd::Log("Import of \"%s\" refused: %s\n", file.c_str(), op.lastError().c_str());
-    tell("Import", importRefusal(op, file));
     return false;
   }
   // The project's list was read once to accept it; listing it, storing the
   // list and showing its card may still find memory short, and then the new
   // project goes whole.
+  ZipOperator op;
   try {
-    std::vector<std::string> names = model.projectsNameArray();
-    names.push_back(name);
-    model.setProjectsNameArray(std::move(names));
+    if (!model.importProject(op, package->name, package->isUpgrade, name)) {
+      fd::Log("Import of \"%s\" refused: %s\n", file.c_str(),
+              (model.lastError().empty() ? op.lastError() : model.lastError()).c_str());
+      tell("Import", model.lastError().empty()
+                         ? importRefusal(op, file)
+                         : filled("\u201c%@\u201d could not be imported: %@.", {file, model.lastError()}));
+      return false;
+    }
     model.saveData();
     projsView_->reloadProjects(name);
   } catch (const std::bad_alloc&) {

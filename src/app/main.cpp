@@ -14,11 +14,13 @@
 #include "app/videoEncode.h"
 #include "model/DeviceScreen.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/ProcessMemory.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/LibraryEnd.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/SdlHost.h"
@@ -88,6 +90,31 @@ bool roomToStart() {
   return false;
 }
 
+// A second start on a data folder in use (a launcher clicked twice) would
+// open the same projects and write over the other run's lists and pages.
+std::string dataFolderInUse() {
+  std::string text = fd::Localized(
+      "flipdesk is already running with the data folder %@. This second start ends, so that neither run writes over "
+      "the other's work; use the window already open. To run another one beside it, give it a data folder of its "
+      "own (FLIPDESK_HOME).");
+  if (const std::size_t at = text.find("%@"); at != std::string::npos) text.replace(at, 2, fd::paths::home().string());
+  return text;
+}
+
+// The application of such a start: an alert says so, and the program ends
+// once it is answered or its window closed, having touched nothing in the
+// data folder.
+class DataFolderInUse : public ui::ApplicationDelegate, public ui::AlertViewDelegate {
+ public:
+  static constexpr int kExitStatus = 1;
+  bool didFinishLaunching(ui::Application& app) override {
+    app.setExitStatus(kExitStatus);
+    ui::AlertView::make(fd::Localized("Already running"), dataFolderInUse(), this, fd::Localized("OK"))->show();
+    return true;
+  }
+  void didDismissWithButtonIndex(ui::ButtonSheet&, int) override { ui::Application::shared().terminate(); }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +133,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "flipdesk: cannot create the data folder %s\n", fd::paths::home().c_str());
     return 1;
   }
+  const bool inUse = !fd::paths::holdSandbox();
+  if (inUse) {
+    std::fprintf(stderr, "flipdesk: %s\n", dataFolderInUse().c_str());
+    if (options->headless) return DataFolderInUse::kExitStatus;
+  }
   fd::RunLoop::main().makeCurrentThreadMain();
   ui::Screen::configure(options->tall, options->scale);
   const ui::Screen& screen = ui::Screen::main();
@@ -115,7 +147,11 @@ int main(int argc, char** argv) {
   FileManagerView::registerWithDesk();
 
   ui::Application& app = ui::Application::shared();
-  app.setDelegate(std::make_shared<AppDelegate>());
+  if (inUse) {
+    app.setDelegate(std::make_shared<DataFolderInUse>());
+  } else {
+    app.setDelegate(std::make_shared<AppDelegate>());
+  }
 
   app.terminateOnSignals();
   fd::TimerRef exitTimer;

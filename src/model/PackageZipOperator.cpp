@@ -32,8 +32,6 @@ namespace {
 // Only these extensions are packed, compared exactly (case included).
 constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PNG", "png", "plist",
                                                                "m4r", "caf", "wav", "aif"};
-// Marks an import's staging folder: "." + target + kImportStagingMark + XXXXXX.
-constexpr std::string_view kImportStagingMark = ".import-";
 // An export's work folder in tmp: kExportStagingPrefix + XXXXXX.
 constexpr std::string_view kExportStagingPrefix = "ProjectData-";
 
@@ -239,6 +237,20 @@ bool ZipOperator::exports(const std::vector<std::shared_ptr<ProjectDataModel>>& 
 }
 
 bool ZipOperator::import(const std::string& name, const fs::path& folder, bool isUpgrade) {
+  std::optional<staging::Folder> staged = unpack(name, folder, isUpgrade);
+  if (!staged) return false;
+  try {
+    if (const int error = moveNoReplace(staged->path(), folder)) {
+      return error == EEXIST || fd::files::exists(folder) ? fail(PackageFailure::TargetExists) : failWriting(error);
+    }
+  } catch (const std::bad_alloc&) {
+    return failForMemory();
+  }
+  staged->handOver();
+  return true;
+}
+
+std::optional<staging::Folder> ZipOperator::unpack(const std::string& name, const fs::path& folder, bool isUpgrade) {
   lastFailure_ = PackageFailure::None;
   archiveFailure_ = ZipFailure::None;
   lastError_.clear();
@@ -246,14 +258,18 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   listSize_ = listBound_ = 0;
   // Unpacking and reading the list may need more memory than is left: the
   // staging folder goes as the failure unwinds, and the target never appears.
+  std::optional<staging::Folder> staged;
   try {
-    return importUnguarded(name, folder, isUpgrade);
+    if (!importUnguarded(name, folder, isUpgrade, staged)) staged.reset();
   } catch (const std::bad_alloc&) {
-    return failForMemory();
+    staged.reset();
+    failForMemory();
   }
+  return staged;
 }
 
-bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folder, bool isUpgrade) {
+bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folder, bool isUpgrade,
+                                  std::optional<staging::Folder>& staged) {
   std::error_code ec;
   if (fs::exists(fs::symlink_status(folder, ec))) return fail(PackageFailure::TargetExists);
   if (!isPlainPathComponent(name) || folder.filename().empty()) return fail(PackageFailure::BadName);
@@ -295,10 +311,7 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
   fd::crashPoint("package.import.unpacked");
   fs::permissions(stage.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                       fs::perms::others_read | fs::perms::others_exec, ec);
-  if (const int error = moveNoReplace(stage.path(), folder)) {
-    return error == EEXIST || fd::files::exists(folder) ? fail(PackageFailure::TargetExists) : failWriting(error);
-  }
-  stage.handOver();
+  staged.emplace(std::move(stage));
   return true;
 }
 
@@ -312,7 +325,7 @@ std::string ZipOperator::rightNameWithName(const std::string& name, bool isUpgra
         isUpgrade ? hasExtensionIn(p, kCurrentSpellings) : hasExtensionIn(p, kOlderSpellings);
     if (sameFormat) taken.push_back(p.replace_extension().generic_string());
   }
-  return Tools::uniqueName(name, taken);
+  return Tools::uniqueNameWithin(name, taken, kMaxProjectNameBytes);
 }
 
 bool ZipOperator::isImportStagingName(std::string_view name) { return staging::isHiddenName(name, kImportStagingMark); }

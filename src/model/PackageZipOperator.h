@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "model/StagingFolder.h"
 #include "model/zip/ZipWrapper.h"
 
 class ProjectDataModel;
@@ -36,6 +38,9 @@ class ZipOperator {
   static constexpr const char* kPackagePassword = "Quillmarkpond_Haverstock_QWM";
   static constexpr const char* kCurrentExtension = "zt2";
   static constexpr const char* kOlderExtension = "zt";
+  // Marks an import's staging folder: "." + target + kImportStagingMark + six
+  // letters or digits.
+  static constexpr std::string_view kImportStagingMark = ".import-";
 
   // export:andIsUpgradeVersion: (the first keyword alone is reserved in C++).
   // YES only when the package now stands in Documents.
@@ -45,9 +50,15 @@ class ZipOperator {
   // Export and import answer NO, never throw, when memory runs out: what
   // they made on the way goes, and lastFailure() says OutOfMemory.
   bool import(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
+  // The same up to the last step: the project, whole and accepted, is in its
+  // hidden staging folder beside `folder`, held, for the caller to give it
+  // its name (it goes with the folder object unless handed over); nullopt,
+  // with lastFailure() saying why, when refused.
+  std::optional<staging::Folder> unpack(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
   // A name no older-format package in Documents uses.
   std::string rightNameWithName(const std::string& name) const;
-  // A name no package of the given format in Documents uses.
+  // A name no package of the given format in Documents uses, within a
+  // project name's bytes.
   std::string rightNameWithName(const std::string& name, bool isUpgrade) const;
 
   // Names (without extension) of the packages of one format in Documents.
@@ -84,7 +95,8 @@ class ZipOperator {
   // fail(OutOfMemory), which must not throw even when memory is still short.
   bool failForMemory() noexcept;
   bool exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion);
-  bool importUnguarded(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
+  bool importUnguarded(const std::string& name, const std::filesystem::path& folder, bool isUpgrade,
+                       std::optional<staging::Folder>& staged);
   bool packFolder(const std::filesystem::path& folder,
                   const std::vector<std::pair<std::filesystem::path, std::string>>& extra,
                   const std::filesystem::path& zipPath);

@@ -129,6 +129,10 @@ bool isHiddenName(std::string_view name, std::string_view mark) {
   return fd::files::isUniqueTempSuffix(name.substr(at + mark.size()));
 }
 
+std::string nameInHiddenName(std::string_view hidden, std::string_view mark) {
+  return std::string(hidden.substr(1, hidden.rfind(mark) - 1));
+}
+
 Folder::Folder(const fs::path& parent, const std::string& prefix) {
   std::error_code ec;
   fs::create_directories(parent, ec);

@@ -21,6 +21,8 @@ namespace staging {
 std::string hiddenPrefix(std::string_view name, std::string_view mark);
 // A name hiddenPrefix(anything, mark) + six letters or digits gives.
 bool isHiddenName(std::string_view name, std::string_view mark);
+// The name such a hidden name was made for (as hiddenPrefix kept it).
+std::string nameInHiddenName(std::string_view hidden, std::string_view mark);
 
 // How sweep removes a folder: at once, or held and handed to
 // emptyInBackground (a folder a kill left half emptied may hold hundreds of

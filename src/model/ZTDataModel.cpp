@@ -41,10 +41,14 @@ constexpr std::string_view kCreationStagingMark = ".building-";
 // the one a deleted project's folder is moved into to be emptied.
 constexpr std::string_view kCopyStagingMark = ".copying-";
 constexpr std::string_view kRemovalStagingMark = ".deleting-";
+// Marks the folder a renamed project's folder waits in, under its old name,
+// while the list naming the new one is stored: "." + new name + mark + XXXXXX.
+constexpr std::string_view kRenameStagingMark = ".renaming-";
 
 bool isStagingName(std::string_view name) {
   return ZipOperator::isImportStagingName(name) || ZTDataModel::isCreationStagingName(name) ||
-         staging::isHiddenName(name, kCopyStagingMark) || staging::isHiddenName(name, kRemovalStagingMark);
+         staging::isHiddenName(name, kCopyStagingMark) || staging::isHiddenName(name, kRemovalStagingMark) ||
+         staging::isHiddenName(name, kRenameStagingMark);
 }
 
 // Moves a project folder in one rename into a hidden folder, under its own
@@ -174,15 +178,35 @@ void ZTDataModel::removeLeftovers() {
   // (so does every one when the list was lost: each folder is listed again).
   // One whose place a project of the same name took since, after the list
   // without it was stored, is what was left of that delete, and goes.
+  // A duplicate's or an import's copy is stored as listed before it takes
+  // its name: listed, it is whole and takes it now; otherwise it goes. A
+  // renamed project's folder takes the new name when the list naming that
+  // was stored, else goes back to the old one.
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  const bool damaged = defaults.startedFromDamagedFile();
   const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
+  const auto isListed = [&](const std::string& name) {
+    return std::find(listed.begin(), listed.end(), name) != listed.end();
+  };
   staging::sweep(projects, isStagingName, [&](const fs::path& folder) {
+    const std::string hidden = folder.filename().string();
+    for (const std::string_view mark : {kCopyStagingMark, ZipOperator::kImportStagingMark}) {
+      if (!staging::isHiddenName(hidden, mark)) continue;
+      const std::string name = staging::nameInHiddenName(hidden, mark);
+      if (damaged || !isListed(name)) return true;
+      const int moved = fd::files::renameToFreeName(folder, projects / name);
+      return moved == EEXIST;  // kept for the next start when it could not move
+    }
+    const bool renaming = staging::isHiddenName(hidden, kRenameStagingMark);
     const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
-    if (!staging::isHiddenName(folder.filename().string(), kRemovalStagingMark) || inside.size() != 1) return true;
+    if (!(renaming || staging::isHiddenName(hidden, kRemovalStagingMark)) || inside.size() != 1) return true;
     const std::string& name = inside.front();
-    const bool stillListed =
-        defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
-    if (!stillListed) return true;
+    if (renaming) {
+      const std::string renamed = staging::nameInHiddenName(hidden, kRenameStagingMark);
+      const std::string& to = !damaged && isListed(renamed) ? renamed : name;
+      return fd::files::renameToFreeName(folder / name, projects / to) == 0;
+    }
+    if (!damaged && !isListed(name)) return true;
     const int moved = fd::files::renameToFreeName(folder / name, projects / name);
     return moved == 0 || moved == EEXIST;
   }, staging::Removal::InBackground);
@@ -209,10 +233,7 @@ void ZTDataModel::openCurrentProject() {
   // its pages and the set-aside copy, and stays in the list. A new project
   // under a name no folder has yet is opened instead, and stored at once, so
   // that nothing the program writes later lands in the damaged folder.
-  std::vector<std::string> taken = projectsNameArray_;
-  const std::vector<std::string> folders = fd::files::contentsOfDirectory(fd::paths::library() / "Projects");
-  taken.insert(taken.end(), folders.begin(), folders.end());
-  const std::string fresh = Tools::uniqueName(curProjectName_, taken);
+  const std::string fresh = freeProjectName(curProjectName_);
   std::vector<std::string> names = projectsNameArray_;
   if (std::find(names.begin(), names.end(), curProjectName_) == names.end()) names.push_back(curProjectName_);
   names.push_back(fresh);
@@ -343,7 +364,14 @@ void ZTDataModel::setBackgroundArray(std::vector<std::string> names) {
 }
 
 std::string ZTDataModel::rightNameWithName(const std::string& name) const {
-  return Tools::uniqueName(name, projectsNameArray_);
+  return Tools::uniqueNameWithin(name, projectsNameArray_, kMaxProjectNameBytes);
+}
+
+std::string ZTDataModel::freeProjectName(const std::string& name) const {
+  std::vector<std::string> taken = projectsNameArray_;
+  for (std::string& folder : fd::files::contentsOfDirectory(fd::paths::library() / "Projects"))
+    taken.push_back(std::move(folder));
+  return Tools::uniqueNameWithin(name, taken, kMaxProjectNameBytes);
 }
 
 bool ZTDataModel::createProject(const std::string& name, const std::optional<std::string>& description) {
@@ -475,8 +503,10 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
   try {
     std::error_code why;
     if (duplicateUnguarded(name, copy, why)) return true;
-    const char* full = fd::files::describeWriteError(why.value());
-    setLastError(full != nullptr ? full : "its folder could not be copied");
+    if (lastError_.empty()) {
+      const char* full = fd::files::describeWriteError(why.value());
+      setLastError(full != nullptr ? full : "its folder could not be copied");
+    }
     return false;
   } catch (const std::bad_alloc&) {
     setLastError(kOutOfMemoryReason);
@@ -496,14 +526,15 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
 bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::path>& copy, std::error_code& why) {
   saveData();
   if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), name) == projectsNameArray_.end()) return false;
-  const std::string copyName = rightNameWithName(name);
+  // Never a folder's name: one no list names may be a project hidden by a
+  // kill of an older version, which a copy must not replace.
+  const std::string copyName = freeProjectName(name);
   OptionalPath from = projectPathWithProjectName(name);
   OptionalPath to = projectPathWithProjectName(copyName);
   std::error_code ec;
   if (!from || !to || !fs::is_directory(fs::symlink_status(*from, ec))) return false;
-  // Copied under a hidden name and given its own in one rename: a kill
-  // leaves no half copy where a project could be, only a folder the next
-  // start removes. The list only names the copy once its folder is there.
+  // Copied under a hidden name: a kill leaves no half copy where a project
+  // could be, only a folder the next start removes.
   staging::Folder stage(to->parent_path(), staging::hiddenPrefix(copyName, kCopyStagingMark));
   if (!stage.valid()) {
     why.assign(errno, std::generic_category());  // the folder's making left why
@@ -512,18 +543,59 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
   if ((why = copyContents(*from, stage.path()))) return false;
   fd::crashPoint("project.duplicate.copied");
   fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
-  // A folder of the copy's name that no list names gives way.
-  if (fs::exists(fs::symlink_status(*to, ec))) removeUnlistedFolder(*to);
-  if (const int error = fd::files::renameToFreeName(stage.path(), *to)) {
-    why.assign(error, std::generic_category());
-    return false;
-  }
-  stage.handOver();
+  if (!nameStagedProject(std::move(stage), copyName, "project.duplicate")) return false;
   copy = *to;
-  std::vector<std::string> names = projectsNameArray_;
-  names.push_back(copyName);
-  setProjectsNameArray(std::move(names));
   return true;
+}
+
+bool ZTDataModel::importProject(ZipOperator& op, const std::string& package, bool isUpgrade, const std::string& name) {
+  lastError_.clear();
+  const OptionalPath folder = projectPathWithProjectName(name);
+  if (!folder) return false;
+  std::optional<staging::Folder> staged = op.unpack(package, *folder, isUpgrade);
+  return staged && nameStagedProject(std::move(*staged), name, "package.import");
+}
+
+bool ZTDataModel::nameStagedProject(staging::Folder staged, const std::string& name, std::string_view steps) {
+  const OptionalPath to = projectPathWithProjectName(name);
+  if (!to) return false;
+  const std::vector<std::string> before = projectsNameArray_;
+  // The list without the project, in memory and, when `store`, on disk; false
+  // when it could not be stored.
+  const auto unlist = [&](bool store) noexcept {
+    try {
+      setProjectsNameArray(before);
+      return !store || fd::UserDefaults::standard().synchronize();
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  };
+  try {
+    std::vector<std::string> names = before;
+    names.push_back(name);
+    setProjectsNameArray(std::move(names));
+    fd::crashPoint(std::string(steps) + ".listing");
+    if (!fd::UserDefaults::standard().synchronize()) {
+      // The list on disk is the one before: the folder goes with `staged`.
+      unlist(false);
+      setLastError(kListNotWrittenReason);
+      return false;
+    }
+    fd::crashPoint(std::string(steps) + ".listed");
+    if (fd::files::renameToFreeName(staged.path(), *to) == 0) {
+      staged.handOver();
+      return true;
+    }
+  } catch (const std::bad_alloc&) {
+    // Whether the list naming it reached the disk is not known: stored
+    // without it, the folder goes; else the next start decides from the list.
+    if (!unlist(true)) staged.handOver();
+    throw;
+  }
+  // Listed on disk, with no folder of its name: still listed when the list
+  // cannot be stored again, it is left for the next start to give its name.
+  if (!unlist(true)) staged.handOver();
+  return false;
 }
 
 void ZTDataModel::setLastError(const char* reason) noexcept {
@@ -535,26 +607,68 @@ void ZTDataModel::setLastError(const char* reason) noexcept {
 }
 
 bool ZTDataModel::changeProjectName(const std::string& newName, const std::string& oldName) {
+  lastError_.clear();
   const bool wasCurrent = oldName == curProjectName_;
   if (wasCurrent && prjDataModel_) prjDataModel_->saveData();
   if (!isValidProjectName(newName)) return false;
   if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), newName) != projectsNameArray_.end()) {
     return false;
   }
-  std::vector<std::string> names = projectsNameArray_;
+  const std::vector<std::string> before = projectsNameArray_;
+  std::vector<std::string> names = before;
   const bool listed = std::find(names.begin(), names.end(), oldName) != names.end();
   std::replace(names.begin(), names.end(), oldName, newName);
-  if (listed) {
-    OptionalPath from = projectPathWithProjectName(oldName);
-    if (from && fd::files::exists(*from) && !fd::files::moveItem(*from, *projectPathWithProjectName(newName))) {
+  const OptionalPath from = projectPathWithProjectName(oldName);
+  const OptionalPath to = projectPathWithProjectName(newName);
+  if (!listed || !from || !fd::files::exists(*from)) {
+    setProjectsNameArray(std::move(names));
+    if (wasCurrent) {
+      setCurProjectName(newName);
+      openCurrentProject();
+    }
+    return true;
+  }
+  // The folder waits under its old name in a hidden folder of the new one
+  // while the list naming the new name is stored: a kill before the store
+  // leaves the start moving it back, one after it the start giving it the
+  // new name.
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(*to, ec))) return false;
+  staging::Folder stage(to->parent_path(), staging::hiddenPrefix(newName, kRenameStagingMark));
+  const fs::path waiting = stage.path() / oldName;
+  if (!stage.valid() || fd::files::renameToFreeName(*from, waiting) != 0) return false;
+  // The list naming the old name again, in memory and, when `store`, on
+  // disk; the folder goes back once the list on disk names the old name, and
+  // otherwise waits for the next start to give it the name the list names.
+  const auto takeBack = [&](bool store) noexcept {
+    bool stored = !store;
+    try {
+      setProjectsNameArray(before);
+      if (wasCurrent) setCurProjectName(oldName);
+      if (store) stored = fd::UserDefaults::standard().synchronize();
+    } catch (const std::bad_alloc&) {
+    }
+    if (!stored || fd::files::renameToFreeName(waiting, *from) != 0) stage.handOver();
+  };
+  try {
+    setProjectsNameArray(std::move(names));
+    if (wasCurrent) setCurProjectName(newName);
+    fd::crashPoint("project.rename.listing");
+    if (!fd::UserDefaults::standard().synchronize()) {
+      takeBack(false);
+      setLastError(kListNotWrittenReason);
       return false;
     }
+    fd::crashPoint("project.rename.listed");
+  } catch (const std::bad_alloc&) {
+    takeBack(true);
+    throw;
   }
-  setProjectsNameArray(std::move(names));
-  if (wasCurrent) {
-    setCurProjectName(newName);
-    openCurrentProject();
+  if (fd::files::renameToFreeName(waiting, *to) != 0) {
+    takeBack(true);
+    return false;
   }
+  if (wasCurrent) openCurrentProject();
   return true;
 }
 
@@ -576,13 +690,9 @@ bool ZTDataModel::finishCreatedProject(const std::shared_ptr<ProjectDataModel>& 
   if (!project) return false;
   const std::string staging = project->curProjectName();
   if (!isCreationStagingName(staging)) return false;
-  const std::string wanted = staging.substr(1, staging.rfind(kCreationStagingMark) - 1);
   OptionalPath from = projectPathWithProjectName(staging);
   if (!from || !fd::files::isDirectory(*from)) return false;
-  // Unique among the listed projects and the folders already there.
-  std::vector<std::string> taken = projectsNameArray_;
-  for (const std::string& item : fd::files::contentsOfDirectory(from->parent_path())) taken.push_back(item);
-  const std::string name = Tools::uniqueName(wanted, taken);
+  const std::string name = freeProjectName(staging::nameInHiddenName(staging, kCreationStagingMark));
   OptionalPath to = projectPathWithProjectName(name);
   if (!to || !fd::files::moveItem(*from, *to)) return false;
   // The staging folder was made private; project folders are plain folders.

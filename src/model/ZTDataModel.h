@@ -16,6 +16,11 @@
 #include "model/ProjectDataModel.h"
 #include "model/SoundMerger.h"
 
+class ZipOperator;
+namespace staging {
+class Folder;
+}
+
 class ZTDataModelDelegate {
  public:
   virtual ~ZTDataModelDelegate() = default;
@@ -56,21 +61,38 @@ class ZTDataModel : public SoundMergerDelegate {
   bool moveProjectForward(const std::string& name);
   // Duplicating and combining answer NO, never throw, when memory runs out;
   // lastError() then says why in words. The copy is made in a hidden folder
-  // ("." + its name + ".copying-" + six letters or digits) and given its name
-  // in one rename, never over a folder there.
+  // ("." + its name + ".copying-" + six letters or digits), under a name no
+  // project and no folder has, and the list naming it is stored before it
+  // takes that name in one rename: a kill leaves it whole and listed (the
+  // start gives it its name) or gone.
   bool duplicateProject(const std::string& name);
+  // The package <Documents>/<package>.zt2 (or .zt) as a new project `name`
+  // (freeProjectName), listed and stored as a duplicate is. NO when refused
+  // (op says why) or when the list cannot be stored (lastError() says so).
+  bool importProject(ZipOperator& op, const std::string& package, bool isUpgrade, const std::string& name);
+  // The folder is moved into a hidden folder of the new name
+  // ("." + new name + ".renaming-" + six letters or digits), the list naming
+  // the new name stored, and only then does the folder take it: a kill leaves
+  // the project listed and whole under one of the two names. NO, nothing
+  // changed, when refused or when the list cannot be stored (lastError()
+  // then says so).
   bool changeProjectName(const std::string& newName, const std::string& oldName);
   // nullopt for a name that is not a plain path component.
   OptionalPath projectPathWithProjectName(const std::string& name) const;
+  // A name no listed project has, within a project name's bytes.
   std::string rightNameWithName(const std::string& name) const;
+  // The same, also free of every folder in the projects folder: the name of
+  // a project the program makes there itself.
+  std::string freeProjectName(const std::string& name) const;
 
   // --- combining projects: sound first, then frames
   void combineSoundFileWithProject(const std::vector<std::string>& names);
   // From the sound merger, on any thread: the combination goes on on the main thread.
   void combineAudioFinishedwithSoundNameArray(const std::vector<std::string>& soundNames) override;
   bool combineProjects(const std::vector<std::string>& names);
-  // Why the last duplication or combination answered NO, in words a person
-  // reads after "could not be duplicated: "; empty when none was said.
+  // Why the last duplication, import, rename or combination answered NO, in
+  // words a person reads after "could not be duplicated: "; empty when none
+  // was said.
   const std::string& lastError() const { return lastError_; }
   void combineSoundTagFrameAndPoints(ProjectDataModel& target);
 
@@ -162,6 +184,15 @@ class ZTDataModel : public SoundMergerDelegate {
                         std::vector<std::filesystem::path>& copied);
   // `why`: the file system's refusal that stopped the copy, if one did.
   bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy, std::error_code& why);
+  // Lists a project made whole in a hidden folder of the projects folder and
+  // gives it its name: the list naming it is stored while the folder is still
+  // hidden (steps + ".listing", steps + ".listed" name the crash points on
+  // either side), and only then is the folder renamed. False, with the list
+  // as it was and the folder gone, when the list cannot be stored or the
+  // folder not renamed (kept, hidden, for the next start to name when the
+  // list without it cannot be stored either); memory running out takes it
+  // back the same way, and is thrown on.
+  bool nameStagedProject(staging::Folder staged, const std::string& name, std::string_view steps);
   // Takes the projects off the list, `current` made current with it: their
   // folders are moved aside, the list stored, and only then are the folders
   // emptied, off the calling thread. False, with nothing changed, when the

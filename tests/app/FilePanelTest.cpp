@@ -950,6 +950,53 @@ TEST_F(FilePanelTest, ADeleteWhoseListCannotBeWrittenIsToldAndDeletesNothing) {
   EXPECT_EQ(fd::files::contentsOfDirectory(fd::paths::library() / "Projects"), (Names{"Run", "test"}));
 }
 
+// A duplicate or an import whose list could not be stored (a full disk) left
+// its project in a folder that no list on disk named, hidden from the next
+// start on; a rename left the folder under a name the list did not know.
+// Each is refused in words and the sandbox is as it was.
+TEST_F(FilePanelTest, ADuplicateImportOrRenameWhoseListCannotBeWrittenIsToldAndChangesNothing) {
+  start();
+  FileManagerView* panel = openPanelWithWalkPacked();
+  ASSERT_NE(panel, nullptr);
+  const Names listed = model().projectsNameArray();
+  const auto before = snapshotTree(root());
+  const fs::path store = fd::UserDefaults::standard().filePath();
+  const std::string why = ": the list of projects could not be written (the disk may be full).";
+  const std::vector<std::tuple<std::string, std::function<void()>, std::string>> actions = {
+      {"Duplicate", [&] { tapView(panel->duplicateButton()); }, "\u201cWalk\u201d could not be duplicated"},
+      {"Rename",
+       [&] {
+         tapView(panel->renameButton());
+         typeName(panel, "Stroll");
+         tapView(panel->confirmButton());
+       },
+       "\u201cWalk\u201d could not be renamed"},
+      {"Import",
+       [&] {
+         tapView(panel->packagesTabButton());
+         choosePackage(panel, "Walk.zt2");
+         tapView(panel->importButton());
+       },
+       "\u201cWalk.zt2\u201d could not be imported"},
+  };
+  for (const auto& [title, act, opening] : actions) {
+    SCOPED_TRACE(title);
+    ASSERT_EQ(panel->projsView()->selectedProjectName(), "Walk");
+    fd::files::setWriteFaultForTesting([store](const fs::path& file) { return file == store ? ENOSPC : 0; });
+    act();
+    const auto [said, message] = answerAlert();
+    fd::files::setWriteFaultForTesting({});
+    if (title == "Rename") tapView(panel->cancelButton());
+    if (title == "Import") tapView(panel->projectsTabButton());
+    EXPECT_EQ(said, title);
+    EXPECT_EQ(message, opening + why);
+    ZTDataModel::waitForRemovals();
+    EXPECT_TRUE(snapshotTree(root()) == before) << "something was left behind";
+    EXPECT_EQ(model().projectsNameArray(), listed);
+    EXPECT_EQ(panel->projsView()->projectNames(), listed);
+  }
+}
+
 // Memory running out in one of the panel's file operations ended the
 // program, an import even once its project folder was in place and listed.
 // Each is refused in an alert that says so, and the sandbox, the project list

@@ -9,7 +9,10 @@
 
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <algorithm>
@@ -22,6 +25,8 @@
 #include "model/DeviceScreen.h"
 #include "platform/graphics/Image.h"
 #include "model/ZTDataModel.h"
+#include "model/ZipTestSupport.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Compositor.h"
@@ -46,9 +51,11 @@ class LaunchTest : public app_test::AppTest {
 
 fs::path programPath() { return fs::path(FLIPDESK_BUILD_RESOURCES).parent_path() / "flipdesk"; }
 
-int runProgram(const std::string& prefix, const fs::path& home, const std::string& args) {
+// Its output goes to `log`.
+int runProgram(const std::string& prefix, const fs::path& home, const std::string& args,
+               const fs::path& log = "/dev/null") {
   std::string cmd = "FLIPDESK_HOME='" + home.string() + "' FLIPDESK_RESOURCES='" + FLIPDESK_BUILD_RESOURCES + "' " +
-                    prefix + " '" + programPath().string() + "' " + args + " >/dev/null 2>&1";
+                    prefix + " '" + programPath().string() + "' " + args + " >'" + log.string() + "' 2>&1";
   int status = std::system(cmd.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -250,6 +257,27 @@ TEST_F(LaunchTest, ProgramRunsHeadlessAndExitsWithTheModelSaved) {
   expectSavedModel(home);
   EXPECT_EQ(runProgram("", home, "--bogus"), 2);
   EXPECT_EQ(runProgram("", home, "--scale 3"), 2);
+}
+
+// A second start on a data folder in use (a launcher clicked twice) opened the
+// same projects as the first, each writing over the other's lists and pages.
+// While another process holds the data folder, a start says so and ends,
+// touching nothing in it; once it is let go, the program starts.
+TEST_F(LaunchTest, ASecondStartOnADataFolderInUseIsToldAndEnds) {
+  const fs::path home = root() / "shared", log = root() / "second.log";
+  ASSERT_EQ(runProgram("", home, "--headless --exit-after 0.2"), 0);
+  const auto before = ziptest::snapshotTree(home);
+  {
+    const fd::files::UniqueFd first(::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_EQ(::flock(first.get(), LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(runProgram("timeout 20", home, "--headless --exit-after 3", log), 1);
+  }
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("flipdesk is already running with the data folder " + home.string()), std::string::npos)
+      << text;
+  EXPECT_TRUE(ziptest::snapshotTree(home) == before) << "the second start changed the data folder";
+  EXPECT_EQ(runProgram("", home, "--headless --exit-after 0.2"), 0);
 }
 
 // With no display a window would be drawn nowhere and the program would run

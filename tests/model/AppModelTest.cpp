@@ -202,18 +202,43 @@ TEST_F(AppModelTest, RenameAnswersNoAndKeepsTheListWhenTheFolderCannotMove) {
   EXPECT_TRUE(fs::exists(projectFolder("walk")));
 }
 
+// A folder no list names may be a project a kill of an older version hid:
+// the copy takes a name no folder has, and leaves it as it is.
 TEST_F(AppModelTest, DuplicateCopiesTheFolderUnderAFreeName) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   m.prjDataModel()->setDescription("original");
   fs::create_directories(projectFolder("testcopy1"));
   std::ofstream(projectFolder("testcopy1") / "junk.txt") << "old";
   EXPECT_TRUE(m.duplicateProject("test"));
-  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "testcopy1"}));
-  EXPECT_FALSE(fs::exists(projectFolder("testcopy1") / "junk.txt"));
-  std::shared_ptr<ProjectDataModel> copy = ProjectDataModel::initWithProjectName("testcopy1");
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "testcopy2"}));
+  EXPECT_EQ(storedProjectList(), (Names{"test", "testcopy2"})) << "stored by the duplicate itself";
+  EXPECT_EQ(model_test::readText(projectFolder("testcopy1") / "junk.txt"), "old");
+  std::shared_ptr<ProjectDataModel> copy = ProjectDataModel::initWithProjectName("testcopy2");
   EXPECT_EQ(copy->description(), "original");
   EXPECT_EQ(m.curProjectName(), "test");
   EXPECT_FALSE(m.duplicateProject("absent"));
+}
+
+// Names the program made from a name near the file system's limit (listed
+// by an older version) grew past it: "<name>copy1" could be no folder, so a
+// duplicate failed and a new project was never saved. Each stays within a
+// project name's bytes.
+TEST_F(AppModelTest, NamesTheProgramMakesStayWithinAProjectNamesBytes) {
+  const std::string longest(255, 'x');
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"test", longest});
+  ProjectDataModel::initWithProjectName(longest)->saveData();
+  ASSERT_TRUE(fs::is_regular_file(projectFolder(longest) / "Project.plist"));
+  for (const bool duplicating : {true, false}) {
+    SCOPED_TRACE(duplicating ? "a duplicate" : "a new project on a taken name");
+    ASSERT_TRUE(duplicating ? m.duplicateProject(longest) : m.createProject(longest, std::nullopt));
+    const std::string made = m.projectsNameArray().back();
+    EXPECT_LE(made.size(), kMaxProjectNameBytes);
+    EXPECT_TRUE(made.starts_with("xxxx")) << made;
+    m.saveData();
+    EXPECT_TRUE(fs::is_regular_file(projectFolder(made) / "Project.plist"));
+  }
+  EXPECT_EQ(m.projectsNameArray().size(), 4u);
 }
 
 TEST_F(AppModelTest, DuplicateAnswersNoAndKeepsTheListWhenTheCopyFails) {

@@ -10,9 +10,11 @@
 #include <map>
 
 #include "ModelTestSupport.h"
+#include "model/SafeName.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/KeptCopies.h"
@@ -112,6 +114,31 @@ TEST_F(DamagedFileTest, ADamagedProjectListIsKeptAsideAndANewProjectOpens) {
     // again and reports nothing new.
     EXPECT_EQ(restart().curProjectName(), opened) << what;
     EXPECT_TRUE(fd::takeDamagedFileReports().empty()) << what;
+  }
+}
+
+// A damaged open project named near the file system's limit had a project
+// "<name>copy1" opened in its place, a name no folder can have: nothing drawn
+// was saved, and every start listed one more. The project opened instead has
+// a name within a project name's bytes, is saved, and opens again.
+TEST_F(DamagedFileTest, ADamagedProjectNamedAtTheLimitOpensOneProjectThatIsSaved) {
+  const std::string name(255, 'L');  // as long as a folder name may be, listed by an older version
+  ZTDataModel& before = ZTDataModel::sharedInstance();
+  before.setProjectsNameArray({"test", name});
+  before.setCurProjectName(name);
+  ProjectDataModel::initWithProjectName(name)->saveData();
+  ASSERT_TRUE(fd::UserDefaults::standard().synchronize());
+  writeBytes(fd::paths::library() / "Projects" / name / "Project.plist", "");
+  std::string opened;
+  for (int start = 1; start <= 3; ++start) {
+    SCOPED_TRACE("start " + std::to_string(start));
+    ZTDataModel& m = restart();
+    EXPECT_EQ(fd::takeDamagedFileReports().size(), start == 1 ? 1u : 0u);
+    if (start == 1) opened = m.curProjectName();
+    EXPECT_LE(opened.size(), kMaxProjectNameBytes);
+    EXPECT_EQ(m.curProjectName(), opened);
+    EXPECT_EQ(m.projectsNameArray(), (std::vector<std::string>{"test", name, opened}));
+    EXPECT_TRUE(fs::is_regular_file(m.prjDataModel()->plistFilePath()));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
+#include "model/SafeName.h"
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
 #include "PackageTestSupport.h"
@@ -70,6 +71,20 @@ TEST_F(PackageExportTest, NamesFollowTheProjectAndAvoidPackagesOfTheSameFormat) 
   EXPECT_EQ(documentsListing(), (std::vector<std::string>{"Run.ZT2", "Run.zip", "Run.zt", "Run.zt2", "Walk.zt",
                                                           "Walk.zt2", "Walkcopy1.zt", "Walkcopy1.zt2",
                                                           "Walkcopy2.zt2"}));
+}
+
+// A project named near the file system's limit (listed by an older
+// version) exported again: "<name>copy1.zt2" could be no file, and the
+// export failed. The new package's name stays within a project name's bytes.
+TEST_F(PackageExportTest, ASecondPackageOfANameNearTheLimitFitsAFileName) {
+  const std::string name(250, 'w');
+  auto walk = project(name);
+  ZipOperator op;
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
+  ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true)) << op.lastError();
+  const std::string second = op.lastPackagePath().filename().string();
+  EXPECT_EQ(second, std::string(kMaxProjectNameBytes, 'w') + ".zt2");
+  EXPECT_EQ(documentsListing().size(), 2u);
 }
 
 TEST_F(PackageExportTest, RightNameCountsUpFromTheHighestCopy) {

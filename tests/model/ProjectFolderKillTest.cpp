@@ -1,8 +1,9 @@
-// A delete, a duplicate or an export killed at any of its steps leaves no
-// project listed without its list and every page it names, and nothing
-// half-made in the projects folder, Documents or tmp once the program has
-// started again: the program is killed in a forked child at a named step,
-// and the parent starts again from what is on disk.
+// A delete, a duplicate, an import, a rename or an export killed at any of its
+// steps leaves no project listed without its list and every page it names, no
+// project folder that no list names, and nothing half-made in the projects
+// folder, Documents or tmp once the program has started again: the program is
+// killed in a forked child at a named step, and the parent starts again from
+// what is on disk.
 #include <sys/file.h>
 
 #include <fcntl.h>
@@ -116,10 +117,9 @@ class ProjectFolderKillTest : public ModelTest {
   }
 
   // After a start: every listed project has its list and every file it
-  // names, the projects folder holds nothing hidden, and every folder in it
-  // is a listed project or an unlisted whole copy of Walk (`copyAllowed`).
-  static void expectOnlyWholeProjects(const std::map<std::string, std::vector<std::uint8_t>>& walk,
-                                      bool copyAllowed) {
+  // names, and the projects folder holds nothing hidden and no folder that
+  // no list names.
+  static void expectOnlyWholeProjects() {
     ZTDataModel::waitForRemovals();  // what the start swept is emptied off its thread
     const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
     for (const std::string& name : listed) {
@@ -134,21 +134,31 @@ class ProjectFolderKillTest : public ModelTest {
     }
     for (const std::string& folder : fd::files::contentsOfDirectory(projectsFolder())) {
       EXPECT_FALSE(folder.starts_with('.')) << folder << " was left behind";
-      if (std::find(listed.begin(), listed.end(), folder) != listed.end()) continue;
-      EXPECT_TRUE(copyAllowed) << folder << " is listed nowhere";
-      EXPECT_TRUE(snapshotTree(projectFolder(folder)) == walk) << folder << " is a half copy";
+      EXPECT_NE(std::find(listed.begin(), listed.end(), folder), listed.end()) << folder << " is listed nowhere";
+    }
+  }
+
+  // After a start: `name` is listed and holds what Walk held, or is neither
+  // listed nor there.
+  void expectWalkWholeOrGone(const std::string& name) const {
+    const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
+    if (std::find(listed.begin(), listed.end(), name) != listed.end()) {
+      EXPECT_TRUE(snapshotTree(projectFolder(name)) == walk_) << name << " is listed, so whole";
+    } else {
+      EXPECT_FALSE(fs::exists(projectFolder(name))) << name << " is unlisted, so gone";
     }
   }
 
   // Runs the operation in a child killed at each step, each time from a
-  // fresh start, and checks what the next start finds; answers how many
-  // runs were killed.
+  // fresh start (and `prepare`), and checks what the next start finds;
+  // answers how many runs were killed.
   int killAtEachStep(const Steps& steps, const std::function<void()>& operation,
-                     const std::function<void()>& check) {
+                     const std::function<void()>& check, const std::function<void()>& prepare = {}) {
     int killed = 0;
     for (const auto& [step, hit] : steps) {
       SCOPED_TRACE(step + ":" + std::to_string(hit));
       freshStart();
+      if (prepare) prepare();
       const testing_support::ChildResult child = runInChild([&, step = step, hit = hit] {
         fd::armCrashPoint(step, hit);
         operation();
@@ -189,13 +199,8 @@ TEST_F(ProjectFolderKillTest, ADeleteKilledAtAnyStepLeavesTheProjectWholeOrGone)
         ZTDataModel::waitForRemovals();
       },
       [&] {
-        expectOnlyWholeProjects(walk_, false);
-        const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
-        if (std::find(listed.begin(), listed.end(), "Walk") != listed.end()) {
-          EXPECT_TRUE(snapshotTree(projectFolder("Walk")) == walk_) << "listed, so whole";
-        } else {
-          EXPECT_FALSE(fs::exists(projectFolder("Walk"))) << "unlisted, so gone";
-        }
+        expectOnlyWholeProjects();
+        expectWalkWholeOrGone("Walk");
         EXPECT_EQ(snapshotTree(projectFolder("Run")).size(), 9u);
       });
   EXPECT_GE(killed, 6);
@@ -245,7 +250,7 @@ TEST_F(ProjectFolderKillTest, ARemovedProjectsFolderIsEmptiedAfterTheCallReturns
     held.reset();
     ZTDataModel::waitForRemovals();
     EXPECT_FALSE(fs::exists(aside));
-    expectOnlyWholeProjects(walk_, false);
+    expectOnlyWholeProjects();
     if (combining) {
       EXPECT_EQ(ProjectDataModel::initWithProjectName("Walk")->imagesArray().size(), 3u + kFrames);
     }
@@ -253,13 +258,17 @@ TEST_F(ProjectFolderKillTest, ARemovedProjectsFolderIsEmptiedAfterTheCallReturns
 }
 
 // A duplicate killed while its folder was copied left an unlisted half copy
-// under the copy's name, which no start removed.
-TEST_F(ProjectFolderKillTest, ADuplicateKilledAtAnyStepLeavesNoHalfCopy) {
+// under the copy's name, which no start removed; killed once the copy had
+// its name and before the list naming it was stored, a whole copy that no
+// list named, hidden for good.
+TEST_F(ProjectFolderKillTest, ADuplicateKilledAtAnyStepLeavesTheCopyListedAndWholeOrGone) {
   const int killed = killAtEachStep(
       stepsThrough({{"project.duplicate.entry-copied", 1},
                     {"project.duplicate.entry-copied", 6},
                     {"project.duplicate.entry-copied", 12},
-                    {"project.duplicate.copied", 1}},
+                    {"project.duplicate.copied", 1},
+                    {"project.duplicate.listing", 1},
+                    {"project.duplicate.listed", 1}},
                    20),
       [] {
         ZTDataModel& m = ZTDataModel::sharedInstance();
@@ -267,7 +276,8 @@ TEST_F(ProjectFolderKillTest, ADuplicateKilledAtAnyStepLeavesNoHalfCopy) {
         m.saveData();
       },
       [&] {
-        expectOnlyWholeProjects(walk_, true);
+        expectOnlyWholeProjects();
+        expectWalkWholeOrGone("Walkcopy1");
         // Nothing left blocks the copy's name: the next duplicate takes it.
         ZTDataModel& m = ZTDataModel::sharedInstance();
         const Names listed = m.projectsNameArray();
@@ -276,7 +286,63 @@ TEST_F(ProjectFolderKillTest, ADuplicateKilledAtAnyStepLeavesNoHalfCopy) {
         EXPECT_EQ(m.projectsNameArray().back(), "Walkcopy1");
         EXPECT_TRUE(snapshotTree(projectFolder("Walkcopy1")) == walk_);
       });
+  EXPECT_GE(killed, 8);
+}
+
+// An import killed once its project had its name and before the list naming
+// it was stored left a whole project that no list named.
+TEST_F(ProjectFolderKillTest, AnImportKilledAtAnyStepLeavesTheProjectListedAndWholeOrGone) {
+  const int killed = killAtEachStep(
+      stepsThrough({{"zip.entry-extracted", 3},
+                    {"package.import.unpacked", 1},
+                    {"package.import.listing", 1},
+                    {"package.import.listed", 1}},
+                   20),
+      [] {
+        ZTDataModel& m = ZTDataModel::sharedInstance();
+        ZipOperator op;
+        m.importProject(op, "Walk", true, m.freeProjectName("Walk"));
+        m.saveData();
+      },
+      [&] {
+        expectOnlyWholeProjects();
+        expectWalkWholeOrGone("Walkcopy1");
+      },
+      [] {
+        ZipOperator op;
+        ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), true));
+      });
   EXPECT_GE(killed, 6);
+}
+
+// A rename killed once the folder had its new name and before the list was
+// stored left the list naming the old name: the next start opened an empty
+// project under it, the pages in a folder that no list named.
+TEST_F(ProjectFolderKillTest, ARenameKilledAtAnyStepLeavesTheProjectListedAndWholeUnderOneName) {
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"Walk", "Stroll"}, {"test", "Main"}}) {
+    SCOPED_TRACE(from == "test" ? "the open project" : "another project");
+    const int killed = killAtEachStep(
+        stepsThrough({{"project.rename.listing", 1}, {"project.rename.listed", 1}}, 20),
+        [&] {
+          ZTDataModel& m = ZTDataModel::sharedInstance();
+          m.changeProjectName(to, from);
+          m.saveData();
+        },
+        [&] {
+          expectOnlyWholeProjects();
+          ZTDataModel& m = ZTDataModel::sharedInstance();
+          const Names& listed = m.projectsNameArray();
+          const bool renamed = std::find(listed.begin(), listed.end(), to) != listed.end();
+          EXPECT_NE(renamed, std::find(listed.begin(), listed.end(), from) != listed.end()) << "under one name";
+          EXPECT_FALSE(fs::exists(projectFolder(renamed ? from : to)));
+          if (from == "Walk") {
+            expectWalkWholeOrGone(renamed ? to : from);
+          } else {
+            EXPECT_EQ(m.curProjectName(), renamed ? to : from);
+          }
+        });
+    EXPECT_GE(killed, 4);
+  }
 }
 
 // An export killed mid-way left its work folder in tmp for good: megabytes
@@ -291,7 +357,7 @@ TEST_F(ProjectFolderKillTest, AnExportKilledAtAnyStepLeavesNothingAfterTheNextSt
           op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), isUpgrade);
         },
         [&] {
-          expectOnlyWholeProjects(walk_, false);
+          expectOnlyWholeProjects();
           EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
           EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::documents()).empty());
         });
@@ -388,7 +454,7 @@ TEST_F(ProjectFolderKillTest, TheEndOfTheProgramLeavesAFolderBeingEmptiedToTheNe
     ::close(lock);
   }
   staging::holdEmptyingForTesting(false);
-  expectOnlyWholeProjects(walk_, false);
+  expectOnlyWholeProjects();
 }
 
 // A deleted project's folder left aside by a kill while it was emptied stayed
@@ -406,7 +472,7 @@ TEST_F(ProjectFolderKillTest, AFolderLeftAsideGoesOnceItsNameIsTakenAgain) {
   ZTDataModel::waitForRemovals();
   EXPECT_FALSE(fs::exists(aside));
   EXPECT_TRUE(snapshotTree(projectFolder("Run")) == run) << "the listed project was changed";
-  expectOnlyWholeProjects(walk_, false);
+  expectOnlyWholeProjects();
 }
 
 // A delete whose shortened list cannot be stored (a full disk) deleted the

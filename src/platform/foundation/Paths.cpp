@@ -1,14 +1,20 @@
 #include "platform/foundation/Paths.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <system_error>
+
+#include "platform/foundation/Log.h"
 
 namespace fd::paths {
 
@@ -84,6 +90,22 @@ bool ensureSandbox() {
     ok = fs::is_directory(f, ec) && ok;
   }
   return ok;
+}
+
+bool holdSandbox() {
+  const fs::path root = home();
+  // Never closed: the lock lasts as long as the process.
+  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Log("cannot open the data folder %s to hold it: %s", root.c_str(), std::strerror(errno));
+    return true;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  const int error = errno;
+  ::close(fd);
+  if (error == EWOULDBLOCK) return false;
+  Log("the data folder %s cannot be locked (%s); it is used without", root.c_str(), std::strerror(error));
+  return true;
 }
 
 fs::path resources() {

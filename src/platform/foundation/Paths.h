@@ -28,6 +28,12 @@ bool isOwnDocumentsFolder(const std::string& name);
 
 // Creates the root and its standard folders; false when that fails.
 bool ensureSandbox();
+// Holds the root for this process until it ends, so that two runs of the
+// program never work in one sandbox at once, each writing over the other's
+// lists and pages: a lock on the root folder, let go by the kernel however
+// the process ends. False when another process holds it already; a file
+// system that cannot lock is used without.
+bool holdSandbox();
 
 // The bundle's resource folder: $FLIPDESK_RESOURCES, else the build's folder.
 std::filesystem::path resources();
