@@ -23,6 +23,7 @@
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/StopRequest.h"
 
 namespace fs = std::filesystem;
 
@@ -129,6 +130,7 @@ const char* describe(PackageFailure failure) {
     case PackageFailure::Conversion: return "the older package layout could not be made";
     case PackageFailure::FileSystem: return "a file operation failed";
     case PackageFailure::OutOfMemory: return kOutOfMemoryReason;
+    case PackageFailure::Ended: return kEndingReason;
   }
   return "unknown failure";
 }
@@ -137,6 +139,11 @@ bool ZipOperator::fail(PackageFailure failure, ZipFailure archive, const std::st
   lastFailure_ = failure;
   archiveFailure_ = archive;
   lastError_ = detail.empty() ? std::string(describe(failure)) : std::string(describe(failure)) + ": " + detail;
+  return false;
+}
+
+bool ZipOperator::failIfEnding() {
+  if (fd::endAsked()) fail(PackageFailure::Ended);
   return false;
 }
 
@@ -177,7 +184,7 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
   // other failure: the staging folder with the half-written zip goes as the
   // failure unwinds, and nothing reaches Documents.
   try {
-    return exportUnguarded(project, isUpgradeVersion);
+    return exportUnguarded(project, isUpgradeVersion) || failIfEnding();
   } catch (const std::bad_alloc&) {
     return failForMemory();
   }
@@ -198,7 +205,8 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   fs::path work = source;
   if (!isUpgradeVersion) {
     work = stage.path() / "project";
-    if (!fd::files::copyItem(source, work)) return fail(PackageFailure::FileSystem);
+    if (!fd::files::createDirectory(work) || !fd::files::copyContents(source, work, [] { return !fd::endAsked(); }))
+      return fail(PackageFailure::FileSystem);
     if (!package_format::convertToOlderFormat(work)) return fail(PackageFailure::Conversion);
   }
 
@@ -235,7 +243,7 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   // Unpacking and reading the list may need more memory than is left: the
   // staging folder goes as the failure unwinds, and the target never appears.
   try {
-    return importUnguarded(name, folder, isUpgrade);
+    return importUnguarded(name, folder, isUpgrade) || failIfEnding();
   } catch (const std::bad_alloc&) {
     return failForMemory();
   }

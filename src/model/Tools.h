@@ -1,6 +1,7 @@
 #pragma once
 // Small model utilities: time-stamp ids, the free-name rule shared by projects
-// and layers, the random helpers, and the words for running out of memory.
+// and layers, the random helpers, and the words for running out of memory
+// and for an end asked.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -8,6 +9,9 @@
 // How an operation refused for want of memory says why, after "could not be
 // imported: " and the like.
 inline constexpr const char* kOutOfMemoryReason = "there was not enough memory for it";
+// How an operation that gave up because the program was asked to end says
+// why, in the same place.
+inline constexpr const char* kEndingReason = "the program is ending";
 
 class Tools {
  public:

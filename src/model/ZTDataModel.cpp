@@ -17,6 +17,7 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace fs = std::filesystem;
@@ -61,29 +62,6 @@ std::optional<staging::Folder> moveAside(const fs::path& folder) {
 void removeUnlistedFolder(const fs::path& folder) {
   if (std::optional<staging::Folder> aside = moveAside(folder)) return;  // emptied as it goes
   fd::files::removeItem(folder);
-}
-
-// Copies what the folder `from` holds into `into`, entry by entry, links as
-// links; false at the first that cannot be copied (a pipe, a socket).
-bool copyContents(const fs::path& from, const fs::path& into) {
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path target = into / it->path().lexically_relative(from);
-    const fs::file_status status = it->symlink_status(ec);
-    if (ec) return false;
-    if (fs::is_directory(status)) {
-      fs::create_directory(target, it->path(), ec);
-    } else if (fs::is_symlink(status)) {
-      fs::copy_symlink(it->path(), target, ec);
-    } else if (fs::is_regular_file(status)) {
-      fs::copy_file(it->path(), target, ec);
-    } else {
-      return false;
-    }
-    if (ec) return false;
-    fd::crashPoint("project.duplicate.entry-copied");
-  }
-  return !ec;
 }
 
 // A stored data version this old is read as the current one.
@@ -472,7 +450,7 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
   std::optional<fs::path> copy;
   try {
     if (duplicateUnguarded(name, copy)) return true;
-    setLastError("its folder could not be copied");
+    setLastError(fd::endAsked() ? kEndingReason : "its folder could not be copied");
     return false;
   } catch (const std::bad_alloc&) {
     setLastError(kOutOfMemoryReason);
@@ -501,7 +479,11 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
   // leaves no half copy where a project could be, only a folder the next
   // start removes. The list only names the copy once its folder is there.
   staging::Folder stage(to->parent_path(), staging::hiddenPrefix(copyName, kCopyStagingMark));
-  if (!stage.valid() || !copyContents(*from, stage.path())) return false;
+  const auto goOn = [] {
+    fd::crashPoint("project.duplicate.entry-copied");
+    return !fd::endAsked();
+  };
+  if (!stage.valid() || !fd::files::copyContents(*from, stage.path(), goOn)) return false;
   fd::crashPoint("project.duplicate.copied");
   fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
   // A folder of the copy's name that no list names gives way.

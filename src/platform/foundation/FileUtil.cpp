@@ -164,6 +164,34 @@ bool copyItem(const fs::path& from, const fs::path& to) {
   return true;
 }
 
+bool copyContents(const fs::path& from, const fs::path& into, const std::function<bool()>& goOn) {
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path target = into / it->path().lexically_relative(from);
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) return false;
+    if (fs::is_directory(status)) {
+      fs::create_directory(target, it->path(), ec);
+    } else if (fs::is_symlink(status)) {
+      fs::copy_symlink(it->path(), target, ec);
+    } else if (fs::is_regular_file(status)) {
+      fs::copy_file(it->path(), target, ec);
+    } else {
+      return false;
+    }
+    if (ec || !goOn()) return false;
+  }
+  return !ec;
+}
+
+int linkFile(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+             const fs::path& toFolderPath) {
+  if (writeFault().armed.load(std::memory_order_relaxed)) {
+    if (const int injected = injectedWriteError(toFolderPath / to)) return injected;
+  }
+  return ::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) == 0 ? 0 : errno;
+}
+
 bool moveItem(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   if (!pathTaken(from) || pathTaken(to)) return false;

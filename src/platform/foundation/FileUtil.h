@@ -21,6 +21,17 @@ bool isDirectory(const fs::path& p);
 bool createDirectory(const fs::path& p);  // with parents; true if it already exists
 // Files and folders (recursive). Refuse (false) when the destination exists.
 bool copyItem(const fs::path& from, const fs::path& to);
+// Copies what the folder `from` holds into the folder `into`, entry by entry,
+// links as links; false at the first entry that cannot be copied (a pipe, a
+// socket), or once `goOn`, asked after each entry, answers false. What was
+// copied stays for the caller to remove.
+bool copyContents(const fs::path& from, const fs::path& into, const std::function<bool()>& goOn);
+// A second name `to` for the file `from`, as linkat(2) makes it, each name
+// within the folder open as the descriptor before it (AT_FDCWD: the working
+// folder); 0, or why not as an error number. Tests' write fault answers for
+// it by the path `toFolder` / `to`, as a file system refusing links would.
+int linkFile(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+             const fs::path& toFolderPath);
 bool moveItem(const fs::path& from, const fs::path& to);
 // A file descriptor closed when its owner goes.
 class UniqueFd {
@@ -115,7 +126,8 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
 // Tests: every atomic write to a file for which `fault` answers an error
 // number (not 0) fails with it while writing its bytes, as writes to a full
 // disk do, and leaves the file as it was; so does a rename to a free name
-// (renameToFreeName) whose new name it answers for. An empty function ends it.
+// (renameToFreeName) whose new name it answers for, and a link (linkFile). An
+// empty function ends it.
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault);
 
 // Six letters or digits, as mkstemp and mkdtemp fill in the end of a
