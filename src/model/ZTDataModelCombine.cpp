@@ -134,8 +134,9 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& s
 bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   lastError_.clear();
   // Failing before the target is saved (memory running out, its list not
-  // written, a request to end the program) leaves every project as it was:
-  // the pages copied into the target's folder go again. After it, the target
+  // written, a request to end the program) leaves every project as its list
+  // has it: the pages carried into the target's folder go again, or are left
+  // for the next start when the program is ending. After it, the target
   // holds all the frames and the merged projects are still there unless the
   // shortened list was stored.
   CarriedPages carried;
