@@ -13,6 +13,7 @@
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/PeakMemory.h"
 #include "support/Sandbox.h"
 
 namespace {
@@ -124,7 +125,8 @@ BENCHMARK(BM_InsertFramesAtTheFront)->Arg(1000)->Arg(3000)->Unit(benchmark::kMil
 // chosen first (range 1 = 1) or second (0): chosen second, every one of its
 // layers and frames takes a new id. Each frame has its four page files. The
 // time is the caller's wait; emptied_ms is how long the merged folder's
-// files took to go after it, off the calling thread.
+// files took to go after it, off the calling thread; peak_MB what the
+// process's resident memory grew by at most during the combination.
 void BM_CombineLongProject(benchmark::State& state) {
   const int frames = static_cast<int>(state.range(0));
   const bool longFirst = state.range(1) != 0;
@@ -143,9 +145,12 @@ void BM_CombineLongProject(benchmark::State& state) {
       model.setProjectsNameArray({"short", "long"});
       const std::vector<std::string> order =
           longFirst ? std::vector<std::string>{"long", "short"} : std::vector<std::string>{"short", "long"};
-      state.ResumeTiming();
-      const bool combined = model.combineProjects(order);
-      state.PauseTiming();
+      bool combined = false;
+      state.counters["peak_MB"] = testing_support::peakGrowthMB([&] {
+        state.ResumeTiming();
+        combined = model.combineProjects(order);
+        state.PauseTiming();
+      });
       const auto returned = std::chrono::steady_clock::now();
       ZTDataModel::waitForRemovals();
       state.counters["emptied_ms"] =

@@ -32,6 +32,7 @@
 
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "support/PeakMemory.h"
 
 namespace {
 
@@ -209,24 +210,7 @@ BENCHMARK(BM_SaveCheckCost)->ArgsProduct({{kSoundList, kFrameRecords}, {kXML}})-
 
 // --- lists at the bounds
 
-long statusKiB(const char* field) {
-  std::ifstream in("/proc/self/status");
-  const std::string prefix = std::string(field) + ":";
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with(prefix)) return std::stol(line.substr(prefix.size()));
-  return -1;
-}
-
-// What the process's resident memory grew by at most while `work` ran, in
-// MB: memory freed by earlier runs is handed back and the peak reset to the
-// current size first.
-double peakGrowthMB(const std::function<void()>& work) {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-  const long before = statusKiB("VmRSS");
-  work();
-  return static_cast<double>(statusKiB("VmHWM") - before) / 1024.0;
-}
+using testing_support::peakGrowthMB;
 
 // 1,000 references to an array of 2,000 references to one 16 KB data, with
 // references of one byte: 19 KB.

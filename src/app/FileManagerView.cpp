@@ -13,6 +13,7 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Unicode.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/ui/Screen.h"
 
 namespace {
@@ -272,7 +273,15 @@ void ProjectsView::combineFinish() {
   auto listed = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) != names.end(); };
   const bool combined = listed(target) && std::none_of(order.begin() + 1, order.end(), listed);
   choosingOrder_ = false;
-  reloadProjects(target);
+  // Given up because the program is ending, it changed no list and no card:
+  // reading every card's project again (half a second for a long one) would
+  // only hold the end back.
+  if (!combined && fd::endAsked()) {
+    chosen_.clear();
+    showOrder();
+  } else {
+    reloadProjects(target);
+  }
   if (onCombineFinish) onCombineFinish(combined);
 }
 

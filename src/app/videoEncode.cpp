@@ -5,18 +5,26 @@
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/foundation/TimestampId.h"
 #include "platform/media/SoundMix.h"
 
 void videoEncode::mergerAudioOfProjectWithProjectName(const std::vector<std::string>& projectNames) {
-  // Projects are read here; the mixing runs on a worker of its own.
+  // Projects are read here; the mixing runs on a worker of its own. Once the
+  // program is asked to end, no further project is read (a long one's list
+  // takes a while) and nothing is mixed: the combination, told no sounds,
+  // gives up at its first step.
   std::vector<std::vector<media::MixClip>> projectsWithSound;
   for (const std::string& name : projectNames) {
+    if (fd::endAsked()) {
+      projectsWithSound.clear();
+      break;
+    }
     std::shared_ptr<ProjectDataModel> project = ProjectDataModel::initToShowWithProjectName(name);
     if (project && !project->soundNameArray().empty()) projectsWithSound.push_back(soundMixClipsOfProject(*project));
   }
   SoundMergerDelegate* delegate = delegate_;
-  if (projectsWithSound.empty()) {
+  if (projectsWithSound.empty() || fd::endAsked()) {
     if (delegate != nullptr) delegate->combineAudioFinishedwithSoundNameArray({});
     return;
   }

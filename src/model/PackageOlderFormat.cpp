@@ -13,6 +13,7 @@
 #include "model/zip/OrderedWork.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 
@@ -117,13 +118,14 @@ bool drawAll(std::vector<Redraw> redraws) {
   bool all = true;
   const std::size_t threads = orderedwork::threadsFor(last.size());
   // A result holds nothing, so no worker waits for a slow one ahead of it.
-  orderedwork::run<bool>(
+  // An end asked stops the drawing between two frames.
+  const bool finished = orderedwork::run<bool>(
       last.size(), threads, last.size(), [&] { return [&](std::size_t i) { return drawPictures(last[i]); }; },
       [&](std::size_t, bool& drawn) {
         all = all && drawn;
-        return true;
+        return !fd::endAsked();
       });
-  return all;
+  return finished && all;
 }
 
 void copyIfPresent(const fs::path& from, const fs::path& to) {
@@ -189,6 +191,7 @@ bool convertToOlderFormat(const fs::path& folder) {
   for (const FrameRecord& f : *tray) redraws.push_back(planRedraw(folder, f, lays));
   if (!drawAll(std::move(redraws))) return false;
   for (std::size_t i = 0; i < frames->size(); ++i) {
+    if (fd::endAsked()) return false;
     if ((*frames)[i].isRepeatCopy()) makeRealFrame(folder, (*frames)[i], static_cast<int>(i) + 1, lays);
   }
   root[kImagesArrayKey] = framesValue(*frames);

@@ -15,7 +15,8 @@ inline constexpr int kIconHeight = 81;
 
 // Rewrites folder (which must hold a Project.plist) in place; false when the
 // property list is missing, unreadable or names files outside the folder, or
-// a redrawn picture cannot be written. Pictures are drawn on several threads.
+// a redrawn picture cannot be written, or the program was asked to end
+// (fd::endAsked) on the way. Pictures are drawn on several threads.
 bool convertToOlderFormat(const std::filesystem::path& folder);
 
 // Tag points of the older layout: (330 / frames) * (f - 1) + 49 per tag frame.

@@ -24,6 +24,7 @@
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/StopRequest.h"
 
 namespace fs = std::filesystem;
 
@@ -132,6 +133,7 @@ const char* describe(PackageFailure failure) {
     case PackageFailure::Conversion: return "the older package layout could not be made";
     case PackageFailure::FileSystem: return "a file operation failed";
     case PackageFailure::OutOfMemory: return kOutOfMemoryReason;
+    case PackageFailure::Ended: return kEndingReason;
   }
   return "unknown failure";
 }
@@ -147,6 +149,11 @@ bool ZipOperator::fail(PackageFailure failure, ZipFailure archive, const std::st
 bool ZipOperator::failWriting(int error) {
   return fail(PackageFailure::FileSystem, ZipFailure::None, error != 0 ? std::strerror(error) : std::string(),
               {{}, 0, error});
+}
+
+bool ZipOperator::failIfEnding() {
+  if (fd::endAsked()) fail(PackageFailure::Ended);
+  return false;
 }
 
 bool ZipOperator::failForMemory() noexcept {
@@ -184,7 +191,7 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
   // other failure: the staging folder with the half-written zip goes as the
   // failure unwinds, and nothing reaches Documents.
   try {
-    return exportUnguarded(project, isUpgradeVersion);
+    return exportUnguarded(project, isUpgradeVersion) || failIfEnding();
   } catch (const std::bad_alloc&) {
     return failForMemory();
   }
@@ -205,8 +212,9 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   fs::path work = source;
   if (!isUpgradeVersion) {
     work = stage.path() / "project";
-    std::error_code why;
-    if (!fd::files::copyItem(source, work, &why)) return failWriting(why.value());
+    if (!fd::files::createDirectory(work)) return failWriting(errno);
+    if (const std::error_code why = fd::files::copyContents(source, work, [] { return !fd::endAsked(); }))
+      return failWriting(why.value());
     if (!package_format::convertToOlderFormat(work)) return fail(PackageFailure::Conversion);
   }
 
@@ -260,7 +268,10 @@ std::optional<staging::Folder> ZipOperator::unpack(const std::string& name, cons
   // staging folder goes as the failure unwinds, and the target never appears.
   std::optional<staging::Folder> staged;
   try {
-    if (!importUnguarded(name, folder, isUpgrade, staged)) staged.reset();
+    if (!importUnguarded(name, folder, isUpgrade, staged)) {
+      staged.reset();
+      failIfEnding();
+    }
   } catch (const std::bad_alloc&) {
     staged.reset();
     failForMemory();

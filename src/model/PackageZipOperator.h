@@ -30,6 +30,7 @@ enum class PackageFailure {
   Conversion,       // export: the older layout could not be made
   FileSystem,       // a copy, move or folder creation failed
   OutOfMemory,      // an allocation failed on the way; nothing was kept
+  Ended,            // the program was asked to end on the way; nothing was kept
 };
 const char* describe(PackageFailure failure);
 
@@ -48,7 +49,9 @@ class ZipOperator {
   bool exports(const std::vector<std::shared_ptr<ProjectDataModel>>& projects, bool isUpgradeVersion);
   // Unpacks <Documents>/<name>.zt2 (or .zt) into folder, which must not exist.
   // Export and import answer NO, never throw, when memory runs out: what
-  // they made on the way goes, and lastFailure() says OutOfMemory.
+  // they made on the way goes, and lastFailure() says OutOfMemory. Both give
+  // up between two files once the program is asked to end (fd::endAsked),
+  // and lastFailure() says Ended.
   bool import(const std::string& name, const std::filesystem::path& folder, bool isUpgrade);
   // The same up to the last step: the project, whole and accepted, is in its
   // hidden staging folder beside `folder`, held, for the caller to give it
@@ -92,6 +95,9 @@ class ZipOperator {
             ZipConcern concern = {});
   // fail(FileSystem) for a write refused with the error number given.
   bool failWriting(int error);
+  // After a failure: fail(Ended) when the program was asked to end, which
+  // is then why; false either way.
+  bool failIfEnding();
   // fail(OutOfMemory), which must not throw even when memory is still short.
   bool failForMemory() noexcept;
   bool exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion);

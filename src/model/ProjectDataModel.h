@@ -204,8 +204,10 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   bool setRepeatRunAtPage(int page, int number);
   static constexpr int kMaxRepeatRun = 10000;
   // Appends the frames and layer records of another project, whose ids and
-  // page references were already made to fit (renameAllWithPageStart).
-  void appendFramesOf(const ProjectDataModel& source);
+  // page references were already made to fit (renameAllWithPageStart). They
+  // are moved, not copied: the source is left without them, for no use but
+  // to go.
+  void appendFramesOf(ProjectDataModel&& source);
 
   // --- layer operations
   void setLayStateIsOpen(bool open, int page, int position, bool mark);
@@ -224,8 +226,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // matching the Project.plist on disk until the merge is saved.
   std::vector<std::pair<std::string, std::string>> renameAllWithPageStart(int pageStart);
   // The same with the ids drawn from `ids` (those of the project the frames
-  // go to).
-  std::vector<std::pair<std::string, std::string>> renameAllWithPageStart(int pageStart, FreshIds& ids);
+  // go to), each renamed file told to `renamed` as it is renamed, so that a
+  // long project's hundreds of thousands are never listed at once. Should
+  // `renamed` throw, the project is left part renamed, for no use but to go.
+  using RenamedFile = std::function<void(const std::string& oldName, const std::string& newName)>;
+  void renameAllWithPageStart(int pageStart, FreshIds& ids, const RenamedFile& renamed);
   bool addLay(const std::string& layId, int page, int position);
   void replaceLay(const std::string& oldLay, const std::optional<std::string>& newLay);
   bool deleteLay(const std::string& layId, int page);

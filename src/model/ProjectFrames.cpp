@@ -379,8 +379,13 @@ bool ProjectDataModel::setRepeatRunAtPage(int page, int number) {
   return true;
 }
 
-void ProjectDataModel::appendFramesOf(const ProjectDataModel& source) {
-  for (const auto& [id, layer] : source.state_.layers_) state_.layers_[id] = layer;
-  state_.frames_.insert(state_.frames_.end(), source.state_.frames_.begin(), source.state_.frames_.end());
+void ProjectDataModel::appendFramesOf(ProjectDataModel&& source) {
+  // A record under an id the project already has takes its place.
+  state_.layers_.merge(source.state_.layers_);
+  for (auto& [id, layer] : source.state_.layers_) state_.layers_[id] = std::move(layer);
+  source.state_.layers_.clear();
+  state_.frames_.insert(state_.frames_.end(), std::make_move_iterator(source.state_.frames_.begin()),
+                        std::make_move_iterator(source.state_.frames_.end()));
+  source.state_.frames_.clear();
   state_.recountReferenceBound();
 }

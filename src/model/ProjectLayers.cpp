@@ -103,23 +103,28 @@ void ProjectDataModel::replaceLay(const std::string& oldLay, const std::optional
 
 std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWithPageStart(int pageStart) {
   FreshIds ids = freshIds(state_.layers_.size() + state_.frames_.size());
-  return renameAllWithPageStart(pageStart, ids);
-}
-
-std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWithPageStart(int pageStart,
-                                                                                       FreshIds& ids) {
-  // One pass over the layers and one over the frames, whatever their number:
-  // the new names are looked up, not searched for.
   std::vector<std::pair<std::string, std::string>> renamed;
   renamed.reserve(state_.layers_.size() + 2 * state_.frames_.size());
+  renameAllWithPageStart(pageStart, ids, [&](const std::string& oldName, const std::string& newName) {
+    renamed.emplace_back(oldName, newName);
+  });
+  return renamed;
+}
+
+void ProjectDataModel::renameAllWithPageStart(int pageStart, FreshIds& ids, const RenamedFile& renamed) {
+  // One pass over the layers and one over the frames, whatever their number:
+  // the new names are looked up, not searched for. The layer records move
+  // to their new keys as they are, nothing copied.
   marksIncFromPage(1, pageStart);
   std::unordered_map<std::string, std::string> newLayerIds;
   newLayerIds.reserve(state_.layers_.size());
   std::map<std::string, LayerRecord> layers;
-  for (auto& [oldId, layer] : state_.layers_) {
-    const std::string& newId = newLayerIds.emplace(oldId, ids.next()).first->second;
-    layers.emplace_hint(layers.end(), newId, std::move(layer));  // new ids come in increasing order
-    renamed.emplace_back(oldId + ".png", newId + ".png");
+  for (auto it = state_.layers_.begin(); it != state_.layers_.end();) {
+    auto node = state_.layers_.extract(it++);
+    const std::string& newId = newLayerIds.emplace(node.key(), ids.next()).first->second;
+    renamed(node.key() + ".png", newId + ".png");
+    node.key() = newId;
+    layers.insert(layers.end(), std::move(node));  // new ids come in increasing order
   }
   state_.layers_ = std::move(layers);
   // Tray records are renamed too, so no record ever names a missing layer.
@@ -138,15 +143,14 @@ std::vector<std::pair<std::string, std::string>> ProjectDataModel::renameAllWith
       continue;
     }
     const std::string newIcon = ids.next();
-    renamed.emplace_back(r.iconName + "Icon.png", newIcon + "Icon.png");
-    renamed.emplace_back(r.iconName + "Snapshot.png", newIcon + "Snapshot.png");
+    renamed(r.iconName + "Icon.png", newIcon + "Icon.png");
+    renamed(r.iconName + "Snapshot.png", newIcon + "Snapshot.png");
     if (r.isRunStart()) {
       runOldIcon = r.iconName;
       runNewIcon = newIcon;
     }
     r.iconName = newIcon;
   }
-  return renamed;
 }
 
 // --- operations kept complete although no screen uses them

@@ -16,6 +16,8 @@
 #include "model/SafeName.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
 
 namespace fs = std::filesystem;
 
@@ -150,8 +152,17 @@ Folder::Folder(const fs::path& parent, const std::string& prefix) {
 Folder::Folder(Folder&& other) noexcept : path_(std::exchange(other.path_, {})), lock_(std::move(other.lock_)) {}
 
 Folder::~Folder() {
+  if (path_.empty()) return;
+  // An operation given up because the program is ending does not hold the
+  // end while what it made goes: the exit stops the emptying and the next
+  // start sweeps the rest. (The emptying's own thread removes what it was
+  // handed.)
+  if (fd::isMainThread() && fd::endAsked()) {
+    emptyInBackground(Folder(std::move(*this)));
+    return;
+  }
   std::error_code ec;
-  if (!path_.empty()) fs::remove_all(path_, ec);
+  fs::remove_all(path_, ec);
 }
 
 void emptyInBackground(Folder folder) {

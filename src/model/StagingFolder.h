@@ -34,7 +34,9 @@ class Folder {
   // A new folder in parent (made when missing) named prefix + six letters or
   // digits, private to the user and locked; not valid() when it cannot be made.
   Folder(const std::filesystem::path& parent, const std::string& prefix);
-  // Removed with what it holds, unless it was handed over.
+  // Removed with what it holds, unless it was handed over; once the program
+  // was asked to end (fd::endAsked), off the calling thread as
+  // emptyInBackground does.
   ~Folder();
   Folder(Folder&& other) noexcept;
   Folder(const Folder&) = delete;

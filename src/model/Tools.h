@@ -1,7 +1,7 @@
 #pragma once
 // Small model utilities: time-stamp ids, the free-name rule shared by projects
 // and layers, the random helpers, and the words for running out of memory or
-// room for the list of projects.
+// room for the list of projects, and for an end asked.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -12,6 +12,9 @@ inline constexpr const char* kOutOfMemoryReason = "there was not enough memory f
 // How an operation refused because the list of projects could not be stored
 // says why.
 inline constexpr const char* kListNotWrittenReason = "the list of projects could not be written (the disk may be full)";
+// How an operation that gave up because the program was asked to end says
+// why, in the same place.
+inline constexpr const char* kEndingReason = "the program is ending";
 
 class Tools {
  public:

@@ -17,6 +17,7 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace fs = std::filesystem;
@@ -65,30 +66,6 @@ std::optional<staging::Folder> moveAside(const fs::path& folder) {
 void removeUnlistedFolder(const fs::path& folder) {
   if (std::optional<staging::Folder> aside = moveAside(folder)) return;  // emptied as it goes
   fd::files::removeItem(folder);
-}
-
-// Copies what the folder `from` holds into `into`, entry by entry, links as
-// links, stopping at the first that cannot be copied (a pipe, a socket, a
-// full disk): why it stopped (ENOSPC for a full disk), or nothing once whole.
-std::error_code copyContents(const fs::path& from, const fs::path& into) {
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path target = into / it->path().lexically_relative(from);
-    const fs::file_status status = it->symlink_status(ec);
-    if (ec) return ec;
-    if (fs::is_directory(status)) {
-      fs::create_directory(target, it->path(), ec);
-    } else if (fs::is_symlink(status)) {
-      fs::copy_symlink(it->path(), target, ec);
-    } else if (fs::is_regular_file(status)) {
-      ec = fd::files::copyFile(it->path(), target);
-    } else {
-      return std::make_error_code(std::errc::not_supported);
-    }
-    if (ec) return ec;
-    fd::crashPoint("project.duplicate.entry-copied");
-  }
-  return ec;
 }
 
 // A stored data version this old is read as the current one.
@@ -503,7 +480,9 @@ bool ZTDataModel::duplicateProject(const std::string& name) {
   try {
     std::error_code why;
     if (duplicateUnguarded(name, copy, why)) return true;
-    if (lastError_.empty()) {
+    if (fd::endAsked()) {
+      setLastError(kEndingReason);
+    } else if (lastError_.empty()) {
       const char* full = fd::files::describeWriteError(why.value());
       setLastError(full != nullptr ? full : "its folder could not be copied");
     }
@@ -540,7 +519,11 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
     why.assign(errno, std::generic_category());  // the folder's making left why
     return false;
   }
-  if ((why = copyContents(*from, stage.path()))) return false;
+  const auto goOn = [] {
+    fd::crashPoint("project.duplicate.entry-copied");
+    return !fd::endAsked();
+  };
+  if ((why = fd::files::copyContents(*from, stage.path(), goOn))) return false;
   fd::crashPoint("project.duplicate.copied");
   fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
   if (!nameStagedProject(std::move(stage), copyName, "project.duplicate")) return false;

@@ -178,10 +178,24 @@ class ZTDataModel : public SoundMergerDelegate {
   // built from pictures (their staging folders), of killed exports (their
   // work folders in tmp) and of killed writes in every project folder.
   static void removeLeftovers();
-  // Every file copied into the target is listed in copied before it is made;
-  // the new ids come from ids.
+  // The names of the page files a combination made in the target's folder,
+  // for it to take back: one string for them all, since a long project
+  // carries hundreds of thousands.
+  class CarriedPages {
+   public:
+    void setFolder(std::filesystem::path folder) { folder_ = std::move(folder); }
+    void add(const std::string& name);
+    void dropLast();
+    void removeAll() const;
+
+   private:
+    std::filesystem::path folder_;
+    std::string names_;  // each followed by a NUL
+  };
+  // Every file carried into the target is noted in `carried` before it is
+  // made; the new ids come from ids.
   void mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source, ProjectDataModel::FreshIds& ids,
-                        std::vector<std::filesystem::path>& copied);
+                        CarriedPages& carried);
   // `why`: the file system's refusal that stopped the copy, if one did.
   bool duplicateUnguarded(const std::string& name, std::optional<std::filesystem::path>& copy, std::error_code& why);
   // Lists a project made whole in a hidden folder of the projects folder and
@@ -202,8 +216,7 @@ class ZTDataModel : public SoundMergerDelegate {
   // nullopt when refused before anything began (the delegate is not told).
   // savedTarget is the first project once its list with the merged pages is
   // on disk.
-  std::optional<bool> combineUnguarded(const std::vector<std::string>& names,
-                                       std::vector<std::filesystem::path>& copied,
+  std::optional<bool> combineUnguarded(const std::vector<std::string>& names, CarriedPages& carried,
                                        std::shared_ptr<ProjectDataModel>& savedTarget);
   // Sets lastError() without throwing, even when memory is still short.
   void setLastError(const char* reason) noexcept;

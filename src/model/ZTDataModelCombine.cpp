@@ -44,20 +44,14 @@ class PageCarrier {
 
   bool carry(const std::string& oldName, const std::string& newName) const {
     const bool held = from_.get() >= 0 && to_.get() >= 0;
-    int error = 0;
-    if (held) {
-      if (::linkat(from_.get(), oldName.c_str(), to_.get(), newName.c_str(), 0) == 0) return true;
-      error = errno;
-    }
-    const std::filesystem::path from = fromPath_ / oldName, to = toPath_ / newName;
-    if (!held) {
-      if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) return true;
-      error = errno;
-    }
+    const int error = held ? fd::files::linkFile(from_.get(), oldName, to_.get(), newName, toPath_)
+                           : fd::files::linkFile(AT_FDCWD, fromPath_ / oldName, AT_FDCWD, toPath_ / newName, {});
+    if (error == 0) return true;
     if (error == EEXIST || error == ENOENT) return false;
+    const std::filesystem::path to = toPath_ / newName;
     std::error_code ec;
     if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) return false;
-    return fd::files::copyItem(from, to);
+    return fd::files::copyItem(fromPath_ / oldName, to);
   }
 
  private:
@@ -68,15 +62,35 @@ class PageCarrier {
   fd::files::UniqueFd from_, to_;
 };
 
-// A request to end the program, met before the target is saved: the
-// combination is taken back as if it had not begun, and the end goes on.
+// A request to end the program (a signal, or the user closing the window),
+// met before the target is saved: the combination gives up and the end goes
+// on.
 struct EndRequested {};
 
 void giveUpIfEnding() {
-  if (fd::stopRequested()) throw EndRequested{};
+  if (fd::endAsked()) throw EndRequested{};
 }
 
 }  // namespace
+
+void ZTDataModel::CarriedPages::add(const std::string& name) {
+  names_ += name;
+  names_ += '\0';
+}
+
+void ZTDataModel::CarriedPages::dropLast() {
+  names_.pop_back();
+  const std::size_t end = names_.rfind('\0');
+  names_.erase(end == std::string::npos ? 0 : end + 1);
+}
+
+void ZTDataModel::CarriedPages::removeAll() const {
+  for (std::size_t at = 0; at < names_.size();) {
+    const std::size_t end = names_.find('\0', at);
+    fd::files::removeItem(folder_ / names_.substr(at, end - at));
+    at = end + 1;
+  }
+}
 
 void ZTDataModel::combineSoundFileWithProject(const std::vector<std::string>& names) {
   prjSoundName_ = names;
@@ -100,42 +114,45 @@ void ZTDataModel::combineAudioFinishedwithSoundNameArray(const std::vector<std::
 }
 
 void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source,
-                                   ProjectDataModel::FreshIds& ids, std::vector<std::filesystem::path>& copied) {
-  const std::filesystem::path from = source.projectDicPath();
-  const std::filesystem::path to = target.projectDicPath();
+                                   ProjectDataModel::FreshIds& ids, CarriedPages& carried) {
   ids.take(source);
   // Linked or copied, not moved: until the target's Project.plist names the
   // pages, the merged project's own folder must stay as its Project.plist
-  // names it.
+  // names it. Each page is carried as it is renamed.
   const int pageStart = static_cast<int>(target.imagesArray().size());
-  const PageCarrier carrier(from, to);
-  for (const auto& [oldName, newName] : source.renameAllWithPageStart(pageStart, ids)) {
+  const PageCarrier carrier(source.projectDicPath(), target.projectDicPath());
+  source.renameAllWithPageStart(pageStart, ids, [&](const std::string& oldName, const std::string& newName) {
     giveUpIfEnding();
-    copied.push_back(to / newName);
-    if (!carrier.carry(oldName, newName)) copied.pop_back();
-  }
-  target.appendFramesOf(source);
+    // Noted before it is made, so that a failure inside the carrying leaves
+    // nothing unnoted.
+    carried.add(newName);
+    if (!carrier.carry(oldName, newName)) carried.dropLast();
+  });
+  target.appendFramesOf(std::move(source));
 }
 
 bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   lastError_.clear();
   // Failing before the target is saved (memory running out, its list not
-  // written, a request to end the program) leaves every project as it was:
-  // the pages copied into the target's folder go again. After it, the target
+  // written, a request to end the program) leaves every project as its list
+  // has it: the pages carried into the target's folder go again, or are left
+  // for the next start when the program is ending. After it, the target
   // holds all the frames and the merged projects are still there unless the
   // shortened list was stored.
-  std::vector<std::filesystem::path> copied;
+  CarriedPages carried;
   std::shared_ptr<ProjectDataModel> savedTarget;
   std::optional<bool> combined;
+  bool ending = false;
   try {
-    combined = combineUnguarded(names, copied, savedTarget);
+    combined = combineUnguarded(names, carried, savedTarget);
   } catch (const std::bad_alloc&) {
     combined = false;
     setLastError(savedTarget ? "there was not enough memory to finish once the first had taken their frames"
                              : kOutOfMemoryReason);
   } catch (const EndRequested&) {
     combined = false;
-    setLastError("the program is ending");
+    ending = true;
+    setLastError(kEndingReason);
   }
   // Once the target is saved, the open object shows it as it is on disk,
   // whatever failed after: a later save of the object as it was would write
@@ -149,14 +166,14 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
       setLastError("there was not enough memory to finish once the first had taken their frames");
     }
   }
-  if (combined == false && !savedTarget) {
-    // A page file left unnamed (memory still short) is never read, and the
-    // next copy of the same project gets other names.
-    for (const std::filesystem::path& copy : copied) {
-      try {
-        fd::files::removeItem(copy);
-      } catch (const std::bad_alloc&) {
-      }
+  // A page file left unnamed (memory still short) is never read, and the
+  // next copy of the same project gets other names. When the program is
+  // ending they are left as a kill there would leave them, for the next
+  // start to take back: a long project's pages take seconds to unlink.
+  if (combined == false && !savedTarget && !ending) {
+    try {
+      carried.removeAll();
+    } catch (const std::bad_alloc&) {
     }
   }
   if (!combined) return false;
@@ -164,14 +181,14 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   return *combined;
 }
 
-std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>& names,
-                                                  std::vector<std::filesystem::path>& copied,
+std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>& names, CarriedPages& carried,
                                                   std::shared_ptr<ProjectDataModel>& savedTarget) {
   saveData();
   if (names.empty()) return std::nullopt;
   const std::string& targetName = names.front();
   std::shared_ptr<ProjectDataModel> target = ProjectDataModel::initWithProjectName(targetName);
   if (!target) return std::nullopt;
+  carried.setFolder(target->projectDicPath());
   // Each further project once, and never the target itself: merging a project
   // into itself would delete it. Each is read once, and merged as it is read.
   std::set<std::string> seen{targetName};
@@ -196,9 +213,12 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
       furtherTagFrames.push_back(tagFrames.back() + offset);
     }
     if (!ids) ids = target->freshIds(p->laysDictionary().size() + p->imagesArray().size());
-    mergeProjectInto(*target, *p, *ids, copied);
+    mergeProjectInto(*target, *p, *ids, carried);
     merged.push_back(name);
   }
+  // What is taken no longer matters once every page is in: the save's own
+  // memory may have it.
+  ids.reset();
 
   SoundTagLists tags = soundTagListsOf(target->soundTags());
   if (!tags.frames.empty() && !tags.points.empty() && !tags.names.empty()) {

@@ -13,6 +13,8 @@
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
 #include "platform/media/AudioFile.h"
 #include "platform/ui/Alert.h"
@@ -117,6 +119,26 @@ TEST_F(VideoEncodeSoundTest, EachProjectWithSoundGetsOneMixedRecording) {
   ASSERT_EQ(b.size(), 3528u + 1000u);  // frame 2 at 0.08 s
   EXPECT_EQ(b[3527], 0);
   EXPECT_EQ(b[3528], 1000);
+}
+
+// The program asked to end while the merge reads the projects (a long
+// project's list takes a while): no further project is read and nothing is
+// mixed, and the combination is told no sounds at once, to give up at its
+// first step.
+TEST_F(VideoEncodeSoundTest, AnEndAskedWhileTheProjectsAreReadMixesNothing) {
+  ASSERT_TRUE(media::writeMonoCaf(fd::paths::documents() / "one.caf", constantClip(1000, 0.25f)));
+  makeProject("A", 2, 0.5f, {{1, "one.caf"}});
+  makeProject("B", 2, 0.5f, {{1, "one.caf"}});
+  int looks = 0;
+  fd::setEndWatch([&] { return ++looks >= 2; });  // asked once A was read
+  videoEncode encoder;
+  Answer answer;
+  encoder.setDelegate(&answer);
+  encoder.mergerAudioOfProjectWithProjectName({"A", "B"});
+  fd::setEndWatch({});
+  ASSERT_TRUE(answer.done) << "the answer waited for a mix";
+  EXPECT_TRUE(answer.soundNames.empty());
+  EXPECT_EQ(fd::files::contentsOfDirectory(fd::paths::documents()), std::vector<std::string>{"one.caf"});
 }
 
 TEST_F(VideoEncodeSoundTest, AProjectWhoseMixFailsKeepsItsPlaceInTheAnswer) {

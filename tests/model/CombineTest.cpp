@@ -377,6 +377,51 @@ TEST_F(CombineTest, AFileAlreadyInTheTargetsFolderIsNeverTakenForAMergedPage) {
   }
 }
 
+// Where the file system refuses a second link to a page (another file system
+// beneath, or one that has none), the page is copied: the first project's
+// folder holds every page its list names, with the merged pages' bytes.
+TEST_F(CombineTest, PagesAreCopiedWhereTheFileSystemRefusesLinks) {
+  for (const int refusal : {EXDEV, EPERM, EMLINK}) {
+    SCOPED_TRACE(refusal);
+    makeAAndBWhileAnotherIsOpen();
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    const std::vector<std::string> pages = pageBytes({"A", "B"});
+    const fs::path target = folderOf("A");
+    // The link to a page is its first write there; the copy that follows is
+    // let through, as another file system would take it.
+    std::set<fs::path> linked;
+    int refused = 0;
+    fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+      if (file.parent_path() != target || file.filename() == "Project.plist" || !linked.insert(file).second) return 0;
+      ++refused;
+      return refusal;
+    });
+    ASSERT_TRUE(m.combineProjects({"A", "B"})) << m.lastError();
+    fd::files::setWriteFaultForTesting({});
+    EXPECT_EQ(refused, 12) << "every page of B was to be linked";
+    EXPECT_EQ(pageBytes({"A"}), pages);
+    ZTDataModel::waitForRemovals();
+    fs::remove_all(target);
+    m.setProjectsNameArray({"test"});
+  }
+}
+
+// The records a project keeps in its tray name its layers too: renamed with
+// the frames, they name the layers by their new ids, and the files of those
+// layers are carried with the others.
+TEST_F(CombineTest, AMergedProjectsTrayRecordsAreRenamedWithItsLayers) {
+  makeProject("B", 3, std::nullopt);
+  std::shared_ptr<ProjectDataModel> b = ProjectDataModel::initWithProjectName("B");
+  ASSERT_TRUE(b->moveImageToTemporaryWithPage(3));
+  ASSERT_EQ(b->temporarysArray().size(), 1u);
+  const std::vector<std::pair<std::string, std::string>> renamed = b->renameAllWithPageStart(5);
+  EXPECT_EQ(b->frames().brokenInvariant(), std::nullopt);
+  for (const std::string& id : b->temporarysArray().front().laysArray) {
+    EXPECT_TRUE(std::any_of(renamed.begin(), renamed.end(), [&](const auto& r) { return r.second == id + ".png"; }))
+        << id << " is no new id";
+  }
+}
+
 // Asked to end (SIGTERM) while it runs, a combination gives up before the
 // first project is saved and leaves every project as it was; the end goes on.
 TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {

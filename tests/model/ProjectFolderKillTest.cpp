@@ -23,6 +23,7 @@
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/ChildProcess.h"
 
@@ -257,6 +258,96 @@ TEST_F(ProjectFolderKillTest, ARemovedProjectsFolderIsEmptiedAfterTheCallReturns
   }
 }
 
+// A quit asked while a long operation runs went unheard until it was done (a
+// duplicate of 136 MB, an export of 40,000 frames: minutes), and a combination
+// heard only a signal. A signal, or the user closing the window, at a chosen
+// look of the operation between two of its steps ends it there: it gives up
+// saying why, hands what it made to the emptying off the main thread (held
+// here to be looked at: no more than it had made by then), and leaves every
+// project listed and whole. A combination leaves the few pages it carried as
+// a kill there would, files no list names, for the next start to take back.
+TEST_F(ProjectFolderKillTest, AQuitDuringALongOperationEndsItThereWithNothingHalfMade) {
+  // Each operation answers why it gave up ("" when it finished); `asked` is
+  // the look at which the quit comes (Walk's folder holds 13 entries).
+  struct Operation {
+    const char* name;
+    int asked;
+    std::function<std::string()> run;
+  };
+  const auto exportWalk = [](bool isUpgrade) {
+    return [isUpgrade]() -> std::string {
+      ZipOperator op;
+      return op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Walk"), isUpgrade) ? ""
+                                                                                                     : op.lastError();
+    };
+  };
+  const std::vector<Operation> operations = {
+      {"duplicate", 3,
+       [] {
+         ZTDataModel& m = ZTDataModel::sharedInstance();
+         return m.duplicateProject("Walk") ? "" : m.lastError();
+       }},
+      {"zt2 export", 3, exportWalk(true)},
+      {"zt export copying", 3, exportWalk(false)},
+      {"zt export drawing", 15, exportWalk(false)},
+      {"zt export packing", 20, exportWalk(false)},
+      {"combine", 3,
+       [] {
+         ZTDataModel& m = ZTDataModel::sharedInstance();
+         return m.combineProjects({"Run", "Walk"}) ? "" : m.lastError();
+       }},
+  };
+  // Every file below a folder, at any depth.
+  const auto filesBelow = [](const fs::path& folder) {
+    std::size_t count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) count += entry.is_regular_file() ? 1 : 0;
+    return count;
+  };
+  for (const Operation& operation : operations) {
+    for (const bool bySignal : {true, false}) {
+      SCOPED_TRACE(std::string(operation.name) + (bySignal ? ", SIGTERM" : ", window closed"));
+      freshStart();
+      const auto projectsBefore = snapshotTree(projectsFolder());
+      const auto runBefore = snapshotTree(projectFolder("Run"));
+      int looks = 0;
+      fd::setEndWatch([&] {
+        if (++looks < operation.asked) return false;
+        if (!bySignal) return true;
+        fd::requestStop();  // as the signal's handler does
+        return false;
+      });
+      staging::holdEmptyingForTesting(true);
+      const std::string why = operation.run();
+      fd::setEndWatch({});
+      fd::clearStopRequest();
+      EXPECT_EQ(why, "the program is ending") << "finished with " << looks << " looks";
+      for (const fs::path& place : {projectsFolder(), fd::paths::temporary()}) {
+        for (const std::string& name : fd::files::contentsOfDirectory(place)) {
+          if (name.starts_with('.') || name.starts_with("ProjectData-"))
+            EXPECT_LE(filesBelow(place / name), static_cast<std::size_t>(operation.asked)) << name;
+        }
+      }
+      staging::holdEmptyingForTesting(false);
+      ZTDataModel::waitForRemovals();
+      EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run"}));
+      EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
+      EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::documents()).empty());
+      expectOnlyWholeProjects();
+      if (std::string_view(operation.name) != "combine") {
+        EXPECT_TRUE(snapshotTree(projectsFolder()) == projectsBefore);
+        continue;
+      }
+      EXPECT_TRUE(snapshotTree(projectFolder("Walk")) == walk_);
+      auto left = snapshotTree(projectFolder("Run"));
+      for (const auto& [file, bytes] : runBefore) {
+        EXPECT_TRUE(left[file] == bytes) << file;  // its list among them
+        left.erase(file);
+      }
+      EXPECT_LE(left.size(), static_cast<std::size_t>(operation.asked));
+    }
+  }
+}
+
 // A duplicate killed while its folder was copied left an unlisted half copy
 // under the copy's name, which no start removed; killed once the copy had
 // its name and before the list naming it was stored, a whole copy that no
@@ -428,20 +519,28 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
 // emptied does not wait for it: the rest of the folder stays hidden and no
 // longer held, and the next start has it removed, off its own thread too, so
 // that a start after a kill during a long project's delete is not held up.
+// The emptying is held before its first file, so that an end that waited for
+// it would wait for good (cut short by an alarm) and one that let it go on
+// would leave less than the whole folder.
 TEST_F(ProjectFolderKillTest, TheEndOfTheProgramLeavesAFolderBeingEmptiedToTheNextStart) {
   freshStart();
-  ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), 8000, 0));
+  constexpr int kFrames = 200;
+  ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), kFrames, 0));
+  const auto whole = snapshotTree(projectFolder("Long"));
   ZTDataModel::sharedInstance().setProjectsNameArray({"test", "Walk", "Run", "Long"});
   const testing_support::ChildResult child = runInChild([] {
+    ::alarm(20);
+    staging::holdEmptyingForTesting(true);
     ASSERT_TRUE(ZTDataModel::sharedInstance().removeProject("Long"));
     std::exit(0);
   });
-  EXPECT_TRUE(child.exited && child.exitCode == 0);
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << "the end waited for the emptying (signal " << child.signal << ")";
   Names hidden;
   for (const std::string& name : fd::files::contentsOfDirectory(projectsFolder())) {
     if (name.starts_with('.')) hidden.push_back(name);
   }
   ASSERT_EQ(hidden.size(), 1u) << "the end waited for the folder to be emptied";
+  EXPECT_TRUE(snapshotTree(projectsFolder() / hidden.front() / "Long") == whole) << "emptied after the end";
   { const HeldFolder free(projectsFolder() / hidden.front()); }  // no longer held by the run that ended
   EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run"}));
   restart();

@@ -21,6 +21,7 @@
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/StopRequest.h"
 
 namespace fs = std::filesystem;
 
@@ -495,6 +496,10 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
         };
       },
       [&](std::size_t i, ExtractedEntry& extracted) {
+        if (fd::endAsked()) {
+          outcome = refuse(ZipFailure::Ended, "");
+          return false;
+        }
         outcome = placeEntry(plans[i], folder, overWrite, [&](const fs::path& target) -> fd::Status {
           if (extracted.failure != ZipFailure::None) {
             if (!extracted.report.empty()) OutputErrorMessage(extracted.report);

@@ -18,6 +18,7 @@
 #include "model/zip/ZipLimits.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/StopRequest.h"
 
 namespace fs = std::filesystem;
 
@@ -197,6 +198,7 @@ const char* describe(ZipFailure failure) {
     case ZipFailure::TooManyEntries: return "the archive holds too many entries";
     case ZipFailure::TooLarge: return "the archive expands beyond the allowed size";
     case ZipFailure::FileWrite: return "a file or folder cannot be written in the target folder";
+    case ZipFailure::Ended: return "the program is ending";
   }
   return "unknown failure";
 }
@@ -360,6 +362,10 @@ fd::Status ZipWrapper::addFiles(const std::vector<std::pair<fs::path, std::strin
         return [&](std::size_t i) { return prepare(files[i].first, files[i].second, password, salts[i], dateBase); };
       },
       [&](std::size_t i, PreparedEntry& entry) {
+        if (fd::endAsked()) {
+          outcome = refuse(ZipFailure::Ended, "");
+          return false;
+        }
         if (entry.failure != ZipFailure::None) {
           outcome = refuse(entry.failure, entry.error, {files[i].second});
           return false;

@@ -47,6 +47,7 @@ enum class ZipFailure {
   TooManyEntries,
   TooLarge,           // expanded total beyond the bounds of ZipLimits.h
   FileWrite,          // the target folder refused a file or folder
+  Ended,              // the program was asked to end between two entries
 };
 const char* describe(ZipFailure failure);
 
@@ -73,7 +74,8 @@ class ZipWrapper {
   bool addFileToZip(const std::filesystem::path& file, const std::string& newname);
   bool addFolderToZip(const std::filesystem::path& folder, const std::string& newname);
   // Adds files as entries in the order given, as addFileToZip one after the
-  // other would, stopping at the first failure. Entries are compressed and
+  // other would, stopping at the first failure or once the program is asked
+  // to end (fd::endAsked). Entries are compressed and
   // encrypted on several threads and written in order: the archive's bytes
   // are those of the one-by-one calls.
   bool addFilesToZip(const std::vector<std::pair<std::filesystem::path, std::string>>& files);
@@ -89,7 +91,8 @@ class ZipWrapper {
   // (names, links, counts, sizes): a hostile archive writes nothing. Entries
   // are inflated on several threads into temporary files, each moved to its
   // name in archive order only once its CRC and size check out, so a failing
-  // entry leaves no partial file and no later entry in place.
+  // entry leaves no partial file and no later entry in place. An end asked
+  // (fd::endAsked) stops it between two entries.
   bool UnzipFileTo(const std::filesystem::path& folder, bool overWrite);
   std::vector<std::string> getZipFileContents();
   bool UnzipCloseFile();

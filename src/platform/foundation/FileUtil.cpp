@@ -213,6 +213,35 @@ bool copyItem(const fs::path& from, const fs::path& to, std::error_code* why) {
   return true;
 }
 
+std::error_code copyContents(const fs::path& from, const fs::path& into, const std::function<bool()>& goOn) {
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path target = into / it->path().lexically_relative(from);
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) return ec;
+    if (fs::is_directory(status)) {
+      fs::create_directory(target, it->path(), ec);
+    } else if (fs::is_symlink(status)) {
+      fs::copy_symlink(it->path(), target, ec);
+    } else if (fs::is_regular_file(status)) {
+      ec = copyFile(it->path(), target);
+    } else {
+      return std::make_error_code(std::errc::not_supported);
+    }
+    if (ec) return ec;
+    if (!goOn()) return std::make_error_code(std::errc::operation_canceled);
+  }
+  return ec;
+}
+
+int linkFile(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+             const fs::path& toFolderPath) {
+  if (writeFault().armed.load(std::memory_order_relaxed)) {
+    if (const int injected = injectedWriteError(toFolderPath / to)) return injected;
+  }
+  return ::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) == 0 ? 0 : errno;
+}
+
 bool moveItem(const fs::path& from, const fs::path& to, std::error_code* why) {
   std::error_code ec;
   if (!pathTaken(from) || pathTaken(to)) return false;

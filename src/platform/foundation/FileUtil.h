@@ -27,6 +27,18 @@ bool copyItem(const fs::path& from, const fs::path& to, std::error_code* why = n
 // system gave (ENOSPC on a full disk, where a plain copy says only that it
 // could not finish). A file left half written is the caller's to remove.
 std::error_code copyFile(const fs::path& from, const fs::path& to);
+// Copies what the folder `from` holds into the folder `into`, entry by entry,
+// links as links, each file as copyFile copies it: empty once whole, else why
+// it stopped, at the first entry that cannot be copied (a pipe, a socket: ENOTSUP;
+// a full disk: ENOSPC) or once `goOn`, asked after each entry, answers false
+// (ECANCELED). What was copied stays for the caller to remove.
+std::error_code copyContents(const fs::path& from, const fs::path& into, const std::function<bool()>& goOn);
+// A second name `to` for the file `from`, as linkat(2) makes it, each name
+// within the folder open as the descriptor before it (AT_FDCWD: the working
+// folder); 0, or why not as an error number. Tests' write fault answers for
+// it by the path `toFolder` / `to`, as a file system refusing links would.
+int linkFile(int fromFolder, const std::string& from, int toFolder, const std::string& to,
+             const fs::path& toFolderPath);
 bool moveItem(const fs::path& from, const fs::path& to, std::error_code* why = nullptr);
 // A file descriptor closed when its owner goes.
 class UniqueFd {
@@ -129,7 +141,8 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
 // Tests: every atomic write to a file for which `fault` answers an error
 // number (not 0) fails with it while writing its bytes, as writes to a full
 // disk do, and leaves the file as it was; so does a rename to a free name
-// (renameToFreeName) whose new name it answers for. An empty function ends it.
+// (renameToFreeName) whose new name it answers for, and a link (linkFile). An
+// empty function ends it.
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault);
 // The error the test's fault answers for a write to this file, 0 when none
 // (always 0 in the program). Writers of their own (copies, the zip writer)

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/foundation/StopRequest.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/EventClock.h"
 #include "platform/ui/MouseFingers.h"
@@ -147,6 +149,35 @@ struct SdlHost::Impl {
     sdlHoldsTheButton = (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
   }
   double madeAt(const SDL_Event& e) const { return serverMadeAt.value_or(readAt(e)); }
+  // A close the user asked (the window's close, or the window destroyed
+  // under the program) that the loop has not handled yet: long work on the
+  // main thread looks for it between its steps (fd::endAsked), reading the
+  // window system's input at most every kCloseLookInterval, and gives up.
+  bool closeAsked = false;
+  unsigned long xWindow = 0;
+  std::chrono::steady_clock::time_point lastLook{};
+  static constexpr std::chrono::milliseconds kCloseLookInterval{30};
+  // SDL hands each event here as it takes it in, wherever it was read from.
+  static int SDLCALL noteAdded(void* self, SDL_Event* e) {
+    auto* impl = static_cast<Impl*>(self);
+    if (e->type == SDL_QUIT || (e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_CLOSE) ||
+        impl->destroysTheWindow(*e))
+      impl->closeAsked = true;
+    return 1;
+  }
+  bool destroysTheWindow(const SDL_Event& e) const {
+    if (e.type != SDL_SYSWMEVENT || e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11) return false;
+    const XEvent& x = e.syswm.msg->msg.x11.event;
+    return x.type == DestroyNotify && xWindow != 0 && x.xdestroywindow.window == xWindow;
+  }
+  bool lookForClose() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!closeAsked && now - lastLook >= kCloseLookInterval) {
+      lastLook = now;
+      SDL_PumpEvents();
+    }
+    return closeAsked;
+  }
   MouseModifiers modifiers() const {
     if (heldWhenMade) return *heldWhenMade;
     const SDL_Keymod held = SDL_GetModState();
@@ -158,6 +189,10 @@ SdlHost::SdlHost() : impl_(std::make_unique<Impl>()) {}
 
 SdlHost::~SdlHost() {
   if (impl_->pumpTimer) impl_->pumpTimer->invalidate();
+  if (impl_->sdlStarted) {
+    fd::setEndWatch({});
+    SDL_DelEventWatch(&Impl::noteAdded, impl_.get());
+  }
   if (impl_->window) SDL_DestroyWindow(impl_->window);
   // The window host owns SDL for the program's life: quitting it whole lets
   // SDL release its system connections (the session bus among them).
@@ -205,6 +240,11 @@ bool SdlHost::open(const std::string& title, std::string* error) {
     if (error) *error = SDL_GetError();
     return false;
   }
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(impl_->window, &info) && info.subsystem == SDL_SYSWM_X11) impl_->xWindow = info.info.x11.window;
+  SDL_AddEventWatch(&Impl::noteAdded, impl_.get());
+  fd::setEndWatch([impl = impl_.get()] { return impl->lookForClose(); });
   return true;
 }
 
@@ -225,13 +265,21 @@ void SdlHost::pump() {
   impl_->heldWhenMade.reset();
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
-      case SDL_SYSWMEVENT: impl_->noteWindowSystemEvent(e); break;
+      case SDL_SYSWMEVENT:
+        // Nothing more can be shown: what ends the program when a request
+        // on the window is refused ends it now, whether or not anything
+        // would be drawn.
+        if (impl_->destroysTheWindow(e)) displayLost("the window was destroyed");
+        impl_->noteWindowSystemEvent(e);
+        break;
       // Closing is the user's request: the application may refuse it (a page
       // that cannot be saved), and then everything goes on.
       case SDL_QUIT:
+        impl_->closeAsked = false;
         if (app.requestTermination()) return;
         break;
       case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) impl_->closeAsked = false;
         if (e.window.event == SDL_WINDOWEVENT_CLOSE && app.requestTermination()) return;
         if (e.window.event == SDL_WINDOWEVENT_HIDDEN || e.window.event == SDL_WINDOWEVENT_MINIMIZED)
           impl_->loseTheButton(readAt(e));
