@@ -13,10 +13,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/AppTestSupport.h"
 #include "app/ProjectPreview.h"
+#include "model/BackgroundCopies.h"
 #include "model/Backgrounds.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
@@ -51,6 +53,18 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     host->drag(onPage(desk, 40, 144), onPage(desk, 340, 144), 10);
     host->runUntilIdle();
     return desk;
+  }
+  // The painting paused long enough for its write, and the write done.
+  void letThePausedWriteRun(DesktopManagerController* desk) {
+    host->advance(2.1);
+    desk->drawsView()->waitForPageWrites();
+    host->runUntilIdle();
+  }
+  // The end of a child that ran to its kill: SIGKILL as a kill would, or
+  // SIGABRT where the child failed.
+  static void killHere() {
+    std::fflush(nullptr);
+    ::kill(::getpid(), ::testing::Test::HasFailure() ? SIGABRT : SIGKILL);
   }
   // The project's own copy of its background, as the next desk shows it.
   long inkOfTheProjectsBackground() {
@@ -97,6 +111,25 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
   bool darkOnPageOf(const ui::View* view, float x, float y) {
     const ui::Rect r = view->convertRectTo(view->bounds(), nullptr);
     return darkOnScreen({r.x + x * r.width / 384, r.y + y * r.height / 288});
+  }
+
+  // The launch preview, the desk opened from it (looked at further by
+  // `onDesk`) and the project's card in the file panel, each dark or not at
+  // rows of the page across its middle, as `rows` says.
+  void expectEachViewShows(const std::string& name, const std::vector<std::pair<float, bool>>& rows,
+                           const std::function<void(DesktopManagerController*)>& onDesk = {}) {
+    for (const auto& [y, dark] : rows)
+      EXPECT_EQ(darkOnPageOf(launch_->projectPreview(), 192, y), dark) << "the launch preview, page row " << y;
+    DesktopManagerController* desk = openDesk(launch_);
+    ASSERT_NE(desk, nullptr);
+    for (const auto& [y, dark] : rows)
+      EXPECT_EQ(darkOnScreen(onPage(desk, 192, y)), dark) << "the desk, page row " << y;
+    if (onDesk) onDesk(desk);
+    FileManagerView* panel = openFilePanel(desk);
+    ASSERT_NE(panel, nullptr);
+    ProjectPreviewView* card = cardOf(panel, name);
+    ASSERT_NE(card, nullptr);
+    for (const auto& [y, dark] : rows) EXPECT_EQ(darkOnPageOf(card, 192, y), dark) << "the card, page row " << y;
   }
 
   // How the desk leaves the painting carried into the other project.
@@ -177,9 +210,7 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
         host->drag(onPage(desk, 40, y), onPage(desk, 340, y), 40);
         host->runUntilIdle();
       }
-      host->advance(2.1);
-      desk->drawsView()->waitForPageWrites();
-      host->runUntilIdle();
+      letThePausedWriteRun(desk);
       if (road == Road::Back) {
         tap(desk->backBtn());
         ASSERT_EQ(launch_->presentedViewController(), nullptr);
@@ -190,8 +221,7 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
       }
       host->advance(4);
       host->runUntilIdle();
-      std::fflush(nullptr);
-      ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+      killHere();
     });
     ASSERT_EQ(child.signal, SIGKILL) << "the child failed before the kill";
   }
@@ -212,18 +242,8 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     }
     launch_ = start(tall, scale);
     ASSERT_EQ(model().curProjectName(), carried);
-    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, kBandY)) << "the launch preview lacks the painting";
-    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, 144)) << "the launch preview lacks the painting";
-    DesktopManagerController* desk = openDesk(launch_);
-    ASSERT_NE(desk, nullptr);
-    EXPECT_TRUE(darkOnScreen(onPage(desk, 192, kBandY))) << "the desk lacks the band painted in the project";
-    expectTheDeskOnItsPageOverThePainting(desk);
-    FileManagerView* panel = openFilePanel(desk);
-    ASSERT_NE(panel, nullptr);
-    ProjectPreviewView* card = cardOf(panel, carried);
-    ASSERT_NE(card, nullptr);
-    EXPECT_TRUE(darkOnPageOf(card, 192, kBandY)) << "the card lacks the band painted in the project";
-    EXPECT_TRUE(darkOnPageOf(card, 192, 144)) << "the card lacks the painting";
+    expectEachViewShows(carried, {{kBandY, true}, {144, true}},
+                        [&](DesktopManagerController* desk) { expectTheDeskOnItsPageOverThePainting(desk); });
   }
   void firstSaveKilledAtRename(int hit);
   void startAgainAfterTheKill(int hit);
@@ -263,9 +283,7 @@ TEST_F(BackgroundPaintingRoadsTest, QuittingWhilePaintingKeepsThePainting) {
 TEST_F(BackgroundPaintingRoadsTest, AKillAfterThePausedWriteKeepsThePainting) {
   DesktopManagerController* desk = paintingANewBackground();
   ASSERT_NE(desk, nullptr);
-  host->advance(2.1);
-  desk->drawsView()->waitForPageWrites();
-  host->runUntilIdle();
+  letThePausedWriteRun(desk);
   EXPECT_GT(inkOfTheProjectsBackground(), 500);
   startAgain();
   launch_ = start();
@@ -335,9 +353,7 @@ namespace {
 TEST_F(BackgroundPaintingRoadsTest, ThePaintedBackgroundDeletedFromTheGalleryStaysTheProjectsOnLeaving) {
   DesktopManagerController* desk = paintingANewBackground();
   ASSERT_NE(desk, nullptr);
-  host->advance(2.1);
-  desk->drawsView()->waitForPageWrites();
-  host->runUntilIdle();
+  letThePausedWriteRun(desk);
   const long painted = inkOfTheProjectsBackground();
   ASSERT_GT(painted, 500);
   BackgroundsView& gallery = openGallery(desk);
@@ -379,15 +395,12 @@ void BackgroundPaintingRoadsTest::firstSaveKilledAtRename(int hit) {
     DesktopManagerController* desk = paintingANewBackground();
     ASSERT_NE(desk, nullptr);
     fd::armCrashPoint("file.atomic-write.renaming", hit);
-    host->advance(2.1);
-    desk->drawsView()->waitForPageWrites();
-    host->runUntilIdle();
-    std::fflush(nullptr);
-    ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+    letThePausedWriteRun(desk);
+    killHere();
   });
   ASSERT_TRUE(child.crashedAtPoint()) << "the child did not reach the rename";
   const testing_support::ChildResult next = testing_support::runInChild([&] { startAgainAfterTheKill(hit); });
-  EXPECT_TRUE(next.exited && next.exitCode == 0) << "the start after the kill failed";
+  EXPECT_TRUE(next.ranThrough()) << "the start after the kill failed: " << next;
 }
 
 void BackgroundPaintingRoadsTest::startAgainAfterTheKill(int hit) {
@@ -419,15 +432,7 @@ void BackgroundPaintingRoadsTest::startAgainAfterTheKill(int hit) {
   if (galleryHasIt) {
     EXPECT_GT(inkOfTheProjectsBackground(), 500) << "the project's copy lacks the painting";
   }
-  EXPECT_EQ(darkOnPageOf(launch_->projectPreview(), 192, 144), galleryHasIt) << "the launch preview";
-  DesktopManagerController* desk = openDesk(launch_);
-  ASSERT_NE(desk, nullptr);
-  EXPECT_EQ(darkOnScreen(onPage(desk, 190, 144)), galleryHasIt) << "the desk";
-  FileManagerView* panel = openFilePanel(desk);
-  ASSERT_NE(panel, nullptr);
-  ProjectPreviewView* card = cardOf(panel, painted);
-  ASSERT_NE(card, nullptr);
-  EXPECT_EQ(darkOnPageOf(card, 192, 144), galleryHasIt) << "the card";
+  expectEachViewShows(painted, {{144, galleryHasIt}});
 }
 
 TEST_F(BackgroundPaintingRoadsTest, APaintingsFirstSaveKilledAtAnyRenameShowsWhereTheGalleryHasIt) {
@@ -552,35 +557,13 @@ TEST_F(BackgroundPaintingRoadsTest, AChoiceKilledBetweenTheSwitchesOfCopiesIsFin
     host->runUntilIdle();
     EXPECT_TRUE(host->alerts().empty()) << "finishing the switch is no news to the user";
     ASSERT_EQ(model().curProjectName(), chosen);
+    EXPECT_EQ(project().curBackgroundName(), name_);
     EXPECT_EQ(project().backgroundFullPath(), folder / "background.png");
-    std::vector<std::string> copies;
-    for (const std::string& file : fd::files::contentsOfDirectory(folder))
-      if (isBackgroundCopyName(file)) copies.push_back(file);
-    std::sort(copies.begin(), copies.end());
-    EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"}));
-    const std::filesystem::path gallery = fd::paths::library() / "Background";
-    EXPECT_TRUE(testing_support::fileBytes(folder / "background.png") ==
-                testing_support::fileBytes(gallery / (name_ + ".png")));
-    EXPECT_TRUE(testing_support::fileBytes(folder / "backgroundIcon.png") ==
-                testing_support::fileBytes(gallery / (name_ + "Icon.png")));
-    const auto list = testing_support::fileBytes(folder / "Project.plist");
-    ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(std::string(list->begin(), list->end()).find("BackgroundCopy"), std::string::npos);
-
-    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, kFirstY)) << "the launch preview";
-    EXPECT_FALSE(darkOnPageOf(launch_->projectPreview(), 192, kSecondY)) << "the launch preview";
-    DesktopManagerController* desk = openDesk(launch_);
-    ASSERT_NE(desk, nullptr);
-    EXPECT_TRUE(darkOnScreen(onPage(desk, 192, kFirstY))) << "the desk";
-    EXPECT_FALSE(darkOnScreen(onPage(desk, 192, kSecondY))) << "the desk";
-    FileManagerView* panel = openFilePanel(desk);
-    ASSERT_NE(panel, nullptr);
-    ProjectPreviewView* card = cardOf(panel, chosen);
-    ASSERT_NE(card, nullptr);
-    EXPECT_TRUE(darkOnPageOf(card, 192, kFirstY)) << "the card";
-    EXPECT_FALSE(darkOnPageOf(card, 192, kSecondY)) << "the card";
+    background_copies::expectItsOwnCopies(project());
+    background_copies::expectOnlyTheUsualCopies(folder);
+    expectEachViewShows(chosen, {{kFirstY, true}, {kSecondY, false}});
   });
-  EXPECT_TRUE(next.exited && next.exitCode == 0) << "the start after the kill failed";
+  EXPECT_TRUE(next.ranThrough()) << "the start after the kill failed: " << next;
 }
 
 }  // namespace
