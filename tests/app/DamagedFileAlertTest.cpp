@@ -45,16 +45,26 @@ class DamagedFileAlertTest : public app_test::AppTest {
     return host->alerts();
   }
   ZTLoadingViewController* launch() const { return launch_; }
+  // A project made current and saved, the program then ended: the files the
+  // next start reads first, and its first page's foreground.
+  struct Saved {
+    fs::path list, preferences, firstLayer;
+  };
+  static Saved savedForTheNextStart(const std::string& project) {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    EXPECT_TRUE(m.createProject(project, std::nullopt));
+    m.saveData();
+    const Saved saved{m.prjDataModel()->plistFilePath(), fd::UserDefaults::standard().filePath(),
+                      *m.prjDataModel()->layFullPathAtPage(1, false, 2)};
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    return saved;
+  }
   // A project "Holiday" whose first page's foreground is garbled, as the
   // next start finds it.
   static fs::path garbledFirstLayer() {
-    ZTDataModel& m = ZTDataModel::sharedInstance();
-    EXPECT_TRUE(m.createProject("Holiday", std::nullopt));
-    m.saveData();
-    const fs::path layer = *m.prjDataModel()->layFullPathAtPage(1, false, 2);
+    const fs::path layer = savedForTheNextStart("Holiday").firstLayer;
     garble(layer);
-    ZTDataModel::resetSharedInstanceForTesting();
-    fd::UserDefaults::resetStandardForTesting();
     return layer;
   }
   // None at the launch, then the alerts on screen once the desk has opened.
@@ -76,29 +86,11 @@ class DamagedFileAlertTest : public app_test::AppTest {
     fd::UserDefaults::resetStandardForTesting();
     fd::takeDamagedFileReports();
   }
-  // A project "Holiday", made current, and the files the next start reads
-  // first: its list and the preferences.
-  static std::pair<fs::path, fs::path> holidaysListAndPreferences() {
-    ZTDataModel& m = ZTDataModel::sharedInstance();
-    EXPECT_TRUE(m.createProject("Holiday", std::nullopt));
-    m.saveData();
-    const fs::path plist = m.prjDataModel()->plistFilePath();
-    ZTDataModel::resetSharedInstanceForTesting();
-    const fs::path preferences = fd::UserDefaults::standard().filePath();
-    fd::UserDefaults::resetStandardForTesting();
-    return {plist, preferences};
-  }
   ZTLoadingViewController* launch_ = nullptr;
 };
 
 TEST_F(DamagedFileAlertTest, TheDamagedProjectIsNamedAtStart) {
-  ZTDataModel& m = ZTDataModel::sharedInstance();
-  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
-  m.saveData();
-  const fs::path plist = m.prjDataModel()->plistFilePath();
-  ZTDataModel::resetSharedInstanceForTesting();
-  fd::UserDefaults::resetStandardForTesting();
-  garble(plist);
+  garble(savedForTheNextStart("Holiday").list);
 
   const std::vector<ui::ButtonSheet*> alerts = alertsAfterLaunch();
   ASSERT_EQ(alerts.size(), 1u);
@@ -170,10 +162,8 @@ TEST_F(DamagedFileAlertTest, AMendedBackgroundIsNamedAsTheGalleryShowsIt) {
 // program ended there, before either was set aside. They are refused by their
 // size, unread: the start goes on within the ceiling and tells both.
 TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTellsThem) {
-#ifdef FD_TEST_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
-#endif
-  const auto [plist, preferences] = holidaysListAndPreferences();
+  FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING();
+  const auto [plist, preferences, layer] = savedForTheNextStart("Holiday");
   fs::resize_file(preferences, std::uintmax_t{3} << 30);
   fs::resize_file(plist, std::uintmax_t{3} << 30);  // the newest list: the one opened
 
@@ -189,8 +179,7 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTells
     EXPECT_EQ(titles, (std::vector<std::string>{"Project could not be read", "Settings could not be read"}));
     EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
   });
-  EXPECT_TRUE(child.exited) << "signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_TRUE(child.ranThrough()) << child;
   EXPECT_FALSE(fs::exists(plist));
   EXPECT_LT(fs::file_size(preferences), std::uintmax_t{1} << 20) << "the preferences start afresh";
   for (const fs::path& file : {plist, preferences}) {
@@ -205,10 +194,8 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTells
 // project's list, the preferences, both settings files and the statistics
 // record.
 TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildTooMuchAsideAndTellsThem) {
-#ifdef FD_TEST_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
-#endif
-  const auto [plist, preferences] = holidaysListAndPreferences();
+  FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING();
+  const auto [plist, preferences, layer] = savedForTheNextStart("Holiday");
   const fd::Data shared = testing_support::sharedDataList();
   const std::vector<fs::path> lists = {preferences, ExtendDataModel::limitFramesPath(), ExtendDataModel::lumistoPath(),
                                        VTSystemManager::recordPath(), plist};  // the newest list: the one opened
@@ -232,8 +219,7 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildToo
                                                 "Settings could not be read"}));
     EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
   });
-  EXPECT_TRUE(child.exited) << "signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_TRUE(child.ranThrough()) << child;
   EXPECT_FALSE(fs::exists(plist));
   for (const fs::path& file : lists) {
     ASSERT_EQ(testing_support::keptCopies(file).size(), 1u) << file;
@@ -283,12 +269,7 @@ TEST_F(DamagedFileAlertTest, AnAlertNamingALongPathFitsTheScreenAndIsAnswered) {
       SCOPED_TRACE(std::string(tall ? "tall" : "normal") + " x" + std::to_string(scale));
       fd::paths::setHomeOverride(home / (std::string(tall ? "t" : "n") + std::to_string(static_cast<int>(scale))));
       ASSERT_TRUE(fd::paths::ensureSandbox());
-      ZTDataModel& m = ZTDataModel::sharedInstance();
-      ASSERT_TRUE(m.createProject(name, std::nullopt));
-      m.saveData();
-      garble(*m.prjDataModel()->layFullPathAtPage(1, false, 2));
-      ZTDataModel::resetSharedInstanceForTesting();
-      fd::UserDefaults::resetStandardForTesting();
+      garble(savedForTheNextStart(name).firstLayer);
       launch_ = start(tall, scale);
       host->runUntilIdle();
       ASSERT_NE(openDesk(launch_), nullptr);
@@ -360,13 +341,7 @@ TEST_F(DamagedFileAlertTest, EverySentenceOfTheDamagedProjectsAlertIsSeen) {
                        (layout.tall ? " tall" : "") + " x" + std::to_string(layout.scale));
           fd::paths::setHomeOverride(root() / std::to_string(++run));
           ASSERT_TRUE(fd::paths::ensureSandbox());
-          ZTDataModel& m = ZTDataModel::sharedInstance();
-          ASSERT_TRUE(m.createProject(name, std::nullopt));
-          m.saveData();
-          const fs::path plist = m.prjDataModel()->plistFilePath();
-          ZTDataModel::resetSharedInstanceForTesting();
-          fd::UserDefaults::resetStandardForTesting();
-          damage.make(plist);
+          damage.make(savedForTheNextStart(name).list);
           if (!kept) testing_support::refuseKeptCopies(EROFS);
 
           launch_ = start(layout.tall, layout.scale);
