@@ -89,21 +89,7 @@ class AlertTextTest : public ui_test::UiTest {
                                          const std::function<void(const std::vector<Label*>&)>& look = {}) {
     auto alert = AlertView::make(title, message, nullptr, "OK", others);
     alert->show();
-    const Rect screen = Screen::main().bounds();
-    const Rect f = alert->frame();
-    EXPECT_GE(f.y, 0);
-    EXPECT_LE(f.y + f.height, screen.height);
-    EXPECT_GE(f.x, 0);
-    EXPECT_LE(f.x + f.width, screen.width);
-    for (const auto& v : alert->subviews()) {
-      const Rect r = v->convertRectTo(v->bounds(), nullptr);
-      EXPECT_GE(r.y, 0);
-      EXPECT_LE(r.y + r.height, screen.height);
-    }
-    for (const Label* label : alert_reading::alertLabels(*alert)) {
-      EXPECT_LE(label->sizeThatFits({label->frame().width, 100000}).height, label->frame().height + 1)
-          << label->text();
-    }
+    alert_reading::expectOnTheScreenWithRoomForItsText(*alert);
     EXPECT_EQ(alert->title(), title) << "the alert's own text changed";
     EXPECT_EQ(alert->message(), message) << "the alert's own text changed";
     const std::vector<Label*> labels = alert_reading::alertLabels(*alert);
