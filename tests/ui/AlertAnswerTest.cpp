@@ -24,20 +24,7 @@ using namespace ui;
 
 namespace {
 
-class SheetLog : public ButtonSheetDelegate {
- public:
-  std::vector<std::string> events;
-  std::function<void(ButtonSheet&, int)> onClick, onDismissed;
-  void clickedButtonAtIndex(ButtonSheet& s, int i) override {
-    events.push_back("clicked " + std::to_string(i));
-    if (onClick) onClick(s, i);
-  }
-  void willDismissWithButtonIndex(ButtonSheet&, int i) override { events.push_back("will " + std::to_string(i)); }
-  void didDismissWithButtonIndex(ButtonSheet& s, int i) override {
-    events.push_back("did " + std::to_string(i));
-    if (onDismissed) onDismissed(s, i);
-  }
-};
+using ui_test::SheetLog;
 
 // Asked whether the program may end: refuses with an alert of its own while
 // it must, and notes how many sheets were on screen when asked.

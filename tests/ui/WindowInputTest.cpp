@@ -29,13 +29,6 @@ using namespace ui;
 
 namespace {
 
-class Answers : public ButtonSheetDelegate {
- public:
-  std::vector<std::string> events;
-  void clickedButtonAtIndex(ButtonSheet&, int i) override { events.push_back("clicked " + std::to_string(i)); }
-  void didDismissWithButtonIndex(ButtonSheet&, int i) override { events.push_back("did " + std::to_string(i)); }
-};
-
 using Clock = std::chrono::steady_clock;
 
 class WindowInputTest : public ui_test::BeneathAlertsTest {
@@ -138,7 +131,7 @@ TEST_F(WindowInputTest, ATapMadeDuringTheFadeAndReadAfterALongStallReachesNothin
     ASSERT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
     beneath->heard.clear();
 
-    Answers answers;
+    ui_test::SheetLog answers;
     AlertView::make("Warning", "Clear this Frames", &answers, "OK", {"Cancel"})->show();
     pumpFor(0.5);
     // Cancel, and soon after, while the alert fades, a tap beside it. The
@@ -173,7 +166,7 @@ TEST_F(WindowInputTest, ClicksAnotherProgramSendsAfterAnAnswerItSentAct) {
   inTheWindow([&] {
     xdotool("mousemove --window W 60 60");
     pumpFor(0.2);
-    Answers answers;
+    ui_test::SheetLog answers;
     AlertView::make("Warning", "Clear this Frames", &answers, "OK", {"Cancel"})->show();
     pumpFor(0.5);
     xdotool("mousemove --window W " + buttonAt("OK"));
