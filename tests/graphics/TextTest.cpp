@@ -178,6 +178,7 @@ struct LinesCase {
   int lines;      // the text's lines when whole, at the least
   bool exactly;   // and measured as just so many
 };
+void PrintTo(const LinesCase& c, std::ostream* os) { *os << c.name; }
 
 class LineCountTest : public testing::TestWithParam<LinesCase> {};
 

@@ -59,7 +59,8 @@ inline void expectOnlyTheUsualCopies(const std::filesystem::path& folder) {
   EXPECT_EQ(backgroundFilesAmong(files), kUsualNames) << folder;
   const std::optional<fd::Data> list = testing_support::fileBytes(folder / "Project.plist");
   ASSERT_TRUE(list.has_value());
-  EXPECT_EQ(std::string(list->begin(), list->end()).find("BackgroundCopy"), std::string::npos);
+  EXPECT_EQ(std::string(list->begin(), list->end()).find("BackgroundCopy"), std::string::npos)
+      << "the list still names copies apart";
 }
 
 }  // namespace background_copies
