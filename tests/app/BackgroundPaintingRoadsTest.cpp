@@ -142,30 +142,29 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     tap(desk->fileManagerBtn());
     return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
   }
-  // Scrolls the strip to the project's card and touches it.
-  void chooseCard(FileManagerView* panel, const std::string& name) {
+  // The strip scrolled to the project's card; its place in the strip.
+  std::optional<std::size_t> scrollToCard(FileManagerView* panel, const std::string& name) {
     ProjectsView* projects = panel->projsView();
     const auto& names = projects->projectNames();
     const auto it = std::find(names.begin(), names.end(), name);
-    ASSERT_NE(it, names.end()) << name;
-    ui::Button* card = projects->card(static_cast<std::size_t>(it - names.begin()));
-    projects->setContentOffset(
-        {std::clamp(card->frame().x - CardStrip::kCardGap, 0.0f, projects->maxContentOffset().x), 0});
-    host->runUntilIdle();
-    tap(card);
-  }
-  // The card of the project, scrolled into sight.
-  ProjectPreviewView* cardOf(FileManagerView* panel, const std::string& name) {
-    ProjectsView* projects = panel->projsView();
-    const auto& names = projects->projectNames();
-    const auto it = std::find(names.begin(), names.end(), name);
-    if (it == names.end()) return nullptr;
-    const std::size_t index = static_cast<std::size_t>(it - names.begin());
+    if (it == names.end()) return std::nullopt;
+    const auto index = static_cast<std::size_t>(it - names.begin());
     projects->setContentOffset(
         {std::clamp(projects->card(index)->frame().x - CardStrip::kCardGap, 0.0f, projects->maxContentOffset().x),
          0});
     host->runUntilIdle();
-    return projects->cardPreview(index);
+    return index;
+  }
+  // Scrolls the strip to the project's card and touches it.
+  void chooseCard(FileManagerView* panel, const std::string& name) {
+    const std::optional<std::size_t> index = scrollToCard(panel, name);
+    ASSERT_TRUE(index.has_value()) << name;
+    tap(panel->projsView()->card(*index));
+  }
+  // The card of the project, scrolled into sight.
+  ProjectPreviewView* cardOf(FileManagerView* panel, const std::string& name) {
+    const std::optional<std::size_t> index = scrollToCard(panel, name);
+    return index ? panel->projsView()->cardPreview(*index) : nullptr;
   }
 
   // In a child, as a person does: a second project made from the file
@@ -309,10 +308,6 @@ TEST_F(BackgroundPaintingRoadsTest, TheFolderComesBackToThePaintingAndTheFrameMa
   expectTheDeskOnItsPageOverThePainting(openDesk(launch_));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectAndTheBackButtonSurviveAKill) {
   ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::Back, false));
   expectTheCarriedPaintingAfterTheKill();
@@ -340,16 +335,10 @@ TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoANewProjectSurvivesAKill
   expectTheCarriedPaintingAfterTheKill();
 }
 
-}  // namespace
-
-namespace {
-
-// The background being painted deleted from the gallery (opened from the
-// layer panel), and the painting left with no stroke since its last write:
-// leaving gives the project the background again, which the gallery no
-// longer has a picture of, and the project keeps its own copy of the
-// painting on its desk and across a start. The project's copy was deleted
-// as the background was given again, its list still naming it.
+// The background being painted, deleted from the gallery with no stroke
+// since the painting's last write, stays the project's on leaving, its copy
+// shown on the desk and after a start: the copy had been deleted as the
+// background was given again, the list still naming it.
 TEST_F(BackgroundPaintingRoadsTest, ThePaintedBackgroundDeletedFromTheGalleryStaysTheProjectsOnLeaving) {
   DesktopManagerController* desk = paintingANewBackground();
   ASSERT_NE(desk, nullptr);
@@ -381,15 +370,11 @@ TEST_F(BackgroundPaintingRoadsTest, ThePaintedBackgroundDeletedFromTheGallerySta
   EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, 144)) << "the launch preview lacks the painting";
 }
 
-// A painting's first save killed at any of its renames (the gallery's
-// picture, the project's copy, their icons): the project's list, attached as
-// the painting began, names the painted background, and at the next start
-// the project shows the painting wherever the gallery has it, on the desk,
-// the launch preview and its card; a copy taken again is told. A kill after
-// the gallery's picture and before the project's copy left the list naming a
-// copy that never came, and nothing showed the painting again. (The program
-// runs in children, killed and started again, so that the parent starts no
-// GL before the next fork.)
+// A painting's first save killed at any of its renames: the list names the
+// painted background and the next start shows it wherever the gallery has
+// it, telling a copy taken again. A kill between the gallery's picture and the
+// project's copy had left the list naming a copy that never came. (Children
+// are killed and started again, so that the parent starts no GL before a fork.)
 void BackgroundPaintingRoadsTest::firstSaveKilledAtRename(int hit) {
   const testing_support::ChildResult child = testing_support::runInChild([&] {
     DesktopManagerController* desk = paintingANewBackground();
@@ -441,10 +426,6 @@ TEST_F(BackgroundPaintingRoadsTest, APaintingsFirstSaveKilledAtAnyRenameShowsWhe
     firstSaveKilledAtRename(hit);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // A project opened while its folder refuses every write (a full disk)
 // cannot take the painting: the user is told, and the project keeps the
@@ -501,18 +482,10 @@ TEST_F(BackgroundPaintingRoadsTest, AProjectThatCannotTakeThePaintingIsToldAndKe
   EXPECT_GT(inkOfTheProjectsBackground(), 500);
 }
 
-}  // namespace
-
-namespace {
-
-// A background chosen in the gallery over another painted one, killed once
-// the list names the chosen background's copies under names of their own and
-// before they come to the usual names: the next start brings them there, the
-// list without the key naming them apart, and the desk, the launch preview
-// and the card show the chosen painting, not the one it replaced. The start
-// had left the list naming "background-<id>.png" until the next change of
-// background, so another program reading the folder showed none. (The
-// program runs in children, as above.)
+// A background chosen in the gallery over another, killed between the two
+// switches of copies: the next start brings the copies to the usual names,
+// where the list had gone on naming "background-<id>.png", and every view
+// shows the chosen painting, not the one it replaced. (In children, as above.)
 TEST_F(BackgroundPaintingRoadsTest, AChoiceKilledBetweenTheSwitchesOfCopiesIsFinishedAtTheStartAndShown) {
   constexpr float kFirstY = 144, kSecondY = 60;
   const testing_support::ChildResult child = testing_support::runInChild([&] {

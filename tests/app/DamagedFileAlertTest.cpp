@@ -306,13 +306,10 @@ const ListDamage kListDamages[] = {
      }},
 };
 
-// The alert at start naming a damaged project was cut to the screen in
-// whole lines: its last sentence, which names the project open now, lost its
-// end, and what was left read as if the damaged project were open. Whatever
-// damaged the list, kept aside or not, with names of every length a project
-// may have, in words or in one, on both screens at both scales, every line
-// of the message is seen, the open project named whole in its last
-// sentence, and a finger answers the alert.
+// The alert naming a damaged project at start had been cut in whole lines,
+// its last sentence, naming the project open now, lost. However the list was
+// damaged, kept aside or not, whatever the name's length, on both screens at
+// both scales, every line is seen, that sentence whole, and a finger answers.
 TEST_F(DamagedFileAlertTest, EverySentenceOfTheDamagedProjectsAlertIsSeen) {
   std::string wordsOfWides, oneWord(kMaxProjectNameBytes, 'W');
   while (wordsOfWides.size() + 11 <= kMaxProjectNameBytes) wordsOfWides += "WWWWWWWWWW ";

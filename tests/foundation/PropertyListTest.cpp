@@ -876,14 +876,11 @@ std::string bareArraysXML(int levels) {
 
 }  // namespace
 
-// A list is read no deeper than it is written: levels of values counted one
-// way in XML (with <plist> or without, leaves as one empty tag or two) and in
-// binary, by the writer and by the check of what is stored. Dictionaries
-// nested 513 levels with an empty string at the bottom were taken, written
-// one tag deeper and refused at the next start, the preferences reset; bare
-// lists of 513 arrays lost their innermost value once written. Such lists are
-// refused at their first read; one level less is read, written and read
-// again the same; a value made deeper is not stored.
+// Levels of values are counted one way by both readers (XML with <plist>
+// or without, a leaf as one empty tag or two; binary), the writer and the
+// check: a list of 513 levels is refused at its first read, the preferences'
+// at a start too, 512 are read, written and read again the same, and a value
+// made deeper is not written. 513 had been taken and written one level deeper.
 TEST_F(PropertyListTest, ListsAreTakenAsDeepAsTheyAreWrittenAndReadAgain) {
   const fs::path file = root() / "Library" / "Deep.plist";
   for (const auto& [what, bytes] : std::vector<std::pair<std::string, fd::Data>>{

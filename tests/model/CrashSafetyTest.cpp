@@ -390,13 +390,11 @@ TEST_F(CrashSafetyTest, AKillWhileGivingABackgroundLeavesTheCopyTheListNames) {
   }
 }
 
-// Replacing a still background, or giving one to a project without, a kill
-// at any rename of the switch (or right after its list is written) leaves a
-// list naming the old background or the new one, with the copies of
-// whichever it names byte for byte the pictures of that background; a
-// background with no picture has no copy. The next start leaves no copy that
-// no list names. Copies replacing files of the same name before the list had
-// left the list naming the old background over the new picture.
+// A kill at any rename of a switch of background, or right after its list
+// is written, leaves the list naming the old background or the new one with
+// that one's own copies (none for a background without a picture), and the
+// next start leaves no copy no list names. Copies written over the usual
+// names first had left the list naming the old background over the new one.
 TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) {
   paintGallery();
   int run = 0;
@@ -432,13 +430,10 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) 
   }
 }
 
-// A kill between the two switches of copies (after the list names the new
-// copies under names of their own, before the second switch has brought
-// them to the usual names) is finished by the next start: the folder holds
-// the copies under the usual names, byte for byte, the list names them there
-// without its key, and so does a package of the project in either format,
-// which other programs read. The start had left the list naming
-// "background-<id>.png" until the next change of background or painting.
+// A kill between the two switches of copies (the list naming them under
+// names of their own) is finished by the next start: the folder, and a
+// package of it in either format, hold them under the usual names, where the
+// list had gone on naming "background-<id>.png".
 TEST_F(CrashSafetyTest, AKillBetweenTheTwoSwitchesIsFinishedAtTheNextStart) {
   paintGallery();
   const std::pair<const char*, int> kills[] = {{"project.save.written", 1},

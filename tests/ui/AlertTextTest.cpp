@@ -282,12 +282,9 @@ TEST_F(AlertTextTest, TextsOfThousandsOfLinesAreCutBeforeTheyAreLaidOut) {
   }
 }
 
-// A message taller than the room an alert has, in sentences and paragraphs
-// with a name of one long word among them, under one to three buttons: it
-// is shown as given, no sentence cut and the name not shortened; it scrolls
-// in a box under a finger from its first line to its last, and the screen
-// shows a bar at the box's side, at its top at first and at its bottom once
-// the last line is seen.
+// A message taller than the room an alert has, a long one-word name in it,
+// under one to three buttons, is shown as given and scrolls in a box from its
+// first line to its last, a bar at the box's side at its top, then its bottom.
 TEST_F(AlertTextTest, AMessageTallerThanTheRoomScrollsToItsLastSentence) {
   std::string message;
   for (int i = 1; i <= 24; ++i)
