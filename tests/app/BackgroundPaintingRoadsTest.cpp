@@ -13,10 +13,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/AppTestSupport.h"
 #include "app/ProjectPreview.h"
+#include "model/BackgroundCopies.h"
 #include "model/Backgrounds.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
@@ -51,6 +53,18 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     host->drag(onPage(desk, 40, 144), onPage(desk, 340, 144), 10);
     host->runUntilIdle();
     return desk;
+  }
+  // The painting paused long enough for its write, and the write done.
+  void letThePausedWriteRun(DesktopManagerController* desk) {
+    host->advance(2.1);
+    desk->drawsView()->waitForPageWrites();
+    host->runUntilIdle();
+  }
+  // The end of a child that ran to its kill: SIGKILL as a kill would, or
+  // SIGABRT where the child failed.
+  static void killHere() {
+    std::fflush(nullptr);
+    ::kill(::getpid(), ::testing::Test::HasFailure() ? SIGABRT : SIGKILL);
   }
   // The project's own copy of its background, as the next desk shows it.
   long inkOfTheProjectsBackground() {
@@ -99,6 +113,25 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     return darkOnScreen({r.x + x * r.width / 384, r.y + y * r.height / 288});
   }
 
+  // The launch preview, the desk opened from it (looked at further by
+  // `onDesk`) and the project's card in the file panel, each dark or not at
+  // rows of the page across its middle, as `rows` says.
+  void expectEachViewShows(const std::string& name, const std::vector<std::pair<float, bool>>& rows,
+                           const std::function<void(DesktopManagerController*)>& onDesk = {}) {
+    for (const auto& [y, dark] : rows)
+      EXPECT_EQ(darkOnPageOf(launch_->projectPreview(), 192, y), dark) << "the launch preview, page row " << y;
+    DesktopManagerController* desk = openDesk(launch_);
+    ASSERT_NE(desk, nullptr);
+    for (const auto& [y, dark] : rows)
+      EXPECT_EQ(darkOnScreen(onPage(desk, 192, y)), dark) << "the desk, page row " << y;
+    if (onDesk) onDesk(desk);
+    FileManagerView* panel = openFilePanel(desk);
+    ASSERT_NE(panel, nullptr);
+    ProjectPreviewView* card = cardOf(panel, name);
+    ASSERT_NE(card, nullptr);
+    for (const auto& [y, dark] : rows) EXPECT_EQ(darkOnPageOf(card, 192, y), dark) << "the card, page row " << y;
+  }
+
   // How the desk leaves the painting carried into the other project.
   enum class Road { Back, ForegroundRow, StayPainting };
   // Where the painting carried into the other project lies: a broad band
@@ -109,30 +142,29 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     tap(desk->fileManagerBtn());
     return dynamic_cast<FileManagerView*>(desk->fileManeagerView());
   }
-  // Scrolls the strip to the project's card and touches it.
-  void chooseCard(FileManagerView* panel, const std::string& name) {
+  // The strip scrolled to the project's card; its place in the strip.
+  std::optional<std::size_t> scrollToCard(FileManagerView* panel, const std::string& name) {
     ProjectsView* projects = panel->projsView();
     const auto& names = projects->projectNames();
     const auto it = std::find(names.begin(), names.end(), name);
-    ASSERT_NE(it, names.end()) << name;
-    ui::Button* card = projects->card(static_cast<std::size_t>(it - names.begin()));
-    projects->setContentOffset(
-        {std::clamp(card->frame().x - CardStrip::kCardGap, 0.0f, projects->maxContentOffset().x), 0});
-    host->runUntilIdle();
-    tap(card);
-  }
-  // The card of the project, scrolled into sight.
-  ProjectPreviewView* cardOf(FileManagerView* panel, const std::string& name) {
-    ProjectsView* projects = panel->projsView();
-    const auto& names = projects->projectNames();
-    const auto it = std::find(names.begin(), names.end(), name);
-    if (it == names.end()) return nullptr;
-    const std::size_t index = static_cast<std::size_t>(it - names.begin());
+    if (it == names.end()) return std::nullopt;
+    const auto index = static_cast<std::size_t>(it - names.begin());
     projects->setContentOffset(
         {std::clamp(projects->card(index)->frame().x - CardStrip::kCardGap, 0.0f, projects->maxContentOffset().x),
          0});
     host->runUntilIdle();
-    return projects->cardPreview(index);
+    return index;
+  }
+  // Scrolls the strip to the project's card and touches it.
+  void chooseCard(FileManagerView* panel, const std::string& name) {
+    const std::optional<std::size_t> index = scrollToCard(panel, name);
+    ASSERT_TRUE(index.has_value()) << name;
+    tap(panel->projsView()->card(*index));
+  }
+  // The card of the project, scrolled into sight.
+  ProjectPreviewView* cardOf(FileManagerView* panel, const std::string& name) {
+    const std::optional<std::size_t> index = scrollToCard(panel, name);
+    return index ? panel->projsView()->cardPreview(*index) : nullptr;
   }
 
   // In a child, as a person does: a second project made from the file
@@ -177,9 +209,7 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
         host->drag(onPage(desk, 40, y), onPage(desk, 340, y), 40);
         host->runUntilIdle();
       }
-      host->advance(2.1);
-      desk->drawsView()->waitForPageWrites();
-      host->runUntilIdle();
+      letThePausedWriteRun(desk);
       if (road == Road::Back) {
         tap(desk->backBtn());
         ASSERT_EQ(launch_->presentedViewController(), nullptr);
@@ -190,8 +220,7 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
       }
       host->advance(4);
       host->runUntilIdle();
-      std::fflush(nullptr);
-      ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+      killHere();
     });
     ASSERT_EQ(child.signal, SIGKILL) << "the child failed before the kill";
   }
@@ -212,18 +241,8 @@ class BackgroundPaintingRoadsTest : public app_test::AppTest {
     }
     launch_ = start(tall, scale);
     ASSERT_EQ(model().curProjectName(), carried);
-    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, kBandY)) << "the launch preview lacks the painting";
-    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, 144)) << "the launch preview lacks the painting";
-    DesktopManagerController* desk = openDesk(launch_);
-    ASSERT_NE(desk, nullptr);
-    EXPECT_TRUE(darkOnScreen(onPage(desk, 192, kBandY))) << "the desk lacks the band painted in the project";
-    expectTheDeskOnItsPageOverThePainting(desk);
-    FileManagerView* panel = openFilePanel(desk);
-    ASSERT_NE(panel, nullptr);
-    ProjectPreviewView* card = cardOf(panel, carried);
-    ASSERT_NE(card, nullptr);
-    EXPECT_TRUE(darkOnPageOf(card, 192, kBandY)) << "the card lacks the band painted in the project";
-    EXPECT_TRUE(darkOnPageOf(card, 192, 144)) << "the card lacks the painting";
+    expectEachViewShows(carried, {{kBandY, true}, {144, true}},
+                        [&](DesktopManagerController* desk) { expectTheDeskOnItsPageOverThePainting(desk); });
   }
   void firstSaveKilledAtRename(int hit);
   void startAgainAfterTheKill(int hit);
@@ -263,9 +282,7 @@ TEST_F(BackgroundPaintingRoadsTest, QuittingWhilePaintingKeepsThePainting) {
 TEST_F(BackgroundPaintingRoadsTest, AKillAfterThePausedWriteKeepsThePainting) {
   DesktopManagerController* desk = paintingANewBackground();
   ASSERT_NE(desk, nullptr);
-  host->advance(2.1);
-  desk->drawsView()->waitForPageWrites();
-  host->runUntilIdle();
+  letThePausedWriteRun(desk);
   EXPECT_GT(inkOfTheProjectsBackground(), 500);
   startAgain();
   launch_ = start();
@@ -290,10 +307,6 @@ TEST_F(BackgroundPaintingRoadsTest, TheFolderComesBackToThePaintingAndTheFrameMa
   tap(desk->backBtn());
   expectTheDeskOnItsPageOverThePainting(openDesk(launch_));
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoAnotherProjectAndTheBackButtonSurviveAKill) {
   ASSERT_NO_FATAL_FAILURE(carryThePaintingAndKill(Road::Back, false));
@@ -322,22 +335,14 @@ TEST_F(BackgroundPaintingRoadsTest, APaintingCarriedIntoANewProjectSurvivesAKill
   expectTheCarriedPaintingAfterTheKill();
 }
 
-}  // namespace
-
-namespace {
-
-// The background being painted deleted from the gallery (opened from the
-// layer panel), and the painting left with no stroke since its last write:
-// leaving gives the project the background again, which the gallery no
-// longer has a picture of, and the project keeps its own copy of the
-// painting on its desk and across a start. The project's copy was deleted
-// as the background was given again, its list still naming it.
+// The background being painted, deleted from the gallery with no stroke
+// since the painting's last write, stays the project's on leaving, its copy
+// shown on the desk and after a start: the copy had been deleted as the
+// background was given again, the list still naming it.
 TEST_F(BackgroundPaintingRoadsTest, ThePaintedBackgroundDeletedFromTheGalleryStaysTheProjectsOnLeaving) {
   DesktopManagerController* desk = paintingANewBackground();
   ASSERT_NE(desk, nullptr);
-  host->advance(2.1);
-  desk->drawsView()->waitForPageWrites();
-  host->runUntilIdle();
+  letThePausedWriteRun(desk);
   const long painted = inkOfTheProjectsBackground();
   ASSERT_GT(painted, 500);
   BackgroundsView& gallery = openGallery(desk);
@@ -365,29 +370,22 @@ TEST_F(BackgroundPaintingRoadsTest, ThePaintedBackgroundDeletedFromTheGallerySta
   EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, 144)) << "the launch preview lacks the painting";
 }
 
-// A painting's first save killed at any of its renames (the gallery's
-// picture, the project's copy, their icons): the project's list, attached as
-// the painting began, names the painted background, and at the next start
-// the project shows the painting wherever the gallery has it, on the desk,
-// the launch preview and its card; a copy taken again is told. A kill after
-// the gallery's picture and before the project's copy left the list naming a
-// copy that never came, and nothing showed the painting again. (The program
-// runs in children, killed and started again, so that the parent starts no
-// GL before the next fork.)
+// A painting's first save killed at any of its renames: the list names the
+// painted background and the next start shows it wherever the gallery has
+// it, telling a copy taken again. A kill between the gallery's picture and the
+// project's copy had left the list naming a copy that never came. (Children
+// are killed and started again, so that the parent starts no GL before a fork.)
 void BackgroundPaintingRoadsTest::firstSaveKilledAtRename(int hit) {
   const testing_support::ChildResult child = testing_support::runInChild([&] {
     DesktopManagerController* desk = paintingANewBackground();
     ASSERT_NE(desk, nullptr);
     fd::armCrashPoint("file.atomic-write.renaming", hit);
-    host->advance(2.1);
-    desk->drawsView()->waitForPageWrites();
-    host->runUntilIdle();
-    std::fflush(nullptr);
-    ::kill(::getpid(), HasFailure() ? SIGABRT : SIGKILL);
+    letThePausedWriteRun(desk);
+    killHere();
   });
   ASSERT_TRUE(child.crashedAtPoint()) << "the child did not reach the rename";
   const testing_support::ChildResult next = testing_support::runInChild([&] { startAgainAfterTheKill(hit); });
-  EXPECT_TRUE(next.exited && next.exitCode == 0) << "the start after the kill failed";
+  EXPECT_TRUE(next.ranThrough()) << "the start after the kill failed: " << next;
 }
 
 void BackgroundPaintingRoadsTest::startAgainAfterTheKill(int hit) {
@@ -419,15 +417,7 @@ void BackgroundPaintingRoadsTest::startAgainAfterTheKill(int hit) {
   if (galleryHasIt) {
     EXPECT_GT(inkOfTheProjectsBackground(), 500) << "the project's copy lacks the painting";
   }
-  EXPECT_EQ(darkOnPageOf(launch_->projectPreview(), 192, 144), galleryHasIt) << "the launch preview";
-  DesktopManagerController* desk = openDesk(launch_);
-  ASSERT_NE(desk, nullptr);
-  EXPECT_EQ(darkOnScreen(onPage(desk, 190, 144)), galleryHasIt) << "the desk";
-  FileManagerView* panel = openFilePanel(desk);
-  ASSERT_NE(panel, nullptr);
-  ProjectPreviewView* card = cardOf(panel, painted);
-  ASSERT_NE(card, nullptr);
-  EXPECT_EQ(darkOnPageOf(card, 192, 144), galleryHasIt) << "the card";
+  expectEachViewShows(painted, {{144, galleryHasIt}});
 }
 
 TEST_F(BackgroundPaintingRoadsTest, APaintingsFirstSaveKilledAtAnyRenameShowsWhereTheGalleryHasIt) {
@@ -436,10 +426,6 @@ TEST_F(BackgroundPaintingRoadsTest, APaintingsFirstSaveKilledAtAnyRenameShowsWhe
     firstSaveKilledAtRename(hit);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // A project opened while its folder refuses every write (a full disk)
 // cannot take the painting: the user is told, and the project keeps the
@@ -496,18 +482,10 @@ TEST_F(BackgroundPaintingRoadsTest, AProjectThatCannotTakeThePaintingIsToldAndKe
   EXPECT_GT(inkOfTheProjectsBackground(), 500);
 }
 
-}  // namespace
-
-namespace {
-
-// A background chosen in the gallery over another painted one, killed once
-// the list names the chosen background's copies under names of their own and
-// before they come to the usual names: the next start brings them there, the
-// list without the key naming them apart, and the desk, the launch preview
-// and the card show the chosen painting, not the one it replaced. The start
-// had left the list naming "background-<id>.png" until the next change of
-// background, so another program reading the folder showed none. (The
-// program runs in children, as above.)
+// A background chosen in the gallery over another, killed between the two
+// switches of copies: the next start brings the copies to the usual names,
+// where the list had gone on naming "background-<id>.png", and every view
+// shows the chosen painting, not the one it replaced. (In children, as above.)
 TEST_F(BackgroundPaintingRoadsTest, AChoiceKilledBetweenTheSwitchesOfCopiesIsFinishedAtTheStartAndShown) {
   constexpr float kFirstY = 144, kSecondY = 60;
   const testing_support::ChildResult child = testing_support::runInChild([&] {
@@ -552,35 +530,13 @@ TEST_F(BackgroundPaintingRoadsTest, AChoiceKilledBetweenTheSwitchesOfCopiesIsFin
     host->runUntilIdle();
     EXPECT_TRUE(host->alerts().empty()) << "finishing the switch is no news to the user";
     ASSERT_EQ(model().curProjectName(), chosen);
+    EXPECT_EQ(project().curBackgroundName(), name_);
     EXPECT_EQ(project().backgroundFullPath(), folder / "background.png");
-    std::vector<std::string> copies;
-    for (const std::string& file : fd::files::contentsOfDirectory(folder))
-      if (isBackgroundCopyName(file)) copies.push_back(file);
-    std::sort(copies.begin(), copies.end());
-    EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"}));
-    const std::filesystem::path gallery = fd::paths::library() / "Background";
-    EXPECT_TRUE(testing_support::fileBytes(folder / "background.png") ==
-                testing_support::fileBytes(gallery / (name_ + ".png")));
-    EXPECT_TRUE(testing_support::fileBytes(folder / "backgroundIcon.png") ==
-                testing_support::fileBytes(gallery / (name_ + "Icon.png")));
-    const auto list = testing_support::fileBytes(folder / "Project.plist");
-    ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(std::string(list->begin(), list->end()).find("BackgroundCopy"), std::string::npos);
-
-    EXPECT_TRUE(darkOnPageOf(launch_->projectPreview(), 192, kFirstY)) << "the launch preview";
-    EXPECT_FALSE(darkOnPageOf(launch_->projectPreview(), 192, kSecondY)) << "the launch preview";
-    DesktopManagerController* desk = openDesk(launch_);
-    ASSERT_NE(desk, nullptr);
-    EXPECT_TRUE(darkOnScreen(onPage(desk, 192, kFirstY))) << "the desk";
-    EXPECT_FALSE(darkOnScreen(onPage(desk, 192, kSecondY))) << "the desk";
-    FileManagerView* panel = openFilePanel(desk);
-    ASSERT_NE(panel, nullptr);
-    ProjectPreviewView* card = cardOf(panel, chosen);
-    ASSERT_NE(card, nullptr);
-    EXPECT_TRUE(darkOnPageOf(card, 192, kFirstY)) << "the card";
-    EXPECT_FALSE(darkOnPageOf(card, 192, kSecondY)) << "the card";
+    background_copies::expectItsOwnCopies(project());
+    background_copies::expectOnlyTheUsualCopies(folder);
+    expectEachViewShows(chosen, {{kFirstY, true}, {kSecondY, false}});
   });
-  EXPECT_TRUE(next.exited && next.exitCode == 0) << "the start after the kill failed";
+  EXPECT_TRUE(next.ranThrough()) << "the start after the kill failed: " << next;
 }
 
 }  // namespace

@@ -45,16 +45,26 @@ class DamagedFileAlertTest : public app_test::AppTest {
     return host->alerts();
   }
   ZTLoadingViewController* launch() const { return launch_; }
+  // A project made current and saved, the program then ended: the files the
+  // next start reads first, and its first page's foreground.
+  struct Saved {
+    fs::path list, preferences, firstLayer;
+  };
+  static Saved savedForTheNextStart(const std::string& project) {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    EXPECT_TRUE(m.createProject(project, std::nullopt));
+    m.saveData();
+    const Saved saved{m.prjDataModel()->plistFilePath(), fd::UserDefaults::standard().filePath(),
+                      *m.prjDataModel()->layFullPathAtPage(1, false, 2)};
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    return saved;
+  }
   // A project "Holiday" whose first page's foreground is garbled, as the
   // next start finds it.
   static fs::path garbledFirstLayer() {
-    ZTDataModel& m = ZTDataModel::sharedInstance();
-    EXPECT_TRUE(m.createProject("Holiday", std::nullopt));
-    m.saveData();
-    const fs::path layer = *m.prjDataModel()->layFullPathAtPage(1, false, 2);
+    const fs::path layer = savedForTheNextStart("Holiday").firstLayer;
     garble(layer);
-    ZTDataModel::resetSharedInstanceForTesting();
-    fd::UserDefaults::resetStandardForTesting();
     return layer;
   }
   // None at the launch, then the alerts on screen once the desk has opened.
@@ -76,29 +86,28 @@ class DamagedFileAlertTest : public app_test::AppTest {
     fd::UserDefaults::resetStandardForTesting();
     fd::takeDamagedFileReports();
   }
-  // A project "Holiday", made current, and the files the next start reads
-  // first: its list and the preferences.
-  static std::pair<fs::path, fs::path> holidaysListAndPreferences() {
-    ZTDataModel& m = ZTDataModel::sharedInstance();
-    EXPECT_TRUE(m.createProject("Holiday", std::nullopt));
-    m.saveData();
-    const fs::path plist = m.prjDataModel()->plistFilePath();
-    ZTDataModel::resetSharedInstanceForTesting();
-    const fs::path preferences = fd::UserDefaults::standard().filePath();
-    fd::UserDefaults::resetStandardForTesting();
-    return {plist, preferences};
+  // In a child whose address space may grow by 2.5 GB: the start tells each
+  // list it set aside, for the reason given, in alerts of these titles, and
+  // opens another project than "Holiday".
+  void expectAStartUnderACeilingToTell(const std::string& reason, const std::vector<std::string>& titles) {
+    const testing_support::ChildResult child = testing_support::runInChild([&] {
+      testing_support::limitAddressSpaceGrowth(std::size_t{5} << 29);
+      std::vector<std::string> told;
+      for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
+        told.push_back(alert->title());
+        EXPECT_NE(alert->message().find(reason), std::string::npos) << alert->message();
+      }
+      std::sort(told.begin(), told.end());
+      EXPECT_EQ(told, titles);
+      EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
+    });
+    EXPECT_TRUE(child.ranThrough()) << child;
   }
   ZTLoadingViewController* launch_ = nullptr;
 };
 
 TEST_F(DamagedFileAlertTest, TheDamagedProjectIsNamedAtStart) {
-  ZTDataModel& m = ZTDataModel::sharedInstance();
-  ASSERT_TRUE(m.createProject("Holiday", std::nullopt));
-  m.saveData();
-  const fs::path plist = m.prjDataModel()->plistFilePath();
-  ZTDataModel::resetSharedInstanceForTesting();
-  fd::UserDefaults::resetStandardForTesting();
-  garble(plist);
+  garble(savedForTheNextStart("Holiday").list);
 
   const std::vector<ui::ButtonSheet*> alerts = alertsAfterLaunch();
   ASSERT_EQ(alerts.size(), 1u);
@@ -170,27 +179,13 @@ TEST_F(DamagedFileAlertTest, AMendedBackgroundIsNamedAsTheGalleryShowsIt) {
 // program ended there, before either was set aside. They are refused by their
 // size, unread: the start goes on within the ceiling and tells both.
 TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTellsThem) {
-#ifdef FD_TEST_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
-#endif
-  const auto [plist, preferences] = holidaysListAndPreferences();
+  FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING();
+  const auto [plist, preferences, layer] = savedForTheNextStart("Holiday");
   fs::resize_file(preferences, std::uintmax_t{3} << 30);
   fs::resize_file(plist, std::uintmax_t{3} << 30);  // the newest list: the one opened
 
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    testing_support::limitAddressSpaceGrowth(std::size_t{5} << 29);  // 2.5 GB
-    std::vector<std::string> titles;
-    for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
-      titles.push_back(alert->title());
-      EXPECT_NE(alert->message().find("the file is 3.0 GiB, larger than the 64 MiB it may be"), std::string::npos)
-          << alert->message();
-    }
-    std::sort(titles.begin(), titles.end());
-    EXPECT_EQ(titles, (std::vector<std::string>{"Project could not be read", "Settings could not be read"}));
-    EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
-  });
-  EXPECT_TRUE(child.exited) << "signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
+  expectAStartUnderACeilingToTell("the file is 3.0 GiB, larger than the 64 MiB it may be",
+                                  {"Project could not be read", "Settings could not be read"});
   EXPECT_FALSE(fs::exists(plist));
   EXPECT_LT(fs::file_size(preferences), std::uintmax_t{1} << 20) << "the preferences start afresh";
   for (const fs::path& file : {plist, preferences}) {
@@ -205,10 +200,8 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsHugeListsAsideAndTells
 // project's list, the preferences, both settings files and the statistics
 // record.
 TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildTooMuchAsideAndTellsThem) {
-#ifdef FD_TEST_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
-#endif
-  const auto [plist, preferences] = holidaysListAndPreferences();
+  FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING();
+  const auto [plist, preferences, layer] = savedForTheNextStart("Holiday");
   const fd::Data shared = testing_support::sharedDataList();
   const std::vector<fs::path> lists = {preferences, ExtendDataModel::limitFramesPath(), ExtendDataModel::lumistoPath(),
                                        VTSystemManager::recordPath(), plist};  // the newest list: the one opened
@@ -217,23 +210,10 @@ TEST_F(DamagedFileAlertTest, AStartUnderAMemoryCeilingSetsListsThatWouldBuildToo
     ASSERT_TRUE(fd::files::writeFileAtomically(file, shared)) << file;
   }
 
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    testing_support::limitAddressSpaceGrowth(std::size_t{5} << 29);  // 2.5 GB
-    std::vector<std::string> titles;
-    for (ui::ButtonSheet* alert : alertsAfterLaunch()) {
-      titles.push_back(alert->title());
-      EXPECT_NE(alert->message().find("once read it would take more than the 256 MiB a list may take"),
-                std::string::npos)
-          << alert->message();
-    }
-    std::sort(titles.begin(), titles.end());
-    EXPECT_EQ(titles, (std::vector<std::string>{"Project could not be read", "Settings could not be read",
-                                                "Settings could not be read", "Settings could not be read",
-                                                "Settings could not be read"}));
-    EXPECT_NE(ZTDataModel::sharedInstance().curProjectName(), "Holiday");
-  });
-  EXPECT_TRUE(child.exited) << "signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
+  expectAStartUnderACeilingToTell("once read it would take more than the 256 MiB a list may take",
+                                  {"Project could not be read", "Settings could not be read",
+                                   "Settings could not be read", "Settings could not be read",
+                                   "Settings could not be read"});
   EXPECT_FALSE(fs::exists(plist));
   for (const fs::path& file : lists) {
     ASSERT_EQ(testing_support::keptCopies(file).size(), 1u) << file;
@@ -283,12 +263,7 @@ TEST_F(DamagedFileAlertTest, AnAlertNamingALongPathFitsTheScreenAndIsAnswered) {
       SCOPED_TRACE(std::string(tall ? "tall" : "normal") + " x" + std::to_string(scale));
       fd::paths::setHomeOverride(home / (std::string(tall ? "t" : "n") + std::to_string(static_cast<int>(scale))));
       ASSERT_TRUE(fd::paths::ensureSandbox());
-      ZTDataModel& m = ZTDataModel::sharedInstance();
-      ASSERT_TRUE(m.createProject(name, std::nullopt));
-      m.saveData();
-      garble(*m.prjDataModel()->layFullPathAtPage(1, false, 2));
-      ZTDataModel::resetSharedInstanceForTesting();
-      fd::UserDefaults::resetStandardForTesting();
+      garble(savedForTheNextStart(name).firstLayer);
       launch_ = start(tall, scale);
       host->runUntilIdle();
       ASSERT_NE(openDesk(launch_), nullptr);
@@ -296,10 +271,7 @@ TEST_F(DamagedFileAlertTest, AnAlertNamingALongPathFitsTheScreenAndIsAnswered) {
       const std::vector<ui::ButtonSheet*> alerts = host->alerts();
       ASSERT_EQ(alerts.size(), 1u);
       EXPECT_NE(alerts[0]->message().find(name), std::string::npos);
-      const ui::Rect screen = ui::Screen::main().bounds();
-      const ui::Rect f = alerts[0]->frame();
-      EXPECT_GE(f.y, 0);
-      EXPECT_LE(f.y + f.height, screen.height);
+      alert_reading::expectOnTheScreenWithRoomForItsText(*alerts[0]);
       answerAndEnd(*alerts[0]);
     }
   }
@@ -334,13 +306,10 @@ const ListDamage kListDamages[] = {
      }},
 };
 
-// The alert at start naming a damaged project was cut to the screen in
-// whole lines: its last sentence, which names the project open now, lost its
-// end, and what was left read as if the damaged project were open. Whatever
-// damaged the list, kept aside or not, with names of every length a project
-// may have, in words or in one, on both screens at both scales, every line
-// of the message is seen, the open project named whole in its last
-// sentence, and a finger answers the alert.
+// The alert naming a damaged project at start had been cut in whole lines,
+// its last sentence, naming the project open now, lost. However the list was
+// damaged, kept aside or not, whatever the name's length, on both screens at
+// both scales, every line is seen, that sentence whole, and a finger answers.
 TEST_F(DamagedFileAlertTest, EverySentenceOfTheDamagedProjectsAlertIsSeen) {
   std::string wordsOfWides, oneWord(kMaxProjectNameBytes, 'W');
   while (wordsOfWides.size() + 11 <= kMaxProjectNameBytes) wordsOfWides += "WWWWWWWWWW ";
@@ -360,13 +329,7 @@ TEST_F(DamagedFileAlertTest, EverySentenceOfTheDamagedProjectsAlertIsSeen) {
                        (layout.tall ? " tall" : "") + " x" + std::to_string(layout.scale));
           fd::paths::setHomeOverride(root() / std::to_string(++run));
           ASSERT_TRUE(fd::paths::ensureSandbox());
-          ZTDataModel& m = ZTDataModel::sharedInstance();
-          ASSERT_TRUE(m.createProject(name, std::nullopt));
-          m.saveData();
-          const fs::path plist = m.prjDataModel()->plistFilePath();
-          ZTDataModel::resetSharedInstanceForTesting();
-          fd::UserDefaults::resetStandardForTesting();
-          damage.make(plist);
+          damage.make(savedForTheNextStart(name).list);
           if (!kept) testing_support::refuseKeptCopies(EROFS);
 
           launch_ = start(layout.tall, layout.scale);

@@ -410,24 +410,25 @@ TEST_F(QuitTest, ExitWithTheDeskOnScreenEndsCleanly) {
 // The real program in a window on a virtual X server.
 class ProgramOnXTest : public QuitTest {
  protected:
+  void SetUp() override {
+    QuitTest::SetUp();
+    if (!testing_support::VirtualXServer::installed()) GTEST_SKIP() << "Xvfb is not installed";
+  }
   void TearDown() override {
     if (program_ > 0) {
       ::kill(program_, SIGKILL);
       ::waitpid(program_, nullptr, 0);
     }
-    stopServer();
+    server_.reset();
     QuitTest::TearDown();
   }
-  // The server picks a free display and says which; "" when it cannot start.
-  std::string startServer() {
+  // The program in a window on a server of the test's own, its messages in
+  // the log; back once its launch has read its model (its folders are made)
+  // and a moment more for the window.
+  void startProgramOnItsOwnServer() {
     server_ = std::make_unique<testing_support::VirtualXServer>();
-    return server_->display();
-  }
-  void stopServer() { server_.reset(); }
-  // The program in a window on that display, its messages in the log; back
-  // once its launch has read its model (its folders are made) and a moment
-  // more for the window.
-  void startProgram(const std::string& display) {
+    const std::string display = server_->display();
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
     const fs::path program = fs::path(FLIPDESK_BUILD_RESOURCES).parent_path() / "flipdesk";
     program_ = ::fork();
     if (program_ == 0) {
@@ -465,28 +466,24 @@ class ProgramOnXTest : public QuitTest {
   fs::path home() const { return root() / "x11"; }
   fs::path log() const { return root() / "x11.log"; }
 
- private:
   std::unique_ptr<testing_support::VirtualXServer> server_;
+
+ private:
   pid_t program_ = 0;
 };
 
 TEST_F(ProgramOnXTest, TheProgramSurvivesItsXServerGoingAway) {
-  if (!testing_support::VirtualXServer::installed()) GTEST_SKIP() << "Xvfb is not installed";
-  const std::string display = startServer();
-  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-  startProgram(display);
-  stopServer();
+  ASSERT_NO_FATAL_FAILURE(startProgramOnItsOwnServer());
+  server_->stop();
   expectCleanEnd();
 }
 
 // The window destroyed under the program (as `xdotool windowclose` does):
 // the server refuses what the program then asks of it.
 TEST_F(ProgramOnXTest, TheProgramSurvivesItsWindowBeingDestroyed) {
-  if (!testing_support::VirtualXServer::installed(true)) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-  const std::string display = startServer();
-  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-  startProgram(display);
-  const std::string close = "DISPLAY=" + display +
+  if (!testing_support::VirtualXServer::installed(true)) GTEST_SKIP() << "xdotool is not installed";
+  ASSERT_NO_FATAL_FAILURE(startProgramOnItsOwnServer());
+  const std::string close = "DISPLAY=" + server_->display() +
                             " timeout 20 sh -c 'xdotool windowclose $(xdotool search --sync --name flipdesk | head -1)'";
   ASSERT_EQ(std::system(close.c_str()), 0);
   expectCleanEnd();

@@ -67,16 +67,17 @@ class BackgroundsViewTest : public desk_test::DeskTest {
     host->advance(0.05);
     tapView(c->selectedButton());
   }
+  static gfx::Image greyPicture(int width, int height, std::uint8_t grey) {
+    gfx::Image img(width, height);
+    for (std::size_t i = 0; i < img.bytes().size(); i += 4) {
+      img.bytes()[i] = img.bytes()[i + 1] = img.bytes()[i + 2] = grey;
+      img.bytes()[i + 3] = 255;
+    }
+    return img;
+  }
   // A user background with a picture and icon in the library.
   std::string addUserBackground(std::uint8_t grey = 90) {
-    gfx::Image img(768, 576);
-    for (int y = 0; y < 576; ++y)
-      for (int x = 0; x < 768; ++x) {
-        std::uint8_t* p = img.pixel(x, y);
-        p[0] = p[1] = p[2] = grey;
-        p[3] = 255;
-      }
-    auto name = gallery().addBackgroundWithImage(img);
+    auto name = gallery().addBackgroundWithImage(greyPicture(768, 576, grey));
     EXPECT_TRUE(name.has_value());
     host->advance(1.1);  // the next name gets another time stamp
     return name.value_or("");
@@ -537,12 +538,7 @@ TEST_F(BackgroundsViewTest, EachLayoutShowsTheIconsAsTheyAreOnDisk) {
   showIcons();
   ASSERT_EQ(firstGrey(gallery().cellNamed(user)->imageView()->image()), 20);
   auto repaintIcon = [&](std::uint8_t grey) {
-    gfx::Image icon(108, 81);
-    for (std::size_t i = 0; i < icon.bytes().size(); i += 4) {
-      icon.bytes()[i] = icon.bytes()[i + 1] = icon.bytes()[i + 2] = grey;
-      icon.bytes()[i + 3] = 255;
-    }
-    ASSERT_TRUE(gfx::writePNG(*model().backgroundIconFullPathWithBackgroundName(user), icon));
+    ASSERT_TRUE(gfx::writePNG(*model().backgroundIconFullPathWithBackgroundName(user), greyPicture(108, 81, grey)));
   };
   auto shown = [&] {
     showIcons();

@@ -4,6 +4,8 @@
 // back, built-in backgrounds are never written over, a picture without
 // pixels is refused by the gallery, and the layer panel's two marks tell
 // whether a background picture is shown and whether it is being painted.
+#include <functional>
+
 #include "desk/BackgroundsView.h"
 #include "desk/DeskArt.h"
 #include "desk/DeskTestSupport.h"
@@ -242,11 +244,6 @@ TEST_F(DeskBackgroundTest, TheLayerPanelsMarksFollowTheBackground) {
 // until the desk was built anew.
 TEST_F(DeskBackgroundTest, TheGallerysCellsShowEachBackgroundsIconAsLastPainted) {
   start();
-  auto leave = [&] {
-    tapView(desk->groundBtn());
-    tapView(desk->foregroundRowBtn());
-    ASSERT_FALSE(settings().isBackground());
-  };
   auto galleryIcon = [&](const std::string& name) -> std::optional<gfx::Image> {
     BackgroundsView& g = *desk->backgroundsView();
     g.iconLoads().drain();
@@ -259,34 +256,36 @@ TEST_F(DeskBackgroundTest, TheGallerysCellsShowEachBackgroundsIconAsLastPainted)
     const ui::Picture icon = ui::Picture::fromFile(*model().backgroundIconFullPathWithBackgroundName(name));
     return icon.image() ? std::optional(*icon.image()) : std::nullopt;
   };
-  const std::string name = paintNewBackground();
-  stroke(onPage(60, 60), onPage(300, 60));
-  leave();
-  openGallery();
-  const std::optional<gfx::Image> first = galleryIcon(name);
-  ASSERT_TRUE(first.has_value());
-  ASSERT_TRUE(first == iconOnDisk(name));
-
-  // Painted again, below the first stroke: the reopened gallery shows it.
-  tapView(desk->backgroundsView()->editButton(BackgroundsView::kTagEdit));
-  ASSERT_TRUE(settings().isBackground());
-  stroke(onPage(60, 230), onPage(300, 230));
-  leave();
-  const std::optional<gfx::Image> painted = iconOnDisk(name);
-  ASSERT_TRUE(painted.has_value());
-  ASSERT_TRUE(painted != first) << "the second stroke is not in the icon on disk";
-  BackgroundsView& g = openGallery();
-  EXPECT_TRUE(galleryIcon(name) == painted) << "the cell shows the icon before the second painting";
-
-  // Painted a third time, opened by a double tap on its cell.
-  doubleTap(g.cellNamed(name));
-  ASSERT_TRUE(settings().isBackground());
-  stroke(onPage(200, 20), onPage(200, 270));
-  leave();
-  const std::optional<gfx::Image> third = iconOnDisk(name);
-  ASSERT_TRUE(third != painted);
-  openGallery();
-  EXPECT_TRUE(galleryIcon(name) == third) << "the cell shows the icon before the third painting";
+  // Painted three times, each with a stroke of its own, the gallery open in
+  // between; the painting opened each time another way.
+  std::string name;
+  const struct {
+    const char* how;
+    std::function<void()> open;
+    ui::Point from, to;
+  } paintings[] = {
+      {"made in the gallery", [&] { name = paintNewBackground(); }, onPage(60, 60), onPage(300, 60)},
+      {"its edit button", [&] { tapView(desk->backgroundsView()->editButton(BackgroundsView::kTagEdit)); },
+       onPage(60, 230), onPage(300, 230)},
+      {"a double tap on its cell", [&] { doubleTap(desk->backgroundsView()->cellNamed(name)); }, onPage(200, 20),
+       onPage(200, 270)},
+  };
+  std::optional<gfx::Image> before;
+  for (const auto& painting : paintings) {
+    SCOPED_TRACE(std::string("painted, opened by ") + painting.how);
+    painting.open();
+    ASSERT_TRUE(settings().isBackground());
+    stroke(painting.from, painting.to);
+    tapView(desk->groundBtn());
+    tapView(desk->foregroundRowBtn());
+    ASSERT_FALSE(settings().isBackground());
+    const std::optional<gfx::Image> painted = iconOnDisk(name);
+    ASSERT_TRUE(painted.has_value());
+    ASSERT_TRUE(painted != before) << "the stroke is not in the icon on disk";
+    openGallery();
+    EXPECT_TRUE(galleryIcon(name) == painted) << "the cell shows the icon from before this painting";
+    before = painted;
+  }
 }
 
 // Fault: a layer's eye switched while the background was being painted

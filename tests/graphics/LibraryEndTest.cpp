@@ -20,9 +20,7 @@ gpointer nothing(gpointer) { return nullptr; }
 }
 
 TEST(LibraryEnd, AThreadGLibCannotStartEndsTheProcessWithTheCeilingNamed) {
-#ifdef FD_TEST_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
-#endif
+  FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING();
   EXPECT_DEATH(startAGLibThreadWithNoRoomForIt(),
                "flipdesk: ends, as a library it uses cannot go on: its address-space limit of [0-9]+ MiB "
                "\\(ulimit -v\\)\nleaves no room for what it was doing. Raise the limit and start it again.");

@@ -29,6 +29,14 @@
 #endif
 #endif
 
+// Skips a test that needs an address-space ceiling where none can be set.
+#ifdef FD_TEST_UNDER_ASAN
+#define FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING() \
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set"
+#else
+#define FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING() static_cast<void>(0)
+#endif
+
 namespace testing_support {
 
 // From now on this process's address space may grow by extraBytes only.

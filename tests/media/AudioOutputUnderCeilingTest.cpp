@@ -18,9 +18,7 @@ class Silence : public media::AudioSource {
 };
 
 TEST(AudioOutputUnderCeiling, ASoundWithNoRoomForThePacingThreadWaitsInTheMix) {
-#ifdef FD_TEST_UNDER_ASAN
-  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
-#endif
+  FD_SKIP_WITHOUT_ADDRESS_SPACE_CEILING();
   const auto child = testing_support::runInChild([] {
     ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);  // no sound card
     media::AudioOutput& output = media::AudioOutput::shared();

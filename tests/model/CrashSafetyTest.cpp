@@ -10,6 +10,7 @@
 #include <fstream>
 #include <set>
 
+#include "model/BackgroundCopies.h"
 #include "model/ModelTestSupport.h"
 #include "model/PackageZipOperator.h"
 #include "model/zip/ZipWrapper.h"
@@ -20,6 +21,8 @@
 
 namespace {
 
+using background_copies::backgroundFilesAmong;
+using background_copies::expectItsOwnCopies;
 using model_test::ModelTest;
 using model_test::readText;
 using model_test::writeTinyPng;
@@ -101,47 +104,46 @@ class CrashSafetyTest : public ModelTest {
     }
   }
 
-  // A listed project given kOld, then kPainted in a child killed at the
-  // step: the kill comes between the two switches of copies, the list on
-  // disk naming the painted background's copies under names of their own.
-  void killBetweenTheSwitches(const std::string& project, const char* step, int hit) {
+  // A listed project given `before` (or no background) and saved, then
+  // `given` in a child killed at the step.
+  void switchInAChildKilledAt(const std::string& project, const std::optional<std::string>& before,
+                              const std::string& given, const char* step, int hit,
+                              testing_support::ChildResult& child) {
     restart();
     ZTDataModel& model = ZTDataModel::sharedInstance();
     ASSERT_TRUE(model.createProject(project, ""));
     const std::shared_ptr<ProjectDataModel> p = model.prjDataModel();
-    ASSERT_TRUE(model.attachBackground(*p, std::string(kOld), false));
+    if (before) {
+      ASSERT_TRUE(model.attachBackground(*p, before, false));
+    }
     ASSERT_TRUE(model.saveData());
-    auto child = runInChild([&] {
+    child = runInChild([&] {
       fd::armCrashPoint(step, hit);
-      (void)model.attachBackground(*p, std::string(kPainted), false);
+      (void)model.attachBackground(*p, given, false);
     });
-    ASSERT_TRUE(child.crashedAtPoint());
+  }
+  // kOld switched to kPainted, killed between the two switches of copies:
+  // the list on disk names the painted background's copies under names of
+  // their own.
+  void killBetweenTheSwitches(const std::string& project, const char* step, int hit) {
+    testing_support::ChildResult child;
+    switchInAChildKilledAt(project, kOld, kPainted, step, hit, child);
+    ASSERT_TRUE(child.crashedAtPoint()) << child;
     const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
     ASSERT_EQ(onDisk->curBackgroundName(), kPainted);
     ASSERT_NE(onDisk->backgroundFullPath()->filename(), "background.png") << "not between the switches";
     expectThePaintedCopiesWhereTheListNamesThem(project);
   }
-  // The list on disk names the painted background, and the copies it names
-  // are there, byte for byte the gallery's.
   void expectThePaintedCopiesWhereTheListNamesThem(const std::string& project) {
     const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
     ASSERT_EQ(onDisk->curBackgroundName(), kPainted);
-    const fs::path gallery = ZTDataModel::sharedInstance().backgroundPath();
-    EXPECT_TRUE(readText(*onDisk->backgroundFullPath()) == readText(gallery / (std::string(kPainted) + ".png")))
-        << *onDisk->backgroundFullPath();
-    EXPECT_TRUE(readText(*onDisk->backgroundIconFullPath()) == readText(gallery / (std::string(kPainted) + "Icon.png")))
-        << *onDisk->backgroundIconFullPath();
+    expectItsOwnCopies(*onDisk);
   }
   // The painted background's copies under the usual names, the only copies
   // in the folder, and a list without the key naming copies apart.
   void expectThePaintedCopiesUnderTheUsualNames(const std::string& project) {
     expectThePaintedCopiesWhereTheListNamesThem(project);
-    std::vector<std::string> copies;
-    for (const std::string& file : fd::files::contentsOfDirectory(projectFolder(project)))
-      if (file.starts_with("background")) copies.push_back(file);
-    std::sort(copies.begin(), copies.end());
-    EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"}));
-    EXPECT_EQ(readText(projectFolder(project) / "Project.plist").find("BackgroundCopy"), std::string::npos);
+    background_copies::expectOnlyTheUsualCopies(projectFolder(project));
   }
 
   int seed_ = 0;
@@ -388,58 +390,28 @@ TEST_F(CrashSafetyTest, AKillWhileGivingABackgroundLeavesTheCopyTheListNames) {
   }
 }
 
-// Replacing a still background, or giving one to a project without, a kill
-// at any rename of the switch (or right after its list is written) leaves a
-// list naming the old background or the new one, with the copies of
-// whichever it names byte for byte the pictures of that background; a
-// background with no picture has no copy. The next start leaves no copy that
-// no list names. Copies replacing files of the same name before the list had
-// left the list naming the old background over the new picture.
+// A kill at any rename of a switch of background, or right after its list
+// is written, leaves the list naming the old background or the new one with
+// that one's own copies (none for a background without a picture), and the
+// next start leaves no copy no list names. Copies written over the usual
+// names first had left the list naming the old background over the new one.
 TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) {
-  ZTDataModel& m = ZTDataModel::sharedInstance();
-  const std::string old = kOld, painted = kPainted, fresh = kFresh;
   paintGallery();
-  // The list on disk names `named`; its copies are that background's bytes.
-  auto expectItsOwnCopies = [&](const ProjectDataModel& onDisk, const std::optional<std::string>& named) {
-    if (!named) {
-      EXPECT_FALSE(onDisk.backgroundFullPath().has_value());
-      return;
-    }
-    for (const bool icon : {false, true}) {
-      const OptionalPath copy = icon ? onDisk.backgroundIconFullPath() : onDisk.backgroundFullPath();
-      ASSERT_TRUE(copy.has_value());
-      const fs::path picture = m.backgroundPath() / (*named + (icon ? "Icon.png" : ".png"));
-      if (fs::exists(picture))
-        EXPECT_TRUE(readText(*copy) == readText(picture)) << *named << (icon ? " icon" : " picture") << " at " << *copy;
-      else
-        EXPECT_FALSE(fs::exists(*copy)) << *named << " has no picture, yet " << *copy << " is there";
-    }
-  };
   int run = 0;
-  for (const std::optional<std::string>& before : {std::optional<std::string>(old), std::optional<std::string>()}) {
-    for (const std::string& given : {painted, fresh}) {
+  for (const std::optional<std::string>& before : {std::optional<std::string>(kOld), std::optional<std::string>()}) {
+    for (const std::string given : {kPainted, kFresh}) {
       for (const char* step : {"file.atomic-write.renaming", "project.save.written"}) {
         for (int hit = 1;; ++hit) {
           SCOPED_TRACE(before.value_or("none") + " to " + given + ", killed at " + step + " " + std::to_string(hit));
           const std::string project = "switch-" + std::to_string(++run);
-          restart();
-          ZTDataModel& model = ZTDataModel::sharedInstance();
-          ASSERT_TRUE(model.createProject(project, ""));
-          const std::shared_ptr<ProjectDataModel> p = model.prjDataModel();
-          if (before) {
-            ASSERT_TRUE(model.attachBackground(*p, before, false));
-          }
-          ASSERT_TRUE(model.saveData());
-          auto child = runInChild([&] {
-            fd::armCrashPoint(step, hit);
-            (void)model.attachBackground(*p, given, false);
-          });
-          ASSERT_TRUE(child.crashedAtPoint() || (child.exited && child.exitCode == 0));
+          testing_support::ChildResult child;
+          switchInAChildKilledAt(project, before, given, step, hit, child);
+          ASSERT_TRUE(child.crashedAtPoint() || child.ranThrough()) << child;
           {
             const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(project);
             const std::optional<std::string> named = onDisk->curBackgroundName();
             ASSERT_TRUE(named == before || named == given) << named.value_or("none");
-            expectItsOwnCopies(*onDisk, named);
+            expectItsOwnCopies(*onDisk);
             if (!child.crashedAtPoint()) {
               EXPECT_EQ(named, given);
             }
@@ -447,12 +419,10 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) 
           restart();
           ZTDataModel::sharedInstance();
           const std::shared_ptr<ProjectDataModel> started = ProjectDataModel::initWithProjectName(project);
-          expectItsOwnCopies(*started, started->curBackgroundName());
-          std::vector<std::string> copies;
-          for (const std::string& file : fd::files::contentsOfDirectory(projectFolder(project)))
-            if (file.starts_with("background")) copies.push_back(file);
+          expectItsOwnCopies(*started);
           const std::size_t named = started->backgroundFullPath() && fs::exists(*started->backgroundFullPath()) ? 2 : 0;
-          EXPECT_EQ(copies.size(), named) << "copies no list names stay after the start";
+          EXPECT_EQ(backgroundFilesAmong(fd::files::contentsOfDirectory(projectFolder(project))).size(), named)
+              << "copies no list names stay after the start";
           if (!child.crashedAtPoint()) break;
         }
       }
@@ -460,13 +430,10 @@ TEST_F(CrashSafetyTest, AKillAtAnyStepOfASwitchLeavesTheListNamingItsOwnCopies) 
   }
 }
 
-// A kill between the two switches of copies (after the list names the new
-// copies under names of their own, before the second switch has brought
-// them to the usual names) is finished by the next start: the folder holds
-// the copies under the usual names, byte for byte, the list names them there
-// without its key, and so does a package of the project in either format,
-// which other programs read. The start had left the list naming
-// "background-<id>.png" until the next change of background or painting.
+// A kill between the two switches of copies (the list naming them under
+// names of their own) is finished by the next start: the folder, and a
+// package of it in either format, hold them under the usual names, where the
+// list had gone on naming "background-<id>.png".
 TEST_F(CrashSafetyTest, AKillBetweenTheTwoSwitchesIsFinishedAtTheNextStart) {
   paintGallery();
   const std::pair<const char*, int> kills[] = {{"project.save.written", 1},
@@ -490,11 +457,7 @@ TEST_F(CrashSafetyTest, AKillBetweenTheTwoSwitchesIsFinishedAtTheNextStart) {
       ASSERT_TRUE(op.exportAndIsUpgradeVersion(*m.prjDataModel(), current)) << op.lastError();
       ZipWrapper zip;
       ASSERT_TRUE(zip.UnzipOpenFile(op.lastPackagePath(), ZipOperator::kPackagePassword));
-      std::vector<std::string> copies;
-      for (const std::string& entry : zip.getZipFileContents())
-        if (fs::path(entry).filename().string().starts_with("background")) copies.push_back(fs::path(entry).filename());
-      std::sort(copies.begin(), copies.end());
-      EXPECT_EQ(copies, (std::vector<std::string>{"background.png", "backgroundIcon.png"})) << op.lastPackagePath();
+      EXPECT_EQ(backgroundFilesAmong(zip.getZipFileContents()), background_copies::kUsualNames) << op.lastPackagePath();
     }
   }
 }
@@ -516,7 +479,7 @@ TEST_F(CrashSafetyTest, AKillWhileTheStartFinishesASwitchLeavesTheListNamingItsC
         fd::armCrashPoint(step, hit);
         ZTDataModel::sharedInstance();
       });
-      ASSERT_TRUE(child.crashedAtPoint() || (child.exited && child.exitCode == 0));
+      ASSERT_TRUE(child.crashedAtPoint() || child.ranThrough()) << child;
       expectThePaintedCopiesWhereTheListNamesThem(project);
       restart();
       ZTDataModel::sharedInstance();

@@ -330,12 +330,10 @@ TEST_F(ProjectFileTest, AProjectOpenedOpensAgainOnceSaved) {
   EXPECT_TRUE(fd::takeDamagedFileReports().empty());
 }
 
-// A project whose list the program's own edits grow past what the next start
-// reads is not written over: the save fails, the list saved last stays and
-// reads as it was, and the user hears of it once, with the project's name,
-// however often the desk saves meanwhile (the pause's save on the write queue
-// included); a list that fits again is written, and the next refusal is told
-// again.
+// A list the program's own edits grow past what the next start reads is not
+// written over: the save fails, the list saved last stays, and the user is
+// told once however often the desk saves; once a list fits and is written
+// again, the next refusal is told again.
 TEST_F(ProjectFileTest, AListGrownPastWhatIsReadKeepsTheLastAndIsToldOnce) {
   constexpr std::uint64_t kBound = 64 << 10;
   testing_support::ScopedListFileBound bound(kBound);

@@ -6,12 +6,18 @@
 
 #include <cstdio>
 #include <exception>
+#include <ostream>
 
 #include "platform/foundation/CrashPoint.h"
 
 namespace testing_support {
 
 bool ChildResult::crashedAtPoint() const { return exited && exitCode == fd::kCrashPointExitCode; }
+
+std::ostream& operator<<(std::ostream& out, const ChildResult& child) {
+  if (child.exited) return out << "exited with " << child.exitCode;
+  return out << "killed by signal " << child.signal;
+}
 
 ChildResult waitForChild(int pid) {
   int status = 0;

@@ -4,6 +4,7 @@
 // parent finds on disk. The child starts from the parent's state at the fork:
 // fork before starting threads of your own (queues, GL) in the parent.
 #include <functional>
+#include <iosfwd>
 
 namespace testing_support {
 
@@ -12,7 +13,11 @@ struct ChildResult {
   int exitCode = -1;     // when exited
   int signal = 0;        // when killed by a signal
   bool crashedAtPoint() const;
+  bool ranThrough() const { return exited && exitCode == 0; }
 };
+
+// "exited with 1", "killed by signal 9": for a failing test's message.
+std::ostream& operator<<(std::ostream& out, const ChildResult& child);
 
 // Waits for the child pid to end and tells how it ended.
 ChildResult waitForChild(int pid);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "AlertReading.h"
 #include "UiTestSupport.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
@@ -23,20 +24,7 @@ using namespace ui;
 
 namespace {
 
-class SheetLog : public ButtonSheetDelegate {
- public:
-  std::vector<std::string> events;
-  std::function<void(ButtonSheet&, int)> onClick, onDismissed;
-  void clickedButtonAtIndex(ButtonSheet& s, int i) override {
-    events.push_back("clicked " + std::to_string(i));
-    if (onClick) onClick(s, i);
-  }
-  void willDismissWithButtonIndex(ButtonSheet&, int i) override { events.push_back("will " + std::to_string(i)); }
-  void didDismissWithButtonIndex(ButtonSheet& s, int i) override {
-    events.push_back("did " + std::to_string(i));
-    if (onDismissed) onDismissed(s, i);
-  }
-};
+using ui_test::SheetLog;
 
 // Asked whether the program may end: refuses with an alert of its own while
 // it must, and notes how many sheets were on screen when asked.
@@ -306,24 +294,13 @@ TEST_F(AlertAnswerTest, EveryAlertFitsTheScreenAndCanBeAnswered) {
     for (const float scale : {1.0f, 2.0f}) {
       host = std::make_unique<HeadlessHost>(tall, scale);
       host->setInstantAnimations(true);
-      const Rect screen = Screen::main().bounds();
       for (const Case& c : cases) {
         SCOPED_TRACE(c.title.substr(0, 20) + (tall ? " tall" : "") + " x" + std::to_string(scale));
         SheetLog log;
         auto alert = AlertView::make(c.title, c.message, &log, "OK", c.others);
         alert->show();
-        const Rect f = alert->frame();
-        EXPECT_GE(f.y, 0);
-        EXPECT_LE(f.y + f.height, screen.height);
+        alert_reading::expectOnTheScreenWithRoomForItsText(*alert);
         EXPECT_EQ(alert->message(), c.message) << "the alert's own text changed";
-        for (const auto& v : alert->subviews()) {
-          const Rect r = v->convertRectTo(v->bounds(), nullptr);
-          EXPECT_GE(r.y, 0);
-          EXPECT_LE(r.y + r.height, screen.height);
-          if (auto* label = dynamic_cast<Label*>(v.get())) {
-            EXPECT_LE(label->sizeThatFits({r.width, 1000}).height, r.height + 1) << label->text();
-          }
-        }
         const std::string last = c.others.empty() ? "OK" : c.others.back();
         ASSERT_TRUE(host->tapAlertButton(last).has_value());
         host->runUntilIdle();

@@ -35,6 +35,24 @@ inline ui::ScrollView* scrollBoxOf(const ui::Label& label) {
   return nullptr;
 }
 
+// The alert and every view in it lie on the screen, and each of its labels
+// has the room its text takes.
+inline void expectOnTheScreenWithRoomForItsText(const ui::View& alert) {
+  const ui::Rect screen = ui::Screen::main().bounds();
+  const ui::Rect f = alert.frame();
+  EXPECT_GE(f.x, 0);
+  EXPECT_LE(f.x + f.width, screen.width);
+  EXPECT_GE(f.y, 0);
+  EXPECT_LE(f.y + f.height, screen.height);
+  for (const auto& v : alert.subviews()) {
+    const ui::Rect r = v->convertRectTo(v->bounds(), nullptr);
+    EXPECT_GE(r.y, 0);
+    EXPECT_LE(r.y + r.height, screen.height);
+  }
+  for (const ui::Label* label : alertLabels(alert))
+    EXPECT_LE(label->sizeThatFits({label->frame().width, 100000}).height, label->frame().height + 1) << label->text();
+}
+
 // Every line of the label is seen: none is cut off by a count of lines or by
 // its frame, its first line is on the screen at once and, when it scrolls in
 // a box, a finger dragging up over the box brings its last line into the box.

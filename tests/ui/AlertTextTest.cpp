@@ -89,21 +89,7 @@ class AlertTextTest : public ui_test::UiTest {
                                          const std::function<void(const std::vector<Label*>&)>& look = {}) {
     auto alert = AlertView::make(title, message, nullptr, "OK", others);
     alert->show();
-    const Rect screen = Screen::main().bounds();
-    const Rect f = alert->frame();
-    EXPECT_GE(f.y, 0);
-    EXPECT_LE(f.y + f.height, screen.height);
-    EXPECT_GE(f.x, 0);
-    EXPECT_LE(f.x + f.width, screen.width);
-    for (const auto& v : alert->subviews()) {
-      const Rect r = v->convertRectTo(v->bounds(), nullptr);
-      EXPECT_GE(r.y, 0);
-      EXPECT_LE(r.y + r.height, screen.height);
-    }
-    for (const Label* label : alert_reading::alertLabels(*alert)) {
-      EXPECT_LE(label->sizeThatFits({label->frame().width, 100000}).height, label->frame().height + 1)
-          << label->text();
-    }
+    alert_reading::expectOnTheScreenWithRoomForItsText(*alert);
     EXPECT_EQ(alert->title(), title) << "the alert's own text changed";
     EXPECT_EQ(alert->message(), message) << "the alert's own text changed";
     const std::vector<Label*> labels = alert_reading::alertLabels(*alert);
@@ -296,12 +282,9 @@ TEST_F(AlertTextTest, TextsOfThousandsOfLinesAreCutBeforeTheyAreLaidOut) {
   }
 }
 
-// A message taller than the room an alert has, in sentences and paragraphs
-// with a name of one long word among them, under one to three buttons: it
-// is shown as given, no sentence cut and the name not shortened; it scrolls
-// in a box under a finger from its first line to its last, and the screen
-// shows a bar at the box's side, at its top at first and at its bottom once
-// the last line is seen.
+// A message taller than the room an alert has, a long one-word name in it,
+// under one to three buttons, is shown as given and scrolls in a box from its
+// first line to its last, a bar at the box's side at its top, then its bottom.
 TEST_F(AlertTextTest, AMessageTallerThanTheRoomScrollsToItsLastSentence) {
   std::string message;
   for (int i = 1; i <= 24; ++i)

@@ -32,6 +32,14 @@ class Recorder : public View {
       log.push_back({phase, touches.size(), t->locationInView(this), t->previousLocationInView(this), t->tapCount(),
                      t->view()});
   }
+  // The tap counts of the touches begun since the log was last taken.
+  std::vector<int> takeTapCounts() {
+    std::vector<int> counts;
+    for (const Entry& e : log)
+      if (e.phase == "began") counts.push_back(e.tapCount);
+    log.clear();
+    return counts;
+  }
   void touchesBegan(const TouchSet& t, const Event& e) override {
     record("began", t);
     if (forward) View::touchesBegan(t, e);
@@ -176,10 +184,7 @@ TEST_F(TouchTest, QuickTapsCountUpAndSlowOnesStartAgain) {
   host->tap({50, 50});
   host->advance(0.1);
   host->tap({150, 150});  // too far from the last tap
-  std::vector<int> counts;
-  for (auto& e : v->log)
-    if (e.phase == "began") counts.push_back(e.tapCount);
-  EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 1, 1}));
+  EXPECT_EQ(v->takeTapCounts(), (std::vector<int>{1, 2, 3, 1, 1}));
 }
 
 // Each finger of a tap counts on. Two fingers tapping twice, as Ctrl with the
@@ -191,20 +196,13 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   auto v = std::make_shared<Recorder>(Rect{0, 0, 400, 300});
   v->setMultipleTouchEnabled(true);
   rootView()->addSubview(v);
-  auto counts = [&] {
-    std::vector<int> c;
-    for (auto& e : v->log)
-      if (e.phase == "began") c.push_back(e.tapCount);
-    v->log.clear();
-    return c;
-  };
   const MouseModifiers ctrl{.ctrl = true};
   host->click({100, 100}, ctrl);
   host->advance(0.1);
   host->click({100, 100}, ctrl);
   host->advance(0.1);
   host->click({101, 100}, ctrl);
-  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(v->takeTapCounts(), (std::vector<int>{1, 1, 2, 2, 3, 3}));
 
   host->advance(1);
   host->touchDown(11, {50, 200});
@@ -216,7 +214,7 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   host->advance(0.1);
   host->touchDown(13, {148, 202});
   host->touchDown(14, {52, 200});
-  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2, 2}));
+  EXPECT_EQ(v->takeTapCounts(), (std::vector<int>{1, 1, 2, 2}));
   host->touchUp(13, {148, 202});
   host->touchUp(14, {52, 200});
 
@@ -227,14 +225,14 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   host->tap({250, 50});
   host->advance(0.1);
   host->tap({50, 50});
-  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(v->takeTapCounts(), (std::vector<int>{1, 1, 1}));
   host->advance(1);
   host->touchDown(7, {300, 250});
   host->tap({50, 50});
   host->advance(0.1);
   host->tap({50, 50});
   host->touchUp(7, {300, 250});
-  EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2}));
+  EXPECT_EQ(v->takeTapCounts(), (std::vector<int>{1, 1, 2}));
 
   // Two taps a second apart, read together by a late loop, are two single taps.
   host->advance(2);
@@ -243,7 +241,7 @@ TEST_F(TouchTest, EveryFingerOfATapCountsOn) {
   host->touchUp(1, {200, 100}, t - 1.45);
   host->touchDown(1, {200, 100}, t - 0.45);
   host->touchUp(1, {200, 100}, t - 0.4);
-  EXPECT_EQ(counts(), (std::vector<int>{1, 1}));
+  EXPECT_EQ(v->takeTapCounts(), (std::vector<int>{1, 1}));
 }
 
 // What a tap continues: the last tap's finger lifted within 25 points of
@@ -306,10 +304,7 @@ TEST_F(TouchTest, ATapContinuesTheLastOnlyNearByOnTheSameViewUnmoved) {
     host->mouse(MouseFingers::Action::Down, {100, 100}, {.ctrl = true}, at);
     host->mouse(MouseFingers::Action::Up, {100, 100}, {.ctrl = true}, at - 0.001);
   }
-  std::vector<int> counts;
-  for (const Recorder::Entry& e : a->log)
-    if (e.phase == "began") counts.push_back(e.tapCount);
-  EXPECT_EQ(counts, (std::vector<int>{1, 1, 2, 2}));
+  EXPECT_EQ(a->takeTapCounts(), (std::vector<int>{1, 1, 2, 2}));
 }
 
 // The window host may miss the button's release (the window unmapped, the

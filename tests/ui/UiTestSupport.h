@@ -4,12 +4,14 @@
 // itself, as a drawing canvas does.
 #include <GLES2/gl2.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/gl/Context.h"
 #include "platform/gl/Handles.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GLView.h"
 #include "platform/ui/HeadlessHost.h"
@@ -93,6 +95,23 @@ class UiTest : public testing_support::SandboxTest {
   std::unique_ptr<ui::HeadlessHost> host;
   std::shared_ptr<ui::Window> window;
   std::shared_ptr<ui::ViewController> root;
+};
+
+// Notes each answer an alert or sheet gives its delegate ("clicked 1",
+// "will 1", "did 1"), and passes clicks and ends on where asked.
+class SheetLog : public ui::ButtonSheetDelegate {
+ public:
+  std::vector<std::string> events;
+  std::function<void(ui::ButtonSheet&, int)> onClick, onDismissed;
+  void clickedButtonAtIndex(ui::ButtonSheet& s, int i) override {
+    events.push_back("clicked " + std::to_string(i));
+    if (onClick) onClick(s, i);
+  }
+  void willDismissWithButtonIndex(ui::ButtonSheet&, int i) override { events.push_back("will " + std::to_string(i)); }
+  void didDismissWithButtonIndex(ui::ButtonSheet& s, int i) override {
+    events.push_back("did " + std::to_string(i));
+    if (onDismissed) onDismissed(s, i);
+  }
 };
 
 // The screen beneath the alerts: it notes every touch it hears.

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -27,13 +28,6 @@
 using namespace ui;
 
 namespace {
-
-class Answers : public ButtonSheetDelegate {
- public:
-  std::vector<std::string> events;
-  void clickedButtonAtIndex(ButtonSheet&, int i) override { events.push_back("clicked " + std::to_string(i)); }
-  void didDismissWithButtonIndex(ButtonSheet&, int i) override { events.push_back("did " + std::to_string(i)); }
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -103,6 +97,18 @@ class WindowInputTest : public ui_test::BeneathAlertsTest {
   static bool has(const std::vector<std::string>& events, const std::string& e) {
     return std::find(events.begin(), events.end(), e) != events.end();
   }
+  // Pumps until `e` is among the events, for three seconds at most.
+  bool pumpUntilHeard(const std::vector<std::string>& events, const std::string& e) {
+    return pumpUntil(3, [&] { return has(events, e); });
+  }
+  // The body in a child, the window open on the test's server.
+  void inTheWindow(const std::function<void()>& body) {
+    const testing_support::ChildResult child = testing_support::runInChild([&] {
+      openWindow();
+      if (!HasFatalFailure()) body();
+    });
+    EXPECT_TRUE(child.ranThrough()) << child;
+  }
   // The middle of the newest alert's button, in window pixels.
   std::string buttonAt(const std::string& title) const {
     const std::optional<Point> p = host->alertButtonPoint(title);
@@ -118,15 +124,14 @@ class WindowInputTest : public ui_test::BeneathAlertsTest {
 }  // namespace
 
 TEST_F(WindowInputTest, ATapMadeDuringTheFadeAndReadAfterALongStallReachesNothing) {
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    openWindow();
+  inTheWindow([&] {
     // A click the loop reads at once acts, and shows the loop how the
     // server's clock stands to its own.
     xdotool("mousemove --window W 60 60 click 1");
-    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    ASSERT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
     beneath->heard.clear();
 
-    Answers answers;
+    ui_test::SheetLog answers;
     AlertView::make("Warning", "Clear this Frames", &answers, "OK", {"Cancel"})->show();
     pumpFor(0.5);
     // Cancel, and soon after, while the alert fades, a tap beside it. The
@@ -136,7 +141,7 @@ TEST_F(WindowInputTest, ATapMadeDuringTheFadeAndReadAfterALongStallReachesNothin
         "mousemove --window W " + buttonAt("Cancel") + " click 1 sleep 0.1 mousemove --window W 60 60 click 1";
     FILE* clicks = ::popen(xdotoolCommand(words).c_str(), "r");
     ASSERT_NE(clicks, nullptr);
-    ASSERT_TRUE(pumpUntil(3, [&] { return has(answers.events, "clicked 1"); }));
+    ASSERT_TRUE(pumpUntilHeard(answers.events, "clicked 1"));
     ::pclose(clicks);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     fd::RunLoop::main().stall(12);
@@ -153,51 +158,43 @@ TEST_F(WindowInputTest, ATapMadeDuringTheFadeAndReadAfterALongStallReachesNothin
 
     // A click another program sends then acts, taken as made when read.
     xdotool("click --window W 1");
-    EXPECT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    EXPECT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
   });
-  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
 }
 
 TEST_F(WindowInputTest, ClicksAnotherProgramSendsAfterAnAnswerItSentAct) {
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    openWindow();
+  inTheWindow([&] {
     xdotool("mousemove --window W 60 60");
     pumpFor(0.2);
-    Answers answers;
+    ui_test::SheetLog answers;
     AlertView::make("Warning", "Clear this Frames", &answers, "OK", {"Cancel"})->show();
     pumpFor(0.5);
     xdotool("mousemove --window W " + buttonAt("OK"));
     pumpFor(0.2);
     xdotool("click --window W 1");
-    ASSERT_TRUE(pumpUntil(3, [&] { return has(answers.events, "did 0"); }));
+    ASSERT_TRUE(pumpUntilHeard(answers.events, "did 0"));
     // Where the button was, the screen beneath, half a second and 1.5 s after.
     for (const double wait : {0.5, 1.0}) {
       pumpFor(wait);
       beneath->heard.clear();
       xdotool("click --window W 1");
-      EXPECT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); })) << wait;
+      EXPECT_TRUE(pumpUntilHeard(beneath->heard, "ended")) << wait;
     }
   });
-  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
 }
 
 // Ctrl held for one click, read only after Ctrl was let go (a busy loop): the
 // click is two fingers still, as the keys stood when it was made.
 TEST_F(WindowInputTest, ACtrlClickReadAfterCtrlWasLetGoIsStillTwoFingers) {
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    beneath->setMultipleTouchEnabled(true);
-    openWindow();
+  beneath->setMultipleTouchEnabled(true);
+  inTheWindow([&] {
     xdotool("mousemove --window W 100 100");
     pumpFor(0.2);
     xdotool("keydown ctrl click 1 keyup ctrl");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    ASSERT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
     EXPECT_EQ(beneath->heard.front(), "began 2");
   });
-  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
 }
 
 // The button held while the window is unmapped: the window never hears its
@@ -205,18 +202,15 @@ TEST_F(WindowInputTest, ACtrlClickReadAfterCtrlWasLetGoIsStillTwoFingers) {
 // under way is cancelled, and once the window is back the next press, its
 // moves and its release reach the screen as a stroke of their own.
 TEST_F(WindowInputTest, AStrokeAfterTheWindowWasUnmappedWithTheButtonHeldReachesTheScreen) {
-  const testing_support::ChildResult child = testing_support::runInChild([&] {
-    openWindow();
+  inTheWindow([&] {
     xdotool("mousemove --window W 60 60 mousedown 1 mousemove --window W 80 70");
-    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "moved"); }));
+    ASSERT_TRUE(pumpUntilHeard(beneath->heard, "moved"));
     xdotool("windowunmap --sync W mouseup 1 windowmap --sync W sleep 0.1");
     pumpFor(0.3);
     EXPECT_EQ(beneath->heard.back(), "cancelled");
     beneath->heard.clear();
     xdotool("mousemove --window W 200 150 mousedown 1 mousemove --window W 240 170 mouseup 1");
-    ASSERT_TRUE(pumpUntil(3, [&] { return has(beneath->heard, "ended"); }));
+    ASSERT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
     EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "moved", "ended"}));
   });
-  ASSERT_TRUE(child.exited) << "killed by signal " << child.signal;
-  EXPECT_EQ(child.exitCode, 0);
 }
