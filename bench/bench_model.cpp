@@ -1,12 +1,15 @@
 // Model speed: saving a long project, building a project from pictures
 // through the write queue (frames per second and peak memory), combining a
-// long project with a short one, and the model's start over many projects,
-// each list read to mend its background.
+// long project with a short one, and the model's start over many projects
+// and over long ones.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/ProjectDataModel.h"
 #include "model/LongProject.h"
@@ -170,27 +173,20 @@ BENCHMARK(BM_CombineLongProject)
     ->Iterations(1)
     ->UseRealTime();
 
-// The model's start over N listed projects of 100 frames, each on a user's
-// still background with its copies in place, or on none: the start looks
-// into every project for a background's copy missing (none is).
-void BM_StartOverProjects(benchmark::State& state) {
+// The model's start over the projects `names` (the first one current), the
+// sandbox holding them as setUp wrote them.
+void startOver(benchmark::State& state, const std::vector<std::string>& names,
+               const std::function<bool(ZTDataModel&)>& setUp) {
   testing_support::ScopedSandbox sandbox;
   ZTDataModel::resetSharedInstanceForTesting();
   fd::UserDefaults::resetStandardForTesting();
   ZTDataModel& m = ZTDataModel::sharedInstance();
-  const std::string background = "US20240101000000000";
-  fd::files::createDirectory(m.backgroundPath());
-  if (!gfx::writePNG(m.backgroundPath() / (background + ".png"), pagePicture(1)) ||
-      !gfx::writePNG(m.backgroundPath() / (background + "Icon.png"), pagePicture(2).scaledTo(108, 81))) {
-    state.SkipWithError("the background's pictures could not be written");
+  if (!setUp(m)) {
+    state.SkipWithError("the projects could not be written");
     return;
   }
-  for (int i = 0; i < state.range(0); ++i) {
-    m.createProject("project " + std::to_string(i), "");
-    ProjectDataModel& p = *m.prjDataModel();
-    while (p.imagesArray().size() < 100) p.createImageAtPage(static_cast<int>(p.imagesArray().size()));
-    if (state.range(1) != 0) (void)m.attachBackground(p, background, false);
-  }
+  m.setProjectsNameArray(names);
+  m.setCurProjectName(names.front());
   m.saveData();
   for (auto _ : state) {
     ZTDataModel::resetSharedInstanceForTesting();
@@ -200,12 +196,59 @@ void BM_StartOverProjects(benchmark::State& state) {
   ZTDataModel::resetSharedInstanceForTesting();
   fd::UserDefaults::resetStandardForTesting();
 }
+
+// The model's start over N listed projects of 100 frames, each on a user's
+// still background with its copies in place, or on none: the start looks
+// into every project for a background's copy missing (none is).
+void BM_StartOverProjects(benchmark::State& state) {
+  std::vector<std::string> names;
+  for (int i = 0; i < state.range(0); ++i) names.push_back("project " + std::to_string(i));
+  startOver(state, names, [&](ZTDataModel& m) {
+    const std::string background = "US20240101000000000";
+    fd::files::createDirectory(m.backgroundPath());
+    if (!gfx::writePNG(m.backgroundPath() / (background + ".png"), pagePicture(1)) ||
+        !gfx::writePNG(m.backgroundPath() / (background + "Icon.png"), pagePicture(2).scaledTo(108, 81)))
+      return false;
+    const std::filesystem::path projects = fd::paths::library() / "Projects";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (!model_test::writeLongProject(projects / names[i], 100, static_cast<int>(i % 90), false)) return false;
+      std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(names[i]);
+      if (state.range(1) != 0 && !m.attachBackground(*p, background, false)) return false;
+    }
+    return true;
+  });
+}
 BENCHMARK(BM_StartOverProjects)
     ->ArgNames({"projects", "background"})
     ->Args({20, 1})
     ->Args({200, 1})
     ->Args({200, 0})
     ->Unit(benchmark::kMillisecond)
+    ->Iterations(100)
+    ->UseRealTime();
+
+// The model's start over a short project, open, and N of 40,000 frames each
+// (a list of about 24 MB, with its 160,000 page files or without): the start
+// must not read what no kill left in doubt.
+void BM_StartOverLongProjects(benchmark::State& state) {
+  std::vector<std::string> names{"short"};
+  for (int i = 0; i < state.range(0); ++i) names.push_back("long " + std::to_string(i));
+  startOver(state, names, [&](ZTDataModel&) {
+    const std::filesystem::path projects = fd::paths::library() / "Projects";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (!model_test::writeLongProject(projects / names[i], i == 0 ? 10 : 40000, static_cast<int>(i),
+                                        state.range(1) != 0))
+        return false;
+    }
+    return true;
+  });
+}
+BENCHMARK(BM_StartOverLongProjects)
+    ->ArgNames({"projects", "page_files"})
+    ->Args({5, 0})
+    ->Args({5, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
     ->UseRealTime();
 
 }  // namespace

@@ -19,21 +19,21 @@ constexpr std::uint64_t kFirstDesk = std::uint64_t{256} << 20;
 // work still needs room for a thread or two.
 constexpr std::uint64_t kLaterDesk = std::uint64_t{16} << 20;
 
-std::uint64_t needed() {
+}  // namespace
+
+std::uint64_t need() {
   if (glx::Display::opened()) return kLaterDesk;
   // Each rasteriser thread has a stack of its own and one in its compute pool.
   const auto stacks = 2 * static_cast<std::uint64_t>(fd::rasterThreads()) * fd::defaultThreadStack();
   return kFirstDesk + stacks;
 }
 
-}  // namespace
-
 std::optional<std::string> shortfall() {
   const std::optional<std::uint64_t> room = fd::addressSpaceRoom();
   const std::optional<std::uint64_t> ceiling = fd::addressSpaceCeiling();
-  const std::uint64_t need = needed();
-  if (!room || !ceiling || *room >= need) return std::nullopt;
-  return fd::Localized("The desk needs about") + " " + fd::files::describeSize(need) + " " +
+  const std::uint64_t needed = need();
+  if (!room || !ceiling || *room >= needed) return std::nullopt;
+  return fd::Localized("The desk needs about") + " " + fd::files::describeSize(needed) + " " +
          fd::Localized("more memory, and the program's address-space limit") + " (" +
          fd::files::describeSize(*ceiling) + ") " + fd::Localized("leaves it") + " " +
          fd::files::describeSize(*room) + ". " +

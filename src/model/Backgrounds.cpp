@@ -49,3 +49,17 @@ bool isBackgroundCopyName(std::string_view name) {
   }
   return false;
 }
+
+bool backgroundFilesInDoubt(const std::vector<std::string>& names) {
+  int usual = 0;
+  for (const std::string& name : names) {
+    // The page files, nearly all of a long project's, are named by ids of
+    // digits: one look tells them.
+    if (name.empty() || (name[0] != 'b' && name[0] != 'B')) continue;
+    if (name == kBackgroundMendMark) return true;
+    if (!isBackgroundCopyName(name)) continue;
+    if (name != backgroundCopyName(std::nullopt, false) && name != backgroundCopyName(std::nullopt, true)) return true;
+    ++usual;
+  }
+  return usual == 1;
+}

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum BackgroundType : int {
   kBackgroundOther = 0,          // treated as a user still picture
@@ -30,3 +31,12 @@ std::string backgroundCopyName(const std::optional<std::string>& id, bool icon);
 bool isBackgroundCopyId(std::string_view id);
 // A file name of that pattern, under any id or none.
 bool isBackgroundCopyName(std::string_view name);
+
+// The mark a project's folder holds from the first step of a change of its
+// background until its copies are as its list names them (none apart, each
+// named one there): a kill, a failed write or a background not painted yet
+// leaves it, and the start looks into a project's list for copies to mend
+// only where its files are in doubt: the mark, a copy under a name of its
+// own, or one of the two usual copies without the other.
+inline constexpr std::string_view kBackgroundMendMark = "Background.mend";
+bool backgroundFilesInDoubt(const std::vector<std::string>& names);

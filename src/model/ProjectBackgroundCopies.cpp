@@ -3,6 +3,9 @@
 // together by renames in sequence, so new copies never replace files a list
 // on disk names: they are written under names no list names, the list is
 // renamed to name them, and only then do the copies it no longer names go.
+// A mark made in the folder before the first of these steps, and removed
+// once the copies are as the list names them, tells the start which
+// projects it must look into.
 #include <algorithm>
 
 #include "model/Backgrounds.h"
@@ -37,9 +40,19 @@ void ProjectDataModel::removeUnnamedBackgroundCopies() const {
   }
 }
 
+void ProjectDataModel::unmarkBackgroundIfSettled() const {
+  if (backgroundCopyId_) return;
+  for (const fs::path& copy : namedBackgroundCopies())
+    if (!fd::files::exists(copy)) return;
+  fd::files::removeItem(fileInFolder(std::string(kBackgroundMendMark)));
+}
+
 fd::Status ProjectDataModel::switchBackgroundCopies(const std::optional<std::string>& name,
                                                     const std::optional<std::string>& id,
                                                     const BackgroundCopyBytes& bytes) {
+  // Before anything of the folder or the list changes: a kill from here on
+  // leaves the mark, and the next start looks into the project.
+  if (fd::Status marked = fd::files::touchFile(fileInFolder(std::string(kBackgroundMendMark))); !marked) return marked;
   std::vector<fd::files::StagedFile> copies;
   std::vector<fs::path> made;
   for (const bool icon : {false, true}) {
@@ -73,7 +86,11 @@ fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
                                               const std::optional<BackgroundPictures>& pictures) {
   if (name && !isPlainPathComponent(*name)) return fd::fail("\u201c" + *name + "\u201d names no background");
   // Only the name: the copies stay (an animated background shows none of them).
-  if (!pictures) return switchBackgroundCopies(name, backgroundCopyId_, {});
+  if (!pictures) {
+    fd::Status switched = switchBackgroundCopies(name, backgroundCopyId_, {});
+    if (switched) unmarkBackgroundIfSettled();
+    return switched;
+  }
   // The backgrounds may have lost the picture of the background the project
   // already has (deleted meanwhile): the project's own copy is that picture.
   const bool same = name && name == curBackgroundName_ && isStillBackgroundType(backgroundType_);
@@ -97,6 +114,7 @@ fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
   if (fd::Status switched = switchBackgroundCopies(name, id, *bytes); !switched) return switched;
   removeUnnamedBackgroundCopies();
   if (id) (void)switchBackgroundCopiesHome(*bytes);
+  unmarkBackgroundIfSettled();
   return {};
 }
 
@@ -120,7 +138,9 @@ fd::Status ProjectDataModel::finishBackgroundSwitch() {
   // The old background's copies a kill left under the usual names must not
   // stay beside a list that names them where it has no copy of its own.
   removeUnnamedBackgroundCopies();
-  return switchBackgroundCopiesHome(*bytes);
+  if (fd::Status home = switchBackgroundCopiesHome(*bytes); !home) return home;
+  unmarkBackgroundIfSettled();
+  return {};
 }
 
 fd::Expected<ProjectDataModel::BackgroundCopyBytes> ProjectDataModel::readBackgroundCopyBytes(

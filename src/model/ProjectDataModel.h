@@ -74,8 +74,10 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   std::filesystem::path plistFilePath() const;
   static std::string dateString();
   // Removes the temp files that writes killed before their rename left in a
-  // project folder (only those of the program's own files).
-  static void removeWriteLeftovers(const std::filesystem::path& folder);
+  // project folder (only those of the program's own files). Answers, from
+  // the same one listing of the folder, whether its files leave its
+  // background in doubt (backgroundFilesInDoubt), for the start's mend.
+  static bool removeWriteLeftovers(const std::filesystem::path& folder);
   // A new id for the files of this project: a time stamp that names no file
   // in the folder and no layer or frame of the project.
   std::string newId() const;
@@ -154,6 +156,9 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // nothing for a list that names the usual names; on failure the list goes
   // on naming the copies where they are.
   fd::Status finishBackgroundSwitch();
+  // Removes the folder's mark (kBackgroundMendMark) once the copies are as
+  // the list names them: none under names of their own, each named one there.
+  void unmarkBackgroundIfSettled() const;
   const std::optional<std::string>& description() const { return description_; }
   void setDescription(std::optional<std::string> d) { description_ = std::move(d); }
   int backgroundType() const { return backgroundType_; }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "model/Backgrounds.h"
 #include "model/ProjectDataModel.h"
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
@@ -21,7 +22,9 @@ namespace {
 constexpr std::array<std::string_view, 3> kIdFileSuffixes = {".png", "Icon.png", "Snapshot.png"};
 
 // The kinds of file the program writes into a project folder.
-bool isProjectFileName(std::string_view name) { return name == projectplist::kFileName || name.ends_with(".png"); }
+bool isProjectFileName(std::string_view name) {
+  return name == projectplist::kFileName || name.ends_with(".png") || name == kBackgroundMendMark;
+}
 
 bool isRealDirectory(const fs::path& p) {
   std::error_code ec;
@@ -107,10 +110,12 @@ void ProjectDataModel::deleteFilesOfLastSave() const {
   }
 }
 
-void ProjectDataModel::removeLeftovers() const { removeWriteLeftovers(projectDicPath()); }
+void ProjectDataModel::removeLeftovers() const { (void)removeWriteLeftovers(projectDicPath()); }
 
-void ProjectDataModel::removeWriteLeftovers(const fs::path& folder) {
-  fd::files::removeAtomicWriteLeftovers(folder, isProjectFileName);
+bool ProjectDataModel::removeWriteLeftovers(const fs::path& folder) {
+  const std::vector<std::string> names = fd::files::contentsOfDirectory(folder);
+  fd::files::removeAtomicWriteLeftovers(folder, names, isProjectFileName);
+  return backgroundFilesInDoubt(names);
 }
 
 bool ProjectDataModel::isOldLayoutProject(const fs::path& folder) {

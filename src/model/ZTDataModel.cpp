@@ -127,9 +127,9 @@ void ZTDataModel::resetSharedInstanceForTesting() {
 
 ZTDataModel::ZTDataModel() {
   // Before any project opens: the start is the one moment no import runs.
-  removeLeftovers();
+  const BackgroundDoubts doubts = removeLeftovers();
   if (!readData()) createData();
-  mendProjectBackgrounds();
+  mendProjectBackgrounds(doubts);
   extendDataModel_ = std::make_unique<ExtendDataModel>();
 }
 
@@ -148,7 +148,7 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
   return fd::paths::library() / "Projects" / name;
 }
 
-void ZTDataModel::removeLeftovers() {
+ZTDataModel::BackgroundDoubts ZTDataModel::removeLeftovers() {
   const fs::path projects = fd::paths::library() / "Projects";
   // A delete killed before the list without its project was stored had
   // moved the folder aside: still listed, the project goes back to its place
@@ -187,13 +187,15 @@ void ZTDataModel::removeLeftovers() {
     const int moved = fd::files::renameToFreeName(folder / name, projects / name);
     return moved == 0 || moved == EEXIST;
   }, staging::Removal::InBackground);
+  BackgroundDoubts doubts;
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {
-      ProjectDataModel::removeWriteLeftovers(projects / name);
+      doubts.emplace_back(name, ProjectDataModel::removeWriteLeftovers(projects / name));
     }
   }
   ZipOperator::removeExportLeftovers();
+  return doubts;
 }
 
 void ZTDataModel::openCurrentProject() {

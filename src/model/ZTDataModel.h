@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/ExtendDataModel.h"
@@ -166,18 +167,26 @@ class ZTDataModel : public SoundMergerDelegate {
   // The project folders under Library/Projects, sorted; `newest` gets the
   // one whose Project.plist was written last.
   static std::vector<std::string> projectsOnDisk(std::string* newest);
+  // Whether each project folder the start's sweep listed leaves its
+  // background in doubt (backgroundFilesInDoubt), in the order of the
+  // folders' names.
+  using BackgroundDoubts = std::vector<std::pair<std::string, bool>>;
   // At start: every listed project whose list names a still background with
   // a copy missing takes the copy again from the backgrounds, or, when no
   // picture of it is left anywhere, has its background dropped; each is
   // told (ProjectNotice). Copies a list names apart, left by a kill between
   // the two switches of attachBackground, come to the usual names
   // (ProjectDataModel::finishBackgroundSwitch). Copies no list names go.
-  void mendProjectBackgrounds();
+  // Only the open project (read already) and the projects whose files leave
+  // the background in doubt are read: the sweep's `doubts`, and for a folder
+  // it did not list, a listing here.
+  void mendProjectBackgrounds(const BackgroundDoubts& doubts);
   bool mendBackgroundOf(ProjectDataModel& project) const;
   // Leftovers of killed imports, duplicates, deletes and unfinished projects
   // built from pictures (their staging folders), of killed exports (their
-  // work folders in tmp) and of killed writes in every project folder.
-  static void removeLeftovers();
+  // work folders in tmp) and of killed writes in every project folder; the
+  // same look at each project folder tells whether its background is in doubt.
+  static BackgroundDoubts removeLeftovers();
   // The names of the page files a combination made in the target's folder,
   // for it to take back: one string for them all, since a long project
   // carries hundreds of thousands.

@@ -2,8 +2,6 @@
 // application's resources, user stills under <Library>/Background.
 #include <algorithm>
 #include <new>
-#include <string_view>
-#include <vector>
 
 #include "model/Backgrounds.h"
 #include "model/ProjectNotice.h"
@@ -13,7 +11,6 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
-#include "platform/foundation/PropertyListCheck.h"
 
 namespace {
 
@@ -95,47 +92,30 @@ fd::Status ZTDataModel::setBackground(const std::string& name,
   return first;
 }
 
-namespace {
-
-// Whether a project's folder may hold a list naming a still background with
-// a copy missing or its copies apart, or copies no list names. Only those
-// lists are read whole; the others are told by their files: a folder without
-// copies whose list says nothing of a background, or one with both usual
-// copies and nothing else whose list names a background and no copies of
-// other names.
-bool mayWantMending(const std::filesystem::path& folder) {
-  std::vector<std::string> copies;
-  for (const std::string& file : fd::files::contentsOfDirectory(folder))
-    if (isBackgroundCopyName(file)) copies.push_back(file);
-  const bool usual =
-      copies == std::vector<std::string>{backgroundCopyName(std::nullopt, false), backgroundCopyName(std::nullopt, true)};
-  if (!copies.empty() && !usual) return true;
-  const fd::Expected<fd::Data> list = fd::files::readFile(folder / projectplist::kFileName, fd::plistcheck::fileBound());
-  if (!list) return false;  // the open decides about a list that cannot be read
-  const std::string_view text(reinterpret_cast<const char*>(list->data()), list->size());
-  auto says = [&](std::string_view key) { return text.find(key) != std::string_view::npos; };
-  const bool named = says(projectplist::kBackgroundNameKey);
-  return usual ? !named || says(projectplist::kBackgroundCopyKey) : named;
-}
-
-}  // namespace
-
-void ZTDataModel::mendProjectBackgrounds() {
+void ZTDataModel::mendProjectBackgrounds(const BackgroundDoubts& doubts) {
   for (const std::string& name : projectsNameArray_) {
+    const bool open = prjDataModel_ && prjDataModel_->curProjectName() == name;
+    const auto seen = std::lower_bound(doubts.begin(), doubts.end(), name,
+                                       [](const auto& folder, const std::string& n) { return folder.first < n; });
+    const bool listed = seen != doubts.end() && seen->first == name;
+    // Nearly every project: nothing more to look at.
+    if (!open && listed && !seen->second) continue;
     const OptionalPath folder = projectPathWithProjectName(name);
+    if (!folder) continue;
+    const bool inDoubt = listed ? seen->second : backgroundFilesInDoubt(fd::files::contentsOfDirectory(*folder));
     // A folder without a list is made a project only by opening it.
-    if (!folder || !fd::files::exists(*folder / projectplist::kFileName) || !mayWantMending(*folder)) continue;
+    if ((!inDoubt && !open) || !fd::files::exists(*folder / projectplist::kFileName)) continue;
     try {
-      std::shared_ptr<ProjectDataModel> project = prjDataModel_ && prjDataModel_->curProjectName() == name
-                                                      ? prjDataModel_
-                                                      : ProjectDataModel::initToShowWithProjectName(name);
+      std::shared_ptr<ProjectDataModel> project = open ? prjDataModel_ : ProjectDataModel::initToShowWithProjectName(name);
       // A list that cannot be read is left to the open that decides about it.
       if (!project || project->keptDamagedFile()) continue;
       mendBackgroundOf(*project);
       if (fd::Status finished = project->finishBackgroundSwitch(); !finished)
         fd::Log("The background copies of the project \"%s\" keep their names: %s\n", name.c_str(),
                 finished.error().c_str());
+      if (!inDoubt) continue;
       project->removeUnnamedBackgroundCopies();
+      project->unmarkBackgroundIfSettled();
     } catch (const std::bad_alloc&) {
       // A project too large for the memory left is mended at a later start.
     }

@@ -3,16 +3,20 @@
 // page-write queue go on without threads of their own, and what is drawn is
 // kept. The program started under a ceiling (ulimit -v) fits itself to it and
 // enters the desk, or says in words that the desk needs more.
+#include <sys/resource.h>
+
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 
 #include "app/AppTestSupport.h"
+#include "app/DeskRoom.h"
 #include "desk/frames/PictureLoad.h"
 #include "desk/frames/ZTPaperView.h"
 #include "desk/frames/ZTPicManagerView.h"
 #include "graphics/MemoryCeiling.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/ProcessMemory.h"
 #include "support/Pictures.h"
 
@@ -170,6 +174,57 @@ TEST_F(DeskUnderCeilingTest, StartedUnder480MBTheProgramSaysTheDeskNeedsMore) {
   }
   ui::Application::shared().terminate();
   EXPECT_EQ(ui::Application::shared().exitStatus(), 0);
+}
+
+// Between those ceilings the launch screen goes by the desk's figure: with
+// that much room beyond what it holds, and a few megabytes more, the desk is
+// entered, draws and saves; with a few less it is refused in words naming
+// the figure. The figure is near what the desk then took, not far above it:
+// a figure too low ended the process where it let the desk in, and one too
+// high refuses a desk there was room for.
+TEST_F(DeskUnderCeilingTest, Under640MBTheDeskIsRefusedOnlyWhereItsFigureDoesNotFit) {
+#ifdef FD_TEST_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory: no address-space ceiling can be set";
+#endif
+  if (ranUnderCeiling(std::uint64_t{640} << 20)) return;
+  constexpr std::uint64_t kMB = std::uint64_t{1} << 20;
+  ZTLoadingViewController* launch = start();
+  host->runUntilIdle();
+  const std::uint64_t need = desk_room::need();
+  // The ceiling from now on: what the process holds and `room` more.
+  const auto leave = [](std::uint64_t room) {
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &limit), 0);
+    limit.rlim_cur = static_cast<rlim_t>(*fd::addressSpaceInUse() + room);
+    ASSERT_LE(limit.rlim_cur, limit.rlim_max) << "the test's ceiling leaves the desk too little room";
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &limit), 0);
+  };
+  leave(need - 4 * kMB);
+  tap(launch->entryButton(ZTLoadingViewController::kPreviousWork));
+  ASSERT_EQ(host->alerts().size(), 1u) << "the desk was let in with less room than it needs";
+  const std::string message = host->alerts()[0]->message();
+  EXPECT_NE(message.find("The desk needs about " + fd::files::describeSize(need)), std::string::npos) << message;
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+
+  const std::uint64_t before = *fd::addressSpaceInUse();
+  leave(need + 4 * kMB);
+  DesktopManagerController* desk = openDesk(launch);
+  ASSERT_NE(desk, nullptr);
+  host->drag(onPage(desk, 40, 40), onPage(desk, 300, 200), 8);
+  host->runUntilIdle();
+  EXPECT_GT(inkedPixels(*desk->drawsView()->image()), 500);
+  host->advance(2.1);  // the paused drawing is written
+  desk->drawsView()->waitForPageWrites();
+  host->runUntilIdle();
+  const std::uint64_t took = *fd::addressSpaceInUse() - before;
+  std::fprintf(stderr, "the desk needs %llu MB by its figure and took %llu MB\n",
+               static_cast<unsigned long long>(need / kMB), static_cast<unsigned long long>(took / kMB));
+  EXPECT_LE(need, took + took / 4) << "the figure is far above what the desk took";
+  ui::Application::shared().terminate();
+  EXPECT_EQ(ui::Application::shared().exitStatus(), 0);
+  EXPECT_GT(inkedPixels(*ZTDataModel::sharedInstance().prjDataModel()->layFullPathAtPage(1, false, 2)), 500)
+      << "the page is saved";
 }
 
 }  // namespace

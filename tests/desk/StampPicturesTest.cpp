@@ -8,6 +8,7 @@
 #include "desk/StampArt.h"
 #include "desk/VTImageCache.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Paths.h"
 #include "platform/graphics/Image.h"
 #include "platform/ui/HeadlessHost.h"
 #include "support/Sandbox.h"
@@ -101,7 +102,8 @@ TEST_F(StampPicturesTest, ABundleFileIsReadOnceAndAgainAfterLowMemory) {
   // drawn one, and after its first read the file is not needed again.
   const fs::path bundle = root() / "bundle";
   fs::create_directories(bundle);
-  setenv("FLIPDESK_RESOURCES", bundle.c_str(), 1);
+  // Not through the environment: the GL driver's threads read it at any time.
+  fd::paths::setResourcesOverride(bundle);
   gfx::Image red(4, 3);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x) {
@@ -118,7 +120,7 @@ TEST_F(StampPicturesTest, ABundleFileIsReadOnceAndAgainAfterLowMemory) {
   fd::NotificationCenter::defaultCenter().post(fd::kLowMemoryNotification);
   EXPECT_EQ(VTImageCache::sharedCache().count(), 0u);
   EXPECT_TRUE(VTImageCache::imageNamed("rotoscroping_trim_limited@2x.png").empty()) << "read again, and gone";
-  unsetenv("FLIPDESK_RESOURCES");
+  fd::paths::setResourcesOverride({});
 }
 
 class RecordingCellDelegate : public AlbumViewCellDelegate {

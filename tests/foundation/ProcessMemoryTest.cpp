@@ -8,6 +8,7 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -121,8 +122,12 @@ TEST(ProcessMemory, UnderACeilingThreadsShareTheArenasItAllowsUnlessTheUserChose
   const ScopedVariable unchosen[] = {{"MALLOC_ARENA_MAX", nullptr}, {"GLIBC_TUNABLES", nullptr}, {"LP_NUM_THREADS", nullptr}};
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   constexpr std::uint64_t kCeiling = std::uint64_t{800} << 20;
-  const fd::AddressSpaceFit fit = fd::fitFor(kCeiling, fd::defaultThreadStack(), std::thread::hardware_concurrency());
-  const std::string raster = fit.rasterThreads > 0 ? std::to_string(fit.rasterThreads) : "unset";
+  // The rasteriser's stacks take at most a sixteenth of the ceiling, two
+  // stacks a thread: 50 MB is three threads of 8 MB stacks. A machine with
+  // no more cores than that keeps the driver's own count.
+  const std::uint64_t threads = kCeiling / 16 / (2 * fd::defaultThreadStack());
+  const std::string raster =
+      threads < std::thread::hardware_concurrency() ? std::to_string(std::max<std::uint64_t>(threads, 1)) : "unset";
   EXPECT_EXIT(startAsTheProgramAndAllocateOnManyThreads(kCeiling), testing::ExitedWithCode(1),
               "1 arenas for 24 threads, rasteriser threads: " + raster);
   {
@@ -135,5 +140,30 @@ TEST(ProcessMemory, UnderACeilingThreadsShareTheArenasItAllowsUnlessTheUserChose
     const ScopedVariable tunables("GLIBC_TUNABLES", "glibc.malloc.arena_max=2");
     EXPECT_EXIT(startAsTheProgramAndAllocateOnManyThreads(kCeiling), testing::ExitedWithCode(2),
                 "2 arenas for 24 threads, rasteriser threads: " + raster);
+  }
+}
+
+// The fit with 8 MB thread stacks: the arenas (64 MB each) take at most an
+// eighth of the ceiling, the rasteriser's two stacks a thread a sixteenth, at
+// least one of each; without a ceiling, or with room for a thread per core,
+// the driver chooses.
+TEST(ProcessMemory, TheFitGivesArenasAnEighthAndTheRasteriserASixteenthOfTheCeiling) {
+  constexpr std::uint64_t kMB = std::uint64_t{1} << 20;
+  struct Case {
+    std::optional<std::uint64_t> ceiling;
+    unsigned cores;
+    int arenas, raster;
+  };
+  const Case cases[] = {
+      {std::nullopt, 8, fd::kMallocArenas, 0}, {100 * kMB, 8, 1, 1},  {480 * kMB, 8, 1, 1},
+      {800 * kMB, 8, 1, 3},                    {800 * kMB, 3, 1, 0},  {1024 * kMB, 8, 2, 4},
+      {2047 * kMB, 8, 3, 7},                   {2048 * kMB, 8, 4, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE((c.ceiling ? std::to_string(*c.ceiling / kMB) + " MB" : std::string("no ceiling")) + " on " +
+                 std::to_string(c.cores) + " cores");
+    const fd::AddressSpaceFit fit = fd::fitFor(c.ceiling, 8 * kMB, c.cores);
+    EXPECT_EQ(fit.mallocArenas, c.arenas);
+    EXPECT_EQ(fit.rasterThreads, c.raster);
   }
 }

@@ -1,5 +1,7 @@
 // A project's list naming a still background whose copy is missing is mended
-// at the model's start, for every listed project: the copy is taken again
+// at the model's start, for every listed project whose folder leaves it in
+// doubt (a copy without the other, or the mark of a background given before
+// it had a picture, or of a change cut short): the copy is taken again
 // from the backgrounds when they have the picture, and the background is
 // dropped when no picture of it is left; each is told with the project's and
 // the background's names. A background of the user's never painted has no
@@ -47,22 +49,17 @@ class BackgroundMendTest : public ModelTest {
 
 TEST_F(BackgroundMendTest, AMissingCopyIsTakenAgainFromTheBackgroundsOrTheBackgroundDropped) {
   const std::string painted = "US20240101000000001", lost = "US20240101000000002", unpainted = "US20240101000000003";
-  for (const std::string& name : {painted, lost}) {
-    writeTinyPng(gallery(name, false), ++seed_);
-    writeTinyPng(gallery(name, true), ++seed_);
-  }
+  // Given before it was painted, and taken out of the backgrounds since.
+  const std::shared_ptr<ProjectDataModel> gone = projectWith("gone", lost);
+  writeTinyPng(gallery(painted, false), ++seed_);
+  writeTinyPng(gallery(painted, true), ++seed_);
   model().setBackgroundArray({painted, unpainted});
   ASSERT_TRUE(model().saveData());
-  // Its copy gone; its icon gone; the picture gone everywhere; never painted.
+  // Its copy gone; its icon gone; never painted.
   const std::shared_ptr<ProjectDataModel> noCopy = projectWith("no copy", painted);
   fs::remove(*noCopy->backgroundFullPath());
   const std::shared_ptr<ProjectDataModel> noIcon = projectWith("no icon", painted);
   fs::remove(*noIcon->backgroundIconFullPath());
-  const std::shared_ptr<ProjectDataModel> gone = projectWith("gone", lost);
-  fs::remove(*gone->backgroundFullPath());
-  fs::remove(*gone->backgroundIconFullPath());
-  fs::remove(gallery(lost, false));
-  fs::remove(gallery(lost, true));
   const std::shared_ptr<ProjectDataModel> fresh = projectWith("fresh", unpainted);
   EXPECT_FALSE(fs::exists(*fresh->backgroundFullPath()));
   // The open project is one to mend.

@@ -22,8 +22,8 @@ inline std::string longProjectId(int series, int n) {
   return id;
 }
 
-// False when a file could not be written.
-inline bool writeLongProject(const std::filesystem::path& folder, int frames, int series) {
+// False when a file could not be written. Without `pageFiles`, only the list.
+inline bool writeLongProject(const std::filesystem::path& folder, int frames, int series, bool pageFiles = true) {
   namespace keys = projectplist;
   std::filesystem::create_directories(folder);
   fd::Array images;
@@ -33,6 +33,7 @@ inline bool writeLongProject(const std::filesystem::path& folder, int frames, in
   // only that each is a file of its own.
   const std::string bytes = "\x89PNG\r\n\x1a\n";
   auto write = [&](const std::string& name) {
+    if (!pageFiles) return true;
     std::ofstream out(folder / name, std::ios::binary);
     out << bytes;
     return static_cast<bool>(out);

@@ -269,24 +269,20 @@ std::map<std::string, std::string> backgroundCopiesIn(const fs::path& folder) {
 // Only the project's list failing, after the copies of the new background
 // were staged (the folder takes them, the list cannot be written, or would
 // not be read again), leaves the old background's name, type and copies, in
-// memory and on disk, and no copy of the new one; a list that fails only at
-// the second switch, to the usual names, leaves the new background named
-// with its copies where the first switch put them.
+// memory and on disk, and no copy of the new one, between a built-in still
+// and one of the user's either way; a list that fails only at the second
+// switch, to the usual names, leaves the new background named with its
+// copies where the first switch put them.
 TEST_F(BackgroundPathsTest, AListFailingAfterTheCopiesKeepsTheBackgroundItNames) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
-  const std::string old = "US20240101000000000", given = "US20240101000000001";
-  std::uint8_t seed = 0;
-  for (const std::string& name : {old, given}) {
-    model_test::writeTinyPng(m.backgroundPath() / (name + ".png"), ++seed);
-    model_test::writeTinyPng(m.backgroundPath() / (name + "Icon.png"), ++seed);
-  }
+  const std::string shipped = "SSsky", painted = "US20240101000000001";
+  model_test::writeTinyPng(resources_ / (shipped + ".png"), 1);
+  model_test::writeTinyPng(resources_ / (shipped + "Icon.png"), 2);
+  model_test::writeTinyPng(m.backgroundPath() / (painted + ".png"), 3);
+  model_test::writeTinyPng(m.backgroundPath() / (painted + "Icon.png"), 4);
   std::shared_ptr<ProjectDataModel> p = m.prjDataModel();
-  ASSERT_TRUE(m.setBackground(old, {p}));
   const fs::path folder = p->projectDicPath();
   const fs::path list = p->plistFilePath();
-  const std::map<std::string, std::string> oldCopies = backgroundCopiesIn(folder);
-  ASSERT_EQ(oldCopies.size(), 2u);
-  const std::optional<fd::Data> oldList = testing_support::fileBytes(list);
 
   struct Failing {
     const char* what;
@@ -301,37 +297,52 @@ TEST_F(BackgroundPathsTest, AListFailingAfterTheCopiesKeepsTheBackgroundItNames)
       {"the list would not be read again",
        [&] { fd::plistcheck::setFileBoundForTesting(*fd::files::fileSize(list) - 1); }},
   };
-  for (const Failing& failing : failings) {
-    SCOPED_TRACE(failing.what);
-    failing.begin();
-    const fd::Status attached = m.attachBackground(*p, given, false);
-    fd::files::setWriteFaultForTesting({});
-    fd::plistcheck::setFileBoundForTesting(0);
-    EXPECT_FALSE(attached);
-    EXPECT_EQ(p->curBackgroundName(), old);
-    EXPECT_EQ(p->backgroundType(), kBackgroundUserStill);
-    EXPECT_TRUE(backgroundCopiesIn(folder) == oldCopies) << "the copies changed";
-    EXPECT_TRUE(testing_support::fileBytes(list) == oldList) << "the list changed";
-    ASSERT_TRUE(p->saveData());
-    const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(p->curProjectName());
-    EXPECT_EQ(onDisk->curBackgroundName(), old);
-    EXPECT_EQ(model_test::readText(*onDisk->backgroundFullPath()), model_test::readText(m.backgroundPath() / (old + ".png")));
+  struct Switch {
+    std::string old;
+    int oldType;
+    std::string given;
+  };
+  for (const Switch& change : {Switch{shipped, kBackgroundShippedStill, painted},
+                               Switch{painted, kBackgroundUserStill, shipped}}) {
+    const std::string& old = change.old;
+    ASSERT_TRUE(m.setBackground(old, {p}));
+    const std::map<std::string, std::string> oldCopies = backgroundCopiesIn(folder);
+    ASSERT_EQ(oldCopies.size(), 2u);
+    const std::optional<fd::Data> oldList = testing_support::fileBytes(list);
+    for (const Failing& failing : failings) {
+      SCOPED_TRACE(old + " to " + change.given + ": " + failing.what);
+      failing.begin();
+      const fd::Status attached = m.attachBackground(*p, change.given, true);
+      fd::files::setWriteFaultForTesting({});
+      fd::plistcheck::setFileBoundForTesting(0);
+      EXPECT_FALSE(attached);
+      EXPECT_EQ(p->curBackgroundName(), old);
+      EXPECT_EQ(p->backgroundType(), change.oldType);
+      EXPECT_TRUE(backgroundCopiesIn(folder) == oldCopies) << "the copies changed";
+      EXPECT_TRUE(testing_support::fileBytes(list) == oldList) << "the list changed";
+      ASSERT_TRUE(p->saveData());
+      const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(p->curProjectName());
+      EXPECT_EQ(onDisk->curBackgroundName(), old);
+      EXPECT_EQ(onDisk->backgroundType(), change.oldType);
+      EXPECT_EQ(model_test::readText(*onDisk->backgroundFullPath()),
+                model_test::readText(*m.backgroundFullPathWithBackgroundName(old)));
+    }
   }
   takeProjectNotices();
+  const std::string& given = shipped;  // from the user's, as the loop left it
 
   int listWrites = 0;
   fd::files::setWriteFaultForTesting(
       [&](const fs::path& file) { return file.filename() == "Project.plist" && ++listWrites == 2 ? ENOSPC : 0; });
-  EXPECT_TRUE(m.attachBackground(*p, given, false));
+  EXPECT_TRUE(m.attachBackground(*p, given, true));
   fd::files::setWriteFaultForTesting({});
   EXPECT_EQ(p->curBackgroundName(), given);
   const std::shared_ptr<ProjectDataModel> onDisk = ProjectDataModel::initWithProjectName(p->curProjectName());
   EXPECT_EQ(onDisk->curBackgroundName(), given);
   for (const ProjectDataModel* project : {p.get(), onDisk.get()}) {
-    EXPECT_EQ(model_test::readText(*project->backgroundFullPath()),
-              model_test::readText(m.backgroundPath() / (given + ".png")));
+    EXPECT_EQ(model_test::readText(*project->backgroundFullPath()), model_test::readText(resources_ / (given + ".png")));
     EXPECT_EQ(model_test::readText(*project->backgroundIconFullPath()),
-              model_test::readText(m.backgroundPath() / (given + "Icon.png")));
+              model_test::readText(resources_ / (given + "Icon.png")));
   }
   EXPECT_EQ(backgroundCopiesIn(folder).size(), 2u) << "copies no list names stay";
 }

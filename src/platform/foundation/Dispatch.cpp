@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <exception>
@@ -13,16 +14,21 @@
 namespace fd {
 
 namespace {
-constexpr int kBackgroundNice = 10;
+// How far below its caller a background thread runs, and the lowest
+// priority there is.
+constexpr int kBackgroundNiceStep = 10;
+constexpr int kLowestNice = 19;
 
 // On Linux the nice value belongs to the thread, and threads it starts
-// inherit it. A thread already below that priority stays there.
+// inherit it. The step is taken from where the thread stands, so that a
+// program started under nice still keeps its background work below its other
+// threads, down to the lowest priority.
 void lowerPriority() {
   const auto self = static_cast<id_t>(::gettid());
   errno = 0;
   const int now = ::getpriority(PRIO_PROCESS, self);
-  if (errno == 0 && now >= kBackgroundNice) return;
-  ::setpriority(PRIO_PROCESS, self, kBackgroundNice);
+  if (errno != 0 || now >= kLowestNice) return;
+  ::setpriority(PRIO_PROCESS, self, std::min(now + kBackgroundNiceStep, kLowestNice));
 }
 }  // namespace
 

@@ -535,8 +535,13 @@ std::string atomicWriteTarget(std::string_view name) {
 }
 
 int removeAtomicWriteLeftovers(const fs::path& dir, const std::function<bool(std::string_view target)>& ownTarget) {
+  return removeAtomicWriteLeftovers(dir, contentsOfDirectory(dir), ownTarget);
+}
+
+int removeAtomicWriteLeftovers(const fs::path& dir, const std::vector<std::string>& names,
+                               const std::function<bool(std::string_view target)>& ownTarget) {
   int removed = 0;
-  for (const std::string& name : contentsOfDirectory(dir)) {
+  for (const std::string& name : names) {
     const std::string target = atomicWriteTarget(name);
     if (target.empty() || !ownTarget(target)) continue;
     const std::string path = (dir / name).string();
@@ -552,6 +557,12 @@ int removeAtomicWriteLeftovers(const fs::path& dir, const std::function<bool(std
     ::close(fd);
   }
   return removed;
+}
+
+Status touchFile(const fs::path& p) {
+  const UniqueFd file(::open(p.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644));
+  if (file.get() < 0) return fail("cannot make " + p.string() + ": " + std::strerror(errno));
+  return {};
 }
 
 }  // namespace fd::files

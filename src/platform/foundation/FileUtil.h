@@ -159,5 +159,11 @@ std::string atomicWriteTarget(std::string_view tempName);
 // rename left behind, for targets that `ownTarget` accepts; temp files of
 // writes still in flight (in any process) are left alone. Answers how many went.
 int removeAtomicWriteLeftovers(const fs::path& dir, const std::function<bool(std::string_view target)>& ownTarget);
+// The same, among the names of dir the caller has listed already.
+int removeAtomicWriteLeftovers(const fs::path& dir, const std::vector<std::string>& names,
+                               const std::function<bool(std::string_view target)>& ownTarget);
+// Makes an empty file where none is; one there stays as it is. The failure
+// says why in words.
+Status touchFile(const fs::path& p);
 
 }  // namespace fd::files

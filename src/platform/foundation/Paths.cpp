@@ -32,6 +32,11 @@ fs::path& homeOverride() {
   return *p;
 }
 
+fs::path& resourcesOverride() {
+  static fs::path* p = new fs::path;  // never destroyed, as the home's
+  return *p;
+}
+
 fs::path envPath(const char* name) {
   const char* v = std::getenv(name);
   return (v != nullptr && *v != '\0') ? fs::path(v) : fs::path();
@@ -109,12 +114,21 @@ bool holdSandbox() {
 }
 
 fs::path resources() {
+  {
+    std::lock_guard lock(overrideMutex());
+    if (!resourcesOverride().empty()) return resourcesOverride();
+  }
   if (fs::path p = envPath("FLIPDESK_RESOURCES"); !p.empty()) return p;
 #ifdef FLIPDESK_DEFAULT_RESOURCES
   return fs::path(FLIPDESK_DEFAULT_RESOURCES);
 #else
   return fs::path("resources");
 #endif
+}
+
+void setResourcesOverride(const fs::path& folder) {
+  std::lock_guard lock(overrideMutex());
+  resourcesOverride() = folder;
 }
 
 fs::path resource(const std::string& name) { return resources() / name; }

@@ -37,6 +37,10 @@ bool holdSandbox();
 
 // The bundle's resource folder: $FLIPDESK_RESOURCES, else the build's folder.
 std::filesystem::path resources();
+// Tests point the resources at a folder of their own without changing the
+// environment, which other threads (the GL driver's) read at any time; an
+// empty path returns to the environment's choice.
+void setResourcesOverride(const std::filesystem::path& folder);
 std::filesystem::path resource(const std::string& name);
 // The largest text resource read (shader sources, string tables): the
 // program's own are a few kilobytes, and a folder put in their place by
