@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -41,6 +42,10 @@ constexpr std::string_view kCreationStagingMark = ".building-";
 // the one a deleted project's folder is moved into to be emptied.
 constexpr std::string_view kCopyStagingMark = ".copying-";
 constexpr std::string_view kRemovalStagingMark = ".deleting-";
+// What a deleted project's folder is called inside its hidden folder once it
+// is to be emptied: no longer the project's name, so that no start, whatever
+// it finds of the list, takes a folder half emptied back for the project.
+constexpr const char* kBeingEmptiedName = ".emptying";
 
 bool isStagingName(std::string_view name) {
   return ZipOperator::isImportStagingName(name) || ZTDataModel::isCreationStagingName(name) ||
@@ -57,9 +62,52 @@ std::optional<staging::Folder> moveAside(const fs::path& folder) {
   return aside;
 }
 
+// The deleted project's folder moved aside into `aside` under `name` is to go.
+void markBeingEmptied(const fs::path& aside, const std::string& name) {
+  fd::files::renameToFreeName(aside / name, aside / kBeingEmptiedName);
+}
+
+// A project a kill left half built goes holding a project's files only.
+bool builtProjectGoes(const fs::path& folder) {
+  for (const std::string& item : fd::files::contentsOfDirectory(folder)) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(folder / item, ec))) {
+      return staging::leaveAsItIs(folder, "a project being built holds files only");
+    }
+  }
+  return true;
+}
+
+// A delete killed before the list without its project was stored had moved
+// the folder aside: still listed, the project goes back to its place (so
+// does every one when the list was lost: each folder is listed again). One
+// whose place a project of the same name took since, after the list without
+// it was stored, is what was left of that delete, and goes; so does one
+// already being emptied. It goes only holding a deleted project's folder.
+bool deletedProjectGoes(const fs::path& folder, const std::function<bool(const std::string&)>& stillListed) {
+  const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
+  if (inside.empty()) return true;
+  const std::string& name = inside.front();
+  const std::string hidden = folder.filename().string();
+  const bool itsOwn = name == kBeingEmptiedName ||
+                      staging::hiddenPrefix(name, kRemovalStagingMark) == hidden.substr(0, hidden.rfind('-') + 1);
+  std::error_code ec;
+  if (inside.size() != 1 || !itsOwn || !fs::is_directory(fs::symlink_status(folder / name, ec))) {
+    return staging::leaveAsItIs(folder, "a deleted project's hidden folder holds that project's folder alone");
+  }
+  if (name == kBeingEmptiedName) return true;
+  const int moved =
+      stillListed(name) ? fd::files::renameToFreeName(folder / name, folder.parent_path() / name) : EEXIST;
+  if (moved == EEXIST) markBeingEmptied(folder, name);
+  return moved == 0 || moved == EEXIST;
+}
+
 // Removes a folder no list names, so that a kill leaves it whole or gone.
 void removeUnlistedFolder(const fs::path& folder) {
-  if (std::optional<staging::Folder> aside = moveAside(folder)) return;  // emptied as it goes
+  if (std::optional<staging::Folder> aside = moveAside(folder)) {
+    markBeingEmptied(aside->path(), folder.filename().string());
+    return;  // emptied as it goes
+  }
   fd::files::removeItem(folder);
 }
 
@@ -166,25 +214,22 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
   return fd::paths::library() / "Projects" / name;
 }
 
-void ZTDataModel::removeLeftovers() {
-  const fs::path projects = fd::paths::library() / "Projects";
-  // A delete killed before the list without its project was stored had
-  // moved the folder aside: still listed, the project goes back to its place
-  // (so does every one when the list was lost: each folder is listed again).
-  // One whose place a project of the same name took since, after the list
-  // without it was stored, is what was left of that delete, and goes.
+void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
   const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
   staging::sweep(projects, isStagingName, [&](const fs::path& folder) {
-    const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
-    if (!staging::isHiddenName(folder.filename().string(), kRemovalStagingMark) || inside.size() != 1) return true;
-    const std::string& name = inside.front();
-    const bool stillListed =
-        defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
-    if (!stillListed) return true;
-    const int moved = fd::files::renameToFreeName(folder / name, projects / name);
-    return moved == 0 || moved == EEXIST;
-  }, staging::Removal::InBackground);
+    const std::string hidden = folder.filename().string();
+    if (isCreationStagingName(hidden)) return builtProjectGoes(folder);
+    if (!staging::isHiddenName(hidden, kRemovalStagingMark)) return true;
+    return deletedProjectGoes(folder, [&](const std::string& name) {
+      return defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
+    });
+  });
+}
+
+void ZTDataModel::removeLeftovers() {
+  const fs::path projects = fd::paths::library() / "Projects";
+  sweepStagingFolders(projects);
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {
@@ -421,6 +466,7 @@ bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std
   fd::crashPoint(std::string(steps) + ".list-saved");
   for (Aside& a : aside) {
     if (a.staged) {
+      markBeingEmptied(a.staged->path(), a.folder.filename().string());
       staging::emptyInBackground(std::move(*a.staged));
     } else if (fd::files::exists(a.folder)) {
       fd::files::removeItem(a.folder);
@@ -503,11 +549,12 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
   staging::Folder stage(to->parent_path(), staging::hiddenPrefix(copyName, kCopyStagingMark));
   if (!stage.valid() || !copyContents(*from, stage.path())) return false;
   fd::crashPoint("project.duplicate.copied");
-  fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
   // A folder of the copy's name that no list names gives way.
   if (fs::exists(fs::symlink_status(*to, ec))) removeUnlistedFolder(*to);
   if (fd::files::renameToFreeName(stage.path(), *to) != 0) return false;
   stage.handOver();
+  // Private while hidden: the start takes only private ones.
+  fs::permissions(*to, fs::status(*from, ec).permissions(), ec);
   copy = *to;
   std::vector<std::string> names = projectsNameArray_;
   names.push_back(copyName);

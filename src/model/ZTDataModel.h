@@ -154,8 +154,11 @@ class ZTDataModel : public SoundMergerDelegate {
   bool mendBackgroundOf(ProjectDataModel& project) const;
   // Leftovers of killed imports, duplicates, deletes and unfinished projects
   // built from pictures (their staging folders), of killed exports (their
-  // work folders in tmp) and of killed writes in every project folder.
+  // work folders in tmp, their packages half written in Documents) and of
+  // killed writes in every project folder.
   static void removeLeftovers();
+  // The projects folder's staging folders, by what each holds.
+  static void sweepStagingFolders(const std::filesystem::path& projects);
   // Every file copied into the target is listed in copied before it is made;
   // the new ids come from ids.
   void mergeProjectInto(ProjectDataModel& target, ProjectDataModel& source, ProjectDataModel::FreshIds& ids,

@@ -399,6 +399,29 @@ bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size)
   return writeFileAtomicallyReporting(p, bytes, size).ok();
 }
 
+FileInFlight::FileInFlight(const fs::path& target) : target_(target) {
+  std::string temp;
+  UniqueFd fd(openLockedTemp(folderOf(target), target, temp));
+  if (fd.get() < 0) return;
+  temp_ = std::move(temp);
+  fd_ = std::move(fd);
+}
+
+FileInFlight::~FileInFlight() {
+  if (fd_.get() >= 0 && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+int FileInFlight::place() {
+  if (fd_.get() < 0 || temp_.empty()) return EBADF;
+  if (::fsync(fd_.get()) != 0) return errno;
+  if (const int moved = renameToFreeName(temp_, target_); moved != 0) return moved;
+  temp_.clear();
+  ::fchmod(fd_.get(), 0644);
+  syncDirectory(folderOf(target_));
+  fd_ = UniqueFd();
+  return 0;
+}
+
 void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()> release) {
   Holds& h = holds();
   std::lock_guard lock(h.m);
