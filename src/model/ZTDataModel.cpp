@@ -10,6 +10,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "model/CombineJournal.h"
 #include "model/PackageZipOperator.h"
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
@@ -230,10 +231,13 @@ void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
 void ZTDataModel::removeLeftovers() {
   const fs::path projects = fd::paths::library() / "Projects";
   sweepStagingFolders(projects);
+  CombineJournal::sweepTakingBack(projects);
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {
+    if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name) &&
+        !CombineJournal::isTakingBackName(name)) {
       ProjectDataModel::removeWriteLeftovers(projects / name);
+      CombineJournal::takeBackKilled(projects, name);
     }
   }
   ZipOperator::removeExportLeftovers();

@@ -16,6 +16,8 @@
 #include "model/ProjectDataModel.h"
 #include "model/SoundMerger.h"
 
+class CombineJournal;
+
 class ZTDataModelDelegate {
  public:
   virtual ~ZTDataModelDelegate() = default;
@@ -154,8 +156,9 @@ class ZTDataModel : public SoundMergerDelegate {
   bool mendBackgroundOf(ProjectDataModel& project) const;
   // Leftovers of killed imports, duplicates, deletes and unfinished projects
   // built from pictures (their staging folders), of killed exports (their
-  // work folders in tmp, their packages half written in Documents) and of
-  // killed writes in every project folder.
+  // work folders in tmp, their packages half written in Documents), of
+  // killed combinations (the pages they carried) and of killed writes in
+  // every project folder.
   static void removeLeftovers();
   // The projects folder's staging folders, by what each holds.
   static void sweepStagingFolders(const std::filesystem::path& projects);
@@ -196,4 +199,7 @@ class ZTDataModel : public SoundMergerDelegate {
   std::string lastError_;
   // The merger of the combination in progress, kept until it has answered.
   std::shared_ptr<SoundMerger> merger_;
+  // The pages the combination in progress carries, written down before they
+  // are made, until they are named by its target's list or taken back.
+  std::unique_ptr<CombineJournal> combineJournal_;
 };

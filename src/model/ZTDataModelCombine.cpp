@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "model/CombineJournal.h"
 #include "model/SafeName.h"
 #include "model/Timeline.h"
 #include "model/Tools.h"
@@ -76,6 +77,10 @@ void giveUpIfEnding() {
   if (fd::stopRequested()) throw EndRequested{};
 }
 
+// The pages could not be written down before they were made: the
+// combination is taken back as if it had not begun.
+struct NotWrittenDown {};
+
 }  // namespace
 
 void ZTDataModel::combineSoundFileWithProject(const std::vector<std::string>& names) {
@@ -109,10 +114,13 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& s
   // names it.
   const int pageStart = static_cast<int>(target.imagesArray().size());
   const PageCarrier carrier(from, to);
-  for (const auto& [oldName, newName] : source.renameAllWithPageStart(pageStart, ids)) {
+  const std::vector<std::pair<std::string, std::string>> renamed = source.renameAllWithPageStart(pageStart, ids);
+  if (!combineJournal_ || !combineJournal_->note(renamed)) throw NotWrittenDown{};
+  for (const auto& [oldName, newName] : renamed) {
     giveUpIfEnding();
     copied.push_back(to / newName);
     if (!carrier.carry(oldName, newName)) copied.pop_back();
+    fd::crashPoint("combine.page-carried");
   }
   target.appendFramesOf(source);
 }
@@ -136,6 +144,9 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   } catch (const EndRequested&) {
     combined = false;
     setLastError("the program is ending");
+  } catch (const NotWrittenDown&) {
+    combined = false;
+    setLastError("the pages it carries could not be written down first (the disk may be full)");
   }
   // Once the target is saved, the open object shows it as it is on disk,
   // whatever failed after: a later save of the object as it was would write
@@ -159,6 +170,7 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
       }
     }
   }
+  combineJournal_.reset();
   if (!combined) return false;
   if (delegate_ != nullptr) delegate_->combineFinish();
   return *combined;
@@ -180,6 +192,7 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // New ids name no file of the target's folder and no record of it or of a
   // project merged, and are drawn without waiting for the clock.
   std::optional<ProjectDataModel::FreshIds> ids;
+  combineJournal_ = std::make_unique<CombineJournal>(target->projectDicPath());
   for (std::size_t i = 1; i < names.size(); ++i) {
     const std::string& name = names[i];
     if (!isPlainPathComponent(name) || !seen.insert(name).second) continue;

@@ -575,4 +575,55 @@ TEST_F(ProjectFolderKillTest, APackageTakesItsNameOnlyWholeWhereverDocumentsIs) 
   EXPECT_EQ(fd::files::contentsOfDirectory(elsewhere), Names{"Walk.zt2"});
 }
 
+// A combination killed while it carried the pages into the first project's
+// folder left them there under names no list knows, for good (142 MB once
+// the merged project was deleted): the next start takes back what it carried
+// unless the first project's list names it, off the main thread, and a kill
+// then leaves the rest to the start after.
+TEST_F(ProjectFolderKillTest, ACombineKilledAtAnyStepLeavesOnlyPagesAListNames) {
+  const auto expectOnlyNamedPages = [&] {
+    expectOnlyWholeProjects(walk_, false);
+    std::set<std::string> named = {"Project.plist"};
+    const std::shared_ptr<ProjectDataModel> walk = ProjectDataModel::initWithProjectName("Walk");
+    for (const FrameRecord& r : walk->imagesArray()) {
+      for (const std::string& id : r.laysArray) named.insert(id + ".png");
+      named.insert(r.iconName + "Icon.png");
+      named.insert(r.iconName + "Snapshot.png");
+    }
+    for (const std::string& file : fd::files::contentsOfDirectory(projectFolder("Walk"))) {
+      EXPECT_TRUE(walk_.contains(file) || named.contains(file)) << file << " is named by no list";
+    }
+  };
+  const auto combine = [] {
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    m.combineProjects({"Walk", "Run"});
+    m.saveData();
+    ZTDataModel::waitForRemovals();
+  };
+  const int killed = killAtEachStep({{"combine.page-carried", 1},
+                                     {"combine.page-carried", 5},
+                                     {"combine.pages-copied", 1},
+                                     {"combine.target-saved", 1},
+                                     {"combine.moved-aside", 1},
+                                     {"combine.list-saved", 1}},
+                                    combine, expectOnlyNamedPages);
+  EXPECT_EQ(killed, 6);
+
+  freshStart();
+  EXPECT_TRUE(runInChild([&] {
+                fd::armCrashPoint("combine.pages-copied");
+                combine();
+              }).crashedAtPoint());
+  EXPECT_TRUE(runInChild([] {
+                fd::armCrashPoint("combine.taking-back.page-removed", 2);
+                restart();
+                ZTDataModel::sharedInstance();
+                ZTDataModel::waitForRemovals();
+              }).crashedAtPoint());
+  restart();
+  ZTDataModel::sharedInstance();
+  expectOnlyNamedPages();
+  EXPECT_EQ(ZTDataModel::sharedInstance().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+}
+
 }  // namespace
