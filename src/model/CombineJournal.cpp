@@ -1,38 +1,31 @@
 #include "model/CombineJournal.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <optional>
-#include <string_view>
 
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
-#include "model/StagingFolder.h"
 #include "platform/foundation/CrashPoint.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The journal in the target's folder while the combination runs. Its first
-// line is the stamp of the target's list ("-" when it had none), its second
-// the byte count of the target folder's name, ':' and the name (which a
-// journal moved out of the folder no longer tells by its place), then one
-// page file's name a line.
-constexpr const char* kJournalName = ".combining";
-// Once the start has found its pages to be taken back, the journal is moved
-// under kMovedName into a hidden folder of the projects folder marked so.
-constexpr std::string_view kTakingBackMark = ".taking-back-";
-constexpr const char* kMovedName = "pages";
+// The hidden folder beside the target's: "." + name + kMark + XXXXXX. The
+// list in it is called kListName, and kMarkedName once the start found its
+// pages to be taken back. Its first line is the stamp of the target's list
+// ("-" when it had none), its second the byte count of the target folder's
+// name, ':' and the name, then one page file's name a line.
+constexpr std::string_view kMark = ".combining-";
+constexpr const char* kListName = "pages";
+constexpr const char* kMarkedName = "pages-to-take-back";
 // The names are written in pieces of about this size.
 constexpr std::size_t kWriteSize = 64 * 1024;
 
@@ -54,59 +47,44 @@ bool writeAll(int file, std::string_view bytes) {
   return true;
 }
 
-// Only names of the files a combination carries (layer, icon and snapshot
-// pictures) are ever removed, whatever a journal says.
-bool isPageFileName(std::string_view name) { return isPlainPathComponent(name) && name.ends_with(".png"); }
+// The list's first two lines: the stamp line (with its end) and the target
+// folder's name; nullopt when the kill cut them short.
+struct Head {
+  std::string stamp;
+  std::string target;
+};
 
-// Removes the pages the journal in `folder` names from the target's folder;
-// false when the end of the program came first. The ids a later run draws
-// are later than any the killed one drew (fd::countedTimestampId never runs
-// ahead of the clock), so no file made since bears a name written down here.
-bool takeBackPages(const fs::path& folder, const std::atomic<bool>& ending) {
-  std::ifstream in(folder / kMovedName, std::ios::binary);
-  std::string line;
+std::optional<Head> readHead(std::istream& in) {
+  Head head;
   std::string count;
-  if (!std::getline(in, line) || !std::getline(in, count, ':')) return true;
+  if (!std::getline(in, head.stamp) || !std::getline(in, count, ':')) return std::nullopt;
+  head.stamp += '\n';
   std::size_t size = 0;
   const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), size);
-  if (error != std::errc() || end != count.data() + count.size() || size > 4096) return true;
-  std::string name(size, '\0');
-  if (!in.read(name.data(), static_cast<std::streamsize>(size)) || in.get() != '\n' || !isPlainPathComponent(name)) {
-    return true;
+  if (error != std::errc() || end != count.data() + count.size() || size > 4096) return std::nullopt;
+  head.target.resize(size);
+  if (!in.read(head.target.data(), static_cast<std::streamsize>(size)) || in.get() != '\n' ||
+      !isPlainPathComponent(head.target)) {
+    return std::nullopt;
   }
-  // Held open, so that the pages are found even if the project is renamed
-  // meanwhile; a project gone since took its pages with it.
-  const fd::files::UniqueFd target(
-      ::open((folder.parent_path() / name).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (target.get() < 0) return true;
-  while (std::getline(in, line)) {
-    if (ending) return false;
-    // A last line the kill cut short names nothing.
-    if (in.eof()) break;
-    if (isPageFileName(line) && ::unlinkat(target.get(), line.c_str(), 0) == 0) {
-      fd::crashPoint("combine.taking-back.page-removed");
-    }
-  }
-  return true;
+  return head;
 }
+
+// Only names of the files a combination carries (layer, icon and snapshot
+// pictures) are ever removed, whatever a list says.
+bool isPageFileName(std::string_view name) { return isPlainPathComponent(name) && name.ends_with(".png"); }
 
 }  // namespace
 
-CombineJournal::CombineJournal(const fs::path& targetFolder) : path_(targetFolder / kJournalName) {
-  fd::files::UniqueFd file(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (file.get() < 0) return;
+CombineJournal::CombineJournal(const fs::path& targetFolder)
+    : folder_(targetFolder.parent_path(), staging::hiddenPrefix(targetFolder.filename().string(), kMark)) {
+  if (!folder_.valid()) return;
+  fd::files::UniqueFd file(
+      ::open((folder_.path() / kListName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   const std::string name = targetFolder.filename().string();
   const std::string head = stampLine(fd::files::fileStamp(targetFolder / projectplist::kFileName)) +
                            std::to_string(name.size()) + ":" + name + "\n";
-  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || ::fchmod(file.get(), 0600) != 0 || !writeAll(file.get(), head)) {
-    ::unlink(path_.c_str());
-    return;
-  }
-  file_ = std::move(file);
-}
-
-CombineJournal::~CombineJournal() {
-  if (valid()) ::unlink(path_.c_str());
+  if (file.get() >= 0 && writeAll(file.get(), head)) file_ = std::move(file);
 }
 
 bool CombineJournal::note(const std::vector<std::pair<std::string, std::string>>& renamed) {
@@ -124,47 +102,48 @@ bool CombineJournal::note(const std::vector<std::pair<std::string, std::string>>
   return writeAll(file_.get(), piece);
 }
 
-bool CombineJournal::isTakingBackName(std::string_view name) { return staging::isHiddenName(name, kTakingBackMark); }
+bool CombineJournal::isJournalName(std::string_view name) { return staging::isHiddenName(name, kMark); }
 
-void CombineJournal::takeBackKilled(const fs::path& projects, const std::string& name) {
-  const fs::path folder = projects / name;
-  const fs::path journal = folder / kJournalName;
-  const fd::files::UniqueFd file(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (file.get() < 0) return;
-  struct stat st {};
-  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-      (st.st_mode & 07777) != (S_IRUSR | S_IWUSR)) {
-    staging::leaveAsItIs(journal, "it is not a list of pages as a combination writes one");
-    return;
+bool CombineJournal::settle(const fs::path& folder) {
+  const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
+  if (inside.empty()) return true;
+  std::error_code ec;
+  const std::string& list = inside.front();
+  if (inside.size() != 1 || (list != kListName && list != kMarkedName) ||
+      !fs::is_regular_file(fs::symlink_status(folder / list, ec))) {
+    return staging::leaveAsItIs(folder, "a combination's hidden folder holds its list of pages alone");
   }
-  // Held: a combination in flight in another run of the program.
-  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return;
-  char head[160];
-  const ssize_t read = ::pread(file.get(), head, sizeof head, 0);
-  const std::string_view text(head, read > 0 ? static_cast<std::size_t>(read) : 0);
-  const std::size_t eol = text.find('\n');
-  // Cut short before its first line, it was left before any page was made.
-  if (eol == std::string_view::npos ||
-      text.substr(0, eol + 1) != stampLine(fd::files::fileStamp(folder / projectplist::kFileName))) {
-    ::unlink(journal.c_str());
-    return;
+  if (list == kMarkedName) return true;
+  // Cut short before the target was named, it was left before any page was made.
+  std::ifstream in(folder / list, std::ios::binary);
+  const std::optional<Head> head = readHead(in);
+  const fs::path targetList = folder.parent_path() / (head ? head->target : std::string()) / projectplist::kFileName;
+  if (head && head->stamp == stampLine(fd::files::fileStamp(targetList))) {
+    fd::files::renameToFreeName(folder / kListName, folder / kMarkedName);
   }
-  staging::Folder aside(projects, staging::hiddenPrefix(name, kTakingBackMark));
-  if (!aside.valid() || fd::files::renameToFreeName(journal, aside.path() / kMovedName) != 0) return;
-  staging::emptyInBackground(std::move(aside), takeBackPages);
+  return true;
 }
 
-void CombineJournal::sweepTakingBack(const fs::path& projects) {
-  staging::sweep(
-      projects, isTakingBackName,
-      [](const fs::path& folder) {
-        std::error_code ec;
-        const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
-        if (inside.empty() || (inside.size() == 1 && inside.front() == kMovedName &&
-                               fs::is_regular_file(fs::symlink_status(folder / kMovedName, ec)))) {
-          return true;
-        }
-        return staging::leaveAsItIs(folder, "it holds more than the list of pages to take back");
-      },
-      takeBackPages);
+bool CombineJournal::takeBack(const fs::path& folder, const std::atomic<bool>& ending) {
+  std::ifstream in(folder / kMarkedName, std::ios::binary);
+  const std::optional<Head> head = in ? readHead(in) : std::nullopt;
+  if (!head) return true;
+  // Held open, so that the pages are found even if the project is renamed
+  // meanwhile; a project gone since took its pages with it. The ids a later
+  // run draws are later than any the killed one drew (fd::countedTimestampId
+  // never runs ahead of the clock), so no file made since bears a name
+  // written down here.
+  const fd::files::UniqueFd target(
+      ::open((folder.parent_path() / head->target).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (target.get() < 0) return true;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (ending) return false;
+    // A last line the kill cut short names nothing.
+    if (in.eof()) break;
+    if (isPageFileName(line) && ::unlinkat(target.get(), line.c_str(), 0) == 0) {
+      fd::crashPoint("combine.taking-back.page-removed");
+    }
+  }
+  return true;
 }

@@ -50,7 +50,8 @@ constexpr const char* kBeingEmptiedName = ".emptying";
 
 bool isStagingName(std::string_view name) {
   return ZipOperator::isImportStagingName(name) || ZTDataModel::isCreationStagingName(name) ||
-         staging::isHiddenName(name, kCopyStagingMark) || staging::isHiddenName(name, kRemovalStagingMark);
+         staging::isHiddenName(name, kCopyStagingMark) || staging::isHiddenName(name, kRemovalStagingMark) ||
+         CombineJournal::isJournalName(name);
 }
 
 // Moves a project folder in one rename into a hidden folder, under its own
@@ -218,26 +219,29 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
 void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
   const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
-  staging::sweep(projects, isStagingName, [&](const fs::path& folder) {
-    const std::string hidden = folder.filename().string();
-    if (isCreationStagingName(hidden)) return builtProjectGoes(folder);
-    if (!staging::isHiddenName(hidden, kRemovalStagingMark)) return true;
-    return deletedProjectGoes(folder, [&](const std::string& name) {
-      return defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
-    });
-  });
+  staging::sweep(
+      projects, isStagingName,
+      [&](const fs::path& folder) {
+        const std::string hidden = folder.filename().string();
+        if (isCreationStagingName(hidden)) return builtProjectGoes(folder);
+        if (CombineJournal::isJournalName(hidden)) return CombineJournal::settle(folder);
+        if (!staging::isHiddenName(hidden, kRemovalStagingMark)) return true;
+        return deletedProjectGoes(folder, [&](const std::string& name) {
+          return defaults.startedFromDamagedFile() || std::find(listed.begin(), listed.end(), name) != listed.end();
+        });
+      },
+      [](const fs::path& folder, const std::atomic<bool>& ending) {
+        return !CombineJournal::isJournalName(folder.filename().string()) || CombineJournal::takeBack(folder, ending);
+      });
 }
 
 void ZTDataModel::removeLeftovers() {
   const fs::path projects = fd::paths::library() / "Projects";
   sweepStagingFolders(projects);
-  CombineJournal::sweepTakingBack(projects);
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name) &&
-        !CombineJournal::isTakingBackName(name)) {
+    if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {
       ProjectDataModel::removeWriteLeftovers(projects / name);
-      CombineJournal::takeBackKilled(projects, name);
     }
   }
   ZipOperator::removeExportLeftovers();
