@@ -33,8 +33,11 @@ namespace {
 // Only these extensions are packed, compared exactly (case included).
 constexpr std::array<std::string_view, 9> kPackedExtensions = {"JPG", "jpg", "PNG", "png", "plist",
                                                                "m4r", "caf", "wav", "aif"};
-// An export's work folder in tmp: kExportStagingPrefix + XXXXXX.
+// An export's work folder in tmp: kExportStagingPrefix + XXXXXX, holding the
+// converted copy under kExportWorkFolder (and, made by earlier versions, the
+// zip being written, "<name>.zip").
 constexpr std::string_view kExportStagingPrefix = "ProjectData-";
+constexpr const char* kExportWorkFolder = "project";
 
 // The spellings that take a package name, per format: a name is taken only by
 // a package of the same format, whichever case its extension is in.
@@ -203,15 +206,15 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   const fs::path source = project.projectDicPath();
   if (!fd::files::isDirectory(source)) return fail(PackageFailure::ProjectMissing);
 
-  // The zip, and for the older layout a converted copy of the project, are
-  // made in a staging folder of its own: the project folder is only read,
-  // tagged sounds are packed straight from Documents, and two exports never
-  // share a work folder.
-  staging::Folder stage(fd::paths::temporary(), std::string(kExportStagingPrefix));
-  if (!stage.valid()) return failWriting(errno);  // the folder's making left why
+  // For the older layout a converted copy of the project is made in a work
+  // folder of its own: the project folder is only read, tagged sounds are
+  // packed straight from Documents, and two exports never share a work folder.
+  std::optional<staging::Folder> stage;
   fs::path work = source;
   if (!isUpgradeVersion) {
-    work = stage.path() / "project";
+    stage.emplace(fd::paths::temporary(), std::string(kExportStagingPrefix));
+    if (!stage->valid()) return failWriting(errno);  // the folder's making left why
+    work = stage->path() / kExportWorkFolder;
     if (!fd::files::createDirectory(work)) return failWriting(errno);
     if (const std::error_code why = fd::files::copyContents(source, work, [] { return !fd::endAsked(); }))
       return failWriting(why.value());
@@ -227,10 +230,16 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   if (fd::files::exists(documents / (name + "." + extension))) name = rightNameWithName(name, isUpgradeVersion);
   const auto sounds = taggedSounds(project.soundNameArray(), documents, work);
 
-  const fs::path zipPath = stage.path() / (name + ".zip");
-  if (!packFolder(work, sounds, zipPath)) return false;
+  // Written beside its place under a hidden name and renamed to its own once
+  // whole: a zip made elsewhere was copied into a Documents on another file
+  // system under the package's name, and a kill during the copy left a
+  // package cut short that the Packages panel offered.
   fs::path package = documents / (name + "." + extension);
-  if (const int error = moveNoReplace(zipPath, package)) return failWriting(error);
+  fd::files::FileInFlight packing(package);
+  if (!packing.valid()) return failWriting(errno);
+  if (!packFolder(work, sounds, packing.path())) return false;
+  fd::crashPoint("package.export.packed");
+  if (const int error = packing.place()) return failWriting(error);
   // Moved, not copied: once the package stands in Documents nothing may fail.
   lastPackagePath_ = std::move(package);
   return true;
@@ -255,6 +264,8 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
     return failForMemory();
   }
   staged->handOver();
+  std::error_code ec;
+  fs::permissions(folder, staging::kPlainFolderPermissions, ec);
   return true;
 }
 
@@ -318,10 +329,9 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
     return fail(PackageFailure::ListDamaged, ZipFailure::None,
                 std::string(projectplist::kFileName) + " cannot be read (" + contents.error() + ")");
   }
-  // Project folders are plain folders; the staging folder was made private.
   fd::crashPoint("package.import.unpacked");
-  fs::permissions(stage.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec, ec);
+  // Private while hidden (the start takes only private ones); a plain
+  // folder once it has its name.
   staged.emplace(std::move(stage));
   return true;
 }
@@ -342,9 +352,28 @@ std::string ZipOperator::rightNameWithName(const std::string& name, bool isUpgra
 bool ZipOperator::isImportStagingName(std::string_view name) { return staging::isHiddenName(name, kImportStagingMark); }
 
 void ZipOperator::removeExportLeftovers() {
-  staging::sweep(fd::paths::temporary(), [](std::string_view name) {
-    return name.starts_with(kExportStagingPrefix) &&
-           fd::files::isUniqueTempSuffix(name.substr(kExportStagingPrefix.size()));
+  // Emptied off the calling thread: the converted copy of a long project
+  // holds hundreds of thousands of files, and the start would wait for them.
+  staging::sweep(
+      fd::paths::temporary(),
+      [](std::string_view name) {
+        return name.starts_with(kExportStagingPrefix) &&
+               fd::files::isUniqueTempSuffix(name.substr(kExportStagingPrefix.size()));
+      },
+      [](const fs::path& folder) {
+        for (const std::string& item : fd::files::contentsOfDirectory(folder)) {
+          std::error_code ec;
+          const fs::file_status status = fs::symlink_status(folder / item, ec);
+          const bool madeByExport = item == kExportWorkFolder ? fs::is_directory(status)
+                                                              : item.ends_with(".zip") && fs::is_regular_file(status);
+          if (!madeByExport) return staging::leaveAsItIs(folder, "an export puts no " + item + " in its work folder");
+        }
+        return true;
+      });
+  // A package a kill left half written, hidden beside its place.
+  fd::files::removeAtomicWriteLeftovers(fd::paths::documents(), [](std::string_view target) {
+    const fs::path package(target);
+    return hasExtensionIn(package, std::array<std::string_view, 2>{kCurrentExtension, kOlderExtension});
   });
 }
 

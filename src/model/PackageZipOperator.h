@@ -70,8 +70,9 @@ class ZipOperator {
   // "." + target name + ".import-" + six letters or digits. One that is still
   // there when the projects folder opens was left by a killed import.
   static bool isImportStagingName(std::string_view name);
-  // Removes the work folders that killed exports left in tmp (only the
-  // program's own names, and none an export in flight holds).
+  // Removes what killed exports left: their work folders in tmp (only the
+  // program's own, and none an export in flight holds), emptied off the
+  // calling thread, and the packages they left half written in Documents.
   static void removeExportLeftovers();
 
   // Why the last export or import answered NO, and where the last export went.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include "model/SafeName.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StopRequest.h"
 
@@ -32,11 +34,17 @@ fd::files::UniqueFd openFolder(const fs::path& folder) {
   return fd::files::UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
+// A folder handed over, and what its emptying does first.
+struct Handed {
+  Folder folder;
+  Emptier first;
+};
+
 // The folders handed over to be emptied, and whether a thread empties them.
 struct Emptying {
   std::mutex mutex;
   std::condition_variable idle;
-  std::deque<Folder> waiting;
+  std::deque<Handed> waiting;
   bool working = false;
   // Tests hold the emptying to look at a folder while it waits.
   bool held = false;
@@ -56,7 +64,7 @@ Emptying& emptying() {
 // Under the lock: the state this process owns.
 void takeOwnership(Emptying& e) {
   if (e.owner == ::getpid()) return;
-  for (Folder& inherited : e.waiting) inherited.handOver();
+  for (Handed& inherited : e.waiting) inherited.folder.handOver();
   e.waiting.clear();
   e.working = false;
   e.owner = ::getpid();
@@ -97,8 +105,11 @@ void endEmptying() {
 
 // The folder goes with what is left of it, its lock with it; once the
 // program ends it is left as it is, hidden and no longer held.
-void emptyOne(Folder folder, const std::atomic<bool>& ending) {
-  if (!removeContents(folder.path(), ending, true)) folder.handOver();
+void emptyOne(Handed handed, const std::atomic<bool>& ending) {
+  Folder& folder = handed.folder;
+  if ((handed.first && !handed.first(folder.path(), ending)) || !removeContents(folder.path(), ending, true)) {
+    folder.handOver();
+  }
 }
 
 void emptyWaiting() {
@@ -106,10 +117,10 @@ void emptyWaiting() {
   std::unique_lock lock(e.mutex);
   e.idle.wait(lock, [&] { return !e.held || e.ending; });
   while (!e.waiting.empty() && !e.ending) {
-    Folder folder = std::move(e.waiting.front());
+    Handed handed = std::move(e.waiting.front());
     e.waiting.pop_front();
     lock.unlock();
-    emptyOne(std::move(folder), e.ending);
+    emptyOne(std::move(handed), e.ending);
     lock.lock();
   }
   e.working = false;
@@ -165,13 +176,13 @@ Folder::~Folder() {
   fs::remove_all(path_, ec);
 }
 
-void emptyInBackground(Folder folder) {
+void emptyInBackground(Folder folder, Emptier first) {
   if (!folder.valid()) return;
   Emptying& e = emptying();
   {
     std::lock_guard lock(e.mutex);
     takeOwnership(e);
-    e.waiting.push_back(std::move(folder));
+    e.waiting.push_back(Handed{std::move(folder), std::move(first)});
     if (e.working) return;
     e.working = true;
   }
@@ -195,22 +206,34 @@ void waitForEmptying() {
   e.idle.wait(lock, [&] { return !e.working; });
 }
 
+bool madeByProgram(const fs::path& folder) {
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) return leaveAsItIs(folder, "it is no folder");
+  if (st.st_uid != ::geteuid()) return leaveAsItIs(folder, "it belongs to another user");
+  if ((st.st_mode & 07777) != S_IRWXU) return leaveAsItIs(folder, "it is not private to the user");
+  return true;
+}
+
+bool leaveAsItIs(const fs::path& path, std::string_view why) {
+  fd::Log("Left %s as it is, though named as the program's work: %.*s\n", path.c_str(), static_cast<int>(why.size()),
+          why.data());
+  return false;
+}
+
 void sweep(const fs::path& parent, const std::function<bool(std::string_view name)>& ours,
-           const std::function<bool(const fs::path& folder)>& settle, Removal removal) {
+           const std::function<bool(const fs::path& folder)>& settle, const Emptier& first) {
   for (const std::string& name : fd::files::contentsOfDirectory(parent)) {
     if (!ours(name)) continue;
     const fs::path folder = parent / name;
-    std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(folder, ec))) continue;
-    // Held while it goes, so that no operation starts in it meanwhile.
+    // Held while it goes, so that no operation starts in it meanwhile; held
+    // first, so that the shape looked at is not that of a folder an
+    // operation in flight is still making.
     fd::files::UniqueFd lock = openFolder(folder);
-    if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    if (lock.get() >= 0 && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    if (!madeByProgram(folder) || lock.get() < 0) continue;
     if (settle && !settle(folder)) continue;
-    if (removal == Removal::InBackground) {
-      emptyInBackground(Folder(folder, std::move(lock)));
-    } else {
-      fs::remove_all(folder, ec);
-    }
+    emptyInBackground(Folder(folder, std::move(lock)), first);
   }
 }
 

@@ -4,9 +4,11 @@
 // emptied, a package being written), so that a kill at any moment leaves
 // nothing that looks like a project or a package, only a folder the next
 // start removes. Beside projects such a folder is named "." + the project's
-// name + a mark (".import-", ".copying-", ...) + six letters or digits. While
-// its operation runs the folder is locked, and the start leaves a locked one
-// alone: another run of the program may be at work in it.
+// name + a mark (".import-", ".copying-", ...) + six letters or digits, and is
+// private to the user (mode 0700). While its operation runs the folder is
+// locked, and the start leaves a locked one alone: another run of the program
+// may be at work in it.
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -24,10 +26,16 @@ bool isHiddenName(std::string_view name, std::string_view mark);
 // The name such a hidden name was made for (as hiddenPrefix kept it).
 std::string nameInHiddenName(std::string_view hidden, std::string_view mark);
 
-// How sweep removes a folder: at once, or held and handed to
-// emptyInBackground (a folder a kill left half emptied may hold hundreds of
-// thousands of files, and a start would wait seconds for them).
-enum class Removal { Here, InBackground };
+// What such a folder is given once it has its own name and is no longer the
+// program's work: a plain folder, readable by others.
+constexpr std::filesystem::perms kPlainFolderPermissions =
+    std::filesystem::perms::owner_all | std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
+    std::filesystem::perms::others_read | std::filesystem::perms::others_exec;
+
+// Work a folder's emptying does first (taking back files a killed operation
+// left elsewhere, as the folder's own files tell): false when the end of the
+// program stopped it, and the folder is left whole for the next start.
+using Emptier = std::function<bool(const std::filesystem::path& folder, const std::atomic<bool>& ending)>;
 
 class Folder {
  public:
@@ -50,7 +58,7 @@ class Folder {
 
  private:
   friend void sweep(const std::filesystem::path&, const std::function<bool(std::string_view)>&,
-                    const std::function<bool(const std::filesystem::path&)>&, Removal);
+                    const std::function<bool(const std::filesystem::path&)>&, const Emptier&);
   // A folder already there, held by the lock given.
   Folder(std::filesystem::path path, fd::files::UniqueFd lock) : path_(std::move(path)), lock_(std::move(lock)) {}
 
@@ -64,18 +72,29 @@ class Folder {
 // When no thread can start it is emptied here. The end of the program
 // (exit) stops the emptying between two files and leaves the rest, hidden,
 // for the next start, so a quit never waits for a large folder to go.
-void emptyInBackground(Folder folder);
+// `first`, when given, runs on that thread before the folder is emptied.
+void emptyInBackground(Folder folder, Emptier first = {});
 // Waits until every folder this process handed to emptyInBackground is gone.
 void waitForEmptying();
 // While held, folders handed to emptyInBackground wait untouched (tests).
 void holdEmptyingForTesting(bool held);
 
-// Removes the folders directly in parent whose names `ours` accepts, unless
-// an operation in flight holds one; links and files of such names stay.
-// `settle`, when given, sees each folder first (held, so no run starts in
-// it), may move out what must not go, and answers whether the folder goes.
+// Whether the folder has the shape Folder gives: a real folder (not a link),
+// the user's own and private to the user. A name alone tells nothing: a
+// folder of the user's may bear one of the program's. Logs why not.
+bool madeByProgram(const std::filesystem::path& folder);
+// Logs that what stands at path, though named as the program's work, is left
+// as it is, and why; false, for a sweep's `settle` to answer.
+bool leaveAsItIs(const std::filesystem::path& path, std::string_view why);
+
+// Hands the folders directly in parent whose names `ours` accepts and that
+// madeByProgram to emptyInBackground, held (a folder a kill left may hold
+// hundreds of thousands of files, and a start would wait seconds for them),
+// unless an operation in flight holds one; anything else of such a name
+// stays, and is logged. `settle`, when given, sees each folder first (held,
+// so no run starts in it), may move out what must not go, and answers
+// whether the folder goes. `first` is handed on with the folder.
 void sweep(const std::filesystem::path& parent, const std::function<bool(std::string_view name)>& ours,
-           const std::function<bool(const std::filesystem::path& folder)>& settle = {},
-           Removal removal = Removal::Here);
+           const std::function<bool(const std::filesystem::path& folder)>& settle = {}, const Emptier& first = {});
 
 }  // namespace staging

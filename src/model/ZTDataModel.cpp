@@ -4,11 +4,13 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <system_error>
 #include <unordered_set>
 
+#include "model/CombineJournal.h"
 #include "model/PackageZipOperator.h"
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
@@ -45,11 +47,15 @@ constexpr std::string_view kRemovalStagingMark = ".deleting-";
 // Marks the folder a renamed project's folder waits in, under its old name,
 // while the list naming the new one is stored: "." + new name + mark + XXXXXX.
 constexpr std::string_view kRenameStagingMark = ".renaming-";
+// What a deleted project's folder is called inside its hidden folder once it
+// is to be emptied: no longer the project's name, so that no start, whatever
+// it finds of the list, takes a folder half emptied back for the project.
+constexpr const char* kBeingEmptiedName = ".emptying";
 
 bool isStagingName(std::string_view name) {
   return ZipOperator::isImportStagingName(name) || ZTDataModel::isCreationStagingName(name) ||
          staging::isHiddenName(name, kCopyStagingMark) || staging::isHiddenName(name, kRemovalStagingMark) ||
-         staging::isHiddenName(name, kRenameStagingMark);
+         staging::isHiddenName(name, kRenameStagingMark) || CombineJournal::isJournalName(name);
 }
 
 // Moves a project folder in one rename into a hidden folder, under its own
@@ -62,9 +68,52 @@ std::optional<staging::Folder> moveAside(const fs::path& folder) {
   return aside;
 }
 
+// The deleted project's folder moved aside into `aside` under `name` is to go.
+void markBeingEmptied(const fs::path& aside, const std::string& name) {
+  fd::files::renameToFreeName(aside / name, aside / kBeingEmptiedName);
+}
+
+// A project a kill left half built goes holding a project's files only.
+bool builtProjectGoes(const fs::path& folder) {
+  for (const std::string& item : fd::files::contentsOfDirectory(folder)) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(folder / item, ec))) {
+      return staging::leaveAsItIs(folder, "a project being built holds files only");
+    }
+  }
+  return true;
+}
+
+// A delete killed before the list without its project was stored had moved
+// the folder aside: still listed, the project goes back to its place (so
+// does every one when the list was lost: each folder is listed again). One
+// whose place a project of the same name took since, after the list without
+// it was stored, is what was left of that delete, and goes; so does one
+// already being emptied. It goes only holding a deleted project's folder.
+bool deletedProjectGoes(const fs::path& folder, const std::function<bool(const std::string&)>& stillListed) {
+  const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
+  if (inside.empty()) return true;
+  const std::string& name = inside.front();
+  const std::string hidden = folder.filename().string();
+  const bool itsOwn = name == kBeingEmptiedName ||
+                      staging::hiddenPrefix(name, kRemovalStagingMark) == hidden.substr(0, hidden.rfind('-') + 1);
+  std::error_code ec;
+  if (inside.size() != 1 || !itsOwn || !fs::is_directory(fs::symlink_status(folder / name, ec))) {
+    return staging::leaveAsItIs(folder, "a deleted project's hidden folder holds that project's folder alone");
+  }
+  if (name == kBeingEmptiedName) return true;
+  const int moved =
+      stillListed(name) ? fd::files::renameToFreeName(folder / name, folder.parent_path() / name) : EEXIST;
+  if (moved == EEXIST) markBeingEmptied(folder, name);
+  return moved == 0 || moved == EEXIST;
+}
+
 // Removes a folder no list names, so that a kill leaves it whole or gone.
 void removeUnlistedFolder(const fs::path& folder) {
-  if (std::optional<staging::Folder> aside = moveAside(folder)) return;  // emptied as it goes
+  if (std::optional<staging::Folder> aside = moveAside(folder)) {
+    markBeingEmptied(aside->path(), folder.filename().string());
+    return;  // emptied as it goes
+  }
   fd::files::removeItem(folder);
 }
 
@@ -148,45 +197,53 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
   return fd::paths::library() / "Projects" / name;
 }
 
-ZTDataModel::BackgroundDoubts ZTDataModel::removeLeftovers() {
-  const fs::path projects = fd::paths::library() / "Projects";
-  // A delete killed before the list without its project was stored had
-  // moved the folder aside: still listed, the project goes back to its place
-  // (so does every one when the list was lost: each folder is listed again).
-  // One whose place a project of the same name took since, after the list
-  // without it was stored, is what was left of that delete, and goes.
+void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
   // A duplicate's or an import's copy is stored as listed before it takes
   // its name: listed, it is whole and takes it now; otherwise it goes. A
   // renamed project's folder takes the new name when the list naming that
-  // was stored, else goes back to the old one.
+  // was stored, else goes back to the old one. What a deleted project left
+  // goes, unless still listed (deletedProjectGoes).
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
   const bool damaged = defaults.startedFromDamagedFile();
   const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
   const auto isListed = [&](const std::string& name) {
     return std::find(listed.begin(), listed.end(), name) != listed.end();
   };
-  staging::sweep(projects, isStagingName, [&](const fs::path& folder) {
+  const auto settle = [&](const fs::path& folder) {
     const std::string hidden = folder.filename().string();
+    if (isCreationStagingName(hidden)) return builtProjectGoes(folder);
+    if (CombineJournal::isJournalName(hidden)) return CombineJournal::settle(folder);
     for (const std::string_view mark : {kCopyStagingMark, ZipOperator::kImportStagingMark}) {
       if (!staging::isHiddenName(hidden, mark)) continue;
       const std::string name = staging::nameInHiddenName(hidden, mark);
       if (damaged || !isListed(name)) return true;
       const int moved = fd::files::renameToFreeName(folder, projects / name);
+      std::error_code ec;
+      if (moved == 0) fs::permissions(projects / name, staging::kPlainFolderPermissions, ec);
       return moved == EEXIST;  // kept for the next start when it could not move
     }
-    const bool renaming = staging::isHiddenName(hidden, kRenameStagingMark);
-    const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
-    if (!(renaming || staging::isHiddenName(hidden, kRemovalStagingMark)) || inside.size() != 1) return true;
-    const std::string& name = inside.front();
-    if (renaming) {
-      const std::string renamed = staging::nameInHiddenName(hidden, kRenameStagingMark);
-      const std::string& to = !damaged && isListed(renamed) ? renamed : name;
-      return fd::files::renameToFreeName(folder / name, projects / to) == 0;
+    if (staging::isHiddenName(hidden, kRemovalStagingMark)) {
+      return deletedProjectGoes(folder, [&](const std::string& name) { return damaged || isListed(name); });
     }
-    if (!damaged && !isListed(name)) return true;
-    const int moved = fd::files::renameToFreeName(folder / name, projects / name);
-    return moved == 0 || moved == EEXIST;
-  }, staging::Removal::InBackground);
+    const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
+    if (inside.empty()) return true;
+    const std::string& name = inside.front();
+    std::error_code ec;
+    if (inside.size() != 1 || !isPlainPathComponent(name) || !fs::is_directory(fs::symlink_status(folder / name, ec))) {
+      return staging::leaveAsItIs(folder, "a renamed project's hidden folder holds that project's folder alone");
+    }
+    const std::string renamed = staging::nameInHiddenName(hidden, kRenameStagingMark);
+    const std::string& to = !damaged && isListed(renamed) ? renamed : name;
+    return fd::files::renameToFreeName(folder / name, projects / to) == 0;
+  };
+  staging::sweep(projects, isStagingName, settle, [](const fs::path& folder, const std::atomic<bool>& ending) {
+    return !CombineJournal::isJournalName(folder.filename().string()) || CombineJournal::takeBack(folder, ending);
+  });
+}
+
+ZTDataModel::BackgroundDoubts ZTDataModel::removeLeftovers() {
+  const fs::path projects = fd::paths::library() / "Projects";
+  sweepStagingFolders(projects);
   BackgroundDoubts doubts;
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
@@ -430,6 +487,7 @@ bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std
   fd::crashPoint(std::string(steps) + ".list-saved");
   for (Aside& a : aside) {
     if (a.staged) {
+      markBeingEmptied(a.staged->path(), a.folder.filename().string());
       staging::emptyInBackground(std::move(*a.staged));
     } else if (fd::files::exists(a.folder)) {
       fd::files::removeItem(a.folder);
@@ -527,8 +585,9 @@ bool ZTDataModel::duplicateUnguarded(const std::string& name, std::optional<fs::
   };
   if ((why = fd::files::copyContents(*from, stage.path(), goOn))) return false;
   fd::crashPoint("project.duplicate.copied");
-  fs::permissions(stage.path(), fs::status(*from, ec).permissions(), ec);
-  if (!nameStagedProject(std::move(stage), copyName, "project.duplicate")) return false;
+  if (!nameStagedProject(std::move(stage), copyName, "project.duplicate", fs::status(*from, ec).permissions())) {
+    return false;
+  }
   copy = *to;
   return true;
 }
@@ -538,10 +597,11 @@ bool ZTDataModel::importProject(ZipOperator& op, const std::string& package, boo
   const OptionalPath folder = projectPathWithProjectName(name);
   if (!folder) return false;
   std::optional<staging::Folder> staged = op.unpack(package, *folder, isUpgrade);
-  return staged && nameStagedProject(std::move(*staged), name, "package.import");
+  return staged && nameStagedProject(std::move(*staged), name, "package.import", staging::kPlainFolderPermissions);
 }
 
-bool ZTDataModel::nameStagedProject(staging::Folder staged, const std::string& name, std::string_view steps) {
+bool ZTDataModel::nameStagedProject(staging::Folder staged, const std::string& name, std::string_view steps,
+                                    fs::perms perms) {
   const OptionalPath to = projectPathWithProjectName(name);
   if (!to) return false;
   const std::vector<std::string> before = projectsNameArray_;
@@ -569,6 +629,8 @@ bool ZTDataModel::nameStagedProject(staging::Folder staged, const std::string& n
     fd::crashPoint(std::string(steps) + ".listed");
     if (fd::files::renameToFreeName(staged.path(), *to) == 0) {
       staged.handOver();
+      std::error_code ec;
+      fs::permissions(*to, perms, ec);
       return true;
     }
   } catch (const std::bad_alloc&) {

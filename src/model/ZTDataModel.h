@@ -17,6 +17,7 @@
 #include "model/ProjectDataModel.h"
 #include "model/SoundMerger.h"
 
+class CombineJournal;
 class ZipOperator;
 namespace staging {
 class Folder;
@@ -184,9 +185,13 @@ class ZTDataModel : public SoundMergerDelegate {
   bool mendBackgroundOf(ProjectDataModel& project) const;
   // Leftovers of killed imports, duplicates, deletes and unfinished projects
   // built from pictures (their staging folders), of killed exports (their
-  // work folders in tmp) and of killed writes in every project folder; the
-  // same look at each project folder tells whether its background is in doubt.
+  // work folders in tmp, their packages half written in Documents), of
+  // killed combinations (the pages they carried) and of killed writes in
+  // every project folder; the same look at each project folder tells whether
+  // its background is in doubt.
   static BackgroundDoubts removeLeftovers();
+  // The projects folder's staging folders, by what each holds.
+  static void sweepStagingFolders(const std::filesystem::path& projects);
   // The names of the page files a combination made in the target's folder,
   // for it to take back: one string for them all, since a long project
   // carries hundreds of thousands.
@@ -195,6 +200,7 @@ class ZTDataModel : public SoundMergerDelegate {
     void setFolder(std::filesystem::path folder) { folder_ = std::move(folder); }
     void add(const std::string& name);
     void dropLast();
+    bool empty() const { return names_.empty(); }
     void removeAll() const;
 
    private:
@@ -210,12 +216,14 @@ class ZTDataModel : public SoundMergerDelegate {
   // Lists a project made whole in a hidden folder of the projects folder and
   // gives it its name: the list naming it is stored while the folder is still
   // hidden (steps + ".listing", steps + ".listed" name the crash points on
-  // either side), and only then is the folder renamed. False, with the list
+  // either side), and only then is the folder renamed and given `perms`
+  // (private while hidden, as the start takes only such). False, with the list
   // as it was and the folder gone, when the list cannot be stored or the
   // folder not renamed (kept, hidden, for the next start to name when the
   // list without it cannot be stored either); memory running out takes it
   // back the same way, and is thrown on.
-  bool nameStagedProject(staging::Folder staged, const std::string& name, std::string_view steps);
+  bool nameStagedProject(staging::Folder staged, const std::string& name, std::string_view steps,
+                         std::filesystem::perms perms);
   // Takes the projects off the list, `current` made current with it: their
   // folders are moved aside, the list stored, and only then are the folders
   // emptied, off the calling thread. False, with nothing changed, when the
@@ -247,4 +255,7 @@ class ZTDataModel : public SoundMergerDelegate {
   std::string lastError_;
   // The merger of the combination in progress, kept until it has answered.
   std::shared_ptr<SoundMerger> merger_;
+  // The pages the combination in progress carries, written down before they
+  // are made, until they are named by its target's list or taken back.
+  std::unique_ptr<CombineJournal> combineJournal_;
 };

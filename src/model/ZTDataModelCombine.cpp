@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 
+#include "model/CombineJournal.h"
 #include "model/SafeName.h"
 #include "model/Timeline.h"
 #include "model/Tools.h"
@@ -32,9 +33,11 @@ constexpr int kMinimumFrameLimit = 8;
 // Puts a page file of a merged project into the target's folder under its
 // new name. A second link to the file shares its bytes, so nothing is copied
 // and the merged folder keeps its own name for it until it goes; where the
-// folder holds no such link, the file is copied. False when nothing was made:
-// no file to carry, or one already there, which is never replaced and so
-// never taken back either. The names are looked up in the two folders held
+// folder holds no such link, the file is copied. 0 when it was made; ENOENT
+// or EEXIST when nothing was made: no file to carry (or no regular one), or
+// one already there, which is never replaced and so never taken back either;
+// else why the target's folder refused it (a copy cut short stays, for the
+// caller that noted it to take back). The names are looked up in the two folders held
 // open, so that a long project's hundreds of thousands of files are linked
 // without their paths walked each time.
 class PageCarrier {
@@ -42,16 +45,17 @@ class PageCarrier {
   PageCarrier(std::filesystem::path from, std::filesystem::path to)
       : fromPath_(std::move(from)), toPath_(std::move(to)), from_(openFolder(fromPath_)), to_(openFolder(toPath_)) {}
 
-  bool carry(const std::string& oldName, const std::string& newName) const {
+  int carry(const std::string& oldName, const std::string& newName) const {
     const bool held = from_.get() >= 0 && to_.get() >= 0;
     const int error = held ? fd::files::linkFile(from_.get(), oldName, to_.get(), newName, toPath_)
                            : fd::files::linkFile(AT_FDCWD, fromPath_ / oldName, AT_FDCWD, toPath_ / newName, {});
-    if (error == 0) return true;
-    if (error == EEXIST || error == ENOENT) return false;
+    if (error == 0 || error == EEXIST || error == ENOENT) return error;
     const std::filesystem::path to = toPath_ / newName;
     std::error_code ec;
-    if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) return false;
-    return fd::files::copyItem(fromPath_ / oldName, to);
+    if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) return EEXIST;
+    // A page that is no file (EINVAL) has nothing to carry either.
+    const int copied = fd::files::copyFile(fromPath_ / oldName, to).value();
+    return copied == EINVAL ? ENOENT : copied;
   }
 
  private:
@@ -70,6 +74,19 @@ struct EndRequested {};
 void giveUpIfEnding() {
   if (fd::endAsked()) throw EndRequested{};
 }
+
+// The pages could not be written down before they were made: the
+// combination is taken back as if it had not begun.
+struct NotWrittenDown {};
+
+// A page could be neither linked nor copied into the target's folder (a full
+// disk): the combination is taken back rather than finished without it.
+struct CarryRefused {
+  int error;
+};
+
+// The pages written down, then carried, at a time.
+constexpr std::size_t kCarriedAtOnce = 4096;
 
 }  // namespace
 
@@ -121,13 +138,30 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& s
   // names it. Each page is carried as it is renamed.
   const int pageStart = static_cast<int>(target.imagesArray().size());
   const PageCarrier carrier(source.projectDicPath(), target.projectDicPath());
+  // Carried in batches, each written down before any page of it is made:
+  // a long project's hundreds of thousands of names are never held at once,
+  // nor written down one write each.
+  std::vector<std::pair<std::string, std::string>> batch;
+  const auto carryBatch = [&] {
+    if (!combineJournal_ || !combineJournal_->note(batch)) throw NotWrittenDown{};
+    for (const auto& [oldName, newName] : batch) {
+      giveUpIfEnding();
+      // Noted before it is made, so that a failure inside the carrying
+      // leaves nothing unnoted.
+      carried.add(newName);
+      if (const int error = carrier.carry(oldName, newName)) {
+        if (error != ENOENT && error != EEXIST) throw CarryRefused{error};
+        carried.dropLast();
+      }
+      fd::crashPoint("combine.page-carried");
+    }
+    batch.clear();
+  };
   source.renameAllWithPageStart(pageStart, ids, [&](const std::string& oldName, const std::string& newName) {
-    giveUpIfEnding();
-    // Noted before it is made, so that a failure inside the carrying leaves
-    // nothing unnoted.
-    carried.add(newName);
-    if (!carrier.carry(oldName, newName)) carried.dropLast();
+    batch.emplace_back(oldName, newName);
+    if (batch.size() >= kCarriedAtOnce) carryBatch();
   });
+  carryBatch();
   target.appendFramesOf(std::move(source));
 }
 
@@ -153,6 +187,13 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     combined = false;
     ending = true;
     setLastError(kEndingReason);
+  } catch (const NotWrittenDown&) {
+    combined = false;
+    setLastError("the pages it carries could not be written down first (the disk may be full)");
+  } catch (const CarryRefused& refused) {
+    combined = false;
+    const char* why = fd::files::describeWriteError(refused.error);
+    setLastError(why != nullptr ? why : "a page could not be put into the first project's folder");
   }
   // Once the target is saved, the open object shows it as it is on disk,
   // whatever failed after: a later save of the object as it was would write
@@ -176,6 +217,11 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     } catch (const std::bad_alloc&) {
     }
   }
+  // Left as a kill would leave them, they are the next start's to take back.
+  if (combined == false && !savedTarget && ending && !carried.empty() && combineJournal_) {
+    combineJournal_->leaveForNextStart();
+  }
+  combineJournal_.reset();
   if (!combined) return false;
   if (delegate_ != nullptr) delegate_->combineFinish();
   return *combined;
@@ -197,6 +243,7 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // New ids name no file of the target's folder and no record of it or of a
   // project merged, and are drawn without waiting for the clock.
   std::optional<ProjectDataModel::FreshIds> ids;
+  combineJournal_ = std::make_unique<CombineJournal>(target->projectDicPath());
   for (std::size_t i = 1; i < names.size(); ++i) {
     const std::string& name = names[i];
     if (!isPlainPathComponent(name) || !seen.insert(name).second) continue;

@@ -807,7 +807,7 @@ TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
   const std::vector<Case> cases = {
       {"duplicate", ENOSPC, hiddenCopy,
        [&] { tapView(panel->duplicateButton()); }, "Duplicate", "\u201cWalk\u201d could not be duplicated: the disk is full."},
-      {"export .zt2", ENOSPC, [&](const fs::path& f) { return f.extension() == ".zip"; },
+      {"export .zt2", ENOSPC, [&](const fs::path& f) { return within(f, fd::paths::documents()); },
        [&] { tapView(panel->exportPackageButton(true)); }, "Export",
        "\u201cWalk\u201d could not be exported as a package: the disk is full."},
       {"export .zt over its quota", EDQUOT, [&](const fs::path& f) { return within(f, fd::paths::temporary()); },

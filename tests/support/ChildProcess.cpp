@@ -34,11 +34,16 @@ ChildResult waitForChild(int pid) {
 }
 
 ChildResult runInChild(const std::function<void()>& body) {
+  const int pid = startChild(body);
+  return pid < 0 ? ChildResult{} : waitForChild(pid);
+}
+
+int startChild(const std::function<void()>& body) {
   std::fflush(nullptr);
   pid_t pid = ::fork();
   if (pid < 0) {
     ADD_FAILURE() << "fork failed";
-    return {};
+    return -1;
   }
   if (pid == 0) {
     // Whatever the body throws ends the child here: the test framework
@@ -58,7 +63,7 @@ ChildResult runInChild(const std::function<void()>& body) {
     std::fflush(nullptr);
     ::_exit(failed ? 1 : 0);
   }
-  return waitForChild(pid);
+  return pid;
 }
 
 }  // namespace testing_support

@@ -26,5 +26,8 @@ ChildResult waitForChild(int pid);
 // (or the crash point's code if an armed step was reached). The child's gtest
 // failures make it exit with code 1, an exception out of the body with 3.
 ChildResult runInChild(const std::function<void()>& body);
+// The same without waiting: the child's pid, for the test to watch it and
+// kill it (then waitForChild); -1 when it could not be started.
+int startChild(const std::function<void()>& body);
 
 }  // namespace testing_support

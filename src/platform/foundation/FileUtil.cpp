@@ -109,8 +109,19 @@ bool sameFile(int fd, const std::string& path) {
 // closed, so that a cleaner never takes the file of a write in flight. -1 on
 // failure.
 int openLockedTemp(const fs::path& dir, const fs::path& target, std::string& temp) {
+  // A target named near the file system's limit lends only its end (where
+  // its extension, by which leftovers are known, stands), from a whole
+  // character on.
+  constexpr std::size_t kNameMax = 255;
+  std::string name = target.filename().string();
+  const std::size_t room = kNameMax - 2 - kTempSuffixTemplate.size();
+  if (name.size() > room) {
+    std::size_t from = name.size() - room;
+    while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80) ++from;
+    name.erase(0, from);
+  }
   for (int attempt = 0; attempt < 3; ++attempt) {
-    temp = (dir / ("." + target.filename().string() + "." + std::string(kTempSuffixTemplate))).string();
+    temp = (dir / ("." + name + "." + std::string(kTempSuffixTemplate))).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return -1;
     // A cleaner may have taken the file between mkstemp and the lock: then the
@@ -489,6 +500,29 @@ Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes) {
 
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {
   return writeFileAtomicallyReporting(p, bytes, size).ok();
+}
+
+FileInFlight::FileInFlight(const fs::path& target) : target_(target) {
+  std::string temp;
+  UniqueFd fd(openLockedTemp(folderOf(target), target, temp));
+  if (fd.get() < 0) return;
+  temp_ = std::move(temp);
+  fd_ = std::move(fd);
+}
+
+FileInFlight::~FileInFlight() {
+  if (fd_.get() >= 0 && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+int FileInFlight::place() {
+  if (fd_.get() < 0 || temp_.empty()) return EBADF;
+  if (::fsync(fd_.get()) != 0) return errno;
+  if (const int moved = renameToFreeName(temp_, target_); moved != 0) return moved;
+  temp_.clear();
+  ::fchmod(fd_.get(), 0644);
+  syncDirectory(folderOf(target_));
+  fd_ = UniqueFd();
+  return 0;
 }
 
 void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()> release) {

@@ -132,6 +132,32 @@ Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t
 // Every file is tried; the first failure is answered.
 Status commitFiles(std::vector<StagedFile> files);
 
+// A file another writer fills by its path (a zip writer opening it itself)
+// that takes its name only whole, wherever its folder is: it is made beside
+// the target under writeFileAtomically's temp-file name, private and locked
+// while in flight (so removeAtomicWriteLeftovers leaves it, and takes it once
+// a kill left it), and renamed to the target, never over anything there. It
+// is removed when dropped unplaced.
+class FileInFlight {
+ public:
+  // Not valid() when it cannot be made.
+  explicit FileInFlight(const fs::path& target);
+  FileInFlight(const FileInFlight&) = delete;
+  FileInFlight& operator=(const FileInFlight&) = delete;
+  ~FileInFlight();
+  bool valid() const { return fd_.get() >= 0; }
+  // Where the writer writes.
+  const fs::path& path() const { return temp_; }
+  // Flushed to disk and given the target's name, then readable by others as
+  // the program's files are: 0, EEXIST when the name was taken meanwhile, or
+  // the error number the folder refused it with.
+  int place();
+
+ private:
+  fs::path target_, temp_;
+  UniqueFd fd_;
+};
+
 // A file that must not be written over (one that could not be read and could
 // not be kept aside): every atomic write to it fails, saying `reason`, until
 // `release` (tried at each write first) answers true, when it has moved the
