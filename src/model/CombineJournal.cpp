@@ -5,37 +5,26 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cinttypes>
-#include <cstdio>
 #include <fstream>
 #include <optional>
+#include <unordered_set>
 
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
 #include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/DamagedFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The hidden folder beside the target's: "." + name + kMark + XXXXXX. The
-// list in it is called kListName, and kMarkedName once the start found its
-// pages to be taken back. Its first line is the stamp of the target's list
-// ("-" when it had none), its second the byte count of the target folder's
-// name, ':' and the name, then one page file's name a line.
+// The hidden folder beside the target's: "." + name + kMark + XXXXXX, holding
+// the list kListName: the byte count of the target folder's name, ':' and the
+// name on its first line, then one page file's name a line.
 constexpr std::string_view kMark = ".combining-";
 constexpr const char* kListName = "pages";
-constexpr const char* kMarkedName = "pages-to-take-back";
 // The names are written in pieces of about this size.
 constexpr std::size_t kWriteSize = 64 * 1024;
-
-std::string stampLine(const std::optional<fd::files::FileStamp>& stamp) {
-  if (!stamp) return "-\n";
-  char line[128];
-  std::snprintf(line, sizeof line, "%" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRId64 " %" PRId64 "\n", stamp->device,
-                stamp->inode, stamp->size, stamp->modifiedNs, stamp->changedNs);
-  return line;
-}
 
 bool writeAll(int file, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -47,27 +36,55 @@ bool writeAll(int file, std::string_view bytes) {
   return true;
 }
 
-// The list's first two lines: the stamp line (with its end) and the target
-// folder's name; nullopt when the kill cut them short.
-struct Head {
-  std::string stamp;
-  std::string target;
-};
-
-std::optional<Head> readHead(std::istream& in) {
-  Head head;
+// The target folder's name, from the list's first line; nullopt when the
+// kill cut it short.
+std::optional<std::string> readTarget(std::istream& in) {
   std::string count;
-  if (!std::getline(in, head.stamp) || !std::getline(in, count, ':')) return std::nullopt;
-  head.stamp += '\n';
+  if (!std::getline(in, count, ':')) return std::nullopt;
   std::size_t size = 0;
   const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), size);
   if (error != std::errc() || end != count.data() + count.size() || size > 4096) return std::nullopt;
-  head.target.resize(size);
-  if (!in.read(head.target.data(), static_cast<std::streamsize>(size)) || in.get() != '\n' ||
-      !isPlainPathComponent(head.target)) {
+  std::string target(size, '\0');
+  if (!in.read(target.data(), static_cast<std::streamsize>(size)) || in.get() != '\n' ||
+      !isPlainPathComponent(target)) {
     return std::nullopt;
   }
-  return head;
+  return target;
+}
+
+// Every string and key the target's list holds (the ids of its layers and
+// frames among them); nullopt when it cannot be read.
+std::optional<std::unordered_set<std::string>> namesInList(const fs::path& list) {
+  const fd::Expected<fd::Value> contents = fd::peekStoredDictionary(list);
+  if (!contents) return std::nullopt;
+  std::unordered_set<std::string> names;
+  std::vector<const fd::Value*> open = {&*contents};
+  while (!open.empty()) {
+    const fd::Value* v = open.back();
+    open.pop_back();
+    if (const std::string* s = v->string()) {
+      names.insert(*s);
+    } else if (const fd::Array* a = v->array()) {
+      for (const fd::Value& item : *a) open.push_back(&item);
+    } else if (const fd::Dictionary* d = v->dictionary()) {
+      for (const auto& [key, item] : *d) {
+        names.insert(key);
+        open.push_back(&item);
+      }
+    }
+  }
+  return names;
+}
+
+// Whether the list names the page file: its id (the name without ".png",
+// and without "Icon" or "Snapshot" for a frame's pictures) is among its
+// strings.
+bool isNamed(const std::unordered_set<std::string>& names, std::string_view page) {
+  page.remove_suffix(std::string_view(".png").size());
+  for (const std::string_view suffix : {"Icon", "Snapshot"}) {
+    if (page.ends_with(suffix) && names.contains(std::string(page.substr(0, page.size() - suffix.size())))) return true;
+  }
+  return names.contains(std::string(page));
 }
 
 // Only names of the files a combination carries (layer, icon and snapshot
@@ -82,8 +99,7 @@ CombineJournal::CombineJournal(const fs::path& targetFolder)
   fd::files::UniqueFd file(
       ::open((folder_.path() / kListName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   const std::string name = targetFolder.filename().string();
-  const std::string head = stampLine(fd::files::fileStamp(targetFolder / projectplist::kFileName)) +
-                           std::to_string(name.size()) + ":" + name + "\n";
+  const std::string head = std::to_string(name.size()) + ":" + name + "\n";
   if (file.get() >= 0 && writeAll(file.get(), head)) file_ = std::move(file);
 }
 
@@ -115,40 +131,38 @@ bool CombineJournal::settle(const fs::path& folder) {
   const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
   if (inside.empty()) return true;
   std::error_code ec;
-  const std::string& list = inside.front();
-  if (inside.size() != 1 || (list != kListName && list != kMarkedName) ||
-      !fs::is_regular_file(fs::symlink_status(folder / list, ec))) {
+  if (inside.size() != 1 || inside.front() != kListName ||
+      !fs::is_regular_file(fs::symlink_status(folder / kListName, ec))) {
     return staging::leaveAsItIs(folder, "a combination's hidden folder holds its list of pages alone");
-  }
-  if (list == kMarkedName) return true;
-  // Cut short before the target was named, it was left before any page was made.
-  std::ifstream in(folder / list, std::ios::binary);
-  const std::optional<Head> head = readHead(in);
-  const fs::path targetList = folder.parent_path() / (head ? head->target : std::string()) / projectplist::kFileName;
-  if (head && head->stamp == stampLine(fd::files::fileStamp(targetList))) {
-    fd::files::renameToFreeName(folder / kListName, folder / kMarkedName);
   }
   return true;
 }
 
 bool CombineJournal::takeBack(const fs::path& folder, const std::atomic<bool>& ending) {
-  std::ifstream in(folder / kMarkedName, std::ios::binary);
-  const std::optional<Head> head = in ? readHead(in) : std::nullopt;
-  if (!head) return true;
+  std::ifstream in(folder / kListName, std::ios::binary);
+  // Cut short before the target was named, it was left before any page was made.
+  const std::optional<std::string> name = in ? readTarget(in) : std::nullopt;
+  if (!name) return true;
   // Held open, so that the pages are found even if the project is renamed
   // meanwhile; a project gone since took its pages with it. The ids a later
   // run draws are later than any the killed one drew (fd::countedTimestampId
   // never runs ahead of the clock), so no file made since bears a name
   // written down here.
-  const fd::files::UniqueFd target(
-      ::open((folder.parent_path() / head->target).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const fs::path targetFolder = folder.parent_path() / *name;
+  const fd::files::UniqueFd target(::open(targetFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (target.get() < 0) return true;
+  // What the target's list names stays, whatever saved it since (the
+  // combination, or the program's end saving the open project as it was);
+  // a list that cannot be read keeps every page.
+  const std::optional<std::unordered_set<std::string>> named =
+      namesInList(targetFolder / projectplist::kFileName);
+  if (!named) return true;
   std::string line;
   while (std::getline(in, line)) {
     if (ending) return false;
     // A last line the kill cut short names nothing.
     if (in.eof()) break;
-    if (isPageFileName(line) && ::unlinkat(target.get(), line.c_str(), 0) == 0) {
+    if (isPageFileName(line) && !isNamed(*named, line) && ::unlinkat(target.get(), line.c_str(), 0) == 0) {
       fd::crashPoint("combine.taking-back.page-removed");
     }
   }

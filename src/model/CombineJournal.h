@@ -16,9 +16,8 @@ class CombineJournal {
  public:
   // Begun beside the target's folder ("." + its name + ".combining-" + six
   // letters or digits, held while the combination runs) before any page is
-  // carried, headed by the stamp of the target's list as it stands: a start
-  // that finds the list changed since knows the combination stored it, with
-  // the pages. Not valid() when it cannot be written. It goes with the
+  // carried, headed by the target folder's name. Not valid() when it cannot
+  // be written. It goes with the
   // object, at once (a single small file, even while the program ends): the
   // combination ended, its pages named by the target's saved list or taken
   // back.
@@ -39,10 +38,9 @@ class CombineJournal {
   // The start's part, for the hidden folder a killed combination left in the
   // projects folder. isJournalName tells it by its name; settle looks into
   // it: false (and logged) when it does not hold a list of pages as written
-  // here; otherwise, when the target's list is the one the combination began
-  // with, the pages are marked to be taken back (a mark that later saves of
-  // the target do not undo). takeBack, the folder's emptier, removes the
-  // pages so marked from the target's folder.
+  // here. takeBack, the folder's emptier, removes from the target's folder
+  // the pages it lists that the target's list does not name (all of them,
+  // unless the combination stored that list).
   static bool isJournalName(std::string_view name);
   static bool settle(const std::filesystem::path& folder);
   static bool takeBack(const std::filesystem::path& folder, const std::atomic<bool>& ending);

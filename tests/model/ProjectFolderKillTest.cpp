@@ -762,14 +762,27 @@ TEST_F(ProjectFolderKillTest, ACombineKilledAtAnyStepLeavesOnlyPagesAListNames) 
     m.saveData();
     ZTDataModel::waitForRemovals();
   };
-  const int killed = killAtEachStep({{"combine.page-carried", 1},
-                                     {"combine.page-carried", 5},
-                                     {"combine.pages-copied", 1},
-                                     {"combine.target-saved", 1},
-                                     {"combine.moved-aside", 1},
-                                     {"combine.list-saved", 1}},
-                                    combine, expectOnlyNamedPages);
-  EXPECT_EQ(killed, 6);
+  // The first project's list stored again as it was before the next start,
+  // as the end of a program asked to quit stores the open project: the pages
+  // it carried stayed, for good, when the start judged by the list's stamp.
+  const auto storeWalkAgain = [] {
+    const fs::path list = projectFolder("Walk") / "Project.plist";
+    const std::string bytes = model_test::readText(list);
+    fs::remove(list);
+    std::ofstream(list, std::ios::binary) << bytes;
+  };
+  for (const bool storedAgain : {false, true}) {
+    SCOPED_TRACE(storedAgain ? "its list stored again" : "its list as left");
+    const int killed = killAtEachStep({{"combine.page-carried", 1},
+                                       {"combine.page-carried", 5},
+                                       {"combine.pages-copied", 1},
+                                       {"combine.target-saved", 1},
+                                       {"combine.moved-aside", 1},
+                                       {"combine.list-saved", 1}},
+                                      combine, expectOnlyNamedPages, {},
+                                      storedAgain ? std::function<void()>(storeWalkAgain) : std::function<void()>());
+    EXPECT_EQ(killed, 6);
+  }
 
   freshStart();
   EXPECT_TRUE(runInChild([&] {
