@@ -160,6 +160,24 @@ Folder::Folder(const fs::path& parent, const std::string& prefix) {
   lock_ = std::move(lock);
 }
 
+Folder Folder::takeOver(const fs::path& folder, const std::string& prefix) {
+  Folder place(folder.parent_path(), prefix);
+  if (!place.valid()) return place;
+  // Over the empty folder just made, which holds the name meanwhile.
+  std::error_code ec;
+  const bool moved = ::rename(folder.c_str(), place.path_.c_str()) == 0;
+  fd::files::UniqueFd lock = moved ? openFolder(place.path_) : fd::files::UniqueFd();
+  if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (moved) ::rename(place.path_.c_str(), folder.c_str());
+    fs::remove(place.path_, ec);  // the empty one, when nothing moved
+    place.path_.clear();
+    return place;
+  }
+  fs::permissions(place.path_, fs::perms::owner_all, ec);
+  place.lock_ = std::move(lock);
+  return place;
+}
+
 Folder::Folder(Folder&& other) noexcept : path_(std::exchange(other.path_, {})), lock_(std::move(other.lock_)) {}
 
 Folder::~Folder() {

@@ -51,6 +51,11 @@ class Folder {
   Folder& operator=(const Folder&) = delete;
   Folder& operator=(Folder&&) = delete;
 
+  // A folder made elsewhere in the same parent, moved in one rename under a
+  // new name (prefix + six letters or digits), private and locked as one made
+  // here; not valid(), with the folder where it was, when it cannot be moved.
+  static Folder takeOver(const std::filesystem::path& folder, const std::string& prefix);
+
   bool valid() const { return !path_.empty(); }
   const std::filesystem::path& path() const { return path_; }
   // It was moved to where it belongs: nothing is removed on the way out.

@@ -740,16 +740,13 @@ bool ZTDataModel::finishCreatedProject(const std::shared_ptr<ProjectDataModel>& 
   OptionalPath from = projectPathWithProjectName(staging);
   if (!from || !fd::files::isDirectory(*from)) return false;
   const std::string name = freeProjectName(staging::nameInHiddenName(staging, kCreationStagingMark));
-  OptionalPath to = projectPathWithProjectName(name);
-  if (!to || !fd::files::moveItem(*from, *to)) return false;
-  // The staging folder was made private; project folders are plain folders.
-  std::error_code ec;
-  fs::permissions(*to, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                           fs::perms::others_exec, ec);
+  // Named as a copy of that name until the list naming it is stored, so that
+  // a kill at any step leaves it listed and whole, or gone.
+  staging::Folder stage = staging::Folder::takeOver(*from, staging::hiddenPrefix(name, kCopyStagingMark));
+  if (!stage.valid() || !nameStagedProject(std::move(stage), name, "project.create", staging::kPlainFolderPermissions)) {
+    return false;
+  }
   project->setCurProjectName(name);
-  std::vector<std::string> names = projectsNameArray_;
-  names.push_back(name);
-  setProjectsNameArray(std::move(names));
   setCurProjectName(name);
   if (prjDataModel_)
     prjDataModel_->setCurProjectName(name);

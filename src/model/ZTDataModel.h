@@ -125,8 +125,10 @@ class ZTDataModel : public SoundMergerDelegate {
   std::shared_ptr<ProjectDataModel> creatProject(const std::string& name, const ImageRef& image, int layPosition);
   // On the main thread, once the project's last picture is written
   // (ProjectDataModel::waitForImageWrites): gives it its name, made unique,
-  // lists it, makes it current and saves. False for a project not built by
-  // creatProject or a folder that cannot be moved.
+  // as a duplicate takes its own (nameStagedProject: listed while still
+  // hidden), makes it current and saves. False for a project not built by
+  // creatProject, a folder that cannot be moved or a list that cannot be
+  // stored.
   bool finishCreatedProject(const std::shared_ptr<ProjectDataModel>& project);
   static bool isCreationStagingName(std::string_view name);
 

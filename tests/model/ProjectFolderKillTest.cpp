@@ -415,6 +415,41 @@ TEST_F(ProjectFolderKillTest, AnImportKilledAtAnyStepLeavesTheProjectListedAndWh
   EXPECT_GE(killed, 6);
 }
 
+// A project built from pictures was moved to its name before the list naming
+// it was stored: killed in between, it was a whole project no list named.
+TEST_F(ProjectFolderKillTest, AProjectBuiltFromPicturesKilledAtAnyStepIsListedAndWholeOrGone) {
+  const int killed = killAtEachStep(
+      stepsThrough({{"project.create.listing", 1}, {"project.create.listed", 1}}, 20),
+      [] {
+        ZTDataModel& m = ZTDataModel::sharedInstance();
+        const std::shared_ptr<ProjectDataModel> p =
+            m.creatProject("Roto", std::make_shared<const gfx::Image>(model_test::patternImage(40, 30, 1)), 1);
+        ASSERT_TRUE(p);
+        ASSERT_TRUE(p->addFrameWithImage(std::make_shared<const gfx::Image>(model_test::patternImage(40, 30, 2)), 1));
+        ProjectDataModel::waitForImageWrites();
+        m.finishCreatedProject(p);
+        m.saveData();
+      },
+      [&] {
+        // Its blank layers have no files, so it is looked at by its pictures.
+        ZTDataModel::waitForRemovals();
+        const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
+        for (const std::string& folder : fd::files::contentsOfDirectory(projectsFolder())) {
+          EXPECT_NE(std::find(listed.begin(), listed.end(), folder), listed.end()) << folder << " is listed nowhere";
+        }
+        if (std::find(listed.begin(), listed.end(), "Roto") != listed.end()) {
+          const std::shared_ptr<ProjectDataModel> roto = ProjectDataModel::initWithProjectName("Roto");
+          ASSERT_EQ(roto->imagesArray().size(), 2u);
+          for (const FrameRecord& r : roto->imagesArray()) {
+            EXPECT_TRUE(fs::exists(roto->projectDicPath() / (r.iconName + "Snapshot.png"))) << r.iconName;
+          }
+        } else {
+          EXPECT_FALSE(fs::exists(projectFolder("Roto")));
+        }
+      });
+  EXPECT_GE(killed, 4);
+}
+
 // A rename killed once the folder had its new name and before the list was
 // stored left the list naming the old name: the next start opened an empty
 // project under it, the pages in a folder that no list named.
