@@ -241,7 +241,13 @@ bool leaveAsItIs(const fs::path& path, std::string_view why) {
 
 void sweep(const fs::path& parent, const std::function<bool(std::string_view name)>& ours,
            const std::function<bool(const fs::path& folder)>& settle, const Emptier& first) {
-  for (const std::string& name : fd::files::contentsOfDirectory(parent)) {
+  sweep(parent, fd::files::contentsOfDirectory(parent), ours, settle, first);
+}
+
+void sweep(const fs::path& parent, const std::vector<std::string>& names,
+           const std::function<bool(std::string_view name)>& ours,
+           const std::function<bool(const fs::path& folder)>& settle, const Emptier& first) {
+  for (const std::string& name : names) {
     if (!ours(name)) continue;
     const fs::path folder = parent / name;
     // Held while it goes, so that no operation starts in it meanwhile; held

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/foundation/FileUtil.h"
 
@@ -62,7 +63,8 @@ class Folder {
   void handOver() { path_.clear(); }
 
  private:
-  friend void sweep(const std::filesystem::path&, const std::function<bool(std::string_view)>&,
+  friend void sweep(const std::filesystem::path&, const std::vector<std::string>&,
+                    const std::function<bool(std::string_view)>&,
                     const std::function<bool(const std::filesystem::path&)>&, const Emptier&);
   // A folder already there, held by the lock given.
   Folder(std::filesystem::path path, fd::files::UniqueFd lock) : path_(std::move(path)), lock_(std::move(lock)) {}
@@ -100,6 +102,10 @@ bool leaveAsItIs(const std::filesystem::path& path, std::string_view why);
 // so no run starts in it), may move out what must not go, and answers
 // whether the folder goes. `first` is handed on with the folder.
 void sweep(const std::filesystem::path& parent, const std::function<bool(std::string_view name)>& ours,
+           const std::function<bool(const std::filesystem::path& folder)>& settle = {}, const Emptier& first = {});
+// The same over the names of parent's entries the caller already listed.
+void sweep(const std::filesystem::path& parent, const std::vector<std::string>& names,
+           const std::function<bool(std::string_view name)>& ours,
            const std::function<bool(const std::filesystem::path& folder)>& settle = {}, const Emptier& first = {});
 
 }  // namespace staging

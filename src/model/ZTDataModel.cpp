@@ -197,7 +197,7 @@ OptionalPath ZTDataModel::projectPathWithProjectName(const std::string& name) co
   return fd::paths::library() / "Projects" / name;
 }
 
-void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
+bool ZTDataModel::sweepStagingFolders(const fs::path& projects, const std::vector<std::string>& names) {
   // A duplicate's or an import's copy is stored as listed before it takes
   // its name: listed, it is whole and takes it now; otherwise it goes. A
   // renamed project's folder takes the new name when the list naming that
@@ -209,10 +209,12 @@ void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
   const auto isListed = [&](const std::string& name) {
     return std::find(listed.begin(), listed.end(), name) != listed.end();
   };
+  bool placing = false;
   const auto settle = [&](const fs::path& folder) {
     const std::string hidden = folder.filename().string();
     if (isCreationStagingName(hidden)) return builtProjectGoes(folder);
     if (CombineJournal::isJournalName(hidden)) return CombineJournal::settle(folder);
+    placing = true;
     for (const std::string_view mark : {kCopyStagingMark, ZipOperator::kImportStagingMark}) {
       if (!staging::isHiddenName(hidden, mark)) continue;
       const std::string name = staging::nameInHiddenName(hidden, mark);
@@ -236,16 +238,20 @@ void ZTDataModel::sweepStagingFolders(const fs::path& projects) {
     const std::string& to = !damaged && isListed(renamed) ? renamed : name;
     return fd::files::renameToFreeName(folder / name, projects / to) == 0;
   };
-  staging::sweep(projects, isStagingName, settle, [](const fs::path& folder, const std::atomic<bool>& ending) {
+  staging::sweep(projects, names, isStagingName, settle, [](const fs::path& folder, const std::atomic<bool>& ending) {
     return !CombineJournal::isJournalName(folder.filename().string()) || CombineJournal::takeBack(folder, ending);
   });
+  return placing;
 }
 
 ZTDataModel::BackgroundDoubts ZTDataModel::removeLeftovers() {
   const fs::path projects = fd::paths::library() / "Projects";
-  sweepStagingFolders(projects);
+  // Listed once: a long list of projects is read at every start. Again only
+  // when a kill's leftovers put a project in place.
+  std::vector<std::string> names = fd::files::contentsOfDirectory(projects);
+  if (sweepStagingFolders(projects, names)) names = fd::files::contentsOfDirectory(projects);
   BackgroundDoubts doubts;
-  for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
+  for (const std::string& name : names) {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(projects / name, ec)) && !isStagingName(name)) {
       doubts.emplace_back(name, ProjectDataModel::removeWriteLeftovers(projects / name));

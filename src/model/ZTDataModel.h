@@ -192,8 +192,9 @@ class ZTDataModel : public SoundMergerDelegate {
   // every project folder; the same look at each project folder tells whether
   // its background is in doubt.
   static BackgroundDoubts removeLeftovers();
-  // The projects folder's staging folders, by what each holds.
-  static void sweepStagingFolders(const std::filesystem::path& projects);
+  // The projects folder's staging folders (among `names`, its entries), by
+  // what each holds; true when one may have put a project folder in place.
+  static bool sweepStagingFolders(const std::filesystem::path& projects, const std::vector<std::string>& names);
   // The names of the page files a combination made in the target's folder,
   // for it to take back: one string for them all, since a long project
   // carries hundreds of thousands.
