@@ -195,20 +195,32 @@ class ZTDataModel : public SoundMergerDelegate {
   // The projects folder's staging folders (among `names`, its entries), by
   // what each holds; true when one may have put a project folder in place.
   static bool sweepStagingFolders(const std::filesystem::path& projects, const std::vector<std::string>& names);
-  // The names of the page files a combination made in the target's folder,
-  // for it to take back: one string for them all, since a long project
-  // carries hundreds of thousands.
+  // The page files a combination makes in the target's folder: written down
+  // beside it a batch at a time before they are made (CombineJournal), so
+  // that a kill leaves them to the next start, and held here, in one string
+  // since a long project carries hundreds of thousands, for the combination
+  // to take back when it fails.
   class CarriedPages {
    public:
-    void setFolder(std::filesystem::path folder) { folder_ = std::move(folder); }
+    CarriedPages();
+    ~CarriedPages();
+    CarriedPages(const CarriedPages&) = delete;
+    CarriedPages& operator=(const CarriedPages&) = delete;
+    void begin(std::filesystem::path folder);
+    // Writes down a batch (old name, new name) before it is carried; false
+    // when it could not be.
+    bool note(const std::vector<std::pair<std::string, std::string>>& batch);
     void add(const std::string& name);
     void dropLast();
-    bool empty() const { return names_.empty(); }
     void removeAll() const;
+    // The program is ending: what was carried stays, written down, for the
+    // next start to take back.
+    void leaveForNextStart();
 
    private:
     std::filesystem::path folder_;
     std::string names_;  // each followed by a NUL
+    std::unique_ptr<CombineJournal> journal_;
   };
   // Every file carried into the target is noted in `carried` before it is
   // made; the new ids come from ids.
@@ -258,7 +270,4 @@ class ZTDataModel : public SoundMergerDelegate {
   std::string lastError_;
   // The merger of the combination in progress, kept until it has answered.
   std::shared_ptr<SoundMerger> merger_;
-  // The pages the combination in progress carries, written down before they
-  // are made, until they are named by its target's list or taken back.
-  std::unique_ptr<CombineJournal> combineJournal_;
 };

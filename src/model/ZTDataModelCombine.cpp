@@ -37,9 +37,9 @@ constexpr int kMinimumFrameLimit = 8;
 // or EEXIST when nothing was made: no file to carry (or no regular one), or
 // one already there, which is never replaced and so never taken back either;
 // else why the target's folder refused it (a copy cut short stays, for the
-// caller that noted it to take back). The names are looked up in the two folders held
-// open, so that a long project's hundreds of thousands of files are linked
-// without their paths walked each time.
+// caller that noted it to take back). The names are looked up in the two
+// folders held open, so that a long project's hundreds of thousands of files
+// are linked without their paths walked each time.
 class PageCarrier {
  public:
   PageCarrier(std::filesystem::path from, std::filesystem::path to)
@@ -90,6 +90,18 @@ constexpr std::size_t kCarriedAtOnce = 4096;
 
 }  // namespace
 
+ZTDataModel::CarriedPages::CarriedPages() = default;
+ZTDataModel::CarriedPages::~CarriedPages() = default;
+
+void ZTDataModel::CarriedPages::begin(std::filesystem::path folder) {
+  journal_ = std::make_unique<CombineJournal>(folder);
+  folder_ = std::move(folder);
+}
+
+bool ZTDataModel::CarriedPages::note(const std::vector<std::pair<std::string, std::string>>& batch) {
+  return journal_ && journal_->note(batch);
+}
+
 void ZTDataModel::CarriedPages::add(const std::string& name) {
   names_ += name;
   names_ += '\0';
@@ -107,6 +119,10 @@ void ZTDataModel::CarriedPages::removeAll() const {
     fd::files::removeItem(folder_ / names_.substr(at, end - at));
     at = end + 1;
   }
+}
+
+void ZTDataModel::CarriedPages::leaveForNextStart() {
+  if (journal_ && !names_.empty()) journal_->leaveForNextStart();
 }
 
 void ZTDataModel::combineSoundFileWithProject(const std::vector<std::string>& names) {
@@ -143,7 +159,7 @@ void ZTDataModel::mergeProjectInto(ProjectDataModel& target, ProjectDataModel& s
   // nor written down one write each.
   std::vector<std::pair<std::string, std::string>> batch;
   const auto carryBatch = [&] {
-    if (!combineJournal_ || !combineJournal_->note(batch)) throw NotWrittenDown{};
+    if (!carried.note(batch)) throw NotWrittenDown{};
     for (const auto& [oldName, newName] : batch) {
       giveUpIfEnding();
       // Noted before it is made, so that a failure inside the carrying
@@ -218,10 +234,7 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
     }
   }
   // Left as a kill would leave them, they are the next start's to take back.
-  if (combined == false && !savedTarget && ending && !carried.empty() && combineJournal_) {
-    combineJournal_->leaveForNextStart();
-  }
-  combineJournal_.reset();
+  if (combined == false && !savedTarget && ending) carried.leaveForNextStart();
   if (!combined) return false;
   if (delegate_ != nullptr) delegate_->combineFinish();
   return *combined;
@@ -234,7 +247,7 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   const std::string& targetName = names.front();
   std::shared_ptr<ProjectDataModel> target = ProjectDataModel::initWithProjectName(targetName);
   if (!target) return std::nullopt;
-  carried.setFolder(target->projectDicPath());
+  carried.begin(target->projectDicPath());
   // Each further project once, and never the target itself: merging a project
   // into itself would delete it. Each is read once, and merged as it is read.
   std::set<std::string> seen{targetName};
@@ -243,7 +256,6 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // New ids name no file of the target's folder and no record of it or of a
   // project merged, and are drawn without waiting for the clock.
   std::optional<ProjectDataModel::FreshIds> ids;
-  combineJournal_ = std::make_unique<CombineJournal>(target->projectDicPath());
   for (std::size_t i = 1; i < names.size(); ++i) {
     const std::string& name = names[i];
     if (!isPlainPathComponent(name) || !seen.insert(name).second) continue;
