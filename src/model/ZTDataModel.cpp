@@ -108,6 +108,22 @@ bool deletedProjectGoes(const fs::path& folder, const std::function<bool(const s
   return moved == 0 || moved == EEXIST;
 }
 
+// A rename killed before or after the list naming the new name was stored
+// left the project's folder, under its old name, in a hidden folder of the
+// new one: it takes the new name when `newListed`, else goes back to the old.
+// It goes only holding a project's folder alone.
+bool renamedProjectGoes(const fs::path& folder, const std::function<bool(const std::string&)>& newListed) {
+  const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
+  if (inside.empty()) return true;
+  const std::string& name = inside.front();
+  std::error_code ec;
+  if (inside.size() != 1 || !isPlainPathComponent(name) || !fs::is_directory(fs::symlink_status(folder / name, ec))) {
+    return staging::leaveAsItIs(folder, "a renamed project's hidden folder holds that project's folder alone");
+  }
+  const std::string renamed = staging::nameInHiddenName(folder.filename().string(), kRenameStagingMark);
+  return fd::files::renameToFreeName(folder / name, folder.parent_path() / (newListed(renamed) ? renamed : name)) == 0;
+}
+
 // Removes a folder no list names, so that a kill leaves it whole or gone.
 void removeUnlistedFolder(const fs::path& folder) {
   if (std::optional<staging::Folder> aside = moveAside(folder)) {
@@ -227,16 +243,7 @@ bool ZTDataModel::sweepStagingFolders(const fs::path& projects, const std::vecto
     if (staging::isHiddenName(hidden, kRemovalStagingMark)) {
       return deletedProjectGoes(folder, [&](const std::string& name) { return damaged || isListed(name); });
     }
-    const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
-    if (inside.empty()) return true;
-    const std::string& name = inside.front();
-    std::error_code ec;
-    if (inside.size() != 1 || !isPlainPathComponent(name) || !fs::is_directory(fs::symlink_status(folder / name, ec))) {
-      return staging::leaveAsItIs(folder, "a renamed project's hidden folder holds that project's folder alone");
-    }
-    const std::string renamed = staging::nameInHiddenName(hidden, kRenameStagingMark);
-    const std::string& to = !damaged && isListed(renamed) ? renamed : name;
-    return fd::files::renameToFreeName(folder / name, projects / to) == 0;
+    return renamedProjectGoes(folder, [&](const std::string& name) { return !damaged && isListed(name); });
   };
   staging::sweep(projects, names, isStagingName, settle, [](const fs::path& folder, const std::atomic<bool>& ending) {
     return !CombineJournal::isJournalName(folder.filename().string()) || CombineJournal::takeBack(folder, ending);
