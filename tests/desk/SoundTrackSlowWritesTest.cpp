@@ -76,6 +76,26 @@ TEST_F(SoundTrackTest, ARecordingStoppedWhileWritesAreSlowIsTaggedAndKeptWhole) 
   for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
 }
 
+// The end of the program waits a second for a recording whose writes stall
+// (30 s each on the clock, which stands still while it waits): the user is
+// told the recording is unfinished, where a longer wait saw it complete.
+TEST_F(SoundTrackTest, TheEndOfTheProgramWaitsASecondForARecordingWhoseWritesStall) {
+  frames = 30;
+  feedMicrophone(4);
+  ZTPicManagerView& m = open();
+  m.playView()->setPage(1);
+  tapView(track().recorderBtn());
+  host->advance(2.0);
+  media::setRecordingWriteHookForTesting([](const fs::path&, std::size_t) { return media::RecordingWrite{30, 0}; });
+  track().stopRecording();
+  media::setRecordingWriteHookForTesting(nullptr);
+  EXPECT_FALSE(track().isRecorder());
+  EXPECT_EQ(project().soundNameArray().size(), 1u);
+  const std::string told = visibleAlertMessage();
+  EXPECT_TRUE(told.starts_with("The recording stopped after ")) << told;
+  EXPECT_NE(told.find(": the program ended before all of it was written."), std::string::npos) << told;
+}
+
 // Storage slower than the microphone (80 ms a page), or full two seconds in.
 struct StorageCase {
   const char* name;

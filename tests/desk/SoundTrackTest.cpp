@@ -18,12 +18,15 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/ui/NavigationController.h"
 #include "support/ChildProcess.h"
+#include "support/SlowRecordingWrites.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using sound_test::SoundTrackTest;
 using sound_test::tone;
+using testing_support::SlowRecordingWrites;
+using testing_support::WriteCost;
 
 std::string bytesOf(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -302,31 +305,64 @@ TEST_F(SoundTrackTest, ARecordingRunsToTheLastFrameAndStopsByItself) {
   EXPECT_EQ(track().cursorX(), 46);
 }
 
-// On a long project a short recording spans too few points for a tag: it is
-// kept in Documents with its limit, the picker lists it, and the user is told
-// there was no room for its tag, where it had been deleted without a word.
-TEST_F(SoundTrackTest, AShortRecordingOnALongProjectIsKeptAndTheUserTold) {
-  frames = 100;
-  const auto fed = feedMicrophone(1);
-  ZTPicManagerView& m = open();
-  m.playView()->setPage(1);
-  tapView(track().recorderBtn());
-  host->advance(0.6);  // three frames: 10 points, where a tag takes 20
-  tapView(track().recorderBtn());
+// A recording that gets no tag is kept in Documents with its limit and
+// listed by the picker, unless nothing of it reached the file, and the user
+// is told why in words that hold: too short for the track at this project's
+// length (and Sound refuses it too), over too little of the track where it
+// was made, or hemmed in by the next tag (Sound places either elsewhere).
+struct UntaggedCase {
+  const char* name;
+  int frames;
+  std::vector<SoundTag> tags;
+  float cursor;
+  double recording;                  // seconds before Stop, or before it ends by itself
+  float stopAt;                      // the cursor when Stop is pressed; 0: where the player took it
+  std::optional<double> refuseAfter;  // the disk full so many seconds in
+  const char* words;                 // <stem>, <s>: the recording's name and seconds
+  bool soundAddsIt;
+};
 
-  EXPECT_TRUE(project().soundTags().empty());
-  EXPECT_TRUE(track().soundTagArray().empty());
+class UntaggedRecordingTest : public SoundTrackTest, public testing::WithParamInterface<UntaggedCase> {};
+
+TEST_P(UntaggedRecordingTest, IsKeptAndTheUserToldWhyInWordsThatHold) {
+  const UntaggedCase& c = GetParam();
+  frames = c.frames;
+  tags = c.tags;
+  const auto fed = feedMicrophone(4);
+  ZTPicManagerView& m = open();
+  const std::vector<SoundTag> before = project().soundTags();
+  setCursor(c.cursor);
+  std::optional<SlowRecordingWrites> full;
+  if (c.refuseAfter) full.emplace(WriteCost{}).refuseFrom(fd::RunLoop::main().now() + *c.refuseAfter);
+  tapView(track().recorderBtn());
+  host->advance(c.recording);
+  if (c.stopAt > 0) setCursor(c.stopAt);
+  if (track().isRecorder()) tapView(track().recorderBtn());
+
+  EXPECT_EQ(project().soundTags(), before);
+  EXPECT_EQ(stored()->soundTags(), before);
+  EXPECT_EQ(track().soundTagArray().size(), before.size());
   const std::vector<std::string> names = recordingsIn(fd::paths::documents());
+  std::string words = c.words;
+  if (words.starts_with("Nothing")) {
+    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(visibleAlertMessage(), words);
+    EXPECT_TRUE(std::none_of(settings().limitFramesDict().begin(), settings().limitFramesDict().end(),
+                             [](const auto& l) { return l.first.starts_with("Rec"); }));
+    return;
+  }
   ASSERT_EQ(names.size(), 1u);
   const fs::path file = fd::paths::documents() / names[0];
-  EXPECT_EQ(settings().limitFramesDict()[names[0]], 8);
-  EXPECT_EQ(stored()->soundTags().size(), 0u);
-  EXPECT_EQ(visibleAlertMessage(), "There was no room on the track for a tag of this recording. It is kept among the sounds as \u201c" +
-                                       fs::path(names[0]).stem().string() + "\u201d: add it with Sound where there is room.");
   auto samples = media::decodeSound(file);
   ASSERT_TRUE(samples.ok()) << samples.error();
-  EXPECT_NEAR(static_cast<double>(samples->size()), 0.59 * 44100, 0.011 * 44100);
+  ASSERT_GT(samples->size(), 0u);
   for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(samples->size()) / 44100);
+  for (auto [mark, value] : {std::pair<std::string, std::string>{"<stem>", file.stem().string()}, {"<s>", seconds}})
+    for (std::size_t at; (at = words.find(mark)) != std::string::npos;) words.replace(at, mark.size(), value);
+  EXPECT_EQ(visibleAlertMessage(), words);
+  EXPECT_GE(settings().limitFramesDict()[names[0]], 8);
   auto picker = ZTSelectedAudioViewcontroller::initWithStyle();
   const auto& listed = picker->audioPathArray();
   EXPECT_NE(std::find(listed.begin(), listed.end(), file), listed.end());
@@ -335,7 +371,40 @@ TEST_F(SoundTrackTest, AShortRecordingOnALongProjectIsKeptAndTheUserTold) {
   EXPECT_TRUE(track().recorderBtn()->isEnabled());
   EXPECT_EQ(track().recorderBtn()->currentTitle(), fd::Localized("Recorder"));
   EXPECT_FALSE(m.playView()->isPlay());
+
+  // Sound, from the start of the track, does what the words say it does.
+  m.playView()->setPage(1);
+  track().selectedAudioViewController(*picker, names[0], file);
+  host->runUntilIdle();
+  EXPECT_EQ(project().soundTags().size(), before.size() + (c.soundAddsIt ? 1 : 0));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, UntaggedRecordingTest,
+    testing::Values(
+        // Three frames of 100 span 10 points, where a tag takes 20.
+        UntaggedCase{"TooShortForALongProject", 100, {}, 46, 0.6, 0, std::nullopt,
+                     "At 100 frames the track cannot show a recording of <s> seconds. It is kept among the sounds as "
+                     "\u201c<stem>\u201d, for a project with fewer frames.",
+                     false},
+        UntaggedCase{"CutShortByAFullDisk", 300, {}, 46, 3.0, 0, 2.3,
+                     "The recording stopped after <s> seconds: the disk is full. At 300 frames the track cannot show a "
+                     "recording of <s> seconds. It is kept among the sounds as \u201c<stem>\u201d, for a project with "
+                     "fewer frames.",
+                     false},
+        UntaggedCase{"StoppedBeforeTheCursorMoved", 10, {}, 46, 0.1, 0, std::nullopt,
+                     "The cursor ran over too little of the track for a tag of this recording. It is kept among the "
+                     "sounds as \u201c<stem>\u201d: add it with Sound where there is room.",
+                     true},
+        // Room for a recording to start, 23 points, but not for its tag once
+        // the gap of 5 before the next tag is kept.
+        UntaggedCase{"StartedJustBeforeATag", 10, {SoundTag{"b.caf", {{128, 180}}, {{3, 4}}}}, 100, 1.0, 300,
+                     std::nullopt,
+                     "There was no room on the track for a tag of this recording. It is kept among the sounds as "
+                     "\u201c<stem>\u201d: add it with Sound where there is room.",
+                     true},
+        UntaggedCase{"NothingReachedTheFile", 10, {}, 46, 0.5, 0, 0.0, "Nothing was recorded: the disk is full.", false}),
+    [](const testing::TestParamInfo<UntaggedCase>& info) { return std::string(info.param.name); });
 
 // A recording started in the gap between two tags and stopped beyond the
 // second one takes the room from where it starts to just before the second

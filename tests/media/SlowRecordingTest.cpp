@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <cstdint>
@@ -101,6 +104,29 @@ class RecordingStorageTest : public testing_support::SandboxTest {
   int finishes = 0;
 };
 
+// The largest file the process may write (RLIMIT_FSIZE), the signal that
+// would end it ignored, so that a write crossing it comes back short.
+class FileSizeCap {
+ public:
+  explicit FileSizeCap(std::uint64_t bytes) : ignored_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &before_);
+    rlimit capped = before_;
+    capped.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &capped);
+  }
+  ~FileSizeCap() {
+    lift();
+    std::signal(SIGXFSZ, ignored_);
+  }
+  FileSizeCap(const FileSizeCap&) = delete;
+  FileSizeCap& operator=(const FileSizeCap&) = delete;
+  void lift() { ::setrlimit(RLIMIT_FSIZE, &before_); }
+
+ private:
+  rlimit before_{};
+  void (*ignored_)(int);
+};
+
 // Each test runs with what a write costs: from a local disk to a mount that
 // charges for each write or for each page.
 class SlowRecordingTest : public RecordingStorageTest, public testing::WithParamInterface<WriteCost> {};
@@ -111,9 +137,11 @@ TEST_P(SlowRecordingTest, StopIsTakenWhenAskedAndTheFileHoldsAllCapturedUpToIt) 
   std::unique_ptr<media::Recorder> recorder = prepared(out);
   ASSERT_NE(recorder, nullptr);
   LoopTurnWatch watch;
-  const Stopped s = recordAndStop(*recorder, 4.0, 5.0);
-  ASSERT_GE(s.takenAt, s.start + 4.0);
-  EXPECT_LE(s.takenAt - (s.start + 4.0), 0.1);
+  // Between two of the loop's hand-overs: what came since the last one goes
+  // to the file too.
+  const Stopped s = recordAndStop(*recorder, 4.005, 5.0);
+  ASSERT_GE(s.takenAt, s.start + 4.005);
+  EXPECT_LE(s.takenAt - (s.start + 4.005), 0.1);
   EXPECT_LE(s.doneAt - s.takenAt, 0.1);  // what waited when Stop came is little
   EXPECT_LE(watch.longestWait(), 0.1);
   EXPECT_EQ(finishes, 1);
@@ -213,6 +241,33 @@ TEST_F(RecordingStorageTest, StopAskedWhileAWriteStallsASecondKeepsTheWholeRecor
   expectRecorded(out, s.captured);
 }
 
+// The end of the program waits a second for the file while the header's
+// rewrite after the last samples stalls (30 s on a clock that stands still
+// meanwhile): the recording is told unfinished, with what the header on disk
+// counts, not the samples written past it.
+TEST_F(RecordingStorageTest, AnEndThatCannotWaitForTheFileTellsWhatItsHeaderCounts) {
+  const fs::path out = root() / "Quit.caf";
+  std::unique_ptr<media::Recorder> recorder = prepared(out);
+  ASSERT_NE(recorder, nullptr);
+  ASSERT_TRUE(recorder->record());
+  fd::RunLoop::main().advance(2.005);
+  // Shared with the writer's thread, which may still ask after the test.
+  auto writes = std::make_shared<std::atomic<int>>(0);
+  auto counted = std::make_shared<std::atomic<std::int64_t>>(-1);
+  media::setRecordingWriteHookForTesting([=](const fs::path& file, std::size_t) -> media::RecordingWrite {
+    if (++*writes == 1) return {};
+    counted->store(static_cast<std::int64_t>(readShorts(file).size()));
+    return {30, 0};
+  });
+  EXPECT_FALSE(recorder->waitUntilWritten(1.0));
+  media::setRecordingWriteHookForTesting(nullptr);
+  EXPECT_EQ(finishes, 1);
+  EXPECT_EQ(outcome.end, End::Unfinished);
+  ASSERT_GT(counted->load(), 0);
+  EXPECT_EQ(std::llround(outcome.seconds * kRate), counted->load());
+  EXPECT_DOUBLE_EQ(recorder->currentTime(), outcome.seconds);
+}
+
 // The main loop held for three seconds leaves that much sound to write at
 // once: storage that takes it at its pace is not taken for storage too slow.
 TEST_F(RecordingStorageTest, ABacklogLeftByAHeldLoopIsWrittenWhole) {
@@ -236,15 +291,27 @@ TEST_F(RecordingStorageTest, StorageThatCannotTakeTheSoundEndsTheRecordingAtWhat
     const char* name;
     WriteCost cost;
     std::optional<double> refuseFrom;
+    std::uint64_t sizeCap;  // bytes: the system cuts the write that crosses it short
     End end;
   };
-  for (const Case& c : {Case{"slow", WriteCost{0, 0.08}, std::nullopt, End::TooSlow},
-                        Case{"full", WriteCost{}, 1.0, End::DiskFull}}) {
+  for (const Case& c : {Case{"slow", WriteCost{0, 0.08}, std::nullopt, 0, End::TooSlow},
+                        Case{"full", WriteCost{}, 1.0, 0, End::DiskFull},
+                        Case{"cut", WriteCost{}, std::nullopt, 2 * 44100 + 1000, End::WriteFailed}}) {
     SCOPED_TRACE(c.name);
     const fs::path out = root() / (std::string(c.name) + ".caf");
     finishes = 0;
     SlowRecordingWrites slow(c.cost);
     if (c.refuseFrom) slow.refuseFrom(fd::RunLoop::main().now() + *c.refuseFrom);
+    // The cap is lifted before the next write, which a recorder that took the
+    // short write for a whole one would make, leaving a gap in the sound.
+    std::optional<FileSizeCap> cap;
+    if (c.sizeCap) {
+      cap.emplace(c.sizeCap);
+      slow.beforeEach = [&] {
+        std::error_code ec;
+        if (fs::file_size(out, ec) >= c.sizeCap) cap->lift();
+      };
+    }
     std::unique_ptr<media::Recorder> recorder = prepared(out);
     ASSERT_NE(recorder, nullptr);
     LoopTurnWatch watch;
@@ -263,6 +330,13 @@ TEST_F(RecordingStorageTest, StorageThatCannotTakeTheSoundEndsTheRecordingAtWhat
       // every 46 ms of sound), and found at the next drain.
       EXPECT_NEAR(endedAt - start, *c.refuseFrom, 0.06);
       EXPECT_GE(outcome.seconds, *c.refuseFrom - 0.1);
+      // Nothing of the refused write went to the file.
+      ASSERT_TRUE(slow.heldWhenRefused().has_value());
+      EXPECT_EQ(std::llround(outcome.seconds * kRate), *slow.heldWhenRefused());
+    } else if (c.sizeCap) {
+      EXPECT_EQ(outcome.error, std::strerror(EFBIG));
+      EXPECT_LT(outcome.seconds, static_cast<double>(c.sizeCap) / 2 / kRate);
+      EXPECT_GT(outcome.seconds, static_cast<double>(c.sizeCap) / 2 / kRate - 0.1);
     } else {
       // Ended once the file was two seconds behind, without them.
       EXPECT_LT(endedAt - start, 7.0);

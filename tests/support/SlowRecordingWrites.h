@@ -63,6 +63,12 @@ class SlowRecordingWrites {
     std::lock_guard lock(m_);
     return writes_;
   }
+  // Samples the file held when the first write was refused; nullopt while
+  // none has been.
+  std::optional<std::int64_t> heldWhenRefused() const {
+    std::lock_guard lock(m_);
+    return heldWhenRefused_;
+  }
   // When the stalled write began; nullopt while none has.
   std::optional<double> stalledAt() const {
     std::lock_guard lock(m_);
@@ -78,7 +84,10 @@ class SlowRecordingWrites {
     std::lock_guard lock(m_);
     look(file);
     if (beforeEach) beforeEach();
-    if (refuseFrom_ && now >= *refuseFrom_) return {0, ENOSPC};
+    if (refuseFrom_ && now >= *refuseFrom_) {
+      if (!heldWhenRefused_) heldWhenRefused_ = held_;
+      return {0, ENOSPC};
+    }
     if (stall_ > 0 && now >= stallAt_) {
       stalledAt_ = now;
       return {std::exchange(stall_, 0.0), 0};
@@ -96,6 +105,7 @@ class SlowRecordingWrites {
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(file, ec));
     if (ec) return;
     if (!headerBytes_) headerBytes_ = size;
+    held_ = (size - *headerBytes_) / 2;
     SF_INFO info{};
     SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
     if (f == nullptr) return;
@@ -111,6 +121,8 @@ class SlowRecordingWrites {
   std::optional<double> refuseFrom_;
   std::optional<std::int64_t> headerBytes_;
   std::int64_t largestLag_ = 0;
+  std::int64_t held_ = 0;
+  std::optional<std::int64_t> heldWhenRefused_;
   int writes_ = 0;
 };
 

@@ -49,6 +49,14 @@ std::string withValue(std::string text, const std::string& value) {
   return text;
 }
 
+// Seconds as the alerts give them: one decimal, two below a tenth, so that a
+// recording that holds sound never reads as 0.0 seconds.
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, seconds < 0.095 ? "%.2f" : "%.1f", seconds);
+  return text;
+}
+
 bool isPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
@@ -588,20 +596,38 @@ void SoundTrack::tellAboutRecording(const std::string& name, const media::Record
                             : outcome.end == End::TooSlow    ? fd::Localized("the disk could not store the sound as fast as it came")
                             : outcome.end == End::Unfinished ? fd::Localized("the program ended before all of it was written")
                                                              : withValue(fd::Localized("its file could not be written (%@)"), outcome.error);
-    char length[32];
-    std::snprintf(length, sizeof length, "%.1f", outcome.seconds);
-    message = outcome.seconds > 0 ? withValue(withValue(fd::Localized("The recording stopped after %@ seconds: %@."), length), why)
+    message = outcome.seconds > 0 ? withValue(withValue(fd::Localized("The recording stopped after %@ seconds: %@."),
+                                                        secondsText(outcome.seconds)),
+                                              why)
                                   : withValue(fd::Localized("Nothing was recorded: %@."), why);
   }
   if (outcome.seconds > 0 && !tagged) {
-    message += (message.empty() ? "" : " ") +
-               withValue(fd::Localized("There was no room on the track for a tag of this recording. It is kept among the "
-                                       "sounds as \u201c%@\u201d: add it with Sound where there is room."),
-                         withoutExtension(name));
+    message += (message.empty() ? "" : " ") + whyNoTag(name, outcome.seconds);
   } else if (outcome.seconds > 0 && !outcome.whole()) {
     message += " " + fd::Localized("Its tag covers the sound kept.");
   }
   if (!message.empty()) showAlert(message, fd::Localized("OK"));
+}
+
+std::string SoundTrack::whyNoTag(const std::string& name, double seconds) const {
+  const std::string shown = withoutExtension(name);
+  // The width the frame limit gives is what Sound places too: a recording
+  // short of it at this length is refused there as well, so Sound is offered
+  // only when the cursor's stretch or the tags around were in the way.
+  const int n = st::frameCount();
+  if (st::widthOfFrames(st::limitOf(name), n) - 12 <= kMinimumTagWidth) {
+    return fd::filled("At %@ frames the track cannot show a recording of %@ seconds. It is kept among the sounds as "
+                      "\u201c%@\u201d, for a project with fewer frames.",
+                      {std::to_string(n), secondsText(seconds), shown});
+  }
+  if (recordingEndX_ - (startRecorderPoint_ + timeline::kPointerOffsetX) < kMinimumTagWidth) {
+    return fd::filled("The cursor ran over too little of the track for a tag of this recording. It is kept among the "
+                      "sounds as \u201c%@\u201d: add it with Sound where there is room.",
+                      {shown});
+  }
+  return fd::filled("There was no room on the track for a tag of this recording. It is kept among the sounds as "
+                    "\u201c%@\u201d: add it with Sound where there is room.",
+                    {shown});
 }
 
 bool SoundTrack::recorderFinished() {

@@ -116,6 +116,8 @@ class SoundTrack : public ZTPlayViewDelegate,
   void recordingStopped();
   void recordingEndedByItself();
   void placeRecordingWhenWritten();
+  // Why the recording `name` got no tag, in words.
+  std::string whyNoTag(const std::string& name, double seconds) const;
   // Why a recording holds less than was recorded, or has no tag, in words.
   void tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged);
   void showAlert(const std::string& message, const std::string& button, int tag = 0, bool answered = false);
