@@ -170,6 +170,12 @@ class ZTDataModel : public SoundMergerDelegate {
   // The project folders under Library/Projects, sorted; `newest` gets the
   // one whose Project.plist was written last.
   static std::vector<std::string> projectsOnDisk(std::string* newest);
+  // The preferences name no project (`stored` is what they hold where the
+  // list belongs; `damaged`: they could not be read): every project folder is
+  // listed again and stored, the current project staying current when among
+  // them, else the one written last, and the user is told (an unreadable
+  // file is told as it is set aside). Nothing when no folder is found.
+  void listProjectsAgain(const fd::Value& stored, bool damaged);
   // Whether each project folder the start's sweep listed leaves its
   // background in doubt (backgroundFilesInDoubt), in the order of the
   // folders' names.
