@@ -464,7 +464,9 @@ std::string ZTDataModel::freeProjectName(const std::string& name) const {
 
 bool ZTDataModel::createProject(const std::string& name, const std::optional<std::string>& description) {
   if (!isPlainPathComponent(name)) return false;
-  const std::string unique = rightNameWithName(name);
+  // Free of every folder too: a folder no list names holds a project of its
+  // own, which a new one must neither open nor write into.
+  const std::string unique = freeProjectName(name);
   std::vector<std::string> names = projectsNameArray_;
   names.push_back(unique);
   setProjectsNameArray(std::move(names));

@@ -50,6 +50,8 @@ class ZTDataModel : public SoundMergerDelegate {
   bool saveData();
 
   // --- projects
+  // Lists a new, empty project under a name no project and no folder has
+  // (freeProjectName) and makes it current; nothing is saved.
   bool createProject(const std::string& name, const std::optional<std::string>& description);
   // Stores the list without the project before its folder goes (moved aside
   // into a hidden folder the start sweeps, then emptied off the calling

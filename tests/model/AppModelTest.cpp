@@ -158,6 +158,25 @@ TEST_F(AppModelTest, TheOpenProjectIsAlwaysListed) {
   EXPECT_FALSE(fs::exists(projectFolder("Ghost")));
 }
 
+// New took the name of a folder no list names and opened its old drawing as
+// the new project. A new project's name is one no folder has.
+TEST_F(AppModelTest, ANewProjectNeverTakesAnUnlistedFolder) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("Project", "old");
+  ASSERT_TRUE(m.prjDataModel()->createImageAtPage(1));
+  m.saveData();
+  m.setProjectsNameArray({"test"});
+  m.setCurProjectName("test");
+  m.prjDataModel()->setCurProjectName("test");
+  const std::string old = model_test::readText(projectFolder("Project") / "Project.plist");
+  ASSERT_TRUE(m.createProject("Project", std::nullopt));
+  EXPECT_EQ(m.curProjectName(), "Projectcopy1");
+  EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 1u);
+  EXPECT_FALSE(m.prjDataModel()->description().has_value());
+  m.saveData();
+  EXPECT_EQ(model_test::readText(projectFolder("Project") / "Project.plist"), old);
+}
+
 TEST_F(AppModelTest, RemovingTheOnlyProjectLeavesTest) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   m.createProject("solo", "");
