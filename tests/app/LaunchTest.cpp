@@ -280,6 +280,28 @@ TEST_F(LaunchTest, ASecondStartOnADataFolderInUseIsToldAndEnds) {
   EXPECT_EQ(runProgram("", home, "--headless --exit-after 0.2"), 0);
 }
 
+// A read-only data folder gave no window and said "cannot create the data
+// folder" of one that exists. The start says it cannot be written and why,
+// in a window too, and ends with status 1.
+TEST_F(LaunchTest, AReadOnlyDataFolderIsToldAndTheStartEnds) {
+  const fs::path home = root() / "readonly", log = root() / "readonly.log";
+  ASSERT_EQ(runProgram("", home, "--headless --exit-after 0.2"), 0);
+  // A read-only mount of the folder, seen by the program alone.
+  const std::string readOnly =
+      "unshare -m sh -c 'mount --bind \"$FLIPDESK_HOME\" \"$FLIPDESK_HOME\" && "
+      "mount -o remount,bind,ro \"$FLIPDESK_HOME\" && exec \"$0\" \"$@\"'";
+  if (runProgram(readOnly, home, "--version") != 2) GTEST_SKIP() << "no read-only mount can be made here";
+  for (const char* args : {"--headless --exit-after 20", "--exit-after 2"}) {
+    EXPECT_EQ(runProgram("timeout 30 " + readOnly, home, args, log), 1) << args;
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("flipdesk cannot write in its data folder " + home.string() +
+                        " (Library/Projects: read-only file system)"),
+              std::string::npos)
+        << text;
+  }
+}
+
 // With no display a window would be drawn nowhere and the program would run
 // until killed: it says so, names --headless and stops.
 TEST_F(LaunchTest, WithoutADisplayTheProgramStopsAndNamesHeadless) {
