@@ -158,15 +158,17 @@ Status sandboxWritable() {
 
 bool holdSandbox() {
   const fs::path root = home();
-  // Never closed: the lock lasts as long as the process.
-  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
+  // Kept open for the life of the process: the lock lasts as long as it.
+  files::UniqueFd held(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (held.get() < 0) {
     Log("cannot open the data folder %s to hold it: %s", root.c_str(), std::strerror(errno));
     return true;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  if (::flock(held.get(), LOCK_EX | LOCK_NB) == 0) {
+    held.release();
+    return true;
+  }
   const int error = errno;
-  ::close(fd);
   if (error == EWOULDBLOCK) return false;
   Log("the data folder %s cannot be locked (%s); it is used without", root.c_str(), std::strerror(error));
   return true;
