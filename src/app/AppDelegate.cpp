@@ -62,6 +62,21 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }
 
+// What the preferences held where the project list belongs, as the alert
+// tells it after "The preferences hold".
+std::string storedListAsTold(ProjectNotice::StoredList held) {
+  using Held = ProjectNotice::StoredList;
+  switch (held) {
+    case Held::Missing: return fd::Localized("no list of projects");
+    case Held::Text: return fd::Localized("a text where the list of projects belongs");
+    case Held::Dictionary: return fd::Localized("a dictionary where the list of projects belongs");
+    case Held::OtherValue: return fd::Localized("a value of another kind where the list of projects belongs");
+    case Held::Empty: return fd::Localized("an empty list of projects");
+    case Held::Unusable: return fd::Localized("a list of projects with no name that can be used");
+  }
+  return {};
+}
+
 // The alert for what the model did to a project on its own.
 void showProjectNotice(const ProjectNotice& notice) {
   std::string title, message;
@@ -85,6 +100,18 @@ void showProjectNotice(const ProjectNotice& notice) {
                            "is left; the project now has no background.",
                            {notice.project, backgroundAsShown(notice.background)});
       break;
+    case ProjectNotice::Kind::ProjectsListedAgain: {
+      title = fd::Localized("Projects listed again");
+      const std::string held = storedListAsTold(notice.storedList);
+      message = notice.count == 1
+                    ? fd::filled("The preferences hold %@, while the projects folder holds one project, \u201c%@\u201d; "
+                                 "it is listed again.",
+                                 {held, notice.project})
+                    : fd::filled("The preferences hold %@, while the projects folder holds %@ projects; they are listed "
+                                 "again.",
+                                 {held, std::to_string(notice.count)});
+      break;
+    }
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/AppDelegate.h"
 #include "app/FileManagerView.h"
@@ -101,18 +102,32 @@ std::string dataFolderInUse() {
   return text;
 }
 
-// The application of such a start: an alert says so, and the program ends
-// once it is answered or its window closed, having touched nothing in the
-// data folder.
-class DataFolderInUse : public ui::ApplicationDelegate, public ui::AlertViewDelegate {
+// A data folder that cannot be written would take the user's drawing and
+// keep none of it: the start ends, saying what refused it.
+std::string dataFolderNotWritable(bool made, const std::string& why) {
+  return fd::filled(made ? "flipdesk cannot write in its data folder %@ (%@), so it ends without changing anything "
+                           "there. Make the folder writable, or give flipdesk another data folder (FLIPDESK_HOME)."
+                         : "flipdesk cannot make its data folder %@ (%@), so it ends. Make its place writable, or "
+                           "give flipdesk another data folder (FLIPDESK_HOME).",
+                    {fd::paths::home().string(), why});
+}
+
+// The application of a start that must not go on: an alert says why, and
+// the program ends once it is answered or its window closed, having touched
+// nothing in the data folder.
+class StartRefused : public ui::ApplicationDelegate, public ui::AlertViewDelegate {
  public:
   static constexpr int kExitStatus = 1;
+  StartRefused(std::string title, std::string message) : title_(std::move(title)), message_(std::move(message)) {}
   bool didFinishLaunching(ui::Application& app) override {
     app.setExitStatus(kExitStatus);
-    ui::AlertView::make(fd::Localized("Already running"), dataFolderInUse(), this, fd::Localized("OK"))->show();
+    ui::AlertView::make(title_, message_, this, fd::Localized("OK"))->show();
     return true;
   }
   void didDismissWithButtonIndex(ui::ButtonSheet&, int) override { ui::Application::shared().terminate(); }
+
+ private:
+  std::string title_, message_;
 };
 
 }  // namespace
@@ -129,14 +144,19 @@ int main(int argc, char** argv) {
   }
   if (!roomToStart()) return 1;
   gfx::tellWhenGLibEndsTheProcess();
-  if (!fd::paths::ensureSandbox()) {
-    std::fprintf(stderr, "flipdesk: cannot create the data folder %s\n", fd::paths::home().c_str());
-    return 1;
+  // Each check runs only once the one before passed: a folder another run
+  // holds is not written to, not even to see whether it can be.
+  std::optional<std::pair<std::string, std::string>> refused;
+  if (const fd::Status made = fd::paths::makeSandbox(); !made) {
+    refused.emplace(fd::Localized("Data folder cannot be made"), dataFolderNotWritable(false, made.error()));
+  } else if (!fd::paths::holdSandbox()) {
+    refused.emplace(fd::Localized("Already running"), dataFolderInUse());
+  } else if (const fd::Status writable = fd::paths::sandboxWritable(); !writable) {
+    refused.emplace(fd::Localized("Data folder cannot be written"), dataFolderNotWritable(true, writable.error()));
   }
-  const bool inUse = !fd::paths::holdSandbox();
-  if (inUse) {
-    std::fprintf(stderr, "flipdesk: %s\n", dataFolderInUse().c_str());
-    if (options->headless) return DataFolderInUse::kExitStatus;
+  if (refused) {
+    std::fprintf(stderr, "flipdesk: %s\n", refused->second.c_str());
+    if (options->headless) return StartRefused::kExitStatus;
   }
   fd::RunLoop::main().makeCurrentThreadMain();
   ui::Screen::configure(options->tall, options->scale);
@@ -147,8 +167,8 @@ int main(int argc, char** argv) {
   FileManagerView::registerWithDesk();
 
   ui::Application& app = ui::Application::shared();
-  if (inUse) {
-    app.setDelegate(std::make_shared<DataFolderInUse>());
+  if (refused) {
+    app.setDelegate(std::make_shared<StartRefused>(std::move(refused->first), std::move(refused->second)));
   } else {
     app.setDelegate(std::make_shared<AppDelegate>());
   }

@@ -1,8 +1,10 @@
 #pragma once
 // What the model did to a project on its own that the user must hear of: a
-// project's list it would not write (it would not be read again), and a
-// project's background it mended at start. The model only says it; the
+// project's list it would not write (it would not be read again), a
+// project's background it mended at start, and projects it listed again at
+// start because the preferences named none of them. The model only says it; the
 // application tells it in words, over whatever is on screen.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,11 +14,17 @@ struct ProjectNotice {
     ListNotSaved,        // `reason` says why; the list on disk is the last one saved
     BackgroundRestored,  // the project's copy of `background` was taken again from the backgrounds
     BackgroundDropped,   // `background` has no picture left anywhere: the project now has none
+    ProjectsListedAgain,  // the `count` project folders found are listed again (`project`: the first of them)
   };
+  // What the preferences held where the project list belongs, for
+  // ProjectsListedAgain.
+  enum class StoredList { Missing, Text, Dictionary, OtherValue, Empty, Unusable };
   Kind kind = Kind::ListNotSaved;
   std::string project;
   std::string background;
   std::string reason;
+  StoredList storedList = StoredList::Missing;
+  std::size_t count = 0;
 };
 
 // Every notice goes to the handler on the thread that made it; notices made

@@ -12,6 +12,7 @@
 
 #include "model/CombineJournal.h"
 #include "model/PackageZipOperator.h"
+#include "model/ProjectNotice.h"
 #include "model/ProjectPlistKeys.h"
 #include "model/SafeName.h"
 #include "model/StagingFolder.h"
@@ -174,6 +175,27 @@ std::vector<std::string> stringsFromValue(const fd::Value& v) {
 
 fd::Value toValue(const std::vector<std::string>& strings) { return fd::Value(fd::Array(strings.begin(), strings.end())); }
 
+// Whether `name` in the projects folder is a project folder a list may name.
+// Hidden folders are the staging folders of imports and of projects still
+// being built, never a project of the list; a name no list can keep (bytes
+// that are not UTF-8) would leave the preferences unsaved.
+bool isListableFolder(const fs::path& projects, const std::string& name) {
+  std::error_code ec;
+  return isPlainPathComponent(name) && !name.starts_with('.') && !fd::plistcheck::uncarriedIn(name) &&
+         fs::is_directory(fs::symlink_status(projects / name, ec));
+}
+
+// What the preferences hold where the project list belongs, when it names
+// no project.
+ProjectNotice::StoredList storedListKind(const fd::Value& v) {
+  using Kind = ProjectNotice::StoredList;
+  if (v.isNull()) return Kind::Missing;
+  if (v.isString()) return Kind::Text;
+  if (v.isDictionary()) return Kind::Dictionary;
+  if (!v.isArray()) return Kind::OtherValue;
+  return v.array()->empty() ? Kind::Empty : Kind::Unusable;
+}
+
 }  // namespace
 
 ZTDataModel& ZTDataModel::sharedInstance() {
@@ -220,8 +242,14 @@ bool ZTDataModel::sweepStagingFolders(const fs::path& projects, const std::vecto
   // was stored, else goes back to the old one. What a deleted project left
   // goes, unless still listed (deletedProjectGoes).
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
-  const bool damaged = defaults.startedFromDamagedFile();
-  const std::vector<std::string> listed = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
+  const fd::Value stored = defaults.objectForKey(kProjectsNameArrayKey);
+  const std::vector<std::string> listed = projectNamesFromValue(stored);
+  // A list of another kind, or of names none can use, is lost as an
+  // unreadable one is: the start lists the folders again. An empty one was
+  // stored by the delete of the last project, killed before the default
+  // project was listed: what that delete left goes.
+  const bool damaged = defaults.startedFromDamagedFile() || !stored.isArray() ||
+                       (listed.empty() && !stored.array()->empty());
   const auto isListed = [&](const std::string& name) {
     return std::find(listed.begin(), listed.end(), name) != listed.end();
   };
@@ -299,12 +327,7 @@ std::vector<std::string> ZTDataModel::projectsOnDisk(std::string* newest) {
   fs::file_time_type newestTime{};
   for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
     std::error_code ec;
-    // Hidden folders are the staging folders of imports and of projects
-    // still being built, never a project of the list; a name no list can
-    // keep (bytes that are not UTF-8) would leave the preferences unsaved.
-    if (!fs::is_directory(fs::symlink_status(projects / name, ec)) || !isPlainPathComponent(name) ||
-        name.starts_with('.') || fd::plistcheck::uncarriedIn(name))
-      continue;
+    if (!isListableFolder(projects, name)) continue;
     names.push_back(name);
     const fs::file_time_type written = fs::last_write_time(projects / name / projectplist::kFileName, ec);
     if (!ec && newest != nullptr && (newest->empty() || written > newestTime)) {
@@ -315,31 +338,47 @@ std::vector<std::string> ZTDataModel::projectsOnDisk(std::string* newest) {
   return names;
 }
 
+void ZTDataModel::listProjectsAgain(const fd::Value& stored, bool damaged) {
+  std::string newest;
+  std::vector<std::string> found = projectsOnDisk(&newest);
+  if (found.empty()) return;
+  ProjectNotice notice{ProjectNotice::Kind::ProjectsListedAgain, found.front(), {}, {}};
+  notice.storedList = storedListKind(stored);
+  notice.count = found.size();
+  const bool keepCurrent = std::find(found.begin(), found.end(), curProjectName_) != found.end();
+  setProjectsNameArray(std::move(found));
+  if (!keepCurrent) setCurProjectName(newest.empty() ? projectsNameArray_.front() : newest);
+  fd::UserDefaults::standard().synchronize();
+  if (!damaged) tellProjectNotice(notice);
+}
+
 bool ZTDataModel::readData() {
   // A missing Audio or Background folder is made again; the stored project
   // list and current project stay as they are.
   if (!fd::files::createDirectory(audioFolderPath()) || !fd::files::createDirectory(backgroundPath())) return false;
   fd::UserDefaults& defaults = fd::UserDefaults::standard();
-  projectsNameArray_ = projectNamesFromValue(defaults.objectForKey(kProjectsNameArrayKey));
+  const fd::Value storedList = defaults.objectForKey(kProjectsNameArrayKey);
+  projectsNameArray_ = projectNamesFromValue(storedList);
   const fd::Value current = defaults.objectForKey(kCurProjectNameKey);
   curProjectName_ = current.string() != nullptr ? *current.string() : "";
-  if (defaults.startedFromDamagedFile()) {
-    // The stored list is gone with the unreadable store: every project folder
-    // is listed again, and the one written last is opened.
-    std::string newest;
-    std::vector<std::string> found = projectsOnDisk(&newest);
-    if (!found.empty()) {
-      setProjectsNameArray(std::move(found));
-      setCurProjectName(newest.empty() ? projectsNameArray_.front() : newest);
-      defaults.synchronize();
-    }
-  }
+  if (projectsNameArray_.empty()) listProjectsAgain(storedList, defaults.startedFromDamagedFile());
   if (projectsNameArray_.empty()) {
     projectsNameArray_.push_back(kDefaultProjectName);
     setProjectsNameArray(projectsNameArray_);
     setCurProjectName(kDefaultProjectName);
-  } else if (!isPlainPathComponent(curProjectName_)) {
-    setCurProjectName(projectsNameArray_.front());
+  } else if (std::find(projectsNameArray_.begin(), projectsNameArray_.end(), curProjectName_) ==
+             projectsNameArray_.end()) {
+    // A current project no list names would be drawn in and never be found
+    // again once another is opened: its folder is listed, and a name with no
+    // folder gives way to the first project listed.
+    if (isListableFolder(fd::paths::library() / "Projects", curProjectName_)) {
+      std::vector<std::string> names = projectsNameArray_;
+      names.push_back(curProjectName_);
+      setProjectsNameArray(std::move(names));
+      defaults.synchronize();
+    } else {
+      setCurProjectName(projectsNameArray_.front());
+    }
   }
   openCurrentProject();
   const fd::Value audios = defaults.objectForKey(kAudiosArrayKey);
@@ -425,7 +464,9 @@ std::string ZTDataModel::freeProjectName(const std::string& name) const {
 
 bool ZTDataModel::createProject(const std::string& name, const std::optional<std::string>& description) {
   if (!isPlainPathComponent(name)) return false;
-  const std::string unique = rightNameWithName(name);
+  // Free of every folder too: a folder no list names holds a project of its
+  // own, which a new one must neither open nor write into.
+  const std::string unique = freeProjectName(name);
   std::vector<std::string> names = projectsNameArray_;
   names.push_back(unique);
   setProjectsNameArray(std::move(names));

@@ -50,6 +50,8 @@ class ZTDataModel : public SoundMergerDelegate {
   bool saveData();
 
   // --- projects
+  // Lists a new, empty project under a name no project and no folder has
+  // (freeProjectName) and makes it current; nothing is saved.
   bool createProject(const std::string& name, const std::optional<std::string>& description);
   // Stores the list without the project before its folder goes (moved aside
   // into a hidden folder the start sweeps, then emptied off the calling
@@ -170,6 +172,12 @@ class ZTDataModel : public SoundMergerDelegate {
   // The project folders under Library/Projects, sorted; `newest` gets the
   // one whose Project.plist was written last.
   static std::vector<std::string> projectsOnDisk(std::string* newest);
+  // The preferences name no project (`stored` is what they hold where the
+  // list belongs; `damaged`: they could not be read): every project folder is
+  // listed again and stored, the current project staying current when among
+  // them, else the one written last, and the user is told (an unreadable
+  // file is told as it is set aside). Nothing when no folder is found.
+  void listProjectsAgain(const fd::Value& stored, bool damaged);
   // Whether each project folder the start's sweep listed leaves its
   // background in doubt (backgroundFilesInDoubt), in the order of the
   // folders' names.

@@ -132,6 +132,22 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
   EXPECT_NE(alerts[0]->message().find("flipdesk.plist.damaged-"), std::string::npos) << alerts[0]->message();
 }
 
+// Preferences holding no usable project list hid the projects and said
+// nothing: an alert says what they held and how many projects are listed again.
+TEST_F(DamagedFileAlertTest, ProjectsListedAgainAreToldWithTheirCount) {
+  savedForTheNextStart("Holiday");
+  fd::UserDefaults::standard().setObject("ProjectsNameArray", fd::Value("Holiday"));
+  ASSERT_TRUE(fd::UserDefaults::standard().synchronize());
+  fd::UserDefaults::resetStandardForTesting();
+
+  const std::vector<ui::ButtonSheet*> alerts = alertsAfterLaunch();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]->title(), "Projects listed again");
+  EXPECT_EQ(alerts[0]->message(),
+            "The preferences hold a text where the list of projects belongs, while the projects folder holds 2 "
+            "projects; they are listed again.");
+}
+
 // "Background mended" named backgrounds by the names they are stored under
 // ("SSBackground001", "US20261208085601724"), which the user never sees. It
 // names them as the gallery shows them: by their place there and, for one

@@ -11,6 +11,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <csignal>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,6 +61,34 @@ int runProgram(const std::string& prefix, const fs::path& home, const std::strin
                     prefix + " '" + programPath().string() + "' " + args + " >'" + log.string() + "' 2>&1";
   int status = std::system(cmd.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The program started in the background, its output dropped.
+pid_t startProgram(const fs::path& home, const std::string& args) {
+  const std::string cmd = "exec env FLIPDESK_HOME='" + home.string() + "' FLIPDESK_RESOURCES='" +
+                          FLIPDESK_BUILD_RESOURCES + "' '" + programPath().string() + "' " + args +
+                          " >/dev/null 2>&1";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Whether process `pid` holds a lock on the folder, as the kernel lists it.
+bool holdsLock(pid_t pid, const fs::path& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  std::ifstream locks("/proc/locks");
+  const std::string inode = ":" + std::to_string(st.st_ino);
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string id, kind, advisory, mode, owner, file;
+    fields >> id >> kind >> advisory >> mode >> owner >> file;
+    if (kind == "FLOCK" && owner == std::to_string(pid) && file.ends_with(inode)) return true;
+  }
+  return false;
 }
 
 void expectSavedModel(const fs::path& home) {
@@ -278,6 +309,39 @@ TEST_F(LaunchTest, ASecondStartOnADataFolderInUseIsToldAndEnds) {
       << text;
   EXPECT_TRUE(ziptest::snapshotTree(home) == before) << "the second start changed the data folder";
   EXPECT_EQ(runProgram("", home, "--headless --exit-after 0.2"), 0);
+
+  // Two runs of the program: the first keeps the folder for as long as it runs.
+  const pid_t first = startProgram(home, "--headless --exit-after 120");
+  ASSERT_GT(first, 0);
+  for (int i = 0; i < 3000 && !holdsLock(first, home); ++i) ::usleep(10000);
+  EXPECT_EQ(runProgram("timeout 20", home, "--headless --exit-after 3", log), 1);
+  EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first run ended";
+  ::kill(first, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(first, &status, 0), first);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A read-only data folder gave no window and said "cannot create the data
+// folder" of one that exists. The start says it cannot be written and why,
+// in a window too, and ends with status 1.
+TEST_F(LaunchTest, AReadOnlyDataFolderIsToldAndTheStartEnds) {
+  const fs::path home = root() / "readonly", log = root() / "readonly.log";
+  ASSERT_EQ(runProgram("", home, "--headless --exit-after 0.2"), 0);
+  // A read-only mount of the folder, seen by the program alone.
+  const std::string readOnly =
+      "unshare -m sh -c 'mount --bind \"$FLIPDESK_HOME\" \"$FLIPDESK_HOME\" && "
+      "mount -o remount,bind,ro \"$FLIPDESK_HOME\" && exec \"$0\" \"$@\"'";
+  if (runProgram(readOnly, home, "--version") != 2) GTEST_SKIP() << "no read-only mount can be made here";
+  for (const char* args : {"--headless --exit-after 20", "--exit-after 2"}) {
+    EXPECT_EQ(runProgram("timeout 30 " + readOnly, home, args, log), 1) << args;
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("flipdesk cannot write in its data folder " + home.string() +
+                        " (Library/Projects: read-only file system)"),
+              std::string::npos)
+        << text;
+  }
 }
 
 // With no display a window would be drawn nowhere and the program would run

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <iterator>
+#include <utility>
 #include <fstream>
 
 #include "platform/foundation/CrashPoint.h"
@@ -39,6 +42,26 @@ TEST_F(FilesTest, SandboxHasThePhoneLayout) {
   EXPECT_EQ(fd::paths::preferences(), root() / "Library" / "Preferences");
   EXPECT_EQ(fd::paths::caches(), root() / "Library" / "Caches");
   EXPECT_EQ(fd::paths::temporary(), root() / "tmp");
+}
+
+// A data folder that cannot be written was told as one that could not be
+// made, or not at all. The folder that refuses is named, with why, and
+// looking adds nothing.
+TEST_F(FilesTest, ADataFolderThatCannotBeWrittenIsNamedWithWhy) {
+  const auto before = std::distance(fs::recursive_directory_iterator(root()), fs::recursive_directory_iterator());
+  EXPECT_TRUE(fd::paths::sandboxWritable().ok());
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(root()), fs::recursive_directory_iterator()), before);
+  for (const auto& [error, told] : {std::pair{EACCES, "Documents: permission denied"},
+                                    std::pair{EROFS, "Documents: read-only file system"}}) {
+    files::setWriteFaultForTesting([error](const fs::path& p) { return p == fd::paths::documents() ? error : 0; });
+    const fd::Status writable = fd::paths::sandboxWritable();
+    files::setWriteFaultForTesting({});
+    EXPECT_EQ(writable.error(), told);
+    EXPECT_EQ(writable.errorNumber(), error);
+  }
+  fs::remove_all(root() / "Library");
+  put(root() / "Library", "a file");
+  EXPECT_EQ(fd::paths::makeSandbox().error(), "Library/Projects: a file stands where a folder belongs");
 }
 
 TEST(Paths, EnvironmentChoosesTheRootWithoutAnOverride) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 
 #include "model/ModelTestSupport.h"
 #include "model/SafeName.h"
@@ -129,6 +130,51 @@ TEST_F(AppModelTest, CreateProjectMakesUniqueNamesAndSwitchesToThem) {
   EXPECT_EQ(open->curProjectName(), "testcopy2");
   EXPECT_FALSE(open->description().has_value());
   EXPECT_EQ(fd::UserDefaults::standard().stringForKey("CurProjectName"), "testcopy2");
+}
+
+// A current project the stored list lacks was opened and drawn in but never
+// listed, lost once another was opened. The open project is always listed:
+// its folder is, and a name with no folder gives way to the first listed.
+TEST_F(AppModelTest, TheOpenProjectIsAlwaysListed) {
+  ZTDataModel::sharedInstance().createProject("Walk", std::nullopt);
+  ASSERT_TRUE(ZTDataModel::sharedInstance().prjDataModel()->createImageAtPage(1));
+  ZTDataModel::sharedInstance().saveData();
+  // The current name, what opens and the list.
+  const std::tuple<std::string, std::string, Names> cases[] = {{"Walk", "Walk", {"test", "Walk"}},
+                                                               {"Ghost", "test", {"test"}}};
+  for (const auto& [current, opened, listed] : cases) {
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults& d = fd::UserDefaults::standard();
+    d.setObject("ProjectsNameArray", fd::Value(fd::Array{fd::Value("test")}));
+    d.setObject("CurProjectName", fd::Value(current));
+    ASSERT_TRUE(d.synchronize());
+    ZTDataModel& m = ZTDataModel::sharedInstance();
+    EXPECT_EQ(m.curProjectName(), opened);
+    EXPECT_EQ(m.prjDataModel()->imagesArray().size(), opened == "Walk" ? 2u : 1u);
+    EXPECT_EQ(m.projectsNameArray(), listed);
+    fd::UserDefaults::resetStandardForTesting();
+    EXPECT_EQ(storedProjectList(), listed) << current << ": the list naming the open project is not stored";
+  }
+  EXPECT_FALSE(fs::exists(projectFolder("Ghost")));
+}
+
+// New took the name of a folder no list names and opened its old drawing as
+// the new project. A new project's name is one no folder has.
+TEST_F(AppModelTest, ANewProjectNeverTakesAnUnlistedFolder) {
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.createProject("Project", "old");
+  ASSERT_TRUE(m.prjDataModel()->createImageAtPage(1));
+  m.saveData();
+  m.setProjectsNameArray({"test"});
+  m.setCurProjectName("test");
+  m.prjDataModel()->setCurProjectName("test");
+  const std::string old = model_test::readText(projectFolder("Project") / "Project.plist");
+  ASSERT_TRUE(m.createProject("Project", std::nullopt));
+  EXPECT_EQ(m.curProjectName(), "Projectcopy1");
+  EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 1u);
+  EXPECT_FALSE(m.prjDataModel()->description().has_value());
+  m.saveData();
+  EXPECT_EQ(model_test::readText(projectFolder("Project") / "Project.plist"), old);
 }
 
 TEST_F(AppModelTest, RemovingTheOnlyProjectLeavesTest) {

@@ -348,6 +348,7 @@ TEST_F(CrashSafetyTest, AKilledImportLeavesNoStagingFolderAfterTheNextStart) {
 
   restart();
   ZTDataModel::sharedInstance();
+  ZTDataModel::waitForRemovals();  // emptied off the start's thread
   EXPECT_FALSE(fs::exists(projectsFolder() / staging[0]));
   for (const std::string& n : keep) EXPECT_TRUE(fs::exists(projectsFolder() / n)) << n;
   EXPECT_TRUE(fs::exists(projectsFolder() / ".Walk.import-file01"));

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "ModelTestSupport.h"
+#include "model/ProjectNotice.h"
 #include "model/SafeName.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
@@ -174,6 +175,43 @@ TEST_F(DamagedFileTest, ADamagedPreferencesFileIsKeptAsideAndTheProjectsListedAg
   EXPECT_TRUE(fd::readPropertyList(preferences).ok());
   EXPECT_EQ(model_test::readText(kept[0]), junk);
   EXPECT_EQ(restart().curProjectName(), "Beta");
+}
+
+// Preferences that read well but hold no usable project list (a text or a
+// dictionary in its place, an empty list, names none can use, none at all)
+// hid every project but the one made afresh. They are listed again from
+// their folders, as for an unreadable file, the current one kept, the user
+// told; the list is stored, so the next start tells nothing.
+TEST_F(DamagedFileTest, PreferencesNamingNoProjectListTheFoldersAgain) {
+  using Held = ProjectNotice::StoredList;
+  const std::pair<fd::Value, Held> stored[] = {
+      {fd::Value("Alpha"), Held::Text},
+      {fd::Value(fd::Dictionary{{"Alpha", fd::Value("Beta")}}), Held::Dictionary},
+      {fd::Value(fd::Array{}), Held::Empty},
+      {fd::Value(fd::Array{fd::Value("../Alpha"), fd::Value(3)}), Held::Unusable},
+      {fd::Value(), Held::Missing}};
+  makeProject("Alpha");
+  makeProject("Beta");
+  takeProjectNotices();
+  for (const auto& [value, held] : stored) {
+    fd::UserDefaults& d = fd::UserDefaults::standard();
+    d.setObject("ProjectsNameArray", value);
+    d.setObject("CurProjectName", fd::Value("Beta"));
+    ASSERT_TRUE(d.synchronize());
+    const std::vector<std::string> all{"Alpha", "Beta", ZTDataModel::kDefaultProjectName};
+    ZTDataModel& m = restart();
+    EXPECT_EQ(m.projectsNameArray(), all) << static_cast<int>(held);
+    EXPECT_EQ(m.curProjectName(), "Beta");
+    EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 3u) << "Beta as it was saved";
+    const std::vector<ProjectNotice> told = takeProjectNotices();
+    ASSERT_EQ(told.size(), 1u) << static_cast<int>(held);
+    EXPECT_EQ(told[0].kind, ProjectNotice::Kind::ProjectsListedAgain);
+    EXPECT_EQ(told[0].storedList, held);
+    EXPECT_EQ(told[0].count, 3u);
+    EXPECT_EQ(restart().projectsNameArray(), all);
+    EXPECT_TRUE(takeProjectNotices().empty());
+  }
+  EXPECT_TRUE(fd::takeDamagedFileReports().empty()) << "a readable file is set aside";
 }
 
 // A Project.plist or preferences file of gigabytes is no list the program

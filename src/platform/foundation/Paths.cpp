@@ -11,9 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 
 namespace fd::paths {
@@ -84,30 +87,88 @@ bool isOwnDocumentsFolder(const std::string& name) {
   return std::find(kOwnDocumentsFolders.begin(), kOwnDocumentsFolders.end(), name) != kOwnDocumentsFolders.end();
 }
 
-bool ensureSandbox() {
+namespace {
+
+// The standard folders, each under the root.
+std::vector<fs::path> standardFolders() {
   const fs::path lib = library();
-  const fs::path folders[] = {lib / "Projects", lib / "Background", lib / "Audio", preferences(), caches(),
-                              documents(), temporary()};
-  bool ok = true;
-  for (const fs::path& f : folders) {
-    std::error_code ec;
-    fs::create_directories(f, ec);
-    ok = fs::is_directory(f, ec) && ok;
+  return {lib / "Projects", lib / "Background", lib / "Audio", preferences(), caches(), documents(), temporary()};
+}
+
+// Why a folder of the data folder cannot be made or written in, in words.
+std::string refusal(int error) {
+  switch (error) {
+    case EROFS: return "read-only file system";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EEXIST:
+    case ENOTDIR: return "a file stands where a folder belongs";
+    default:
+      if (const char* words = files::describeWriteError(error)) return words;
+      return std::strerror(error);
   }
-  return ok;
+}
+
+// The failure naming `folder` inside `root` and why.
+Failure refusedIn(const fs::path& root, const fs::path& folder, int error) {
+  return fail(folder.lexically_relative(root).string() + ": " + refusal(error), error);
+}
+
+// 0 when a file can be made in `folder`, else the error number.
+int probeWrite(const fs::path& folder) {
+  if (const int injected = files::injectedWriteError(folder)) return injected;
+  const files::UniqueFd unnamed(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (unnamed.get() >= 0) return 0;
+  const int error = errno;
+  if (error != EOPNOTSUPP && error != EISDIR && error != EINVAL) return error;
+  // A file system without unnamed files: a named one, removed at once.
+  std::string name = (folder / ".write-probe-XXXXXX").string();
+  const files::UniqueFd named(::mkostemp(name.data(), O_CLOEXEC));
+  if (named.get() < 0) return errno;
+  ::unlink(name.c_str());
+  return 0;
+}
+
+}  // namespace
+
+bool ensureSandbox() { return makeSandbox().ok(); }
+
+Status makeSandbox() {
+  const fs::path root = home();
+  std::error_code ec;
+  const bool rootWas = fs::is_directory(root, ec);
+  std::optional<Failure> first;
+  for (const fs::path& f : standardFolders()) {
+    fs::create_directories(f, ec);
+    std::error_code looked;
+    if (fs::is_directory(f, looked) || first) continue;
+    const int error = ec ? ec.value() : ENOTDIR;
+    first = rootWas ? refusedIn(root, f, error) : fail(refusal(error), error);
+  }
+  if (first) return *first;
+  return {};
+}
+
+Status sandboxWritable() {
+  const fs::path root = home();
+  for (const fs::path& f : standardFolders())
+    if (const int error = probeWrite(f)) return refusedIn(root, f, error);
+  return {};
 }
 
 bool holdSandbox() {
   const fs::path root = home();
-  // Never closed: the lock lasts as long as the process.
-  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
+  // Kept open for the life of the process: the lock lasts as long as it.
+  files::UniqueFd held(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (held.get() < 0) {
     Log("cannot open the data folder %s to hold it: %s", root.c_str(), std::strerror(errno));
     return true;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  if (::flock(held.get(), LOCK_EX | LOCK_NB) == 0) {
+    held.release();
+    return true;
+  }
   const int error = errno;
-  ::close(fd);
   if (error == EWOULDBLOCK) return false;
   Log("the data folder %s cannot be locked (%s); it is used without", root.c_str(), std::strerror(error));
   return true;

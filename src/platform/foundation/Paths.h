@@ -28,6 +28,17 @@ bool isOwnDocumentsFolder(const std::string& name);
 
 // Creates the root and its standard folders; false when that fails.
 bool ensureSandbox();
+// The same, the failure saying which folder could not be made and why in
+// words ("Library/Projects: read-only file system"; the reason alone when the
+// root itself could not be), with the system's error number.
+Status makeSandbox();
+// Whether a file can be made in each standard folder (an unnamed one, gone
+// as it is closed, so that nothing is added): a data folder that cannot be
+// written would take the user's drawing and keep none of it. The failure
+// says as makeSandbox's does. A test's write fault
+// (files::setWriteFaultForTesting) answered for a folder's path stands for
+// the system's refusal.
+Status sandboxWritable();
 // Holds the root for this process until it ends, so that two runs of the
 // program never work in one sandbox at once, each writing over the other's
 // lists and pages: a lock on the root folder, let go by the kernel however
