@@ -151,7 +151,9 @@ AppDelegate::Saved AppDelegate::saveModel() {
   const bool pageSaved = desk == nullptr || desk->saveCurPage();
   ProjectDataModel::waitForImageWrites();
   ZTDataModel& model = ZTDataModel::sharedInstance();
-  const bool listSaved = model.saveData();
+  model.saveData();
+  // A list the disk refused loses nothing while the one on disk says the same.
+  const bool listSaved = !model.prjDataModel() || !model.prjDataModel()->unsavedList();
   model.extendDataModel().saveLumistoInfo();
   ++saves_;
   return {pageSaved, listSaved};

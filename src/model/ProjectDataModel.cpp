@@ -308,10 +308,19 @@ ProjectDataModel::~ProjectDataModel() {
 fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& plist, std::uint64_t generation,
                                         std::vector<fd::files::StagedFile> files, ListFailure onFailure) const {
   std::lock_guard lock(plistWriteMutex_);
+  std::string text;  // the list as written, once made
   // What only the list holds (a layer shown or hidden, a sound's tag) stays
-  // in memory for the next save, and whoever ends the program hears it.
+  // in memory for the next save, and whoever ends the program hears it;
+  // unless the list on disk already says the same, when nothing is lost.
   const auto notWritten = [&](const fd::Failure& failure) -> fd::Status {
     if (onFailure == ListFailure::Undone) return failure;
+    if (!text.empty()) {
+      fd::Expected<fd::Data> onDisk = fd::files::readFile(path, text.size());
+      if (onDisk && std::equal(onDisk->begin(), onDisk->end(), text.begin(), text.end())) {
+        unsavedList_.reset();
+        return failure;
+      }
+    }
     const std::string reason = notWrittenInWords(failure);
     unsavedList_ = ProjectNotice{ProjectNotice::Kind::ListNotWritten, projectOfList(path), {}, reason, failure.error};
     if (onFailure == ListFailure::Told) listRefused(path, *unsavedList_);
@@ -324,14 +333,15 @@ fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& p
     // Checked as every other list the program keeps: one its own edits grew
     // past what the next start reads is not written, and the list before it
     // stays.
-    fd::Expected<std::string> text = fd::plistcheck::storableText(plist);
-    if (!text) {
-      const ProjectNotice refused{ProjectNotice::Kind::ListNotSaved, projectOfList(path), {}, text.error(), 0};
+    fd::Expected<std::string> storable = fd::plistcheck::storableText(plist);
+    if (!storable) {
+      const ProjectNotice refused{ProjectNotice::Kind::ListNotSaved, projectOfList(path), {}, storable.error(), 0};
       if (onFailure != ListFailure::Undone) unsavedList_ = refused;
       listRefused(path, refused);
-      return fd::fail(std::string(kListRefused) + text.error());
+      return fd::fail(std::string(kListRefused) + storable.error());
     }
-    fd::Expected<fd::files::StagedFile> staged = fd::files::stageFile(path, text->data(), text->size());
+    text = std::move(*storable);
+    fd::Expected<fd::files::StagedFile> staged = fd::files::stageFile(path, text.data(), text.size());
     if (!staged) return notWritten(staged.failure());
     list.push_back(std::move(*staged));
   }

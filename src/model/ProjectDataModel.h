@@ -71,9 +71,10 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // and the user hears why once (a ProjectNotice) until a list is written.
   bool saveData() const;
   // Why the list on disk is behind the project in memory: what was told of
-  // the last failed save of the list, until a list is written. A save of a
-  // background switch, which the switch takes back and tells itself, leaves
-  // it as it was.
+  // the last failed save of the list, until a list is written or a refused
+  // one is found to say what the list on disk says. A save of a background
+  // switch, which the switch takes back and tells itself, leaves it as it
+  // was.
   std::optional<ProjectNotice> unsavedList() const;
   ~ProjectDataModel();
 
