@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/ZTLoadingViewController.h"
 #include "desk/BackgroundsView.h"
@@ -88,6 +89,12 @@ void showProjectNotice(const ProjectNotice& notice) {
                 fd::Localized("It keeps what was saved last. What was changed since stays open here, and is saved "
                               "once the project is small enough again (fewer frames, a shorter description).");
       break;
+    case ProjectNotice::Kind::ListNotWritten:
+      title = fd::Localized("Project not saved");
+      message = fd::filled("The project \u201c%@\u201d could not be saved: %@. What was changed since its last save "
+                           "stays here, and is saved at the next save that succeeds.",
+                           {notice.project, notice.reason});
+      break;
     case ProjectNotice::Kind::BackgroundRestored:
       title = fd::Localized("Background mended");
       message = fd::filled("The project \u201c%@\u201d had lost its copy of its background, %@; it was taken again "
@@ -147,7 +154,12 @@ bool AppDelegate::didFinishLaunching(ui::Application& app) {
     fd::RunLoop::main().post([report] { tellDamagedFile(report); });
   });
   setProjectNoticeHandler([](const ProjectNotice& notice) {
-    fd::RunLoop::main().post([notice] { showProjectNotice(notice); });
+    fd::RunLoop::main().post([notice] {
+      // A close held for the same refusal says it already.
+      const AppDelegate* delegate = sharedAppDelegate();
+      if (notice.kind == ProjectNotice::Kind::ListNotWritten && delegate != nullptr && delegate->holdsQuit()) return;
+      showProjectNotice(notice);
+    });
   });
   app.registerForRemoteNotifications(kRemoteNotificationTypes);
   VTSystemManager::sharedManager();
@@ -158,7 +170,7 @@ void AppDelegate::willEnterForeground(ui::Application& app) {
   app.registerForRemoteNotifications(kRemoteNotificationTypes);
 }
 
-bool AppDelegate::saveModel() {
+AppDelegate::Saved AppDelegate::saveModel() {
   // The open page first (the background while it is being painted), so that
   // the list saved after it names every file drawn; then the pictures still
   // on the model's write queue.
@@ -167,18 +179,58 @@ bool AppDelegate::saveModel() {
   ProjectDataModel::waitForImageWrites();
   ZTDataModel& model = ZTDataModel::sharedInstance();
   model.saveData();
+  // A list the disk refused loses nothing while the one on disk says the same.
+  const bool listSaved = !model.prjDataModel() || !model.prjDataModel()->unsavedList();
   model.extendDataModel().saveLumistoInfo();
   ++saves_;
-  return pageSaved;
+  return {pageSaved, listSaved};
 }
 
 void AppDelegate::didEnterBackground(ui::Application&) { saveModel(); }
+
+namespace {
+
+// Why the open project's list is not on disk, when the disk refused it; a
+// list refused as too large was told when it was refused, and staying open
+// would not let it be written.
+std::optional<ProjectNotice> listTheDiskRefused() {
+  const std::shared_ptr<ProjectDataModel>& project = ZTDataModel::sharedInstance().prjDataModel();
+  std::optional<ProjectNotice> unsaved = project ? project->unsavedList() : std::nullopt;
+  if (unsaved && unsaved->kind != ProjectNotice::Kind::ListNotWritten) return std::nullopt;
+  return unsaved;
+}
+
+}  // namespace
+
+bool AppDelegate::holdsQuit() const {
+  const std::shared_ptr<ui::AlertView> up = quitHeldAlert_.lock();
+  return up && up->isVisible();
+}
 
 bool AppDelegate::shouldTerminate(ui::Application&) {
   // The page is written now, or the desk says why it cannot be and the
   // program stays, the page still open, until the user has made room.
   DesktopManagerController* desk = DesktopManagerController::sharedViewController();
-  return desk == nullptr || desk->leavePage();
+  if (desk != nullptr && !desk->leavePage()) return false;
+  // So is the project's list, which alone holds what the page does not (a
+  // layer shown or hidden, a sound's tag, pages added or moved).
+  ProjectDataModel::waitForImageWrites();
+  if (const std::shared_ptr<ProjectDataModel>& project = ZTDataModel::sharedInstance().prjDataModel())
+    project->saveData();
+  const std::optional<ProjectNotice> refused = listTheDiskRefused();
+  if (!refused) return true;
+  if (holdsQuit()) return false;
+  const std::string remedy = roomMendsIt(refused->error)
+                                 ? fd::Localized("free some space, then close it again")
+                                 : fd::Localized("close it again once that is mended");
+  std::shared_ptr<ui::AlertView> alert = ui::AlertView::make(
+      fd::Localized("Project not saved"),
+      fd::filled("The project \u201c%@\u201d could not be saved: %@. It stays open until it can be saved: %@.",
+                 {refused->project, refused->reason, remedy}),
+      nullptr, fd::Localized("OK"));
+  alert->show();
+  quitHeldAlert_ = alert;
+  return false;
 }
 
 void AppDelegate::willTerminate(ui::Application& app) {
@@ -189,11 +241,19 @@ void AppDelegate::willTerminate(ui::Application& app) {
   if (auto* frames = recordingDesk ? dynamic_cast<ZTPicManagerView*>(recordingDesk->picManagerView()) : nullptr)
     if (SoundTrack* track = frames->soundTrack()) track->stopRecording();
   if (AudioRecorderManager::sharedManager().hasRecorder()) AudioRecorderManager::sharedManager().completeRecording();
-  // The write is tried once more; what still fails is lost with the process,
-  // and whoever ended it hears which page.
-  if (saveModel()) return;
-  DesktopManagerController* desk = DesktopManagerController::sharedViewController();
-  std::fprintf(stderr, "flipdesk: %s was not saved (%s).\n", desk->openPageName().c_str(),
-               desk->pageNotSavedReason().c_str());
+  // The writes are tried once more; what still fails is lost with the
+  // process, and whoever ended it hears which page or project, and why.
+  const Saved saved = saveModel();
+  if (saved.page && saved.list) return;
+  if (DesktopManagerController* desk = DesktopManagerController::sharedViewController(); desk && !saved.page)
+    std::fprintf(stderr, "flipdesk: %s\n",
+                 fd::filled("%@ was not saved: %@.", {desk->openPageName(), desk->pageNotSavedReason()}).c_str());
+  const std::shared_ptr<ProjectDataModel>& project = ZTDataModel::sharedInstance().prjDataModel();
+  if (const std::optional<ProjectNotice> list = project ? project->unsavedList() : std::nullopt; list && !saved.list)
+    std::fprintf(stderr, "flipdesk: %s\n",
+                 fd::filled("the project \u201c%@\u201d was not saved: %@; what was changed since its last save is "
+                            "lost.",
+                            {list->project, list->reason})
+                     .c_str());
   app.setExitStatus(kPageNotSavedExitStatus);
 }

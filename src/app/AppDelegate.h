@@ -4,12 +4,14 @@
 // statistics facade; on termination it first ends a recording under way as
 // its stop button does; on going to the background and on termination it
 // saves the open page, waits for the model's write queue, and saves the model and
-// the community login record. A close the user asks for while the open page
-// cannot be written is refused with the desk's alert; a termination nobody
-// can be asked about says on standard error which page was lost and sets the
-// exit status kPageNotSavedExitStatus.
+// the community login record. A close the user asks for while the open page,
+// or the open project's list, cannot be written is refused with an alert
+// saying why; a termination nobody can be asked about says on standard error
+// which page or project was lost and why, and sets the exit status
+// kPageNotSavedExitStatus.
 #include <memory>
 
+#include "platform/ui/Alert.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
 
@@ -31,16 +33,25 @@ class AppDelegate : public ui::ApplicationDelegate {
   ui::Window* window() const { return window_.get(); }
   ZTLoadingViewController* loadingViewController() const { return loading_.get(); }
   int saveCount() const { return saves_; }
+  // A close is held on screen because the open project's list cannot be
+  // written.
+  bool holdsQuit() const;
 
   // Badge and alert, as the program asks.
   static constexpr unsigned kRemoteNotificationTypes = 1u | 4u;
-  // The program ended without the open page it could not write.
+  // The program ended without the open page, or the open project's list,
+  // that it could not write.
   static constexpr int kPageNotSavedExitStatus = 3;
 
  private:
-  // False when the open page could not be written.
-  bool saveModel();
+  // Whether the open page, and the open project's list, were written.
+  struct Saved {
+    bool page = true;
+    bool list = true;
+  };
+  Saved saveModel();
   std::shared_ptr<ui::Window> window_;
+  std::weak_ptr<ui::AlertView> quitHeldAlert_;
   std::shared_ptr<ZTLoadingViewController> loading_;
   int saves_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "desk/DeskArt.h"
 #include "desk/DeskCanvasView.h"
 #include "desk/DesktopManagerController.h"
+#include "model/ProjectNotice.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Unicode.h"
@@ -182,7 +183,7 @@ void DesktopManagerController::pageWriteFinished(const fd::Status& status) {
     toldPageWriteFailure_ = false;
     return;
   }
-  pageWriteFailure_ = status.error();
+  pageWriteFailure_ = status.failure();
   // A refused action tells the user itself, with what it refused.
   if (!refusingToLeave_ && !toldPageWriteFailure_) tellPageNotSaved(false);
 }
@@ -196,16 +197,26 @@ std::string DesktopManagerController::openPageName() const {
 }
 
 std::string DesktopManagerController::pageNotSavedReason() const {
-  return pageWriteFailure_.value_or(fd::Localized("the canvas cannot be read"));
+  if (!pageWriteFailure_) return fd::Localized("the canvas cannot be read");
+  return notWrittenInWords(*pageWriteFailure_,
+                           settings().isBackground() ? "the backgrounds folder" : "the projects folder");
 }
 
 void DesktopManagerController::tellPageNotSaved(bool refusing) {
   toldPageWriteFailure_ = true;
   if (std::shared_ptr<ui::AlertView> up = pageNotSavedAlert_.lock(); up && up->isVisible()) return;
-  std::string message = fd::Localized("This page could not be saved:") + " " + pageNotSavedReason() + ".\n";
-  message += refusing ? fd::Localized("It stays open until it can be saved: free some space, or mend what is said "
-                                      "above, then try again.")
-                      : fd::Localized("The drawing stays here and is saved again at the next save.");
+  // The page as the user knows it, and why in the words the other alerts use.
+  std::string message =
+      settings().isBackground()
+          ? fd::filled("The background being painted (%@) could not be saved: %@.",
+                       {backgroundAsShown(settings().backgroundName().value_or("")), pageNotSavedReason()})
+          : fd::filled("Page %@ of \u201c%@\u201d could not be saved: %@.",
+                       {std::to_string(settings().curPage()), model().curProjectName(), pageNotSavedReason()});
+  message += "\n";
+  const bool room = pageWriteFailure_ && roomMendsIt(pageWriteFailure_->error);
+  message += !refusing ? fd::Localized("The drawing stays here and is saved again at the next save.")
+             : room    ? fd::Localized("It stays open until it can be saved: free some space, then try again.")
+                       : fd::Localized("It stays open until it can be saved: try again once that is mended.");
   std::shared_ptr<ui::AlertView> alert =
       ui::AlertView::make(fd::Localized("Page not saved"), message, nullptr, fd::Localized("OK"));
   alert->show();

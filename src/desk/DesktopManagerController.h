@@ -378,7 +378,7 @@ class DesktopManagerController : public ui::ViewController,
   int state_ = 0;
   bool beginDraw_ = false;
   // The last page write failed: why, and whether the user has heard it.
-  std::optional<std::string> pageWriteFailure_;
+  std::optional<fd::Failure> pageWriteFailure_;
   bool toldPageWriteFailure_ = false;
   bool refusingToLeave_ = false;
   // The alert that says so, while it is up: a second one is not stacked on it.

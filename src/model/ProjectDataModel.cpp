@@ -67,15 +67,16 @@ RefusedLists& refusedLists() {
   return *r;
 }
 
-void listRefused(const fs::path& list, const std::string& reason) {
+std::string projectOfList(const fs::path& list) { return list.parent_path().filename().string(); }
+
+void listRefused(const fs::path& list, const ProjectNotice& notice) {
   {
     RefusedLists& r = refusedLists();
     std::lock_guard lock(r.m);
     if (!r.told.insert(list).second) return;
   }
-  const std::string project = list.parent_path().filename().string();
-  fd::Log("The list of the project \"%s\" is not written: %s\n", project.c_str(), reason.c_str());
-  tellProjectNotice({ProjectNotice::Kind::ListNotSaved, project, {}, reason});
+  fd::Log("The list of the project \"%s\" is not written: %s\n", notice.project.c_str(), notice.reason.c_str());
+  tellProjectNotice(notice);
 }
 
 void listWritten(const fs::path& list) {
@@ -282,11 +283,18 @@ void ProjectDataModel::repairAfterLoad() {
   state_.recountReferenceBound();
 }
 
-bool ProjectDataModel::saveData() const { return saveDataWith({}).ok(); }
+bool ProjectDataModel::saveData() const { return saveDataWith({}, ListFailure::Told).ok(); }
 
-fd::Status ProjectDataModel::saveDataWith(std::vector<fd::files::StagedFile> files) const {
+std::optional<ProjectNotice> ProjectDataModel::unsavedList() const {
+  std::lock_guard lock(plistWriteMutex_);
+  return unsavedList_;
+}
+
+fd::Status ProjectDataModel::saveDataWith(std::vector<fd::files::StagedFile> files, ListFailure onFailure) const {
   saveHeldBack_ = false;
-  if (fd::Status written = writePlist(plistFilePath(), plistValue(), ++plistGeneration_, std::move(files)); !written)
+  if (fd::Status written =
+          writePlist(plistFilePath(), plistValue(), ++plistGeneration_, std::move(files), onFailure);
+      !written)
     return written;
   fd::crashPoint("project.save.written");
   deleteFilesOfLastSave();
@@ -298,8 +306,26 @@ ProjectDataModel::~ProjectDataModel() {
 }
 
 fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& plist, std::uint64_t generation,
-                                        std::vector<fd::files::StagedFile> files) const {
+                                        std::vector<fd::files::StagedFile> files, ListFailure onFailure) const {
   std::lock_guard lock(plistWriteMutex_);
+  std::string text;  // the list as written, once made
+  // What only the list holds (a layer shown or hidden, a sound's tag) stays
+  // in memory for the next save, and whoever ends the program hears it;
+  // unless the list on disk already says the same, when nothing is lost.
+  const auto notWritten = [&](const fd::Failure& failure) -> fd::Status {
+    if (onFailure == ListFailure::Undone) return failure;
+    if (!text.empty()) {
+      fd::Expected<fd::Data> onDisk = fd::files::readFile(path, text.size());
+      if (onDisk && std::equal(onDisk->begin(), onDisk->end(), text.begin(), text.end())) {
+        unsavedList_.reset();
+        return failure;
+      }
+    }
+    const std::string reason = notWrittenInWords(failure);
+    unsavedList_ = ProjectNotice{ProjectNotice::Kind::ListNotWritten, projectOfList(path), {}, reason, failure.error};
+    if (onFailure == ListFailure::Told) listRefused(path, *unsavedList_);
+    return failure;
+  };
   // A later state of the same project is on disk already.
   const bool later = path == plistWrittenPath_ && generation < plistWrittenGeneration_;
   std::vector<fd::files::StagedFile> list;
@@ -307,25 +333,31 @@ fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& p
     // Checked as every other list the program keeps: one its own edits grew
     // past what the next start reads is not written, and the list before it
     // stays.
-    fd::Expected<std::string> text = fd::plistcheck::storableText(plist);
-    if (!text) {
-      listRefused(path, text.error());
-      return fd::fail(std::string(kListRefused) + text.error());
+    fd::Expected<std::string> storable = fd::plistcheck::storableText(plist);
+    if (!storable) {
+      const ProjectNotice refused{ProjectNotice::Kind::ListNotSaved, projectOfList(path), {}, storable.error(), 0};
+      if (onFailure != ListFailure::Undone) unsavedList_ = refused;
+      listRefused(path, refused);
+      return fd::fail(std::string(kListRefused) + storable.error());
     }
-    fd::Expected<fd::files::StagedFile> staged = fd::files::stageFile(path, text->data(), text->size());
-    if (!staged) return staged.failure();
+    text = std::move(*storable);
+    fd::Expected<fd::files::StagedFile> staged = fd::files::stageFile(path, text.data(), text.size());
+    if (!staged) return notWritten(staged.failure());
     list.push_back(std::move(*staged));
   }
   // The files it names are in place, and on disk, before the list is renamed:
   // a kill in between leaves the list as it was, and a file that could not
   // be put in place leaves it so too.
   if (!files.empty()) {
-    if (fd::Status committed = fd::files::commitFiles(std::move(files)); !committed) return committed;
+    if (fd::Status committed = fd::files::commitFiles(std::move(files)); !committed)
+      return notWritten(committed.failure());
   }
   if (later) return {};
-  if (fd::Status committed = fd::files::commitFiles(std::move(list)); !committed) return committed;
+  if (fd::Status committed = fd::files::commitFiles(std::move(list)); !committed)
+    return notWritten(committed.failure());
   plistWrittenPath_ = path;
   plistWrittenGeneration_ = generation;
+  unsavedList_.reset();
   listWritten(path);
   return {};
 }

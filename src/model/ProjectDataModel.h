@@ -21,6 +21,7 @@
 
 #include "model/FrameRecord.h"
 #include "model/ProjectFrames.h"
+#include "model/ProjectNotice.h"
 #include "model/SoundTag.h"
 #include "model/Timeline.h"
 #include "platform/foundation/FileUtil.h"
@@ -65,8 +66,16 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // Writes Project.plist atomically, with everything a save on the write
   // queue still held back; once it is written, deletes the files of frames
   // and layers deleted since the last such save (files the list on disk may
-  // still have named until now). False when the list could not be written.
+  // still have named until now). False when the list could not be written:
+  // the project stays as it is in memory, to be written by the next save,
+  // and the user hears why once (a ProjectNotice) until a list is written.
   bool saveData() const;
+  // Why the list on disk is behind the project in memory: what was told of
+  // the last failed save of the list, until a list is written or a refused
+  // one is found to say what the list on disk says. A save of a background
+  // switch, which the switch takes back and tells itself, leaves it as it
+  // was.
+  std::optional<ProjectNotice> unsavedList() const;
   ~ProjectDataModel();
 
   // --- paths
@@ -301,14 +310,19 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   std::optional<SoundTagLists> legacySoundTag() const;
   std::filesystem::path fileInFolder(const std::string& name) const;
   fd::Value plistValue() const;
+  // What a failed write of the list leaves behind: nothing (its caller
+  // undoes and tells it), the list noted as behind the project (a save on the
+  // write queue, beside the page the desk tells of), or noted and told.
+  enum class ListFailure { Undone, Noted, Told };
   // saveData, committing the given staged files before the list.
-  fd::Status saveDataWith(std::vector<fd::files::StagedFile> files) const;
+  fd::Status saveDataWith(std::vector<fd::files::StagedFile> files,
+                          ListFailure onFailure = ListFailure::Undone) const;
   // Writes one state of Project.plist unless a later one is already written;
   // the staged files are committed before it, and only when the list itself
   // can be written: a list the next start would not read is refused, the
   // list before it kept, and the user told once until a list is written.
   fd::Status writePlist(const std::filesystem::path& path, const fd::Value& plist, std::uint64_t generation,
-                        std::vector<fd::files::StagedFile> files = {}) const;
+                        std::vector<fd::files::StagedFile> files, ListFailure onFailure) const;
   // How a refused list's failure begins; it is told once, not logged again.
   static constexpr std::string_view kListRefused = "the project's list is not written: ";
   // The project's copies of its still background: under the usual names
@@ -363,6 +377,7 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   mutable std::atomic<std::uint64_t> plistGeneration_{0};  // the last state handed to a write
   mutable std::uint64_t plistWrittenGeneration_ = 0;       // guarded by plistWriteMutex_
   mutable std::filesystem::path plistWrittenPath_;         // guarded by plistWriteMutex_
+  mutable std::optional<ProjectNotice> unsavedList_;       // guarded by plistWriteMutex_
   std::atomic<bool> saveQueued_{false};                    // a queued save has not run yet
   mutable std::atomic<bool> saveHeldBack_{false};          // changes no queued save carries
 };

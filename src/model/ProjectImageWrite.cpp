@@ -90,7 +90,7 @@ void ProjectDataModel::saveDataInBackground() {
   saveHeldBack_ = false;
   std::shared_ptr<ProjectDataModel> self = shared_from_this();
   q.queue.async([self, path = plistFilePath(), plist = plistValue(), generation = ++plistGeneration_] {
-    if (fd::Status written = self->writePlist(path, plist, generation);
+    if (fd::Status written = self->writePlist(path, plist, generation, {}, ListFailure::Noted);
         !written && !written.error().starts_with(kListRefused))
       fd::Log("Project list not written: %s\n", written.error().c_str());
     self->saveQueued_ = false;

@@ -1,5 +1,8 @@
 #include "model/ProjectNotice.h"
 
+#include <cerrno>
+
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Reports.h"
 
 namespace {
@@ -19,3 +22,23 @@ void setProjectNoticeHandler(std::function<void(const ProjectNotice&)> handler) 
 }
 
 std::vector<ProjectNotice> takeProjectNotices() { return notices().take(); }
+
+std::string notWrittenInWords(const fd::Failure& failure, std::string_view folder) {
+  switch (failure.error) {
+    // A folder mounted to be read only, or one the user may not write to:
+    // the place is what the user mends, not the disk.
+    case EROFS:
+    case EACCES:
+    case EPERM: return std::string(folder) + " cannot be written";
+    case fd::files::kHeldFromWriting: return "the file it replaces cannot be read and could not be moved aside";
+    default: break;
+  }
+  if (const char* words = fd::files::describeWriteError(failure.error)) return words;
+  // The program's own words carry no error number and name no file; a
+  // message that does is the system's, which the user never reads.
+  if (failure.error == 0 && failure.message.find('/') == std::string::npos && !failure.message.starts_with("cannot "))
+    return failure.message;
+  return "its files could not be written";
+}
+
+bool roomMendsIt(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }

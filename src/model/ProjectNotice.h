@@ -1,17 +1,22 @@
 #pragma once
 // What the model did to a project on its own that the user must hear of: a
-// project's list it would not write (it would not be read again), a
-// project's background it mended at start, and projects it listed again at
-// start because the preferences named none of them. The model only says it; the
-// application tells it in words, over whatever is on screen.
+// project's list it would not write (it would not be read again) or that the
+// disk refused, a project's background it mended at start, and projects it
+// listed again at start because the preferences named none of them. The model
+// only says it; the application tells it in words, over whatever is on
+// screen.
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/foundation/Expected.h"
 
 struct ProjectNotice {
   enum class Kind {
     ListNotSaved,        // `reason` says why; the list on disk is the last one saved
+    ListNotWritten,      // the disk refused the list, `reason` in words; the list on disk is the last one saved
     BackgroundRestored,  // the project's copy of `background` was taken again from the backgrounds
     BackgroundDropped,   // `background` has no picture left anywhere: the project now has none
     ProjectsListedAgain,  // the `count` project folders found are listed again (`project`: the first of them)
@@ -25,6 +30,7 @@ struct ProjectNotice {
   std::string reason;
   StoredList storedList = StoredList::Missing;
   std::size_t count = 0;
+  int error = 0;  // the system's error number of a write the disk refused
 };
 
 // Every notice goes to the handler on the thread that made it; notices made
@@ -34,3 +40,14 @@ void tellProjectNotice(const ProjectNotice& notice);
 void setProjectNoticeHandler(std::function<void(const ProjectNotice&)> handler);
 // The notices no handler has taken yet (tests).
 std::vector<ProjectNotice> takeProjectNotices();
+
+// Why a file of the program's own was not written, as the user can act on it
+// and with nothing the user never sees (no path, no stored name, no system
+// message): "the disk is full", "<folder> cannot be written" for a folder
+// that refuses writes, the file there kept from writing because it could not
+// be read, or the failure's own words when it carries no error number and
+// no path.
+std::string notWrittenInWords(const fd::Failure& failure, std::string_view folder = "the projects folder");
+// Whether making room on the disk lets a write refused with that error
+// number through.
+bool roomMendsIt(int error);

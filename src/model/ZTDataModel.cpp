@@ -419,7 +419,7 @@ bool ZTDataModel::saveData() {
   defaults.setObject(kVersionKey, fd::Value(version()));
   defaults.setObject(kProjectsNameArrayKey, toValue(projectsNameArray_));
   defaults.setObject(kCurProjectNameKey, fd::Value(curProjectName_));
-  if (prjDataModel_) prjDataModel_->saveData();
+  const bool listWritten = !prjDataModel_ || prjDataModel_->saveData();
   extendDataModel_->saveData();
   defaults.setObject(kAudiosArrayKey, fd::Value(audiosArray_));
   defaults.setObject(kBackgroundsArrayKey, toValue(backgroundArray_));
@@ -428,7 +428,7 @@ bool ZTDataModel::saveData() {
   defaults.setObject(kShowDeskSimpleKey, fd::Value(showDeskSimple_));
   defaults.setObject(kShowPicSimpleKey, fd::Value(showPicSimple_));
   defaults.synchronize();
-  return true;
+  return listWritten;
 }
 
 void ZTDataModel::setCurProjectName(const std::string& name) {

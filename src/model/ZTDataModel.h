@@ -47,6 +47,8 @@ class ZTDataModel : public SoundMergerDelegate {
 
   bool readData();
   bool createData();
+  // False when the open project's list could not be written (its
+  // unsavedList() says why).
   bool saveData();
 
   // --- projects

@@ -5,9 +5,10 @@
 // ends it, whole and with its tag; SIGTERM and SIGINT end it the same way; losing the
 // window system saves and ends the process without touching objects the end
 // of the process has destroyed, and so does any exit with the desk still on
-// screen. A page that cannot be written (a full disk) is never dropped in
-// silence: closing the window is refused until it can be saved, and the ends
-// that cannot ask name it on standard error and end with a status of their own.
+// screen. A page or a project's list that cannot be written (a full disk) is
+// never dropped in silence: closing the window is refused until it can be
+// saved, and the ends that cannot ask name it on standard error, saying why
+// in words, and end with a status of their own.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "app/AppTestSupport.h"
@@ -72,18 +74,35 @@ class QuitTest : public app_test::AppTest {
     host->runUntilIdle();
     return desk;
   }
-  // Every write into the open project's folder fails as on a full disk.
-  static void fillTheDisk() {
+  // Every write into the open project's folder fails as on a full disk (or
+  // with the error given).
+  static void fillTheDisk(int error = ENOSPC) {
     const fs::path folder = ZTDataModel::sharedInstance().prjDataModel()->projectDicPath();
     fd::files::setWriteFaultForTesting(
-        [folder](const fs::path& file) { return file.parent_path() == folder ? ENOSPC : 0; });
+        [folder, error](const fs::path& file) { return file.parent_path() == folder ? error : 0; });
+  }
+  // Only the open project's list fails so; its pages are written.
+  static void refuseTheList() {
+    const fs::path list = ZTDataModel::sharedInstance().prjDataModel()->plistFilePath();
+    fd::files::setWriteFaultForTesting([list](const fs::path& file) { return file == list ? ENOSPC : 0; });
+  }
+  // The desk, its foreground hidden with its eye in the layer panel while
+  // the disk refuses the project's list.
+  DesktopManagerController* deskWithTheForegroundHiddenNotSaved() {
+    DesktopManagerController* desk = openDesk(start());
+    if (desk == nullptr) return nullptr;
+    refuseTheList();
+    tap(desk->groundBtn());
+    tap(desk->fVisibleBtn());
+    EXPECT_FALSE(ZTDataModel::sharedInstance().prjDataModel()->layIsOpenAtPage(1, 2, false));
+    return desk;
   }
   // The desk on a full disk, with a stroke its pause could not write (and
   // said so).
-  DesktopManagerController* deskWithAStrokeNotSaved() {
+  DesktopManagerController* deskWithAStrokeNotSaved(int error = ENOSPC) {
     DesktopManagerController* desk = openDesk(start());
     if (desk == nullptr) return nullptr;
-    fillTheDisk();
+    fillTheDisk(error);
     host->drag(onPage(desk, 40, 40), onPage(desk, 300, 200), 8);
     host->advance(2.1);
     desk->drawsView()->waitForPageWrites();
@@ -262,9 +281,9 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
   EXPECT_FALSE(app.isTerminated());
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Page not saved"));
-  const std::string message = host->alerts()[0]->message();
-  EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos) << message;
-  EXPECT_NE(message.find("stays open"), std::string::npos) << message;
+  EXPECT_EQ(host->alerts()[0]->message(),
+            "Page 1 of \u201ctest\u201d could not be saved: the disk is full.\nIt stays open until it can be saved: "
+            "free some space, then try again.");
   // Closing again while it is up stacks no second alert.
   EXPECT_FALSE(app.requestTermination());
   EXPECT_EQ(host->alerts().size(), 1u);
@@ -279,6 +298,40 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
   EXPECT_TRUE(app.isTerminated());
   EXPECT_EQ(app.exitStatus(), 0);
   EXPECT_GT(inkOnDisk(), 500);
+}
+
+// What only the project's list holds (a layer's eye) is told at once when
+// the disk refuses it, and stays in memory: closing the window is refused
+// with the reason, once, until the list can be written, and the close then
+// stores it.
+TEST_F(QuitTest, AListTheDiskRefusesIsToldAndHoldsTheCloseUntilItIsStored) {
+  ASSERT_NE(deskWithTheForegroundHiddenNotSaved(), nullptr);
+  host->runUntilIdle();
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Project not saved"));
+  EXPECT_EQ(host->alerts()[0]->message(),
+            "The project \u201ctest\u201d could not be saved: the disk is full. What was changed since its last save "
+            "stays here, and is saved at the next save that succeeds.");
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+  EXPECT_TRUE(projectOnDisk()->layIsOpenAtPage(1, 2, false));
+
+  ui::Application& app = ui::Application::shared();
+  for (int close = 0; close < 2; ++close) EXPECT_FALSE(app.requestTermination());
+  host->runUntilIdle();
+  EXPECT_FALSE(app.isTerminated());
+  ASSERT_EQ(host->alerts().size(), 1u);
+  EXPECT_EQ(host->alerts()[0]->message(),
+            "The project \u201ctest\u201d could not be saved: the disk is full. It stays open until it can be saved: "
+            "free some space, then close it again.");
+  ASSERT_TRUE(host->pressAlertButton(0));
+  host->runUntilIdle();
+  EXPECT_FALSE(ZTDataModel::sharedInstance().prjDataModel()->layIsOpenAtPage(1, 2, false));
+
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_TRUE(app.requestTermination());
+  EXPECT_EQ(app.exitStatus(), 0);
+  EXPECT_FALSE(projectOnDisk()->layIsOpenAtPage(1, 2, false));
 }
 
 // A close made while the alert's answer fades waits for the answer: it is
@@ -316,22 +369,35 @@ TEST_F(QuitTest, ACloseDuringAnAlertsFadeIsAnsweredOnceTheFadeEnds) {
   EXPECT_GT(inkOnDisk(), 500);
 }
 
-// SIGTERM and SIGINT cannot ask: the write is tried once more; when it still
-// fails the program ends anyway, with a status that says so and the lost page
-// named on standard error. A disk freed meanwhile ends it as usual.
-TEST_F(QuitTest, ASignalWhileThePageCannotBeWrittenEndsSayingWhichPageWasLost) {
+// SIGTERM and SIGINT cannot ask: the writes are tried once more; when they
+// still fail the program ends anyway, with a status that says so and the lost
+// page, or project, named on standard error with the reason in words. A disk
+// freed meanwhile ends it as usual.
+TEST_F(QuitTest, ASignalWhileThePageOrListCannotBeWrittenEndsSayingWhatWasLost) {
   struct Case {
     int signal;
     bool freedBeforeTheSignal;
+    int error;
+    bool onlyTheList;
+    const char* said;
   };
-  for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGTERM, true}}) {
-    const std::string what = std::to_string(c.signal) + (c.freedBeforeTheSignal ? " freed" : " full");
-    const fs::path home = root() / ("signal" + std::to_string(c.signal) + (c.freedBeforeTheSignal ? "freed" : ""));
-    const fs::path errors = root() / ("stderr" + std::to_string(c.signal) + (c.freedBeforeTheSignal ? "freed" : ""));
+  const std::string page = "page 1 of \u201ctest\u201d was not saved: ";
+  const std::string list = "the project \u201ctest\u201d was not saved: the disk is full; what was changed since its "
+                           "last save is lost.";
+  const Case cases[] = {{SIGTERM, false, ENOSPC, false, "the disk is full."},
+                        {SIGINT, false, ENOSPC, false, "the disk is full."},
+                        {SIGTERM, false, EROFS, false, "the projects folder cannot be written."},
+                        {SIGTERM, true, ENOSPC, false, ""},
+                        {SIGTERM, false, ENOSPC, true, ""}};
+  for (const Case& c : cases) {
+    const std::string what = std::to_string(c.signal) + (c.freedBeforeTheSignal ? " freed " : " full ") +
+                             std::to_string(c.error) + (c.onlyTheList ? " list" : " page");
+    const fs::path home = root() / ("signal-" + what);
+    const fs::path errors = root() / ("stderr-" + what);
     testing_support::ChildResult child = testing_support::runInChild([&] {
       fd::paths::setHomeOverride(home);
       fd::paths::ensureSandbox();
-      ASSERT_NE(deskWithAStrokeNotSaved(), nullptr);
+      ASSERT_NE(c.onlyTheList ? deskWithTheForegroundHiddenNotSaved() : deskWithAStrokeNotSaved(c.error), nullptr);
       if (c.freedBeforeTheSignal) fd::files::setWriteFaultForTesting({});
       ui::Application& app = ui::Application::shared();
       app.terminateOnSignals();
@@ -344,7 +410,11 @@ TEST_F(QuitTest, ASignalWhileThePageCannotBeWrittenEndsSayingWhichPageWasLost) {
       std::exit(::testing::Test::HasFailure() ? 1 : app.exitStatus());
     });
     ASSERT_TRUE(child.exited) << what << " killed the child: " << child.signal;
-    const std::string said = textOf(errors);
+    // What the program says, apart from its console log.
+    std::string said;
+    std::istringstream lines(textOf(errors));
+    for (std::string line; std::getline(lines, line);)
+      if (line.starts_with("flipdesk: ")) said += line + "\n";
     fd::paths::setHomeOverride(home);
     if (c.freedBeforeTheSignal) {
       EXPECT_EQ(child.exitCode, 0) << what;
@@ -352,10 +422,21 @@ TEST_F(QuitTest, ASignalWhileThePageCannotBeWrittenEndsSayingWhichPageWasLost) {
       EXPECT_GT(inkOnDisk(), 500) << what;
     } else {
       EXPECT_EQ(child.exitCode, AppDelegate::kPageNotSavedExitStatus) << what;
-      const std::string page = "page 1 of \u201c" + std::string(ZTDataModel::kDefaultProjectName) + "\u201d";
-      EXPECT_NE(said.find(page + " was not saved"), std::string::npos) << said;
-      EXPECT_NE(said.find(std::strerror(ENOSPC)), std::string::npos) << said;
+      if (c.onlyTheList) {
+        EXPECT_EQ(said.find(page), std::string::npos) << said;
+      } else {
+        EXPECT_NE(said.find(page + c.said), std::string::npos) << said;
+      }
+      if (c.error == ENOSPC) {
+        EXPECT_NE(said.find(list), std::string::npos) << said;
+      }
+      // Nothing the user never sees: no path, no system message.
+      EXPECT_EQ(said.find(home.string()), std::string::npos) << said;
+      EXPECT_EQ(said.find(std::strerror(c.error)), std::string::npos) << said;
       EXPECT_FALSE(fs::exists(layerOnDisk())) << what;
+      if (c.onlyTheList) {
+        EXPECT_TRUE(projectOnDisk()->layIsOpenAtPage(1, 2, false)) << "the list on disk is the one saved last";
+      }
     }
     fd::paths::setHomeOverride(root());
   }
@@ -374,9 +455,7 @@ TEST_F(QuitTest, LosingTheWindowSystemWhileThePageCannotBeWrittenSaysWhichPageWa
   EXPECT_EQ(child.exitCode, AppDelegate::kPageNotSavedExitStatus);
   const std::string said = textOf(errors);
   EXPECT_NE(said.find("display was lost"), std::string::npos) << said;
-  EXPECT_NE(said.find("page 1 of \u201c" + std::string(ZTDataModel::kDefaultProjectName) + "\u201d was not saved"),
-            std::string::npos)
-      << said;
+  EXPECT_NE(said.find("page 1 of \u201ctest\u201d was not saved: the disk is full."), std::string::npos) << said;
 }
 
 // When the window system goes away the host terminates the application and

@@ -6,11 +6,13 @@
 // why, and the tag and the limit cover only what the file holds.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
 #include "SoundTrackTestSupport.h"
+#include "model/ProjectNotice.h"
 #include "platform/foundation/FileUtil.h"
 #include "support/SlowRecordingWrites.h"
 
@@ -96,12 +98,14 @@ TEST_F(SoundTrackTest, TheEndOfTheProgramWaitsASecondForARecordingWhoseWritesSta
   EXPECT_NE(told.find(": the program ended before all of it was written."), std::string::npos) << told;
 }
 
-// Storage slower than the microphone (80 ms a page), or full two seconds in.
+// Storage slower than the microphone (80 ms a page), or full two seconds in,
+// the project's list then refused too or not.
 struct StorageCase {
   const char* name;
   WriteCost cost;
   std::optional<double> refuseAfter;
   const char* why;
+  bool listRefused = false;
 };
 
 class StorageFailureTrackTest : public SoundTrackTest, public testing::WithParamInterface<StorageCase> {};
@@ -115,6 +119,11 @@ TEST_P(StorageFailureTrackTest, TheRecordingStopsByItselfAndItsTagCoversWhatTheF
   SlowRecordingWrites slow(c.cost);
   if (c.refuseAfter) slow.refuseFrom(fd::RunLoop::main().now() + *c.refuseAfter);
   LoopTurnWatch watch;
+  takeProjectNotices();
+  if (c.listRefused) {
+    fd::files::setWriteFaultForTesting(
+        [list = project().plistFilePath()](const fs::path& file) { return file == list ? ENOSPC : 0; });
+  }
   tapView(track().recorderBtn());
   host->advance(8.0);
 
@@ -132,8 +141,11 @@ TEST_P(StorageFailureTrackTest, TheRecordingStopsByItselfAndItsTagCoversWhatTheF
   ASSERT_TRUE(length.ok()) << length.error();
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f", *length);
-  EXPECT_EQ(visibleAlertMessage(), std::string("The recording stopped after ") + seconds + " seconds: " + c.why +
-                                       ". Its tag covers the sound kept.");
+  // The tag is not said to be kept while the list holding it is not.
+  EXPECT_EQ(visibleAlertMessage(),
+            std::string("The recording stopped after ") + seconds + " seconds: " + c.why +
+                (c.listRefused ? ". Its tag covers the sound kept but could not be saved with the project yet."
+                               : ". Its tag covers the sound kept."));
   if (c.refuseAfter) EXPECT_NEAR(*length, *c.refuseAfter, 0.1);
   else EXPECT_LT(*length, 6.0);
 
@@ -148,12 +160,28 @@ TEST_P(StorageFailureTrackTest, TheRecordingStopsByItselfAndItsTagCoversWhatTheF
   auto samples = media::decodeSound(file);
   ASSERT_TRUE(samples.ok()) << samples.error();
   for (std::size_t i = 0; i < samples->size(); ++i) ASSERT_EQ((*samples)[i], fed[i]) << i;
+
+  // A refused list is told in words, and the tag it did not take stays for
+  // the next save that succeeds.
+  const std::vector<ProjectNotice> told = takeProjectNotices();
+  if (!c.listRefused) {
+    EXPECT_TRUE(told.empty());
+    return;
+  }
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].kind, ProjectNotice::Kind::ListNotWritten);
+  EXPECT_EQ(told[0].reason, "the disk is full");
+  EXPECT_TRUE(stored()->soundNameArray().empty());
+  fd::files::setWriteFaultForTesting({});
+  ASSERT_TRUE(project().saveData());
+  EXPECT_EQ(stored()->soundNameArray(), names);
 }
 
 INSTANTIATE_TEST_SUITE_P(Storage, StorageFailureTrackTest,
                          testing::Values(StorageCase{"Slow", WriteCost{0, 0.08}, std::nullopt,
                                                      "the disk could not store the sound as fast as it came"},
-                                         StorageCase{"Full", WriteCost{}, 2.0, "the disk is full"}),
+                                         StorageCase{"Full", WriteCost{}, 2.0, "the disk is full"},
+                                         StorageCase{"FullWithTheList", WriteCost{}, 2.0, "the disk is full", true}),
                          [](const testing::TestParamInfo<StorageCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -568,7 +568,7 @@ void SoundTrack::saveAudioFiles() {
   if (!(outcome.seconds > 0)) {
     // Nothing of it reached the file: nothing to keep.
     fd::files::removeItem(file);
-    tellAboutRecording(name, outcome, false);
+    tellAboutRecording(name, outcome, false, false);
     return;
   }
   const int n = st::frameCount();
@@ -585,10 +585,12 @@ void SoundTrack::saveAudioFiles() {
   settings().limitFramesDict()[name] = std::max(frames, st::kMinimumLimitFrames);
   p->setAudioName(name);
   settings().saveLimitFramesDict();
-  tellAboutRecording(name, outcome, recorderFinished());
+  const bool tagged = recorderFinished();
+  tellAboutRecording(name, outcome, tagged, !p->unsavedList());
 }
 
-void SoundTrack::tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged) {
+void SoundTrack::tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged,
+                                    bool tagStored) {
   using End = media::RecordingOutcome::End;
   std::string message;
   if (!outcome.whole()) {
@@ -604,7 +606,9 @@ void SoundTrack::tellAboutRecording(const std::string& name, const media::Record
   if (outcome.seconds > 0 && !tagged) {
     message += (message.empty() ? "" : " ") + whyNoTag(name, outcome.seconds);
   } else if (outcome.seconds > 0 && !outcome.whole()) {
-    message += " " + fd::Localized("Its tag covers the sound kept.");
+    message += " " + fd::Localized(tagStored ? "Its tag covers the sound kept."
+                                             : "Its tag covers the sound kept but could not be saved with the project "
+                                               "yet.");
   }
   if (!message.empty()) showAlert(message, fd::Localized("OK"));
 }

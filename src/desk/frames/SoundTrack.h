@@ -118,8 +118,10 @@ class SoundTrack : public ZTPlayViewDelegate,
   void placeRecordingWhenWritten();
   // Why the recording `name` got no tag, in words.
   std::string whyNoTag(const std::string& name, double seconds) const;
-  // Why a recording holds less than was recorded, or has no tag, in words.
-  void tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged);
+  // Why a recording holds less than was recorded, or has no tag, in words;
+  // a tag is kept only once the project's list holding it is written.
+  void tellAboutRecording(const std::string& name, const media::RecordingOutcome& outcome, bool tagged,
+                          bool tagStored);
   void showAlert(const std::string& message, const std::string& button, int tag = 0, bool answered = false);
   void setTagsTakeTouches(bool on);
 

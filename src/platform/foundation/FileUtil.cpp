@@ -447,7 +447,8 @@ void StagedFile::discard() {
 
 Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size) {
   if (p.filename().empty()) return writeFailure(p, EINVAL);
-  if (std::optional<std::string> held = heldReason(p)) return fail("cannot write " + p.string() + ": " + *held);
+  if (std::optional<std::string> held = heldReason(p))
+    return fail("cannot write " + p.string() + ": " + *held, kHeldFromWriting);
   std::string temp;
   int fd = openLockedTemp(folderOf(p), p, temp);
   if (fd < 0) return writeFailure(p, errno);

@@ -1,6 +1,7 @@
 #pragma once
 // File helpers on std::filesystem with the phone's file-manager manners:
 // boolean results, no exceptions, copies and moves that refuse to overwrite.
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -161,7 +162,9 @@ class FileInFlight {
 // A file that must not be written over (one that could not be read and could
 // not be kept aside): every atomic write to it fails, saying `reason`, until
 // `release` (tried at each write first) answers true, when it has moved the
-// file away or found it gone. A later hold of the same file replaces this one.
+// file away or found it gone, its failure carrying kHeldFromWriting. A later
+// hold of the same file replaces this one.
+inline constexpr int kHeldFromWriting = EBUSY;
 void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()> release);
 
 // Tests: every atomic write to a file for which `fault` answers an error
