@@ -54,20 +54,8 @@ Names storedProjectList() {
   return out;
 }
 
+using testing_support::bytesRead;
 using testing_support::seededPicture;
-
-// The bytes the process has read so far, through the read calls of all its
-// threads.
-std::uint64_t bytesRead() {
-  std::ifstream io("/proc/self/io");
-  std::string key;
-  std::uint64_t value = 0;
-  while (io >> key >> value) {
-    if (key == "rchar:") return value;
-  }
-  ADD_FAILURE() << "the bytes read are not counted here";
-  return 0;
-}
 
 class FilePanelTest : public desk_test::DeskTest {
  protected:

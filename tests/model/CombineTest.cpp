@@ -2,6 +2,7 @@
 // frames, layers and files of the further projects move into the first, and
 // the sound tags are rebuilt on the timeline.
 #include <atomic>
+#include <fstream>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -444,26 +445,69 @@ TEST_F(CombineTest, AMergedProjectsTrayRecordsAreRenamedWithItsLayers) {
   }
 }
 
-// Asked to end (SIGTERM) while it runs, a combination gives up before the
-// first project is saved and leaves every project as it was; the end goes on.
+// Asked to end (SIGTERM, or the window closed) while it runs, a combination
+// gives up before the first project is saved and leaves every project as it
+// was; the end goes on. On a long first project each early step takes a
+// while (the model stored, the project's list read, its folder's names swept
+// for killed writes): an end asked before or during one is heard before the
+// next begins, where the program had waited for the list and the sweep.
 TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {
   makeAAndBWhileAnotherIsOpen();
+  ASSERT_TRUE(model_test::writeLongProject(folderOf("Long"), 1000, 0));
   ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"test", "A", "B", "Long"});
+  m.saveData();
+  const std::uintmax_t listBytes = fs::file_size(folderOf("Long") / "Project.plist");
+  // A write a kill cut short, which the long project's sweep removes.
+  const fs::path leftover = folderOf("Long") / ".Project.plist.Ab12Cd";
+  const std::string leftoverEntry = leftover.lexically_relative(root()).generic_string();
   FinishRecorder recorder;
   m.setDelegate(&recorder);
-  const auto before = ziptest::snapshotTree(root());
-  // The request comes as the combination stores the model, its first step.
-  fd::files::setWriteFaultForTesting([](const fs::path&) {
-    fd::requestStop();
-    return 0;
-  });
-  EXPECT_FALSE(m.combineProjects({"A", "B"}));
-  fd::files::setWriteFaultForTesting({});
-  EXPECT_TRUE(recorder.finished);
-  EXPECT_EQ(m.lastError(), "the program is ending");
-  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
-  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
-  fd::clearStopRequest();
+  std::uint64_t readBefore = 0;
+  int writes = 0;
+  const auto listRead = [&] { return testing_support::bytesRead() - readBefore >= listBytes; };
+  struct Moment {
+    const char* name;
+    Names combined;
+    std::function<bool()> asked;  // the end watch, or the request comes as the model is stored
+    std::function<void()> check;
+  };
+  const std::vector<Moment> moments = {
+      {"as the model is stored", {"A", "B"}, {}, [] {}},
+      {"before it begins", {"Long", "A"}, [] { return true; }, [&] { EXPECT_EQ(writes, 0); }},
+      {"as the model is stored, before a long list is read", {"Long", "A"}, {},
+       [&] { EXPECT_FALSE(listRead()) << "the first project's list was read"; }},
+      {"once the long list is read", {"Long", "A"}, listRead,
+       [&] { EXPECT_TRUE(fs::exists(leftover)) << "its folder was swept"; }},
+      {"once its folder is swept", {"Long", "A"}, [&] { return !fs::exists(leftover); }, [] {}},
+  };
+  for (const Moment& moment : moments) {
+    SCOPED_TRACE(moment.name);
+    std::ofstream(leftover) << "half";
+    auto before = ziptest::snapshotTree(root());
+    recorder.finished = false;
+    writes = 0;
+    fd::files::setWriteFaultForTesting([&](const fs::path&) {
+      ++writes;
+      if (!moment.asked) fd::requestStop();
+      return 0;
+    });
+    fd::setEndWatch(moment.asked);
+    readBefore = testing_support::bytesRead();
+    EXPECT_FALSE(m.combineProjects(moment.combined));
+    moment.check();
+    fd::setEndWatch({});
+    fd::files::setWriteFaultForTesting({});
+    fd::clearStopRequest();
+    EXPECT_TRUE(recorder.finished);
+    EXPECT_EQ(m.lastError(), "the program is ending");
+    EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B", "Long"}));
+    // Swept or not, the leftover is no page.
+    auto after = ziptest::snapshotTree(root());
+    after.erase(leftoverEntry);
+    before.erase(leftoverEntry);
+    EXPECT_EQ(after, before) << "the combination left something behind";
+  }
   EXPECT_TRUE(m.combineProjects({"A", "B"}));
   EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u);
   m.setDelegate(nullptr);
