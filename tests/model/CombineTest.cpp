@@ -410,23 +410,30 @@ TEST_F(CombineTest, PagesAreCopiedWhereTheFileSystemRefusesLinks) {
 // A page that could be neither linked nor copied (a full disk beneath the
 // first project) was passed over: the combination went on and the merged
 // project lost the page. It gives up saying why, with every project as it was.
+// So it does when the pages cannot be written down before they are carried:
+// a kill would leave them named by no list, for good.
 TEST_F(CombineTest, APageTheDiskRefusesTakesTheCombinationBack) {
   makeAAndBWhileAnotherIsOpen();
   ZTDataModel& m = ZTDataModel::sharedInstance();
   const auto before = ziptest::snapshotTree(root());
   const fs::path target = folderOf("A");
-  int pages = 0;
-  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
-    if (file.parent_path() != target || file.filename() == "Project.plist") return 0;
-    // The fifth page finds the disk full, after four were carried.
-    return ++pages >= 5 ? ENOSPC : 0;
-  });
-  EXPECT_FALSE(m.combineProjects({"A", "B"}));
-  fd::files::setWriteFaultForTesting({});
-  EXPECT_EQ(m.lastError(), "the disk is full");
-  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
-  ZTDataModel::waitForRemovals();
-  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  for (const bool pagesNoted : {true, false}) {
+    SCOPED_TRACE(pagesNoted ? "a page refused" : "the list of pages carried refused");
+    int pages = 0;
+    fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+      if (!pagesNoted) return file.filename() == "pages" ? ENOSPC : 0;
+      if (file.parent_path() != target || file.filename() == "Project.plist") return 0;
+      // The fifth page finds the disk full, after four were carried.
+      return ++pages >= 5 ? ENOSPC : 0;
+    });
+    EXPECT_FALSE(m.combineProjects({"A", "B"}));
+    fd::files::setWriteFaultForTesting({});
+    EXPECT_EQ(m.lastError(), pagesNoted ? "the disk is full"
+                                        : "the pages it carries could not be written down first (the disk may be full)");
+    EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+    ZTDataModel::waitForRemovals();
+    EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  }
 }
 
 // The records a project keeps in its tray name its layers too: renamed with
