@@ -22,6 +22,7 @@
 
 #include "model/CombineJournal.h"
 #include "model/LongProject.h"
+#include "model/PackageOlderFormat.h"
 #include "model/ModelTestSupport.h"
 #include "model/PackageZipOperator.h"
 #include "model/StagingFolder.h"
@@ -366,6 +367,47 @@ TEST_F(ProjectFolderKillTest, AQuitDuringALongOperationEndsItThereWithNothingHal
       }
       expectOnlyWholeProjects();
       EXPECT_TRUE(snapshotTree(projectsFolder()) == projectsBefore);
+    }
+  }
+}
+
+// The older layout's conversion of a long project went on drawing every
+// frame, or splitting every repeat into frames of their own, after the
+// program was asked to end: it gives up at the next frame, whichever it was
+// at, splitting none once asked.
+TEST_F(ProjectFolderKillTest, TheOlderLayoutsConversionHearsAnEndAtTheNextFrame) {
+  freshStart();
+  std::shared_ptr<ProjectDataModel> reel = ProjectDataModel::initWithProjectName("Reel");
+  for (int page = 1; page < 8; ++page) ASSERT_TRUE(reel->createImageAtPage(page));
+  ASSERT_TRUE(reel->setRepeatRunAtPage(1, 4));
+  ASSERT_TRUE(reel->saveData());
+  // The stems the project's records name; a frame split off takes new ones.
+  std::set<std::string> named;
+  std::size_t drawn = reel->temporarysArray().size();
+  for (const FrameRecord& r : reel->imagesArray()) {
+    named.insert(r.iconName);
+    named.insert(r.laysArray.begin(), r.laysArray.end());
+    drawn += r.isRepeatCopy() ? 0 : 1;
+  }
+  ASSERT_LT(drawn, reel->imagesArray().size());
+  const fs::path work = root() / "work";
+  // Asked at a look while the pictures are drawn, or at the first look of
+  // the splitting.
+  for (const std::size_t asked : {std::size_t{3}, drawn + 1}) {
+    SCOPED_TRACE("asked at look " + std::to_string(asked));
+    fs::remove_all(work);
+    fs::copy(projectFolder("Reel"), work, fs::copy_options::recursive);
+    std::size_t looks = 0;
+    fd::setEndWatch([&] { return ++looks >= asked; });
+    EXPECT_FALSE(package_format::convertToOlderFormat(work));
+    fd::setEndWatch({});
+    for (const std::string& file : fd::files::contentsOfDirectory(work)) {
+      if (file == "Project.plist") continue;
+      std::string stem = file.substr(0, file.size() - std::string_view(".png").size());
+      for (const std::string_view suffix : {"Icon", "Snapshot"}) {
+        if (stem.ends_with(suffix)) stem.resize(stem.size() - suffix.size());
+      }
+      EXPECT_TRUE(named.contains(stem)) << file << " was split off after the end was asked";
     }
   }
 }
