@@ -46,6 +46,8 @@ class CombineJournal {
   static bool takeBack(const std::filesystem::path& folder, const std::atomic<bool>& ending);
 
  private:
+  bool write(std::string_view bytes) const;
+
   staging::Folder folder_;
   fd::files::UniqueFd file_;
 };

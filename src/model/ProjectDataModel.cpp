@@ -22,6 +22,7 @@
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/media/AudioFile.h"
 
 namespace fs = std::filesystem;
@@ -108,7 +109,10 @@ bool ProjectDataModel::setCurProjectName(const std::string& name) {
   curProjectName_ = name;
   moveFromOldLayout();
   if (!readData()) createData();
-  removeLeftovers();
+  // A long project's folder holds hundreds of thousands of names: a program
+  // asked to end meanwhile leaves their sweep to the next start, which
+  // sweeps every project folder.
+  if (!fd::endAsked()) removeLeftovers();
   return true;
 }
 

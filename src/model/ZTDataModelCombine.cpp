@@ -242,11 +242,17 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
 
 std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>& names, CarriedPages& carried,
                                                   std::shared_ptr<ProjectDataModel>& savedTarget) {
+  // Each of the first steps may take a second on a long first project (its
+  // list written as the model is stored, read again, its folder's names
+  // swept): an end asked before or between them is heard there.
+  giveUpIfEnding();
   saveData();
   if (names.empty()) return std::nullopt;
   const std::string& targetName = names.front();
+  giveUpIfEnding();
   std::shared_ptr<ProjectDataModel> target = ProjectDataModel::initWithProjectName(targetName);
   if (!target) return std::nullopt;
+  giveUpIfEnding();
   carried.begin(target->projectDicPath());
   // Each further project once, and never the target itself: merging a project
   // into itself would delete it. Each is read once, and merged as it is read.

@@ -32,6 +32,7 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/media/AudioFile.h"
 #include "support/BinaryPlist.h"
@@ -54,20 +55,8 @@ Names storedProjectList() {
   return out;
 }
 
+using testing_support::bytesRead;
 using testing_support::seededPicture;
-
-// The bytes the process has read so far, through the read calls of all its
-// threads.
-std::uint64_t bytesRead() {
-  std::ifstream io("/proc/self/io");
-  std::string key;
-  std::uint64_t value = 0;
-  while (io >> key >> value) {
-    if (key == "rchar:") return value;
-  }
-  ADD_FAILURE() << "the bytes read are not counted here";
-  return 0;
-}
 
 class FilePanelTest : public desk_test::DeskTest {
  protected:
@@ -1157,13 +1146,30 @@ TEST_F(FilePanelTest, CombiningMergesTheCardsInTheirOrderWithTheirSound) {
 // again and saved the model with it: a second each for a long project, on
 // the main thread the user waits on. It reads and writes none of it again,
 // and the open project, the list and the cards are as the combination left
-// them.
+// them. One given up as the program ends reads no card again either.
 TEST_F(FilePanelTest, TheEndOfACombinationReadsAndWritesNothingAgain) {
   start();
   constexpr int kFrames = 3000;
   ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), kFrames, 0));
   ZTDataModel& m = model();
   m.setProjectsNameArray({"test", "Walk", "Run", "Long"});
+  {
+    FileManagerView* panel = openPanel();
+    ASSERT_NE(panel, nullptr);
+    ProjectsView* cards = panel->projsView();
+    tapView(panel->combineButton());
+    for (std::size_t index : {3u, 1u}) tapCard(cards, index);
+    fd::setEndWatch([] { return true; });
+    EXPECT_FALSE(m.combineProjects(cards->chosenOrder()));
+    const std::uint64_t readBefore = bytesRead();
+    cards->combineFinish();
+    const std::uint64_t read = bytesRead() - readBefore;
+    fd::setEndWatch({});
+    EXPECT_LT(read, fs::file_size(projectFolder("Long") / "Project.plist") / 2) << "the cards were read again";
+    EXPECT_EQ(cards->projectNames(), (Names{"test", "Walk", "Run", "Long"}));
+    EXPECT_EQ(answerAlert().first, "Combine");
+    tapView(panel->closeButton());
+  }
   m.setCurProjectName("Long");
   ASSERT_TRUE(project().setCurProjectName("Long"));
   ASSERT_TRUE(gfx::writePNG(*project().iconFullPathAtPage(1, false), seededPicture(iconWidth, iconHeight, 7)));

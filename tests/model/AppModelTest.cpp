@@ -2,6 +2,7 @@
 // project list operations.
 #include <plist/plist.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <tuple>
@@ -238,14 +239,38 @@ TEST_F(AppModelTest, RenamingTheCurrentProjectMovesItsFolderAndReopensIt) {
   EXPECT_EQ(m.prjDataModel()->animationSpeed(), 0.5f) << "saved before the move";
 }
 
+// A name a folder holds is refused before anything moves or is stored. A
+// folder that can take neither the new name nor its old one again stays,
+// hidden, for the next start to give back its name, and is never removed.
 TEST_F(AppModelTest, RenameAnswersNoAndKeepsTheListWhenTheFolderCannotMove) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   m.createProject("walk", "");
+  m.saveData();
   m.setCurProjectName("test");
   fs::create_directories(projectFolder("stray"));  // not listed, but in the way
+  const fs::path store = fd::UserDefaults::standard().filePath();
+  int stores = 0;
+  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+    stores += file == store ? 1 : 0;
+    return 0;
+  });
   EXPECT_FALSE(m.changeProjectName("stray", "walk"));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(stores, 0) << "a list naming the new name was stored";
   EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));
   EXPECT_TRUE(fs::exists(projectFolder("walk")));
+
+  const auto walk = ziptest::snapshotTree(projectFolder("walk"));
+  fd::files::setWriteFaultForTesting([](const fs::path& file) {
+    return file == projectFolder("stroll") || file == projectFolder("walk") ? EIO : 0;
+  });
+  EXPECT_FALSE(m.changeProjectName("stroll", "walk"));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));
+  ZTDataModel::resetSharedInstanceForTesting();
+  fd::UserDefaults::resetStandardForTesting();
+  EXPECT_EQ(ZTDataModel::sharedInstance().projectsNameArray(), (Names{"test", "walk"}));
+  EXPECT_EQ(ziptest::snapshotTree(projectFolder("walk")), walk) << "the project's folder was lost";
 }
 
 // A folder no list names may be a project a kill of an older version hid:

@@ -1,7 +1,8 @@
 // A project's list naming a still background whose copy is missing is mended
-// at the model's start, for every listed project whose folder leaves it in
-// doubt (a copy without the other, or the mark of a background given before
-// it had a picture, or of a change cut short): the copy is taken again
+// at the model's start, for the open project and every listed project whose
+// folder leaves it in doubt (a copy without the other, or the mark of a
+// background given before it had a picture, or of a change cut short, which
+// goes once the copies are in order): the copy is taken again
 // from the backgrounds when they have the picture, and the background is
 // dropped when no picture of it is left; each is told with the project's and
 // the background's names. A background of the user's never painted has no
@@ -62,9 +63,19 @@ TEST_F(BackgroundMendTest, AMissingCopyIsTakenAgainFromTheBackgroundsOrTheBackgr
   fs::remove(*noIcon->backgroundIconFullPath());
   const std::shared_ptr<ProjectDataModel> fresh = projectWith("fresh", unpainted);
   EXPECT_FALSE(fs::exists(*fresh->backgroundFullPath()));
-  // The open project is one to mend.
-  ASSERT_TRUE(model().prjDataModel()->setCurProjectName("no copy"));
-  model().setCurProjectName("no copy");
+  // Its copies in order, and the mark of a change a kill cut short just
+  // before it would have gone.
+  const std::shared_ptr<ProjectDataModel> marked = projectWith("marked", painted);
+  const fs::path mark = marked->projectDicPath() / kBackgroundMendMark;
+  ASSERT_TRUE(fd::files::touchFile(mark));
+  // An animated background shows no copy: its change leaves no mark.
+  const std::shared_ptr<ProjectDataModel> animated = projectWith("animated", "SD1");
+  EXPECT_FALSE(fs::exists(animated->projectDicPath() / kBackgroundMendMark));
+  // The open project is one to mend, though neither copy is left to put
+  // its folder in doubt.
+  const std::shared_ptr<ProjectDataModel> noCopies = projectWith("no copies", painted);
+  fs::remove(*noCopies->backgroundFullPath());
+  fs::remove(*noCopies->backgroundIconFullPath());
   ASSERT_TRUE(model().saveData());
   takeProjectNotices();
 
@@ -72,7 +83,7 @@ TEST_F(BackgroundMendTest, AMissingCopyIsTakenAgainFromTheBackgroundsOrTheBackgr
   ZTDataModel& m = model();
   std::map<std::string, ProjectNotice> told;
   for (const ProjectNotice& n : takeProjectNotices()) told[n.project] = n;
-  for (const char* name : {"no copy", "no icon"}) {
+  for (const char* name : {"no copy", "no icon", "no copies"}) {
     SCOPED_TRACE(name);
     const std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName(name);
     EXPECT_EQ(p->curBackgroundName(), painted);
@@ -89,9 +100,12 @@ TEST_F(BackgroundMendTest, AMissingCopyIsTakenAgainFromTheBackgroundsOrTheBackgr
   EXPECT_EQ(told["gone"].background, lost);
   EXPECT_EQ(ProjectDataModel::initWithProjectName("fresh")->curBackgroundName(), unpainted);
   EXPECT_FALSE(told.contains("fresh"));
-  EXPECT_EQ(told.size(), 3u);
+  EXPECT_EQ(told.size(), 4u);
+  // The mark goes once the copies are found in order: every later start
+  // read the project's list again.
+  EXPECT_FALSE(fs::exists(mark));
   // The open project is mended in memory too.
-  ASSERT_EQ(m.curProjectName(), "no copy");
+  ASSERT_EQ(m.curProjectName(), "no copies");
   ASSERT_TRUE(m.prjDataModel()->backgroundFullPath().has_value());
   EXPECT_EQ(readText(*m.prjDataModel()->backgroundFullPath()), readText(gallery(painted, false)));
 

@@ -2,6 +2,7 @@
 // frames, layers and files of the further projects move into the first, and
 // the sound tags are rebuilt on the timeline.
 #include <atomic>
+#include <fstream>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -409,23 +410,30 @@ TEST_F(CombineTest, PagesAreCopiedWhereTheFileSystemRefusesLinks) {
 // A page that could be neither linked nor copied (a full disk beneath the
 // first project) was passed over: the combination went on and the merged
 // project lost the page. It gives up saying why, with every project as it was.
+// So it does when the pages cannot be written down before they are carried:
+// a kill would leave them named by no list, for good.
 TEST_F(CombineTest, APageTheDiskRefusesTakesTheCombinationBack) {
   makeAAndBWhileAnotherIsOpen();
   ZTDataModel& m = ZTDataModel::sharedInstance();
   const auto before = ziptest::snapshotTree(root());
   const fs::path target = folderOf("A");
-  int pages = 0;
-  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
-    if (file.parent_path() != target || file.filename() == "Project.plist") return 0;
-    // The fifth page finds the disk full, after four were carried.
-    return ++pages >= 5 ? ENOSPC : 0;
-  });
-  EXPECT_FALSE(m.combineProjects({"A", "B"}));
-  fd::files::setWriteFaultForTesting({});
-  EXPECT_EQ(m.lastError(), "the disk is full");
-  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
-  ZTDataModel::waitForRemovals();
-  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  for (const bool pagesNoted : {true, false}) {
+    SCOPED_TRACE(pagesNoted ? "a page refused" : "the list of pages carried refused");
+    int pages = 0;
+    fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+      if (!pagesNoted) return file.filename() == "pages" ? ENOSPC : 0;
+      if (file.parent_path() != target || file.filename() == "Project.plist") return 0;
+      // The fifth page finds the disk full, after four were carried.
+      return ++pages >= 5 ? ENOSPC : 0;
+    });
+    EXPECT_FALSE(m.combineProjects({"A", "B"}));
+    fd::files::setWriteFaultForTesting({});
+    EXPECT_EQ(m.lastError(), pagesNoted ? "the disk is full"
+                                        : "the pages it carries could not be written down first (the disk may be full)");
+    EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+    ZTDataModel::waitForRemovals();
+    EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  }
 }
 
 // The records a project keeps in its tray name its layers too: renamed with
@@ -444,26 +452,69 @@ TEST_F(CombineTest, AMergedProjectsTrayRecordsAreRenamedWithItsLayers) {
   }
 }
 
-// Asked to end (SIGTERM) while it runs, a combination gives up before the
-// first project is saved and leaves every project as it was; the end goes on.
+// Asked to end (SIGTERM, or the window closed) while it runs, a combination
+// gives up before the first project is saved and leaves every project as it
+// was; the end goes on. On a long first project each early step takes a
+// while (the model stored, the project's list read, its folder's names swept
+// for killed writes): an end asked before or during one is heard before the
+// next begins, where the program had waited for the list and the sweep.
 TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {
   makeAAndBWhileAnotherIsOpen();
+  ASSERT_TRUE(model_test::writeLongProject(folderOf("Long"), 1000, 0));
   ZTDataModel& m = ZTDataModel::sharedInstance();
+  m.setProjectsNameArray({"test", "A", "B", "Long"});
+  m.saveData();
+  const std::uintmax_t listBytes = fs::file_size(folderOf("Long") / "Project.plist");
+  // A write a kill cut short, which the long project's sweep removes.
+  const fs::path leftover = folderOf("Long") / ".Project.plist.Ab12Cd";
+  const std::string leftoverEntry = leftover.lexically_relative(root()).generic_string();
   FinishRecorder recorder;
   m.setDelegate(&recorder);
-  const auto before = ziptest::snapshotTree(root());
-  // The request comes as the combination stores the model, its first step.
-  fd::files::setWriteFaultForTesting([](const fs::path&) {
-    fd::requestStop();
-    return 0;
-  });
-  EXPECT_FALSE(m.combineProjects({"A", "B"}));
-  fd::files::setWriteFaultForTesting({});
-  EXPECT_TRUE(recorder.finished);
-  EXPECT_EQ(m.lastError(), "the program is ending");
-  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
-  EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
-  fd::clearStopRequest();
+  std::uint64_t readBefore = 0;
+  int writes = 0;
+  const auto listRead = [&] { return testing_support::bytesRead() - readBefore >= listBytes; };
+  struct Moment {
+    const char* name;
+    Names combined;
+    std::function<bool()> asked;  // the end watch, or the request comes as the model is stored
+    std::function<void()> check;
+  };
+  const std::vector<Moment> moments = {
+      {"as the model is stored", {"A", "B"}, {}, [] {}},
+      {"before it begins", {"Long", "A"}, [] { return true; }, [&] { EXPECT_EQ(writes, 0); }},
+      {"as the model is stored, before a long list is read", {"Long", "A"}, {},
+       [&] { EXPECT_FALSE(listRead()) << "the first project's list was read"; }},
+      {"once the long list is read", {"Long", "A"}, listRead,
+       [&] { EXPECT_TRUE(fs::exists(leftover)) << "its folder was swept"; }},
+      {"once its folder is swept", {"Long", "A"}, [&] { return !fs::exists(leftover); }, [] {}},
+  };
+  for (const Moment& moment : moments) {
+    SCOPED_TRACE(moment.name);
+    std::ofstream(leftover) << "half";
+    auto before = ziptest::snapshotTree(root());
+    recorder.finished = false;
+    writes = 0;
+    fd::files::setWriteFaultForTesting([&](const fs::path&) {
+      ++writes;
+      if (!moment.asked) fd::requestStop();
+      return 0;
+    });
+    fd::setEndWatch(moment.asked);
+    readBefore = testing_support::bytesRead();
+    EXPECT_FALSE(m.combineProjects(moment.combined));
+    moment.check();
+    fd::setEndWatch({});
+    fd::files::setWriteFaultForTesting({});
+    fd::clearStopRequest();
+    EXPECT_TRUE(recorder.finished);
+    EXPECT_EQ(m.lastError(), "the program is ending");
+    EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B", "Long"}));
+    // Swept or not, the leftover is no page.
+    auto after = ziptest::snapshotTree(root());
+    after.erase(leftoverEntry);
+    before.erase(leftoverEntry);
+    EXPECT_EQ(after, before) << "the combination left something behind";
+  }
   EXPECT_TRUE(m.combineProjects({"A", "B"}));
   EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u);
   m.setDelegate(nullptr);

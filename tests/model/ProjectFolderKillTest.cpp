@@ -14,12 +14,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <optional>
 #include <set>
 
+#include "model/CombineJournal.h"
 #include "model/LongProject.h"
+#include "model/PackageOlderFormat.h"
 #include "model/ModelTestSupport.h"
 #include "model/PackageZipOperator.h"
 #include "model/StagingFolder.h"
@@ -149,6 +152,9 @@ class ProjectFolderKillTest : public ModelTest {
     const Names& listed = ZTDataModel::sharedInstance().projectsNameArray();
     if (std::find(listed.begin(), listed.end(), name) != listed.end()) {
       EXPECT_TRUE(snapshotTree(projectFolder(name)) == walk_) << name << " is listed, so whole";
+      // Named, it is no longer the program's private work.
+      EXPECT_NE(fs::status(projectFolder(name)).permissions() & fs::perms::others_read, fs::perms::none)
+          << name << " stayed private to the user";
     } else {
       EXPECT_FALSE(fs::exists(projectFolder(name))) << name << " is unlisted, so gone";
     }
@@ -281,11 +287,13 @@ TEST_F(ProjectFolderKillTest, ARemovedProjectsFolderIsEmptiedAfterTheCallReturns
 // a kill there would, written down, for the next start to take back.
 TEST_F(ProjectFolderKillTest, AQuitDuringALongOperationEndsItThereWithNothingHalfMade) {
   // Each operation answers why it gave up ("" when it finished); `asked` is
-  // the look at which the quit comes (Walk's folder holds 13 entries).
+  // the look at which the quit comes (Walk's folder holds 13 entries);
+  // `leaves`, the work folders it leaves to the emptying, or the next start.
   struct Operation {
     const char* name;
     int asked;
     std::function<std::string()> run;
+    std::size_t leaves = 1;
   };
   const auto exportWalk = [](bool isUpgrade) {
     return [isUpgrade]() -> std::string {
@@ -300,11 +308,11 @@ TEST_F(ProjectFolderKillTest, AQuitDuringALongOperationEndsItThereWithNothingHal
          ZTDataModel& m = ZTDataModel::sharedInstance();
          return m.duplicateProject("Walk") ? "" : m.lastError();
        }},
-      {"zt2 export", 3, exportWalk(true)},
+      {"zt2 export", 3, exportWalk(true), 0},
       {"zt export copying", 3, exportWalk(false)},
       {"zt export drawing", 15, exportWalk(false)},
-      {"zt export packing", 20, exportWalk(false)},
-      {"combine", 3,
+      {"zt export packing", 21, exportWalk(false)},
+      {"combine", 8,
        [] {
          ZTDataModel& m = ZTDataModel::sharedInstance();
          return m.combineProjects({"Run", "Walk"}) ? "" : m.lastError();
@@ -334,25 +342,72 @@ TEST_F(ProjectFolderKillTest, AQuitDuringALongOperationEndsItThereWithNothingHal
       fd::setEndWatch({});
       fd::clearStopRequest();
       EXPECT_EQ(why, "the program is ending") << "finished with " << looks << " looks";
+      std::size_t left = 0;
       for (const fs::path& place : {projectsFolder(), fd::paths::temporary()}) {
         for (const std::string& name : fd::files::contentsOfDirectory(place)) {
-          if (name.starts_with('.') || name.starts_with("ProjectData-"))
-            EXPECT_LE(filesBelow(place / name), static_cast<std::size_t>(operation.asked)) << name;
+          if (!name.starts_with('.') && !name.starts_with("ProjectData-")) continue;
+          ++left;
+          EXPECT_LE(filesBelow(place / name), static_cast<std::size_t>(operation.asked)) << name;
         }
       }
+      // Not emptied on the main thread, which the end waits on.
+      EXPECT_EQ(left, operation.leaves);
       staging::holdEmptyingForTesting(false);
       ZTDataModel::waitForRemovals();
       EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run"}));
       EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
       EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::documents()).empty());
       if (std::string_view(operation.name) == "combine") {
-        // The few pages it carried, beside Run's own, and written down.
+        // The few pages it carried, beside Run's own, and written down: not
+        // unlinked on the main thread either.
+        EXPECT_GT(snapshotTree(projectFolder("Run")).size(), runBefore.size());
         EXPECT_LE(snapshotTree(projectFolder("Run")).size(), runBefore.size() + operation.asked);
         restart();
         ZTDataModel::sharedInstance();
       }
       expectOnlyWholeProjects();
       EXPECT_TRUE(snapshotTree(projectsFolder()) == projectsBefore);
+    }
+  }
+}
+
+// The older layout's conversion of a long project went on drawing every
+// frame, or splitting every repeat into frames of their own, after the
+// program was asked to end: it gives up at the next frame, whichever it was
+// at, splitting none once asked.
+TEST_F(ProjectFolderKillTest, TheOlderLayoutsConversionHearsAnEndAtTheNextFrame) {
+  freshStart();
+  std::shared_ptr<ProjectDataModel> reel = ProjectDataModel::initWithProjectName("Reel");
+  for (int page = 1; page < 8; ++page) ASSERT_TRUE(reel->createImageAtPage(page));
+  ASSERT_TRUE(reel->setRepeatRunAtPage(1, 4));
+  ASSERT_TRUE(reel->saveData());
+  // The stems the project's records name; a frame split off takes new ones.
+  std::set<std::string> named;
+  std::size_t drawn = reel->temporarysArray().size();
+  for (const FrameRecord& r : reel->imagesArray()) {
+    named.insert(r.iconName);
+    named.insert(r.laysArray.begin(), r.laysArray.end());
+    drawn += r.isRepeatCopy() ? 0 : 1;
+  }
+  ASSERT_LT(drawn, reel->imagesArray().size());
+  const fs::path work = root() / "work";
+  // Asked at a look while the pictures are drawn, or at the first look of
+  // the splitting.
+  for (const std::size_t asked : {std::size_t{3}, drawn + 1}) {
+    SCOPED_TRACE("asked at look " + std::to_string(asked));
+    fs::remove_all(work);
+    fs::copy(projectFolder("Reel"), work, fs::copy_options::recursive);
+    std::size_t looks = 0;
+    fd::setEndWatch([&] { return ++looks >= asked; });
+    EXPECT_FALSE(package_format::convertToOlderFormat(work));
+    fd::setEndWatch({});
+    for (const std::string& file : fd::files::contentsOfDirectory(work)) {
+      if (file == "Project.plist") continue;
+      std::string stem = file.substr(0, file.size() - std::string_view(".png").size());
+      for (const std::string_view suffix : {"Icon", "Snapshot"}) {
+        if (stem.ends_with(suffix)) stem.resize(stem.size() - suffix.size());
+      }
+      EXPECT_TRUE(named.contains(stem)) << file << " was split off after the end was asked";
     }
   }
 }
@@ -384,7 +439,7 @@ TEST_F(ProjectFolderKillTest, ADuplicateKilledAtAnyStepLeavesTheCopyListedAndWho
         if (std::find(listed.begin(), listed.end(), "Walkcopy1") != listed.end()) return;
         ASSERT_TRUE(m.duplicateProject("Walk"));
         EXPECT_EQ(m.projectsNameArray().back(), "Walkcopy1");
-        EXPECT_TRUE(snapshotTree(projectFolder("Walkcopy1")) == walk_);
+        expectWalkWholeOrGone("Walkcopy1");
       });
   EXPECT_GE(killed, 8);
 }
@@ -512,10 +567,11 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
   fs::create_directories(elsewhere);
   std::ofstream(elsewhere / "keep.png") << "mine";
   // A folder holding one file, given a mode.
-  const auto makeFolder = [](const fs::path& folder, const fs::path& file, fs::perms mode) {
+  const auto makeFolder = [](const fs::path& folder, const fs::path& file, fs::perms mode, uid_t owner = ::geteuid()) {
     fs::create_directories((folder / file).parent_path());
     std::ofstream(folder / file) << "made";
     fs::permissions(folder, mode, fs::perm_options::replace);
+    ASSERT_EQ(::chown(folder.c_str(), owner, static_cast<gid_t>(-1)), 0);
   };
   constexpr fs::perms kPrivate = fs::perms::owner_all;
   constexpr fs::perms kShared = kPrivate | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
@@ -527,7 +583,9 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
     fs::path file;  // what it holds
     fs::perms mode;
     bool programs;
+    uid_t owner = ::geteuid();
   };
+  const uid_t anotherUser = ::geteuid() + 1;
   const fs::path projects = projectsFolder();
   const std::vector<Made> made = {
       {tmp / "ProjectData-a1B2c3", "project/half.png", kPrivate, true},
@@ -537,15 +595,19 @@ TEST_F(ProjectFolderKillTest, TheStartSweepsOnlyItsOwnFoldersNoRunHolds) {
       {projects / ".Walkcopy1.copying-Zz9Yy8", "half.png", kPrivate, true},
       {projects / ".Walk.import-Qq1Ww2", "half.png", kPrivate, true},
       {projects / ".Walk.building-Ee4Rr5", "half.png", kPrivate, true},
+      {projects / ".Walk.combining-Tt6Yy7", "pages", kPrivate, true},
       {projects / ".photos.deleting-abc123", "IMG_0001.jpg", kPrivate, false},
       {projects / ".Walk.deleting-Ab12Cd", "Run/keep.png", kPrivate, false},
       {projects / ".Walk.deleting-Cd34Ef", "Walk/keep.png", kShared, false},
       {projects / ".Notes.copying-Us3r02", "keep.png", kShared, false},
       {projects / ".Walk.building-Us3r03", "pictures/keep.png", kPrivate, false},
+      {projects / ".Walk.combining-Us3r04", "notes.txt", kPrivate, false},
+      {projects / ".Walk.deleting-Us3r05", "Walk/keep.png", kPrivate, false, anotherUser},
+      {tmp / "ProjectData-Us3r06", "project/keep.png", kPrivate, false, anotherUser},
       {tmp / "ProjectData-Us3r00", "notes/keep.png", kPrivate, false},
       {tmp / "ProjectData-Us3r01", "project/keep.png", kShared, false},
   };
-  for (const Made& m : made) makeFolder(m.folder, m.file, m.mode);
+  for (const Made& m : made) makeFolder(m.folder, m.file, m.mode, m.owner);
   const Names notOurs = {"ProjectData", "ProjectData-notes", "ProjectData-abc12", "ProjectData-abc1234",
                          "projectdata-abc123"};
   const Names notOursBesideProjects = {".Walk.deleting-notes", "Walk.deleting-abc123", ".deleting-abc123",
@@ -632,20 +694,54 @@ TEST_F(ProjectFolderKillTest, TheEndOfTheProgramLeavesAFolderBeingEmptiedToTheNe
 // A deleted project's folder left aside by a kill while it was emptied stayed
 // hidden for good once a project of the same name was listed again: the start
 // found the name listed, could not move the folder back over the new
-// project's, and kept it.
+// project's, and kept it. It goes, as one that no list names does, renamed as
+// being emptied first, so that no later start, whatever it finds of the list,
+// takes it back half emptied.
 TEST_F(ProjectFolderKillTest, AFolderLeftAsideGoesOnceItsNameIsTakenAgain) {
   freshStart();
   const auto run = snapshotTree(projectFolder("Run"));
   const fs::path aside = projectsFolder() / ".Run.deleting-Rr7Tt6";
-  fs::create_directories(aside / "Run");
-  fs::permissions(aside, fs::perms::owner_all, fs::perm_options::replace);
-  std::ofstream(aside / "Run" / "20190101100000001.png") << "a page of the Run deleted before";
+  const fs::path unlisted = projectsFolder() / ".Gone.deleting-Gg5Hh4";
+  for (const fs::path& folder : {aside, unlisted}) {
+    const std::string name = folder == aside ? "Run" : "Gone";
+    fs::create_directories(folder / name);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+    std::ofstream(folder / name / "20190101100000001.png") << "a page of a project deleted before";
+  }
   restart();
+  staging::holdEmptyingForTesting(true);
   ZTDataModel::sharedInstance();
+  for (const fs::path& folder : {aside, unlisted})
+    EXPECT_EQ(fd::files::contentsOfDirectory(folder), Names{".emptying"}) << folder;
+  staging::holdEmptyingForTesting(false);
   ZTDataModel::waitForRemovals();
   EXPECT_FALSE(fs::exists(aside));
+  EXPECT_FALSE(fs::exists(unlisted));
   EXPECT_TRUE(snapshotTree(projectFolder("Run")) == run) << "the listed project was changed";
   expectOnlyWholeProjects();
+}
+
+// A copy listed on disk whose name a folder took before it could take it,
+// when the list without it cannot be stored either (a full disk), stays
+// hidden for the next start to name, never emptied with the list naming it.
+TEST_F(ProjectFolderKillTest, ACopyListedOnDiskIsKeptWhenItsNameIsTaken) {
+  freshStart();
+  const fs::path store = fd::UserDefaults::standard().filePath();
+  bool taken = false;
+  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+    if (file == projectFolder("Walkcopy1")) {
+      taken = true;
+      return EEXIST;
+    }
+    return taken && file == store ? ENOSPC : 0;
+  });
+  EXPECT_FALSE(ZTDataModel::sharedInstance().duplicateProject("Walk"));
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(listOnDisk(), (Names{"test", "Walk", "Run", "Walkcopy1"}));
+  restart();
+  ZTDataModel::sharedInstance();
+  expectOnlyWholeProjects();
+  expectWalkWholeOrGone("Walkcopy1");
 }
 
 // A delete whose shortened list cannot be stored (a full disk) deleted the
@@ -819,11 +915,39 @@ TEST_F(ProjectFolderKillTest, ACombineKilledAtAnyStepLeavesOnlyPagesAListNames) 
     EXPECT_EQ(killed, 6);
   }
 
-  freshStart();
-  EXPECT_TRUE(runInChild([&] {
-                fd::armCrashPoint("combine.pages-copied");
-                combine();
-              }).crashedAtPoint());
+  // The pages carried, and written down in the combination's hidden folder.
+  const auto killedCarrying = [&] {
+    freshStart();
+    EXPECT_TRUE(runInChild([&] {
+                  fd::armCrashPoint("combine.pages-copied");
+                  combine();
+                }).crashedAtPoint());
+    for (const std::string& name : fd::files::contentsOfDirectory(projectsFolder())) {
+      if (CombineJournal::isJournalName(name)) return projectsFolder() / name;
+    }
+    ADD_FAILURE() << "nothing was written down";
+    return fs::path();
+  };
+  // A take-back the end of the program stops leaves every page, for the
+  // start after.
+  const fs::path journal = killedCarrying();
+  const auto carried = snapshotTree(projectFolder("Walk"));
+  const std::atomic<bool> ending{true};
+  EXPECT_FALSE(CombineJournal::takeBack(journal, ending));
+  EXPECT_TRUE(snapshotTree(projectFolder("Walk")) == carried) << "taken back while the program ended";
+  // A first project whose list cannot be read keeps them all, and what
+  // wrote them down goes.
+  killedCarrying();
+  const std::size_t files = fd::files::contentsOfDirectory(projectFolder("Walk")).size();
+  std::ofstream(projectFolder("Walk") / "Project.plist", std::ios::trunc) << "<plist><dict><key>";
+  restart();
+  ZTDataModel::sharedInstance();
+  ZTDataModel::waitForRemovals();
+  EXPECT_EQ(fd::files::contentsOfDirectory(projectFolder("Walk")).size(), files);
+  for (const std::string& name : fd::files::contentsOfDirectory(projectsFolder()))
+    EXPECT_FALSE(name.starts_with('.')) << name << " was kept for good";
+
+  killedCarrying();
   EXPECT_TRUE(runInChild([] {
                 fd::armCrashPoint("combine.taking-back.page-removed", 2);
                 restart();

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "platform/foundation/FileUtil.h"
@@ -29,6 +30,17 @@ std::filesystem::path makeTempDir(const char* prefix) {
 
 std::optional<fd::Data> fileBytes(const std::filesystem::path& p) {
   return fd::files::readFile(p, std::uintmax_t{1} << 30).toOptional();
+}
+
+std::uint64_t bytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  ADD_FAILURE() << "the bytes read are not counted here";
+  return 0;
 }
 
 ScopedSandbox::ScopedSandbox() : root_(makeTempDir("flipdesk-test-")) {

@@ -3,6 +3,7 @@
 // at, fresh user defaults, and a main run loop on a virtual clock.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -40,5 +41,9 @@ std::filesystem::path makeTempDir(const char* prefix);
 // The bytes of a file a test made or compares (up to 1 GB), or nothing when
 // it cannot be read.
 std::optional<fd::Data> fileBytes(const std::filesystem::path& p);
+
+// The bytes the process has read so far, through the read calls of all its
+// threads (/proc/self/io); 0, and a failure, where they are not counted.
+std::uint64_t bytesRead();
 
 }  // namespace testing_support
