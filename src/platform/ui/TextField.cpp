@@ -120,7 +120,7 @@ void TextField::didMoveToWindow() {
 namespace {
 constexpr float kCaretWidth = 1.5f;
 // The caret stands whole inside the text's box wherever it is.
-constexpr float kCaretRoom = 1;
+constexpr float kCaretRoom = 2;
 }  // namespace
 
 float TextField::placedOffset() const {
@@ -176,8 +176,11 @@ void TextField::drawRect(gfx::Context& ctx, const Rect& rect) {
   if (editing) {
     const float lh = gfx::lineHeight(font_);
     ctx.setFillColor(Color{0.86f, 0.45f, 0.1f, 1});
-    // From a whole point, so that at least one pixel of it is solid.
-    ctx.fillRect({std::floor(x + line_.after - kCaretWidth / 2), (rect.height - lh) / 2, kCaretWidth, lh});
+    // Beside the last character, not over it, from a whole point so that at
+    // least one pixel of it is solid.
+    const float at = x + line_.after;
+    const float left = line_.after >= line_.before ? std::floor(at) : std::ceil(at) - kCaretWidth;
+    ctx.fillRect({left, (rect.height - lh) / 2, kCaretWidth, lh});
   }
   ctx.restore();
 }
