@@ -1,8 +1,10 @@
 // What the file-manager panel does with the chosen project or package: the
 // model's own operations, each refusal or failure told in an alert.
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -26,6 +28,37 @@ std::string trimmed(const std::string& s) {
   const auto first = s.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
   return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// Why a name the field holds cannot be a project's, saying what in it is
+// refused: what is quoted may look like a name that would do (a character
+// the list cannot keep shows as nothing, or as a box).
+std::string nameRefusal(const std::string& name) {
+  if (name.empty()) return fd::Localized("A project name cannot be empty or spaces alone. Type a name.");
+  if (name.front() == '.') {
+    return filled("\u201c%@\u201d cannot be a project name: it begins with \u201c.\u201d, as the program\u2019s own "
+                  "hidden folders do. Choose another name.",
+                  {name});
+  }
+  if (name.find('/') != std::string::npos)
+    return filled("\u201c%@\u201d cannot be a project name: it holds \u201c/\u201d. Choose another name.", {name});
+  char code[16] = "";
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(byte));
+      break;
+    }
+  }
+  if (code[0] == '\0') {
+    // The field holds text only, so a byte that begins no character is not
+    // met here; it would be told by its value all the same.
+    if (const std::optional<fd::plistcheck::Uncarried> found = fd::plistcheck::uncarriedIn(name))
+      std::snprintf(code, sizeof code, found->notUtf8 ? "0x%02X" : "U+%04X", static_cast<unsigned>(found->code));
+  }
+  return filled("\u201c%@\u201d cannot be a project name: it holds the character %@, which the list of projects "
+                "cannot keep. Choose another name.",
+                {name, code});
 }
 
 bool listed(const std::string& name) {
@@ -216,10 +249,7 @@ bool FileManagerView::finishRename() {
     return false;
   }
   if (!isValidProjectName(name)) {
-    // Control characters cannot be typed into the field.
-    tell("Rename", filled("\u201c%@\u201d cannot be a project name. A name is not empty, holds no \u201c/\u201d "
-                          "and does not begin with \u201c.\u201d.",
-                          {name}));
+    tell("Rename", nameRefusal(name));
     return false;
   }
   if (listed(name)) {

@@ -275,21 +275,21 @@ TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
   tapView(panel->renameButton());
   EXPECT_EQ(panel->nameField()->text(), "Walk");
   EXPECT_TRUE(panel->renameButton()->isHidden()) << "the bar of the renaming replaces the actions";
-  for (const std::string& refused : {std::string("Run"), std::string(".hidden"), std::string("  "),
-                                     std::string("a/b"), std::string("Stray")}) {
+  // Each refusal says what in the name is refused.
+  for (const auto& [refused, why] : std::vector<std::pair<std::string, std::string>>{
+           {"Run", "A project named \u201cRun\u201d already exists. Choose another name."},
+           {".hidden", "\u201c.hidden\u201d cannot be a project name: it begins with \u201c.\u201d, as the "
+                       "program\u2019s own hidden folders do. Choose another name."},
+           {"  ", "A project name cannot be empty or spaces alone. Type a name."},
+           {"a/b", "\u201ca/b\u201d cannot be a project name: it holds \u201c/\u201d. Choose another name."},
+           {"Walk\uffff", "\u201cWalk\uffff\u201d cannot be a project name: it holds the character U+FFFF, which "
+                          "the list of projects cannot keep. Choose another name."},
+           {"Stray", "\u201cWalk\u201d could not be renamed: its folder could not be moved to \u201cStray\u201d."}}) {
     typeName(panel, refused);
     host->pressKey(ui::EditingKey::Return);
     host->pressKey(ui::EditingKey::Return);  // the alert is modal: no second one
     host->typeText("zz");
-    const auto [title, message] = answerAlert();
-    EXPECT_EQ(title, "Rename");
-    if (refused == "Run") {
-      EXPECT_NE(message.find("already exists"), std::string::npos) << message;
-    } else if (refused == "Stray") {
-      EXPECT_NE(message.find("could not be renamed"), std::string::npos) << message;
-    } else {
-      EXPECT_NE(message.find("cannot be a project name"), std::string::npos) << message;
-    }
+    EXPECT_EQ(answerAlert(), std::make_pair(std::string("Rename"), why));
     EXPECT_EQ(snapshotTree(root()), before) << refused;
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
     // The field is still there to try again.
@@ -855,11 +855,32 @@ TEST_F(FilePanelTest, ANameWithALineSeparatorShowsOnOneLine) {
   for (const std::string& name : {separated, spaced}) {
     chooseProject(panel, name);
     tapView(panel->renameButton());
-    ASSERT_EQ(panel->nameField()->text(), name);
+    ASSERT_EQ(panel->nameField()->text(), spaced);
     fields.push_back(shown(panel->nameField()));
     tapView(panel->cancelButton());
   }
   EXPECT_EQ(fields[0], fields[1]) << "the Rename field shows the names apart";
+}
+
+// A project named by another program with a line feed or a tab in its name
+// was refused any name the Rename field showed it with, the refusal naming
+// rules the name met. The field holds the name as it shows it, the line
+// feed and the tab as spaces, and that is what is stored.
+TEST_F(FilePanelTest, ANameHoldingALineFeedOrATabIsRenamedAsShown) {
+  made = {{"Walk\ncycle", 1, 40, std::nullopt}, {"Run\tfast", 1, 90, std::nullopt}};
+  start();
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  for (const auto& [name, typed] : {std::pair{"Walk\ncycle", " two"}, std::pair{"Run\tfast", ""}}) {
+    chooseProject(panel, name);
+    tapView(panel->renameButton());
+    host->typeText(typed);
+    host->pressKey(ui::EditingKey::Return);
+    for (const ui::ButtonSheet* alert : host->alerts()) ADD_FAILURE() << alert->message();
+  }
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk cycle two", "Run fast"}));
+  EXPECT_TRUE(fs::exists(projectFolder("Walk cycle two") / "Project.plist"));
+  EXPECT_TRUE(fs::exists(projectFolder("Run fast") / "Project.plist"));
 }
 
 // A package whose project list is larger than the program opens was told it

@@ -187,12 +187,12 @@ TEST_F(AnimationTest, NestedBlocksAndDisabledAnimations) {
   Animations::setEnabled(true);
 }
 
-// A view an animation moves takes a finger where it is drawn at that moment
-// when the animation allows it (a canvas zooming takes the second tap of a
-// double tap), or none at all: put down where it shows or where it will
-// stand, the finger reaches neither it nor what lies under it there. Named
-// blocks and the block form hold their views' touches unless allowed.
-TEST_F(AnimationTest, AMovingViewTakesATouchWhereItIsDrawnOrNone) {
+// A view an animation moves or resizes takes a finger where it is drawn at
+// that moment when the animation allows it (a canvas zooming takes the second
+// tap of a double tap), or none at all: put down where it shows or where it
+// will stand, the finger reaches neither it nor what lies under it there.
+// Named blocks and the block form hold their views' touches unless allowed.
+TEST_F(AnimationTest, AMovingOrResizingViewTakesATouchWhereItIsDrawnOrNone) {
   struct Counter : View {
     using View::View;
     int began = 0;
@@ -201,18 +201,23 @@ TEST_F(AnimationTest, AMovingViewTakesATouchWhereItIsDrawnOrNone) {
   enum class Kind { Named, Block, Allowing };
   struct Case {
     Kind kind;
-    float x;  // the tap, mid-way: drawn at 100..200, bound for 200..300
+    float x;  // the tap, mid-way: moved, drawn at 100..200, bound for 200..300
     int moving, under;
+    Rect from = {0, 0, 100, 100}, to = {200, 0, 100, 100};
   };
+  // Resized, drawn at 0..200 mid-way, whether growing or shrinking.
+  const Rect narrow{0, 0, 100, 100}, wide{0, 0, 300, 100};
   for (const Case c : {Case{Kind::Named, 150, 0, 0}, Case{Kind::Named, 250, 0, 0}, Case{Kind::Block, 150, 0, 0},
                        Case{Kind::Block, 250, 0, 0}, Case{Kind::Allowing, 150, 1, 0},
-                       Case{Kind::Allowing, 250, 0, 1}, Case{Kind::Named, 50, 0, 1}}) {
-    SCOPED_TRACE(testing::Message() << static_cast<int>(c.kind) << " at " << c.x);
+                       Case{Kind::Allowing, 250, 0, 1}, Case{Kind::Named, 50, 0, 1},
+                       Case{Kind::Allowing, 150, 1, 0, narrow, wide}, Case{Kind::Allowing, 250, 0, 1, narrow, wide},
+                       Case{Kind::Allowing, 150, 1, 0, wide, narrow}}) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.kind) << " at " << c.x << " to " << c.to.width);
     auto under = std::make_shared<Counter>(Rect{0, 0, 400, 100});
-    auto v = std::make_shared<Counter>(Rect{0, 0, 100, 100});
+    auto v = std::make_shared<Counter>(c.from);
     rootView()->addSubview(under);
     rootView()->addSubview(v);
-    const auto move = [&] { v->setFrame({200, 0, 100, 100}); };
+    const auto move = [&] { v->setFrame(c.to); };
     if (c.kind == Kind::Named) {
       Animations::begin("Move");
       move();
@@ -221,7 +226,8 @@ TEST_F(AnimationTest, AMovingViewTakesATouchWhereItIsDrawnOrNone) {
       Animations::animate(0.2, 0, {.allowUserInteraction = c.kind == Kind::Allowing}, move);
     }
     host->advance(0.1);
-    ASSERT_FLOAT_EQ(v->presentationFrame().x, 100);
+    ASSERT_FLOAT_EQ(v->presentationFrame().x, (c.from.x + c.to.x) / 2);
+    ASSERT_FLOAT_EQ(v->presentationFrame().width, (c.from.width + c.to.width) / 2);
     host->tap({c.x, 50});
     EXPECT_EQ(v->began, c.moving);
     EXPECT_EQ(under->began, c.under);

@@ -1,9 +1,11 @@
 // The one-line text field: a touch makes it take the keyboard, typed text and
 // editing keys reach only the field that edits (and none while an alert is
-// up), Return tells the field's owner, and a text wider than the field shows
-// its end.
+// up), Return tells the field's owner, a text wider than the field shows
+// its end with the caret, in either direction, and a text given holds what
+// the field shows.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,8 @@ class TextFieldTest : public ui_test::UiTest {
   }
   std::vector<std::string> log;
 };
+
+bool isCaret(const std::uint8_t* p) { return p[0] > 180 && p[1] < 150 && p[2] < 80; }
 
 TEST_F(TextFieldTest, ATouchTakesTheKeyboardAndReturnEndsEditing) {
   auto a = field({20, 20, 200, 30}, "a");
@@ -152,10 +156,69 @@ TEST_F(TextFieldTest, ALongTextShowsItsEndWithTheCaret) {
   // only when the text is shifted to show its end.
   int caret = 0;
   for (int x = 60; x < 80 - static_cast<int>(TextField::kTextInset) + 1; ++x) {
-    const std::uint8_t* p = picture.pixel(x, 15);
-    if (p[0] > 180 && p[1] < 150 && p[2] < 80) ++caret;
+    if (isCaret(picture.pixel(x, 15))) ++caret;
   }
   EXPECT_GT(caret, 0);
+}
+
+// A text wider than the field, read either way or both: the caret stands in
+// sight after the character typed last, on the side typing in its direction
+// goes on, and that character shows beside it (typed as another letter of
+// its width, only the pixels beside the caret change), at both scales.
+TEST_F(TextFieldTest, TheCaretAndTheLastTypedCharacterShowWhicheverWayTheTextReads) {
+  struct Case {
+    const char* what;
+    std::string text, typed, instead;
+    bool typedRightOfCaret;
+  };
+  const std::string hebrew = "\u05de\u05d7\u05d6\u05d5\u05e8 \u05d4\u05dc\u05d9\u05db\u05d4 \u05e9\u05e0\u05d9";
+  const std::string lamed = "\u05dc", bet = "\u05d1";  // as wide as each other, as are n and u
+  for (const Case& c : {Case{"left to right", "Walking cycle second take", "n", "u", false},
+                        Case{"right to left", hebrew, lamed, bet, true},
+                        Case{"read left to right, ending right to left", "Walking cycle " + hebrew, lamed, bet, true},
+                        Case{"read right to left, ending left to right", hebrew + " walk", "n", "u", false}}) {
+    for (const float scale : {1.0f, 2.0f}) {
+      SCOPED_TRACE(testing::Message() << c.what << " at scale " << scale);
+      auto a = field({20, 20, 100, 30}, "a");
+      ASSERT_TRUE(a->becomeFirstResponder());
+      a->setText(c.text);
+      host->typeText(c.typed);
+      const gfx::Image typed = a->renderToImage(scale);
+      host->pressKey(EditingKey::Backspace);
+      host->typeText(c.instead);
+      const gfx::Image instead = a->renderToImage(scale);
+      a->removeFromSuperview();
+      const int from = static_cast<int>(TextField::kTextInset * scale), to = static_cast<int>((100 - TextField::kTextInset) * scale);
+      std::vector<int> caret, changed;
+      for (int x = from; x < to; ++x) {
+        if (isCaret(typed.pixel(x, static_cast<int>(15 * scale)))) caret.push_back(x);
+        for (int y = static_cast<int>(4 * scale); y < static_cast<int>(26 * scale); ++y) {
+          const std::uint8_t *p = typed.pixel(x, y), *q = instead.pixel(x, y);
+          if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 60) {
+            changed.push_back(x);
+            break;
+          }
+        }
+      }
+      ASSERT_FALSE(caret.empty()) << "no caret in sight";
+      ASSERT_FALSE(changed.empty()) << "the letter typed is out of sight";
+      // The letter lies beside the caret, no wider than a letter.
+      const float at = (caret.front() + caret.back()) / 2.0f;
+      const float near = c.typedRightOfCaret ? changed.front() - at : at - changed.back();
+      const float far = c.typedRightOfCaret ? changed.back() - at : at - changed.front();
+      EXPECT_GE(near, -1.5f * scale);
+      EXPECT_LE(near, 3 * scale);
+      EXPECT_LE(far, 12 * scale);
+    }
+  }
+}
+
+// A name another program gave a folder may hold line breaks and tabs: the
+// field holds the spaces it shows, so what is read back is what was seen.
+TEST_F(TextFieldTest, ATextGivenHoldsWhatTheFieldShows) {
+  auto a = field({20, 20, 200, 30}, "a");
+  a->setText("Walk\ncycle\ttwo\r\nthree\x01");
+  EXPECT_EQ(a->text(), "Walk cycle two three ");
 }
 
 }  // namespace

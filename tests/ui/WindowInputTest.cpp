@@ -3,7 +3,9 @@
 // read only after a loop stopped for longer than any fade reaches nothing,
 // judged by the server's stamp; clicks another program sends (stamped 0) are
 // taken as made when read, so after an alert answered that way the next one
-// acts; a stroke after the window was unmapped with the button held draws.
+// acts; a stroke after the window was unmapped with the button held draws,
+// and one under way when another program takes the pointer is cancelled; a
+// close asked during long work is seen by the work.
 // Each runs in a child, where the window system is this test's alone.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -20,14 +22,60 @@
 
 #include "UiTestSupport.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StopRequest.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/SdlHost.h"
 #include "support/ChildProcess.h"
 #include "support/VirtualXServer.h"
+// Last: its macros (Status, None, ...) would rename names of the headers above.
+#include <X11/Xlib.h>
 
 using namespace ui;
 
 namespace {
+
+// Another program on the test's server, as a window manager asks a window
+// to close and takes the pointer.
+class OtherProgram {
+ public:
+  explicit OtherProgram(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+  ~OtherProgram() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  OtherProgram(const OtherProgram&) = delete;
+  OtherProgram& operator=(const OtherProgram&) = delete;
+  bool connected() const { return display_ != nullptr; }
+  // The close a window's close button asks for; back once the server has
+  // sent it on.
+  void askToClose(const std::string& window) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = std::stoul(window);
+    e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, e.xclient.window, False, NoEventMask, &e);
+    XSync(display_, False);
+  }
+  void takeFocus() {
+    XSetInputFocus(display_, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XSync(display_, False);
+  }
+  int grabPointer() {
+    const int result = XGrabPointer(display_, DefaultRootWindow(display_), False, ButtonPressMask | ButtonReleaseMask,
+                                    GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    XSync(display_, False);
+    return result;
+  }
+  void ungrabPointer() {
+    XUngrabPointer(display_, CurrentTime);
+    XSync(display_, False);
+  }
+
+ private:
+  Display* display_;
+};
 
 using Clock = std::chrono::steady_clock;
 
@@ -212,5 +260,43 @@ TEST_F(WindowInputTest, AStrokeAfterTheWindowWasUnmappedWithTheButtonHeldReaches
     xdotool("mousemove --window W 200 150 mousedown 1 mousemove --window W 240 170 mouseup 1");
     ASSERT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
     EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "moved", "ended"}));
+  });
+}
+
+// The button held in the window when another program takes the pointer (a
+// window manager's switch takes the focus, the toolkit beneath the host lets
+// the pointer go, and the manager grabs it): the window hears no more of the
+// button, so the stroke under way is cancelled, and the next stroke reaches
+// the screen whole.
+TEST_F(WindowInputTest, AStrokeIsCancelledWhenAnotherProgramTakesThePointer) {
+  inTheWindow([&] {
+    xdotool("mousemove --window W 60 60 mousedown 1 mousemove --window W 80 70");
+    ASSERT_TRUE(pumpUntilHeard(beneath->heard, "moved"));
+    OtherProgram manager(server_->display());
+    ASSERT_TRUE(manager.connected());
+    manager.takeFocus();
+    pumpFor(0.2);
+    ASSERT_EQ(manager.grabPointer(), GrabSuccess);
+    EXPECT_TRUE(pumpUntilHeard(beneath->heard, "cancelled"));
+    xdotool("mouseup 1");
+    manager.ungrabPointer();
+    beneath->heard.clear();
+    xdotool("mousemove --window W 200 150 mousedown 1 mousemove --window W 240 170 mouseup 1");
+    ASSERT_TRUE(pumpUntilHeard(beneath->heard, "ended"));
+    EXPECT_EQ(beneath->heard, (std::vector<std::string>{"began 1", "moved", "ended"}));
+  });
+}
+
+// A close asked while long work holds the loop, which reads no input, is
+// seen by the work's next look once the host's time between two reads of
+// the window system (30 ms) has passed.
+TEST_F(WindowInputTest, ACloseAskedDuringLongWorkIsSeenByItsNextLook) {
+  inTheWindow([&] {
+    OtherProgram manager(server_->display());
+    ASSERT_TRUE(manager.connected());
+    ASSERT_FALSE(fd::endAsked());
+    manager.askToClose(windowId);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fd::endAsked());
   });
 }

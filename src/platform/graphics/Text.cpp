@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -165,6 +166,33 @@ float lineHeight(const Font& font) {
   setFontOptions(context);
   LayoutPtr layout = makeLayout(context, "X", style, 0, 0);
   return keptSize(layout.get(), 1).height;
+}
+
+LineEnd lineEnd(std::string_view utf8, const Font& font) {
+  if (utf8.empty()) return {};
+  TextStyle style;
+  style.font = font;
+  style.lineBreak = LineBreak::Clip;
+  style.numberOfLines = 1;
+  PangoContext* context = measuringContext();
+  setFontOptions(context);
+  LayoutPtr layout = makeLayout(context, utf8, style, 0, 0);
+  const char* text = pango_layout_get_text(layout.get());
+  const int length = static_cast<int>(std::strlen(text));
+  LineEnd end;
+  PangoRectangle logical;
+  pango_layout_get_extents(layout.get(), nullptr, &logical);
+  end.width = static_cast<float>(logical.width) / PANGO_SCALE;
+  if (length == 0) return end;
+  end.rightToLeft = pango_layout_get_line_readonly(layout.get(), 0)->resolved_dir == PANGO_DIRECTION_RTL;
+  // A right-to-left character's box is told with a negative width: its
+  // x is where it begins as read.
+  PangoRectangle last;
+  const int at = static_cast<int>(g_utf8_prev_char(text + length) - text);
+  pango_layout_index_to_pos(layout.get(), at, &last);
+  end.before = static_cast<float>(last.x) / PANGO_SCALE;
+  end.after = static_cast<float>(last.x + last.width) / PANGO_SCALE;
+  return end;
 }
 
 std::string validUtf8(std::string_view text) {

@@ -51,6 +51,21 @@ Size measureText(std::string_view utf8, const TextStyle& style, float maxWidth =
 // one they come out upside down, as on the phone.
 void drawText(Context& ctx, std::string_view utf8, const Rect& r, const TextStyle& style);
 
+// A text on one line as drawText lays out a style of one line (its line
+// breaks shown as spaces), for a field that edits at its end: how wide it is,
+// which way its paragraph reads (by its first strong letter; left to right
+// when it has none), and where its last character stands, from the line's
+// left edge. The caret after that character, `after`, is where typing in
+// its direction goes on: its right edge for a left-to-right letter, its left
+// edge for a right-to-left one, wherever the paragraph puts it. An empty
+// text is 0 wide, its caret at 0.
+struct LineEnd {
+  float width = 0;
+  bool rightToLeft = false;
+  float before = 0, after = 0;
+};
+LineEnd lineEnd(std::string_view utf8, const Font& font);
+
 // The height of one line of the font (ascent + descent + leading), in points.
 float lineHeight(const Font& font);
 

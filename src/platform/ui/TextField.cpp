@@ -1,5 +1,7 @@
 #include "platform/ui/TextField.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "platform/foundation/Unicode.h"
@@ -23,10 +25,28 @@ TextField::TextField(const Rect& frame) : Control(frame) {
   addTarget(this, [this](Control*, const Event*) { becomeFirstResponder(); }, TouchUpInside);
 }
 
+namespace {
+
+// The text as one line shows it: a name another program gave a folder may
+// hold line breaks and tabs, which the field cannot show as they are nor the
+// user type; held as the spaces shown (and bytes that begin no character as
+// the mark shown for them), they are what the user edits.
+std::string asShown(const std::string& text) {
+  std::string line = fd::oneLine(gfx::validUtf8(text));
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return line;
+}
+
+}  // namespace
+
 void TextField::setText(const std::string& text) {
-  if (text == text_) return;
-  text_ = text;
-  setNeedsDisplay();
+  std::string shown = asShown(text);
+  if (shown == text_) return;
+  text_ = std::move(shown);
+  keepCaretInSight();
 }
 
 void TextField::setPlaceholder(const std::string& text) {
@@ -36,7 +56,7 @@ void TextField::setPlaceholder(const std::string& text) {
 
 void TextField::setFont(const gfx::Font& font) {
   font_ = font;
-  setNeedsDisplay();
+  keepCaretInSight();
 }
 
 void TextField::setTextColor(const Color& c) {
@@ -66,7 +86,7 @@ bool TextField::resignFirstResponder() {
 
 void TextField::insertText(std::string_view utf8) {
   std::string typed;
-  for (char c : utf8) {
+  for (char c : gfx::validUtf8(utf8)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte != 0x7F) typed.push_back(c);
   }
@@ -75,7 +95,7 @@ void TextField::insertText(std::string_view utf8) {
   if (maximumLength_ > 0) fd::cutUtf8ToLength(next, maximumLength_);
   if (next == text_) return;
   text_ = std::move(next);
-  setNeedsDisplay();
+  keepCaretInSight();
   sendActionsForControlEvents(EditingChanged);
 }
 
@@ -84,7 +104,7 @@ void TextField::pressKey(EditingKey key) {
     case EditingKey::Backspace:
       if (text_.empty()) return;
       fd::cutUtf8ToLength(text_, text_.size() - 1);
-      setNeedsDisplay();
+      keepCaretInSight();
       sendActionsForControlEvents(EditingChanged);
       return;
     // The field's owner decides whether the text will do and editing ends.
@@ -95,6 +115,36 @@ void TextField::pressKey(EditingKey key) {
 
 void TextField::didMoveToWindow() {
   if (window() == nullptr) resignFirstResponder();
+}
+
+namespace {
+constexpr float kCaretWidth = 1.5f;
+// The caret stands whole inside the text's box wherever it is.
+constexpr float kCaretRoom = 2;
+}  // namespace
+
+float TextField::placedOffset() const {
+  const float room = bounds().width - 2 * kTextInset;
+  const float lo = kCaretRoom, hi = room - kCaretRoom;
+  const float width = line_.width;
+  // A text that fits stands at its paragraph's start, as it is read.
+  if (width <= hi - lo) return line_.rightToLeft ? hi - width : lo;
+  float offset = placed_ ? offset_ : (line_.rightToLeft ? hi - width : lo);
+  offset = std::clamp(offset, hi - width, lo);
+  // The last character, which the caret follows, or the caret alone when
+  // that character is wider than the field.
+  float from = std::min(line_.before, line_.after), to = std::max(line_.before, line_.after);
+  if (to - from > hi - lo) from = to = line_.after;
+  if (offset + from < lo) offset = lo - from;
+  if (offset + to > hi) offset = hi - to;
+  return offset;
+}
+
+void TextField::keepCaretInSight() {
+  line_ = gfx::lineEnd(text_, font_);
+  offset_ = placedOffset();
+  placed_ = true;
+  setNeedsDisplay();
 }
 
 void TextField::drawRect(gfx::Context& ctx, const Rect& rect) {
@@ -115,23 +165,22 @@ void TextField::drawRect(gfx::Context& ctx, const Rect& rect) {
   style.numberOfLines = 1;
   ctx.save();
   ctx.clipToRect(inner);
-  float end = inner.x;
+  const float x = inner.x + placedOffset();
   if (text_.empty()) {
     style.color = Color{0.6f, 0.58f, 0.55f, 1};
     if (!editing) gfx::drawText(ctx, placeholder_, inner, style);
   } else {
     style.color = textColor_;
-    const float width = gfx::measureText(text_, style).width;
-    // A text wider than the field shows its end, where the caret is.
-    const float caretRoom = 3;
-    const float x = width + caretRoom > inner.width ? inner.x + inner.width - caretRoom - width : inner.x;
-    gfx::drawText(ctx, text_, {x, 0, width + 1, rect.height}, style);
-    end = x + width;
+    gfx::drawText(ctx, text_, {x, 0, line_.width + 1, rect.height}, style);
   }
   if (editing) {
     const float lh = gfx::lineHeight(font_);
     ctx.setFillColor(Color{0.86f, 0.45f, 0.1f, 1});
-    ctx.fillRect({end + 1, (rect.height - lh) / 2, 1.5f, lh});
+    // Beside the last character, not over it, from a whole point so that at
+    // least one pixel of it is solid.
+    const float at = x + line_.after;
+    const float left = line_.after >= line_.before ? std::floor(at) : std::ceil(at) - kCaretWidth;
+    ctx.fillRect({left, (rect.height - lh) / 2, kCaretWidth, lh});
   }
   ctx.restore();
 }

@@ -1,8 +1,10 @@
 #pragma once
 // A one-line text field. A touch on it makes it take the keyboard: the host
 // hands the typed text and the editing keys to the field that edits, which
-// keeps its caret at the end of the text and shows the end of a text wider
-// than itself. Events: EditingDidBegin, EditingChanged, EditingDidEnd (on
+// keeps its caret after the text's last character, where typing goes on
+// (at the left of a right-to-left word), and scrolls a text wider than
+// itself only as far as keeps that caret and the character before it in
+// sight. A right-to-left paragraph that fits stands at the right. Events: EditingDidBegin, EditingChanged, EditingDidEnd (on
 // Escape, resignFirstResponder, or leaving the window) and, for Return,
 // EditingDidEndOnExit: its owner ends the editing when the text will do.
 #include <cstddef>
@@ -22,7 +24,10 @@ class TextField : public Control {
   explicit TextField(const Rect& frame = {});
 
   const std::string& text() const { return text_; }
-  // Sets the text as the program's own change: no EditingChanged.
+  // Sets the text as the program's own change: no EditingChanged. The field
+  // holds one line as it shows it: each line break, tab or other control
+  // character in the text given becomes a space, so what is read back is
+  // what the user saw.
   void setText(const std::string& text);
   const std::string& placeholder() const { return placeholder_; }
   void setPlaceholder(const std::string& text);
@@ -52,6 +57,14 @@ class TextField : public Control {
   static constexpr float kTextInset = 6;
 
  private:
+  // Where the line is drawn from the left of the text's box: the scroll
+  // kept, moved as little as keeps the caret and the last character in
+  // sight, and never so far as to leave room the text could fill.
+  float placedOffset() const;
+  void keepCaretInSight();
+  gfx::LineEnd line_;
+  float offset_ = 0;
+  bool placed_ = false;
   std::string text_, placeholder_;
   gfx::Font font_{"DejaVu Sans", 14, false};
   Color textColor_ = Color::black();
