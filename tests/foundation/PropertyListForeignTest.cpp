@@ -605,6 +605,7 @@ TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWri
   const Case cases[] = {
       {"a\x01" "b", "&#1;", "it holds the control character U+0001, which a list cannot keep"},
       {"\x1B[0m", "&#x1b;", "the control character U+001B"},
+      {"\x1F", "&#31;", "the control character U+001F"},
       {"\xEF\xBF\xBE", "&#xFFFE;", "the character U+FFFE"},
       {"x\xEF\xBF\xBF", "&#65535;", "the character U+FFFF"},
       {"caf\xE9", nullptr, "it holds text that is not UTF-8 (the byte 0xE9), which a list cannot keep"},
@@ -633,6 +634,20 @@ TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWri
     }
   }
   EXPECT_EQ(*fd::readPropertyList(file), kept);
+
+  // Within longer text, at every place a character may have in a word of it.
+  for (unsigned char control = 1; control < 0x20; ++control) {
+    if (control == '\t' || control == '\n' || control == '\r') continue;
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string text(20, 'a');
+      text[at] = static_cast<char>(control);
+      BinaryPlist binary;
+      const fd::Data list = binary.bytes(binary.dict({binary.ascii("k")}, {binary.ascii(text)}));
+      char words[40];
+      std::snprintf(words, sizeof words, "the control character U+%04X", control);
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(list), words)) << words << " at " << at;
+    }
+  }
 
   // UTF-16 text of a binary list: half of a character without its other
   // half is refused, not dropped, nor joined with a half beyond another
