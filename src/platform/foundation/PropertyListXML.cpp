@@ -298,6 +298,7 @@ Extent writeList(Out& out, const Value& value) {
 
 void walk(const Value& v, int depth, Bound& bound) {
   bound.value(v, depth);
+  if (const Date* when = v.date()) bound.date(*when);
   const auto item = [&](const Value& child) {
     if (child.isNull()) return false;
     if (!plistcheck::tooDeep(static_cast<std::size_t>(depth) + 1)) return true;

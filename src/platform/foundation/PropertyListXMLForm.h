@@ -103,8 +103,11 @@ class Bound {
     else if (const Data* d = v.data()) data(d->size(), depth);
     else if (v.isArray()) array(depth);
     else if (v.isDictionary()) dictionary(depth);
-    else if (const Date* when = v.date(); when && !e_.unkeptDate && !plistcheck::keptDate(*when))
-      e_.unkeptDate = *when;
+  }
+  // A date of a value made elsewhere: the readers refuse one a list does
+  // not keep before they tally it.
+  void date(const Date& when) {
+    if (!e_.unkeptDate && !plistcheck::keptDate(when)) e_.unkeptDate = when;
   }
   // A value left out of the written form for its depth.
   void tooDeep() { e_.tooDeep = true; }

@@ -438,8 +438,11 @@ Expected<Value> dataFrom(std::string_view text) {
 // The second walk: the value, built in place.
 class Builder {
  public:
+  // A document holds "]]>" mostly as the ends of its CDATA sections, and
+  // most hold none: one look over the whole spares each text its own.
   Builder(std::string_view doc, std::vector<std::uint32_t> counts, plistxml::Bound* written)
-      : tokens_(doc), counts_(std::move(counts)), written_(written) {}
+      : tokens_(doc), counts_(std::move(counts)), written_(written),
+        mayCloseInText_(doc.find("]]>") != std::string_view::npos) {}
 
   Expected<Value> build() {
     for (Token t;;) {
@@ -572,7 +575,7 @@ class Builder {
       if (Status s = tokens_.next(t); !s) return s;
       switch (t.kind) {
         case Token::Text:
-          if (t.text.find("]]>") != std::string_view::npos)
+          if (mayCloseInText_ && t.text.find("]]>") != std::string_view::npos)
             return malformed("its text holds \"]]>\" outside a CDATA section");
           if (Status s = appendDecoded(text, t.text); !s) return s;
           break;
@@ -595,6 +598,7 @@ class Builder {
   Value root_;
   bool haveRoot_ = false;
   bool wrapped_ = false;
+  bool mayCloseInText_;
 };
 
 // The encoding a list's first bytes show when it is one of those whose text
