@@ -562,6 +562,9 @@ TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
     EXPECT_FALSE(written) << seconds;
     EXPECT_NE(written.error().find(words), std::string::npos) << written.error();
     EXPECT_FALSE(fs::exists(root() / "Beyond.plist"));
+    const fd::Status again = fd::plistcheck::readableOnceWritten(value);
+    EXPECT_FALSE(again) << seconds;
+    EXPECT_NE(again.error().find(words), std::string::npos) << again.error();
     const std::string text = fd::serializePropertyListXML(value);
     const char* shownAs = std::isnan(seconds) ? "2001-01-01T00:00:00Z"
                           : seconds > 0       ? "9999-12-31T23:59:59Z"
