@@ -4,11 +4,17 @@ of lists, Python's plistlib (by hand; the tests do not need Python).
 
 Makes N random lists as other programs write them: binary lists whose strings
 hold control characters, CR, U+FFFE and bytes that are not UTF-8 (as an ASCII
-string may), XML lists declaring ISO-8859-1, US-ASCII or UTF-8, and numbers and
-dates as plistlib writes them. Each is read by the program (through
-plist_roundtrip, built beside the fuzz targets) and either refused in words or
-written as XML; then plistlib must read what the program wrote, and read it as
-the value it was made from.
+string may), XML lists declaring ISO-8859-1, US-ASCII or UTF-8 (behind a
+byte-order mark too), and numbers and dates as plistlib writes them. Each is
+read by the program (through plist_roundtrip, built beside the fuzz targets)
+and either refused in words or written as XML; then plistlib must read what
+the program wrote, and read it as the value it was made from.
+
+Some are made as no reader should take them: binary lists with half of a
+UTF-16 character, or a date before the year 1, past 9999 or no number; XML
+lists with a key without its value or outside a dictionary, a raw "]]>", a
+sign before hexadecimal digits, a NaN's payload, the year 0000. plistlib
+must refuse each, and so must the program.
 
     fuzz/plist_crosscheck.py BUILD_DIR [N] [SEED]
 """
@@ -18,15 +24,35 @@ import os
 import plistlib
 import random
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 
+REFUSED = "refused by plistlib"
 PIECES = ["a", "Z", "0", " ", "\t", "\n", "\r", "\r\n", "<", ">", "&", "]]>", "'", '"', "\x7f", "\u0085",
           "\u00e9", "\u2028", "\u4e16", "\U0001F600", "\ufffd"]
 # What XML cannot carry: a list holding it must be refused, never written.
 UNCARRIED = ["\x01", "\x1b", "\x0b", "\ufffe", "\uffff"]
 LATIN1 = "QXQX"  # stands for the byte 0xE9 in an ASCII string of a binary list
+# Characters that stand for halves of a UTF-16 character, and a date that
+# stands for one beyond those a list keeps, in a binary list.
+HALVES = {"\u5b57": b"\xd8\x3d", "\u5b58": b"\xde\x00"}
+MARK_DATE = datetime.datetime(1987, 6, 5, 4, 3, 2)
+BEYOND_DATES = [float("nan"), float("inf"), -float("inf"), 1e300, -1e300,
+                252423993600.0,     # 10000-01-01
+                -63113904000.5]     # half a second before 0001-01-01
+# Text an XML list of plistlib's holds, changed into what no reader takes.
+FOREIGN_XML = [
+    ("</dict>\n</plist>", "<key>last</key>\n</dict>\n</plist>"),
+    ("<plist version=\"1.0\">", "<plist version=\"1.0\"><key>outside</key>"),
+    ("<dict>", "<dict><key>list</key><array><key>k</key></array>"),
+    ("<dict>", "<dict><key>a]]>b</key><true/>"),
+    ("<dict>", "<dict><key>hex</key><integer>-0x10</integer>"),
+    ("<dict>", "<dict><key>hex</key><integer>+0x10</integer>"),
+    ("<dict>", "<dict><key>nan</key><real>nan(12)</real>"),
+    ("<dict>", "<dict><key>zero</key><date>0000-01-01T00:00:00Z</date>"),
+]
 
 
 def text(rng, uncarried):
@@ -92,18 +118,29 @@ def main():
     os.makedirs(made)
     values = {}
     for i in range(n):
-        form = rng.choice(["binary", "binary", "binary-latin1", "xml", "xml-latin1", "xml-ascii"])
+        form = rng.choice(["binary", "binary", "binary-latin1", "binary-half", "binary-date", "xml", "xml-latin1",
+                           "xml-bom-latin1", "xml-ascii", "xml-foreign"])
         uncarried = "char" if form == "binary" and rng.random() < 0.3 else None
         root = {text(rng, None): value(rng, 0, uncarried) for _ in range(1 + rng.randrange(4))}
         name = "%05d" % i
         if form.startswith("binary"):
             if form == "binary-latin1":
                 root["latin1"] = "caf" + LATIN1
+            elif form == "binary-half":
+                root["half"] = rng.choice(["\u5b57", "a\u5b58", "\u5b57A\u5b58", "\u5b58\u5b57", "\u00e9\u5b57"])
+            elif form == "binary-date":
+                root["date"] = MARK_DATE
             data = plistlib.dumps(root, fmt=plistlib.FMT_BINARY, sort_keys=False)
             # The stand-in is ASCII, so its string is an ASCII object: its byte
             # becomes one that is no UTF-8.
             if form == "binary-latin1":
                 data = data.replace(LATIN1.encode("ascii"), b"\xe9XQX")
+            elif form == "binary-half":
+                for stand_in, half in HALVES.items():
+                    data = data.replace(stand_in.encode("utf-16be"), half)
+            elif form == "binary-date":
+                since = (MARK_DATE - datetime.datetime(2001, 1, 1)).total_seconds()
+                data = data.replace(struct.pack(">d", since), struct.pack(">d", rng.choice(BEYOND_DATES)))
             else:
                 # What the file holds: plistlib's writer shares equal objects (0.0 and -0.0 among them).
                 root = plistlib.loads(data)
@@ -115,24 +152,44 @@ def main():
             except ValueError:
                 continue
             root = plistlib.loads(xml.encode("utf-8"))
-            if form == "xml-latin1":
+            if form in ("xml-latin1", "xml-bom-latin1"):
                 try:
                     data = xml.replace('encoding="UTF-8"', 'encoding="ISO-8859-1"').encode("latin-1")
                 except UnicodeEncodeError:
                     data = xml.encode("utf-8")
+                if form == "xml-bom-latin1":
+                    data = b"\xef\xbb\xbf" + data
+            elif form == "xml-foreign":
+                was, now = rng.choice(FOREIGN_XML)
+                data = xml.replace(was, now, 1).encode("utf-8")
             elif form == "xml-ascii":
                 data = xml.replace('encoding="UTF-8"', 'encoding="US-ASCII"').encode("utf-8")
             else:
                 data = xml.encode("utf-8")
+        if form in ("binary-half", "binary-date", "xml-foreign"):
+            # Made as no reader takes it: plistlib, to begin with.
+            try:
+                plistlib.loads(data)
+                root = None
+            except Exception:  # noqa: BLE001 - any refusal counts
+                root = REFUSED
         with open(os.path.join(made, name + ".plist"), "wb") as f:
             f.write(data)
         values[name] = (root, form)
     subprocess.run([tool, made, results], check=True, stdout=subprocess.DEVNULL)
 
     counts = dict(lists=len(values), written=0, refused=0, refused_rightly=0, refused_wrongly=0,
-                  plistlib_refused=0, differ=0, ascii_declared_with_wide=0)
+                  plistlib_refused=0, differ=0, ascii_declared_with_wide=0, foreign=0, foreign_taken=0,
+                  foreign_taken_by_plistlib=0)
     for name, (root, form) in sorted(values.items()):
         refused = os.path.join(results, name + ".refused")
+        if root is None or root == REFUSED:
+            counts["foreign"] += 1
+            counts["foreign_taken_by_plistlib"] += root is None
+            if not os.path.exists(refused):
+                counts["foreign_taken"] += 1
+                print("taken", name, form)
+            continue
         if os.path.exists(refused):
             counts["refused"] += 1
             reason = open(refused, encoding="utf-8", errors="replace").read()
@@ -159,7 +216,8 @@ def main():
                 print("differs", name, form, repr(root)[:300], "->", repr(back)[:300])
     print(" ".join("%s=%d" % kv for kv in counts.items()))
     shutil.rmtree(work)
-    return 0 if counts["plistlib_refused"] == 0 and counts["differ"] == 0 and counts["refused_wrongly"] == 0 else 1
+    return 0 if (counts["plistlib_refused"] == 0 and counts["differ"] == 0 and counts["refused_wrongly"] == 0 and
+                 counts["foreign_taken"] == 0 and counts["foreign_taken_by_plistlib"] == 0) else 1
 
 
 if __name__ == "__main__":

@@ -20,6 +20,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/FileUtil.h"
@@ -293,11 +294,21 @@ TEST(PropertyListForeignTest, RefusalsSayWhatIsWrong) {
           << bigEndian << mark;
     }
 
-  EXPECT_TRUE(refusedFor(parse(listOf("<string>x</string><string>y</string>")), "it holds more than one value"));
-  EXPECT_TRUE(refusedFor(parse(listOf("<dict/><array></array>")), "it holds more than one value"));
-  EXPECT_TRUE(refusedFor(parse("<string>x</string><string>y</string>"), "it holds more than one value"));
-  EXPECT_TRUE(refusedFor(parse(listOf("<dict><string>y</string></dict>")), "a value has no key"));
-  EXPECT_TRUE(refusedFor(parse(listOf("<dict><key>a</key><key>b</key></dict>")), "a key follows a key"));
+  // Other readers refuse each of these too, rather than drop or guess.
+  const std::pair<std::string, const char*> refused[] = {
+      {listOf("<string>x</string><string>y</string>"), "it holds more than one value"},
+      {listOf("<dict/><array></array>"), "it holds more than one value"},
+      {"<string>x</string><string>y</string>", "it holds more than one value"},
+      {listOf("<dict><string>y</string></dict>"), "a value has no key"},
+      {listOf("<dict><key>a</key><key>b</key></dict>"), "a key follows a key"},
+      {listOf("<dict><key>K</key></dict>"), "a key has no value"},
+      {listOf("<dict><key>a</key><true/><key>K</key></dict>"), "a key has no value"},
+      {listOf("<key>K</key>"), "a <key> stands outside a dictionary"},
+      {listOf("<array><key>K</key></array>"), "a <key> stands outside a dictionary"},
+      {listOf("<string>a]]>b</string>"), "text holds \"]]>\" outside a CDATA section"},
+      {listOf("<dict><key>]]></key><true/></dict>"), "text holds \"]]>\" outside a CDATA section"},
+  };
+  for (const auto& [list, why] : refused) EXPECT_TRUE(refusedFor(parse(list), why)) << list;
 }
 
 // Thousands of lists, each spelt as some writer elsewhere might: the program
@@ -581,8 +592,8 @@ TEST(PropertyListForeignTest, ListsAtTheEdgeOfTheBudgetAreReadWithinItOrRefused)
 
 // Text some readers refuse: written raw, it made a file no reader of XML
 // takes whole (a control character, U+FFFE or U+FFFF, bytes that are not
-// UTF-8 as an ASCII string of a binary list may hold them), and no reference
-// can stand for it. A list holding it, as a value or a key, is refused at
+// UTF-8 as an ASCII string of a binary list may hold them, half of a
+// character in its UTF-16), and no reference can stand for it. A list holding it, as a value or a key, is refused at
 // its first read in words, and never written.
 TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWritten) {
   testing_support::ScopedSandbox sandbox;
@@ -594,6 +605,7 @@ TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWri
   const Case cases[] = {
       {"a\x01" "b", "&#1;", "it holds the control character U+0001, which a list cannot keep"},
       {"\x1B[0m", "&#x1b;", "the control character U+001B"},
+      {"\x1F", "&#31;", "the control character U+001F"},
       {"\xEF\xBF\xBE", "&#xFFFE;", "the character U+FFFE"},
       {"x\xEF\xBF\xBF", "&#65535;", "the character U+FFFF"},
       {"caf\xE9", nullptr, "it holds text that is not UTF-8 (the byte 0xE9), which a list cannot keep"},
@@ -622,6 +634,44 @@ TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWri
     }
   }
   EXPECT_EQ(*fd::readPropertyList(file), kept);
+
+  // Within longer text, at every place a character may have in a word of it.
+  for (unsigned char control = 1; control < 0x20; ++control) {
+    if (control == '\t' || control == '\n' || control == '\r') continue;
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string text(20, 'a');
+      text[at] = static_cast<char>(control);
+      BinaryPlist binary;
+      const fd::Data list = binary.bytes(binary.dict({binary.ascii("k")}, {binary.ascii(text)}));
+      char words[40];
+      std::snprintf(words, sizeof words, "the control character U+%04X", control);
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(list), words)) << words << " at " << at;
+    }
+  }
+
+  // UTF-16 text of a binary list: half of a character without its other
+  // half is refused, not dropped, nor joined with a half beyond another
+  // character.
+  const std::pair<std::u16string, const char*> halves[] = {
+      {u"\xD83D", "it holds U+D83D, half of a character without its other half, which a list cannot keep"},
+      {u"ab\xD83D", "U+D83D, half of a character"},
+      {u"\xD83D" u"A" u"\xDE00", "U+D83D, half of a character"},
+      {u"\xDE00\xD83D", "U+DE00, half of a character"},
+      {u"\xD83D\xDE00\xDE00", "U+DE00, half of a character"},
+      {u"\xDBFF\xDBFF\xDFFF", "U+DBFF, half of a character"},
+  };
+  for (const auto& [text, words] : halves) {
+    for (bool asKey : {false, true}) {
+      BinaryPlist binary;
+      const std::size_t wide = binary.utf16(text), other = binary.ascii("other");
+      const fd::Data list = binary.bytes(asKey ? binary.dict({wide}, {other}) : binary.dict({other}, {wide}));
+      EXPECT_TRUE(refusedFor(fd::parsePropertyList(list), words)) << words << (asKey ? ", a key" : "");
+    }
+  }
+  BinaryPlist whole;
+  const auto read = fd::parsePropertyList(whole.bytes(whole.array({whole.utf16(u"\xD83D\xDE00" u"a\xDBFF\xDFFF")})));
+  ASSERT_TRUE(read) << read.error();
+  EXPECT_EQ(*read, Value(fd::Array{Value("\U0001F600a\U0010FFFF")}));
 }
 
 // Text every reader takes is written so that each reads it back as it was:
@@ -666,8 +716,10 @@ TEST(PropertyListForeignTest, NumbersAndDatesAreReadWholeOrRefused) {
       {"<integer>09</integer>", Value(9)},
       {"<integer>010</integer>", Value(10)},
       {"<integer> +42\n</integer>", Value(42)},
-      {"<integer>-0x10</integer>", Value(-16)},
+      {"<integer>0x10</integer>", Value(16)},
       {"<integer>0X1f</integer>", Value(31)},
+      {"<integer>-0x10</integer>", std::nullopt},
+      {"<integer>+0x10</integer>", std::nullopt},
       {"<integer>1e3</integer>", std::nullopt},
       {"<integer>12abc</integer>", std::nullopt},
       {"<integer></integer>", std::nullopt},
@@ -686,6 +738,8 @@ TEST(PropertyListForeignTest, NumbersAndDatesAreReadWholeOrRefused) {
       {"<real></real>", std::nullopt},
       {"<real>0x1p3</real>", std::nullopt},
       {"<real>--1</real>", std::nullopt},
+      {"<real>nan(12)</real>", std::nullopt},
+      {"<real>-nan()</real>", std::nullopt},
       {"<date>2020-02-29T12:00:00Z</date>", date(2020, 2, 29, 12, 0, 0)},
       {"<date>2000-02-29T00:00:00.5Z</date>", date(2000, 2, 29, 0, 0, 0)},
       {"<date>2020-02-30T00:00:00Z</date>", std::nullopt},
@@ -693,13 +747,16 @@ TEST(PropertyListForeignTest, NumbersAndDatesAreReadWholeOrRefused) {
       {"<date>1900-02-29T00:00:00Z</date>", std::nullopt},
       {"<date>2020-04-31T00:00:00Z</date>", std::nullopt},
       {"<date>2020-12-31T23:59:60Z</date>", std::nullopt},
+      {"<date>0000-01-01T00:00:00Z</date>", std::nullopt},
+      {"<date>0000-12-31T23:59:59Z</date>", std::nullopt},
   };
   for (const Case& c : cases) {
     const auto read = parse(listOf(c.element));
     if (!c.read) {
-      EXPECT_TRUE(!read && (read.error().find("holds no whole number") != std::string::npos ||
-                            read.error().find("holds no number") != std::string::npos ||
-                            read.error().find("a day or a time no calendar has") != std::string::npos))
+      const char* const why[] = {"holds no whole number", "holds a sign before hexadecimal digits",
+                                 "holds no number", "a day or a time no calendar has",
+                                 "a date before the year 1, which a list cannot keep"};
+      EXPECT_TRUE(std::any_of(std::begin(why), std::end(why), [&](const char* w) { return refusedFor(read, w); }))
           << c.element << ": " << (read ? shown(*read) : read.error());
       continue;
     }
@@ -713,8 +770,9 @@ TEST(PropertyListForeignTest, NumbersAndDatesAreReadWholeOrRefused) {
 }
 
 // A list is read in the encoding it declares, ISO-8859-1 and US-ASCII as
-// well as UTF-8; one declaring another is refused in words, never read as
-// UTF-8 and then written as it came.
+// well as UTF-8, behind a UTF-8 byte-order mark too, as other readers read
+// it; one declaring another is refused in words, never read as UTF-8 and
+// then written as it came.
 TEST(PropertyListForeignTest, ListsAreReadInTheEncodingTheyDeclare) {
   struct Case {
     std::string encoding;
@@ -733,19 +791,21 @@ TEST(PropertyListForeignTest, ListsAreReadInTheEncodingTheyDeclare) {
       {"UTF-16", "x", std::nullopt, "property list is written in UTF-16, an encoding the program does not read"},
   };
   for (const Case& c : cases) {
-    for (const char* quote : {"\"", "'"}) {
-      const std::string list = std::string("<?xml version=\"1.0\" encoding=") + quote + c.encoding + quote +
+    for (const char* lead : {"<?xml version=\"1.0\" encoding=\"", "<?xml version=\"1.0\" encoding='",
+                             "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\""}) {
+      const char* quote = std::string_view(lead).ends_with('\'') ? "'" : "\"";
+      const std::string list = lead + c.encoding + quote +
                                "?>\n<plist version=\"1.0\"><dict><key>" + c.text + "</key><string>" + c.text +
                                "</string></dict></plist>\n";
       const auto read = parse(list);
       if (!c.read) {
-        EXPECT_TRUE(refusedFor(read, c.words)) << c.encoding << ": " << (read ? shown(*read) : read.error());
+        EXPECT_TRUE(refusedFor(read, c.words)) << list << ": " << (read ? shown(*read) : read.error());
         continue;
       }
-      ASSERT_TRUE(read) << c.encoding << ": " << read.error();
+      ASSERT_TRUE(read) << list << ": " << read.error();
       const Value expected(fd::Dictionary{{*c.read, Value(*c.read)}});
-      EXPECT_EQ(*read, expected) << c.encoding;
-      EXPECT_EQ(parse(shown(*read)).toOptional(), std::optional<Value>(expected)) << c.encoding;
+      EXPECT_EQ(*read, expected) << list;
+      EXPECT_EQ(parse(shown(*read)).toOptional(), std::optional<Value>(expected)) << list;
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -504,12 +505,14 @@ TEST_F(PropertyListTest, WrittenTextKeepsTheStoredLayout) {
 )");
 }
 
-// Every date the reader takes, of the years 0000 to 9999, is written as it
-// is and reads back the same; one beyond them, as a binary list may hold, is
-// written as the nearest the reader takes, and one that is no number as the
-// reference date.
+// Every date the reader takes, of the years 1 to 9999, is written as it is
+// and reads back the same. Other readers take no year 0000 nor a fifth
+// digit: a binary list's date beyond those years, or one that is no number,
+// is refused at its first read in words, and a value holding one is never
+// written (its text alone shows the nearest the reader takes, and the
+// reference date for one that is no number).
 TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
-  const char* const dates[] = {"0000-01-01T00:00:00Z", "0001-02-03T04:05:06Z", "0999-12-31T23:59:59Z",
+  const char* const dates[] = {"0001-01-01T00:00:00Z", "0001-02-03T04:05:06Z", "0999-12-31T23:59:59Z",
                                "1601-01-01T00:00:00Z", "1901-12-13T20:45:51Z", "1933-12-13T20:45:51Z",
                                "1969-12-31T23:59:59Z", "2069-01-19T03:14:08Z", "2100-01-01T00:00:00Z",
                                "2400-02-29T12:00:00Z", "9999-12-31T23:59:59Z"};
@@ -523,18 +526,51 @@ TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
     ASSERT_TRUE(back) << date << ": " << back.error();
     EXPECT_EQ(*back, *read) << date;
   }
-  const std::pair<double, const char*> beyond[] = {
-      {1e300, "9999-12-31T23:59:59Z"},
-      {-1e300, "0000-01-01T00:00:00Z"},
-      {253402300800.0, "9999-12-31T23:59:59Z"},
-      {-62167219201.0, "0000-01-01T00:00:00Z"},
-      {std::numeric_limits<double>::infinity(), "2001-01-01T00:00:00Z"},
-      {std::numeric_limits<double>::quiet_NaN(), "2001-01-01T00:00:00Z"},
+  constexpr double kReference = 978307200.0, kFirst = -62135596800.0, kPastLast = 253402300800.0;
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInfinity = std::numeric_limits<double>::infinity();
+  const std::pair<double, const char*> kept[] = {
+      {kFirst, "0001-01-01T00:00:00Z"},
+      {kFirst + 0.25, "0001-01-01T00:00:01Z"},  // a fraction is dropped toward the reference date
+      {kPastLast - 0.25, "9999-12-31T23:59:59Z"},
+      {kPastLast - 1e-4, "9999-12-31T23:59:59Z"},
   };
-  for (const auto& [seconds, date] : beyond) {
-    const std::string written = fd::serializePropertyListXML(Value(fd::Date{seconds}));
-    EXPECT_NE(written.find("<date>" + std::string(date) + "</date>"), std::string::npos) << seconds << "\n" << written;
-    EXPECT_TRUE(fd::parsePropertyList(bytesOf(written))) << seconds;
+  for (const auto& [seconds, date] : kept) {
+    BinaryPlist p;
+    const auto read = fd::parsePropertyList(p.bytes(p.date(seconds - kReference)));
+    ASSERT_TRUE(read) << date << ": " << read.error();
+    const fs::path file = root() / "Date.plist";
+    ASSERT_TRUE(fd::writePropertyList(file, *read)) << date;
+    EXPECT_NE(readText(file).find("<date>" + std::string(date) + "</date>"), std::string::npos) << readText(file);
+    ASSERT_TRUE(fd::readPropertyList(file)) << date;
+  }
+  const std::pair<double, const char*> beyond[] = {
+      {1e300, "a date past the year 9999, which a list cannot keep"},
+      {kPastLast, "a date past the year 9999"},
+      {kInfinity, "a date past the year 9999"},
+      {-1e300, "a date before the year 1, which a list cannot keep"},
+      {kFirst - 0.25, "a date before the year 1"},
+      {-62167219200.0, "a date before the year 1"},  // 0000-01-01
+      {-kInfinity, "a date before the year 1"},
+      {kNaN, "a date that is no number, which a list cannot keep"},
+  };
+  for (const auto& [seconds, words] : beyond) {
+    BinaryPlist p;
+    const fd::Data list = p.bytes(p.dict({p.ascii("d")}, {p.date(seconds - kReference)}));
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(list), words)) << seconds;
+    const Value value(fd::Dictionary{{"d", Value(fd::Date{seconds})}});
+    const fd::Status written = fd::writePropertyList(root() / "Beyond.plist", value);
+    EXPECT_FALSE(written) << seconds;
+    EXPECT_NE(written.error().find(words), std::string::npos) << written.error();
+    EXPECT_FALSE(fs::exists(root() / "Beyond.plist"));
+    const fd::Status again = fd::plistcheck::readableOnceWritten(value);
+    EXPECT_FALSE(again) << seconds;
+    EXPECT_NE(again.error().find(words), std::string::npos) << again.error();
+    const std::string text = fd::serializePropertyListXML(value);
+    const char* shownAs = std::isnan(seconds) ? "2001-01-01T00:00:00Z"
+                          : seconds > 0       ? "9999-12-31T23:59:59Z"
+                                              : "0001-01-01T00:00:00Z";
+    EXPECT_NE(text.find(std::string("<date>") + shownAs + "</date>"), std::string::npos) << seconds << "\n" << text;
+    EXPECT_TRUE(fd::parsePropertyList(bytesOf(text))) << seconds;
   }
 }
 
@@ -1010,7 +1046,7 @@ TEST_F(PropertyListTest, AListWrittenToExactlyTheBoundIsTakenAndOneByteMoreRefus
       {"reals", many(Value(-1.2345678901234567e-300), 1000)},
       {"integers", Value(fd::Array{many(Value(std::numeric_limits<long long>::min()), 500),
                                    many(Value(std::numeric_limits<std::uint64_t>::max()), 500)})},
-      {"dates", many(Value(fd::Date{-62167219200.0}), 1000)},
+      {"dates", many(Value(fd::Date{-62135596800.0}), 1000)},
       {"flags", many(Value(false), 3000)},
       {"markup", many(Value(std::string(30, '&') + "<>"), 300)},
       {"data at depth", many(nested, 8)},

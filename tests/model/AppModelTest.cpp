@@ -217,6 +217,13 @@ TEST_F(AppModelTest, RenamingRefusesNamesAUserMayNotGive) {
   EXPECT_FALSE(m.changeProjectName(".hidden", "walk"));
   EXPECT_FALSE(m.changeProjectName("line\nbreak", "walk"));
   EXPECT_FALSE(m.changeProjectName("bell\a", "walk"));
+  // Text the lists that name projects cannot keep is refused as a name, not
+  // found out when the list fails to be stored.
+  for (const char* name : {"caf\xE9", "not\xEF\xBF\xBE", "half\xED\xA0\xBD"}) {
+    EXPECT_FALSE(isValidProjectName(name)) << name;
+    EXPECT_FALSE(m.changeProjectName(name, "walk")) << name;
+    EXPECT_EQ(m.lastError(), "") << name;
+  }
   EXPECT_FALSE(m.changeProjectName(std::string(kMaxProjectNameBytes + 1, 'n'), "walk"));
   EXPECT_FALSE(m.changeProjectName("", "walk"));
   EXPECT_EQ(m.projectsNameArray(), (Names{"test", "walk"}));

@@ -105,8 +105,17 @@ std::string uncarriedText(const Uncarried& found) {
     return std::string("it holds text that is not UTF-8 (the byte ") + code + "), which a list cannot keep";
   }
   std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(found.code));
+  if (found.code >= 0xD800 && found.code <= 0xDFFF)
+    return std::string("it holds ") + code + ", half of a character without its other half, which a list cannot keep";
   return std::string("it holds ") + (found.code < 0x20 ? "the control character " : "the character ") + code +
          ", which a list cannot keep";
+}
+
+std::string unkeptDateText(const Date& date) {
+  const char* what = date.seconds < kFirstDate   ? "a date before the year 1"
+                     : date.seconds >= kPastLastDate ? "a date past the year 9999"
+                                                     : "a date that is no number";
+  return std::string("it holds ") + what + ", which a list cannot keep";
 }
 
 namespace {
@@ -205,12 +214,22 @@ class BinaryTable {
         if (std::memchr(b_ + p, 0, static_cast<std::size_t>(length)) != nullptr)
           return fail("property list holds a string with a NUL character");
         return Object{0, 0, length};
-      case 0x6:  // UTF-16 string
+      case 0x6: {  // UTF-16 string
         if (length > room / 2) return fail("binary property list ends inside a string");
-        for (std::size_t i = 0; i < length; ++i)
-          if (b_[p + 2 * i] == 0 && b_[p + 2 * i + 1] == 0)
-            return fail("property list holds a string with a NUL character");
+        const auto unit = [&](std::size_t i) { return (std::uint32_t{b_[p + 2 * i]} << 8) | b_[p + 2 * i + 1]; };
+        for (std::size_t i = 0; i < length; ++i) {
+          const std::uint32_t u = unit(i);
+          if (u == 0) return fail("property list holds a string with a NUL character");
+          if (u < 0xD800 || u > 0xDFFF) continue;
+          // Half of a character stands only before its other half.
+          if (u <= 0xDBFF && i + 1 < length && (unit(i + 1) & 0xFC00) == 0xDC00) {
+            ++i;
+            continue;
+          }
+          return fail(uncarriedText(Uncarried{u, false}));
+        }
         return Object{0, 0, 3 * length};
+      }
       case 0xA:
       case 0xC:
       case 0xD: {
@@ -316,22 +335,19 @@ double bigEndianReal(const std::uint8_t* p, unsigned size) {
   return d;
 }
 
-// UTF-16 (big-endian) to UTF-8. A surrogate without its partner is dropped.
+// UTF-16 (big-endian) to UTF-8, of text whose halves of characters
+// checkBinary found each beside its other half.
 std::string utf8FromUTF16(const std::uint8_t* p, std::size_t units) {
   std::string out;
   out.reserve(units);
-  std::uint32_t lead = 0;
-  bool haveLead = false;
+  const auto unit = [&](std::size_t i) { return (std::uint32_t{p[2 * i]} << 8) | p[2 * i + 1]; };
   for (std::size_t i = 0; i < units; ++i) {
-    const std::uint32_t unit = (std::uint32_t{p[2 * i]} << 8) | p[2 * i + 1];
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      haveLead = !haveLead;
-      lead = 0x10000 + ((unit & 0x3FF) << 10);
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      if (haveLead) appendUtf8(out, lead | (unit & 0x3FF));
-      haveLead = false;
+    const std::uint32_t u = unit(i);
+    if ((u & 0xFC00) == 0xD800 && i + 1 < units && (unit(i + 1) & 0xFC00) == 0xDC00) {
+      appendUtf8(out, 0x10000 + ((u & 0x3FF) << 10) + (unit(i + 1) & 0x3FF));
+      ++i;
     } else {
-      appendUtf8(out, unit);
+      appendUtf8(out, u);
     }
   }
   return out;
@@ -367,7 +383,13 @@ class BinaryReader {
         if ((raw->info != 2 && raw->info != 3) || (date && raw->info != 3) || (1u << raw->info) > room)
           return fail("binary property list has a damaged number");
         const double d = bigEndianReal(p, 1u << raw->info);
-        out = date ? Value(Date{d + kReferenceDateOffset}) : Value(d);
+        if (!date) {
+          out = Value(d);
+          break;
+        }
+        const Date when{d + kReferenceDateOffset};
+        if (!keptDate(when)) return fail(unkeptDateText(when));
+        out = Value(when);
         break;
       }
       case 0x4:
@@ -497,6 +519,7 @@ enum class Purpose { Open, Keep };
 Status readAgain(const Value& value, const plistxml::Extent& written, std::string_view text, Purpose purpose,
                  std::uint64_t fileSize = 0) {
   if (written.uncarried) return fail(uncarriedText(*written.uncarried));
+  if (written.unkeptDate) return fail(unkeptDateText(*written.unkeptDate));
   if (written.tooDeep) return fail("it is nested deeper than the " + std::to_string(kMaxDepth) + " levels a list may be");
   const bool open = purpose == Purpose::Open;
   if (written.bytes > fileBound()) {
@@ -522,7 +545,7 @@ Status readAgain(const Value& value, const plistxml::Extent& written, std::strin
 
 Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied, std::uint64_t fileSize) {
   const plistxml::Extent& bound = tallied.extent();
-  if (!bound.uncarried && !bound.tooDeep && bound.bytes <= fileBound() &&
+  if (!bound.uncarried && !bound.unkeptDate && !bound.tooDeep && bound.bytes <= fileBound() &&
       withinBudget(charged(bound.besideText, bound.bytes)))
     return {};
   return readAgain(value, plistxml::countWritten(value), {}, Purpose::Open, fileSize);

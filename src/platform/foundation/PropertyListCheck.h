@@ -63,7 +63,9 @@ std::string integerBeyondRange();
 // reference can stand for it, so a list holding it is neither stored nor
 // taken. NUL, which lists refuse on their own, is not looked at here.
 struct Uncarried {
-  std::uint32_t code = 0;  // the character, or the byte that begins none
+  // The character, the byte that begins none, or the half of a UTF-16
+  // character a binary list holds without its other half.
+  std::uint32_t code = 0;
   bool notUtf8 = false;
 };
 // The length of the character of two to four bytes at `text[at]` when it is
@@ -74,24 +76,39 @@ std::optional<Uncarried> uncarriedIn(std::string_view text);
 // Why a list holding it is refused.
 std::string uncarriedText(const Uncarried& found);
 
+// The dates a list keeps, in seconds from 1970: those of the years 1 to
+// 9999, whose XML form has the four digits of year every reader takes (none
+// takes the year 0000). A binary list may hold any number there; a date
+// beyond them, or one that is no number, is refused at its first read and
+// never written, by the same words.
+inline constexpr double kFirstDate = -62135596800.0;    // 0001-01-01T00:00:00Z
+inline constexpr double kPastLastDate = 253402300800.0;  // 10000-01-01T00:00:00Z
+constexpr bool keptDate(const Date& date) { return date.seconds >= kFirstDate && date.seconds < kPastLastDate; }
+// Why a list holding a date it does not keep is refused.
+std::string unkeptDateText(const Date& date);
+
 // Binary form ("bplist00"): the object table is in bounds, free of cycles, no
-// deeper than kMaxDepth, holds no string or key with a NUL character, and
-// builds no more than the budget once its shared objects are copied out (the
-// check's own bookkeeping included).
+// deeper than kMaxDepth, holds no string or key with a NUL character nor
+// UTF-16 text with half of a character, and builds no more than the budget
+// once its shared objects are copied out (the check's own bookkeeping
+// included).
 Status checkBinary(const Data& bytes);
 // The value of a binary list that checkBinary accepted, read straight from its
 // object table in time linear in the values it expands to. Kinds with no
-// value here (null and fill objects), keys that are no strings and integers
-// beyond those a value holds (below -2^63, above 2^64-1) fail it. Each value
-// made is tallied into `written` when given.
+// value here (null and fill objects), keys that are no strings, integers
+// beyond those a value holds (below -2^63, above 2^64-1) and dates a list
+// does not keep fail it. Each value made is tallied into `written` when
+// given.
 Expected<Value> readCheckedBinary(const Data& bytes, plistxml::Bound* written = nullptr);
 
 // XML form, read in two passes over its tags: the first refuses text holding
 // a NUL character, elements nested deeper than kMaxDepth levels of values and
 // lists that would build more than the budget, and counts each array's
 // items; the second builds the value, each array made at its size once, and
-// tallies it into `written` when given. An integer beyond those a value
-// holds is refused.
+// tallies it into `written` when given. What other readers refuse is
+// refused too: an integer beyond those a value holds or a sign before
+// hexadecimal digits, a NaN's payload, a date a list does not keep, a key
+// with no value or outside a dictionary, "]]>" outside a CDATA section.
 Expected<Value> readXML(const Data& bytes, plistxml::Bound* written = nullptr);
 // The first of those passes alone: whether the text would be read, by its
 // nesting and what it would build, without building it.
@@ -105,14 +122,16 @@ Status checkXML(std::string_view text);
 // whose bound comes near a limit is counted by the writer itself, and only
 // one whose charge then comes near the budget is charged by the reader's own
 // first pass over the text.
-// A list holding text XML does not carry is refused too: written, it would
-// make a file no reader takes. The words say the list is too large to open
-// (of a file of `fileSize` bytes, when given) or too large to keep.
+// A list holding text XML does not carry, or a date a list does not keep,
+// is refused too: written, it would make a file no reader takes. The words
+// say the list is too large to open (of a file of `fileSize` bytes, when
+// given) or too large to keep.
 Status readableOnceWritten(const Value& value);
 Status readableOnceWritten(const Value& value, const plistxml::Bound& tallied, std::uint64_t fileSize = 0);
 // The XML text of a value to be stored, or why the file it would make could
 // not be read again (a value nested too deeply among them: it would be
-// written without what lies below the depth read; text XML does not carry).
+// written without what lies below the depth read; text XML does not carry; a
+// date a list does not keep). Every list the program writes goes through it.
 Expected<std::string> storableText(const Value& value);
 
 }  // namespace fd::plistcheck

@@ -165,14 +165,16 @@ class Writer {
   }
 
   // Whole seconds: the stored form has no fraction, which is dropped toward
-  // the reference date. Every date the reader takes, of the years 0000 to
-  // 9999, is written as it is; one beyond them (a binary list may hold any
-  // number) is held to them, and one that is no number is the reference
-  // date itself.
+  // the reference date. Every date a list keeps, of the years 1 to 9999, is
+  // written as it is. One beyond them is noted, and the list is not stored;
+  // its text alone shows it held to them, or as the reference date itself
+  // when it is no number, so that the text is still read.
   void date(const Date& date) {
-    constexpr double kFirst = -62167219200.0 - kReferenceDateOffset;  // 0000-01-01T00:00:00Z
-    constexpr double kLast = 253402300799.0 - kReferenceDateOffset;   // 9999-12-31T23:59:59Z
-    const double since2001 = std::isfinite(date.seconds) ? date.seconds - kReferenceDateOffset : 0.0;
+    if (!plistcheck::keptDate(date) && !extent_.unkeptDate) extent_.unkeptDate = date;
+    constexpr double kFirst = plistcheck::kFirstDate - kReferenceDateOffset;
+    constexpr double kLast = plistcheck::kPastLastDate - 1 - kReferenceDateOffset;  // 9999-12-31T23:59:59Z
+    const double since2001 =
+        std::isnan(date.seconds) ? 0.0 : std::clamp(date.seconds - kReferenceDateOffset, kFirst, kLast);
     double whole = std::floor(since2001);
     auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
     if (micro >= 1000000) whole += 1, micro -= 1000000;
@@ -296,6 +298,7 @@ Extent writeList(Out& out, const Value& value) {
 
 void walk(const Value& v, int depth, Bound& bound) {
   bound.value(v, depth);
+  if (const Date* when = v.date()) bound.date(*when);
   const auto item = [&](const Value& child) {
     if (child.isNull()) return false;
     if (!plistcheck::tooDeep(static_cast<std::size_t>(depth) + 1)) return true;

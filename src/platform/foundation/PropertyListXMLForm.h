@@ -51,13 +51,14 @@ constexpr std::size_t dataBytesPerLine(int depth) { return static_cast<std::size
 // The XML form of a value, counted by the writer or bounded from above: its
 // bytes, what the reader charges for it beside the text inside its elements
 // (each element a value, a key its entry beside it, an array written open
-// its count), whether a value lay too deep to be written, and the first
-// text XML does not carry.
+// its count), whether a value lay too deep to be written, the first text
+// XML does not carry and the first date a list does not keep.
 struct Extent {
   std::uint64_t bytes = kHeader.size() + kFooter.size();
   std::uint64_t besideText = 0;
   bool tooDeep = false;
   std::optional<plistcheck::Uncarried> uncarried;
+  std::optional<Date> unkeptDate;
 };
 
 // A bound on the written form, tallied as a reader builds the values. Every
@@ -102,6 +103,11 @@ class Bound {
     else if (const Data* d = v.data()) data(d->size(), depth);
     else if (v.isArray()) array(depth);
     else if (v.isDictionary()) dictionary(depth);
+  }
+  // A date of a value made elsewhere: the readers refuse one a list does
+  // not keep before they tally it.
+  void date(const Date& when) {
+    if (!e_.unkeptDate && !plistcheck::keptDate(when)) e_.unkeptDate = when;
   }
   // A value left out of the written form for its depth.
   void tooDeep() { e_.tooDeep = true; }

@@ -324,16 +324,19 @@ Status appendDecoded(std::string& out, std::string_view raw) {
   }
 }
 
-// Whole numbers as writers write them: an optional sign, then decimal
-// digits, or hexadecimal ones after "0x"; white space around them is passed
-// over. Anything else ("1e3", "12abc", an empty element) is refused rather
-// than read as far as it goes, and so is a number beyond those a value
-// holds (below -2^63, above 2^64-1).
+// Whole numbers as writers write them: decimal digits with an optional
+// sign, or hexadecimal ones after "0x" (with no sign, which other readers
+// refuse); white space around them is passed over. Anything else ("1e3",
+// "12abc", an empty element) is refused rather than read as far as it goes,
+// and so is a number beyond those a value holds (below -2^63, above
+// 2^64-1).
 Expected<Value> integerFrom(std::string_view text) {
   std::string_view s = trimmed(text);
   const bool negative = !s.empty() && s.front() == '-';
-  if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
+  const bool sign = !s.empty() && (s.front() == '-' || s.front() == '+');
+  if (sign) s.remove_prefix(1);
   const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+  if (hex && sign) return malformed("an <integer> holds a sign before hexadecimal digits");
   if (hex) s.remove_prefix(2);
   std::uint64_t magnitude = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), magnitude, hex ? 16 : 10);
@@ -347,21 +350,24 @@ Expected<Value> integerFrom(std::string_view text) {
 
 // A decimal number with its exponent, or "inf", "infinity" and "nan" in any
 // case, each with an optional sign; white space around it is passed over.
-// Anything else ("1,5", an empty element) is refused; a number past the
-// range of a double is taken as the infinity or zero it rounds to.
+// Anything else ("1,5", a NaN with a payload as "nan(12)", an empty
+// element) is refused; a number past the range of a double is taken as the
+// infinity or zero it rounds to.
 Expected<Value> realFrom(std::string_view text) {
   std::string_view s = trimmed(text);
   const bool negative = !s.empty() && s.front() == '-';
   if (!s.empty() && (s.front() == '-' || s.front() == '+')) s.remove_prefix(1);
   double d = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d, std::chars_format::general);
-  if (s.empty() || s.front() == '-' || end != s.data() + s.size()) return malformed("a <real> holds no number");
+  if (s.empty() || s.front() == '-' || end != s.data() + s.size() || s.find('(') != std::string_view::npos)
+    return malformed("a <real> holds no number");
   if (ec == std::errc::result_out_of_range) d = std::strtod(std::string(s).c_str(), nullptr);
   return Value(negative ? -d : d);
 }
 
 // "yyyy-mm-ddThh:mm:ssZ", a fraction of a second dropped. A day or a time
-// no calendar has (February 30, 23:59:60) is refused rather than moved on.
+// no calendar has (February 30, 23:59:60) is refused rather than moved on,
+// and so is the year 0000, which lists do not keep.
 Expected<Value> dateFrom(std::string_view text) {
   const std::string_view s = trimmed(text);
   auto number = [&](std::size_t at, std::size_t digits, int& out) {
@@ -393,7 +399,9 @@ Expected<Value> dateFrom(std::string_view text) {
   parts.tm_hour = hour;
   parts.tm_min = minute;
   parts.tm_sec = second;
-  return Value(Date{static_cast<double>(::timegm(&parts))});
+  const Date date{static_cast<double>(::timegm(&parts))};
+  if (!keptDate(date)) return fail(unkeptDateText(date));
+  return Value(date);
 }
 
 Expected<Value> dataFrom(std::string_view text) {
@@ -430,8 +438,11 @@ Expected<Value> dataFrom(std::string_view text) {
 // The second walk: the value, built in place.
 class Builder {
  public:
+  // A document holds "]]>" mostly as the ends of its CDATA sections, and
+  // most hold none: one look over the whole spares each text its own.
   Builder(std::string_view doc, std::vector<std::uint32_t> counts, plistxml::Bound* written)
-      : tokens_(doc), counts_(std::move(counts)), written_(written) {}
+      : tokens_(doc), counts_(std::move(counts)), written_(written),
+        mayCloseInText_(doc.find("]]>") != std::string_view::npos) {}
 
   Expected<Value> build() {
     for (Token t;;) {
@@ -477,7 +488,9 @@ class Builder {
     std::string text;
     if (!isContainer(e) && t.kind == Token::Start)
       if (Status s = textUpTo(t.name, text); !s) return s;
-    if (!open_.empty() && open_.back().element == Element::Dict && e == Element::Key) {
+    if (e == Element::Key) {
+      if (open_.empty() || open_.back().element != Element::Dict)
+        return malformed("a <key> stands outside a dictionary");
       if (open_.back().haveKey) return malformed("a key follows a key");
       if (written_) written_->key(text, depth());
       open_.back().key = std::move(text);
@@ -497,7 +510,6 @@ class Builder {
         }
         break;
       case Element::Dict: *slot = Value(Dictionary{}); break;
-      case Element::Key:
       case Element::String: *slot = Value(std::move(text)); break;
       case Element::Integer: {
         Expected<Value> v = integerFrom(text);
@@ -520,6 +532,7 @@ class Builder {
         *slot = std::move(*v);
         break;
       }
+      case Element::Key:
       case Element::Plist:
       case Element::Unknown: break;
     }
@@ -550,17 +563,20 @@ class Builder {
   Status close(std::string_view name) {
     if (open_.empty() || elementNamed(name) != open_.back().element) return malformed("an end tag </" + std::string(name) + "> does not match");
     if (open_.back().element == Element::Plist && !haveRoot_) return malformed("it holds no value");
-    // A key left without its value is dropped, as it always was.
+    if (open_.back().haveKey) return malformed("a key has no value");
     open_.pop_back();
     return {};
   }
 
-  // The text of a value, up to its end tag; elements inside are refused.
+  // The text of a value, up to its end tag; elements inside are refused,
+  // and so is "]]>" outside a CDATA section, which XML does not allow.
   Status textUpTo(std::string_view name, std::string& text) {
     for (Token t;;) {
       if (Status s = tokens_.next(t); !s) return s;
       switch (t.kind) {
         case Token::Text:
+          if (mayCloseInText_ && t.text.find("]]>") != std::string_view::npos)
+            return malformed("its text holds \"]]>\" outside a CDATA section");
           if (Status s = appendDecoded(text, t.text); !s) return s;
           break;
         case Token::CData: appendLines(text, t.text); break;
@@ -582,6 +598,7 @@ class Builder {
   Value root_;
   bool haveRoot_ = false;
   bool wrapped_ = false;
+  bool mayCloseInText_;
 };
 
 // The encoding a list's first bytes show when it is one of those whose text
@@ -619,12 +636,14 @@ bool namedAs(std::string_view name, std::initializer_list<std::string_view> name
 }
 
 // The text of a list in UTF-8, as its declaration says it is written: UTF-8
-// (or nothing declared, or a byte-order mark), ISO-8859-1, whose bytes are
-// the first 256 characters, or US-ASCII; a list in any other is refused
-// rather than read as UTF-8.
+// (or nothing declared), ISO-8859-1, whose bytes are the first 256
+// characters, or US-ASCII; a list in any other is refused rather than read
+// as UTF-8. A UTF-8 byte-order mark is passed over, and the declaration
+// behind it still says how the list is read, as other readers read it.
 Expected<std::string_view> inUtf8(std::string_view doc, std::string& converted) {
   if (const std::string_view encoding = wideEncoding(doc); !encoding.empty())
     return fail("property list is written in " + std::string(encoding) + ", an encoding the program does not read");
+  if (doc.starts_with("\xEF\xBB\xBF")) doc.remove_prefix(3);
   const std::string_view declared = declaredEncoding(doc);
   if (declared.empty() || namedAs(declared, {"UTF-8", "UTF8"})) return doc;
   if (namedAs(declared, {"US-ASCII", "ASCII"})) {
