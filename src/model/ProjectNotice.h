@@ -28,9 +28,9 @@ struct ProjectNotice {
   std::string project;
   std::string background;
   std::string reason;
+  int error = 0;  // the system's error number of a write the disk refused
   StoredList storedList = StoredList::Missing;
   std::size_t count = 0;
-  int error = 0;  // the system's error number of a write the disk refused
 };
 
 // Every notice goes to the handler on the thread that made it; notices made
