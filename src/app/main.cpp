@@ -155,7 +155,8 @@ int main(int argc, char** argv) {
     refused.emplace(fd::Localized("Data folder cannot be written"), dataFolderNotWritable(true, writable.error()));
   }
   if (refused) {
-    std::fprintf(stderr, "flipdesk: %s\n", refused->second.c_str());
+    // Each text begins with the program's name already.
+    std::fprintf(stderr, "%s\n", refused->second.c_str());
     if (options->headless) return StartRefused::kExitStatus;
   }
   fd::RunLoop::main().makeCurrentThreadMain();
