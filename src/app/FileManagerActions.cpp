@@ -192,12 +192,31 @@ void FileManagerView::tell(const std::string& title, const std::string& message)
 
 // --- open
 
+bool FileManagerView::holdsOpenProject() {
+  const std::shared_ptr<ProjectDataModel>& project = ZTDataModel::sharedInstance().prjDataModel();
+  if (!project || !project->unsavedList()) return false;
+  // The list holds what the pages do not (a layer shown or hidden, a sound's
+  // tag, pages added or moved): it is tried once more before it is given up.
+  project->saveData();
+  const std::optional<ProjectNotice> refused = project->unsavedList();
+  // A list refused as too large was told when it was refused, and would not
+  // be written however long the project stayed open.
+  if (!refused || refused->kind != ProjectNotice::Kind::ListNotWritten) return false;
+  const std::string remedy = roomMendsIt(refused->error) ? fd::Localized("free some space, then try again")
+                                                         : fd::Localized("try again once that is mended");
+  tell("Project not saved",
+       filled("The project \u201c%@\u201d could not be saved: %@. It stays open until it can be saved: %@.",
+              {refused->project, refused->reason, remedy}));
+  return true;
+}
+
 bool FileManagerView::openProject(const std::string& name) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
   const auto& names = model.projectsNameArray();
   if (std::find(names.begin(), names.end(), name) == names.end()) return false;
   const auto& project = model.prjDataModel();
   if (!project) return false;
+  if (name != project->curProjectName() && holdsOpenProject()) return false;
   // A project whose list cannot be read is not opened: the reading set the
   // list aside and told the user, and the open project stays, so nothing is
   // written into the damaged folder. One too large for the memory left is
@@ -445,8 +464,12 @@ void FileManagerView::beginCombine() {
 }
 
 bool FileManagerView::finishCombine() {
-  if (mode_ != Mode::Combining || projsView_->chosenOrder().size() < 2) return false;
-  combineTarget_ = projsView_->chosenOrder().front();
+  const std::vector<std::string>& order = projsView_->chosenOrder();
+  if (mode_ != Mode::Combining || order.size() < 2) return false;
+  // A combination reads the open project from its folder, as its list there says.
+  const std::string& open = ZTDataModel::sharedInstance().curProjectName();
+  if (std::find(order.begin(), order.end(), open) != order.end() && holdsOpenProject()) return false;
+  combineTarget_ = order.front();
   setBusy(true);
   if (!projsView_->combineChosenProjects()) {
     setBusy(false);

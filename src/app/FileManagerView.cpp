@@ -544,7 +544,7 @@ void FileManagerView::setBusy(bool busy) {
 
 bool FileManagerView::createProject() {
   ZTDataModel& model = ZTDataModel::sharedInstance();
-  if (mode_ != Mode::None || !model.createProject(kNewProjectName, std::nullopt)) return false;
+  if (mode_ != Mode::None || holdsOpenProject() || !model.createProject(kNewProjectName, std::nullopt)) return false;
   model.saveData();
   projsView_->reloadProjects(model.curProjectName());
   return true;

@@ -195,6 +195,9 @@ class FileManagerView : public ui::View, public ui::ButtonSheetDelegate {
   bool openProject(const std::string& name);
   // Makes a new project (it becomes the current one) and lists it chosen.
   bool createProject();
+  // Whether the open project must stay open because the disk refuses its
+  // list (told in an alert): leaving it would drop what only the list holds.
+  bool holdsOpenProject();
   // Tells the delegate, then leaves the screen.
   void close();
   void showPromotion();

@@ -823,6 +823,43 @@ TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
   }
 }
 
+// Leaving the open project while the disk refuses its list would drop what
+// only the list holds (a layer's eye here): opening another, making a new one
+// and combining the open one are refused in words until the list is stored.
+TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
+  start();
+  const fs::path list = project().plistFilePath();
+  fd::files::setWriteFaultForTesting([list](const fs::path& file) { return file == list ? ENOSPC : 0; });
+  tapView(desk->groundBtn());
+  tapView(desk->fVisibleBtn());
+  tapView(desk->groundBtn());
+  FileManagerView* panel = openPanel();
+  ASSERT_NE(panel, nullptr);
+  const std::pair<std::string, std::string> held{
+      "Project not saved",
+      "The project \u201ctest\u201d could not be saved: the disk is full. It stays open until it can be saved: free "
+      "some space, then try again."};
+  chooseProject(panel, "Walk");
+  tapView(panel->openButton());
+  EXPECT_EQ(answerAlert(), held) << "open";
+  tapView(panel->newButton());
+  EXPECT_EQ(answerAlert(), held) << "new";
+  tapView(panel->combineButton());
+  for (std::size_t index : {1u, 0u}) tapCard(panel->projsView(), index);
+  tapView(panel->confirmButton());
+  EXPECT_EQ(answerAlert(), held) << "combine";
+  tapView(panel->cancelButton());
+  EXPECT_EQ(model().curProjectName(), "test");
+  EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
+  EXPECT_FALSE(project().layIsOpenAtPage(1, 2, false));
+
+  fd::files::setWriteFaultForTesting({});
+  chooseProject(panel, "Walk");
+  tapView(panel->openButton());
+  EXPECT_EQ(model().curProjectName(), "Walk");
+  EXPECT_FALSE(ProjectDataModel::initWithProjectName("test")->layIsOpenAtPage(1, 2, false));
+}
+
 // A project named with a line separator (U+2028) drew its name on its card
 // on two lines at scale 2, the second cut at the card's edge, and the Rename
 // field showed only the name's first line while it was typed. Both show the
