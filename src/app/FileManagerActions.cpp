@@ -102,7 +102,8 @@ std::string importRefusal(const ZipOperator& op, const std::string& file) {
                     "package never holds.",
                     {file, concern.entry});
     case ZipFailure::TooManyEntries:
-      return filled("\u201c%@\u201d could not be imported: it holds more than %@ files, more than a package may.",
+      return filled("\u201c%@\u201d could not be imported: it is damaged (it counts more files than the %@ its list "
+                    "of files has room for).",
                     {file, std::to_string(concern.bound)});
     case ZipFailure::TooLarge:
       return filled("\u201c%@\u201d could not be imported: unpacked, it would take more than the %@ a package of its "
@@ -130,6 +131,21 @@ std::string exportRefusal(const ZipOperator& op, const std::string& name) {
                     {name});
     case PackageFailure::OutOfMemory:
       return filled("\u201c%@\u201d could not be exported as a package: %@.", {name, kOutOfMemoryReason});
+    case PackageFailure::WouldNotImport:
+      if (op.archiveFailure() == ZipFailure::TooLarge)
+        return filled("\u201c%@\u201d could not be exported as a package: unpacked, it would take more than the %@ a "
+                      "package of its size may take.",
+                      {name, fd::files::describeSize(concern.bound)});
+      if (op.archiveFailure() == ZipFailure::UnsafeName && !concern.entry.empty())
+        return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d has a name a "
+                      "package cannot carry.",
+                      {name, concern.entry});
+      if (op.archiveFailure() == ZipFailure::UnsafeName)
+        return filled("\u201c%@\u201d could not be exported as a package: it holds a file whose name a package "
+                      "cannot carry.",
+                      {name});
+      return filled("\u201c%@\u201d could not be exported as a package: the package written would not import.",
+                    {name});
     case PackageFailure::Archive:
       if (op.archiveFailure() == ZipFailure::CannotRead && !concern.entry.empty())
         return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d could not be read.",

@@ -4,9 +4,12 @@
 
 #include <chrono>
 #include <ctime>
+#include <optional>
+#include <random>
 
 #include "model/zip/TraditionalCipher.h"
 #include "model/zip/ZipWrapper.h"
+#include "support/FileSizeLimit.h"
 #include "support/Sandbox.h"
 #include "ZipTestSupport.h"
 
@@ -127,6 +130,59 @@ TEST_F(ZipWrapperTest, DestructionFinishesAZipStillBeingWritten) {
   ASSERT_TRUE(reader.UnzipOpenFile(dir("open.zip"), "pw"));
   ASSERT_TRUE(reader.UnzipFileTo(dir("out"), false)) << reader.lastError();
   EXPECT_EQ(readBytes(dir("out/a.png")), bytesOf("alpha"));
+}
+
+// A write the file system refuses (past a file-size limit, as on a full
+// disk) fails the entry it cut short and the close after it; one refused
+// only once the directory goes out fails the close.
+TEST_F(ZipWrapperTest, RefusedWritesFailTheEntryOrTheClose) {
+  std::mt19937 random(7);
+  std::vector<std::uint8_t> noise(246000);
+  for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
+  writeBytes(dir("src/noise.png"), noise);
+  struct Outcome {
+    bool added = false, closed = false;
+    int error = 0;
+  };
+  const auto write = [&](const fs::path& zipPath, std::optional<rlim_t> bytes) {
+    ZipWrapper zip;
+    zip.seedHeaderSource(3);
+    EXPECT_TRUE(zip.CreateZipFile2(zipPath, "Secret_pass_XYZ"));
+    std::optional<testing_support::FileSizeLimit> limit;
+    if (bytes) limit.emplace(*bytes);
+    Outcome outcome;
+    outcome.added = zip.addFilesToZip({{dir("src/noise.png"), "noise.png"}});
+    outcome.closed = zip.CloseZipFile2();
+    outcome.error = zip.lastConcern().error;
+    return outcome;
+  };
+  ASSERT_TRUE(write(dir("whole.zip"), std::nullopt).closed);
+  // The entry ends where the directory begins.
+  const auto whole = readBytes(dir("whole.zip"));
+  const std::size_t end = whole.size() - 22;
+  const rlim_t directory = whole[end + 16] | (whole[end + 17] << 8) | (whole[end + 18] << 16) |
+                           (static_cast<rlim_t>(whole[end + 19]) << 24);
+  // Cut inside the entry's last piece: the write is short, not refused whole.
+  Outcome cut = write(dir("cut.zip"), directory - 20000);
+  EXPECT_FALSE(cut.added);
+  EXPECT_FALSE(cut.closed);
+  EXPECT_EQ(cut.error, EFBIG);
+  Outcome noDirectory = write(dir("nodir.zip"), directory + 10);
+  EXPECT_TRUE(noDirectory.added);
+  EXPECT_FALSE(noDirectory.closed);
+  EXPECT_EQ(noDirectory.error, EFBIG);
+}
+
+// Earlier versions wrote archives of 65,535 entries and more with the end
+// record's count cut to 0xFFFF and no 64-bit count: they extract whole.
+TEST_F(ZipWrapperTest, ArchivesOfMoreEntriesThanA16BitCountExtractWhole) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < 65537; ++i) entries.push_back(Entry{.name = std::to_string(i), .content = {}, .method = 0});
+  ASSERT_TRUE(buildArchive(dir("many.zip"), entries));
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.UnzipOpenFile(dir("many.zip")));
+  ASSERT_TRUE(zip.UnzipFileTo(dir("many"), false)) << zip.lastError();
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir("many")), fs::directory_iterator()), 65537);
 }
 
 TEST_F(ZipWrapperTest, BackslashNamesBecomeFoldersAndFolderEntriesMakeFolders) {

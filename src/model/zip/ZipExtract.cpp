@@ -160,11 +160,18 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   auto* unz = static_cast<unzFile>(unz_.get());
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) return refuse(ZipFailure::CannotOpen, "no readable directory");
-  if (global.number_entry > ziplimits::kMaxEntryCount) {
+  const auto extent = zipio::readDirectoryExtent(unzPath_);
+  if (!extent) return refuse(ZipFailure::CannotOpen, extent.error());
+  // The count is only believed as far as the directory has room for it, so
+  // no count makes the reader reserve or walk beyond what the file holds.
+  const std::uint64_t room = ziplimits::entryRoom(extent->size);
+  if (global.number_entry > room) {
     OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries",
-                  {{}, ziplimits::kMaxEntryCount});
+    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries in a directory of " +
+                                                  std::to_string(extent->size) + " bytes",
+                  {{}, room});
   }
+  plans.reserve(static_cast<std::size_t>(global.number_entry));
   if (unzGoToFirstFile(unz) != UNZ_OK) {
     OutputErrorMessage("Failed");
     return refuse(ZipFailure::CannotOpen, "no first entry");
@@ -174,12 +181,9 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   std::vector<char> name(ziplimits::kMaxNameBytes + 1);
   std::vector<unsigned char> extra(0x10000);
   int rc = UNZ_OK;
+  // The bytes of the records walked so far.
+  std::uint64_t walked = 0;
   while (rc == UNZ_OK) {
-    if (plans.size() >= ziplimits::kMaxEntryCount) {
-      OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-      return refuse(ZipFailure::TooManyEntries, "more than " + std::to_string(ziplimits::kMaxEntryCount),
-                    {{}, ziplimits::kMaxEntryCount});
-    }
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(unz, &info, name.data(), name.size(), extra.data(), extra.size(), nullptr, 0) !=
         UNZ_OK) {
@@ -207,6 +211,7 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + raw);
       return refuse(ZipFailure::LinkEntry, raw, {raw});
     }
+    walked += ziplimits::kRecordFixedBytes + info.size_filename + info.size_file_extra + info.size_file_comment;
     plan.name = zipnames::normalize(raw);
     plan.components = checked.components;
     plan.isFolder = zipnames::namesFolder(raw) || type == S_IFDIR;
@@ -241,7 +246,11 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     plans.push_back(std::move(plan));
     rc = unzGoToNextFile(unz);
   }
-  if (rc != UNZ_END_OF_LIST_OF_FILE) {
+  // Earlier versions wrote packages of 65,535 entries and more with the
+  // 16-bit count cut to 0xFFFF and no 64-bit count: the directory's own bytes
+  // tell whether every entry was read, wherever the zip layer stopped.
+  const bool whole = extent->countCut ? walked == extent->size : rc == UNZ_END_OF_LIST_OF_FILE;
+  if (!whole) {
     OutputErrorMessage("Error occurs while getting file info");
     return refuse(ZipFailure::CorruptEntry, "the directory ends early");
   }
@@ -258,6 +267,14 @@ bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite) {
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string(), {{}, 0, ec.value()}));
   return answer(extractAll(plans, folder, overWrite));
+}
+
+bool ZipWrapper::checkDirectory() {
+  if (!unz_) return answer(refuse(ZipFailure::NotOpen, ""));
+  lastFailure_ = ZipFailure::None;
+  lastError_.clear();
+  std::vector<EntryPlan> plans;
+  return answer(planExtraction(plans));
 }
 
 namespace {
@@ -564,7 +581,7 @@ std::vector<std::string> ZipWrapper::getZipFileContents() {
   auto* unz = static_cast<unzFile>(unz_.get());
   std::vector<char> name(ziplimits::kMaxNameBytes + 1);
   int rc = unzGoToFirstFile(unz);
-  while (rc == UNZ_OK && names.size() < ziplimits::kMaxEntryCount) {
+  while (rc == UNZ_OK && names.size() < ziplimits::entryRoom(archiveBytes_)) {
     unz_file_info64 info{};
     {
       RawEntry entry(unz);

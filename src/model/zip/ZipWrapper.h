@@ -94,6 +94,10 @@ class ZipWrapper {
   // entry leaves no partial file and no later entry in place. An end asked
   // (fd::endAsked) stops it between two entries.
   bool UnzipFileTo(const std::filesystem::path& folder, bool overWrite);
+  // Judges the open archive's directory as UnzipFileTo does before it writes
+  // anything: NO, with the failure UnzipFileTo would give, when it would
+  // refuse the archive whole.
+  bool checkDirectory();
   std::vector<std::string> getZipFileContents();
   bool UnzipCloseFile();
 
