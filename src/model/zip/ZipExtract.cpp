@@ -213,7 +213,6 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     }
     walked += ziplimits::kRecordFixedBytes + info.size_filename + info.size_file_extra + info.size_file_comment;
     plan.name = zipnames::normalize(raw);
-    plan.components = checked.components;
     plan.isFolder = zipnames::namesFolder(raw) || type == S_IFDIR;
     plan.flag = info.flag;
     plan.method = static_cast<int>(info.compression_method);
@@ -535,13 +534,17 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
 
 fd::Status ZipWrapper::placeEntry(const EntryPlan& plan, const fs::path& folder, bool overWrite,
                                   const std::function<fd::Status(const fs::path&)>& moveInto) {
-  const std::size_t folderLevels = plan.isFolder ? plan.components.size() : plan.components.size() - 1;
+  // The name was judged safe when planned; its parts are found again here
+  // rather than held for every entry of a long archive.
+  const std::vector<std::string> components = zipnames::check(plan.name).components;
+  if (components.empty()) return refuse(ZipFailure::UnsafeName, plan.name);
+  const std::size_t folderLevels = plan.isFolder ? components.size() : components.size() - 1;
   fs::path dir = folder;
   std::error_code ec;
   // Folders are made one level at a time so that a link planted inside the
   // target cannot carry later levels elsewhere.
   for (std::size_t i = 0; i < folderLevels; ++i) {
-    dir /= plan.components[i];
+    dir /= components[i];
     const auto status = fs::symlink_status(dir, ec);
     if (fs::is_symlink(status)) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + plan.name);
@@ -557,7 +560,7 @@ fd::Status ZipWrapper::placeEntry(const EntryPlan& plan, const fs::path& folder,
   }
   if (plan.isFolder) return {};
 
-  const fs::path target = dir / plan.components.back();
+  const fs::path target = dir / components.back();
   const auto status = fs::symlink_status(target, ec);
   if (fs::exists(status)) {
     if (fs::is_directory(status)) return refuse(ZipFailure::FileWrite, target.string() + " is a folder");

@@ -120,7 +120,6 @@ class ZipWrapper {
   // One entry as the directory describes it, judged before extraction.
   struct EntryPlan {
     std::string name;
-    std::vector<std::string> components;
     bool isFolder = false;
     unsigned long flag = 0;
     int method = 0;
