@@ -102,9 +102,9 @@ std::string importRefusal(const ZipOperator& op, const std::string& file) {
                     "package never holds.",
                     {file, concern.entry});
     case ZipFailure::TooManyEntries:
-      return filled("\u201c%@\u201d could not be imported: it is damaged (it counts more files than the %@ its list "
-                    "of files has room for).",
-                    {file, std::to_string(concern.bound)});
+      return filled("\u201c%@\u201d could not be imported: it is damaged (its list of files counts more files than "
+                    "it holds).",
+                    {file});
     case ZipFailure::TooLarge:
       return filled("\u201c%@\u201d could not be imported: unpacked, it would take more than the %@ a package of its "
                     "size may take.",
