@@ -252,13 +252,16 @@ ZipWriteHandle::ZipWriteHandle(std::unique_ptr<ZipWriteIo> io, void* handle)
 ZipWriteHandle::ZipWriteHandle(ZipWriteHandle&&) noexcept = default;
 ZipWriteHandle& ZipWriteHandle::operator=(ZipWriteHandle&& other) noexcept {
   if (this != &other) {
-    handle_.close();  // the old zip closes through its own calls before they go
+    if (handle_) close();  // the old zip closes through its own calls before they go
     handle_ = std::move(other.handle_);
     io_ = std::move(other.io_);
   }
   return *this;
 }
-ZipWriteHandle::~ZipWriteHandle() = default;
+// A zip given up unclosed still gets its directory and end records.
+ZipWriteHandle::~ZipWriteHandle() {
+  if (handle_) close();
+}
 
 int ZipWriteHandle::writeError() const { return io_ ? io_->error : 0; }
 
