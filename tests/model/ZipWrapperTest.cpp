@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <optional>
 #include <random>
 
@@ -183,6 +184,42 @@ TEST_F(ZipWrapperTest, ArchivesOfMoreEntriesThanA16BitCountExtractWhole) {
   ASSERT_TRUE(zip.UnzipOpenFile(dir("many.zip")));
   ASSERT_TRUE(zip.UnzipFileTo(dir("many"), false)) << zip.lastError();
   EXPECT_EQ(std::distance(fs::directory_iterator(dir("many")), fs::directory_iterator()), 65537);
+}
+
+// An entry whose local header lies past 4 GiB (after a hole that takes no
+// disk), found through the 64-bit offset of its directory record and the
+// 64-bit end record, as in a package of a project that large.
+TEST_F(ZipWrapperTest, AnEntryPast4GiBExtracts) {
+  const std::string name = "far.png";
+  const std::vector<std::uint8_t> content = bytesOf("far away");
+  std::vector<std::uint8_t> bytes;
+  const auto put = [&](std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  const auto putName = [&] { bytes.insert(bytes.end(), name.begin(), name.end()); };
+  const std::uint64_t local = (4ull << 30) + 4096, crc = crcOf(content);
+  put(0x04034b50, 4), put(20, 2), put(0, 2), put(0, 2), put(0, 4), put(crc, 4);
+  put(content.size(), 4), put(content.size(), 4), put(name.size(), 2), put(0, 2), putName();
+  bytes.insert(bytes.end(), content.begin(), content.end());
+  const std::uint64_t directory = local + bytes.size();
+  put(0x02014b50, 4), put(45, 2), put(45, 2), put(0, 2), put(0, 2), put(0, 4), put(crc, 4);
+  put(content.size(), 4), put(content.size(), 4), put(name.size(), 2), put(12, 2), put(0, 2), put(0, 2), put(0, 2);
+  put(0, 4), put(0xFFFFFFFF, 4), putName(), put(1, 2), put(8, 2), put(local, 8);
+  const std::uint64_t directorySize = local + bytes.size() - directory, wideEnd = local + bytes.size();
+  put(0x06064b50, 4), put(44, 8), put(45, 2), put(45, 2), put(0, 4), put(0, 4), put(1, 8), put(1, 8);
+  put(directorySize, 8), put(directory, 8);
+  put(0x07064b50, 4), put(0, 4), put(wideEnd, 8), put(1, 4);
+  put(0x06054b50, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(directorySize, 4), put(0xFFFFFFFF, 4), put(0, 2);
+  {
+    std::ofstream out(dir("far.zip"), std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(local));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out);
+  }
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.UnzipOpenFile(dir("far.zip")));
+  ASSERT_TRUE(zip.UnzipFileTo(dir("far"), false)) << zip.lastError();
+  EXPECT_EQ(readBytes(dir("far") / name), content);
 }
 
 TEST_F(ZipWrapperTest, BackslashNamesBecomeFoldersAndFolderEntriesMakeFolders) {

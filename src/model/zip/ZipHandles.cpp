@@ -106,7 +106,8 @@ void putLittle(std::vector<unsigned char>& into, std::uint64_t v, int bytes) {
 
 std::string reasonOf(int error) { return std::error_code(error, std::generic_category()).message(); }
 
-// 0, or why the bytes could not all be read (EIO for a file that ends early).
+}  // namespace
+
 int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at) {
   while (count > 0) {
     const ssize_t n = ::pread(fd, into, count, static_cast<off_t>(at));
@@ -118,6 +119,8 @@ int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at) {
   }
   return 0;
 }
+
+namespace {
 
 int writeAt(int fd, const unsigned char* bytes, std::size_t count, std::uint64_t at) {
   while (count > 0) {
@@ -135,8 +138,8 @@ int writeAt(int fd, const unsigned char* bytes, std::size_t count, std::uint64_t
 // failure when one is garbled or the last runs past the directory's end.
 fd::Expected<std::uint64_t> countRecords(int fd, const DirectoryExtent& extent) {
   std::vector<unsigned char> window(std::size_t{1} << 20);
-  std::uint64_t windowStart = 0, windowEnd = 0, count = 0, at = extent.offset;
-  const std::uint64_t end = extent.offset + extent.size;
+  std::uint64_t windowStart = 0, windowEnd = 0, count = 0, at = extent.prefix + extent.offset;
+  const std::uint64_t end = at + extent.size;
   while (at < end) {
     if (at < windowStart || at + ziplimits::kRecordFixedBytes > windowEnd) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), end - at));
@@ -225,6 +228,7 @@ fd::Expected<DirectoryExtent> readDirectoryExtent(const std::filesystem::path& p
   extent.entries = little(record + 10, 2);
   extent.size = little(record + 12, 4);
   extent.offset = little(record + 16, 4);
+  std::uint64_t directoryEnd = extent.endRecord;
   unsigned char locator[kLocatorBytes];
   if (extent.endRecord >= kLocatorBytes &&
       readAt(file.get(), locator, sizeof locator, extent.endRecord - kLocatorBytes) == 0 &&
@@ -238,11 +242,15 @@ fd::Expected<DirectoryExtent> readDirectoryExtent(const std::filesystem::path& p
     extent.entries = little(wide + 32, 8);
     extent.size = little(wide + 40, 8);
     extent.offset = little(wide + 48, 8);
+    directoryEnd = wideAt;
   } else {
     extent.countCut = extent.entries == kCutCount;
   }
-  if (extent.offset > extent.endRecord || extent.endRecord - extent.offset < extent.size)
+  // The directory ends where the record after it starts, as every reader
+  // takes it; what lies before the offset it gives is a prefix.
+  if (extent.size > directoryEnd || directoryEnd - extent.size < extent.offset)
     return refused("its directory lies outside it");
+  extent.prefix = directoryEnd - extent.size - extent.offset;
   return extent;
 }
 

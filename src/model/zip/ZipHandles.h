@@ -88,6 +88,9 @@ struct DirectoryExtent {
   std::uint64_t entries = 0;
   // Where the end record (the 32-bit one) starts.
   std::uint64_t endRecord = 0;
+  // Bytes before the archive proper (a program an archive was appended to):
+  // the offsets the records give count from there.
+  std::uint64_t prefix = 0;
   // The 16-bit count is full (0xFFFF) and no 64-bit end record gives the
   // true one: only the directory's own bytes tell how many entries it holds.
   bool countCut = false;
@@ -95,6 +98,10 @@ struct DirectoryExtent {
 // The end records of the archive at path; a failure when it has none that
 // lie within the file.
 fd::Expected<DirectoryExtent> readDirectoryExtent(const std::filesystem::path& path);
+
+// Reads count bytes at the given position: 0, or why not (EIO for a file
+// that ends before them).
+int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at);
 
 // Creates (or truncates) a zip for writing. A failure carries the error
 // number the file was refused with.

@@ -128,9 +128,8 @@ class ZipWrapper {
     std::uint32_t crc = 0;
     std::uint32_t dateField = 0;
     std::optional<std::int64_t> unixTime;
-    // Where the entry's directory record is (minizip's unz64_file_pos).
-    std::uint64_t directoryOffset = 0;
-    std::uint64_t entryNumber = 0;
+    // Where the entry's local header is in the archive file.
+    std::uint64_t localHeader = 0;
   };
 
  private:
