@@ -135,8 +135,9 @@ std::string importRefusal(const ZipOperator& op, const std::string& file) {
                     "package never holds.",
                     {file, concern.entry});
     case ZipFailure::TooManyEntries:
-      return filled("\u201c%@\u201d could not be imported: it holds more than %@ files, more than a package may.",
-                    {file, std::to_string(concern.bound)});
+      return filled("\u201c%@\u201d could not be imported: it is damaged (its list of files counts more files than "
+                    "it holds).",
+                    {file});
     case ZipFailure::TooLarge:
       return filled("\u201c%@\u201d could not be imported: unpacked, it would take more than the %@ a package of its "
                     "size may take.",
@@ -163,6 +164,21 @@ std::string exportRefusal(const ZipOperator& op, const std::string& name) {
                     {name});
     case PackageFailure::OutOfMemory:
       return filled("\u201c%@\u201d could not be exported as a package: %@.", {name, kOutOfMemoryReason});
+    case PackageFailure::WouldNotImport:
+      if (op.archiveFailure() == ZipFailure::TooLarge)
+        return filled("\u201c%@\u201d could not be exported as a package: unpacked, it would take more than the %@ a "
+                      "package of its size may take.",
+                      {name, fd::files::describeSize(concern.bound)});
+      if (op.archiveFailure() == ZipFailure::UnsafeName && !concern.entry.empty())
+        return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d has a name a "
+                      "package cannot carry.",
+                      {name, concern.entry});
+      if (op.archiveFailure() == ZipFailure::UnsafeName)
+        return filled("\u201c%@\u201d could not be exported as a package: it holds a file whose name a package "
+                      "cannot carry.",
+                      {name});
+      return filled("\u201c%@\u201d could not be exported as a package: the package written would not import.",
+                    {name});
     case PackageFailure::Archive:
       if (op.archiveFailure() == ZipFailure::CannotRead && !concern.entry.empty())
         return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d could not be read.",

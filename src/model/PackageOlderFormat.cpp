@@ -1,6 +1,10 @@
 #include "model/PackageOlderFormat.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <set>
 #include <string>
@@ -86,9 +90,26 @@ Redraw planRedraw(const fs::path& folder, const FrameRecord& frame, fd::Dictiona
   return redraw;
 }
 
+// The work copy is the export's own and goes whole when anything fails; the
+// package made of it is what is flushed to disk, so a picture is not flushed
+// on its own (two files and their folder a frame). What stood under its name
+// (a file, a link) is replaced, never written through.
 bool writeQuickPNG(const fs::path& path, const gfx::Image& picture) {
   auto bytes = gfx::encodePNG(picture, gfx::kQuickPngEncoding);
-  return bytes && fd::files::writeFileAtomically(path, *bytes);
+  if (!bytes || fd::files::injectedWriteError(path) != 0) return false;
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+  fd::files::UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (out.get() < 0) return false;
+  const std::uint8_t* at = bytes->data();
+  std::size_t left = bytes->size();
+  while (left > 0) {
+    const ssize_t n = ::write(out.get(), at, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return ::close(out.release()) == 0;
 }
 
 // Each layer drawn over the whole snapshot; a layer without a readable file

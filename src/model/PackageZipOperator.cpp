@@ -134,6 +134,7 @@ const char* describe(PackageFailure failure) {
     case PackageFailure::Archive: return "the zip archive failed";
     case PackageFailure::ProjectMissing: return "the project folder is missing";
     case PackageFailure::Conversion: return "the older package layout could not be made";
+    case PackageFailure::WouldNotImport: return "the package written would not be imported";
     case PackageFailure::FileSystem: return "a file operation failed";
     case PackageFailure::OutOfMemory: return kOutOfMemoryReason;
     case PackageFailure::Ended: return kEndingReason;
@@ -181,7 +182,13 @@ bool ZipOperator::packFolder(const fs::path& folder, const std::vector<std::pair
   files.insert(files.end(), extra.begin(), extra.end());
   ZipWrapper zip;
   const bool packed = zip.CreateZipFile2(zipPath, kPackagePassword) && zip.addFilesToZip(files) && zip.CloseZipFile2();
-  return packed || fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError(), zip.lastConcern());
+  if (!packed) return fail(PackageFailure::Archive, zip.lastFailure(), zip.lastError(), zip.lastConcern());
+  // A package that import would refuse (a file whose name cannot be
+  // unpacked, a size past what a package of its size may unpack to) never
+  // takes its name.
+  ZipWrapper check;
+  if (check.UnzipOpenFile(zipPath, kPackagePassword) && check.checkDirectory()) return true;
+  return fail(PackageFailure::WouldNotImport, check.lastFailure(), check.lastError(), check.lastConcern());
 }
 
 bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, bool isUpgradeVersion) {

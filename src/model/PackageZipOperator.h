@@ -28,6 +28,7 @@ enum class PackageFailure {
   Archive,          // the zip layer failed; see archiveFailure()
   ProjectMissing,   // export: the project folder is not there
   Conversion,       // export: the older layout could not be made
+  WouldNotImport,   // export: import would refuse the package written; see archiveFailure()
   FileSystem,       // a copy, move or folder creation failed
   OutOfMemory,      // an allocation failed on the way; nothing was kept
   Ended,            // the program was asked to end on the way; nothing was kept

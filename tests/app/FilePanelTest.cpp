@@ -708,6 +708,18 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
   }
   fs::remove(documents);
   fs::create_directories(documents);
+  // A file whose name would unpack outside the folder makes a package no
+  // import takes: the export is refused naming it, and nothing is left.
+  ziptest::writeBytes(projectFolder("Walk") / "..\\up.png", ziptest::bytesOf("x"));
+  before = snapshotTree(root());
+  for (bool isUpgrade : {true, false}) {
+    tapView(panel->exportPackageButton(isUpgrade));
+    EXPECT_EQ(answerAlert(), std::make_pair(std::string("Export"),
+                                            std::string("\u201cWalk\u201d could not be exported as a package: its file "
+                                                        "\u201c..\\up.png\u201d has a name a package cannot carry.")));
+    EXPECT_EQ(snapshotTree(root()), before);
+  }
+  fs::remove(projectFolder("Walk") / "..\\up.png");
 
   // Hostile packages, damaged ones, and one whose name is no project name,
   // each told in one sentence that names it once (they were told in the zip
@@ -737,6 +749,14 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
       {"Corrupt.zt2", {list, {.name = "L9.png", .content = content, .crc = ziptest::crcOf(content) ^ 1u}}},
   };
   for (const auto& [file, entries] : archives) ASSERT_TRUE(ziptest::buildArchive(documents / file, entries)) << file;
+  // Its end record counts 60,000 files over two records.
+  ASSERT_TRUE(ziptest::buildArchive(documents / "Lying.zt2", {list, png("a.png")}));
+  auto lying = ziptest::readBytes(documents / "Lying.zt2");
+  for (const std::size_t field : {8u, 10u}) {
+    lying[lying.size() - 22 + field] = 60000 & 0xFF;
+    lying[lying.size() - 22 + field + 1] = 60000 >> 8;
+  }
+  ziptest::writeBytes(documents / "Lying.zt2", lying);
   ziptest::writeBytes(documents / "Cut.zt2", ziptest::bytesOf("PK\x03\x04 and then nothing"));
   ziptest::writeBytes(documents / "Junk.zt2", ziptest::bytesOf("no zip file at all"));
   ziptest::writeBytes(documents / ".hidden.zt2", ziptest::bytesOf("whatever"));
@@ -749,6 +769,7 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
                        " a package of its size may take."},
       {"Link.zt2", "it holds a link or special file, \u201cL1a.png\u201d, which a package never holds."},
       {"Corrupt.zt2", "it is damaged (\u201cL9.png\u201d inside it cannot be read whole)."},
+      {"Lying.zt2", "it is damaged (its list of files counts more files than it holds)."},
       {"Cut.zt2", notAPackage},
       {"Junk.zt2", notAPackage},
       {".hidden.zt2", ""},

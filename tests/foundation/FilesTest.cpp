@@ -13,6 +13,7 @@
 #include "platform/foundation/Paths.h"
 #include "graphics/MemoryCeiling.h"
 #include "support/ChildProcess.h"
+#include "support/FileSizeLimit.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -121,6 +122,44 @@ TEST_F(FilesTest, CopyAndMoveRefuseAnExistingDestination) {
   EXPECT_FALSE(files::copyItem(root() / "none", root() / "c"));
   EXPECT_FALSE(files::moveItem(root() / "none", root() / "c"));
   EXPECT_FALSE(files::exists(root() / "c"));
+}
+
+// A copy answers with what the file system refused, never with a copy of
+// something that is no file.
+TEST_F(FilesTest, CopyFileKeepsWhatItWasRefused) {
+  // A pipe (no writer: it reads as empty) or a device where a file was
+  // expected is refused, not copied.
+  const fs::path pipe = root() / "pipe", copy = root() / "copy";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const fs::path& from : {pipe, fs::path("/dev/null")}) {
+    EXPECT_EQ(files::copyFile(from, copy), std::errc::invalid_argument) << from;
+    EXPECT_FALSE(files::exists(copy)) << from;
+  }
+  const fs::path source = root() / "source.png";
+  put(source, std::string(256 * 1024, 'x'));
+  // A disk full only once the bytes are written, as a file system that
+  // writes behind tells it at the close.
+  fd::files::setWriteFaultForTesting([&](const fs::path& file) { return file == copy ? ENOSPC : 0; });
+  EXPECT_EQ(files::copyFile(source, copy).value(), ENOSPC);
+  fd::files::setWriteFaultForTesting({});
+  fs::remove(copy);
+  // Onto another file system the bytes pass through the program; a write
+  // refused there (past a file-size limit) is the copy's answer, as it is
+  // where the kernel copies.
+  const char* shm = "/dev/shm";
+  struct stat here {}, there {};
+  ASSERT_EQ(::stat(root().c_str(), &here), 0);
+  const bool otherSystem = ::stat(shm, &there) == 0 && here.st_dev != there.st_dev && ::access(shm, W_OK) == 0;
+  const fs::path away = otherSystem ? fs::path(shm) / ("copy-" + std::to_string(::getpid())) : root() / "away";
+  for (const fs::path& to : {copy, away}) {
+    std::error_code why;
+    {
+      testing_support::FileSizeLimit limit(64 * 1024);
+      why = files::copyFile(source, to);
+    }
+    EXPECT_EQ(why.value(), EFBIG) << to;
+    fs::remove(to);
+  }
 }
 
 TEST_F(FilesTest, FoldersCopyMoveAndRemoveRecursively) {

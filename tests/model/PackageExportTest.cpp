@@ -42,6 +42,9 @@ TEST_F(PackageExportTest, NamesFollowTheProjectAndAvoidPackagesOfTheSameFormat) 
   ZipOperator op;
   ASSERT_TRUE(op.exportAndIsUpgradeVersion(*walk, true));
   EXPECT_EQ(op.lastPackagePath(), documents() / "Walk.zt2");
+  // Readable by others as the program's files are, not private as in flight.
+  EXPECT_EQ(fs::status(op.lastPackagePath()).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
 
   // Walk.zt2 alone already blocks the name: the package becomes Walkcopy1,
   // and no stray Walk.zip is left behind.
@@ -165,6 +168,16 @@ TEST_F(PackageExportTest, FailureAnswersNoAndLeavesNothing) {
   if (::access((projectFolder("Locked") / "L1a.png").c_str(), R_OK) != 0) {
     EXPECT_FALSE(op.exportAndIsUpgradeVersion(*locked, true));
     EXPECT_EQ(op.lastFailure(), PackageFailure::Archive);
+  }
+  // A file whose name unpacks outside the folder makes a package no import
+  // takes; it is refused, in either format, as such.
+  auto odd = project("Odd");
+  writeBytes(projectFolder("Odd") / "..\\up.png", bytesOf("x"));
+  for (const bool isUpgrade : {true, false}) {
+    EXPECT_FALSE(op.exportAndIsUpgradeVersion(*odd, isUpgrade));
+    EXPECT_EQ(op.lastFailure(), PackageFailure::WouldNotImport);
+    EXPECT_EQ(op.archiveFailure(), ZipFailure::UnsafeName);
+    EXPECT_EQ(op.concern().entry, "..\\up.png");
   }
   EXPECT_TRUE(documentsListing().empty());
   EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());

@@ -89,6 +89,24 @@ TEST_F(ZipInteropTest, UnzipReadsManyEntriesWrittenTogether) {
   EXPECT_EQ(snapshotTree(root() / "out"), snapshotTree(root() / "tree"));
 }
 
+// More entries than the end record's 16-bit count holds: unzip lists and
+// tests them all, Python's zipfile reads them, and so does the wrapper.
+TEST_F(ZipInteropTest, ArchivesOfMoreEntriesThanA16BitCountReadEverywhere) {
+  constexpr std::size_t kEntries = 65537;
+  std::vector<std::pair<fs::path, std::string>> files;
+  for (std::size_t i = 0; i < kEntries; ++i) files.emplace_back(source() / "Project.plist", std::to_string(i));
+  const fs::path zipPath = root() / "many.zip";
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.CreateZipFile2(zipPath, kPassword));
+  ASSERT_TRUE(zip.addFilesToZip(files)) << zip.lastError();
+  ASSERT_TRUE(zip.CloseZipFile2());
+  EXPECT_EQ(run("/usr/bin/unzip -l " + quoted(zipPath)), 0);
+  EXPECT_EQ(run("/usr/bin/unzip -tq -P " + std::string(kPassword) + " " + quoted(zipPath)), 0);
+  if (toolAvailable("/usr/bin/python3")) EXPECT_EQ(run(pythonReads(quoted(zipPath), kPassword, kEntries)), 0);
+  ASSERT_TRUE(zip.UnzipOpenFile(zipPath, kPassword));
+  EXPECT_EQ(zip.getZipFileContents().size(), kEntries);
+}
+
 TEST_F(ZipInteropTest, UnzipRejectsAWrongPassword) {
   const fs::path zipPath = root() / "locked.zip";
   writeWithWrapper(zipPath, kPassword);

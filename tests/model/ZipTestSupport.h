@@ -172,4 +172,15 @@ inline std::string quoted(const fs::path& p) {
   return out + "'";
 }
 
+// A command for Python's zipfile that lists the archive (given quoted), reads
+// its last entry through the password, and succeeds only when it lists
+// `entries` entries.
+inline std::string pythonReads(const std::string& quotedArchive, const std::string& password, std::size_t entries) {
+  return "/usr/bin/python3 -c 'import sys, zipfile\n"
+         "z = zipfile.ZipFile(sys.argv[1]); z.setpassword(sys.argv[2].encode())\n"
+         "entries = z.infolist(); z.read(entries[-1])\n"
+         "sys.exit(len(entries) != int(sys.argv[3]))' " +
+         quotedArchive + " " + password + " " + std::to_string(entries);
+}
+
 }  // namespace ziptest

@@ -4,9 +4,13 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <optional>
+#include <random>
 
 #include "model/zip/TraditionalCipher.h"
 #include "model/zip/ZipWrapper.h"
+#include "support/FileSizeLimit.h"
 #include "support/Sandbox.h"
 #include "ZipTestSupport.h"
 
@@ -127,6 +131,95 @@ TEST_F(ZipWrapperTest, DestructionFinishesAZipStillBeingWritten) {
   ASSERT_TRUE(reader.UnzipOpenFile(dir("open.zip"), "pw"));
   ASSERT_TRUE(reader.UnzipFileTo(dir("out"), false)) << reader.lastError();
   EXPECT_EQ(readBytes(dir("out/a.png")), bytesOf("alpha"));
+}
+
+// A write the file system refuses (past a file-size limit, as on a full
+// disk) fails the entry it cut short and the close after it; one refused
+// only once the directory goes out fails the close.
+TEST_F(ZipWrapperTest, RefusedWritesFailTheEntryOrTheClose) {
+  std::mt19937 random(7);
+  std::vector<std::uint8_t> noise(246000);
+  for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
+  writeBytes(dir("src/noise.png"), noise);
+  struct Outcome {
+    bool added = false, closed = false;
+    int error = 0;
+  };
+  const auto write = [&](const fs::path& zipPath, std::optional<rlim_t> bytes) {
+    ZipWrapper zip;
+    zip.seedHeaderSource(3);
+    EXPECT_TRUE(zip.CreateZipFile2(zipPath, "Secret_pass_XYZ"));
+    std::optional<testing_support::FileSizeLimit> limit;
+    if (bytes) limit.emplace(*bytes);
+    Outcome outcome;
+    outcome.added = zip.addFilesToZip({{dir("src/noise.png"), "noise.png"}});
+    outcome.closed = zip.CloseZipFile2();
+    outcome.error = zip.lastConcern().error;
+    return outcome;
+  };
+  ASSERT_TRUE(write(dir("whole.zip"), std::nullopt).closed);
+  // The entry ends where the directory begins.
+  const auto whole = readBytes(dir("whole.zip"));
+  const std::size_t end = whole.size() - 22;
+  const rlim_t directory = whole[end + 16] | (whole[end + 17] << 8) | (whole[end + 18] << 16) |
+                           (static_cast<rlim_t>(whole[end + 19]) << 24);
+  // Cut inside the entry's last piece: the write is short, not refused whole.
+  Outcome cut = write(dir("cut.zip"), directory - 20000);
+  EXPECT_FALSE(cut.added);
+  EXPECT_FALSE(cut.closed);
+  EXPECT_EQ(cut.error, EFBIG);
+  Outcome noDirectory = write(dir("nodir.zip"), directory + 10);
+  EXPECT_TRUE(noDirectory.added);
+  EXPECT_FALSE(noDirectory.closed);
+  EXPECT_EQ(noDirectory.error, EFBIG);
+}
+
+// Earlier versions wrote archives of 65,535 entries and more with the end
+// record's count cut to 0xFFFF and no 64-bit count: they extract whole.
+TEST_F(ZipWrapperTest, ArchivesOfMoreEntriesThanA16BitCountExtractWhole) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < 65537; ++i) entries.push_back(Entry{.name = std::to_string(i), .content = {}, .method = 0});
+  ASSERT_TRUE(buildArchive(dir("many.zip"), entries));
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.UnzipOpenFile(dir("many.zip")));
+  ASSERT_TRUE(zip.UnzipFileTo(dir("many"), false)) << zip.lastError();
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir("many")), fs::directory_iterator()), 65537);
+}
+
+// An entry whose local header lies past 4 GiB (after a hole that takes no
+// disk), found through the 64-bit offset of its directory record and the
+// 64-bit end record, as in a package of a project that large.
+TEST_F(ZipWrapperTest, AnEntryPast4GiBExtracts) {
+  const std::string name = "far.png";
+  const std::vector<std::uint8_t> content = bytesOf("far away");
+  std::vector<std::uint8_t> bytes;
+  const auto put = [&](std::uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  const auto putName = [&] { bytes.insert(bytes.end(), name.begin(), name.end()); };
+  const std::uint64_t local = (4ull << 30) + 4096, crc = crcOf(content);
+  put(0x04034b50, 4), put(20, 2), put(0, 2), put(0, 2), put(0, 4), put(crc, 4);
+  put(content.size(), 4), put(content.size(), 4), put(name.size(), 2), put(0, 2), putName();
+  bytes.insert(bytes.end(), content.begin(), content.end());
+  const std::uint64_t directory = local + bytes.size();
+  put(0x02014b50, 4), put(45, 2), put(45, 2), put(0, 2), put(0, 2), put(0, 4), put(crc, 4);
+  put(content.size(), 4), put(content.size(), 4), put(name.size(), 2), put(12, 2), put(0, 2), put(0, 2), put(0, 2);
+  put(0, 4), put(0xFFFFFFFF, 4), putName(), put(1, 2), put(8, 2), put(local, 8);
+  const std::uint64_t directorySize = local + bytes.size() - directory, wideEnd = local + bytes.size();
+  put(0x06064b50, 4), put(44, 8), put(45, 2), put(45, 2), put(0, 4), put(0, 4), put(1, 8), put(1, 8);
+  put(directorySize, 8), put(directory, 8);
+  put(0x07064b50, 4), put(0, 4), put(wideEnd, 8), put(1, 4);
+  put(0x06054b50, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(directorySize, 4), put(0xFFFFFFFF, 4), put(0, 2);
+  {
+    std::ofstream out(dir("far.zip"), std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(local));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out);
+  }
+  ZipWrapper zip;
+  ASSERT_TRUE(zip.UnzipOpenFile(dir("far.zip")));
+  ASSERT_TRUE(zip.UnzipFileTo(dir("far"), false)) << zip.lastError();
+  EXPECT_EQ(readBytes(dir("far") / name), content);
 }
 
 TEST_F(ZipWrapperTest, BackslashNamesBecomeFoldersAndFolderEntriesMakeFolders) {

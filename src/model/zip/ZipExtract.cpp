@@ -55,26 +55,37 @@ std::optional<std::int64_t> extendedModificationTime(const unsigned char* extra,
   return std::nullopt;
 }
 
-// The 64-bit layout keeps 0xFFFFFFFF in a 32-bit size field and the true
-// value in the extra field 0x0001, which holds, in this order and only for
-// the fields that overflowed: the uncompressed size, the compressed size, the
-// local header offset, the disk number. The minizip Debian ships leaves the
-// sizes at 0xFFFFFFFF on 64-bit machines, so they are read here.
+// The 64-bit layout keeps 0xFFFFFFFF in a 32-bit field of a directory record
+// and the true value in the extra field 0x0001, which holds, in this order and
+// only for the fields that overflowed: the uncompressed size, the compressed
+// size, the local header's offset, the disk number. The minizip Debian ships
+// leaves these at 0xFFFFFFFF on 64-bit machines (and so cannot open an entry
+// past 4 GiB), so they are read here from the record's own fields.
 constexpr unsigned kZip64ExtraId = 0x0001;
 constexpr std::uint64_t kZip64Marker = 0xFFFFFFFFu;
+constexpr std::uint64_t kDiskMarker = 0xFFFFu;
+constexpr std::uint32_t kRecordSignature = 0x02014b50;
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::size_t kLocalHeaderBytes = 30;
 
-std::uint64_t readLittle64(const unsigned char* at) {
+std::uint64_t little(const unsigned char* at, int bytes) {
   std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | at[i];
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | at[i];
   return v;
 }
 
-// false when the sizes are marked as 64-bit but the extra field lacks them.
-bool applyZip64Sizes(const unsigned char* extra, std::size_t size, std::uint64_t& uncompressed,
-                     std::uint64_t& compressed) {
+// An entry's sizes and where its local header is, from its directory record
+// (the fixed part) and extra field; false when a field is marked as 64-bit
+// but the extra field lacks it.
+bool readRecordFields(const unsigned char* record, const unsigned char* extra, std::size_t size,
+                      std::uint64_t& uncompressed, std::uint64_t& compressed, std::uint64_t& localHeader) {
+  compressed = little(record + 20, 4);
+  uncompressed = little(record + 24, 4);
+  localHeader = little(record + 42, 4);
   const bool wideUncompressed = uncompressed == kZip64Marker;
   const bool wideCompressed = compressed == kZip64Marker;
-  if (!wideUncompressed && !wideCompressed) return true;
+  const bool wideOffset = localHeader == kZip64Marker;
+  if (!wideUncompressed && !wideCompressed && !wideOffset) return true;
   std::size_t at = 0;
   while (at + 4 <= size) {
     const unsigned id = extra[at] | (extra[at + 1] << 8);
@@ -84,14 +95,12 @@ bool applyZip64Sizes(const unsigned char* extra, std::size_t size, std::uint64_t
     if (id == kZip64ExtraId) {
       std::size_t field = at;
       const std::size_t end = at + length;
-      if (wideUncompressed) {
+      for (auto [wide, value] : {std::pair{wideUncompressed, &uncompressed}, std::pair{wideCompressed, &compressed},
+                                 std::pair{wideOffset, &localHeader}}) {
+        if (!wide) continue;
         if (field + 8 > end) return false;
-        uncompressed = readLittle64(extra + field);
+        *value = little(extra + field, 8);
         field += 8;
-      }
-      if (wideCompressed) {
-        if (field + 8 > end) return false;
-        compressed = readLittle64(extra + field);
       }
       return true;
     }
@@ -160,11 +169,22 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   auto* unz = static_cast<unzFile>(unz_.get());
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) return refuse(ZipFailure::CannotOpen, "no readable directory");
-  if (global.number_entry > ziplimits::kMaxEntryCount) {
+  const auto extent = zipio::readDirectoryExtent(unzPath_);
+  if (!extent) return refuse(ZipFailure::CannotOpen, extent.error());
+  // The count is only believed as far as the directory has room for it, so
+  // no count makes the reader reserve or walk beyond what the file holds.
+  const std::uint64_t room = ziplimits::entryRoom(extent->size);
+  if (global.number_entry > room) {
     OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries",
-                  {{}, ziplimits::kMaxEntryCount});
+    return refuse(ZipFailure::TooManyEntries, std::to_string(global.number_entry) + " entries in a directory of " +
+                                                  std::to_string(extent->size) + " bytes",
+                  {{}, room});
   }
+  plans.reserve(static_cast<std::size_t>(global.number_entry));
+  // The directory's records are read here too, for the fields the zip layer
+  // leaves 64-bit archives' entries without.
+  zipio::FileDescriptor archive(::open(unzPath_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!archive) return refuse(ZipFailure::CannotOpen, unzPath_.filename().string());
   if (unzGoToFirstFile(unz) != UNZ_OK) {
     OutputErrorMessage("Failed");
     return refuse(ZipFailure::CannotOpen, "no first entry");
@@ -174,12 +194,9 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
   std::vector<char> name(ziplimits::kMaxNameBytes + 1);
   std::vector<unsigned char> extra(0x10000);
   int rc = UNZ_OK;
+  // The bytes of the records walked so far.
+  std::uint64_t walked = 0;
   while (rc == UNZ_OK) {
-    if (plans.size() >= ziplimits::kMaxEntryCount) {
-      OutputErrorMessage(describe(ZipFailure::TooManyEntries));
-      return refuse(ZipFailure::TooManyEntries, "more than " + std::to_string(ziplimits::kMaxEntryCount),
-                    {{}, ziplimits::kMaxEntryCount});
-    }
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(unz, &info, name.data(), name.size(), extra.data(), extra.size(), nullptr, 0) !=
         UNZ_OK) {
@@ -207,18 +224,26 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + raw);
       return refuse(ZipFailure::LinkEntry, raw, {raw});
     }
+    walked += ziplimits::kRecordFixedBytes + info.size_filename + info.size_file_extra + info.size_file_comment;
     plan.name = zipnames::normalize(raw);
-    plan.components = checked.components;
     plan.isFolder = zipnames::namesFolder(raw) || type == S_IFDIR;
     plan.flag = info.flag;
     plan.method = static_cast<int>(info.compression_method);
-    plan.compressedSize = info.compressed_size;
-    plan.uncompressedSize = info.uncompressed_size;
-    const std::size_t extraSize = std::min<std::size_t>(info.size_file_extra, extra.size());
-    if (!applyZip64Sizes(extra.data(), extraSize, plan.uncompressedSize, plan.compressedSize)) {
-      OutputErrorMessage("Error occurs while getting file info");
-      return refuse(ZipFailure::CorruptEntry, raw + ": 64-bit sizes without their extra field", {raw});
+    unz64_file_pos position{};
+    unsigned char record[ziplimits::kRecordFixedBytes];
+    if (unzGetFilePos64(unz, &position) != UNZ_OK ||
+        zipio::readAt(archive.get(), record, sizeof record, extent->prefix + position.pos_in_zip_directory) != 0 ||
+        little(record, 4) != kRecordSignature) {
+      return refuse(ZipFailure::CorruptEntry, raw + ": its record cannot be read", {raw});
     }
+    const std::size_t extraSize = std::min<std::size_t>(info.size_file_extra, extra.size());
+    if (little(record + 34, 2) == kDiskMarker ||
+        !readRecordFields(record, extra.data(), extraSize, plan.uncompressedSize, plan.compressedSize,
+                          plan.localHeader)) {
+      OutputErrorMessage("Error occurs while getting file info");
+      return refuse(ZipFailure::CorruptEntry, raw + ": 64-bit fields without their extra field", {raw});
+    }
+    plan.localHeader += extent->prefix;
     plan.crc = static_cast<std::uint32_t>(info.crc);
     plan.dateField = static_cast<std::uint32_t>(info.dosDate);
     plan.unixTime = extendedModificationTime(extra.data(), extraSize);
@@ -234,14 +259,14 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
         return refuse(ZipFailure::TooLarge, "more than " + std::to_string(budget) + " bytes", {{}, budget});
       }
     }
-    unz64_file_pos position{};
-    if (unzGetFilePos64(unz, &position) != UNZ_OK) return refuse(ZipFailure::CorruptEntry, raw, {raw});
-    plan.directoryOffset = position.pos_in_zip_directory;
-    plan.entryNumber = position.num_of_file;
     plans.push_back(std::move(plan));
     rc = unzGoToNextFile(unz);
   }
-  if (rc != UNZ_END_OF_LIST_OF_FILE) {
+  // Earlier versions wrote packages of 65,535 entries and more with the
+  // 16-bit count cut to 0xFFFF and no 64-bit count: the directory's own bytes
+  // tell whether every entry was read, wherever the zip layer stopped.
+  const bool whole = extent->countCut ? walked == extent->size : rc == UNZ_END_OF_LIST_OF_FILE;
+  if (!whole) {
     OutputErrorMessage("Error occurs while getting file info");
     return refuse(ZipFailure::CorruptEntry, "the directory ends early");
   }
@@ -258,6 +283,14 @@ bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite) {
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string(), {{}, 0, ec.value()}));
   return answer(extractAll(plans, folder, overWrite));
+}
+
+bool ZipWrapper::checkDirectory() {
+  if (!unz_) return answer(refuse(ZipFailure::NotOpen, ""));
+  lastFailure_ = ZipFailure::None;
+  lastError_.clear();
+  std::vector<EntryPlan> plans;
+  return answer(planExtraction(plans));
 }
 
 namespace {
@@ -290,6 +323,39 @@ class RawEntry {
  private:
   unzFile unz_;
   bool open_ = false;
+};
+
+// An entry's stored bytes, read straight from the archive at the place its
+// local header gives, never past the size its directory record gives.
+class StoredBytes {
+ public:
+  StoredBytes(int archive, std::uint64_t start, std::uint64_t size) : archive_(archive), at_(start), left_(size) {}
+  // Reads up to count bytes; 0 at their end, negative on a read failure.
+  int read(unsigned char* into, std::size_t count) {
+    count = static_cast<std::size_t>(std::min<std::uint64_t>({count, left_, std::uint64_t{1} << 30}));
+    if (count == 0) return 0;
+    for (;;) {
+      const ssize_t n = ::pread(archive_, into, count, static_cast<off_t>(at_));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return -1;  // the archive ends before the entry does
+      at_ += static_cast<std::uint64_t>(n);
+      left_ -= static_cast<std::uint64_t>(n);
+      return static_cast<int>(n);
+    }
+  }
+  bool readExactly(unsigned char* into, std::size_t count) {
+    while (count > 0) {
+      const int n = read(into, count);
+      if (n <= 0) return false;
+      into += n;
+      count -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+ private:
+  int archive_;
+  std::uint64_t at_, left_;
 };
 
 // A raw inflate stream, ended on every way out.
@@ -362,15 +428,16 @@ struct ExtractedEntry {
 
 using EntryPlan = ZipWrapper::EntryPlan;
 
-ExtractedEntry streamEntry(unzFile unz, const EntryPlan& plan, const std::string& password, int fd) {
-  unz64_file_pos position{plan.directoryOffset, plan.entryNumber};
-  if (unzGoToFilePos64(unz, &position) != UNZ_OK) {
+ExtractedEntry streamEntry(int archive, const EntryPlan& plan, const std::string& password, int fd) {
+  unsigned char local[kLocalHeaderBytes];
+  if (zipio::readAt(archive, local, sizeof local, plan.localHeader) != 0 || little(local, 4) != kLocalSignature) {
     return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": cannot be found", "Error occurs");
   }
-  RawEntry entry(unz);
-  if (!entry.isOpen()) {
+  if (static_cast<int>(little(local + 8, 2)) != plan.method) {
     return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": cannot be opened", "Error occurs");
   }
+  StoredBytes entry(archive, plan.localHeader + kLocalHeaderBytes + little(local + 26, 2) + little(local + 28, 2),
+                    plan.compressedSize);
   const bool encrypted = (plan.flag & kFlagEncrypted) != 0;
   // After decryption a bad stream can only be told apart from a wrong
   // password by the header's check byte, which a wrong password passes once in
@@ -471,24 +538,18 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
   orderedwork::run<ExtractedEntry>(
       plans.size(), threads, threads * kExtractedAheadPerThread,
       [&] {
-        // Each thread reads through a handle of its own.
-        auto opened = zipio::openZip(archive);
-        std::optional<zipio::UnzipHandle> handle;
-        std::string cannotOpen;
-        if (opened) {
-          handle.emplace(std::move(*opened));
-        } else {
-          cannotOpen = opened.error();
-        }
-        return [&plans, &folder, &password, handle = std::move(handle), cannotOpen](std::size_t i) {
+        // Each thread reads through a descriptor of its own.
+        zipio::FileDescriptor opened(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+        const std::string cannotOpen = opened ? std::string() : archive.filename().string();
+        return [&plans, &folder, &password, opened = std::move(opened), cannotOpen](std::size_t i) {
           const EntryPlan& plan = plans[i];
           if (plan.isFolder) return ExtractedEntry{};
-          if (!handle) return ExtractedEntry::refused(ZipFailure::CannotOpen, cannotOpen, "Error occurs");
+          if (!opened) return ExtractedEntry::refused(ZipFailure::CannotOpen, cannotOpen, "Error occurs");
           // Temporary files wait in the target folder itself, where the
           // move into place is a rename.
           auto file = zipio::TemporaryFile::createIn(folder);
           if (!file) return ExtractedEntry::notWritten(file.failure());
-          ExtractedEntry extracted = streamEntry(static_cast<unzFile>(handle->get()), plan, password, file->fd());
+          ExtractedEntry extracted = streamEntry(opened.get(), plan, password, file->fd());
           if (extracted.failure != ZipFailure::None) return extracted;
           if (auto closed = file->close(); !closed) return ExtractedEntry::notWritten(closed.failure());
           extracted.file = std::move(*file);
@@ -518,13 +579,17 @@ fd::Status ZipWrapper::extractAll(const std::vector<EntryPlan>& plans, const fs:
 
 fd::Status ZipWrapper::placeEntry(const EntryPlan& plan, const fs::path& folder, bool overWrite,
                                   const std::function<fd::Status(const fs::path&)>& moveInto) {
-  const std::size_t folderLevels = plan.isFolder ? plan.components.size() : plan.components.size() - 1;
+  // The name was judged safe when planned; its parts are found again here
+  // rather than held for every entry of a long archive.
+  const std::vector<std::string> components = zipnames::check(plan.name).components;
+  if (components.empty()) return refuse(ZipFailure::UnsafeName, plan.name);
+  const std::size_t folderLevels = plan.isFolder ? components.size() : components.size() - 1;
   fs::path dir = folder;
   std::error_code ec;
   // Folders are made one level at a time so that a link planted inside the
   // target cannot carry later levels elsewhere.
   for (std::size_t i = 0; i < folderLevels; ++i) {
-    dir /= plan.components[i];
+    dir /= components[i];
     const auto status = fs::symlink_status(dir, ec);
     if (fs::is_symlink(status)) {
       OutputErrorMessage(std::string(describe(ZipFailure::LinkEntry)) + ": " + plan.name);
@@ -540,7 +605,7 @@ fd::Status ZipWrapper::placeEntry(const EntryPlan& plan, const fs::path& folder,
   }
   if (plan.isFolder) return {};
 
-  const fs::path target = dir / plan.components.back();
+  const fs::path target = dir / components.back();
   const auto status = fs::symlink_status(target, ec);
   if (fs::exists(status)) {
     if (fs::is_directory(status)) return refuse(ZipFailure::FileWrite, target.string() + " is a folder");
@@ -564,7 +629,7 @@ std::vector<std::string> ZipWrapper::getZipFileContents() {
   auto* unz = static_cast<unzFile>(unz_.get());
   std::vector<char> name(ziplimits::kMaxNameBytes + 1);
   int rc = unzGoToFirstFile(unz);
-  while (rc == UNZ_OK && names.size() < ziplimits::kMaxEntryCount) {
+  while (rc == UNZ_OK && names.size() < ziplimits::entryRoom(archiveBytes_)) {
     unz_file_info64 info{};
     {
       RawEntry entry(unz);

@@ -1,16 +1,20 @@
 #include "model/zip/ZipHandles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
 #include <zip.h>
 #include <ioapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <random>
 #include <utility>
+#include <vector>
 
+#include "model/zip/ZipLimits.h"
 #include "platform/foundation/FileUtil.h"
 
 namespace zipio {
@@ -76,21 +80,207 @@ struct ZipWriteIo {
   }
 };
 
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kEnd64Signature = 0x06064b50;
+constexpr std::uint32_t kLocatorSignature = 0x07064b50;
+constexpr std::uint32_t kRecordSignature = 0x02014b50;
+constexpr std::size_t kEndBytes = 22;
+constexpr std::size_t kEnd64Bytes = 56;
+constexpr std::size_t kLocatorBytes = 20;
+constexpr std::size_t kMaxCommentBytes = 0xFFFF;
+constexpr std::uint64_t kCutCount = 0xFFFF;
+// Version 4.5 of the format brought the 64-bit records.
+constexpr std::uint64_t kVersion64 = 45;
+
+std::uint64_t little(const unsigned char* at, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | at[i];
+  return v;
+}
+
+void putLittle(std::vector<unsigned char>& into, std::uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) into.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+std::string reasonOf(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+}  // namespace
+
+int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at) {
+  while (count > 0) {
+    const ssize_t n = ::pread(fd, into, count, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    into += n;
+    at += static_cast<std::uint64_t>(n);
+    count -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+namespace {
+
+int writeAt(int fd, const unsigned char* bytes, std::size_t count, std::uint64_t at) {
+  while (count > 0) {
+    const ssize_t n = ::pwrite(fd, bytes, count, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    bytes += n;
+    at += static_cast<std::uint64_t>(n);
+    count -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// How many records the directory holds, walked from their own lengths; a
+// failure when one is garbled or the last runs past the directory's end.
+fd::Expected<std::uint64_t> countRecords(int fd, const DirectoryExtent& extent) {
+  std::vector<unsigned char> window(std::size_t{1} << 20);
+  std::uint64_t windowStart = 0, windowEnd = 0, count = 0, at = extent.prefix + extent.offset;
+  const std::uint64_t end = at + extent.size;
+  while (at < end) {
+    if (at < windowStart || at + ziplimits::kRecordFixedBytes > windowEnd) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), end - at));
+      if (n < ziplimits::kRecordFixedBytes) return fd::fail("the directory ends inside a record");
+      if (const int error = readAt(fd, window.data(), n, at)) return fd::fail("cannot read the directory: " + reasonOf(error), error);
+      windowStart = at;
+      windowEnd = at + n;
+    }
+    const unsigned char* record = window.data() + (at - windowStart);
+    if (little(record, 4) != kRecordSignature) return fd::fail("the directory is garbled");
+    at += ziplimits::kRecordFixedBytes + little(record + 28, 2) + little(record + 30, 2) + little(record + 32, 2);
+    ++count;
+  }
+  if (at != end) return fd::fail("the directory ends inside a record");
+  return count;
+}
+
+// minizip writes 0xFFFF in the end record's 16-bit counts from 65,535
+// entries on, but the 64-bit end record that then gives the true count only
+// for an archive past 4 GiB: other readers take 65,535 entries and find the
+// directory garbled after them. The record and its locator go in here,
+// before the end record, with the count the directory itself holds.
+fd::Status completeEndRecords(const std::filesystem::path& path) {
+  auto extent = readDirectoryExtent(path);
+  if (!extent) return extent.failure();
+  if (!extent->countCut) return {};
+  FileDescriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (!file) return fd::fail("cannot complete " + path.string() + ": " + reasonOf(errno), errno);
+  struct stat st {};
+  if (::fstat(file.get(), &st) != 0) return fd::fail("cannot complete " + path.string() + ": " + reasonOf(errno), errno);
+  const auto count = countRecords(file.get(), *extent);
+  if (!count) return fd::fail("cannot complete " + path.string() + ": " + count.error(), count.errorNumber());
+  // The end record and its comment move up behind the new records.
+  std::vector<unsigned char> end(static_cast<std::size_t>(static_cast<std::uint64_t>(st.st_size) - extent->endRecord));
+  if (const int error = readAt(file.get(), end.data(), end.size(), extent->endRecord))
+    return fd::fail("cannot complete " + path.string() + ": " + reasonOf(error), error);
+  std::vector<unsigned char> tail;
+  tail.reserve(kEnd64Bytes + kLocatorBytes + end.size());
+  putLittle(tail, kEnd64Signature, 4);
+  putLittle(tail, kEnd64Bytes - 12, 8);  // the record's size after this field
+  putLittle(tail, kVersion64, 2);        // made by
+  putLittle(tail, kVersion64, 2);        // needed to extract
+  putLittle(tail, 0, 4);                 // this disk
+  putLittle(tail, 0, 4);                 // the directory's disk
+  putLittle(tail, *count, 8);            // entries on this disk
+  putLittle(tail, *count, 8);            // entries in all
+  putLittle(tail, extent->size, 8);
+  putLittle(tail, extent->offset, 8);
+  putLittle(tail, kLocatorSignature, 4);
+  putLittle(tail, 0, 4);  // the 64-bit record's disk
+  putLittle(tail, extent->endRecord, 8);
+  putLittle(tail, 1, 4);  // disks in all
+  tail.insert(tail.end(), end.begin(), end.end());
+  int error = fd::files::injectedWriteError(path);
+  if (error == 0) error = writeAt(file.get(), tail.data(), tail.size(), extent->endRecord);
+  if (error == 0) {
+    if (auto closed = file.close(); !closed) error = closed.errorNumber();
+  }
+  if (error != 0) return fd::fail("cannot complete " + path.string() + ": " + reasonOf(error), error);
+  return {};
+}
+
+}  // namespace
+
+fd::Expected<DirectoryExtent> readDirectoryExtent(const std::filesystem::path& path) {
+  const auto refused = [&](const std::string& why, int error = 0) {
+    return fd::fail(path.filename().string() + ": " + why, error);
+  };
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!file || ::fstat(file.get(), &st) != 0) return refused(reasonOf(errno), errno);
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  const std::size_t tailBytes = static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndBytes + kMaxCommentBytes));
+  if (tailBytes < kEndBytes) return refused("no end record");
+  std::vector<unsigned char> tail(tailBytes);
+  if (const int error = readAt(file.get(), tail.data(), tail.size(), size - tailBytes)) return refused(reasonOf(error), error);
+  // The last end record in the file counts, as for every reader.
+  std::size_t at = tailBytes - kEndBytes + 1;
+  do {
+    --at;
+  } while (at > 0 && little(tail.data() + at, 4) != kEndSignature);
+  if (little(tail.data() + at, 4) != kEndSignature) return refused("no end record");
+  const unsigned char* record = tail.data() + at;
+  DirectoryExtent extent;
+  extent.endRecord = size - tailBytes + at;
+  extent.entries = little(record + 10, 2);
+  extent.size = little(record + 12, 4);
+  extent.offset = little(record + 16, 4);
+  std::uint64_t directoryEnd = extent.endRecord;
+  unsigned char locator[kLocatorBytes];
+  if (extent.endRecord >= kLocatorBytes &&
+      readAt(file.get(), locator, sizeof locator, extent.endRecord - kLocatorBytes) == 0 &&
+      little(locator, 4) == kLocatorSignature) {
+    const std::uint64_t wideAt = little(locator + 8, 8);
+    unsigned char wide[kEnd64Bytes];
+    if (wideAt > extent.endRecord - kLocatorBytes || extent.endRecord - kLocatorBytes - wideAt < kEnd64Bytes ||
+        readAt(file.get(), wide, sizeof wide, wideAt) != 0 || little(wide, 4) != kEnd64Signature) {
+      return refused("its 64-bit end record is missing");
+    }
+    extent.entries = little(wide + 32, 8);
+    extent.size = little(wide + 40, 8);
+    extent.offset = little(wide + 48, 8);
+    directoryEnd = wideAt;
+  } else {
+    extent.countCut = extent.entries == kCutCount;
+  }
+  // The directory ends where the record after it starts, as every reader
+  // takes it; what lies before the offset it gives is a prefix.
+  if (extent.size > directoryEnd || directoryEnd - extent.size < extent.offset)
+    return refused("its directory lies outside it");
+  extent.prefix = directoryEnd - extent.size - extent.offset;
+  return extent;
+}
+
 ZipWriteHandle::ZipWriteHandle() = default;
 ZipWriteHandle::ZipWriteHandle(std::unique_ptr<ZipWriteIo> io, void* handle)
     : io_(std::move(io)), handle_(handle) {}
 ZipWriteHandle::ZipWriteHandle(ZipWriteHandle&&) noexcept = default;
 ZipWriteHandle& ZipWriteHandle::operator=(ZipWriteHandle&& other) noexcept {
   if (this != &other) {
-    handle_.close();  // the old zip closes through its own calls before they go
+    if (handle_) close();  // the old zip closes through its own calls before they go
     handle_ = std::move(other.handle_);
     io_ = std::move(other.io_);
   }
   return *this;
 }
-ZipWriteHandle::~ZipWriteHandle() = default;
+// A zip given up unclosed still gets its directory and end records.
+ZipWriteHandle::~ZipWriteHandle() {
+  if (handle_) close();
+}
 
 int ZipWriteHandle::writeError() const { return io_ ? io_->error : 0; }
+
+bool ZipWriteHandle::close() {
+  if (!handle_.close() || !io_ || io_->error != 0) return false;
+  if (auto completed = completeEndRecords(io_->path); !completed) {
+    io_->keep(completed.errorNumber());
+    return false;
+  }
+  return true;
+}
 
 fd::Expected<ZipWriteHandle> createZip(const std::filesystem::path& path) {
   auto io = std::make_unique<ZipWriteIo>();

@@ -2,6 +2,7 @@
 // Owning wrappers for the foreign handles the zip code holds: minizip's
 // writing and reading handles, C streams and file descriptors. Each closes
 // on destruction; close() is there for callers that must know the answer.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -68,7 +69,9 @@ class ZipWriteHandle {
 
   void* get() const { return handle_.get(); }
   explicit operator bool() const { return static_cast<bool>(handle_); }
-  bool close() { return handle_.close(); }
+  // Writes the central directory and the end records, the 64-bit ones too
+  // wherever the 16- and 32-bit fields cannot hold the archive's figures.
+  bool close();
   // ENOSPC for a full disk, and so on; 0 when every write went through.
   int writeError() const;
 
@@ -76,6 +79,29 @@ class ZipWriteHandle {
   std::unique_ptr<ZipWriteIo> io_;  // outlives the handle, which writes through it
   MinizipHandle<closeZipForWriting> handle_;
 };
+
+// Where an archive's central directory lies and how many entries it counts,
+// as its end records tell.
+struct DirectoryExtent {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  std::uint64_t entries = 0;
+  // Where the end record (the 32-bit one) starts.
+  std::uint64_t endRecord = 0;
+  // Bytes before the archive proper (a program an archive was appended to):
+  // the offsets the records give count from there.
+  std::uint64_t prefix = 0;
+  // The 16-bit count is full (0xFFFF) and no 64-bit end record gives the
+  // true one: only the directory's own bytes tell how many entries it holds.
+  bool countCut = false;
+};
+// The end records of the archive at path; a failure when it has none that
+// lie within the file.
+fd::Expected<DirectoryExtent> readDirectoryExtent(const std::filesystem::path& path);
+
+// Reads count bytes at the given position: 0, or why not (EIO for a file
+// that ends before them).
+int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at);
 
 // Creates (or truncates) a zip for writing. A failure carries the error
 // number the file was refused with.

@@ -1,17 +1,18 @@
 #pragma once
-// Bounds on what one extraction may produce. An archive is judged by its
-// central directory before anything is written, and every entry is held to
-// the size it declares while it streams, so a lying directory gains nothing.
+// Bounds on what one extraction may produce, taken from what the archive
+// itself can hold. An archive is judged by its central directory before
+// anything is written, and every entry is held to the size it declares while
+// it streams, so a lying directory gains nothing.
 #include <cstddef>
 #include <cstdint>
 
 namespace ziplimits {
 
-// More entries than a 300-frame project with its tray and sounds needs many
-// times over; a directory claiming more is hostile or broken.
-inline constexpr std::uint64_t kMaxEntryCount = 20000;
-// All entries together may never expand beyond this.
-inline constexpr std::uint64_t kMaxTotalBytes = 4ull << 30;
+// A directory record's fixed part, before its name, extra field and comment.
+inline constexpr std::uint64_t kRecordFixedBytes = 46;
+// The least a record takes: a name of one byte. A count of entries the
+// directory has no room for is a lie.
+inline constexpr std::uint64_t kMinRecordBytes = kRecordFixedBytes + 1;
 // Below this total no ratio is asked for: small packages of silence or blank
 // layers compress extremely well and are still harmless.
 inline constexpr std::uint64_t kRatioFreeBytes = 256ull << 20;
@@ -24,10 +25,13 @@ inline constexpr std::size_t kChunkBytes = 64 * 1024;
 
 // The expanded total allowed for an archive file of the given size.
 constexpr std::uint64_t extractionBudget(std::uint64_t archiveBytes) {
+  constexpr std::uint64_t kMost = ~std::uint64_t{0};
   const std::uint64_t byRatio =
-      archiveBytes > kMaxTotalBytes / kMaxExpansionRatio ? kMaxTotalBytes : archiveBytes * kMaxExpansionRatio;
-  const std::uint64_t budget = byRatio > kRatioFreeBytes ? byRatio : kRatioFreeBytes;
-  return budget < kMaxTotalBytes ? budget : kMaxTotalBytes;
+      archiveBytes > kMost / kMaxExpansionRatio ? kMost : archiveBytes * kMaxExpansionRatio;
+  return byRatio > kRatioFreeBytes ? byRatio : kRatioFreeBytes;
 }
+
+// How many entries a directory of the given size can hold.
+constexpr std::uint64_t entryRoom(std::uint64_t directoryBytes) { return directoryBytes / kMinRecordBytes; }
 
 }  // namespace ziplimits

@@ -94,6 +94,10 @@ class ZipWrapper {
   // entry leaves no partial file and no later entry in place. An end asked
   // (fd::endAsked) stops it between two entries.
   bool UnzipFileTo(const std::filesystem::path& folder, bool overWrite);
+  // Judges the open archive's directory as UnzipFileTo does before it writes
+  // anything: NO, with the failure UnzipFileTo would give, when it would
+  // refuse the archive whole.
+  bool checkDirectory();
   std::vector<std::string> getZipFileContents();
   bool UnzipCloseFile();
 
@@ -116,7 +120,6 @@ class ZipWrapper {
   // One entry as the directory describes it, judged before extraction.
   struct EntryPlan {
     std::string name;
-    std::vector<std::string> components;
     bool isFolder = false;
     unsigned long flag = 0;
     int method = 0;
@@ -125,9 +128,8 @@ class ZipWrapper {
     std::uint32_t crc = 0;
     std::uint32_t dateField = 0;
     std::optional<std::int64_t> unixTime;
-    // Where the entry's directory record is (minizip's unz64_file_pos).
-    std::uint64_t directoryOffset = 0;
-    std::uint64_t entryNumber = 0;
+    // Where the entry's local header is in the archive file.
+    std::uint64_t localHeader = 0;
   };
 
  private:
