@@ -63,8 +63,8 @@ class PackageRoundTripTest : public testing_support::SandboxTest {
   }
 
   // A project of 5,001 frames (20,005 files) in a package of either format.
-  void roundTripLong(bool isUpgrade) {
-    ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), 5001, 0));
+  void roundTripLong(bool isUpgrade, int frames) {
+    ASSERT_TRUE(model_test::writeLongProject(projectFolder("Long"), frames, 0));
     const auto original = folderContents(projectFolder("Long"));
     ZipOperator op;
     ASSERT_TRUE(op.exportAndIsUpgradeVersion(*ProjectDataModel::initWithProjectName("Long"), isUpgrade))
@@ -292,7 +292,18 @@ TEST_F(PackageRoundTripTest, ExportedPackageOpensInUnzip) {
 // More files than an import once took (20,000): the package of a long
 // project is read by other zip tools, every entry listed and tested, and
 // import brings it back whole.
-TEST_F(PackageRoundTripTest, ALongProjectComesBackWholeAsZt2) { roundTripLong(true); }
-TEST_F(PackageRoundTripTest, ALongProjectComesBackWholeAsZt) { roundTripLong(false); }
+TEST_F(PackageRoundTripTest, ALongProjectComesBackWholeAsZt2) { roundTripLong(true, 5001); }
+TEST_F(PackageRoundTripTest, ALongProjectComesBackWholeAsZt) { roundTripLong(false, 5001); }
+// More files than the end record's 16-bit count holds (68,001): the count
+// must travel in the 64-bit end record, which other zip tools look for.
+TEST_F(PackageRoundTripTest, AProjectOfMoreFilesThanA16BitCountComesBackWholeAsZt2) { roundTripLong(true, 17000); }
+TEST_F(PackageRoundTripTest, AProjectOfMoreFilesThanA16BitCountComesBackWholeAsZt) {
+#if defined(__SANITIZE_ADDRESS__)
+  // Redrawing 34,000 pictures takes minutes there; the count is the same
+  // record as the current format's, held above.
+  GTEST_SKIP() << "too slow under the sanitizers";
+#endif
+  roundTripLong(false, 17000);
+}
 
 }  // namespace
