@@ -544,7 +544,11 @@ void FileManagerView::setBusy(bool busy) {
 
 bool FileManagerView::createProject() {
   ZTDataModel& model = ZTDataModel::sharedInstance();
-  if (mode_ != Mode::None || holdsOpenProject() || !model.createProject(kNewProjectName, std::nullopt)) return false;
+  if (mode_ != Mode::None || holdsOpenProject()) return false;
+  if (!model.createProject(kNewProjectName, std::nullopt)) {
+    tell("New", fd::filled("A new project could not be made: %@.", {model.lastError()}));
+    return false;
+  }
   model.saveData();
   projsView_->reloadProjects(model.curProjectName());
   return true;

@@ -467,10 +467,22 @@ bool ZTDataModel::createProject(const std::string& name, const std::optional<std
   // Free of every folder too: a folder no list names holds a project of its
   // own, which a new one must neither open nor write into.
   const std::string unique = freeProjectName(name);
-  std::vector<std::string> names = projectsNameArray_;
+  const std::vector<std::string> before = projectsNameArray_;
+  const std::string currentBefore = curProjectName_;
+  std::vector<std::string> names = before;
   names.push_back(unique);
   setProjectsNameArray(std::move(names));
   setCurProjectName(unique);
+  // Listed on disk before anything is drawn in it: a project the stored list
+  // does not name is never found again once the program ends. Only the last
+  // project's delete, whose empty list makes the start make one again, goes
+  // on all the same, since the desk needs a project.
+  if (!fd::UserDefaults::standard().synchronize() && !before.empty()) {
+    setProjectsNameArray(before);
+    setCurProjectName(currentBefore);
+    setLastError(kListNotWrittenReason);
+    return false;
+  }
   if (prjDataModel_) {
     prjDataModel_->setCurProjectName(unique);
   } else {

@@ -53,7 +53,9 @@ class ZTDataModel : public SoundMergerDelegate {
 
   // --- projects
   // Lists a new, empty project under a name no project and no folder has
-  // (freeProjectName) and makes it current; nothing is saved.
+  // (freeProjectName) and makes it current, the list stored first; false,
+  // lastError() saying why, with nothing changed when the list cannot be
+  // stored. The project itself is not saved.
   bool createProject(const std::string& name, const std::optional<std::string>& description);
   // Stores the list without the project before its folder goes (moved aside
   // into a hidden folder the start sweeps, then emptied off the calling

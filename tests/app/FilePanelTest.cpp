@@ -1022,7 +1022,7 @@ TEST_F(FilePanelTest, ADeleteWhoseListCannotBeWrittenIsToldAndDeletesNothing) {
 // its project in a folder that no list on disk named, hidden from the next
 // start on; a rename left the folder under a name the list did not know.
 // Each is refused in words and the sandbox is as it was.
-TEST_F(FilePanelTest, ADuplicateImportOrRenameWhoseListCannotBeWrittenIsToldAndChangesNothing) {
+TEST_F(FilePanelTest, ADuplicateImportRenameOrNewWhoseListCannotBeWrittenIsToldAndChangesNothing) {
   start();
   FileManagerView* panel = openPanelWithWalkPacked();
   ASSERT_NE(panel, nullptr);
@@ -1046,6 +1046,7 @@ TEST_F(FilePanelTest, ADuplicateImportOrRenameWhoseListCannotBeWrittenIsToldAndC
          tapView(panel->importButton());
        },
        "\u201cWalk.zt2\u201d could not be imported"},
+      {"New", [&] { tapView(panel->newButton()); }, "A new project could not be made"},
   };
   for (const auto& [title, act, opening] : actions) {
     SCOPED_TRACE(title);
@@ -1062,6 +1063,7 @@ TEST_F(FilePanelTest, ADuplicateImportOrRenameWhoseListCannotBeWrittenIsToldAndC
     EXPECT_TRUE(snapshotTree(root()) == before) << "something was left behind";
     EXPECT_EQ(model().projectsNameArray(), listed);
     EXPECT_EQ(panel->projsView()->projectNames(), listed);
+    EXPECT_EQ(model().curProjectName(), "test");
   }
 }
 
