@@ -60,7 +60,9 @@ TEST_F(ClipLoadTest, ARefusedLoadIsToldOnTheMainLoopAndEndsSilently) {
   auto clip = media::ClipPlayer::load(file, [&](const fd::Status& s) { told = s.error(); });
   clip->setFinishHandler([&] { ++finished; });
   clip->setNumberOfLoops(-1);
-  ASSERT_TRUE(clip->play());
+  // The decode may refuse the file before play() is asked (on a busy
+  // machine it does) or after: either way nothing is heard and no end told.
+  clip->play();
   media::ClipPlayer::waitForLoads();
   EXPECT_NE(told.find("\"one-hertz.wav\" has a sample rate of 1 Hz"), std::string::npos) << told;
   for (float s : render(1000)) ASSERT_EQ(s, 0.0f);
