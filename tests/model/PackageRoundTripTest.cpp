@@ -74,7 +74,9 @@ class PackageRoundTripTest : public testing_support::SandboxTest {
       EXPECT_EQ(run("/usr/bin/unzip -l " + package), 0);
       EXPECT_EQ(run("/usr/bin/unzip -tq -P " + password + " " + package), 0);
     }
-    if (toolAvailable("/usr/bin/python3")) EXPECT_EQ(run(pythonReads(package, password, original.size())), 0);
+    if (toolAvailable("/usr/bin/python3")) {
+      EXPECT_EQ(run(pythonReads(package, password, original.size())), 0);
+    }
     ASSERT_TRUE(op.import("Long", projectFolder("Imported"), isUpgrade)) << op.lastError();
     const auto back = folderContents(projectFolder("Imported"));
     // The older layout draws every frame's pictures anew.

@@ -102,7 +102,9 @@ TEST_F(ZipInteropTest, ArchivesOfMoreEntriesThanA16BitCountReadEverywhere) {
   ASSERT_TRUE(zip.CloseZipFile2());
   EXPECT_EQ(run("/usr/bin/unzip -l " + quoted(zipPath)), 0);
   EXPECT_EQ(run("/usr/bin/unzip -tq -P " + std::string(kPassword) + " " + quoted(zipPath)), 0);
-  if (toolAvailable("/usr/bin/python3")) EXPECT_EQ(run(pythonReads(quoted(zipPath), kPassword, kEntries)), 0);
+  if (toolAvailable("/usr/bin/python3")) {
+    EXPECT_EQ(run(pythonReads(quoted(zipPath), kPassword, kEntries)), 0);
+  }
   ASSERT_TRUE(zip.UnzipOpenFile(zipPath, kPassword));
   EXPECT_EQ(zip.getZipFileContents().size(), kEntries);
 }

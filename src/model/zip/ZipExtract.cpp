@@ -64,15 +64,10 @@ std::optional<std::int64_t> extendedModificationTime(const unsigned char* extra,
 constexpr unsigned kZip64ExtraId = 0x0001;
 constexpr std::uint64_t kZip64Marker = 0xFFFFFFFFu;
 constexpr std::uint64_t kDiskMarker = 0xFFFFu;
-constexpr std::uint32_t kRecordSignature = 0x02014b50;
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::size_t kLocalHeaderBytes = 30;
-
-std::uint64_t little(const unsigned char* at, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | at[i];
-  return v;
-}
+using zipio::kRecordSignature;
+using zipio::little;
 
 // An entry's sizes and where its local header is, from its directory record
 // (the fixed part) and extra field; false when a field is marked as 64-bit
@@ -308,17 +303,6 @@ class RawEntry {
   RawEntry(const RawEntry&) = delete;
   RawEntry& operator=(const RawEntry&) = delete;
   bool isOpen() const { return open_; }
-  // Reads up to count stored bytes; negative on a read failure.
-  int read(unsigned char* into, std::size_t count) { return unzReadCurrentFile(unz_, into, static_cast<unsigned>(count)); }
-  bool readExactly(unsigned char* into, std::size_t count) {
-    while (count > 0) {
-      const int n = read(into, count);
-      if (n <= 0) return false;
-      into += n;
-      count -= static_cast<std::size_t>(n);
-    }
-    return true;
-  }
 
  private:
   unzFile unz_;

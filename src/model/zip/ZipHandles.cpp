@@ -85,7 +85,6 @@ namespace {
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint32_t kEnd64Signature = 0x06064b50;
 constexpr std::uint32_t kLocatorSignature = 0x07064b50;
-constexpr std::uint32_t kRecordSignature = 0x02014b50;
 constexpr std::size_t kEndBytes = 22;
 constexpr std::size_t kEnd64Bytes = 56;
 constexpr std::size_t kLocatorBytes = 20;
@@ -94,12 +93,6 @@ constexpr std::uint64_t kCutCount = 0xFFFF;
 // Version 4.5 of the format brought the 64-bit records.
 constexpr std::uint64_t kVersion64 = 45;
 
-std::uint64_t little(const unsigned char* at, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | at[i];
-  return v;
-}
-
 void putLittle(std::vector<unsigned char>& into, std::uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) into.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
@@ -107,6 +100,12 @@ void putLittle(std::vector<unsigned char>& into, std::uint64_t v, int bytes) {
 std::string reasonOf(int error) { return std::error_code(error, std::generic_category()).message(); }
 
 }  // namespace
+
+std::uint64_t little(const unsigned char* at, int bytes) {
+  std::uint64_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | at[i];
+  return v;
+}
 
 int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at) {
   while (count > 0) {

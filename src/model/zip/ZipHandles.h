@@ -102,6 +102,11 @@ fd::Expected<DirectoryExtent> readDirectoryExtent(const std::filesystem::path& p
 // Reads count bytes at the given position: 0, or why not (EIO for a file
 // that ends before them).
 int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at);
+// The unsigned number of `bytes` bytes at `at`, least significant first, as
+// every field of the format is stored.
+std::uint64_t little(const unsigned char* at, int bytes);
+// A central directory record begins with it.
+inline constexpr std::uint32_t kRecordSignature = 0x02014b50;
 
 // Creates (or truncates) a zip for writing. A failure carries the error
 // number the file was refused with.
