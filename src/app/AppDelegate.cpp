@@ -188,19 +188,26 @@ AppDelegate::Saved AppDelegate::saveModel() {
 
 void AppDelegate::didEnterBackground(ui::Application&) { saveModel(); }
 
-namespace {
-
-// Why the open project's list is not on disk, when the disk refused it; a
-// list refused as too large was told when it was refused, and staying open
-// would not let it be written.
-std::optional<ProjectNotice> listTheDiskRefused() {
+std::optional<ProjectNotice> listTheDiskRefuses() {
   const std::shared_ptr<ProjectDataModel>& project = ZTDataModel::sharedInstance().prjDataModel();
-  std::optional<ProjectNotice> unsaved = project ? project->unsavedList() : std::nullopt;
+  if (!project) return std::nullopt;
+  project->saveData();
+  std::optional<ProjectNotice> unsaved = project->unsavedList();
+  // A list refused as too large was told when it was refused, and staying
+  // open would not let it be written.
   if (unsaved && unsaved->kind != ProjectNotice::Kind::ListNotWritten) return std::nullopt;
   return unsaved;
 }
 
-}  // namespace
+std::string keptOpenInWords(const ProjectNotice& refused, bool closing) {
+  const bool room = roomMendsIt(refused.error);
+  const std::string remedy = closing ? fd::Localized(room ? "free some space, then close it again"
+                                                          : "close it again once that is mended")
+                                     : fd::Localized(room ? "free some space, then try again"
+                                                          : "try again once that is mended");
+  return fd::filled("The project \u201c%@\u201d could not be saved: %@. It stays open until it can be saved: %@.",
+                    {refused.project, refused.reason, remedy});
+}
 
 bool AppDelegate::holdsQuit() const {
   const std::shared_ptr<ui::AlertView> up = quitHeldAlert_.lock();
@@ -215,19 +222,12 @@ bool AppDelegate::shouldTerminate(ui::Application&) {
   // So is the project's list, which alone holds what the page does not (a
   // layer shown or hidden, a sound's tag, pages added or moved).
   ProjectDataModel::waitForImageWrites();
-  if (const std::shared_ptr<ProjectDataModel>& project = ZTDataModel::sharedInstance().prjDataModel())
-    project->saveData();
-  const std::optional<ProjectNotice> refused = listTheDiskRefused();
+  const std::optional<ProjectNotice> refused = listTheDiskRefuses();
   if (!refused) return true;
   if (holdsQuit()) return false;
-  const std::string remedy = roomMendsIt(refused->error)
-                                 ? fd::Localized("free some space, then close it again")
-                                 : fd::Localized("close it again once that is mended");
-  std::shared_ptr<ui::AlertView> alert = ui::AlertView::make(
-      fd::Localized("Project not saved"),
-      fd::filled("The project \u201c%@\u201d could not be saved: %@. It stays open until it can be saved: %@.",
-                 {refused->project, refused->reason, remedy}),
-      nullptr, fd::Localized("OK"));
+  std::shared_ptr<ui::AlertView> alert = ui::AlertView::make(fd::Localized("Project not saved"),
+                                                             keptOpenInWords(*refused, true), nullptr,
+                                                             fd::Localized("OK"));
   alert->show();
   quitHeldAlert_ = alert;
   return false;

@@ -10,12 +10,22 @@
 // which page or project was lost and why, and sets the exit status
 // kPageNotSavedExitStatus.
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "model/ProjectNotice.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
 
 class ZTLoadingViewController;
+
+// The open project's list, tried once more, when the disk still refuses it;
+// none when it is stored or was refused as too large.
+std::optional<ProjectNotice> listTheDiskRefuses();
+// Why the open project stays open for that, and what mends it: closing the
+// window again, or trying again (`closing` false).
+std::string keptOpenInWords(const ProjectNotice& refused, bool closing);
 
 class AppDelegate : public ui::ApplicationDelegate {
  public:

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/AppDelegate.h"
 #include "app/FileManagerView.h"
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
@@ -213,16 +214,9 @@ bool FileManagerView::holdsOpenProject() {
   if (!project || !project->unsavedList()) return false;
   // The list holds what the pages do not (a layer shown or hidden, a sound's
   // tag, pages added or moved): it is tried once more before it is given up.
-  project->saveData();
-  const std::optional<ProjectNotice> refused = project->unsavedList();
-  // A list refused as too large was told when it was refused, and would not
-  // be written however long the project stayed open.
-  if (!refused || refused->kind != ProjectNotice::Kind::ListNotWritten) return false;
-  const std::string remedy = roomMendsIt(refused->error) ? fd::Localized("free some space, then try again")
-                                                         : fd::Localized("try again once that is mended");
-  tell("Project not saved",
-       filled("The project \u201c%@\u201d could not be saved: %@. It stays open until it can be saved: %@.",
-              {refused->project, refused->reason, remedy}));
+  const std::optional<ProjectNotice> refused = listTheDiskRefuses();
+  if (!refused) return false;
+  tell("Project not saved", keptOpenInWords(*refused, false));
   return true;
 }
 
