@@ -26,16 +26,6 @@ constexpr const char* kListName = "pages";
 // The names are written in pieces of about this size.
 constexpr std::size_t kWriteSize = 64 * 1024;
 
-bool writeAll(int file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(file, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // The target folder's name, from the list's first line; nullopt when the
 // kill cut it short.
 std::optional<std::string> readTarget(std::istream& in) {
@@ -100,13 +90,13 @@ CombineJournal::CombineJournal(const fs::path& targetFolder)
       ::open((folder_.path() / kListName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   const std::string name = targetFolder.filename().string();
   const std::string head = std::to_string(name.size()) + ":" + name + "\n";
-  if (file.get() >= 0 && writeAll(file.get(), head)) file_ = std::move(file);
+  if (file.get() >= 0 && fd::files::writeAll(file.get(), head.data(), head.size())) file_ = std::move(file);
 }
 
 bool CombineJournal::write(std::string_view bytes) const {
   // A writer of its own: the tests' full disk is asked here too.
   if (fd::files::injectedWriteError(folder_.path() / kListName) != 0) return false;
-  return writeAll(file_.get(), bytes);
+  return fd::files::writeAll(file_.get(), bytes.data(), bytes.size());
 }
 
 CombineJournal::~CombineJournal() {

@@ -99,17 +99,8 @@ bool writeQuickPNG(const fs::path& path, const gfx::Image& picture) {
   if (!bytes || fd::files::injectedWriteError(path) != 0) return false;
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
   fd::files::UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (out.get() < 0) return false;
-  const std::uint8_t* at = bytes->data();
-  std::size_t left = bytes->size();
-  while (left > 0) {
-    const ssize_t n = ::write(out.get(), at, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return ::close(out.release()) == 0;
+  return out.get() >= 0 && fd::files::writeAll(out.get(), bytes->data(), bytes->size()) &&
+         ::close(out.release()) == 0;
 }
 
 // Each layer drawn over the whole snapshot; a layer without a readable file

@@ -20,6 +20,7 @@
 #include "model/zip/ZipLimits.h"
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/StopRequest.h"
 
@@ -102,19 +103,6 @@ bool readRecordFields(const unsigned char* record, const unsigned char* extra, s
     at += length;
   }
   return false;
-}
-
-bool writeAll(int fd, const unsigned char* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += n;
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 void setModificationTime(const fs::path& path, std::int64_t seconds) {
@@ -378,7 +366,7 @@ struct Sink {
     }
     crc = crc32(crc, bytes, static_cast<uInt>(count));
     written += count;
-    if (!writeAll(fd, bytes, count)) {
+    if (!fd::files::writeAll(fd, bytes, count)) {
       writeFailed = true;
       writeError = errno;
       return false;

@@ -31,20 +31,6 @@ bool pathTaken(const fs::path& p) {
   return fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec;
 }
 
-bool writeAll(int fd, const void* bytes, std::size_t size) {
-  const auto* p = static_cast<const char*>(bytes);
-  while (size > 0) {
-    ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // The injected failure of tests; read under its mutex only while armed.
 struct WriteFault {
   std::atomic<bool> armed{false};
@@ -140,6 +126,21 @@ void syncDirectory(const fs::path& dir) {
 }
 
 }  // namespace
+
+bool writeAll(int fd, const void* bytes, std::size_t size) {
+  const auto* p = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 bool exists(const fs::path& p) {
   std::error_code ec;

@@ -58,6 +58,9 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
+// Writes every byte, going on after a signal or a short write; false, errno
+// saying why (EIO for a write that took nothing), at the first refusal.
+bool writeAll(int fd, const void* bytes, std::size_t size);
 
 // Renames a file or folder to a name that must be free, never over anything
 // there, not even a file that appears meanwhile: 0 when it moved, EEXIST when
