@@ -74,8 +74,25 @@ std::string storedListAsTold(ProjectNotice::StoredList held) {
     case Held::OtherValue: return fd::Localized("a value of another kind where the list of projects belongs");
     case Held::Empty: return fd::Localized("an empty list of projects");
     case Held::Unusable: return fd::Localized("a list of projects with no name that can be used");
+    case Held::Absent: return fd::Localized("a list naming only projects that have no folder");
   }
   return {};
+}
+
+// The folders left unlisted, each by its name and why no list can name it.
+std::string unlistedInWords(const ProjectNotice& notice) {
+  std::string words;
+  for (const ProjectNotice::UnlistedFolder& folder : notice.unlisted) {
+    if (!words.empty()) words += ' ';
+    words += fd::filled("The name of the folder \u201c%@\u201d cannot be listed: %@; the folder stays unlisted.",
+                        {fd::oneLine(folder.shown), folder.reason});
+  }
+  if (notice.unlistedCount > notice.unlisted.size()) {
+    words += ' ';
+    words += fd::filled("%@ more folders stay unlisted, their names holding what a list cannot keep.",
+                        {std::to_string(notice.unlistedCount - notice.unlisted.size())});
+  }
+  return words;
 }
 
 // The alert for what the model did to a project on its own.
@@ -117,8 +134,13 @@ void showProjectNotice(const ProjectNotice& notice) {
                     : fd::filled("The preferences hold %@, while the projects folder holds %@ projects; they are listed "
                                  "again.",
                                  {held, std::to_string(notice.count)});
+      if (notice.unlistedCount > 0) message += ' ' + unlistedInWords(notice);
       break;
     }
+    case ProjectNotice::Kind::FoldersLeftUnlisted:
+      title = fd::Localized("Folders left unlisted");
+      message = unlistedInWords(notice);
+      break;
   }
   ui::AlertView::make(title, message, nullptr, fd::Localized("OK"))->show();
 }

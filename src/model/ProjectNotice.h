@@ -2,9 +2,9 @@
 // What the model did to a project on its own that the user must hear of: a
 // project's list it would not write (it would not be read again) or that the
 // disk refused, a project's background it mended at start, and projects it
-// listed again at start because the preferences named none of them. The model
-// only says it; the application tells it in words, over whatever is on
-// screen.
+// listed again at start because the preferences named none of them (and the
+// folders it could not list). The model only says it; the application tells
+// it in words, over whatever is on screen.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -19,11 +19,20 @@ struct ProjectNotice {
     ListNotWritten,      // the disk refused the list, `reason` in words; the list on disk is the last one saved
     BackgroundRestored,  // the project's copy of `background` was taken again from the backgrounds
     BackgroundDropped,   // `background` has no picture left anywhere: the project now has none
-    ProjectsListedAgain,  // the `count` project folders found are listed again (`project`: the first of them)
+    ProjectsListedAgain,  // the `count` project folders found are listed again (`project`: the first of them),
+                          // those in `unlisted` left out
+    FoldersLeftUnlisted,  // the folders in `unlisted` stay out of the projects listed again from an unreadable
+                          // file, or out of a list made afresh
   };
   // What the preferences held where the project list belongs, for
-  // ProjectsListedAgain.
-  enum class StoredList { Missing, Text, Dictionary, OtherValue, Empty, Unusable };
+  // ProjectsListedAgain (Absent: names of projects none of which has a folder).
+  enum class StoredList { Missing, Text, Dictionary, OtherValue, Empty, Unusable, Absent };
+  // A folder of the projects folder that no list can name: its name as shown
+  // (what a list cannot keep as U+FFFD) and why, in words.
+  struct UnlistedFolder {
+    std::string shown;
+    std::string reason;
+  };
   Kind kind = Kind::ListNotSaved;
   std::string project;
   std::string background;
@@ -31,6 +40,9 @@ struct ProjectNotice {
   int error = 0;  // the system's error number of a write the disk refused
   StoredList storedList = StoredList::Missing;
   std::size_t count = 0;
+  // The first few folders left unlisted, and how many there are in all.
+  std::vector<UnlistedFolder> unlisted{};
+  std::size_t unlistedCount = 0;
 };
 
 // Every notice goes to the handler on the thread that made it; notices made

@@ -8,6 +8,7 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "model/CombineJournal.h"
@@ -21,6 +22,7 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/StopRequest.h"
+#include "platform/foundation/Unicode.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace fs = std::filesystem;
@@ -149,20 +151,6 @@ std::unique_ptr<ZTDataModel>& sharedSlot() {
   return *model;
 }
 
-// The stored names that can be used: strings that are plain path components,
-// each once (the first time it is listed).
-std::vector<std::string> projectNamesFromValue(const fd::Value& v) {
-  std::vector<std::string> names;
-  std::unordered_set<std::string_view> listed;
-  if (const fd::Array* a = v.array()) {
-    for (const fd::Value& item : *a) {
-      const std::string* s = item.string();
-      if (s != nullptr && isPlainPathComponent(*s) && listed.insert(*s).second) names.push_back(*s);
-    }
-  }
-  return names;
-}
-
 std::vector<std::string> stringsFromValue(const fd::Value& v) {
   std::vector<std::string> out;
   if (const fd::Array* a = v.array()) {
@@ -185,18 +173,110 @@ bool isListableFolder(const fs::path& projects, const std::string& name) {
          fs::is_directory(fs::symlink_status(projects / name, ec));
 }
 
+// The stored names that can be used, each once (the first time it is
+// listed): a name a project may be given, or that of a project folder there
+// (older versions gave names up to the file system's 255 bytes). A name past
+// a project name's bytes with no folder names nothing the program made, and
+// would open a project too long-named for the names built from it.
+std::vector<std::string> projectNamesFromValue(const fd::Value& v, const fs::path& projects) {
+  std::vector<std::string> names;
+  std::unordered_set<std::string_view> listed;
+  if (const fd::Array* a = v.array()) {
+    for (const fd::Value& item : *a) {
+      const std::string* s = item.string();
+      if (s != nullptr && (isValidProjectName(*s) || isListableFolder(projects, *s)) && listed.insert(*s).second)
+        names.push_back(*s);
+    }
+  }
+  return names;
+}
+
 // What the preferences hold where the project list belongs, when it names
-// no project.
-ProjectNotice::StoredList storedListKind(const fd::Value& v) {
+// no project (`absent`: it names projects, none of which has a folder).
+ProjectNotice::StoredList storedListKind(const fd::Value& v, bool absent) {
   using Kind = ProjectNotice::StoredList;
   if (v.isNull()) return Kind::Missing;
   if (v.isString()) return Kind::Text;
   if (v.isDictionary()) return Kind::Dictionary;
   if (!v.isArray()) return Kind::OtherValue;
+  if (absent) return Kind::Absent;
   return v.array()->empty() ? Kind::Empty : Kind::Unusable;
 }
 
+// A folder's name as the user is shown it: each character a list cannot keep
+// (a control character, U+FFFE, U+FFFF, a byte that begins none) as U+FFFD.
+std::string shownName(std::string_view name) {
+  std::string shown;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    std::size_t length = c < 0x80 ? 1 : fd::plistcheck::carriedWideAt(name, i);
+    if (c < 0x80 ? c >= 0x20 || c == '\t' || c == '\n' || c == '\r' : length > 0) {
+      shown.append(name.substr(i, length));
+    } else {
+      shown += "\uFFFD";
+      // A noncharacter is good UTF-8: one mark for its three bytes.
+      length = name.substr(i).starts_with("\xEF\xBF") && i + 2 < name.size() &&
+                       (static_cast<unsigned char>(name[i + 2]) & 0xFE) == 0xBE
+                   ? 3
+                   : 1;
+    }
+    i += length;
+  }
+  return shown;
+}
+
 }  // namespace
+
+// The project folders found at start, in the order of their names: those a
+// list may name, and the first few of those whose names no list can keep.
+class ZTDataModel::FoldersFound {
+ public:
+  static constexpr std::size_t kUnlistedNamed = 5;
+
+  explicit FoldersFound(const fs::path& projects) {
+    for (std::string& name : fd::files::contentsOfDirectory(projects)) {
+      if (isListableFolder(projects, name)) {
+        names_.push_back(std::move(name));
+        continue;
+      }
+      std::error_code ec;
+      if (!isPlainPathComponent(name) || name.starts_with('.') ||
+          !fs::is_directory(fs::symlink_status(projects / name, ec)))
+        continue;
+      if (const std::optional<fd::plistcheck::Uncarried> held = fd::plistcheck::uncarriedIn(name)) {
+        if (unlisted_.size() < kUnlistedNamed)
+          unlisted_.push_back({shownName(name), fd::plistcheck::uncarriedText(*held)});
+        ++unlistedCount_;
+      }
+    }
+    exact_.insert(names_.begin(), names_.end());
+  }
+
+  const std::vector<std::string>& names() const { return names_; }
+  const std::vector<ProjectNotice::UnlistedFolder>& unlisted() const { return unlisted_; }
+  std::size_t unlistedCount() const { return unlistedCount_; }
+
+  // The folder a stored name stands for: the one of that name, else the one
+  // whose name is the same in composed form (a list written where names are
+  // kept decomposed names "Café" as "Cafe" and a combining accent).
+  std::optional<std::string> folderOf(const std::string& name) {
+    if (exact_.contains(name)) return name;
+    if (names_.empty()) return std::nullopt;
+    if (composed_.empty()) {
+      for (const std::string& folder : names_) composed_.emplace(fd::composedForm(folder), folder);
+    }
+    const auto it = composed_.find(fd::composedForm(name));
+    if (it == composed_.end()) return std::nullopt;
+    return it->second;
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::unordered_set<std::string> exact_;
+  std::unordered_map<std::string, std::string> composed_;  // made at the first name no folder has
+  std::vector<ProjectNotice::UnlistedFolder> unlisted_;
+  std::size_t unlistedCount_ = 0;
+};
 
 ZTDataModel& ZTDataModel::sharedInstance() {
   std::lock_guard lock(sharedMutex());
@@ -243,7 +323,7 @@ bool ZTDataModel::sweepStagingFolders(const fs::path& projects, const std::vecto
   // goes, unless still listed (deletedProjectGoes).
   const fd::UserDefaults& defaults = fd::UserDefaults::standard();
   const fd::Value stored = defaults.objectForKey(kProjectsNameArrayKey);
-  const std::vector<std::string> listed = projectNamesFromValue(stored);
+  const std::vector<std::string> listed = projectNamesFromValue(stored, projects);
   // A list of another kind, or of names none can use, is lost as an
   // unreadable one is: the start lists the folders again. An empty one was
   // stored by the delete of the last project, killed before the default
@@ -321,35 +401,42 @@ void ZTDataModel::openCurrentProject() {
   fd::UserDefaults::standard().synchronize();
 }
 
-std::vector<std::string> ZTDataModel::projectsOnDisk(std::string* newest) {
+void ZTDataModel::listProjectsAgain(const fd::Value& stored, bool absent, bool damaged, FoldersFound& found) {
+  ProjectNotice unlisted{ProjectNotice::Kind::FoldersLeftUnlisted, {}, {}, {}};
+  unlisted.unlisted = found.unlisted();
+  unlisted.unlistedCount = found.unlistedCount();
+  if (found.names().empty()) {
+    if (unlisted.unlistedCount > 0) tellProjectNotice(unlisted);
+    return;
+  }
+  // The one written last opens when the current one is not among them.
   const fs::path projects = fd::paths::library() / "Projects";
-  std::vector<std::string> names;
-  fs::file_time_type newestTime{};
-  for (const std::string& name : fd::files::contentsOfDirectory(projects)) {
+  std::string newest = found.names().front();
+  fs::file_time_type newestTime = fs::file_time_type::min();
+  for (const std::string& name : found.names()) {
     std::error_code ec;
-    if (!isListableFolder(projects, name)) continue;
-    names.push_back(name);
     const fs::file_time_type written = fs::last_write_time(projects / name / projectplist::kFileName, ec);
-    if (!ec && newest != nullptr && (newest->empty() || written > newestTime)) {
-      *newest = name;
+    if (!ec && written > newestTime) {
+      newest = name;
       newestTime = written;
     }
   }
-  return names;
-}
-
-void ZTDataModel::listProjectsAgain(const fd::Value& stored, bool damaged) {
-  std::string newest;
-  std::vector<std::string> found = projectsOnDisk(&newest);
-  if (found.empty()) return;
-  ProjectNotice notice{ProjectNotice::Kind::ProjectsListedAgain, found.front(), {}, {}};
-  notice.storedList = storedListKind(stored);
-  notice.count = found.size();
-  const bool keepCurrent = std::find(found.begin(), found.end(), curProjectName_) != found.end();
-  setProjectsNameArray(std::move(found));
-  if (!keepCurrent) setCurProjectName(newest.empty() ? projectsNameArray_.front() : newest);
+  ProjectNotice notice = unlisted;
+  notice.kind = ProjectNotice::Kind::ProjectsListedAgain;
+  notice.project = found.names().front();
+  notice.storedList = storedListKind(stored, absent);
+  notice.count = found.names().size();
+  const bool keepCurrent = found.folderOf(curProjectName_) == curProjectName_;
+  setProjectsNameArray(found.names());
+  if (!keepCurrent) setCurProjectName(newest);
   fd::UserDefaults::standard().synchronize();
-  if (!damaged) tellProjectNotice(notice);
+  // An unreadable file is told as it is set aside, saying the projects are
+  // listed again; only those left out remain to be told.
+  if (!damaged) {
+    tellProjectNotice(notice);
+  } else if (unlisted.unlistedCount > 0) {
+    tellProjectNotice(unlisted);
+  }
 }
 
 bool ZTDataModel::readData() {
@@ -357,11 +444,37 @@ bool ZTDataModel::readData() {
   // list and current project stay as they are.
   if (!fd::files::createDirectory(audioFolderPath()) || !fd::files::createDirectory(backgroundPath())) return false;
   fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  const fs::path projects = fd::paths::library() / "Projects";
   const fd::Value storedList = defaults.objectForKey(kProjectsNameArrayKey);
-  projectsNameArray_ = projectNamesFromValue(storedList);
+  const std::vector<std::string> stored = projectNamesFromValue(storedList, projects);
+  FoldersFound found(projects);
+  // Each name takes the spelling of the folder it stands for, so that the
+  // project opened is the one on disk, not a new one beside it.
+  bool namesAFolder = false, respelled = false;
+  projectsNameArray_.clear();
+  projectsNameArray_.reserve(stored.size());
+  for (const std::string& name : stored) {
+    std::optional<std::string> folder = found.folderOf(name);
+    namesAFolder = namesAFolder || folder.has_value();
+    respelled = respelled || (folder && *folder != name);
+    projectsNameArray_.push_back(folder ? std::move(*folder) : name);
+  }
+  if (respelled) {
+    std::unordered_set<std::string> once;
+    std::erase_if(projectsNameArray_, [&](const std::string& name) { return !once.insert(name).second; });
+  }
   const fd::Value current = defaults.objectForKey(kCurProjectNameKey);
   curProjectName_ = current.string() != nullptr ? *current.string() : "";
-  if (projectsNameArray_.empty()) listProjectsAgain(storedList, defaults.startedFromDamagedFile());
+  if (const std::optional<std::string> folder = found.folderOf(curProjectName_); folder && *folder != curProjectName_)
+    setCurProjectName(*folder);
+  // A list naming none of the folders there hides every project: they are
+  // listed again, as for a list that is missing or unreadable.
+  if (!namesAFolder) {
+    listProjectsAgain(storedList, !stored.empty(), defaults.startedFromDamagedFile(), found);
+  } else if (respelled) {
+    setProjectsNameArray(projectsNameArray_);
+    defaults.synchronize();
+  }
   if (projectsNameArray_.empty()) {
     projectsNameArray_.push_back(kDefaultProjectName);
     setProjectsNameArray(projectsNameArray_);
@@ -371,7 +484,7 @@ bool ZTDataModel::readData() {
     // A current project no list names would be drawn in and never be found
     // again once another is opened: its folder is listed, and a name with no
     // folder gives way to the first project listed.
-    if (isListableFolder(fd::paths::library() / "Projects", curProjectName_)) {
+    if (isListableFolder(projects, curProjectName_)) {
       std::vector<std::string> names = projectsNameArray_;
       names.push_back(curProjectName_);
       setProjectsNameArray(std::move(names));

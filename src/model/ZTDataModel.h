@@ -173,15 +173,15 @@ class ZTDataModel : public SoundMergerDelegate {
 
  private:
   void openCurrentProject();
-  // The project folders under Library/Projects, sorted; `newest` gets the
-  // one whose Project.plist was written last.
-  static std::vector<std::string> projectsOnDisk(std::string* newest);
-  // The preferences name no project (`stored` is what they hold where the
-  // list belongs; `damaged`: they could not be read): every project folder is
-  // listed again and stored, the current project staying current when among
-  // them, else the one written last, and the user is told (an unreadable
-  // file is told as it is set aside). Nothing when no folder is found.
-  void listProjectsAgain(const fd::Value& stored, bool damaged);
+  class FoldersFound;
+  // The preferences name no project folder found (`stored` is what they
+  // hold where the list belongs; `absent`: names of projects, none of which
+  // has a folder; `damaged`: they could not be read): every project folder
+  // is listed again and stored, the current project staying current when
+  // among them, else the one written last, and the user is told (an
+  // unreadable file is told as it is set aside), with the folders no list can
+  // name. Nothing is listed when no folder is found.
+  void listProjectsAgain(const fd::Value& stored, bool absent, bool damaged, FoldersFound& found);
   // Whether each project folder the start's sweep listed leaves its
   // background in doubt (backgroundFilesInDoubt), in the order of the
   // folders' names.

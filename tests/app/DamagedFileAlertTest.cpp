@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -133,19 +134,62 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
 }
 
 // Preferences holding no usable project list hid the projects and said
-// nothing: an alert says what they held and how many projects are listed again.
+// nothing: an alert says what they held and how many projects are listed
+// again. A folder whose name no list can keep was left out while the alert
+// said the projects folder's projects were listed again: it is named, and
+// why, also when the preferences could not be read.
 TEST_F(DamagedFileAlertTest, ProjectsListedAgainAreToldWithTheirCount) {
-  savedForTheNextStart("Holiday");
-  fd::UserDefaults::standard().setObject("ProjectsNameArray", fd::Value("Holiday"));
-  ASSERT_TRUE(fd::UserDefaults::standard().synchronize());
-  fd::UserDefaults::resetStandardForTesting();
+  const std::string bell =
+      "The name of the folder \u201cBell\uFFFD\u201d cannot be listed: it holds the control character U+0007, which "
+      "a list cannot keep; the folder stays unlisted.";
+  struct Case {
+    fd::Value stored;  // null: the preferences are unreadable
+    bool bellFolder;
+    std::map<std::string, std::string> told;  // by title; an empty message is not looked at
+  };
+  const Case cases[] = {
+      {fd::Value("Holiday"),
+       false,
+       {{"Projects listed again",
+         "The preferences hold a text where the list of projects belongs, while the projects folder holds 2 "
+         "projects; they are listed again."}}},
+      {fd::Value(fd::Array{fd::Value("ghost1"), fd::Value("ghost2")}),
+       true,
+       {{"Projects listed again",
+         "The preferences hold a list naming only projects that have no folder, while the projects folder holds 2 "
+         "projects; they are listed again. " +
+             bell}}},
+      {fd::Value(), true, {{"Settings could not be read", ""}, {"Folders left unlisted", bell}}},
+  };
+  int run = 0;
+  for (const Case& c : cases) {
+    fd::paths::setHomeOverride(root() / std::to_string(++run));
+    SCOPED_TRACE(run);
+    ASSERT_TRUE(fd::paths::ensureSandbox());
+    const fs::path preferences = savedForTheNextStart("Holiday").preferences;
+    if (c.bellFolder) fs::create_directories(fd::paths::library() / "Projects" / "Bell\a");
+    if (c.stored.isNull()) {
+      garble(preferences);
+    } else {
+      fd::UserDefaults::standard().setObject("ProjectsNameArray", c.stored);
+      ASSERT_TRUE(fd::UserDefaults::standard().synchronize());
+      fd::UserDefaults::resetStandardForTesting();
+    }
 
-  const std::vector<ui::ButtonSheet*> alerts = alertsAfterLaunch();
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0]->title(), "Projects listed again");
-  EXPECT_EQ(alerts[0]->message(),
-            "The preferences hold a text where the list of projects belongs, while the projects folder holds 2 "
-            "projects; they are listed again.");
+    std::map<std::string, std::string> told;
+    for (ui::ButtonSheet* alert : alertsAfterLaunch())
+      told[alert->title()] = c.told.contains(alert->title()) && c.told.at(alert->title()).empty() ? ""
+                                                                                                   : alert->message();
+    EXPECT_EQ(told, c.told);
+    EXPECT_EQ(ZTDataModel::sharedInstance().projectsNameArray(), (std::vector<std::string>{"Holiday", "test"}));
+    for (std::size_t left = host->alerts().size(); left > 1; --left) {
+      ASSERT_TRUE(host->pressAlertButton(0));
+      host->runUntilIdle();
+    }
+    ASSERT_EQ(host->alerts().size(), 1u);
+    answerAndEnd(*host->alerts()[0]);
+  }
+  fd::paths::setHomeOverride(root());
 }
 
 // "Background mended" named backgrounds by the names they are stored under

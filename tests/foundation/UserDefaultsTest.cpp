@@ -1,15 +1,19 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <fcntl.h>
 
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "support/BinaryPlist.h"
+#include "support/ChildProcess.h"
 #include "support/ListBound.h"
 #include "support/Sandbox.h"
 
@@ -76,6 +80,36 @@ TEST_F(UserDefaultsTest, UnreadableFileStartsEmptyAndIsReplacedOnSynchronize) {
   d.setObject("x", 1);
   ASSERT_TRUE(d.synchronize());
   EXPECT_EQ((*fd::readPropertyList(path))["x"], Value(1));
+}
+
+// A kill while the preferences were written left ".flipdesk.plist.XXXXXX"
+// beside them for good. The next start removes it, and leaves the temp file
+// of a write still in flight and the temp files of other names.
+TEST_F(UserDefaultsTest, TheNextStartRemovesWhatAKilledWriteLeft) {
+  const std::filesystem::path folder = UserDefaults::standard().filePath().parent_path();
+  UserDefaults::standard().setObject("kept", 1);
+  ASSERT_TRUE(UserDefaults::standard().synchronize());
+  const testing_support::ChildResult child = testing_support::runInChild([] {
+    fd::armCrashPoint("file.atomic-write.renaming");
+    UserDefaults::standard().setObject("lost", 2);
+    UserDefaults::standard().synchronize();
+  });
+  ASSERT_TRUE(child.crashedAtPoint()) << child;
+  const auto temps = [&] {
+    std::vector<std::string> found;
+    for (const std::string& name : fd::files::contentsOfDirectory(folder))
+      if (!fd::files::atomicWriteTarget(name).empty()) found.push_back(name);
+    return found;
+  };
+  ASSERT_EQ(temps().size(), 1u);
+  const std::string inFlight = ".flipdesk.plist.Ab12Cd", other = ".limits.plist.Ab12Cd";
+  for (const std::string& name : {inFlight, other}) ASSERT_TRUE(fd::files::touchFile(folder / name).ok());
+  const fd::files::UniqueFd held(::open((folder / inFlight).c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
+
+  UserDefaults::resetStandardForTesting();
+  EXPECT_EQ(UserDefaults::standard().integerForKey("kept"), 1);
+  EXPECT_EQ(temps(), (std::vector<std::string>{inFlight, other}));
 }
 
 TEST_F(UserDefaultsTest, ConcurrentUseKeepsEveryKey) {

@@ -8,9 +8,11 @@
 #include <tuple>
 
 #include "model/ModelTestSupport.h"
+#include "model/ProjectNotice.h"
 #include "model/SafeName.h"
 #include "model/ZipTestSupport.h"
 #include "platform/foundation/CrashPoint.h"
+#include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
@@ -157,6 +159,111 @@ TEST_F(AppModelTest, TheOpenProjectIsAlwaysListed) {
     EXPECT_EQ(storedProjectList(), listed) << current << ": the list naming the open project is not stored";
   }
   EXPECT_FALSE(fs::exists(projectFolder("Ghost")));
+}
+
+// Preferences whose list names no project folder there, though it names
+// projects: names with no folder ("ghost1"), names longer than a project's
+// may be, names in another Unicode form than the folders' (decomposed against
+// composed). Each start opened a new empty project and every project stayed
+// out of reach. Folders the list stands for by another form are named in
+// their own spelling, the others listed again and told; folders named with
+// what no list can keep are told as left out, with why, also when an
+// unreadable file had the projects listed again.
+TEST_F(AppModelTest, PreferencesNamingNoProjectFolderListTheFoldersAgain) {
+  const std::string cafe = "Caf\u00E9", cafeDecomposed = "Cafe\u0301";
+  ZTDataModel& m = ZTDataModel::sharedInstance();
+  for (const std::string& name : {std::string("Alpha"), cafe}) {
+    ASSERT_TRUE(m.createProject(name, std::nullopt));
+    ASSERT_TRUE(m.prjDataModel()->createImageAtPage(1));
+  }
+  ASSERT_TRUE(m.saveData());
+  for (const char* name : {"Bell\a", "Not\uFFFE"}) fs::create_directories(projectFolder(name));
+  const std::vector<ProjectNotice::UnlistedFolder> unlisted = {
+      {"Bell\uFFFD", "it holds the control character U+0007, which a list cannot keep"},
+      {"Not\uFFFD", "it holds the character U+FFFE, which a list cannot keep"}};
+  ZTDataModel::resetSharedInstanceForTesting();
+  const fs::path preferences = fd::UserDefaults::standard().filePath();
+  takeProjectNotices();
+
+  const Names all{"Alpha", cafe, "test"};
+  using Held = ProjectNotice::StoredList;
+  struct Case {
+    const char* what;
+    fd::Array stored;  // empty: the preferences are unreadable
+    Names listed;
+    std::optional<Held> told;  // what a ProjectsListedAgain notice says they held
+  };
+  const Case cases[] = {
+      {"names with no folder", {fd::Value("ghost1"), fd::Value("ghost2")}, all, Held::Absent},
+      {"names too long", {fd::Value(std::string(200, 'g')), fd::Value(std::string(200, 'h'))}, all, Held::Unusable},
+      {"decomposed names",
+       {fd::Value("Alpha"), fd::Value(cafeDecomposed), fd::Value(cafe), fd::Value("test")},
+       all,
+       std::nullopt},
+      {"unreadable", {}, all, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fd::UserDefaults::resetStandardForTesting();
+    if (c.stored.empty()) {
+      std::ofstream(preferences, std::ios::trunc) << "\x01garbled";
+    } else {
+      fd::UserDefaults& d = fd::UserDefaults::standard();
+      d.setObject("ProjectsNameArray", fd::Value(c.stored));
+      d.setObject("CurProjectName", fd::Value(cafeDecomposed));
+      ASSERT_TRUE(d.synchronize());
+      fd::UserDefaults::resetStandardForTesting();
+    }
+    ZTDataModel& started = ZTDataModel::sharedInstance();
+    EXPECT_EQ(started.projectsNameArray(), c.listed);
+    if (!c.stored.empty()) {
+      EXPECT_EQ(started.curProjectName(), cafe);
+      EXPECT_EQ(started.prjDataModel()->imagesArray().size(), 2u) << "the project as it was saved";
+    }
+    // Those left unlisted are told with the projects listed again, or alone
+    // after the unreadable file; a list naming its folders in another form
+    // loses nothing and is not told.
+    const std::vector<ProjectNotice> told = takeProjectNotices();
+    std::vector<ProjectNotice::Kind> kinds;
+    for (const ProjectNotice& notice : told) kinds.push_back(notice.kind);
+    using Kinds = std::vector<ProjectNotice::Kind>;
+    EXPECT_EQ(kinds, c.told               ? Kinds{ProjectNotice::Kind::ProjectsListedAgain}
+                     : c.stored.empty() ? Kinds{ProjectNotice::Kind::FoldersLeftUnlisted}
+                                        : Kinds{});
+    if (c.told && told.size() == 1) {
+      EXPECT_EQ(told[0].storedList, *c.told);
+      EXPECT_EQ(told[0].count, 3u);
+    }
+    fd::takeDamagedFileReports();
+    for (const ProjectNotice& notice : told) {
+      ASSERT_EQ(notice.unlisted.size(), unlisted.size());
+      for (std::size_t i = 0; i < unlisted.size(); ++i) {
+        EXPECT_EQ(notice.unlisted[i].shown, unlisted[i].shown);
+        EXPECT_EQ(notice.unlisted[i].reason, unlisted[i].reason);
+      }
+      EXPECT_EQ(notice.unlistedCount, unlisted.size());
+    }
+    ZTDataModel::resetSharedInstanceForTesting();
+    fd::UserDefaults::resetStandardForTesting();
+    EXPECT_EQ(storedProjectList(), c.listed) << "the list is not stored";
+    EXPECT_EQ(ZTDataModel::sharedInstance().projectsNameArray(), c.listed);
+    EXPECT_TRUE(takeProjectNotices().empty()) << "told again at the next start";
+    ZTDataModel::resetSharedInstanceForTesting();
+  }
+  EXPECT_EQ(fd::files::contentsOfDirectory(fd::paths::library() / "Projects"),
+            (Names{"Alpha", "Bell\a", cafe, "Not\uFFFE", "test"}))
+      << "a folder was made for a name the list held";
+
+  // However many are left out, the first five are named and the rest counted.
+  for (char c = 1; c <= 5; ++c) fs::create_directories(projectFolder(std::string("Odd") + c));
+  fd::UserDefaults::standard().setObject("ProjectsNameArray", fd::Value(fd::Array{fd::Value("ghost1")}));
+  ASSERT_TRUE(fd::UserDefaults::standard().synchronize());
+  fd::UserDefaults::resetStandardForTesting();
+  EXPECT_EQ(ZTDataModel::sharedInstance().projectsNameArray(), all);
+  const std::vector<ProjectNotice> told = takeProjectNotices();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].unlisted.size(), 5u);
+  EXPECT_EQ(told[0].unlistedCount, 7u);
 }
 
 // New took the name of a folder no list names and opened its old drawing as

@@ -1,7 +1,7 @@
 #pragma once
 // UTF-8 encoding of one code point, for the readers of UTF-16 text (string
-// tables, binary property lists), cutting UTF-8 text to a byte length, and
-// text made one line.
+// tables, binary property lists), cutting UTF-8 text to a byte length, text
+// made one line, and text in its composed form.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -62,5 +62,11 @@ inline std::string oneLine(std::string_view text) {
   }
   return out;
 }
+
+// The text in its composed form (NFC): a name typed where names are stored
+// decomposed ("e" and a combining acute) and the same name typed where they
+// are stored composed ("é") are then the same bytes. Text that is not UTF-8
+// comes back as it is.
+std::string composedForm(std::string_view utf8);
 
 }  // namespace fd

@@ -1,6 +1,7 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include <memory>
+#include <string_view>
 
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
@@ -39,6 +40,12 @@ void UserDefaults::resetStandardForTesting() {
 }
 
 UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {
+  // A write killed before its rename left its temp file beside the store,
+  // which is opened once a run, before it is written. A write still in
+  // flight holds its temp file locked, and it stays.
+  files::removeAtomicWriteLeftovers(file_.parent_path(), [&](std::string_view target) {
+    return target == file_.filename().native();
+  });
   Expected<Value> root = readStoredDictionary(file_, DamagedFileReport::Kind::Preferences);
   if (!root) {
     damaged_ = true;

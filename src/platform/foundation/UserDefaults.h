@@ -1,6 +1,7 @@
 #pragma once
 // The standard user-defaults store: one property list under Library/Preferences.
-// Setters change memory only; synchronize() writes the file atomically.
+// Setters change memory only; synchronize() writes the file atomically. Opening
+// the store removes the temp files of its writes that a kill cut short.
 #include <filesystem>
 #include <mutex>
 #include <string>
