@@ -659,6 +659,10 @@ TEST(PropertyListForeignTest, TextNotEveryReaderTakesIsRefusedInWordsAndNeverWri
       {u"\xDE00\xD83D", "U+DE00, half of a character"},
       {u"\xD83D\xDE00\xDE00", "U+DE00, half of a character"},
       {u"\xDBFF\xDBFF\xDFFF", "U+DBFF, half of a character"},
+      {u"\xDFFF", "it holds U+DFFF, half of a character without its other half"},
+      {u"a\xDFFF", "U+DFFF, half of a character"},
+      {u"\xDC00\xDFFF", "U+DC00, half of a character"},
+      {u"\xDFFF\xDC00", "U+DFFF, half of a character"},
   };
   for (const auto& [text, words] : halves) {
     for (bool asKey : {false, true}) {
