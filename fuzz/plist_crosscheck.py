@@ -10,11 +10,16 @@ read by the program (through plist_roundtrip, built beside the fuzz targets)
 and either refused in words or written as XML; then plistlib must read what
 the program wrote, and read it as the value it was made from.
 
+Some binary lists hold what plistlib reads but no XML list keeps: a date
+with a fraction of a second (XML dates are whole seconds) or the unique id
+of an archived object (XML has no form for it). The program must refuse
+each at its first read rather than write it changed.
+
 Some are made as no reader should take them: binary lists with half of a
 UTF-16 character, or a date before the year 1, past 9999 or no number; XML
 lists with a key without its value or outside a dictionary, a raw "]]>", a
-sign before hexadecimal digits, a NaN's payload, the year 0000. plistlib
-must refuse each, and so must the program.
+sign before hexadecimal digits, a NaN's payload, the year 0000, a date with
+a fraction of a second. plistlib must refuse each, and so must the program.
 
     fuzz/plist_crosscheck.py BUILD_DIR [N] [SEED]
 """
@@ -52,6 +57,8 @@ FOREIGN_XML = [
     ("<dict>", "<dict><key>hex</key><integer>+0x10</integer>"),
     ("<dict>", "<dict><key>nan</key><real>nan(12)</real>"),
     ("<dict>", "<dict><key>zero</key><date>0000-01-01T00:00:00Z</date>"),
+    ("<dict>", "<dict><key>half</key><date>2013-05-17T08:30:15.5Z</date>"),
+    ("<dict>", "<dict><key>none</key><date>1999-12-31T23:59:59.0Z</date>"),
 ]
 
 
@@ -77,8 +84,11 @@ def value(rng, depth, uncarried):
     if kind == 5:
         return bytes(rng.randrange(256) for _ in range(rng.randrange(20)))
     if kind == 6:
+        # A fraction of a second now and then: a binary list keeps it, an
+        # XML list drops it.
+        micro = rng.choice([0, 0, 0, 0, 1, 250000, 500000, 750000, 999999, rng.randrange(1000000)])
         return datetime.datetime(rng.randrange(1, 9999), rng.randrange(1, 13), rng.randrange(1, 29),
-                                 rng.randrange(24), rng.randrange(60), rng.randrange(60))
+                                 rng.randrange(24), rng.randrange(60), rng.randrange(60), micro)
     if kind == 7:
         return [value(rng, depth + 1, uncarried) for _ in range(rng.randrange(4))]
     return {text(rng, None): value(rng, depth + 1, uncarried) for _ in range(rng.randrange(4))}
@@ -96,6 +106,20 @@ def normal(v):
     if isinstance(v, dict):
         return {k: normal(x) for k, x in v.items()}
     return v
+
+
+def unkept(v):
+    """Whether the value holds what plistlib reads and no XML list keeps: a
+    date with a fraction of a second, an archived object's id."""
+    if isinstance(v, datetime.datetime):
+        return v.microsecond != 0
+    if isinstance(v, plistlib.UID):
+        return True
+    if isinstance(v, list):
+        return any(unkept(x) for x in v)
+    if isinstance(v, dict):
+        return any(unkept(x) for x in v.values())
+    return False
 
 
 def carries(v):
@@ -118,8 +142,8 @@ def main():
     os.makedirs(made)
     values = {}
     for i in range(n):
-        form = rng.choice(["binary", "binary", "binary-latin1", "binary-half", "binary-date", "xml", "xml-latin1",
-                           "xml-bom-latin1", "xml-ascii", "xml-foreign"])
+        form = rng.choice(["binary", "binary", "binary-latin1", "binary-half", "binary-date", "binary-uid", "xml",
+                           "xml-latin1", "xml-bom-latin1", "xml-ascii", "xml-foreign"])
         uncarried = "char" if form == "binary" and rng.random() < 0.3 else None
         root = {text(rng, None): value(rng, 0, uncarried) for _ in range(1 + rng.randrange(4))}
         name = "%05d" % i
@@ -130,6 +154,9 @@ def main():
                 root["half"] = rng.choice(["\u5b57", "a\u5b58", "\u5b57A\u5b58", "\u5b58\u5b57", "\u00e9\u5b57"])
             elif form == "binary-date":
                 root["date"] = MARK_DATE
+            elif form == "binary-uid":
+                uid = plistlib.UID(rng.randrange(2 ** rng.choice([8, 16, 32, 63])))
+                root["uid"] = rng.choice([uid, [uid], {"$class": uid}])
             data = plistlib.dumps(root, fmt=plistlib.FMT_BINARY, sort_keys=False)
             # The stand-in is ASCII, so its string is an ASCII object: its byte
             # becomes one that is no UTF-8.
@@ -180,7 +207,7 @@ def main():
 
     counts = dict(lists=len(values), written=0, refused=0, refused_rightly=0, refused_wrongly=0,
                   plistlib_refused=0, differ=0, ascii_declared_with_wide=0, foreign=0, foreign_taken=0,
-                  foreign_taken_by_plistlib=0)
+                  foreign_taken_by_plistlib=0, unkept=0, unkept_taken=0)
     for name, (root, form) in sorted(values.items()):
         refused = os.path.join(results, name + ".refused")
         if root is None or root == REFUSED:
@@ -190,12 +217,19 @@ def main():
                 counts["foreign_taken"] += 1
                 print("taken", name, form)
             continue
+        keeps = not unkept(root)
+        counts["unkept"] += not keeps
+        if not keeps and not os.path.exists(refused):
+            counts["unkept_taken"] += 1
+            if counts["unkept_taken"] <= 5:
+                print("taken though XML does not keep it", name, form, repr(root)[:300])
+            continue
         if os.path.exists(refused):
             counts["refused"] += 1
             reason = open(refused, encoding="utf-8", errors="replace").read()
             declared_ascii_wide = form == "xml-ascii" and "declared US-ASCII" in reason
             counts["ascii_declared_with_wide"] += declared_ascii_wide
-            if not carries(root) or declared_ascii_wide or "latin1" in root:
+            if not carries(root) or not keeps or declared_ascii_wide or "latin1" in root:
                 counts["refused_rightly"] += 1
             else:
                 counts["refused_wrongly"] += 1
@@ -217,7 +251,8 @@ def main():
     print(" ".join("%s=%d" % kv for kv in counts.items()))
     shutil.rmtree(work)
     return 0 if (counts["plistlib_refused"] == 0 and counts["differ"] == 0 and counts["refused_wrongly"] == 0 and
-                 counts["foreign_taken"] == 0 and counts["foreign_taken_by_plistlib"] == 0) else 1
+                 counts["foreign_taken"] == 0 and counts["foreign_taken_by_plistlib"] == 0 and
+                 counts["unkept_taken"] == 0) else 1
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
 #include "platform/foundation/FileUtil.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -137,12 +139,14 @@ TEST_F(FilesTest, CopyFileKeepsWhatItWasRefused) {
   }
   const fs::path source = root() / "source.png";
   put(source, std::string(256 * 1024, 'x'));
-  // A disk full only once the bytes are written, as a file system that
-  // writes behind tells it at the close.
-  fd::files::setWriteFaultForTesting([&](const fs::path& file) { return file == copy ? ENOSPC : 0; });
-  EXPECT_EQ(files::copyFile(source, copy).value(), ENOSPC);
-  fd::files::setWriteFaultForTesting({});
-  fs::remove(copy);
+  // A full disk refuses the bytes, or is told only at the close once they
+  // went out, as a file system that writes behind tells it.
+  for (const files::FaultAt at : {files::FaultAt::Bytes, files::FaultAt::Close}) {
+    files::setWriteFaultForTesting([&](const fs::path& file) { return file == copy ? ENOSPC : 0; }, at);
+    EXPECT_EQ(files::copyFile(source, copy).value(), ENOSPC) << static_cast<int>(at);
+    files::setWriteFaultForTesting({});
+    fs::remove(copy);
+  }
   // Onto another file system the bytes pass through the program; a write
   // refused there (past a file-size limit) is the copy's answer, as it is
   // where the kernel copies.
@@ -159,6 +163,44 @@ TEST_F(FilesTest, CopyFileKeepsWhatItWasRefused) {
     }
     EXPECT_EQ(why.value(), EFBIG) << to;
     fs::remove(to);
+  }
+}
+
+// Writes cut short, as by a signal, are carried on to the last byte: an
+// atomic write's, a copy's (by the kernel, and through the program onto
+// another file system where there is one) and writeAll's. An atomic write
+// fails with the full disk its flush tells (of a write of nothing) or its
+// close tells.
+TEST_F(FilesTest, WritesCutShortGoOnToTheLastByteAndAFailedCloseIsTold) {
+  std::string bytes(100000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31 % 251);
+  const fs::path written = root() / "written.bin", copied = root() / "copied.bin", direct = root() / "direct.bin";
+  const char* shm = "/dev/shm";
+  struct stat here {}, there {};
+  ASSERT_EQ(::stat(root().c_str(), &here), 0);
+  const bool otherSystem = ::stat(shm, &there) == 0 && here.st_dev != there.st_dev && ::access(shm, W_OK) == 0;
+  const fs::path away = otherSystem ? fs::path(shm) / ("short-" + std::to_string(::getpid())) : root() / "away.bin";
+  files::setShortWritesForTesting(4093);
+  const bool wrote = files::writeFileAtomically(written, bytes);
+  const std::error_code copiedWhy = files::copyFile(written, copied), awayWhy = files::copyFile(written, away);
+  bool whole = false;
+  {
+    const files::UniqueFd out(::open(direct.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    whole = out.get() >= 0 && files::writeAll(out.get(), bytes.data(), bytes.size());
+  }
+  files::setShortWritesForTesting(0);
+  ASSERT_TRUE(wrote);
+  EXPECT_FALSE(copiedWhy) << copiedWhy.message();
+  EXPECT_FALSE(awayWhy) << awayWhy.message();
+  EXPECT_TRUE(whole);
+  for (const fs::path& file : {written, copied, away, direct}) EXPECT_TRUE(text(file) == bytes) << file;
+  fs::remove(away);
+
+  for (const auto& [at, size] : {std::pair{files::FaultAt::Bytes, 0}, std::pair{files::FaultAt::Close, 10}}) {
+    files::setWriteFaultForTesting([&](const fs::path& file) { return file == written ? EIO : 0; }, at);
+    const fd::Status refused = files::writeFileAtomicallyReporting(written, bytes.data(), size);
+    files::setWriteFaultForTesting({});
+    EXPECT_EQ(refused.errorNumber(), EIO) << (refused ? "written" : refused.error());
   }
 }
 

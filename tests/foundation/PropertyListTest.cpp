@@ -415,8 +415,8 @@ TEST_F(PropertyListTest, ALongXMLListIsReadWithinABoundOfItsFile) {
 
 // The text as stored files have it: tab indentation, empty containers closed
 // at once, reals to 17 digits with their special spellings, whole-second
-// dates (a fraction dropped toward zero), base64 lines that shorten with the
-// indentation, and strings cut at a NUL.
+// dates (the fraction no stored list keeps dropped), base64 lines that
+// shorten with the indentation, and strings cut at a NUL.
 TEST_F(PropertyListTest, WrittenTextKeepsTheStoredLayout) {
   fd::Data bytes;
   for (int i = 0; i < 60; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7));
@@ -491,7 +491,7 @@ TEST_F(PropertyListTest, WrittenTextKeepsTheStoredLayout) {
 	<key>nul</key>
 	<string>cut</string>
 	<key>old date</key>
-	<date>2001-01-01T00:00:00Z</date>
+	<date>2000-12-31T23:59:59Z</date>
 	<key>real</key>
 	<real>0.10000000000000001</real>
 	<key>text</key>
@@ -507,10 +507,12 @@ TEST_F(PropertyListTest, WrittenTextKeepsTheStoredLayout) {
 
 // Every date the reader takes, of the years 1 to 9999, is written as it is
 // and reads back the same. Other readers take no year 0000 nor a fifth
-// digit: a binary list's date beyond those years, or one that is no number,
-// is refused at its first read in words, and a value holding one is never
-// written (its text alone shows the nearest the reader takes, and the
-// reference date for one that is no number).
+// digit, and the XML form keeps whole seconds: a binary list's date beyond
+// those years, one that is no number or one with a fraction of a second, is
+// refused at its first read in words, and a value holding one is never
+// written (its text alone shows the nearest the reader takes, the second a
+// fraction is dropped from, and the reference date for one that is no
+// number).
 TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
   const char* const dates[] = {"0001-01-01T00:00:00Z", "0001-02-03T04:05:06Z", "0999-12-31T23:59:59Z",
                                "1601-01-01T00:00:00Z", "1901-12-13T20:45:51Z", "1933-12-13T20:45:51Z",
@@ -530,9 +532,8 @@ TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInfinity = std::numeric_limits<double>::infinity();
   const std::pair<double, const char*> kept[] = {
       {kFirst, "0001-01-01T00:00:00Z"},
-      {kFirst + 0.25, "0001-01-01T00:00:01Z"},  // a fraction is dropped toward the reference date
-      {kPastLast - 0.25, "9999-12-31T23:59:59Z"},
-      {kPastLast - 1e-4, "9999-12-31T23:59:59Z"},
+      {kPastLast - 1, "9999-12-31T23:59:59Z"},
+      {kReference - 1, "2000-12-31T23:59:59Z"},
   };
   for (const auto& [seconds, date] : kept) {
     BinaryPlist p;
@@ -543,17 +544,27 @@ TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
     EXPECT_NE(readText(file).find("<date>" + std::string(date) + "</date>"), std::string::npos) << readText(file);
     ASSERT_TRUE(fd::readPropertyList(file)) << date;
   }
-  const std::pair<double, const char*> beyond[] = {
-      {1e300, "a date past the year 9999, which a list cannot keep"},
-      {kPastLast, "a date past the year 9999"},
-      {kInfinity, "a date past the year 9999"},
-      {-1e300, "a date before the year 1, which a list cannot keep"},
-      {kFirst - 0.25, "a date before the year 1"},
-      {-62167219200.0, "a date before the year 1"},  // 0000-01-01
-      {-kInfinity, "a date before the year 1"},
-      {kNaN, "a date that is no number, which a list cannot keep"},
+  struct Beyond {
+    double seconds;
+    const char* words;
+    const char* shownAs;
   };
-  for (const auto& [seconds, words] : beyond) {
+  const Beyond beyond[] = {
+      {1e300, "a date past the year 9999, which a list cannot keep", "9999-12-31T23:59:59Z"},
+      {kPastLast, "a date past the year 9999", "9999-12-31T23:59:59Z"},
+      {kInfinity, "a date past the year 9999", "9999-12-31T23:59:59Z"},
+      {-1e300, "a date before the year 1, which a list cannot keep", "0001-01-01T00:00:00Z"},
+      {kFirst - 0.25, "a date before the year 1", "0001-01-01T00:00:00Z"},
+      {-62167219200.0, "a date before the year 1", "0001-01-01T00:00:00Z"},  // 0000-01-01
+      {-kInfinity, "a date before the year 1", "0001-01-01T00:00:00Z"},
+      {kNaN, "a date that is no number, which a list cannot keep", "2001-01-01T00:00:00Z"},
+      // 1999-12-31T23:59:59.75, once rewritten as the next year's first second.
+      {946684799.75, "a date with a fraction of a second, which a list cannot keep", "1999-12-31T23:59:59Z"},
+      {kReference + 0.5, "a date with a fraction of a second", "2001-01-01T00:00:00Z"},
+      {kFirst + 0.25, "a date with a fraction of a second", "0001-01-01T00:00:00Z"},
+      {kPastLast - 1e-4, "a date with a fraction of a second", "9999-12-31T23:59:59Z"},
+  };
+  for (const auto& [seconds, words, shownAs] : beyond) {
     BinaryPlist p;
     const fd::Data list = p.bytes(p.dict({p.ascii("d")}, {p.date(seconds - kReference)}));
     EXPECT_TRUE(refusedFor(fd::parsePropertyList(list), words)) << seconds;
@@ -566,12 +577,13 @@ TEST_F(PropertyListTest, DatesOfEveryYearTheReaderTakesAreWrittenAsTheyAre) {
     EXPECT_FALSE(again) << seconds;
     EXPECT_NE(again.error().find(words), std::string::npos) << again.error();
     const std::string text = fd::serializePropertyListXML(value);
-    const char* shownAs = std::isnan(seconds) ? "2001-01-01T00:00:00Z"
-                          : seconds > 0       ? "9999-12-31T23:59:59Z"
-                                              : "0001-01-01T00:00:00Z";
     EXPECT_NE(text.find(std::string("<date>") + shownAs + "</date>"), std::string::npos) << seconds << "\n" << text;
     EXPECT_TRUE(fd::parsePropertyList(bytesOf(text))) << seconds;
   }
+  // A fraction too small to show once the seconds to 1970 are added is
+  // refused all the same.
+  BinaryPlist tiny;
+  EXPECT_TRUE(refusedFor(fd::parsePropertyList(tiny.bytes(tiny.date(1e-8))), "a date with a fraction of a second"));
 }
 
 // A damaged or hostile Project.plist or preferences file may hold lists of
@@ -1006,6 +1018,17 @@ TEST_F(PropertyListTest, IntegersAreKeptAsTheyAreOrRefusedNeverChanged) {
   }
   for (const auto& [what, bytes] : beyond)
     EXPECT_TRUE(refusedFor(fd::parsePropertyList(bytes), "integer beyond those a list may hold")) << what;
+
+  // A binary list's unique id, by which an archive's objects refer to one
+  // another, has no XML form: it was read as an integer and written as one.
+  for (std::uint8_t size : {1, 2, 4, 8}) {
+    BinaryPlist b;
+    fd::Data id{static_cast<std::uint8_t>(0x80 | (size - 1))};
+    id.insert(id.end(), size, 7);
+    EXPECT_TRUE(refusedFor(fd::parsePropertyList(b.bytes(b.dict({b.ascii("root")}, {b.add(id)}))),
+                           "it holds the id of an archived object, which a list cannot keep"))
+        << int{size};
+  }
 }
 
 namespace {

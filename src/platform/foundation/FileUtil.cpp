@@ -34,13 +34,73 @@ bool pathTaken(const fs::path& p) {
 // The injected failure of tests; read under its mutex only while armed.
 struct WriteFault {
   std::atomic<bool> armed{false};
+  std::atomic<std::size_t> shortWrites{0};
   std::mutex m;
   std::function<int(const fs::path&)> fault;
+  FaultAt at = FaultAt::Bytes;
 };
 
 WriteFault& writeFault() {
   static WriteFault* f = new WriteFault;  // never destroyed: writes may run while the process ends
   return *f;
+}
+
+// What a test's fault answers for one file's write, asked once for it.
+struct Injected {
+  int error = 0;
+  FaultAt at = FaultAt::Bytes;
+  // The error standing in for the result of a call of this kind, 0 for none.
+  int standingAt(FaultAt call) const { return call == at ? error : 0; }
+};
+
+Injected injectedFor(const fs::path& file) {
+  WriteFault& f = writeFault();
+  if (!f.armed.load(std::memory_order_relaxed)) return {};
+  std::lock_guard lock(f.m);
+  return f.fault ? Injected{f.fault(file), f.at} : Injected{};
+}
+
+// The one door of the file layer's writes: each real call that puts a
+// file's bytes down, ends its write or gives it its name passes here, and
+// answers its own result, or, where a test's fault `injected` an error for
+// it, -1 with errno that error, the call not made, as a full disk takes
+// nothing.
+template <class Call>
+auto through(int injected, Call&& call) -> decltype(call()) {
+  if (injected == 0) return call();
+  errno = injected;
+  return -1;
+}
+
+// At most what a test lets a write or copy take at once.
+std::size_t shortened(std::size_t size) {
+  const std::size_t most = writeFault().shortWrites.load(std::memory_order_relaxed);
+  return most != 0 ? std::min(size, most) : size;
+}
+
+// Closed all the same: a close that fails still frees its descriptor.
+int closeFile(int fd, int injected) {
+  const int closed = ::close(fd);
+  return through(injected, [&] { return closed; });
+}
+
+int syncFile(int fd, int injected) {
+  return through(injected, [&] { return ::fsync(fd); });
+}
+
+bool writeAllThrough(int fd, const void* bytes, std::size_t size, int injected) {
+  const auto* p = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t n = through(injected, [&] { return ::write(fd, p, shortened(size)); });
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 
@@ -127,20 +187,7 @@ void syncDirectory(const fs::path& dir) {
 
 }  // namespace
 
-bool writeAll(int fd, const void* bytes, std::size_t size) {
-  const auto* p = static_cast<const char*>(bytes);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
+bool writeAll(int fd, const void* bytes, std::size_t size) { return writeAllThrough(fd, bytes, size, 0); }
 
 bool exists(const fs::path& p) {
   std::error_code ec;
@@ -167,6 +214,8 @@ std::error_code copyFile(const fs::path& from, const fs::path& to) {
   if (!S_ISREG(st.st_mode)) return refused(EINVAL);
   UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
   if (out.get() < 0) return refused(errno);
+  const Injected fault = injectedFor(to);
+  const int atBytes = fault.standingAt(FaultAt::Bytes);
   // The kernel copies where it can; where it cannot (another file system
   // on an old kernel), the bytes pass through here.
   bool byKernel = true;
@@ -174,7 +223,9 @@ std::error_code copyFile(const fs::path& from, const fs::path& to) {
   for (;;) {
     ssize_t n = -1;
     if (byKernel) {
-      n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, std::size_t{1} << 30, 0);
+      n = through(atBytes, [&] {
+        return ::copy_file_range(in.get(), nullptr, out.get(), nullptr, shortened(std::size_t{1} << 30), 0);
+      });
       if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
         byKernel = false;
         buffer.resize(std::size_t{1} << 16);
@@ -182,18 +233,16 @@ std::error_code copyFile(const fs::path& from, const fs::path& to) {
       }
     } else {
       n = ::read(in.get(), buffer.data(), buffer.size());
-      if (n > 0 && !writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n))) return refused(errno);
+      if (n > 0 && !writeAllThrough(out.get(), buffer.data(), static_cast<std::size_t>(n), atBytes))
+        return refused(errno);
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return refused(errno);
     if (n == 0) break;
   }
   // A file system that writes behind (over a network, in user space) may
-  // tell a refused write only at the close; the tests' full disk is told
-  // there too, once the bytes went out.
-  int error = ::close(out.release()) != 0 ? errno : 0;
-  if (error == 0) error = injectedWriteError(to);
-  if (error != 0) return refused(error);
+  // tell a refused write only at the close.
+  if (closeFile(out.release(), fault.standingAt(FaultAt::Close)) != 0) return refused(errno);
   return {};
 }
 
@@ -252,10 +301,10 @@ std::error_code copyContents(const fs::path& from, const fs::path& into, const s
 
 int linkFile(int fromFolder, const std::string& from, int toFolder, const std::string& to,
              const fs::path& toFolderPath) {
-  if (writeFault().armed.load(std::memory_order_relaxed)) {
-    if (const int injected = injectedWriteError(toFolderPath / to)) return injected;
-  }
-  return ::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) == 0 ? 0 : errno;
+  const bool armed = writeFault().armed.load(std::memory_order_relaxed);
+  const int injected = armed ? injectedFor(toFolderPath / to).standingAt(FaultAt::Bytes) : 0;
+  const int linked = through(injected, [&] { return ::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0); });
+  return linked == 0 ? 0 : errno;
 }
 
 bool moveItem(const fs::path& from, const fs::path& to, std::error_code* why) {
@@ -285,8 +334,9 @@ UniqueFd::~UniqueFd() {
 }
 
 int renameToFreeName(const fs::path& from, const fs::path& to) {
-  if (const int injected = injectedWriteError(to)) return injected;
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  const int injected = injectedFor(to).standingAt(FaultAt::Bytes);
+  const auto rename = [&] { return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE); };
+  if (through(injected, rename) == 0) return 0;
   const int error = errno;
   // A file system that cannot rename without replacing: the name is checked
   // first instead.
@@ -429,7 +479,10 @@ StagedFile::StagedFile(fs::path target, std::string temp, int fd)
     : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
-    : target_(std::move(other.target_)), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)) {}
+    : target_(std::move(other.target_)),
+      temp_(std::move(other.temp_)),
+      fd_(std::exchange(other.fd_, -1)),
+      closeFault_(other.closeFault_) {}
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
   if (this != &other) {
@@ -437,6 +490,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     target_ = std::move(other.target_);
     temp_ = std::move(other.temp_);
     fd_ = std::exchange(other.fd_, -1);
+    closeFault_ = other.closeFault_;
   }
   return *this;
 }
@@ -458,14 +512,11 @@ Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t
   int fd = openLockedTemp(folderOf(p), p, temp);
   if (fd < 0) return writeFailure(p, errno);
   StagedFile staged(p, std::move(temp), fd);
-  int error = 0;
-  bool ok = ::fchmod(fd, 0644) == 0;
-  if (ok) {
-    error = injectedWriteError(p);
-    ok = error == 0;
-  }
-  ok = ok && writeAll(fd, bytes, size) && ::fsync(fd) == 0;
-  if (!ok) return writeFailure(p, error != 0 ? error : errno);
+  const Injected fault = injectedFor(p);
+  const int atBytes = fault.standingAt(FaultAt::Bytes);
+  if (::fchmod(fd, 0644) != 0 || !writeAllThrough(fd, bytes, size, atBytes) || syncFile(fd, atBytes) != 0)
+    return writeFailure(p, errno);
+  staged.closeFault_ = fault.standingAt(FaultAt::Close);
   return staged;
 }
 
@@ -479,7 +530,7 @@ Status commitFiles(std::vector<StagedFile> files) {
     // locked or the target, never a temp file it may take.
     int error = ::rename(f.temp_.c_str(), f.target_.c_str()) == 0 ? 0 : errno;
     if (error != 0) ::unlink(f.temp_.c_str());
-    if (::close(std::exchange(f.fd_, -1)) != 0 && error == 0) error = errno;
+    if (closeFile(std::exchange(f.fd_, -1), f.closeFault_) != 0 && error == 0) error = errno;
     if (error != 0) {
       if (!first) first = writeFailure(f.target_, error);
       continue;
@@ -539,19 +590,17 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
   h.any = true;
 }
 
-int injectedWriteError(const fs::path& file) {
-  WriteFault& f = writeFault();
-  if (!f.armed.load(std::memory_order_relaxed)) return 0;
-  std::lock_guard lock(f.m);
-  return f.fault ? f.fault(file) : 0;
-}
+int injectedWriteError(const fs::path& file) { return injectedFor(file).error; }
 
-void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault) {
+void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault, FaultAt at) {
   WriteFault& f = writeFault();
   std::lock_guard lock(f.m);
   f.armed = static_cast<bool>(fault);
   f.fault = std::move(fault);
+  f.at = at;
 }
+
+void setShortWritesForTesting(std::size_t most) { writeFault().shortWrites = most; }
 
 bool writeFileAtomically(const fs::path& p, const Data& bytes) {
   return writeFileAtomically(p, bytes.data(), bytes.size());

@@ -60,6 +60,7 @@ class UniqueFd {
 };
 // Writes every byte, going on after a signal or a short write; false, errno
 // saying why (EIO for a write that took nothing), at the first refusal.
+// Tests may make its writes short (setShortWritesForTesting).
 bool writeAll(int fd, const void* bytes, std::size_t size);
 
 // Renames a file or folder to a name that must be free, never over anything
@@ -131,6 +132,8 @@ class StagedFile {
   fs::path target_;
   std::string temp_;
   int fd_ = -1;
+  // What a test's fault answers for the close that ends the write.
+  int closeFault_ = 0;
 };
 Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
 // Every file is tried; the first failure is answered.
@@ -170,15 +173,25 @@ class FileInFlight {
 inline constexpr int kHeldFromWriting = EBUSY;
 void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()> release);
 
-// Tests: every atomic write to a file for which `fault` answers an error
-// number (not 0) fails with it while writing its bytes, as writes to a full
-// disk do, and leaves the file as it was; so does a rename to a free name
-// (renameToFreeName) whose new name it answers for, and a link (linkFile). An
-// empty function ends it.
-void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault);
-// The error the test's fault answers for a write to this file, 0 when none
-// (always 0 in the program). Writers of their own (copies, the zip writer)
-// ask it before writing.
+// Tests: every atomic write and copy to a file for which `fault` answers an
+// error number (not 0) fails with it, as writes to a full disk do, and an
+// atomic write leaves the file as it was. The fault is asked once a file;
+// its error is the result of the real calls it stands at, in place of
+// theirs, so that a writer that drops a call's result is caught by the test:
+// at `Bytes`, each call that puts the bytes down (a write, a copy, the flush)
+// and a rename to a free name (renameToFreeName) or link (linkFile), neither
+// made; at `Close`, the close that ends the write once the bytes are down
+// (made all the same), as a file system that writes behind tells a full
+// disk. An empty function ends it.
+enum class FaultAt { Bytes, Close };
+void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault, FaultAt at = FaultAt::Bytes);
+// Tests: while `most` is not 0, each write and copy of the file layer's,
+// writeAll's among them, takes at most that many bytes, as writes a signal
+// cuts short do, and the writer must go on with the rest. 0 ends it.
+void setShortWritesForTesting(std::size_t most);
+// The error the test's fault answers for a write to this file, wherever it
+// stands, 0 when none (always 0 in the program). Writers of their own (the
+// zip writer) ask it before writing.
 int injectedWriteError(const fs::path& file);
 
 // Six letters or digits, as mkstemp and mkdtemp fill in the end of a

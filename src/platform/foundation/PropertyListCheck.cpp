@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -112,11 +113,15 @@ std::string uncarriedText(const Uncarried& found) {
 }
 
 std::string unkeptDateText(const Date& date) {
-  const char* what = date.seconds < kFirstDate   ? "a date before the year 1"
-                     : date.seconds >= kPastLastDate ? "a date past the year 9999"
-                                                     : "a date that is no number";
+  if (!std::isnan(date.seconds) && date.seconds >= kFirstDate && date.seconds < kPastLastDate)
+    return fractionDateText();
+  const char* what = std::isnan(date.seconds)    ? "a date that is no number"
+                     : date.seconds < kFirstDate ? "a date before the year 1"
+                                                 : "a date past the year 9999";
   return std::string("it holds ") + what + ", which a list cannot keep";
 }
+
+std::string fractionDateText() { return "it holds a date with a fraction of a second, which a list cannot keep"; }
 
 namespace {
 
@@ -387,8 +392,10 @@ class BinaryReader {
           out = Value(d);
           break;
         }
+        // The fraction is looked for in the count the list holds: adding
+        // the seconds to 1970 may round a small one away.
         const Date when{d + kReferenceDateOffset};
-        if (!keptDate(when)) return fail(unkeptDateText(when));
+        if (!keptDate(when) || std::trunc(d) != d) return fail(unkeptDateText(when));
         out = Value(when);
         break;
       }
@@ -402,11 +409,8 @@ class BinaryReader {
         if (Status s = string(*raw, out); !s) return s;
         if (written_) written_->text(*out.string());
         break;
-      case 0x8: {  // unique id of 1 to 8 bytes
-        if (raw->info > 7 || raw->info + 1u > room) return fail("binary property list has a damaged id");
-        out = Value(static_cast<unsigned long long>(readBigEndian(p, raw->info + 1u)));
-        break;
-      }
+      case 0x8:  // an archive's reference to one of its objects
+        return fail("it holds the id of an archived object, which a list cannot keep");
       case 0xA:
       case 0xC: {  // array, set
         auto object = table_.object(index);

@@ -76,16 +76,23 @@ std::optional<Uncarried> uncarriedIn(std::string_view text);
 // Why a list holding it is refused.
 std::string uncarriedText(const Uncarried& found);
 
-// The dates a list keeps, in seconds from 1970: those of the years 1 to
-// 9999, whose XML form has the four digits of year every reader takes (none
-// takes the year 0000). A binary list may hold any number there; a date
-// beyond them, or one that is no number, is refused at its first read and
-// never written, by the same words.
+// The dates a list keeps, in seconds from 1970: whole seconds of the years
+// 1 to 9999, whose XML form has the four digits of year every reader takes
+// (none takes the year 0000) and no fraction (other readers refuse one). A
+// binary list may hold any number there; a date beyond those years, one
+// that is no number or one with a fraction of a second, is refused at its
+// first read and never written, by the same words.
 inline constexpr double kFirstDate = -62135596800.0;    // 0001-01-01T00:00:00Z
 inline constexpr double kPastLastDate = 253402300800.0;  // 10000-01-01T00:00:00Z
-constexpr bool keptDate(const Date& date) { return date.seconds >= kFirstDate && date.seconds < kPastLastDate; }
-// Why a list holding a date it does not keep is refused.
+constexpr bool keptDate(const Date& date) {
+  return date.seconds >= kFirstDate && date.seconds < kPastLastDate &&
+         static_cast<double>(static_cast<std::int64_t>(date.seconds)) == date.seconds;
+}
+// Why a list holding a date it does not keep is refused (one of those
+// years is kept but for its fraction).
 std::string unkeptDateText(const Date& date);
+// Why a list holding a date written with a fraction of a second is refused.
+std::string fractionDateText();
 
 // Binary form ("bplist00"): the object table is in bounds, free of cycles, no
 // deeper than kMaxDepth, holds no string or key with a NUL character nor
@@ -96,8 +103,9 @@ Status checkBinary(const Data& bytes);
 // The value of a binary list that checkBinary accepted, read straight from its
 // object table in time linear in the values it expands to. Kinds with no
 // value here (null and fill objects), keys that are no strings, integers
-// beyond those a value holds (below -2^63, above 2^64-1) and dates a list
-// does not keep fail it. Each value made is tallied into `written` when
+// beyond those a value holds (below -2^63, above 2^64-1), dates a list does
+// not keep and the unique ids of an archive's objects, which no XML form
+// holds, fail it. Each value made is tallied into `written` when
 // given.
 Expected<Value> readCheckedBinary(const Data& bytes, plistxml::Bound* written = nullptr);
 

@@ -164,23 +164,17 @@ class Writer {
     }
   }
 
-  // Whole seconds: the stored form has no fraction, which is dropped toward
-  // the reference date. Every date a list keeps, of the years 1 to 9999, is
-  // written as it is. One beyond them is noted, and the list is not stored;
-  // its text alone shows it held to them, or as the reference date itself
-  // when it is no number, so that the text is still read.
+  // Every date a list keeps, whole seconds of the years 1 to 9999, is
+  // written as it is. Any other is noted, and the list is not stored; its
+  // text alone shows the second a fraction is dropped from, the nearest of
+  // those years, or the reference date itself for one that is no number, so
+  // that the text is still read.
   void date(const Date& date) {
     if (!plistcheck::keptDate(date) && !extent_.unkeptDate) extent_.unkeptDate = date;
-    constexpr double kFirst = plistcheck::kFirstDate - kReferenceDateOffset;
-    constexpr double kLast = plistcheck::kPastLastDate - 1 - kReferenceDateOffset;  // 9999-12-31T23:59:59Z
-    const double since2001 =
-        std::isnan(date.seconds) ? 0.0 : std::clamp(date.seconds - kReferenceDateOffset, kFirst, kLast);
-    double whole = std::floor(since2001);
-    auto micro = static_cast<std::int32_t>(std::lround((since2001 - whole) * 1e6));
-    if (micro >= 1000000) whole += 1, micro -= 1000000;
-    const double exact = std::clamp(whole + micro / 1e6, kFirst, kLast);
-    const std::time_t t = static_cast<std::time_t>(static_cast<std::int64_t>(exact) +
-                                                   static_cast<std::int64_t>(kReferenceDateOffset));
+    constexpr double kLast = plistcheck::kPastLastDate - 1;  // 9999-12-31T23:59:59Z
+    const double whole =
+        std::isnan(date.seconds) ? kReferenceDateOffset : std::floor(std::clamp(date.seconds, plistcheck::kFirstDate, kLast));
+    const auto t = static_cast<std::time_t>(whole);
     std::tm parts{};
     if (gmtime_r(&t, &parts) == nullptr) return;
     // Four digits for every year: the reader takes no other form.

@@ -365,9 +365,10 @@ Expected<Value> realFrom(std::string_view text) {
   return Value(negative ? -d : d);
 }
 
-// "yyyy-mm-ddThh:mm:ssZ", a fraction of a second dropped. A day or a time
-// no calendar has (February 30, 23:59:60) is refused rather than moved on,
-// and so is the year 0000, which lists do not keep.
+// "yyyy-mm-ddThh:mm:ssZ". A day or a time no calendar has (February 30,
+// 23:59:60) is refused rather than moved on, and so are the year 0000 and a
+// fraction of a second, which lists do not keep (other readers refuse
+// both).
 Expected<Value> dateFrom(std::string_view text) {
   const std::string_view s = trimmed(text);
   auto number = [&](std::size_t at, std::size_t digits, int& out) {
@@ -388,6 +389,7 @@ Expected<Value> dateFrom(std::string_view text) {
   if (laidOut && s[fraction] == '.')
     for (++fraction; fraction < s.size() && s[fraction] >= '0' && s[fraction] <= '9';) ++fraction;
   if (!laidOut || fraction + 1 != s.size()) return malformed("a date is not of the form yyyy-mm-ddThh:mm:ssZ");
+  if (fraction != 19) return fail(fractionDateText());
   const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
   constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap) || hour > 23 ||
