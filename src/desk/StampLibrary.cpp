@@ -12,6 +12,7 @@
 #include "model/zip/ZipWrapper.h"
 #include "net/JSON.h"
 #include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
@@ -98,6 +99,7 @@ bool isAddressList(const fd::Value& v) {
 // The items of a stored list; none when the list is not there to be read
 // whole (gone, or set aside as damaged).
 std::optional<std::vector<std::shared_ptr<DownLoadItem>>> readItems(const fs::path& path) {
+  fd::files::removeAtomicWriteLeftoversOf(path);
   const fd::Value archived = ResourceDownLoadManager::itemToArray(path);
   const fd::Array* a = archived.array();
   if (!a) return std::nullopt;

@@ -46,6 +46,9 @@ std::filesystem::path ExtendDataModel::lumistoPath() {
 
 void ExtendDataModel::readLimitFrames() {
   limitFramesDict_.clear();
+  // Its writes (and the login record's) are atomic: a kill leaves a temp file
+  // beside it, which nothing but this first read can tell from a live one.
+  fd::files::removeAtomicWriteLeftoversOf(limitFramesPath());
   fd::Expected<fd::Value> v =
       fd::readStoredDictionary(limitFramesPath(), fd::DamagedFileReport::Kind::Settings, "limitFrames.plist");
   if (!v || !v->isDictionary()) return;
@@ -55,6 +58,7 @@ void ExtendDataModel::readLimitFrames() {
 }
 
 void ExtendDataModel::readLumisto() {
+  fd::files::removeAtomicWriteLeftoversOf(lumistoPath());
   const fd::Expected<fd::Value> v =
       fd::readStoredDictionary(lumistoPath(), fd::DamagedFileReport::Kind::Settings, "lumisto.plist");
   isLoginLumisto_ = v && (*v)[kIsLoginKey].boolValue();

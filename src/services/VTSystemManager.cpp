@@ -44,6 +44,7 @@ double steadySeconds() {
 fd::Value loadRecord(const std::filesystem::path& path) {
   fd::Dictionary events;
   fd::Dictionary timed;
+  fd::files::removeAtomicWriteLeftoversOf(path);
   if (const fd::Expected<fd::Value> stored =
           fd::readStoredDictionary(path, fd::DamagedFileReport::Kind::Settings, path.filename().string())) {
     if (const fd::Dictionary* e = (*stored)[kEventsKey].dictionary()) {

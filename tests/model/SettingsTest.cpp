@@ -11,6 +11,7 @@
 #include "model/ProjectNotice.h"
 #include "model/Tools.h"
 #include "platform/foundation/DamagedFile.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/PropertyListCheck.h"
@@ -68,8 +69,18 @@ TEST_F(SettingsTest, FrameLimitsPersistInTheirOwnFile) {
     e.saveLimitFramesDict();
   }
   EXPECT_TRUE(fs::exists(ExtendDataModel::limitFramesPath()));
+  // Writes a kill cut short leave temp files beside both settings files; the
+  // next start takes them, and nothing else.
+  const fs::path limitsLeft = ExtendDataModel::limitFramesPath().parent_path() / ".limitFrames.plist.Ab12Cd";
+  const fs::path loginLeft = ExtendDataModel::lumistoPath().parent_path() / ".lumisto.plist.Ab12Cd";
+  const fs::path other = ExtendDataModel::limitFramesPath().parent_path() / ".other.plist.Ab12Cd";
+  fs::create_directories(loginLeft.parent_path());
+  for (const fs::path& p : {limitsLeft, loginLeft, other}) ASSERT_TRUE(fd::files::touchFile(p).ok());
   ExtendDataModel again;
   EXPECT_EQ(again.limitFramesDict(), (std::map<std::string, int>{{"Rec1.caf", 12}}));
+  EXPECT_FALSE(fs::exists(limitsLeft));
+  EXPECT_FALSE(fs::exists(loginLeft));
+  EXPECT_TRUE(fs::exists(other));
 }
 
 TEST_F(SettingsTest, LoginRecordAndLogout) {

@@ -648,6 +648,11 @@ int removeAtomicWriteLeftovers(const fs::path& dir, const std::vector<std::strin
   return removed;
 }
 
+int removeAtomicWriteLeftoversOf(const fs::path& file) {
+  const fs::path name = file.filename();
+  return removeAtomicWriteLeftovers(file.parent_path(), [&](std::string_view target) { return target == name.native(); });
+}
+
 Status touchFile(const fs::path& p) {
   const UniqueFd file(::open(p.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644));
   if (file.get() < 0) return fail("cannot make " + p.string() + ": " + std::strerror(errno));

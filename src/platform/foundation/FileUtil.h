@@ -207,6 +207,9 @@ int removeAtomicWriteLeftovers(const fs::path& dir, const std::function<bool(std
 // The same, among the names of dir the caller has listed already.
 int removeAtomicWriteLeftovers(const fs::path& dir, const std::vector<std::string>& names,
                                const std::function<bool(std::string_view target)>& ownTarget);
+// The same for one file's own writes: what its reader does before it first
+// reads a state file of its own folder (the preferences, a settings file).
+int removeAtomicWriteLeftoversOf(const fs::path& file);
 // Makes an empty file where none is; one there stays as it is. The failure
 // says why in words.
 Status touchFile(const fs::path& p);

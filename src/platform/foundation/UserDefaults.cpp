@@ -1,7 +1,6 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include <memory>
-#include <string_view>
 
 #include "platform/foundation/DamagedFile.h"
 #include "platform/foundation/FileUtil.h"
@@ -43,9 +42,7 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) 
   // A write killed before its rename left its temp file beside the store,
   // which is opened once a run, before it is written. A write still in
   // flight holds its temp file locked, and it stays.
-  files::removeAtomicWriteLeftovers(file_.parent_path(), [&](std::string_view target) {
-    return target == file_.filename().native();
-  });
+  files::removeAtomicWriteLeftoversOf(file_);
   Expected<Value> root = readStoredDictionary(file_, DamagedFileReport::Kind::Preferences);
   if (!root) {
     damaged_ = true;
