@@ -81,17 +81,18 @@ class QuitTest : public app_test::AppTest {
     fd::files::setWriteFaultForTesting(
         [folder, error](const fs::path& file) { return file.parent_path() == folder ? error : 0; });
   }
-  // Only the open project's list fails so; its pages are written.
-  static void refuseTheList() {
+  // Only the open project's list fails so, at its bytes or at its rename;
+  // its pages are written.
+  static void refuseTheList(fd::files::FaultAt at) {
     const fs::path list = ZTDataModel::sharedInstance().prjDataModel()->plistFilePath();
-    fd::files::setWriteFaultForTesting([list](const fs::path& file) { return file == list ? ENOSPC : 0; });
+    fd::files::setWriteFaultForTesting([list](const fs::path& file) { return file == list ? ENOSPC : 0; }, at);
   }
   // The desk, its foreground hidden with its eye in the layer panel while
   // the disk refuses the project's list.
-  DesktopManagerController* deskWithTheForegroundHiddenNotSaved() {
+  DesktopManagerController* deskWithTheForegroundHiddenNotSaved(fd::files::FaultAt at = fd::files::FaultAt::Bytes) {
     DesktopManagerController* desk = openDesk(start());
     if (desk == nullptr) return nullptr;
-    refuseTheList();
+    refuseTheList(at);
     tap(desk->groundBtn());
     tap(desk->fVisibleBtn());
     EXPECT_FALSE(ZTDataModel::sharedInstance().prjDataModel()->layIsOpenAtPage(1, 2, false));
@@ -301,11 +302,11 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
 }
 
 // What only the project's list holds (a layer's eye) is told at once when
-// the disk refuses it, and stays in memory: closing the window is refused
-// with the reason, once, until the list can be written, and the close then
-// stores it.
+// the disk refuses it (here at its rename, its bytes being down), and stays
+// in memory: closing the window is refused with the reason, once, until the
+// list can be written, and the close then stores it.
 TEST_F(QuitTest, AListTheDiskRefusesIsToldAndHoldsTheCloseUntilItIsStored) {
-  ASSERT_NE(deskWithTheForegroundHiddenNotSaved(), nullptr);
+  ASSERT_NE(deskWithTheForegroundHiddenNotSaved(fd::files::FaultAt::Rename), nullptr);
   host->runUntilIdle();
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Project not saved"));
@@ -380,6 +381,7 @@ TEST_F(QuitTest, ASignalWhileThePageOrListCannotBeWrittenEndsSayingWhatWasLost) 
     int error;
     bool onlyTheList;
     const char* said;
+    fd::files::FaultAt listRefusedAt = fd::files::FaultAt::Bytes;
   };
   const std::string page = "page 1 of \u201ctest\u201d was not saved: ";
   const std::string list = "the project \u201ctest\u201d was not saved: the disk is full; what was changed since its "
@@ -388,16 +390,19 @@ TEST_F(QuitTest, ASignalWhileThePageOrListCannotBeWrittenEndsSayingWhatWasLost) 
                         {SIGINT, false, ENOSPC, false, "the disk is full."},
                         {SIGTERM, false, EROFS, false, "the projects folder cannot be written."},
                         {SIGTERM, true, ENOSPC, false, ""},
-                        {SIGTERM, false, ENOSPC, true, ""}};
+                        {SIGTERM, false, ENOSPC, true, ""},
+                        {SIGTERM, false, ENOSPC, true, "", fd::files::FaultAt::Rename}};
   for (const Case& c : cases) {
     const std::string what = std::to_string(c.signal) + (c.freedBeforeTheSignal ? " freed " : " full ") +
-                             std::to_string(c.error) + (c.onlyTheList ? " list" : " page");
+                             std::to_string(c.error) + (c.onlyTheList ? " list" : " page") +
+                             (c.listRefusedAt == fd::files::FaultAt::Rename ? " renamed" : "");
     const fs::path home = root() / ("signal-" + what);
     const fs::path errors = root() / ("stderr-" + what);
     testing_support::ChildResult child = testing_support::runInChild([&] {
       fd::paths::setHomeOverride(home);
       fd::paths::ensureSandbox();
-      ASSERT_NE(c.onlyTheList ? deskWithTheForegroundHiddenNotSaved() : deskWithAStrokeNotSaved(c.error), nullptr);
+      ASSERT_NE(c.onlyTheList ? deskWithTheForegroundHiddenNotSaved(c.listRefusedAt) : deskWithAStrokeNotSaved(c.error),
+                nullptr);
       if (c.freedBeforeTheSignal) fd::files::setWriteFaultForTesting({});
       ui::Application& app = ui::Application::shared();
       app.terminateOnSignals();

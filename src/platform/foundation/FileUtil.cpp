@@ -334,7 +334,8 @@ UniqueFd::~UniqueFd() {
 }
 
 int renameToFreeName(const fs::path& from, const fs::path& to) {
-  const int injected = injectedFor(to).standingAt(FaultAt::Bytes);
+  const Injected fault = injectedFor(to);
+  const int injected = fault.at == FaultAt::Close ? 0 : fault.error;
   const auto rename = [&] { return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE); };
   if (through(injected, rename) == 0) return 0;
   const int error = errno;
@@ -482,6 +483,7 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
     : target_(std::move(other.target_)),
       temp_(std::move(other.temp_)),
       fd_(std::exchange(other.fd_, -1)),
+      renameFault_(other.renameFault_),
       closeFault_(other.closeFault_) {}
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
@@ -490,6 +492,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     target_ = std::move(other.target_);
     temp_ = std::move(other.temp_);
     fd_ = std::exchange(other.fd_, -1);
+    renameFault_ = other.renameFault_;
     closeFault_ = other.closeFault_;
   }
   return *this;
@@ -516,6 +519,7 @@ Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t
   const int atBytes = fault.standingAt(FaultAt::Bytes);
   if (::fchmod(fd, 0644) != 0 || !writeAllThrough(fd, bytes, size, atBytes) || syncFile(fd, atBytes) != 0)
     return writeFailure(p, errno);
+  staged.renameFault_ = fault.standingAt(FaultAt::Rename);
   staged.closeFault_ = fault.standingAt(FaultAt::Close);
   return staged;
 }
@@ -528,7 +532,7 @@ Status commitFiles(std::vector<StagedFile> files) {
     crashPoint("file.atomic-write.renaming");
     // Renamed while still open and locked: a cleaner sees either the temp file
     // locked or the target, never a temp file it may take.
-    int error = ::rename(f.temp_.c_str(), f.target_.c_str()) == 0 ? 0 : errno;
+    int error = through(f.renameFault_, [&] { return ::rename(f.temp_.c_str(), f.target_.c_str()); }) == 0 ? 0 : errno;
     if (error != 0) ::unlink(f.temp_.c_str());
     if (closeFile(std::exchange(f.fd_, -1), f.closeFault_) != 0 && error == 0) error = errno;
     if (error != 0) {

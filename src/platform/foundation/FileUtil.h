@@ -132,7 +132,8 @@ class StagedFile {
   fs::path target_;
   std::string temp_;
   int fd_ = -1;
-  // What a test's fault answers for the close that ends the write.
+  // What a test's fault answers for the rename and the close that end the write.
+  int renameFault_ = 0;
   int closeFault_ = 0;
 };
 Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
@@ -180,10 +181,11 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
 // theirs, so that a writer that drops a call's result is caught by the test:
 // at `Bytes`, each call that puts the bytes down (a write, a copy, the flush)
 // and a rename to a free name (renameToFreeName) or link (linkFile), neither
-// made; at `Close`, the close that ends the write once the bytes are down
-// (made all the same), as a file system that writes behind tells a full
-// disk. An empty function ends it.
-enum class FaultAt { Bytes, Close };
+// made; at `Rename`, the rename that gives a staged file, or one to a free
+// name, its name once its bytes are down (not made); at `Close`, the close
+// that ends the write once the bytes are down (made all the same), as a file
+// system that writes behind tells a full disk. An empty function ends it.
+enum class FaultAt { Bytes, Rename, Close };
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault, FaultAt at = FaultAt::Bytes);
 // Tests: while `most` is not 0, each write and copy of the file layer's,
 // writeAll's among them, takes at most that many bytes, as writes a signal
