@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -137,6 +138,30 @@ TEST_F(QuitTest, TerminationWritesTheOpenPageBeforeTheModel) {
   EXPECT_GT(inkedPixels(*project->snapshotFullPathAtPage(1, false)), 100);
   EXPECT_GT(inkedPixels(*project->iconFullPathAtPage(1, false)), 10);
   EXPECT_FALSE(desk->drawsView()->operated());
+}
+
+// A quit with nothing changed since the last save writes no file: a long
+// project's list took seconds to reach the disk at every quit. The project's
+// list, its pages, the preferences and the login record stay the very files
+// they were.
+TEST_F(QuitTest, AQuitWithNothingChangedWritesNoFile) {
+  ASSERT_NE(deskWithAStroke(), nullptr);
+  ui::Application& app = ui::Application::shared();
+  AppDelegate::sharedAppDelegate()->didEnterBackground(app);
+  const auto stamps = [&] {
+    std::map<std::string, fd::files::FileStamp> found;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root()))
+      if (entry.is_regular_file()) found[entry.path().lexically_relative(root()).string()] = *fd::files::fileStamp(entry);
+    return found;
+  };
+  const auto before = stamps();
+  const fs::path list = ZTDataModel::sharedInstance().prjDataModel()->plistFilePath();
+  ASSERT_TRUE(before.contains(list.lexically_relative(root()).string()));
+  EXPECT_TRUE(app.requestTermination());
+  EXPECT_EQ(app.exitStatus(), 0);
+  const auto after = stamps();
+  for (const auto& [file, stamp] : after)
+    EXPECT_TRUE(before.contains(file) && before.at(file) == stamp) << file << " written";
 }
 
 TEST_F(QuitTest, TerminationInBackgroundModeWritesTheBackground) {

@@ -507,10 +507,12 @@ void StagedFile::discard() {
   fd_ = -1;
 }
 
-Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size) {
+Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size, IfSame same) {
   if (p.filename().empty()) return writeFailure(p, EINVAL);
   if (std::optional<std::string> held = heldReason(p))
     return fail("cannot write " + p.string() + ": " + *held, kHeldFromWriting);
+  // Nothing to commit: the file is what the write would make of it.
+  if (same == IfSame::Keep && holdsBytes(p, bytes, size)) return StagedFile(p, {}, -1);
   std::string temp;
   int fd = openLockedTemp(folderOf(p), p, temp);
   if (fd < 0) return writeFailure(p, errno);
@@ -547,8 +549,8 @@ Status commitFiles(std::vector<StagedFile> files) {
   return {};
 }
 
-Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size) {
-  Expected<StagedFile> staged = stageFile(p, bytes, size);
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size, IfSame same) {
+  Expected<StagedFile> staged = stageFile(p, bytes, size, same);
   if (!staged) return staged.failure();
   std::vector<StagedFile> one;
   one.push_back(std::move(*staged));
@@ -557,6 +559,28 @@ Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::s
 
 Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes) {
   return writeFileAtomicallyReporting(p, bytes.data(), bytes.size());
+}
+
+bool holdsBytes(const fs::path& p, const void* bytes, std::size_t size) {
+  const UniqueFd file(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat st {};
+  if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) != size)
+    return false;
+  // One byte more than the bytes tells a file that grew meanwhile.
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  std::vector<char> chunk(std::min(size + 1, kChunk));
+  const auto* want = static_cast<const char*>(bytes);
+  std::size_t have = 0;
+  for (;;) {
+    const ssize_t n = ::read(file.get(), chunk.data(), std::min(chunk.size(), size + 1 - have));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return have == size;
+    const auto got = static_cast<std::size_t>(n);
+    if (have + got > size || std::memcmp(chunk.data(), want + have, got) != 0) return false;
+    have += got;
+  }
 }
 
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {

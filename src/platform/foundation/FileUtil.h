@@ -101,6 +101,10 @@ std::string describeSize(std::uintmax_t bytes);
 // rounds to the bound ("64.0 MiB" past "64 MiB") is told as the bound and
 // what it has over it ("64 MiB and 1 byte").
 std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound);
+// What a write does when the file already holds the very bytes it would put
+// down: writes them again, or leaves the file as it is and succeeds (a state
+// file saved again and again unchanged, a long project's list among them).
+enum class IfSame { Write, Keep };
 // Temp file in the same folder, fsync, rename: the old file survives a failure.
 // The temp file is "." + the file's name + "." + six letters or digits, and is
 // locked while the write is in flight.
@@ -109,8 +113,12 @@ bool writeFileAtomically(const fs::path& p, const Data& bytes);
 bool writeFileAtomically(const fs::path& p, const std::string& text);
 // The same write, with the reason of a failure in words ("cannot write
 // <path>: No space left on device").
-Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size);
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size,
+                                    IfSame same = IfSame::Write);
 Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes);
+// Whether p is a file holding exactly these bytes, read no further than
+// their size: a write of them would change nothing on disk.
+bool holdsBytes(const fs::path& p, const void* bytes, std::size_t size);
 
 // The same write in two steps, for files that belong together: each is
 // staged (written under its temporary name, flushed to disk, still locked),
@@ -125,7 +133,7 @@ class StagedFile {
   const fs::path& target() const { return target_; }
 
  private:
-  friend Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
+  friend Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size, IfSame same);
   friend Status commitFiles(std::vector<StagedFile> files);
   StagedFile(fs::path target, std::string temp, int fd);
   void discard();
@@ -136,7 +144,7 @@ class StagedFile {
   int renameFault_ = 0;
   int closeFault_ = 0;
 };
-Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
+Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size, IfSame same = IfSame::Write);
 // Every file is tried; the first failure is answered.
 Status commitFiles(std::vector<StagedFile> files);
 
