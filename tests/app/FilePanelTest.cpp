@@ -847,6 +847,9 @@ TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
 // Leaving the open project while the disk refuses its list would drop what
 // only the list holds (a layer's eye here): opening another, making a new one
 // and combining the open one are refused in words until the list is stored.
+// Opening the open project again, by Open or by its card tapped twice, keeps
+// it as it is on screen, and a package of it, which would carry its list as
+// last saved, is refused in words.
 TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
   start();
   const fs::path list = project().plistFilePath();
@@ -870,6 +873,26 @@ TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
   tapView(panel->confirmButton());
   EXPECT_EQ(answerAlert(), held) << "combine";
   tapView(panel->cancelButton());
+  chooseProject(panel, "test");
+  for (const bool current : {true, false}) {
+    tapView(panel->exportPackageButton(current));
+    const fs::path package = fd::paths::documents() / (current ? "test.zt2" : "test.zt");
+    EXPECT_EQ(answerAlert(), std::make_pair(std::string("Export"),
+                                            std::string("\u201ctest\u201d could not be exported as a package: what "
+                                                        "was changed since its last save could not be saved (the disk "
+                                                        "is full). Free some space, then try again.")));
+    EXPECT_FALSE(fs::exists(package));
+  }
+  for (const bool byOpen : {true, false}) {
+    if (panel->projsView()->selectedProjectName() != "test") chooseProject(panel, "test");
+    if (byOpen) tapView(panel->openButton());
+    else tapCard(panel->projsView(), 0);
+    EXPECT_TRUE(host->alerts().empty());
+    ASSERT_EQ(desk->fileManeagerView(), nullptr) << "the panel stays";
+    EXPECT_FALSE(project().layIsOpenAtPage(1, 2, false)) << (byOpen ? "open" : "tapped twice");
+    panel = openPanel();
+    ASSERT_NE(panel, nullptr);
+  }
   EXPECT_EQ(model().curProjectName(), "test");
   EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   EXPECT_FALSE(project().layIsOpenAtPage(1, 2, false));

@@ -1,7 +1,8 @@
 // A project the desk grows past what the next start reads keeps the list saved
 // last: adding frames, the pause's saves and quitting write nothing over it,
-// the user is told once in an alert naming the project, and the next start
-// opens the project as it was saved instead of setting its list aside.
+// the user is told once in an alert naming the project, the quit ends with
+// the status of a project not saved, and the next start opens the project as
+// it was saved instead of setting its list aside.
 #include <string>
 
 #include "app/AppTestSupport.h"
@@ -62,6 +63,7 @@ TEST_F(ProjectListBoundTest, FramesAddedPastTheBoundAreToldOnceAndTheListSavedLa
   EXPECT_TRUE(ui::Application::shared().requestTermination());
   host->runUntilIdle();
   EXPECT_TRUE(notSaved().empty()) << "told again at quitting";
+  EXPECT_EQ(ui::Application::shared().exitStatus(), AppDelegate::kPageNotSavedExitStatus) << "ended as if saved";
   EXPECT_TRUE(testing_support::fileBytes(list) == saved) << "the list saved last was written over";
 
   ui::Application::shared().reset();
