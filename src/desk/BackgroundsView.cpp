@@ -11,6 +11,7 @@
 #include "desk/DeskPalette.h"
 #include "desk/DesktopManagerController.h"
 #include "model/Backgrounds.h"
+#include "model/ProjectNotice.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
@@ -87,9 +88,9 @@ bool attachBackground(ProjectDataModel& p, const std::optional<std::string>& nam
   if (attached) return true;
   fd::Log("Background not attached: %s\n", attached.error().c_str());
   ui::AlertView::make(fd::Localized("Backgorund"),
-                      fd::Localized("The background could not be given to") + " \u201c" + fd::oneLine(p.curProjectName()) +
-                          "\u201d: " + attached.error() + ".\n" +
-                          fd::Localized("The project keeps the background it had."),
+                      fd::filled("The background could not be given to \u201c%@\u201d: %@.",
+                                 {p.curProjectName(), notWrittenInWords(attached.failure())}) +
+                          "\n" + fd::Localized("The project keeps the background it had."),
                       nullptr, fd::Localized("OK"))
       ->show();
   return false;

@@ -464,7 +464,7 @@ TEST_F(BackgroundPaintingRoadsTest, AProjectThatCannotTakeThePaintingIsToldAndKe
   ASSERT_EQ(host->alerts().size(), 1u) << "the user is not told";
   const std::string told = host->alerts()[0]->message();
   EXPECT_NE(told.find(second), std::string::npos) << told;
-  EXPECT_NE(told.find("No space left on device"), std::string::npos) << told;
+  EXPECT_NE(told.find(": the disk is full."), std::string::npos) << told;
   EXPECT_FALSE(project().curBackgroundName().has_value());
   EXPECT_EQ(testing_support::fileBytes(folder / "Project.plist"), listBefore);
   for (const std::string& file : fd::files::contentsOfDirectory(folder))

@@ -369,6 +369,28 @@ TEST_F(BackgroundsViewTest, ChoosingAStillCopiesItIntoTheProject) {
   EXPECT_EQ(project().backgroundType(), kBackgroundShippedLoop);
 }
 
+// A disk that refuses the project's copy of the picture: the alert says
+// what could not be done and why in the user's words, with no file's name
+// or the system's message, and the project keeps its background.
+TEST_F(BackgroundsViewTest, ABackgroundTheDiskRefusesIsToldInTheUsersWords) {
+  for (const auto& [error, why] : {std::pair{ENOSPC, "the disk is full"},
+                                   std::pair{EACCES, "the projects folder cannot be written"}}) {
+    SCOPED_TRACE(why);
+    stop();
+    openGallery();
+    const std::optional<std::string> before = project().curBackgroundName();
+    fd::files::setWriteFaultForTesting([error](const std::filesystem::path&) { return error; });
+    tapCell(gallery().cellNamed("SSBackground001"));
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_EQ(host->alerts().size(), 1u);
+    EXPECT_EQ(host->alerts()[0]->message(), "The background could not be given to \u201c\u2068" +
+                                                model().curProjectName() + "\u2069\u201d: " + why +
+                                                ".\nThe project keeps the background it had.");
+    EXPECT_EQ(project().curBackgroundName(), before);
+    ASSERT_TRUE(host->pressAlertButton("OK"));
+  }
+}
+
 // Fault: closing with nothing selected attached "no background", which
 // deleted the project's copy of its picture.
 TEST_F(BackgroundsViewTest, ClosingWithoutAChoiceKeepsTheProjectsBackground) {
