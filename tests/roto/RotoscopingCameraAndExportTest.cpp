@@ -14,6 +14,7 @@
 #include "desk/VTImageCache.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/media/MovieReader.h"
@@ -278,6 +279,31 @@ TEST_F(RotoscopingScreenTest, ARecordingTheDiskRefusesIsToldInTheUsersWords) {
     screen = openScreen(launch);
     ASSERT_NE(screen, nullptr);
   }
+}
+
+// The disk refuses the exported frames: the user is told so in words, and
+// no project is made of what was written, listed or left in a folder.
+TEST_F(RotoscopingScreenTest, FramesTheDiskRefusesAreToldAndMakeNoProject) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  record(screen, 0.4);
+  ASSERT_TRUE(pumpUntil([&] { return screen->moviePlayer()->duration() > 0; }));
+  const fs::path projects = fd::paths::library() / "Projects";
+  const std::vector<std::string> before = fd::files::contentsOfDirectory(projects);
+  fd::files::setWriteFaultForTesting([projects](const fs::path& file) {
+    return file.parent_path().parent_path() == projects ? ENOSPC : 0;
+  });
+  screen->saveAction();
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Forground")));
+  const bool told = pumpUntil([&] { return !host->alerts().empty() && host->alerts()[0]->title() != "Export to..."; });
+  fd::files::setWriteFaultForTesting({});
+  ASSERT_TRUE(told);
+  EXPECT_EQ(host->alerts()[0]->title(), "Export not finished");
+  EXPECT_EQ(host->alerts()[0]->message(),
+            "The frames could not be exported: the disk is full.\nNo project was made of them.");
+  EXPECT_FALSE(deskIsOpen(launch));
+  EXPECT_EQ(fd::files::contentsOfDirectory(projects), before);
 }
 
 TEST_F(RotoscopingScreenTest, AScreenThatClosedItselfIsNeverCalledByItsFadingAlert) {
