@@ -39,6 +39,17 @@ void removeIfPresent(const OptionalPath& p) {
   if (p && fd::files::exists(*p)) fd::files::removeItem(*p);
 }
 
+// Why the backgrounds folder did not take a picture of the user's, in the
+// user's words; the system's own for the log.
+std::string notWrittenHere(const fd::Failure& failure) {
+  fd::Log("Background not written: %s\n", failure.message.c_str());
+  return notWrittenInWords(failure, "the backgrounds folder");
+}
+
+void tell(const std::string& message) {
+  ui::AlertView::make(fd::Localized("Backgorund"), message, nullptr, fd::Localized("OK"))->show();
+}
+
 // When a background of the user's own was made, read from its name ("US"
 // and the time it was made, "yyyyMMddHHmm" and more): "8 December 2026 at
 // 08:56"; nullopt for a name that does not hold one.
@@ -521,9 +532,11 @@ std::optional<std::string> BackgroundsView::addBackgroundWithImage(const gfx::Im
   if (!picture || !icon) return std::nullopt;
   fd::files::createDirectory(picture->parent_path());
   removeIfPresent(picture);
-  if (!gfx::writePNG(*picture, image)) return std::nullopt;
-  if (!gfx::writePNG(*icon, iconOf(image))) {
-    fd::files::removeItem(*picture);
+  fd::Status put = gfx::writePNG(*picture, image);
+  if (put) put = gfx::writePNG(*icon, iconOf(image));
+  if (!put) {
+    removeIfPresent(picture);
+    tell(fd::filled("The picture could not be added to the backgrounds: %@.", {notWrittenHere(put.failure())}));
     return std::nullopt;
   }
   insertUserCell(name);
@@ -541,7 +554,14 @@ void BackgroundsView::duplicate() {
                           std::pair{model().backgroundIconFullPathWithBackgroundName(from),
                                     model().backgroundIconFullPathWithBackgroundName(name)}}) {
     removeIfPresent(dst);
-    if (src && dst && fd::files::exists(*src)) fd::files::copyItem(*src, *dst);
+    std::error_code why;
+    if (src && dst && fd::files::exists(*src) && !fd::files::copyItem(*src, *dst, &why)) {
+      removeIfPresent(model().backgroundFullPathWithBackgroundName(name));
+      removeIfPresent(model().backgroundIconFullPathWithBackgroundName(name));
+      tell(fd::filled("The background could not be duplicated: %@.",
+                      {notWrittenHere(fd::fail(why.message(), why.value()))}));
+      return;
+    }
   }
   std::vector<std::string> names = model().backgroundArray();
   auto at = std::find(names.begin(), names.end(), *from);

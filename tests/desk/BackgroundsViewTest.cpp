@@ -391,6 +391,35 @@ TEST_F(BackgroundsViewTest, ABackgroundTheDiskRefusesIsToldInTheUsersWords) {
   }
 }
 
+// A picture of the user's, added or duplicated, that the disk refuses: the
+// alert says so in the user's words, and no cell or name of a background
+// without its picture is left.
+TEST_F(BackgroundsViewTest, APictureTheDiskRefusesIsToldAndAddsNoBackground) {
+  openGallery();
+  const std::string mine = addUserBackground();
+  tapCell(gallery().cellNamed(mine));
+  const std::size_t cells = gallery().backgroundsArray().size();
+  const std::vector<std::string> names = model().backgroundArray();
+  const std::filesystem::path folder = model().backgroundFullPathWithBackgroundName(mine)->parent_path();
+  const std::vector<std::string> files = fd::files::contentsOfDirectory(folder);
+  for (const auto& [add, said] : std::vector<std::pair<std::function<void()>, std::string>>{
+           {[&] { EXPECT_FALSE(gallery().addBackgroundWithImage(greyPicture(768, 576, 40))); },
+            "The picture could not be added to the backgrounds: the disk is full."},
+           {[&] { tapView(gallery().editButton(BackgroundsView::kTagDuplicate)); },
+            "The background could not be duplicated: the disk is full."}}) {
+    fd::files::setWriteFaultForTesting([](const std::filesystem::path&) { return ENOSPC; });
+    add();
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_EQ(host->alerts().size(), 1u) << said;
+    EXPECT_EQ(host->alerts()[0]->message(), said);
+    ASSERT_TRUE(host->pressAlertButton("OK"));
+    host->advance(0.5);  // the alert gone, touches reach the gallery again
+    EXPECT_EQ(gallery().backgroundsArray().size(), cells);
+    EXPECT_EQ(model().backgroundArray(), names);
+    EXPECT_EQ(fd::files::contentsOfDirectory(folder), files);
+  }
+}
+
 // Fault: closing with nothing selected attached "no background", which
 // deleted the project's copy of its picture.
 TEST_F(BackgroundsViewTest, ClosingWithoutAChoiceKeepsTheProjectsBackground) {
