@@ -96,6 +96,10 @@ std::string unlistedInWords(const ProjectNotice& notice) {
 
 // The alert for what the model did to a project on its own.
 void showProjectNotice(const ProjectNotice& notice) {
+  // A project still being built from pictures has a hidden name of the
+  // program's own and is listed nowhere: the export that builds it tells
+  // what the disk refused.
+  if (ZTDataModel::isCreationStagingName(notice.project)) return;
   std::string title, message;
   switch (notice.kind) {
     case ProjectNotice::Kind::ListNotSaved:
