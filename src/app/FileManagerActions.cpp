@@ -18,6 +18,7 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Unicode.h"
 
 namespace {
 
@@ -25,11 +26,9 @@ constexpr const char* kShowInstoreNotification = "ShowInstoreViewNotification";
 
 using fd::filled;
 
-std::string trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
+// A name shows without the spaces around it, of whatever kind: one of
+// no-break spaces alone is as empty as one of plain spaces.
+std::string trimmed(const std::string& s) { return std::string(fd::withoutOuterSpaces(s)); }
 
 // Why a name the field holds cannot be a project's, saying what in it is
 // refused: what is quoted may look like a name that would do (a character
@@ -44,6 +43,12 @@ std::string nameRefusal(const std::string& name) {
   if (name.find('/') != std::string::npos)
     return filled("\u201c%@\u201d cannot be a project name: it holds \u201c/\u201d. Choose another name.", {name});
   char code[16] = "";
+  if (const std::optional<char32_t> control = fd::directionControlIn(name)) {
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*control));
+    return filled("\u201c%@\u201d cannot be a project name: it holds the character %@, which turns the direction "
+                  "of the text around it. Choose another name.",
+                  {name, code});
+  }
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) {
@@ -298,7 +303,7 @@ bool FileManagerView::finishRename() {
                           {std::to_string(name.size()), std::to_string(kMaxProjectNameBytes)}));
     return false;
   }
-  if (!isValidProjectName(name)) {
+  if (!isValidProjectName(name) || fd::directionControlIn(name)) {
     tell("Rename", nameRefusal(name));
     return false;
   }

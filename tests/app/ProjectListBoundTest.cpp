@@ -44,7 +44,7 @@ TEST_F(ProjectListBoundTest, FramesAddedPastTheBoundAreToldOnceAndTheListSavedLa
   ASSERT_EQ(project.imagesArray().size(), 4u);
   ASSERT_EQ(notSaved().size(), 1u) << "the user is not told, or told at each save";
   const std::string told = notSaved()[0]->message();
-  EXPECT_NE(told.find("\u201c" + name + "\u201d"), std::string::npos) << told;
+  EXPECT_NE(told.find("\u201c\u2068" + name + "\u2069\u201d"), std::string::npos) << told;
   // Its figures read as more than the bound they pass, in one unit.
   EXPECT_NE(told.find("it is too large to keep, as it would be saved as 64 KiB and "), std::string::npos) << told;
   EXPECT_NE(told.find(" bytes, more than the 64 KiB a list may be."), std::string::npos) << told;

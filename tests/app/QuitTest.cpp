@@ -308,7 +308,7 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Page not saved"));
   EXPECT_EQ(host->alerts()[0]->message(),
-            "Page 1 of \u201ctest\u201d could not be saved: the disk is full.\nIt stays open until it can be saved: "
+            "Page 1 of \u201c\u2068test\u2069\u201d could not be saved: the disk is full.\nIt stays open until it can be saved: "
             "free some space, then try again.");
   // Closing again while it is up stacks no second alert.
   EXPECT_FALSE(app.requestTermination());
@@ -336,7 +336,7 @@ TEST_F(QuitTest, AListTheDiskRefusesIsToldAndHoldsTheCloseUntilItIsStored) {
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Project not saved"));
   EXPECT_EQ(host->alerts()[0]->message(),
-            "The project \u201ctest\u201d could not be saved: the disk is full. What was changed since its last save "
+            "The project \u201c\u2068test\u2069\u201d could not be saved: the disk is full. What was changed since its last save "
             "stays here, and is saved at the next save that succeeds.");
   ASSERT_TRUE(host->pressAlertButton(0));
   host->runUntilIdle();
@@ -348,7 +348,7 @@ TEST_F(QuitTest, AListTheDiskRefusesIsToldAndHoldsTheCloseUntilItIsStored) {
   EXPECT_FALSE(app.isTerminated());
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->message(),
-            "The project \u201ctest\u201d could not be saved: the disk is full. It stays open until it can be saved: "
+            "The project \u201c\u2068test\u2069\u201d could not be saved: the disk is full. It stays open until it can be saved: "
             "free some space, then close it again.");
   ASSERT_TRUE(host->pressAlertButton(0));
   host->runUntilIdle();
@@ -408,8 +408,8 @@ TEST_F(QuitTest, ASignalWhileThePageOrListCannotBeWrittenEndsSayingWhatWasLost) 
     const char* said;
     fd::files::FaultAt listRefusedAt = fd::files::FaultAt::Bytes;
   };
-  const std::string page = "page 1 of \u201ctest\u201d was not saved: ";
-  const std::string list = "the project \u201ctest\u201d was not saved: the disk is full; what was changed since its "
+  const std::string page = "page 1 of \u201c\u2068test\u2069\u201d was not saved: ";
+  const std::string list = "the project \u201c\u2068test\u2069\u201d was not saved: the disk is full; what was changed since its "
                            "last save is lost.";
   const Case cases[] = {{SIGTERM, false, ENOSPC, false, "the disk is full."},
                         {SIGINT, false, ENOSPC, false, "the disk is full."},
@@ -485,7 +485,7 @@ TEST_F(QuitTest, LosingTheWindowSystemWhileThePageCannotBeWrittenSaysWhichPageWa
   EXPECT_EQ(child.exitCode, AppDelegate::kPageNotSavedExitStatus);
   const std::string said = textOf(errors);
   EXPECT_NE(said.find("display was lost"), std::string::npos) << said;
-  EXPECT_NE(said.find("page 1 of \u201ctest\u201d was not saved: the disk is full."), std::string::npos) << said;
+  EXPECT_NE(said.find("page 1 of \u201c\u2068test\u2069\u201d was not saved: the disk is full."), std::string::npos) << said;
 }
 
 // When the window system goes away the host terminates the application and
