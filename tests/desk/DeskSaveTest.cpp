@@ -40,9 +40,9 @@ class DeskSaveTest : public desk_test::DeskTest {
     return p ? *p : fs::path();
   }
   int frameCount() { return static_cast<int>(project().imagesArray().size()); }
-  // Alpha of the stored foreground of page 1 at page point (x, y); 0 with no file.
-  int storedAlphaAt(float x, float y) {
-    fd::Expected<gfx::Image> img = gfx::readImage(layerFile(1));
+  // Alpha of the stored foreground of the page at page point (x, y); 0 with no file.
+  int storedAlphaAt(float x, float y, int page = 1) {
+    fd::Expected<gfx::Image> img = gfx::readImage(layerFile(page));
     if (!img.ok()) return 0;
     const float s = static_cast<float>(img->pixelWidth()) / DrawsView::kPageWidth;
     return img->pixel(static_cast<int>(x * s), static_cast<int>(y * s))[3];
@@ -304,6 +304,12 @@ TEST_F(DeskSaveTest, AFullDiskIsToldOnceAndThePageStaysUntilItCanBeWritten) {
   host->advance(2.1);
   settle();
   EXPECT_EQ(alertCount(), 1u);
+  dismissAlerts();
+  // The refused stroke has waited long enough: the next lift writes it.
+  fd::files::setWriteFaultForTesting({});
+  stroke(onPage(60, 275), onPage(300, 275));
+  settle();
+  EXPECT_GT(storedAlphaAt(180, 250, 2), 0);
 }
 
 // The first project of a new sandbox is on disk with its list from the
