@@ -117,7 +117,8 @@ void DeskWalk::catchUp() {
   if (!at || *at > now()) return;
   const bool background = model_.desk.backgroundMode;
   const int page = model_.desk.page;
-  note(fmt("the drawing paused at %.2f s: the ", *at) + (background ? "background" : "page") + " is written");
+  note(fmt("the first change not written has waited since %.2f s: the ", *at - Model::kSaveDelay) +
+       (background ? "background" : "page") + " is written");
   model_.autosave();
   autosaved_ = true;
   if (background) paintedWritten_ = true;
