@@ -1,10 +1,10 @@
 // When the desk writes what is drawn: once a change has waited two seconds,
 // at a pause or at the next lift (never under a finger), however the strokes
 // follow one another, the page is written in the background while drawing
-// goes on, so a kill keeps all but the last moments; a page that cannot be written (a full
-// disk) is said once, stays on the canvas and keeps the desk on it until it
-// can be written, and what was on disk before survives; a page added is
-// written with its icon before the project names it.
+// goes on, so a kill keeps all but the last moments; a page that cannot be
+// written (a full disk) is said once, stays on the canvas and keeps the desk
+// on it until it can be written, and what was on disk before survives; a
+// page added is written with its icon before the project names it.
 #include <signal.h>
 
 #include <atomic>
@@ -128,7 +128,7 @@ TEST_F(DeskSaveTest, AFingerOnTheCanvasHoldsTheWriteOffToItsLift) {
 }
 
 // Strokes of half a second, one after another with gaps shorter than the
-// wait: after every lift, and when a kill comes 0.3 s after the last, the
+// wait: after every lift, and 0.3 s after the last (where a kill came), the
 // page on disk holds every stroke begun two seconds or more before; nothing
 // is written while a finger is down. Times are those the fingers were made
 // at, however late the loop reads them.
