@@ -232,6 +232,31 @@ TEST_F(DeskSaveTest, AKillAfterThePauseKeepsTheDrawing) {
   });
 }
 
+// Drawing that never pauses, killed outright 0.3 s after its last stroke:
+// the next start finds the strokes drawn more than two seconds before.
+TEST_F(DeskSaveTest, AKillWhileTheDrawingGoesOnKeepsAllButTheLastMoments) {
+  testing_support::ChildResult child = testing_support::runInChild([&] {
+    start();
+    for (float y : {40.0f, 120.0f, 200.0f}) {
+      if (y > 40) host->advance(1.5);
+      host->drag(onPage(40, y), onPage(340, y), 10, 0.05);
+    }
+    host->advance(0.3);
+    host->runUntilIdle();
+    desk->drawsView()->waitForPageWrites();
+    ::kill(::getpid(), SIGKILL);
+  });
+  ASSERT_EQ(child.signal, SIGKILL);
+  auto project = projectAfterRestart();
+  ASSERT_TRUE(project);
+  auto layer = project->layFullPathAtPage(1, false, 2);
+  ASSERT_TRUE(layer);
+  fd::Expected<gfx::Image> stored = gfx::readImage(*layer);
+  ASSERT_TRUE(stored.ok()) << stored.error();
+  EXPECT_GT(stored->pixel(190, 40)[3], 0);
+  EXPECT_GT(stored->pixel(190, 120)[3], 0);
+}
+
 TEST_F(DeskSaveTest, BackgroundPaintingIsWrittenAfterThePauseToo) {
   start();
   const std::string name = "US20240101120000000";
