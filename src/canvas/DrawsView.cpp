@@ -1,7 +1,9 @@
 #include "canvas/DrawsView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 
 #include "canvas/PageFiles.h"
 #include "model/ExtendDataModel.h"
@@ -56,7 +58,7 @@ DrawsView::DrawsView(gfx::Rect backingFrame, float scale) : VTEAGLView(backingFr
 }
 
 DrawsView::~DrawsView() {
-  if (idleTimer_) idleTimer_->invalidate();
+  if (saveTimer_) saveTimer_->invalidate();
   // The queue's destruction runs the writes still queued: what was to be
   // saved is saved.
   pageQueue_.reset();
@@ -83,12 +85,23 @@ void DrawsView::pageReplaced() {
 void DrawsView::changed() {
   operated_ = true;
   ++changeGeneration_;
-  armIdleHandler();
+  noteUnsaved();
+  scheduleSave();
 }
 
+void DrawsView::noteUnsaved() {
+  if (!unsavedSince_) unsavedSince_ = changeTime();
+}
+
+double DrawsView::changeTime() const { return inputMadeAt_ ? *inputMadeAt_ : fd::RunLoop::main().now(); }
+
 void DrawsView::setOperated(bool on) {
-  if (on) changed();
-  else operated_ = false;
+  if (on) {
+    changed();
+    return;
+  }
+  operated_ = false;
+  unsavedSince_.reset();
 }
 
 // A loaded picture is the page as stored: no history, nothing to save, and
@@ -96,6 +109,7 @@ void DrawsView::setOperated(bool on) {
 void DrawsView::pageLoaded() {
   resetUndoManager();
   operated_ = false;
+  unsavedSince_.reset();
   pendingCut_.reset();
 }
 
@@ -272,16 +286,19 @@ bool DrawsView::writePage(fd::Expected<PageFiles::Job> job, bool wait, bool save
   if (!job) {
     const fd::Status failure = job.failure();
     PageFiles::reported(failure);
-    pageWritten(sequence, generation, savesChange, failure);
+    pageWritten(sequence, generation, std::nullopt, failure);
     return false;
   }
+  // The write holds every change so far; a later one waits its own time.
+  std::optional<double> unsavedSince;
+  if (savesChange) unsavedSince = std::exchange(unsavedSince_, std::nullopt).value_or(changeTime());
   if (wait) {
     // After the writes already started, at the caller's own priority: the
     // caller is waiting.
     waitForPageWrites();
     const fd::Status status = (*job)();
     PageFiles::reported(status);
-    pageWritten(sequence, generation, savesChange, status);
+    pageWritten(sequence, generation, unsavedSince, status);
     return status.ok();
   }
   if (!pageQueue_) {
@@ -289,22 +306,27 @@ bool DrawsView::writePage(fd::Expected<PageFiles::Job> job, bool wait, bool save
                                                      fd::DispatchQueue::Priority::Background);
   }
   std::weak_ptr<DrawsView> self = std::static_pointer_cast<DrawsView>(shared_from_this());
-  pageQueue_->async([job = std::move(*job), self, sequence, generation, savesChange] {
+  pageQueue_->async([job = std::move(*job), self, sequence, generation, unsavedSince] {
     fd::Status status = job();
     PageFiles::reported(status);
-    fd::RunLoop::main().post([self, sequence, generation, savesChange, status] {
-      if (std::shared_ptr<DrawsView> view = self.lock()) view->pageWritten(sequence, generation, savesChange, status);
+    fd::RunLoop::main().post([self, sequence, generation, unsavedSince, status] {
+      if (std::shared_ptr<DrawsView> view = self.lock()) view->pageWritten(sequence, generation, unsavedSince, status);
     });
   });
   return true;
 }
 
-void DrawsView::pageWritten(std::uint64_t sequence, std::uint64_t generation, bool savesChange,
+// `unsavedSince`: when the oldest change the write was to save was made, for
+// a write that saves the page's changes.
+void DrawsView::pageWritten(std::uint64_t sequence, std::uint64_t generation, std::optional<double> unsavedSince,
                             const fd::Status& status) {
   // A write that finished after a later one was reported says nothing new.
   if (sequence < reportedSequence_) return;
   reportedSequence_ = sequence;
-  if (savesChange && status.ok() && generation == changeGeneration_) operated_ = false;
+  if (unsavedSince && status.ok() && generation == changeGeneration_) operated_ = false;
+  // Its changes wait on from when they were made: the next lift tries again.
+  if (unsavedSince && !status.ok() && operated_)
+    unsavedSince_ = std::min(unsavedSince_.value_or(*unsavedSince), *unsavedSince);
   if (pageWriteObserver_) pageWriteObserver_(status);
 }
 
@@ -346,33 +368,39 @@ void DrawsView::waitForPageWrites() {
   if (pageQueue_) pageQueue_->drain();
 }
 
-// --- saving when idle
+// --- saving as the drawing goes on
 
-void DrawsView::setIdleHandler(double delay, std::function<void()> handler) {
-  idleDelay_ = delay;
-  idleHandler_ = std::move(handler);
-  if (idleTimer_) idleTimer_->invalidate();
-  idleTimer_.reset();
-  if (operated_) armIdleHandler();
+void DrawsView::setSaveHandler(double delay, std::function<void()> handler) {
+  saveDelay_ = delay;
+  saveHandler_ = std::move(handler);
+  scheduleSave();
 }
 
-void DrawsView::armIdleHandler() {
-  if (!idleHandler_ || touchDown_) return;
-  if (idleTimer_) idleTimer_->invalidate();
+// Due at the first change's time plus the delay, on the loop's clock: a timer
+// for a pause, the lift for drawing that goes on through it.
+void DrawsView::scheduleSave() {
+  if (saveTimer_) saveTimer_->invalidate();
+  saveTimer_.reset();
+  if (!saveHandler_ || touchDown_ || !operated_ || !unsavedSince_) return;
+  const double wait = std::max(0.0, *unsavedSince_ + saveDelay_ - fd::RunLoop::main().now());
   std::weak_ptr<DrawsView> self = std::static_pointer_cast<DrawsView>(shared_from_this());
-  idleTimer_ = fd::RunLoop::main().scheduleTimer(idleDelay_, false, [self] {
+  saveTimer_ = fd::RunLoop::main().scheduleTimer(wait, false, [self] {
     std::shared_ptr<DrawsView> view = self.lock();
-    if (!view || view->touchDown_ || !view->operated_ || !view->idleHandler_) return;
-    view->idleHandler_();
+    if (!view || view->touchDown_ || !view->operated_ || !view->unsavedSince_ || !view->saveHandler_) return;
+    view->saveHandler_();
   });
 }
 
 void DrawsView::touchesDown(bool down) {
   touchDown_ = down;
   if (down) {
-    if (idleTimer_) idleTimer_->invalidate();
-    idleTimer_.reset();
-  } else if (operated_) {
-    armIdleHandler();
+    if (saveTimer_) saveTimer_->invalidate();
+    saveTimer_.reset();
+    return;
   }
+  if (saveHandler_ && operated_ && unsavedSince_ && changeTime() - *unsavedSince_ >= saveDelay_) {
+    saveHandler_();
+    return;
+  }
+  scheduleSave();
 }

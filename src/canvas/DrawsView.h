@@ -5,6 +5,7 @@
 // flag that tells whether the page must be saved, and the page files.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "canvas/FillTool.h"
@@ -152,21 +153,24 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   void setPageWriteObserver(std::function<void(const fd::Status&)> observer) {
     pageWriteObserver_ = std::move(observer);
   }
-  // Called on the main thread once the picture has changed and no finger has
-  // touched the canvas for `delay` seconds (re-armed by every change, held off
-  // while a finger is down). An empty handler switches it off.
-  void setIdleHandler(double delay, std::function<void()> handler);
+  // Called on the main thread, never while a finger is down, once the
+  // earliest change not yet taken by a write has waited `delay` seconds: at
+  // the first lift after that, or then if no finger is down. Strokes that
+  // follow one another without a pause do not put it off. Times are when the
+  // input was made, not when it was read. An empty handler switches it off.
+  void setSaveHandler(double delay, std::function<void()> handler);
 
   // --- touches from the responder chain, through the canvas-touch adaptor
   void touchesBegan(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesMoved(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesEnded(const ui::TouchSet& touches, const ui::Event& event) override;
   void touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) override;
-  // The gesture logic: every finger of the event that belongs to this canvas.
-  void touchesBegan(const std::vector<CanvasTouch>& touches);
-  void touchesMoved(const std::vector<CanvasTouch>& touches);
-  void touchesEnded(const std::vector<CanvasTouch>& touches);
-  void touchesCancelled(const std::vector<CanvasTouch>& touches);
+  // The gesture logic: every finger of the event that belongs to this canvas,
+  // made at `madeAt` on the run loop's clock (none: as it is read).
+  void touchesBegan(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt = std::nullopt);
+  void touchesMoved(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt = std::nullopt);
+  void touchesEnded(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt = std::nullopt);
+  void touchesCancelled(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt = std::nullopt);
 
   // The flood fill's result, on the main thread.
   void fillToolDidFinishedWithImageData(const FillImageData& result) override;
@@ -191,15 +195,20 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   template <class Cut>
   void takeCut(Cut&& cut);
   void applyFrame(gfx::Rect r, bool animated);
-  // Every change of the picture: the page must be written, and the idle
-  // handler is armed again.
+  // Every change of the picture: the page must be written, and the save
+  // handler is due once the first change since the last write has waited.
   void changed();
-  void armIdleHandler();
+  void noteUnsaved();
+  // When the change being made was made: the touch event's time while one
+  // is handled, else now.
+  double changeTime() const;
+  void scheduleSave();
   void touchesDown(bool down);
   // pagePicture() for a page write, read into the memory of the last one.
   PageFiles::Picture pictureToWrite();
   bool writePage(fd::Expected<PageFiles::Job> job, bool wait, bool savesChange);
-  void pageWritten(std::uint64_t sequence, std::uint64_t generation, bool savesChange, const fd::Status& status);
+  void pageWritten(std::uint64_t sequence, std::uint64_t generation, std::optional<double> unsavedSince,
+                   const fd::Status& status);
 
   bool isFillTool_ = false;
   std::unique_ptr<FillTool> fillTool_;
@@ -230,7 +239,11 @@ class DrawsView : public VTEAGLView, public FillToolDelegate {
   std::shared_ptr<gfx::Image> readBack_;
   std::function<void(const fd::Status&)> pageWriteObserver_;
   bool touchDown_ = false;
-  double idleDelay_ = 0;
-  std::function<void()> idleHandler_;
-  fd::TimerRef idleTimer_;
+  std::optional<double> inputMadeAt_;
+  // When the earliest change that no write has taken yet was made; none
+  // while the page on disk (or a write under way) holds every change.
+  std::optional<double> unsavedSince_;
+  double saveDelay_ = 0;
+  std::function<void()> saveHandler_;
+  fd::TimerRef saveTimer_;
 };

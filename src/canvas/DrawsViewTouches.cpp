@@ -108,29 +108,49 @@ bool DrawsView::passesGates() {
 }
 
 void DrawsView::touchesBegan(const ui::TouchSet& touches, const ui::Event& event) {
-  touchesBegan(canvasTouches(touches, event, *this));
+  touchesBegan(canvasTouches(touches, event, *this), event.timestamp());
 }
 void DrawsView::touchesMoved(const ui::TouchSet& touches, const ui::Event& event) {
-  touchesMoved(canvasTouches(touches, event, *this));
+  touchesMoved(canvasTouches(touches, event, *this), event.timestamp());
 }
 void DrawsView::touchesEnded(const ui::TouchSet& touches, const ui::Event& event) {
-  touchesEnded(canvasTouches(touches, event, *this));
+  touchesEnded(canvasTouches(touches, event, *this), event.timestamp());
 }
 void DrawsView::touchesCancelled(const ui::TouchSet& touches, const ui::Event& event) {
-  touchesCancelled(canvasTouches(touches, event, *this));
+  touchesCancelled(canvasTouches(touches, event, *this), event.timestamp());
 }
 
-void DrawsView::touchesBegan(const std::vector<CanvasTouch>& touches) {
+namespace {
+// While a touch event is handled, the changes it makes are dated by it.
+class MadeAt {
+ public:
+  MadeAt(std::optional<double>& slot, std::optional<double> at) : slot_(slot) { slot_ = at; }
+  ~MadeAt() { slot_.reset(); }
+  MadeAt(const MadeAt&) = delete;
+  MadeAt& operator=(const MadeAt&) = delete;
+
+ private:
+  std::optional<double>& slot_;
+};
+}  // namespace
+
+void DrawsView::touchesBegan(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt) {
+  const MadeAt dated(inputMadeAt_, madeAt);
   touchesDown(true);
   route(touches, Phase::Began);
 }
-void DrawsView::touchesMoved(const std::vector<CanvasTouch>& touches) { route(touches, Phase::Moved); }
-void DrawsView::touchesEnded(const std::vector<CanvasTouch>& touches) {
+void DrawsView::touchesMoved(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt) {
+  const MadeAt dated(inputMadeAt_, madeAt);
+  route(touches, Phase::Moved);
+}
+void DrawsView::touchesEnded(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt) {
+  const MadeAt dated(inputMadeAt_, madeAt);
   route(touches, Phase::Ended);
   touchesDown(false);
 }
 
-void DrawsView::touchesCancelled(const std::vector<CanvasTouch>& touches) {
+void DrawsView::touchesCancelled(const std::vector<CanvasTouch>& touches, std::optional<double> madeAt) {
+  const MadeAt dated(inputMadeAt_, madeAt);
   const bool drawing = strokeActive();
   EAGLView::touchesCancelled(touches.empty() ? gfx::Point{0, 0} : touches.front().location);
   // What the stroke drew so far stays, and is saved.
@@ -165,6 +185,7 @@ void DrawsView::singleFinger(const CanvasTouch& touch, Phase phase) {
         EAGLView::touchesMoved(touch.location);
         // A write read before these dabs must not count them as saved.
         ++changeGeneration_;
+        noteUnsaved();
       }
       break;
     case Phase::Ended:

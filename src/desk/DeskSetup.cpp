@@ -133,7 +133,7 @@ DesktopManagerController::~DesktopManagerController() {
     drawsView_->setEraserDelegate(nullptr);
     drawsView_->setZoom_moveDelegate(nullptr);
     drawsView_->setPageWriteObserver({});
-    drawsView_->setIdleHandler(0, {});
+    drawsView_->setSaveHandler(0, {});
     drawsView_->removeFromSuperview();
   }
 }
@@ -453,7 +453,7 @@ void DesktopManagerController::loadView() {
     drawsView_->setEnabledZoom(true);
     drawsView_->setBrushColor(settings.colors().back());
     drawsView_->setPageWriteObserver([this](const fd::Status& status) { pageWriteFinished(status); });
-    drawsView_->setIdleHandler(kIdleSaveDelay, [this] { saveCurPageInBackground(); });
+    drawsView_->setSaveHandler(kSaveDelay, [this] { saveCurPageInBackground(); });
     canvas_->insertSubviewBelow(drawsView_, playView_.get());
   }
   erser_ = picture("erase.png", {-100, -100, 32, 32});

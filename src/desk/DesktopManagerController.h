@@ -113,8 +113,10 @@ class DesktopManagerController : public ui::ViewController,
   // changed; false when it could not be written: it stays changed on the
   // canvas, to be written at the next save point.
   bool saveCurPage();
-  // The same write started without waiting, once the drawing has paused;
-  // the project's list is stored beside it, so a kill keeps the page.
+  // The same write started without waiting, once the first change not yet
+  // written has waited kSaveDelay (at a pause, or at the next lift while
+  // the drawing goes on); the project's list is stored beside it, so a kill
+  // keeps all but the last moments of drawing.
   void saveCurPageInBackground();
   // Every action that leaves the page (or replaces what the canvas holds)
   // saves it first; while it cannot be written the action is refused and the
@@ -125,8 +127,8 @@ class DesktopManagerController : public ui::ViewController,
   // when the page could not be kept.
   std::string openPageName() const;
   std::string pageNotSavedReason() const;
-  // Seconds without a finger on a changed canvas before it is saved.
-  static constexpr double kIdleSaveDelay = 2.0;
+  // Seconds a change waits before the canvas is saved (no finger down).
+  static constexpr double kSaveDelay = 2.0;
   void setPageIndicator();
   void pageOperation(int tag);
   void pressNextBtn();

@@ -1,20 +1,24 @@
-// When the desk writes what is drawn: two seconds after the last stroke,
-// with no finger on the canvas, the page is written in the background while
-// drawing goes on, so a kill keeps it; a page that cannot be written (a full
-// disk) is said once, stays on the canvas and keeps the desk on it until it
-// can be written, and what was on disk before survives; a page added is
-// written with its icon before the project names it.
+// When the desk writes what is drawn: once a change has waited two seconds,
+// at a pause or at the next lift (never under a finger), however the strokes
+// follow one another, the page is written in the background while drawing
+// goes on, so a kill keeps all but the last moments; a page that cannot be
+// written (a full disk) is said once, stays on the canvas and keeps the desk
+// on it until it can be written, and what was on disk before survives; a
+// page added is written with its icon before the project names it.
 #include <signal.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <thread>
 
 #include "desk/DeskTestSupport.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/ChildProcess.h"
 
@@ -36,6 +40,13 @@ class DeskSaveTest : public desk_test::DeskTest {
     return p ? *p : fs::path();
   }
   int frameCount() { return static_cast<int>(project().imagesArray().size()); }
+  // Alpha of the stored foreground of the page at page point (x, y); 0 with no file.
+  int storedAlphaAt(float x, float y, int page = 1) {
+    fd::Expected<gfx::Image> img = gfx::readImage(layerFile(page));
+    if (!img.ok()) return 0;
+    const float s = static_cast<float>(img->pixelWidth()) / DrawsView::kPageWidth;
+    return img->pixel(static_cast<int>(x * s), static_cast<int>(y * s))[3];
+  }
   // The desk's background writes finished and their outcome taken in.
   void settle() {
     desk->drawsView()->waitForPageWrites();
@@ -98,9 +109,9 @@ TEST_F(DeskSaveTest, APausedDrawingIsWrittenTwoSecondsAfterTheLastStroke) {
   EXPECT_TRUE(host->alerts().empty());
 }
 
-TEST_F(DeskSaveTest, AFingerOnTheCanvasHoldsTheWriteOff) {
+TEST_F(DeskSaveTest, AFingerOnTheCanvasHoldsTheWriteOffToItsLift) {
   start();
-  stroke(onPage(60, 60), onPage(300, 220));
+  stroke(onPage(60, 60), onPage(300, 60));
   host->advance(1.5);
   // A second stroke starts and rests: nothing is written under the finger.
   host->touchDown(1, onPage(60, 200));
@@ -108,15 +119,78 @@ TEST_F(DeskSaveTest, AFingerOnTheCanvasHoldsTheWriteOff) {
   host->advance(5);
   settle();
   EXPECT_FALSE(fs::exists(layerFile(1)));
+  // The first stroke has waited long enough: the lift writes both.
   host->touchUp(1, onPage(200, 200));
-  host->advance(1.9);
   settle();
-  EXPECT_FALSE(fs::exists(layerFile(1)));
-  host->advance(0.2);
-  settle();
-  EXPECT_GT(inkedPixels(layerFile(1)), 100);
+  EXPECT_GT(storedAlphaAt(180, 60), 0);
+  EXPECT_GT(storedAlphaAt(130, 200), 0);
   EXPECT_FALSE(desk->drawsView()->operated());
 }
+
+// Strokes of half a second, one after another with gaps shorter than the
+// wait: after every lift, and 0.3 s after the last (where a kill came), the
+// page on disk holds every stroke begun two seconds or more before; nothing
+// is written while a finger is down. Times are those the fingers were made
+// at, however late the loop reads them.
+struct Drawing {
+  const char* what;
+  double gap;
+  // The first stroke is read in one go, this long after it began.
+  double firstReadLate = 0;
+};
+
+void PrintTo(const Drawing& d, std::ostream* out) { *out << d.what; }
+
+class DeskSaveTimingTest : public DeskSaveTest, public testing::WithParamInterface<Drawing> {};
+
+TEST_P(DeskSaveTimingTest, DrawingThatNeverPausesIsWrittenAsItGoes) {
+  const Drawing& d = GetParam();
+  start();
+  fd::RunLoop& loop = fd::RunLoop::main();
+  auto lineY = [](std::size_t i) { return 16.0f + 30.0f * static_cast<float>(i); };
+  std::vector<double> began;
+  auto expectKept = [&](const std::string& when) {
+    settle();
+    for (std::size_t i = 0; i < began.size(); ++i) {
+      if (began[i] <= loop.now() - DesktopManagerController::kSaveDelay)
+        EXPECT_GT(storedAlphaAt(190, lineY(i)), 0) << "stroke " << i + 1 << " lost " << when;
+    }
+  };
+  constexpr int kStrokes = 9, kMoves = 10;
+  constexpr double kStroke = 0.5;
+  for (std::size_t i = 0; i < kStrokes; ++i) {
+    if (i > 0) host->advance(d.gap);
+    const double b = loop.now();
+    began.push_back(b);
+    const bool readLate = i == 0 && d.firstReadLate > 0;
+    settle();
+    if (readLate) loop.stall(d.firstReadLate);
+    const std::optional<fd::Data> before = testing_support::fileBytes(layerFile(1));
+    host->touchDown(1, onPage(40, lineY(i)), b);
+    for (int k = 1; k <= kMoves; ++k) {
+      if (!readLate) host->advance(kStroke / kMoves);
+      host->touchMove(1, onPage(40 + 30.0f * k, lineY(i)), b + kStroke * k / kMoves);
+      settle();
+      ASSERT_EQ(testing_support::fileBytes(layerFile(1)), before) << "written under the finger, stroke " << i + 1;
+    }
+    host->touchUp(1, onPage(340, lineY(i)), b + kStroke);
+    expectKept("at lift " + std::to_string(i + 1));
+  }
+  host->advance(0.3);
+  expectKept("at the kill");
+  EXPECT_TRUE(host->alerts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Gaps, DeskSaveTimingTest,
+                         testing::Values(Drawing{"1.5 s apart", 1.5}, Drawing{"falling due under a finger", 1.2},
+                                         Drawing{"1.8 s apart", 1.8},
+                                         Drawing{"the first stroke read late", 1.2, 0.6}),
+                         [](const testing::TestParamInfo<Drawing>& info) {
+                           std::string name;
+                           for (const char* c = info.param.what; *c; ++c)
+                             if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+                           return name;
+                         });
 
 // The write runs beside the drawing: a stroke made while it is under way is
 // drawn at once, is not taken for written, and is written by the next one.
@@ -156,6 +230,31 @@ TEST_F(DeskSaveTest, AKillAfterThePauseKeepsTheDrawing) {
     host->advance(2.1);
     settle();
   });
+}
+
+// Drawing that never pauses, killed outright 0.3 s after its last stroke:
+// the next start finds the strokes drawn more than two seconds before.
+TEST_F(DeskSaveTest, AKillWhileTheDrawingGoesOnKeepsAllButTheLastMoments) {
+  testing_support::ChildResult child = testing_support::runInChild([&] {
+    start();
+    for (float y : {40.0f, 120.0f, 200.0f}) {
+      if (y > 40) host->advance(1.5);
+      host->drag(onPage(40, y), onPage(340, y), 10, 0.05);
+    }
+    host->advance(0.3);
+    host->runUntilIdle();
+    desk->drawsView()->waitForPageWrites();
+    ::kill(::getpid(), SIGKILL);
+  });
+  ASSERT_EQ(child.signal, SIGKILL);
+  auto project = projectAfterRestart();
+  ASSERT_TRUE(project);
+  auto layer = project->layFullPathAtPage(1, false, 2);
+  ASSERT_TRUE(layer);
+  fd::Expected<gfx::Image> stored = gfx::readImage(*layer);
+  ASSERT_TRUE(stored.ok()) << stored.error();
+  EXPECT_GT(stored->pixel(190, 40)[3], 0);
+  EXPECT_GT(stored->pixel(190, 120)[3], 0);
 }
 
 TEST_F(DeskSaveTest, BackgroundPaintingIsWrittenAfterThePauseToo) {
@@ -230,6 +329,12 @@ TEST_F(DeskSaveTest, AFullDiskIsToldOnceAndThePageStaysUntilItCanBeWritten) {
   host->advance(2.1);
   settle();
   EXPECT_EQ(alertCount(), 1u);
+  dismissAlerts();
+  // The refused stroke has waited long enough: the next lift writes it.
+  fd::files::setWriteFaultForTesting({});
+  stroke(onPage(60, 275), onPage(300, 275));
+  settle();
+  EXPECT_GT(storedAlphaAt(180, 250, 2), 0);
 }
 
 // The first project of a new sandbox is on disk with its list from the

@@ -40,6 +40,8 @@ class Touch {
   Window* window() const { return window_.get(); }
   TouchPhase phase() const { return phase_; }
   int tapCount() const { return tapCount_; }
+  // When the finger last changed, as it was made (never after it was read),
+  // on the run loop's clock.
   double timestamp() const { return timestamp_; }
   std::int64_t identifier() const { return id_; }
 
@@ -59,6 +61,7 @@ class Event {
  public:
   const std::vector<Touch*>& allTouches() const { return all_; }
   TouchSet touchesForView(const View* view) const;
+  // When the latest change it delivers was made, on the run loop's clock.
   double timestamp() const { return timestamp_; }
 
  private:

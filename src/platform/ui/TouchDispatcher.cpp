@@ -54,8 +54,8 @@ Touch* TouchDispatcher::begin(const FingerChange& f, double now) {
     t->window_ = w;
     t->phase_ = TouchPhase::Began;
     t->location_ = t->previous_ = t->start_ = local;
-    t->timestamp_ = now;
     const double downAt = std::min(now, f.madeAt.value_or(now));
+    t->timestamp_ = downAt;
     t->tapCount_ = tapCountFor(*hit, local, downAt);
     Touch* raw = t.get();
     touches_.push_back({f.id, std::move(t), downAt});
@@ -176,13 +176,14 @@ void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
     if (!t) continue;
     t->previous_ = t->location_;
     t->location_ = t->window_->transformToSuperview().inverted().apply(f.location);
-    t->timestamp_ = now;
+    // A finger changes no sooner than its last change, whatever the clocks say.
+    t->timestamp_ = std::max(t->timestamp_, std::min(now, f.madeAt.value_or(now)));
     t->phase_ = f.phase;
     if (f.phase == TouchPhase::Moved) {
       moved.push_back(t);
     } else if (f.phase == TouchPhase::Ended) {
       ended.push_back(t);
-      liftedAt.push_back(std::min(now, f.madeAt.value_or(now)));
+      liftedAt.push_back(t->timestamp_);
     } else if (f.phase == TouchPhase::Cancelled) {
       cancelled.push_back(t);
     }
@@ -190,7 +191,8 @@ void TouchDispatcher::dispatch(const std::vector<FingerChange>& changes) {
   if (began.empty() && moved.empty() && ended.empty() && cancelled.empty()) return;
 
   Event event;
-  event.timestamp_ = now;
+  for (const auto* list : {&began, &moved, &ended, &cancelled})
+    for (const Touch* t : *list) event.timestamp_ = std::max(event.timestamp_, t->timestamp_);
   std::vector<std::shared_ptr<Touch>> held;
   for (auto& s : touches_) {
     held.push_back(s.touch);

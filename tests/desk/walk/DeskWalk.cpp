@@ -117,7 +117,8 @@ void DeskWalk::catchUp() {
   if (!at || *at > now()) return;
   const bool background = model_.desk.backgroundMode;
   const int page = model_.desk.page;
-  note(fmt("the drawing paused at %.2f s: the ", *at) + (background ? "background" : "page") + " is written");
+  note(fmt("the first change not written has waited since %.2f s: the ", *at - Model::kSaveDelay) +
+       (background ? "background" : "page") + " is written");
   model_.autosave();
   autosaved_ = true;
   if (background) paintedWritten_ = true;
@@ -176,8 +177,14 @@ void DeskWalk::tapAt(ui::Point p) {
 
 void DeskWalk::stroke(gfx::Point from, gfx::Point to) {
   const float len = std::hypot(to.x - from.x, to.y - from.y);
-  // A finger on a canvas that takes it holds the paused drawing's write off.
+  strokeBegan_ = now();
+  // A finger on a canvas that takes it holds the page's write off.
   drag(onScreen(from), onScreen(to), std::max(3, static_cast<int>(std::ceil(len / kStrokeStep))), model_.canDraw());
+}
+
+void DeskWalk::stroked(const Sheet& picture) {
+  model_.canvasChanged(picture, strokeBegan_);
+  catchUp();
 }
 
 void DeskWalk::drag(ui::Point from, ui::Point to, int steps, bool onCanvas) {
@@ -369,7 +376,7 @@ void DeskWalk::draw() {
   if (model_.canDraw()) {
     Sheet s = model_.desk.canvas.current();
     s.paint(*from, to, colour(), penProfile(scale_));
-    model_.canvasChanged(s);
+    stroked(s);
   }
 }
 
@@ -388,7 +395,7 @@ void DeskWalk::drawBox() {
     if (model_.canDraw()) {
       Sheet s = model_.desk.canvas.current();
       s.paint(corners[i], corners[(i + 1) % 4], colour(), penProfile(scale_));
-      model_.canvasChanged(s);
+      stroked(s);
     }
   }
 }
@@ -405,7 +412,7 @@ void DeskWalk::erase() {
   if (model_.canDraw()) {
     Sheet s = model_.desk.canvas.current();
     s.erase(*from, to, eraserProfile(scale_));
-    model_.canvasChanged(s);
+    stroked(s);
   }
 }
 
@@ -482,7 +489,7 @@ void DeskWalk::scribble() {
       Sheet s = model_.desk.canvas.current();
       if (tool_ == Tool::Pen) s.paint(*from, to, colour(), penProfile(scale_));
       else s.erase(*from, to, eraserProfile(scale_));
-      model_.canvasChanged(s);
+      stroked(s);
     }
   }
 }

@@ -60,10 +60,11 @@ class DeskWalk {
   void begin(int n, std::uint64_t kind);
   // --- the program's clock
   double now() const;
-  // Time passes with no finger down; a changed page whose drawing has
-  // paused long enough is written meanwhile.
+  // Time passes with no finger down; a changed page whose first unwritten
+  // change has waited long enough is written meanwhile.
   void passTime(double seconds);
-  // The model writes what the program wrote while time passed.
+  // The model writes what the program wrote while time passed, or at the
+  // lift of a stroke on the canvas.
   void catchUp();
   // The background writes started so far have finished and been told.
   void waitForPageWrites();
@@ -77,7 +78,10 @@ class DeskWalk {
   void tap(ui::View* control, const char* what);
   void tapAt(ui::Point p);
   void stroke(gfx::Point from, gfx::Point to);
-  // A drag anywhere; one on the canvas holds off the paused drawing's write.
+  // The stroke just made drew `picture`: a change made when its finger went
+  // down, and its lift writes the page if a change has waited long enough.
+  void stroked(const Sheet& picture);
+  // A drag anywhere; one on the canvas holds off the page's write to its lift.
   void drag(ui::Point from, ui::Point to, int steps, bool onCanvas);
   void settle();
   // `pressed` tells the model the button's effect once the alert has gone,
@@ -179,6 +183,8 @@ class DeskWalk {
   // A paused drawing was written in this step; the background was.
   bool autosaved_ = false;
   bool paintedWritten_ = false;
+  // When the last stroke's finger went down.
+  double strokeBegan_ = 0;
   bool timedAlerts_ = false;
 };
 

@@ -104,7 +104,7 @@ bool Model::savePage() {
 
 std::optional<double> Model::autosaveAt() const {
   if (!desk.operated) return std::nullopt;
-  return desk.changedAt + kIdleSave;
+  return desk.unsavedSince + kSaveDelay;
 }
 
 bool Model::autosave() {
@@ -114,14 +114,14 @@ bool Model::autosave() {
   return true;
 }
 
-void Model::markChanged() {
+void Model::markChanged(std::optional<double> madeAt) {
+  if (!desk.operated) desk.unsavedSince = madeAt.value_or(clock());
   desk.operated = true;
-  desk.changedAt = clock();
 }
 
-void Model::canvasChanged(const Sheet& picture) {
+void Model::canvasChanged(const Sheet& picture, std::optional<double> madeAt) {
   desk.canvas.add(picture);
-  markChanged();
+  markChanged(madeAt);
 }
 
 bool Model::canDraw() const {

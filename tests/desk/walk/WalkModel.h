@@ -117,9 +117,9 @@ struct Desk {
   bool backgroundMode = false;
   History canvas;
   bool operated = false;
-  // When the picture last changed (or a finger last left the canvas), on
-  // the program's clock.
-  double changedAt = 0;
+  // When the earliest change not yet written was made (a stroke's when its
+  // finger went down), on the program's clock.
+  double unsavedSince = 0;
   std::optional<int> colour;  // palette index of the brush and the fill; nullopt: not chosen since the start
   StampTool tool;
   std::optional<PendingCut> cut;
@@ -128,8 +128,9 @@ struct Desk {
 
 class Model {
  public:
-  // A changed page is written once the drawing has paused this long.
-  static constexpr double kIdleSave = 2.0;
+  // A changed page is written once its earliest unwritten change has waited
+  // this long: then, or at the lift of the stroke under way then.
+  static constexpr double kSaveDelay = 2.0;
 
   Project disk;
   Desk desk;
@@ -158,7 +159,8 @@ class Model {
   // That write: the page (or the background being painted) and, for a page,
   // the project's list.
   bool autosave();
-  void canvasChanged(const Sheet& picture);  // a step of the history
+  // A step of the history, made at `madeAt` (none: now).
+  void canvasChanged(const Sheet& picture, std::optional<double> madeAt = std::nullopt);
   bool canDraw() const;
   bool undo();
   bool redo();
@@ -184,7 +186,7 @@ class Model {
   bool deserialise(const std::string& bytes);
 
  private:
-  void markChanged();
+  void markChanged(std::optional<double> madeAt = std::nullopt);
 };
 
 }  // namespace desk_walk
