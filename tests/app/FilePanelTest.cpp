@@ -888,7 +888,7 @@ TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
     tapView(panel->exportPackageButton(current));
     const fs::path package = fd::paths::documents() / (current ? "test.zt2" : "test.zt");
     EXPECT_EQ(answerAlert(), std::make_pair(std::string("Export"),
-                                            std::string("\u201ctest\u201d could not be exported as a package: what "
+                                            std::string("\u201c\u2068test\u2069\u201d could not be exported as a package: what "
                                                         "was changed since its last save could not be saved (the disk "
                                                         "is full). Free some space, then try again.")));
     EXPECT_FALSE(fs::exists(package));
