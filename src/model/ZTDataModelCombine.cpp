@@ -237,16 +237,10 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   }
   // Once the target is saved, the open object shows it as it is on disk,
   // whatever failed after: a later save of the object as it was would write
-  // the combination over.
-  if (savedTarget && curProjectName_ == names.front() && prjDataModel_ && prjDataModel_ != savedTarget) {
-    try {
-      prjDataModel_->setCurProjectName(names.front());
-    } catch (const std::bad_alloc&) {
-      prjDataModel_ = savedTarget;
-      combined = false;
-      setLastError("there was not enough memory to finish once the first had taken their frames");
-    }
-  }
+  // the combination over. It takes what was stored from the target rather
+  // than reading it again, which held a long project twice at once.
+  if (savedTarget && curProjectName_ == names.front() && prjDataModel_ && prjDataModel_ != savedTarget)
+    prjDataModel_->takeProjectOf(std::move(*savedTarget));
   // A page file left unnamed (memory still short) is never read, and the
   // next copy of the same project gets other names. When the program is
   // ending they are left as a kill there would leave them, for the next

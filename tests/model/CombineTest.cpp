@@ -206,8 +206,8 @@ TEST_F(CombineTest, EveryProjectsSoundKeepsATagWhateverTheOrder) {
 }
 
 TEST_F(CombineTest, WithoutAMergerTheCombinationStillRunsAndReloadsAnOpenTarget) {
-  makeProject("A", 2, std::nullopt);
-  makeProject("B", 3, std::nullopt);
+  makeProject("A", 2, "a.caf");
+  makeProject("B", 3, "b.caf");
   ZTDataModel& m = ZTDataModel::sharedInstance();
   m.setCurProjectName("A");
   m.prjDataModel()->setCurProjectName("A");
@@ -218,6 +218,11 @@ TEST_F(CombineTest, WithoutAMergerTheCombinationStillRunsAndReloadsAnOpenTarget)
   runUntilFinished(recorder);
   EXPECT_EQ(m.prjDataModel(), open);
   EXPECT_EQ(open->imagesArray().size(), 5u) << "a later save must not write back the old two frames";
+  // What the open project shows is what was stored, its layers and tags too.
+  std::shared_ptr<ProjectDataModel> stored = ProjectDataModel::initWithProjectName("A");
+  EXPECT_EQ(open->laysDictionary().size(), 10u);
+  EXPECT_EQ(open->soundFrameArray(), stored->soundFrameArray());
+  EXPECT_EQ(open->soundFrameArray(), (std::vector<int>{1, 2, 3, 4}));
   m.saveData();
   EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u);
   m.setDelegate(nullptr);
