@@ -12,12 +12,12 @@
 #include <system_error>
 
 #include "model/CombineJournal.h"
+#include "model/ProjectNotice.h"
 #include "model/SafeName.h"
 #include "model/Timeline.h"
 #include "model/Tools.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/CrashPoint.h"
-#include "model/ProjectNotice.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
