@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <fstream>
@@ -23,6 +24,8 @@ namespace {
 // name on its first line, then one page file's name a line.
 constexpr std::string_view kMark = ".combining-";
 constexpr const char* kListName = "pages";
+// The target's list as it was before the combination saved it.
+constexpr const char* kKeptListName = "list";
 // The names are written in pieces of about this size.
 constexpr std::size_t kWriteSize = 64 * 1024;
 
@@ -90,13 +93,37 @@ CombineJournal::CombineJournal(const fs::path& targetFolder)
       ::open((folder_.path() / kListName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   const std::string name = targetFolder.filename().string();
   const std::string head = std::to_string(name.size()) + ":" + name + "\n";
-  if (file.get() >= 0 && fd::files::writeAll(file.get(), head.data(), head.size())) file_ = std::move(file);
+  if (file.get() >= 0 && fd::files::writeAll(file.get(), head.data(), head.size(), folder_.path() / kListName))
+    file_ = std::move(file);
 }
 
 bool CombineJournal::write(std::string_view bytes) const {
-  // A writer of its own: the tests' full disk is asked here too.
-  if (fd::files::injectedWriteError(folder_.path() / kListName) != 0) return false;
-  return fd::files::writeAll(file_.get(), bytes.data(), bytes.size());
+  return fd::files::writeAll(file_.get(), bytes.data(), bytes.size(), folder_.path() / kListName);
+}
+
+bool CombineJournal::keepList(const fs::path& list) {
+  if (!valid()) return false;
+  const fs::path kept = folder_.path() / kKeptListName;
+  // A second name shares the bytes, however long the list; a file system
+  // without links gets a copy.
+  const int linked = fd::files::linkFile(AT_FDCWD, list, AT_FDCWD, kept, {});
+  if (linked == 0) return true;
+  if (linked == ENOENT) return false;
+  const std::error_code copied = fd::files::copyFile(list, kept);
+  if (!copied) return true;
+  std::error_code ec;
+  fs::remove(kept, ec);
+  return false;
+}
+
+bool CombineJournal::putListBack(const fs::path& list) {
+  if (!valid()) return false;
+  const fs::path kept = folder_.path() / kKeptListName;
+  if (::rename(kept.c_str(), list.c_str()) != 0) return false;
+  // The folder flushed, so that the list put back is the one a crash finds.
+  const fd::files::UniqueFd folder(::open(list.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) ::fsync(folder.get());
+  return true;
 }
 
 CombineJournal::~CombineJournal() {
@@ -127,9 +154,11 @@ bool CombineJournal::settle(const fs::path& folder) {
   const std::vector<std::string> inside = fd::files::contentsOfDirectory(folder);
   if (inside.empty()) return true;
   std::error_code ec;
-  if (inside.size() != 1 || inside.front() != kListName ||
-      !fs::is_regular_file(fs::symlink_status(folder / kListName, ec))) {
-    return staging::leaveAsItIs(folder, "a combination's hidden folder holds its list of pages alone");
+  const bool onlyOwn = std::all_of(inside.begin(), inside.end(), [&](const std::string& name) {
+    return (name == kListName || name == kKeptListName) && fs::is_regular_file(fs::symlink_status(folder / name, ec));
+  });
+  if (!onlyOwn || std::find(inside.begin(), inside.end(), kListName) == inside.end()) {
+    return staging::leaveAsItIs(folder, "a combination's hidden folder holds its list of pages and a kept project list alone");
   }
   return true;
 }

@@ -34,6 +34,13 @@ class CombineJournal {
   // Writes down the new names of the files (old name, new name) before they
   // are made; false when they could not be written.
   bool note(const std::vector<std::pair<std::string, std::string>>& renamed);
+  // Keeps the target's list as it is now (a second name for it, or a copy),
+  // before the combination saves it, so that a combination refused after
+  // that save can put it back; false when it could not be kept.
+  bool keepList(const std::filesystem::path& list);
+  // Puts the kept list back in the target's folder, over the one saved since;
+  // false when there is none or it could not be moved.
+  bool putListBack(const std::filesystem::path& list);
 
   // The start's part, for the hidden folder a killed combination left in the
   // projects folder. isJournalName tells it by its name; settle looks into

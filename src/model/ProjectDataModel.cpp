@@ -250,6 +250,26 @@ bool ProjectDataModel::readStoredData() {
   return true;
 }
 
+void ProjectDataModel::takeProjectOf(ProjectDataModel&& other) noexcept {
+  // What readStoredData sets, each taken whole.
+  curProjectName_ = std::move(other.curProjectName_);
+  frameLayCount_ = other.frameLayCount_;
+  animationSpeed_ = other.animationSpeed_;
+  state_ = std::move(other.state_);
+  audioName_ = std::move(other.audioName_);
+  curBackgroundName_ = std::move(other.curBackgroundName_);
+  backgroundCopyId_ = std::move(other.backgroundCopyId_);
+  description_ = std::move(other.description_);
+  backgroundType_ = other.backgroundType_;
+  dataVersion_ = other.dataVersion_;
+  dataType_ = other.dataType_;
+  soundTags_ = std::move(other.soundTags_);
+  isNewVersion_ = other.isNewVersion_;
+  isOpenBackground_ = other.isOpenBackground_;
+  keptDamagedFile_ = other.keptDamagedFile_;
+  pendingDeletions_.clear();
+}
+
 std::optional<SoundTagLists> ProjectDataModel::legacySoundTag() const {
   const fs::path folder = projectDicPath();
   std::optional<SoundTagLists> tag;

@@ -52,6 +52,10 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // Re-points this object at another project: loads it, or creates it. A name
   // that is not a plain path component is refused (false) and nothing changes.
   bool setCurProjectName(const std::string& name);
+  // Re-points this object at the project `other` holds, taking what it holds
+  // as it is, with nothing read or copied: what a read of the list `other`
+  // last stored would give, without holding the project twice meanwhile.
+  void takeProjectOf(ProjectDataModel&& other) noexcept;
   const std::string& curProjectName() const { return curProjectName_; }
   // False when Project.plist is missing or cannot be read; one that cannot be
   // read is moved aside (kept as "Project.plist.damaged-<time stamp>") and

@@ -606,11 +606,11 @@ bool ZTDataModel::createProject(const std::string& name, const std::optional<std
 }
 
 bool ZTDataModel::removeProject(const std::string& name) {
-  return unlistProjects({name}, curProjectName_, "project.remove");
+  return unlistProjects({name}, curProjectName_, "project.remove").ok();
 }
 
-bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std::string& current,
-                                 std::string_view steps) {
+fd::Status ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std::string& current,
+                                       std::string_view steps) {
   const std::vector<std::string> before = projectsNameArray_;
   const std::string currentBefore = curProjectName_;
   std::vector<std::string> names = before;
@@ -642,7 +642,7 @@ bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std
     } catch (const std::bad_alloc&) {
     }
   };
-  bool stored = !listed;
+  fd::Status stored;
   try {
     for (const std::string& name : gone) {
       if (OptionalPath folder = projectPathWithProjectName(name); folder && fd::files::exists(*folder)) {
@@ -653,7 +653,7 @@ bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std
       setProjectsNameArray(std::move(names));
       if (current != curProjectName_) setCurProjectName(current);
       fd::crashPoint(std::string(steps) + ".moved-aside");
-      stored = fd::UserDefaults::standard().synchronize();
+      stored = fd::UserDefaults::standard().synchronizeReporting();
     }
   } catch (const std::bad_alloc&) {
     putBack();
@@ -661,7 +661,7 @@ bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std
   }
   if (!stored) {
     putBack();
-    return false;
+    return stored;
   }
   fd::crashPoint(std::string(steps) + ".list-saved");
   for (Aside& a : aside) {
@@ -673,7 +673,7 @@ bool ZTDataModel::unlistProjects(const std::vector<std::string>& gone, const std
     }
   }
   if (projectsNameArray_.empty()) createProject(kDefaultProjectName, "");
-  return true;
+  return {};
 }
 
 bool ZTDataModel::removeProjects(const std::vector<std::string>& names) {

@@ -225,6 +225,10 @@ class ZTDataModel : public SoundMergerDelegate {
     void add(const std::string& name);
     void dropLast();
     void removeAll() const;
+    // The target's list as it was, kept before the combination saves it, and
+    // put back over the saved one (CombineJournal); false when it cannot be.
+    bool keepList(const std::filesystem::path& list);
+    bool putListBack(const std::filesystem::path& list);
     // The program is ending: what was carried stays, written down, for the
     // next start to take back.
     void leaveForNextStart();
@@ -254,9 +258,9 @@ class ZTDataModel : public SoundMergerDelegate {
   // Takes the projects off the list, `current` made current with it: their
   // folders are moved aside, the list stored, and only then are the folders
   // emptied, off the calling thread. False, with nothing changed, when the
-  // list cannot be stored. `steps` names the crash points it passes
-  // (steps + ".moved-aside", steps + ".list-saved").
-  bool unlistProjects(const std::vector<std::string>& gone, const std::string& current, std::string_view steps);
+  // list cannot be stored, saying why. `steps` names the crash points it
+  // passes (steps + ".moved-aside", steps + ".list-saved").
+  fd::Status unlistProjects(const std::vector<std::string>& gone, const std::string& current, std::string_view steps);
   // nullopt when refused before anything began (the delegate is not told).
   // savedTarget is the first project once its list with the merged pages is
   // on disk.

@@ -12,12 +12,14 @@
 #include <system_error>
 
 #include "model/CombineJournal.h"
+#include "model/ProjectNotice.h"
 #include "model/SafeName.h"
 #include "model/Timeline.h"
 #include "model/Tools.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/CrashPoint.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StopRequest.h"
 #include "platform/foundation/UserDefaults.h"
@@ -88,6 +90,20 @@ struct CarryRefused {
 // The pages written down, then carried, at a time.
 constexpr std::size_t kCarriedAtOnce = 4096;
 
+// The mixes made for a combination that was given up: no tag names them, and
+// nothing would ever remove them from Documents.
+void removeMixes(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (isPlainPathComponent(name)) fd::files::removeItem(fd::paths::documents() / name);
+  }
+}
+
+// Whether the project has a sound tag the combination keeps over its frames
+// (the merge mixes its sound into one recording).
+bool hasSoundTag(const SoundTagLists& tags) {
+  return !tags.names.empty() && !tags.points.empty() && !tags.frames.empty();
+}
+
 }  // namespace
 
 ZTDataModel::CarriedPages::CarriedPages() = default;
@@ -121,6 +137,14 @@ void ZTDataModel::CarriedPages::removeAll() const {
   }
 }
 
+bool ZTDataModel::CarriedPages::keepList(const std::filesystem::path& list) {
+  return journal_ && journal_->keepList(list);
+}
+
+bool ZTDataModel::CarriedPages::putListBack(const std::filesystem::path& list) {
+  return journal_ && journal_->putListBack(list);
+}
+
 void ZTDataModel::CarriedPages::leaveForNextStart() {
   if (journal_ && !names_.empty()) journal_->leaveForNextStart();
 }
@@ -142,7 +166,7 @@ void ZTDataModel::combineAudioFinishedwithSoundNameArray(const std::vector<std::
   fd::RunLoop::main().post([this, soundNames] {
     prjSoundNameArray_ = soundNames;
     merger_.reset();
-    combineProjects(prjSoundName_);
+    if (!combineProjects(prjSoundName_)) removeMixes(soundNames);
   });
 }
 
@@ -213,16 +237,10 @@ bool ZTDataModel::combineProjects(const std::vector<std::string>& names) {
   }
   // Once the target is saved, the open object shows it as it is on disk,
   // whatever failed after: a later save of the object as it was would write
-  // the combination over.
-  if (savedTarget && curProjectName_ == names.front() && prjDataModel_ && prjDataModel_ != savedTarget) {
-    try {
-      prjDataModel_->setCurProjectName(names.front());
-    } catch (const std::bad_alloc&) {
-      prjDataModel_ = savedTarget;
-      combined = false;
-      setLastError("there was not enough memory to finish once the first had taken their frames");
-    }
-  }
+  // the combination over. It takes what was stored from the target rather
+  // than reading it again, which held a long project twice at once.
+  if (savedTarget && curProjectName_ == names.front() && prjDataModel_ && prjDataModel_ != savedTarget)
+    prjDataModel_->takeProjectOf(std::move(*savedTarget));
   // A page file left unnamed (memory still short) is never read, and the
   // next copy of the same project gets other names. When the program is
   // ending they are left as a kill there would leave them, for the next
@@ -258,7 +276,11 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // into itself would delete it. Each is read once, and merged as it is read.
   std::set<std::string> seen{targetName};
   std::vector<std::string> merged;
-  std::vector<int> furtherTagFrames;  // each merged project's first and last tag frame, on the target's pages
+  // Each project's first and last tag frame, on the target's pages, for
+  // every project with sound, in order: the merge made one mix for each.
+  std::vector<int> tagFrames;
+  if (const SoundTagLists own = soundTagListsOf(target->soundTags()); hasSoundTag(own))
+    tagFrames = {own.frames.front(), own.frames.back()};
   // New ids name no file of the target's folder and no record of it or of a
   // project merged, and are drawn without waiting for the clock.
   std::optional<ProjectDataModel::FreshIds> ids;
@@ -271,11 +293,10 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
     // folder (its pages, the set-aside list) must not be deleted with the
     // others.
     if (!p || p->keptDamagedFile()) continue;
-    const std::vector<int> tagFrames = p->soundFrameArray();
-    if (!p->soundNameArray().empty() && !p->soundTagPointsArray().empty() && !tagFrames.empty()) {
+    if (const SoundTagLists own = soundTagListsOf(p->soundTags()); hasSoundTag(own)) {
       const int offset = static_cast<int>(target->imagesArray().size());
-      furtherTagFrames.push_back(tagFrames.front() + offset);
-      furtherTagFrames.push_back(tagFrames.back() + offset);
+      tagFrames.push_back(own.frames.front() + offset);
+      tagFrames.push_back(own.frames.back() + offset);
     }
     if (!ids) ids = target->freshIds(p->laysDictionary().size() + p->imagesArray().size());
     mergeProjectInto(*target, *p, *ids, carried);
@@ -285,11 +306,11 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // memory may have it.
   ids.reset();
 
-  SoundTagLists tags = soundTagListsOf(target->soundTags());
-  if (!tags.frames.empty() && !tags.points.empty() && !tags.names.empty()) {
-    std::vector<int> frames = {tags.frames.front(), tags.frames.back()};
-    frames.insert(frames.end(), furtherTagFrames.begin(), furtherTagFrames.end());
-    tags.frames = std::move(frames);
+  // Whichever project has sound, the first or a later one, keeps a tag: the
+  // names of the mixes come once the combination is stored.
+  if (!tagFrames.empty()) {
+    SoundTagLists tags = soundTagListsOf(target->soundTags());
+    tags.frames = std::move(tagFrames);
     tags.points.clear();
     target->setSoundTags(soundTagsFromLists(tags));
   }
@@ -302,12 +323,19 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // A save that runs out of memory once its list is in place still counts as
   // saved: the pages that list names must stay.
   const std::filesystem::path targetList = target->plistFilePath();
+  // Kept as it is, so that the combination refused once the target is saved
+  // (the project list not stored) leaves the target as it was.
+  if (!carried.keepList(targetList)) {
+    setLastError("the first project could not be kept as it was while it takes their frames (the disk may be full)");
+    return false;
+  }
   const std::optional<fd::files::FileStamp> unsaved = fd::files::fileStamp(targetList);
   try {
     if (!target->saveData()) {
       // A list closed with an error after it took its name is on disk all
-      // the same: the pages it names stay.
-      if (fd::files::fileStamp(targetList) != unsaved) savedTarget = target;
+      // the same: the pages it names stay, unless the list as it was goes
+      // back.
+      if (fd::files::fileStamp(targetList) != unsaved && !carried.putListBack(targetList)) savedTarget = target;
       setLastError("the combined project could not be saved");
       return false;
     }
@@ -320,9 +348,18 @@ std::optional<bool> ZTDataModel::combineUnguarded(const std::vector<std::string>
   // The merged folders are emptied off this thread once the list without
   // them is stored: a long project's files take seconds to unlink.
   const bool currentMerged = std::find(merged.begin(), merged.end(), curProjectName_) != merged.end();
-  if (!unlistProjects(merged, currentMerged ? targetName : curProjectName_, "combine")) {
-    setLastError("the list of projects could not be written once the first had taken their frames (the disk may "
-                 "be full)");
+  if (const fd::Status unlisted = unlistProjects(merged, currentMerged ? targetName : curProjectName_, "combine");
+      !unlisted) {
+    const std::string why = notWrittenInWords(unlisted.failure(), "the preferences folder");
+    // The target's list as it was goes back, and the pages carried go with
+    // the combination: trying again finds every project as it was.
+    if (carried.putListBack(targetList)) {
+      savedTarget.reset();
+      setLastError(("the list of projects could not be written (" + why + ")").c_str());
+    } else {
+      setLastError(
+          ("the list of projects could not be written once the first had taken their frames (" + why + ")").c_str());
+    }
     return false;
   }
 

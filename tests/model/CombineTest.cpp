@@ -25,7 +25,8 @@ using model_test::writeTinyPng;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-// Answers with fixed names from a thread of its own, as the real merge does.
+// Answers with fixed names from a thread of its own, as the real merge does,
+// each a mix it wrote to Documents.
 class ThreadedMerger : public SoundMerger {
  public:
   explicit ThreadedMerger(std::vector<std::string> answer) : answer_(std::move(answer)) {}
@@ -35,7 +36,10 @@ class ThreadedMerger : public SoundMerger {
   void setDelegate(SoundMergerDelegate* d) override { delegate_ = d; }
   void mergerAudioOfProjectWithProjectName(const std::vector<std::string>& names) override {
     asked = names;
-    worker_ = std::thread([this] { delegate_->combineAudioFinishedwithSoundNameArray(answer_); });
+    worker_ = std::thread([this] {
+      for (const std::string& name : answer_) std::ofstream(fd::paths::documents() / name) << "mix";
+      delegate_->combineAudioFinishedwithSoundNameArray(answer_);
+    });
   }
   std::vector<std::string> asked;
 
@@ -172,26 +176,38 @@ TEST_F(CombineTest, TwoProjectsWithSoundGiveTwoTagsOnTheMergedTimeline) {
   m.setDelegate(nullptr);
 }
 
-TEST_F(CombineTest, AFirstProjectWithoutSoundGivesNoTags) {
+// A first project without sound dropped the sound of the projects after it:
+// their mix was made, and no tag named it. Whatever the order, the project
+// with sound keeps a tag over its frames.
+TEST_F(CombineTest, EveryProjectsSoundKeepsATagWhateverTheOrder) {
   makeProject("A", 2, std::nullopt);
   makeProject("B", 2, "b.caf");
+  makeProject("C", 2, "c.caf");
+  makeProject("D", 2, std::nullopt);
   ZTDataModel& m = ZTDataModel::sharedInstance();
-  SoundMerger::setFactory([] { return std::make_shared<ThreadedMerger>(std::vector<std::string>{"RecB.caf"}); });
   FinishRecorder recorder;
   m.setDelegate(&recorder);
-  m.combineSoundFileWithProject({"A", "B"});
-  runUntilFinished(recorder);
-  std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName("A");
-  EXPECT_EQ(t->imagesArray().size(), 4u);
-  EXPECT_TRUE(t->soundFrameArray().empty());
-  EXPECT_TRUE(t->soundTagPointsArray().empty());
-  EXPECT_TRUE(t->soundNameArray().empty());
+  for (const auto& [order, frames] : {std::pair{Names{"A", "B"}, std::vector<int>{3, 4}},
+                                      std::pair{Names{"C", "D"}, std::vector<int>{1, 2}}}) {
+    SCOPED_TRACE(order.front());
+    const std::string mix = "Rec" + order.front() + ".caf";
+    SoundMerger::setFactory([&] { return std::make_shared<ThreadedMerger>(Names{mix}); });
+    recorder.finished = false;
+    m.combineSoundFileWithProject(order);
+    runUntilFinished(recorder);
+    std::shared_ptr<ProjectDataModel> t = ProjectDataModel::initWithProjectName(order.front());
+    EXPECT_EQ(t->imagesArray().size(), 4u);
+    EXPECT_EQ(t->soundFrameArray(), frames);
+    EXPECT_EQ(t->soundTagPointsArray().size(), 2u);
+    EXPECT_EQ(t->soundNameArray(), Names{mix});
+    EXPECT_TRUE(fs::exists(fd::paths::documents() / mix));
+  }
   m.setDelegate(nullptr);
 }
 
 TEST_F(CombineTest, WithoutAMergerTheCombinationStillRunsAndReloadsAnOpenTarget) {
-  makeProject("A", 2, std::nullopt);
-  makeProject("B", 3, std::nullopt);
+  makeProject("A", 2, "a.caf");
+  makeProject("B", 3, "b.caf");
   ZTDataModel& m = ZTDataModel::sharedInstance();
   m.setCurProjectName("A");
   m.prjDataModel()->setCurProjectName("A");
@@ -202,6 +218,11 @@ TEST_F(CombineTest, WithoutAMergerTheCombinationStillRunsAndReloadsAnOpenTarget)
   runUntilFinished(recorder);
   EXPECT_EQ(m.prjDataModel(), open);
   EXPECT_EQ(open->imagesArray().size(), 5u) << "a later save must not write back the old two frames";
+  // What the open project shows is what was stored, its layers and tags too.
+  std::shared_ptr<ProjectDataModel> stored = ProjectDataModel::initWithProjectName("A");
+  EXPECT_EQ(open->laysDictionary().size(), 10u);
+  EXPECT_EQ(open->soundFrameArray(), stored->soundFrameArray());
+  EXPECT_EQ(open->soundFrameArray(), (std::vector<int>{1, 2, 3, 4}));
   m.saveData();
   EXPECT_EQ(ProjectDataModel::initWithProjectName("A")->imagesArray().size(), 5u);
   m.setDelegate(nullptr);
@@ -417,11 +438,14 @@ TEST_F(CombineTest, APageTheDiskRefusesTakesTheCombinationBack) {
   ZTDataModel& m = ZTDataModel::sharedInstance();
   const auto before = ziptest::snapshotTree(root());
   const fs::path target = folderOf("A");
-  for (const bool pagesNoted : {true, false}) {
-    SCOPED_TRACE(pagesNoted ? "a page refused" : "the list of pages carried refused");
-    int pages = 0;
+  // 0: a page refused; else the one write of the list of pages carried that
+  // is refused (its head, or the first names after it).
+  for (const int listWrite : {0, 1, 2}) {
+    SCOPED_TRACE(listWrite);
+    const bool pagesNoted = listWrite == 0;
+    int pages = 0, listWrites = 0;
     fd::files::setWriteFaultForTesting([&](const fs::path& file) {
-      if (!pagesNoted) return file.filename() == "pages" ? ENOSPC : 0;
+      if (!pagesNoted) return file.filename() == "pages" && ++listWrites == listWrite ? ENOSPC : 0;
       if (file.parent_path() != target || file.filename() == "Project.plist") return 0;
       // The fifth page finds the disk full, after four were carried.
       return ++pages >= 5 ? ENOSPC : 0;
@@ -556,37 +580,46 @@ TEST_F(CombineTest, AFirstProjectNotSavedTakesItsCopiesBackAndOneSavedKeepsThem)
 }
 
 // A project list that could not be stored once the first project held the
-// merged pages (a full disk) was ignored: the merged folders were deleted
-// while the list on disk still named them. They stay, listed and whole, the
-// first project keeping their frames, and the combination says why.
-TEST_F(CombineTest, AListThatCannotBeStoredKeepsTheMergedProjects) {
-  makeAAndBWhileAnotherIsOpen();
+// merged pages was ignored: the merged folders were deleted while the list on
+// disk still named them. Then the first project kept their frames while they
+// stayed listed, told as a full disk even where the folder refused writes,
+// and each try carried them again. Nothing stays of the combination (its
+// sound's mix neither), and it says why.
+TEST_F(CombineTest, AListThatCannotBeStoredTakesTheCombinationBack) {
+  makeProject("A", 2, std::nullopt);
+  makeProject("B", 3, "b.caf");
   ZTDataModel& m = ZTDataModel::sharedInstance();
-  const auto b = ziptest::snapshotTree(folderOf("B"));
-  const std::vector<std::string> pages = pageBytes({"A", "B"});
+  m.setCurProjectName("A");
+  ASSERT_TRUE(m.prjDataModel()->setCurProjectName("A"));
+  m.saveData();
+  const auto before = ziptest::snapshotTree(root());
   const fs::path store = fd::UserDefaults::standard().filePath();
   const fs::path targetList = folderOf("A") / "Project.plist";
-  // Once the first project is saved, the store is full.
-  bool targetSaved = false;
-  fd::files::setWriteFaultForTesting([&](const fs::path& file) {
-    targetSaved = targetSaved || file == targetList;
-    return targetSaved && file == store ? ENOSPC : 0;
-  });
-  EXPECT_FALSE(m.combineProjects({"A", "B"}));
-  fd::files::setWriteFaultForTesting({});
-  EXPECT_EQ(m.lastError(),
-            "the list of projects could not be written once the first had taken their frames (the disk may be full)");
-  EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
-  fd::Expected<fd::Value> stored = fd::readPropertyList(store);
-  ASSERT_TRUE(stored);
-  Names storedNames;
-  for (const fd::Value& name : *(*stored)["ProjectsNameArray"].array()) storedNames.push_back(name.stringValue());
-  EXPECT_EQ(storedNames, (Names{"test", "A", "B"}));
-  EXPECT_EQ(ziptest::snapshotTree(folderOf("B")), b) << "a merged project still listed lost its folder";
-  EXPECT_EQ(pageBytes({"A"}), pages) << "the first project keeps the frames it took";
-  ZTDataModel::waitForRemovals();
-  for (const std::string& name : fd::files::contentsOfDirectory(fd::paths::library() / "Projects"))
-    EXPECT_FALSE(name.starts_with('.')) << name;
+  SoundMerger::setFactory([] { return std::make_shared<ThreadedMerger>(Names{"RecB.caf"}); });
+  FinishRecorder recorder;
+  m.setDelegate(&recorder);
+  for (const auto& [error, why] : {std::pair{EACCES, "the preferences folder cannot be written"},
+                                   std::pair{ENOSPC, "the disk is full"}}) {
+    SCOPED_TRACE(why);
+    // Once the first project is saved with B's pages, the store is refused.
+    bool carried = false, targetSaved = false;
+    fd::files::setWriteFaultForTesting([&](const fs::path& file) {
+      carried = carried || (file.parent_path() == folderOf("A") && file != targetList);
+      targetSaved = targetSaved || (carried && file == targetList);
+      return targetSaved && file == store ? error : 0;
+    });
+    recorder.finished = false;
+    m.combineSoundFileWithProject({"A", "B"});
+    runUntilFinished(recorder);
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_TRUE(targetSaved);
+    EXPECT_EQ(m.lastError(), "the list of projects could not be written (" + std::string(why) + ")");
+    EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B"}));
+    EXPECT_EQ(m.prjDataModel()->imagesArray().size(), 2u);
+    ZTDataModel::waitForRemovals();
+    EXPECT_EQ(ziptest::snapshotTree(root()), before) << "the combination left something behind";
+  }
+  m.setDelegate(nullptr);
 }
 
 // Rebuilding the tags saved the first project once a tag, every frame each

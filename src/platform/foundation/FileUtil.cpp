@@ -189,6 +189,10 @@ void syncDirectory(const fs::path& dir) {
 
 bool writeAll(int fd, const void* bytes, std::size_t size) { return writeAllThrough(fd, bytes, size, 0); }
 
+bool writeAll(int fd, const void* bytes, std::size_t size, const fs::path& file) {
+  return writeAllThrough(fd, bytes, size, injectedFor(file).standingAt(FaultAt::Bytes));
+}
+
 bool exists(const fs::path& p) {
   std::error_code ec;
   return fs::exists(p, ec);

@@ -62,6 +62,10 @@ class UniqueFd {
 // saying why (EIO for a write that took nothing), at the first refusal.
 // Tests may make its writes short (setShortWritesForTesting).
 bool writeAll(int fd, const void* bytes, std::size_t size);
+// The same, for a writer of its own writing the file `file`: a test's fault
+// for that file answers in place of the real writes, as it does for the file
+// layer's own.
+bool writeAll(int fd, const void* bytes, std::size_t size, const fs::path& file);
 
 // Renames a file or folder to a name that must be free, never over anything
 // there, not even a file that appears meanwhile: 0 when it moved, EEXIST when

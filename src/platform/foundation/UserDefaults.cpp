@@ -73,17 +73,19 @@ float UserDefaults::floatForKey(const std::string& key) const { return objectFor
 bool UserDefaults::boolForKey(const std::string& key) const { return objectForKey(key).boolValue(); }
 std::string UserDefaults::stringForKey(const std::string& key) const { return objectForKey(key).stringValue(); }
 
-bool UserDefaults::synchronize() {
+bool UserDefaults::synchronize() { return synchronizeReporting().ok(); }
+
+Status UserDefaults::synchronizeReporting() {
   std::lock_guard writeLock(writeMutex_);
   Value snapshot;
   {
     std::lock_guard lock(mutex_);
     snapshot = Value(values_);
   }
-  if (!files::createDirectory(file_.parent_path())) return false;
-  const Status written = writePropertyList(file_, snapshot);
+  if (!files::createDirectory(file_.parent_path())) return fail("cannot make " + file_.parent_path().string());
+  Status written = writePropertyList(file_, snapshot);
   if (!written) Log("UserDefaults: %s", written.error().c_str());
-  return written.ok();
+  return written;
 }
 
 std::filesystem::path UserDefaults::filePath() const { return file_; }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/foundation/Expected.h"
 #include "platform/foundation/Value.h"
 
 namespace fd {
@@ -32,6 +33,8 @@ class UserDefaults {
   // not be moved aside (the file layer holds it): writing would destroy its
   // only copy.
   bool synchronize();
+  // The same write, with why it failed (the system's error number among it).
+  Status synchronizeReporting();
   std::filesystem::path filePath() const;
   // The store file was there but could not be read: it was moved aside (and
   // reported) and the store started empty.
