@@ -311,11 +311,15 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
   staging::Folder stage(folder.parent_path(), staging::hiddenPrefix(folder.filename().string(), kImportStagingMark));
   if (!stage.valid()) return failWriting(errno);  // the folder's making left why
   ZipWrapper zip;
-  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(stage.path(), false);
+  // A package whose directory lists no project list is no project: told
+  // before a file of it is unpacked.
+  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) &&
+                        zip.UnzipFileTo(stage.path(), false, projectplist::kFileName);
   const ZipFailure why = zip.lastFailure();
   const std::string error = zip.lastError();
   const ZipConcern concern = zip.lastConcern();
   zip.UnzipCloseFile();
+  if (why == ZipFailure::MissingEntry) return fail(PackageFailure::NotAProject);
   if (!unpacked) return fail(PackageFailure::Archive, why, error, concern);
 
   const fs::path plist = stage.path() / projectplist::kFileName;

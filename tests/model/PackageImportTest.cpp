@@ -143,11 +143,19 @@ TEST_F(PackageImportTest, ZipBombIsStopped) {
     bomb.push_back(Entry{.name = "z" + std::to_string(i) + ".png", .content = {}, .crc = crcOf(zeros),
                          .declaredSize = zeros.size(), .payload = block});
   }
-  EXPECT_EQ(refusedArchive(bomb), ZipFailure::TooLarge);
+  ASSERT_TRUE(buildArchive(documents() / "Bad.zt2", bomb));
+  pointRecordsAtOneStream(documents() / "Bad.zt2", 1);
+  ZipFailure archive = ZipFailure::None;
+  EXPECT_EQ(importExpectingRefusal("Bad", &archive), PackageFailure::Archive);
+  EXPECT_EQ(archive, ZipFailure::Overlap);
 }
 
 TEST_F(PackageImportTest, ProjectPlistMustBeReadable) {
-  ASSERT_TRUE(buildArchive(documents() / "NoPlist.zt2", {png("L1.png")}));
+  // Told from the directory before anything is unpacked: a damaged entry
+  // is never reached.
+  std::vector<std::uint8_t> content(5000, 'p');
+  Entry corrupt{.name = "L9.png", .content = content, .crc = crcOf(content) ^ 1u};
+  ASSERT_TRUE(buildArchive(documents() / "NoPlist.zt2", {png("L1.png"), corrupt}));
   EXPECT_EQ(importExpectingRefusal("NoPlist"), PackageFailure::NotAProject);
   ASSERT_TRUE(buildArchive(documents() / "BadPlist.zt2",
                            {Entry{.name = "Project.plist", .content = bytesOf("garbage"), .password = kPassword}}));
