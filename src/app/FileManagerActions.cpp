@@ -25,12 +25,6 @@ constexpr const char* kShowInstoreNotification = "ShowInstoreViewNotification";
 
 using fd::filled;
 
-std::string trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // Why a name the field holds cannot be a project's, saying what in it is
 // refused: what is quoted may look like a name that would do (a character
 // the list cannot keep shows as nothing, or as a box).
@@ -275,7 +269,7 @@ void FileManagerView::beginRename() {
 bool FileManagerView::finishRename() {
   const std::optional<std::string> old = projsView_->selectedProjectName();
   if (mode_ != Mode::Renaming || !old) return false;
-  const std::string name = trimmed(nameField_->text());
+  const std::string name = nameAsStored(nameField_->text());
   if (name == *old) {
     cancelMode();
     return true;

@@ -208,7 +208,9 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
 }
 
 bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion) {
-  std::string name = project.curProjectName();
+  // Named as the Rename would store the project's name: a package's name is
+  // the name its import gives.
+  std::string name = nameAsStored(project.curProjectName());
   if (!isPlainPathComponent(name)) return fail(PackageFailure::BadName);
   const fs::path source = project.projectDicPath();
   if (!fd::files::isDirectory(source)) return fail(PackageFailure::ProjectMissing);

@@ -184,6 +184,18 @@ TEST_F(ZipWrapperTest, ArchivesOfMoreEntriesThanA16BitCountExtractWhole) {
   ASSERT_TRUE(zip.UnzipOpenFile(dir("many.zip")));
   ASSERT_TRUE(zip.UnzipFileTo(dir("many"), false)) << zip.lastError();
   EXPECT_EQ(std::distance(fs::directory_iterator(dir("many")), fs::directory_iterator()), 65537);
+  // A count cut to its low 16 bits, 1, where the zip layer stops after one
+  // record: refused, not taken as the whole.
+  auto bytes = readBytes(dir("many.zip"));
+  for (const std::size_t field : {8u, 10u}) {
+    bytes[bytes.size() - 22 + field] = 1;
+    bytes[bytes.size() - 22 + field + 1] = 0;
+  }
+  writeBytes(dir("cut.zip"), bytes);
+  ASSERT_TRUE(zip.UnzipOpenFile(dir("cut.zip")));
+  EXPECT_FALSE(zip.UnzipFileTo(dir("cut"), false));
+  EXPECT_EQ(zip.lastFailure(), ZipFailure::CorruptEntry);
+  EXPECT_FALSE(fs::exists(dir("cut") / "0"));
 }
 
 // An entry whose local header lies past 4 GiB (after a hole that takes no

@@ -294,8 +294,10 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans, std::uint64
   }
   // Earlier versions wrote packages of 65,535 entries and more with the
   // 16-bit count cut to 0xFFFF and no 64-bit count: the directory's own bytes
-  // tell whether every entry was read, wherever the zip layer stopped.
-  const bool whole = extent->countCut ? walked == extent->size : rc == UNZ_END_OF_LIST_OF_FILE;
+  // tell whether every entry was read, wherever the zip layer stopped. A
+  // count cut to less than the records the directory holds (65,537 wrapping
+  // to 1) stops the zip layer early, and is a part taken for the whole.
+  const bool whole = walked == extent->size && (extent->countCut || rc == UNZ_END_OF_LIST_OF_FILE);
   if (!whole) {
     OutputErrorMessage("Error occurs while getting file info");
     return refuse(ZipFailure::CorruptEntry, "the directory ends early");
