@@ -24,6 +24,7 @@
 #include "model/LongProject.h"
 #include "model/PackageZipOperator.h"
 #include "model/SafeName.h"
+#include "model/StagingFolder.h"
 #include "model/ZipTestSupport.h"
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
@@ -42,7 +43,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-using ziptest::snapshotTree;
+// The tree once what the program empties off its thread is gone.
+std::map<std::string, std::vector<std::uint8_t>> snapshotTree(const fs::path& root) {
+  staging::waitForEmptying();
+  return ziptest::snapshotTree(root);
+}
 
 fs::path projectFolder(const std::string& name) { return fd::paths::library() / "Projects" / name; }
 

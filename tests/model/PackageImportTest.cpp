@@ -6,6 +6,7 @@
 #include "graphics/MemoryCeiling.h"
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
+#include "model/StagingFolder.h"
 #include "platform/foundation/CrashPoint.h"
 #include "PackageTestSupport.h"
 #include "support/BinaryPlist.h"
@@ -39,6 +40,7 @@ class PackageImportTest : public testing_support::SandboxTest {
     const auto before = snapshotTree(root());
     ZipOperator op;
     EXPECT_FALSE(op.import(name, projectFolder("Target"), true));
+    staging::waitForEmptying();
     EXPECT_EQ(snapshotTree(root()), before) << "the import changed something";
     if (archive) *archive = op.archiveFailure();
     return op.lastFailure();
@@ -178,6 +180,7 @@ TEST_F(PackageImportTest, APackageWhoseListWouldBuildTooMuchIsRefusedInWords) {
     EXPECT_EQ(op.lastFailure(), PackageFailure::ListTooLarge);
     EXPECT_EQ(op.listSize(), 0u) << "only what it would build is known";
     EXPECT_EQ(op.listBound(), std::uint64_t{256} << 20);
+    staging::waitForEmptying();
     EXPECT_EQ(snapshotTree(root()), before) << "the import left something behind";
     for (const std::string& said : {std::string("its project list is too large to open"), std::string("256 MiB")})
       EXPECT_NE(op.lastError().find(said), std::string::npos) << said << " in: " << op.lastError();
@@ -204,6 +207,7 @@ TEST_F(PackageImportTest, AnImportThatRunsOutOfMemoryIsRefusedInWordsAndLeavesNo
     EXPECT_FALSE(imported);
     EXPECT_EQ(op.lastFailure(), PackageFailure::OutOfMemory);
     EXPECT_EQ(op.lastError(), "there was not enough memory for it");
+    staging::waitForEmptying();
     EXPECT_EQ(snapshotTree(root()), before) << "the import left something behind";
   }
   EXPECT_TRUE(op.import("Existing", projectFolder("Target"), true)) << op.lastError();
