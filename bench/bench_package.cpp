@@ -13,12 +13,11 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
-
 #include "model/LongProject.h"
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
 #include "model/StagingFolder.h"
+#include "model/ZipTestSupport.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/PropertyList.h"
@@ -271,18 +270,9 @@ void writeHostilePackage(const fs::path& path, const std::vector<std::string>& n
   std::vector<unsigned char> stream;
   std::uint32_t crc = 0;
   if (sharedZeros > 0) {
-    const std::vector<unsigned char> zeros(sharedZeros, 0);
-    crc = static_cast<std::uint32_t>(crc32(0, zeros.data(), static_cast<uInt>(zeros.size())));
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    stream.resize(deflateBound(&z, zeros.size()));
-    z.next_in = const_cast<Bytef*>(zeros.data());
-    z.avail_in = static_cast<uInt>(zeros.size());
-    z.next_out = stream.data();
-    z.avail_out = static_cast<uInt>(stream.size());
-    deflate(&z, Z_FINISH);
-    stream.resize(z.total_out);
-    deflateEnd(&z);
+    const std::vector<std::uint8_t> zeros(sharedZeros, 0);
+    crc = ziptest::crcOf(zeros);
+    stream = ziptest::rawDeflate(zeros);
   }
   const int method = sharedZeros > 0 ? Z_DEFLATED : 0;
   const auto header = [&](std::vector<unsigned char>& into, bool record, const std::string& name, std::uint64_t at) {
