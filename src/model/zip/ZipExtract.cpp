@@ -337,9 +337,9 @@ bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite, std::string
   lastError_.clear();
   std::vector<EntryPlan> plans;
   std::uint64_t total = 0;
-  const fs::path absolute = fs::absolute(folder);
-  if (auto planned = planExtraction(plans, total, absolute.native().size(), required); !planned) return false;
   std::error_code ec;
+  const fs::path absolute = fs::absolute(folder, ec);
+  if (auto planned = planExtraction(plans, total, absolute.native().size(), required); !planned) return false;
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string(), {{}, 0, ec.value()}));
   // What no disk of this size could take is refused before a file of it is
