@@ -1,4 +1,4 @@
-// Model speed: saving a long project, building a project from pictures
+// Model speed: saving a long project (and saving one unchanged), building a project from pictures
 // through the write queue (frames per second and peak memory), combining a
 // long project with a short one, and the model's start over many projects
 // and over long ones.
@@ -49,6 +49,25 @@ void BM_SaveThousandFrameProject(benchmark::State& state) {
   state.counters["frames"] = static_cast<double>(p->imagesArray().size());
 }
 BENCHMARK(BM_SaveThousandFrameProject)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A save of a project of 40,000 frames (a list of about 24 MB), as every quit
+// and every pause of drawing saves it: unchanged since it was read (range 0),
+// or with a layer's eye changed before each save (1), when the list is
+// written whole.
+void BM_SaveLongProjectAgain(benchmark::State& state) {
+  testing_support::ScopedSandbox sandbox;
+  if (!model_test::writeLongProject(fd::paths::library() / "Projects" / "long", 40000, 0, false)) {
+    state.SkipWithError("the project could not be written");
+    return;
+  }
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("long");
+  p->saveData();  // in the program's own form
+  for (auto _ : state) {
+    if (state.range(0) != 0) p->setLayStateIsOpen(!p->layIsOpenAtPage(1, 2, false), 1, 2, false);
+    if (!p->saveData()) state.SkipWithError("the list was not written");
+  }
+}
+BENCHMARK(BM_SaveLongProjectAgain)->ArgName("changed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ThreeHundredFramesThroughWriteQueue(benchmark::State& state) {
   constexpr int kFrames = 300;

@@ -32,7 +32,10 @@ endfunction()
 
 # One GoogleTest executable per layer, from tests/<dir>/*.cpp.
 function(flipdesk_tests name dir)
-  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "DEPS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
   file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT _srcs)
     return()
@@ -46,5 +49,6 @@ function(flipdesk_tests name dir)
   add_dependencies(${name} flipdesk_resources)
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "FLIPDESK_RESOURCES=${FLIPDESK_RESOURCE_DIR};SDL_AUDIODRIVER=dummy;SDL_VIDEODRIVER=dummy;EGL_PLATFORM=surfaceless")
+    PROPERTIES TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "FLIPDESK_RESOURCES=${FLIPDESK_RESOURCE_DIR};SDL_AUDIODRIVER=dummy;SDL_VIDEODRIVER=dummy;EGL_PLATFORM=surfaceless")
 endfunction()

@@ -31,7 +31,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   std::string title, message;
   if (report.kind == Kind::Project) {
     title = fd::Localized("Project could not be read");
-    message = fd::Localized("The project") + " \u201c" + fd::oneLine(report.name) + "\u201d " + fd::Localized("could not be read") +
+    message = fd::Localized("The project") + " " + fd::quoted(report.name) + " " + fd::Localized("could not be read") +
               " (" + report.reason + ").";
   } else if (report.kind == Kind::Picture) {
     title = fd::Localized("Picture could not be read");
@@ -39,8 +39,7 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
   } else {
     title = fd::Localized("Settings could not be read");
     const std::string file = report.kind == Kind::Preferences ? fd::Localized("The preferences file")
-                                                              : fd::Localized("The settings file") + " \u201c" +
-                                                                    fd::oneLine(report.name) + "\u201d";
+                                                              : fd::Localized("The settings file") + " " + fd::quoted(report.name);
     message = file + " " + fd::Localized("could not be read") + " (" + report.reason + ").";
   }
   const bool kept = !report.keptAs.empty();
@@ -52,8 +51,8 @@ void tellDamagedFile(const fd::DamagedFileReport& report) {
                fd::Localized("Nothing is written over it until it can be moved aside.");
   }
   if (report.kind == Kind::Project) {
-    message += "\n" + fd::Localized("Its pages stay in its folder. The project open now is") + " \u201c" +
-               fd::oneLine(ZTDataModel::sharedInstance().curProjectName()) + "\u201d.";
+    message += "\n" + fd::Localized("Its pages stay in its folder. The project open now is") + " " +
+               fd::quoted(ZTDataModel::sharedInstance().curProjectName()) + ".";
   } else if (report.kind == Kind::Preferences) {
     message += "\n" + fd::Localized("The projects found in the projects folder are listed again.");
   } else if (report.kind == Kind::Picture) {
@@ -97,11 +96,15 @@ std::string unlistedInWords(const ProjectNotice& notice) {
 
 // The alert for what the model did to a project on its own.
 void showProjectNotice(const ProjectNotice& notice) {
+  // A project still being built from pictures has a hidden name of the
+  // program's own and is listed nowhere: the export that builds it tells
+  // what the disk refused.
+  if (ZTDataModel::isCreationStagingName(notice.project)) return;
   std::string title, message;
   switch (notice.kind) {
     case ProjectNotice::Kind::ListNotSaved:
       title = fd::Localized("Project not saved");
-      message = fd::Localized("The project") + " \u201c" + fd::oneLine(notice.project) + "\u201d " +
+      message = fd::Localized("The project") + " " + fd::quoted(notice.project) + " " +
                 fd::Localized("could not be saved") + ": " + notice.reason + ".\n" +
                 fd::Localized("It keeps what was saved last. What was changed since stays open here, and is saved "
                               "once the project is small enough again (fewer frames, a shorter description).");

@@ -18,6 +18,7 @@
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Unicode.h"
 
 namespace {
 
@@ -38,6 +39,12 @@ std::string nameRefusal(const std::string& name) {
   if (name.find('/') != std::string::npos)
     return filled("\u201c%@\u201d cannot be a project name: it holds \u201c/\u201d. Choose another name.", {name});
   char code[16] = "";
+  if (const std::optional<char32_t> control = fd::directionControlIn(name)) {
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*control));
+    return filled("\u201c%@\u201d cannot be a project name: it holds the character %@, which turns the direction "
+                  "of the text around it. Choose another name.",
+                  {name, code});
+  }
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) {
@@ -194,6 +201,21 @@ std::string exportRefusal(const ZipOperator& op, const std::string& name) {
   }
 }
 
+// A package is made from the project's folder: one whose list there holds
+// less than the project on screen would be told as made without what was
+// changed since the list's last save.
+std::string unsavedListRefusal(const ProjectNotice& unsaved, const std::string& name) {
+  if (unsaved.kind != ProjectNotice::Kind::ListNotWritten)
+    return filled("\u201c%@\u201d could not be exported as a package: what was changed since its last save could not "
+                  "be saved (%@).",
+                  {name, unsaved.reason});
+  return filled("\u201c%@\u201d could not be exported as a package: what was changed since its last save could not be "
+                "saved (%@). %@.",
+                {name, unsaved.reason,
+                 fd::Localized(roomMendsIt(unsaved.error) ? "Free some space, then try again"
+                                                          : "Try again once that is mended")});
+}
+
 // A project made by an action and listed, unlisted and removed again.
 void removeMadeProject(const std::string& name) {
   ZTDataModel& model = ZTDataModel::sharedInstance();
@@ -230,7 +252,13 @@ bool FileManagerView::openProject(const std::string& name) {
   if (std::find(names.begin(), names.end(), name) == names.end()) return false;
   const auto& project = model.prjDataModel();
   if (!project) return false;
-  if (name != project->curProjectName() && holdsOpenProject()) return false;
+  // The open project stays as it is in memory: read again from its folder
+  // it would drop what the disk refused of it (a layer's eye, a sound's tag).
+  if (name == project->curProjectName()) {
+    close();
+    return true;
+  }
+  if (holdsOpenProject()) return false;
   // A project whose list cannot be read is not opened: the reading set the
   // list aside and told the user, and the open project stays, so nothing is
   // written into the damaged folder. One too large for the memory left is
@@ -281,7 +309,7 @@ bool FileManagerView::finishRename() {
                           {std::to_string(name.size()), std::to_string(kMaxProjectNameBytes)}));
     return false;
   }
-  if (!isValidProjectName(name)) {
+  if (!isValidProjectName(name) || fd::directionControlIn(name)) {
     tell("Rename", nameRefusal(name));
     return false;
   }
@@ -403,6 +431,10 @@ bool FileManagerView::exportPackage(bool isUpgrade) {
   ZipOperator op;
   if (!project) {
     tell("Export", filled("\u201c%@\u201d could not be exported as a package: its folder is missing.", {*name}));
+    return false;
+  }
+  if (const std::optional<ProjectNotice> unsaved = project->unsavedList()) {
+    tell("Export", unsavedListRefusal(*unsaved, *name));
     return false;
   }
   if (!op.exportAndIsUpgradeVersion(*project, isUpgrade)) {

@@ -518,13 +518,13 @@ void FileManagerView::updateActions() {
       text = fd::Localized("Touch the projects to combine, in order: the first receives the frames of the others.");
     } else {
       // "Into “A”, in this order: “B”, “C”."
-      text = fd::Localized("Into") + " \u201c" + fd::oneLine(order.front()) + "\u201d";
+      text = fd::Localized("Into") + " " + fd::quoted(order.front());
       if (order.size() == 1) {
         text += fd::Localized(": touch the projects to add, in order.");
       } else {
         text += fd::Localized(", in this order:");
         for (std::size_t i = 1; i < order.size(); ++i)
-          text += (i > 1 ? ", \u201c" : " \u201c") + fd::oneLine(order[i]) + "\u201d";
+          text += (i > 1 ? ", " : " ") + fd::quoted(order[i]);
         text += ".";
       }
     }

@@ -8,7 +8,9 @@
 #include "app/ProjectPreview.h"
 #include "desk/Unavailable.h"
 #include "desk/DesktopManagerController.h"
+#include "model/ProjectNotice.h"
 #include "model/ZTDataModel.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
@@ -166,7 +168,27 @@ void ZTLoadingViewController::vtRotoscopingViewControllerDidFinishExport(roto::V
   fd::detachThread([project, weak] {
     if (project) project->waitForImageWrites();
     fd::performOnMain([project, weak] {
-      if (project) ZTDataModel::sharedInstance().finishCreatedProject(project);
+      // A project missing pictures the disk refused is no export: its
+      // folder, listed nowhere yet, goes, and the user hears why.
+      std::optional<std::string> why;
+      ZTDataModel& model = ZTDataModel::sharedInstance();
+      if (!project) {
+        why = fd::Localized("the projects folder could not take a new project");
+      } else if (const std::optional<fd::Failure> refused = project->imageWriteFailure()) {
+        why = notWrittenInWords(*refused);
+        if (ZTDataModel::isCreationStagingName(project->curProjectName()))
+          fd::files::removeItem(project->projectDicPath());
+      } else if (!model.finishCreatedProject(project)) {
+        why = fd::Localized("the new project could not be listed");
+      }
+      if (why) {
+        ui::AlertView::make(fd::Localized("Export not finished"),
+                            fd::filled("The frames could not be exported: %@.", {*why}) + "\n" +
+                                fd::Localized("No project was made of them."),
+                            nullptr, fd::Localized("OK"))
+            ->show();
+        return;
+      }
       if (auto self = std::static_pointer_cast<ZTLoadingViewController>(weak.lock())) self->loadData();
     }, false);
   });

@@ -11,6 +11,7 @@
 #include "desk/DeskPalette.h"
 #include "desk/DesktopManagerController.h"
 #include "model/Backgrounds.h"
+#include "model/ProjectNotice.h"
 #include "model/ZTDataModel.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
@@ -36,6 +37,17 @@ gfx::Image iconOf(const gfx::Image& picture) {
 
 void removeIfPresent(const OptionalPath& p) {
   if (p && fd::files::exists(*p)) fd::files::removeItem(*p);
+}
+
+// Why the backgrounds folder did not take a picture of the user's, in the
+// user's words; the system's own for the log.
+std::string notWrittenHere(const fd::Failure& failure) {
+  fd::Log("Background not written: %s\n", failure.message.c_str());
+  return notWrittenInWords(failure, "the backgrounds folder");
+}
+
+void tell(const std::string& message) {
+  ui::AlertView::make(fd::Localized("Backgorund"), message, nullptr, fd::Localized("OK"))->show();
 }
 
 // When a background of the user's own was made, read from its name ("US"
@@ -87,9 +99,9 @@ bool attachBackground(ProjectDataModel& p, const std::optional<std::string>& nam
   if (attached) return true;
   fd::Log("Background not attached: %s\n", attached.error().c_str());
   ui::AlertView::make(fd::Localized("Backgorund"),
-                      fd::Localized("The background could not be given to") + " \u201c" + fd::oneLine(p.curProjectName()) +
-                          "\u201d: " + attached.error() + ".\n" +
-                          fd::Localized("The project keeps the background it had."),
+                      fd::filled("The background could not be given to \u201c%@\u201d: %@.",
+                                 {p.curProjectName(), notWrittenInWords(attached.failure())}) +
+                          "\n" + fd::Localized("The project keeps the background it had."),
                       nullptr, fd::Localized("OK"))
       ->show();
   return false;
@@ -520,9 +532,11 @@ std::optional<std::string> BackgroundsView::addBackgroundWithImage(const gfx::Im
   if (!picture || !icon) return std::nullopt;
   fd::files::createDirectory(picture->parent_path());
   removeIfPresent(picture);
-  if (!gfx::writePNG(*picture, image)) return std::nullopt;
-  if (!gfx::writePNG(*icon, iconOf(image))) {
-    fd::files::removeItem(*picture);
+  fd::Status put = gfx::writePNG(*picture, image);
+  if (put) put = gfx::writePNG(*icon, iconOf(image));
+  if (!put) {
+    removeIfPresent(picture);
+    tell(fd::filled("The picture could not be added to the backgrounds: %@.", {notWrittenHere(put.failure())}));
     return std::nullopt;
   }
   insertUserCell(name);
@@ -540,7 +554,14 @@ void BackgroundsView::duplicate() {
                           std::pair{model().backgroundIconFullPathWithBackgroundName(from),
                                     model().backgroundIconFullPathWithBackgroundName(name)}}) {
     removeIfPresent(dst);
-    if (src && dst && fd::files::exists(*src)) fd::files::copyItem(*src, *dst);
+    std::error_code why;
+    if (src && dst && fd::files::exists(*src) && !fd::files::copyItem(*src, *dst, &why)) {
+      removeIfPresent(model().backgroundFullPathWithBackgroundName(name));
+      removeIfPresent(model().backgroundIconFullPathWithBackgroundName(name));
+      tell(fd::filled("The background could not be duplicated: %@.",
+                      {notWrittenHere(fd::fail(why.message(), why.value()))}));
+      return;
+    }
   }
   std::vector<std::string> names = model().backgroundArray();
   auto at = std::find(names.begin(), names.end(), *from);

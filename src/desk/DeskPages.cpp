@@ -109,7 +109,7 @@ void DesktopManagerController::setPageData() {
     auto layerPicture = [&](int position) {
       const std::string what = fd::Localized(position == 2 ? "The foreground" : "The middle ground") + " " +
                                fd::Localized("of page") + " " + std::to_string(page) + " " + fd::Localized("of") +
-                               " \u201c" + fd::oneLine(p->curProjectName()) + "\u201d";
+                               " " + fd::quoted(p->curProjectName());
       return readPictureToDraw(p->layFullPathAtPage(page, false, position), what);
     };
     if (std::optional<gfx::Image> shown = layerPicture(other)) layer_->setImage(ui::Picture(std::move(*shown)));
@@ -192,8 +192,8 @@ std::string DesktopManagerController::openPageName() const {
   if (settings().isBackground())
     return fd::Localized("the background being painted") + " (" +
            backgroundAsShown(settings().backgroundName().value_or("")) + ")";
-  return fd::Localized("page") + " " + std::to_string(settings().curPage()) + " " + fd::Localized("of") + " \u201c" +
-         fd::oneLine(model().curProjectName()) + "\u201d";
+  return fd::Localized("page") + " " + std::to_string(settings().curPage()) + " " + fd::Localized("of") + " " +
+         fd::quoted(model().curProjectName());
 }
 
 std::string DesktopManagerController::pageNotSavedReason() const {

@@ -44,7 +44,7 @@ void GPUMovieWriter::initializeMovieWithOutputSettings(const std::optional<media
   enabled_ = true;
   auto writer = media::MovieWriter::create(movieURL_, fileType_);
   if (!writer) {
-    reportFailure(writer.error());
+    reportFailure(writer.failure());
     return;
   }
   assetWriter_ = std::move(*writer);
@@ -55,16 +55,20 @@ void GPUMovieWriter::initializeMovieWithOutputSettings(const std::optional<media
     video.width = static_cast<int>(videoSize_.width);
     video.height = static_cast<int>(videoSize_.height);
   }
-  if (auto s = assetWriter_->addVideoTrack(video); !s) reportFailure(s.error());
+  if (auto s = assetWriter_->addVideoTrack(video); !s) reportFailure(s.failure());
 }
 
-void GPUMovieWriter::reportFailure(const std::string& error) {
+void GPUMovieWriter::reportFailure(const fd::Failure& failure) {
+  const std::string& error = failure.message;
   fd::Log("Error: %s\n", error.c_str());
   std::function<void(const std::string&)> block;
   GPUMovieWriterDelegate* delegate = nullptr;
   {
     std::lock_guard lock(reportMutex_);
-    if (writerError_.empty()) writerError_ = error;
+    if (writerError_.empty()) {
+      writerError_ = error;
+      writerErrorNumber_ = failure.error;
+    }
     block = failureBlock_;
     delegate = delegate_;
   }
@@ -112,6 +116,11 @@ std::string GPUMovieWriter::error() const {
   return writerError_;
 }
 
+int GPUMovieWriter::errorNumber() const {
+  std::lock_guard lock(reportMutex_);
+  return writerErrorNumber_;
+}
+
 CMTime GPUMovieWriter::startTime() const {
   CMTime t;
   performOnProcessingQueueSync([&] { t = startTime_; });
@@ -124,7 +133,7 @@ void GPUMovieWriter::startRecording() {
     isRecording_ = true;
   });
   const std::string failure = error();
-  if (!failure.empty()) reportFailure(failure);
+  if (!failure.empty()) reportFailure({failure, errorNumber()});
 }
 
 void GPUMovieWriter::startRecordingInOrientation(const gfx::AffineTransform& t) {
@@ -266,14 +275,14 @@ void GPUMovieWriter::renderAtInternalSize() {
 
 bool GPUMovieWriter::finishOnQueue() {
   bool ok = false;
-  std::string failure;
+  fd::Failure failure;
   performOnProcessingQueueSync([&] {
     isRecording_ = false;
     // No more pulls: the file is closing.
     videoInputReadyCallback_ = nullptr;
     audioInputReadyCallback_ = nullptr;
     if (!assetWriter_) {
-      failure = error();
+      failure = {error(), errorNumber()};
       return;
     }
     waitForEncoding();
@@ -282,12 +291,13 @@ bool GPUMovieWriter::finishOnQueue() {
       return;
     }
     if (auto s = assetWriter_->finishWriting(); !s) {
-      failure = s.error();
+      failure = s.failure();
       return;
     }
     ok = true;
   });
-  if (!ok) reportFailure(failure.empty() ? "the movie could not be written" : failure);
+  if (!ok && failure.message.empty()) failure.message = "the movie could not be written";
+  if (!ok) reportFailure(failure);
   return ok;
 }
 

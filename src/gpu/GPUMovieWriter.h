@@ -100,14 +100,16 @@ class GPUMovieWriter : public GPUInput {
   const std::filesystem::path& movieURL() const { return movieURL_; }
   bool isRecording() const { return isRecording_; }
   CMTime startTime() const;
-  // The platform writer's failure, empty while none.
+  // The platform writer's failure, empty while none, and the system's error
+  // number it carries (0 for none).
   std::string error() const;
+  int errorNumber() const;
   // Frames appended so far.
   int framesWritten() const { return framesWritten_; }
 
  private:
   void initializeMovieWithOutputSettings(const std::optional<media::MovieVideoSettings>& settings);
-  void reportFailure(const std::string& error);
+  void reportFailure(const fd::Failure& failure);
   void reportCompletion();
   // Closes the file on the processing queue; false when it failed.
   bool finishOnQueue();
@@ -127,6 +129,7 @@ class GPUMovieWriter : public GPUInput {
   media::MovieContainer fileType_;
   std::unique_ptr<media::MovieWriter> assetWriter_;
   std::string writerError_;
+  int writerErrorNumber_ = 0;
   gfx::Size videoSize_;
   RotationMode inputRotation_ = RotationNone;
   GPUTextureDelegate* textureDelegate_ = nullptr;

@@ -12,6 +12,7 @@
 #include "model/ProjectDataModel.h"
 #include "model/SafeName.h"
 #include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
 
 namespace fs = std::filesystem;
 
@@ -84,7 +85,7 @@ fd::Status ProjectDataModel::switchBackgroundCopies(const std::optional<std::str
 
 fd::Status ProjectDataModel::attachBackground(std::optional<std::string> name,
                                               const std::optional<BackgroundPictures>& pictures) {
-  if (name && !isPlainPathComponent(*name)) return fd::fail("\u201c" + *name + "\u201d names no background");
+  if (name && !isPlainPathComponent(*name)) return fd::fail("the picture chosen is none of the gallery\u2019s");
   // Only the name: the copies stay (an animated background shows none of them).
   if (!pictures) {
     fd::Status switched = switchBackgroundCopies(name, backgroundCopyId_, {});
@@ -151,7 +152,12 @@ fd::Expected<ProjectDataModel::BackgroundCopyBytes> ProjectDataModel::readBackgr
   for (const auto& [from, into] : reads) {
     if (!*from) continue;
     fd::Expected<fd::Data> read = fd::files::readFile(**from, gfx::ReadLimits{}.largestFile());
-    if (!read) return fd::fail("cannot read " + (*from)->string() + ": " + read.error());
+    if (!read) {
+      // The path and the system's reason are for the log; the user hears
+      // what it means.
+      fd::Log("The background's picture %s cannot be read: %s\n", (*from)->c_str(), read.error().c_str());
+      return fd::fail("the background\u2019s picture cannot be read");
+    }
     *into = std::move(*read);
   }
   return bytes;

@@ -318,12 +318,9 @@ fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& p
   // unless the list on disk already says the same, when nothing is lost.
   const auto notWritten = [&](const fd::Failure& failure) -> fd::Status {
     if (onFailure == ListFailure::Undone) return failure;
-    if (!text.empty()) {
-      fd::Expected<fd::Data> onDisk = fd::files::readFile(path, text.size());
-      if (onDisk && std::equal(onDisk->begin(), onDisk->end(), text.begin(), text.end())) {
-        unsavedList_.reset();
-        return failure;
-      }
+    if (!text.empty() && fd::files::holdsBytes(path, text.data(), text.size())) {
+      unsavedList_.reset();
+      return failure;
     }
     const std::string reason = notWrittenInWords(failure);
     unsavedList_ = ProjectNotice{ProjectNotice::Kind::ListNotWritten, projectOfList(path), {}, reason, failure.error};
@@ -345,7 +342,10 @@ fd::Status ProjectDataModel::writePlist(const fs::path& path, const fd::Value& p
       return fd::fail(std::string(kListRefused) + storable.error());
     }
     text = std::move(*storable);
-    fd::Expected<fd::files::StagedFile> staged = fd::files::stageFile(path, text.data(), text.size());
+    // A list saved again unchanged (every quit, every pause of drawing) is
+    // not written again: a long project's takes seconds to reach the disk.
+    fd::Expected<fd::files::StagedFile> staged =
+        fd::files::stageFile(path, text.data(), text.size(), fd::files::IfSame::Keep);
     if (!staged) return notWritten(staged.failure());
     list.push_back(std::move(*staged));
   }

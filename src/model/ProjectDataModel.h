@@ -277,6 +277,11 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   // the Project.plist of every project whose save the queue held back. Call
   // it from the thread that changes those projects.
   static void waitForImageWrites();
+  // The first write of those pictures, or of the list behind them, that the
+  // disk refused; nullopt while every one went through.
+  std::optional<fd::Failure> imageWriteFailure() const;
+  // Keeps a refused write of the write queue's (its first) for that answer.
+  void noteImageWriteFailure(const fd::Failure& failure) const;
   // Runs work on the write queue once the pictures queued so far are written.
   static void afterImageWrites(std::function<void()> work);
   // Project.plist as it is now, written on the write queue behind the
@@ -380,4 +385,6 @@ class ProjectDataModel : public std::enable_shared_from_this<ProjectDataModel> {
   mutable std::optional<ProjectNotice> unsavedList_;       // guarded by plistWriteMutex_
   std::atomic<bool> saveQueued_{false};                    // a queued save has not run yet
   mutable std::atomic<bool> saveHeldBack_{false};          // changes no queued save carries
+  mutable std::mutex imageWriteFailureMutex_;
+  mutable std::optional<fd::Failure> imageWriteFailure_;   // the first refused write of the write queue's
 };

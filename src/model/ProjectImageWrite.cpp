@@ -45,10 +45,30 @@ struct WriteJob {
   OptionalPath iconPath;
 };
 
+}  // namespace
+
+void ProjectDataModel::noteImageWriteFailure(const fd::Failure& failure) const {
+  fd::Log("A picture handed to the project was not written: %s\n", failure.message.c_str());
+  std::lock_guard lock(imageWriteFailureMutex_);
+  if (!imageWriteFailure_) imageWriteFailure_ = failure;
+}
+
+std::optional<fd::Failure> ProjectDataModel::imageWriteFailure() const {
+  std::lock_guard lock(imageWriteFailureMutex_);
+  return imageWriteFailure_;
+}
+
+namespace {
+
 void runWriteJob(const WriteJob& job) {
+  const auto write = [&](const OptionalPath& path, const fd::Data& png) {
+    if (!path) return;
+    if (fd::Status written = fd::files::writeFileAtomicallyReporting(*path, png); !written)
+      job.project->noteImageWriteFailure(written.failure());
+  };
   if (fd::Expected<fd::Data> png = gfx::encodePNG(*job.image, gfx::kQuickPngEncoding)) {
-    if (job.layerPath) fd::files::writeFileAtomically(*job.layerPath, *png);
-    if (job.snapshotPath) fd::files::writeFileAtomically(*job.snapshotPath, *png);
+    write(job.layerPath, *png);
+    write(job.snapshotPath, *png);
   }
   ImageWriteQueue& q = imageWriteQueue();
   q.iconPermit.wait();
@@ -56,7 +76,7 @@ void runWriteJob(const WriteJob& job) {
   icon.drawImage(*job.image, kIconRect);
   fd::Expected<fd::Data> iconPng = gfx::encodePNG(icon.makeImage(), gfx::kQuickPngEncoding);
   q.iconPermit.signal();
-  if (iconPng && job.iconPath) fd::files::writeFileAtomically(*job.iconPath, *iconPng);
+  if (iconPng) write(job.iconPath, *iconPng);
   fd::crashPoint("project.image-written");
 }
 
@@ -92,7 +112,7 @@ void ProjectDataModel::saveDataInBackground() {
   q.queue.async([self, path = plistFilePath(), plist = plistValue(), generation = ++plistGeneration_] {
     if (fd::Status written = self->writePlist(path, plist, generation, {}, ListFailure::Noted);
         !written && !written.error().starts_with(kListRefused))
-      fd::Log("Project list not written: %s\n", written.error().c_str());
+      self->noteImageWriteFailure(written.failure());
     self->saveQueued_ = false;
   });
 }

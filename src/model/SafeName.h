@@ -36,7 +36,8 @@ inline bool isValidProjectName(std::string_view name) {
 }
 
 // The name a project takes from a name field holding `name`: on one line as
-// the field holds it (gfx::heldOnOneLine), without the spaces around it. The
+// the field holds it (gfx::heldOnOneLine), without the spaces of any kind
+// around it (fd::withoutOuterSpaces). The
 // Rename stores a name so, and a package is named so, so that what another
 // program put in a folder's name (a line feed, a tab) never reaches a
 // package's file name, and its import takes the name a Rename would give.

@@ -56,7 +56,10 @@ void DDGPUVideoView::cameraDidOpen(const std::string& failure) {
   if (delegate_) delegate_->ddGpuVideoViewDidOpenCamera(this, failure);
 }
 
-std::string DDGPUVideoView::recordingError() const { return movieWriter_ ? movieWriter_->error() : std::string(); }
+fd::Failure DDGPUVideoView::recordingFailure() const {
+  if (!movieWriter_) return {};
+  return {movieWriter_->error(), movieWriter_->errorNumber()};
+}
 
 void DDGPUVideoView::dropTargets() {
   if (videoCamera_) videoCamera_->removeAllTargets();

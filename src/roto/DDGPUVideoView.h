@@ -44,9 +44,9 @@ class DDGPUVideoView : public ui::View {
   void endRecord();
   // Returns once every started and finished recording has been written.
   void waitForRecording();
-  // Why the last recording could not be written (empty when it was, or while
-  // it is being written).
-  std::string recordingError() const;
+  // Why the last recording could not be written, with the system's error
+  // number (no message when it was, or while it is being written).
+  fd::Failure recordingFailure() const;
 
   // The camera opens off the main thread: until it has, the view shows nothing.
   bool isCameraOpen() const { return cameraOpen_; }

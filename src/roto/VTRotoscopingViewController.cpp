@@ -4,6 +4,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "desk/VTImageCache.h"
+#include "model/ProjectNotice.h"
 #include "gpu/filters/sketch/GPUSketchFilters.h"
 #include "roto/ImageExtensions.h"
 #include "roto/RotoArt.h"
@@ -182,7 +183,7 @@ void VTRotoscopingViewController::afterRecordAction() {
   // Freeing the camera view stops the camera once the movie is written.
   if (videoView_) {
     videoView_->waitForRecording();
-    recordingError_ = videoView_->recordingError();
+    recordingFailure_ = videoView_->recordingFailure();
     // A camera that never answered is not waited for any longer.
     if (!videoView_->isCameraOpen()) waitingView_->hidden();
     videoView_->removeFromSuperview();
@@ -201,10 +202,17 @@ void VTRotoscopingViewController::setPlayView() {
   view()->insertSubviewBelow(moviePlayer_->view(), timeLabel_.get());
   recordButton_->setHidden(true);
   if (!moviePlayer_->isLoaded()) {
-    // Nothing to replay, trim or export: say so and offer only the way out.
-    ui::AlertView::make(fd::Localized("The recording could not be played"),
-                        asSentence(recordingError_.empty() ? moviePlayer_->loadError() : recordingError_), nullptr,
-                        fd::Localized("OK"))
+    // Nothing to replay, trim or export: say so and offer only the way out,
+    // in words: the recording's file is the screen's own, and the reasons
+    // below name it and speak the libraries' language.
+    const bool made = recordingFailure_.message.empty();
+    fd::Log("The recording cannot be replayed: %s\n",
+            (made ? moviePlayer_->loadError() : recordingFailure_.message).c_str());
+    ui::AlertView::make(fd::Localized(made ? "The recording could not be played" : "The recording could not be made"),
+                        made ? fd::Localized("Its movie cannot be read.")
+                             : fd::filled("Its movie could not be written: %@.",
+                                          {notWrittenInWords(recordingFailure_, "the Documents folder")}),
+                        nullptr, fd::Localized("OK"))
         ->show();
     return;
   }

@@ -136,7 +136,8 @@ class VTRotoscopingViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> closeButton_, playButton_, recordButton_, saveButton_, trimButton_;
   std::shared_ptr<DDTimestampView> timestampView_;
   std::string savedPath_;
-  std::string recordingError_;
+  // Why the recording could not be written; no message when it was.
+  fd::Failure recordingFailure_;
   std::unique_ptr<VTMoviePlayer> moviePlayer_;
   std::unique_ptr<QTSystemAVCodec> codec_;
   RotoFrameExport export_;

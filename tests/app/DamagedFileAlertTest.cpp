@@ -140,7 +140,7 @@ TEST_F(DamagedFileAlertTest, TheDamagedPreferencesAreToldAtStart) {
 // why, also when the preferences could not be read.
 TEST_F(DamagedFileAlertTest, ProjectsListedAgainAreToldWithTheirCount) {
   const std::string bell =
-      "The name of the folder \u201cBell\uFFFD\u201d cannot be listed: it holds the control character U+0007, which "
+      "The name of the folder \u201c\u2068Bell\uFFFD\u2069\u201d cannot be listed: it holds the control character U+0007, which "
       "a list cannot keep; the folder stays unlisted.";
   struct Case {
     fd::Value stored;  // null: the preferences are unreadable
@@ -224,11 +224,11 @@ TEST_F(DamagedFileAlertTest, AMendedBackgroundIsNamedAsTheGalleryShowsIt) {
     told.insert(alert->message());
   }
   EXPECT_EQ(told, (std::set<std::string>{
-                      "The project \u201cSky\u201d had lost its copy of its background, picture 2 of the gallery; it "
+                      "The project \u201c\u2068Sky\u2069\u201d had lost its copy of its background, picture 2 of the gallery; it "
                       "was taken again from the gallery.",
-                      "The project \u201cMine\u201d had lost its copy of its background, your picture made on 8 "
+                      "The project \u201c\u2068Mine\u2069\u201d had lost its copy of its background, your picture made on 8 "
                       "December 2026 at 08:56 (picture 9 of the gallery); it was taken again from the gallery.",
-                      "The project \u201cGone\u201d had lost its copy of its background, your picture made on 1 March "
+                      "The project \u201c\u2068Gone\u2069\u201d had lost its copy of its background, your picture made on 1 March "
                       "2025 at 14:05, no longer in the gallery, and no picture of it is left; the project now has no "
                       "background.",
                   }));
@@ -287,7 +287,7 @@ TEST_F(DamagedFileAlertTest, ADamagedLayerIsNamedWhenTheDeskOpensItsPage) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0]->title(), "Picture could not be read");
   const std::string message = alerts[0]->message();
-  for (const std::string& said : {std::string("foreground of page 1"), std::string("\u201cHoliday\u201d"),
+  for (const std::string& said : {std::string("foreground of page 1"), std::string("\u201c\u2068Holiday\u2069\u201d"),
                                   layer.filename().string() + ".damaged-", std::string("starts empty")})
     EXPECT_NE(message.find(said), std::string::npos) << said << " in: " << message;
   EXPECT_FALSE(fs::exists(layer));
@@ -399,13 +399,13 @@ TEST_F(DamagedFileAlertTest, EverySentenceOfTheDamagedProjectsAlertIsSeen) {
           EXPECT_EQ(alerts[0]->title(), "Project could not be read");
           const std::string open = ZTDataModel::sharedInstance().curProjectName();
           EXPECT_NE(open, name);
-          const std::string last = "The project open now is \u201c" + open + "\u201d.";
+          const std::string last = "The project open now is \u201c\u2068" + open + "\u2069\u201d.";
           EXPECT_TRUE(alerts[0]->message().ends_with(last)) << alerts[0]->message();
           const std::vector<ui::Label*> labels = alert_reading::alertLabels(*alerts[0]);
           ASSERT_EQ(labels.size(), 2u);
           const ui::Label* label = labels[1];
           EXPECT_TRUE(label->text().ends_with(last)) << label->text();
-          EXPECT_NE(label->text().find("\u201c" + name + "\u201d could not be read"), std::string::npos)
+          EXPECT_NE(label->text().find("\u201c\u2068" + name + "\u2069\u201d could not be read"), std::string::npos)
               << label->text();
           alert_reading::expectEveryLineSeen(*host, *label);
           fd::files::setWriteFaultForTesting({});

@@ -280,16 +280,26 @@ TEST_F(FilePanelTest, RenamingFollowsTheNameRulesAndSaysWhyNot) {
   tapView(panel->renameButton());
   EXPECT_EQ(panel->nameField()->text(), "Walk");
   EXPECT_TRUE(panel->renameButton()->isHidden()) << "the bar of the renaming replaces the actions";
-  // Each refusal says what in the name is refused.
+  // Each refusal says what in the name is refused, each name quoted set
+  // apart from the sentence's direction; spaces of every kind are spaces,
+  // and a character turning the direction of the text around it is refused.
+  const auto q = [](const std::string& name) { return "\u201c\u2068" + name + "\u2069\u201d"; };
+  const std::string empty = "A project name cannot be empty or spaces alone. Type a name.";
   for (const auto& [refused, why] : std::vector<std::pair<std::string, std::string>>{
-           {"Run", "A project named \u201cRun\u201d already exists. Choose another name."},
-           {".hidden", "\u201c.hidden\u201d cannot be a project name: it begins with \u201c.\u201d, as the "
+           {"Run", "A project named " + q("Run") + " already exists. Choose another name."},
+           {".hidden", q(".hidden") + " cannot be a project name: it begins with \u201c.\u201d, as the "
                        "program\u2019s own hidden folders do. Choose another name."},
-           {"  ", "A project name cannot be empty or spaces alone. Type a name."},
-           {"a/b", "\u201ca/b\u201d cannot be a project name: it holds \u201c/\u201d. Choose another name."},
-           {"Walk\uffff", "\u201cWalk\uffff\u201d cannot be a project name: it holds the character U+FFFF, which "
+           {"  ", empty},
+           {"\u00a0", empty},
+           {" \u3000\u2009\u202f\u200b ", empty},
+           {"a/b", q("a/b") + " cannot be a project name: it holds \u201c/\u201d. Choose another name."},
+           {"Walk\uffff", q("Walk\uffff") + " cannot be a project name: it holds the character U+FFFF, which "
                           "the list of projects cannot keep. Choose another name."},
-           {"Stray", "\u201cWalk\u201d could not be renamed: its folder could not be moved to \u201cStray\u201d."}}) {
+           {"Walk\u202egnp.exe", q("Walk\u202egnp.exe") + " cannot be a project name: it holds the character "
+                                 "U+202E, which turns the direction of the text around it. Choose another name."},
+           {"Run\u2067", q("Run\u2067\u2069") + " cannot be a project name: it holds the character U+2067, which "
+                         "turns the direction of the text around it. Choose another name."},
+           {"Stray", q("Walk") + " could not be renamed: its folder could not be moved to " + q("Stray") + "."}}) {
     typeName(panel, refused);
     host->pressKey(ui::EditingKey::Return);
     host->pressKey(ui::EditingKey::Return);  // the alert is modal: no second one
@@ -389,7 +399,7 @@ TEST_F(FilePanelTest, DuplicatingCopiesTheWholeFolderOrChangesNothing) {
   tapView(panel->duplicateButton());
   const auto [title, message] = answerAlert();
   EXPECT_EQ(title, "Duplicate");
-  EXPECT_NE(message.find("\u201cRun\u201d could not be duplicated"), std::string::npos) << message;
+  EXPECT_NE(message.find("\u201c\u2068Run\u2069\u201d could not be duplicated"), std::string::npos) << message;
   EXPECT_EQ(snapshotTree(root()), before);
   EXPECT_EQ(panel->projsView()->projectNames(), (Names{"test", "Walk", "Run", "Walkcopy1"}));
 }
@@ -409,7 +419,7 @@ TEST_F(FilePanelTest, DeletingAsksFirstAndNeverTakesTheOpenProject) {
   chooseProject(panel, "Walk");
   tapView(panel->deleteButton());
   std::tie(title, message) = answerAlert("Cancel");
-  EXPECT_NE(message.find("Delete the project \u201cWalk\u201d"), std::string::npos) << message;
+  EXPECT_NE(message.find("Delete the project \u201c\u2068Walk\u2069\u201d"), std::string::npos) << message;
   EXPECT_EQ(snapshotTree(root()), before);
 
   tapView(panel->deleteButton());
@@ -574,14 +584,14 @@ TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects
   tapView(panel->exportPackageButton(true));
   auto [title, message] = answerAlert();
   EXPECT_EQ(title, "Export");
-  EXPECT_NE(message.find("\u201cWalk.zt2\u201d"), std::string::npos) << message;
+  EXPECT_NE(message.find("\u201c\u2068Walk.zt2\u2069\u201d"), std::string::npos) << message;
   tapView(panel->exportPackageButton(false));
   std::tie(title, message) = answerAlert();
-  EXPECT_NE(message.find("\u201cWalk.zt\u201d"), std::string::npos) << message;
+  EXPECT_NE(message.find("\u201c\u2068Walk.zt\u2069\u201d"), std::string::npos) << message;
   // A second export of the same format takes a free name.
   tapView(panel->exportPackageButton(true));
   std::tie(title, message) = answerAlert();
-  EXPECT_NE(message.find("\u201cWalkcopy1.zt2\u201d"), std::string::npos) << message;
+  EXPECT_NE(message.find("\u201c\u2068Walkcopy1.zt2\u2069\u201d"), std::string::npos) << message;
   for (const char* file : {"Walk.zt2", "Walk.zt", "Walkcopy1.zt2"}) EXPECT_TRUE(fs::is_regular_file(documents / file));
 
   tapView(panel->packagesTabButton());
@@ -599,7 +609,7 @@ TEST_F(FilePanelTest, PackagesOfBothFormatsGoToDocumentsAndComeBackAsNewProjects
   tapView(panel->importButton());
   std::tie(title, message) = answerAlert();
   EXPECT_EQ(title, "Import");
-  EXPECT_NE(message.find("the project \u201cWalkcopy1\u201d"), std::string::npos) << message;
+  EXPECT_NE(message.find("the project \u201c\u2068Walkcopy1\u2069\u201d"), std::string::npos) << message;
   EXPECT_EQ(snapshotTree(projectFolder("Walkcopy1")), snapshotTree(projectFolder("Walk")));
   // The older format holds the same frames in its own layout.
   choosePackage(panel, "Walk.zt");
@@ -686,7 +696,7 @@ TEST_F(FilePanelTest, APackageOfALongNameIsImportedUnderANameCutToFit) {
     tapView(panel->importButton());
     const auto [title, message] = answerAlert();
     EXPECT_EQ(title, "Import");
-    EXPECT_EQ(message, "\u201c" + file + "\u201d is now the project \u201c" + expected + "\u201d.");
+    EXPECT_EQ(message, "\u201c\u2068" + file + "\u2069\u201d is now the project \u201c\u2068" + expected + "\u2069\u201d.");
     EXPECT_TRUE(isValidProjectName(expected));
     EXPECT_EQ(snapshotTree(projectFolder(expected)), snapshotTree(projectFolder("Walk")));
   }
@@ -708,7 +718,7 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
     tapView(panel->exportPackageButton(isUpgrade));
     const auto [title, message] = answerAlert();
     EXPECT_EQ(title, "Export");
-    EXPECT_NE(message.find("\u201cWalk\u201d could not be exported"), std::string::npos) << message;
+    EXPECT_NE(message.find("\u201c\u2068Walk\u2069\u201d could not be exported"), std::string::npos) << message;
     EXPECT_EQ(snapshotTree(root()), before);
   }
   fs::remove(documents);
@@ -720,8 +730,8 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
   for (bool isUpgrade : {true, false}) {
     tapView(panel->exportPackageButton(isUpgrade));
     EXPECT_EQ(answerAlert(), std::make_pair(std::string("Export"),
-                                            std::string("\u201cWalk\u201d could not be exported as a package: its file "
-                                                        "\u201c..\\up.png\u201d has a name a package cannot carry.")));
+                                            std::string("\u201c\u2068Walk\u2069\u201d could not be exported as a package: its file "
+                                                        "\u201c\u2068..\\up.png\u2069\u201d has a name a package cannot carry.")));
     EXPECT_EQ(snapshotTree(root()), before);
   }
   fs::remove(projectFolder("Walk") / "..\\up.png");
@@ -770,14 +780,14 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
   ziptest::writeBytes(documents / ".hidden.zt2", ziptest::bytesOf("whatever"));
   const std::string notAPackage = "it is not a package this program can read.";
   const std::vector<std::pair<std::string, std::string>> told = {
-      {"Evil.zt2", "it holds a file, \u201c../../escape.png\u201d, that would be put outside the project\u2019s folder."},
+      {"Evil.zt2", "it holds a file, \u201c\u2068../../escape.png\u2069\u201d, that would be put outside the project\u2019s folder."},
       {"Notes.zt", "it holds no project."},
       {"Damaged.zt2", "the project list inside it is damaged."},
       {"Bomb.zt2", "it is damaged (its files overlap one another)."},
       {"Long.zt2", "it holds a file name no folder can hold."},
       {"Clash.zt2", "it holds a file and a folder of one name."},
-      {"Link.zt2", "it holds a link or special file, \u201cL1a.png\u201d, which a package never holds."},
-      {"Corrupt.zt2", "it is damaged (\u201cL9.png\u201d inside it cannot be read whole)."},
+      {"Link.zt2", "it holds a link or special file, \u201c\u2068L1a.png\u2069\u201d, which a package never holds."},
+      {"Corrupt.zt2", "it is damaged (\u201c\u2068L9.png\u2069\u201d inside it cannot be read whole)."},
       {"Lying.zt2", "it is damaged (its list of files counts more files than it holds)."},
       {"Cut.zt2", notAPackage},
       {"Junk.zt2", notAPackage},
@@ -791,10 +801,10 @@ TEST_F(FilePanelTest, FailedExportsAndImportsAreToldAndChangeNothing) {
     const auto [title, message] = answerAlert();
     EXPECT_EQ(title, "Import");
     if (why.empty()) {
-      EXPECT_EQ(message, "\u201c" + file + "\u201d cannot be imported: its name cannot be a project name. Rename the "
+      EXPECT_EQ(message, "\u201c\u2068" + file + "\u2069\u201d cannot be imported: its name cannot be a project name. Rename the "
                          "file in Documents.");
     } else {
-      EXPECT_EQ(message, "\u201c" + file + "\u201d could not be imported: " + why);
+      EXPECT_EQ(message, "\u201c\u2068" + file + "\u2069\u201d could not be imported: " + why);
     }
     EXPECT_EQ(snapshotTree(root()), before) << file;
     EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
@@ -825,13 +835,13 @@ TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
   };
   const std::vector<Case> cases = {
       {"duplicate", ENOSPC, hiddenCopy,
-       [&] { tapView(panel->duplicateButton()); }, "Duplicate", "\u201cWalk\u201d could not be duplicated: the disk is full."},
+       [&] { tapView(panel->duplicateButton()); }, "Duplicate", "\u201c\u2068Walk\u2069\u201d could not be duplicated: the disk is full."},
       {"export .zt2", ENOSPC, [&](const fs::path& f) { return within(f, fd::paths::documents()); },
        [&] { tapView(panel->exportPackageButton(true)); }, "Export",
-       "\u201cWalk\u201d could not be exported as a package: the disk is full."},
+       "\u201c\u2068Walk\u2069\u201d could not be exported as a package: the disk is full."},
       {"export .zt over its quota", EDQUOT, [&](const fs::path& f) { return within(f, fd::paths::temporary()); },
        [&] { tapView(panel->exportPackageButton(false)); }, "Export",
-       "\u201cWalk\u201d could not be exported as a package: the disk space allowed to you is used up."},
+       "\u201c\u2068Walk\u2069\u201d could not be exported as a package: the disk space allowed to you is used up."},
       {"import", ENOSPC, hiddenCopy,
        [&] {
          tapView(panel->packagesTabButton());
@@ -839,7 +849,7 @@ TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
          tapView(panel->importButton());
          tapView(panel->projectsTabButton());
        },
-       "Import", "\u201cWalk.zt2\u201d could not be imported: the disk is full."},
+       "Import", "\u201c\u2068Walk.zt2\u2069\u201d could not be imported: the disk is full."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -856,6 +866,9 @@ TEST_F(FilePanelTest, AFullDiskIsToldAsSuch) {
 // Leaving the open project while the disk refuses its list would drop what
 // only the list holds (a layer's eye here): opening another, making a new one
 // and combining the open one are refused in words until the list is stored.
+// Opening the open project again, by Open or by its card tapped twice, keeps
+// it as it is on screen, and a package of it, which would carry its list as
+// last saved, is refused in words.
 TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
   start();
   const fs::path list = project().plistFilePath();
@@ -867,7 +880,7 @@ TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
   ASSERT_NE(panel, nullptr);
   const std::pair<std::string, std::string> held{
       "Project not saved",
-      "The project \u201ctest\u201d could not be saved: the disk is full. It stays open until it can be saved: free "
+      "The project \u201c\u2068test\u2069\u201d could not be saved: the disk is full. It stays open until it can be saved: free "
       "some space, then try again."};
   chooseProject(panel, "Walk");
   tapView(panel->openButton());
@@ -879,6 +892,26 @@ TEST_F(FilePanelTest, TheOpenProjectStaysWhileItsListCannotBeStored) {
   tapView(panel->confirmButton());
   EXPECT_EQ(answerAlert(), held) << "combine";
   tapView(panel->cancelButton());
+  chooseProject(panel, "test");
+  for (const bool current : {true, false}) {
+    tapView(panel->exportPackageButton(current));
+    const fs::path package = fd::paths::documents() / (current ? "test.zt2" : "test.zt");
+    EXPECT_EQ(answerAlert(), std::make_pair(std::string("Export"),
+                                            std::string("\u201ctest\u201d could not be exported as a package: what "
+                                                        "was changed since its last save could not be saved (the disk "
+                                                        "is full). Free some space, then try again.")));
+    EXPECT_FALSE(fs::exists(package));
+  }
+  for (const bool byOpen : {true, false}) {
+    if (panel->projsView()->selectedProjectName() != "test") chooseProject(panel, "test");
+    if (byOpen) tapView(panel->openButton());
+    else tapCard(panel->projsView(), 0);
+    EXPECT_TRUE(host->alerts().empty());
+    ASSERT_EQ(desk->fileManeagerView(), nullptr) << "the panel stays";
+    EXPECT_FALSE(project().layIsOpenAtPage(1, 2, false)) << (byOpen ? "open" : "tapped twice");
+    panel = openPanel();
+    ASSERT_NE(panel, nullptr);
+  }
   EXPECT_EQ(model().curProjectName(), "test");
   EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
   EXPECT_FALSE(project().layIsOpenAtPage(1, 2, false));
@@ -990,7 +1023,7 @@ TEST_F(FilePanelTest, APackageWhoseListIsTooLargeIsToldItsSizes) {
     tapView(panel->importButton());
     const auto [title, message] = answerAlert();
     EXPECT_EQ(title, "Import");
-    EXPECT_EQ(message, "\u201c" + file + "\u201d" + opening + sizes);
+    EXPECT_EQ(message, "\u201c\u2068" + file + "\u2069\u201d" + opening + sizes);
     EXPECT_EQ(snapshotTree(root()), before) << file;
   }
   EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
@@ -1011,7 +1044,7 @@ TEST_F(FilePanelTest, ADeleteWhoseListCannotBeWrittenIsToldAndDeletesNothing) {
   const auto [title, message] = answerAlert();
   fd::files::setWriteFaultForTesting({});
   EXPECT_EQ(title, "Delete");
-  EXPECT_EQ(message, "\u201cWalk\u201d was not deleted: the list of projects could not be written (the disk may be "
+  EXPECT_EQ(message, "\u201c\u2068Walk\u2069\u201d was not deleted: the list of projects could not be written (the disk may be "
                      "full). Nothing was changed.");
   EXPECT_EQ(snapshotTree(root()), before);
   EXPECT_EQ(model().projectsNameArray(), (Names{"test", "Walk", "Run"}));
@@ -1040,21 +1073,21 @@ TEST_F(FilePanelTest, ADuplicateImportRenameOrNewWhoseListCannotBeWrittenIsToldA
   const fs::path store = fd::UserDefaults::standard().filePath();
   const std::string why = ": the list of projects could not be written (the disk may be full).";
   const std::vector<std::tuple<std::string, std::function<void()>, std::string>> actions = {
-      {"Duplicate", [&] { tapView(panel->duplicateButton()); }, "\u201cWalk\u201d could not be duplicated"},
+      {"Duplicate", [&] { tapView(panel->duplicateButton()); }, "\u201c\u2068Walk\u2069\u201d could not be duplicated"},
       {"Rename",
        [&] {
          tapView(panel->renameButton());
          typeName(panel, "Stroll");
          tapView(panel->confirmButton());
        },
-       "\u201cWalk\u201d could not be renamed"},
+       "\u201c\u2068Walk\u2069\u201d could not be renamed"},
       {"Import",
        [&] {
          tapView(panel->packagesTabButton());
          choosePackage(panel, "Walk.zt2");
          tapView(panel->importButton());
        },
-       "\u201cWalk.zt2\u201d could not be imported"},
+       "\u201c\u2068Walk.zt2\u2069\u201d could not be imported"},
       {"New", [&] { tapView(panel->newButton()); }, "A new project could not be made"},
   };
   for (const auto& [title, act, opening] : actions) {
@@ -1109,22 +1142,22 @@ TEST_F(FilePanelTest, FileOperationsThatRunOutOfMemoryAreToldAndChangeNothing) {
 
   for (const bool isUpgrade : {true, false}) {
     refused("zip.entry-written", 3, [&] { tapView(panel->exportPackageButton(isUpgrade)); }, "Export",
-            "\u201cWalk\u201d could not be exported as a package");
+            "\u201c\u2068Walk\u2069\u201d could not be exported as a package");
   }
   refused("project.duplicate.copied", 1, [&] { tapView(panel->duplicateButton()); }, "Duplicate",
-          "\u201cWalk\u201d could not be duplicated");
+          "\u201c\u2068Walk\u2069\u201d could not be duplicated");
   // The panel's own steps once the model's had made the copy or the package:
   // listing the copy (its list already stored) and showing the package.
   refused("file-panel.duplicate.listed", 1, [&] { tapView(panel->duplicateButton()); }, "Duplicate",
-          "\u201cWalk\u201d could not be duplicated");
+          "\u201c\u2068Walk\u2069\u201d could not be duplicated");
   for (const bool isUpgrade : {true, false}) {
     refused("file-panel.export.made", 1, [&] { tapView(panel->exportPackageButton(isUpgrade)); }, "Export",
-            "\u201cWalk\u201d could not be exported as a package");
+            "\u201c\u2068Walk\u2069\u201d could not be exported as a package");
   }
   // Reading the project to open, and re-pointing the open one at it.
   for (const int hit : {1, 2}) {
     refused("project.read.frames", hit, [&] { tapView(panel->openButton()); }, "Open",
-            "\u201cWalk\u201d could not be opened");
+            "\u201c\u2068Walk\u2069\u201d could not be opened");
     EXPECT_EQ(desk->fileManeagerView(), panel) << "the panel stays open";
   }
   EXPECT_EQ(panel->projsView()->projectNames(), listed);
@@ -1136,7 +1169,7 @@ TEST_F(FilePanelTest, FileOperationsThatRunOutOfMemoryAreToldAndChangeNothing) {
             tapView(panel->confirmButton());
             waitForCombination(panel);
           },
-          "Combine", "The projects could not be combined into \u201cWalk\u201d");
+          "Combine", "The projects could not be combined into \u201c\u2068Walk\u2069\u201d");
   EXPECT_TRUE(panel->busyView()->isHidden());
   EXPECT_EQ(panel->projsView()->projectNames(), listed);
 
@@ -1146,7 +1179,7 @@ TEST_F(FilePanelTest, FileOperationsThatRunOutOfMemoryAreToldAndChangeNothing) {
                                                                           {"project.save.written", 1}}) {
     choosePackage(panel, "Walk.zt2");
     refused(step, hit, [&] { tapView(panel->importButton()); }, "Import",
-            "\u201cWalk.zt2\u201d could not be imported");
+            "\u201c\u2068Walk.zt2\u2069\u201d could not be imported");
   }
   tapView(panel->projectsTabButton());
   EXPECT_EQ(panel->projsView()->projectNames(), listed);
@@ -1181,7 +1214,7 @@ TEST_F(FilePanelTest, CombiningMergesTheCardsInTheirOrderWithTheirSound) {
   ASSERT_NE(cards->cardBadge(1), nullptr);
   EXPECT_EQ(cards->cardBadge(1)->text(), "2");
   EXPECT_EQ(cards->cardBadge(0), nullptr);
-  EXPECT_EQ(panel->hintLabel()->text(), "Into \u201cB\u201d, in this order: \u201cA\u201d.");
+  EXPECT_EQ(panel->hintLabel()->text(), "Into \u201c\u2068B\u2069\u201d, in this order: \u201c\u2068A\u2069\u201d.");
   ASSERT_TRUE(panel->confirmButton()->isEnabled());
   tapView(panel->confirmButton());
   EXPECT_FALSE(panel->busyView()->isHidden());

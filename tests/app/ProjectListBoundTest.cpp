@@ -1,7 +1,8 @@
 // A project the desk grows past what the next start reads keeps the list saved
 // last: adding frames, the pause's saves and quitting write nothing over it,
-// the user is told once in an alert naming the project, and the next start
-// opens the project as it was saved instead of setting its list aside.
+// the user is told once in an alert naming the project, the quit ends with
+// the status of a project not saved, and the next start opens the project as
+// it was saved instead of setting its list aside.
 #include <string>
 
 #include "app/AppTestSupport.h"
@@ -43,7 +44,7 @@ TEST_F(ProjectListBoundTest, FramesAddedPastTheBoundAreToldOnceAndTheListSavedLa
   ASSERT_EQ(project.imagesArray().size(), 4u);
   ASSERT_EQ(notSaved().size(), 1u) << "the user is not told, or told at each save";
   const std::string told = notSaved()[0]->message();
-  EXPECT_NE(told.find("\u201c" + name + "\u201d"), std::string::npos) << told;
+  EXPECT_NE(told.find("\u201c\u2068" + name + "\u2069\u201d"), std::string::npos) << told;
   // Its figures read as more than the bound they pass, in one unit.
   EXPECT_NE(told.find("it is too large to keep, as it would be saved as 64 KiB and "), std::string::npos) << told;
   EXPECT_NE(told.find(" bytes, more than the 64 KiB a list may be."), std::string::npos) << told;
@@ -62,6 +63,7 @@ TEST_F(ProjectListBoundTest, FramesAddedPastTheBoundAreToldOnceAndTheListSavedLa
   EXPECT_TRUE(ui::Application::shared().requestTermination());
   host->runUntilIdle();
   EXPECT_TRUE(notSaved().empty()) << "told again at quitting";
+  EXPECT_EQ(ui::Application::shared().exitStatus(), AppDelegate::kPageNotSavedExitStatus) << "ended as if saved";
   EXPECT_TRUE(testing_support::fileBytes(list) == saved) << "the list saved last was written over";
 
   ui::Application::shared().reset();

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -81,17 +82,18 @@ class QuitTest : public app_test::AppTest {
     fd::files::setWriteFaultForTesting(
         [folder, error](const fs::path& file) { return file.parent_path() == folder ? error : 0; });
   }
-  // Only the open project's list fails so; its pages are written.
-  static void refuseTheList() {
+  // Only the open project's list fails so, at its bytes or at its rename;
+  // its pages are written.
+  static void refuseTheList(fd::files::FaultAt at) {
     const fs::path list = ZTDataModel::sharedInstance().prjDataModel()->plistFilePath();
-    fd::files::setWriteFaultForTesting([list](const fs::path& file) { return file == list ? ENOSPC : 0; });
+    fd::files::setWriteFaultForTesting([list](const fs::path& file) { return file == list ? ENOSPC : 0; }, at);
   }
   // The desk, its foreground hidden with its eye in the layer panel while
   // the disk refuses the project's list.
-  DesktopManagerController* deskWithTheForegroundHiddenNotSaved() {
+  DesktopManagerController* deskWithTheForegroundHiddenNotSaved(fd::files::FaultAt at = fd::files::FaultAt::Bytes) {
     DesktopManagerController* desk = openDesk(start());
     if (desk == nullptr) return nullptr;
-    refuseTheList();
+    refuseTheList(at);
     tap(desk->groundBtn());
     tap(desk->fVisibleBtn());
     EXPECT_FALSE(ZTDataModel::sharedInstance().prjDataModel()->layIsOpenAtPage(1, 2, false));
@@ -136,6 +138,30 @@ TEST_F(QuitTest, TerminationWritesTheOpenPageBeforeTheModel) {
   EXPECT_GT(inkedPixels(*project->snapshotFullPathAtPage(1, false)), 100);
   EXPECT_GT(inkedPixels(*project->iconFullPathAtPage(1, false)), 10);
   EXPECT_FALSE(desk->drawsView()->operated());
+}
+
+// A quit with nothing changed since the last save writes no file: a long
+// project's list took seconds to reach the disk at every quit. The project's
+// list, its pages, the preferences and the login record stay the very files
+// they were.
+TEST_F(QuitTest, AQuitWithNothingChangedWritesNoFile) {
+  ASSERT_NE(deskWithAStroke(), nullptr);
+  ui::Application& app = ui::Application::shared();
+  AppDelegate::sharedAppDelegate()->didEnterBackground(app);
+  const auto stamps = [&] {
+    std::map<std::string, fd::files::FileStamp> found;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root()))
+      if (entry.is_regular_file()) found[entry.path().lexically_relative(root()).string()] = *fd::files::fileStamp(entry);
+    return found;
+  };
+  const auto before = stamps();
+  const fs::path list = ZTDataModel::sharedInstance().prjDataModel()->plistFilePath();
+  ASSERT_TRUE(before.contains(list.lexically_relative(root()).string()));
+  EXPECT_TRUE(app.requestTermination());
+  EXPECT_EQ(app.exitStatus(), 0);
+  const auto after = stamps();
+  for (const auto& [file, stamp] : after)
+    EXPECT_TRUE(before.contains(file) && before.at(file) == stamp) << file << " written";
 }
 
 TEST_F(QuitTest, TerminationInBackgroundModeWritesTheBackground) {
@@ -282,7 +308,7 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Page not saved"));
   EXPECT_EQ(host->alerts()[0]->message(),
-            "Page 1 of \u201ctest\u201d could not be saved: the disk is full.\nIt stays open until it can be saved: "
+            "Page 1 of \u201c\u2068test\u2069\u201d could not be saved: the disk is full.\nIt stays open until it can be saved: "
             "free some space, then try again.");
   // Closing again while it is up stacks no second alert.
   EXPECT_FALSE(app.requestTermination());
@@ -301,16 +327,16 @@ TEST_F(QuitTest, ACloseThatWouldLoseThePageIsRefusedUntilItCanBeSaved) {
 }
 
 // What only the project's list holds (a layer's eye) is told at once when
-// the disk refuses it, and stays in memory: closing the window is refused
-// with the reason, once, until the list can be written, and the close then
-// stores it.
+// the disk refuses it (here at its rename, its bytes being down), and stays
+// in memory: closing the window is refused with the reason, once, until the
+// list can be written, and the close then stores it.
 TEST_F(QuitTest, AListTheDiskRefusesIsToldAndHoldsTheCloseUntilItIsStored) {
-  ASSERT_NE(deskWithTheForegroundHiddenNotSaved(), nullptr);
+  ASSERT_NE(deskWithTheForegroundHiddenNotSaved(fd::files::FaultAt::Rename), nullptr);
   host->runUntilIdle();
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), fd::Localized("Project not saved"));
   EXPECT_EQ(host->alerts()[0]->message(),
-            "The project \u201ctest\u201d could not be saved: the disk is full. What was changed since its last save "
+            "The project \u201c\u2068test\u2069\u201d could not be saved: the disk is full. What was changed since its last save "
             "stays here, and is saved at the next save that succeeds.");
   ASSERT_TRUE(host->pressAlertButton(0));
   host->runUntilIdle();
@@ -322,7 +348,7 @@ TEST_F(QuitTest, AListTheDiskRefusesIsToldAndHoldsTheCloseUntilItIsStored) {
   EXPECT_FALSE(app.isTerminated());
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->message(),
-            "The project \u201ctest\u201d could not be saved: the disk is full. It stays open until it can be saved: "
+            "The project \u201c\u2068test\u2069\u201d could not be saved: the disk is full. It stays open until it can be saved: "
             "free some space, then close it again.");
   ASSERT_TRUE(host->pressAlertButton(0));
   host->runUntilIdle();
@@ -380,24 +406,28 @@ TEST_F(QuitTest, ASignalWhileThePageOrListCannotBeWrittenEndsSayingWhatWasLost) 
     int error;
     bool onlyTheList;
     const char* said;
+    fd::files::FaultAt listRefusedAt = fd::files::FaultAt::Bytes;
   };
-  const std::string page = "page 1 of \u201ctest\u201d was not saved: ";
-  const std::string list = "the project \u201ctest\u201d was not saved: the disk is full; what was changed since its "
+  const std::string page = "page 1 of \u201c\u2068test\u2069\u201d was not saved: ";
+  const std::string list = "the project \u201c\u2068test\u2069\u201d was not saved: the disk is full; what was changed since its "
                            "last save is lost.";
   const Case cases[] = {{SIGTERM, false, ENOSPC, false, "the disk is full."},
                         {SIGINT, false, ENOSPC, false, "the disk is full."},
                         {SIGTERM, false, EROFS, false, "the projects folder cannot be written."},
                         {SIGTERM, true, ENOSPC, false, ""},
-                        {SIGTERM, false, ENOSPC, true, ""}};
+                        {SIGTERM, false, ENOSPC, true, ""},
+                        {SIGTERM, false, ENOSPC, true, "", fd::files::FaultAt::Rename}};
   for (const Case& c : cases) {
     const std::string what = std::to_string(c.signal) + (c.freedBeforeTheSignal ? " freed " : " full ") +
-                             std::to_string(c.error) + (c.onlyTheList ? " list" : " page");
+                             std::to_string(c.error) + (c.onlyTheList ? " list" : " page") +
+                             (c.listRefusedAt == fd::files::FaultAt::Rename ? " renamed" : "");
     const fs::path home = root() / ("signal-" + what);
     const fs::path errors = root() / ("stderr-" + what);
     testing_support::ChildResult child = testing_support::runInChild([&] {
       fd::paths::setHomeOverride(home);
       fd::paths::ensureSandbox();
-      ASSERT_NE(c.onlyTheList ? deskWithTheForegroundHiddenNotSaved() : deskWithAStrokeNotSaved(c.error), nullptr);
+      ASSERT_NE(c.onlyTheList ? deskWithTheForegroundHiddenNotSaved(c.listRefusedAt) : deskWithAStrokeNotSaved(c.error),
+                nullptr);
       if (c.freedBeforeTheSignal) fd::files::setWriteFaultForTesting({});
       ui::Application& app = ui::Application::shared();
       app.terminateOnSignals();
@@ -455,7 +485,7 @@ TEST_F(QuitTest, LosingTheWindowSystemWhileThePageCannotBeWrittenSaysWhichPageWa
   EXPECT_EQ(child.exitCode, AppDelegate::kPageNotSavedExitStatus);
   const std::string said = textOf(errors);
   EXPECT_NE(said.find("display was lost"), std::string::npos) << said;
-  EXPECT_NE(said.find("page 1 of \u201ctest\u201d was not saved: the disk is full."), std::string::npos) << said;
+  EXPECT_NE(said.find("page 1 of \u201c\u2068test\u2069\u201d was not saved: the disk is full."), std::string::npos) << said;
 }
 
 // When the window system goes away the host terminates the application and

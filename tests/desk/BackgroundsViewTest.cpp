@@ -369,6 +369,57 @@ TEST_F(BackgroundsViewTest, ChoosingAStillCopiesItIntoTheProject) {
   EXPECT_EQ(project().backgroundType(), kBackgroundShippedLoop);
 }
 
+// A disk that refuses the project's copy of the picture: the alert says
+// what could not be done and why in the user's words, with no file's name
+// or the system's message, and the project keeps its background.
+TEST_F(BackgroundsViewTest, ABackgroundTheDiskRefusesIsToldInTheUsersWords) {
+  for (const auto& [error, why] : {std::pair{ENOSPC, "the disk is full"},
+                                   std::pair{EACCES, "the projects folder cannot be written"}}) {
+    SCOPED_TRACE(why);
+    stop();
+    openGallery();
+    const std::optional<std::string> before = project().curBackgroundName();
+    fd::files::setWriteFaultForTesting([error](const std::filesystem::path&) { return error; });
+    tapCell(gallery().cellNamed("SSBackground001"));
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_EQ(host->alerts().size(), 1u);
+    EXPECT_EQ(host->alerts()[0]->message(), "The background could not be given to \u201c\u2068" +
+                                                model().curProjectName() + "\u2069\u201d: " + why +
+                                                ".\nThe project keeps the background it had.");
+    EXPECT_EQ(project().curBackgroundName(), before);
+    ASSERT_TRUE(host->pressAlertButton("OK"));
+  }
+}
+
+// A picture of the user's, added or duplicated, that the disk refuses: the
+// alert says so in the user's words, and no cell or name of a background
+// without its picture is left.
+TEST_F(BackgroundsViewTest, APictureTheDiskRefusesIsToldAndAddsNoBackground) {
+  openGallery();
+  const std::string mine = addUserBackground();
+  tapCell(gallery().cellNamed(mine));
+  const std::size_t cells = gallery().backgroundsArray().size();
+  const std::vector<std::string> names = model().backgroundArray();
+  const std::filesystem::path folder = model().backgroundFullPathWithBackgroundName(mine)->parent_path();
+  const std::vector<std::string> files = fd::files::contentsOfDirectory(folder);
+  for (const auto& [add, said] : std::vector<std::pair<std::function<void()>, std::string>>{
+           {[&] { EXPECT_FALSE(gallery().addBackgroundWithImage(greyPicture(768, 576, 40))); },
+            "The picture could not be added to the backgrounds: the disk is full."},
+           {[&] { tapView(gallery().editButton(BackgroundsView::kTagDuplicate)); },
+            "The background could not be duplicated: the disk is full."}}) {
+    fd::files::setWriteFaultForTesting([](const std::filesystem::path&) { return ENOSPC; });
+    add();
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_EQ(host->alerts().size(), 1u) << said;
+    EXPECT_EQ(host->alerts()[0]->message(), said);
+    ASSERT_TRUE(host->pressAlertButton("OK"));
+    host->advance(0.5);  // the alert gone, touches reach the gallery again
+    EXPECT_EQ(gallery().backgroundsArray().size(), cells);
+    EXPECT_EQ(model().backgroundArray(), names);
+    EXPECT_EQ(fd::files::contentsOfDirectory(folder), files);
+  }
+}
+
 // Fault: closing with nothing selected attached "no background", which
 // deleted the project's copy of its picture.
 TEST_F(BackgroundsViewTest, ClosingWithoutAChoiceKeepsTheProjectsBackground) {

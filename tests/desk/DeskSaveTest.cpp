@@ -188,7 +188,7 @@ TEST_F(DeskSaveTest, AFullDiskIsToldOnceAndThePageStaysUntilItCanBeWritten) {
   ASSERT_EQ(alertCount(), 1u) << "the failed write is told";
   // The page as the user knows it, and why in words: no path, no file name.
   EXPECT_EQ(host->alerts().back()->message(),
-            "Page 1 of \u201ctest\u201d could not be saved: the disk is full.\nThe drawing stays here and is saved "
+            "Page 1 of \u201c\u2068test\u2069\u201d could not be saved: the disk is full.\nThe drawing stays here and is saved "
             "again at the next save.");
   dismissAlerts();
   EXPECT_TRUE(desk->drawsView()->operated());

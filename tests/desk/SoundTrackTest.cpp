@@ -385,23 +385,23 @@ INSTANTIATE_TEST_SUITE_P(
         // Three frames of 100 span 10 points, where a tag takes 20.
         UntaggedCase{"TooShortForALongProject", 100, {}, 46, 0.6, 0, std::nullopt,
                      "At 100 frames the track cannot show a recording of <s> seconds. It is kept among the sounds as "
-                     "\u201c<stem>\u201d, for a project with fewer frames.",
+                     "\u201c\u2068<stem>\u2069\u201d, for a project with fewer frames.",
                      false},
         UntaggedCase{"CutShortByAFullDisk", 300, {}, 46, 3.0, 0, 2.3,
                      "The recording stopped after <s> seconds: the disk is full. At 300 frames the track cannot show a "
-                     "recording of <s> seconds. It is kept among the sounds as \u201c<stem>\u201d, for a project with "
+                     "recording of <s> seconds. It is kept among the sounds as \u201c\u2068<stem>\u2069\u201d, for a project with "
                      "fewer frames.",
                      false},
         UntaggedCase{"StoppedBeforeTheCursorMoved", 10, {}, 46, 0.1, 0, std::nullopt,
                      "The cursor ran over too little of the track for a tag of this recording. It is kept among the "
-                     "sounds as \u201c<stem>\u201d: add it with Sound where there is room.",
+                     "sounds as \u201c\u2068<stem>\u2069\u201d: add it with Sound where there is room.",
                      true},
         // Room for a recording to start, 23 points, but not for its tag once
         // the gap of 5 before the next tag is kept.
         UntaggedCase{"StartedJustBeforeATag", 10, {SoundTag{"b.caf", {{128, 180}}, {{3, 4}}}}, 100, 1.0, 300,
                      std::nullopt,
                      "There was no room on the track for a tag of this recording. It is kept among the sounds as "
-                     "\u201c<stem>\u201d: add it with Sound where there is room.",
+                     "\u201c\u2068<stem>\u2069\u201d: add it with Sound where there is room.",
                      true},
         UntaggedCase{"NothingReachedTheFile", 10, {}, 46, 0.5, 0, 0.0, "Nothing was recorded: the disk is full.", false}),
     [](const testing::TestParamInfo<UntaggedCase>& info) { return std::string(info.param.name); });

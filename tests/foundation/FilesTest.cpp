@@ -247,6 +247,16 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeFiles) {
   EXPECT_EQ(files::fileSize(p), 6u);
   ASSERT_TRUE(files::writeFileAtomically(p, fd::Data{}));
   EXPECT_EQ(files::fileSize(p), 0u);
+  // A write kept when the file holds its very bytes leaves the file as it
+  // is; other bytes of that size, fewer or more replace it.
+  std::string last;
+  for (const std::string bytes : {"same", "same", "sane", "sam", "same!"}) {
+    const std::optional<files::FileStamp> before = files::fileStamp(p);
+    ASSERT_TRUE(files::writeFileAtomicallyReporting(p, bytes.data(), bytes.size(), files::IfSame::Keep));
+    EXPECT_EQ(text(p), bytes);
+    EXPECT_EQ(files::fileStamp(p) == before, bytes == last) << bytes;
+    last = bytes;
+  }
   EXPECT_FALSE(files::fileSize(root() / "missing"));
   EXPECT_FALSE(files::readFile(root() / "Library", 1 << 20)) << "a folder is not a readable file";
 }

@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/foundation/Localized.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Unicode.h"
 #include "support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -64,6 +67,21 @@ TEST(Localized, LooksUpTheLanguageTableAndFallsBackToTheKey) {
 
   ::unsetenv("FLIPDESK_RESOURCES");
   fs::remove_all(res);
+}
+
+// Nothing of a quoted name reaches past its end: an isolate it opens is
+// closed there, a close of an isolate it never opened is left out, and its
+// line breaks read as spaces.
+TEST(Localized, AQuotedNameKeepsItsDirectionToItself) {
+  for (const auto& [name, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"Walk", "\u2068Walk\u2069"},
+           {"a\u202Eb", "\u2068a\u202Eb\u2069"},
+           {"a\u2069\u202Eb", "\u2068a\u202Eb\u2069"},
+           {"\u2067a\nb\u2068c", "\u2068\u2067a b\u2068c\u2069\u2069\u2069"},
+           {"\u2066a\u2069\u2069b", "\u2068\u2066a\u2069b\u2069"}}) {
+    EXPECT_EQ(fd::quoted(name), "\u201c" + shown + "\u201d") << name;
+    EXPECT_EQ(fd::filled("\u201c%@\u201d %@.", {name, name}), "\u201c" + shown + "\u201d " + fd::oneLine(name) + ".");
+  }
 }
 
 TEST(Localized, BuiltTableIsInstalled) {

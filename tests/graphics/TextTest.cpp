@@ -108,6 +108,20 @@ TEST(GfxTextTest, AlignmentMovesTheText) {
   EXPECT_GT(inkOf(drawn("Flip", style, r)).maxY, 50);
 }
 
+// A sentence reads in the direction of its first strong letter outside the
+// names it quotes, isolated, whichever way the names read: one beginning
+// with a Hebrew name reads left to right, starting at the left.
+TEST(GfxTextTest, ASentenceTakesItsDirectionFromOutsideTheNamesItIsolates) {
+  const std::string shalom = "\u05e9\u05dc\u05d5\u05dd";
+  const std::string sentence = "\u201c\u2068" + shalom + "\u2069\u201d could not be renamed.";
+  EXPECT_FALSE(gfx::lineEnd(sentence, gfx::Font{}).rightToLeft);
+  EXPECT_TRUE(gfx::lineEnd("\u201c\u2068Walk\u2069\u201d " + shalom, gfx::Font{}).rightToLeft);
+  EXPECT_FALSE(gfx::lineEnd("\u2068" + shalom + "\u2069", gfx::Font{}).rightToLeft);
+  TextStyle style;
+  style.font.size = 12;
+  EXPECT_LT(inkOf(drawn(sentence.c_str(), style, {0, 0, 400, 60}, 400)).minX, 4);
+}
+
 TEST(GfxTextTest, MeasuringGrowsWithTextAndWraps) {
   TextStyle style;
   EXPECT_EQ(gfx::measureText("", style), (gfx::Size{0, 0}));

@@ -468,6 +468,10 @@ TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {
   // A write a kill cut short, which the long project's sweep removes.
   const fs::path leftover = folderOf("Long") / ".Project.plist.Ab12Cd";
   const std::string leftoverEntry = leftover.lexically_relative(root()).generic_string();
+  // The model stored at each moment has something new to write (a store of
+  // nothing changed writes nothing).
+  fd::UserDefaults& defaults = fd::UserDefaults::standard();
+  const std::string defaultsEntry = defaults.filePath().lexically_relative(root()).generic_string();
   FinishRecorder recorder;
   m.setDelegate(&recorder);
   std::uint64_t readBefore = 0;
@@ -492,6 +496,7 @@ TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {
     SCOPED_TRACE(moment.name);
     std::ofstream(leftover) << "half";
     auto before = ziptest::snapshotTree(root());
+    defaults.setObject("CombineTestMoment", fd::Value(std::string(moment.name)));
     recorder.finished = false;
     writes = 0;
     fd::files::setWriteFaultForTesting([&](const fs::path&) {
@@ -511,8 +516,10 @@ TEST_F(CombineTest, ACombinationAskedToEndLeavesEveryProjectAsItWas) {
     EXPECT_EQ(m.projectsNameArray(), (Names{"test", "A", "B", "Long"}));
     // Swept or not, the leftover is no page.
     auto after = ziptest::snapshotTree(root());
-    after.erase(leftoverEntry);
-    before.erase(leftoverEntry);
+    for (const std::string& entry : {leftoverEntry, defaultsEntry}) {
+      after.erase(entry);
+      before.erase(entry);
+    }
     EXPECT_EQ(after, before) << "the combination left something behind";
   }
   EXPECT_TRUE(m.combineProjects({"A", "B"}));

@@ -280,6 +280,7 @@ TEST_F(CrashSafetyTest, KilledAtomicWritesLeaveNothingOnceTheProjectOpens) {
     auto child = runInChild([&] {
       fd::armCrashPoint("file.atomic-write.renaming");
       if (kill % 2 == 0) {
+        p->setDescription("kill " + std::to_string(kill));  // a save of nothing changed writes nothing
         p->saveData();
       } else {
         (void)gfx::writePNG(layer, model_test::patternImage(8, 8, 99));  // killed before it answers

@@ -352,6 +352,8 @@ TEST_F(ProjectFileTest, AListGrownPastWhatIsReadKeepsTheLastAndIsToldOnce) {
   EXPECT_FALSE(p->saveData());
   p->saveDataInBackground();
   ProjectDataModel::waitForImageWrites();
+  ASSERT_TRUE(p->unsavedList().has_value()) << "the list on disk is taken for the project";
+  EXPECT_EQ(p->unsavedList()->kind, ProjectNotice::Kind::ListNotSaved);
   EXPECT_FALSE(p->saveData());
   EXPECT_TRUE(testing_support::fileBytes(list) == saved) << "the list saved last is written over";
   {
@@ -374,6 +376,40 @@ TEST_F(ProjectFileTest, AListGrownPastWhatIsReadKeepsTheLastAndIsToldOnce) {
   p->setDescription(described);
   EXPECT_FALSE(p->saveData());
   EXPECT_EQ(takeProjectNotices().size(), 1u) << "a refusal after a written list is told again";
+}
+
+// A list the disk refuses, at its bytes or at its rename, in a save or in
+// the write queue's: what only it holds (a description) stays in memory,
+// noted as not on disk, the list saved last stays there, and the first save
+// the disk takes stores it.
+TEST_F(ProjectFileTest, AListTheDiskRefusesStaysNotedUntilASaveStoresIt) {
+  std::shared_ptr<ProjectDataModel> p = ProjectDataModel::initWithProjectName("held");
+  ASSERT_TRUE(p->saveData());
+  const fs::path list = p->plistFilePath();
+  for (const fd::files::FaultAt at : {fd::files::FaultAt::Bytes, fd::files::FaultAt::Rename}) {
+    for (const bool queued : {false, true}) {
+      SCOPED_TRACE(std::string(at == fd::files::FaultAt::Rename ? "rename" : "bytes") + (queued ? " queued" : ""));
+      const std::optional<fd::Data> saved = testing_support::fileBytes(list);
+      const std::string described = "take " + std::to_string(static_cast<int>(at)) + (queued ? " queued" : "");
+      p->setDescription(described);
+      fd::files::setWriteFaultForTesting([&](const fs::path& file) { return file == list ? ENOSPC : 0; }, at);
+      if (queued) {
+        p->saveDataInBackground();
+        ProjectDataModel::waitForImageWrites();
+      } else {
+        EXPECT_FALSE(p->saveData());
+      }
+      fd::files::setWriteFaultForTesting({});
+      ASSERT_TRUE(p->unsavedList().has_value());
+      EXPECT_EQ(p->unsavedList()->kind, ProjectNotice::Kind::ListNotWritten);
+      EXPECT_EQ(p->unsavedList()->reason, "the disk is full");
+      EXPECT_TRUE(testing_support::fileBytes(list) == saved) << "the list on disk changed";
+      EXPECT_TRUE(p->saveData());
+      EXPECT_FALSE(p->unsavedList().has_value());
+      EXPECT_EQ(ProjectDataModel::initWithProjectName("held")->description(), described);
+    }
+  }
+  takeProjectNotices();
 }
 
 TEST_F(ProjectFileTest, UnreadablePlistMakesANewProjectAndKeepsThePageFiles) {

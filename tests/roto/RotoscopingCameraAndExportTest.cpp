@@ -12,7 +12,9 @@
 
 #include "desk/DesktopManagerController.h"
 #include "desk/VTImageCache.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Localized.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "platform/media/MovieReader.h"
@@ -230,7 +232,7 @@ TEST_F(RotoscopingScreenTest, ARecordingThatCannotBePlayedIsToldAndOffersNoTrimO
   host->runUntilIdle();
   ASSERT_EQ(host->alerts().size(), 1u);
   EXPECT_EQ(host->alerts()[0]->title(), "The recording could not be played");
-  EXPECT_NE(host->alerts()[0]->message().find("rotoscoping_temp.mp4"), std::string::npos);
+  EXPECT_EQ(host->alerts()[0]->message(), "Its movie cannot be read.");
   ASSERT_TRUE(host->pressAlertButton("OK"));
   host->runUntilIdle();
   EXPECT_TRUE(screen->trimButton()->isHidden());
@@ -244,6 +246,64 @@ TEST_F(RotoscopingScreenTest, ARecordingThatCannotBePlayedIsToldAndOffersNoTrimO
   EXPECT_TRUE(host->alerts().empty());
   EXPECT_FALSE(screen->isCurrentTrim());
   EXPECT_TRUE(screen->waitingView()->isHidden());
+}
+
+// The disk refuses the recording while it is made: the alert says it could
+// not be made and why in the user's words, naming no file and no library's
+// message, and offers nothing to replay.
+TEST_F(RotoscopingScreenTest, ARecordingTheDiskRefusesIsToldInTheUsersWords) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  const fs::path folder = roto::VTRotoscopingFileManager::recordSaveFilePath().parent_path();
+  for (const auto& [error, why] : {std::pair{ENOSPC, "the disk is full"},
+                                   std::pair{EROFS, "the Documents folder cannot be written"}}) {
+    SCOPED_TRACE(why);
+    fd::files::setWriteFaultForTesting(
+        [folder, error](const fs::path& file) { return file.parent_path() == folder ? error : 0; });
+    screen->recordAction();
+    filmFor(*host, 0.4);
+    screen->recordAction();
+    const bool replaced = pumpUntil([&] { return screen->moviePlayer() != nullptr; });
+    fd::files::setWriteFaultForTesting({});
+    ASSERT_TRUE(replaced);
+    ASSERT_EQ(host->alerts().size(), 1u);
+    EXPECT_EQ(host->alerts()[0]->title(), "The recording could not be made");
+    EXPECT_EQ(host->alerts()[0]->message(), std::string("Its movie could not be written: ") + why + ".");
+    EXPECT_TRUE(screen->trimButton()->isHidden());
+    EXPECT_FALSE(screen->saveButton()->isEnabled());
+    ASSERT_TRUE(host->pressAlertButton("OK"));
+    // The screen records once: the second kind of refusal on a new screen.
+    screen->closeAction();
+    host->runUntilIdle();
+    screen = openScreen(launch);
+    ASSERT_NE(screen, nullptr);
+  }
+}
+
+// The disk refuses the exported frames: the user is told so in words, and
+// no project is made of what was written, listed or left in a folder.
+TEST_F(RotoscopingScreenTest, FramesTheDiskRefusesAreToldAndMakeNoProject) {
+  ZTLoadingViewController* launch = start();
+  VTRotoscopingViewController* screen = openScreen(launch);
+  ASSERT_NE(screen, nullptr);
+  record(screen, 0.4);
+  ASSERT_TRUE(pumpUntil([&] { return screen->moviePlayer()->duration() > 0; }));
+  const fs::path projects = fd::paths::library() / "Projects";
+  const std::vector<std::string> before = fd::files::contentsOfDirectory(projects);
+  fd::files::setWriteFaultForTesting([projects](const fs::path& file) {
+    return file.parent_path().parent_path() == projects ? ENOSPC : 0;
+  });
+  screen->saveAction();
+  ASSERT_TRUE(host->pressAlertButton(fd::Localized("Forground")));
+  const bool told = pumpUntil([&] { return !host->alerts().empty() && host->alerts()[0]->title() != "Export to..."; });
+  fd::files::setWriteFaultForTesting({});
+  ASSERT_TRUE(told);
+  EXPECT_EQ(host->alerts()[0]->title(), "Export not finished");
+  EXPECT_EQ(host->alerts()[0]->message(),
+            "The frames could not be exported: the disk is full.\nNo project was made of them.");
+  EXPECT_FALSE(deskIsOpen(launch));
+  EXPECT_EQ(fd::files::contentsOfDirectory(projects), before);
 }
 
 TEST_F(RotoscopingScreenTest, AScreenThatClosedItselfIsNeverCalledByItsFadingAlert) {

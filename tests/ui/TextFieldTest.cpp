@@ -5,6 +5,7 @@
 // the field shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -161,25 +162,42 @@ TEST_F(TextFieldTest, ALongTextShowsItsEndWithTheCaret) {
   EXPECT_GT(caret, 0);
 }
 
-// A text wider than the field, read either way or both: the caret stands in
-// sight after the character typed last, on the side typing in its direction
-// goes on, and that character shows beside it (typed as another letter of
-// its width, only the pixels beside the caret change), at both scales.
+// A text read either way or both, wider than the field or fitting it: the
+// caret stands in sight after the character typed last, on the side typing
+// in its direction goes on, and that character shows beside it (typed as
+// another letter of its width, only the pixels beside the caret change), at
+// both scales; a text that fits stands at its paragraph's start, the left
+// edge when it reads left to right, the right edge when it reads right to
+// left.
 TEST_F(TextFieldTest, TheCaretAndTheLastTypedCharacterShowWhicheverWayTheTextReads) {
   struct Case {
     const char* what;
     std::string text, typed, instead;
     bool typedRightOfCaret;
+    float width = 100;
+    bool fromTheRight = false;  // for a text that fits: its paragraph reads right to left
+    float nearBy = 3;           // how far from the caret the two letters first differ
   };
   const std::string hebrew = "\u05de\u05d7\u05d6\u05d5\u05e8 \u05d4\u05dc\u05d9\u05db\u05d4 \u05e9\u05e0\u05d9";
   const std::string lamed = "\u05dc", bet = "\u05d1";  // as wide as each other, as are n and u
+  const std::string shalom = "\u05e9\u05dc\u05d5\u05dd", marhaba = "\u0645\u0631\u062d\u0628\u0627";
+  // One shape but zain's dot, a few points into the letter; both join only
+  // to the letter before them.
+  const std::string reh = "\u0631", zain = "\u0632";
   for (const Case& c : {Case{"left to right", "Walking cycle second take", "n", "u", false},
                         Case{"right to left", hebrew, lamed, bet, true},
                         Case{"read left to right, ending right to left", "Walking cycle " + hebrew, lamed, bet, true},
-                        Case{"read right to left, ending left to right", hebrew + " walk", "n", "u", false}}) {
+                        Case{"read right to left, ending left to right", hebrew + " walk", "n", "u", false},
+                        Case{"left to right, fitting", "Walk", "n", "u", false, 200, false},
+                        Case{"Hebrew, fitting", shalom, lamed, bet, true, 200, true},
+                        Case{"Arabic, fitting", marhaba, reh, zain, true, 200, true, 6},
+                        Case{"read left to right, ending right to left, fitting", "Walk " + shalom, lamed, bet, true,
+                             200, false},
+                        Case{"read right to left, ending left to right, fitting", shalom + " walk", "n", "u", false,
+                             200, true}}) {
     for (const float scale : {1.0f, 2.0f}) {
       SCOPED_TRACE(testing::Message() << c.what << " at scale " << scale);
-      auto a = field({20, 20, 100, 30}, "a");
+      auto a = field({20, 20, c.width, 30}, "a");
       ASSERT_TRUE(a->becomeFirstResponder());
       a->setText(c.text);
       host->typeText(c.typed);
@@ -188,14 +206,22 @@ TEST_F(TextFieldTest, TheCaretAndTheLastTypedCharacterShowWhicheverWayTheTextRea
       host->typeText(c.instead);
       const gfx::Image instead = a->renderToImage(scale);
       a->removeFromSuperview();
-      const int from = static_cast<int>(TextField::kTextInset * scale), to = static_cast<int>((100 - TextField::kTextInset) * scale);
-      std::vector<int> caret, changed;
+      const int from = static_cast<int>(TextField::kTextInset * scale),
+                to = static_cast<int>((c.width - TextField::kTextInset) * scale);
+      std::vector<int> caret, changed, ink;
       for (int x = from; x < to; ++x) {
         if (isCaret(typed.pixel(x, static_cast<int>(15 * scale)))) caret.push_back(x);
         for (int y = static_cast<int>(4 * scale); y < static_cast<int>(26 * scale); ++y) {
           const std::uint8_t *p = typed.pixel(x, y), *q = instead.pixel(x, y);
           if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 60) {
             changed.push_back(x);
+            break;
+          }
+        }
+        for (int y = static_cast<int>(4 * scale); y < static_cast<int>(26 * scale); ++y) {
+          const std::uint8_t* p = typed.pixel(x, y);
+          if (!isCaret(p) && p[0] + p[1] + p[2] < 3 * 128) {
+            ink.push_back(x);
             break;
           }
         }
@@ -207,8 +233,15 @@ TEST_F(TextFieldTest, TheCaretAndTheLastTypedCharacterShowWhicheverWayTheTextRea
       const float near = c.typedRightOfCaret ? changed.front() - at : at - changed.back();
       const float far = c.typedRightOfCaret ? changed.back() - at : at - changed.front();
       EXPECT_GE(near, -1.5f * scale);
-      EXPECT_LE(near, 3 * scale);
+      EXPECT_LE(near, c.nearBy * scale);
       EXPECT_LE(far, 12 * scale);
+      if (c.width > 100) {
+        ASSERT_FALSE(ink.empty());
+        // The caret's room and a letter's side bearing from the edge.
+        const int edge = c.fromTheRight ? to - std::max(ink.back(), caret.back()) - 1
+                                        : std::min(ink.front(), caret.front()) - from;
+        EXPECT_LE(edge, 5 * scale) << "the text stands away from its paragraph's start";
+      }
     }
   }
 }

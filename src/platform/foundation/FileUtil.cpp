@@ -322,7 +322,8 @@ UniqueFd::~UniqueFd() {
 }
 
 int renameToFreeName(const fs::path& from, const fs::path& to) {
-  const int injected = injectedFor(to).standingAt(FaultAt::Bytes);
+  const Injected fault = injectedFor(to);
+  const int injected = fault.at == FaultAt::Close ? 0 : fault.error;
   const auto rename = [&] { return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE); };
   if (through(injected, rename) == 0) return 0;
   const int error = errno;
@@ -470,6 +471,7 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
     : target_(std::move(other.target_)),
       temp_(std::move(other.temp_)),
       fd_(std::exchange(other.fd_, -1)),
+      renameFault_(other.renameFault_),
       closeFault_(other.closeFault_) {}
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
@@ -478,6 +480,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     target_ = std::move(other.target_);
     temp_ = std::move(other.temp_);
     fd_ = std::exchange(other.fd_, -1);
+    renameFault_ = other.renameFault_;
     closeFault_ = other.closeFault_;
   }
   return *this;
@@ -492,10 +495,12 @@ void StagedFile::discard() {
   fd_ = -1;
 }
 
-Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size) {
+Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size, IfSame same) {
   if (p.filename().empty()) return writeFailure(p, EINVAL);
   if (std::optional<std::string> held = heldReason(p))
     return fail("cannot write " + p.string() + ": " + *held, kHeldFromWriting);
+  // Nothing to commit: the file is what the write would make of it.
+  if (same == IfSame::Keep && holdsBytes(p, bytes, size)) return StagedFile(p, {}, -1);
   std::string temp;
   int fd = openLockedTemp(folderOf(p), p, temp);
   if (fd < 0) return writeFailure(p, errno);
@@ -504,6 +509,7 @@ Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t
   const int atBytes = fault.standingAt(FaultAt::Bytes);
   if (::fchmod(fd, 0644) != 0 || !writeAllThrough(fd, bytes, size, atBytes) || syncFile(fd, atBytes) != 0)
     return writeFailure(p, errno);
+  staged.renameFault_ = fault.standingAt(FaultAt::Rename);
   staged.closeFault_ = fault.standingAt(FaultAt::Close);
   return staged;
 }
@@ -516,7 +522,7 @@ Status commitFiles(std::vector<StagedFile> files) {
     crashPoint("file.atomic-write.renaming");
     // Renamed while still open and locked: a cleaner sees either the temp file
     // locked or the target, never a temp file it may take.
-    int error = ::rename(f.temp_.c_str(), f.target_.c_str()) == 0 ? 0 : errno;
+    int error = through(f.renameFault_, [&] { return ::rename(f.temp_.c_str(), f.target_.c_str()); }) == 0 ? 0 : errno;
     if (error != 0) ::unlink(f.temp_.c_str());
     if (closeFile(std::exchange(f.fd_, -1), f.closeFault_) != 0 && error == 0) error = errno;
     if (error != 0) {
@@ -531,8 +537,8 @@ Status commitFiles(std::vector<StagedFile> files) {
   return {};
 }
 
-Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size) {
-  Expected<StagedFile> staged = stageFile(p, bytes, size);
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size, IfSame same) {
+  Expected<StagedFile> staged = stageFile(p, bytes, size, same);
   if (!staged) return staged.failure();
   std::vector<StagedFile> one;
   one.push_back(std::move(*staged));
@@ -541,6 +547,28 @@ Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::s
 
 Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes) {
   return writeFileAtomicallyReporting(p, bytes.data(), bytes.size());
+}
+
+bool holdsBytes(const fs::path& p, const void* bytes, std::size_t size) {
+  const UniqueFd file(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat st {};
+  if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) != size)
+    return false;
+  // One byte more than the bytes tells a file that grew meanwhile.
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  std::vector<char> chunk(std::min(size + 1, kChunk));
+  const auto* want = static_cast<const char*>(bytes);
+  std::size_t have = 0;
+  for (;;) {
+    const ssize_t n = ::read(file.get(), chunk.data(), std::min(chunk.size(), size + 1 - have));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return have == size;
+    const auto got = static_cast<std::size_t>(n);
+    if (have + got > size || std::memcmp(chunk.data(), want + have, got) != 0) return false;
+    have += got;
+  }
 }
 
 bool writeFileAtomically(const fs::path& p, const void* bytes, std::size_t size) {

@@ -101,6 +101,10 @@ std::string describeSize(std::uintmax_t bytes);
 // rounds to the bound ("64.0 MiB" past "64 MiB") is told as the bound and
 // what it has over it ("64 MiB and 1 byte").
 std::string describeSizePast(std::uintmax_t bytes, std::uintmax_t bound);
+// What a write does when the file already holds the very bytes it would put
+// down: writes them again, or leaves the file as it is and succeeds (a state
+// file saved again and again unchanged, a long project's list among them).
+enum class IfSame { Write, Keep };
 // Temp file in the same folder, fsync, rename: the old file survives a failure.
 // The temp file is "." + the file's name + "." + six letters or digits, and is
 // locked while the write is in flight.
@@ -109,8 +113,12 @@ bool writeFileAtomically(const fs::path& p, const Data& bytes);
 bool writeFileAtomically(const fs::path& p, const std::string& text);
 // The same write, with the reason of a failure in words ("cannot write
 // <path>: No space left on device").
-Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size);
+Status writeFileAtomicallyReporting(const fs::path& p, const void* bytes, std::size_t size,
+                                    IfSame same = IfSame::Write);
 Status writeFileAtomicallyReporting(const fs::path& p, const Data& bytes);
+// Whether p is a file holding exactly these bytes, read no further than
+// their size: a write of them would change nothing on disk.
+bool holdsBytes(const fs::path& p, const void* bytes, std::size_t size);
 
 // The same write in two steps, for files that belong together: each is
 // staged (written under its temporary name, flushed to disk, still locked),
@@ -125,17 +133,18 @@ class StagedFile {
   const fs::path& target() const { return target_; }
 
  private:
-  friend Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
+  friend Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size, IfSame same);
   friend Status commitFiles(std::vector<StagedFile> files);
   StagedFile(fs::path target, std::string temp, int fd);
   void discard();
   fs::path target_;
   std::string temp_;
   int fd_ = -1;
-  // What a test's fault answers for the close that ends the write.
+  // What a test's fault answers for the rename and the close that end the write.
+  int renameFault_ = 0;
   int closeFault_ = 0;
 };
-Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size);
+Expected<StagedFile> stageFile(const fs::path& p, const void* bytes, std::size_t size, IfSame same = IfSame::Write);
 // Every file is tried; the first failure is answered.
 Status commitFiles(std::vector<StagedFile> files);
 
@@ -180,10 +189,11 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
 // theirs, so that a writer that drops a call's result is caught by the test:
 // at `Bytes`, each call that puts the bytes down (a write, a copy, the flush)
 // and a rename to a free name (renameToFreeName) or link (linkFile), neither
-// made; at `Close`, the close that ends the write once the bytes are down
-// (made all the same), as a file system that writes behind tells a full
-// disk. An empty function ends it.
-enum class FaultAt { Bytes, Close };
+// made; at `Rename`, the rename that gives a staged file, or one to a free
+// name, its name once its bytes are down (not made); at `Close`, the close
+// that ends the write once the bytes are down (made all the same), as a file
+// system that writes behind tells a full disk. An empty function ends it.
+enum class FaultAt { Bytes, Rename, Close };
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault, FaultAt at = FaultAt::Bytes);
 // Tests: while `most` is not 0, each write and copy of the file layer's,
 // writeAll's among them, takes at most that many bytes, as writes a signal

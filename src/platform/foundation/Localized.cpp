@@ -207,7 +207,11 @@ std::string filled(std::string_view key, std::initializer_list<std::string> valu
   for (const std::string& v : values) {
     const std::size_t at = text.find("%@", from);
     if (at == std::string::npos) break;
-    const std::string value = oneLine(v);
+    // A value the sentence quotes is a name: it stands apart from the
+    // sentence's direction.
+    const bool quotedHere = std::string_view(text).substr(0, at).ends_with("\u201c") &&
+                            std::string_view(text).substr(at + 2).starts_with("\u201d");
+    const std::string value = quotedHere ? isolated(v) : oneLine(v);
     text.replace(at, 2, value);
     from = at + value.size();
   }

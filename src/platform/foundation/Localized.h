@@ -14,7 +14,9 @@ namespace fd {
 std::string Localized(std::string_view key);
 // The text of a key with each "%@" replaced by the next value, in order. The
 // values (names, reasons) go into the sentence as one line: a line or
-// paragraph break inside one, as a name may hold, reads as a space.
+// paragraph break inside one, as a name may hold, reads as a space; a value
+// between the sentence's curved quotation marks is a name, set apart from
+// the sentence's direction (fd::isolated).
 std::string filled(std::string_view key, std::initializer_list<std::string> values);
 // Language of the tables ("en", "zh-Hans", ...). Defaults to $LANG's language,
 // falling back to "en". Reloads the table.

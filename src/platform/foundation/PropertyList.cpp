@@ -38,7 +38,7 @@ Expected<Value> readPropertyList(const std::filesystem::path& path) {
 Status writePropertyList(const std::filesystem::path& path, const Value& value) {
   Expected<std::string> text = plistcheck::storableText(value);
   if (!text) return fail(path.string() + " is not written: " + text.error());
-  return files::writeFileAtomicallyReporting(path, text->data(), text->size());
+  return files::writeFileAtomicallyReporting(path, text->data(), text->size(), files::IfSame::Keep);
 }
 
 }  // namespace fd

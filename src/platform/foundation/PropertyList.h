@@ -50,7 +50,8 @@ std::uint64_t writtenPropertyListSize(const Value& value);
 // On failure the previous file is untouched. A value whose file would not be
 // read again (past kMaxPropertyListBytes, or building past the budget once
 // read) is refused and nothing is written: a list grown by the program's own
-// edits never turns into one the next start sets aside.
+// edits never turns into one the next start sets aside. A file that already
+// holds that form is left as it is: a save of unchanged state writes nothing.
 Status writePropertyList(const std::filesystem::path& path, const Value& value);
 
 }  // namespace fd

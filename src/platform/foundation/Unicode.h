@@ -1,8 +1,10 @@
 #pragma once
 // UTF-8 encoding of one code point, for the readers of UTF-16 text (string
 // tables, binary property lists), cutting UTF-8 text to a byte length, text
-// made one line, and text in its composed form.
+// made one line, names set apart from the direction of the sentence around
+// them, the spaces of every kind, and text in its composed form.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -62,6 +64,27 @@ inline std::string oneLine(std::string_view text) {
   }
   return out;
 }
+
+// The text as one line (oneLine) set apart from the direction of the text
+// around it: between FIRST STRONG ISOLATE and POP DIRECTIONAL ISOLATE it
+// reads in the direction of its own first letter, and neither takes the
+// sentence's nor turns what follows it (a right-to-left override inside
+// stops at its end). An isolate the text opens is closed before that end,
+// and one it closes that it never opened is left out, so that nothing of it
+// reaches past its end.
+std::string isolated(std::string_view text);
+// A name as a sentence quotes it: isolated, between curved quotation marks.
+std::string quoted(std::string_view name);
+// The first character of the text that changes the direction of text
+// around it (an embedding, override or isolate, U+202A-U+202E and
+// U+2066-U+2069), nullopt when none does.
+std::optional<char32_t> directionControlIn(std::string_view utf8);
+// The text without the spaces of any kind at either end: the space and the
+// tab, the no-break and other widths of space (U+00A0, U+1680, U+2000 to
+// U+200A, U+202F, U+205F, U+3000), line breaks, and those that show as
+// nothing (U+180E, U+200B, U+2060, U+FEFF). Text that is not UTF-8 is cut
+// only of ASCII spaces.
+std::string_view withoutOuterSpaces(std::string_view utf8);
 
 // The text in its composed form (NFC): a name typed where names are stored
 // decomposed ("e" and a combining acute) and the same name typed where they

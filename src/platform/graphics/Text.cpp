@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "platform/foundation/Unicode.h"
 #include "platform/graphics/ContextImpl.h"
@@ -54,11 +55,41 @@ PangoEllipsizeMode ellipsizeFor(LineBreak b) {
   }
 }
 
+// The direction of a text holding isolates, as its first strong letter
+// outside them gives it (left to right when it has none there): pango looks
+// inside isolates too, so that a sentence beginning with a quoted
+// right-to-left name would read right to left. nullopt for a text holding
+// none, whose direction pango finds itself, paragraph by paragraph.
+std::optional<PangoDirection> directionOutsideIsolates(std::string_view text) {
+  const auto opens = [](gunichar c) { return c >= 0x2066 && c <= 0x2068; };
+  if (text.find("\u2066") == std::string_view::npos && text.find("\u2067") == std::string_view::npos &&
+      text.find("\u2068") == std::string_view::npos)
+    return std::nullopt;
+  std::size_t depth = 0;
+  for (const char *p = text.data(), *end = text.data() + text.size(); p < end; p = g_utf8_next_char(p)) {
+    const gunichar c = g_utf8_get_char(p);
+    if (opens(c)) {
+      ++depth;
+    } else if (c == 0x2069) {
+      if (depth > 0) --depth;
+    } else if (depth == 0) {
+      const PangoDirection d = pango_unichar_direction(c);
+      if (d == PANGO_DIRECTION_LTR || d == PANGO_DIRECTION_RTL) return d;
+    }
+  }
+  return PANGO_DIRECTION_LTR;
+}
+
 // Lays valid text out as the style says for a box of the given width (<= 0:
 // unlimited) and height (<= 0: unlimited; only truncation looks at it), a
 // number of lines counted as pango does, per paragraph.
 LayoutPtr layOut(PangoContext* context, const std::string& text, const TextStyle& style, float width, float height) {
+  // The context is shared by the layouts of one measure or drawing, each
+  // laid out before the next is made: its direction is this text's.
+  const std::optional<PangoDirection> direction = directionOutsideIsolates(text);
+  pango_context_set_base_dir(context, direction.value_or(PANGO_DIRECTION_WEAK_LTR));
   LayoutPtr layout(pango_layout_new(context));
+  if (direction) pango_layout_set_auto_dir(layout.get(), FALSE);
   const std::size_t length = std::min<std::size_t>(text.size(), std::numeric_limits<int>::max());
   pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(length));
   // A word broken over lines shows only its own characters: a hyphen added

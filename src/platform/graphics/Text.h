@@ -48,16 +48,19 @@ Size measureText(std::string_view utf8, const TextStyle& style, float maxWidth =
 // Draws the text inside r in the current transform, clip, alpha and blend of
 // the context, laid out to r's width; lines below r's bottom are cut off.
 // Glyphs stand upright in a y-down user space (a TopLeft context); in a y-up
-// one they come out upside down, as on the phone.
+// one they come out upside down, as on the phone. A text holding isolates
+// (a sentence quoting names) reads in the direction of its first strong
+// letter outside them, every paragraph of it.
 void drawText(Context& ctx, std::string_view utf8, const Rect& r, const TextStyle& style);
 
 // A text on one line as drawText lays out a style of one line (its line
 // breaks shown as spaces), for a field that edits at its end: how wide it is,
-// which way its paragraph reads (by its first strong letter; left to right
-// when it has none), and where its last character stands, from the line's
-// left edge. The caret after that character, `after`, is where typing in
-// its direction goes on: its right edge for a left-to-right letter, its left
-// edge for a right-to-left one, wherever the paragraph puts it. An empty
+// which way its paragraph reads (by its first strong letter, outside the
+// isolates of a text holding any; left to right when it has none), and
+// where its last character stands, from the line's left edge. The caret
+// after that character, `after`, is where typing in its direction goes on:
+// its right edge for a left-to-right letter, its left edge for a
+// right-to-left one, wherever the paragraph puts it. An empty
 // text is 0 wide, its caret at 0.
 struct LineEnd {
   float width = 0;

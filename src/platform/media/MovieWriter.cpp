@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/foundation/FileUtil.h"
 #include "platform/media/FFmpegSupport.h"
 
 namespace media {
@@ -15,6 +16,10 @@ namespace {
 // Pictures are stamped in 1/600 s ticks (a multiple of the common frame rates).
 constexpr AVRational kVideoTimeBase{1, 600};
 
+// The system's error number a library result carries (a full disk's
+// ENOSPC), 0 for the library's own failures.
+int systemError(int result) { return result < 0 && result > -4096 ? -result : 0; }
+
 }  // namespace
 
 struct MovieWriter::Impl {
@@ -23,6 +28,9 @@ struct MovieWriter::Impl {
   std::filesystem::path partial;
   Status status = Status::Unknown;
   std::string error;
+  int errorNumber = 0;
+  // The error a test's full disk answers for this file, 0 for none.
+  int injected = 0;
   bool headerWritten = false;
 
   // Video
@@ -46,10 +54,18 @@ struct MovieWriter::Impl {
   CMTime sessionStart = kCMTimeInvalid;
   av::Packet packet = av::makePacket();
 
-  void failLocked(std::string message) {
+  void failLocked(std::string message, int result = 0) {
     if (status == Status::Failed) return;
     status = Status::Failed;
     error = std::move(message);
+    errorNumber = systemError(result);
+  }
+
+  // A call that writes the file, or, on a test's full disk, its result in
+  // place of the call's, as a full disk takes nothing.
+  template <class Call>
+  int written(Call&& call) {
+    return injected != 0 ? AVERROR(injected) : call();
   }
 
   bool writePackets(AVCodecContext* codec, AVStream* stream) {
@@ -57,7 +73,7 @@ struct MovieWriter::Impl {
       int r = avcodec_receive_packet(codec, packet.get());
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
       if (r < 0) {
-        failLocked("encoding failed: " + av::errorText(r));
+        failLocked("encoding failed: " + av::errorText(r), r);
         return false;
       }
       // A picture lasts until the next one; the container otherwise gives the
@@ -66,9 +82,9 @@ struct MovieWriter::Impl {
         packet->duration = av_rescale_q(1, av_inv_q(codec->framerate), codec->time_base);
       av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
       packet->stream_index = stream->index;
-      r = av_interleaved_write_frame(output.get(), packet.get());
+      r = written([&] { return av_interleaved_write_frame(output.get(), packet.get()); });
       if (r < 0) {
-        failLocked("writing the movie failed: " + av::errorText(r));
+        failLocked("writing the movie failed: " + av::errorText(r), r);
         return false;
       }
     }
@@ -77,7 +93,7 @@ struct MovieWriter::Impl {
   bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame) {
     int r = avcodec_send_frame(codec, frame);
     if (r < 0 && r != AVERROR_EOF) {
-      failLocked("encoding failed: " + av::errorText(r));
+      failLocked("encoding failed: " + av::errorText(r), r);
       return false;
     }
     return writePackets(codec, stream);
@@ -102,9 +118,9 @@ struct MovieWriter::Impl {
         m[8] = 1 << 30;
       }
     }
-    int r = avformat_write_header(output.get(), nullptr);
+    const int r = written([&] { return avformat_write_header(output.get(), nullptr); });
     if (r < 0) {
-      failLocked("the movie cannot be started: " + av::errorText(r));
+      failLocked("the movie cannot be started: " + av::errorText(r), r);
       return false;
     }
     headerWritten = true;
@@ -148,7 +164,8 @@ fd::Expected<std::unique_ptr<MovieWriter>> MovieWriter::create(const std::filesy
   if (r < 0 || ctx == nullptr) return fd::fail("no movie container: " + av::errorText(r));
   m.output.reset(ctx);
   r = avio_open(&ctx->pb, m.partial.c_str(), AVIO_FLAG_WRITE);
-  if (r < 0) return fd::fail("cannot write a movie at " + file.string() + ": " + av::errorText(r));
+  if (r < 0) return fd::fail("cannot write a movie at " + file.string() + ": " + av::errorText(r), systemError(r));
+  m.injected = fd::files::injectedWriteError(m.partial);
   return w;
 }
 
@@ -332,31 +349,32 @@ fd::Status MovieWriter::finishWriting() {
     const std::string why = m.status == Status::Failed ? m.error : "the movie was never started";
     lock.unlock();
     cancelWriting();
-    return fd::fail(why);
+    return fd::fail(why, m.errorNumber);
   }
   bool ok = true;
   if (m.audio) ok = m.drainFifo(true) && m.encode(m.audio.get(), m.audioStream, nullptr);
   if (ok && m.video) ok = m.encode(m.video.get(), m.videoStream, nullptr);
   if (ok) {
-    int r = av_write_trailer(m.output.get());
-    if (r < 0) m.failLocked("the movie cannot be finished: " + av::errorText(r));
+    int r = m.written([&] { return av_write_trailer(m.output.get()); });
+    if (r < 0) m.failLocked("the movie cannot be finished: " + av::errorText(r), r);
     if (r >= 0) {
       r = avio_closep(&m.output->pb);
-      if (r < 0) m.failLocked("the movie cannot be closed: " + av::errorText(r));
+      if (m.injected != 0) r = AVERROR(m.injected);
+      if (r < 0) m.failLocked("the movie cannot be closed: " + av::errorText(r), r);
     }
   }
   if (m.status != Status::Failed) {
     std::error_code ec;
     std::filesystem::rename(m.partial, file_, ec);
-    if (ec) m.failLocked("the movie cannot take its name: " + ec.message());
+    if (ec) m.failLocked("the movie cannot take its name: " + ec.message(), AVERROR(ec.value()));
   }
   if (m.status == Status::Failed) {
-    const std::string why = m.error;
+    const fd::Failure why{m.error, m.errorNumber};
     lock.unlock();
     cancelWriting();
     std::lock_guard again(impl_->mutex);
     impl_->status = Status::Failed;
-    return fd::fail(why);
+    return why;
   }
   m.status = Status::Completed;
   return {};
@@ -379,6 +397,11 @@ MovieWriter::Status MovieWriter::status() const {
 std::string MovieWriter::error() const {
   std::lock_guard lock(impl_->mutex);
   return impl_->error;
+}
+
+int MovieWriter::errorNumber() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->errorNumber;
 }
 
 }  // namespace media

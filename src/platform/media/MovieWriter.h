@@ -72,6 +72,9 @@ class MovieWriter {
 
   Status status() const;
   std::string error() const;
+  // The system's error number of the failure (ENOSPC: the disk is full), 0
+  // when it has none or nothing failed.
+  int errorNumber() const;
   const std::filesystem::path& file() const { return file_; }
 
  private:
