@@ -26,10 +26,6 @@ constexpr const char* kShowInstoreNotification = "ShowInstoreViewNotification";
 
 using fd::filled;
 
-// A name shows without the spaces around it, of whatever kind: one of
-// no-break spaces alone is as empty as one of plain spaces.
-std::string trimmed(const std::string& s) { return std::string(fd::withoutOuterSpaces(s)); }
-
 // Why a name the field holds cannot be a project's, saying what in it is
 // refused: what is quoted may look like a name that would do (a character
 // the list cannot keep shows as nothing, or as a box).
@@ -145,9 +141,19 @@ std::string importRefusal(const ZipOperator& op, const std::string& file) {
                     "it holds).",
                     {file});
     case ZipFailure::TooLarge:
-      return filled("\u201c%@\u201d could not be imported: unpacked, it would take more than the %@ a package of its "
-                    "size may take.",
+      return filled("\u201c%@\u201d could not be imported: it holds a file larger than any a project holds (more "
+                    "than %@).",
                     {file, fd::files::describeSize(concern.bound)});
+    case ZipFailure::NoRoom:
+      return filled("\u201c%@\u201d could not be imported: unpacked, it would take more than the %@ the disk has "
+                    "free.",
+                    {file, fd::files::describeSize(concern.bound)});
+    case ZipFailure::Overlap:
+      return filled("\u201c%@\u201d could not be imported: it is damaged (its files overlap one another).", {file});
+    case ZipFailure::LongName:
+      return filled("\u201c%@\u201d could not be imported: it holds a file name no folder can hold.", {file});
+    case ZipFailure::NameClash:
+      return filled("\u201c%@\u201d could not be imported: it holds a file and a folder of one name.", {file});
     case ZipFailure::FileWrite: return notWritten();
     default:
       // Not a zip, a zip of another password or of a kind this program does
@@ -172,9 +178,9 @@ std::string exportRefusal(const ZipOperator& op, const std::string& name) {
       return filled("\u201c%@\u201d could not be exported as a package: %@.", {name, kOutOfMemoryReason});
     case PackageFailure::WouldNotImport:
       if (op.archiveFailure() == ZipFailure::TooLarge)
-        return filled("\u201c%@\u201d could not be exported as a package: unpacked, it would take more than the %@ a "
-                      "package of its size may take.",
-                      {name, fd::files::describeSize(concern.bound)});
+        return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d is larger than a "
+                      "package may carry (more than %@).",
+                      {name, concern.entry, fd::files::describeSize(concern.bound)});
       if (op.archiveFailure() == ZipFailure::UnsafeName && !concern.entry.empty())
         return filled("\u201c%@\u201d could not be exported as a package: its file \u201c%@\u201d has a name a "
                       "package cannot carry.",
@@ -291,7 +297,7 @@ void FileManagerView::beginRename() {
 bool FileManagerView::finishRename() {
   const std::optional<std::string> old = projsView_->selectedProjectName();
   if (mode_ != Mode::Renaming || !old) return false;
-  const std::string name = trimmed(nameField_->text());
+  const std::string name = nameAsStored(nameField_->text());
   if (name == *old) {
     cancelMode();
     return true;

@@ -95,12 +95,17 @@ Redraw planRedraw(const fs::path& folder, const FrameRecord& frame, fd::Dictiona
 // on its own (two files and their folder a frame). What stood under its name
 // (a file, a link) is replaced, never written through.
 bool writeQuickPNG(const fs::path& path, const gfx::Image& picture) {
+  using fd::files::FaultAt;
   auto bytes = gfx::encodePNG(picture, gfx::kQuickPngEncoding);
-  if (!bytes || fd::files::injectedWriteError(path) != 0) return false;
+  if (!bytes) return false;
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
   fd::files::UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-  return out.get() >= 0 && fd::files::writeAll(out.get(), bytes->data(), bytes->size()) &&
-         ::close(out.release()) == 0;
+  if (out.get() < 0) return false;
+  const bool written = fd::files::through(fd::files::injectedWriteError(path, FaultAt::Bytes), [&] {
+    return fd::files::writeAll(out.get(), bytes->data(), bytes->size()) ? 0 : -1;
+  }) == 0;
+  const int closed = ::close(out.release());
+  return fd::files::through(fd::files::injectedWriteError(path, FaultAt::Close), [&] { return closed; }) == 0 && written;
 }
 
 // Each layer drawn over the whole snapshot; a layer without a readable file

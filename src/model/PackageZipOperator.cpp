@@ -200,15 +200,33 @@ bool ZipOperator::exportAndIsUpgradeVersion(const ProjectDataModel& project, boo
   // A package of a project too large for the memory left is refused like any
   // other failure: the staging folder with the half-written zip goes as the
   // failure unwinds, and nothing reaches Documents.
+  // The work copy of a long project holds tens of thousands of files: it
+  // goes off the calling thread, as the start's sweep empties what kills
+  // left, and the package is told as made once it stands in Documents.
+  std::optional<staging::Folder> stage;
+  bool exported = false;
   try {
-    return exportUnguarded(project, isUpgradeVersion) || failIfEnding();
+    exported = exportUnguarded(project, isUpgradeVersion, stage) || failIfEnding();
   } catch (const std::bad_alloc&) {
-    return failForMemory();
+    exported = failForMemory();
   }
+  emptyAside(stage);
+  return exported;
 }
 
-bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion) {
-  std::string name = project.curProjectName();
+void ZipOperator::emptyAside(std::optional<staging::Folder>& folder) noexcept {
+  try {
+    if (folder && folder->valid()) staging::emptyInBackground(std::move(*folder));
+  } catch (const std::bad_alloc&) {
+  }
+  folder.reset();
+}
+
+bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion,
+                                  std::optional<staging::Folder>& stage) {
+  // Named as the Rename would store the project's name: a package's name is
+  // the name its import gives.
+  std::string name = nameAsStored(project.curProjectName());
   if (!isPlainPathComponent(name)) return fail(PackageFailure::BadName);
   const fs::path source = project.projectDicPath();
   if (!fd::files::isDirectory(source)) return fail(PackageFailure::ProjectMissing);
@@ -216,7 +234,6 @@ bool ZipOperator::exportUnguarded(const ProjectDataModel& project, bool isUpgrad
   // For the older layout a converted copy of the project is made in a work
   // folder of its own: the project folder is only read, tagged sounds are
   // packed straight from Documents, and two exports never share a work folder.
-  std::optional<staging::Folder> stage;
   fs::path work = source;
   if (!isUpgradeVersion) {
     stage.emplace(fd::paths::temporary(), std::string(kExportStagingPrefix));
@@ -265,9 +282,12 @@ bool ZipOperator::import(const std::string& name, const fs::path& folder, bool i
   if (!staged) return false;
   try {
     if (const int error = moveNoReplace(staged->path(), folder)) {
-      return error == EEXIST || fd::files::exists(folder) ? fail(PackageFailure::TargetExists) : failWriting(error);
+      const bool taken = error == EEXIST || fd::files::exists(folder);
+      emptyAside(staged);
+      return taken ? fail(PackageFailure::TargetExists) : failWriting(error);
     }
   } catch (const std::bad_alloc&) {
+    emptyAside(staged);
     return failForMemory();
   }
   staged->handOver();
@@ -284,14 +304,15 @@ std::optional<staging::Folder> ZipOperator::unpack(const std::string& name, cons
   listSize_ = listBound_ = 0;
   // Unpacking and reading the list may need more memory than is left: the
   // staging folder goes as the failure unwinds, and the target never appears.
+  // What a refused package left unpacked goes off the calling thread.
   std::optional<staging::Folder> staged;
   try {
     if (!importUnguarded(name, folder, isUpgrade, staged)) {
-      staged.reset();
+      emptyAside(staged);
       failIfEnding();
     }
   } catch (const std::bad_alloc&) {
-    staged.reset();
+    emptyAside(staged);
     failForMemory();
   }
   return staged;
@@ -308,14 +329,19 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
 
   // Unpacked beside the target under a hidden name, so that a failure at any
   // entry leaves the projects folder as it was.
-  staging::Folder stage(folder.parent_path(), staging::hiddenPrefix(folder.filename().string(), kImportStagingMark));
+  staging::Folder& stage =
+      staged.emplace(folder.parent_path(), staging::hiddenPrefix(folder.filename().string(), kImportStagingMark));
   if (!stage.valid()) return failWriting(errno);  // the folder's making left why
   ZipWrapper zip;
-  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) && zip.UnzipFileTo(stage.path(), false);
+  // A package whose directory lists no project list is no project: told
+  // before a file of it is unpacked.
+  const bool unpacked = zip.UnzipOpenFile(package, kPackagePassword) &&
+                        zip.UnzipFileTo(stage.path(), false, projectplist::kFileName);
   const ZipFailure why = zip.lastFailure();
   const std::string error = zip.lastError();
   const ZipConcern concern = zip.lastConcern();
   zip.UnzipCloseFile();
+  if (why == ZipFailure::MissingEntry) return fail(PackageFailure::NotAProject);
   if (!unpacked) return fail(PackageFailure::Archive, why, error, concern);
 
   const fs::path plist = stage.path() / projectplist::kFileName;
@@ -339,7 +365,6 @@ bool ZipOperator::importUnguarded(const std::string& name, const fs::path& folde
   fd::crashPoint("package.import.unpacked");
   // Private while hidden (the start takes only private ones); a plain
   // folder once it has its name.
-  staged.emplace(std::move(stage));
   return true;
 }
 

@@ -102,7 +102,12 @@ class ZipOperator {
   bool failIfEnding();
   // fail(OutOfMemory), which must not throw even when memory is still short.
   bool failForMemory() noexcept;
-  bool exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion);
+  // `stage` holds the older layout's work copy, for the caller to empty.
+  bool exportUnguarded(const ProjectDataModel& project, bool isUpgradeVersion, std::optional<staging::Folder>& stage);
+  // Hands a work folder to staging::emptyInBackground.
+  static void emptyAside(std::optional<staging::Folder>& folder) noexcept;
+  // `staged` holds the staging folder from its making on, whole and
+  // accepted when true.
   bool importUnguarded(const std::string& name, const std::filesystem::path& folder, bool isUpgrade,
                        std::optional<staging::Folder>& staged);
   bool packFolder(const std::filesystem::path& folder,

@@ -3,6 +3,7 @@
 // sound and background names) must be one plain path component, whoever
 // supplied them: a hostile or corrupt name must never reach outside its folder.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "platform/foundation/PropertyListCheck.h"
@@ -33,3 +34,11 @@ inline bool isValidProjectName(std::string_view name) {
   }
   return true;
 }
+
+// The name a project takes from a name field holding `name`: on one line as
+// the field holds it (gfx::heldOnOneLine), without the spaces of any kind
+// around it (fd::withoutOuterSpaces). The
+// Rename stores a name so, and a package is named so, so that what another
+// program put in a folder's name (a line feed, a tab) never reaches a
+// package's file name, and its import takes the name a Rename would give.
+std::string nameAsStored(std::string_view name);

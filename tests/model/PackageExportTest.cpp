@@ -5,6 +5,7 @@
 #include "model/PackageZipOperator.h"
 #include "model/ProjectDataModel.h"
 #include "model/SafeName.h"
+#include "model/StagingFolder.h"
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/CrashPoint.h"
 #include "PackageTestSupport.h"
@@ -180,6 +181,7 @@ TEST_F(PackageExportTest, FailureAnswersNoAndLeavesNothing) {
     EXPECT_EQ(op.concern().entry, "..\\up.png");
   }
   EXPECT_TRUE(documentsListing().empty());
+  staging::waitForEmptying();
   EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
 }
 
@@ -201,6 +203,7 @@ TEST_F(PackageExportTest, AnExportThatRunsOutOfMemoryIsRefusedInWordsAndLeavesNo
       EXPECT_EQ(op.lastFailure(), PackageFailure::OutOfMemory);
       EXPECT_EQ(op.lastError(), "there was not enough memory for it");
       EXPECT_TRUE(op.lastPackagePath().empty());
+      staging::waitForEmptying();
       EXPECT_EQ(snapshotTree(root()), before) << "the export left something behind";
     }
   }
@@ -230,6 +233,28 @@ TEST_F(PackageExportTest, ExportsAnswersForAll) {
   fs::create_directories(documents() / "Folder.zt2");
   EXPECT_EQ(ZipOperator::packageNames(true), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(ZipOperator::packageNames(false), (std::vector<std::string>{"A"}));
+}
+
+// The older layout's work copy of a long project (68,001 files for 17,000
+// frames), and what a refused package left unpacked, were removed on the
+// calling thread before the answer: the alert waited minutes for them. They
+// go off it, as the start's sweep empties what kills left.
+TEST_F(PackageExportTest, WorkCopiesAndRefusedUnpackingsGoOffTheCallingThread) {
+  auto walk = project("Walk", 3);
+  ASSERT_TRUE(buildArchive(fd::paths::documents() / "Damaged.zt2",
+                           {Entry{.name = "Project.plist", .content = bytesOf("garbage")}}));
+  staging::holdEmptyingForTesting(true);
+  ZipOperator op;
+  EXPECT_TRUE(op.exportAndIsUpgradeVersion(*walk, false)) << op.lastError();
+  EXPECT_FALSE(op.import("Damaged", projectFolder("Back"), true));
+  EXPECT_EQ(op.lastFailure(), PackageFailure::ListDamaged);
+  EXPECT_EQ(fd::files::contentsOfDirectory(fd::paths::temporary()).size(), 1u);
+  EXPECT_EQ(fd::files::contentsOfDirectory(projectFolder("Back").parent_path()).size(), 2u);
+  staging::holdEmptyingForTesting(false);
+  staging::waitForEmptying();
+  EXPECT_TRUE(fd::files::contentsOfDirectory(fd::paths::temporary()).empty());
+  EXPECT_EQ(fd::files::contentsOfDirectory(projectFolder("Back").parent_path()),
+            std::vector<std::string>{"Walk"});
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "model/zip/ZipLimits.h"
 #include "model/zip/ZipWrapper.h"
 #include "support/Sandbox.h"
 #include "ZipTestSupport.h"
@@ -176,8 +175,8 @@ TEST_F(ZipHostileTest, WrongPasswordOnHandMadeEncryptedEntries) {
 }
 
 TEST_F(ZipHostileTest, ZipBombsAreStoppedByTheDirectory) {
-  // Thirty entries share one compressed block of 10 MiB of zeros: the archive
-  // is small, its expansion ratio enormous.
+  // Thirty records point at one compressed block of 10 MiB of zeros, each
+  // inflating it in full; two are enough to overlap.
   const std::vector<std::uint8_t> zeros(10u << 20, 0);
   const auto block = rawDeflate(zeros);
   std::vector<Entry> bomb;
@@ -185,16 +184,32 @@ TEST_F(ZipHostileTest, ZipBombsAreStoppedByTheDirectory) {
     bomb.push_back(Entry{.name = "zero" + std::to_string(i) + ".png", .content = {}, .crc = crcOf(zeros),
                          .declaredSize = zeros.size(), .payload = block});
   }
-  EXPECT_EQ(extractExpectingRefusal(bomb), ZipFailure::TooLarge);
-  // One entry claiming more than a small archive may unpack to.
+  const fs::path shared = root() / "box" / "shared.zip";
+  ASSERT_TRUE(buildArchive(shared, bomb));
+  pointRecordsAtOneStream(shared, 0);
+  EXPECT_EQ(extractFileExpectingRefusal(shared), ZipFailure::Overlap);
+  // One entry claiming more than any file a package holds, 1 GiB, and one
+  // claiming that much, which is only refused once its bytes fall short.
   EXPECT_EQ(extractExpectingRefusal({Entry{.name = "huge.png", .content = {}, .crc = 0,
-                                           .declaredSize = ziplimits::kRatioFreeBytes + 1,
-                                           .payload = block}}),
+                                           .declaredSize = 1073741825, .payload = block}}),
             ZipFailure::TooLarge);
+  EXPECT_EQ(extractExpectingRefusal({Entry{.name = "huge.png", .content = {}, .crc = 0,
+                                           .declaredSize = 1073741824, .payload = block}}),
+            ZipFailure::CorruptEntry);
   // A directory that lies low is held to its word while streaming.
   EXPECT_EQ(extractExpectingRefusal({Entry{.name = "liar.png", .content = {}, .crc = crcOf(zeros),
                                            .declaredSize = 1000, .payload = block}}),
             ZipFailure::CorruptEntry);
+  // Entries of a few bytes each claiming 1 GiB, together more than the disk
+  // has free.
+  fs::create_directories(target());
+  const std::uint64_t free = fs::space(target()).available;
+  std::vector<Entry> filling;
+  for (std::uint64_t claimed = 0; claimed <= free; claimed += 1073741824) {
+    filling.push_back(Entry{.name = "f" + std::to_string(filling.size()) + ".png", .content = {}, .crc = 0,
+                            .declaredSize = 1073741824, .payload = rawDeflate({0})});
+  }
+  EXPECT_EQ(extractExpectingRefusal(filling), ZipFailure::NoRoom);
 }
 
 TEST_F(ZipHostileTest, SizeMarkedAs64BitWithoutItsExtraFieldIsRefused) {
@@ -222,13 +237,28 @@ TEST_F(ZipHostileTest, TooManyEntriesAreRefused) {
   EXPECT_EQ(extractFileExpectingRefusal(zipPath), ZipFailure::TooManyEntries);
 }
 
-TEST(ZipLimits, BudgetGrowsWithTheArchive) {
-  using namespace ziplimits;
-  EXPECT_EQ(extractionBudget(0), kRatioFreeBytes);
-  EXPECT_EQ(extractionBudget(1u << 20), kRatioFreeBytes);
-  EXPECT_EQ(extractionBudget(10ull << 20), (10ull << 20) * kMaxExpansionRatio);
-  EXPECT_EQ(extractionBudget(1ull << 40), (1ull << 40) * kMaxExpansionRatio);
-  EXPECT_EQ(extractionBudget(~0ull), ~0ull);
+// Names a folder cannot hold, whole or in a part, and a file and a folder
+// of one name, are the archive's own faults, told before anything is
+// written rather than as a folder refusing a file.
+TEST_F(ZipHostileTest, NamesNoFolderCanHoldAreRefusedBeforeAnythingIsWritten) {
+  // A name of 4,096 bytes in parts of 200, which no path below a folder holds.
+  std::string deep;
+  while (deep.size() < 3900) deep += std::string(200, 'd') + "/";
+  deep += std::string(4096 - deep.size(), 'x');
+  const Entry fine{.name = "fine.png", .content = bytesOf("ok")};
+  const auto file = [](std::string name) { return Entry{.name = std::move(name), .content = bytesOf("x")}; };
+  const std::vector<std::pair<std::vector<Entry>, ZipFailure>> cases = {
+      {{fine, file("a/" + std::string(300, 'x') + ".png")}, ZipFailure::LongName},
+      {{fine, file(deep)}, ZipFailure::LongName},
+      {{fine, file("d"), file("d/x.png")}, ZipFailure::NameClash},
+      {{fine, file("d/x.png"), file("d")}, ZipFailure::NameClash},
+      {{fine, Entry{.name = "d/", .content = {}}, file("d")}, ZipFailure::NameClash},
+  };
+  for (const auto& [entries, why] : cases) {
+    SCOPED_TRACE(entries.back().name.substr(0, 40));
+    EXPECT_EQ(extractExpectingRefusal(entries), why);
+    EXPECT_FALSE(fs::exists(target() / "fine.png"));
+  }
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ constexpr const char* kPassword = "Quillmarkpond_Haverstock_QWM";
 class ZipInteropTest : public testing_support::SandboxTest {
  protected:
   void SetUp() override {
-    if (!toolAvailable("/usr/bin/zip") || !toolAvailable("/usr/bin/unzip")) GTEST_SKIP() << "zip or unzip missing";
+    if (!toolAvailable("/usr/bin/zip") || !toolAvailable("/usr/bin/unzip")) GTEST_SKIP() << "zip or unzip is missing: nothing here can be cross-checked";
     std::vector<std::uint8_t> big(200000);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>((i * i) >> 5);
     writeBytes(source() / "layer.png", big);
@@ -102,11 +102,10 @@ TEST_F(ZipInteropTest, ArchivesOfMoreEntriesThanA16BitCountReadEverywhere) {
   ASSERT_TRUE(zip.CloseZipFile2());
   EXPECT_EQ(run("/usr/bin/unzip -l " + quoted(zipPath)), 0);
   EXPECT_EQ(run("/usr/bin/unzip -tq -P " + std::string(kPassword) + " " + quoted(zipPath)), 0);
-  if (toolAvailable("/usr/bin/python3")) {
-    EXPECT_EQ(run(pythonReads(quoted(zipPath), kPassword, kEntries)), 0);
-  }
   ASSERT_TRUE(zip.UnzipOpenFile(zipPath, kPassword));
   EXPECT_EQ(zip.getZipFileContents().size(), kEntries);
+  if (!toolAvailable("/usr/bin/python3")) GTEST_SKIP() << "python3 is missing: its zipfile was not asked to read it";
+  EXPECT_EQ(run(pythonReads(quoted(zipPath), kPassword, kEntries)), 0);
 }
 
 TEST_F(ZipInteropTest, UnzipRejectsAWrongPassword) {

@@ -164,6 +164,26 @@ int patchHeaders(const fs::path& path, const std::string& name, Patch patch) {
   return patched;
 }
 
+// Points the directory records from the `from`th on (0 the first) at the
+// local header of that one, as an archive whose records share one stored
+// stream does. The records carry no extra field or comment, as
+// buildArchive writes them.
+inline void pointRecordsAtOneStream(const fs::path& path, std::size_t from) {
+  auto bytes = readBytes(path);
+  const std::size_t end = bytes.size() - 22;
+  const auto u32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (bytes[at + 3] << 24));
+  };
+  std::uint32_t shared = 0;
+  std::size_t index = 0;
+  for (std::size_t at = u32(end + 16); at < end; at += 46 + bytes[at + 28] + (bytes[at + 29] << 8), ++index) {
+    if (index == from) shared = u32(at + 42);
+    if (index < from) continue;
+    for (int b = 0; b < 4; ++b) bytes[at + 42 + b] = static_cast<std::uint8_t>(shared >> (8 * b));
+  }
+  writeBytes(path, bytes);
+}
+
 inline bool toolAvailable(const char* path) { return ::access(path, X_OK) == 0; }
 
 inline std::string quoted(const fs::path& p) {

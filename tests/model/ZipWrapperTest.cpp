@@ -10,6 +10,7 @@
 
 #include "model/zip/TraditionalCipher.h"
 #include "model/zip/ZipWrapper.h"
+#include "platform/foundation/FileUtil.h"
 #include "support/FileSizeLimit.h"
 #include "support/Sandbox.h"
 #include "ZipTestSupport.h"
@@ -172,6 +173,29 @@ TEST_F(ZipWrapperTest, RefusedWritesFailTheEntryOrTheClose) {
   EXPECT_TRUE(noDirectory.added);
   EXPECT_FALSE(noDirectory.closed);
   EXPECT_EQ(noDirectory.error, EFBIG);
+
+  // More entries than a 16-bit count holds: the 64-bit end record and its
+  // locator go in once minizip's own records are down. The disk filling just
+  // then (once the file on disk ends in an end record) fails the close.
+  writeBytes(dir("src/e.png"), bytesOf("e"));
+  std::vector<std::pair<fs::path, std::string>> many;
+  for (int i = 0; i < 65536; ++i) many.emplace_back(dir("src/e.png"), std::to_string(i));
+  const fs::path zipPath = dir("full.zip");
+  fd::files::setWriteFaultForTesting([&](const fs::path& p) {
+    std::error_code ec;
+    const std::uintmax_t size = p == zipPath ? fs::file_size(p, ec) : 0;
+    if (ec || size < 22) return 0;
+    std::ifstream in(p, std::ios::binary);
+    char signature[4] = {};
+    in.seekg(static_cast<std::streamoff>(size - 22));
+    return in.read(signature, 4) && std::string(signature, 4) == "PK\x05\x06" ? ENOSPC : 0;
+  });
+  ZipWrapper zip;
+  EXPECT_TRUE(zip.CreateZipFile2(zipPath, "pw"));
+  EXPECT_TRUE(zip.addFilesToZip(many));
+  EXPECT_FALSE(zip.CloseZipFile2());
+  fd::files::setWriteFaultForTesting({});
+  EXPECT_EQ(zip.lastConcern().error, ENOSPC);
 }
 
 // Earlier versions wrote archives of 65,535 entries and more with the end
@@ -184,6 +208,18 @@ TEST_F(ZipWrapperTest, ArchivesOfMoreEntriesThanA16BitCountExtractWhole) {
   ASSERT_TRUE(zip.UnzipOpenFile(dir("many.zip")));
   ASSERT_TRUE(zip.UnzipFileTo(dir("many"), false)) << zip.lastError();
   EXPECT_EQ(std::distance(fs::directory_iterator(dir("many")), fs::directory_iterator()), 65537);
+  // A count cut to its low 16 bits, 1, where the zip layer stops after one
+  // record: refused, not taken as the whole.
+  auto bytes = readBytes(dir("many.zip"));
+  for (const std::size_t field : {8u, 10u}) {
+    bytes[bytes.size() - 22 + field] = 1;
+    bytes[bytes.size() - 22 + field + 1] = 0;
+  }
+  writeBytes(dir("cut.zip"), bytes);
+  ASSERT_TRUE(zip.UnzipOpenFile(dir("cut.zip")));
+  EXPECT_FALSE(zip.UnzipFileTo(dir("cut"), false));
+  EXPECT_EQ(zip.lastFailure(), ZipFailure::CorruptEntry);
+  EXPECT_FALSE(fs::exists(dir("cut") / "0"));
 }
 
 // An entry whose local header lies past 4 GiB (after a hole that takes no

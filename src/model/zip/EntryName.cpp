@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "model/zip/ZipLimits.h"
+
 namespace zipnames {
 
 namespace {
@@ -85,6 +87,10 @@ Checked check(std::string_view raw) {
       result.verdict = Verdict::ParentReference;
       return result;
     }
+    if (part.size() > ziplimits::kMaxNamePartBytes) {
+      result.verdict = Verdict::LongPart;
+      return result;
+    }
     if (!part.empty() && part != ".") parts.push_back(std::move(part));
     start = end + 1;
   }
@@ -103,6 +109,7 @@ const char* describe(Verdict verdict) {
     case Verdict::Absolute: return "absolute entry name";
     case Verdict::DriveLetter: return "entry name with a drive letter";
     case Verdict::ParentReference: return "entry name climbs out with \"..\"";
+    case Verdict::LongPart: return "entry name has a part longer than a folder holds";
   }
   return "unknown";
 }

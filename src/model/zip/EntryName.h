@@ -15,7 +15,8 @@ std::string normalize(std::string_view raw);
 // A name ending in a slash or a backslash names a folder.
 bool namesFolder(std::string_view raw);
 
-enum class Verdict { Safe, Empty, NotUtf8, EmbeddedNul, Absolute, DriveLetter, ParentReference };
+// LongPart: a part between two slashes longer than a folder can hold.
+enum class Verdict { Safe, Empty, NotUtf8, EmbeddedNul, Absolute, DriveLetter, ParentReference, LongPart };
 
 struct Checked {
   Verdict verdict = Verdict::Empty;

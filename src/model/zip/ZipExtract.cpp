@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <system_error>
+#include <numeric>
 #include <optional>
+#include <unordered_map>
 
 #include "model/zip/EntryName.h"
 #include "model/zip/OrderedWork.h"
@@ -114,6 +117,36 @@ void setModificationTime(const fs::path& path, std::int64_t seconds) {
   if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) fd::Log("Failed to set attributes\n");
 }
 
+// The names an archive's entries make, as a tree of parts: a file and a
+// folder of one name cannot both be unpacked, and that is the archive's own
+// fault, known from its directory. Each part is looked up under its folder,
+// so a name costs its length however deep it goes.
+class NameTree {
+ public:
+  // False when the name makes a file where a folder is, or the other way.
+  bool add(const std::vector<std::string>& parts, bool isFolder) {
+    std::uint64_t parent = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      const bool file = !isFolder && i + 1 == parts.size();
+      std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
+      key += parts[i];
+      const auto [at, made] = nodes_.try_emplace(std::move(key), Node{next_, file});
+      if (made) ++next_;
+      if (at->second.file != file) return false;
+      parent = at->second.id;
+    }
+    return true;
+  }
+
+ private:
+  struct Node {
+    std::uint64_t id;
+    bool file;
+  };
+  std::unordered_map<std::string, Node> nodes_;
+  std::uint64_t next_ = 1;
+};
+
 }  // namespace
 
 bool ZipWrapper::UnzipOpenFile(const fs::path& path) {
@@ -148,7 +181,8 @@ bool ZipWrapper::UnzipCloseFile() {
   return unz_.close();
 }
 
-fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
+fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans, std::uint64_t& total, std::size_t folderBytes,
+                                      std::string_view required) {
   auto* unz = static_cast<unzFile>(unz_.get());
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(unz, &global) != UNZ_OK) return refuse(ZipFailure::CannotOpen, "no readable directory");
@@ -172,8 +206,9 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     OutputErrorMessage("Failed");
     return refuse(ZipFailure::CannotOpen, "no first entry");
   }
-  const std::uint64_t budget = ziplimits::extractionBudget(archiveBytes_);
-  std::uint64_t total = 0;
+  total = 0;
+  NameTree tree;
+  bool holdsRequired = required.empty();
   std::vector<char> name(ziplimits::kMaxNameBytes + 1);
   std::vector<unsigned char> extra(0x10000);
   int rc = UNZ_OK;
@@ -186,13 +221,19 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
       OutputErrorMessage("Error occurs while getting file info");
       return refuse(ZipFailure::CorruptEntry, "entry " + std::to_string(plans.size() + 1) + " has no readable record");
     }
-    if (info.size_filename > ziplimits::kMaxNameBytes) {
-      OutputErrorMessage(describe(ZipFailure::UnsafeName));
-      return refuse(ZipFailure::UnsafeName, "a name of " + std::to_string(info.size_filename) + " bytes");
+    // With the folder it goes below, the whole path must be one the
+    // system takes.
+    if (info.size_filename > ziplimits::kMaxNameBytes || folderBytes + 1 + info.size_filename >= PATH_MAX) {
+      OutputErrorMessage(describe(ZipFailure::LongName));
+      return refuse(ZipFailure::LongName, "a name of " + std::to_string(info.size_filename) + " bytes");
     }
     EntryPlan plan;
     const std::string raw(name.data(), info.size_filename);
     const auto checked = zipnames::check(raw);
+    if (checked.verdict == zipnames::Verdict::LongPart) {
+      OutputErrorMessage(describe(ZipFailure::LongName));
+      return refuse(ZipFailure::LongName, std::string(zipnames::describe(checked.verdict)));
+    }
     if (checked.verdict != zipnames::Verdict::Safe) {
       OutputErrorMessage(std::string(zipnames::describe(checked.verdict)) + ": " + raw);
       // Only a name that would land elsewhere is told: one that is no name
@@ -210,6 +251,11 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
     walked += ziplimits::kRecordFixedBytes + info.size_filename + info.size_file_extra + info.size_file_comment;
     plan.name = zipnames::normalize(raw);
     plan.isFolder = zipnames::namesFolder(raw) || type == S_IFDIR;
+    if (!tree.add(checked.components, plan.isFolder)) {
+      OutputErrorMessage(describe(ZipFailure::NameClash));
+      return refuse(ZipFailure::NameClash, raw, {raw});
+    }
+    if (!plan.isFolder && plan.name == required) holdsRequired = true;
     plan.flag = info.flag;
     plan.method = static_cast<int>(info.compression_method);
     unz64_file_pos position{};
@@ -236,44 +282,84 @@ fd::Status ZipWrapper::planExtraction(std::vector<EntryPlan>& plans) {
         OutputErrorMessage(std::string(describe(ZipFailure::UnsupportedEntry)) + ": " + raw);
         return refuse(ZipFailure::UnsupportedEntry, raw, {raw});
       }
-      total += plan.uncompressedSize;
-      if (plan.uncompressedSize > budget || total > budget) {
+      if (plan.uncompressedSize > ziplimits::kMaxEntryBytes) {
         OutputErrorMessage(describe(ZipFailure::TooLarge));
-        return refuse(ZipFailure::TooLarge, "more than " + std::to_string(budget) + " bytes", {{}, budget});
+        return refuse(ZipFailure::TooLarge, raw + ": more than " + std::to_string(ziplimits::kMaxEntryBytes) + " bytes",
+                      {raw, ziplimits::kMaxEntryBytes});
       }
+      total += plan.uncompressedSize;
     }
     plans.push_back(std::move(plan));
     rc = unzGoToNextFile(unz);
   }
   // Earlier versions wrote packages of 65,535 entries and more with the
   // 16-bit count cut to 0xFFFF and no 64-bit count: the directory's own bytes
-  // tell whether every entry was read, wherever the zip layer stopped.
-  const bool whole = extent->countCut ? walked == extent->size : rc == UNZ_END_OF_LIST_OF_FILE;
+  // tell whether every entry was read, wherever the zip layer stopped. A
+  // count cut to less than the records the directory holds (65,537 wrapping
+  // to 1) stops the zip layer early, and is a part taken for the whole.
+  const bool whole = walked == extent->size && (extent->countCut || rc == UNZ_END_OF_LIST_OF_FILE);
   if (!whole) {
     OutputErrorMessage("Error occurs while getting file info");
     return refuse(ZipFailure::CorruptEntry, "the directory ends early");
   }
+  if (!holdsRequired) return refuse(ZipFailure::MissingEntry, std::string(required), {std::string(required)});
+  return placeStoredBytes(plans, extent->prefix + extent->offset);
+}
+
+fd::Status ZipWrapper::placeStoredBytes(std::vector<EntryPlan>& plans, std::uint64_t directoryStart) {
+  // Each entry's local header and stored bytes must lie before the next
+  // entry's and before the directory, as other readers require: records
+  // pointing at one stream would otherwise each inflate it in full, and an
+  // archive's work would grow with its directory's lies, not its size.
+  std::vector<std::size_t> order(plans.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return plans[a].localHeader < plans[b].localHeader; });
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    EntryPlan& plan = plans[order[k]];
+    plan.end = k + 1 < order.size() ? plans[order[k + 1]].localHeader : directoryStart;
+    // The least the entry takes: its local header with the name its record
+    // gives, and its stored bytes.
+    const std::uint64_t least = kLocalHeaderBytes + plan.name.size();
+    if (plan.end < plan.localHeader || plan.end - plan.localHeader < least ||
+        plan.end - plan.localHeader - least < plan.compressedSize) {
+      OutputErrorMessage(describe(ZipFailure::Overlap));
+      return refuse(ZipFailure::Overlap, plan.name + ": its data overlap another entry's or the directory",
+                    {plan.name});
+    }
+  }
   return {};
 }
 
-bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite) {
+bool ZipWrapper::UnzipFileTo(const fs::path& folder, bool overWrite, std::string_view required) {
   if (!unz_) return answer(refuse(ZipFailure::NotOpen, ""));
   lastFailure_ = ZipFailure::None;
   lastError_.clear();
   std::vector<EntryPlan> plans;
-  if (auto planned = planExtraction(plans); !planned) return false;
+  std::uint64_t total = 0;
   std::error_code ec;
+  const fs::path absolute = fs::absolute(folder, ec);
+  if (auto planned = planExtraction(plans, total, absolute.native().size(), required); !planned) return false;
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) return answer(refuse(ZipFailure::FileWrite, folder.string(), {{}, 0, ec.value()}));
+  // What no disk of this size could take is refused before a file of it is
+  // written; the disk filling meanwhile is told as any refused write.
+  const fs::space_info space = fs::space(folder, ec);
+  if (!ec && total > space.available) {
+    OutputErrorMessage(describe(ZipFailure::NoRoom));
+    return answer(refuse(ZipFailure::NoRoom, std::to_string(total) + " bytes, " + std::to_string(space.available) + " free",
+                         {{}, space.available}));
+  }
   return answer(extractAll(plans, folder, overWrite));
 }
 
-bool ZipWrapper::checkDirectory() {
+bool ZipWrapper::checkDirectory(std::string_view required) {
   if (!unz_) return answer(refuse(ZipFailure::NotOpen, ""));
   lastFailure_ = ZipFailure::None;
   lastError_.clear();
   std::vector<EntryPlan> plans;
-  return answer(planExtraction(plans));
+  std::uint64_t total = 0;
+  return answer(planExtraction(plans, total, 0, required));
 }
 
 namespace {
@@ -408,8 +494,12 @@ ExtractedEntry streamEntry(int archive, const EntryPlan& plan, const std::string
   if (static_cast<int>(little(local + 8, 2)) != plan.method) {
     return ExtractedEntry::refused(ZipFailure::CorruptEntry, plan.name + ": cannot be opened", "Error occurs");
   }
-  StoredBytes entry(archive, plan.localHeader + kLocalHeaderBytes + little(local + 26, 2) + little(local + 28, 2),
-                    plan.compressedSize);
+  const std::uint64_t dataStart = plan.localHeader + kLocalHeaderBytes + little(local + 26, 2) + little(local + 28, 2);
+  if (dataStart > plan.end || plan.end - dataStart < plan.compressedSize) {
+    return ExtractedEntry::refused(ZipFailure::Overlap, plan.name + ": its data overlap the next entry's",
+                                   "Error occurs");
+  }
+  StoredBytes entry(archive, dataStart, plan.compressedSize);
   const bool encrypted = (plan.flag & kFlagEncrypted) != 0;
   // After decryption a bad stream can only be told apart from a wrong
   // password by the header's check byte, which a wrong password passes once in

@@ -35,6 +35,8 @@ struct ZipWriteIo {
   int error = 0;
 
   static ZipWriteIo& of(voidpf opaque) { return *static_cast<ZipWriteIo*>(opaque); }
+  // What a test's fault stands in for at this kind of call, 0 for none.
+  static int fault(const ZipWriteIo& io, fd::files::FaultAt call) { return fd::files::injectedWriteError(io.path, call); }
   void keep(int e) {
     if (error == 0) error = e != 0 ? e : EIO;
   }
@@ -51,11 +53,9 @@ struct ZipWriteIo {
   static uLong ZCALLBACK write(voidpf opaque, voidpf stream, const void* buf, uLong size) {
     ZipWriteIo& io = of(opaque);
     if (io.error != 0) return size;
-    if (const int injected = fd::files::injectedWriteError(io.path)) {
-      io.keep(injected);
-    } else if (io.stdio.zwrite_file(io.stdio.opaque, stream, buf, size) != size) {
-      io.keep(errno);
-    }
+    const uLong written = fd::files::through(fault(io, fd::files::FaultAt::Bytes),
+                                             [&] { return io.stdio.zwrite_file(io.stdio.opaque, stream, buf, size); });
+    if (written != size) io.keep(errno);
     return size;
   }
   static ZPOS64_T ZCALLBACK tell(voidpf opaque, voidpf stream) {
@@ -68,11 +68,13 @@ struct ZipWriteIo {
     if (moved != 0) io.keep(errno);
     return moved;
   }
+  // Closed all the same: a close that fails still frees its stream.
   static int ZCALLBACK close(voidpf opaque, voidpf stream) {
     ZipWriteIo& io = of(opaque);
     const int closed = io.stdio.zclose_file(io.stdio.opaque, stream);
-    if (closed != 0) io.keep(errno);
-    return closed;
+    const int answered = fd::files::through(fault(io, fd::files::FaultAt::Close), [&] { return closed; });
+    if (answered != 0) io.keep(errno);
+    return answered;
   }
   static int ZCALLBACK failed(voidpf opaque, voidpf stream) {
     ZipWriteIo& io = of(opaque);
@@ -121,9 +123,10 @@ int readAt(int fd, unsigned char* into, std::size_t count, std::uint64_t at) {
 
 namespace {
 
-int writeAt(int fd, const unsigned char* bytes, std::size_t count, std::uint64_t at) {
+// Writes through the file layer's door, with what a test's fault `injected`.
+int writeAt(int fd, const unsigned char* bytes, std::size_t count, std::uint64_t at, int injected) {
   while (count > 0) {
-    const ssize_t n = ::pwrite(fd, bytes, count, static_cast<off_t>(at));
+    const ssize_t n = fd::files::through(injected, [&] { return ::pwrite(fd, bytes, count, static_cast<off_t>(at)); });
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n < 0 ? errno : EIO;
     bytes += n;
@@ -192,11 +195,11 @@ fd::Status completeEndRecords(const std::filesystem::path& path) {
   putLittle(tail, extent->endRecord, 8);
   putLittle(tail, 1, 4);  // disks in all
   tail.insert(tail.end(), end.begin(), end.end());
-  int error = fd::files::injectedWriteError(path);
-  if (error == 0) error = writeAt(file.get(), tail.data(), tail.size(), extent->endRecord);
-  if (error == 0) {
-    if (auto closed = file.close(); !closed) error = closed.errorNumber();
-  }
+  using fd::files::FaultAt;
+  int error = writeAt(file.get(), tail.data(), tail.size(), extent->endRecord,
+                      fd::files::injectedWriteError(path, FaultAt::Bytes));
+  if (auto closed = file.close(fd::files::injectedWriteError(path, FaultAt::Close)); !closed && error == 0)
+    error = closed.errorNumber();
   if (error != 0) return fd::fail("cannot complete " + path.string() + ": " + reasonOf(error), error);
   return {};
 }
@@ -321,10 +324,11 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
   return *this;
 }
 
-fd::Status FileDescriptor::close() {
+fd::Status FileDescriptor::close(int injected) {
   const int fd = std::exchange(fd_, -1);
   if (fd < 0) return {};
-  if (::close(fd) != 0) {
+  const int closed = ::close(fd);
+  if (fd::files::through(injected, [&] { return closed; }) != 0) {
     const int error = errno;
     return fd::fail(std::string("closing a file failed: ") + std::error_code(error, std::generic_category()).message(), error);
   }
@@ -337,12 +341,9 @@ fd::Expected<TemporaryFile> TemporaryFile::createIn(const std::filesystem::path&
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".unzip-%016llx.part", static_cast<unsigned long long>(random()));
     const std::filesystem::path path = folder / suffix;
-    if (const int injected = fd::files::injectedWriteError(path)) {
-      return fd::fail("cannot create a file in " + folder.string() + ": " +
-                          std::error_code(injected, std::generic_category()).message(),
-                      injected);
-    }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = fd::files::through(fd::files::injectedWriteError(path, fd::files::FaultAt::Bytes), [&] {
+      return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    });
     if (fd >= 0) {
       TemporaryFile made;
       made.file_ = FileDescriptor(fd);

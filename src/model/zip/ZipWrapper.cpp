@@ -196,7 +196,12 @@ const char* describe(ZipFailure failure) {
     case ZipFailure::UnsafeName: return "an entry name points outside the target folder";
     case ZipFailure::LinkEntry: return "an entry is a symbolic link or special file";
     case ZipFailure::TooManyEntries: return "the archive holds too many entries";
-    case ZipFailure::TooLarge: return "the archive expands beyond the allowed size";
+    case ZipFailure::TooLarge: return "an entry is larger than any file an archive may hold";
+    case ZipFailure::NoRoom: return "the archive unpacks to more than the disk has free";
+    case ZipFailure::Overlap: return "entries share stored data or lie outside the archive";
+    case ZipFailure::LongName: return "an entry name is longer than a folder holds";
+    case ZipFailure::NameClash: return "a file and a folder have one name";
+    case ZipFailure::MissingEntry: return "a file the archive must hold is missing";
     case ZipFailure::FileWrite: return "a file or folder cannot be written in the target folder";
     case ZipFailure::Ended: return "the program is ending";
   }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -45,7 +46,12 @@ enum class ZipFailure {
   UnsafeName,         // traversal, absolute, drive-letter or malformed name
   LinkEntry,          // a symbolic link (or other non-file) entry
   TooManyEntries,
-  TooLarge,           // expanded total beyond the bounds of ZipLimits.h
+  TooLarge,           // an entry larger than any file ZipLimits.h lets an archive hold
+  NoRoom,             // the files unpacked would take more than the disk has free
+  Overlap,            // entries share stored bytes, or lie outside the archive
+  LongName,           // a name, or a part of one, longer than a folder can hold
+  NameClash,          // a file and a folder of one name
+  MissingEntry,       // the file the caller requires is not in the directory
   FileWrite,          // the target folder refused a file or folder
   Ended,              // the program was asked to end between two entries
 };
@@ -93,11 +99,14 @@ class ZipWrapper {
   // name in archive order only once its CRC and size check out, so a failing
   // entry leaves no partial file and no later entry in place. An end asked
   // (fd::endAsked) stops it between two entries.
-  bool UnzipFileTo(const std::filesystem::path& folder, bool overWrite);
+  // A `required` file name the directory does not list, the files' total
+  // past the free space of folder's disk, are refused before anything is
+  // written too.
+  bool UnzipFileTo(const std::filesystem::path& folder, bool overWrite, std::string_view required = {});
   // Judges the open archive's directory as UnzipFileTo does before it writes
-  // anything: NO, with the failure UnzipFileTo would give, when it would
-  // refuse the archive whole.
-  bool checkDirectory();
+  // anything (but for the free space): NO, with the failure UnzipFileTo
+  // would give, when it would refuse the archive whole.
+  bool checkDirectory(std::string_view required = {});
   std::vector<std::string> getZipFileContents();
   bool UnzipCloseFile();
 
@@ -128,8 +137,10 @@ class ZipWrapper {
     std::uint32_t crc = 0;
     std::uint32_t dateField = 0;
     std::optional<std::int64_t> unixTime;
-    // Where the entry's local header is in the archive file.
+    // Where the entry's local header is in the archive file, and where the
+    // next entry's (or the directory) begins: its stored bytes lie between.
     std::uint64_t localHeader = 0;
+    std::uint64_t end = 0;
   };
 
  private:
@@ -137,7 +148,14 @@ class ZipWrapper {
   fd::Failure refuse(ZipFailure kind, const std::string& detail, ZipConcern concern = {});
   bool answer(const fd::Status& status);
   fd::Status addFiles(const std::vector<std::pair<std::filesystem::path, std::string>>& files);
-  fd::Status planExtraction(std::vector<EntryPlan>& plans);
+  // The entries of the open archive's directory, judged whole; `total`, the
+  // bytes its files unpack to; `folderBytes`, the length of the path they go
+  // below.
+  fd::Status planExtraction(std::vector<EntryPlan>& plans, std::uint64_t& total, std::size_t folderBytes,
+                            std::string_view required);
+  // Gives each entry the end of the room its stored bytes may take, refusing
+  // entries that overlap one another or the directory at directoryStart.
+  fd::Status placeStoredBytes(std::vector<EntryPlan>& plans, std::uint64_t directoryStart);
   fd::Status extractAll(const std::vector<EntryPlan>& plans, const std::filesystem::path& folder, bool overWrite);
   // Makes the entry's folders and, for a file that may be written, hands its
   // target path to moveInto; then sets the modification time.

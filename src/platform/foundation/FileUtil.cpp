@@ -60,18 +60,6 @@ Injected injectedFor(const fs::path& file) {
   return f.fault ? Injected{f.fault(file), f.at} : Injected{};
 }
 
-// The one door of the file layer's writes: each real call that puts a
-// file's bytes down, ends its write or gives it its name passes here, and
-// answers its own result, or, where a test's fault `injected` an error for
-// it, -1 with errno that error, the call not made, as a full disk takes
-// nothing.
-template <class Call>
-auto through(int injected, Call&& call) -> decltype(call()) {
-  if (injected == 0) return call();
-  errno = injected;
-  return -1;
-}
-
 // At most what a test lets a write or copy take at once.
 std::size_t shortened(std::size_t size) {
   const std::size_t most = writeFault().shortWrites.load(std::memory_order_relaxed);
@@ -623,6 +611,8 @@ void holdFromWriting(const fs::path& p, std::string reason, std::function<bool()
 }
 
 int injectedWriteError(const fs::path& file) { return injectedFor(file).error; }
+
+int injectedWriteError(const fs::path& file, FaultAt call) { return injectedFor(file).standingAt(call); }
 
 void setWriteFaultForTesting(std::function<int(const fs::path& file)> fault, FaultAt at) {
   WriteFault& f = writeFault();

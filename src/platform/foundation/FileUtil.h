@@ -207,6 +207,19 @@ void setShortWritesForTesting(std::size_t most);
 // stands, 0 when none (always 0 in the program). Writers of their own (the
 // zip writer) ask it before writing.
 int injectedWriteError(const fs::path& file);
+// The error the test's fault stands at for calls of the given kind on this
+// file, 0 for none: what a writer of its own hands `through` at each call.
+int injectedWriteError(const fs::path& file, FaultAt call);
+// The one door of every write: each real call that puts a file's bytes
+// down, ends its write or gives it its name passes here, and answers its own
+// result, or, where a test's fault `injected` an error for it, -1 with errno
+// that error, the call not made, as a full disk takes nothing.
+template <class Call>
+auto through(int injected, Call&& call) -> decltype(call()) {
+  if (injected == 0) return call();
+  errno = injected;
+  return static_cast<decltype(call())>(-1);
+}
 
 // Six letters or digits, as mkstemp and mkdtemp fill in the end of a
 // temporary name.

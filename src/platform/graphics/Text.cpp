@@ -234,6 +234,15 @@ std::string validUtf8(std::string_view text) {
   return out;
 }
 
+std::string heldOnOneLine(std::string_view text) {
+  std::string line = fd::oneLine(validUtf8(text));
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return line;
+}
+
 std::vector<std::size_t> characterStarts(std::string_view utf8) {
   if (utf8.empty()) return {0};
   if (utf8.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()) ||

@@ -76,6 +76,13 @@ float lineHeight(const Font& font);
 // U+FFFD.
 std::string validUtf8(std::string_view text);
 
+// The text as a one-line field holds it: a name another program gave a
+// folder may hold line breaks and tabs, which such a field cannot show as
+// they are nor the user type; held as the spaces shown (each line break,
+// fd::lineBreakAt, and each other control character one space, bytes that
+// begin no character as validUtf8 marks them), they are what the user edits.
+std::string heldOnOneLine(std::string_view text);
+
 // Where each character the reader sees begins, as byte offsets into valid
 // UTF-8 text (validUtf8), with the text's size last: a letter with its
 // combining marks, a syllable of conjoining jamo or a flag is one character,

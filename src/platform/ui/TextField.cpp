@@ -25,25 +25,8 @@ TextField::TextField(const Rect& frame) : Control(frame) {
   addTarget(this, [this](Control*, const Event*) { becomeFirstResponder(); }, TouchUpInside);
 }
 
-namespace {
-
-// The text as one line shows it: a name another program gave a folder may
-// hold line breaks and tabs, which the field cannot show as they are nor the
-// user type; held as the spaces shown (and bytes that begin no character as
-// the mark shown for them), they are what the user edits.
-std::string asShown(const std::string& text) {
-  std::string line = fd::oneLine(gfx::validUtf8(text));
-  for (char& c : line) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = ' ';
-  }
-  return line;
-}
-
-}  // namespace
-
 void TextField::setText(const std::string& text) {
-  std::string shown = asShown(text);
+  std::string shown = gfx::heldOnOneLine(text);
   if (shown == text_) return;
   text_ = std::move(shown);
   keepCaretInSight();
