@@ -9,6 +9,7 @@
 
 #include "FuzzSandbox.h"
 #include "model/PackageZipOperator.h"
+#include "model/StagingFolder.h"
 #include "model/zip/ZipWrapper.h"
 #include "platform/foundation/Paths.h"
 
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::error_code ec;
   check(imported == fs::exists(target / "Project.plist", ec), "import answer does not match the disk");
   fs::remove_all(target, ec);
+  // What a refused import unpacked goes off the calling thread; it is left
+  // behind only if it is still there once that is done.
+  staging::waitForEmptying();
   for (const auto& entry : fs::directory_iterator(projects, ec)) {
     check(false, ("left behind in Projects: " + entry.path().filename().string()).c_str());
   }
