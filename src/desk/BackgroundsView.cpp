@@ -413,7 +413,10 @@ void BackgroundsView::backgroundViewWillSelected(BackgroundView* cell) {
 
 void BackgroundsView::backgroundViewEdit(BackgroundView* cell) {
   ProjectDataModel* p = model().prjDataModel().get();
-  if (p && cell->selected()) attachBackground(*p, cell->backgroundName(), true);
+  if (!p || !cell->selected()) return;
+  // A choice the project could not take is not left chosen: closing the
+  // gallery would try it again and tell the same refusal twice.
+  if (!attachBackground(*p, cell->backgroundName(), true)) setSelectedBackground(p->curBackgroundName());
 }
 
 // Taking the selection away only hides the edit bar: background mode is

@@ -381,13 +381,19 @@ TEST_F(BackgroundsViewTest, ABackgroundTheDiskRefusesIsToldInTheUsersWords) {
     const std::optional<std::string> before = project().curBackgroundName();
     fd::files::setWriteFaultForTesting([error](const std::filesystem::path&) { return error; });
     tapCell(gallery().cellNamed("SSBackground001"));
-    fd::files::setWriteFaultForTesting({});
     ASSERT_EQ(host->alerts().size(), 1u);
     EXPECT_EQ(host->alerts()[0]->message(), "The background could not be given to \u201c\u2068" +
                                                 model().curProjectName() + "\u2069\u201d: " + why +
                                                 ".\nThe project keeps the background it had.");
     EXPECT_EQ(project().curBackgroundName(), before);
     ASSERT_TRUE(host->pressAlertButton("OK"));
+    // The refused choice is not left chosen: closing the gallery neither
+    // tells the refusal again nor, with room again, takes it unasked.
+    host->advance(0.5);
+    tapView(desk->backgroundCloseButton());
+    fd::files::setWriteFaultForTesting({});
+    EXPECT_TRUE(host->alerts().empty());
+    EXPECT_EQ(project().curBackgroundName(), before);
   }
 }
 
